@@ -1,0 +1,47 @@
+#pragma once
+// Cell positions and rectangular ranges, shared by the parser, the model and the
+// formula engine.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+namespace vex {
+
+struct coord_t {
+    int32_t grid_id = 0;
+    int32_t row = 0;
+    int32_t col = 0;
+    // Formula-engine flags, carried unchanged by the model: the second allows the
+    // row to move, the third the column, when references follow shifted cells.
+    uint8_t flag0 = 0;
+    uint8_t flag1 = 0;
+    uint8_t flag2 = 0;
+
+    friend bool operator==(const coord_t&, const coord_t&) = default;
+};
+
+// FNV-1a 64 over the four little-endian bytes of each value, folded into one seed.
+uint64_t fnv1a_64(const unsigned char* bytes, size_t n) noexcept;
+uint64_t hash_values(const int32_t* values, size_t n) noexcept;
+
+struct range_t {
+    coord_t first;
+    coord_t last;
+
+    friend bool operator==(const range_t&, const range_t&) = default;
+
+    // Narrows this range to its overlap with other; a range that is never a valid
+    // cell range when they do not overlap.
+    range_t& intersect(const range_t& other) noexcept;
+
+    // Over grid id, row and column of both corners; the flag bytes take no part.
+    size_t hash() const noexcept;
+};
+
+} // namespace vex
+
+template <>
+struct std::hash<vex::range_t> {
+    size_t operator()(const vex::range_t& r) const noexcept { return r.hash(); }
+};

@@ -1,0 +1,67 @@
+#pragma once
+// Text and A1-reference utilities shared by every layer. Rows and columns are
+// 1-based; column letters are bijective base 26 (A = 1, XFD = 16384) in either case.
+
+#include "coord.h"
+
+#include <cstdint>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+
+namespace vex {
+
+// ---- ASCII helpers: never follow the host's locale --------------------------
+constexpr bool ascii_is_upper(char c) noexcept { return c >= 'A' && c <= 'Z'; }
+constexpr bool ascii_is_lower(char c) noexcept { return c >= 'a' && c <= 'z'; }
+constexpr bool ascii_is_alpha(char c) noexcept { return ascii_is_upper(c) || ascii_is_lower(c); }
+constexpr bool ascii_is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
+constexpr bool ascii_is_space(char c) noexcept {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+constexpr char ascii_to_upper(char c) noexcept { return ascii_is_lower(c) ? char(c - 'a' + 'A') : c; }
+constexpr char ascii_to_lower(char c) noexcept { return ascii_is_upper(c) ? char(c - 'A' + 'a') : c; }
+std::string ascii_lower(std::string_view s);
+std::string ascii_upper(std::string_view s);
+bool ascii_iequals(std::string_view a, std::string_view b) noexcept;
+
+// ---- A1 parsing ---------------------------------------------------------------
+// A column past XFD reads as a value beyond the sheet's last column (it never
+// wraps), so callers refuse it with their limit check.
+int string_to_column(const char* text);
+int string_to_row(const char* text);
+void string_to_coord(const char* text, coord_t& out);
+void string_to_cell_range(const char* text, range_t& out);
+void string_to_range_set(const char* const& text, std::unordered_set<range_t>& out);
+int stoi_after_prefix(const char* text);
+
+// ---- A1 formatting --------------------------------------------------------------
+std::string column_number_to_letters(int32_t col);
+std::string row_col_to_string(int row, int col);
+std::string range_to_string(const range_t& r);
+std::string range_to_string_unchecked(const range_t& r);
+
+// ---- Number text ---------------------------------------------------------------
+std::string double_to_string(double v);           // six decimals, as "%f"
+std::string double_to_trimmed_string(double v);   // "%f" less trailing zeros and point
+int uint32_to_hex(char* out, uint32_t v);         // eight upper-case digits, no NUL
+uint32_t hex_to_uint32(std::string_view text);    // up to eight hex digits
+// 1: store as int32, 2: as int64, 3: as double. Integers only when exactly integral.
+int number_storage_kind(double x) noexcept;
+std::optional<double> parse_double(std::string_view text);
+
+// ---- Strings ----------------------------------------------------------------------
+size_t utf8_length(std::string_view s) noexcept;
+bool cstr_equal(const char* a, const char* b) noexcept;
+size_t safe_strlen(const char* s) noexcept;
+bool string_to_bool(std::string_view s);
+
+} // namespace vex
+
+namespace vex::mta::formula {
+// One A1 reference as the formula parser meets it; relative parts become offsets
+// from the origin cell, counted from 1 and wrapped around the sheet.
+std::optional<vex::coord_t> parse_a1_reference(std::string_view text, const vex::coord_t& origin);
+}

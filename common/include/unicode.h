@@ -1,0 +1,31 @@
+#pragma once
+// Text conversions at the boundary: UTF-8 from the host, UTF-16 "wide" text and
+// the code set of the process locale.
+
+#include <string>
+#include <string_view>
+
+namespace vex {
+
+// Checks host text as UTF-8 and copies it to out; false for malformed input
+// (never replaced by U+FFFD). An empty text gives an empty output and true.
+bool from_ansi_string(std::string_view text, std::string& out);
+
+// Validates UTF-16 and converts it; false (out untouched) when it is malformed.
+bool wide_to_utf8(std::string& out, const char16_t* text, size_t length);
+
+// Throws std::runtime_error "Invalid UTF-8 sequence in internal string".
+std::u16string utf8_to_wide(const char* text, size_t length);
+inline std::u16string utf8_to_wide(std::string_view text) { return utf8_to_wide(text.data(), text.size()); }
+
+// The code page 0 is the code set of the process locale; characters it cannot
+// hold become '?'. Throws "Invalid UTF-8 sequence in internal string", or
+// "Failed to convert UTF-16 to ANSI" when the code set is unusable.
+constexpr unsigned system_code_page = 0;
+std::string utf8_to_codepage(std::string_view text, unsigned code_page);
+
+// The text, checked with from_ansi_string; throws std::runtime_error
+// "Failed to convert from ANSI string".
+std::string checked_host_text(const char* text);
+
+} // namespace vex

@@ -1,0 +1,297 @@
+#include "text_utils.h"
+
+#include "sheet_limits.h"
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <locale.h>
+#include <stdexcept>
+
+namespace vex {
+
+namespace {
+
+// Letters and digits accumulate up to this value and stay there: far past every
+// sheet limit, far from overflow.
+constexpr int64_t saturation = 1 << 30;
+
+int64_t add_letter(int64_t n, char c) noexcept {
+    return std::min<int64_t>(n * 26 + (ascii_to_upper(c) - 'A' + 1), saturation);
+}
+
+int64_t add_digit(int64_t n, char c) noexcept { return std::min<int64_t>(n * 10 + (c - '0'), saturation); }
+
+// The digits from p as std::stoi reads them; p points at a digit.
+int stoi_digits(const char* p) {
+    int64_t n = 0;
+    for (; ascii_is_digit(*p); ++p) {
+        n = n * 10 + (*p - '0');
+        if (n > INT_MAX) throw std::out_of_range("stoi argument out of range");
+    }
+    return static_cast<int>(n);
+}
+
+const char* skip_non_digits(const char* p) noexcept {
+    while (*p && !ascii_is_digit(*p)) ++p;
+    return p;
+}
+
+locale_t c_locale() {
+    static const locale_t loc = newlocale(LC_ALL_MASK, "C", locale_t(0));
+    return loc;
+}
+
+} // namespace
+
+std::string ascii_lower(std::string_view s) {
+    std::string out(s);
+    for (auto& c : out) c = ascii_to_lower(c);
+    return out;
+}
+
+std::string ascii_upper(std::string_view s) {
+    std::string out(s);
+    for (auto& c : out) c = ascii_to_upper(c);
+    return out;
+}
+
+bool ascii_iequals(std::string_view a, std::string_view b) noexcept {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (ascii_to_lower(a[i]) != ascii_to_lower(b[i])) return false;
+    return true;
+}
+
+int string_to_column(const char* text) {
+    int64_t n = 0;
+    for (const char* p = text; ascii_is_alpha(*p); ++p) n = add_letter(n, *p);
+    if (n == 0) throw std::runtime_error(std::string("Wrong cell reference: ") + text);
+    return static_cast<int>(n);
+}
+
+int string_to_row(const char* text) {
+    const char* p = skip_non_digits(text);
+    if (!*p) throw std::runtime_error(std::string("Wrong row identifier: ") + text);
+    return stoi_digits(p);
+}
+
+void string_to_coord(const char* text, coord_t& out) {
+    out.col = string_to_column(text);
+    out.row = string_to_row(text);
+}
+
+void string_to_cell_range(const char* text, range_t& out) {
+    out = range_t{};
+    const char* p = text;
+    int64_t col = 0, row = 0;
+    for (; ascii_is_alpha(*p); ++p) col = add_letter(col, *p);
+    for (; ascii_is_digit(*p); ++p) row = add_digit(row, *p);
+    out.first.col = static_cast<int32_t>(col);
+    out.first.row = static_cast<int32_t>(row);
+    if (*p == ':') {
+        out.last.col = string_to_column(p + 1);
+        out.last.row = string_to_row(p + 1);
+        return;
+    }
+    if (*p == '\0') {
+        out.last.row = out.first.row;
+        out.last.col = out.first.col;
+        return;
+    }
+    throw std::runtime_error(std::string("string_to_cell_range(): Wrong range string: ") + text);
+}
+
+void string_to_range_set(const char* const& text, std::unordered_set<range_t>& out) {
+    out.clear();
+    if (!text) return;
+    std::string token;
+    const char* p = text;
+    while (*p) {
+        while (*p && ascii_is_space(*p)) ++p;
+        const char* start = p;
+        while (*p && !ascii_is_space(*p)) ++p;
+        if (p == start) break;
+        token.assign(start, p);
+        range_t r;
+        string_to_cell_range(token.c_str(), r);
+        out.insert(r);
+    }
+}
+
+int stoi_after_prefix(const char* text) {
+    const char* p = skip_non_digits(text);
+    if (!*p) throw std::invalid_argument("invalid stoi argument");
+    return stoi_digits(p);
+}
+
+std::string column_number_to_letters(int32_t col) {
+    char letters[8];
+    int n = 0;
+    while (col > 0 && n < 8) {
+        letters[n++] = static_cast<char>('A' + (col - 1) % 26);
+        col = (col - 1) / 26;
+    }
+    std::reverse(letters, letters + n);
+    return std::string(letters, n);
+}
+
+std::string row_col_to_string(int row, int col) {
+    const auto& lim = get_sheet_limits();
+    if (!lim.valid_row(row) || !lim.valid_col(col)) return {};
+    std::string out = column_number_to_letters(col);
+    char digits[16];
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, row).ptr);
+    return out;
+}
+
+std::string range_to_string(const range_t& r) {
+    return row_col_to_string(r.first.row, r.first.col) + ":" + row_col_to_string(r.last.row, r.last.col);
+}
+
+std::string range_to_string_unchecked(const range_t& r) {
+    char digits[16];
+    std::string out = column_number_to_letters(r.first.col);
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, r.first.row).ptr);
+    out += ':';
+    out += column_number_to_letters(r.last.col);
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, r.last.row).ptr);
+    return out;
+}
+
+std::string double_to_string(double v) {
+    char buf[400];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 6);
+    return std::string(buf, res.ptr);
+}
+
+std::string double_to_trimmed_string(double v) {
+    std::string s = double_to_string(v);
+    if (s.find('.') == std::string::npos) return s;  // inf, nan
+    s.erase(s.find_last_not_of('0') + 1);
+    if (!s.empty() && s.back() == '.') s.pop_back();
+    return s;
+}
+
+int uint32_to_hex(char* out, uint32_t v) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    for (int i = 7; i >= 0; --i, v >>= 4) out[i] = digits[v & 0xF];
+    return 0;
+}
+
+uint32_t hex_to_uint32(std::string_view text) {
+    uint32_t v = 0;
+    for (size_t i = 0; i < text.size() && i < 8; ++i) {
+        const char c = ascii_to_upper(text[i]);
+        uint32_t d;
+        if (ascii_is_digit(c)) d = c - '0';
+        else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        else break;
+        v = v << 4 | d;
+    }
+    return v;
+}
+
+int number_storage_kind(double x) noexcept {
+    // -0.0 is kept as a double so that its sign survives.
+    if (!std::isfinite(x) || std::trunc(x) != x || (x == 0 && std::signbit(x))) return 3;
+    if (x >= -2147483648.0 && x <= 2147483647.0) return 1;
+    if (x >= -9223372036854775808.0 && x < 9223372036854775808.0) return 2;
+    return 3;
+}
+
+std::optional<double> parse_double(std::string_view text) {
+    if (text.empty()) return std::nullopt;
+    // A bounded copy: strtod must not run past the view.
+    const std::string copy(text);
+    char* end = nullptr;
+    const double v = strtod_l(copy.c_str(), &end, c_locale());
+    if (end == copy.c_str() + copy.size()) return v;
+
+    double value = 0, scale = 1, sign = 1;
+    bool point = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (i == 0 && (c == '+' || c == '-')) {
+            if (c == '-') sign = -1;
+        } else if (c == '.') {
+            if (point) break;
+            point = true;
+        } else if (ascii_is_digit(c)) {
+            if (!point) {
+                value = value * 10 + (c - '0');
+            } else {
+                scale *= 0.1;
+                value += scale * (c - '0');
+            }
+        } else {
+            break;
+        }
+    }
+    return sign * value;
+}
+
+size_t utf8_length(std::string_view s) noexcept {
+    size_t count = 0;
+    for (size_t i = 0; i < s.size(); ++count) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        if (b < 0x80) i += 1;
+        else if ((b & 0xE0) == 0xC0) i += 2;
+        else if ((b & 0xF0) == 0xE0) i += 3;
+        else if ((b & 0xF8) == 0xF0) i += 4;
+        else i += 1;
+    }
+    return count;
+}
+
+bool cstr_equal(const char* a, const char* b) noexcept { return a && b && std::strcmp(a, b) == 0; }
+
+size_t safe_strlen(const char* s) noexcept { return s ? std::strlen(s) : 0; }
+
+bool string_to_bool(std::string_view s) {
+    const std::string lower = ascii_lower(s);
+    return !(lower == "0" || lower == "false");
+}
+
+} // namespace vex
+
+namespace vex::mta::formula {
+
+std::optional<vex::coord_t> parse_a1_reference(std::string_view text, const vex::coord_t& origin) {
+    if (text.empty()) return std::nullopt;
+    int64_t col = 0, row = 0;
+    bool letters = false, digits = false, col_abs = false, row_abs = false;
+    for (const char raw : text) {
+        const char c = ascii_to_upper(raw);
+        if (ascii_is_upper(c)) {
+            if (digits) return std::nullopt;
+            letters = true;
+            col = std::min<int64_t>(col * 26 + (c - 'A' + 1), 1 << 30);
+        } else if (ascii_is_digit(c)) {
+            if (!letters) return std::nullopt;
+            digits = true;
+            row = std::min<int64_t>(row * 10 + (c - '0'), 1 << 30);
+        } else if (c == '$') {
+            if (digits) return std::nullopt;
+            bool& which = letters ? row_abs : col_abs;
+            if (which) return std::nullopt;
+            which = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (row == 0 || col == 0) return std::nullopt;
+    const auto& lim = get_sheet_limits();
+    auto offset = [](int64_t value, int64_t base, int64_t count) {
+        return value >= base ? value - base + 1 : value - base + 1 + count;
+    };
+    if (!row_abs) row = offset(row, origin.row, lim.row_count());
+    if (!col_abs) col = offset(col, origin.col, lim.col_count());
+    return vex::coord_t{0, static_cast<int32_t>(row), static_cast<int32_t>(col), 1,
+                        static_cast<uint8_t>(row_abs), static_cast<uint8_t>(col_abs)};
+}
+
+} // namespace vex::mta::formula

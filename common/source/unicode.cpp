@@ -1,0 +1,127 @@
+#include "unicode.h"
+
+#include "text_utils.h"
+
+#include <utf8.h>
+
+#include <cerrno>
+#include <iconv.h>
+#include <langinfo.h>
+#include <stdexcept>
+
+namespace vex {
+
+namespace {
+
+const char* invalid_internal = "Invalid UTF-8 sequence in internal string";
+
+bool is_utf8_codeset(std::string_view name) {
+    return ascii_iequals(name, "UTF-8") || ascii_iequals(name, "UTF8");
+}
+
+class iconv_handle {
+public:
+    iconv_handle(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+    ~iconv_handle() {
+        if (ok()) iconv_close(cd_);
+    }
+    iconv_handle(const iconv_handle&) = delete;
+    iconv_handle& operator=(const iconv_handle&) = delete;
+    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    iconv_t get() const { return cd_; }
+
+private:
+    iconv_t cd_;
+};
+
+// Converts valid UTF-8 one code point at a time, so that a character the code set
+// cannot hold becomes '?' as the platform conversion does.
+std::string to_codeset(std::string_view text, const char* codeset) {
+    iconv_handle cd(codeset, "UTF-8");
+    if (!cd.ok()) throw std::runtime_error("Failed to convert UTF-16 to ANSI");
+    std::string out;
+    out.reserve(text.size());
+    auto it = text.begin();
+    char buf[16];
+    while (it != text.end()) {
+        auto next = it;
+        utf8::unchecked::next(next);
+        char* in = const_cast<char*>(&*it);
+        size_t in_left = static_cast<size_t>(next - it);
+        char* o = buf;
+        size_t o_left = sizeof buf;
+        if (iconv(cd.get(), &in, &in_left, &o, &o_left) == static_cast<size_t>(-1)) {
+            if (errno != EILSEQ && errno != EINVAL) throw std::runtime_error("Failed to convert UTF-16 to ANSI during execution");
+            iconv(cd.get(), nullptr, nullptr, nullptr, nullptr);
+            out += '?';
+        } else {
+            out.append(buf, o);
+        }
+        it = next;
+    }
+    char* o = buf;
+    size_t o_left = sizeof buf;
+    iconv(cd.get(), nullptr, nullptr, &o, &o_left);
+    out.append(buf, o);
+    return out;
+}
+
+} // namespace
+
+bool from_ansi_string(std::string_view text, std::string& out) {
+    if (text.empty()) {
+        out.clear();
+        return true;
+    }
+    if (!utf8::is_valid(text.begin(), text.end())) return false;
+    // Surrogate code points and overlong forms are rejected by is_valid too.
+    out.assign(text);
+    return true;
+}
+
+bool wide_to_utf8(std::string& out, const char16_t* text, size_t length) {
+    std::string result;
+    result.reserve(length);
+    const char16_t* end = text + length;
+    for (const char16_t* p = text; p < end; ++p) {
+        char32_t cp = *p;
+        if (cp >= 0xD800 && cp <= 0xDBFF) {
+            if (p + 1 >= end || p[1] < 0xDC00 || p[1] > 0xDFFF) return false;
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (p[1] - 0xDC00);
+            ++p;
+        } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
+            return false;
+        }
+        utf8::unchecked::append(cp, std::back_inserter(result));
+    }
+    out = std::move(result);
+    return true;
+}
+
+std::u16string utf8_to_wide(const char* text, size_t length) {
+    if (length == 0) return {};
+    if (!utf8::is_valid(text, text + length)) throw std::runtime_error(invalid_internal);
+    std::u16string out;
+    out.reserve(length);
+    utf8::unchecked::utf8to16(text, text + length, std::back_inserter(out));
+    return out;
+}
+
+std::string utf8_to_codepage(std::string_view text, unsigned code_page) {
+    if (!utf8::is_valid(text.begin(), text.end())) throw std::runtime_error(invalid_internal);
+    if (text.empty()) return {};
+    const char* codeset = code_page == 65001 ? "UTF-8" : nl_langinfo(CODESET);
+    if (code_page != 65001 && code_page != system_code_page)
+        throw std::runtime_error("Failed to convert UTF-16 to ANSI");
+    if (is_utf8_codeset(codeset)) return std::string(text);
+    return to_codeset(text, codeset);
+}
+
+std::string checked_host_text(const char* text) {
+    std::string out;
+    if (!from_ansi_string(text ? std::string_view(text) : std::string_view(), out))
+        throw std::runtime_error("Failed to convert from ANSI string");
+    return out;
+}
+
+} // namespace vex

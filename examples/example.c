@@ -1,0 +1,29 @@
+/* A tour of plover's free conversions. */
+#include <stdio.h>
+
+#include "plover.h"
+
+int main(void) {
+    int row = 0, col = 0;
+    printf("plover %s\n", lib_version());
+
+    /* A1 references both ways. */
+    if (a1_to_row_col("XFD1048576", &row, &col))
+        printf("XFD1048576 is row %d, column %d\n", row, col);
+    if (!a1_to_row_col("1A", &row, &col))
+        printf("1A is refused: %s\n", run_msg());
+    char ref[16];
+    row_col_to_a1(12, 28, ref);
+    printf("row 12, column 28 is %s\n", ref);
+
+    /* Colours. */
+    unsigned int argb = encode_argb(0x12, 0x34, 0x56, 0xFF);
+    int r, g, b, a;
+    decode_argb(argb, &r, &g, &b, &a);
+    printf("ARGB %08X is red %d, green %d, blue %d, alpha %d\n", argb, r, g, b, a);
+
+    /* UTF-8 to UTF-16. */
+    const char* text = "Gr\xC3\xBC\xC3\x9F" "e";
+    printf("\"%s\" is %u UTF-16 units\n", text, to_wide_string(text, NULL));
+    return 0;
+}

@@ -1,0 +1,111 @@
+// Free exports: A1 references, text conversions and colours.
+#include "plover.h"
+
+#include "run_message.h"
+#include "sheet_limits.h"
+#include "text_utils.h"
+#include "unicode.h"
+
+#include <cstring>
+#include <exception>
+
+namespace {
+
+constexpr unsigned int conversion_failed = 0xFFFFFFFFu;
+
+template <typename T>
+void put(T* out, T value) {
+    if (out) *out = value;
+}
+
+} // namespace
+
+extern "C" {
+
+PLOVER_API int a1_to_row_col(const char* ref, int* row, int* col) {
+    if (!ref) {
+        put(row, 0);
+        put(col, 0);
+        return 1;
+    }
+    vex::coord_t c;
+    try {
+        vex::string_to_coord(ref, c);
+    } catch (const std::exception& e) {
+        vex::set_run_message(e.what());
+        return 0;
+    }
+    // Past the sheet ("A0", "XFE1", "CRXQ1") is refused without a message.
+    const auto& lim = vex::get_sheet_limits();
+    if (!lim.valid_row(c.row) || !lim.valid_col(c.col)) return 0;
+    put(row, static_cast<int>(c.row));
+    put(col, static_cast<int>(c.col));
+    return 1;
+}
+
+PLOVER_API int wide_a1_to_row_col(const plover_char16* ref, int* row, int* col) {
+    if (!ref) return a1_to_row_col(nullptr, row, col);
+    std::string text;
+    if (!vex::wide_to_utf8(text, ref, std::char_traits<char16_t>::length(ref))) {
+        vex::set_run_message("Failed to convert from wide string");
+        return 0;
+    }
+    return a1_to_row_col(text.c_str(), row, col);
+}
+
+PLOVER_API int row_col_to_a1(int row, int col, char* buffer) {
+    try {
+        const std::string text = vex::row_col_to_string(row, col);
+        if (buffer) std::memcpy(buffer, text.c_str(), text.size() + 1);
+        return static_cast<int>(text.size());
+    } catch (const std::exception& e) {
+        vex::set_run_message(e.what());
+        return 0;
+    }
+}
+
+PLOVER_API unsigned int to_ansi_string(const char* text, char* buffer) {
+    if (!text) return conversion_failed;
+    try {
+        const std::string bytes = vex::utf8_to_codepage(vex::checked_host_text(text), vex::system_code_page);
+        if (buffer) std::memcpy(buffer, bytes.c_str(), bytes.size() + 1);
+        return static_cast<unsigned int>(bytes.size());
+    } catch (const std::exception& e) {
+        vex::set_run_message(e.what());
+        return conversion_failed;
+    }
+}
+
+PLOVER_API unsigned int to_wide_string(const char* text, plover_char16* buffer) {
+    if (!text) return conversion_failed;
+    try {
+        const std::u16string wide = vex::utf8_to_wide(vex::checked_host_text(text));
+        if (buffer) std::memcpy(buffer, wide.c_str(), (wide.size() + 1) * sizeof(char16_t));
+        return static_cast<unsigned int>(wide.size());
+    } catch (const std::exception& e) {
+        vex::set_run_message(e.what());
+        return conversion_failed;
+    }
+}
+
+// Components are not masked: a value above 255 runs into the next field.
+PLOVER_API unsigned int encode_rgb(int red, int green, int blue) {
+    return static_cast<unsigned>(red) << 16 | static_cast<unsigned>(green) << 8 | static_cast<unsigned>(blue);
+}
+
+PLOVER_API unsigned int encode_argb(int red, int green, int blue, int alpha) {
+    return static_cast<unsigned>(alpha) << 24 | encode_rgb(red, green, blue);
+}
+
+PLOVER_API void decode_rgb(unsigned int color, int* red, int* green, int* blue) {
+    put(red, static_cast<int>((color >> 16) & 255));
+    put(green, static_cast<int>((color >> 8) & 255));
+    put(blue, static_cast<int>(color & 255));
+}
+
+PLOVER_API void decode_argb(unsigned int color, int* red, int* green, int* blue, int* alpha) {
+    decode_rgb(color, red, green, blue);
+    put(alpha, static_cast<int>(color >> 24));
+}
+
+}

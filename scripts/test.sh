@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Fresh machine to green tests: installs the dependencies, builds, runs the whole suite.
+#   scripts/test.sh             normal build in build/
+#   scripts/test.sh --sanitize  AddressSanitizer and UndefinedBehaviorSanitizer build in build-san/
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-deps.sh"
+if [ "${1:-}" = "--sanitize" ]; then
+  dir=build-san
+  "$root/scripts/build.sh" "$dir" -DPLOVER_SANITIZE=ON -DPLOVER_BENCH=OFF
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+else
+  dir=build
+  "$root/scripts/build.sh" "$dir"
+fi
+cd "$root/$dir" && ctest --output-on-failure -j"$(nproc)"
