@@ -7,14 +7,6 @@
 
 namespace vex::xml::sxml {
 
-char* sxml_arena::copy(const char* s, size_t n) {
-    char* p = begin_string(n);
-    std::memcpy(p, s, n);
-    p[n] = '\0';
-    end_string(p + n + 1);
-    return p;
-}
-
 char* sxml_arena::grow(size_t n) {
     chunk* spare = current_ ? current_->next : nullptr;
     if (spare && spare->capacity >= n) {

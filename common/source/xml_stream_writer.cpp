@@ -68,7 +68,9 @@ bool escape_at(const char* p, const char* end) noexcept {
 
 } // namespace
 
-xml_stream_writer::xml_stream_writer(sink_t sink) : sink_(std::move(sink)) {}
+xml_stream_writer::xml_stream_writer(sink_t sink) : sink_(std::move(sink)) {
+    grow(0);
+}
 
 xml_stream_writer::~xml_stream_writer() {
     try {

@@ -5,6 +5,7 @@
 // memory bounded by the depth of its open elements.
 
 #include <cstddef>
+#include <cstring>
 
 namespace vex::xml::sxml {
 
@@ -36,7 +37,13 @@ public:
         return p;
     }
     // A NUL-terminated copy of n bytes.
-    char* copy(const char* s, size_t n);
+    char* copy(const char* s, size_t n) {
+        char* p = begin_string(n);
+        std::memcpy(p, s, n);
+        p[n] = '\0';
+        pos_ = p + n + 1;
+        return p;
+    }
     // Room for a string of at most n bytes and its NUL; end_string() gives back
     // what the string did not use.
     char* begin_string(size_t n) {
