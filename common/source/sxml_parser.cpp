@@ -120,6 +120,7 @@ private:
     void check_prefixes(const xml_node_t* node, const char* at);
     bool declared(const char* name, size_t length) const noexcept;
     void declare(const char* name, size_t length);
+    void forget_new_prefixes() noexcept;
 
     void link(xml_node_t* node) noexcept;
     xml_node_t* open_element() const noexcept {
@@ -159,19 +160,19 @@ const char* sxml_parser::reader::run() {
         // A construct either completes or leaves no trace, so that it can be
         // parsed again whole once the caller has fed more data.
         const auto mark = arena_.mark();
-        const size_t prefix_count = owner_.prefixes_.size();
+        owner_.new_prefixes_.clear();
         xml_node_t* node = nullptr;
         const char* next;
         try {
             next = construct(p, node);
         } catch (...) {
             arena_.rollback(mark);
-            owner_.prefixes_.resize(prefix_count);
+            forget_new_prefixes();
             throw;
         }
         if (!next) {
             arena_.rollback(mark);
-            owner_.prefixes_.resize(prefix_count);
+            forget_new_prefixes();
             return p;
         }
         p = next;
@@ -282,12 +283,13 @@ const char* sxml_parser::reader::attributes(const char* q, xml_node_t* node) {
         const size_t name_length = name_end - name;
         *attribute = xml_attribute_t{0, arena_.copy(name, name_length), nullptr, nullptr};
         attribute->value = decode(value, value_end, false, plain);
-        if (name_length > 1 && std::memchr(name + 1, ':', name_length - 1)) {
-            if (std::string_view(name, name_length).starts_with("xml:")) {
-            } else if (std::string_view(name, name_length).starts_with("xmlns:")) {
-                declare(name + 6, name_length - 6);
-            } else {
-                attribute->prefix_length = uint32_t(static_cast<const char*>(std::memchr(name + 1, ':', name_length - 1)) - name);
+        if (name_length > 1) {
+            if (auto* colon = static_cast<const char*>(std::memchr(name + 1, ':', name_length - 1))) {
+                const std::string_view qualified(name, name_length);
+                if (qualified.starts_with("xmlns:"))
+                    declare(name + 6, name_length - 6);
+                else if (!qualified.starts_with("xml:"))
+                    attribute->prefix_length = uint32_t(colon - name);
             }
         }
         *tail = attribute;
@@ -505,12 +507,17 @@ void sxml_parser::reader::check_prefixes(const xml_node_t* node, const char* at)
 }
 
 bool sxml_parser::reader::declared(const char* name, size_t length) const noexcept {
-    return std::any_of(owner_.prefixes_.begin(), owner_.prefixes_.end(),
-                       [&](const std::string& p) { return p.size() == length && std::memcmp(p.data(), name, length) == 0; });
+    return owner_.prefixes_.contains(std::string_view(name, length));
 }
 
 void sxml_parser::reader::declare(const char* name, size_t length) {
-    if (!declared(name, length)) owner_.prefixes_.emplace_back(name, length);
+    if (declared(name, length)) return;
+    owner_.prefixes_.emplace(name, length);
+    owner_.new_prefixes_.emplace_back(name, length);
+}
+
+void sxml_parser::reader::forget_new_prefixes() noexcept {
+    for (const auto& p : owner_.new_prefixes_) owner_.prefixes_.erase(p);
 }
 
 void sxml_parser::reader::link(xml_node_t* node) noexcept {
@@ -559,21 +566,23 @@ status_t sxml_parser::reader::call(const xml_node_t* node, const char* at) {
     }
 }
 
-// A closed node the handler is done with leaves the tree; its memory goes back
-// at once when nothing kept was made before it under its parent.
+// A closed node the handler is done with leaves the tree, and its memory goes
+// back at once: everything made after it is its own (strings, attributes,
+// descendants).
 void sxml_parser::reader::release(xml_node_t* node) noexcept {
     if (node->kind == node_kind::document_element) {
         arena_.clear();
         cursor_ = nullptr;
-    } else if (node->prev_sibling) {
+        return;
+    }
+    if (node->prev_sibling) {
         node->prev_sibling->next_sibling = nullptr;
         cursor_ = node->prev_sibling;
     } else {
-        xml_node_t* parent = node->parent;
-        if (parent) parent->first_child = nullptr;
-        arena_.rollback(node);
-        cursor_ = parent;
+        if (node->parent) node->parent->first_child = nullptr;
+        cursor_ = node->parent;
     }
+    arena_.rollback(node);
 }
 
 std::string sxml_parser::reader::position_text(const xml_node_t* node, const char* at) {
@@ -601,6 +610,7 @@ sxml_parser::sxml_parser(unsigned options) : options_(options) {}
 void sxml_parser::reset() {
     arena_.clear();
     prefixes_.clear();
+    new_prefixes_.clear();
     lines_ = line_counter{};
     base_ = 0;
     finished_ = false;

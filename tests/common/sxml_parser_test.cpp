@@ -347,6 +347,21 @@ TEST(sxml_parser, keep_builds_the_tree) {
     EXPECT_EQ(d->next_sibling, nullptr);
     EXPECT_EQ(d->status, status_t::keep);
     sxml_parser::free_nodes(chain);
+
+    // A node done with after a kept sibling leaves the sibling chain too.
+    parser.reset();
+    cursor = nullptr;
+    const std::string doc2 = "<a><b/><c><x/></c><d/></a>";
+    parser.parse("p", doc2.data(), doc2.size(), tail, cursor, [](const xml_node_t* n) {
+        return std::string_view(n->name) == "c" ? status_t::done : status_t::keep;
+    });
+    ASSERT_NE(cursor, nullptr);
+    b = cursor->first_child;
+    EXPECT_STREQ(b->name, "b");
+    ASSERT_NE(b->next_sibling, nullptr);
+    EXPECT_STREQ(b->next_sibling->name, "d");
+    EXPECT_EQ(b->next_sibling->prev_sibling, b);
+    EXPECT_EQ(b->next_sibling->next_sibling, nullptr);
 }
 
 TEST(sxml_parser, stop_hands_the_rest_back) {

@@ -27,6 +27,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace vex::xml::sxml {
@@ -103,7 +105,14 @@ private:
 
     unsigned options_;
     sxml_arena arena_;
-    std::vector<std::string> prefixes_;  // declared namespace prefixes; no scope
+    struct prefix_hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
+    };
+    // Declared namespace prefixes; a declaration has no scope. Hashed: a part
+    // may declare any number of them.
+    std::unordered_set<std::string, prefix_hash, std::equal_to<>> prefixes_;
+    std::vector<std::string> new_prefixes_;  // declared by the construct in hand
     line_counter lines_;
     uint64_t base_ = 0;  // offset in the part of the chunk in hand
     bool finished_ = false;
