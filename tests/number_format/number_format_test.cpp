@@ -75,15 +75,14 @@ TEST(numfmt_tokenizer, short_runs_of_a_stay_literal) {
 }
 
 TEST(numfmt_tokenizer, searches_stop_at_the_end) {
-    CTokenizer bracket("0[Red");
-    bracket.run();
-    EXPECT_TRUE(bracket.unclosed());
-    CTokenizer quote("0\"abc");
-    quote.run();
-    EXPECT_TRUE(quote.unclosed());
-    CTokenizer closed("0\"abc\"[Red]");
-    closed.run();
-    EXPECT_FALSE(closed.unclosed());
+    auto unclosed = [](std::string_view code) {
+        CTokenizer t(code);
+        t.run();
+        return t.unclosed();
+    };
+    EXPECT_TRUE(unclosed("0[Red"));
+    EXPECT_TRUE(unclosed("0\"abc"));
+    EXPECT_FALSE(unclosed("0\"abc\"[Red]"));
 
     EXPECT_EQ(tokenized("0\\"), "0 '\\'");
     EXPECT_EQ(tokenized("0*"), "0 '*'");
