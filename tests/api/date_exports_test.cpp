@@ -216,8 +216,9 @@ TEST(date_exports, decoders_write_zeros_for_what_no_date_holds) {
         EXPECT_EQ(date1904(bad), (date_t{0, 0, 0}));
         EXPECT_EQ(datetime1904(bad), zero);
     }
-    for (double bad : {std::nan(""), inf, -inf, 1e300})
+    for (double bad : {std::nan(""), inf, -inf, 1e300, 16777217.0})
         EXPECT_EQ(time_of(bad), hms(0, 0, 0, 0));
+    EXPECT_EQ(time_of(last_day + 1.5), hms(12, 0, 0, 0));  // a time of day needs no calendar
 
     EXPECT_EQ(datetime1900(last_day + encode_time(23, 59, 59, 999)), (datetime_t{32767, 12, 31, 23, 59, 59, 999}));
     EXPECT_EQ(datetime1904(encode_date1904(-32767, 1, 1)), (datetime_t{-32767, 1, 1, 0, 0, 0, 0}));
