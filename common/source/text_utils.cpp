@@ -68,7 +68,9 @@ bool ascii_iequals(std::string_view a, std::string_view b) noexcept {
 
 int string_to_column(const char* text) {
     int64_t n = 0;
-    for (const char* p = text; ascii_is_alpha(*p); ++p) n = add_letter(n, *p);
+    const char* p = text;
+    if (*p == '$') ++p;  // an absolute marker ("$B$2")
+    for (; ascii_is_alpha(*p); ++p) n = add_letter(n, *p);
     if (n == 0) throw std::runtime_error(std::string("Wrong cell reference: ") + text);
     return static_cast<int>(n);
 }

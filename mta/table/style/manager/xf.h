@@ -1,0 +1,33 @@
+#pragma once
+// An interned cell format record: what a "cellStyleXfs" or "cellXfs" entry
+// holds. Cells, rows and columns refer to a cell xf by its 16-bit position.
+
+#include "mta/table/style/manager/alignment.h"
+#include "mta/table/style/manager/protection.h"
+
+#include <cstdint>
+
+namespace vex::mta {
+
+struct xf_t {
+    uint32_t xfId = 0;       // cell xf: its style xf; style xf: the style it was rebuilt from
+    uint32_t numFmtId = 0;
+    uint32_t fontId = 0;
+    uint32_t fillId = 0;
+    uint32_t borderId = 0;
+    alignment_t alignment;
+    protection_t protection;
+    uint8_t pivotButton = 0;
+    uint8_t quotePrefix = 0;
+    uint32_t applied = 0;    // the apply bits of style_settings_t
+
+    // The equality of interning: every field but the parent.
+    bool same_format(const xf_t& o) const noexcept {
+        return numFmtId == o.numFmtId && fontId == o.fontId && fillId == o.fillId && borderId == o.borderId &&
+               alignment == o.alignment && protection == o.protection && pivotButton == o.pivotButton &&
+               quotePrefix == o.quotePrefix && applied == o.applied;
+    }
+    bool operator==(const xf_t&) const = default;
+};
+
+} // namespace vex::mta
