@@ -106,6 +106,7 @@ private:
     // inside it; `out` receives the node to report, if any.
     const char* construct(const char* p, xml_node_t*& out);
     const char* element(const char* p, xml_node_t*& out);
+    const char* close_with_text(xml_node_t* node, const char* b, const char* e, bool plain, xml_node_t*& out);
     const char* close_tag(const char* p, xml_node_t*& out);
     const char* markup(const char* p, xml_node_t*& out);
     const char* instruction(const char* p, xml_node_t*& out);
@@ -231,14 +232,8 @@ const char* sxml_parser::reader::element(const char* p, xml_node_t*& out) {
             out = node;
             return r;
         }
-        const char* after = end_tag(r, node);
-        if (!after) return nullptr;
         // White space alone is text too: a blank shared string must survive.
-        set_text(node, (opts_ & opt_trim_text) ? r : content, r, true);
-        node->closed = 1;
-        link(node);
-        out = node;
-        return after;
+        return close_with_text(node, (opts_ & opt_trim_text) ? r : content, r, true, out);
     }
 
     const char* text_end = scan(r, end_, c_text_stop);
@@ -248,9 +243,15 @@ const char* sxml_parser::reader::element(const char* p, xml_node_t*& out) {
     if (*text_end == '\0') fail("unexpected end of data: {}", text_end, text_end);
     if (text_end + 1 == end_) return nullptr;
     if (text_end[1] != '/') fail("invalid closing tag name: ", text_end, text_end);
-    const char* after = end_tag(text_end, node);
+    return close_with_text(node, (opts_ & opt_trim_text) ? r : content, text_end, plain, out);
+}
+
+// The element whose text [b, e) runs up to its end tag at e.
+const char* sxml_parser::reader::close_with_text(xml_node_t* node, const char* b, const char* e, bool plain,
+                                                 xml_node_t*& out) {
+    const char* after = end_tag(e, node);
     if (!after) return nullptr;
-    set_text(node, (opts_ & opt_trim_text) ? r : content, text_end, plain);
+    set_text(node, b, e, plain);
     node->closed = 1;
     link(node);
     out = node;

@@ -62,12 +62,10 @@ TEST(sxml_parser, attributes_keep_document_order) {
     EXPECT_EQ(parse_events("<a p=\"1\" q='2' p=\"3\"\n\tr = \"it's\"/>"),
               (events{"<a p=\"1\" q=\"2\" p=\"3\" r=\"it's\"/>"}));
 
-    sxml_parser parser(load_options);
-    size_t tail = 0;
-    xml_node_t* cursor = nullptr;
+    xml_test::session s;
     const std::string doc = "<c r=\"B2\" s=\"4\" t=\"s\" r=\"X9\"/>";
     int seen = 0;
-    parser.parse("p", doc.data(), doc.size(), tail, cursor, [&](const xml_node_t* n) {
+    s.parse(doc, [&](const xml_node_t* n) {
         ++seen;
         EXPECT_STREQ(vex::get_attribute_value("r", n->attributes), "B2");
         EXPECT_EQ(vex::get_attribute_value("v", n->attributes), nullptr);
@@ -111,11 +109,9 @@ TEST(sxml_parser, text_options) {
 
     // Without the option that suppresses them, a text also hangs under its
     // element as a data node.
-    sxml_parser parser(0);
-    size_t tail = 0;
-    xml_node_t* cursor = nullptr;
+    xml_test::session s(0);
     const std::string d = "<a>x</a>";
-    parser.parse("p", d.data(), d.size(), tail, cursor, [](const xml_node_t* n) {
+    s.parse(d, [](const xml_node_t* n) {
         EXPECT_STREQ(n->text, "x");
         EXPECT_EQ(n->first_child->kind, node_kind::data);
         EXPECT_STREQ(n->first_child->text, "x");
@@ -149,11 +145,9 @@ TEST(sxml_parser, namespace_prefixes_must_be_declared_in_the_part) {
     EXPECT_EQ(parse_events("<x:a x:p=\"1\"/>", 0), (events{"<x:a x:p=\"1\"/>"}));
 
     // The prefix lengths the readers split names with.
-    sxml_parser parser(load_options);
-    size_t tail = 0;
-    xml_node_t* cursor = nullptr;
+    xml_test::session s;
     const std::string doc = "<x:ab xmlns:x=\"u\" x:cd=\"1\" xml:space=\"p\" plain=\"2\"/>";
-    parser.parse("p", doc.data(), doc.size(), tail, cursor, [](const xml_node_t* n) {
+    s.parse(doc, [](const xml_node_t* n) {
         EXPECT_EQ(n->prefixed, 1);
         EXPECT_EQ(n->prefix_length, 1u);
         std::vector<uint32_t> lengths;
@@ -207,11 +201,10 @@ TEST(sxml_parser, every_syntax_failure_names_its_place) {
 
 TEST(sxml_parser, handler_failures_become_parsing_errors) {
     const std::string doc = "<r>\n<row>\n\n  <c r=\"B2\" s='1'/></row></r>";
-    sxml_parser parser(load_options);
-    size_t tail = 0;
-    xml_node_t* cursor = nullptr;
+    xml_test::session s;
+    s.name = "xl/worksheets/sheet1.xml";
     try {
-        parser.parse("xl/worksheets/sheet1.xml", doc.data(), doc.size(), tail, cursor, [](const xml_node_t* n) {
+        s.parse(doc, [](const xml_node_t* n) {
             if (std::string_view(n->name) == "c") throw std::runtime_error("bad cell");
             return status_t::done;
         });
@@ -223,22 +216,21 @@ TEST(sxml_parser, handler_failures_become_parsing_errors) {
         EXPECT_STREQ(e.location(), "line 4, column 20");
     }
 
-    parser.reset();
-    cursor = nullptr;
+    s.restart();
     try {
-        parser.parse("p", doc.data(), doc.size(), tail, cursor, [](const xml_node_t* n) {
+        s.parse(doc, [](const xml_node_t* n) {
             if (std::string_view(n->name) == "c") throw 42;
             return status_t::done;
         });
         FAIL();
     } catch (const parsing_error& e) {
-        EXPECT_STREQ(e.what(), "xml paring error: p line 4, column 20 <c r=\"B2\" s=\"1\">: unknown error.. line 4, column 20");
+        EXPECT_STREQ(e.what(), "xml paring error: xl/worksheets/sheet1.xml line 4, column 20 <c r=\"B2\" s=\"1\">: unknown error.. "
+                     "line 4, column 20");
     }
 
-    parser.reset();
-    cursor = nullptr;
+    s.restart();
     try {
-        parser.parse("p", doc.data(), doc.size(), tail, cursor, [](const xml_node_t* n) {
+        s.parse(doc, [](const xml_node_t* n) {
             return std::string_view(n->name) == "row" ? status_t::error : status_t::done;
         });
         FAIL();
@@ -256,27 +248,25 @@ TEST(sxml_parser, lines_end_at_lf_crlf_and_lone_cr) {
 }
 
 TEST(sxml_parser, a_chunk_is_parsed_to_its_last_complete_construct) {
-    sxml_parser parser(load_options);
+    xml_test::session s;
     xml_test::recorder rec;
-    size_t tail = 0;
-    xml_node_t* cursor = nullptr;
 
     std::string chunk = "<r><a/><b x=\"1\">";
-    parser.parse("p", chunk.data(), chunk.size(), tail, cursor, std::ref(rec));
-    EXPECT_EQ(tail, 9u);  // the start tag waits for its content
+    s.parse(chunk, std::ref(rec));
+    EXPECT_EQ(s.tail, 9u);  // the start tag waits for its content
     EXPECT_EQ(rec.events, (events{"<r>", "<a/>"}));
 
     // Nothing complete: the whole chunk comes back, without an error.
     chunk = "<b x=\"1\">some long te";
-    parser.parse("p", chunk.data(), chunk.size(), tail, cursor, std::ref(rec));
-    EXPECT_EQ(tail, chunk.size());
+    s.parse(chunk, std::ref(rec));
+    EXPECT_EQ(s.tail, chunk.size());
 
     chunk += "xt</b></r>\n";
-    parser.parse("p", chunk.data(), chunk.size(), tail, cursor, std::ref(rec));
-    EXPECT_EQ(tail, 0u);
+    s.parse(chunk, std::ref(rec));
+    EXPECT_EQ(s.tail, 0u);
     EXPECT_EQ(rec.events, (events{"<r>", "<a/>", "<b x=\"1\">some long text</b>", "</r>"}));
-    EXPECT_EQ(cursor, nullptr);
-    EXPECT_NO_THROW(parser.parse("p", nullptr, 0, tail, cursor, std::ref(rec)));
+    EXPECT_EQ(s.cursor, nullptr);
+    EXPECT_NO_THROW(s.end(std::ref(rec)));
 }
 
 TEST(sxml_parser, the_end_of_data_fails_on_anything_unfinished) {
@@ -294,12 +284,10 @@ TEST(sxml_parser, the_end_of_data_fails_on_anything_unfinished) {
 }
 
 TEST(sxml_parser, done_frees_closed_nodes) {
-    sxml_parser parser(load_options);
-    size_t tail = 0;
-    xml_node_t* cursor = nullptr;
+    xml_test::session s;
     const std::string doc = "<a><b/><c><d/></c></a>trailing <junk";
     std::vector<std::string> seen;
-    parser.parse("p", doc.data(), doc.size(), tail, cursor, [&](const xml_node_t* n) {
+    s.parse(doc, [&](const xml_node_t* n) {
         seen.push_back(n->name);
         if (n->closed && std::string_view(n->name) != "d") {
             // Children answered done are gone by the time their parent closes.
@@ -309,27 +297,25 @@ TEST(sxml_parser, done_frees_closed_nodes) {
     });
     EXPECT_EQ(seen, (events{"a", "b", "c", "d", "c", "a"}));
     // Whatever follows the document element is not parsed.
-    EXPECT_EQ(tail, 0u);
-    EXPECT_EQ(cursor, nullptr);
-    EXPECT_EQ(parser.detach_nodes(), nullptr);
+    EXPECT_EQ(s.tail, 0u);
+    EXPECT_EQ(s.cursor, nullptr);
+    EXPECT_EQ(s.parser.detach_nodes(), nullptr);
     const std::string more = "<x/>";
-    parser.parse("p", more.data(), more.size(), tail, cursor, [&](const xml_node_t*) -> status_t { throw 1; });
-    EXPECT_NO_THROW(parser.parse("p", nullptr, 0, tail, cursor, nullptr));
+    s.parse(more, [&](const xml_node_t*) -> status_t { throw 1; });
+    EXPECT_NO_THROW(s.end(nullptr));
 }
 
 TEST(sxml_parser, keep_builds_the_tree) {
     const std::string doc = "<a><b x=\"1\"/>\n<c>t</c><d><e/></d></a>";
-    sxml_parser parser(load_options);
-    size_t tail = 0;
-    xml_node_t* cursor = nullptr;
+    xml_test::session s;
     // Keep everything but e, which leaves d without children.
-    parser.parse("p", doc.data(), doc.size(), tail, cursor, [](const xml_node_t* n) {
+    s.parse(doc, [](const xml_node_t* n) {
         return std::string_view(n->name) == "e" ? status_t::done : status_t::keep;
     });
-    auto* chain = parser.detach_nodes();
+    auto* chain = s.parser.detach_nodes();
     ASSERT_NE(chain, nullptr);
-    ASSERT_NE(cursor, nullptr);
-    const xml_node_t* a = cursor;
+    ASSERT_NE(s.cursor, nullptr);
+    const xml_node_t* a = s.cursor;
     EXPECT_EQ(a->kind, node_kind::document_element);
     EXPECT_STREQ(a->name, "a");
     const xml_node_t* b = a->first_child;
@@ -349,14 +335,13 @@ TEST(sxml_parser, keep_builds_the_tree) {
     sxml_parser::free_nodes(chain);
 
     // A node done with after a kept sibling leaves the sibling chain too.
-    parser.reset();
-    cursor = nullptr;
+    s.restart();
     const std::string doc2 = "<a><b/><c><x/></c><d/></a>";
-    parser.parse("p", doc2.data(), doc2.size(), tail, cursor, [](const xml_node_t* n) {
+    s.parse(doc2, [](const xml_node_t* n) {
         return std::string_view(n->name) == "c" ? status_t::done : status_t::keep;
     });
-    ASSERT_NE(cursor, nullptr);
-    b = cursor->first_child;
+    ASSERT_NE(s.cursor, nullptr);
+    b = s.cursor->first_child;
     EXPECT_STREQ(b->name, "b");
     ASSERT_NE(b->next_sibling, nullptr);
     EXPECT_STREQ(b->next_sibling->name, "d");
@@ -365,19 +350,18 @@ TEST(sxml_parser, keep_builds_the_tree) {
 }
 
 TEST(sxml_parser, stop_hands_the_rest_back) {
-    sxml_parser parser(load_options);
+    xml_test::session s;
     xml_test::recorder rec;
-    size_t tail = 0;
-    xml_node_t* cursor = nullptr;
+
     std::string data = "<r><a/><b/><c/></r>";
-    parser.parse("p", data.data(), data.size(), tail, cursor, [&](const xml_node_t* n) {
+    s.parse(data, [&](const xml_node_t* n) {
         rec(n);
         return std::string_view(n->name) == "a" ? status_t::stop : status_t::done;
     });
     EXPECT_EQ(rec.events, (events{"<r>", "<a/>"}));
-    EXPECT_EQ(tail, 12u);
-    data.erase(0, data.size() - tail);
-    parser.parse("p", data.data(), data.size(), tail, cursor, std::ref(rec));
+    EXPECT_EQ(s.tail, 12u);
+    data.erase(0, data.size() - s.tail);
+    s.parse(data, std::ref(rec));
     EXPECT_EQ(rec.events, (events{"<r>", "<a/>", "<b/>", "<c/>", "</r>"}));
 }
 

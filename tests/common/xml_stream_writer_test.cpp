@@ -51,12 +51,10 @@ void write_tree(xml_stream_writer& w, const xml_node_t* node) {
 }
 
 std::string kept_tree_written(const std::string& doc) {
-    sxml_parser parser(load_options);
-    size_t tail = 0;
-    xml_node_t* root = nullptr;
-    parser.parse("p", doc.data(), doc.size(), tail, root, [](const xml_node_t*) { return status_t::keep; });
-    EXPECT_EQ(tail, 0u);
-    return written([&](xml_stream_writer& w) { write_tree(w, root); });
+    xml_test::session s;
+    s.parse(doc, [](const xml_node_t*) { return status_t::keep; });
+    EXPECT_EQ(s.tail, 0u);
+    return written([&](xml_stream_writer& w) { write_tree(w, s.cursor); });
 }
 
 } // namespace

@@ -55,6 +55,27 @@ struct recorder {
     }
 };
 
+// One part parsed call by call, with the state the loader keeps between calls.
+struct session {
+    explicit session(unsigned options = load_options) : parser(options) {}
+    void parse(std::string_view data, sxml_parser::handler_t handler) {
+        parser.parse(name, data.data(), data.size(), tail, cursor, std::move(handler));
+    }
+    void end(sxml_parser::handler_t handler = nullptr) {
+        parser.parse(name, nullptr, 0, tail, cursor, std::move(handler));
+    }
+    void restart() {
+        parser.reset();
+        tail = 0;
+        cursor = nullptr;
+    }
+
+    sxml_parser parser;
+    const char* name = "p";
+    size_t tail = 0;
+    xml_node_t* cursor = nullptr;
+};
+
 struct outcome {
     std::vector<std::string> events;
     std::string error;    // what() of the parsing_error, empty when none
@@ -73,23 +94,22 @@ struct outcome {
 // makes it grow, as the loader does for constructs longer than its buffer.
 inline outcome feed(std::string_view doc, size_t buffer_size, unsigned options = load_options,
                     status_t answer = status_t::done) {
-    sxml_parser parser(options);
+    session s(options);
     recorder rec;
     rec.answer = answer;
     outcome out;
     std::string buffer;
-    size_t tail = 0, pos = 0;
-    xml_node_t* cursor = nullptr;
+    size_t pos = 0;
     try {
         while (pos < doc.size()) {
-            if (tail == buffer_size) buffer_size *= 2;
-            const size_t n = std::min(buffer_size - tail, doc.size() - pos);
+            if (s.tail == buffer_size) buffer_size *= 2;
+            const size_t n = std::min(buffer_size - s.tail, doc.size() - pos);
             buffer.append(doc.substr(pos, n));
             pos += n;
-            parser.parse("part", buffer.data(), buffer.size(), tail, cursor, std::ref(rec));
-            buffer.erase(0, buffer.size() - tail);
+            s.parse(buffer, std::ref(rec));
+            buffer.erase(0, buffer.size() - s.tail);
         }
-        parser.parse("part", nullptr, 0, tail, cursor, std::ref(rec));
+        s.end(std::ref(rec));
     } catch (const parsing_error& e) {
         out.error = e.what();
         out.message = e.message();
