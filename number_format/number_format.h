@@ -18,8 +18,8 @@ namespace vex::numfmt {
 
 // Splits a code into tokens. Unknown bytes become literal text; the only failure
 // is invalid UTF-8 in kept text ("Invalid character in format code."). Every
-// search stops at the end of the code: an unclosed "[" or quote is returned as
-// an unclosed token (see unclosed()) and makes the code invalid.
+// search stops at the end of the code: the run ends at an unclosed "[" or quote,
+// which unclosed() then reports and which makes the code invalid.
 class CTokenizer {
 public:
     explicit CTokenizer(std::string_view code) noexcept : code_(code) {}
@@ -41,7 +41,7 @@ private:
     void check_literal(size_t first, size_t last) const;   // both inclusive
     void push(token_t t);
     void flush_literal();
-    size_t run_length(size_t from, char lower) const noexcept;
+    size_t run_length(size_t from, char c) const noexcept;
 
     std::string_view code_;
     size_t literal_start_ = 0;

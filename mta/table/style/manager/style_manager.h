@@ -78,7 +78,7 @@ public:
     // Replaces the format of a named style ("normal", one in use, or a built-in
     // one, which is then put in use). False and the last message
     // "No style named <name>." for any other name.
-    bool modify_named_style(std::string_view name, style_settings_t& s);
+    bool modify_named_style(std::string_view name, const style_settings_t& s);
     // Replaces the format of "normal": font 0, style xf 0 and cell xf 0 change in
     // place, so every unstyled cell follows.
     void set_normal_style(const style_settings_t& s);
@@ -106,6 +106,9 @@ private:
     const style_settings_t& normal_settings__() const;
     int32_t register_builtin_style__(std::string_view name);
     uint32_t parent_style_xf__(int32_t style_id);
+    uint32_t resolve_numfmt__(int32_t id, std::string_view code);
+    int32_t add_numfmt_code__(std::string_view code);
+    std::string_view get_numfmt_code__(int32_t id) const;
     void set_normal_style__(const style_settings_t& s);
     void install_normal_style__();
     void clear_styles__();

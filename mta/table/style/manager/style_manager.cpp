@@ -1,0 +1,516 @@
+#include "mta/table/style/manager/style_manager.h"
+
+#include "mta/table/style/manager/builtin_numfmts.h"
+#include "mta/table/style/manager/builtin_styles.h"
+
+#include "errors.h"
+#include "run_message.h"
+
+#include <bit>
+#include <limits>
+
+namespace vex::mta {
+
+namespace {
+
+constexpr std::string_view normal_name = "normal";
+
+void hash_mix(size_t& h, size_t v) noexcept { h ^= v + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2); }
+
+void hash_mix(size_t& h, double d) noexcept {
+    // 0.0 and -0.0 compare equal, so they must hash alike.
+    hash_mix(h, d == 0.0 ? size_t{0} : std::bit_cast<size_t>(d));
+}
+
+void hash_mix(size_t& h, const color_t& c) noexcept {
+    hash_mix(h, size_t{c.auto_} | size_t{c.indexed} << 8 | size_t{c.theme} << 24 | size_t{c.rgb} << 32);
+    hash_mix(h, c.tint);
+}
+
+size_t hash_of(const font_t& f) noexcept {
+    size_t h = std::hash<std::string>{}(f.name);
+    hash_mix(h, f.size);
+    hash_mix(h, f.color);
+    for (int32_t v : {f.family, f.scheme, f.charset, f.underline, f.vert_align}) hash_mix(h, size_t(uint32_t(v)));
+    for (uint8_t v : {f.bold, f.italic, f.strikeout, f.outline, f.shadow, f.condense, f.extend}) hash_mix(h, size_t{v});
+    return h;
+}
+
+// The gradient geometry is compared with a tolerance, so it stays out of the hash.
+size_t hash_of(const fill_t& f) noexcept {
+    size_t h = f.pattern.type;
+    hash_mix(h, f.pattern.fg);
+    hash_mix(h, f.pattern.bg);
+    hash_mix(h, size_t(uint32_t(f.gradient.type)));
+    for (const auto& s : f.gradient.stops) {
+        hash_mix(h, s.color);
+        hash_mix(h, s.position);
+    }
+    return h;
+}
+
+size_t hash_of(const border_t& b) noexcept {
+    size_t h = b.flags;
+    for (const auto& e : b.edges) {
+        hash_mix(h, size_t{e.style});
+        hash_mix(h, e.color);
+    }
+    return h;
+}
+
+// Over the fields of xf_t::same_format.
+size_t hash_of(const xf_t& x) noexcept {
+    size_t h = x.numFmtId;
+    for (uint32_t v : {x.fontId, x.fillId, x.borderId, x.applied}) hash_mix(h, size_t{v});
+    const auto& a = x.alignment;
+    for (int32_t v : {a.relative_indent, a.indent, a.reading_order, a.text_rotation, a.horizontal, a.vertical})
+        hash_mix(h, size_t(uint32_t(v)));
+    hash_mix(h, size_t{a.wrap_text} | size_t{a.shrink_to_fit} << 8 | size_t{a.justify_last_line} << 16 |
+                    size_t{x.protection.hidden} << 24 | size_t{x.protection.locked} << 32 |
+                    size_t{x.pivotButton} << 40 | size_t{x.quotePrefix} << 48);
+    return h;
+}
+
+bool same_record(const font_t& a, const font_t& b) { return a == b; }
+bool same_record(const fill_t& a, const fill_t& b) { return a == b; }
+bool same_record(const border_t& a, const border_t& b) { return a == b; }
+bool same_record(const xf_t& a, const xf_t& b) { return a.same_format(b); }
+
+// The indexes of a list's records by hash, each bucket in list order, so that
+// a search finds the first equal record exactly as a scan from the front would.
+template <class T>
+class record_index {
+public:
+    explicit record_index(uint32_t first) : first_(first) {}
+
+    void rebuild(const std::vector<T>& list) {
+        buckets_.clear();
+        for (size_t i = first_; i < list.size(); ++i) buckets_[hash_of(list[i])].push_back(static_cast<uint32_t>(i));
+    }
+
+    // The first equal record from `first` on, or the new one appended.
+    uint32_t intern(std::vector<T>& list, const T& record) {
+        auto& bucket = buckets_[hash_of(record)];
+        for (uint32_t i : bucket)
+            if (same_record(list[i], record)) return i;
+        const auto i = static_cast<uint32_t>(list.size());
+        list.push_back(record);
+        bucket.push_back(i);
+        return i;
+    }
+
+    std::optional<uint32_t> find(const std::vector<T>& list, const T& record) const {
+        const auto it = buckets_.find(hash_of(record));
+        if (it == buckets_.end()) return std::nullopt;
+        for (uint32_t i : it->second)
+            if (same_record(list[i], record)) return i;
+        return std::nullopt;
+    }
+
+    void add(const T& record, uint32_t i) { buckets_[hash_of(record)].push_back(i); }
+
+private:
+    uint32_t first_;
+    std::unordered_map<size_t, std::vector<uint32_t>> buckets_;
+};
+
+} // namespace
+
+// Font 0 and cell xf 0 belong to "normal" and change in place, so they are
+// never found by a search.
+struct style_manager_t::lookup {
+    record_index<font_t> fonts{1};
+    record_index<fill_t> fills{0};
+    record_index<border_t> borders{0};
+    record_index<xf_t> cell_xfs{1};
+};
+
+// ---- tables ------------------------------------------------------------------
+
+int32_t style_manager_t::impl::register_numfmt_code(std::string_view code) {
+    if (const auto it = custom_numfmt_ids.find(code); it != custom_numfmt_ids.end()) return it->second;
+    std::optional<size_t> slot;
+    while (!slot && !free_numfmt_slots.empty()) {
+        const size_t s = free_numfmt_slots.front();
+        free_numfmt_slots.pop_front();
+        if (s < custom_numfmt_codes.size()) slot = s;   // a slot that does not exist is no slot to reuse
+    }
+    if (slot) {
+        auto& held = custom_numfmt_codes[*slot];
+        const auto id = static_cast<int32_t>(first_custom_numfmt_id + *slot);
+        if (const auto it = custom_numfmt_ids.find(held); it != custom_numfmt_ids.end() && it->second == id)
+            custom_numfmt_ids.erase(it);
+        held = code;
+    } else {
+        if (custom_numfmt_codes.size() >= size_t(std::numeric_limits<int32_t>::max() - first_custom_numfmt_id))
+            throw mta_error("Too many number formats.");
+        custom_numfmt_codes.emplace_back(code);
+        slot = custom_numfmt_codes.size() - 1;
+    }
+    const auto id = static_cast<int32_t>(first_custom_numfmt_id + *slot);
+    custom_numfmt_ids.insert_or_assign(std::string(code), id);
+    return id;
+}
+
+std::string_view style_manager_t::impl::custom_numfmt_code(int32_t id) const noexcept {
+    if (id < first_custom_numfmt_id) return {};
+    const auto slot = static_cast<size_t>(id - first_custom_numfmt_id);
+    if (slot >= custom_numfmt_codes.size()) return {};
+    return custom_numfmt_codes[slot];
+}
+
+// ---- construction ----------------------------------------------------------------
+
+style_manager_t::style_manager_t() { install_normal_style__(); }
+
+style_manager_t::~style_manager_t() = default;
+
+void style_manager_t::clear_styles__() {
+    impl_ = std::make_unique<impl>();
+    lookup_ = std::make_unique<lookup>();
+    normal_cache_.reset();
+}
+
+void style_manager_t::install_normal_style__() {
+    clear_styles__();
+    if (impl_->named_styles.contains(normal_name)) return;
+    const auto* entry = find_builtin_style(normal_name);
+    const xf_t& rec = builtin_style_record(entry->record);
+
+    impl_->fonts.push_back(builtin_font(rec.fontId));
+    xf_t x = rec;
+    x.xfId = 0;
+    x.numFmtId = 0;
+    x.fontId = 0;
+    x.borderId = intern_border(builtin_border(rec.borderId));
+    x.fillId = intern_fill(builtin_fill(rec.fillId));
+    intern_fill(builtin_fill(1));   // gray125 always sits next to the normal fill
+    impl_->named_styles.insert_or_assign({std::string(normal_name), 0, 0, 0, 0, 0});
+    impl_->cell_style_xfs.push_back(x);
+    x.applied = 0;
+    impl_->cell_xfs.push_back(x);
+}
+
+void style_manager_t::rebuild_lookup__() {
+    lookup_ = std::make_unique<lookup>();
+    lookup_->fonts.rebuild(impl_->fonts);
+    lookup_->fills.rebuild(impl_->fills);
+    lookup_->borders.rebuild(impl_->borders);
+    lookup_->cell_xfs.rebuild(impl_->cell_xfs);
+}
+
+void style_manager_t::assign_loaded_styles(std::unique_ptr<impl> loaded) {
+    if (!loaded) return;
+    auto& t = *loaded;
+
+    // Every search skips record 0 of the font and xf lists, so none may be empty.
+    if (t.fonts.empty()) t.fonts.push_back(builtin_font(builtin_style_record(0).fontId));
+    if (t.fills.empty()) {
+        t.fills.push_back(builtin_fill(0));
+        t.fills.push_back(builtin_fill(1));
+    }
+    if (t.borders.empty()) t.borders.push_back(builtin_border(0));
+    if (t.cell_style_xfs.empty()) {
+        xf_t x;
+        x.applied = style_settings_t::all_bits;
+        t.cell_style_xfs.push_back(x);
+    }
+    if (t.cell_xfs.empty()) {
+        xf_t x = t.cell_style_xfs.front();
+        x.xfId = 0;
+        x.applied = 0;
+        t.cell_xfs.push_back(x);
+    }
+    if (!t.named_styles.contains(normal_name)) t.named_styles.insert_front({std::string(normal_name), 0, 0, 0, 0, 0});
+
+    const auto refuse = [](std::string_view what) {
+        throw mta_error("A loaded cell format refers to a missing " + std::string(what) + ".");
+    };
+    const auto check = [&](const xf_t& x) {
+        if (x.fontId >= t.fonts.size()) refuse("font");
+        if (x.fillId >= t.fills.size()) refuse("fill");
+        if (x.borderId >= t.borders.size()) refuse("border");
+    };
+    for (const auto& x : t.cell_style_xfs) check(x);
+    for (const auto& x : t.cell_xfs) {
+        check(x);
+        if (x.xfId >= t.cell_style_xfs.size()) refuse("cell style");
+    }
+    for (const auto& n : t.named_styles)
+        if (n.xfId >= t.cell_style_xfs.size()) refuse("cell style");
+
+    const std::lock_guard guard(mutex_);
+    impl_ = std::move(loaded);
+    rebuild_lookup__();
+    normal_cache_.reset();
+}
+
+// ---- interning ---------------------------------------------------------------------
+
+uint32_t style_manager_t::intern_font(const font_t& f) { return lookup_->fonts.intern(impl_->fonts, f); }
+uint32_t style_manager_t::intern_fill(const fill_t& f) { return lookup_->fills.intern(impl_->fills, f); }
+uint32_t style_manager_t::intern_border(const border_t& b) { return lookup_->borders.intern(impl_->borders, b); }
+
+// Style xfs change in place when a named style is changed, so they are
+// searched, not indexed; there is one per named style.
+uint32_t style_manager_t::intern_style_xf(const xf_t& x) {
+    auto& list = impl_->cell_style_xfs;
+    for (size_t i = 1; i < list.size(); ++i)
+        if (list[i].same_format(x)) return static_cast<uint32_t>(i);
+    list.push_back(x);
+    return static_cast<uint32_t>(list.size() - 1);
+}
+
+uint32_t style_manager_t::parent_style_xf__(int32_t style_id) {
+    if (style_id >= 0) {
+        if (static_cast<size_t>(style_id) >= impl_->cell_style_xfs.size()) throw mta_error("The style id is invalid.");
+        return static_cast<uint32_t>(style_id);
+    }
+    const int64_t number = -int64_t{style_id};
+    const auto name = number < builtin_style_name_count ? builtin_style_name(static_cast<int>(number)) : std::string_view{};
+    const int32_t id = name.empty() ? -1 : register_builtin_style__(name);
+    if (id < 0) throw mta_error("No such built-in style name.");
+    return static_cast<uint32_t>(id);
+}
+
+// The number-format id a style stands for: a pending code (id 0) is registered
+// first. Throws when the id has no code.
+uint32_t style_manager_t::resolve_numfmt__(int32_t id, std::string_view code) {
+    if (id == 0 && !code.empty()) id = add_numfmt_code__(code);
+    if (get_numfmt_code__(id).empty()) throw mta_error("The number format id is invalid.");
+    return static_cast<uint32_t>(id);
+}
+
+std::unique_ptr<xf_t> style_manager_t::add_style_settings__(const style_settings_t& s) {
+    const uint32_t parent = parent_style_xf__(s.style_id());
+    auto x = std::make_unique<xf_t>(impl_->cell_style_xfs[parent]);
+    x->xfId = parent;
+    if (s.is_applied(style_settings_t::numfmt_bit)) x->numFmtId = resolve_numfmt__(s.numfmt_id(), s.numfmt_code());
+    if (s.is_applied(style_settings_t::font_bit)) x->fontId = intern_font(s.font());
+    if (s.is_applied(style_settings_t::fill_bit)) x->fillId = intern_fill(s.fill());
+    if (s.is_applied(style_settings_t::border_bit)) x->borderId = intern_border(s.border());
+    if (s.is_applied(style_settings_t::alignment_bit)) x->alignment = s.alignment();
+    if (s.is_applied(style_settings_t::protection_bit)) x->protection = s.protection();
+    x->applied = s.applied();
+    return x;
+}
+
+uint16_t style_manager_t::intern_style(const style_settings_t& s) {
+    const std::lock_guard guard(mutex_);
+    if (s == normal_settings__()) return 0;
+    const auto x = add_style_settings__(s);
+    auto& list = impl_->cell_xfs;
+    if (const auto found = lookup_->cell_xfs.find(list, *x)) return static_cast<uint16_t>(*found);
+    if (list.size() >= max_cell_xf_count) throw mta_error("Too many cell formats.");
+    list.push_back(*x);
+    const auto i = static_cast<uint32_t>(list.size() - 1);
+    lookup_->cell_xfs.add(*x, i);
+    return static_cast<uint16_t>(i);
+}
+
+// ---- reading records back ----------------------------------------------------------
+
+void style_manager_t::fill_settings__(const xf_t& x, style_settings_t& out) const {
+    out.numfmt_id_ = static_cast<int32_t>(x.numFmtId);
+    out.numfmt_code_ = get_numfmt_code__(out.numfmt_id_);
+    out.font_ = impl_->fonts[x.fontId];
+    out.fill_ = impl_->fills[x.fillId];
+    out.border_ = impl_->borders[x.borderId];
+    out.protection_ = x.protection;
+    out.quote_prefix_ = x.quotePrefix != 0;
+    out.pivot_button_ = x.pivotButton != 0;
+}
+
+bool style_manager_t::xf_to_style_settings__(uint16_t id, style_settings_t& out) const {
+    if (id >= impl_->cell_xfs.size()) return false;
+    const xf_t& x = impl_->cell_xfs[id];
+    out.reset();
+    fill_settings__(x, out);
+    out.style_id_ = static_cast<int32_t>(x.xfId);
+    out.alignment_ = x.alignment;
+    out.applied_ = x.applied;
+    return true;
+}
+
+bool style_manager_t::xf_to_style_settings(uint16_t id, style_settings_t& out) const {
+    const std::lock_guard guard(mutex_);
+    return xf_to_style_settings__(id, out);
+}
+
+style_settings_t style_manager_t::get_style_settings(uint16_t id) const {
+    style_settings_t out;
+    xf_to_style_settings(id, out);
+    return out;
+}
+
+bool style_manager_t::is_valid_xf_id(uint16_t id) const {
+    const std::lock_guard guard(mutex_);
+    return id < impl_->cell_xfs.size();
+}
+
+// ---- named styles --------------------------------------------------------------------
+
+const style_settings_t& style_manager_t::normal_settings__() const {
+    if (!normal_cache_) normal_cache_ = *get_named_style__(normal_name);
+    return *normal_cache_;
+}
+
+std::unique_ptr<style_settings_t> style_manager_t::get_named_style__(std::string_view name) const {
+    if (name.empty()) return nullptr;
+    if (const auto* named = impl_->named_styles.find(name)) {
+        const xf_t& x = impl_->cell_style_xfs[named->xfId];
+        auto out = std::make_unique<style_settings_t>();
+        fill_settings__(x, *out);
+        out->style_id_ = static_cast<int32_t>(x.xfId);
+        return out;
+    }
+    if (const auto* entry = find_builtin_style(name)) {
+        const xf_t& x = builtin_style_record(entry->record);
+        auto out = std::make_unique<style_settings_t>();
+        out->style_id_ = -static_cast<int32_t>(x.xfId);
+        out->numfmt_id_ = static_cast<int32_t>(x.numFmtId);
+        out->numfmt_code_ = builtin_numfmt_code(out->numfmt_id_);
+        out->font_ = builtin_font(x.fontId);
+        out->fill_ = builtin_fill(x.fillId);
+        out->border_ = builtin_border(x.borderId);
+        out->protection_ = x.protection;
+        out->quote_prefix_ = x.quotePrefix != 0;
+        out->pivot_button_ = x.pivotButton != 0;
+        out->applied_ = x.applied;
+        return out;
+    }
+    return nullptr;
+}
+
+std::unique_ptr<style_settings_t> style_manager_t::get_named_style(std::string_view name) const {
+    const std::lock_guard guard(mutex_);
+    return get_named_style__(name);
+}
+
+int32_t style_manager_t::register_builtin_style__(std::string_view name) {
+    if (const auto* named = impl_->named_styles.find(name)) return static_cast<int32_t>(named->xfId);
+    const auto* entry = find_builtin_style(name);
+    if (!entry) {
+        set_run_message("No such built-in style name.");
+        return -1;
+    }
+    // The record keeps its own number format: "comma", "currency" and
+    // "percent" are nothing but their format.
+    const xf_t& rec = builtin_style_record(entry->record);
+    xf_t x = rec;
+    x.xfId = 0;
+    x.fontId = intern_font(builtin_font(rec.fontId));
+    x.borderId = intern_border(builtin_border(rec.borderId));
+    x.fillId = intern_fill(builtin_fill(rec.fillId));
+    const uint32_t i = intern_style_xf(x);
+    impl_->named_styles.insert_or_assign(
+        {std::string(name), i, entry->builtinId, entry->iLevel, entry->customBuiltin, entry->hidden});
+    return static_cast<int32_t>(i);
+}
+
+int32_t style_manager_t::register_builtin_style(std::string_view name) {
+    const std::lock_guard guard(mutex_);
+    return register_builtin_style__(name);
+}
+
+bool style_manager_t::add_custom_style(std::string_view name, style_settings_t& s) {
+    const std::lock_guard guard(mutex_);
+    if (impl_->named_styles.contains(name) || find_builtin_style(name))
+        throw mta_error("Duplicate style name: " + std::string(name));
+    xf_t x;
+    // Checked before anything is interned, so a refusal leaves no trace.
+    x.numFmtId = resolve_numfmt__(s.numfmt_id(), s.numfmt_code());
+    x.fontId = intern_font(s.font());
+    x.fillId = intern_fill(s.fill());
+    x.borderId = intern_border(s.border());
+    x.alignment = s.alignment();
+    x.protection = s.protection();
+    x.quotePrefix = s.quote_prefix();
+    x.pivotButton = s.pivot_button();
+    x.applied = s.applied();
+    const uint32_t i = intern_style_xf(x);
+    impl_->named_styles.insert_or_assign({std::string(name), i, -1, 0, 0, 0});
+    s.set_style_id(static_cast<int32_t>(i));
+    return true;
+}
+
+bool style_manager_t::modify_named_style(std::string_view name, const style_settings_t& s) {
+    const std::lock_guard guard(mutex_);
+    normal_cache_.reset();
+    if (name == normal_name) {
+        set_normal_style__(s);
+        return true;
+    }
+    if (const auto* named = impl_->named_styles.find(name)) {
+        const uint32_t at = named->xfId;
+        const auto x = add_style_settings__(s);
+        impl_->cell_style_xfs[at] = *x;
+        return true;
+    }
+    const auto* entry = find_builtin_style(name);
+    if (!entry) {
+        set_run_message("No style named " + std::string(name) + ".");
+        return false;
+    }
+    const auto x = add_style_settings__(s);
+    const uint32_t i = intern_style_xf(*x);
+    impl_->named_styles.insert_or_assign({std::string(name), i, entry->builtinId, entry->iLevel, 1, entry->hidden});
+    return true;
+}
+
+void style_manager_t::set_normal_style(const style_settings_t& s) {
+    const std::lock_guard guard(mutex_);
+    set_normal_style__(s);
+}
+
+void style_manager_t::set_normal_style__(const style_settings_t& s) {
+    style_settings_t current;
+    xf_to_style_settings__(0, current);
+    if (s == current) return;
+    normal_cache_.reset();
+
+    impl_->fonts[0] = s.font();
+    xf_t x;
+    x.fillId = intern_fill(s.fill());
+    x.borderId = intern_border(s.border());
+    x.alignment = s.alignment();
+    x.protection = s.protection();
+    x.quotePrefix = s.quote_prefix();
+    x.pivotButton = s.pivot_button();
+    x.applied = style_settings_t::all_bits;
+    impl_->cell_style_xfs[0] = x;
+
+    if (auto* normal = impl_->named_styles.find(normal_name)) normal->customBuiltin = 1;
+    else impl_->named_styles.insert_front({std::string(normal_name), 0, 0, 0, 1, 0});
+
+    x.applied = 0;
+    impl_->cell_xfs[0] = x;
+}
+
+// ---- number formats --------------------------------------------------------------------
+
+int32_t style_manager_t::add_numfmt_code__(std::string_view code) {
+    if (code.empty()) return -1;
+    if (const auto id = builtin_numfmt_id(code)) return *id;
+    return impl_->register_numfmt_code(code);
+}
+
+std::string_view style_manager_t::get_numfmt_code__(int32_t id) const {
+    if (id < 0) return {};
+    if (id < first_custom_numfmt_id) return builtin_numfmt_code(id);
+    return impl_->custom_numfmt_code(id);
+}
+
+int32_t style_manager_t::add_numfmt_code(std::string_view code) {
+    const std::lock_guard guard(mutex_);
+    return add_numfmt_code__(code);
+}
+
+std::string_view style_manager_t::get_numfmt_code(int32_t id) const {
+    const std::lock_guard guard(mutex_);
+    return get_numfmt_code__(id);
+}
+
+bool style_manager_t::is_valid_numfmt_id(int32_t id) const { return !get_numfmt_code(id).empty(); }
+
+} // namespace vex::mta
