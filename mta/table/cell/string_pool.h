@@ -1,0 +1,85 @@
+#pragma once
+// The texts of every string and rich-text cell of every open document. A cell
+// holds only its 32-bit index; equal texts share one index across the process.
+// Entries are only ever appended and never move, so a text's address stays valid
+// for the life of the process (a view handed to a host included). Every
+// operation holds the pool's mutex.
+
+#include "mta/table/cell/richtext.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace vex::mta {
+
+struct string_pool_key_t {
+    std::string_view text;  // into the entry's own text
+    bool rich = false;
+
+    bool operator==(const string_pool_key_t&) const = default;
+};
+
+} // namespace vex::mta
+
+namespace vex {
+
+// FNV-1a 64 of the text, folded with a constant that tells plain and rich keys apart.
+struct shared_string_key_hash {
+    uint64_t offset_basis = 0xcbf29ce484222325ull;
+    uint64_t prime = 0x100000001b3ull;
+
+    size_t operator()(const mta::string_pool_key_t& key) const noexcept;
+};
+
+} // namespace vex
+
+namespace vex::mta {
+
+struct string_pool_entry_t {
+    uint32_t preserve_space = 0;  // 0 "___default", 1 "preserve"; 0 for rich text
+    std::string text;             // the plain text of a rich entry
+    std::unique_ptr<richtext_t> rich;
+};
+
+class string_pool_t {
+public:
+    string_pool_t();
+    string_pool_t(const string_pool_t&) = delete;
+    string_pool_t& operator=(const string_pool_t&) = delete;
+
+    // The index of the plain entry with this text, made when there is none. The
+    // preserve-space flag is also set when the text begins or ends with white
+    // space, and an existing entry takes it when a later add asks for it.
+    int32_t add_string(uint32_t preserve_space, std::string_view text);
+    // The index of an equal rich entry, made when there is none.
+    int32_t add_rich_text(richtext_t text);
+
+    // A null view of length 0 for an invalid index, which writes nothing to
+    // `preserve_space`. Rich entries give their plain text.
+    std::string_view string_at(int32_t index, uint32_t* preserve_space = nullptr) const;
+    // Owned by the pool; null for a plain entry or an invalid index.
+    const richtext_t* rich_text_at(int32_t index) const;
+    bool is_rich_text(int32_t index) const;
+    size_t size() const;
+
+private:
+    const string_pool_entry_t* entry__(int32_t index) const;
+    int32_t append__(string_pool_entry_t entry);
+
+    mutable std::mutex mutex_;
+    std::deque<string_pool_entry_t> entries_;
+    // Several rich entries may share one plain text; plain keys are unique.
+    std::unordered_multimap<string_pool_key_t, int32_t, shared_string_key_hash> index_;
+};
+
+// The one pool of the process, made on first use and never destroyed, so that
+// documents released at exit still find it.
+string_pool_t& get_string_pool();
+
+} // namespace vex::mta

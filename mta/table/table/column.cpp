@@ -1,0 +1,192 @@
+#include "mta/table/table/table.h"
+
+#include "errors.h"
+#include "mta/table/formula_model/table_formula_model.h"
+#include "sheet_limits.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace vex::mta {
+
+namespace {
+
+// Clamps 1-based rows to [1, size] as 0-based positions; false when nothing is left.
+bool clamp_rows(int r1, int r2, size_t size, size_t& p1, size_t& p2) {
+    if (r1 > r2) std::swap(r1, r2);
+    if (r2 < 1 || size == 0 || static_cast<size_t>(r1) > size) return false;
+    p1 = static_cast<size_t>(std::max(r1, 1)) - 1;
+    p2 = std::min(static_cast<size_t>(r2), size) - 1;
+    return true;
+}
+
+} // namespace
+
+Column::Column(Table& table, uint32_t rows)
+    : table_(&table), cells_(rows), xf_runs_(0, static_cast<int32_t>(rows) - 1, get_sheet_limits().default_style) {}
+
+void Column::clear_styles(int r1, int r2) {
+    xf_runs_.assign(int64_t(r1) - 1, int64_t(r2) - 1, get_sheet_limits().default_style);
+}
+
+void Column::erase_values(int r1, int r2) {
+    size_t p1, p2;
+    if (!clamp_rows(r1, r2, cells_.size(), p1, p2)) return;
+    release_formulas__(p1, p2);
+    cells_.set_empty(p1, p2);
+}
+
+bool Column::has_content_in(int r1, int r2) const {
+    size_t p1, p2;
+    if (!clamp_rows(r1, r2, cells_.size(), p1, p2)) return false;
+    if (!xf_runs_.all_default_in(int64_t(p1), int64_t(p2))) return true;
+    auto [it, offset] = cells_.position(p1);
+    for (; it != cells_.end() && it->position <= p2; ++it)
+        if (it->type != mdds::mtv::element_type_empty) return true;
+    return false;
+}
+
+int Column::first_used_row() const {
+    int value_row = 0;
+    for (auto it = cells_.begin(); it != cells_.end(); ++it) {
+        if (it->type != mdds::mtv::element_type_empty) {
+            value_row = static_cast<int>(it->position) + 1;
+            break;
+        }
+    }
+    int style_row = 0;
+    const auto& runs = xf_runs_.runs();
+    for (const auto& r : runs) {
+        if (r.value != xf_runs_.default_value()) {
+            style_row = static_cast<int>(r.start) + 1;
+            break;
+        }
+    }
+    if (value_row == 0 || style_row == 0) return std::max(value_row, style_row);
+    return std::min(value_row, style_row);
+}
+
+int Column::last_used_row() const {
+    int value_row = 0;
+    for (auto it = cells_.rbegin(); it != cells_.rend(); ++it) {
+        if (it->type != mdds::mtv::element_type_empty) {
+            value_row = static_cast<int>(it->position + it->size);
+            break;
+        }
+    }
+    int style_row = 0;
+    const auto& runs = xf_runs_.runs();
+    for (size_t i = runs.size(); i-- > 0;) {
+        if (runs[i].value != xf_runs_.default_value()) {
+            style_row = xf_runs_.run_end(i) + 1;
+            break;
+        }
+    }
+    return std::max(value_row, style_row);
+}
+
+bool Column::is_blank() const noexcept {
+    return xf_runs_all_default() && cells_.block_size() == 1 && cells_.begin()->type == mdds::mtv::element_type_empty;
+}
+
+void Column::insert_rows(int at, int n) {
+    const size_t size = cells_.size();
+    if (n < 1 || at < 1 || static_cast<size_t>(at) > size) return;
+    const size_t count = std::min(static_cast<size_t>(n), size - (at - 1));
+    // The rows pushed off the end go first, so the formulas there are released.
+    erase_values(static_cast<int>(size - count) + 1, static_cast<int>(size));
+    cells_.insert_empty(at - 1, count);
+    cells_.resize(size);
+    xf_runs_.insert(int64_t(at) - 1, static_cast<int64_t>(count));
+}
+
+void Column::delete_rows(int r1, int r2) {
+    if (r1 > r2) throw std::out_of_range("Start row is larger than the end row.");
+    size_t p1, p2;
+    if (!clamp_rows(r1, r2, cells_.size(), p1, p2)) return;
+    const size_t size = cells_.size();
+    release_formulas__(p1, p2);
+    cells_.erase(p1, p2);
+    cells_.resize(size);
+    xf_runs_.erase(int64_t(p1), int64_t(p2));
+}
+
+void Column::release_formulas__(size_t p1, size_t p2) {
+    auto* model = table_->get_formula_model();
+    if (!model) return;
+    auto [it, offset] = cells_.position(p1);
+    for (; it != cells_.end() && it->position <= p2; ++it) {
+        if (it->type != element_type_formula) continue;
+        // The cell knows its column; the column does not.
+        const int col = formula_block::at(*it->data, 0)->col();
+        const int id = static_cast<int>(table_->sheet_id());
+        const int r1 = static_cast<int>(p1) + 1, r2 = static_cast<int>(p2) + 1;
+        model->remove_formulas(vex::range_t{{id, r1, col, 1, 0, 0}, {id, r2, col, 1, 0, 0}});
+        return;
+    }
+}
+
+// ---- columns_t ---------------------------------------------------------------------
+
+columns_t::columns_t(Table& table) : table_(&table) {
+    columns_.push_back(std::make_unique<Column>(table, table.row_count()));
+}
+
+Column* columns_t::at(int col) noexcept {
+    return col >= 1 && col <= count() ? columns_[col - 1].get() : nullptr;
+}
+
+const Column* columns_t::at(int col) const noexcept {
+    return col >= 1 && col <= count() ? columns_[col - 1].get() : nullptr;
+}
+
+Column& columns_t::get_or_create(int col) {
+    if (!table_->is_valid_col(col)) throw mta_error("fatal error: column out of range.");
+    if (col > count()) resize(col);
+    return *columns_[col - 1];
+}
+
+void columns_t::resize(int n) {
+    n = std::clamp(n, 0, static_cast<int>(table_->col_count()));
+    while (count() > n) columns_.pop_back();
+    while (count() < n) columns_.push_back(std::make_unique<Column>(*table_, table_->row_count()));
+}
+
+int columns_t::first_used_col() const {
+    for (int c = 1; c <= count(); ++c)
+        if (!columns_[c - 1]->is_blank()) return c;
+    return 0;
+}
+
+int columns_t::first_used_row() const {
+    int best = 0;
+    for (const auto& column : columns_) {
+        const int r = column->first_used_row();
+        if (r != 0 && (best == 0 || r < best)) best = r;
+    }
+    return best;
+}
+
+int columns_t::last_used_col(int first_row, int last_row) const {
+    const bool any_row = first_row == 0 && last_row == 0;
+    for (int c = count(); c >= 1; --c) {
+        const Column& column = *columns_[c - 1];
+        if (any_row ? !column.is_blank() : column.has_content_in(first_row, last_row)) return c;
+    }
+    return 0;
+}
+
+int columns_t::last_used_row(int first_col, int last_col) const {
+    if (first_col == 0 && last_col == 0) {
+        first_col = 1;
+        last_col = count();
+    }
+    if (first_col > last_col) std::swap(first_col, last_col);
+    first_col = std::max(first_col, 1);
+    last_col = std::min(last_col, count());
+    int best = 0;
+    for (int c = first_col; c <= last_col; ++c) best = std::max(best, columns_[c - 1]->last_used_row());
+    return best;
+}
+
+} // namespace vex::mta

@@ -1,0 +1,122 @@
+#include "mta/table/table/table.h"
+
+#include "errors.h"
+#include "mta/table/formula_model/table_formula_model.h"
+#include "mta/table/style/manager/style_manager.h"
+#include "mta/table/utils/defined_names/defined_name_store.h"
+#include "mta/table/utils/drawing/image/table_image.h"
+#include "mta/types/document_model_access.h"
+#include "sheet_limits.h"
+
+namespace vex::mta {
+
+namespace {
+
+uint32_t checked_count(unsigned n, int32_t limit) {
+    if (n == 0 || n > static_cast<unsigned>(limit)) throw mta_error("table extent out of range.");
+    return n;
+}
+
+} // namespace
+
+Table::Table(const extent_t& extent, unsigned rows, unsigned cols)
+    : row_count_(checked_count(rows, get_sheet_limits().row_count())),
+      col_count_(checked_count(cols, get_sheet_limits().col_count())),
+      row_records_(get_sheet_limits().first_row, get_sheet_limits().first_row + int32_t(row_count_) - 1, {}),
+      col_records_(get_sheet_limits().first_col, get_sheet_limits().first_col + int32_t(col_count_) - 1, {}),
+      extent_(extent),
+      current_cell_{0, get_sheet_limits().first_row, get_sheet_limits().first_col, 0, 1, 1},
+      own_style_manager_(std::make_unique<style_manager_t>()),
+      own_defined_names_(std::make_unique<defined_name_store_t>()),
+      own_image_manager_(std::make_unique<image::table_image_manager>()),
+      formula_context_(std::make_unique<formula::formula_model_context>(*this)),
+      formula_model_(std::make_unique<formula::table_formula_model>(*formula_context_)),
+      columns_(*this) {}
+
+Table::~Table() = default;
+
+void Table::set_name(const std::string& name) {
+    if (!name.empty()) name_ = name;
+}
+
+void Table::set_document_access(document_model_access* access) {
+    document_access_.reset(access);
+}
+
+unsigned Table::get_reference_mode() const {
+    return document_access_ ? document_access_->get_reference_mode() : reference_mode_;
+}
+
+void Table::get_sheet_name(std::string& out) const {
+    if (document_access_) out = document_access_->get_sheet_name(sheet_id_);
+}
+
+bool Table::resolve_grid_id(unsigned* out, std::string_view book, std::string_view sheet,
+                            std::string_view name) const {
+    if (!out) return false;
+    if (name.empty()) {
+        *out = sheet_id_;
+        return true;
+    }
+    if (!document_access_) return false;
+    *out = document_access_->get_grid_id(book, sheet, name);
+    return true;
+}
+
+void Table::set_current_cell(int row, int col) {
+    if (!is_valid_cell(row, col)) return;
+    current_cell_.row = row;
+    current_cell_.col = col;
+}
+
+bool Table::is_valid_row(int row) const noexcept {
+    const int64_t first = get_sheet_limits().first_row;
+    return row >= first && row < first + int64_t(row_count_);
+}
+
+bool Table::is_valid_col(int col) const noexcept {
+    const int64_t first = get_sheet_limits().first_col;
+    return col >= first && col < first + int64_t(col_count_);
+}
+
+bool Table::is_valid_range(const vex::range_t& range) const noexcept {
+    return is_valid_cell(range.first.row, range.first.col) && is_valid_cell(range.last.row, range.last.col);
+}
+
+Column& Table::create_column_if_not_exists(int col) {
+    std::lock_guard lock(mutex_);
+    return columns_.get_or_create(col);
+}
+
+Column* Table::find_column(int col) {
+    std::lock_guard lock(mutex_);
+    return columns_.at(col);
+}
+
+const Column* Table::find_column(int col) const {
+    std::lock_guard lock(mutex_);
+    return columns_.at(col);
+}
+
+void Table::trim_columns() {
+    std::lock_guard lock(mutex_);
+    columns_.resize(std::max(columns_.last_used_col(0, 0), 1));
+}
+
+style_manager_t* Table::get_style_manager() const noexcept {
+    return own_style_manager_ ? own_style_manager_.get() : shared_style_manager_;
+}
+
+defined_name_store_t* Table::get_defined_names() const noexcept {
+    return own_defined_names_ ? own_defined_names_.get() : shared_defined_names_;
+}
+
+image::table_image_manager* Table::get_image_manager() const noexcept {
+    return own_image_manager_ ? own_image_manager_.get() : shared_image_manager_;
+}
+
+const char* Table::shared_string_at(int, int) const {
+    return nullptr;
+}
+
+} // namespace vex::mta

@@ -1,0 +1,223 @@
+#pragma once
+// The cell store of one sheet. Cells are kept column by column in typed mdds
+// blocks, so that runs of numbers or strings are contiguous; each column keeps its
+// style indexes as runs beside them. Columns are made by the first write to them.
+
+#include "coord.h"
+#include "mta/table/cell/cell_blocks.h"
+#include "mta/table/utils/run_store.h"
+#include "mta/types/rc_record.h"
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+namespace vex::mta {
+
+class Table;
+class style_manager_t;
+class defined_name_store_t;
+class document_model_access;
+namespace image {
+class table_image_manager;
+}
+namespace formula {
+class formula_model_context;
+class table_formula_model;
+}
+
+using xf_runs_t = run_store_t<uint16_t>;
+using row_records_t = run_store_t<rc_record_t, row_record_equal>;
+using col_records_t = run_store_t<rc_record_t, col_record_equal>;
+
+// Where a table sits in its worksheet, in EMU. Width and height are the totals
+// of all columns and all rows.
+struct extent_t {
+    int64_t left = 0;
+    int64_t top = 0;
+    int64_t width = 0;
+    int64_t height = 0;
+};
+
+// One column: the values of every row of the table and their style indexes.
+// Rows are 1-based here; the cell of row r sits at position r - 1.
+class Column {
+public:
+    Column(Table& table, uint32_t rows);
+    Column(const Column&) = delete;
+    Column& operator=(const Column&) = delete;
+
+    Table& table() const noexcept { return *table_; }
+    uint32_t size() const noexcept { return static_cast<uint32_t>(cells_.size()); }
+    const column_store_t& cells() const noexcept { return cells_; }
+    const xf_runs_t& xf_runs() const noexcept { return xf_runs_; }
+
+    // Stores one value of a block type (double, int32_t, int64_t, bool,
+    // mtv_string_type, mtv_error_type, formula_cell*); a row outside the column
+    // throws mdds's out-of-range error. A formula cell passes to the column.
+    template <class T>
+    void set_value(int row, const T& value) {
+        const auto pos = static_cast<size_t>(row) - 1;
+        if (pos >= cells_.size()) {
+            cells_.set(pos, value);  // mdds's out-of-range error
+            return;
+        }
+        const auto block = cells_.position(pos).first;
+        if (block->type == element_type_formula) release_formulas__(pos, pos);
+        cells_.set(block, pos, value);
+    }
+
+    uint16_t get_xf(int row) const noexcept { return xf_runs_.value_at(int64_t(row) - 1); }
+    void set_xf(int row, uint16_t xf) { xf_runs_.assign(int64_t(row) - 1, int64_t(row) - 1, xf); }
+    void clear_styles(int r1, int r2);
+    // Empties the cells of the rows; their styles stay.
+    void erase_values(int r1, int r2);
+
+    column_store_t::const_position_type position_of(int row) const { return cells_.position(size_t(row) - 1); }
+
+    bool has_content_in(int r1, int r2) const;
+    // 0 when no cell holds a value or a non-default style index.
+    int first_used_row() const;
+    int last_used_row() const;
+    bool is_blank() const noexcept;
+    bool xf_runs_all_default() const noexcept {
+        return xf_runs_.runs().size() == 1 && xf_runs_.runs()[0].value == xf_runs_.default_value();
+    }
+
+    // Opens n empty rows at `at`; what is pushed past the end is dropped.
+    void insert_rows(int at, int n);
+    // Removes the rows; the column is refilled with empty rows at the bottom.
+    void delete_rows(int r1, int r2);
+
+private:
+    // Tells the formula model before formula cells in [p1, p2] are erased or overwritten.
+    void release_formulas__(size_t p1, size_t p2);
+
+    Table* table_;
+    column_store_t cells_;
+    xf_runs_t xf_runs_;
+};
+
+// The columns of a table, numbered from 1. A column beyond the count reads as
+// empty with the default style index.
+class columns_t {
+public:
+    explicit columns_t(Table& table);
+
+    int count() const noexcept { return static_cast<int>(columns_.size()); }
+    Column* at(int col) noexcept;
+    const Column* at(int col) const noexcept;
+    // Grows the collection up to col; col must be a valid column of the table.
+    Column& get_or_create(int col);
+    // Never beyond the table's column count.
+    void resize(int n);
+
+    // All 0 when nothing is in use. A cell is in use when it holds a value or a
+    // non-default style index.
+    int first_used_col() const;
+    int first_used_row() const;
+    // (0, 0): any row / any column.
+    int last_used_col(int first_row, int last_row) const;
+    int last_used_row(int first_col, int last_col) const;
+
+private:
+    Table* table_;
+    std::deque<std::unique_ptr<Column>> columns_;
+};
+
+class Table {
+public:
+    // rows and cols are the extent from the sheet's first row and column.
+    Table(const extent_t& extent, unsigned rows, unsigned cols);
+    virtual ~Table();
+    Table(const Table&) = delete;
+    Table& operator=(const Table&) = delete;
+
+    // ---- identity and document ------------------------------------------------
+    unsigned sheet_id() const noexcept { return sheet_id_; }
+    bool registered() const noexcept { return registered_; }
+    const std::string& name() const noexcept { return name_; }
+    void set_name(const std::string& name);
+    const extent_t& extent() const noexcept { return extent_; }
+    void set_extent(const extent_t& extent) noexcept { extent_ = extent; }
+    // Takes ownership; the previous access is deleted.
+    void set_document_access(document_model_access* access);
+    document_model_access* get_document_access() const noexcept { return document_access_.get(); }
+    formula::table_formula_model* get_formula_model() const noexcept { return formula_model_.get(); }
+    unsigned get_reference_mode() const;
+    void get_sheet_name(std::string& out) const;
+    bool resolve_grid_id(unsigned* out, std::string_view book, std::string_view sheet, std::string_view name) const;
+    const vex::coord_t& current_cell() const noexcept { return current_cell_; }
+    void set_current_cell(int row, int col);
+
+    // ---- extent and positions -------------------------------------------------------
+    uint32_t row_count() const noexcept { return row_count_; }
+    uint32_t col_count() const noexcept { return col_count_; }
+    bool is_valid_row(int row) const noexcept;
+    bool is_valid_col(int col) const noexcept;
+    bool is_valid_cell(int row, int col) const noexcept { return is_valid_row(row) && is_valid_col(col); }
+    bool is_valid_range(const vex::range_t& range) const noexcept;
+
+    // ---- columns ------------------------------------------------------------------
+    Column& create_column_if_not_exists(int col);
+    // Null for a column not made yet.
+    Column* find_column(int col);
+    const Column* find_column(int col) const;
+    const columns_t& columns() const noexcept { return columns_; }
+    columns_t& columns() noexcept { return columns_; }
+
+    int first_used_col() const { return columns_.first_used_col(); }
+    int first_used_row() const { return columns_.first_used_row(); }
+    int last_used_col(int r1, int r2) const { return columns_.last_used_col(r1, r2); }
+    int last_used_row(int c1, int c2) const { return columns_.last_used_row(c1, c2); }
+    // Drops the columns after the last one in use, keeping at least one.
+    void trim_columns();
+
+    // ---- row and column records ---------------------------------------------------
+    const row_records_t& row_records() const noexcept { return row_records_; }
+    row_records_t& row_records() noexcept { return row_records_; }
+    const col_records_t& col_records() const noexcept { return col_records_; }
+    col_records_t& col_records() noexcept { return col_records_; }
+    int64_t default_row_height() const noexcept { return default_row_height_; }
+    int64_t default_col_width() const noexcept { return default_col_width_; }
+
+    // ---- services shared by the sheets of a workbook ------------------------------
+    // The table's own object while it has one, else the workbook's.
+    style_manager_t* get_style_manager() const noexcept;
+    defined_name_store_t* get_defined_names() const noexcept;
+    image::table_image_manager* get_image_manager() const noexcept;
+
+    // The text of a string cell as the document's shared strings hold it; the
+    // worktable answers it, a bare table has none.
+    virtual const char* shared_string_at(int row, int col) const;
+
+private:
+    mutable std::mutex mutex_;  // held only while a column is looked up or made
+    uint32_t row_count_;
+    uint32_t col_count_;
+    row_records_t row_records_;
+    col_records_t col_records_;
+    unsigned sheet_id_ = 0;
+    std::string name_;
+    extent_t extent_;
+    vex::coord_t current_cell_;
+    bool registered_ = false;
+    std::unique_ptr<style_manager_t> own_style_manager_;
+    style_manager_t* shared_style_manager_ = nullptr;
+    std::unique_ptr<defined_name_store_t> own_defined_names_;
+    defined_name_store_t* shared_defined_names_ = nullptr;
+    std::unique_ptr<image::table_image_manager> own_image_manager_;
+    image::table_image_manager* shared_image_manager_ = nullptr;
+    unsigned reference_mode_ = 1;
+    std::unique_ptr<formula::formula_model_context> formula_context_;
+    std::unique_ptr<formula::table_formula_model> formula_model_;
+    std::unique_ptr<document_model_access> document_access_;
+    columns_t columns_;
+    int64_t default_row_height_ = 190500;  // 15 points
+    int64_t default_col_width_ = 657225;   // 8 characters of 8 pixels plus 5 pixels padding
+};
+
+} // namespace vex::mta

@@ -1,0 +1,142 @@
+#include "mta/table/cell/string_pool.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+using vex::mta::get_string_pool;
+using vex::mta::richtext_segment_t;
+using vex::mta::richtext_t;
+
+namespace {
+
+// The pool lives as long as the process: every test uses texts of its own.
+std::string unique(const std::string& text) {
+    static int serial = 0;
+    return "pool" + std::to_string(++serial) + ":" + text;
+}
+
+richtext_t rich(std::vector<std::pair<std::string, bool>> runs) {
+    richtext_t rt;
+    for (auto& [text, bold] : runs) {
+        richtext_segment_t s;
+        s.text = text;
+        s.font.bold = bold;
+        rt.append(std::move(s));
+    }
+    return rt;
+}
+
+} // namespace
+
+TEST(string_pool, one_index_per_text_and_the_first_preserve_flag_is_upgraded) {
+    auto& pool = get_string_pool();
+    const std::string abc = unique("abc");
+    const int32_t i = pool.add_string(0, abc);
+    EXPECT_EQ(pool.add_string(1, abc), i);
+    EXPECT_EQ(pool.add_string(0, abc), i);
+    uint32_t flag = 7;
+    EXPECT_EQ(pool.string_at(i, &flag), abc);
+    EXPECT_EQ(flag, 1u);  // asked for once: kept
+
+    // White space at either end sets it without being asked.
+    const std::string u = unique("edge");
+    for (const std::string& edged : {" " + u, u + " ", u + "\t", "\n" + u, u + "\r"}) {
+        pool.string_at(pool.add_string(0, edged), &flag);
+        EXPECT_EQ(flag, 1u) << edged;
+    }
+    const int32_t inner = pool.add_string(0, unique("in ner"));
+    pool.string_at(inner, &flag);
+    EXPECT_EQ(flag, 0u);
+}
+
+TEST(string_pool, invalid_and_empty_indexes) {
+    auto& pool = get_string_pool();
+    const int32_t empty = pool.add_string(0, "");
+    EXPECT_EQ(pool.add_string(0, ""), empty);
+    const auto view = pool.string_at(empty);
+    EXPECT_NE(view.data(), nullptr);
+    EXPECT_EQ(view.size(), 0u);
+
+    const auto size = static_cast<int32_t>(pool.size());
+    for (int32_t bad : {-1, size, size + 100}) {
+        uint32_t flag = 9;
+        const auto v = pool.string_at(bad, &flag);
+        EXPECT_EQ(v.data(), nullptr);
+        EXPECT_EQ(v.size(), 0u);
+        EXPECT_EQ(flag, 9u);
+        EXPECT_EQ(pool.rich_text_at(bad), nullptr);
+        EXPECT_FALSE(pool.is_rich_text(bad));
+    }
+}
+
+TEST(string_pool, rich_and_plain_entries_are_apart) {
+    auto& pool = get_string_pool();
+    const std::string a = unique("a"), b = "bc";
+    const int32_t plain = pool.add_string(0, a + b);
+    const int32_t r1 = pool.add_rich_text(rich({{a, true}, {b, false}}));
+    EXPECT_NE(plain, r1);
+    EXPECT_FALSE(pool.is_rich_text(plain));
+    EXPECT_TRUE(pool.is_rich_text(r1));
+    EXPECT_EQ(pool.rich_text_at(plain), nullptr);
+    EXPECT_EQ(pool.string_at(plain), a + b);
+    EXPECT_EQ(pool.string_at(r1), a + b);
+    uint32_t flag = 5;
+    pool.string_at(r1, &flag);
+    EXPECT_EQ(flag, 0u);
+    EXPECT_EQ(pool.add_rich_text(rich({{a, true}, {b, false}})), r1);
+    ASSERT_NE(pool.rich_text_at(r1), nullptr);
+    EXPECT_EQ(pool.rich_text_at(r1)->segments_num(), 2u);
+
+    // Same plain text, other runs: an entry of its own, found again each time.
+    const int32_t r2 = pool.add_rich_text(rich({{a, false}, {b, true}}));
+    EXPECT_NE(r2, r1);
+    const size_t size = pool.size();
+    EXPECT_EQ(pool.add_rich_text(rich({{a, false}, {b, true}})), r2);
+    EXPECT_EQ(pool.add_rich_text(rich({{a, true}, {b, false}})), r1);
+    EXPECT_EQ(pool.size(), size);
+}
+
+TEST(string_pool, texts_keep_their_address_while_the_pool_grows) {
+    auto& pool = get_string_pool();
+    const std::string text = unique("stable");
+    const int32_t i = pool.add_string(0, text);
+    const char* before = pool.string_at(i).data();
+    for (int k = 0; k < 5000; ++k) pool.add_string(0, unique("filler"));
+    EXPECT_EQ(pool.string_at(i).data(), before);
+    EXPECT_EQ(std::string(before), text);
+}
+
+TEST(string_pool, threads_interning_the_same_texts_get_one_index_each) {
+    auto& pool = get_string_pool();
+    std::vector<std::string> words;
+    for (int k = 0; k < 500; ++k) words.push_back(unique("w" + std::to_string(k)));
+    const size_t before = pool.size();
+
+    constexpr int threads = 8;
+    std::vector<std::vector<int32_t>> got(threads, std::vector<int32_t>(words.size()));
+    std::vector<std::thread> pool_threads;
+    for (int t = 0; t < threads; ++t) {
+        pool_threads.emplace_back([&, t] {
+            std::vector<size_t> order(words.size());
+            for (size_t k = 0; k < order.size(); ++k) order[k] = k;
+            std::shuffle(order.begin(), order.end(), std::mt19937(t));
+            for (size_t k : order) got[t][k] = pool.add_string(t % 2, words[k]);
+        });
+    }
+    for (auto& th : pool_threads) th.join();
+
+    EXPECT_EQ(pool.size(), before + words.size());
+    for (int t = 1; t < threads; ++t) EXPECT_EQ(got[t], got[0]);
+    for (size_t k = 0; k < words.size(); ++k) EXPECT_EQ(pool.string_at(got[0][k]), words[k]);
+}
+
+TEST(string_pool, key_hash_tells_plain_from_rich) {
+    const vex::shared_string_key_hash h;
+    EXPECT_EQ(h({"abc", false}), 0xe6afccd19ca6dff9ull);
+    EXPECT_EQ(h({"abc", true}), 0xe6afccd1cb544b4full);
+}
