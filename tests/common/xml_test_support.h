@@ -13,12 +13,6 @@ namespace xml_test {
 
 using namespace vex::xml::sxml;
 
-inline std::string attributes_text(const xml_attribute_t* a) {
-    std::string s;
-    for (; a; a = a->next) s += std::string(" ") + a->name + "=\"" + a->value + "\"";
-    return s;
-}
-
 // "<a p=\"1\">" opens, "</a>" closes an open element, "<b/>" and "<t>x</t>" are
 // elements reported once, already closed.
 struct recorder {
@@ -29,6 +23,12 @@ struct recorder {
     status_t operator()(const xml_node_t* n) {
         events.push_back(render(n));
         return answer;
+    }
+
+    static std::string attributes_text(const xml_attribute_t* a) {
+        std::string s;
+        for (; a; a = a->next) s += std::string(" ") + a->name + "=\"" + a->value + "\"";
+        return s;
     }
 
     std::string render(const xml_node_t* n) {
@@ -129,38 +129,25 @@ inline outcome feed_whole(std::string_view doc, unsigned options = load_options,
 // cells: shared and inline strings, formulas with escaped operators, booleans,
 // errors, prefixed attributes, CRLF line ends, a comment and a kept blank text.
 inline std::string sheet_xml(int rows) {
-    std::string x =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
-        "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
-        "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" "
-        "xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\" mc:Ignorable=\"x14ac xr\" "
-        "xmlns:x14ac=\"http://schemas.microsoft.com/office/spreadsheetml/2009/9/ac\" "
-        "xmlns:xr=\"http://schemas.microsoft.com/office/spreadsheetml/2014/revision\" "
-        "xr:uid=\"{00000000-0001-0000-0000-000000000000}\">"
-        "<dimension ref=\"A1:F" + std::to_string(rows) + "\"/>"
-        "<sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\">"
-        "<selection activeCell=\"B2\" sqref=\"B2 D4:E9\"/></sheetView></sheetViews>"
-        "<sheetFormatPr defaultRowHeight=\"15\" x14ac:dyDescent=\"0.25\"/>"
-        "<cols><col min=\"1\" max=\"2\" width=\"12.7109375\" customWidth=\"1\"/></cols>\r\n"
-        "<!-- generated rows -->\r\n<sheetData>";
+    std::string x = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+                    "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+                    "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" "
+                    "xmlns:x14ac=\"http://schemas.microsoft.com/office/spreadsheetml/2009/9/ac\">"
+                    "<dimension ref=\"A1:F" + std::to_string(rows) + "\"/><sheetViews><sheetView workbookViewId=\"0\">"
+                    "<selection activeCell=\"B2\" sqref=\"B2 D4:E9\"/></sheetView></sheetViews>\r\n"
+                    "<!-- generated rows -->\r\n<sheetData>";
     for (int r = 1; r <= rows; ++r) {
-        const std::string n = std::to_string(r);
-        x += "<row r=\"" + n + "\" spans=\"1:6\" x14ac:dyDescent=\"0.25\">";
-        x += "<c r=\"A" + n + "\" s=\"1\" t=\"s\"><v>" + std::to_string(r % 17) + "</v></c>";
-        x += "<c r=\"B" + n + "\"><v>" + std::to_string(r * 3.25) + "</v></c>";
-        x += "<c r=\"C" + n + "\"><f>IF(A" + n + "&gt;=B" + n + ",&quot;yes&quot;,&quot;no &amp; so&quot;)</f><v>0</v></c>";
-        x += "<c r=\"D" + n + "\" t=\"inlineStr\"><is><t xml:space=\"preserve\">" +
-             std::string(r % 5 == 0 ? " " : "caf\xC3\xA9 &#x20AC; &lt;" + n + "&gt;") + "</t></is></c>";
-        x += "<c r=\"E" + n + "\" t=\"b\"><v>" + std::to_string(r % 2) + "</v></c>";
-        x += "<c r=\"F" + n + "\" t=\"e\"><v>#DIV/0!</v></c>";
-        x += "</row>";
-        if (r % 7 == 0) x += "\r\n";
+        const std::string n = std::to_string(r), c = "<c r=\"";
+        x += "<row r=\"" + n + "\" spans=\"1:6\" x14ac:dyDescent=\"0.25\">" + c + "A" + n + "\" s=\"1\" t=\"s\"><v>" +
+             std::to_string(r % 17) + "</v></c>" + c + "B" + n + "\"><v>" + std::to_string(r * 3.25) + "</v></c>" + c +
+             "C" + n + "\"><f>IF(A" + n + "&gt;=B" + n + ",&quot;yes&quot;,&quot;no &amp; so&quot;)</f><v>0</v></c>" + c +
+             "D" + n + "\" t=\"inlineStr\"><is><t xml:space=\"preserve\">" +
+             (r % 5 == 0 ? " " : "caf\xC3\xA9 &#x20AC; &lt;" + n + "&gt;") + "</t></is></c>" + c + "E" + n +
+             "\" t=\"b\"><v>" + std::to_string(r % 2) + "</v></c>" + c + "F" + n + "\" t=\"e\"><v>#DIV/0!</v></c></row>" +
+             (r % 7 == 0 ? "\r\n" : "");
     }
-    x += "</sheetData><mergeCells count=\"1\"><mergeCell ref=\"A1:B1\"/></mergeCells>"
-         "<hyperlinks><hyperlink ref=\"A2\" r:id=\"rId1\" display='a &apos;quoted&apos; link'/></hyperlinks>"
-         "<pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" footer=\"0.3\"/>"
-         "</worksheet>\r\n";
-    return x;
+    return x + "</sheetData><mergeCells count=\"1\"><mergeCell ref=\"A1:B1\"/></mergeCells><hyperlinks>"
+               "<hyperlink ref=\"A2\" r:id=\"rId1\" display='a &apos;quoted&apos; link'/></hyperlinks></worksheet>\r\n";
 }
 
 } // namespace xml_test
