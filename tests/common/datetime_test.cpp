@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 using namespace vex;
 
@@ -11,17 +12,9 @@ namespace {
 
 constexpr int64_t epoch_ticks = 25567 * ticks_per_day;  // 1900-01-01 on the internal scale
 
-void expect_date(const date_parts_t& d, int year, unsigned month, unsigned day) {
-    EXPECT_EQ(d.year, year);
-    EXPECT_EQ(d.month, month);
-    EXPECT_EQ(d.day, day);
-}
-
-void expect_time(const time_parts_t& t, unsigned hour, unsigned minute, unsigned second, unsigned ms) {
-    EXPECT_EQ(t.hour, hour);
-    EXPECT_EQ(t.minute, minute);
-    EXPECT_EQ(t.second, second);
-    EXPECT_EQ(t.millisecond, ms);
+std::tuple<int, unsigned, unsigned> ymd(const date_parts_t& d) { return {d.year, d.month, d.day}; }
+std::tuple<unsigned, unsigned, unsigned, unsigned> hms(const time_parts_t& t) {
+    return {t.hour, t.minute, t.second, t.millisecond};
 }
 
 } // namespace
@@ -73,43 +66,33 @@ TEST(datetime, serials_beyond_ticks_saturate) {
     EXPECT_EQ(serial_to_ticks(1e300).ticks, highest);
     EXPECT_EQ(serial_to_ticks(-1e300).ticks, lowest);
 
-    EXPECT_TRUE(serial_fits_ticks(2958465.5));
-    EXPECT_TRUE(serial_fits_ticks(-2958465.5));
-    EXPECT_TRUE(serial_fits_ticks(1e7));
-    EXPECT_FALSE(serial_fits_ticks(1.1e7));
-    EXPECT_FALSE(serial_fits_ticks(-1.1e7));
-    EXPECT_FALSE(serial_fits_ticks(std::nan("")));
-    EXPECT_FALSE(serial_fits_ticks(inf));
+    for (double fits : {2958465.5, -2958465.5, 1e7}) EXPECT_TRUE(serial_fits_ticks(fits)) << fits;
+    for (double beyond : {1.1e7, -1.1e7, std::nan(""), inf}) EXPECT_FALSE(serial_fits_ticks(beyond)) << beyond;
 }
 
 TEST(datetime, valid_dates) {
-    // Leap years are covered by the walk over every date in the export tests.
-    EXPECT_TRUE(is_valid_date(0, 2, 29));  // year 0 exists
-    EXPECT_FALSE(is_valid_date(2024, 4, 31));
-    EXPECT_FALSE(is_valid_date(2024, 1, 0));
-    EXPECT_FALSE(is_valid_date(2024, 1, 32));
-    EXPECT_FALSE(is_valid_date(2024, 0, 1));
-    EXPECT_FALSE(is_valid_date(2024, 13, 1));
-    EXPECT_TRUE(is_valid_date(32767, 12, 31));
-    EXPECT_FALSE(is_valid_date(32768, 1, 1));
-    EXPECT_TRUE(is_valid_date(-32767, 1, 1));
-    EXPECT_FALSE(is_valid_date(-32768, 12, 31));
+    // Leap years are covered by the walk over every date in the export tests; year 0 exists.
+    for (auto [y, m, d] : {std::tuple(0, 2u, 29u), {32767, 12u, 31u}, {-32767, 1u, 1u}})
+        EXPECT_TRUE(is_valid_date(y, m, d)) << y << '-' << m << '-' << d;
+    for (auto [y, m, d] : {std::tuple(2024, 4u, 31u), {2024, 1u, 0u}, {2024, 1u, 32u}, {2024, 0u, 1u}, {2024, 13u, 1u},
+                           {32768, 1u, 1u}, {-32768, 12u, 31u}})
+        EXPECT_FALSE(is_valid_date(y, m, d)) << y << '-' << m << '-' << d;
 }
 
 TEST(datetime, decoders_take_the_day_after_rounding) {
     // A hair short of midnight belongs to the next day, also next to the special days.
     const double hair = 1e-12;
-    expect_date(decode_serial_date(1.0 - hair), 1900, 1, 1);
-    expect_date(decode_serial_date(60.0 - hair), 1900, 2, 29);
-    expect_date(decode_serial_date(61.0 - hair), 1900, 3, 1);
-    expect_date(decode_serial_date(-hair), 1900, 1, 0);
-    expect_time(decode_serial_time(61.0 - hair), 0, 0, 0, 0);
+    EXPECT_EQ(ymd(decode_serial_date(1.0 - hair)), std::tuple(1900, 1u, 1u));
+    EXPECT_EQ(ymd(decode_serial_date(60.0 - hair)), std::tuple(1900, 2u, 29u));
+    EXPECT_EQ(ymd(decode_serial_date(61.0 - hair)), std::tuple(1900, 3u, 1u));
+    EXPECT_EQ(ymd(decode_serial_date(-hair)), std::tuple(1900, 1u, 0u));
+    EXPECT_EQ(hms(decode_serial_time(61.0 - hair)), std::tuple(0u, 0u, 0u, 0u));
 
     // Rounding goes on to the millisecond, in the date as in the time.
     const double ms = 1 / 86400000.0;
-    expect_date(decode_serial_date(45292.0 - 0.3 * ms), 2024, 1, 1);
-    expect_time(decode_serial_time(45292.0 - 0.3 * ms), 0, 0, 0, 0);
-    expect_date(decode_serial_date1904(43830.0 - 0.7 * ms), 2023, 12, 31);
-    expect_time(decode_serial_time(43830.0 - 0.7 * ms), 23, 59, 59, 999);
-    expect_time(decode_serial_time(0.5 + 1.6 * ms), 12, 0, 0, 2);
+    EXPECT_EQ(ymd(decode_serial_date(45292.0 - 0.3 * ms)), std::tuple(2024, 1u, 1u));
+    EXPECT_EQ(hms(decode_serial_time(45292.0 - 0.3 * ms)), std::tuple(0u, 0u, 0u, 0u));
+    EXPECT_EQ(ymd(decode_serial_date1904(43830.0 - 0.7 * ms)), std::tuple(2023, 12u, 31u));
+    EXPECT_EQ(hms(decode_serial_time(43830.0 - 0.7 * ms)), std::tuple(23u, 59u, 59u, 999u));
+    EXPECT_EQ(hms(decode_serial_time(0.5 + 1.6 * ms)), std::tuple(12u, 0u, 0u, 2u));
 }
