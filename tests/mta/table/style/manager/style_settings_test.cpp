@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <tuple>
+
 using namespace vex::mta;
 using bs = border_side;
 
@@ -28,18 +31,20 @@ style_settings_t boxed() {
 }
 
 uint32_t line(const style_settings_t& s, bs side) { return s.border().present(side) ? s.border().edge(side).style : 0; }
+using edge_lines = std::array<uint32_t, 7>;  // left, right, top, bottom, horizontal, vertical, diagonal
+edge_lines lines(const style_settings_t& s) {
+    return {line(s, bs::left), line(s, bs::right), line(s, bs::top), line(s, bs::bottom),
+            line(s, bs::horizontal), line(s, bs::vertical), line(s, bs::diagonal)};
+}
 constexpr uint32_t L = 1, R = 2, T = 3, B = 4, H = 5, V = 6, D = 7;
 
 } // namespace
 
 TEST(style_settings, defaults_and_equality) {
     const style_settings_t d;
-    EXPECT_EQ(d.style_id(), 0);
-    EXPECT_EQ(d.numfmt_id(), 0);
-    EXPECT_EQ(d.numfmt_code(), "");
+    EXPECT_EQ(std::tuple(d.style_id(), d.numfmt_id(), d.numfmt_code(), d.applied(), d.quote_prefix()),
+              std::tuple(0, 0, "", 0u, false));
     EXPECT_EQ(d.protection(), (protection_t{0, 1}));
-    EXPECT_EQ(d.applied(), 0u);
-    EXPECT_FALSE(d.quote_prefix());
 
     style_settings_t other = d;
     other.set_style_id(7);
@@ -47,11 +52,10 @@ TEST(style_settings, defaults_and_equality) {
     other.set_quote_prefix(true);
     EXPECT_NE(other, d);
 
-    style_settings_t copy = boxed();
-    copy.set_font(bold_font());
-    EXPECT_EQ(style_settings_t(copy), copy);
-    copy.reset();
-    EXPECT_EQ(copy, d);
+    style_settings_t full = boxed();
+    full.set_font(bold_font());
+    full.reset();
+    EXPECT_EQ(full, d);
 }
 
 TEST(style_settings, unapplied_parts_read_like_a_new_style) {
@@ -66,12 +70,10 @@ TEST(style_settings, unapplied_parts_read_like_a_new_style) {
     s.set_protection({1, 0});
     EXPECT_EQ(s.applied(), style_settings_t::all_bits);
 
-    s.unapply_numfmt();
-    s.unapply_font();
-    s.unapply_fill();
-    s.unapply_border();
-    s.unapply_alignment();
-    s.unapply_protection();
+    using S = style_settings_t;
+    for (auto off : {&S::unapply_numfmt, &S::unapply_font, &S::unapply_fill, &S::unapply_border, &S::unapply_alignment,
+                     &S::unapply_protection})
+        (s.*off)();
     EXPECT_EQ(s.applied(), 0u);
     EXPECT_EQ(s.numfmt_code(), "General");
     EXPECT_EQ(s.protection(), (protection_t{0, 1})) << "cells stay locked";
@@ -150,13 +152,9 @@ TEST(style_settings, merge_borders_edge_by_edge) {
 
     style_settings_t m = target;
     m.merge(src);
-    EXPECT_EQ(line(m, bs::left), 13u);
-    EXPECT_EQ(line(m, bs::top), 1u);
+    EXPECT_EQ(lines(m), (edge_lines{13, 0, 1, 0, 0, 0, 12}));
     EXPECT_EQ(m.border().edge(bs::top).color.rgb, 0xFF00FF00u);
-    EXPECT_EQ(line(m, bs::horizontal), 0u);
-    EXPECT_EQ(line(m, bs::diagonal), 12u);
-    EXPECT_TRUE(m.border().diagonal_down());
-    EXPECT_FALSE(m.border().diagonal_up());
+    EXPECT_TRUE(m.border().diagonal_down() && !m.border().diagonal_up());
     EXPECT_FALSE(m.border().outline()) << "outline is never merged";
 
     style_settings_t inner = target;
@@ -164,41 +162,24 @@ TEST(style_settings, merge_borders_edge_by_edge) {
     EXPECT_EQ(line(inner, bs::horizontal), 7u);
 
     // A source border without present edges marks nothing.
-    style_settings_t none;
+    style_settings_t none, fresh;
     none.set_border(border_t{});
-    style_settings_t fresh;
     fresh.merge(none);
     EXPECT_FALSE(fresh.is_applied(style_settings_t::border_bit));
 }
 
 TEST(style_settings, projections_onto_block_edges) {
     const style_settings_t s = boxed();
-    struct row {
-        style_settings_t got;
-        uint32_t l, r, t, b, h;
-    };
-    const row rows[] = {
-        {s.for_first_row(), L, R, T, H, 0},
-        {s.for_middle_row(), L, R, H, H, 0},
-        {s.for_last_row(), L, R, H, B, 0},
-        {s.for_first_col_single_row(), L, V, T, B, 0},
-        {s.for_middle_col_single_row(), V, V, T, B, 0},
-        {s.for_last_col_single_row(), V, R, T, B, 0},
-        {s.for_first_col(), L, V, T, B, H},
-        {s.for_middle_col(), V, V, T, B, H},
-        {s.for_last_col(), V, R, T, B, H},
+    const std::pair<style_settings_t, edge_lines> rows[] = {
+        {s.for_first_row(), {L, R, T, H, 0, 0, D}},            {s.for_middle_row(), {L, R, H, H, 0, 0, D}},
+        {s.for_last_row(), {L, R, H, B, 0, 0, D}},             {s.for_first_col_single_row(), {L, V, T, B, 0, 0, D}},
+        {s.for_middle_col_single_row(), {V, V, T, B, 0, 0, D}}, {s.for_last_col_single_row(), {V, R, T, B, 0, 0, D}},
+        {s.for_first_col(), {L, V, T, B, H, 0, D}},            {s.for_middle_col(), {V, V, T, B, H, 0, D}},
+        {s.for_last_col(), {V, R, T, B, H, 0, D}},
     };
     for (size_t i = 0; i < std::size(rows); ++i) {
-        const auto& p = rows[i].got;
-        SCOPED_TRACE(i);
-        EXPECT_EQ(line(p, bs::left), rows[i].l);
-        EXPECT_EQ(line(p, bs::right), rows[i].r);
-        EXPECT_EQ(line(p, bs::top), rows[i].t);
-        EXPECT_EQ(line(p, bs::bottom), rows[i].b);
-        EXPECT_EQ(line(p, bs::horizontal), rows[i].h);
-        EXPECT_EQ(line(p, bs::vertical), 0u);
-        EXPECT_EQ(line(p, bs::diagonal), D);
-        EXPECT_TRUE(p.border().diagonal_up());
+        EXPECT_EQ(lines(rows[i].first), rows[i].second) << "row " << i;
+        EXPECT_TRUE(rows[i].first.border().diagonal_up()) << "row " << i;
     }
 
     // Only present source edges travel: a missing inner vertical edge leaves the
@@ -224,17 +205,12 @@ TEST(style_settings, projections_onto_block_edges) {
 }
 
 TEST(style_settings, datetime_values_follow_the_code) {
-    style_settings_t s;
-    EXPECT_FALSE(s.is_datetime_value(45000)) << "no code";
-    s.set_numfmt_code("m/d/yyyy");
-    EXPECT_TRUE(s.is_datetime_value(45000));
-    s.set_numfmt_code("[h]:mm:ss");
-    EXPECT_TRUE(s.is_datetime_value(1.5));
-    s.set_numfmt_code("0.00");
-    EXPECT_FALSE(s.is_datetime_value(45000));
-    s.set_numfmt_code("General");
-    EXPECT_FALSE(s.is_datetime_value(1));
-    s.set_numfmt_code("0.00;m/d/yyyy");
-    EXPECT_FALSE(s.is_datetime_value(1));
-    EXPECT_TRUE(s.is_datetime_value(-1)) << "the section of the value decides";
+    EXPECT_FALSE(style_settings_t{}.is_datetime_value(45000)) << "no code";
+    struct row { const char* code; double value; bool datetime; };
+    for (const row& r : {row{"m/d/yyyy", 45000, true}, {"[h]:mm:ss", 1.5, true}, {"0.00", 45000, false},
+                         {"General", 1, false}, {"0.00;m/d/yyyy", 1, false}, {"0.00;m/d/yyyy", -1, true}}) {
+        style_settings_t s;
+        s.set_numfmt_code(r.code);
+        EXPECT_EQ(s.is_datetime_value(r.value), r.datetime) << r.code << " " << r.value;
+    }
 }
