@@ -1,5 +1,7 @@
 #include "unicode.h"
 
+#include "what_of.h"
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -15,12 +17,7 @@ TEST(unicode, host_text_is_strict_utf8) {
 
     for (const char* bad : {"\xFF", "a\xC3", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\x80"})
         EXPECT_FALSE(from_ansi_string(bad, out)) << bad;
-    try {
-        checked_host_text("\xC3");
-        FAIL();
-    } catch (const std::runtime_error& e) {
-        EXPECT_STREQ(e.what(), "Failed to convert from ANSI string");
-    }
+    EXPECT_EQ(what_of<std::runtime_error>([] { checked_host_text("\xC3"); }), "Failed to convert from ANSI string");
     EXPECT_EQ(checked_host_text(nullptr), "");
 }
 
