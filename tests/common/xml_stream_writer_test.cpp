@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <stdexcept>
 
 using vex::xml::xml_stream_writer;
@@ -17,11 +18,7 @@ struct blocks {
     xml_stream_writer::sink_t sink() {
         return [this](const char* data, unsigned int size) { list.emplace_back(data, size); };
     }
-    std::string all() const {
-        std::string s;
-        for (const auto& b : list) s += b;
-        return s;
-    }
+    std::string all() const { return std::accumulate(list.begin(), list.end(), std::string()); }
 };
 
 template <typename F>
