@@ -26,8 +26,7 @@ TEST(datetime, ticks_count_from_1970_on_a_plain_day_scale) {
     EXPECT_EQ(serial_to_ticks(-0.25).ticks, -epoch_ticks - ticks_per_day / 4);
 
     const datetime_t v = serial_to_ticks(1.25);
-    EXPECT_EQ(v.word, -1);
-    EXPECT_EQ(v.flag, 1);
+    EXPECT_EQ(std::tuple(v.word, v.flag), std::tuple(-1, 1));
 
     // The whole days go in as an integer, the fraction from the non-negative rest.
     EXPECT_EQ(ticks_to_serial(datetime_t{0}), 25567.0);
@@ -44,11 +43,8 @@ TEST(datetime, ticks_round_half_to_even) {
     // These serials are exactly 2.5, 3.5 and -2.5 ticks after 1900-01-01.
     ASSERT_EQ(2.5 / 8.64e11 * 8.64e11, 2.5);
     ASSERT_EQ(3.5 / 8.64e11 * 8.64e11, 3.5);
-    EXPECT_EQ(serial_to_ticks(2.5 / 8.64e11).ticks + epoch_ticks, 2);
-    EXPECT_EQ(serial_to_ticks(3.5 / 8.64e11).ticks + epoch_ticks, 4);
-    EXPECT_EQ(serial_to_ticks(-2.5 / 8.64e11).ticks + epoch_ticks, -2);
-    EXPECT_EQ(serial_to_ticks(2.6 / 8.64e11).ticks + epoch_ticks, 3);
-    EXPECT_EQ(serial_to_ticks(-2.6 / 8.64e11).ticks + epoch_ticks, -3);
+    for (const auto& [ticks, rounded] : {std::pair{2.5, 2}, {3.5, 4}, {-2.5, -2}, {2.6, 3}, {-2.6, -3}})
+        EXPECT_EQ(serial_to_ticks(ticks / 8.64e11).ticks + epoch_ticks, rounded) << ticks;
 
     // A stored date-time keeps whole ticks only.
     EXPECT_EQ(ticks_to_serial(serial_to_ticks(1.0 + 0.4 / 8.64e11)), 1.0);
@@ -61,10 +57,8 @@ TEST(datetime, serials_beyond_ticks_saturate) {
     const double inf = std::numeric_limits<double>::infinity();
 
     EXPECT_EQ(serial_to_ticks(std::nan("")).ticks, 0);
-    EXPECT_EQ(serial_to_ticks(inf).ticks, highest);
-    EXPECT_EQ(serial_to_ticks(-inf).ticks, lowest);
-    EXPECT_EQ(serial_to_ticks(1e300).ticks, highest);
-    EXPECT_EQ(serial_to_ticks(-1e300).ticks, lowest);
+    for (double up : {inf, 1e300}) EXPECT_EQ(serial_to_ticks(up).ticks, highest) << up;
+    for (double down : {-inf, -1e300}) EXPECT_EQ(serial_to_ticks(down).ticks, lowest) << down;
 
     for (double fits : {2958465.5, -2958465.5, 1e7}) EXPECT_TRUE(serial_fits_ticks(fits)) << fits;
     for (double beyond : {1.1e7, -1.1e7, std::nan(""), inf}) EXPECT_FALSE(serial_fits_ticks(beyond)) << beyond;

@@ -13,9 +13,17 @@ namespace {
 font_t bold_font() {
     font_t f;
     f.name = "Arial";
-    f.size = 10;
     f.bold = 1;
     return f;
+}
+
+// A style with the given edges, each with its line style and no colour.
+style_settings_t edged(std::initializer_list<std::pair<bs, uint32_t>> edges) {
+    border_t b;
+    for (const auto& [side, style] : edges) b.set_edge(side, style, {});
+    style_settings_t s;
+    s.set_border(b);
+    return s;
 }
 
 // Every edge present, each with its own line style (1 + edge number) so that a
@@ -105,12 +113,9 @@ TEST(style_settings, number_format_setters) {
 }
 
 TEST(style_settings, merge_takes_applied_parts_only) {
-    style_settings_t target;
+    style_settings_t target = edged({{bs::left, 13}});
     target.set_numfmt_code("0.0");
     target.set_font(bold_font());
-    border_t b;
-    b.set_edge(bs::left, 13, color_t::from_theme(4));
-    target.set_border(b);
 
     style_settings_t src;
     src.set_numfmt_id(3);
@@ -123,7 +128,7 @@ TEST(style_settings, merge_takes_applied_parts_only) {
     EXPECT_EQ(m.numfmt_id(), 3);
     EXPECT_EQ(m.numfmt_code(), "") << "merging drops the code even when the source has one";
     EXPECT_EQ(m.font(), bold_font());
-    EXPECT_EQ(m.border(), b);
+    EXPECT_EQ(m.border(), target.border());
     EXPECT_EQ(m.protection(), (protection_t{1, 1}));
     EXPECT_TRUE(m.quote_prefix());
     EXPECT_EQ(m.applied(), style_settings_t::numfmt_bit | style_settings_t::font_bit | style_settings_t::border_bit |
@@ -135,12 +140,7 @@ TEST(style_settings, merge_takes_applied_parts_only) {
 }
 
 TEST(style_settings, merge_borders_edge_by_edge) {
-    style_settings_t target;
-    border_t b;
-    b.set_edge(bs::left, 13, {});
-    b.set_edge(bs::top, 13, {});
-    target.set_border(b);
-
+    const style_settings_t target = edged({{bs::left, 13}, {bs::top, 13}});
     border_t edges;
     edges.set_edge(bs::top, 1, color_t::from_rgb(0xFF00FF00));
     edges.set_edge(bs::horizontal, 7, {});
@@ -184,11 +184,7 @@ TEST(style_settings, projections_onto_block_edges) {
 
     // Only present source edges travel: a missing inner vertical edge leaves the
     // facing sides of a one-row block empty.
-    style_settings_t outer;
-    border_t b;
-    b.set_edge(bs::left, 1, {});
-    b.set_edge(bs::right, 1, {});
-    outer.set_border(b);
+    style_settings_t outer = edged({{bs::left, 1}, {bs::right, 1}});
     outer.set_font(bold_font());
     const auto middle = outer.for_middle_col_single_row();
     EXPECT_EQ(middle.border(), border_t{});
