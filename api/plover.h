@@ -70,6 +70,63 @@ PLOVER_API unsigned int to_ansi_string(const char* text, char* buffer);
  *  @return the count of 16-bit units without the NUL; 0xFFFFFFFF on failure. */
 PLOVER_API unsigned int to_wide_string(const char* text, plover_char16* buffer);
 
+/* ---- Serial dates and times --------------------------------------------- */
+/* A serial is a double: the integer part counts days, the fraction is the time
+ * of day (0.5 is 12:00). In the 1900 system day 1 is 1900-01-01 and day 60 the
+ * fictitious 1900-02-29; earlier dates run on downward (1899-12-31 is 0, as is
+ * "1900-01-00"). In the 1904 system day 0 is 1904-01-01. The calendar is the
+ * proleptic Gregorian one, years -32767..32767, without time zones. These
+ * functions keep no state and may be called from any thread. */
+
+/** The serial of a date in the 1900 system, e.g. 45292 for 2024-01-01.
+ *  @param year -32767..32767 @param month 1..12 @param day 1..the month's last
+ *         (1900-01-00 and 1900-02-29 are accepted as well)
+ *  @return the day number, or 0.0 for an invalid date.  Example: examples/example.c */
+PLOVER_API double encode_date(int year, unsigned int month, unsigned int day);
+/** As encode_date() in the 1904 system (0.0 is 1904-01-01; no fictitious day). */
+PLOVER_API double encode_date1904(int year, unsigned int month, unsigned int day);
+
+/** The serial of a date and time in the 1900 system, e.g. 45292.5 for 2024-01-01 12:00.
+ *  @param hour 0..23 @param minute, second 0..59
+ *  @param millisecond any value: it carries into the seconds and across midnight
+ *         into the date (-1 at 00:00:00 is the last millisecond of the day before)
+ *  @return the serial, or 2.2250738585072014e-308 (DBL_MIN) for an invalid date or
+ *          time; 1900-01-00 is invalid here. */
+PLOVER_API double encode_datetime(int year, unsigned int month, unsigned int day, unsigned int hour,
+                                  unsigned int minute, unsigned int second, int millisecond);
+/** As encode_datetime() in the 1904 system. */
+PLOVER_API double encode_datetime1904(int year, unsigned int month, unsigned int day, unsigned int hour,
+                                      unsigned int minute, unsigned int second, int millisecond);
+
+/** A time of day as a fraction of 24 hours: 0.5 for 12:00:00.000. Nothing wraps
+ *  at midnight: 23:59:59 with 1000 ms gives 1.0, 00:00:00 with -1 ms a small
+ *  negative number.
+ *  @return the fraction, or DBL_MIN for an hour above 23 or a minute or second above 59. */
+PLOVER_API double encode_time(unsigned int hour, unsigned int minute, unsigned int second, int millisecond);
+
+/** Splits a serial of the 1900 system into its date; each pointer may be NULL.
+ *  0 gives 1900-01-00 and 60 gives 1900-02-29. The serial is rounded to the
+ *  nearest millisecond: one within half a millisecond of midnight is the next day. NaN, infinities and serials outside years
+ *  -32767..32767 give 0, 0, 0. */
+PLOVER_API void decode_date(double serial, int* year, int* month, int* day);
+/** As decode_date() in the 1904 system. */
+PLOVER_API void decode_date1904(double serial, int* year, int* month, int* day);
+
+/** Splits a serial of the 1900 system into date and time; each pointer may be NULL.
+ *  The time is that of decode_time(); a serial whose date decode_date() refuses
+ *  gives zeros for all seven parts. */
+PLOVER_API void decode_datetime(double serial, int* year, int* month, int* day, int* hour, int* minute,
+                                int* second, int* millisecond);
+/** As decode_datetime() in the 1904 system. */
+PLOVER_API void decode_datetime1904(double serial, int* year, int* month, int* day, int* hour, int* minute,
+                                    int* second, int* millisecond);
+
+/** The time of day of a serial, the same in both systems; each pointer may be NULL.
+ *  The serial is rounded to the nearest millisecond; a negative serial counts
+ *  from the day below it (-0.25 is 18:00). NaN, infinities
+ *  and serials beyond 2^24 days give zeros. */
+PLOVER_API void decode_time(double serial, int* hour, int* minute, int* second, int* millisecond);
+
 /* ---- Colours: 0xAARRGGBB ------------------------------------------------ */
 
 /** r << 16 | g << 8 | b. Components are not masked. */

@@ -22,6 +22,12 @@ int main(void) {
     decode_argb(argb, &r, &g, &b, &a);
     printf("ARGB %08X is red %d, green %d, blue %d, alpha %d\n", argb, r, g, b, a);
 
+    /* Serial dates: 2024-02-29 18:30 in the 1900 system, and back. */
+    double serial = encode_datetime(2024, 2, 29, 18, 30, 0, 0);
+    int y, mo, d, h, mi;
+    decode_datetime(serial, &y, &mo, &d, &h, &mi, NULL, NULL);
+    printf("serial %.6f is %04d-%02d-%02d %02d:%02d\n", serial, y, mo, d, h, mi);
+
     /* UTF-8 to UTF-16. */
     const char* text = "Gr\xC3\xBC\xC3\x9F" "e";
     printf("\"%s\" is %u UTF-16 units\n", text, to_wide_string(text, NULL));

@@ -1,0 +1,85 @@
+#pragma once
+// The package's view of its zip file, over minizip. Reading lists the entries,
+// finds them by name (ASCII letters in either case) and reads them whole or in
+// chunks; writing adds deflated entries one after another. Every failure is an
+// archive_error. Entry data is checked as it is read: a bad checksum, an entry
+// that ends before its declared size or outgrows the caller's bound fails.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vex {
+
+struct zip_entry_t {
+    std::string name;
+    std::uint64_t size = 0;  // uncompressed, as the archive declares it
+};
+
+class zip_archive {
+public:
+    zip_archive() = default;
+    zip_archive(const zip_archive&) = delete;
+    zip_archive& operator=(const zip_archive&) = delete;
+    // Closes whatever is still open, without throwing; owners call close() to
+    // learn whether a written archive is complete.
+    virtual ~zip_archive();
+
+    void open_zip_file(std::string_view path);
+    // Makes the missing directories of the path. A path ending in '/' or '\'
+    // names no file and is refused.
+    void create_zip_file(std::string_view path);
+
+    void add_file_to_zip(std::string_view name);
+    // The name serves only the message of a failure.
+    void write_file_stream(std::string_view name, const void* data, unsigned int size);
+    void close_file_in_zip();
+    void close();
+
+    // whole: the entry, from its start, must fit in size bytes; returns its
+    // length. Otherwise the next chunk of at most size bytes, 0 at the end of the
+    // entry (after which the next call starts it again); a size of 0 reads
+    // nothing and keeps the entry where it is. Another name leaves the open entry.
+    int read(std::string_view name, void* buffer, unsigned int size, bool whole);
+    // The whole entry, refused once it grows past max_size bytes: memory follows
+    // what is inflated, never what the archive declares.
+    std::string read_file(std::string_view name, std::uint64_t max_size);
+    // One read of up to size bytes of the open entry.
+    int get_stream(void*& buffer, unsigned int size);
+
+    // True when some entry's name ends with name.
+    bool has_file(std::string_view name) const;
+    // The stored name equal to name, or an empty view.
+    std::string_view find_file_name(std::string_view name) const;
+    // The declared uncompressed size, 0 when there is no such entry.
+    std::uint64_t file_size(std::string_view name) const;
+    // In the order of the central directory.
+    const std::vector<zip_entry_t>& entries() const noexcept { return entries_; }
+
+private:
+    struct position_t {
+        std::uint64_t directory_offset;
+        std::uint64_t index;
+    };
+
+    void file_list__();
+    void open_entry__(std::string_view name);
+    void leave_entry__() noexcept;
+    std::size_t fill__(char* out, std::size_t room);
+    void finish_entry__();
+    void expect_end__(std::uint64_t bound);
+    void close_reader__() noexcept;
+    void close_writer__();
+
+    void* writer_ = nullptr;
+    void* reader_ = nullptr;
+    std::string current_;       // the entry open for reading
+    std::string writing_;       // the entry open for writing
+    bool entry_open_ = false;
+    bool writing_open_ = false;
+    std::vector<zip_entry_t> entries_;
+    std::vector<position_t> positions_;  // beside entries_, for going back to one
+};
+
+} // namespace vex
