@@ -1,0 +1,472 @@
+#include "mta/table/style/manager/builtin_styles.h"
+#include "mta/table/style/manager/style_manager.h"
+
+#include "errors.h"
+#include "run_message.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <thread>
+
+using namespace vex::mta;
+using bs = border_side;
+
+namespace {
+
+const style_manager_t::impl& tables(const style_manager_t& m) { return m.get_impl(); }
+
+font_t font(const char* name, double size, bool bold = false) {
+    font_t f;
+    f.name = name;
+    f.size = size;
+    f.bold = bold;
+    return f;
+}
+
+style_settings_t with_font(const font_t& f) {
+    style_settings_t s;
+    s.set_font(f);
+    return s;
+}
+
+style_settings_t with_indent(int32_t indent) {
+    style_settings_t s;
+    alignment_t a;
+    a.indent = indent;
+    s.set_alignment(a);
+    return s;
+}
+
+template <class F>
+std::string mta_message(F&& f) {
+    try {
+        f();
+    } catch (const mta_error& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+} // namespace
+
+TEST(style_manager, starts_with_normal) {
+    style_manager_t m;
+    const auto& t = tables(m);
+    EXPECT_EQ(t.fonts.size(), 1u);
+    EXPECT_EQ(t.borders.size(), 1u);
+    ASSERT_EQ(t.fills.size(), 2u);
+    EXPECT_EQ(t.fills[1], builtin_fill(1));
+    ASSERT_EQ(t.cell_style_xfs.size(), 1u);
+    ASSERT_EQ(t.cell_xfs.size(), 1u);
+    EXPECT_EQ(t.cell_style_xfs[0].applied, 63u);
+    EXPECT_EQ(t.cell_xfs[0].applied, 0u);
+    ASSERT_EQ(t.named_styles.size(), 1u);
+    EXPECT_EQ(*t.named_styles.find("normal"), (named_style_t{"normal", 0, 0, 0, 0, 0}));
+
+    const auto normal = m.get_named_style("normal");
+    ASSERT_NE(normal, nullptr);
+    EXPECT_EQ(normal->font(), builtin_font(0));
+    EXPECT_EQ(normal->applied(), 0u);
+    EXPECT_EQ(normal->numfmt_code(), "General");
+
+    // The settings of "normal" and of cell xf 0 both come back as 0.
+    EXPECT_EQ(m.intern_style(*normal), 0);
+    EXPECT_EQ(m.intern_style(m.get_style_settings(0)), 0);
+    EXPECT_EQ(m.get_style_settings(0), *normal);
+    EXPECT_EQ(t.cell_xfs.size(), 1u);
+
+    EXPECT_TRUE(m.is_valid_xf_id(0));
+    EXPECT_FALSE(m.is_valid_xf_id(1));
+    style_settings_t out = with_font(font("x", 1));
+    EXPECT_FALSE(m.xf_to_style_settings(1, out));
+    EXPECT_EQ(out.font().name, "x") << "left untouched";
+    EXPECT_EQ(m.get_style_settings(1), style_settings_t{});
+}
+
+TEST(style_manager, interning_reuses_equal_records) {
+    style_manager_t m;
+    const auto& t = tables(m);
+    const auto bold = with_font(font("Arial", 12, true));
+    const uint16_t a = m.intern_style(bold);
+    EXPECT_EQ(a, 1);
+    const size_t fonts = t.fonts.size();
+    EXPECT_EQ(m.intern_style(bold), a);
+    EXPECT_EQ(t.cell_xfs.size(), 2u);
+    EXPECT_EQ(t.fonts.size(), fonts);
+
+    // Read back: the record's parts with its apply mask.
+    const auto back = m.get_style_settings(a);
+    EXPECT_EQ(back.font(), bold.font());
+    EXPECT_EQ(back.applied(), style_settings_t::font_bit);
+    EXPECT_EQ(back.style_id(), 0);
+    EXPECT_EQ(m.intern_style(back), a);
+
+    // A style that is not "normal" but builds the record of cell xf 0 still gets
+    // a record of its own.
+    const uint16_t plain = m.intern_style(style_settings_t{});
+    EXPECT_GE(plain, 1);
+    EXPECT_NE(plain, a);
+
+    // A font equal to font 0 is appended again: font 0 follows "normal".
+    const auto before = t.fonts.size();
+    const uint16_t f0 = m.intern_style(with_font(builtin_font(0)));
+    EXPECT_EQ(t.fonts.size(), before + 1);
+    EXPECT_EQ(t.cell_xfs[f0].fontId, before);
+
+    // Fills and borders: equal ones are found, including the built-in ones.
+    style_settings_t filled;
+    filled.set_fill(builtin_fill(1));
+    EXPECT_EQ(t.cell_xfs[m.intern_style(filled)].fillId, 1u);
+    fill_t gradient;
+    gradient.gradient.degree = 90;
+    gradient.gradient.stops = {{color_t::from_rgb(0xFF0000FF), 0}, {color_t::from_rgb(0xFFFFFFFF), 1}};
+    filled.set_fill(gradient);
+    const uint16_t g = m.intern_style(filled);
+    gradient.gradient.degree = 90.0000004;   // within the tolerance of the geometry
+    filled.set_fill(gradient);
+    EXPECT_EQ(m.intern_style(filled), g);
+}
+
+TEST(style_manager, parent_style_takes_no_part_in_equality) {
+    style_manager_t m;
+    style_settings_t base;
+    ASSERT_TRUE(m.add_custom_style("Plain", base));
+    ASSERT_GT(base.style_id(), 0);
+
+    auto bold = with_font(font("Arial", 12, true));
+    const uint16_t first = m.intern_style(bold);
+    bold.set_style_id(base.style_id());
+    EXPECT_EQ(m.intern_style(bold), first);
+    EXPECT_EQ(tables(m).cell_xfs[first].xfId, 0u) << "the first one's parent is kept";
+}
+
+TEST(style_manager, unapplied_parts_come_from_the_parent) {
+    style_manager_t m;
+    style_settings_t framed;
+    border_t b;
+    b.set_edge(bs::left, 1, {});
+    framed.set_border(b);
+    ASSERT_TRUE(m.add_custom_style("Framed", framed));
+
+    style_settings_t child = with_font(font("Arial", 9));
+    child.set_style_id(framed.style_id());
+    const auto back = m.get_style_settings(m.intern_style(child));
+    EXPECT_EQ(back.style_id(), framed.style_id());
+    EXPECT_EQ(back.border(), b) << "inherited, not applied";
+    EXPECT_FALSE(back.is_applied(style_settings_t::border_bit));
+
+    // Merging such a value leaves the target's border alone.
+    style_settings_t target;
+    border_t thick;
+    thick.set_edge(bs::top, 13, {});
+    target.set_border(thick);
+    target.merge(back);
+    EXPECT_EQ(target.border(), thick);
+    EXPECT_EQ(target.font().name, "Arial");
+}
+
+TEST(style_manager, custom_number_formats) {
+    style_manager_t m;
+    EXPECT_EQ(m.add_numfmt_code(""), -1);
+    EXPECT_EQ(m.add_numfmt_code("General"), 0);
+    EXPECT_EQ(m.add_numfmt_code("m/d/yyyy"), 14);
+    EXPECT_EQ(m.get_numfmt_code(164).data(), nullptr);
+    EXPECT_FALSE(m.is_valid_numfmt_id(164));
+    for (int id = 0; id < 164; ++id) EXPECT_TRUE(m.is_valid_numfmt_id(id)) << id;
+    EXPECT_FALSE(m.is_valid_numfmt_id(-1));
+
+    EXPECT_EQ(m.add_numfmt_code("0.000"), 164);
+    EXPECT_EQ(m.add_numfmt_code("0.0000"), 165);
+    EXPECT_EQ(m.add_numfmt_code("0.000"), 164);
+    EXPECT_EQ(m.get_numfmt_code(165), "0.0000");
+    EXPECT_EQ(m.get_numfmt_code(59), "0");
+    EXPECT_EQ(tables(m).custom_numfmt_codes.size(), 2u);
+
+    // A pending code is registered when the style is interned.
+    style_settings_t s;
+    s.set_numfmt_code("yyyy-mm-dd");
+    const auto back = m.get_style_settings(m.intern_style(s));
+    EXPECT_EQ(back.numfmt_id(), 166);
+    EXPECT_EQ(back.numfmt_code(), "yyyy-mm-dd");
+    EXPECT_TRUE(back.is_datetime_value(45000));
+    s.set_numfmt_code("0.00");
+    EXPECT_EQ(m.get_style_settings(m.intern_style(s)).numfmt_id(), 2);
+}
+
+TEST(style_manager, number_format_without_code_is_refused_before_anything_changes) {
+    style_manager_t m;
+    const auto& t = tables(m);
+    for (int32_t id : {-1, 164, 1000}) {
+        style_settings_t s = with_font(font("Arial", 30));
+        s.set_numfmt_id(id);
+        EXPECT_EQ(mta_message([&] { m.intern_style(s); }), "mtads error: The number format id is invalid.") << id;
+    }
+    EXPECT_EQ(t.fonts.size(), 1u);
+    EXPECT_EQ(t.cell_xfs.size(), 1u);
+    style_settings_t named;
+    named.set_numfmt_id(999);
+    EXPECT_THROW(m.add_custom_style("Broken", named), mta_error);
+    EXPECT_EQ(m.get_named_style("Broken"), nullptr);
+}
+
+TEST(style_manager, freed_number_format_slots_are_reused) {
+    style_manager_t::impl t;
+    EXPECT_EQ(t.register_numfmt_code("a"), 164);
+    EXPECT_EQ(t.register_numfmt_code("b"), 165);
+    t.free_numfmt_slots = {7, 0};   // 7 does not exist and is passed over
+    EXPECT_EQ(t.register_numfmt_code("c"), 164);
+    EXPECT_EQ(t.custom_numfmt_code(164), "c");
+    EXPECT_EQ(t.custom_numfmt_ids.count("a"), 0u);
+    EXPECT_EQ(t.custom_numfmt_ids.at("c"), 164);
+    EXPECT_EQ(t.register_numfmt_code("d"), 166);
+    EXPECT_EQ(t.custom_numfmt_code(163), "");
+}
+
+TEST(style_manager, built_in_styles_come_into_use_on_demand) {
+    style_manager_t m;
+    const auto& t = tables(m);
+    const auto h = m.get_named_style("heading1");
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(h->style_id(), 0);
+    EXPECT_EQ(h->applied(), 10u);
+    EXPECT_EQ(h->font().size, 15);
+    EXPECT_EQ(t.named_styles.size(), 1u) << "reading a built-in style does not put it in use";
+
+    const int32_t i = m.register_builtin_style("heading1");
+    EXPECT_EQ(i, 1);
+    EXPECT_EQ(m.register_builtin_style("heading1"), i);
+    const named_style_t* n = t.named_styles.find("heading1");
+    ASSERT_NE(n, nullptr);
+    EXPECT_EQ(*n, (named_style_t{"heading1", 1, 16, 0, 1, 0}));
+    const xf_t& x = t.cell_style_xfs[1];
+    EXPECT_EQ(t.fonts[x.fontId], builtin_font(3));
+    EXPECT_EQ(t.borders[x.borderId], builtin_border(1));
+    EXPECT_EQ(x.applied, 10u);
+
+    // A built-in style keeps its number format once in use.
+    const int32_t c = m.register_builtin_style("comma");
+    EXPECT_EQ(t.cell_style_xfs[size_t(c)].numFmtId, 43u);
+    const auto comma = m.get_named_style("comma");
+    EXPECT_EQ(comma->numfmt_id(), 43);
+    EXPECT_EQ(comma->applied(), 0u);
+
+    // A negative parent names a built-in style by number.
+    style_settings_t s = with_font(font("Arial", 8));
+    s.set_style_id(-26);   // "good"
+    const uint16_t cell = m.intern_style(s);
+    ASSERT_NE(t.named_styles.find("good"), nullptr);
+    EXPECT_EQ(t.cell_xfs[cell].xfId, t.named_styles.find("good")->xfId);
+
+    vex::set_run_message("");
+    EXPECT_EQ(m.register_builtin_style("hyperlink"), -1);
+    EXPECT_EQ(vex::get_run_message().str(), "No such built-in style name.");
+    for (int32_t id : {-1, -8, -54, INT_MIN}) {
+        s.set_style_id(id);
+        EXPECT_EQ(mta_message([&] { m.intern_style(s); }), "mtads error: No such built-in style name.") << id;
+    }
+    s.set_style_id(int32_t(t.cell_style_xfs.size()));
+    EXPECT_EQ(mta_message([&] { m.intern_style(s); }), "mtads error: The style id is invalid.");
+}
+
+TEST(style_manager, custom_styles) {
+    style_manager_t m;
+    for (const char* taken : {"normal", "heading1", "accent6pct60"}) {
+        style_settings_t s;
+        EXPECT_EQ(mta_message([&] { m.add_custom_style(taken, s); }),
+                  std::string("mtads error: Duplicate style name: ") + taken);
+    }
+    style_settings_t pct;
+    pct.set_numfmt_code("0.00%");
+    pct.set_font(font("Arial", 10));
+    ASSERT_TRUE(m.add_custom_style("Percent2", pct));
+    EXPECT_EQ(pct.style_id(), 1);
+    EXPECT_EQ(mta_message([&] { m.add_custom_style("Percent2", pct); }),
+              "mtads error: Duplicate style name: Percent2");
+
+    const auto back = m.get_named_style("Percent2");
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->numfmt_id(), 10);
+    EXPECT_EQ(back->numfmt_code(), "0.00%");
+    EXPECT_EQ(back->font().name, "Arial");
+    EXPECT_EQ(*tables(m).named_styles.find("Percent2"), (named_style_t{"Percent2", 1, -1, 0, 0, 0}));
+
+    style_settings_t odd;
+    odd.set_numfmt_code("0.0\" pts\"");
+    ASSERT_TRUE(m.add_custom_style("Points", odd));
+    EXPECT_EQ(m.get_named_style("Points")->numfmt_id(), 164);
+
+    EXPECT_EQ(m.get_named_style(""), nullptr);
+    EXPECT_EQ(m.get_named_style("Nothing"), nullptr);
+
+    // Insertion order, "normal" first.
+    std::vector<std::string> names;
+    for (const auto& n : tables(m).named_styles) names.push_back(n.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"normal", "Percent2", "Points"}));
+}
+
+TEST(style_manager, modifying_named_styles) {
+    style_manager_t m;
+    const auto& t = tables(m);
+    auto red = with_font(font("Arial", 11));
+    vex::set_run_message("");
+    EXPECT_FALSE(m.modify_named_style("Normal", red));
+    EXPECT_EQ(vex::get_run_message().str(), "No style named Normal.");
+
+    // An unused built-in style comes into use, marked changed.
+    ASSERT_TRUE(m.modify_named_style("title", red));
+    const named_style_t* title = t.named_styles.find("title");
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->customBuiltin, 1);
+    EXPECT_EQ(title->builtinId, 15);
+    const uint32_t at = title->xfId;
+    const size_t count = t.cell_style_xfs.size();
+    EXPECT_EQ(m.get_named_style("title")->font().name, "Arial");
+
+    // Changing it again rewrites its style xf in place.
+    ASSERT_TRUE(m.modify_named_style("title", with_font(font("Verdana", 20))));
+    EXPECT_EQ(t.cell_style_xfs.size(), count);
+    EXPECT_EQ(t.named_styles.find("title")->xfId, at);
+    EXPECT_EQ(m.get_named_style("title")->font().name, "Verdana");
+
+    style_settings_t bad;
+    bad.set_numfmt_id(400);
+    EXPECT_THROW(m.modify_named_style("title", bad), mta_error);
+    EXPECT_EQ(m.get_named_style("title")->font().name, "Verdana");
+}
+
+TEST(style_manager, changing_normal_changes_the_default_look) {
+    style_manager_t m;
+    const auto& t = tables(m);
+    const uint16_t bold = m.intern_style(with_font(font("Arial", 12, true)));
+
+    style_settings_t normal;
+    normal.set_font(font("Cambria", 12));
+    fill_t yellow;
+    yellow.pattern = {1, color_t::from_rgb(0xFFFFFF00), {}};
+    normal.set_fill(yellow);
+    normal.set_numfmt_id(4);
+    ASSERT_TRUE(m.modify_named_style("normal", normal));
+
+    EXPECT_EQ(t.fonts[0].name, "Cambria");
+    EXPECT_EQ(t.fills[t.cell_xfs[0].fillId], yellow);
+    EXPECT_EQ(t.cell_xfs[0].numFmtId, 0u) << "the number format of normal stays General";
+    EXPECT_EQ(t.cell_xfs[0].applied, 0u);
+    EXPECT_EQ(t.cell_style_xfs[0].applied, 63u);
+    EXPECT_EQ(t.named_styles.find("normal")->customBuiltin, 1);
+    EXPECT_EQ(m.get_style_settings(0).font().name, "Cambria");
+    EXPECT_EQ(m.get_style_settings(bold).font().name, "Arial");
+
+    // The new normal interns to 0; a cell with exactly the new font gets its own.
+    EXPECT_EQ(m.intern_style(*m.get_named_style("normal")), 0);
+    const uint16_t same_font = m.intern_style(with_font(font("Cambria", 12)));
+    EXPECT_GE(t.cell_xfs[same_font].fontId, 1u);
+
+    // Setting the same value again changes nothing.
+    const auto before = t.fills.size();
+    m.set_normal_style(m.get_style_settings(0));
+    EXPECT_EQ(t.fills.size(), before);
+}
+
+TEST(style_manager, cell_formats_stop_at_the_16_bit_range) {
+    style_manager_t m;
+    for (int32_t i = 1; i < int32_t(max_cell_xf_count); ++i) ASSERT_EQ(m.intern_style(with_indent(i)), i);
+    EXPECT_EQ(m.intern_style(with_indent(65535)), 65535);
+    EXPECT_EQ(mta_message([&] { m.intern_style(with_indent(70000)); }), "mtads error: Too many cell formats.");
+    EXPECT_EQ(tables(m).cell_xfs.size(), max_cell_xf_count);
+    EXPECT_EQ(m.intern_style(with_indent(17)), 17) << "known formats are still found";
+}
+
+TEST(style_manager, loaded_tables_replace_the_defaults) {
+    style_manager_t m;
+    m.intern_style(with_font(font("Arial", 12)));
+
+    auto loaded = std::make_unique<style_manager_t::impl>();
+    loaded->fonts = {builtin_font(0), font("Courier", 9)};
+    loaded->fills = {builtin_fill(0), builtin_fill(1), builtin_fill(10)};
+    loaded->borders = {border_t{}};
+    xf_t styled;
+    styled.fontId = 1;
+    styled.fillId = 2;
+    styled.applied = 6;
+    loaded->cell_style_xfs = {xf_t{}, styled};
+    loaded->cell_xfs = {xf_t{}, styled};
+    loaded->named_styles.insert_or_assign({"Mine", 1, -1, 0, 0, 0});
+    loaded->register_numfmt_code("0.0%");
+    m.assign_loaded_styles(std::move(loaded));
+
+    const auto& t = tables(m);
+    ASSERT_EQ(t.named_styles.size(), 2u);
+    EXPECT_EQ(t.named_styles.begin()->name, "normal") << "added in front when the file has none";
+    EXPECT_EQ(m.get_style_settings(1).font().name, "Courier");
+    EXPECT_EQ(m.get_numfmt_code(164), "0.0%");
+    EXPECT_EQ(m.add_numfmt_code("0.0%"), 164);
+
+    // The loaded records are found again, a tinted built-in fill included.
+    style_settings_t again;
+    again.set_style_id(1);
+    again.set_font(font("Courier", 9));
+    again.set_fill(builtin_fill(10));
+    const uint16_t i = m.intern_style(again);
+    EXPECT_EQ(t.cell_xfs[i].fontId, 1u);
+    EXPECT_EQ(t.cell_xfs[i].fillId, 2u);
+    EXPECT_EQ(t.fonts.size(), 2u);
+    EXPECT_EQ(t.fills.size(), 3u);
+}
+
+TEST(style_manager, loaded_tables_are_checked) {
+    style_manager_t m;
+    auto empty = std::make_unique<style_manager_t::impl>();
+    m.assign_loaded_styles(std::move(empty));
+    const auto& t = tables(m);
+    EXPECT_EQ(t.fonts.size(), 1u);
+    EXPECT_EQ(t.cell_style_xfs.size(), 1u);
+    EXPECT_EQ(t.cell_xfs.size(), 1u);
+    EXPECT_EQ(m.intern_style(*m.get_named_style("normal")), 0);
+    EXPECT_EQ(m.intern_style(with_font(font("Arial", 1))), 1);
+
+    const auto broken = [](auto change) {
+        auto l = std::make_unique<style_manager_t::impl>();
+        l->cell_style_xfs = {xf_t{}};
+        l->cell_xfs = {xf_t{}};
+        change(*l);
+        return l;
+    };
+    const std::pair<std::string, std::unique_ptr<style_manager_t::impl>> cases[] = {
+        {"font", broken([](auto& l) { l.cell_xfs[0].fontId = 3; })},
+        {"fill", broken([](auto& l) { l.cell_style_xfs[0].fillId = 2; })},
+        {"border", broken([](auto& l) { l.cell_xfs[0].borderId = 1; })},
+        {"cell style", broken([](auto& l) { l.cell_xfs[0].xfId = 1; })},
+        {"cell style", broken([](auto& l) { l.named_styles.insert_or_assign({"normal", 4, 0, 0, 0, 0}); })},
+    };
+    for (const auto& [what, l] : cases) {
+        auto copy = std::make_unique<style_manager_t::impl>(*l);
+        EXPECT_EQ(mta_message([&] { m.assign_loaded_styles(std::move(copy)); }),
+                  "mtads error: A loaded cell format refers to a missing " + what + ".");
+    }
+    EXPECT_EQ(t.cell_xfs.size(), 2u) << "the current tables stay";
+}
+
+TEST(style_manager, two_sheets_intern_from_two_threads) {
+    style_manager_t m;
+    constexpr int distinct = 200;
+    std::vector<uint16_t> seen[2];
+    const auto work = [&](int which) {
+        auto& out = seen[which];
+        out.resize(distinct);
+        for (int round = 0; round < 3; ++round)
+            for (int k = 0; k < distinct; ++k) {
+                const int i = which == 0 ? k : distinct - 1 - k;
+                auto s = with_font(font("Arial", 6 + i, i % 2 == 1));
+                if (i % 3 == 0) s.set_numfmt_code("0." + std::string(size_t(1 + i % 7), '0') + "x");
+                out[size_t(i)] = m.intern_style(s);
+                if (k % 50 == 0) m.get_named_style("normal");
+            }
+    };
+    std::thread a(work, 0), b(work, 1);
+    a.join();
+    b.join();
+    EXPECT_EQ(seen[0], seen[1]);
+    EXPECT_EQ(tables(m).cell_xfs.size(), size_t(distinct) + 1);
+    EXPECT_EQ(tables(m).custom_numfmt_codes.size(), 7u);
+}
