@@ -65,8 +65,13 @@ public:
     template <class T>
     void set_value(int row, const T& value) {
         const auto pos = static_cast<size_t>(row) - 1;
-        if (pos < cells_.size() && cells_.get_type(pos) == element_type_formula) release_formulas__(pos, pos);
-        cells_.set(pos, value);
+        if (pos >= cells_.size()) {
+            cells_.set(pos, value);  // mdds's out-of-range error
+            return;
+        }
+        const auto block = cells_.position(pos).first;
+        if (block->type == element_type_formula) release_formulas__(pos, pos);
+        cells_.set(block, pos, value);
     }
 
     uint16_t get_xf(int row) const noexcept { return xf_runs_.value_at(int64_t(row) - 1); }

@@ -413,20 +413,27 @@ int32_t style_manager_t::register_builtin_style(std::string_view name) {
     return register_builtin_style__(name);
 }
 
-bool style_manager_t::add_custom_style(std::string_view name, style_settings_t& s) {
-    const std::lock_guard guard(mutex_);
-    if (impl_->named_styles.contains(name) || find_builtin_style(name))
-        throw mta_error("Duplicate style name: " + std::string(name));
+// A named style takes every part of its settings, applied or not.
+xf_t style_manager_t::whole_style_xf__(const style_settings_t& s) {
     xf_t x;
-    // Checked before anything is interned, so a refusal leaves no trace.
-    x.numFmtId = resolve_numfmt__(s.numfmt_id(), s.numfmt_code());
-    x.fontId = intern_font(s.font());
     x.fillId = intern_fill(s.fill());
     x.borderId = intern_border(s.border());
     x.alignment = s.alignment();
     x.protection = s.protection();
     x.quotePrefix = s.quote_prefix();
     x.pivotButton = s.pivot_button();
+    return x;
+}
+
+bool style_manager_t::add_custom_style(std::string_view name, style_settings_t& s) {
+    const std::lock_guard guard(mutex_);
+    if (impl_->named_styles.contains(name) || find_builtin_style(name))
+        throw mta_error("Duplicate style name: " + std::string(name));
+    // Checked before anything is interned, so a refusal leaves no trace.
+    const uint32_t numfmt = resolve_numfmt__(s.numfmt_id(), s.numfmt_code());
+    xf_t x = whole_style_xf__(s);
+    x.numFmtId = numfmt;
+    x.fontId = intern_font(s.font());
     x.applied = s.applied();
     const uint32_t i = intern_style_xf(x);
     impl_->named_styles.insert_or_assign({std::string(name), i, -1, 0, 0, 0});
@@ -470,13 +477,7 @@ void style_manager_t::set_normal_style__(const style_settings_t& s) {
     normal_cache_.reset();
 
     impl_->fonts[0] = s.font();
-    xf_t x;
-    x.fillId = intern_fill(s.fill());
-    x.borderId = intern_border(s.border());
-    x.alignment = s.alignment();
-    x.protection = s.protection();
-    x.quotePrefix = s.quote_prefix();
-    x.pivotButton = s.pivot_button();
+    xf_t x = whole_style_xf__(s);
     x.applied = style_settings_t::all_bits;
     impl_->cell_style_xfs[0] = x;
 

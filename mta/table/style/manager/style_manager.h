@@ -110,6 +110,7 @@ private:
     int32_t add_numfmt_code__(std::string_view code);
     std::string_view get_numfmt_code__(int32_t id) const;
     void set_normal_style__(const style_settings_t& s);
+    xf_t whole_style_xf__(const style_settings_t& s);
     void install_normal_style__();
     void clear_styles__();
     void fill_settings__(const xf_t& x, style_settings_t& out) const;

@@ -174,22 +174,22 @@ TEST(style_settings, merge_borders_edge_by_edge) {
 TEST(style_settings, projections_onto_block_edges) {
     const style_settings_t s = boxed();
     struct row {
-        style_settings_t (style_settings_t::*make)() const;
+        style_settings_t got;
         uint32_t l, r, t, b, h;
     };
     const row rows[] = {
-        {&style_settings_t::for_first_row, L, R, T, H, 0},
-        {&style_settings_t::for_middle_row, L, R, H, H, 0},
-        {&style_settings_t::for_last_row, L, R, H, B, 0},
-        {&style_settings_t::for_first_col_single_row, L, V, T, B, 0},
-        {&style_settings_t::for_middle_col_single_row, V, V, T, B, 0},
-        {&style_settings_t::for_last_col_single_row, V, R, T, B, 0},
-        {&style_settings_t::for_first_col, L, V, T, B, H},
-        {&style_settings_t::for_middle_col, V, V, T, B, H},
-        {&style_settings_t::for_last_col, V, R, T, B, H},
+        {s.for_first_row(), L, R, T, H, 0},
+        {s.for_middle_row(), L, R, H, H, 0},
+        {s.for_last_row(), L, R, H, B, 0},
+        {s.for_first_col_single_row(), L, V, T, B, 0},
+        {s.for_middle_col_single_row(), V, V, T, B, 0},
+        {s.for_last_col_single_row(), V, R, T, B, 0},
+        {s.for_first_col(), L, V, T, B, H},
+        {s.for_middle_col(), V, V, T, B, H},
+        {s.for_last_col(), V, R, T, B, H},
     };
     for (size_t i = 0; i < std::size(rows); ++i) {
-        const auto p = (s.*rows[i].make)();
+        const auto& p = rows[i].got;
         SCOPED_TRACE(i);
         EXPECT_EQ(line(p, bs::left), rows[i].l);
         EXPECT_EQ(line(p, bs::right), rows[i].r);
