@@ -4,10 +4,13 @@
 #include "mta/table/cell/string_pool.h"
 #include "mta/table/style/manager/style_manager.h"
 #include "mta/table/table/table.h"
+#include "number_format/number_format.h"
 #include "sheet_limits.h"
 
 #include <array>
+#include <functional>
 #include <stdexcept>
+#include <unordered_map>
 
 namespace vex::mta {
 
@@ -27,6 +30,24 @@ bool boolean_at(const mdds::mtv::base_element_block& data, size_t offset) {
     using block = mdds::mtv::boolean_element_block;
     if (offset >= block::size(data)) throw std::out_of_range("boolean block offset out of range");
     return *(block::cbegin(data) + static_cast<std::ptrdiff_t>(offset));
+}
+
+struct code_hash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
+};
+
+// Whether a number under this format code reads as a date: the section that 0.0
+// selects decides. The answer depends on the code alone, so each thread keeps
+// the answers for the codes it meets instead of parsing a code on every read.
+bool zero_shows_date(std::string_view code) {
+    thread_local std::unordered_map<std::string, bool, code_hash, std::equal_to<>> known;
+    if (const auto it = known.find(code); it != known.end()) return it->second;
+    const std::string text(code);
+    const bool date = numfmt::number_format_t(text.c_str()).get_format_type(0.0) == numfmt::rule_type_enum::datetime;
+    if (known.size() >= 4096) known.clear();
+    known.emplace(text, date);
+    return date;
 }
 
 } // namespace
@@ -94,10 +115,14 @@ void cell_t::get_cell__() {
 }
 
 cell_type_values cell_t::get_cell_type() {
-    if (type_ == cell_type_values::number) {
-        const style_manager_t* styles = table_->get_style_manager();
-        if (styles && styles->get_style_settings(style_index_).is_datetime_value(0.0)) type_ = cell_type_values::datetime;
-    }
+    if (type_ != cell_type_values::number) return type_;
+    const style_manager_t* styles = table_->get_style_manager();
+    if (!styles) return type_;
+    const auto lock = styles->lock();
+    const auto& xfs = styles->get_impl().cell_xfs;
+    if (style_index_ < xfs.size() &&
+        zero_shows_date(styles->get_numfmt_code(static_cast<int32_t>(xfs[style_index_].numFmtId))))
+        type_ = cell_type_values::datetime;
     return type_;
 }
 

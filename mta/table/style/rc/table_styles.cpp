@@ -225,24 +225,21 @@ void Table::col_span_style__(int c1, int c2, const style_settings_t& t) {
         });
     });
 
-    // Where a styled row crosses the column the cell takes both styles. This
-    // comes before the column's own cells are styled, so that a valued cell
-    // there keeps its row style under the column's.
+    // Where a styled row crosses the column the cell takes both styles.
     const bool styled_rows = has_styled_records(row_records_);
     const int last_row = get_sheet_limits().first_row + static_cast<int>(row_count_) - 1;
     xf_memo_t crossings;
     for (int c = c1; c <= c2; ++c) {
-        if (styled_rows) {
-            const uint16_t col_xf = col_records_.value_at(c).xf;
-            restyle_rows(*this, c, get_sheet_limits().first_row, last_row,
-                         [&](uint16_t row_xf, uint16_t own) -> std::optional<uint16_t> {
-                             if (row_xf == default_xf() || own != default_xf()) return std::nullopt;
-                             return crossings.get(row_xf, col_xf, 0, [&] {
-                                 return std::optional(m.intern_style(row_col_style(m, row_xf, col_xf)));
-                             });
-                         });
-        }
         apply_style(*this, c, t);
+        if (!styled_rows) continue;
+        const uint16_t col_xf = col_records_.value_at(c).xf;
+        restyle_rows(*this, c, get_sheet_limits().first_row, last_row,
+                     [&](uint16_t row_xf, uint16_t own) -> std::optional<uint16_t> {
+                         if (row_xf == default_xf() || own != default_xf()) return std::nullopt;
+                         return crossings.get(row_xf, col_xf, 0, [&] {
+                             return std::optional(m.intern_style(row_col_style(m, row_xf, col_xf)));
+                         });
+                     });
     }
 }
 
@@ -259,7 +256,22 @@ void Table::row_span_style__(int r1, int r2, const style_settings_t& t) {
         });
     });
 
-    // Crossings with styled columns first, as for columns.
+    // The cells of the columns in use take the row style over what they show.
+    xf_memo_t cells;
+    for (int c = 1; c <= columns_.count(); ++c) {
+        const Column* column = find_column(c);
+        if (!column || column->is_blank()) continue;
+        const uint16_t col_xf = col_records_.value_at(c).xf;
+        restyle_rows(*this, c, r1, r2, [&](uint16_t row_xf, uint16_t own) {
+            return cells.get(own, row_xf, col_xf, [&] {
+                auto cur = shown_style(m, own, row_xf, col_xf);
+                cur.merge(inner);
+                return std::optional(m.intern_style(cur));
+            });
+        });
+    }
+
+    // Where a styled column crosses the row the cell takes both styles.
     xf_memo_t crossings;
     const auto& col_runs = col_records_.runs();
     for (size_t i = 0; i < col_runs.size(); ++i) {
@@ -274,20 +286,6 @@ void Table::row_span_style__(int r1, int r2, const style_settings_t& t) {
                 });
             });
         }
-    }
-
-    xf_memo_t cells;
-    for (int c = 1; c <= columns_.count(); ++c) {
-        const Column* column = find_column(c);
-        if (!column || column->is_blank()) continue;
-        const uint16_t col_xf = col_records_.value_at(c).xf;
-        restyle_rows(*this, c, r1, r2, [&](uint16_t row_xf, uint16_t own) {
-            return cells.get(own, row_xf, col_xf, [&] {
-                auto cur = shown_style(m, own, row_xf, col_xf);
-                cur.merge(inner);
-                return std::optional(m.intern_style(cur));
-            });
-        });
     }
 }
 
