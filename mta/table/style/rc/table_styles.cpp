@@ -67,6 +67,43 @@ void apply_style(Table& table, int c, const style_settings_t& s) {
     }
 }
 
+// Merges `part` over the style of records a..b, inner borders included.
+template <class Store>
+void merge_into_records(style_manager_t& m, Store& store, int a, int b, const style_settings_t& part) {
+    xf_memo_t memo;
+    restyle_records(store, a, b, [&](uint16_t xf) {
+        return *memo.get(xf, 0, 0, [&] {
+            auto cur = m.get_style_settings(xf);
+            cur.merge_with_inner_borders(part);
+            return std::optional(m.intern_style(cur));
+        });
+    });
+}
+
+// Where a styled row crosses column c within rows r1..r2, a cell without a
+// style of its own takes the row's and the column's.
+void take_crossing_styles(Table& table, style_manager_t& m, xf_memo_t& memo, int c, int r1, int r2) {
+    const uint16_t col_xf = table.col_records().value_at(c).xf;
+    restyle_rows(table, c, r1, r2, [&](uint16_t row_xf, uint16_t own) -> std::optional<uint16_t> {
+        if (row_xf == default_xf() || own != default_xf()) return std::nullopt;
+        return memo.get(row_xf, col_xf, 0, [&] { return std::optional(m.intern_style(row_col_style(m, row_xf, col_xf))); });
+    });
+}
+
+// Rows r1..r2 of column c take `s` merged over what each cell shows. The memo
+// belongs to one `s`.
+void merge_over_shown(Table& table, style_manager_t& m, xf_memo_t& memo, int c, int r1, int r2,
+                      const style_settings_t& s) {
+    const uint16_t col_xf = table.col_records().value_at(c).xf;
+    restyle_rows(table, c, r1, r2, [&](uint16_t row_xf, uint16_t own) {
+        return memo.get(own, row_xf, col_xf, [&] {
+            auto cur = shown_style(m, own, row_xf, col_xf);
+            cur.merge(s);
+            return std::optional(m.intern_style(cur));
+        });
+    });
+}
+
 } // namespace
 
 style_manager_t& style_manager_of(const Table& table) {
@@ -215,31 +252,14 @@ void Table::set_all_cols_style(const style_settings_t& s) {
 // Columns c1..c2 all take the same settings t.
 void Table::col_span_style__(int c1, int c2, const style_settings_t& t) {
     auto& m = style_manager_of(*this);
-    const style_settings_t record_part = t.for_middle_row();
-    xf_memo_t records;
-    restyle_records(col_records_, c1, c2, [&](uint16_t xf) {
-        return *records.get(xf, 0, 0, [&] {
-            auto cur = m.get_style_settings(xf);
-            cur.merge_with_inner_borders(record_part);
-            return std::optional(m.intern_style(cur));
-        });
-    });
-
-    // Where a styled row crosses the column the cell takes both styles.
+    merge_into_records(m, col_records_, c1, c2, t.for_middle_row());
     const bool styled_rows = has_styled_records(row_records_);
-    const int last_row = get_sheet_limits().first_row + static_cast<int>(row_count_) - 1;
+    const int first_row = get_sheet_limits().first_row;
+    const int last_row = first_row + static_cast<int>(row_count_) - 1;
     xf_memo_t crossings;
     for (int c = c1; c <= c2; ++c) {
         apply_style(*this, c, t);
-        if (!styled_rows) continue;
-        const uint16_t col_xf = col_records_.value_at(c).xf;
-        restyle_rows(*this, c, get_sheet_limits().first_row, last_row,
-                     [&](uint16_t row_xf, uint16_t own) -> std::optional<uint16_t> {
-                         if (row_xf == default_xf() || own != default_xf()) return std::nullopt;
-                         return crossings.get(row_xf, col_xf, 0, [&] {
-                             return std::optional(m.intern_style(row_col_style(m, row_xf, col_xf)));
-                         });
-                     });
+        if (styled_rows) take_crossing_styles(*this, m, crossings, c, first_row, last_row);
     }
 }
 
@@ -247,45 +267,22 @@ void Table::col_span_style__(int c1, int c2, const style_settings_t& t) {
 void Table::row_span_style__(int r1, int r2, const style_settings_t& t) {
     auto& m = style_manager_of(*this);
     const style_settings_t inner = t.for_middle_col_single_row();
-    xf_memo_t records;
-    restyle_records(row_records_, r1, r2, [&](uint16_t xf) {
-        return *records.get(xf, 0, 0, [&] {
-            auto cur = m.get_style_settings(xf);
-            cur.merge_with_inner_borders(inner);
-            return std::optional(m.intern_style(cur));
-        });
-    });
+    merge_into_records(m, row_records_, r1, r2, inner);
 
     // The cells of the columns in use take the row style over what they show.
     xf_memo_t cells;
     for (int c = 1; c <= columns_.count(); ++c) {
         const Column* column = find_column(c);
-        if (!column || column->is_blank()) continue;
-        const uint16_t col_xf = col_records_.value_at(c).xf;
-        restyle_rows(*this, c, r1, r2, [&](uint16_t row_xf, uint16_t own) {
-            return cells.get(own, row_xf, col_xf, [&] {
-                auto cur = shown_style(m, own, row_xf, col_xf);
-                cur.merge(inner);
-                return std::optional(m.intern_style(cur));
-            });
-        });
+        if (column && !column->is_blank()) merge_over_shown(*this, m, cells, c, r1, r2, inner);
     }
 
-    // Where a styled column crosses the row the cell takes both styles.
+    // Where a styled column crosses the rows the cell takes both styles.
     xf_memo_t crossings;
     const auto& col_runs = col_records_.runs();
     for (size_t i = 0; i < col_runs.size(); ++i) {
-        const uint16_t col_xf = col_runs[i].value.xf;
-        if (col_xf == default_xf()) continue;
-        const int first = static_cast<int>(col_runs[i].start), last = col_records_.run_end(i);
-        for (int c = first; c <= last; ++c) {
-            restyle_rows(*this, c, r1, r2, [&](uint16_t row_xf, uint16_t own) -> std::optional<uint16_t> {
-                if (own != default_xf()) return std::nullopt;
-                return crossings.get(row_xf, col_xf, 0, [&] {
-                    return std::optional(m.intern_style(row_col_style(m, row_xf, col_xf)));
-                });
-            });
-        }
+        if (col_runs[i].value.xf == default_xf()) continue;
+        for (int c = static_cast<int>(col_runs[i].start); c <= col_records_.run_end(i); ++c)
+            take_crossing_styles(*this, m, crossings, c, r1, r2);
     }
 }
 
@@ -308,16 +305,7 @@ void Table::set_range_style(const vex::range_t& given, const style_settings_t& s
     const auto block = [&](int ca, int cb, int ra, int rb, const style_settings_t& v) {
         if (ca > cb || ra > rb) return;
         xf_memo_t memo;
-        for (int c = ca; c <= cb; ++c) {
-            const uint16_t col_xf = col_records_.value_at(c).xf;
-            restyle_rows(*this, c, ra, rb, [&](uint16_t row_xf, uint16_t own) {
-                return memo.get(own, row_xf, col_xf, [&] {
-                    auto cur = shown_style(m, own, row_xf, col_xf);
-                    cur.merge(v);
-                    return std::optional(m.intern_style(cur));
-                });
-            });
-        }
+        for (int c = ca; c <= cb; ++c) merge_over_shown(*this, m, memo, c, ra, rb, v);
     };
     const auto rows = [&](int ca, int cb, const style_settings_t& col) {
         block(ca, cb, r1, r1, col.for_first_row());

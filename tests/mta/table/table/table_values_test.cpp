@@ -3,6 +3,7 @@
 #include "mta/table/cell/string_pool.h"
 #include "mta/table/style/manager/style_manager.h"
 #include "run_message.h"
+#include "mta/table/sample_styles.h"
 
 #include <gtest/gtest.h>
 
@@ -15,38 +16,11 @@ using vex::mta::cell_value_kind;
 using vex::mta::error_value_enum;
 using vex::mta::style_settings_t;
 using vex::mta::Table;
+using namespace sample;
 
 namespace {
 
 constexpr unsigned all_rows = 1048576, all_cols = 16384;
-
-style_settings_t bold() {
-    vex::mta::font_t f;
-    f.name = "Arial";
-    f.size = 10;
-    f.bold = 1;
-    style_settings_t s;
-    s.set_font(f);
-    return s;
-}
-
-style_settings_t filled(uint32_t argb) {
-    vex::mta::fill_t f;
-    f.pattern.type = 1;
-    f.pattern.fg = vex::mta::color_t::from_rgb(argb);
-    style_settings_t s;
-    s.set_fill(f);
-    return s;
-}
-
-uint16_t own_xf(const Table& t, int row, int col) {
-    const auto* column = t.find_column(col);
-    return column ? column->get_xf(row) : 0;
-}
-
-std::string last_message() { return vex::get_run_message().str(); }
-
-vex::range_t range(int r1, int c1, int r2, int c2) { return {{0, r1, c1, 1, 0, 0}, {0, r2, c2, 1, 0, 0}}; }
 
 } // namespace
 
@@ -129,7 +103,7 @@ TEST(table_values, texts_share_pool_entries) {
     EXPECT_EQ(preserve, 1u);
 
     // An empty text empties the cell; the cell keeps its style.
-    t.set_cell_style(1, 1, bold());
+    t.set_cell_style(1, 1, font_style(1));
     const uint16_t xf = own_xf(t, 1, 1);
     ASSERT_NE(xf, 0);
     EXPECT_TRUE(t.set_text(1, 1, ""));
@@ -149,7 +123,7 @@ TEST(table_values, rich_text_with_and_without_a_style) {
     ASSERT_NE(c.get_richtext(), nullptr);
     EXPECT_EQ(*c.get_richtext(), rt);
 
-    const uint16_t xf = t.get_style_manager()->intern_style(bold());
+    const uint16_t xf = t.get_style_manager()->intern_style(font_style(1));
     ASSERT_TRUE(t.set_richtext(2, 1, rt, &xf));
     EXPECT_EQ(t.get_cell(2, 1).style_index(), xf);
     EXPECT_EQ(t.get_cell(2, 1).string_index(), c.string_index());
@@ -173,15 +147,15 @@ TEST(table_values, dates_keep_their_serial_and_the_style_they_show) {
     EXPECT_EQ(m.get_style_settings(c.style_index()).numfmt_id(), 14);
 
     // A bold cell stays bold.
-    t.set_cell_style(2, 1, bold());
+    t.set_cell_style(2, 1, font_style(1));
     t.set_datetime(2, 1, when);
     auto s = m.get_style_settings(t.get_cell(2, 1).style_index());
     EXPECT_EQ(s.numfmt_id(), 14);
     EXPECT_EQ(s.font().bold, 1);
 
     // So does a date in a bold row or a filled column.
-    t.set_row_style(5, 5, bold());
-    t.set_col_style(4, 4, filled(0xFFFF0000));
+    t.set_row_style(5, 5, font_style(1));
+    t.set_col_style(4, 4, fill_style(0xFFFF0000));
     t.set_datetime(5, 4, when);
     s = m.get_style_settings(t.get_cell(5, 4).style_index());
     EXPECT_EQ(s.numfmt_id(), 14);
@@ -219,8 +193,8 @@ TEST(table_values, refusals_leave_the_message_and_the_cell) {
 
 TEST(table_values, values_take_the_row_and_column_style) {
     Table t({}, all_rows, all_cols);
-    t.set_col_style(3, 3, bold());
-    t.set_row_style(4, 4, filled(0xFF00FF00));
+    t.set_col_style(3, 3, font_style(1));
+    t.set_row_style(4, 4, fill_style(0xFF00FF00));
     t.set_num(5, 3, 1);
     t.set_text(4, 1, "in the row");
     t.set_boolean(4, 3, true);
@@ -234,7 +208,7 @@ TEST(table_values, values_take_the_row_and_column_style) {
     EXPECT_EQ(own_xf(t, 6, 6), 0);
 
     // A cell with a style of its own keeps it.
-    t.set_cell_style(10, 3, filled(0xFF0000FF));
+    t.set_cell_style(10, 3, fill_style(0xFF0000FF));
     const uint16_t own = own_xf(t, 10, 3);
     t.set_num(10, 3, 2);
     EXPECT_EQ(own_xf(t, 10, 3), own);
@@ -242,7 +216,7 @@ TEST(table_values, values_take_the_row_and_column_style) {
 
 TEST(table_values, clearing_gives_the_row_style_back) {
     Table t({}, all_rows, all_cols);
-    t.set_row_style(2, 2, filled(0xFFFF0000));
+    t.set_row_style(2, 2, fill_style(0xFFFF0000));
     for (int c = 1; c <= 3; ++c)
         for (int r = 1; r <= 3; ++r) t.set_num(r, c, r * 10 + c);
     const uint16_t row_xf = static_cast<uint16_t>(t.get_row_record(2) & 0xffff);
@@ -255,7 +229,7 @@ TEST(table_values, clearing_gives_the_row_style_back) {
     t.set_cell_style(2, 3, framed);
     ASSERT_NE(own_xf(t, 2, 3), own_xf(t, 2, 1));
     // B2 takes a bold font as well: it keeps its style.
-    t.set_cell_style(2, 2, bold());
+    t.set_cell_style(2, 2, font_style(1));
     // D2, outside the cleared range, keeps what it took.
     t.set_num(2, 4, 1);
 
@@ -271,8 +245,8 @@ TEST(table_values, clearing_gives_the_row_style_back) {
 
 TEST(table_values, clearing_gives_nothing_back_where_row_and_column_are_both_styled) {
     Table t({}, all_rows, all_cols);
-    t.set_row_style(2, 2, filled(0xFFFF0000));
-    t.set_col_style(2, 2, filled(0xFFFF0000));
+    t.set_row_style(2, 2, fill_style(0xFFFF0000));
+    t.set_col_style(2, 2, fill_style(0xFFFF0000));
     t.set_num(2, 2, 1);  // takes the row style with the column's over it
     t.set_num(5, 2, 1);  // takes the column style
     const uint16_t crossing = own_xf(t, 2, 2);
@@ -302,9 +276,9 @@ TEST(table_values, clearing_clamps_to_the_sheet) {
 
 TEST(table_values, clearing_a_whole_sheet_with_styled_columns) {
     Table t({}, all_rows, all_cols);
-    t.set_col_style(2, 4, bold());
-    t.set_row_style(7, 7, filled(0xFF123456));
-    t.set_col_style(16384, 16384, filled(0xFF654321));
+    t.set_col_style(2, 4, font_style(1));
+    t.set_row_style(7, 7, fill_style(0xFF123456));
+    t.set_col_style(16384, 16384, fill_style(0xFF654321));
     for (int r = 1; r <= 1000; ++r) t.set_num(r, 3, r);
     t.set_text(1048576, 16384, "corner");
     t.clear_contents(range(1, 1, 1048576, 16384));

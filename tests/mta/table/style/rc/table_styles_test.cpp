@@ -1,37 +1,18 @@
 #include "mta/table/style/manager/style_manager.h"
 #include "mta/table/table/table.h"
-#include "run_message.h"
+#include "mta/table/sample_styles.h"
 
 #include <gtest/gtest.h>
 
 using vex::mta::border_side;
 using vex::mta::style_settings_t;
 using vex::mta::Table;
+using namespace sample;
 
 namespace {
 
 constexpr unsigned all_rows = 1048576, all_cols = 16384;
 constexpr uint32_t thin = 1, thick = 13;
-
-style_settings_t font_style(uint8_t bold, uint8_t italic = 0) {
-    vex::mta::font_t f;
-    f.name = "Arial";
-    f.size = 10;
-    f.bold = bold;
-    f.italic = italic;
-    style_settings_t s;
-    s.set_font(f);
-    return s;
-}
-
-style_settings_t fill_style(uint32_t argb) {
-    vex::mta::fill_t f;
-    f.pattern.type = 1;
-    f.pattern.fg = vex::mta::color_t::from_rgb(argb);
-    style_settings_t s;
-    s.set_fill(f);
-    return s;
-}
 
 // Thick outer edges, thin inner ones.
 style_settings_t framed() {
@@ -45,11 +26,6 @@ style_settings_t framed() {
     return s;
 }
 
-uint16_t own_xf(const Table& t, int row, int col) {
-    const auto* column = t.find_column(col);
-    return column ? column->get_xf(row) : 0;
-}
-
 bool is_bold(const style_settings_t& s) { return s.font().bold == 1; }
 uint32_t fill_of(const style_settings_t& s) { return s.fill().pattern.fg.rgb; }
 
@@ -60,10 +36,6 @@ std::array<uint32_t, 4> edges(const Table& t, int row, int col) {
     return {b.edge(border_side::left).style, b.edge(border_side::right).style, b.edge(border_side::top).style,
             b.edge(border_side::bottom).style};
 }
-
-std::string last_message() { return vex::get_run_message().str(); }
-
-vex::range_t range(int r1, int c1, int r2, int c2) { return {{0, r1, c1, 1, 0, 0}, {0, r2, c2, 1, 0, 0}}; }
 
 } // namespace
 
