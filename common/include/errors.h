@@ -60,6 +60,26 @@ namespace vex::numfmt {
 PLOVER_DECLARE_ERROR(numfmt_error, "number format");
 }
 
+namespace vex::xml::sxml {
+// A failure of the XML pull parser, including one raised by its handler.
+// what() is "xml paring error: <message>. line <L>, column <C>" and location()
+// the "line <L>, column <C>" part: where in the XML, not where in the source.
+class parsing_error : public general_error {
+public:
+    parsing_error(unsigned long long line, unsigned long long column, std::string message,
+                  std::source_location where = std::source_location::current());
+
+    const char* location() const override { return position_.c_str(); }
+    unsigned long long line() const noexcept { return line_; }
+    unsigned long long column() const noexcept { return column_; }
+
+private:
+    unsigned long long line_;
+    unsigned long long column_;
+    std::string position_;
+};
+}
+
 namespace vex::detail {
 // The final path component: what follows the last '/' or '\'.
 std::string_view file_name_of(std::string_view path) noexcept;

@@ -37,3 +37,14 @@ general_error::general_error(std::string message, std::source_location where)
 
 general_error::general_error(std::string_view message, std::source_location where)
     : general_error("general", std::string(message), where) {}
+
+namespace vex::xml::sxml {
+
+parsing_error::parsing_error(unsigned long long line, unsigned long long column, std::string message,
+                             std::source_location where)
+    : general_error("xml paring error: ", std::move(message), where), line_(line), column_(column) {
+    position_ = "line " + std::to_string(line) + ", column " + std::to_string(column);
+    set_text(category() + this->message() + ". " + position_);
+}
+
+} // namespace vex::xml::sxml

@@ -52,3 +52,15 @@ TEST(errors, caught_by_base_and_copyable) {
     EXPECT_STREQ(copy.what(), original.what());
     EXPECT_STREQ(copy.location(), original.location());
 }
+
+TEST(errors, parsing_error_says_where_in_the_xml) {
+    const vex::xml::sxml::parsing_error e(3, 7, "expected =: x");
+    EXPECT_STREQ(e.what(), "xml paring error: expected =: x. line 3, column 7");
+    EXPECT_STREQ(e.location(), "line 3, column 7");
+    EXPECT_EQ(e.line(), 3u);
+    EXPECT_EQ(e.column(), 7u);
+    const vex::xml::sxml::parsing_error copy = e;  // NOLINT
+    const general_error& base = copy;
+    EXPECT_STREQ(base.what(), e.what());
+    EXPECT_STREQ(base.location(), "line 3, column 7");
+}

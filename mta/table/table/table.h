@@ -88,7 +88,9 @@ public:
     int first_used_row() const;
     int last_used_row() const;
     bool is_blank() const noexcept;
-    bool xf_runs_all_default() const noexcept { return xf_runs_.runs().size() == 1 && xf_runs_.runs()[0].value == 0; }
+    bool xf_runs_all_default() const noexcept {
+        return xf_runs_.runs().size() == 1 && xf_runs_.runs()[0].value == xf_runs_.default_value();
+    }
 
     // Opens n empty rows at `at`; what is pushed past the end is dropped.
     void insert_rows(int at, int n);

@@ -1,0 +1,670 @@
+#include "xml/sxml_parser.h"
+
+#include <utf8.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <string_view>
+
+namespace vex::xml::sxml {
+
+namespace {
+
+// Byte classes; every stop class holds the NUL byte, which no XML text may contain.
+enum : uint8_t {
+    c_space = 0x01,
+    c_name_stop = 0x02,  // ends an element name: white space / > ?
+    c_attr_stop = 0x04,  // ends an attribute name: white space ! / < = > ?
+    c_text_stop = 0x08,  // < &
+    c_dq_stop = 0x10,    // " &
+    c_sq_stop = 0x20,    // ' &
+    c_lt_stop = 0x40,    // <
+};
+
+constexpr std::array<uint8_t, 256> make_classes() {
+    std::array<uint8_t, 256> t{};
+    auto add = [&t](std::string_view chars, uint8_t bits) {
+        for (char c : chars) t[uint8_t(c)] |= bits;
+    };
+    add(std::string_view("\0", 1), c_name_stop | c_attr_stop | c_text_stop | c_dq_stop | c_sq_stop | c_lt_stop);
+    add(" \t\n\r", c_space | c_name_stop | c_attr_stop);
+    add("/>?", c_name_stop);
+    add("!/<=>?", c_attr_stop);
+    add("<&", c_text_stop);
+    add("<", c_lt_stop);
+    add("\"&", c_dq_stop);
+    add("'&", c_sq_stop);
+    return t;
+}
+constexpr std::array<uint8_t, 256> classes = make_classes();
+
+inline bool has(char c, uint8_t bits) noexcept { return classes[uint8_t(c)] & bits; }
+
+// The first byte of [p, end) in one of the `stop` classes, or end.
+inline const char* scan(const char* p, const char* end, uint8_t stop) noexcept {
+    while (end - p >= 4) {
+        if (has(p[0], stop)) return p;
+        if (has(p[1], stop)) return p + 1;
+        if (has(p[2], stop)) return p + 2;
+        if (has(p[3], stop)) return p + 3;
+        p += 4;
+    }
+    while (p < end && !has(*p, stop)) ++p;
+    return p;
+}
+
+inline const char* skip_space(const char* p, const char* end) noexcept {
+    while (p < end && has(*p, c_space)) ++p;
+    return p;
+}
+
+// 1 when [p, end) starts with `lit`, 0 when it does not, -1 when the data ends
+// before that is known.
+int starts(const char* p, const char* end, std::string_view lit) noexcept {
+    const size_t n = std::min(lit.size(), size_t(end - p));
+    if (std::memcmp(p, lit.data(), n) != 0) return 0;
+    return n == lit.size() ? 1 : -1;
+}
+
+const char* find(const char* p, const char* end, std::string_view lit) noexcept {
+    const auto at = std::string_view(p, end - p).find(lit);
+    return at == std::string_view::npos ? nullptr : p + at;
+}
+
+int digit_value(char c, bool hex) noexcept {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (!hex) return -1;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+struct named_reference {
+    std::string_view name;  // after the '&'
+    char value;
+};
+constexpr named_reference named_references[] = {
+    {"amp;", '&'}, {"lt;", '<'}, {"gt;", '>'}, {"quot;", '"'}, {"apos;", '\''},
+};
+
+} // namespace
+
+// One call's worth of parsing: the data in hand, the caller's cursor and handler.
+class sxml_parser::reader {
+public:
+    reader(sxml_parser& owner, const char* part, const char* data, size_t length, xml_node_t*& cursor,
+           const handler_t& handler)
+        : owner_(owner), arena_(owner.arena_), opts_(owner.options_), part_(part), data_(data),
+          end_(data + length), cursor_(cursor), handler_(handler) {}
+
+    // Parses construct after construct; returns the first byte not parsed.
+    const char* run();
+
+private:
+    // Each returns the position after its construct, or null when the data ends
+    // inside it; `out` receives the node to report, if any.
+    const char* construct(const char* p, xml_node_t*& out);
+    const char* element(const char* p, xml_node_t*& out);
+    const char* close_with_text(xml_node_t* node, const char* b, const char* e, bool plain, xml_node_t*& out);
+    const char* close_tag(const char* p, xml_node_t*& out);
+    const char* markup(const char* p, xml_node_t*& out);
+    const char* instruction(const char* p, xml_node_t*& out);
+    const char* attributes(const char* q, xml_node_t* node);
+    const char* end_tag(const char* lt, const xml_node_t* element);
+
+    xml_node_t* new_node(node_kind kind);
+    xml_node_t* text_node(node_kind kind, const char* b, const char* e);
+    void set_text(xml_node_t* node, const char* b, const char* e, bool plain);
+    const char* decode(const char* b, const char* e, bool text, bool plain);
+    const char* reference(const char* amp, const char* e, char*& out);
+    void check_prefixes(const xml_node_t* node, const char* at);
+    bool declared(const char* name, size_t length) const noexcept;
+    void declare(const char* name, size_t length);
+    void forget_new_prefixes() noexcept;
+
+    void link(xml_node_t* node) noexcept;
+    xml_node_t* open_element() const noexcept {
+        return !cursor_ ? nullptr : cursor_->closed ? cursor_->parent : cursor_;
+    }
+    bool deliver(xml_node_t* node, const char* at);
+    status_t call(const xml_node_t* node, const char* at);
+    void release(xml_node_t* node) noexcept;
+    std::string position_text(const xml_node_t* node, const char* at);
+
+    [[noreturn]] void fail(std::string_view words, const char* from, const char* at) {
+        std::string message(words);
+        message.append(from, end_);
+        throw owner_.error_at(data_, at, std::move(message));
+    }
+    [[noreturn]] void fail_message(std::string message, const char* at) {
+        throw owner_.error_at(data_, at, std::move(message));
+    }
+
+    sxml_parser& owner_;
+    sxml_arena& arena_;
+    const unsigned opts_;
+    const char* const part_;
+    const char* const data_;
+    const char* const end_;
+    xml_node_t*& cursor_;
+    const handler_t& handler_;
+};
+
+const char* sxml_parser::reader::run() {
+    const char* p = data_;
+    for (;;) {
+        p = skip_space(p, end_);
+        if (p == end_) return p;
+        if (*p != '<') fail("expected <: ", data_, p);
+
+        // A construct either completes or leaves no trace, so that it can be
+        // parsed again whole once the caller has fed more data.
+        const auto mark = arena_.mark();
+        owner_.new_prefixes_.clear();
+        xml_node_t* node = nullptr;
+        const char* next;
+        try {
+            next = construct(p, node);
+        } catch (...) {
+            arena_.rollback(mark);
+            forget_new_prefixes();
+            throw;
+        }
+        if (!next) {
+            arena_.rollback(mark);
+            forget_new_prefixes();
+            return p;
+        }
+        p = next;
+        if (node && !deliver(node, p)) return p;
+    }
+}
+
+const char* sxml_parser::reader::construct(const char* p, xml_node_t*& out) {
+    if (p + 1 == end_) return nullptr;
+    switch (p[1]) {
+    case '!': return markup(p, out);
+    case '?': return instruction(p, out);
+    case '/': return close_tag(p, out);
+    default: return element(p, out);
+    }
+}
+
+const char* sxml_parser::reader::element(const char* p, xml_node_t*& out) {
+    const char* q = p + 1;
+    const char* name_end = scan(q, end_, c_name_stop);
+    if (name_end == end_) return nullptr;
+    if (name_end == q) fail("expected element name: ", q, q);
+
+    xml_node_t* node = new_node(node_kind::element);
+    const size_t name_length = name_end - q;
+    node->name = arena_.copy(q, name_length);
+    if (name_length > 1) {
+        if (auto* colon = static_cast<const char*>(std::memchr(q + 1, ':', name_length - 1))) {
+            node->prefixed = 1;
+            node->prefix_length = uint32_t(colon - q);
+        }
+    }
+    q = attributes(skip_space(name_end, end_), node);
+    if (!q) return nullptr;
+    if (opts_ & opt_check_prefixes) check_prefixes(node, q);
+
+    if (*q == '/') {
+        if (q + 1 == end_) return nullptr;
+        if (q[1] != '>') fail("expected >: ", q + 1, q + 1);
+        node->closed = 1;
+        link(node);
+        out = node;
+        return q + 2;
+    }
+    if (*q != '>') fail("expected > or />: ", q, q);
+
+    // Content: a child (the element is reported open), its end tag, or text and
+    // then its end tag (the element is reported once, closed).
+    const char* content = q + 1;
+    const char* r = skip_space(content, end_);
+    if (r == end_) return nullptr;
+    if (*r == '<') {
+        if (r + 1 == end_) return nullptr;
+        if (r[1] != '/') {
+            link(node);
+            out = node;
+            return r;
+        }
+        // White space alone is text too: a blank shared string must survive.
+        return close_with_text(node, (opts_ & opt_trim_text) ? r : content, r, true, out);
+    }
+
+    const char* text_end = scan(r, end_, c_text_stop);
+    const bool plain = text_end == end_ || *text_end != '&';
+    if (!plain) text_end = scan(text_end, end_, c_lt_stop);
+    if (text_end == end_) return nullptr;
+    if (*text_end == '\0') fail("unexpected end of data: {}", text_end, text_end);
+    if (text_end + 1 == end_) return nullptr;
+    if (text_end[1] != '/') fail("invalid closing tag name: ", text_end, text_end);
+    return close_with_text(node, (opts_ & opt_trim_text) ? r : content, text_end, plain, out);
+}
+
+// The element whose text [b, e) runs up to its end tag at e.
+const char* sxml_parser::reader::close_with_text(xml_node_t* node, const char* b, const char* e, bool plain,
+                                                 xml_node_t*& out) {
+    const char* after = end_tag(e, node);
+    if (!after) return nullptr;
+    set_text(node, b, e, plain);
+    node->closed = 1;
+    link(node);
+    out = node;
+    return after;
+}
+
+const char* sxml_parser::reader::attributes(const char* q, xml_node_t* node) {
+    xml_attribute_t** tail = &node->attributes;
+    while (q < end_ && !has(*q, c_attr_stop)) {
+        const char* name = q;
+        const char* name_end = scan(q, end_, c_attr_stop);
+        if (name_end == end_) return nullptr;
+        q = skip_space(name_end, end_);
+        if (q == end_) return nullptr;
+        if (*q != '=') fail("expected =: ", q, q);
+        q = skip_space(q + 1, end_);
+        if (q == end_) return nullptr;
+        const char quote = *q;
+        if (quote != '"' && quote != '\'') fail("expected ' or \": ", q, q);
+
+        const char* value = q + 1;
+        const char* value_end = scan(value, end_, quote == '"' ? c_dq_stop : c_sq_stop);
+        const bool plain = value_end == end_ || *value_end != '&';
+        if (!plain)
+            while (value_end < end_ && *value_end != quote && *value_end != '\0') ++value_end;
+        if (value_end == end_) return nullptr;
+        if (*value_end != quote) fail("expected ' or \": ", value_end, value_end);
+
+        auto* attribute = static_cast<xml_attribute_t*>(arena_.allocate(sizeof(xml_attribute_t)));
+        const size_t name_length = name_end - name;
+        *attribute = xml_attribute_t{0, arena_.copy(name, name_length), nullptr, nullptr};
+        attribute->value = decode(value, value_end, false, plain);
+        if (name_length > 1) {
+            if (auto* colon = static_cast<const char*>(std::memchr(name + 1, ':', name_length - 1))) {
+                const std::string_view qualified(name, name_length);
+                if (qualified.starts_with("xmlns:"))
+                    declare(name + 6, name_length - 6);
+                else if (!qualified.starts_with("xml:"))
+                    attribute->prefix_length = uint32_t(colon - name);
+            }
+        }
+        *tail = attribute;
+        tail = &attribute->next;
+        q = skip_space(value_end + 1, end_);
+    }
+    return q == end_ ? nullptr : q;
+}
+
+// The end tag at `lt` ("</", a name, white space, ">") of `element`.
+const char* sxml_parser::reader::end_tag(const char* lt, const xml_node_t* element) {
+    const char* name = lt + 2;
+    const char* name_end = scan(name, end_, c_name_stop);
+    if (name_end == end_) return nullptr;
+    const char* gt = skip_space(name_end, end_);
+    if (gt == end_) return nullptr;
+    const size_t length = name_end - name;
+    // strncmp stops at the stored name's NUL, so its byte at `length` is readable.
+    const bool same = !(opts_ & opt_check_end_names) ||
+                      (element && std::strncmp(element->name, name, length) == 0 && element->name[length] == '\0');
+    if (*gt != '>' || !element || !same) fail("end tag mismatch: ", lt + 1, lt + 1);
+    return gt + 1;
+}
+
+const char* sxml_parser::reader::close_tag(const char* p, xml_node_t*& out) {
+    xml_node_t* element = open_element();
+    const char* after = end_tag(p, element);
+    if (!after) return nullptr;
+    element->closed = 1;
+    cursor_ = element;
+    out = element;
+    return after;
+}
+
+// "<!": a comment, a CDATA section, a document type, or anything else up to '>'.
+const char* sxml_parser::reader::markup(const char* p, xml_node_t*& out) {
+    int m = starts(p, end_, "<!--");
+    if (m < 0) return nullptr;
+    if (m) {
+        const char* close = find(p + 4, end_, "-->");
+        if (!close) return nullptr;
+        if (opts_ & opt_comment_nodes) out = text_node(node_kind::comment, p + 4, close);
+        return close + 3;
+    }
+    m = starts(p, end_, "<![CDATA[");
+    if (m < 0) return nullptr;
+    if (m) {
+        const char* close = find(p + 9, end_, "]]>");
+        if (!close) return nullptr;
+        if (!(opts_ & opt_no_data_nodes)) out = text_node(node_kind::cdata, p + 9, close);
+        return close + 3;
+    }
+    m = starts(p, end_, "<!DOCTYPE");
+    if (m < 0 || (m > 0 && p + 9 == end_)) return nullptr;
+    if (m && has(p[9], c_space)) {
+        const char* body = skip_space(p + 9, end_);
+        int depth = 0;
+        const char* q = body;
+        for (; q < end_; ++q) {
+            if (*q == '[')
+                ++depth;
+            else if (*q == ']')
+                depth -= depth > 0;
+            else if (*q == '>' && depth == 0)
+                break;
+            else if (*q == '\0')
+                fail("unexpected end of data: {}", q, q);
+        }
+        if (q == end_) return nullptr;
+        if (opts_ & opt_doctype_nodes) out = text_node(node_kind::doctype, body, q);
+        return q + 1;
+    }
+    auto* close = static_cast<const char*>(std::memchr(p + 2, '>', end_ - (p + 2)));
+    return close ? close + 1 : nullptr;
+}
+
+// "<?": the XML declaration or a processing instruction.
+const char* sxml_parser::reader::instruction(const char* p, xml_node_t*& out) {
+    const char* close = find(p + 2, end_, "?>");
+    if (!close) return nullptr;
+    const bool declaration = close - p >= 6 && (p[2] | 0x20) == 'x' && (p[3] | 0x20) == 'm' &&
+                             (p[4] | 0x20) == 'l' && has(p[5], c_space);
+    if (declaration) {
+        if (!(opts_ & opt_declaration_nodes)) {
+            if (auto* nul = static_cast<const char*>(std::memchr(p, '\0', close - p)))
+                fail("unexpected end of data: {}", nul, nul);
+            return close + 2;
+        }
+        xml_node_t* node = new_node(node_kind::declaration);
+        node->parent = open_element();
+        const char* q = attributes(skip_space(p + 5, end_), node);
+        if (!q) return nullptr;
+        if (*q == '?' && q + 1 == end_) return nullptr;
+        if (*q != '?' || q[1] != '>') fail("expected \"?>\": {}", q, q);
+        out = node;
+        return q + 2;
+    }
+    if (!(opts_ & opt_pi_nodes)) return close + 2;
+    const char* target = p + 2;
+    const char* target_end = scan(target, close, c_name_stop);
+    if (target_end == target) fail("expected PI target: ", target, target);
+    xml_node_t* node = text_node(node_kind::processing_instruction, skip_space(target_end, close), close);
+    node->name = arena_.copy(target, target_end - target);
+    out = node;
+    return close + 2;
+}
+
+xml_node_t* sxml_parser::reader::new_node(node_kind kind) {
+    auto* node = static_cast<xml_node_t*>(arena_.allocate(sizeof(xml_node_t)));
+    *node = xml_node_t{};
+    node->kind = kind;
+    node->status = status_t::keep;
+    node->closed = kind == node_kind::element ? 0 : 1;
+    return node;
+}
+
+xml_node_t* sxml_parser::reader::text_node(node_kind kind, const char* b, const char* e) {
+    xml_node_t* node = new_node(kind);
+    node->text = arena_.copy(b, e - b);
+    node->parent = open_element();
+    return node;
+}
+
+void sxml_parser::reader::set_text(xml_node_t* node, const char* b, const char* e, bool plain) {
+    const bool store = !(opts_ & opt_no_element_text);
+    const bool data_node = !(opts_ & opt_no_data_nodes);
+    if (b == e || (!store && !data_node)) return;
+    const char* text = decode(b, e, true, plain);
+    if (!text) return;
+    if (store) node->text = text;
+    if (data_node) {
+        xml_node_t* data = new_node(node_kind::data);
+        data->text = text;
+        data->parent = node;
+        node->first_child = data;
+    }
+}
+
+// A NUL-terminated copy of [b, e) with its references decoded; null when white
+// space trimming leaves nothing of a text.
+const char* sxml_parser::reader::decode(const char* b, const char* e, bool text, bool plain) {
+    const bool entities = !(opts_ & opt_no_entities);
+    const bool normalize = text && (opts_ & opt_normalize_text);
+    const bool trim = text && (opts_ & opt_trim_text);
+    if ((plain || !entities) && !normalize && !trim) return arena_.copy(b, e - b);
+
+    // Decoding never lengthens: a reference is longer than the bytes it stands for.
+    char* const out = arena_.begin_string(e - b);
+    char* o = out;
+    for (const char* s = b; s < e;) {
+        const char c = *s;
+        if (c == '&' && entities) {
+            s = reference(s, e, o);
+        } else if (normalize && has(c, c_space)) {
+            *o++ = ' ';
+            s = skip_space(s, e);
+        } else {
+            *o++ = c;
+            ++s;
+        }
+    }
+    if (trim)
+        while (o > out && o[-1] == ' ') --o;
+    if (o == out && trim) {
+        arena_.end_string(out);
+        return nullptr;
+    }
+    *o = '\0';
+    arena_.end_string(o + 1);
+    return out;
+}
+
+// Decodes the reference at `amp` into `out`; returns the byte after it. An '&'
+// that starts no known reference is an ordinary byte.
+const char* sxml_parser::reader::reference(const char* amp, const char* e, char*& out) {
+    const char* s = amp + 1;
+    if (s < e && *s == '#') {
+        ++s;
+        const bool hex = s < e && *s == 'x';
+        if (hex) ++s;
+        const char* digits = s;
+        uint32_t code = 0;
+        for (int v; s < e && (v = digit_value(*s, hex)) >= 0; ++s) {
+            code = code * (hex ? 16 : 10) + uint32_t(v);
+            if (code > 0x10FFFF) fail("invalid numeric character entity: {}", amp, amp);
+        }
+        // No digits, a NUL, a surrogate: nothing a text may hold.
+        const bool byte_mode = opts_ & opt_reference_byte;
+        if (s == digits || (byte_mode ? (code & 0xFF) == 0 : code == 0) || (code >= 0xD800 && code <= 0xDFFF))
+            fail("invalid numeric character entity: {}", amp, amp);
+        if (s == e || *s != ';') fail("expected ';': {}", s, s);
+        if (byte_mode)
+            *out++ = char(code & 0xFF);
+        else
+            out = utf8::unchecked::append(code, out);
+        return s + 1;
+    }
+    for (const auto& r : named_references) {
+        if (size_t(e - s) >= r.name.size() && std::memcmp(s, r.name.data(), r.name.size()) == 0) {
+            *out++ = r.value;
+            return s + r.name.size();
+        }
+    }
+    *out++ = '&';
+    return s;
+}
+
+// Attributes first, then the element: an element may declare its own prefix.
+void sxml_parser::reader::check_prefixes(const xml_node_t* node, const char* at) {
+    for (const xml_attribute_t* a = node->attributes; a; a = a->next)
+        if (a->prefix_length && !declared(a->name, a->prefix_length))
+            fail_message("invalid namespace prefix in attribute: " + std::string(a->name), at);
+    if (node->prefixed && std::strncmp(node->name, "xml:", 4) != 0 && !declared(node->name, node->prefix_length))
+        fail("invalid namespace prefix in element: ", at, at);
+}
+
+bool sxml_parser::reader::declared(const char* name, size_t length) const noexcept {
+    return owner_.prefixes_.contains(std::string_view(name, length));
+}
+
+void sxml_parser::reader::declare(const char* name, size_t length) {
+    if (declared(name, length)) return;
+    owner_.prefixes_.emplace(name, length);
+    owner_.new_prefixes_.emplace_back(name, length);
+}
+
+void sxml_parser::reader::forget_new_prefixes() noexcept {
+    for (const auto& p : owner_.new_prefixes_) owner_.prefixes_.erase(p);
+}
+
+void sxml_parser::reader::link(xml_node_t* node) noexcept {
+    if (!cursor_) {
+        node->kind = node_kind::document_element;
+    } else if (!cursor_->closed) {
+        node->parent = cursor_;
+        cursor_->first_child = node;
+    } else {
+        node->parent = cursor_->parent;
+        cursor_->next_sibling = node;
+        node->prev_sibling = cursor_;
+    }
+    cursor_ = node;
+}
+
+// Hands the node to the handler and acts on the answer; false ends the call.
+bool sxml_parser::reader::deliver(xml_node_t* node, const char* at) {
+    const status_t status = handler_ ? call(node, at) : status_t::keep;
+    node->status = status;
+    const bool document_closed = node->kind == node_kind::document_element && node->closed;
+    switch (status) {
+    case status_t::done:
+        if (!is_element(*node))
+            arena_.rollback(node);
+        else if (node->closed)
+            release(node);
+        break;
+    case status_t::error: {
+        const xml_node_t* element = is_element(*node) ? node : node->parent;
+        fail_message(std::string("An error occurred while assigning node: ") + (element ? element->name : ""), at);
+    }
+    default: break;
+    }
+    if (document_closed) owner_.finished_ = true;
+    return status != status_t::stop && !document_closed;
+}
+
+status_t sxml_parser::reader::call(const xml_node_t* node, const char* at) {
+    try {
+        return handler_(node);
+    } catch (const std::exception& e) {
+        fail_message(std::string(e.what()) + " ---at: " + position_text(node, at), at);
+    } catch (...) {
+        fail_message(position_text(node, at) + "unknown error.", at);
+    }
+}
+
+// A closed node the handler is done with leaves the tree, and its memory goes
+// back at once: everything made after it is its own (strings, attributes,
+// descendants).
+void sxml_parser::reader::release(xml_node_t* node) noexcept {
+    if (node->kind == node_kind::document_element) {
+        arena_.clear();
+        cursor_ = nullptr;
+        return;
+    }
+    if (node->prev_sibling) {
+        node->prev_sibling->next_sibling = nullptr;
+        cursor_ = node->prev_sibling;
+    } else {
+        if (node->parent) node->parent->first_child = nullptr;
+        cursor_ = node->parent;
+    }
+    arena_.rollback(node);
+}
+
+std::string sxml_parser::reader::position_text(const xml_node_t* node, const char* at) {
+    const auto [line, column] = owner_.locate(data_, at);
+    std::string text = part_ ? part_ : "";
+    text += " line " + std::to_string(line) + ", column " + std::to_string(column) + " <";
+    if (const xml_node_t* element = is_element(*node) ? node : node->parent) {
+        text += element->name;
+        for (const xml_attribute_t* a = element->attributes; a; a = a->next) {
+            text += ' ';
+            text += a->name;
+            text += "=\"";
+            text += a->value;
+            text += '"';
+        }
+    }
+    text += ">: ";
+    return text;
+}
+
+// ---------------------------------------------------------------------------
+
+sxml_parser::sxml_parser(unsigned options) : options_(options) {}
+
+void sxml_parser::reset() {
+    arena_.clear();
+    prefixes_.clear();
+    new_prefixes_.clear();
+    lines_ = line_counter{};
+    base_ = 0;
+    finished_ = false;
+}
+
+void sxml_parser::parse(const char* part_name, const char* data, size_t length, size_t& tail, xml_node_t*& cursor,
+                        handler_t handler) {
+    if (!data) {
+        const bool open = cursor && (!cursor->closed || cursor->parent);
+        if (!finished_ && (tail != 0 || open))
+            throw parsing_error(lines_.line, lines_.counted - lines_.line_start + 1, "incomplete xml text: ");
+        return;
+    }
+    if (finished_) {
+        tail = 0;
+        return;
+    }
+    reader r(*this, part_name, data, length, cursor, handler);
+    const char* stop = r.run();
+    count_lines(data, stop);
+    base_ += stop - data;
+    tail = finished_ ? 0 : size_t(data + length - stop);
+}
+
+void sxml_parser::count_lines(const char* data, const char* to) noexcept {
+    const char* from = data + (lines_.counted - base_);
+    if (to <= from) return;
+    const char* line_start = nullptr;
+    for (const char* q = from; q < to; ++q) {
+        q = static_cast<const char*>(std::memchr(q, '\n', to - q));
+        if (!q) break;
+        if (!(q == from ? lines_.after_cr : q[-1] == '\r')) ++lines_.line;
+        line_start = q + 1;
+    }
+    for (const char* q = from; q < to; ++q) {
+        q = static_cast<const char*>(std::memchr(q, '\r', to - q));
+        if (!q) break;
+        ++lines_.line;
+        if (!line_start || q + 1 > line_start) line_start = q + 1;
+    }
+    if (line_start) lines_.line_start = base_ + (line_start - data);
+    lines_.after_cr = to[-1] == '\r';
+    lines_.counted = base_ + (to - data);
+}
+
+sxml_parser::position_t sxml_parser::locate(const char* data, const char* at) noexcept {
+    count_lines(data, at);
+    return {lines_.line, base_ + (at - data) - lines_.line_start + 1};
+}
+
+parsing_error sxml_parser::error_at(const char* data, const char* at, std::string message) {
+    const auto [line, column] = locate(data, at);
+    return parsing_error(line, column, std::move(message));
+}
+
+} // namespace vex::xml::sxml

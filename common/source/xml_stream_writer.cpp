@@ -1,0 +1,227 @@
+#include "xml/xml_stream_writer.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <stdexcept>
+
+namespace vex::xml {
+
+namespace {
+
+// What a byte becomes; 0 is written as it is.
+enum : unsigned char {
+    e_clean = 0,
+    e_entity,      // & < > " '
+    e_control,     // below 0x20 but TAB, LF, CR: _xHHHH_
+    e_reference,   // TAB, LF, CR in an attribute value: &#N;
+    e_underscore,  // '_' that may start a literal _xHHHH_
+    e_ef,          // lead byte of U+FFFE and U+FFFF
+};
+
+struct escape_classes {
+    std::array<unsigned char, 256> text{};
+    std::array<unsigned char, 256> attribute{};
+};
+
+constexpr escape_classes make_escape_classes() {
+    escape_classes c;
+    for (int b = 0; b < 0x20; ++b) c.text[b] = c.attribute[b] = e_control;
+    for (unsigned char b : {'\t', '\n', '\r'}) {
+        c.text[b] = e_clean;
+        c.attribute[b] = e_reference;
+    }
+    for (unsigned char b : {'&', '<', '>', '"', '\''}) c.text[b] = c.attribute[b] = e_entity;
+    c.text['_'] = c.attribute['_'] = e_underscore;
+    c.text[0xEF] = c.attribute[0xEF] = e_ef;
+    return c;
+}
+constexpr escape_classes escapes = make_escape_classes();
+
+std::string_view entity(char c) noexcept {
+    switch (c) {
+    case '&': return "&amp;";
+    case '<': return "&lt;";
+    case '>': return "&gt;";
+    case '"': return "&quot;";
+    default: return "&apos;";
+    }
+}
+
+std::string_view reference(char c) noexcept {
+    switch (c) {
+    case '\t': return "&#9;";
+    case '\n': return "&#10;";
+    default: return "&#13;";
+    }
+}
+
+bool is_hex(char c) noexcept {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+// "_xHHHH_" at p, which a reader would decode.
+bool escape_at(const char* p, const char* end) noexcept {
+    return end - p >= 7 && p[1] == 'x' && is_hex(p[2]) && is_hex(p[3]) && is_hex(p[4]) && is_hex(p[5]) &&
+           p[6] == '_';
+}
+
+} // namespace
+
+xml_stream_writer::xml_stream_writer(sink_t sink) : sink_(std::move(sink)) {
+    grow(0);
+}
+
+xml_stream_writer::~xml_stream_writer() {
+    try {
+        flush();
+    } catch (...) {
+    }
+}
+
+void xml_stream_writer::start_element(std::string_view name) {
+    flush_if_full();
+    put('<');
+    put(name);
+}
+
+void xml_stream_writer::write_attribute(std::string_view name, std::string_view value) {
+    flush_if_full();
+    put(' ');
+    put(name);
+    put("=\"", 2);
+    put_escaped(value, escapes.attribute.data());
+    put('"');
+}
+
+void xml_stream_writer::write_attributes(const sxml::xml_attribute_t* list) {
+    for (; list; list = list->next) write_attribute(list->name, list->value);
+}
+
+void xml_stream_writer::close_start_tag() {
+    flush_if_full();
+    put('>');
+}
+
+void xml_stream_writer::end_empty_element() {
+    flush_if_full();
+    put("/>", 2);
+}
+
+void xml_stream_writer::end_element(std::string_view name) {
+    flush_if_full();
+    put("</", 2);
+    put(name);
+    put('>');
+}
+
+void xml_stream_writer::write_raw(std::string_view text) {
+    flush_if_full();
+    put(text);
+}
+
+void xml_stream_writer::write_text(std::string_view text) {
+    put_escaped(text, escapes.text.data());
+}
+
+const sxml::xml_node_t* xml_stream_writer::write_node_rest(const sxml::xml_node_t* node) {
+    using sxml::node_kind;
+    // A tree parsed with data nodes keeps the text in its first child too.
+    const sxml::xml_node_t* child = node->first_child;
+    const char* text = node->text;
+    if (child && child->kind == node_kind::data) {
+        if (!text) text = child->text;
+        child = nullptr;
+    }
+    if (text) {
+        close_start_tag();
+        write_text(text);
+        end_element(node->name);
+    } else if (child) {
+        close_start_tag();
+        return child;
+    } else {
+        close_start_tag();
+        end_element(node->name);
+    }
+    for (; node; node = node->parent) {
+        if (node->next_sibling) return node->next_sibling;
+        if (node->parent) end_element(node->parent->name);
+    }
+    return nullptr;
+}
+
+void xml_stream_writer::flush() {
+    if (!sink_ || size_ == 0) return;
+    // The sink takes an unsigned int count.
+    constexpr size_t max_block = UINT_MAX;
+    size_t handed = 0;
+    try {
+        while (handed < size_) {
+            const size_t n = std::min(size_ - handed, max_block);
+            sink_(buf_.get() + handed, static_cast<unsigned int>(n));
+            handed += n;
+        }
+    } catch (...) {
+        std::memmove(buf_.get(), buf_.get() + handed, size_ - handed);
+        size_ -= handed;
+        throw;
+    }
+    size_ = 0;
+}
+
+void xml_stream_writer::write_to_sink(const char* data, unsigned int size) {
+    if (!sink_) throw std::runtime_error("no xml stream writer.");
+    flush();
+    sink_(data, size);
+}
+
+void xml_stream_writer::grow(size_t n) {
+    const size_t capacity = std::max({capacity_ * 2, size_ + n, 2 * flush_threshold});
+    auto bigger = std::make_unique_for_overwrite<char[]>(capacity);
+    if (size_) std::memcpy(bigger.get(), buf_.get(), size_);
+    buf_ = std::move(bigger);
+    capacity_ = capacity;
+}
+
+// Clean runs are copied whole; only the bytes the table marks are looked at.
+void xml_stream_writer::put_escaped(std::string_view s, const unsigned char* classes) {
+    const char* p = s.data();
+    const char* const end = p + s.size();
+    while (p < end) {
+        const char* run = p;
+        while (p < end && !classes[static_cast<unsigned char>(*p)]) ++p;
+        put(run, p - run);
+        if (p == end) return;
+
+        const char c = *p;
+        switch (classes[static_cast<unsigned char>(c)]) {
+        case e_entity: put(entity(c)); break;
+        case e_reference: put(reference(c)); break;
+        case e_control: {
+            constexpr char digits[] = "0123456789ABCDEF";
+            const char escaped[7] = {'_', 'x', '0', '0', digits[(c >> 4) & 0xF], digits[c & 0xF], '_'};
+            put(escaped, 7);
+            break;
+        }
+        case e_underscore:
+            if (escape_at(p, end))
+                put("_x005F_", 7);
+            else
+                put('_');
+            break;
+        case e_ef:
+            if (end - p >= 3 && static_cast<unsigned char>(p[1]) == 0xBF &&
+                (static_cast<unsigned char>(p[2]) == 0xBE || static_cast<unsigned char>(p[2]) == 0xBF)) {
+                put(static_cast<unsigned char>(p[2]) == 0xBE ? "_xFFFE_" : "_xFFFF_", 7);
+                p += 3;
+                continue;
+            }
+            put(c);
+            break;
+        }
+        ++p;
+    }
+}
+
+} // namespace vex::xml

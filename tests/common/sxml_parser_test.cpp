@@ -1,0 +1,400 @@
+#include "xml/sxml_parser.h"
+#include "xml_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <stdexcept>
+
+using namespace vex::xml::sxml;
+using xml_test::feed;
+using xml_test::feed_whole;
+using events = std::vector<std::string>;
+
+namespace {
+
+// Every case runs whole and through small buffers: the events must not depend
+// on where the chunks are cut.
+constexpr size_t buffer_sizes[] = {1, 2, 3, 5, 7, 16, 8192};
+constexpr unsigned all_nodes = opt_declaration_nodes | opt_comment_nodes | opt_doctype_nodes | opt_pi_nodes |
+                               opt_check_end_names;
+
+events parse_events(std::string_view doc, unsigned options = load_options) {
+    const auto whole = feed_whole(doc, options);
+    EXPECT_EQ(whole.error, "") << doc;
+    for (size_t size : buffer_sizes) {
+        const auto chunked = feed(doc, size, options);
+        EXPECT_EQ(chunked.events, whole.events) << "buffer " << size;
+        EXPECT_EQ(chunked.error, whole.error) << "buffer " << size;
+    }
+    return whole.events;
+}
+
+// The message of the failure, the same whole and in small buffers.
+std::string parse_error(std::string_view doc, unsigned options = load_options) {
+    const auto whole = feed_whole(doc, options);
+    for (size_t size : buffer_sizes) {
+        const auto chunked = feed(doc, size, options);
+        EXPECT_EQ(chunked.error_words(), whole.error_words()) << "buffer " << size;
+        EXPECT_EQ(chunked.line, whole.line) << "buffer " << size;
+        EXPECT_EQ(chunked.column, whole.column) << "buffer " << size;
+    }
+    return whole.error;
+}
+
+std::string message(std::string_view text) {
+    return "xml paring error: " + std::string(text);
+}
+
+} // namespace
+
+TEST(sxml_parser, elements_complete_in_one_step_are_reported_once) {
+    EXPECT_EQ(parse_events("<r><a/><b></b><c> \t</c><d>x</d><e><f/></e></r>"),
+              (events{"<r>", "<a/>", "<b/>", "<c> \t</c>", "<d>x</d>", "<e>", "<f/>", "</e>", "</r>"}));
+    // White space before a child or between children is layout, not text.
+    EXPECT_EQ(parse_events("<r>\n  <a>\n    <b/>\n  </a>\n</r>\n"),
+              (events{"<r>", "<a>", "<b/>", "</a>", "</r>"}));
+    EXPECT_EQ(parse_events("<si><t xml:space=\"preserve\"> </t></si>"),
+              (events{"<si>", "<t xml:space=\"preserve\"> </t>", "</si>"}));
+}
+
+TEST(sxml_parser, attributes_keep_document_order) {
+    EXPECT_EQ(parse_events("<a p=\"1\" q='2' p=\"3\"\n\tr = \"it's\"/>"),
+              (events{"<a p=\"1\" q=\"2\" p=\"3\" r=\"it's\"/>"}));
+
+    xml_test::session s;
+    const std::string doc = "<c r=\"B2\" s=\"4\" t=\"s\" r=\"X9\"/>";
+    int seen = 0;
+    s.parse(doc, [&](const xml_node_t* n) {
+        ++seen;
+        EXPECT_STREQ(vex::get_attribute_value("r", n->attributes), "B2");
+        EXPECT_EQ(vex::get_attribute_value("v", n->attributes), nullptr);
+        EXPECT_EQ(vex::get_attribute_value(nullptr, n->attributes), nullptr);
+        const char* names[] = {"t", "v", "s", nullptr};
+        EXPECT_EQ(vex::get_attribute_values(names, 4, n->attributes), 2);
+        EXPECT_STREQ(names[0], "s");
+        EXPECT_EQ(names[1], nullptr);
+        EXPECT_STREQ(names[2], "4");
+        EXPECT_EQ(names[3], nullptr);
+        const char* none[] = {"r"};
+        EXPECT_EQ(vex::get_attribute_values(none, 1, nullptr), 0);
+        EXPECT_EQ(none[0], nullptr);
+        return status_t::done;
+    });
+    EXPECT_EQ(seen, 1);
+}
+
+TEST(sxml_parser, references_decode_in_texts_and_values) {
+    EXPECT_EQ(parse_events("<a v=\"&lt;&amp;&gt;&quot;&apos;\">&#65;&#x20AC;&#x10FFFF;&nbsp;&amp</a>"),
+              (events{"<a v=\"<&>\"'\">A\xE2\x82\xAC\xF4\x8F\xBF\xBF&nbsp;&amp</a>"}));
+    EXPECT_EQ(parse_error("<a>&#x110000;</a>"), message("invalid numeric character entity: {}&#x110000;</a>. line 1, column 4"));
+    EXPECT_EQ(parse_error("<a>&#99999999999;</a>"), message("invalid numeric character entity: {}&#99999999999;</a>. line 1, column 4"));
+    // Nothing that would put a NUL or half a surrogate pair into a text.
+    EXPECT_EQ(parse_error("<a>&#;</a>"), message("invalid numeric character entity: {}&#;</a>. line 1, column 4"));
+    EXPECT_EQ(parse_error("<a>&#x;</a>"), message("invalid numeric character entity: {}&#x;</a>. line 1, column 4"));
+    EXPECT_EQ(parse_error("<a v='&#0;'/>"), message("invalid numeric character entity: {}&#0;'/>. line 1, column 7"));
+    EXPECT_EQ(parse_error("<a>&#xD800;</a>"), message("invalid numeric character entity: {}&#xD800;</a>. line 1, column 4"));
+    EXPECT_EQ(parse_error("<a>&#65</a>"), message("expected ';': {}</a>. line 1, column 8"));
+    EXPECT_EQ(parse_error("<a>&#65x;</a>"), message("expected ';': {}x;</a>. line 1, column 8"));
+}
+
+TEST(sxml_parser, text_options) {
+    const std::string doc = "<r><a>  x \n y  </a><b v=\" 1  2 \">&amp;&#65;</b></r>";
+    EXPECT_EQ(parse_events(doc, opt_trim_text), (events{"<r>", "<a>x \n y</a>", "<b v=\" 1  2 \">&A</b>", "</r>"}));
+    EXPECT_EQ(parse_events(doc, opt_normalize_text), (events{"<r>", "<a> x y </a>", "<b v=\" 1  2 \">&A</b>", "</r>"}));
+    EXPECT_EQ(parse_events(doc, opt_no_entities), (events{"<r>", "<a>  x \n y  </a>", "<b v=\" 1  2 \">&amp;&#65;</b>", "</r>"}));
+    EXPECT_EQ(parse_events("<a>&#x141;</a>", opt_reference_byte), (events{"<a>A</a>"}));
+    EXPECT_EQ(parse_events("<r><a>x</a><b> </b></r>", opt_no_element_text), (events{"<r>", "<a/>", "<b/>", "</r>"}));
+    EXPECT_EQ(parse_events("<r><b>  </b></r>", opt_trim_text), (events{"<r>", "<b/>", "</r>"}));
+
+    // Without the option that suppresses them, a text also hangs under its
+    // element as a data node.
+    xml_test::session s(0);
+    const std::string d = "<a>x</a>";
+    s.parse(d, [](const xml_node_t* n) {
+        EXPECT_STREQ(n->text, "x");
+        EXPECT_EQ(n->first_child->kind, node_kind::data);
+        EXPECT_STREQ(n->first_child->text, "x");
+        EXPECT_EQ(n->first_child->parent, n);
+        return status_t::keep;
+    });
+}
+
+TEST(sxml_parser, markup_other_than_elements) {
+    const std::string doc =
+        "<?XmL version=\"1.0\" encoding='UTF-8'?>\n<!DOCTYPE r [<!ENTITY e \"v\">]>\n"
+        "<?style type=\"x\"?><!-- note --><r><![CDATA[<raw> & ]]><!other stuff></r>";
+    EXPECT_EQ(parse_events(doc, load_options), (events{"<r>", "</r>"}));
+    EXPECT_EQ(parse_events(doc, opt_declaration_nodes | opt_doctype_nodes | opt_pi_nodes | opt_comment_nodes),
+              (events{"<?xml version=\"1.0\" encoding=\"UTF-8\"?>", "<!DOCTYPE r [<!ENTITY e \"v\">]>",
+                      "<?style type=\"x\"?>", "<!-- note -->", "<r>", "<![CDATA[<raw> & ]]>", "</r>"}));
+    // "xml" not followed by white space is an instruction's target.
+    EXPECT_EQ(parse_events("<?xml-stylesheet href=\"a\"?><r/>", opt_pi_nodes),
+              (events{"<?xml-stylesheet href=\"a\"?>", "<r/>"}));
+}
+
+TEST(sxml_parser, namespace_prefixes_must_be_declared_in_the_part) {
+    EXPECT_EQ(parse_events("<x:a xmlns:x=\"u\" x:p=\"1\"><x:b/></x:a>"),
+              (events{"<x:a xmlns:x=\"u\" x:p=\"1\">", "<x:b/>", "</x:a>"}));
+    // Declarations have no scope: once seen, a prefix counts to the end.
+    EXPECT_EQ(parse_events("<r><a xmlns:y=\"u\"/><y:b/></r>"), (events{"<r>", "<a xmlns:y=\"u\"/>", "<y:b/>", "</r>"}));
+    EXPECT_EQ(parse_events("<t xml:space=\"preserve\"><xml:a/></t>"),
+              (events{"<t xml:space=\"preserve\">", "<xml:a/>", "</t>"}));
+    EXPECT_EQ(parse_error("<r><x:a/></r>"), message("invalid namespace prefix in element: /></r>. line 1, column 8"));
+    EXPECT_EQ(parse_error("<r a=\"1\" x:p=\"2\"/>"), message("invalid namespace prefix in attribute: x:p. line 1, column 17"));
+    EXPECT_EQ(parse_events("<x:a x:p=\"1\"/>", 0), (events{"<x:a x:p=\"1\"/>"}));
+
+    // The prefix lengths the readers split names with.
+    xml_test::session s;
+    const std::string doc = "<x:ab xmlns:x=\"u\" x:cd=\"1\" xml:space=\"p\" plain=\"2\"/>";
+    s.parse(doc, [](const xml_node_t* n) {
+        EXPECT_EQ(n->prefixed, 1);
+        EXPECT_EQ(n->prefix_length, 1u);
+        std::vector<uint32_t> lengths;
+        for (auto* a = n->attributes; a; a = a->next) lengths.push_back(a->prefix_length);
+        EXPECT_EQ(lengths, (std::vector<uint32_t>{0, 1, 0, 0}));
+        return status_t::done;
+    });
+}
+
+TEST(sxml_parser, end_tags) {
+    EXPECT_EQ(parse_error("<a><b></a></b>"), message("end tag mismatch: /a></b>. line 1, column 8"));
+    EXPECT_EQ(parse_error("<a>x</b>"), message("end tag mismatch: /b>. line 1, column 6"));
+    EXPECT_EQ(parse_error("<a><b/></a ></a>"), "");
+    EXPECT_EQ(parse_events("<a><b>t</c></d>", 0), (events{"<a>", "<b>t</b>", "</a>"}));
+    EXPECT_EQ(parse_error("</a>"), message("end tag mismatch: /a>. line 1, column 2"));
+    EXPECT_EQ(parse_error("<a></a x>"), message("end tag mismatch: /a x>. line 1, column 5"));
+}
+
+TEST(sxml_parser, every_syntax_failure_names_its_place) {
+    using namespace std::literals;
+    struct failure {
+        std::string_view doc;
+        std::string_view message;  // may hold NUL bytes of the data
+        unsigned long long column;
+        unsigned options = load_options;
+    };
+    const failure cases[] = {
+        {" x<r/>"sv, "expected <:  x<r/>"sv, 2},
+        {"<r><a/>x</r>"sv, "expected <: <r><a/>x</r>"sv, 8},
+        {"<r>< a/></r>"sv, "expected element name:  a/></r>"sv, 5},
+        {"<r><a/ ></r>"sv, "expected >:  ></r>"sv, 7},
+        {"<r><a b=\"1\"=></r>"sv, "expected > or />: =></r>"sv, 12},
+        {"<r><a x y=\"1\"/></r>"sv, "expected =: y=\"1\"/></r>"sv, 9},
+        {"<r><a x=1/></r>"sv, "expected ' or \": 1/></r>"sv, 9},
+        {"<r>x<b/></r>"sv, "invalid closing tag name: <b/></r>"sv, 5},
+        {"<r><a>x\0y</a></r>"sv, "unexpected end of data: {}\0y</a></r>"sv, 8},
+        {"<r><a v=\"x\0\"/></r>"sv, "expected ' or \": \0\"/></r>"sv, 11},
+        {"<!DOCTYPE r [\0]><r/>"sv, "unexpected end of data: {}\0]><r/>"sv, 14},
+        {"<?xml version=\"1.0\"\0?><r/>"sv, "unexpected end of data: {}\0?><r/>"sv, 20},
+        {"<?xml version=\"1.0\" ?x><r/>?>"sv, "expected \"?>\": {}?x><r/>?>"sv, 21, opt_declaration_nodes},
+        {"<? x?><r/>"sv, "expected PI target:  x?><r/>"sv, 3, opt_pi_nodes},
+    };
+    for (const auto& c : cases) {
+        const auto whole = feed_whole(c.doc, c.options);
+        EXPECT_EQ(whole.message, c.message) << c.doc;
+        EXPECT_EQ(whole.line, 1u) << c.doc;
+        EXPECT_EQ(whole.column, c.column) << c.doc;
+        EXPECT_EQ(parse_error(c.doc, c.options), whole.error);
+    }
+}
+
+TEST(sxml_parser, handler_failures_become_parsing_errors) {
+    const std::string doc = "<r>\n<row>\n\n  <c r=\"B2\" s='1'/></row></r>";
+    xml_test::session s;
+    s.name = "xl/worksheets/sheet1.xml";
+    try {
+        s.parse(doc, [](const xml_node_t* n) {
+            if (std::string_view(n->name) == "c") throw std::runtime_error("bad cell");
+            return status_t::done;
+        });
+        FAIL();
+    } catch (const parsing_error& e) {
+        EXPECT_STREQ(e.what(),
+                     "xml paring error: bad cell ---at: xl/worksheets/sheet1.xml line 4, column 20 "
+                     "<c r=\"B2\" s=\"1\">: . line 4, column 20");
+        EXPECT_STREQ(e.location(), "line 4, column 20");
+    }
+
+    s.restart();
+    try {
+        s.parse(doc, [](const xml_node_t* n) {
+            if (std::string_view(n->name) == "c") throw 42;
+            return status_t::done;
+        });
+        FAIL();
+    } catch (const parsing_error& e) {
+        EXPECT_STREQ(e.what(), "xml paring error: xl/worksheets/sheet1.xml line 4, column 20 <c r=\"B2\" s=\"1\">: unknown error.. "
+                     "line 4, column 20");
+    }
+
+    s.restart();
+    try {
+        s.parse(doc, [](const xml_node_t* n) {
+            return std::string_view(n->name) == "row" ? status_t::error : status_t::done;
+        });
+        FAIL();
+    } catch (const parsing_error& e) {
+        EXPECT_STREQ(e.what(), "xml paring error: An error occurred while assigning node: row. line 4, column 3");
+    }
+}
+
+TEST(sxml_parser, lines_end_at_lf_crlf_and_lone_cr) {
+    // LF, CRLF, CR: the failing blank is on line 4, column 5, whatever the chunks.
+    EXPECT_EQ(parse_error("<r>\n<a/>\r\n<b/>\r <a/ ></r>"), message("expected >:  ></r>. line 4, column 5"));
+    // A CRLF cut between two chunks is one line end.
+    const auto cut = feed("<r><a/>\r\n<b/ >", 8);
+    EXPECT_EQ(cut.error, message("expected >:  >. line 2, column 4"));
+}
+
+TEST(sxml_parser, a_chunk_is_parsed_to_its_last_complete_construct) {
+    xml_test::session s;
+    xml_test::recorder rec;
+
+    std::string chunk = "<r><a/><b x=\"1\">";
+    s.parse(chunk, std::ref(rec));
+    EXPECT_EQ(s.tail, 9u);  // the start tag waits for its content
+    EXPECT_EQ(rec.events, (events{"<r>", "<a/>"}));
+
+    // Nothing complete: the whole chunk comes back, without an error.
+    chunk = "<b x=\"1\">some long te";
+    s.parse(chunk, std::ref(rec));
+    EXPECT_EQ(s.tail, chunk.size());
+
+    chunk += "xt</b></r>\n";
+    s.parse(chunk, std::ref(rec));
+    EXPECT_EQ(s.tail, 0u);
+    EXPECT_EQ(rec.events, (events{"<r>", "<a/>", "<b x=\"1\">some long text</b>", "</r>"}));
+    EXPECT_EQ(s.cursor, nullptr);
+    EXPECT_NO_THROW(s.end(std::ref(rec)));
+}
+
+TEST(sxml_parser, the_end_of_data_fails_on_anything_unfinished) {
+    // The place is the start of what was left unparsed.
+    EXPECT_EQ(parse_error("<r><a>text"), message("incomplete xml text: . line 1, column 4"));
+    EXPECT_EQ(parse_error("<r><!-- open"), message("incomplete xml text: . line 1, column 4"));
+    // A document cut after a complete construct is still cut.
+    EXPECT_EQ(parse_error("<r>\n<a/>"), message("incomplete xml text: . line 2, column 5"));
+    EXPECT_EQ(parse_error(""), "");
+    EXPECT_EQ(parse_error("<?xml version=\"1.0\"?>\n"), "");
+
+    // A construct far longer than the buffer only needs the buffer to grow.
+    const std::string text(100000, 'y');
+    EXPECT_EQ(feed("<r><t>" + text + "</t></r>", 8192).events, (events{"<r>", "<t>" + text + "</t>", "</r>"}));
+}
+
+TEST(sxml_parser, done_frees_closed_nodes) {
+    xml_test::session s;
+    const std::string doc = "<a><b/><c><d/></c></a>trailing <junk";
+    std::vector<std::string> seen;
+    s.parse(doc, [&](const xml_node_t* n) {
+        seen.push_back(n->name);
+        if (n->closed && std::string_view(n->name) != "d") {
+            // Children answered done are gone by the time their parent closes.
+            EXPECT_EQ(n->first_child, nullptr) << n->name;
+        }
+        return status_t::done;
+    });
+    EXPECT_EQ(seen, (events{"a", "b", "c", "d", "c", "a"}));
+    // Whatever follows the document element is not parsed.
+    EXPECT_EQ(s.tail, 0u);
+    EXPECT_EQ(s.cursor, nullptr);
+    EXPECT_EQ(s.parser.detach_nodes(), nullptr);
+    const std::string more = "<x/>";
+    s.parse(more, [&](const xml_node_t*) -> status_t { throw 1; });
+    EXPECT_NO_THROW(s.end(nullptr));
+}
+
+TEST(sxml_parser, keep_builds_the_tree) {
+    const std::string doc = "<a><b x=\"1\"/>\n<c>t</c><d><e/></d></a>";
+    xml_test::session s;
+    // Keep everything but e, which leaves d without children.
+    s.parse(doc, [](const xml_node_t* n) {
+        return std::string_view(n->name) == "e" ? status_t::done : status_t::keep;
+    });
+    auto* chain = s.parser.detach_nodes();
+    ASSERT_NE(chain, nullptr);
+    ASSERT_NE(s.cursor, nullptr);
+    const xml_node_t* a = s.cursor;
+    EXPECT_EQ(a->kind, node_kind::document_element);
+    EXPECT_STREQ(a->name, "a");
+    const xml_node_t* b = a->first_child;
+    ASSERT_NE(b, nullptr);
+    EXPECT_STREQ(b->name, "b");
+    EXPECT_EQ(b->kind, node_kind::element);
+    EXPECT_EQ(b->parent, a);
+    const xml_node_t* c = b->next_sibling;
+    EXPECT_STREQ(c->name, "c");
+    EXPECT_STREQ(c->text, "t");
+    EXPECT_EQ(c->prev_sibling, b);
+    const xml_node_t* d = c->next_sibling;
+    EXPECT_STREQ(d->name, "d");
+    EXPECT_EQ(d->first_child, nullptr);
+    EXPECT_EQ(d->next_sibling, nullptr);
+    EXPECT_EQ(d->status, status_t::keep);
+    sxml_parser::free_nodes(chain);
+
+    // A node done with after a kept sibling leaves the sibling chain too.
+    s.restart();
+    const std::string doc2 = "<a><b/><c><x/></c><d/></a>";
+    s.parse(doc2, [](const xml_node_t* n) {
+        return std::string_view(n->name) == "c" ? status_t::done : status_t::keep;
+    });
+    ASSERT_NE(s.cursor, nullptr);
+    b = s.cursor->first_child;
+    EXPECT_STREQ(b->name, "b");
+    ASSERT_NE(b->next_sibling, nullptr);
+    EXPECT_STREQ(b->next_sibling->name, "d");
+    EXPECT_EQ(b->next_sibling->prev_sibling, b);
+    EXPECT_EQ(b->next_sibling->next_sibling, nullptr);
+}
+
+TEST(sxml_parser, stop_hands_the_rest_back) {
+    xml_test::session s;
+    xml_test::recorder rec;
+
+    std::string data = "<r><a/><b/><c/></r>";
+    s.parse(data, [&](const xml_node_t* n) {
+        rec(n);
+        return std::string_view(n->name) == "a" ? status_t::stop : status_t::done;
+    });
+    EXPECT_EQ(rec.events, (events{"<r>", "<a/>"}));
+    EXPECT_EQ(s.tail, 12u);
+    data.erase(0, data.size() - s.tail);
+    s.parse(data, std::ref(rec));
+    EXPECT_EQ(rec.events, (events{"<r>", "<a/>", "<b/>", "<c/>", "</r>"}));
+}
+
+// Random cuts and byte changes over sheet XML: never a crash, and the same
+// events and the same failure whether the part comes whole or in chunks.
+TEST(sxml_parser, mutated_sheets_parse_alike_whole_and_chunked) {
+    const std::string sheet = xml_test::sheet_xml(150);
+    ASSERT_GT(sheet.size(), 4 * 8192u);
+    const auto clean = feed_whole(sheet);
+    ASSERT_EQ(clean.error, "");
+    EXPECT_EQ(feed(sheet, 8192).events, clean.events);
+
+    std::mt19937 rng(20240611);
+    const std::string_view specials("<>/&;#x\"'=:?!-[]\0 \r\n", 21);
+    for (int round = 0; round < 150; ++round) {
+        std::string doc = sheet;
+        const int changes = 1 + int(rng() % 4);
+        for (int i = 0; i < changes; ++i) {
+            char& c = doc[rng() % doc.size()];
+            c = rng() % 2 ? specials[rng() % specials.size()] : char(rng() % 256);
+        }
+        if (rng() % 4 == 0) doc.resize(rng() % doc.size());
+
+        // Now and then with every kind of node made, and keeping the tree.
+        const unsigned options = round % 3 ? load_options : all_nodes;
+        const status_t answer = round % 5 ? status_t::done : status_t::keep;
+        const auto whole = feed_whole(doc, options, answer);
+        for (size_t size : {size_t(8192), size_t(16 + rng() % 500)}) {
+            const auto chunked = feed(doc, size, options, answer);
+            ASSERT_EQ(chunked.events, whole.events) << "round " << round << " buffer " << size;
+            ASSERT_EQ(chunked.error_words(), whole.error_words()) << "round " << round << " buffer " << size;
+            ASSERT_EQ(chunked.line, whole.line);
+            ASSERT_EQ(chunked.column, whole.column);
+        }
+    }
+}

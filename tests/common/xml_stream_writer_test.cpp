@@ -1,0 +1,175 @@
+#include "xml/xml_stream_writer.h"
+#include "xml_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+using vex::xml::xml_stream_writer;
+using namespace vex::xml::sxml;
+
+namespace {
+
+// Everything the sink is handed, block by block.
+struct blocks {
+    std::vector<std::string> list;
+    xml_stream_writer::sink_t sink() {
+        return [this](const char* data, unsigned int size) { list.emplace_back(data, size); };
+    }
+    std::string all() const {
+        std::string s;
+        for (const auto& b : list) s += b;
+        return s;
+    }
+};
+
+template <typename F>
+std::string written(F&& write) {
+    blocks out;
+    {
+        xml_stream_writer w(out.sink());
+        write(w);
+    }
+    return out.all();
+}
+
+std::string text_of(std::string_view text) {
+    return written([&](xml_stream_writer& w) { w.write_text(text); });
+}
+
+std::string attribute_of(std::string_view value) {
+    return written([&](xml_stream_writer& w) { w.write_attribute("v", value); });
+}
+
+// Writes a kept tree back the way the part writers do.
+void write_tree(xml_stream_writer& w, const xml_node_t* node) {
+    while (node) {
+        w.start_element(node->name);
+        w.write_attributes(node->attributes);
+        node = w.write_node_rest(node);
+    }
+}
+
+std::string kept_tree_written(const std::string& doc) {
+    xml_test::session s;
+    s.parse(doc, [](const xml_node_t*) { return status_t::keep; });
+    EXPECT_EQ(s.tail, 0u);
+    return written([&](xml_stream_writer& w) { write_tree(w, s.cursor); });
+}
+
+} // namespace
+
+TEST(xml_stream_writer, pieces) {
+    EXPECT_EQ(written([](xml_stream_writer& w) {
+                  w.start_element("?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?");
+                  w.close_start_tag();
+                  w.start_element("r");
+                  w.write_attribute("v", "a<b & \"c\"");
+                  w.close_start_tag();
+                  w.start_element("e");
+                  w.end_empty_element();
+                  w.write_raw("<raw>&amp;</raw>");
+                  w.end_element("r");
+              }),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
+              "<r v=\"a&lt;b &amp; &quot;c&quot;\"><e/><raw>&amp;</raw></r>");
+}
+
+TEST(xml_stream_writer, escaping_keeps_every_text_readable) {
+    EXPECT_EQ(text_of("<a href='x'>&</a>"), "&lt;a href=&apos;x&apos;&gt;&amp;&lt;/a&gt;");
+    EXPECT_EQ(text_of("caf\xC3\xA9 \xEF\xBC\xA1"), "caf\xC3\xA9 \xEF\xBC\xA1");
+    // Control characters a reader would reject go out as the package escape.
+    EXPECT_EQ(text_of(std::string_view("a\0b\x01\x1F\x7F", 6)), "a_x0000_b_x0001__x001F_\x7F");
+    EXPECT_EQ(text_of("\xEF\xBF\xBE\xEF\xBF\xBF\xEF\xBF"), "_xFFFE__xFFFF_\xEF\xBF");
+    // A literal escape gets its underscore escaped, so that it reads back as typed.
+    EXPECT_EQ(text_of("_x0041_ _x00e9_"), "_x005F_x0041_ _x005F_x00e9_");
+    EXPECT_EQ(text_of("_x004_ _X0041_ _x00G1_ a_b _x0041"), "_x004_ _X0041_ _x00G1_ a_b _x0041");
+    // White space: kept in texts, character references in attribute values.
+    EXPECT_EQ(text_of("a\tb\nc\rd"), "a\tb\nc\rd");
+    EXPECT_EQ(attribute_of("a\tb\nc\rd"), " v=\"a&#9;b&#10;c&#13;d\"");
+    EXPECT_EQ(attribute_of(std::string_view("\x02_x0001_", 8)), " v=\"_x0002__x005F_x0001_\"");
+}
+
+TEST(xml_stream_writer, flushes_blocks_over_the_threshold) {
+    blocks out;
+    xml_stream_writer w(out.sink());
+    w.write_raw(std::string(4096, 'a'));
+    w.write_raw("b");  // 4096 bytes held: not yet
+    EXPECT_TRUE(out.list.empty());
+    w.close_start_tag();  // 4097: handed on first
+    ASSERT_EQ(out.list.size(), 1u);
+    EXPECT_EQ(out.list[0].size(), 4097u);
+
+    // Texts never flush: a long one leaves whole with the next flushing piece.
+    w.write_text(std::string(10000, 't'));
+    w.write_text(std::string(10000, 'u'));
+    EXPECT_EQ(out.list.size(), 1u);
+    w.end_element("x");
+    ASSERT_EQ(out.list.size(), 2u);
+    EXPECT_EQ(out.list[1].size(), 20001u);
+
+    w.flush();
+    w.flush();  // an empty buffer is never handed on
+    ASSERT_EQ(out.list.size(), 3u);
+    EXPECT_EQ(out.list[2], "</x>");
+}
+
+TEST(xml_stream_writer, sink_failures_and_no_sink) {
+    int calls = 0;
+    std::string got;
+    {
+        xml_stream_writer w([&](const char* data, unsigned int size) {
+            if (++calls == 1) throw std::runtime_error("disk full");
+            got.append(data, size);
+        });
+        w.write_raw("<a/>");
+        EXPECT_THROW(w.flush(), std::runtime_error);
+        w.write_raw("<b/>");  // what the sink refused is still there
+        w.flush();
+        EXPECT_EQ(got, "<a/><b/>");
+
+        // A block bypasses the buffer but not what is already in it.
+        w.write_raw("<c>");
+        const char image[] = {'\x89', 'P', 'N', 'G'};
+        w.write_to_sink(image, 4);
+        EXPECT_EQ(got, "<a/><b/><c>\x89PNG");
+
+        w.write_raw("dropped");
+        w.clear();
+    }
+    EXPECT_EQ(got, "<a/><b/><c>\x89PNG");
+
+    // The destructor's flush swallows the failure.
+    EXPECT_NO_THROW({
+        xml_stream_writer w([](const char*, unsigned int) { throw std::runtime_error("disk full"); });
+        w.write_raw("<a/>");
+    });
+
+    xml_stream_writer none(nullptr);
+    EXPECT_FALSE(none.get_sink());
+    none.write_raw("<a/>");
+    none.flush();
+    try {
+        none.write_to_sink("x", 1);
+        FAIL();
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "no xml stream writer.");
+    }
+}
+
+TEST(xml_stream_writer, writes_back_a_kept_tree) {
+    EXPECT_EQ(kept_tree_written("<r><e a=\"1\"/><t>x</t></r>"), "<r><e a=\"1\"></e><t>x</t></r>");
+    EXPECT_EQ(kept_tree_written("<r><a><b><c/></b></a><d k='&lt;'> </d></r>"),
+              "<r><a><b><c></c></b></a><d k=\"&lt;\"> </d></r>");
+}
+
+TEST(xml_stream_writer, parse_write_parse_gives_the_same_events) {
+    const std::string sheet = xml_test::sheet_xml(60);
+    const std::string again = kept_tree_written(sheet);
+    const auto original = xml_test::feed_whole(sheet);
+    ASSERT_EQ(original.error, "");
+    const auto reread = xml_test::feed(again, 8192);
+    EXPECT_EQ(reread.error, "");
+    EXPECT_EQ(reread.events, original.events);
+    EXPECT_EQ(kept_tree_written(again), again);
+}
