@@ -106,8 +106,8 @@ PLOVER_API double encode_time(unsigned int hour, unsigned int minute, unsigned i
 
 /** Splits a serial of the 1900 system into its date; each pointer may be NULL.
  *  0 gives 1900-01-00 and 60 gives 1900-02-29. The serial is rounded to the
- *  nearest millisecond: one within half a millisecond of midnight is the next day. NaN, infinities and serials outside years
- *  -32767..32767 give 0, 0, 0. */
+ *  nearest millisecond: one within half a millisecond of midnight is the next
+ *  day. NaN, infinities and serials outside years -32767..32767 give 0, 0, 0. */
 PLOVER_API void decode_date(double serial, int* year, int* month, int* day);
 /** As decode_date() in the 1904 system. */
 PLOVER_API void decode_date1904(double serial, int* year, int* month, int* day);

@@ -4,7 +4,11 @@
 // style indexes as runs beside them. Columns are made by the first write to them.
 
 #include "coord.h"
+#include "datetime.h"
+#include "mta/table/cell/cell.h"
 #include "mta/table/cell/cell_blocks.h"
+#include "mta/table/cell/richtext.h"
+#include "mta/table/style/manager/style_settings.h"
 #include "mta/table/utils/run_store.h"
 #include "mta/types/rc_record.h"
 
@@ -72,6 +76,7 @@ public:
 
     uint16_t get_xf(int row) const noexcept { return xf_runs_.value_at(int64_t(row) - 1); }
     void set_xf(int row, uint16_t xf) { xf_runs_.assign(int64_t(row) - 1, int64_t(row) - 1, xf); }
+    void set_xf(int r1, int r2, uint16_t xf) { xf_runs_.assign(int64_t(r1) - 1, int64_t(r2) - 1, xf); }
     void clear_styles(int r1, int r2);
     // Empties the cells of the rows; their styles stay.
     void erase_values(int r1, int r2);
@@ -194,7 +199,73 @@ public:
     // worktable answers it, a bare table has none.
     virtual const char* shared_string_at(int row, int col) const;
 
+    // ---- cell values (table_values.cpp) ------------------------------------------------
+    // A refused setter leaves its reason in the last message, returns false and
+    // changes nothing: a position outside the table gives "Cell coordinate out of
+    // range.". A stored value hands the cell its row and column style when it has
+    // none of its own. `force` skips the writability guard.
+    bool set_num(int row, int col, double value);
+    bool set_boolean(int row, int col, bool value);
+    bool set_error(int row, int col, error_value_enum value);
+    // An empty text empties the cell and keeps its style.
+    bool set_text(int row, int col, std::string_view text, bool force = false);
+    // A given style index must be a cell format of the style manager ("No such style id.").
+    bool set_richtext(int row, int col, richtext_t text, const uint16_t* style = nullptr, bool force = false);
+    // Stored as a serial number, with number format 14 over the style the cell shows.
+    bool set_datetime(int row, int col, const vex::datetime_t& value, bool force = false);
+    // Empties the cells, keeps their styles, and gives back the row or column
+    // style a cell had taken. Corners outside the sheet are clamped to it.
+    void clear_contents(const vex::range_t& range);
+    // Throws mta_error for a position outside the table.
+    cell_t get_cell(int row, int col) const;
+    bool contains_formula(int row, int col) const;
+
+    // ---- cell, row and column styles (style/rc/table_styles.cpp) -----------------------
+    // A record is its style index in the low 16 bits and its flag byte above them.
+    // Bad rows record "Row out of range.", bad columns "Column out of range."; the
+    // getters then give 0 or false.
+    uint32_t get_row_record(int row) const;
+    uint32_t get_col_record(int col) const;
+    void set_row_record(int r1, int r2, uint32_t record);
+    void set_col_record(int c1, int c2, uint32_t record);
+    bool row_hidden(int row) const;
+    bool col_hidden(int col) const;
+    void set_row_hidden(int row, bool hidden);
+    void set_col_hidden(int col, bool hidden);
+
+    // What the cell shows: its own style, else its row style with its column
+    // style merged over it. Default settings for a position outside the table.
+    style_settings_t get_cell_style(int row, int col) const;
+    style_settings_t row_style(int row) const;
+    style_settings_t col_style(int col) const;
+
+    // Merges `s` over what the cell shows; "Invalid row or column." outside the table.
+    void set_cell_style(int row, int col, const style_settings_t& s);
+    // The ends may come in either order; a bad end changes nothing. The edges of
+    // `s` go to the outer edges of the span, its inner edges between.
+    void set_col_style(int c1, int c2, const style_settings_t& s);
+    void set_row_style(int r1, int r2, const style_settings_t& s);
+    void set_all_cols_style(const style_settings_t& s);
+    void set_range_style(const vex::range_t& range, const style_settings_t& s);
+    // The records lose their style and keep their flags; cells keep theirs.
+    void remove_row_style(int r1, int r2);
+    void remove_col_style(int c1, int c2);
+    // Every cell of the range takes the default style index.
+    void clear_styles(const vex::range_t& range);
+
 private:
+    // False, with the reason in the last message, for a cell that may not take a value.
+    bool check_cell_writable__(int row, int col) const;
+    // The column that takes a value at (row, col), or null with the refusal recorded.
+    Column* writable_column__(int row, int col, bool force);
+    // After a value is stored: a cell without a style of its own takes its row's
+    // and column's.
+    void inherit_row_col_style__(int row, int col);
+    // The range ordered and clamped to the table; false when nothing is left.
+    bool clamp_range__(vex::range_t& range) const;
+    void col_span_style__(int c1, int c2, const style_settings_t& s);
+    void row_span_style__(int r1, int r2, const style_settings_t& s);
+
     mutable std::mutex mutex_;  // held only while a column is looked up or made
     uint32_t row_count_;
     uint32_t col_count_;

@@ -1,0 +1,122 @@
+#pragma once
+// Styling spans of a sheet run by run. A column's rows are cut where the row
+// record's style or the cell's own style changes, and each piece is restyled as
+// a whole, so that styling or clearing a whole column or sheet costs time in the
+// stored runs, not in the million rows.
+
+#include "mta/table/style/manager/style_manager.h"
+#include "mta/table/table/table.h"
+#include "sheet_limits.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+namespace vex::mta {
+
+inline uint16_t default_xf() noexcept { return get_sheet_limits().default_style; }
+
+// Throws mta_error for a table without one.
+style_manager_t& style_manager_of(const Table& table);
+
+// What a cell without a style of its own shows: the row style with the column
+// style merged over it, or the default style when neither is styled.
+style_settings_t row_col_style(const style_manager_t& m, uint16_t row_xf, uint16_t col_xf);
+// What a cell shows: its own style, else its row and column style.
+style_settings_t shown_style(const style_manager_t& m, uint16_t own_xf, uint16_t row_xf, uint16_t col_xf);
+
+// Remembers the new style index per combination of old ones within one
+// operation, so that each distinct combination is merged and interned once.
+class xf_memo_t {
+public:
+    template <class F>
+    std::optional<uint16_t> get(uint16_t a, uint16_t b, uint16_t c, F&& compute) {
+        const uint64_t key = uint64_t{a} << 32 | uint64_t{b} << 16 | c;
+        const auto it = known_.find(key);
+        if (it != known_.end()) return it->second;
+        const std::optional<uint16_t> xf = compute();
+        known_.emplace(key, xf);
+        return xf;
+    }
+
+private:
+    std::unordered_map<uint64_t, std::optional<uint16_t>> known_;
+};
+
+// Calls f(first_row, last_row, row_xf, own_xf) for the pieces of rows r1..r2
+// (valid rows, r1 <= r2) of a column over which both indexes stay the same. A
+// column not made yet has the default index everywhere.
+template <class F>
+void for_each_style_piece(const Table& table, const Column* column, int r1, int r2, F&& f) {
+    const auto& rows = table.row_records();
+    for (int r = r1; r <= r2;) {
+        const size_t ri = *rows.run_index_of(r);
+        int end = std::min(r2, rows.run_end(ri));
+        uint16_t own = default_xf();
+        if (column) {
+            const auto& runs = column->xf_runs();
+            const size_t ci = *runs.run_index_of(int64_t(r) - 1);
+            end = std::min(end, runs.run_end(ci) + 1);
+            own = runs.runs()[ci].value;
+        }
+        f(r, end, rows.runs()[ri].value.xf, own);
+        r = end + 1;
+    }
+}
+
+// Gives rows r1..r2 of column `col` the index next(row_xf, own_xf) returns;
+// nullopt keeps the cell's own. The column is made only when something changes.
+template <class F>
+void restyle_rows(Table& table, int col, int r1, int r2, F&& next) {
+    struct change_t {
+        int first;
+        int last;
+        uint16_t xf;
+    };
+    std::vector<change_t> changes;
+    for_each_style_piece(table, table.find_column(col), r1, r2, [&](int a, int b, uint16_t row_xf, uint16_t own) {
+        const std::optional<uint16_t> xf = next(row_xf, own);
+        if (!xf || *xf == own) return;
+        if (!changes.empty() && changes.back().last + 1 == a && changes.back().xf == *xf)
+            changes.back().last = b;
+        else
+            changes.push_back({a, b, *xf});
+    });
+    if (changes.empty()) return;
+    Column& column = table.create_column_if_not_exists(col);
+    for (const auto& c : changes) column.set_xf(c.first, c.last, c.xf);
+}
+
+// Gives the records a..b of a row or column store the index next(old index),
+// keeping their flags.
+template <class Store, class F>
+void restyle_records(Store& store, int a, int b, F&& next) {
+    struct change_t {
+        int first;
+        int last;
+        rc_record_t record;
+    };
+    std::vector<change_t> changes;
+    for (int i = a; i <= b;) {
+        const size_t ri = *store.run_index_of(i);
+        const int end = std::min(b, store.run_end(ri));
+        rc_record_t record = store.runs()[ri].value;
+        const uint16_t xf = next(record.xf);
+        if (xf != record.xf) {
+            record.xf = xf;
+            changes.push_back({i, end, record});
+        }
+        i = end + 1;
+    }
+    for (const auto& c : changes) store.assign(c.first, c.last, c.record);
+}
+
+template <class Store>
+bool has_styled_records(const Store& store) {
+    return std::any_of(store.runs().begin(), store.runs().end(),
+                       [](const auto& run) { return run.value.xf != default_xf(); });
+}
+
+} // namespace vex::mta
