@@ -118,4 +118,29 @@ void BM_style_and_clear_styles_whole_sheet(benchmark::State& state) {
 }
 BENCHMARK(BM_style_and_clear_styles_whole_sheet)->Unit(benchmark::kMillisecond);
 
+// A column whose cells alternate between two styles (state.range(0) runs), then
+// styled bold as a whole: the time grows with the runs, not with their square.
+void BM_style_column_of_many_runs(benchmark::State& state) {
+    const int runs = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto t = std::make_unique<Table>(vex::mta::extent_t{}, all_rows, all_cols);
+        for (int r = 1; r <= runs; ++r) {
+            vex::mta::fill_t f;
+            f.pattern.type = 1;
+            f.pattern.fg = vex::mta::color_t::from_rgb(r % 2 ? 0xFF0000FFu : 0xFF00FF00u);
+            vex::mta::style_settings_t s;
+            s.set_fill(f);
+            t->set_num(r, 2, r);
+            t->set_cell_style(r, 2, s);
+        }
+        state.ResumeTiming();
+        t->set_col_style(2, 2, bold());
+        state.PauseTiming();
+        t.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_style_column_of_many_runs)->Arg(20000)->Arg(80000)->Unit(benchmark::kMillisecond);
+
 } // namespace

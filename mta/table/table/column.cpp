@@ -14,8 +14,9 @@ namespace {
 // Clamps 1-based rows to [1, size] as 0-based positions; false when nothing is left.
 bool clamp_rows(int r1, int r2, size_t size, size_t& p1, size_t& p2) {
     if (r1 > r2) std::swap(r1, r2);
-    if (r2 < 1 || size == 0 || static_cast<size_t>(r1) > size) return false;
-    p1 = static_cast<size_t>(std::max(r1, 1)) - 1;
+    r1 = std::max(r1, 1);
+    if (r2 < r1 || static_cast<size_t>(r1) > size) return false;
+    p1 = static_cast<size_t>(r1) - 1;
     p2 = std::min(static_cast<size_t>(r2), size) - 1;
     return true;
 }
@@ -24,6 +25,14 @@ bool clamp_rows(int r1, int r2, size_t size, size_t& p1, size_t& p2) {
 
 Column::Column(Table& table, uint32_t rows)
     : table_(&table), cells_(rows), xf_runs_(0, static_cast<int32_t>(rows) - 1, get_sheet_limits().default_style) {}
+
+void Column::set_xf(std::vector<xf_runs_t::span_t> spans) {
+    for (auto& s : spans) {
+        --s.first;
+        --s.last;
+    }
+    xf_runs_.assign_spans(spans);
+}
 
 void Column::clear_styles(int r1, int r2) {
     xf_runs_.assign(int64_t(r1) - 1, int64_t(r2) - 1, get_sheet_limits().default_style);

@@ -18,6 +18,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vex::mta {
 
@@ -77,6 +78,8 @@ public:
     uint16_t get_xf(int row) const noexcept { return xf_runs_.value_at(int64_t(row) - 1); }
     void set_xf(int row, uint16_t xf) { xf_runs_.assign(int64_t(row) - 1, int64_t(row) - 1, xf); }
     void set_xf(int r1, int r2, uint16_t xf) { xf_runs_.assign(int64_t(r1) - 1, int64_t(r2) - 1, xf); }
+    // Spans of rows, sorted and apart, written in one pass over the runs.
+    void set_xf(std::vector<xf_runs_t::span_t> spans);
     void clear_styles(int r1, int r2);
     // Empties the cells of the rows; their styles stay.
     void erase_values(int r1, int r2);

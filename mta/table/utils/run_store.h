@@ -86,6 +86,36 @@ public:
         merge_around__(at, at + (tail ? 2 : 1));
     }
 
+    struct span_t {
+        int64_t first;
+        int64_t last;
+        V value;
+    };
+
+    // assign for many spans, sorted and apart, in one pass over the runs: restyling
+    // a column of many runs costs their number, not its square.
+    void assign_spans(const std::vector<span_t>& spans) {
+        std::vector<run_t> out;
+        out.reserve(runs_.size() + 2 * spans.size());
+        size_t i = 0;
+        const auto keep = [&](int64_t a, int64_t b) {  // the old runs over [a, b]
+            while (run_end(i) < a) ++i;
+            for (size_t j = i; j < runs_.size() && runs_[j].start <= b; ++j)
+                push_merged__(out, run_t{static_cast<uint32_t>(std::max<int64_t>(runs_[j].start, a)), runs_[j].value});
+        };
+        int64_t next = first_;
+        for (const auto& s : spans) {
+            const int64_t a = std::max<int64_t>(s.first, first_), b = std::min<int64_t>(s.last, last_);
+            if (a > b) continue;
+            if (a < next) throw std::invalid_argument("run store spans out of order");
+            if (a > next) keep(next, a - 1);
+            push_merged__(out, run_t{static_cast<uint32_t>(a), s.value});
+            next = b + 1;
+        }
+        if (next <= last_) keep(next, last_);
+        runs_ = std::move(out);
+    }
+
     // Removes [a, b]; later indexes move down by its length and the freed tail
     // takes the default.
     void erase(int64_t a, int64_t b) {

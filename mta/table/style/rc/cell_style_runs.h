@@ -66,39 +66,40 @@ void for_each_style_piece(const Table& table, const Column* column, int r1, int 
     }
 }
 
-// Gives rows r1..r2 of column `col` the index next(row_xf, own_xf) returns;
-// nullopt keeps the cell's own. The column is made only when something changes.
+// Rows of one column and the style index each span takes, in row order.
+using xf_spans_t = std::vector<xf_runs_t::span_t>;
+
+// Adds to `out` the rows r1..r2 of column `col` (after any rows already in it)
+// whose index next(row_xf, own_xf) changes; nullopt keeps the cell's own.
 template <class F>
-void restyle_rows(Table& table, int col, int r1, int r2, F&& next) {
-    struct change_t {
-        int first;
-        int last;
-        uint16_t xf;
-    };
-    std::vector<change_t> changes;
+void collect_restyles(const Table& table, int col, int r1, int r2, F&& next, xf_spans_t& out) {
     for_each_style_piece(table, table.find_column(col), r1, r2, [&](int a, int b, uint16_t row_xf, uint16_t own) {
         const std::optional<uint16_t> xf = next(row_xf, own);
         if (!xf || *xf == own) return;
-        if (!changes.empty() && changes.back().last + 1 == a && changes.back().xf == *xf)
-            changes.back().last = b;
+        if (!out.empty() && out.back().last + 1 == a && out.back().value == *xf)
+            out.back().last = b;
         else
-            changes.push_back({a, b, *xf});
+            out.push_back({a, b, *xf});
     });
-    if (changes.empty()) return;
-    Column& column = table.create_column_if_not_exists(col);
-    for (const auto& c : changes) column.set_xf(c.first, c.last, c.xf);
+}
+
+// Writes the spans in one pass; the column is made only when there are any.
+inline void write_restyles(Table& table, int col, const xf_spans_t& spans) {
+    if (!spans.empty()) table.create_column_if_not_exists(col).set_xf(spans);
+}
+
+template <class F>
+void restyle_rows(Table& table, int col, int r1, int r2, F&& next) {
+    xf_spans_t spans;
+    collect_restyles(table, col, r1, r2, next, spans);
+    write_restyles(table, col, spans);
 }
 
 // Gives the records a..b of a row or column store the index next(old index),
 // keeping their flags.
 template <class Store, class F>
 void restyle_records(Store& store, int a, int b, F&& next) {
-    struct change_t {
-        int first;
-        int last;
-        rc_record_t record;
-    };
-    std::vector<change_t> changes;
+    std::vector<typename Store::span_t> spans;
     for (int i = a; i <= b;) {
         const size_t ri = *store.run_index_of(i);
         const int end = std::min(b, store.run_end(ri));
@@ -106,11 +107,11 @@ void restyle_records(Store& store, int a, int b, F&& next) {
         const uint16_t xf = next(record.xf);
         if (xf != record.xf) {
             record.xf = xf;
-            changes.push_back({i, end, record});
+            spans.push_back({i, end, record});
         }
         i = end + 1;
     }
-    for (const auto& c : changes) store.assign(c.first, c.last, c.record);
+    store.assign_spans(spans);
 }
 
 template <class Store>

@@ -55,16 +55,18 @@ void apply_style(Table& table, int c, const style_settings_t& s) {
         });
     });
     xf_memo_t plain;
+    xf_spans_t spans;
     for (const auto& [first, last] : valued_spans(*column)) {
-        restyle_rows(table, c, first, last, [&](uint16_t row_xf, uint16_t own) -> std::optional<uint16_t> {
+        collect_restyles(table, c, first, last, [&](uint16_t row_xf, uint16_t own) -> std::optional<uint16_t> {
             if (own != none) return std::nullopt;
             return plain.get(row_xf, 0, 0, [&] {
                 auto cur = row_col_style(m, row_xf, col_xf);
                 cur.merge(s);
                 return std::optional(m.intern_style(cur));
             });
-        });
+        }, spans);
     }
+    write_restyles(table, c, spans);
 }
 
 // Merges `part` over the style of records a..b, inner borders included.
