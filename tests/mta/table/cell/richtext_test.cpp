@@ -44,20 +44,18 @@ TEST(richtext, editing_by_sequence_number) {
     rt.append(seg("ab"));
     rt.append(seg("cd"));
     rt.insert(5, seg("ef"));  // past the end appends
-    EXPECT_EQ(texts(rt), (std::vector<std::string>{"ab", "cd", "ef"}));
     rt.insert(1, seg("XY"));
     EXPECT_EQ(texts(rt), (std::vector<std::string>{"ab", "XY", "cd", "ef"}));
     rt.remove(1);
     rt.remove(2);
     EXPECT_EQ(texts(rt), (std::vector<std::string>{"ab", "cd"}));
 
-    vex::set_run_message("");
-    rt.remove(2);
-    EXPECT_EQ(vex::get_run_message().str(), "Sequence number error.");
-    EXPECT_EQ(rt.segments_num(), 2u);
-    vex::set_run_message("");
-    rt.modify(2, seg("zz"));
-    EXPECT_EQ(vex::get_run_message().str(), "Sequence number error.");
+    for (auto bad_edit : {+[](richtext_t& r) { r.remove(2); }, +[](richtext_t& r) { r.modify(2, seg("zz")); }}) {
+        vex::set_run_message("");
+        bad_edit(rt);
+        EXPECT_EQ(vex::get_run_message().str(), "Sequence number error.");
+        EXPECT_EQ(texts(rt), (std::vector<std::string>{"ab", "cd"}));
+    }
 
     rt.modify(1, seg("gh", true));
     EXPECT_EQ(texts(rt), (std::vector<std::string>{"ab", "gh"}));
@@ -66,33 +64,21 @@ TEST(richtext, editing_by_sequence_number) {
     EXPECT_EQ(rt.plain_text(), "abgh");
     rt.clear();
     EXPECT_EQ(rt.plain_text(), "");
-    EXPECT_EQ(rt.segments_num(), 0u);
 }
 
 TEST(richtext, equality_is_segment_by_segment) {
-    richtext_t a, b;
+    richtext_t a;
     a.append(seg("ab"));
     a.append(seg("cd", true));
-    b.append(seg("ab"));
-    b.append(seg("cd", true));
-    EXPECT_EQ(a, b);
+    richtext_t b(a.segments());
     (void)a.plain_text();  // the buffer takes no part
     EXPECT_EQ(a, b);
 
-    richtext_t flagged(b.segments());
-    auto s = *flagged.get_segment(0);
-    s.preserve_space = 1;
-    flagged.modify(0, s);
-    EXPECT_NE(flagged, b);
-
-    richtext_t other_font(b.segments());
-    auto f = *other_font.get_segment(1);
-    f.font.name = "Arial";
-    other_font.modify(1, f);
-    EXPECT_NE(other_font, b);
-
-    std::vector<richtext_segment_t> moved = a.segments();
-    richtext_t taken(std::move(moved));
-    EXPECT_TRUE(moved.empty());
-    EXPECT_EQ(taken, a);
+    auto flagged = seg("ab");
+    flagged.preserve_space = 1;
+    b.modify(0, flagged);
+    EXPECT_NE(a, b);
+    b.modify(0, seg("ab"));
+    b.modify(1, seg("cd", false));  // another font
+    EXPECT_NE(a, b);
 }

@@ -1,8 +1,10 @@
+#include "mta/table/sample_styles.h"
 #include "mta/table/style/manager/style_manager.h"
 #include "mta/table/table/table.h"
-#include "mta/table/sample_styles.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using vex::mta::border_side;
 using vex::mta::style_settings_t;
@@ -29,10 +31,10 @@ style_settings_t framed() {
 bool is_bold(const style_settings_t& s) { return s.font().bold == 1; }
 uint32_t fill_of(const style_settings_t& s) { return s.fill().pattern.fg.rgb; }
 
-// The edge styles left, right, top, bottom of what a cell shows.
-std::array<uint32_t, 4> edges(const Table& t, int row, int col) {
-    const auto s = t.get_cell_style(row, col);
-    const auto& b = s.border();
+using edges_t = std::array<uint32_t, 4>;  // left, right, top, bottom
+
+edges_t edges(const Table& t, int row, int col) {
+    const auto b = t.get_cell_style(row, col).border();
     return {b.edge(border_side::left).style, b.edge(border_side::right).style, b.edge(border_side::top).style,
             b.edge(border_side::bottom).style};
 }
@@ -41,43 +43,22 @@ std::array<uint32_t, 4> edges(const Table& t, int row, int col) {
 
 TEST(table_styles, a_border_on_a_range_goes_to_its_edges) {
     Table t({}, all_rows, all_cols);
-    t.set_range_style(range(2, 2, 4, 4), framed());
-    using e = std::array<uint32_t, 4>;
-    EXPECT_EQ(edges(t, 2, 2), (e{thick, thin, thick, thin}));  // B2
-    EXPECT_EQ(edges(t, 2, 3), (e{thin, thin, thick, thin}));   // C2
-    EXPECT_EQ(edges(t, 2, 4), (e{thin, thick, thick, thin}));  // D2
-    EXPECT_EQ(edges(t, 3, 2), (e{thick, thin, thin, thin}));   // B3
-    EXPECT_EQ(edges(t, 3, 3), (e{thin, thin, thin, thin}));    // C3
-    EXPECT_EQ(edges(t, 4, 3), (e{thin, thin, thin, thick}));   // C4
-    EXPECT_EQ(edges(t, 4, 4), (e{thin, thick, thin, thick}));  // D4
+    t.set_range_style(range(2, 2, 4, 4), framed());  // a block
+    t.set_range_style(range(6, 1, 6, 3), framed());  // one row
+    t.set_range_style(range(8, 5, 10, 5), framed()); // one column
+    t.set_range_style(range(9, 9, 9, 9), framed());  // one cell
+    const struct {
+        int row, col;
+        edges_t e;
+    } cases[] = {
+        {2, 2, {thick, thin, thick, thin}}, {2, 3, {thin, thin, thick, thin}}, {3, 3, {thin, thin, thin, thin}},
+        {4, 4, {thin, thick, thin, thick}}, {6, 1, {thick, thin, thick, thick}}, {6, 2, {thin, thin, thick, thick}},
+        {6, 3, {thin, thick, thick, thick}}, {8, 5, {thick, thick, thick, thin}}, {9, 5, {thick, thick, thin, thin}},
+        {10, 5, {thick, thick, thin, thick}}, {9, 9, {thick, thick, thick, thick}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(edges(t, c.row, c.col), c.e) << c.row << "," << c.col;
     EXPECT_EQ(own_xf(t, 1, 2), 0);
     EXPECT_EQ(own_xf(t, 5, 5), 0);
-
-    // One row, one column and one cell.
-    Table u({}, all_rows, all_cols);
-    u.set_range_style(range(1, 1, 1, 3), framed());
-    EXPECT_EQ(edges(u, 1, 1), (e{thick, thin, thick, thick}));
-    EXPECT_EQ(edges(u, 1, 2), (e{thin, thin, thick, thick}));
-    EXPECT_EQ(edges(u, 1, 3), (e{thin, thick, thick, thick}));
-    u.set_range_style(range(3, 5, 5, 5), framed());
-    EXPECT_EQ(edges(u, 3, 5), (e{thick, thick, thick, thin}));
-    EXPECT_EQ(edges(u, 4, 5), (e{thick, thick, thin, thin}));
-    EXPECT_EQ(edges(u, 5, 5), (e{thick, thick, thin, thick}));
-    u.set_range_style(range(9, 9, 9, 9), framed());
-    EXPECT_EQ(edges(u, 9, 9), (e{thick, thick, thick, thick}));
-}
-
-TEST(table_styles, a_styled_column_reaches_its_cells) {
-    Table t({}, all_rows, all_cols);
-    t.set_num(1, 3, 1);  // a value before the column is styled
-    t.set_col_style(3, 3, font_style(1));
-    t.set_num(5, 3, 2);
-    EXPECT_TRUE(is_bold(t.get_style_manager()->get_style_settings(own_xf(t, 5, 3))));
-    EXPECT_TRUE(is_bold(t.get_style_manager()->get_style_settings(own_xf(t, 1, 3))));
-    EXPECT_EQ(own_xf(t, 7, 3), 0);
-    EXPECT_TRUE(is_bold(t.get_cell_style(7, 3))) << "through the column record";
-    EXPECT_TRUE(is_bold(t.col_style(3)));
-    EXPECT_FALSE(is_bold(t.get_cell_style(7, 4)));
 }
 
 TEST(table_styles, a_styled_row_and_column_meet_in_a_cell) {
@@ -89,39 +70,24 @@ TEST(table_styles, a_styled_row_and_column_meet_in_a_cell) {
     EXPECT_TRUE(is_bold(t.get_cell_style(3, 3)));
     EXPECT_EQ(fill_of(t.get_cell_style(3, 3)), 0xFFFF0000u);
 
-    // Column first, then the row, with a value already in the column: the
-    // column's cells in the row keep the column style under the row's.
+    // Column first, then the row, with values in the column: its cells in the
+    // row keep the column style under the row's; a later row style wins where
+    // they differ, and the empty cells keep the row's earlier style.
     Table u({}, all_rows, all_cols);
-    u.set_num(1, 3, 1);
+    u.set_num(1, 1, 1);
     u.set_num(5, 3, 1);
     u.set_col_style(3, 3, font_style(1));
     u.set_row_style(5, 5, fill_style(0xFFFF0000));
-    for (int c : {2, 3, 4}) EXPECT_EQ(fill_of(u.get_cell_style(5, c)), 0xFFFF0000u) << c;
     EXPECT_TRUE(is_bold(u.get_cell_style(5, 3)));
-    EXPECT_FALSE(is_bold(u.get_cell_style(5, 2)));
-
-    // A later style wins over an earlier one where they differ.
-    u.set_row_style(5, 5, font_style(0, 1));
-    EXPECT_FALSE(is_bold(u.get_cell_style(5, 3)));
-    EXPECT_EQ(u.get_cell_style(5, 3).font().italic, 1);
     EXPECT_EQ(fill_of(u.get_cell_style(5, 3)), 0xFFFF0000u);
+    u.set_row_style(5, 5, font_style(0, 1));
+    for (int c : {1, 3}) {
+        EXPECT_EQ(u.get_cell_style(5, c).font().italic, 1) << c;
+        EXPECT_EQ(fill_of(u.get_cell_style(5, c)), 0xFFFF0000u) << c;
+    }
+    EXPECT_FALSE(is_bold(u.get_cell_style(5, 3)));
 
-    // Empty cells of columns in use keep what they showed when their row is
-    // styled: the column's style, and the row's earlier style.
-    Table v({}, all_rows, all_cols);
-    v.set_col_style(3, 3, font_style(1));
-    v.set_row_style(5, 5, fill_style(0xFF00FF00));
-    v.set_num(1, 3, 1);
-    v.set_num(1, 1, 1);
-    v.set_row_style(5, 5, font_style(0, 1));
-    EXPECT_EQ(fill_of(v.get_cell_style(5, 1)), 0xFF00FF00u);
-    EXPECT_EQ(v.get_cell_style(5, 1).font().italic, 1);
-    v.set_row_style(7, 7, fill_style(0xFFFF0000));
-    EXPECT_TRUE(is_bold(v.get_cell_style(7, 3)));
-    EXPECT_EQ(fill_of(v.get_cell_style(7, 3)), 0xFFFF0000u);
-
-    // Likewise a valued cell that shows its row's style when its column is
-    // styled, as a loaded sheet has them.
+    // A valued cell that shows its row's style, as a loaded sheet has them.
     Table w({}, all_rows, all_cols);
     w.set_row_record(5, 5, w.get_style_manager()->intern_style(fill_style(0xFF0000FF)));
     w.create_column_if_not_exists(3).set_value(5, 1.5);
@@ -136,18 +102,11 @@ TEST(table_styles, a_cell_style_is_laid_over_what_the_cell_shows) {
     t.set_cell_style(4, 2, fill_style(0xFF00FF00));
     EXPECT_TRUE(is_bold(t.get_cell_style(4, 2)));
     EXPECT_EQ(fill_of(t.get_cell_style(4, 2)), 0xFF00FF00u);
-    t.set_cell_style(4, 2, fill_style(0xFF0000FF));
-    EXPECT_EQ(fill_of(t.get_cell_style(4, 2)), 0xFF0000FFu);
 
-    // Merging the normal style into an unstyled cell keeps index 0.
     t.set_cell_style(1, 1, t.get_style_manager()->get_style_settings(0));
-    EXPECT_EQ(own_xf(t, 1, 1), 0);
-
-    vex::set_run_message("");
-    t.set_cell_style(0, 1, fill_style(1));
-    EXPECT_EQ(last_message(), "Invalid row or column.");
+    EXPECT_EQ(own_xf(t, 1, 1), 0) << "the normal style is index 0";
     t.set_cell_style(1, 16385, fill_style(1));
-    EXPECT_EQ(own_xf(t, 1, 1), 0);
+    EXPECT_EQ(last_message(), "Invalid row or column.");
     EXPECT_EQ(t.get_cell_style(0, 0), style_settings_t{});
 }
 
@@ -157,10 +116,8 @@ TEST(table_styles, whole_columns_and_rows_are_records_not_cells) {
     EXPECT_TRUE(is_bold(t.col_style(3)));
     EXPECT_EQ(t.col_records().runs().size(), 3u);
     EXPECT_EQ(t.columns().count(), 1) << "no cell took an index";
-    EXPECT_EQ(t.last_used_row(0, 0), 0);
 
     t.set_range_style(range(5, 1, 6, 16384), fill_style(0xFF0000FF));
-    EXPECT_EQ(fill_of(t.row_style(5)), 0xFF0000FFu);
     EXPECT_EQ(fill_of(t.row_style(6)), 0xFF0000FFu);
     // Only the crossings with column C hold indexes.
     EXPECT_EQ(t.columns().count(), 3);
@@ -172,12 +129,20 @@ TEST(table_styles, whole_columns_and_rows_are_records_not_cells) {
     u.set_range_style(range(1, 1, 1048576, 16384), fill_style(0xFF00FF00));
     EXPECT_EQ(u.col_records().runs().size(), 1u) << "without borders, every column alike";
     EXPECT_EQ(fill_of(u.get_cell_style(1000, 1000)), 0xFF00FF00u);
-    EXPECT_EQ(u.columns().count(), 1);
-    u.set_all_cols_style(font_style(1));
-    EXPECT_TRUE(is_bold(u.get_cell_style(1000, 16384)));
     u.set_range_style(range(1, 1, 1048576, 16384), framed());
     EXPECT_EQ(u.col_records().runs().size(), 3u) << "first, middle and last columns";
     EXPECT_EQ(u.columns().count(), 1);
+}
+
+TEST(table_styles, styling_a_column_of_many_style_runs) {
+    // Each cell keeps its own fill under the column's font, run by run.
+    Table t({}, all_rows, all_cols);
+    for (int r = 1; r <= 2000; ++r) t.set_cell_style(r, 2, fill_style(r % 2 ? 0xFF0000FFu : 0xFF00FF00u));
+    t.set_col_style(2, 2, font_style(1));
+    for (int r : {1, 2, 1999, 2000}) {
+        EXPECT_TRUE(is_bold(t.get_cell_style(r, 2))) << r;
+        EXPECT_EQ(fill_of(t.get_cell_style(r, 2)), r % 2 ? 0xFF0000FFu : 0xFF00FF00u) << r;
+    }
 }
 
 TEST(table_styles, records_and_their_flags) {
@@ -185,19 +150,9 @@ TEST(table_styles, records_and_their_flags) {
     t.set_row_hidden(5, true);
     t.set_row_style(5, 5, font_style(1));
     EXPECT_TRUE(t.row_hidden(5)) << "styling keeps the row hidden";
-    EXPECT_TRUE(is_bold(t.row_style(5)));
     t.remove_row_style(5, 5);
     EXPECT_TRUE(t.row_hidden(5));
     EXPECT_FALSE(is_bold(t.row_style(5)));
-    t.set_row_hidden(5, false);
-    EXPECT_EQ(t.get_row_record(5), 0u);
-
-    t.set_col_record(4, 2, 0x00040007);
-    EXPECT_EQ(t.get_col_record(3), 0x00040007u);
-    EXPECT_TRUE(t.col_hidden(2));
-    EXPECT_FALSE(t.col_hidden(5));
-    t.set_col_hidden(3, false);
-    EXPECT_EQ(t.get_col_record(3), 7u);
 
     // Removing a column style leaves the cells' own indexes.
     t.set_col_style(6, 6, font_style(1));
@@ -213,35 +168,20 @@ TEST(table_styles, records_and_their_flags) {
 
 TEST(table_styles, bad_rows_and_columns_are_refused) {
     Table t({}, all_rows, all_cols);
-    const auto message = [](const char* expected) {
-        EXPECT_EQ(last_message(), expected);
-        vex::set_run_message("");
+    const std::pair<std::function<void()>, const char*> calls[] = {
+        {[&] { EXPECT_EQ(t.get_row_record(0), 0u); }, "Row out of range."},
+        {[&] { EXPECT_FALSE(t.col_hidden(16385)); }, "Column out of range."},
+        {[&] { t.set_row_hidden(1048577, true); }, "Row out of range."},
+        {[&] { t.set_col_record(0, 3, 1); }, "Column out of range."},
+        {[&] { EXPECT_EQ(t.row_style(0), style_settings_t{}); }, "Row out of range."},
+        {[&] { t.set_col_style(0, 3, font_style(1)); }, ""},  // span setters ignore bad ends silently
+        {[&] { t.set_row_style(2, 1048577, font_style(1)); }, ""},
     };
-    EXPECT_EQ(t.get_row_record(0), 0u);
-    message("Row out of range.");
-    EXPECT_EQ(t.get_col_record(16385), 0u);
-    message("Column out of range.");
-    t.set_row_record(1, 1048577, 1);
-    message("Row out of range.");
-    t.set_col_record(0, 3, 1);
-    message("Column out of range.");
-    EXPECT_FALSE(t.row_hidden(-1));
-    message("Row out of range.");
-    EXPECT_FALSE(t.col_hidden(0));
-    message("Column out of range.");
-    t.set_row_hidden(1048577, true);
-    message("Row out of range.");
-    t.set_col_hidden(16385, true);
-    message("Column out of range.");
-    EXPECT_EQ(t.row_style(0), style_settings_t{});
-    message("Row out of range.");
-    EXPECT_EQ(t.col_style(0), style_settings_t{});
-    message("Column out of range.");
-
-    // Span setters ignore bad ends silently.
-    t.set_col_style(0, 3, font_style(1));
-    t.set_row_style(2, 1048577, font_style(1));
-    EXPECT_EQ(last_message(), "");
+    for (const auto& [call, message] : calls) {
+        vex::set_run_message("");
+        call();
+        EXPECT_EQ(last_message(), message);
+    }
     EXPECT_EQ(t.col_records().runs().size(), 1u);
     EXPECT_EQ(t.row_records().runs().size(), 1u);
 }
