@@ -298,6 +298,9 @@ uint16_t style_manager_t::intern_style(const style_settings_t& s) {
     if (s == normal_settings__()) return 0;
     const auto x = add_style_settings__(s);
     auto& list = impl_->cell_xfs;
+    // A style that adds nothing to "normal" (a default or fully unapplied one) is
+    // cell xf 0 itself, not a look-alike record.
+    if (list[0].same_format(*x)) return 0;
     // A loaded list may run past the 16-bit range; records out there cannot be used.
     if (const auto found = lookup_->cell_xfs.find(list, *x); found && *found < max_cell_xf_count)
         return static_cast<uint16_t>(*found);

@@ -50,6 +50,14 @@ TEST(style_manager, starts_with_normal) {
     // The settings of "normal" and of cell xf 0 both come back as 0.
     EXPECT_EQ(m.intern_style(*m.get_named_style("normal")), 0);
     EXPECT_EQ(m.intern_style(m.get_style_settings(0)), 0);
+    // So does a style that adds nothing, fresh or fully unapplied.
+    EXPECT_EQ(m.intern_style(style_settings_t{}), 0);
+    style_settings_t bare = with_font(font("x", 1));
+    for (auto unapply : {&style_settings_t::unapply_numfmt, &style_settings_t::unapply_font,
+                         &style_settings_t::unapply_fill, &style_settings_t::unapply_border,
+                         &style_settings_t::unapply_alignment, &style_settings_t::unapply_protection})
+        (bare.*unapply)();
+    EXPECT_EQ(m.intern_style(bare), 0);
     EXPECT_EQ(t.cell_xfs.size(), 1u);
 
     style_settings_t out = with_font(font("x", 1));
@@ -70,11 +78,6 @@ TEST(style_manager, interning_reuses_equal_records) {
     const auto back = m.get_style_settings(a);
     EXPECT_EQ(back.applied(), style_settings_t::font_bit);
     EXPECT_EQ(m.intern_style(back), a);
-
-    // A style that is not "normal" but builds the record of cell xf 0 still gets
-    // a record of its own.
-    const uint16_t plain = m.intern_style(style_settings_t{});
-    EXPECT_TRUE(plain != 0 && plain != a) << plain;
 
     // A font equal to font 0 is appended again: font 0 follows "normal".
     const uint16_t f0 = m.intern_style(with_font(builtin_font(0)));
