@@ -7,7 +7,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
 if [ "${1:-}" = "--sanitize" ]; then
   dir=build-san
-  "$root/scripts/build.sh" "$dir" -DPLOVER_SANITIZE=ON -DPLOVER_BENCH=OFF
+  # -O1 and light debug info keep the instrumented build quick on small machines.
+  "$root/scripts/build.sh" "$dir" -DPLOVER_SANITIZE=ON -DPLOVER_BENCH=OFF \
+    -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1"
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 else

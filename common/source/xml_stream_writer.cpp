@@ -15,13 +15,18 @@ enum : unsigned char {
     e_entity,      // & < > " '
     e_control,     // below 0x20 but TAB, LF, CR: _xHHHH_
     e_reference,   // TAB, LF, CR in an attribute value: &#N;
-    e_underscore,  // '_' that may start a literal _xHHHH_
-    e_ef,          // lead byte of U+FFFE and U+FFFF
+    e_underscore,         // '_' that may start a literal _xHHHH_
+    e_parsed_underscore,  // the same in text already in package form
+    e_ef,                 // lead byte of U+FFFE and U+FFFF
 };
 
 struct escape_classes {
     std::array<unsigned char, 256> text{};
     std::array<unsigned char, 256> attribute{};
+    // Parsed texts and values are already in the package's form: a "_xHHHH_"
+    // there is an escape, and escaping its '_' again would change the data.
+    std::array<unsigned char, 256> parsed_text{};
+    std::array<unsigned char, 256> parsed_attribute{};
 };
 
 constexpr escape_classes make_escape_classes() {
@@ -34,6 +39,9 @@ constexpr escape_classes make_escape_classes() {
     for (unsigned char b : {'&', '<', '>', '"', '\''}) c.text[b] = c.attribute[b] = e_entity;
     c.text['_'] = c.attribute['_'] = e_underscore;
     c.text[0xEF] = c.attribute[0xEF] = e_ef;
+    c.parsed_text = c.text;
+    c.parsed_attribute = c.attribute;
+    c.parsed_text['_'] = c.parsed_attribute['_'] = e_parsed_underscore;
     return c;
 }
 constexpr escape_classes escapes = make_escape_classes();
@@ -60,10 +68,24 @@ bool is_hex(char c) noexcept {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }
 
-// "_xHHHH_" at p, which a reader would decode.
-bool escape_at(const char* p, const char* end) noexcept {
-    return end - p >= 7 && p[1] == 'x' && is_hex(p[2]) && is_hex(p[3]) && is_hex(p[4]) && is_hex(p[5]) &&
-           p[6] == '_';
+// U+FFFE or U+FFFF at p.
+bool noncharacter_at(const char* p, const char* end) noexcept {
+    return end - p >= 3 && static_cast<unsigned char>(p[0]) == 0xEF && static_cast<unsigned char>(p[1]) == 0xBF &&
+           (static_cast<unsigned char>(p[2]) == 0xBE || static_cast<unsigned char>(p[2]) == 0xBF);
+}
+
+// "_xHHHH" at p, and a byte after it.
+bool escape_start_at(const char* p, const char* end) noexcept {
+    return end - p >= 7 && p[1] == 'x' && is_hex(p[2]) && is_hex(p[3]) && is_hex(p[4]) && is_hex(p[5]);
+}
+
+// The byte at p goes out as an escape of its own, so with a leading '_'.
+bool written_as_escape(const char* p, const char* end, const unsigned char* classes) noexcept {
+    switch (classes[static_cast<unsigned char>(*p)]) {
+    case e_control: return true;
+    case e_ef: return noncharacter_at(p, end);
+    default: return false;
+    }
 }
 
 } // namespace
@@ -86,16 +108,20 @@ void xml_stream_writer::start_element(std::string_view name) {
 }
 
 void xml_stream_writer::write_attribute(std::string_view name, std::string_view value) {
+    put_attribute(name, value, escapes.attribute.data());
+}
+
+void xml_stream_writer::write_attributes(const sxml::xml_attribute_t* list) {
+    for (; list; list = list->next) put_attribute(list->name, list->value, escapes.parsed_attribute.data());
+}
+
+void xml_stream_writer::put_attribute(std::string_view name, std::string_view value, const unsigned char* classes) {
     flush_if_full();
     put(' ');
     put(name);
     put("=\"", 2);
-    put_escaped(value, escapes.attribute.data());
+    put_escaped(value, classes);
     put('"');
-}
-
-void xml_stream_writer::write_attributes(const sxml::xml_attribute_t* list) {
-    for (; list; list = list->next) write_attribute(list->name, list->value);
 }
 
 void xml_stream_writer::close_start_tag() {
@@ -135,7 +161,7 @@ const sxml::xml_node_t* xml_stream_writer::write_node_rest(const sxml::xml_node_
     }
     if (text) {
         close_start_tag();
-        write_text(text);
+        put_escaped(text, escapes.parsed_text.data());
         end_element(node->name);
     } else if (child) {
         close_start_tag();
@@ -204,15 +230,25 @@ void xml_stream_writer::put_escaped(std::string_view s, const unsigned char* cla
             put(escaped, 7);
             break;
         }
+        case e_parsed_underscore:
+            // In package form "_xHHHH_" is an escape already: it goes out whole,
+            // and its closing '_' starts nothing.
+            if (escape_start_at(p, end) && p[6] == '_') {
+                put(p, 7);
+                p += 7;
+                continue;
+            }
+            [[fallthrough]];
         case e_underscore:
-            if (escape_at(p, end))
+            // "_xHHHH" closed by a '_', or by the escape the next byte becomes,
+            // would read as an escape: its '_' is escaped.
+            if (escape_start_at(p, end) && (p[6] == '_' || written_as_escape(p + 6, end, classes)))
                 put("_x005F_", 7);
             else
                 put('_');
             break;
         case e_ef:
-            if (end - p >= 3 && static_cast<unsigned char>(p[1]) == 0xBF &&
-                (static_cast<unsigned char>(p[2]) == 0xBE || static_cast<unsigned char>(p[2]) == 0xBF)) {
+            if (noncharacter_at(p, end)) {
                 put(static_cast<unsigned char>(p[2]) == 0xBE ? "_xFFFE_" : "_xFFFF_", 7);
                 p += 3;
                 continue;

@@ -89,6 +89,9 @@ void zip_archive::file_list__() {
 
         const int next = unzGoToNextFile(reader_);
         if (next == UNZ_END_OF_LIST_OF_FILE) break;
+        // minizip takes a count of 0xFFFF as possibly saturated and walks on, so
+        // an archive of exactly that many entries ends in a failed step.
+        if (next != UNZ_OK && global.number_entry == 0xFFFF && entries_.size() == 0xFFFF) break;
         if (next != UNZ_OK) throw archive_error("can not get file list in zip file.");
     }
 }

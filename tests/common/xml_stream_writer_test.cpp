@@ -77,6 +77,8 @@ TEST(xml_stream_writer, escaping_keeps_every_text_readable) {
     // A literal escape gets its underscore escaped, so that it reads back as typed.
     EXPECT_EQ(text_of("_x0041_ _x00e9_"), "_x005F_x0041_ _x005F_x00e9_");
     EXPECT_EQ(text_of("_x004_ _X0041_ _x00G1_ a_b _x0041"), "_x004_ _X0041_ _x00G1_ a_b _x0041");
+    // An escape written for the next byte must not close a literal "_xHHHH" into one.
+    EXPECT_EQ(text_of("_x000D\x01_x0041\xEF\xBF\xBF"), "_x005F_x000D_x0001__x005F_x0041_xFFFF_");
     // White space: kept in texts, character references in attribute values.
     EXPECT_EQ(text_of("a\tb\nc\rd"), "a\tb\nc\rd");
     EXPECT_EQ(attribute_of("a\tb\nc\rd"), " v=\"a&#9;b&#10;c&#13;d\"");
@@ -149,6 +151,9 @@ TEST(xml_stream_writer, writes_back_a_kept_tree) {
     EXPECT_EQ(kept_tree_written("<r><e a=\"1\"/><t>x</t></r>"), "<r><e a=\"1\"></e><t>x</t></r>");
     EXPECT_EQ(kept_tree_written("<r><a><b><c/></b></a><d k='&lt;'> </d></r>"),
               "<r><a><b><c></c></b></a><d k=\"&lt;\"> </d></r>");
+    // Parsed texts and values hold package escapes already: they go out as read.
+    EXPECT_EQ(kept_tree_written("<r><s v=\"a_x000D_b\">_x0041_x0042\x01</s></r>"),
+              "<r><s v=\"a_x000D_b\">_x0041_x0042_x0001_</s></r>");
 }
 
 TEST(xml_stream_writer, parse_write_parse_gives_the_same_events) {

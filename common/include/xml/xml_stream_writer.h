@@ -7,9 +7,12 @@
 //
 // Texts and attribute values are escaped so that every conforming reader takes
 // them: the five markup characters as entities, control characters as the
-// package format's _xHHHH_ escape (a literal "_xHHHH_" gets its '_' escaped as
-// _x005F_), U+FFFE and U+FFFF likewise, and TAB, LF and CR in attribute values
-// as character references. Names are written as given.
+// package format's _xHHHH_ escape (a literal "_xHHHH" that would read as one,
+// closed by a '_' or by the next escape, gets its '_' escaped as _x005F_),
+// U+FFFE and U+FFFF likewise, and TAB, LF and CR in attribute values
+// as character references. Names are written as given. What the pull parser
+// read (write_attributes, write_node_rest) is already in the package's form, so
+// there a literal "_xHHHH_" is an escape and goes out unchanged.
 
 #include "xml/sxml_node.h"
 
@@ -74,6 +77,7 @@ private:
         if (capacity_ == size_) grow(1);
         buf_[size_++] = c;
     }
+    void put_attribute(std::string_view name, std::string_view value, const unsigned char* classes);
     void put_escaped(std::string_view s, const unsigned char* classes);
     void grow(size_t n);
 

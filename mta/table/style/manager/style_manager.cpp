@@ -133,14 +133,12 @@ int32_t style_manager_t::impl::register_numfmt_code(std::string_view code) {
     while (!slot && !free_numfmt_slots.empty()) {
         const size_t s = free_numfmt_slots.front();
         free_numfmt_slots.pop_front();
-        if (s < custom_numfmt_codes.size()) slot = s;   // a slot that does not exist is no slot to reuse
+        // Only an empty slot is free: one that holds a code is that code's id,
+        // which records may use, and its text may be viewed elsewhere.
+        if (s < custom_numfmt_codes.size() && custom_numfmt_codes[s].empty()) slot = s;
     }
     if (slot) {
-        auto& held = custom_numfmt_codes[*slot];
-        const auto id = static_cast<int32_t>(first_custom_numfmt_id + *slot);
-        if (const auto it = custom_numfmt_ids.find(held); it != custom_numfmt_ids.end() && it->second == id)
-            custom_numfmt_ids.erase(it);
-        held = code;
+        custom_numfmt_codes[*slot] = code;
     } else {
         if (custom_numfmt_codes.size() >= size_t(std::numeric_limits<int32_t>::max() - first_custom_numfmt_id))
             throw mta_error("Too many number formats.");
@@ -252,7 +250,7 @@ uint32_t style_manager_t::intern_fill(const fill_t& f) { return lookup_->fills.i
 uint32_t style_manager_t::intern_border(const border_t& b) { return lookup_->borders.intern(impl_->borders, b); }
 
 // Style xfs change in place when a named style is changed, so they are
-// searched, not indexed; there is one per named style.
+// searched, not indexed; equal named styles share one until one is changed.
 uint32_t style_manager_t::intern_style_xf(const xf_t& x) {
     auto& list = impl_->cell_style_xfs;
     for (size_t i = 1; i < list.size(); ++i)
@@ -300,7 +298,12 @@ uint16_t style_manager_t::intern_style(const style_settings_t& s) {
     if (s == normal_settings__()) return 0;
     const auto x = add_style_settings__(s);
     auto& list = impl_->cell_xfs;
-    if (const auto found = lookup_->cell_xfs.find(list, *x)) return static_cast<uint16_t>(*found);
+    // A style that adds nothing to "normal" (a default or fully unapplied one) is
+    // cell xf 0 itself, not a look-alike record.
+    if (list[0].same_format(*x)) return 0;
+    // A loaded list may run past the 16-bit range; records out there cannot be used.
+    if (const auto found = lookup_->cell_xfs.find(list, *x); found && *found < max_cell_xf_count)
+        return static_cast<uint16_t>(*found);
     if (list.size() >= max_cell_xf_count) throw mta_error("Too many cell formats.");
     list.push_back(*x);
     const auto i = static_cast<uint32_t>(list.size() - 1);
@@ -362,6 +365,8 @@ std::unique_ptr<style_settings_t> style_manager_t::get_named_style__(std::string
         auto out = std::make_unique<style_settings_t>();
         fill_settings__(x, *out);
         out->style_id_ = static_cast<int32_t>(x.xfId);
+        // A style given an alignment reads back with it (built-in records have none).
+        out->alignment_ = x.alignment;
         return out;
     }
     if (const auto* entry = find_builtin_style(name)) {
@@ -450,8 +455,14 @@ bool style_manager_t::modify_named_style(std::string_view name, const style_sett
     }
     if (const auto* named = impl_->named_styles.find(name)) {
         const uint32_t at = named->xfId;
-        const auto x = add_style_settings__(s);
-        impl_->cell_style_xfs[at] = *x;
+        const auto x = add_style_settings__(s);   // may add a named style: `named` is stale
+        // Equal styles share a style xf; the one changed gets a record of its own.
+        if (at == 0 || style_xf_shared__(at)) {
+            impl_->cell_style_xfs.push_back(*x);
+            impl_->named_styles.find(name)->xfId = static_cast<uint32_t>(impl_->cell_style_xfs.size() - 1);
+        } else {
+            impl_->cell_style_xfs[at] = *x;
+        }
         return true;
     }
     const auto* entry = find_builtin_style(name);
@@ -463,6 +474,12 @@ bool style_manager_t::modify_named_style(std::string_view name, const style_sett
     const uint32_t i = intern_style_xf(*x);
     impl_->named_styles.insert_or_assign({std::string(name), i, entry->builtinId, entry->iLevel, 1, entry->hidden});
     return true;
+}
+
+bool style_manager_t::style_xf_shared__(uint32_t xf) const {
+    size_t users = 0;
+    for (const auto& n : impl_->named_styles) users += n.xfId == xf;
+    return users > 1;
 }
 
 void style_manager_t::set_normal_style(const style_settings_t& s) {

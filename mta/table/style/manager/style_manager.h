@@ -88,7 +88,8 @@ public:
     // (registered on first use, 164 and up); -1 for an empty code.
     int32_t add_numfmt_code(std::string_view code);
     // The code of an id; a null view for a negative id or one past the custom
-    // codes. The text lives as long as the manager's tables.
+    // codes. A registered text never changes; it lives until loaded tables
+    // replace these.
     std::string_view get_numfmt_code(int32_t id) const;
     bool is_valid_numfmt_id(int32_t id) const;
 
@@ -110,6 +111,7 @@ private:
     int32_t add_numfmt_code__(std::string_view code);
     std::string_view get_numfmt_code__(int32_t id) const;
     void set_normal_style__(const style_settings_t& s);
+    bool style_xf_shared__(uint32_t xf) const;
     xf_t whole_style_xf__(const style_settings_t& s);
     void install_normal_style__();
     void clear_styles__();

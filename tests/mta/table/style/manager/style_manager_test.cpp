@@ -50,6 +50,14 @@ TEST(style_manager, starts_with_normal) {
     // The settings of "normal" and of cell xf 0 both come back as 0.
     EXPECT_EQ(m.intern_style(*m.get_named_style("normal")), 0);
     EXPECT_EQ(m.intern_style(m.get_style_settings(0)), 0);
+    // So does a style that adds nothing, fresh or fully unapplied.
+    EXPECT_EQ(m.intern_style(style_settings_t{}), 0);
+    style_settings_t bare = with_font(font("x", 1));
+    for (auto unapply : {&style_settings_t::unapply_numfmt, &style_settings_t::unapply_font,
+                         &style_settings_t::unapply_fill, &style_settings_t::unapply_border,
+                         &style_settings_t::unapply_alignment, &style_settings_t::unapply_protection})
+        (bare.*unapply)();
+    EXPECT_EQ(m.intern_style(bare), 0);
     EXPECT_EQ(t.cell_xfs.size(), 1u);
 
     style_settings_t out = with_font(font("x", 1));
@@ -70,11 +78,6 @@ TEST(style_manager, interning_reuses_equal_records) {
     const auto back = m.get_style_settings(a);
     EXPECT_EQ(back.applied(), style_settings_t::font_bit);
     EXPECT_EQ(m.intern_style(back), a);
-
-    // A style that is not "normal" but builds the record of cell xf 0 still gets
-    // a record of its own.
-    const uint16_t plain = m.intern_style(style_settings_t{});
-    EXPECT_TRUE(plain != 0 && plain != a) << plain;
 
     // A font equal to font 0 is appended again: font 0 follows "normal".
     const uint16_t f0 = m.intern_style(with_font(builtin_font(0)));
@@ -163,13 +166,15 @@ TEST(style_manager, number_format_without_code_is_refused_before_anything_change
 
 TEST(style_manager, freed_number_format_slots_are_reused) {
     style_manager_t::impl t;
+    t.custom_numfmt_codes = {"a", "", "b"};
+    t.custom_numfmt_ids = {{"a", 164}, {"b", 166}};
+    // 7 does not exist and 0 still holds "a": neither is free.
+    t.free_numfmt_slots = {7, 0, 1};
+    EXPECT_EQ(t.register_numfmt_code("c"), 165);
+    EXPECT_EQ(t.custom_numfmt_code(164), "a");
+    EXPECT_EQ(t.custom_numfmt_code(165), "c");
+    EXPECT_EQ(t.register_numfmt_code("d"), 167);
     EXPECT_EQ(t.register_numfmt_code("a"), 164);
-    EXPECT_EQ(t.register_numfmt_code("b"), 165);
-    t.free_numfmt_slots = {7, 0};   // 7 does not exist and is passed over
-    EXPECT_EQ(t.register_numfmt_code("c"), 164);
-    EXPECT_EQ(t.custom_numfmt_code(164), "c");
-    EXPECT_EQ(t.custom_numfmt_ids.count("a"), 0u);
-    EXPECT_EQ(t.register_numfmt_code("d"), 166);
     EXPECT_EQ(t.custom_numfmt_code(163), "");
 }
 
@@ -216,18 +221,19 @@ TEST(style_manager, custom_styles) {
         EXPECT_EQ(what_of<mta_error>([&] { m.add_custom_style(taken, s); }),
                   std::string("mtads error: Duplicate style name: ") + taken);
     }
-    style_settings_t pct;
+    style_settings_t pct = with_indent(2);
     pct.set_numfmt_code("0.00%");
     pct.set_font(font("Arial", 10));
     ASSERT_TRUE(m.add_custom_style("Percent2", pct));
     EXPECT_EQ(pct.style_id(), 1);
     EXPECT_THROW(m.add_custom_style("Percent2", pct), mta_error);
 
-    // The style keeps its number format.
+    // The style keeps its number format and its alignment.
     const auto back = m.get_named_style("Percent2");
     ASSERT_NE(back, nullptr);
     EXPECT_EQ(back->numfmt_id(), 10);
     EXPECT_EQ(back->numfmt_code(), "0.00%");
+    EXPECT_EQ(back->alignment().indent, 2);
     EXPECT_EQ(*m.get_impl().named_styles.find("Percent2"), (named_style_t{"Percent2", 1, -1, 0, 0, 0}));
     style_settings_t odd;
     odd.set_numfmt_code("0.0\" pts\"");
@@ -268,12 +274,32 @@ TEST(style_manager, modifying_named_styles) {
     EXPECT_EQ(m.get_named_style("title")->font().name, "Verdana");
 }
 
+TEST(style_manager, modifying_a_style_leaves_an_equal_one_alone) {
+    style_manager_t m;
+    const auto& t = m.get_impl();
+    style_settings_t a = with_font(font("Arial", 11)), b = a;
+    ASSERT_TRUE(m.add_custom_style("A", a) && m.add_custom_style("B", b) && m.modify_named_style("title", a));
+    ASSERT_EQ(t.named_styles.find("title")->xfId, uint32_t(a.style_id())) << "equal styles share a record";
+
+    ASSERT_TRUE(m.modify_named_style("A", with_font(font("Verdana", 20))));
+    EXPECT_EQ(m.get_named_style("A")->font().name, "Verdana");
+    EXPECT_EQ(m.get_named_style("B")->font().name, "Arial");
+    EXPECT_EQ(m.get_named_style("title")->font().name, "Arial");
+
+    // A style with a record of its own changes in place.
+    const size_t count = t.cell_style_xfs.size();
+    ASSERT_TRUE(m.modify_named_style("A", with_font(font("Verdana", 22))));
+    EXPECT_EQ(t.cell_style_xfs.size(), count);
+    EXPECT_EQ(m.get_named_style("A")->font().size, 22);
+}
+
 TEST(style_manager, changing_normal_changes_the_default_look) {
     style_manager_t m;
     const auto& t = m.get_impl();
     const uint16_t bold = m.intern_style(with_font(font("Arial", 12, true)));
 
     style_settings_t normal = with_font(font("Cambria", 12));
+    normal.set_alignment(with_indent(1).alignment());
     fill_t yellow;
     yellow.pattern = {1, color_t::from_rgb(0xFFFFFF00), {}};
     normal.set_fill(yellow);
@@ -289,8 +315,10 @@ TEST(style_manager, changing_normal_changes_the_default_look) {
     EXPECT_EQ(m.get_style_settings(0).font().name, "Cambria");
     EXPECT_EQ(m.get_style_settings(bold).font().name, "Arial");
 
-    // The new normal interns to 0; a cell with exactly the new font gets its own.
+    // The new normal interns to 0, read either way; a cell with exactly the new
+    // font gets its own.
     EXPECT_EQ(m.intern_style(*m.get_named_style("normal")), 0);
+    EXPECT_EQ(m.intern_style(m.get_style_settings(0)), 0);
     EXPECT_GE(t.cell_xfs[m.intern_style(with_font(font("Cambria", 12)))].fontId, 1u);
 
     // Setting the same value again changes nothing.
@@ -338,6 +366,18 @@ TEST(style_manager, loaded_tables_replace_the_defaults) {
     EXPECT_EQ(t.cell_xfs[i].fillId, 2u);
     EXPECT_EQ(t.fonts.size(), 2u);
     EXPECT_EQ(t.fills.size(), 3u);
+}
+
+TEST(style_manager, loaded_cell_formats_past_the_16_bit_range_are_not_used) {
+    style_manager_t m;
+    auto loaded = std::make_unique<style_manager_t::impl>();
+    loaded->cell_xfs.resize(max_cell_xf_count);
+    xf_t indented;
+    indented.alignment.indent = 3;
+    indented.applied = style_settings_t::alignment_bit;
+    loaded->cell_xfs.push_back(indented);
+    m.assign_loaded_styles(std::move(loaded));
+    EXPECT_EQ(what_of<mta_error>([&] { m.intern_style(with_indent(3)); }), "mtads error: Too many cell formats.");
 }
 
 TEST(style_manager, loaded_tables_are_checked) {
