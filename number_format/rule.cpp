@@ -8,18 +8,11 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
-#include <locale.h>
 
 namespace vex::numfmt {
 namespace {
 
 constexpr double tolerance = 1e-6;
-
-// Conditions read numbers the same way whatever locale the host has set.
-locale_t c_locale() {
-    static const locale_t loc = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
-    return loc;
-}
 
 bool is_digit_placeholder(const token_t& t, uint32_t sub) noexcept { return t.is(token_kind::digit, sub); }
 bool is_digit_placeholder(const token_t& t) noexcept { return t.is(token_kind::digit); }
@@ -64,7 +57,7 @@ std::optional<condition_t> condition_t::parse(std::string_view text) {
     char* end = nullptr;
     const int saved_errno = errno;
     errno = 0;
-    const double value = strtod_l(number.c_str(), &end, c_locale());
+    const double value = c_strtod(number.c_str(), &end);
     const bool out_of_range = errno == ERANGE;
     errno = saved_errno;
     if (out_of_range) return std::nullopt;

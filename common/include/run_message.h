@@ -26,5 +26,10 @@ run_message_t& get_run_message();
 
 // Shorthand for the refusals of the model: record the text and go on.
 inline void set_run_message(std::string_view text) { get_run_message().set(text); }
+// A refusal: the text goes to the last message and the operation answers false.
+inline bool refuse(std::string_view text) {
+    set_run_message(text);
+    return false;
+}
 
 } // namespace vex

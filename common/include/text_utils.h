@@ -51,6 +51,8 @@ uint32_t hex_to_uint32(std::string_view text);    // up to eight hex digits
 // 1: store as int32, 2: as int64, 3: as double. Integers only when exactly integral.
 int number_storage_kind(double x) noexcept;
 std::optional<double> parse_double(std::string_view text);
+// strtod in the "C" locale, whatever locale the host has set.
+double c_strtod(const char* text, char** end) noexcept;
 
 // ---- Strings ----------------------------------------------------------------------
 size_t utf8_length(std::string_view s) noexcept;

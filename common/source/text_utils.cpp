@@ -40,11 +40,6 @@ const char* skip_non_digits(const char* p) noexcept {
     return p;
 }
 
-locale_t c_locale() {
-    static const locale_t loc = newlocale(LC_ALL_MASK, "C", locale_t(0));
-    return loc;
-}
-
 } // namespace
 
 std::string ascii_lower(std::string_view s) {
@@ -205,12 +200,17 @@ int number_storage_kind(double x) noexcept {
     return 3;
 }
 
+double c_strtod(const char* text, char** end) noexcept {
+    static const locale_t loc = newlocale(LC_ALL_MASK, "C", locale_t(0));
+    return strtod_l(text, end, loc);
+}
+
 std::optional<double> parse_double(std::string_view text) {
     if (text.empty()) return std::nullopt;
     // A bounded copy: strtod must not run past the view.
     const std::string copy(text);
     char* end = nullptr;
-    const double v = strtod_l(copy.c_str(), &end, c_locale());
+    const double v = c_strtod(copy.c_str(), &end);
     if (end == copy.c_str() + copy.size()) return v;
 
     double value = 0, scale = 1, sign = 1;

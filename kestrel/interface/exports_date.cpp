@@ -1,12 +1,16 @@
 // Date exports: serial dates and times in the 1900 and 1904 systems.
 #include "plover.h"
 
+#include "kestrel/interface/out_param.h"
+
 #include "datetime.h"
 #include "run_message.h"
 
 #include <exception>
 
 namespace {
+
+using vex::detail::put;
 
 template <typename Encode>
 double guarded_encode(Encode encode) {
@@ -16,10 +20,6 @@ double guarded_encode(Encode encode) {
         vex::set_run_message(e.what());
         return vex::invalid_serial_time;
     }
-}
-
-void put(int* out, long long value) {
-    if (out) *out = static_cast<int>(value);
 }
 
 void put_date(const vex::date_parts_t& d, int* year, int* month, int* day) {

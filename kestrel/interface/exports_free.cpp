@@ -1,6 +1,8 @@
 // Free exports: A1 references, text conversions and colours.
 #include "plover.h"
 
+#include "kestrel/interface/out_param.h"
+
 #include "run_message.h"
 #include "sheet_limits.h"
 #include "text_utils.h"
@@ -11,12 +13,9 @@
 
 namespace {
 
-constexpr unsigned int conversion_failed = 0xFFFFFFFFu;
+using vex::detail::put;
 
-template <typename T>
-void put(T* out, T value) {
-    if (out) *out = value;
-}
+constexpr unsigned int conversion_failed = 0xFFFFFFFFu;
 
 } // namespace
 

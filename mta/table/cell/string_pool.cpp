@@ -1,5 +1,6 @@
 #include "mta/table/cell/string_pool.h"
 
+#include "coord.h"
 #include "errors.h"
 #include "mta/table/cell/preserve_space.h"
 
@@ -8,11 +9,7 @@
 namespace vex {
 
 size_t shared_string_key_hash::operator()(const mta::string_pool_key_t& key) const noexcept {
-    uint64_t h = offset_basis;
-    for (unsigned char c : key.text) {
-        h ^= c;
-        h *= prime;
-    }
+    const uint64_t h = fnv1a_64(reinterpret_cast<const unsigned char*>(key.text.data()), key.text.size());
     const uint64_t c = key.rich ? 0x13C6EF372ull : 0x108416020ull;
     return static_cast<size_t>(h ^ (c + (h << 6) + (h >> 2)));
 }

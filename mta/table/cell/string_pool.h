@@ -31,9 +31,6 @@ namespace vex {
 
 // FNV-1a 64 of the text, folded with a constant that tells plain and rich keys apart.
 struct shared_string_key_hash {
-    uint64_t offset_basis = 0xcbf29ce484222325ull;
-    uint64_t prime = 0x100000001b3ull;
-
     size_t operator()(const mta::string_pool_key_t& key) const noexcept;
 };
 

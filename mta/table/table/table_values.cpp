@@ -10,11 +10,6 @@ namespace {
 constexpr std::string_view cell_out_of_range = "Cell coordinate out of range.";
 constexpr int32_t datetime_numfmt_id = 14;
 
-bool refuse(std::string_view message) {
-    set_run_message(message);
-    return false;
-}
-
 } // namespace
 
 bool Table::check_cell_writable__(int, int) const {

@@ -11,11 +11,6 @@ namespace vex::mta {
 
 namespace {
 
-bool refuse(const char* message) {
-    set_run_message(message);
-    return false;
-}
-
 void order(int& first, int& last) {
     if (first > last) std::swap(first, last);
 }

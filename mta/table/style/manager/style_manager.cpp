@@ -279,17 +279,17 @@ uint32_t style_manager_t::resolve_numfmt__(int32_t id, std::string_view code) {
     return static_cast<uint32_t>(id);
 }
 
-std::unique_ptr<xf_t> style_manager_t::add_style_settings__(const style_settings_t& s) {
+xf_t style_manager_t::add_style_settings__(const style_settings_t& s) {
     const uint32_t parent = parent_style_xf__(s.style_id());
-    auto x = std::make_unique<xf_t>(impl_->cell_style_xfs[parent]);
-    x->xfId = parent;
-    if (s.is_applied(style_settings_t::numfmt_bit)) x->numFmtId = resolve_numfmt__(s.numfmt_id(), s.numfmt_code());
-    if (s.is_applied(style_settings_t::font_bit)) x->fontId = intern_font(s.font());
-    if (s.is_applied(style_settings_t::fill_bit)) x->fillId = intern_fill(s.fill());
-    if (s.is_applied(style_settings_t::border_bit)) x->borderId = intern_border(s.border());
-    if (s.is_applied(style_settings_t::alignment_bit)) x->alignment = s.alignment();
-    if (s.is_applied(style_settings_t::protection_bit)) x->protection = s.protection();
-    x->applied = s.applied();
+    xf_t x = impl_->cell_style_xfs[parent];
+    x.xfId = parent;
+    if (s.is_applied(style_settings_t::numfmt_bit)) x.numFmtId = resolve_numfmt__(s.numfmt_id(), s.numfmt_code());
+    if (s.is_applied(style_settings_t::font_bit)) x.fontId = intern_font(s.font());
+    if (s.is_applied(style_settings_t::fill_bit)) x.fillId = intern_fill(s.fill());
+    if (s.is_applied(style_settings_t::border_bit)) x.borderId = intern_border(s.border());
+    if (s.is_applied(style_settings_t::alignment_bit)) x.alignment = s.alignment();
+    if (s.is_applied(style_settings_t::protection_bit)) x.protection = s.protection();
+    x.applied = s.applied();
     return x;
 }
 
@@ -300,14 +300,14 @@ uint16_t style_manager_t::intern_style(const style_settings_t& s) {
     auto& list = impl_->cell_xfs;
     // A style that adds nothing to "normal" (a default or fully unapplied one) is
     // cell xf 0 itself, not a look-alike record.
-    if (list[0].same_format(*x)) return 0;
+    if (list[0].same_format(x)) return 0;
     // A loaded list may run past the 16-bit range; records out there cannot be used.
-    if (const auto found = lookup_->cell_xfs.find(list, *x); found && *found < max_cell_xf_count)
+    if (const auto found = lookup_->cell_xfs.find(list, x); found && *found < max_cell_xf_count)
         return static_cast<uint16_t>(*found);
     if (list.size() >= max_cell_xf_count) throw mta_error("Too many cell formats.");
-    list.push_back(*x);
+    list.push_back(x);
     const auto i = static_cast<uint32_t>(list.size() - 1);
-    lookup_->cell_xfs.add(*x, i);
+    lookup_->cell_xfs.add(x, i);
     return static_cast<uint16_t>(i);
 }
 
@@ -458,10 +458,10 @@ bool style_manager_t::modify_named_style(std::string_view name, const style_sett
         const auto x = add_style_settings__(s);   // may add a named style: `named` is stale
         // Equal styles share a style xf; the one changed gets a record of its own.
         if (at == 0 || style_xf_shared__(at)) {
-            impl_->cell_style_xfs.push_back(*x);
+            impl_->cell_style_xfs.push_back(x);
             impl_->named_styles.find(name)->xfId = static_cast<uint32_t>(impl_->cell_style_xfs.size() - 1);
         } else {
-            impl_->cell_style_xfs[at] = *x;
+            impl_->cell_style_xfs[at] = x;
         }
         return true;
     }
@@ -471,7 +471,7 @@ bool style_manager_t::modify_named_style(std::string_view name, const style_sett
         return false;
     }
     const auto x = add_style_settings__(s);
-    const uint32_t i = intern_style_xf(*x);
+    const uint32_t i = intern_style_xf(x);
     impl_->named_styles.insert_or_assign({std::string(name), i, entry->builtinId, entry->iLevel, 1, entry->hidden});
     return true;
 }

@@ -101,7 +101,7 @@ public:
 private:
     struct lookup;   // hash indexes over the interned lists
 
-    std::unique_ptr<xf_t> add_style_settings__(const style_settings_t& s);
+    xf_t add_style_settings__(const style_settings_t& s);
     bool xf_to_style_settings__(uint16_t id, style_settings_t& out) const;
     std::unique_ptr<style_settings_t> get_named_style__(std::string_view name) const;
     const style_settings_t& normal_settings__() const;
