@@ -43,9 +43,6 @@ TEST(md5, any_split_gives_the_digest_of_the_whole) {
             h.update(message.data() + cut, n - cut);
             EXPECT_EQ(h.hex_digest(), whole) << n << " cut at " << cut;
         }
-        md5_hasher bytewise;
-        for (size_t i = 0; i < n; ++i) bytewise.update(&message[i], 1);
-        EXPECT_EQ(bytewise.hex_digest(), whole) << n;
     }
 }
 
@@ -55,12 +52,4 @@ TEST(md5, taking_the_digest_does_not_end_the_message) {
     EXPECT_EQ(h.hex_digest(), md5_of("message ")) << "twice without an update";
     h.update("digest", 6);
     EXPECT_EQ(h.hex_digest(), "f96b697d7cb7938d525a2f31aaf161d0");
-    h.update(nullptr, 0);
-    EXPECT_EQ(h.hex_digest(), "f96b697d7cb7938d525a2f31aaf161d0");
-}
-
-TEST(md5, to_hex_is_lower_case_high_nibble_first) {
-    const uint8_t bytes[] = {0x00, 0x0f, 0xa0, 0xff};
-    EXPECT_EQ(md5_hasher::to_hex(bytes, 4), "000fa0ff");
-    EXPECT_EQ(md5_hasher::to_hex(bytes, 0), "");
 }
