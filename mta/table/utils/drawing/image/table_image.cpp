@@ -30,6 +30,14 @@ bool resolve_size(int32_t& width, int32_t& height, double scale, const vex::img:
     return true;
 }
 
+image_anchor_t record_of(uint32_t grid_id, image_anchor_type_enum type, image_ptr image) {
+    image_anchor_t record;
+    record.type = type;
+    record.grid_id = grid_id;
+    record.image = std::move(image);
+    return record;
+}
+
 bool on_sheet(int32_t row, int32_t col) {
     return get_sheet_limits().valid_row(row) && get_sheet_limits().valid_col(col);
 }
@@ -109,11 +117,8 @@ int32_t table_image_manager::add_absolute__(uint32_t grid_id, image_ptr image, a
         set_run_message("Incorrect image dimensions or scaling factor.");
         return -1;
     }
-    image_anchor_t record;
-    record.type = image_anchor_type_enum::absolute;
+    image_anchor_t record = record_of(grid_id, image_anchor_type_enum::absolute, std::move(image));
     record.absolute = at;
-    record.grid_id = grid_id;
-    record.image = std::move(image);
     std::lock_guard lock(mutex_);
     return add_record__(std::move(record));
 }
@@ -124,11 +129,8 @@ int32_t table_image_manager::add_one_cell__(uint32_t grid_id, image_ptr image, o
         set_run_message("Incorrect image size or scaling factor.");
         return -1;
     }
-    image_anchor_t record;
-    record.type = image_anchor_type_enum::one_cell;
+    image_anchor_t record = record_of(grid_id, image_anchor_type_enum::one_cell, std::move(image));
     record.one_cell = at;
-    record.grid_id = grid_id;
-    record.image = std::move(image);
     std::lock_guard lock(mutex_);
     return add_record__(std::move(record));
 }
@@ -148,22 +150,17 @@ int32_t table_image_manager::add_two_cell__(uint32_t grid_id, image_anchor_type_
         set_run_message("Incorrect cell parameters for inserting image.");
         return -1;
     }
-    image_anchor_t record;
-    record.type = image_anchor_type_enum::two_cell;
+    image_anchor_t record = record_of(grid_id, image_anchor_type_enum::two_cell, std::move(image));
     record.edit_as = edit_as;
     record.two_cell = at;
-    record.grid_id = grid_id;
-    record.image = std::move(image);
     std::lock_guard lock(mutex_);
     return add_record__(std::move(record));
 }
 
 int32_t table_image_manager::set_background__(uint32_t grid_id, image_ptr image) {
     if (!image) return -1;
-    image_anchor_t record;
+    image_anchor_t record = record_of(grid_id, image_anchor_type_enum::two_cell, std::move(image));
     record.background = 1;
-    record.grid_id = grid_id;
-    record.image = std::move(image);
     std::lock_guard lock(mutex_);
     // Only this sheet's: the manager holds the backgrounds of every sheet of the workbook.
     auto previous = records_.end();
