@@ -100,6 +100,12 @@ void set_area(vex::range_t& r, const area_t& a) {
     r.last.col = a.c2;
 }
 
+// Whether the text names a defined name the sheet can see. The name store
+// cannot look names up yet, so no text is taken for one.
+bool names_defined_name(const Table&, std::string_view) {
+    return false;
+}
+
 } // namespace
 
 bool is_internal_link_target(std::string_view address, const std::function<bool(std::string_view)>& is_name) {
@@ -116,7 +122,10 @@ bool hyperlink_list_t::add(const vex::range_t& range, std::string_view address) 
 
 bool hyperlink_list_t::add_record(const vex::range_t& range, std::string_view address, bool parse, bool external) {
     if (!table_->is_valid_range(range)) return false;
-    if (parse) external = !is_internal_link_target(address, [](std::string_view) { return false; });
+    if (parse)
+        external = !is_internal_link_target(address, [this](std::string_view name) {
+            return names_defined_name(*table_, name);
+        });
     hyperlink_t link;
     link.range = range;
     link.external = external ? "yes" : "";
