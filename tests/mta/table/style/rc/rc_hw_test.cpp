@@ -77,16 +77,6 @@ TEST(rc_hw, sums_count_markers_as_the_default_and_saturate) {
     EXPECT_EQ(s.get_sum_value(0, 1, 3), std::numeric_limits<int64_t>::min());
 }
 
-TEST(rc_hw, marker_queries) {
-    store_t s(1, 10);
-    s.assign(4, 5, 100);
-    EXPECT_TRUE(s.all_marker(1, 3));
-    EXPECT_FALSE(s.all_marker(3, 4));
-    EXPECT_FALSE(s.all_marker(0, 2));  // outside the store
-    EXPECT_TRUE(s.any_marker(5, 6));
-    EXPECT_FALSE(s.any_marker(4, 5));
-}
-
 // Inserted keys take the marker, later ones move, the end drops off.
 TEST(rc_hw, insert_and_erase_move_the_segments) {
     store_t s(1, 20);
@@ -137,13 +127,4 @@ TEST(size_units, conversions_to_emu) {
     EXPECT_EQ(vex::mta::col_width_to_emu(8, 0), 657225);
     EXPECT_DOUBLE_EQ(vex::mta::emu_to_col_width(809625, 0), 10.625);
     EXPECT_EQ(vex::mta::emu_to_row_height(914400, 7), 0.0);
-}
-
-TEST(size_units, inches_and_millimetres_round_trip) {
-    for (double v : {0.25, 1.0, 2.5, 5.0}) {
-        EXPECT_NEAR(vex::mta::emu_to_row_height(vex::mta::row_height_to_emu(v, 1), 1), v, 1e-6);
-        EXPECT_NEAR(vex::mta::emu_to_col_width(vex::mta::col_width_to_emu(v, 1), 1), v, 1e-6);
-        EXPECT_NEAR(vex::mta::emu_to_row_height(vex::mta::row_height_to_emu(v * 10, 2), 2), v * 10, 1e-4);
-        EXPECT_NEAR(vex::mta::emu_to_col_width(vex::mta::col_width_to_emu(v * 10, 2), 2), v * 10, 1e-4);
-    }
 }
