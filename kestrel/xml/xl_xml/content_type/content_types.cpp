@@ -176,7 +176,8 @@ void content_types_t::release_tree() noexcept {
 const char* content_types_t::get_content_type(const char* part_name) const {
     if (!root_ || !part_name) return nullptr;
     if (const char* type = match(root_, "PartName", part_name, true)) return type;
-    const std::string_view ext = entry_path::extension(entry_path::to_slashes(part_name));
+    const std::string name = entry_path::to_slashes(part_name);
+    const std::string_view ext = entry_path::extension(name);
     if (ext.empty()) return nullptr;
     return match(root_, "Extension", ext, false);
 }
