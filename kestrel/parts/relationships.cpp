@@ -9,7 +9,7 @@ namespace vex {
 namespace {
 
 void start(xml::xml_stream_writer& w) {
-    w.write_raw(R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)");
+    w.write_raw(xml::standalone_declaration);
     w.start_element("Relationships");
     w.write_attribute("xmlns", uri::package_relationships);
     w.close_start_tag();

@@ -174,23 +174,3 @@ TEST(relationships_reader, refusals) {
         EXPECT_EQ(r.records.size(), c.records) << c.doc;
     }
 }
-
-TEST(relationships_reader, office_document) {
-    vex::part_container c;
-    EXPECT_FALSE(c.has_office_document());
-    const std::string doc = R"(<Relationships><Relationship Id="rId1" Type=")" REL
-                            R"(officeDocumentX" Target="a"/></Relationships>)";
-    vex::xml::sxml::sxml_parser parser(0);
-    size_t tail = 0;
-    vex::xml::sxml::xml_node_t* cursor = nullptr;
-    parser.parse("r", doc.data(), doc.size(), tail, cursor, [&c](const auto* n) { return c.on_relationship_node(n); });
-    EXPECT_FALSE(c.has_office_document());
-    const std::string main = R"(<Relationships><Relationship Id="rId2" Type=")" REL
-                             R"(officeDocument" Target="xl/workbook.xml"/></Relationships>)";
-    parser.reset();
-    cursor = nullptr;
-    parser.parse("r", main.data(), main.size(), tail, cursor, [&c](const auto* n) { return c.on_relationship_node(n); });
-    EXPECT_TRUE(c.has_office_document());
-    c.clear_relationships();
-    EXPECT_TRUE(c.relationships().empty());
-}

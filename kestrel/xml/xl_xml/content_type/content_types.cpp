@@ -209,7 +209,7 @@ void content_types_t::clear() noexcept {
 }
 
 void content_types_t::write(xml_stream_writer& w) const {
-    w.write_raw(R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)");
+    w.write_raw(standalone_declaration);
     w.start_element("Types");
     w.write_attribute("xmlns", uri::content_types);
     w.close_start_tag();
