@@ -155,11 +155,11 @@ void xml_part_t::create_output_handler(int) {}
 void xml_part_t::write() {
     if (raw_) {
         if (!writer_) throw std::runtime_error("no xml stream writer.");
-        // The sink takes an unsigned count: larger parts go in pieces.
-        constexpr size_t piece = size_t(1) << 30;
+        // The sink takes an unsigned count: larger parts go in blocks.
+        constexpr size_t block = size_t(1) << 30;
         size_t done = 0;
         do {
-            const size_t n = std::min(piece, raw_size_ - done);
+            const size_t n = std::min(block, raw_size_ - done);
             writer_->write_to_sink(raw_.get() + done, static_cast<unsigned>(n));
             done += n;
         } while (done < raw_size_);

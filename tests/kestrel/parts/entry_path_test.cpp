@@ -65,7 +65,7 @@ TEST(entry_path, resolve_target) {
     for (const auto& c : cases) EXPECT_EQ(ep::resolve_target(c.source, c.target), c.out) << c.target;
 }
 
-TEST(entry_path, pieces) {
+TEST(entry_path, extension_and_join) {
     EXPECT_EQ(ep::join("xl/", "a"), "xl/a");
     EXPECT_EQ(ep::join("xl", "/a"), "/a");
     const struct {
