@@ -87,7 +87,7 @@ std::string normalize(std::string_view path) {
     // A path naming a directory keeps its end slash ("a/." and "a/b/.." are "a/").
     const bool names_directory = path.ends_with('/') || path.ends_with("/.") || path.ends_with("/..");
     if (!kept.empty() && names_directory && kept.back() != "..") out += '/';
-    if (out.empty()) out = ".";
+    if (out.empty()) out.push_back('.');
     return out;
 }
 
