@@ -79,8 +79,9 @@ TEST(xml_stream_writer, escaping_keeps_every_text_readable) {
     EXPECT_EQ(text_of("_x004_ _X0041_ _x00G1_ a_b _x0041"), "_x004_ _X0041_ _x00G1_ a_b _x0041");
     // An escape written for the next byte must not close a literal "_xHHHH" into one.
     EXPECT_EQ(text_of("_x000D\x01_x0041\xEF\xBF\xBF"), "_x005F_x000D_x0001__x005F_x0041_xFFFF_");
-    // White space: kept in texts, character references in attribute values.
-    EXPECT_EQ(text_of("a\tb\nc\rd"), "a\tb\nc\rd");
+    // White space: kept in texts but CR, which a reader would fold into LF;
+    // character references in attribute values.
+    EXPECT_EQ(text_of("a\tb\nc\rd\r\n"), "a\tb\nc&#13;d&#13;\n");
     EXPECT_EQ(attribute_of("a\tb\nc\rd"), " v=\"a&#9;b&#10;c&#13;d\"");
     EXPECT_EQ(attribute_of(std::string_view("\x02_x0001_", 8)), " v=\"_x0002__x005F_x0001_\"");
 }
