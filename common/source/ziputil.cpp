@@ -122,6 +122,8 @@ void zip_archive::open_zip_file(std::string_view path) {
         file_list__();
     } catch (...) {
         close_reader__();
+        entries_.clear();
+        positions_.clear();
         throw;
     }
 }
