@@ -417,7 +417,8 @@ void zip_archive::deflate_out__(int flush) {
         z.next_out = deflated_.get();
         z.avail_out = deflated_room;
         const int rc = deflate(&z, flush);
-        if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) throw archive_error(with_name("Failed to write file: ", writing_));
+        if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR)
+            throw archive_error(with_name("Failed to write file: ", writing_));
         const unsigned out = unsigned(deflated_room - z.avail_out);
         if (out && zipWriteInFileInZip(writer_, deflated_.get(), out) != ZIP_OK)
             throw archive_error(with_name("Failed to write file: ", writing_));
@@ -475,15 +476,21 @@ void zip_archive::close_writer__() {
 
 // minizip counts entries past 65535 only in a record that holds 16 bits, and
 // writes the zip64 end records only for archives past 4 GiB: they go in front
-// of its end record here.
+// of its end record here, unless it wrote them.
 void zip_archive::write_zip64_end__() {
     const auto failed = [] { return archive_error("Failed to close the compressed file."); };
     FILE* f = std::fopen(writing_path_.c_str(), "r+b");
     if (!f) throw failed();
-    unsigned char end[22];
+    unsigned char records[20 + 22];  // a zip64 locator, if any, then the end record
+    const unsigned char* const end = records + 20;
     long at = -1;
-    if (std::fseek(f, -22, SEEK_END) == 0 && (at = std::ftell(f)) >= 0 && std::fread(end, 1, 22, f) == 22 &&
+    if (std::fseek(f, -long(sizeof records), SEEK_END) == 0 &&
+        std::fread(records, 1, sizeof records, f) == sizeof records && (at = std::ftell(f) - 22) >= 0 &&
         little_endian(end, 4) == 0x06054b50) {
+        if (little_endian(records, 4) == 0x07064b50) {
+            std::fclose(f);
+            return;
+        }
         const std::uint64_t directory_size = little_endian(end + 12, 4);
         const std::uint64_t directory_offset = little_endian(end + 16, 4);
         std::string tail;
