@@ -265,7 +265,7 @@ for name, method in (('dir_d.zip', zipfile.ZIP_DEFLATED), ('dir_s.zip', zipfile.
         z.writestr('a.xml', body(b'z', 3000))
 zipfile.ZIP64_LIMIT = limit
 b = bytearray(open('dir_d.zip', 'rb').read())
-c = b.find(b'PK')
+c = b.find(b'PK\x01\x02')
 extra = c + 46 + struct.unpack_from('<H', b, c + 28)[0]
 usize, csize = struct.unpack_from('<QQ', b, extra + 4)
 struct.pack_into('<I', b, c + 20, csize)
@@ -339,22 +339,18 @@ TEST_F(zip_test, past_65535_entries_the_zip64_end_records_are_written) {
 TEST_F(zip_test, entries_minizip_cannot_read_are_refused_before_any_byte) {
     if (!have_python()) GTEST_SKIP() << "no python3";
     // The encrypted one: a stored entry with the encryption bit set in both headers.
-    python(R"(import struct, zipfile
+    python(R"(import zipfile
 with zipfile.ZipFile('methods.zip', 'w') as z:
     z.writestr(zipfile.ZipInfo('bz.xml'), b'<a>bzip2</a>' * 50, zipfile.ZIP_BZIP2)
     z.writestr(zipfile.ZipInfo('xz.xml'), b'<a>lzma</a>' * 50, zipfile.ZIP_LZMA)
     z.writestr(zipfile.ZipInfo('secret.xml'), b'<a>plain bytes</a>', zipfile.ZIP_STORED)
     z.writestr(zipfile.ZipInfo('fine.xml'), b'<a/>', zipfile.ZIP_DEFLATED)
 b = bytearray(open('methods.zip', 'rb').read())
-for sig, at in ((b'PK', 6), (b'PK', 8)):
-    p = b.find(sig + (b'' if sig == b'PK' else b''))
-    p = -1
-    while True:
+for sig, flag, name in ((b'PK\x03\x04', 6, 30), (b'PK\x01\x02', 8, 46)):
+    p = b.find(sig)
+    while p >= 0:
+        if b[p + name:p + name + 10] == b'secret.xml': b[p + flag] |= 1
         p = b.find(sig, p + 1)
-        if p < 0: break
-        name_at = p + (30 if sig == b'PK' else 46)
-        if b[name_at:name_at + 10] == b'secret.xml':
-            struct.pack_into('<H', b, p + at, struct.unpack_from('<H', b, p + at)[0] | 1)
 open('methods.zip', 'wb').write(b)
 )");
     vex::zip_archive zip;
