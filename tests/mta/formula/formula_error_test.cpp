@@ -15,18 +15,10 @@ TEST(formula_error, codes_give_their_default_text_and_error_value) {
         int32_t error_value;
     };
     const case_t cases[] = {
-        {0, "", 3},
-        {1, "Range disjoint", 0},
-        {2, "Divided by zero", 1},
-        {3, "Incompatible type", 2},
-        {4, "Invalid reference", 3},
-        {5, "Undefined name", 4},
-        {6, "Outside domain", 5},
-        {7, "Invalid range", 6},
-        {8, "Invalid value", 7},
-        {9, "Spill error", 8},
-        {10, "", 3},
-        {0xFFFFFFFF, "", 3},
+        {0, "", 3},                 {1, "Range disjoint", 0}, {2, "Divided by zero", 1},
+        {3, "Incompatible type", 2}, {4, "Invalid reference", 3}, {5, "Undefined name", 4},
+        {6, "Outside domain", 5},    {7, "Invalid range", 6},  {8, "Invalid value", 7},
+        {9, "Spill error", 8},       {10, "", 3},              {0xFFFFFFFF, "", 3},
     };
     for (const auto& c : cases) {
         const formula_error e(c.code);
@@ -53,17 +45,11 @@ TEST(formula_error, error_values_map_to_the_next_code) {
 }
 
 TEST(formula_error, given_text_wins_and_copies_keep_it) {
-    const formula_error named(4, "undefined name");
-    EXPECT_EQ(named.message(), "undefined name");
-    EXPECT_EQ(named.to_error_value(), error_value_enum::ref);
-    EXPECT_EQ(formula_error(2, std::string()).message(), "Divided by zero");
-
     formula_error copy(1);
-    copy = named;
-    EXPECT_EQ(copy, named);
+    copy = formula_error(4, "undefined name");
+    EXPECT_EQ(copy, formula_error(4, "undefined name"));
     EXPECT_STREQ(copy.what(), "undefined name");
-    const std::exception& base = formula_error(2);
-    EXPECT_STREQ(base.what(), "Divided by zero");
+    EXPECT_EQ(formula_error(2, std::string()).message(), "Divided by zero");
 }
 
 // Run under ThreadSanitizer: reading a message must not write to the error.
