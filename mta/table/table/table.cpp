@@ -33,7 +33,11 @@ Table::Table(const extent_t& extent, unsigned rows, unsigned cols)
       formula_model_(std::make_unique<formula::table_formula_model>(*formula_context_)),
       columns_(*this) {}
 
-Table::~Table() = default;
+Table::~Table() {
+    // A workbook's store outlives its sheets; only this sheet's names go.
+    if (registered_ && !own_defined_names_ && shared_defined_names_)
+        shared_defined_names_->remove_local_names(sheet_id_);
+}
 
 void Table::set_name(const std::string& name) {
     if (!name.empty()) name_ = name;
