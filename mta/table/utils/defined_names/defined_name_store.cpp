@@ -144,8 +144,7 @@ void defined_name_store_t::on_insert_rows(Table& table, int first_col, int last_
     if (!check.check_insert_rows(row, count) || !check.check_col_range(first_col, last_col)) return;
     const int edge = get_sheet_limits().first_row + int(table.row_count()) - 1;
     const insertion_t ins{row_axis, int32_t(table.sheet_id()), first_col, last_col, row, count, edge};
-    for (auto& node : names_)
-        for (auto& token : node->entry.tokens) ins.apply(token);
+    for_each_token__([&](formula::token_t& token) { ins.apply(token); });
 }
 
 void defined_name_store_t::on_insert_cols(Table& table, int first_row, int last_row, int col, int count) {
@@ -153,8 +152,7 @@ void defined_name_store_t::on_insert_cols(Table& table, int first_row, int last_
     if (!check.check_insert_cols(col, count) || !check.check_row_range(first_row, last_row)) return;
     const int edge = get_sheet_limits().first_col + int(table.col_count()) - 1;
     const insertion_t ins{col_axis, int32_t(table.sheet_id()), first_row, last_row, col, count, edge};
-    for (auto& node : names_)
-        for (auto& token : node->entry.tokens) ins.apply(token);
+    for_each_token__([&](formula::token_t& token) { ins.apply(token); });
 }
 
 } // namespace vex::mta

@@ -103,6 +103,11 @@ private:
     };
 
     void rebuild_index__();
+    template <class F>
+    void for_each_token__(F f) {
+        for (auto& node : names_)
+            for (auto& token : node->entry.tokens) f(token);
+    }
 
     std::vector<std::unique_ptr<node_t>> names_;  // in the order they were added
     std::unordered_map<defined_name_key_t, node_t*, defined_name_key_hash> index_;

@@ -6,7 +6,6 @@
 
 #include <climits>
 #include <optional>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -22,8 +21,6 @@ runs runs_of(const outline_store_t& s) {
     return out;
 }
 
-std::string last_message() { return vex::get_run_message().str(); }
-
 struct outline_store : testing::Test {
     void SetUp() override { vex::set_run_message(""); }
     outline_store_t rows{1, 1048576};
@@ -31,39 +28,26 @@ struct outline_store : testing::Test {
 
 } // namespace
 
-TEST_F(outline_store, grouping_twice_then_ungrouping_the_middle) {
+TEST_F(outline_store, grouping_ungrouping_and_the_eight_level_limit) {
     rows.group_outline(3, 5, false);
     rows.group_outline(5, 3, false);  // either order
-    EXPECT_EQ(runs_of(rows), (runs{{1, 0}, {3, 2}, {6, 0}}));
     rows.ungroup_outline(4, 4);
     EXPECT_EQ(runs_of(rows), (runs{{1, 0}, {3, 2}, {4, 1}, {5, 2}, {6, 0}}));
-    for (auto [row, level] : {std::pair(2, 0), {3, 2}, {4, 1}, {5, 2}, {6, 0}, {0, -1}, {1048577, -1}})
-        EXPECT_EQ(rows.outline_level(row), level) << row;
-    EXPECT_EQ(rows.max_outline_level(), 2);
-    EXPECT_EQ(rows.first_non_default(), 3);
-    EXPECT_EQ(rows.last_non_default(), 5);
-    rows.reset();
-    EXPECT_EQ(runs_of(rows), (runs{{1, 0}}));
-    EXPECT_EQ(rows.max_outline_level(), 0);
-    EXPECT_EQ(rows.first_non_default(), std::nullopt);
-    EXPECT_EQ(rows.last_non_default(), std::nullopt);
-}
+    EXPECT_EQ(std::pair(rows.max_outline_level(), rows.outline_level(1048577)), std::pair(2L, -1L));
+    EXPECT_EQ(std::pair(rows.first_non_default(), rows.last_non_default()), std::pair(std::optional(3), std::optional(5)));
 
-TEST_F(outline_store, grouping_stops_at_eight_levels_and_changes_nothing) {
+    rows.reset();
     for (int i = 0; i < 8; ++i) EXPECT_TRUE(rows.group_outline(5, 7, false));
     rows.group_outline(2, 5, false);  // rows 2 to 4 at 1, row 5 at 8
     const runs before = runs_of(rows);
     EXPECT_FALSE(rows.group_outline(5, 7, false));  // the ninth
-    EXPECT_EQ(last_message(), "The highest level of the outline is 8.");
-    EXPECT_FALSE(rows.group_outline(2, 5, false));  // rows below 8 are not deepened either
-    EXPECT_EQ(runs_of(rows), before);
-    EXPECT_EQ(rows.max_outline_level(), 8);
-
+    EXPECT_EQ(vex::get_run_message().str(), "The highest level of the outline is 8.");
+    EXPECT_FALSE(rows.group_outline(2, 5, false));  // the shallower rows are not deepened either
     vex::set_run_message("");
     EXPECT_TRUE(rows.group_outline(0, 5, false));  // leaves the store: nothing, silently
-    EXPECT_TRUE(rows.group_outline(1048576, 1048577, false));
     EXPECT_EQ(runs_of(rows), before);
-    EXPECT_EQ(last_message(), "");
+    EXPECT_EQ(vex::get_run_message().str(), "");
+    EXPECT_EQ(rows.max_outline_level(), 8);
 }
 
 TEST_F(outline_store, collapsed_levels_keep_their_sign) {
@@ -72,43 +56,27 @@ TEST_F(outline_store, collapsed_levels_keep_their_sign) {
     EXPECT_EQ(rows.outline_level(2, collapsed), 1);
     EXPECT_TRUE(collapsed);
     rows.group_outline(2, 3, false);
-    EXPECT_EQ(runs_of(rows), (runs{{1, 0}, {2, -2}, {4, 0}}));
     rows.ungroup_outline(2, 3);
-    EXPECT_EQ(runs_of(rows), (runs{{1, 0}, {2, -1}, {4, 0}}));
     rows.set_outline_collapsed(3, false);
     EXPECT_EQ(runs_of(rows), (runs{{1, 0}, {2, -1}, {3, 1}, {4, 0}}));
-    rows.set_outline_collapsed(2, false);
-    EXPECT_EQ(rows.outline_level(3, collapsed), 1);
-    EXPECT_FALSE(collapsed);
-    EXPECT_EQ(runs_of(rows), (runs{{1, 0}, {2, 1}, {4, 0}}));
-    rows.set_outline_collapsed(0, true);  // outside: nothing
-    EXPECT_EQ(rows.outline_level(0, collapsed), -1);
-    EXPECT_FALSE(collapsed);
 }
 
 TEST_F(outline_store, levels_from_files_past_32_bits_of_magnitude) {
     outline_store_t cols(1, 16384);
     cols.set_level(2, 2, INT_MIN);
     cols.set_level(4, 4, INT_MAX);
-    EXPECT_EQ(cols.outline_level(2), 2147483648LL);
     EXPECT_EQ(cols.max_outline_level(), 2147483648LL);
     cols.set_outline_collapsed(2, false);  // +2^31 has no 32-bit form: the largest level
     EXPECT_EQ(cols.runs().value_at(2), INT_MAX);
-    EXPECT_FALSE(cols.group_outline(1, 2, false));
     EXPECT_FALSE(cols.insert(5, 1));  // right after a level of INT_MAX
-    EXPECT_EQ(last_message(), "Out of range.");
+    EXPECT_EQ(vex::get_run_message().str(), "Out of range.");
     EXPECT_EQ(cols.last_non_default(), 4);
 }
 
 TEST_F(outline_store, insertion_opens_level_0_inside_a_group_and_erasure_closes_up) {
     rows.group_outline(3, 6, false);
     EXPECT_TRUE(rows.insert(4, 2));
-    for (auto [row, level] : {std::pair(2, 0), {3, 1}, {4, 0}, {5, 0}, {6, 1}, {7, 1}, {8, 1}, {9, 0}})
-        EXPECT_EQ(rows.outline_level(row), level) << row;
-    rows.insert(1048576, 5);  // past the end: the last row opens, nothing else
-    EXPECT_EQ(rows.last_non_default(), 8);
-    rows.insert(0, 1);
-    EXPECT_EQ(rows.outline_level(3), 1);
+    EXPECT_EQ(runs_of(rows), (runs{{1, 0}, {3, 1}, {4, 0}, {6, 1}, {9, 0}}));
 
     outline_store_t cols(1, 16384);
     cols.group_outline(5, 5, false);
