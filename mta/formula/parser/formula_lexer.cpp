@@ -24,8 +24,9 @@ constexpr bool ends_word(char c) noexcept { return is_separator(c) || is_operato
 
 } // namespace
 
-const std::vector<lexeme_t>& formula_lexer::run() {
+std::vector<lexeme_t>& formula_lexer::run() {
     lexemes_.clear();
+    lexemes_.reserve(text_.size() / 2 + 1);
     cursor_ = 0;
     while (cursor_ < text_.size()) {
         start_ = cursor_;

@@ -34,7 +34,7 @@ public:
     explicit formula_lexer(std::string_view text) : text_(text) {}
 
     // The lexemes of the whole text; an empty text gives none.
-    const std::vector<lexeme_t>& run();
+    std::vector<lexeme_t>& run();
     const std::vector<lexeme_t>& lexemes() const noexcept { return lexemes_; }
 
 private:

@@ -26,8 +26,8 @@ private:
     bool next_is__(size_t i, lexeme_kind kind, char c) const noexcept;
     bool negation_here__() const noexcept;
     int32_t operator__(size_t& i) const noexcept;
-    std::unique_ptr<token_t> separator__(size_t i);
-    std::unique_ptr<token_t> number__(const lexeme_t& lexeme) const;
+    std::optional<token_t> separator__(size_t i);
+    std::optional<token_t> number__(const lexeme_t& lexeme) const;
     bool lines__(size_t& i);
     void widen__(const vex::coord_t& cell);
     void store__(token_t&& token) { tokens_.push_back(std::move(token)); }
@@ -36,8 +36,8 @@ private:
     std::string_view text_;
     std::unique_ptr<token_resolver_t> resolver_;
     std::vector<lexeme_t> lexemes_;
-    std::unique_ptr<token_t> current_;
-    std::unique_ptr<token_t> pending_;
+    std::optional<token_t> current_;
+    std::optional<token_t> pending_;
     std::vector<token_t> tokens_;
     bool in_array_ = false;
     // One entry per open parenthesis, true for a function call's: an argument
@@ -99,16 +99,16 @@ int32_t formula_parser::impl::operator__(size_t& i) const noexcept {
     return op;
 }
 
-std::unique_ptr<token_t> formula_parser::impl::separator__(size_t i) {
+std::optional<token_t> formula_parser::impl::separator__(size_t i) {
     const char c = text_[lexemes_[i].begin];
     if (c == ' ') {
         // Between two operands a space intersects; next to anything else it is layout.
-        if (tokens_.empty() || i == 0 || i + 1 == lexemes_.size()) return nullptr;
+        if (tokens_.empty() || i == 0 || i + 1 == lexemes_.size()) return std::nullopt;
         const auto near_operator = [](int32_t op) { return op >= 100 && op <= 599; };
         if (near_operator(classify_lexeme(lexemes_[i - 1], text_)) ||
             near_operator(classify_lexeme(lexemes_[i + 1], text_)))
-            return nullptr;
-        return std::make_unique<token_t>(int32_t(op_intersect));
+            return std::nullopt;
+        return token_t(int32_t(op_intersect));
     }
     switch (c) {
     case '(': {
@@ -138,13 +138,13 @@ std::unique_ptr<token_t> formula_parser::impl::separator__(size_t i) {
     else if (!parens_.empty() && parens_.back() && c == resolver_->arg_separator()) op = op_arg_sep;
     else if (c == ',') op = op_union;
     else op = classify_lexeme(lexemes_[i], text_);
-    return std::make_unique<token_t>(op);
+    return token_t(op);
 }
 
-std::unique_ptr<token_t> formula_parser::impl::number__(const lexeme_t& lexeme) const {
+std::optional<token_t> formula_parser::impl::number__(const lexeme_t& lexeme) const {
     const auto value = parse_double(lexeme.text(text_));
     if (!value || std::isinf(*value)) throw std::runtime_error("value overflow: " + std::string(text_.substr(lexeme.begin)));
-    return std::make_unique<token_t>(*value);
+    return token_t(*value);
 }
 
 // "1:3", "$A:$C", "Sheet1!$1:$1": three lexemes, one range over whole lines.
@@ -187,21 +187,22 @@ void formula_parser::impl::widen__(const vex::coord_t& cell) {
     fold(first.row, first.flag1, last.row, last.flag1, cell.row, cell.flag1, origin_.row, lim.row_count());
     fold(first.col, first.flag2, last.col, last.flag2, cell.col, cell.flag2, origin_.col, lim.col_count());
     last.grid_id = first.grid_id;
-    auto widened = std::make_unique<token_t>(vex::range_t{first, last});
-    widened->names = std::move(pending_->names);
+    token_t widened(vex::range_t{first, last});
+    widened.names = std::move(pending_->names);
     pending_ = std::move(widened);
 }
 
 bool formula_parser::impl::parse() {
     if (text_.empty()) return true;
     formula_lexer lexer(text_);
-    lexemes_ = lexer.run();
+    lexemes_ = std::move(lexer.run());
+    tokens_.reserve(lexemes_.size());
     for (size_t i = 0; i < lexemes_.size(); ++i) {
         const lexeme_t& lexeme = lexemes_[i];
         current_.reset();
         switch (lexeme.kind) {
         case lexeme_operator:
-            if (const int32_t op = operator__(i)) current_ = std::make_unique<token_t>(op);
+            if (const int32_t op = operator__(i)) current_.emplace(op);
             break;
         case lexeme_separator:
             current_ = separator__(i);
@@ -210,7 +211,7 @@ bool formula_parser::impl::parse() {
             if (!lines__(i)) current_ = number__(lexeme);
             break;
         case lexeme_string:
-            current_ = std::make_unique<token_t>(lexeme.text(text_));
+            current_.emplace(lexeme.text(text_));
             break;
         case lexeme_name:
             if (!lines__(i)) current_ = resolver_->resolve(lexeme);

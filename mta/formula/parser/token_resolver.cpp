@@ -189,10 +189,10 @@ bool walk_structured(std::string_view body, structured_reference_t& ref) {
 
 } // namespace
 
-std::unique_ptr<token_t> excel_a1::resolve(const lexeme_t& lexeme) {
+std::optional<token_t> excel_a1::resolve(const lexeme_t& lexeme) {
     result_.reset();
     view_ = lexeme.text(text_);
-    if (const uint32_t id = lookup_function_id(view_)) return std::make_unique<token_t>(id);
+    if (const uint32_t id = lookup_function_id(view_)) return token_t(id);
     if (plain_cell__(view_, origin_.grid_id)) return std::move(result_);
     const size_t at = view_.find_first_of("!'[");
     if (at != npos) {
@@ -204,12 +204,12 @@ std::unique_ptr<token_t> excel_a1::resolve(const lexeme_t& lexeme) {
     return std::move(result_);
 }
 
-std::unique_ptr<token_t> excel_a1::resolve_lines(const lexeme_t& first, const lexeme_t& last) {
+std::optional<token_t> excel_a1::resolve_lines(const lexeme_t& first, const lexeme_t& last) {
     std::string_view head = first.text(text_);
     int32_t grid = origin_.grid_id;
     if (first.kind == lexeme_name && !head.empty() && head[0] == '\'') {
         const auto prefix = split_quoted(head);
-        if (!prefix || prefix->quoted.find('[') != npos) return nullptr;
+        if (!prefix || prefix->quoted.find('[') != npos) return std::nullopt;
         grid = sheet_grid__(unquote(prefix->quoted));
         head = prefix->rest;
     } else if (const size_t bang = head.find('!'); bang != npos) {
@@ -218,7 +218,7 @@ std::unique_ptr<token_t> excel_a1::resolve_lines(const lexeme_t& first, const le
     }
     const auto a = parse_line(head);
     const auto b = parse_line(last.text(text_));
-    if (!a || !b || a->row != b->row) return nullptr;
+    if (!a || !b || a->row != b->row) return std::nullopt;
 
     const auto& lim = get_sheet_limits();
     const int32_t origin = a->row ? origin_.row : origin_.col;
@@ -237,13 +237,13 @@ std::unique_ptr<token_t> excel_a1::resolve_lines(const lexeme_t& first, const le
         range.first = {grid, lim.first_row, low_line, 1, 1, uint8_t(low.absolute)};
         range.last = {grid, lim.last_row, high_line, 1, 1, uint8_t(high.absolute)};
     }
-    return std::make_unique<token_t>(range);
+    return token_t(range);
 }
 
 bool excel_a1::plain_cell__(std::string_view text, int32_t grid) {
     const auto cell = parse_cell(text, origin_, grid);
     if (!cell) return false;
-    result_ = std::make_unique<token_t>(*cell);
+    result_.emplace(*cell);
     return true;
 }
 
@@ -274,7 +274,7 @@ bool excel_a1::external_cell__(std::string_view inner, std::string_view cell_tex
     if (sheet.find_first_of(" */:?[\\]") != npos) return false;
     const auto cell = parse_cell(cell_text, origin_, 0);
     if (!cell) return false;
-    result_ = std::make_unique<token_t>(*cell);
+    result_.emplace(*cell);
     result_->names[0] = std::make_unique<std::string>(inner.substr(0, open));
     result_->names[0]->append(inner.substr(open + 1, close - open - 1));
     result_->names[1] = std::make_unique<std::string>();
@@ -287,16 +287,16 @@ bool excel_a1::structured__(size_t bracket) {
     structured_reference_t ref;
     if (!walk_structured(view_.substr(bracket + 1), ref)) return false;
     ref.table = view_.substr(0, bracket);
-    result_ = std::make_unique<token_t>(std::move(ref));
+    result_.emplace(std::move(ref));
     return true;
 }
 
 bool excel_a1::name__(std::string_view name, uint32_t scope) {
     const auto* store = context_.get_name_store();
     if (store && store->contains({name, scope}))
-        result_ = std::make_unique<token_t>(named_expression_t{std::string(name), scope});
+        result_.emplace(named_expression_t{std::string(name), scope});
     else
-        result_ = std::make_unique<token_t>(formula_error(5));
+        result_.emplace(formula_error(5));
     return true;
 }
 

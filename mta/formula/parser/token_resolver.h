@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 namespace vex::mta::formula {
@@ -22,14 +23,14 @@ inline constexpr int32_t unknown_sheet_grid = 0x7FFFFFFF;
 class token_resolver_t {
 public:
     virtual ~token_resolver_t() = default;
-    // The token a name lexeme stands for; null when the style knows no names.
-    virtual std::unique_ptr<token_t> resolve(const lexeme_t& lexeme) = 0;
+    // The token a name lexeme stands for; none when the style knows no names.
+    virtual std::optional<token_t> resolve(const lexeme_t& lexeme) = 0;
     virtual char array_col_separator() const = 0;
     virtual char array_row_separator() const = 0;
     virtual char arg_separator() const = 0;
     // A whole-row or whole-column range written as two lexemes around ":"
-    // ("1:3", "$A:$C", "Sheet1!$1:$1"); null when they are not one.
-    virtual std::unique_ptr<token_t> resolve_lines(const lexeme_t& first, const lexeme_t& last) = 0;
+    // ("1:3", "$A:$C", "Sheet1!$1:$1"); none when they are not one.
+    virtual std::optional<token_t> resolve_lines(const lexeme_t& first, const lexeme_t& last) = 0;
 };
 
 class excel_token_resolver_t : public token_resolver_t {
@@ -45,8 +46,8 @@ public:
     excel_a1(const vex::coord_t& origin, std::string_view text, model_context& context)
         : origin_(origin), text_(text), context_(context) {}
 
-    std::unique_ptr<token_t> resolve(const lexeme_t& lexeme) override;
-    std::unique_ptr<token_t> resolve_lines(const lexeme_t& first, const lexeme_t& last) override;
+    std::optional<token_t> resolve(const lexeme_t& lexeme) override;
+    std::optional<token_t> resolve_lines(const lexeme_t& first, const lexeme_t& last) override;
 
 private:
     bool plain_cell__(std::string_view text, int32_t grid);
@@ -62,13 +63,13 @@ private:
     std::string_view text_;
     model_context& context_;
     std::string_view view_;
-    std::unique_ptr<token_t> result_;
+    std::optional<token_t> result_;
 };
 
 class excel_r1c1 final : public excel_token_resolver_t {
 public:
-    std::unique_ptr<token_t> resolve(const lexeme_t&) override { return nullptr; }
-    std::unique_ptr<token_t> resolve_lines(const lexeme_t&, const lexeme_t&) override { return nullptr; }
+    std::optional<token_t> resolve(const lexeme_t&) override { return std::nullopt; }
+    std::optional<token_t> resolve_lines(const lexeme_t&, const lexeme_t&) override { return std::nullopt; }
 };
 
 } // namespace vex::mta::formula
