@@ -115,6 +115,11 @@ void tabledef_list_t::erase_if__(Pred pred) {
     invalidate_index();
 }
 
+void tabledef_list_t::erase_doomed__(const std::vector<const tabledef_t*>& doomed) {
+    if (!doomed.empty())
+        erase_if__([&](const tabledef_t& t) { return std::find(doomed.begin(), doomed.end(), &t) != doomed.end(); });
+}
+
 void tabledef_list_t::remove(std::string_view name) {
     const tabledef_t* table = find(name);
     if (table) erase_if__([&](const tabledef_t& t) { return &t == table; });
@@ -265,6 +270,10 @@ bool tabledef_list_t::on_delete_rows(int c1, int c2, int r1, int r2) {
         const auto& r = t.range();
         return r.first.row >= r1 && r.last.row <= r2 && r.first.col >= c1 && r.last.col <= c2;
     };
+    // Decided before anything moves: a moved table may land on the deleted span.
+    std::vector<const tabledef_t*> doomed;
+    for (const tabledef_t* t : tables)
+        if (inside(*t)) doomed.push_back(t);
     const int n = r2 - r1 + 1;
     for (tabledef_t* t : tables) {
         if (inside(*t)) continue;
@@ -279,7 +288,7 @@ bool tabledef_list_t::on_delete_rows(int c1, int c2, int r1, int r2) {
         }
         t->set_range(r);
     }
-    erase_if__(inside);
+    erase_doomed__(doomed);
     return true;
 }
 
@@ -292,6 +301,9 @@ bool tabledef_list_t::on_delete_columns(int r1, int r2, int c1, int c2) {
         const auto& r = t.range();
         return r.first.row >= r1 && r.last.row <= r2 && r.first.col >= c1 && r.last.col <= c2;
     };
+    std::vector<const tabledef_t*> doomed;
+    for (const tabledef_t* t : tables)
+        if (inside(*t)) doomed.push_back(t);
     const int n = c2 - c1 + 1;
     for (tabledef_t* t : tables) {
         if (inside(*t)) continue;
@@ -313,7 +325,7 @@ bool tabledef_list_t::on_delete_columns(int r1, int r2, int c1, int c2) {
         r.last.col -= left;
         t->set_range(r);
     }
-    erase_if__(inside);
+    erase_doomed__(doomed);
     return true;
 }
 

@@ -76,6 +76,7 @@ private:
     // Destroys the tables the predicate picks.
     template <class Pred>
     void erase_if__(Pred pred);
+    void erase_doomed__(const std::vector<const tabledef_t*>& doomed);
     // The tables meeting rows [r1, r2] x columns [c1, c2], in list order.
     std::vector<tabledef_t*> in_area__(int r1, int c1, int r2, int c2) const;
 
