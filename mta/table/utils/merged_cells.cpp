@@ -13,7 +13,7 @@ namespace vex::mta {
 
 namespace {
 
-using box_t = mdds::rtree<int, int>::extent_type;
+using box_t = mdds::rtree<int, int, small_node_rtree_trait>::extent_type;
 
 constexpr std::string_view would_unmerge = "This operation will cause some merged cells to unmerge.";
 

@@ -14,6 +14,17 @@ namespace vex::mta {
 
 class Table;
 
+// Small nodes: a point lookup, once per cell written, then checks a few dozen
+// boxes instead of a few hundred.
+struct small_node_rtree_trait {
+    static constexpr size_t dimensions = 2;
+    static constexpr size_t min_node_size = 3;
+    static constexpr size_t max_node_size = 8;
+    static constexpr size_t max_tree_depth = 100;
+    static constexpr bool enable_forced_reinsertion = true;
+    static constexpr size_t reinsertion_size = 3;
+};
+
 class merged_cells_t {
 public:
     explicit merged_cells_t(Table* table);
@@ -51,7 +62,7 @@ public:
 
 private:
     // Keys are (row, column) points.
-    using tree_t = mdds::rtree<int, int>;
+    using tree_t = mdds::rtree<int, int, small_node_rtree_trait>;
     using box_t = tree_t::extent_type;
 
     bool add__(const vex::range_t& range);

@@ -4,6 +4,7 @@
 // merged range. An R-tree over the table ranges, rebuilt after a table moved,
 // answers the per-cell header guard without walking every table.
 
+#include "mta/table/utils/merged_cells.h"
 #include "mta/table/utils/table_definition/tabledef.h"
 
 #include <mdds/rtree.hpp>
@@ -69,7 +70,7 @@ private:
         std::string name;
         std::unique_ptr<tabledef_t> table;
     };
-    using index_t = mdds::rtree<int, tabledef_t*>;
+    using index_t = mdds::rtree<int, tabledef_t*, small_node_rtree_trait>;
 
     const index_t& index__() const;
     size_t position_of__(std::string_view name) const;
