@@ -48,14 +48,6 @@ std::string extent_text(const box_t& e) {
     return text;
 }
 
-int last_row_of(const Table& t) {
-    return get_sheet_limits().first_row + static_cast<int>(t.row_count()) - 1;
-}
-
-int last_col_of(const Table& t) {
-    return get_sheet_limits().first_col + static_cast<int>(t.col_count()) - 1;
-}
-
 } // namespace
 
 merged_cells_t::merged_cells_t(Table* table) : table_(table) {}
@@ -261,36 +253,30 @@ void merged_cells_t::move__(const box_t& area, int axis, Map map) {
     for (const auto& m : moved) tree_.insert(m, 0);
 }
 
-// The counts move every store alike: the checks validate them, a shortened count
-// would leave the ranges behind their cells. What passes the sheet's end is cut off.
-bool merged_cells_t::on_insert_rows(int c1, int c2, int row, int count) {
-    const range_check_t check(*table_);
-    int checked = count;
-    if (!check.check_insert_rows(row, checked) || !check.check_col_range(c1, c2)) return false;
-    const box_t area = extent_of(row, c1, last_row_of(*table_), c2);
+bool merged_cells_t::push__(const box_t& area, int axis, int count, int end) {
     if (!area_allows__(area)) return false;
-    const int end = last_row_of(*table_);
-    move__(area, 0, [&](int r, bool first) -> std::optional<int> {
-        const int64_t moved = int64_t(r) + count;
+    move__(area, axis, [&](int x, bool first) -> std::optional<int> {
+        const int64_t moved = int64_t(x) + count;
         if (moved <= end) return static_cast<int>(moved);
         return first ? std::nullopt : std::optional<int>(end);
     });
     return true;
 }
 
+// The counts move every store alike: the checks validate them, a shortened count
+// would leave the ranges behind their cells. What passes the sheet's end is cut off.
+bool merged_cells_t::on_insert_rows(int c1, int c2, int row, int count) {
+    const range_check_t check(*table_);
+    int checked = count;
+    if (!check.check_insert_rows(row, checked) || !check.check_col_range(c1, c2)) return false;
+    return push__(extent_of(row, c1, last_row_of(*table_), c2), 0, count, last_row_of(*table_));
+}
+
 bool merged_cells_t::on_insert_cols(int r1, int r2, int col, int count) {
     const range_check_t check(*table_);
     int checked = count;
     if (!check.check_insert_cols(col, checked) || !check.check_row_range(r1, r2)) return false;
-    const box_t area = extent_of(r1, col, r2, last_col_of(*table_));
-    if (!area_allows__(area)) return false;
-    const int end = last_col_of(*table_);
-    move__(area, 1, [&](int c, bool first) -> std::optional<int> {
-        const int64_t moved = int64_t(c) + count;
-        if (moved <= end) return static_cast<int>(moved);
-        return first ? std::nullopt : std::optional<int>(end);
-    });
-    return true;
+    return push__(extent_of(r1, col, r2, last_col_of(*table_)), 1, count, last_col_of(*table_));
 }
 
 namespace {

@@ -74,6 +74,8 @@ private:
     // gives an index's new place, or none when it was deleted.
     template <class Map>
     void move__(const box_t& area, int axis, Map map);
+    // Moves the ranges of the area `count` further along the axis, cut at `end`.
+    bool push__(const box_t& area, int axis, int count, int end);
     // Moves the top-left value of the range's cells into its first cell.
     void gather_first_value__(const vex::range_t& range);
 

@@ -21,12 +21,13 @@ bool overlap(const vex::range_t& r, int r1, int c1, int r2, int c2) {
     return r.first.row <= r2 && r1 <= r.last.row && r.first.col <= c2 && c1 <= r.last.col;
 }
 
-int last_row_of(const Table& t) {
-    return get_sheet_limits().first_row + static_cast<int>(t.row_count()) - 1;
-}
-
-int last_col_of(const Table& t) {
-    return get_sheet_limits().first_col + static_cast<int>(t.col_count()) - 1;
+// Picked before anything moves: a moved table may land on the deleted span.
+template <class Pred>
+std::vector<const tabledef_t*> picked(const std::vector<tabledef_t*>& tables, Pred pred) {
+    std::vector<const tabledef_t*> out;
+    for (const tabledef_t* t : tables)
+        if (pred(*t)) out.push_back(t);
+    return out;
 }
 
 } // namespace
@@ -270,10 +271,7 @@ bool tabledef_list_t::on_delete_rows(int c1, int c2, int r1, int r2) {
         const auto& r = t.range();
         return r.first.row >= r1 && r.last.row <= r2 && r.first.col >= c1 && r.last.col <= c2;
     };
-    // Decided before anything moves: a moved table may land on the deleted span.
-    std::vector<const tabledef_t*> doomed;
-    for (const tabledef_t* t : tables)
-        if (inside(*t)) doomed.push_back(t);
+    const auto doomed = picked(tables, inside);
     const int n = r2 - r1 + 1;
     for (tabledef_t* t : tables) {
         if (inside(*t)) continue;
@@ -301,9 +299,7 @@ bool tabledef_list_t::on_delete_columns(int r1, int r2, int c1, int c2) {
         const auto& r = t.range();
         return r.first.row >= r1 && r.last.row <= r2 && r.first.col >= c1 && r.last.col <= c2;
     };
-    std::vector<const tabledef_t*> doomed;
-    for (const tabledef_t* t : tables)
-        if (inside(*t)) doomed.push_back(t);
+    const auto doomed = picked(tables, inside);
     const int n = c2 - c1 + 1;
     for (tabledef_t* t : tables) {
         if (inside(*t)) continue;
