@@ -15,6 +15,7 @@ namespace vex::mta {
 
 class Table;
 class richtext_t;
+struct trival_cell_t;
 namespace formula {
 class formula_cell;
 }
@@ -66,6 +67,9 @@ public:
     // Throws mta_error "Fatal error: Illegal cell coordinates." for a position
     // outside the table.
     cell_t(const Table* table, int row, int col);
+    // A parsed cell as the sheet reader gathered it; its type stays empty, texts
+    // excepted. A text's value must be its string-pool index.
+    cell_t(const Table* table, const trival_cell_t& cell);
 
     int row() const noexcept { return row_; }
     int col() const noexcept { return col_; }

@@ -1,8 +1,14 @@
 #pragma once
 // A sheet's formula model and the formula engine's view of the sheet. The table
-// makes both over itself and owns them.
+// makes both over itself and owns them. Until the engine stands, the model files
+// formula cells and keeps their texts and results; parsing a text into tokens,
+// registering its references with the dependency tracker and recalculating are
+// the engine's, at the places marked below.
 
 #include "coord.h"
+
+#include <string_view>
+#include <unordered_set>
 
 namespace vex::mta {
 class Table;
@@ -10,10 +16,16 @@ class Table;
 
 namespace vex::mta::formula {
 
+class formula_cell;
+
 class formula_model_context {
 public:
     explicit formula_model_context(Table& table) : table_(&table) {}
     Table& table() const noexcept { return *table_; }
+
+    // The column owns the cell once stored.
+    void store_formula_cell(formula_cell* cell);
+    formula_cell* get_formula_cell(int row, int col) const;
 
 private:
     Table* table_;
@@ -23,6 +35,15 @@ class table_formula_model {
 public:
     explicit table_formula_model(formula_model_context& context) : context_(&context) {}
     formula_model_context& context() const noexcept { return *context_; }
+
+    // Makes the formula cell of a host's text at the position and files it.
+    // Engine: parse the text into the cell's tokens, track its references.
+    void set_formula(const vex::coord_t& position, std::string_view text);
+    // Files a cell built by the sheet reader. Engine: as above.
+    void set_formula(formula_cell* cell);
+    // Engine: recalculates the cells that depend on the ranges; evaluate false
+    // only marks them.
+    void recalc(const std::unordered_set<vex::range_t>& ranges, bool evaluate);
 
     // Forgets the formula cells of the range. The store calls it before it erases
     // or overwrites them, so a dying cell never has to reach back into a column

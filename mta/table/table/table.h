@@ -16,13 +16,23 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+namespace mdds {
+template <typename Trait>
+class multi_type_matrix;
+namespace mtm {
+struct std_string_trait;
+}
+} // namespace mdds
+
 namespace vex::mta {
 
 class Table;
+class imported_row_cells;
 class style_manager_t;
 class defined_name_store_t;
 class document_model_access;
@@ -37,6 +47,8 @@ class table_formula_model;
 using xf_runs_t = run_store_t<uint16_t>;
 using row_records_t = run_store_t<rc_record_t, row_record_equal>;
 using col_records_t = run_store_t<rc_record_t, col_record_equal>;
+// The values of a range, column-major (mdds/multi_type_matrix.hpp).
+using range_matrix_t = mdds::multi_type_matrix<mdds::mtm::std_string_trait>;
 
 // Where a table sits in its worksheet, in EMU. Width and height are the totals
 // of all columns and all rows.
@@ -70,9 +82,9 @@ public:
             cells_.set(pos, value);  // mdds's out-of-range error
             return;
         }
-        const auto block = cells_.position(pos).first;
+        const auto block = cells_.position(hint_, pos).first;
         if (block->type == element_type_formula) release_formulas__(pos, pos);
-        cells_.set(block, pos, value);
+        hint_ = cells_.set(block, pos, value);
     }
 
     uint16_t get_xf(int row) const noexcept { return xf_runs_.value_at(int64_t(row) - 1); }
@@ -107,6 +119,9 @@ private:
     Table* table_;
     column_store_t cells_;
     xf_runs_t xf_runs_;
+    // Where the last change was: a column filled row after row finds its next
+    // position without a search from the top.
+    column_store_t::iterator hint_;
 };
 
 // The columns of a table, numbered from 1. A column beyond the count reads as
@@ -191,6 +206,25 @@ public:
     col_records_t& col_records() noexcept { return col_records_; }
     int64_t default_row_height() const noexcept { return default_row_height_; }
     int64_t default_col_width() const noexcept { return default_col_width_; }
+
+    // ---- formulas, row import and range values (table_formulas.cpp) ---------------
+    // Stores the text without surrounding blanks and one leading '='. Refuses an
+    // empty text ("The formula expression can not be empty.") and a cell that may
+    // not take a value; the position is checked by the caller.
+    bool set_formula(int row, int col, std::string_view text);
+    // Files a formula cell at its own position; the column then owns it.
+    void store_formula_cell(formula::formula_cell* cell);
+    // Null unless the cell holds a formula.
+    formula::formula_cell* get_formula_cell(int row, int col) const;
+    // A cached result for a formula cell; "This cell does not contain a formula." otherwise.
+    bool set_formula_result(int row, int col, const std::optional<cell_t::value_type>& value);
+    void remove_formulas(const vex::range_t& range);
+    // One parsed row, stored in one pass; throws mta_error for an unknown kind,
+    // keeping the cells stored before it.
+    virtual void set_imported_row_cells_(const imported_row_cells& row);
+    // Throws mta_error for a corner outside the sheet. Formula cells read as empty,
+    // errors as their literals, 64-bit integers as numbers.
+    range_matrix_t get_range_value(const vex::range_t& range) const;
 
     // ---- services shared by the sheets of a workbook ------------------------------
     // The table's own object while it has one, else the workbook's.
