@@ -53,6 +53,10 @@ bool zero_shows_date(std::string_view code) {
 
 } // namespace
 
+std::string_view error_literal(int32_t code) noexcept {
+    return code >= 0 && code < error_value_count ? error_literals[size_t(code)] : std::string_view();
+}
+
 cell_t::cell_t(const Table* table, int row, int col)
     : table_(table), row_(row), col_(col), style_index_(get_sheet_limits().default_style) {
     get_cell__();
@@ -195,7 +199,7 @@ const richtext_t* cell_t::get_richtext() const {
 std::string cell_t::get_error_string(error_value_enum e) {
     const auto i = static_cast<int32_t>(e);
     if (i < 0 || i >= error_value_count) throw mta_error("haha, An error occurred within the program.");
-    return std::string(error_literals[static_cast<size_t>(i)]);
+    return std::string(error_literal(i));
 }
 
 } // namespace vex::mta

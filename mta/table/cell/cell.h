@@ -33,6 +33,8 @@ enum class error_value_enum : int32_t {
     spill,         // "#SPILL!"
 };
 inline constexpr int32_t error_value_count = 9;
+// The literal of an error value; empty for a code outside the nine.
+std::string_view error_literal(int32_t code) noexcept;
 
 // How a value is stored; the sheet reader's parsed cells use the same codes.
 enum class cell_value_kind : uint8_t {

@@ -5,17 +5,12 @@
 #include <mdds/multi_type_matrix.hpp>
 
 #include <algorithm>
-#include <array>
 #include <string>
 #include <vector>
 
 namespace vex::mta {
 
 namespace {
-
-constexpr std::array<std::string_view, error_value_count> error_literals = {
-    "#NULL!", "#DIV/0!", "#VALUE!", "#REF!", "#NAME?", "#NUM!", "#N/A", "#GETTING_DATA", "#SPILL!",
-};
 
 template <class Block>
 auto block_begin(const mdds::mtv::base_element_block& data, size_t offset) {
@@ -63,9 +58,7 @@ void copy_block_to_matrix(range_matrix_t& m, size_t col, size_t row, const colum
         std::vector<std::string> texts;
         texts.reserve(n);
         const auto b = block_begin<error_block>(*data, offset);
-        for (auto it = b; it != b + std::ptrdiff_t(n); ++it)
-            texts.emplace_back(it->code >= 0 && it->code < error_value_count ? error_literals[size_t(it->code)]
-                                                                              : std::string_view());
+        for (auto it = b; it != b + std::ptrdiff_t(n); ++it) texts.emplace_back(error_literal(it->code));
         m.set(row, col, texts.begin(), texts.end());
         break;
     }
@@ -89,8 +82,9 @@ range_matrix_t Table::get_range_value(const vex::range_t& given) const {
         std::lock_guard lock(mutex_);
         walked = std::min(c2, columns_.count());
     }
-    if (c1 > walked) return range_matrix_t(rows, cols);
-    range_matrix_t m(rows, size_t(walked - c1) + 1);
+    // Made at its full shape: mdds 2.0's resize cannot copy integer elements.
+    // The columns past the last one made are never walked and stay empty.
+    range_matrix_t m(rows, cols);
     for (int c = c1; c <= walked; ++c) {
         const column_store_t& cells = find_column(c)->cells();
         auto [block, offset] = cells.position(size_t(r1) - 1);
@@ -100,7 +94,6 @@ range_matrix_t Table::get_range_value(const vex::range_t& given) const {
             copied += n;
         }
     }
-    if (size_t(walked - c1) + 1 < cols) m.resize(rows, cols);
     return m;
 }
 
