@@ -127,7 +127,7 @@ void Column::delete_rows(int r1, int r2) {
 
 void Column::release_formulas__(size_t p1, size_t p2) {
     auto* model = table_->get_formula_model();
-    if (!model) return;
+    if (!model || !may_hold_formulas_) return;
     auto [it, offset] = cells_.position(p1);
     for (; it != cells_.end() && it->position <= p2; ++it) {
         if (it->type != element_type_formula) continue;

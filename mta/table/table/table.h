@@ -19,6 +19,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace mdds {
@@ -82,9 +83,10 @@ public:
             cells_.set(pos, value);  // mdds's out-of-range error
             return;
         }
-        const auto block = cells_.position(hint_, pos).first;
-        if (block->type == element_type_formula) release_formulas__(pos, pos);
-        hint_ = cells_.set(block, pos, value);
+        if constexpr (std::is_same_v<T, formula::formula_cell*>) may_hold_formulas_ = true;
+        if (may_hold_formulas_ && cells_.position(hint_, pos).first->type == element_type_formula)
+            release_formulas__(pos, pos);
+        hint_ = cells_.set(hint_, pos, value);
     }
 
     uint16_t get_xf(int row) const noexcept { return xf_runs_.value_at(int64_t(row) - 1); }
@@ -122,6 +124,7 @@ private:
     // Where the last change was: a column filled row after row finds its next
     // position without a search from the top.
     column_store_t::iterator hint_;
+    bool may_hold_formulas_ = false;  // until then no store has formulas to release
 };
 
 // The columns of a table, numbered from 1. A column beyond the count reads as
