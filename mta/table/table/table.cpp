@@ -31,7 +31,9 @@ Table::Table(const extent_t& extent, unsigned rows, unsigned cols)
       own_image_manager_(std::make_unique<image::table_image_manager>()),
       formula_context_(std::make_unique<formula::formula_model_context>(*this)),
       formula_model_(std::make_unique<formula::table_formula_model>(*formula_context_)),
-      columns_(*this) {}
+      columns_(*this),
+      row_heights_(get_sheet_limits().first_row, get_sheet_limits().first_row + int32_t(row_count_) - 1),
+      col_widths_(get_sheet_limits().first_col, get_sheet_limits().first_col + int32_t(col_count_) - 1) {}
 
 Table::~Table() = default;
 

@@ -9,6 +9,9 @@
 #include "mta/table/cell/cell_blocks.h"
 #include "mta/table/cell/richtext.h"
 #include "mta/table/style/manager/style_settings.h"
+#include "mta/table/style/rc/rc_hw.h"
+#include "mta/table/utils/cell_comment/comment_store.h"
+#include "mta/table/utils/hyperlink/hyperlink_list.h"
 #include "mta/table/utils/run_store.h"
 #include "mta/types/rc_record.h"
 
@@ -48,6 +51,8 @@ class table_formula_model;
 using xf_runs_t = run_store_t<uint16_t>;
 using row_records_t = run_store_t<rc_record_t, row_record_equal>;
 using col_records_t = run_store_t<rc_record_t, col_record_equal>;
+using row_heights_t = rc_hw<int, int64_t>;
+using col_widths_t = rc_hw<int, int64_t>;
 // The values of a range, column-major (mdds/multi_type_matrix.hpp).
 using range_matrix_t = mdds::multi_type_matrix<mdds::mtm::std_string_trait>;
 
@@ -293,6 +298,43 @@ public:
     // Every cell of the range takes the default style index.
     void clear_styles(const vex::range_t& range);
 
+    // ---- row heights and column widths (style/rc/table_sizes.cpp) ----------------------
+    // Rows in unit 0 points, 1 inches, 2 millimetres; columns in 0 characters, 1
+    // inches, 2 millimetres. With b = 0 only a is tested; an index outside the
+    // table is never default.
+    bool is_default_row_height(int a, int b) const;
+    bool is_default_col_width(int a, int b) const;
+    // The sum over the span (either order); nothing when one of it has the default
+    // size. A span outside the table throws general_error "Key out of range.".
+    std::optional<double> get_custom_row_height(int r1, int r2, int unit) const;
+    std::optional<double> get_custom_col_width(int c1, int c2, int unit) const;
+    double get_default_row_height(int unit) const;
+    double get_default_col_width(int unit) const;
+    // Nothing happens unless a <= b, both lie in the table and v is not negative.
+    void set_custom_row_height(int r1, int r2, double v, int unit);
+    void set_custom_col_width(int c1, int c2, double v, int unit);
+    // A <col> width as a sheet file gives it, in characters without padding;
+    // throws loading_error "Error reading column width." for a column outside.
+    void save_columns_width_(int first, int last, double width);
+    const row_heights_t& row_heights() const noexcept { return row_heights_; }
+    const col_widths_t& col_widths() const noexcept { return col_widths_; }
+    // Sizes follow inserted and deleted whole rows and columns: inserted ones take
+    // the default, deleted ones go, the totals of the extent stay current.
+    void insert_row_sizes(int row, int count);
+    void delete_row_sizes(int r1, int r2);
+    void insert_col_sizes(int col, int count);
+    void delete_col_sizes(int c1, int c2);
+
+    // ---- hyperlinks and comments ------------------------------------------------------
+    const hyperlink_list_t& hyperlinks() const noexcept { return hyperlinks_; }
+    hyperlink_list_t& hyperlinks() noexcept { return hyperlinks_; }
+    // The reader's path: the kind is taken as given and the fonts are left alone.
+    bool add_hyperlink(const vex::range_t& range, std::string_view target, bool external) {
+        return hyperlinks_.add_record(range, target, false, external);
+    }
+    const comment_store_t& comments() const noexcept { return comments_; }
+    comment_store_t& comments() noexcept { return comments_; }
+
 private:
     // False, with the reason in the last message, for a cell that may not take a value.
     bool check_cell_writable__(int row, int col) const;
@@ -329,6 +371,10 @@ private:
     columns_t columns_;
     int64_t default_row_height_ = 190500;  // 15 points
     int64_t default_col_width_ = 657225;   // 8 characters of 8 pixels plus 5 pixels padding
+    row_heights_t row_heights_;
+    col_widths_t col_widths_;
+    comment_store_t comments_{this};
+    hyperlink_list_t hyperlinks_{this};
 };
 
 } // namespace vex::mta

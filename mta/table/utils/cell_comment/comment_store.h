@@ -1,0 +1,69 @@
+#pragma once
+// The cell comments (notes) of a sheet with their authors. The comments part and
+// its legacy drawing are written from here and read back into it; both walk the
+// positions in the same row-major order.
+
+#include "mta/table/cell/richtext.h"
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace vex::mta {
+class Table;
+}
+
+namespace vex::mta::utils::cell_comment {
+
+struct comment_t {
+    richtext_t text;
+    int author = -1;  // index into the author list; -1 when the comment names none
+};
+
+class comment_store_t {
+public:
+    explicit comment_store_t(Table* table = nullptr) : table_(table) {}
+
+    // Adds the comment at the cell, replacing one already there, and registers a
+    // new author at the end of the list. False for a position outside the sheet.
+    bool add(int row, int col, richtext_t text, std::string_view author);
+    bool remove(int row, int col);
+    // -1 when the cell has no comment or its comment names no author.
+    int author_id(int row, int col) const;
+    // The author names in order of first use; an author's id is its index.
+    const std::vector<std::string>& authors() const noexcept { return authors_; }
+    // Null when the cell has no comment.
+    const richtext_t* find(int row, int col) const;
+    // Every commented cell, 1-based, row by row.
+    std::vector<std::pair<int, int>> positions() const;
+    size_t size() const noexcept { return comments_.size(); }
+    bool empty() const noexcept { return comments_.empty(); }
+
+    // Comments follow their cells as rows or columns of a band move; a comment on
+    // a deleted cell or one pushed off the sheet goes.
+    void insert_rows(int first_col, int last_col, int row, int count);
+    void delete_rows(int first_col, int last_col, int first_row, int last_row);
+    void insert_cols(int first_row, int last_row, int col, int count);
+    void delete_cols(int first_row, int last_row, int first_col, int last_col);
+
+private:
+    using key_t = std::pair<int, int>;  // row, column: row-major order
+    // Moves each comment for which move(row, col) answers true to the position it
+    // leaves, and drops those it answers false for.
+    template <class F>
+    void reposition__(F&& move);
+
+    Table* table_;
+    std::map<key_t, comment_t> comments_;
+    std::vector<std::string> authors_;
+    std::unordered_map<std::string, int> author_ids_;
+};
+
+} // namespace vex::mta::utils::cell_comment
+
+namespace vex::mta {
+using comment_store_t = utils::cell_comment::comment_store_t;
+}

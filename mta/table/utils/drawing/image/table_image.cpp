@@ -1,0 +1,281 @@
+#include "mta/table/utils/drawing/image/table_image.h"
+
+#include "errors.h"
+#include "run_message.h"
+#include "sheet_limits.h"
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <utility>
+
+namespace vex::mta::image {
+
+namespace {
+
+using image_ptr = std::shared_ptr<vex::img::image_t>;
+
+// Both sizes given, or both 0 with a scale that sizes the picture from its
+// pixels. A size that would not fit the record is refused like a bad one.
+bool resolve_size(int32_t& width, int32_t& height, double scale, const vex::img::image_t& image) {
+    if (width < 0 || height < 0 || !(scale >= 0) || !std::isfinite(scale)) return false;
+    if (width != 0 && height != 0) return true;
+    if (width != 0 || height != 0 || scale == 0) return false;
+    const double w = std::trunc(image.pixel_size().width * scale);
+    const double h = std::trunc(image.pixel_size().height * scale);
+    constexpr double most = std::numeric_limits<int32_t>::max();
+    if (w > most || h > most) return false;
+    width = static_cast<int32_t>(w);
+    height = static_cast<int32_t>(h);
+    return true;
+}
+
+image_anchor_t record_of(uint32_t grid_id, image_anchor_type_enum type, image_ptr image) {
+    image_anchor_t record;
+    record.type = type;
+    record.grid_id = grid_id;
+    record.image = std::move(image);
+    return record;
+}
+
+bool on_sheet(int32_t row, int32_t col) {
+    return get_sheet_limits().valid_row(row) && get_sheet_limits().valid_col(col);
+}
+
+} // namespace
+
+// ---- loading ------------------------------------------------------------------------
+
+image_ptr table_image_manager::load_file__(std::string_view file) const {
+    if (file.empty()) {
+        set_run_message("The image file name cannot be empty.");
+        return nullptr;
+    }
+    auto image = std::make_shared<vex::img::image_t>();
+    if (image->load_file(file)) return image;
+    set_run_message("Failed to load file: " + std::string(file));
+    return nullptr;
+}
+
+image_ptr table_image_manager::load_memory__(const void* bytes, size_t n) const {
+    if (!bytes || n == 0) {
+        set_run_message("The image cannot be empty.");
+        return nullptr;
+    }
+    auto image = std::make_shared<vex::img::image_t>();
+    if (image->load_memory(bytes, n)) return image;
+    set_run_message("Failed to load memory image.");
+    return nullptr;
+}
+
+// ---- adding ---------------------------------------------------------------------------
+
+int32_t table_image_manager::add_absolute_image_from_file(uint32_t grid_id, std::string_view file,
+                                                          const absolute_anchor_t& at) {
+    return add_absolute__(grid_id, load_file__(file), at);
+}
+
+int32_t table_image_manager::add_absolute_image_from_memory(uint32_t grid_id, const void* bytes, size_t n,
+                                                            const absolute_anchor_t& at) {
+    return add_absolute__(grid_id, load_memory__(bytes, n), at);
+}
+
+int32_t table_image_manager::add_one_cell_image_from_file(uint32_t grid_id, std::string_view file,
+                                                          const one_cell_anchor_t& at) {
+    return add_one_cell__(grid_id, load_file__(file), at);
+}
+
+int32_t table_image_manager::add_one_cell_image_from_memory(uint32_t grid_id, const void* bytes, size_t n,
+                                                            const one_cell_anchor_t& at) {
+    return add_one_cell__(grid_id, load_memory__(bytes, n), at);
+}
+
+int32_t table_image_manager::add_two_cell_image_from_file(uint32_t grid_id, image_anchor_type_enum edit_as,
+                                                          std::string_view file, const two_cell_anchor_t& at) {
+    return add_two_cell__(grid_id, edit_as, load_file__(file), at);
+}
+
+int32_t table_image_manager::add_two_cell_image_from_memory(uint32_t grid_id, image_anchor_type_enum edit_as,
+                                                            const void* bytes, size_t n,
+                                                            const two_cell_anchor_t& at) {
+    return add_two_cell__(grid_id, edit_as, load_memory__(bytes, n), at);
+}
+
+int32_t table_image_manager::set_background_image_from_file(uint32_t grid_id, std::string_view file) {
+    if (file.empty()) return -1;
+    return set_background__(grid_id, load_file__(file));
+}
+
+int32_t table_image_manager::set_background_image_from_memory(uint32_t grid_id, const void* bytes, size_t n) {
+    if (!bytes || n == 0) return -1;
+    return set_background__(grid_id, load_memory__(bytes, n));
+}
+
+int32_t table_image_manager::add_absolute__(uint32_t grid_id, image_ptr image, absolute_anchor_t at) {
+    if (!image) return -1;
+    if (at.x < 0 || at.y < 0 || !resolve_size(at.width, at.height, at.scale, *image)) {
+        set_run_message("Incorrect image dimensions or scaling factor.");
+        return -1;
+    }
+    image_anchor_t record = record_of(grid_id, image_anchor_type_enum::absolute, std::move(image));
+    record.absolute = at;
+    std::lock_guard lock(mutex_);
+    return add_record__(std::move(record));
+}
+
+int32_t table_image_manager::add_one_cell__(uint32_t grid_id, image_ptr image, one_cell_anchor_t at) {
+    if (!image) return -1;
+    if (!on_sheet(at.row, at.col) || !resolve_size(at.width, at.height, at.scale, *image)) {
+        set_run_message("Incorrect image size or scaling factor.");
+        return -1;
+    }
+    image_anchor_t record = record_of(grid_id, image_anchor_type_enum::one_cell, std::move(image));
+    record.one_cell = at;
+    std::lock_guard lock(mutex_);
+    return add_record__(std::move(record));
+}
+
+int32_t table_image_manager::add_two_cell__(uint32_t grid_id, image_anchor_type_enum edit_as, image_ptr image,
+                                            two_cell_anchor_t at) {
+    if (!image) return -1;
+    if (at.from_row > at.to_row) {
+        std::swap(at.from_row, at.to_row);
+        std::swap(at.from_row_offset, at.to_row_offset);
+    }
+    if (at.from_col > at.to_col) {
+        std::swap(at.from_col, at.to_col);
+        std::swap(at.from_col_offset, at.to_col_offset);
+    }
+    if (!on_sheet(at.from_row, at.from_col) || !on_sheet(at.to_row, at.to_col)) {
+        set_run_message("Incorrect cell parameters for inserting image.");
+        return -1;
+    }
+    image_anchor_t record = record_of(grid_id, image_anchor_type_enum::two_cell, std::move(image));
+    record.edit_as = edit_as;
+    record.two_cell = at;
+    std::lock_guard lock(mutex_);
+    return add_record__(std::move(record));
+}
+
+int32_t table_image_manager::set_background__(uint32_t grid_id, image_ptr image) {
+    if (!image) return -1;
+    image_anchor_t record = record_of(grid_id, image_anchor_type_enum::two_cell, std::move(image));
+    record.background = 1;
+    std::lock_guard lock(mutex_);
+    // Only this sheet's: the manager holds the backgrounds of every sheet of the workbook.
+    auto previous = records_.end();
+    for (auto it = records_.begin(); it != records_.end(); ++it) {
+        if (it->second.background == 1 && it->second.grid_id == grid_id) {
+            previous = it;
+            break;
+        }
+    }
+    const int32_t id = add_record__(std::move(record));
+    if (previous != records_.end()) records_.erase(previous);
+    return id;
+}
+
+int32_t table_image_manager::add_record__(image_anchor_t record) {
+    bool shared = false;
+    for (const image_ptr& known : distinct_) {
+        if (known->equals(*record.image)) {
+            record.image = known;
+            shared = true;
+            break;
+        }
+    }
+    if (!shared) distinct_.push_back(record.image);
+    const int32_t id = last_id_ + 2;
+    records_.emplace(id, std::move(record));
+    last_id_ = id;
+    return id;
+}
+
+// ---- removing -----------------------------------------------------------------------
+
+void table_image_manager::delete_image(int32_t id) {
+    std::lock_guard lock(mutex_);
+    if (records_.erase(id) == 0) set_run_message("No such image id.");
+}
+
+void table_image_manager::remove_absolute_image(uint32_t grid_id, int32_t x, int32_t y) {
+    std::lock_guard lock(mutex_);
+    std::erase_if(records_, [&](const auto& entry) {
+        const image_anchor_t& r = entry.second;
+        return r.grid_id == grid_id && r.type == image_anchor_type_enum::absolute && r.absolute.x == x &&
+               r.absolute.y == y;
+    });
+}
+
+void table_image_manager::remove_image(uint32_t grid_id, int32_t row, int32_t col) {
+    std::lock_guard lock(mutex_);
+    std::erase_if(records_, [&](const auto& entry) {
+        const image_anchor_t& r = entry.second;
+        if (r.grid_id != grid_id || r.background) return false;
+        if (r.type == image_anchor_type_enum::one_cell) return r.one_cell.row == row && r.one_cell.col == col;
+        if (r.type == image_anchor_type_enum::two_cell)
+            return r.two_cell.from_row == row && r.two_cell.from_col == col;
+        return false;
+    });
+}
+
+void table_image_manager::remove_grid_images(uint32_t grid_id) {
+    std::lock_guard lock(mutex_);
+    std::erase_if(records_, [&](const auto& entry) { return entry.second.grid_id == grid_id; });
+}
+
+// ---- lookups -------------------------------------------------------------------------
+
+int32_t table_image_manager::image_num(uint32_t grid_id) const {
+    std::lock_guard lock(mutex_);
+    int32_t n = 0;
+    for (const auto& [id, r] : records_) n += r.grid_id == grid_id;
+    return n;
+}
+
+int32_t table_image_manager::get_image_id(uint32_t grid_id, int32_t n) const {
+    std::lock_guard lock(mutex_);
+    for (const auto& [id, r] : records_) {
+        if (r.grid_id == grid_id && n-- == 0) return id;
+    }
+    return -1;
+}
+
+const image_anchor_t& table_image_manager::at__(int32_t id) const {
+    const auto it = records_.find(id);
+    if (it == records_.end()) throw mta_error("No such image id.");
+    return it->second;
+}
+
+image_anchor_type_enum table_image_manager::get_anchor_type(int32_t id) const {
+    std::lock_guard lock(mutex_);
+    return at__(id).type;
+}
+
+vex::coord_t table_image_manager::get_absolute_coord(int32_t id) const {
+    std::lock_guard lock(mutex_);
+    const image_anchor_t& r = at__(id);
+    if (r.type != image_anchor_type_enum::absolute) {
+        set_run_message("This image is not absolutely anchored.");
+        return {};
+    }
+    return {0, r.absolute.y, r.absolute.x};
+}
+
+vex::coord_t table_image_manager::get_anchor_cell(int32_t id) const {
+    std::lock_guard lock(mutex_);
+    const image_anchor_t& r = at__(id);
+    switch (r.type) {
+    case image_anchor_type_enum::one_cell: return {0, r.one_cell.row, r.one_cell.col};
+    case image_anchor_type_enum::two_cell: return {0, r.two_cell.from_row, r.two_cell.from_col};
+    default: set_run_message("This image is not anchored with cells."); return {};
+    }
+}
+
+const image_anchor_t* table_image_manager::find_image(int32_t id) const {
+    std::lock_guard lock(mutex_);
+    const auto it = records_.find(id);
+    return it == records_.end() ? nullptr : &it->second;
+}
+
+} // namespace vex::mta::image

@@ -1,0 +1,249 @@
+#include "mta/table/utils/hyperlink/hyperlink_list.h"
+
+#include "mta/table/style/rc/cell_style_runs.h"
+#include "mta/table/table/table.h"
+#include "mta/table/utils/band_shift.h"
+#include "sheet_limits.h"
+#include "text_utils.h"
+
+namespace vex::mta {
+
+namespace {
+
+constexpr uint16_t hyperlink_theme_color = 10;
+constexpr int32_t single_underline = 1;
+
+// Reads "$?LETTERS" or "$?DIGITS" as one part of an A1 reference; 0 when absent
+// or beyond the sheet.
+int read_part(std::string_view& s, bool letters) {
+    std::string_view t = s;
+    if (!t.empty() && t.front() == '$') t.remove_prefix(1);
+    int64_t v = 0;
+    size_t n = 0;
+    while (n < t.size() && (letters ? ascii_is_alpha(t[n]) : ascii_is_digit(t[n]))) {
+        v = letters ? v * 26 + (ascii_to_upper(t[n]) - 'A' + 1) : v * 10 + (t[n] - '0');
+        if (v > get_sheet_limits().last_row) return 0;
+        ++n;
+    }
+    const auto& lim = get_sheet_limits();
+    if (n == 0 || !(letters ? lim.valid_col(v) : lim.valid_row(v))) return 0;
+    s = t.substr(n);
+    return static_cast<int>(v);
+}
+
+// A cell ("B3"), a cell range ("A1:C9"), whole columns ("A:C") or whole rows
+// ("2:5"), each part optionally absolute.
+bool is_a1_area(std::string_view s) {
+    std::string_view t = s;
+    if (read_part(t, true)) {
+        if (t.empty()) return false;  // a bare column
+        if (t.front() == ':') {
+            t.remove_prefix(1);
+            return read_part(t, true) && t.empty();
+        }
+        if (!read_part(t, false)) return false;
+        if (t.empty()) return true;
+        if (t.front() != ':') return false;
+        t.remove_prefix(1);
+        return read_part(t, true) && read_part(t, false) && t.empty();
+    }
+    t = s;
+    if (!read_part(t, false) || t.empty() || t.front() != ':') return false;
+    t.remove_prefix(1);
+    return read_part(t, false) && t.empty();
+}
+
+bool is_unquoted_sheet_char(char c) {
+    return ascii_is_alpha(c) || ascii_is_digit(c) || c == '_' || c == '.' || static_cast<unsigned char>(c) >= 0x80;
+}
+
+// Strips "Sheet1!" or "'My sheet'!" from the front; false when a qualifier is
+// malformed.
+bool strip_sheet(std::string_view& s) {
+    if (!s.empty() && s.front() == '\'') {
+        size_t i = 1;
+        for (; i < s.size(); ++i) {
+            if (s[i] != '\'') continue;
+            if (i + 1 < s.size() && s[i + 1] == '\'') {
+                ++i;
+                continue;
+            }
+            break;
+        }
+        if (i >= s.size() || i == 1 || i + 1 >= s.size() || s[i + 1] != '!') return false;
+        s.remove_prefix(i + 2);
+        return true;
+    }
+    const size_t bang = s.find('!');
+    if (bang == std::string_view::npos) return true;
+    if (bang == 0) return false;
+    for (size_t i = 0; i < bang; ++i)
+        if (!is_unquoted_sheet_char(s[i])) return false;
+    s.remove_prefix(bang + 1);
+    return true;
+}
+
+// Spans [lo, hi] of a range's rows and columns, ordered.
+struct area_t {
+    int r1, r2, c1, c2;
+};
+
+area_t area_of(const vex::range_t& r) {
+    return {std::min(r.first.row, r.last.row), std::max(r.first.row, r.last.row),
+            std::min(r.first.col, r.last.col), std::max(r.first.col, r.last.col)};
+}
+
+void set_area(vex::range_t& r, const area_t& a) {
+    r.first.row = a.r1;
+    r.last.row = a.r2;
+    r.first.col = a.c1;
+    r.last.col = a.c2;
+}
+
+// Whether the text names a defined name the sheet can see. The name store
+// cannot look names up yet, so no text is taken for one.
+bool names_defined_name(const Table&, std::string_view) {
+    return false;
+}
+
+} // namespace
+
+bool is_internal_link_target(std::string_view address, const std::function<bool(std::string_view)>& is_name) {
+    std::string_view s = address;
+    if (!strip_sheet(s) || s.empty()) return false;
+    return is_a1_area(s) || (is_name && is_name(s));
+}
+
+bool hyperlink_list_t::add(const vex::range_t& range, std::string_view address) {
+    if (!add_record(range, address, true, true)) return false;
+    restyle__(range, true);
+    return true;
+}
+
+bool hyperlink_list_t::add_record(const vex::range_t& range, std::string_view address, bool parse, bool external) {
+    if (!table_->is_valid_range(range)) return false;
+    if (parse)
+        external = !is_internal_link_target(address, [this](std::string_view name) {
+            return names_defined_name(*table_, name);
+        });
+    hyperlink_t link;
+    link.range = range;
+    link.external = external ? "yes" : "";
+    link.address = address;
+    links_.push_back(std::move(link));
+    return true;
+}
+
+bool hyperlink_list_t::add_loaded(const vex::range_t& range, std::string rel_id, std::string display,
+                                  std::string location, std::string tooltip) {
+    hyperlink_t link;
+    link.range = range;
+    link.external = rel_id.empty() ? "" : "yes";
+    if (rel_id.empty()) link.address = location;
+    link.rel_id = std::move(rel_id);
+    link.display = std::move(display);
+    link.location = std::move(location);
+    link.tooltip = std::move(tooltip);
+    links_.push_back(std::move(link));
+    return true;
+}
+
+void hyperlink_list_t::set_address(size_t index, std::string_view address) {
+    if (index < links_.size()) links_[index].address = address;
+}
+
+void hyperlink_list_t::remove(size_t index) {
+    if (index >= links_.size()) return;
+    const vex::range_t range = links_[index].range;
+    links_.erase(links_.begin() + static_cast<std::ptrdiff_t>(index));
+    restyle__(range, false);
+}
+
+vex::range_t hyperlink_list_t::range_at(size_t index) const noexcept {
+    if (index < links_.size()) return links_[index].range;
+    vex::range_t empty;
+    empty.first.flag0 = empty.last.flag0 = 1;
+    return empty;
+}
+
+bool hyperlink_list_t::is_external(size_t index) const noexcept {
+    return index < links_.size() && !links_[index].external.empty();
+}
+
+std::string_view hyperlink_list_t::address_at(size_t index) const noexcept {
+    return index < links_.size() ? std::string_view(links_[index].address) : std::string_view();
+}
+
+int hyperlink_list_t::index_of(int row, int col) const noexcept {
+    for (size_t i = 0; i < links_.size(); ++i) {
+        const area_t a = area_of(links_[i].range);
+        if (row >= a.r1 && row <= a.r2 && col >= a.c1 && col <= a.c2) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+// Only the stored runs of each column are visited, so a link over the whole
+// sheet costs its columns and their runs, not its cells.
+void hyperlink_list_t::restyle__(const vex::range_t& range, bool linked) {
+    if (!table_->is_valid_range(range)) return;
+    const area_t a = area_of(range);
+    auto& m = style_manager_of(*table_);
+    xf_memo_t memo;
+    for (int c = a.c1; c <= a.c2; ++c) {
+        const uint16_t col_xf = table_->col_records().value_at(c).xf;
+        restyle_rows(*table_, c, a.r1, a.r2, [&](uint16_t row_xf, uint16_t own) {
+            return memo.get(own, row_xf, col_xf, [&] {
+                style_settings_t s = shown_style(m, own, row_xf, col_xf);
+                font_t font = s.font();
+                font.color = linked ? color_t::from_theme(hyperlink_theme_color) : color_t{};
+                font.underline = linked ? single_underline : 0;
+                s.set_font(font);
+                return std::optional(m.intern_style(s));
+            });
+        });
+    }
+    table_->trim_columns();
+}
+
+namespace {
+
+// Keeps the links for which keep(area) answers true, with the area it leaves.
+template <class F>
+void shift_links(std::vector<hyperlink_t>& links, F&& keep) {
+    std::erase_if(links, [&](hyperlink_t& link) {
+        area_t a = area_of(link.range);
+        if (!keep(a)) return true;
+        set_area(link.range, a);
+        return false;
+    });
+}
+
+} // namespace
+
+void hyperlink_list_t::insert_rows(int first_col, int last_col, int row, int count) {
+    const int last = get_sheet_limits().last_row;
+    shift_links(links_, [&](area_t& a) {
+        return !inside_band(a.c1, a.c2, first_col, last_col) || span_after_insert(a.r1, a.r2, row, count, last);
+    });
+}
+
+void hyperlink_list_t::delete_rows(int first_col, int last_col, int first_row, int last_row) {
+    shift_links(links_, [&](area_t& a) {
+        return !inside_band(a.c1, a.c2, first_col, last_col) || span_after_delete(a.r1, a.r2, first_row, last_row);
+    });
+}
+
+void hyperlink_list_t::insert_cols(int first_row, int last_row, int col, int count) {
+    const int last = get_sheet_limits().last_col;
+    shift_links(links_, [&](area_t& a) {
+        return !inside_band(a.r1, a.r2, first_row, last_row) || span_after_insert(a.c1, a.c2, col, count, last);
+    });
+}
+
+void hyperlink_list_t::delete_cols(int first_row, int last_row, int first_col, int last_col) {
+    shift_links(links_, [&](area_t& a) {
+        return !inside_band(a.r1, a.r2, first_row, last_row) || span_after_delete(a.c1, a.c2, first_col, last_col);
+    });
+}
+
+} // namespace vex::mta
