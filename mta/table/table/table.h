@@ -215,7 +215,7 @@ public:
     int64_t default_row_height() const noexcept { return default_row_height_; }
     int64_t default_col_width() const noexcept { return default_col_width_; }
 
-    // ---- formulas, row import and range values (table_formulas.cpp) ---------------
+    // ---- formulas, row import (table_formulas.cpp), range values (range_value.cpp) --
     // Stores the text without surrounding blanks and one leading '='. Refuses an
     // empty text ("The formula expression can not be empty.") and a cell that may
     // not take a value; the position is checked by the caller.

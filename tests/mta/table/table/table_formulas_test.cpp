@@ -230,6 +230,20 @@ TEST(table_import, rows_filled_down_a_column_stay_one_block) {
     EXPECT_EQ(t.find_column(1)->cells().block_size(), 2u);
     EXPECT_EQ(t.find_column(2)->cells().block_size(), 2u);
     EXPECT_EQ(get_num(t, 1000, 2), 1000.5);
+
+    // Stores after erasing, inserting and deleting rows land where they are asked to.
+    vex::mta::Column& column = *t.find_column(2);
+    column.erase_values(10, 20);
+    column.set_value(15, 7.0);
+    column.insert_rows(5, 3);
+    column.set_value(6, 8.0);
+    column.delete_rows(1, 2);
+    column.set_value(999, 9.0);
+    EXPECT_EQ(get_num(t, 16, 2), 7.0);
+    EXPECT_EQ(get_num(t, 4, 2), 8.0);
+    EXPECT_EQ(get_num(t, 999, 2), 9.0);
+    EXPECT_EQ(get_num(t, 1, 2), 3.5);
+    EXPECT_EQ(t.get_cell(12, 2).kind(), cell_value_kind::none);
 }
 
 TEST(table_range_value, matrix_shape_and_element_types) {
