@@ -31,7 +31,7 @@ void formula_cell::set_result(const std::optional<cell_t::value_type>& value) {
                    [&](const vex::datetime_t& v) { result_ = vex::datetime_t{v.ticks, -1, v.flag}; },
                    [&](bool v) { result_ = v; },
                    [&](formula_cell*) {},
-                   [&](error_value_enum v) { result_ = formula_error::from_error_value(v); },
+                   [&](error_value_enum v) { result_ = formula_error(v); },
                },
                *value);
 }

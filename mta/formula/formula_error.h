@@ -1,26 +1,33 @@
 #pragma once
-// The error a formula produces: a code from 1 ("#NULL!") to 9 ("#SPILL!") and an
-// optional text. Cells keep it as a result; the engine also throws it.
+// The error value of the formula engine: a code with its message. It travels as a
+// value (an operand, a cell's result) and is thrown as well.
 
 #include "mta/table/cell/cell.h"
 
 #include <cstdint>
 #include <exception>
 #include <string>
+#include <string_view>
 
 namespace vex::mta::formula {
 
 class formula_error : public std::exception {
 public:
-    explicit formula_error(uint32_t code, std::string text = {}) : code_(code), text_(std::move(text)) {}
-    // The error a cell error value stands for: its value plus one.
-    static formula_error from_error_value(error_value_enum e) { return formula_error(uint32_t(e) + 1); }
+    // Codes 1 to 9 stand for the cell error values 0 to 8; other codes carry no
+    // default text and show as #REF!.
+    explicit formula_error(error_value_enum e);
+    explicit formula_error(uint32_t code);
+    formula_error(uint32_t code, std::string&& text);
 
     uint32_t code() const noexcept { return code_; }
-    const std::string& text() const noexcept { return text_; }
-    // Codes without a cell error value show as "#REF!".
-    error_value_enum to_error_value() const noexcept {
-        return code_ >= 1 && code_ <= uint32_t(error_value_count) ? error_value_enum(code_ - 1) : error_value_enum::ref;
+    // The text given, else the code's default text. Never writes: errors are read
+    // from several threads at once.
+    std::string_view message() const noexcept { return text_; }
+    const char* what() const noexcept override { return text_.c_str(); }
+    error_value_enum to_error_value() const noexcept;
+
+    friend bool operator==(const formula_error& a, const formula_error& b) noexcept {
+        return a.code_ == b.code_ && a.text_ == b.text_;
     }
 
 private:

@@ -24,6 +24,10 @@
 
 namespace vex::xml {
 
+// The declaration every package part begins with.
+inline constexpr std::string_view standalone_declaration =
+    R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)";
+
 class xml_stream_writer {
 public:
     using sink_t = std::function<void(const char*, unsigned int)>;

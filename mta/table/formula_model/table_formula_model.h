@@ -1,35 +1,19 @@
 #pragma once
-// A sheet's formula model and the formula engine's view of the sheet. The table
-// makes both over itself and owns them. Until the engine stands, the model files
-// formula cells and keeps their texts and results; parsing a text into tokens,
-// registering its references with the dependency tracker and recalculating are
-// the engine's, at the places marked below.
+// A sheet's formula model. The table makes it over the table's model context and
+// owns both. Until the engine stands, the model files formula cells and keeps
+// their texts and results; parsing a text into tokens, registering its references
+// with the dependency tracker and recalculating are the engine's, at the places
+// marked below.
 
 #include "coord.h"
+#include "mta/formula/formula_model_context.h"
 
 #include <string_view>
 #include <unordered_set>
 
-namespace vex::mta {
-class Table;
-}
-
 namespace vex::mta::formula {
 
 class formula_cell;
-
-class formula_model_context {
-public:
-    explicit formula_model_context(Table& table) : table_(&table) {}
-    Table& table() const noexcept { return *table_; }
-
-    // The column owns the cell once stored.
-    void store_formula_cell(formula_cell* cell);
-    formula_cell* get_formula_cell(int row, int col) const;
-
-private:
-    Table* table_;
-};
 
 class table_formula_model {
 public:

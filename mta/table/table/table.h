@@ -180,7 +180,9 @@ public:
     formula::table_formula_model* get_formula_model() const noexcept { return formula_model_.get(); }
     unsigned get_reference_mode() const;
     void get_sheet_name(std::string& out) const;
-    bool resolve_grid_id(unsigned* out, std::string_view book, std::string_view sheet, std::string_view name) const;
+    // An empty third name is this sheet; the document resolves the others, asked
+    // with the names in reverse order.
+    bool resolve_grid_id(unsigned* out, std::string_view first, std::string_view second, std::string_view third) const;
     const vex::coord_t& current_cell() const noexcept { return current_cell_; }
     void set_current_cell(int row, int col);
 

@@ -3,6 +3,7 @@
 #include "errors.h"
 #include "mta/table/cell/cell_getters.h"
 #include "mta/table/cell/string_pool.h"
+#include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/sample_styles.h"
 #include "mta/types/imported_row_cells.h"
 
@@ -280,6 +281,10 @@ TEST(table_range_value, matrix_shape_and_element_types) {
     EXPECT_EQ(reversed.get_string(1, 0), "#DIV/0!");
     const auto tail = t.get_range_value(range(1048570, 1, 1048576, 2));
     EXPECT_EQ(tail.size(), (vex::mta::range_matrix_t::size_pair_type{7, 2}));
+    // The formula engine's range operands read the same matrix.
+    const auto& context = t.get_formula_model()->context();
+    EXPECT_EQ(context.get_range_value(range(1, 1, 8, 4)).get_string(4, 0), "#DIV/0!");
+    EXPECT_EQ(context.get_formula_cell({0, 7, 1, 0, 0, 0}), t.get_formula_cell(7, 1));
     for (const auto& bad : {range(0, 1, 2, 2), range(1, 1, 1048577, 1), range(1, 16385, 1, 1)})
         EXPECT_THROW(t.get_range_value(bad), mta_error);
 }

@@ -1,0 +1,34 @@
+#pragma once
+// The model a package part owns. It is handed every node of its part's XML on
+// load (ending with the document element's close) and read by the part's writer
+// on save. Each component keeps its own reader, made on the first node and
+// dropped at the end.
+
+#include "xml/sxml_node.h"
+
+namespace vex {
+
+class xml_part_t;
+
+class component_base_t {
+public:
+    explicit component_base_t(xml_part_t* part) noexcept : part_(part) {}
+    virtual ~component_base_t() = default;
+    component_base_t(const component_base_t&) = delete;
+    component_base_t& operator=(const component_base_t&) = delete;
+
+    virtual xml::sxml::status_t assign(const xml::sxml::xml_node_t* node) = 0;
+    // Passes code to the components of the owning part's children.
+    virtual void notify_children(int code);
+    virtual void notify(int code);
+
+    xml_part_t* get_part() const noexcept { return part_; }
+    // The component of the workbook part above the owning part; throws as
+    // xml_part_t::get_workbook_part does.
+    component_base_t* get_workbook() const;
+
+private:
+    xml_part_t* part_;
+};
+
+} // namespace vex

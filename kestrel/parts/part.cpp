@@ -1,0 +1,197 @@
+#include "kestrel/parts/part.h"
+
+#include "errors.h"
+#include "kestrel/parts/entry_path.h"
+#include "xml/sxml_parser.h"
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <stdexcept>
+
+namespace vex {
+
+using xml::sxml::status_t;
+
+namespace {
+
+bool ends_with_xml(std::string_view ct) noexcept { return ct.ends_with("+xml"); }
+
+// Counts the parts of the asked child's kind that come before it, depth first
+// in child order; true once the child is met.
+bool count_before(const xml_part_t& node, const xml_part_t* child, unsigned& counter) {
+    for (const auto& c : node.get_child_parts()) {
+        if (c->kind() == child->kind()) {
+            if (c.get() == child) return true;
+            ++counter;
+        }
+        if (count_before(*c, child, counter)) return true;
+    }
+    return false;
+}
+
+} // namespace
+
+xml_part_t::xml_part_t(xml_part_t* parent, const char* namespace_uri, const char* relationship_type,
+                       const char* content_type, const char* folder, const char* stem, const char* extension)
+    : relationship_type_(relationship_type),
+      static_content_type_(content_type),
+      folder_(folder),
+      stem_(stem),
+      static_extension_(extension),
+      namespace_uri_(namespace_uri),
+      parent_(parent) {}
+
+xml_part_t::~xml_part_t() {
+    component_.reset();
+    kept_nodes_.reset();
+    writer_.reset();
+    output_handler_.reset();
+    // The children go with children_, then the strings.
+}
+
+void xml_part_t::node_chain_deleter::operator()(xml::sxml::sxml_arena::chunk* chain) const noexcept {
+    xml::sxml::sxml_parser::free_nodes(chain);
+}
+
+uint32_t xml_part_t::next_workbook_part_id() noexcept {
+    static std::atomic<uint32_t> last{0};
+    return last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
+void xml_part_t::keep_nodes(xml::sxml::sxml_arena::chunk* chain, const xml::sxml::xml_node_t* root) noexcept {
+    kept_nodes_.reset(chain);
+    kept_tree_ = root;
+}
+
+void xml_part_t::set_raw_data(std::shared_ptr<const char[]> bytes, size_t size) noexcept {
+    raw_ = std::move(bytes);
+    raw_size_ = raw_ ? size : 0;
+}
+
+void xml_part_t::create_xml_writer(xml::xml_stream_writer::sink_t sink) {
+    writer_ = std::make_unique<xml::xml_stream_writer>(std::move(sink));
+}
+
+void xml_part_t::release_xml_writer() {
+    if (!writer_) return;
+    std::unique_ptr<xml::xml_stream_writer> w = std::move(writer_);
+    try {
+        w->flush();
+    } catch (...) {
+        w->clear();  // its destructor must not try the failed sink again
+        throw;
+    }
+}
+
+void xml_part_t::discard_output() noexcept {
+    if (writer_) writer_->clear();
+}
+
+xml_part_t* xml_part_t::get_workbook_part() const {
+    for (const xml_part_t* p = this; p; p = p->parent_) {
+        if (p->kind_ != part_kind_enum::workbook_part) continue;
+        if (!p->parent_) return const_cast<xml_part_t*>(p);
+        break;
+    }
+    throw general_error(std::string("Serious error: This part is not a child part of the workbook. ") +
+                        "Except for the workbook, all part should be sub part of the workbook, " +
+                        "and the workbook must be the top-level parent component.");
+}
+
+void xml_part_t::make_default_entry_name() {
+    entry_name_ = entry_path::join(folder_ ? folder_ : "", stem_ ? stem_ : "");
+    if (ends_with_xml(content_type_)) entry_name_ += ".xml";
+}
+
+std::string xml_part_t::make_part_file_name() const {
+    std::string name = entry_path::join(folder_ ? folder_ : "", stem_ ? stem_ : "");
+    if (numbered_ && parent_) {
+        // A parent that gives no number leaves the name bare; the save keeps
+        // names unique.
+        if (const auto n = parent_->get_part_number(this)) name += std::to_string(*n + 1ull);
+    }
+    if (!extension_.empty()) {
+        name += '.';
+        name += extension_;
+    } else if (ends_with_xml(content_type_)) {
+        name = entry_path::replace_extension(name, ".xml");
+    }
+    std::string folders;
+    for (const xml_part_t* a = parent_; a; a = a->parent_) folders = entry_path::join(a->folder_ ? a->folder_ : "", folders);
+    return entry_path::normalize(entry_path::to_slashes(entry_path::join(folders, name)));
+}
+
+int xml_part_t::bind_child_part(xml_part_t*) { return 0; }
+
+bool xml_part_t::equals(const xml_part_t*) const { return false; }
+
+void xml_part_t::on_child_loaded(xml_part_t*) {}
+
+const char* xml_part_t::get_content_type_by_index(int) const { return nullptr; }
+
+const char* xml_part_t::get_extension_by_index(int) const { return nullptr; }
+
+status_t xml_part_t::assign(const xml::sxml::xml_node_t* node) {
+    return component_ ? component_->assign(node) : status_t::keep;
+}
+
+void* xml_part_t::allocate_buffer(size_t n) {
+    std::shared_ptr<char[]> block = std::make_shared_for_overwrite<char[]>(n);
+    char* bytes = block.get();
+    raw_ = std::move(block);
+    raw_size_ = n;
+    return bytes;
+}
+
+bool xml_part_t::on_loaded() { return true; }
+
+void xml_part_t::prepare_saving(bool) {}
+
+size_t xml_part_t::child_count(int) const { return children_.size(); }
+
+void xml_part_t::create_output_handler(int) {}
+
+void xml_part_t::write() {
+    if (raw_) {
+        if (!writer_) throw std::runtime_error("no xml stream writer.");
+        // The sink takes an unsigned count: larger parts go in blocks.
+        constexpr size_t block = size_t(1) << 30;
+        size_t done = 0;
+        do {
+            const size_t n = std::min(block, raw_size_ - done);
+            writer_->write_to_sink(raw_.get() + done, static_cast<unsigned>(n));
+            done += n;
+        } while (done < raw_size_);
+    } else if (output_handler_) {
+        output_handler_->write();
+    }
+}
+
+xml_part_t* xml_part_t::create_part(const char* relationship_type, const char* id) {
+    return children_.create_child(this, relationship_type ? relationship_type : "", id, complete_);
+}
+
+void xml_part_t::copy_from(const xml_part_t*) {}
+
+void xml_part_t::add_part(xml_part_t* part, bool at_front) { children_.add(part, at_front); }
+
+bool xml_part_t::is_empty() const { return false; }
+
+void xml_part_t::remove_part(unsigned part_id) { children_.remove(part_id); }
+
+void xml_part_t::remove_part(xml_part_t* part) { children_.remove(part); }
+
+size_t xml_part_t::reset_relationship_ids() { return children_.reset_relationship_ids(); }
+
+void xml_part_t::after_child_saved() {}
+
+std::optional<unsigned> xml_part_t::get_part_number(const xml_part_t* child) const {
+    const xml_part_t* workbook = get_workbook_part();
+    if (!child || !child->numbered_) return std::nullopt;
+    unsigned counter = 0;
+    if (count_before(*workbook, child, counter)) return counter;
+    return std::nullopt;
+}
+
+} // namespace vex

@@ -1,0 +1,83 @@
+#include "kestrel/parts/part_container.h"
+
+#include "kestrel/parts/package_uris.h"
+#include "kestrel/parts/part.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vex {
+
+using xml::sxml::status_t;
+
+part_container::part_container() = default;
+
+part_container::~part_container() {
+    relationships_.clear();
+    // Front to back, each child with its whole subtree.
+    for (auto& child : children_) child.reset();
+}
+
+void part_container::add(xml_part_t* part, bool at_front) {
+    if (!part) return;
+    std::unique_ptr<xml_part_t> owned(part);
+    if (at_front)
+        children_.insert(children_.begin(), std::move(owned));
+    else
+        children_.push_back(std::move(owned));
+}
+
+status_t part_container::on_relationship_node(const xml::sxml::xml_node_t* node) {
+    if (!node || !is_element(*node)) return status_t::done;
+    const std::string_view name = node->name;
+    if (name == "Relationships") return status_t::done;
+    if (name != "Relationship") return status_t::error;
+    relationship_t r;
+    for (const auto* a = node->attributes; a; a = a->next) {
+        const std::string_view an = a->name;
+        const char* value = a->value ? a->value : "";
+        if (an == "Id")
+            r.id = value;
+        else if (an == "Type")
+            r.type = value;
+        else if (an == "Target")
+            r.target = value;
+        else if (an == "TargetMode" && std::strcmp(value, "External") == 0)
+            r.internal = false;
+    }
+    if (r.id.empty() || r.type.empty() || r.target.empty()) return status_t::error;
+    relationships_.push_back(std::move(r));
+    return status_t::done;
+}
+
+bool part_container::has_office_document() const noexcept {
+    return std::any_of(relationships_.begin(), relationships_.end(),
+                       [](const relationship_t& r) { return r.type == uri::office_document_relationship; });
+}
+
+size_t part_container::reset_relationship_ids() {
+    size_t n = 0;
+    for (auto& child : children_) child->set_relationship_id("rId" + std::to_string(++n));
+    return n;
+}
+
+void part_container::remove(unsigned part_id) {
+    const auto it = std::find_if(children_.begin(), children_.end(),
+                                 [&](const auto& c) { return c->get_part_id() == part_id; });
+    take_out(it);
+}
+
+void part_container::remove(const xml_part_t* part) {
+    const auto it = std::find_if(children_.begin(), children_.end(), [&](const auto& c) { return c.get() == part; });
+    take_out(it);
+}
+
+// The child leaves the vector before it is destroyed, so that its destructor
+// never meets a container in the middle of a change.
+void part_container::take_out(children_t::iterator it) {
+    if (it == children_.end()) return;
+    std::unique_ptr<xml_part_t> gone = std::move(*it);
+    children_.erase(it);
+}
+
+} // namespace vex
