@@ -76,17 +76,18 @@ int32_t formula_model_context::get_sheet_id() const {
     return static_cast<int32_t>(table_->sheet_id());
 }
 
-// The name store cannot look names up yet; it holds none.
-bool formula_model_context::has_named_expression(const defined_name_key_t&) const {
-    return false;
+bool formula_model_context::has_named_expression(const defined_name_key_t& key) const {
+    const auto* names = table_->get_defined_names();
+    return names && names->contains(key);
 }
 
 defined_name_store_t* formula_model_context::get_name_store() const {
     return table_->get_defined_names();
 }
 
-const defined_name_entry_t* formula_model_context::get_named_expression(const defined_name_key_t&) const {
-    return nullptr;
+const defined_name_entry_t* formula_model_context::get_named_expression(const defined_name_key_t& key) const {
+    const auto* names = table_->get_defined_names();
+    return names ? names->find(key) : nullptr;
 }
 
 std::optional<cell_t::value_type> formula_model_context::get_cell_value(uint32_t row, uint32_t col) const {

@@ -35,7 +35,11 @@ Table::Table(const extent_t& extent, unsigned rows, unsigned cols)
       row_heights_(get_sheet_limits().first_row, get_sheet_limits().first_row + int32_t(row_count_) - 1),
       col_widths_(get_sheet_limits().first_col, get_sheet_limits().first_col + int32_t(col_count_) - 1) {}
 
-Table::~Table() = default;
+Table::~Table() {
+    // A workbook's store outlives its sheets; only this sheet's names go.
+    if (registered_ && !own_defined_names_ && shared_defined_names_)
+        shared_defined_names_->remove_local_names(sheet_id_);
+}
 
 void Table::set_name(const std::string& name) {
     if (!name.empty()) name_ = name;

@@ -2,6 +2,7 @@
 
 #include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/table/table.h"
+#include "mta/table/utils/defined_names/defined_name_store.h"
 #include "mta/types/document_model_access.h"
 
 #include <gtest/gtest.h>
@@ -98,6 +99,11 @@ TEST_F(context_test, names_and_table_references_come_from_the_table) {
     EXPECT_EQ(context.get_sheet_id(), 0);
     EXPECT_EQ(context.get_sheet_name(), "");
     EXPECT_EQ(context.get_name_store(), table.get_defined_names());
+    ASSERT_TRUE(table.add_defined_name("Rate", "0.2", {}, vex::mta::workbook_scope));
+    EXPECT_TRUE(context.has_named_expression({"Rate", vex::mta::workbook_scope}));
+    EXPECT_FALSE(context.has_named_expression({"Rate", 0}));
+    ASSERT_NE(context.get_named_expression({"Rate", vex::mta::workbook_scope}), nullptr);
+    EXPECT_EQ(context.get_named_expression({"Rate", 0}), nullptr);
     EXPECT_EQ(context.get_formula_model(), table.get_formula_model());
 
     const coord_t at{0, 2, 3, 1, 0, 0};
