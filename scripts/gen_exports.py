@@ -5,7 +5,8 @@ Writes api/interfaces.h (the abstract interfaces), the family section of
 api/plover.h, kestrel/interface/exports_families.cpp (one entry per export),
 kestrel/interface/unbuilt_slots.h (bases whose every slot answers
 "Not implemented.") and api/plover.map (the linker's list of exported names).
-Run it from anywhere after editing the table; the output is checked in.
+Run it from anywhere after editing the table; the output is checked in, and
+"--check" only verifies that it is current (a test does).
 
 A table row is: entry form | failure value | C++ slot declaration.
 Entry forms: '-' plain; 'r' bool result as int; 'b2'..'b4' that argument (the
@@ -16,6 +17,7 @@ argument an int* that receives a bool; 'p' a pointer result as int 1 or 0;
 
 import pathlib
 import re
+import sys
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 
@@ -327,6 +329,8 @@ FREE_EXPORTS = [
     "encode_rgb", "encode_argb", "decode_rgb", "decode_argb",
 ]
 
+OUTPUT = {}  # path -> generated text
+
 HANDLE_OF = {fam[1]: fam[2] for fam in FAMILIES}
 
 
@@ -427,7 +431,7 @@ namespace vex {
             out.append("    virtual %s = 0;%s" % (s.cpp_decl(), note))
         out.append("    virtual ~%s() = default;\n};" % iface)
     out.append("\n} // namespace vex")
-    (ROOT / "api/interfaces.h").write_text("\n".join(out) + "\n")
+    OUTPUT[ROOT / "api/interfaces.h"] = "\n".join(out) + "\n"
 
 
 FORM_NOTE = {
@@ -454,7 +458,7 @@ def write_header_section(fams):
     begin, end = "/* ---- begin generated family exports ---- */\n", "/* ---- end generated family exports ---- */\n"
     head, rest = text.split(begin)
     _, tail = rest.split(end)
-    path.write_text(head + begin + "\n".join(lines) + end + tail)
+    OUTPUT[path] = head + begin + "\n".join(lines) + end + tail
 
 
 def entry_body(prefix, var, s):
@@ -507,7 +511,7 @@ extern "C" {"""]
                 out.append("    return enter(%s, %s, {%s}, [&] {\n        %s\n    });" % (var, fail, ", ".join(texts), body))
             out.append("}\n")
     out.append("}")
-    (ROOT / "kestrel/interface/exports_families.cpp").write_text("\n".join(out) + "\n")
+    OUTPUT[ROOT / "kestrel/interface/exports_families.cpp"] = "\n".join(out) + "\n"
 
 
 def write_unbuilt(fams):
@@ -532,7 +536,7 @@ namespace vex {
             out.append("    %s override { %s }" % (s.cpp_decl(), body))
         out.append("};\n")
     out.append("} // namespace vex")
-    (ROOT / "kestrel/interface/unbuilt_slots.h").write_text("\n".join(out) + "\n")
+    OUTPUT[ROOT / "kestrel/interface/unbuilt_slots.h"] = "\n".join(out) + "\n"
 
 
 def write_map(fams):
@@ -542,7 +546,7 @@ def write_map(fams):
     assert len(names) == len(set(names)) == 306, len(names)
     body = "\n".join("    %s;" % n for n in names)
     text = "/* %s */\n/* Every name libplover.so exports; nothing else leaves it. */\n{\n  global:\n%s\n  local:\n    *;\n};\n" % (HEADER_NOTE, body)
-    (ROOT / "api/plover.map").write_text(text)
+    OUTPUT[ROOT / "api/plover.map"] = text
 
 
 def main():
@@ -552,6 +556,13 @@ def main():
     write_exports(fams)
     write_unbuilt(fams)
     write_map(fams)
+    if "--check" in sys.argv:
+        stale = [str(p.relative_to(ROOT)) for p, text in OUTPUT.items() if p.read_text() != text]
+        if stale:
+            sys.exit("out of date with scripts/gen_exports.py: " + ", ".join(stale))
+        return
+    for path, text in OUTPUT.items():
+        path.write_text(text)
 
 
 if __name__ == "__main__":
