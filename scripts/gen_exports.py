@@ -395,8 +395,9 @@ class Slot:
             out.append("%s %s" % (p.c_type(i == self.bool_arg or (self.form == "o" and i == 1)), p.name))
         return out
 
-    def cpp_decl(self):
-        return "%s %s(%s)" % (self.ret, self.name, ", ".join("%s %s" % (p.type, p.name) for p in self.params))
+    def cpp_decl(self, named=True):
+        params = ("%s %s" % (p.type, p.name) if named else p.type for p in self.params)
+        return "%s %s(%s)" % (self.ret, self.name, ", ".join(params))
 
 
 def load():
@@ -531,9 +532,8 @@ namespace vex {
             ret = "not_implemented(%s)" % s.failure if s.ret != "void" else "not_implemented()"
             if s.ret != "void" and s.failure == "nullptr":
                 ret = "not_implemented(static_cast<%s>(nullptr))" % s.ret
-            unused = " ".join("(void)%s;" % p.name for p in s.params)
-            body = ("%s return detail::%s;" % (unused, ret) if s.ret != "void" else "%s detail::%s;" % (unused, ret)).strip()
-            out.append("    %s override { %s }" % (s.cpp_decl(), body))
+            body = "return detail::%s;" % ret if s.ret != "void" else "detail::%s;" % ret
+            out.append("    %s override { %s }" % (s.cpp_decl(named=False), body))
         out.append("};\n")
     out.append("} // namespace vex")
     OUTPUT[ROOT / "kestrel/interface/unbuilt_slots.h"] = "\n".join(out) + "\n"

@@ -12,40 +12,40 @@ namespace vex {
 class iDocument_unbuilt : public iDocument {
 public:
     iWorkbook* get_workbook() override { return detail::not_implemented(static_cast<iWorkbook*>(nullptr)); }
-    bool save(const char* path) override { (void)path; return detail::not_implemented(false); }
+    bool save(const char*) override { return detail::not_implemented(false); }
     void release() override { detail::not_implemented(); }
 };
 
 class iWorkbook_unbuilt : public iWorkbook {
 public:
     bool is_date1904() override { return detail::not_implemented(false); }
-    void set_date1904(bool on) override { (void)on; detail::not_implemented(); }
+    void set_date1904(bool) override { detail::not_implemented(); }
     bool is_a1_ref_mode() override { return detail::not_implemented(false); }
-    void set_a1_ref_mode(bool on) override { (void)on; detail::not_implemented(); }
+    void set_a1_ref_mode(bool) override { detail::not_implemented(); }
     int get_calc_mode() override { return detail::not_implemented(0); }
-    void set_calc_mode(int type) override { (void)type; detail::not_implemented(); }
-    iWorksheet* add_worksheet(const char* name) override { (void)name; return detail::not_implemented(static_cast<iWorksheet*>(nullptr)); }
-    iWorksheet* insert_worksheet(int index, const char* name) override { (void)index; (void)name; return detail::not_implemented(static_cast<iWorksheet*>(nullptr)); }
-    void shift_sheet(int from, int to) override { (void)from; (void)to; detail::not_implemented(); }
-    void delete_sheet(int index) override { (void)index; detail::not_implemented(); }
+    void set_calc_mode(int) override { detail::not_implemented(); }
+    iWorksheet* add_worksheet(const char*) override { return detail::not_implemented(static_cast<iWorksheet*>(nullptr)); }
+    iWorksheet* insert_worksheet(int, const char*) override { return detail::not_implemented(static_cast<iWorksheet*>(nullptr)); }
+    void shift_sheet(int, int) override { detail::not_implemented(); }
+    void delete_sheet(int) override { detail::not_implemented(); }
     unsigned int sheet_count() override { return detail::not_implemented(0xFFFFFFFFu); }
-    iWorksheet* get_sheet(int index) override { (void)index; return detail::not_implemented(static_cast<iWorksheet*>(nullptr)); }
-    int sheet_type(int index) override { (void)index; return detail::not_implemented(0); }
-    int get_sheet_state(int index) override { (void)index; return detail::not_implemented(0); }
-    void set_sheet_state(int index, int state) override { (void)index; (void)state; detail::not_implemented(); }
-    const char* sheet_name(int index) override { (void)index; return detail::not_implemented(static_cast<const char*>(nullptr)); }
-    void rename_sheet(unsigned int index, const char* name) override { (void)index; (void)name; detail::not_implemented(); }
+    iWorksheet* get_sheet(int) override { return detail::not_implemented(static_cast<iWorksheet*>(nullptr)); }
+    int sheet_type(int) override { return detail::not_implemented(0); }
+    int get_sheet_state(int) override { return detail::not_implemented(0); }
+    void set_sheet_state(int, int) override { detail::not_implemented(); }
+    const char* sheet_name(int) override { return detail::not_implemented(static_cast<const char*>(nullptr)); }
+    void rename_sheet(unsigned int, const char*) override { detail::not_implemented(); }
     int get_active_sheet() override { return detail::not_implemented(-1); }
-    bool set_active_sheet(int index) override { (void)index; return detail::not_implemented(false); }
-    bool set_defined_name(const char* name, const char* expression, const char* local_sheet) override { (void)name; (void)expression; (void)local_sheet; return detail::not_implemented(false); }
+    bool set_active_sheet(int) override { return detail::not_implemented(false); }
+    bool set_defined_name(const char*, const char*, const char*) override { return detail::not_implemented(false); }
     int defined_name_num() override { return detail::not_implemented(0); }
-    const char* get_defined_name(int index, bool* is_local) override { (void)index; (void)is_local; return detail::not_implemented(static_cast<const char*>(nullptr)); }
-    const char* get_local_name(int index) override { (void)index; return detail::not_implemented(static_cast<const char*>(nullptr)); }
-    const char* get_defined_name_expr(int index) override { (void)index; return detail::not_implemented(static_cast<const char*>(nullptr)); }
-    void delete_defined_name(int index) override { (void)index; detail::not_implemented(); }
-    iStyle* get_named_style(const char* name) override { (void)name; return detail::not_implemented(static_cast<iStyle*>(nullptr)); }
-    iStyle* add_custom_style(const char* name, iStyle* style) override { (void)name; (void)style; return detail::not_implemented(static_cast<iStyle*>(nullptr)); }
-    bool modify_named_style(const char* name, iStyle* style) override { (void)name; (void)style; return detail::not_implemented(false); }
+    const char* get_defined_name(int, bool*) override { return detail::not_implemented(static_cast<const char*>(nullptr)); }
+    const char* get_local_name(int) override { return detail::not_implemented(static_cast<const char*>(nullptr)); }
+    const char* get_defined_name_expr(int) override { return detail::not_implemented(static_cast<const char*>(nullptr)); }
+    void delete_defined_name(int) override { detail::not_implemented(); }
+    iStyle* get_named_style(const char*) override { return detail::not_implemented(static_cast<iStyle*>(nullptr)); }
+    iStyle* add_custom_style(const char*, iStyle*) override { return detail::not_implemented(static_cast<iStyle*>(nullptr)); }
+    bool modify_named_style(const char*, iStyle*) override { return detail::not_implemented(false); }
     iStyle* make_normal_style() override { return detail::not_implemented(static_cast<iStyle*>(nullptr)); }
     iRichtext* make_richtext() override { return detail::not_implemented(static_cast<iRichtext*>(nullptr)); }
 };
@@ -57,217 +57,217 @@ public:
     int max_row() override { return detail::not_implemented(0); }
     int max_col() override { return detail::not_implemented(0); }
     const char* name() override { return detail::not_implemented(static_cast<const char*>(nullptr)); }
-    bool set_name(const char* name) override { (void)name; return detail::not_implemented(false); }
+    bool set_name(const char*) override { return detail::not_implemented(false); }
     int ws_type() override { return detail::not_implemented(0); }
     int get_ws_state() override { return detail::not_implemented(0); }
-    int cell_type(int row, int col) override { (void)row; (void)col; return detail::not_implemented(-1); }
-    bool contains_formula(int row, int col) override { (void)row; (void)col; return detail::not_implemented(false); }
-    bool contains_richtext(int row, int col) override { (void)row; (void)col; return detail::not_implemented(false); }
-    double get_num(int row, int col) override { (void)row; (void)col; return detail::not_implemented(0.0); }
-    const char* get_text(int row, int col) override { (void)row; (void)col; return detail::not_implemented(static_cast<const char*>(nullptr)); }
-    bool get_boolean(int row, int col) override { (void)row; (void)col; return detail::not_implemented(false); }
-    double get_datetime(int row, int col) override { (void)row; (void)col; return detail::not_implemented(0.0); }
-    iRichtext* get_richtext(int row, int col) override { (void)row; (void)col; return detail::not_implemented(static_cast<iRichtext*>(nullptr)); }
-    const char* get_formula_expr(int row, int col) override { (void)row; (void)col; return detail::not_implemented(static_cast<const char*>(nullptr)); }
-    int get_error(int row, int col) override { (void)row; (void)col; return detail::not_implemented(-1); }
-    bool set_num(int row, int col, double value) override { (void)row; (void)col; (void)value; return detail::not_implemented(false); }
-    bool set_text(int row, int col, const char* text) override { (void)row; (void)col; (void)text; return detail::not_implemented(false); }
-    bool set_boolean(int row, int col, bool value) override { (void)row; (void)col; (void)value; return detail::not_implemented(false); }
-    bool set_datetime(int row, int col, double serial) override { (void)row; (void)col; (void)serial; return detail::not_implemented(false); }
-    bool set_richtext(int row, int col, iRichtext* text) override { (void)row; (void)col; (void)text; return detail::not_implemented(false); }
-    bool set_error(int row, int col, int code) override { (void)row; (void)col; (void)code; return detail::not_implemented(false); }
-    bool set_formula(int row, int col, const char* formula) override { (void)row; (void)col; (void)formula; return detail::not_implemented(false); }
-    bool set_formula_num(int row, int col, double value) override { (void)row; (void)col; (void)value; return detail::not_implemented(false); }
-    bool set_formula_string(int row, int col, const char* text) override { (void)row; (void)col; (void)text; return detail::not_implemented(false); }
-    bool set_formula_boolean(int row, int col, bool value) override { (void)row; (void)col; (void)value; return detail::not_implemented(false); }
-    bool set_formula_datetime(int row, int col, double serial) override { (void)row; (void)col; (void)serial; return detail::not_implemented(false); }
-    bool set_formula_error(int row, int col, int code) override { (void)row; (void)col; (void)code; return detail::not_implemented(false); }
-    void clear_contents(int first_row, int first_col, int last_row, int last_col) override { (void)first_row; (void)first_col; (void)last_row; (void)last_col; detail::not_implemented(); }
-    void set_cell_style(int row, int col, iStyle* style) override { (void)row; (void)col; (void)style; detail::not_implemented(); }
-    iStyle* cell_style(int row, int col) override { (void)row; (void)col; return detail::not_implemented(static_cast<iStyle*>(nullptr)); }
-    iStyle* get_cell_style(int row, int col) override { (void)row; (void)col; return detail::not_implemented(static_cast<iStyle*>(nullptr)); }
-    void set_range_style(int first_row, int first_col, int last_row, int last_col, iStyle* style) override { (void)first_row; (void)first_col; (void)last_row; (void)last_col; (void)style; detail::not_implemented(); }
-    bool is_default_row_height(int first_row, int last_row) override { (void)first_row; (void)last_row; return detail::not_implemented(false); }
-    bool get_custom_row_height(int first_row, int last_row, double* height, int unit) override { (void)first_row; (void)last_row; (void)height; (void)unit; return detail::not_implemented(false); }
-    void set_custom_row_height(int first_row, int last_row, double height, int unit) override { (void)first_row; (void)last_row; (void)height; (void)unit; detail::not_implemented(); }
-    bool is_default_col_width(int first_col, int last_col) override { (void)first_col; (void)last_col; return detail::not_implemented(false); }
-    bool get_custom_col_width(int first_col, int last_col, double* width, int unit) override { (void)first_col; (void)last_col; (void)width; (void)unit; return detail::not_implemented(false); }
-    void set_custom_col_width(int first_col, int last_col, double width, int unit) override { (void)first_col; (void)last_col; (void)width; (void)unit; detail::not_implemented(); }
-    iStyle* row_style(int row) override { (void)row; return detail::not_implemented(static_cast<iStyle*>(nullptr)); }
-    void remove_row_style(int row) override { (void)row; detail::not_implemented(); }
-    void set_row_style(int first_row, int last_row, iStyle* style) override { (void)first_row; (void)last_row; (void)style; detail::not_implemented(); }
-    iStyle* col_style(int col) override { (void)col; return detail::not_implemented(static_cast<iStyle*>(nullptr)); }
-    void remove_col_style(int col) override { (void)col; detail::not_implemented(); }
-    void set_col_style(int first_col, int last_col, iStyle* style) override { (void)first_col; (void)last_col; (void)style; detail::not_implemented(); }
-    bool row_hidden(int row) override { (void)row; return detail::not_implemented(false); }
-    void set_row_hidden(int first_row, int last_row, bool hidden) override { (void)first_row; (void)last_row; (void)hidden; detail::not_implemented(); }
-    bool col_hidden(int col) override { (void)col; return detail::not_implemented(false); }
-    void set_col_hidden(int first_col, int last_col, bool hidden) override { (void)first_col; (void)last_col; (void)hidden; detail::not_implemented(); }
-    bool insert_row(int row, int count) override { (void)row; (void)count; return detail::not_implemented(false); }
-    bool delete_row(int first_row, int last_row) override { (void)first_row; (void)last_row; return detail::not_implemented(false); }
-    bool insert_col(int col, int count) override { (void)col; (void)count; return detail::not_implemented(false); }
-    bool delete_col(int first_col, int last_col) override { (void)first_col; (void)last_col; return detail::not_implemented(false); }
-    bool shift_range_down(int first_col, int last_col, int row, int count) override { (void)first_col; (void)last_col; (void)row; (void)count; return detail::not_implemented(false); }
-    bool shift_range_up(int first_col, int last_col, int row, int count) override { (void)first_col; (void)last_col; (void)row; (void)count; return detail::not_implemented(false); }
-    bool shift_range_right(int first_row, int last_row, int col, int count) override { (void)first_row; (void)last_row; (void)col; (void)count; return detail::not_implemented(false); }
-    bool shift_range_left(int first_row, int last_row, int col, int count) override { (void)first_row; (void)last_row; (void)col; (void)count; return detail::not_implemented(false); }
-    void set_bg_picture(const char* file) override { (void)file; detail::not_implemented(); }
-    int add_cell_image(const char* file, int first_row, int first_col, int last_row, int last_col) override { (void)file; (void)first_row; (void)first_col; (void)last_row; (void)last_col; return detail::not_implemented(-1); }
-    int add_image_with_two_cells(const char* file, int first_row, int first_col, int last_row, int last_col, int first_row_offset, int first_col_offset, int last_row_offset, int last_col_offset) override { (void)file; (void)first_row; (void)first_col; (void)last_row; (void)last_col; (void)first_row_offset; (void)first_col_offset; (void)last_row_offset; (void)last_col_offset; return detail::not_implemented(-1); }
-    int add_image_with_one_cell(const char* file, int row, int col, int width, int height, double scale, int col_offset, int row_offset) override { (void)file; (void)row; (void)col; (void)width; (void)height; (void)scale; (void)col_offset; (void)row_offset; return detail::not_implemented(-1); }
-    int add_absolute_image(const char* file, int x, int y, int width, int height, double scale) override { (void)file; (void)x; (void)y; (void)width; (void)height; (void)scale; return detail::not_implemented(-1); }
+    int cell_type(int, int) override { return detail::not_implemented(-1); }
+    bool contains_formula(int, int) override { return detail::not_implemented(false); }
+    bool contains_richtext(int, int) override { return detail::not_implemented(false); }
+    double get_num(int, int) override { return detail::not_implemented(0.0); }
+    const char* get_text(int, int) override { return detail::not_implemented(static_cast<const char*>(nullptr)); }
+    bool get_boolean(int, int) override { return detail::not_implemented(false); }
+    double get_datetime(int, int) override { return detail::not_implemented(0.0); }
+    iRichtext* get_richtext(int, int) override { return detail::not_implemented(static_cast<iRichtext*>(nullptr)); }
+    const char* get_formula_expr(int, int) override { return detail::not_implemented(static_cast<const char*>(nullptr)); }
+    int get_error(int, int) override { return detail::not_implemented(-1); }
+    bool set_num(int, int, double) override { return detail::not_implemented(false); }
+    bool set_text(int, int, const char*) override { return detail::not_implemented(false); }
+    bool set_boolean(int, int, bool) override { return detail::not_implemented(false); }
+    bool set_datetime(int, int, double) override { return detail::not_implemented(false); }
+    bool set_richtext(int, int, iRichtext*) override { return detail::not_implemented(false); }
+    bool set_error(int, int, int) override { return detail::not_implemented(false); }
+    bool set_formula(int, int, const char*) override { return detail::not_implemented(false); }
+    bool set_formula_num(int, int, double) override { return detail::not_implemented(false); }
+    bool set_formula_string(int, int, const char*) override { return detail::not_implemented(false); }
+    bool set_formula_boolean(int, int, bool) override { return detail::not_implemented(false); }
+    bool set_formula_datetime(int, int, double) override { return detail::not_implemented(false); }
+    bool set_formula_error(int, int, int) override { return detail::not_implemented(false); }
+    void clear_contents(int, int, int, int) override { detail::not_implemented(); }
+    void set_cell_style(int, int, iStyle*) override { detail::not_implemented(); }
+    iStyle* cell_style(int, int) override { return detail::not_implemented(static_cast<iStyle*>(nullptr)); }
+    iStyle* get_cell_style(int, int) override { return detail::not_implemented(static_cast<iStyle*>(nullptr)); }
+    void set_range_style(int, int, int, int, iStyle*) override { detail::not_implemented(); }
+    bool is_default_row_height(int, int) override { return detail::not_implemented(false); }
+    bool get_custom_row_height(int, int, double*, int) override { return detail::not_implemented(false); }
+    void set_custom_row_height(int, int, double, int) override { detail::not_implemented(); }
+    bool is_default_col_width(int, int) override { return detail::not_implemented(false); }
+    bool get_custom_col_width(int, int, double*, int) override { return detail::not_implemented(false); }
+    void set_custom_col_width(int, int, double, int) override { detail::not_implemented(); }
+    iStyle* row_style(int) override { return detail::not_implemented(static_cast<iStyle*>(nullptr)); }
+    void remove_row_style(int) override { detail::not_implemented(); }
+    void set_row_style(int, int, iStyle*) override { detail::not_implemented(); }
+    iStyle* col_style(int) override { return detail::not_implemented(static_cast<iStyle*>(nullptr)); }
+    void remove_col_style(int) override { detail::not_implemented(); }
+    void set_col_style(int, int, iStyle*) override { detail::not_implemented(); }
+    bool row_hidden(int) override { return detail::not_implemented(false); }
+    void set_row_hidden(int, int, bool) override { detail::not_implemented(); }
+    bool col_hidden(int) override { return detail::not_implemented(false); }
+    void set_col_hidden(int, int, bool) override { detail::not_implemented(); }
+    bool insert_row(int, int) override { return detail::not_implemented(false); }
+    bool delete_row(int, int) override { return detail::not_implemented(false); }
+    bool insert_col(int, int) override { return detail::not_implemented(false); }
+    bool delete_col(int, int) override { return detail::not_implemented(false); }
+    bool shift_range_down(int, int, int, int) override { return detail::not_implemented(false); }
+    bool shift_range_up(int, int, int, int) override { return detail::not_implemented(false); }
+    bool shift_range_right(int, int, int, int) override { return detail::not_implemented(false); }
+    bool shift_range_left(int, int, int, int) override { return detail::not_implemented(false); }
+    void set_bg_picture(const char*) override { detail::not_implemented(); }
+    int add_cell_image(const char*, int, int, int, int) override { return detail::not_implemented(-1); }
+    int add_image_with_two_cells(const char*, int, int, int, int, int, int, int, int) override { return detail::not_implemented(-1); }
+    int add_image_with_one_cell(const char*, int, int, int, int, double, int, int) override { return detail::not_implemented(-1); }
+    int add_absolute_image(const char*, int, int, int, int, double) override { return detail::not_implemented(-1); }
     int image_num() override { return detail::not_implemented(-1); }
-    int get_image_id(int index) override { (void)index; return detail::not_implemented(-1); }
-    int image_anchor_type(int id) override { (void)id; return detail::not_implemented(0); }
-    bool get_anchored_cell(int id, int* row, int* col) override { (void)id; (void)row; (void)col; return detail::not_implemented(false); }
-    bool get_absolute_coord(int id, int* x, int* y) override { (void)id; (void)x; (void)y; return detail::not_implemented(false); }
-    void delete_image(int id) override { (void)id; detail::not_implemented(); }
-    void remove_image(int row, int col) override { (void)row; (void)col; detail::not_implemented(); }
-    void remove_absolute_image(int x, int y) override { (void)x; (void)y; detail::not_implemented(); }
-    bool first_data_cell(int* row, int* col) override { (void)row; (void)col; return detail::not_implemented(false); }
-    bool last_data_cell(int* row, int* col) override { (void)row; (void)col; return detail::not_implemented(false); }
+    int get_image_id(int) override { return detail::not_implemented(-1); }
+    int image_anchor_type(int) override { return detail::not_implemented(0); }
+    bool get_anchored_cell(int, int*, int*) override { return detail::not_implemented(false); }
+    bool get_absolute_coord(int, int*, int*) override { return detail::not_implemented(false); }
+    void delete_image(int) override { detail::not_implemented(); }
+    void remove_image(int, int) override { detail::not_implemented(); }
+    void remove_absolute_image(int, int) override { detail::not_implemented(); }
+    bool first_data_cell(int*, int*) override { return detail::not_implemented(false); }
+    bool last_data_cell(int*, int*) override { return detail::not_implemented(false); }
     int merged_num() override { return detail::not_implemented(-1); }
-    bool merged_range(int index, int* first_row, int* first_col, int* last_row, int* last_col) override { (void)index; (void)first_row; (void)first_col; (void)last_row; (void)last_col; return detail::not_implemented(false); }
-    bool merge(int first_row, int first_col, int last_row, int last_col) override { (void)first_row; (void)first_col; (void)last_row; (void)last_col; return detail::not_implemented(false); }
-    bool unmerge(int row, int col) override { (void)row; (void)col; return detail::not_implemented(false); }
+    bool merged_range(int, int*, int*, int*, int*) override { return detail::not_implemented(false); }
+    bool merge(int, int, int, int) override { return detail::not_implemented(false); }
+    bool unmerge(int, int) override { return detail::not_implemented(false); }
     int tabledef_count() override { return detail::not_implemented(-1); }
-    const char* get_tabledef_name(int index) override { (void)index; return detail::not_implemented(static_cast<const char*>(nullptr)); }
-    iTabledef* set_tabledef_name(int index, const char* name) override { (void)index; (void)name; return detail::not_implemented(static_cast<iTabledef*>(nullptr)); }
-    iTabledef* get_tabledef(int index) override { (void)index; return detail::not_implemented(static_cast<iTabledef*>(nullptr)); }
-    iTabledef* get_tabledef_by_name(const char* name) override { (void)name; return detail::not_implemented(static_cast<iTabledef*>(nullptr)); }
-    iTabledef* add_tabledef(const char* name, int first_row, int first_col, int last_row, int last_col) override { (void)name; (void)first_row; (void)first_col; (void)last_row; (void)last_col; return detail::not_implemented(static_cast<iTabledef*>(nullptr)); }
-    bool delete_tabledef(const char* name) override { (void)name; return detail::not_implemented(false); }
-    void group_rows(int first_row, int last_row, bool collapsed) override { (void)first_row; (void)last_row; (void)collapsed; detail::not_implemented(); }
-    void ungroup_rows(int first_row, int last_row) override { (void)first_row; (void)last_row; detail::not_implemented(); }
-    void group_cols(int first_col, int last_col, bool collapsed) override { (void)first_col; (void)last_col; (void)collapsed; detail::not_implemented(); }
-    void ungroup_cols(int first_col, int last_col) override { (void)first_col; (void)last_col; detail::not_implemented(); }
-    int row_outline_level(int row, bool* collapsed) override { (void)row; (void)collapsed; return detail::not_implemented(-1); }
-    int col_outline_level(int col, bool* collapsed) override { (void)col; (void)collapsed; return detail::not_implemented(-1); }
+    const char* get_tabledef_name(int) override { return detail::not_implemented(static_cast<const char*>(nullptr)); }
+    iTabledef* set_tabledef_name(int, const char*) override { return detail::not_implemented(static_cast<iTabledef*>(nullptr)); }
+    iTabledef* get_tabledef(int) override { return detail::not_implemented(static_cast<iTabledef*>(nullptr)); }
+    iTabledef* get_tabledef_by_name(const char*) override { return detail::not_implemented(static_cast<iTabledef*>(nullptr)); }
+    iTabledef* add_tabledef(const char*, int, int, int, int) override { return detail::not_implemented(static_cast<iTabledef*>(nullptr)); }
+    bool delete_tabledef(const char*) override { return detail::not_implemented(false); }
+    void group_rows(int, int, bool) override { detail::not_implemented(); }
+    void ungroup_rows(int, int) override { detail::not_implemented(); }
+    void group_cols(int, int, bool) override { detail::not_implemented(); }
+    void ungroup_cols(int, int) override { detail::not_implemented(); }
+    int row_outline_level(int, bool*) override { return detail::not_implemented(-1); }
+    int col_outline_level(int, bool*) override { return detail::not_implemented(-1); }
     int max_row_outline_level() override { return detail::not_implemented(-1); }
     int max_col_outline_level() override { return detail::not_implemented(-1); }
     void delete_row_outline() override { detail::not_implemented(); }
     void delete_col_outline() override { detail::not_implemented(); }
     bool group_summary_below() override { return detail::not_implemented(false); }
-    void set_group_summary_below(bool below) override { (void)below; detail::not_implemented(); }
+    void set_group_summary_below(bool) override { detail::not_implemented(); }
     bool group_summary_right() override { return detail::not_implemented(false); }
-    void set_group_summary_right(bool right) override { (void)right; detail::not_implemented(); }
-    bool add_hyperlink(const char* address, int first_row, int first_col, int last_row, int last_col) override { (void)address; (void)first_row; (void)first_col; (void)last_row; (void)last_col; return detail::not_implemented(false); }
+    void set_group_summary_right(bool) override { detail::not_implemented(); }
+    bool add_hyperlink(const char*, int, int, int, int) override { return detail::not_implemented(false); }
     int hyperlink_num() override { return detail::not_implemented(-1); }
-    int hyperlink_index(int row, int col) override { (void)row; (void)col; return detail::not_implemented(-1); }
-    const char* hyperlink(int index, int* first_row, int* first_col, int* last_row, int* last_col) override { (void)index; (void)first_row; (void)first_col; (void)last_row; (void)last_col; return detail::not_implemented(static_cast<const char*>(nullptr)); }
-    bool delete_hyperlink(int index) override { (void)index; return detail::not_implemented(false); }
+    int hyperlink_index(int, int) override { return detail::not_implemented(-1); }
+    const char* hyperlink(int, int*, int*, int*, int*) override { return detail::not_implemented(static_cast<const char*>(nullptr)); }
+    bool delete_hyperlink(int) override { return detail::not_implemented(false); }
     bool is_protected() override { return detail::not_implemented(false); }
-    bool protect(int options, const char* password) override { (void)options; (void)password; return detail::not_implemented(false); }
+    bool protect(int, const char*) override { return detail::not_implemented(false); }
     void unprotect() override { detail::not_implemented(); }
-    bool protect_range(int first_row, int first_col, int last_row, int last_col) override { (void)first_row; (void)first_col; (void)last_row; (void)last_col; return detail::not_implemented(false); }
-    bool set_editable_range(int first_row, int first_col, int last_row, int last_col) override { (void)first_row; (void)first_col; (void)last_row; (void)last_col; return detail::not_implemented(false); }
+    bool protect_range(int, int, int, int) override { return detail::not_implemented(false); }
+    bool set_editable_range(int, int, int, int) override { return detail::not_implemented(false); }
     int editable_range_count() override { return detail::not_implemented(-1); }
-    const char* get_editable_range(int index, int* first_row, int* first_col, int* last_row, int* last_col) override { (void)index; (void)first_row; (void)first_col; (void)last_row; (void)last_col; return detail::not_implemented(static_cast<const char*>(nullptr)); }
-    bool delete_editable_range(int index) override { (void)index; return detail::not_implemented(false); }
+    const char* get_editable_range(int, int*, int*, int*, int*) override { return detail::not_implemented(static_cast<const char*>(nullptr)); }
+    bool delete_editable_range(int) override { return detail::not_implemented(false); }
     int zoom() override { return detail::not_implemented(0); }
-    void set_zoom(int zoom) override { (void)zoom; detail::not_implemented(); }
+    void set_zoom(int) override { detail::not_implemented(); }
     bool right_to_left() override { return detail::not_implemented(false); }
-    void set_right_to_left(bool on) override { (void)on; detail::not_implemented(); }
-    void topleft_cell(int* row, int* col) override { (void)row; (void)col; detail::not_implemented(); }
-    void set_topleft_cell(int row, int col) override { (void)row; (void)col; detail::not_implemented(); }
-    void active_cell(int* row, int* col) override { (void)row; (void)col; detail::not_implemented(); }
-    void set_active_cell(int row, int col) override { (void)row; (void)col; detail::not_implemented(); }
-    void split_cell(int* row, int* col) override { (void)row; (void)col; detail::not_implemented(); }
-    void set_split_cell(int row, int col) override { (void)row; (void)col; detail::not_implemented(); }
+    void set_right_to_left(bool) override { detail::not_implemented(); }
+    void topleft_cell(int*, int*) override { detail::not_implemented(); }
+    void set_topleft_cell(int, int) override { detail::not_implemented(); }
+    void active_cell(int*, int*) override { detail::not_implemented(); }
+    void set_active_cell(int, int) override { detail::not_implemented(); }
+    void split_cell(int*, int*) override { detail::not_implemented(); }
+    void set_split_cell(int, int) override { detail::not_implemented(); }
     bool display_gridlines() override { return detail::not_implemented(false); }
-    void set_display_gridlines(bool on) override { (void)on; detail::not_implemented(); }
+    void set_display_gridlines(bool) override { detail::not_implemented(); }
     int row_break_count() override { return detail::not_implemented(-1); }
-    int row_break(int index) override { (void)index; return detail::not_implemented(-1); }
-    bool set_row_break(int row, bool on) override { (void)row; (void)on; return detail::not_implemented(false); }
+    int row_break(int) override { return detail::not_implemented(-1); }
+    bool set_row_break(int, bool) override { return detail::not_implemented(false); }
     int col_break_count() override { return detail::not_implemented(-1); }
-    int col_break(int index) override { (void)index; return detail::not_implemented(-1); }
-    bool set_col_break(int col, bool on) override { (void)col; (void)on; return detail::not_implemented(false); }
+    int col_break(int) override { return detail::not_implemented(-1); }
+    bool set_col_break(int, bool) override { return detail::not_implemented(false); }
     bool print_gridlines() override { return detail::not_implemented(false); }
-    void set_print_gridlines(bool on) override { (void)on; detail::not_implemented(); }
+    void set_print_gridlines(bool) override { detail::not_implemented(); }
     bool print_headings() override { return detail::not_implemented(false); }
-    void set_print_headings(bool on) override { (void)on; detail::not_implemented(); }
+    void set_print_headings(bool) override { detail::not_implemented(); }
     bool h_centered_printing() override { return detail::not_implemented(false); }
-    void set_h_centered_printing(bool on) override { (void)on; detail::not_implemented(); }
+    void set_h_centered_printing(bool) override { detail::not_implemented(); }
     bool v_centered_printing() override { return detail::not_implemented(false); }
-    void set_v_centered_printing(bool on) override { (void)on; detail::not_implemented(); }
+    void set_v_centered_printing(bool) override { detail::not_implemented(); }
     double left_margin() override { return detail::not_implemented(0.0); }
-    void set_left_margin(double inches) override { (void)inches; detail::not_implemented(); }
+    void set_left_margin(double) override { detail::not_implemented(); }
     double right_margin() override { return detail::not_implemented(0.0); }
-    void set_right_margin(double inches) override { (void)inches; detail::not_implemented(); }
+    void set_right_margin(double) override { detail::not_implemented(); }
     double top_margin() override { return detail::not_implemented(0.0); }
-    void set_top_margin(double inches) override { (void)inches; detail::not_implemented(); }
+    void set_top_margin(double) override { detail::not_implemented(); }
     double bottom_margin() override { return detail::not_implemented(0.0); }
-    void set_bottom_margin(double inches) override { (void)inches; detail::not_implemented(); }
+    void set_bottom_margin(double) override { detail::not_implemented(); }
     double header_margin() override { return detail::not_implemented(0.0); }
-    void set_header_margin(double inches) override { (void)inches; detail::not_implemented(); }
+    void set_header_margin(double) override { detail::not_implemented(); }
     double footer_margin() override { return detail::not_implemented(0.0); }
-    void set_footer_margin(double inches) override { (void)inches; detail::not_implemented(); }
+    void set_footer_margin(double) override { detail::not_implemented(); }
     int paper() override { return detail::not_implemented(0); }
-    bool set_paper(int id) override { (void)id; return detail::not_implemented(false); }
+    bool set_paper(int) override { return detail::not_implemented(false); }
     int print_scale() override { return detail::not_implemented(0); }
-    void set_print_scale(int scale) override { (void)scale; detail::not_implemented(); }
+    void set_print_scale(int) override { detail::not_implemented(); }
     int page_orientation() override { return detail::not_implemented(-1); }
-    void set_page_orientation(int orientation) override { (void)orientation; detail::not_implemented(); }
+    void set_page_orientation(int) override { detail::not_implemented(); }
     int print_errors() override { return detail::not_implemented(-1); }
-    void set_print_errors(int way) override { (void)way; detail::not_implemented(); }
+    void set_print_errors(int) override { detail::not_implemented(); }
     int fit_page_height() override { return detail::not_implemented(0); }
-    void set_fit_page_height(int pages) override { (void)pages; detail::not_implemented(); }
+    void set_fit_page_height(int) override { detail::not_implemented(); }
     int fit_page_width() override { return detail::not_implemented(0); }
-    void set_fit_page_width(int pages) override { (void)pages; detail::not_implemented(); }
+    void set_fit_page_width(int) override { detail::not_implemented(); }
     const char* page_header() override { return detail::not_implemented(static_cast<const char*>(nullptr)); }
-    void set_page_header(const char* text) override { (void)text; detail::not_implemented(); }
+    void set_page_header(const char*) override { detail::not_implemented(); }
     const char* page_footer() override { return detail::not_implemented(static_cast<const char*>(nullptr)); }
-    void set_page_footer(const char* text) override { (void)text; detail::not_implemented(); }
+    void set_page_footer(const char*) override { detail::not_implemented(); }
 };
 
 class iStyle_unbuilt : public iStyle {
 public:
-    int set_numfmt(const char* code) override { (void)code; return detail::not_implemented(-1); }
+    int set_numfmt(const char*) override { return detail::not_implemented(-1); }
     const char* numfmt_code() override { return detail::not_implemented(static_cast<const char*>(nullptr)); }
     int numfmt_id() override { return detail::not_implemented(-1); }
-    bool set_numfmt_id(int id) override { (void)id; return detail::not_implemented(false); }
-    void set_font(const char* name, int size) override { (void)name; (void)size; detail::not_implemented(); }
+    bool set_numfmt_id(int) override { return detail::not_implemented(false); }
+    void set_font(const char*, int) override { detail::not_implemented(); }
     const char* font_name() override { return detail::not_implemented(static_cast<const char*>(nullptr)); }
     int font_size() override { return detail::not_implemented(-1); }
-    void set_font_size(int size) override { (void)size; detail::not_implemented(); }
+    void set_font_size(int) override { detail::not_implemented(); }
     bool italic() override { return detail::not_implemented(false); }
-    void set_italic(bool on) override { (void)on; detail::not_implemented(); }
+    void set_italic(bool) override { detail::not_implemented(); }
     bool strikeout() override { return detail::not_implemented(false); }
-    void set_strikeout(bool on) override { (void)on; detail::not_implemented(); }
+    void set_strikeout(bool) override { detail::not_implemented(); }
     unsigned int font_color() override { return detail::not_implemented(0u); }
-    void set_font_color(unsigned int argb) override { (void)argb; detail::not_implemented(); }
+    void set_font_color(unsigned int) override { detail::not_implemented(); }
     bool bold() override { return detail::not_implemented(false); }
-    void set_bold(bool on) override { (void)on; detail::not_implemented(); }
+    void set_bold(bool) override { detail::not_implemented(); }
     int font_vert_align() override { return detail::not_implemented(0); }
-    void set_font_vert_align(int align) override { (void)align; detail::not_implemented(); }
+    void set_font_vert_align(int) override { detail::not_implemented(); }
     int underlined() override { return detail::not_implemented(0); }
-    void set_underline(int underline) override { (void)underline; detail::not_implemented(); }
-    int border(int index) override { (void)index; return detail::not_implemented(0); }
-    bool set_border(int index, int line_style) override { (void)index; (void)line_style; return detail::not_implemented(false); }
-    unsigned int border_color(int index) override { (void)index; return detail::not_implemented(0u); }
-    bool set_border_color(int index, unsigned int argb) override { (void)index; (void)argb; return detail::not_implemented(false); }
+    void set_underline(int) override { detail::not_implemented(); }
+    int border(int) override { return detail::not_implemented(0); }
+    bool set_border(int, int) override { return detail::not_implemented(false); }
+    unsigned int border_color(int) override { return detail::not_implemented(0u); }
+    bool set_border_color(int, unsigned int) override { return detail::not_implemented(false); }
     int fill_pattern() override { return detail::not_implemented(0); }
-    void set_fill_pattern(int pattern) override { (void)pattern; detail::not_implemented(); }
+    void set_fill_pattern(int) override { detail::not_implemented(); }
     unsigned int pattern_fg_color() override { return detail::not_implemented(0u); }
-    void set_pattern_fg_color(unsigned int argb) override { (void)argb; detail::not_implemented(); }
+    void set_pattern_fg_color(unsigned int) override { detail::not_implemented(); }
     unsigned int pattern_bg_color() override { return detail::not_implemented(0u); }
-    void set_pattern_bg_color(unsigned int argb) override { (void)argb; detail::not_implemented(); }
+    void set_pattern_bg_color(unsigned int) override { detail::not_implemented(); }
     int align_h() override { return detail::not_implemented(0); }
-    void set_align_h(int align) override { (void)align; detail::not_implemented(); }
+    void set_align_h(int) override { detail::not_implemented(); }
     int align_v() override { return detail::not_implemented(0); }
-    void set_align_v(int align) override { (void)align; detail::not_implemented(); }
+    void set_align_v(int) override { detail::not_implemented(); }
     bool wrap() override { return detail::not_implemented(false); }
-    void set_wrap(bool on) override { (void)on; detail::not_implemented(); }
+    void set_wrap(bool) override { detail::not_implemented(); }
     int rotation() override { return detail::not_implemented(-1); }
-    void set_rotation(int degrees) override { (void)degrees; detail::not_implemented(); }
+    void set_rotation(int) override { detail::not_implemented(); }
     int indent() override { return detail::not_implemented(-1); }
-    void set_indent(int indent) override { (void)indent; detail::not_implemented(); }
+    void set_indent(int) override { detail::not_implemented(); }
     bool shrink_to_fit() override { return detail::not_implemented(false); }
-    void set_shrink_to_fit(bool on) override { (void)on; detail::not_implemented(); }
+    void set_shrink_to_fit(bool) override { detail::not_implemented(); }
     bool cell_locked() override { return detail::not_implemented(false); }
-    void set_cell_locked(bool on) override { (void)on; detail::not_implemented(); }
+    void set_cell_locked(bool) override { detail::not_implemented(); }
     bool cell_hidden() override { return detail::not_implemented(false); }
-    void set_cell_hidden(bool on) override { (void)on; detail::not_implemented(); }
+    void set_cell_hidden(bool) override { detail::not_implemented(); }
     void unapply_numfmt() override { detail::not_implemented(); }
     void unapply_font() override { detail::not_implemented(); }
     void unapply_fill() override { detail::not_implemented(); }
@@ -281,36 +281,36 @@ public:
 class iTabledef_unbuilt : public iTabledef {
 public:
     const char* name() override { return detail::not_implemented(static_cast<const char*>(nullptr)); }
-    void range(int* first_row, int* first_col, int* last_row, int* last_col) override { (void)first_row; (void)first_col; (void)last_row; (void)last_col; detail::not_implemented(); }
+    void range(int*, int*, int*, int*) override { detail::not_implemented(); }
     const char* display_name() override { return detail::not_implemented(static_cast<const char*>(nullptr)); }
-    void set_display_name(const char* name) override { (void)name; detail::not_implemented(); }
+    void set_display_name(const char*) override { detail::not_implemented(); }
     const char* comment() override { return detail::not_implemented(static_cast<const char*>(nullptr)); }
-    void set_comment(const char* text) override { (void)text; detail::not_implemented(); }
-    const char* col_name(int index) override { (void)index; return detail::not_implemented(static_cast<const char*>(nullptr)); }
-    bool set_col_name(int index, const char* name) override { (void)index; (void)name; return detail::not_implemented(false); }
-    bool insert_col(int index, const char* name) override { (void)index; (void)name; return detail::not_implemented(false); }
-    void delete_col_by_index(int index) override { (void)index; detail::not_implemented(); }
-    void delete_col(const char* name) override { (void)name; detail::not_implemented(); }
-    void set_totals_row_label(const char* label) override { (void)label; detail::not_implemented(); }
-    void set_display_total(bool on) override { (void)on; detail::not_implemented(); }
-    int totals_row_func(int col) override { (void)col; return detail::not_implemented(0); }
-    void set_totals_row_func(int col, int func) override { (void)col; (void)func; detail::not_implemented(); }
+    void set_comment(const char*) override { detail::not_implemented(); }
+    const char* col_name(int) override { return detail::not_implemented(static_cast<const char*>(nullptr)); }
+    bool set_col_name(int, const char*) override { return detail::not_implemented(false); }
+    bool insert_col(int, const char*) override { return detail::not_implemented(false); }
+    void delete_col_by_index(int) override { detail::not_implemented(); }
+    void delete_col(const char*) override { detail::not_implemented(); }
+    void set_totals_row_label(const char*) override { detail::not_implemented(); }
+    void set_display_total(bool) override { detail::not_implemented(); }
+    int totals_row_func(int) override { return detail::not_implemented(0); }
+    void set_totals_row_func(int, int) override { detail::not_implemented(); }
     const char* style_name() override { return detail::not_implemented(static_cast<const char*>(nullptr)); }
-    void set_style_name(const char* name) override { (void)name; detail::not_implemented(); }
-    void set_preset_style(int number) override { (void)number; detail::not_implemented(); }
+    void set_style_name(const char*) override { detail::not_implemented(); }
+    void set_preset_style(int) override { detail::not_implemented(); }
     bool row_strips() override { return detail::not_implemented(false); }
-    void set_row_strips(bool on) override { (void)on; detail::not_implemented(); }
+    void set_row_strips(bool) override { detail::not_implemented(); }
 };
 
 class iRichtext_unbuilt : public iRichtext {
 public:
     int segments_num() override { return detail::not_implemented(-1); }
     const char* plain_text() override { return detail::not_implemented(static_cast<const char*>(nullptr)); }
-    const char* text(int index, iStyle** style) override { (void)index; (void)style; return detail::not_implemented(static_cast<const char*>(nullptr)); }
-    void append(const char* text, iStyle* style) override { (void)text; (void)style; detail::not_implemented(); }
-    void insert(int index, const char* text, iStyle* style) override { (void)index; (void)text; (void)style; detail::not_implemented(); }
-    void remove(int index) override { (void)index; detail::not_implemented(); }
-    void modify(int index, const char* text, iStyle* style) override { (void)index; (void)text; (void)style; detail::not_implemented(); }
+    const char* text(int, iStyle**) override { return detail::not_implemented(static_cast<const char*>(nullptr)); }
+    void append(const char*, iStyle*) override { detail::not_implemented(); }
+    void insert(int, const char*, iStyle*) override { detail::not_implemented(); }
+    void remove(int) override { detail::not_implemented(); }
+    void modify(int, const char*, iStyle*) override { detail::not_implemented(); }
     void release() override { detail::not_implemented(); }
 };
 
