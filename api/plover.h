@@ -23,14 +23,9 @@
  * may also call directly. */
 #ifdef __cplusplus
 #include <cstddef>
-namespace vex {
-class iDocument;
-class iWorkbook;
-class iWorksheet;
-class iStyle;
-class iTabledef;
-class iRichtext;
-}
+
+#include "interfaces.h"
+
 typedef vex::iDocument plover_document_t;
 typedef vex::iWorkbook plover_workbook_t;
 typedef vex::iWorksheet plover_worksheet_t;
