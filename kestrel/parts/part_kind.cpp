@@ -8,7 +8,7 @@ namespace vex {
 namespace {
 
 #define OD "http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
-#define PK "http://schemas.openxmlformats.org/package/2006/relationships/"
+#define PK "http://schemas.openxmlformats.org/package/"
 #define MS "http://schemas.microsoft.com/office/"
 
 // Indexed by kind - 1. Compile-time data, so that no other file's static
