@@ -16,7 +16,8 @@ worktable_part_t::worktable_part_t(xml_part_t* parent) : described_part_t(parent
     set_component(std::make_unique<worktable_t>(this));
 }
 
-pivot_table_part_t::pivot_table_part_t(xml_part_t* parent) : described_part_t(parent, part_kind_enum::pivot_table_part) {
+pivot_table_part_t::pivot_table_part_t(xml_part_t* parent)
+    : described_part_t(parent, part_kind_enum::pivot_table_part) {
     set_component(std::make_unique<pivot_table_t>(this));
 }
 

@@ -102,9 +102,11 @@ using extended_file_properties_part_t = simple_part_t<part_kind_enum::extended_f
 using custom_file_properties_part_t = simple_part_t<part_kind_enum::custom_file_properties_part>;
 using digital_signature_origin_part_t = simple_part_t<part_kind_enum::digital_signature_origin_part>;
 using xml_signature_part_t = simple_part_t<part_kind_enum::xml_signature_part>;
-using quick_access_toolbar_customizations_part_t = simple_part_t<part_kind_enum::quick_access_toolbar_customizations_part>;
+using quick_access_toolbar_customizations_part_t =
+    simple_part_t<part_kind_enum::quick_access_toolbar_customizations_part>;
 using ribbon_extensibility_part_t = simple_part_t<part_kind_enum::ribbon_extensibility_part>;
-using ribbon_and_backstage_customizations_part_t = simple_part_t<part_kind_enum::ribbon_and_backstage_customizations_part>;
+using ribbon_and_backstage_customizations_part_t =
+    simple_part_t<part_kind_enum::ribbon_and_backstage_customizations_part>;
 using web_ex_taskpanes_part_t = simple_part_t<part_kind_enum::web_ex_taskpanes_part>;
 
 // Until their models exist these parts are kept as bytes like the ones above.

@@ -38,7 +38,8 @@ xml_part_t* workbook_part_t::create_part(const char* relationship_type, const ch
     if (is_complete()) return xml_part_t::create_part(relationship_type, id);
     // A workbook read only for the values other workbooks reference: its
     // strings, and no sheet until the external references name one.
-    if (relationship_type && part_kind_of_relationship_type(relationship_type) == part_kind_enum::shared_string_table_part)
+    const std::string_view type = relationship_type ? relationship_type : "";
+    if (part_kind_of_relationship_type(type) == part_kind_enum::shared_string_table_part)
         return xml_part_t::create_part(relationship_type, id);
     return nullptr;
 }
@@ -95,7 +96,8 @@ std::vector<worktable_t*> workbook_part_t::get_worktables() const {
     for (const auto& child : get_child_parts()) {
         if (child->kind() != part_kind_enum::worksheet_part) continue;
         for (const auto& c : child->get_child_parts())
-            if (c->kind() == part_kind_enum::worktable_part) out.push_back(dynamic_cast<worktable_t*>(c->get_component()));
+            if (c->kind() == part_kind_enum::worktable_part)
+                out.push_back(dynamic_cast<worktable_t*>(c->get_component()));
     }
     return out;
 }
@@ -103,6 +105,18 @@ std::vector<worktable_t*> workbook_part_t::get_worktables() const {
 worktable_t* workbook_part_t::first_worktable() const {
     const std::vector<worktable_t*> all = get_worktables();
     return all.empty() ? nullptr : all.front();
+}
+
+bool is_workbook_content_type(std::string_view content_type) noexcept {
+    static constexpr std::string_view types[] = {
+        "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml",
+        "application/vnd.ms-excel.sheet.macroEnabled.main+xml",
+        "application/vnd.openxmlformats-officedocument.spreadsheetml.template.main+xml",
+        "application/vnd.ms-excel.template.macroEnabled.main+xml",
+    };
+    for (std::string_view t : types)
+        if (content_type == t) return true;
+    return false;
 }
 
 workbook_part_t* workbook_part_of(const xml_part_t& part) {

@@ -7,6 +7,7 @@
 #include "kestrel/core/components/workbook.h"
 #include "kestrel/parts/simple_part.h"
 
+#include <string_view>
 #include <vector>
 
 namespace vex {
@@ -30,6 +31,11 @@ public:
     std::vector<worktable_t*> get_worktables() const;
     worktable_t* first_worktable() const;
 };
+
+// Whether a workbook part may carry this content type: the plain workbook's,
+// or that of a macro-enabled workbook, a template or a macro-enabled template
+// (kept as it came, with its VBA project).
+bool is_workbook_content_type(std::string_view content_type) noexcept;
 
 // The workbook part above a part, typed (null when that part is of another
 // class); throws as get_workbook_part does.

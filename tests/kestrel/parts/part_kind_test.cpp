@@ -26,7 +26,8 @@ TEST(part_kind, names_and_types_of_every_kind) {
         {24, "ChartStylePart", "http://schemas.microsoft.com/office/2011/relationships/chartStyle"},
         {45, "WorktablePart", std::string(od) + "worktable"},
         {48, "PivotTableCacheDefinitionPart", std::string(od) + "pivotCacheDefinition"},
-        {69, "CoreFilePropertiesPart", "http://schemas.openxmlformats.org/package/2006/relationships/metadata/core-properties"},
+        {69, "CoreFilePropertiesPart",
+         "http://schemas.openxmlformats.org/package/2006/relationships/metadata/core-properties"},
         {77, "WebExTaskpanesPart", "http://schemas.microsoft.com/office/2011/relationships/webextensiontaskpanes"},
     };
     for (const auto& c : cases) {

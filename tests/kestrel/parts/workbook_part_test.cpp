@@ -150,3 +150,15 @@ TEST(workbook_part, worktables_in_sheet_order) {
     EXPECT_EQ(model(p.book).first_worktable(), want.front());
     EXPECT_EQ(vex::workbook_part_of(*t1), &wb);
 }
+
+TEST(workbook_part, content_types_it_may_carry) {
+    for (const char* t : {"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml",
+                          "application/vnd.ms-excel.sheet.macroEnabled.main+xml",
+                          "application/vnd.openxmlformats-officedocument.spreadsheetml.template.main+xml",
+                          "application/vnd.ms-excel.template.macroEnabled.main+xml"})
+        EXPECT_TRUE(vex::is_workbook_content_type(t)) << t;
+    for (const char* t : {"", "application/vnd.ms-excel.sheet.macroenabled.main+xml",
+                          "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml",
+                          "application/vnd.ms-excel.sheet.binary.macroEnabled.main"})
+        EXPECT_FALSE(vex::is_workbook_content_type(t)) << t;
+}

@@ -28,13 +28,17 @@ struct sheet_tree {
     }
 };
 
+std::string id_of(const xml_part_t& p) {
+    return std::string(vex::part_kind_name(p.kind())) + "=" +
+           (p.get_relationship_id() ? p.get_relationship_id() : "-") + " ";
+}
+
+// Children, and indented their own children.
 std::string ids_of(const xml_part_t* p) {
     std::string s;
     for (const auto& c : p->get_child_parts()) {
-        s += std::string(vex::part_kind_name(c->kind())) + "=" + (c->get_relationship_id() ? c->get_relationship_id() : "-") + " ";
-        for (const auto& g : c->get_child_parts())
-            s += "  " + std::string(vex::part_kind_name(g->kind())) + "=" +
-                 (g->get_relationship_id() ? g->get_relationship_id() : "-") + " ";
+        s += id_of(*c);
+        for (const auto& g : c->get_child_parts()) s += "  " + id_of(*g);
     }
     return s;
 }
