@@ -117,34 +117,58 @@ const std::string& sheet() {
     return xml;
 }
 
+// Feeds a part as the loader does: reads of `chunk` bytes into a buffer that
+// doubles whenever a construct fills it (the parser parses the construct from
+// its start again on each call).
+void parse_fed(sxml::sxml_parser& parser, const std::string& xml, size_t chunk, size_t& elements) {
+    parser.reset();
+    std::vector<char> buffer(chunk);
+    size_t tail = 0, pos = 0;
+    sxml::xml_node_t* cursor = nullptr;
+    auto handler = [&elements](const sxml::xml_node_t* n) {
+        elements += n->closed;
+        return sxml::status_t::done;
+    };
+    while (pos < xml.size()) {
+        if (tail == buffer.size()) buffer.resize(buffer.size() * 2);
+        const size_t n = std::min(buffer.size() - tail, xml.size() - pos);
+        std::memcpy(buffer.data() + tail, xml.data() + pos, n);
+        pos += n;
+        const size_t length = tail + n;
+        parser.parse("sheet", buffer.data(), length, tail, cursor, handler);
+        std::memmove(buffer.data(), buffer.data() + length - tail, tail);
+    }
+    parser.parse("sheet", nullptr, 0, tail, cursor, handler);
+}
+
 void BM_sxml_parse_sheet(benchmark::State& state) {
     const std::string& xml = sheet();
     sxml::sxml_parser parser(sxml::load_options);
-    std::vector<char> buffer(chunk_size);
     size_t elements = 0;
-    for (auto _ : state) {
-        parser.reset();
-        size_t tail = 0, pos = 0;
-        sxml::xml_node_t* cursor = nullptr;
-        auto handler = [&elements](const sxml::xml_node_t* n) {
-            elements += n->closed;
-            return sxml::status_t::done;
-        };
-        while (pos < xml.size()) {
-            if (tail == buffer.size()) buffer.resize(buffer.size() * 2);
-            const size_t n = std::min(buffer.size() - tail, xml.size() - pos);
-            std::memcpy(buffer.data() + tail, xml.data() + pos, n);
-            pos += n;
-            const size_t length = tail + n;
-            parser.parse("sheet", buffer.data(), length, tail, cursor, handler);
-            std::memmove(buffer.data(), buffer.data() + length - tail, tail);
-        }
-        parser.parse("sheet", nullptr, 0, tail, cursor, handler);
-    }
+    for (auto _ : state) parse_fed(parser, xml, chunk_size, elements);
     benchmark::DoNotOptimize(elements);
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(xml.size()));
 }
 BENCHMARK(BM_sxml_parse_sheet)->Unit(benchmark::kMillisecond);
+
+// One element whose attribute holds 50 MB: fed in 8 KB reads it must cost about
+// what one call over the whole buffer costs (growing by a fixed step instead
+// made it quadratic). Compare the two figures.
+const std::string& long_attribute() {
+    static const std::string xml = "<r v=\"" + std::string(50u << 20, 'a') + "\"/>";
+    return xml;
+}
+
+void BM_sxml_long_attribute(benchmark::State& state) {
+    const std::string& xml = long_attribute();
+    sxml::sxml_parser parser(sxml::load_options);
+    size_t elements = 0;
+    const size_t chunk = state.range(0) ? size_t(state.range(0)) : xml.size();
+    for (auto _ : state) parse_fed(parser, xml, chunk, elements);
+    benchmark::DoNotOptimize(elements);
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(xml.size()));
+}
+BENCHMARK(BM_sxml_long_attribute)->Arg(0)->Arg(chunk_size)->Unit(benchmark::kMillisecond);
 
 struct expat_counts {
     size_t elements = 0;

@@ -1,14 +1,21 @@
 #pragma once
 // The package's view of its zip file, over minizip. Reading lists the entries,
-// finds them by name (ASCII letters in either case) and reads them whole or in
-// chunks; writing adds deflated entries one after another. Every failure is an
-// archive_error. Entry data is checked as it is read: a bad checksum, an entry
-// that ends before its declared size or outgrows the caller's bound fails.
+// finds them by name (an exact match first, else ASCII letters in either case)
+// and reads them whole or in chunks; writing adds deflated entries one after
+// another. Every failure is an archive_error. Entry data is checked as it is
+// read: a bad checksum, an entry that ends before its declared size or outgrows
+// the caller's bound fails. Sizes in zip64 fields are read, and zip64 end records
+// are written once an archive holds more entries than the plain record counts.
+// Only stored and deflated entries without encryption are read; an archive
+// naming one entry twice is refused.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+struct z_stream_s;
 
 namespace vex {
 
@@ -61,9 +68,22 @@ private:
     struct position_t {
         std::uint64_t directory_offset;
         std::uint64_t index;
+        std::uint32_t crc;
+        std::uint16_t method;
+        std::uint16_t flag;
+        bool compressed_size_in_zip64;
+    };
+    struct deflater_deleter {
+        void operator()(z_stream_s* z) const noexcept;
     };
 
+    // The archive's reads, padded with zeros past the end of the file while
+    // pad_reads_ is set (see open_entry__).
+    static unsigned long padded_read__(void* opaque, void* stream, void* buf, unsigned long size);
+
     void file_list__();
+    bool open_empty__(const std::string& path) const;
+    const zip_entry_t* find_entry__(std::string_view name) const;
     void open_entry__(std::string_view name);
     void leave_entry__() noexcept;
     std::size_t fill__(char* out, std::size_t room);
@@ -71,6 +91,8 @@ private:
     void expect_end__(std::uint64_t bound);
     void close_reader__() noexcept;
     void close_writer__();
+    void deflate_out__(int flush);
+    void write_zip64_end__();
 
     void* writer_ = nullptr;
     void* reader_ = nullptr;
@@ -80,6 +102,22 @@ private:
     bool writing_open_ = false;
     std::vector<zip_entry_t> entries_;
     std::vector<position_t> positions_;  // beside entries_, for going back to one
+    // The entry open for reading: bytes still due and the checksum so far. The
+    // checks are made here because minizip ignores sizes held in zip64 fields.
+    std::uint64_t remaining_ = 0;
+    std::uint32_t expected_crc_ = 0;
+    std::uint32_t crc_ = 0;
+    bool pad_reads_ = false;
+
+    // Writing deflates here, through one stream for every entry, and hands
+    // minizip the raw data: a stream made per entry costs more than a small
+    // entry's deflating.
+    std::unique_ptr<z_stream_s, deflater_deleter> deflater_;
+    std::unique_ptr<unsigned char[]> deflated_;
+    std::uint64_t written_size_ = 0;
+    std::uint32_t written_crc_ = 0;
+    std::uint64_t written_entries_ = 0;
+    std::string writing_path_;
 };
 
 } // namespace vex

@@ -20,6 +20,7 @@ enum : uint8_t {
     c_dq_stop = 0x10,    // " &
     c_sq_stop = 0x20,    // ' &
     c_lt_stop = 0x40,    // <
+    c_line_space = 0x80,  // TAB LF CR: a value reads them as blanks
 };
 
 constexpr std::array<uint8_t, 256> make_classes() {
@@ -35,6 +36,7 @@ constexpr std::array<uint8_t, 256> make_classes() {
     add("<", c_lt_stop);
     add("\"&", c_dq_stop);
     add("'&", c_sq_stop);
+    add("\t\n\r", c_line_space);
     return t;
 }
 constexpr std::array<uint8_t, 256> classes = make_classes();
@@ -100,6 +102,9 @@ public:
 
     // Parses construct after construct; returns the first byte not parsed.
     const char* run();
+    // After the document element: white space, comments and processing
+    // instructions only. Returns the first byte not parsed.
+    const char* epilogue(const char* p);
 
 private:
     // Each returns the position after its construct, or null when the data ends
@@ -117,6 +122,8 @@ private:
     xml_node_t* text_node(node_kind kind, const char* b, const char* e);
     void set_text(xml_node_t* node, const char* b, const char* e, bool plain);
     const char* decode(const char* b, const char* e, bool text, bool plain);
+    const char* copy_lines(const char* b, const char* e);
+    void check_encoding(const char* b, const char* e);
     const char* reference(const char* amp, const char* e, char*& out);
     void check_prefixes(const xml_node_t* node, const char* at);
     bool declared(const char* name, size_t length) const noexcept;
@@ -153,6 +160,18 @@ private:
 
 const char* sxml_parser::reader::run() {
     const char* p = data_;
+    if (owner_.base_ == 0 && p < end_) {
+        // UTF-16 shows in its first two bytes: a byte-order mark or a '<' beside a NUL.
+        const auto b0 = uint8_t(p[0]);
+        if (end_ - p < 2) {
+            if (b0 == 0xFF || b0 == 0xFE || b0 == 0) return p;
+        } else {
+            const auto b1 = uint8_t(p[1]);
+            if ((b0 == 0xFF && b1 == 0xFE) || (b0 == 0xFE && b1 == 0xFF) || (b0 == '<' && b1 == 0) ||
+                (b0 == 0 && b1 == '<'))
+                fail_message("unsupported encoding: UTF-16", p);
+        }
+    }
     for (;;) {
         p = skip_space(p, end_);
         if (p == end_) return p;
@@ -178,6 +197,34 @@ const char* sxml_parser::reader::run() {
         }
         p = next;
         if (node && !deliver(node, p)) return p;
+    }
+}
+
+const char* sxml_parser::reader::epilogue(const char* p) {
+    for (;;) {
+        p = skip_space(p, end_);
+        if (p == end_) return p;
+        int m = starts(p, end_, "<!--");
+        if (m < 0) return p;
+        if (m) {
+            const char* close = find(p + 4, end_, "-->");
+            if (!close) return p;
+            p = close + 3;
+            continue;
+        }
+        m = starts(p, end_, "<?");
+        if (m < 0) return p;
+        if (m) {
+            const char* close = find(p + 2, end_, "?>");
+            if (!close) return p;
+            const bool declaration = close - p >= 6 && (p[2] | 0x20) == 'x' && (p[3] | 0x20) == 'm' &&
+                                     (p[4] | 0x20) == 'l' && has(p[5], c_space);
+            if (!declaration) {
+                p = close + 2;
+                continue;
+            }
+        }
+        fail("junk after document element: ", p, p);
     }
 }
 
@@ -374,6 +421,7 @@ const char* sxml_parser::reader::instruction(const char* p, xml_node_t*& out) {
     const bool declaration = close - p >= 6 && (p[2] | 0x20) == 'x' && (p[3] | 0x20) == 'm' &&
                              (p[4] | 0x20) == 'l' && has(p[5], c_space);
     if (declaration) {
+        check_encoding(p + 5, close);
         if (!(opts_ & opt_declaration_nodes)) {
             if (auto* nul = static_cast<const char*>(std::memchr(p, '\0', close - p)))
                 fail("unexpected end of data: {}", nul, nul);
@@ -409,9 +457,42 @@ xml_node_t* sxml_parser::reader::new_node(node_kind kind) {
 
 xml_node_t* sxml_parser::reader::text_node(node_kind kind, const char* b, const char* e) {
     xml_node_t* node = new_node(kind);
-    node->text = arena_.copy(b, e - b);
+    node->text = copy_lines(b, e);
     node->parent = open_element();
     return node;
+}
+
+// Line ends read as one LF, as in every text of the document.
+const char* sxml_parser::reader::copy_lines(const char* b, const char* e) {
+    if (!std::memchr(b, '\r', e - b)) return arena_.copy(b, e - b);
+    char* const out = arena_.begin_string(e - b);
+    char* o = out;
+    for (const char* s = b; s < e; ++s) {
+        *o++ = *s == '\r' ? '\n' : *s;
+        if (*s == '\r' && s + 1 < e && s[1] == '\n') ++s;
+    }
+    *o = '\0';
+    arena_.end_string(o + 1);
+    return out;
+}
+
+// Bytes are taken as UTF-8: a part that says it is in anything else is refused
+// rather than read as the wrong characters.
+void sxml_parser::reader::check_encoding(const char* b, const char* e) {
+    const char* at = find(b, e, "encoding");
+    if (!at) return;
+    const char* q = skip_space(at + 8, e);
+    if (q == e || *q != '=') return;
+    q = skip_space(q + 1, e);
+    if (q == e || (*q != '"' && *q != '\'')) return;
+    const char* value = q + 1;
+    const auto* close = static_cast<const char*>(std::memchr(value, *q, e - value));
+    if (!close) return;
+    const std::string_view name(value, close - value);
+    if (name.size() == 5 && (name[0] | 0x20) == 'u' && (name[1] | 0x20) == 't' && (name[2] | 0x20) == 'f' &&
+        name[3] == '-' && name[4] == '8')
+        return;
+    fail_message("unsupported encoding: " + std::string(name), value);
 }
 
 void sxml_parser::reader::set_text(xml_node_t* node, const char* b, const char* e, bool plain) {
@@ -435,7 +516,9 @@ const char* sxml_parser::reader::decode(const char* b, const char* e, bool text,
     const bool entities = !(opts_ & opt_no_entities);
     const bool normalize = text && (opts_ & opt_normalize_text);
     const bool trim = text && (opts_ & opt_trim_text);
-    if ((plain || !entities) && !normalize && !trim) return arena_.copy(b, e - b);
+    // Line ends read as LF, and in a value every TAB, LF and CR as a blank.
+    const bool lines = text ? std::memchr(b, '\r', e - b) != nullptr : scan(b, e, c_line_space) != e;
+    if ((plain || !entities) && !normalize && !trim && !lines) return arena_.copy(b, e - b);
 
     // Decoding never lengthens: a reference is longer than the bytes it stands for.
     char* const out = arena_.begin_string(e - b);
@@ -447,6 +530,9 @@ const char* sxml_parser::reader::decode(const char* b, const char* e, bool text,
         } else if (normalize && has(c, c_space)) {
             *o++ = ' ';
             s = skip_space(s, e);
+        } else if (c == '\r' || (!text && has(c, c_line_space))) {
+            *o++ = text ? '\n' : ' ';
+            s += c == '\r' && s + 1 < e && s[1] == '\n' ? 2 : 1;
         } else {
             *o++ = c;
             ++s;
@@ -621,19 +707,17 @@ void sxml_parser::parse(const char* part_name, const char* data, size_t length, 
                         handler_t handler) {
     if (!data) {
         const bool open = cursor && (!cursor->closed || cursor->parent);
-        if (!finished_ && (tail != 0 || open))
-            throw parsing_error(lines_.line, lines_.counted - lines_.line_start + 1, "incomplete xml text: ");
-        return;
-    }
-    if (finished_) {
-        tail = 0;
+        const auto column = lines_.counted - lines_.line_start + 1;
+        if (tail != 0 || (!finished_ && open)) throw parsing_error(lines_.line, column, "incomplete xml text: ");
+        if (!finished_) throw parsing_error(lines_.line, column, "no element found");
         return;
     }
     reader r(*this, part_name, data, length, cursor, handler);
-    const char* stop = r.run();
+    const char* stop = finished_ ? data : r.run();
+    if (finished_) stop = r.epilogue(stop);
     count_lines(data, stop);
     base_ += stop - data;
-    tail = finished_ ? 0 : size_t(data + length - stop);
+    tail = size_t(data + length - stop);
 }
 
 void sxml_parser::count_lines(const char* data, const char* to) noexcept {

@@ -14,7 +14,7 @@ enum : unsigned char {
     e_clean = 0,
     e_entity,      // & < > " '
     e_control,     // below 0x20 but TAB, LF, CR: _xHHHH_
-    e_reference,   // TAB, LF, CR in an attribute value: &#N;
+    e_reference,   // TAB, LF, CR in an attribute value, CR in text: &#N;
     e_underscore,         // '_' that may start a literal _xHHHH_
     e_parsed_underscore,  // the same in text already in package form
     e_ef,                 // lead byte of U+FFFE and U+FFFF
@@ -32,10 +32,13 @@ struct escape_classes {
 constexpr escape_classes make_escape_classes() {
     escape_classes c;
     for (int b = 0; b < 0x20; ++b) c.text[b] = c.attribute[b] = e_control;
+    // A reader turns a raw CR LF into LF and, in a value, TAB and LF into
+    // blanks: those go out as references so that they read back as written.
     for (unsigned char b : {'\t', '\n', '\r'}) {
         c.text[b] = e_clean;
         c.attribute[b] = e_reference;
     }
+    c.text['\r'] = e_reference;
     for (unsigned char b : {'&', '<', '>', '"', '\''}) c.text[b] = c.attribute[b] = e_entity;
     c.text['_'] = c.attribute['_'] = e_underscore;
     c.text[0xEF] = c.attribute[0xEF] = e_ef;

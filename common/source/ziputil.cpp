@@ -5,12 +5,15 @@
 
 #include <minizip/unzip.h>
 #include <minizip/zip.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <charconv>
 #include <climits>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
+#include <unordered_set>
 
 namespace vex {
 
@@ -35,11 +38,61 @@ std::string with_name(std::string_view text, std::string_view name) {
     return out;
 }
 
+std::string decimal(std::uint64_t v) {
+    char digits[24];
+    return {digits, std::to_chars(digits, digits + sizeof digits, v).ptr};
+}
+
+constexpr std::uint32_t saturated32 = 0xFFFFFFFF;
+constexpr std::size_t deflated_room = 65536;
+
+std::uint64_t little_endian(const unsigned char* p, int bytes) noexcept {
+    std::uint64_t v = 0;
+    while (bytes-- > 0) v = v << 8 | p[bytes];
+    return v;
+}
+
+void put_le(std::string& out, std::uint64_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) out += char(v >> 8 * i);
+}
+
+// The sizes a zip64 extra field holds for the fields saturated in the 32-bit
+// header, in their fixed order (uncompressed first).
+void apply_zip64_sizes(const unsigned char* extra, std::size_t length, unz_file_info64& info) {
+    for (std::size_t at = 0; at + 4 <= length;) {
+        const auto id = little_endian(extra + at, 2);
+        const auto size = std::size_t(little_endian(extra + at + 2, 2));
+        const unsigned char* data = extra + at + 4;
+        at += 4 + size;
+        if (id != 1 || at > length) continue;
+        std::size_t used = 0;
+        for (ZPOS64_T* field : {&info.uncompressed_size, &info.compressed_size}) {
+            if (*field != saturated32) continue;
+            if (used + 8 > size) throw archive_error("can not get file list in zip file.");
+            *field = little_endian(data + used, 8);
+            used += 8;
+        }
+        return;
+    }
+}
+
+bool ascii_only(std::string_view name) noexcept {
+    return std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 } // namespace
+
+void zip_archive::deflater_deleter::operator()(z_stream_s* z) const noexcept {
+    deflateEnd(z);
+    delete z;
+}
 
 zip_archive::~zip_archive() {
     close_reader__();
-    if (writer_) zipClose(writer_, nullptr);
+    try {
+        close_writer__();
+    } catch (...) {
+    }
 }
 
 // ---- reading ------------------------------------------------------------------
@@ -53,8 +106,15 @@ void zip_archive::open_zip_file(std::string_view path) {
     std::error_code ec;
     if (file.find('\0') != std::string::npos || !std::filesystem::exists(file, ec))
         throw archive_error(with_name("Can not open file: ", path));
-    reader_ = unzOpen64(file.c_str());
-    if (!reader_) throw archive_error(with_name("Can not open file: ", path));
+    zlib_filefunc64_def io;
+    fill_fopen64_filefunc(&io);
+    io.zread_file = &zip_archive::padded_read__;
+    io.opaque = this;
+    reader_ = unzOpen2_64(file.c_str(), &io);
+    if (!reader_) {
+        if (open_empty__(file)) return;
+        throw archive_error(with_name("Can not open file: ", path));
+    }
 
     try {
         unz_global_info64 info;
@@ -62,6 +122,8 @@ void zip_archive::open_zip_file(std::string_view path) {
         file_list__();
     } catch (...) {
         close_reader__();
+        entries_.clear();
+        positions_.clear();
         throw;
     }
 }
@@ -80,12 +142,18 @@ void zip_archive::file_list__() {
         if (unzGetCurrentFileInfo64(reader_, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
             throw archive_error("can not get file list in zip file.");
         std::string name(info.size_filename, '\0');
+        std::vector<unsigned char> extra(info.size_file_extra);
         unz64_file_pos pos;
-        if (unzGetCurrentFileInfo64(reader_, &info, name.data(), name.size(), nullptr, 0, nullptr, 0) != UNZ_OK ||
+        if (unzGetCurrentFileInfo64(reader_, &info, name.data(), name.size(), extra.data(), extra.size(), nullptr,
+                                    0) != UNZ_OK ||
             unzGetFilePos64(reader_, &pos) != UNZ_OK)
             throw archive_error("can not get file list in zip file.");
+        // minizip leaves these saturated; the true sizes are in the extra field.
+        const bool saturated = info.compressed_size == saturated32;
+        if (saturated || info.uncompressed_size == saturated32) apply_zip64_sizes(extra.data(), extra.size(), info);
         entries_.push_back({std::move(name), info.uncompressed_size});
-        positions_.push_back({pos.pos_in_zip_directory, pos.num_of_file});
+        positions_.push_back({pos.pos_in_zip_directory, pos.num_of_file, std::uint32_t(info.crc),
+                              std::uint16_t(info.compression_method), std::uint16_t(info.flag), saturated});
 
         const int next = unzGoToNextFile(reader_);
         if (next == UNZ_END_OF_LIST_OF_FILE) break;
@@ -94,32 +162,83 @@ void zip_archive::file_list__() {
         if (next != UNZ_OK && global.number_entry == 0xFFFF && entries_.size() == 0xFFFF) break;
         if (next != UNZ_OK) throw archive_error("can not get file list in zip file.");
     }
+
+    // Two entries of one name leave no telling which one a reader means.
+    std::unordered_set<std::string_view> seen;
+    seen.reserve(entries_.size());
+    for (const auto& e : entries_)
+        if (!seen.insert(e.name).second) throw archive_error(with_name("duplicate file name in zip: ", e.name));
+}
+
+// minizip refuses an archive of no entries; it is only its end record.
+bool zip_archive::open_empty__(const std::string& path) const {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    unsigned char tail[22];
+    const bool read = std::fseek(f, -22, SEEK_END) == 0 && std::fread(tail, 1, 22, f) == 22;
+    std::fclose(f);
+    // Signature, disk numbers, both entry counts, directory size and offset, comment length.
+    static constexpr unsigned char empty[22] = {'P', 'K', 5, 6};
+    return read && std::equal(tail, tail + 22, empty);
+}
+
+unsigned long zip_archive::padded_read__(void* opaque, void* stream, void* buf, unsigned long size) {
+    const unsigned long got = std::fread(buf, 1, size, static_cast<FILE*>(stream));
+    if (got >= size || !static_cast<const zip_archive*>(opaque)->pad_reads_) return got;
+    std::fill(static_cast<char*>(buf) + got, static_cast<char*>(buf) + size, '\0');
+    return size;
+}
+
+// An exact match wins; else the first whose name differs only in ASCII case.
+const zip_entry_t* zip_archive::find_entry__(std::string_view name) const {
+    for (const auto& e : entries_)
+        if (e.name == name) return &e;
+    for (const auto& e : entries_)
+        if (ascii_iequals(e.name, name)) return &e;
+    return nullptr;
 }
 
 void zip_archive::open_entry__(std::string_view name) {
-    // unzLocateFile refuses names of 256 bytes or more, so the lookup runs over
-    // the list with the same ASCII case folding and minizip is sent to the place.
-    const auto it = std::find_if(entries_.begin(), entries_.end(),
-                                 [&](const zip_entry_t& e) { return ascii_iequals(e.name, name); });
-    if (!reader_ || it == entries_.end()) throw archive_error(with_name("can not open file in zip: ", name));
-    const position_t& at = positions_[std::size_t(it - entries_.begin())];
+    // unzLocateFile refuses names of 256 bytes or more and takes the first case
+    // folded match, so the lookup runs over the list and minizip is sent to the place.
+    const zip_entry_t* entry = find_entry__(name);
+    if (!reader_ || !entry) throw archive_error(with_name("can not open file in zip: ", name));
+    const position_t& at = positions_[std::size_t(entry - entries_.data())];
+    // minizip would hand out the stored bytes of these as if they were the content.
+    if (at.flag & 1) throw archive_error(with_name("can not open file in zip: ", name) + " (encrypted)");
+    if (at.method != 0 && at.method != Z_DEFLATED)
+        throw archive_error(with_name("can not open file in zip: ", name) + " (compression method " +
+                            decimal(at.method) + " is not supported)");
     unz64_file_pos pos{at.directory_offset, at.index};
+    // minizip then reads the data in blocks bounded by the saturated size, so
+    // the last block runs past the end of a small archive; the bytes past the
+    // entry's data are never delivered (reads stop at the entry's size).
+    pad_reads_ = at.compressed_size_in_zip64;
     if (unzGoToFilePos64(reader_, &pos) != UNZ_OK || unzOpenCurrentFile(reader_) != UNZ_OK)
         throw archive_error(with_name("can not open file in zip: ", name));
     current_ = name;
     entry_open_ = true;
+    remaining_ = entry->size;
+    expected_crc_ = at.crc;
+    crc_ = std::uint32_t(crc32(0, nullptr, 0));
 }
 
 void zip_archive::leave_entry__() noexcept {
     if (entry_open_ && reader_) unzCloseCurrentFile(reader_);
     entry_open_ = false;
+    pad_reads_ = false;
     current_.clear();
 }
 
 int zip_archive::get_stream(void*& buffer, unsigned int size) {
-    const unsigned room = unsigned(std::min<std::size_t>(size, max_read_call));
-    const int n = reader_ && entry_open_ ? unzReadCurrentFile(reader_, buffer, room) : UNZ_PARAMERROR;
+    if (!reader_ || !entry_open_) throw archive_error("error ocured while reading file in zip.");
+    // Never past the declared size: minizip's own bound misses zip64 sizes.
+    const auto room = unsigned(std::min<std::uint64_t>({size, max_read_call, remaining_}));
+    if (room == 0) return 0;
+    const int n = unzReadCurrentFile(reader_, buffer, room);
     if (n < 0) throw archive_error("error ocured while reading file in zip.");
+    crc_ = std::uint32_t(crc32(crc_, static_cast<const Bytef*>(buffer), unsigned(n)));
+    remaining_ -= unsigned(n);
     return n;
 }
 
@@ -137,13 +256,15 @@ std::size_t zip_archive::fill__(char* out, std::size_t room) {
 // At the end of the inflated data: the entry must have reached its declared size
 // and its checksum must hold.
 void zip_archive::finish_entry__() {
-    const bool complete = unzeof(reader_) == 1;
+    const bool complete = remaining_ == 0;
     const int closed = unzCloseCurrentFile(reader_);
     entry_open_ = false;
+    pad_reads_ = false;
     const std::string name = std::move(current_);
     current_.clear();
     if (!complete) throw archive_error(with_name("file in zip ends before its declared size: ", name));
-    if (closed == UNZ_CRCERROR) throw archive_error(with_name("checksum mismatch in file in zip: ", name));
+    if (closed == UNZ_CRCERROR || crc_ != expected_crc_)
+        throw archive_error(with_name("checksum mismatch in file in zip: ", name));
     if (closed != UNZ_OK) throw archive_error(with_name("can not close file in zip: ", name));
 }
 
@@ -152,11 +273,7 @@ void zip_archive::expect_end__(std::uint64_t bound) {
     char extra;
     void* at = &extra;
     if (get_stream(at, 1) != 0) {
-        char digits[24];
-        const auto end = std::to_chars(digits, digits + sizeof digits, bound).ptr;
-        std::string text = "file in zip is larger than ";
-        text.append(digits, end);
-        text += " bytes: ";
+        std::string text = "file in zip is larger than " + decimal(bound) + " bytes: ";
         text += current_;
         throw archive_error(std::move(text));
     }
@@ -250,8 +367,10 @@ void zip_archive::create_zip_file(std::string_view path) {
     if (file.find('\0') != std::string::npos) throw cannot_create();
     const std::filesystem::path parent = std::filesystem::path(file).parent_path();
     if (!parent.empty()) std::filesystem::create_directories(parent);
-    writer_ = zipOpen(file.c_str(), APPEND_STATUS_CREATE);
+    writer_ = zipOpen64(file.c_str(), APPEND_STATUS_CREATE);
     if (!writer_) throw cannot_create();
+    writing_path_ = file;
+    written_entries_ = 0;
 }
 
 void zip_archive::add_file_to_zip(std::string_view name) {
@@ -268,22 +387,66 @@ void zip_archive::add_file_to_zip(std::string_view name) {
     info.tmz_date.tm_mday = 1;
     info.tmz_date.tm_mon = 1;
     info.tmz_date.tm_year = 1980;
-    if (zipOpenNewFileInZip(writer_, entry.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
-                            Z_DEFAULT_COMPRESSION) != ZIP_OK)
+    // Other tools show a name that is not ASCII as written only when told it is UTF-8.
+    const uLong flags = ascii_only(entry) ? 0 : 1u << 11;
+    if (!deflater_) {
+        auto z = std::make_unique<z_stream>();
+        if (deflateInit2(z.get(), Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+            throw archive_error(quoted_add_failure(name));
+        deflater_.reset(z.release());
+        deflated_ = std::make_unique_for_overwrite<unsigned char[]>(deflated_room);
+    } else if (deflateReset(deflater_.get()) != Z_OK) {
+        throw archive_error(quoted_add_failure(name));
+    }
+    if (zipOpenNewFileInZip4_64(writer_, entry.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+                                Z_DEFAULT_COMPRESSION, 1, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0, 0, flags,
+                                0) != ZIP_OK)
         throw archive_error(quoted_add_failure(name));
     writing_ = entry;
     writing_open_ = true;
+    written_size_ = 0;
+    written_crc_ = std::uint32_t(crc32(0, nullptr, 0));
+    ++written_entries_;
+}
+
+// Deflates what the stream holds into the entry, until it needs more input
+// (or, finishing, until its end).
+void zip_archive::deflate_out__(int flush) {
+    z_stream& z = *deflater_;
+    for (;;) {
+        z.next_out = deflated_.get();
+        z.avail_out = deflated_room;
+        const int rc = deflate(&z, flush);
+        if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR)
+            throw archive_error(with_name("Failed to write file: ", writing_));
+        const unsigned out = unsigned(deflated_room - z.avail_out);
+        if (out && zipWriteInFileInZip(writer_, deflated_.get(), out) != ZIP_OK)
+            throw archive_error(with_name("Failed to write file: ", writing_));
+        if (flush == Z_FINISH ? rc == Z_STREAM_END : z.avail_out != 0) return;
+    }
 }
 
 void zip_archive::write_file_stream(std::string_view name, const void* data, unsigned int size) {
-    if (!writer_ || !writing_open_ || zipWriteInFileInZip(writer_, data, size) != ZIP_OK)
+    if (!writer_ || !writing_open_) throw archive_error(with_name("Failed to write file: ", name));
+    z_stream& z = *deflater_;
+    z.next_in = static_cast<Bytef*>(const_cast<void*>(data));
+    z.avail_in = size;
+    try {
+        deflate_out__(Z_NO_FLUSH);
+    } catch (const archive_error&) {
         throw archive_error(with_name("Failed to write file: ", name));
+    }
+    written_crc_ = std::uint32_t(crc32(written_crc_, static_cast<const Bytef*>(data), size));
+    written_size_ += size;
 }
 
 void zip_archive::close_file_in_zip() {
     if (!writer_ || !writing_open_) return;
     writing_open_ = false;
-    if (zipCloseFileInZip(writer_) != ZIP_OK) throw archive_error(with_name("Failed to write file: ", writing_));
+    deflater_->avail_in = 0;
+    deflate_out__(Z_FINISH);
+    if (zipCloseFileInZipRaw64(writer_, written_size_, written_crc_) != ZIP_OK)
+        throw archive_error(with_name("Failed to write file: ", writing_));
 }
 
 void zip_archive::close() {
@@ -293,12 +456,60 @@ void zip_archive::close() {
 
 void zip_archive::close_writer__() {
     if (!writer_) return;
+    // The open entry's last deflated bytes are still here, not in minizip.
+    try {
+        close_file_in_zip();
+    } catch (const archive_error&) {
+        zipClose(writer_, nullptr);
+        writer_ = nullptr;
+        throw archive_error("Failed to close the compressed file.");
+    }
     void* const handle = writer_;
     writer_ = nullptr;
-    writing_open_ = false;
     // The central directory is written and the file flushed here: a full disk
     // shows up now at the latest.
     if (zipClose(handle, nullptr) != ZIP_OK) throw archive_error("Failed to close the compressed file.");
+    deflater_.reset();
+    deflated_.reset();
+    if (written_entries_ >= 0xFFFF) write_zip64_end__();
+}
+
+// minizip counts entries past 65535 only in a record that holds 16 bits, and
+// writes the zip64 end records only for archives past 4 GiB: they go in front
+// of its end record here, unless it wrote them.
+void zip_archive::write_zip64_end__() {
+    const auto failed = [] { return archive_error("Failed to close the compressed file."); };
+    FILE* f = std::fopen(writing_path_.c_str(), "r+b");
+    if (!f) throw failed();
+    unsigned char records[20 + 22];  // a zip64 locator, if any, then the end record
+    const unsigned char* const end = records + 20;
+    long at = -1;
+    if (std::fseek(f, -long(sizeof records), SEEK_END) == 0 &&
+        std::fread(records, 1, sizeof records, f) == sizeof records && (at = std::ftell(f) - 22) >= 0 &&
+        little_endian(end, 4) == 0x06054b50) {
+        if (little_endian(records, 4) == 0x07064b50) {
+            std::fclose(f);
+            return;
+        }
+        const std::uint64_t directory_size = little_endian(end + 12, 4);
+        const std::uint64_t directory_offset = little_endian(end + 16, 4);
+        std::string tail;
+        put_le(tail, 0x06064b50, 4);  // zip64 end of central directory record
+        put_le(tail, 44, 8);
+        put_le(tail, 45, 2), put_le(tail, 45, 2);
+        put_le(tail, 0, 4), put_le(tail, 0, 4);
+        put_le(tail, written_entries_, 8), put_le(tail, written_entries_, 8);
+        put_le(tail, directory_size, 8), put_le(tail, directory_offset, 8);
+        put_le(tail, 0x07064b50, 4);  // its locator
+        put_le(tail, 0, 4), put_le(tail, std::uint64_t(at), 8), put_le(tail, 1, 4);
+        tail.append(reinterpret_cast<const char*>(end), 22);
+        if (std::fseek(f, at, SEEK_SET) == 0 && std::fwrite(tail.data(), 1, tail.size(), f) == tail.size()) {
+            if (std::fclose(f) != 0) throw failed();
+            return;
+        }
+    }
+    std::fclose(f);
+    throw failed();
 }
 
 void zip_archive::close_reader__() noexcept {

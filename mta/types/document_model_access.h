@@ -2,8 +2,12 @@
 // The document as a cell store sees it. The worktable hands one to its table,
 // which owns it from then on.
 
+#include "coord.h"
+
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 namespace vex::mta {
 
@@ -13,8 +17,13 @@ public:
     // 3 for A1, 4 for R1C1.
     virtual unsigned get_reference_mode() const = 0;
     virtual std::string get_sheet_name(unsigned grid_id) const = 0;
-    // The grid id of the sheet the three names give.
-    virtual unsigned get_grid_id(std::string_view book, std::string_view sheet, std::string_view name) const = 0;
+    // The ranges of a structured reference made at `position`.
+    virtual std::unordered_set<vex::range_t> resolve_table_reference(const vex::coord_t& position,
+                                                                     std::string_view first, uint32_t items,
+                                                                     std::string_view second,
+                                                                     std::string_view third) const = 0;
+    // The grid id of a reference named by three names, handed out on first use.
+    virtual unsigned get_grid_id(std::string_view first, std::string_view second, std::string_view third) const = 0;
 };
 
 } // namespace vex::mta

@@ -162,7 +162,7 @@ TEST(sxml_parser, namespace_prefixes_must_be_declared_in_the_part) {
 TEST(sxml_parser, end_tags) {
     EXPECT_EQ(parse_error("<a><b></a></b>"), message("end tag mismatch: /a></b>. line 1, column 8"));
     EXPECT_EQ(parse_error("<a>x</b>"), message("end tag mismatch: /b>. line 1, column 6"));
-    EXPECT_EQ(parse_error("<a><b/></a ></a>"), "");
+    EXPECT_EQ(parse_error("<a><b/></a ></a>"), message("junk after document element: </a>. line 1, column 13"));
     EXPECT_EQ(parse_events("<a><b>t</c></d>", 0), (events{"<a>", "<b>t</b>", "</a>"}));
     EXPECT_EQ(parse_error("</a>"), message("end tag mismatch: /a>. line 1, column 2"));
     EXPECT_EQ(parse_error("<a></a x>"), message("end tag mismatch: /a x>. line 1, column 5"));
@@ -254,8 +254,9 @@ TEST(sxml_parser, the_end_of_data_fails_on_anything_unfinished) {
     EXPECT_EQ(parse_error("<r><!-- open"), message("incomplete xml text: . line 1, column 4"));
     // A document cut after a complete construct is still cut.
     EXPECT_EQ(parse_error("<r>\n<a/>"), message("incomplete xml text: . line 2, column 5"));
-    EXPECT_EQ(parse_error(""), "");
-    EXPECT_EQ(parse_error("<?xml version=\"1.0\"?>\n"), "");
+    // A part without an element is no document.
+    EXPECT_EQ(parse_error(""), message("no element found. line 1, column 1"));
+    EXPECT_EQ(parse_error("<?xml version=\"1.0\"?>\n<!-- c -->\r\n"), message("no element found. line 3, column 1"));
 
     // A construct far longer than the buffer only needs the buffer to grow.
     const std::string text(100000, 'y');
@@ -265,19 +266,53 @@ TEST(sxml_parser, the_end_of_data_fails_on_anything_unfinished) {
 TEST(sxml_parser, done_frees_closed_nodes) {
     xml_test::session s;
     std::vector<std::string> seen;
-    s.parse("<a><b/><c><d/></c></a>trailing <junk", [&](const xml_node_t* n) {
+    s.parse("<a><b/><c><d/></c></a>\n<!-- end --><?pi x?> ", [&](const xml_node_t* n) {
         seen.push_back(n->name);
         // Children answered done are gone by the time their parent closes.
         EXPECT_TRUE(!n->closed || !n->first_child) << n->name;
         return status_t::done;
     });
     EXPECT_EQ(seen, (events{"a", "b", "c", "d", "c", "a"}));
-    // Whatever follows the document element is not parsed.
     EXPECT_EQ(s.tail, 0u);
     EXPECT_EQ(s.cursor, nullptr);
     EXPECT_EQ(s.parser.detach_nodes(), nullptr);
-    s.parse("<x/>", [&](const xml_node_t*) -> status_t { throw 1; });
     EXPECT_NO_THROW(s.end(nullptr));
+}
+
+TEST(sxml_parser, only_comments_and_instructions_follow_the_document_element) {
+    EXPECT_EQ(parse_events("<r/>\r\n<!-- a -->\n<?pi x?>\t"), (events{"<r/>"}));
+    EXPECT_EQ(parse_error("<r/>\n<r/>"), message("junk after document element: <r/>. line 2, column 1"));
+    EXPECT_EQ(parse_error("<r/>x"), message("junk after document element: x. line 1, column 5"));
+    EXPECT_EQ(parse_error("<r></r><!-- a --><?xml version=\"1.0\"?>"),
+              message("junk after document element: <?xml version=\"1.0\"?>. line 1, column 18"));
+    EXPECT_EQ(parse_error("<r/><!-- open"), message("incomplete xml text: . line 1, column 5"));
+    // Kept or not, the document element ends the part.
+    EXPECT_EQ(xml_test::feed_whole("<r><a/></r><b/>", load_options, status_t::keep).error_words(),
+              "xml paring error: junk after document element");
+}
+
+TEST(sxml_parser, line_ends_read_as_lf_and_values_fold_white_space) {
+    // Texts, values and references: literal CR LF and CR become LF; in a value
+    // literal TAB, LF and CR become blanks; references stay what they name.
+    EXPECT_EQ(parse_events("<r><a v=\"1\r\n2\r3\t4\n5\" w='&#13;&#10;&#9;'>x\r\ny\rz\n&#13;</a></r>"),
+              (events{"<r>", "<a v=\"1 2 3 4 5\" w=\"\r\n\t\">x\ny\nz\n\r</a>", "</r>"}));
+    EXPECT_EQ(parse_events("<a v=\"\r\n\">\r\n\r\r\n</a>"), (events{"<a v=\" \">\n\n\n</a>"}));
+    EXPECT_EQ(parse_events("<a>&amp;\r\n</a>"), (events{"<a>&\n</a>"}));
+    EXPECT_EQ(parse_events("<r><!--a\r\nb--><![CDATA[c\rd]]></r>", opt_comment_nodes),
+              (events{"<r>", "<!--a\nb-->", "<![CDATA[c\nd]]>", "</r>"}));
+}
+
+TEST(sxml_parser, parts_in_other_encodings_are_refused) {
+    using namespace std::literals;
+    EXPECT_EQ(parse_events("<?xml version=\"1.0\" encoding=\"utf-8\"?><r/>"), (events{"<r/>"}));
+    EXPECT_EQ(parse_events("<?xml version='1.0' encoding = 'UTF-8' standalone='yes'?><r/>"), (events{"<r/>"}));
+    EXPECT_EQ(parse_events("<?xml version=\"1.0\"?><r/>"), (events{"<r/>"}));
+    EXPECT_EQ(parse_error("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r>caf\xE9</r>"),
+              message("unsupported encoding: ISO-8859-1. line 1, column 31"));
+    EXPECT_EQ(parse_error("<?xml version=\"1.0\" encoding='UTF-16'?><r/>", all_nodes),
+              message("unsupported encoding: UTF-16. line 1, column 31"));
+    for (std::string_view doc : {"\xFF\xFE<\0r\0/\0>\0"sv, "\xFE\xFF\0<\0r\0/\0>"sv, "<\0r\0/\0>\0"sv, "\0<\0r\0/\0>"sv})
+        EXPECT_EQ(parse_error(doc), message("unsupported encoding: UTF-16. line 1, column 1"));
 }
 
 TEST(sxml_parser, keep_builds_the_tree) {

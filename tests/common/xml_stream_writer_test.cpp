@@ -3,9 +3,17 @@
 #include "xml_test_support.h"
 
 #include <gtest/gtest.h>
+#include <utf8.h>
 
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <numeric>
+#include <random>
 #include <stdexcept>
+#include <unistd.h>
 
 using vex::xml::xml_stream_writer;
 using namespace vex::xml::sxml;
@@ -50,6 +58,48 @@ std::string kept_tree_written(const std::string& doc) {
     return written([&](xml_stream_writer& w) { write_tree(w, s.cursor); });
 }
 
+// A string of valid characters that the writer must escape in every way it
+// knows: white space, control characters, markup, text that looks like a
+// package escape, characters beyond U+FFFF.
+std::string random_text(std::mt19937& rng) {
+    static constexpr char32_t others[] = {0xE9, 0x4E2D, 0xFFFD, 0xFFFE, 0xFFFF, 0x10000, 0x1F600, 0x10FFFF};
+    std::string s;
+    for (int n = int(rng() % 16); n > 0; --n) {
+        switch (rng() % 9) {
+        case 0: s += "\t\n\r"[rng() % 3]; break;
+        case 1: s += "\r\n"; break;
+        case 2: s += char(rng() % 0x20); break;
+        case 3: {
+            s += rng() % 2 ? "_x" : "_X";
+            for (int i = 0; i < 4; ++i) s += "0123456789abcdefABCDEF_"[rng() % 23];
+            if (rng() % 2) s += '_';
+            break;
+        }
+        case 4: s += '_'; break;
+        case 5: s += "&<>\"' "[rng() % 6]; break;
+        case 6: s += char('a' + rng() % 26); break;
+        default: utf8::append(others[rng() % std::size(others)], std::back_inserter(s)); break;
+        }
+    }
+    return s;
+}
+
+// What a reader of the package makes of "_xHHHH_": the UTF-16 unit it names.
+std::string package_decoded(std::string_view s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size();) {
+        unsigned code = 0;
+        if (s.size() - i >= 7 && s[i] == '_' && s[i + 1] == 'x' && s[i + 6] == '_' &&
+            std::from_chars(s.data() + i + 2, s.data() + i + 6, code, 16).ptr == s.data() + i + 6) {
+            utf8::append(char32_t(code), std::back_inserter(out));
+            i += 7;
+        } else {
+            out += s[i++];
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 TEST(xml_stream_writer, pieces) {
@@ -79,8 +129,9 @@ TEST(xml_stream_writer, escaping_keeps_every_text_readable) {
     EXPECT_EQ(text_of("_x004_ _X0041_ _x00G1_ a_b _x0041"), "_x004_ _X0041_ _x00G1_ a_b _x0041");
     // An escape written for the next byte must not close a literal "_xHHHH" into one.
     EXPECT_EQ(text_of("_x000D\x01_x0041\xEF\xBF\xBF"), "_x005F_x000D_x0001__x005F_x0041_xFFFF_");
-    // White space: kept in texts, character references in attribute values.
-    EXPECT_EQ(text_of("a\tb\nc\rd"), "a\tb\nc\rd");
+    // White space: kept in texts but CR, which a reader would fold into LF;
+    // character references in attribute values.
+    EXPECT_EQ(text_of("a\tb\nc\rd\r\n"), "a\tb\nc&#13;d&#13;\n");
     EXPECT_EQ(attribute_of("a\tb\nc\rd"), " v=\"a&#9;b&#10;c&#13;d\"");
     EXPECT_EQ(attribute_of(std::string_view("\x02_x0001_", 8)), " v=\"_x0002__x005F_x0001_\"");
 }
@@ -165,4 +216,79 @@ TEST(xml_stream_writer, parse_write_parse_gives_the_same_events) {
     EXPECT_EQ(reread.error, "");
     EXPECT_EQ(reread.events, original.events);
     EXPECT_EQ(kept_tree_written(again), again);
+}
+
+// Every string comes back as written, in element text and in attribute values,
+// for this parser and for expat.
+TEST(xml_stream_writer, random_strings_read_back_as_written) {
+    std::mt19937 rng(1357);
+    std::vector<std::string> strings(20000);
+    for (auto& t : strings) t = random_text(rng);
+    const std::string doc = written([&](xml_stream_writer& w) {
+        w.start_element("r");
+        w.close_start_tag();
+        for (const auto& t : strings) {
+            w.start_element("s");
+            w.write_attribute("v", t);
+            w.close_start_tag();
+            w.write_text(t);
+            w.end_element("s");
+        }
+        w.end_element("r");
+    });
+
+    for (std::size_t buffer : {std::size_t(8192), doc.size()}) {
+        xml_test::session s;
+        std::size_t i = 0;
+        const auto check = [&](const xml_node_t* n) {
+            if (std::string_view(n->name) != "s") return status_t::done;
+            EXPECT_LT(i, strings.size());
+            if (i >= strings.size()) return status_t::error;
+            EXPECT_EQ(package_decoded(n->text ? n->text : ""), strings[i]) << i;
+            EXPECT_EQ(package_decoded(n->attributes->value), strings[i]) << i;
+            ++i;
+            return status_t::done;
+        };
+        std::string chunk;
+        for (std::size_t at = 0; at < doc.size();) {
+            if (s.tail == buffer) buffer *= 2;
+            const std::size_t n = std::min(buffer - s.tail, doc.size() - at);
+            chunk.append(doc, at, n);
+            at += n;
+            s.parse(chunk, check);
+            chunk.erase(0, chunk.size() - s.tail);
+        }
+        s.end();
+        EXPECT_EQ(i, strings.size());
+    }
+
+    if (std::system("python3 -c 'import xml.parsers.expat' >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3";
+    const auto dir = std::filesystem::temp_directory_path() / ("plover_xml_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "doc.xml", std::ios::binary) << doc;
+    {
+        std::ofstream hex(dir / "strings.txt", std::ios::binary);
+        for (const auto& t : strings) {
+            for (unsigned char c : t) hex << "0123456789abcdef"[c >> 4] << "0123456789abcdef"[c & 15];
+            hex << '\n';
+        }
+    }
+    std::ofstream(dir / "check.py") << R"(import re, sys, xml.parsers.expat
+d = sys.argv[1]
+expected = [bytes.fromhex(l).decode('utf-8') for l in open(d + '/strings.txt').read().split('\n')[:-1]]
+texts, values, parts = [], [], []
+def start(name, attrs):
+    if name == 's': values.append(attrs['v']); parts.clear()
+def end(name):
+    if name == 's': texts.append(''.join(parts))
+p = xml.parsers.expat.ParserCreate('UTF-8')
+p.StartElementHandler, p.EndElementHandler, p.CharacterDataHandler = start, end, parts.append
+p.ParseFile(open(d + '/doc.xml', 'rb'))
+decoded = lambda s: re.sub('_x([0-9A-Fa-f]{4})_', lambda m: chr(int(m.group(1), 16)), s)
+bad = [i for i, e in enumerate(expected) if decoded(texts[i]) != e or decoded(values[i]) != e]
+print(len(expected), len(texts), bad[:5])
+sys.exit(1 if bad or len(texts) != len(expected) else 0)
+)";
+    EXPECT_EQ(std::system(("python3 '" + (dir / "check.py").string() + "' '" + dir.string() + "'").c_str()), 0);
+    std::filesystem::remove_all(dir);
 }

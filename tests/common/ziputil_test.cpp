@@ -97,8 +97,18 @@ protected:
         return file + ".bad";
     }
 
+    // Runs a Python 3 script in the test's directory; the caller skips
+    // without python3.
+    void python(const std::string& script) {
+        fs::create_directories(dir_);
+        spill(path("make.py"), script);
+        ASSERT_EQ(std::system(("cd '" + dir_.string() + "' && python3 make.py").c_str()), 0) << script;
+    }
+
     fs::path dir_;
 };
+
+bool have_python() { return std::system("python3 -c 'import zipfile, bz2, lzma' >/dev/null 2>&1") == 0; }
 
 std::string read_in_chunks(vex::zip_archive& zip, std::string_view name, unsigned room) {
     std::string out;
@@ -164,6 +174,22 @@ TEST_F(zip_test, chunks_switch_restart_and_zero_room) {
     EXPECT_EQ(whole, big);
 }
 
+// Whatever the operation, a name present byte for byte means that entry.
+TEST_F(zip_test, an_exact_name_wins_over_a_case_folded_one) {
+    vex::zip_archive zip;
+    zip.open_zip_file(make("both.zip", {{"xl/Workbook.xml", "upper"}, {"xl/workbook.xml", "lower!"}}));
+    char buf[16];
+    for (const auto& [name, data] : entry_list{{"xl/Workbook.xml", "upper"}, {"xl/workbook.xml", "lower!"}}) {
+        EXPECT_EQ(zip.find_file_name(name), name);
+        EXPECT_EQ(zip.file_size(name), data.size());
+        EXPECT_EQ(zip.read_file(name, 100), data);
+        EXPECT_EQ(read_in_chunks(zip, name, 4), data);
+        ASSERT_EQ(zip.read(name, buf, unsigned(data.size()), true), int(data.size()));
+        EXPECT_EQ(std::string(buf, data.size()), data);
+    }
+    EXPECT_EQ(zip.read_file("XL/WORKBOOK.XML", 100), "upper");  // else the first folded one
+}
+
 TEST_F(zip_test, lookup_folds_ascii_case_only) {
     vex::zip_archive zip;
     zip.open_zip_file(make("k.zip", {{"xl/Workbook.xml", "wb"}, {"\xc3\xa9t\xc3\xa9.xml", "summer"}}));
@@ -216,6 +242,174 @@ TEST_F(zip_test, an_archive_of_65535_entries_lists_whole) {
     zip.open_zip_file(path("many.zip"));
     ASSERT_EQ(zip.entries().size(), count);
     EXPECT_EQ(zip.read_file("65534", 0), "");
+}
+
+// minizip reads neither sizes held in zip64 extra fields nor entries counted
+// past 65535 without the zip64 end records.
+TEST_F(zip_test, zip64_archives_read_as_another_reader_writes_them) {
+    if (!have_python()) GTEST_SKIP() << "no python3";
+    // Zip64 local headers; sizes only in zip64 fields of the directory (both,
+    // or only the uncompressed one beside an unknown extra block); a writer
+    // that cannot seek back.
+    python(R"(import io, struct, zipfile
+def body(c, n): return b'<a>' + c * n + b'</a>'
+with zipfile.ZipFile('local.zip', 'w') as z:
+    for name, c, method in (('d.xml', b'd', zipfile.ZIP_DEFLATED), ('s.xml', b's', zipfile.ZIP_STORED)):
+        with z.open(zipfile.ZipInfo(name), 'w', force_zip64=True) as f:
+            f.write(body(c, 5000))
+z = zipfile.ZipFile('local.zip')
+limit = zipfile.ZIP64_LIMIT
+zipfile.ZIP64_LIMIT = 100
+for name, method in (('dir_d.zip', zipfile.ZIP_DEFLATED), ('dir_s.zip', zipfile.ZIP_STORED)):
+    with zipfile.ZipFile(name, 'w', method) as z:
+        z.writestr('a.xml', body(b'z', 3000))
+zipfile.ZIP64_LIMIT = limit
+b = bytearray(open('dir_d.zip', 'rb').read())
+c = b.find(b'PK\x01\x02')
+extra = c + 46 + struct.unpack_from('<H', b, c + 28)[0]
+usize, csize = struct.unpack_from('<QQ', b, extra + 4)
+struct.pack_into('<I', b, c + 20, csize)
+struct.pack_into('<HHQHHI', b, extra, 1, 8, usize, 0x9999, 4, 0)
+open('dir_u.zip', 'wb').write(b)
+class pipe(io.RawIOBase):
+    def __init__(self): self.data = bytearray()
+    def writable(self): return True
+    def write(self, d): self.data += d; return len(d)
+out = pipe()
+with zipfile.ZipFile(out, 'w', zipfile.ZIP_DEFLATED) as z:
+    with z.open('p.xml', 'w', force_zip64=True) as f:
+        f.write(body(b'p', 7000))
+open('stream.zip', 'wb').write(out.data)
+)");
+    const auto body = [](char c, std::size_t n) { return "<a>" + std::string(n, c) + "</a>"; };
+    const std::pair<const char*, entry_list> archives[] = {
+        {"local.zip", {{"d.xml", body('d', 5000)}, {"s.xml", body('s', 5000)}}},
+        {"dir_d.zip", {{"a.xml", body('z', 3000)}}},
+        {"dir_s.zip", {{"a.xml", body('z', 3000)}}},
+        {"dir_u.zip", {{"a.xml", body('z', 3000)}}},
+        {"stream.zip", {{"p.xml", body('p', 7000)}}},
+    };
+    for (const auto& [file, entries] : archives) {
+        vex::zip_archive zip;
+        zip.open_zip_file(path(file));
+        ASSERT_EQ(zip.entries().size(), entries.size()) << file;
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            const auto& [name, data] = entries[i];
+            EXPECT_EQ(zip.entries()[i].name, name) << file;
+            EXPECT_EQ(zip.file_size(name), data.size()) << file;
+            EXPECT_EQ(zip.read_file(name, 1 << 20), data) << file;
+            EXPECT_EQ(read_in_chunks(zip, name, 1000), data) << file;
+            std::string whole(data.size(), '\0');
+            EXPECT_EQ(zip.read(name, whole.data(), unsigned(whole.size()), true), int(data.size())) << file;
+            EXPECT_EQ(what_of([&] { zip.read_file(name, data.size() - 1); }),
+                      "archive error: file in zip is larger than " + std::to_string(data.size() - 1) + " bytes: " + name);
+        }
+    }
+}
+
+TEST_F(zip_test, past_65535_entries_the_zip64_end_records_are_written) {
+    constexpr int count = 70000;
+    const std::string file = path("many.zip");
+    {
+        vex::zip_archive zip;
+        zip.create_zip_file(file);
+        for (int i = 0; i < count; ++i) {
+            const std::string name = std::to_string(i);
+            zip.add_file_to_zip(name);
+            zip.write_file_stream(name, name.data(), unsigned(name.size()));
+        }
+        zip.close();
+    }
+    vex::zip_archive zip;
+    zip.open_zip_file(file);
+    ASSERT_EQ(zip.entries().size(), std::size_t(count));
+    EXPECT_EQ(zip.entries().back().name, "69999");
+    EXPECT_EQ(zip.read_file("69999", 10), "69999");
+    EXPECT_EQ(zip.read_file("65536", 10), "65536");
+    zip.close();
+    if (std::system("unzip -v >/dev/null 2>&1") == 0) {
+        EXPECT_EQ(std::system(("unzip -tqq '" + file + "'").c_str()), 0);
+    }
+    if (have_python()) {
+        spill(path("count.py"), "import sys, zipfile\nsys.exit(len(zipfile.ZipFile(sys.argv[1]).infolist()) != 70000)\n");
+        EXPECT_EQ(std::system(("python3 '" + path("count.py") + "' '" + file + "'").c_str()), 0);
+    }
+}
+
+TEST_F(zip_test, entries_minizip_cannot_read_are_refused_before_any_byte) {
+    if (!have_python()) GTEST_SKIP() << "no python3";
+    // The encrypted one: a stored entry with the encryption bit set in both headers.
+    python(R"(import zipfile
+with zipfile.ZipFile('methods.zip', 'w') as z:
+    z.writestr(zipfile.ZipInfo('bz.xml'), b'<a>bzip2</a>' * 50, zipfile.ZIP_BZIP2)
+    z.writestr(zipfile.ZipInfo('xz.xml'), b'<a>lzma</a>' * 50, zipfile.ZIP_LZMA)
+    z.writestr(zipfile.ZipInfo('secret.xml'), b'<a>plain bytes</a>', zipfile.ZIP_STORED)
+    z.writestr(zipfile.ZipInfo('fine.xml'), b'<a/>', zipfile.ZIP_DEFLATED)
+b = bytearray(open('methods.zip', 'rb').read())
+for sig, flag, name in ((b'PK\x03\x04', 6, 30), (b'PK\x01\x02', 8, 46)):
+    p = b.find(sig)
+    while p >= 0:
+        if b[p + name:p + name + 10] == b'secret.xml': b[p + flag] |= 1
+        p = b.find(sig, p + 1)
+open('methods.zip', 'wb').write(b)
+)");
+    vex::zip_archive zip;
+    zip.open_zip_file(path("methods.zip"));
+    const std::pair<const char*, const char*> refused[] = {
+        {"bz.xml", " (compression method 12 is not supported)"},
+        {"xz.xml", " (compression method 14 is not supported)"},
+        {"secret.xml", " (encrypted)"},
+    };
+    for (const auto& [name, reason] : refused) {
+        const std::string expected = std::string("archive error: can not open file in zip: ") + name + reason;
+        std::string buf(1000, '#');
+        EXPECT_EQ(what_of([&] { zip.read(name, buf.data(), unsigned(buf.size()), true); }), expected);
+        EXPECT_EQ(what_of([&] { zip.read(name, buf.data(), unsigned(buf.size()), false); }), expected);
+        EXPECT_EQ(buf, std::string(1000, '#'));
+        EXPECT_EQ(what_of([&] { zip.read_file(name, 1000); }), expected);
+    }
+    EXPECT_EQ(zip.read_file("fine.xml", 10), "<a/>");
+}
+
+TEST_F(zip_test, a_name_twice_in_the_directory_is_refused) {
+    vex::zip_archive zip;
+    const std::string file = make("twice.zip", {{"a.xml", "first"}, {"b.xml", ""}, {"a.xml", "second"}});
+    EXPECT_EQ(what_of([&] { zip.open_zip_file(file); }), "archive error: duplicate file name in zip: a.xml");
+    EXPECT_TRUE(zip.entries().empty());
+    // Names that differ in case only are two entries.
+    zip.open_zip_file(make("cased.zip", {{"a.xml", "1"}, {"A.xml", "2"}}));
+    EXPECT_EQ(zip.entries().size(), 2u);
+}
+
+TEST_F(zip_test, an_archive_without_entries_opens_empty) {
+    vex::zip_archive zip;
+    zip.open_zip_file(make("none.zip", {}));
+    EXPECT_TRUE(zip.entries().empty());
+    EXPECT_FALSE(zip.has_file(""));
+    EXPECT_EQ(zip.file_size("a"), 0u);
+    char c;
+    EXPECT_EQ(what_of([&] { zip.read("a", &c, 1, true); }), "archive error: can not open file in zip: a");
+    if (have_python()) {
+        python("import zipfile\nzipfile.ZipFile('py.zip', 'w').close()\n");
+        zip.open_zip_file(path("py.zip"));
+        EXPECT_TRUE(zip.entries().empty());
+    }
+    // The end record alone, but claiming an entry, is no archive.
+    std::string bytes = slurp(path("none.zip"));
+    put(bytes, 8, 1, 2);
+    spill(path("claims.zip"), bytes);
+    EXPECT_EQ(what_of([&] { zip.open_zip_file(path("claims.zip")); }), "archive error: Can not open file: " + path("claims.zip"));
+}
+
+TEST_F(zip_test, names_beyond_ascii_carry_the_utf8_flag) {
+    const std::string file = make("names.zip", {{"plain.xml", "a"}, {"\xc3\xa9t\xc3\xa9.xml", "b"}});
+    const std::string bytes = slurp(file);
+    std::vector<std::uint32_t> flags;
+    for (std::size_t at : central_headers(bytes)) {
+        flags.push_back(get(bytes, at + 8, 2) & 0x800);
+        EXPECT_EQ(get(bytes, get(bytes, at + 42) + 6, 2) & 0x800, flags.back());  // the local header agrees
+    }
+    EXPECT_EQ(flags, (std::vector<std::uint32_t>{0, 0x800}));
 }
 
 // Another reader sees the same entries, deflated and stamped 1 February 1980.

@@ -8,7 +8,9 @@
 // first byte of its content are in hand, an element holding only text once its
 // end tag is, so the events are the same whatever the chunk boundaries. There is
 // no size limit on a construct: when a call completes nothing, the whole data
-// comes back as the tail and the caller grows its buffer and feeds more.
+// comes back as the tail and the caller grows its buffer and feeds more. Each call
+// parses the construct in hand from its start again, so the caller doubles its
+// buffer: growing it by a fixed step makes a long construct cost quadratic time.
 //
 // Each node goes to the handler the moment it is parsed; the handler's answer
 // lets the parser free the node when it closes (`done`) or keeps it linked
@@ -69,11 +71,18 @@ public:
     // it is the closed document element when that was kept, else null.
     //
     // A handler answering `stop` ends the call after that node; the bytes after it
-    // come back as the tail. Once the document element has closed, whatever
-    // follows is ignored until reset().
+    // come back as the tail. Once the document element has closed, only white
+    // space, comments and processing instructions may follow ("junk after
+    // document element: ").
     //
     // Null data ends the part: it fails with "incomplete xml text: " when `tail`
-    // is not 0 or an element is still open.
+    // is not 0 or an element is still open, and with "no element found" when
+    // the part held no element.
+    //
+    // Text is read as UTF-8: a part declaring another encoding, UTF-16 included,
+    // fails with "unsupported encoding: " and its name. Line ends (CR LF, lone CR)
+    // read as LF; in attribute values TAB, LF and CR read as a blank. Character
+    // references stay what they name.
     void parse(const char* part_name, const char* data, size_t length, size_t& tail, xml_node_t*& cursor,
                handler_t handler);
 

@@ -1,23 +1,11 @@
 #pragma once
-// A sheet's formula model and the formula engine's view of the sheet. The table
-// makes both over itself and owns them.
+// A sheet's formula model. The table makes it over the table's model context and
+// owns both.
 
 #include "coord.h"
-
-namespace vex::mta {
-class Table;
-}
+#include "mta/formula/formula_model_context.h"
 
 namespace vex::mta::formula {
-
-class formula_model_context {
-public:
-    explicit formula_model_context(Table& table) : table_(&table) {}
-    Table& table() const noexcept { return *table_; }
-
-private:
-    Table* table_;
-};
 
 class table_formula_model {
 public:

@@ -29,13 +29,17 @@ Table::Table(const extent_t& extent, unsigned rows, unsigned cols)
       own_style_manager_(std::make_unique<style_manager_t>()),
       own_defined_names_(std::make_unique<defined_name_store_t>()),
       own_image_manager_(std::make_unique<image::table_image_manager>()),
-      formula_context_(std::make_unique<formula::formula_model_context>(*this)),
+      formula_context_(std::make_unique<formula::formula_model_context>(this)),
       formula_model_(std::make_unique<formula::table_formula_model>(*formula_context_)),
       columns_(*this),
       row_heights_(get_sheet_limits().first_row, get_sheet_limits().first_row + int32_t(row_count_) - 1),
       col_widths_(get_sheet_limits().first_col, get_sheet_limits().first_col + int32_t(col_count_) - 1) {}
 
-Table::~Table() = default;
+Table::~Table() {
+    // A workbook's store outlives its sheets; only this sheet's names go.
+    if (registered_ && !own_defined_names_ && shared_defined_names_)
+        shared_defined_names_->remove_local_names(sheet_id_);
+}
 
 void Table::set_name(const std::string& name) {
     if (!name.empty()) name_ = name;
@@ -53,15 +57,15 @@ void Table::get_sheet_name(std::string& out) const {
     if (document_access_) out = document_access_->get_sheet_name(sheet_id_);
 }
 
-bool Table::resolve_grid_id(unsigned* out, std::string_view book, std::string_view sheet,
-                            std::string_view name) const {
+bool Table::resolve_grid_id(unsigned* out, std::string_view first, std::string_view second,
+                            std::string_view third) const {
     if (!out) return false;
-    if (name.empty()) {
+    if (third.empty()) {
         *out = sheet_id_;
         return true;
     }
     if (!document_access_) return false;
-    *out = document_access_->get_grid_id(book, sheet, name);
+    *out = document_access_->get_grid_id(third, second, first);
     return true;
 }
 

@@ -5,13 +5,16 @@
 
 #include "coord.h"
 #include "datetime.h"
+#include "sheet_limits.h"
 #include "mta/table/cell/cell.h"
 #include "mta/table/cell/cell_blocks.h"
 #include "mta/table/cell/richtext.h"
 #include "mta/table/style/manager/style_settings.h"
 #include "mta/table/style/rc/rc_hw.h"
 #include "mta/table/utils/cell_comment/comment_store.h"
+#include "mta/table/utils/defined_names/defined_name_store.h"
 #include "mta/table/utils/hyperlink/hyperlink_list.h"
+#include "mta/table/utils/outline_store.h"
 #include "mta/table/utils/run_store.h"
 #include "mta/types/rc_record.h"
 
@@ -28,7 +31,6 @@ namespace vex::mta {
 
 class Table;
 class style_manager_t;
-class defined_name_store_t;
 class document_model_access;
 namespace image {
 class table_image_manager;
@@ -163,7 +165,9 @@ public:
     formula::table_formula_model* get_formula_model() const noexcept { return formula_model_.get(); }
     unsigned get_reference_mode() const;
     void get_sheet_name(std::string& out) const;
-    bool resolve_grid_id(unsigned* out, std::string_view book, std::string_view sheet, std::string_view name) const;
+    // An empty third name is this sheet; the document resolves the others, asked
+    // with the names in reverse order.
+    bool resolve_grid_id(unsigned* out, std::string_view first, std::string_view second, std::string_view third) const;
     const vex::coord_t& current_cell() const noexcept { return current_cell_; }
     void set_current_cell(int row, int col);
 
@@ -299,6 +303,33 @@ public:
     const comment_store_t& comments() const noexcept { return comments_; }
     comment_store_t& comments() noexcept { return comments_; }
 
+    // ---- outlines and defined names (table_outline_names.cpp) ---------------------------
+    const outline_store_t& row_outline() const noexcept { return row_outline_; }
+    outline_store_t& row_outline() noexcept { return row_outline_; }
+    const outline_store_t& col_outline() const noexcept { return col_outline_; }
+    outline_store_t& col_outline() noexcept { return col_outline_; }
+    // The level with its collapsed sign dropped; -1 outside the sheet.
+    int64_t row_outline_level(int row) const noexcept { return row_outline_.outline_level(row); }
+    int64_t col_outline_level(int col) const noexcept { return col_outline_.outline_level(col); }
+    // Levels 0 to 8 only, else "Illegal outline level." and nothing changes.
+    bool set_row_outline_level(int r1, int r2, int level);
+    // Any value, collapsed signs included, as a file gives them.
+    void set_col_outline_level(int c1, int c2, int level) { col_outline_.set_level(c1, c2, level); }
+    bool group_summary_below() const noexcept { return summary_below_; }
+    void set_group_summary_below(bool below) noexcept { summary_below_ = below; }
+    bool group_summary_right() const noexcept { return summary_right_; }
+    void set_group_summary_right(bool right) noexcept { summary_right_ = right; }
+
+    // In the store get_defined_names() chooses. A name is kept with its text; its
+    // tokens come with the formula parser.
+    const defined_name_entry_t* find_defined_name(const defined_name_key_t& key) const;
+    bool has_defined_name(const defined_name_key_t& key) const;
+    // "Duplicate defined name." for a key stored already.
+    bool add_defined_name(std::string_view name, std::string_view expression, const defined_name_props_t& props,
+                          uint32_t scope);
+    // "Defined name parsing error." for an empty expression, else as add_defined_name.
+    bool set_defined_name(const defined_name_key_t& key, std::string_view expression);
+
 private:
     // False, with the reason in the last message, for a cell that may not take a value.
     bool check_cell_writable__(int row, int col) const;
@@ -321,6 +352,10 @@ private:
     std::string name_;
     extent_t extent_;
     vex::coord_t current_cell_;
+    outline_store_t row_outline_{get_sheet_limits().first_row, get_sheet_limits().last_row};
+    outline_store_t col_outline_{get_sheet_limits().first_col, get_sheet_limits().last_col};
+    bool summary_below_ = true;
+    bool summary_right_ = true;
     bool registered_ = false;
     std::unique_ptr<style_manager_t> own_style_manager_;
     style_manager_t* shared_style_manager_ = nullptr;

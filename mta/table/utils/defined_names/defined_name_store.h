@@ -1,9 +1,116 @@
 #pragma once
-// The defined names of a workbook. A table starts with a store of its own and
-// hands out the one it uses.
+// The defined names of a workbook, keyed by name and scope. A table starts with a
+// store of its own and hands out the one it uses. Names keep the order they were
+// added in: the n-th name a host sees, and the order of a saved workbook, do not
+// depend on hashing.
+
+#include "mta/formula/token.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace vex {
+
+// The attributes of a definedName element.
+struct defined_name_props_t {
+    bool function = false;
+    bool hidden = false;
+    bool publish_to_server = false;
+    bool workbook_parameter = false;
+    bool xlm = false;
+    bool space_preserve = false;
+    int function_group_id = -1;
+    std::string comment;
+    std::string custom_menu;
+    std::string description;
+    std::string help;
+    std::string shortcut_key;
+    std::string status_bar;
+};
+
+} // namespace vex
 
 namespace vex::mta {
 
-class defined_name_store_t {};
+class Table;
+
+// The scope of a workbook-wide name; a local name has its sheet's grid id.
+inline constexpr uint32_t workbook_scope = 0xFFFFFFFF;
+
+struct defined_name_key_t {
+    std::string_view name;
+    uint32_t local_sheet_id = workbook_scope;
+
+    friend bool operator==(const defined_name_key_t&, const defined_name_key_t&) = default;
+};
+
+struct defined_name_key_hash {
+    size_t operator()(const defined_name_key_t& key) const noexcept;
+};
+
+struct defined_name_entry_t {
+    defined_name_props_t props;
+    std::string expression;
+    // Empty until the formula model has parsed the expression.
+    std::vector<formula::token_t> tokens;
+};
+
+class defined_name_store_t {
+public:
+    defined_name_store_t() = default;
+    defined_name_store_t(const defined_name_store_t&) = delete;
+    defined_name_store_t& operator=(const defined_name_store_t&) = delete;
+
+    // Null, with nothing changed, when the key is stored already.
+    defined_name_entry_t* add(const defined_name_key_t& key, std::string_view expression,
+                              std::vector<formula::token_t>&& tokens);
+    bool add_with_props(const defined_name_key_t& key, const defined_name_props_t& props,
+                        std::string_view expression, std::vector<formula::token_t>&& tokens);
+
+    size_t size() const noexcept { return names_.size(); }
+    // Empty views and the workbook scope past the end.
+    std::string_view name_at(size_t n) const noexcept;
+    std::string_view expression_at(size_t n) const noexcept;
+    uint32_t local_sheet_id_at(size_t n) const noexcept;
+
+    bool contains(const defined_name_key_t& key) const { return index_.count(key) != 0; }
+    // Under any scope; case-sensitive.
+    bool contains_name(std::string_view name) const noexcept;
+    const defined_name_entry_t* find(const defined_name_key_t& key) const;
+    defined_name_entry_t* find(const defined_name_key_t& key);
+    const std::vector<formula::token_t>* tokens_of(const defined_name_key_t& key) const;
+
+    bool erase(const defined_name_key_t& key);
+    // A sheet's table is going: its local names go with it.
+    void remove_local_names(uint32_t sheet_id);
+
+    // Reference tokens into the table's sheet follow rows (columns) inserted within
+    // a band of columns (rows). The texts are left as they are.
+    void on_insert_rows(Table& table, int first_col, int last_col, int row, int count);
+    void on_insert_cols(Table& table, int first_row, int last_row, int col, int count);
+
+private:
+    struct node_t {
+        std::string name;
+        uint32_t local_sheet_id;
+        defined_name_entry_t entry;
+        defined_name_key_t key() const noexcept { return {name, local_sheet_id}; }
+    };
+
+    void rebuild_index__();
+    template <class F>
+    void for_each_token__(F f) {
+        for (auto& node : names_)
+            for (auto& token : node->entry.tokens) f(token);
+    }
+
+    std::vector<std::unique_ptr<node_t>> names_;  // in the order they were added
+    std::unordered_map<defined_name_key_t, node_t*, defined_name_key_hash> index_;
+};
 
 } // namespace vex::mta

@@ -3,6 +3,7 @@
 #include "mta/table/style/rc/cell_style_runs.h"
 #include "mta/table/table/table.h"
 #include "mta/table/utils/band_shift.h"
+#include "mta/table/utils/defined_names/defined_name_store.h"
 #include "sheet_limits.h"
 #include "text_utils.h"
 
@@ -100,10 +101,10 @@ void set_area(vex::range_t& r, const area_t& a) {
     r.last.col = a.c2;
 }
 
-// Whether the text names a defined name the sheet can see. The name store
-// cannot look names up yet, so no text is taken for one.
-bool names_defined_name(const Table&, std::string_view) {
-    return false;
+// Whether the text names a defined name the sheet can see: its own or the workbook's.
+bool names_defined_name(const Table& table, std::string_view name) {
+    const auto* names = table.get_defined_names();
+    return names && (names->contains({name, table.sheet_id()}) || names->contains({name, workbook_scope}));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "mta/table/sample_styles.h"
 #include "mta/table/table/table.h"
+#include "mta/table/utils/defined_names/defined_name_store.h"
 
 #include <gtest/gtest.h>
 
@@ -59,6 +60,12 @@ TEST(hyperlink_list, an_internal_link_styles_its_cells_and_delete_resets_them) {
     EXPECT_FALSE(linked_look(t, 4, 2));
     EXPECT_FALSE(linked_look(t, 2, 4));
     EXPECT_EQ(t.get_cell_style(2, 2).font().bold, 1);  // the rest of the font stays
+
+    // A defined name the sheet sees is a place in the workbook, not an address.
+    ASSERT_TRUE(t.add_defined_name("Totals", "Sheet1!$A$1", {}, vex::mta::workbook_scope));
+    ASSERT_TRUE(links.add(area(6, 1, 6, 1), "Totals"));
+    EXPECT_FALSE(links.is_external(1));
+    links.remove(1);
 
     ASSERT_TRUE(links.add(area(5, 1, 5, 1), "https://example.com/report"));
     EXPECT_TRUE(links.is_external(1));

@@ -1,0 +1,133 @@
+#include "mta/formula/formula_model_context.h"
+
+#include "errors.h"
+#include "mta/table/formula_model/table_formula_model.h"
+#include "mta/table/table/table.h"
+#include "mta/table/table/table_registry.h"
+#include "mta/types/document_model_access.h"
+#include "sheet_limits.h"
+
+#include <algorithm>
+
+namespace vex::mta::formula {
+
+namespace {
+
+// Every reference mode the parser knows (1 to 4) separates the same way; any
+// other recognises no separator at all.
+bool separates(uint32_t mode) noexcept {
+    return mode >= 1 && mode <= 4;
+}
+
+} // namespace
+
+uint32_t formula_model_context::get_reference_mode() const {
+    return table_->get_reference_mode();
+}
+
+bool formula_model_context::is_arg_separator(char c) const {
+    return c == ',' && separates(get_reference_mode());
+}
+
+bool formula_model_context::is_array_row_separator(char c) const {
+    return c == ';' && separates(get_reference_mode());
+}
+
+bool formula_model_context::is_array_col_separator(char c) const {
+    return is_arg_separator(c);
+}
+
+std::string_view formula_model_context::get_table_name() const {
+    return table_->name();
+}
+
+std::string formula_model_context::get_sheet_name() const {
+    std::string name;
+    table_->get_sheet_name(name);
+    return name;
+}
+
+vex::range_t formula_model_context::get_sheet_size(int32_t) const {
+    const auto& limits = get_sheet_limits();
+    const auto id = get_sheet_id();
+    const auto rows = static_cast<int32_t>(table_->row_count());
+    const auto cols = static_cast<int32_t>(table_->col_count());
+    return {{id, std::min(limits.first_row, rows), std::min(limits.first_col, cols), 1, 0, 0},
+            {id, std::max(limits.first_row, rows), std::max(limits.first_col, cols), 1, 0, 0}};
+}
+
+bool formula_model_context::sheet_exists(int32_t sheet) const {
+    return get_sheet(sheet) != nullptr;
+}
+
+Table* formula_model_context::get_sheet(int32_t sheet) const {
+    return find_table_by_grid_id(sheet);
+}
+
+bool formula_model_context::get_grid_id(uint32_t& id, std::string_view first, std::string_view second,
+                                        std::string_view third) const {
+    unsigned found = 0;
+    if (!table_->resolve_grid_id(&found, first, second, third)) return false;
+    id = found;
+    return true;
+}
+
+int32_t formula_model_context::get_sheet_id() const {
+    return static_cast<int32_t>(table_->sheet_id());
+}
+
+bool formula_model_context::has_named_expression(const defined_name_key_t& key) const {
+    const auto* names = table_->get_defined_names();
+    return names && names->contains(key);
+}
+
+defined_name_store_t* formula_model_context::get_name_store() const {
+    return table_->get_defined_names();
+}
+
+const defined_name_entry_t* formula_model_context::get_named_expression(const defined_name_key_t& key) const {
+    const auto* names = table_->get_defined_names();
+    return names ? names->find(key) : nullptr;
+}
+
+std::optional<cell_t::value_type> formula_model_context::get_cell_value(uint32_t row, uint32_t col) const {
+    return cell_t(table_, static_cast<int>(row), static_cast<int>(col)).value();
+}
+
+// The cell store cannot copy a range into a matrix yet.
+matrix_t formula_model_context::get_range_value(const vex::range_t&) const {
+    throw formula_exception("Range values are not available.");
+}
+
+range_set_t formula_model_context::resolve_table_reference(const vex::coord_t& position, std::string_view first,
+                                                           uint32_t items, std::string_view second,
+                                                           std::string_view third) const {
+    const auto* access = table_->get_document_access();
+    if (!access) return {};
+    return access->resolve_table_reference(position, first, items, second, third);
+}
+
+table_formula_model* formula_model_context::get_formula_model() const {
+    return table_->get_formula_model();
+}
+
+void formula_model_context::store_formula_cell(formula_cell* cell) {
+    if (!cell) return;
+    table_->create_column_if_not_exists(cell->col()).set_value(cell->row(), cell);
+}
+
+formula_cell* formula_model_context::get_formula_cell(const vex::coord_t& position) const {
+    if (!table_->is_valid_cell(position.row, position.col)) return nullptr;
+    const Column* column = table_->find_column(position.col);
+    if (!column) return nullptr;
+    const auto [block, offset] = column->position_of(position.row);
+    if (block->type != element_type_formula) return nullptr;
+    return formula_block::at(*block->data, offset);
+}
+
+void formula_model_context::remove_formula_at(const vex::coord_t& position) {
+    const vex::coord_t cell{position.grid_id, position.row, position.col, 1, 0, 0};
+    table_->get_formula_model()->remove_formulas({cell, cell});
+}
+
+} // namespace vex::mta::formula
