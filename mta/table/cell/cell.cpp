@@ -86,7 +86,7 @@ void cell_t::get_cell__() {
         break;
     case element_type_string_index: {
         string_index_ = element_at<string_index_block>(*block->data, offset).index;
-        const auto& pool = get_string_pool();
+        const auto& pool = table_->get_string_pool();
         value_ = pool.string_at(string_index_);
         kind_ = pool.is_rich_text(string_index_) ? cell_value_kind::rich_text : cell_value_kind::text;
         type_ = cell_type_values::text;
@@ -168,7 +168,7 @@ std::string_view cell_t::get_formula_expr() const {
 }
 
 const richtext_t* cell_t::get_richtext() const {
-    return string_index_ < 0 ? nullptr : get_string_pool().rich_text_at(string_index_);
+    return string_index_ < 0 ? nullptr : table_->get_string_pool().rich_text_at(string_index_);
 }
 
 std::string cell_t::get_error_string(error_value_enum e) {
