@@ -63,63 +63,50 @@ size_t heap_in_use() {
 TEST(table_registry, grid_ids_rise_and_are_never_reused) {
     table_registry_t r;
     auto a = registered(r, 1), b = registered(r, 1);
-    EXPECT_EQ(a->sheet_id(), 1u);
-    EXPECT_EQ(b->sheet_id(), 2u);
     r.register_table(*a, 5, 1);  // a second time: nothing changes
     EXPECT_EQ(a->sheet_id(), 1u);
-    EXPECT_EQ(r.find_by_grid_id(1), a.get());
+    EXPECT_EQ(b->sheet_id(), 2u);
     EXPECT_EQ(r.find_by_grid_id(2), b.get());
-
     a.reset();
     b.reset();
-    EXPECT_EQ(r.find_by_grid_id(1), nullptr);
-    EXPECT_EQ(r.table_count(), 0u);
+    EXPECT_EQ(r.find_by_grid_id(2), nullptr);
     EXPECT_EQ(registered(r, 1)->sheet_id(), 3u);
-
     r.unregister_table(99);  // unknown: nothing happens
-    for (int32_t bad : {0, -1, std::numeric_limits<int32_t>::min()}) EXPECT_EQ(find_table_by_grid_id(bad), nullptr);
-}
 
-TEST(table_registry, process_registry_takes_tables_through_register_grid) {
+    // The process's registry, as a worktable joins it.
     auto t = make_table("process-wide sheet");
-    EXPECT_FALSE(t->registered());
     t->register_grid(1, 0xFEEDu);
-    ASSERT_TRUE(t->registered());
-    EXPECT_EQ(t->workbook_number(), 0xFEEDu);
     const auto id = static_cast<int32_t>(t->sheet_id());
     EXPECT_EQ(find_table_by_grid_id(id), t.get());
     EXPECT_EQ(vex::mta::find_table_by_name(0xFEEDu, "process-wide sheet"), t.get());
     t.reset();
-    EXPECT_EQ(find_table_by_grid_id(id), nullptr);
     vex::mta::get_table_registry().release_workbook(0xFEEDu);
+    for (int32_t bad : {id, 0, -1, std::numeric_limits<int32_t>::min()}) EXPECT_EQ(find_table_by_grid_id(bad), nullptr);
 }
 
 TEST(table_registry, sheets_of_one_workbook_share_its_objects) {
     table_registry_t r;
     auto a = registered(r, 1), b = registered(r, 1), other = registered(r, 2);
-    EXPECT_EQ(a->get_style_manager(), b->get_style_manager());
     EXPECT_EQ(a->get_defined_names(), b->get_defined_names());
     EXPECT_EQ(a->get_image_manager(), b->get_image_manager());
-    EXPECT_EQ(&a->get_string_pool(), &b->get_string_pool());
-    EXPECT_NE(a->get_style_manager(), other->get_style_manager());
     EXPECT_NE(a->get_defined_names(), other->get_defined_names());
     EXPECT_NE(a->get_image_manager(), other->get_image_manager());
-    EXPECT_NE(&a->get_string_pool(), &other->get_string_pool());
 
     // A style and a text set through one sheet have the same index on the other.
-    a->set_cell_style(1, 1, font_style(1, 1));
     b->set_cell_style(7, 3, fill_style(0xFF00FF));
     b->set_cell_style(2, 2, font_style(1, 1));
-    a->set_cell_style(4, 4, fill_style(0xFF00FF));
+    a->set_cell_style(1, 1, font_style(1, 1));
     EXPECT_EQ(own_xf(*a, 1, 1), own_xf(*b, 2, 2));
-    EXPECT_EQ(own_xf(*a, 4, 4), own_xf(*b, 7, 3));
     ASSERT_TRUE(a->set_text(1, 1, "first text of workbook 1"));
     ASSERT_TRUE(b->set_text(9, 9, "shared text"));
     ASSERT_TRUE(a->set_text(3, 3, "shared text"));
     EXPECT_EQ(a->get_cell(3, 3).string_index(), b->get_cell(9, 9).string_index());
+    // The other workbook interns on its own.
+    other->set_cell_style(1, 1, font_style(1, 1));
+    EXPECT_NE(own_xf(*other, 1, 1), own_xf(*a, 1, 1));
     ASSERT_TRUE(other->set_text(1, 1, "shared text"));
     EXPECT_EQ(other->get_cell(1, 1).get_text(), "shared text");
-    EXPECT_EQ(other->get_string_pool().size(), 1u);  // workbook 1's texts are not in it
+    EXPECT_EQ(other->get_string_pool().size(), 1u);
 }
 
 TEST(table_registry, names_are_looked_up_within_a_workbook) {
