@@ -14,8 +14,10 @@
 #include "mta/table/utils/cell_comment/comment_store.h"
 #include "mta/table/utils/defined_names/defined_name_store.h"
 #include "mta/table/utils/hyperlink/hyperlink_list.h"
+#include "mta/table/utils/merged_cells.h"
 #include "mta/table/utils/outline_store.h"
 #include "mta/table/utils/run_store.h"
+#include "mta/table/utils/table_definition/tabledef_list.h"
 #include "mta/types/rc_record.h"
 
 #include <cstdint>
@@ -25,11 +27,21 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
+
+namespace mdds {
+template <typename Trait>
+class multi_type_matrix;
+namespace mtm {
+struct std_string_trait;
+}
+} // namespace mdds
 
 namespace vex::mta {
 
 class Table;
+class imported_row_cells;
 class style_manager_t;
 class string_pool_t;
 class table_registry_t;
@@ -48,6 +60,8 @@ using row_records_t = run_store_t<rc_record_t, row_record_equal>;
 using col_records_t = run_store_t<rc_record_t, col_record_equal>;
 using row_heights_t = rc_hw<int, int64_t>;
 using col_widths_t = rc_hw<int, int64_t>;
+// The values of a range, column-major (mdds/multi_type_matrix.hpp).
+using range_matrix_t = mdds::multi_type_matrix<mdds::mtm::std_string_trait>;
 
 // Where a table sits in its worksheet, in EMU. Width and height are the totals
 // of all columns and all rows.
@@ -81,9 +95,10 @@ public:
             cells_.set(pos, value);  // mdds's out-of-range error
             return;
         }
-        const auto block = cells_.position(pos).first;
-        if (block->type == element_type_formula) release_formulas__(pos, pos);
-        cells_.set(block, pos, value);
+        if constexpr (std::is_same_v<T, formula::formula_cell*>) may_hold_formulas_ = true;
+        if (may_hold_formulas_ && cells_.position(hint_, pos).first->type == element_type_formula)
+            release_formulas__(pos, pos);
+        hint_ = cells_.set(hint_, pos, value);
     }
 
     uint16_t get_xf(int row) const noexcept { return xf_runs_.value_at(int64_t(row) - 1); }
@@ -94,6 +109,9 @@ public:
     void clear_styles(int r1, int r2);
     // Empties the cells of the rows; their styles stay.
     void erase_values(int r1, int r2);
+    // Hands over the formula cell of the row, leaving the cell empty; null when
+    // the row holds none.
+    formula::formula_cell* take_formula(int row);
 
     column_store_t::const_position_type position_of(int row) const { return cells_.position(size_t(row) - 1); }
 
@@ -118,6 +136,10 @@ private:
     Table* table_;
     column_store_t cells_;
     xf_runs_t xf_runs_;
+    // Where the last change was: a column filled row after row finds its next
+    // position without a search from the top.
+    column_store_t::iterator hint_;
+    bool may_hold_formulas_ = false;  // until then no store has formulas to release
 };
 
 // The columns of a table, numbered from 1. A column beyond the count reads as
@@ -209,6 +231,35 @@ public:
     col_records_t& col_records() noexcept { return col_records_; }
     int64_t default_row_height() const noexcept { return default_row_height_; }
     int64_t default_col_width() const noexcept { return default_col_width_; }
+
+    // ---- merged ranges and table definitions ------------------------------------------
+    const merged_cells_t& merged_cells() const noexcept { return merged_cells_; }
+    merged_cells_t& merged_cells() noexcept { return merged_cells_; }
+    const tabledef_list_t& tabledefs() const noexcept { return tabledefs_; }
+    tabledef_list_t& tabledefs() noexcept { return tabledefs_; }
+    // Inserting and deleting columns within a band of rows, as a table's own
+    // columns need it (table_shift.cpp).
+    bool shift_range_right(int first_row, int last_row, int col, int count);
+    bool shift_range_left(int first_row, int last_row, int first_col, int last_col);
+
+    // ---- formulas, row import (table_formulas.cpp), range values (range_value.cpp) --
+    // Stores the text without surrounding blanks and one leading '='. Refuses an
+    // empty text ("The formula expression can not be empty.") and a cell that may
+    // not take a value; the position is checked by the caller.
+    bool set_formula(int row, int col, std::string_view text);
+    // Files a formula cell at its own position; the column then owns it.
+    void store_formula_cell(formula::formula_cell* cell);
+    // Null unless the cell holds a formula.
+    formula::formula_cell* get_formula_cell(int row, int col) const;
+    // A cached result for a formula cell; "This cell does not contain a formula." otherwise.
+    bool set_formula_result(int row, int col, const std::optional<cell_t::value_type>& value);
+    void remove_formulas(const vex::range_t& range);
+    // One parsed row, stored in one pass; throws mta_error for an unknown kind,
+    // keeping the cells stored before it.
+    virtual void set_imported_row_cells_(const imported_row_cells& row);
+    // Throws mta_error for a corner outside the sheet. Formula cells read as empty,
+    // errors as their literals, 64-bit integers as numbers.
+    range_matrix_t get_range_value(const vex::range_t& range) const;
 
     // ---- services shared by the sheets of a workbook ------------------------------
     // The table's own object while it has one, else the workbook's.
@@ -369,6 +420,8 @@ private:
     outline_store_t col_outline_{get_sheet_limits().first_col, get_sheet_limits().last_col};
     bool summary_below_ = true;
     bool summary_right_ = true;
+    merged_cells_t merged_cells_{this};
+    tabledef_list_t tabledefs_{this};
     bool registered_ = false;
     unsigned workbook_ = 0;
     table_registry_t* registry_ = nullptr;

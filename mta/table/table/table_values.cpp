@@ -12,9 +12,9 @@ constexpr int32_t datetime_numfmt_id = 14;
 
 } // namespace
 
-bool Table::check_cell_writable__(int, int) const {
-    // Header cells of table definitions and the covered cells of merged ranges
-    // are refused here once the sheet keeps them.
+bool Table::check_cell_writable__(int row, int col) const {
+    if (tabledefs_.header_at(row, col)) return refuse("The cell is the header cell of table and cannot have a value set.");
+    if (merged_cells_.is_covered(row, col)) return refuse("The cell has been merged and cannot set a value.");
     return true;
 }
 
@@ -30,17 +30,9 @@ Column* Table::writable_column__(int row, int col, bool force) {
 bool Table::set_num(int row, int col, double value) {
     Column* column = writable_column__(row, col, false);
     if (!column) return false;
-    switch (number_storage_kind(value)) {
-    case 1:
-        column->set_value(row, static_cast<int32_t>(value));
-        break;
-    case 2:
-        column->set_value(row, static_cast<int64_t>(value));
-        break;
-    default:
-        column->set_value(row, value);
-        break;
-    }
+    // Whole numbers too stay doubles: a column of whole and fractional numbers is
+    // then one block, not a block per cell.
+    column->set_value(row, value);
     inherit_row_col_style__(row, col);
     return true;
 }
@@ -150,6 +142,7 @@ void Table::clear_contents(const vex::range_t& given) {
             });
         });
     }
+    tabledefs_.on_clear_contents(range);
     trim_columns();
 }
 
