@@ -62,8 +62,9 @@ size_t heap_in_use() {
 
 TEST(table_registry, grid_ids_rise_and_are_never_reused) {
     table_registry_t r;
-    auto a = registered(r, 1), b = registered(r, 1);
-    r.register_table(*a, 5, 1);  // a second time: nothing changes
+    auto a = registered(r, 1);
+    r.register_table(*a, 5, 1);  // a second time: nothing changes, no id is used
+    auto b = registered(r, 1);
     EXPECT_EQ(a->sheet_id(), 1u);
     EXPECT_EQ(b->sheet_id(), 2u);
     EXPECT_EQ(r.find_by_grid_id(2), b.get());
