@@ -45,6 +45,19 @@ int32_t opcode_of_value(size_t index) {
     return opcodes[index];
 }
 
+using value_operator_t = operand_t (*)(const operand_t&, const operand_t&);
+
+// Unary minus (304) and percent (306) multiply by their token's value.
+value_operator_t operator_of(int32_t op) noexcept {
+    static constexpr value_operator_t arithmetic[] = {value_add,      value_subtract, value_multiply, value_divide,
+                                                      value_multiply, value_power,    value_multiply};
+    static constexpr value_operator_t comparisons[] = {value_equal,   value_not_equal,  value_less,
+                                                       value_greater, value_less_equal, value_greater_equal};
+    if (op >= op_add && op <= op_percent) return arithmetic[op - op_add];
+    if (op >= op_eq && op <= op_ge) return comparisons[op - op_eq];
+    return nullptr;
+}
+
 token_t make_token_from_value(operand_t&& value) {
     token_t token{int32_t{op_open_paren}};  // no operand yet
     token.opcode = opcode_of_value(value.index());
@@ -278,48 +291,13 @@ struct formula_interpreter::impl {
             error_code = 3;
             throw std::runtime_error("incompatible type.");
         }
-        operand_t result;
-        switch (op) {
-        case op_add:
-            result = value_add(*left, *right);
-            break;
-        case op_sub:
-            result = value_subtract(*left, *right);
-            break;
-        case op_mul:
-        case op_neg:
-        case op_percent:
-            result = value_multiply(*left, *right);
-            break;
-        case op_div:
-            result = value_divide(*left, *right);
-            break;
-        case op_pow:
-            result = value_power(*left, *right);
-            break;
-        case op_eq:
-            result = value_equal(*left, *right);
-            break;
-        case op_ne:
-            result = value_not_equal(*left, *right);
-            break;
-        case op_lt:
-            result = value_less(*left, *right);
-            break;
-        case op_gt:
-            result = value_greater(*left, *right);
-            break;
-        case op_le:
-            result = value_less_equal(*left, *right);
-            break;
-        case op_ge:
-            result = value_greater_equal(*left, *right);
-            break;
-        default:
+        const value_operator_t operation = operator_of(op);
+        if (!operation) {
             // The intersection operator among them: the engine computes no intersection.
             error_code = 13;
             throw_unsupported_combination();
         }
+        operand_t result = operation(*left, *right);
         push(make(make_token_from_value(std::move(result))));
     }
 

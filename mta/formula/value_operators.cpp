@@ -182,12 +182,14 @@ bool scalar_compare(compare_op op, const operand_t& left, const operand_t& right
 
 // ---- the two operator families ----------------------------------------------------
 
+const operand_t* error_operand(rule_t rule, const operand_t& left, const operand_t& right) noexcept {
+    return rule == rule_t::error_left ? &left : rule == rule_t::error_right ? &right : nullptr;
+}
+
 operand_t arithmetic(arith_op op, const operand_t& left, const operand_t& right) {
-    switch (rule_for(left, right)) {
-    case rule_t::error_left:
-        return left;
-    case rule_t::error_right:
-        return right;
+    const rule_t rule = rule_for(left, right);
+    if (const operand_t* error = error_operand(rule, left, right)) return *error;
+    switch (rule) {
     case rule_t::scalar:
         return scalar_arith(op, left, right);
     case rule_t::matrix_matrix:
@@ -195,18 +197,16 @@ operand_t arithmetic(arith_op op, const operand_t& left, const operand_t& right)
     case rule_t::scalar_matrix:
     case rule_t::matrix_scalar:
         throw std::bad_variant_access();
-    case rule_t::reference:
+    default:
         break;
     }
     throw_unsupported_combination();
 }
 
 operand_t comparison(compare_op op, const operand_t& left, const operand_t& right) {
-    switch (rule_for(left, right)) {
-    case rule_t::error_left:
-        return left;
-    case rule_t::error_right:
-        return right;
+    const rule_t rule = rule_for(left, right);
+    if (const operand_t* error = error_operand(rule, left, right)) return *error;
+    switch (rule) {
     case rule_t::scalar:
         return scalar_compare(op, left, right);
     case rule_t::matrix_matrix:
@@ -220,7 +220,7 @@ operand_t comparison(compare_op op, const operand_t& left, const operand_t& righ
         throw std::bad_variant_access();
     case rule_t::matrix_scalar:
         throw std::bad_variant_access();
-    case rule_t::reference:
+    default:
         if (!is_ordering(op)) return op == compare_op::ne;
         break;
     }
