@@ -28,6 +28,8 @@ public:
     const vex::coord_t& position() const noexcept { return position_; }
     int row() const noexcept { return position_.row; }
     int col() const noexcept { return position_.col; }
+    // The store moves a cell it owns, as when a merge gathers it into the top-left.
+    void set_position(const vex::coord_t& position) noexcept { position_ = position; }
 
     std::string_view expression() const noexcept { return expression_; }
 

@@ -45,6 +45,13 @@ void Column::erase_values(int r1, int r2) {
     cells_.set_empty(p1, p2);
 }
 
+formula::formula_cell* Column::take_formula(int row) {
+    const size_t pos = static_cast<size_t>(row) - 1;
+    if (row < 1 || pos >= cells_.size() || cells_.get_type(pos) != element_type_formula) return nullptr;
+    release_formulas__(pos, pos);
+    return cells_.release<formula::formula_cell*>(pos);
+}
+
 bool Column::has_content_in(int r1, int r2) const {
     size_t p1, p2;
     if (!clamp_rows(r1, r2, cells_.size(), p1, p2)) return false;

@@ -14,8 +14,10 @@
 #include "mta/table/utils/cell_comment/comment_store.h"
 #include "mta/table/utils/defined_names/defined_name_store.h"
 #include "mta/table/utils/hyperlink/hyperlink_list.h"
+#include "mta/table/utils/merged_cells.h"
 #include "mta/table/utils/outline_store.h"
 #include "mta/table/utils/run_store.h"
+#include "mta/table/utils/table_definition/tabledef_list.h"
 #include "mta/types/rc_record.h"
 
 #include <cstdint>
@@ -91,6 +93,9 @@ public:
     void clear_styles(int r1, int r2);
     // Empties the cells of the rows; their styles stay.
     void erase_values(int r1, int r2);
+    // Hands over the formula cell of the row, leaving the cell empty; null when
+    // the row holds none.
+    formula::formula_cell* take_formula(int row);
 
     column_store_t::const_position_type position_of(int row) const { return cells_.position(size_t(row) - 1); }
 
@@ -201,6 +206,16 @@ public:
     col_records_t& col_records() noexcept { return col_records_; }
     int64_t default_row_height() const noexcept { return default_row_height_; }
     int64_t default_col_width() const noexcept { return default_col_width_; }
+
+    // ---- merged ranges and table definitions ------------------------------------------
+    const merged_cells_t& merged_cells() const noexcept { return merged_cells_; }
+    merged_cells_t& merged_cells() noexcept { return merged_cells_; }
+    const tabledef_list_t& tabledefs() const noexcept { return tabledefs_; }
+    tabledef_list_t& tabledefs() noexcept { return tabledefs_; }
+    // Inserting and deleting columns within a band of rows, as a table's own
+    // columns need it (table_shift.cpp).
+    bool shift_range_right(int first_row, int last_row, int col, int count);
+    bool shift_range_left(int first_row, int last_row, int first_col, int last_col);
 
     // ---- services shared by the sheets of a workbook ------------------------------
     // The table's own object while it has one, else the workbook's.
@@ -356,6 +371,8 @@ private:
     outline_store_t col_outline_{get_sheet_limits().first_col, get_sheet_limits().last_col};
     bool summary_below_ = true;
     bool summary_right_ = true;
+    merged_cells_t merged_cells_{this};
+    tabledef_list_t tabledefs_{this};
     bool registered_ = false;
     std::unique_ptr<style_manager_t> own_style_manager_;
     style_manager_t* shared_style_manager_ = nullptr;

@@ -12,9 +12,9 @@ constexpr int32_t datetime_numfmt_id = 14;
 
 } // namespace
 
-bool Table::check_cell_writable__(int, int) const {
-    // Header cells of table definitions and the covered cells of merged ranges
-    // are refused here once the sheet keeps them.
+bool Table::check_cell_writable__(int row, int col) const {
+    if (tabledefs_.header_at(row, col)) return refuse("The cell is the header cell of table and cannot have a value set.");
+    if (merged_cells_.is_covered(row, col)) return refuse("The cell has been merged and cannot set a value.");
     return true;
 }
 
@@ -150,6 +150,7 @@ void Table::clear_contents(const vex::range_t& given) {
             });
         });
     }
+    tabledefs_.on_clear_contents(range);
     trim_columns();
 }
 

@@ -23,6 +23,14 @@ int room_after(int last_used, int count, int limit) {
 
 } // namespace
 
+int last_row_of(const Table& table) noexcept {
+    return get_sheet_limits().first_row + static_cast<int>(table.row_count()) - 1;
+}
+
+int last_col_of(const Table& table) noexcept {
+    return get_sheet_limits().first_col + static_cast<int>(table.col_count()) - 1;
+}
+
 bool range_check_t::check_row_range(int& first, int& last) const {
     if (!table_->is_valid_row(first) || !table_->is_valid_row(last))
         return refuse("Start row or end row out of range.");

@@ -6,6 +6,10 @@ namespace vex::mta {
 
 class Table;
 
+// The table's last row and column, where a shifted area ends.
+int last_row_of(const Table& table) noexcept;
+int last_col_of(const Table& table) noexcept;
+
 class range_check_t {
 public:
     explicit range_check_t(const Table& table) noexcept : table_(&table) {}

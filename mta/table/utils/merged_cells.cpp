@@ -1,0 +1,312 @@
+#include "mta/table/utils/merged_cells.h"
+
+#include "mta/table/table/table.h"
+#include "mta/table/utils/range_check.h"
+#include "run_message.h"
+#include "sheet_limits.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+
+namespace vex::mta {
+
+namespace {
+
+using box_t = mdds::rtree<int, int, small_node_rtree_trait>::extent_type;
+
+constexpr std::string_view would_unmerge = "This operation will cause some merged cells to unmerge.";
+
+box_t extent_of(int r1, int c1, int r2, int c2) {
+    return {{r1, c1}, {r2, c2}};
+}
+
+box_t extent_of(const vex::range_t& r) {
+    return extent_of(r.first.row, r.first.col, r.last.row, r.last.col);
+}
+
+vex::range_t range_of(const box_t& e, int32_t grid_id) {
+    return {{grid_id, e.start.d[0], e.start.d[1], 1, 0, 0}, {grid_id, e.end.d[0], e.end.d[1], 1, 0, 0}};
+}
+
+void order(vex::range_t& r) {
+    if (r.first.row > r.last.row) std::swap(r.first.row, r.last.row);
+    if (r.first.col > r.last.col) std::swap(r.first.col, r.last.col);
+}
+
+// "(2,2,4,4)"
+std::string range_text(const vex::range_t& r) {
+    return "(" + std::to_string(r.first.row) + "," + std::to_string(r.first.col) + "," + std::to_string(r.last.row) +
+           "," + std::to_string(r.last.col) + ")";
+}
+
+// "(3, 3) - (3, 4)", or "(3, 3)" for one point.
+std::string extent_text(const box_t& e) {
+    const auto point = [](const auto& p) { return "(" + std::to_string(p.d[0]) + ", " + std::to_string(p.d[1]) + ")"; };
+    std::string text = point(e.start);
+    if (e.start != e.end) text += " - " + point(e.end);
+    return text;
+}
+
+} // namespace
+
+merged_cells_t::merged_cells_t(Table* table) : table_(table) {}
+
+std::vector<box_t> merged_cells_t::found__(const box_t& area) const {
+    std::vector<box_t> out;
+    const auto hits = tree_.search(area, tree_t::search_type::overlap);
+    for (auto it = hits.begin(); it != hits.end(); ++it) out.push_back(it.extent());
+    return out;
+}
+
+void merged_cells_t::erase__(const box_t& extent) {
+    auto hits = tree_.search(extent, tree_t::search_type::match);
+    if (auto it = hits.begin(); it != hits.end()) tree_.erase(it);
+}
+
+bool merged_cells_t::merged_range(int index, vex::range_t& out) const {
+    if (index < 0 || static_cast<size_t>(index) >= size()) return refuse("Index out of range.");
+    const auto all = get_all();
+    out = all[static_cast<size_t>(index)];
+    return true;
+}
+
+std::vector<vex::range_t> merged_cells_t::get_all() const {
+    std::vector<vex::range_t> out;
+    if (tree_.empty()) return out;
+    const auto id = static_cast<int32_t>(table_->sheet_id());
+    for (const auto& e : found__(tree_.extent())) out.push_back(range_of(e, id));
+    return out;
+}
+
+bool merged_cells_t::add__(const vex::range_t& range) {
+    const box_t wanted = extent_of(range);
+    const auto found = found__(wanted);
+    for (const auto& e : found) {
+        if (wanted.contains(e)) {
+            return refuse("The range" + range_text(range) + " intersects with another merged cells " + extent_text(e) +
+                          ". merging cells failed.");
+        }
+    }
+    for (const auto& e : found) erase__(e);
+    tree_.insert(wanted, 0);
+    return true;
+}
+
+bool merged_cells_t::merge(const vex::range_t& given, bool keep_styles) {
+    if (!table_->is_valid_range(given)) return refuse("The range" + range_text(given) + " is invalid.");
+    vex::range_t range = given;
+    order(range);
+    // Compared by position only: a one-cell range is never stored.
+    if (range.first.row == range.last.row && range.first.col == range.last.col) return true;
+    if (!table_->tabledefs().is_free_of_tables(range)) return refuse("Merge cell range includes table.");
+    if (!add__(range)) return false;
+
+    const int r1 = range.first.row, c1 = range.first.col, r2 = range.last.row, c2 = range.last.col;
+    if (c1 > table_->columns().count()) return true;
+    gather_first_value__(range);
+    if (c1 < c2) table_->clear_contents({{range.first.grid_id, r1, c1 + 1, 1, 0, 0}, {range.first.grid_id, r2, c2, 1, 0, 0}});
+    if (r1 < r2) table_->clear_contents({{range.first.grid_id, r1 + 1, c1, 1, 0, 0}, {range.first.grid_id, r2, c1, 1, 0, 0}});
+    if (!keep_styles) table_->set_range_style(range, style_settings_t{});
+    return true;
+}
+
+void merged_cells_t::gather_first_value__(const vex::range_t& range) {
+    const int r1 = range.first.row, c1 = range.first.col, r2 = range.last.row;
+    const int c2 = std::min(range.last.col, table_->columns().count());
+    // The first value in reading order: the lowest row, then the leftmost column.
+    int best_row = 0, best_col = 0;
+    for (int c = c1; c <= c2; ++c) {
+        const Column* column = table_->find_column(c);
+        if (!column) continue;
+        const auto& cells = column->cells();
+        auto [it, offset] = cells.position(static_cast<size_t>(r1) - 1);
+        for (; it != cells.end() && it->position < static_cast<size_t>(r2); ++it, offset = 0) {
+            if (it->type == mdds::mtv::element_type_empty) continue;
+            const int row = static_cast<int>(it->position + offset) + 1;
+            if (best_row == 0 || row < best_row) best_row = row, best_col = c;
+            break;
+        }
+    }
+    if (best_row == 0 || (best_row == r1 && best_col == c1)) return;
+
+    Column& source = *table_->find_column(best_col);
+    const size_t pos = static_cast<size_t>(best_row) - 1;
+    const auto& cells = source.cells();
+    const auto copy = [&](const auto& value) { table_->create_column_if_not_exists(c1).set_value(r1, value); };
+    switch (cells.get_type(pos)) {
+    case mdds::mtv::element_type_boolean:
+        copy(cells.get<bool>(pos));
+        break;
+    case mdds::mtv::element_type_int32:
+        copy(cells.get<int32_t>(pos));
+        break;
+    case mdds::mtv::element_type_int64:
+        copy(cells.get<int64_t>(pos));
+        break;
+    case mdds::mtv::element_type_double:
+        copy(cells.get<double>(pos));
+        break;
+    case element_type_string_index:
+        copy(cells.get<mtv_string_type>(pos));
+        break;
+    case element_type_formula:
+        // The cell moves with its ownership: a copied pointer would be deleted
+        // again when the source is cleared.
+        if (formula::formula_cell* cell = source.take_formula(best_row)) {
+            vex::coord_t at = cell->position();
+            at.row = r1;
+            at.col = c1;
+            cell->set_position(at);
+            copy(cell);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+int merged_cells_t::unmerge(int row, int col) {
+    if (!table_->is_valid_cell(row, col)) return 0;
+    auto hits = tree_.search(tree_t::point_type{row, col}, tree_t::search_type::overlap);
+    auto it = hits.begin();
+    if (it == hits.end()) return 0;
+    tree_.erase(it);
+    return 1;
+}
+
+bool merged_cells_t::is_covered(int row, int col) const {
+    const auto hits = tree_.search(tree_t::point_type{row, col}, tree_t::search_type::overlap);
+    for (auto it = hits.begin(); it != hits.end(); ++it)
+        if (it.extent().start != tree_t::point_type{row, col}) return true;
+    return false;
+}
+
+bool merged_cells_t::overlaps(const vex::range_t& given) const {
+    vex::range_t range = given;
+    order(range);
+    const auto hits = tree_.search(extent_of(range), tree_t::search_type::overlap);
+    return hits.begin() != hits.end();
+}
+
+bool merged_cells_t::all_within(const vex::range_t& given) const {
+    vex::range_t range = given;
+    order(range);
+    const box_t area = extent_of(range);
+    const auto found = found__(area);
+    return std::all_of(found.begin(), found.end(), [&](const box_t& e) { return area.contains(e); });
+}
+
+bool merged_cells_t::remove_within(const vex::range_t& given) {
+    if (!all_within(given)) return false;
+    vex::range_t range = given;
+    order(range);
+    for (const auto& e : found__(extent_of(range))) erase__(e);
+    return true;
+}
+
+bool merged_cells_t::area_allows__(const box_t& area) const {
+    const auto found = found__(area);
+    const bool inside = std::all_of(found.begin(), found.end(), [&](const box_t& e) { return area.contains(e); });
+    return inside || refuse(would_unmerge);
+}
+
+bool merged_cells_t::can_insert_rows(int c1, int c2, int row, int) const {
+    if (!table_->is_valid_row(row)) return refuse("Starting row out of range.");
+    if (!table_->is_valid_col(c1) || !table_->is_valid_col(c2)) return refuse("Column out of range.");
+    return area_allows__(extent_of(row, std::min(c1, c2), last_row_of(*table_), std::max(c1, c2)));
+}
+
+bool merged_cells_t::can_insert_cols(int r1, int r2, int col, int count) const {
+    const range_check_t check(*table_);
+    if (!check.check_insert_cols(col, count) || !check.check_row_range(r1, r2)) return false;
+    return area_allows__(extent_of(r1, col, r2, last_col_of(*table_)));
+}
+
+bool merged_cells_t::can_delete_rows(int c1, int c2, int r1, int r2) const {
+    const range_check_t check(*table_);
+    if (!check.check_delete_rows(r1, r2) || !check.check_col_range(c1, c2)) return false;
+    return area_allows__(extent_of(r1, c1, last_row_of(*table_), c2));
+}
+
+bool merged_cells_t::can_delete_cols(int r1, int r2, int c1, int c2) const {
+    const range_check_t check(*table_);
+    if (!check.check_delete_cols(c1, c2) || !check.check_row_range(r1, r2)) return false;
+    return area_allows__(extent_of(r1, c1, r2, last_col_of(*table_)));
+}
+
+template <class Map>
+void merged_cells_t::move__(const box_t& area, int axis, Map map) {
+    const auto found = found__(area);
+    std::vector<box_t> moved;
+    for (const auto& e : found) {
+        erase__(e);
+        const std::optional<int> first = map(e.start.d[axis], true);
+        const std::optional<int> last = map(e.end.d[axis], false);
+        if (!first || !last || *first > *last) continue;
+        box_t m = e;
+        m.start.d[axis] = *first;
+        m.end.d[axis] = *last;
+        if (m.start != m.end) moved.push_back(m);
+    }
+    // Inserted after every erase, so a moved range never meets one not yet moved.
+    for (const auto& m : moved) tree_.insert(m, 0);
+}
+
+bool merged_cells_t::push__(const box_t& area, int axis, int count, int end) {
+    if (!area_allows__(area)) return false;
+    move__(area, axis, [&](int x, bool first) -> std::optional<int> {
+        const int64_t moved = int64_t(x) + count;
+        if (moved <= end) return static_cast<int>(moved);
+        return first ? std::nullopt : std::optional<int>(end);
+    });
+    return true;
+}
+
+// The counts move every store alike: the checks validate them, a shortened count
+// would leave the ranges behind their cells. What passes the sheet's end is cut off.
+bool merged_cells_t::on_insert_rows(int c1, int c2, int row, int count) {
+    const range_check_t check(*table_);
+    int checked = count;
+    if (!check.check_insert_rows(row, checked) || !check.check_col_range(c1, c2)) return false;
+    return push__(extent_of(row, c1, last_row_of(*table_), c2), 0, count, last_row_of(*table_));
+}
+
+bool merged_cells_t::on_insert_cols(int r1, int r2, int col, int count) {
+    const range_check_t check(*table_);
+    int checked = count;
+    if (!check.check_insert_cols(col, checked) || !check.check_row_range(r1, r2)) return false;
+    return push__(extent_of(r1, col, r2, last_col_of(*table_)), 1, count, last_col_of(*table_));
+}
+
+namespace {
+
+// Where index x lands when [d1, d2] is deleted: the first end of a range that
+// began inside moves to d1, the last end of one that ended inside to d1 - 1.
+std::optional<int> after_delete(int x, bool first, int d1, int d2) {
+    if (x < d1) return x;
+    if (x > d2) return x - (d2 - d1 + 1);
+    return first ? d1 : d1 - 1;
+}
+
+} // namespace
+
+bool merged_cells_t::on_delete_rows(int c1, int c2, int r1, int r2) {
+    const range_check_t check(*table_);
+    if (!check.check_delete_rows(r1, r2) || !check.check_col_range(c1, c2)) return false;
+    const box_t area = extent_of(r1, c1, last_row_of(*table_), c2);
+    if (!area_allows__(area)) return false;
+    move__(area, 0, [&](int r, bool first) { return after_delete(r, first, r1, r2); });
+    return true;
+}
+
+bool merged_cells_t::on_delete_cols(int r1, int r2, int c1, int c2) {
+    const range_check_t check(*table_);
+    if (!check.check_delete_cols(c1, c2) || !check.check_row_range(r1, r2)) return false;
+    const box_t area = extent_of(r1, c1, r2, last_col_of(*table_));
+    if (!area_allows__(area)) return false;
+    move__(area, 1, [&](int c, bool first) { return after_delete(c, first, c1, c2); });
+    return true;
+}
+
+} // namespace vex::mta

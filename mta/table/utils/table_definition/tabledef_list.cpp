@@ -1,0 +1,328 @@
+#include "mta/table/utils/table_definition/tabledef_list.h"
+
+#include "mta/table/table/table.h"
+#include "mta/table/utils/range_check.h"
+#include "run_message.h"
+#include "sheet_limits.h"
+
+#include <algorithm>
+
+namespace vex::mta {
+
+namespace {
+
+constexpr std::string_view would_move = "The operation would move cells in a table.";
+
+mdds::rtree<int, tabledef_t*, small_node_rtree_trait>::extent_type extent_of(const vex::range_t& r) {
+    return {{r.first.row, r.first.col}, {r.last.row, r.last.col}};
+}
+
+bool overlap(const vex::range_t& r, int r1, int c1, int r2, int c2) {
+    return r.first.row <= r2 && r1 <= r.last.row && r.first.col <= c2 && c1 <= r.last.col;
+}
+
+// Picked before anything moves: a moved table may land on the deleted span.
+template <class Pred>
+std::vector<const tabledef_t*> picked(const std::vector<tabledef_t*>& tables, Pred pred) {
+    std::vector<const tabledef_t*> out;
+    for (const tabledef_t* t : tables)
+        if (pred(*t)) out.push_back(t);
+    return out;
+}
+
+} // namespace
+
+tabledef_list_t::tabledef_list_t(Table* owner) : owner_(owner) {}
+
+tabledef_list_t::~tabledef_list_t() = default;
+
+const tabledef_list_t::index_t& tabledef_list_t::index__() const {
+    if (!index_valid_) {
+        index_t::bulk_loader loader;
+        for (const auto& e : entries_) loader.insert(extent_of(e.table->range()), e.table.get());
+        index_ = loader.pack();
+        index_valid_ = true;
+    }
+    return index_;
+}
+
+size_t tabledef_list_t::position_of__(std::string_view name) const {
+    for (size_t i = 0; i < entries_.size(); ++i)
+        if (entries_[i].name == name) return i;
+    return entries_.size();
+}
+
+tabledef_t* tabledef_list_t::add(int32_t type, const char* name, const vex::range_t& given) {
+    if (type != 0) {
+        set_run_message("This table type is not supported.");
+        return nullptr;
+    }
+    const std::string_view key = name ? name : "";
+    if (key.empty()) {
+        set_run_message("Table name cannot be empty.");
+        return nullptr;
+    }
+    vex::range_t range = given;
+    range.first.grid_id = range.last.grid_id = static_cast<int32_t>(owner_->sheet_id());
+    if (find(key)) {
+        set_run_message("Table name already exists.");
+        return nullptr;
+    }
+    if (intersects(range)) {
+        set_run_message("The range intersects with other ranges.");
+        return nullptr;
+    }
+    if (!owner_->merged_cells().all_within(range)) {
+        set_run_message("The range of the table includes a partial area of merged cells.");
+        return nullptr;
+    }
+    auto table = std::make_unique<tabledef_t>(owner_, std::string(key), next_table_id(), range);
+    tabledef_t* added = table.get();
+    entries_.push_back({std::string(key), std::move(table)});
+    by_name_.emplace(std::string(key), added);
+    // Kept current while it is: a sheet filled with tables never rebuilds it.
+    if (index_valid_) index_.insert(extent_of(range), added);
+    owner_->merged_cells().remove_within(range);
+    return added;
+}
+
+tabledef_t* tabledef_list_t::find(std::string_view name) const {
+    if (name.empty()) return nullptr;
+    const auto it = by_name_.find(std::string(name));
+    return it == by_name_.end() ? nullptr : it->second;
+}
+
+std::string_view tabledef_list_t::find_name(std::string_view name) const {
+    if (name.empty()) return {};
+    const size_t i = position_of__(name);
+    return i < entries_.size() ? std::string_view(entries_[i].name) : std::string_view();
+}
+
+std::string_view tabledef_list_t::name_at(size_t i) const {
+    if (i >= entries_.size()) {
+        set_run_message("Table definition index out of range.");
+        return {};
+    }
+    return entries_[i].name;
+}
+
+template <class Pred>
+void tabledef_list_t::erase_if__(Pred pred) {
+    const auto first = std::stable_partition(entries_.begin(), entries_.end(),
+                                             [&](const entry_t& e) { return !pred(*e.table); });
+    if (first == entries_.end()) return;
+    for (auto it = first; it != entries_.end(); ++it) by_name_.erase(it->name);
+    entries_.erase(first, entries_.end());
+    invalidate_index();
+}
+
+void tabledef_list_t::erase_doomed__(const std::vector<const tabledef_t*>& doomed) {
+    if (!doomed.empty())
+        erase_if__([&](const tabledef_t& t) { return std::find(doomed.begin(), doomed.end(), &t) != doomed.end(); });
+}
+
+void tabledef_list_t::remove(std::string_view name) {
+    const tabledef_t* table = find(name);
+    if (table) erase_if__([&](const tabledef_t& t) { return &t == table; });
+}
+
+tabledef_t* tabledef_list_t::rename(std::string_view old_name, std::string_view new_name) {
+    if (old_name.empty() || new_name.empty()) return nullptr;
+    if (find(new_name)) {
+        set_run_message("The new name already exists.");
+        return nullptr;
+    }
+    const size_t i = position_of__(old_name);
+    if (i == entries_.size()) return nullptr;
+    by_name_.erase(entries_[i].name);
+    entries_[i].name = new_name;
+    by_name_.emplace(std::string(new_name), entries_[i].table.get());
+    return entries_[i].table.get();
+}
+
+std::vector<std::pair<std::string_view, tabledef_t*>> tabledef_list_t::all() const {
+    std::vector<std::pair<std::string_view, tabledef_t*>> out;
+    out.reserve(entries_.size());
+    for (const auto& e : entries_) out.emplace_back(e.name, e.table.get());
+    return out;
+}
+
+bool tabledef_list_t::intersects(const vex::range_t& given) const {
+    if (entries_.empty()) return false;
+    vex::range_t r = given;
+    if (r.first.row > r.last.row) std::swap(r.first.row, r.last.row);
+    if (r.first.col > r.last.col) std::swap(r.first.col, r.last.col);
+    const auto hits = index__().search(extent_of(r), index_t::search_type::overlap);
+    return hits.begin() != hits.end();
+}
+
+const tabledef_t* tabledef_list_t::header_at(int row, int col) const {
+    if (entries_.empty()) return nullptr;
+    const auto hits = index__().search(index_t::point_type{row, col}, index_t::search_type::overlap);
+    for (auto it = hits.begin(); it != hits.end(); ++it) {
+        const tabledef_t* t = *it;
+        if (t->has_header() && t->range().first.row == row) return t;
+    }
+    return nullptr;
+}
+
+void tabledef_list_t::on_clear_contents(const vex::range_t& cleared) {
+    if (entries_.empty()) return;
+    std::vector<tabledef_t*> met;
+    const auto hits = index__().search(extent_of(cleared), index_t::search_type::overlap);
+    for (auto it = hits.begin(); it != hits.end(); ++it) met.push_back(*it);
+    const auto inside = [&](const tabledef_t& t) {
+        const auto& r = t.range();
+        return r.first.row >= cleared.first.row && r.last.row <= cleared.last.row &&
+               r.first.col >= cleared.first.col && r.last.col <= cleared.last.col;
+    };
+    for (tabledef_t* t : met) {
+        const int row = t->range().first.row;
+        if (inside(*t) || !t->has_header() || row < cleared.first.row || row > cleared.last.row) continue;
+        const int c1 = std::max(cleared.first.col, t->range().first.col);
+        const int c2 = std::min(cleared.last.col, t->range().last.col);
+        for (int c = c1; c <= c2; ++c)
+            owner_->set_text(row, c, t->column_name(c - t->range().first.col), true);
+    }
+    if (std::any_of(met.begin(), met.end(), [&](const tabledef_t* t) { return inside(*t); }))
+        erase_if__(inside);
+}
+
+std::vector<tabledef_t*> tabledef_list_t::in_area__(int r1, int c1, int r2, int c2) const {
+    std::vector<tabledef_t*> out;
+    for (const auto& e : entries_)
+        if (overlap(e.table->range(), r1, c1, r2, c2)) out.push_back(e.table.get());
+    return out;
+}
+
+bool tabledef_list_t::check_insert_rows(int c1, int c2, int row) const {
+    const range_check_t check(*owner_);
+    int count = 1;
+    if (!check.check_insert_rows(row, count) || !check.check_col_range(c1, c2)) return false;
+    for (const tabledef_t* t : in_area__(row, c1, last_row_of(*owner_), c2))
+        if (c1 > t->range().first.col || c2 < t->range().last.col) return refuse(would_move);
+    return true;
+}
+
+bool tabledef_list_t::check_insert_columns(int r1, int r2, int col) const {
+    const range_check_t check(*owner_);
+    int count = 1;
+    if (!check.check_insert_cols(col, count) || !check.check_row_range(r1, r2)) return false;
+    for (const tabledef_t* t : in_area__(r1, col, r2, last_col_of(*owner_)))
+        if (r1 > t->range().first.row || r2 < t->range().last.row) return refuse(would_move);
+    return true;
+}
+
+bool tabledef_list_t::check_delete_columns(int r1, int r2, int c1) const {
+    const range_check_t check(*owner_);
+    int c2 = c1;
+    if (!check.check_delete_cols(c1, c2) || !check.check_row_range(r1, r2)) return false;
+    for (const tabledef_t* t : in_area__(r1, c1, r2, last_col_of(*owner_)))
+        if (r1 > t->range().first.row || r2 < t->range().last.row) return refuse(would_move);
+    return true;
+}
+
+bool tabledef_list_t::check_delete_rows(int c1, int c2, int r1, int r2) const {
+    const range_check_t check(*owner_);
+    if (!check.check_delete_rows(r1, r2) || !check.check_col_range(c1, c2)) return false;
+    for (const tabledef_t* t : in_area__(r1, c1, last_row_of(*owner_), c2)) {
+        const auto& r = t->range();
+        if (c1 > r.first.col || c2 < r.last.col) return refuse(would_move);
+        if (r1 == r.first.row + 1) return refuse("The operation would delete all cells in a table.");
+        if (r2 >= r.first.row && r2 < r.last.row) return refuse("The operation would delete table header.");
+    }
+    return true;
+}
+
+bool tabledef_list_t::on_insert_rows(int c1, int c2, int row, int n) {
+    if (!check_insert_rows(c1, c2, row)) return false;
+    if (c1 > c2) std::swap(c1, c2);
+    for (tabledef_t* t : in_area__(row, c1, last_row_of(*owner_), c2)) {
+        vex::range_t r = t->range();
+        if (r.first.row >= row) r.first.row += n;
+        r.last.row += n;
+        t->set_range(r);
+    }
+    return true;
+}
+
+bool tabledef_list_t::on_insert_columns(int r1, int r2, int col, int n) {
+    if (!check_insert_columns(r1, r2, col)) return false;
+    if (r1 > r2) std::swap(r1, r2);
+    for (tabledef_t* t : in_area__(r1, col, r2, last_col_of(*owner_))) {
+        vex::range_t r = t->range();
+        if (r.first.col >= col) {
+            r.first.col += n;
+            r.last.col += n;
+            t->set_range(r);
+        } else {
+            t->insert_generated_columns(col - r.first.col, n);
+        }
+    }
+    return true;
+}
+
+bool tabledef_list_t::on_delete_rows(int c1, int c2, int r1, int r2) {
+    if (!check_delete_rows(c1, c2, r1, r2)) return false;
+    if (c1 > c2) std::swap(c1, c2);
+    if (r1 > r2) std::swap(r1, r2);
+    const auto tables = in_area__(r1, c1, last_row_of(*owner_), c2);
+    const auto inside = [&](const tabledef_t& t) {
+        const auto& r = t.range();
+        return r.first.row >= r1 && r.last.row <= r2 && r.first.col >= c1 && r.last.col <= c2;
+    };
+    const auto doomed = picked(tables, inside);
+    const int n = r2 - r1 + 1;
+    for (tabledef_t* t : tables) {
+        if (inside(*t)) continue;
+        vex::range_t r = t->range();
+        if (r.first.row > r2) {
+            r.first.row -= n;
+            r.last.row -= n;
+        } else if (r1 >= r.first.row + 2 && r2 >= r.last.row) {
+            r.last.row = r1 - 1;
+        } else {
+            continue;
+        }
+        t->set_range(r);
+    }
+    erase_doomed__(doomed);
+    return true;
+}
+
+bool tabledef_list_t::on_delete_columns(int r1, int r2, int c1, int c2) {
+    if (!check_delete_columns(r1, r2, std::min(c1, c2))) return false;
+    if (r1 > r2) std::swap(r1, r2);
+    if (c1 > c2) std::swap(c1, c2);
+    const auto tables = in_area__(r1, c1, r2, last_col_of(*owner_));
+    const auto inside = [&](const tabledef_t& t) {
+        const auto& r = t.range();
+        return r.first.row >= r1 && r.last.row <= r2 && r.first.col >= c1 && r.last.col <= c2;
+    };
+    const auto doomed = picked(tables, inside);
+    const int n = c2 - c1 + 1;
+    for (tabledef_t* t : tables) {
+        if (inside(*t)) continue;
+        vex::range_t r = t->range();
+        if (r.first.col > c2) {
+            r.first.col -= n;
+            r.last.col -= n;
+            t->set_range(r);
+            continue;
+        }
+        // The table's own columns in the deleted span go; those deleted left of
+        // it pull it left.
+        const int left = std::max(0, std::min(c2, r.first.col - 1) - c1 + 1);
+        const int p1 = std::max(c1, r.first.col) - r.first.col;
+        const int p2 = std::min(c2, r.last.col) - r.first.col;
+        if (p1 <= p2) t->remove_columns(p1, p2);
+        r = t->range();
+        r.first.col -= left;
+        r.last.col -= left;
+        t->set_range(r);
+    }
+    erase_doomed__(doomed);
+    return true;
+}
+
+} // namespace vex::mta

@@ -1,0 +1,91 @@
+#pragma once
+// The table definitions of one sheet, by name and in the order they were added
+// (the index a host sees stays put). Tables never overlap each other, nor cut a
+// merged range. An R-tree over the table ranges, rebuilt after a table moved,
+// answers the per-cell header guard without walking every table.
+
+#include "mta/table/utils/merged_cells.h"
+#include "mta/table/utils/table_definition/tabledef.h"
+
+#include <mdds/rtree.hpp>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace vex::mta {
+
+class Table;
+
+class tabledef_list_t {
+public:
+    explicit tabledef_list_t(Table* owner);
+    ~tabledef_list_t();
+    tabledef_list_t(const tabledef_list_t&) = delete;
+    tabledef_list_t& operator=(const tabledef_list_t&) = delete;
+
+    // Null, with the reason in the last message, when refused. Writes no cells:
+    // the caller writes the header names.
+    tabledef_t* add(int32_t type, const char* name, const vex::range_t& range);
+    // Null (empty) when absent or when the name is empty.
+    tabledef_t* find(std::string_view name) const;
+    std::string_view find_name(std::string_view name) const;
+    // "Table definition index out of range." and an empty view past the end.
+    std::string_view name_at(size_t i) const;
+    size_t size() const noexcept { return entries_.size(); }
+    void remove(std::string_view name);
+    // The table keeps its place, display name and columns; null when refused.
+    tabledef_t* rename(std::string_view old_name, std::string_view new_name);
+    std::vector<std::pair<std::string_view, tabledef_t*>> all() const;
+
+    bool intersects(const vex::range_t& range) const;
+    bool is_free_of_tables(const vex::range_t& range) const { return !intersects(range); }
+    // The table whose header row holds the cell, or null.
+    const tabledef_t* header_at(int row, int col) const;
+    // After a clear: tables inside the range go, header names in it come back.
+    void on_clear_contents(const vex::range_t& cleared);
+
+    // Guards: false, with the reason in the last message, when the shift would
+    // tear a table apart.
+    bool check_insert_rows(int first_col, int last_col, int row) const;
+    bool check_delete_rows(int first_col, int last_col, int first_row, int last_row) const;
+    bool check_insert_columns(int first_row, int last_row, int col) const;
+    bool check_delete_columns(int first_row, int last_row, int first_col) const;
+    // The guard again, then the tables move, grow, shrink or go with their cells.
+    bool on_insert_rows(int first_col, int last_col, int row, int n);
+    bool on_delete_rows(int first_col, int last_col, int first_row, int last_row);
+    bool on_insert_columns(int first_row, int last_row, int col, int n);
+    bool on_delete_columns(int first_row, int last_row, int first_col, int last_col);
+
+    // A table's range or header changed.
+    void invalidate_index() noexcept { index_valid_ = false; }
+
+private:
+    struct entry_t {
+        std::string name;
+        std::unique_ptr<tabledef_t> table;
+    };
+    using index_t = mdds::rtree<int, tabledef_t*, small_node_rtree_trait>;
+
+    const index_t& index__() const;
+    size_t position_of__(std::string_view name) const;
+    // Destroys the tables the predicate picks.
+    template <class Pred>
+    void erase_if__(Pred pred);
+    void erase_doomed__(const std::vector<const tabledef_t*>& doomed);
+    // The tables meeting rows [r1, r2] x columns [c1, c2], in list order.
+    std::vector<tabledef_t*> in_area__(int r1, int c1, int r2, int c2) const;
+
+    Table* owner_;
+    std::vector<entry_t> entries_;
+    std::unordered_map<std::string, tabledef_t*> by_name_;
+    mutable index_t index_;
+    mutable bool index_valid_ = true;
+};
+
+} // namespace vex::mta
