@@ -18,25 +18,364 @@
 #define PLOVER_API
 #endif
 
+/* Handles. Each family takes its own type; the library owns the objects behind
+ * them. In C++ they are the abstract interfaces of interfaces.h, which a host
+ * may also call directly. */
 #ifdef __cplusplus
 #include <cstddef>
+
+#include "interfaces.h"
+
+typedef vex::iDocument plover_document_t;
+typedef vex::iWorkbook plover_workbook_t;
+typedef vex::iWorksheet plover_worksheet_t;
+typedef vex::iStyle plover_style_t;
+typedef vex::iTabledef plover_tabledef_t;
+typedef vex::iRichtext plover_richtext_t;
 typedef char16_t plover_char16;
+#define PLOVER_NOEXCEPT noexcept
 extern "C" {
 #else
+#include <stddef.h>
 #include <uchar.h>
+typedef struct plover_document plover_document_t;
+typedef struct plover_workbook plover_workbook_t;
+typedef struct plover_worksheet plover_worksheet_t;
+typedef struct plover_style plover_style_t;
+typedef struct plover_tabledef plover_tabledef_t;
+typedef struct plover_richtext plover_richtext_t;
 typedef char16_t plover_char16;
+#define PLOVER_NOEXCEPT
 #endif
+
+/* ---- Documents ---------------------------------------------------------- */
+
+/** A new, empty workbook document; add a worksheet before saving it.
+ *  @return the handle, released with doc_release(), or NULL with the reason in run_msg(). */
+PLOVER_API plover_document_t* create_document(void) PLOVER_NOEXCEPT;
+/** The same as create_document(). */
+PLOVER_API plover_document_t* doc_create(void) PLOVER_NOEXCEPT;
+
+/** Opens a .xlsx package.
+ *  @param path UTF-8 file name; a path that an open document already holds is refused
+ *  @return the handle, released with doc_release(), or NULL with the reason in run_msg(). */
+PLOVER_API plover_document_t* load_document(const char* path) PLOVER_NOEXCEPT;
+/** The same as load_document(). */
+PLOVER_API plover_document_t* doc_load(const char* path) PLOVER_NOEXCEPT;
+
+/* ---- Families ------------------------------------------------------------- */
+/* Each family function takes its handle first and reaches the slot of the same
+ * name (less the prefix) in interfaces.h. A boolean argument is an int (true when
+ * not 0); a boolean result is 1 or 0. Text arguments are UTF-8; one that is not is
+ * refused with "Failed to convert from ANSI string", a NULL handle with "The
+ * handle cannot be empty.", each with the failure value noted beside it (functions
+ * without a result then do nothing). Returned texts belong to the library and
+ * stay valid until what they describe changes. Enumerations are in enum.h. */
+
+/* ---- begin generated family exports ---- */
+/* ---- doc_ family (3) ----------------------------------------------------- */
+PLOVER_API plover_workbook_t* doc_get_workbook(plover_document_t* doc) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API int doc_save(plover_document_t* doc, const char* path) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void doc_release(plover_document_t* doc) PLOVER_NOEXCEPT;
+
+/* ---- wb_ family (30) ------------------------------------------------------ */
+PLOVER_API int wb_is_date1904(plover_workbook_t* wb) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void wb_set_date1904(plover_workbook_t* wb, int on) PLOVER_NOEXCEPT;
+PLOVER_API int wb_is_a1_ref_mode(plover_workbook_t* wb) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void wb_set_a1_ref_mode(plover_workbook_t* wb, int on) PLOVER_NOEXCEPT;
+PLOVER_API int wb_get_calc_mode(plover_workbook_t* wb) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void wb_set_calc_mode(plover_workbook_t* wb, int type) PLOVER_NOEXCEPT;
+PLOVER_API plover_worksheet_t* wb_add_worksheet(plover_workbook_t* wb, const char* name) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API plover_worksheet_t* wb_insert_worksheet(plover_workbook_t* wb, int index, const char* name) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API void wb_shift_sheet(plover_workbook_t* wb, int from, int to) PLOVER_NOEXCEPT;
+PLOVER_API void wb_delete_sheet(plover_workbook_t* wb, int index) PLOVER_NOEXCEPT;
+PLOVER_API unsigned int wb_sheet_count(plover_workbook_t* wb) PLOVER_NOEXCEPT; /* failure: 0xFFFFFFFFu */
+PLOVER_API plover_worksheet_t* wb_get_sheet(plover_workbook_t* wb, int index) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API int wb_sheet_type(plover_workbook_t* wb, int index) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int wb_get_sheet_state(plover_workbook_t* wb, int index) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void wb_set_sheet_state(plover_workbook_t* wb, int index, int state) PLOVER_NOEXCEPT;
+PLOVER_API const char* wb_sheet_name(plover_workbook_t* wb, int index) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API void wb_rename_sheet(plover_workbook_t* wb, unsigned int index, const char* name) PLOVER_NOEXCEPT;
+PLOVER_API int wb_get_active_sheet(plover_workbook_t* wb) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API int wb_set_active_sheet(plover_workbook_t* wb, int index) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int wb_set_defined_name(plover_workbook_t* wb, const char* name, const char* expression, const char* local_sheet) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int wb_defined_name_num(plover_workbook_t* wb) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API const char* wb_get_defined_name(plover_workbook_t* wb, int index, int* is_local) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API const char* wb_get_local_name(plover_workbook_t* wb, int index) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API const char* wb_get_defined_name_expr(plover_workbook_t* wb, int index) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API void wb_delete_defined_name(plover_workbook_t* wb, int index) PLOVER_NOEXCEPT;
+PLOVER_API plover_style_t* wb_get_named_style(plover_workbook_t* wb, const char* name) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API plover_style_t* wb_add_custom_style(plover_workbook_t* wb, const char* name, plover_style_t* style) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API int wb_modify_named_style(plover_workbook_t* wb, const char* name, plover_style_t* style) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API plover_style_t* wb_make_normal_style(plover_workbook_t* wb) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API plover_richtext_t* wb_make_richtext(plover_workbook_t* wb) PLOVER_NOEXCEPT; /* failure: NULL */
+
+/* ---- ws_ family (166) ------------------------------------------------------ */
+PLOVER_API int ws_min_row(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_min_col(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_max_row(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_max_col(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API const char* ws_name(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API int ws_set_name(plover_worksheet_t* ws, const char* name) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_ws_type(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_get_ws_state(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_cell_type(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API int ws_contains_formula(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_contains_richtext(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API double ws_get_num(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT; /* failure: 0.0 */
+PLOVER_API const char* ws_get_text(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API int ws_get_boolean(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API double ws_get_datetime(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT; /* failure: 0.0 */
+PLOVER_API plover_richtext_t* ws_get_richtext(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API const char* ws_get_formula_expr(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API int ws_get_error(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API int ws_set_num(plover_worksheet_t* ws, int row, int col, double value) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_set_text(plover_worksheet_t* ws, int row, int col, const char* text) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_set_boolean(plover_worksheet_t* ws, int row, int col, int value) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_set_datetime(plover_worksheet_t* ws, int row, int col, double serial) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_set_richtext(plover_worksheet_t* ws, int row, int col, plover_richtext_t* text) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_set_error(plover_worksheet_t* ws, int row, int col, int code) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_set_formula(plover_worksheet_t* ws, int row, int col, const char* formula) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_set_formula_num(plover_worksheet_t* ws, int row, int col, double value) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_set_formula_string(plover_worksheet_t* ws, int row, int col, const char* text) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_set_formula_boolean(plover_worksheet_t* ws, int row, int col, int value) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_set_formula_datetime(plover_worksheet_t* ws, int row, int col, double serial) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_set_formula_error(plover_worksheet_t* ws, int row, int col, int code) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void ws_clear_contents(plover_worksheet_t* ws, int first_row, int first_col, int last_row, int last_col) PLOVER_NOEXCEPT;
+PLOVER_API void ws_set_cell_style(plover_worksheet_t* ws, int row, int col, plover_style_t* style) PLOVER_NOEXCEPT;
+PLOVER_API plover_style_t* ws_cell_style(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API plover_style_t* ws_get_cell_style(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API void ws_set_range_style(plover_worksheet_t* ws, int first_row, int first_col, int last_row, int last_col, plover_style_t* style) PLOVER_NOEXCEPT;
+PLOVER_API int ws_is_default_row_height(plover_worksheet_t* ws, int first_row, int last_row) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_get_custom_row_height(plover_worksheet_t* ws, int first_row, int last_row, double* height, int unit) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void ws_set_custom_row_height(plover_worksheet_t* ws, int first_row, int last_row, double height, int unit) PLOVER_NOEXCEPT;
+PLOVER_API int ws_is_default_col_width(plover_worksheet_t* ws, int first_col, int last_col) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_get_custom_col_width(plover_worksheet_t* ws, int first_col, int last_col, double* width, int unit) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void ws_set_custom_col_width(plover_worksheet_t* ws, int first_col, int last_col, double width, int unit) PLOVER_NOEXCEPT;
+PLOVER_API plover_style_t* ws_row_style(plover_worksheet_t* ws, int row) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API void ws_remove_row_style(plover_worksheet_t* ws, int row) PLOVER_NOEXCEPT;
+PLOVER_API void ws_set_row_style(plover_worksheet_t* ws, int first_row, int last_row, plover_style_t* style) PLOVER_NOEXCEPT;
+PLOVER_API plover_style_t* ws_col_style(plover_worksheet_t* ws, int col) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API void ws_remove_col_style(plover_worksheet_t* ws, int col) PLOVER_NOEXCEPT;
+PLOVER_API void ws_set_col_style(plover_worksheet_t* ws, int first_col, int last_col, plover_style_t* style) PLOVER_NOEXCEPT;
+PLOVER_API int ws_row_hidden(plover_worksheet_t* ws, int row) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void ws_set_row_hidden(plover_worksheet_t* ws, int first_row, int last_row, int hidden) PLOVER_NOEXCEPT;
+PLOVER_API int ws_col_hidden(plover_worksheet_t* ws, int col) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void ws_set_col_hidden(plover_worksheet_t* ws, int first_col, int last_col, int hidden) PLOVER_NOEXCEPT;
+PLOVER_API int ws_insert_row(plover_worksheet_t* ws, int row, int count) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_delete_row(plover_worksheet_t* ws, int first_row, int last_row) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_insert_col(plover_worksheet_t* ws, int col, int count) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_delete_col(plover_worksheet_t* ws, int first_col, int last_col) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_shift_range_down(plover_worksheet_t* ws, int first_col, int last_col, int row, int count) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_shift_range_up(plover_worksheet_t* ws, int first_col, int last_col, int row, int count) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_shift_range_right(plover_worksheet_t* ws, int first_row, int last_row, int col, int count) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_shift_range_left(plover_worksheet_t* ws, int first_row, int last_row, int col, int count) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void ws_set_bg_picture(plover_worksheet_t* ws, const char* file) PLOVER_NOEXCEPT;
+PLOVER_API int ws_add_cell_image(plover_worksheet_t* ws, const char* file, int first_row, int first_col, int last_row, int last_col) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API int ws_add_image_with_two_cells(plover_worksheet_t* ws, const char* file, int first_row, int first_col, int last_row, int last_col, int first_row_offset, int first_col_offset, int last_row_offset, int last_col_offset) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API int ws_add_image_with_one_cell(plover_worksheet_t* ws, const char* file, int row, int col, int width, int height, double scale, int col_offset, int row_offset) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API int ws_add_absolute_image(plover_worksheet_t* ws, const char* file, int x, int y, int width, int height, double scale) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API int ws_image_num(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API int ws_get_image_id(plover_worksheet_t* ws, int index) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API int ws_image_anchor_type(plover_worksheet_t* ws, int id) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_get_anchored_cell(plover_worksheet_t* ws, int id, int* row, int* col) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_get_absolute_coord(plover_worksheet_t* ws, int id, int* x, int* y) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void ws_delete_image(plover_worksheet_t* ws, int id) PLOVER_NOEXCEPT;
+PLOVER_API void ws_remove_image(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT;
+PLOVER_API void ws_remove_absolute_image(plover_worksheet_t* ws, int x, int y) PLOVER_NOEXCEPT;
+PLOVER_API int ws_first_data_cell(plover_worksheet_t* ws, int* row, int* col) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_last_data_cell(plover_worksheet_t* ws, int* row, int* col) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_merged_num(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API int ws_merged_range(plover_worksheet_t* ws, int index, int* first_row, int* first_col, int* last_row, int* last_col) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_merge(plover_worksheet_t* ws, int first_row, int first_col, int last_row, int last_col) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_unmerge(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_tabledef_count(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API const char* ws_get_tabledef_name(plover_worksheet_t* ws, int index) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API int ws_set_tabledef_name(plover_worksheet_t* ws, int index, const char* name) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API plover_tabledef_t* ws_get_tabledef(plover_worksheet_t* ws, int index) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API plover_tabledef_t* ws_get_tabledef_by_name(plover_worksheet_t* ws, const char* name) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API plover_tabledef_t* ws_add_tabledef(plover_worksheet_t* ws, const char* name, int first_row, int first_col, int last_row, int last_col) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API int ws_delete_tabledef(plover_worksheet_t* ws, const char* name) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void ws_group_rows(plover_worksheet_t* ws, int first_row, int last_row, int collapsed) PLOVER_NOEXCEPT;
+PLOVER_API void ws_ungroup_rows(plover_worksheet_t* ws, int first_row, int last_row) PLOVER_NOEXCEPT;
+PLOVER_API void ws_group_cols(plover_worksheet_t* ws, int first_col, int last_col, int collapsed) PLOVER_NOEXCEPT;
+PLOVER_API void ws_ungroup_cols(plover_worksheet_t* ws, int first_col, int last_col) PLOVER_NOEXCEPT;
+PLOVER_API int ws_row_outline_level(plover_worksheet_t* ws, int row, int* collapsed) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API int ws_col_outline_level(plover_worksheet_t* ws, int col, int* collapsed) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API int ws_max_row_outline_level(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API int ws_max_col_outline_level(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API void ws_delete_row_outline(plover_worksheet_t* ws) PLOVER_NOEXCEPT;
+PLOVER_API void ws_delete_col_outline(plover_worksheet_t* ws) PLOVER_NOEXCEPT;
+PLOVER_API int ws_group_summary_below(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void ws_set_group_summary_below(plover_worksheet_t* ws, int below) PLOVER_NOEXCEPT;
+PLOVER_API int ws_group_summary_right(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void ws_set_group_summary_right(plover_worksheet_t* ws, int right) PLOVER_NOEXCEPT;
+PLOVER_API int ws_add_hyperlink(plover_worksheet_t* ws, const char* address, int first_row, int first_col, int last_row, int last_col) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_hyperlink_num(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API int ws_hyperlink_index(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API const char* ws_hyperlink(plover_worksheet_t* ws, int index, int* first_row, int* first_col, int* last_row, int* last_col) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API int ws_delete_hyperlink(plover_worksheet_t* ws, int index) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_is_protected(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_protect(plover_worksheet_t* ws, int options, const char* password) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void ws_unprotect(plover_worksheet_t* ws) PLOVER_NOEXCEPT;
+PLOVER_API int ws_protect_range(plover_worksheet_t* ws, int first_row, int first_col, int last_row, int last_col) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_set_editable_range(plover_worksheet_t* ws, int first_row, int first_col, int last_row, int last_col) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_editable_range_count(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API const char* ws_get_editable_range(plover_worksheet_t* ws, int index, int* first_row, int* first_col, int* last_row, int* last_col) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API int ws_delete_editable_range(plover_worksheet_t* ws, int index) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_zoom(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void ws_set_zoom(plover_worksheet_t* ws, int zoom) PLOVER_NOEXCEPT;
+PLOVER_API int ws_right_to_left(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void ws_set_right_to_left(plover_worksheet_t* ws, int on) PLOVER_NOEXCEPT;
+PLOVER_API void ws_topleft_cell(plover_worksheet_t* ws, int* row, int* col) PLOVER_NOEXCEPT;
+PLOVER_API void ws_set_topleft_cell(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT;
+PLOVER_API void ws_active_cell(plover_worksheet_t* ws, int* row, int* col) PLOVER_NOEXCEPT;
+PLOVER_API void ws_set_active_cell(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT;
+PLOVER_API void ws_split_cell(plover_worksheet_t* ws, int* row, int* col) PLOVER_NOEXCEPT;
+PLOVER_API void ws_set_split_cell(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT;
+PLOVER_API int ws_display_gridlines(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void ws_set_display_gridlines(plover_worksheet_t* ws, int on) PLOVER_NOEXCEPT;
+PLOVER_API int ws_row_break_count(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API int ws_row_break(plover_worksheet_t* ws, int index) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API int ws_set_row_break(plover_worksheet_t* ws, int row, int on) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_col_break_count(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API int ws_col_break(plover_worksheet_t* ws, int index) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API int ws_set_col_break(plover_worksheet_t* ws, int col, int on) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_print_gridlines(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void ws_set_print_gridlines(plover_worksheet_t* ws, int on) PLOVER_NOEXCEPT;
+PLOVER_API int ws_print_headings(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void ws_set_print_headings(plover_worksheet_t* ws, int on) PLOVER_NOEXCEPT;
+PLOVER_API int ws_h_centered_printing(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void ws_set_h_centered_printing(plover_worksheet_t* ws, int on) PLOVER_NOEXCEPT;
+PLOVER_API int ws_v_centered_printing(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void ws_set_v_centered_printing(plover_worksheet_t* ws, int on) PLOVER_NOEXCEPT;
+PLOVER_API double ws_left_margin(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: 0.0 */
+PLOVER_API void ws_set_left_margin(plover_worksheet_t* ws, double inches) PLOVER_NOEXCEPT;
+PLOVER_API double ws_right_margin(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: 0.0 */
+PLOVER_API void ws_set_right_margin(plover_worksheet_t* ws, double inches) PLOVER_NOEXCEPT;
+PLOVER_API double ws_top_margin(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: 0.0 */
+PLOVER_API void ws_set_top_margin(plover_worksheet_t* ws, double inches) PLOVER_NOEXCEPT;
+PLOVER_API double ws_bottom_margin(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: 0.0 */
+PLOVER_API void ws_set_bottom_margin(plover_worksheet_t* ws, double inches) PLOVER_NOEXCEPT;
+PLOVER_API double ws_header_margin(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: 0.0 */
+PLOVER_API void ws_set_header_margin(plover_worksheet_t* ws, double inches) PLOVER_NOEXCEPT;
+PLOVER_API double ws_footer_margin(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: 0.0 */
+PLOVER_API void ws_set_footer_margin(plover_worksheet_t* ws, double inches) PLOVER_NOEXCEPT;
+PLOVER_API int ws_paper(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_set_paper(plover_worksheet_t* ws, int id) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int ws_print_scale(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void ws_set_print_scale(plover_worksheet_t* ws, int scale) PLOVER_NOEXCEPT;
+PLOVER_API int ws_page_orientation(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API void ws_set_page_orientation(plover_worksheet_t* ws, int orientation) PLOVER_NOEXCEPT;
+PLOVER_API int ws_print_errors(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API void ws_set_print_errors(plover_worksheet_t* ws, int way) PLOVER_NOEXCEPT;
+PLOVER_API int ws_fit_page_height(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void ws_set_fit_page_height(plover_worksheet_t* ws, int pages) PLOVER_NOEXCEPT;
+PLOVER_API int ws_fit_page_width(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void ws_set_fit_page_width(plover_worksheet_t* ws, int pages) PLOVER_NOEXCEPT;
+PLOVER_API const char* ws_page_header(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API void ws_set_page_header(plover_worksheet_t* ws, const char* text) PLOVER_NOEXCEPT;
+PLOVER_API const char* ws_page_footer(plover_worksheet_t* ws) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API void ws_set_page_footer(plover_worksheet_t* ws, const char* text) PLOVER_NOEXCEPT;
+
+/* ---- style_ family (53) --------------------------------------------------- */
+PLOVER_API int style_set_numfmt(plover_style_t* style, const char* code) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API const char* style_numfmt_code(plover_style_t* style) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API int style_numfmt_id(plover_style_t* style) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API int style_set_numfmt_id(plover_style_t* style, int id) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void style_set_font(plover_style_t* style, const char* name, int size) PLOVER_NOEXCEPT;
+PLOVER_API const char* style_font_name(plover_style_t* style) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API int style_font_size(plover_style_t* style) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API void style_set_font_size(plover_style_t* style, int size) PLOVER_NOEXCEPT;
+PLOVER_API int style_italic(plover_style_t* style) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void style_set_italic(plover_style_t* style, int on) PLOVER_NOEXCEPT;
+PLOVER_API int style_strikeout(plover_style_t* style) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void style_set_strikeout(plover_style_t* style, int on) PLOVER_NOEXCEPT;
+PLOVER_API unsigned int style_font_color(plover_style_t* style) PLOVER_NOEXCEPT; /* failure: 0u */
+PLOVER_API void style_set_font_color(plover_style_t* style, unsigned int argb) PLOVER_NOEXCEPT;
+PLOVER_API int style_bold(plover_style_t* style) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void style_set_bold(plover_style_t* style, int on) PLOVER_NOEXCEPT;
+PLOVER_API int style_font_vert_align(plover_style_t* style) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void style_set_font_vert_align(plover_style_t* style, int align) PLOVER_NOEXCEPT;
+PLOVER_API int style_underlined(plover_style_t* style) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void style_set_underline(plover_style_t* style, int underline) PLOVER_NOEXCEPT;
+PLOVER_API int style_border(plover_style_t* style, int index) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int style_set_border(plover_style_t* style, int index, int line_style) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API unsigned int style_border_color(plover_style_t* style, int index) PLOVER_NOEXCEPT; /* failure: 0u */
+PLOVER_API int style_set_border_color(plover_style_t* style, int index, unsigned int argb) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int style_fill_pattern(plover_style_t* style) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void style_set_fill_pattern(plover_style_t* style, int pattern) PLOVER_NOEXCEPT;
+PLOVER_API unsigned int style_pattern_fg_color(plover_style_t* style) PLOVER_NOEXCEPT; /* failure: 0u */
+PLOVER_API void style_set_pattern_fg_color(plover_style_t* style, unsigned int argb) PLOVER_NOEXCEPT;
+PLOVER_API unsigned int style_pattern_bg_color(plover_style_t* style) PLOVER_NOEXCEPT; /* failure: 0u */
+PLOVER_API void style_set_pattern_bg_color(plover_style_t* style, unsigned int argb) PLOVER_NOEXCEPT;
+PLOVER_API int style_align_h(plover_style_t* style) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void style_set_align_h(plover_style_t* style, int align) PLOVER_NOEXCEPT;
+PLOVER_API int style_align_v(plover_style_t* style) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void style_set_align_v(plover_style_t* style, int align) PLOVER_NOEXCEPT;
+PLOVER_API int style_wrap(plover_style_t* style) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void style_set_wrap(plover_style_t* style, int on) PLOVER_NOEXCEPT;
+PLOVER_API int style_rotation(plover_style_t* style) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API void style_set_rotation(plover_style_t* style, int degrees) PLOVER_NOEXCEPT;
+PLOVER_API int style_indent(plover_style_t* style) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API void style_set_indent(plover_style_t* style, int indent) PLOVER_NOEXCEPT;
+PLOVER_API int style_shrink_to_fit(plover_style_t* style) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void style_set_shrink_to_fit(plover_style_t* style, int on) PLOVER_NOEXCEPT;
+PLOVER_API int style_cell_locked(plover_style_t* style) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void style_set_cell_locked(plover_style_t* style, int on) PLOVER_NOEXCEPT;
+PLOVER_API int style_cell_hidden(plover_style_t* style) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void style_set_cell_hidden(plover_style_t* style, int on) PLOVER_NOEXCEPT;
+PLOVER_API void style_unapply_numfmt(plover_style_t* style) PLOVER_NOEXCEPT;
+PLOVER_API void style_unapply_font(plover_style_t* style) PLOVER_NOEXCEPT;
+PLOVER_API void style_unapply_fill(plover_style_t* style) PLOVER_NOEXCEPT;
+PLOVER_API void style_unapply_border(plover_style_t* style) PLOVER_NOEXCEPT;
+PLOVER_API void style_unapply_alignment(plover_style_t* style) PLOVER_NOEXCEPT;
+PLOVER_API void style_unapply_protection(plover_style_t* style) PLOVER_NOEXCEPT;
+PLOVER_API void style_release(plover_style_t* style) PLOVER_NOEXCEPT;
+
+/* ---- td_ family (20) ------------------------------------------------------ */
+PLOVER_API const char* td_name(plover_tabledef_t* td) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API void td_range(plover_tabledef_t* td, int* first_row, int* first_col, int* last_row, int* last_col) PLOVER_NOEXCEPT;
+PLOVER_API const char* td_display_name(plover_tabledef_t* td) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API void td_set_display_name(plover_tabledef_t* td, const char* name) PLOVER_NOEXCEPT;
+PLOVER_API const char* td_comment(plover_tabledef_t* td) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API void td_set_comment(plover_tabledef_t* td, const char* text) PLOVER_NOEXCEPT;
+PLOVER_API const char* td_col_name(plover_tabledef_t* td, int index) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API int td_set_col_name(plover_tabledef_t* td, int index, const char* name) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API int td_insert_col(plover_tabledef_t* td, int index, const char* name) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void td_delete_col_by_index(plover_tabledef_t* td, int index) PLOVER_NOEXCEPT;
+PLOVER_API void td_delete_col(plover_tabledef_t* td, const char* name) PLOVER_NOEXCEPT;
+PLOVER_API void td_set_totals_row_label(plover_tabledef_t* td, const char* label) PLOVER_NOEXCEPT;
+PLOVER_API void td_set_display_total(plover_tabledef_t* td, int on) PLOVER_NOEXCEPT;
+PLOVER_API int td_totals_row_func(plover_tabledef_t* td, int col) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void td_set_totals_row_func(plover_tabledef_t* td, int col, int func) PLOVER_NOEXCEPT;
+PLOVER_API const char* td_style_name(plover_tabledef_t* td) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API void td_set_style_name(plover_tabledef_t* td, const char* name) PLOVER_NOEXCEPT;
+PLOVER_API void td_set_preset_style(plover_tabledef_t* td, int number) PLOVER_NOEXCEPT;
+PLOVER_API int td_row_strips(plover_tabledef_t* td) PLOVER_NOEXCEPT; /* failure: 0 */
+PLOVER_API void td_set_row_strips(plover_tabledef_t* td, int on) PLOVER_NOEXCEPT;
+
+/* ---- rt_ family (8) ------------------------------------------------------ */
+PLOVER_API int rt_segments_num(plover_richtext_t* rt) PLOVER_NOEXCEPT; /* failure: -1 */
+PLOVER_API const char* rt_plain_text(plover_richtext_t* rt) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API const char* rt_text(plover_richtext_t* rt, int index, plover_style_t** style) PLOVER_NOEXCEPT; /* failure: NULL */
+PLOVER_API void rt_append(plover_richtext_t* rt, const char* text, plover_style_t* style) PLOVER_NOEXCEPT;
+PLOVER_API void rt_insert(plover_richtext_t* rt, int index, const char* text, plover_style_t* style) PLOVER_NOEXCEPT;
+PLOVER_API void rt_remove(plover_richtext_t* rt, int index) PLOVER_NOEXCEPT;
+PLOVER_API void rt_modify(plover_richtext_t* rt, int index, const char* text, plover_style_t* style) PLOVER_NOEXCEPT;
+PLOVER_API void rt_release(plover_richtext_t* rt) PLOVER_NOEXCEPT;
+/* ---- end generated family exports ---- */
 
 /* ---- Status ------------------------------------------------------------- */
 
 /** The last message stored by any thread of the process.
  *  @return UTF-8, owned by the library; valid until this thread calls run_msg() again. */
-PLOVER_API const char* run_msg(void);
+PLOVER_API const char* run_msg(void) PLOVER_NOEXCEPT;
 
 /** The library's version text, "0.1.0"; valid for the life of the process. */
-PLOVER_API const char* lib_version(void);
+PLOVER_API const char* lib_version(void) PLOVER_NOEXCEPT;
 /** The same as lib_version(). */
-PLOVER_API const char* get_version(void);
+PLOVER_API const char* get_version(void) PLOVER_NOEXCEPT;
 
 /* ---- A1 references ------------------------------------------------------ */
 
@@ -47,16 +386,16 @@ PLOVER_API const char* get_version(void);
  *          "Wrong row identifier: <ref>" in run_msg(); a reference outside the
  *          sheet ("A0", "XFE1") returns 0 and leaves run_msg() alone.
  *  Example: examples/example.c */
-PLOVER_API int a1_to_row_col(const char* ref, int* row, int* col);
+PLOVER_API int a1_to_row_col(const char* ref, int* row, int* col) PLOVER_NOEXCEPT;
 
 /** As a1_to_row_col() for a UTF-16 text; invalid UTF-16 fails with
  *  "Failed to convert from wide string". */
-PLOVER_API int wide_a1_to_row_col(const plover_char16* ref, int* row, int* col);
+PLOVER_API int wide_a1_to_row_col(const plover_char16* ref, int* row, int* col) PLOVER_NOEXCEPT;
 
 /** Writes the A1 text of a cell, with its NUL, into buffer (room for 11 bytes),
  *  or only measures it when buffer is NULL.
  *  @return the length without the NUL; 0 for a cell outside the sheet. */
-PLOVER_API int row_col_to_a1(int row, int col, char* buffer);
+PLOVER_API int row_col_to_a1(int row, int col, char* buffer) PLOVER_NOEXCEPT;
 
 /* ---- Text conversions --------------------------------------------------- */
 
@@ -64,11 +403,11 @@ PLOVER_API int row_col_to_a1(int row, int col, char* buffer);
  *  become '?'), with a NUL, into buffer, or only measures when buffer is NULL.
  *  @return the byte count without the NUL; 0xFFFFFFFF for a NULL text or malformed
  *          UTF-8 ("Failed to convert from ANSI string"). */
-PLOVER_API unsigned int to_ansi_string(const char* text, char* buffer);
+PLOVER_API unsigned int to_ansi_string(const char* text, char* buffer) PLOVER_NOEXCEPT;
 
 /** Converts UTF-8 to UTF-16, with a 16-bit NUL, into buffer, or only measures.
  *  @return the count of 16-bit units without the NUL; 0xFFFFFFFF on failure. */
-PLOVER_API unsigned int to_wide_string(const char* text, plover_char16* buffer);
+PLOVER_API unsigned int to_wide_string(const char* text, plover_char16* buffer) PLOVER_NOEXCEPT;
 
 /* ---- Serial dates and times --------------------------------------------- */
 /* A serial is a double: the integer part counts days, the fraction is the time
@@ -82,9 +421,9 @@ PLOVER_API unsigned int to_wide_string(const char* text, plover_char16* buffer);
  *  @param year -32767..32767 @param month 1..12 @param day 1..the month's last
  *         (1900-01-00 and 1900-02-29 are accepted as well)
  *  @return the day number, or 0.0 for an invalid date.  Example: examples/example.c */
-PLOVER_API double encode_date(int year, unsigned int month, unsigned int day);
+PLOVER_API double encode_date(int year, unsigned int month, unsigned int day) PLOVER_NOEXCEPT;
 /** As encode_date() in the 1904 system (0.0 is 1904-01-01; no fictitious day). */
-PLOVER_API double encode_date1904(int year, unsigned int month, unsigned int day);
+PLOVER_API double encode_date1904(int year, unsigned int month, unsigned int day) PLOVER_NOEXCEPT;
 
 /** The serial of a date and time in the 1900 system, e.g. 45292.5 for 2024-01-01 12:00.
  *  @param hour 0..23 @param minute, second 0..59
@@ -93,49 +432,49 @@ PLOVER_API double encode_date1904(int year, unsigned int month, unsigned int day
  *  @return the serial, or 2.2250738585072014e-308 (DBL_MIN) for an invalid date or
  *          time; 1900-01-00 is invalid here. */
 PLOVER_API double encode_datetime(int year, unsigned int month, unsigned int day, unsigned int hour,
-                                  unsigned int minute, unsigned int second, int millisecond);
+                                  unsigned int minute, unsigned int second, int millisecond) PLOVER_NOEXCEPT;
 /** As encode_datetime() in the 1904 system. */
 PLOVER_API double encode_datetime1904(int year, unsigned int month, unsigned int day, unsigned int hour,
-                                      unsigned int minute, unsigned int second, int millisecond);
+                                      unsigned int minute, unsigned int second, int millisecond) PLOVER_NOEXCEPT;
 
 /** A time of day as a fraction of 24 hours: 0.5 for 12:00:00.000. Nothing wraps
  *  at midnight: 23:59:59 with 1000 ms gives 1.0, 00:00:00 with -1 ms a small
  *  negative number.
  *  @return the fraction, or DBL_MIN for an hour above 23 or a minute or second above 59. */
-PLOVER_API double encode_time(unsigned int hour, unsigned int minute, unsigned int second, int millisecond);
+PLOVER_API double encode_time(unsigned int hour, unsigned int minute, unsigned int second, int millisecond) PLOVER_NOEXCEPT;
 
 /** Splits a serial of the 1900 system into its date; each pointer may be NULL.
  *  0 gives 1900-01-00 and 60 gives 1900-02-29. The serial is rounded to the
  *  nearest millisecond: one within half a millisecond of midnight is the next
  *  day. NaN, infinities and serials outside years -32767..32767 give 0, 0, 0. */
-PLOVER_API void decode_date(double serial, int* year, int* month, int* day);
+PLOVER_API void decode_date(double serial, int* year, int* month, int* day) PLOVER_NOEXCEPT;
 /** As decode_date() in the 1904 system. */
-PLOVER_API void decode_date1904(double serial, int* year, int* month, int* day);
+PLOVER_API void decode_date1904(double serial, int* year, int* month, int* day) PLOVER_NOEXCEPT;
 
 /** Splits a serial of the 1900 system into date and time; each pointer may be NULL.
  *  The time is that of decode_time(); a serial whose date decode_date() refuses
  *  gives zeros for all seven parts. */
 PLOVER_API void decode_datetime(double serial, int* year, int* month, int* day, int* hour, int* minute,
-                                int* second, int* millisecond);
+                                int* second, int* millisecond) PLOVER_NOEXCEPT;
 /** As decode_datetime() in the 1904 system. */
 PLOVER_API void decode_datetime1904(double serial, int* year, int* month, int* day, int* hour, int* minute,
-                                    int* second, int* millisecond);
+                                    int* second, int* millisecond) PLOVER_NOEXCEPT;
 
 /** The time of day of a serial, the same in both systems; each pointer may be NULL.
  *  The serial is rounded to the nearest millisecond; a negative serial counts
  *  from the day below it (-0.25 is 18:00). NaN, infinities
  *  and serials beyond 2^24 days give zeros. */
-PLOVER_API void decode_time(double serial, int* hour, int* minute, int* second, int* millisecond);
+PLOVER_API void decode_time(double serial, int* hour, int* minute, int* second, int* millisecond) PLOVER_NOEXCEPT;
 
 /* ---- Colours: 0xAARRGGBB ------------------------------------------------ */
 
 /** r << 16 | g << 8 | b. Components are not masked. */
-PLOVER_API unsigned int encode_rgb(int red, int green, int blue);
+PLOVER_API unsigned int encode_rgb(int red, int green, int blue) PLOVER_NOEXCEPT;
 /** alpha << 24 | r << 16 | g << 8 | b (alpha is the last argument). */
-PLOVER_API unsigned int encode_argb(int red, int green, int blue, int alpha);
+PLOVER_API unsigned int encode_argb(int red, int green, int blue, int alpha) PLOVER_NOEXCEPT;
 /** Splits a colour; each pointer may be NULL. */
-PLOVER_API void decode_rgb(unsigned int color, int* red, int* green, int* blue);
-PLOVER_API void decode_argb(unsigned int color, int* red, int* green, int* blue, int* alpha);
+PLOVER_API void decode_rgb(unsigned int color, int* red, int* green, int* blue) PLOVER_NOEXCEPT;
+PLOVER_API void decode_argb(unsigned int color, int* red, int* green, int* blue, int* alpha) PLOVER_NOEXCEPT;
 
 #ifdef __cplusplus
 }

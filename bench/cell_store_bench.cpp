@@ -1,33 +1,37 @@
-// Filling a sheet's cell store: cells per second and heap bytes per cell, for
-// numbers and for pooled strings, row by row and column by column.
+// Filling a sheet's cell store the way callers do: numbers through set_num
+// (whole and fractional mixed), texts through set_text with the strings added to
+// the pool during the fill, kinds alternating down and across columns, and parsed
+// rows through the row import. Reported per cell: live heap bytes after the fill,
+// peak resident bytes over it, and the time to tear the sheet down.
 
 #include "mta/table/cell/string_pool.h"
 #include "mta/table/table/table.h"
+#include "mta/types/imported_row_cells.h"
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
-#include <algorithm>
+#include <chrono>
 #include <fstream>
+#include <memory>
 #include <string>
-#include <vector>
 
 namespace {
 
+using vex::mta::cell_value_kind;
 using vex::mta::Table;
 
-// Large blocks are mapped on their own and counted apart.
 size_t heap_in_use() {
     const auto m = mallinfo2();
-    return m.uordblks + m.hblkhd;
+    return m.uordblks + m.hblkhd;  // large blocks are mapped apart
 }
 
 // A field of /proc/self/status in bytes; 0 when it cannot be read.
-size_t status_bytes(const std::string& field) {
+size_t status_bytes(const char* field) {
     std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind(field + ":", 0) == 0) return size_t(std::stoull(line.substr(field.size() + 1))) * 1024;
+    const std::string prefix = std::string(field) + ":";
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind(prefix, 0) == 0) return size_t(std::stoull(line.substr(prefix.size()))) * 1024;
     return 0;
 }
 
@@ -39,123 +43,158 @@ bool reset_peak_rss() {
     return bool(out.flush());
 }
 
-// Peak heap over a fill, sampled every few thousand cells.
-class heap_watch {
-public:
-    heap_watch() : base_(heap_in_use()), peak_(base_) {}
-    void sample(size_t n) {
-        if ((n & 0x3fff) == 0) peak_ = std::max(peak_, heap_in_use());
-    }
-    double peak_per_cell(size_t cells) {
-        peak_ = std::max(peak_, heap_in_use());
-        return double(peak_ - base_) / double(cells);
-    }
-    double now_per_cell(size_t cells) const { return double(heap_in_use() - base_) / double(cells); }
-
-private:
-    size_t base_;
-    size_t peak_;
-};
-
+// Times `fill(table, iteration)` over `cells` cells and reports the memory it left.
 template <class Fill>
-void run(benchmark::State& state, int rows, int cols, Fill fill) {
-    const size_t cells = size_t(rows) * size_t(cols);
-    double peak = 0, kept = 0, peak_rss = 0;
+void measure(benchmark::State& state, size_t cells, Fill fill) {
+    double heap = 0, peak = 0, teardown_ms = 0;
+    int iteration = 0;
     for (auto _ : state) {
+        state.PauseTiming();
         const bool rss = reset_peak_rss();
         const size_t rss_before = status_bytes("VmRSS");
-        heap_watch watch;
-        {
-            Table table({}, 1048576, 16384);
-            fill(table, rows, cols, watch);
-            kept = watch.now_per_cell(cells);
-            peak = watch.peak_per_cell(cells);
-            if (rss) peak_rss = double(status_bytes("VmHWM") - rss_before) / double(cells);
-            state.PauseTiming();
-        }
+        const size_t heap_before = heap_in_use();
+        auto table = std::make_unique<Table>(vex::mta::extent_t{}, 1048576, 16384);
+        state.ResumeTiming();
+        fill(*table, iteration++);
+        state.PauseTiming();
+        heap = double(heap_in_use() - heap_before) / double(cells);
+        peak = rss ? double(status_bytes("VmHWM") - rss_before) / double(cells) : 0;
+        const auto t0 = std::chrono::steady_clock::now();
+        table.reset();
+        teardown_ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
         state.ResumeTiming();
     }
-    state.SetItemsProcessed(int64_t(state.iterations() * cells));
-    state.counters["peak_bytes_per_cell"] = peak;
-    state.counters["bytes_per_cell"] = kept;
-    state.counters["peak_rss_per_cell"] = peak_rss;
+    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(cells));
+    state.counters["heap_bytes_per_cell"] = heap;
+    state.counters["peak_rss_per_cell"] = peak;
+    state.counters["teardown_ms"] = teardown_ms;
+}
+
+// 1, 1.5, 3, 3.5, ...: whole and fractional values alternate down every column.
+double mixed(int row, int col) {
+    return row % 2 ? double(row + col) : row + col + 0.5;
 }
 
 constexpr int number_rows = 500000, number_cols = 20;  // 10,000,000 numbers
-constexpr int string_rows = 100000, string_cols = 10;  // 1,000,000 strings
-constexpr int distinct_strings = 100000;
 
-void numbers_by_row(Table& t, int rows, int cols, heap_watch& w) {
-    size_t n = 0;
-    for (int r = 1; r <= rows; ++r)
-        for (int c = 1; c <= cols; ++c) {
-            t.create_column_if_not_exists(c).set_value(r, double(r) * 0.5 + c);
-            w.sample(++n);
-        }
+void BM_set_num_mixed_row_major(benchmark::State& s) {
+    measure(s, size_t(number_rows) * number_cols, [](Table& t, int) {
+        for (int r = 1; r <= number_rows; ++r)
+            for (int c = 1; c <= number_cols; ++c) t.set_num(r, c, mixed(r, c));
+    });
 }
 
-void numbers_by_column(Table& t, int rows, int cols, heap_watch& w) {
-    size_t n = 0;
-    for (int c = 1; c <= cols; ++c) {
-        auto& column = t.create_column_if_not_exists(c);
-        for (int r = 1; r <= rows; ++r) {
-            column.set_value(r, double(r) * 0.5 + c);
-            w.sample(++n);
+void BM_set_num_mixed_column_major(benchmark::State& s) {
+    measure(s, size_t(number_rows) * number_cols, [](Table& t, int) {
+        for (int c = 1; c <= number_cols; ++c)
+            for (int r = 1; r <= number_rows; ++r) t.set_num(r, c, mixed(r, c));
+    });
+}
+
+constexpr int text_rows = 100000, text_cols = 10, distinct_texts = 100000;  // 1,000,000 texts
+
+// New texts for every run, so that each fill adds its own to the pool.
+std::string text_of(int iteration, int n) {
+    return "text " + std::to_string(iteration) + "/" + std::to_string((n % distinct_texts) * 7919);
+}
+
+void BM_set_text_row_major(benchmark::State& s) {
+    measure(s, size_t(text_rows) * text_cols, [](Table& t, int iteration) {
+        int n = 0;
+        for (int r = 1; r <= text_rows; ++r)
+            for (int c = 1; c <= text_cols; ++c) t.set_text(r, c, text_of(iteration, n++));
+    });
+}
+
+// Numbers and texts alternate down each column and across each row: every cell
+// is a block of its own, the store's worst case.
+void BM_set_alternating_kinds(benchmark::State& s) {
+    measure(s, size_t(text_rows) * text_cols, [](Table& t, int iteration) {
+        int n = 0;
+        for (int r = 1; r <= text_rows; ++r)
+            for (int c = 1; c <= text_cols; ++c) {
+                if ((r + c) % 2) t.set_num(r, c, mixed(r, c));
+                else t.set_text(r, c, text_of(iteration, n++));
+            }
+    });
+}
+
+// ---- row import --------------------------------------------------------------------
+
+constexpr uint32_t import_rows = 1000000, import_cols = 10;
+
+// One row buffer reused the way the reader reuses it: the records are written in
+// place, the store takes the row.
+struct row_maker {
+    vex::mta::imported_row_cells row;
+    explicit row_maker(bool mixed_kinds) {
+        for (uint32_t c = 1; c <= import_cols; ++c) {
+            vex::mta::trival_cell_t cell;
+            cell.row = 1;
+            cell.col = c;
+            cell.kind = uint8_t(cell_value_kind::number);
+            if (mixed_kinds && c >= 6 && c <= 9) cell.kind = uint8_t(cell_value_kind::text);
+            if (mixed_kinds && c == 10) {
+                cell.kind = uint8_t(cell_value_kind::formula);
+                cell.formula = "SUM(A1:E1)";
+                cell.value_kind = uint8_t(cell_value_kind::number);
+            }
+            cell.value = 0.0;
+            row.append(cell);
         }
     }
-}
+    const vex::mta::imported_row_cells& at(uint32_t r, const int32_t* pooled) {
+        row.row = r;
+        for (auto& cell : row.cells) {
+            cell.row = r;
+            if (cell.kind == uint8_t(cell_value_kind::text)) {
+                cell.value = pooled[(r * 4 + cell.col) % distinct_texts];
+                continue;
+            }
+            // The reader makes a whole number a 32-bit integer record.
+            const bool whole = r % 2;
+            const auto kind = uint8_t(whole ? cell_value_kind::int32 : cell_value_kind::number);
+            if (whole) cell.value = int32_t(r + cell.col);
+            else cell.value = r + cell.col + 0.5;
+            (cell.kind == uint8_t(cell_value_kind::formula) ? cell.value_kind : cell.kind) = kind;
+        }
+        return row;
+    }
+};
 
-const std::vector<std::string>& texts() {
-    static const std::vector<std::string> all = [] {
-        std::vector<std::string> v;
-        for (int i = 0; i < distinct_strings; ++i) v.push_back("text " + std::to_string(i * 7919));
-        // Interned once up front, so that the heap figures are the store's own.
-        for (const auto& s : v) vex::mta::get_string_pool().add_string(0, s);
+const int32_t* pooled_texts() {
+    // The shared strings are read, and pooled, before the sheets.
+    static const std::vector<int32_t> all = [] {
+        std::vector<int32_t> v;
+        for (int i = 0; i < distinct_texts; ++i)
+            v.push_back(vex::mta::get_string_pool().add_string(0, "shared " + std::to_string(i * 7919)));
         return v;
     }();
-    return all;
+    return all.data();
 }
 
-void set_text(vex::mta::Column& column, int row, const std::string& text) {
-    column.set_value(row, vex::mta::mtv_string_type{vex::mta::get_string_pool().add_string(0, text)});
+// Numbers only, whole and fractional alternating down every column.
+void BM_import_numbers(benchmark::State& s) {
+    row_maker maker(false);
+    measure(s, size_t(import_rows) * import_cols, [&](Table& t, int) {
+        for (uint32_t r = 1; r <= import_rows; ++r) t.set_imported_row_cells_(maker.at(r, nullptr));
+    });
 }
 
-void strings_by_row(Table& t, int rows, int cols, heap_watch& w) {
-    const auto& all = texts();
-    size_t n = 0;
-    for (int r = 1; r <= rows; ++r)
-        for (int c = 1; c <= cols; ++c) {
-            set_text(t.create_column_if_not_exists(c), r, all[n % all.size()]);
-            w.sample(++n);
-        }
+// Five numbers, four pooled strings and a formula with its cached result per row.
+void BM_import_mixed_rows(benchmark::State& s) {
+    const int32_t* pooled = pooled_texts();
+    row_maker maker(true);
+    measure(s, size_t(import_rows) * import_cols, [&](Table& t, int) {
+        for (uint32_t r = 1; r <= import_rows; ++r) t.set_imported_row_cells_(maker.at(r, pooled));
+    });
 }
 
-void strings_by_column(Table& t, int rows, int cols, heap_watch& w) {
-    const auto& all = texts();
-    size_t n = 0;
-    for (int c = 1; c <= cols; ++c) {
-        auto& column = t.create_column_if_not_exists(c);
-        for (int r = 1; r <= rows; ++r) {
-            set_text(column, r, all[n % all.size()]);
-            w.sample(++n);
-        }
-    }
-}
-
-void BM_cell_store_numbers_row_major(benchmark::State& s) { run(s, number_rows, number_cols, numbers_by_row); }
-void BM_cell_store_numbers_column_major(benchmark::State& s) { run(s, number_rows, number_cols, numbers_by_column); }
-void BM_cell_store_strings_row_major(benchmark::State& s) {
-    texts();
-    run(s, string_rows, string_cols, strings_by_row);
-}
-void BM_cell_store_strings_column_major(benchmark::State& s) {
-    texts();
-    run(s, string_rows, string_cols, strings_by_column);
-}
-
-BENCHMARK(BM_cell_store_numbers_row_major)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_cell_store_numbers_column_major)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_cell_store_strings_row_major)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_cell_store_strings_column_major)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_set_num_mixed_row_major)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_set_num_mixed_column_major)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_set_text_row_major)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_set_alternating_kinds)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_import_numbers)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_import_mixed_rows)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace

@@ -1,7 +1,7 @@
 // Date exports: serial dates and times in the 1900 and 1904 systems.
 #include "plover.h"
 
-#include "kestrel/interface/out_param.h"
+#include "kestrel/interface/entry.h"
 
 #include "datetime.h"
 #include "run_message.h"
@@ -17,7 +17,7 @@ double guarded_encode(Encode encode) {
     try {
         return encode();
     } catch (const std::exception& e) {
-        vex::set_run_message(e.what());
+        vex::detail::report(e.what());
         return vex::invalid_serial_time;
     }
 }
@@ -40,7 +40,7 @@ auto guarded_decode(Decode decode) -> decltype(decode()) {
     try {
         return decode();
     } catch (const std::exception& e) {
-        vex::set_run_message(e.what());
+        vex::detail::report(e.what());
         return {};
     }
 }
@@ -60,50 +60,50 @@ void decode_datetime_parts(DecodeDate decode_date, double serial, int* year, int
 
 extern "C" {
 
-PLOVER_API double encode_date(int year, unsigned int month, unsigned int day) {
+PLOVER_API double encode_date(int year, unsigned int month, unsigned int day) noexcept {
     return guarded_encode([&] { return vex::encode_serial_date(year, month, day); });
 }
 
-PLOVER_API double encode_date1904(int year, unsigned int month, unsigned int day) {
+PLOVER_API double encode_date1904(int year, unsigned int month, unsigned int day) noexcept {
     return guarded_encode([&] { return vex::encode_serial_date1904(year, month, day); });
 }
 
 PLOVER_API double encode_datetime(int year, unsigned int month, unsigned int day, unsigned int hour,
-                                  unsigned int minute, unsigned int second, int millisecond) {
+                                  unsigned int minute, unsigned int second, int millisecond) noexcept {
     return guarded_encode(
         [&] { return vex::encode_serial_datetime(year, month, day, hour, minute, second, millisecond); });
 }
 
 PLOVER_API double encode_datetime1904(int year, unsigned int month, unsigned int day, unsigned int hour,
-                                      unsigned int minute, unsigned int second, int millisecond) {
+                                      unsigned int minute, unsigned int second, int millisecond) noexcept {
     return guarded_encode(
         [&] { return vex::encode_serial_datetime1904(year, month, day, hour, minute, second, millisecond); });
 }
 
-PLOVER_API double encode_time(unsigned int hour, unsigned int minute, unsigned int second, int millisecond) {
+PLOVER_API double encode_time(unsigned int hour, unsigned int minute, unsigned int second, int millisecond) noexcept {
     return guarded_encode([&] { return vex::encode_serial_time(hour, minute, second, millisecond); });
 }
 
-PLOVER_API void decode_date(double serial, int* year, int* month, int* day) {
+PLOVER_API void decode_date(double serial, int* year, int* month, int* day) noexcept {
     put_date(guarded_decode([&] { return vex::decode_serial_date(serial); }), year, month, day);
 }
 
-PLOVER_API void decode_date1904(double serial, int* year, int* month, int* day) {
+PLOVER_API void decode_date1904(double serial, int* year, int* month, int* day) noexcept {
     put_date(guarded_decode([&] { return vex::decode_serial_date1904(serial); }), year, month, day);
 }
 
 PLOVER_API void decode_datetime(double serial, int* year, int* month, int* day, int* hour, int* minute,
-                                int* second, int* millisecond) {
+                                int* second, int* millisecond) noexcept {
     decode_datetime_parts(vex::decode_serial_date, serial, year, month, day, hour, minute, second, millisecond);
 }
 
 PLOVER_API void decode_datetime1904(double serial, int* year, int* month, int* day, int* hour, int* minute,
-                                    int* second, int* millisecond) {
+                                    int* second, int* millisecond) noexcept {
     decode_datetime_parts(vex::decode_serial_date1904, serial, year, month, day, hour, minute, second,
                           millisecond);
 }
 
-PLOVER_API void decode_time(double serial, int* hour, int* minute, int* second, int* millisecond) {
+PLOVER_API void decode_time(double serial, int* hour, int* minute, int* second, int* millisecond) noexcept {
     put_time(guarded_decode([&] { return vex::decode_serial_time(serial); }), hour, minute, second, millisecond);
 }
 

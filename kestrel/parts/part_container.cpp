@@ -72,6 +72,15 @@ void part_container::remove(const xml_part_t* part) {
     take_out(it);
 }
 
+void part_container::move_to_back(part_kind_enum kind) {
+    std::stable_partition(children_.begin(), children_.end(), [&](const auto& c) { return c->kind() != kind; });
+}
+
+void part_container::move_relationships_to_front(std::string_view type) {
+    std::stable_partition(relationships_.begin(), relationships_.end(),
+                          [&](const relationship_t& r) { return r.type == type; });
+}
+
 // The child leaves the vector before it is destroyed, so that its destructor
 // never meets a container in the middle of a change.
 void part_container::take_out(children_t::iterator it) {

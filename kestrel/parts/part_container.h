@@ -4,6 +4,7 @@
 // relationship Ids, of the save walk and of part numbering. Records are kept as
 // read, External ones included; the save decides what is written back.
 
+#include "kestrel/parts/part_kind.h"
 #include "xml/sxml_node.h"
 
 #include <memory>
@@ -53,12 +54,25 @@ public:
     void remove(unsigned part_id);
     void remove(const xml_part_t* part);
 
+    // Moves the children of that kind behind all others, keeping both orders.
+    void move_to_back(part_kind_enum kind);
+    // Moves the records of that type before all others, keeping both orders.
+    void move_relationships_to_front(std::string_view type);
+
     // The child-part factory: makes the child of kind relationship_type under
     // parent (null for the package root), or finds the one a parent may hold
     // only once.
+    // Throws part_container_error for a type no kind has and for a kind the
+    // parent may not hold.
     xml_part_t* create_child(xml_part_t* parent, std::string_view relationship_type, const char* id, bool complete);
+    // What the loader makes of a relationship: the child create_child makes, or
+    // a kept part where create_child would refuse the type or the parent. Under a
+    // kept parent, known kinds are made as themselves, each a part of its own.
+    xml_part_t* create_or_keep_child(xml_part_t* parent, std::string_view relationship_type, const char* id,
+                                     bool complete);
 
 private:
+    xml_part_t* make_child(xml_part_t* parent, part_kind_enum kind, bool several, const char* id, bool complete);
     void take_out(children_t::iterator it);
 
     children_t children_;

@@ -4,6 +4,7 @@
 // is the library's own: a sheet's cell data, written into its worksheet's entry.
 
 #include <cstdint>
+#include <string_view>
 
 namespace vex {
 
@@ -91,5 +92,37 @@ enum class part_kind_enum : uint32_t {
 inline constexpr uint32_t part_kind_count = 77;
 // What a part holds between its construction and the factory naming its kind.
 inline constexpr part_kind_enum part_kind_unset = part_kind_enum(0xFFFFFFFFu);
+// A part the package carries without knowing it: a relationship type the kinds
+// predate, or a known kind under a parent that may not hold it. It is kept
+// whole (type, bytes, its own relationships) and saved back as it came.
+inline constexpr part_kind_enum part_kind_kept = part_kind_enum(0xFFFFFFFEu);
+
+// The static description of one kind: its name, the relationship type its
+// parent names it by, its content type (null for kinds of several), the folder
+// and stem of its entry name and its default extension (may be null).
+struct part_kind_info {
+    const char* name;
+    const char* relationship_type;
+    const char* content_type;
+    const char* folder;
+    const char* stem;
+    const char* extension;
+};
+
+// Null outside 1..77.
+const part_kind_info* part_kind_info_of(part_kind_enum kind) noexcept;
+// The kind named by a relationship type, compared whole and case-sensitively;
+// none for any other text.
+part_kind_enum part_kind_of_relationship_type(std::string_view type) noexcept;
+// "WorkbookPart" and so on; an empty view outside 1..77.
+std::string_view part_kind_name(part_kind_enum kind) noexcept;
+
+// Whether a parent of kind `parent` (none: the package root) may hold a child
+// of kind `child`, and whether it may hold several of them.
+struct part_placement {
+    bool allowed;
+    bool several;
+};
+part_placement part_kind_placement(part_kind_enum child, part_kind_enum parent) noexcept;
 
 } // namespace vex

@@ -1,24 +1,44 @@
 #pragma once
-// A formula cell as the cell store keeps it: its position and its formula text.
-// The store's formula block owns it; the formula engine fills in the rest.
+// A formula cell as the cell store keeps it: its position, its formula text, the
+// attributes of an imported formula and the last result, calculated or cached.
+// The store's formula block owns it. Tokens, evaluation and dependency tracking
+// belong to the formula engine, which fills them in over this record.
 
 #include "coord.h"
+#include "datetime.h"
+#include "mta/formula/formula_error.h"
 #include "mta/formula/token.h"
+#include "mta/table/cell/cell.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 namespace vex::mta::formula {
 
 class model_context;
 
+// The attributes of a formula element as a file gives them; a formula set by a
+// host has the defaults (a normal formula, nothing else set).
+struct formula_attributes_t {
+    uint8_t flags = 0;          // bits: 0 ca, 1 aca, 2 bx, 3 del1, 4 del2, 5 dt2D, 6 dtr
+    uint32_t type = 0;          // 0 normal, 1 shared, 2 array, 3 dataTable
+    uint32_t shared_index = 0;  // si
+    vex::coord_t r1{};
+    vex::coord_t r2{};
+    vex::range_t ref{{0, 0, 0, 1, 0, 0}, {0, 0, 0, 1, 0, 0}};
+};
+
+// What a formula last gave: a number, a text, a boolean, a date-time or an error.
+using formula_result_t = std::variant<double, std::string, bool, vex::datetime_t, formula_error>;
+
 class formula_cell {
 public:
-    formula_cell(const vex::coord_t& position, std::string expression)
-        : position_(position), expression_(std::move(expression)) {}
+    formula_cell(const vex::coord_t& position, std::string expression, const formula_attributes_t& attributes = {})
+        : position_(position), expression_(std::move(expression)), attributes_(attributes) {}
     // A cell the interpreter can evaluate: it reads the sheet through `owner`.
     formula_cell(model_context* owner, const vex::coord_t& position, std::string_view expression)
         : owner_(owner), position_(position), expression_(expression) {}
@@ -31,15 +51,28 @@ public:
     // The store moves a cell it owns, as when a merge gathers it into the top-left.
     void set_position(const vex::coord_t& position) noexcept { position_ = position; }
 
+    // Stays valid, and NUL-terminated, while the cell lives.
     std::string_view expression() const noexcept { return expression_; }
+    const formula_attributes_t& attributes() const noexcept { return attributes_; }
 
-    // Public cell type of the result: 0 while nothing has been calculated.
-    int result_type() const noexcept { return 0; }
+    bool has_result() const noexcept { return result_.has_value(); }
+    const std::optional<formula_result_t>& result() const noexcept { return result_; }
+    // Public cell type of the result: 0 while there is none, 2 number, 3 text,
+    // 4 boolean, 5 date-time, 6 error.
+    int result_type() const noexcept;
+
+    // A cell value becomes the result: numbers of any width as a number, a text
+    // as an owned copy, an error value e as error code e + 1. An empty optional,
+    // and a value that is no result (a formula cell), change nothing.
+    void set_result(const std::optional<cell_t::value_type>& value);
+    void set_result(formula_result_t value) { result_ = std::move(value); }
+    // Marks the cell as not calculated.
+    void clear_result() noexcept { result_.reset(); }
 
     model_context* owner() const noexcept { return owner_; }
 
-    // The interpreter's final value; what each kind becomes as the cell's result is
-    // the result store's to decide.
+    // The interpreter's final value, kept as it came; turning it into the cached
+    // result is the evaluation step's to do.
     void store_value(operand_t value) { value_ = std::move(value); }
     const std::optional<operand_t>& stored_value() const noexcept { return value_; }
 
@@ -51,6 +84,8 @@ private:
     model_context* owner_ = nullptr;
     vex::coord_t position_;
     std::string expression_;
+    formula_attributes_t attributes_;
+    std::optional<formula_result_t> result_;
     std::optional<operand_t> value_;
 };
 

@@ -94,9 +94,8 @@ std::optional<cell_t::value_type> formula_model_context::get_cell_value(uint32_t
     return cell_t(table_, static_cast<int>(row), static_cast<int>(col)).value();
 }
 
-// The cell store cannot copy a range into a matrix yet.
-matrix_t formula_model_context::get_range_value(const vex::range_t&) const {
-    throw formula_exception("Range values are not available.");
+matrix_t formula_model_context::get_range_value(const vex::range_t& range) const {
+    return table_->get_range_value(range);
 }
 
 range_set_t formula_model_context::resolve_table_reference(const vex::coord_t& position, std::string_view first,
@@ -112,17 +111,11 @@ table_formula_model* formula_model_context::get_formula_model() const {
 }
 
 void formula_model_context::store_formula_cell(formula_cell* cell) {
-    if (!cell) return;
-    table_->create_column_if_not_exists(cell->col()).set_value(cell->row(), cell);
+    if (cell) table_->store_formula_cell(cell);
 }
 
 formula_cell* formula_model_context::get_formula_cell(const vex::coord_t& position) const {
-    if (!table_->is_valid_cell(position.row, position.col)) return nullptr;
-    const Column* column = table_->find_column(position.col);
-    if (!column) return nullptr;
-    const auto [block, offset] = column->position_of(position.row);
-    if (block->type != element_type_formula) return nullptr;
-    return formula_block::at(*block->data, offset);
+    return table_->get_formula_cell(position.row, position.col);
 }
 
 void formula_model_context::remove_formula_at(const vex::coord_t& position) {

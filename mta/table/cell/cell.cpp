@@ -4,6 +4,7 @@
 #include "mta/table/cell/string_pool.h"
 #include "mta/table/style/manager/style_manager.h"
 #include "mta/table/table/table.h"
+#include "mta/types/imported_row_cells.h"
 #include "number_format/number_format.h"
 #include "sheet_limits.h"
 
@@ -52,9 +53,28 @@ bool zero_shows_date(std::string_view code) {
 
 } // namespace
 
+std::string_view error_literal(int32_t code) noexcept {
+    return code >= 0 && code < error_value_count ? error_literals[size_t(code)] : std::string_view();
+}
+
 cell_t::cell_t(const Table* table, int row, int col)
     : table_(table), row_(row), col_(col), style_index_(get_sheet_limits().default_style) {
     get_cell__();
+}
+
+cell_t::cell_t(const Table* table, const trival_cell_t& cell)
+    : table_(table),
+      row_(int32_t(cell.row)),
+      col_(int32_t(cell.col)),
+      style_index_(cell.style > 0xFFFF ? get_sheet_limits().default_style : uint16_t(cell.style)),
+      value_(cell.value),
+      kind_(cell_value_kind(cell.kind)) {
+    if (kind_ != cell_value_kind::text || !value_) return;
+    string_index_ = std::get<int32_t>(*value_);
+    const auto& pool = get_string_pool();
+    value_ = pool.string_at(string_index_);
+    if (pool.is_rich_text(string_index_)) kind_ = cell_value_kind::rich_text;
+    type_ = cell_type_values::text;
 }
 
 void cell_t::get_cell__() {
@@ -135,6 +155,8 @@ std::optional<double> cell_t::get_num() const {
     case cell_value_kind::number:
         return std::get<double>(*value_);
     case cell_value_kind::datetime:
+        // A parsed date comes as its serial already.
+        if (const auto* serial = std::get_if<double>(&*value_)) return *serial;
         return ticks_to_serial(std::get<vex::datetime_t>(*value_));
     default:
         return std::nullopt;
@@ -152,7 +174,10 @@ std::optional<bool> cell_t::get_boolean() const {
 }
 
 std::optional<vex::datetime_t> cell_t::get_datetime() {
-    if (kind_ == cell_value_kind::datetime) return std::get<vex::datetime_t>(*value_);
+    if (kind_ == cell_value_kind::datetime) {
+        if (const auto* ticks = std::get_if<vex::datetime_t>(&*value_)) return *ticks;
+        return serial_to_ticks(*get_num());
+    }
     if (get_cell_type() != cell_type_values::datetime) return std::nullopt;
     return serial_to_ticks(*get_num());
 }
@@ -174,7 +199,7 @@ const richtext_t* cell_t::get_richtext() const {
 std::string cell_t::get_error_string(error_value_enum e) {
     const auto i = static_cast<int32_t>(e);
     if (i < 0 || i >= error_value_count) throw mta_error("haha, An error occurred within the program.");
-    return std::string(error_literals[static_cast<size_t>(i)]);
+    return std::string(error_literal(i));
 }
 
 } // namespace vex::mta

@@ -15,6 +15,7 @@ namespace vex::mta {
 
 class Table;
 class richtext_t;
+struct trival_cell_t;
 namespace formula {
 class formula_cell;
 }
@@ -32,6 +33,8 @@ enum class error_value_enum : int32_t {
     spill,         // "#SPILL!"
 };
 inline constexpr int32_t error_value_count = 9;
+// The literal of an error value; empty for a code outside the nine.
+std::string_view error_literal(int32_t code) noexcept;
 
 // How a value is stored; the sheet reader's parsed cells use the same codes.
 enum class cell_value_kind : uint8_t {
@@ -66,6 +69,9 @@ public:
     // Throws mta_error "Fatal error: Illegal cell coordinates." for a position
     // outside the table.
     cell_t(const Table* table, int row, int col);
+    // A parsed cell as the sheet reader gathered it; its type stays empty, texts
+    // excepted. A text's value must be its string-pool index.
+    cell_t(const Table* table, const trival_cell_t& cell);
 
     int row() const noexcept { return row_; }
     int col() const noexcept { return col_; }

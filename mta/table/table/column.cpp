@@ -24,7 +24,10 @@ bool clamp_rows(int r1, int r2, size_t size, size_t& p1, size_t& p2) {
 } // namespace
 
 Column::Column(Table& table, uint32_t rows)
-    : table_(&table), cells_(rows), xf_runs_(0, static_cast<int32_t>(rows) - 1, get_sheet_limits().default_style) {}
+    : table_(&table),
+      cells_(rows),
+      xf_runs_(0, static_cast<int32_t>(rows) - 1, get_sheet_limits().default_style),
+      hint_(cells_.begin()) {}
 
 void Column::set_xf(std::vector<xf_runs_t::span_t> spans) {
     for (auto& s : spans) {
@@ -42,7 +45,7 @@ void Column::erase_values(int r1, int r2) {
     size_t p1, p2;
     if (!clamp_rows(r1, r2, cells_.size(), p1, p2)) return;
     release_formulas__(p1, p2);
-    cells_.set_empty(p1, p2);
+    hint_ = cells_.set_empty(p1, p2);
 }
 
 formula::formula_cell* Column::take_formula(int row) {
@@ -113,6 +116,7 @@ void Column::insert_rows(int at, int n) {
     erase_values(static_cast<int>(size - count) + 1, static_cast<int>(size));
     cells_.insert_empty(at - 1, count);
     cells_.resize(size);
+    hint_ = cells_.begin();
     xf_runs_.insert(int64_t(at) - 1, static_cast<int64_t>(count));
 }
 
@@ -124,12 +128,13 @@ void Column::delete_rows(int r1, int r2) {
     release_formulas__(p1, p2);
     cells_.erase(p1, p2);
     cells_.resize(size);
+    hint_ = cells_.begin();
     xf_runs_.erase(int64_t(p1), int64_t(p2));
 }
 
 void Column::release_formulas__(size_t p1, size_t p2) {
     auto* model = table_->get_formula_model();
-    if (!model) return;
+    if (!model || !may_hold_formulas_) return;
     auto [it, offset] = cells_.position(p1);
     for (; it != cells_.end() && it->position <= p2; ++it) {
         if (it->type != element_type_formula) continue;

@@ -27,11 +27,21 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
+
+namespace mdds {
+template <typename Trait>
+class multi_type_matrix;
+namespace mtm {
+struct std_string_trait;
+}
+} // namespace mdds
 
 namespace vex::mta {
 
 class Table;
+class imported_row_cells;
 class style_manager_t;
 class document_model_access;
 namespace image {
@@ -47,6 +57,8 @@ using row_records_t = run_store_t<rc_record_t, row_record_equal>;
 using col_records_t = run_store_t<rc_record_t, col_record_equal>;
 using row_heights_t = rc_hw<int, int64_t>;
 using col_widths_t = rc_hw<int, int64_t>;
+// The values of a range, column-major (mdds/multi_type_matrix.hpp).
+using range_matrix_t = mdds::multi_type_matrix<mdds::mtm::std_string_trait>;
 
 // Where a table sits in its worksheet, in EMU. Width and height are the totals
 // of all columns and all rows.
@@ -80,9 +92,10 @@ public:
             cells_.set(pos, value);  // mdds's out-of-range error
             return;
         }
-        const auto block = cells_.position(pos).first;
-        if (block->type == element_type_formula) release_formulas__(pos, pos);
-        cells_.set(block, pos, value);
+        if constexpr (std::is_same_v<T, formula::formula_cell*>) may_hold_formulas_ = true;
+        if (may_hold_formulas_ && cells_.position(hint_, pos).first->type == element_type_formula)
+            release_formulas__(pos, pos);
+        hint_ = cells_.set(hint_, pos, value);
     }
 
     uint16_t get_xf(int row) const noexcept { return xf_runs_.value_at(int64_t(row) - 1); }
@@ -120,6 +133,10 @@ private:
     Table* table_;
     column_store_t cells_;
     xf_runs_t xf_runs_;
+    // Where the last change was: a column filled row after row finds its next
+    // position without a search from the top.
+    column_store_t::iterator hint_;
+    bool may_hold_formulas_ = false;  // until then no store has formulas to release
 };
 
 // The columns of a table, numbered from 1. A column beyond the count reads as
@@ -216,6 +233,25 @@ public:
     // columns need it (table_shift.cpp).
     bool shift_range_right(int first_row, int last_row, int col, int count);
     bool shift_range_left(int first_row, int last_row, int first_col, int last_col);
+
+    // ---- formulas, row import (table_formulas.cpp), range values (range_value.cpp) --
+    // Stores the text without surrounding blanks and one leading '='. Refuses an
+    // empty text ("The formula expression can not be empty.") and a cell that may
+    // not take a value; the position is checked by the caller.
+    bool set_formula(int row, int col, std::string_view text);
+    // Files a formula cell at its own position; the column then owns it.
+    void store_formula_cell(formula::formula_cell* cell);
+    // Null unless the cell holds a formula.
+    formula::formula_cell* get_formula_cell(int row, int col) const;
+    // A cached result for a formula cell; "This cell does not contain a formula." otherwise.
+    bool set_formula_result(int row, int col, const std::optional<cell_t::value_type>& value);
+    void remove_formulas(const vex::range_t& range);
+    // One parsed row, stored in one pass; throws mta_error for an unknown kind,
+    // keeping the cells stored before it.
+    virtual void set_imported_row_cells_(const imported_row_cells& row);
+    // Throws mta_error for a corner outside the sheet. Formula cells read as empty,
+    // errors as their literals, 64-bit integers as numbers.
+    range_matrix_t get_range_value(const vex::range_t& range) const;
 
     // ---- services shared by the sheets of a workbook ------------------------------
     // The table's own object while it has one, else the workbook's.

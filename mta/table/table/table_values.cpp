@@ -30,17 +30,9 @@ Column* Table::writable_column__(int row, int col, bool force) {
 bool Table::set_num(int row, int col, double value) {
     Column* column = writable_column__(row, col, false);
     if (!column) return false;
-    switch (number_storage_kind(value)) {
-    case 1:
-        column->set_value(row, static_cast<int32_t>(value));
-        break;
-    case 2:
-        column->set_value(row, static_cast<int64_t>(value));
-        break;
-    default:
-        column->set_value(row, value);
-        break;
-    }
+    // Whole numbers too stay doubles: a column of whole and fractional numbers is
+    // then one block, not a block per cell.
+    column->set_value(row, value);
     inherit_row_col_style__(row, col);
     return true;
 }

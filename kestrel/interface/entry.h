@@ -1,0 +1,83 @@
+#pragma once
+// The frame shared by every family export: a null handle and a host text that is
+// not UTF-8 are refused before the slot is reached, and nothing thrown by the slot
+// leaves the library.
+
+#include "kestrel/interface/out_param.h"
+
+#include "run_message.h"
+
+#include <initializer_list>
+#include <string_view>
+
+#include <utf8.h>
+
+namespace vex::detail {
+
+inline constexpr std::string_view null_handle_message = "The handle cannot be empty.";
+inline constexpr std::string_view bad_text_message = "Failed to convert from ANSI string";
+inline constexpr std::string_view unknown_error_message = "Unknown error occurred.";
+inline constexpr std::string_view not_implemented_message = "Not implemented.";
+
+// Storing a message may itself fail (no memory); the caller answers anyway.
+inline void report(std::string_view text) noexcept {
+    try {
+        set_run_message(text);
+    } catch (...) {
+    }
+}
+
+// Null texts pass: each slot decides what a missing text means.
+inline bool host_texts_ok(std::initializer_list<const char*> texts) noexcept {
+    for (const char* t : texts) {
+        if (!t) continue;
+        const std::string_view s(t);
+        if (!utf8::is_valid(s.begin(), s.end())) return false;
+    }
+    return true;
+}
+
+template <typename Handle>
+bool admit(const Handle* handle, std::initializer_list<const char*> texts) noexcept {
+    if (!handle) {
+        report(null_handle_message);
+        return false;
+    }
+    if (!host_texts_ok(texts)) {
+        report(bad_text_message);
+        return false;
+    }
+    return true;
+}
+
+template <typename Handle, typename R, typename Work>
+R enter(const Handle* handle, R failure, std::initializer_list<const char*> texts, Work&& work) noexcept {
+    if (!admit(handle, texts)) return failure;
+    try {
+        return work();
+    } catch (...) {
+        report(unknown_error_message);
+        return failure;
+    }
+}
+
+template <typename Handle, typename Work>
+void enter_void(const Handle* handle, std::initializer_list<const char*> texts, Work&& work) noexcept {
+    if (!admit(handle, texts)) return;
+    try {
+        work();
+    } catch (...) {
+        report(unknown_error_message);
+    }
+}
+
+// The answer of a slot that is not built yet.
+template <typename R>
+R not_implemented(R failure) noexcept {
+    report(not_implemented_message);
+    return failure;
+}
+
+inline void not_implemented() noexcept { report(not_implemented_message); }
+
+} // namespace vex::detail

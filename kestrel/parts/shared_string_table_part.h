@@ -1,0 +1,16 @@
+#pragma once
+// The shared-strings part and its model. Its writer comes with the part
+// writers.
+
+#include "kestrel/core/components/shared_string_table.h"
+#include "kestrel/parts/simple_part.h"
+
+namespace vex {
+
+class shared_string_table_part_t final : public described_part_t {
+public:
+    explicit shared_string_table_part_t(xml_part_t* parent);
+    shared_string_table_t* get_strings() const noexcept { return static_cast<shared_string_table_t*>(get_component()); }
+};
+
+} // namespace vex

@@ -1,0 +1,96 @@
+#include "kestrel/parts/worksheet_part.h"
+
+#include "kestrel/core/components/workbook.h"
+#include "kestrel/core/components/worktable.h"
+
+#include <string>
+#include <string_view>
+
+namespace vex {
+
+namespace {
+
+constexpr uint32_t package_format = 2;
+
+bool is_worktable(const xml_part_t& p) noexcept { return p.kind() == part_kind_enum::worktable_part; }
+
+} // namespace
+
+worksheet_part_t::worksheet_part_t(xml_part_t* parent) : described_part_t(parent, part_kind_enum::worksheet_part) {
+    set_component(std::make_unique<worksheet_t>(this));
+}
+
+worksheet_part_t::~worksheet_part_t() = default;
+
+workbook_t* worksheet_part_t::get_workbook() const noexcept {
+    const xml_part_t* parent = get_parent();
+    return parent ? dynamic_cast<workbook_t*>(parent->get_component()) : nullptr;
+}
+
+bool worksheet_part_t::in_package_io() const noexcept {
+    const workbook_t* book = get_workbook();
+    return book && book->document_format() == package_format;
+}
+
+xml_part_t* worksheet_part_t::get_worktable_part() const noexcept {
+    for (const auto& c : get_child_parts())
+        if (is_worktable(*c)) return c.get();
+    return nullptr;
+}
+
+// Every worktable child stands in the sheet's relationship part for its own
+// children, and each hyperlink adds one.
+size_t worksheet_part_t::child_count(int mode) const {
+    size_t n = xml_part_t::child_count(mode);
+    if (mode != 2) return n;
+    for (const auto& c : get_child_parts()) {
+        if (!is_worktable(*c)) continue;
+        if (const auto* table = dynamic_cast<const worktable_t*>(c->get_component())) n += table->hyperlink_count();
+        n += c->child_count(mode);
+        --n;  // the worktable part itself, counted by the base
+    }
+    return n;
+}
+
+xml_part_t* worksheet_part_t::create_part(const char* relationship_type, const char* id) {
+    const std::string_view type = relationship_type ? relationship_type : "";
+    const bool worktable_type = part_kind_of_relationship_type(type) == part_kind_enum::worktable_part;
+    if (!is_complete() && id) {
+        // A sheet read for another workbook's references gets its cells only
+        // when a reference names them; nothing records such references yet.
+        return nullptr;
+    }
+    if (in_package_io() && !worktable_type) {
+        if (xml_part_t* table = get_worksheet()->worktable_part()) return table->create_part(relationship_type, id);
+    }
+    return xml_part_t::create_part(relationship_type, id);
+}
+
+void worksheet_part_t::add_part(xml_part_t* part, bool at_front) {
+    if (part && part->kind() == part_kind_enum::spreadsheet_printer_settings_part)
+        get_worksheet()->set_printer_settings(part);
+    xml_part_t::add_part(part, at_front);
+}
+
+size_t worksheet_part_t::reset_relationship_ids() {
+    if (!in_package_io()) return xml_part_t::reset_relationship_ids();
+    size_t n = 0;
+    auto next_id = [&n] { return "rId" + std::to_string(++n); };
+    for (const auto& c : get_child_parts()) {
+        if (!is_worktable(*c)) {
+            c->set_relationship_id(next_id());
+            continue;
+        }
+        c->set_relationship_id("");
+        for (const auto& g : c->get_child_parts()) g->set_relationship_id(next_id());
+    }
+    return n;
+}
+
+std::optional<unsigned> worksheet_part_t::get_part_number(const xml_part_t* child) const {
+    if (!child || !is_worktable(*child)) return xml_part_t::get_part_number(child);
+    if (get_worksheet()->has_worktable(child->get_component())) return 0u;
+    return std::nullopt;
+}
+
+} // namespace vex

@@ -1,0 +1,140 @@
+#include "errors.h"
+#include "mta/table/cell/string_pool.h"
+#include "mta/table/formula_model/table_formula_model.h"
+#include "mta/table/table/table.h"
+#include "mta/types/imported_row_cells.h"
+#include "run_message.h"
+#include "sheet_limits.h"
+#include "text_utils.h"
+
+#include <algorithm>
+#include <memory>
+#include <unordered_set>
+
+namespace vex::mta {
+
+namespace {
+
+std::string_view trim_blanks(std::string_view s) {
+    while (!s.empty() && ascii_is_space(s.front())) s.remove_prefix(1);
+    while (!s.empty() && ascii_is_space(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+// Whole numbers within this bound are exact as doubles and are kept in double
+// blocks, so that a column of whole and fractional numbers stays one block.
+constexpr int64_t exact_in_double = int64_t(1) << 53;
+
+Column& column_of(Table& table, uint32_t col) {
+    Column* column = table.columns().at(int(std::min<uint32_t>(col, INT32_MAX)));
+    return column ? *column : table.create_column_if_not_exists(int(std::min<uint32_t>(col, INT32_MAX)));
+}
+
+// A formula's cached value as its result; a string-pool index becomes its text.
+std::optional<cell_t::value_type> cached_result(const trival_cell_t& cell) {
+    const auto kind = cell_value_kind(cell.value_kind);
+    if (cell.value && (kind == cell_value_kind::text || kind == cell_value_kind::rich_text))
+        return get_string_pool().string_at(std::get<int32_t>(*cell.value));
+    return cell.value;
+}
+
+void store_imported(Table& table, int row, const trival_cell_t& cell) {
+    const auto& value = cell.value;
+    switch (cell_value_kind(cell.kind)) {
+    case cell_value_kind::int32:
+        column_of(table, cell.col).set_value(row, double(std::get<int32_t>(*value)));
+        break;
+    case cell_value_kind::int64: {
+        const int64_t v = std::get<int64_t>(*value);
+        if (v >= -exact_in_double && v <= exact_in_double)
+            column_of(table, cell.col).set_value(row, double(v));
+        else
+            column_of(table, cell.col).set_value(row, v);
+        break;
+    }
+    case cell_value_kind::number:
+    case cell_value_kind::datetime:
+        column_of(table, cell.col).set_value(row, std::get<double>(*value));
+        break;
+    case cell_value_kind::text:
+        column_of(table, cell.col).set_value(row, mtv_string_type{std::get<int32_t>(*value)});
+        break;
+    case cell_value_kind::boolean:
+        column_of(table, cell.col).set_value(row, std::get<bool>(*value));
+        break;
+    case cell_value_kind::formula: {
+        const vex::coord_t at{int32_t(table.sheet_id()), row, int32_t(std::min<uint32_t>(cell.col, INT32_MAX)), 0, 0, 0};
+        auto formula = std::make_unique<formula::formula_cell>(at, std::string(cell.formula), cell.attributes);
+        formula->set_result(cached_result(cell));
+        table.get_formula_model()->set_formula(formula.get());
+        formula.release();  // owned by its column now
+        break;
+    }
+    case cell_value_kind::error:
+        column_of(table, cell.col).set_value(row, mtv_error_type{int32_t(std::get<error_value_enum>(*value))});
+        break;
+    default:
+        throw mta_error("Unknown cell value type found when storing cell value.");
+    }
+}
+
+} // namespace
+
+bool Table::set_formula(int row, int col, std::string_view text) {
+    text = trim_blanks(text);
+    if (!text.empty() && text.front() == '=') text = trim_blanks(text.substr(1));
+    if (text.empty()) return refuse("The formula expression can not be empty.");
+    if (!check_cell_writable__(row, col)) return false;
+    formula_model_->set_formula({int32_t(sheet_id_), row, col, 0, 0, 0}, text);
+    inherit_row_col_style__(row, col);
+    std::unordered_set<vex::range_t> ranges(8);
+    ranges.max_load_factor(1.0f);
+    ranges.insert(vex::range_t{{0, row, col, 1, 0, 0}, {0, row, col, 1, 0, 0}});
+    formula_model_->recalc(ranges, false);
+    return true;
+}
+
+void Table::store_formula_cell(formula::formula_cell* cell) {
+    create_column_if_not_exists(cell->col()).set_value(cell->row(), cell);
+}
+
+formula::formula_cell* Table::get_formula_cell(int row, int col) const {
+    if (!is_valid_cell(row, col)) return nullptr;
+    const Column* column = find_column(col);
+    if (!column || size_t(row) > column->size()) return nullptr;
+    const auto [block, offset] = column->position_of(row);
+    return block->type == element_type_formula ? formula_block::at(*block->data, offset) : nullptr;
+}
+
+bool Table::set_formula_result(int row, int col, const std::optional<cell_t::value_type>& value) {
+    formula::formula_cell* cell = get_formula_cell(row, col);
+    if (!cell) return refuse("This cell does not contain a formula.");
+    cell->set_result(value);
+    return true;
+}
+
+void Table::remove_formulas(const vex::range_t& range) {
+    formula_model_->remove_formulas(range);
+}
+
+void Table::set_imported_row_cells_(const imported_row_cells& imported) {
+    const int row = int(std::min<uint32_t>(imported.row, INT32_MAX));
+    // The row's columns are made under one lock, not one per cell.
+    uint32_t widest = 0;
+    for (const uint64_t i : imported.value_indexes) {
+        const uint32_t col = imported.cells.at(i).col;
+        if (col > widest && is_valid_col(int(std::min<uint32_t>(col, INT32_MAX)))) widest = col;
+    }
+    if (widest > 0) create_column_if_not_exists(int(widest));
+
+    for (const uint64_t i : imported.value_indexes) store_imported(*this, row, imported.cells[i]);
+
+    const uint16_t none = get_sheet_limits().default_style;
+    for (const auto& run : imported.style_runs) {
+        if (run.style == none) continue;
+        for (uint64_t c = run.first_col; c <= run.last_col; ++c)
+            column_of(*this, uint32_t(c)).set_xf(row, run.style);
+    }
+}
+
+} // namespace vex::mta
