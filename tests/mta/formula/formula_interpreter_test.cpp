@@ -50,6 +50,7 @@ struct table_access : vex::mta::document_model_access {
         return ranges;
     }
     unsigned get_grid_id(std::string_view, std::string_view, std::string_view) const override { return 0; }
+    unsigned get_sheet_grid_id(std::string_view) const override { return 0; }
 };
 
 struct interpreter_test : ::testing::Test {
