@@ -132,6 +132,44 @@ void Column::delete_rows(int r1, int r2) {
     xf_runs_.erase(int64_t(p1), int64_t(p2));
 }
 
+void Column::move_rows_to(int r1, int r2, Column& dest, int dest_col) {
+    size_t p1, p2;
+    if (&dest == this || !clamp_rows(r1, r2, cells_.size(), p1, p2) || p2 >= dest.cells_.size()) return;
+    // What the destination held goes first, its formulas released on the way.
+    dest.erase_values(r1, r2);
+    const auto& runs = xf_runs_.runs();
+    for (size_t i = *xf_runs_.run_index_of(int64_t(p1)); i < runs.size() && runs[i].start <= p2; ++i) {
+        const int64_t a = std::max<int64_t>(runs[i].start, int64_t(p1));
+        const int64_t b = std::min<int64_t>(xf_runs_.run_end(i), int64_t(p2));
+        dest.xf_runs_.assign(a, b, runs[i].value);
+    }
+    xf_runs_.assign(int64_t(p1), int64_t(p2), get_sheet_limits().default_style);
+    // transfer hands formula cells over without deleting them.
+    cells_.transfer(p1, p2, dest.cells_, p1);
+    hint_ = cells_.begin();
+    dest.hint_ = dest.cells_.begin();
+    if (may_hold_formulas_) {
+        dest.may_hold_formulas_ = true;
+        dest.renumber_formulas(static_cast<int>(p1) + 1, static_cast<int>(p2) + 1, dest_col);
+    }
+}
+
+void Column::renumber_formulas(int r1, int r2, int col) {
+    size_t p1, p2;
+    if (!may_hold_formulas_ || !clamp_rows(r1, r2, cells_.size(), p1, p2)) return;
+    auto [it, offset] = cells_.position(p1);
+    for (; it != cells_.end() && it->position <= p2; ++it) {
+        if (it->type != element_type_formula) continue;
+        for (size_t i = 0; i < it->size; ++i) {
+            formula::formula_cell* cell = formula_block::at(*it->data, i);
+            vex::coord_t pos = cell->position();
+            pos.row = static_cast<int32_t>(it->position + i) + 1;
+            pos.col = col;
+            cell->set_position(pos);
+        }
+    }
+}
+
 void Column::release_formulas__(size_t p1, size_t p2) {
     auto* model = table_->get_formula_model();
     if (!model || !may_hold_formulas_) return;
@@ -195,6 +233,74 @@ int columns_t::last_used_col(int first_row, int last_row) const {
         if (any_row ? !column.is_blank() : column.has_content_in(first_row, last_row)) return c;
     }
     return 0;
+}
+
+void columns_t::insert_rows(int first_col, int last_col, int row, int count) {
+    for (int c = std::max(first_col, 1); c <= std::min(last_col, this->count()); ++c) {
+        Column& column = *columns_[c - 1];
+        column.insert_rows(row, count);
+        column.renumber_formulas(row, static_cast<int>(column.size()), c);
+    }
+}
+
+void columns_t::delete_rows(int first_col, int last_col, int row, int count) {
+    if (count < 1) return;
+    for (int c = std::max(first_col, 1); c <= std::min(last_col, this->count()); ++c) {
+        Column& column = *columns_[c - 1];
+        column.delete_rows(row, row + count - 1);
+        column.renumber_formulas(row, static_cast<int>(column.size()), c);
+    }
+}
+
+void columns_t::insert_cols(int first_row, int last_row, int col, int count) {
+    const int limit = static_cast<int>(table_->col_count());
+    if (count < 1 || col < 1 || col > limit) return;
+    if (first_row == 1 && last_row == static_cast<int>(table_->row_count())) {
+        // Whole columns: the column objects move, no cell is copied.
+        if (col > this->count()) return;
+        const int opened = std::min(count, limit - col + 1);
+        for (int i = 0; i < opened; ++i)
+            columns_.insert(columns_.begin() + (col - 1), std::make_unique<Column>(*table_, table_->row_count()));
+        while (this->count() > limit) {
+            columns_.back()->erase_values(1, static_cast<int>(table_->row_count()));
+            columns_.pop_back();
+        }
+        renumber_from__(col + count);
+        return;
+    }
+    const int used = last_used_col(first_row, last_row);
+    if (col > used) return;
+    if (used + count > this->count()) resize(used + count);
+    for (int k = std::min(used, this->count() - count); k >= col; --k)
+        columns_[k - 1]->move_rows_to(first_row, last_row, *columns_[k + count - 1], k + count);
+}
+
+void columns_t::delete_cols(int first_row, int last_row, int col, int count) {
+    if (count < 1 || col < 1) return;
+    if (first_row == 1 && last_row == static_cast<int>(table_->row_count())) {
+        const int end = std::min(col + count - 1, this->count());
+        if (col > end) return;
+        // The formula model hears of the dying cells before they go.
+        for (int c = col; c <= end; ++c) columns_[c - 1]->erase_values(1, static_cast<int>(table_->row_count()));
+        columns_.erase(columns_.begin() + (col - 1), columns_.begin() + end);
+        if (columns_.empty()) columns_.push_back(std::make_unique<Column>(*table_, table_->row_count()));
+        renumber_from__(col);
+        return;
+    }
+    const int n = this->count();
+    for (int j = col + count; j <= n; ++j)
+        columns_[j - 1]->move_rows_to(first_row, last_row, *columns_[j - count - 1], j - count);
+    // Rows of the band left behind at the right end: what stayed there is gone.
+    for (int j = std::max(col, n - count + 1); j <= n; ++j) {
+        columns_[j - 1]->erase_values(first_row, last_row);
+        columns_[j - 1]->clear_styles(first_row, last_row);
+    }
+    resize(std::max(last_used_col(0, 0), 1));
+}
+
+void columns_t::renumber_from__(int col) {
+    for (int c = std::max(col, 1); c <= count(); ++c)
+        columns_[c - 1]->renumber_formulas(1, static_cast<int>(table_->row_count()), c);
 }
 
 int columns_t::last_used_row(int first_col, int last_col) const {

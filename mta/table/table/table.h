@@ -128,6 +128,11 @@ public:
     void insert_rows(int at, int n);
     // Removes the rows; the column is refilled with empty rows at the bottom.
     void delete_rows(int r1, int r2);
+    // Hands the values and styles of rows [r1, r2] to the same rows of `dest`
+    // (column number dest_col), leaving them empty here.
+    void move_rows_to(int r1, int r2, Column& dest, int dest_col);
+    // Formula cells in rows [r1, r2] take their row and the column number after a move.
+    void renumber_formulas(int r1, int r2, int col);
 
 private:
     // Tells the formula model before formula cells in [p1, p2] are erased or overwritten.
@@ -164,7 +169,15 @@ public:
     int last_used_col(int first_row, int last_row) const;
     int last_used_row(int first_col, int last_col) const;
 
+    // The cell moves of the shifts; bands ordered and inside the table.
+    void insert_rows(int first_col, int last_col, int row, int count);
+    void delete_rows(int first_col, int last_col, int row, int count);
+    void insert_cols(int first_row, int last_row, int col, int count);
+    void delete_cols(int first_row, int last_row, int col, int count);
+
 private:
+    void renumber_from__(int col);
+
     Table* table_;
     std::deque<std::unique_ptr<Column>> columns_;
 };
@@ -237,8 +250,12 @@ public:
     merged_cells_t& merged_cells() noexcept { return merged_cells_; }
     const tabledef_list_t& tabledefs() const noexcept { return tabledefs_; }
     tabledef_list_t& tabledefs() noexcept { return tabledefs_; }
-    // Inserting and deleting columns within a band of rows, as a table's own
-    // columns need it (table_shift.cpp).
+    // Inserting and deleting rows within a band of columns, and columns within a
+    // band of rows (table_shift.cpp). Bounds come in either order. The guard runs
+    // first: a refusal records its reason and changes nothing; then every store
+    // keyed by row or column follows the cells.
+    bool shift_range_down(int first_col, int last_col, int row, int count);
+    bool shift_range_up(int first_col, int last_col, int first_row, int last_row);
     bool shift_range_right(int first_row, int last_row, int col, int count);
     bool shift_range_left(int first_row, int last_row, int first_col, int last_col);
 
@@ -405,6 +422,14 @@ private:
     // The range ordered and clamped to the table; false when nothing is left.
     bool clamp_range__(vex::range_t& range) const;
     void col_span_style__(int c1, int c2, const style_settings_t& s);
+    bool can_insert_rows__(int cl, int ch, int row, int count) const;
+    bool can_delete_rows__(int cl, int ch, int rl, int rh) const;
+    bool can_insert_cols__(int rl, int rh, int col, int count) const;
+    bool can_delete_cols__(int rl, int rh, int cl, int ch) const;
+    // The last row (column) that a push from `at` within the band would move:
+    // cells, merged ranges and table ranges; 0 when none.
+    int last_pushed_row__(int cl, int ch, int at) const;
+    int last_pushed_col__(int rl, int rh, int at) const;
     void row_span_style__(int r1, int r2, const style_settings_t& s);
 
     mutable std::mutex mutex_;  // held only while a column is looked up or made

@@ -141,7 +141,9 @@ struct insertion_t {
 
 void defined_name_store_t::on_insert_rows(Table& table, int first_col, int last_col, int row, int count) {
     range_check_t check(table);
-    if (!check.check_insert_rows(row, count) || !check.check_col_range(first_col, last_col)) return;
+    // Checked on a copy: the names move by the count the cells move by.
+    int checked = count;
+    if (!check.check_insert_rows(row, checked) || !check.check_col_range(first_col, last_col)) return;
     const int edge = get_sheet_limits().first_row + int(table.row_count()) - 1;
     const insertion_t ins{row_axis, int32_t(table.sheet_id()), first_col, last_col, row, count, edge};
     for_each_token__([&](formula::token_t& token) { ins.apply(token); });
@@ -149,7 +151,8 @@ void defined_name_store_t::on_insert_rows(Table& table, int first_col, int last_
 
 void defined_name_store_t::on_insert_cols(Table& table, int first_row, int last_row, int col, int count) {
     range_check_t check(table);
-    if (!check.check_insert_cols(col, count) || !check.check_row_range(first_row, last_row)) return;
+    int checked = count;
+    if (!check.check_insert_cols(col, checked) || !check.check_row_range(first_row, last_row)) return;
     const int edge = get_sheet_limits().first_col + int(table.col_count()) - 1;
     const insertion_t ins{col_axis, int32_t(table.sheet_id()), first_row, last_row, col, count, edge};
     for_each_token__([&](formula::token_t& token) { ins.apply(token); });
