@@ -5,6 +5,7 @@
 #include "kestrel/parts/workbook_part.h"
 #include "kestrel/parts/worksheet_part.h"
 #include "kestrel/xml/xl_xml/assignment/assign_for_workbook.h"
+#include "mta/table/table/table_registry.h"
 #include "run_message.h"
 #include "text_utils.h"
 
@@ -64,10 +65,6 @@ bool default_name_number(std::string_view name, int64_t& out) noexcept {
     return std::from_chars(p, end, out).ec == std::errc();
 }
 
-// The process-wide registry frees what the sheets of the workbook shared
-// (styles, names, images, strings) once it owns them.
-void release_workbook_objects(uint32_t) noexcept {}
-
 } // namespace
 
 // ---- table index ----
@@ -97,7 +94,9 @@ workbook_t::workbook_t(xml_part_t* part) : component_base_t(part), tables_(std::
 
 workbook_t::~workbook_t() {
     reader_.reset();
-    release_workbook_objects(get_part() ? get_part()->get_part_id() : 0);
+    // What the sheets shared (styles, names, images, strings) goes with the
+    // workbook, once its last sheet has left the registry.
+    if (get_part()) mta::get_table_registry().release_workbook(get_part()->get_part_id());
 }
 
 status_t workbook_t::assign(const xml::sxml::xml_node_t* node) {

@@ -87,7 +87,8 @@ private:
 class workbook_t : public component_base_t {
 public:
     explicit workbook_t(xml_part_t* part);
-    // Lets the table registry free what the workbook's sheets shared.
+    // Releases the workbook's shared objects in the table registry, under the
+    // workbook part's id.
     ~workbook_t() override;
 
     // The workbook part's nodes; a partial load passes on only "sheets" and

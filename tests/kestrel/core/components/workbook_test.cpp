@@ -4,6 +4,7 @@
 #include "kestrel/core/components/worktable.h"
 #include "kestrel/parts/part_factory_support.h"
 #include "kestrel/parts/workbook_part.h"
+#include "mta/table/table/table_registry.h"
 #include "run_message.h"
 
 #include <gtest/gtest.h>
@@ -424,4 +425,36 @@ TEST(workbook, partial_reading_passes_on_only_sheets_and_names) {
         EXPECT_EQ(wb.sheets().size(), 1u);
         EXPECT_TRUE(wb.views().empty());
     }
+}
+
+TEST(workbook, registered_sheets_share_names_and_go_with_the_workbook) {
+    vex::mta::table_registry_t& registry = vex::mta::get_table_registry();
+    const size_t before = registry.workbook_count();
+    {
+        book_fixture f;
+        const uint32_t number = f.p.book->get_part_id();
+        vex::worksheet_t* a = f.loaded_sheet("A", 1, "rId1");
+        vex::worksheet_t* b = f.loaded_sheet("B", 2, "rId2");
+        ASSERT_TRUE(f.wb.after_loading__());
+        vex::worktable_t* ta = a->worktable_by_name("A");
+        vex::worktable_t* tb = b->worktable_by_name("B");
+        ta->register_grid(1, number);
+        tb->register_grid(2, number);
+        ASSERT_EQ(registry.workbook_count(), before + 1);
+        ASSERT_NE(tb->sheet_id(), 0u);
+
+        vex::defined_name_t local;
+        local.name = "Here";
+        local.local_sheet_id = 1;
+        local.text = "B!$A$1";
+        f.wb.pending_names().push_back(local);
+        ASSERT_TRUE(f.wb.after_loading__());
+        // One store for the workbook, the name scoped to B's grid id.
+        EXPECT_NE(ta->find_defined_name({"Here", tb->sheet_id()}), nullptr);
+        EXPECT_EQ(f.wb.sheet_index_by_table_id(tb->sheet_id()), 1u);
+        ASSERT_TRUE(f.wb.rename_sheet(1, "Renamed"));
+        EXPECT_EQ(f.wb.sheet_index_by_table_id(tb->sheet_id()), 1u);
+        EXPECT_EQ(vex::mta::find_table_by_name(number, "Renamed"), tb);
+    }
+    EXPECT_EQ(registry.workbook_count(), before);
 }
