@@ -1,15 +1,39 @@
 #include "kestrel/core/components/workbook.h"
 
+#include "kestrel/core/components/worksheet.h"
+#include "kestrel/core/components/worktable.h"
 #include "kestrel/parts/workbook_part.h"
+#include "kestrel/parts/worksheet_part.h"
+#include "kestrel/xml/xl_xml/assignment/assign_for_workbook.h"
+#include "mta/table/table/table_registry.h"
+#include "run_message.h"
+#include "text_utils.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
+#include <limits>
 
 namespace vex {
+
+using xml::sxml::status_t;
 
 namespace {
 
 constexpr uint32_t not_found = 0xFFFFFFFFu;
+constexpr size_t max_name_length = 31;
+
+constexpr const char* rel_worksheet = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet";
+constexpr const char* rel_styles = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles";
+constexpr const char* rel_shared_strings =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings";
+
+constexpr const char* msg_too_long = "Worksheet name cannot contain more than 31 characters.";
+constexpr const char* msg_bad_chars = "Worksheet name contains invalid characters.";
+constexpr const char* msg_no_sheets = "There are no sheets yet.";
+constexpr const char* msg_bad_tab = "Invalid sheet tab or no sheet yet available.";
+constexpr const char* msg_bad_index = "Index out of range.";
+constexpr const char* msg_bad_name = "Failed to parse definition name.";
 
 template <typename Sheets, typename Pred>
 uint32_t position_if(const Sheets& sheets, Pred pred) {
@@ -22,28 +46,279 @@ uint32_t position_of_rid(const std::vector<sheet_entry_t>& sheets, const char* r
     return position_if(sheets, [&](const sheet_entry_t& s) { return s.relationship_id == rid; });
 }
 
-} // namespace
-
-uint32_t workbook_t::sheet_id_by_rid(const char* rid) const noexcept {
-    const uint32_t i = position_of_rid(sheets_, rid);
-    return i == not_found ? not_found : sheets_[i].sheet_id;
+// Spreadsheet applications reject these in a sheet name and report the file
+// as damaged.
+bool has_invalid_characters(std::string_view name) noexcept {
+    if (name.find_first_of("[]:*?/\\") != std::string_view::npos) return true;
+    return !name.empty() && (name.front() == '\'' || name.back() == '\'');
 }
 
-uint32_t workbook_t::attach_worksheet(worksheet_t* sheet, const char* rid) noexcept {
-    const uint32_t i = position_of_rid(sheets_, rid);
-    if (i != not_found) sheets_[i].component = sheet;
-    return i;
+// The number a default name such as "Sheet12" carries, read as strtoll reads
+// it: leading white space and a sign, trailing characters ignored.
+bool default_name_number(std::string_view name, int64_t& out) noexcept {
+    constexpr std::string_view stem = "Sheet";
+    if (name.size() <= stem.size() || name.substr(0, stem.size()) != stem) return false;
+    const char* p = name.data() + stem.size();
+    const char* end = name.data() + name.size();
+    while (p != end && (*p == ' ' || (*p >= '\t' && *p <= '\r'))) ++p;
+    if (p != end && *p == '+' && p + 1 != end && p[1] != '-') ++p;
+    return std::from_chars(p, end, out).ec == std::errc();
+}
+
+} // namespace
+
+// ---- table index ----
+
+bool table_index_t::add(std::string_view name, table_definition_t* table) {
+    if (name.empty() || find(name)) return false;
+    tables_.emplace_back(std::string(name), table);
+    return true;
+}
+
+bool table_index_t::remove(std::string_view name) {
+    const auto it = std::find_if(tables_.begin(), tables_.end(), [&](const auto& t) { return t.first == name; });
+    if (it == tables_.end()) return false;
+    tables_.erase(it);
+    return true;
+}
+
+table_definition_t* table_index_t::find(std::string_view name) const noexcept {
+    for (const auto& t : tables_)
+        if (t.first == name) return t.second;
+    return nullptr;
+}
+
+// ---- lifetime and reading ----
+
+workbook_t::workbook_t(xml_part_t* part) : component_base_t(part), tables_(std::make_unique<table_index_t>()) {}
+
+workbook_t::~workbook_t() {
+    reader_.reset();
+    // What the sheets shared (styles, names, images, strings) goes with the
+    // workbook, once its last sheet has left the registry.
+    if (get_part()) mta::get_table_registry().release_workbook(get_part()->get_part_id());
+}
+
+status_t workbook_t::assign(const xml::sxml::xml_node_t* node) {
+    if (node && node->kind == xml::sxml::node_kind::document_element && node->closed) {
+        reader_.reset();
+        return status_t::done;
+    }
+    if (!reader_) reader_ = std::make_unique<assign_for_workbook_t>(*this);
+    if (!get_part() || get_part()->is_complete()) return reader_->assign(node);
+    // A workbook read for another workbook's references needs only its sheets
+    // and names.
+    const xml::sxml::xml_node_t* top = top_element_of(node);
+    if (!top || !top->name) return status_t::keep;
+    const std::string_view name = top->name;
+    if (name == "sheets") return reader_->assign_sheets(node);
+    if (name == "definedNames") return reader_->assign_defined_names(node);
+    return status_t::keep;
+}
+
+// ---- sheet names ----
+
+bool workbook_t::check_new_name__(std::string_view name, const sheet_entry_t* self,
+                                  std::string_view duplicate_text) const {
+    if (has_invalid_characters(name)) return refuse(msg_bad_chars);
+    for (const sheet_entry_t& s : record_.sheets) {
+        // A sheet may take its own name in another case, never its own name.
+        const bool clash = &s == self ? s.name == name : ascii_iequals(s.name, name);
+        if (clash) return refuse(duplicate_text);
+    }
+    return true;
+}
+
+std::string workbook_t::next_sheet_name() const {
+    int64_t highest = 0;
+    for (const sheet_entry_t& s : record_.sheets) {
+        int64_t n = 0;
+        if (default_name_number(s.name, n)) highest = std::max(highest, n);
+    }
+    return "Sheet" + std::to_string(static_cast<uint64_t>(highest) + 1);
+}
+
+uint32_t workbook_t::next_sheet_id() const {
+    std::vector<uint32_t> ids;
+    ids.reserve(record_.sheets.size());
+    for (const sheet_entry_t& s : record_.sheets) ids.push_back(s.sheet_id);
+    std::sort(ids.begin(), ids.end());
+    uint32_t candidate = 1;
+    // A loaded file may repeat an id; a repeat must not pass for a gap.
+    for (uint32_t id : ids) {
+        if (id > candidate) break;
+        if (id == candidate) ++candidate;
+    }
+    return candidate;
+}
+
+// ---- adding, removing, moving and renaming ----
+
+worksheet_t* workbook_t::insert_worksheet(std::string_view name, uint64_t index) {
+    if (utf8_length(name) > max_name_length) {
+        set_run_message(msg_too_long);
+        return nullptr;
+    }
+    if (!name.empty() && !check_new_name__(name, nullptr, "Duplicate sheet name.")) return nullptr;
+    xml_part_t* part = get_part() ? get_part()->create_part(rel_worksheet, nullptr) : nullptr;
+    if (!part) return nullptr;
+    auto* sheet = dynamic_cast<worksheet_t*>(part->get_component());
+    sheet_entry_t entry;
+    entry.sheet_id = next_sheet_id();
+    entry.name = name.empty() ? next_sheet_name() : std::string(name);
+    entry.component = sheet;
+    part->set_part_id(entry.sheet_id);
+    auto& sheets = record_.sheets;
+    if (index < sheets.size()) {
+        sheets.insert(sheets.begin() + static_cast<ptrdiff_t>(index), std::move(entry));
+    } else {
+        sheets.push_back(std::move(entry));
+        index = sheets.size() - 1;
+    }
+    if (record_.views.empty()) {
+        record_.views.emplace_back();
+        record_.views.front().active_tab = static_cast<uint32_t>(index);
+    }
+    return sheet;
+}
+
+bool workbook_t::delete_worksheet(std::string_view name) {
+    if (name.empty()) return false;
+    auto& sheets = record_.sheets;
+    // A record without a component (a chart sheet) is not deleted through here.
+    const auto it = std::find_if(sheets.begin(), sheets.end(),
+                                 [&](const sheet_entry_t& s) { return s.component && s.name == name; });
+    if (it == sheets.end()) return false;
+    xml_part_t* part = it->component->get_part();
+    sheets.erase(it);
+    if (get_part() && part) get_part()->remove_part(part);
+    repair_active_tab__();
+    return true;
+}
+
+void workbook_t::repair_active_tab__() {
+    if (record_.views.empty()) {
+        set_run_message(msg_no_sheets);
+        return;
+    }
+    const uint64_t count = record_.sheets.size();
+    uint32_t& tab = record_.views.front().active_tab;
+    if (tab < count) return;
+    const uint64_t repaired = count ? count - 1 : 0;
+    if (repaired > uint64_t(std::numeric_limits<int32_t>::max())) {
+        set_run_message(msg_bad_tab);
+        return;
+    }
+    tab = static_cast<uint32_t>(repaired);
+}
+
+void workbook_t::shift_sheet(uint64_t from, uint64_t to) {
+    auto& sheets = record_.sheets;
+    if (from == to || from >= sheets.size() || to >= sheets.size()) return;
+    const auto first = sheets.begin();
+    if (from < to)
+        std::rotate(first + ptrdiff_t(from), first + ptrdiff_t(from) + 1, first + ptrdiff_t(to) + 1);
+    else
+        std::rotate(first + ptrdiff_t(to), first + ptrdiff_t(from), first + ptrdiff_t(from) + 1);
+}
+
+bool workbook_t::rename_sheet(uint64_t index, std::string_view name) {
+    if (name.empty()) return refuse("The new name can not be empty.");
+    if (utf8_length(name) > max_name_length) return refuse(msg_too_long);
+    if (index >= record_.sheets.size()) return refuse("Sheet index out of range.");
+    sheet_entry_t& entry = record_.sheets[index];
+    if (!check_new_name__(name, &entry, "Duplicate new sheet name.")) return false;
+    entry.name = std::string(name);
+    // The table keeps the sheet's name so that formulas and local names find it.
+    if (entry.component) entry.component->set_sheet_name(name);
+    return true;
+}
+
+// ---- lookups ----
+
+worksheet_t* workbook_t::sheet_at(uint64_t index) const noexcept {
+    return index < record_.sheets.size() ? record_.sheets[index].component : nullptr;
+}
+
+std::string_view workbook_t::sheet_name(uint64_t index) const noexcept {
+    return index < record_.sheets.size() ? std::string_view(record_.sheets[index].name) : std::string_view();
 }
 
 uint32_t workbook_t::sheet_index(const worksheet_t* sheet) const noexcept {
     if (!sheet) return not_found;
-    return position_if(sheets_, [&](const sheet_entry_t& s) { return s.component == sheet; });
+    return position_if(record_.sheets, [&](const sheet_entry_t& s) { return s.component == sheet; });
 }
 
 std::string_view workbook_t::sheet_name_of(const worksheet_t* sheet) const noexcept {
     const uint32_t i = sheet_index(sheet);
-    return i == not_found ? std::string_view() : std::string_view(sheets_[i].name);
+    return i == not_found ? std::string_view() : std::string_view(record_.sheets[i].name);
 }
+
+uint32_t workbook_t::sheet_type(uint64_t index) const noexcept {
+    return index < record_.sheets.size() ? record_.sheets[index].type : 0;
+}
+
+uint32_t workbook_t::sheet_state(uint64_t index) const {
+    if (index >= record_.sheets.size()) {
+        set_run_message(msg_bad_index);
+        return 0;
+    }
+    return record_.sheets[index].state;
+}
+
+void workbook_t::set_sheet_state(uint64_t index, uint32_t state) {
+    if (index >= record_.sheets.size()) {
+        set_run_message(msg_bad_index);
+        return;
+    }
+    record_.sheets[index].state = state;
+}
+
+uint32_t workbook_t::sheet_index_by_table_id(uint32_t table_id) const {
+    for (const worktable_t* t : worktables()) {
+        if (!t || t->sheet_id() != table_id) continue;
+        const std::string& name = t->name();
+        return position_if(record_.sheets, [&](const sheet_entry_t& s) { return s.name == name; });
+    }
+    return not_found;
+}
+
+uint32_t workbook_t::sheet_id_by_rid(const char* rid) const noexcept {
+    const uint32_t i = position_of_rid(record_.sheets, rid);
+    return i == not_found ? not_found : record_.sheets[i].sheet_id;
+}
+
+uint32_t workbook_t::attach_worksheet(worksheet_t* sheet, const char* rid) noexcept {
+    if (!sheet) return not_found;
+    auto& sheets = record_.sheets;
+    const uint32_t count = static_cast<uint32_t>(sheets.size());
+    if (rid && *rid) {
+        const uint32_t i = position_of_rid(sheets, rid);
+        if (i == not_found) return count;
+        sheets[i].component = sheet;
+        return i + 1;
+    }
+    const uint32_t i = sheet_index(sheet);
+    return i == not_found ? count : i + 1;
+}
+
+// ---- active sheet ----
+
+int32_t workbook_t::active_sheet() const {
+    if (record_.views.empty()) {
+        set_run_message(msg_no_sheets);
+        return -1;
+    }
+    return static_cast<int32_t>(record_.views.front().active_tab);
+}
+
+bool workbook_t::set_active_sheet(int32_t index) {
+    if (index < 0 || uint64_t(index) >= record_.sheets.size() || record_.views.empty()) return refuse(msg_bad_tab);
+    record_.views.front().active_tab = static_cast<uint32_t>(index);
+    return true;
+}
+
+// ---- worktables ----
 
 std::vector<worktable_t*> workbook_t::worktables() const {
     const auto* part = dynamic_cast<const workbook_part_t*>(get_part());
@@ -51,8 +326,46 @@ std::vector<worktable_t*> workbook_t::worktables() const {
 }
 
 worktable_t* workbook_t::first_worktable() const {
-    const auto* part = dynamic_cast<const workbook_part_t*>(get_part());
-    return part ? part->first_worktable() : nullptr;
+    for (const sheet_entry_t& s : record_.sheets) {
+        if (!s.component) continue;
+        const auto* part = dynamic_cast<const worksheet_part_t*>(s.component->get_part());
+        const xml_part_t* table_part = part ? part->get_worktable_part() : nullptr;
+        if (auto* table = table_part ? dynamic_cast<worktable_t*>(table_part->get_component()) : nullptr) return table;
+    }
+    return nullptr;
+}
+
+// ---- after loading ----
+
+bool workbook_t::after_loading__() {
+    if (xml_part_t* part = get_part()) {
+        if (!styles_) part->create_part(rel_styles, nullptr);
+        if (!shared_strings_) part->create_part(rel_shared_strings, nullptr);
+    }
+    for (const sheet_entry_t& s : record_.sheets)
+        if (s.type == 1 && s.component) s.component->set_sheet_name(s.name);
+
+    bool all_accepted = true;
+    for (const defined_name_t& d : pending_names_) {
+        mta::Table* table = nullptr;
+        uint32_t scope = mta::workbook_scope;
+        if (d.local_sheet_id == -1) {
+            table = first_worktable();
+        } else if (d.local_sheet_id >= 0 && uint64_t(d.local_sheet_id) < record_.sheets.size()) {
+            const sheet_entry_t& s = record_.sheets[size_t(d.local_sheet_id)];
+            table = s.component ? s.component->worktable_by_name(s.name) : nullptr;
+            if (table) scope = table->sheet_id();
+        }
+        if (!table || !table->add_defined_name(d.name, d.text, d.props, scope)) {
+            set_run_message(msg_bad_name);
+            all_accepted = false;
+        }
+    }
+    pending_names_.clear();
+
+    for (const sheet_entry_t& s : record_.sheets)
+        if (s.type == 1 && s.component) s.component->finish_relations();
+    return all_accepted;
 }
 
 } // namespace vex

@@ -1,21 +1,28 @@
 #pragma once
-// The model of the workbook part: the sheets in tab order and the styles and
-// shared-strings components the sheets' cells refer to.
+// The model of the workbook part: the sheets in tab order with their names,
+// ids and states, the workbook views (the first one carries the active sheet),
+// the date system and the calculation and reference modes, and, while a
+// package is read, the defined names waiting for the sheets' cell stores.
 //
-// Only what the part tree asks of it is here so far; views, modes, defined
-// names, the reader and the sheet operations come with the workbook component
-// itself.
+// It makes and removes worksheet parts as sheets come and go, and after a load
+// it finishes the model: missing styles and shared strings, each sheet's table
+// named after it, the defined names handed over, each sheet's relations done.
+// Failures go to the last message; nothing here throws for bad input.
 
 #include "kestrel/core/components/component_base.h"
+#include "mta/table/utils/defined_names/defined_name_store.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace vex {
 
+class assign_for_workbook_t;
 class shared_string_table_t;
+class table_definition_t;
 class worksheet_t;
 class worktable_t;
 
@@ -26,46 +33,151 @@ struct sheet_entry_t {
     uint32_t state = 0;  // 0 visible, 1 hidden, 2 veryHidden
     std::string relationship_id;  // empty for a sheet added at run time
     std::string name;
-    worksheet_t* component = nullptr;  // null until its part is attached
+    worksheet_t* component = nullptr;  // null until its part is attached; chart sheets never get one
+};
+
+// A definedName as read, kept until the sheets' cell stores exist.
+struct defined_name_t {
+    defined_name_props_t props;
+    std::string name;
+    int local_sheet_id = -1;  // -1: global
+    std::string text;
+};
+
+// The attributes of a workbookView; one made here is all zero.
+struct workbook_view_t {
+    bool auto_filter_date_grouping = false;
+    bool show_sheet_tabs = false;
+    bool minimized = false;
+    bool show_horizontal_scroll = false;
+    bool show_vertical_scroll = false;
+    uint32_t visibility = 0;  // 0 visible, 1 hidden, 2 veryHidden
+    uint32_t active_tab = 0;
+    uint32_t first_sheet = 0;
+    uint32_t tab_ratio = 0;
+    uint32_t window_height = 0;
+    uint32_t window_width = 0;
+    uint32_t x_window = 0;
+    uint32_t y_window = 0;
+};
+
+// The workbook part's content that this model reads and changes; the rest of
+// the part belongs to its reader and writer.
+struct workbook_record_t {
+    bool date1904 = false;
+    uint32_t calc_mode = 0;
+    bool r1c1 = false;  // false: A1
+    std::vector<workbook_view_t> views;
+    std::vector<sheet_entry_t> sheets;
+};
+
+// The workbook's table definitions by name, in the order they were added.
+class table_index_t {
+public:
+    // False, changing nothing, for an empty name or one present already.
+    bool add(std::string_view name, table_definition_t* table);
+    bool remove(std::string_view name);
+    table_definition_t* find(std::string_view name) const noexcept;
+    size_t size() const noexcept { return tables_.size(); }
+
+private:
+    std::vector<std::pair<std::string, table_definition_t*>> tables_;
 };
 
 class workbook_t : public component_base_t {
 public:
-    using component_base_t::component_base_t;
+    explicit workbook_t(xml_part_t* part);
+    // Releases the workbook's shared objects in the table registry, under the
+    // workbook part's id.
+    ~workbook_t() override;
 
-    xml::sxml::status_t assign(const xml::sxml::xml_node_t*) override { return xml::sxml::status_t::keep; }
+    // The workbook part's nodes; a partial load passes on only "sheets" and
+    // "definedNames".
+    xml::sxml::status_t assign(const xml::sxml::xml_node_t* node) override;
 
+    // ---- sheets ----
+    // name may be empty (a default name is made); index beyond the end appends.
+    worksheet_t* insert_worksheet(std::string_view name, uint64_t index);
+    bool delete_worksheet(std::string_view name);
+    void shift_sheet(uint64_t from, uint64_t to);
+    bool rename_sheet(uint64_t index, std::string_view name);
+    uint64_t sheet_count() const noexcept { return record_.sheets.size(); }
+    worksheet_t* sheet_at(uint64_t index) const noexcept;
+    std::string_view sheet_name(uint64_t index) const noexcept;
+    std::string_view sheet_name_of(const worksheet_t* sheet) const noexcept;
+    // All ones when absent.
+    uint32_t sheet_index(const worksheet_t* sheet) const noexcept;
+    uint32_t sheet_type(uint64_t index) const noexcept;
+    uint32_t sheet_state(uint64_t index) const;
+    void set_sheet_state(uint64_t index, uint32_t state);
+    std::string next_sheet_name() const;
+    uint32_t next_sheet_id() const;
+
+    std::vector<sheet_entry_t>& sheets() noexcept { return record_.sheets; }
+    const std::vector<sheet_entry_t>& sheets() const noexcept { return record_.sheets; }
+    std::vector<workbook_view_t>& views() noexcept { return record_.views; }
+    const std::vector<workbook_view_t>& views() const noexcept { return record_.views; }
+
+    // The sheet of the record whose name is the name of the table with that
+    // grid id; all ones when none.
+    uint32_t sheet_index_by_table_id(uint32_t table_id) const;
+    // The sheet id of the record with that relationship Id; all ones for a
+    // null or empty Id or none.
+    uint32_t sheet_id_by_rid(const char* rid) const noexcept;
+    // Binds the sheet to its record: by relationship Id when one is given,
+    // else the record holding it already. The 1-based position, the sheet
+    // count when no record matches, all ones without a sheet.
+    uint32_t attach_worksheet(worksheet_t* sheet, const char* rid) noexcept;
+
+    // ---- active sheet and modes ----
+    int32_t active_sheet() const;
+    bool set_active_sheet(int32_t index);
+    bool is_date1904() const noexcept { return record_.date1904; }
+    void set_date1904(bool on) noexcept { record_.date1904 = on; }
+    bool is_a1_ref_mode() const noexcept { return !record_.r1c1; }
+    void set_a1_ref_mode(bool a1) noexcept { record_.r1c1 = !a1; }
+    uint32_t calc_mode() const noexcept { return record_.calc_mode; }
+    void set_calc_mode(uint32_t mode) noexcept { record_.calc_mode = mode; }
+
+    // ---- shared components ----
     component_base_t* styles() const noexcept { return styles_; }
     void set_styles(component_base_t* styles) noexcept { styles_ = styles; }
     shared_string_table_t* shared_strings() const noexcept { return shared_strings_; }
     void set_shared_strings(shared_string_table_t* strings) noexcept { shared_strings_ = strings; }
 
-    std::vector<sheet_entry_t>& sheets() noexcept { return sheets_; }
-    const std::vector<sheet_entry_t>& sheets() const noexcept { return sheets_; }
-    // The sheet id of the record with that relationship Id; all ones for a
-    // null or empty Id or none.
-    uint32_t sheet_id_by_rid(const char* rid) const noexcept;
-    // Binds the sheet to the record with that relationship Id and returns the
-    // record's position; all ones, binding nothing, when there is none.
-    uint32_t attach_worksheet(worksheet_t* sheet, const char* rid) noexcept;
-    // The position of the sheet's record; all ones when absent.
-    uint32_t sheet_index(const worksheet_t* sheet) const noexcept;
-    std::string_view sheet_name_of(const worksheet_t* sheet) const noexcept;
-
     // Through the workbook part's worksheet children, in child order.
     std::vector<worktable_t*> worktables() const;
+    // The worktable of the first sheet in tab order that has one.
     worktable_t* first_worktable() const;
 
-    // The format code of the document being loaded or saved (2 while a package
-    // is); 0 without a document.
+    table_index_t& tables() noexcept { return *tables_; }
+    table_definition_t* find_table(std::string_view name) const noexcept { return tables_->find(name); }
+
+    // ---- loading ----
+    std::vector<defined_name_t>& pending_names() noexcept { return pending_names_; }
+    // Run once after every part is read; false when a defined name was refused.
+    bool after_loading__();
+
+    // ---- the document ----
+    // Stand in for the document object until it owns the workbook part: its
+    // file path and its format code (2 while a package is loaded or saved).
+    std::string document_path() const { return document_path_; }
+    void set_document_path(std::string path) { document_path_ = std::move(path); }
     uint32_t document_format() const noexcept { return document_format_; }
     void set_document_format(uint32_t code) noexcept { document_format_ = code; }
 
 private:
+    bool check_new_name__(std::string_view name, const sheet_entry_t* self, std::string_view duplicate_text) const;
+    void repair_active_tab__();
+
+    std::string document_path_;
+    uint32_t document_format_ = 0;
     component_base_t* styles_ = nullptr;
     shared_string_table_t* shared_strings_ = nullptr;
-    std::vector<sheet_entry_t> sheets_;
-    uint32_t document_format_ = 0;
+    workbook_record_t record_;
+    std::unique_ptr<table_index_t> tables_;
+    std::vector<defined_name_t> pending_names_;
+    std::unique_ptr<assign_for_workbook_t> reader_;
 };
 
 } // namespace vex

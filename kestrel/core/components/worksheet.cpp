@@ -1,6 +1,7 @@
 #include "kestrel/core/components/worksheet.h"
 
 #include "kestrel/core/components/worktable.h"
+#include "kestrel/parts/part.h"
 
 #include <algorithm>
 
@@ -18,6 +19,33 @@ bool worksheet_t::has_worktable(const component_base_t* c) const noexcept {
 xml_part_t* worksheet_t::worktable_part() const noexcept {
     return worktables_.empty() || !worktables_.front().worktable ? nullptr : worktables_.front().worktable->get_part();
 }
+
+namespace {
+
+template <typename F>
+worktable_t* find_worktable_child(const xml_part_t& part, F pred) {
+    for (const auto& c : part.get_child_parts()) {
+        if (c->kind() != part_kind_enum::worktable_part) continue;
+        auto* table = dynamic_cast<worktable_t*>(c->get_component());
+        if (table && pred(*table)) return table;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void worksheet_t::set_sheet_name(std::string_view name) {
+    if (worktable_t* table = find_worktable_child(*get_part(), [](const worktable_t&) { return true; }))
+        table->set_name(std::string(name));
+}
+
+worktable_t* worksheet_t::worktable_by_name(std::string_view name) const noexcept {
+    if (name.empty()) return nullptr;
+    return find_worktable_child(*get_part(), [&](const worktable_t& t) { return t.name() == name; });
+}
+
+// Hyperlink targets are resolved with the worktable component's own step.
+bool worksheet_t::finish_relations() { return true; }
 
 uint64_t worksheet_t::hyperlink_count() const noexcept {
     uint64_t n = 0;

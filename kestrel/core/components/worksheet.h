@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vex {
@@ -35,6 +36,15 @@ public:
 
     xml_part_t* printer_settings() const noexcept { return printer_settings_; }
     void set_printer_settings(xml_part_t* part) noexcept { printer_settings_ = part; }
+
+    // The first worktable child's table takes the name (an empty one is
+    // ignored); without a worktable child nothing happens.
+    void set_sheet_name(std::string_view name);
+    // The first worktable child whose table has that name; null for an empty
+    // name or none.
+    worktable_t* worktable_by_name(std::string_view name) const noexcept;
+    // After a load: each worktable child finishes its own relations.
+    bool finish_relations();
 
     // Summed over the sheet's worktables.
     uint64_t hyperlink_count() const noexcept;

@@ -1,18 +1,21 @@
 #pragma once
-// The model of a sheet's cell data, owned by the sheet's worktable part.
+// The model of a sheet's cell data, owned by the sheet's worktable part: a
+// package component and, at the same time, the sheet's cell store.
 //
-// Only what the part tree asks of it is here so far: the cell store, its
-// reader and its images come with the worktable component itself.
+// Only what the part tree and the workbook ask of it is here so far: its
+// reader, images and sheet extras come with the worktable component itself.
 
 #include "kestrel/core/components/component_base.h"
+#include "mta/table/table/table.h"
 
 #include <cstdint>
 
 namespace vex {
 
-class worktable_t : public component_base_t {
+class worktable_t : public component_base_t, public mta::Table {
 public:
-    using component_base_t::component_base_t;
+    // A store over the whole sheet.
+    explicit worktable_t(xml_part_t* part);
 
     xml::sxml::status_t assign(const xml::sxml::xml_node_t*) override { return xml::sxml::status_t::keep; }
 

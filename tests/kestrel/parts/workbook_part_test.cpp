@@ -136,6 +136,8 @@ TEST(workbook_part, partial_workbook_makes_only_its_strings) {
 
 TEST(workbook_part, worktables_in_sheet_order) {
     package p;
+    model(p.book).sheets().push_back({1, 1, 0, "rId1", "S1", nullptr});
+    model(p.book).sheets().push_back({2, 1, 0, "rId3", "S2", nullptr});
     xml_part_t* s1 = p.add(p.book, "worksheet", "rId1");
     p.add(p.book, "styles", "rId2");
     xml_part_t* s2 = p.add(p.book, "worksheet", "rId3");
