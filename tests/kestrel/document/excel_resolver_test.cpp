@@ -48,7 +48,9 @@ entries_t hardened_package() {
     entries_t e = {
         {"[Content_Types].xml", bom + types(overrides)},
         {"_rels/.rels", bom + rels(root_rels)},
-        {"xl/workbook.xml", std::string(decl) + "<workbook xmlns=\"" + main_ns + "\"/>\n"},
+        // A text longer than several read buffers, and a newline after the root.
+        {"xl/workbook.xml", std::string(decl) + "<workbook xmlns=\"" + main_ns + "\"><definedNames><definedName name=\"n\">" +
+                                std::string(32767, 'A') + "</definedName></definedNames></workbook>\n"},
         {"xl/_rels/workbook.xml.rels", rels(book_rels)},
         {"xl/theme/theme1.xml", theme},
         {"xl/externalLinks/externalLink1.xml", link},
