@@ -226,7 +226,17 @@ void excel_resolver::get_part__(xml_part_t* part) {
     }
     parser_.reset();
     xml_node_t* root = nullptr;
-    read_entry__(entry, [part](const xml_node_t* n) { return part->assign(n); }, root);
+    read_entry__(entry, [part, &entry](const xml_node_t* n) {
+        // The parser has no depth limit, and each open element costs memory
+        // far beyond its bytes. Real parts are shallow: the walk is short.
+        if (n && is_element(*n)) {
+            size_t depth = 0;
+            for (const xml_node_t* p = n; p; p = p->parent)
+                if (++depth > max_depth) throw loading_error("The XML of " + entry + " nests deeper than " +
+                                                             std::to_string(max_depth) + " elements.");
+        }
+        return part->assign(n);
+    }, root);
     xml::sxml::sxml_arena::chunk* chain = parser_.detach_nodes();
     if (root)
         part->keep_nodes(chain, root);

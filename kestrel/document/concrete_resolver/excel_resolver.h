@@ -23,6 +23,8 @@ public:
     // the buffer up to the cap, beyond which the load fails.
     static constexpr size_t chunk_size = 8192;
     static constexpr size_t max_chunk_size = size_t(64) << 20;
+    // The deepest element nesting a part may have.
+    static constexpr size_t max_depth = 256;
     // The largest entry read whole.
     static constexpr uint64_t max_raw_size = uint64_t(2) << 30;
 
