@@ -34,6 +34,7 @@ struct fake_access : vex::mta::document_model_access {
         asked.assign({std::string(first), std::to_string(items), std::string(second), std::string(third)});
         return {range_t{at, at}};
     }
+    unsigned get_sheet_grid_id(std::string_view name) const override { return name == "Sheet2" ? 2 : 0; }
     unsigned get_grid_id(std::string_view first, std::string_view second, std::string_view third) const override {
         asked.assign({std::string(first), std::string(second), std::string(third)});
         return grid_id;
@@ -83,6 +84,13 @@ TEST_F(context_test, grid_ids_of_qualified_references_need_the_document) {
     EXPECT_TRUE(context.get_grid_id(id, "book", "Sheet2", "path"));
     EXPECT_EQ(id, 4294967295u);
     EXPECT_EQ(access.asked, (std::vector<std::string>{"path", "Sheet2", "book"}));
+}
+
+TEST_F(context_test, sheets_are_found_by_name_through_the_document) {
+    EXPECT_EQ(context.get_sheet_grid_id("Sheet2"), 0u);
+    give_access();
+    EXPECT_EQ(context.get_sheet_grid_id("Sheet2"), 2u);
+    EXPECT_EQ(context.get_sheet_grid_id("Sheet9"), 0u);
 }
 
 TEST_F(context_test, sheet_size_is_the_own_extent_whatever_the_id) {
