@@ -57,7 +57,7 @@ entries_t hardened_package() {
         {"xl/externalLinks/_rels/externalLink1.xml.rels",
          rels(rel("rId1", std::string(od) + "externalLinkPath", "file:///C:/other.xlsx", true))},
         {"docProps/core.xml", std::string(decl) + "<cp:coreProperties xmlns:cp=\"c\"/>"},
-        {"docProps/thumbnail.jpeg", std::string("\xFF\xD8\xFF\xE0 not really a jpeg", 24)},
+        {"docProps/thumbnail.jpeg", std::string("\xFF\xD8\xFF\xE0 not really a jpeg")},
     };
     for (int i = 1; i <= 3; ++i) {
         const std::string n = std::to_string(i);
