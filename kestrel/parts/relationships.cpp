@@ -62,4 +62,28 @@ void write_relationships(xml::xml_stream_writer& w, const xml_part_t& part) {
     finish(w);
 }
 
+void write_kept_relationships(xml::xml_stream_writer& w, const xml_part_t& part) {
+    start(w);
+    const std::string_view folder = entry_path::parent(part.get_entry_name());
+    for (const relationship_t& r : part.get_relationships()) {
+        if (!r.internal) {
+            w.start_element("Relationship");
+            w.write_attribute("Id", r.id);
+            w.write_attribute("Type", r.type);
+            w.write_attribute("Target", r.target);
+            w.write_attribute("TargetMode", "External");
+            w.end_empty_element();
+            continue;
+        }
+        for (const auto& c : part.get_child_parts()) {
+            const char* id = c->get_relationship_id();
+            if (id && r.id == id) {
+                relationship(w, *c, entry_path::relative(c->get_entry_name(), folder));
+                break;
+            }
+        }
+    }
+    finish(w);
+}
+
 } // namespace vex

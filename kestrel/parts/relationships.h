@@ -25,4 +25,8 @@ void write_relationships(xml::xml_stream_writer& w, const part_container& root);
 // instead), then what its writer adds. Flushes the writer.
 void write_relationships(xml::xml_stream_writer& w, const xml_part_t& part);
 
+// A part written as its bytes: the records it was read with, in their order,
+// with its children's current entry names; External records as they were.
+void write_kept_relationships(xml::xml_stream_writer& w, const xml_part_t& part);
+
 } // namespace vex

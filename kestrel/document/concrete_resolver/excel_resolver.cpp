@@ -1,0 +1,442 @@
+#include "kestrel/document/concrete_resolver/excel_resolver.h"
+
+#include "errors.h"
+#include "kestrel/document/xml_document.h"
+#include "kestrel/parts/entry_path.h"
+#include "kestrel/parts/package_uris.h"
+#include "kestrel/parts/part.h"
+#include "kestrel/parts/relationships.h"
+#include "kestrel/parts/workbook_part.h"
+#include "text_utils.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vex {
+
+namespace {
+
+using xml::sxml::status_t;
+using xml::sxml::xml_node_t;
+
+constexpr std::string_view calc_chain_relationship =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/calcChain";
+
+bool is_xml_space(char c) noexcept { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// A byte-order mark becomes blanks: the parser reads UTF-8 and nothing else.
+void blank_byte_order_mark(char* data, size_t n) noexcept {
+    if (n >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) {
+        std::memset(data, ' ', 3);
+    } else if (n >= 2 && ((data[0] == '\xFE' && data[1] == '\xFF') || (data[0] == '\xFF' && data[1] == '\xFE'))) {
+        std::memset(data, ' ', 2);
+    }
+}
+
+bool ends_with_xml(std::string_view content_type) noexcept { return content_type.ends_with("+xml"); }
+
+std::string part_content_type(const xml_part_t& part) {
+    if (!part.content_type().empty()) return std::string(part.content_type());
+    return part.get_content_type() ? part.get_content_type() : "";
+}
+
+// The directory a new file of path goes in, and its file name.
+std::filesystem::path directory_of(const std::string& path) {
+    std::filesystem::path dir = std::filesystem::path(path).parent_path();
+    return dir.empty() ? std::filesystem::path(".") : dir;
+}
+
+mode_t new_file_mode(const std::string& target) {
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0) return st.st_mode & 07777;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+} // namespace
+
+excel_resolver::excel_resolver(xml_document_t* document, unsigned parser_options)
+    : document_(document), parser_(parser_options) {}
+
+excel_resolver::~excel_resolver() = default;
+
+// ---------------------------------------------------------------- loading
+
+void excel_resolver::load(const char* path, bool) {
+    archive_.open_zip_file(path ? path : "");
+    try {
+        get_content_types__();
+        load_referenced_parts__(nullptr);
+    } catch (...) {
+        document_->content_types().release_tree();
+        archive_.close();
+        throw;
+    }
+    document_->content_types().release_tree();
+    archive_.close();
+}
+
+void excel_resolver::read_entry__(const std::string& entry, const xml::sxml::sxml_parser::handler_t& handler,
+                                  xml_node_t*& root) {
+    std::vector<char> buffer(chunk_size);
+    size_t tail = 0;
+    bool first = true;
+    root = nullptr;
+    for (;;) {
+        if (tail == buffer.size()) {
+            // The parser completed nothing in a full buffer: one construct is
+            // longer than it.
+            if (buffer.size() >= max_chunk_size)
+                throw loading_error("An XML construct of " + entry + " exceeds " + std::to_string(max_chunk_size) +
+                                    " bytes.");
+            buffer.resize(buffer.size() * 2);
+        }
+        const int n = archive_.read(entry, buffer.data() + tail, static_cast<unsigned>(buffer.size() - tail), false);
+        if (n <= 0) break;
+        if (first) blank_byte_order_mark(buffer.data(), static_cast<size_t>(n));
+        first = false;
+        const size_t length = tail + static_cast<size_t>(n);
+        parser_.parse(entry.c_str(), buffer.data(), length, tail, root, handler);
+        if (tail) std::memmove(buffer.data(), buffer.data() + length - tail, tail);
+    }
+    bool blank = true;
+    for (size_t i = 0; i < tail && blank; ++i) blank = is_xml_space(buffer[i]);
+    if (blank) tail = 0;
+    // Ends the entry: an open element, a pending tail or no element at all fail.
+    parser_.parse(entry.c_str(), nullptr, 0, tail, root, handler);
+}
+
+void excel_resolver::get_content_types__() {
+    const std::string entry = locate_package_entry(nullptr, std::string(xml::content_types_entry).c_str());
+    if (entry.empty()) throw loading_error("no content types in data file.");
+    parser_.reset();
+    uint32_t code = document_->format_code();
+    bool seen = false;
+    xml_node_t* root = nullptr;
+    read_entry__(entry, [&](const xml_node_t* node) {
+        const uint32_t before = code;
+        const status_t s = xml::content_types_t::on_node(node, code);
+        seen = seen || code != before || (node && node->name && std::strcmp(node->name, "Override") == 0);
+        return s;
+    }, root);
+    if (seen) document_->set_format_code(code);
+    document_->content_types().set_tree(parser_.detach_nodes(), root);
+}
+
+void excel_resolver::read_part_relationships(xml_part_t* part) {
+    const std::string name = relationship_entry_name(part ? part->get_entry_name() : "");
+    const std::string entry = locate_package_entry(nullptr, name.c_str());
+    if (!entry.empty()) {
+        parser_.reset();
+        xml_node_t* root = nullptr;
+        if (part)
+            read_entry__(entry, [part](const xml_node_t* n) { return part->children().on_relationship_node(n); },
+                         root);
+        else
+            read_entry__(entry, [this](const xml_node_t* n) { return document_->on_relationship_node(n); }, root);
+        parser_.reset();
+    }
+    if (part) part->prepare_saving(false);
+}
+
+std::string excel_resolver::locate_package_entry(const char* base, const char* target) const {
+    if (!target || !*target) return {};
+    const std::string name = entry_path::resolve_target(base ? base : "", target);
+    if (name.empty()) return {};
+    return std::string(archive_.find_file_name(name));
+}
+
+void excel_resolver::load_referenced_parts__(xml_part_t* parent) {
+    if (!parent) {
+        read_part_relationships(nullptr);
+        const part_container& root = document_->package_root();
+        if (root.relationships().empty()) throw loading_error("Missing main relationship file.");
+        if (!root.has_office_document()) throw loading_error("Missing main part in file.");
+    }
+    // Copied: making a child may reorder its parent's records.
+    const std::vector<relationship_t> records =
+        parent ? parent->get_relationships() : document_->package_root().relationships();
+    for (const relationship_t& r : records) {
+        if (!r.internal) continue;
+        if (parent && parent->kind() == part_kind_enum::workbook_part && r.type == calc_chain_relationship) continue;
+        const std::string entry = locate_package_entry(parent ? parent->get_entry_name() : nullptr, r.target.c_str());
+        if (entry.empty())
+            throw loading_error("The corresponding file in the relationship file{0} cannot be found: " + r.target);
+        xml_part_t* child = parent ? parent->children().create_or_keep_child(parent, r.type, r.id.c_str(),
+                                                                             parent->is_complete())
+                                   : document_->create_part(r.type.c_str());
+        if (!child) continue;
+        child->set_relationship_id(r.id);
+        child->set_source_id(r.id.c_str());
+        child->set_entry_name(entry);
+        read_part_relationships(child);
+        const loaded_target* same = nullptr;
+        for (const loaded_target& t : loaded_)
+            if (t.entry == entry && t.part) {
+                same = &t;
+                break;
+            }
+        if (same) {
+            child->copy_from(same->part);
+            if (same->part->get_raw_block() && !child->get_raw_block()) {
+                child->set_raw_data(same->part->get_raw_block(), same->part->get_raw_size());
+                child->set_content_type(same->part->content_type());
+                child->set_extension(same->part->extension());
+            }
+        } else {
+            get_part__(child);
+        }
+        if (parent) parent->on_child_loaded(child);
+        loaded_.push_back({entry, child});
+        if (child->follows_relationships()) load_referenced_parts__(child);
+    }
+}
+
+void excel_resolver::get_part__(xml_part_t* part) {
+    const std::string entry = part->get_entry_name();
+    const char* ct = document_->content_types().get_content_type(entry.c_str());
+    if (!ct) throw loading_error("Cannot find the content type of " + entry);
+    const bool workbook_type = part->kind() == part_kind_enum::workbook_part && is_workbook_content_type(ct);
+    if (const char* own = part->get_content_type(); own && !workbook_type && std::strcmp(own, ct) != 0)
+        throw loading_error("The content type of " + entry + " does not match: " + ct);
+    part->set_content_type(ct);
+
+    const bool kept = part->kind() == part_kind_kept;
+    // The workbook's variants (macros, templates) are read as the workbook.
+    const xml::xml_part_mode_enum mode = kept            ? xml::xml_part_mode_enum::raw
+                                         : workbook_type ? xml::xml_part_mode_enum::xml
+                                                         : xml::get_open_mode(ct);
+    const std::string_view own_extension = entry_path::extension(entry);
+    part->set_extension(!own_extension.empty() ? own_extension
+                        : kept                 ? std::string_view()
+                        : workbook_type        ? std::string_view("xml")
+                                               : xml::get_extension(ct));
+
+    if (mode != xml::xml_part_mode_enum::xml || !part->get_component()) {
+        const uint64_t size = archive_.file_size(entry);
+        if (size > max_raw_size) throw loading_error("The entry " + entry + " is too large.");
+        void* buffer = part->allocate_buffer(static_cast<size_t>(size));
+        const int n = archive_.read(entry, buffer, static_cast<unsigned>(size), true);
+        if (n < 0 || static_cast<uint64_t>(n) != size) throw loading_error("The entry " + entry + " is incomplete.");
+        return;
+    }
+    parser_.reset();
+    xml_node_t* root = nullptr;
+    read_entry__(entry, [part, &entry](const xml_node_t* n) {
+        // The parser has no depth limit, and each open element costs memory
+        // far beyond its bytes. Real parts are shallow: the walk is short.
+        if (n && is_element(*n)) {
+            size_t depth = 0;
+            for (const xml_node_t* p = n; p; p = p->parent)
+                if (++depth > max_depth) throw loading_error("The XML of " + entry + " nests deeper than " +
+                                                             std::to_string(max_depth) + " elements.");
+        }
+        return part->assign(n);
+    }, root);
+    xml::sxml::sxml_arena::chunk* chain = parser_.detach_nodes();
+    if (root)
+        part->keep_nodes(chain, root);
+    else
+        xml::sxml::sxml_parser::free_nodes(chain);
+}
+
+// ---------------------------------------------------------------- saving
+
+void excel_resolver::save(const char* path) {
+    const std::string target = path ? path : "";
+    const std::string name = std::filesystem::path(target).filename().string();
+    if (name.empty() || target.ends_with('/')) {
+        archive_.create_zip_file(target);  // refuses it with the archive's own message
+        return;
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(directory_of(target), ec);
+    std::string temp = (directory_of(target) / ("." + name + ".XXXXXX")).string();
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        archive_.create_zip_file(target + ".tmp/");  // an archive_error naming the place
+        return;
+    }
+    ::fchmod(fd, new_file_mode(target));
+    ::close(fd);
+    try {
+        save_package__(temp);
+        std::filesystem::rename(temp, target);
+    } catch (...) {
+        try {
+            archive_.close();
+        } catch (...) {
+            // The save failed already; this failure says nothing more.
+        }
+        ::unlink(temp.c_str());
+        throw;
+    }
+}
+
+void excel_resolver::save_package__(const std::string& path) {
+    written_.clear();
+    used_names_.clear();
+    archive_.create_zip_file(path);
+    document_->content_types().clear();
+    part_container& root = document_->package_root();
+    root.reset_relationship_ids();
+    root.clear_relationships();
+    for (const auto& child : root) {
+        child->prepare_saving(true);
+        child->reset_relationship_ids();
+    }
+    // Named first so that "_rels/.rels" points where they are written.
+    for (const auto& child : root)
+        if (child->get_relationship_id()) child->set_entry_name(make_part_file_name(child.get()));
+    write_part_relationships(nullptr);
+    for (const auto& child : root) {
+        if (!child->get_relationship_id()) continue;
+        try {
+            write_part(child.get());
+        } catch (...) {
+            child->discard_output();
+            throw;
+        }
+    }
+    write_content_types();
+    archive_.close();
+}
+
+std::string excel_resolver::claim_name__(std::string name) {
+    if (used_names_.insert(ascii_lower(name)).second) return name;
+    // Taken: the next free number after the one the stem ends with.
+    const std::string_view ext = entry_path::extension(name);
+    const size_t stem_end = ext.empty() ? name.size() : name.size() - ext.size() - 1;
+    size_t digits = stem_end;
+    while (digits > 0 && ascii_is_digit(name[digits - 1])) --digits;
+    unsigned long long n = digits < stem_end ? std::strtoull(name.c_str() + digits, nullptr, 10) : 1;
+    const std::string stem = name.substr(0, digits);
+    const std::string suffix = name.substr(stem_end);
+    for (;;) {
+        std::string candidate = stem + std::to_string(++n) + suffix;
+        if (used_names_.insert(ascii_lower(candidate)).second) return candidate;
+    }
+}
+
+std::string excel_resolver::make_part_file_name(xml_part_t* part) {
+    std::string name;
+    if (part->kind() == part_kind_kept && *part->get_entry_name()) {
+        name = part->get_entry_name();
+    } else {
+        name = part->make_part_file_name();
+        // Where applications keep them, whatever folder the kind implies.
+        if (part->kind() == part_kind_enum::chart_part)
+            name = "xl/charts/" + std::string(entry_path::file_name(name));
+        else if (part->kind() == part_kind_enum::custom_xml_part)
+            name = "customXml/" + std::string(entry_path::file_name(name));
+    }
+    return claim_name__(std::move(name));
+}
+
+void excel_resolver::write_part(xml_part_t* part) {
+    if (!part->get_relationship_id()) return;
+    for (const xml_part_t* done : written_) {
+        const bool same_bytes = part->get_raw_block() && part->get_raw_block() == done->get_raw_block();
+        if (done == part || same_bytes || part->equals(done)) {
+            part->set_entry_name(done->get_entry_name());
+            return;
+        }
+    }
+    // A part written as its bytes keeps the Ids those bytes refer to.
+    const bool verbatim = part->get_raw_data() != nullptr;
+    if (part->get_parent()) {
+        part->prepare_saving(true);
+        if (!verbatim) part->reset_relationship_ids();
+        part->set_entry_name(make_part_file_name(part));
+    }
+    const std::string name = part->get_entry_name();
+    part->create_xml_writer(
+        [this, name](const char* data, unsigned size) { archive_.write_file_stream(name, data, size); });
+    archive_.add_file_to_zip(name);
+    part->create_output_handler(2);
+    part->write();
+    written_.push_back(part);
+    part->release_xml_writer();
+    archive_.close_file_in_zip();
+    register_content_type__(*part);
+
+    // External records of a part written as its bytes are listed even when it
+    // has no child.
+    if (part->child_count(2) != 0 || (verbatim && !part->get_relationships().empty())) {
+        const auto& children = part->get_child_parts();
+        for (size_t i = 0; i < children.size(); ++i) {
+            xml_part_t* child = children[i].get();
+            if (child->kind() == part_kind_enum::worktable_part) {
+                const auto& cells = child->get_child_parts();
+                for (size_t j = 0; j < cells.size(); ++j) {
+                    write_part(cells[j].get());
+                    part->after_child_saved();
+                }
+                break;
+            }
+            write_part(child);
+            part->after_child_saved();
+        }
+        if (!verbatim) part->children().clear_relationships();
+        write_part_relationships(part);
+    }
+    part->release_output_handler();
+}
+
+void excel_resolver::register_content_type__(const xml_part_t& part) {
+    const std::string ct = part_content_type(part);
+    if (ct.empty()) return;
+    xml::content_types_t& types = document_->content_types();
+    const std::string_view name = part.get_entry_name();
+    if (ends_with_xml(ct)) {
+        types.add_override(name, ct);
+        return;
+    }
+    const std::string_view ext = entry_path::extension(name);
+    const auto mapped = ext.empty() ? std::nullopt : types.default_type(ext);
+    if (!ext.empty() && !mapped)
+        types.add_default(ext, ct);
+    else if (!mapped || *mapped != ct)
+        types.add_override(name, ct);
+}
+
+void excel_resolver::write_part_relationships(xml_part_t* part) {
+    const std::string name = relationship_entry_name(part ? part->get_entry_name() : "");
+    archive_.add_file_to_zip(name);
+    xml::xml_stream_writer w([this, &name](const char* data, unsigned size) {
+        archive_.write_file_stream(name, data, size);
+    });
+    try {
+        if (!part)
+            write_relationships(w, document_->package_root());
+        else if (part->get_raw_data())
+            write_kept_relationships(w, *part);
+        else
+            write_relationships(w, *part);
+    } catch (...) {
+        w.clear();
+        throw;
+    }
+    archive_.close_file_in_zip();
+}
+
+void excel_resolver::write_content_types() {
+    const std::string name(xml::content_types_entry);
+    archive_.add_file_to_zip(name);
+    xml::xml_stream_writer w([this, &name](const char* data, unsigned size) {
+        archive_.write_file_stream(name, data, size);
+    });
+    try {
+        document_->content_types().write(w);
+    } catch (...) {
+        w.clear();
+        throw;
+    }
+    archive_.close_file_in_zip();
+}
+
+} // namespace vex

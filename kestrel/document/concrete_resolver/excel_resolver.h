@@ -1,0 +1,73 @@
+#pragma once
+// Reads a SpreadsheetML package into a document's part tree, and writes the
+// tree back as a new package.
+
+#include "kestrel/document/archive_resolver.h"
+#include "xml/sxml_parser.h"
+#include "ziputil.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+namespace vex {
+
+class xml_document_t;
+class xml_part_t;
+
+class excel_resolver final : public archive_resolver {
+public:
+    // Entries are streamed in chunks of this size; a longer construct doubles
+    // the buffer up to the cap, beyond which the load fails.
+    static constexpr size_t chunk_size = 8192;
+    static constexpr size_t max_chunk_size = size_t(64) << 20;
+    // The deepest element nesting a part may have.
+    static constexpr size_t max_depth = 256;
+    // The largest entry read whole.
+    static constexpr uint64_t max_raw_size = uint64_t(2) << 30;
+
+    excel_resolver(xml_document_t* document, unsigned parser_options);
+    ~excel_resolver() override;
+
+    void load(const char* path, bool flag) override;
+    // The package is written to a new file beside path and renamed over it once
+    // complete; on failure that file is removed and path stays as it was.
+    void save(const char* path) override;
+
+    void read_part_relationships(xml_part_t* part);
+    // The stored name of the entry target names from the part stored as base
+    // (null for the package's own relationships); empty when there is none.
+    std::string locate_package_entry(const char* base, const char* target) const;
+    // The save name of a part, unique among the names given in this save.
+    std::string make_part_file_name(xml_part_t* part);
+
+private:
+    struct loaded_target {
+        std::string entry;
+        xml_part_t* part;
+    };
+
+    void get_content_types__();
+    void load_referenced_parts__(xml_part_t* parent);
+    void get_part__(xml_part_t* part);
+    void read_entry__(const std::string& entry, const xml::sxml::sxml_parser::handler_t& handler,
+                      xml::sxml::xml_node_t*& root);
+
+    void save_package__(const std::string& path);
+    void write_part(xml_part_t* part);
+    void write_part_relationships(xml_part_t* part);
+    void write_content_types();
+    void register_content_type__(const xml_part_t& part);
+    std::string claim_name__(std::string name);
+
+    xml_document_t* document_;
+    zip_archive archive_;
+    xml::sxml::sxml_parser parser_;
+    std::vector<loaded_target> loaded_;
+    std::vector<xml_part_t*> written_;
+    std::unordered_set<std::string> used_names_;  // ASCII lower case, as zip lookups compare
+};
+
+} // namespace vex

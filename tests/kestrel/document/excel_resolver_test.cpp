@@ -1,0 +1,240 @@
+#include "kestrel/document/concrete_resolver/excel_resolver.h"
+
+#include "errors.h"
+#include "kestrel/document/xml_document.h"
+#include "kestrel/core/components/workbook.h"
+#include "kestrel/core/components/worksheet.h"
+#include "kestrel/parts/part.h"
+#include "text_utils.h"
+#include "tests/kestrel/document/package_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+using namespace package_test;
+using vex::ascii_lower;
+
+namespace {
+
+const std::string main_ns = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+const std::string workbook_type = "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml";
+const std::string theme_type = "application/vnd.openxmlformats-officedocument.theme+xml";
+const std::string core_type = "application/vnd.openxmlformats-package.core-properties+xml";
+const std::string link_type = "application/vnd.openxmlformats-officedocument.spreadsheetml.externalLink+xml";
+const std::string calc_type = "application/vnd.openxmlformats-officedocument.spreadsheetml.calcChain+xml";
+const std::string bom = "\xEF\xBB\xBF";
+
+// A workbook with the kinds a round trip must keep or drop.
+entries_t hardened_package() {
+    const std::string theme = std::string(decl) + "<a:theme xmlns:a=\"x\" name=\"T\">" +
+                              std::string(20000, 'q') + "</a:theme>\n";
+    const std::string link = std::string(decl) + "<externalLink xmlns=\"" + main_ns + "\"/>";
+    std::string book_rels = rel("rId1", std::string(od) + "theme", "theme/theme1.xml") +
+                            rel("rId2", std::string(od) + "calcChain", "calcChain.xml") +
+                            rel("rId3", std::string(od) + "externalLink", "externalLinks/externalLink1.xml");
+    std::string root_rels = rel("rId1", std::string(od) + "officeDocument", "xl/workbook.xml") +
+                            rel("rId2", std::string(pr) + "/metadata/core-properties", "docProps/core.xml") +
+                            rel("rId3", std::string(pr) + "/metadata/thumbnail", "docProps/thumbnail.jpeg");
+    std::string overrides = override_of("xl/workbook.xml", workbook_type) +
+                            override_of("xl/theme/theme1.xml", theme_type) +
+                            override_of("docProps/core.xml", core_type) +
+                            override_of("xl/externalLinks/externalLink1.xml", link_type) +
+                            "<Default Extension=\"jpeg\" ContentType=\"image/jpeg\"/>";
+    entries_t e = {
+        {"[Content_Types].xml", bom + types(overrides)},
+        {"_rels/.rels", bom + rels(root_rels)},
+        // A text longer than several read buffers, and a newline after the root.
+        {"xl/workbook.xml", std::string(decl) + "<workbook xmlns=\"" + main_ns + "\"><definedNames><definedName name=\"n\">" +
+                                std::string(32767, 'A') + "</definedName></definedNames></workbook>\n"},
+        {"xl/_rels/workbook.xml.rels", rels(book_rels)},
+        {"xl/theme/theme1.xml", theme},
+        {"xl/externalLinks/externalLink1.xml", link},
+        {"xl/externalLinks/_rels/externalLink1.xml.rels",
+         rels(rel("rId1", std::string(od) + "externalLinkPath", "file:///C:/other.xlsx", true))},
+        {"docProps/core.xml", std::string(decl) + "<cp:coreProperties xmlns:cp=\"c\"/>"},
+        {"docProps/thumbnail.jpeg", std::string("\xFF\xD8\xFF\xE0 not really a jpeg")},
+    };
+    for (int i = 1; i <= 3; ++i) {
+        const std::string n = std::to_string(i);
+        book_rels += rel("rId" + std::to_string(10 + i), std::string(od) + "customXml", "../customXml/item" + n + ".xml");
+        e.push_back({"customXml/item" + n + ".xml", "<b:Sources xmlns:b=\"s" + n + "\"/>"});
+    }
+    e[3].second = rels(book_rels);
+    return e;
+}
+
+// Every r:id a relationship part names resolves to a written entry.
+void expect_no_dangling_targets(const entries_t& saved) {
+    std::set<std::string> seen;
+    for (const auto& [name, bytes] : saved) {
+        EXPECT_TRUE(seen.insert(name).second) << "twice: " << name;
+        if (!name.ends_with(".rels")) continue;
+        const std::string folder = name == "_rels/.rels" ? "" : name.substr(0, name.find("_rels/"));
+        for (size_t at = bytes.find("Target=\""); at != std::string::npos; at = bytes.find("Target=\"", at + 1)) {
+            const std::string target = bytes.substr(at + 8, bytes.find('"', at + 8) - at - 8);
+            if (bytes.compare(bytes.find("/>", at) - 21, 21, "TargetMode=\"External\"") == 0) continue;
+            std::string path = folder + target;
+            for (size_t up; (up = path.find("/../")) != std::string::npos;)
+                path.erase(path.rfind('/', up - 1) + 1, up + 4 - path.rfind('/', up - 1) - 1);
+            if (path.starts_with("../")) path = path.substr(3);
+            EXPECT_NE(find(saved, path), "<absent>") << name << " -> " << target;
+        }
+    }
+}
+
+// What the workbook reader will do: one sheet record per worksheet part, in
+// relationship order, bound to its part.
+void stand_in_sheet_reader(vex::xml_document_t& doc) {
+    vex::workbook_t* book = doc.workbook();
+    uint32_t id = 0;
+    for (const auto& child : doc.workbook_part()->get_child_parts()) {
+        if (child->kind() != vex::part_kind_enum::worksheet_part) continue;
+        vex::sheet_entry_t sheet;
+        sheet.sheet_id = ++id;
+        sheet.relationship_id = child->get_source_id();
+        sheet.name = "Sheet" + std::to_string(id);
+        book->sheets().push_back(sheet);
+        book->attach_worksheet(dynamic_cast<vex::worksheet_t*>(child->get_component()), child->get_source_id());
+    }
+}
+
+} // namespace
+
+TEST(excel_resolver, new_package_entries_types_and_relationships) {
+    scratch_dir dir;
+    vex::xml_document_t doc;
+    doc.create_package();
+    doc.save((dir / "new.xlsx").c_str(), 2);
+    const entries_t saved = read_zip(dir / "new.xlsx");
+    EXPECT_EQ(names(saved), (std::vector<std::string>{"_rels/.rels", "xl/workbook.xml", "xl/styles.xml",
+                                                       "xl/_rels/workbook.xml.rels", "[Content_Types].xml"}));
+    EXPECT_EQ(find(saved, "_rels/.rels"),
+              rels(rel("rId1", std::string(od) + "officeDocument", "xl/workbook.xml")));
+    EXPECT_EQ(find(saved, "xl/_rels/workbook.xml.rels"), rels(rel("rId1", std::string(od) + "styles", "styles.xml")));
+    EXPECT_EQ(find(saved, "[Content_Types].xml"),
+              types(override_of("xl/styles.xml",
+                                "application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml") +
+                    override_of("xl/workbook.xml", workbook_type)));
+}
+
+TEST(excel_resolver, round_trip_keeps_parts_and_drops_the_calculation_chain) {
+    scratch_dir dir;
+    const entries_t original = hardened_package();
+    write_zip(dir / "in.xlsx", original);
+    vex::xml_document_t doc;
+    doc.load((dir / "in.xlsx").c_str(), false);
+    EXPECT_EQ(doc.format_code(), 0u);
+    doc.save((dir / "out.xlsx").c_str(), 2);
+    const entries_t saved = read_zip(dir / "out.xlsx");
+    for (const char* same : {"xl/theme/theme1.xml", "docProps/core.xml", "docProps/thumbnail.jpeg",
+                             "customXml/item1.xml", "customXml/item2.xml",
+                             "customXml/item3.xml"})
+        EXPECT_EQ(find(saved, same), find(original, same)) << same;
+    EXPECT_EQ(find(saved, "xl/calcChain.xml"), "<absent>");
+    // Under the kind's own name, with its External record as it was.
+    EXPECT_EQ(find(saved, "xl/externalReferences/externalReference1.xml"),
+              find(original, "xl/externalLinks/externalLink1.xml"));
+    EXPECT_EQ(find(saved, "xl/externalReferences/_rels/externalReference1.xml.rels"),
+              find(original, "xl/externalLinks/_rels/externalLink1.xml.rels"));
+    const std::string ct = find(saved, "[Content_Types].xml");
+    EXPECT_NE(ct.find("<Default Extension=\"jpeg\" ContentType=\"image/jpeg\"/>"), std::string::npos) << ct;
+    EXPECT_EQ(ct.find("calcChain"), std::string::npos);
+    EXPECT_EQ(names(saved).front(), "_rels/.rels");
+    EXPECT_EQ(names(saved).back(), "[Content_Types].xml");
+    expect_no_dangling_targets(saved);
+    EXPECT_EQ(std::system(("unzip -tqq " + (dir / "out.xlsx") + " >/dev/null").c_str()), 0);
+}
+
+TEST(excel_resolver, shared_target_is_read_once_and_written_once) {
+    scratch_dir dir;
+    entries_t p = hardened_package();
+    // A second relationship to the same theme entry.
+    std::string& in_rels = p[3].second;
+    in_rels.insert(in_rels.find("</Relationships>"),
+                     rel("rId9", std::string(od) + "customXml", "theme/theme1.xml"));
+    write_zip(dir / "in.xlsx", p);
+    vex::xml_document_t doc;
+    doc.load((dir / "in.xlsx").c_str(), false);
+    doc.save((dir / "out.xlsx").c_str(), 2);
+    const entries_t saved = read_zip(dir / "out.xlsx");
+    expect_no_dangling_targets(saved);  // also: no entry twice
+    const std::string book_rels = find(saved, "xl/_rels/workbook.xml.rels");
+    size_t count = 0;
+    for (size_t at = book_rels.find("theme/theme1.xml"); at != std::string::npos;
+         at = book_rels.find("theme/theme1.xml", at + 1))
+        ++count;
+    EXPECT_EQ(count, 2u) << book_rels;
+}
+
+TEST(excel_resolver, corrupt_raw_entry_fails_the_load) {
+    scratch_dir dir;
+    write_zip(dir / "in.xlsx", hardened_package());
+    std::string bytes = slurp(dir / "in.xlsx");
+    const size_t at = bytes.find("docProps/thumbnail.jpeg");  // the local header's name
+    bytes[at + 23 + 3] ^= 0x55;                              // a byte of its stored data
+    std::ofstream(dir / "in.xlsx", std::ios::binary | std::ios::trunc) << bytes;
+    vex::xml_document_t doc;
+    EXPECT_THROW(doc.load((dir / "in.xlsx").c_str(), false), general_error);
+}
+
+namespace {
+
+// A part whose writer fails half-way through the package.
+class failing_part final : public vex::xml_part_t {
+public:
+    explicit failing_part(vex::xml_part_t* parent)
+        : xml_part_t(parent, "", "urn:failing", "application/xml", ".", "failing", nullptr) {}
+    ~failing_part() override = default;
+    void write() override { throw std::runtime_error("writer failed"); }
+};
+
+} // namespace
+
+TEST(excel_resolver, failed_save_leaves_the_target_untouched) {
+    scratch_dir dir;
+    const std::string target = dir / "book.xlsx";
+    std::ofstream(target, std::ios::binary) << "previous bytes";
+    vex::xml_document_t doc;
+    doc.create_package();
+    auto* bad = new failing_part(doc.workbook_part());
+    bad->set_relationship_id("rId9");
+    doc.workbook_part()->children().add(bad, false);
+    try {
+        doc.save(target.c_str(), 2);
+        ADD_FAILURE() << "saved";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "writer failed");  // unchanged, not a copy
+    }
+    EXPECT_EQ(slurp(target), "previous bytes");
+    EXPECT_EQ(dir.files(), std::vector<std::string>{"book.xlsx"});
+}
+
+TEST(excel_resolver, corpus_packages_keep_every_part) {
+    const std::string corpus = "/work/shared/corpus/excel/";
+    for (const char* file : {"chartsheet01.xlsx", "header_image01.xlsx", "macro01.xlsm"}) {
+        if (!fs::exists(corpus + file)) GTEST_SKIP() << "no corpus";
+        scratch_dir dir;
+        vex::xml_document_t doc;
+        doc.load((corpus + file).c_str(), false);
+        stand_in_sheet_reader(doc);
+        doc.save((dir / "out.xlsx").c_str(), 2);
+        const entries_t original = read_zip(corpus + file);
+        const entries_t saved = read_zip(dir / "out.xlsx");
+        std::set<std::string> before, after;
+        // The VML drawing kind names its entries in lower case.
+        for (const auto& e : original) before.insert(ascii_lower(e.first));
+        for (const auto& e : saved) after.insert(ascii_lower(e.first));
+        EXPECT_EQ(after, before) << file;
+        for (const char* raw : {"xl/theme/theme1.xml", "xl/vbaProject.bin", "xl/media/image1.jpeg",
+                                "xl/charts/chart1.xml", "docProps/core.xml"})
+            if (find(original, raw) != "<absent>") {
+                EXPECT_EQ(find(saved, raw), find(original, raw)) << file << raw;
+            }
+        expect_no_dangling_targets(saved);
+    }
+}

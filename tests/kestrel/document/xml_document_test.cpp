@@ -1,0 +1,129 @@
+#include "kestrel/document/xml_document.h"
+
+#include "errors.h"
+#include "kestrel/core/components/workbook.h"
+#include "kestrel/parts/part.h"
+#include "tests/kestrel/document/package_support.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace package_test;
+
+namespace {
+
+const std::string workbook_type = "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml";
+const std::string workbook_xml = std::string(decl) +
+    "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheets/></workbook>";
+
+// A workbook whose elements nest depth deep, the innermost holding text.
+std::string nested(int depth) {
+    std::string open, close;
+    for (int i = 2; i < depth; ++i) {
+        open += "<x>";
+        close = "</x>" + close;
+    }
+    return "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">" + open + "<y>t</y>" +
+           close + "</workbook>";
+}
+
+// The message of the error load throws, or "" when it loads.
+std::string load_failure(const std::string& path) {
+    vex::xml_document_t doc;
+    try {
+        doc.load(path.c_str(), false);
+    } catch (const general_error& e) {
+        return e.message();
+    }
+    return "";
+}
+
+} // namespace
+
+TEST(xml_document, refuses_what_is_not_a_package) {
+    scratch_dir dir;
+    std::ofstream(dir / "text.xlsx") << "plain text";
+    std::ofstream(dir / "empty.xlsx");
+    write_zip(dir / "odf.xlsx", {{"content.xml", "<x/>"}});
+    for (const std::string name : {"text.xlsx", "empty.xlsx", "odf.xlsx", "missing.xlsx"})
+        EXPECT_EQ(load_failure(dir / name), "Unrecognized file type: " + (dir / name)) << name;
+}
+
+TEST(xml_document, structural_faults_name_the_fault) {
+    const std::string ct = types(override_of("xl/workbook.xml", workbook_type));
+    const std::string core = rel("rId1", "http://schemas.openxmlformats.org/package/2006/relationships/metadata/"
+                                         "core-properties", "docProps/core.xml");
+    const std::string main = rel("rId1", std::string(od) + "officeDocument", "xl/workbook.xml");
+    const std::string sheet = rels(rel("rId1", std::string(od) + "worksheet", "worksheets/sheet1.xml"));
+    const struct {
+        const char* name;
+        entries_t entries;
+        std::string message;
+    } cases[] = {
+        {"types only at the end of a longer name", {{"x[Content_Types].xml", ct}}, "no content types in data file."},
+        {"no package relationships", {{"[Content_Types].xml", ct}}, "Missing main relationship file."},
+        {"no main part", {{"[Content_Types].xml", ct}, {"_rels/.rels", rels(core)}}, "Missing main part in file."},
+        {"missing sheet",
+         {{"[Content_Types].xml", ct}, {"_rels/.rels", rels(main)}, {"xl/workbook.xml", workbook_xml},
+          {"xl/_rels/workbook.xml.rels", sheet}},
+         "The corresponding file in the relationship file{0} cannot be found: worksheets/sheet1.xml"},
+        {"default type of another kind", {{"[Content_Types].xml", types("")}, {"_rels/.rels", rels(main)},
+                                          {"xl/workbook.xml", workbook_xml}},
+         "The content type of xl/workbook.xml does not match: application/xml"},
+        {"no content type",
+         {{"[Content_Types].xml", ct},
+          {"_rels/.rels", rels(rel("rId1", std::string(od) + "officeDocument", "xl/workbook.bin"))},
+          {"xl/workbook.bin", workbook_xml}},
+         "Cannot find the content type of xl/workbook.bin"},
+        {"nesting too deep", {{"[Content_Types].xml", ct}, {"_rels/.rels", rels(main)},
+                              {"xl/workbook.xml", nested(257)}},
+         "load error: The XML of xl/workbook.xml nests deeper than 256 elements. ---at: xl/workbook.xml"},
+        {"nesting at the limit", {{"[Content_Types].xml", ct}, {"_rels/.rels", rels(main)},
+                                  {"xl/workbook.xml", nested(256)}},
+         ""},
+        {"unclosed element", {{"[Content_Types].xml", ct}, {"_rels/.rels", rels(main)},
+                              {"xl/workbook.xml", std::string(decl) + "<workbook>"}},
+         "@incomplete"},
+    };
+    for (const auto& c : cases) {
+        scratch_dir dir;
+        write_zip(dir / "p.xlsx", c.entries);
+        const std::string got = load_failure(dir / "p.xlsx");
+        if (c.message == "@incomplete")
+            EXPECT_NE(got.find("incomplete xml text"), std::string::npos) << c.name << ": " << got;
+        else if (c.message.empty())
+            EXPECT_EQ(got, "") << c.name;
+        else  // a handler's error comes back with where the parser was
+            EXPECT_EQ(got.substr(0, c.message.size()), c.message) << c.name;
+    }
+}
+
+TEST(xml_document, new_package_has_workbook_styles_and_strings) {
+    vex::xml_document_t doc;
+    ASSERT_TRUE(doc.create_package());
+    ASSERT_EQ(doc.package_root().size(), 1u);
+    vex::xml_part_t* book = doc.workbook_part();
+    ASSERT_NE(book, nullptr);
+    EXPECT_EQ(book->get_child_parts().size(), 2u);
+    EXPECT_EQ(book->get_child_parts()[0]->kind(), vex::part_kind_enum::shared_string_table_part);
+    EXPECT_EQ(book->get_child_parts()[1]->kind(), vex::part_kind_enum::workbook_styles_part);
+    EXPECT_NE(doc.workbook()->shared_strings(), nullptr);
+    EXPECT_EQ(doc.reference_mode(), 3u);
+    std::string name = "stale";
+    doc.sheet_name(name, 7);
+    EXPECT_EQ(name, "");
+}
+
+TEST(xml_document, saves_only_the_package_format) {
+    scratch_dir dir;
+    vex::xml_document_t doc;
+    doc.create_package();
+    doc.save((dir / "one.xlsx").c_str(), 1);
+    doc.save((dir / "three.xlsx").c_str(), 3);
+    EXPECT_TRUE(dir.files().empty());
+    doc.save((dir / "two.xlsx").c_str(), 2);
+    EXPECT_EQ(doc.format_code(), 0u);
+    EXPECT_EQ(dir.files(), std::vector<std::string>{"two.xlsx"});
+}
