@@ -22,6 +22,9 @@ public:
                                                                      std::string_view first, uint32_t items,
                                                                      std::string_view second,
                                                                      std::string_view third) const = 0;
+    // The grid id of this workbook's sheet of that name, ASCII case ignored; 0 when
+    // there is none.
+    virtual unsigned get_sheet_grid_id(std::string_view sheet_name) const = 0;
     // The grid id of a reference named by three names, handed out on first use.
     virtual unsigned get_grid_id(std::string_view first, std::string_view second, std::string_view third) const = 0;
 };

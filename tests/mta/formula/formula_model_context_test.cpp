@@ -34,6 +34,7 @@ struct fake_access : vex::mta::document_model_access {
         asked.assign({std::string(first), std::to_string(items), std::string(second), std::string(third)});
         return {range_t{at, at}};
     }
+    unsigned get_sheet_grid_id(std::string_view name) const override { return name == "Sheet2" ? 2 : 0; }
     unsigned get_grid_id(std::string_view first, std::string_view second, std::string_view third) const override {
         asked.assign({std::string(first), std::string(second), std::string(third)});
         return grid_id;
