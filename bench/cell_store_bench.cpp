@@ -163,11 +163,13 @@ struct row_maker {
 };
 
 const int32_t* pooled_texts() {
-    // The shared strings are read, and pooled, before the sheets.
+    // The shared strings are read, and pooled, before the sheets; the store keeps
+    // only their indexes, so one pool outside the measured tables serves them all.
+    static vex::mta::string_pool_t pool;
     static const std::vector<int32_t> all = [] {
         std::vector<int32_t> v;
         for (int i = 0; i < distinct_texts; ++i)
-            v.push_back(vex::mta::get_string_pool().add_string(0, "shared " + std::to_string(i * 7919)));
+            v.push_back(pool.add_string(0, "shared " + std::to_string(i * 7919)));
         return v;
     }();
     return all.data();

@@ -7,6 +7,7 @@
 #include "coord.h"
 #include "datetime.h"
 #include "mta/formula/formula_error.h"
+#include "mta/formula/token.h"
 #include "mta/table/cell/cell.h"
 
 #include <cstdint>
@@ -14,8 +15,11 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace vex::mta::formula {
+
+class model_context;
 
 // The attributes of a formula element as a file gives them; a formula set by a
 // host has the defaults (a normal formula, nothing else set).
@@ -35,6 +39,9 @@ class formula_cell {
 public:
     formula_cell(const vex::coord_t& position, std::string expression, const formula_attributes_t& attributes = {})
         : position_(position), expression_(std::move(expression)), attributes_(attributes) {}
+    // A cell the interpreter can evaluate: it reads the sheet through `owner`.
+    formula_cell(model_context* owner, const vex::coord_t& position, std::string_view expression)
+        : owner_(owner), position_(position), expression_(expression) {}
     formula_cell(const formula_cell&) = delete;
     formula_cell& operator=(const formula_cell&) = delete;
 
@@ -62,11 +69,24 @@ public:
     // Marks the cell as not calculated.
     void clear_result() noexcept { result_.reset(); }
 
+    model_context* owner() const noexcept { return owner_; }
+
+    // The interpreter's final value, kept as it came; turning it into the cached
+    // result is the evaluation step's to do.
+    void store_value(operand_t value) { value_ = std::move(value); }
+    const std::optional<operand_t>& stored_value() const noexcept { return value_; }
+
+    std::vector<token_t> tokens;            // the parsed expression
+    std::vector<token_t> reference_tokens;  // one-cell ranges of its cell references
+    uint8_t volatile_flag = 0;              // set when the formula calls NOW
+
 private:
+    model_context* owner_ = nullptr;
     vex::coord_t position_;
     std::string expression_;
     formula_attributes_t attributes_;
     std::optional<formula_result_t> result_;
+    std::optional<operand_t> value_;
 };
 
 } // namespace vex::mta::formula

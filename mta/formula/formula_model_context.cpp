@@ -76,6 +76,11 @@ int32_t formula_model_context::get_sheet_id() const {
     return static_cast<int32_t>(table_->sheet_id());
 }
 
+uint32_t formula_model_context::get_sheet_grid_id(std::string_view sheet_name) const {
+    const auto* access = table_->get_document_access();
+    return access ? access->get_sheet_grid_id(sheet_name) : 0;
+}
+
 bool formula_model_context::has_named_expression(const defined_name_key_t& key) const {
     const auto* names = table_->get_defined_names();
     return names && names->contains(key);

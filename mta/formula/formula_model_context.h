@@ -26,6 +26,8 @@ public:
     bool get_grid_id(uint32_t& id, std::string_view first, std::string_view second,
                      std::string_view third) const override;
     int32_t get_sheet_id() const override;
+    // 0 for a table without document access.
+    uint32_t get_sheet_grid_id(std::string_view sheet_name) const override;
     bool has_named_expression(const defined_name_key_t& key) const override;
     defined_name_store_t* get_name_store() const override;
     const defined_name_entry_t* get_named_expression(const defined_name_key_t& key) const override;

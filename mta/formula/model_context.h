@@ -41,6 +41,9 @@ public:
     virtual bool get_grid_id(uint32_t& id, std::string_view first, std::string_view second,
                              std::string_view third) const = 0;
     virtual int32_t get_sheet_id() const = 0;
+    // The grid id of the workbook's sheet of that name, ASCII case ignored; 0 when
+    // there is none. A context that sees no workbook knows no sheet.
+    virtual uint32_t get_sheet_grid_id(std::string_view) const { return 0; }
     virtual bool has_named_expression(const defined_name_key_t& key) const = 0;
     virtual defined_name_store_t* get_name_store() const = 0;
     virtual const defined_name_entry_t* get_named_expression(const defined_name_key_t& key) const = 0;

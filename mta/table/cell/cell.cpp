@@ -71,7 +71,7 @@ cell_t::cell_t(const Table* table, const trival_cell_t& cell)
       kind_(cell_value_kind(cell.kind)) {
     if (kind_ != cell_value_kind::text || !value_) return;
     string_index_ = std::get<int32_t>(*value_);
-    const auto& pool = get_string_pool();
+    const auto& pool = table_->get_string_pool();
     value_ = pool.string_at(string_index_);
     if (pool.is_rich_text(string_index_)) kind_ = cell_value_kind::rich_text;
     type_ = cell_type_values::text;
@@ -106,7 +106,7 @@ void cell_t::get_cell__() {
         break;
     case element_type_string_index: {
         string_index_ = element_at<string_index_block>(*block->data, offset).index;
-        const auto& pool = get_string_pool();
+        const auto& pool = table_->get_string_pool();
         value_ = pool.string_at(string_index_);
         kind_ = pool.is_rich_text(string_index_) ? cell_value_kind::rich_text : cell_value_kind::text;
         type_ = cell_type_values::text;
@@ -193,7 +193,7 @@ std::string_view cell_t::get_formula_expr() const {
 }
 
 const richtext_t* cell_t::get_richtext() const {
-    return string_index_ < 0 ? nullptr : get_string_pool().rich_text_at(string_index_);
+    return string_index_ < 0 ? nullptr : table_->get_string_pool().rich_text_at(string_index_);
 }
 
 std::string cell_t::get_error_string(error_value_enum e) {

@@ -16,7 +16,7 @@
 
 namespace vex::mta {
 
-// A cell text: the index of the text in the process-wide string pool.
+// A cell text: the index of the text in the workbook's string pool.
 struct mtv_string_type {
     int32_t index = 0;
     friend bool operator==(const mtv_string_type&, const mtv_string_type&) = default;

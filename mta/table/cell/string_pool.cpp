@@ -83,9 +83,4 @@ size_t string_pool_t::size() const {
     return entries_.size();
 }
 
-string_pool_t& get_string_pool() {
-    static auto* pool = new string_pool_t;
-    return *pool;
-}
-
 } // namespace vex::mta

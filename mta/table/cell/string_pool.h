@@ -1,9 +1,10 @@
 #pragma once
-// The texts of every string and rich-text cell of every open document. A cell
-// holds only its 32-bit index; equal texts share one index across the process.
-// Entries are only ever appended and never move, so a text's address stays valid
-// for the life of the process (a view handed to a host included). Every
-// operation holds the pool's mutex.
+// The texts of every string and rich-text cell of one workbook, shared by its
+// sheets and freed with it. A cell holds only its 32-bit index; equal texts share
+// one index. Entries are only ever appended and never move, so a text's address
+// stays valid while the workbook lives (a view handed to a host included). Every
+// operation holds the pool's mutex: the sheets of a workbook may be set from
+// several threads.
 
 #include "mta/table/cell/richtext.h"
 
@@ -74,9 +75,5 @@ private:
     // Several rich entries may share one plain text; plain keys are unique.
     std::unordered_multimap<string_pool_key_t, int32_t, shared_string_key_hash> index_;
 };
-
-// The one pool of the process, made on first use and never destroyed, so that
-// documents released at exit still find it.
-string_pool_t& get_string_pool();
 
 } // namespace vex::mta

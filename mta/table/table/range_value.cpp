@@ -18,8 +18,8 @@ auto block_begin(const mdds::mtv::base_element_block& data, size_t offset) {
 }
 
 // One run of equal-typed elements into matrix column `col` from row `row`, in one set.
-void copy_block_to_matrix(range_matrix_t& m, size_t col, size_t row, const column_store_t::const_iterator& block,
-                          size_t offset, size_t n) {
+void copy_block_to_matrix(const string_pool_t& pool, range_matrix_t& m, size_t col, size_t row,
+                          const column_store_t::const_iterator& block, size_t offset, size_t n) {
     if (n == 0) return;
     const auto& data = block->data;
     switch (block->type) {
@@ -46,7 +46,6 @@ void copy_block_to_matrix(range_matrix_t& m, size_t col, size_t row, const colum
         break;
     }
     case element_type_string_index: {
-        const auto& pool = get_string_pool();
         std::vector<std::string> texts;
         texts.reserve(n);
         const auto b = block_begin<string_index_block>(*data, offset);
@@ -90,7 +89,7 @@ range_matrix_t Table::get_range_value(const vex::range_t& given) const {
         auto [block, offset] = cells.position(size_t(r1) - 1);
         for (size_t copied = 0; copied < rows; ++block, offset = 0) {
             const size_t n = std::min(rows - copied, block->size - offset);
-            copy_block_to_matrix(m, size_t(c - c1), copied, block, offset, n);
+            copy_block_to_matrix(get_string_pool(), m, size_t(c - c1), copied, block, offset, n);
             copied += n;
         }
     }

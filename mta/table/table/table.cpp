@@ -1,9 +1,11 @@
 #include "mta/table/table/table.h"
 
 #include "errors.h"
+#include "mta/table/cell/string_pool.h"
 #include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/style/manager/style_manager.h"
 #include "mta/table/utils/defined_names/defined_name_store.h"
+#include "mta/table/table/table_registry.h"
 #include "mta/table/utils/drawing/image/table_image.h"
 #include "mta/types/document_model_access.h"
 #include "sheet_limits.h"
@@ -29,6 +31,7 @@ Table::Table(const extent_t& extent, unsigned rows, unsigned cols)
       own_style_manager_(std::make_unique<style_manager_t>()),
       own_defined_names_(std::make_unique<defined_name_store_t>()),
       own_image_manager_(std::make_unique<image::table_image_manager>()),
+      own_string_pool_(std::make_unique<string_pool_t>()),
       formula_context_(std::make_unique<formula::formula_model_context>(this)),
       formula_model_(std::make_unique<formula::table_formula_model>(*formula_context_)),
       columns_(*this),
@@ -36,13 +39,32 @@ Table::Table(const extent_t& extent, unsigned rows, unsigned cols)
       col_widths_(get_sheet_limits().first_col, get_sheet_limits().first_col + int32_t(col_count_) - 1) {}
 
 Table::~Table() {
-    // A workbook's store outlives its sheets; only this sheet's names go.
-    if (registered_ && !own_defined_names_ && shared_defined_names_)
-        shared_defined_names_->remove_local_names(sheet_id_);
+    if (registered_) registry_->unregister_table(sheet_id_);
+}
+
+void Table::register_grid(unsigned sheet_id, unsigned workbook) {
+    get_table_registry().register_table(*this, sheet_id, workbook);
+}
+
+void Table::use_shared__(table_registry_t& registry, uint32_t grid_id, uint32_t workbook, workbook_shared_t& shared) {
+    sheet_id_ = grid_id;
+    workbook_ = workbook;
+    registry_ = &registry;
+    own_style_manager_.reset();
+    shared_style_manager_ = shared.styles.get();
+    own_defined_names_.reset();
+    shared_defined_names_ = shared.names.get();
+    own_image_manager_.reset();
+    shared_image_manager_ = shared.images.get();
+    own_string_pool_.reset();
+    shared_string_pool_ = shared.strings.get();
+    registered_ = true;
 }
 
 void Table::set_name(const std::string& name) {
-    if (!name.empty()) name_ = name;
+    if (name.empty()) return;
+    if (registered_) registry_->rename(sheet_id_, name);
+    name_ = name;
 }
 
 void Table::set_document_access(document_model_access* access) {
@@ -119,6 +141,10 @@ defined_name_store_t* Table::get_defined_names() const noexcept {
 
 image::table_image_manager* Table::get_image_manager() const noexcept {
     return own_image_manager_ ? own_image_manager_.get() : shared_image_manager_;
+}
+
+string_pool_t& Table::get_string_pool() const noexcept {
+    return own_string_pool_ ? *own_string_pool_ : *shared_string_pool_;
 }
 
 const char* Table::shared_string_at(int, int) const {

@@ -43,6 +43,9 @@ namespace vex::mta {
 class Table;
 class imported_row_cells;
 class style_manager_t;
+class string_pool_t;
+class table_registry_t;
+struct workbook_shared_t;
 class document_model_access;
 namespace image {
 class table_image_manager;
@@ -175,8 +178,13 @@ public:
     Table& operator=(const Table&) = delete;
 
     // ---- identity and document ------------------------------------------------
+    // The grid id: 0 until the table is registered.
     unsigned sheet_id() const noexcept { return sheet_id_; }
     bool registered() const noexcept { return registered_; }
+    unsigned workbook_number() const noexcept { return workbook_; }
+    // Joins the process's registry: a grid id and the workbook's shared objects in
+    // place of the table's own, before any cell is written. Done once.
+    void register_grid(unsigned sheet_id, unsigned workbook);
     const std::string& name() const noexcept { return name_; }
     void set_name(const std::string& name);
     const extent_t& extent() const noexcept { return extent_; }
@@ -258,6 +266,8 @@ public:
     style_manager_t* get_style_manager() const noexcept;
     defined_name_store_t* get_defined_names() const noexcept;
     image::table_image_manager* get_image_manager() const noexcept;
+    // The texts of the table's string cells; freed with the workbook.
+    string_pool_t& get_string_pool() const noexcept;
 
     // The text of a string cell as the document's shared strings hold it; the
     // worktable answers it, a bare table has none.
@@ -382,6 +392,9 @@ public:
     bool set_defined_name(const defined_name_key_t& key, std::string_view expression);
 
 private:
+    friend class table_registry_t;
+    void use_shared__(table_registry_t& registry, uint32_t grid_id, uint32_t workbook, workbook_shared_t& shared);
+
     // False, with the reason in the last message, for a cell that may not take a value.
     bool check_cell_writable__(int row, int col) const;
     // The column that takes a value at (row, col), or null with the refusal recorded.
@@ -410,12 +423,16 @@ private:
     merged_cells_t merged_cells_{this};
     tabledef_list_t tabledefs_{this};
     bool registered_ = false;
+    unsigned workbook_ = 0;
+    table_registry_t* registry_ = nullptr;
     std::unique_ptr<style_manager_t> own_style_manager_;
     style_manager_t* shared_style_manager_ = nullptr;
     std::unique_ptr<defined_name_store_t> own_defined_names_;
     defined_name_store_t* shared_defined_names_ = nullptr;
     std::unique_ptr<image::table_image_manager> own_image_manager_;
     image::table_image_manager* shared_image_manager_ = nullptr;
+    std::unique_ptr<string_pool_t> own_string_pool_;
+    string_pool_t* shared_string_pool_ = nullptr;
     unsigned reference_mode_ = 1;
     std::unique_ptr<formula::formula_model_context> formula_context_;
     std::unique_ptr<formula::table_formula_model> formula_model_;

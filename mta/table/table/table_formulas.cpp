@@ -31,10 +31,10 @@ Column& column_of(Table& table, uint32_t col) {
 }
 
 // A formula's cached value as its result; a string-pool index becomes its text.
-std::optional<cell_t::value_type> cached_result(const trival_cell_t& cell) {
+std::optional<cell_t::value_type> cached_result(const Table& table, const trival_cell_t& cell) {
     const auto kind = cell_value_kind(cell.value_kind);
     if (cell.value && (kind == cell_value_kind::text || kind == cell_value_kind::rich_text))
-        return get_string_pool().string_at(std::get<int32_t>(*cell.value));
+        return table.get_string_pool().string_at(std::get<int32_t>(*cell.value));
     return cell.value;
 }
 
@@ -65,7 +65,7 @@ void store_imported(Table& table, int row, const trival_cell_t& cell) {
     case cell_value_kind::formula: {
         const vex::coord_t at{int32_t(table.sheet_id()), row, int32_t(std::min<uint32_t>(cell.col, INT32_MAX)), 0, 0, 0};
         auto formula = std::make_unique<formula::formula_cell>(at, std::string(cell.formula), cell.attributes);
-        formula->set_result(cached_result(cell));
+        formula->set_result(cached_result(table, cell));
         table.get_formula_model()->set_formula(formula.get());
         formula.release();  // owned by its column now
         break;

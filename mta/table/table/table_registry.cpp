@@ -1,10 +1,106 @@
 #include "mta/table/table/table_registry.h"
 
+#include "mta/table/cell/string_pool.h"
+#include "mta/table/style/manager/style_manager.h"
+#include "mta/table/table/table.h"
+#include "mta/table/utils/defined_names/defined_name_store.h"
+#include "mta/table/utils/drawing/image/table_image.h"
+
+#include <mutex>
+
 namespace vex::mta {
 
-// No table registers yet, so no grid id names one.
-Table* find_table_by_grid_id(int32_t) noexcept {
+workbook_shared_t::workbook_shared_t()
+    : styles(std::make_unique<style_manager_t>()),
+      names(std::make_unique<defined_name_store_t>()),
+      images(std::make_unique<image::table_image_manager>()),
+      strings(std::make_unique<string_pool_t>()) {}
+
+workbook_shared_t::~workbook_shared_t() = default;
+
+table_registry_t::~table_registry_t() = default;
+
+void table_registry_t::register_table(Table& table, uint32_t sheet_id, uint32_t workbook) {
+    std::unique_lock lock(mutex_);
+    if (table.registered()) return;
+    auto& shared = workbooks_[workbook];
+    if (!shared) shared = std::make_unique<workbook_shared_t>();
+    const uint32_t grid_id = next_grid_id_.fetch_add(1);
+    tables_.emplace(grid_id, table_record_t{grid_id, &table, sheet_id, workbook, table.name()});
+    ++shared->tables;
+    table.use_shared__(*this, grid_id, workbook, *shared);
+}
+
+void table_registry_t::unregister_table(uint32_t grid_id) {
+    std::unique_ptr<workbook_shared_t> freed;  // destroyed after the lock is let go
+    std::unique_lock lock(mutex_);
+    const auto record = tables_.find(grid_id);
+    if (record == tables_.end()) return;
+    if (const auto it = workbooks_.find(record->second.workbook); it != workbooks_.end()) {
+        workbook_shared_t& shared = *it->second;
+        shared.names->remove_local_names(grid_id);
+        shared.images->remove_grid_images(grid_id);
+        if (--shared.tables == 0 && shared.released) {
+            freed = std::move(it->second);
+            workbooks_.erase(it);
+        }
+    }
+    tables_.erase(record);
+}
+
+void table_registry_t::release_workbook(uint32_t workbook) {
+    std::unique_ptr<workbook_shared_t> freed;
+    std::unique_lock lock(mutex_);
+    const auto it = workbooks_.find(workbook);
+    if (it == workbooks_.end()) return;
+    if (it->second->tables != 0) {
+        it->second->released = true;
+        return;
+    }
+    freed = std::move(it->second);
+    workbooks_.erase(it);
+}
+
+Table* table_registry_t::find_by_grid_id(uint32_t grid_id) const {
+    std::shared_lock lock(mutex_);
+    const auto it = tables_.find(grid_id);
+    return it == tables_.end() ? nullptr : it->second.table;
+}
+
+Table* table_registry_t::find_by_name(uint32_t workbook, std::string_view name) const {
+    std::shared_lock lock(mutex_);
+    for (const auto& [id, record] : tables_)
+        if (record.workbook == workbook && record.name == name) return record.table;
     return nullptr;
+}
+
+void table_registry_t::rename(uint32_t grid_id, std::string_view name) {
+    std::unique_lock lock(mutex_);
+    if (const auto it = tables_.find(grid_id); it != tables_.end()) it->second.name = name;
+}
+
+size_t table_registry_t::table_count() const {
+    std::shared_lock lock(mutex_);
+    return tables_.size();
+}
+
+size_t table_registry_t::workbook_count() const {
+    std::shared_lock lock(mutex_);
+    return workbooks_.size();
+}
+
+table_registry_t& get_table_registry() {
+    static auto* registry = new table_registry_t;
+    return *registry;
+}
+
+Table* find_table_by_grid_id(int32_t grid_id) noexcept {
+    if (grid_id < 1) return nullptr;
+    return get_table_registry().find_by_grid_id(static_cast<uint32_t>(grid_id));
+}
+
+Table* find_table_by_name(uint32_t workbook, std::string_view name) {
+    return get_table_registry().find_by_name(workbook, name);
 }
 
 } // namespace vex::mta

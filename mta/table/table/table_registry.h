@@ -1,13 +1,91 @@
 #pragma once
-// Finding a sheet's cell store by its grid id, for formulas that reach other sheets.
+// Every registered sheet's cell store, by grid id, and the objects the sheets of
+// one workbook share: style manager, defined names, pictures and string pool.
+// Formula evaluation looks tables up from worker threads while hosts create and
+// release documents, so the registry is guarded and its id counter atomic.
 
+#include <atomic>
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <shared_mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 
 namespace vex::mta {
 
 class Table;
+class style_manager_t;
+class defined_name_store_t;
+class string_pool_t;
+namespace image {
+class table_image_manager;
+}
+
+struct table_record_t {
+    uint32_t grid_id = 0;
+    Table* table = nullptr;  // not owned
+    uint32_t sheet_id = 0;   // within its workbook
+    uint32_t workbook = 0;   // the process-wide number of the workbook
+    std::string name;        // kept here so lookups never read a table being renamed
+};
+
+// What the sheets of one workbook share, freed when the workbook is released.
+struct workbook_shared_t {
+    workbook_shared_t();
+    ~workbook_shared_t();
+
+    std::unique_ptr<style_manager_t> styles;
+    std::unique_ptr<defined_name_store_t> names;
+    std::unique_ptr<image::table_image_manager> images;
+    std::unique_ptr<string_pool_t> strings;
+    uint32_t tables = 0;    // registered sheets
+    bool released = false;  // freed as soon as its last sheet goes
+};
+
+class table_registry_t {
+public:
+    table_registry_t() = default;
+    ~table_registry_t();
+    table_registry_t(const table_registry_t&) = delete;
+    table_registry_t& operator=(const table_registry_t&) = delete;
+
+    static void create(std::unique_ptr<table_registry_t>& out) { out = std::make_unique<table_registry_t>(); }
+    static void destroy(std::unique_ptr<table_registry_t>& p) noexcept { p.reset(); }
+
+    // Gives the table the next grid id and its workbook's shared objects, made on
+    // the workbook's first sheet. A table registered already is left alone.
+    void register_table(Table& table, uint32_t sheet_id, uint32_t workbook);
+    // The table's local names and pictures leave the workbook's objects; the
+    // objects themselves stay while the workbook lives. Unknown ids do nothing.
+    void unregister_table(uint32_t grid_id);
+    // Frees the workbook's shared objects, at once when none of its sheets is
+    // registered, else when the last one goes.
+    void release_workbook(uint32_t workbook);
+
+    Table* find_by_grid_id(uint32_t grid_id) const;
+    // Only tables of the given workbook; the first registered wins.
+    Table* find_by_name(uint32_t workbook, std::string_view name) const;
+    // A registered table's new name; unknown ids do nothing.
+    void rename(uint32_t grid_id, std::string_view name);
+
+    size_t table_count() const;
+    size_t workbook_count() const;
+
+private:
+    mutable std::shared_mutex mutex_;
+    std::atomic<uint32_t> next_grid_id_{1};
+    std::map<uint32_t, table_record_t> tables_;  // grid ids rise: the order of registering
+    std::unordered_map<uint32_t, std::unique_ptr<workbook_shared_t>> workbooks_;
+};
+
+// The registry of the process: made on first use, never destroyed, so that
+// documents a host never releases find it until the very end.
+table_registry_t& get_table_registry();
 
 // Null for an id below 1 or an id that no registered table has.
 Table* find_table_by_grid_id(int32_t grid_id) noexcept;
+Table* find_table_by_name(uint32_t workbook, std::string_view name);
 
 } // namespace vex::mta

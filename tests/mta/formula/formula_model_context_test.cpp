@@ -86,6 +86,13 @@ TEST_F(context_test, grid_ids_of_qualified_references_need_the_document) {
     EXPECT_EQ(access.asked, (std::vector<std::string>{"path", "Sheet2", "book"}));
 }
 
+TEST_F(context_test, sheets_are_found_by_name_through_the_document) {
+    EXPECT_EQ(context.get_sheet_grid_id("Sheet2"), 0u);
+    give_access();
+    EXPECT_EQ(context.get_sheet_grid_id("Sheet2"), 2u);
+    EXPECT_EQ(context.get_sheet_grid_id("Sheet9"), 0u);
+}
+
 TEST_F(context_test, sheet_size_is_the_own_extent_whatever_the_id) {
     const range_t extent{{0, 1, 1, 1, 0, 0}, {0, 100, 20, 1, 0, 0}};
     for (int32_t sheet : {0, 1, 5, -3}) EXPECT_EQ(context.get_sheet_size(sheet), extent) << sheet;

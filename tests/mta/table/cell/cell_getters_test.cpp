@@ -116,7 +116,7 @@ TEST(cell_getters, snapshot_of_a_parsed_cell) {
     Table t({}, all_rows, all_cols);
     vex::mta::richtext_t rich;
     rich.append({0, "parsed rich", {}});
-    const int32_t rich_index = vex::mta::get_string_pool().add_rich_text(rich);
+    const int32_t rich_index = t.get_string_pool().add_rich_text(rich);
     vex::mta::trival_cell_t c;
     c.row = 3;
     c.col = 4;

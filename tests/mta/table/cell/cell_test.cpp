@@ -50,7 +50,7 @@ TEST(cell, snapshot_of_every_stored_kind) {
     column.set_value(3, 2.5);
     column.set_value(4, true);
     column.set_value(5, vex::mta::mtv_error_type{8});
-    const int32_t plain = vex::mta::get_string_pool().add_string(0, "snapshot text");
+    const int32_t plain = t.get_string_pool().add_string(0, "snapshot text");
     column.set_value(6, vex::mta::mtv_string_type{plain});
     column.set_value(7, new vex::mta::formula::formula_cell({0, 7, 2, 0, 0, 0}, "SUM(A1:A3)"));
 

@@ -6,17 +6,11 @@
 #include <thread>
 #include <vector>
 
-using vex::mta::get_string_pool;
+using vex::mta::string_pool_t;
 using vex::mta::richtext_segment_t;
 using vex::mta::richtext_t;
 
 namespace {
-
-// The pool lives as long as the process: every test uses texts of its own.
-std::string unique(const std::string& text) {
-    static int serial = 0;
-    return "pool" + std::to_string(++serial) + ":" + text;
-}
 
 richtext_t rich(std::vector<std::pair<std::string, bool>> runs) {
     richtext_t rt;
@@ -32,8 +26,8 @@ richtext_t rich(std::vector<std::pair<std::string, bool>> runs) {
 } // namespace
 
 TEST(string_pool, one_index_per_text_and_the_preserve_flag_is_upgraded) {
-    auto& pool = get_string_pool();
-    const std::string abc = unique("abc");
+    string_pool_t pool;
+    const std::string abc = "abc";
     const int32_t i = pool.add_string(0, abc);
     EXPECT_EQ(pool.add_string(1, abc), i);
     EXPECT_EQ(pool.add_string(0, abc), i);
@@ -42,17 +36,17 @@ TEST(string_pool, one_index_per_text_and_the_preserve_flag_is_upgraded) {
     EXPECT_EQ(flag, 1u);  // asked for once: kept
 
     // White space at either end sets it without being asked.
-    const std::string u = unique("edge");
+    const std::string u = "edge";
     for (const std::string& edged : {u + " ", u + "\t", "\n" + u, u + "\r"}) {
         pool.string_at(pool.add_string(0, edged), &flag);
         EXPECT_EQ(flag, 1u) << edged;
     }
-    pool.string_at(pool.add_string(0, unique("in ner")), &flag);
+    pool.string_at(pool.add_string(0, "in ner"), &flag);
     EXPECT_EQ(flag, 0u);
 }
 
 TEST(string_pool, invalid_and_empty_indexes) {
-    auto& pool = get_string_pool();
+    string_pool_t pool;
     EXPECT_NE(pool.string_at(pool.add_string(0, "")).data(), nullptr) << "the empty text has an entry";
     for (int32_t bad : {-1, static_cast<int32_t>(pool.size())}) {
         uint32_t flag = 9;
@@ -64,8 +58,8 @@ TEST(string_pool, invalid_and_empty_indexes) {
 }
 
 TEST(string_pool, rich_and_plain_entries_are_apart) {
-    auto& pool = get_string_pool();
-    const std::string a = unique("a"), b = "bc";
+    string_pool_t pool;
+    const std::string a = "a", b = "bc";
     const int32_t plain = pool.add_string(0, a + b);
     const int32_t r1 = pool.add_rich_text(rich({{a, true}, {b, false}}));
     EXPECT_NE(plain, r1);
@@ -84,19 +78,19 @@ TEST(string_pool, rich_and_plain_entries_are_apart) {
 }
 
 TEST(string_pool, texts_keep_their_address_while_the_pool_grows) {
-    auto& pool = get_string_pool();
-    const std::string text = unique("stable");
+    string_pool_t pool;
+    const std::string text = "stable";
     const int32_t i = pool.add_string(0, text);
     const char* before = pool.string_at(i).data();
-    for (int k = 0; k < 5000; ++k) pool.add_string(0, unique("filler"));
+    for (int k = 0; k < 5000; ++k) pool.add_string(0, "filler" + std::to_string(k));
     EXPECT_EQ(pool.string_at(i).data(), before);
     EXPECT_EQ(std::string(before), text);
 }
 
 TEST(string_pool, threads_interning_the_same_texts_get_one_index_each) {
-    auto& pool = get_string_pool();
+    string_pool_t pool;
     std::vector<std::string> words;
-    for (int k = 0; k < 500; ++k) words.push_back(unique("w" + std::to_string(k)));
+    for (int k = 0; k < 500; ++k) words.push_back("w" + std::to_string(k));
     const size_t before = pool.size();
 
     constexpr int threads = 8;

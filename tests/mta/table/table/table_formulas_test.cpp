@@ -138,7 +138,7 @@ TEST(table_formulas, cached_results_of_each_kind) {
 
 TEST(table_import, a_row_of_every_kind_with_style_runs) {
     Table t({}, all_rows, all_cols);
-    const int32_t pooled = vex::mta::get_string_pool().add_string(0, "imported text");
+    const int32_t pooled = t.get_string_pool().add_string(0, "imported text");
     imported_row_cells row;
     row.append(record(7, 1, cell_value_kind::int32, int32_t{-3}, 4));
     row.append(record(7, 2, cell_value_kind::number, 2.5, 4));

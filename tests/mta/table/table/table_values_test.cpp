@@ -77,7 +77,7 @@ TEST(table_values, texts_share_pool_entries) {
 
     uint32_t preserve = 9;
     t.set_text(2, 1, "trailing blank in a cell ");
-    vex::mta::get_string_pool().string_at(t.get_cell(2, 1).string_index(), &preserve);
+    t.get_string_pool().string_at(t.get_cell(2, 1).string_index(), &preserve);
     EXPECT_EQ(preserve, 1u);
 
     // An empty text empties the cell; the cell keeps its style.

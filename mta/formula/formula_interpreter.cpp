@@ -1,0 +1,429 @@
+#include "mta/formula/formula_interpreter.h"
+
+#include "mta/formula/formula_cell.h"
+#include "mta/formula/model_context.h"
+#include "mta/formula/value_operators.h"
+#include "mta/table/utils/defined_names/defined_name_store.h"
+
+#include <algorithm>
+#include <deque>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vex::mta::formula {
+
+namespace {
+
+constexpr uint32_t now_function_id = 321;
+// Deeper nesting, of parentheses, minus signs or names, gives an error value: no
+// formula may exhaust the stack of the thread that evaluates it.
+constexpr int max_nesting = 1000;
+// References wrap around the largest sheet, whatever the sheet's own extent.
+constexpr int64_t grid_rows = 1048576;
+constexpr int64_t grid_cols = 16384;
+
+bool is_comparison(int32_t op) noexcept { return op >= 400 && op <= 499; }
+bool is_additive(int32_t op) noexcept { return op == op_add || op == op_sub; }
+bool is_multiplicative(int32_t op) noexcept { return op == op_mul || op == op_div; }
+bool is_power(int32_t op) noexcept { return op == op_pow; }
+bool is_intersection(int32_t op) noexcept { return op == op_intersect; }
+
+// A relative row or column is stored as a positive one-based offset from the
+// formula's cell; the target wraps around the grid, the last row included.
+int32_t relative_target(int32_t origin, int32_t offset, int64_t size) noexcept {
+    const int64_t zero_based = ((int64_t(origin) - 1 + int64_t(offset) - 1) % size + size) % size;
+    return int32_t(zero_based + 1);
+}
+
+int32_t opcode_of_value(size_t index) {
+    static constexpr int32_t opcodes[] = {op_number,   op_boolean,   op_string, op_datetime,
+                                          op_cell_ref, op_range_ref, op_range_set, 0,
+                                          op_table_ref, op_function,  op_matrix, op_error};
+    if (index == operand_t::name_index) throw_unsupported_combination();
+    return opcodes[index];
+}
+
+using value_operator_t = operand_t (*)(const operand_t&, const operand_t&);
+
+// Unary minus (304) and percent (306) multiply by their token's value.
+value_operator_t operator_of(int32_t op) noexcept {
+    static constexpr value_operator_t arithmetic[] = {value_add,      value_subtract, value_multiply, value_divide,
+                                                      value_multiply, value_power,    value_multiply};
+    static constexpr value_operator_t comparisons[] = {value_equal,   value_not_equal,  value_less,
+                                                       value_greater, value_less_equal, value_greater_equal};
+    if (op >= op_add && op <= op_percent) return arithmetic[op - op_add];
+    if (op >= op_eq && op <= op_ge) return comparisons[op - op_eq];
+    return nullptr;
+}
+
+token_t make_token_from_value(operand_t&& value) {
+    token_t token{int32_t{op_open_paren}};  // no operand yet
+    token.opcode = opcode_of_value(value.index());
+    token.operand = std::move(value);
+    return token;
+}
+
+} // namespace
+
+struct formula_interpreter::impl {
+    model_context* context;
+    formula_cell* cell;
+    std::vector<const token_t*> flattened;
+    std::deque<token_t> references;  // deques: addresses stay put while they grow
+    uint32_t error_code = 0;
+    std::deque<token_t> made;
+    std::deque<const token_t*> stack;  // the top is the front
+    size_t cursor = 0;
+    size_t end = 0;
+
+    int nesting = 0;
+    const token_t* stop_error = nullptr;  // set when nesting ran too deep
+    std::vector<const named_expression_t*> expanding;
+    bool expansion_stopped = false;
+
+    impl(formula_cell* c) : context(c->owner()), cell(c) {
+        if (!context) throw std::invalid_argument("formula cell without a model context");
+    }
+
+    // ---- stack and cursor --------------------------------------------------------
+    void push(const token_t* token) { stack.push_front(token); }
+    const token_t* pop() {
+        if (stack.empty()) return nullptr;
+        const token_t* top = stack.front();
+        stack.pop_front();
+        return top;
+    }
+    bool top_is_error() const { return !stack.empty() && stack.front()->opcode == op_error; }
+    const token_t* current() const { return cursor < end ? flattened[cursor] : nullptr; }
+    bool current_is(int32_t op) const {
+        const token_t* t = current();
+        return t && t->opcode == op;
+    }
+    void next() {
+        if (cursor < end) ++cursor;
+    }
+
+    const token_t* make(token_t&& token) {
+        made.push_back(std::move(token));
+        return &made.back();
+    }
+    const token_t* push_error(uint32_t code, std::string text) {
+        error_code = code;
+        const token_t* token = make(token_t(formula_error(code, std::move(text))));
+        push(token);
+        return token;
+    }
+    bool halted() const { return stop_error != nullptr; }
+
+    // Counts one level of nesting for its scope; past the limit the evaluation halts.
+    struct nesting_guard {
+        impl& self;
+        bool too_deep;
+        explicit nesting_guard(impl& s) : self(s), too_deep(++s.nesting > max_nesting) {
+            if (too_deep && !s.halted()) s.stop_error = s.push_error(3, "Formula nested too deeply.");
+        }
+        ~nesting_guard() { --self.nesting; }
+    };
+
+    // ---- preparation ----------------------------------------------------------------
+    void reset() {
+        stack = {};
+        flattened.clear();
+        references.clear();
+        made.clear();
+        nesting = 0;
+        stop_error = nullptr;
+        expanding.clear();
+        expansion_stopped = false;
+        cursor = end = 0;
+        if (!cell->tokens.empty()) {
+            expand_tokens(cell->tokens);
+            end = flattened.size();
+        }
+    }
+
+    void expand_tokens(const std::vector<token_t>& tokens) {
+        for (const auto& token : tokens) {
+            if (expansion_stopped) return;
+            if (token.opcode != op_name) {
+                flattened.push_back(&token);
+                continue;
+            }
+            const auto& name = std::get<named_expression_t>(token.operand);
+            for (const auto* open : expanding)
+                if (*open == name) return stop_expansion(4, "circular name");
+            if (expanding.size() >= size_t(max_nesting)) return stop_expansion(3, "Formula nested too deeply.");
+            const auto* entry = context->get_named_expression(defined_name_key_t{name.name, name.scope});
+            if (!entry) {
+                push_error(4, "undefined name");
+                continue;
+            }
+            if (entry->tokens.empty()) continue;
+            // A name stands for one value: 2*two with two = 1+1 is 4, not 3.
+            static const token_t open(int32_t{op_open_paren}), close(int32_t{op_close_paren});
+            flattened.push_back(&open);
+            expanding.push_back(&name);
+            expand_tokens(entry->tokens);
+            expanding.pop_back();
+            flattened.push_back(&close);
+        }
+    }
+
+    void stop_expansion(uint32_t code, const char* text) {
+        push_error(code, text);
+        expansion_stopped = true;
+    }
+
+    // ---- precedence levels, loosest first ------------------------------------------
+    using level_t = void (impl::*)();
+
+    void binary_level(bool (*belongs)(int32_t), level_t operand) {
+        (this->*operand)();
+        if (halted() || top_is_error()) return;
+        for (const token_t* t = current(); t && belongs(t->opcode); t = current()) {
+            const int32_t op = t->opcode;
+            const token_t* left = pop();
+            next();
+            (this->*operand)();
+            if (halted()) return;
+            const token_t* right = pop();
+            apply_operator(op, left, right);
+        }
+    }
+
+    void comparison() {
+        nesting_guard guard(*this);
+        if (guard.too_deep) return;
+        binary_level(is_comparison, &impl::additive);
+    }
+    void additive() { binary_level(is_additive, &impl::multiplicative); }
+    void multiplicative() { binary_level(is_multiplicative, &impl::power); }
+    void power() { binary_level(is_power, &impl::percent); }
+
+    void percent() {
+        unary();
+        if (halted() || top_is_error()) return;
+        while (current_is(op_percent)) {
+            const token_t* operand = pop();
+            const token_t* percent_token = current();
+            next();
+            apply_operator(op_percent, operand, percent_token);
+        }
+    }
+
+    void unary() {
+        if (top_is_error()) return;
+        if (current_is(op_neg)) {
+            nesting_guard guard(*this);
+            if (guard.too_deep) return;
+            const token_t* minus = current();
+            next();
+            unary();
+            if (halted()) return;
+            const token_t* operand = pop();
+            apply_operator(op_neg, minus, operand);
+            return;
+        }
+        intersection();
+        if (halted() || top_is_error()) return;
+        if (current_is(op_union)) primary();  // a union has no value: "#VALUE"
+    }
+
+    void intersection() { binary_level(is_intersection, &impl::range_operation); }
+
+    void range_operation();
+
+    void primary() {
+        const token_t* token = current();
+        if (!token) {
+            push_error(3, "#VALUE");  // the formula ends where an operand is due
+            return;
+        }
+        switch (token->opcode) {
+        case op_number:
+        case op_string:
+        case op_boolean:
+        case op_datetime:
+            push(token);
+            break;
+        case op_cell_ref:
+            cell_reference();
+            break;
+        case op_table_ref:
+            table_reference();
+            break;
+        case op_function:
+            function_call();
+            break;
+        case op_open_array:
+            constant_array();
+            break;
+        case op_open_paren:
+            next();
+            comparison();
+            if (halted()) return;
+            if (current_is(op_close_paren)) break;
+            push_error(11, "incomplete paren.");
+            return;
+        default:
+            push_error(3, "#VALUE");
+            return;
+        }
+        next();
+    }
+
+    // ---- operands --------------------------------------------------------------------
+    const operand_t* operand_value(const token_t* token) const {
+        static const operand_t minus_one{-1.0};
+        static const operand_t one_percent{0.01};
+        if (!token) return nullptr;
+        if (token->opcode == op_neg) return &minus_one;
+        if (token->opcode == op_percent) return &one_percent;
+        return &token->operand;
+    }
+
+    void apply_operator(int32_t op, const token_t* left_token, const token_t* right_token) {
+        const operand_t* left = operand_value(left_token);
+        const operand_t* right = operand_value(right_token);
+        if (!left || !right) {
+            error_code = 3;
+            throw std::runtime_error("incompatible type.");
+        }
+        const value_operator_t operation = operator_of(op);
+        if (!operation) {
+            // The intersection operator among them: the engine computes no intersection.
+            error_code = 13;
+            throw_unsupported_combination();
+        }
+        operand_t result = operation(*left, *right);
+        push(make(make_token_from_value(std::move(result))));
+    }
+
+    void constant_array() {
+        next();
+        if (current_is(op_close_array)) {
+            push(make(token_t(matrix_t(1, 1))));
+            return;
+        }
+        push_error(3, "An error ocured while interpreting constant array.");
+    }
+
+    // No built-in function is computed: the call is passed over and refused.
+    void function_call() {
+        if (std::get<uint32_t>(current()->operand) == now_function_id) cell->volatile_flag = 1;
+        if (cursor + 1 < end && flattened[cursor + 1]->opcode == op_open_paren) {
+            next();
+            for (size_t depth = 0; const token_t* t = current(); next()) {
+                if (t->opcode == op_open_paren) ++depth;
+                if (t->opcode == op_close_paren && --depth == 0) break;
+            }
+        }
+        throw_unsupported_combination();
+    }
+
+    void cell_reference();
+    void table_reference();
+
+    void hand_over_references() {
+        std::vector<token_t> list(references.begin(), references.end());
+        cell->reference_tokens.swap(list);
+    }
+};
+
+// ---- references ------------------------------------------------------------------------
+
+void formula_interpreter::impl::cell_reference() {
+    const auto& c = std::get<vex::coord_t>(current()->operand);
+    const auto& origin = cell->position();
+    const int32_t row = c.flag1 ? c.row : relative_target(origin.row, c.row, grid_rows);
+    const int32_t col = c.flag2 ? c.col : relative_target(origin.col, c.col, grid_cols);
+    const vex::coord_t corner{c.grid_id, row, col, c.flag0, c.flag1, c.flag2};
+    references.emplace_back(vex::range_t{corner, corner});
+    push(&references.back());
+}
+
+void formula_interpreter::impl::table_reference() {
+    const auto ref = std::get<structured_reference_t>(current()->operand);
+    range_set_t ranges =
+        context->resolve_table_reference(cell->position(), ref.table, ref.items, ref.first_column, ref.second_column);
+    if (ranges.size() == 1)
+        push(make(token_t(*ranges.begin())));
+    else
+        push(make(token_t(ranges)));
+}
+
+void formula_interpreter::impl::range_operation() {
+    primary();
+    if (halted() || top_is_error()) return;
+    while (current_is(op_range)) {
+        const token_t* left = pop();
+        next();
+        primary();
+        if (halted()) return;
+        const token_t* right = stack.front();
+        const auto* a = std::get_if<vex::range_t>(&left->operand);
+        const auto* b = std::get_if<vex::range_t>(&right->operand);
+        const bool fit = left->opcode == op_range_ref && right->opcode == op_range_ref && a && b &&
+                         a->first.grid_id == a->last.grid_id && a->first.grid_id == b->first.grid_id &&
+                         b->first.grid_id == b->last.grid_id;
+        if (!fit) {
+            error_code = 3;
+            throw formula_error(3, "Type mismatch, region operation cannot be performed.");
+        }
+        const int32_t grid = a->first.grid_id;
+        const vex::coord_t first{grid, std::min(a->first.row, b->first.row), std::min(a->first.col, b->first.col),
+                                 1, 0, 0};
+        const vex::coord_t last{grid, std::max(a->last.row, b->last.row), std::max(a->last.col, b->last.col), 1, 0, 0};
+        // A range operand on the stack is always one this interpreter made (a formula's
+        // own range tokens read as "#VALUE"), so the formula's tokens stay untouched.
+        const_cast<token_t*>(right)->operand.assign_range(first, last);
+    }
+}
+
+// ---- public face ---------------------------------------------------------------------------
+
+formula_interpreter::formula_interpreter(formula_cell* cell) : impl_(std::make_unique<impl>(cell)) {}
+
+formula_interpreter::~formula_interpreter() = default;
+
+uint32_t formula_interpreter::error_code() const noexcept {
+    return impl_->error_code;
+}
+
+void formula_interpreter::evaluate() {
+    impl& m = *impl_;
+    m.reset();
+    if (m.flattened.empty()) {
+        // Only names that are undefined or empty: an error met while expanding them
+        // is the result; otherwise there is nothing to compute.
+        if (m.top_is_error()) m.cell->store_value(m.stack.front()->operand);
+        return;
+    }
+    m.comparison();
+    m.hand_over_references();
+    const token_t* top = m.halted() ? m.stop_error : m.pop();
+    if (!top) {
+        m.error_code = 10;
+        throw formula_error(10, "No data or wrong type of data on the stack.");
+    }
+    m.cell->store_value(top->operand);
+}
+
+void formula_interpreter::get_reference_tokens() {
+    impl& m = *impl_;
+    m.reset();
+    const std::vector<const token_t*> walk = m.flattened;
+    for (const token_t* token : walk) {
+        if (token->opcode == op_cell_ref)
+            m.cell_reference();
+        else if (token->opcode == op_function && !m.cell->volatile_flag &&
+                 std::get<uint32_t>(token->operand) == now_function_id)
+            m.cell->volatile_flag = 1;
+        m.next();
+    }
+    m.hand_over_references();
+}
+
+} // namespace vex::mta::formula

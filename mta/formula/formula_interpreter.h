@@ -1,0 +1,37 @@
+#pragma once
+// Evaluates one formula cell's tokens as the parser stored them (infix order):
+// recursive descent by precedence over one operand stack. References stay
+// references: no cell value is read and no built-in function is computed.
+
+#include <cstdint>
+#include <memory>
+
+namespace vex::mta::formula {
+
+class formula_cell;
+
+class formula_interpreter {
+public:
+    // The cell must have an owner: the interpreter reads the sheet through it.
+    explicit formula_interpreter(formula_cell* cell);
+    ~formula_interpreter();
+    formula_interpreter(const formula_interpreter&) = delete;
+    formula_interpreter& operator=(const formula_interpreter&) = delete;
+
+    // Stores the formula's value in the cell and hands it the reference tokens met.
+    // Throws formula_error (code 10 for an empty stack, code 3 for ":" on unfit
+    // operands) and std::runtime_error for operations the engine does not compute.
+    void evaluate();
+    // Lists every cell reference of the formula, names expanded, as a one-cell
+    // range in the cell's reference tokens; flags a formula calling NOW.
+    void get_reference_tokens();
+
+    // Code of the last failure recorded: 3, 4, 10, 11 or 13; 0 before any.
+    uint32_t error_code() const noexcept;
+
+private:
+    struct impl;
+    std::unique_ptr<impl> impl_;
+};
+
+} // namespace vex::mta::formula

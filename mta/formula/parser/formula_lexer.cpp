@@ -1,0 +1,143 @@
+#include "mta/formula/parser/formula_lexer.h"
+
+#include "mta/formula/token.h"
+#include "text_utils.h"
+
+namespace vex::mta::formula {
+
+namespace {
+
+constexpr bool is_separator(char c) noexcept {
+    return c == ' ' || c == '(' || c == ')' || c == ',' || c == ';' || c == '{' || c == '}';
+}
+
+constexpr bool is_operator(char c) noexcept {
+    switch (c) {
+    case '%': case '&': case '*': case '+': case '-': case '/': case ':': case '<': case '=': case '>': case '^':
+        return true;
+    default:
+        return false;
+    }
+}
+
+constexpr bool ends_word(char c) noexcept { return is_separator(c) || is_operator(c); }
+
+} // namespace
+
+std::vector<lexeme_t>& formula_lexer::run() {
+    lexemes_.clear();
+    lexemes_.reserve(text_.size() / 2 + 1);
+    cursor_ = 0;
+    while (cursor_ < text_.size()) {
+        start_ = cursor_;
+        const char c = text_[cursor_];
+        if (c == ' ') {
+            while (cursor_ + 1 < text_.size() && text_[cursor_ + 1] == ' ') ++cursor_;
+            lexemes_.push_back({lexeme_separator, start_, cursor_++});
+        } else if (is_separator(c)) {
+            lexemes_.push_back({lexeme_separator, start_, cursor_++});
+        } else if (is_operator(c)) {
+            lexemes_.push_back({lexeme_operator, start_, cursor_++});
+        } else if (c == '"') {
+            string_literal__();
+        } else {
+            word__();
+        }
+    }
+    return lexemes_;
+}
+
+void formula_lexer::string_literal__() {
+    const size_t first = ++cursor_;
+    while (cursor_ < text_.size()) {
+        if (text_[cursor_] == '"') {
+            if (cursor_ + 1 < text_.size() && text_[cursor_ + 1] == '"') {
+                cursor_ += 2;
+                continue;
+            }
+            // An empty literal has end before begin: its text is empty.
+            lexemes_.push_back({lexeme_string, first, cursor_ - 1});
+            ++cursor_;
+            return;
+        }
+        ++cursor_;
+    }
+    lexemes_.push_back({lexeme_unterminated_string, first, text_.size() - 1});
+}
+
+void formula_lexer::word__() {
+    bool point = false;
+    while (cursor_ < text_.size()) {
+        const char c = text_[cursor_];
+        if (ascii_is_digit(c)) {
+            ++cursor_;
+        } else if (c == '.' && !point) {
+            point = true;
+            ++cursor_;
+        } else {
+            break;
+        }
+    }
+    if (cursor_ > start_ && (cursor_ == text_.size() || ends_word(text_[cursor_]))) {
+        lexemes_.push_back({lexeme_number, start_, cursor_ - 1});
+        return;
+    }
+    // Quotes and brackets may hold any character, operators and blanks included.
+    // Inside brackets a quote escapes the next character, so Table1[a']b] closes once.
+    char closers[64];
+    size_t depth = 0;
+    while (cursor_ < text_.size()) {
+        const char c = text_[cursor_];
+        if (depth == 0) {
+            if (ends_word(c) && cursor_ > start_) break;
+        } else if (c == closers[depth - 1]) {
+            --depth;
+            ++cursor_;
+            continue;
+        } else if (closers[depth - 1] == '\'') {
+            ++cursor_;
+            continue;
+        } else if (c == '\'' && cursor_ + 1 < text_.size()) {
+            cursor_ += 2;
+            continue;
+        }
+        if ((c == '\'' || c == '[') && depth < sizeof closers) closers[depth++] = c == '[' ? ']' : '\'';
+        ++cursor_;
+    }
+    lexemes_.push_back({lexeme_name, start_, cursor_ - 1});
+}
+
+int32_t classify_lexeme(const lexeme_t& lexeme, std::string_view text) noexcept {
+    switch (lexeme.kind) {
+    case lexeme_operator:
+        switch (text[lexeme.begin]) {
+        case '%': return op_percent;
+        case '*': return op_mul;
+        case '+': return op_add;
+        case '-': return op_sub;
+        case '/': return op_div;
+        case ':': return op_range;
+        case '<': return op_lt;
+        case '=': return op_eq;
+        case '>': return op_gt;
+        case '^': return op_pow;
+        default: return 0;
+        }
+    case lexeme_separator:
+        switch (text[lexeme.begin]) {
+        case ' ': return op_space;
+        case '(': return op_open_paren;
+        case ')': return op_close_paren;
+        case ',': return op_comma;
+        case ';': return op_semicolon;
+        case '{': return op_open_array;
+        case '}': return op_close_array;
+        default: return 0;
+        }
+    case lexeme_number: return op_number;
+    case lexeme_string: return op_string;
+    default: return 0;
+    }
+}
+
+} // namespace vex::mta::formula

@@ -1,0 +1,269 @@
+#include "mta/formula/parser/formula_parser.h"
+
+#include "errors.h"
+#include "mta/formula/model_context.h"
+#include "mta/formula/parser/formula_lexer.h"
+#include "mta/formula/parser/token_resolver.h"
+#include "run_message.h"
+#include "sheet_limits.h"
+#include "text_utils.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+#include <string>
+
+namespace vex::mta::formula {
+
+class formula_parser::impl {
+public:
+    impl(model_context& context, const vex::coord_t& origin, std::string_view text);
+
+    bool parse();
+    std::vector<token_t>& tokens() noexcept { return tokens_; }
+
+private:
+    bool next_is__(size_t i, lexeme_kind kind, char c) const noexcept;
+    bool negation_here__() const noexcept;
+    int32_t operator__(size_t& i) const noexcept;
+    std::optional<token_t> separator__(size_t i);
+    std::optional<token_t> number__(const lexeme_t& lexeme) const;
+    bool lines__(size_t& i);
+    void widen__(const vex::coord_t& cell);
+    void store__(token_t&& token) { tokens_.push_back(std::move(token)); }
+
+    vex::coord_t origin_;
+    std::string_view text_;
+    std::unique_ptr<token_resolver_t> resolver_;
+    std::vector<lexeme_t> lexemes_;
+    std::optional<token_t> current_;
+    std::optional<token_t> pending_;
+    std::vector<token_t> tokens_;
+    bool in_array_ = false;
+    // One entry per open parenthesis, true for a function call's: an argument
+    // separator belongs to the innermost one only.
+    std::vector<bool> parens_;
+    uint32_t function_depth_ = 0;
+};
+
+formula_parser::impl::impl(model_context& context, const vex::coord_t& origin, std::string_view text)
+    : origin_(origin), text_(text) {
+    switch (context.get_reference_mode()) {
+    case 3:
+        resolver_ = std::make_unique<excel_a1>(origin_, text_, context);
+        break;
+    case 4:
+        resolver_ = std::make_unique<excel_r1c1>();
+        break;
+    default:
+        throw general_error("formula parser: cell reference mode error.");
+    }
+}
+
+bool formula_parser::impl::next_is__(size_t i, lexeme_kind kind, char c) const noexcept {
+    return i + 1 < lexemes_.size() && lexemes_[i + 1].kind == kind && text_[lexemes_[i + 1].begin] == c;
+}
+
+// After an operand, ")" or "}" a minus subtracts; anywhere else it negates.
+bool formula_parser::impl::negation_here__() const noexcept {
+    if (pending_ || tokens_.empty()) return true;
+    const int32_t last = tokens_.back().opcode;
+    switch (last) {
+    case op_open_paren:
+    case op_open_array:
+    case op_semicolon:
+    case op_array_col_sep:
+    case op_array_row_sep:
+    case op_arg_sep:
+        return true;
+    case op_percent:  // postfix: 5%-1 subtracts
+        return false;
+    default:
+        return (last >= op_range && last <= op_intersect) || (last >= op_add && last <= 499);
+    }
+}
+
+int32_t formula_parser::impl::operator__(size_t& i) const noexcept {
+    int32_t op = classify_lexeme(lexemes_[i], text_);
+    if (op == op_sub && negation_here__()) return op_neg;
+    if (op == op_lt || op == op_gt) {
+        if (next_is__(i, lexeme_operator, '=')) {
+            ++i;
+            return op == op_lt ? op_le : op_ge;
+        }
+        if (op == op_lt && next_is__(i, lexeme_operator, '>')) {
+            ++i;
+            return op_ne;
+        }
+    }
+    return op;
+}
+
+std::optional<token_t> formula_parser::impl::separator__(size_t i) {
+    const char c = text_[lexemes_[i].begin];
+    if (c == ' ') {
+        // Between two operands a space intersects; next to anything else it is layout.
+        if (tokens_.empty() || i == 0 || i + 1 == lexemes_.size()) return std::nullopt;
+        const auto near_operator = [](int32_t op) { return op >= 100 && op <= 599; };
+        if (near_operator(classify_lexeme(lexemes_[i - 1], text_)) ||
+            near_operator(classify_lexeme(lexemes_[i + 1], text_)))
+            return std::nullopt;
+        return token_t(int32_t(op_intersect));
+    }
+    switch (c) {
+    case '(': {
+        const bool call = !tokens_.empty() && tokens_.back().opcode == op_function;
+        parens_.push_back(call);
+        function_depth_ += call;
+        break;
+    }
+    case ')':
+        if (!parens_.empty()) {
+            function_depth_ -= parens_.back();
+            parens_.pop_back();
+        }
+        break;
+    case '{':
+        in_array_ = true;
+        break;
+    case '}':
+        in_array_ = false;
+        break;
+    default:
+        break;
+    }
+    int32_t op;
+    if (in_array_ && c == resolver_->array_col_separator()) op = op_array_col_sep;
+    else if (in_array_ && c == resolver_->array_row_separator()) op = op_array_row_sep;
+    else if (!parens_.empty() && parens_.back() && c == resolver_->arg_separator()) op = op_arg_sep;
+    else if (c == ',') op = op_union;
+    else op = classify_lexeme(lexemes_[i], text_);
+    return token_t(op);
+}
+
+std::optional<token_t> formula_parser::impl::number__(const lexeme_t& lexeme) const {
+    const auto value = parse_double(lexeme.text(text_));
+    if (!value || std::isinf(*value)) throw std::runtime_error("value overflow: " + std::string(text_.substr(lexeme.begin)));
+    return token_t(*value);
+}
+
+// "1:3", "$A:$C", "Sheet1!$1:$1": three lexemes, one range over whole lines.
+bool formula_parser::impl::lines__(size_t& i) {
+    if (i + 2 >= lexemes_.size() || !next_is__(i, lexeme_operator, ':')) return false;
+    const lexeme_t& last = lexemes_[i + 2];
+    if (last.kind != lexeme_number && last.kind != lexeme_name) return false;
+    current_ = resolver_->resolve_lines(lexemes_[i], last);
+    if (!current_) return false;
+    i += 2;
+    return true;
+}
+
+// The range grows to cover the cell, compared on the sheet, not as stored
+// offsets; each row and column keeps the absolute flag it was written with.
+void formula_parser::impl::widen__(const vex::coord_t& cell) {
+    vex::coord_t first, last;
+    if (pending_->opcode == op_cell_ref) {
+        first = last = std::get<vex::coord_t>(pending_->operand);
+    } else {
+        const auto& range = std::get<vex::range_t>(pending_->operand);
+        first = range.first;
+        last = range.last;
+    }
+    const auto& lim = get_sheet_limits();
+    const auto fold = [](int32_t& low_line, uint8_t& low_abs, int32_t& high_line, uint8_t& high_abs, int32_t line,
+                         uint8_t abs, int32_t origin, int32_t count) {
+        const int32_t low = absolute_line(low_line, low_abs, origin, count);
+        const int32_t high = absolute_line(high_line, high_abs, origin, count);
+        const int32_t at = absolute_line(line, abs, origin, count);
+        if (at < low) {
+            low_line = line;
+            low_abs = abs;
+        }
+        if (at > high) {
+            high_line = line;
+            high_abs = abs;
+        }
+    };
+    fold(first.row, first.flag1, last.row, last.flag1, cell.row, cell.flag1, origin_.row, lim.row_count());
+    fold(first.col, first.flag2, last.col, last.flag2, cell.col, cell.flag2, origin_.col, lim.col_count());
+    last.grid_id = first.grid_id;
+    token_t widened(vex::range_t{first, last});
+    widened.names = std::move(pending_->names);
+    pending_ = std::move(widened);
+}
+
+bool formula_parser::impl::parse() {
+    if (text_.empty()) return true;
+    formula_lexer lexer(text_);
+    lexemes_ = std::move(lexer.run());
+    tokens_.reserve(lexemes_.size());
+    for (size_t i = 0; i < lexemes_.size(); ++i) {
+        const lexeme_t& lexeme = lexemes_[i];
+        current_.reset();
+        switch (lexeme.kind) {
+        case lexeme_operator:
+            if (const int32_t op = operator__(i)) current_.emplace(op);
+            break;
+        case lexeme_separator:
+            current_ = separator__(i);
+            break;
+        case lexeme_number:
+            if (!lines__(i)) current_ = number__(lexeme);
+            break;
+        case lexeme_string:
+            current_.emplace(lexeme.text(text_));
+            break;
+        case lexeme_name:
+            if (!lines__(i)) current_ = resolver_->resolve(lexeme);
+            break;
+        default:
+            break;
+        }
+        if (!current_) {
+            if (lexeme.kind == lexeme_separator && text_[lexeme.begin] == ' ') continue;
+            set_run_message("Error in parsing formula: " + std::string(lexeme.text(text_)));
+            return false;
+        }
+        if (current_->opcode == op_error) {
+            const auto& error = std::get<formula_error>(current_->operand);
+            set_run_message(std::string(error.message()) + ": " + std::string(lexeme.text(text_)));
+            return false;
+        }
+        bool folded = false;
+        if (current_->opcode == op_cell_ref && pending_) {
+            widen__(std::get<vex::coord_t>(current_->operand));
+            folded = true;
+        }
+        if (current_->opcode == op_cell_ref && i + 1 < lexemes_.size() &&
+            classify_lexeme(lexemes_[i + 1], text_) == op_range) {
+            if (!pending_) pending_ = std::move(current_);
+            ++i;
+            continue;
+        }
+        if (pending_) {
+            store__(std::move(*pending_));
+            pending_.reset();
+            if (folded) continue;
+            // A1:INDEX(...) ranges over what follows: the operator stays.
+            store__(token_t(int32_t(op_range)));
+        }
+        store__(std::move(*current_));
+    }
+    if (in_array_ || function_depth_ != 0) throw std::runtime_error("Incomplete parentheses.");
+    return true;
+}
+
+formula_parser::formula_parser(model_context& context, const vex::coord_t& origin, std::string_view text)
+    : impl_(std::make_unique<impl>(context, origin, text)) {}
+
+formula_parser::~formula_parser() = default;
+
+bool formula_parser::parse() {
+    return impl_->parse();
+}
+
+std::vector<token_t>& formula_parser::tokens() noexcept {
+    return impl_->tokens();
+}
+
+} // namespace vex::mta::formula
