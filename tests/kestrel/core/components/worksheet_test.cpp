@@ -60,23 +60,24 @@ TEST_F(sheet_fixture, a_new_sheet_has_one_default_view) {
 }
 
 TEST_F(sheet_fixture, cells_outside_the_sheet_are_refused_and_change_nothing) {
-    using setter = void (vex::worksheet_t::*)(int32_t, int32_t);
+    enum { active, topleft, split };
     const struct {
-        setter set;
+        int setter;
         int32_t row, col;
     } cases[] = {
-        {&vex::worksheet_t::set_active_cell, 1048577, 1}, {&vex::worksheet_t::set_topleft_cell, 1, 0},
-        {&vex::worksheet_t::set_split_cell, 0, 1},        {&vex::worksheet_t::set_active_cell, 1, 16385},
-        {&vex::worksheet_t::set_topleft_cell, -1, -1},    {&vex::worksheet_t::set_split_cell, INT32_MIN, 1},
+        {active, 1048577, 1}, {topleft, 1, 0},  {split, 0, 1},
+        {active, 1, 16385},   {topleft, -1, -1}, {split, INT32_MIN, 1},
     };
     for (const auto& c : cases) {
         vex::set_run_message("before");
-        (sheet.*c.set)(c.row, c.col);
+        if (c.setter == active) sheet.set_active_cell(c.row, c.col);
+        if (c.setter == topleft) sheet.set_topleft_cell(c.row, c.col);
+        if (c.setter == split) sheet.set_split_cell(c.row, c.col);
         EXPECT_EQ(vex::get_run_message().str(), "Invalid cell coordinate.") << c.row << "," << c.col;
     }
-    EXPECT_EQ(topleft(), std::make_pair(1, 1));
-    EXPECT_EQ(active(), std::make_pair(0, 0));
-    EXPECT_EQ(split(), std::make_pair(0, 0));
+    EXPECT_EQ(this->topleft(), std::make_pair(1, 1));
+    EXPECT_EQ(this->active(), std::make_pair(0, 0));
+    EXPECT_EQ(this->split(), std::make_pair(0, 0));
     EXPECT_TRUE(sheet.settings().views.front().selections.empty());
     EXPECT_EQ(sheet.settings().views.front().pane, nullptr);
 
@@ -84,8 +85,8 @@ TEST_F(sheet_fixture, cells_outside_the_sheet_are_refused_and_change_nothing) {
     sheet.set_topleft_cell(1048576, 16384);
     sheet.set_active_cell(1048576, 16384);
     EXPECT_EQ(vex::get_run_message().str(), "before");
-    EXPECT_EQ(topleft(), std::make_pair(1048576, 16384));
-    EXPECT_EQ(active(), std::make_pair(1048576, 16384));
+    EXPECT_EQ(this->topleft(), std::make_pair(1048576, 16384));
+    EXPECT_EQ(this->active(), std::make_pair(1048576, 16384));
 }
 
 TEST_F(sheet_fixture, zoom_and_direction_put_a_view_of_workbook_view_0_in_front) {
