@@ -11,5 +11,9 @@ inline constexpr std::string_view content_types = "http://schemas.openxmlformats
 inline constexpr std::string_view spreadsheetml_main = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
 inline constexpr std::string_view office_document_relationship =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument";
+inline constexpr std::string_view worktable_relationship =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/worktable";
+inline constexpr std::string_view hyperlink_relationship =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/hyperlink";
 
 } // namespace vex::uri

@@ -27,6 +27,10 @@ void part_container::add(xml_part_t* part, bool at_front) {
         children_.push_back(std::move(owned));
 }
 
+void part_container::add_relationship(relationship_t r, bool at_front) {
+    relationships_.insert(at_front ? relationships_.begin() : relationships_.end(), std::move(r));
+}
+
 status_t part_container::on_relationship_node(const xml::sxml::xml_node_t* node) {
     if (!node || !is_element(*node)) return status_t::done;
     const std::string_view name = node->name;

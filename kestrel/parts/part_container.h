@@ -44,6 +44,7 @@ public:
     xml::sxml::status_t on_relationship_node(const xml::sxml::xml_node_t* node);
     const std::vector<relationship_t>& relationships() const noexcept { return relationships_; }
     void clear_relationships() noexcept { relationships_.clear(); }
+    void add_relationship(relationship_t r, bool at_front);
     bool has_office_document() const noexcept;
 
     // Gives the children "rId1", "rId2", ... in child order; returns their count.

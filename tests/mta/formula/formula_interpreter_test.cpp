@@ -49,8 +49,8 @@ struct table_access : vex::mta::document_model_access {
         asked.assign({std::string(first), std::to_string(items), std::string(second), std::string(third)});
         return ranges;
     }
-    unsigned get_grid_id(std::string_view, std::string_view, std::string_view) const override { return 0; }
     unsigned get_sheet_grid_id(std::string_view) const override { return 0; }
+    unsigned get_grid_id(std::string_view, std::string_view, std::string_view) const override { return 0; }
 };
 
 struct interpreter_test : ::testing::Test {

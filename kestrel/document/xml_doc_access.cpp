@@ -1,0 +1,156 @@
+#include "kestrel/document/xml_doc_access.h"
+
+#include "kestrel/core/components/workbook.h"
+#include "kestrel/core/components/worksheet.h"
+#include "kestrel/core/components/worktable.h"
+#include "text_utils.h"
+
+#include <mdds/rtree.hpp>
+
+#include <algorithm>
+
+namespace vex {
+
+namespace {
+
+constexpr unsigned a1_reference_mode = 3;
+
+using name_key = std::tuple<std::string, std::string, std::string>;
+
+name_key key_of(std::string_view first, std::string_view second, std::string_view third) {
+    return {std::string(first), std::string(second), std::string(third)};
+}
+
+const worktable_t* worktable_of(const sheet_entry_t& s) noexcept {
+    return s.component ? s.component->worktable() : nullptr;
+}
+
+} // namespace
+
+struct xml_doc_access::reference_store {
+    using tree_t = mdds::rtree<int, int>;
+
+    struct named_reference {
+        name_key key;
+        uint32_t id;
+    };
+
+    uint32_t counter = 0;  // the last id handed out, counting down from 0
+    // In insertion order, so that walks answer the same on every run.
+    std::vector<named_reference> named;
+    std::map<name_key, size_t> index;  // into named
+    std::map<uint32_t, tree_t> trees;
+
+    const named_reference* find(const name_key& key) const {
+        const auto it = index.find(key);
+        return it == index.end() ? nullptr : &named[it->second];
+    }
+
+    const tree_t* tree_of(const name_key& key) const {
+        const named_reference* r = find(key);
+        if (!r) return nullptr;
+        const auto it = trees.find(r->id);
+        return it == trees.end() ? nullptr : &it->second;
+    }
+
+    void reindex() {
+        index.clear();
+        for (size_t i = 0; i < named.size(); ++i) index.emplace(named[i].key, i);
+    }
+};
+
+xml_doc_access::xml_doc_access(workbook_t* workbook)
+    : workbook_(workbook), store_(std::make_unique<reference_store>()) {}
+
+xml_doc_access::~xml_doc_access() = default;
+
+unsigned xml_doc_access::get_reference_mode() const {
+    // The document parses A1 from its construction and nothing changes it.
+    return a1_reference_mode;
+}
+
+std::string xml_doc_access::get_sheet_name(unsigned grid_id) const {
+    if (!workbook_) return {};
+    for (const sheet_entry_t& s : workbook_->sheets()) {
+        const worktable_t* table = worktable_of(s);
+        if (table && table->sheet_id() == grid_id) return s.name;
+    }
+    return {};
+}
+
+std::unordered_set<range_t> xml_doc_access::resolve_table_reference(const coord_t&, std::string_view, uint32_t,
+                                                                    std::string_view, std::string_view) const {
+    return {};
+}
+
+unsigned xml_doc_access::get_sheet_grid_id(std::string_view sheet_name) const {
+    if (!workbook_) return 0;
+    for (const sheet_entry_t& s : workbook_->sheets()) {
+        if (!ascii_iequals(s.name, sheet_name)) continue;
+        const worktable_t* table = worktable_of(s);
+        return table ? table->sheet_id() : 0;
+    }
+    return 0;
+}
+
+unsigned xml_doc_access::get_grid_id(std::string_view first, std::string_view second, std::string_view third) const {
+    name_key key = key_of(first, second, third);
+    if (const auto* r = store_->find(key)) return r->id;
+    const uint32_t id = --store_->counter;
+    store_->named.push_back({key, id});
+    store_->index.emplace(std::move(key), store_->named.size() - 1);
+    store_->trees.try_emplace(id);
+    return id;
+}
+
+void xml_doc_access::clear_external_references() {
+    auto& named = store_->named;
+    named.erase(std::remove_if(named.begin(), named.end(),
+                               [](const reference_store::named_reference& r) { return !std::get<2>(r.key).empty(); }),
+                named.end());
+    store_->reindex();
+    if (named.empty()) {
+        store_->trees.clear();
+        store_->counter = 0;
+    }
+}
+
+void xml_doc_access::add_reference_range(unsigned id, const range_t& range) {
+    const auto it = store_->trees.find(id);
+    if (it == store_->trees.end()) return;
+    it->second.insert({{range.first.col, range.first.row}, {range.last.col, range.last.row}}, 0);
+}
+
+bool xml_doc_access::find_named_item(std::string_view third, std::string_view second) const {
+    return std::any_of(store_->named.begin(), store_->named.end(), [&](const reference_store::named_reference& r) {
+        return std::get<2>(r.key) == third && std::get<1>(r.key) == second;
+    });
+}
+
+bool xml_doc_access::has_grid_id(std::string_view first, std::string_view second, std::string_view third) const {
+    const auto* r = store_->find(key_of(first, second, third));
+    return r && r->id != 0;
+}
+
+bool xml_doc_access::search_sheet_ranges(std::string_view first, std::string_view second, std::string_view third,
+                                         const range_t& range) const {
+    const auto* tree = store_->tree_of(key_of(first, second, third));
+    if (!tree) return false;
+    const auto found = tree->search({{range.first.col, range.first.row}, {range.last.col, range.last.row}},
+                                    reference_store::tree_t::search_type::overlap);
+    return found.begin() != found.end();
+}
+
+bool xml_doc_access::search_sheet_ranges_2(std::string_view first, std::string_view second, std::string_view third,
+                                           const range_t& range) const {
+    const auto* tree = store_->tree_of(key_of(first, second, third));
+    if (!tree) return false;
+    const auto found = tree->search({range.first.col, range.first.row}, reference_store::tree_t::search_type::overlap);
+    return found.begin() != found.end();
+}
+
+size_t xml_doc_access::range_tree_count() const noexcept {
+    return store_->trees.size();
+}
+
+} // namespace vex

@@ -1,0 +1,66 @@
+#pragma once
+// The document as a sheet's cell store and formulas see it: the reference
+// mode, sheet names and grid ids, and the references into other workbooks,
+// each named by three names and given a grid id counting down from the top of
+// the 32-bit range, so that it never meets the ids of the package's own
+// sheets.
+
+#include "coord.h"
+#include "mta/types/document_model_access.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <unordered_set>
+#include <vector>
+
+namespace vex {
+
+class workbook_t;
+
+class xml_doc_access final : public mta::document_model_access {
+public:
+    // The workbook stands in for the document until the document object reaches
+    // it; null answers as a workbook without sheets.
+    explicit xml_doc_access(workbook_t* workbook);
+    ~xml_doc_access() override;
+
+    unsigned get_reference_mode() const override;
+    // Empty for an id no sheet of the workbook has.
+    std::string get_sheet_name(unsigned grid_id) const override;
+    // Always empty: structured references are not resolved against the document.
+    std::unordered_set<range_t> resolve_table_reference(const coord_t& position, std::string_view first,
+                                                        uint32_t items, std::string_view second,
+                                                        std::string_view third) const override;
+    unsigned get_sheet_grid_id(std::string_view sheet_name) const override;
+    unsigned get_grid_id(std::string_view first, std::string_view second, std::string_view third) const override;
+
+    // Drops the references with a third name; once none is left the ids start
+    // again from the top.
+    void clear_external_references();
+    // Ignored for an id that was not handed out.
+    void add_reference_range(unsigned id, const range_t& range);
+    bool find_named_item(std::string_view third, std::string_view second) const;
+    bool has_grid_id(std::string_view first, std::string_view second, std::string_view third) const;
+    // Whether a recorded range of the reference overlaps range; the second form
+    // whether one holds range's first cell. False for an unknown reference.
+    bool search_sheet_ranges(std::string_view first, std::string_view second, std::string_view third,
+                             const range_t& range) const;
+    bool search_sheet_ranges_2(std::string_view first, std::string_view second, std::string_view third,
+                               const range_t& range) const;
+
+    // How many range trees the store holds; one per id handed out.
+    size_t range_tree_count() const noexcept;
+
+private:
+    struct reference_store;
+
+    workbook_t* workbook_;
+    // The ids are handed out from const lookups.
+    std::unique_ptr<reference_store> store_;
+};
+
+} // namespace vex
