@@ -215,7 +215,7 @@ TEST(excel_resolver, failed_save_leaves_the_target_untouched) {
 }
 
 TEST(excel_resolver, corpus_packages_keep_every_part) {
-    const std::string corpus = "/work/shared/corpus/excel/";
+    const std::string corpus = PLOVER_CORPUS;  // the shared packages beside the checkout
     for (const char* file : {"chartsheet01.xlsx", "header_image01.xlsx", "macro01.xlsm"}) {
         if (!fs::exists(corpus + file)) GTEST_SKIP() << "no corpus";
         scratch_dir dir;
