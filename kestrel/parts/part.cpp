@@ -2,6 +2,7 @@
 
 #include "errors.h"
 #include "kestrel/parts/entry_path.h"
+#include "kestrel/xml/xl_xml/writers/stand_in_writer.h"
 #include "xml/sxml_parser.h"
 
 #include <algorithm>
@@ -150,7 +151,9 @@ void xml_part_t::prepare_saving(bool) {}
 
 size_t xml_part_t::child_count(int) const { return children_.size(); }
 
-void xml_part_t::create_output_handler(int) {}
+void xml_part_t::create_output_handler(int) {
+    if (const writer_factory_t make = stand_in_writer(kind_)) output_handler_ = make(*this);
+}
 
 void xml_part_t::write() {
     if (raw_) {
