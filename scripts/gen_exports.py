@@ -8,7 +8,9 @@ kestrel/interface/unbuilt_slots.h (bases whose every slot answers
 Run it from anywhere after editing the table; the output is checked in, and
 "--check" only verifies that it is current (a test does).
 
-A table row is: entry form | failure value | C++ slot declaration.
+A table row is: entry form | failure value | C++ slot declaration | description.
+The description becomes the export's one-line comment in plover.h; for a slot
+with a result it names the failure value (a slot without an export has none).
 Entry forms: '-' plain; 'r' bool result as int; 'b2'..'b4' that argument (the
 handle is argument 1) an int taken as bool; 'b3r', 'b4r' both; 'o' the third
 argument an int* that receives a bool; 'p' a pointer result as int 1 or 0;
@@ -23,297 +25,297 @@ ROOT = pathlib.Path(__file__).resolve().parent.parent
 
 FAMILIES = [
     ("doc", "iDocument", "plover_document_t", "doc", """
-- | nullptr | iWorkbook* get_workbook()
-r | false | bool save(const char* path)
-- | | void release()
+- | nullptr | iWorkbook* get_workbook() | The document's workbook, owned by the document; NULL on failure.
+r | false | bool save(const char* path) | Writes the package to path, or with a NULL path to the one it was loaded from or last saved to; 1, or 0 on failure.
+- | | void release() | Closes the document and frees it with its workbook and every handle they gave out.
 """),
     ("wb", "iWorkbook", "plover_workbook_t", "wb", """
-r | false | bool is_date1904()
-b2 | | void set_date1904(bool on)
-r | false | bool is_a1_ref_mode()
-b2 | | void set_a1_ref_mode(bool on)
-- | 0 | int get_calc_mode()
-- | | void set_calc_mode(int type)
-- | nullptr | iWorksheet* add_worksheet(const char* name)
-- | nullptr | iWorksheet* insert_worksheet(int index, const char* name)
-- | | void shift_sheet(int from, int to)
-- | | void delete_sheet(int index)
-- | 0xFFFFFFFFu | unsigned int sheet_count()
-- | nullptr | iWorksheet* get_sheet(int index)
-- | 0 | int sheet_type(int index)
-- | 0 | int get_sheet_state(int index)
-- | | void set_sheet_state(int index, int state)
-- | nullptr | const char* sheet_name(int index)
-- | | void rename_sheet(unsigned int index, const char* name)
-- | -1 | int get_active_sheet()
-r | false | bool set_active_sheet(int index)
-r | false | bool set_defined_name(const char* name, const char* expression, const char* local_sheet)
-- | 0 | int defined_name_num()
-o | nullptr | const char* get_defined_name(int index, bool* is_local)
-- | nullptr | const char* get_local_name(int index)
-- | nullptr | const char* get_defined_name_expr(int index)
-- | | void delete_defined_name(int index)
-- | nullptr | iStyle* get_named_style(const char* name)
-- | nullptr | iStyle* add_custom_style(const char* name, iStyle* style)
-r | false | bool modify_named_style(const char* name, iStyle* style)
-- | nullptr | iStyle* make_normal_style()
-- | nullptr | iRichtext* make_richtext()
+r | false | bool is_date1904() | Whether the workbook uses the 1904 date system; 0 on failure.
+b2 | | void set_date1904(bool on) | Switches the 1904 date system on or off.
+r | false | bool is_a1_ref_mode() | Whether formulas use the A1 reference style rather than R1C1; 0 on failure.
+b2 | | void set_a1_ref_mode(bool on) | Chooses the A1 reference style (on not 0) or R1C1.
+- | 0 | int get_calc_mode() | The calculation mode (CalcTypeEnum); 0 on failure.
+- | | void set_calc_mode(int type) | Sets the calculation mode (CalcTypeEnum); any other value is refused.
+- | nullptr | iWorksheet* add_worksheet(const char* name) | Appends a worksheet (a NULL or empty name gets the next default name); NULL on failure (name too long or in use).
+- | nullptr | iWorksheet* insert_worksheet(int index, const char* name) | Inserts a worksheet at index (from 0), named as by wb_add_worksheet; NULL on failure.
+- | | void shift_sheet(int from, int to) | Moves the sheet at index from to index to (both from 0); the other sheets keep their order.
+- | | void delete_sheet(int index) | Deletes the sheet at index (from 0); its worksheet handle becomes invalid.
+- | 0xFFFFFFFFu | unsigned int sheet_count() | The number of sheets; 0xFFFFFFFF on failure.
+- | nullptr | iWorksheet* get_sheet(int index) | The worksheet at index (from 0), owned by the workbook; NULL on failure.
+- | 0 | int sheet_type(int index) | The type (1, 2 or 3) of the sheet at index (from 0); 0 for any other type and on failure.
+- | 0 | int get_sheet_state(int index) | The visibility (SheetStateEnum) of the sheet at index (from 0); 0 on failure.
+- | | void set_sheet_state(int index, int state) | Sets the visibility (SheetStateEnum) of the sheet at index (from 0).
+- | nullptr | const char* sheet_name(int index) | The name of the sheet at index (from 0), valid until it is renamed or deleted; NULL on failure.
+- | | void rename_sheet(unsigned int index, const char* name) | Renames the sheet at index (from 0); an empty, duplicate or over-31-character name is refused.
+- | -1 | int get_active_sheet() | The index (from 0) of the active sheet; -1 on failure.
+r | false | bool set_active_sheet(int index) | Makes the sheet at index (from 0) the active one; 1, or 0 on failure.
+r | false | bool set_defined_name(const char* name, const char* expression, const char* local_sheet) | Defines name as expression (sheet-qualified references), local to sheet local_sheet unless NULL or empty; 1, or 0 on failure.
+- | 0 | int defined_name_num() | The number of defined names; 0 on failure.
+o | nullptr | const char* get_defined_name(int index, bool* is_local) | The defined name at index (from 0); is_local (may be NULL) receives 1 when it is local to a sheet; NULL on failure.
+- | nullptr | const char* get_local_name(int index) | The sheet that the defined name at index (from 0) is local to; NULL for a workbook-wide name and on failure.
+- | nullptr | const char* get_defined_name_expr(int index) | The expression of the defined name at index (from 0); NULL on failure.
+- | | void delete_defined_name(int index) | Deletes the defined name at index (from 0); an index out of range does nothing.
+- | nullptr | iStyle* get_named_style(const char* name) | A new handle on the named style (custom before built-in), owned by the workbook until style_release; NULL on failure.
+- | nullptr | iStyle* add_custom_style(const char* name, iStyle* style) | Adds a custom named style with the settings of style; a new handle on it, or NULL on failure (e.g. name in use).
+r | false | bool modify_named_style(const char* name, iStyle* style) | Replaces the format of the named style with the settings of style; 1, or 0 on failure.
+- | nullptr | iStyle* make_normal_style() | A new handle on the "normal" style, as wb_get_named_style gives; NULL on failure.
+- | nullptr | iRichtext* make_richtext() | A new, empty rich text, owned by the workbook until rt_release; NULL on failure.
 """),
     ("ws", "iWorksheet", "plover_worksheet_t", "ws", """
-- | 0 | int min_row()
-- | 0 | int min_col()
-- | 0 | int max_row()
-- | 0 | int max_col()
-- | nullptr | const char* name()
-r | false | bool set_name(const char* name)
-- | 0 | int ws_type()
-- | 0 | int get_ws_state()
-- | -1 | int cell_type(int row, int col)
-r | false | bool contains_formula(int row, int col)
-r | false | bool contains_richtext(int row, int col)
-- | 0.0 | double get_num(int row, int col)
-- | nullptr | const char* get_text(int row, int col)
-r | false | bool get_boolean(int row, int col)
-- | 0.0 | double get_datetime(int row, int col)
-- | nullptr | iRichtext* get_richtext(int row, int col)
-- | nullptr | const char* get_formula_expr(int row, int col)
-- | -1 | int get_error(int row, int col)
-r | false | bool set_num(int row, int col, double value)
-r | false | bool set_text(int row, int col, const char* text)
-b4r | false | bool set_boolean(int row, int col, bool value)
-r | false | bool set_datetime(int row, int col, double serial)
-r | false | bool set_richtext(int row, int col, iRichtext* text)
-r | false | bool set_error(int row, int col, int code)
-r | false | bool set_formula(int row, int col, const char* formula)
-r | false | bool set_formula_num(int row, int col, double value)
-r | false | bool set_formula_string(int row, int col, const char* text)
-b4r | false | bool set_formula_boolean(int row, int col, bool value)
-r | false | bool set_formula_datetime(int row, int col, double serial)
-r | false | bool set_formula_error(int row, int col, int code)
-- | | void clear_contents(int first_row, int first_col, int last_row, int last_col)
-- | | void set_cell_style(int row, int col, iStyle* style)
-- | nullptr | iStyle* cell_style(int row, int col)
-- | nullptr | iStyle* get_cell_style(int row, int col)
-- | | void set_range_style(int first_row, int first_col, int last_row, int last_col, iStyle* style)
-r | false | bool is_default_row_height(int first_row, int last_row)
-r | false | bool get_custom_row_height(int first_row, int last_row, double* height, int unit)
-- | | void set_custom_row_height(int first_row, int last_row, double height, int unit)
-r | false | bool is_default_col_width(int first_col, int last_col)
-r | false | bool get_custom_col_width(int first_col, int last_col, double* width, int unit)
-- | | void set_custom_col_width(int first_col, int last_col, double width, int unit)
-- | nullptr | iStyle* row_style(int row)
-- | | void remove_row_style(int row)
-- | | void set_row_style(int first_row, int last_row, iStyle* style)
-- | nullptr | iStyle* col_style(int col)
-- | | void remove_col_style(int col)
-- | | void set_col_style(int first_col, int last_col, iStyle* style)
-r | false | bool row_hidden(int row)
-b4 | | void set_row_hidden(int first_row, int last_row, bool hidden)
-r | false | bool col_hidden(int col)
-b4 | | void set_col_hidden(int first_col, int last_col, bool hidden)
-r | false | bool insert_row(int row, int count)
-r | false | bool delete_row(int first_row, int last_row)
-r | false | bool insert_col(int col, int count)
-r | false | bool delete_col(int first_col, int last_col)
-r | false | bool shift_range_down(int first_col, int last_col, int row, int count)
-r | false | bool shift_range_up(int first_col, int last_col, int row, int count)
-r | false | bool shift_range_right(int first_row, int last_row, int col, int count)
-r | false | bool shift_range_left(int first_row, int last_row, int col, int count)
-- | | void set_bg_picture(const char* file)
-- | -1 | int add_cell_image(const char* file, int first_row, int first_col, int last_row, int last_col)
-- | -1 | int add_image_with_two_cells(const char* file, int first_row, int first_col, int last_row, int last_col, int first_row_offset, int first_col_offset, int last_row_offset, int last_col_offset)
-- | -1 | int add_image_with_one_cell(const char* file, int row, int col, int width, int height, double scale, int col_offset, int row_offset)
-- | -1 | int add_absolute_image(const char* file, int x, int y, int width, int height, double scale)
-- | -1 | int image_num()
-- | -1 | int get_image_id(int index)
-- | 0 | int image_anchor_type(int id)
-r | false | bool get_anchored_cell(int id, int* row, int* col)
-r | false | bool get_absolute_coord(int id, int* x, int* y)
-- | | void delete_image(int id)
-- | | void remove_image(int row, int col)
-- | | void remove_absolute_image(int x, int y)
-r | false | bool first_data_cell(int* row, int* col)
-r | false | bool last_data_cell(int* row, int* col)
-- | -1 | int merged_num()
-r | false | bool merged_range(int index, int* first_row, int* first_col, int* last_row, int* last_col)
-r | false | bool merge(int first_row, int first_col, int last_row, int last_col)
-r | false | bool unmerge(int row, int col)
-- | -1 | int tabledef_count()
-- | nullptr | const char* get_tabledef_name(int index)
-p | nullptr | iTabledef* set_tabledef_name(int index, const char* name)
-- | nullptr | iTabledef* get_tabledef(int index)
-- | nullptr | iTabledef* get_tabledef_by_name(const char* name)
-- | nullptr | iTabledef* add_tabledef(const char* name, int first_row, int first_col, int last_row, int last_col)
-r | false | bool delete_tabledef(const char* name)
-b4 | | void group_rows(int first_row, int last_row, bool collapsed)
-- | | void ungroup_rows(int first_row, int last_row)
-b4 | | void group_cols(int first_col, int last_col, bool collapsed)
-- | | void ungroup_cols(int first_col, int last_col)
-o | -1 | int row_outline_level(int row, bool* collapsed)
-o | -1 | int col_outline_level(int col, bool* collapsed)
-- | -1 | int max_row_outline_level()
-- | -1 | int max_col_outline_level()
-- | | void delete_row_outline()
-- | | void delete_col_outline()
-r | false | bool group_summary_below()
-b2 | | void set_group_summary_below(bool below)
-r | false | bool group_summary_right()
-b2 | | void set_group_summary_right(bool right)
-r | false | bool add_hyperlink(const char* address, int first_row, int first_col, int last_row, int last_col)
-- | -1 | int hyperlink_num()
-- | -1 | int hyperlink_index(int row, int col)
-- | nullptr | const char* hyperlink(int index, int* first_row, int* first_col, int* last_row, int* last_col)
-r | false | bool delete_hyperlink(int index)
-r | false | bool is_protected()
-r | false | bool protect(int options, const char* password)
-- | | void unprotect()
-r | false | bool protect_range(int first_row, int first_col, int last_row, int last_col)
-r | false | bool set_editable_range(int first_row, int first_col, int last_row, int last_col)
-- | -1 | int editable_range_count()
-- | nullptr | const char* get_editable_range(int index, int* first_row, int* first_col, int* last_row, int* last_col)
-r | false | bool delete_editable_range(int index)
-- | 0 | int zoom()
-- | | void set_zoom(int zoom)
-r | false | bool right_to_left()
-b2 | | void set_right_to_left(bool on)
-- | | void topleft_cell(int* row, int* col)
-- | | void set_topleft_cell(int row, int col)
-- | | void active_cell(int* row, int* col)
-- | | void set_active_cell(int row, int col)
-- | | void split_cell(int* row, int* col)
-- | | void set_split_cell(int row, int col)
-r | false | bool display_gridlines()
-b2 | | void set_display_gridlines(bool on)
-- | -1 | int row_break_count()
-- | -1 | int row_break(int index)
-b3r | false | bool set_row_break(int row, bool on)
-- | -1 | int col_break_count()
-- | -1 | int col_break(int index)
-b3r | false | bool set_col_break(int col, bool on)
-r | false | bool print_gridlines()
-b2 | | void set_print_gridlines(bool on)
-r | false | bool print_headings()
-b2 | | void set_print_headings(bool on)
-r | false | bool h_centered_printing()
-b2 | | void set_h_centered_printing(bool on)
-r | false | bool v_centered_printing()
-b2 | | void set_v_centered_printing(bool on)
-- | 0.0 | double left_margin()
-- | | void set_left_margin(double inches)
-- | 0.0 | double right_margin()
-- | | void set_right_margin(double inches)
-- | 0.0 | double top_margin()
-- | | void set_top_margin(double inches)
-- | 0.0 | double bottom_margin()
-- | | void set_bottom_margin(double inches)
-- | 0.0 | double header_margin()
-- | | void set_header_margin(double inches)
-- | 0.0 | double footer_margin()
-- | | void set_footer_margin(double inches)
-- | 0 | int paper()
-r | false | bool set_paper(int id)
-- | 0 | int print_scale()
-- | | void set_print_scale(int scale)
-- | -1 | int page_orientation()
-- | | void set_page_orientation(int orientation)
-- | -1 | int print_errors()
-- | | void set_print_errors(int way)
-- | 0 | int fit_page_height()
-- | | void set_fit_page_height(int pages)
-- | 0 | int fit_page_width()
-- | | void set_fit_page_width(int pages)
-- | nullptr | const char* page_header()
-- | | void set_page_header(const char* text)
-- | nullptr | const char* page_footer()
-- | | void set_page_footer(const char* text)
+- | 0 | int min_row() | The first row of every sheet, 1 (for the used area see ws_first_data_cell); 0 on failure.
+- | 0 | int min_col() | The first column of every sheet, 1; 0 on failure.
+- | 0 | int max_row() | The last row of every sheet, 1048576 (for the used area see ws_last_data_cell); 0 on failure.
+- | 0 | int max_col() | The last column of every sheet, 16384; 0 on failure.
+- | nullptr | const char* name() | The sheet's name; NULL when it is empty and on failure.
+r | false | bool set_name(const char* name) | Renames the sheet; an empty, duplicate or over-31-character name is refused; 1, or 0 on failure.
+- | 0 | int ws_type() | The sheet's type, as wb_sheet_type gives it; 0 on failure.
+- | 0 | int get_ws_state() | The sheet's visibility (SheetStateEnum); 0 on failure.
+- | -1 | int cell_type(int row, int col) | The type (CellTypeEnum) of the cell's value, or of a formula's result; -1 on failure.
+r | false | bool contains_formula(int row, int col) | Whether the cell holds a formula; 0 on failure.
+r | false | bool contains_richtext(int row, int col) | Whether the cell holds a rich text; 0 on failure.
+- | 0.0 | double get_num(int row, int col) | The cell's number, or a formula's numeric result; 0.0 on failure (e.g. no numeric value).
+- | nullptr | const char* get_text(int row, int col) | The cell's text (a rich text's plain text, a formula's text result), valid until the cell changes; NULL on failure.
+r | false | bool get_boolean(int row, int col) | The cell's boolean value, or a formula's boolean result; 0 on failure.
+- | 0.0 | double get_datetime(int row, int col) | The serial of the cell's date or time (a number with a date format, a formula's date result); 0.0 on failure.
+- | nullptr | iRichtext* get_richtext(int row, int col) | A copy of the cell's rich text, valid until the next ws_get_richtext in this workbook; NULL on failure.
+- | nullptr | const char* get_formula_expr(int row, int col) | The cell's formula text, valid until the cell changes; NULL on failure (no formula).
+- | -1 | int get_error(int row, int col) | The cell's error (ErrorCodeEnum, 0 for none); -1 on failure (e.g. a formula not yet calculated).
+r | false | bool set_num(int row, int col, double value) | Stores a number in the cell, replacing any formula; 1, or 0 on failure (NaN and infinities are refused).
+r | false | bool set_text(int row, int col, const char* text) | Stores a text in the cell; 1, or 0 on failure (e.g. a NULL text).
+b4r | false | bool set_boolean(int row, int col, bool value) | Stores a boolean in the cell; 1, or 0 on failure.
+r | false | bool set_datetime(int row, int col, double serial) | Stores a date or time serial in the cell with number format 14; 1, or 0 on failure.
+r | false | bool set_richtext(int row, int col, iRichtext* text) | Stores a copy of the rich text in the cell; 1, or 0 on failure.
+r | false | bool set_error(int row, int col, int code) | Stores an error value (ErrorCodeEnum, 1 to 9) in the cell; 1, or 0 on failure.
+r | false | bool set_formula(int row, int col, const char* formula) | Stores a formula in the cell and calculates it; 1, or 0 on failure (empty or not parsed).
+r | false | bool set_formula_num(int row, int col, double value) | Gives the cell's formula a number as its result, without calculating; 1, or 0 on failure (no formula).
+r | false | bool set_formula_string(int row, int col, const char* text) | Gives the cell's formula a text as its result, without calculating; 1, or 0 on failure (no formula).
+b4r | false | bool set_formula_boolean(int row, int col, bool value) | Gives the cell's formula a boolean as its result, without calculating; 1, or 0 on failure (no formula).
+r | false | bool set_formula_datetime(int row, int col, double serial) | Gives the cell's formula a date or time serial as its result, without calculating; 1, or 0 on failure.
+r | false | bool set_formula_error(int row, int col, int code) | Gives the cell's formula an error (ErrorCodeEnum, 1 to 9) as its result, without calculating; 1, or 0 on failure.
+- | | void clear_contents(int first_row, int first_col, int last_row, int last_col) | Erases the values of the range (corners in either order) and keeps its styles; an invalid range does nothing.
+- | | void set_cell_style(int row, int col, iStyle* style) | Merges the settings of style into the cell's style.
+- | nullptr | iStyle* cell_style(int row, int col) | The cell's style (its own, its row's, its column's or the default) in the sheet's shared handle, refilled by each call; NULL on failure.
+- | nullptr | iStyle* get_cell_style(int row, int col) | A new handle on the cell's style, owned by the workbook until style_release; NULL on failure.
+- | | void set_range_style(int first_row, int first_col, int last_row, int last_col, iStyle* style) | Applies style to the range (corners in either order); whole rows or columns get a row or column style.
+r | false | bool is_default_row_height(int first_row, int last_row) | Whether every row from first_row to last_row (last_row 0: first_row alone) has the default height; 0 on failure.
+r | false | bool get_custom_row_height(int first_row, int last_row, double* height, int unit) | Writes the summed height of the rows in unit (RowHeightUnitEnum) to height (may be NULL); 0 when one has the default height, and on failure.
+- | | void set_custom_row_height(int first_row, int last_row, double height, int unit) | Gives the rows from first_row to last_row a height in unit (RowHeightUnitEnum), at most 409 points; a negative height is ignored.
+r | false | bool is_default_col_width(int first_col, int last_col) | Whether every column from first_col to last_col (last_col 0: first_col alone) has the default width; 0 on failure.
+r | false | bool get_custom_col_width(int first_col, int last_col, double* width, int unit) | Writes the summed width of the columns in unit (ColWidthUnitEnum) to width (may be NULL); 0 when one has the default width, and on failure.
+- | | void set_custom_col_width(int first_col, int last_col, double width, int unit) | Gives the columns from first_col to last_col a width in unit (ColWidthUnitEnum), at most 255 characters; a negative width is ignored.
+- | nullptr | iStyle* row_style(int row) | The row's style in the sheet's shared handle, as ws_cell_style gives it; NULL on failure.
+- | | void remove_row_style(int row) | Returns the row's style to the default; its height and hidden flag stay.
+- | | void set_row_style(int first_row, int last_row, iStyle* style) | Applies style to the rows from first_row to last_row.
+- | nullptr | iStyle* col_style(int col) | The column's style in the sheet's shared handle, as ws_cell_style gives it; NULL on failure.
+- | | void remove_col_style(int col) | Returns the column's style to the default; its width and hidden flag stay.
+- | | void set_col_style(int first_col, int last_col, iStyle* style) | Applies style to the columns from first_col to last_col.
+r | false | bool row_hidden(int row) | Whether the row is hidden; 0 on failure.
+b4 | | void set_row_hidden(int first_row, int last_row, bool hidden) | Hides the rows from first_row to last_row (either order), or shows them when hidden is 0.
+r | false | bool col_hidden(int col) | Whether the column is hidden; 0 on failure.
+b4 | | void set_col_hidden(int first_col, int last_col, bool hidden) | Hides the columns from first_col to last_col (either order), or shows them when hidden is 0.
+r | false | bool insert_row(int row, int count) | Inserts count empty rows at row, across all columns; 1, or 0 on failure (e.g. data would leave the sheet).
+r | false | bool delete_row(int first_row, int last_row) | Deletes the rows from first_row to last_row (last_row 0: first_row alone); the rows below move up; 1, or 0 on failure.
+r | false | bool insert_col(int col, int count) | Inserts count empty columns at col, across all rows; 1, or 0 on failure (e.g. data would leave the sheet).
+r | false | bool delete_col(int first_col, int last_col) | Deletes the columns from first_col to last_col (last_col 0: first_col alone); those to the right move left; 1, or 0 on failure.
+r | false | bool shift_range_down(int first_col, int last_col, int row, int count) | Moves the cells from row onwards within first_col to last_col down by count rows; 1, or 0 on failure.
+r | false | bool shift_range_up(int first_col, int last_col, int row, int count) | Moves the cells from row onwards within first_col to last_col up by count rows, deleting the count rows above it; 1, or 0 on failure.
+r | false | bool shift_range_right(int first_row, int last_row, int col, int count) | Moves the cells from col onwards within first_row to last_row right by count columns; 1, or 0 on failure.
+r | false | bool shift_range_left(int first_row, int last_row, int col, int count) | Moves the cells from col onwards within first_row to last_row left by count columns, deleting the count columns before it; 1, or 0 on failure.
+- | | void set_bg_picture(const char* file) | Makes the image file the sheet's background picture.
+- | -1 | int add_cell_image(const char* file, int first_row, int first_col, int last_row, int last_col) | Adds the image file as a picture covering the range (corners in either order); its id, or -1 on failure.
+- | -1 | int add_image_with_two_cells(const char* file, int first_row, int first_col, int last_row, int last_col, int first_row_offset, int first_col_offset, int last_row_offset, int last_col_offset) | As ws_add_cell_image, with the offsets (pixels) of its corners inside their cells; its id, or -1 on failure.
+- | -1 | int add_image_with_one_cell(const char* file, int row, int col, int width, int height, double scale, int col_offset, int row_offset) | Adds a picture at the cell, moved by the offsets, width by height (all pixels; both 0: the image's size times scale); its id, or -1 on failure.
+- | -1 | int add_absolute_image(const char* file, int x, int y, int width, int height, double scale) | Adds a picture with its top-left corner at x, y, width by height (all pixels; both 0: the image's size times scale); its id, or -1 on failure.
+- | -1 | int image_num() | The number of pictures on the sheet; -1 on failure.
+- | -1 | int get_image_id(int index) | The id of the picture at index (from 0); -1 on failure.
+- | 0 | int image_anchor_type(int id) | How the picture with that id is placed (AnchorTypeEnum); 0 on failure (no such picture).
+r | false | bool get_anchored_cell(int id, int* row, int* col) | Writes the cell a cell-anchored picture starts at (each pointer may be NULL); 0 on failure, also for an absolute picture.
+r | false | bool get_absolute_coord(int id, int* x, int* y) | Writes the position in pixels of an absolute picture (each pointer may be NULL); 0 on failure, also for a cell-anchored one.
+- | | void delete_image(int id) | Removes the picture with that id.
+- | | void remove_image(int row, int col) | Removes every cell-anchored picture that starts at the cell.
+- | | void remove_absolute_image(int x, int y) | Removes every absolute picture placed exactly at x, y (pixels).
+r | false | bool first_data_cell(int* row, int* col) | Writes the lowest row and the lowest column that hold data (each pointer may be NULL); 0 for an empty sheet and on failure.
+r | false | bool last_data_cell(int* row, int* col) | Writes the highest row and the highest column that hold data (each pointer may be NULL); 0 for an empty sheet and on failure.
+- | -1 | int merged_num() | The number of merged ranges; -1 on failure.
+r | false | bool merged_range(int index, int* first_row, int* first_col, int* last_row, int* last_col) | Writes the corners of the merged range at index (from 0; each pointer may be NULL); 0 on failure.
+r | false | bool merge(int first_row, int first_col, int last_row, int last_col) | Merges the range (corners in either order) without moving any value; 1, or 0 on failure (e.g. an overlap).
+r | false | bool unmerge(int row, int col) | Removes the merged range that holds the cell; 1, or 0 when there is none and on failure.
+- | -1 | int tabledef_count() | The number of tables on the sheet; -1 on failure.
+- | nullptr | const char* get_tabledef_name(int index) | The name of the table at index (from 0); NULL on failure.
+p | nullptr | iTabledef* set_tabledef_name(int index, const char* name) | Renames the table at index (from 0), whose earlier handle becomes invalid; 1, or 0 on failure.
+- | nullptr | iTabledef* get_tabledef(int index) | The table at index (from 0), owned by the sheet; NULL on failure.
+- | nullptr | iTabledef* get_tabledef_by_name(const char* name) | The table of that name, owned by the sheet; NULL on failure.
+- | nullptr | iTabledef* add_tabledef(const char* name, int first_row, int first_col, int last_row, int last_col) | Makes a table named name over the range (corners in either order); the new table, or NULL on failure.
+r | false | bool delete_tabledef(const char* name) | Deletes the table of that name and its handle; 1 also when there is none, 0 on failure.
+b4 | | void group_rows(int first_row, int last_row, bool collapsed) | Puts the rows from first_row to last_row one outline level deeper (at most 8), collapsed unless collapsed is 0.
+- | | void ungroup_rows(int first_row, int last_row) | Brings the rows from first_row to last_row one outline level up.
+b4 | | void group_cols(int first_col, int last_col, bool collapsed) | Puts the columns from first_col to last_col one outline level deeper (at most 8), collapsed unless collapsed is 0.
+- | | void ungroup_cols(int first_col, int last_col) | Brings the columns from first_col to last_col one outline level up.
+o | -1 | int row_outline_level(int row, bool* collapsed) | The row's outline level (0 to 8); collapsed (may be NULL) receives 1 when it is collapsed; -1 on failure.
+o | -1 | int col_outline_level(int col, bool* collapsed) | The column's outline level (0 to 8); collapsed (may be NULL) receives 1 when it is collapsed; -1 on failure.
+- | -1 | int max_row_outline_level() | The deepest outline level of the rows, 0 when none is grouped; -1 on failure.
+- | -1 | int max_col_outline_level() | The deepest outline level of the columns, 0 when none is grouped; -1 on failure.
+- | | void delete_row_outline() | Removes every row grouping.
+- | | void delete_col_outline() | Removes every column grouping.
+r | false | bool group_summary_below() | Whether summary rows sit below their detail rows; 0 on failure.
+b2 | | void set_group_summary_below(bool below) | Puts summary rows below their detail rows, or above when below is 0.
+r | false | bool group_summary_right() | Whether summary columns sit right of their detail columns; 0 on failure.
+b2 | | void set_group_summary_right(bool right) | Puts summary columns right of their detail columns, or left when right is 0.
+r | false | bool add_hyperlink(const char* address, int first_row, int first_col, int last_row, int last_col) | Links the range (corners in either order) to address, a reference in the workbook or an external target; 1, or 0 on failure.
+- | -1 | int hyperlink_num() | The number of hyperlinks; -1 on failure.
+- | -1 | int hyperlink_index(int row, int col) | The index (from 0) of the first hyperlink over the cell; -1 when there is none and on failure.
+- | nullptr | const char* hyperlink(int index, int* first_row, int* first_col, int* last_row, int* last_col) | The address of the hyperlink at index (from 0), its corners written to the pointers (each may be NULL); NULL on failure.
+r | false | bool delete_hyperlink(int index) | Removes the hyperlink at index (from 0); 1, or 0 on failure.
+r | false | bool is_protected() | Whether the sheet is protected; 0 on failure.
+r | false | bool protect(int options, const char* password) | Protects the sheet with the ProtectOptionEnum options and a password (NULL or empty: none); 1, or 0 on failure.
+- | | void unprotect() | Lifts the sheet's protection and password and locks every column's cells again.
+r | false | bool protect_range(int first_row, int first_col, int last_row, int last_col) | Protects the sheet with only the range's cells locked (corners in either order); 1, or 0 on failure.
+r | false | bool set_editable_range(int first_row, int first_col, int last_row, int last_col) | Adds the range (corners in either order) as an editable range "Range n" and protects the sheet; 1, or 0 on failure.
+- | -1 | int editable_range_count() | The number of editable ranges; -1 on failure.
+- | nullptr | const char* get_editable_range(int index, int* first_row, int* first_col, int* last_row, int* last_col) | The name of the editable range at index (from 0), its corners written to the pointers (each may be NULL); NULL on failure.
+r | false | bool delete_editable_range(int index) | Removes the editable range at index (from 0); 1, or 0 on failure.
+- | 0 | int zoom() | The zoom of the sheet's view in percent; 0 when there is no view and on failure.
+- | | void set_zoom(int zoom) | Sets the zoom of the sheet's view in percent, 10 to 400; other values are ignored.
+r | false | bool right_to_left() | Whether the sheet is shown right to left; 0 on failure.
+b2 | | void set_right_to_left(bool on) | Shows the sheet right to left, or left to right when on is 0.
+- | | void topleft_cell(int* row, int* col) | Writes the cell at the top left of the sheet's view (each pointer may be NULL).
+- | | void set_topleft_cell(int row, int col) | Sets the cell at the top left of the sheet's view.
+- | | void active_cell(int* row, int* col) | Writes the active cell (each pointer may be NULL).
+- | | void set_active_cell(int row, int col) | Makes the cell the active cell.
+- | | void split_cell(int* row, int* col) | Writes the split cell of the sheet's view (each pointer may be NULL).
+- | | void set_split_cell(int row, int col) | Sets the split cell of the sheet's view.
+r | false | bool display_gridlines() | Whether gridlines are shown; 0 on failure.
+b2 | | void set_display_gridlines(bool on) | Shows gridlines, or hides them when on is 0.
+- | -1 | int row_break_count() | The number of manual row page breaks; -1 on failure.
+- | -1 | int row_break(int index) | The row of the row page break at index (from 0, ascending); -1 on failure.
+b3r | false | bool set_row_break(int row, bool on) | Adds a manual page break at the row, or removes it when on is 0; 1, or 0 on failure.
+- | -1 | int col_break_count() | The number of manual column page breaks; -1 on failure.
+- | -1 | int col_break(int index) | The column of the column page break at index (from 0, ascending); -1 on failure.
+b3r | false | bool set_col_break(int col, bool on) | Adds a manual page break at the column, or removes it when on is 0; 1, or 0 on failure.
+r | false | bool print_gridlines() | Whether gridlines are printed; 0 on failure.
+b2 | | void set_print_gridlines(bool on) | Prints gridlines, or not when on is 0.
+r | false | bool print_headings() | Whether row and column headings are printed; 0 on failure.
+b2 | | void set_print_headings(bool on) | Prints row and column headings, or not when on is 0.
+r | false | bool h_centered_printing() | Whether the printout is centred horizontally on the page; 0 on failure.
+b2 | | void set_h_centered_printing(bool on) | Centres the printout horizontally on the page, or not when on is 0.
+r | false | bool v_centered_printing() | Whether the printout is centred vertically on the page; 0 on failure.
+b2 | | void set_v_centered_printing(bool on) | Centres the printout vertically on the page, or not when on is 0.
+- | 0.0 | double left_margin() | The left page margin in inches; 0.0 on failure.
+- | | void set_left_margin(double inches) | Sets the left page margin in inches; a negative value is stored as 0.
+- | 0.0 | double right_margin() | The right page margin in inches; 0.0 on failure.
+- | | void set_right_margin(double inches) | Sets the right page margin in inches; a negative value is stored as 0.
+- | 0.0 | double top_margin() | The top page margin in inches; 0.0 on failure.
+- | | void set_top_margin(double inches) | Sets the top page margin in inches; a negative value is stored as 0.
+- | 0.0 | double bottom_margin() | The bottom page margin in inches; 0.0 on failure.
+- | | void set_bottom_margin(double inches) | Sets the bottom page margin in inches; a negative value is stored as 0.
+- | 0.0 | double header_margin() | The header margin in inches; 0.0 on failure.
+- | | void set_header_margin(double inches) | Sets the header margin in inches; a negative value is stored as 0.
+- | 0.0 | double footer_margin() | The footer margin in inches; 0.0 on failure.
+- | | void set_footer_margin(double inches) | Sets the footer margin in inches; a negative value is stored as 0.
+- | 0 | int paper() | The paper id (PaperEnum); 0 on failure.
+r | false | bool set_paper(int id) | Sets the paper (PaperEnum, 1 to 118); 1, or 0 on failure.
+- | 0 | int print_scale() | The print scale in percent; 0 on failure.
+- | | void set_print_scale(int scale) | Sets the print scale in percent, 10 to 400; other values are ignored.
+- | -1 | int page_orientation() | The page orientation (PageOrientEnum); -1 on failure.
+- | | void set_page_orientation(int orientation) | Sets the page orientation (PageOrientEnum); any other value is refused.
+- | -1 | int print_errors() | How cell errors are printed (PrintErrorEnum); -1 on failure.
+- | | void set_print_errors(int way) | Sets how cell errors are printed (PrintErrorEnum); any other value is refused.
+- | 0 | int fit_page_height() | The number of pages the printout is fitted to in height; 0 on failure.
+- | | void set_fit_page_height(int pages) | Fits the printout to that many pages in height; a value below 1 is ignored.
+- | 0 | int fit_page_width() | The number of pages the printout is fitted to in width; 0 on failure.
+- | | void set_fit_page_width(int pages) | Fits the printout to that many pages in width; a value below 1 is ignored.
+- | nullptr | const char* page_header() | The page header text; NULL when empty and on failure.
+- | | void set_page_header(const char* text) | Sets the page header text (NULL: empty).
+- | nullptr | const char* page_footer() | The page footer text; NULL when empty and on failure.
+- | | void set_page_footer(const char* text) | Sets the page footer text (NULL: empty).
 """),
     ("style", "iStyle", "plover_style_t", "style", """
-- | -1 | int set_numfmt(const char* code)
-- | nullptr | const char* numfmt_code()
-- | -1 | int numfmt_id()
-r | false | bool set_numfmt_id(int id)
-- | | void set_font(const char* name, int size)
-- | nullptr | const char* font_name()
-- | -1 | int font_size()
-- | | void set_font_size(int size)
-r | false | bool italic()
-b2 | | void set_italic(bool on)
-r | false | bool strikeout()
-b2 | | void set_strikeout(bool on)
-- | 0u | unsigned int font_color()
-- | | void set_font_color(unsigned int argb)
-r | false | bool bold()
-b2 | | void set_bold(bool on)
-- | 0 | int font_vert_align()
-- | | void set_font_vert_align(int align)
-- | 0 | int underlined()
-- | | void set_underline(int underline)
-- | 0 | int border(int index)
-r | false | bool set_border(int index, int line_style)
-- | 0u | unsigned int border_color(int index)
-r | false | bool set_border_color(int index, unsigned int argb)
-- | 0 | int fill_pattern()
-- | | void set_fill_pattern(int pattern)
-- | 0u | unsigned int pattern_fg_color()
-- | | void set_pattern_fg_color(unsigned int argb)
-- | 0u | unsigned int pattern_bg_color()
-- | | void set_pattern_bg_color(unsigned int argb)
-- | 0 | int align_h()
-- | | void set_align_h(int align)
-- | 0 | int align_v()
-- | | void set_align_v(int align)
-r | false | bool wrap()
-b2 | | void set_wrap(bool on)
-- | -1 | int rotation()
-- | | void set_rotation(int degrees)
-- | -1 | int indent()
-- | | void set_indent(int indent)
-r | false | bool shrink_to_fit()
-b2 | | void set_shrink_to_fit(bool on)
-r | false | bool cell_locked()
-b2 | | void set_cell_locked(bool on)
-r | false | bool cell_hidden()
-b2 | | void set_cell_hidden(bool on)
-- | | void unapply_numfmt()
-- | | void unapply_font()
-- | | void unapply_fill()
-- | | void unapply_border()
-- | | void unapply_alignment()
-- | | void unapply_protection()
+- | -1 | int set_numfmt(const char* code) | Gives the style the number format code (a built-in one, else registered as custom); its id, or -1 on failure.
+- | nullptr | const char* numfmt_code() | The code of the style's number format; NULL when it has none and on failure.
+- | -1 | int numfmt_id() | The id of the style's number format; -1 on failure.
+r | false | bool set_numfmt_id(int id) | Gives the style the built-in or registered number format with that id; 1, or 0 on failure (no such id).
+- | | void set_font(const char* name, int size) | Sets the font name and, unless size is 0, the font size in points.
+- | nullptr | const char* font_name() | The font name, valid until the font changes; NULL on failure.
+- | -1 | int font_size() | The font size in points, truncated; -1 on failure.
+- | | void set_font_size(int size) | Sets the font size in points.
+r | false | bool italic() | Whether the font is italic; 0 on failure.
+b2 | | void set_italic(bool on) | Makes the font italic, or not when on is 0.
+r | false | bool strikeout() | Whether the font is struck out; 0 on failure.
+b2 | | void set_strikeout(bool on) | Strikes the font out, or not when on is 0.
+- | 0u | unsigned int font_color() | The font colour, 0xAARRGGBB; 0 on failure.
+- | | void set_font_color(unsigned int argb) | Sets the font colour, 0xAARRGGBB.
+r | false | bool bold() | Whether the font is bold; 0 on failure.
+b2 | | void set_bold(bool on) | Makes the font bold, or not when on is 0.
+- | 0 | int font_vert_align() | The font's vertical position (VertAlignRunEnum); 0 on failure.
+- | | void set_font_vert_align(int align) | Sets the font's vertical position (VertAlignRunEnum); any other value is refused.
+- | 0 | int underlined() | The font's underline (UnderlineEnum); 0 on failure.
+- | | void set_underline(int underline) | Sets the font's underline (UnderlineEnum); any other value is refused.
+- | 0 | int border(int index) | The line style (BorderStyleEnum) of the edge index (BorderIndexEnum; 8 and 9 read 0); 0 on failure.
+r | false | bool set_border(int index, int line_style) | Sets the line style (BorderStyleEnum) of the edges that index (BorderIndexEnum) selects; 1, or 0 on failure.
+- | 0u | unsigned int border_color(int index) | The colour, 0xAARRGGBB, of the edge index (BorderIndexEnum; 8 and 9 read 0); 0 on failure.
+r | false | bool set_border_color(int index, unsigned int argb) | Sets the colour, 0xAARRGGBB, of the edges that index (BorderIndexEnum) selects; 1, or 0 on failure.
+- | 0 | int fill_pattern() | The fill pattern (PatternTypeEnum); 0 on failure.
+- | | void set_fill_pattern(int pattern) | Sets the fill pattern (PatternTypeEnum); any other value is refused.
+- | 0u | unsigned int pattern_fg_color() | The fill's foreground colour, 0xAARRGGBB; 0 on failure.
+- | | void set_pattern_fg_color(unsigned int argb) | Sets the fill's foreground colour, 0xAARRGGBB.
+- | 0u | unsigned int pattern_bg_color() | The fill's background colour, 0xAARRGGBB; 0 on failure.
+- | | void set_pattern_bg_color(unsigned int argb) | Sets the fill's background colour, 0xAARRGGBB.
+- | 0 | int align_h() | The horizontal alignment (HAlignEnum); 0 on failure.
+- | | void set_align_h(int align) | Sets the horizontal alignment (HAlignEnum); any other value is refused.
+- | 0 | int align_v() | The vertical alignment (VAlignEnum); 0 on failure.
+- | | void set_align_v(int align) | Sets the vertical alignment (VAlignEnum); any other value is refused.
+r | false | bool wrap() | Whether text wraps in the cell; 0 on failure.
+b2 | | void set_wrap(bool on) | Wraps text in the cell, or not when on is 0.
+- | -1 | int rotation() | The text rotation in degrees, -90 to 90; -1 on failure.
+- | | void set_rotation(int degrees) | Sets the text rotation in degrees, clamped to -90 to 90.
+- | -1 | int indent() | The indent; -1 on failure.
+- | | void set_indent(int indent) | Sets the indent; a negative value is ignored.
+r | false | bool shrink_to_fit() | Whether text shrinks to fit the cell; 0 on failure.
+b2 | | void set_shrink_to_fit(bool on) | Shrinks text to fit the cell, or not when on is 0.
+r | false | bool cell_locked() | Whether the style's protection locks the cell; 0 on failure.
+b2 | | void set_cell_locked(bool on) | Sets whether the style's protection locks the cell; its hidden flag stays.
+r | false | bool cell_hidden() | Whether the style's protection hides the cell; 0 on failure.
+b2 | | void set_cell_hidden(bool on) | Sets whether the style's protection hides the cell; its locked flag stays.
+- | | void unapply_numfmt() | Drops the number format from the style (id 0, "General").
+- | | void unapply_font() | Drops the font from the style.
+- | | void unapply_fill() | Drops the fill from the style.
+- | | void unapply_border() | Drops the borders from the style.
+- | | void unapply_alignment() | Drops the alignment from the style.
+- | | void unapply_protection() | Drops the protection from the style (back to locked and not hidden).
 x | | void unapply_all()
-- | | void release()
+- | | void release() | Frees a handle that the workbook gave out; the sheet's shared handle is only emptied.
 """),
     ("td", "iTabledef", "plover_tabledef_t", "td", """
-- | nullptr | const char* name()
-- | | void range(int* first_row, int* first_col, int* last_row, int* last_col)
-- | nullptr | const char* display_name()
-- | | void set_display_name(const char* name)
-- | nullptr | const char* comment()
-- | | void set_comment(const char* text)
-- | nullptr | const char* col_name(int index)
-r | false | bool set_col_name(int index, const char* name)
-r | false | bool insert_col(int index, const char* name)
-- | | void delete_col_by_index(int index)
-- | | void delete_col(const char* name)
-- | | void set_totals_row_label(const char* label)
-b2 | | void set_display_total(bool on)
-- | 0 | int totals_row_func(int col)
-- | | void set_totals_row_func(int col, int func)
-- | nullptr | const char* style_name()
-- | | void set_style_name(const char* name)
-- | | void set_preset_style(int number)
-r | false | bool row_strips()
-b2 | | void set_row_strips(bool on)
+- | nullptr | const char* name() | The table's name; NULL on failure.
+- | | void range(int* first_row, int* first_col, int* last_row, int* last_col) | Writes the table's corners (each pointer may be NULL).
+- | nullptr | const char* display_name() | The table's display name (empty when unset); NULL on failure.
+- | | void set_display_name(const char* name) | Sets the display name, each blank becoming an underscore; an empty name is ignored.
+- | nullptr | const char* comment() | The table's comment; NULL when empty and on failure.
+- | | void set_comment(const char* text) | Sets the table's comment; an empty text changes nothing.
+- | nullptr | const char* col_name(int index) | The name of the column at index (from 0); NULL on failure.
+r | false | bool set_col_name(int index, const char* name) | Renames the column at index (from 0); 1, or 0 on failure (e.g. the name exists).
+r | false | bool insert_col(int index, const char* name) | Inserts a column named name at index (from 0); 1, or 0 on failure.
+- | | void delete_col_by_index(int index) | Deletes the column at index (from 0); deleting the last one deletes the table and this handle.
+- | | void delete_col(const char* name) | Deletes the column of that name.
+- | | void set_totals_row_label(const char* label) | Sets the totals-row label of the first column.
+b2 | | void set_display_total(bool on) | Shows the totals row, or hides it when on is 0.
+- | 0 | int totals_row_func(int col) | The totals-row function (TotalsFuncEnum) of column col (from 0); 0 on failure.
+- | | void set_totals_row_func(int col, int func) | Sets the totals-row function (TotalsFuncEnum) of column col (from 0) and shows the totals row.
+- | nullptr | const char* style_name() | The name of the table's style; NULL when it has none and on failure.
+- | | void set_style_name(const char* name) | Sets the table's style by name; a name that is not a built-in table style is ignored.
+- | | void set_preset_style(int number) | Sets the table's style by number (TableStyleEnum, 0 to 59).
+r | false | bool row_strips() | Whether rows are shown in stripes; 0 on failure.
+b2 | | void set_row_strips(bool on) | Shows rows in stripes, or not when on is 0.
 """),
     ("rt", "iRichtext", "plover_richtext_t", "rt", """
-- | -1 | int segments_num()
-- | nullptr | const char* plain_text()
-- | nullptr | const char* text(int index, iStyle** style)
-- | | void append(const char* text, iStyle* style)
-- | | void insert(int index, const char* text, iStyle* style)
-- | | void remove(int index)
-- | | void modify(int index, const char* text, iStyle* style)
-- | | void release()
+- | -1 | int segments_num() | The number of segments; -1 on failure.
+- | nullptr | const char* plain_text() | All segments' texts joined, valid until the next call or change; NULL when empty and on failure.
+- | nullptr | const char* text(int index, iStyle** style) | The text of the segment at index (from 0); style (may be NULL) gets a new workbook-owned style of its font name and size; NULL on failure.
+- | | void append(const char* text, iStyle* style) | Adds a segment of text in the font of style (NULL: no font) at the end; a NULL or empty text does nothing.
+- | | void insert(int index, const char* text, iStyle* style) | Adds a segment before the one at index (from 0), at the end past the last; otherwise as rt_append.
+- | | void remove(int index) | Removes the segment at index (from 0).
+- | | void modify(int index, const char* text, iStyle* style) | Replaces the segment at index (from 0) with one made as rt_append makes it.
+- | | void release() | Frees a rich text that wb_make_richtext made; one from ws_get_richtext is only emptied.
 """),
 ]
 
@@ -350,7 +352,8 @@ class Param:
 
 class Slot:
     def __init__(self, line):
-        form, failure, decl = (part.strip() for part in line.split("|"))
+        form, failure, decl, *doc = (part.strip() for part in line.split("|", 3))
+        self.doc = doc[0] if doc else ""
         m = re.fullmatch(r"(.+?)\s*(\w+)\((.*)\)", decl)
         self.form, self.failure, self.ret, self.name = form, failure, m.group(1), m.group(2)
         self.params = [Param(p) for p in m.group(3).split(",")] if m.group(3) else []
@@ -374,6 +377,12 @@ class Slot:
             assert self.failure == "", self.name
         elif self.form != "x":
             assert self.failure != "", self.name
+        # The description is the header's only word on the failure value.
+        if self.form != "x":
+            assert self.doc.endswith(".") and "*/" not in self.doc, self.name
+            if self.ret != "void":
+                value = re.escape(self.c_failure().replace("nullptr", "NULL").rstrip("u"))
+                assert "on failure" in self.doc and re.search(rf"(?<![\w.-]){value}(?![\w.])", self.doc), self.name
 
     @property
     def exported(self):
@@ -451,8 +460,8 @@ def write_header_section(fams):
             if not s.exported:
                 continue
             args = ["%s* %s" % (handle, var)] + s.c_params()
-            note = " /* failure: %s */" % s.c_failure().replace("nullptr", "NULL") if s.ret != "void" else ""
-            lines.append("PLOVER_API %s %s_%s(%s) PLOVER_NOEXCEPT;%s" % (s.c_result(), prefix, s.name, ", ".join(args), note))
+            lines.append("/** %s */" % s.doc)
+            lines.append("PLOVER_API %s %s_%s(%s) PLOVER_NOEXCEPT;" % (s.c_result(), prefix, s.name, ", ".join(args)))
         lines.append("")
     path = ROOT / "api/plover.h"
     text = path.read_text()
