@@ -1,13 +1,17 @@
 #pragma once
-// Packages built and read back with the zip wrapper, for the load and save
-// tests.
+// Packages built and read back with the zip wrapper, and stand-in writers for
+// the part kinds that have none of their own yet, for the load and save tests.
 
+#include "kestrel/parts/part.h"
+#include "kestrel/xml/xl_xml/writers/stand_in_writer.h"
 #include "ziputil.h"
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -98,5 +102,65 @@ inline std::vector<std::string> names(const entries_t& entries) {
     for (const auto& e : entries) out.push_back(e.first);
     return out;
 }
+
+// What a stand-in writes for a part of its kind: an empty root element.
+inline std::string_view stand_in_text(vex::part_kind_enum kind) {
+    using k = vex::part_kind_enum;
+    switch (kind) {
+    case k::workbook_part:
+        return "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"/>";
+    case k::workbook_styles_part:
+        return "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"/>";
+    case k::shared_string_table_part:
+        return "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"/>";
+    case k::worksheet_part:  // also stands for its worktable, which has no entry of its own
+        return "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData/>"
+               "</worksheet>";
+    case k::vml_drawing_part:
+        return "<xml xmlns:v=\"urn:schemas-microsoft-com:vml\"/>";
+    default:
+        return "<stand-in/>";
+    }
+}
+
+class stand_in_part_xml : public vex::output_handler {
+public:
+    explicit stand_in_part_xml(vex::xml_part_t& part) : part_(part) {}
+    void write() override {
+        vex::xml::xml_stream_writer& w = *part_.get_xml_writer();
+        w.write_raw(saved_decl);
+        w.write_raw(stand_in_text(part_.kind()));
+    }
+    static std::unique_ptr<vex::output_handler> make(vex::xml_part_t& part) {
+        return std::make_unique<stand_in_part_xml>(part);
+    }
+
+protected:
+    vex::xml_part_t& part_;
+};
+
+// The modelled kinds that have no writer of their own yet.
+inline const std::vector<vex::part_kind_enum> modelled_kinds = {
+    vex::part_kind_enum::workbook_part, vex::part_kind_enum::workbook_styles_part,
+    vex::part_kind_enum::shared_string_table_part, vex::part_kind_enum::worksheet_part,
+    vex::part_kind_enum::vml_drawing_part};
+
+// Installs stand-in writers for the object's life (those above unless told
+// which); what was installed before comes back on destruction.
+class stand_in_writers {
+public:
+    explicit stand_in_writers(const std::vector<vex::part_kind_enum>& kinds = modelled_kinds,
+                              vex::writer_factory_t make = &stand_in_part_xml::make) {
+        for (const vex::part_kind_enum kind : kinds) previous_.emplace_back(kind, vex::set_stand_in_writer(kind, make));
+    }
+    ~stand_in_writers() {
+        for (auto it = previous_.rbegin(); it != previous_.rend(); ++it) vex::set_stand_in_writer(it->first, it->second);
+    }
+    stand_in_writers(const stand_in_writers&) = delete;
+    stand_in_writers& operator=(const stand_in_writers&) = delete;
+
+private:
+    std::vector<std::pair<vex::part_kind_enum, vex::writer_factory_t>> previous_;
+};
 
 } // namespace package_test

@@ -117,6 +117,7 @@ TEST(xml_document, new_package_has_workbook_styles_and_strings) {
 }
 
 TEST(xml_document, saves_only_the_package_format) {
+    const stand_in_writers writers;
     scratch_dir dir;
     vex::xml_document_t doc;
     doc.create_package();
