@@ -6,10 +6,14 @@
 #include "kestrel/xml/xl_xml/writers/stand_in_writer.h"
 #include "ziputil.h"
 
+#include <gtest/gtest.h>
+
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -139,6 +143,25 @@ protected:
     vex::xml_part_t& part_;
 };
 
+// Every r:id a relationship part names resolves to a written entry.
+inline void expect_no_dangling_targets(const entries_t& saved) {
+    std::set<std::string> seen;
+    for (const auto& [name, bytes] : saved) {
+        EXPECT_TRUE(seen.insert(name).second) << "twice: " << name;
+        if (!name.ends_with(".rels")) continue;
+        const std::string folder = name == "_rels/.rels" ? "" : name.substr(0, name.find("_rels/"));
+        for (size_t at = bytes.find("Target=\""); at != std::string::npos; at = bytes.find("Target=\"", at + 1)) {
+            const std::string target = bytes.substr(at + 8, bytes.find('"', at + 8) - at - 8);
+            if (bytes.compare(bytes.find("/>", at) - 21, 21, "TargetMode=\"External\"") == 0) continue;
+            std::string path = folder + target;
+            for (size_t up; (up = path.find("/../")) != std::string::npos;)
+                path.erase(path.rfind('/', up - 1) + 1, up + 4 - path.rfind('/', up - 1) - 1);
+            if (path.starts_with("../")) path = path.substr(3);
+            EXPECT_NE(find(saved, path), "<absent>") << name << " -> " << target;
+        }
+    }
+}
+
 // The modelled kinds that have no writer of their own yet.
 inline const std::vector<vex::part_kind_enum> modelled_kinds = {
     vex::part_kind_enum::workbook_part, vex::part_kind_enum::workbook_styles_part,
@@ -164,3 +187,14 @@ private:
 };
 
 } // namespace package_test
+
+// The shared packages beside the checkout. Under CI a missing folder fails the
+// test, so that a green run means they were read.
+#define REQUIRE_CORPUS()                                                          \
+    do {                                                                          \
+        if (!std::filesystem::is_directory(PLOVER_CORPUS)) {                                \
+            if (std::getenv("CI")) FAIL() << "no corpus at " << PLOVER_CORPUS;    \
+            GTEST_SKIP() << "no corpus at " << PLOVER_CORPUS;                     \
+        }                                                                         \
+    } while (false)
+
