@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -104,6 +105,10 @@ TEST(xml_document, sheet_name_finds_the_sheet_by_grid_id_in_a_second_loaded_docu
     ASSERT_NE(sheet, nullptr);
     ASSERT_NE(sheet->worktable(), nullptr);  // made by the load
     EXPECT_EQ(sheet->worktable()->name(), "Data");
+    // The package has no styles part: the post-load step made one.
+    const auto& children = doc.workbook_part()->get_child_parts();
+    EXPECT_TRUE(std::any_of(children.begin(), children.end(),
+                            [](const auto& c) { return c->kind() == vex::part_kind_enum::workbook_styles_part; }));
     const unsigned grid = grid_of(doc, *sheet);
     ASSERT_NE(grid, 1u);
     EXPECT_EQ(sheet_name(doc, grid), "Data");
