@@ -82,6 +82,8 @@ void xml_document_t::load(const char* path, bool flag) {
     const uint32_t code = probe_file_format(path);
     std::unique_ptr<archive_resolver> resolver = get_archive_resolver__(static_cast<file_format_enum>(code));
     resolver->load(path, flag);
+    // Still under the load's format code: the sheets finish their relations.
+    if (workbook_t* book = workbook()) book->after_loading__();
     set_format_code(file_format_none);
 }
 
@@ -106,12 +108,9 @@ workbook_t* xml_document_t::workbook() const {
 void xml_document_t::sheet_name(std::string& name, uint32_t table_id) const {
     name.clear();
     const workbook_t* book = workbook();
-    if (!book) return;
-    for (const sheet_entry_t& sheet : book->sheets())
-        if (sheet.sheet_id == table_id) {
-            name = sheet.name;
-            return;
-        }
+    // Grids count from 1: a table without one has id 0 and names no sheet.
+    if (!book || table_id == 0) return;
+    name = book->sheet_name(book->sheet_index_by_table_id(table_id));
 }
 
 xml::sxml::status_t xml_document_t::on_relationship_node(const xml::sxml::xml_node_t* node) {

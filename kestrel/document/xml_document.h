@@ -41,7 +41,8 @@ public:
     // throws. A null path gives the current code.
     uint32_t probe_file_format(const char* path);
     // Throws archive_error "Unrecognized file type: <path>" for a file that is
-    // not a package; the resolver's errors pass unchanged.
+    // not a package; the resolver's errors pass unchanged. Ends with the
+    // workbook's post-load step.
     void load(const char* path, bool flag);
     // Writes only format 2; the file at path is replaced only by a complete
     // package.
@@ -50,7 +51,7 @@ public:
     workbook_t* workbook() const;
     xml_part_t* workbook_part() const noexcept { return workbook_part_; }
     std::string path() const { return path_; }
-    // Empty for an id no sheet's table has.
+    // The name of the sheet whose table has that grid id; empty when none has.
     void sheet_name(std::string& name, uint32_t table_id) const;
 
     xml::sxml::status_t on_relationship_node(const xml::sxml::xml_node_t* node);

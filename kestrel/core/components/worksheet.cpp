@@ -177,6 +177,8 @@ worktable_t* worksheet_t::create_worktable__(uint32_t rows, uint32_t cols, const
     // The cell store is made over the whole sheet; a smaller extent is not kept yet.
     (void)rows, (void)cols;
     table->set_extent(extent);
+    // Named from the start, so that lookups by grid id find the sheet.
+    table->set_name(std::string(name()));
     const char* id = part->get_relationship_id();
     record_worktable(id ? id : "", table);
     worktable_ = table;

@@ -1,6 +1,7 @@
 #include "kestrel/document/concrete_resolver/excel_resolver.h"
 
 #include "errors.h"
+#include "kestrel/core/components/shared_string_table.h"
 #include "kestrel/document/xml_document.h"
 #include "kestrel/parts/entry_path.h"
 #include "kestrel/parts/package_uris.h"
@@ -9,9 +10,12 @@
 #include "kestrel/parts/workbook_part.h"
 #include "text_utils.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,18 +47,45 @@ std::string part_content_type(const xml_part_t& part) {
     return part.get_content_type() ? part.get_content_type() : "";
 }
 
-// The directory a new file of path goes in, and its file name.
+// The directory a new file of path goes in.
 std::filesystem::path directory_of(const std::string& path) {
     std::filesystem::path dir = std::filesystem::path(path).parent_path();
     return dir.empty() ? std::filesystem::path(".") : dir;
 }
 
-mode_t new_file_mode(const std::string& target) {
-    struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) return st.st_mode & 07777;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
+// A new file beside target, opened for writing: the kernel applies the umask
+// (nothing process-wide changes), and an existing target lends its mode. -1
+// when no such file can be made.
+int create_file_beside(const std::string& target, std::string& created) {
+    static constexpr char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    const std::string stem =
+        (directory_of(target) / ("." + std::filesystem::path(target).filename().string() + ".")).string();
+    std::random_device random;
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        created = stem;
+        for (int i = 0; i < 8; ++i) created += letters[random() % (sizeof letters - 1)];
+        const int fd = ::open(created.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return -1;
+        }
+        struct stat st {};
+        if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) (void)::fchmod(fd, st.st_mode & 07777);
+        return fd;
+    }
+    return -1;
+}
+
+// Kept for the sheets to fill: the workbook part drops it from the save when
+// they wrote no string.
+bool dropped_unless_filled(const xml_part_t& part) {
+    if (part.kind() != part_kind_enum::shared_string_table_part) return false;
+    const auto* strings = dynamic_cast<const shared_string_table_t*>(part.get_component());
+    return !strings || !strings->has_strings_to_save();
+}
+
+general_error nothing_writes(const std::string& entry) {
+    return general_error("Cannot save " + entry + ": its part has neither a writer nor kept bytes.");
 }
 
 } // namespace
@@ -253,15 +284,14 @@ void excel_resolver::save(const char* path) {
         archive_.create_zip_file(target);  // refuses it with the archive's own message
         return;
     }
+    check_writers__();  // before anything on disk changes
     std::error_code ec;
     std::filesystem::create_directories(directory_of(target), ec);
-    std::string temp = (directory_of(target) / ("." + name + ".XXXXXX")).string();
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        archive_.create_zip_file(target + ".tmp/");  // an archive_error naming the place
-        return;
-    }
-    ::fchmod(fd, new_file_mode(target));
+    std::string temp;
+    const int fd = create_file_beside(target, temp);
+    if (fd < 0)
+        throw archive_error("Can not create file: '" + target +
+                            "'. Please check if the file has been opened or if the file name is illegal.");
     ::close(fd);
     try {
         save_package__(temp);
@@ -322,19 +352,42 @@ std::string excel_resolver::claim_name__(std::string name) {
     }
 }
 
-std::string excel_resolver::make_part_file_name(xml_part_t* part) {
-    std::string name;
-    if (part->kind() == part_kind_kept && *part->get_entry_name()) {
-        name = part->get_entry_name();
-    } else {
-        name = part->make_part_file_name();
-        // Where applications keep them, whatever folder the kind implies.
-        if (part->kind() == part_kind_enum::chart_part)
-            name = "xl/charts/" + std::string(entry_path::file_name(name));
-        else if (part->kind() == part_kind_enum::custom_xml_part)
-            name = "customXml/" + std::string(entry_path::file_name(name));
+std::string excel_resolver::make_part_file_name(xml_part_t* part) { return claim_name__(planned_name__(*part)); }
+
+std::string excel_resolver::planned_name__(const xml_part_t& part) {
+    if (part.kind() == part_kind_kept && *part.get_entry_name()) return part.get_entry_name();
+    std::string name = part.make_part_file_name();
+    // Where applications keep them, whatever folder the kind implies.
+    if (part.kind() == part_kind_enum::chart_part)
+        name = "xl/charts/" + std::string(entry_path::file_name(name));
+    else if (part.kind() == part_kind_enum::custom_xml_part)
+        name = "customXml/" + std::string(entry_path::file_name(name));
+    return name;
+}
+
+void excel_resolver::check_writers__() const {
+    for (const auto& child : document_->package_root()) check_writer__(*child);
+}
+
+// Mirrors the walk of write_part: what it would write must have kept bytes or
+// a writer, so that a save cannot succeed with empty entries.
+void excel_resolver::check_writer__(xml_part_t& part) const {
+    const bool verbatim = part.get_raw_data() != nullptr;
+    if (!verbatim && !dropped_unless_filled(part)) {
+        part.create_output_handler(2);
+        const bool writable = part.get_output_handler() != nullptr;
+        part.release_output_handler();
+        if (!writable) throw nothing_writes(planned_name__(part));
     }
-    return claim_name__(std::move(name));
+    for (const auto& child : part.get_child_parts()) {
+        // A kept part's children keep their Ids: one without is not written.
+        if (verbatim && !child->get_relationship_id()) continue;
+        if (child->kind() == part_kind_enum::worktable_part) {
+            for (const auto& cell_child : child->get_child_parts()) check_writer__(*cell_child);
+            break;
+        }
+        check_writer__(*child);
+    }
 }
 
 void excel_resolver::write_part(xml_part_t* part) {
@@ -358,6 +411,8 @@ void excel_resolver::write_part(xml_part_t* part) {
         [this, name](const char* data, unsigned size) { archive_.write_file_stream(name, data, size); });
     archive_.add_file_to_zip(name);
     part->create_output_handler(2);
+    // Reached when the sheets filled a part the check let pass as dropped.
+    if (!verbatim && !part->get_output_handler()) throw nothing_writes(name);
     part->write();
     written_.push_back(part);
     part->release_xml_writer();

@@ -33,7 +33,9 @@ public:
 
     void load(const char* path, bool flag) override;
     // The package is written to a new file beside path and renamed over it once
-    // complete; on failure that file is removed and path stays as it was.
+    // complete; on failure that file is removed and path stays as it was. A
+    // part to be written with neither a writer nor kept bytes fails the save
+    // before anything on disk changes.
     void save(const char* path) override;
 
     void read_part_relationships(xml_part_t* part);
@@ -61,6 +63,10 @@ private:
     void write_content_types();
     void register_content_type__(const xml_part_t& part);
     std::string claim_name__(std::string name);
+    // The name make_part_file_name starts from, before it is made unique.
+    static std::string planned_name__(const xml_part_t& part);
+    void check_writers__() const;
+    void check_writer__(xml_part_t& part) const;
 
     xml_document_t* document_;
     zip_archive archive_;

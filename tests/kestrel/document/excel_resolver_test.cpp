@@ -2,8 +2,10 @@
 
 #include "errors.h"
 #include "kestrel/document/xml_document.h"
+#include "kestrel/core/components/shared_string_table.h"
 #include "kestrel/core/components/workbook.h"
 #include "kestrel/core/components/worksheet.h"
+#include "kestrel/core/components/worktable.h"
 #include "kestrel/parts/part.h"
 #include "text_utils.h"
 #include "tests/kestrel/document/package_support.h"
@@ -14,6 +16,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 using namespace package_test;
@@ -68,44 +71,10 @@ entries_t hardened_package() {
     return e;
 }
 
-// Every r:id a relationship part names resolves to a written entry.
-void expect_no_dangling_targets(const entries_t& saved) {
-    std::set<std::string> seen;
-    for (const auto& [name, bytes] : saved) {
-        EXPECT_TRUE(seen.insert(name).second) << "twice: " << name;
-        if (!name.ends_with(".rels")) continue;
-        const std::string folder = name == "_rels/.rels" ? "" : name.substr(0, name.find("_rels/"));
-        for (size_t at = bytes.find("Target=\""); at != std::string::npos; at = bytes.find("Target=\"", at + 1)) {
-            const std::string target = bytes.substr(at + 8, bytes.find('"', at + 8) - at - 8);
-            if (bytes.compare(bytes.find("/>", at) - 21, 21, "TargetMode=\"External\"") == 0) continue;
-            std::string path = folder + target;
-            for (size_t up; (up = path.find("/../")) != std::string::npos;)
-                path.erase(path.rfind('/', up - 1) + 1, up + 4 - path.rfind('/', up - 1) - 1);
-            if (path.starts_with("../")) path = path.substr(3);
-            EXPECT_NE(find(saved, path), "<absent>") << name << " -> " << target;
-        }
-    }
-}
-
-// What the workbook reader will do: one sheet record per worksheet part, in
-// relationship order, bound to its part.
-void stand_in_sheet_reader(vex::xml_document_t& doc) {
-    vex::workbook_t* book = doc.workbook();
-    uint32_t id = 0;
-    for (const auto& child : doc.workbook_part()->get_child_parts()) {
-        if (child->kind() != vex::part_kind_enum::worksheet_part) continue;
-        vex::sheet_entry_t sheet;
-        sheet.sheet_id = ++id;
-        sheet.relationship_id = child->get_source_id();
-        sheet.name = "Sheet" + std::to_string(id);
-        book->sheets().push_back(sheet);
-        book->attach_worksheet(dynamic_cast<vex::worksheet_t*>(child->get_component()), child->get_source_id());
-    }
-}
-
 } // namespace
 
 TEST(excel_resolver, new_package_entries_types_and_relationships) {
+    const stand_in_writers writers;
     scratch_dir dir;
     vex::xml_document_t doc;
     doc.create_package();
@@ -113,6 +82,10 @@ TEST(excel_resolver, new_package_entries_types_and_relationships) {
     const entries_t saved = read_zip(dir / "new.xlsx");
     EXPECT_EQ(names(saved), (std::vector<std::string>{"_rels/.rels", "xl/workbook.xml", "xl/styles.xml",
                                                        "xl/_rels/workbook.xml.rels", "[Content_Types].xml"}));
+    EXPECT_EQ(find(saved, "xl/workbook.xml"),
+              saved_decl + std::string(stand_in_text(vex::part_kind_enum::workbook_part)));
+    EXPECT_EQ(find(saved, "xl/styles.xml"),
+              saved_decl + std::string(stand_in_text(vex::part_kind_enum::workbook_styles_part)));
     EXPECT_EQ(find(saved, "_rels/.rels"),
               rels(rel("rId1", std::string(od) + "officeDocument", "xl/workbook.xml")));
     EXPECT_EQ(find(saved, "xl/_rels/workbook.xml.rels"), rels(rel("rId1", std::string(od) + "styles", "styles.xml")));
@@ -123,6 +96,7 @@ TEST(excel_resolver, new_package_entries_types_and_relationships) {
 }
 
 TEST(excel_resolver, round_trip_keeps_parts_and_drops_the_calculation_chain) {
+    const stand_in_writers writers;
     scratch_dir dir;
     const entries_t original = hardened_package();
     write_zip(dir / "in.xlsx", original);
@@ -151,6 +125,7 @@ TEST(excel_resolver, round_trip_keeps_parts_and_drops_the_calculation_chain) {
 }
 
 TEST(excel_resolver, shared_target_is_read_once_and_written_once) {
+    const stand_in_writers writers;
     scratch_dir dir;
     entries_t p = hardened_package();
     // A second relationship to the same theme entry.
@@ -190,12 +165,18 @@ public:
     explicit failing_part(vex::xml_part_t* parent)
         : xml_part_t(parent, "", "urn:failing", "application/xml", ".", "failing", nullptr) {}
     ~failing_part() override = default;
-    void write() override { throw std::runtime_error("writer failed"); }
+    void create_output_handler(int) override { set_output_handler(std::make_unique<failing_writer>()); }
+
+private:
+    struct failing_writer final : vex::output_handler {
+        void write() override { throw std::runtime_error("writer failed"); }
+    };
 };
 
 } // namespace
 
 TEST(excel_resolver, failed_save_leaves_the_target_untouched) {
+    const stand_in_writers writers;
     scratch_dir dir;
     const std::string target = dir / "book.xlsx";
     std::ofstream(target, std::ios::binary) << "previous bytes";
@@ -215,13 +196,14 @@ TEST(excel_resolver, failed_save_leaves_the_target_untouched) {
 }
 
 TEST(excel_resolver, corpus_packages_keep_every_part) {
-    const std::string corpus = PLOVER_CORPUS;  // the shared packages beside the checkout
+    REQUIRE_CORPUS();
+    const stand_in_writers writers;
+    const std::string corpus = PLOVER_CORPUS;
     for (const char* file : {"chartsheet01.xlsx", "header_image01.xlsx", "macro01.xlsm"}) {
-        if (!fs::exists(corpus + file)) GTEST_SKIP() << "no corpus";
+        ASSERT_TRUE(fs::exists(corpus + file)) << file;
         scratch_dir dir;
         vex::xml_document_t doc;
         doc.load((corpus + file).c_str(), false);
-        stand_in_sheet_reader(doc);
         doc.save((dir / "out.xlsx").c_str(), 2);
         const entries_t original = read_zip(corpus + file);
         const entries_t saved = read_zip(dir / "out.xlsx");
@@ -237,4 +219,120 @@ TEST(excel_resolver, corpus_packages_keep_every_part) {
             }
         expect_no_dangling_targets(saved);
     }
+}
+
+namespace {
+
+// A new package with one sheet whose worktable holds a VML drawing.
+void add_sheet_with_drawing(vex::xml_document_t& doc) {
+    vex::worksheet_t* sheet = doc.workbook()->insert_worksheet("Data", ~0ull);
+    vex::worktable_t* table = sheet->create_worktable__(10, 10, {});
+    vex::xml_part_t* drawing = table->get_part()->create_part((std::string(od) + "vmlDrawing").c_str(), nullptr);
+    drawing->set_extension("vml");  // as a loaded one has
+}
+
+vex::shared_string_table_t& shared_strings(vex::xml_part_t& part) {
+    return *dynamic_cast<vex::workbook_t*>(part.get_workbook())->shared_strings();
+}
+
+// A sheet writer that, as the real one will, fills the shared strings.
+struct filling_sheet_writer final : stand_in_part_xml {
+    using stand_in_part_xml::stand_in_part_xml;
+    void write() override {
+        shared_strings(part_).add_string_to_save("x");
+        stand_in_part_xml::write();
+    }
+    static std::unique_ptr<vex::output_handler> make(vex::xml_part_t& part) {
+        return std::make_unique<filling_sheet_writer>(part);
+    }
+};
+
+std::vector<vex::part_kind_enum> all_but(vex::part_kind_enum left_out) {
+    std::vector<vex::part_kind_enum> kinds;
+    for (const vex::part_kind_enum k : modelled_kinds)
+        if (k != left_out) kinds.push_back(k);
+    return kinds;
+}
+
+mode_t mode_of(const std::string& path) {
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+} // namespace
+
+TEST(excel_resolver, part_without_writer_or_bytes_fails_the_save_before_the_disk_changes) {
+    using k = vex::part_kind_enum;
+    const struct {
+        const char* name;
+        std::vector<k> installed;
+        bool strings_to_save;
+        bool sheet_fills_strings;
+        std::string entry;  // empty: the save succeeds
+    } cases[] = {
+        {"no writer at all", {}, false, false, "xl/workbook.xml"},
+        {"no styles writer", all_but(k::workbook_styles_part), false, false, "xl/styles.xml"},
+        // The sheet's writer writes its worktable too: the sheet's kind needs one.
+        {"no sheet writer", all_but(k::worksheet_part), false, false, "xl/worksheets/sheet1.xml"},
+        {"no drawing writer", all_but(k::vml_drawing_part), false, false, "xl/drawings/vmldrawing1.vml"},
+        {"strings to save, no writer for them", all_but(k::shared_string_table_part), true, false,
+         "xl/sharedStrings.xml"},
+        {"strings filled by the sheets, no writer for them", all_but(k::shared_string_table_part), false, true,
+         "xl/sharedStrings.xml"},
+        {"no strings: the part is dropped", all_but(k::shared_string_table_part), false, false, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const stand_in_writers writers(c.installed);
+        const stand_in_writers filling(c.sheet_fills_strings ? std::vector<k>{k::worksheet_part} : std::vector<k>{},
+                                       &filling_sheet_writer::make);
+        scratch_dir dir;
+        vex::xml_document_t doc;
+        doc.create_package();
+        add_sheet_with_drawing(doc);
+        if (c.strings_to_save) shared_strings(*doc.workbook_part()).add_string_to_save("s");
+        const std::string target = dir / "book.xlsx";
+        std::ofstream(target, std::ios::binary) << "previous bytes";
+        for (const std::string& path : {target, dir / "sub/book.xlsx"}) {
+            try {
+                doc.save(path.c_str(), 2);
+                EXPECT_EQ(c.entry, "") << path;
+            } catch (const general_error& e) {
+                EXPECT_EQ(e.message(), "Cannot save " + c.entry + ": its part has neither a writer nor kept bytes.");
+            }
+        }
+        if (c.entry.empty()) {
+            const entries_t saved = read_zip(target);
+            EXPECT_EQ(find(saved, "xl/sharedStrings.xml"), "<absent>");
+            EXPECT_NE(find(saved, "xl/drawings/vmldrawing1.vml"), "<absent>");
+            continue;
+        }
+        EXPECT_EQ(slurp(target), "previous bytes");
+        std::vector<std::string> files = dir.files();
+        // Filled strings are found only while the sheets are written, in the
+        // new file beside the target, which goes with the failure.
+        EXPECT_EQ(files, std::vector<std::string>{"book.xlsx"});
+        if (!c.sheet_fills_strings) {
+            EXPECT_FALSE(fs::exists(dir / "sub"));
+        }
+    }
+}
+
+TEST(excel_resolver, saved_file_takes_the_umask_or_the_mode_of_the_file_it_replaces) {
+    const stand_in_writers writers;
+    scratch_dir dir;
+    vex::xml_document_t doc;
+    doc.create_package();
+    const mode_t previous = ::umask(027);
+    doc.save((dir / "new.xlsx").c_str(), 2);
+    EXPECT_EQ(mode_of(dir / "new.xlsx"), 0640u);
+
+    std::ofstream(dir / "old.xlsx") << "previous bytes";
+    ::chmod((dir / "old.xlsx").c_str(), 0604);
+    ::umask(077);
+    doc.save((dir / "old.xlsx").c_str(), 2);
+    EXPECT_EQ(mode_of(dir / "old.xlsx"), 0604u);
+    EXPECT_NE(slurp(dir / "old.xlsx"), "previous bytes");
+    EXPECT_EQ(::umask(previous), 077u);  // left as it was
 }

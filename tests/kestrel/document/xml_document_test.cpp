@@ -2,11 +2,14 @@
 
 #include "errors.h"
 #include "kestrel/core/components/workbook.h"
+#include "kestrel/core/components/worksheet.h"
+#include "kestrel/core/components/worktable.h"
 #include "kestrel/parts/part.h"
 #include "tests/kestrel/document/package_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -40,7 +43,77 @@ std::string load_failure(const std::string& path) {
     return "";
 }
 
+// The grid id of the sheet's cell store, made and registered as the sheet's
+// handle does when it has none.
+unsigned grid_of(const vex::xml_document_t& doc, vex::worksheet_t& sheet) {
+    vex::worktable_t* table = sheet.worktable() ? sheet.worktable() : sheet.create_worktable__(10, 10, {});
+    table->register_grid(sheet.get_part()->get_part_id(), doc.workbook_part()->get_part_id());
+    return table->sheet_id();
+}
+
+// Makes the next document's grid ids differ from its sheet ids.
+void use_up_a_grid() {
+    vex::xml_document_t first;
+    first.create_package();
+    grid_of(first, *first.workbook()->insert_worksheet("First", ~0ull));
+}
+
+std::string sheet_name(const vex::xml_document_t& doc, uint32_t id) {
+    std::string name = "stale";
+    doc.sheet_name(name, id);
+    return name;
+}
+
 } // namespace
+
+TEST(xml_document, sheet_name_finds_the_sheet_by_grid_id_in_a_second_created_document) {
+    use_up_a_grid();
+    vex::xml_document_t doc;
+    doc.create_package();
+    vex::workbook_t& book = *doc.workbook();
+    const unsigned data = grid_of(doc, *book.insert_worksheet("Data", ~0ull));
+    const unsigned other = grid_of(doc, *book.insert_worksheet("Other", ~0ull));
+    ASSERT_NE(data, book.sheets()[0].sheet_id);
+    EXPECT_EQ(sheet_name(doc, data), "Data");
+    EXPECT_EQ(sheet_name(doc, other), "Other");
+    EXPECT_EQ(sheet_name(doc, book.sheets()[0].sheet_id), "");  // a sheet id is no grid id
+    EXPECT_EQ(sheet_name(doc, 0), "");
+    ASSERT_TRUE(book.rename_sheet(0, "Renamed"));
+    EXPECT_EQ(sheet_name(doc, data), "Renamed");
+}
+
+TEST(xml_document, sheet_name_finds_the_sheet_by_grid_id_in_a_second_loaded_document) {
+    use_up_a_grid();
+    scratch_dir dir;
+    const std::string sheet_type = "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml";
+    write_zip(dir / "in.xlsx",
+              {{"[Content_Types].xml", types(override_of("xl/workbook.xml", workbook_type) +
+                                             override_of("xl/worksheets/sheet1.xml", sheet_type))},
+               {"_rels/.rels", rels(rel("rId1", std::string(od) + "officeDocument", "xl/workbook.xml"))},
+               {"xl/workbook.xml",
+                std::string(decl) +
+                    "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" xmlns:r=\"" + od +
+                    "\"><sheets><sheet name=\"Data\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
+               {"xl/_rels/workbook.xml.rels", rels(rel("rId1", std::string(od) + "worksheet", "worksheets/sheet1.xml"))},
+               {"xl/worksheets/sheet1.xml",
+                std::string(decl) +
+                    "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData/>"
+                    "</worksheet>"}});
+    vex::xml_document_t doc;
+    doc.load((dir / "in.xlsx").c_str(), false);
+    vex::worksheet_t* sheet = doc.workbook()->sheet_at(0);
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_NE(sheet->worktable(), nullptr);  // made by the load
+    EXPECT_EQ(sheet->worktable()->name(), "Data");
+    // The package has no styles part: the post-load step made one.
+    const auto& children = doc.workbook_part()->get_child_parts();
+    EXPECT_TRUE(std::any_of(children.begin(), children.end(),
+                            [](const auto& c) { return c->kind() == vex::part_kind_enum::workbook_styles_part; }));
+    const unsigned grid = grid_of(doc, *sheet);
+    ASSERT_NE(grid, 1u);
+    EXPECT_EQ(sheet_name(doc, grid), "Data");
+    EXPECT_EQ(sheet_name(doc, 1), "");
+}
 
 TEST(xml_document, refuses_what_is_not_a_package) {
     scratch_dir dir;
@@ -117,6 +190,7 @@ TEST(xml_document, new_package_has_workbook_styles_and_strings) {
 }
 
 TEST(xml_document, saves_only_the_package_format) {
+    const stand_in_writers writers;
     scratch_dir dir;
     vex::xml_document_t doc;
     doc.create_package();
