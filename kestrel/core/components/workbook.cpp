@@ -287,14 +287,14 @@ uint32_t workbook_t::position_of_rid__(const char* rid) const noexcept {
     return position_if(record_.sheets, [&](const sheet_entry_t& s) { return s.relationship_id == rid; });
 }
 
-const sheet_entry_t* workbook_t::index_relationship_ids() {
+std::vector<const sheet_entry_t*> workbook_t::index_relationship_ids() {
     rid_positions_.clear();
-    const sheet_entry_t* repeated = nullptr;
+    std::vector<const sheet_entry_t*> repeated;
     rid_positions_.reserve(record_.sheets.size());
     for (uint32_t i = 0; i < record_.sheets.size(); ++i) {
         const std::string& rid = record_.sheets[i].relationship_id;
         if (rid.empty()) continue;
-        if (!rid_positions_.emplace(rid, i).second && !repeated) repeated = &record_.sheets[i];
+        if (!rid_positions_.emplace(rid, i).second) repeated.push_back(&record_.sheets[i]);
     }
     return repeated;
 }

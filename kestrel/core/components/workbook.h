@@ -132,8 +132,8 @@ public:
     // While a package's worksheet parts are attached one by one, the records
     // are found by relationship Id through an index made here (the first
     // record of an Id wins); it holds until dropped, and the records must not
-    // change meanwhile. Returns a record whose Id an earlier one has, or null.
-    const sheet_entry_t* index_relationship_ids();
+    // change meanwhile. Returns the records whose Id an earlier one has.
+    std::vector<const sheet_entry_t*> index_relationship_ids();
     void drop_relationship_index() noexcept { rid_positions_.clear(); }
 
     // ---- active sheet and modes ----

@@ -34,8 +34,10 @@ std::string shared_sheet_text(const std::string& entry) {
 // while its parts are read.
 struct sheet_index_guard {
     workbook_t* book;
-    const sheet_entry_t* repeated;
-    explicit sheet_index_guard(workbook_t* b) : book(b), repeated(b ? b->index_relationship_ids() : nullptr) {}
+    std::vector<const sheet_entry_t*> repeated;
+    explicit sheet_index_guard(workbook_t* b) : book(b) {
+        if (book) repeated = book->index_relationship_ids();
+    }
     ~sheet_index_guard() {
         if (book) book->drop_relationship_index();
     }
@@ -234,11 +236,15 @@ void excel_resolver::load_referenced_parts__(xml_part_t* parent) {
 
 void excel_resolver::refuse_shared_sheet_records__(const xml_part_t& book_part,
                                                    const std::vector<relationship_t>& records,
-                                                   const sheet_entry_t* repeated) const {
-    if (!repeated) return;
-    for (const relationship_t& r : records) {
-        if (r.id != repeated->relationship_id || !r.internal) continue;
-        if (part_kind_of_relationship_type(r.type) != part_kind_enum::worksheet_part) return;
+                                                   const std::vector<const sheet_entry_t*>& repeated) const {
+    if (repeated.empty()) return;
+    std::unordered_map<std::string_view, const relationship_t*> by_id;
+    for (const relationship_t& r : records) by_id.emplace(r.id, &r);
+    for (const sheet_entry_t* sheet : repeated) {
+        const auto it = by_id.find(sheet->relationship_id);
+        if (it == by_id.end()) continue;
+        const relationship_t& r = *it->second;
+        if (!r.internal || part_kind_of_relationship_type(r.type) != part_kind_enum::worksheet_part) continue;
         const std::string entry = locate_package_entry(book_part.get_entry_name(), r.target.c_str());
         throw loading_error(shared_sheet_text(entry.empty() ? r.target : entry));
     }

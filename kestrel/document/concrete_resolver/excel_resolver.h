@@ -56,7 +56,7 @@ private:
     void get_part__(xml_part_t* part);
     // Two sheet records naming one worksheet relationship fail the load.
     void refuse_shared_sheet_records__(const xml_part_t& book_part, const std::vector<relationship_t>& records,
-                                       const sheet_entry_t* repeated) const;
+                                       const std::vector<const sheet_entry_t*>& repeated) const;
     void read_entry__(const std::string& entry, const xml::sxml::sxml_parser::handler_t& handler,
                       xml::sxml::xml_node_t*& root);
 

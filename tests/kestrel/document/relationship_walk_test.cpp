@@ -177,6 +177,15 @@ TEST(relationship_walk, two_sheets_on_one_worksheet_part_fail_the_load) {
     entries_t same_target = one_sheet_package(rel("rId2", std::string(od) + "worksheet", "worksheets/sheet1.xml"), {});
     same_target[2].second = workbook_xml(sheet_record("A", 1, "rId1") + sheet_record("B", 2, "rId2"));
     EXPECT_EQ(load_failure(same_target), expected);
+    // A repeated chart sheet record does not hide a repeated worksheet one.
+    entries_t behind_chart =
+        one_sheet_package(rel("rId2", std::string(od) + "chartsheet", "chartsheets/sheet1.xml"),
+                          {{"xl/chartsheets/sheet1.xml", "<chartsheet/>"}},
+                          override_of("xl/chartsheets/sheet1.xml",
+                                      "application/vnd.openxmlformats-officedocument.spreadsheetml.chartsheet+xml"));
+    behind_chart[2].second = workbook_xml(sheet_record("C", 1, "rId2") + sheet_record("D", 2, "rId2") +
+                                          sheet_record("A", 3, "rId1") + sheet_record("B", 4, "rId1"));
+    EXPECT_EQ(load_failure(behind_chart), expected);
     // Many records on one part.
     std::string many;
     for (int i = 1; i <= 10000; ++i) many += sheet_record("S" + std::to_string(i), i, "rId1");

@@ -328,7 +328,7 @@ TEST(workbook, relationship_index_finds_the_first_record_and_reports_a_repeat) {
     f.wb.sheets().push_back({1, 1, 0, "rId1", "A", nullptr});
     f.wb.sheets().push_back({2, 1, 0, "", "B", nullptr});
     f.wb.sheets().push_back({3, 1, 0, "rId3", "C", nullptr});
-    EXPECT_EQ(f.wb.index_relationship_ids(), nullptr);
+    EXPECT_TRUE(f.wb.index_relationship_ids().empty());
     EXPECT_EQ(f.wb.sheet_id_by_rid("rId3"), 3u);
     EXPECT_EQ(f.wb.sheet_id_by_rid("rId2"), 0xFFFFFFFFu);
     EXPECT_EQ(f.wb.sheet_id_by_rid(""), 0xFFFFFFFFu);
@@ -336,9 +336,10 @@ TEST(workbook, relationship_index_finds_the_first_record_and_reports_a_repeat) {
 
     f.wb.sheets().push_back({4, 1, 0, "rId1", "D", nullptr});
     f.wb.sheets().push_back({5, 1, 0, "rId3", "E", nullptr});
-    const vex::sheet_entry_t* repeated = f.wb.index_relationship_ids();
-    ASSERT_NE(repeated, nullptr);
-    EXPECT_EQ(repeated->name, "D");
+    const std::vector<const vex::sheet_entry_t*> repeated = f.wb.index_relationship_ids();
+    ASSERT_EQ(repeated.size(), 2u);
+    EXPECT_EQ(repeated[0]->name, "D");
+    EXPECT_EQ(repeated[1]->name, "E");
     // Indexed or not, the first record of an Id answers.
     EXPECT_EQ(f.wb.sheet_id_by_rid("rId1"), 1u);
     xml_part_t* part = f.p.add(f.p.book, "worksheet", "rId3");
