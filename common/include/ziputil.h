@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 struct z_stream_s;
@@ -82,6 +83,7 @@ private:
     static unsigned long padded_read__(void* opaque, void* stream, void* buf, unsigned long size);
 
     void file_list__();
+    void clear_entries__() noexcept;
     bool open_empty__(const std::string& path) const;
     const zip_entry_t* find_entry__(std::string_view name) const;
     void open_entry__(std::string_view name);
@@ -102,6 +104,10 @@ private:
     bool writing_open_ = false;
     std::vector<zip_entry_t> entries_;
     std::vector<position_t> positions_;  // beside entries_, for going back to one
+    // Positions in entries_ by name, and of the first entry of each name in
+    // ASCII lower case: a package of many parts looks each one up.
+    std::unordered_map<std::string_view, std::size_t> by_name_;
+    std::unordered_map<std::string, std::size_t> by_folded_name_;
     // The entry open for reading: bytes still due and the checksum so far. The
     // checks are made here because minizip ignores sizes held in zip64 fields.
     std::uint64_t remaining_ = 0;

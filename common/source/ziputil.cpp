@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
-#include <unordered_set>
 
 namespace vex {
 
@@ -99,8 +98,7 @@ zip_archive::~zip_archive() {
 
 void zip_archive::open_zip_file(std::string_view path) {
     close_reader__();
-    entries_.clear();
-    positions_.clear();
+    clear_entries__();
 
     const std::string file(path);
     std::error_code ec;
@@ -122,15 +120,13 @@ void zip_archive::open_zip_file(std::string_view path) {
         file_list__();
     } catch (...) {
         close_reader__();
-        entries_.clear();
-        positions_.clear();
+        clear_entries__();
         throw;
     }
 }
 
 void zip_archive::file_list__() {
-    entries_.clear();
-    positions_.clear();
+    clear_entries__();
     unz_global_info64 global;
     if (unzGetGlobalInfo64(reader_, &global) != UNZ_OK || global.number_entry == 0) return;
     // A directory that claims entries but cannot show the first one is damaged,
@@ -164,10 +160,19 @@ void zip_archive::file_list__() {
     }
 
     // Two entries of one name leave no telling which one a reader means.
-    std::unordered_set<std::string_view> seen;
-    seen.reserve(entries_.size());
-    for (const auto& e : entries_)
-        if (!seen.insert(e.name).second) throw archive_error(with_name("duplicate file name in zip: ", e.name));
+    by_name_.reserve(entries_.size());
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        const std::string& name = entries_[i].name;
+        if (!by_name_.emplace(name, i).second) throw archive_error(with_name("duplicate file name in zip: ", name));
+        by_folded_name_.emplace(ascii_lower(name), i);
+    }
+}
+
+void zip_archive::clear_entries__() noexcept {
+    by_name_.clear();
+    by_folded_name_.clear();
+    entries_.clear();
+    positions_.clear();
 }
 
 // minizip refuses an archive of no entries; it is only its end record.
@@ -191,11 +196,9 @@ unsigned long zip_archive::padded_read__(void* opaque, void* stream, void* buf, 
 
 // An exact match wins; else the first whose name differs only in ASCII case.
 const zip_entry_t* zip_archive::find_entry__(std::string_view name) const {
-    for (const auto& e : entries_)
-        if (e.name == name) return &e;
-    for (const auto& e : entries_)
-        if (ascii_iequals(e.name, name)) return &e;
-    return nullptr;
+    if (const auto it = by_name_.find(name); it != by_name_.end()) return &entries_[it->second];
+    const auto it = by_folded_name_.find(ascii_lower(name));
+    return it == by_folded_name_.end() ? nullptr : &entries_[it->second];
 }
 
 void zip_archive::open_entry__(std::string_view name) {
@@ -339,15 +342,13 @@ bool zip_archive::has_file(std::string_view name) const {
 }
 
 std::string_view zip_archive::find_file_name(std::string_view name) const {
-    for (const auto& e : entries_)
-        if (e.name == name) return e.name;
-    return {};
+    const auto it = by_name_.find(name);
+    return it == by_name_.end() ? std::string_view() : std::string_view(entries_[it->second].name);
 }
 
 std::uint64_t zip_archive::file_size(std::string_view name) const {
-    for (const auto& e : entries_)
-        if (e.name == name) return e.size;
-    return 0;
+    const auto it = by_name_.find(name);
+    return it == by_name_.end() ? 0 : entries_[it->second].size;
 }
 
 // ---- writing ------------------------------------------------------------------

@@ -51,6 +51,10 @@ public:
     void set_complete(bool complete) noexcept { complete_ = complete; }
     bool follows_relationships() const noexcept { return follow_relationships_; }
     void set_follow_relationships(bool follow) noexcept { follow_relationships_ = follow; }
+    // Named by a relationship to an entry another part was read from: the save
+    // points it at that part's entry instead of writing it.
+    bool is_alias() const noexcept { return alias_; }
+    void set_alias(bool alias) noexcept { alias_ = alias; }
     uint32_t get_part_id() const noexcept { return part_id_; }
     void set_part_id(uint32_t id) noexcept { part_id_ = id; }
     // The next id of a workbook part: 1, 2, ... for the process, from any thread.
@@ -152,6 +156,7 @@ private:
 
     bool complete_ = true;
     bool follow_relationships_ = true;
+    bool alias_ = false;
     const char* relationship_type_;
     const char* static_content_type_;
     const char* folder_;

@@ -46,8 +46,10 @@ status_t part_container::on_relationship_node(const xml::sxml::xml_node_t* node)
             r.type = value;
         else if (an == "Target")
             r.target = value;
-        else if (an == "TargetMode" && std::strcmp(value, "External") == 0)
-            r.internal = false;
+        else if (an == "TargetMode") {
+            r.target_mode = value;
+            r.internal = std::strcmp(value, "External") != 0;
+        }
     }
     if (r.id.empty() || r.type.empty() || r.target.empty()) return status_t::error;
     relationships_.push_back(std::move(r));

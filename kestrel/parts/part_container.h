@@ -21,6 +21,7 @@ struct relationship_t {
     std::string type;
     std::string id;
     std::string target;  // as written: relative, package-absolute or a URI
+    std::string target_mode{};  // as written; empty when absent
 };
 
 class part_container {

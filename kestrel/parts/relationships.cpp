@@ -66,12 +66,16 @@ void write_kept_relationships(xml::xml_stream_writer& w, const xml_part_t& part)
     start(w);
     const std::string_view folder = entry_path::parent(part.get_entry_name());
     for (const relationship_t& r : part.get_relationships()) {
-        if (!r.internal) {
+        // Links name no part: written as they were read.
+        if (!r.internal || r.type == uri::hyperlink_relationship) {
             w.start_element("Relationship");
             w.write_attribute("Id", r.id);
             w.write_attribute("Type", r.type);
             w.write_attribute("Target", r.target);
-            w.write_attribute("TargetMode", "External");
+            if (!r.target_mode.empty())
+                w.write_attribute("TargetMode", r.target_mode);
+            else if (!r.internal)
+                w.write_attribute("TargetMode", "External");
             w.end_empty_element();
             continue;
         }

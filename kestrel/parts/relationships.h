@@ -26,7 +26,8 @@ void write_relationships(xml::xml_stream_writer& w, const part_container& root);
 void write_relationships(xml::xml_stream_writer& w, const xml_part_t& part);
 
 // A part written as its bytes: the records it was read with, in their order,
-// with its children's current entry names; External records as they were.
+// with its children's current entry names; links (External records and
+// hyperlinks) as they were.
 void write_kept_relationships(xml::xml_stream_writer& w, const xml_part_t& part);
 
 } // namespace vex

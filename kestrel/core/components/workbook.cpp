@@ -41,11 +41,6 @@ uint32_t position_if(const Sheets& sheets, Pred pred) {
     return it == sheets.end() ? not_found : static_cast<uint32_t>(it - sheets.begin());
 }
 
-uint32_t position_of_rid(const std::vector<sheet_entry_t>& sheets, const char* rid) {
-    if (!rid || !*rid) return not_found;
-    return position_if(sheets, [&](const sheet_entry_t& s) { return s.relationship_id == rid; });
-}
-
 // Spreadsheet applications reject these in a sheet name and report the file
 // as damaged.
 bool has_invalid_characters(std::string_view name) noexcept {
@@ -283,8 +278,29 @@ uint32_t workbook_t::sheet_index_by_table_id(uint32_t table_id) const {
     return not_found;
 }
 
+uint32_t workbook_t::position_of_rid__(const char* rid) const noexcept {
+    if (!rid || !*rid) return not_found;
+    if (!rid_positions_.empty()) {
+        const auto it = rid_positions_.find(rid);
+        return it == rid_positions_.end() ? not_found : it->second;
+    }
+    return position_if(record_.sheets, [&](const sheet_entry_t& s) { return s.relationship_id == rid; });
+}
+
+std::vector<const sheet_entry_t*> workbook_t::index_relationship_ids() {
+    rid_positions_.clear();
+    std::vector<const sheet_entry_t*> repeated;
+    rid_positions_.reserve(record_.sheets.size());
+    for (uint32_t i = 0; i < record_.sheets.size(); ++i) {
+        const std::string& rid = record_.sheets[i].relationship_id;
+        if (rid.empty()) continue;
+        if (!rid_positions_.emplace(rid, i).second) repeated.push_back(&record_.sheets[i]);
+    }
+    return repeated;
+}
+
 uint32_t workbook_t::sheet_id_by_rid(const char* rid) const noexcept {
-    const uint32_t i = position_of_rid(record_.sheets, rid);
+    const uint32_t i = position_of_rid__(rid);
     return i == not_found ? not_found : record_.sheets[i].sheet_id;
 }
 
@@ -293,7 +309,7 @@ uint32_t workbook_t::attach_worksheet(worksheet_t* sheet, const char* rid) noexc
     auto& sheets = record_.sheets;
     const uint32_t count = static_cast<uint32_t>(sheets.size());
     if (rid && *rid) {
-        const uint32_t i = position_of_rid(sheets, rid);
+        const uint32_t i = position_of_rid__(rid);
         if (i == not_found) return count;
         sheets[i].component = sheet;
         return i + 1;

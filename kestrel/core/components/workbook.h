@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace vex {
@@ -128,6 +129,12 @@ public:
     // else the record holding it already. The 1-based position, the sheet
     // count when no record matches, all ones without a sheet.
     uint32_t attach_worksheet(worksheet_t* sheet, const char* rid) noexcept;
+    // While a package's worksheet parts are attached one by one, the records
+    // are found by relationship Id through an index made here (the first
+    // record of an Id wins); it holds until dropped, and the records must not
+    // change meanwhile. Returns the records whose Id an earlier one has.
+    std::vector<const sheet_entry_t*> index_relationship_ids();
+    void drop_relationship_index() noexcept { rid_positions_.clear(); }
 
     // ---- active sheet and modes ----
     int32_t active_sheet() const;
@@ -168,6 +175,7 @@ public:
 
 private:
     bool check_new_name__(std::string_view name, const sheet_entry_t* self, std::string_view duplicate_text) const;
+    uint32_t position_of_rid__(const char* rid) const noexcept;
     void repair_active_tab__();
 
     std::string document_path_;
@@ -178,6 +186,7 @@ private:
     std::unique_ptr<table_index_t> tables_;
     std::vector<defined_name_t> pending_names_;
     std::unique_ptr<assign_for_workbook_t> reader_;
+    std::unordered_map<std::string_view, uint32_t> rid_positions_;
 };
 
 } // namespace vex

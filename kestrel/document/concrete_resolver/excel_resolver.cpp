@@ -2,6 +2,7 @@
 
 #include "errors.h"
 #include "kestrel/core/components/shared_string_table.h"
+#include "kestrel/core/components/workbook.h"
 #include "kestrel/document/xml_document.h"
 #include "kestrel/parts/entry_path.h"
 #include "kestrel/parts/package_uris.h"
@@ -28,6 +29,25 @@ using xml::sxml::xml_node_t;
 
 constexpr std::string_view calc_chain_relationship =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/calcChain";
+
+std::string shared_sheet_text(const std::string& entry) {
+    return "The worksheet part " + entry + " is used by more than one sheet.";
+}
+
+// The workbook's sheet records are found by relationship Id through an index
+// while its parts are read.
+struct sheet_index_guard {
+    workbook_t* book;
+    std::vector<const sheet_entry_t*> repeated;
+    explicit sheet_index_guard(workbook_t* b) : book(b) {
+        if (book) repeated = book->index_relationship_ids();
+    }
+    ~sheet_index_guard() {
+        if (book) book->drop_relationship_index();
+    }
+    sheet_index_guard(const sheet_index_guard&) = delete;
+    sheet_index_guard& operator=(const sheet_index_guard&) = delete;
+};
 
 bool is_xml_space(char c) noexcept { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
@@ -97,7 +117,14 @@ excel_resolver::~excel_resolver() = default;
 
 // ---------------------------------------------------------------- loading
 
+unsigned excel_resolver::times_read(const std::string& entry) const {
+    const auto it = reads_.find(entry);
+    return it == reads_.end() ? 0 : it->second;
+}
+
 void excel_resolver::load(const char* path, bool) {
+    loaded_.clear();
+    reads_.clear();
     archive_.open_zip_file(path ? path : "");
     try {
         get_content_types__();
@@ -117,6 +144,7 @@ void excel_resolver::read_entry__(const std::string& entry, const xml::sxml::sxm
     size_t tail = 0;
     bool first = true;
     root = nullptr;
+    ++reads_[entry];
     for (;;) {
         if (tail == buffer.size()) {
             // The parser completed nothing in a full buffer: one construct is
@@ -191,39 +219,65 @@ void excel_resolver::load_referenced_parts__(xml_part_t* parent) {
     // Copied: making a child may reorder its parent's records.
     const std::vector<relationship_t> records =
         parent ? parent->get_relationships() : document_->package_root().relationships();
+    workbook_t* book = parent && parent->kind() == part_kind_enum::workbook_part
+                           ? dynamic_cast<workbook_t*>(parent->get_component())
+                           : nullptr;
+    const sheet_index_guard sheets(book);
+    if (book) refuse_shared_sheet_records__(*parent, records, sheets.repeated);
     for (const relationship_t& r : records) {
-        if (!r.internal) continue;
-        if (parent && parent->kind() == part_kind_enum::workbook_part && r.type == calc_chain_relationship) continue;
+        // Links (External targets, hyperlinks to places) stay records of the
+        // part that holds them.
+        if (!r.internal || r.type == uri::hyperlink_relationship) continue;
+        if (book && r.type == calc_chain_relationship) continue;
         const std::string entry = locate_package_entry(parent ? parent->get_entry_name() : nullptr, r.target.c_str());
         if (entry.empty())
             throw loading_error("The corresponding file in the relationship file{0} cannot be found: " + r.target);
+        const auto seen = loaded_.find(entry);
+        xml_part_t* const same = seen == loaded_.end() ? nullptr : seen->second;
         xml_part_t* child = parent ? parent->children().create_or_keep_child(parent, r.type, r.id.c_str(),
                                                                              parent->is_complete())
                                    : document_->create_part(r.type.c_str());
-        if (!child) continue;
+        // A part a parent holds once, named again.
+        if (!child || child == same) continue;
         child->set_relationship_id(r.id);
         child->set_source_id(r.id.c_str());
         child->set_entry_name(entry);
-        read_part_relationships(child);
-        const loaded_target* same = nullptr;
-        for (const loaded_target& t : loaded_)
-            if (t.entry == entry && t.part) {
-                same = &t;
-                break;
-            }
         if (same) {
-            child->copy_from(same->part);
-            if (same->part->get_raw_block() && !child->get_raw_block()) {
-                child->set_raw_data(same->part->get_raw_block(), same->part->get_raw_size());
-                child->set_content_type(same->part->content_type());
-                child->set_extension(same->part->extension());
+            if (child->kind() == part_kind_enum::worksheet_part && same->kind() == part_kind_enum::worksheet_part)
+                throw loading_error(shared_sheet_text(entry));
+            // Read once: the first part stands for the target, and what it
+            // names is walked from there only.
+            child->set_alias(true);
+            child->copy_from(same);
+            if (same->get_raw_block() && !child->get_raw_block()) {
+                child->set_raw_data(same->get_raw_block(), same->get_raw_size());
+                child->set_content_type(same->content_type());
+                child->set_extension(same->extension());
             }
-        } else {
-            get_part__(child);
+            if (parent) parent->on_child_loaded(child);
+            continue;
         }
+        read_part_relationships(child);
+        get_part__(child);
         if (parent) parent->on_child_loaded(child);
-        loaded_.push_back({entry, child});
+        loaded_.emplace(entry, child);
         if (child->follows_relationships()) load_referenced_parts__(child);
+    }
+}
+
+void excel_resolver::refuse_shared_sheet_records__(const xml_part_t& book_part,
+                                                   const std::vector<relationship_t>& records,
+                                                   const std::vector<const sheet_entry_t*>& repeated) const {
+    if (repeated.empty()) return;
+    std::unordered_map<std::string_view, const relationship_t*> by_id;
+    for (const relationship_t& r : records) by_id.emplace(r.id, &r);
+    for (const sheet_entry_t* sheet : repeated) {
+        const auto it = by_id.find(sheet->relationship_id);
+        if (it == by_id.end()) continue;
+        const relationship_t& r = *it->second;
+        if (!r.internal || part_kind_of_relationship_type(r.type) != part_kind_enum::worksheet_part) continue;
+        const std::string entry = locate_package_entry(book_part.get_entry_name(), r.target.c_str());
+        throw loading_error(shared_sheet_text(entry.empty() ? r.target : entry));
     }
 }
 
@@ -250,6 +304,7 @@ void excel_resolver::get_part__(xml_part_t* part) {
     if (mode != xml::xml_part_mode_enum::xml || !part->get_component()) {
         const uint64_t size = archive_.file_size(entry);
         if (size > max_raw_size) throw loading_error("The entry " + entry + " is too large.");
+        ++reads_[entry];
         void* buffer = part->allocate_buffer(static_cast<size_t>(size));
         const int n = archive_.read(entry, buffer, static_cast<unsigned>(size), true);
         if (n < 0 || static_cast<uint64_t>(n) != size) throw loading_error("The entry " + entry + " is incomplete.");
@@ -319,9 +374,22 @@ void excel_resolver::save_package__(const std::string& path) {
         child->prepare_saving(true);
         child->reset_relationship_ids();
     }
+    originals_.clear();
+    for (const auto& child : root) collect_originals__(*child);
     // Named first so that "_rels/.rels" points where they are written.
     for (const auto& child : root)
+        if (child->get_relationship_id() && !child->is_alias()) child->set_entry_name(make_part_file_name(child.get()));
+    for (const auto& child : root) {
+        if (!child->get_relationship_id() || !child->is_alias()) continue;
+        const xml_part_t* original = original_of__(*child);
+        // Only another root child has its name before "_rels/.rels" is written.
+        if (original && !original->get_parent() && original->get_relationship_id()) {
+            child->set_entry_name(original->get_entry_name());
+            continue;
+        }
+        stand_alone__(*child);
         if (child->get_relationship_id()) child->set_entry_name(make_part_file_name(child.get()));
+    }
     write_part_relationships(nullptr);
     for (const auto& child : root) {
         if (!child->get_relationship_id()) continue;
@@ -372,6 +440,8 @@ void excel_resolver::check_writers__() const {
 // Mirrors the walk of write_part: what it would write must have kept bytes or
 // a writer, so that a save cannot succeed with empty entries.
 void excel_resolver::check_writer__(xml_part_t& part) const {
+    // An alias is written as its original, or alone only with bytes of its own.
+    if (part.is_alias()) return;
     const bool verbatim = part.get_raw_data() != nullptr;
     if (!verbatim && !dropped_unless_filled(part)) {
         part.create_output_handler(2);
@@ -390,11 +460,41 @@ void excel_resolver::check_writer__(xml_part_t& part) const {
     }
 }
 
+void excel_resolver::collect_originals__(xml_part_t& part) {
+    if (!part.is_alias()) originals_.emplace(part.get_entry_name(), &part);
+    for (const auto& child : part.get_child_parts()) collect_originals__(*child);
+}
+
+xml_part_t* excel_resolver::original_of__(const xml_part_t& alias) const {
+    const auto it = originals_.find(alias.get_entry_name());
+    return it == originals_.end() || it->second == &alias ? nullptr : it->second;
+}
+
+void excel_resolver::stand_alone__(xml_part_t& alias) {
+    alias.set_alias(false);
+    // Without bytes of its own it has nothing to stand for.
+    if (!alias.get_raw_data()) alias.set_relationship_id("");
+}
+
 void excel_resolver::write_part(xml_part_t* part) {
     if (!part->get_relationship_id()) return;
+    if (part->is_alias()) {
+        // A root child was named after its original before the walk.
+        if (!part->get_parent()) return;
+        if (xml_part_t* original = original_of__(*part)) {
+            write_part(original);  // at once when it is written already
+            if (original->get_relationship_id()) {
+                part->set_entry_name(original->get_entry_name());
+                return;
+            }
+        }
+        stand_alone__(*part);
+        if (!part->get_relationship_id()) return;
+    }
     for (const xml_part_t* done : written_) {
         const bool same_bytes = part->get_raw_block() && part->get_raw_block() == done->get_raw_block();
-        if (done == part || same_bytes || part->equals(done)) {
+        // A root child keeps the name "_rels/.rels" gave it.
+        if (done == part || (part->get_parent() && (same_bytes || part->equals(done)))) {
             part->set_entry_name(done->get_entry_name());
             return;
         }

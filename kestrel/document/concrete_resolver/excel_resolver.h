@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -16,6 +17,8 @@ namespace vex {
 
 class xml_document_t;
 class xml_part_t;
+struct relationship_t;
+struct sheet_entry_t;
 
 class excel_resolver final : public archive_resolver {
 public:
@@ -45,15 +48,17 @@ public:
     // The save name of a part, unique among the names given in this save.
     std::string make_part_file_name(xml_part_t* part);
 
-private:
-    struct loaded_target {
-        std::string entry;
-        xml_part_t* part;
-    };
+    // How often the last load read the entry (its relationship part is an
+    // entry of its own).
+    unsigned times_read(const std::string& entry) const;
 
+private:
     void get_content_types__();
     void load_referenced_parts__(xml_part_t* parent);
     void get_part__(xml_part_t* part);
+    // Two sheet records naming one worksheet relationship fail the load.
+    void refuse_shared_sheet_records__(const xml_part_t& book_part, const std::vector<relationship_t>& records,
+                                       const std::vector<const sheet_entry_t*>& repeated) const;
     void read_entry__(const std::string& entry, const xml::sxml::sxml_parser::handler_t& handler,
                       xml::sxml::xml_node_t*& root);
 
@@ -67,12 +72,19 @@ private:
     static std::string planned_name__(const xml_part_t& part);
     void check_writers__() const;
     void check_writer__(xml_part_t& part) const;
+    // The parts saved for the entries they were read from (or named for), by
+    // that name; an alias is saved as the part its name finds.
+    void collect_originals__(xml_part_t& part);
+    xml_part_t* original_of__(const xml_part_t& alias) const;
+    void stand_alone__(xml_part_t& alias);
 
     xml_document_t* document_;
     zip_archive archive_;
     xml::sxml::sxml_parser parser_;
-    std::vector<loaded_target> loaded_;
+    std::unordered_map<std::string, xml_part_t*> loaded_;  // by entry, the part read from it
+    std::unordered_map<std::string, unsigned> reads_;
     std::vector<xml_part_t*> written_;
+    std::unordered_map<std::string, xml_part_t*> originals_;
     std::unordered_set<std::string> used_names_;  // ASCII lower case, as zip lookups compare
 };
 

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <unordered_map>
+#include <vector>
 
 namespace vex::xml {
 
@@ -110,27 +111,28 @@ const content_type_row& find_row(std::string_view ct) {
     return *it->second;
 }
 
-// The first element among the root's children whose key attribute (PartName
-// without its '/', or Extension) equals key, and its ContentType. An attribute
-// without a value ends the search.
-const char* match(const sxml::xml_node_t* root, const char* key_attribute, std::string_view key, bool skip_slash) {
-    for (const sxml::xml_node_t* n = root->first_child; n; n = n->next_sibling) {
-        if (!is_element(*n)) continue;
-        bool matching = false;
-        const char* type = nullptr;
-        for (const sxml::xml_attribute_t* a = n->attributes; a; a = a->next) {
-            if (!a->value) return nullptr;
-            if (std::strcmp(a->name, key_attribute) == 0) {
-                std::string_view v = a->value;
-                if (skip_slash) v = v.empty() ? v : v.substr(1);
-                if (v == key) matching = true;
-            } else if (!type && std::strcmp(a->name, "ContentType") == 0) {
-                type = a->value;
-            }
-            if (matching && type) return type;
+// The elements are searched in order: the first whose key attribute (PartName
+// without its first character, or Extension) equals the key and that has a
+// ContentType answers; an attribute without a value ends the search.
+void add_answers(const sxml::xml_node_t& n, const char* key_attribute, bool skip_slash,
+                 std::unordered_map<std::string_view, const char*>& answers, bool& ended) {
+    std::vector<std::string_view> keys;
+    const char* type = nullptr;
+    for (const sxml::xml_attribute_t* a = n.attributes; a; a = a->next) {
+        if (!a->value) {
+            ended = true;
+            break;
+        }
+        if (std::strcmp(a->name, key_attribute) == 0) {
+            std::string_view v = a->value;
+            if (skip_slash) v = v.empty() ? v : v.substr(1);
+            keys.push_back(v);
+        } else if (!type && std::strcmp(a->name, "ContentType") == 0) {
+            type = a->value;
         }
     }
-    return nullptr;
+    if (!type) return;
+    for (std::string_view k : keys) answers.emplace(k, type);
 }
 
 void empty_element(xml_stream_writer& w, std::string_view name, std::string_view key_attribute, std::string_view key,
@@ -163,23 +165,40 @@ sxml::status_t content_types_t::on_node(const sxml::xml_node_t* node, uint32_t& 
     return sxml::status_t::keep;
 }
 
-void content_types_t::set_tree(sxml::sxml_arena::chunk* chain, const sxml::xml_node_t* root) noexcept {
+void content_types_t::set_tree(sxml::sxml_arena::chunk* chain, const sxml::xml_node_t* root) {
+    release_tree();
     nodes_.reset(chain);
     root_ = root;
+    index_tree__();
+}
+
+void content_types_t::index_tree__() {
+    if (!root_) return;
+    bool part_names_ended = false;
+    bool extensions_ended = false;
+    for (const sxml::xml_node_t* n = root_->first_child; n; n = n->next_sibling) {
+        if (!is_element(*n)) continue;
+        if (!part_names_ended) add_answers(*n, "PartName", true, by_part_name_, part_names_ended);
+        if (!extensions_ended) add_answers(*n, "Extension", false, by_extension_, extensions_ended);
+        if (part_names_ended && extensions_ended) break;
+    }
 }
 
 void content_types_t::release_tree() noexcept {
+    by_part_name_.clear();
+    by_extension_.clear();
     root_ = nullptr;
     nodes_.reset();
 }
 
 const char* content_types_t::get_content_type(const char* part_name) const {
     if (!root_ || !part_name) return nullptr;
-    if (const char* type = match(root_, "PartName", part_name, true)) return type;
+    if (const auto it = by_part_name_.find(part_name); it != by_part_name_.end()) return it->second;
     const std::string name = entry_path::to_slashes(part_name);
     const std::string_view ext = entry_path::extension(name);
     if (ext.empty()) return nullptr;
-    return match(root_, "Extension", ext, false);
+    const auto it = by_extension_.find(ext);
+    return it == by_extension_.end() ? nullptr : it->second;
 }
 
 bool content_types_t::add(std::string_view key, std::string_view content_type) {

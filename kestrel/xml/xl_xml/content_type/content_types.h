@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace vex::xml {
 
@@ -48,7 +49,7 @@ public:
     // Override sets format_code to 1 for the grid-entity type, else 2.
     static sxml::status_t on_node(const sxml::xml_node_t* node, uint32_t& format_code);
     // The parsed entry with the parser's chunks it lives in.
-    void set_tree(sxml::sxml_arena::chunk* chain, const sxml::xml_node_t* root) noexcept;
+    void set_tree(sxml::sxml_arena::chunk* chain, const sxml::xml_node_t* root);
     void release_tree() noexcept;
     const sxml::xml_node_t* root() const noexcept { return root_; }
     // The type of a part entry name (no leading '/'): its Override, else the
@@ -78,8 +79,16 @@ private:
         void operator()(sxml::sxml_arena::chunk* chain) const noexcept;
     };
 
+    // What a search of the tree answers for each PartName (without its first
+    // character) and each Extension, found once: a package of many parts asks
+    // for every one of them.
+    using answers_t = std::unordered_map<std::string_view, const char*>;
+    void index_tree__();
+
     std::unique_ptr<sxml::sxml_arena::chunk, chain_deleter> nodes_;
     const sxml::xml_node_t* root_ = nullptr;
+    answers_t by_part_name_;
+    answers_t by_extension_;
     entries_t defaults_;
     entries_t overrides_;
 };

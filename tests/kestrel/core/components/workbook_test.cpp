@@ -323,6 +323,32 @@ TEST(workbook, attach_binds_by_relationship_id) {
     EXPECT_EQ(f.wb.sheet_id_by_rid(nullptr), 0xFFFFFFFFu);
 }
 
+TEST(workbook, relationship_index_finds_the_first_record_and_reports_a_repeat) {
+    book_fixture f;
+    f.wb.sheets().push_back({1, 1, 0, "rId1", "A", nullptr});
+    f.wb.sheets().push_back({2, 1, 0, "", "B", nullptr});
+    f.wb.sheets().push_back({3, 1, 0, "rId3", "C", nullptr});
+    EXPECT_TRUE(f.wb.index_relationship_ids().empty());
+    EXPECT_EQ(f.wb.sheet_id_by_rid("rId3"), 3u);
+    EXPECT_EQ(f.wb.sheet_id_by_rid("rId2"), 0xFFFFFFFFu);
+    EXPECT_EQ(f.wb.sheet_id_by_rid(""), 0xFFFFFFFFu);
+    f.wb.drop_relationship_index();
+
+    f.wb.sheets().push_back({4, 1, 0, "rId1", "D", nullptr});
+    f.wb.sheets().push_back({5, 1, 0, "rId3", "E", nullptr});
+    const std::vector<const vex::sheet_entry_t*> repeated = f.wb.index_relationship_ids();
+    ASSERT_EQ(repeated.size(), 2u);
+    EXPECT_EQ(repeated[0]->name, "D");
+    EXPECT_EQ(repeated[1]->name, "E");
+    // Indexed or not, the first record of an Id answers.
+    EXPECT_EQ(f.wb.sheet_id_by_rid("rId1"), 1u);
+    xml_part_t* part = f.p.add(f.p.book, "worksheet", "rId3");
+    EXPECT_EQ(f.wb.sheets()[2].component, part->get_component());
+    EXPECT_EQ(f.wb.sheets()[4].component, nullptr);
+    f.wb.drop_relationship_index();
+    EXPECT_EQ(f.wb.sheet_id_by_rid("rId1"), 1u);
+}
+
 TEST(workbook, after_loading_names_tables_and_hands_over_names) {
     book_fixture f;
     f.chart_record("Chart", 1);

@@ -185,3 +185,17 @@ TEST(content_types_writer, entries) {
     ct.clear();
     EXPECT_EQ(written(ct), std::string(head) + "</Types>");
 }
+
+TEST(content_types_reader, the_first_element_with_a_type_answers) {
+    loaded l(R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
+             R"(<Override PartName="/a.xml"/>)"
+             R"(<Override PartName="/a.xml" ContentType="first"/>)"
+             R"(<Override PartName="/a.xml" ContentType="second"/>)"
+             R"(<Default Extension="bin" ContentType="one"/><Default Extension="bin" ContentType="two"/>)"
+             R"(<Other PartName="/b.bin" ContentType="any element"/>)"
+             R"(</Types>)");
+    EXPECT_STREQ(l.ct.get_content_type("a.xml"), "first");
+    EXPECT_STREQ(l.ct.get_content_type("c.bin"), "one");
+    EXPECT_STREQ(l.ct.get_content_type("b.bin"), "any element");
+    EXPECT_EQ(l.ct.get_content_type("a.xm"), nullptr);
+}
