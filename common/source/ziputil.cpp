@@ -3,16 +3,21 @@
 #include "errors.h"
 #include "text_utils.h"
 
+#include <libdeflate.h>
 #include <minizip/unzip.h>
 #include <minizip/zip.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <future>
 #include <system_error>
+#include <thread>
 #include <unordered_set>
 
 namespace vex {
@@ -45,6 +50,32 @@ std::string decimal(std::uint64_t v) {
 
 constexpr std::uint32_t saturated32 = 0xFFFFFFFF;
 constexpr std::size_t deflated_room = 65536;
+// zlib's default level, which every written entry uses whichever library deflates it.
+constexpr int deflate_level = 6;
+// minizip takes an unsigned count per write.
+constexpr std::size_t max_write_call = std::size_t(1) << 30;
+
+struct deflated_t {
+    std::unique_ptr<unsigned char[]> bytes;
+    std::size_t size = 0;
+};
+
+// Whole-buffer deflate; an empty buffer gives the two bytes of an empty final block.
+deflated_t deflate_whole(libdeflate_compressor* c, const char* data, std::size_t size) {
+    deflated_t out;
+    const std::size_t bound = libdeflate_deflate_compress_bound(c, size);
+    out.bytes = std::make_unique_for_overwrite<unsigned char[]>(bound);
+    out.size = libdeflate_deflate_compress(c, data, size, out.bytes.get(), bound);
+    if (out.size == 0) throw std::bad_alloc();  // the bound was not enough: never expected
+    return out;
+}
+
+// Background deflating uses a few threads at most: the machine is shared with
+// the caller, who keeps producing the next entries.
+std::size_t max_entries_in_flight() {
+    static const std::size_t n = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 2, 5) - 1;
+    return n;
+}
 
 std::uint64_t little_endian(const unsigned char* p, int bytes) noexcept {
     std::uint64_t v = 0;
@@ -86,6 +117,21 @@ void zip_archive::deflater_deleter::operator()(z_stream_s* z) const noexcept {
     deflateEnd(z);
     delete z;
 }
+
+void zip_archive::compressor_deleter::operator()(libdeflate_compressor* c) const noexcept {
+    libdeflate_free_compressor(c);
+}
+
+struct zip_archive::queued_entry_t {
+    std::string name;
+    unsigned long flags = 0;
+    std::uint64_t size = 0;
+    std::uint32_t crc = 0;
+    deflated_t ready;                // deflated on the caller's thread
+    std::future<deflated_t> later;   // or on another one
+};
+
+zip_archive::zip_archive() = default;
 
 zip_archive::~zip_archive() {
     close_reader__();
@@ -378,7 +424,28 @@ void zip_archive::add_file_to_zip(std::string_view name) {
     const std::string entry(name);
     if (!writer_ || entry.size() > max_entry_name || entry.find('\0') != std::string::npos)
         throw archive_error(quoted_add_failure(name));
+    write_queued__(false);
+    if (!compressor_) {
+        compressor_.reset(libdeflate_alloc_compressor(deflate_level));
+        if (!compressor_) throw archive_error(quoted_add_failure(name));
+    }
+    // Other tools show a name that is not ASCII as written only when told it is UTF-8.
+    writing_flags_ = ascii_only(entry) ? 0 : 1u << 11;
+    writing_ = entry;
+    writing_open_ = true;
+    streaming_ = false;
+    gathered_size_ = 0;
+    written_size_ = 0;
+    written_crc_ = 0;
+    ++written_entries_;
+}
 
+void zip_archive::set_whole_entry_limit(std::uint64_t bytes) noexcept {
+    whole_entry_limit_ = std::max(bytes, threaded_entry_size);
+}
+
+// Starts an entry in minizip whose deflated bytes the wrapper hands over.
+void zip_archive::open_raw_entry__(const std::string& name, unsigned long flags) {
     // minizip counts months from 0: this is 1 February 1980, 00:00:00.
     zip_fileinfo info{};
     info.tmz_date.tm_sec = 0;
@@ -387,26 +454,37 @@ void zip_archive::add_file_to_zip(std::string_view name) {
     info.tmz_date.tm_mday = 1;
     info.tmz_date.tm_mon = 1;
     info.tmz_date.tm_year = 1980;
-    // Other tools show a name that is not ASCII as written only when told it is UTF-8.
-    const uLong flags = ascii_only(entry) ? 0 : 1u << 11;
-    if (!deflater_) {
-        auto z = std::make_unique<z_stream>();
-        if (deflateInit2(z.get(), Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-            throw archive_error(quoted_add_failure(name));
-        deflater_.reset(z.release());
-        deflated_ = std::make_unique_for_overwrite<unsigned char[]>(deflated_room);
-    } else if (deflateReset(deflater_.get()) != Z_OK) {
-        throw archive_error(quoted_add_failure(name));
-    }
-    if (zipOpenNewFileInZip4_64(writer_, entry.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+    if (zipOpenNewFileInZip4_64(writer_, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
                                 Z_DEFAULT_COMPRESSION, 1, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0, 0, flags,
                                 0) != ZIP_OK)
         throw archive_error(quoted_add_failure(name));
-    writing_ = entry;
-    writing_open_ = true;
-    written_size_ = 0;
-    written_crc_ = std::uint32_t(crc32(0, nullptr, 0));
-    ++written_entries_;
+}
+
+// The entry outgrew the limit: what was gathered goes through zlib first, the
+// rest follows as it arrives. Earlier entries must be in the file before it.
+void zip_archive::stream_entry__() {
+    write_queued__(true);
+    if (!deflater_) {
+        auto z = std::make_unique<z_stream>();
+        if (deflateInit2(z.get(), deflate_level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+            throw archive_error(with_name("Failed to write file: ", writing_));
+        deflater_.reset(z.release());
+        deflated_ = std::make_unique_for_overwrite<unsigned char[]>(deflated_room);
+    } else if (deflateReset(deflater_.get()) != Z_OK) {
+        throw archive_error(with_name("Failed to write file: ", writing_));
+    }
+    open_raw_entry__(writing_, writing_flags_);
+    streaming_ = true;
+    z_stream& z = *deflater_;
+    for (std::size_t at = 0; at < gathered_size_;) {
+        const std::size_t n = std::min(gathered_size_ - at, max_write_call);
+        z.next_in = reinterpret_cast<Bytef*>(gathered_.get() + at);
+        z.avail_in = uInt(n);
+        deflate_out__(Z_NO_FLUSH);
+        at += n;
+    }
+    gathered_.reset();
+    gathered_size_ = gathered_room_ = 0;
 }
 
 // Deflates what the stream holds into the entry, until it needs more input
@@ -428,25 +506,117 @@ void zip_archive::deflate_out__(int flush) {
 
 void zip_archive::write_file_stream(std::string_view name, const void* data, unsigned int size) {
     if (!writer_ || !writing_open_) throw archive_error(with_name("Failed to write file: ", name));
-    z_stream& z = *deflater_;
-    z.next_in = static_cast<Bytef*>(const_cast<void*>(data));
-    z.avail_in = size;
     try {
-        deflate_out__(Z_NO_FLUSH);
+        if (!streaming_ && gathered_size_ + size > whole_entry_limit_) stream_entry__();
+        if (streaming_) {
+            z_stream& z = *deflater_;
+            z.next_in = static_cast<Bytef*>(const_cast<void*>(data));
+            z.avail_in = size;
+            deflate_out__(Z_NO_FLUSH);
+        } else if (size) {
+            if (gathered_size_ + size > gathered_room_) {
+                const std::size_t room = std::max<std::size_t>({gathered_size_ + size, 2 * gathered_room_, 65536});
+                auto grown = std::make_unique_for_overwrite<char[]>(room);
+                if (gathered_size_) std::memcpy(grown.get(), gathered_.get(), gathered_size_);
+                gathered_ = std::move(grown);
+                gathered_room_ = room;
+            }
+            std::memcpy(gathered_.get() + gathered_size_, data, size);
+            gathered_size_ += size;
+        }
     } catch (const archive_error&) {
         throw archive_error(with_name("Failed to write file: ", name));
     }
-    written_crc_ = std::uint32_t(crc32(written_crc_, static_cast<const Bytef*>(data), size));
+    written_crc_ = libdeflate_crc32(written_crc_, data, size);
     written_size_ += size;
 }
 
 void zip_archive::close_file_in_zip() {
     if (!writer_ || !writing_open_) return;
     writing_open_ = false;
-    deflater_->avail_in = 0;
-    deflate_out__(Z_FINISH);
-    if (zipCloseFileInZipRaw64(writer_, written_size_, written_crc_) != ZIP_OK)
-        throw archive_error(with_name("Failed to write file: ", writing_));
+    if (streaming_) {
+        streaming_ = false;
+        deflater_->avail_in = 0;
+        deflate_out__(Z_FINISH);
+        if (zipCloseFileInZipRaw64(writer_, written_size_, written_crc_) != ZIP_OK)
+            throw archive_error(with_name("Failed to write file: ", writing_));
+        return;
+    }
+    queue_entry__();
+    write_queued__(false);
+}
+
+// The gathered entry joins the queue: a small one deflated here, a large one on
+// another thread, which takes the gathered bytes along.
+void zip_archive::queue_entry__() {
+    auto q = std::make_unique<queued_entry_t>();
+    q->name = writing_;
+    q->flags = writing_flags_;
+    q->size = written_size_;
+    q->crc = written_crc_;
+    if (gathered_size_ < threaded_entry_size) {
+        q->ready = deflate_whole(compressor_.get(), gathered_.get(), gathered_size_);
+    } else {
+        std::shared_ptr<char[]> bytes(gathered_.release());
+        const std::size_t size = gathered_size_;
+        gathered_size_ = gathered_room_ = 0;
+        q->later = std::async(std::launch::async, [bytes = std::move(bytes), size]() mutable {
+            std::unique_ptr<libdeflate_compressor, compressor_deleter> c(libdeflate_alloc_compressor(deflate_level));
+            if (!c) throw std::bad_alloc();
+            deflated_t out = deflate_whole(c.get(), bytes.get(), size);
+            bytes.reset();  // not held until the entry is written
+            return out;
+        });
+        queued_bytes_ += size;
+    }
+    queue_.push_back(std::move(q));
+    // Bounded: a few entries in flight and their bytes below twice the limit.
+    while (queue_.size() > max_entries_in_flight() || queued_bytes_ > 2 * whole_entry_limit_) {
+        const std::size_t before = queue_.size();
+        write_queued__(true);
+        if (queue_.size() == before) break;
+    }
+}
+
+// Hands the queued entries to minizip in their order: those ready, or (wait)
+// the first one at least and every one ready after it; wait on an empty
+// entry list does nothing.
+void zip_archive::write_queued__(bool wait) {
+    std::size_t done = 0;
+    // Written or failed, an entry leaves the queue: it is never written twice.
+    struct drop_done {
+        std::vector<std::unique_ptr<queued_entry_t>>& queue;
+        std::size_t& done;
+        ~drop_done() { queue.erase(queue.begin(), queue.begin() + std::ptrdiff_t(std::min(done, queue.size()))); }
+    } guard{queue_, done};
+    for (; done < queue_.size(); ++done) {
+        queued_entry_t& q = *queue_[done];
+        if (q.later.valid()) {
+            if (!(wait && done == 0) && q.later.wait_for(std::chrono::seconds(0)) != std::future_status::ready) break;
+            queued_bytes_ -= q.size;
+            try {
+                q.ready = q.later.get();
+            } catch (const std::bad_alloc&) {
+                ++done;
+                throw archive_error(with_name("Failed to write file: ", q.name));
+            }
+        }
+        const auto failed = [&] {
+            ++done;
+            return archive_error(with_name("Failed to write file: ", q.name));
+        };
+        try {
+            open_raw_entry__(q.name, q.flags);
+        } catch (const archive_error&) {
+            throw failed();
+        }
+        for (std::size_t at = 0; at < q.ready.size;) {
+            const std::size_t n = std::min(q.ready.size - at, max_write_call);
+            if (zipWriteInFileInZip(writer_, q.ready.bytes.get() + at, unsigned(n)) != ZIP_OK) throw failed();
+            at += n;
+        }
+        if (zipCloseFileInZipRaw64(writer_, q.size, q.crc) != ZIP_OK) throw failed();
+    }
 }
 
 void zip_archive::close() {
@@ -456,22 +626,41 @@ void zip_archive::close() {
 
 void zip_archive::close_writer__() {
     if (!writer_) return;
-    // The open entry's last deflated bytes are still here, not in minizip.
+    // The open entry and the queued ones are still here, not in minizip.
     try {
         close_file_in_zip();
+        while (!queue_.empty()) write_queued__(true);
     } catch (const archive_error&) {
-        zipClose(writer_, nullptr);
-        writer_ = nullptr;
+        drop_writes__();
         throw archive_error("Failed to close the compressed file.");
+    } catch (...) {
+        drop_writes__();
+        throw;
     }
     void* const handle = writer_;
     writer_ = nullptr;
     // The central directory is written and the file flushed here: a full disk
     // shows up now at the latest.
-    if (zipClose(handle, nullptr) != ZIP_OK) throw archive_error("Failed to close the compressed file.");
+    const int closed = zipClose(handle, nullptr);
+    drop_writes__();
+    if (closed != ZIP_OK) throw archive_error("Failed to close the compressed file.");
+    if (written_entries_ >= 0xFFFF) write_zip64_end__();
+}
+
+// Waits for the entries deflated in the background, then frees what writing held.
+void zip_archive::drop_writes__() noexcept {
+    for (auto& q : queue_)
+        if (q->later.valid()) q->later.wait();
+    queue_.clear();
+    queued_bytes_ = 0;
+    if (writer_) zipClose(writer_, nullptr);
+    writer_ = nullptr;
+    writing_open_ = streaming_ = false;
+    gathered_.reset();
+    gathered_size_ = gathered_room_ = 0;
+    compressor_.reset();
     deflater_.reset();
     deflated_.reset();
-    if (written_entries_ >= 0xFFFF) write_zip64_end__();
 }
 
 // minizip counts entries past 65535 only in a record that holds 16 bits, and
