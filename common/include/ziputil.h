@@ -92,6 +92,9 @@ private:
     struct deflater_deleter {
         void operator()(z_stream_s* z) const noexcept;
     };
+    struct inflater_deleter {
+        void operator()(z_stream_s* z) const noexcept;
+    };
     struct compressor_deleter {
         void operator()(libdeflate_compressor* c) const noexcept;
     };
@@ -107,6 +110,7 @@ private:
     void open_entry__(std::string_view name);
     void leave_entry__() noexcept;
     std::size_t fill__(char* out, std::size_t room);
+    int inflate_into__(unsigned char* out, unsigned room);
     void finish_entry__();
     void expect_end__(std::uint64_t bound);
     void close_reader__() noexcept;
@@ -133,6 +137,12 @@ private:
     std::uint32_t expected_crc_ = 0;
     std::uint32_t crc_ = 0;
     bool pad_reads_ = false;
+    // minizip hands over the stored bytes and the wrapper inflates them: minizip
+    // would check a second checksum, and one over zlib's slower routine.
+    bool inflating_ = false;
+    bool inflated_all_ = false;
+    std::unique_ptr<z_stream_s, inflater_deleter> inflater_;
+    std::unique_ptr<unsigned char[]> inflate_in_;
 
     // The entry being written, gathered whole until it outgrows the limit; then
     // it goes straight to minizip through one zlib stream reused for every

@@ -50,6 +50,7 @@ std::string decimal(std::uint64_t v) {
 
 constexpr std::uint32_t saturated32 = 0xFFFFFFFF;
 constexpr std::size_t deflated_room = 65536;
+constexpr std::size_t inflate_room = 65536;
 // zlib's default level, which every written entry uses whichever library deflates it.
 constexpr int deflate_level = 6;
 // minizip takes an unsigned count per write.
@@ -115,6 +116,11 @@ bool ascii_only(std::string_view name) noexcept {
 
 void zip_archive::deflater_deleter::operator()(z_stream_s* z) const noexcept {
     deflateEnd(z);
+    delete z;
+}
+
+void zip_archive::inflater_deleter::operator()(z_stream_s* z) const noexcept {
+    inflateEnd(z);
     delete z;
 }
 
@@ -260,19 +266,38 @@ void zip_archive::open_entry__(std::string_view name) {
     // the last block runs past the end of a small archive; the bytes past the
     // entry's data are never delivered (reads stop at the entry's size).
     pad_reads_ = at.compressed_size_in_zip64;
-    if (unzGoToFilePos64(reader_, &pos) != UNZ_OK || unzOpenCurrentFile(reader_) != UNZ_OK)
+    int method = 0, level = 0;
+    if (unzGoToFilePos64(reader_, &pos) != UNZ_OK || unzOpenCurrentFile2(reader_, &method, &level, 1) != UNZ_OK)
         throw archive_error(with_name("can not open file in zip: ", name));
+    inflating_ = method == Z_DEFLATED;
+    inflated_all_ = false;
+    if (inflating_) {
+        if (!inflater_) {
+            auto z = std::make_unique<z_stream>();
+            if (inflateInit2(z.get(), -MAX_WBITS) != Z_OK) {
+                unzCloseCurrentFile(reader_);
+                throw archive_error(with_name("can not open file in zip: ", name));
+            }
+            inflater_.reset(z.release());
+            inflate_in_ = std::make_unique_for_overwrite<unsigned char[]>(inflate_room);
+        } else if (inflateReset(inflater_.get()) != Z_OK) {
+            unzCloseCurrentFile(reader_);
+            throw archive_error(with_name("can not open file in zip: ", name));
+        }
+        inflater_->avail_in = 0;
+    }
     current_ = name;
     entry_open_ = true;
     remaining_ = entry->size;
     expected_crc_ = at.crc;
-    crc_ = std::uint32_t(crc32(0, nullptr, 0));
+    crc_ = 0;
 }
 
 void zip_archive::leave_entry__() noexcept {
     if (entry_open_ && reader_) unzCloseCurrentFile(reader_);
     entry_open_ = false;
     pad_reads_ = false;
+    inflating_ = false;
     current_.clear();
 }
 
@@ -281,11 +306,37 @@ int zip_archive::get_stream(void*& buffer, unsigned int size) {
     // Never past the declared size: minizip's own bound misses zip64 sizes.
     const auto room = unsigned(std::min<std::uint64_t>({size, max_read_call, remaining_}));
     if (room == 0) return 0;
-    const int n = unzReadCurrentFile(reader_, buffer, room);
+    const int n = inflating_ ? inflate_into__(static_cast<unsigned char*>(buffer), room)
+                             : unzReadCurrentFile(reader_, buffer, room);
     if (n < 0) throw archive_error("error ocured while reading file in zip.");
-    crc_ = std::uint32_t(crc32(crc_, static_cast<const Bytef*>(buffer), unsigned(n)));
+    crc_ = libdeflate_crc32(crc_, buffer, unsigned(n));
     remaining_ -= unsigned(n);
     return n;
+}
+
+// Fills the room unless the deflate stream or its stored bytes end first;
+// -1 for data that does not inflate.
+int zip_archive::inflate_into__(unsigned char* out, unsigned room) {
+    z_stream& z = *inflater_;
+    z.next_out = out;
+    z.avail_out = room;
+    while (z.avail_out != 0 && !inflated_all_) {
+        bool more = true;  // zlib may hold output for which no further input is needed
+        if (z.avail_in == 0) {
+            const int n = unzReadCurrentFile(reader_, inflate_in_.get(), unsigned(inflate_room));
+            if (n < 0) return -1;
+            z.next_in = inflate_in_.get();
+            z.avail_in = unsigned(n);
+            more = n > 0;
+        }
+        const unsigned before = z.avail_out;
+        const int rc = inflate(&z, Z_NO_FLUSH);
+        if (rc == Z_STREAM_END) inflated_all_ = true;
+        else if (rc != Z_OK && rc != Z_BUF_ERROR) return -1;
+        // The stored bytes end inside the stream: the size check tells.
+        if (!more && z.avail_out == before) break;
+    }
+    return int(room - z.avail_out);
 }
 
 std::size_t zip_archive::fill__(char* out, std::size_t room) {
@@ -306,6 +357,7 @@ void zip_archive::finish_entry__() {
     const int closed = unzCloseCurrentFile(reader_);
     entry_open_ = false;
     pad_reads_ = false;
+    inflating_ = false;
     const std::string name = std::move(current_);
     current_.clear();
     if (!complete) throw archive_error(with_name("file in zip ends before its declared size: ", name));

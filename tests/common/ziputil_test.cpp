@@ -505,6 +505,22 @@ TEST_F(zip_test, hostile_archives_fail_cleanly) {
     zip.close();
 }
 
+// Deflated bytes that stop inside the stream (a compressed size too small)
+// end the entry early, whole or in chunks, and say so.
+TEST_F(zip_test, a_stream_cut_short_is_refused) {
+    const std::string data = noise(50000);
+    const std::string file = make("short.zip", {{"a.bin", data}, {"b.xml", "fine"}});
+    const std::string cut = patched(file, 1, get(slurp(file), central_headers(slurp(file))[0] + 20) / 2);
+    const std::string message = "archive error: file in zip ends before its declared size: a.bin";
+    vex::zip_archive zip;
+    zip.open_zip_file(cut);
+    EXPECT_EQ(what_of([&] { zip.read_file("a.bin", 1 << 20); }), message);
+    EXPECT_EQ(what_of([&] { read_in_chunks(zip, "a.bin", 4096); }), message);
+    std::string whole(data.size(), '\0');
+    EXPECT_EQ(what_of([&] { zip.read("a.bin", whole.data(), unsigned(whole.size()), true); }), message);
+    EXPECT_EQ(zip.read_file("b.xml", 10), "fine");
+}
+
 TEST_F(zip_test, reads_stop_at_the_callers_bound) {
     const std::string bomb(8 << 20, '\0');
     vex::zip_archive zip;
