@@ -44,6 +44,8 @@ public:
 
     // Entries from this size on are deflated on another thread.
     static constexpr std::uint64_t threaded_entry_size = std::uint64_t(1) << 20;
+    // Entries of this declared size on are inflated ahead on another thread.
+    static constexpr std::uint64_t read_ahead_size = std::uint64_t(1) << 20;
     // Entries past this size are deflated as they arrive.
     static constexpr std::uint64_t default_whole_entry_limit = std::uint64_t(256) << 20;
 
@@ -99,6 +101,7 @@ private:
         void operator()(libdeflate_compressor* c) const noexcept;
     };
     struct queued_entry_t;
+    struct read_ahead_t;
 
     // The archive's reads, padded with zeros past the end of the file while
     // pad_reads_ is set (see open_entry__).
@@ -111,6 +114,9 @@ private:
     void leave_entry__() noexcept;
     std::size_t fill__(char* out, std::size_t room);
     int inflate_into__(unsigned char* out, unsigned room);
+    void start_reading_ahead__();
+    void stop_reading_ahead__() noexcept;
+    int take_ahead__(void* buffer, unsigned room);
     void finish_entry__();
     void expect_end__(std::uint64_t bound);
     void close_reader__() noexcept;
@@ -143,6 +149,11 @@ private:
     bool inflated_all_ = false;
     std::unique_ptr<z_stream_s, inflater_deleter> inflater_;
     std::unique_ptr<unsigned char[]> inflate_in_;
+    // A large entry is inflated a few blocks ahead on another thread while the
+    // caller works through what it read; that thread alone touches the read
+    // handle and the inflater until the entry is left.
+    std::unique_ptr<read_ahead_t> ahead_;
+    bool reading_ahead_ = false;
 
     // The entry being written, gathered whole until it outgrows the limit; then
     // it goes straight to minizip through one zlib stream reused for every

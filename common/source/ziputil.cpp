@@ -11,11 +11,13 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <condition_variable>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <future>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <unordered_set>
@@ -127,6 +129,22 @@ void zip_archive::inflater_deleter::operator()(z_stream_s* z) const noexcept {
 void zip_archive::compressor_deleter::operator()(libdeflate_compressor* c) const noexcept {
     libdeflate_free_compressor(c);
 }
+
+struct zip_archive::read_ahead_t {
+    static constexpr std::size_t block = std::size_t(256) << 10;
+    static constexpr std::size_t blocks = 4;
+    std::unique_ptr<unsigned char[]> data[blocks];
+    std::size_t filled[blocks] = {};
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::uint64_t produced = 0;  // blocks filled so far
+    std::uint64_t consumed = 0;  // blocks handed out whole
+    std::size_t offset = 0;      // into the block being handed out
+    bool finished = false;       // no block follows the produced ones
+    bool failed = false;         // and the last inflating failed
+    bool stop = false;
+    std::thread worker;
+};
 
 struct zip_archive::queued_entry_t {
     std::string name;
@@ -291,9 +309,86 @@ void zip_archive::open_entry__(std::string_view name) {
     remaining_ = entry->size;
     expected_crc_ = at.crc;
     crc_ = 0;
+    if (inflating_ && entry->size >= read_ahead_size) start_reading_ahead__();
+}
+
+void zip_archive::start_reading_ahead__() {
+    if (!ahead_) {
+        auto a = std::make_unique<read_ahead_t>();
+        for (auto& d : a->data) d = std::make_unique_for_overwrite<unsigned char[]>(read_ahead_t::block);
+        ahead_ = std::move(a);
+    }
+    read_ahead_t& a = *ahead_;
+    a.produced = a.consumed = 0;
+    a.offset = 0;
+    a.finished = a.failed = a.stop = false;
+    const std::uint64_t declared = remaining_;
+    try {
+        a.worker = std::thread([this, &a, declared] {
+            std::uint64_t left = declared;  // never past the declared size
+            for (;;) {
+                std::unique_lock lock(a.mutex);
+                a.changed.wait(lock, [&] { return a.stop || a.produced - a.consumed < read_ahead_t::blocks; });
+                if (a.stop) return;
+                const std::size_t at = std::size_t(a.produced % read_ahead_t::blocks);
+                lock.unlock();
+                const auto room = unsigned(std::min<std::uint64_t>(read_ahead_t::block, left));
+                const int n = room ? inflate_into__(a.data[at].get(), room) : 0;
+                lock.lock();
+                if (n <= 0) {
+                    a.finished = true;
+                    a.failed = n < 0;
+                } else {
+                    a.filled[at] = std::size_t(n);
+                    ++a.produced;
+                    left -= unsigned(n);
+                }
+                a.changed.notify_all();
+                if (a.finished) return;
+            }
+        });
+    } catch (const std::system_error&) {
+        return;  // no thread to spare: the entry is read on this one
+    }
+    reading_ahead_ = true;
+}
+
+void zip_archive::stop_reading_ahead__() noexcept {
+    if (!reading_ahead_) return;
+    {
+        std::lock_guard lock(ahead_->mutex);
+        ahead_->stop = true;
+    }
+    ahead_->changed.notify_all();
+    ahead_->worker.join();
+    reading_ahead_ = false;
+}
+
+// The next bytes inflated ahead, at most room; 0 at the end, -1 where the data
+// failed to inflate.
+int zip_archive::take_ahead__(void* buffer, unsigned room) {
+    read_ahead_t& a = *ahead_;
+    std::unique_lock lock(a.mutex);
+    a.changed.wait(lock, [&] { return a.produced > a.consumed || a.finished; });
+    if (a.produced == a.consumed) return a.failed ? -1 : 0;
+    const std::size_t at = std::size_t(a.consumed % read_ahead_t::blocks);
+    const std::size_t n = std::min<std::size_t>(room, a.filled[at] - a.offset);
+    const std::size_t from = a.offset;
+    lock.unlock();
+    // The worker leaves a produced block alone until it is consumed.
+    std::memcpy(buffer, a.data[at].get() + from, n);
+    lock.lock();
+    a.offset += n;
+    if (a.offset == a.filled[at]) {
+        a.offset = 0;
+        ++a.consumed;
+        a.changed.notify_all();
+    }
+    return int(n);
 }
 
 void zip_archive::leave_entry__() noexcept {
+    stop_reading_ahead__();
     if (entry_open_ && reader_) unzCloseCurrentFile(reader_);
     entry_open_ = false;
     pad_reads_ = false;
@@ -306,8 +401,9 @@ int zip_archive::get_stream(void*& buffer, unsigned int size) {
     // Never past the declared size: minizip's own bound misses zip64 sizes.
     const auto room = unsigned(std::min<std::uint64_t>({size, max_read_call, remaining_}));
     if (room == 0) return 0;
-    const int n = inflating_ ? inflate_into__(static_cast<unsigned char*>(buffer), room)
-                             : unzReadCurrentFile(reader_, buffer, room);
+    const int n = reading_ahead_ ? take_ahead__(buffer, room)
+                  : inflating_   ? inflate_into__(static_cast<unsigned char*>(buffer), room)
+                                 : unzReadCurrentFile(reader_, buffer, room);
     if (n < 0) throw archive_error("error ocured while reading file in zip.");
     crc_ = libdeflate_crc32(crc_, buffer, unsigned(n));
     remaining_ -= unsigned(n);
@@ -354,6 +450,7 @@ std::size_t zip_archive::fill__(char* out, std::size_t room) {
 // and its checksum must hold.
 void zip_archive::finish_entry__() {
     const bool complete = remaining_ == 0;
+    stop_reading_ahead__();
     const int closed = unzCloseCurrentFile(reader_);
     entry_open_ = false;
     pad_reads_ = false;

@@ -691,3 +691,38 @@ TEST_F(zip_write_paths, destructor_writes_what_is_still_deflating) {
     }
     check(file, {{"large.xml", large}, {"small.xml", "s"}});
 }
+
+// Entries from the read-ahead size on are inflated on another thread: chunked
+// reads, leaving an entry half-read, restarting, and damage deep inside one
+// behave as on the caller's thread.
+TEST_F(zip_write_paths, large_entries_read_ahead_like_small_ones) {
+    const std::string large = rows(3 * vex::zip_archive::read_ahead_size + 11, 12);
+    const std::string other = noise(vex::zip_archive::read_ahead_size + 3);
+    const std::string file = make("ahead.zip", {{"large.xml", large}, {"other.bin", other}});
+    vex::zip_archive zip;
+    zip.open_zip_file(file);
+    std::vector<char> buf(8192);
+    ASSERT_EQ(zip.read("large.xml", buf.data(), 8192, false), 8192);
+    EXPECT_EQ(std::string(buf.data(), 8192), large.substr(0, 8192));
+    EXPECT_TRUE(read_in_chunks(zip, "other.bin", 5000) == other);  // leaves large.xml half-read
+    EXPECT_TRUE(read_in_chunks(zip, "large.xml", 8192) == large);  // from its start
+    EXPECT_TRUE(read_in_chunks(zip, "large.xml", 100000) == large);
+    EXPECT_EQ(what_of([&] { zip.read_file("large.xml", large.size() - 1); }),
+              "archive error: file in zip is larger than " + std::to_string(large.size() - 1) + " bytes: large.xml");
+    ASSERT_EQ(zip.read("large.xml", buf.data(), 8192, false), 8192);
+    zip.close();  // with an entry half-read
+
+    // Damage past the first megabyte of inflated text, and a stream cut short.
+    const std::string bytes = slurp(file);
+    const std::size_t data_at = get(bytes, central_headers(bytes)[0] + 42) + 30 + std::string("large.xml").size();
+    std::string garbled = bytes;
+    for (std::size_t i = 0; i < 64; ++i) garbled[data_at + get(bytes, central_headers(bytes)[0] + 20) * 3 / 4 + i] ^= 0x5A;
+    spill(path("garbled.zip"), garbled);
+    zip.open_zip_file(path("garbled.zip"));
+    EXPECT_THROW(read_in_chunks(zip, "large.xml", 8192), archive_error);
+    EXPECT_THROW(zip.read_file("large.xml", 1 << 30), archive_error);
+    EXPECT_TRUE(zip.read_file("other.bin", 1 << 30) == other);
+    zip.open_zip_file(patched(file, 1, get(bytes, central_headers(bytes)[0] + 20) / 2));
+    EXPECT_EQ(what_of([&] { zip.read_file("large.xml", 1 << 30); }),
+              "archive error: file in zip ends before its declared size: large.xml");
+}
