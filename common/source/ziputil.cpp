@@ -612,7 +612,7 @@ void zip_archive::open_raw_entry__(const std::string& name, unsigned long flags)
 // The entry outgrew the limit: what was gathered goes through zlib first, the
 // rest follows as it arrives. Earlier entries must be in the file before it.
 void zip_archive::stream_entry__() {
-    write_queued__(true);
+    while (!queue_.empty()) write_queued__(true);
     if (!deflater_) {
         auto z = std::make_unique<z_stream>();
         if (deflateInit2(z.get(), deflate_level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
@@ -719,8 +719,8 @@ void zip_archive::queue_entry__() {
         queued_bytes_ += size;
     }
     queue_.push_back(std::move(q));
-    // Bounded: a few entries in flight and their bytes below twice the limit.
-    while (queue_.size() > max_entries_in_flight() || queued_bytes_ > 2 * whole_entry_limit_) {
+    // Bounded: a few entries in flight, their bytes within the whole-entry limit.
+    while (queue_.size() > max_entries_in_flight() || queued_bytes_ > whole_entry_limit_) {
         const std::size_t before = queue_.size();
         write_queued__(true);
         if (queue_.size() == before) break;

@@ -74,15 +74,16 @@ protected:
     // Each entry arrives through a sink bound to the archive, in pieces, as a
     // part writer hands over its buffer.
     std::string make(const std::string& leaf, const entry_list& entries,
-                     std::uint64_t whole_entry_limit = vex::zip_archive::default_whole_entry_limit) {
+                     std::uint64_t whole_entry_limit = vex::zip_archive::default_whole_entry_limit,
+                     std::size_t piece = 5000) {
         const std::string file = path(leaf);
         vex::zip_archive zip;
         zip.set_whole_entry_limit(whole_entry_limit);
         zip.create_zip_file(file);
         for (const auto& [name, data] : entries) {
             zip.add_file_to_zip(name);
-            for (std::size_t at = 0; at < data.size(); at += 5000)
-                zip.write_file_stream(name, data.data() + at, unsigned(std::min<std::size_t>(5000, data.size() - at)));
+            for (std::size_t at = 0; at < data.size(); at += piece)
+                zip.write_file_stream(name, data.data() + at, unsigned(std::min(piece, data.size() - at)));
             zip.close_file_in_zip();
         }
         zip.close();
@@ -657,14 +658,19 @@ TEST_F(zip_write_paths, entries_around_the_switch_over_size) {
 
 TEST_F(zip_write_paths, an_entry_past_the_limit_streams_after_the_queued_ones) {
     constexpr std::size_t at = vex::zip_archive::threaded_entry_size;
+    constexpr std::size_t limit = 8 * at;
     const entry_list entries = {
-        {"queued.xml", rows(at + 5, 8)},     // still deflating when the next entry outgrows the limit
-        {"streamed.xml", rows(5 * at, 9)},   // past the limit
-        {"exactly_the_limit.xml", rows(at, 10)},
+        // Still deflating when the next entry outgrows the limit, at its first
+        // write (together within it, so nothing waits for them before).
+        {"queued.xml", rows(at + 5, 8)},
+        {"queued_small.xml", "<q/>"},
+        {"queued2.xml", rows(limit - at - 100, 13)},
+        {"streamed.xml", rows(limit + 1, 9)},
+        {"exactly_the_limit.xml", rows(limit, 10)},
         {"empty.xml", ""},
-        {"streamed_noise.bin", noise(3 * at)},
+        {"streamed_noise.bin", noise(limit + at)},
     };
-    check(make("limit.zip", entries, at), entries);
+    check(make("limit.zip", entries, limit, limit + at), entries);
 }
 
 TEST_F(zip_write_paths, many_entries_with_large_ones_among_them) {
