@@ -7,7 +7,8 @@
 // the caller's bound fails. Sizes in zip64 fields are read, and zip64 end records
 // are written once an archive holds more entries than the plain record counts.
 // Only stored and deflated entries without encryption are read; an archive
-// naming one entry twice is refused.
+// naming one entry twice is refused. A large entry is inflated a few blocks
+// ahead of the reader on another thread.
 //
 // A written entry is gathered whole and deflated in one call (libdeflate, the
 // default level), which is several times faster than deflating as it arrives;
