@@ -13,8 +13,8 @@
 // A written entry is gathered whole and deflated in one call (libdeflate, the
 // default level), which is several times faster than deflating as it arrives;
 // entries of at least threaded_entry_size are deflated on other threads while
-// the next entries are written, and reach the file in the order they were
-// added. An entry outgrowing the whole-entry limit is deflated as it arrives
+// the next entries are written (a large one in pieces side by side, joined
+// into one stream), and reach the file in the order they were added. An entry outgrowing the whole-entry limit is deflated as it arrives
 // instead, so memory stays bounded. Write failures of an entry deflated in the
 // background show in the next call that writes (at the latest in close).
 

@@ -80,6 +80,102 @@ std::size_t max_entries_in_flight() {
     return n;
 }
 
+// A large entry is cut into pieces deflated side by side; a piece shorter than
+// this would cost ratio (each piece starts without history).
+constexpr std::size_t min_piece = std::size_t(4) << 20;
+
+// Turns a whole deflate stream into one that continues: its final block is
+// marked not final and an empty stored block brings it to a byte boundary, as
+// a sync flush ends. The block boundaries come from inflating it (zlib stops at
+// each with Z_BLOCK). False when the stream is not as expected.
+bool make_continuable(deflated_t& d) {
+    z_stream z{};
+    if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return false;
+    z.next_in = d.bytes.get();
+    z.avail_in = uInt(d.size);
+    std::uint64_t last_start = 0;  // bit offset of the header of the block being inflated
+    std::uint64_t end = 0;         // bit offset just past the final block
+    auto scratch = std::make_unique_for_overwrite<unsigned char[]>(deflated_room);
+    for (;;) {
+        z.next_out = scratch.get();
+        z.avail_out = uInt(deflated_room);
+        const int rc = inflate(&z, Z_BLOCK);
+        if (rc != Z_OK) {  // the stream stops at the final block's end, before this
+            inflateEnd(&z);
+            return false;
+        }
+        if (!(z.data_type & 128)) continue;
+        // At a block's end: the bits left in the bytes taken are the next block's.
+        const std::uint64_t at = 8 * std::uint64_t(z.next_in - d.bytes.get()) - std::uint64_t(z.data_type & 63);
+        if (z.data_type & 64) {
+            end = at;
+            break;
+        }
+        last_start = at;
+    }
+    inflateEnd(&z);
+    const std::uint64_t bits = 8 * std::uint64_t(d.size);
+    if (end > bits || end + 8 <= bits) return false;
+    // The stored block's three header bits are zero: they go into the padding
+    // after the final block, which must be zero, or take one more byte.
+    if (end % 8 != 0 && (d.bytes[d.size - 1] >> (end % 8)) != 0) return false;
+    unsigned char& header = d.bytes[last_start / 8];
+    const auto final_bit = static_cast<unsigned char>(1u << (last_start % 8));
+    if (!(header & final_bit)) return false;
+    header &= static_cast<unsigned char>(~final_bit);
+    const bool fits = bits - end >= 3;
+    auto joined = std::make_unique_for_overwrite<unsigned char[]>(d.size + 5);
+    std::memcpy(joined.get(), d.bytes.get(), d.size);
+    std::size_t size = d.size;
+    if (!fits) joined[size++] = 0;
+    for (const unsigned char b : {0x00, 0x00, 0xFF, 0xFF}) joined[size++] = b;
+    d.bytes = std::move(joined);
+    d.size = size;
+    return true;
+}
+
+// One deflate stream of the whole entry, its pieces deflated on several
+// threads; the entry's own thread takes the last piece.
+deflated_t deflate_pieces(const char* data, std::size_t size) {
+    const std::size_t workers = max_entries_in_flight() + 1;
+    const std::size_t pieces = std::min(workers, size / min_piece);
+    const auto deflate_piece = [](const char* at, std::size_t n) {
+        std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> c(
+            libdeflate_alloc_compressor(deflate_level), &libdeflate_free_compressor);
+        if (!c) throw std::bad_alloc();
+        return deflate_whole(c.get(), at, n);
+    };
+    if (pieces < 2) return deflate_piece(data, size);
+    const std::size_t step = size / pieces;
+    std::vector<std::future<std::pair<deflated_t, bool>>> heads;
+    for (std::size_t i = 0; i + 1 < pieces; ++i)
+        heads.push_back(std::async(std::launch::async, [=] {
+            deflated_t d = deflate_piece(data + i * step, step);
+            const bool ok = make_continuable(d);
+            return std::pair<deflated_t, bool>(std::move(d), ok);
+        }));
+    deflated_t tail = deflate_piece(data + (pieces - 1) * step, size - (pieces - 1) * step);
+    std::vector<deflated_t> parts;
+    bool ok = true;
+    for (auto& h : heads) {
+        auto [d, fine] = h.get();
+        ok = ok && fine;
+        parts.push_back(std::move(d));
+    }
+    if (!ok) return deflate_piece(data, size);  // never expected: one piece then
+    std::size_t total = tail.size;
+    for (const auto& p : parts) total += p.size;
+    deflated_t out;
+    out.bytes = std::make_unique_for_overwrite<unsigned char[]>(total);
+    for (const auto& p : parts) {
+        std::memcpy(out.bytes.get() + out.size, p.bytes.get(), p.size);
+        out.size += p.size;
+    }
+    std::memcpy(out.bytes.get() + out.size, tail.bytes.get(), tail.size);
+    out.size += tail.size;
+    return out;
+}
+
 std::uint64_t little_endian(const unsigned char* p, int bytes) noexcept {
     std::uint64_t v = 0;
     while (bytes-- > 0) v = v << 8 | p[bytes];
@@ -710,9 +806,7 @@ void zip_archive::queue_entry__() {
         const std::size_t size = gathered_size_;
         gathered_size_ = gathered_room_ = 0;
         q->later = std::async(std::launch::async, [bytes = std::move(bytes), size]() mutable {
-            std::unique_ptr<libdeflate_compressor, compressor_deleter> c(libdeflate_alloc_compressor(deflate_level));
-            if (!c) throw std::bad_alloc();
-            deflated_t out = deflate_whole(c.get(), bytes.get(), size);
+            deflated_t out = deflate_pieces(bytes.get(), size);
             bytes.reset();  // not held until the entry is written
             return out;
         });

@@ -673,6 +673,21 @@ TEST_F(zip_write_paths, an_entry_past_the_limit_streams_after_the_queued_ones) {
     check(make("limit.zip", entries, limit, limit + at), entries);
 }
 
+// Entries of several pieces' size are deflated in pieces side by side and
+// joined into one stream: text, incompressible bytes (stored blocks end the
+// pieces on a byte boundary) and both in one entry.
+TEST_F(zip_write_paths, entries_deflated_in_pieces_join_into_one_stream) {
+    constexpr std::size_t mib = std::size_t(1) << 20;
+    const entry_list entries = {
+        {"text.xml", rows(21 * mib + 3, 15)},
+        {"noise.bin", noise(9 * mib)},
+        {"mixed.bin", rows(5 * mib, 16) + noise(4 * mib + 1) + rows(3 * mib, 17)},
+        {"eight.xml", rows(8 * mib, 18)},
+        {"small.xml", "<s/>"},
+    };
+    check(make("pieces.zip", entries, vex::zip_archive::default_whole_entry_limit, 1 << 16), entries);
+}
+
 TEST_F(zip_write_paths, many_entries_with_large_ones_among_them) {
     entry_list entries;
     for (int i = 0; i < 600; ++i) {
