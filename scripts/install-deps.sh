@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake make pkg-config
-  zlib1g-dev libminizip-dev libjpeg62-turbo-dev libmdds-dev libutfcpp-dev
+  zlib1g-dev libminizip-dev libdeflate-dev libjpeg62-turbo-dev libmdds-dev libutfcpp-dev
   libgtest-dev libbenchmark-dev libexpat1-dev
   python3 unzip
 )

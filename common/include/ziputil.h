@@ -7,7 +7,16 @@
 // the caller's bound fails. Sizes in zip64 fields are read, and zip64 end records
 // are written once an archive holds more entries than the plain record counts.
 // Only stored and deflated entries without encryption are read; an archive
-// naming one entry twice is refused.
+// naming one entry twice is refused. A large entry is inflated a few blocks
+// ahead of the reader on another thread.
+//
+// A written entry is gathered whole and deflated in one call (libdeflate, the
+// default level), which is several times faster than deflating as it arrives;
+// entries of at least threaded_entry_size are deflated on other threads while
+// the next entries are written (a large one in pieces side by side, joined
+// into one stream), and reach the file in the order they were added. An entry outgrowing the whole-entry limit is deflated as it arrives
+// instead, so memory stays bounded. Write failures of an entry deflated in the
+// background show in the next call that writes (at the latest in close).
 
 #include <cstdint>
 #include <memory>
@@ -17,6 +26,7 @@
 #include <vector>
 
 struct z_stream_s;
+struct libdeflate_compressor;
 
 namespace vex {
 
@@ -27,12 +37,19 @@ struct zip_entry_t {
 
 class zip_archive {
 public:
-    zip_archive() = default;
+    zip_archive();
     zip_archive(const zip_archive&) = delete;
     zip_archive& operator=(const zip_archive&) = delete;
     // Closes whatever is still open, without throwing; owners call close() to
     // learn whether a written archive is complete.
     virtual ~zip_archive();
+
+    // Entries from this size on are deflated on another thread.
+    static constexpr std::uint64_t threaded_entry_size = std::uint64_t(1) << 20;
+    // Entries of this declared size on are inflated ahead on another thread.
+    static constexpr std::uint64_t read_ahead_size = std::uint64_t(1) << 20;
+    // Entries past this size are deflated as they arrive.
+    static constexpr std::uint64_t default_whole_entry_limit = std::uint64_t(256) << 20;
 
     void open_zip_file(std::string_view path);
     // Makes the missing directories of the path. A path ending in '/' or '\'
@@ -44,6 +61,8 @@ public:
     void write_file_stream(std::string_view name, const void* data, unsigned int size);
     void close_file_in_zip();
     void close();
+    // For entries added from now on; at least threaded_entry_size.
+    void set_whole_entry_limit(std::uint64_t bytes) noexcept;
 
     // whole: the entry, from its start, must fit in size bytes; returns its
     // length. Otherwise the next chunk of at most size bytes, 0 at the end of the
@@ -77,6 +96,14 @@ private:
     struct deflater_deleter {
         void operator()(z_stream_s* z) const noexcept;
     };
+    struct inflater_deleter {
+        void operator()(z_stream_s* z) const noexcept;
+    };
+    struct compressor_deleter {
+        void operator()(libdeflate_compressor* c) const noexcept;
+    };
+    struct queued_entry_t;
+    struct read_ahead_t;
 
     // The archive's reads, padded with zeros past the end of the file while
     // pad_reads_ is set (see open_entry__).
@@ -89,11 +116,20 @@ private:
     void open_entry__(std::string_view name);
     void leave_entry__() noexcept;
     std::size_t fill__(char* out, std::size_t room);
+    int inflate_into__(unsigned char* out, unsigned room);
+    void start_reading_ahead__();
+    void stop_reading_ahead__() noexcept;
+    int take_ahead__(void* buffer, unsigned room);
     void finish_entry__();
     void expect_end__(std::uint64_t bound);
     void close_reader__() noexcept;
     void close_writer__();
     void deflate_out__(int flush);
+    void open_raw_entry__(const std::string& name, unsigned long flags);
+    void stream_entry__();
+    void queue_entry__();
+    void write_queued__(bool wait);
+    void drop_writes__() noexcept;
     void write_zip64_end__();
 
     void* writer_ = nullptr;
@@ -114,12 +150,33 @@ private:
     std::uint32_t expected_crc_ = 0;
     std::uint32_t crc_ = 0;
     bool pad_reads_ = false;
+    // minizip hands over the stored bytes and the wrapper inflates them: minizip
+    // would check a second checksum, and one over zlib's slower routine.
+    bool inflating_ = false;
+    bool inflated_all_ = false;
+    std::unique_ptr<z_stream_s, inflater_deleter> inflater_;
+    std::unique_ptr<unsigned char[]> inflate_in_;
+    // A large entry is inflated a few blocks ahead on another thread while the
+    // caller works through what it read; that thread alone touches the read
+    // handle and the inflater until the entry is left.
+    std::unique_ptr<read_ahead_t> ahead_;
+    bool reading_ahead_ = false;
 
-    // Writing deflates here, through one stream for every entry, and hands
-    // minizip the raw data: a stream made per entry costs more than a small
-    // entry's deflating.
+    // The entry being written, gathered whole until it outgrows the limit; then
+    // it goes straight to minizip through one zlib stream reused for every
+    // streamed entry.
+    std::unique_ptr<char[]> gathered_;
+    std::size_t gathered_size_ = 0;
+    std::size_t gathered_room_ = 0;
+    bool streaming_ = false;
+    unsigned long writing_flags_ = 0;
+    std::uint64_t whole_entry_limit_ = default_whole_entry_limit;
+    std::unique_ptr<libdeflate_compressor, compressor_deleter> compressor_;  // this thread's
     std::unique_ptr<z_stream_s, deflater_deleter> deflater_;
     std::unique_ptr<unsigned char[]> deflated_;
+    // Closed entries not yet in the file, oldest first.
+    std::vector<std::unique_ptr<queued_entry_t>> queue_;
+    std::uint64_t queued_bytes_ = 0;
     std::uint64_t written_size_ = 0;
     std::uint32_t written_crc_ = 0;
     std::uint64_t written_entries_ = 0;

@@ -3,16 +3,23 @@
 #include "errors.h"
 #include "text_utils.h"
 
+#include <libdeflate.h>
 #include <minizip/unzip.h>
 #include <minizip/zip.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
+#include <condition_variable>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <future>
+#include <mutex>
 #include <system_error>
+#include <thread>
 
 namespace vex {
 
@@ -44,6 +51,129 @@ std::string decimal(std::uint64_t v) {
 
 constexpr std::uint32_t saturated32 = 0xFFFFFFFF;
 constexpr std::size_t deflated_room = 65536;
+constexpr std::size_t inflate_room = 65536;
+// zlib's default level, which every written entry uses whichever library deflates it.
+constexpr int deflate_level = 6;
+// minizip takes an unsigned count per write.
+constexpr std::size_t max_write_call = std::size_t(1) << 30;
+
+struct deflated_t {
+    std::unique_ptr<unsigned char[]> bytes;
+    std::size_t size = 0;
+};
+
+// Whole-buffer deflate; an empty buffer gives the two bytes of an empty final block.
+deflated_t deflate_whole(libdeflate_compressor* c, const char* data, std::size_t size) {
+    deflated_t out;
+    const std::size_t bound = libdeflate_deflate_compress_bound(c, size);
+    out.bytes = std::make_unique_for_overwrite<unsigned char[]>(bound);
+    out.size = libdeflate_deflate_compress(c, data, size, out.bytes.get(), bound);
+    if (out.size == 0) throw std::bad_alloc();  // the bound was not enough: never expected
+    return out;
+}
+
+// Background deflating uses a few threads at most: the machine is shared with
+// the caller, who keeps producing the next entries.
+std::size_t max_entries_in_flight() {
+    static const std::size_t n = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 2, 5) - 1;
+    return n;
+}
+
+// A large entry is cut into pieces deflated side by side; a piece shorter than
+// this would cost ratio (each piece starts without history).
+constexpr std::size_t min_piece = std::size_t(4) << 20;
+
+// Turns a whole deflate stream into one that continues: its final block is
+// marked not final and an empty stored block brings it to a byte boundary, as
+// a sync flush ends. The block boundaries come from inflating it (zlib stops at
+// each with Z_BLOCK). False when the stream is not as expected.
+bool make_continuable(deflated_t& d) {
+    z_stream z{};
+    if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return false;
+    z.next_in = d.bytes.get();
+    z.avail_in = uInt(d.size);
+    std::uint64_t last_start = 0;  // bit offset of the header of the block being inflated
+    std::uint64_t end = 0;         // bit offset just past the final block
+    auto scratch = std::make_unique_for_overwrite<unsigned char[]>(deflated_room);
+    for (;;) {
+        z.next_out = scratch.get();
+        z.avail_out = uInt(deflated_room);
+        const int rc = inflate(&z, Z_BLOCK);
+        if (rc != Z_OK) {  // the stream stops at the final block's end, before this
+            inflateEnd(&z);
+            return false;
+        }
+        if (!(z.data_type & 128)) continue;
+        // At a block's end: the bits left in the bytes taken are the next block's.
+        const std::uint64_t at = 8 * std::uint64_t(z.next_in - d.bytes.get()) - std::uint64_t(z.data_type & 63);
+        if (z.data_type & 64) {
+            end = at;
+            break;
+        }
+        last_start = at;
+    }
+    inflateEnd(&z);
+    const std::uint64_t bits = 8 * std::uint64_t(d.size);
+    if (end > bits || end + 8 <= bits) return false;
+    // The stored block's three header bits are zero: they go into the padding
+    // after the final block, which must be zero, or take one more byte.
+    if (end % 8 != 0 && (d.bytes[d.size - 1] >> (end % 8)) != 0) return false;
+    unsigned char& header = d.bytes[last_start / 8];
+    const auto final_bit = static_cast<unsigned char>(1u << (last_start % 8));
+    if (!(header & final_bit)) return false;
+    header &= static_cast<unsigned char>(~final_bit);
+    const bool fits = bits - end >= 3;
+    auto joined = std::make_unique_for_overwrite<unsigned char[]>(d.size + 5);
+    std::memcpy(joined.get(), d.bytes.get(), d.size);
+    std::size_t size = d.size;
+    if (!fits) joined[size++] = 0;
+    for (const unsigned char b : {0x00, 0x00, 0xFF, 0xFF}) joined[size++] = b;
+    d.bytes = std::move(joined);
+    d.size = size;
+    return true;
+}
+
+// One deflate stream of the whole entry, its pieces deflated on several
+// threads; the entry's own thread takes the last piece.
+deflated_t deflate_pieces(const char* data, std::size_t size) {
+    const std::size_t workers = max_entries_in_flight() + 1;
+    const std::size_t pieces = std::min(workers, size / min_piece);
+    const auto deflate_piece = [](const char* at, std::size_t n) {
+        std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> c(
+            libdeflate_alloc_compressor(deflate_level), &libdeflate_free_compressor);
+        if (!c) throw std::bad_alloc();
+        return deflate_whole(c.get(), at, n);
+    };
+    if (pieces < 2) return deflate_piece(data, size);
+    const std::size_t step = size / pieces;
+    std::vector<std::future<std::pair<deflated_t, bool>>> heads;
+    for (std::size_t i = 0; i + 1 < pieces; ++i)
+        heads.push_back(std::async(std::launch::async, [=] {
+            deflated_t d = deflate_piece(data + i * step, step);
+            const bool ok = make_continuable(d);
+            return std::pair<deflated_t, bool>(std::move(d), ok);
+        }));
+    deflated_t tail = deflate_piece(data + (pieces - 1) * step, size - (pieces - 1) * step);
+    std::vector<deflated_t> parts;
+    bool ok = true;
+    for (auto& h : heads) {
+        auto [d, fine] = h.get();
+        ok = ok && fine;
+        parts.push_back(std::move(d));
+    }
+    if (!ok) return deflate_piece(data, size);  // never expected: one piece then
+    std::size_t total = tail.size;
+    for (const auto& p : parts) total += p.size;
+    deflated_t out;
+    out.bytes = std::make_unique_for_overwrite<unsigned char[]>(total);
+    for (const auto& p : parts) {
+        std::memcpy(out.bytes.get() + out.size, p.bytes.get(), p.size);
+        out.size += p.size;
+    }
+    std::memcpy(out.bytes.get() + out.size, tail.bytes.get(), tail.size);
+    out.size += tail.size;
+    return out;
+}
 
 std::uint64_t little_endian(const unsigned char* p, int bytes) noexcept {
     std::uint64_t v = 0;
@@ -85,6 +215,42 @@ void zip_archive::deflater_deleter::operator()(z_stream_s* z) const noexcept {
     deflateEnd(z);
     delete z;
 }
+
+void zip_archive::inflater_deleter::operator()(z_stream_s* z) const noexcept {
+    inflateEnd(z);
+    delete z;
+}
+
+void zip_archive::compressor_deleter::operator()(libdeflate_compressor* c) const noexcept {
+    libdeflate_free_compressor(c);
+}
+
+struct zip_archive::read_ahead_t {
+    static constexpr std::size_t block = std::size_t(256) << 10;
+    static constexpr std::size_t blocks = 4;
+    std::unique_ptr<unsigned char[]> data[blocks];
+    std::size_t filled[blocks] = {};
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::uint64_t produced = 0;  // blocks filled so far
+    std::uint64_t consumed = 0;  // blocks handed out whole
+    std::size_t offset = 0;      // into the block being handed out
+    bool finished = false;       // no block follows the produced ones
+    bool failed = false;         // and the last inflating failed
+    bool stop = false;
+    std::thread worker;
+};
+
+struct zip_archive::queued_entry_t {
+    std::string name;
+    unsigned long flags = 0;
+    std::uint64_t size = 0;
+    std::uint32_t crc = 0;
+    deflated_t ready;                // deflated on the caller's thread
+    std::future<deflated_t> later;   // or on another one
+};
+
+zip_archive::zip_archive() = default;
 
 zip_archive::~zip_archive() {
     close_reader__();
@@ -217,19 +383,115 @@ void zip_archive::open_entry__(std::string_view name) {
     // the last block runs past the end of a small archive; the bytes past the
     // entry's data are never delivered (reads stop at the entry's size).
     pad_reads_ = at.compressed_size_in_zip64;
-    if (unzGoToFilePos64(reader_, &pos) != UNZ_OK || unzOpenCurrentFile(reader_) != UNZ_OK)
+    int method = 0, level = 0;
+    if (unzGoToFilePos64(reader_, &pos) != UNZ_OK || unzOpenCurrentFile2(reader_, &method, &level, 1) != UNZ_OK)
         throw archive_error(with_name("can not open file in zip: ", name));
+    inflating_ = method == Z_DEFLATED;
+    inflated_all_ = false;
+    if (inflating_) {
+        if (!inflater_) {
+            auto z = std::make_unique<z_stream>();
+            if (inflateInit2(z.get(), -MAX_WBITS) != Z_OK) {
+                unzCloseCurrentFile(reader_);
+                throw archive_error(with_name("can not open file in zip: ", name));
+            }
+            inflater_.reset(z.release());
+            inflate_in_ = std::make_unique_for_overwrite<unsigned char[]>(inflate_room);
+        } else if (inflateReset(inflater_.get()) != Z_OK) {
+            unzCloseCurrentFile(reader_);
+            throw archive_error(with_name("can not open file in zip: ", name));
+        }
+        inflater_->avail_in = 0;
+    }
     current_ = name;
     entry_open_ = true;
     remaining_ = entry->size;
     expected_crc_ = at.crc;
-    crc_ = std::uint32_t(crc32(0, nullptr, 0));
+    crc_ = 0;
+    if (inflating_ && entry->size >= read_ahead_size) start_reading_ahead__();
+}
+
+void zip_archive::start_reading_ahead__() {
+    if (!ahead_) {
+        auto a = std::make_unique<read_ahead_t>();
+        for (auto& d : a->data) d = std::make_unique_for_overwrite<unsigned char[]>(read_ahead_t::block);
+        ahead_ = std::move(a);
+    }
+    read_ahead_t& a = *ahead_;
+    a.produced = a.consumed = 0;
+    a.offset = 0;
+    a.finished = a.failed = a.stop = false;
+    const std::uint64_t declared = remaining_;
+    try {
+        a.worker = std::thread([this, &a, declared] {
+            std::uint64_t left = declared;  // never past the declared size
+            for (;;) {
+                std::unique_lock lock(a.mutex);
+                a.changed.wait(lock, [&] { return a.stop || a.produced - a.consumed < read_ahead_t::blocks; });
+                if (a.stop) return;
+                const std::size_t at = std::size_t(a.produced % read_ahead_t::blocks);
+                lock.unlock();
+                const auto room = unsigned(std::min<std::uint64_t>(read_ahead_t::block, left));
+                const int n = room ? inflate_into__(a.data[at].get(), room) : 0;
+                lock.lock();
+                if (n <= 0) {
+                    a.finished = true;
+                    a.failed = n < 0;
+                } else {
+                    a.filled[at] = std::size_t(n);
+                    ++a.produced;
+                    left -= unsigned(n);
+                }
+                a.changed.notify_all();
+                if (a.finished) return;
+            }
+        });
+    } catch (const std::system_error&) {
+        return;  // no thread to spare: the entry is read on this one
+    }
+    reading_ahead_ = true;
+}
+
+void zip_archive::stop_reading_ahead__() noexcept {
+    if (!reading_ahead_) return;
+    {
+        std::lock_guard lock(ahead_->mutex);
+        ahead_->stop = true;
+    }
+    ahead_->changed.notify_all();
+    ahead_->worker.join();
+    reading_ahead_ = false;
+}
+
+// The next bytes inflated ahead, at most room; 0 at the end, -1 where the data
+// failed to inflate.
+int zip_archive::take_ahead__(void* buffer, unsigned room) {
+    read_ahead_t& a = *ahead_;
+    std::unique_lock lock(a.mutex);
+    a.changed.wait(lock, [&] { return a.produced > a.consumed || a.finished; });
+    if (a.produced == a.consumed) return a.failed ? -1 : 0;
+    const std::size_t at = std::size_t(a.consumed % read_ahead_t::blocks);
+    const std::size_t n = std::min<std::size_t>(room, a.filled[at] - a.offset);
+    const std::size_t from = a.offset;
+    lock.unlock();
+    // The worker leaves a produced block alone until it is consumed.
+    std::memcpy(buffer, a.data[at].get() + from, n);
+    lock.lock();
+    a.offset += n;
+    if (a.offset == a.filled[at]) {
+        a.offset = 0;
+        ++a.consumed;
+        a.changed.notify_all();
+    }
+    return int(n);
 }
 
 void zip_archive::leave_entry__() noexcept {
+    stop_reading_ahead__();
     if (entry_open_ && reader_) unzCloseCurrentFile(reader_);
     entry_open_ = false;
     pad_reads_ = false;
+    inflating_ = false;
     current_.clear();
 }
 
@@ -238,11 +500,38 @@ int zip_archive::get_stream(void*& buffer, unsigned int size) {
     // Never past the declared size: minizip's own bound misses zip64 sizes.
     const auto room = unsigned(std::min<std::uint64_t>({size, max_read_call, remaining_}));
     if (room == 0) return 0;
-    const int n = unzReadCurrentFile(reader_, buffer, room);
+    const int n = reading_ahead_ ? take_ahead__(buffer, room)
+                  : inflating_   ? inflate_into__(static_cast<unsigned char*>(buffer), room)
+                                 : unzReadCurrentFile(reader_, buffer, room);
     if (n < 0) throw archive_error("error ocured while reading file in zip.");
-    crc_ = std::uint32_t(crc32(crc_, static_cast<const Bytef*>(buffer), unsigned(n)));
+    crc_ = libdeflate_crc32(crc_, buffer, unsigned(n));
     remaining_ -= unsigned(n);
     return n;
+}
+
+// Fills the room unless the deflate stream or its stored bytes end first;
+// -1 for data that does not inflate.
+int zip_archive::inflate_into__(unsigned char* out, unsigned room) {
+    z_stream& z = *inflater_;
+    z.next_out = out;
+    z.avail_out = room;
+    while (z.avail_out != 0 && !inflated_all_) {
+        bool more = true;  // zlib may hold output for which no further input is needed
+        if (z.avail_in == 0) {
+            const int n = unzReadCurrentFile(reader_, inflate_in_.get(), unsigned(inflate_room));
+            if (n < 0) return -1;
+            z.next_in = inflate_in_.get();
+            z.avail_in = unsigned(n);
+            more = n > 0;
+        }
+        const unsigned before = z.avail_out;
+        const int rc = inflate(&z, Z_NO_FLUSH);
+        if (rc == Z_STREAM_END) inflated_all_ = true;
+        else if (rc != Z_OK && rc != Z_BUF_ERROR) return -1;
+        // The stored bytes end inside the stream: the size check tells.
+        if (!more && z.avail_out == before) break;
+    }
+    return int(room - z.avail_out);
 }
 
 std::size_t zip_archive::fill__(char* out, std::size_t room) {
@@ -260,9 +549,11 @@ std::size_t zip_archive::fill__(char* out, std::size_t room) {
 // and its checksum must hold.
 void zip_archive::finish_entry__() {
     const bool complete = remaining_ == 0;
+    stop_reading_ahead__();
     const int closed = unzCloseCurrentFile(reader_);
     entry_open_ = false;
     pad_reads_ = false;
+    inflating_ = false;
     const std::string name = std::move(current_);
     current_.clear();
     if (!complete) throw archive_error(with_name("file in zip ends before its declared size: ", name));
@@ -379,7 +670,28 @@ void zip_archive::add_file_to_zip(std::string_view name) {
     const std::string entry(name);
     if (!writer_ || entry.size() > max_entry_name || entry.find('\0') != std::string::npos)
         throw archive_error(quoted_add_failure(name));
+    write_queued__(false);
+    if (!compressor_) {
+        compressor_.reset(libdeflate_alloc_compressor(deflate_level));
+        if (!compressor_) throw archive_error(quoted_add_failure(name));
+    }
+    // Other tools show a name that is not ASCII as written only when told it is UTF-8.
+    writing_flags_ = ascii_only(entry) ? 0 : 1u << 11;
+    writing_ = entry;
+    writing_open_ = true;
+    streaming_ = false;
+    gathered_size_ = 0;
+    written_size_ = 0;
+    written_crc_ = 0;
+    ++written_entries_;
+}
 
+void zip_archive::set_whole_entry_limit(std::uint64_t bytes) noexcept {
+    whole_entry_limit_ = std::max(bytes, threaded_entry_size);
+}
+
+// Starts an entry in minizip whose deflated bytes the wrapper hands over.
+void zip_archive::open_raw_entry__(const std::string& name, unsigned long flags) {
     // minizip counts months from 0: this is 1 February 1980, 00:00:00.
     zip_fileinfo info{};
     info.tmz_date.tm_sec = 0;
@@ -388,26 +700,37 @@ void zip_archive::add_file_to_zip(std::string_view name) {
     info.tmz_date.tm_mday = 1;
     info.tmz_date.tm_mon = 1;
     info.tmz_date.tm_year = 1980;
-    // Other tools show a name that is not ASCII as written only when told it is UTF-8.
-    const uLong flags = ascii_only(entry) ? 0 : 1u << 11;
-    if (!deflater_) {
-        auto z = std::make_unique<z_stream>();
-        if (deflateInit2(z.get(), Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-            throw archive_error(quoted_add_failure(name));
-        deflater_.reset(z.release());
-        deflated_ = std::make_unique_for_overwrite<unsigned char[]>(deflated_room);
-    } else if (deflateReset(deflater_.get()) != Z_OK) {
-        throw archive_error(quoted_add_failure(name));
-    }
-    if (zipOpenNewFileInZip4_64(writer_, entry.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+    if (zipOpenNewFileInZip4_64(writer_, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
                                 Z_DEFAULT_COMPRESSION, 1, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0, 0, flags,
                                 0) != ZIP_OK)
         throw archive_error(quoted_add_failure(name));
-    writing_ = entry;
-    writing_open_ = true;
-    written_size_ = 0;
-    written_crc_ = std::uint32_t(crc32(0, nullptr, 0));
-    ++written_entries_;
+}
+
+// The entry outgrew the limit: what was gathered goes through zlib first, the
+// rest follows as it arrives. Earlier entries must be in the file before it.
+void zip_archive::stream_entry__() {
+    while (!queue_.empty()) write_queued__(true);
+    if (!deflater_) {
+        auto z = std::make_unique<z_stream>();
+        if (deflateInit2(z.get(), deflate_level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+            throw archive_error(with_name("Failed to write file: ", writing_));
+        deflater_.reset(z.release());
+        deflated_ = std::make_unique_for_overwrite<unsigned char[]>(deflated_room);
+    } else if (deflateReset(deflater_.get()) != Z_OK) {
+        throw archive_error(with_name("Failed to write file: ", writing_));
+    }
+    open_raw_entry__(writing_, writing_flags_);
+    streaming_ = true;
+    z_stream& z = *deflater_;
+    for (std::size_t at = 0; at < gathered_size_;) {
+        const std::size_t n = std::min(gathered_size_ - at, max_write_call);
+        z.next_in = reinterpret_cast<Bytef*>(gathered_.get() + at);
+        z.avail_in = uInt(n);
+        deflate_out__(Z_NO_FLUSH);
+        at += n;
+    }
+    gathered_.reset();
+    gathered_size_ = gathered_room_ = 0;
 }
 
 // Deflates what the stream holds into the entry, until it needs more input
@@ -429,25 +752,115 @@ void zip_archive::deflate_out__(int flush) {
 
 void zip_archive::write_file_stream(std::string_view name, const void* data, unsigned int size) {
     if (!writer_ || !writing_open_) throw archive_error(with_name("Failed to write file: ", name));
-    z_stream& z = *deflater_;
-    z.next_in = static_cast<Bytef*>(const_cast<void*>(data));
-    z.avail_in = size;
     try {
-        deflate_out__(Z_NO_FLUSH);
+        if (!streaming_ && gathered_size_ + size > whole_entry_limit_) stream_entry__();
+        if (streaming_) {
+            z_stream& z = *deflater_;
+            z.next_in = static_cast<Bytef*>(const_cast<void*>(data));
+            z.avail_in = size;
+            deflate_out__(Z_NO_FLUSH);
+        } else if (size) {
+            if (gathered_size_ + size > gathered_room_) {
+                const std::size_t room = std::max<std::size_t>({gathered_size_ + size, 2 * gathered_room_, 65536});
+                auto grown = std::make_unique_for_overwrite<char[]>(room);
+                if (gathered_size_) std::memcpy(grown.get(), gathered_.get(), gathered_size_);
+                gathered_ = std::move(grown);
+                gathered_room_ = room;
+            }
+            std::memcpy(gathered_.get() + gathered_size_, data, size);
+            gathered_size_ += size;
+        }
     } catch (const archive_error&) {
         throw archive_error(with_name("Failed to write file: ", name));
     }
-    written_crc_ = std::uint32_t(crc32(written_crc_, static_cast<const Bytef*>(data), size));
+    written_crc_ = libdeflate_crc32(written_crc_, data, size);
     written_size_ += size;
 }
 
 void zip_archive::close_file_in_zip() {
     if (!writer_ || !writing_open_) return;
     writing_open_ = false;
-    deflater_->avail_in = 0;
-    deflate_out__(Z_FINISH);
-    if (zipCloseFileInZipRaw64(writer_, written_size_, written_crc_) != ZIP_OK)
-        throw archive_error(with_name("Failed to write file: ", writing_));
+    if (streaming_) {
+        streaming_ = false;
+        deflater_->avail_in = 0;
+        deflate_out__(Z_FINISH);
+        if (zipCloseFileInZipRaw64(writer_, written_size_, written_crc_) != ZIP_OK)
+            throw archive_error(with_name("Failed to write file: ", writing_));
+        return;
+    }
+    queue_entry__();
+    write_queued__(false);
+}
+
+// The gathered entry joins the queue: a small one deflated here, a large one on
+// another thread, which takes the gathered bytes along.
+void zip_archive::queue_entry__() {
+    auto q = std::make_unique<queued_entry_t>();
+    q->name = writing_;
+    q->flags = writing_flags_;
+    q->size = written_size_;
+    q->crc = written_crc_;
+    if (gathered_size_ < threaded_entry_size) {
+        q->ready = deflate_whole(compressor_.get(), gathered_.get(), gathered_size_);
+    } else {
+        std::shared_ptr<char[]> bytes(gathered_.release());
+        const std::size_t size = gathered_size_;
+        gathered_size_ = gathered_room_ = 0;
+        q->later = std::async(std::launch::async, [bytes = std::move(bytes), size]() mutable {
+            deflated_t out = deflate_pieces(bytes.get(), size);
+            bytes.reset();  // not held until the entry is written
+            return out;
+        });
+        queued_bytes_ += size;
+    }
+    queue_.push_back(std::move(q));
+    // Bounded: a few entries in flight, their bytes within the whole-entry limit.
+    while (queue_.size() > max_entries_in_flight() || queued_bytes_ > whole_entry_limit_) {
+        const std::size_t before = queue_.size();
+        write_queued__(true);
+        if (queue_.size() == before) break;
+    }
+}
+
+// Hands the queued entries to minizip in their order: those ready, or (wait)
+// the first one at least and every one ready after it; wait on an empty
+// entry list does nothing.
+void zip_archive::write_queued__(bool wait) {
+    std::size_t done = 0;
+    // Written or failed, an entry leaves the queue: it is never written twice.
+    struct drop_done {
+        std::vector<std::unique_ptr<queued_entry_t>>& queue;
+        std::size_t& done;
+        ~drop_done() { queue.erase(queue.begin(), queue.begin() + std::ptrdiff_t(std::min(done, queue.size()))); }
+    } guard{queue_, done};
+    for (; done < queue_.size(); ++done) {
+        queued_entry_t& q = *queue_[done];
+        if (q.later.valid()) {
+            if (!(wait && done == 0) && q.later.wait_for(std::chrono::seconds(0)) != std::future_status::ready) break;
+            queued_bytes_ -= q.size;
+            try {
+                q.ready = q.later.get();
+            } catch (const std::bad_alloc&) {
+                ++done;
+                throw archive_error(with_name("Failed to write file: ", q.name));
+            }
+        }
+        const auto failed = [&] {
+            ++done;
+            return archive_error(with_name("Failed to write file: ", q.name));
+        };
+        try {
+            open_raw_entry__(q.name, q.flags);
+        } catch (const archive_error&) {
+            throw failed();
+        }
+        for (std::size_t at = 0; at < q.ready.size;) {
+            const std::size_t n = std::min(q.ready.size - at, max_write_call);
+            if (zipWriteInFileInZip(writer_, q.ready.bytes.get() + at, unsigned(n)) != ZIP_OK) throw failed();
+            at += n;
+        }
+        if (zipCloseFileInZipRaw64(writer_, q.size, q.crc) != ZIP_OK) throw failed();
+    }
 }
 
 void zip_archive::close() {
@@ -457,22 +870,41 @@ void zip_archive::close() {
 
 void zip_archive::close_writer__() {
     if (!writer_) return;
-    // The open entry's last deflated bytes are still here, not in minizip.
+    // The open entry and the queued ones are still here, not in minizip.
     try {
         close_file_in_zip();
+        while (!queue_.empty()) write_queued__(true);
     } catch (const archive_error&) {
-        zipClose(writer_, nullptr);
-        writer_ = nullptr;
+        drop_writes__();
         throw archive_error("Failed to close the compressed file.");
+    } catch (...) {
+        drop_writes__();
+        throw;
     }
     void* const handle = writer_;
     writer_ = nullptr;
     // The central directory is written and the file flushed here: a full disk
     // shows up now at the latest.
-    if (zipClose(handle, nullptr) != ZIP_OK) throw archive_error("Failed to close the compressed file.");
+    const int closed = zipClose(handle, nullptr);
+    drop_writes__();
+    if (closed != ZIP_OK) throw archive_error("Failed to close the compressed file.");
+    if (written_entries_ >= 0xFFFF) write_zip64_end__();
+}
+
+// Waits for the entries deflated in the background, then frees what writing held.
+void zip_archive::drop_writes__() noexcept {
+    for (auto& q : queue_)
+        if (q->later.valid()) q->later.wait();
+    queue_.clear();
+    queued_bytes_ = 0;
+    if (writer_) zipClose(writer_, nullptr);
+    writer_ = nullptr;
+    writing_open_ = streaming_ = false;
+    gathered_.reset();
+    gathered_size_ = gathered_room_ = 0;
+    compressor_.reset();
     deflater_.reset();
     deflated_.reset();
-    if (written_entries_ >= 0xFFFF) write_zip64_end__();
 }
 
 // minizip counts entries past 65535 only in a record that holds 16 bits, and

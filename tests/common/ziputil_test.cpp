@@ -4,6 +4,7 @@
 #include "what_of.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -72,14 +73,17 @@ protected:
 
     // Each entry arrives through a sink bound to the archive, in pieces, as a
     // part writer hands over its buffer.
-    std::string make(const std::string& leaf, const entry_list& entries) {
+    std::string make(const std::string& leaf, const entry_list& entries,
+                     std::uint64_t whole_entry_limit = vex::zip_archive::default_whole_entry_limit,
+                     std::size_t piece = 5000) {
         const std::string file = path(leaf);
         vex::zip_archive zip;
+        zip.set_whole_entry_limit(whole_entry_limit);
         zip.create_zip_file(file);
         for (const auto& [name, data] : entries) {
             zip.add_file_to_zip(name);
-            for (std::size_t at = 0; at < data.size(); at += 5000)
-                zip.write_file_stream(name, data.data() + at, unsigned(std::min<std::size_t>(5000, data.size() - at)));
+            for (std::size_t at = 0; at < data.size(); at += piece)
+                zip.write_file_stream(name, data.data() + at, unsigned(std::min(piece, data.size() - at)));
             zip.close_file_in_zip();
         }
         zip.close();
@@ -107,6 +111,20 @@ protected:
 
     fs::path dir_;
 };
+
+// What the command prints; a failing command adds a failure.
+std::string output_of(const std::string& command) {
+    std::string out;
+    FILE* p = ::popen(command.c_str(), "r");
+    if (!p) {
+        ADD_FAILURE() << "cannot run " << command;
+        return out;
+    }
+    char buf[4096];
+    while (std::size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+    EXPECT_EQ(::pclose(p), 0) << command;
+    return out;
+}
 
 bool have_python() { return std::system("python3 -c 'import zipfile, bz2, lzma' >/dev/null 2>&1") == 0; }
 
@@ -420,14 +438,9 @@ TEST_F(zip_test, another_reader_agrees) {
                             "z = zipfile.ZipFile(sys.argv[1])\n"
                             "assert z.testzip() is None\n"
                             "for i in z.infolist(): print(i.filename, i.file_size, i.compress_type, *i.date_time)\n");
-    std::string expected, out;
+    std::string expected;
     for (const auto& [name, data] : sample) expected += name + " " + std::to_string(data.size()) + " 8 1980 2 1 0 0 0\n";
-    FILE* p = ::popen(("python3 '" + path("check.py") + "' '" + file + "'").c_str(), "r");
-    ASSERT_NE(p, nullptr);
-    char buf[512];
-    while (std::size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-    EXPECT_EQ(::pclose(p), 0);
-    EXPECT_EQ(out, expected);
+    EXPECT_EQ(output_of("python3 '" + path("check.py") + "' '" + file + "'"), expected);
 }
 
 TEST_F(zip_test, refusals_name_what_failed) {
@@ -493,6 +506,22 @@ TEST_F(zip_test, hostile_archives_fail_cleanly) {
     zip.close();
 }
 
+// Deflated bytes that stop inside the stream (a compressed size too small)
+// end the entry early, whole or in chunks, and say so.
+TEST_F(zip_test, a_stream_cut_short_is_refused) {
+    const std::string data = noise(50000);
+    const std::string file = make("short.zip", {{"a.bin", data}, {"b.xml", "fine"}});
+    const std::string cut = patched(file, 1, get(slurp(file), central_headers(slurp(file))[0] + 20) / 2);
+    const std::string message = "archive error: file in zip ends before its declared size: a.bin";
+    vex::zip_archive zip;
+    zip.open_zip_file(cut);
+    EXPECT_EQ(what_of([&] { zip.read_file("a.bin", 1 << 20); }), message);
+    EXPECT_EQ(what_of([&] { read_in_chunks(zip, "a.bin", 4096); }), message);
+    std::string whole(data.size(), '\0');
+    EXPECT_EQ(what_of([&] { zip.read("a.bin", whole.data(), unsigned(whole.size()), true); }), message);
+    EXPECT_EQ(zip.read_file("b.xml", 10), "fine");
+}
+
 TEST_F(zip_test, reads_stop_at_the_callers_bound) {
     const std::string bomb(8 << 20, '\0');
     vex::zip_archive zip;
@@ -514,13 +543,28 @@ TEST_F(zip_test, a_full_disk_is_never_reported_as_success) {
     EXPECT_EQ(what_of([&] { small.close_file_in_zip(); }), "archive error: Failed to write file: a.xml");
     EXPECT_EQ(what_of([&] { small.close(); }), "archive error: Failed to close the compressed file.");
 
+    // A large entry is deflated in the background: its write fails when it
+    // reaches the file, at the latest when the archive is closed.
     const std::string big = noise(1 << 20);
     vex::zip_archive large;
     large.create_zip_file("/dev/full");
     large.add_file_to_zip("big.bin");
-    EXPECT_EQ(what_of([&] { large.write_file_stream("big.bin", big.data(), unsigned(big.size())); }),
-              "archive error: Failed to write file: big.bin");
+    large.write_file_stream("big.bin", big.data(), unsigned(big.size()));
+    const std::string at_entry_end = what_of([&] { large.close_file_in_zip(); });
+    if (at_entry_end != "no exception") {
+        EXPECT_EQ(at_entry_end, "archive error: Failed to write file: big.bin");
+    }
     EXPECT_EQ(what_of([&] { large.close(); }), "archive error: Failed to close the compressed file.");
+
+    // Past the whole-entry limit an entry is deflated as it arrives, and fails so.
+    vex::zip_archive streamed;
+    streamed.set_whole_entry_limit(0);
+    streamed.create_zip_file("/dev/full");
+    streamed.add_file_to_zip("big.bin");
+    const std::string twice = big + big;
+    EXPECT_EQ(what_of([&] { streamed.write_file_stream("big.bin", twice.data(), unsigned(twice.size())); }),
+              "archive error: Failed to write file: big.bin");
+    EXPECT_EQ(what_of([&] { streamed.close(); }), "archive error: Failed to close the compressed file.");
 }
 
 TEST_F(zip_test, destructor_closes_without_throwing) {
@@ -536,4 +580,170 @@ TEST_F(zip_test, destructor_closes_without_throwing) {
     EXPECT_EQ(zip.read_file("open.xml", 100), "still open");
     char c;
     zip.read("open.xml", &c, 1, false);  // an entry left open on purpose
+}
+
+namespace {
+
+// Sheet-like text that deflates well, different for each seed.
+std::string rows(std::size_t n, unsigned seed) {
+    std::string s;
+    std::mt19937 rng(seed);
+    for (int r = 1; s.size() < n; ++r)
+        s += "<row r=\"" + std::to_string(r) + "\"><c><v>" + std::to_string(rng() % 100000) + "</v></c></row>";
+    s.resize(n);
+    return s;
+}
+
+std::uint32_t zlib_crc(const std::string& s) {
+    return std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(s.data()), uInt(s.size())));
+}
+
+} // namespace
+
+// Archives written whole, in the background and streamed past the limit read back
+// exactly, in the order the entries were added, through the wrapper and two
+// other readers.
+class zip_write_paths : public zip_test {
+protected:
+    void check(const std::string& file, const entry_list& entries) {
+        vex::zip_archive zip;
+        zip.open_zip_file(file);
+        ASSERT_EQ(zip.entries().size(), entries.size());
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            const auto& [name, data] = entries[i];
+            ASSERT_EQ(zip.entries()[i].name, name);
+            EXPECT_EQ(zip.file_size(name), data.size()) << name;
+            EXPECT_TRUE(zip.read_file(name, data.size()) == data) << name;
+        }
+        zip.close();
+        const std::string bytes = slurp(file);
+        for (std::size_t at : central_headers(bytes)) EXPECT_EQ(get(bytes, at + 10, 2), 8u);  // deflated
+        if (std::system("unzip -v >/dev/null 2>&1") == 0) {
+            EXPECT_EQ(std::system(("unzip -tqq '" + file + "' >/dev/null").c_str()), 0);
+        }
+        if (std::system("python3 -c 'import zipfile' >/dev/null 2>&1") != 0) return;
+        spill(path("list.py"), "import sys, zipfile, zlib\n"
+                               "z = zipfile.ZipFile(sys.argv[1])\n"
+                               "assert z.testzip() is None\n"
+                               "for i in z.infolist():\n"
+                               "    d = z.read(i)\n"
+                               "    print(i.filename, len(d), zlib.crc32(d), i.compress_type)\n");
+        std::string expected;
+        for (const auto& [name, data] : entries)
+            expected += name + " " + std::to_string(data.size()) + " " + std::to_string(zlib_crc(data)) + " 8\n";
+        EXPECT_EQ(output_of("python3 '" + path("list.py") + "' '" + file + "'"), expected);
+    }
+};
+
+TEST_F(zip_write_paths, entries_around_the_switch_over_size) {
+    constexpr std::size_t at = vex::zip_archive::threaded_entry_size;
+    const entry_list entries = {
+        {"empty_first.xml", ""},
+        {"just_below.xml", rows(at - 1, 1)},
+        {"at_switch_over.xml", rows(at, 2)},
+        {"large1.xml", rows(6 * at + 123, 3)},
+        {"small_after_large.xml", "<a/>"},
+        {"empty_after_large.xml", ""},
+        {"noise.bin", noise(2 * at + 7)},  // incompressible: stored blocks inside the deflate stream
+        {"large2.xml", rows(3 * at, 4)},
+        {"large3.xml", rows(3 * at, 5)},
+        {"large4.xml", rows(3 * at, 6)},
+        {"large5.xml", rows(3 * at, 7)},
+        {"last.xml", "z"},
+    };
+    const std::string file = make("paths.zip", entries);
+    check(file, entries);
+    EXPECT_LT(fs::file_size(file), 6 * at);  // the sheet text deflated well below its 19 MB
+}
+
+TEST_F(zip_write_paths, an_entry_past_the_limit_streams_after_the_queued_ones) {
+    constexpr std::size_t at = vex::zip_archive::threaded_entry_size;
+    constexpr std::size_t limit = 8 * at;
+    const entry_list entries = {
+        // Still deflating when the next entry outgrows the limit, at its first
+        // write (together within it, so nothing waits for them before).
+        {"queued.xml", rows(at + 5, 8)},
+        {"queued_small.xml", "<q/>"},
+        {"queued2.xml", rows(limit - at - 100, 13)},
+        {"streamed.xml", rows(limit + 1, 9)},
+        {"exactly_the_limit.xml", rows(limit, 10)},
+        {"empty.xml", ""},
+        {"streamed_noise.bin", noise(limit + at)},
+    };
+    check(make("limit.zip", entries, limit, limit + at), entries);
+}
+
+// Entries of several pieces' size are deflated in pieces side by side and
+// joined into one stream: text, incompressible bytes (stored blocks end the
+// pieces on a byte boundary) and both in one entry.
+TEST_F(zip_write_paths, entries_deflated_in_pieces_join_into_one_stream) {
+    constexpr std::size_t mib = std::size_t(1) << 20;
+    const entry_list entries = {
+        {"text.xml", rows(21 * mib + 3, 15)},
+        {"noise.bin", noise(9 * mib)},
+        {"mixed.bin", rows(5 * mib, 16) + noise(4 * mib + 1) + rows(3 * mib, 17)},
+        {"eight.xml", rows(8 * mib, 18)},
+        {"small.xml", "<s/>"},
+    };
+    check(make("pieces.zip", entries, vex::zip_archive::default_whole_entry_limit, 1 << 16), entries);
+}
+
+TEST_F(zip_write_paths, many_entries_with_large_ones_among_them) {
+    entry_list entries;
+    for (int i = 0; i < 600; ++i) {
+        const std::string name = "xl/part" + std::to_string(i) + ".xml";
+        if (i % 97 == 5) entries.emplace_back(name, rows(vex::zip_archive::threaded_entry_size + i, unsigned(i)));
+        else if (i % 3 == 0) entries.emplace_back(name, "");
+        else entries.emplace_back(name, rows(std::size_t(i) * 37, unsigned(i)));
+    }
+    check(make("many.zip", entries), entries);
+}
+
+TEST_F(zip_write_paths, destructor_writes_what_is_still_deflating) {
+    const std::string file = path("left.zip");
+    const std::string large = rows(3 * vex::zip_archive::threaded_entry_size, 11);
+    {
+        vex::zip_archive zip;
+        zip.create_zip_file(file);
+        zip.add_file_to_zip("large.xml");
+        zip.write_file_stream("large.xml", large.data(), unsigned(large.size()));
+        zip.add_file_to_zip("small.xml");  // ends the large entry
+        zip.write_file_stream("small.xml", "s", 1);
+    }
+    check(file, {{"large.xml", large}, {"small.xml", "s"}});
+}
+
+// Entries from the read-ahead size on are inflated on another thread: chunked
+// reads, leaving an entry half-read, restarting, and damage deep inside one
+// behave as on the caller's thread.
+TEST_F(zip_write_paths, large_entries_read_ahead_like_small_ones) {
+    const std::string large = rows(3 * vex::zip_archive::read_ahead_size + 11, 12);
+    const std::string other = noise(vex::zip_archive::read_ahead_size + 3);
+    const std::string file = make("ahead.zip", {{"large.xml", large}, {"other.bin", other}});
+    vex::zip_archive zip;
+    zip.open_zip_file(file);
+    std::vector<char> buf(8192);
+    ASSERT_EQ(zip.read("large.xml", buf.data(), 8192, false), 8192);
+    EXPECT_EQ(std::string(buf.data(), 8192), large.substr(0, 8192));
+    EXPECT_TRUE(read_in_chunks(zip, "other.bin", 5000) == other);  // leaves large.xml half-read
+    EXPECT_TRUE(read_in_chunks(zip, "large.xml", 8192) == large);  // from its start
+    EXPECT_TRUE(read_in_chunks(zip, "large.xml", 100000) == large);
+    EXPECT_EQ(what_of([&] { zip.read_file("large.xml", large.size() - 1); }),
+              "archive error: file in zip is larger than " + std::to_string(large.size() - 1) + " bytes: large.xml");
+    ASSERT_EQ(zip.read("large.xml", buf.data(), 8192, false), 8192);
+    zip.close();  // with an entry half-read
+
+    // Damage past the first megabyte of inflated text, and a stream cut short.
+    const std::string bytes = slurp(file);
+    const std::size_t data_at = get(bytes, central_headers(bytes)[0] + 42) + 30 + std::string("large.xml").size();
+    std::string garbled = bytes;
+    for (std::size_t i = 0; i < 64; ++i) garbled[data_at + get(bytes, central_headers(bytes)[0] + 20) * 3 / 4 + i] ^= 0x5A;
+    spill(path("garbled.zip"), garbled);
+    zip.open_zip_file(path("garbled.zip"));
+    EXPECT_THROW(read_in_chunks(zip, "large.xml", 8192), archive_error);
+    EXPECT_THROW(zip.read_file("large.xml", 1 << 30), archive_error);
+    EXPECT_TRUE(zip.read_file("other.bin", 1 << 30) == other);
+    zip.open_zip_file(patched(file, 1, get(bytes, central_headers(bytes)[0] + 20) / 2));
+    EXPECT_EQ(what_of([&] { zip.read_file("large.xml", 1 << 30); }),
+              "archive error: file in zip ends before its declared size: large.xml");
 }
