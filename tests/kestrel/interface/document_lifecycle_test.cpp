@@ -12,6 +12,7 @@
 #include "kestrel/parts/part.h"
 #include "kestrel/xml/xl_xml/writers/stand_in_writer.h"
 #include "run_message.h"
+#include "tests/heap_in_use.h"
 #include "tests/kestrel/document/package_support.h"
 
 #include <gtest/gtest.h>
@@ -19,15 +20,10 @@
 #include <atomic>
 #include <csignal>
 #include <cstring>
-#include <malloc.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-#if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/allocator_interface.h>
-#endif
 
 using namespace package_test;
 
@@ -170,7 +166,6 @@ TEST(document_registry, destroys_open_documents_with_itself) {
     // At exit the process-wide registry destroys what the host left open.
     EXPECT_EXIT(
         {
-            stand_in_writers writers;
             vex::iDocument* doc = vex::create_document();
             doc->get_workbook()->add_worksheet(nullptr);
             vex::create_document();
@@ -320,22 +315,11 @@ TEST(document_lifecycle, failed_save_over_a_file_leaves_it_untouched) {
     doc->release();
 }
 
-namespace {
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int lifecycle_rounds = 2000;  // the full count is ten times slower here
-size_t heap_in_use() { return __sanitizer_get_current_allocated_bytes(); }
-#else
-constexpr int lifecycle_rounds = 10000;
-size_t heap_in_use() { return mallinfo2().uordblks; }
-#endif
-
-} // namespace
-
 TEST(document_lifecycle, released_documents_give_their_memory_back) {
+    using heap_test::heap_in_use;
     size_t baseline = 0, peak = 0;
     std::string text;
-    for (int round = 0; round < lifecycle_rounds; ++round) {
+    for (unsigned round = 0; round < heap_test::memory_rounds; ++round) {
         vex::iDocument* doc = vex::create_document();
         ASSERT_NE(doc, nullptr);
         ASSERT_NE(doc->get_workbook()->add_worksheet(nullptr), nullptr);
