@@ -1,6 +1,5 @@
 #include "kestrel/interface/document_impl.h"
 
-#include "errors.h"
 #include "kestrel/document/xml_document.h"
 #include "kestrel/interface/document_registry.h"
 #include "kestrel/interface/entry.h"
@@ -71,10 +70,8 @@ bool iDocument_impl::save(const char* path) {
         }
         registry.update_path(this, target);
         return true;
-    } catch (const std::exception& e) {
-        detail::report(e.what());
     } catch (...) {
-        detail::report(detail::unknown_error_message);
+        detail::report_exception();
     }
     return false;
 }
@@ -82,10 +79,8 @@ bool iDocument_impl::save(const char* path) {
 void iDocument_impl::release() {
     try {
         get_document_registry().remove_document(this);  // destroys this object
-    } catch (const std::exception& e) {
-        detail::report(e.what());
     } catch (...) {
-        detail::report(detail::unknown_error_message);
+        detail::report_exception();
     }
 }
 
@@ -95,10 +90,8 @@ iDocument* create_document() noexcept {
         document->set_format_code(file_format_loading);
         document->create_package();
         return get_document_registry().add_document(std::make_unique<iDocument_impl>(std::move(document)), nullptr);
-    } catch (const std::exception& e) {
-        detail::report(e.what());
     } catch (...) {
-        detail::report(detail::unknown_error_message);
+        detail::report_exception();
     }
     return nullptr;
 }

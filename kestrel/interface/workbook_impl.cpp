@@ -62,10 +62,8 @@ iWorksheet* iWorkbook_impl::add_worksheet(const char* name) {
     try {
         std::lock_guard lock(mutex_);
         return insert_sheet__(UINT64_MAX, name);
-    } catch (const std::exception& e) {
-        detail::report(e.what());
     } catch (...) {
-        detail::report(detail::unknown_error_message);
+        detail::report_exception();
     }
     return nullptr;
 }
