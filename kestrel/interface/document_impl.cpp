@@ -103,8 +103,9 @@ iDocument* load_document(const char* path) noexcept {
             return nullptr;
         }
         document_registry_t& registry = get_document_registry();
+        const auto refuse_open_path = [path] { set_run_message(std::string("File ") + path + " has been loaded."); };
         if (registry.find_by_path(path)) {
-            set_run_message(std::string("File ") + path + " has been loaded.");
+            refuse_open_path();
             return nullptr;
         }
         auto document = std::make_unique<xml_document_t>();
@@ -115,7 +116,10 @@ iDocument* load_document(const char* path) noexcept {
             return nullptr;
         }
         document->load(text.c_str(), false);
-        return registry.add_document(std::make_unique<iDocument_impl>(std::move(document)), text.c_str());
+        iDocument* doc = registry.add_document_at_new_path(std::make_unique<iDocument_impl>(std::move(document)),
+                                                           text.c_str());
+        if (!doc) refuse_open_path();  // another thread loaded it meanwhile
+        return doc;
     } catch (const std::exception& e) {
         detail::report(e.what());
     } catch (...) {

@@ -18,13 +18,14 @@ document_registry_t::~document_registry_t() {
     while (!entries_.empty()) entries_.pop_back();
 }
 
-iDocument* document_registry_t::add_document(std::unique_ptr<iDocument> doc, const char* path) {
+iDocument* document_registry_t::add__(std::unique_ptr<iDocument> doc, const char* path, bool new_path_only) {
     if (!doc) throw std::logic_error("Internal logic error: no document to register.");
     iDocument* raw = doc.get();
     // Built before the lock; whatever is left in it is destroyed after the lock.
     list_t node;
     node.push_back({std::move(doc), path ? std::string(path) : std::string()});
     std::lock_guard lock(mutex_);
+    if (new_path_only && find_by_path__(node.front().path)) return nullptr;
     const auto [slot, fresh] = index_.try_emplace(raw, node.begin());
     if (!fresh) {
         // Owned by its entry already: this second owner must not free it.
@@ -43,6 +44,10 @@ std::string document_registry_t::find_path(const iDocument* doc) const {
 
 iDocument* document_registry_t::find_by_path(std::string_view path) const {
     std::lock_guard lock(mutex_);
+    return find_by_path__(path);
+}
+
+iDocument* document_registry_t::find_by_path__(std::string_view path) const {
     for (const entry_t& e : entries_)
         if (e.path == path) return e.doc.get();
     return nullptr;

@@ -24,7 +24,14 @@ public:
 
     // Takes the document with its path (null: empty). A handle registered
     // already is an internal error: neither object is destroyed.
-    iDocument* add_document(std::unique_ptr<iDocument> doc, const char* path);
+    iDocument* add_document(std::unique_ptr<iDocument> doc, const char* path) {
+        return add__(std::move(doc), path, false);
+    }
+    // The same, unless a document holds that path already: then null, and doc
+    // is destroyed. Two loads of one path racing leave one document.
+    iDocument* add_document_at_new_path(std::unique_ptr<iDocument> doc, const char* path) {
+        return add__(std::move(doc), path, true);
+    }
     // Empty for a null or unknown handle.
     std::string find_path(const iDocument* doc) const;
     // The first registered document whose path has exactly these bytes.
@@ -42,7 +49,9 @@ private:
     };
     using list_t = std::list<entry_t>;
 
+    iDocument* add__(std::unique_ptr<iDocument> doc, const char* path, bool new_path_only);
     list_t::iterator find__(const iDocument* doc);
+    iDocument* find_by_path__(std::string_view path) const;
 
     mutable std::mutex mutex_;
     list_t entries_;  // in registration order

@@ -132,14 +132,20 @@ TEST(document_registry, keeps_paths_by_handle_in_registration_order) {
     EXPECT_EQ(registry.find_by_path("/tmp/b.xlsx"), b);
     EXPECT_EQ(registry.find_by_path("/tmp/B.xlsx"), nullptr);  // exact bytes
     EXPECT_EQ(registry.find_by_path("/tmp/b.xlsx/"), nullptr);
+    // A load finding its path taken at registration gives its document up.
+    EXPECT_EQ(registry.add_document_at_new_path(std::make_unique<counted_document>(destroyed), "/tmp/b.xlsx"),
+              nullptr);
+    EXPECT_EQ(destroyed, 1);
+    EXPECT_NE(registry.add_document_at_new_path(std::make_unique<counted_document>(destroyed), "/tmp/c.xlsx"),
+              nullptr);
     registry.update_path(a, "/tmp/b.xlsx");
     EXPECT_EQ(registry.find_by_path("/tmp/b.xlsx"), a);  // the first registered
     // A repeated key is refused without destroying the registered object.
     EXPECT_THROW(registry.add_document(std::unique_ptr<vex::iDocument>(a), "x"), std::logic_error);
-    EXPECT_EQ(destroyed, 0);
-    EXPECT_EQ(registry.size(), 2u);
-    registry.remove_document(a);
     EXPECT_EQ(destroyed, 1);
+    EXPECT_EQ(registry.size(), 3u);
+    registry.remove_document(a);
+    EXPECT_EQ(destroyed, 2);
     EXPECT_EQ(registry.find_by_path("/tmp/b.xlsx"), b);
     counted_document stranger(destroyed);
     for (auto op : {+[](vex::document_registry_t& r, vex::iDocument* d) { r.update_path(d, "p"); },
@@ -151,8 +157,8 @@ TEST(document_registry, keeps_paths_by_handle_in_registration_order) {
             EXPECT_STREQ(e.what(), "Internal logic error: Unable to find the idocument to update.");
         }
     }
-    EXPECT_EQ(registry.size(), 1u);
-    EXPECT_EQ(destroyed, 1);
+    EXPECT_EQ(registry.size(), 2u);
+    EXPECT_EQ(destroyed, 2);
 }
 
 TEST(document_registry, destroys_open_documents_with_itself) {
@@ -258,6 +264,29 @@ TEST(document_lifecycle, loaded_document_saves_back_to_its_path) {
     doc = vex::load_document(path.c_str());
     ASSERT_NE(doc, nullptr) << last_message();
     doc->release();
+}
+
+TEST(document_lifecycle, racing_loads_of_one_path_leave_one_document) {
+    stand_in_writers writers;
+    scratch_dir dir;
+    const std::string path = dir / "book.xlsx";
+    save_new_book(path);
+    constexpr int racers = 4;
+    std::atomic<int> ready{0};
+    std::vector<vex::iDocument*> got(racers);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < racers; ++t)
+        threads.emplace_back([&, t] {
+            ++ready;
+            while (ready.load() < racers) std::this_thread::yield();
+            got[t] = vex::load_document(path.c_str());
+        });
+    for (auto& t : threads) t.join();
+    int loaded = 0;
+    for (vex::iDocument* doc : got)
+        if (doc) ++loaded, doc->release();
+    EXPECT_EQ(loaded, 1);
+    EXPECT_EQ(last_message(), "File " + path + " has been loaded.");
 }
 
 TEST(document_lifecycle, corpus_packages_load_with_their_sheets) {
