@@ -25,7 +25,12 @@
 #include <thread>
 #include <unistd.h>
 
-using namespace package_test;
+using package_test::entries_t;
+using package_test::read_zip;
+using package_test::saved_decl;
+using package_test::scratch_dir;
+using package_test::slurp;
+using package_test::write_zip;
 
 namespace {
 
@@ -34,9 +39,9 @@ void set_marker() { vex::set_run_message("marker"); }
 
 // The smallest XML each modelled part needs to be read back: the workbook
 // lists its sheets under their relationship Ids.
-class stand_in_part_writer final : public vex::output_handler {
+class sheet_listing_writer final : public vex::output_handler {
 public:
-    explicit stand_in_part_writer(vex::xml_part_t& part) : part_(part) {}
+    explicit sheet_listing_writer(vex::xml_part_t& part) : part_(part) {}
     void write() override {
         vex::xml::xml_stream_writer& w = *part_.get_xml_writer();
         w.write_raw(saved_decl);
@@ -76,17 +81,17 @@ private:
     vex::xml_part_t& part_;
 };
 
-std::unique_ptr<vex::output_handler> make_stand_in(vex::xml_part_t& part) {
-    return std::make_unique<stand_in_part_writer>(part);
+std::unique_ptr<vex::output_handler> make_sheet_listing_writer(vex::xml_part_t& part) {
+    return std::make_unique<sheet_listing_writer>(part);
 }
 
 // Installs the stand-ins for the parts of a new document with sheets.
-class stand_in_writers {
+class lifecycle_writers {
 public:
-    stand_in_writers() {
-        for (auto kind : kinds) vex::set_stand_in_writer(kind, make_stand_in);
+    lifecycle_writers() {
+        for (auto kind : kinds) vex::set_stand_in_writer(kind, make_sheet_listing_writer);
     }
-    ~stand_in_writers() {
+    ~lifecycle_writers() {
         for (auto kind : kinds) vex::set_stand_in_writer(kind, nullptr);
     }
 
@@ -190,7 +195,7 @@ TEST(document_lifecycle, release_of_an_unregistered_handle_is_reported) {
 }
 
 TEST(document_lifecycle, created_document_saves_only_with_a_sheet_and_a_path) {
-    stand_in_writers writers;
+    lifecycle_writers writers;
     scratch_dir dir;
     vex::iDocument* doc = vex::create_document();
     ASSERT_NE(doc, nullptr);
@@ -242,7 +247,7 @@ TEST(document_lifecycle, created_document_saves_only_with_a_sheet_and_a_path) {
 }
 
 TEST(document_lifecycle, loaded_document_saves_back_to_its_path) {
-    stand_in_writers writers;
+    lifecycle_writers writers;
     scratch_dir dir;
     const std::string path = dir / "book.xlsx";
     save_new_book(path);
@@ -267,7 +272,7 @@ TEST(document_lifecycle, loaded_document_saves_back_to_its_path) {
 }
 
 TEST(document_lifecycle, racing_loads_of_one_path_leave_one_document) {
-    stand_in_writers writers;
+    lifecycle_writers writers;
     scratch_dir dir;
     const std::string path = dir / "book.xlsx";
     save_new_book(path);
@@ -317,7 +322,7 @@ TEST(document_lifecycle, corpus_packages_load_with_their_sheets) {
 }
 
 TEST(document_lifecycle, failed_save_over_a_file_leaves_it_untouched) {
-    stand_in_writers writers;
+    lifecycle_writers writers;
     scratch_dir dir;
     const std::string path = dir / "book.xlsx";
     save_new_book(path);
@@ -367,7 +372,7 @@ TEST(document_lifecycle, released_documents_give_their_memory_back) {
 }
 
 TEST(document_lifecycle, threads_create_save_load_and_release_their_own_documents) {
-    stand_in_writers writers;
+    lifecycle_writers writers;
     scratch_dir dir;
     constexpr int workers = 4, rounds = 25;
     std::atomic<bool> done{false};
