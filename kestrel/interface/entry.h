@@ -7,6 +7,7 @@
 
 #include "run_message.h"
 
+#include <exception>
 #include <initializer_list>
 #include <string_view>
 
@@ -24,6 +25,18 @@ inline void report(std::string_view text) noexcept {
     try {
         set_run_message(text);
     } catch (...) {
+    }
+}
+
+// Inside a catch: a standard exception leaves its text, anything else the
+// unknown-error text.
+inline void report_exception() noexcept {
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        report(e.what());
+    } catch (...) {
+        report(unknown_error_message);
     }
 }
 

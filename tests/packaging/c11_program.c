@@ -1,5 +1,6 @@
 /* A C11 host: the headers compile warning-free and every family links. Exits 0
- * when each call answers as the header says for a missing handle. */
+ * when a document can be made and each call answers as the header says for a
+ * missing handle. */
 #include <stdio.h>
 #include <string.h>
 
@@ -16,13 +17,16 @@ static void expect(int ok, const char* what) {
 
 int main(void) {
     plover_document_t* doc = create_document();
-    expect(doc == NULL && strcmp(run_msg(), "Not implemented.") == 0, "create_document");
-
+    expect(doc != NULL, "create_document");
     plover_workbook_t* wb = doc_get_workbook(doc);
-    expect(wb == NULL && strcmp(run_msg(), "The handle cannot be empty.") == 0, "doc_get_workbook");
-    expect(wb_sheet_count(wb) == 0xFFFFFFFFu, "wb_sheet_count");
+    expect(wb != NULL, "doc_get_workbook");
+    expect(wb_add_worksheet(wb, "Sheet1") != NULL, "wb_add_worksheet");
 
-    plover_worksheet_t* ws = wb_add_worksheet(wb, "Sheet1");
+    /* Missing handles from here on. */
+    expect(doc_get_workbook(NULL) == NULL && strcmp(run_msg(), "The handle cannot be empty.") == 0,
+           "doc_get_workbook(NULL)");
+    expect(wb_sheet_count(NULL) == 0xFFFFFFFFu, "wb_sheet_count");
+    plover_worksheet_t* ws = NULL;
     int collapsed = 7;
     expect(ws_row_outline_level(ws, 1, &collapsed) == -1 && collapsed == 7, "ws_row_outline_level");
     expect(ws_set_boolean(ws, 1, 1, 2) == 0, "ws_set_boolean");
@@ -36,7 +40,7 @@ int main(void) {
     expect(td_name(td) == NULL, "td_name");
     td_set_preset_style(td, TABLESTYLE_DARK11);
 
-    plover_richtext_t* rt = wb_make_richtext(wb);
+    plover_richtext_t* rt = wb_make_richtext(NULL);
     expect(rt_segments_num(rt) == -1, "rt_segments_num");
     expect(rt_text(rt, 0, &style) == NULL, "rt_text");
 

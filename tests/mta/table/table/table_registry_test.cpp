@@ -5,6 +5,7 @@
 #include "mta/table/table/table.h"
 #include "mta/table/utils/drawing/image/image_fixtures.h"
 #include "mta/table/utils/drawing/image/table_image.h"
+#include "tests/heap_in_use.h"
 
 #include <gtest/gtest.h>
 
@@ -16,12 +17,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <malloc.h>
-#if defined(__SANITIZE_ADDRESS__)
-// The sanitizer's allocator keeps malloc's figures to itself.
-extern "C" size_t __sanitizer_get_current_allocated_bytes();
-#endif
 
 using vex::mta::find_table_by_grid_id;
 using vex::mta::Table;
@@ -44,19 +39,8 @@ std::unique_ptr<Table> registered(table_registry_t& r, uint32_t workbook, const 
     return t;
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr uint32_t workbook_rounds = 2000;  // the full count is ten times slower here
-#else
-constexpr uint32_t workbook_rounds = 10000;
-#endif
-
-size_t heap_in_use() {
-#if defined(__SANITIZE_ADDRESS__)
-    return __sanitizer_get_current_allocated_bytes();
-#else
-    return mallinfo2().uordblks;
-#endif
-}
+constexpr uint32_t workbook_rounds = heap_test::memory_rounds;
+using heap_test::heap_in_use;
 
 } // namespace
 
