@@ -2,8 +2,13 @@
 
 #include <utf8.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 
@@ -74,6 +79,19 @@ const char* find(const char* p, const char* end, std::string_view lit) noexcept 
     return at == std::string_view::npos ? nullptr : p + at;
 }
 
+// At most about 64 bytes of the data from `from`, cut at a character boundary:
+// a message never carries megabytes of a part.
+constexpr size_t excerpt_bytes = 64;
+
+std::string excerpt(const char* from, const char* end) {
+    if (size_t(end - from) <= excerpt_bytes) return std::string(from, end);
+    const char* cut = from + excerpt_bytes;
+    while (cut > from && (uint8_t(*cut) & 0xC0) == 0x80) --cut;
+    return std::string(from, cut) + "...";
+}
+
+std::string excerpt(std::string_view s) { return excerpt(s.data(), s.data() + s.size()); }
+
 int digit_value(char c, bool hex) noexcept {
     if (c >= '0' && c <= '9') return c - '0';
     if (!hex) return -1;
@@ -81,6 +99,77 @@ int digit_value(char c, bool hex) noexcept {
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
+
+// Where [p, end) stops being well-formed UTF-8 of characters XML allows: the
+// first byte of a character that is not, or of one the data cuts off (`fault`
+// stays clear then, the next bytes may complete it), or `end`. The NUL byte is
+// let through: the parser stops at it with messages of its own. ASCII runs go
+// sixteen bytes at a time.
+struct text_fault {
+    bool fault = false;
+    uint32_t code = 0;  // a forbidden character, or 0 for bytes that are no UTF-8
+};
+
+inline bool allowed_control(uint8_t b) noexcept { return b == 0 || b == '\t' || b == '\n' || b == '\r'; }
+
+const char* check_text(const char* p, const char* end, text_fault& f) noexcept {
+    for (;;) {
+#if defined(__SSE2__)
+        const __m128i space = _mm_set1_epi8(0x20);
+        while (end - p >= 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            // Signed: bytes of 0x80 and above count as below a blank too.
+            if (_mm_movemask_epi8(_mm_cmplt_epi8(v, space)) != 0) break;
+            p += 16;
+        }
+#endif
+        while (p < end && uint8_t(*p) >= 0x20 && uint8_t(*p) < 0x80) ++p;
+        if (p == end) return p;
+        const auto b = uint8_t(*p);
+        if (b < 0x20) {
+            if (!allowed_control(b)) {
+                f = {true, b};
+                return p;
+            }
+            ++p;
+            continue;
+        }
+        // The second byte's range depends on the first: no overlong forms, no
+        // surrogates, nothing above U+10FFFF.
+        size_t n;
+        uint8_t low = 0x80, high = 0xBF;
+        if (b >= 0xC2 && b <= 0xDF) {
+            n = 2;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            n = 3;
+            if (b == 0xE0) low = 0xA0;
+            if (b == 0xED) high = 0x9F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            n = 4;
+            if (b == 0xF0) low = 0x90;
+            if (b == 0xF4) high = 0x8F;
+        } else {
+            f = {true, 0};
+            return p;
+        }
+        for (size_t i = 1; i < n; ++i) {
+            if (p + i == end) return p;
+            const auto c = uint8_t(p[i]);
+            if (c < (i == 1 ? low : 0x80) || c > (i == 1 ? high : 0xBF)) {
+                f = {true, 0};
+                return p;
+            }
+        }
+        // U+FFFE and U+FFFF are no characters.
+        if (b == 0xEF && uint8_t(p[1]) == 0xBF && uint8_t(p[2]) >= 0xBE) {
+            f = {true, 0xFFFEu + (uint8_t(p[2]) - 0xBE)};
+            return p;
+        }
+        p += n;
+    }
+}
+
+constexpr std::string_view cdata_open = "<![CDATA[";
 
 struct named_reference {
     std::string_view name;  // after the '&'
@@ -100,6 +189,10 @@ public:
         : owner_(owner), arena_(owner.arena_), opts_(owner.options_), part_(part), data_(data),
           end_(data + length), cursor_(cursor), handler_(handler) {}
 
+    bool encoding_start();
+    void limit_to_checked_text();
+    // Fails on the fault that limited the text, unless a handler stopped first.
+    void report_fault();
     // Parses construct after construct; returns the first byte not parsed.
     const char* run();
     // After the document element: white space, comments and processing
@@ -111,7 +204,10 @@ private:
     // inside it; `out` receives the node to report, if any.
     const char* construct(const char* p, xml_node_t*& out);
     const char* element(const char* p, xml_node_t*& out);
-    const char* close_with_text(xml_node_t* node, const char* b, const char* e, bool plain, xml_node_t*& out);
+    // What a text holds beside plain characters, which decides how it is decoded.
+    enum class text_kind { plain, references, cdata };
+    const char* close_with_text(xml_node_t* node, const char* b, const char* e, text_kind kind, xml_node_t*& out);
+    const char* cdata_close(const char* lt);
     const char* close_tag(const char* p, xml_node_t*& out);
     const char* markup(const char* p, xml_node_t*& out);
     const char* instruction(const char* p, xml_node_t*& out);
@@ -120,8 +216,11 @@ private:
 
     xml_node_t* new_node(node_kind kind);
     xml_node_t* text_node(node_kind kind, const char* b, const char* e);
-    void set_text(xml_node_t* node, const char* b, const char* e, bool plain);
+    void set_text(xml_node_t* node, const char* b, const char* e, text_kind kind);
     const char* decode(const char* b, const char* e, bool text, bool plain);
+    const char* decode_sections(const char* b, const char* e);
+    void decode_into(char*& o, const char* b, const char* e, bool text);
+    const char* finish_text(char* out, char* o, bool trim);
     const char* copy_lines(const char* b, const char* e);
     void check_encoding(const char* b, const char* e);
     const char* reference(const char* amp, const char* e, char*& out);
@@ -140,9 +239,7 @@ private:
     std::string position_text(const xml_node_t* node, const char* at);
 
     [[noreturn]] void fail(std::string_view words, const char* from, const char* at) {
-        std::string message(words);
-        message.append(from, end_);
-        throw owner_.error_at(data_, at, std::move(message));
+        throw owner_.error_at(data_, at, std::string(words) + excerpt(from, end_));
     }
     [[noreturn]] void fail_message(std::string message, const char* at) {
         throw owner_.error_at(data_, at, std::move(message));
@@ -153,29 +250,53 @@ private:
     const unsigned opts_;
     const char* const part_;
     const char* const data_;
-    const char* const end_;
+    const char* end_;
     xml_node_t*& cursor_;
     const handler_t& handler_;
+    uint32_t fault_ = 0;  // the forbidden character at end_, ~0 for a byte that is no UTF-8
+    bool stopped_ = false;
 };
+
+// False when the data is too short to tell UTF-16 from UTF-8.
+bool sxml_parser::reader::encoding_start() {
+    const char* p = data_;
+    if (owner_.base_ != 0 || p == end_) return true;
+    // UTF-16 shows in its first two bytes: a byte-order mark or a '<' beside a NUL.
+    const auto b0 = uint8_t(p[0]);
+    if (end_ - p < 2) return !(b0 == 0xFF || b0 == 0xFE || b0 == 0);
+    const auto b1 = uint8_t(p[1]);
+    if ((b0 == 0xFF && b1 == 0xFE) || (b0 == 0xFE && b1 == 0xFF) || (b0 == '<' && b1 == 0) || (b0 == 0 && b1 == '<'))
+        fail_message("unsupported encoding: UTF-16", p);
+    return true;
+}
+
+// Parsing goes no further than the text checked so far: a fault is reported
+// once everything before it is parsed, so the first fault of the part wins
+// whatever the chunks.
+void sxml_parser::reader::limit_to_checked_text() {
+    const char* from = data_ + (owner_.checked_ - owner_.base_);
+    text_fault f;
+    end_ = check_text(from, end_, f);
+    owner_.checked_ = owner_.base_ + uint64_t(end_ - data_);
+    if (f.fault) fault_ = f.code ? f.code : ~0u;
+}
+
+void sxml_parser::reader::report_fault() {
+    if (!fault_ || stopped_) return;
+    const uint64_t offset = owner_.base_ + uint64_t(end_ - data_);
+    const std::string where = std::string(part_ ? part_ : "") + " at offset " + std::to_string(offset);
+    if (fault_ == ~0u) fail_message("invalid UTF-8 in " + where, end_);
+    char code[12];
+    std::snprintf(code, sizeof code, "%04X", unsigned(fault_));
+    fail_message("character U+" + std::string(code) + " not allowed in " + where, end_);
+}
 
 const char* sxml_parser::reader::run() {
     const char* p = data_;
-    if (owner_.base_ == 0 && p < end_) {
-        // UTF-16 shows in its first two bytes: a byte-order mark or a '<' beside a NUL.
-        const auto b0 = uint8_t(p[0]);
-        if (end_ - p < 2) {
-            if (b0 == 0xFF || b0 == 0xFE || b0 == 0) return p;
-        } else {
-            const auto b1 = uint8_t(p[1]);
-            if ((b0 == 0xFF && b1 == 0xFE) || (b0 == 0xFE && b1 == 0xFF) || (b0 == '<' && b1 == 0) ||
-                (b0 == 0 && b1 == '<'))
-                fail_message("unsupported encoding: UTF-16", p);
-        }
-    }
     for (;;) {
         p = skip_space(p, end_);
         if (p == end_) return p;
-        if (*p != '<') fail("expected <: ", data_, p);
+        if (*p != '<') fail("expected <: ", p - data_ > 32 ? p - 32 : data_, p);
 
         // A construct either completes or leaves no trace, so that it can be
         // parsed again whole once the caller has fed more data.
@@ -274,31 +395,57 @@ const char* sxml_parser::reader::element(const char* p, xml_node_t*& out) {
     if (r == end_) return nullptr;
     if (*r == '<') {
         if (r + 1 == end_) return nullptr;
-        if (r[1] != '/') {
+        if (r[1] == '/')  // White space alone is text too: a blank shared string must survive.
+            return close_with_text(node, (opts_ & opt_trim_text) ? r : content, r, text_kind::plain, out);
+        const int m = starts(r, end_, cdata_open);
+        if (m < 0) return nullptr;
+        if (m == 0) {
             link(node);
             out = node;
             return r;
         }
-        // White space alone is text too: a blank shared string must survive.
-        return close_with_text(node, (opts_ & opt_trim_text) ? r : content, r, true, out);
     }
 
-    const char* text_end = scan(r, end_, c_text_stop);
-    const bool plain = text_end == end_ || *text_end != '&';
-    if (!plain) text_end = scan(text_end, end_, c_lt_stop);
-    if (text_end == end_) return nullptr;
-    if (*text_end == '\0') fail("unexpected end of data: {}", text_end, text_end);
+    // Character data and CDATA sections up to the end tag.
+    text_kind kind = text_kind::plain;
+    const char* text_end = r;
+    for (;;) {
+        text_end = scan(text_end, end_, kind == text_kind::plain ? c_text_stop : c_lt_stop);
+        if (text_end == end_) return nullptr;
+        if (*text_end == '&') {
+            if (kind == text_kind::plain) kind = text_kind::references;
+            continue;
+        }
+        if (*text_end == '\0') fail("unexpected end of data: {}", text_end, text_end);
+        const int m = starts(text_end, end_, cdata_open);
+        if (m < 0) return nullptr;
+        if (m == 0) break;
+        const char* close = cdata_close(text_end);
+        if (!close) return nullptr;
+        kind = text_kind::cdata;
+        text_end = close + 3;
+    }
     if (text_end + 1 == end_) return nullptr;
     if (text_end[1] != '/') fail("invalid closing tag name: ", text_end, text_end);
-    return close_with_text(node, (opts_ & opt_trim_text) ? r : content, text_end, plain, out);
+    return close_with_text(node, (opts_ & opt_trim_text) ? r : content, text_end, kind, out);
+}
+
+// The "]]>" that ends the CDATA section at `lt`; null when the data ends first.
+const char* sxml_parser::reader::cdata_close(const char* lt) {
+    const char* body = lt + cdata_open.size();
+    const char* close = find(body, end_, "]]>");
+    if (!close) return nullptr;
+    if (auto* nul = static_cast<const char*>(std::memchr(body, '\0', close - body)))
+        fail("unexpected end of data: {}", nul, nul);
+    return close;
 }
 
 // The element whose text [b, e) runs up to its end tag at e.
-const char* sxml_parser::reader::close_with_text(xml_node_t* node, const char* b, const char* e, bool plain,
+const char* sxml_parser::reader::close_with_text(xml_node_t* node, const char* b, const char* e, text_kind kind,
                                                  xml_node_t*& out) {
     const char* after = end_tag(e, node);
     if (!after) return nullptr;
-    set_text(node, b, e, plain);
+    set_text(node, b, e, kind);
     node->closed = 1;
     link(node);
     out = node;
@@ -382,10 +529,10 @@ const char* sxml_parser::reader::markup(const char* p, xml_node_t*& out) {
         if (opts_ & opt_comment_nodes) out = text_node(node_kind::comment, p + 4, close);
         return close + 3;
     }
-    m = starts(p, end_, "<![CDATA[");
+    m = starts(p, end_, cdata_open);
     if (m < 0) return nullptr;
     if (m) {
-        const char* close = find(p + 9, end_, "]]>");
+        const char* close = cdata_close(p);
         if (!close) return nullptr;
         if (!(opts_ & opt_no_data_nodes)) out = text_node(node_kind::cdata, p + 9, close);
         return close + 3;
@@ -492,14 +639,14 @@ void sxml_parser::reader::check_encoding(const char* b, const char* e) {
     if (name.size() == 5 && (name[0] | 0x20) == 'u' && (name[1] | 0x20) == 't' && (name[2] | 0x20) == 'f' &&
         name[3] == '-' && name[4] == '8')
         return;
-    fail_message("unsupported encoding: " + std::string(name), value);
+    fail_message("unsupported encoding: " + excerpt(name), value);
 }
 
-void sxml_parser::reader::set_text(xml_node_t* node, const char* b, const char* e, bool plain) {
+void sxml_parser::reader::set_text(xml_node_t* node, const char* b, const char* e, text_kind kind) {
     const bool store = !(opts_ & opt_no_element_text);
     const bool data_node = !(opts_ & opt_no_data_nodes);
     if (b == e || (!store && !data_node)) return;
-    const char* text = decode(b, e, true, plain);
+    const char* text = kind == text_kind::cdata ? decode_sections(b, e) : decode(b, e, true, kind == text_kind::plain);
     if (!text) return;
     if (store) node->text = text;
     if (data_node) {
@@ -523,6 +670,46 @@ const char* sxml_parser::reader::decode(const char* b, const char* e, bool text,
     // Decoding never lengthens: a reference is longer than the bytes it stands for.
     char* const out = arena_.begin_string(e - b);
     char* o = out;
+    decode_into(o, b, e, text);
+    return finish_text(out, o, trim);
+}
+
+// A text of character data and CDATA sections: the sections are taken as they
+// are, but for their line ends.
+const char* sxml_parser::reader::decode_sections(const char* b, const char* e) {
+    char* const out = arena_.begin_string(e - b);
+    char* o = out;
+    for (const char* s = b; s < e;) {
+        const char* lt = find(s, e, cdata_open);
+        if (!lt) lt = e;
+        decode_into(o, s, lt, true);
+        if (lt == e) break;
+        const char* body = lt + cdata_open.size();
+        const char* close = find(body, e, "]]>");
+        for (const char* c = body; c < close; ++c) {
+            *o++ = *c == '\r' ? '\n' : *c;
+            if (*c == '\r' && c + 1 < close && c[1] == '\n') ++c;
+        }
+        s = close + 3;
+    }
+    return finish_text(out, o, (opts_ & opt_trim_text) != 0);
+}
+
+const char* sxml_parser::reader::finish_text(char* out, char* o, bool trim) {
+    if (trim)
+        while (o > out && o[-1] == ' ') --o;
+    if (o == out && trim) {
+        arena_.end_string(out);
+        return nullptr;
+    }
+    *o = '\0';
+    arena_.end_string(o + 1);
+    return out;
+}
+
+void sxml_parser::reader::decode_into(char*& o, const char* b, const char* e, bool text) {
+    const bool entities = !(opts_ & opt_no_entities);
+    const bool normalize = text && (opts_ & opt_normalize_text);
     for (const char* s = b; s < e;) {
         const char c = *s;
         if (c == '&' && entities) {
@@ -538,15 +725,6 @@ const char* sxml_parser::reader::decode(const char* b, const char* e, bool text,
             ++s;
         }
     }
-    if (trim)
-        while (o > out && o[-1] == ' ') --o;
-    if (o == out && trim) {
-        arena_.end_string(out);
-        return nullptr;
-    }
-    *o = '\0';
-    arena_.end_string(o + 1);
-    return out;
 }
 
 // Decodes the reference at `amp` into `out`; returns the byte after it. An '&'
@@ -563,9 +741,11 @@ const char* sxml_parser::reader::reference(const char* amp, const char* e, char*
             code = code * (hex ? 16 : 10) + uint32_t(v);
             if (code > 0x10FFFF) fail("invalid numeric character entity: {}", amp, amp);
         }
-        // No digits, a NUL, a surrogate: nothing a text may hold.
+        // No digits, a NUL, a control, a surrogate, U+FFFE, U+FFFF: nothing a text may hold.
         const bool byte_mode = opts_ & opt_reference_byte;
-        if (s == digits || (byte_mode ? (code & 0xFF) == 0 : code == 0) || (code >= 0xD800 && code <= 0xDFFF))
+        const bool forbidden = (code < 0x20 && !allowed_control(uint8_t(code))) || code == 0 ||
+                               (code >= 0xD800 && code <= 0xDFFF) || code == 0xFFFE || code == 0xFFFF;
+        if (s == digits || (byte_mode ? (code & 0xFF) == 0 : forbidden))
             fail("invalid numeric character entity: {}", amp, amp);
         if (s == e || *s != ';') fail("expected ';': {}", s, s);
         if (byte_mode)
@@ -588,7 +768,7 @@ const char* sxml_parser::reader::reference(const char* amp, const char* e, char*
 void sxml_parser::reader::check_prefixes(const xml_node_t* node, const char* at) {
     for (const xml_attribute_t* a = node->attributes; a; a = a->next)
         if (a->prefix_length && !declared(a->name, a->prefix_length))
-            fail_message("invalid namespace prefix in attribute: " + std::string(a->name), at);
+            fail_message("invalid namespace prefix in attribute: " + excerpt(a->name), at);
     if (node->prefixed && std::strncmp(node->name, "xml:", 4) != 0 && !declared(node->name, node->prefix_length))
         fail("invalid namespace prefix in element: ", at, at);
 }
@@ -635,12 +815,13 @@ bool sxml_parser::reader::deliver(xml_node_t* node, const char* at) {
         break;
     case status_t::error: {
         const xml_node_t* element = is_element(*node) ? node : node->parent;
-        fail_message(std::string("An error occurred while assigning node: ") + (element ? element->name : ""), at);
+        fail_message("An error occurred while assigning node: " + excerpt(element ? element->name : ""), at);
     }
     default: break;
     }
     if (document_closed) owner_.finished_ = true;
-    return status != status_t::stop && !document_closed;
+    stopped_ = status == status_t::stop;
+    return !stopped_ && !document_closed;
 }
 
 status_t sxml_parser::reader::call(const xml_node_t* node, const char* at) {
@@ -677,12 +858,17 @@ std::string sxml_parser::reader::position_text(const xml_node_t* node, const cha
     std::string text = part_ ? part_ : "";
     text += " line " + std::to_string(line) + ", column " + std::to_string(column) + " <";
     if (const xml_node_t* element = is_element(*node) ? node : node->parent) {
-        text += element->name;
+        const size_t start = text.size();
+        text += excerpt(element->name);
         for (const xml_attribute_t* a = element->attributes; a; a = a->next) {
+            if (text.size() - start > 4 * excerpt_bytes) {
+                text += " ...";
+                break;
+            }
             text += ' ';
-            text += a->name;
+            text += excerpt(a->name);
             text += "=\"";
-            text += a->value;
+            text += excerpt(a->value);
             text += '"';
         }
     }
@@ -700,6 +886,7 @@ void sxml_parser::reset() {
     new_prefixes_.clear();
     lines_ = line_counter{};
     base_ = 0;
+    checked_ = 0;
     finished_ = false;
 }
 
@@ -713,8 +900,14 @@ void sxml_parser::parse(const char* part_name, const char* data, size_t length, 
         return;
     }
     reader r(*this, part_name, data, length, cursor, handler);
+    if (!r.encoding_start()) {
+        tail = length;
+        return;
+    }
+    r.limit_to_checked_text();
     const char* stop = finished_ ? data : r.run();
     if (finished_) stop = r.epilogue(stop);
+    r.report_fault();
     count_lines(data, stop);
     base_ += stop - data;
     tail = size_t(data + length - stop);

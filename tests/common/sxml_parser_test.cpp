@@ -125,16 +125,85 @@ TEST(sxml_parser, text_options) {
 }
 
 TEST(sxml_parser, markup_other_than_elements) {
+    // A CDATA section between elements is a node of its own; in an element's
+    // text it is text (see cdata_sections_in_element_text_are_text).
     const std::string doc =
         "<?XmL version=\"1.0\" encoding='UTF-8'?>\n<!DOCTYPE r [<!ENTITY e \"v\">]>\n"
-        "<?style type=\"x\"?><!-- note --><r><![CDATA[<raw> & ]]><!other stuff></r>";
-    EXPECT_EQ(parse_events(doc, load_options), (events{"<r>", "</r>"}));
+        "<?style type=\"x\"?><!-- note --><r><a/><![CDATA[<raw> & ]]><!other stuff></r>";
+    EXPECT_EQ(parse_events(doc, load_options), (events{"<r>", "<a/>", "</r>"}));
     EXPECT_EQ(parse_events(doc, opt_declaration_nodes | opt_doctype_nodes | opt_pi_nodes | opt_comment_nodes),
               (events{"<?xml version=\"1.0\" encoding=\"UTF-8\"?>", "<!DOCTYPE r [<!ENTITY e \"v\">]>",
-                      "<?style type=\"x\"?>", "<!-- note -->", "<r>", "<![CDATA[<raw> & ]]>", "</r>"}));
+                      "<?style type=\"x\"?>", "<!-- note -->", "<r>", "<a/>", "<![CDATA[<raw> & ]]>", "</r>"}));
     // "xml" not followed by white space is an instruction's target.
     EXPECT_EQ(parse_events("<?xml-stylesheet href=\"a\"?><r/>", opt_pi_nodes),
               (events{"<?xml-stylesheet href=\"a\"?>", "<r/>"}));
+}
+
+TEST(sxml_parser, cdata_sections_in_element_text_are_text) {
+    for (unsigned options : {load_options, 0u}) {
+        EXPECT_EQ(parse_events("<t><![CDATA[x]]></t>", options), (events{"<t>x</t>"}));
+        EXPECT_EQ(parse_events("<r><t>a &amp; <![CDATA[<b> &amp; ]]]>c&lt;<![CDATA[]]></t></r>", options),
+                  (events{"<r>", "<t>a & <b> &amp; ]c<</t>", "</r>"}));
+        // Line ends read as LF inside a section too; blanks around it are text.
+        EXPECT_EQ(parse_events("<t> <![CDATA[1\r\n2\r3]]> </t>", options), (events{"<t> 1\n2\n3 </t>"}));
+    }
+    EXPECT_EQ(parse_events("<t>  <![CDATA[ x ]]>  </t>", opt_trim_text), (events{"<t> x</t>"}));
+    // A section is text, so no element may follow it.
+    EXPECT_EQ(parse_error("<r><![CDATA[x]]><a/></r>"), message("invalid closing tag name: <a/></r>. line 1, column 17"));
+    using namespace std::literals;
+    EXPECT_EQ(feed_whole("<t><![CDATA[x\0]]></t>"sv).message, "unexpected end of data: {}\0]]></t>"sv);
+}
+
+TEST(sxml_parser, text_is_utf8_of_characters_xml_allows) {
+    EXPECT_EQ(parse_events("<t v=\"\xC3\xA9\">caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 \xEF\xBF\xBD\x7F\xC2\x80</t>"),
+              (events{"<t v=\"\xC3\xA9\">caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 \xEF\xBF\xBD\x7F\xC2\x80</t>"}));
+    // Each fault anywhere in the part: in a text, a value, a name, a comment.
+    struct fault { std::string doc, message; };
+    const fault faults[] = {
+        {"<t>caf\xE9</t>", "invalid UTF-8 in p at offset 6. line 1, column 7"},
+        {"<t>\xC3(</t>", "invalid UTF-8 in p at offset 3. line 1, column 4"},
+        {"<t>\xC0\xAF</t>", "invalid UTF-8 in p at offset 3. line 1, column 4"},          // overlong
+        {"<t>\xE0\x80\xAF</t>", "invalid UTF-8 in p at offset 3. line 1, column 4"},      // overlong
+        {"<t>\xED\xA0\x80</t>", "invalid UTF-8 in p at offset 3. line 1, column 4"},      // surrogate
+        {"<t>\xF4\x90\x80\x80</t>", "invalid UTF-8 in p at offset 3. line 1, column 4"},  // above U+10FFFF
+        {"<t>\xF8\x88\x80\x80\x80</t>", "invalid UTF-8 in p at offset 3. line 1, column 4"},
+        {"<r>\n<t>\x80</t></r>", "invalid UTF-8 in p at offset 7. line 2, column 4"},
+        {"<t>a\x01" "b</t>", "character U+0001 not allowed in p at offset 4. line 1, column 5"},
+        {"<t v=\"\x0B\"/>", "character U+000B not allowed in p at offset 6. line 1, column 7"},
+        {"<t\x1F/>", "character U+001F not allowed in p at offset 2. line 1, column 3"},
+        {"<r><!-- \x0C --></r>", "character U+000C not allowed in p at offset 8. line 1, column 9"},
+        {"<t>\xEF\xBF\xBE</t>", "character U+FFFE not allowed in p at offset 3. line 1, column 4"},
+        {"<t>\xEF\xBF\xBF</t>", "character U+FFFF not allowed in p at offset 3. line 1, column 4"},
+        // The first fault of the part wins, whatever the chunks.
+        {"<r><a/ >\x01</r>", "expected >:  >. line 1, column 7"},
+        {"<r>\x01<a/ ></r>", "character U+0001 not allowed in p at offset 3. line 1, column 4"},
+        // A character cut off by the end of the part.
+        {"<r/>\n\xE2\x82", "incomplete xml text: . line 2, column 1"},
+        // References to what a text may not hold.
+        {"<t>&#1;</t>", "invalid numeric character entity: {}&#1;</t>. line 1, column 4"},
+        {"<t>&#xFFFF;</t>", "invalid numeric character entity: {}&#xFFFF;</t>. line 1, column 4"},
+    };
+    for (const auto& f : faults) EXPECT_EQ(parse_error(f.doc), message(f.message)) << f.doc;
+    EXPECT_EQ(parse_events("<t>&#9;&#xA;&#xD;&#xFFFD;</t>"), (events{"<t>\t\n\r\xEF\xBF\xBD</t>"}));
+    // What comes before a fault is parsed and handed on.
+    const auto cut = feed_whole("<r><a/><b>\xFF</b></r>");
+    EXPECT_EQ(cut.events, (events{"<r>", "<a/>"}));
+}
+
+TEST(sxml_parser, messages_quote_little_of_the_data) {
+    const std::string doc = "<r><a/ " + std::string(100000, 'x') + "></r>";
+    const auto got = feed_whole(doc);
+    EXPECT_EQ(got.message, "expected >:  " + std::string(63, 'x') + "...");
+    EXPECT_EQ(feed_whole("<r><a/>" + std::string(1000, ' ') + "z</r>").error,
+              message("expected <: " + std::string(32, ' ') + "z</r>. line 1, column 1008"));
+    // A long value in the handler's position text is cut too.
+    xml_test::session s;
+    const std::string value(1000, 'v');
+    const std::string what = what_of<parsing_error>([&] {
+        s.parse("<c r=\"" + value + "\" s=\"1\"/>", [](const xml_node_t*) -> status_t { throw std::runtime_error("bad"); });
+    });
+    EXPECT_EQ(what, "xml paring error: bad ---at: p line 1, column " + std::to_string(value.size() + 16) + " <c r=\"" +
+                        std::string(64, 'v') + "...\" s=\"1\">: . line 1, column " + std::to_string(value.size() + 16));
 }
 
 TEST(sxml_parser, namespace_prefixes_must_be_declared_in_the_part) {

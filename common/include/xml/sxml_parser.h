@@ -123,7 +123,8 @@ private:
     std::unordered_set<std::string, prefix_hash, std::equal_to<>> prefixes_;
     std::vector<std::string> new_prefixes_;  // declared by the construct in hand
     line_counter lines_;
-    uint64_t base_ = 0;  // offset in the part of the chunk in hand
+    uint64_t base_ = 0;     // offset in the part of the chunk in hand
+    uint64_t checked_ = 0;  // offset in the part up to which the text is known to be sound
     bool finished_ = false;
 };
 
