@@ -169,6 +169,8 @@ const char* check_text(const char* p, const char* end, text_fault& f) noexcept {
     }
 }
 
+constexpr std::string_view markup_compatibility = "http://schemas.openxmlformats.org/markup-compatibility/2006";
+
 constexpr std::string_view cdata_open = "<![CDATA[";
 
 struct named_reference {
@@ -219,7 +221,7 @@ private:
     void set_text(xml_node_t* node, const char* b, const char* e, text_kind kind);
     const char* decode(const char* b, const char* e, bool text, bool plain);
     const char* decode_sections(const char* b, const char* e);
-    void decode_into(char*& o, const char* b, const char* e, bool text);
+    [[gnu::always_inline]] inline void decode_into(char*& o, const char* b, const char* e, bool text);
     const char* finish_text(char* out, char* o, bool trim);
     const char* copy_lines(const char* b, const char* e);
     void check_encoding(const char* b, const char* e);
@@ -228,6 +230,22 @@ private:
     bool declared(const char* name, size_t length) const noexcept;
     void declare(const char* name, size_t length);
     void forget_new_prefixes() noexcept;
+
+    // Namespaces: the bindings in scope, and names renamed to the usual prefixes.
+    void bind(std::string_view prefix, const char* uri, const xml_node_t* owner);
+    // The element's own declarations go out of scope once it is closed.
+    void leave_scope(const xml_node_t* element) noexcept {
+        if (!owner_.bindings_.empty() && owner_.bindings_.back().owner == element) leave_scope_of(element);
+    }
+    void leave_scope_of(const xml_node_t* element) noexcept;
+    void unbind_to(size_t count) noexcept;
+    void note_default() noexcept;
+    uint32_t namespace_of(std::string_view uri);
+    uint32_t bound(std::string_view prefix) const noexcept;
+    void use_usual_prefixes(xml_node_t* node, size_t name_length);
+    const char* renamed(std::string_view prefix, std::string_view local);
+    bool names_alike(std::string_view stored, std::string_view written) const noexcept;
+    const char* renamed_prefixes(const char* list);
 
     void link(xml_node_t* node) noexcept;
     xml_node_t* open_element() const noexcept {
@@ -255,6 +273,9 @@ private:
     const handler_t& handler_;
     uint32_t fault_ = 0;  // the forbidden character at end_, ~0 for a byte that is no UTF-8
     bool stopped_ = false;
+    bool declares_ = false;  // the element in hand declares a namespace
+    bool prefixed_attributes_ = false;
+    std::string_view pending_prefix_;
 };
 
 // False when the data is too short to tell UTF-16 from UTF-8.
@@ -301,6 +322,7 @@ const char* sxml_parser::reader::run() {
         // A construct either completes or leaves no trace, so that it can be
         // parsed again whole once the caller has fed more data.
         const auto mark = arena_.mark();
+        const size_t bindings = owner_.bindings_.size();
         owner_.new_prefixes_.clear();
         xml_node_t* node = nullptr;
         const char* next;
@@ -309,11 +331,13 @@ const char* sxml_parser::reader::run() {
         } catch (...) {
             arena_.rollback(mark);
             forget_new_prefixes();
+            unbind_to(bindings);
             throw;
         }
         if (!next) {
             arena_.rollback(mark);
             forget_new_prefixes();
+            unbind_to(bindings);
             return p;
         }
         p = next;
@@ -377,11 +401,14 @@ const char* sxml_parser::reader::element(const char* p, xml_node_t*& out) {
     q = attributes(skip_space(name_end, end_), node);
     if (!q) return nullptr;
     if (opts_ & opt_check_prefixes) check_prefixes(node, q);
+    if (!owner_.usual_.empty() && (node->prefixed || declares_ || prefixed_attributes_ || owner_.default_renamed_))
+        use_usual_prefixes(node, name_length);
 
     if (*q == '/') {
         if (q + 1 == end_) return nullptr;
         if (q[1] != '>') fail("expected >: ", q + 1, q + 1);
         node->closed = 1;
+        leave_scope(node);
         link(node);
         out = node;
         return q + 2;
@@ -397,7 +424,7 @@ const char* sxml_parser::reader::element(const char* p, xml_node_t*& out) {
         if (r + 1 == end_) return nullptr;
         if (r[1] == '/')  // White space alone is text too: a blank shared string must survive.
             return close_with_text(node, (opts_ & opt_trim_text) ? r : content, r, text_kind::plain, out);
-        const int m = starts(r, end_, cdata_open);
+        const int m = r[1] == '!' ? starts(r, end_, cdata_open) : 0;
         if (m < 0) return nullptr;
         if (m == 0) {
             link(node);
@@ -417,6 +444,8 @@ const char* sxml_parser::reader::element(const char* p, xml_node_t*& out) {
             continue;
         }
         if (*text_end == '\0') fail("unexpected end of data: {}", text_end, text_end);
+        if (text_end + 1 == end_) return nullptr;
+        if (text_end[1] != '!') break;
         const int m = starts(text_end, end_, cdata_open);
         if (m < 0) return nullptr;
         if (m == 0) break;
@@ -425,7 +454,6 @@ const char* sxml_parser::reader::element(const char* p, xml_node_t*& out) {
         kind = text_kind::cdata;
         text_end = close + 3;
     }
-    if (text_end + 1 == end_) return nullptr;
     if (text_end[1] != '/') fail("invalid closing tag name: ", text_end, text_end);
     return close_with_text(node, (opts_ & opt_trim_text) ? r : content, text_end, kind, out);
 }
@@ -447,6 +475,7 @@ const char* sxml_parser::reader::close_with_text(xml_node_t* node, const char* b
     if (!after) return nullptr;
     set_text(node, b, e, kind);
     node->closed = 1;
+    leave_scope(node);
     link(node);
     out = node;
     return after;
@@ -481,12 +510,16 @@ const char* sxml_parser::reader::attributes(const char* q, xml_node_t* node) {
         if (name_length > 1) {
             if (auto* colon = static_cast<const char*>(std::memchr(name + 1, ':', name_length - 1))) {
                 const std::string_view qualified(name, name_length);
-                if (qualified.starts_with("xmlns:"))
+                if (qualified.starts_with("xmlns:")) {
                     declare(name + 6, name_length - 6);
-                else if (!qualified.starts_with("xml:"))
+                    bind(qualified.substr(6), attribute->value, node);
+                } else if (!qualified.starts_with("xml:")) {
                     attribute->prefix_length = uint32_t(colon - name);
+                    prefixed_attributes_ = true;
+                }
             }
         }
+        if (name_length == 5 && std::memcmp(name, "xmlns", 5) == 0) bind({}, attribute->value, node);
         *tail = attribute;
         tail = &attribute->next;
         q = skip_space(value_end + 1, end_);
@@ -504,7 +537,8 @@ const char* sxml_parser::reader::end_tag(const char* lt, const xml_node_t* eleme
     const size_t length = name_end - name;
     // strncmp stops at the stored name's NUL, so its byte at `length` is readable.
     const bool same = !(opts_ & opt_check_end_names) ||
-                      (element && std::strncmp(element->name, name, length) == 0 && element->name[length] == '\0');
+                      (element && ((std::strncmp(element->name, name, length) == 0 && element->name[length] == '\0') ||
+                                   names_alike(element->name, std::string_view(name, length))));
     if (*gt != '>' || !element || !same) fail("end tag mismatch: ", lt + 1, lt + 1);
     return gt + 1;
 }
@@ -514,6 +548,7 @@ const char* sxml_parser::reader::close_tag(const char* p, xml_node_t*& out) {
     const char* after = end_tag(p, element);
     if (!after) return nullptr;
     element->closed = 1;
+    leave_scope(element);
     cursor_ = element;
     out = element;
     return after;
@@ -707,7 +742,7 @@ const char* sxml_parser::reader::finish_text(char* out, char* o, bool trim) {
     return out;
 }
 
-void sxml_parser::reader::decode_into(char*& o, const char* b, const char* e, bool text) {
+inline void sxml_parser::reader::decode_into(char*& o, const char* b, const char* e, bool text) {
     const bool entities = !(opts_ & opt_no_entities);
     const bool normalize = text && (opts_ & opt_normalize_text);
     for (const char* s = b; s < e;) {
@@ -785,6 +820,185 @@ void sxml_parser::reader::declare(const char* name, size_t length) {
 
 void sxml_parser::reader::forget_new_prefixes() noexcept {
     for (const auto& p : owner_.new_prefixes_) owner_.prefixes_.erase(p);
+}
+
+// ---- namespaces
+
+// An end tag as written names its element as renamed: the element's own
+// declarations are still in scope.
+bool sxml_parser::reader::names_alike(std::string_view stored, std::string_view written) const noexcept {
+    if (owner_.usual_.empty()) return false;
+    const size_t colon = written.size() > 1 ? written.find(':', 1) : std::string_view::npos;
+    const std::string_view prefix = colon == std::string_view::npos ? std::string_view() : written.substr(0, colon);
+    const std::string_view local = colon == std::string_view::npos ? written : written.substr(colon + 1);
+    const uint32_t ns = colon == std::string_view::npos ? owner_.default_ns_ : bound(prefix);
+    const std::string_view usual = ns < owner_.namespaces_.size() ? std::string_view(owner_.namespaces_[ns].prefix) : prefix;
+    if (usual.empty()) return stored == local;
+    return stored.size() == usual.size() + 1 + local.size() && stored.starts_with(usual) &&
+           stored[usual.size()] == ':' && stored.ends_with(local);
+}
+
+
+void sxml_parser::reader::bind(std::string_view prefix, const char* uri, const xml_node_t* owner) {
+    if (owner_.usual_.empty() || owner->kind == node_kind::declaration) return;
+    pending_prefix_ = prefix;
+    owner_.bindings_.push_back({std::string(prefix), namespace_of(uri), owner});
+    if (prefix.empty()) {
+        owner_.default_ns_ = owner_.bindings_.back().ns;
+        note_default();
+    }
+    declares_ = true;
+}
+
+void sxml_parser::reader::leave_scope_of(const xml_node_t* element) noexcept {
+    auto& b = owner_.bindings_;
+    size_t n = b.size();
+    while (n > 0 && b[n - 1].owner == element) --n;
+    unbind_to(n);
+}
+
+void sxml_parser::reader::unbind_to(size_t count) noexcept {
+    auto& b = owner_.bindings_;
+    if (count >= b.size()) return;
+    b.resize(count);
+    owner_.default_ns_ = bound({});
+    if (owner_.default_ns_ == unbound) owner_.default_ns_ = no_namespace;
+    note_default();
+}
+
+void sxml_parser::reader::note_default() noexcept {
+    const uint32_t ns = owner_.default_ns_;
+    owner_.default_renamed_ = ns < owner_.namespaces_.size() && !owner_.namespaces_[ns].prefix.empty();
+}
+
+uint32_t sxml_parser::reader::bound(std::string_view prefix) const noexcept {
+    const auto& b = owner_.bindings_;
+    for (size_t i = b.size(); i > 0; --i)
+        if (b[i - 1].prefix == prefix) return b[i - 1].ns;
+    return unbound;
+}
+
+// A namespace takes its usual prefix; one that has none keeps the prefix the
+// part gave it, unless that prefix is another namespace's usual one.
+uint32_t sxml_parser::reader::namespace_of(std::string_view uri) {
+    if (uri.empty()) return no_namespace;
+    auto& all = owner_.namespaces_;
+    for (size_t i = 0; i < all.size(); ++i)
+        if (all[i].uri == uri) return uint32_t(i);
+    std::string prefix;
+    bool usual = false;
+    for (const auto& u : owner_.usual_)
+        if (u.uri == uri) {
+            prefix = u.prefix;
+            usual = true;
+            break;
+        }
+    if (!usual) {
+        // The prefix being bound is the last binding's, pushed just after this.
+        prefix = pending_prefix_;
+        const auto taken = [&](std::string_view p) {
+            if (p.empty()) return false;
+            for (const auto& u : owner_.usual_)
+                if (u.prefix == p) return true;
+            for (const auto& n : all)
+                if (n.prefix == p) return true;
+            return false;
+        };
+        for (size_t i = all.size(); taken(prefix); ++i) prefix = "ns" + std::to_string(i);
+    }
+    all.push_back({std::string(uri), std::move(prefix)});
+    return uint32_t(all.size() - 1);
+}
+
+const char* sxml_parser::reader::renamed(std::string_view prefix, std::string_view local) {
+    const size_t n = prefix.size() + (prefix.empty() ? 0 : 1) + local.size();
+    char* const out = arena_.begin_string(n);
+    char* o = out;
+    if (!prefix.empty()) {
+        std::memcpy(o, prefix.data(), prefix.size());
+        o += prefix.size();
+        *o++ = ':';
+    }
+    std::memcpy(o, local.data(), local.size());
+    o[local.size()] = '\0';
+    arena_.end_string(o + local.size() + 1);
+    return out;
+}
+
+// A list of prefixes (markup compatibility's Ignorable) names them as renamed.
+const char* sxml_parser::reader::renamed_prefixes(const char* list) {
+    std::string out;
+    bool changed = false;
+    for (const char* p = list; *p;) {
+        const char* b = p;
+        while (*b && has(*b, c_space)) ++b;
+        const char* e = b;
+        while (*e && !has(*e, c_space)) ++e;
+        out.append(p, b);
+        const std::string_view prefix(b, e - b);
+        const uint32_t ns = prefix.empty() ? unbound : bound(prefix);
+        if (ns < owner_.namespaces_.size() && owner_.namespaces_[ns].prefix != prefix) {
+            out += owner_.namespaces_[ns].prefix;
+            changed = true;
+        } else {
+            out += prefix;
+        }
+        p = e;
+    }
+    return changed ? arena_.copy(out.data(), out.size()) : list;
+}
+
+// Names, and the declarations that bind them, with the usual prefixes, so a
+// reader compares one spelling and a kept tree written back stays bound.
+void sxml_parser::reader::use_usual_prefixes(xml_node_t* node, size_t name_length) {
+    const auto& all = owner_.namespaces_;
+    const std::string_view name(node->name, name_length);
+    const std::string_view written = name.substr(0, node->prefixed ? node->prefix_length : 0);
+    const uint32_t ns = node->prefixed ? bound(written) : owner_.default_ns_;
+    if (ns < all.size() && all[ns].prefix != written) {
+        const std::string_view local = name.substr(node->prefixed ? written.size() + 1 : 0);
+        node->name = renamed(all[ns].prefix, local);
+        node->prefixed = !all[ns].prefix.empty();
+        node->prefix_length = uint32_t(all[ns].prefix.size());
+    }
+    xml_attribute_t** link = &node->attributes;
+    while (xml_attribute_t* a = *link) {
+        if (!a->prefix_length && !declares_) {
+            link = &a->next;
+            continue;
+        }
+        const std::string_view aname(a->name);
+        if (a->prefix_length) {
+            const std::string_view p = aname.substr(0, a->prefix_length);
+            const uint32_t ans = bound(p);
+            if (ans < all.size() && all[ans].prefix != p) {
+                a->name = renamed(all[ans].prefix, aname.substr(p.size() + 1));
+                a->prefix_length = uint32_t(all[ans].prefix.size());
+            }
+            if (ans < all.size() && all[ans].uri == markup_compatibility) {
+                const std::string_view local = aname.substr(p.size() + 1);
+                if (local == "Ignorable" || local == "MustUnderstand") a->value = renamed_prefixes(a->value);
+            }
+        } else if (declares_ && aname.starts_with("xmlns") && (aname.size() == 5 || aname[5] == ':')) {
+            const std::string_view p = aname.size() == 5 ? std::string_view() : aname.substr(6);
+            const uint32_t dns = namespace_of(a->value);
+            if (dns < all.size() && all[dns].prefix != p) {
+                const std::string& usual = all[dns].prefix;
+                a->name = usual.empty() ? renamed({}, "xmlns") : renamed("xmlns", usual);
+            }
+            // Two prefixes the part gave one namespace now read alike: one declaration.
+            bool twice = false;
+            for (const xml_attribute_t* e = node->attributes; e != a && !twice; e = e->next)
+                twice = std::strcmp(e->name, a->name) == 0 && std::strcmp(e->value, a->value) == 0;
+            if (twice) {
+                *link = a->next;
+                continue;
+            }
+        }
+        link = &a->next;
+    }
+    declares_ = false;
+    prefixed_attributes_ = false;
 }
 
 void sxml_parser::reader::link(xml_node_t* node) noexcept {
@@ -885,6 +1099,10 @@ void sxml_parser::reset() {
     prefixes_.clear();
     new_prefixes_.clear();
     lines_ = line_counter{};
+    namespaces_.clear();
+    bindings_.clear();
+    default_ns_ = no_namespace;
+    default_renamed_ = false;
     base_ = 0;
     checked_ = 0;
     finished_ = false;

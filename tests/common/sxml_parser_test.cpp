@@ -228,6 +228,44 @@ TEST(sxml_parser, namespace_prefixes_must_be_declared_in_the_part) {
     });
 }
 
+TEST(sxml_parser, names_take_the_usual_prefix_of_their_namespace) {
+    static constexpr sxml_parser::usual_prefix_t usual[] = {{"m", ""}, {"rel", "r"}, {"vml", "x"}};
+    const auto renamed = [](std::string_view doc) {
+        const auto whole = feed_whole(doc, load_options, status_t::done, usual);
+        EXPECT_EQ(whole.error, "") << doc;
+        for (size_t size : buffer_sizes)
+            EXPECT_EQ(feed(doc, size, load_options, status_t::done, usual).events, whole.events) << size;
+        return whole.events;
+    };
+    // The main namespace bound to x: reads as the usual spelling, which stays as it is.
+    EXPECT_EQ(renamed("<x:book xmlns:x=\"m\" xmlns:rr=\"rel\"><x:s x:n=\"a\" rr:id=\"1\">t</x:s></x:book>"),
+              (events{"<book xmlns=\"m\" xmlns:r=\"rel\">", "<s n=\"a\" r:id=\"1\">t</s>", "</book>"}));
+    EXPECT_EQ(renamed("<book xmlns=\"m\" xmlns:r=\"rel\"><s r:id=\"1\"/></book>"),
+              (events{"<book xmlns=\"m\" xmlns:r=\"rel\">", "<s r:id=\"1\"/>", "</book>"}));
+    // A default namespace that is not the main one gets its prefix.
+    EXPECT_EQ(renamed("<a xmlns=\"m\"><shape xmlns=\"vml\"><b/></shape><c/></a>"),
+              (events{"<a xmlns=\"m\">", "<x:shape xmlns:x=\"vml\">", "<x:b/>", "</x:shape>", "<c/>", "</a>"}));
+    // Declarations hold for the element and its content only.
+    EXPECT_EQ(renamed("<p:a xmlns:p=\"m\"><p:b xmlns:p=\"rel\"/><p:c>t</p:c><d xmlns=\"\"/></p:a>"),
+              (events{"<a xmlns=\"m\">", "<r:b xmlns:r=\"rel\"/>", "<c>t</c>", "<d xmlns=\"\"/>", "</a>"}));
+    // Another namespace keeps the part's prefix, unless it is a usual one.
+    EXPECT_EQ(renamed("<a xmlns=\"m\" xmlns:r=\"u\" xmlns:q=\"rel\" xmlns:z=\"w\" r:k=\"1\" q:id=\"2\" z:v=\"3\"/>"),
+              (events{"<a xmlns=\"m\" xmlns:ns1=\"u\" xmlns:r=\"rel\" xmlns:z=\"w\" ns1:k=\"1\" r:id=\"2\" z:v=\"3\"/>"}));
+    // The prefixes markup compatibility lists are renamed with their namespaces.
+    static constexpr sxml_parser::usual_prefix_t with_mc[] = {
+        {"m", ""}, {"http://schemas.openxmlformats.org/markup-compatibility/2006", "mc"}, {"ac", "x14ac"}};
+    EXPECT_EQ(feed_whole("<a xmlns=\"m\" xmlns:c=\"http://schemas.openxmlformats.org/markup-compatibility/2006\" "
+                         "xmlns:q=\"ac\" xmlns:k=\"u\" c:Ignorable=\" q k\"/>",
+                         load_options, status_t::done, with_mc).events,
+              (events{"<a xmlns=\"m\" xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\" "
+                      "xmlns:x14ac=\"ac\" xmlns:k=\"u\" mc:Ignorable=\" x14ac k\"/>"}));
+    // Two prefixes for one namespace leave one declaration.
+    EXPECT_EQ(renamed("<x:a xmlns=\"m\" xmlns:x=\"m\" xmlns:y=\"m\"><y:b/></x:a>"),
+              (events{"<a xmlns=\"m\">", "<b/>", "</a>"}));
+    // No list, no renaming.
+    EXPECT_EQ(parse_events("<x:a xmlns:x=\"m\"/>"), (events{"<x:a xmlns:x=\"m\"/>"}));
+}
+
 TEST(sxml_parser, end_tags) {
     EXPECT_EQ(parse_error("<a><b></a></b>"), message("end tag mismatch: /a></b>. line 1, column 8"));
     EXPECT_EQ(parse_error("<a>x</b>"), message("end tag mismatch: /b>. line 1, column 6"));

@@ -28,6 +28,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -93,6 +94,19 @@ public:
 
     unsigned options() const noexcept { return options_; }
 
+    // A namespace and the prefix its names are known by ("" for none).
+    struct usual_prefix_t {
+        std::string_view uri;
+        std::string_view prefix;
+    };
+    // From then on, names in the listed namespaces reach the handler with the
+    // listed prefix, whatever prefix the part binds, and the declarations are
+    // renamed alike so that a kept tree written back binds what it uses. A
+    // namespace not listed keeps the part's prefix, unless that is a listed
+    // one's ("nsN" then). Without a list, every name stays as written. The list
+    // must outlive the parser.
+    void set_usual_prefixes(std::span<const usual_prefix_t> list) noexcept { usual_ = list; }
+
 private:
     class reader;
 
@@ -122,6 +136,23 @@ private:
     // may declare any number of them.
     std::unordered_set<std::string, prefix_hash, std::equal_to<>> prefixes_;
     std::vector<std::string> new_prefixes_;  // declared by the construct in hand
+    static constexpr uint32_t no_namespace = UINT32_MAX;
+    static constexpr uint32_t unbound = UINT32_MAX - 1;
+    struct namespace_t {
+        std::string uri;
+        std::string prefix;  // the one its names are given
+    };
+    struct binding_t {
+        std::string prefix;       // as the part wrote it
+        uint32_t ns;              // index in namespaces_, or no_namespace
+        const xml_node_t* owner;  // the element whose declaration it is
+    };
+    std::span<const usual_prefix_t> usual_;
+    std::vector<namespace_t> namespaces_;  // every namespace the part has bound so far
+    std::vector<binding_t> bindings_;      // in scope, innermost last
+    uint32_t default_ns_ = no_namespace;
+    bool default_renamed_ = false;  // unprefixed names in the default namespace take a prefix
+
     line_counter lines_;
     uint64_t base_ = 0;     // offset in the part of the chunk in hand
     uint64_t checked_ = 0;  // offset in the part up to which the text is known to be sound

@@ -6,6 +6,7 @@
 #include "kestrel/parts/package_uris.h"
 #include "kestrel/parts/part.h"
 #include "kestrel/parts/relationships.h"
+#include "kestrel/parts/usual_prefixes.h"
 #include "kestrel/parts/workbook_part.h"
 #include "text_utils.h"
 
@@ -60,7 +61,9 @@ mode_t new_file_mode(const std::string& target) {
 } // namespace
 
 excel_resolver::excel_resolver(xml_document_t* document, unsigned parser_options)
-    : document_(document), parser_(parser_options) {}
+    : document_(document), parser_(parser_options) {
+    parser_.set_usual_prefixes(uri::usual_prefixes);
+}
 
 excel_resolver::~excel_resolver() = default;
 
