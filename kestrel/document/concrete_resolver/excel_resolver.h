@@ -52,8 +52,9 @@ private:
     void get_content_types__();
     void load_referenced_parts__(xml_part_t* parent);
     void get_part__(xml_part_t* part);
+    // Parses the entry in chunks; `copy`, when given, receives its bytes.
     void read_entry__(const std::string& entry, const xml::sxml::sxml_parser::handler_t& handler,
-                      xml::sxml::xml_node_t*& root);
+                      xml::sxml::xml_node_t*& root, std::string* copy = nullptr);
 
     void save_package__(const std::string& path);
     void write_part(xml_part_t* part);

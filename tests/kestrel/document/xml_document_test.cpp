@@ -152,6 +152,39 @@ TEST(xml_document, any_prefix_of_a_namespace_loads_like_the_usual_one) {
     }
 }
 
+// A part whose model keeps every node keeps its bytes; the tree comes from
+// them when asked for, with usual prefixes and CDATA read as text.
+TEST(xml_document, a_part_kept_whole_gives_its_tree_when_asked) {
+    const std::string sst_type = "application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml";
+    const std::string main_ns = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+    scratch_dir dir;
+    write_zip(dir / "p.xlsx",
+              {{"[Content_Types].xml", types(override_of("xl/workbook.xml", workbook_type) +
+                                             override_of("xl/sharedStrings.xml", sst_type))},
+               {"_rels/.rels", rels(rel("rId1", std::string(od) + "officeDocument", "xl/workbook.xml"))},
+               {"xl/workbook.xml", workbook_xml},
+               {"xl/_rels/workbook.xml.rels", rels(rel("rId1", std::string(od) + "sharedStrings", "sharedStrings.xml"))},
+               {"xl/sharedStrings.xml", "\xEF\xBB\xBF" + std::string(decl) + "<x:sst xmlns:x=\"" + main_ns +
+                                            "\"><x:si><x:t>a &amp; b</x:t></x:si><x:si><x:t><![CDATA[<c>]]></x:t></x:si>"
+                                            "</x:sst>\n"}});
+    vex::xml_document_t doc;
+    ASSERT_NO_THROW(doc.load((dir / "p.xlsx").c_str(), false));
+    const vex::xml_part_t* strings = nullptr;
+    for (const auto& child : doc.workbook_part()->get_child_parts())
+        if (child->kind() == vex::part_kind_enum::shared_string_table_part) strings = child.get();
+    ASSERT_NE(strings, nullptr);
+    const vex::xml::sxml::xml_node_t* sst = strings->get_kept_tree();
+    ASSERT_NE(sst, nullptr);
+    EXPECT_STREQ(sst->name, "sst");
+    std::vector<std::string> texts;
+    for (const auto* si = sst->first_child; si; si = si->next_sibling) {
+        EXPECT_STREQ(si->name, "si");
+        texts.push_back(si->first_child->text);
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"a & b", "<c>"}));
+    EXPECT_EQ(strings->get_kept_tree(), sst);  // parsed once
+}
+
 TEST(xml_document, new_package_has_workbook_styles_and_strings) {
     vex::xml_document_t doc;
     ASSERT_TRUE(doc.create_package());
