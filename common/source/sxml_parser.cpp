@@ -119,7 +119,11 @@ const char* check_text(const char* p, const char* end, text_fault& f) noexcept {
         while (end - p >= 16) {
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
             // Signed: bytes of 0x80 and above count as below a blank too.
-            if (_mm_movemask_epi8(_mm_cmplt_epi8(v, space)) != 0) break;
+            const int mask = _mm_movemask_epi8(_mm_cmplt_epi8(v, space));
+            if (mask != 0) {
+                p += __builtin_ctz(unsigned(mask));
+                break;
+            }
             p += 16;
         }
 #endif
@@ -239,6 +243,8 @@ private:
     }
     void leave_scope_of(const xml_node_t* element) noexcept;
     void unbind_to(size_t count) noexcept;
+    void enter_scope();
+    uint32_t default_namespace() const noexcept;
     void note_default() noexcept;
     uint32_t namespace_of(std::string_view uri);
     uint32_t bound(std::string_view prefix) const noexcept;
@@ -322,7 +328,6 @@ const char* sxml_parser::reader::run() {
         // A construct either completes or leaves no trace, so that it can be
         // parsed again whole once the caller has fed more data.
         const auto mark = arena_.mark();
-        const size_t bindings = owner_.bindings_.size();
         owner_.new_prefixes_.clear();
         xml_node_t* node = nullptr;
         const char* next;
@@ -331,13 +336,13 @@ const char* sxml_parser::reader::run() {
         } catch (...) {
             arena_.rollback(mark);
             forget_new_prefixes();
-            unbind_to(bindings);
+            owner_.pending_.clear();
             throw;
         }
         if (!next) {
             arena_.rollback(mark);
             forget_new_prefixes();
-            unbind_to(bindings);
+            if (declares_) owner_.pending_.clear();
             return p;
         }
         p = next;
@@ -390,6 +395,7 @@ const char* sxml_parser::reader::element(const char* p, xml_node_t*& out) {
     if (name_end == q) fail("expected element name: ", q, q);
 
     xml_node_t* node = new_node(node_kind::element);
+    declares_ = prefixed_attributes_ = false;
     const size_t name_length = name_end - q;
     node->name = arena_.copy(q, name_length);
     if (name_length > 1) {
@@ -400,7 +406,7 @@ const char* sxml_parser::reader::element(const char* p, xml_node_t*& out) {
     }
     q = attributes(skip_space(name_end, end_), node);
     if (!q) return nullptr;
-    if (opts_ & opt_check_prefixes) check_prefixes(node, q);
+    if ((opts_ & opt_check_prefixes) && (node->prefixed || prefixed_attributes_)) check_prefixes(node, q);
     if (!owner_.usual_.empty() && (node->prefixed || declares_ || prefixed_attributes_ || owner_.default_renamed_))
         use_usual_prefixes(node, name_length);
 
@@ -408,7 +414,7 @@ const char* sxml_parser::reader::element(const char* p, xml_node_t*& out) {
         if (q + 1 == end_) return nullptr;
         if (q[1] != '>') fail("expected >: ", q + 1, q + 1);
         node->closed = 1;
-        leave_scope(node);
+        if (declares_) owner_.pending_.clear();
         link(node);
         out = node;
         return q + 2;
@@ -427,6 +433,7 @@ const char* sxml_parser::reader::element(const char* p, xml_node_t*& out) {
         const int m = r[1] == '!' ? starts(r, end_, cdata_open) : 0;
         if (m < 0) return nullptr;
         if (m == 0) {
+            if (declares_) enter_scope();
             link(node);
             out = node;
             return r;
@@ -475,7 +482,7 @@ const char* sxml_parser::reader::close_with_text(xml_node_t* node, const char* b
     if (!after) return nullptr;
     set_text(node, b, e, kind);
     node->closed = 1;
-    leave_scope(node);
+    if (declares_) owner_.pending_.clear();
     link(node);
     out = node;
     return after;
@@ -809,7 +816,8 @@ void sxml_parser::reader::check_prefixes(const xml_node_t* node, const char* at)
 }
 
 bool sxml_parser::reader::declared(const char* name, size_t length) const noexcept {
-    return owner_.prefixes_.contains(std::string_view(name, length));
+    const std::string_view prefix(name, length);
+    return bound(prefix) != unbound || owner_.prefixes_.contains(prefix);
 }
 
 void sxml_parser::reader::declare(const char* name, size_t length) {
@@ -831,7 +839,7 @@ bool sxml_parser::reader::names_alike(std::string_view stored, std::string_view 
     const size_t colon = written.size() > 1 ? written.find(':', 1) : std::string_view::npos;
     const std::string_view prefix = colon == std::string_view::npos ? std::string_view() : written.substr(0, colon);
     const std::string_view local = colon == std::string_view::npos ? written : written.substr(colon + 1);
-    const uint32_t ns = colon == std::string_view::npos ? owner_.default_ns_ : bound(prefix);
+    const uint32_t ns = colon == std::string_view::npos ? default_namespace() : bound(prefix);
     const std::string_view usual = ns < owner_.namespaces_.size() ? std::string_view(owner_.namespaces_[ns].prefix) : prefix;
     if (usual.empty()) return stored == local;
     return stored.size() == usual.size() + 1 + local.size() && stored.starts_with(usual) &&
@@ -842,12 +850,17 @@ bool sxml_parser::reader::names_alike(std::string_view stored, std::string_view 
 void sxml_parser::reader::bind(std::string_view prefix, const char* uri, const xml_node_t* owner) {
     if (owner_.usual_.empty() || owner->kind == node_kind::declaration) return;
     pending_prefix_ = prefix;
-    owner_.bindings_.push_back({std::string(prefix), namespace_of(uri), owner});
-    if (prefix.empty()) {
-        owner_.default_ns_ = owner_.bindings_.back().ns;
-        note_default();
-    }
+    owner_.pending_.push_back({std::string(prefix), namespace_of(uri), owner});
     declares_ = true;
+}
+
+// An open element's declarations hold until its end tag.
+void sxml_parser::reader::enter_scope() {
+    auto& p = owner_.pending_;
+    owner_.default_ns_ = default_namespace();
+    owner_.bindings_.insert(owner_.bindings_.end(), std::make_move_iterator(p.begin()), std::make_move_iterator(p.end()));
+    p.clear();
+    note_default();
 }
 
 void sxml_parser::reader::leave_scope_of(const xml_node_t* element) noexcept {
@@ -861,8 +874,12 @@ void sxml_parser::reader::unbind_to(size_t count) noexcept {
     auto& b = owner_.bindings_;
     if (count >= b.size()) return;
     b.resize(count);
-    owner_.default_ns_ = bound({});
-    if (owner_.default_ns_ == unbound) owner_.default_ns_ = no_namespace;
+    owner_.default_ns_ = no_namespace;
+    for (size_t i = b.size(); i > 0; --i)
+        if (b[i - 1].prefix.empty()) {
+            owner_.default_ns_ = b[i - 1].ns;
+            break;
+        }
     note_default();
 }
 
@@ -871,11 +888,18 @@ void sxml_parser::reader::note_default() noexcept {
     owner_.default_renamed_ = ns < owner_.namespaces_.size() && !owner_.namespaces_[ns].prefix.empty();
 }
 
+// The element in hand's own declarations first, then those in scope.
 uint32_t sxml_parser::reader::bound(std::string_view prefix) const noexcept {
-    const auto& b = owner_.bindings_;
-    for (size_t i = b.size(); i > 0; --i)
-        if (b[i - 1].prefix == prefix) return b[i - 1].ns;
+    for (const auto* list : {&owner_.pending_, &owner_.bindings_})
+        for (size_t i = list->size(); i > 0; --i)
+            if ((*list)[i - 1].prefix == prefix) return (*list)[i - 1].ns;
     return unbound;
+}
+
+uint32_t sxml_parser::reader::default_namespace() const noexcept {
+    if (owner_.pending_.empty()) return owner_.default_ns_;
+    const uint32_t ns = bound({});
+    return ns == unbound ? no_namespace : ns;
 }
 
 // A namespace takes its usual prefix; one that has none keeps the prefix the
@@ -954,7 +978,7 @@ void sxml_parser::reader::use_usual_prefixes(xml_node_t* node, size_t name_lengt
     const auto& all = owner_.namespaces_;
     const std::string_view name(node->name, name_length);
     const std::string_view written = name.substr(0, node->prefixed ? node->prefix_length : 0);
-    const uint32_t ns = node->prefixed ? bound(written) : owner_.default_ns_;
+    const uint32_t ns = node->prefixed ? bound(written) : default_namespace();
     if (ns < all.size() && all[ns].prefix != written) {
         const std::string_view local = name.substr(node->prefixed ? written.size() + 1 : 0);
         node->name = renamed(all[ns].prefix, local);
@@ -997,8 +1021,6 @@ void sxml_parser::reader::use_usual_prefixes(xml_node_t* node, size_t name_lengt
         }
         link = &a->next;
     }
-    declares_ = false;
-    prefixed_attributes_ = false;
 }
 
 void sxml_parser::reader::link(xml_node_t* node) noexcept {
@@ -1034,8 +1056,8 @@ bool sxml_parser::reader::deliver(xml_node_t* node, const char* at) {
     default: break;
     }
     if (document_closed) owner_.finished_ = true;
-    stopped_ = status == status_t::stop;
-    return !stopped_ && !document_closed;
+    if (status == status_t::stop) stopped_ = true;
+    return status != status_t::stop && !document_closed;
 }
 
 status_t sxml_parser::reader::call(const xml_node_t* node, const char* at) {
@@ -1101,6 +1123,7 @@ void sxml_parser::reset() {
     lines_ = line_counter{};
     namespaces_.clear();
     bindings_.clear();
+    pending_.clear();
     default_ns_ = no_namespace;
     default_renamed_ = false;
     base_ = 0;

@@ -150,6 +150,7 @@ private:
     std::span<const usual_prefix_t> usual_;
     std::vector<namespace_t> namespaces_;  // every namespace the part has bound so far
     std::vector<binding_t> bindings_;      // in scope, innermost last
+    std::vector<binding_t> pending_;       // the element in hand's, until it is open
     uint32_t default_ns_ = no_namespace;
     bool default_renamed_ = false;  // unprefixed names in the default namespace take a prefix
 
