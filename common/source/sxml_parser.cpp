@@ -323,7 +323,11 @@ const char* sxml_parser::reader::run() {
     for (;;) {
         p = skip_space(p, end_);
         if (p == end_) return p;
-        if (*p != '<') fail("expected <: ", p - data_ > 32 ? p - 32 : data_, p);
+        if (*p != '<') {
+            const char* from = p - data_ > 32 ? p - 32 : data_;
+            while (from < p && (uint8_t(*from) & 0xC0) == 0x80) ++from;  // not inside a character
+            fail("expected <: ", from, p);
+        }
 
         // A construct either completes or leaves no trace, so that it can be
         // parsed again whole once the caller has fed more data.
