@@ -481,12 +481,17 @@ TEST(sxml_parser, mutated_sheets_parse_alike_whole_and_chunked) {
         }
         if (rng() % 4 == 0) doc.resize(rng() % doc.size());
 
-        // Now and then with every kind of node made, and keeping the tree.
+        // Now and then with every kind of node made, keeping the tree, or
+        // renaming prefixes.
         const unsigned options = round % 3 ? load_options : all_nodes;
         const status_t answer = round % 5 ? status_t::done : status_t::keep;
-        const auto whole = feed_whole(doc, options, answer);
+        static constexpr sxml_parser::usual_prefix_t usual[] = {
+            {"http://schemas.openxmlformats.org/spreadsheetml/2006/main", "m"},
+            {"http://schemas.openxmlformats.org/officeDocument/2006/relationships", "rel"}};
+        const auto prefixes = round % 2 ? std::span(usual) : std::span<const sxml_parser::usual_prefix_t>();
+        const auto whole = feed_whole(doc, options, answer, prefixes);
         for (size_t size : {size_t(8192), size_t(16 + rng() % 500)}) {
-            const auto chunked = feed(doc, size, options, answer);
+            const auto chunked = feed(doc, size, options, answer, prefixes);
             ASSERT_EQ(chunked.events, whole.events) << "round " << round << " buffer " << size;
             ASSERT_EQ(chunked.error_words(), whole.error_words()) << "round " << round << " buffer " << size;
             ASSERT_EQ(std::pair(chunked.line, chunked.column), std::pair(whole.line, whole.column));
