@@ -81,9 +81,12 @@ public:
     // the part held no element.
     //
     // Text is read as UTF-8: a part declaring another encoding, UTF-16 included,
-    // fails with "unsupported encoding: " and its name. Line ends (CR LF, lone CR)
-    // read as LF; in attribute values TAB, LF and CR read as a blank. Character
-    // references stay what they name.
+    // fails with "unsupported encoding: " and its name, and bytes that are no
+    // UTF-8 or a character XML forbids fail naming the part and the offset, once
+    // what comes before them is parsed (so whatever the chunks). Line ends (CR
+    // LF, lone CR) read as LF; in attribute values TAB, LF and CR read as a
+    // blank. Character references stay what they name. CDATA sections in an
+    // element's text are text. Messages quote at most about 64 bytes of data.
     void parse(const char* part_name, const char* data, size_t length, size_t& tail, xml_node_t*& cursor,
                handler_t handler);
 
