@@ -236,7 +236,7 @@ private:
     void forget_new_prefixes() noexcept;
 
     // Namespaces: the bindings in scope, and names renamed to the usual prefixes.
-    void bind(std::string_view prefix, const char* uri, const xml_node_t* owner);
+    void bind(std::string_view prefix, const char* uri, const xml_node_t* owner, const char* at);
     // The element's own declarations go out of scope once it is closed.
     void leave_scope(const xml_node_t* element) noexcept {
         if (!owner_.bindings_.empty() && owner_.bindings_.back().owner == element) leave_scope_of(element);
@@ -523,14 +523,14 @@ const char* sxml_parser::reader::attributes(const char* q, xml_node_t* node) {
                 const std::string_view qualified(name, name_length);
                 if (qualified.starts_with("xmlns:")) {
                     declare(name + 6, name_length - 6);
-                    bind(qualified.substr(6), attribute->value, node);
+                    if (name_length > 6) bind(qualified.substr(6), attribute->value, node, name);
                 } else if (!qualified.starts_with("xml:")) {
                     attribute->prefix_length = uint32_t(colon - name);
                     prefixed_attributes_ = true;
                 }
             }
         }
-        if (name_length == 5 && std::memcmp(name, "xmlns", 5) == 0) bind({}, attribute->value, node);
+        if (name_length == 5 && std::memcmp(name, "xmlns", 5) == 0) bind({}, attribute->value, node, name);
         *tail = attribute;
         tail = &attribute->next;
         q = skip_space(value_end + 1, end_);
@@ -851,8 +851,11 @@ bool sxml_parser::reader::names_alike(std::string_view stored, std::string_view 
 }
 
 
-void sxml_parser::reader::bind(std::string_view prefix, const char* uri, const xml_node_t* owner) {
+void sxml_parser::reader::bind(std::string_view prefix, const char* uri, const xml_node_t* owner, const char* at) {
     if (owner_.usual_.empty() || owner->kind == node_kind::declaration) return;
+    // Each prefixed name looks its prefix up among these.
+    if (owner_.pending_.size() + owner_.bindings_.size() >= max_bindings)
+        fail_message("more than " + std::to_string(max_bindings) + " namespace declarations in scope", at);
     pending_prefix_ = prefix;
     owner_.pending_.push_back({std::string(prefix), namespace_of(uri), owner});
     declares_ = true;
@@ -911,8 +914,7 @@ uint32_t sxml_parser::reader::default_namespace() const noexcept {
 uint32_t sxml_parser::reader::namespace_of(std::string_view uri) {
     if (uri.empty()) return no_namespace;
     auto& all = owner_.namespaces_;
-    for (size_t i = 0; i < all.size(); ++i)
-        if (all[i].uri == uri) return uint32_t(i);
+    if (auto known = owner_.namespace_index_.find(uri); known != owner_.namespace_index_.end()) return known->second;
     std::string prefix;
     bool usual = false;
     for (const auto& u : owner_.usual_)
@@ -928,13 +930,13 @@ uint32_t sxml_parser::reader::namespace_of(std::string_view uri) {
             if (p.empty()) return false;
             for (const auto& u : owner_.usual_)
                 if (u.prefix == p) return true;
-            for (const auto& n : all)
-                if (n.prefix == p) return true;
-            return false;
+            return owner_.given_prefixes_.contains(p);
         };
         for (size_t i = all.size(); taken(prefix); ++i) prefix = "ns" + std::to_string(i);
     }
+    owner_.given_prefixes_.emplace(prefix);
     all.push_back({std::string(uri), std::move(prefix)});
+    owner_.namespace_index_.emplace(all.back().uri, uint32_t(all.size() - 1));
     return uint32_t(all.size() - 1);
 }
 
@@ -989,6 +991,7 @@ void sxml_parser::reader::use_usual_prefixes(xml_node_t* node, size_t name_lengt
         node->prefixed = !all[ns].prefix.empty();
         node->prefix_length = uint32_t(all[ns].prefix.size());
     }
+    std::vector<const xml_attribute_t*> declarations;
     xml_attribute_t** link = &node->attributes;
     while (xml_attribute_t* a = *link) {
         if (!a->prefix_length && !declares_) {
@@ -1016,12 +1019,13 @@ void sxml_parser::reader::use_usual_prefixes(xml_node_t* node, size_t name_lengt
             }
             // Two prefixes the part gave one namespace now read alike: one declaration.
             bool twice = false;
-            for (const xml_attribute_t* e = node->attributes; e != a && !twice; e = e->next)
-                twice = std::strcmp(e->name, a->name) == 0 && std::strcmp(e->value, a->value) == 0;
+            for (const xml_attribute_t* e : declarations)
+                if ((twice = std::strcmp(e->name, a->name) == 0 && std::strcmp(e->value, a->value) == 0)) break;
             if (twice) {
                 *link = a->next;
                 continue;
             }
+            declarations.push_back(a);
         }
         link = &a->next;
     }
@@ -1126,6 +1130,8 @@ void sxml_parser::reset() {
     new_prefixes_.clear();
     lines_ = line_counter{};
     namespaces_.clear();
+    namespace_index_.clear();
+    given_prefixes_.clear();
     bindings_.clear();
     pending_.clear();
     default_ns_ = no_namespace;

@@ -262,6 +262,19 @@ TEST(sxml_parser, names_take_the_usual_prefix_of_their_namespace) {
     // Two prefixes for one namespace leave one declaration.
     EXPECT_EQ(renamed("<x:a xmlns=\"m\" xmlns:x=\"m\" xmlns:y=\"m\"><y:b/></x:a>"),
               (events{"<a xmlns=\"m\">", "<b/>", "</a>"}));
+    // A hostile part cannot make every name a long search; any number of
+    // namespaces may come and go.
+    std::string many = "<a";
+    for (int i = 0; i < 257; ++i) many += " xmlns:p" + std::to_string(i) + "=\"u" + std::to_string(i) + "\"";
+    many += "/>";
+    for (size_t size : {many.size(), size_t(64)})
+        EXPECT_EQ(feed(many, size, load_options, status_t::done, usual).error,
+                  message("more than 256 namespace declarations in scope. line 1, column 4392"));
+    std::string come_and_go = "<r>";
+    for (int i = 0; i < 1000; ++i) come_and_go += "<p:a xmlns:p=\"u" + std::to_string(i) + "\"/>";
+    const auto gone = feed_whole(come_and_go + "</r>", load_options, status_t::done, usual);
+    EXPECT_EQ(gone.error, "");
+    EXPECT_EQ(gone.events[1000], "<ns999:a xmlns:ns999=\"u999\"/>");  // p went to u0
     // No list, no renaming.
     EXPECT_EQ(parse_events("<x:a xmlns:x=\"m\"/>"), (events{"<x:a xmlns:x=\"m\"/>"}));
 }

@@ -31,6 +31,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -106,8 +107,9 @@ public:
     // listed prefix, whatever prefix the part binds, and the declarations are
     // renamed alike so that a kept tree written back binds what it uses. A
     // namespace not listed keeps the part's prefix, unless that is a listed
-    // one's ("nsN" then). Without a list, every name stays as written. The list
-    // must outlive the parser.
+    // one's or was given to another namespace of the part ("nsN" then), so
+    // that one prefix never stands for two namespaces. Without a list, every
+    // name stays as written. The list must outlive the parser.
     void set_usual_prefixes(std::span<const usual_prefix_t> list) noexcept { usual_ = list; }
 
 private:
@@ -151,7 +153,11 @@ private:
         const xml_node_t* owner;  // the element whose declaration it is
     };
     std::span<const usual_prefix_t> usual_;
+    // A part may bind any number of namespaces: they are found by hashing.
+    static constexpr size_t max_bindings = 256;  // in scope at once
     std::vector<namespace_t> namespaces_;  // every namespace the part has bound so far
+    std::unordered_map<std::string, uint32_t, prefix_hash, std::equal_to<>> namespace_index_;
+    std::unordered_set<std::string, prefix_hash, std::equal_to<>> given_prefixes_;
     std::vector<binding_t> bindings_;      // in scope, innermost last
     std::vector<binding_t> pending_;       // the element in hand's, until it is open
     uint32_t default_ns_ = no_namespace;
