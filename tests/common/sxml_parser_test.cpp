@@ -459,6 +459,19 @@ TEST(sxml_parser, keep_builds_the_tree) {
     EXPECT_EQ(shape(s.cursor), "a(b d)");
 }
 
+TEST(sxml_arena, a_detached_chain_holds_no_spare_chunks) {
+    sxml_arena arena;
+    arena.allocate(8);
+    const auto mark = arena.mark();
+    arena.allocate(sxml_arena::min_chunk * 2);  // a second chunk, spare after the rollback
+    arena.rollback(mark);
+    sxml_arena::chunk* chain = arena.detach();
+    ASSERT_NE(chain, nullptr);
+    EXPECT_EQ(chain->next, nullptr);
+    sxml_arena::release(chain);
+    EXPECT_EQ(arena.detach(), nullptr);
+}
+
 TEST(sxml_parser, stop_hands_the_rest_back) {
     xml_test::session s;
     xml_test::recorder rec;
