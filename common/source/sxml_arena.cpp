@@ -63,6 +63,11 @@ void sxml_arena::clear() noexcept {
 }
 
 sxml_arena::chunk* sxml_arena::detach() noexcept {
+    // Spares kept from a rollback hold nothing the chain's owner could use.
+    if (current_) {
+        release(current_->next);
+        current_->next = nullptr;
+    }
     chunk* chain = first_;
     first_ = current_ = nullptr;
     pos_ = limit_ = nullptr;

@@ -2,8 +2,13 @@
 
 #include <utf8.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 
@@ -74,6 +79,19 @@ const char* find(const char* p, const char* end, std::string_view lit) noexcept 
     return at == std::string_view::npos ? nullptr : p + at;
 }
 
+// At most about 64 bytes of the data from `from`, cut at a character boundary:
+// a message never carries megabytes of a part.
+constexpr size_t excerpt_bytes = 64;
+
+std::string excerpt(const char* from, const char* end) {
+    if (size_t(end - from) <= excerpt_bytes) return std::string(from, end);
+    const char* cut = from + excerpt_bytes;
+    while (cut > from && (uint8_t(*cut) & 0xC0) == 0x80) --cut;
+    return std::string(from, cut) + "...";
+}
+
+std::string excerpt(std::string_view s) { return excerpt(s.data(), s.data() + s.size()); }
+
 int digit_value(char c, bool hex) noexcept {
     if (c >= '0' && c <= '9') return c - '0';
     if (!hex) return -1;
@@ -81,6 +99,83 @@ int digit_value(char c, bool hex) noexcept {
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
+
+// Where [p, end) stops being well-formed UTF-8 of characters XML allows: the
+// first byte of a character that is not, or of one the data cuts off (`fault`
+// stays clear then, the next bytes may complete it), or `end`. The NUL byte is
+// let through: the parser stops at it with messages of its own. ASCII runs go
+// sixteen bytes at a time.
+struct text_fault {
+    bool fault = false;
+    uint32_t code = 0;  // a forbidden character, or 0 for bytes that are no UTF-8
+};
+
+inline bool allowed_control(uint8_t b) noexcept { return b == 0 || b == '\t' || b == '\n' || b == '\r'; }
+
+const char* check_text(const char* p, const char* end, text_fault& f) noexcept {
+    for (;;) {
+#if defined(__SSE2__)
+        const __m128i space = _mm_set1_epi8(0x20);
+        while (end - p >= 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            // Signed: bytes of 0x80 and above count as below a blank too.
+            const int mask = _mm_movemask_epi8(_mm_cmplt_epi8(v, space));
+            if (mask != 0) {
+                p += __builtin_ctz(unsigned(mask));
+                break;
+            }
+            p += 16;
+        }
+#endif
+        while (p < end && uint8_t(*p) >= 0x20 && uint8_t(*p) < 0x80) ++p;
+        if (p == end) return p;
+        const auto b = uint8_t(*p);
+        if (b < 0x20) {
+            if (!allowed_control(b)) {
+                f = {true, b};
+                return p;
+            }
+            ++p;
+            continue;
+        }
+        // The second byte's range depends on the first: no overlong forms, no
+        // surrogates, nothing above U+10FFFF.
+        size_t n;
+        uint8_t low = 0x80, high = 0xBF;
+        if (b >= 0xC2 && b <= 0xDF) {
+            n = 2;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            n = 3;
+            if (b == 0xE0) low = 0xA0;
+            if (b == 0xED) high = 0x9F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            n = 4;
+            if (b == 0xF0) low = 0x90;
+            if (b == 0xF4) high = 0x8F;
+        } else {
+            f = {true, 0};
+            return p;
+        }
+        for (size_t i = 1; i < n; ++i) {
+            if (p + i == end) return p;
+            const auto c = uint8_t(p[i]);
+            if (c < (i == 1 ? low : 0x80) || c > (i == 1 ? high : 0xBF)) {
+                f = {true, 0};
+                return p;
+            }
+        }
+        // U+FFFE and U+FFFF are no characters.
+        if (b == 0xEF && uint8_t(p[1]) == 0xBF && uint8_t(p[2]) >= 0xBE) {
+            f = {true, 0xFFFEu + (uint8_t(p[2]) - 0xBE)};
+            return p;
+        }
+        p += n;
+    }
+}
+
+constexpr std::string_view markup_compatibility = "http://schemas.openxmlformats.org/markup-compatibility/2006";
+
+constexpr std::string_view cdata_open = "<![CDATA[";
 
 struct named_reference {
     std::string_view name;  // after the '&'
@@ -100,6 +195,10 @@ public:
         : owner_(owner), arena_(owner.arena_), opts_(owner.options_), part_(part), data_(data),
           end_(data + length), cursor_(cursor), handler_(handler) {}
 
+    bool encoding_start();
+    void limit_to_checked_text();
+    // Fails on the fault that limited the text, unless a handler stopped first.
+    void report_fault();
     // Parses construct after construct; returns the first byte not parsed.
     const char* run();
     // After the document element: white space, comments and processing
@@ -111,7 +210,10 @@ private:
     // inside it; `out` receives the node to report, if any.
     const char* construct(const char* p, xml_node_t*& out);
     const char* element(const char* p, xml_node_t*& out);
-    const char* close_with_text(xml_node_t* node, const char* b, const char* e, bool plain, xml_node_t*& out);
+    // What a text holds beside plain characters, which decides how it is decoded.
+    enum class text_kind { plain, references, cdata };
+    const char* close_with_text(xml_node_t* node, const char* b, const char* e, text_kind kind, xml_node_t*& out);
+    const char* cdata_close(const char* lt);
     const char* close_tag(const char* p, xml_node_t*& out);
     const char* markup(const char* p, xml_node_t*& out);
     const char* instruction(const char* p, xml_node_t*& out);
@@ -120,8 +222,11 @@ private:
 
     xml_node_t* new_node(node_kind kind);
     xml_node_t* text_node(node_kind kind, const char* b, const char* e);
-    void set_text(xml_node_t* node, const char* b, const char* e, bool plain);
+    void set_text(xml_node_t* node, const char* b, const char* e, text_kind kind);
     const char* decode(const char* b, const char* e, bool text, bool plain);
+    const char* decode_sections(const char* b, const char* e);
+    [[gnu::always_inline]] inline void decode_into(char*& o, const char* b, const char* e, bool text);
+    const char* finish_text(char* out, char* o, bool trim);
     const char* copy_lines(const char* b, const char* e);
     void check_encoding(const char* b, const char* e);
     const char* reference(const char* amp, const char* e, char*& out);
@@ -129,6 +234,24 @@ private:
     bool declared(const char* name, size_t length) const noexcept;
     void declare(const char* name, size_t length);
     void forget_new_prefixes() noexcept;
+
+    // Namespaces: the bindings in scope, and names renamed to the usual prefixes.
+    void bind(std::string_view prefix, const char* uri, const xml_node_t* owner, const char* at);
+    // The element's own declarations go out of scope once it is closed.
+    void leave_scope(const xml_node_t* element) noexcept {
+        if (!owner_.bindings_.empty() && owner_.bindings_.back().owner == element) leave_scope_of(element);
+    }
+    void leave_scope_of(const xml_node_t* element) noexcept;
+    void unbind_to(size_t count) noexcept;
+    void enter_scope();
+    uint32_t default_namespace() const noexcept;
+    void note_default() noexcept;
+    uint32_t namespace_of(std::string_view uri);
+    uint32_t bound(std::string_view prefix) const noexcept;
+    void use_usual_prefixes(xml_node_t* node, size_t name_length);
+    const char* renamed(std::string_view prefix, std::string_view local);
+    bool names_alike(std::string_view stored, std::string_view written) const noexcept;
+    const char* renamed_prefixes(const char* list);
 
     void link(xml_node_t* node) noexcept;
     xml_node_t* open_element() const noexcept {
@@ -140,9 +263,7 @@ private:
     std::string position_text(const xml_node_t* node, const char* at);
 
     [[noreturn]] void fail(std::string_view words, const char* from, const char* at) {
-        std::string message(words);
-        message.append(from, end_);
-        throw owner_.error_at(data_, at, std::move(message));
+        throw owner_.error_at(data_, at, std::string(words) + excerpt(from, end_));
     }
     [[noreturn]] void fail_message(std::string message, const char* at) {
         throw owner_.error_at(data_, at, std::move(message));
@@ -153,29 +274,60 @@ private:
     const unsigned opts_;
     const char* const part_;
     const char* const data_;
-    const char* const end_;
+    const char* end_;
     xml_node_t*& cursor_;
     const handler_t& handler_;
+    uint32_t fault_ = 0;  // the forbidden character at end_, ~0 for a byte that is no UTF-8
+    bool stopped_ = false;
+    bool declares_ = false;  // the element in hand declares a namespace
+    bool prefixed_attributes_ = false;
+    std::string_view pending_prefix_;
 };
+
+// False when the data is too short to tell UTF-16 from UTF-8.
+bool sxml_parser::reader::encoding_start() {
+    const char* p = data_;
+    if (owner_.base_ != 0 || p == end_) return true;
+    // UTF-16 shows in its first two bytes: a byte-order mark or a '<' beside a NUL.
+    const auto b0 = uint8_t(p[0]);
+    if (end_ - p < 2) return !(b0 == 0xFF || b0 == 0xFE || b0 == 0);
+    const auto b1 = uint8_t(p[1]);
+    if ((b0 == 0xFF && b1 == 0xFE) || (b0 == 0xFE && b1 == 0xFF) || (b0 == '<' && b1 == 0) || (b0 == 0 && b1 == '<'))
+        fail_message("unsupported encoding: UTF-16", p);
+    return true;
+}
+
+// Parsing goes no further than the text checked so far: a fault is reported
+// once everything before it is parsed, so the first fault of the part wins
+// whatever the chunks.
+void sxml_parser::reader::limit_to_checked_text() {
+    const char* from = data_ + (owner_.checked_ - owner_.base_);
+    text_fault f;
+    end_ = check_text(from, end_, f);
+    owner_.checked_ = owner_.base_ + uint64_t(end_ - data_);
+    if (f.fault) fault_ = f.code ? f.code : ~0u;
+}
+
+void sxml_parser::reader::report_fault() {
+    if (!fault_ || stopped_) return;
+    const uint64_t offset = owner_.base_ + uint64_t(end_ - data_);
+    const std::string where = std::string(part_ ? part_ : "") + " at offset " + std::to_string(offset);
+    if (fault_ == ~0u) fail_message("invalid UTF-8 in " + where, end_);
+    char code[12];
+    std::snprintf(code, sizeof code, "%04X", unsigned(fault_));
+    fail_message("character U+" + std::string(code) + " not allowed in " + where, end_);
+}
 
 const char* sxml_parser::reader::run() {
     const char* p = data_;
-    if (owner_.base_ == 0 && p < end_) {
-        // UTF-16 shows in its first two bytes: a byte-order mark or a '<' beside a NUL.
-        const auto b0 = uint8_t(p[0]);
-        if (end_ - p < 2) {
-            if (b0 == 0xFF || b0 == 0xFE || b0 == 0) return p;
-        } else {
-            const auto b1 = uint8_t(p[1]);
-            if ((b0 == 0xFF && b1 == 0xFE) || (b0 == 0xFE && b1 == 0xFF) || (b0 == '<' && b1 == 0) ||
-                (b0 == 0 && b1 == '<'))
-                fail_message("unsupported encoding: UTF-16", p);
-        }
-    }
     for (;;) {
         p = skip_space(p, end_);
         if (p == end_) return p;
-        if (*p != '<') fail("expected <: ", data_, p);
+        if (*p != '<') {
+            const char* from = p - data_ > 32 ? p - 32 : data_;
+            while (from < p && (uint8_t(*from) & 0xC0) == 0x80) ++from;  // not inside a character
+            fail("expected <: ", from, p);
+        }
 
         // A construct either completes or leaves no trace, so that it can be
         // parsed again whole once the caller has fed more data.
@@ -188,11 +340,13 @@ const char* sxml_parser::reader::run() {
         } catch (...) {
             arena_.rollback(mark);
             forget_new_prefixes();
+            owner_.pending_.clear();
             throw;
         }
         if (!next) {
             arena_.rollback(mark);
             forget_new_prefixes();
+            if (declares_) owner_.pending_.clear();
             return p;
         }
         p = next;
@@ -245,6 +399,7 @@ const char* sxml_parser::reader::element(const char* p, xml_node_t*& out) {
     if (name_end == q) fail("expected element name: ", q, q);
 
     xml_node_t* node = new_node(node_kind::element);
+    declares_ = prefixed_attributes_ = false;
     const size_t name_length = name_end - q;
     node->name = arena_.copy(q, name_length);
     if (name_length > 1) {
@@ -255,12 +410,15 @@ const char* sxml_parser::reader::element(const char* p, xml_node_t*& out) {
     }
     q = attributes(skip_space(name_end, end_), node);
     if (!q) return nullptr;
-    if (opts_ & opt_check_prefixes) check_prefixes(node, q);
+    if ((opts_ & opt_check_prefixes) && (node->prefixed || prefixed_attributes_)) check_prefixes(node, q);
+    if (!owner_.usual_.empty() && (node->prefixed || declares_ || prefixed_attributes_ || owner_.default_renamed_))
+        use_usual_prefixes(node, name_length);
 
     if (*q == '/') {
         if (q + 1 == end_) return nullptr;
         if (q[1] != '>') fail("expected >: ", q + 1, q + 1);
         node->closed = 1;
+        if (declares_) owner_.pending_.clear();
         link(node);
         out = node;
         return q + 2;
@@ -274,32 +432,61 @@ const char* sxml_parser::reader::element(const char* p, xml_node_t*& out) {
     if (r == end_) return nullptr;
     if (*r == '<') {
         if (r + 1 == end_) return nullptr;
-        if (r[1] != '/') {
+        if (r[1] == '/')  // White space alone is text too: a blank shared string must survive.
+            return close_with_text(node, (opts_ & opt_trim_text) ? r : content, r, text_kind::plain, out);
+        const int m = r[1] == '!' ? starts(r, end_, cdata_open) : 0;
+        if (m < 0) return nullptr;
+        if (m == 0) {
+            if (declares_) enter_scope();
             link(node);
             out = node;
             return r;
         }
-        // White space alone is text too: a blank shared string must survive.
-        return close_with_text(node, (opts_ & opt_trim_text) ? r : content, r, true, out);
     }
 
-    const char* text_end = scan(r, end_, c_text_stop);
-    const bool plain = text_end == end_ || *text_end != '&';
-    if (!plain) text_end = scan(text_end, end_, c_lt_stop);
-    if (text_end == end_) return nullptr;
-    if (*text_end == '\0') fail("unexpected end of data: {}", text_end, text_end);
-    if (text_end + 1 == end_) return nullptr;
+    // Character data and CDATA sections up to the end tag.
+    text_kind kind = text_kind::plain;
+    const char* text_end = r;
+    for (;;) {
+        text_end = scan(text_end, end_, kind == text_kind::plain ? c_text_stop : c_lt_stop);
+        if (text_end == end_) return nullptr;
+        if (*text_end == '&') {
+            if (kind == text_kind::plain) kind = text_kind::references;
+            continue;
+        }
+        if (*text_end == '\0') fail("unexpected end of data: {}", text_end, text_end);
+        if (text_end + 1 == end_) return nullptr;
+        if (text_end[1] != '!') break;
+        const int m = starts(text_end, end_, cdata_open);
+        if (m < 0) return nullptr;
+        if (m == 0) break;
+        const char* close = cdata_close(text_end);
+        if (!close) return nullptr;
+        kind = text_kind::cdata;
+        text_end = close + 3;
+    }
     if (text_end[1] != '/') fail("invalid closing tag name: ", text_end, text_end);
-    return close_with_text(node, (opts_ & opt_trim_text) ? r : content, text_end, plain, out);
+    return close_with_text(node, (opts_ & opt_trim_text) ? r : content, text_end, kind, out);
+}
+
+// The "]]>" that ends the CDATA section at `lt`; null when the data ends first.
+const char* sxml_parser::reader::cdata_close(const char* lt) {
+    const char* body = lt + cdata_open.size();
+    const char* close = find(body, end_, "]]>");
+    if (!close) return nullptr;
+    if (auto* nul = static_cast<const char*>(std::memchr(body, '\0', close - body)))
+        fail("unexpected end of data: {}", nul, nul);
+    return close;
 }
 
 // The element whose text [b, e) runs up to its end tag at e.
-const char* sxml_parser::reader::close_with_text(xml_node_t* node, const char* b, const char* e, bool plain,
+const char* sxml_parser::reader::close_with_text(xml_node_t* node, const char* b, const char* e, text_kind kind,
                                                  xml_node_t*& out) {
     const char* after = end_tag(e, node);
     if (!after) return nullptr;
-    set_text(node, b, e, plain);
+    set_text(node, b, e, kind);
     node->closed = 1;
+    if (declares_) owner_.pending_.clear();
     link(node);
     out = node;
     return after;
@@ -334,12 +521,16 @@ const char* sxml_parser::reader::attributes(const char* q, xml_node_t* node) {
         if (name_length > 1) {
             if (auto* colon = static_cast<const char*>(std::memchr(name + 1, ':', name_length - 1))) {
                 const std::string_view qualified(name, name_length);
-                if (qualified.starts_with("xmlns:"))
+                if (qualified.starts_with("xmlns:")) {
                     declare(name + 6, name_length - 6);
-                else if (!qualified.starts_with("xml:"))
+                    if (name_length > 6) bind(qualified.substr(6), attribute->value, node, name);
+                } else if (!qualified.starts_with("xml:")) {
                     attribute->prefix_length = uint32_t(colon - name);
+                    prefixed_attributes_ = true;
+                }
             }
         }
+        if (name_length == 5 && std::memcmp(name, "xmlns", 5) == 0) bind({}, attribute->value, node, name);
         *tail = attribute;
         tail = &attribute->next;
         q = skip_space(value_end + 1, end_);
@@ -357,7 +548,8 @@ const char* sxml_parser::reader::end_tag(const char* lt, const xml_node_t* eleme
     const size_t length = name_end - name;
     // strncmp stops at the stored name's NUL, so its byte at `length` is readable.
     const bool same = !(opts_ & opt_check_end_names) ||
-                      (element && std::strncmp(element->name, name, length) == 0 && element->name[length] == '\0');
+                      (element && ((std::strncmp(element->name, name, length) == 0 && element->name[length] == '\0') ||
+                                   names_alike(element->name, std::string_view(name, length))));
     if (*gt != '>' || !element || !same) fail("end tag mismatch: ", lt + 1, lt + 1);
     return gt + 1;
 }
@@ -367,6 +559,7 @@ const char* sxml_parser::reader::close_tag(const char* p, xml_node_t*& out) {
     const char* after = end_tag(p, element);
     if (!after) return nullptr;
     element->closed = 1;
+    leave_scope(element);
     cursor_ = element;
     out = element;
     return after;
@@ -382,10 +575,10 @@ const char* sxml_parser::reader::markup(const char* p, xml_node_t*& out) {
         if (opts_ & opt_comment_nodes) out = text_node(node_kind::comment, p + 4, close);
         return close + 3;
     }
-    m = starts(p, end_, "<![CDATA[");
+    m = starts(p, end_, cdata_open);
     if (m < 0) return nullptr;
     if (m) {
-        const char* close = find(p + 9, end_, "]]>");
+        const char* close = cdata_close(p);
         if (!close) return nullptr;
         if (!(opts_ & opt_no_data_nodes)) out = text_node(node_kind::cdata, p + 9, close);
         return close + 3;
@@ -492,14 +685,14 @@ void sxml_parser::reader::check_encoding(const char* b, const char* e) {
     if (name.size() == 5 && (name[0] | 0x20) == 'u' && (name[1] | 0x20) == 't' && (name[2] | 0x20) == 'f' &&
         name[3] == '-' && name[4] == '8')
         return;
-    fail_message("unsupported encoding: " + std::string(name), value);
+    fail_message("unsupported encoding: " + excerpt(name), value);
 }
 
-void sxml_parser::reader::set_text(xml_node_t* node, const char* b, const char* e, bool plain) {
+void sxml_parser::reader::set_text(xml_node_t* node, const char* b, const char* e, text_kind kind) {
     const bool store = !(opts_ & opt_no_element_text);
     const bool data_node = !(opts_ & opt_no_data_nodes);
     if (b == e || (!store && !data_node)) return;
-    const char* text = decode(b, e, true, plain);
+    const char* text = kind == text_kind::cdata ? decode_sections(b, e) : decode(b, e, true, kind == text_kind::plain);
     if (!text) return;
     if (store) node->text = text;
     if (data_node) {
@@ -523,6 +716,46 @@ const char* sxml_parser::reader::decode(const char* b, const char* e, bool text,
     // Decoding never lengthens: a reference is longer than the bytes it stands for.
     char* const out = arena_.begin_string(e - b);
     char* o = out;
+    decode_into(o, b, e, text);
+    return finish_text(out, o, trim);
+}
+
+// A text of character data and CDATA sections: the sections are taken as they
+// are, but for their line ends.
+const char* sxml_parser::reader::decode_sections(const char* b, const char* e) {
+    char* const out = arena_.begin_string(e - b);
+    char* o = out;
+    for (const char* s = b; s < e;) {
+        const char* lt = find(s, e, cdata_open);
+        if (!lt) lt = e;
+        decode_into(o, s, lt, true);
+        if (lt == e) break;
+        const char* body = lt + cdata_open.size();
+        const char* close = find(body, e, "]]>");
+        for (const char* c = body; c < close; ++c) {
+            *o++ = *c == '\r' ? '\n' : *c;
+            if (*c == '\r' && c + 1 < close && c[1] == '\n') ++c;
+        }
+        s = close + 3;
+    }
+    return finish_text(out, o, (opts_ & opt_trim_text) != 0);
+}
+
+const char* sxml_parser::reader::finish_text(char* out, char* o, bool trim) {
+    if (trim)
+        while (o > out && o[-1] == ' ') --o;
+    if (o == out && trim) {
+        arena_.end_string(out);
+        return nullptr;
+    }
+    *o = '\0';
+    arena_.end_string(o + 1);
+    return out;
+}
+
+inline void sxml_parser::reader::decode_into(char*& o, const char* b, const char* e, bool text) {
+    const bool entities = !(opts_ & opt_no_entities);
+    const bool normalize = text && (opts_ & opt_normalize_text);
     for (const char* s = b; s < e;) {
         const char c = *s;
         if (c == '&' && entities) {
@@ -538,15 +771,6 @@ const char* sxml_parser::reader::decode(const char* b, const char* e, bool text,
             ++s;
         }
     }
-    if (trim)
-        while (o > out && o[-1] == ' ') --o;
-    if (o == out && trim) {
-        arena_.end_string(out);
-        return nullptr;
-    }
-    *o = '\0';
-    arena_.end_string(o + 1);
-    return out;
 }
 
 // Decodes the reference at `amp` into `out`; returns the byte after it. An '&'
@@ -563,9 +787,11 @@ const char* sxml_parser::reader::reference(const char* amp, const char* e, char*
             code = code * (hex ? 16 : 10) + uint32_t(v);
             if (code > 0x10FFFF) fail("invalid numeric character entity: {}", amp, amp);
         }
-        // No digits, a NUL, a surrogate: nothing a text may hold.
+        // No digits, a NUL, a control, a surrogate, U+FFFE, U+FFFF: nothing a text may hold.
         const bool byte_mode = opts_ & opt_reference_byte;
-        if (s == digits || (byte_mode ? (code & 0xFF) == 0 : code == 0) || (code >= 0xD800 && code <= 0xDFFF))
+        const bool forbidden = (code < 0x20 && !allowed_control(uint8_t(code))) || code == 0 ||
+                               (code >= 0xD800 && code <= 0xDFFF) || code == 0xFFFE || code == 0xFFFF;
+        if (s == digits || (byte_mode ? (code & 0xFF) == 0 : forbidden))
             fail("invalid numeric character entity: {}", amp, amp);
         if (s == e || *s != ';') fail("expected ';': {}", s, s);
         if (byte_mode)
@@ -588,13 +814,14 @@ const char* sxml_parser::reader::reference(const char* amp, const char* e, char*
 void sxml_parser::reader::check_prefixes(const xml_node_t* node, const char* at) {
     for (const xml_attribute_t* a = node->attributes; a; a = a->next)
         if (a->prefix_length && !declared(a->name, a->prefix_length))
-            fail_message("invalid namespace prefix in attribute: " + std::string(a->name), at);
+            fail_message("invalid namespace prefix in attribute: " + excerpt(a->name), at);
     if (node->prefixed && std::strncmp(node->name, "xml:", 4) != 0 && !declared(node->name, node->prefix_length))
         fail("invalid namespace prefix in element: ", at, at);
 }
 
 bool sxml_parser::reader::declared(const char* name, size_t length) const noexcept {
-    return owner_.prefixes_.contains(std::string_view(name, length));
+    const std::string_view prefix(name, length);
+    return bound(prefix) != unbound || owner_.prefixes_.contains(prefix);
 }
 
 void sxml_parser::reader::declare(const char* name, size_t length) {
@@ -605,6 +832,203 @@ void sxml_parser::reader::declare(const char* name, size_t length) {
 
 void sxml_parser::reader::forget_new_prefixes() noexcept {
     for (const auto& p : owner_.new_prefixes_) owner_.prefixes_.erase(p);
+}
+
+// ---- namespaces
+
+// An end tag as written names its element as renamed: the element's own
+// declarations are still in scope.
+bool sxml_parser::reader::names_alike(std::string_view stored, std::string_view written) const noexcept {
+    if (owner_.usual_.empty()) return false;
+    const size_t colon = written.size() > 1 ? written.find(':', 1) : std::string_view::npos;
+    const std::string_view prefix = colon == std::string_view::npos ? std::string_view() : written.substr(0, colon);
+    const std::string_view local = colon == std::string_view::npos ? written : written.substr(colon + 1);
+    const uint32_t ns = colon == std::string_view::npos ? default_namespace() : bound(prefix);
+    const std::string_view usual = ns < owner_.namespaces_.size() ? std::string_view(owner_.namespaces_[ns].prefix) : prefix;
+    if (usual.empty()) return stored == local;
+    return stored.size() == usual.size() + 1 + local.size() && stored.starts_with(usual) &&
+           stored[usual.size()] == ':' && stored.ends_with(local);
+}
+
+
+void sxml_parser::reader::bind(std::string_view prefix, const char* uri, const xml_node_t* owner, const char* at) {
+    if (owner_.usual_.empty() || owner->kind == node_kind::declaration) return;
+    // Each prefixed name looks its prefix up among these.
+    if (owner_.pending_.size() + owner_.bindings_.size() >= max_bindings)
+        fail_message("more than " + std::to_string(max_bindings) + " namespace declarations in scope", at);
+    pending_prefix_ = prefix;
+    owner_.pending_.push_back({std::string(prefix), namespace_of(uri), owner});
+    declares_ = true;
+}
+
+// An open element's declarations hold until its end tag.
+void sxml_parser::reader::enter_scope() {
+    auto& p = owner_.pending_;
+    owner_.default_ns_ = default_namespace();
+    owner_.bindings_.insert(owner_.bindings_.end(), std::make_move_iterator(p.begin()), std::make_move_iterator(p.end()));
+    p.clear();
+    note_default();
+}
+
+void sxml_parser::reader::leave_scope_of(const xml_node_t* element) noexcept {
+    auto& b = owner_.bindings_;
+    size_t n = b.size();
+    while (n > 0 && b[n - 1].owner == element) --n;
+    unbind_to(n);
+}
+
+void sxml_parser::reader::unbind_to(size_t count) noexcept {
+    auto& b = owner_.bindings_;
+    if (count >= b.size()) return;
+    b.resize(count);
+    owner_.default_ns_ = no_namespace;
+    for (size_t i = b.size(); i > 0; --i)
+        if (b[i - 1].prefix.empty()) {
+            owner_.default_ns_ = b[i - 1].ns;
+            break;
+        }
+    note_default();
+}
+
+void sxml_parser::reader::note_default() noexcept {
+    const uint32_t ns = owner_.default_ns_;
+    owner_.default_renamed_ = ns < owner_.namespaces_.size() && !owner_.namespaces_[ns].prefix.empty();
+}
+
+// The element in hand's own declarations first, then those in scope.
+uint32_t sxml_parser::reader::bound(std::string_view prefix) const noexcept {
+    for (const auto* list : {&owner_.pending_, &owner_.bindings_})
+        for (size_t i = list->size(); i > 0; --i)
+            if ((*list)[i - 1].prefix == prefix) return (*list)[i - 1].ns;
+    return unbound;
+}
+
+uint32_t sxml_parser::reader::default_namespace() const noexcept {
+    if (owner_.pending_.empty()) return owner_.default_ns_;
+    const uint32_t ns = bound({});
+    return ns == unbound ? no_namespace : ns;
+}
+
+// A namespace takes its usual prefix; one that has none keeps the prefix the
+// part gave it, unless that prefix is another namespace's usual one.
+uint32_t sxml_parser::reader::namespace_of(std::string_view uri) {
+    if (uri.empty()) return no_namespace;
+    auto& all = owner_.namespaces_;
+    if (auto known = owner_.namespace_index_.find(uri); known != owner_.namespace_index_.end()) return known->second;
+    std::string prefix;
+    bool usual = false;
+    for (const auto& u : owner_.usual_)
+        if (u.uri == uri) {
+            prefix = u.prefix;
+            usual = true;
+            break;
+        }
+    if (!usual) {
+        // The prefix being bound is the last binding's, pushed just after this.
+        prefix = pending_prefix_;
+        const auto taken = [&](std::string_view p) {
+            if (p.empty()) return false;
+            for (const auto& u : owner_.usual_)
+                if (u.prefix == p) return true;
+            return owner_.given_prefixes_.contains(p);
+        };
+        for (size_t i = all.size(); taken(prefix); ++i) prefix = "ns" + std::to_string(i);
+    }
+    owner_.given_prefixes_.emplace(prefix);
+    all.push_back({std::string(uri), std::move(prefix)});
+    owner_.namespace_index_.emplace(all.back().uri, uint32_t(all.size() - 1));
+    return uint32_t(all.size() - 1);
+}
+
+const char* sxml_parser::reader::renamed(std::string_view prefix, std::string_view local) {
+    const size_t n = prefix.size() + (prefix.empty() ? 0 : 1) + local.size();
+    char* const out = arena_.begin_string(n);
+    char* o = out;
+    if (!prefix.empty()) {
+        std::memcpy(o, prefix.data(), prefix.size());
+        o += prefix.size();
+        *o++ = ':';
+    }
+    std::memcpy(o, local.data(), local.size());
+    o[local.size()] = '\0';
+    arena_.end_string(o + local.size() + 1);
+    return out;
+}
+
+// A list of prefixes (markup compatibility's Ignorable) names them as renamed.
+const char* sxml_parser::reader::renamed_prefixes(const char* list) {
+    std::string out;
+    bool changed = false;
+    for (const char* p = list; *p;) {
+        const char* b = p;
+        while (*b && has(*b, c_space)) ++b;
+        const char* e = b;
+        while (*e && !has(*e, c_space)) ++e;
+        out.append(p, b);
+        const std::string_view prefix(b, e - b);
+        const uint32_t ns = prefix.empty() ? unbound : bound(prefix);
+        if (ns < owner_.namespaces_.size() && owner_.namespaces_[ns].prefix != prefix) {
+            out += owner_.namespaces_[ns].prefix;
+            changed = true;
+        } else {
+            out += prefix;
+        }
+        p = e;
+    }
+    return changed ? arena_.copy(out.data(), out.size()) : list;
+}
+
+// Names, and the declarations that bind them, with the usual prefixes, so a
+// reader compares one spelling and a kept tree written back stays bound.
+void sxml_parser::reader::use_usual_prefixes(xml_node_t* node, size_t name_length) {
+    const auto& all = owner_.namespaces_;
+    const std::string_view name(node->name, name_length);
+    const std::string_view written = name.substr(0, node->prefixed ? node->prefix_length : 0);
+    const uint32_t ns = node->prefixed ? bound(written) : default_namespace();
+    if (ns < all.size() && all[ns].prefix != written) {
+        const std::string_view local = name.substr(node->prefixed ? written.size() + 1 : 0);
+        node->name = renamed(all[ns].prefix, local);
+        node->prefixed = !all[ns].prefix.empty();
+        node->prefix_length = uint32_t(all[ns].prefix.size());
+    }
+    std::vector<const xml_attribute_t*> declarations;
+    xml_attribute_t** link = &node->attributes;
+    while (xml_attribute_t* a = *link) {
+        if (!a->prefix_length && !declares_) {
+            link = &a->next;
+            continue;
+        }
+        const std::string_view aname(a->name);
+        if (a->prefix_length) {
+            const std::string_view p = aname.substr(0, a->prefix_length);
+            const uint32_t ans = bound(p);
+            if (ans < all.size() && all[ans].prefix != p) {
+                a->name = renamed(all[ans].prefix, aname.substr(p.size() + 1));
+                a->prefix_length = uint32_t(all[ans].prefix.size());
+            }
+            if (ans < all.size() && all[ans].uri == markup_compatibility) {
+                const std::string_view local = aname.substr(p.size() + 1);
+                if (local == "Ignorable" || local == "MustUnderstand") a->value = renamed_prefixes(a->value);
+            }
+        } else if (declares_ && aname.starts_with("xmlns") && (aname.size() == 5 || aname[5] == ':')) {
+            const std::string_view p = aname.size() == 5 ? std::string_view() : aname.substr(6);
+            const uint32_t dns = namespace_of(a->value);
+            if (dns < all.size() && all[dns].prefix != p) {
+                const std::string& usual = all[dns].prefix;
+                a->name = usual.empty() ? renamed({}, "xmlns") : renamed("xmlns", usual);
+            }
+            // Two prefixes the part gave one namespace now read alike: one declaration.
+            bool twice = false;
+            for (const xml_attribute_t* e : declarations)
+                if ((twice = std::strcmp(e->name, a->name) == 0 && std::strcmp(e->value, a->value) == 0)) break;
+            if (twice) {
+                *link = a->next;
+                continue;
+            }
+            declarations.push_back(a);
+        }
+        link = &a->next;
+    }
 }
 
 void sxml_parser::reader::link(xml_node_t* node) noexcept {
@@ -635,11 +1059,12 @@ bool sxml_parser::reader::deliver(xml_node_t* node, const char* at) {
         break;
     case status_t::error: {
         const xml_node_t* element = is_element(*node) ? node : node->parent;
-        fail_message(std::string("An error occurred while assigning node: ") + (element ? element->name : ""), at);
+        fail_message("An error occurred while assigning node: " + excerpt(element ? element->name : ""), at);
     }
     default: break;
     }
     if (document_closed) owner_.finished_ = true;
+    if (status == status_t::stop) stopped_ = true;
     return status != status_t::stop && !document_closed;
 }
 
@@ -677,12 +1102,17 @@ std::string sxml_parser::reader::position_text(const xml_node_t* node, const cha
     std::string text = part_ ? part_ : "";
     text += " line " + std::to_string(line) + ", column " + std::to_string(column) + " <";
     if (const xml_node_t* element = is_element(*node) ? node : node->parent) {
-        text += element->name;
+        const size_t start = text.size();
+        text += excerpt(element->name);
         for (const xml_attribute_t* a = element->attributes; a; a = a->next) {
+            if (text.size() - start > 4 * excerpt_bytes) {
+                text += " ...";
+                break;
+            }
             text += ' ';
-            text += a->name;
+            text += excerpt(a->name);
             text += "=\"";
-            text += a->value;
+            text += excerpt(a->value);
             text += '"';
         }
     }
@@ -699,7 +1129,15 @@ void sxml_parser::reset() {
     prefixes_.clear();
     new_prefixes_.clear();
     lines_ = line_counter{};
+    namespaces_.clear();
+    namespace_index_.clear();
+    given_prefixes_.clear();
+    bindings_.clear();
+    pending_.clear();
+    default_ns_ = no_namespace;
+    default_renamed_ = false;
     base_ = 0;
+    checked_ = 0;
     finished_ = false;
 }
 
@@ -713,8 +1151,14 @@ void sxml_parser::parse(const char* part_name, const char* data, size_t length, 
         return;
     }
     reader r(*this, part_name, data, length, cursor, handler);
+    if (!r.encoding_start()) {
+        tail = length;
+        return;
+    }
+    r.limit_to_checked_text();
     const char* stop = finished_ ? data : r.run();
     if (finished_) stop = r.epilogue(stop);
+    r.report_fault();
     count_lines(data, stop);
     base_ += stop - data;
     tail = size_t(data + length - stop);

@@ -2,6 +2,7 @@
 
 #include "errors.h"
 #include "kestrel/parts/entry_path.h"
+#include "kestrel/parts/usual_prefixes.h"
 #include "kestrel/xml/xl_xml/writers/stand_in_writer.h"
 #include "xml/sxml_parser.h"
 
@@ -63,6 +64,28 @@ uint32_t xml_part_t::next_workbook_part_id() noexcept {
 void xml_part_t::keep_nodes(xml::sxml::sxml_arena::chunk* chain, const xml::sxml::xml_node_t* root) noexcept {
     kept_nodes_.reset(chain);
     kept_tree_ = root;
+    std::string().swap(kept_xml_);
+}
+
+void xml_part_t::keep_xml(std::string bytes) noexcept {
+    kept_nodes_.reset();
+    kept_tree_ = nullptr;
+    kept_xml_ = std::move(bytes);
+}
+
+const xml::sxml::xml_node_t* xml_part_t::get_kept_tree() const {
+    if (kept_tree_ || kept_xml_.empty()) return kept_tree_;
+    // The bytes passed the parser once already, as the part was loaded.
+    xml::sxml::sxml_parser parser(xml::sxml::load_options);
+    parser.set_usual_prefixes(uri::usual_prefixes);
+    size_t tail = 0;
+    xml::sxml::xml_node_t* root = nullptr;
+    parser.parse(entry_name_.c_str(), kept_xml_.data(), kept_xml_.size(), tail, root, nullptr);
+    parser.parse(entry_name_.c_str(), nullptr, 0, tail, root, nullptr);
+    kept_nodes_.reset(parser.detach_nodes());
+    kept_tree_ = root;
+    std::string().swap(kept_xml_);
+    return kept_tree_;
 }
 
 void xml_part_t::set_raw_data(std::shared_ptr<const char[]> bytes, size_t size) noexcept {

@@ -81,7 +81,13 @@ public:
     // The node tree the part kept from its load, with the parser's chunks it
     // lives in; freed with the part.
     void keep_nodes(xml::sxml::sxml_arena::chunk* chain, const xml::sxml::xml_node_t* root) noexcept;
-    const xml::sxml::xml_node_t* get_kept_tree() const noexcept { return kept_tree_; }
+    // The part's XML as read, when its model keeps every node: the tree is
+    // parsed from it on the first get_kept_tree(), so until then the part
+    // costs its bytes, not the several times that a tree takes.
+    void keep_xml(std::string bytes) noexcept;
+    // Null when nothing was kept. Not for two threads at once: the first call
+    // may parse the kept XML.
+    const xml::sxml::xml_node_t* get_kept_tree() const;
     // Bytes of a part kept unparsed, shared with the parts that hold the same
     // target; they live as long as the last of them.
     const char* get_raw_data() const noexcept { return raw_.get(); }
@@ -168,8 +174,9 @@ private:
     uint32_t part_id_ = 0;
     xml_part_t* parent_;
     std::unique_ptr<component_base_t> component_;
-    std::unique_ptr<xml::sxml::sxml_arena::chunk, node_chain_deleter> kept_nodes_;
-    const xml::sxml::xml_node_t* kept_tree_ = nullptr;
+    mutable std::unique_ptr<xml::sxml::sxml_arena::chunk, node_chain_deleter> kept_nodes_;
+    mutable const xml::sxml::xml_node_t* kept_tree_ = nullptr;
+    mutable std::string kept_xml_;
     std::shared_ptr<const char[]> raw_;
     size_t raw_size_ = 0;
     std::string source_id_;

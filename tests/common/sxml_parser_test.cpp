@@ -125,16 +125,85 @@ TEST(sxml_parser, text_options) {
 }
 
 TEST(sxml_parser, markup_other_than_elements) {
+    // A CDATA section between elements is a node of its own; in an element's
+    // text it is text (see cdata_sections_in_element_text_are_text).
     const std::string doc =
         "<?XmL version=\"1.0\" encoding='UTF-8'?>\n<!DOCTYPE r [<!ENTITY e \"v\">]>\n"
-        "<?style type=\"x\"?><!-- note --><r><![CDATA[<raw> & ]]><!other stuff></r>";
-    EXPECT_EQ(parse_events(doc, load_options), (events{"<r>", "</r>"}));
+        "<?style type=\"x\"?><!-- note --><r><a/><![CDATA[<raw> & ]]><!other stuff></r>";
+    EXPECT_EQ(parse_events(doc, load_options), (events{"<r>", "<a/>", "</r>"}));
     EXPECT_EQ(parse_events(doc, opt_declaration_nodes | opt_doctype_nodes | opt_pi_nodes | opt_comment_nodes),
               (events{"<?xml version=\"1.0\" encoding=\"UTF-8\"?>", "<!DOCTYPE r [<!ENTITY e \"v\">]>",
-                      "<?style type=\"x\"?>", "<!-- note -->", "<r>", "<![CDATA[<raw> & ]]>", "</r>"}));
+                      "<?style type=\"x\"?>", "<!-- note -->", "<r>", "<a/>", "<![CDATA[<raw> & ]]>", "</r>"}));
     // "xml" not followed by white space is an instruction's target.
     EXPECT_EQ(parse_events("<?xml-stylesheet href=\"a\"?><r/>", opt_pi_nodes),
               (events{"<?xml-stylesheet href=\"a\"?>", "<r/>"}));
+}
+
+TEST(sxml_parser, cdata_sections_in_element_text_are_text) {
+    for (unsigned options : {load_options, 0u}) {
+        EXPECT_EQ(parse_events("<t><![CDATA[x]]></t>", options), (events{"<t>x</t>"}));
+        EXPECT_EQ(parse_events("<r><t>a &amp; <![CDATA[<b> &amp; ]]]>c&lt;<![CDATA[]]></t></r>", options),
+                  (events{"<r>", "<t>a & <b> &amp; ]c<</t>", "</r>"}));
+        // Line ends read as LF inside a section too; blanks around it are text.
+        EXPECT_EQ(parse_events("<t> <![CDATA[1\r\n2\r3]]> </t>", options), (events{"<t> 1\n2\n3 </t>"}));
+    }
+    EXPECT_EQ(parse_events("<t>  <![CDATA[ x ]]>  </t>", opt_trim_text), (events{"<t> x</t>"}));
+    // A section is text, so no element may follow it.
+    EXPECT_EQ(parse_error("<r><![CDATA[x]]><a/></r>"), message("invalid closing tag name: <a/></r>. line 1, column 17"));
+    using namespace std::literals;
+    EXPECT_EQ(feed_whole("<t><![CDATA[x\0]]></t>"sv).message, "unexpected end of data: {}\0]]></t>"sv);
+}
+
+TEST(sxml_parser, text_is_utf8_of_characters_xml_allows) {
+    EXPECT_EQ(parse_events("<t v=\"\xC3\xA9\">caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 \xEF\xBF\xBD\x7F\xC2\x80</t>"),
+              (events{"<t v=\"\xC3\xA9\">caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 \xEF\xBF\xBD\x7F\xC2\x80</t>"}));
+    // Each fault anywhere in the part: in a text, a value, a name, a comment.
+    struct fault { std::string doc, message; };
+    const fault faults[] = {
+        {"<t>caf\xE9</t>", "invalid UTF-8 in p at offset 6. line 1, column 7"},
+        {"<t>\xC3(</t>", "invalid UTF-8 in p at offset 3. line 1, column 4"},
+        {"<t>\xC0\xAF</t>", "invalid UTF-8 in p at offset 3. line 1, column 4"},          // overlong
+        {"<t>\xE0\x80\xAF</t>", "invalid UTF-8 in p at offset 3. line 1, column 4"},      // overlong
+        {"<t>\xED\xA0\x80</t>", "invalid UTF-8 in p at offset 3. line 1, column 4"},      // surrogate
+        {"<t>\xF4\x90\x80\x80</t>", "invalid UTF-8 in p at offset 3. line 1, column 4"},  // above U+10FFFF
+        {"<t>\xF8\x88\x80\x80\x80</t>", "invalid UTF-8 in p at offset 3. line 1, column 4"},
+        {"<r>\n<t>\x80</t></r>", "invalid UTF-8 in p at offset 7. line 2, column 4"},
+        {"<t>a\x01" "b</t>", "character U+0001 not allowed in p at offset 4. line 1, column 5"},
+        {"<t v=\"\x0B\"/>", "character U+000B not allowed in p at offset 6. line 1, column 7"},
+        {"<t\x1F/>", "character U+001F not allowed in p at offset 2. line 1, column 3"},
+        {"<r><!-- \x0C --></r>", "character U+000C not allowed in p at offset 8. line 1, column 9"},
+        {"<t>\xEF\xBF\xBE</t>", "character U+FFFE not allowed in p at offset 3. line 1, column 4"},
+        {"<t>\xEF\xBF\xBF</t>", "character U+FFFF not allowed in p at offset 3. line 1, column 4"},
+        // The first fault of the part wins, whatever the chunks.
+        {"<r><a/ >\x01</r>", "expected >:  >. line 1, column 7"},
+        {"<r>\x01<a/ ></r>", "character U+0001 not allowed in p at offset 3. line 1, column 4"},
+        // A character cut off by the end of the part.
+        {"<r/>\n\xE2\x82", "incomplete xml text: . line 2, column 1"},
+        // References to what a text may not hold.
+        {"<t>&#1;</t>", "invalid numeric character entity: {}&#1;</t>. line 1, column 4"},
+        {"<t>&#xFFFF;</t>", "invalid numeric character entity: {}&#xFFFF;</t>. line 1, column 4"},
+    };
+    for (const auto& f : faults) EXPECT_EQ(parse_error(f.doc), message(f.message)) << f.doc;
+    EXPECT_EQ(parse_events("<t>&#9;&#xA;&#xD;&#xFFFD;</t>"), (events{"<t>\t\n\r\xEF\xBF\xBD</t>"}));
+    // What comes before a fault is parsed and handed on.
+    const auto cut = feed_whole("<r><a/><b>\xFF</b></r>");
+    EXPECT_EQ(cut.events, (events{"<r>", "<a/>"}));
+}
+
+TEST(sxml_parser, messages_quote_little_of_the_data) {
+    const std::string doc = "<r><a/ " + std::string(100000, 'x') + "></r>";
+    const auto got = feed_whole(doc);
+    EXPECT_EQ(got.message, "expected >:  " + std::string(63, 'x') + "...");
+    EXPECT_EQ(feed_whole("<r><a/>" + std::string(1000, ' ') + "z</r>").error,
+              message("expected <: " + std::string(32, ' ') + "z</r>. line 1, column 1008"));
+    // A long value in the handler's position text is cut too.
+    xml_test::session s;
+    const std::string value(1000, 'v');
+    const std::string what = what_of<parsing_error>([&] {
+        s.parse("<c r=\"" + value + "\" s=\"1\"/>", [](const xml_node_t*) -> status_t { throw std::runtime_error("bad"); });
+    });
+    EXPECT_EQ(what, "xml paring error: bad ---at: p line 1, column " + std::to_string(value.size() + 16) + " <c r=\"" +
+                        std::string(64, 'v') + "...\" s=\"1\">: . line 1, column " + std::to_string(value.size() + 16));
 }
 
 TEST(sxml_parser, namespace_prefixes_must_be_declared_in_the_part) {
@@ -157,6 +226,57 @@ TEST(sxml_parser, namespace_prefixes_must_be_declared_in_the_part) {
         EXPECT_EQ(lengths, (std::vector<uint32_t>{0, 1, 0, 0}));
         return status_t::done;
     });
+}
+
+TEST(sxml_parser, names_take_the_usual_prefix_of_their_namespace) {
+    static constexpr sxml_parser::usual_prefix_t usual[] = {{"m", ""}, {"rel", "r"}, {"vml", "x"}};
+    const auto renamed = [](std::string_view doc) {
+        const auto whole = feed_whole(doc, load_options, status_t::done, usual);
+        EXPECT_EQ(whole.error, "") << doc;
+        for (size_t size : buffer_sizes)
+            EXPECT_EQ(feed(doc, size, load_options, status_t::done, usual).events, whole.events) << size;
+        return whole.events;
+    };
+    // The main namespace bound to x: reads as the usual spelling, which stays as it is.
+    EXPECT_EQ(renamed("<x:book xmlns:x=\"m\" xmlns:rr=\"rel\"><x:s x:n=\"a\" rr:id=\"1\">t</x:s></x:book>"),
+              (events{"<book xmlns=\"m\" xmlns:r=\"rel\">", "<s n=\"a\" r:id=\"1\">t</s>", "</book>"}));
+    EXPECT_EQ(renamed("<book xmlns=\"m\" xmlns:r=\"rel\"><s r:id=\"1\"/></book>"),
+              (events{"<book xmlns=\"m\" xmlns:r=\"rel\">", "<s r:id=\"1\"/>", "</book>"}));
+    // A default namespace that is not the main one gets its prefix.
+    EXPECT_EQ(renamed("<a xmlns=\"m\"><shape xmlns=\"vml\"><b/></shape><c/></a>"),
+              (events{"<a xmlns=\"m\">", "<x:shape xmlns:x=\"vml\">", "<x:b/>", "</x:shape>", "<c/>", "</a>"}));
+    // Declarations hold for the element and its content only.
+    EXPECT_EQ(renamed("<p:a xmlns:p=\"m\"><p:b xmlns:p=\"rel\"/><p:c>t</p:c><d xmlns=\"\"/></p:a>"),
+              (events{"<a xmlns=\"m\">", "<r:b xmlns:r=\"rel\"/>", "<c>t</c>", "<d xmlns=\"\"/>", "</a>"}));
+    // Another namespace keeps the part's prefix, unless it is a usual one.
+    EXPECT_EQ(renamed("<a xmlns=\"m\" xmlns:r=\"u\" xmlns:q=\"rel\" xmlns:z=\"w\" r:k=\"1\" q:id=\"2\" z:v=\"3\"/>"),
+              (events{"<a xmlns=\"m\" xmlns:ns1=\"u\" xmlns:r=\"rel\" xmlns:z=\"w\" ns1:k=\"1\" r:id=\"2\" z:v=\"3\"/>"}));
+    // The prefixes markup compatibility lists are renamed with their namespaces.
+    static constexpr sxml_parser::usual_prefix_t with_mc[] = {
+        {"m", ""}, {"http://schemas.openxmlformats.org/markup-compatibility/2006", "mc"}, {"ac", "x14ac"}};
+    EXPECT_EQ(feed_whole("<a xmlns=\"m\" xmlns:c=\"http://schemas.openxmlformats.org/markup-compatibility/2006\" "
+                         "xmlns:q=\"ac\" xmlns:k=\"u\" c:Ignorable=\" q k\"/>",
+                         load_options, status_t::done, with_mc).events,
+              (events{"<a xmlns=\"m\" xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\" "
+                      "xmlns:x14ac=\"ac\" xmlns:k=\"u\" mc:Ignorable=\" x14ac k\"/>"}));
+    // Two prefixes for one namespace leave one declaration.
+    EXPECT_EQ(renamed("<x:a xmlns=\"m\" xmlns:x=\"m\" xmlns:y=\"m\"><y:b/></x:a>"),
+              (events{"<a xmlns=\"m\">", "<b/>", "</a>"}));
+    // A hostile part cannot make every name a long search; any number of
+    // namespaces may come and go.
+    std::string many = "<a";
+    for (int i = 0; i < 257; ++i) many += " xmlns:p" + std::to_string(i) + "=\"u" + std::to_string(i) + "\"";
+    many += "/>";
+    for (size_t size : {many.size(), size_t(64)})
+        EXPECT_EQ(feed(many, size, load_options, status_t::done, usual).error,
+                  message("more than 256 namespace declarations in scope. line 1, column 4392"));
+    std::string come_and_go = "<r>";
+    for (int i = 0; i < 1000; ++i) come_and_go += "<p:a xmlns:p=\"u" + std::to_string(i) + "\"/>";
+    const auto gone = feed_whole(come_and_go + "</r>", load_options, status_t::done, usual);
+    EXPECT_EQ(gone.error, "");
+    EXPECT_EQ(gone.events[1000], "<ns999:a xmlns:ns999=\"u999\"/>");  // p went to u0
+    // No list, no renaming.
+    EXPECT_EQ(parse_events("<x:a xmlns:x=\"m\"/>"), (events{"<x:a xmlns:x=\"m\"/>"}));
 }
 
 TEST(sxml_parser, end_tags) {
@@ -339,6 +459,19 @@ TEST(sxml_parser, keep_builds_the_tree) {
     EXPECT_EQ(shape(s.cursor), "a(b d)");
 }
 
+TEST(sxml_arena, a_detached_chain_holds_no_spare_chunks) {
+    sxml_arena arena;
+    arena.allocate(8);
+    const auto mark = arena.mark();
+    arena.allocate(sxml_arena::min_chunk * 2);  // a second chunk, spare after the rollback
+    arena.rollback(mark);
+    sxml_arena::chunk* chain = arena.detach();
+    ASSERT_NE(chain, nullptr);
+    EXPECT_EQ(chain->next, nullptr);
+    sxml_arena::release(chain);
+    EXPECT_EQ(arena.detach(), nullptr);
+}
+
 TEST(sxml_parser, stop_hands_the_rest_back) {
     xml_test::session s;
     xml_test::recorder rec;
@@ -374,12 +507,17 @@ TEST(sxml_parser, mutated_sheets_parse_alike_whole_and_chunked) {
         }
         if (rng() % 4 == 0) doc.resize(rng() % doc.size());
 
-        // Now and then with every kind of node made, and keeping the tree.
+        // Now and then with every kind of node made, keeping the tree, or
+        // renaming prefixes.
         const unsigned options = round % 3 ? load_options : all_nodes;
         const status_t answer = round % 5 ? status_t::done : status_t::keep;
-        const auto whole = feed_whole(doc, options, answer);
+        static constexpr sxml_parser::usual_prefix_t usual[] = {
+            {"http://schemas.openxmlformats.org/spreadsheetml/2006/main", "m"},
+            {"http://schemas.openxmlformats.org/officeDocument/2006/relationships", "rel"}};
+        const auto prefixes = round % 2 ? std::span(usual) : std::span<const sxml_parser::usual_prefix_t>();
+        const auto whole = feed_whole(doc, options, answer, prefixes);
         for (size_t size : {size_t(8192), size_t(16 + rng() % 500)}) {
-            const auto chunked = feed(doc, size, options, answer);
+            const auto chunked = feed(doc, size, options, answer, prefixes);
             ASSERT_EQ(chunked.events, whole.events) << "round " << round << " buffer " << size;
             ASSERT_EQ(chunked.error_words(), whole.error_words()) << "round " << round << " buffer " << size;
             ASSERT_EQ(std::pair(chunked.line, chunked.column), std::pair(whole.line, whole.column));

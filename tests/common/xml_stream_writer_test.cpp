@@ -3,6 +3,7 @@
 #include "xml_test_support.h"
 
 #include <gtest/gtest.h>
+
 #include <utf8.h>
 
 #include <charconv>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <numeric>
 #include <random>
 #include <stdexcept>
@@ -51,10 +53,12 @@ void write_tree(xml_stream_writer& w, const xml_node_t* node) {
     }
 }
 
-std::string kept_tree_written(const std::string& doc) {
+// `edit` may change the kept tree before it is written.
+std::string kept_tree_written(const std::string& doc, const std::function<void(xml_node_t*)>& edit = {}) {
     xml_test::session s;
     s.parse(doc, [](const xml_node_t*) { return status_t::keep; });
     EXPECT_EQ(s.tail, 0u);
+    if (edit) edit(s.cursor);
     return written([&](xml_stream_writer& w) { write_tree(w, s.cursor); });
 }
 
@@ -203,7 +207,9 @@ TEST(xml_stream_writer, writes_back_a_kept_tree) {
     EXPECT_EQ(kept_tree_written("<r><a><b><c/></b></a><d k='&lt;'> </d></r>"),
               "<r><a><b><c></c></b></a><d k=\"&lt;\"> </d></r>");
     // Parsed texts and values hold package escapes already: they go out as read.
-    EXPECT_EQ(kept_tree_written("<r><s v=\"a_x000D_b\">_x0041_x0042\x01</s></r>"),
+    // A control byte (which no part may hold) put into a kept text goes out escaped.
+    EXPECT_EQ(kept_tree_written("<r><s v=\"a_x000D_b\">_x0041_x0042?</s></r>",
+                                [](xml_node_t* r) { const_cast<char*>(r->first_child->text)[12] = '\x01'; }),
               "<r><s v=\"a_x000D_b\">_x0041_x0042_x0001_</s></r>");
 }
 

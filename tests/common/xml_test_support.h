@@ -5,6 +5,7 @@
 #include "xml/sxml_parser.h"
 
 #include <algorithm>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -93,8 +94,9 @@ struct outcome {
 // moved to the front and the buffer filled up; a tail that fills the buffer
 // makes it grow, as the loader does for constructs longer than its buffer.
 inline outcome feed(std::string_view doc, size_t buffer_size, unsigned options = load_options,
-                    status_t answer = status_t::done) {
+                    status_t answer = status_t::done, std::span<const sxml_parser::usual_prefix_t> usual = {}) {
     session s(options);
+    s.parser.set_usual_prefixes(usual);
     recorder rec;
     rec.answer = answer;
     outcome out;
@@ -120,9 +122,9 @@ inline outcome feed(std::string_view doc, size_t buffer_size, unsigned options =
     return out;
 }
 
-inline outcome feed_whole(std::string_view doc, unsigned options = load_options,
-                          status_t answer = status_t::done) {
-    return feed(doc, std::max<size_t>(doc.size(), 1), options, answer);
+inline outcome feed_whole(std::string_view doc, unsigned options = load_options, status_t answer = status_t::done,
+                          std::span<const sxml_parser::usual_prefix_t> usual = {}) {
+    return feed(doc, std::max<size_t>(doc.size(), 1), options, answer, usual);
 }
 
 // A worksheet in the shape spreadsheet programs write, `rows` rows of mixed

@@ -28,8 +28,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -80,9 +82,12 @@ public:
     // the part held no element.
     //
     // Text is read as UTF-8: a part declaring another encoding, UTF-16 included,
-    // fails with "unsupported encoding: " and its name. Line ends (CR LF, lone CR)
-    // read as LF; in attribute values TAB, LF and CR read as a blank. Character
-    // references stay what they name.
+    // fails with "unsupported encoding: " and its name, and bytes that are no
+    // UTF-8 or a character XML forbids fail naming the part and the offset, once
+    // what comes before them is parsed (so whatever the chunks). Line ends (CR
+    // LF, lone CR) read as LF; in attribute values TAB, LF and CR read as a
+    // blank. Character references stay what they name. CDATA sections in an
+    // element's text are text. Messages quote at most about 64 bytes of data.
     void parse(const char* part_name, const char* data, size_t length, size_t& tail, xml_node_t*& cursor,
                handler_t handler);
 
@@ -92,6 +97,20 @@ public:
     static void free_nodes(sxml_arena::chunk* chain) noexcept { sxml_arena::release(chain); }
 
     unsigned options() const noexcept { return options_; }
+
+    // A namespace and the prefix its names are known by ("" for none).
+    struct usual_prefix_t {
+        std::string_view uri;
+        std::string_view prefix;
+    };
+    // From then on, names in the listed namespaces reach the handler with the
+    // listed prefix, whatever prefix the part binds, and the declarations are
+    // renamed alike so that a kept tree written back binds what it uses. A
+    // namespace not listed keeps the part's prefix, unless that is a listed
+    // one's or was given to another namespace of the part ("nsN" then), so
+    // that one prefix never stands for two namespaces. Without a list, every
+    // name stays as written. The list must outlive the parser.
+    void set_usual_prefixes(std::span<const usual_prefix_t> list) noexcept { usual_ = list; }
 
 private:
     class reader;
@@ -122,8 +141,31 @@ private:
     // may declare any number of them.
     std::unordered_set<std::string, prefix_hash, std::equal_to<>> prefixes_;
     std::vector<std::string> new_prefixes_;  // declared by the construct in hand
+    static constexpr uint32_t no_namespace = UINT32_MAX;
+    static constexpr uint32_t unbound = UINT32_MAX - 1;
+    struct namespace_t {
+        std::string uri;
+        std::string prefix;  // the one its names are given
+    };
+    struct binding_t {
+        std::string prefix;       // as the part wrote it
+        uint32_t ns;              // index in namespaces_, or no_namespace
+        const xml_node_t* owner;  // the element whose declaration it is
+    };
+    std::span<const usual_prefix_t> usual_;
+    // A part may bind any number of namespaces: they are found by hashing.
+    static constexpr size_t max_bindings = 256;  // in scope at once
+    std::vector<namespace_t> namespaces_;  // every namespace the part has bound so far
+    std::unordered_map<std::string, uint32_t, prefix_hash, std::equal_to<>> namespace_index_;
+    std::unordered_set<std::string, prefix_hash, std::equal_to<>> given_prefixes_;
+    std::vector<binding_t> bindings_;      // in scope, innermost last
+    std::vector<binding_t> pending_;       // the element in hand's, until it is open
+    uint32_t default_ns_ = no_namespace;
+    bool default_renamed_ = false;  // unprefixed names in the default namespace take a prefix
+
     line_counter lines_;
-    uint64_t base_ = 0;  // offset in the part of the chunk in hand
+    uint64_t base_ = 0;     // offset in the part of the chunk in hand
+    uint64_t checked_ = 0;  // offset in the part up to which the text is known to be sound
     bool finished_ = false;
 };
 

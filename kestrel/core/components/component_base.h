@@ -18,6 +18,11 @@ public:
     component_base_t& operator=(const component_base_t&) = delete;
 
     virtual xml::sxml::status_t assign(const xml::sxml::xml_node_t* node) = 0;
+    // True for a model that keeps every node of its part (nothing reads it
+    // yet, or its writer writes the tree back): the loader then keeps the
+    // part's bytes, and the tree is parsed from them when first asked for, as
+    // a tree costs several times the bytes it is parsed from.
+    virtual bool keeps_every_node() const noexcept { return false; }
     // Passes code to the components of the owning part's children.
     virtual void notify_children(int code);
     virtual void notify(int code);

@@ -13,6 +13,7 @@ public:
 
     // Keeps every node; a location without "ref" fails the load.
     xml::sxml::status_t assign(const xml::sxml::xml_node_t* node) override;
+    bool keeps_every_node() const noexcept override { return true; }
 
     const range_t& location() const noexcept { return location_; }
     void set_location(const range_t& r) noexcept { location_ = r; }

@@ -18,6 +18,7 @@ public:
     using component_base_t::component_base_t;
 
     xml::sxml::status_t assign(const xml::sxml::xml_node_t*) override { return xml::sxml::status_t::keep; }
+    bool keeps_every_node() const noexcept override { return true; }
 
     // The strings collected for the save, in the order the sheets wrote them.
     void add_string_to_save(std::string_view s) { save_list_.emplace_back(s); }

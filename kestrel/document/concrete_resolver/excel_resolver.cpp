@@ -8,6 +8,7 @@
 #include "kestrel/parts/package_uris.h"
 #include "kestrel/parts/part.h"
 #include "kestrel/parts/relationships.h"
+#include "kestrel/parts/usual_prefixes.h"
 #include "kestrel/parts/workbook_part.h"
 #include "text_utils.h"
 
@@ -111,7 +112,9 @@ general_error nothing_writes(const std::string& entry) {
 } // namespace
 
 excel_resolver::excel_resolver(xml_document_t* document, unsigned parser_options)
-    : document_(document), parser_(parser_options) {}
+    : document_(document), parser_(parser_options) {
+    parser_.set_usual_prefixes(uri::usual_prefixes);
+}
 
 excel_resolver::~excel_resolver() = default;
 
@@ -139,7 +142,12 @@ void excel_resolver::load(const char* path, bool) {
 }
 
 void excel_resolver::read_entry__(const std::string& entry, const xml::sxml::sxml_parser::handler_t& handler,
-                                  xml_node_t*& root) {
+                                  xml_node_t*& root, std::string* copy) {
+    if (copy) {
+        const uint64_t size = archive_.file_size(entry);
+        if (size > max_raw_size) throw loading_error("The entry " + entry + " is too large.");
+        copy->reserve(static_cast<size_t>(size));
+    }
     std::vector<char> buffer(chunk_size);
     size_t tail = 0;
     bool first = true;
@@ -156,8 +164,9 @@ void excel_resolver::read_entry__(const std::string& entry, const xml::sxml::sxm
         }
         const int n = archive_.read(entry, buffer.data() + tail, static_cast<unsigned>(buffer.size() - tail), false);
         if (n <= 0) break;
-        if (first) blank_byte_order_mark(buffer.data(), static_cast<size_t>(n));
+        if (first) blank_byte_order_mark(buffer.data() + tail, static_cast<size_t>(n));
         first = false;
+        if (copy) copy->append(buffer.data() + tail, static_cast<size_t>(n));
         const size_t length = tail + static_cast<size_t>(n);
         parser_.parse(entry.c_str(), buffer.data(), length, tail, root, handler);
         if (tail) std::memmove(buffer.data(), buffer.data() + length - tail, tail);
@@ -312,7 +321,11 @@ void excel_resolver::get_part__(xml_part_t* part) {
     }
     parser_.reset();
     xml_node_t* root = nullptr;
-    read_entry__(entry, [part, &entry](const xml_node_t* n) {
+    // A model that keeps every node keeps the bytes instead: the parse still
+    // checks them and shows the model every node, but builds no tree.
+    const bool keep_bytes = part->get_component()->keeps_every_node();
+    std::string bytes;
+    read_entry__(entry, [part, &entry, keep_bytes](const xml_node_t* n) {
         // The parser has no depth limit, and each open element costs memory
         // far beyond its bytes. Real parts are shallow: the walk is short.
         if (n && is_element(*n)) {
@@ -321,13 +334,15 @@ void excel_resolver::get_part__(xml_part_t* part) {
                 if (++depth > max_depth) throw loading_error("The XML of " + entry + " nests deeper than " +
                                                              std::to_string(max_depth) + " elements.");
         }
-        return part->assign(n);
-    }, root);
+        const status_t s = part->assign(n);
+        return keep_bytes && s == status_t::keep ? status_t::done : s;
+    }, root, keep_bytes ? &bytes : nullptr);
     xml::sxml::sxml_arena::chunk* chain = parser_.detach_nodes();
     if (root)
         part->keep_nodes(chain, root);
     else
         xml::sxml::sxml_parser::free_nodes(chain);
+    if (keep_bytes) part->keep_xml(std::move(bytes));
 }
 
 // ---------------------------------------------------------------- saving

@@ -59,8 +59,9 @@ private:
     // Two sheet records naming one worksheet relationship fail the load.
     void refuse_shared_sheet_records__(const xml_part_t& book_part, const std::vector<relationship_t>& records,
                                        const std::vector<const sheet_entry_t*>& repeated) const;
+    // Parses the entry in chunks; `copy`, when given, receives its bytes.
     void read_entry__(const std::string& entry, const xml::sxml::sxml_parser::handler_t& handler,
-                      xml::sxml::xml_node_t*& root);
+                      xml::sxml::xml_node_t*& root, std::string* copy = nullptr);
 
     void save_package__(const std::string& path);
     void write_part(xml_part_t* part);

@@ -92,8 +92,9 @@ TEST(xml_document, sheet_name_finds_the_sheet_by_grid_id_in_a_second_loaded_docu
                {"_rels/.rels", rels(rel("rId1", std::string(od) + "officeDocument", "xl/workbook.xml"))},
                {"xl/workbook.xml",
                 std::string(decl) +
-                    "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" xmlns:r=\"" + od +
-                    "\"><sheets><sheet name=\"Data\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
+                    "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" xmlns:r=\""
+                    "http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+                    "<sheets><sheet name=\"Data\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
                {"xl/_rels/workbook.xml.rels", rels(rel("rId1", std::string(od) + "worksheet", "worksheets/sheet1.xml"))},
                {"xl/worksheets/sheet1.xml",
                 std::string(decl) +
@@ -156,6 +157,12 @@ TEST(xml_document, structural_faults_name_the_fault) {
         {"nesting at the limit", {{"[Content_Types].xml", ct}, {"_rels/.rels", rels(main)},
                                   {"xl/workbook.xml", nested(256)}},
          ""},
+        {"bytes that are no UTF-8", {{"[Content_Types].xml", ct}, {"_rels/.rels", rels(main)},
+                                     {"xl/workbook.xml", std::string(decl) + "<workbook>caf\xE9</workbook>"}},
+         "invalid UTF-8 in xl/workbook.xml at offset 69"},
+        {"a character XML forbids", {{"[Content_Types].xml", ct}, {"_rels/.rels", rels(main)},
+                                     {"xl/workbook.xml", std::string(decl) + "<workbook>\x1B</workbook>"}},
+         "character U+001B not allowed in xl/workbook.xml at offset 66"},
         {"unclosed element", {{"[Content_Types].xml", ct}, {"_rels/.rels", rels(main)},
                               {"xl/workbook.xml", std::string(decl) + "<workbook>"}},
          "@incomplete"},
@@ -171,6 +178,85 @@ TEST(xml_document, structural_faults_name_the_fault) {
         else  // a handler's error comes back with where the parser was
             EXPECT_EQ(got.substr(0, c.message.size()), c.message) << c.name;
     }
+}
+
+// Some producers bind the main namespace to x: and others to their own
+// prefixes: the package reads as one written with the usual ones.
+TEST(xml_document, any_prefix_of_a_namespace_loads_like_the_usual_one) {
+    const std::string main_ns = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+    const std::string ct_ns = "http://schemas.openxmlformats.org/package/2006/content-types";
+    const std::string sheet_type = "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml";
+    const auto package = [&](bool prefixed) {
+        const std::string x = prefixed ? "x:" : "", p = prefixed ? "p:" : "", c = prefixed ? "c:" : "";
+        const std::string r = prefixed ? "rel:" : "r:";
+        const auto bind = [&](const std::string& prefix, const std::string& uri) {
+            return " xmlns" + (prefix.empty() ? "" : ":" + prefix.substr(0, prefix.size() - 1)) + "=\"" + uri + "\"";
+        };
+        const auto relationships = [&](const std::string& type, const std::string& target) {
+            return std::string(decl) + "<" + p + "Relationships" + bind(p, pr) + "><" + p + "Relationship Id=\"rId1\" Type=\"" +
+                   od + type + "\" Target=\"" + target + "\"/></" + p + "Relationships>";
+        };
+        return entries_t{
+            {"[Content_Types].xml",
+             std::string(decl) + "<" + c + "Types" + bind(c, ct_ns) + "><" + c +
+                 "Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/><" +
+                 c + "Override PartName=\"/xl/workbook.xml\" ContentType=\"" + workbook_type + "\"/><" + c +
+                 "Override PartName=\"/xl/worksheets/sheet1.xml\" ContentType=\"" + sheet_type + "\"/></" + c + "Types>"},
+            {"_rels/.rels", relationships("officeDocument", "xl/workbook.xml")},
+            {"xl/workbook.xml", std::string(decl) + "<" + x + "workbook" + bind(x, main_ns) +
+                                    bind(r, std::string(od).substr(0, std::string(od).size() - 1)) + "><" + x +
+                                    "sheets><" + x + "sheet name=\"Data\" sheetId=\"1\" " + r + "id=\"rId1\"/></" + x +
+                                    "sheets></" + x + "workbook>"},
+            {"xl/_rels/workbook.xml.rels", relationships("worksheet", "worksheets/sheet1.xml")},
+            {"xl/worksheets/sheet1.xml",
+             std::string(decl) + "<" + x + "worksheet" + bind(x, main_ns) + "><" + x + "sheetData/></" + x + "worksheet>"},
+        };
+    };
+    for (bool prefixed : {false, true}) {
+        scratch_dir dir;
+        write_zip(dir / "p.xlsx", package(prefixed));
+        vex::xml_document_t doc;
+        ASSERT_NO_THROW(doc.load((dir / "p.xlsx").c_str(), false)) << prefixed;
+        const vex::workbook_t* book = doc.workbook();
+        ASSERT_NE(book, nullptr);
+        ASSERT_EQ(book->sheet_count(), 1u) << prefixed;
+        EXPECT_EQ(book->sheet_name(0), "Data");
+        EXPECT_EQ(book->sheets()[0].relationship_id, "rId1");
+        EXPECT_NE(book->sheet_at(0), nullptr);
+    }
+}
+
+// A part whose model keeps every node keeps its bytes; the tree comes from
+// them when asked for, with usual prefixes and CDATA read as text.
+TEST(xml_document, a_part_kept_whole_gives_its_tree_when_asked) {
+    const std::string sst_type = "application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml";
+    const std::string main_ns = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+    scratch_dir dir;
+    write_zip(dir / "p.xlsx",
+              {{"[Content_Types].xml", types(override_of("xl/workbook.xml", workbook_type) +
+                                             override_of("xl/sharedStrings.xml", sst_type))},
+               {"_rels/.rels", rels(rel("rId1", std::string(od) + "officeDocument", "xl/workbook.xml"))},
+               {"xl/workbook.xml", workbook_xml},
+               {"xl/_rels/workbook.xml.rels", rels(rel("rId1", std::string(od) + "sharedStrings", "sharedStrings.xml"))},
+               {"xl/sharedStrings.xml", "\xEF\xBB\xBF" + std::string(decl) + "<x:sst xmlns:x=\"" + main_ns +
+                                            "\"><x:si><x:t>a &amp; b</x:t></x:si><x:si><x:t><![CDATA[<c>]]></x:t></x:si>"
+                                            "</x:sst>\n"}});
+    vex::xml_document_t doc;
+    ASSERT_NO_THROW(doc.load((dir / "p.xlsx").c_str(), false));
+    const vex::xml_part_t* strings = nullptr;
+    for (const auto& child : doc.workbook_part()->get_child_parts())
+        if (child->kind() == vex::part_kind_enum::shared_string_table_part) strings = child.get();
+    ASSERT_NE(strings, nullptr);
+    const vex::xml::sxml::xml_node_t* sst = strings->get_kept_tree();
+    ASSERT_NE(sst, nullptr);
+    EXPECT_STREQ(sst->name, "sst");
+    std::vector<std::string> texts;
+    for (const auto* si = sst->first_child; si; si = si->next_sibling) {
+        EXPECT_STREQ(si->name, "si");
+        texts.push_back(si->first_child->text);
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"a & b", "<c>"}));
+    EXPECT_EQ(strings->get_kept_tree(), sst);  // parsed once
 }
 
 TEST(xml_document, new_package_has_workbook_styles_and_strings) {

@@ -1,0 +1,228 @@
+// Peak resident bytes a package load takes per byte of the part it is about,
+// for three parts of about 64 MB expanded: shared strings (a part whose model
+// keeps every node), a worksheet (streamed) and a kept part of an unknown kind
+// (read raw). Beside them, the same shared strings parsed into a node tree, the
+// form such a part used to be kept in. Each load runs in a child process, whose
+// peak is measured from a reset high-water mark.
+
+#include "kestrel/document/xml_document.h"
+#include "kestrel/parts/part.h"
+#include "ziputil.h"
+
+#include <benchmark/benchmark.h>
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr size_t part_bytes = 64u << 20;
+const std::string main_ns = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+const std::string od = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+const std::string decl = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+
+std::string number(long v) {
+    char buf[24];
+    return {buf, size_t(std::to_chars(buf, buf + sizeof buf, v).ptr - buf)};
+}
+
+// Strings of 5 to 40 characters, some with an escaped character.
+std::string shared_strings_xml() {
+    std::string s = decl + "<sst xmlns=\"" + main_ns + "\">";
+    for (long i = 0; s.size() < part_bytes; ++i) {
+        s += "<si><t>";
+        s.append(size_t(i % 36), char('a' + i % 26));
+        s += i % 7 ? " item " : " &amp; ";
+        s += number(i % 10000);
+        s += "</t></si>";
+    }
+    return s + "</sst>";
+}
+
+std::string worksheet_xml() {
+    std::string s = decl + "<worksheet xmlns=\"" + main_ns + "\"><sheetData>";
+    for (long r = 1; s.size() < part_bytes; ++r) {
+        const std::string row = number(r);
+        s += "<row r=\"" + row + "\">";
+        for (char col = 'A'; col <= 'F'; ++col)
+            s += std::string("<c r=\"") + col + row + "\"><v>" + number(r * (col - 'A' + 3)) + "</v></c>";
+        s += "</row>";
+    }
+    return s + "</sheetData></worksheet>";
+}
+
+std::string rels(const std::string& body) {
+    return decl + "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">" + body +
+           "</Relationships>";
+}
+
+std::string rel(const std::string& id, const std::string& type, const std::string& target) {
+    return "<Relationship Id=\"" + id + "\" Type=\"" + type + "\" Target=\"" + target + "\"/>";
+}
+
+std::string override_of(const std::string& part, const std::string& type) {
+    return "<Override PartName=\"/" + part + "\" ContentType=\"" + type + "\"/>";
+}
+
+struct package_t {
+    std::string path;
+    size_t bytes = 0;  // of the part measured
+};
+
+// A workbook with one more part of the given relationship type and content type.
+package_t make_package(const std::string& name, const std::string& type, const std::string& entry,
+                       const std::string& content_type, const std::string& xml) {
+    // Removed at exit; the measuring children leave with _exit and keep it.
+    static const struct scratch_t {
+        std::filesystem::path path;
+        scratch_t() {
+            std::string t = (std::filesystem::temp_directory_path() / "plover_mem_XXXXXX").string();
+            if (!::mkdtemp(t.data())) throw std::runtime_error("no scratch directory");
+            path = t;
+        }
+        ~scratch_t() {
+            std::error_code ec;
+            std::filesystem::remove_all(path, ec);
+        }
+    } scratch;
+    const std::filesystem::path& dir = scratch.path;
+    const std::string ct =
+        decl + "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+               "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+               "<Default Extension=\"xml\" ContentType=\"application/xml\"/>" +
+        override_of("xl/workbook.xml", "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml") +
+        override_of("xl/" + entry, content_type) + "</Types>";
+    const std::string sheet_record =
+        type == od + "worksheet" ? "<sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/>" : "";
+    const std::vector<std::pair<std::string, std::string>> entries = {
+        {"[Content_Types].xml", ct},
+        {"_rels/.rels", rels(rel("rId1", od + "officeDocument", "xl/workbook.xml"))},
+        {"xl/workbook.xml", decl + "<workbook xmlns=\"" + main_ns + "\" xmlns:r=\"" + od.substr(0, od.size() - 1) +
+                                "\"><sheets>" + sheet_record + "</sheets></workbook>"},
+        {"xl/_rels/workbook.xml.rels", rels(rel("rId1", type, entry))},
+        {"xl/" + entry, xml},
+    };
+    package_t p{(dir / name).string(), xml.size()};
+    vex::zip_archive z;
+    z.create_zip_file(p.path);
+    for (const auto& [n, b] : entries) {
+        z.add_file_to_zip(n);
+        z.write_file_stream(n, b.data(), static_cast<unsigned>(b.size()));
+        z.close_file_in_zip();
+    }
+    z.close();
+    return p;
+}
+
+const package_t& shared_strings_package() {
+    static const package_t p = make_package("strings.xlsx", od + "sharedStrings", "sharedStrings.xml",
+                                            "application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml",
+                                            shared_strings_xml());
+    return p;
+}
+
+const package_t& worksheet_package() {
+    static const package_t p = make_package("sheet.xlsx", od + "worksheet", "worksheets/sheet1.xml",
+                                            "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml",
+                                            worksheet_xml());
+    return p;
+}
+
+const package_t& kept_package() {
+    static const package_t p = make_package("kept.xlsx", "http://example.com/relationships/blob", "blob.xml",
+                                            "application/xml", shared_strings_xml());
+    return p;
+}
+
+long status_kib(const char* field) {
+    std::ifstream in("/proc/self/status");
+    for (std::string line; std::getline(in, line);)
+        if (line.starts_with(field)) return std::strtol(line.c_str() + std::strlen(field), nullptr, 10);
+    return -1;
+}
+
+// The peak resident bytes `work` adds, measured in a child process; -1 when the
+// work failed or the peak cannot be reset.
+double child_peak(const std::function<void()>& work) {
+    int fds[2];
+    if (::pipe(fds) != 0) return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        double peak = -1;
+        // "5" resets the high-water mark to the present size.
+        if (std::ofstream("/proc/self/clear_refs") << "5") {
+            const long before = status_kib("VmRSS:");
+            try {
+                work();
+                peak = double(status_kib("VmHWM:") - before) * 1024;
+            } catch (...) {
+            }
+        }
+        if (::write(fds[1], &peak, sizeof peak) != sizeof peak) _exit(1);
+        _exit(0);
+    }
+    ::close(fds[1]);
+    double peak = -1;
+    if (::read(fds[0], &peak, sizeof peak) != sizeof peak) peak = -1;
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return peak;
+}
+
+void report(benchmark::State& state, const package_t& p, const std::function<void()>& work) {
+    double peak = -1;
+    for (auto _ : state) peak = child_peak(work);
+    if (peak < 0) state.SkipWithError("the load failed or the peak could not be measured");
+    state.counters["part_MB"] = double(p.bytes) / (1 << 20);
+    state.counters["peak_MB"] = peak / (1 << 20);
+    state.counters["peak_per_byte"] = peak / double(p.bytes);
+}
+
+void load(const package_t& p) {
+    vex::xml_document_t doc;
+    doc.load(p.path.c_str(), false);
+}
+
+void BM_load_peak_shared_strings(benchmark::State& state) {
+    const package_t& p = shared_strings_package();
+    report(state, p, [&] { load(p); });
+}
+BENCHMARK(BM_load_peak_shared_strings)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_load_peak_worksheet(benchmark::State& state) {
+    const package_t& p = worksheet_package();
+    report(state, p, [&] { load(p); });
+}
+BENCHMARK(BM_load_peak_worksheet)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_load_peak_kept_part(benchmark::State& state) {
+    const package_t& p = kept_package();
+    report(state, p, [&] { load(p); });
+}
+BENCHMARK(BM_load_peak_kept_part)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The shared strings as a node tree: what asking a loaded part for its tree costs.
+void BM_tree_peak_shared_strings(benchmark::State& state) {
+    const package_t& p = shared_strings_package();
+    report(state, p, [&] {
+        vex::xml_document_t doc;
+        doc.load(p.path.c_str(), false);
+        for (const auto& child : doc.workbook_part()->get_child_parts())
+            if (!child->get_kept_tree()) throw std::runtime_error("no tree");
+    });
+}
+BENCHMARK(BM_tree_peak_shared_strings)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
