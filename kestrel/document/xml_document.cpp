@@ -89,10 +89,14 @@ void xml_document_t::load(const char* path, bool flag) {
 
 void xml_document_t::save(const char* path, uint32_t format) {
     set_format_code(format);
+    // A failed save must not leave the document in the middle of a save.
+    struct restore_t {
+        xml_document_t* doc;
+        ~restore_t() { doc->set_format_code(file_format_none); }
+    } restore{this};
     if (format != file_format_package) return;
     excel_resolver resolver(this, 0);
     resolver.save(path);
-    set_format_code(file_format_none);
 }
 
 void xml_document_t::set_format_code(uint32_t code) noexcept {

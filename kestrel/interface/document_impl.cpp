@@ -60,14 +60,7 @@ bool iDocument_impl::save(const char* path) {
             target = registry.find_path(this);
             if (target.empty()) return refuse("Saved file name can not be empty.");
         }
-        const uint32_t format = document_->format_code();
-        try {
-            document_->save(target.c_str(), file_format_package);
-        } catch (...) {
-            // A failed save must not leave the document in the middle of a save.
-            document_->set_format_code(format);
-            throw;
-        }
+        document_->save(target.c_str(), file_format_package);
         registry.update_path(this, target);
         return true;
     } catch (...) {
