@@ -295,17 +295,20 @@ mta::tabledef_t* worktable_t::add_tabledef(std::string_view name, const range_t&
 }
 
 bool worktable_t::delete_tabledef(std::string_view name) {
-    xml_part_t* part = table_part_named__(name);
-    if (!part) return false;
+    if (!table_part_named__(name)) return false;
     if (const mta::tabledef_t* table = tabledefs().find(name)) {
         const range_t at = table->range();
+        // Clearing a whole table lets it go, and its part with it.
         clear_contents(at);
         clear_styles(at);
     }
-    std::erase(extras_.table_parts, part);
-    get_part()->remove_part(part);
+    if (xml_part_t* part = table_part_named__(name)) get_part()->remove_part(part);
     tabledefs().remove(name);
     return true;
+}
+
+void worktable_t::on_table_removed__(std::string_view name) {
+    if (xml_part_t* part = get_part() ? table_part_named__(name) : nullptr) get_part()->remove_part(part);
 }
 
 mta::tabledef_t* worktable_t::rename_tabledef(std::string_view old_name, std::string_view new_name) {

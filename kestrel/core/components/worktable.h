@@ -84,6 +84,8 @@ public:
     // Null when the table list refuses; throws kestrel_error when the list
     // renamed a table no part holds.
     mta::tabledef_t* rename_tabledef(std::string_view old_name, std::string_view new_name);
+    // A table the store let go takes its part (and so its relationship) along.
+    void on_table_removed__(std::string_view name) override;
 
     // ---- pictures ----
     // The new image id, or what the image manager answered (below 1, with its

@@ -167,6 +167,14 @@ TEST_F(table_fixture, tables_are_renamed_and_deleted_with_their_parts) {
     EXPECT_EQ(text(1, 1), "<null>");
     EXPECT_EQ(vex::mta::cell_getters::cell_type(table, 2, 1), 0);
 
+    // Deleting its rows or columns takes a table's part along.
+    ASSERT_NE(table.add_tabledef("T3", cells(20, 5, 22, 6), nullptr), nullptr);
+    ASSERT_TRUE(table.shift_range_up(1, 20, 10, 12));
+    EXPECT_EQ(table_part_names(), "T3 ");
+    ASSERT_TRUE(table.shift_range_left(1, 100, 5, 6));
+    EXPECT_EQ(table_part_names(), "");
+    EXPECT_TRUE(part.get_child_parts().empty());
+
     // A table the list holds without a part of its own.
     ASSERT_NE(table.tabledefs().add(0, "Bare", cells(40, 1, 41, 1)), nullptr);
     EXPECT_EQ(what_of<kestrel_error>([&] { table.rename_tabledef("Bare", "Renamed"); }),
