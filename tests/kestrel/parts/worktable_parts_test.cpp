@@ -301,3 +301,55 @@ TEST(worktable_save, pictures_and_tables_follow_their_sheet) {
     EXPECT_NE(find(with_jpeg, "[Content_Types].xml").find("<Default Extension=\"jpeg\" ContentType=\"image/jpeg\"/>"),
               std::string::npos);
 }
+
+TEST(worktable_save, two_drawings_of_one_media_target_save_one_entry) {
+    using namespace package_test;
+    const std::string ns = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+    const std::string r_ns = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+    const std::string ct = "application/vnd.openxmlformats-officedocument.";
+    const fixtures::bytes_t png = fixtures::png(2, 2);
+    entries_t in = {
+        {"[Content_Types].xml",
+         types("<Default Extension=\"png\" ContentType=\"image/png\"/>" +
+               override_of("xl/workbook.xml", ct + "spreadsheetml.sheet.main+xml") +
+               override_of("xl/worksheets/sheet1.xml", ct + "spreadsheetml.worksheet+xml") +
+               override_of("xl/worksheets/sheet2.xml", ct + "spreadsheetml.worksheet+xml") +
+               override_of("xl/drawings/drawing1.xml", ct + "drawing+xml") +
+               override_of("xl/drawings/drawing2.xml", ct + "drawing+xml"))},
+        {"_rels/.rels", rels(rel("rId1", std::string(od) + "officeDocument", "xl/workbook.xml"))},
+        {"xl/workbook.xml", std::string(decl) + "<workbook xmlns=\"" + ns + "\" xmlns:r=\"" + r_ns +
+                                "\"><sheets><sheet name=\"A\" sheetId=\"1\" r:id=\"rId1\"/>"
+                                "<sheet name=\"B\" sheetId=\"2\" r:id=\"rId2\"/></sheets></workbook>"},
+        {"xl/_rels/workbook.xml.rels", rels(rel("rId1", std::string(od) + "worksheet", "worksheets/sheet1.xml") +
+                                            rel("rId2", std::string(od) + "worksheet", "worksheets/sheet2.xml"))},
+        {"xl/media/image1.png", std::string(png.begin(), png.end())},
+    };
+    for (const char* n : {"1", "2"}) {
+        const std::string s = n;
+        in.push_back({"xl/worksheets/sheet" + s + ".xml", std::string(decl) + "<worksheet xmlns=\"" + ns +
+                                                              "\"><sheetData/></worksheet>"});
+        in.push_back({"xl/worksheets/_rels/sheet" + s + ".xml.rels",
+                      rels(rel("rId1", std::string(od) + "drawing", "../drawings/drawing" + s + ".xml"))});
+        in.push_back({"xl/drawings/drawing" + s + ".xml", std::string(decl) + "<xdr:wsDr xmlns:xdr=\"d\"/>"});
+        in.push_back({"xl/drawings/_rels/drawing" + s + ".xml.rels",
+                      rels(rel("rId1", std::string(od) + "image", "../media/image1.png"))});
+    }
+    scratch_dir dir;
+    write_zip(dir / "in.xlsx", in);
+    stub_writers stubs;
+    vex::xml_document_t doc;
+    doc.load((dir / "in.xlsx").c_str(), false);
+    doc.save((dir / "out.xlsx").c_str(), 2);
+    const entries_t saved = read_zip(dir / "out.xlsx");
+    size_t media = 0;
+    for (const std::string& n : names(saved)) media += n.starts_with("xl/media/");
+    EXPECT_EQ(media, 1u);
+    EXPECT_EQ(find(saved, "xl/media/image1.png"), find(in, "xl/media/image1.png"));
+    for (const char* n : {"1", "2"}) {
+        const std::string drawing_rels = find(saved, std::string("xl/drawings/_rels/drawing") + n + ".xml.rels");
+        EXPECT_NE(drawing_rels.find("Target=\"../media/image1.png\""), std::string::npos) << drawing_rels;
+        // A drawing whose reader is still to come is written back as it was read.
+        EXPECT_EQ(find(saved, std::string("xl/drawings/drawing") + n + ".xml"),
+                  find(in, std::string("xl/drawings/drawing") + n + ".xml"));
+    }
+}
