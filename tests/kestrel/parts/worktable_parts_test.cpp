@@ -353,3 +353,64 @@ TEST(worktable_save, two_drawings_of_one_media_target_save_one_entry) {
                   find(in, std::string("xl/drawings/drawing") + n + ".xml"));
     }
 }
+
+TEST(worktable_save, a_replaced_background_leaves_the_picture_bytes_for_the_save) {
+    using namespace package_test;
+    scratch_dir dir;
+    stub_writers stubs;
+    vex::xml_document_t doc;
+    doc.create_package();
+    vex::worktable_t* table = doc.workbook()->insert_worksheet("Sheet1", 0)->create_worktable__(100, 100, {});
+    const fixtures::bytes_t png = fixtures::png(6, 6), gif = fixtures::gif(2, 2);
+    const int32_t picture = table->add_one_cell_image_from_memory(png.data(), png.size(), 1, 1, 0, 0, 1.0, 0, 0);
+    ASSERT_GT(table->set_bg_picture_from_memory(png.data(), png.size()), 0);  // shares the picture's bytes
+    ASSERT_GT(table->set_bg_picture_from_memory(gif.data(), gif.size()), 0);
+    table->get_image_manager()->delete_image(picture);
+    doc.save((dir / "out.xlsx").c_str(), 2);
+    const entries_t saved = read_zip(dir / "out.xlsx");
+    // The background would be image1 by its sheet, the picture image1 by its
+    // rank: same stem, different extensions here, so both keep their names.
+    EXPECT_EQ(find(saved, "xl/media/image1.png"), std::string(png.begin(), png.end()));
+    EXPECT_EQ(find(saved, "xl/media/image1.gif"), std::string(gif.begin(), gif.end()));
+    const std::string rels = find(saved, "xl/worksheets/_rels/sheet1.xml.rels");
+    EXPECT_NE(rels.find("Target=\"../media/image1.gif\""), std::string::npos) << rels;
+}
+
+TEST(worktable_save, a_background_and_a_picture_of_one_name_are_kept_apart) {
+    using namespace package_test;
+    scratch_dir dir;
+    stub_writers stubs;
+    vex::xml_document_t doc;
+    doc.create_package();
+    vex::worktable_t* table = doc.workbook()->insert_worksheet("Sheet1", 0)->create_worktable__(100, 100, {});
+    const fixtures::bytes_t a = fixtures::png(6, 6), b = fixtures::png(7, 7);
+    ASSERT_GT(table->add_one_cell_image_from_memory(a.data(), a.size(), 1, 1, 0, 0, 1.0, 0, 0), 0);
+    ASSERT_GT(table->set_bg_picture_from_memory(b.data(), b.size()), 0);
+    doc.save((dir / "out.xlsx").c_str(), 2);
+    const entries_t saved = read_zip(dir / "out.xlsx");
+    std::vector<std::string> media;
+    for (const auto& [name, bytes] : saved)
+        if (name.starts_with("xl/media/")) media.push_back(bytes);
+    ASSERT_EQ(media.size(), 2u);
+    EXPECT_NE(media[0], media[1]);
+}
+
+TEST_F(parts_fixture, a_loaded_image_part_places_its_bytes_where_its_parent_says) {
+    auto* background = static_cast<vex::image_part_t*>(part.create_part(factory_test::rel("image").c_str(), "rId2"));
+    background->set_raw_data(std::shared_ptr<const char[]>(std::make_shared<char[]>(png.size())), png.size());
+    std::copy(png.begin(), png.end(), const_cast<char*>(background->get_raw_data()));
+    EXPECT_TRUE(background->on_loaded());
+    EXPECT_EQ(table.get_image_manager()->image_num(table.sheet_id()), 1);
+    EXPECT_EQ(background->content_type(), "image/png");
+
+    auto* d = static_cast<vex::drawings_part_t*>(part.create_part(factory_test::rel("drawing").c_str(), "rId3"));
+    auto* shown = static_cast<vex::image_part_t*>(d->create_part(factory_test::rel("image").c_str(), "rId1"));
+    shown->copy_from(background);
+    EXPECT_FALSE(shown->on_loaded());  // no picture names it
+    vex::picture_anchor_t at;
+    at.type = 0;  // absolute
+    at.x = at.y = 10;
+    d->get_drawings()->add_picture("rId1", at);
+    EXPECT_TRUE(shown->on_loaded());
+    EXPECT_EQ(table.get_image_manager()->image_num(table.sheet_id()), 2);
+}
