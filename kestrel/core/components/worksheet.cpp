@@ -182,6 +182,7 @@ worktable_t* worksheet_t::create_worktable__(uint32_t rows, uint32_t cols, const
     pending_shape_.reset();
     worktable_t* table = part ? dynamic_cast<worktable_t*>(part->get_component()) : nullptr;
     if (!table) return nullptr;
+    table->set_extent(extent);
     const char* id = part->get_relationship_id();
     record_worktable(id ? id : "", table);
     worktable_ = table;

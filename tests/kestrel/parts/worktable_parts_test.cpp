@@ -248,8 +248,9 @@ private:
 
 // Installs the stub for the kinds whose writers are still to come.
 struct stub_writers {
-    const part_kind_enum kinds[3] = {part_kind_enum::worksheet_part, part_kind_enum::drawings_part,
-                                     part_kind_enum::table_definition_part};
+    const part_kind_enum kinds[6] = {part_kind_enum::workbook_part,         part_kind_enum::workbook_styles_part,
+                                     part_kind_enum::shared_string_table_part, part_kind_enum::worksheet_part,
+                                     part_kind_enum::drawings_part,         part_kind_enum::table_definition_part};
     stub_writers() {
         for (part_kind_enum k : kinds) vex::set_stand_in_writer(k, &stub_writer::make);
     }
