@@ -71,6 +71,11 @@ image::two_cell_anchor_t two_cell_of(const int32_t (&c)[8]) noexcept {
 
 constexpr std::string_view msg_target_not_found = "External hyperlink target not found.";
 
+mta::tabledef_t* refused(std::string_view reason) {
+    set_run_message(reason);
+    return nullptr;
+}
+
 } // namespace
 
 worktable_t::worktable_t(xml_part_t* part)
@@ -275,11 +280,10 @@ xml_part_t* worktable_t::table_part_named__(std::string_view name) const {
 }
 
 mta::tabledef_t* worktable_t::add_tabledef(std::string_view name, const range_t& range, const char* style) {
-    if (name.empty()) return refuse("Table name can not be empty."), nullptr;
-    if (!is_valid_range(range)) return refuse("Table range is out of scope."), nullptr;
-    if (tabledefs().find(name)) return refuse("Table already exists."), nullptr;
-    if (!merged_cells().all_within(range))
-        return refuse("The range of the table conflicts with a merged cell range."), nullptr;
+    if (name.empty()) return refused("Table name can not be empty.");
+    if (!is_valid_range(range)) return refused("Table range is out of scope.");
+    if (tabledefs().find(name)) return refused("Table already exists.");
+    if (!merged_cells().all_within(range)) return refused("The range of the table conflicts with a merged cell range.");
     // The list unmerges what lies inside once it accepts the table, so a
     // refusal there leaves the merges as they were.
     const std::string key(name);

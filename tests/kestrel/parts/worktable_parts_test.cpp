@@ -162,7 +162,8 @@ TEST_F(parts_fixture, kept_anchors_follow_renumbered_relationships) {
     ASSERT_GT(place(png), 0);
     d = drawing();
     xml_part_t* chart = d->create_part(factory_test::rel("chart").c_str(), "rId5");
-    d->get_drawings()->add_kept_anchor("<xdr:graphicFrame><c:chart xmlns:c=\"rId5\" r:id=\"rId5\"/></xdr:graphicFrame>");
+    d->get_drawings()->add_kept_anchor(
+        "<xdr:graphicFrame><c:chart xmlns:c=\"rId5\" r:id=\"rId5\"/></xdr:graphicFrame>");
     d->get_drawings()->add_kept_anchor("<xdr:sp><a:t>id=\"rId5\"</a:t><a:hlinkClick r:id='rId5'/></xdr:sp>");
     d->reset_relationship_ids();
     ASSERT_STREQ(chart->get_relationship_id(), "rId2");
@@ -285,8 +286,9 @@ TEST(worktable_save, pictures_and_tables_follow_their_sheet) {
                                         "xl/drawings/_rels/drawing1.xml.rels", "xl/tables/table1.xml",
                                         "xl/worksheets/_rels/sheet1.xml.rels"}));
     const std::string rels = find(saved, "xl/worksheets/_rels/sheet1.xml.rels");
-    EXPECT_NE(rels.find("Id=\"rId1\" Type=\"" + factory_test::rel("drawing") + "\" Target=\"../drawings/drawing1.xml\""),
-              std::string::npos)
+    const std::string drawing_rel =
+        "Id=\"rId1\" Type=\"" + factory_test::rel("drawing") + "\" Target=\"../drawings/drawing1.xml\"";
+    EXPECT_NE(rels.find(drawing_rel), std::string::npos)
         << rels;
     EXPECT_NE(rels.find("Id=\"rId2\" Type=\"" + factory_test::rel("table") + "\" Target=\"../tables/table1.xml\""),
               std::string::npos)
