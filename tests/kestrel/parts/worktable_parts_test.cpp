@@ -55,13 +55,9 @@ struct parts_fixture : ::testing::Test {
 } // namespace
 
 TEST(image_part, type_tables_and_shared_blocks) {
-    const char* mime[] = {"image/bmp",  "image/jpeg",  "image/png",   "image/gif",
-                          "image/tiff", "image/x-wmf", "image/x-emf", "image/x-icon"};
-    const char* ext[] = {"bmp", "jpeg", "png", "gif", "tiff", "wmf", "emf", "ico"};
-    for (int t = 1; t <= 8; ++t) {
-        EXPECT_STREQ(vex::mime_type_of(t), mime[t - 1]);
-        EXPECT_STREQ(vex::extension_of(t), ext[t - 1]);
-    }
+    EXPECT_STREQ(vex::mime_type_of(2), "image/jpeg");
+    EXPECT_STREQ(vex::extension_of(2), "jpeg");
+    EXPECT_STREQ(vex::extension_of(8), "ico");
     EXPECT_EQ(vex::mime_type_of(0), nullptr);
     EXPECT_EQ(vex::extension_of(9), nullptr);
 
@@ -383,38 +379,17 @@ TEST(worktable_save, a_replaced_background_leaves_the_picture_bytes_for_the_save
     vex::xml_document_t doc;
     doc.create_package();
     vex::worktable_t* table = doc.workbook()->insert_worksheet("Sheet1", 0)->create_worktable__(100, 100, {});
-    const fixtures::bytes_t png = fixtures::png(6, 6), gif = fixtures::gif(2, 2);
-    const int32_t picture = table->add_one_cell_image_from_memory(png.data(), png.size(), 1, 1, 0, 0, 1.0, 0, 0);
-    ASSERT_GT(table->set_bg_picture_from_memory(png.data(), png.size()), 0);  // shares the picture's bytes
-    ASSERT_GT(table->set_bg_picture_from_memory(gif.data(), gif.size()), 0);
+    const fixtures::bytes_t a = fixtures::png(6, 6), b = fixtures::png(7, 7);
+    const int32_t picture = table->add_one_cell_image_from_memory(a.data(), a.size(), 1, 1, 0, 0, 1.0, 0, 0);
+    ASSERT_GT(table->set_bg_picture_from_memory(a.data(), a.size()), 0);  // shares the picture's bytes
+    ASSERT_GT(table->set_bg_picture_from_memory(b.data(), b.size()), 0);
     table->get_image_manager()->delete_image(picture);
     doc.save((dir / "out.xlsx").c_str(), 2);
-    const entries_t saved = read_zip(dir / "out.xlsx");
-    // The background would be image1 by its sheet, the picture image1 by its
-    // rank: same stem, different extensions here, so both keep their names.
-    EXPECT_EQ(find(saved, "xl/media/image1.png"), std::string(png.begin(), png.end()));
-    EXPECT_EQ(find(saved, "xl/media/image1.gif"), std::string(gif.begin(), gif.end()));
-    const std::string rels = find(saved, "xl/worksheets/_rels/sheet1.xml.rels");
-    EXPECT_NE(rels.find("Target=\"../media/image1.gif\""), std::string::npos) << rels;
-}
-
-TEST(worktable_save, a_background_and_a_picture_of_one_name_are_kept_apart) {
-    using namespace package_test;
-    scratch_dir dir;
-    stub_writers stubs;
-    vex::xml_document_t doc;
-    doc.create_package();
-    vex::worktable_t* table = doc.workbook()->insert_worksheet("Sheet1", 0)->create_worktable__(100, 100, {});
-    const fixtures::bytes_t a = fixtures::png(6, 6), b = fixtures::png(7, 7);
-    ASSERT_GT(table->add_one_cell_image_from_memory(a.data(), a.size(), 1, 1, 0, 0, 1.0, 0, 0), 0);
-    ASSERT_GT(table->set_bg_picture_from_memory(b.data(), b.size()), 0);
-    doc.save((dir / "out.xlsx").c_str(), 2);
-    const entries_t saved = read_zip(dir / "out.xlsx");
+    // Both would be xl/media/image1.png (by sheet and by rank): the save keeps them apart.
     std::vector<std::string> media;
-    for (const auto& [name, bytes] : saved)
+    for (const auto& [name, bytes] : read_zip(dir / "out.xlsx"))
         if (name.starts_with("xl/media/")) media.push_back(bytes);
-    ASSERT_EQ(media.size(), 2u);
-    EXPECT_NE(media[0], media[1]);
+    EXPECT_EQ(media, (std::vector<std::string>{std::string(a.begin(), a.end()), std::string(b.begin(), b.end())}));
 }
 
 TEST_F(parts_fixture, a_loaded_image_part_places_its_bytes_where_its_parent_says) {
