@@ -146,7 +146,8 @@ TEST_F(table_fixture, a_table_unmerges_inside_writes_its_header_and_gets_a_part)
     ASSERT_NE(table.add_tabledef("T2", cells(10, 1, 12, 2), nullptr), nullptr);
     EXPECT_EQ(table_part_names(), "T1 T2 ");
     ASSERT_EQ(part.get_child_parts().size(), 2u);
-    EXPECT_EQ(part.get_child_parts()[0]->kind(), vex::part_kind_enum::table_definition_part);
+    const auto& definition = *static_cast<vex::table_definition_t*>(part.get_child_parts()[0]->get_component());
+    EXPECT_TRUE(definition.resolve_reference({0, 5, 5}, "T1", 4, "Column1", "").empty());
 }
 
 TEST_F(table_fixture, tables_are_renamed_and_deleted_with_their_parts) {
