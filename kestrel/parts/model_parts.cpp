@@ -1,3 +1,5 @@
+#include "kestrel/core/components/table_definition.h"
+#include "kestrel/core/components/workbook_style.h"
 #include "kestrel/parts/pivot_table_part.h"
 #include "kestrel/parts/printer_settings_part.h"
 #include "kestrel/parts/shared_string_table_part.h"
@@ -12,9 +14,19 @@ shared_string_table_part_t::shared_string_table_part_t(xml_part_t* parent)
     set_component(std::make_unique<shared_string_table_t>(this));
 }
 
-worktable_part_t::worktable_part_t(xml_part_t* parent) : described_part_t(parent, part_kind_enum::worktable_part) {
-    set_component(std::make_unique<worktable_t>(this));
+workbook_styles_part_t::workbook_styles_part_t(xml_part_t* parent)
+    : unread_model_part_t(parent, part_kind_enum::workbook_styles_part) {
+    set_component(std::make_unique<workbook_style_t>(this));
 }
+
+workbook_styles_part_t::~workbook_styles_part_t() = default;
+
+table_definition_part_t::table_definition_part_t(xml_part_t* parent)
+    : unread_model_part_t(parent, part_kind_enum::table_definition_part) {
+    set_component(std::make_unique<table_definition_t>(this));
+}
+
+table_definition_part_t::~table_definition_part_t() = default;
 
 pivot_table_part_t::pivot_table_part_t(xml_part_t* parent)
     : described_part_t(parent, part_kind_enum::pivot_table_part) {

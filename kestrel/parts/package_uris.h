@@ -13,6 +13,12 @@ inline constexpr std::string_view office_document_relationship =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument";
 inline constexpr std::string_view worktable_relationship =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/worktable";
+inline constexpr std::string_view table_relationship =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/table";
+inline constexpr std::string_view drawing_relationship =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/drawing";
+inline constexpr std::string_view image_relationship =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/image";
 inline constexpr std::string_view hyperlink_relationship =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/hyperlink";
 

@@ -134,6 +134,9 @@ public:
     // let go by this part).
     virtual void* allocate_buffer(size_t n);
     virtual bool on_loaded();
+    // Whether a load parses the part's XML into its component; when not, the
+    // part keeps its bytes.
+    virtual bool parses_on_load() const { return component_ != nullptr; }
     virtual void prepare_saving(bool saving);
     virtual size_t child_count(int mode) const;
     virtual void create_output_handler(int mode);

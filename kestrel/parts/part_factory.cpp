@@ -1,3 +1,5 @@
+#include "kestrel/parts/drawings_part.h"
+#include "kestrel/parts/image_part.h"
 #include "kestrel/parts/kept_part.h"
 #include "kestrel/parts/part_container.h"
 #include "kestrel/parts/pivot_table_part.h"

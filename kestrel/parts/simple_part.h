@@ -109,11 +109,28 @@ using ribbon_and_backstage_customizations_part_t =
     simple_part_t<part_kind_enum::ribbon_and_backstage_customizations_part>;
 using web_ex_taskpanes_part_t = simple_part_t<part_kind_enum::web_ex_taskpanes_part>;
 
-// Until their models exist these parts are kept as bytes like the ones above.
-using workbook_styles_part_t = simple_part_t<part_kind_enum::workbook_styles_part>;
-using image_part_t = simple_part_t<part_kind_enum::image_part>;
-using drawings_part_t = simple_part_t<part_kind_enum::drawings_part>;
+// Until its model exists this part is kept as bytes like the ones above.
 using worktable_comments_part = simple_part_t<part_kind_enum::worksheet_comments_part>;
-using table_definition_part_t = simple_part_t<part_kind_enum::table_definition_part>;
+
+// A part with a model whose reader is still to come: a load keeps its bytes,
+// written back as they were, instead of parsing it into a model that could not
+// write it again.
+class unread_model_part_t : public described_part_t {
+public:
+    using described_part_t::described_part_t;
+    bool parses_on_load() const override { return false; }
+};
+
+class workbook_styles_part_t final : public unread_model_part_t {
+public:
+    explicit workbook_styles_part_t(xml_part_t* parent);
+    ~workbook_styles_part_t() override;
+};
+
+class table_definition_part_t final : public unread_model_part_t {
+public:
+    explicit table_definition_part_t(xml_part_t* parent);
+    ~table_definition_part_t() override;
+};
 
 } // namespace vex

@@ -171,11 +171,17 @@ std::string_view worksheet_t::name() const noexcept {
 }
 
 worktable_t* worksheet_t::create_worktable__(uint32_t rows, uint32_t cols, const mta::extent_t& extent) {
-    xml_part_t* part = get_part()->create_part(std::string(uri::worktable_relationship).c_str(), nullptr);
+    pending_shape_ = worktable_shape_t{rows, cols, extent};
+    xml_part_t* part = nullptr;
+    try {
+        part = get_part()->create_part(std::string(uri::worktable_relationship).c_str(), nullptr);
+    } catch (...) {
+        pending_shape_.reset();
+        throw;
+    }
+    pending_shape_.reset();
     worktable_t* table = part ? dynamic_cast<worktable_t*>(part->get_component()) : nullptr;
     if (!table) return nullptr;
-    // The cell store is made over the whole sheet; a smaller extent is not kept yet.
-    (void)rows, (void)cols;
     table->set_extent(extent);
     // Named from the start, so that lookups by grid id find the sheet.
     table->set_name(std::string(name()));

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,14 @@ struct worksheet_settings_t {
     std::vector<sheet_view_t> views;
     std::vector<custom_sheet_view_t> custom_views;
     std::unique_ptr<sheet_format_t> sheet_format;
+};
+
+// The cell store a new worktable is made with: rows x cols from the sheet's
+// first cell, placed at extent.
+struct worktable_shape_t {
+    uint32_t rows;
+    uint32_t cols;
+    mta::extent_t extent;
 };
 
 class worksheet_t : public component_base_t {
@@ -69,8 +78,13 @@ public:
     // ---- the sheet and its worktables ----
     std::string_view name() const noexcept;
     worktable_t* worktable() const noexcept { return worktable_; }
-    // Makes the worktable child part; null when the part tree refuses it.
+    // Makes the worktable child part over rows x cols; null when the part tree
+    // refuses it.
     worktable_t* create_worktable__(uint32_t rows, uint32_t cols, const mta::extent_t& extent);
+    // The shape asked of the worktable being made; null outside create_worktable__.
+    const worktable_shape_t* pending_worktable_shape() const noexcept {
+        return pending_shape_ ? &*pending_shape_ : nullptr;
+    }
     worktable_t* worktable_by_name(std::string_view name) const;
     void set_sheet_name(std::string_view name);
     // After a load: hands the sheet's hyperlink relationships to its worktable
@@ -101,6 +115,7 @@ private:
     worktable_t* worktable_ = nullptr;
     std::unique_ptr<assign_for_worksheet_t> reader_;
     xml_part_t* printer_settings_ = nullptr;
+    std::optional<worktable_shape_t> pending_shape_;
 };
 
 } // namespace vex

@@ -1,12 +1,329 @@
 #include "kestrel/core/components/worktable.h"
 
+#include "errors.h"
+#include "kestrel/core/components/table_definition.h"
+#include "kestrel/core/components/workbook.h"
+#include "kestrel/core/components/workbook_style.h"
+#include "kestrel/core/components/worksheet.h"
+#include "kestrel/document/xml_doc_access.h"
+#include "kestrel/parts/package_uris.h"
+#include "kestrel/parts/drawings_part.h"
+#include "kestrel/parts/image_part.h"
+#include "kestrel/parts/part.h"
+#include "kestrel/xml/xl_xml/assignment/assign_for_worktable.h"
+#include "mta/table/cell/cell.h"
+#include "mta/table/cell/string_pool.h"
+#include "mta/table/style/manager/style_manager.h"
+#include "mta/table/utils/drawing/image/table_image.h"
+#include "run_message.h"
 #include "sheet_limits.h"
+
+#include <cstring>
 
 namespace vex {
 
+using xml::sxml::node_kind;
+using xml::sxml::status_t;
+using xml::sxml::xml_node_t;
+
+namespace {
+
+// The workbook part above, or null for a part outside a workbook tree.
+xml_part_t* workbook_part_above(const xml_part_t* part) noexcept {
+    for (const xml_part_t* p = part; p; p = p->get_parent())
+        if (p->kind() == part_kind_enum::workbook_part && !p->get_parent()) return const_cast<xml_part_t*>(p);
+    return nullptr;
+}
+
+std::string_view local_name(const xml_node_t& n) noexcept {
+    std::string_view name = n.name ? n.name : "";
+    if (n.prefixed && n.prefix_length < name.size()) name.remove_prefix(n.prefix_length + 1);
+    return name;
+}
+
+// The element directly below the document element that holds the node.
+const xml_node_t& top_element(const xml_node_t& node) noexcept {
+    const xml_node_t* n = &node;
+    while (n->parent && !n->parent->closed && n->parent->kind != node_kind::document_element) n = n->parent;
+    return *n;
+}
+
+bool is_table_part(const xml_part_t& p) noexcept { return p.kind() == part_kind_enum::table_definition_part; }
+
+table_definition_t* definition_of(const xml_part_t& p) noexcept {
+    return is_table_part(p) ? dynamic_cast<table_definition_t*>(p.get_component()) : nullptr;
+}
+
+namespace image = mta::image;
+
+image::two_cell_anchor_t two_cell_of(const int32_t (&c)[8]) noexcept {
+    image::two_cell_anchor_t at;
+    at.from_col = c[0];
+    at.from_col_offset = c[1];
+    at.from_row = c[2];
+    at.from_row_offset = c[3];
+    at.to_col = c[4];
+    at.to_col_offset = c[5];
+    at.to_row = c[6];
+    at.to_row_offset = c[7];
+    return at;
+}
+
+constexpr std::string_view msg_target_not_found = "External hyperlink target not found.";
+
+mta::tabledef_t* refused(std::string_view reason) {
+    set_run_message(reason);
+    return nullptr;
+}
+
+} // namespace
+
 worktable_t::worktable_t(xml_part_t* part)
-    : component_base_t(part),
-      mta::Table({}, static_cast<unsigned>(get_sheet_limits().row_count()),
-                 static_cast<unsigned>(get_sheet_limits().col_count())) {}
+    : worktable_t(part, static_cast<unsigned>(get_sheet_limits().row_count()),
+                  static_cast<unsigned>(get_sheet_limits().col_count()), mta::extent_t{}) {}
+
+worktable_t::worktable_t(xml_part_t* part, unsigned rows, unsigned cols, const mta::extent_t& extent)
+    : component_base_t(part), mta::Table(extent, rows, cols) {
+    // The grid comes before the access: formulas ask it for this sheet's id.
+    xml_part_t* book = workbook_part_above(part);
+    if (book) {
+        const xml_part_t* sheet = part->get_parent();
+        register_grid(sheet ? sheet->get_part_id() : 0, book->get_part_id());
+    }
+    set_document_access(new xml_doc_access(book ? dynamic_cast<workbook_t*>(book->get_component()) : nullptr));
+}
+
+worktable_t::~worktable_t() = default;
+
+worksheet_t* worktable_t::get_worksheet() const noexcept {
+    const xml_part_t* sheet = get_part() ? get_part()->get_parent() : nullptr;
+    return sheet ? dynamic_cast<worksheet_t*>(sheet->get_component()) : nullptr;
+}
+
+void worktable_t::notify_children(int code) {
+    if (const xml_part_t* book = workbook_part_above(get_part()))
+        if (component_base_t* c = book->get_component()) c->notify_children(code);
+}
+
+// ---- load ----
+
+status_t worktable_t::assign(const xml_node_t* node) {
+    if (node && node->kind == node_kind::document_element && node->closed) {
+        reader_.reset();
+        return status_t::done;
+    }
+    if (!reader_) {
+        reader_ = std::make_unique<assign_for_worktable>(*this);
+        // Only the first sheet of a load finds the tables the styles part read.
+        const xml_part_t* book = workbook_part_above(get_part());
+        auto* book_model = book ? dynamic_cast<workbook_t*>(book->get_component()) : nullptr;
+        if (auto* styles = book_model ? dynamic_cast<workbook_style_t*>(book_model->styles()) : nullptr) {
+            if (std::unique_ptr<mta::style_manager_t::impl> tables = styles->take_style_tables())
+                get_style_manager()->assign_loaded_styles(std::move(tables));
+        }
+    }
+    if (!get_part() || get_part()->is_complete()) return reader_->assign(node);
+    if (!node) return status_t::done;
+    const std::string_view top = local_name(top_element(*node));
+    if (top == "sheetData") return reader_->assign(node);
+    return status_t::done;
+}
+
+bool worktable_t::after_loading__() {
+    const std::vector<relationship_t>& records = get_part()->get_relationships();
+    for (pending_hyperlink_t& link : extras_.pending_hyperlinks) {
+        const bool external = !link.relationship_id.empty();
+        if (external) {
+            const relationship_t* found = nullptr;
+            for (const relationship_t& r : records) {
+                if (r.id == link.relationship_id) {
+                    found = &r;
+                    break;
+                }
+            }
+            if (!found) throw opendoc_error(msg_target_not_found);
+            link.target = found->target;
+        }
+        mta::hyperlink_list_t& list = hyperlinks();
+        if (!list.add_loaded(link.range, external ? link.relationship_id : std::string(), std::move(link.display),
+                             external ? std::string() : link.target, std::move(link.tooltip)))
+            continue;
+        if (external) list.set_address(list.size() - 1, link.target);
+    }
+    extras_.pending_hyperlinks.clear();
+    return true;
+}
+
+const char* worktable_t::get_shared_string(int row, int col) const {
+    if (!is_valid_cell(row, col)) return nullptr;
+    mta::cell_t cell(this, row, col);
+    if (cell.get_cell_type() != mta::cell_type_values::text || cell.string_index() < 0) return nullptr;
+    const std::string_view text = get_string_pool().string_at(cell.string_index());
+    return text.data();
+}
+
+// ---- pictures ----
+
+drawings_part_t* worktable_t::get_drawing_part__() {
+    xml_part_t* drawing = get_part()->create_part(std::string(uri::drawing_relationship).c_str(), nullptr);
+    return dynamic_cast<drawings_part_t*>(drawing);
+}
+
+int32_t worktable_t::show_image__(int32_t id, image_part_t* part) {
+    if (id < 1) return id;
+    const image::image_anchor_t* record = get_image_manager()->find_image(id);
+    drawings_part_t* drawing = record ? get_drawing_part__() : nullptr;
+    if (drawing) drawing->register_image(id, record->image, part);
+    return id;
+}
+
+int32_t worktable_t::add_absolute_image(std::string_view file, int32_t x, int32_t y, int32_t width, int32_t height,
+                                        double scale, image_part_t* part) {
+    const image::absolute_anchor_t at{x, y, width, height, scale};
+    return show_image__(get_image_manager()->add_absolute_image_from_file(sheet_id(), file, at), part);
+}
+
+int32_t worktable_t::add_image_with_one_cell(std::string_view file, int32_t row, int32_t col, int32_t width,
+                                             int32_t height, double scale, int32_t col_offset, int32_t row_offset,
+                                             image_part_t* part) {
+    const image::one_cell_anchor_t at{row, col, col_offset, row_offset, width, height, scale};
+    return show_image__(get_image_manager()->add_one_cell_image_from_file(sheet_id(), file, at), part);
+}
+
+int32_t worktable_t::add_image_with_two_cells(int32_t edit_as, std::string_view file, int32_t from_col,
+                                              int32_t from_col_offset, int32_t from_row, int32_t from_row_offset,
+                                              int32_t to_col, int32_t to_col_offset, int32_t to_row,
+                                              int32_t to_row_offset, image_part_t* part) {
+    const int32_t corners[8] = {from_col, from_col_offset, from_row, from_row_offset,
+                                to_col,   to_col_offset,   to_row,   to_row_offset};
+    const int32_t id = get_image_manager()->add_two_cell_image_from_file(
+        sheet_id(), static_cast<image::image_anchor_type_enum>(edit_as), file, two_cell_of(corners));
+    return show_image__(id, part);
+}
+
+int32_t worktable_t::add_absolute_image_from_memory(const void* bytes, size_t n, int32_t x, int32_t y,
+                                                    int32_t width, int32_t height, double scale,
+                                                    image_part_t* part) {
+    const image::absolute_anchor_t at{x, y, width, height, scale};
+    return show_image__(get_image_manager()->add_absolute_image_from_memory(sheet_id(), bytes, n, at), part);
+}
+
+int32_t worktable_t::add_one_cell_image_from_memory(const void* bytes, size_t n, int32_t row, int32_t col,
+                                                    int32_t width, int32_t height, double scale, int32_t col_offset,
+                                                    int32_t row_offset, image_part_t* part) {
+    const image::one_cell_anchor_t at{row, col, col_offset, row_offset, width, height, scale};
+    return show_image__(get_image_manager()->add_one_cell_image_from_memory(sheet_id(), bytes, n, at), part);
+}
+
+int32_t worktable_t::add_two_cell_image__(int32_t edit_as, const void* bytes, size_t n, const int32_t (&corners)[8],
+                                          image_part_t* part, bool manager_only) {
+    const int32_t id = get_image_manager()->add_two_cell_image_from_memory(
+        sheet_id(), static_cast<image::image_anchor_type_enum>(edit_as), bytes, n, two_cell_of(corners));
+    return manager_only ? id : show_image__(id, part);
+}
+
+int32_t worktable_t::add_two_cell_image_from_memory_to_part(int32_t edit_as, const void* bytes, size_t n,
+                                                            int32_t from_col, int32_t from_col_offset,
+                                                            int32_t from_row, int32_t from_row_offset,
+                                                            int32_t to_col, int32_t to_col_offset, int32_t to_row,
+                                                            int32_t to_row_offset, image_part_t* part) {
+    const int32_t corners[8] = {from_col, from_col_offset, from_row, from_row_offset,
+                                to_col,   to_col_offset,   to_row,   to_row_offset};
+    return add_two_cell_image__(edit_as, bytes, n, corners, part, false);
+}
+
+int32_t worktable_t::add_two_cell_image_from_memory(int32_t edit_as, const void* bytes, size_t n, int32_t from_col,
+                                                    int32_t from_col_offset, int32_t from_row,
+                                                    int32_t from_row_offset, int32_t to_col, int32_t to_col_offset,
+                                                    int32_t to_row, int32_t to_row_offset) {
+    const int32_t corners[8] = {from_col, from_col_offset, from_row, from_row_offset,
+                                to_col,   to_col_offset,   to_row,   to_row_offset};
+    return add_two_cell_image__(edit_as, bytes, n, corners, nullptr, true);
+}
+
+int32_t worktable_t::fill_background__(int32_t id) {
+    if (id < 0) return -1;
+    const image::image_anchor_t* record = get_image_manager()->find_image(id);
+    xml_part_t* part = nullptr;
+    for (const auto& c : get_part()->get_child_parts()) {
+        if (c->kind() == part_kind_enum::image_part) {
+            part = c.get();
+            break;
+        }
+    }
+    if (!part) part = get_part()->create_part(std::string(uri::image_relationship).c_str(), nullptr);
+    if (auto* image = dynamic_cast<image_part_t*>(part); image && record) {
+        // The previous bytes stay with whatever other part shares them.
+        image->set_image(record->image);
+        image->clear_images();
+        image->register_image(id);
+    }
+    return id;
+}
+
+int32_t worktable_t::set_bg_picture(std::string_view file) {
+    return fill_background__(get_image_manager()->set_background_image_from_file(sheet_id(), file));
+}
+
+int32_t worktable_t::set_bg_picture_from_memory(const void* bytes, size_t n) {
+    return fill_background__(get_image_manager()->set_background_image_from_memory(sheet_id(), bytes, n));
+}
+
+// ---- tables ----
+
+xml_part_t* worktable_t::table_part_named__(std::string_view name) const {
+    for (const auto& c : get_part()->get_child_parts()) {
+        const table_definition_t* d = definition_of(*c);
+        if (d && d->get_name() == name) return c.get();
+    }
+    return nullptr;
+}
+
+mta::tabledef_t* worktable_t::add_tabledef(std::string_view name, const range_t& range, const char* style) {
+    if (name.empty()) return refused("Table name can not be empty.");
+    if (!is_valid_range(range)) return refused("Table range is out of scope.");
+    if (tabledefs().find(name)) return refused("Table already exists.");
+    if (!merged_cells().all_within(range)) return refused("The range of the table conflicts with a merged cell range.");
+    // The list unmerges what lies inside once it accepts the table, so a
+    // refusal there leaves the merges as they were.
+    const std::string key(name);
+    mta::tabledef_t* table = tabledefs().add(0, key.c_str(), range);
+    if (!table) return nullptr;
+    if (style) table->set_style_name(style);
+    xml_part_t* part = get_part()->create_part(std::string(uri::table_relationship).c_str(), nullptr);
+    if (table_definition_t* d = part ? definition_of(*part) : nullptr) d->set_name(name);
+    const range_t& at = table->range();
+    for (int i = 0; i <= at.last.col - at.first.col; ++i)
+        set_text(at.first.row, at.first.col + i, table->column_name(i), true);
+    return table;
+}
+
+bool worktable_t::delete_tabledef(std::string_view name) {
+    if (!table_part_named__(name)) return false;
+    if (const mta::tabledef_t* table = tabledefs().find(name)) {
+        const range_t at = table->range();
+        // Clearing a whole table lets it go, and its part with it.
+        clear_contents(at);
+        clear_styles(at);
+    }
+    if (xml_part_t* part = table_part_named__(name)) get_part()->remove_part(part);
+    tabledefs().remove(name);
+    return true;
+}
+
+void worktable_t::on_table_removed__(std::string_view name) {
+    if (xml_part_t* part = get_part() ? table_part_named__(name) : nullptr) get_part()->remove_part(part);
+}
+
+mta::tabledef_t* worktable_t::rename_tabledef(std::string_view old_name, std::string_view new_name) {
+    mta::tabledef_t* table = tabledefs().rename(old_name, new_name);
+    if (!table) return nullptr;
+    xml_part_t* part = table_part_named__(old_name);
+    if (!part)
+        throw kestrel_error("Fatal error: Cannot find a child table definition named " + std::string(new_name) +
+                            " in sub parts.");
+    definition_of(*part)->set_name(new_name);
+    return table;
+}
 
 } // namespace vex

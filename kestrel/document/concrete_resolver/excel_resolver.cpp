@@ -310,7 +310,7 @@ void excel_resolver::get_part__(xml_part_t* part) {
                         : workbook_type        ? std::string_view("xml")
                                                : xml::get_extension(ct));
 
-    if (mode != xml::xml_part_mode_enum::xml || !part->get_component()) {
+    if (mode != xml::xml_part_mode_enum::xml || !part->parses_on_load()) {
         const uint64_t size = archive_.file_size(entry);
         if (size > max_raw_size) throw loading_error("The entry " + entry + " is too large.");
         ++reads_[entry];

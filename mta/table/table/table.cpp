@@ -151,4 +151,6 @@ const char* Table::shared_string_at(int, int) const {
     return nullptr;
 }
 
+void Table::on_table_removed__(std::string_view) {}
+
 } // namespace vex::mta

@@ -289,6 +289,9 @@ public:
     // The text of a string cell as the document's shared strings hold it; the
     // worktable answers it, a bare table has none.
     virtual const char* shared_string_at(int row, int col) const;
+    // Told after the table list let a table go (removed, cleared or deleted
+    // with its rows or columns); the worktable drops the table's part.
+    virtual void on_table_removed__(std::string_view name);
 
     // ---- cell values (table_values.cpp) ------------------------------------------------
     // A refused setter leaves its reason in the last message, returns false and

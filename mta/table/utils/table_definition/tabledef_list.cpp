@@ -111,9 +111,14 @@ void tabledef_list_t::erase_if__(Pred pred) {
     const auto first = std::stable_partition(entries_.begin(), entries_.end(),
                                              [&](const entry_t& e) { return !pred(*e.table); });
     if (first == entries_.end()) return;
-    for (auto it = first; it != entries_.end(); ++it) by_name_.erase(it->name);
+    std::vector<std::string> gone;
+    for (auto it = first; it != entries_.end(); ++it) {
+        by_name_.erase(it->name);
+        gone.push_back(it->name);
+    }
     entries_.erase(first, entries_.end());
     invalidate_index();
+    for (const std::string& name : gone) owner_->on_table_removed__(name);
 }
 
 void tabledef_list_t::erase_doomed__(const std::vector<const tabledef_t*>& doomed) {

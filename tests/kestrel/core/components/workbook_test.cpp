@@ -388,7 +388,9 @@ TEST(workbook, after_loading_names_tables_and_hands_over_names) {
     const vex::mta::defined_name_entry_t* local = t2->find_defined_name({"Local", t2->sheet_id()});
     ASSERT_NE(local, nullptr);
     EXPECT_EQ(local->expression, "Second!$B$2");
-    EXPECT_FALSE(t1->has_defined_name({"Local", t2->sheet_id()}));
+    // Registered sheets share the workbook's store: the name is Second's, not global.
+    EXPECT_TRUE(t1->has_defined_name({"Local", t2->sheet_id()}));
+    EXPECT_FALSE(t1->has_defined_name({"Local", vex::mta::workbook_scope}));
 
     // The strings are not made a second time.
     EXPECT_TRUE(f.wb.after_loading__());

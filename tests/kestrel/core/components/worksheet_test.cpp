@@ -165,9 +165,9 @@ TEST_F(sheet_fixture, worktables_are_made_named_and_found) {
     ASSERT_NE(table, nullptr);
     EXPECT_EQ(sheet.worktable(), table);
     EXPECT_EQ(table->get_part()->get_parent(), part);
-    // Until the worktable component takes its extent, the store spans the sheet.
-    EXPECT_EQ(table->row_count(), 1048576u);
-    EXPECT_EQ(table->col_count(), 16384u);
+    EXPECT_EQ(table->row_count(), 100u);
+    EXPECT_EQ(table->col_count(), 20u);
+    EXPECT_EQ(sheet.pending_worktable_shape(), nullptr);
     EXPECT_EQ(table->extent().height, 4);
     ASSERT_EQ(sheet.worktables().size(), 1u);
     EXPECT_EQ(sheet.worktables().front().worktable, table);

@@ -1,0 +1,41 @@
+#include "kestrel/core/components/drawings.h"
+
+#include "kestrel/core/components/worktable.h"
+#include "kestrel/parts/image_part.h"
+
+namespace vex {
+
+void drawings_t::add_picture(std::string relationship_id, const picture_anchor_t& at) {
+    pictures_.emplace(std::move(relationship_id), at);
+    ++added_pictures_;
+}
+
+int32_t drawings_t::insert_image(image_part_t& image, worktable_t& table) {
+    const std::string_view id = image.get_source_id();
+    const char* bytes = image.get_raw_data();
+    const size_t n = image.get_raw_size();
+    int32_t placed = -1;
+    auto [it, end] = pictures_.equal_range(std::string(id));
+    while (it != end) {
+        const picture_anchor_t& a = it->second;
+        int32_t got = -1;
+        switch (a.type) {
+        case 0:
+            got = table.add_absolute_image_from_memory(bytes, n, a.x, a.y, a.width, a.height, a.scale, &image);
+            break;
+        case 1:
+            got = table.add_one_cell_image_from_memory(bytes, n, a.row, a.col, a.width, a.height, a.scale,
+                                                       a.col_offset, a.row_offset, &image);
+            break;
+        default:
+            got = table.add_two_cell_image_from_memory_to_part(a.edit_as, bytes, n, a.from_col, a.from_col_offset,
+                                                               a.from_row, a.from_row_offset, a.to_col,
+                                                               a.to_col_offset, a.to_row, a.to_row_offset, &image);
+        }
+        if (got > 0) placed = got;
+        it = pictures_.erase(it);
+    }
+    return placed;
+}
+
+} // namespace vex

@@ -1,0 +1,36 @@
+#pragma once
+// The component of a table part: the name of the sheet table the part holds,
+// by which the worktable finds the part.
+
+#include "coord.h"
+#include "kestrel/core/components/component_base.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+
+namespace vex {
+
+class assign_for_table_definition;
+
+class table_definition_t final : public component_base_t {
+public:
+    explicit table_definition_t(xml_part_t* part);
+    ~table_definition_t() override;
+
+    xml::sxml::status_t assign(const xml::sxml::xml_node_t* node) override;
+
+    std::string_view get_name() const noexcept { return name_; }
+    void set_name(std::string_view name) { name_ = name; }
+
+    // Structured references are not resolved on the table side: always empty.
+    std::unordered_set<range_t> resolve_reference(const coord_t& position, std::string_view first, uint32_t items,
+                                                  std::string_view second, std::string_view third) const;
+
+private:
+    std::unique_ptr<assign_for_table_definition> reader_;
+    std::string name_;
+};
+
+} // namespace vex

@@ -1,0 +1,80 @@
+#include "kestrel/parts/drawings_part.h"
+
+#include "kestrel/core/components/worktable.h"
+#include "kestrel/parts/image_part.h"
+#include "kestrel/parts/package_uris.h"
+#include "mta/table/utils/drawing/image/image.h"
+
+#include <map>
+
+namespace vex {
+
+drawings_part_t::drawings_part_t(xml_part_t* parent) : unread_model_part_t(parent, part_kind_enum::drawings_part) {
+    set_component(std::make_unique<drawings_t>(this));
+}
+
+drawings_part_t::~drawings_part_t() = default;
+
+void drawings_part_t::on_child_loaded(xml_part_t* child) {
+    if (!child || child->kind() != part_kind_enum::image_part) return;
+    const xml_part_t* parent = get_parent();
+    if (!parent || parent->kind() != part_kind_enum::worktable_part) return;
+    auto* table = dynamic_cast<worktable_t*>(parent->get_component());
+    auto* image = dynamic_cast<image_part_t*>(child);
+    if (table && image) get_drawings()->insert_image(*image, *table);
+}
+
+bool drawings_part_t::is_empty() const { return get_child_parts().empty(); }
+
+image_part_t* drawings_part_t::register_image(int32_t id, const std::shared_ptr<const img::image_t>& image,
+                                              image_part_t* part) {
+    if (!part && image) {
+        const char* bytes = reinterpret_cast<const char*>(image->data());
+        for (const auto& c : get_child_parts()) {
+            if (c->kind() == part_kind_enum::image_part && c->get_raw_data() == bytes) {
+                part = dynamic_cast<image_part_t*>(c.get());
+                break;
+            }
+        }
+    }
+    if (!part) {
+        part = dynamic_cast<image_part_t*>(create_part(std::string(uri::image_relationship).c_str(), nullptr));
+        if (!part) return nullptr;
+        part->set_image(image);
+    }
+    part->register_image(id);
+    return part;
+}
+
+std::string drawings_part_t::kept_anchor_for_save(std::string_view xml) const {
+    std::map<std::string_view, std::string_view> ids;
+    for (const auto& c : get_child_parts()) {
+        const char* now = c->get_relationship_id();
+        if (*c->get_source_id() && now) ids.emplace(c->get_source_id(), now);
+    }
+    std::string out;
+    out.reserve(xml.size());
+    size_t from = 0;
+    // Values of prefixed attributes (r:id, r:embed, ...) that name a child.
+    for (size_t eq = xml.find('='); eq != std::string_view::npos; eq = xml.find('=', eq + 1)) {
+        if (eq + 1 >= xml.size() || (xml[eq + 1] != '"' && xml[eq + 1] != '\'')) continue;
+        size_t name_start = eq;
+        while (name_start > 0 && std::string_view(" \t\r\n<>").find(xml[name_start - 1]) == std::string_view::npos)
+            --name_start;
+        const std::string_view name = xml.substr(name_start, eq - name_start);
+        const size_t value_start = eq + 2;
+        const size_t value_end = xml.find(xml[eq + 1], value_start);
+        if (value_end == std::string_view::npos) break;
+        eq = value_end;
+        if (name.find(':') == std::string_view::npos || name.starts_with("xmlns:")) continue;
+        const auto found = ids.find(xml.substr(value_start, value_end - value_start));
+        if (found == ids.end()) continue;
+        out.append(xml.substr(from, value_start - from));
+        out.append(found->second);
+        from = value_end;
+    }
+    out.append(xml.substr(from));
+    return out;
+}
+
+} // namespace vex

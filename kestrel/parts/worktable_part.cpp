@@ -1,0 +1,99 @@
+#include "kestrel/parts/worktable_part.h"
+
+#include "kestrel/core/components/workbook.h"
+#include "kestrel/core/components/worksheet.h"
+#include "kestrel/parts/package_uris.h"
+
+#include <algorithm>
+
+namespace vex {
+
+namespace {
+
+std::unique_ptr<worktable_t> make_worktable(xml_part_t* part, xml_part_t* parent) {
+    const auto* sheet = parent ? dynamic_cast<const worksheet_t*>(parent->get_component()) : nullptr;
+    if (const worktable_shape_t* shape = sheet ? sheet->pending_worktable_shape() : nullptr)
+        return std::make_unique<worktable_t>(part, shape->rows, shape->cols, shape->extent);
+    return std::make_unique<worktable_t>(part);
+}
+
+} // namespace
+
+worktable_part_t::worktable_part_t(xml_part_t* parent) : described_part_t(parent, part_kind_enum::worktable_part) {
+    set_component(make_worktable(this, parent));
+}
+
+worktable_part_t::~worktable_part_t() = default;
+
+xml_part_t* worktable_part_t::child_of_kind(part_kind_enum kind) const noexcept {
+    for (const auto& c : get_child_parts())
+        if (c->kind() == kind) return c.get();
+    return nullptr;
+}
+
+int worktable_part_t::bind_child_part(xml_part_t* child) {
+    const std::string_view id = child ? child->get_source_id() : "";
+    if (id.empty()) return 0;
+    auto& objects = get_worktable()->sheet_extras().embedded_objects;
+    for (auto& o : objects) {
+        if (o.relationship_id == id) {
+            o.part = child;
+            return 0;
+        }
+    }
+    for (auto& o : objects) {
+        if (o.properties && o.properties->relationship_id == id) {
+            o.properties->part = child;
+            return 0;
+        }
+    }
+    return 0;
+}
+
+xml_part_t* worktable_part_t::create_part(const char* relationship_type, const char* id) {
+    if (relationship_type && uri::drawing_relationship == relationship_type)
+        if (xml_part_t* drawing = child_of_kind(part_kind_enum::drawings_part)) return drawing;
+    return xml_part_t::create_part(relationship_type, id);
+}
+
+void worktable_part_t::add_part(xml_part_t* part, bool at_front) {
+    if (!part) return;
+    // A load sets the relationship id only after the part is added.
+    if (*part->get_source_id()) bind_child_part(part);
+    if (part->kind() == part_kind_enum::table_definition_part)
+        get_worktable()->sheet_extras().table_parts.push_back(part);
+    xml_part_t::add_part(part, at_front);
+}
+
+void worktable_part_t::remove_part(unsigned part_id) {
+    for (const auto& c : get_child_parts()) {
+        if (c->get_part_id() == part_id) {
+            remove_part(c.get());
+            return;
+        }
+    }
+}
+
+void worktable_part_t::remove_part(xml_part_t* part) {
+    auto& extras = get_worktable()->sheet_extras();
+    std::erase(extras.table_parts, part);
+    for (auto& o : extras.embedded_objects) {
+        if (o.part == part) o.part = nullptr;
+        if (o.properties && o.properties->part == part) o.properties->part = nullptr;
+    }
+    xml_part_t::remove_part(part);
+}
+
+std::optional<unsigned> worktable_part_t::get_part_number(const xml_part_t* child) const {
+    if (!child || child->kind() == part_kind_enum::table_definition_part) return xml_part_t::get_part_number(child);
+    const xml_part_t* sheet = get_parent();
+    const xml_part_t* book = sheet ? sheet->get_parent() : nullptr;
+    const auto* model = book ? dynamic_cast<const workbook_t*>(book->get_component()) : nullptr;
+    const auto* worksheet = sheet ? dynamic_cast<const worksheet_t*>(sheet->get_component()) : nullptr;
+    if (!model || !worksheet) return std::nullopt;
+    const uint32_t i = model->sheet_index(worksheet);
+    if (i == 0xFFFFFFFFu) return std::nullopt;
+    return i;
+}
+
+} // namespace vex
