@@ -3,6 +3,7 @@
 // worktable child it makes, whose cell store holds the sheet's cells.
 
 #include "kestrel/core/components/component_base.h"
+#include "kestrel/core/components/page_setup.h"
 #include "kestrel/core/components/sheet_view.h"
 #include "mta/table/table/table.h"
 
@@ -10,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vex {
@@ -28,6 +30,7 @@ struct worksheet_settings_t {
     std::vector<sheet_view_t> views;
     std::vector<custom_sheet_view_t> custom_views;
     std::unique_ptr<sheet_format_t> sheet_format;
+    print_settings_t print;
 };
 
 class worksheet_t : public component_base_t {
@@ -65,6 +68,62 @@ public:
     // True when any view shows them; the setter changes the first view.
     bool display_gridlines() const noexcept;
     void set_display_gridlines(bool on);
+
+    // ---- printing ----
+    // Breaks by 1-based row or column; a set break spans the worktable. An index
+    // is a position in ascending order; a bad one gives "Index out of range."
+    // and 0xFFFFFFFF. Rows and columns outside the sheet: "Row out of range.",
+    // "Column out of range.", false.
+    uint64_t row_break_count() const noexcept { return settings_.print.row_breaks.size(); }
+    uint32_t row_break(int32_t index) const;
+    bool set_row_break(int32_t row, bool add);
+    uint64_t col_break_count() const noexcept { return settings_.print.col_breaks.size(); }
+    uint32_t col_break(int32_t index) const;
+    bool set_col_break(int32_t col, bool add);
+    // True only while both gridLines and gridLinesSet are; clearing leaves the
+    // second set.
+    bool print_gridlines() const noexcept;
+    void set_print_gridlines(bool on);
+    bool print_headings() const noexcept { return settings_.print.options.headings; }
+    void set_print_headings(bool on) { settings_.print.options.headings = on; }
+    bool h_centered_printing() const noexcept { return settings_.print.options.horizontal_centered; }
+    void set_h_centered_printing(bool on) { settings_.print.options.horizontal_centered = on; }
+    bool v_centered_printing() const noexcept { return settings_.print.options.vertical_centered; }
+    void set_v_centered_printing(bool on) { settings_.print.options.vertical_centered = on; }
+    // Inches. A negative margin is stored as 0, one that is not finite ignored.
+    double left_margin() const noexcept { return settings_.print.margins.left; }
+    void set_left_margin(double v);
+    double right_margin() const noexcept { return settings_.print.margins.right; }
+    void set_right_margin(double v);
+    double top_margin() const noexcept { return settings_.print.margins.top; }
+    void set_top_margin(double v);
+    double bottom_margin() const noexcept { return settings_.print.margins.bottom; }
+    void set_bottom_margin(double v);
+    double header_margin() const noexcept { return settings_.print.margins.header; }
+    void set_header_margin(double v);
+    double footer_margin() const noexcept { return settings_.print.margins.footer; }
+    void set_footer_margin(double v);
+    // Paper ids 1 to 118; others give "No such paper id, please refer to the
+    // paper id in enum.h." and false.
+    int32_t paper() const noexcept { return int32_t(settings_.print.page_setup.paper_size); }
+    bool set_paper(int32_t id);
+    // Percent; values outside 10 to 400 are ignored.
+    int32_t print_scale() const noexcept { return int32_t(settings_.print.page_setup.scale); }
+    void set_print_scale(int32_t percent);
+    uint32_t page_orientation() const noexcept { return settings_.print.page_setup.orientation; }
+    void set_page_orientation(uint32_t code) { settings_.print.page_setup.orientation = code; }
+    uint32_t print_errors() const noexcept { return settings_.print.page_setup.errors; }
+    void set_print_errors(uint32_t code) { settings_.print.page_setup.errors = code; }
+    // Pages; values below 1 are ignored.
+    int32_t fit_page_height() const noexcept { return int32_t(settings_.print.page_setup.fit_to_height); }
+    void set_fit_page_height(int32_t pages);
+    int32_t fit_page_width() const noexcept { return int32_t(settings_.print.page_setup.fit_to_width); }
+    void set_fit_page_width(int32_t pages);
+    // The odd-page texts, UTF-8.
+    std::string_view page_header() const noexcept { return settings_.print.header_footer.odd_header; }
+    void set_page_header(std::string text) { settings_.print.header_footer.odd_header = std::move(text); }
+    std::string_view page_footer() const noexcept { return settings_.print.header_footer.odd_footer; }
+    void set_page_footer(std::string text) { settings_.print.header_footer.odd_footer = std::move(text); }
 
     // ---- the sheet and its worktables ----
     std::string_view name() const noexcept;
