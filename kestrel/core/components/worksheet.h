@@ -4,6 +4,7 @@
 
 #include "kestrel/core/components/component_base.h"
 #include "kestrel/core/components/page_setup.h"
+#include "kestrel/core/components/sheet_protection.h"
 #include "kestrel/core/components/sheet_view.h"
 #include "mta/table/table/table.h"
 
@@ -125,6 +126,23 @@ public:
     std::string_view page_footer() const noexcept { return settings_.print.header_footer.odd_footer; }
     void set_page_footer(std::string text) { settings_.print.header_footer.odd_footer = std::move(text); }
 
+    // ---- protection ----
+    // Cell locking goes through the worktable's cell store; without a
+    // worktable no range is valid.
+    const sheet_protection_t& protection() const noexcept { return protection_; }
+    sheet_protection_t& protection() noexcept { return protection_; }
+    bool is_protected() const noexcept { return protection_.is_protected(); }
+    bool protect(uint32_t options, std::string_view password) { return protection_.protect(options, password); }
+    void unprotect();
+    bool protect_range(const range_t& range);
+    bool set_editable_range(const range_t& range);
+    uint32_t editable_range_count() const noexcept { return protection_.editable_range_count(); }
+    const char* get_editable_range(int32_t index, int32_t* first_row, int32_t* first_col, int32_t* last_row,
+                                   int32_t* last_col) const {
+        return protection_.get_editable_range(index, first_row, first_col, last_row, last_col);
+    }
+    bool delete_editable_range(int32_t index) { return protection_.delete_editable_range(index); }
+
     // ---- the sheet and its worktables ----
     std::string_view name() const noexcept;
     worktable_t* worktable() const noexcept { return worktable_; }
@@ -160,6 +178,7 @@ private:
     worktable_t* worktable_ = nullptr;
     std::unique_ptr<assign_for_worksheet_t> reader_;
     xml_part_t* printer_settings_ = nullptr;
+    sheet_protection_t protection_;
 };
 
 } // namespace vex
