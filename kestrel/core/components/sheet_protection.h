@@ -38,12 +38,13 @@ enum protection_option : uint32_t {
     option_pivot_tables = 1u << 14,
 };
 inline constexpr uint32_t protection_option_mask = 0x7FFF;
+// The bits written "1" when set; the others are written "0" when clear.
 inline constexpr uint32_t protection_options_off_by_default = 0xF;
 // The attribute of bit 1 << i.
 inline constexpr std::array<std::string_view, 15> protection_option_attributes = {
-    "selectLockedCells", "selectUnlockedCells", "objects",      "scenarios",     "autoFilter",
+    "selectLockedCells", "selectUnlockedCells", "objects",       "scenarios",  "autoFilter",
     "insertColumns",     "insertRows",          "insertHyperlinks", "deleteColumns", "deleteRows",
-    "formatCells",       "formatColumns",       "formatRows",   "sort",          "pivotTables",
+    "formatCells",       "formatColumns",       "formatRows",    "sort",       "pivotTables",
 };
 // Every option but selecting cells: what a range protection leaves on.
 inline constexpr uint32_t range_protection_options = 65532;

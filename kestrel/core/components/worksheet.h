@@ -162,7 +162,7 @@ public:
     // The part of the first recorded worktable; null before there is one.
     xml_part_t* worktable_part() const noexcept;
 
-    // Kept for the page setup, which comes with the printing settings.
+    // The part the page setup's r:id names, under the sheet or its worktable.
     xml_part_t* printer_settings() const noexcept { return printer_settings_; }
     void set_printer_settings(xml_part_t* part) noexcept { printer_settings_ = part; }
 
@@ -175,10 +175,10 @@ private:
     sheet_view_t& workbook_view_or_front__();
 
     worksheet_settings_t settings_;
+    sheet_protection_t protection_;
     worktable_t* worktable_ = nullptr;
     std::unique_ptr<assign_for_worksheet_t> reader_;
     xml_part_t* printer_settings_ = nullptr;
-    sheet_protection_t protection_;
 };
 
 } // namespace vex
