@@ -53,6 +53,9 @@ int number_storage_kind(double x) noexcept;
 std::optional<double> parse_double(std::string_view text);
 // strtod in the "C" locale, whatever locale the host has set.
 double c_strtod(const char* text, char** end) noexcept;
+// The integer text starts with, read as strtoll reads it: leading white space
+// and a sign, trailing characters ignored. False for no digits or overflow.
+bool leading_int64(std::string_view text, int64_t& out) noexcept;
 
 // ---- Strings ----------------------------------------------------------------------
 size_t utf8_length(std::string_view s) noexcept;

@@ -205,6 +205,15 @@ double c_strtod(const char* text, char** end) noexcept {
     return strtod_l(text, end, loc);
 }
 
+bool leading_int64(std::string_view text, int64_t& out) noexcept {
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p != end && ascii_is_space(*p)) ++p;
+    // from_chars takes no '+', and must not read "+-5" as -5.
+    if (p != end && *p == '+' && p + 1 != end && p[1] != '-') ++p;
+    return std::from_chars(p, end, out).ec == std::errc();
+}
+
 std::optional<double> parse_double(std::string_view text) {
     if (text.empty()) return std::nullopt;
     // A bounded copy: strtod must not run past the view.

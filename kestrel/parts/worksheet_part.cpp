@@ -14,6 +14,11 @@ constexpr uint32_t package_format = 2;
 
 bool is_worktable(const xml_part_t& p) noexcept { return p.kind() == part_kind_enum::worktable_part; }
 
+// The sheet's page setup names its printer settings wherever the part lives.
+void note_printer_settings(worksheet_t& sheet, xml_part_t* part) noexcept {
+    if (part && part->kind() == part_kind_enum::spreadsheet_printer_settings_part) sheet.set_printer_settings(part);
+}
+
 } // namespace
 
 worksheet_part_t::worksheet_part_t(xml_part_t* parent) : described_part_t(parent, part_kind_enum::worksheet_part) {
@@ -61,14 +66,17 @@ xml_part_t* worksheet_part_t::create_part(const char* relationship_type, const c
         return nullptr;
     }
     if (in_package_io() && !worktable_type) {
-        if (xml_part_t* table = get_worksheet()->worktable_part()) return table->create_part(relationship_type, id);
+        if (xml_part_t* table = get_worksheet()->worktable_part()) {
+            xml_part_t* made = table->create_part(relationship_type, id);
+            note_printer_settings(*get_worksheet(), made);
+            return made;
+        }
     }
     return xml_part_t::create_part(relationship_type, id);
 }
 
 void worksheet_part_t::add_part(xml_part_t* part, bool at_front) {
-    if (part && part->kind() == part_kind_enum::spreadsheet_printer_settings_part)
-        get_worksheet()->set_printer_settings(part);
+    note_printer_settings(*get_worksheet(), part);
     xml_part_t::add_part(part, at_front);
 }
 

@@ -4,6 +4,7 @@
 // write them back; the worksheet component works on the first view.
 
 #include "coord.h"
+#include "kestrel/core/components/page_setup.h"
 
 #include <cstdint>
 #include <memory>
@@ -111,6 +112,7 @@ struct custom_sheet_view_t {
     std::string guid;
     std::unique_ptr<pane_t> pane;
     std::vector<selection_t> selections;
+    print_settings_t print;
 };
 
 // The sheetFormatPr record; absent until one is read.

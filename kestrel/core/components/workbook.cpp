@@ -10,7 +10,6 @@
 #include "text_utils.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 #include <limits>
 
@@ -48,16 +47,11 @@ bool has_invalid_characters(std::string_view name) noexcept {
     return !name.empty() && (name.front() == '\'' || name.back() == '\'');
 }
 
-// The number a default name such as "Sheet12" carries, read as strtoll reads
-// it: leading white space and a sign, trailing characters ignored.
+// The number a default name such as "Sheet12" carries.
 bool default_name_number(std::string_view name, int64_t& out) noexcept {
     constexpr std::string_view stem = "Sheet";
     if (name.size() <= stem.size() || name.substr(0, stem.size()) != stem) return false;
-    const char* p = name.data() + stem.size();
-    const char* end = name.data() + name.size();
-    while (p != end && (*p == ' ' || (*p >= '\t' && *p <= '\r'))) ++p;
-    if (p != end && *p == '+' && p + 1 != end && p[1] != '-') ++p;
-    return std::from_chars(p, end, out).ec == std::errc();
+    return leading_int64(name.substr(stem.size()), out);
 }
 
 } // namespace

@@ -264,4 +264,14 @@ uint64_t worksheet_t::hyperlink_count() const noexcept {
     return n;
 }
 
+// ---- protection ----
+
+void worksheet_t::unprotect() { protection_.unprotect(worktable_); }
+
+bool worksheet_t::protect_range(const range_t& range) { return protection_.protect_range(worktable_, range); }
+
+bool worksheet_t::set_editable_range(const range_t& range) {
+    return protection_.set_editable_range(worktable_, range);
+}
+
 } // namespace vex

@@ -3,6 +3,8 @@
 // worktable child it makes, whose cell store holds the sheet's cells.
 
 #include "kestrel/core/components/component_base.h"
+#include "kestrel/core/components/page_setup.h"
+#include "kestrel/core/components/sheet_protection.h"
 #include "kestrel/core/components/sheet_view.h"
 #include "mta/table/table/table.h"
 
@@ -11,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vex {
@@ -29,6 +32,7 @@ struct worksheet_settings_t {
     std::vector<sheet_view_t> views;
     std::vector<custom_sheet_view_t> custom_views;
     std::unique_ptr<sheet_format_t> sheet_format;
+    print_settings_t print;
 };
 
 // The cell store a new worktable is made with: rows x cols from the sheet's
@@ -75,6 +79,79 @@ public:
     bool display_gridlines() const noexcept;
     void set_display_gridlines(bool on);
 
+    // ---- printing ----
+    // Breaks by 1-based row or column; a set break spans the worktable. An index
+    // is a position in ascending order; a bad one gives "Index out of range."
+    // and 0xFFFFFFFF. Rows and columns outside the sheet: "Row out of range.",
+    // "Column out of range.", false.
+    uint64_t row_break_count() const noexcept { return settings_.print.row_breaks.size(); }
+    uint32_t row_break(int32_t index) const;
+    bool set_row_break(int32_t row, bool add);
+    uint64_t col_break_count() const noexcept { return settings_.print.col_breaks.size(); }
+    uint32_t col_break(int32_t index) const;
+    bool set_col_break(int32_t col, bool add);
+    // True only while both gridLines and gridLinesSet are; clearing leaves the
+    // second set.
+    bool print_gridlines() const noexcept;
+    void set_print_gridlines(bool on);
+    bool print_headings() const noexcept { return settings_.print.options.headings; }
+    void set_print_headings(bool on) { settings_.print.options.headings = on; }
+    bool h_centered_printing() const noexcept { return settings_.print.options.horizontal_centered; }
+    void set_h_centered_printing(bool on) { settings_.print.options.horizontal_centered = on; }
+    bool v_centered_printing() const noexcept { return settings_.print.options.vertical_centered; }
+    void set_v_centered_printing(bool on) { settings_.print.options.vertical_centered = on; }
+    // Inches. A negative margin is stored as 0, one that is not finite ignored.
+    double left_margin() const noexcept { return settings_.print.margins.left; }
+    void set_left_margin(double v);
+    double right_margin() const noexcept { return settings_.print.margins.right; }
+    void set_right_margin(double v);
+    double top_margin() const noexcept { return settings_.print.margins.top; }
+    void set_top_margin(double v);
+    double bottom_margin() const noexcept { return settings_.print.margins.bottom; }
+    void set_bottom_margin(double v);
+    double header_margin() const noexcept { return settings_.print.margins.header; }
+    void set_header_margin(double v);
+    double footer_margin() const noexcept { return settings_.print.margins.footer; }
+    void set_footer_margin(double v);
+    // Paper ids 1 to 118; others give "No such paper id, please refer to the
+    // paper id in enum.h." and false.
+    int32_t paper() const noexcept { return int32_t(settings_.print.page_setup.paper_size); }
+    bool set_paper(int32_t id);
+    // Percent; values outside 10 to 400 are ignored.
+    int32_t print_scale() const noexcept { return int32_t(settings_.print.page_setup.scale); }
+    void set_print_scale(int32_t percent);
+    uint32_t page_orientation() const noexcept { return settings_.print.page_setup.orientation; }
+    void set_page_orientation(uint32_t code) { settings_.print.page_setup.orientation = code; }
+    uint32_t print_errors() const noexcept { return settings_.print.page_setup.errors; }
+    void set_print_errors(uint32_t code) { settings_.print.page_setup.errors = code; }
+    // Pages; values below 1 are ignored.
+    int32_t fit_page_height() const noexcept { return int32_t(settings_.print.page_setup.fit_to_height); }
+    void set_fit_page_height(int32_t pages);
+    int32_t fit_page_width() const noexcept { return int32_t(settings_.print.page_setup.fit_to_width); }
+    void set_fit_page_width(int32_t pages);
+    // The odd-page texts, UTF-8.
+    std::string_view page_header() const noexcept { return settings_.print.header_footer.odd_header; }
+    void set_page_header(std::string text) { settings_.print.header_footer.odd_header = std::move(text); }
+    std::string_view page_footer() const noexcept { return settings_.print.header_footer.odd_footer; }
+    void set_page_footer(std::string text) { settings_.print.header_footer.odd_footer = std::move(text); }
+
+    // ---- protection ----
+    // Cell locking goes through the worktable's cell store; without a
+    // worktable no range is valid.
+    const sheet_protection_t& protection() const noexcept { return protection_; }
+    sheet_protection_t& protection() noexcept { return protection_; }
+    bool is_protected() const noexcept { return protection_.is_protected(); }
+    bool protect(uint32_t options, std::string_view password) { return protection_.protect(options, password); }
+    void unprotect();
+    bool protect_range(const range_t& range);
+    bool set_editable_range(const range_t& range);
+    uint32_t editable_range_count() const noexcept { return protection_.editable_range_count(); }
+    const char* get_editable_range(int32_t index, int32_t* first_row, int32_t* first_col, int32_t* last_row,
+                                   int32_t* last_col) const {
+        return protection_.get_editable_range(index, first_row, first_col, last_row, last_col);
+    }
+    bool delete_editable_range(int32_t index) { return protection_.delete_editable_range(index); }
+
     // ---- the sheet and its worktables ----
     std::string_view name() const noexcept;
     worktable_t* worktable() const noexcept { return worktable_; }
@@ -99,7 +176,7 @@ public:
     // The part of the first recorded worktable; null before there is one.
     xml_part_t* worktable_part() const noexcept;
 
-    // Kept for the page setup, which comes with the printing settings.
+    // The part the page setup's r:id names, under the sheet or its worktable.
     xml_part_t* printer_settings() const noexcept { return printer_settings_; }
     void set_printer_settings(xml_part_t* part) noexcept { printer_settings_ = part; }
 
@@ -112,6 +189,7 @@ private:
     sheet_view_t& workbook_view_or_front__();
 
     worksheet_settings_t settings_;
+    sheet_protection_t protection_;
     worktable_t* worktable_ = nullptr;
     std::unique_ptr<assign_for_worksheet_t> reader_;
     xml_part_t* printer_settings_ = nullptr;

@@ -97,3 +97,10 @@ TEST(worksheet_part, partial_sheet_makes_nothing_unreferenced) {
     EXPECT_EQ(sheet->create_part(rel("drawing").c_str(), "rId2"), nullptr);
     EXPECT_TRUE(sheet->get_child_parts().empty());
 }
+
+TEST(worksheet_part, printer_settings_loaded_under_the_worktable_are_the_sheets) {
+    sheet_tree t;
+    xml_part_t* printer = t.p.add(t.sheet, "printerSettings", "rId5");
+    EXPECT_EQ(printer->get_parent(), t.table);
+    EXPECT_EQ(t.sheet->get_worksheet()->printer_settings(), printer);
+}

@@ -1,0 +1,121 @@
+#pragma once
+// A sheet's protection and its editable ranges (the format's protected
+// ranges). Protecting stores the option bits and a legacy password hash;
+// locking and unlocking cells goes through the sheet's cell store styles.
+
+#include "coord.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace vex {
+
+namespace mta {
+class Table;
+}
+
+// The option bits of sheetProtection, named after their attributes. The
+// first four are off unless written "1"; the others are on unless written "0".
+enum protection_option : uint32_t {
+    option_select_locked_cells = 1u << 0,
+    option_select_unlocked_cells = 1u << 1,
+    option_objects = 1u << 2,
+    option_scenarios = 1u << 3,
+    option_auto_filter = 1u << 4,
+    option_insert_columns = 1u << 5,
+    option_insert_rows = 1u << 6,
+    option_insert_hyperlinks = 1u << 7,
+    option_delete_columns = 1u << 8,
+    option_delete_rows = 1u << 9,
+    option_format_cells = 1u << 10,
+    option_format_columns = 1u << 11,
+    option_format_rows = 1u << 12,
+    option_sort = 1u << 13,
+    option_pivot_tables = 1u << 14,
+};
+inline constexpr uint32_t protection_option_mask = 0x7FFF;
+// The bits written "1" when set; the others are written "0" when clear.
+inline constexpr uint32_t protection_options_off_by_default = 0xF;
+// The attribute of bit 1 << i.
+inline constexpr std::array<std::string_view, 15> protection_option_attributes = {
+    "selectLockedCells", "selectUnlockedCells", "objects",       "scenarios",  "autoFilter",
+    "insertColumns",     "insertRows",          "insertHyperlinks", "deleteColumns", "deleteRows",
+    "formatCells",       "formatColumns",       "formatRows",    "sort",       "pivotTables",
+};
+// Every option but selecting cells: what a range protection leaves on.
+inline constexpr uint32_t range_protection_options = 65532;
+
+struct sheet_protection_record_t {
+    uint32_t algorithm = 0;  // index into the reader's hash algorithm names
+    uint32_t spin_count = 0;
+    std::string password;  // legacy hash, four upper-case hex digits, or empty
+    std::string hash_value;
+    std::string salt_value;
+    uint32_t protected_ = 0;
+    uint32_t options = 0;
+
+    friend bool operator==(const sheet_protection_record_t&, const sheet_protection_record_t&) = default;
+};
+
+struct editable_range_t {
+    uint32_t algorithm = 0;
+    range_t range;
+    uint32_t spin_count = 0;
+    std::string hash_value;
+    std::string salt_value;
+    std::vector<std::string> security_descriptors;
+};
+
+class sheet_protection_t {
+public:
+    using named_range = std::pair<std::string, editable_range_t>;
+
+    bool is_protected() const noexcept { return record_.protected_ != 0; }
+    const sheet_protection_record_t& record() const noexcept { return record_; }
+    // For the reader.
+    sheet_protection_record_t& record() noexcept { return record_; }
+
+    // Protects with the options' low fifteen bits and the password's hash, read
+    // values cleared. A password with a character other than printable ASCII
+    // (space, "`" and "~" excepted) is refused with its message: false, nothing
+    // changed. An empty password stores none.
+    bool protect(uint32_t options, std::string_view password);
+    // Locks every column of the table again and clears the record; nothing when
+    // the sheet is not protected.
+    void unprotect(mta::Table* table);
+    // Unlocks the whole sheet, locks the range, protects without a password;
+    // "The range is invalid." and false for a range outside the table (or
+    // without one).
+    bool protect_range(mta::Table* table, const range_t& range);
+
+    // Editable ranges, in the order they were added. set_editable_range names
+    // the range and protects the sheet, leaving cell locking alone.
+    bool set_editable_range(const mta::Table* table, const range_t& range);
+    uint32_t editable_range_count() const noexcept { return uint32_t(ranges_.size()); }
+    // The name, writing the corners to the outputs given; null with "Index out
+    // of range." for a bad index.
+    const char* get_editable_range(int32_t index, int32_t* first_row, int32_t* first_col, int32_t* last_row,
+                                   int32_t* last_col) const;
+    bool delete_editable_range(int32_t index);
+    const std::vector<named_range>& editable_ranges() const noexcept { return ranges_; }
+    // For the reader: false, adding nothing, for a name held already.
+    bool add_editable_range(std::string name, editable_range_t range);
+
+    // The format's legacy 16-bit verifier as four upper-case hex digits.
+    static std::string hash_password__(std::string_view password);
+    // "Range N" with N one past the largest number among the names "Range n";
+    // never a name held already.
+    std::string next_range_name__() const;
+
+private:
+    const named_range* find__(std::string_view name) const noexcept;
+
+    sheet_protection_record_t record_;
+    std::vector<named_range> ranges_;
+};
+
+} // namespace vex
