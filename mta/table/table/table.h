@@ -154,8 +154,8 @@ public:
     explicit columns_t(Table& table);
 
     int count() const noexcept { return static_cast<int>(columns_.size()); }
-    Column* at(int col) noexcept;
-    const Column* at(int col) const noexcept;
+    Column* at(int col) noexcept { return col >= 1 && col <= count() ? columns_[col - 1].get() : nullptr; }
+    const Column* at(int col) const noexcept { return col >= 1 && col <= count() ? columns_[col - 1].get() : nullptr; }
     // Grows the collection up to col; col must be a valid column of the table.
     Column& get_or_create(int col);
     // Never beyond the table's column count.
@@ -217,8 +217,9 @@ public:
     // ---- extent and positions -------------------------------------------------------
     uint32_t row_count() const noexcept { return row_count_; }
     uint32_t col_count() const noexcept { return col_count_; }
-    bool is_valid_row(int row) const noexcept;
-    bool is_valid_col(int col) const noexcept;
+    // Inline: every value setter asks them.
+    bool is_valid_row(int row) const noexcept { return uint64_t(int64_t(row) - first_row_) < row_count_; }
+    bool is_valid_col(int col) const noexcept { return uint64_t(int64_t(col) - first_col_) < col_count_; }
     bool is_valid_cell(int row, int col) const noexcept { return is_valid_row(row) && is_valid_col(col); }
     bool is_valid_range(const vex::range_t& range) const noexcept;
 
@@ -432,9 +433,13 @@ private:
     int last_pushed_col__(int rl, int rh, int at) const;
     void row_span_style__(int r1, int r2, const style_settings_t& s);
 
-    mutable std::mutex mutex_;  // held only while a column is looked up or made
+    // Held while the column collection changes, and by look-ups that may run on
+    // another thread than the writer's (recalculation).
+    mutable std::mutex mutex_;
     uint32_t row_count_;
     uint32_t col_count_;
+    const int32_t first_row_ = get_sheet_limits().first_row;
+    const int32_t first_col_ = get_sheet_limits().first_col;
     row_records_t row_records_;
     col_records_t col_records_;
     unsigned sheet_id_ = 0;

@@ -218,11 +218,18 @@ void Table::set_cell_style(int row, int col, const style_settings_t& s) {
 }
 
 void Table::inherit_row_col_style__(int row, int col) {
-    const Column* column = find_column(col);
-    if (column && column->get_xf(row) != default_xf()) return;
+    // The records first: without a row or column style there is nothing to take.
+    // Most sheets style no row and no column at all, which one run tells.
+    const auto unstyled = [](const auto& store) {
+        const auto& runs = store.runs();
+        return runs.size() == 1 && runs.front().value.xf == default_xf();
+    };
+    if (unstyled(row_records_) && unstyled(col_records_)) return;
     const uint16_t row_xf = row_records_.value_at(row).xf;
     const uint16_t col_xf = col_records_.value_at(col).xf;
     if (row_xf == default_xf() && col_xf == default_xf()) return;
+    const Column* column = find_column(col);
+    if (column && column->get_xf(row) != default_xf()) return;
     auto& m = style_manager_of(*this);
     const uint16_t xf = m.intern_style(row_col_style(m, row_xf, col_xf));
     create_column_if_not_exists(col).set_xf(row, xf);
