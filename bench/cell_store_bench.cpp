@@ -4,6 +4,7 @@
 // rows through the row import. Reported per cell: live heap bytes after the fill,
 // peak resident bytes over it, and the time to tear the sheet down.
 
+#include "mta/formula/formula_cell.h"
 #include "mta/table/cell/string_pool.h"
 #include "mta/table/table/table.h"
 #include "mta/types/imported_row_cells.h"
@@ -219,6 +220,33 @@ void BM_import_mixed_rows(benchmark::State& s) {
     measure(s, size_t(import_rows) * import_cols, [&](Table& t, int) {
         for (uint32_t r = 1; r <= import_rows; ++r) t.set_imported_row_cells_(maker.at(r, pooled));
     });
+    s.counters["formula_record_bytes"] = double(sizeof(vex::mta::formula::formula_cell));
+}
+
+// Formulas only, each with its cached number: the heap a formula cell costs,
+// its record and the column's pointer to it (the texts are short enough to be
+// kept inside the record).
+void BM_import_formulas(benchmark::State& s) {
+    constexpr uint32_t rows = 100000;
+    vex::mta::imported_row_cells row;
+    for (uint32_t c = 1; c <= import_cols; ++c) {
+        vex::mta::trival_cell_t cell;
+        cell.row = 1;
+        cell.col = c;
+        cell.kind = uint8_t(cell_value_kind::formula);
+        cell.formula = "SUM(A1:E1)";
+        cell.value_kind = uint8_t(cell_value_kind::number);
+        cell.value = 1.5;
+        row.append(cell);
+    }
+    measure(s, size_t(rows) * import_cols, [&](Table& t, int) {
+        for (uint32_t r = 1; r <= rows; ++r) {
+            row.row = r;
+            for (auto& cell : row.cells) cell.row = r;
+            t.set_imported_row_cells_(row);
+        }
+    });
+    s.counters["formula_record_bytes"] = double(sizeof(vex::mta::formula::formula_cell));
 }
 
 BENCHMARK(BM_set_num_mixed_row_major)->Unit(benchmark::kMillisecond)->Iterations(3);
@@ -229,5 +257,6 @@ BENCHMARK(BM_set_text_row_major)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_set_alternating_kinds)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_import_numbers)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_import_mixed_rows)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_import_formulas)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
