@@ -9,9 +9,11 @@
 #include "text_utils.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <stdexcept>
 #include <string>
+#include <variant>
 
 namespace vex::mta::formula {
 
@@ -34,7 +36,10 @@ private:
 
     vex::coord_t origin_;
     std::string_view text_;
-    std::unique_ptr<token_resolver_t> resolver_;
+    // The resolver of the reference style lives inside the parser: one
+    // allocation less per formula.
+    std::variant<std::monostate, excel_a1, excel_r1c1> styles_;
+    token_resolver_t* resolver_ = nullptr;
     std::vector<lexeme_t> lexemes_;
     std::optional<token_t> current_;
     std::optional<token_t> pending_;
@@ -50,10 +55,10 @@ formula_parser::impl::impl(model_context& context, const vex::coord_t& origin, s
     : origin_(origin), text_(text) {
     switch (context.get_reference_mode()) {
     case 3:
-        resolver_ = std::make_unique<excel_a1>(origin_, text_, context);
+        resolver_ = &styles_.emplace<excel_a1>(origin_, text_, context);
         break;
     case 4:
-        resolver_ = std::make_unique<excel_r1c1>();
+        resolver_ = &styles_.emplace<excel_r1c1>();
         break;
     default:
         throw general_error("formula parser: cell reference mode error.");
@@ -142,7 +147,14 @@ std::optional<token_t> formula_parser::impl::separator__(size_t i) {
 }
 
 std::optional<token_t> formula_parser::impl::number__(const lexeme_t& lexeme) const {
-    const auto value = parse_double(lexeme.text(text_));
+    // A number lexeme is digits with at most one point: from_chars reads the
+    // usual ones exactly as strtod does, without a copy; the rest (a lone point,
+    // values out of range) take the general path.
+    const std::string_view digits = lexeme.text(text_);
+    double quick = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), quick);
+    if (ec == std::errc() && end == digits.data() + digits.size()) return token_t(quick);
+    const auto value = parse_double(digits);
     if (!value || std::isinf(*value)) throw std::runtime_error("value overflow: " + std::string(text_.substr(lexeme.begin)));
     return token_t(*value);
 }
