@@ -413,13 +413,24 @@ private:
     friend class table_registry_t;
     void use_shared__(table_registry_t& registry, uint32_t grid_id, uint32_t workbook, workbook_shared_t& shared);
 
-    // False, with the reason in the last message, for a cell that may not take a value.
-    bool check_cell_writable__(int row, int col) const;
+    // False, with the reason in the last message, for a cell that may not take a
+    // value. Most sheets have neither tables nor merges: that test is inline.
+    bool check_cell_writable__(int row, int col) const {
+        return (tabledefs_.size() == 0 && merged_cells_.empty()) || guard_cell__(row, col);
+    }
+    bool guard_cell__(int row, int col) const;
     // The column that takes a value at (row, col), or null with the refusal recorded.
     Column* writable_column__(int row, int col, bool force);
     // After a value is stored: a cell without a style of its own takes its row's
     // and column's.
-    void inherit_row_col_style__(int row, int col);
+    // Most sheets style no row and no column, which one run of each tells inline.
+    void inherit_row_col_style__(int row, int col) {
+        const auto unstyled = [](const auto& store) {
+            return store.runs().size() == 1 && store.runs().front().value.xf == store.default_value().xf;
+        };
+        if (!unstyled(row_records_) || !unstyled(col_records_)) hand_down_style__(row, col);
+    }
+    void hand_down_style__(int row, int col);
     // The range ordered and clamped to the table; false when nothing is left.
     bool clamp_range__(vex::range_t& range) const;
     void col_span_style__(int c1, int c2, const style_settings_t& s);

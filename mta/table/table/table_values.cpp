@@ -12,9 +12,7 @@ constexpr int32_t datetime_numfmt_id = 14;
 
 } // namespace
 
-bool Table::check_cell_writable__(int row, int col) const {
-    // Most sheets have neither; their searches are not worth a call per cell.
-    if (tabledefs_.size() == 0 && merged_cells_.empty()) return true;
+bool Table::guard_cell__(int row, int col) const {
     if (tabledefs_.header_at(row, col)) return refuse("The cell is the header cell of table and cannot have a value set.");
     if (merged_cells_.is_covered(row, col)) return refuse("The cell has been merged and cannot set a value.");
     return true;

@@ -217,14 +217,8 @@ void Table::set_cell_style(int row, int col, const style_settings_t& s) {
     create_column_if_not_exists(col).set_xf(row, xf);
 }
 
-void Table::inherit_row_col_style__(int row, int col) {
+void Table::hand_down_style__(int row, int col) {
     // The records first: without a row or column style there is nothing to take.
-    // Most sheets style no row and no column at all, which one run tells.
-    const auto unstyled = [](const auto& store) {
-        const auto& runs = store.runs();
-        return runs.size() == 1 && runs.front().value.xf == default_xf();
-    };
-    if (unstyled(row_records_) && unstyled(col_records_)) return;
     const uint16_t row_xf = row_records_.value_at(row).xf;
     const uint16_t col_xf = col_records_.value_at(col).xf;
     if (row_xf == default_xf() && col_xf == default_xf()) return;
