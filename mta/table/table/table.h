@@ -98,7 +98,11 @@ public:
         if constexpr (std::is_same_v<T, formula::formula_cell*>) may_hold_formulas_ = true;
         if (may_hold_formulas_ && cells_.position(hint_, pos).first->type == element_type_formula)
             release_formulas__(pos, pos);
-        hint_ = cells_.set(hint_, pos, value);
+        // The new hint is built in place: assigned from a returned temporary it
+        // is copied wider than it was written, which stalls every store.
+        static_assert(std::is_trivially_destructible_v<column_store_t::iterator>);
+        const column_store_t::iterator hint = hint_;
+        new (&hint_) column_store_t::iterator(cells_.set(hint, pos, value));
     }
 
     uint16_t get_xf(int row) const noexcept { return xf_runs_.value_at(int64_t(row) - 1); }
