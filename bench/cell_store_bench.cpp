@@ -4,11 +4,13 @@
 // rows through the row import. Reported per cell: live heap bytes after the fill,
 // peak resident bytes over it, and the time to tear the sheet down.
 
+#include "mta/formula/formula_cell.h"
 #include "mta/table/cell/string_pool.h"
 #include "mta/table/table/table.h"
 #include "mta/types/imported_row_cells.h"
 
 #include <benchmark/benchmark.h>
+#include <ixion/model_context.hpp>
 #include <malloc.h>
 
 #include <chrono>
@@ -43,9 +45,10 @@ bool reset_peak_rss() {
     return bool(out.flush());
 }
 
-// Times `fill(table, iteration)` over `cells` cells and reports the memory it left.
-template <class Fill>
-void measure(benchmark::State& state, size_t cells, Fill fill) {
+// Times `fill(model, iteration)` over `cells` cells on a model that `make` builds
+// untimed, and reports the memory the fill left.
+template <class Make, class Fill>
+void measure_model(benchmark::State& state, size_t cells, Make make, Fill fill) {
     double heap = 0, peak = 0, teardown_ms = 0;
     int iteration = 0;
     for (auto _ : state) {
@@ -53,7 +56,7 @@ void measure(benchmark::State& state, size_t cells, Fill fill) {
         const bool rss = reset_peak_rss();
         const size_t rss_before = status_bytes("VmRSS");
         const size_t heap_before = heap_in_use();
-        auto table = std::make_unique<Table>(vex::mta::extent_t{}, 1048576, 16384);
+        auto table = make();
         state.ResumeTiming();
         fill(*table, iteration++);
         state.PauseTiming();
@@ -68,6 +71,11 @@ void measure(benchmark::State& state, size_t cells, Fill fill) {
     state.counters["heap_bytes_per_cell"] = heap;
     state.counters["peak_rss_per_cell"] = peak;
     state.counters["teardown_ms"] = teardown_ms;
+}
+
+template <class Fill>
+void measure(benchmark::State& state, size_t cells, Fill fill) {
+    measure_model(state, cells, [] { return std::make_unique<Table>(vex::mta::extent_t{}, 1048576, 16384); }, fill);
 }
 
 // 1, 1.5, 3, 3.5, ...: whole and fractional values alternate down every column.
@@ -88,6 +96,28 @@ void BM_set_num_mixed_column_major(benchmark::State& s) {
     measure(s, size_t(number_rows) * number_cols, [](Table& t, int) {
         for (int c = 1; c <= number_cols; ++c)
             for (int r = 1; r <= number_rows; ++r) t.set_num(r, c, mixed(r, c));
+    });
+}
+
+// The peer: ixion's model, one sheet of the same size, the same values in the
+// same order.
+std::unique_ptr<ixion::model_context> ixion_sheet() {
+    auto cxt = std::make_unique<ixion::model_context>(ixion::rc_size_t(1048576, 16384));
+    cxt->append_sheet("Sheet1");
+    return cxt;
+}
+
+void BM_ixion_set_numeric_cell_row_major(benchmark::State& s) {
+    measure_model(s, size_t(number_rows) * number_cols, ixion_sheet, [](ixion::model_context& cxt, int) {
+        for (int r = 1; r <= number_rows; ++r)
+            for (int c = 1; c <= number_cols; ++c) cxt.set_numeric_cell({0, r - 1, c - 1}, mixed(r, c));
+    });
+}
+
+void BM_ixion_set_numeric_cell_column_major(benchmark::State& s) {
+    measure_model(s, size_t(number_rows) * number_cols, ixion_sheet, [](ixion::model_context& cxt, int) {
+        for (int c = 1; c <= number_cols; ++c)
+            for (int r = 1; r <= number_rows; ++r) cxt.set_numeric_cell({0, r - 1, c - 1}, mixed(r, c));
     });
 }
 
@@ -190,13 +220,43 @@ void BM_import_mixed_rows(benchmark::State& s) {
     measure(s, size_t(import_rows) * import_cols, [&](Table& t, int) {
         for (uint32_t r = 1; r <= import_rows; ++r) t.set_imported_row_cells_(maker.at(r, pooled));
     });
+    s.counters["formula_record_bytes"] = double(sizeof(vex::mta::formula::formula_cell));
+}
+
+// Formulas only, each with its cached number: the heap a formula cell costs,
+// its record and the column's pointer to it (the texts are short enough to be
+// kept inside the record).
+void BM_import_formulas(benchmark::State& s) {
+    constexpr uint32_t rows = 100000;
+    vex::mta::imported_row_cells row;
+    for (uint32_t c = 1; c <= import_cols; ++c) {
+        vex::mta::trival_cell_t cell;
+        cell.row = 1;
+        cell.col = c;
+        cell.kind = uint8_t(cell_value_kind::formula);
+        cell.formula = "SUM(A1:E1)";
+        cell.value_kind = uint8_t(cell_value_kind::number);
+        cell.value = 1.5;
+        row.append(cell);
+    }
+    measure(s, size_t(rows) * import_cols, [&](Table& t, int) {
+        for (uint32_t r = 1; r <= rows; ++r) {
+            row.row = r;
+            for (auto& cell : row.cells) cell.row = r;
+            t.set_imported_row_cells_(row);
+        }
+    });
+    s.counters["formula_record_bytes"] = double(sizeof(vex::mta::formula::formula_cell));
 }
 
 BENCHMARK(BM_set_num_mixed_row_major)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_set_num_mixed_column_major)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ixion_set_numeric_cell_row_major)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ixion_set_numeric_cell_column_major)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_set_text_row_major)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_set_alternating_kinds)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_import_numbers)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_import_mixed_rows)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_import_formulas)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace

@@ -11,6 +11,7 @@
 #include "mta/table/cell/cell.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,6 +31,28 @@ struct formula_attributes_t {
     vex::coord_t r1{};
     vex::coord_t r2{};
     vex::range_t ref{{0, 0, 0, 1, 0, 0}, {0, 0, 0, 1, 0, 0}};
+
+    friend bool operator==(const formula_attributes_t&, const formula_attributes_t&) = default;
+};
+
+// An optional kept behind a pointer: a member that most records leave empty
+// costs one word, not its whole size.
+template <class T>
+class boxed_optional {
+public:
+    bool has_value() const noexcept { return bool(value_); }
+    explicit operator bool() const noexcept { return has_value(); }
+    const T& operator*() const noexcept { return *value_; }
+    const T* operator->() const noexcept { return value_.get(); }
+    template <class U>
+    void emplace(U&& value) {
+        if (value_) *value_ = std::forward<U>(value);
+        else value_ = std::make_unique<T>(std::forward<U>(value));
+    }
+    void reset() noexcept { value_.reset(); }
+
+private:
+    std::unique_ptr<T> value_;
 };
 
 // What a formula last gave: a number, a text, a boolean, a date-time or an error.
@@ -37,8 +60,11 @@ using formula_result_t = std::variant<double, std::string, bool, vex::datetime_t
 
 class formula_cell {
 public:
+    // Attributes equal to the defaults are not kept.
     formula_cell(const vex::coord_t& position, std::string expression, const formula_attributes_t& attributes = {})
-        : position_(position), expression_(std::move(expression)), attributes_(attributes) {}
+        : position_(position), expression_(std::move(expression)) {
+        if (!(attributes == default_attributes())) attributes_.emplace(attributes);
+    }
     // A cell the interpreter can evaluate: it reads the sheet through `owner`.
     formula_cell(model_context* owner, const vex::coord_t& position, std::string_view expression)
         : owner_(owner), position_(position), expression_(expression) {}
@@ -53,7 +79,9 @@ public:
 
     // Stays valid, and NUL-terminated, while the cell lives.
     std::string_view expression() const noexcept { return expression_; }
-    const formula_attributes_t& attributes() const noexcept { return attributes_; }
+    const formula_attributes_t& attributes() const noexcept {
+        return attributes_ ? *attributes_ : default_attributes();
+    }
 
     bool has_result() const noexcept { return result_.has_value(); }
     const std::optional<formula_result_t>& result() const noexcept { return result_; }
@@ -73,20 +101,27 @@ public:
 
     // The interpreter's final value, kept as it came; turning it into the cached
     // result is the evaluation step's to do.
-    void store_value(operand_t value) { value_ = std::move(value); }
-    const std::optional<operand_t>& stored_value() const noexcept { return value_; }
+    void store_value(operand_t value) { value_.emplace(std::move(value)); }
+    const boxed_optional<operand_t>& stored_value() const noexcept { return value_; }
 
     std::vector<token_t> tokens;            // the parsed expression
     std::vector<token_t> reference_tokens;  // one-cell ranges of its cell references
     uint8_t volatile_flag = 0;              // set when the formula calls NOW
 
 private:
+    static const formula_attributes_t& default_attributes() noexcept {
+        static const formula_attributes_t defaults;
+        return defaults;
+    }
+
+    // Imported attributes and the interpreter's value are usually absent and
+    // large (80 and 112 bytes), so they live out of line.
     model_context* owner_ = nullptr;
     vex::coord_t position_;
     std::string expression_;
-    formula_attributes_t attributes_;
+    boxed_optional<formula_attributes_t> attributes_;
     std::optional<formula_result_t> result_;
-    std::optional<operand_t> value_;
+    boxed_optional<operand_t> value_;
 };
 
 } // namespace vex::mta::formula

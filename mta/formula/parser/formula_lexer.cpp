@@ -26,28 +26,36 @@ constexpr bool ends_word(char c) noexcept { return is_separator(c) || is_operato
 
 std::vector<lexeme_t>& formula_lexer::run() {
     lexemes_.clear();
-    lexemes_.reserve(text_.size() / 2 + 1);
+    // Short formulas are often a lexeme a character ("1+2*3"): no regrowth for them.
+    lexemes_.reserve(text_.size() / 2 + 8);
     cursor_ = 0;
     while (cursor_ < text_.size()) {
         start_ = cursor_;
         const char c = text_[cursor_];
+        lexeme_t lexeme;
         if (c == ' ') {
             while (cursor_ + 1 < text_.size() && text_[cursor_ + 1] == ' ') ++cursor_;
-            lexemes_.push_back({lexeme_separator, start_, cursor_++});
+            lexeme = {lexeme_separator, start_, cursor_++};
         } else if (is_separator(c)) {
-            lexemes_.push_back({lexeme_separator, start_, cursor_++});
+            lexeme = {lexeme_separator, start_, cursor_++};
         } else if (is_operator(c)) {
-            lexemes_.push_back({lexeme_operator, start_, cursor_++});
+            lexeme = {lexeme_operator, start_, cursor_++};
         } else if (c == '"') {
-            string_literal__();
+            lexeme = string_literal__();
         } else {
-            word__();
+            lexeme = word__();
         }
+        // One place that appends, field by field: a whole-record copy from the
+        // stack stalls on the narrower stores that built it.
+        lexeme_t& added = lexemes_.emplace_back();
+        added.kind = lexeme.kind;
+        added.begin = lexeme.begin;
+        added.end = lexeme.end;
     }
     return lexemes_;
 }
 
-void formula_lexer::string_literal__() {
+lexeme_t formula_lexer::string_literal__() {
     const size_t first = ++cursor_;
     while (cursor_ < text_.size()) {
         if (text_[cursor_] == '"') {
@@ -56,16 +64,14 @@ void formula_lexer::string_literal__() {
                 continue;
             }
             // An empty literal has end before begin: its text is empty.
-            lexemes_.push_back({lexeme_string, first, cursor_ - 1});
-            ++cursor_;
-            return;
+            return {lexeme_string, first, cursor_++ - 1};
         }
         ++cursor_;
     }
-    lexemes_.push_back({lexeme_unterminated_string, first, text_.size() - 1});
+    return {lexeme_unterminated_string, first, text_.size() - 1};
 }
 
-void formula_lexer::word__() {
+lexeme_t formula_lexer::word__() {
     bool point = false;
     while (cursor_ < text_.size()) {
         const char c = text_[cursor_];
@@ -78,10 +84,8 @@ void formula_lexer::word__() {
             break;
         }
     }
-    if (cursor_ > start_ && (cursor_ == text_.size() || ends_word(text_[cursor_]))) {
-        lexemes_.push_back({lexeme_number, start_, cursor_ - 1});
-        return;
-    }
+    if (cursor_ > start_ && (cursor_ == text_.size() || ends_word(text_[cursor_])))
+        return {lexeme_number, start_, cursor_ - 1};
     // Quotes and brackets may hold any character, operators and blanks included.
     // Inside brackets a quote escapes the next character, so Table1[a']b] closes once.
     char closers[64];
@@ -104,7 +108,7 @@ void formula_lexer::word__() {
         if ((c == '\'' || c == '[') && depth < sizeof closers) closers[depth++] = c == '[' ? ']' : '\'';
         ++cursor_;
     }
-    lexemes_.push_back({lexeme_name, start_, cursor_ - 1});
+    return {lexeme_name, start_, cursor_ - 1};
 }
 
 int32_t classify_lexeme(const lexeme_t& lexeme, std::string_view text) noexcept {

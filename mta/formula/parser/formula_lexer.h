@@ -38,8 +38,8 @@ public:
     const std::vector<lexeme_t>& lexemes() const noexcept { return lexemes_; }
 
 private:
-    void string_literal__();
-    void word__();
+    lexeme_t string_literal__();
+    lexeme_t word__();
 
     std::string_view text_;
     size_t start_ = 0;

@@ -9,9 +9,11 @@
 #include "text_utils.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <stdexcept>
 #include <string>
+#include <variant>
 
 namespace vex::mta::formula {
 
@@ -28,15 +30,20 @@ private:
     int32_t operator__(size_t& i) const noexcept;
     std::optional<token_t> separator__(size_t i);
     std::optional<token_t> number__(const lexeme_t& lexeme) const;
-    bool lines__(size_t& i);
+    std::optional<token_t> lines__(size_t& i);
+    // The token of the lexeme at i, built where the caller keeps it; i moves on
+    // past the lexemes it takes with it.
+    std::optional<token_t> token_at__(size_t& i);
     void widen__(const vex::coord_t& cell);
     void store__(token_t&& token) { tokens_.push_back(std::move(token)); }
 
     vex::coord_t origin_;
     std::string_view text_;
-    std::unique_ptr<token_resolver_t> resolver_;
+    // The resolver of the reference style lives inside the parser: one
+    // allocation less per formula.
+    std::variant<std::monostate, excel_a1, excel_r1c1> styles_;
+    token_resolver_t* resolver_ = nullptr;
     std::vector<lexeme_t> lexemes_;
-    std::optional<token_t> current_;
     std::optional<token_t> pending_;
     std::vector<token_t> tokens_;
     bool in_array_ = false;
@@ -50,10 +57,10 @@ formula_parser::impl::impl(model_context& context, const vex::coord_t& origin, s
     : origin_(origin), text_(text) {
     switch (context.get_reference_mode()) {
     case 3:
-        resolver_ = std::make_unique<excel_a1>(origin_, text_, context);
+        resolver_ = &styles_.emplace<excel_a1>(origin_, text_, context);
         break;
     case 4:
-        resolver_ = std::make_unique<excel_r1c1>();
+        resolver_ = &styles_.emplace<excel_r1c1>();
         break;
     default:
         throw general_error("formula parser: cell reference mode error.");
@@ -108,7 +115,7 @@ std::optional<token_t> formula_parser::impl::separator__(size_t i) {
         if (near_operator(classify_lexeme(lexemes_[i - 1], text_)) ||
             near_operator(classify_lexeme(lexemes_[i + 1], text_)))
             return std::nullopt;
-        return token_t(int32_t(op_intersect));
+        return std::optional<token_t>(std::in_place, int32_t(op_intersect));
     }
     switch (c) {
     case '(': {
@@ -138,24 +145,51 @@ std::optional<token_t> formula_parser::impl::separator__(size_t i) {
     else if (!parens_.empty() && parens_.back() && c == resolver_->arg_separator()) op = op_arg_sep;
     else if (c == ',') op = op_union;
     else op = classify_lexeme(lexemes_[i], text_);
-    return token_t(op);
+    return std::optional<token_t>(std::in_place, op);
 }
 
 std::optional<token_t> formula_parser::impl::number__(const lexeme_t& lexeme) const {
-    const auto value = parse_double(lexeme.text(text_));
+    // A number lexeme is digits with at most one point: from_chars reads the
+    // usual ones exactly as strtod does, without a copy; the rest (a lone point,
+    // values out of range) take the general path.
+    const std::string_view digits = lexeme.text(text_);
+    double quick = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), quick);
+    if (ec == std::errc() && end == digits.data() + digits.size()) return std::optional<token_t>(std::in_place, quick);
+    const auto value = parse_double(digits);
     if (!value || std::isinf(*value)) throw std::runtime_error("value overflow: " + std::string(text_.substr(lexeme.begin)));
     return token_t(*value);
 }
 
 // "1:3", "$A:$C", "Sheet1!$1:$1": three lexemes, one range over whole lines.
-bool formula_parser::impl::lines__(size_t& i) {
-    if (i + 2 >= lexemes_.size() || !next_is__(i, lexeme_operator, ':')) return false;
+std::optional<token_t> formula_parser::impl::lines__(size_t& i) {
+    if (i + 2 >= lexemes_.size() || !next_is__(i, lexeme_operator, ':')) return std::nullopt;
     const lexeme_t& last = lexemes_[i + 2];
-    if (last.kind != lexeme_number && last.kind != lexeme_name) return false;
-    current_ = resolver_->resolve_lines(lexemes_[i], last);
-    if (!current_) return false;
-    i += 2;
-    return true;
+    if (last.kind != lexeme_number && last.kind != lexeme_name) return std::nullopt;
+    auto lines = resolver_->resolve_lines(lexemes_[i], last);
+    if (lines) i += 2;
+    return lines;
+}
+
+std::optional<token_t> formula_parser::impl::token_at__(size_t& i) {
+    const lexeme_t& lexeme = lexemes_[i];
+    switch (lexeme.kind) {
+    case lexeme_operator:
+        if (const int32_t op = operator__(i)) return std::optional<token_t>(std::in_place, op);
+        return std::nullopt;
+    case lexeme_separator:
+        return separator__(i);
+    case lexeme_number:
+        if (auto lines = lines__(i)) return lines;
+        return number__(lexeme);
+    case lexeme_string:
+        return std::optional<token_t>(std::in_place, lexeme.text(text_));
+    case lexeme_name:
+        if (auto lines = lines__(i)) return lines;
+        return resolver_->resolve(lexeme);
+    default:
+        return std::nullopt;
+    }
 }
 
 // The range grows to cover the cell, compared on the sheet, not as stored
@@ -199,44 +233,25 @@ bool formula_parser::impl::parse() {
     tokens_.reserve(lexemes_.size());
     for (size_t i = 0; i < lexemes_.size(); ++i) {
         const lexeme_t& lexeme = lexemes_[i];
-        current_.reset();
-        switch (lexeme.kind) {
-        case lexeme_operator:
-            if (const int32_t op = operator__(i)) current_.emplace(op);
-            break;
-        case lexeme_separator:
-            current_ = separator__(i);
-            break;
-        case lexeme_number:
-            if (!lines__(i)) current_ = number__(lexeme);
-            break;
-        case lexeme_string:
-            current_.emplace(lexeme.text(text_));
-            break;
-        case lexeme_name:
-            if (!lines__(i)) current_ = resolver_->resolve(lexeme);
-            break;
-        default:
-            break;
-        }
-        if (!current_) {
+        std::optional<token_t> current = token_at__(i);
+        if (!current) {
             if (lexeme.kind == lexeme_separator && text_[lexeme.begin] == ' ') continue;
             set_run_message("Error in parsing formula: " + std::string(lexeme.text(text_)));
             return false;
         }
-        if (current_->opcode == op_error) {
-            const auto& error = std::get<formula_error>(current_->operand);
+        if (current->opcode == op_error) {
+            const auto& error = std::get<formula_error>(current->operand);
             set_run_message(std::string(error.message()) + ": " + std::string(lexeme.text(text_)));
             return false;
         }
         bool folded = false;
-        if (current_->opcode == op_cell_ref && pending_) {
-            widen__(std::get<vex::coord_t>(current_->operand));
+        if (current->opcode == op_cell_ref && pending_) {
+            widen__(std::get<vex::coord_t>(current->operand));
             folded = true;
         }
-        if (current_->opcode == op_cell_ref && i + 1 < lexemes_.size() &&
+        if (current->opcode == op_cell_ref && i + 1 < lexemes_.size() &&
             classify_lexeme(lexemes_[i + 1], text_) == op_range) {
-            if (!pending_) pending_ = std::move(current_);
+            if (!pending_) pending_ = std::move(current);
             ++i;
             continue;
         }
@@ -247,7 +262,7 @@ bool formula_parser::impl::parse() {
             // A1:INDEX(...) ranges over what follows: the operator stays.
             store__(token_t(int32_t(op_range)));
         }
-        store__(std::move(*current_));
+        store__(std::move(*current));
     }
     if (in_array_ || function_depth_ != 0) throw std::runtime_error("Incomplete parentheses.");
     return true;

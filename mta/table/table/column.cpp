@@ -191,14 +191,6 @@ columns_t::columns_t(Table& table) : table_(&table) {
     columns_.push_back(std::make_unique<Column>(table, table.row_count()));
 }
 
-Column* columns_t::at(int col) noexcept {
-    return col >= 1 && col <= count() ? columns_[col - 1].get() : nullptr;
-}
-
-const Column* columns_t::at(int col) const noexcept {
-    return col >= 1 && col <= count() ? columns_[col - 1].get() : nullptr;
-}
-
 Column& columns_t::get_or_create(int col) {
     if (!table_->is_valid_col(col)) throw mta_error("fatal error: column out of range.");
     if (col > count()) resize(col);

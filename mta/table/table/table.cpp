@@ -97,21 +97,14 @@ void Table::set_current_cell(int row, int col) {
     current_cell_.col = col;
 }
 
-bool Table::is_valid_row(int row) const noexcept {
-    const int64_t first = get_sheet_limits().first_row;
-    return row >= first && row < first + int64_t(row_count_);
-}
-
-bool Table::is_valid_col(int col) const noexcept {
-    const int64_t first = get_sheet_limits().first_col;
-    return col >= first && col < first + int64_t(col_count_);
-}
-
 bool Table::is_valid_range(const vex::range_t& range) const noexcept {
     return is_valid_cell(range.first.row, range.first.col) && is_valid_cell(range.last.row, range.last.col);
 }
 
 Column& Table::create_column_if_not_exists(int col) {
+    // Only the writing thread changes the collection, and under the lock, so its
+    // own look-up of a column that exists needs no lock: other threads only read.
+    if (Column* column = columns_.at(col)) return *column;
     std::lock_guard lock(mutex_);
     return columns_.get_or_create(col);
 }

@@ -98,7 +98,11 @@ public:
         if constexpr (std::is_same_v<T, formula::formula_cell*>) may_hold_formulas_ = true;
         if (may_hold_formulas_ && cells_.position(hint_, pos).first->type == element_type_formula)
             release_formulas__(pos, pos);
-        hint_ = cells_.set(hint_, pos, value);
+        // The new hint is built in place: assigned from a returned temporary it
+        // is copied wider than it was written, which stalls every store.
+        static_assert(std::is_trivially_destructible_v<column_store_t::iterator>);
+        const column_store_t::iterator hint = hint_;
+        new (&hint_) column_store_t::iterator(cells_.set(hint, pos, value));
     }
 
     uint16_t get_xf(int row) const noexcept { return xf_runs_.value_at(int64_t(row) - 1); }
@@ -154,8 +158,8 @@ public:
     explicit columns_t(Table& table);
 
     int count() const noexcept { return static_cast<int>(columns_.size()); }
-    Column* at(int col) noexcept;
-    const Column* at(int col) const noexcept;
+    Column* at(int col) noexcept { return col >= 1 && col <= count() ? columns_[col - 1].get() : nullptr; }
+    const Column* at(int col) const noexcept { return col >= 1 && col <= count() ? columns_[col - 1].get() : nullptr; }
     // Grows the collection up to col; col must be a valid column of the table.
     Column& get_or_create(int col);
     // Never beyond the table's column count.
@@ -217,8 +221,9 @@ public:
     // ---- extent and positions -------------------------------------------------------
     uint32_t row_count() const noexcept { return row_count_; }
     uint32_t col_count() const noexcept { return col_count_; }
-    bool is_valid_row(int row) const noexcept;
-    bool is_valid_col(int col) const noexcept;
+    // Inline: every value setter asks them.
+    bool is_valid_row(int row) const noexcept { return uint64_t(int64_t(row) - first_row_) < row_count_; }
+    bool is_valid_col(int col) const noexcept { return uint64_t(int64_t(col) - first_col_) < col_count_; }
     bool is_valid_cell(int row, int col) const noexcept { return is_valid_row(row) && is_valid_col(col); }
     bool is_valid_range(const vex::range_t& range) const noexcept;
 
@@ -415,13 +420,24 @@ private:
     friend class table_registry_t;
     void use_shared__(table_registry_t& registry, uint32_t grid_id, uint32_t workbook, workbook_shared_t& shared);
 
-    // False, with the reason in the last message, for a cell that may not take a value.
-    bool check_cell_writable__(int row, int col) const;
+    // False, with the reason in the last message, for a cell that may not take a
+    // value. Most sheets have neither tables nor merges: that test is inline.
+    bool check_cell_writable__(int row, int col) const {
+        return (tabledefs_.size() == 0 && merged_cells_.empty()) || guard_cell__(row, col);
+    }
+    bool guard_cell__(int row, int col) const;
     // The column that takes a value at (row, col), or null with the refusal recorded.
     Column* writable_column__(int row, int col, bool force);
     // After a value is stored: a cell without a style of its own takes its row's
     // and column's.
-    void inherit_row_col_style__(int row, int col);
+    // Most sheets style no row and no column, which one run of each tells inline.
+    void inherit_row_col_style__(int row, int col) {
+        const auto unstyled = [](const auto& store) {
+            return store.runs().size() == 1 && store.runs().front().value.xf == store.default_value().xf;
+        };
+        if (!unstyled(row_records_) || !unstyled(col_records_)) hand_down_style__(row, col);
+    }
+    void hand_down_style__(int row, int col);
     // The range ordered and clamped to the table; false when nothing is left.
     bool clamp_range__(vex::range_t& range) const;
     void col_span_style__(int c1, int c2, const style_settings_t& s);
@@ -435,9 +451,13 @@ private:
     int last_pushed_col__(int rl, int rh, int at) const;
     void row_span_style__(int r1, int r2, const style_settings_t& s);
 
-    mutable std::mutex mutex_;  // held only while a column is looked up or made
+    // Held while the column collection changes, and by look-ups that may run on
+    // another thread than the writer's (recalculation).
+    mutable std::mutex mutex_;
     uint32_t row_count_;
     uint32_t col_count_;
+    const int32_t first_row_ = get_sheet_limits().first_row;
+    const int32_t first_col_ = get_sheet_limits().first_col;
     row_records_t row_records_;
     col_records_t col_records_;
     unsigned sheet_id_ = 0;

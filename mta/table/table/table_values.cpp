@@ -12,7 +12,7 @@ constexpr int32_t datetime_numfmt_id = 14;
 
 } // namespace
 
-bool Table::check_cell_writable__(int row, int col) const {
+bool Table::guard_cell__(int row, int col) const {
     if (tabledefs_.header_at(row, col)) return refuse("The cell is the header cell of table and cannot have a value set.");
     if (merged_cells_.is_covered(row, col)) return refuse("The cell has been merged and cannot set a value.");
     return true;
@@ -24,6 +24,7 @@ Column* Table::writable_column__(int row, int col, bool force) {
         return nullptr;
     }
     if (!force && !check_cell_writable__(row, col)) return nullptr;
+    if (Column* column = columns_.at(col)) return column;
     return &create_column_if_not_exists(col);
 }
 

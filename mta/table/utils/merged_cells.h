@@ -29,7 +29,9 @@ class merged_cells_t {
 public:
     explicit merged_cells_t(Table* table);
 
+    // size() walks the whole tree; empty() does not.
     size_t size() const noexcept { return tree_.size(); }
+    bool empty() const noexcept { return tree_.empty(); }
     // The index-th range in search order; "Index out of range." and false otherwise.
     bool merged_range(int index, vex::range_t& out) const;
     std::vector<vex::range_t> get_all() const;

@@ -38,6 +38,13 @@ TEST(function_table, every_id_names_a_distinct_function) {
         EXPECT_EQ(lookup_function_id(name), id) << name;
     }
     EXPECT_EQ(names.size(), 489u);
+    // Case does not matter to the index either, and cells are no functions.
+    for (const std::string& name : names) {
+        std::string lower = name;
+        for (char& c : lower) c = char(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        EXPECT_EQ(lookup_function_id(lower), lookup_function_id(name)) << lower;
+    }
+    for (const char* cell : {"A1", "B10", "$A$1", "$C3", "XFD1048576", "a1"}) EXPECT_EQ(lookup_function_id(cell), 0u) << cell;
     EXPECT_EQ(function_name(0), "");
     EXPECT_EQ(function_name(490), "");
 }

@@ -217,12 +217,13 @@ void Table::set_cell_style(int row, int col, const style_settings_t& s) {
     create_column_if_not_exists(col).set_xf(row, xf);
 }
 
-void Table::inherit_row_col_style__(int row, int col) {
-    const Column* column = find_column(col);
-    if (column && column->get_xf(row) != default_xf()) return;
+void Table::hand_down_style__(int row, int col) {
+    // The records first: without a row or column style there is nothing to take.
     const uint16_t row_xf = row_records_.value_at(row).xf;
     const uint16_t col_xf = col_records_.value_at(col).xf;
     if (row_xf == default_xf() && col_xf == default_xf()) return;
+    const Column* column = find_column(col);
+    if (column && column->get_xf(row) != default_xf()) return;
     auto& m = style_manager_of(*this);
     const uint16_t xf = m.intern_style(row_col_style(m, row_xf, col_xf));
     create_column_if_not_exists(col).set_xf(row, xf);

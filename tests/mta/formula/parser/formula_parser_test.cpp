@@ -142,3 +142,19 @@ TEST_F(parser_fixture, constants_keep_their_values) {
     EXPECT_EQ(std::get<uint32_t>(only("LOG10").operand), 273u);  // a function before a cell
     EXPECT_EQ(std::get<uint32_t>(only("sum").operand), 420u);
 }
+
+// Numbers read without a copy give what the general reader gives, to the last
+// bit; those it cannot take (a lone point, underflow) still reach the general one.
+TEST_F(parser_fixture, numbers_read_as_the_general_reader_reads_them) {
+    const std::string tiny = "0." + std::string(330, '0') + "1";
+    const std::string long_digits = "0.1000000000000000055511151231257827021181583404541015625";
+    for (const std::string& text : {std::string("0"), std::string("5."), std::string("007"), std::string("."),
+                                    std::string("123456789012345678901234567890"), std::string("2.2250738585072011"),
+                                    tiny, long_digits}) {
+        const auto expected = vex::parse_double(text);
+        ASSERT_TRUE(expected) << text;
+        const auto token = only(text);
+        ASSERT_EQ(token.opcode, 700) << text;
+        EXPECT_EQ(std::get<double>(token.operand), *expected) << text;
+    }
+}

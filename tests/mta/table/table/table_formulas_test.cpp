@@ -288,3 +288,43 @@ TEST(table_range_value, matrix_shape_and_element_types) {
     for (const auto& bad : {range(0, 1, 2, 2), range(1, 1, 1048577, 1), range(1, 16385, 1, 1)})
         EXPECT_THROW(t.get_range_value(bad), mta_error);
 }
+
+// The attributes and the interpreter's value live out of line; what a cell reads
+// back is what it was given, defaults included.
+TEST(table_import, formula_records_keep_their_attributes_and_values_out_of_line) {
+    using vex::mta::formula::formula_attributes_t;
+    using vex::mta::formula::formula_cell;
+    EXPECT_LE(sizeof(formula_cell), 200u);
+
+    Table t({}, all_rows, all_cols);
+    imported_row_cells row;
+    trival_cell_t shared = formula_record(2, 1, "B2*2", cell_value_kind::number, 4.0);
+    shared.attributes.type = 1;
+    shared.attributes.shared_index = 3;
+    shared.attributes.flags = 0x21;
+    shared.attributes.ref = range(2, 1, 9, 1);
+    row.append(shared);
+    row.append(formula_record(2, 2, "C2", cell_value_kind::none, std::nullopt));
+    t.set_imported_row_cells_(row);
+    ASSERT_TRUE(t.set_formula(3, 1, "A2+1"));
+
+    const formula_cell* imported = t.get_formula_cell(2, 1);
+    ASSERT_NE(imported, nullptr);
+    EXPECT_EQ(imported->attributes(), shared.attributes);
+    EXPECT_EQ(get_num(t, 2, 1), 4.0);
+    for (const auto& [r, c] : {std::pair{2, 2}, std::pair{3, 1}}) {
+        const formula_cell* plain = t.get_formula_cell(r, c);
+        ASSERT_NE(plain, nullptr);
+        EXPECT_EQ(plain->attributes(), formula_attributes_t{});
+        EXPECT_EQ(plain->attributes().ref.first.flag0, 1);
+        EXPECT_FALSE(plain->stored_value().has_value());
+    }
+
+    // A second value replaces the first; a cleared result does not touch it.
+    formula_cell* cell = t.get_formula_cell(3, 1);
+    cell->store_value(vex::mta::formula::operand_t{2.5});
+    cell->store_value(vex::mta::formula::operand_t{std::string("text")});
+    cell->clear_result();
+    ASSERT_TRUE(cell->stored_value().has_value());
+    EXPECT_EQ(std::get<std::string>(*cell->stored_value()), "text");
+}

@@ -228,3 +228,33 @@ TEST(table_values, clearing_clamps_to_the_sheet) {
     EXPECT_EQ(own_xf(t, 500, 3), 0);
     EXPECT_EQ(t.get_cell(1000, 3).kind(), cell_value_kind::none);
 }
+
+// The setters' quick paths: the guards skipped only while there is nothing to
+// guard, the style hand-down only while no record carries a style, bounds exact
+// at both ends of a smaller table.
+TEST(table_values, quick_paths_give_way_as_soon_as_there_is_something_to_check) {
+    Table t({}, 10, 5);
+    for (auto [r, c] : {std::pair{0, 1}, {11, 1}, {1, 0}, {1, 6}, {std::numeric_limits<int>::min(), 1},
+                        {std::numeric_limits<int>::max(), 1}, {1, std::numeric_limits<int>::min()}}) {
+        EXPECT_FALSE(t.set_num(r, c, 1)) << r << "," << c;
+        EXPECT_EQ(last_message(), "Cell coordinate out of range.");
+    }
+    EXPECT_TRUE(t.set_num(10, 5, 1));
+    EXPECT_EQ(t.columns().count(), 5);
+
+    // Hidden rows are records without a style: nothing to hand down.
+    t.set_row_hidden(3, true);
+    EXPECT_TRUE(t.set_num(3, 2, 1));
+    EXPECT_EQ(own_xf(t, 3, 2), 0);
+    // The first styled record is heeded at once, also by a column made before it.
+    t.set_col_style(2, 2, font_style(1));
+    EXPECT_TRUE(t.set_num(4, 2, 1));
+    EXPECT_EQ(t.get_style_manager()->get_style_settings(own_xf(t, 4, 2)).font().bold, 1);
+
+    // The first merged range is guarded at once.
+    ASSERT_TRUE(t.merged_cells().merge({{0, 6, 1, 1, 0, 0}, {0, 7, 2, 1, 0, 0}}, false));
+    EXPECT_TRUE(t.set_num(6, 1, 1));
+    EXPECT_FALSE(t.set_num(7, 2, 1));
+    EXPECT_EQ(last_message(), "The cell has been merged and cannot set a value.");
+    EXPECT_FALSE(t.get_cell(7, 2).get_num());
+}
