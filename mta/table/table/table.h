@@ -196,8 +196,9 @@ public:
     bool registered() const noexcept { return registered_; }
     unsigned workbook_number() const noexcept { return workbook_; }
     // Joins the process's registry: a grid id and the workbook's shared objects in
-    // place of the table's own, before any cell is written. Done once.
-    void register_grid(unsigned sheet_id, unsigned workbook);
+    // place of the table's own. Done once; refused, with nothing changed, once the
+    // table holds cells, names, styles or pictures of its own.
+    bool register_grid(unsigned sheet_id, unsigned workbook);
     const std::string& name() const noexcept { return name_; }
     void set_name(const std::string& name);
     const extent_t& extent() const noexcept { return extent_; }
