@@ -281,6 +281,8 @@ bool tabledef_list_t::on_delete_rows(int c1, int c2, int r1, int r2) {
             r.last.row -= n;
         } else if (r1 >= r.first.row + 2 && r2 >= r.last.row) {
             r.last.row = r1 - 1;
+            // The last row went, and with it the totals row when there was one.
+            t->set_totals_row_shown_flag(0);
         } else {
             continue;
         }
