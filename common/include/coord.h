@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <utility>
 
 namespace vex {
 
@@ -30,6 +31,14 @@ struct range_t {
     coord_t last;
 
     friend bool operator==(const range_t&, const range_t&) = default;
+
+    // Puts the smaller row and the smaller column in the first corner; the other
+    // fields stay with their corners.
+    range_t& order() noexcept {
+        if (first.row > last.row) std::swap(first.row, last.row);
+        if (first.col > last.col) std::swap(first.col, last.col);
+        return *this;
+    }
 
     // Narrows this range to its overlap with other; a range that is never a valid
     // cell range when they do not overlap.

@@ -194,6 +194,61 @@ TEST(table_shift, formula_cells_keep_their_position) {
     EXPECT_EQ(t.get_formula_cell(5, 1)->position(), (vex::coord_t{0, 5, 1, 0, 0, 0}));
 }
 
+// The outline store's refusal is part of the guard: nothing moves.
+TEST(table_shift, an_outline_level_without_room_refuses_the_insertion) {
+    Table t({}, all_rows, all_cols);
+    put(t, 5, 1, 1);
+    put(t, 1, 5, 2);
+    t.row_outline().set_level(4, 4, 2147483647);
+    t.set_col_outline_level(4, 4, -2147483647);
+    vex::set_run_message("");
+    EXPECT_FALSE(t.shift_range_down(1, last_col, 5, 1));
+    EXPECT_EQ(last_message(), "Out of range.");
+    EXPECT_FALSE(t.shift_range_right(1, last_row, 5, 2));
+    EXPECT_EQ(last_message(), "Out of range.");
+    EXPECT_EQ(value_at(t, 5, 1), 1);
+    EXPECT_EQ(value_at(t, 1, 5), 2);
+    EXPECT_EQ(t.row_outline_level(4), 2147483647);
+    EXPECT_EQ(t.row_outline_level(5), 0);
+    EXPECT_EQ(t.col_outline_level(4), 2147483647);
+    // Within a band the levels do not move, so they do not refuse.
+    EXPECT_TRUE(t.shift_range_down(1, 3, 5, 1));
+    EXPECT_EQ(value_at(t, 6, 1), 1);
+    EXPECT_TRUE(t.shift_range_down(1, last_col, 4, 1));  // opened before the level
+    EXPECT_EQ(t.row_outline_level(5), 2147483647);
+}
+
+// Links and comments are pushed no further than the table's last row or column:
+// the push-off guard counts them like cells.
+TEST(table_shift, links_and_comments_count_in_the_push_off_guard) {
+    constexpr const char* push_row = "Cannot insert row because it would push non-empty cells off the end of the table.";
+    constexpr const char* push_col =
+        "Cannot insert column because it would push non-empty cells off the end of the table.";
+    vex::mta::richtext_t note;
+    note.append(vex::mta::richtext_segment_t{});
+    Table t({}, 12, 8);
+    ASSERT_TRUE(t.add_hyperlink(range(10, 2, 12, 2), "https://example.com/", true));
+    ASSERT_TRUE(t.comments().add(12, 3, note, "ann"));
+    vex::set_run_message("");
+    EXPECT_FALSE(t.shift_range_down(1, 8, 5, 3));
+    EXPECT_EQ(last_message(), push_row);
+    EXPECT_FALSE(t.shift_range_down(3, 3, 5, 1));  // the comment alone
+    EXPECT_EQ(last_message(), push_row);
+    EXPECT_EQ(t.hyperlinks().range_at(0), range(10, 2, 12, 2));
+    EXPECT_NE(t.comments().find(12, 3), nullptr);
+
+    ASSERT_TRUE(t.add_hyperlink(range(2, 7, 2, 8), "https://example.com/", true));
+    EXPECT_FALSE(t.shift_range_right(1, 12, 6, 1));
+    EXPECT_EQ(last_message(), push_col);
+    EXPECT_EQ(t.hyperlinks().range_at(1), range(2, 7, 2, 8));
+
+    // A link reaching outside the band stays, so it does not count.
+    ASSERT_TRUE(t.add_hyperlink(range(10, 4, 12, 5), "https://example.com/", true));
+    EXPECT_TRUE(t.shift_range_down(5, 8, 5, 3));
+    EXPECT_EQ(t.hyperlinks().range_at(2), range(10, 4, 12, 5));
+    EXPECT_EQ(t.hyperlinks().range_at(0), range(10, 2, 12, 2));
+}
+
 // Random shifts on a small sheet against a dense grid. PLOVER_SHIFT_STEPS runs longer.
 TEST(table_shift, random_shifts_match_a_dense_grid) {
     constexpr int rows = 12, cols = 8;
