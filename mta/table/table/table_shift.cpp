@@ -95,6 +95,8 @@ bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b
     if (whole) {
         outline_store_t& outline = rows ? row_outline_ : col_outline_;
         insert ? void(outline.insert(s.first, s.count)) : outline.erase(s.first, s.count);
+        // The store spans the sheet: levels pushed off a smaller table go, as its cells do.
+        if (insert && s.edge < outline.last()) outline.set_level(s.edge + 1, outline.last(), 0);
     }
     hyperlinks_.shift(s);
     comments_.shift(s);
