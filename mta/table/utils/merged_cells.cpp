@@ -30,11 +30,6 @@ vex::range_t range_of(const box_t& e, int32_t grid_id) {
     return {{grid_id, e.start.d[0], e.start.d[1], 1, 0, 0}, {grid_id, e.end.d[0], e.end.d[1], 1, 0, 0}};
 }
 
-void order(vex::range_t& r) {
-    if (r.first.row > r.last.row) std::swap(r.first.row, r.last.row);
-    if (r.first.col > r.last.col) std::swap(r.first.col, r.last.col);
-}
-
 // "(2,2,4,4)"
 std::string range_text(const vex::range_t& r) {
     return "(" + std::to_string(r.first.row) + "," + std::to_string(r.first.col) + "," + std::to_string(r.last.row) +
@@ -97,7 +92,7 @@ bool merged_cells_t::add__(const vex::range_t& range) {
 bool merged_cells_t::merge(const vex::range_t& given, bool keep_styles) {
     if (!table_->is_valid_range(given)) return refuse("The range" + range_text(given) + " is invalid.");
     vex::range_t range = given;
-    order(range);
+    range.order();
     // Compared by position only: a one-cell range is never stored.
     if (range.first.row == range.last.row && range.first.col == range.last.col) return true;
     if (!table_->tabledefs().is_free_of_tables(range)) return refuse("Merge cell range includes table.");
@@ -185,14 +180,14 @@ bool merged_cells_t::is_covered(int row, int col) const {
 
 bool merged_cells_t::overlaps(const vex::range_t& given) const {
     vex::range_t range = given;
-    order(range);
+    range.order();
     const auto hits = tree_.search(extent_of(range), tree_t::search_type::overlap);
     return hits.begin() != hits.end();
 }
 
 bool merged_cells_t::all_within(const vex::range_t& given) const {
     vex::range_t range = given;
-    order(range);
+    range.order();
     const box_t area = extent_of(range);
     const auto found = found__(area);
     return std::all_of(found.begin(), found.end(), [&](const box_t& e) { return area.contains(e); });
@@ -201,7 +196,7 @@ bool merged_cells_t::all_within(const vex::range_t& given) const {
 bool merged_cells_t::remove_within(const vex::range_t& given) {
     if (!all_within(given)) return false;
     vex::range_t range = given;
-    order(range);
+    range.order();
     for (const auto& e : found__(extent_of(range))) erase__(e);
     return true;
 }

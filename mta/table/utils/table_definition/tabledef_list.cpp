@@ -142,8 +142,7 @@ std::vector<std::pair<std::string_view, tabledef_t*>> tabledef_list_t::all() con
 bool tabledef_list_t::intersects(const vex::range_t& given) const {
     if (entries_.empty()) return false;
     vex::range_t r = given;
-    if (r.first.row > r.last.row) std::swap(r.first.row, r.last.row);
-    if (r.first.col > r.last.col) std::swap(r.first.col, r.last.col);
+    r.order();
     const auto hits = index__().search(extent_of(r), index_t::search_type::overlap);
     return hits.begin() != hits.end();
 }
