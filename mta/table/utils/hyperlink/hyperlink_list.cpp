@@ -23,7 +23,7 @@ int read_part(std::string_view& s, bool letters) {
     int64_t v = 0;
     size_t n = 0;
     while (n < t.size() && (letters ? ascii_is_alpha(t[n]) : ascii_is_digit(t[n]))) {
-        v = letters ? v * 26 + (ascii_to_upper(t[n]) - 'A' + 1) : v * 10 + (t[n] - '0');
+        v = letters ? add_column_letter(v, t[n]) : add_row_digit(v, t[n]);
         if (v > get_sheet_limits().last_row) return 0;
         ++n;
     }
