@@ -2,6 +2,8 @@
 // Cell positions and rectangular ranges, shared by the parser, the model and the
 // formula engine.
 
+#include "hash_utils.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -23,7 +25,6 @@ struct coord_t {
 };
 
 // FNV-1a 64 over the four little-endian bytes of each value, folded into one seed.
-uint64_t fnv1a_64(const unsigned char* bytes, size_t n) noexcept;
 uint64_t hash_values(const int32_t* values, size_t n) noexcept;
 
 struct range_t {

@@ -12,12 +12,10 @@
 namespace vex::mta {
 
 size_t defined_name_key_hash::operator()(const defined_name_key_t& key) const noexcept {
-    const uint64_t h = fnv1a_64(reinterpret_cast<const unsigned char*>(key.name.data()), key.name.size()) + 0x9e3779b9;
-    const unsigned char id[4] = {static_cast<unsigned char>(key.local_sheet_id),
-                                 static_cast<unsigned char>(key.local_sheet_id >> 8),
-                                 static_cast<unsigned char>(key.local_sheet_id >> 16),
-                                 static_cast<unsigned char>(key.local_sheet_id >> 24)};
-    return h ^ (fnv1a_64(id, 4) + 0x9e3779b9 + (h << 6) + (h >> 2));
+    uint64_t h = fnv1a_64(reinterpret_cast<const unsigned char*>(key.name.data()), key.name.size());
+    const int32_t id = static_cast<int32_t>(key.local_sheet_id);
+    hash_combine(h, hash_values(&id, 1));
+    return static_cast<size_t>(h);
 }
 
 defined_name_entry_t* defined_name_store_t::add(const defined_name_key_t& key, std::string_view expression,
