@@ -2,9 +2,12 @@
 // Cell positions and rectangular ranges, shared by the parser, the model and the
 // formula engine.
 
+#include "hash_utils.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <utility>
 
 namespace vex {
 
@@ -22,7 +25,6 @@ struct coord_t {
 };
 
 // FNV-1a 64 over the four little-endian bytes of each value, folded into one seed.
-uint64_t fnv1a_64(const unsigned char* bytes, size_t n) noexcept;
 uint64_t hash_values(const int32_t* values, size_t n) noexcept;
 
 struct range_t {
@@ -30,6 +32,14 @@ struct range_t {
     coord_t last;
 
     friend bool operator==(const range_t&, const range_t&) = default;
+
+    // Puts the smaller row and the smaller column in the first corner; the other
+    // fields stay with their corners.
+    range_t& order() noexcept {
+        if (first.row > last.row) std::swap(first.row, last.row);
+        if (first.col > last.col) std::swap(first.col, last.col);
+        return *this;
+    }
 
     // Narrows this range to its overlap with other; a range that is never a valid
     // cell range when they do not overlap.

@@ -28,6 +28,10 @@ std::string ascii_upper(std::string_view s);
 bool ascii_iequals(std::string_view a, std::string_view b) noexcept;
 
 // ---- A1 parsing ---------------------------------------------------------------
+// One more column letter (either case) or row digit on the number read so far.
+// The number stops growing far past every sheet limit, far from overflow.
+int64_t add_column_letter(int64_t col, char letter) noexcept;
+int64_t add_row_digit(int64_t row, char digit) noexcept;
 // A column past XFD reads as a value beyond the sheet's last column (it never
 // wraps), so callers refuse it with their limit check.
 int string_to_column(const char* text);

@@ -20,7 +20,7 @@ uint64_t hash_values(const int32_t* values, size_t n) noexcept {
         const unsigned char bytes[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
                                         static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
         const uint64_t h = fnv1a_64(bytes, 4);
-        seed ^= h + 0x9e3779b9ull + (seed << 6) + (seed >> 2);
+        hash_combine(seed, h);
     }
     return seed;
 }

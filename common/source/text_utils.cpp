@@ -19,11 +19,17 @@ namespace {
 // sheet limit, far from overflow.
 constexpr int64_t saturation = 1 << 30;
 
-int64_t add_letter(int64_t n, char c) noexcept {
-    return std::min<int64_t>(n * 26 + (ascii_to_upper(c) - 'A' + 1), saturation);
+} // namespace
+
+int64_t add_column_letter(int64_t col, char letter) noexcept {
+    return std::min<int64_t>(col * 26 + (ascii_to_upper(letter) - 'A' + 1), saturation);
 }
 
-int64_t add_digit(int64_t n, char c) noexcept { return std::min<int64_t>(n * 10 + (c - '0'), saturation); }
+int64_t add_row_digit(int64_t row, char digit) noexcept {
+    return std::min<int64_t>(row * 10 + (digit - '0'), saturation);
+}
+
+namespace {
 
 // The digits from p as std::stoi reads them; p points at a digit.
 int stoi_digits(const char* p) {
@@ -65,7 +71,7 @@ int string_to_column(const char* text) {
     int64_t n = 0;
     const char* p = text;
     if (*p == '$') ++p;  // an absolute marker ("$B$2")
-    for (; ascii_is_alpha(*p); ++p) n = add_letter(n, *p);
+    for (; ascii_is_alpha(*p); ++p) n = add_column_letter(n, *p);
     if (n == 0) throw std::runtime_error(std::string("Wrong cell reference: ") + text);
     return static_cast<int>(n);
 }
@@ -85,8 +91,8 @@ void string_to_cell_range(const char* text, range_t& out) {
     out = range_t{};
     const char* p = text;
     int64_t col = 0, row = 0;
-    for (; ascii_is_alpha(*p); ++p) col = add_letter(col, *p);
-    for (; ascii_is_digit(*p); ++p) row = add_digit(row, *p);
+    for (; ascii_is_alpha(*p); ++p) col = add_column_letter(col, *p);
+    for (; ascii_is_digit(*p); ++p) row = add_row_digit(row, *p);
     out.first.col = static_cast<int32_t>(col);
     out.first.row = static_cast<int32_t>(row);
     if (*p == ':') {
@@ -280,11 +286,11 @@ std::optional<vex::coord_t> parse_a1_reference(std::string_view text, const vex:
         if (ascii_is_upper(c)) {
             if (digits) return std::nullopt;
             letters = true;
-            col = std::min<int64_t>(col * 26 + (c - 'A' + 1), 1 << 30);
+            col = add_column_letter(col, c);
         } else if (ascii_is_digit(c)) {
             if (!letters) return std::nullopt;
             digits = true;
-            row = std::min<int64_t>(row * 10 + (c - '0'), 1 << 30);
+            row = add_row_digit(row, c);
         } else if (c == '$') {
             if (digits) return std::nullopt;
             bool& which = letters ? row_abs : col_abs;

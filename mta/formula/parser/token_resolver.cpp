@@ -58,8 +58,8 @@ std::optional<line_part_t> parse_line(std::string_view text) {
     part.row = ascii_is_digit(text[0]);
     int64_t value = 0;
     for (const char c : text) {
-        if (part.row && ascii_is_digit(c)) value = value * 10 + (c - '0');
-        else if (!part.row && ascii_is_alpha(c)) value = value * 26 + (ascii_to_upper(c) - 'A' + 1);
+        if (part.row && ascii_is_digit(c)) value = add_row_digit(value, c);
+        else if (!part.row && ascii_is_alpha(c)) value = add_column_letter(value, c);
         else return std::nullopt;
     }
     const auto& lim = get_sheet_limits();

@@ -1,6 +1,7 @@
 #include "mta/table/cell/cell.h"
 
 #include "errors.h"
+#include "hash_utils.h"
 #include "mta/table/cell/string_pool.h"
 #include "mta/table/style/manager/style_manager.h"
 #include "mta/table/table/table.h"
@@ -33,16 +34,11 @@ bool boolean_at(const mdds::mtv::base_element_block& data, size_t offset) {
     return *(block::cbegin(data) + static_cast<std::ptrdiff_t>(offset));
 }
 
-struct code_hash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
-};
-
 // Whether a number under this format code reads as a date: the section that 0.0
 // selects decides. The answer depends on the code alone, so each thread keeps
 // the answers for the codes it meets instead of parsing a code on every read.
 bool zero_shows_date(std::string_view code) {
-    thread_local std::unordered_map<std::string, bool, code_hash, std::equal_to<>> known;
+    thread_local std::unordered_map<std::string, bool, vex::string_hash, std::equal_to<>> known;
     if (const auto it = known.find(code); it != known.end()) return it->second;
     const std::string text(code);
     const bool date = numfmt::number_format_t(text.c_str()).get_format_type(0.0) == numfmt::rule_type_enum::datetime;

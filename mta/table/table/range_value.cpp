@@ -72,8 +72,8 @@ range_matrix_t Table::get_range_value(const vex::range_t& given) const {
     // The table never reaches past the sheet limits.
     if (!is_valid_cell(given.first.row, given.first.col) || !is_valid_cell(given.last.row, given.last.col))
         throw mta_error("range out of the sheet.");
-    const int r1 = std::min(given.first.row, given.last.row), r2 = std::max(given.first.row, given.last.row);
-    const int c1 = std::min(given.first.col, given.last.col), c2 = std::max(given.first.col, given.last.col);
+    const vex::range_t ordered = vex::range_t(given).order();
+    const int r1 = ordered.first.row, r2 = ordered.last.row, c1 = ordered.first.col, c2 = ordered.last.col;
     const size_t rows = size_t(r2 - r1) + 1, cols = size_t(c2 - c1) + 1;
 
     int walked;

@@ -42,8 +42,8 @@ Table::~Table() {
     if (registered_) registry_->unregister_table(sheet_id_);
 }
 
-void Table::register_grid(unsigned sheet_id, unsigned workbook) {
-    get_table_registry().register_table(*this, sheet_id, workbook);
+bool Table::register_grid(unsigned sheet_id, unsigned workbook) {
+    return get_table_registry().register_table(*this, sheet_id, workbook);
 }
 
 void Table::use_shared__(table_registry_t& registry, uint32_t grid_id, uint32_t workbook, workbook_shared_t& shared) {

@@ -45,6 +45,7 @@ class imported_row_cells;
 class style_manager_t;
 class string_pool_t;
 class table_registry_t;
+struct band_shift_t;
 struct workbook_shared_t;
 class document_model_access;
 namespace image {
@@ -200,8 +201,9 @@ public:
     bool registered() const noexcept { return registered_; }
     unsigned workbook_number() const noexcept { return workbook_; }
     // Joins the process's registry: a grid id and the workbook's shared objects in
-    // place of the table's own, before any cell is written. Done once.
-    void register_grid(unsigned sheet_id, unsigned workbook);
+    // place of the table's own. Done once; refused, with nothing changed, once the
+    // table holds cells, names, styles or pictures of its own.
+    bool register_grid(unsigned sheet_id, unsigned workbook);
     const std::string& name() const noexcept { return name_; }
     void set_name(const std::string& name);
     const extent_t& extent() const noexcept { return extent_; }
@@ -441,14 +443,13 @@ private:
     // The range ordered and clamped to the table; false when nothing is left.
     bool clamp_range__(vex::range_t& range) const;
     void col_span_style__(int c1, int c2, const style_settings_t& s);
-    bool can_insert_rows__(int cl, int ch, int row, int count) const;
-    bool can_delete_rows__(int cl, int ch, int rl, int rh) const;
-    bool can_insert_cols__(int rl, int rh, int col, int count) const;
-    bool can_delete_cols__(int rl, int rh, int cl, int ch) const;
-    // The last row (column) that a push from `at` within the band would move:
-    // cells, merged ranges and table ranges; 0 when none.
-    int last_pushed_row__(int cl, int ch, int at) const;
-    int last_pushed_col__(int rl, int rh, int at) const;
+    // One shift along rows or columns: insertions give the point and count in a
+    // and b, deletions the span. Every store's guard runs before anything moves.
+    bool shift__(bool rows, bool insert, int band_a, int band_b, int a, int b);
+    bool can_shift__(bool rows, bool insert, int lo, int hi, int a, int b) const;
+    // The last index along the axis that the insertion would move: cells, merged
+    // ranges, tables, links and comments; 0 when none.
+    int last_pushed__(const band_shift_t& s) const;
     void row_span_style__(int r1, int r2, const style_settings_t& s);
 
     // Held while the column collection changes, and by look-ups that may run on

@@ -6,9 +6,35 @@
 #include "mta/table/utils/defined_names/defined_name_store.h"
 #include "mta/table/utils/drawing/image/table_image.h"
 
+#include "run_message.h"
+
 #include <mutex>
 
 namespace vex::mta {
+
+namespace {
+
+// The sizes of every list a fresh manager starts with.
+std::vector<size_t> list_sizes(const style_manager_t& m) {
+    const auto lock = m.lock();
+    const auto& i = m.get_impl();
+    return {i.indexed_colors.size(), i.mru_colors.size(),    i.custom_numfmt_codes.size(), i.fonts.size(),
+            i.borders.size(),        i.fills.size(),         i.cell_style_xfs.size(),      i.cell_xfs.size(),
+            i.named_styles.size(),   i.dxfs.size(),          i.table_styles.size()};
+}
+
+bool holds_styles(const style_manager_t& m) {
+    static const std::vector<size_t> fresh = list_sizes(style_manager_t{});
+    return list_sizes(m) != fresh;
+}
+
+} // namespace
+
+bool table_registry_t::holds_own_content__(const Table& table) {
+    const auto& images = *table.own_image_manager_;
+    return table.first_used_row() != 0 || table.own_string_pool_->size() != 0 || table.own_defined_names_->size() != 0 ||
+           images.begin() != images.end() || holds_styles(*table.own_style_manager_);
+}
 
 workbook_shared_t::workbook_shared_t()
     : styles(std::make_unique<style_manager_t>()),
@@ -20,15 +46,18 @@ workbook_shared_t::~workbook_shared_t() = default;
 
 table_registry_t::~table_registry_t() = default;
 
-void table_registry_t::register_table(Table& table, uint32_t sheet_id, uint32_t workbook) {
+bool table_registry_t::register_table(Table& table, uint32_t sheet_id, uint32_t workbook) {
     std::unique_lock lock(mutex_);
-    if (table.registered()) return;
+    if (table.registered()) return true;
+    if (holds_own_content__(table))
+        return refuse("A sheet that holds cells, names, styles or pictures cannot join a workbook.");
     auto& shared = workbooks_[workbook];
     if (!shared) shared = std::make_unique<workbook_shared_t>();
     const uint32_t grid_id = next_grid_id_.fetch_add(1);
     tables_.emplace(grid_id, table_record_t{grid_id, &table, sheet_id, workbook, table.name()});
     ++shared->tables;
     table.use_shared__(*this, grid_id, workbook, *shared);
+    return true;
 }
 
 void table_registry_t::unregister_table(uint32_t grid_id) {

@@ -55,8 +55,10 @@ public:
     static void destroy(std::unique_ptr<table_registry_t>& p) noexcept { p.reset(); }
 
     // Gives the table the next grid id and its workbook's shared objects, made on
-    // the workbook's first sheet. A table registered already is left alone.
-    void register_table(Table& table, uint32_t sheet_id, uint32_t workbook);
+    // the workbook's first sheet. A table registered already is left alone. A
+    // table that holds cells, names, styles or pictures is refused and left as it
+    // was: its texts and style indexes point into its own objects.
+    bool register_table(Table& table, uint32_t sheet_id, uint32_t workbook);
     // The table's local names and pictures leave the workbook's objects; the
     // objects themselves stay while the workbook lives. Unknown ids do nothing.
     void unregister_table(uint32_t grid_id);
@@ -74,6 +76,8 @@ public:
     size_t workbook_count() const;
 
 private:
+    static bool holds_own_content__(const Table& table);
+
     mutable std::shared_mutex mutex_;
     std::atomic<uint32_t> next_grid_id_{1};
     std::map<uint32_t, table_record_t> tables_;  // grid ids rise: the order of registering

@@ -1,5 +1,6 @@
 #include "mta/table/table/table.h"
 
+#include "mta/table/utils/band_shift.h"
 #include "mta/table/utils/defined_names/defined_name_store.h"
 #include "mta/table/utils/range_check.h"
 #include "run_message.h"
@@ -14,145 +15,108 @@ namespace vex::mta {
 // places marked "Engine" below; deleted formula cells are released by their
 // column before they go.
 
-namespace {
-
-// The far end on one axis of the ranges meeting the area [lo, hi] x [at, end]
-// of the other axis; 0 when none.
-template <class Ranges, class Range>
-int last_end(const Ranges& ranges, bool rows, int lo, int hi, int at, Range range_of) {
-    int best = 0;
-    for (const auto& r : ranges) {
-        const vex::range_t& g = range_of(r);
-        const int band_lo = rows ? g.first.col : g.first.row, band_hi = rows ? g.last.col : g.last.row;
-        const int end = rows ? g.last.row : g.last.col;
-        if (band_hi < lo || band_lo > hi || end < at) continue;
-        best = std::max(best, end);
-    }
+int Table::last_pushed__(const band_shift_t& s) const {
+    int best = s.rows ? columns_.last_used_row(s.band_lo, s.band_hi) : columns_.last_used_col(s.band_lo, s.band_hi);
+    const auto reach = [&](vex::range_t r, bool whole_in_band) {
+        r.order();
+        const bool in = whole_in_band ? s.in_band(r.first) && s.in_band(r.last)
+                                      : s.across(r.last) >= s.band_lo && s.across(r.first) <= s.band_hi;
+        if (in && s.along(r.last) >= s.first) best = std::max(best, s.along(r.last));
+    };
+    // Merged ranges and tables meeting the band are refused by their own guards
+    // unless they lie inside it; links and comments reaching outside it stay.
+    for (const auto& r : merged_cells_.get_all()) reach(r, false);
+    for (const auto& t : tabledefs_.all()) reach(t.second->range(), false);
+    for (size_t i = 0; i < hyperlinks_.size(); ++i) reach(hyperlinks_.at(i)->range, true);
+    for (const auto& [row, col] : comments_.positions()) reach({{0, row, col, 0, 0, 0}, {0, row, col, 0, 0, 0}}, true);
     return best;
 }
 
-} // namespace
+bool Table::can_shift__(bool rows, bool insert, int lo, int hi, int a, int b) const {
+    const auto valid_along = [&](int i) { return rows ? is_valid_row(i) : is_valid_col(i); };
+    const auto valid_across = [&](int i) { return rows ? is_valid_col(i) : is_valid_row(i); };
+    if (insert && !valid_along(a)) return refuse(rows ? "Starting row out of range." : "Starting column out of range.");
+    if (!insert && (!valid_along(a) || !valid_along(b))) return refuse(rows ? "Row out of range." : "Column out of range.");
+    if (!valid_across(lo) || !valid_across(hi)) return refuse(rows ? "Column out of range." : "Row out of range.");
+    if (insert && b < 1) return refuse(rows ? "Insert at least one row." : "Insert at least one column.");
 
-int Table::last_pushed_row__(int cl, int ch, int at) const {
-    int best = columns_.last_used_row(cl, ch);
-    best = std::max(best, last_end(merged_cells_.get_all(), true, cl, ch, at, [](const auto& r) -> const auto& { return r; }));
-    return std::max(best, last_end(tabledefs_.all(), true, cl, ch, at,
-                                   [](const auto& t) -> const vex::range_t& { return t.second->range(); }));
-}
-
-int Table::last_pushed_col__(int rl, int rh, int at) const {
-    int best = columns_.last_used_col(rl, rh);
-    best = std::max(best, last_end(merged_cells_.get_all(), false, rl, rh, at, [](const auto& r) -> const auto& { return r; }));
-    return std::max(best, last_end(tabledefs_.all(), false, rl, rh, at,
-                                   [](const auto& t) -> const vex::range_t& { return t.second->range(); }));
-}
-
-bool Table::can_insert_rows__(int cl, int ch, int row, int count) const {
-    if (!is_valid_row(row)) return refuse("Starting row out of range.");
-    if (!is_valid_col(cl) || !is_valid_col(ch)) return refuse("Column out of range.");
-    if (count < 1) return refuse("Insert at least one row.");
-    if (int64_t(last_pushed_row__(cl, ch, row)) + count > last_row_of(*this))
+    const int edge = rows ? last_row_of(*this) : last_col_of(*this);
+    const auto pushes_off = [&] {
+        return insert && int64_t(last_pushed__(band_shift_t::inserting(rows, lo, hi, a, b, edge))) + b > edge;
+    };
+    if (rows && pushes_off())
         return refuse("Cannot insert row because it would push non-empty cells off the end of the table.");
-    return merged_cells_.can_insert_rows(cl, ch, row, count) && tabledefs_.check_insert_rows(cl, ch, row);
-}
-
-bool Table::can_delete_rows__(int cl, int ch, int rl, int rh) const {
-    if (!is_valid_row(rl) || !is_valid_row(rh)) return refuse("Row out of range.");
-    if (!is_valid_col(cl) || !is_valid_col(ch)) return refuse("Column out of range.");
-    return merged_cells_.can_delete_rows(cl, ch, rl, rh) && tabledefs_.check_delete_rows(cl, ch, rl, rh);
-}
-
-bool Table::can_insert_cols__(int rl, int rh, int col, int count) const {
-    if (!is_valid_col(col)) return refuse("Starting column out of range.");
-    if (!is_valid_row(rl) || !is_valid_row(rh)) return refuse("Row out of range.");
-    if (count < 1) return refuse("Insert at least one column.");
-    if (!merged_cells_.can_insert_cols(rl, rh, col, count) || !tabledefs_.check_insert_columns(rl, rh, col))
-        return false;
-    if (int64_t(last_pushed_col__(rl, rh, col)) + count > last_col_of(*this))
+    const bool stores_allow =
+        rows ? (insert ? merged_cells_.can_insert_rows(lo, hi, a, b) && tabledefs_.check_insert_rows(lo, hi, a)
+                       : merged_cells_.can_delete_rows(lo, hi, a, b) && tabledefs_.check_delete_rows(lo, hi, a, b))
+             : (insert ? merged_cells_.can_insert_cols(lo, hi, a, b) && tabledefs_.check_insert_columns(lo, hi, a)
+                       : merged_cells_.can_delete_cols(lo, hi, a, b) && tabledefs_.check_delete_columns(lo, hi, a));
+    if (!stores_allow) return false;
+    if (!rows && pushes_off())
         return refuse("Cannot insert column because it would push non-empty cells off the end of the table.");
-    return true;
+    const bool whole = lo == 1 && hi == (rows ? last_col_of(*this) : last_row_of(*this));
+    return !whole || !insert || (rows ? row_outline_ : col_outline_).can_insert(a);
 }
 
-bool Table::can_delete_cols__(int rl, int rh, int cl, int ch) const {
-    if (!is_valid_col(cl) || !is_valid_col(ch)) return refuse("Column out of range.");
-    if (!is_valid_row(rl) || !is_valid_row(rh)) return refuse("Row out of range.");
-    return merged_cells_.can_delete_cols(rl, rh, cl, ch) && tabledefs_.check_delete_columns(rl, rh, cl);
+bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b) {
+    const int lo = std::min(band_a, band_b), hi = std::max(band_a, band_b);
+    if (!insert && a > b) std::swap(a, b);
+    if (!can_shift__(rows, insert, lo, hi, a, b)) return false;
+    const int edge = rows ? last_row_of(*this) : last_col_of(*this);
+    const band_shift_t s = insert ? band_shift_t::inserting(rows, lo, hi, a, b, edge)
+                                  : band_shift_t::deleting(rows, lo, hi, a, b, edge);
+    const bool whole = lo == 1 && hi == (rows ? last_col_of(*this) : last_row_of(*this));
+    if (whole && rows) {
+        if (insert) {
+            row_records_.insert(s.first, s.count);
+            insert_row_sizes(s.first, s.count);
+        } else {
+            row_records_.erase(s.first, s.last());
+            delete_row_sizes(s.first, s.last());
+        }
+    } else if (whole) {
+        if (insert) {
+            col_records_.insert(s.first, s.count);
+            insert_col_sizes(s.first, s.count);
+        } else {
+            col_records_.erase(s.first, s.last());
+            delete_col_sizes(s.first, s.last());
+        }
+    }
+    // Engine: the cells of the band beyond the shift point moved.
+    if (rows)
+        insert ? columns_.insert_rows(lo, hi, s.first, s.count) : columns_.delete_rows(lo, hi, s.first, s.count);
+    else
+        insert ? columns_.insert_cols(lo, hi, s.first, s.count) : columns_.delete_cols(lo, hi, s.first, s.count);
+    merged_cells_.shift(s);
+    // Engine: defined names referring to deleted cells are rewritten by the formula engine.
+    if (auto* names = get_defined_names()) names->on_shift(*this, s);
+    tabledefs_.shift(s);
+    if (whole) {
+        outline_store_t& outline = rows ? row_outline_ : col_outline_;
+        insert ? void(outline.insert(s.first, s.count)) : outline.erase(s.first, s.count);
+        // The store spans the sheet: levels pushed off a smaller table go, as its cells do.
+        if (insert && s.edge < outline.last()) outline.set_level(s.edge + 1, outline.last(), 0);
+    }
+    hyperlinks_.shift(s);
+    comments_.shift(s);
+    return true;
 }
 
 bool Table::shift_range_down(int first_col, int last_col, int row, int count) {
-    if (first_col > last_col) std::swap(first_col, last_col);
-    if (!can_insert_rows__(first_col, last_col, row, count)) return false;
-    const bool whole_rows = first_col == 1 && last_col == last_col_of(*this);
-    if (whole_rows) {
-        row_records_.insert(row, count);
-        insert_row_sizes(row, count);
-    }
-    columns_.insert_rows(first_col, last_col, row, count);  // Engine: cells of the band below `row` moved down
-    merged_cells_.on_insert_rows(first_col, last_col, row, count);
-    if (auto* names = get_defined_names()) names->on_insert_rows(*this, first_col, last_col, row, count);
-    tabledefs_.on_insert_rows(first_col, last_col, row, count);
-    if (whole_rows) row_outline_.insert(row, count);
-    hyperlinks_.insert_rows(first_col, last_col, row, count);
-    comments_.insert_rows(first_col, last_col, row, count);
-    return true;
+    return shift__(true, true, first_col, last_col, row, count);
 }
 
 bool Table::shift_range_up(int first_col, int last_col, int first_row, int last_row) {
-    if (first_col > last_col) std::swap(first_col, last_col);
-    if (first_row > last_row) std::swap(first_row, last_row);
-    if (!can_delete_rows__(first_col, last_col, first_row, last_row)) return false;
-    const bool whole_rows = first_col == 1 && last_col == last_col_of(*this);
-    if (whole_rows) {
-        row_records_.erase(first_row, last_row);
-        delete_row_sizes(first_row, last_row);
-    }
-    // Engine: cells of the band below last_row moved up.
-    columns_.delete_rows(first_col, last_col, first_row, last_row - first_row + 1);
-    merged_cells_.on_delete_rows(first_col, last_col, first_row, last_row);
-    // Engine: defined names referring to the deleted rows are rewritten by the formula engine.
-    tabledefs_.on_delete_rows(first_col, last_col, first_row, last_row);
-    if (whole_rows) row_outline_.erase(first_row, last_row - first_row + 1);
-    hyperlinks_.delete_rows(first_col, last_col, first_row, last_row);
-    comments_.delete_rows(first_col, last_col, first_row, last_row);
-    return true;
+    return shift__(true, false, first_col, last_col, first_row, last_row);
 }
 
 bool Table::shift_range_right(int first_row, int last_row, int col, int count) {
-    if (first_row > last_row) std::swap(first_row, last_row);
-    if (!can_insert_cols__(first_row, last_row, col, count)) return false;
-    const bool whole_cols = first_row == 1 && last_row == last_row_of(*this);
-    if (whole_cols) {
-        col_records_.insert(col, count);
-        insert_col_sizes(col, count);
-    }
-    columns_.insert_cols(first_row, last_row, col, count);  // Engine: cells of the band right of `col` moved
-    merged_cells_.on_insert_cols(first_row, last_row, col, count);
-    if (auto* names = get_defined_names()) names->on_insert_cols(*this, first_row, last_row, col, count);
-    tabledefs_.on_insert_columns(first_row, last_row, col, count);
-    if (whole_cols) col_outline_.insert(col, count);
-    hyperlinks_.insert_cols(first_row, last_row, col, count);
-    comments_.insert_cols(first_row, last_row, col, count);
-    return true;
+    return shift__(false, true, first_row, last_row, col, count);
 }
 
 bool Table::shift_range_left(int first_row, int last_row, int first_col, int last_col) {
-    if (first_row > last_row) std::swap(first_row, last_row);
-    if (first_col > last_col) std::swap(first_col, last_col);
-    if (!can_delete_cols__(first_row, last_row, first_col, last_col)) return false;
-    const bool whole_cols = first_row == 1 && last_row == last_row_of(*this);
-    if (whole_cols) {
-        col_records_.erase(first_col, last_col);
-        delete_col_sizes(first_col, last_col);
-    }
-    // Engine: cells of the band right of last_col moved left.
-    columns_.delete_cols(first_row, last_row, first_col, last_col - first_col + 1);
-    merged_cells_.on_delete_cols(first_row, last_row, first_col, last_col);
-    // Engine: defined names referring to the deleted columns are rewritten by the formula engine.
-    tabledefs_.on_delete_columns(first_row, last_row, first_col, last_col);
-    if (whole_cols) col_outline_.erase(first_col, last_col - first_col + 1);
-    hyperlinks_.delete_cols(first_row, last_row, first_col, last_col);
-    comments_.delete_cols(first_row, last_row, first_col, last_col);
-    return true;
+    return shift__(false, false, first_row, last_row, first_col, last_col);
 }
 
 } // namespace vex::mta

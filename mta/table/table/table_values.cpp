@@ -99,8 +99,7 @@ bool Table::set_datetime(int row, int col, const vex::datetime_t& value, bool fo
 }
 
 bool Table::clamp_range__(vex::range_t& range) const {
-    if (range.first.row > range.last.row) std::swap(range.first.row, range.last.row);
-    if (range.first.col > range.last.col) std::swap(range.first.col, range.last.col);
+    range.order();
     const auto& limits = get_sheet_limits();
     const auto inside = [&](const vex::coord_t& p) { return limits.valid_row(p.row) && limits.valid_col(p.col); };
     if (!inside(range.first) && !inside(range.last)) return false;

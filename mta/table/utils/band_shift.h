@@ -3,6 +3,8 @@
 // the indexes after the change point move, a span across it grows or shrinks, and
 // a span whose indexes are all deleted or pushed off the end is gone.
 
+#include "coord.h"
+
 #include <algorithm>
 #include <cstdint>
 
@@ -47,5 +49,49 @@ inline bool span_after_delete(int& lo, int& hi, int first, int last) noexcept {
     hi = new_hi;
     return true;
 }
+
+// One insertion or deletion of rows within a band of columns, or of columns
+// within a band of rows, as every store of a sheet follows it. The bounds are
+// checked and ordered before one is made.
+struct band_shift_t {
+    bool rows = true;    // rows move, else columns
+    bool insert = true;  // else a deletion
+    int band_lo = 0;     // the band across the axis
+    int band_hi = 0;
+    int first = 0;  // an insertion's point, a deletion's first index
+    int count = 0;  // indexes opened or deleted
+    int edge = 0;   // the table's last index along the axis
+
+    // From the arguments of an insertion or a deletion, bounds in either order.
+    static band_shift_t inserting(bool rows, int band_a, int band_b, int at, int count, int edge) noexcept {
+        return {rows, true, std::min(band_a, band_b), std::max(band_a, band_b), at, count, edge};
+    }
+    static band_shift_t deleting(bool rows, int band_a, int band_b, int a, int b, int edge) noexcept {
+        const int64_t n = int64_t(std::max(a, b)) - std::min(a, b) + 1;
+        return {rows, false, std::min(band_a, band_b), std::max(band_a, band_b), std::min(a, b), int(n), edge};
+    }
+
+    int last() const noexcept { return first + count - 1; }
+    int32_t along(const coord_t& c) const noexcept { return rows ? c.row : c.col; }
+    int32_t& along(coord_t& c) const noexcept { return rows ? c.row : c.col; }
+    int32_t across(const coord_t& c) const noexcept { return rows ? c.col : c.row; }
+    bool in_band(const coord_t& c) const noexcept { return across(c) >= band_lo && across(c) <= band_hi; }
+
+    // The span along the axis follows; false when it goes.
+    bool follow(int& lo, int& hi) const noexcept {
+        return insert ? span_after_insert(lo, hi, first, count, edge) : span_after_delete(lo, hi, first, last());
+    }
+    // A range inside the band follows, one reaching outside it stays where it
+    // is; false when it goes. The range comes back ordered.
+    bool follow(vex::range_t& r) const noexcept {
+        r.order();
+        if (!in_band(r.first) || !in_band(r.last)) return true;
+        int lo = along(r.first), hi = along(r.last);
+        if (!follow(lo, hi)) return false;
+        along(r.first) = lo;
+        along(r.last) = hi;
+        return true;
+    }
+};
 
 } // namespace vex::mta

@@ -1,6 +1,7 @@
 #include "mta/table/utils/merged_cells.h"
 
 #include "mta/table/table/table.h"
+#include "mta/table/utils/band_shift.h"
 #include "mta/table/utils/range_check.h"
 #include "run_message.h"
 #include "sheet_limits.h"
@@ -27,11 +28,6 @@ box_t extent_of(const vex::range_t& r) {
 
 vex::range_t range_of(const box_t& e, int32_t grid_id) {
     return {{grid_id, e.start.d[0], e.start.d[1], 1, 0, 0}, {grid_id, e.end.d[0], e.end.d[1], 1, 0, 0}};
-}
-
-void order(vex::range_t& r) {
-    if (r.first.row > r.last.row) std::swap(r.first.row, r.last.row);
-    if (r.first.col > r.last.col) std::swap(r.first.col, r.last.col);
 }
 
 // "(2,2,4,4)"
@@ -96,7 +92,7 @@ bool merged_cells_t::add__(const vex::range_t& range) {
 bool merged_cells_t::merge(const vex::range_t& given, bool keep_styles) {
     if (!table_->is_valid_range(given)) return refuse("The range" + range_text(given) + " is invalid.");
     vex::range_t range = given;
-    order(range);
+    range.order();
     // Compared by position only: a one-cell range is never stored.
     if (range.first.row == range.last.row && range.first.col == range.last.col) return true;
     if (!table_->tabledefs().is_free_of_tables(range)) return refuse("Merge cell range includes table.");
@@ -184,14 +180,14 @@ bool merged_cells_t::is_covered(int row, int col) const {
 
 bool merged_cells_t::overlaps(const vex::range_t& given) const {
     vex::range_t range = given;
-    order(range);
+    range.order();
     const auto hits = tree_.search(extent_of(range), tree_t::search_type::overlap);
     return hits.begin() != hits.end();
 }
 
 bool merged_cells_t::all_within(const vex::range_t& given) const {
     vex::range_t range = given;
-    order(range);
+    range.order();
     const box_t area = extent_of(range);
     const auto found = found__(area);
     return std::all_of(found.begin(), found.end(), [&](const box_t& e) { return area.contains(e); });
@@ -200,7 +196,7 @@ bool merged_cells_t::all_within(const vex::range_t& given) const {
 bool merged_cells_t::remove_within(const vex::range_t& given) {
     if (!all_within(given)) return false;
     vex::range_t range = given;
-    order(range);
+    range.order();
     for (const auto& e : found__(extent_of(range))) erase__(e);
     return true;
 }
@@ -235,78 +231,59 @@ bool merged_cells_t::can_delete_cols(int r1, int r2, int c1, int c2) const {
     return area_allows__(extent_of(r1, c1, r2, last_col_of(*table_)));
 }
 
-template <class Map>
-void merged_cells_t::move__(const box_t& area, int axis, Map map) {
-    const auto found = found__(area);
+// The area a shift moves: from its first index to the table's edge, within the band.
+merged_cells_t::box_t merged_cells_t::moved_area(const band_shift_t& s) {
+    return s.rows ? extent_of(s.first, s.band_lo, s.edge, s.band_hi) : extent_of(s.band_lo, s.first, s.band_hi, s.edge);
+}
+
+void merged_cells_t::shift(const band_shift_t& s) {
+    const int axis = s.rows ? 0 : 1;
     std::vector<box_t> moved;
-    for (const auto& e : found) {
+    for (const auto& e : found__(moved_area(s))) {
         erase__(e);
-        const std::optional<int> first = map(e.start.d[axis], true);
-        const std::optional<int> last = map(e.end.d[axis], false);
-        if (!first || !last || *first > *last) continue;
+        int lo = e.start.d[axis], hi = e.end.d[axis];
+        if (!s.follow(lo, hi)) continue;
         box_t m = e;
-        m.start.d[axis] = *first;
-        m.end.d[axis] = *last;
+        m.start.d[axis] = lo;
+        m.end.d[axis] = hi;
         if (m.start != m.end) moved.push_back(m);
     }
     // Inserted after every erase, so a moved range never meets one not yet moved.
     for (const auto& m : moved) tree_.insert(m, 0);
 }
 
-bool merged_cells_t::push__(const box_t& area, int axis, int count, int end) {
-    if (!area_allows__(area)) return false;
-    move__(area, axis, [&](int x, bool first) -> std::optional<int> {
-        const int64_t moved = int64_t(x) + count;
-        if (moved <= end) return static_cast<int>(moved);
-        return first ? std::nullopt : std::optional<int>(end);
-    });
+bool merged_cells_t::shift_if_allowed__(const band_shift_t& s) {
+    if (!area_allows__(moved_area(s))) return false;
+    shift(s);
     return true;
 }
 
 // The counts move every store alike: the checks validate them, a shortened count
-// would leave the ranges behind their cells. What passes the sheet's end is cut off.
+// would leave the ranges behind their cells.
 bool merged_cells_t::on_insert_rows(int c1, int c2, int row, int count) {
     const range_check_t check(*table_);
     int checked = count;
     if (!check.check_insert_rows(row, checked) || !check.check_col_range(c1, c2)) return false;
-    return push__(extent_of(row, c1, last_row_of(*table_), c2), 0, count, last_row_of(*table_));
+    return shift_if_allowed__(band_shift_t::inserting(true, c1, c2, row, count, last_row_of(*table_)));
 }
 
 bool merged_cells_t::on_insert_cols(int r1, int r2, int col, int count) {
     const range_check_t check(*table_);
     int checked = count;
     if (!check.check_insert_cols(col, checked) || !check.check_row_range(r1, r2)) return false;
-    return push__(extent_of(r1, col, r2, last_col_of(*table_)), 1, count, last_col_of(*table_));
+    return shift_if_allowed__(band_shift_t::inserting(false, r1, r2, col, count, last_col_of(*table_)));
 }
-
-namespace {
-
-// Where index x lands when [d1, d2] is deleted: the first end of a range that
-// began inside moves to d1, the last end of one that ended inside to d1 - 1.
-std::optional<int> after_delete(int x, bool first, int d1, int d2) {
-    if (x < d1) return x;
-    if (x > d2) return x - (d2 - d1 + 1);
-    return first ? d1 : d1 - 1;
-}
-
-} // namespace
 
 bool merged_cells_t::on_delete_rows(int c1, int c2, int r1, int r2) {
     const range_check_t check(*table_);
     if (!check.check_delete_rows(r1, r2) || !check.check_col_range(c1, c2)) return false;
-    const box_t area = extent_of(r1, c1, last_row_of(*table_), c2);
-    if (!area_allows__(area)) return false;
-    move__(area, 0, [&](int r, bool first) { return after_delete(r, first, r1, r2); });
-    return true;
+    return shift_if_allowed__(band_shift_t::deleting(true, c1, c2, r1, r2, last_row_of(*table_)));
 }
 
 bool merged_cells_t::on_delete_cols(int r1, int r2, int c1, int c2) {
     const range_check_t check(*table_);
     if (!check.check_delete_cols(c1, c2) || !check.check_row_range(r1, r2)) return false;
-    const box_t area = extent_of(r1, c1, r2, last_col_of(*table_));
-    if (!area_allows__(area)) return false;
-    move__(area, 1, [&](int c, bool first) { return after_delete(c, first, c1, c2); });
-    return true;
+    return shift_if_allowed__(band_shift_t::deleting(false, r1, r2, c1, c2, last_col_of(*table_)));
 }
 
 } // namespace vex::mta

@@ -13,6 +13,7 @@
 namespace vex::mta {
 
 class Table;
+struct band_shift_t;
 
 // Small nodes: a point lookup, once per cell written, then checks a few dozen
 // boxes instead of a few hundred.
@@ -61,6 +62,8 @@ public:
     bool on_insert_cols(int first_row, int last_row, int col, int count);
     bool on_delete_rows(int first_col, int last_col, int first_row, int last_row);
     bool on_delete_cols(int first_row, int last_row, int first_col, int last_col);
+    // The move alone, for a shift whose guards have passed.
+    void shift(const band_shift_t& s);
 
 private:
     // Keys are (row, column) points.
@@ -72,12 +75,9 @@ private:
     bool area_allows__(const box_t& area) const;
     std::vector<box_t> found__(const box_t& area) const;
     void erase__(const box_t& extent);
-    // Moves the ranges of the area along one axis (0 rows, 1 columns): `map`
-    // gives an index's new place, or none when it was deleted.
-    template <class Map>
-    void move__(const box_t& area, int axis, Map map);
-    // Moves the ranges of the area `count` further along the axis, cut at `end`.
-    bool push__(const box_t& area, int axis, int count, int end);
+    static box_t moved_area(const band_shift_t& s);
+    // The unmerge guard, then the move.
+    bool shift_if_allowed__(const band_shift_t& s);
     // Moves the top-left value of the range's cells into its first cell.
     void gather_first_value__(const vex::range_t& range);
 

@@ -93,9 +93,14 @@ std::optional<int32_t> outline_store_t::last_non_default() const noexcept {
     return std::nullopt;
 }
 
-bool outline_store_t::insert(int64_t at, int64_t count) {
+bool outline_store_t::can_insert(int64_t at) const {
     if (at != first() && runs_.run_index_of(at - 1) && magnitude(runs_.value_at(at - 1)) == std::numeric_limits<int32_t>::max())
         return refuse("Out of range.");
+    return true;
+}
+
+bool outline_store_t::insert(int64_t at, int64_t count) {
+    if (!can_insert(at)) return false;
     runs_.insert(at, count);
     return true;
 }

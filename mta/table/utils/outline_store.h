@@ -41,6 +41,8 @@ public:
     std::optional<int32_t> last_non_default() const noexcept;
 
     // Rows or columns inserted: the new indexes take level 0, also inside a group.
+    // Refused ("Out of range.") beside a level whose magnitude has no room left.
+    bool can_insert(int64_t at) const;
     bool insert(int64_t at, int64_t count);
     // Rows or columns deleted: later levels move up, the freed tail takes level 0.
     void erase(int64_t at, int64_t count);

@@ -3,6 +3,8 @@
 // host's custom styles, each pointing at a style xf. Kept in insertion order so
 // that the styles part and every index a host sees come out the same each run.
 
+#include "hash_utils.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -43,14 +45,10 @@ public:
     void clear() noexcept;
 
 private:
-    struct name_hash {
-        using is_transparent = void;
-        size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
-    };
     void reindex();
 
     std::vector<named_style_t> styles_;
-    std::unordered_map<std::string, size_t, name_hash, std::equal_to<>> index_;
+    std::unordered_map<std::string, size_t, vex::string_hash, std::equal_to<>> index_;
 };
 
 } // namespace vex::mta

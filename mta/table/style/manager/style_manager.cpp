@@ -15,7 +15,11 @@ namespace {
 
 constexpr std::string_view normal_name = "normal";
 
-void hash_mix(size_t& h, size_t v) noexcept { h ^= v + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2); }
+void hash_mix(size_t& h, size_t v) noexcept {
+    uint64_t seed = h;
+    hash_combine(seed, v);
+    h = static_cast<size_t>(seed);
+}
 
 void hash_mix(size_t& h, double d) noexcept {
     // 0.0 and -0.0 compare equal, so they must hash alike.

@@ -12,6 +12,7 @@
 // All sheets of a workbook share one manager while each sheet is locked on its
 // own, so every public operation takes the manager's own (recursive) lock.
 
+#include "hash_utils.h"
 #include "mta/table/style/manager/border.h"
 #include "mta/table/style/manager/color.h"
 #include "mta/table/style/manager/dxf.h"
@@ -131,15 +132,10 @@ private:
 
 // The tables behind a manager, as the styles part reads and writes them.
 struct style_manager_t::impl {
-    struct string_hash {
-        using is_transparent = void;
-        size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
-    };
-
     std::vector<uint32_t> indexed_colors;     // custom palette, ARGB
     std::vector<color_t> mru_colors;
     std::deque<std::string> custom_numfmt_codes;   // slot i: the code of id 164 + i
-    std::unordered_map<std::string, int32_t, string_hash, std::equal_to<>> custom_numfmt_ids;
+    std::unordered_map<std::string, int32_t, vex::string_hash, std::equal_to<>> custom_numfmt_ids;
     std::deque<uint32_t> free_numfmt_slots;   // reused first, from the front
     std::vector<font_t> fonts;
     std::vector<border_t> borders;

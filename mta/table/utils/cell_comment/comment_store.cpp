@@ -1,7 +1,9 @@
 #include "mta/table/utils/cell_comment/comment_store.h"
 
 #include "mta/table/utils/band_shift.h"
+#include "mta/table/utils/range_check.h"
 #include "sheet_limits.h"
+
 
 namespace vex::mta::utils::cell_comment {
 
@@ -39,44 +41,37 @@ std::vector<std::pair<int, int>> comment_store_t::positions() const {
     return out;
 }
 
-template <class F>
-void comment_store_t::reposition__(F&& move) {
+void comment_store_t::shift(const band_shift_t& s) {
     std::map<key_t, comment_t> moved;
     for (auto& [key, comment] : comments_) {
-        int row = key.first, col = key.second;
-        if (move(row, col)) moved.emplace(key_t{row, col}, std::move(comment));
+        vex::range_t cell{{0, key.first, key.second, 0, 0, 0}, {0, key.first, key.second, 0, 0, 0}};
+        if (s.follow(cell)) moved.emplace(key_t{cell.first.row, cell.first.col}, std::move(comment));
     }
     comments_ = std::move(moved);
 }
 
+int comment_store_t::last_row__() const {
+    return table_ ? last_row_of(*table_) : get_sheet_limits().last_row;
+}
+
+int comment_store_t::last_col__() const {
+    return table_ ? last_col_of(*table_) : get_sheet_limits().last_col;
+}
+
 void comment_store_t::insert_rows(int first_col, int last_col, int row, int count) {
-    const int last = get_sheet_limits().last_row;
-    reposition__([&](int& r, int& c) {
-        int hi = r;
-        return !inside_band(c, c, first_col, last_col) || span_after_insert(r, hi, row, count, last);
-    });
+    shift(band_shift_t::inserting(true, first_col, last_col, row, count, last_row__()));
 }
 
 void comment_store_t::delete_rows(int first_col, int last_col, int first_row, int last_row) {
-    reposition__([&](int& r, int& c) {
-        int hi = r;
-        return !inside_band(c, c, first_col, last_col) || span_after_delete(r, hi, first_row, last_row);
-    });
+    shift(band_shift_t::deleting(true, first_col, last_col, first_row, last_row, last_row__()));
 }
 
 void comment_store_t::insert_cols(int first_row, int last_row, int col, int count) {
-    const int last = get_sheet_limits().last_col;
-    reposition__([&](int& r, int& c) {
-        int hi = c;
-        return !inside_band(r, r, first_row, last_row) || span_after_insert(c, hi, col, count, last);
-    });
+    shift(band_shift_t::inserting(false, first_row, last_row, col, count, last_col__()));
 }
 
 void comment_store_t::delete_cols(int first_row, int last_row, int first_col, int last_col) {
-    reposition__([&](int& r, int& c) {
-        int hi = c;
-        return !inside_band(r, r, first_row, last_row) || span_after_delete(c, hi, first_col, last_col);
-    });
+    shift(band_shift_t::deleting(false, first_row, last_row, first_col, last_col, last_col__()));
 }
 
 } // namespace vex::mta::utils::cell_comment

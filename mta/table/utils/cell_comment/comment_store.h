@@ -14,6 +14,7 @@
 
 namespace vex::mta {
 class Table;
+struct band_shift_t;
 }
 
 namespace vex::mta::utils::cell_comment {
@@ -43,18 +44,18 @@ public:
     bool empty() const noexcept { return comments_.empty(); }
 
     // Comments follow their cells as rows or columns of a band move; a comment on
-    // a deleted cell or one pushed off the sheet goes.
+    // a deleted cell or one pushed off the table (the sheet without one) goes.
     void insert_rows(int first_col, int last_col, int row, int count);
     void delete_rows(int first_col, int last_col, int first_row, int last_row);
     void insert_cols(int first_row, int last_row, int col, int count);
     void delete_cols(int first_row, int last_row, int first_col, int last_col);
+    void shift(const band_shift_t& s);
 
 private:
     using key_t = std::pair<int, int>;  // row, column: row-major order
-    // Moves each comment for which move(row, col) answers true to the position it
-    // leaves, and drops those it answers false for.
-    template <class F>
-    void reposition__(F&& move);
+    // The last row and column comments may reach.
+    int last_row__() const;
+    int last_col__() const;
 
     Table* table_;
     std::map<key_t, comment_t> comments_;

@@ -2,6 +2,8 @@
 
 #include "coord.h"
 #include "mta/table/table/table.h"
+#include "mta/formula/formula_error.h"
+#include "mta/table/utils/band_shift.h"
 #include "mta/table/utils/range_check.h"
 #include "sheet_limits.h"
 
@@ -10,12 +12,10 @@
 namespace vex::mta {
 
 size_t defined_name_key_hash::operator()(const defined_name_key_t& key) const noexcept {
-    const uint64_t h = fnv1a_64(reinterpret_cast<const unsigned char*>(key.name.data()), key.name.size()) + 0x9e3779b9;
-    const unsigned char id[4] = {static_cast<unsigned char>(key.local_sheet_id),
-                                 static_cast<unsigned char>(key.local_sheet_id >> 8),
-                                 static_cast<unsigned char>(key.local_sheet_id >> 16),
-                                 static_cast<unsigned char>(key.local_sheet_id >> 24)};
-    return h ^ (fnv1a_64(id, 4) + 0x9e3779b9 + (h << 6) + (h >> 2));
+    uint64_t h = fnv1a_64(reinterpret_cast<const unsigned char*>(key.name.data()), key.name.size());
+    const int32_t id = static_cast<int32_t>(key.local_sheet_id);
+    hash_combine(h, hash_values(&id, 1));
+    return static_cast<size_t>(h);
 }
 
 defined_name_entry_t* defined_name_store_t::add(const defined_name_key_t& key, std::string_view expression,
@@ -91,49 +91,46 @@ void defined_name_store_t::rebuild_index__() {
 
 namespace {
 
-// One axis of a shift: `along` is the moving coordinate and its flag, `across`
-// the band's coordinate.
-struct axis_t {
-    int32_t coord_t::*along;
-    uint8_t coord_t::*may_move;
-    int32_t coord_t::*across;
-};
-
-constexpr axis_t row_axis{&coord_t::row, &coord_t::flag1, &coord_t::col};
-constexpr axis_t col_axis{&coord_t::col, &coord_t::flag2, &coord_t::row};
-
+// A reference whose every cell is pushed past the table's edge names nothing of
+// it: it becomes #REF!, as a clamped one would silently name another cell. A
+// range whose last corner alone passes the edge is cut at it.
 struct insertion_t {
-    axis_t axis;
+    const band_shift_t& shift;
     int32_t grid_id;
-    int band_first, band_last;
-    int at, count, edge;  // edge: the table's last index along the axis
 
-    bool in_band(const coord_t& c) const { return c.*axis.across >= band_first && c.*axis.across <= band_last; }
-    bool in_area(const coord_t& c) const { return in_band(c) && c.*axis.along >= at && c.*axis.along <= edge; }
-    // What would pass the sheet's edge stops at it, so no reference leaves the sheet.
-    void move(coord_t& c) const { c.*axis.along = int32_t(std::min<int64_t>(int64_t(c.*axis.along) + count, edge)); }
-
+    uint8_t may_move(const coord_t& c) const { return shift.rows ? c.flag1 : c.flag2; }
+    bool in_area(const coord_t& c) const {
+        return shift.in_band(c) && shift.along(c) >= shift.first && shift.along(c) <= shift.edge;
+    }
+    // One corner moving alone; false when it passes the edge.
+    bool move(coord_t& c) const {
+        int lo = shift.along(c), hi = lo;
+        if (!shift.follow(lo, hi)) return false;
+        shift.along(c) = lo;
+        return true;
+    }
     void apply(formula::token_t& token) const {
         if (token.opcode == formula::op_cell_ref) {
             auto& c = std::get<coord_t>(token.operand);
-            if (c.grid_id == grid_id && c.*axis.may_move && in_area(c)) move(c);
+            if (c.grid_id == grid_id && may_move(c) && in_area(c) && !move(c)) become_ref_error(token);
         } else if (token.opcode == formula::op_range_ref) {
             auto& r = std::get<range_t>(token.operand);
             if (r.first.grid_id != grid_id) return;
-            const bool first_moves = r.first.*axis.may_move, last_moves = r.last.*axis.may_move;
+            const bool first_moves = may_move(r.first), last_moves = may_move(r.last);
             if (first_moves && !last_moves) {
-                if (in_area(r.first)) move(r.first);
+                if (in_area(r.first) && !move(r.first)) become_ref_error(token);
             } else if (!first_moves && last_moves) {
-                if (in_area(r.last)) move(r.last);
-            } else if (first_moves && last_moves && in_band(r.first) && in_band(r.last)) {
-                if (in_area(r.first) && in_area(r.last)) {
-                    move(r.first);
-                    move(r.last);
-                } else if (r.first.*axis.along < at && in_area(r.last)) {
-                    move(r.last);  // a range across the insertion grows by it
-                }
+                if (in_area(r.last) && !move(r.last)) shift.along(r.last) = shift.edge;
+            } else if (first_moves && last_moves && shift.in_band(r.first) && in_area(r.last)) {
+                int lo = shift.along(r.first), hi = shift.along(r.last);
+                if (!shift.follow(lo, hi)) return become_ref_error(token);
+                shift.along(r.first) = lo;
+                shift.along(r.last) = hi;
             }
         }
+    }
+    static void become_ref_error(formula::token_t& token) {
+        token = formula::token_t(formula::formula_error(error_value_enum::ref));
     }
 };
 
@@ -144,17 +141,19 @@ void defined_name_store_t::on_insert_rows(Table& table, int first_col, int last_
     // Checked on a copy: the names move by the count the cells move by.
     int checked = count;
     if (!check.check_insert_rows(row, checked) || !check.check_col_range(first_col, last_col)) return;
-    const int edge = get_sheet_limits().first_row + int(table.row_count()) - 1;
-    const insertion_t ins{row_axis, int32_t(table.sheet_id()), first_col, last_col, row, count, edge};
-    for_each_token__([&](formula::token_t& token) { ins.apply(token); });
+    on_shift(table, band_shift_t::inserting(true, first_col, last_col, row, count, last_row_of(table)));
 }
 
 void defined_name_store_t::on_insert_cols(Table& table, int first_row, int last_row, int col, int count) {
     range_check_t check(table);
     int checked = count;
     if (!check.check_insert_cols(col, checked) || !check.check_row_range(first_row, last_row)) return;
-    const int edge = get_sheet_limits().first_col + int(table.col_count()) - 1;
-    const insertion_t ins{col_axis, int32_t(table.sheet_id()), first_row, last_row, col, count, edge};
+    on_shift(table, band_shift_t::inserting(false, first_row, last_row, col, count, last_col_of(table)));
+}
+
+void defined_name_store_t::on_shift(const Table& table, const band_shift_t& s) {
+    if (!s.insert) return;  // deletions are the formula engine's
+    const insertion_t ins{s, int32_t(table.sheet_id())};
     for_each_token__([&](formula::token_t& token) { ins.apply(token); });
 }
 

@@ -38,6 +38,7 @@ struct defined_name_props_t {
 namespace vex::mta {
 
 class Table;
+struct band_shift_t;
 
 // The scope of a workbook-wide name; a local name has its sheet's grid id.
 inline constexpr uint32_t workbook_scope = 0xFFFFFFFF;
@@ -93,6 +94,9 @@ public:
     // a band of columns (rows). The texts are left as they are.
     void on_insert_rows(Table& table, int first_col, int last_col, int row, int count);
     void on_insert_cols(Table& table, int first_row, int last_row, int col, int count);
+    // The move alone, for a shift whose guards have passed. A reference pushed
+    // wholly past the table's edge becomes #REF!; one reaching past it is cut.
+    void on_shift(const Table& table, const band_shift_t& s);
 
 private:
     struct node_t {

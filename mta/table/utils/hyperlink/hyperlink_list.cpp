@@ -4,6 +4,7 @@
 #include "mta/table/table/table.h"
 #include "mta/table/utils/band_shift.h"
 #include "mta/table/utils/defined_names/defined_name_store.h"
+#include "mta/table/utils/range_check.h"
 #include "sheet_limits.h"
 #include "text_utils.h"
 
@@ -22,7 +23,7 @@ int read_part(std::string_view& s, bool letters) {
     int64_t v = 0;
     size_t n = 0;
     while (n < t.size() && (letters ? ascii_is_alpha(t[n]) : ascii_is_digit(t[n]))) {
-        v = letters ? v * 26 + (ascii_to_upper(t[n]) - 'A' + 1) : v * 10 + (t[n] - '0');
+        v = letters ? add_column_letter(v, t[n]) : add_row_digit(v, t[n]);
         if (v > get_sheet_limits().last_row) return 0;
         ++n;
     }
@@ -82,23 +83,6 @@ bool strip_sheet(std::string_view& s) {
         if (!is_unquoted_sheet_char(s[i])) return false;
     s.remove_prefix(bang + 1);
     return true;
-}
-
-// Spans [lo, hi] of a range's rows and columns, ordered.
-struct area_t {
-    int r1, r2, c1, c2;
-};
-
-area_t area_of(const vex::range_t& r) {
-    return {std::min(r.first.row, r.last.row), std::max(r.first.row, r.last.row),
-            std::min(r.first.col, r.last.col), std::max(r.first.col, r.last.col)};
-}
-
-void set_area(vex::range_t& r, const area_t& a) {
-    r.first.row = a.r1;
-    r.last.row = a.r2;
-    r.first.col = a.c1;
-    r.last.col = a.c2;
 }
 
 // Whether the text names a defined name the sheet can see: its own or the workbook's.
@@ -177,8 +161,10 @@ std::string_view hyperlink_list_t::address_at(size_t index) const noexcept {
 
 int hyperlink_list_t::index_of(int row, int col) const noexcept {
     for (size_t i = 0; i < links_.size(); ++i) {
-        const area_t a = area_of(links_[i].range);
-        if (row >= a.r1 && row <= a.r2 && col >= a.c1 && col <= a.c2) return static_cast<int>(i);
+        vex::range_t a = links_[i].range;
+        a.order();
+        if (row >= a.first.row && row <= a.last.row && col >= a.first.col && col <= a.last.col)
+            return static_cast<int>(i);
     }
     return -1;
 }
@@ -187,12 +173,13 @@ int hyperlink_list_t::index_of(int row, int col) const noexcept {
 // sheet costs its columns and their runs, not its cells.
 void hyperlink_list_t::restyle__(const vex::range_t& range, bool linked) {
     if (!table_->is_valid_range(range)) return;
-    const area_t a = area_of(range);
+    vex::range_t a = range;
+    a.order();
     auto& m = style_manager_of(*table_);
     xf_memo_t memo;
-    for (int c = a.c1; c <= a.c2; ++c) {
+    for (int c = a.first.col; c <= a.last.col; ++c) {
         const uint16_t col_xf = table_->col_records().value_at(c).xf;
-        restyle_rows(*table_, c, a.r1, a.r2, [&](uint16_t row_xf, uint16_t own) {
+        restyle_rows(*table_, c, a.first.row, a.last.row, [&](uint16_t row_xf, uint16_t own) {
             return memo.get(own, row_xf, col_xf, [&] {
                 style_settings_t s = shown_style(m, own, row_xf, col_xf);
                 font_t font = s.font();
@@ -206,45 +193,24 @@ void hyperlink_list_t::restyle__(const vex::range_t& range, bool linked) {
     table_->trim_columns();
 }
 
-namespace {
-
-// Keeps the links for which keep(area) answers true, with the area it leaves.
-template <class F>
-void shift_links(std::vector<hyperlink_t>& links, F&& keep) {
-    std::erase_if(links, [&](hyperlink_t& link) {
-        area_t a = area_of(link.range);
-        if (!keep(a)) return true;
-        set_area(link.range, a);
-        return false;
-    });
+void hyperlink_list_t::shift(const band_shift_t& s) {
+    std::erase_if(links_, [&](hyperlink_t& link) { return !s.follow(link.range); });
 }
 
-} // namespace
-
 void hyperlink_list_t::insert_rows(int first_col, int last_col, int row, int count) {
-    const int last = get_sheet_limits().last_row;
-    shift_links(links_, [&](area_t& a) {
-        return !inside_band(a.c1, a.c2, first_col, last_col) || span_after_insert(a.r1, a.r2, row, count, last);
-    });
+    shift(band_shift_t::inserting(true, first_col, last_col, row, count, last_row_of(*table_)));
 }
 
 void hyperlink_list_t::delete_rows(int first_col, int last_col, int first_row, int last_row) {
-    shift_links(links_, [&](area_t& a) {
-        return !inside_band(a.c1, a.c2, first_col, last_col) || span_after_delete(a.r1, a.r2, first_row, last_row);
-    });
+    shift(band_shift_t::deleting(true, first_col, last_col, first_row, last_row, last_row_of(*table_)));
 }
 
 void hyperlink_list_t::insert_cols(int first_row, int last_row, int col, int count) {
-    const int last = get_sheet_limits().last_col;
-    shift_links(links_, [&](area_t& a) {
-        return !inside_band(a.r1, a.r2, first_row, last_row) || span_after_insert(a.c1, a.c2, col, count, last);
-    });
+    shift(band_shift_t::inserting(false, first_row, last_row, col, count, last_col_of(*table_)));
 }
 
 void hyperlink_list_t::delete_cols(int first_row, int last_row, int first_col, int last_col) {
-    shift_links(links_, [&](area_t& a) {
-        return !inside_band(a.r1, a.r2, first_row, last_row) || span_after_delete(a.c1, a.c2, first_col, last_col);
-    });
+    shift(band_shift_t::deleting(false, first_row, last_row, first_col, last_col, last_col_of(*table_)));
 }
 
 } // namespace vex::mta

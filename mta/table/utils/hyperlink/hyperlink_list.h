@@ -15,6 +15,7 @@
 namespace vex::mta {
 
 class Table;
+struct band_shift_t;
 
 struct hyperlink_t {
     vex::range_t range;
@@ -66,6 +67,7 @@ public:
     void delete_rows(int first_col, int last_col, int first_row, int last_row);
     void insert_cols(int first_row, int last_row, int col, int count);
     void delete_cols(int first_row, int last_row, int first_col, int last_col);
+    void shift(const band_shift_t& s);
 
 private:
     // Gives the cells of the range the hyperlink font, or takes it away.

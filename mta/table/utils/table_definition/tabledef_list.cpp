@@ -1,6 +1,7 @@
 #include "mta/table/utils/table_definition/tabledef_list.h"
 
 #include "mta/table/table/table.h"
+#include "mta/table/utils/band_shift.h"
 #include "mta/table/utils/range_check.h"
 #include "run_message.h"
 #include "sheet_limits.h"
@@ -19,15 +20,6 @@ mdds::rtree<int, tabledef_t*, small_node_rtree_trait>::extent_type extent_of(con
 
 bool overlap(const vex::range_t& r, int r1, int c1, int r2, int c2) {
     return r.first.row <= r2 && r1 <= r.last.row && r.first.col <= c2 && c1 <= r.last.col;
-}
-
-// Picked before anything moves: a moved table may land on the deleted span.
-template <class Pred>
-std::vector<const tabledef_t*> picked(const std::vector<tabledef_t*>& tables, Pred pred) {
-    std::vector<const tabledef_t*> out;
-    for (const tabledef_t* t : tables)
-        if (pred(*t)) out.push_back(t);
-    return out;
 }
 
 } // namespace
@@ -155,8 +147,7 @@ std::vector<std::pair<std::string_view, tabledef_t*>> tabledef_list_t::all() con
 bool tabledef_list_t::intersects(const vex::range_t& given) const {
     if (entries_.empty()) return false;
     vex::range_t r = given;
-    if (r.first.row > r.last.row) std::swap(r.first.row, r.last.row);
-    if (r.first.col > r.last.col) std::swap(r.first.col, r.last.col);
+    r.order();
     const auto hits = index__().search(extent_of(r), index_t::search_type::overlap);
     return hits.begin() != hits.end();
 }
@@ -241,93 +232,61 @@ bool tabledef_list_t::check_delete_rows(int c1, int c2, int r1, int r2) const {
 
 bool tabledef_list_t::on_insert_rows(int c1, int c2, int row, int n) {
     if (!check_insert_rows(c1, c2, row)) return false;
-    if (c1 > c2) std::swap(c1, c2);
-    for (tabledef_t* t : in_area__(row, c1, last_row_of(*owner_), c2)) {
-        vex::range_t r = t->range();
-        if (r.first.row >= row) r.first.row += n;
-        r.last.row += n;
-        t->set_range(r);
-    }
+    shift(band_shift_t::inserting(true, c1, c2, row, n, last_row_of(*owner_)));
     return true;
 }
 
 bool tabledef_list_t::on_insert_columns(int r1, int r2, int col, int n) {
     if (!check_insert_columns(r1, r2, col)) return false;
-    if (r1 > r2) std::swap(r1, r2);
-    for (tabledef_t* t : in_area__(r1, col, r2, last_col_of(*owner_))) {
-        vex::range_t r = t->range();
-        if (r.first.col >= col) {
-            r.first.col += n;
-            r.last.col += n;
-            t->set_range(r);
-        } else {
-            t->insert_generated_columns(col - r.first.col, n);
-        }
-    }
+    shift(band_shift_t::inserting(false, r1, r2, col, n, last_col_of(*owner_)));
     return true;
 }
 
 bool tabledef_list_t::on_delete_rows(int c1, int c2, int r1, int r2) {
     if (!check_delete_rows(c1, c2, r1, r2)) return false;
-    if (c1 > c2) std::swap(c1, c2);
-    if (r1 > r2) std::swap(r1, r2);
-    const auto tables = in_area__(r1, c1, last_row_of(*owner_), c2);
-    const auto inside = [&](const tabledef_t& t) {
-        const auto& r = t.range();
-        return r.first.row >= r1 && r.last.row <= r2 && r.first.col >= c1 && r.last.col <= c2;
-    };
-    const auto doomed = picked(tables, inside);
-    const int n = r2 - r1 + 1;
-    for (tabledef_t* t : tables) {
-        if (inside(*t)) continue;
-        vex::range_t r = t->range();
-        if (r.first.row > r2) {
-            r.first.row -= n;
-            r.last.row -= n;
-        } else if (r1 >= r.first.row + 2 && r2 >= r.last.row) {
-            r.last.row = r1 - 1;
-        } else {
-            continue;
-        }
-        t->set_range(r);
-    }
-    erase_doomed__(doomed);
+    shift(band_shift_t::deleting(true, c1, c2, r1, r2, last_row_of(*owner_)));
     return true;
 }
 
 bool tabledef_list_t::on_delete_columns(int r1, int r2, int c1, int c2) {
     if (!check_delete_columns(r1, r2, std::min(c1, c2))) return false;
-    if (r1 > r2) std::swap(r1, r2);
-    if (c1 > c2) std::swap(c1, c2);
-    const auto tables = in_area__(r1, c1, r2, last_col_of(*owner_));
-    const auto inside = [&](const tabledef_t& t) {
-        const auto& r = t.range();
-        return r.first.row >= r1 && r.last.row <= r2 && r.first.col >= c1 && r.last.col <= c2;
-    };
-    const auto doomed = picked(tables, inside);
-    const int n = c2 - c1 + 1;
+    shift(band_shift_t::deleting(false, r1, r2, c1, c2, last_col_of(*owner_)));
+    return true;
+}
+
+void tabledef_list_t::shift(const band_shift_t& s) {
+    const auto tables = s.rows ? in_area__(s.first, s.band_lo, s.edge, s.band_hi)
+                               : in_area__(s.band_lo, s.first, s.band_hi, s.edge);
+    // Picked before anything moves: a moved table may land on the deleted span.
+    std::vector<const tabledef_t*> doomed;
     for (tabledef_t* t : tables) {
-        if (inside(*t)) continue;
-        vex::range_t r = t->range();
-        if (r.first.col > c2) {
-            r.first.col -= n;
-            r.last.col -= n;
+        const vex::range_t old = t->range();
+        vex::range_t r = old;
+        if (!s.follow(r)) {
+            doomed.push_back(t);
+            continue;
+        }
+        if (r == old) continue;
+        if (s.rows) {
+            // The last row went, and with it the totals row when there was one.
+            if (!s.insert && old.last.row <= s.last()) t->set_totals_row_shown_flag(0);
             t->set_range(r);
             continue;
         }
-        // The table's own columns in the deleted span go; those deleted left of
-        // it pull it left.
-        const int left = std::max(0, std::min(c2, r.first.col - 1) - c1 + 1);
-        const int p1 = std::max(c1, r.first.col) - r.first.col;
-        const int p2 = std::min(c2, r.last.col) - r.first.col;
-        if (p1 <= p2) t->remove_columns(p1, p2);
-        r = t->range();
-        r.first.col -= left;
-        r.last.col -= left;
+        // Columns carry their records: those opened inside the table are made,
+        // the table's own deleted ones go.
+        if (s.insert && old.first.col < s.first) {
+            t->insert_generated_columns(s.first - old.first.col, s.count);
+            continue;
+        }
+        if (!s.insert) {
+            const int p1 = std::max(s.first, old.first.col) - old.first.col;
+            const int p2 = std::min(s.last(), old.last.col) - old.first.col;
+            if (p1 <= p2) t->remove_columns(p1, p2);
+        }
         t->set_range(r);
     }
     erase_doomed__(doomed);
-    return true;
 }
 
 } // namespace vex::mta

@@ -21,6 +21,7 @@
 namespace vex::mta {
 
 class Table;
+struct band_shift_t;
 
 class tabledef_list_t {
 public:
@@ -61,6 +62,8 @@ public:
     bool on_delete_rows(int first_col, int last_col, int first_row, int last_row);
     bool on_insert_columns(int first_row, int last_row, int col, int n);
     bool on_delete_columns(int first_row, int last_row, int first_col, int last_col);
+    // The move alone, for a shift whose guards have passed.
+    void shift(const band_shift_t& s);
 
     // A table's range or header changed.
     void invalidate_index() noexcept { index_valid_ = false; }

@@ -225,3 +225,45 @@ TEST(table_registry, released_workbooks_give_their_memory_back) {
     }
     EXPECT_LT(peak, baseline + (1u << 20)) << "baseline " << baseline;
 }
+
+TEST(table_registry, a_filled_table_is_refused_and_keeps_what_it_held) {
+    table_registry_t r;
+    auto other = registered(r, 1);
+    ASSERT_TRUE(other->set_text(1, 1, "OTHER"));
+
+    auto t = make_table();
+    ASSERT_TRUE(t->set_text(1, 1, "zero"));
+    ASSERT_TRUE(t->set_text(1, 2, "one"));
+    ASSERT_TRUE(t->add_defined_name("Total", "1", {}, workbook_scope));
+    auto* own_names = t->get_defined_names();
+    vex::set_run_message("");
+    EXPECT_FALSE(r.register_table(*t, 2, 1));
+    EXPECT_EQ(last_message(), "A sheet that holds cells, names, styles or pictures cannot join a workbook.");
+    EXPECT_FALSE(t->registered());
+    EXPECT_EQ(t->get_cell(1, 1).get_text(), "zero");
+    EXPECT_EQ(t->get_cell(1, 2).get_text(), "one");
+    EXPECT_EQ(t->get_defined_names(), own_names);
+    EXPECT_TRUE(t->has_defined_name({"Total", workbook_scope}));
+    EXPECT_EQ(r.table_count(), 1u);
+
+    // Each kind alone is enough; an emptied or untouched table joins.
+    auto styled = make_table();
+    styled->set_cell_style(3, 3, font_style(1));
+    auto named = make_table();
+    ASSERT_TRUE(named->add_defined_name("N", "2", {}, workbook_scope));
+    auto pictured = make_table();
+    const auto png = fixtures::png(4, 4);
+    ASSERT_GT(pictured->get_image_manager()->add_absolute_image_from_memory(0, png.data(), png.size(), {}), 0);
+    auto numbered = make_table();
+    ASSERT_TRUE(numbered->set_num(7, 7, 1.5));
+    for (Table* refused : {styled.get(), named.get(), pictured.get(), numbered.get()}) {
+        EXPECT_FALSE(r.register_table(*refused, 3, 1));
+        EXPECT_FALSE(refused->registered());
+    }
+    EXPECT_EQ(styled->get_cell_style(3, 3).font().bold, 1);
+
+    auto fresh = make_table();
+    EXPECT_TRUE(r.register_table(*fresh, 4, 1));
+    EXPECT_EQ(&fresh->get_string_pool(), &other->get_string_pool());
+    EXPECT_EQ(other->get_cell(1, 1).get_text(), "OTHER");
+}

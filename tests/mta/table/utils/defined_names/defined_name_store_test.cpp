@@ -1,5 +1,6 @@
 #include "mta/table/utils/defined_names/defined_name_store.h"
 
+#include "mta/formula/formula_error.h"
 #include "mta/table/sample_styles.h"
 #include "mta/table/table/table.h"
 
@@ -56,6 +57,7 @@ TEST(defined_name_store, names_keep_the_order_they_were_added_in) {
 
 TEST(defined_name_store, references_into_the_sheet_follow_inserted_rows_and_columns) {
     Table t({}, 1048576, 16384);  // grid 0; grid 2 stands for another sheet
+    const token_t ref_error{vex::mta::formula::formula_error(vex::mta::error_value_enum::ref)};
     const struct {
         bool rows;
         int band_first, band_last, at, count;
@@ -75,9 +77,14 @@ TEST(defined_name_store, references_into_the_sheet_follow_inserted_rows_and_colu
         {true, 4, 2, 5, 2, cell(7, 1), cell(7, 1)},
         {true, 2, 4, 5, 2, cell(7, 4), cell(9, 4)},
         {true, 2, 4, 5, 2, range_t{cell(1, 1), cell(10, 3)}, range_t{cell(1, 1), cell(10, 3)}},
-        // nothing is pushed off the sheet
-        {true, 1, 16384, 5, 4, cell(1048574, 1), cell(1048576, 1)},
+        // a reference pushed wholly off the sheet names nothing: #REF!; one
+        // reaching past the edge is cut at it
+        {true, 1, 16384, 5, 4, cell(1048574, 1), ref_error},
+        {true, 1, 16384, 5, 4, range_t{cell(1048573, 1), cell(1048576, 1)}, ref_error},
+        {true, 1, 16384, 5, 4, cell(1048572, 1), cell(1048576, 1)},
         {true, 1, 16384, 5, 4, range_t{cell(1, 1), cell(1048576, 1)}, range_t{cell(1, 1), cell(1048576, 1)}},
+        {true, 1, 16384, 5, 4, range_t{cell(1048570, 1), cell(1048576, 1)}, range_t{cell(1048574, 1), cell(1048576, 1)}},
+        {false, 1, 1048576, 2, 2, cell(1, 16383), ref_error},
         // columns inserted at B, over every row
         {false, 1, 1048576, 2, 2, cell(1, 3), cell(1, 5)},
         {false, 1, 1048576, 2, 2, range_t{cell(1, 1), cell(1, 4)}, range_t{cell(1, 1), cell(1, 6)}},

@@ -176,6 +176,25 @@ TEST(tabledef, totals_row) {
     EXPECT_EQ(bottom->totals_row_shown(), 0);
 }
 
+// Deleting the rows that hold the totals row ends it: turning it off later must
+// not clear the data row that is now last.
+TEST(tabledef, deleting_the_totals_row_ends_it) {
+    for (const bool whole_rows : {true, false}) {
+        Table t({}, all_rows, all_cols);
+        tabledef_t* d = add_table(t, "T", range(2, 2, 6, 4));
+        ASSERT_TRUE(d->set_display_total(true));
+        ASSERT_EQ(d->range(), range(2, 2, 7, 4));
+        for (int c = 2; c <= 4; ++c) t.set_num(5, c, 50 + c);
+        ASSERT_TRUE(whole_rows ? t.shift_range_up(1, all_cols, 6, 7) : t.shift_range_up(2, 4, 6, 7));
+        EXPECT_EQ(d->range(), range(2, 2, 5, 4));
+        EXPECT_EQ(d->totals_row_shown(), 0);
+        EXPECT_TRUE(d->set_display_total(false));
+        EXPECT_EQ(d->range(), range(2, 2, 5, 4));
+        for (int c = 2; c <= 4; ++c) EXPECT_EQ(t.get_cell(5, c).get_num(), 50.0 + c) << c;
+
+    }
+}
+
 TEST(tabledef, styles) {
     Table t({}, all_rows, all_cols);
     tabledef_t* d = t.tabledefs().add(0, "T", range(1, 1, 2, 2));
