@@ -1,0 +1,91 @@
+#pragma once
+// Writer tests compare whole parts: a saved package is read back and each
+// entry is split into its elements, so a failure names the element.
+
+#include "tests/kestrel/document/package_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace writer_test {
+
+// The markup split at each "><", with the layout between tags dropped.
+inline std::vector<std::string> xml_elements(const std::string& text) {
+    std::string flat;
+    bool in_tag = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '<') in_tag = true;
+        if (c == '>') in_tag = false;
+        // Indentation of the expected text: a line break and the blanks after it.
+        if (!in_tag && c == '\n') {
+            while (i + 1 < text.size() && text[i + 1] == ' ') ++i;
+            continue;
+        }
+        flat += c;
+    }
+    std::vector<std::string> out;
+    size_t start = 0;
+    for (size_t at; (at = flat.find("><", start)) != std::string::npos; start = at + 1)
+        out.push_back(flat.substr(start, at + 1 - start));
+    out.push_back(flat.substr(start));
+    return out;
+}
+
+// Python's zipfile checks every entry's CRC and an XML parse takes each one.
+inline void expect_valid_package(const std::string& path) {
+    const std::string script =
+        "import sys, zipfile, xml.dom.minidom\n"
+        "z = zipfile.ZipFile(sys.argv[1])\n"
+        "assert z.testzip() is None\n"
+        "for n in z.namelist():\n"
+        "    xml.dom.minidom.parseString(z.read(n))\n";
+    const std::string command = "/usr/bin/python3 -c '" + script + "' '" + path + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << path;
+}
+
+} // namespace writer_test
+
+namespace writer_test {
+
+// What one part's writer writes, outside a save: the part gets a stream
+// writer over a string and writes itself.
+inline std::string write_part_text(vex::xml_part_t& part) {
+    std::string out;
+    part.create_xml_writer([&out](const char* data, unsigned size) { out.append(data, size); });
+    part.create_output_handler(2);
+    part.write();
+    part.release_xml_writer();
+    part.release_output_handler();
+    return out;
+}
+
+// The workbook part's first child of a kind.
+inline vex::xml_part_t* child_of_kind(vex::xml_part_t& parent, vex::part_kind_enum kind) {
+    for (const auto& child : parent.get_child_parts())
+        if (child->kind() == kind) return child.get();
+    return nullptr;
+}
+
+} // namespace writer_test
+
+#include "kestrel/core/components/workbook.h"
+#include "kestrel/core/components/worksheet.h"
+#include "kestrel/core/components/worktable.h"
+
+namespace writer_test {
+
+// A sheet with its cell store, registered with the workbook's shared objects
+// (strings, styles, names), as a host's first cell would make it.
+inline vex::worksheet_t* add_sheet(vex::workbook_t& book, std::string_view name) {
+    vex::worksheet_t* sheet = book.insert_worksheet(name, ~0ull);
+    if (!sheet) return nullptr;
+    vex::worktable_t* table = sheet->worktable() ? sheet->worktable() : sheet->create_worktable__(10, 10, {});
+    if (table && !table->registered()) table->register_grid(book.sheets().back().sheet_id, book.get_part()->get_part_id());
+    return sheet;
+}
+
+} // namespace writer_test
