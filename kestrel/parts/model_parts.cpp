@@ -6,6 +6,7 @@
 #include "kestrel/xml/xl_xml/writers/pivot_table_part_xml.h"
 #include "kestrel/xml/xl_xml/writers/shared_strings_part_xml.h"
 #include "kestrel/xml/xl_xml/writers/stand_in_writer.h"
+#include "kestrel/xml/xl_xml/writers/styles_part_xml.h"
 
 namespace vex {
 
@@ -17,6 +18,11 @@ shared_string_table_part_t::shared_string_table_part_t(xml_part_t* parent)
 void shared_string_table_part_t::create_output_handler(int mode) {
     if (mode != 2 || stand_in_writer(kind())) return xml_part_t::create_output_handler(mode);
     set_output_handler(std::make_unique<shared_strings_part_xml>(*this));
+}
+
+void workbook_styles_part_t::create_output_handler(int mode) {
+    if (mode != 2 || stand_in_writer(kind())) return xml_part_t::create_output_handler(mode);
+    set_output_handler(std::make_unique<styles_part_xml>(*this));
 }
 
 worktable_part_t::worktable_part_t(xml_part_t* parent) : described_part_t(parent, part_kind_enum::worktable_part) {

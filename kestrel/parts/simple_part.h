@@ -43,6 +43,14 @@ public:
     const char* get_extension_by_index(int index) const override;
 };
 
+// The styles part: its model is the workbook's style manager.
+class workbook_styles_part_t final : public described_part_t {
+public:
+    explicit workbook_styles_part_t(xml_part_t* parent)
+        : described_part_t(parent, part_kind_enum::workbook_styles_part) {}
+    void create_output_handler(int mode) override;
+};
+
 using custom_xml_properties_part_t = simple_part_t<part_kind_enum::custom_xml_properties_part>;
 using calculation_chain_part_t = simple_part_t<part_kind_enum::calculation_chain_part>;
 using cell_metadata_part_t = simple_part_t<part_kind_enum::cell_metadata_part>;
@@ -110,7 +118,6 @@ using ribbon_and_backstage_customizations_part_t =
 using web_ex_taskpanes_part_t = simple_part_t<part_kind_enum::web_ex_taskpanes_part>;
 
 // Until their models exist these parts are kept as bytes like the ones above.
-using workbook_styles_part_t = simple_part_t<part_kind_enum::workbook_styles_part>;
 using image_part_t = simple_part_t<part_kind_enum::image_part>;
 using drawings_part_t = simple_part_t<part_kind_enum::drawings_part>;
 using worktable_comments_part = simple_part_t<part_kind_enum::worksheet_comments_part>;
