@@ -35,6 +35,13 @@ inline std::vector<std::string> xml_elements(const std::string& text) {
     return out;
 }
 
+// Runs a script (no single quotes in it) over a saved package with Debian's
+// Python, which sees the packaged clients; its exit status, 0 when all held.
+inline int run_python(const std::string& script, const std::string& path) {
+    const std::string command = "/usr/bin/python3 -c '" + script + "' '" + path + "'";
+    return std::system(command.c_str());
+}
+
 // Python's zipfile checks every entry's CRC and an XML parse takes each one.
 inline void expect_valid_package(const std::string& path) {
     const std::string script =
@@ -43,8 +50,7 @@ inline void expect_valid_package(const std::string& path) {
         "assert z.testzip() is None\n"
         "for n in z.namelist():\n"
         "    xml.dom.minidom.parseString(z.read(n))\n";
-    const std::string command = "/usr/bin/python3 -c '" + script + "' '" + path + "'";
-    EXPECT_EQ(std::system(command.c_str()), 0) << path;
+    EXPECT_EQ(run_python(script, path), 0) << path;
 }
 
 } // namespace writer_test
