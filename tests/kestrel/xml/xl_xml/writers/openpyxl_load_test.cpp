@@ -19,27 +19,12 @@ namespace {
 using k = vex::part_kind_enum;
 namespace mta = vex::mta;
 
-// Numbers two texts as a sheet's string cells would.
-class numbering_sheet : public stand_in_part_xml {
-public:
-    using stand_in_part_xml::stand_in_part_xml;
-    void write() override {
-        stand_in_part_xml::write();
-        auto* book = static_cast<vex::workbook_t*>(part_.get_workbook());
-        mta::string_pool_t& pool = book->first_worktable()->get_string_pool();
-        book->shared_strings()->save_index_of(static_cast<uint32_t>(pool.add_string(0, "_x0041_ \x01 a<b")));
-        book->shared_strings()->save_index_of(static_cast<uint32_t>(pool.add_string(0, "plain")));
-    }
-    static std::unique_ptr<vex::output_handler> make(vex::xml_part_t& part) {
-        return std::make_unique<numbering_sheet>(part);
-    }
-};
-
 } // namespace
 
 TEST(openpyxl_load, workbook_styles_and_strings) {
     const stand_in_writers others({k::vml_drawing_part});
-    const stand_in_writers sheets({k::worksheet_part}, &numbering_sheet::make);
+    const stand_in_writers sheets({k::worksheet_part}, &writer_test::numbering_sheet::make);
+    writer_test::sheet_texts() = {"_x0041_ \x01 a<b", "plain"};
     scratch_dir dir;
     vex::xml_document_t doc;
     doc.create_package();
@@ -72,6 +57,7 @@ TEST(openpyxl_load, workbook_styles_and_strings) {
     styles.intern_style(s);
 
     doc.save((dir / "book.xlsx").c_str(), 2);
+    writer_test::sheet_texts().clear();
     writer_test::expect_valid_package(dir / "book.xlsx");
     const std::string script = R"(import sys, warnings
 warnings.simplefilter("error")

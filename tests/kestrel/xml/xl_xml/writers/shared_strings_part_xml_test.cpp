@@ -98,39 +98,16 @@ TEST(shared_strings_part_xml, rich_runs) {
         </sst>)"));
 }
 
-namespace {
-
-// A stand-in sheet that writes its cells' texts as the sheet writer does.
-std::vector<int32_t>& sheet_strings() {
-    static std::vector<int32_t> list;
-    return list;
-}
-
-class numbering_sheet : public stand_in_part_xml {
-public:
-    using stand_in_part_xml::stand_in_part_xml;
-    void write() override {
-        stand_in_part_xml::write();
-        auto* book = static_cast<vex::workbook_t*>(part_.get_workbook());
-        for (const int32_t i : sheet_strings()) book->shared_strings()->save_index_of(static_cast<uint32_t>(i));
-    }
-    static std::unique_ptr<vex::output_handler> make(vex::xml_part_t& part) {
-        return std::make_unique<numbering_sheet>(part);
-    }
-};
-
-} // namespace
-
 TEST(shared_strings_part_xml, saved_after_the_sheets_that_number_it) {
-    const stand_in_writers sheets({k::worksheet_part}, &numbering_sheet::make);
+    const stand_in_writers sheets({k::worksheet_part}, &writer_test::numbering_sheet::make);
     scratch_dir dir;
     book_with_pool b;
-    sheet_strings() = {b.pool->add_string(0, "b"), b.pool->add_string(0, "a"), b.pool->add_string(0, "b")};
+    writer_test::sheet_texts() = {"b", "a", "b"};
     writer_test::add_sheet(*b.book, "B");
     b.doc.save((dir / "s.xlsx").c_str(), 2);
     // Saved twice: each save numbers from 0 again.
     b.doc.save((dir / "s.xlsx").c_str(), 2);
-    sheet_strings().clear();
+    writer_test::sheet_texts().clear();
     writer_test::expect_valid_package(dir / "s.xlsx");
     const entries_t saved = read_zip(dir / "s.xlsx");
     EXPECT_EQ(xml_elements(find(saved, "xl/sharedStrings.xml")), xml_elements(head + R"(count="6" uniqueCount="2">

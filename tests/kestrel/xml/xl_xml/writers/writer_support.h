@@ -95,3 +95,33 @@ inline vex::worksheet_t* add_sheet(vex::workbook_t& book, std::string_view name)
 }
 
 } // namespace writer_test
+
+#include "kestrel/core/components/shared_string_table.h"
+#include "mta/table/cell/string_pool.h"
+
+namespace writer_test {
+
+// The texts every stand-in sheet writes as string cells, in order.
+inline std::vector<std::string>& sheet_texts() {
+    static std::vector<std::string> texts;
+    return texts;
+}
+
+// A stand-in sheet that numbers its texts in the shared strings as the sheet
+// writer does for its string cells.
+class numbering_sheet : public package_test::stand_in_part_xml {
+public:
+    using stand_in_part_xml::stand_in_part_xml;
+    void write() override {
+        stand_in_part_xml::write();
+        auto* book = static_cast<vex::workbook_t*>(part_.get_workbook());
+        vex::mta::string_pool_t& pool = book->first_worktable()->get_string_pool();
+        for (const std::string& text : sheet_texts())
+            book->shared_strings()->save_index_of(static_cast<uint32_t>(pool.add_string(0, text)));
+    }
+    static std::unique_ptr<vex::output_handler> make(vex::xml_part_t& part) {
+        return std::make_unique<numbering_sheet>(part);
+    }
+};
+
+} // namespace writer_test
