@@ -132,3 +132,73 @@ TEST(styles_part_xml, saved_package_is_well_formed) {
                                                        "[Content_Types].xml"}));
     EXPECT_EQ(find(saved, "xl/styles.xml"), b.written());
 }
+
+TEST(styles_part_xml, loaded_tables_with_differential_formats_and_colours) {
+    styled_book b;
+    auto t = std::make_unique<mta::style_manager_t::impl>();
+    t->register_numfmt_code("0.0%");     // 164
+    t->register_numfmt_code("dd/mm");    // 165, freed below
+    t->register_numfmt_code("[h]:mm");   // 166
+    t->custom_numfmt_codes[1].clear();
+    t->free_numfmt_slots.push_back(1);
+    mta::font_t font;
+    font.size = 11;
+    t->fonts = {font};
+    t->fills = {mta::fill_t{}};
+    mta::fill_t solid;
+    solid.pattern.type = 1;
+    solid.pattern.fg = mta::color_t::from_theme(4, -0.25);
+    solid.pattern.bg.indexed = 64;
+    t->fills.push_back(solid);
+    t->borders = {mta::border_t{}};
+    mta::xf_t style_xf;
+    style_xf.applied = 0x3D;   // all but the font
+    t->cell_style_xfs = {style_xf};
+    mta::xf_t cell_xf;
+    cell_xf.xfId = 0;
+    cell_xf.fillId = 1;
+    cell_xf.numFmtId = 166;
+    cell_xf.quotePrefix = 1;
+    cell_xf.protection.hidden = 1;
+    t->cell_xfs = {cell_xf};
+    t->named_styles.insert_or_assign({"normal", 0, 0, 0, 0, 0});
+    t->named_styles.insert_or_assign({"Mine", 0, -1, 1, 0, 1});
+    mta::dxf_t dxf;
+    mta::font_t red;
+    red.color = mta::color_t::from_rgb(0xFF9C0006);
+    dxf.font = red;
+    dxf.numfmt = mta::dxf_numfmt_t{164, "0.0%"};
+    dxf.alignment = mta::alignment_t{};
+    t->dxfs = {dxf};
+    t->indexed_colors = {0xFF000000, 0xFFFFFFFF};
+    mta::color_t recent;
+    recent.auto_ = 1;
+    t->mru_colors = {recent};
+    b.styles->assign_loaded_styles(std::move(t));
+    EXPECT_EQ(xml_elements(b.written()), xml_elements(head + R"(
+        <numFmts count="2">
+          <numFmt numFmtId="164" formatCode="0.0%"/><numFmt numFmtId="166" formatCode="[h]:mm"/>
+        </numFmts>
+        <fonts count="1"><font><sz val="11"/></font></fonts>
+        <fills count="2">
+          <fill><patternFill patternType="none"/></fill>
+          <fill><patternFill patternType="solid"><fgColor theme="4" tint="-0.25"/><bgColor indexed="64"/></patternFill></fill>
+        </fills>
+        <borders count="1"><border><left/><right/><top/><bottom/><diagonal/></border></borders>
+        <cellStyleXfs count="1"><xf numFmtId="0" fontId="0" fillId="0" borderId="0" applyFont="0"/></cellStyleXfs>
+        <cellXfs count="1">
+          <xf numFmtId="166" fontId="0" fillId="1" borderId="0" xfId="0" quotePrefix="1"><protection hidden="1"/></xf>
+        </cellXfs>
+        <cellStyles count="2">
+          <cellStyle name="normal" xfId="0" builtinId="0"/>
+          <cellStyle name="Mine" xfId="0" iLevel="1" hidden="1"/>
+        </cellStyles>
+        <dxfs count="1"><dxf>
+          <font><color rgb="FF9C0006"/></font><numFmt numFmtId="164" formatCode="0.0%"/><alignment/>
+        </dxf></dxfs>
+        <colors>
+          <indexedColors><rgbColor rgb="FF000000"/><rgbColor rgb="FFFFFFFF"/></indexedColors>
+          <mruColors><color auto="1"/></mruColors>
+        </colors>
+        </styleSheet>)"));
+}
