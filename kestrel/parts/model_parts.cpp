@@ -6,6 +6,9 @@
 #include "kestrel/parts/vml_drawing_part.h"
 #include "kestrel/parts/worktable_part.h"
 #include "kestrel/xml/xl_xml/writers/pivot_table_part_xml.h"
+#include "kestrel/xml/xl_xml/writers/shared_strings_part_xml.h"
+#include "kestrel/xml/xl_xml/writers/stand_in_writer.h"
+#include "kestrel/xml/xl_xml/writers/styles_part_xml.h"
 
 namespace vex {
 
@@ -17,6 +20,16 @@ shared_string_table_part_t::shared_string_table_part_t(xml_part_t* parent)
 workbook_styles_part_t::workbook_styles_part_t(xml_part_t* parent)
     : unread_model_part_t(parent, part_kind_enum::workbook_styles_part) {
     set_component(std::make_unique<workbook_style_t>(this));
+}
+
+void shared_string_table_part_t::create_output_handler(int mode) {
+    if (mode != 2 || stand_in_writer(kind())) return xml_part_t::create_output_handler(mode);
+    set_output_handler(std::make_unique<shared_strings_part_xml>(*this));
+}
+
+void workbook_styles_part_t::create_output_handler(int mode) {
+    if (mode != 2 || stand_in_writer(kind())) return xml_part_t::create_output_handler(mode);
+    set_output_handler(std::make_unique<styles_part_xml>(*this));
 }
 
 workbook_styles_part_t::~workbook_styles_part_t() = default;

@@ -9,6 +9,8 @@ inline constexpr std::string_view package_relationships =
     "http://schemas.openxmlformats.org/package/2006/relationships";
 inline constexpr std::string_view content_types = "http://schemas.openxmlformats.org/package/2006/content-types";
 inline constexpr std::string_view spreadsheetml_main = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+inline constexpr std::string_view office_document_relationships =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
 inline constexpr std::string_view office_document_relationship =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument";
 inline constexpr std::string_view worktable_relationship =

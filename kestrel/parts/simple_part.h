@@ -121,10 +121,12 @@ public:
     bool parses_on_load() const override { return false; }
 };
 
+// The styles part: its model is the workbook's style manager.
 class workbook_styles_part_t final : public unread_model_part_t {
 public:
     explicit workbook_styles_part_t(xml_part_t* parent);
     ~workbook_styles_part_t() override;
+    void create_output_handler(int mode) override;
 };
 
 class table_definition_part_t final : public unread_model_part_t {

@@ -4,6 +4,8 @@
 #include "kestrel/core/components/worktable.h"
 #include "kestrel/parts/shared_string_table_part.h"
 #include "kestrel/parts/worksheet_part.h"
+#include "kestrel/xml/xl_xml/writers/stand_in_writer.h"
+#include "kestrel/xml/xl_xml/writers/workbook_part_xml.h"
 
 #include <string_view>
 
@@ -32,6 +34,11 @@ void workbook_part_t::prepare_saving(bool saving) {
         children().move_relationships_to_front(relationship_type_of(part_kind_enum::shared_string_table_part));
         children().move_relationships_to_front(relationship_type_of(part_kind_enum::workbook_styles_part));
     }
+}
+
+void workbook_part_t::create_output_handler(int mode) {
+    if (mode != 2 || stand_in_writer(kind())) return xml_part_t::create_output_handler(mode);
+    set_output_handler(std::make_unique<workbook_part_xml>(*this));
 }
 
 xml_part_t* workbook_part_t::create_part(const char* relationship_type, const char* id) {

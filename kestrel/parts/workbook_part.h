@@ -22,6 +22,7 @@ public:
     workbook_t* get_workbook_component() const noexcept { return static_cast<workbook_t*>(get_component()); }
 
     void prepare_saving(bool saving) override;
+    void create_output_handler(int mode) override;
     xml_part_t* create_part(const char* relationship_type, const char* id) override;
     void add_part(xml_part_t* part, bool at_front) override;
     void after_child_saved() override;

@@ -7,8 +7,10 @@
 
 #include "kestrel/core/components/component_base.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace vex {
@@ -22,10 +24,21 @@ public:
 
     // The strings collected for the save, in the order the sheets wrote them.
     void add_string_to_save(std::string_view s) { save_list_.emplace_back(s); }
-    bool has_strings_to_save() const noexcept { return !save_list_.empty(); }
+    bool has_strings_to_save() const noexcept { return !save_list_.empty() || !save_order_.empty(); }
+
+    // The save numbering: a pool index gets the next part position the first
+    // time a written cell asks for it. Starts afresh with each save.
+    uint32_t save_index_of(uint32_t pool_index);
+    void reset_save_indices() noexcept;
+    // The pool indexes in part order, and how many cells asked.
+    const std::vector<uint32_t>& save_order() const noexcept { return save_order_; }
+    uint64_t save_reference_count() const noexcept { return save_references_; }
 
 private:
     std::vector<std::string> save_list_;
+    std::unordered_map<uint32_t, uint32_t> save_positions_;
+    std::vector<uint32_t> save_order_;
+    uint64_t save_references_ = 0;
 };
 
 } // namespace vex

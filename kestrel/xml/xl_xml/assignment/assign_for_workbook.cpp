@@ -1,6 +1,7 @@
 #include "kestrel/xml/xl_xml/assignment/assign_for_workbook.h"
 
 #include "kestrel/core/components/workbook.h"
+#include "kestrel/xml/xl_xml/enum_names.h"
 
 #include <charconv>
 #include <cstring>
@@ -32,10 +33,7 @@ bool flag(const char* text) noexcept {
 }
 
 uint32_t sheet_state_of(const char* text) noexcept {
-    static constexpr std::string_view states[] = {"visible", "hidden", "veryHidden"};
-    for (uint32_t i = 0; i < 3; ++i)
-        if (text && states[i] == text) return i;
-    return 0;
+    return text ? enum_value_of(sheet_state_names, text, 0) : 0;
 }
 
 std::string text_or_empty(const char* text) { return text ? text : ""; }

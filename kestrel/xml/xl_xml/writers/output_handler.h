@@ -4,6 +4,12 @@
 
 #include "xml/xml_stream_writer.h"
 
+#include <charconv>
+#include <cmath>
+#include <concepts>
+#include <cstdint>
+#include <string_view>
+
 namespace vex {
 
 class output_handler {
@@ -14,6 +20,26 @@ public:
     // Adds the relationships of the part that are not its children (a sheet's
     // hyperlinks) after the children's, in the part's relationship part.
     virtual void write_relationships(xml::xml_stream_writer&) {}
+};
+
+// A number as the parts write it, formatted on the stack: integers in plain
+// decimal, doubles in their shortest round-trip form. A part's double
+// attribute cannot carry NaN or infinity in a form its readers take, so
+// those are written as 0.
+class number_text {
+public:
+    template <std::integral T>
+    explicit number_text(T v) noexcept : size_(static_cast<uint8_t>(std::to_chars(buf_, buf_ + sizeof buf_, v).ptr - buf_)) {}
+    explicit number_text(double v) noexcept {
+        if (!std::isfinite(v) || v == 0.0) v = 0.0;  // also drops the sign of -0
+        size_ = static_cast<uint8_t>(std::to_chars(buf_, buf_ + sizeof buf_, v).ptr - buf_);
+    }
+    std::string_view view() const noexcept { return {buf_, size_}; }
+    operator std::string_view() const noexcept { return view(); }
+
+private:
+    char buf_[32];
+    uint8_t size_ = 0;
 };
 
 } // namespace vex

@@ -1,7 +1,7 @@
 #pragma once
 // Until every modelled part kind has a writer of its own, a driver of the save
-// walk (the tests) may install one for a kind. A part without its own writer
-// and without kept bytes takes the installed one.
+// walk (the tests) may install one for a kind. A part without kept bytes takes
+// the installed one, over its own writer when it has one: the driver asked.
 
 #include "kestrel/parts/part_kind.h"
 #include "kestrel/xml/xl_xml/writers/output_handler.h"

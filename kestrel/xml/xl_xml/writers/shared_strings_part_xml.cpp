@@ -1,0 +1,79 @@
+#include "kestrel/xml/xl_xml/writers/shared_strings_part_xml.h"
+
+#include "kestrel/core/components/workbook.h"
+#include "kestrel/core/components/worktable.h"
+#include "kestrel/parts/package_uris.h"
+#include "kestrel/parts/shared_string_table_part.h"
+#include "kestrel/xml/xl_xml/enum_names.h"
+#include "kestrel/xml/xl_xml/writers/style_elements_xml.h"
+#include "mta/table/cell/string_pool.h"
+
+#include <stdexcept>
+
+namespace vex {
+
+void shared_strings_part_xml::write() {
+    w_ = part_.get_xml_writer();
+    if (!w_) throw std::runtime_error("no xml stream writer.");
+    const shared_string_table_t& strings = *part_.get_strings();
+    const auto* book = dynamic_cast<const workbook_t*>(part_.get_workbook());
+    const worktable_t* first = book ? book->first_worktable() : nullptr;
+    const std::vector<uint32_t>& order = strings.save_order();
+
+    w_->write_raw(xml::standalone_declaration);
+    w_->start_element("sst");
+    w_->write_attribute("xmlns", uri::spreadsheetml_main);
+    w_->write_attribute("count", number_text(strings.save_reference_count()));
+    // An empty table still holds one (empty) item.
+    w_->write_attribute("uniqueCount", number_text(order.empty() ? size_t(1) : order.size()));
+    w_->close_start_tag();
+    if (order.empty() || !first) {
+        w_->start_element("si");
+        w_->end_empty_element();
+    } else {
+        const mta::string_pool_t& pool = first->get_string_pool();
+        for (const uint32_t index : order) write_si(pool, index);
+    }
+    w_->end_element("sst");
+}
+
+void shared_strings_part_xml::write_si(const mta::string_pool_t& pool, uint32_t index) {
+    const auto at = static_cast<int32_t>(index);
+    if (const mta::richtext_t* rich = pool.rich_text_at(at)) return write_rich_si(*rich);
+    uint32_t preserve = 0;
+    const std::string_view text = pool.string_at(at, &preserve);
+    w_->start_element("si");
+    w_->close_start_tag();
+    write_t(text, preserve);
+    w_->end_element("si");
+}
+
+void shared_strings_part_xml::write_rich_si(const mta::richtext_t& text) {
+    w_->start_element("si");
+    w_->close_start_tag();
+    for (const mta::richtext_segment_t& run : text.segments()) {
+        w_->start_element("r");
+        w_->close_start_tag();
+        w_->start_element("rPr");
+        w_->close_start_tag();
+        write_font_properties(*w_, run.font, "rFont");
+        w_->end_element("rPr");
+        write_t(run.text, run.preserve_space);
+        w_->end_element("r");
+    }
+    w_->end_element("si");
+}
+
+void shared_strings_part_xml::write_t(std::string_view text, uint32_t preserve_space) {
+    w_->start_element("t");
+    // Without the flag a reader may drop blanks at the ends, whatever the run says.
+    constexpr std::string_view blanks = " \t\n\r";
+    const bool edge_blank = !text.empty() && (blanks.find(text.front()) != std::string_view::npos ||
+                                              blanks.find(text.back()) != std::string_view::npos);
+    if (preserve_space || edge_blank) w_->write_attribute("xml:space", enum_name_or_empty(space_names, 1));
+    w_->close_start_tag();
+    w_->write_text(text);
+    w_->end_element("t");
+}
+
+} // namespace vex

@@ -1,0 +1,60 @@
+#include "kestrel/xml/xl_xml/writers/style_elements_xml.h"
+
+#include "kestrel/xml/xl_xml/enum_names.h"
+#include "kestrel/xml/xl_xml/writers/output_handler.h"
+#include "text_utils.h"
+
+#include <algorithm>
+
+namespace vex {
+
+namespace {
+
+void write_val(xml::xml_stream_writer& w, std::string_view element, std::string_view value) {
+    w.start_element(element);
+    w.write_attribute("val", value);
+    w.end_empty_element();
+}
+
+void write_flag(xml::xml_stream_writer& w, std::string_view element, uint8_t flag) {
+    if (flag) write_val(w, element, "1");
+}
+
+} // namespace
+
+void write_color(xml::xml_stream_writer& w, std::string_view element, const mta::color_t& c, bool always) {
+    if (c.is_blank() && !always) return;
+    w.start_element(element);
+    if (c.auto_) w.write_attribute("auto", "1");
+    if (c.indexed) w.write_attribute("indexed", number_text(c.indexed));
+    if (c.rgb) {
+        char hex[8];
+        uint32_to_hex(hex, c.rgb);
+        w.write_attribute("rgb", std::string_view(hex, sizeof hex));
+    }
+    if (c.theme) w.write_attribute("theme", number_text(c.theme));
+    if (c.tint != 0.0) w.write_attribute("tint", number_text(c.tint));
+    w.end_empty_element();
+}
+
+// In the order the common spreadsheet applications write them.
+void write_font_properties(xml::xml_stream_writer& w, const mta::font_t& f, std::string_view name_element) {
+    write_flag(w, "b", f.bold);
+    write_flag(w, "i", f.italic);
+    write_flag(w, "strike", f.strikeout);
+    write_flag(w, "condense", f.condense);
+    write_flag(w, "extend", f.extend);
+    write_flag(w, "outline", f.outline);
+    write_flag(w, "shadow", f.shadow);
+    if (f.underline) write_val(w, "u", enum_name_or_empty(underline_names, static_cast<uint32_t>(f.underline)));
+    if (f.vert_align)
+        write_val(w, "vertAlign", enum_name_or_empty(vert_align_names, static_cast<uint32_t>(f.vert_align)));
+    if (f.size != 0.0 && f.size == f.size) write_val(w, "sz", number_text(std::clamp(f.size, 1.0, 409.0)));
+    write_color(w, "color", f.color);
+    if (!f.name.empty()) write_val(w, name_element, f.name);
+    if (f.family) write_val(w, "family", number_text(f.family));
+    if (f.charset) write_val(w, "charset", number_text(f.charset));
+    if (f.scheme) write_val(w, "scheme", enum_name_or_empty(font_scheme_names, static_cast<uint32_t>(f.scheme)));
+}
+
+} // namespace vex

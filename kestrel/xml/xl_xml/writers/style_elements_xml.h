@@ -1,0 +1,21 @@
+#pragma once
+// The style elements that more than one part writes: colours, and the font
+// properties of a styles-part font, a differential format and a rich run.
+
+#include "mta/table/style/manager/color.h"
+#include "mta/table/style/manager/font.h"
+#include "xml/xml_stream_writer.h"
+
+#include <string_view>
+
+namespace vex {
+
+// An empty element named `element` with the colour's set attributes; nothing
+// for a blank colour unless `always`.
+void write_color(xml::xml_stream_writer& w, std::string_view element, const mta::color_t& c, bool always = false);
+
+// The children of a font: `name_element` is "name" in the styles part and
+// "rFont" in a rich run. Sizes are kept within 1..409 points.
+void write_font_properties(xml::xml_stream_writer& w, const mta::font_t& f, std::string_view name_element);
+
+} // namespace vex

@@ -1,0 +1,67 @@
+#include "kestrel/xml/xl_xml/enum_names.h"
+#include "kestrel/xml/xl_xml/writers/output_handler.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+using namespace vex;
+
+TEST(enum_names, entries_as_written) {
+    EXPECT_EQ(enum_name_string(space_names[0]), "default");
+    EXPECT_EQ(enum_name_string(space_names[1]), "preserve");
+    EXPECT_EQ(enum_name_string(sheet_state_names[0]), "visible");
+    EXPECT_EQ(enum_name_string(sheet_state_names[2]), "veryHidden");
+    EXPECT_EQ(enum_name_string(enum_name_entry_t{}), "");
+    EXPECT_EQ(enum_name_string(enum_name_entry_t{"x", 0}), "");
+    // Every list splits into names without blanks, as many as its commas say.
+    EXPECT_EQ(pattern_type_names.size(), 19u);
+    EXPECT_EQ(border_style_names.size(), 14u);
+    EXPECT_EQ(horizontal_alignment_names.size(), 8u);
+    EXPECT_EQ(enum_name_string(pattern_type_names[18]), "lightGrid");
+    EXPECT_EQ(enum_name_string(border_style_names[13]), "thick");
+    for (const auto& e : pattern_type_names) {
+        EXPECT_GT(e.length, 0u);
+        EXPECT_EQ(std::string(e.text, e.length).find_first_of(", "), std::string::npos);
+    }
+}
+
+TEST(enum_names, bounds) {
+    EXPECT_EQ(enum_name_or_empty(sheet_state_names, 1), "hidden");
+    EXPECT_EQ(enum_name_or_empty(sheet_state_names, 3), "");
+    EXPECT_EQ(enum_name_checked(calc_mode_names, 2), "autoNoTable");
+    try {
+        enum_name_checked(calc_mode_names, 7);
+        FAIL();
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "Enumeration subscript out of bounds: 7\"");
+    }
+    EXPECT_THROW(enum_name_checked(calc_mode_names, -1), std::runtime_error);
+    // Readers find values by the same names.
+    EXPECT_EQ(enum_value_of(space_names, "default", 9), 0u);
+    EXPECT_EQ(enum_value_of(space_names, "___default", 9), 9u);
+    EXPECT_EQ(enum_value_of(underline_names, "doubleAccounting", 9), 4u);
+    EXPECT_EQ(enum_value_of(underline_names, "", 9), 9u);
+}
+
+TEST(part_number_text, shortest_round_trip) {
+    EXPECT_EQ(number_text(11.0).view(), "11");
+    EXPECT_EQ(number_text(0.1234567891234).view(), "0.1234567891234");
+    EXPECT_EQ(number_text(1e-7).view(), "1e-07");
+    EXPECT_EQ(number_text(-0.25).view(), "-0.25");
+    EXPECT_EQ(number_text(0.1 + 0.2).view(), "0.30000000000000004");
+    EXPECT_EQ(number_text(-0.0).view(), "0");
+    EXPECT_EQ(number_text(std::nan("")).view(), "0");
+    EXPECT_EQ(number_text(std::numeric_limits<double>::infinity()).view(), "0");
+    EXPECT_EQ(number_text(-1.7976931348623157e308).view(), "-1.7976931348623157e+308");
+    EXPECT_EQ(number_text(int32_t{-42}).view(), "-42");
+    EXPECT_EQ(number_text(uint32_t{4294967295u}).view(), "4294967295");
+    EXPECT_EQ(number_text(int64_t{-9223372036854775807 - 1}).view(), "-9223372036854775808");
+}
+
+} // namespace
