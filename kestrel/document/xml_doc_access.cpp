@@ -65,10 +65,17 @@ struct xml_doc_access::reference_store {
 xml_doc_access::xml_doc_access(xml_document_t* document)
     : document_(document), store_(std::make_unique<reference_store>()) {}
 
+xml_doc_access::xml_doc_access(workbook_t* workbook)
+    : xml_doc_access(workbook ? workbook->document() : nullptr) {
+    workbook_ = workbook;
+}
+
 xml_doc_access::~xml_doc_access() = default;
 
 const workbook_t* xml_doc_access::workbook() const {
-    return document_ ? document_->workbook() : nullptr;
+    if (document_)
+        if (const workbook_t* book = document_->workbook()) return book;
+    return workbook_;
 }
 
 unsigned xml_doc_access::get_reference_mode() const {

@@ -28,6 +28,9 @@ public:
     // The package the sheet belongs to, not owned; null answers as a package
     // without sheets.
     explicit xml_doc_access(xml_document_t* document);
+    // The workbook's package; a workbook made without one answers the sheet
+    // lookups itself.
+    explicit xml_doc_access(workbook_t* workbook);
     ~xml_doc_access() override;
 
     unsigned get_reference_mode() const override;
@@ -73,6 +76,7 @@ private:
     const workbook_t* workbook() const;
 
     xml_document_t* document_;
+    workbook_t* workbook_ = nullptr;
     std::vector<std::unique_ptr<external_document_t>> externals_;
     // The ids are handed out from const lookups.
     std::unique_ptr<reference_store> store_;

@@ -1,16 +1,15 @@
 #include "kestrel/document/xml_doc_access.h"
 
 #include "errors.h"
-#include "kestrel/document/external_document.h"
-#include "kestrel/document/xml_document.h"
-#include "tests/kestrel/document/package_support.h"
-
 #include "kestrel/core/components/workbook.h"
 #include "kestrel/core/components/worksheet.h"
 #include "kestrel/core/components/worktable.h"
+#include "kestrel/document/external_document.h"
+#include "kestrel/document/xml_document.h"
 #include "kestrel/parts/part_factory_support.h"
 #include "kestrel/parts/workbook_part.h"
 #include "kestrel/parts/worksheet_part.h"
+#include "tests/kestrel/document/package_support.h"
 
 #include <gtest/gtest.h>
 
@@ -23,6 +22,7 @@ using vex::range_t;
 namespace {
 
 constexpr unsigned top = 4294967295u;
+constexpr vex::xml_document_t* no_document = nullptr;
 
 range_t cells(int r1, int c1, int r2, int c2) {
     return {{0, r1, c1}, {0, r2, c2}};
@@ -31,7 +31,7 @@ range_t cells(int r1, int c1, int r2, int c2) {
 } // namespace
 
 TEST(xml_doc_access, ids_count_down_from_the_top_once_per_triple) {
-    vex::xml_doc_access a(nullptr);
+    vex::xml_doc_access a(no_document);
     EXPECT_EQ(a.get_grid_id("book.xlsx", "Sheet1", "path"), top);
     EXPECT_EQ(a.get_grid_id("book.xlsx", "Sheet2", "path"), top - 1);
     EXPECT_EQ(a.get_grid_id("book.xlsx", "Sheet1", "path"), top);
@@ -44,7 +44,7 @@ TEST(xml_doc_access, ids_count_down_from_the_top_once_per_triple) {
 }
 
 TEST(xml_doc_access, clearing_keeps_references_without_a_third_name) {
-    vex::xml_doc_access a(nullptr);
+    vex::xml_doc_access a(no_document);
     a.get_grid_id("a", "b", "c");
     const unsigned local = a.get_grid_id("a", "b", "");
     a.clear_external_references();
@@ -53,7 +53,7 @@ TEST(xml_doc_access, clearing_keeps_references_without_a_third_name) {
     EXPECT_EQ(a.get_grid_id("a", "b", ""), local);
     EXPECT_EQ(a.get_grid_id("x", "y", "z"), top - 2);  // the counter went on
 
-    vex::xml_doc_access b(nullptr);
+    vex::xml_doc_access b(no_document);
     b.get_grid_id("a", "b", "c");
     b.clear_external_references();
     EXPECT_EQ(b.range_tree_count(), 0u);
@@ -61,7 +61,7 @@ TEST(xml_doc_access, clearing_keeps_references_without_a_third_name) {
 }
 
 TEST(xml_doc_access, recorded_ranges_are_searched_by_overlap_and_by_first_cell) {
-    vex::xml_doc_access a(nullptr);
+    vex::xml_doc_access a(no_document);
     const unsigned id = a.get_grid_id("f", "s", "t");
     a.add_reference_range(id, cells(1, 1, 3, 3));
     a.add_reference_range(id - 7, cells(10, 10, 20, 20));  // no such id: ignored
@@ -86,11 +86,31 @@ TEST(xml_doc_access, recorded_ranges_are_searched_by_overlap_and_by_first_cell) 
 }
 
 TEST(xml_doc_access, table_references_resolve_to_nothing) {
-    vex::xml_doc_access a(nullptr);
+    vex::xml_doc_access a(no_document);
     EXPECT_TRUE(a.resolve_table_reference({0, 1, 1}, "Table1", 4, "Amount", "").empty());
 }
 
 TEST(xml_doc_access, sheets_are_found_by_name_and_by_grid_id) {
+    factory_test::package p;
+    auto& book = *static_cast<vex::workbook_part_t*>(p.book)->get_workbook_component();
+    book.sheets().push_back({1, 1, 0, "rId1", "Sales", nullptr});
+    book.sheets().push_back({2, 1, 0, "rId2", "Chart", nullptr});  // no component
+    auto* part = static_cast<vex::worksheet_part_t*>(p.add(p.book, "worksheet", "rId1"));
+    book.attach_worksheet(part->get_worksheet(), "rId1");
+    vex::worktable_t* table = part->get_worksheet()->create_worktable__(10, 10, {});
+    table->register_grid(1, 99);
+    const unsigned grid = table->sheet_id();
+
+    vex::xml_doc_access a(&book);
+    EXPECT_EQ(a.get_sheet_grid_id("sales"), grid);
+    EXPECT_EQ(a.get_sheet_grid_id("Chart"), 0u);
+    EXPECT_EQ(a.get_sheet_grid_id("Other"), 0u);
+    EXPECT_EQ(a.get_sheet_name(grid), "Sales");
+    EXPECT_EQ(a.get_sheet_name(grid + 1), "");
+    EXPECT_EQ(vex::xml_doc_access(no_document).get_sheet_grid_id("Sales"), 0u);
+}
+
+TEST(xml_doc_access, sheets_are_found_through_the_document) {
     vex::xml_document_t doc;
     doc.create_package();
     vex::workbook_t& book = *doc.workbook();
@@ -107,7 +127,8 @@ TEST(xml_doc_access, sheets_are_found_by_name_and_by_grid_id) {
     EXPECT_EQ(a.get_sheet_name(grid), "Sales");
     EXPECT_EQ(a.get_sheet_name(grid + 1), "");
     EXPECT_EQ(a.get_reference_mode(), doc.reference_mode());
-    EXPECT_EQ(vex::xml_doc_access(nullptr).get_sheet_grid_id("Sales"), 0u);
+    EXPECT_EQ(book.document(), &doc);
+    EXPECT_EQ(vex::xml_doc_access(&book).get_sheet_grid_id("SALES"), grid);
 }
 
 namespace {
@@ -219,7 +240,7 @@ TEST(xml_doc_access, a_missing_external_workbook_fails_the_opening) {
     const std::string missing = dir / "missing.xlsx";
     const std::string present = dir / "present.xlsx";
     write_zip(present, book_of({"S"}));
-    vex::xml_doc_access a(nullptr);
+    vex::xml_doc_access a(no_document);
     a.get_grid_id("", "S", present);
     a.get_grid_id("", "S", missing);
     EXPECT_EQ(open_failure(a), "Unrecognized file type: " + missing);
