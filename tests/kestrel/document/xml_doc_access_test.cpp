@@ -28,6 +28,15 @@ range_t cells(int r1, int c1, int r2, int c2) {
     return {{0, r1, c1}, {0, r2, c2}};
 }
 
+// A workbook of "Sales", whose table has that grid, and "Chart" without one.
+void expect_sales_sheet(const vex::xml_doc_access& a, unsigned grid) {
+    EXPECT_EQ(a.get_sheet_grid_id("sales"), grid);
+    EXPECT_EQ(a.get_sheet_grid_id("Chart"), 0u);
+    EXPECT_EQ(a.get_sheet_grid_id("Other"), 0u);
+    EXPECT_EQ(a.get_sheet_name(grid), "Sales");
+    EXPECT_EQ(a.get_sheet_name(grid + 1), "");
+}
+
 } // namespace
 
 TEST(xml_doc_access, ids_count_down_from_the_top_once_per_triple) {
@@ -101,12 +110,7 @@ TEST(xml_doc_access, sheets_are_found_by_name_and_by_grid_id) {
     table->register_grid(1, 99);
     const unsigned grid = table->sheet_id();
 
-    vex::xml_doc_access a(&book);
-    EXPECT_EQ(a.get_sheet_grid_id("sales"), grid);
-    EXPECT_EQ(a.get_sheet_grid_id("Chart"), 0u);
-    EXPECT_EQ(a.get_sheet_grid_id("Other"), 0u);
-    EXPECT_EQ(a.get_sheet_name(grid), "Sales");
-    EXPECT_EQ(a.get_sheet_name(grid + 1), "");
+    expect_sales_sheet(vex::xml_doc_access(&book), grid);
     EXPECT_EQ(vex::xml_doc_access(no_document).get_sheet_grid_id("Sales"), 0u);
 }
 
@@ -121,11 +125,7 @@ TEST(xml_doc_access, sheets_are_found_through_the_document) {
     const unsigned grid = table->sheet_id();
 
     vex::xml_doc_access a(&doc);
-    EXPECT_EQ(a.get_sheet_grid_id("sales"), grid);
-    EXPECT_EQ(a.get_sheet_grid_id("Chart"), 0u);
-    EXPECT_EQ(a.get_sheet_grid_id("Other"), 0u);
-    EXPECT_EQ(a.get_sheet_name(grid), "Sales");
-    EXPECT_EQ(a.get_sheet_name(grid + 1), "");
+    expect_sales_sheet(a, grid);
     EXPECT_EQ(a.get_reference_mode(), doc.reference_mode());
     EXPECT_EQ(book.document(), &doc);
     EXPECT_EQ(vex::xml_doc_access(&book).get_sheet_grid_id("SALES"), grid);
