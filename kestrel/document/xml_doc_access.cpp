@@ -3,11 +3,14 @@
 #include "kestrel/core/components/workbook.h"
 #include "kestrel/core/components/worksheet.h"
 #include "kestrel/core/components/worktable.h"
+#include "kestrel/document/external_document.h"
+#include "kestrel/document/xml_document.h"
 #include "text_utils.h"
 
 #include <mdds/rtree.hpp>
 
 #include <algorithm>
+#include <new>
 
 namespace vex {
 
@@ -59,19 +62,30 @@ struct xml_doc_access::reference_store {
     }
 };
 
+xml_doc_access::xml_doc_access(xml_document_t* document)
+    : document_(document), store_(std::make_unique<reference_store>()) {}
+
 xml_doc_access::xml_doc_access(workbook_t* workbook)
-    : workbook_(workbook), store_(std::make_unique<reference_store>()) {}
+    : xml_doc_access(workbook ? workbook->document() : nullptr) {
+    workbook_ = workbook;
+}
 
 xml_doc_access::~xml_doc_access() = default;
 
+const workbook_t* xml_doc_access::workbook() const {
+    if (document_)
+        if (const workbook_t* book = document_->workbook()) return book;
+    return workbook_;
+}
+
 unsigned xml_doc_access::get_reference_mode() const {
-    // The document parses A1 from its construction and nothing changes it.
-    return a1_reference_mode;
+    return document_ ? document_->reference_mode() : a1_reference_mode;
 }
 
 std::string xml_doc_access::get_sheet_name(unsigned grid_id) const {
-    if (!workbook_) return {};
-    for (const sheet_entry_t& s : workbook_->sheets()) {
+    const workbook_t* book = workbook();
+    if (!book) return {};
+    for (const sheet_entry_t& s : book->sheets()) {
         const worktable_t* table = worktable_of(s);
         if (table && table->sheet_id() == grid_id) return s.name;
     }
@@ -84,8 +98,9 @@ std::unordered_set<range_t> xml_doc_access::resolve_table_reference(const coord_
 }
 
 unsigned xml_doc_access::get_sheet_grid_id(std::string_view sheet_name) const {
-    if (!workbook_) return 0;
-    for (const sheet_entry_t& s : workbook_->sheets()) {
+    const workbook_t* book = workbook();
+    if (!book) return 0;
+    for (const sheet_entry_t& s : book->sheets()) {
         if (!ascii_iequals(s.name, sheet_name)) continue;
         const worktable_t* table = worktable_of(s);
         return table ? table->sheet_id() : 0;
@@ -113,6 +128,38 @@ void xml_doc_access::clear_external_references() {
         store_->trees.clear();
         store_->counter = 0;
     }
+}
+
+bool xml_doc_access::open_external_documents() {
+    try {
+        // Copied first: a load may add references. Several sheets of one
+        // workbook read it once.
+        std::vector<std::string> paths;
+        for (const reference_store::named_reference& r : store_->named) {
+            const std::string& path = std::get<2>(r.key);
+            if (!path.empty() && std::find(paths.begin(), paths.end(), path) == paths.end()) paths.push_back(path);
+        }
+        for (const std::string& path : paths) {
+            const auto open = std::find_if(externals_.begin(), externals_.end(),
+                                           [&](const auto& d) { return d->path() == path; });
+            if (open != externals_.end()) {
+                (*open)->load();
+                continue;
+            }
+            auto document = std::make_unique<external_document_t>(this, path);
+            document->load();
+            externals_.push_back(std::move(document));
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+const external_document_t* xml_doc_access::external_document(std::string_view path) const {
+    for (const auto& d : externals_)
+        if (d->path() == path) return d.get();
+    return nullptr;
 }
 
 void xml_doc_access::add_reference_range(unsigned id, const range_t& range) {

@@ -19,12 +19,17 @@
 
 namespace vex {
 
+class external_document_t;
 class workbook_t;
+class xml_document_t;
 
 class xml_doc_access final : public mta::document_model_access {
 public:
-    // The workbook stands in for the document until the document object reaches
-    // it; null answers as a workbook without sheets.
+    // The package the sheet belongs to, not owned; null answers as a package
+    // without sheets.
+    explicit xml_doc_access(xml_document_t* document);
+    // The workbook's package; a workbook made without one answers the sheet
+    // lookups itself.
     explicit xml_doc_access(workbook_t* workbook);
     ~xml_doc_access() override;
 
@@ -37,6 +42,16 @@ public:
                                                         std::string_view third) const override;
     unsigned get_sheet_grid_id(std::string_view sheet_name) const override;
     unsigned get_grid_id(std::string_view first, std::string_view second, std::string_view third) const override;
+
+    // Opens each workbook whose path a reference's third name holds, as given,
+    // once per call, in the order the references were made; one opened before
+    // is read again. False when memory runs out. A load error passes to the
+    // caller: a new workbook is then not kept, one opened before stays
+    // unloaded. Nothing else opens them.
+    bool open_external_documents();
+    // Null for a path not opened.
+    const external_document_t* external_document(std::string_view path) const;
+    size_t external_document_count() const noexcept { return externals_.size(); }
 
     // Drops the references with a third name; once none is left the ids start
     // again from the top.
@@ -58,7 +73,11 @@ public:
 private:
     struct reference_store;
 
-    workbook_t* workbook_;
+    const workbook_t* workbook() const;
+
+    xml_document_t* document_;
+    workbook_t* workbook_ = nullptr;
+    std::vector<std::unique_ptr<external_document_t>> externals_;
     // The ids are handed out from const lookups.
     std::unique_ptr<reference_store> store_;
 };

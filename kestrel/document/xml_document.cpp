@@ -45,7 +45,10 @@ xml_part_t* xml_document_t::create_part(const char* relationship_type) {
     xml_part_t* part = root_.create_or_keep_child(nullptr, relationship_type ? relationship_type : "", nullptr, true);
     if (part && part->kind() == part_kind_enum::workbook_part) {
         workbook_part_ = part;
-        if (workbook_t* book = workbook()) book->set_document_format(format_);
+        if (workbook_t* book = workbook()) {
+            book->set_document(this);
+            book->set_document_format(format_);
+        }
     }
     return part;
 }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace vex {
 
@@ -64,6 +65,10 @@ public:
     // Also seen by the workbook component, whose worksheet parts ask it.
     void set_format_code(uint32_t code) noexcept;
     uint32_t reference_mode() const noexcept { return reference_mode_; }
+
+protected:
+    void set_path(std::string path) { path_ = std::move(path); }
+    void set_workbook_part(xml_part_t* part) noexcept { workbook_part_ = part; }
 
 private:
     std::unique_ptr<archive_resolver> get_archive_resolver__(file_format_enum format);

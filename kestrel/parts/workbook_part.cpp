@@ -2,6 +2,7 @@
 
 #include "kestrel/core/components/worksheet.h"
 #include "kestrel/core/components/worktable.h"
+#include "kestrel/document/external_document.h"
 #include "kestrel/parts/shared_string_table_part.h"
 #include "kestrel/parts/worksheet_part.h"
 #include "kestrel/xml/xl_xml/writers/stand_in_writer.h"
@@ -44,11 +45,22 @@ void workbook_part_t::create_output_handler(int mode) {
 xml_part_t* workbook_part_t::create_part(const char* relationship_type, const char* id) {
     if (is_complete()) return xml_part_t::create_part(relationship_type, id);
     // A workbook read only for the values other workbooks reference: its
-    // strings, and no sheet until the external references name one.
+    // strings, and the sheets those references name.
     const std::string_view type = relationship_type ? relationship_type : "";
-    if (part_kind_of_relationship_type(type) == part_kind_enum::shared_string_table_part)
+    const part_kind_enum kind = part_kind_of_relationship_type(type);
+    if (kind == part_kind_enum::shared_string_table_part) return xml_part_t::create_part(relationship_type, id);
+    if (kind == part_kind_enum::worksheet_part && is_referenced_sheet__(id))
         return xml_part_t::create_part(relationship_type, id);
     return nullptr;
+}
+
+bool workbook_part_t::is_referenced_sheet__(const char* id) const {
+    const workbook_t* book = get_workbook_component();
+    const external_document_t* document = book->external_document();
+    if (!document || !id || !*id) return false;
+    for (const sheet_entry_t& s : book->sheets())
+        if (s.relationship_id == id) return document->is_referenced_sheet(s.name);
+    return false;
 }
 
 void workbook_part_t::add_part(xml_part_t* part, bool) {

@@ -31,6 +31,11 @@ public:
     // The worktables of the worksheet children, in child order.
     std::vector<worktable_t*> get_worktables() const;
     worktable_t* first_worktable() const;
+
+private:
+    // In a workbook read for another workbook's references: whether one of
+    // them names the sheet of that relationship Id.
+    bool is_referenced_sheet__(const char* id) const;
 };
 
 // Whether a workbook part may carry this content type: the plain workbook's,

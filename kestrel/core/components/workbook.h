@@ -22,10 +22,12 @@
 namespace vex {
 
 class assign_for_workbook_t;
+class external_document_t;
 class shared_string_table_t;
 class table_definition_t;
 class worksheet_t;
 class worktable_t;
+class xml_document_t;
 
 // One sheet of the workbook.
 struct sheet_entry_t {
@@ -166,6 +168,11 @@ public:
     bool after_loading__();
 
     // ---- the document ----
+    xml_document_t* document() const noexcept { return document_; }
+    void set_document(xml_document_t* document) noexcept { document_ = document; }
+    // Set only in a workbook read for another workbook's references.
+    external_document_t* external_document() const noexcept { return external_; }
+    void set_external_document(external_document_t* document) noexcept { external_ = document; }
     // Stand in for the document object until it owns the workbook part: its
     // file path and its format code (2 while a package is loaded or saved).
     std::string document_path() const { return document_path_; }
@@ -178,6 +185,8 @@ private:
     uint32_t position_of_rid__(const char* rid) const noexcept;
     void repair_active_tab__();
 
+    xml_document_t* document_ = nullptr;
+    external_document_t* external_ = nullptr;
     std::string document_path_;
     uint32_t document_format_ = 0;
     component_base_t* styles_ = nullptr;

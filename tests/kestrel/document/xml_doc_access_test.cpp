@@ -1,28 +1,46 @@
 #include "kestrel/document/xml_doc_access.h"
 
+#include "errors.h"
 #include "kestrel/core/components/workbook.h"
 #include "kestrel/core/components/worksheet.h"
 #include "kestrel/core/components/worktable.h"
+#include "kestrel/document/external_document.h"
+#include "kestrel/document/xml_document.h"
 #include "kestrel/parts/part_factory_support.h"
 #include "kestrel/parts/workbook_part.h"
 #include "kestrel/parts/worksheet_part.h"
+#include "tests/kestrel/document/package_support.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
 
 using vex::range_t;
 
 namespace {
 
 constexpr unsigned top = 4294967295u;
+constexpr vex::xml_document_t* no_document = nullptr;
 
 range_t cells(int r1, int c1, int r2, int c2) {
     return {{0, r1, c1}, {0, r2, c2}};
 }
 
+// A workbook of "Sales", whose table has that grid, and "Chart" without one.
+void expect_sales_sheet(const vex::xml_doc_access& a, unsigned grid) {
+    EXPECT_EQ(a.get_sheet_grid_id("sales"), grid);
+    EXPECT_EQ(a.get_sheet_grid_id("Chart"), 0u);
+    EXPECT_EQ(a.get_sheet_grid_id("Other"), 0u);
+    EXPECT_EQ(a.get_sheet_name(grid), "Sales");
+    EXPECT_EQ(a.get_sheet_name(grid + 1), "");
+}
+
 } // namespace
 
 TEST(xml_doc_access, ids_count_down_from_the_top_once_per_triple) {
-    vex::xml_doc_access a(nullptr);
+    vex::xml_doc_access a(no_document);
     EXPECT_EQ(a.get_grid_id("book.xlsx", "Sheet1", "path"), top);
     EXPECT_EQ(a.get_grid_id("book.xlsx", "Sheet2", "path"), top - 1);
     EXPECT_EQ(a.get_grid_id("book.xlsx", "Sheet1", "path"), top);
@@ -35,7 +53,7 @@ TEST(xml_doc_access, ids_count_down_from_the_top_once_per_triple) {
 }
 
 TEST(xml_doc_access, clearing_keeps_references_without_a_third_name) {
-    vex::xml_doc_access a(nullptr);
+    vex::xml_doc_access a(no_document);
     a.get_grid_id("a", "b", "c");
     const unsigned local = a.get_grid_id("a", "b", "");
     a.clear_external_references();
@@ -44,7 +62,7 @@ TEST(xml_doc_access, clearing_keeps_references_without_a_third_name) {
     EXPECT_EQ(a.get_grid_id("a", "b", ""), local);
     EXPECT_EQ(a.get_grid_id("x", "y", "z"), top - 2);  // the counter went on
 
-    vex::xml_doc_access b(nullptr);
+    vex::xml_doc_access b(no_document);
     b.get_grid_id("a", "b", "c");
     b.clear_external_references();
     EXPECT_EQ(b.range_tree_count(), 0u);
@@ -52,7 +70,7 @@ TEST(xml_doc_access, clearing_keeps_references_without_a_third_name) {
 }
 
 TEST(xml_doc_access, recorded_ranges_are_searched_by_overlap_and_by_first_cell) {
-    vex::xml_doc_access a(nullptr);
+    vex::xml_doc_access a(no_document);
     const unsigned id = a.get_grid_id("f", "s", "t");
     a.add_reference_range(id, cells(1, 1, 3, 3));
     a.add_reference_range(id - 7, cells(10, 10, 20, 20));  // no such id: ignored
@@ -77,7 +95,7 @@ TEST(xml_doc_access, recorded_ranges_are_searched_by_overlap_and_by_first_cell) 
 }
 
 TEST(xml_doc_access, table_references_resolve_to_nothing) {
-    vex::xml_doc_access a(nullptr);
+    vex::xml_doc_access a(no_document);
     EXPECT_TRUE(a.resolve_table_reference({0, 1, 1}, "Table1", 4, "Amount", "").empty());
 }
 
@@ -92,11 +110,167 @@ TEST(xml_doc_access, sheets_are_found_by_name_and_by_grid_id) {
     table->register_grid(1, 99);
     const unsigned grid = table->sheet_id();
 
-    vex::xml_doc_access a(&book);
-    EXPECT_EQ(a.get_sheet_grid_id("sales"), grid);
-    EXPECT_EQ(a.get_sheet_grid_id("Chart"), 0u);
-    EXPECT_EQ(a.get_sheet_grid_id("Other"), 0u);
-    EXPECT_EQ(a.get_sheet_name(grid), "Sales");
-    EXPECT_EQ(a.get_sheet_name(grid + 1), "");
-    EXPECT_EQ(vex::xml_doc_access(nullptr).get_sheet_grid_id("Sales"), 0u);
+    expect_sales_sheet(vex::xml_doc_access(&book), grid);
+    EXPECT_EQ(vex::xml_doc_access(no_document).get_sheet_grid_id("Sales"), 0u);
+}
+
+TEST(xml_doc_access, sheets_are_found_through_the_document) {
+    vex::xml_document_t doc;
+    doc.create_package();
+    vex::workbook_t& book = *doc.workbook();
+    vex::worksheet_t* sales = book.insert_worksheet("Sales", ~0ull);
+    book.sheets().push_back({2, 1, 0, "rId2", "Chart", nullptr});  // no component
+    vex::worktable_t* table = sales->create_worktable__(10, 10, {});
+    table->register_grid(sales->get_part()->get_part_id(), doc.workbook_part()->get_part_id());
+    const unsigned grid = table->sheet_id();
+
+    vex::xml_doc_access a(&doc);
+    expect_sales_sheet(a, grid);
+    EXPECT_EQ(a.get_reference_mode(), doc.reference_mode());
+    EXPECT_EQ(book.document(), &doc);
+    EXPECT_EQ(vex::xml_doc_access(&book).get_sheet_grid_id("SALES"), grid);
+}
+
+namespace {
+
+using namespace package_test;
+
+const std::string main_ns = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+const std::string r_ns = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+const std::string sheet_type = "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml";
+
+// A workbook of the named sheets, each in a part of its own, with document
+// properties beside it at the package root.
+entries_t book_of(const std::vector<std::string>& sheets) {
+    std::string types_body = override_of("xl/workbook.xml",
+                                         "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml") +
+                             override_of("docProps/core.xml",
+                                         "application/vnd.openxmlformats-package.core-properties+xml");
+    std::string records, book_rels;
+    entries_t parts;
+    for (size_t i = 0; i < sheets.size(); ++i) {
+        const std::string n = std::to_string(i + 1);
+        types_body += override_of("xl/worksheets/sheet" + n + ".xml", sheet_type);
+        records += "<sheet name=\"" + sheets[i] + "\" sheetId=\"" + n + "\" r:id=\"rId" + n + "\"/>";
+        book_rels += rel("rId" + n, std::string(od) + "worksheet", "worksheets/sheet" + n + ".xml");
+        parts.push_back({"xl/worksheets/sheet" + n + ".xml",
+                         std::string(decl) + "<worksheet xmlns=\"" + main_ns + "\"><sheetData/></worksheet>"});
+    }
+    entries_t e = {
+        {"[Content_Types].xml", types(types_body)},
+        {"_rels/.rels", rels(rel("rId1", std::string(od) + "officeDocument", "xl/workbook.xml") +
+                             rel("rId2", "http://schemas.openxmlformats.org/package/2006/relationships/metadata/"
+                                         "core-properties",
+                                 "docProps/core.xml"))},
+        {"docProps/core.xml", std::string(decl) + "<cp:coreProperties xmlns:cp=\"urn:x\"/>"},
+        {"xl/workbook.xml", std::string(decl) + "<workbook xmlns=\"" + main_ns + "\" xmlns:r=\"" + r_ns +
+                                "\"><sheets>" + records + "</sheets></workbook>"},
+        {"xl/_rels/workbook.xml.rels", rels(book_rels)},
+    };
+    e.insert(e.end(), parts.begin(), parts.end());
+    return e;
+}
+
+// The names of the sheets of the external workbook that were read, in tab order.
+std::vector<std::string> sheets_read(const vex::external_document_t& d) {
+    std::vector<std::string> out;
+    for (const vex::sheet_entry_t& s : d.workbook()->sheets())
+        if (s.component) out.push_back(s.name);
+    return out;
+}
+
+std::string open_failure(vex::xml_doc_access& a) {
+    try {
+        a.open_external_documents();
+    } catch (const general_error& e) {
+        return e.message();
+    }
+    return "";
+}
+
+} // namespace
+
+TEST(xml_doc_access, external_workbooks_open_only_when_asked_with_the_named_sheets) {
+    scratch_dir dir;
+    const std::string path = dir / "prices.xlsx";
+    write_zip(path, book_of({"Prices", "Other", "Rates"}));
+    vex::xml_document_t doc;
+    doc.create_package();
+    vex::xml_doc_access a(&doc);
+    EXPECT_TRUE(a.open_external_documents());  // nothing named yet
+    a.get_grid_id("", "Prices", "");            // no workbook path: nothing to open
+    a.get_grid_id("", "Prices", path);
+    a.get_grid_id("", "Rates", path);
+    EXPECT_EQ(a.external_document_count(), 0u);
+
+    ASSERT_TRUE(a.open_external_documents());
+    ASSERT_EQ(a.external_document_count(), 1u);  // two sheets, one workbook
+    const vex::external_document_t* d = a.external_document(path);
+    ASSERT_NE(d, nullptr);
+    EXPECT_TRUE(d->loaded());
+    EXPECT_EQ(d->owner(), &a);
+    EXPECT_EQ(d->path(), path);
+    EXPECT_EQ(d->workbook()->sheets().size(), 3u);
+    EXPECT_EQ(sheets_read(*d), (std::vector<std::string>{"Prices", "Rates"}));
+    EXPECT_TRUE(d->is_referenced_sheet("Prices"));
+    EXPECT_FALSE(d->is_referenced_sheet("Other"));
+    EXPECT_EQ(d->workbook()->external_document(), d);
+    EXPECT_EQ(d->workbook()->document(), d);
+    // Only the workbook, read without its styles; the properties are not made.
+    EXPECT_EQ(d->package_root().children().size(), 1u);
+    EXPECT_EQ(d->workbook()->styles(), nullptr);
+    EXPECT_EQ(d->format_code(), 0u);
+
+    // Asked again, the same workbook is read again from scratch.
+    a.get_grid_id("", "Other", path);
+    ASSERT_TRUE(a.open_external_documents());
+    ASSERT_EQ(a.external_document_count(), 1u);
+    EXPECT_EQ(a.external_document(path), d);
+    EXPECT_EQ(d->workbook()->sheets().size(), 3u);
+    EXPECT_EQ(sheets_read(*d), (std::vector<std::string>{"Prices", "Other", "Rates"}));
+    EXPECT_EQ(d->package_root().relationships().size(), 2u);
+
+    // Dropping the references does not close what was opened.
+    a.clear_external_references();
+    EXPECT_EQ(a.external_document_count(), 1u);
+}
+
+TEST(xml_doc_access, a_missing_external_workbook_fails_the_opening) {
+    scratch_dir dir;
+    const std::string missing = dir / "missing.xlsx";
+    const std::string present = dir / "present.xlsx";
+    write_zip(present, book_of({"S"}));
+    vex::xml_doc_access a(no_document);
+    a.get_grid_id("", "S", present);
+    a.get_grid_id("", "S", missing);
+    EXPECT_EQ(open_failure(a), "Unrecognized file type: " + missing);
+    // The one before it stays open; the missing one is not kept.
+    EXPECT_EQ(a.external_document_count(), 1u);
+    EXPECT_EQ(a.external_document(missing), nullptr);
+
+    write_zip(missing, book_of({"S"}));
+    EXPECT_EQ(open_failure(a), "");
+    ASSERT_EQ(a.external_document_count(), 2u);
+    EXPECT_EQ(sheets_read(*a.external_document(missing)), std::vector<std::string>{"S"});
+
+    // A workbook opened before that can no longer be read stays, unloaded.
+    std::filesystem::remove(present);
+    EXPECT_EQ(open_failure(a), "Unrecognized file type: " + present);
+    ASSERT_NE(a.external_document(present), nullptr);
+    EXPECT_FALSE(a.external_document(present)->loaded());
+}
+
+TEST(xml_doc_access, external_documents_make_only_the_workbook_at_the_root) {
+    vex::external_document_t d(nullptr, "nowhere.xlsx");
+    EXPECT_EQ(d.path(), "nowhere.xlsx");
+    EXPECT_FALSE(d.loaded());
+    EXPECT_EQ(d.create_part(factory_test::rel("styles").c_str()), nullptr);
+    vex::xml_part_t* book = d.create_part(factory_test::rel("officeDocument").c_str());
+    ASSERT_NE(book, nullptr);
+    EXPECT_FALSE(book->is_complete());
+    EXPECT_TRUE(book->follows_relationships());
+    EXPECT_EQ(d.create_part(factory_test::rel("officeDocument").c_str()), book);
+    EXPECT_EQ(d.create_part(factory_test::rel("extended-properties").c_str()), nullptr);
+    EXPECT_FALSE(d.is_referenced_sheet("Sheet1"));  // no owner
+    EXPECT_THROW(d.load(), general_error);
 }
