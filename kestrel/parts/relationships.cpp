@@ -29,13 +29,16 @@ void finish(xml::xml_stream_writer& w) {
 }
 
 // A sheet's cells and everything anchored on them belong to its worktable part;
-// the worksheet lists those. With several worktables the last one counts.
-const xml_part_t& listing_part(const xml_part_t& part) {
-    const xml_part_t* listing = &part;
-    if (part.kind() == part_kind_enum::worksheet_part)
-        for (const auto& c : part.get_child_parts())
-            if (c->kind() == part_kind_enum::worktable_part) listing = c.get();
-    return *listing;
+// the worksheet lists those in the worktable's place, beside any part kept
+// whole under the worksheet itself, in the order the save numbers them.
+template <typename F> void for_each_listed(const xml_part_t& part, F&& f) {
+    for (const auto& c : part.get_child_parts()) {
+        if (part.kind() == part_kind_enum::worksheet_part && c->kind() == part_kind_enum::worktable_part) {
+            for (const auto& g : c->get_child_parts()) f(*g);
+            continue;
+        }
+        f(*c);
+    }
 }
 
 } // namespace
@@ -56,8 +59,9 @@ void write_relationships(xml::xml_stream_writer& w, const part_container& root) 
 void write_relationships(xml::xml_stream_writer& w, const xml_part_t& part) {
     start(w);
     const std::string_view folder = entry_path::parent(part.get_entry_name());
-    for (const auto& c : listing_part(part).get_child_parts())
-        if (c->get_relationship_id()) relationship(w, *c, entry_path::relative(c->get_entry_name(), folder));
+    for_each_listed(part, [&](const xml_part_t& c) {
+        if (c.get_relationship_id()) relationship(w, c, entry_path::relative(c.get_entry_name(), folder));
+    });
     if (output_handler* h = part.get_output_handler()) h->write_relationships(w);
     finish(w);
 }

@@ -469,7 +469,7 @@ void excel_resolver::check_writer__(xml_part_t& part) const {
         if (verbatim && !child->get_relationship_id()) continue;
         if (child->kind() == part_kind_enum::worktable_part) {
             for (const auto& cell_child : child->get_child_parts()) check_writer__(*cell_child);
-            break;
+            continue;
         }
         check_writer__(*child);
     }
@@ -546,7 +546,8 @@ void excel_resolver::write_part(xml_part_t* part) {
                     write_part(cells[j].get());
                     part->after_child_saved();
                 }
-                break;
+                // Parts kept whole during the load may stand after it.
+                continue;
             }
             write_part(child);
             part->after_child_saved();

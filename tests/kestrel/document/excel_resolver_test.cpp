@@ -124,6 +124,64 @@ TEST(excel_resolver, round_trip_keeps_parts_and_drops_the_calculation_chain) {
     EXPECT_EQ(std::system(("unzip -tqq " + (dir / "out.xlsx") + " >/dev/null").c_str()), 0);
 }
 
+// Kinds newer than the part tables (threaded comments, persons, sensitivity
+// labels) and printer settings come back whole with their relationships.
+TEST(excel_resolver, later_kinds_and_printer_settings_survive_a_round_trip) {
+    const stand_in_writers writers;
+    scratch_dir dir;
+    const std::string ms17 = "http://schemas.microsoft.com/office/2017/10/relationships/";
+    const std::string sheet_type = "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml";
+    const std::string printer = std::string("\x01\x00binary\xFF\x00", 10) + std::string(300, '\x7F');
+    const entries_t original = {
+        {"[Content_Types].xml",
+         types(override_of("xl/workbook.xml", workbook_type) + override_of("xl/worksheets/sheet1.xml", sheet_type) +
+               override_of("xl/threadedComments/threadedComment1.xml", "application/vnd.ms-excel.threadedcomments+xml") +
+               override_of("xl/persons/person.xml", "application/vnd.ms-excel.person+xml") +
+               override_of("docMetadata/LabelInfo.xml", "application/vnd.ms-office.classificationlabels+xml") +
+               "<Default Extension=\"bin\" ContentType=\"application/vnd.openxmlformats-officedocument."
+               "spreadsheetml.printerSettings\"/>")},
+        {"_rels/.rels", rels(rel("rId1", std::string(od) + "officeDocument", "xl/workbook.xml") +
+                             rel("rId2", "http://schemas.microsoft.com/office/2020/02/relationships/classificationlabels",
+                                 "docMetadata/LabelInfo.xml"))},
+        {"xl/workbook.xml", std::string(decl) + "<workbook xmlns=\"" + main_ns + "\" xmlns:r=\"" +
+                                std::string(od).substr(0, std::string(od).size() - 1) +
+                                "\"><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
+        {"xl/_rels/workbook.xml.rels", rels(rel("rId1", std::string(od) + "worksheet", "worksheets/sheet1.xml") +
+                                            rel("rId2", ms17 + "person", "persons/person.xml"))},
+        {"xl/worksheets/sheet1.xml", std::string(decl) + "<worksheet xmlns=\"" + main_ns + "\"><sheetData/></worksheet>"},
+        {"xl/worksheets/_rels/sheet1.xml.rels",
+         rels(rel("rId1", ms17 + "threadedComment", "../threadedComments/threadedComment1.xml") +
+              rel("rId2", std::string(od) + "printerSettings", "../printerSettings/printerSettings1.bin"))},
+        {"xl/threadedComments/threadedComment1.xml",
+         std::string(decl) + "<ThreadedComments xmlns=\"http://schemas.microsoft.com/office/spreadsheetml/2018/"
+                             "threadedcomments\"><threadedComment ref=\"A1\" id=\"{1}\"><text>hi</text>"
+                             "</threadedComment></ThreadedComments>"},
+        {"xl/persons/person.xml", std::string(decl) + "<personList xmlns=\"http://schemas.microsoft.com/office/"
+                                                      "spreadsheetml/2018/threadedcomments\"/>"},
+        {"docMetadata/LabelInfo.xml",
+         std::string(decl) + "<clbl:labelList xmlns:clbl=\"http://schemas.microsoft.com/office/2020/mipLabelMetadata\">"
+                             "<clbl:label id=\"{5}\" enabled=\"1\" method=\"Standard\" siteId=\"{6}\"/></clbl:labelList>"},
+        {"xl/printerSettings/printerSettings1.bin", printer},
+    };
+    write_zip(dir / "in.xlsx", original);
+    vex::xml_document_t doc;
+    doc.load((dir / "in.xlsx").c_str(), false);
+    doc.save((dir / "out.xlsx").c_str(), 2);
+    const entries_t saved = read_zip(dir / "out.xlsx");
+    for (const char* same : {"xl/threadedComments/threadedComment1.xml", "xl/persons/person.xml",
+                             "docMetadata/LabelInfo.xml", "xl/printerSettings/printerSettings1.bin"})
+        EXPECT_EQ(find(saved, same), find(original, same)) << same;
+    const std::string sheet_rels = find(saved, "xl/worksheets/_rels/sheet1.xml.rels");
+    EXPECT_NE(sheet_rels.find(ms17 + "threadedComment"), std::string::npos) << sheet_rels;
+    EXPECT_NE(sheet_rels.find(std::string(od) + "printerSettings"), std::string::npos) << sheet_rels;
+    EXPECT_NE(find(saved, "xl/_rels/workbook.xml.rels").find(ms17 + "person"), std::string::npos);
+    EXPECT_NE(find(saved, "_rels/.rels").find("classificationlabels"), std::string::npos);
+    const std::string ct = find(saved, "[Content_Types].xml");
+    for (const char* type : {"threadedcomments+xml", "person+xml", "classificationlabels+xml", "printerSettings"})
+        EXPECT_NE(ct.find(type), std::string::npos) << type << " in " << ct;
+    expect_no_dangling_targets(saved);
+}
+
 TEST(excel_resolver, shared_target_is_read_once_and_written_once) {
     const stand_in_writers writers;
     scratch_dir dir;

@@ -102,17 +102,18 @@ TEST(relationships_writer, workbook) {
 TEST(relationships_writer, worksheet_lists_its_worktable_children) {
     std::unique_ptr<test_part> book(add(nullptr, workbook));
     test_part* sheet = add(book.get(), worksheet);
-    add(sheet, worktable);  // an earlier worktable: the last one counts
+    add(sheet, worktable);  // an earlier worktable without children
     test_part* cells = add(sheet, worktable);
     add(cells, drawing);
     add(cells, table);
-    add(sheet, comments);  // beside the worktable: not listed
+    add(sheet, comments);  // beside the worktable, as a part kept whole on load: listed too
     name_tree(*book);
     sheet->set_output_handler(std::make_unique<hyperlink_handler>());
     EXPECT_EQ(written(*sheet),
               std::string(head) +
                   R"(<Relationship Id="rId1" Type=")" REL R"(drawing" Target="../drawings/drawing1.xml"/>)"
                   R"(<Relationship Id="rId2" Type=")" REL R"(table" Target="../tables/table1.xml"/>)"
+                  R"(<Relationship Id="rId3" Type=")" REL R"(comments" Target="../comments1.xml"/>)"
                   R"(<Relationship Id="rId9" Type=")" REL
                   R"(hyperlink" Target="https://example.com/?a=1&amp;b=2" TargetMode="External"/>)"
                   "</Relationships>");
