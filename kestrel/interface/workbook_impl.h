@@ -1,7 +1,7 @@
 #pragma once
-// The workbook handle a document hands out: one sheet handle per sheet of the
-// workbook component, kept under the sheet's name. Only the lifecycle is built
-// here (construction, adding a sheet, destruction); its other slots come later.
+// The workbook handle a document hands out: one sheet handle per worksheet of
+// the workbook component, kept under the sheet's current name. Sheet indexes run
+// over every sheet record in tab order, chart sheets included.
 
 #include "kestrel/interface/unbuilt_slots.h"
 
@@ -27,24 +27,51 @@ public:
     iWorkbook_impl(const iWorkbook_impl&) = delete;
     iWorkbook_impl& operator=(const iWorkbook_impl&) = delete;
 
+    bool is_date1904() override;
+    void set_date1904(bool on) override;
+    bool is_a1_ref_mode() override;
+    void set_a1_ref_mode(bool on) override;
+    int get_calc_mode() override;
+    void set_calc_mode(int type) override;
     iWorksheet* add_worksheet(const char* name) override;
+    iWorksheet* insert_worksheet(int index, const char* name) override;
+    void shift_sheet(int from, int to) override;
+    void delete_sheet(int index) override;
+    unsigned int sheet_count() override;
+    iWorksheet* get_sheet(int index) override;
+    int sheet_type(int index) override;
+    int get_sheet_state(int index) override;
+    void set_sheet_state(int index, int state) override;
+    const char* sheet_name(int index) override;
+    void rename_sheet(unsigned int index, const char* name) override;
+    int get_active_sheet() override;
+    bool set_active_sheet(int index) override;
+
+    // Renames the sheet through the component and keeps its handle under the
+    // new name; false with the reason in the last message. The one path for
+    // renaming from the workbook and from the sheet handle.
+    bool rename(uint64_t index, const char* name);
 
     workbook_t* workbook() const noexcept { return workbook_; }
     iDocument_impl* owner() const noexcept { return owner_; }
-    // The sheet handle kept first; null when the workbook has no sheet.
+    // The handle of the first sheet in tab order that is a worksheet; null
+    // when there is none.
     iWorksheet_impl* first_sheet();
 
 private:
     // Under the mutex. A null name asks for the next default name.
     iWorksheet_impl* insert_sheet__(uint64_t index, const char* name);
-    void keep_sheet__(std::string name, std::unique_ptr<iWorksheet_impl> sheet);
+    iWorksheet_impl* first_sheet__() const;
+    // False with "Index out of range." for an index outside the sheet records.
+    bool sheet_in_range__(int index) const;
+    // The handle of the record at index; null for a chart sheet or a record
+    // whose name another record took first.
+    iWorksheet_impl* handle_at__(uint64_t index) const;
 
     std::mutex mutex_;
     workbook_t* workbook_;  // the document's component
     iDocument_impl* owner_;
-    // Sheet handles in the order they were made, and by name.
-    std::vector<std::unique_ptr<iWorksheet_impl>> sheet_order_;
-    std::unordered_map<std::string, iWorksheet_impl*> sheets_;
+    std::unordered_map<std::string, std::unique_ptr<iWorksheet_impl>> sheets_;
     // Handed out by the style and rich-text slots, destroyed with the workbook.
     std::vector<std::unique_ptr<iStyle>> styles_;
     std::vector<std::unique_ptr<iRichtext>> richtexts_;
