@@ -1,11 +1,16 @@
 #include "kestrel/interface/workbook_impl.h"
 
 #include "kestrel/core/components/workbook.h"
+#include "kestrel/core/components/worktable.h"
 #include "kestrel/interface/entry.h"
+#include "kestrel/interface/richtext_impl.h"
+#include "kestrel/interface/style_impl.h"
 #include "kestrel/interface/worksheet_impl.h"
+#include "mta/table/style/manager/style_manager.h"
 #include "run_message.h"
 #include "unicode.h"
 
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 
@@ -18,11 +23,22 @@ constexpr std::string_view msg_not_worksheet = "The sheet is not a worksheet.";
 constexpr std::string_view msg_empty_new_name = "The new name can not be empty.";
 constexpr std::string_view msg_bad_rename_index = "Sheet index out of range.";
 constexpr std::string_view msg_calc_mode = "type: Invalid parameter value. Please refer to enum CalcTypeEnum in enum.h";
+constexpr std::string_view msg_empty_style_name = "The name of style cannot be empty.";
+constexpr std::string_view msg_null_style = "Style pointer cannot be empty.";
+constexpr std::string_view msg_no_worksheet = "At least one worksheet is required, please add a worksheet first.";
 constexpr std::string_view msg_sheet_state = "state: Invalid parameter value. Please refer to enum SheetStateEnum in enum.h";
 
 // Stored calculation modes: 0 automatic, 1 automatic except tables, 2 manual.
 // The host numbers the last two the other way round.
 constexpr uint32_t host_to_stored_calc_mode(int type) noexcept { return type == 1 ? 2u : type == 2 ? 1u : 0u; }
+
+// The value of a host's style handle; a handle this library did not make
+// counts as none.
+std::optional<mta::style_settings_t> settings_of(iStyle* style) {
+    const auto* handle = dynamic_cast<const iStyle_impl*>(style);
+    if (!handle) return std::nullopt;
+    return handle->settings();
+}
 
 } // namespace
 
@@ -288,6 +304,106 @@ bool iWorkbook_impl::set_active_sheet(int index) {
     }
     return false;
 }
+
+// ---- named styles and rich text ----
+
+mta::style_manager_t* iWorkbook_impl::style_manager__() const {
+    worktable_t* table = workbook_->first_worktable();
+    return table ? table->get_style_manager() : nullptr;
+}
+
+iStyle* iWorkbook_impl::get_named_style(const char* name) {
+    if (!name || !*name) {
+        detail::report(msg_empty_style_name);
+        return nullptr;
+    }
+    try {
+        std::lock_guard lock(mutex_);
+        const std::string text = checked_host_text(name);
+        mta::style_manager_t* manager = style_manager__();
+        if (!manager) {
+            detail::report(msg_no_worksheet);
+            return nullptr;
+        }
+        std::unique_ptr<mta::style_settings_t> settings = manager->get_named_style(text);
+        if (!settings) return nullptr;
+        return keep__(styles_, std::make_unique<iStyle_impl>(this, std::move(*settings)));
+    } catch (...) {
+        detail::report_exception();
+    }
+    return nullptr;
+}
+
+iStyle* iWorkbook_impl::add_custom_style(const char* name, iStyle* style) {
+    if (!name || !*name) {
+        detail::report(msg_empty_style_name);
+        return nullptr;
+    }
+    try {
+        // Read before the workbook's lock: no style lock is ever held inside it.
+        std::optional<mta::style_settings_t> settings = settings_of(style);
+        if (!settings) {
+            detail::report(msg_null_style);
+            return nullptr;
+        }
+        {
+            std::lock_guard lock(mutex_);
+            const std::string text = checked_host_text(name);
+            mta::style_manager_t* manager = style_manager__();
+            if (!manager) {
+                detail::report(msg_no_worksheet);
+                return nullptr;
+            }
+            if (!manager->add_custom_style(text, *settings)) return nullptr;
+        }
+        return get_named_style(name);
+    } catch (...) {
+        detail::report_exception();
+    }
+    return nullptr;
+}
+
+bool iWorkbook_impl::modify_named_style(const char* name, iStyle* style) {
+    try {
+        const std::optional<mta::style_settings_t> settings = settings_of(style);
+        std::lock_guard lock(mutex_);
+        mta::style_manager_t* manager = style_manager__();
+        if (!manager) {
+            detail::report(msg_no_worksheet);
+            return false;
+        }
+        if (!settings) {
+            detail::report(msg_null_style);
+            return false;
+        }
+        if (!name || !*name) {
+            detail::report(msg_empty_style_name);
+            return false;
+        }
+        return manager->modify_named_style(checked_host_text(name), *settings);
+    } catch (...) {
+        detail::report_exception();
+    }
+    return false;
+}
+
+iStyle* iWorkbook_impl::make_normal_style() { return get_named_style("normal"); }
+
+iRichtext* iWorkbook_impl::make_richtext() {
+    try {
+        std::lock_guard lock(mutex_);
+        return keep__(richtexts_, std::make_unique<iRichtext_impl>(this));
+    } catch (...) {
+        detail::report_exception();
+    }
+    return nullptr;
+}
+
+bool iWorkbook_impl::release_style(const iStyle_impl* style) { return release_from__(styles_, style); }
+
+bool iWorkbook_impl::release_richtext(const iRichtext_impl* richtext) { return release_from__(richtexts_, richtext); }
+
+// ---- the first worksheet ----
 
 iWorksheet_impl* iWorkbook_impl::first_sheet__() const {
     for (uint64_t i = 0; i < workbook_->sheet_count(); ++i)

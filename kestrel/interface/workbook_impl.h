@@ -3,6 +3,7 @@
 // the workbook component, kept under the sheet's current name. Sheet indexes run
 // over every sheet record in tab order, chart sheets included.
 
+#include "kestrel/interface/entry.h"
 #include "kestrel/interface/unbuilt_slots.h"
 
 #include <cstdint>
@@ -10,13 +11,17 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
-#include <vector>
 
 namespace vex {
 
 class iDocument_impl;
+class iRichtext_impl;
+class iStyle_impl;
 class iWorksheet_impl;
 class workbook_t;
+namespace mta {
+class style_manager_t;
+}
 
 class iWorkbook_impl final : public iWorkbook_unbuilt {
 public:
@@ -46,6 +51,16 @@ public:
     void rename_sheet(unsigned int index, const char* name) override;
     int get_active_sheet() override;
     bool set_active_sheet(int index) override;
+    iStyle* get_named_style(const char* name) override;
+    iStyle* add_custom_style(const char* name, iStyle* style) override;
+    bool modify_named_style(const char* name, iStyle* style) override;
+    iStyle* make_normal_style() override;
+    iRichtext* make_richtext() override;
+
+    // True when this workbook owned the handle and has destroyed it; false,
+    // leaving it alone, for any other handle.
+    bool release_style(const iStyle_impl* style);
+    bool release_richtext(const iRichtext_impl* richtext);
 
     // Renames the sheet through the component and keeps its handle under the
     // new name; false with the reason in the last message. The one path for
@@ -64,17 +79,38 @@ private:
     iWorksheet_impl* first_sheet__() const;
     // False with "Index out of range." for an index outside the sheet records.
     bool sheet_in_range__(int index) const;
+    // The manager the first worksheet's cell store uses; null without one.
+    mta::style_manager_t* style_manager__() const;
     // The handle of the record at index; null for a chart sheet or a record
     // whose name another record took first.
     iWorksheet_impl* handle_at__(uint64_t index) const;
+
+    // Under the mutex.
+    template <typename Set, typename Handle>
+    static Handle* keep__(Set& set, std::unique_ptr<Handle> handle) {
+        Handle* raw = handle.get();
+        set.emplace(raw, std::move(handle));
+        return raw;
+    }
+    // Destroys the handle when the set holds it.
+    template <typename Set, typename Handle>
+    bool release_from__(Set& set, const Handle* handle) noexcept {
+        try {
+            std::lock_guard lock(mutex_);
+            return set.erase(handle) != 0;
+        } catch (...) {
+            detail::report_exception();
+        }
+        return false;
+    }
 
     std::mutex mutex_;
     workbook_t* workbook_;  // the document's component
     iDocument_impl* owner_;
     std::unordered_map<std::string, std::unique_ptr<iWorksheet_impl>> sheets_;
     // Handed out by the style and rich-text slots, destroyed with the workbook.
-    std::vector<std::unique_ptr<iStyle>> styles_;
-    std::vector<std::unique_ptr<iRichtext>> richtexts_;
+    std::unordered_map<const iStyle_impl*, std::unique_ptr<iStyle_impl>> styles_;
+    std::unordered_map<const iRichtext_impl*, std::unique_ptr<iRichtext_impl>> richtexts_;
 };
 
 } // namespace vex

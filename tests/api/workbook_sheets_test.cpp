@@ -1,6 +1,7 @@
 // The sheet list and the workbook settings as a host reaches them through the
 // wb_ exports.
 #include "plover.h"
+#include "book_support.h"
 
 #include <gtest/gtest.h>
 
@@ -10,14 +11,7 @@
 
 namespace {
 
-struct book_t {
-    plover_document_t* doc = doc_create();
-    plover_workbook_t* wb = doc_get_workbook(doc);
-    book_t() = default;
-    book_t(const book_t&) = delete;
-    book_t& operator=(const book_t&) = delete;
-    ~book_t() { doc_release(doc); }
-};
+using api_test::book_t;
 
 std::string names(plover_workbook_t* wb) {
     std::string out;

@@ -4,8 +4,11 @@
 
 #include "kestrel/core/components/workbook.h"
 #include "kestrel/interface/document_impl.h"
+#include "kestrel/interface/richtext_impl.h"
+#include "kestrel/interface/style_impl.h"
 #include "kestrel/interface/worksheet_impl.h"
 #include "run_message.h"
+#include "tests/heap_in_use.h"
 
 #include <gtest/gtest.h>
 
@@ -75,4 +78,57 @@ TEST(workbook_impl, a_book_of_chart_sheets_has_no_first_sheet) {
     vex::set_run_message("marker");
     EXPECT_EQ(b.wb.sheet_name(1), nullptr);
     EXPECT_EQ(last_message(), "marker");
+}
+
+TEST(workbook_impl, styles_come_from_the_first_worksheet_behind_a_chart_sheet) {
+    chart_first_t b({"A"});
+    vex::iStyle* normal = b.wb.make_normal_style();
+    ASSERT_NE(normal, nullptr);
+    ASSERT_NE(b.wb.add_custom_style("mine", normal), nullptr);
+    EXPECT_NE(b.wb.get_named_style("mine"), nullptr);
+}
+
+TEST(workbook_impl, custom_styles_keep_the_settings_they_were_made_from) {
+    chart_first_t b({"A"});
+    vex::mta::style_settings_t settings;
+    settings.set_numfmt_id(10);
+    vex::iStyle_impl source(&b.wb, settings);
+    auto* made = dynamic_cast<vex::iStyle_impl*>(b.wb.add_custom_style("pct", &source));
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(made->settings().numfmt_id(), 10);
+    settings.set_numfmt_id(14);
+    source.assign(settings);
+    ASSERT_TRUE(b.wb.modify_named_style("pct", &source));
+    auto* after = dynamic_cast<vex::iStyle_impl*>(b.wb.get_named_style("pct"));
+    ASSERT_NE(after, nullptr);
+    EXPECT_EQ(after->settings().numfmt_id(), 14);
+    // Handles made before the change keep their own copy.
+    EXPECT_EQ(made->settings().numfmt_id(), 10);
+}
+
+TEST(workbook_impl, release_frees_owned_handles_and_empties_others) {
+    chart_first_t b({"A"});
+    // A handle the workbook does not own is emptied, not freed.
+    vex::mta::style_settings_t settings;
+    settings.set_numfmt_id(10);
+    vex::iStyle_impl foreign(&b.wb, settings);
+    EXPECT_FALSE(b.wb.release_style(&foreign));
+    foreign.release();
+    EXPECT_FALSE(foreign.settings().is_applied(vex::mta::style_settings_t::numfmt_bit));
+    vex::iRichtext_impl text(&b.wb, {vex::mta::richtext_segment_t{0, "x", {}}});
+    text.release();
+    EXPECT_EQ(text.value().segments_num(), 0u);
+
+    // Owned handles released one by one leave the heap where it was.
+    using heap_test::heap_in_use;
+    for (int i = 0; i < 50; ++i) {
+        b.wb.make_normal_style()->release();
+        b.wb.make_richtext()->release();
+    }
+    const size_t before = heap_in_use();
+    for (int i = 0; i < 2000; ++i) {
+        b.wb.make_normal_style()->release();
+        b.wb.make_richtext()->release();
+    }
+    EXPECT_LT(heap_in_use(), before + 16 * 1024);
 }
