@@ -20,6 +20,7 @@ class iStyle_impl;
 class iWorksheet_impl;
 class workbook_t;
 namespace mta {
+class defined_name_store_t;
 class style_manager_t;
 }
 
@@ -51,6 +52,12 @@ public:
     void rename_sheet(unsigned int index, const char* name) override;
     int get_active_sheet() override;
     bool set_active_sheet(int index) override;
+    bool set_defined_name(const char* name, const char* expression, const char* local_sheet) override;
+    int defined_name_num() override;
+    const char* get_defined_name(int index, bool* is_local) override;
+    const char* get_local_name(int index) override;
+    const char* get_defined_name_expr(int index) override;
+    void delete_defined_name(int index) override;
     iStyle* get_named_style(const char* name) override;
     iStyle* add_custom_style(const char* name, iStyle* style) override;
     bool modify_named_style(const char* name, iStyle* style) override;
@@ -79,6 +86,9 @@ private:
     iWorksheet_impl* first_sheet__() const;
     // False with "Index out of range." for an index outside the sheet records.
     bool sheet_in_range__(int index) const;
+    // The names the first worksheet's cell store reaches (the workbook's own,
+    // shared by its sheets); null without a worksheet.
+    mta::defined_name_store_t* defined_names__() const;
     // The manager the first worksheet's cell store uses; null without one.
     mta::style_manager_t* style_manager__() const;
     // The handle of the record at index; null for a chart sheet or a record
