@@ -22,6 +22,9 @@ namespace vex {
 
 namespace {
 
+// What the workbook component answers for a sheet it does not hold.
+constexpr uint32_t absent_sheet = 0xFFFFFFFFu;
+
 constexpr std::string_view msg_bad_index = "Index out of range.";
 constexpr std::string_view msg_not_worksheet = "The sheet is not a worksheet.";
 constexpr std::string_view msg_empty_new_name = "The new name can not be empty.";
@@ -268,19 +271,35 @@ bool iWorkbook_impl::rename(uint64_t index, const char* name) {
         return false;
     }
     std::lock_guard lock(mutex_);
+    return rename__(index, name);
+}
+
+bool iWorkbook_impl::rename(const iWorksheet_impl* sheet, const char* name) {
+    if (!name) {
+        detail::report(msg_empty_new_name);
+        return false;
+    }
+    std::lock_guard lock(mutex_);
+    const uint32_t index = sheet ? workbook_->sheet_index(sheet->worksheet()) : absent_sheet;
+    return rename__(index == absent_sheet ? UINT64_MAX : index, name);
+}
+
+bool iWorkbook_impl::rename__(uint64_t index, const char* name) {
     if (index >= workbook_->sheet_count()) {
         detail::report(msg_bad_rename_index);
         return false;
     }
-    const std::string text = checked_host_text(name);
+    std::string text = checked_host_text(name);
     iWorksheet_impl* handle = handle_at__(index);
     const std::string old_name(workbook_->sheet_name(index));
-    // Room for the new key first, so that a renamed sheet never loses its handle.
+    // Everything that may throw comes before the rename, so that a renamed
+    // sheet never loses its handle.
+    std::string new_key = text;
     sheets_.reserve(sheets_.size() + 1);
     if (!workbook_->rename_sheet(index, text)) return false;
     if (!handle) return true;
     auto node = sheets_.extract(old_name);
-    node.key() = text;
+    node.key() = std::move(new_key);
     sheets_.insert(std::move(node));
     return true;
 }

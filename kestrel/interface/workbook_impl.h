@@ -73,6 +73,7 @@ public:
     // new name; false with the reason in the last message. The one path for
     // renaming from the workbook and from the sheet handle.
     bool rename(uint64_t index, const char* name);
+    bool rename(const iWorksheet_impl* sheet, const char* name);
 
     workbook_t* workbook() const noexcept { return workbook_; }
     iDocument_impl* owner() const noexcept { return owner_; }
@@ -84,6 +85,7 @@ private:
     // Under the mutex. A null name asks for the next default name.
     iWorksheet_impl* insert_sheet__(uint64_t index, const char* name);
     iWorksheet_impl* first_sheet__() const;
+    bool rename__(uint64_t index, const char* name);
     // False with "Index out of range." for an index outside the sheet records.
     bool sheet_in_range__(int index) const;
     // The names the first worksheet's cell store reaches (the workbook's own,

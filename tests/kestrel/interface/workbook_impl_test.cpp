@@ -132,3 +132,19 @@ TEST(workbook_impl, release_frees_owned_handles_and_empties_others) {
     }
     EXPECT_LT(heap_in_use(), before + 16 * 1024);
 }
+
+TEST(workbook_impl, a_sheet_handle_renames_its_own_sheet_wherever_it_moved) {
+    chart_first_t b({"A", "B"});
+    auto* a = dynamic_cast<vex::iWorksheet_impl*>(b.wb.get_sheet(1));
+    ASSERT_NE(a, nullptr);
+    b.wb.shift_sheet(1, 2);
+    ASSERT_TRUE(b.wb.rename(a, "Alpha"));
+    EXPECT_STREQ(b.wb.sheet_name(2), "Alpha");
+    EXPECT_EQ(b.wb.get_sheet(2), a);
+    EXPECT_FALSE(b.wb.rename(a, "B"));
+    EXPECT_EQ(last_message(), "Duplicate new sheet name.");
+    EXPECT_FALSE(b.wb.rename(a, nullptr));
+    EXPECT_EQ(last_message(), "The new name can not be empty.");
+    EXPECT_FALSE(b.wb.rename(static_cast<const vex::iWorksheet_impl*>(nullptr), "X"));
+    EXPECT_EQ(last_message(), "Sheet index out of range.");
+}
