@@ -1,13 +1,57 @@
 #include "kestrel/interface/workbook_impl.h"
 
 #include "kestrel/core/components/workbook.h"
+#include "kestrel/core/components/worktable.h"
+#include "kestrel/interface/entry.h"
+#include "kestrel/interface/richtext_impl.h"
+#include "kestrel/interface/style_impl.h"
 #include "kestrel/interface/worksheet_impl.h"
+#include "mta/table/style/manager/style_manager.h"
+#include "mta/table/table/table_registry.h"
+#include "mta/table/utils/defined_names/defined_name_store.h"
+#include "run_message.h"
 #include "unicode.h"
 
+#include <algorithm>
+#include <climits>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 
 namespace vex {
+
+namespace {
+
+// What the workbook component answers for a sheet it does not hold.
+constexpr uint32_t absent_sheet = 0xFFFFFFFFu;
+
+constexpr std::string_view msg_bad_index = "Index out of range.";
+constexpr std::string_view msg_not_worksheet = "The sheet is not a worksheet.";
+constexpr std::string_view msg_empty_new_name = "The new name can not be empty.";
+constexpr std::string_view msg_bad_rename_index = "Sheet index out of range.";
+constexpr std::string_view msg_calc_mode = "type: Invalid parameter value. Please refer to enum CalcTypeEnum in enum.h";
+constexpr std::string_view msg_no_sheet_for_name = "Cannot define a name as there is no worksheet available.";
+constexpr std::string_view msg_empty_defined_name = "The defined name can not be empty.";
+constexpr std::string_view msg_empty_expression = "The defined name expression can not be empty.";
+constexpr std::string_view msg_no_local_sheet = "No such local name.";
+constexpr std::string_view msg_empty_style_name = "The name of style cannot be empty.";
+constexpr std::string_view msg_null_style = "Style pointer cannot be empty.";
+constexpr std::string_view msg_no_worksheet = "At least one worksheet is required, please add a worksheet first.";
+constexpr std::string_view msg_sheet_state = "state: Invalid parameter value. Please refer to enum SheetStateEnum in enum.h";
+
+// Stored calculation modes: 0 automatic, 1 automatic except tables, 2 manual.
+// The host numbers the last two the other way round.
+constexpr uint32_t host_to_stored_calc_mode(int type) noexcept { return type == 1 ? 2u : type == 2 ? 1u : 0u; }
+
+// The value of a host's style handle; a handle this library did not make
+// counts as none.
+std::optional<mta::style_settings_t> settings_of(iStyle* style) {
+    const auto* handle = dynamic_cast<const iStyle_impl*>(style);
+    if (!handle) return std::nullopt;
+    return handle->settings();
+}
+
+} // namespace
 
 iWorkbook_impl::iWorkbook_impl(iDocument_impl* owner, workbook_t* workbook) : workbook_(workbook), owner_(owner) {
     if (!workbook_) throw std::runtime_error("The document has no workbook.");
@@ -18,7 +62,8 @@ iWorkbook_impl::iWorkbook_impl(iDocument_impl* owner, workbook_t* workbook) : wo
         if (!sheet) continue;
         std::string name(workbook_->sheet_name(i));
         if (sheets_.contains(name)) continue;  // a file repeating a name: the first keeps it
-        keep_sheet__(std::move(name), std::make_unique<iWorksheet_impl>(this, sheet));
+        auto handle = std::make_unique<iWorksheet_impl>(this, sheet);
+        sheets_.emplace(std::move(name), std::move(handle));
     }
 }
 
@@ -26,18 +71,62 @@ iWorkbook_impl::~iWorkbook_impl() {
     richtexts_.clear();
     styles_.clear();
     sheets_.clear();
-    sheet_order_.clear();
 }
 
-void iWorkbook_impl::keep_sheet__(std::string name, std::unique_ptr<iWorksheet_impl> sheet) {
-    iWorksheet_impl* raw = sheet.get();
-    sheet_order_.push_back(std::move(sheet));
-    try {
-        sheets_.emplace(std::move(name), raw);
-    } catch (...) {
-        sheet_order_.pop_back();
-        throw;
+// ---- settings ----
+
+bool iWorkbook_impl::is_date1904() {
+    std::lock_guard lock(mutex_);
+    return workbook_->is_date1904();
+}
+
+void iWorkbook_impl::set_date1904(bool on) {
+    std::lock_guard lock(mutex_);
+    workbook_->set_date1904(on);
+}
+
+bool iWorkbook_impl::is_a1_ref_mode() {
+    std::lock_guard lock(mutex_);
+    return workbook_->is_a1_ref_mode();
+}
+
+void iWorkbook_impl::set_a1_ref_mode(bool on) {
+    std::lock_guard lock(mutex_);
+    workbook_->set_a1_ref_mode(on);
+}
+
+int iWorkbook_impl::get_calc_mode() {
+    std::lock_guard lock(mutex_);
+    switch (workbook_->calc_mode()) {
+    case 2: return 1;
+    case 1: return 2;
+    default: return 0;
     }
+}
+
+void iWorkbook_impl::set_calc_mode(int type) {
+    // 0 is accepted: refusing it would leave no way back to automatic.
+    if (type < 0 || type > 2) {
+        detail::report(msg_calc_mode);
+        return;
+    }
+    std::lock_guard lock(mutex_);
+    workbook_->set_calc_mode(host_to_stored_calc_mode(type));
+}
+
+// ---- the sheet list ----
+
+bool iWorkbook_impl::sheet_in_range__(int index) const {
+    if (index >= 0 && uint64_t(index) < workbook_->sheet_count()) return true;
+    detail::report(msg_bad_index);
+    return false;
+}
+
+iWorksheet_impl* iWorkbook_impl::handle_at__(uint64_t index) const {
+    const worksheet_t* sheet = workbook_->sheet_at(index);
+    if (!sheet) return nullptr;
+    const auto it = sheets_.find(std::string(workbook_->sheet_name(index)));
+    return it != sheets_.end() && it->second->worksheet() == sheet ? it->second.get() : nullptr;
 }
 
 iWorksheet_impl* iWorkbook_impl::insert_sheet__(uint64_t index, const char* name) {
@@ -49,11 +138,11 @@ iWorksheet_impl* iWorkbook_impl::insert_sheet__(uint64_t index, const char* name
     try {
         auto handle = std::make_unique<iWorksheet_impl>(this, sheet);
         iWorksheet_impl* raw = handle.get();
-        keep_sheet__(actual, std::move(handle));
+        sheets_.emplace(std::move(actual), std::move(handle));
         return raw;
     } catch (...) {
         // No sheet without its handle.
-        workbook_->delete_worksheet(actual);
+        workbook_->delete_worksheet(workbook_->sheet_name_of(sheet));
         throw;
     }
 }
@@ -68,9 +157,401 @@ iWorksheet* iWorkbook_impl::add_worksheet(const char* name) {
     return nullptr;
 }
 
+iWorksheet* iWorkbook_impl::insert_worksheet(int index, const char* name) {
+    try {
+        std::lock_guard lock(mutex_);
+        // A negative index appends, as an index past the end does.
+        return insert_sheet__(index < 0 ? UINT64_MAX : uint64_t(index), name);
+    } catch (...) {
+        detail::report_exception();
+    }
+    return nullptr;
+}
+
+void iWorkbook_impl::shift_sheet(int from, int to) {
+    if (from < 0 || to < 0) return;
+    std::lock_guard lock(mutex_);
+    workbook_->shift_sheet(uint64_t(from), uint64_t(to));
+}
+
+void iWorkbook_impl::delete_sheet(int index) {
+    try {
+        std::lock_guard lock(mutex_);
+        if (!sheet_in_range__(index)) return;
+        iWorksheet_impl* handle = handle_at__(uint64_t(index));
+        if (!handle) {
+            detail::report(msg_not_worksheet);
+            return;
+        }
+        const std::string name(workbook_->sheet_name(uint64_t(index)));
+        if (!workbook_->delete_worksheet(name)) return;
+        sheets_.erase(name);
+    } catch (...) {
+        detail::report_exception();
+    }
+}
+
+unsigned int iWorkbook_impl::sheet_count() {
+    try {
+        std::lock_guard lock(mutex_);
+        const uint64_t count = workbook_->sheet_count();
+        return count < 0xFFFFFFFFu ? static_cast<unsigned int>(count) : 0xFFFFFFFFu;
+    } catch (...) {
+        detail::report_exception();
+    }
+    return 0xFFFFFFFFu;
+}
+
+iWorksheet* iWorkbook_impl::get_sheet(int index) {
+    try {
+        std::lock_guard lock(mutex_);
+        if (!sheet_in_range__(index)) return nullptr;
+        if (!workbook_->sheet_at(uint64_t(index))) {
+            detail::report(msg_not_worksheet);
+            return nullptr;
+        }
+        return handle_at__(uint64_t(index));
+    } catch (...) {
+        detail::report_exception();
+    }
+    return nullptr;
+}
+
+int iWorkbook_impl::sheet_type(int index) {
+    if (index < 0) return 0;
+    std::lock_guard lock(mutex_);
+    const uint32_t type = workbook_->sheet_type(uint64_t(index));
+    return type >= 1 && type <= 3 ? int(type) : 0;
+}
+
+int iWorkbook_impl::get_sheet_state(int index) {
+    try {
+        std::lock_guard lock(mutex_);
+        if (!sheet_in_range__(index)) return 0;
+        const uint32_t state = workbook_->sheet_state(uint64_t(index));
+        return state == 1 || state == 2 ? int(state) : 0;
+    } catch (...) {
+        detail::report_exception();
+    }
+    return 0;
+}
+
+void iWorkbook_impl::set_sheet_state(int index, int state) {
+    if (state < 0 || state > 2) {
+        detail::report(msg_sheet_state);
+        return;
+    }
+    try {
+        std::lock_guard lock(mutex_);
+        if (!sheet_in_range__(index)) return;
+        workbook_->set_sheet_state(uint64_t(index), uint32_t(state));
+    } catch (...) {
+        detail::report_exception();
+    }
+}
+
+const char* iWorkbook_impl::sheet_name(int index) {
+    try {
+        std::lock_guard lock(mutex_);
+        if (index < 0 || uint64_t(index) >= workbook_->sheet_count()) return nullptr;
+        const uint64_t i = uint64_t(index);
+        // A chart sheet has no handle; its record keeps the name.
+        if (!workbook_->sheet_at(i)) return workbook_->sheets()[i].name.c_str();
+        const auto it = sheets_.find(std::string(workbook_->sheet_name(i)));
+        return it != sheets_.end() && it->second->worksheet() == workbook_->sheet_at(i) ? it->first.c_str() : nullptr;
+    } catch (...) {
+        detail::report_exception();
+    }
+    return nullptr;
+}
+
+bool iWorkbook_impl::rename(uint64_t index, const char* name) {
+    if (!name) {
+        detail::report(msg_empty_new_name);
+        return false;
+    }
+    std::lock_guard lock(mutex_);
+    return rename__(index, name);
+}
+
+bool iWorkbook_impl::rename(const iWorksheet_impl* sheet, const char* name) {
+    if (!name) {
+        detail::report(msg_empty_new_name);
+        return false;
+    }
+    std::lock_guard lock(mutex_);
+    const uint32_t index = sheet ? workbook_->sheet_index(sheet->worksheet()) : absent_sheet;
+    return rename__(index == absent_sheet ? UINT64_MAX : index, name);
+}
+
+bool iWorkbook_impl::rename__(uint64_t index, const char* name) {
+    if (index >= workbook_->sheet_count()) {
+        detail::report(msg_bad_rename_index);
+        return false;
+    }
+    std::string text = checked_host_text(name);
+    iWorksheet_impl* handle = handle_at__(index);
+    const std::string old_name(workbook_->sheet_name(index));
+    // Everything that may throw comes before the rename, so that a renamed
+    // sheet never loses its handle.
+    std::string new_key = text;
+    sheets_.reserve(sheets_.size() + 1);
+    if (!workbook_->rename_sheet(index, text)) return false;
+    if (!handle) return true;
+    auto node = sheets_.extract(old_name);
+    node.key() = std::move(new_key);
+    sheets_.insert(std::move(node));
+    return true;
+}
+
+void iWorkbook_impl::rename_sheet(unsigned int index, const char* name) {
+    try {
+        rename(index, name);
+    } catch (...) {
+        detail::report_exception();
+    }
+}
+
+int iWorkbook_impl::get_active_sheet() {
+    try {
+        std::lock_guard lock(mutex_);
+        return workbook_->active_sheet();
+    } catch (...) {
+        detail::report_exception();
+    }
+    return -1;
+}
+
+bool iWorkbook_impl::set_active_sheet(int index) {
+    try {
+        std::lock_guard lock(mutex_);
+        return workbook_->set_active_sheet(index);
+    } catch (...) {
+        detail::report_exception();
+    }
+    return false;
+}
+
+// ---- defined names ----
+// They live in the name store the first worksheet's cell store reaches, which
+// the workbook's sheets share, so the first sheet going loses none of them.
+// Until the sheets' cell-table handles exist, these run on the cell store
+// directly, under the workbook's lock: nothing they call takes it again.
+
+mta::defined_name_store_t* iWorkbook_impl::defined_names__() const {
+    worktable_t* table = workbook_->first_worktable();
+    return table ? table->get_defined_names() : nullptr;
+}
+
+bool iWorkbook_impl::set_defined_name(const char* name, const char* expression, const char* local_sheet) {
+    try {
+        std::lock_guard lock(mutex_);
+        worktable_t* table = workbook_->first_worktable();
+        if (!table) {
+            detail::report(msg_no_sheet_for_name);
+            return false;
+        }
+        if (!name) {
+            detail::report(msg_empty_defined_name);
+            return false;
+        }
+        if (!expression) {
+            detail::report(msg_empty_expression);
+            return false;
+        }
+        uint32_t scope = mta::workbook_scope;
+        if (local_sheet && *local_sheet) {
+            const mta::Table* local = mta::find_table_by_name(table->workbook_number(), checked_host_text(local_sheet));
+            if (!local) {
+                detail::report(msg_no_local_sheet);
+                return false;
+            }
+            scope = local->sheet_id();
+        }
+        const std::string text = checked_host_text(name);
+        return table->set_defined_name({text, scope}, checked_host_text(expression));
+    } catch (...) {
+        detail::report_exception();
+    }
+    return false;
+}
+
+int iWorkbook_impl::defined_name_num() {
+    try {
+        std::lock_guard lock(mutex_);
+        const mta::defined_name_store_t* store = defined_names__();
+        return store ? static_cast<int>(std::min<size_t>(store->size(), INT32_MAX)) : 0;
+    } catch (...) {
+        detail::report_exception();
+    }
+    return 0;
+}
+
+const char* iWorkbook_impl::get_defined_name(int index, bool* is_local) {
+    try {
+        std::lock_guard lock(mutex_);
+        const mta::defined_name_store_t* store = defined_names__();
+        if (!store || index < 0) return nullptr;
+        const std::string_view name = store->name_at(size_t(index));
+        if (name.empty()) return nullptr;
+        if (is_local) *is_local = store->local_sheet_id_at(size_t(index)) != mta::workbook_scope;
+        return name.data();  // the store keeps it as a whole string
+    } catch (...) {
+        detail::report_exception();
+    }
+    return nullptr;
+}
+
+const char* iWorkbook_impl::get_local_name(int index) {
+    try {
+        std::lock_guard lock(mutex_);
+        const mta::defined_name_store_t* store = defined_names__();
+        if (!store || index < 0) return nullptr;
+        const uint32_t scope = store->local_sheet_id_at(size_t(index));
+        if (scope == mta::workbook_scope || scope > uint32_t(INT32_MAX)) return nullptr;
+        const mta::Table* local = mta::find_table_by_grid_id(int32_t(scope));
+        return local && !local->name().empty() ? local->name().c_str() : nullptr;
+    } catch (...) {
+        detail::report_exception();
+    }
+    return nullptr;
+}
+
+const char* iWorkbook_impl::get_defined_name_expr(int index) {
+    try {
+        std::lock_guard lock(mutex_);
+        const mta::defined_name_store_t* store = defined_names__();
+        if (!store || index < 0) return nullptr;
+        const std::string_view expression = store->expression_at(size_t(index));
+        return expression.empty() ? nullptr : expression.data();
+    } catch (...) {
+        detail::report_exception();
+    }
+    return nullptr;
+}
+
+void iWorkbook_impl::delete_defined_name(int index) {
+    try {
+        std::lock_guard lock(mutex_);
+        mta::defined_name_store_t* store = defined_names__();
+        if (!store || index < 0 || size_t(index) >= store->size()) return;
+        // The key's view points into the entry it erases.
+        const std::string name(store->name_at(size_t(index)));
+        store->erase({name, store->local_sheet_id_at(size_t(index))});
+    } catch (...) {
+        detail::report_exception();
+    }
+}
+
+// ---- named styles and rich text ----
+
+mta::style_manager_t* iWorkbook_impl::style_manager__() const {
+    worktable_t* table = workbook_->first_worktable();
+    return table ? table->get_style_manager() : nullptr;
+}
+
+iStyle* iWorkbook_impl::get_named_style(const char* name) {
+    if (!name || !*name) {
+        detail::report(msg_empty_style_name);
+        return nullptr;
+    }
+    try {
+        std::lock_guard lock(mutex_);
+        const std::string text = checked_host_text(name);
+        mta::style_manager_t* manager = style_manager__();
+        if (!manager) {
+            detail::report(msg_no_worksheet);
+            return nullptr;
+        }
+        std::unique_ptr<mta::style_settings_t> settings = manager->get_named_style(text);
+        if (!settings) return nullptr;
+        return keep__(styles_, std::make_unique<iStyle_impl>(this, std::move(*settings)));
+    } catch (...) {
+        detail::report_exception();
+    }
+    return nullptr;
+}
+
+iStyle* iWorkbook_impl::add_custom_style(const char* name, iStyle* style) {
+    if (!name || !*name) {
+        detail::report(msg_empty_style_name);
+        return nullptr;
+    }
+    try {
+        // Read before the workbook's lock: no style lock is ever held inside it.
+        std::optional<mta::style_settings_t> settings = settings_of(style);
+        if (!settings) {
+            detail::report(msg_null_style);
+            return nullptr;
+        }
+        {
+            std::lock_guard lock(mutex_);
+            const std::string text = checked_host_text(name);
+            mta::style_manager_t* manager = style_manager__();
+            if (!manager) {
+                detail::report(msg_no_worksheet);
+                return nullptr;
+            }
+            if (!manager->add_custom_style(text, *settings)) return nullptr;
+        }
+        return get_named_style(name);
+    } catch (...) {
+        detail::report_exception();
+    }
+    return nullptr;
+}
+
+bool iWorkbook_impl::modify_named_style(const char* name, iStyle* style) {
+    try {
+        const std::optional<mta::style_settings_t> settings = settings_of(style);
+        std::lock_guard lock(mutex_);
+        mta::style_manager_t* manager = style_manager__();
+        if (!manager) {
+            detail::report(msg_no_worksheet);
+            return false;
+        }
+        if (!settings) {
+            detail::report(msg_null_style);
+            return false;
+        }
+        if (!name || !*name) {
+            detail::report(msg_empty_style_name);
+            return false;
+        }
+        return manager->modify_named_style(checked_host_text(name), *settings);
+    } catch (...) {
+        detail::report_exception();
+    }
+    return false;
+}
+
+iStyle* iWorkbook_impl::make_normal_style() { return get_named_style("normal"); }
+
+iRichtext* iWorkbook_impl::make_richtext() {
+    try {
+        std::lock_guard lock(mutex_);
+        return keep__(richtexts_, std::make_unique<iRichtext_impl>(this));
+    } catch (...) {
+        detail::report_exception();
+    }
+    return nullptr;
+}
+
+bool iWorkbook_impl::release_style(const iStyle_impl* style) { return release_from__(styles_, style); }
+
+bool iWorkbook_impl::release_richtext(const iRichtext_impl* richtext) { return release_from__(richtexts_, richtext); }
+
+// ---- the first worksheet ----
+
+iWorksheet_impl* iWorkbook_impl::first_sheet__() const {
+    for (uint64_t i = 0; i < workbook_->sheet_count(); ++i)
+        if (iWorksheet_impl* handle = handle_at__(i)) return handle;
+    return nullptr;
+}
+
 iWorksheet_impl* iWorkbook_impl::first_sheet() {
     std::lock_guard lock(mutex_);
-    return sheet_order_.empty() ? nullptr : sheet_order_.front().get();
+    return first_sheet__();
 }
 
 } // namespace vex

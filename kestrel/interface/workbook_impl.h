@@ -1,8 +1,9 @@
 #pragma once
-// The workbook handle a document hands out: one sheet handle per sheet of the
-// workbook component, kept under the sheet's name. Only the lifecycle is built
-// here (construction, adding a sheet, destruction); its other slots come later.
+// The workbook handle a document hands out: one sheet handle per worksheet of
+// the workbook component, kept under the sheet's current name. Sheet indexes run
+// over every sheet record in tab order, chart sheets included.
 
+#include "kestrel/interface/entry.h"
 #include "kestrel/interface/unbuilt_slots.h"
 
 #include <cstdint>
@@ -10,13 +11,18 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
-#include <vector>
 
 namespace vex {
 
 class iDocument_impl;
+class iRichtext_impl;
+class iStyle_impl;
 class iWorksheet_impl;
 class workbook_t;
+namespace mta {
+class defined_name_store_t;
+class style_manager_t;
+}
 
 class iWorkbook_impl final : public iWorkbook_unbuilt {
 public:
@@ -27,27 +33,96 @@ public:
     iWorkbook_impl(const iWorkbook_impl&) = delete;
     iWorkbook_impl& operator=(const iWorkbook_impl&) = delete;
 
+    bool is_date1904() override;
+    void set_date1904(bool on) override;
+    bool is_a1_ref_mode() override;
+    void set_a1_ref_mode(bool on) override;
+    int get_calc_mode() override;
+    void set_calc_mode(int type) override;
     iWorksheet* add_worksheet(const char* name) override;
+    iWorksheet* insert_worksheet(int index, const char* name) override;
+    void shift_sheet(int from, int to) override;
+    void delete_sheet(int index) override;
+    unsigned int sheet_count() override;
+    iWorksheet* get_sheet(int index) override;
+    int sheet_type(int index) override;
+    int get_sheet_state(int index) override;
+    void set_sheet_state(int index, int state) override;
+    const char* sheet_name(int index) override;
+    void rename_sheet(unsigned int index, const char* name) override;
+    int get_active_sheet() override;
+    bool set_active_sheet(int index) override;
+    bool set_defined_name(const char* name, const char* expression, const char* local_sheet) override;
+    int defined_name_num() override;
+    const char* get_defined_name(int index, bool* is_local) override;
+    const char* get_local_name(int index) override;
+    const char* get_defined_name_expr(int index) override;
+    void delete_defined_name(int index) override;
+    iStyle* get_named_style(const char* name) override;
+    iStyle* add_custom_style(const char* name, iStyle* style) override;
+    bool modify_named_style(const char* name, iStyle* style) override;
+    iStyle* make_normal_style() override;
+    iRichtext* make_richtext() override;
+
+    // True when this workbook owned the handle and has destroyed it; false,
+    // leaving it alone, for any other handle.
+    bool release_style(const iStyle_impl* style);
+    bool release_richtext(const iRichtext_impl* richtext);
+
+    // Renames the sheet through the component and keeps its handle under the
+    // new name; false with the reason in the last message. The one path for
+    // renaming from the workbook and from the sheet handle.
+    bool rename(uint64_t index, const char* name);
+    bool rename(const iWorksheet_impl* sheet, const char* name);
 
     workbook_t* workbook() const noexcept { return workbook_; }
     iDocument_impl* owner() const noexcept { return owner_; }
-    // The sheet handle kept first; null when the workbook has no sheet.
+    // The handle of the first sheet in tab order that is a worksheet; null
+    // when there is none.
     iWorksheet_impl* first_sheet();
 
 private:
     // Under the mutex. A null name asks for the next default name.
     iWorksheet_impl* insert_sheet__(uint64_t index, const char* name);
-    void keep_sheet__(std::string name, std::unique_ptr<iWorksheet_impl> sheet);
+    iWorksheet_impl* first_sheet__() const;
+    bool rename__(uint64_t index, const char* name);
+    // False with "Index out of range." for an index outside the sheet records.
+    bool sheet_in_range__(int index) const;
+    // The names the first worksheet's cell store reaches (the workbook's own,
+    // shared by its sheets); null without a worksheet.
+    mta::defined_name_store_t* defined_names__() const;
+    // The manager the first worksheet's cell store uses; null without one.
+    mta::style_manager_t* style_manager__() const;
+    // The handle of the record at index; null for a chart sheet or a record
+    // whose name another record took first.
+    iWorksheet_impl* handle_at__(uint64_t index) const;
+
+    // Under the mutex.
+    template <typename Set, typename Handle>
+    static Handle* keep__(Set& set, std::unique_ptr<Handle> handle) {
+        Handle* raw = handle.get();
+        set.emplace(raw, std::move(handle));
+        return raw;
+    }
+    // Destroys the handle when the set holds it.
+    template <typename Set, typename Handle>
+    bool release_from__(Set& set, const Handle* handle) noexcept {
+        try {
+            std::lock_guard lock(mutex_);
+            return set.erase(handle) != 0;
+        } catch (...) {
+            detail::report_exception();
+        }
+        return false;
+    }
 
     std::mutex mutex_;
     workbook_t* workbook_;  // the document's component
     iDocument_impl* owner_;
-    // Sheet handles in the order they were made, and by name.
-    std::vector<std::unique_ptr<iWorksheet_impl>> sheet_order_;
-    std::unordered_map<std::string, iWorksheet_impl*> sheets_;
+    std::unordered_map<std::string, std::unique_ptr<iWorksheet_impl>> sheets_;
     // Handed out by the style and rich-text slots, destroyed with the workbook.
-    std::vector<std::unique_ptr<iStyle>> styles_;
-    std::vector<std::unique_ptr<iRichtext>> richtexts_;
+    std::unordered_map<const iStyle_impl*, std::unique_ptr<iStyle_impl>> styles_;
+    std::unordered_map<const iRichtext_impl*, std::unique_ptr<iRichtext_impl>> richtexts_;
 };
 
 } // namespace vex

@@ -1,0 +1,63 @@
+// Defined names through the workbook: kept by the workbook, reached through
+// its first worksheet.
+#include "plover.h"
+#include "book_support.h"
+
+#include <gtest/gtest.h>
+
+using api_test::book_t;
+
+TEST(workbook_names, a_book_without_sheets_has_none) {
+    book_t b;
+    EXPECT_EQ(wb_set_defined_name(b.wb, "x", "Sheet1!$A$1", nullptr), 0);
+    EXPECT_STREQ(run_msg(), "Cannot define a name as there is no worksheet available.");
+    EXPECT_EQ(wb_defined_name_num(b.wb), 0);
+    EXPECT_EQ(wb_get_defined_name(b.wb, 0, nullptr), nullptr);
+    EXPECT_EQ(wb_get_local_name(b.wb, 0), nullptr);
+    EXPECT_EQ(wb_get_defined_name_expr(b.wb, 0), nullptr);
+    wb_delete_defined_name(b.wb, 0);
+}
+
+TEST(workbook_names, names_are_listed_in_order) {
+    book_t b;
+    wb_add_worksheet(b.wb, "A");
+    EXPECT_EQ(wb_set_defined_name(b.wb, nullptr, "A!$A$1", nullptr), 0);
+    EXPECT_STREQ(run_msg(), "The defined name can not be empty.");
+    EXPECT_EQ(wb_set_defined_name(b.wb, "x", nullptr, nullptr), 0);
+    EXPECT_STREQ(run_msg(), "The defined name expression can not be empty.");
+    EXPECT_EQ(wb_set_defined_name(b.wb, "x", "A!$A$1", "Nowhere"), 0);
+    EXPECT_STREQ(run_msg(), "No such local name.");
+    EXPECT_EQ(wb_set_defined_name(b.wb, "x", "", nullptr), 0);
+    EXPECT_STREQ(run_msg(), "Defined name parsing error.");
+    EXPECT_EQ(wb_set_defined_name(b.wb, "x", "A!$A$1", "bad \xC3("), 0);
+    EXPECT_STREQ(run_msg(), "Failed to convert from ANSI string");
+
+    ASSERT_EQ(wb_set_defined_name(b.wb, "total", "A!$A$1", nullptr), 1);
+    ASSERT_EQ(wb_set_defined_name(b.wb, "part", "A!$B$2", ""), 1);
+    ASSERT_EQ(wb_set_defined_name(b.wb, "rest", "A!$C$3", nullptr), 1);
+    EXPECT_EQ(wb_set_defined_name(b.wb, "total", "A!$A$2", nullptr), 0);
+    EXPECT_STREQ(run_msg(), "Duplicate defined name.");
+    EXPECT_EQ(wb_defined_name_num(b.wb), 3);
+
+    int local = 7;
+    EXPECT_STREQ(wb_get_defined_name(b.wb, 0, &local), "total");
+    EXPECT_EQ(local, 0);
+    EXPECT_EQ(wb_get_local_name(b.wb, 0), nullptr);
+    EXPECT_STREQ(wb_get_defined_name(b.wb, 1, nullptr), "part");
+    EXPECT_STREQ(wb_get_defined_name_expr(b.wb, 1), "A!$B$2");
+    EXPECT_EQ(wb_get_defined_name(b.wb, 3, &local), nullptr);
+    EXPECT_EQ(wb_get_defined_name(b.wb, -1, nullptr), nullptr);
+    EXPECT_EQ(wb_get_defined_name_expr(b.wb, 3), nullptr);
+    EXPECT_EQ(wb_get_local_name(b.wb, -1), nullptr);
+
+    wb_delete_defined_name(b.wb, 3);
+    wb_delete_defined_name(b.wb, -1);
+    EXPECT_EQ(wb_defined_name_num(b.wb), 3);
+    wb_delete_defined_name(b.wb, 1);
+    EXPECT_EQ(wb_defined_name_num(b.wb), 2);
+    EXPECT_STREQ(wb_get_defined_name_expr(b.wb, 0), "A!$A$1");
+    EXPECT_STREQ(wb_get_defined_name(b.wb, 1, nullptr), "rest");
+    // The deleted name may come back.
+    EXPECT_EQ(wb_set_defined_name(b.wb, "part", "A!$D$4", nullptr), 1);
+    EXPECT_STREQ(wb_get_defined_name_expr(b.wb, 2), "A!$D$4");
+}

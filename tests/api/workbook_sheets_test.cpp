@@ -1,0 +1,221 @@
+// The sheet list and the workbook settings as a host reaches them through the
+// wb_ exports.
+#include "plover.h"
+#include "book_support.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using api_test::book_t;
+
+std::string names(plover_workbook_t* wb) {
+    std::string out;
+    for (unsigned i = 0; i < wb_sheet_count(wb); ++i) {
+        const char* n = wb_sheet_name(wb, int(i));
+        out += n ? n : "(null)";
+        out += ',';
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(workbook_sheets, new_book_has_none_and_default_names_follow) {
+    book_t b;
+    ASSERT_NE(b.wb, nullptr);
+    EXPECT_EQ(wb_sheet_count(b.wb), 0u);
+    EXPECT_EQ(wb_sheet_name(b.wb, 0), nullptr);
+    EXPECT_EQ(wb_get_sheet(b.wb, 0), nullptr);
+    EXPECT_STREQ(run_msg(), "Index out of range.");
+    EXPECT_EQ(wb_get_active_sheet(b.wb), -1);
+    EXPECT_STREQ(run_msg(), "There are no sheets yet.");
+    EXPECT_EQ(wb_set_active_sheet(b.wb, 0), 0);
+    EXPECT_STREQ(run_msg(), "Invalid sheet tab or no sheet yet available.");
+
+    plover_worksheet_t* s1 = wb_add_worksheet(b.wb, nullptr);
+    plover_worksheet_t* s2 = wb_add_worksheet(b.wb, "");
+    ASSERT_NE(s1, nullptr);
+    ASSERT_NE(s2, nullptr);
+    EXPECT_EQ(names(b.wb), "Sheet1,Sheet2,");
+    EXPECT_EQ(wb_get_sheet(b.wb, 0), s1);
+    EXPECT_EQ(wb_get_sheet(b.wb, 1), s2);
+    EXPECT_EQ(wb_get_sheet(b.wb, 2), nullptr);
+    EXPECT_STREQ(run_msg(), "Index out of range.");
+    EXPECT_EQ(wb_get_sheet(b.wb, -1), nullptr);
+    EXPECT_EQ(wb_sheet_type(b.wb, 0), 1);
+    EXPECT_EQ(wb_sheet_type(b.wb, 2), 0);
+    EXPECT_EQ(wb_sheet_type(b.wb, -1), 0);
+
+    EXPECT_EQ(wb_add_worksheet(b.wb, "Sheet1"), nullptr);
+    EXPECT_STREQ(run_msg(), "Duplicate sheet name.");
+    EXPECT_EQ(wb_add_worksheet(b.wb, std::string(32, 'x').c_str()), nullptr);
+    EXPECT_STREQ(run_msg(), "Worksheet name cannot contain more than 31 characters.");
+    // 31 characters of two bytes each pass.
+    std::string wide;
+    for (int i = 0; i < 31; ++i) wide += "\xC3\xA9";
+    EXPECT_NE(wb_add_worksheet(b.wb, wide.c_str()), nullptr);
+    EXPECT_EQ(wb_sheet_count(b.wb), 3u);
+}
+
+TEST(workbook_sheets, insert_shift_and_delete_keep_names_and_handles_in_step) {
+    book_t b;
+    plover_worksheet_t* a = wb_add_worksheet(b.wb, "A");
+    plover_worksheet_t* c = wb_add_worksheet(b.wb, "C");
+    plover_worksheet_t* bb = wb_insert_worksheet(b.wb, 1, "B");
+    plover_worksheet_t* d = wb_insert_worksheet(b.wb, 99, "D");
+    ASSERT_TRUE(a && bb && c && d);
+    EXPECT_EQ(names(b.wb), "A,B,C,D,");
+
+    wb_shift_sheet(b.wb, 1, 3);
+    EXPECT_EQ(names(b.wb), "A,C,D,B,");
+    EXPECT_EQ(wb_get_sheet(b.wb, 3), bb);
+    wb_shift_sheet(b.wb, 3, 1);
+    EXPECT_EQ(names(b.wb), "A,B,C,D,");
+    wb_shift_sheet(b.wb, 3, 1);
+    EXPECT_EQ(names(b.wb), "A,D,B,C,");
+    wb_shift_sheet(b.wb, 0, 0);
+    wb_shift_sheet(b.wb, 0, 4);
+    wb_shift_sheet(b.wb, -1, 2);
+    EXPECT_EQ(names(b.wb), "A,D,B,C,");
+    EXPECT_EQ(wb_get_sheet(b.wb, 1), d);
+
+    wb_delete_sheet(b.wb, 2);
+    EXPECT_EQ(names(b.wb), "A,D,C,");
+    EXPECT_EQ(wb_get_sheet(b.wb, 2), c);
+    wb_delete_sheet(b.wb, 3);
+    EXPECT_STREQ(run_msg(), "Index out of range.");
+    wb_delete_sheet(b.wb, -1);
+    EXPECT_STREQ(run_msg(), "Index out of range.");
+    EXPECT_EQ(wb_sheet_count(b.wb), 3u);
+    // The deleted name is free again and gets a new handle.
+    plover_worksheet_t* again = wb_add_worksheet(b.wb, "B");
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(names(b.wb), "A,D,C,B,");
+    // Deleting the active last sheet moves the tab back inside the list.
+    ASSERT_EQ(wb_set_active_sheet(b.wb, 3), 1);
+    wb_delete_sheet(b.wb, 3);
+    EXPECT_EQ(wb_get_active_sheet(b.wb), 2);
+}
+
+TEST(workbook_sheets, rename_keeps_the_handle_and_frees_the_old_name) {
+    book_t b;
+    plover_worksheet_t* a = wb_add_worksheet(b.wb, "A");
+    wb_add_worksheet(b.wb, "B");
+    wb_rename_sheet(b.wb, 0, "First");
+    EXPECT_EQ(wb_get_sheet(b.wb, 0), a);
+    EXPECT_STREQ(wb_sheet_name(b.wb, 0), "First");
+    plover_worksheet_t* fresh = wb_add_worksheet(b.wb, "A");
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_NE(fresh, a);
+    EXPECT_EQ(names(b.wb), "First,B,A,");
+
+    wb_rename_sheet(b.wb, 0, nullptr);
+    EXPECT_STREQ(run_msg(), "The new name can not be empty.");
+    wb_rename_sheet(b.wb, 0, "");
+    EXPECT_STREQ(run_msg(), "The new name can not be empty.");
+    wb_rename_sheet(b.wb, 3, "X");
+    EXPECT_STREQ(run_msg(), "Sheet index out of range.");
+    wb_rename_sheet(b.wb, 0, "B");
+    EXPECT_STREQ(run_msg(), "Duplicate new sheet name.");
+    wb_rename_sheet(b.wb, 0, "First");
+    EXPECT_STREQ(run_msg(), "Duplicate new sheet name.");
+    wb_rename_sheet(b.wb, 0, std::string(32, 'y').c_str());
+    EXPECT_STREQ(run_msg(), "Worksheet name cannot contain more than 31 characters.");
+    wb_rename_sheet(b.wb, 0, "bad \xC3(");
+    EXPECT_STREQ(run_msg(), "Failed to convert from ANSI string");
+    EXPECT_EQ(names(b.wb), "First,B,A,");
+    EXPECT_EQ(wb_get_sheet(b.wb, 0), a);
+    // Renamed twice, still the one handle; the first name is free.
+    wb_rename_sheet(b.wb, 0, "Again");
+    EXPECT_EQ(wb_get_sheet(b.wb, 0), a);
+    EXPECT_NE(wb_add_worksheet(b.wb, "First"), nullptr);
+}
+
+TEST(workbook_sheets, states_and_active_sheet_check_their_arguments) {
+    book_t b;
+    wb_add_worksheet(b.wb, "A");
+    wb_add_worksheet(b.wb, "B");
+    EXPECT_EQ(wb_get_sheet_state(b.wb, 1), 0);
+    wb_set_sheet_state(b.wb, 1, 2);
+    EXPECT_EQ(wb_get_sheet_state(b.wb, 1), 2);
+    wb_set_sheet_state(b.wb, 1, 1);
+    EXPECT_EQ(wb_get_sheet_state(b.wb, 1), 1);
+    wb_set_sheet_state(b.wb, 1, 3);
+    EXPECT_STREQ(run_msg(), "state: Invalid parameter value. Please refer to enum SheetStateEnum in enum.h");
+    wb_set_sheet_state(b.wb, 1, -1);
+    EXPECT_STREQ(run_msg(), "state: Invalid parameter value. Please refer to enum SheetStateEnum in enum.h");
+    EXPECT_EQ(wb_get_sheet_state(b.wb, 1), 1);
+    wb_set_sheet_state(b.wb, 2, 0);
+    EXPECT_STREQ(run_msg(), "Index out of range.");
+    EXPECT_EQ(wb_get_sheet_state(b.wb, 5), 0);
+    EXPECT_STREQ(run_msg(), "Index out of range.");
+    EXPECT_EQ(wb_get_sheet_state(b.wb, -1), 0);
+    EXPECT_STREQ(run_msg(), "Index out of range.");
+
+    EXPECT_EQ(wb_get_active_sheet(b.wb), 0);
+    EXPECT_EQ(wb_set_active_sheet(b.wb, 1), 1);
+    EXPECT_EQ(wb_get_active_sheet(b.wb), 1);
+    for (int bad : {2, -1}) {
+        EXPECT_EQ(wb_set_active_sheet(b.wb, bad), 0);
+        EXPECT_STREQ(run_msg(), "Invalid sheet tab or no sheet yet available.");
+    }
+    EXPECT_EQ(wb_get_active_sheet(b.wb), 1);
+}
+
+TEST(workbook_settings, date_system_reference_style_and_calc_mode_round_trip) {
+    book_t b;
+    EXPECT_EQ(wb_is_date1904(b.wb), 0);
+    wb_set_date1904(b.wb, 7);
+    EXPECT_EQ(wb_is_date1904(b.wb), 1);
+    wb_set_date1904(b.wb, 0);
+    EXPECT_EQ(wb_is_date1904(b.wb), 0);
+
+    EXPECT_EQ(wb_is_a1_ref_mode(b.wb), 1);
+    wb_set_a1_ref_mode(b.wb, 0);
+    EXPECT_EQ(wb_is_a1_ref_mode(b.wb), 0);
+    wb_set_a1_ref_mode(b.wb, 1);
+    EXPECT_EQ(wb_is_a1_ref_mode(b.wb), 1);
+
+    EXPECT_EQ(wb_get_calc_mode(b.wb), 0);
+    for (int mode : {1, 2, 0, 2, 1}) {
+        wb_set_calc_mode(b.wb, mode);
+        EXPECT_EQ(wb_get_calc_mode(b.wb), mode);
+    }
+    for (int bad : {3, -1}) {
+        wb_set_calc_mode(b.wb, bad);
+        EXPECT_STREQ(run_msg(), "type: Invalid parameter value. Please refer to enum CalcTypeEnum in enum.h");
+        EXPECT_EQ(wb_get_calc_mode(b.wb), 1);
+    }
+}
+
+TEST(workbook_sheets, threads_edit_their_own_books_and_share_one) {
+    auto churn = [](plover_workbook_t* wb, int id) {
+        for (int i = 0; i < 50; ++i) {
+            const std::string name = "t" + std::to_string(id) + "_" + std::to_string(i);
+            if (!wb_add_worksheet(wb, name.c_str())) continue;
+            const unsigned n = wb_sheet_count(wb);
+            wb_rename_sheet(wb, n - 1, (name + "r").c_str());
+            wb_get_sheet(wb, int(n - 1));
+            wb_sheet_name(wb, int(n - 1));
+            if (i % 2) wb_delete_sheet(wb, 0);
+        }
+    };
+    {
+        std::vector<book_t> books(2);
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 2; ++t) threads.emplace_back(churn, books[size_t(t)].wb, t);
+        for (auto& t : threads) t.join();
+        for (auto& b : books) EXPECT_EQ(wb_sheet_count(b.wb), 25u);
+    }
+    book_t shared;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 2; ++t) threads.emplace_back(churn, shared.wb, t);
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(wb_sheet_count(shared.wb), 50u);
+    for (unsigned i = 0; i < wb_sheet_count(shared.wb); ++i) EXPECT_NE(wb_get_sheet(shared.wb, int(i)), nullptr);
+}
