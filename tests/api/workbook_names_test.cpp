@@ -61,3 +61,21 @@ TEST(workbook_names, names_are_listed_in_order) {
     EXPECT_EQ(wb_set_defined_name(b.wb, "part", "A!$D$4", nullptr), 1);
     EXPECT_STREQ(wb_get_defined_name_expr(b.wb, 2), "A!$D$4");
 }
+
+// The workbook owns its names, shared by its sheets: a name local to another
+// sheet is found, and the first sheet going takes neither kind with it.
+TEST(workbook_names, local_names_and_the_first_sheet_going) {
+    book_t b;
+    wb_add_worksheet(b.wb, "A");
+    wb_add_worksheet(b.wb, "B");
+    ASSERT_EQ(wb_set_defined_name(b.wb, "here", "B!$A$1", "B"), 1) << run_msg();
+    ASSERT_EQ(wb_set_defined_name(b.wb, "all", "A!$A$1", nullptr), 1) << run_msg();
+    wb_delete_sheet(b.wb, 0);
+    ASSERT_EQ(wb_defined_name_num(b.wb), 2);
+    int local = -1;
+    EXPECT_STREQ(wb_get_defined_name(b.wb, 0, &local), "here");
+    EXPECT_EQ(local, 1);
+    EXPECT_STREQ(wb_get_local_name(b.wb, 0), "B");
+    EXPECT_STREQ(wb_get_defined_name(b.wb, 1, &local), "all");
+    EXPECT_EQ(local, 0);
+}
