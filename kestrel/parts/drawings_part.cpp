@@ -28,6 +28,10 @@ bool drawings_part_t::is_empty() const { return get_child_parts().empty(); }
 
 image_part_t* drawings_part_t::register_image(int32_t id, const std::shared_ptr<const img::image_t>& image,
                                               image_part_t* part) {
+    // Bytes kept from a load would be written back without the new picture:
+    // let them go, so the drawing is written from its model or the save
+    // says it cannot be.
+    if (get_raw_data()) set_raw_data(nullptr, 0);
     if (!part && image) {
         const char* bytes = reinterpret_cast<const char*>(image->data());
         for (const auto& c : get_child_parts()) {

@@ -123,6 +123,17 @@ TEST_F(parts_fixture, pictures_share_one_drawing_and_take_their_type) {
     EXPECT_EQ(table.get_image_manager()->image_num(table.sheet_id()), 4);
 }
 
+TEST_F(parts_fixture, a_picture_added_to_a_drawing_kept_as_bytes_is_not_saved_without_it) {
+    ASSERT_GT(place(png), 0);
+    vex::drawings_part_t* d = drawing();
+    const char kept[] = "<xdr:wsDr/>";
+    std::shared_ptr<char[]> bytes(new char[sizeof kept]);
+    std::copy(kept, kept + sizeof kept, bytes.get());
+    d->set_raw_data(bytes, sizeof kept - 1);  // as a load leaves it
+    ASSERT_GT(place(png, 7), 0);
+    EXPECT_EQ(d->get_raw_data(), nullptr);
+}
+
 TEST_F(parts_fixture, loaded_image_children_anchor_every_picture_naming_them) {
     auto* d = static_cast<vex::drawings_part_t*>(part.create_part(factory_test::rel("drawing").c_str(), "rId1"));
     EXPECT_TRUE(d->is_empty());
