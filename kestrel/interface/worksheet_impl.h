@@ -1,6 +1,6 @@
 #pragma once
-// The host's handle on one sheet, made and owned by its workbook handle, with
-// the worktable handle its cell slots will go to.
+// The host's handle on one sheet, made and owned by its workbook handle. Its
+// cell slots go to the worktable handle it owns.
 
 #include "kestrel/interface/unbuilt_slots.h"
 #include "kestrel/interface/worktable_impl.h"
@@ -18,6 +18,22 @@ public:
     // when it has none, and makes the worktable handle.
     iWorksheet_impl(iWorkbook_impl* owner, worksheet_t* worksheet);
     ~iWorksheet_impl() override = default;
+
+    void set_bg_picture(const char* path) override { worktable_->set_bg_picture(path); }
+    int cell_type(int row, int col) override { return worktable_->cell_type(row, col); }
+    double get_num(int row, int col) override { return worktable_->get_num(row, col); }
+    const char* get_text(int row, int col) override { return worktable_->get_text(row, col); }
+    bool get_boolean(int row, int col) override { return worktable_->get_boolean(row, col); }
+    double get_datetime(int row, int col) override { return worktable_->get_datetime(row, col); }
+    int get_error(int row, int col) override { return worktable_->get_error(row, col); }
+    bool set_num(int row, int col, double value) override { return worktable_->set_num(row, col, value); }
+    bool set_text(int row, int col, const char* text) override { return worktable_->set_text(row, col, text); }
+    bool set_datetime(int row, int col, double serial) override { return worktable_->set_datetime(row, col, serial); }
+    bool set_boolean(int row, int col, bool value) override { return worktable_->set_boolean(row, col, value); }
+    bool set_error(int row, int col, int code) override { return worktable_->set_error(row, col, code); }
+    void clear_contents(int first_row, int first_col, int last_row, int last_col) override {
+        worktable_->clear_contents(first_row, first_col, last_row, last_col);
+    }
 
     iWorkbook_impl* owner() const noexcept { return owner_; }
     worksheet_t* worksheet() const noexcept { return worksheet_; }
