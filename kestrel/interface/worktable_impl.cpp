@@ -103,7 +103,11 @@ bool iWorktable_impl::set_text(int row, int col, const char* text) {
         detail::report("Text cannot be empty.");
         return false;
     }
-    return guarded(false, [&] { return sheet_->set_text(row, col, checked_host_text(text)); });
+    return guarded(false, [&] {
+        // Checked in place: a copy per cell would cost more than the store.
+        if (!detail::host_texts_ok({text})) throw std::runtime_error(std::string(detail::bad_text_message));
+        return sheet_->set_text(row, col, text);
+    });
 }
 
 bool iWorktable_impl::set_datetime(int row, int col, double serial) {
