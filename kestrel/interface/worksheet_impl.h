@@ -6,6 +6,7 @@
 #include "kestrel/interface/worktable_impl.h"
 
 #include <memory>
+#include <mutex>
 
 namespace vex {
 
@@ -35,11 +36,41 @@ public:
         worktable_->clear_contents(first_row, first_col, last_row, last_col);
     }
 
+    // The sheet's own settings, under this handle's mutex so that a host may
+    // use one sheet from two threads.
+    const char* name() override;
+    int zoom() override;
+    void set_zoom(int percent) override;
+    double left_margin() override;
+    void set_left_margin(double inches) override;
+    double right_margin() override;
+    void set_right_margin(double inches) override;
+    double top_margin() override;
+    void set_top_margin(double inches) override;
+    double bottom_margin() override;
+    void set_bottom_margin(double inches) override;
+    double header_margin() override;
+    void set_header_margin(double inches) override;
+    double footer_margin() override;
+    void set_footer_margin(double inches) override;
+    int paper() override;
+    bool set_paper(int id) override;
+    int print_scale() override;
+    void set_print_scale(int percent) override;
+    int page_orientation() override;
+    void set_page_orientation(int value) override;
+
     iWorkbook_impl* owner() const noexcept { return owner_; }
     worksheet_t* worksheet() const noexcept { return worksheet_; }
     iWorktable_impl* worktable() const noexcept { return worktable_.get(); }
 
 private:
+    // Runs `work` on the sheet component under the mutex; an exception leaves
+    // its text and gives `failure`.
+    template <typename R, typename Work>
+    R locked(R failure, Work&& work) noexcept;
+
+    std::mutex mutex_;
     worksheet_t* worksheet_;  // owned by the package part tree
     iWorkbook_impl* owner_;
     std::unique_ptr<iWorktable_impl> worktable_;
