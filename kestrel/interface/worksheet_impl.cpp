@@ -3,11 +3,21 @@
 #include "kestrel/core/components/worksheet.h"
 #include "kestrel/core/components/worktable.h"
 #include "sheet_limits.h"
+#include "unicode.h"
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace vex {
+
+namespace {
+
+// The component keeps names and texts in std::strings, so a view of one ends
+// in NUL.
+const char* text_or_null(std::string_view text) { return text.empty() ? nullptr : text.data(); }
+
+} // namespace
 
 iWorksheet_impl::iWorksheet_impl(iWorkbook_impl* owner, worksheet_t* worksheet)
     : worksheet_(worksheet), owner_(owner) {
@@ -36,9 +46,7 @@ R iWorksheet_impl::locked(R failure, Work&& work) noexcept {
 
 const char* iWorksheet_impl::name() {
     return locked(static_cast<const char*>(nullptr), [](worksheet_t& w) -> const char* {
-        // A view of the record's std::string, so it ends in NUL.
-        const std::string_view n = w.name();
-        return n.empty() ? nullptr : n.data();
+        return text_or_null(w.name());
     });
 }
 
@@ -48,10 +56,7 @@ int iWorksheet_impl::zoom() {
 
 void iWorksheet_impl::set_zoom(int percent) {
     if (percent < 10 || percent > 400) return;  // ignored without a message
-    locked(0, [&](worksheet_t& w) {
-        w.set_zoom(static_cast<uint32_t>(percent));
-        return 0;
-    });
+    locked_void([&](worksheet_t& w) { w.set_zoom(static_cast<uint32_t>(percent)); });
 }
 
 // The margins: the component stores a negative one as 0.
@@ -60,10 +65,7 @@ void iWorksheet_impl::set_zoom(int percent) {
         return locked(0.0, [](worksheet_t& w) { return w.which##_margin(); });      \
     }                                                                               \
     void iWorksheet_impl::set_##which##_margin(double inches) {                     \
-        locked(0, [&](worksheet_t& w) {                                             \
-            w.set_##which##_margin(inches);                                         \
-            return 0;                                                               \
-        });                                                                         \
+        locked_void([&](worksheet_t& w) { w.set_##which##_margin(inches); });        \
     }
 PLOVER_SHEET_MARGIN(left)
 PLOVER_SHEET_MARGIN(right)
@@ -87,10 +89,7 @@ int iWorksheet_impl::print_scale() {
 
 void iWorksheet_impl::set_print_scale(int percent) {
     if (percent < 0) return;
-    locked(0, [&](worksheet_t& w) {
-        w.set_print_scale(percent);
-        return 0;
-    });
+    locked_void([&](worksheet_t& w) { w.set_print_scale(percent); });
 }
 
 int iWorksheet_impl::page_orientation() {
@@ -105,10 +104,108 @@ void iWorksheet_impl::set_page_orientation(int value) {
         detail::report("orientation: Invalid parameter value. Please refer to enum PageOrientEnum in enum.h");
         return;
     }
-    locked(0, [&](worksheet_t& w) {
-        w.set_page_orientation(static_cast<uint32_t>(value));
-        return 0;
-    });
+    locked_void([&](worksheet_t& w) { w.set_page_orientation(static_cast<uint32_t>(value)); });
+}
+
+int iWorksheet_impl::row_break_count() {
+    return locked(-1, [](worksheet_t& w) { return static_cast<int>(w.row_break_count()); });
+}
+
+int iWorksheet_impl::row_break(int index) {
+    // The component's bad index (0xFFFFFFFF) is -1 here.
+    return locked(-1, [&](worksheet_t& w) { return static_cast<int>(w.row_break(index)); });
+}
+
+bool iWorksheet_impl::set_row_break(int row, bool on) {
+    return locked(false, [&](worksheet_t& w) { return w.set_row_break(row, on); });
+}
+
+int iWorksheet_impl::col_break_count() {
+    return locked(-1, [](worksheet_t& w) { return static_cast<int>(w.col_break_count()); });
+}
+
+int iWorksheet_impl::col_break(int index) {
+    return locked(-1, [&](worksheet_t& w) { return static_cast<int>(w.col_break(index)); });
+}
+
+bool iWorksheet_impl::set_col_break(int col, bool on) {
+    return locked(false, [&](worksheet_t& w) { return w.set_col_break(col, on); });
+}
+
+bool iWorksheet_impl::print_gridlines() {
+    return locked(false, [](worksheet_t& w) { return w.print_gridlines(); });
+}
+
+void iWorksheet_impl::set_print_gridlines(bool on) {
+    locked_void([&](worksheet_t& w) { w.set_print_gridlines(on); });
+}
+
+bool iWorksheet_impl::print_headings() {
+    return locked(false, [](worksheet_t& w) { return w.print_headings(); });
+}
+
+void iWorksheet_impl::set_print_headings(bool on) {
+    locked_void([&](worksheet_t& w) { w.set_print_headings(on); });
+}
+
+bool iWorksheet_impl::h_centered_printing() {
+    return locked(false, [](worksheet_t& w) { return w.h_centered_printing(); });
+}
+
+void iWorksheet_impl::set_h_centered_printing(bool on) {
+    locked_void([&](worksheet_t& w) { w.set_h_centered_printing(on); });
+}
+
+bool iWorksheet_impl::v_centered_printing() {
+    return locked(false, [](worksheet_t& w) { return w.v_centered_printing(); });
+}
+
+void iWorksheet_impl::set_v_centered_printing(bool on) {
+    locked_void([&](worksheet_t& w) { w.set_v_centered_printing(on); });
+}
+
+int iWorksheet_impl::print_errors() {
+    return locked(-1, [](worksheet_t& w) { return static_cast<int>(w.print_errors()); });
+}
+
+void iWorksheet_impl::set_print_errors(int way) {
+    if (way < 0 || way > 3) {
+        detail::report("way: Invalid parameter value. Please refer to enum PrintErrorEnum in enum.h");
+        return;
+    }
+    locked_void([&](worksheet_t& w) { w.set_print_errors(static_cast<uint32_t>(way)); });
+}
+
+int iWorksheet_impl::fit_page_height() {
+    return locked(0, [](worksheet_t& w) { return static_cast<int>(w.fit_page_height()); });
+}
+
+void iWorksheet_impl::set_fit_page_height(int pages) {
+    locked_void([&](worksheet_t& w) { w.set_fit_page_height(pages); });
+}
+
+int iWorksheet_impl::fit_page_width() {
+    return locked(0, [](worksheet_t& w) { return static_cast<int>(w.fit_page_width()); });
+}
+
+void iWorksheet_impl::set_fit_page_width(int pages) {
+    locked_void([&](worksheet_t& w) { w.set_fit_page_width(pages); });
+}
+
+const char* iWorksheet_impl::page_header() {
+    return locked(static_cast<const char*>(nullptr), [](worksheet_t& w) { return text_or_null(w.page_header()); });
+}
+
+void iWorksheet_impl::set_page_header(const char* text) {
+    locked_void([&](worksheet_t& w) { w.set_page_header(text ? checked_host_text(text) : std::string()); });
+}
+
+const char* iWorksheet_impl::page_footer() {
+    return locked(static_cast<const char*>(nullptr), [](worksheet_t& w) { return text_or_null(w.page_footer()); });
+}
+
+void iWorksheet_impl::set_page_footer(const char* text) {
+    locked_void([&](worksheet_t& w) { w.set_page_footer(text ? checked_host_text(text) : std::string()); });
 }
 
 } // namespace vex

@@ -60,6 +60,31 @@ public:
     int page_orientation() override;
     void set_page_orientation(int value) override;
 
+    int row_break_count() override;
+    int row_break(int index) override;
+    bool set_row_break(int row, bool on) override;
+    int col_break_count() override;
+    int col_break(int index) override;
+    bool set_col_break(int col, bool on) override;
+    bool print_gridlines() override;
+    void set_print_gridlines(bool on) override;
+    bool print_headings() override;
+    void set_print_headings(bool on) override;
+    bool h_centered_printing() override;
+    void set_h_centered_printing(bool on) override;
+    bool v_centered_printing() override;
+    void set_v_centered_printing(bool on) override;
+    int print_errors() override;
+    void set_print_errors(int way) override;
+    int fit_page_height() override;
+    void set_fit_page_height(int pages) override;
+    int fit_page_width() override;
+    void set_fit_page_width(int pages) override;
+    const char* page_header() override;
+    void set_page_header(const char* text) override;
+    const char* page_footer() override;
+    void set_page_footer(const char* text) override;
+
     iWorkbook_impl* owner() const noexcept { return owner_; }
     worksheet_t* worksheet() const noexcept { return worksheet_; }
     iWorktable_impl* worktable() const noexcept { return worktable_.get(); }
@@ -69,6 +94,13 @@ private:
     // its text and gives `failure`.
     template <typename R, typename Work>
     R locked(R failure, Work&& work) noexcept;
+    template <typename Work>
+    void locked_void(Work&& work) noexcept {
+        locked(0, [&](worksheet_t& w) {
+            work(w);
+            return 0;
+        });
+    }
 
     std::mutex mutex_;
     worksheet_t* worksheet_;  // owned by the package part tree

@@ -70,14 +70,67 @@ TEST_F(sheet_settings, page_setup) {
     EXPECT_EQ(ws_page_orientation(ws), 2);
 }
 
+TEST_F(sheet_settings, breaks) {
+    EXPECT_EQ(ws_row_break(ws, 0), -1);
+    EXPECT_STREQ(run_msg(), "Index out of range.");
+    EXPECT_EQ(ws_set_row_break(ws, 0, 1), 0);
+    EXPECT_STREQ(run_msg(), "Row out of range.");
+    EXPECT_EQ(ws_set_col_break(ws, 16385, 1), 0);
+    EXPECT_STREQ(run_msg(), "Column out of range.");
+    EXPECT_EQ(ws_set_col_break(ws, 7, 1), 1);
+    EXPECT_EQ(ws_set_col_break(ws, 3, 1), 1);
+    EXPECT_EQ(ws_col_break_count(ws), 2);
+    EXPECT_EQ(ws_col_break(ws, 0), 3);
+    EXPECT_EQ(ws_col_break(ws, 1), 7);
+    EXPECT_EQ(ws_col_break(ws, 2), -1);
+    EXPECT_EQ(ws_set_row_break(ws, 1048576, 1), 1);
+    EXPECT_EQ(ws_row_break_count(ws), 1);
+    EXPECT_EQ(ws_row_break(ws, 0), 1048576);
+    EXPECT_EQ(ws_set_row_break(ws, 1048576, 0), 1);
+    EXPECT_EQ(ws_row_break_count(ws), 0);
+}
+
+TEST_F(sheet_settings, printing_options_and_texts) {
+    EXPECT_EQ(ws_print_errors(ws), 2);
+    ws_set_print_errors(ws, 3);
+    EXPECT_EQ(ws_print_errors(ws), 3);
+    ws_set_print_errors(ws, 4);
+    EXPECT_STREQ(run_msg(), "way: Invalid parameter value. Please refer to enum PrintErrorEnum in enum.h");
+    EXPECT_EQ(ws_print_errors(ws), 3);
+
+    ws_set_print_gridlines(ws, 1);
+    EXPECT_EQ(ws_print_gridlines(ws), 1);
+    ws_set_print_gridlines(ws, 0);
+    EXPECT_EQ(ws_print_gridlines(ws), 0);
+
+    ws_set_fit_page_width(ws, 2);
+    ws_set_fit_page_width(ws, 0);
+    EXPECT_EQ(ws_fit_page_width(ws), 2);
+
+    EXPECT_EQ(ws_page_header(ws), nullptr);
+    ws_set_page_header(ws, "&CTitle \xc3\xa9");
+    EXPECT_STREQ(ws_page_header(ws), "&CTitle \xc3\xa9");
+    ws_set_page_header(ws, "bad \xff");
+    EXPECT_STREQ(run_msg(), "Failed to convert from ANSI string");
+    EXPECT_STREQ(ws_page_header(ws), "&CTitle \xc3\xa9");
+    ws_set_page_footer(ws, "&P");
+    EXPECT_STREQ(ws_page_footer(ws), "&P");
+    ws_set_page_footer(ws, nullptr);
+    EXPECT_EQ(ws_page_footer(ws), nullptr);
+}
+
 TEST_F(sheet_settings, two_threads_on_one_sheet) {
     auto work = [&](int base) {
         for (int i = 0; i < 2000; ++i) {
             ws_set_zoom(ws, 10 + (base + i) % 390);
             ws_set_left_margin(ws, (base + i) % 7);
             ws_set_print_scale(ws, 10 + i % 300);
+            ws_set_col_break(ws, 1 + (base + i) % 50, i % 3 != 0);
+            ws_set_page_header(ws, i % 2 ? "&LLeft" : "&RRight");
             ws_zoom(ws);
             ws_left_margin(ws);
+            ws_col_break(ws, 0);
+            ws_page_header(ws);
         }
     };
     std::thread a(work, 0), b(work, 1);
