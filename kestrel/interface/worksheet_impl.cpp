@@ -59,6 +59,46 @@ void iWorksheet_impl::set_zoom(int percent) {
     locked_void([&](worksheet_t& w) { w.set_zoom(static_cast<uint32_t>(percent)); });
 }
 
+bool iWorksheet_impl::right_to_left() {
+    return locked(false, [](worksheet_t& w) { return w.right_to_left(); });
+}
+
+void iWorksheet_impl::set_right_to_left(bool on) {
+    locked_void([&](worksheet_t& w) { w.set_right_to_left(on); });
+}
+
+void iWorksheet_impl::topleft_cell(int* row, int* col) {
+    locked_void([&](worksheet_t& w) { w.topleft_cell(row, col); });
+}
+
+void iWorksheet_impl::set_topleft_cell(int row, int col) {
+    locked_void([&](worksheet_t& w) { w.set_topleft_cell(row, col); });
+}
+
+void iWorksheet_impl::active_cell(int* row, int* col) {
+    locked_void([&](worksheet_t& w) { w.active_cell(row, col); });
+}
+
+void iWorksheet_impl::set_active_cell(int row, int col) {
+    locked_void([&](worksheet_t& w) { w.set_active_cell(row, col); });
+}
+
+void iWorksheet_impl::split_cell(int* row, int* col) {
+    locked_void([&](worksheet_t& w) { w.split_cell(row, col); });
+}
+
+void iWorksheet_impl::set_split_cell(int row, int col) {
+    locked_void([&](worksheet_t& w) { w.set_split_cell(row, col); });
+}
+
+bool iWorksheet_impl::display_gridlines() {
+    return locked(false, [](worksheet_t& w) { return w.display_gridlines(); });
+}
+
+void iWorksheet_impl::set_display_gridlines(bool on) {
+    locked_void([&](worksheet_t& w) { w.set_display_gridlines(on); });
+}
+
 // The margins: the component stores a negative one as 0.
 #define PLOVER_SHEET_MARGIN(which)                                                  \
     double iWorksheet_impl::which##_margin() {                                      \

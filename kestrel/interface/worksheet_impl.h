@@ -41,6 +41,16 @@ public:
     const char* name() override;
     int zoom() override;
     void set_zoom(int percent) override;
+    bool right_to_left() override;
+    void set_right_to_left(bool on) override;
+    void topleft_cell(int* row, int* col) override;
+    void set_topleft_cell(int row, int col) override;
+    void active_cell(int* row, int* col) override;
+    void set_active_cell(int row, int col) override;
+    void split_cell(int* row, int* col) override;
+    void set_split_cell(int row, int col) override;
+    bool display_gridlines() override;
+    void set_display_gridlines(bool on) override;
     double left_margin() override;
     void set_left_margin(double inches) override;
     double right_margin() override;

@@ -36,6 +36,29 @@ TEST_F(sheet_settings, name_and_zoom) {
     EXPECT_EQ(ws_zoom(ws), 400);
 }
 
+TEST_F(sheet_settings, views) {
+    int row = -7, col = -7;
+    ws_topleft_cell(ws, &row, &col);
+    EXPECT_TRUE((row == 0 && col == 0) || (row == 1 && col == 1)) << row << "," << col;
+    ws_set_topleft_cell(ws, 5, 3);
+    ws_topleft_cell(ws, &row, &col);
+    EXPECT_EQ(row, 5);
+    EXPECT_EQ(col, 3);
+    ws_topleft_cell(ws, nullptr, nullptr);
+    ws_set_active_cell(ws, 0, 1);
+    EXPECT_STREQ(run_msg(), "Invalid cell coordinate.");
+    ws_set_active_cell(ws, 1048576, 16384);
+    ws_active_cell(ws, &row, &col);
+    EXPECT_EQ(row, 1048576);
+    EXPECT_EQ(col, 16384);
+    ws_set_right_to_left(ws, 1);
+    EXPECT_EQ(ws_right_to_left(ws), 1);
+    ws_set_display_gridlines(ws, 0);
+    EXPECT_EQ(ws_display_gridlines(ws), 0);
+    ws_set_display_gridlines(ws, 1);
+    EXPECT_EQ(ws_display_gridlines(ws), 1);
+}
+
 TEST_F(sheet_settings, page_setup) {
     ws_set_left_margin(ws, 1.25);
     EXPECT_EQ(ws_left_margin(ws), 1.25);
