@@ -4,6 +4,7 @@
 // rows through the row import. Reported per cell: live heap bytes after the fill,
 // peak resident bytes over it, and the time to tear the sheet down.
 
+#include "bench/memory_counters.h"
 #include "mta/formula/formula_cell.h"
 #include "mta/table/cell/string_pool.h"
 #include "mta/table/table/table.h"
@@ -11,10 +12,8 @@
 
 #include <benchmark/benchmark.h>
 #include <ixion/model_context.hpp>
-#include <malloc.h>
 
 #include <chrono>
-#include <fstream>
 #include <memory>
 #include <string>
 
@@ -23,27 +22,9 @@ namespace {
 using vex::mta::cell_value_kind;
 using vex::mta::Table;
 
-size_t heap_in_use() {
-    const auto m = mallinfo2();
-    return m.uordblks + m.hblkhd;  // large blocks are mapped apart
-}
-
-// A field of /proc/self/status in bytes; 0 when it cannot be read.
-size_t status_bytes(const char* field) {
-    std::ifstream in("/proc/self/status");
-    const std::string prefix = std::string(field) + ":";
-    for (std::string line; std::getline(in, line);)
-        if (line.rfind(prefix, 0) == 0) return size_t(std::stoull(line.substr(prefix.size()))) * 1024;
-    return 0;
-}
-
-// Restarts the resident high-water mark, so that it covers one fill only.
-bool reset_peak_rss() {
-    malloc_trim(0);  // or a fill reuses pages still resident from the last one
-    std::ofstream out("/proc/self/clear_refs");
-    out << "5";
-    return bool(out.flush());
-}
+using bench_memory::heap_in_use;
+using bench_memory::reset_peak_rss;
+using bench_memory::status_bytes;
 
 // Times `fill(model, iteration)` over `cells` cells on a model that `make` builds
 // untimed, and reports the memory the fill left.

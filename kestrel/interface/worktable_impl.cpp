@@ -1,0 +1,144 @@
+#include "kestrel/interface/worktable_impl.h"
+
+#include "kestrel/core/components/worktable.h"
+#include "mta/table/cell/cell_getters.h"
+#include "datetime.h"
+#include "sheet_limits.h"
+#include "unicode.h"
+
+#include <cmath>
+#include <stdexcept>
+#include <string>
+
+namespace vex {
+
+namespace {
+
+constexpr std::string_view illegal_cell_message = "Illegal row or column number.";
+
+bool inside_limits(int row, int col) noexcept {
+    const sheet_limits_t& limits = get_sheet_limits();
+    return limits.valid_row(row) && limits.valid_col(col);
+}
+
+// A position outside the sheet, refused before the lock.
+bool admit_cell(int row, int col) noexcept {
+    if (inside_limits(row, col)) return true;
+    detail::report(illegal_cell_message);
+    return false;
+}
+
+// NaN and the infinities cannot be saved, and NaN would reach integer
+// conversions.
+bool admit_number(double value) noexcept {
+    if (std::isfinite(value)) return true;
+    detail::report("Invalid numeric value.");
+    return false;
+}
+
+} // namespace
+
+iWorktable_impl::iWorktable_impl(iWorksheet_impl* owner, worktable_t* sheet) : owner_(owner), sheet_(sheet) {
+    if (!sheet_) throw std::logic_error("Internal logic error: a worktable handle without its worktable.");
+    tabledefs_.rehash(8);
+    tabledefs_.max_load_factor(1.0f);
+    // Table-definition handles join here once they can be made.
+}
+
+iWorktable_impl::~iWorktable_impl() {
+    tabledefs_.clear();
+    tabledef_order_.clear();
+    style_.reset();
+}
+
+void iWorktable_impl::set_bg_picture(const char* path) {
+    if (!path) {
+        detail::report("The image file name cannot be empty.");
+        return;
+    }
+    guarded_void([&] { sheet_->set_bg_picture(checked_host_text(path)); });
+}
+
+int iWorktable_impl::cell_type(int row, int col) {
+    if (!inside_limits(row, col)) return -1;
+    return guarded(-1, [&] { return mta::cell_getters::cell_type(*sheet_, row, col); });
+}
+
+double iWorktable_impl::get_num(int row, int col) {
+    if (!admit_cell(row, col)) return 0.0;
+    return guarded(0.0, [&] { return mta::cell_getters::get_num(*sheet_, row, col); });
+}
+
+const char* iWorktable_impl::get_text(int row, int col) {
+    if (!inside_limits(row, col)) return nullptr;
+    return guarded(static_cast<const char*>(nullptr), [&] { return mta::cell_getters::get_text(*sheet_, row, col); });
+}
+
+bool iWorktable_impl::get_boolean(int row, int col) {
+    if (!inside_limits(row, col)) return false;
+    return guarded(false, [&] { return mta::cell_getters::get_boolean(*sheet_, row, col); });
+}
+
+double iWorktable_impl::get_datetime(int row, int col) {
+    if (!inside_limits(row, col)) return 0.0;
+    return guarded(0.0, [&] { return mta::cell_getters::get_datetime(*sheet_, row, col); });
+}
+
+int iWorktable_impl::get_error(int row, int col) {
+    if (!inside_limits(row, col)) return -1;
+    return guarded(-1, [&] { return mta::cell_getters::get_error(*sheet_, row, col); });
+}
+
+bool iWorktable_impl::set_num(int row, int col, double value) {
+    if (!admit_cell(row, col) || !admit_number(value)) return false;
+    return guarded(false, [&] { return sheet_->set_num(row, col, value); });
+}
+
+bool iWorktable_impl::set_text(int row, int col, const char* text) {
+    if (!inside_limits(row, col)) {
+        detail::report("Row or column out of range.");
+        return false;
+    }
+    if (!text) {
+        detail::report("Text cannot be empty.");
+        return false;
+    }
+    return guarded(false, [&] {
+        // Checked in place: a copy per cell would cost more than the store.
+        if (!detail::host_texts_ok({text})) throw std::runtime_error(std::string(detail::bad_text_message));
+        return sheet_->set_text(row, col, text);
+    });
+}
+
+bool iWorktable_impl::set_datetime(int row, int col, double serial) {
+    if (!admit_cell(row, col) || !admit_number(serial)) return false;
+    return guarded(false, [&] { return sheet_->set_datetime(row, col, serial_to_ticks(serial)); });
+}
+
+bool iWorktable_impl::set_boolean(int row, int col, bool value) {
+    if (!admit_cell(row, col)) return false;
+    return guarded(false, [&] { return sheet_->set_boolean(row, col, value); });
+}
+
+bool iWorktable_impl::set_error(int row, int col, int code) {
+    if (!admit_cell(row, col)) return false;
+    if (code < 1 || code > mta::error_value_count) {
+        detail::report("code: Invalid parameter value. Please refer to enum ErrorCodeEnum in enum.h");
+        return false;
+    }
+    return guarded(false, [&] { return sheet_->set_error(row, col, static_cast<mta::error_value_enum>(code - 1)); });
+}
+
+void iWorktable_impl::clear_contents(int first_row, int first_col, int last_row, int last_col) {
+    range_t range;
+    range.first.row = first_row;
+    range.first.col = first_col;
+    range.last.row = last_row;
+    range.last.col = last_col;
+    range.order();
+    guarded_void([&] {
+        if (sheet_->is_valid_range(range)) sheet_->clear_contents(range);
+    });
+}
+
+} // namespace vex
