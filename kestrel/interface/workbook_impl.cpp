@@ -284,6 +284,11 @@ bool iWorkbook_impl::rename(const iWorksheet_impl* sheet, const char* name) {
     return rename__(index == absent_sheet ? UINT64_MAX : index, name);
 }
 
+uint32_t iWorkbook_impl::index_of(const iWorksheet_impl* sheet) {
+    std::lock_guard lock(mutex_);
+    return sheet ? workbook_->sheet_index(sheet->worksheet()) : absent_sheet;
+}
+
 bool iWorkbook_impl::rename__(uint64_t index, const char* name) {
     if (index >= workbook_->sheet_count()) {
         detail::report(msg_bad_rename_index);

@@ -74,6 +74,8 @@ public:
     // renaming from the workbook and from the sheet handle.
     bool rename(uint64_t index, const char* name);
     bool rename(const iWorksheet_impl* sheet, const char* name);
+    // The sheet's index in tab order, or absent_sheet when it is gone.
+    uint32_t index_of(const iWorksheet_impl* sheet);
 
     workbook_t* workbook() const noexcept { return workbook_; }
     iDocument_impl* owner() const noexcept { return owner_; }

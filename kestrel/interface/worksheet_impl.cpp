@@ -1,5 +1,7 @@
 #include "kestrel/interface/worksheet_impl.h"
 
+#include "kestrel/interface/workbook_impl.h"
+
 #include "kestrel/core/components/worksheet.h"
 #include "kestrel/core/components/worktable.h"
 #include "sheet_limits.h"
@@ -48,6 +50,18 @@ const char* iWorksheet_impl::name() {
     return locked(static_cast<const char*>(nullptr), [](worksheet_t& w) -> const char* {
         return text_or_null(w.name());
     });
+}
+
+bool iWorksheet_impl::set_name(const char* name) {
+    return locked(false, [&](worksheet_t&) { return owner_->rename(this, name ? name : ""); });
+}
+
+int iWorksheet_impl::ws_type() {
+    return locked(0, [&](worksheet_t&) { return owner_->sheet_type(static_cast<int>(owner_->index_of(this))); });
+}
+
+int iWorksheet_impl::get_ws_state() {
+    return locked(0, [&](worksheet_t&) { return owner_->get_sheet_state(static_cast<int>(owner_->index_of(this))); });
 }
 
 int iWorksheet_impl::zoom() {

@@ -39,6 +39,10 @@ public:
     // The sheet's own settings, under this handle's mutex so that a host may
     // use one sheet from two threads.
     const char* name() override;
+    // Through the workbook handle: this handle's mutex, then the workbook's.
+    bool set_name(const char* name) override;
+    int ws_type() override;
+    int get_ws_state() override;
     int zoom() override;
     void set_zoom(int percent) override;
     bool right_to_left() override;

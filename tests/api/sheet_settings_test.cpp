@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <thread>
 
 namespace {
@@ -34,6 +35,27 @@ TEST_F(sheet_settings, name_and_zoom) {
     EXPECT_EQ(ws_zoom(ws), 10);
     ws_set_zoom(ws, 400);
     EXPECT_EQ(ws_zoom(ws), 400);
+}
+
+// The sheet handle renames through its workbook: the same handle answers under
+// the new name, and the workbook's refusals reach the host.
+TEST_F(sheet_settings, rename_type_and_state) {
+    plover_workbook_t* wb = doc_get_workbook(doc);
+    ASSERT_NE(wb_add_worksheet(wb, "Other"), nullptr);
+    EXPECT_TRUE(ws_set_name(ws, "Sales"));
+    EXPECT_STREQ(ws_name(ws), "Sales");
+    EXPECT_EQ(wb_get_sheet(wb, 0), ws);
+    EXPECT_FALSE(ws_set_name(ws, "Other"));
+    EXPECT_STREQ(run_msg(), "Duplicate new sheet name.");
+    EXPECT_FALSE(ws_set_name(ws, nullptr));
+    EXPECT_STREQ(run_msg(), "The new name can not be empty.");
+    EXPECT_FALSE(ws_set_name(ws, std::string(32, 'x').c_str()));
+    EXPECT_STREQ(ws_name(ws), "Sales");
+    ASSERT_NE(wb_add_worksheet(wb, "Report"), nullptr);  // the old name is free again
+    EXPECT_EQ(ws_ws_type(ws), wb_sheet_type(wb, 0));
+    wb_set_sheet_state(wb, 0, 1);
+    EXPECT_EQ(ws_get_ws_state(ws), wb_get_sheet_state(wb, 0));
+    EXPECT_EQ(ws_get_ws_state(ws), 1);
 }
 
 TEST_F(sheet_settings, views) {
