@@ -25,19 +25,6 @@ namespace {
 
 constexpr uint8_t kind_of(cell_value_kind k) noexcept { return static_cast<uint8_t>(k); }
 
-// A cell reference: letters then digits, within the sheet; false otherwise.
-bool parse_cell_reference(const char* text, int64_t& row, int64_t& col) noexcept {
-    const sheet_limits_t& limits = get_sheet_limits();
-    const char* p = text;
-    int64_t c = 0, r = 0;
-    for (; ascii_is_alpha(*p) && c <= limits.last_col; ++p) c = c * 26 + (ascii_to_upper(*p) - 'A' + 1);
-    for (; ascii_is_digit(*p) && r <= limits.last_row; ++p) r = r * 10 + (*p - '0');
-    if (*p || !limits.valid_col(c) || !limits.valid_row(r)) return false;
-    row = r;
-    col = c;
-    return true;
-}
-
 [[noreturn]] void bad_reference(const char* what, const char* text) {
     throw loading_error(std::string(what) + text);
 }
@@ -242,17 +229,11 @@ status_t assign_for_worktable::assign_f(const xml_node_t& node) {
         f.r2.col = int32_t(col);
     }
     if (const char* ref = get_attribute_value("ref", a)) {
-        const std::string_view text = ref;
-        const size_t colon = text.find(':');
-        const std::string first(text.substr(0, colon));
-        const std::string last(colon == std::string_view::npos ? first : std::string(text.substr(colon + 1)));
-        int64_t r2 = 0, c2 = 0;
-        if (!parse_cell_reference(first.c_str(), row, col) || !parse_cell_reference(last.c_str(), r2, c2))
-            bad_reference("Wrong range reference: ", ref);
-        f.ref.first.row = int32_t(row);
-        f.ref.first.col = int32_t(col);
-        f.ref.last.row = int32_t(r2);
-        f.ref.last.col = int32_t(c2);
+        const range_t r = read_range(ref);
+        f.ref.first.row = r.first.row;
+        f.ref.first.col = r.first.col;
+        f.ref.last.row = r.last.row;
+        f.ref.last.col = r.last.col;
     }
     if (const char* si = get_attribute_value("si", a)) f.shared_index = uint_or(si, 0);
     if (const char* t = get_attribute_value("t", a)) f.type = read_enum("normal, shared, array, dataTable", t);

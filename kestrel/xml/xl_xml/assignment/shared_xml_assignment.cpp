@@ -1,5 +1,7 @@
 #include "kestrel/xml/xl_xml/assignment/shared_xml_assignment.h"
 
+#include "errors.h"
+#include "sheet_limits.h"
 #include "text_utils.h"
 
 #include <charconv>
@@ -118,6 +120,44 @@ double read_double(const char* text) {
 double double_or(const char* text, double fallback) noexcept {
     double v = 0;
     return leading_double(text, v) == parsed::ok ? v : fallback;
+}
+
+bool parse_cell_reference(const char* text, int64_t& row, int64_t& col) noexcept {
+    if (!text) return false;
+    const sheet_limits_t& limits = get_sheet_limits();
+    const char* p = text;
+    int64_t c = 0, r = 0;
+    // Bounded as they grow: a long run of letters or digits cannot overflow.
+    for (; ascii_is_alpha(*p) && c <= limits.last_col; ++p) c = c * 26 + (ascii_to_upper(*p) - 'A' + 1);
+    for (; ascii_is_digit(*p) && r <= limits.last_row; ++p) r = r * 10 + (*p - '0');
+    if (*p || !limits.valid_col(c) || !limits.valid_row(r)) return false;
+    row = r;
+    col = c;
+    return true;
+}
+
+coord_t read_cell(const char* text) {
+    int64_t r = 0, c = 0;
+    if (!parse_cell_reference(text, r, c)) throw loading_error(std::string("Wrong cell reference: ") + (text ? text : ""));
+    coord_t out{};
+    out.row = int32_t(r);
+    out.col = int32_t(c);
+    return out;
+}
+
+range_t read_range(std::string_view text) {
+    const size_t colon = text.find(':');
+    const std::string first(text.substr(0, colon));
+    const std::string last = colon == std::string_view::npos ? first : std::string(text.substr(colon + 1));
+    int64_t r1 = 0, c1 = 0, r2 = 0, c2 = 0;
+    if (!parse_cell_reference(first.c_str(), r1, c1) || !parse_cell_reference(last.c_str(), r2, c2))
+        throw loading_error("Wrong range reference: " + std::string(text));
+    range_t out{};
+    out.first.row = int32_t(r1);
+    out.first.col = int32_t(c1);
+    out.last.row = int32_t(r2);
+    out.last.col = int32_t(c2);
+    return out;
 }
 
 bool flag_or(const char* text, bool fallback) noexcept {

@@ -4,6 +4,7 @@
 // reader depends on the locale, wraps a 32-bit value or lets a non-finite
 // number into the model.
 
+#include "coord.h"
 #include "xml/sxml_node.h"
 
 #include <cstdint>
@@ -56,6 +57,14 @@ uint32_t uint_or(const char* text, uint32_t fallback) noexcept;
 double read_double(const char* text);
 // The same reading with no error: fallback for no number or a non-finite one.
 double double_or(const char* text, double fallback) noexcept;
+// A cell in A1 form (letters then digits, no '$') within the sheet limits;
+// false otherwise.
+bool parse_cell_reference(const char* text, int64_t& row, int64_t& col) noexcept;
+// The same, throwing loading_error "Wrong cell reference: TEXT" for a bad one.
+coord_t read_cell(const char* text);
+// "A1" or "A1:B2", corners as read_cell takes them; "Wrong range reference: TEXT".
+range_t read_range(std::string_view text);
+
 // Flags: "0"/"false" false, "1"/"true" (and any other text) true, absent gives fallback.
 bool flag_or(const char* text, bool fallback) noexcept;
 
