@@ -166,6 +166,10 @@ TEST(assign_for_worktable, hostile_sheets_fail_cleanly) {
         const std::string e = load_error(c.data, &sst);
         EXPECT_NE(e.find(c.message), std::string::npos) << c.data << " -> " << e;
     }
+    std::string deep = "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is>";
+    for (int i = 0; i < 300; ++i) deep += "<r>";
+    for (int i = 0; i < 300; ++i) deep += "</r>";
+    EXPECT_NE(load_error(deep + "</is></c></row>").find("nests deeper than 256"), std::string::npos);
     // Stray nodes without their parent record are ignored.
     sheet_fixture s("<c r=\"B1\"><v>5</v></c><row r=\"1\"><v>6</v><f>1</f><is><t>x</t></is>"
                     "<c r=\"A1\"><v>7</v></c></row>");
