@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 namespace vex {
@@ -58,6 +59,7 @@ status_t assign_for_worksheet_t::assign(const xml_node_t* node) {
     if (node_named(section, "colBreaks")) return assign_breaks(*node, s.print.col_breaks);
     if (node_named(section, "headerFooter")) return assign_header_footer(*node);
     if (node_named(section, "sheetFormatPr")) return assign_sheet_format(*node);
+    if (node_named(section, "sheetProtection")) return assign_sheet_protection(*node);
     return status_t::keep;
 }
 
@@ -218,6 +220,49 @@ status_t assign_for_worksheet_t::assign_header_footer(const xml_node_t& node) {
     else if (name == "evenFooter") h.even_footer = text;
     else if (name == "firstHeader") h.first_header = text;
     else if (name == "firstFooter") h.first_footer = text;
+    return status_t::done;
+}
+
+namespace {
+
+// The hash algorithm's index, its name compared without dashes (both
+// spellings occur); out of bounds for an unknown name.
+uint32_t hash_algorithm_index(std::string_view name) {
+    static constexpr std::string_view names[] = {"MD2",    "MD4",    "MD5",    "RIPEMD128", "RIPEMD160",
+                                                 "SHA1",   "SHA256", "SHA384", "SHA512",    "WHIRLPOOL"};
+    std::string plain;
+    for (const char c : name)
+        if (c != '-') plain += c;
+    for (size_t i = 0; i < std::size(names); ++i)
+        if (plain == names[i]) return uint32_t(i);
+    throw std::runtime_error("Enumeration subscript out of bounds: -1\"");
+}
+
+} // namespace
+
+status_t assign_for_worksheet_t::assign_sheet_protection(const xml_node_t& node) {
+    if (!node_named(&node, "sheetProtection") || !is_start(node)) return status_t::done;
+    sheet_protection_record_t r;
+    r.protected_ = flag_or(attr(node, "sheet"), false) ? 1 : 0;
+    // Absent options take the format's defaults: the first four off, the others on.
+    r.options = protection_option_mask & ~protection_options_off_by_default;
+    for (size_t bit = 0; bit < protection_option_attributes.size(); ++bit) {
+        const std::string name(protection_option_attributes[bit]);
+        const bool default_on = ((protection_option_mask & ~protection_options_off_by_default) >> bit) & 1u;
+        if (flag_or(attr(node, name.c_str()), default_on))
+            r.options |= 1u << bit;
+        else
+            r.options &= ~(1u << bit);
+    }
+    if (const char* a = attr(node, "algorithmName")) r.algorithm = hash_algorithm_index(a);
+    if (const char* v = attr(node, "hashValue")) r.hash_value = v;
+    if (const char* v = attr(node, "saltValue")) r.salt_value = v;
+    if (const char* v = attr(node, "password")) r.password = v;
+    if (const char* v = attr(node, "spinCount")) {
+        const int32_t n = read_int(v);
+        r.spin_count = n > 0 ? uint32_t(n) : 0;
+    }
+    sheet_.protection().record() = std::move(r);
     return status_t::done;
 }
 

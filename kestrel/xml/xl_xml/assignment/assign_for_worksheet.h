@@ -1,7 +1,7 @@
 #pragma once
 // The reader of a worksheet's sheet-level elements: views with their panes
 // and selections, the sheet format defaults, print options, margins, page
-// setup, header and footer, and page breaks. Nodes reach it once the
+// setup, header and footer, page breaks and the sheet's protection. Nodes reach it once the
 // worktable's reader has let them pass.
 //
 // A driver (the benchmarks) may install a stand-in in its place.
@@ -46,6 +46,7 @@ private:
     xml::sxml::status_t assign_page_margins(const xml::sxml::xml_node_t& node);
     xml::sxml::status_t assign_page_setup(const xml::sxml::xml_node_t& node);
     xml::sxml::status_t assign_header_footer(const xml::sxml::xml_node_t& node);
+    xml::sxml::status_t assign_sheet_protection(const xml::sxml::xml_node_t& node);
     xml::sxml::status_t assign_breaks(const xml::sxml::xml_node_t& node, page_break_set_t& breaks);
 
     worksheet_t& sheet_;

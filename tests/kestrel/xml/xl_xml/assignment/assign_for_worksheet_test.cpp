@@ -94,6 +94,26 @@ TEST(assign_for_worksheet, printing_settings) {
     EXPECT_TRUE(s.print.col_breaks[0].man);  // one flag rule: "true" is on
 }
 
+TEST(assign_for_worksheet, sheet_protection) {
+    sheet_fixture f("<sheetData/><sheetProtection algorithmName=\"SHA512\" hashValue=\"h\" saltValue=\"s\" "
+                    "spinCount=\"100000\" sheet=\"1\" objects=\"1\" formatCells=\"0\" selectLockedCells=\"true\"/>");
+    ASSERT_EQ(f.error, "");
+    const sheet_protection_record_t& r = f.sheet->protection().record();
+    EXPECT_TRUE(f.sheet->is_protected());
+    EXPECT_EQ(r.algorithm, 8u);  // with or without the dash
+    EXPECT_EQ(r.hash_value, "h");
+    EXPECT_EQ(r.salt_value, "s");
+    EXPECT_EQ(r.spin_count, 100000u);
+    // Absent options take the format's defaults: the first four off, the others on.
+    EXPECT_EQ(r.options, (protection_option_mask & ~(option_select_unlocked_cells | option_scenarios | option_format_cells)));
+    sheet_fixture legacy("<sheetData/><sheetProtection password=\"CC3D\" sheet=\"1\" algorithmName=\"SHA-512\"/>");
+    ASSERT_EQ(legacy.error, "");
+    EXPECT_EQ(legacy.sheet->protection().record().password, "CC3D");
+    EXPECT_EQ(legacy.sheet->protection().record().algorithm, 8u);
+    sheet_fixture bad("<sheetData/><sheetProtection algorithmName=\"SHA-3\"/>");
+    EXPECT_NE(bad.error.find("Enumeration subscript out of bounds: -1\""), std::string::npos) << bad.error;
+}
+
 TEST(assign_for_worksheet, bad_settings_end_the_load) {
     const struct {
         const char* body;
