@@ -1,6 +1,46 @@
 #include "kestrel/core/components/shared_string_table.h"
 
+#include "kestrel/xml/xl_xml/assignment/assign_for_shared_string_table.h"
+#include "mta/table/cell/string_pool.h"
+
 namespace vex {
+
+shared_string_table_t::shared_string_table_t(xml_part_t* part) noexcept : component_base_t(part) {}
+
+shared_string_table_t::~shared_string_table_t() = default;
+
+xml::sxml::status_t shared_string_table_t::assign(const xml::sxml::xml_node_t* node) {
+    if (is_end_of_document(node)) {
+        reader_.reset();
+        return xml::sxml::status_t::done;
+    }
+    if (!reader_) reader_ = std::make_unique<assign_for_shared_string_table_t>(*this);
+    // Nothing else reads this part: a node kept would stay in memory to the end.
+    const xml::sxml::status_t s = reader_->assign(node);
+    return s == xml::sxml::status_t::keep ? xml::sxml::status_t::done : s;
+}
+
+void shared_string_table_t::add_loaded_string(uint32_t preserve_space, std::string text) {
+    pending_.push_back(loaded_item_t{preserve_space, std::move(text), nullptr});
+}
+
+void shared_string_table_t::add_loaded_rich_text(mta::richtext_t text) {
+    pending_.push_back(loaded_item_t{0, {}, std::make_unique<mta::richtext_t>(std::move(text))});
+}
+
+void shared_string_table_t::intern_loaded(mta::string_pool_t& pool) {
+    loaded_indices_.reserve(loaded_indices_.size() + pending_.size());
+    for (loaded_item_t& item : pending_)
+        loaded_indices_.push_back(item.rich ? pool.add_rich_text(std::move(*item.rich))
+                                            : pool.add_string(item.preserve_space, item.text));
+    pending_.clear();
+    pending_.shrink_to_fit();
+}
+
+int32_t shared_string_table_t::lookup_loaded_index(int64_t position) const noexcept {
+    if (position < 0 || uint64_t(position) >= loaded_indices_.size()) return 0x7FFFFFFF;
+    return loaded_indices_[size_t(position)];
+}
 
 uint32_t shared_string_table_t::save_index_of(uint32_t pool_index) {
     ++save_references_;

@@ -2,12 +2,15 @@
 // The model of the shared-strings part: the strings the sheets share, and on
 // save the list of those the sheets actually wrote.
 //
-// Only what the workbook part needs on save is here so far; the string store
-// and the reader come with the cell store's binding.
+// On load the items are held in part order until the first sheet's cell
+// store exists: the workbook's string pool comes with it. They are interned
+// then, and the cell reader maps a part position to its pool index.
 
 #include "kestrel/core/components/component_base.h"
+#include "mta/table/cell/richtext.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -15,12 +18,30 @@
 
 namespace vex {
 
+namespace mta {
+class string_pool_t;
+}
+class assign_for_shared_string_table_t;
+
 class shared_string_table_t : public component_base_t {
 public:
-    using component_base_t::component_base_t;
+    explicit shared_string_table_t(xml_part_t* part) noexcept;
+    ~shared_string_table_t() override;
 
-    xml::sxml::status_t assign(const xml::sxml::xml_node_t*) override { return xml::sxml::status_t::keep; }
-    bool keeps_every_node() const noexcept override { return true; }
+    xml::sxml::status_t assign(const xml::sxml::xml_node_t* node) override;
+
+    // ---- load ----
+    // An item read at the next part position.
+    void add_loaded_string(uint32_t preserve_space, std::string text);
+    void add_loaded_rich_text(mta::richtext_t text);
+    // Items read and not yet interned.
+    size_t pending_count() const noexcept { return pending_.size(); }
+    // Interns the items read into pool, in part order; later calls add only
+    // what was read since.
+    void intern_loaded(mta::string_pool_t& pool);
+    // The pool index of a part position, or 0x7FFFFFFF when no item was
+    // interned there.
+    int32_t lookup_loaded_index(int64_t position) const noexcept;
 
     // The strings collected for the save, in the order the sheets wrote them.
     void add_string_to_save(std::string_view s) { save_list_.emplace_back(s); }
@@ -35,6 +56,15 @@ public:
     uint64_t save_reference_count() const noexcept { return save_references_; }
 
 private:
+    struct loaded_item_t {
+        uint32_t preserve_space = 0;
+        std::string text;
+        std::unique_ptr<mta::richtext_t> rich;
+    };
+
+    std::unique_ptr<assign_for_shared_string_table_t> reader_;
+    std::vector<loaded_item_t> pending_;
+    std::vector<int32_t> loaded_indices_;
     std::vector<std::string> save_list_;
     std::unordered_map<uint32_t, uint32_t> save_positions_;
     std::vector<uint32_t> save_order_;

@@ -1,6 +1,7 @@
 #include "kestrel/core/components/worktable.h"
 
 #include "errors.h"
+#include "kestrel/core/components/shared_string_table.h"
 #include "kestrel/core/components/table_definition.h"
 #include "kestrel/core/components/workbook.h"
 #include "kestrel/core/components/workbook_style.h"
@@ -113,7 +114,6 @@ status_t worktable_t::assign(const xml_node_t* node) {
         return status_t::done;
     }
     if (!reader_) {
-        reader_ = std::make_unique<assign_for_worktable>(*this);
         // Only the first sheet of a load finds the tables the styles part read.
         const xml_part_t* book = workbook_part_above(get_part());
         auto* book_model = book ? dynamic_cast<workbook_t*>(book->get_component()) : nullptr;
@@ -121,6 +121,10 @@ status_t worktable_t::assign(const xml_node_t* node) {
             if (std::unique_ptr<mta::style_manager_t::impl> tables = styles->take_style_tables())
                 get_style_manager()->assign_loaded_styles(std::move(tables));
         }
+        // The strings read go into the workbook's pool, shared by its sheets, once.
+        shared_string_table_t* strings = book_model ? book_model->shared_strings() : nullptr;
+        if (strings && strings->pending_count() != 0) strings->intern_loaded(get_string_pool());
+        reader_ = std::make_unique<assign_for_worktable>(*this, strings, book_model && book_model->is_date1904());
     }
     if (!get_part() || get_part()->is_complete()) return reader_->assign(node);
     if (!node) return status_t::done;

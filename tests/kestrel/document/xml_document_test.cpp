@@ -1,10 +1,12 @@
 #include "kestrel/document/xml_document.h"
 
 #include "errors.h"
+#include "kestrel/core/components/shared_string_table.h"
 #include "kestrel/core/components/workbook.h"
 #include "kestrel/core/components/worksheet.h"
 #include "kestrel/core/components/worktable.h"
 #include "kestrel/parts/part.h"
+#include "mta/table/cell/string_pool.h"
 #include "tests/kestrel/document/package_support.h"
 
 #include <gtest/gtest.h>
@@ -226,9 +228,9 @@ TEST(xml_document, any_prefix_of_a_namespace_loads_like_the_usual_one) {
     }
 }
 
-// A part whose model keeps every node keeps its bytes; the tree comes from
-// them when asked for, with usual prefixes and CDATA read as text.
-TEST(xml_document, a_part_kept_whole_gives_its_tree_when_asked) {
+// The shared-strings part is read as it streams by, with usual prefixes and
+// CDATA read as text; no tree or bytes are kept.
+TEST(xml_document, shared_strings_are_read_on_load) {
     const std::string sst_type = "application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml";
     const std::string main_ns = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
     scratch_dir dir;
@@ -247,16 +249,13 @@ TEST(xml_document, a_part_kept_whole_gives_its_tree_when_asked) {
     for (const auto& child : doc.workbook_part()->get_child_parts())
         if (child->kind() == vex::part_kind_enum::shared_string_table_part) strings = child.get();
     ASSERT_NE(strings, nullptr);
-    const vex::xml::sxml::xml_node_t* sst = strings->get_kept_tree();
-    ASSERT_NE(sst, nullptr);
-    EXPECT_STREQ(sst->name, "sst");
-    std::vector<std::string> texts;
-    for (const auto* si = sst->first_child; si; si = si->next_sibling) {
-        EXPECT_STREQ(si->name, "si");
-        texts.push_back(si->first_child->text);
-    }
-    EXPECT_EQ(texts, (std::vector<std::string>{"a & b", "<c>"}));
-    EXPECT_EQ(strings->get_kept_tree(), sst);  // parsed once
+    EXPECT_EQ(strings->get_kept_tree(), nullptr);
+    vex::shared_string_table_t* table = doc.workbook()->shared_strings();
+    ASSERT_NE(table, nullptr);
+    vex::mta::string_pool_t pool;
+    table->intern_loaded(pool);
+    EXPECT_EQ(pool.string_at(table->lookup_loaded_index(0)), "a & b");
+    EXPECT_EQ(pool.string_at(table->lookup_loaded_index(1)), "<c>");
 }
 
 TEST(xml_document, new_package_has_workbook_styles_and_strings) {

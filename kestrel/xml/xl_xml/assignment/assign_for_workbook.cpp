@@ -1,9 +1,9 @@
 #include "kestrel/xml/xl_xml/assignment/assign_for_workbook.h"
 
+#include "errors.h"
 #include "kestrel/core/components/workbook.h"
 #include "kestrel/xml/xl_xml/enum_names.h"
 
-#include <charconv>
 #include <cstring>
 #include <string_view>
 
@@ -14,29 +14,16 @@ using xml::sxml::xml_node_t;
 
 namespace {
 
-// An element with children comes twice, opened and closed; act on the first.
-bool first_report(const xml_node_t& n) noexcept { return is_element(n) && (!n.closed || !n.first_child); }
-
-bool named(const xml_node_t& n, const char* name) noexcept { return n.name && std::strcmp(n.name, name) == 0; }
-
-template <typename T>
-T number_or(const char* text, T fallback) noexcept {
-    if (!text) return fallback;
-    T v{};
-    const char* end = text + std::strlen(text);
-    const auto r = std::from_chars(text, end, v);
-    return r.ec == std::errc() && r.ptr == end ? v : fallback;
-}
-
-bool flag(const char* text) noexcept {
-    return text && (std::strcmp(text, "1") == 0 || std::strcmp(text, "true") == 0);
-}
-
-uint32_t sheet_state_of(const char* text) noexcept {
-    return text ? enum_value_of(sheet_state_names, text, 0) : 0;
-}
-
 std::string text_or_empty(const char* text) { return text ? text : ""; }
+
+uint32_t enum_or(std::string_view list, const char* text, uint32_t fallback) {
+    return text ? read_enum(list, text) : fallback;
+}
+
+uint32_t count_or_zero(const char* text) noexcept {
+    const int32_t v = int_or(text, 0);
+    return v > 0 ? uint32_t(v) : 0;
+}
 
 } // namespace
 
@@ -49,36 +36,79 @@ const xml_node_t* top_element_of(const xml_node_t* node) noexcept {
 status_t assign_for_workbook_t::assign(const xml_node_t* node) {
     const xml_node_t* top = top_element_of(node);
     if (!top) return status_t::keep;
-    if (named(*top, "sheets")) return assign_sheets(node);
-    if (named(*top, "definedNames")) return assign_defined_names(node);
+    if (top == node && !node->parent) {
+        if (node_named(node, "workbook") && is_start(*node)) {
+            if (const char* c = get_attribute_value("conformance", node->attributes))
+                read_enum("strict, transitional", c);
+            return status_t::done;
+        }
+        return status_t::keep;
+    }
+    if (node_named(top, "bookViews")) return assign_book_views(node);
+    if (node_named(top, "definedNames")) return assign_defined_names(node);
+    if (node_named(top, "externalReferences") || node_named(top, "pivotCaches")) return status_t::done;
+    if (node_named(top, "sheets")) return assign_sheets(node);
+    if (node_named(top, "workbookPr")) return assign_workbook_pr(node);
+    if (node_named(top, "calcPr")) return assign_calc_pr(node);
     return status_t::keep;
 }
 
+status_t assign_for_workbook_t::assign_book_views(const xml_node_t* node) {
+    if (node_named(node, "bookViews")) return status_t::done;
+    if (!node_named(node, "workbookView")) return status_t::keep;
+    if (!is_start(*node)) return status_t::done;
+    const auto* a = node->attributes;
+    workbook_view_t v;
+    v.active_tab = count_or_zero(get_attribute_value("activeTab", a));
+    v.auto_filter_date_grouping = flag_or(get_attribute_value("autoFilterDateGrouping", a), false);
+    v.first_sheet = count_or_zero(get_attribute_value("firstSheet", a));
+    v.minimized = flag_or(get_attribute_value("minimized", a), false);
+    v.show_horizontal_scroll = flag_or(get_attribute_value("showHorizontalScroll", a), false);
+    v.show_sheet_tabs = flag_or(get_attribute_value("showSheetTabs", a), false);
+    v.show_vertical_scroll = flag_or(get_attribute_value("showVerticalScroll", a), false);
+    v.tab_ratio = count_or_zero(get_attribute_value("tabRatio", a));
+    v.visibility = enum_or(enum_lists::sheet_state, get_attribute_value("visibility", a), 0);
+    v.window_height = count_or_zero(get_attribute_value("windowHeight", a));
+    v.window_width = count_or_zero(get_attribute_value("windowWidth", a));
+    v.x_window = uint32_t(int_or(get_attribute_value("xWindow", a), 0));
+    v.y_window = uint32_t(int_or(get_attribute_value("yWindow", a), 0));
+    book_.views().push_back(v);
+    return status_t::done;
+}
+
 status_t assign_for_workbook_t::assign_sheets(const xml_node_t* node) {
-    if (!node || !first_report(*node) || !named(*node, "sheet")) return status_t::done;
+    if (node_named(node, "sheets")) return status_t::done;
+    if (!node || !node_named(node, "sheet")) return status_t::keep;
+    if (!is_start(*node)) return status_t::done;
     const auto* a = node->attributes;
     sheet_entry_t s;
-    s.sheet_id = number_or<uint32_t>(get_attribute_value("sheetId", a), 0);
-    s.state = sheet_state_of(get_attribute_value("state", a));
-    s.relationship_id = text_or_empty(get_attribute_value("r:id", a));
-    s.name = text_or_empty(get_attribute_value("name", a));
+    s.sheet_id = uint_or(get_attribute_value("sheetId", a), 0);
+    s.state = enum_or(enum_lists::sheet_state, get_attribute_value("state", a), 0);
+    const char* rid = get_attribute_value("r:id", a);
+    const char* name = get_attribute_value("name", a);
+    if (!name) throw loading_error("The sheet element has no name attribute.");
+    if (!rid) throw loading_error("The sheet element \"" + std::string(name) + "\" has no r:id attribute.");
+    s.relationship_id = rid;
+    s.name = name;
     book_.sheets().push_back(std::move(s));
     return status_t::done;
 }
 
 status_t assign_for_workbook_t::assign_defined_names(const xml_node_t* node) {
-    if (!node || !first_report(*node) || !named(*node, "definedName")) return status_t::done;
+    if (node_named(node, "definedNames")) return status_t::done;
+    if (!node || !node_named(node, "definedName")) return status_t::keep;
+    if (!is_end(*node)) return status_t::done;  // the text comes with the end
     const auto* a = node->attributes;
     defined_name_t d;
     d.name = text_or_empty(get_attribute_value("name", a));
-    d.local_sheet_id = number_or<int>(get_attribute_value("localSheetId", a), -1);
+    d.local_sheet_id = int_or(get_attribute_value("localSheetId", a), -1);
     d.text = text_or_empty(node->text);
-    d.props.function = flag(get_attribute_value("function", a));
-    d.props.hidden = flag(get_attribute_value("hidden", a));
-    d.props.publish_to_server = flag(get_attribute_value("publishToServer", a));
-    d.props.workbook_parameter = flag(get_attribute_value("workbookParameter", a));
-    d.props.xlm = flag(get_attribute_value("xlm", a));
-    d.props.function_group_id = number_or<int>(get_attribute_value("functionGroupId", a), -1);
+    d.props.function = flag_or(get_attribute_value("function", a), false);
+    d.props.hidden = flag_or(get_attribute_value("hidden", a), false);
+    d.props.publish_to_server = flag_or(get_attribute_value("publishToServer", a), false);
+    d.props.workbook_parameter = flag_or(get_attribute_value("workbookParameter", a), false);
+    d.props.xlm = flag_or(get_attribute_value("xlm", a), false);
+    d.props.function_group_id = int_or(get_attribute_value("functionGroupId", a), -1);
     d.props.comment = text_or_empty(get_attribute_value("comment", a));
     d.props.custom_menu = text_or_empty(get_attribute_value("customMenu", a));
     d.props.description = text_or_empty(get_attribute_value("description", a));
@@ -86,6 +116,22 @@ status_t assign_for_workbook_t::assign_defined_names(const xml_node_t* node) {
     d.props.shortcut_key = text_or_empty(get_attribute_value("shortcutKey", a));
     d.props.status_bar = text_or_empty(get_attribute_value("statusBar", a));
     book_.pending_names().push_back(std::move(d));
+    return status_t::done;
+}
+
+status_t assign_for_workbook_t::assign_workbook_pr(const xml_node_t* node) {
+    if (!node_named(node, "workbookPr")) return status_t::keep;
+    if (is_start(*node)) book_.set_date1904(flag_or(get_attribute_value("date1904", node->attributes), false));
+    return status_t::done;
+}
+
+status_t assign_for_workbook_t::assign_calc_pr(const xml_node_t* node) {
+    if (!node_named(node, "calcPr")) return status_t::keep;
+    if (is_start(*node)) {
+        const auto* a = node->attributes;
+        book_.set_calc_mode(enum_or(enum_lists::calc_mode, get_attribute_value("calcMode", a), 0));
+        if (const char* ref = get_attribute_value("refMode", a)) book_.set_a1_ref_mode(read_enum("A1, R1C1", ref) == 0);
+    }
     return status_t::done;
 }
 

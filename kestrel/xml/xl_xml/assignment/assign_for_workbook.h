@@ -1,18 +1,19 @@
 #pragma once
-// Reads the workbook part into its model: the sheet records (unbound until
-// each worksheet part arrives) and the defined names, which wait in the model
-// until the sheets' cell stores exist.
-//
-// Only the sheet list and the defined names are read so far; the views, the
-// external references and the pivot caches come with the rest of the readers.
+// Reads the workbook part into its model: the conformance class, the book
+// views, the sheet records (unbound until each worksheet part arrives), the
+// defined names (waiting in the model until the sheets' cell stores exist),
+// the date system and the calculation and reference modes. External
+// references and pivot caches are rebuilt from the child parts on save; the
+// conformance class is checked, and nothing else reads it.
 
+#include "kestrel/xml/xl_xml/assignment/shared_xml_assignment.h"
 #include "xml/sxml_node.h"
 
 namespace vex {
 
 class workbook_t;
 
-class assign_for_workbook_t {
+class assign_for_workbook_t final : public shared_xml_assignment {
 public:
     explicit assign_for_workbook_t(workbook_t& book) noexcept : book_(book) {}
 
@@ -23,6 +24,9 @@ public:
     xml::sxml::status_t assign_sheets(const xml::sxml::xml_node_t* node);
     // A node inside "definedNames": each definedName appends a pending name.
     xml::sxml::status_t assign_defined_names(const xml::sxml::xml_node_t* node);
+    xml::sxml::status_t assign_book_views(const xml::sxml::xml_node_t* node);
+    xml::sxml::status_t assign_workbook_pr(const xml::sxml::xml_node_t* node);
+    xml::sxml::status_t assign_calc_pr(const xml::sxml::xml_node_t* node);
 
 private:
     workbook_t& book_;

@@ -1,12 +1,12 @@
 #pragma once
-// The reader of a worksheet's sheet-level elements (views, custom views, page
-// setup, sheet format).
+// The reader of a worksheet's sheet-level elements: views with their panes
+// and selections, the sheet format defaults, print options, margins, page
+// setup, header and footer, page breaks and the sheet's protection. Nodes reach it once the
+// worktable's reader has let them pass.
 //
-// Only the entry the worksheet component calls is here so far: the elements
-// are read by the sheet reader itself, which comes with the part readers.
-// Until then each node is let go once handled, or handed to a stand-in reader
-// that a driver (the benchmarks) installed.
+// A driver (the benchmarks) may install a stand-in in its place.
 
+#include "kestrel/xml/xl_xml/assignment/shared_xml_assignment.h"
 #include "xml/sxml_node.h"
 
 #include <atomic>
@@ -14,6 +14,7 @@
 namespace vex {
 
 class worksheet_t;
+class page_break_set_t;
 
 using sheet_node_reader_t = xml::sxml::status_t (*)(const xml::sxml::xml_node_t* node);
 
@@ -23,18 +24,33 @@ inline std::atomic<sheet_node_reader_t>& stand_in_sheet_reader() noexcept {
     return reader;
 }
 
-class assign_for_worksheet_t {
+class assign_for_worksheet_t final : public shared_xml_assignment {
 public:
     explicit assign_for_worksheet_t(worksheet_t& sheet) noexcept : sheet_(sheet) {}
 
     xml::sxml::status_t root_handler(const xml::sxml::xml_node_t* node) {
         const sheet_node_reader_t read = stand_in_sheet_reader().load(std::memory_order_relaxed);
-        return read ? read(node) : xml::sxml::status_t::done;
+        if (read) return read(node);
+        // The last reader a node meets: one kept would stay in memory to the end.
+        const xml::sxml::status_t s = assign(node);
+        return s == xml::sxml::status_t::keep ? xml::sxml::status_t::done : s;
     }
+    // Section dispatch; keep for a node no section takes.
+    xml::sxml::status_t assign(const xml::sxml::xml_node_t* node);
     worksheet_t& sheet() const noexcept { return sheet_; }
 
 private:
+    xml::sxml::status_t assign_sheet_views(const xml::sxml::xml_node_t& node);
+    xml::sxml::status_t assign_sheet_format(const xml::sxml::xml_node_t& node);
+    xml::sxml::status_t assign_print_options(const xml::sxml::xml_node_t& node);
+    xml::sxml::status_t assign_page_margins(const xml::sxml::xml_node_t& node);
+    xml::sxml::status_t assign_page_setup(const xml::sxml::xml_node_t& node);
+    xml::sxml::status_t assign_header_footer(const xml::sxml::xml_node_t& node);
+    xml::sxml::status_t assign_sheet_protection(const xml::sxml::xml_node_t& node);
+    xml::sxml::status_t assign_breaks(const xml::sxml::xml_node_t& node, page_break_set_t& breaks);
+
     worksheet_t& sheet_;
+    bool views_read_ = false;  // the default view goes once the file gives its own
 };
 
 } // namespace vex

@@ -2,26 +2,75 @@
 // The readers of the parts that the worktable, styles and table-definition
 // components own: the sheet data, the styles part and one table part.
 //
-// Only the entries the components call are here so far; the elements are read
-// by the part readers, which come later. Until then the sheet-data reader
-// leaves every node to the worksheet (status keep), and the others let it go.
+// The sheet-data reader takes the rows and cells of sheetData, a row at a
+// time, into the cell store's row import; every other section of the sheet
+// entry is left to the worksheet (status keep). The styles and table readers
+// come later and let every node go.
 
+#include "kestrel/xml/xl_xml/assignment/shared_xml_assignment.h"
 #include "mta/table/style/manager/style_manager.h"
+#include "mta/types/imported_row_cells.h"
 #include "xml/sxml_node.h"
+
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
 
 namespace vex {
 
 class worktable_t;
 class table_definition_t;
+class shared_string_table_t;
+class assign_for_shared_string_table_t;
+namespace mta {
+class string_pool_t;
+}
 
-class assign_for_worktable {
+// An ISO-8601 date, with an optional time ("T" or a blank) and zone (ignored),
+// as a serial of the given date system; nullopt when it is no such date.
+std::optional<double> parse_date_text(std::string_view text, bool date1904);
+// A cell error literal; "#SPILL!" is the internal spill error, and any other
+// unknown text reads as "#VALUE!".
+mta::error_value_enum get_err_type(const char* text) noexcept;
+
+class assign_for_worktable final : public shared_xml_assignment {
 public:
-    explicit assign_for_worktable(worktable_t& table) noexcept : table_(table) {}
-    xml::sxml::status_t assign(const xml::sxml::xml_node_t*) { return xml::sxml::status_t::keep; }
+    // strings: the loaded shared-strings part (null without one).
+    assign_for_worktable(worktable_t& table, const shared_string_table_t* strings = nullptr,
+                         bool date1904 = false);
+    ~assign_for_worktable() override;
+
+    xml::sxml::status_t assign(const xml::sxml::xml_node_t* node);
     worktable_t& table() const noexcept { return table_; }
 
 private:
+    xml::sxml::status_t assign_row(const xml::sxml::xml_node_t& node);
+    xml::sxml::status_t assign_c(const xml::sxml::xml_node_t& node);
+    xml::sxml::status_t assign_v(const xml::sxml::xml_node_t& node);
+    xml::sxml::status_t assign_f(const xml::sxml::xml_node_t& node);
+    xml::sxml::status_t assign_is(const xml::sxml::xml_node_t& node);
+    void flush_cell();
+    void finish_row();
+    // Throws loading_error "Cell data error." for a value the cell cannot take.
+    void assign_cell_value(const char* text, mta::trival_cell_t& cell);
+    void read_value(const char* text, uint8_t kind, mta::trival_cell_t& cell);
+    mta::string_pool_t& pool() const;
+
     worktable_t& table_;
+    const shared_string_table_t* strings_;
+    bool date1904_;
+    bool full_read_;
+    mta::trival_cell_t cell_;
+    bool cell_text_ = false;  // t="str": the value is the text itself
+    bool cell_open_ = false;
+    mta::imported_row_cells row_;
+    bool row_accepted_ = false;
+    int64_t last_row_ = 0;
+    int64_t last_col_ = 0;
+    std::deque<std::string> formulas_;  // the row's formula texts, alive until it is handed over
+    std::unique_ptr<assign_for_shared_string_table_t> inline_reader_;
 };
 
 class assign_for_workbook_style_t {

@@ -440,18 +440,24 @@ TEST(workbook, partial_reading_passes_on_only_sheets_and_names) {
     view.parent = &views;
     sheet.parent = &sheets;
     view.closed = sheet.closed = 1;
+    view.status = sheet.status = status_t::keep;  // not answered yet: reported once
+    xml_attribute_t rid{2, "r:id", "rId1", nullptr};
+    xml_attribute_t name{0, "name", "A", &rid};
+    sheet.attributes = &name;
+    // A whole read takes the views as well.
     for (bool complete : {true, false}) {
         vex::part_container c;
         xml_part_t* book = c.create_child(nullptr, rel("officeDocument"), nullptr, complete);
         auto& wb = *static_cast<vex::workbook_part_t*>(book)->get_workbook_component();
-        EXPECT_EQ(wb.assign(&root), status_t::keep);
-        EXPECT_EQ(wb.assign(&views), status_t::keep);
-        EXPECT_EQ(wb.assign(&view), status_t::keep);
+        const status_t other = complete ? status_t::done : status_t::keep;
+        EXPECT_EQ(wb.assign(&root), other);
+        EXPECT_EQ(wb.assign(&views), other);
+        EXPECT_EQ(wb.assign(&view), other);
         EXPECT_EQ(wb.assign(&sheets), status_t::done);
         EXPECT_EQ(wb.assign(&sheet), status_t::done);
         EXPECT_EQ(wb.assign(&end), status_t::done);
         EXPECT_EQ(wb.sheets().size(), 1u);
-        EXPECT_TRUE(wb.views().empty());
+        EXPECT_EQ(wb.views().size(), complete ? 1u : 0u);
     }
 }
 

@@ -1,0 +1,281 @@
+#include "kestrel/xml/xl_xml/assignment/assign_for_worksheet.h"
+
+#include "errors.h"
+#include "kestrel/core/components/worksheet.h"
+#include "sheet_limits.h"
+#include "text_utils.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace vex {
+
+using xml::sxml::status_t;
+using xml::sxml::xml_node_t;
+
+namespace {
+
+constexpr const char* pane_names = "topLeft, topRight, bottomLeft, bottomRight";
+
+uint32_t count_or(const char* text, uint32_t fallback) noexcept {
+    const int32_t v = int_or(text, -1);
+    return v >= 0 ? uint32_t(v) : fallback;
+}
+
+const char* attr(const xml_node_t& n, const char* name) noexcept { return get_attribute_value(name, n.attributes); }
+
+// A finite size that is not negative, else the fallback.
+double size_or(const char* text, double fallback) noexcept {
+    const double v = double_or(text, -1.0);
+    return v >= 0 ? v : fallback;
+}
+
+page_measure_t read_measure(const char* text) {
+    page_measure_t m;
+    const std::string_view t = text;
+    size_t end = 0;
+    while (end < t.size() && (ascii_is_digit(t[end]) || t[end] == '.' || t[end] == '-' || t[end] == '+' ||
+                              t[end] == 'e' || t[end] == 'E'))
+        ++end;
+    m.value = read_double(std::string(t.substr(0, end)).c_str());
+    m.unit = read_enum("pt, pc, pi, mm, cm, in", std::string(t.substr(end)).c_str());
+    return m;
+}
+
+} // namespace
+
+status_t assign_for_worksheet_t::assign(const xml_node_t* node) {
+    const xml_node_t* section = node_ancestor_at_depth(node, 2);
+    if (!section || !node->name) return status_t::keep;
+    worksheet_settings_t& s = sheet_.settings();
+    if (node_named(section, "sheetViews")) return assign_sheet_views(*node);
+    if (node_named(section, "pageSetup")) return assign_page_setup(*node);
+    if (node_named(section, "printOptions")) return assign_print_options(*node);
+    if (node_named(section, "pageMargins")) return assign_page_margins(*node);
+    if (node_named(section, "rowBreaks")) return assign_breaks(*node, s.print.row_breaks);
+    if (node_named(section, "colBreaks")) return assign_breaks(*node, s.print.col_breaks);
+    if (node_named(section, "headerFooter")) return assign_header_footer(*node);
+    if (node_named(section, "sheetFormatPr")) return assign_sheet_format(*node);
+    if (node_named(section, "sheetProtection")) return assign_sheet_protection(*node);
+    return status_t::keep;
+}
+
+status_t assign_for_worksheet_t::assign_sheet_views(const xml_node_t& node) {
+    std::vector<sheet_view_t>& views = sheet_.settings().views;
+    if (node_named(&node, "sheetViews")) return status_t::done;
+    if (!is_start(node)) return status_t::done;
+    if (node_named(&node, "sheetView")) {
+        if (!views_read_) views.clear();
+        views_read_ = true;
+        sheet_view_t v;
+        static constexpr struct {
+            const char* name;
+            sheet_view_t::flag flag;
+        } flags[] = {{"defaultGridColor", sheet_view_t::default_grid_color},
+                     {"rightToLeft", sheet_view_t::right_to_left},
+                     {"showFormulas", sheet_view_t::show_formulas},
+                     {"showGridLines", sheet_view_t::show_grid_lines},
+                     {"showOutlineSymbols", sheet_view_t::show_outline_symbols},
+                     {"showRowColHeaders", sheet_view_t::show_row_col_headers},
+                     {"showRuler", sheet_view_t::show_ruler},
+                     {"showWhiteSpace", sheet_view_t::show_white_space},
+                     {"showZeros", sheet_view_t::show_zeros},
+                     {"tabSelected", sheet_view_t::tab_selected},
+                     {"windowProtection", sheet_view_t::window_protection}};
+        for (const auto& f : flags) v.set(f.flag, flag_or(attr(node, f.name), v.has(f.flag)));
+        if (const char* view = attr(node, "view")) v.view = read_enum("normal, pageBreakPreview, pageLayout", view);
+        if (const char* cell = attr(node, "topLeftCell")) v.top_left_cell = read_cell(cell);
+        v.color_id = count_or(attr(node, "colorId"), 0);
+        v.workbook_view_id = count_or(attr(node, "workbookViewId"), 0);
+        v.zoom_scale = count_or(attr(node, "zoomScale"), 0);
+        v.zoom_scale_normal = count_or(attr(node, "zoomScaleNormal"), 0);
+        v.zoom_scale_page_layout_view = count_or(attr(node, "zoomScalePageLayoutView"), 0);
+        v.zoom_scale_sheet_layout_view = count_or(attr(node, "zoomScaleSheetLayoutView"), 0);
+        views.push_back(std::move(v));
+        return status_t::done;
+    }
+    // Children need the view their parent made.
+    if (!views_read_ || views.empty() || !node_named(node.parent, "sheetView")) return status_t::done;
+    sheet_view_t& v = views.back();
+    if (node_named(&node, "pane")) {
+        auto p = std::make_unique<pane_t>();
+        if (const char* a = attr(node, "activePane")) p->active_pane = read_enum(pane_names, a);
+        if (const char* st = attr(node, "state")) p->state = read_enum("frozen, frozenSplit, split", st);
+        if (const char* cell = attr(node, "topLeftCell")) p->top_left_cell = read_cell(cell);
+        p->x_split = size_or(attr(node, "xSplit"), 0.0);
+        p->y_split = size_or(attr(node, "ySplit"), 0.0);
+        v.pane = std::move(p);
+    } else if (node_named(&node, "selection")) {
+        selection_t sel;
+        if (const char* p = attr(node, "pane")) sel.pane = read_enum(pane_names, p);
+        if (const char* cell = attr(node, "activeCell")) sel.active_cell = read_cell(cell);
+        sel.active_cell_id = count_or(attr(node, "activeCellId"), 0);
+        if (const char* sqref = attr(node, "sqref")) {
+            std::string_view list = sqref;
+            while (!list.empty()) {
+                const size_t blank = list.find(' ');
+                const std::string_view one = list.substr(0, blank);
+                if (!one.empty()) sel.sqref.add(read_range(one));
+                if (blank == std::string_view::npos) break;
+                list.remove_prefix(blank + 1);
+            }
+        }
+        v.selections.push_back(std::move(sel));
+    }
+    return status_t::done;
+}
+
+status_t assign_for_worksheet_t::assign_sheet_format(const xml_node_t& node) {
+    if (!node_named(&node, "sheetFormatPr")) return status_t::done;
+    if (!is_start(node)) return status_t::done;
+    auto f = std::make_unique<sheet_format_t>();
+    f->base_col_width = count_or(attr(node, "baseColWidth"), f->base_col_width);
+    f->custom_height = flag_or(attr(node, "customHeight"), false);
+    f->default_col_width = size_or(attr(node, "defaultColWidth"), 0.0);
+    f->default_row_height = size_or(attr(node, "defaultRowHeight"), 0.0);
+    f->outline_level_col = uint8_t(std::min<uint32_t>(count_or(attr(node, "outlineLevelCol"), 0), 7));
+    f->outline_level_row = uint8_t(std::min<uint32_t>(count_or(attr(node, "outlineLevelRow"), 0), 7));
+    f->thick_bottom = flag_or(attr(node, "thickBottom"), false);
+    f->thick_top = flag_or(attr(node, "thickTop"), false);
+    f->zero_height = flag_or(attr(node, "zeroHeight"), false);
+    sheet_.settings().sheet_format = std::move(f);
+    return status_t::done;
+}
+
+status_t assign_for_worksheet_t::assign_print_options(const xml_node_t& node) {
+    if (!node_named(&node, "printOptions") || !is_start(node)) return status_t::done;
+    print_options_t& o = sheet_.settings().print.options;
+    o.grid_lines = flag_or(attr(node, "gridLines"), false);
+    o.grid_lines_set = flag_or(attr(node, "gridLinesSet"), false);
+    o.headings = flag_or(attr(node, "headings"), false);
+    o.horizontal_centered = flag_or(attr(node, "horizontalCentered"), false);
+    o.vertical_centered = flag_or(attr(node, "verticalCentered"), false);
+    return status_t::done;
+}
+
+status_t assign_for_worksheet_t::assign_page_margins(const xml_node_t& node) {
+    if (!node_named(&node, "pageMargins") || !is_start(node)) return status_t::done;
+    // What the file leaves out keeps the format's usual margins.
+    page_margins_t m;
+    m.left = size_or(attr(node, "left"), m.left);
+    m.right = size_or(attr(node, "right"), m.right);
+    m.top = size_or(attr(node, "top"), m.top);
+    m.bottom = size_or(attr(node, "bottom"), m.bottom);
+    m.header = size_or(attr(node, "header"), m.header);
+    m.footer = size_or(attr(node, "footer"), m.footer);
+    sheet_.settings().print.margins = m;
+    return status_t::done;
+}
+
+status_t assign_for_worksheet_t::assign_page_setup(const xml_node_t& node) {
+    if (!node_named(&node, "pageSetup") || !is_start(node)) return status_t::done;
+    page_setup_t p;
+    const auto set_flag = [&](const char* name, page_setup_t::flag f) {
+        if (const char* v = attr(node, name)) p.flags = flag_or(v, false) ? uint8_t(p.flags | f) : uint8_t(p.flags & ~f);
+    };
+    set_flag("blackAndWhite", page_setup_t::black_and_white);
+    set_flag("draft", page_setup_t::draft);
+    set_flag("useFirstPageNumber", page_setup_t::use_first_page_number);
+    set_flag("usePrinterDefaults", page_setup_t::use_printer_defaults);
+    if (const char* v = attr(node, "cellComments")) p.cell_comments = read_enum("none, asDisplayed, atEnd", v);
+    if (const char* v = attr(node, "errors")) p.errors = read_enum("blank, dash, displayed, NA", v);
+    if (const char* v = attr(node, "orientation")) p.orientation = read_enum("___default, landscape, portrait", v);
+    if (const char* v = attr(node, "pageOrder")) p.page_order = read_enum("downThenOver, overThenDown", v);
+    p.copies = count_or(attr(node, "copies"), p.copies);
+    p.first_page_number = count_or(attr(node, "firstPageNumber"), p.first_page_number);
+    p.fit_to_height = count_or(attr(node, "fitToHeight"), p.fit_to_height);
+    p.fit_to_width = count_or(attr(node, "fitToWidth"), p.fit_to_width);
+    p.horizontal_dpi = count_or(attr(node, "horizontalDpi"), p.horizontal_dpi);
+    p.vertical_dpi = count_or(attr(node, "verticalDpi"), p.vertical_dpi);
+    p.paper_size = count_or(attr(node, "paperSize"), p.paper_size);
+    p.scale = count_or(attr(node, "scale"), p.scale);
+    if (const char* v = attr(node, "paperHeight")) p.paper_height = read_measure(v);
+    if (const char* v = attr(node, "paperWidth")) p.paper_width = read_measure(v);
+    if (const char* v = attr(node, "r:id")) p.relationship_id = v;
+    sheet_.settings().print.page_setup = std::move(p);
+    return status_t::done;
+}
+
+status_t assign_for_worksheet_t::assign_header_footer(const xml_node_t& node) {
+    header_footer_t& h = sheet_.settings().print.header_footer;
+    if (node_named(&node, "headerFooter")) {
+        if (is_start(node)) {
+            h = header_footer_t{};
+            h.align_with_margins = flag_or(attr(node, "alignWithMargins"), h.align_with_margins);
+            h.different_first = flag_or(attr(node, "differentFirst"), false);
+            h.different_odd_even = flag_or(attr(node, "differentOddEven"), false);
+            h.scale_with_doc = flag_or(attr(node, "scaleWithDoc"), h.scale_with_doc);
+        }
+        return status_t::done;
+    }
+    if (!is_end(node) || !node_named(node.parent, "headerFooter")) return status_t::done;
+    const std::string text = node.text ? node.text : "";
+    const std::string_view name = node.name;
+    if (name == "oddHeader") h.odd_header = text;
+    else if (name == "oddFooter") h.odd_footer = text;
+    else if (name == "evenHeader") h.even_header = text;
+    else if (name == "evenFooter") h.even_footer = text;
+    else if (name == "firstHeader") h.first_header = text;
+    else if (name == "firstFooter") h.first_footer = text;
+    return status_t::done;
+}
+
+namespace {
+
+// The hash algorithm's index, its name compared without dashes (both
+// spellings occur); out of bounds for an unknown name.
+uint32_t hash_algorithm_index(std::string_view name) {
+    static constexpr std::string_view names[] = {"MD2",    "MD4",    "MD5",    "RIPEMD128", "RIPEMD160",
+                                                 "SHA1",   "SHA256", "SHA384", "SHA512",    "WHIRLPOOL"};
+    std::string plain;
+    for (const char c : name)
+        if (c != '-') plain += c;
+    for (size_t i = 0; i < std::size(names); ++i)
+        if (plain == names[i]) return uint32_t(i);
+    throw std::runtime_error("Enumeration subscript out of bounds: -1\"");
+}
+
+} // namespace
+
+status_t assign_for_worksheet_t::assign_sheet_protection(const xml_node_t& node) {
+    if (!node_named(&node, "sheetProtection") || !is_start(node)) return status_t::done;
+    sheet_protection_record_t r;
+    r.protected_ = flag_or(attr(node, "sheet"), false) ? 1 : 0;
+    // Absent options take the format's defaults: the first four off, the others on.
+    r.options = protection_option_mask & ~protection_options_off_by_default;
+    for (size_t bit = 0; bit < protection_option_attributes.size(); ++bit) {
+        const std::string name(protection_option_attributes[bit]);
+        const bool default_on = ((protection_option_mask & ~protection_options_off_by_default) >> bit) & 1u;
+        if (flag_or(attr(node, name.c_str()), default_on))
+            r.options |= 1u << bit;
+        else
+            r.options &= ~(1u << bit);
+    }
+    if (const char* a = attr(node, "algorithmName")) r.algorithm = hash_algorithm_index(a);
+    if (const char* v = attr(node, "hashValue")) r.hash_value = v;
+    if (const char* v = attr(node, "saltValue")) r.salt_value = v;
+    if (const char* v = attr(node, "password")) r.password = v;
+    if (const char* v = attr(node, "spinCount")) {
+        const int32_t n = read_int(v);
+        r.spin_count = n > 0 ? uint32_t(n) : 0;
+    }
+    sheet_.protection().record() = std::move(r);
+    return status_t::done;
+}
+
+status_t assign_for_worksheet_t::assign_breaks(const xml_node_t& node, page_break_set_t& breaks) {
+    if (!node_named(&node, "brk") || !is_start(node)) return status_t::done;
+    page_break_t b;
+    b.id = count_or(attr(node, "id"), 0);
+    b.min = count_or(attr(node, "min"), 0);
+    b.max = count_or(attr(node, "max"), 0);
+    b.man = flag_or(attr(node, "man"), b.man);
+    b.pt = flag_or(attr(node, "pt"), b.pt);
+    breaks.set(b);
+    return status_t::done;
+}
+
+} // namespace vex

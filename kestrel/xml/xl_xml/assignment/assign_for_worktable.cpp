@@ -1,0 +1,344 @@
+#include "kestrel/xml/xl_xml/assignment/assign_for_worktable.h"
+
+#include "datetime.h"
+#include "errors.h"
+#include "kestrel/core/components/shared_string_table.h"
+#include "kestrel/core/components/worktable.h"
+#include "kestrel/parts/part.h"
+#include "kestrel/xml/xl_xml/assignment/assign_for_shared_string_table.h"
+#include "mta/table/cell/string_pool.h"
+#include "mta/types/rc_record.h"
+#include "sheet_limits.h"
+#include "text_utils.h"
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+namespace vex {
+
+using xml::sxml::status_t;
+using xml::sxml::xml_node_t;
+using mta::cell_value_kind;
+
+namespace {
+
+constexpr uint8_t kind_of(cell_value_kind k) noexcept { return static_cast<uint8_t>(k); }
+
+[[noreturn]] void bad_reference(const char* what, const char* text) {
+    throw loading_error(std::string(what) + text);
+}
+
+// Digits of a fixed width; false when any is missing.
+bool digits(std::string_view& s, size_t n, int& out) noexcept {
+    if (s.size() < n) return false;
+    int v = 0;
+    for (size_t i = 0; i < n; ++i) {
+        if (!ascii_is_digit(s[i])) return false;
+        v = v * 10 + (s[i] - '0');
+    }
+    out = v;
+    s.remove_prefix(n);
+    return true;
+}
+
+bool take(std::string_view& s, char c) noexcept {
+    if (s.empty() || s.front() != c) return false;
+    s.remove_prefix(1);
+    return true;
+}
+
+} // namespace
+
+std::optional<double> parse_date_text(std::string_view s, bool date1904) {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, ms = 0;
+    if (!digits(s, 4, year) || !take(s, '-') || !digits(s, 2, month) || !take(s, '-') || !digits(s, 2, day))
+        return std::nullopt;
+    if (!s.empty()) {
+        if (!take(s, 'T') && !take(s, ' ')) return std::nullopt;
+        if (!digits(s, 2, hour) || !take(s, ':') || !digits(s, 2, minute)) return std::nullopt;
+        if (take(s, ':') && !digits(s, 2, second)) return std::nullopt;
+        if (take(s, '.')) {
+            int scale = 100;
+            if (s.empty() || !ascii_is_digit(s.front())) return std::nullopt;
+            for (; !s.empty() && ascii_is_digit(s.front()); s.remove_prefix(1), scale /= 10) ms += (s.front() - '0') * scale;
+        }
+        // A zone is ignored: the value is the wall-clock time written.
+        int zh = 0, zm = 0;
+        if (!take(s, 'Z') && (take(s, '+') || take(s, '-')))
+            if (!digits(s, 2, zh) || (take(s, ':'), !digits(s, 2, zm))) return std::nullopt;
+        if (!s.empty()) return std::nullopt;
+    }
+    if (!is_valid_date(year, unsigned(month), unsigned(day))) return std::nullopt;
+    const double serial = date1904 ? encode_serial_datetime1904(year, month, day, hour, minute, second, ms)
+                                   : encode_serial_datetime(year, month, day, hour, minute, second, ms);
+    if (serial == invalid_serial_time || !std::isfinite(serial)) return std::nullopt;
+    return serial;
+}
+
+mta::error_value_enum get_err_type(const char* text) noexcept {
+    using e = mta::error_value_enum;
+    const std::string_view t = text ? text : "";
+    if (t == "#DIV/0!") return e::div0;
+    if (t == "#NAME?") return e::name;
+    if (t == "#VALUE!") return e::value;
+    if (t == "#NULL!") return e::null;
+    if (t == "#NUM!") return e::num;
+    if (t == "#REF!") return e::ref;
+    if (t == "#N/A") return e::na;
+    if (t == "#GETTING_DATA") return e::getting_data;
+    if (t == "#SPILL!") return e::spill;
+    return e::value;
+}
+
+assign_for_worktable::assign_for_worktable(worktable_t& table, const shared_string_table_t* strings, bool date1904)
+    : table_(table),
+      strings_(strings),
+      date1904_(date1904),
+      full_read_(!table.get_part() || table.get_part()->is_complete()) {}
+
+assign_for_worktable::~assign_for_worktable() = default;
+
+mta::string_pool_t& assign_for_worktable::pool() const { return table_.get_string_pool(); }
+
+status_t assign_for_worktable::assign(const xml_node_t* node) {
+    if (!node || !node->name) return status_t::keep;
+    const xml_node_t* section = node_ancestor_at_depth(node, 2);
+    if (!node_named(section, "sheetData")) return status_t::keep;
+    // Inside an inline string: its items and runs.
+    for (const xml_node_t* p = node->parent; p && !node_named(p, "c"); p = p->parent) {
+        if (node_named(p, "is")) {
+            if (!cell_open_ || !node_named(p->parent, "c")) return status_t::done;
+            if (!inline_reader_) inline_reader_ = std::make_unique<assign_for_shared_string_table_t>(pool());
+            inline_reader_->assign(node);
+            return status_t::done;
+        }
+    }
+    const std::string_view name = node->name;
+    const std::string_view parent = node->parent && node->parent->name ? node->parent->name : "";
+    // A node whose parent record is missing is ignored.
+    if (name == "row") return parent == "sheetData" ? assign_row(*node) : status_t::done;
+    if (name == "c") return parent == "row" ? assign_c(*node) : status_t::done;
+    if (parent != "c" || !cell_open_) return status_t::done;
+    if (name == "v") return assign_v(*node);
+    if (name == "f") return assign_f(*node);
+    if (name == "is") return assign_is(*node);
+    return status_t::done;
+}
+
+status_t assign_for_worktable::assign_row(const xml_node_t& node) {
+    if (is_start(node)) {
+        const sheet_limits_t& limits = get_sheet_limits();
+        const auto* a = node.attributes;
+        int64_t r = last_row_ + 1;
+        if (const char* text = get_attribute_value("r", a)) {
+            r = int_or(text, 0);
+            if (!limits.valid_row(r)) bad_reference("Wrong row identifier: ", text);
+        } else if (!limits.valid_row(r)) {
+            throw loading_error("Wrong row identifier: " + std::to_string(r));
+        }
+        last_row_ = r;
+        last_col_ = 0;
+        row_accepted_ = true;
+        const int row = static_cast<int>(r);
+        // The row store keeps two flags; the others are the style's to say.
+        uint32_t flags = 0;
+        const bool custom_height = flag_or(get_attribute_value("customHeight", a), false);
+        if (custom_height) flags |= mta::rc_record_t::custom_size;
+        if (flag_or(get_attribute_value("hidden", a), false)) flags |= mta::rc_record_t::hidden;
+        if (custom_height) {
+            // A non-finite or negative height is ignored.
+            const double ht = double_or(get_attribute_value("ht", a), -1.0);
+            if (ht >= 0) table_.set_custom_row_height(row, row, ht, 0);
+        }
+        if (const char* level = get_attribute_value("outlineLevel", a)) {
+            const int32_t l = int_or(level, 0);
+            if (l != 0) table_.set_row_outline_level(row, row, l);
+        }
+        if (flag_or(get_attribute_value("collapsed", a), false)) table_.row_outline().set_outline_collapsed(row, true);
+        uint32_t style = 0;
+        if (const char* s = get_attribute_value("s", a)) {
+            const int32_t v = read_int(s);
+            style = v > 0 && v <= 0xFFFF ? uint32_t(v) : 0;
+        }
+        if (style || flags) table_.set_row_record(row, row, style | (flags << 16));
+    }
+    if (is_end(node)) finish_row();
+    return status_t::done;
+}
+
+status_t assign_for_worktable::assign_c(const xml_node_t& node) {
+    if (!row_accepted_) return status_t::done;
+    if (is_start(node)) {
+        cell_ = mta::trival_cell_t{};
+        cell_text_ = false;
+        cell_open_ = true;
+        const auto* a = node.attributes;
+        int64_t row = last_row_, col = last_col_ + 1;
+        if (const char* r = get_attribute_value("r", a)) {
+            if (!parse_cell_reference(r, row, col)) bad_reference("Wrong cell reference: ", r);
+        } else if (!get_sheet_limits().valid_col(col)) {
+            throw loading_error("Wrong cell reference: column " + std::to_string(col));
+        }
+        if (row != last_row_) throw loading_error("xml file error: row is " + std::to_string(row));
+        last_col_ = col;
+        cell_.row = static_cast<uint32_t>(row);
+        cell_.col = static_cast<uint32_t>(col);
+        if (const char* t = get_attribute_value("t", a)) {
+            const std::string_view type = t;
+            if (type == "n") cell_.kind = kind_of(cell_value_kind::number);
+            else if (type == "b") cell_.kind = kind_of(cell_value_kind::boolean);
+            else if (type == "s" || type == "inlineStr") cell_.kind = kind_of(cell_value_kind::text);
+            else if (type == "str") cell_text_ = true;
+            else if (type == "d") cell_.kind = kind_of(cell_value_kind::datetime);
+            else if (type == "e") cell_.kind = kind_of(cell_value_kind::error);
+        }
+        if (const char* s = get_attribute_value("s", a)) cell_.style = static_cast<uint32_t>(read_int(s));
+    }
+    if (is_end(node)) flush_cell();
+    return status_t::done;
+}
+
+status_t assign_for_worktable::assign_v(const xml_node_t& node) {
+    if (is_end(node)) assign_cell_value(node.text ? node.text : "", cell_);
+    return status_t::done;
+}
+
+status_t assign_for_worktable::assign_f(const xml_node_t& node) {
+    if (!full_read_ || !is_end(node)) return status_t::done;
+    const auto* a = node.attributes;
+    mta::formula::formula_attributes_t& f = cell_.attributes;
+    static constexpr const char* flag_names[] = {"ca", "aca", "bx", "del1", "del2", "dt2D", "dtr"};
+    for (size_t bit = 0; bit < std::size(flag_names); ++bit) {
+        if (const char* v = get_attribute_value(flag_names[bit], a)) {
+            if (flag_or(v, false))
+                f.flags = static_cast<uint8_t>(f.flags | (1u << bit));
+            else
+                f.flags = static_cast<uint8_t>(f.flags & ~(1u << bit));
+        }
+    }
+    int64_t row = 0, col = 0;
+    if (const char* r1 = get_attribute_value("r1", a)) {
+        if (!parse_cell_reference(r1, row, col)) bad_reference("Wrong cell reference: ", r1);
+        f.r1.row = int32_t(row);
+        f.r1.col = int32_t(col);
+    }
+    if (const char* r2 = get_attribute_value("r2", a)) {
+        if (!parse_cell_reference(r2, row, col)) bad_reference("Wrong cell reference: ", r2);
+        f.r2.row = int32_t(row);
+        f.r2.col = int32_t(col);
+    }
+    if (const char* ref = get_attribute_value("ref", a)) {
+        const range_t r = read_range(ref);
+        f.ref.first.row = r.first.row;
+        f.ref.first.col = r.first.col;
+        f.ref.last.row = r.last.row;
+        f.ref.last.col = r.last.col;
+    }
+    if (const char* si = get_attribute_value("si", a)) f.shared_index = uint_or(si, 0);
+    if (const char* t = get_attribute_value("t", a)) f.type = read_enum("normal, shared, array, dataTable", t);
+    if (cell_.kind != kind_of(cell_value_kind::formula)) cell_.value_kind = cell_.kind;
+    cell_.kind = kind_of(cell_value_kind::formula);
+    if (node.text) cell_.formula = formulas_.emplace_back(node.text);
+    return status_t::done;
+}
+
+status_t assign_for_worktable::assign_is(const xml_node_t& node) {
+    if (!is_end(node)) return status_t::done;
+    if (!inline_reader_) inline_reader_ = std::make_unique<assign_for_shared_string_table_t>(pool());
+    const int32_t index = inline_reader_->finish_item();
+    if (cell_.kind == kind_of(cell_value_kind::formula)) {
+        cell_.value_kind = kind_of(cell_value_kind::text);
+    } else {
+        cell_.kind = kind_of(cell_value_kind::text);
+    }
+    cell_.value = index;
+    return status_t::done;
+}
+
+void assign_for_worktable::flush_cell() {
+    cell_open_ = false;
+    row_.append(cell_);
+}
+
+void assign_for_worktable::finish_row() {
+    row_accepted_ = false;
+    if (!row_.cells.empty()) table_.set_imported_row_cells(row_);
+    row_.clear();
+    formulas_.clear();
+}
+
+void assign_for_worktable::assign_cell_value(const char* text, mta::trival_cell_t& cell) {
+    try {
+        if (cell.kind == kind_of(cell_value_kind::formula)) {
+            mta::trival_cell_t result;
+            read_value(text, cell_text_ ? kind_of(cell_value_kind::text) + 100 : cell.value_kind, result);
+            cell.value_kind = result.kind;
+            cell.value = result.value;
+        } else {
+            read_value(text, cell_text_ ? kind_of(cell_value_kind::text) + 100 : cell.kind, cell);
+        }
+    } catch (const loading_error&) {
+        throw;
+    } catch (const std::exception&) {
+        throw loading_error("Cell data error.");
+    }
+}
+
+// kind 104: the text itself (t="str"), interned into the pool.
+void assign_for_worktable::read_value(const char* text, uint8_t kind, mta::trival_cell_t& cell) {
+    switch (kind) {
+    case kind_of(cell_value_kind::none):
+    case kind_of(cell_value_kind::int32):
+    case kind_of(cell_value_kind::int64):
+    case kind_of(cell_value_kind::number): {
+        const double v = read_double(text);
+        double whole = 0;
+        if (std::modf(v, &whole) == 0.0 && v >= INT32_MIN && v <= INT32_MAX) {
+            cell.kind = kind_of(cell_value_kind::int32);
+            cell.value = static_cast<int32_t>(v);
+        } else if (std::modf(v, &whole) == 0.0 && v >= -9223372036854775808.0 && v < 9223372036854775808.0) {
+            cell.kind = kind_of(cell_value_kind::int64);
+            cell.value = static_cast<int64_t>(v);
+        } else {
+            cell.kind = kind_of(cell_value_kind::number);
+            cell.value = v;
+        }
+        return;
+    }
+    case kind_of(cell_value_kind::text):
+    case kind_of(cell_value_kind::rich_text): {
+        const int32_t index = strings_ ? strings_->lookup_loaded_index(read_int(text)) : 0x7FFFFFFF;
+        if (index == 0x7FFFFFFF) throw loading_error("Cell data error.");
+        cell.kind = kind_of(cell_value_kind::text);
+        cell.value = index;
+        return;
+    }
+    case kind_of(cell_value_kind::text) + 100:
+        cell.kind = kind_of(cell_value_kind::text);
+        cell.value = pool().add_string(0, text);
+        return;
+    case kind_of(cell_value_kind::boolean):
+        cell.kind = kind;
+        if (std::strcmp(text, "0") != 0 && std::strcmp(text, "1") != 0 && std::strcmp(text, "true") != 0 &&
+            std::strcmp(text, "false") != 0)
+            throw loading_error("Cell data error.");
+        cell.value = flag_or(text, false);
+        return;
+    case kind_of(cell_value_kind::datetime): {
+        const std::optional<double> serial = parse_date_text(text, date1904_);
+        if (!serial) throw loading_error("Cell data error.");
+        cell.kind = kind_of(cell_value_kind::number);
+        cell.value = *serial;
+        return;
+    }
+    case kind_of(cell_value_kind::error):
+        cell.kind = kind;
+        cell.value = get_err_type(text);
+        return;
+    default:
+        throw loading_error("Cell data error.");
+    }
+}
+
+} // namespace vex
