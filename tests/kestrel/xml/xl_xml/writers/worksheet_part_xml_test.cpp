@@ -249,3 +249,36 @@ assert float(vs[3]) == 0.1234567891234 and float(vs[5]) == 1e-7, vs
 )";
     EXPECT_EQ(writer_test::run_python(script, s.path()), 0);
 }
+
+TEST(worksheet_part_xml, shared_formulas_and_styled_rows_and_columns) {
+    saved_sheet s;
+    mta::Table& t = *s.table;
+    mta::formula::formula_attributes_t master;
+    master.type = 1;
+    master.ref = rng(1, 2, 3, 2);
+    master.flags = 1;
+    vex::coord_t at;
+    at.row = 1, at.col = 2;
+    t.store_formula_cell(new mta::formula::formula_cell(at, "A1*2", master));
+    mta::formula::formula_attributes_t follower;
+    follower.type = 1;
+    at.row = 2;
+    t.store_formula_cell(new mta::formula::formula_cell(at, "A2*2", follower));
+    ASSERT_TRUE(t.set_formula_result(2, 2, mta::cell_t::value_type(true)));
+    mta::style_settings_t bold;
+    mta::font_t f;
+    f.bold = 1;
+    bold.set_font(f);
+    t.set_row_style(4, 4, bold);
+    t.set_col_style(5, 5, bold);
+    const entries_t saved = s.save();
+    const auto elements = xml_elements(find(saved, "xl/worksheets/sheet1.xml"));
+    const std::vector<std::string> from_cols(elements.begin() + 7, elements.end());
+    EXPECT_EQ(from_cols, xml_elements(R"(
+        <cols><col min="5" max="5" width="8.625" style="1"/></cols>
+        <sheetData>
+          <row r="1"><c r="B1"><f t="shared" ref="B1:B3" si="0" ca="1">A1*2</f></c></row>
+          <row r="2"><c r="B2" t="b"><f t="shared" si="0">A2*2</f><v>1</v></c></row>
+          <row r="4" s="1" customFormat="1"><c r="B4" s="1"/><c r="E4" s="1"/></row>
+        </sheetData></worksheet>)"));
+}
