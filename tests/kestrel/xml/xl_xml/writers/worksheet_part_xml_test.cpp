@@ -282,3 +282,26 @@ TEST(worksheet_part_xml, shared_formulas_and_styled_rows_and_columns) {
           <row r="4" s="1" customFormat="1"><c r="B4" s="1"/><c r="E4" s="1"/></row>
         </sheetData></worksheet>)"));
 }
+
+// The sheet's children take the first ids, its external links the next ones.
+TEST(worksheet_part_xml, links_numbered_after_the_drawing) {
+    const stand_in_writers drawings({k::drawings_part});
+    saved_sheet s;
+    ASSERT_TRUE(s.table->get_drawing_part__());
+    ASSERT_TRUE(s.table->add_hyperlink(rng(1, 1, 1, 1), "https://a.example/", true));
+    ASSERT_TRUE(s.table->add_hyperlink(rng(2, 1, 2, 1), "https://b.example/", true));
+    const entries_t saved = s.save();
+    const std::string text = find(saved, "xl/worksheets/sheet1.xml");
+    EXPECT_NE(text.find(R"(<hyperlinks><hyperlink ref="A1" r:id="rId2"/><hyperlink ref="A2" r:id="rId3"/></hyperlinks>)"
+                        R"(<drawing r:id="rId1"/></worksheet>)"),
+              std::string::npos)
+        << text;
+    const std::string rels_text = find(saved, "xl/worksheets/_rels/sheet1.xml.rels");
+    EXPECT_NE(rels_text.find(R"(<Relationship Id="rId1" Type=")" + std::string(od) + "drawing"), std::string::npos)
+        << rels_text;
+    EXPECT_NE(rels_text.find(R"(<Relationship Id="rId3" Type=")" + std::string(od) +
+                             R"(hyperlink" Target="https://b.example/" TargetMode="External"/>)"),
+              std::string::npos)
+        << rels_text;
+    expect_no_dangling_targets(saved);
+}
