@@ -175,6 +175,8 @@ void worktable_part_xml::write_sheet_data() {
     cell_rows = merge_spans(std::move(cell_rows));
     std::vector<std::pair<int32_t, int32_t>> record_rows;
     add_runs(table_->row_records(), [](const rc_record_t& r) { return !default_record(r); }, record_rows, 0);
+    // An outline level alone also needs the row's element.
+    add_runs(table_->row_outline().runs(), [](int32_t level) { return level != 0; }, record_rows, 0);
     record_rows = merge_spans(std::move(record_rows));
 
     // Rows with a record of their own but no cell: a row element each.

@@ -95,6 +95,7 @@ TEST(worksheet_part_xml, cells_of_every_kind_and_row_attributes) {
     t.set_cell_style(7, 2, bold);
     ASSERT_TRUE(t.set_row_outline_level(8, 8, 2));
     ASSERT_TRUE(t.set_num(8, 1, 1));
+    ASSERT_TRUE(t.set_row_outline_level(9, 9, 1));
     const entries_t saved = s.save();
     EXPECT_EQ(xml_elements(find(saved, "xl/worksheets/sheet1.xml")), xml_elements(sheet_text(R"(
         <dimension ref="A1:E8"/>)" + view + format + R"(
@@ -110,6 +111,7 @@ TEST(worksheet_part_xml, cells_of_every_kind_and_row_attributes) {
           <row r="6" hidden="1"></row>
           <row r="7"><c r="B7" s="1"/></row>
           <row r="8" outlineLevel="2"><c r="A8"><v>1</v></c></row>
+          <row r="9" outlineLevel="1"></row>
         </sheetData>)")));
     EXPECT_EQ(xml_elements(find(saved, "xl/sharedStrings.xml")),
               xml_elements(std::string(saved_decl) +
