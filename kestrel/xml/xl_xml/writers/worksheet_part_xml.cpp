@@ -61,6 +61,16 @@ void worksheet_part_xml::write() {
     if (!w_) throw std::runtime_error("no xml stream writer.");
     const workbook_t* book = part_.get_workbook();
     if (book && book->document_format() != package_format) return;
+    try {
+        write_entry(book);
+    } catch (...) {
+        // The sink may be gone when the failed save lets the writer go.
+        w_->clear();
+        throw;
+    }
+}
+
+void worksheet_part_xml::write_entry(const workbook_t* book) {
     const worksheet_t& sheet = *part_.get_worksheet();
     xml_part_t* table_part = part_.get_worktable_part();
     const auto* table = table_part ? dynamic_cast<const worktable_t*>(table_part->get_component()) : nullptr;

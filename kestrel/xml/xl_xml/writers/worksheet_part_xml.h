@@ -10,6 +10,7 @@
 
 namespace vex {
 
+class workbook_t;
 class worksheet_part_t;
 class worksheet_t;
 class worktable_t;
@@ -23,6 +24,7 @@ public:
     void write_relationships(xml::xml_stream_writer& w) override;
 
 private:
+    void write_entry(const workbook_t* book);
     // The number of the first hyperlink relationship: one past the children's.
     uint64_t first_link_id() const;
     void write_sheet_pr(const worktable_t* table);
