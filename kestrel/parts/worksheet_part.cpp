@@ -2,6 +2,9 @@
 
 #include "kestrel/core/components/workbook.h"
 #include "kestrel/core/components/worktable.h"
+#include "kestrel/xml/xl_xml/writers/stand_in_writer.h"
+#include "kestrel/xml/xl_xml/writers/worksheet_part_xml.h"
+#include "kestrel/xml/xl_xml/writers/worktable_part_xml.h"
 
 #include <string>
 #include <string_view>
@@ -35,6 +38,15 @@ workbook_t* worksheet_part_t::get_workbook() const noexcept {
 bool worksheet_part_t::in_package_io() const noexcept {
     const workbook_t* book = get_workbook();
     return book && book->document_format() == package_format;
+}
+
+void worksheet_part_t::create_output_handler(int mode) {
+    if (mode != 2 || stand_in_writer(kind())) return xml_part_t::create_output_handler(mode);
+    // Only external links take a relationship: the save counts them with the children.
+    for (const auto& c : get_child_parts())
+        if (auto* table = is_worktable(*c) ? dynamic_cast<worktable_t*>(c->get_component()) : nullptr)
+            table->set_hyperlink_count(worktable_part_xml::external_link_count(*table));
+    set_output_handler(std::make_unique<worksheet_part_xml>(*this));
 }
 
 xml_part_t* worksheet_part_t::get_worktable_part() const noexcept {

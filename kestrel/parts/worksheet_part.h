@@ -19,6 +19,7 @@ public:
     worksheet_t* get_worksheet() const noexcept { return static_cast<worksheet_t*>(get_component()); }
 
     size_t child_count(int mode) const override;
+    void create_output_handler(int mode) override;
     xml_part_t* create_part(const char* relationship_type, const char* id) override;
     void add_part(xml_part_t* part, bool at_front) override;
     size_t reset_relationship_ids() override;

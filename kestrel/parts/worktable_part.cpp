@@ -3,6 +3,8 @@
 #include "kestrel/core/components/workbook.h"
 #include "kestrel/core/components/worksheet.h"
 #include "kestrel/parts/package_uris.h"
+#include "kestrel/xml/xl_xml/writers/stand_in_writer.h"
+#include "kestrel/xml/xl_xml/writers/worktable_part_xml.h"
 
 #include <algorithm>
 
@@ -29,6 +31,11 @@ xml_part_t* worktable_part_t::child_of_kind(part_kind_enum kind) const noexcept 
     for (const auto& c : get_child_parts())
         if (c->kind() == kind) return c.get();
     return nullptr;
+}
+
+void worktable_part_t::create_output_handler(int mode) {
+    if (mode != 2 || stand_in_writer(kind())) return xml_part_t::create_output_handler(mode);
+    set_output_handler(std::make_unique<worktable_part_xml>(*this));
 }
 
 int worktable_part_t::bind_child_part(xml_part_t* child) {

@@ -20,6 +20,7 @@ public:
     // Binds embedded objects and controls to the child by its source Id, also
     // while hyperlinks are pending; always 0.
     int bind_child_part(xml_part_t* child) override;
+    void create_output_handler(int mode) override;
     // A sheet has at most one drawing: asked again, the one it has.
     xml_part_t* create_part(const char* relationship_type, const char* id) override;
     // Table parts are listed in the worktable in the order they come.

@@ -331,10 +331,10 @@ TEST(excel_resolver, part_without_writer_or_bytes_fails_the_save_before_the_disk
         bool strings_written = false;
     } cases[] = {
         // The workbook, styles and shared-strings parts write themselves.
-        {"no writer at all", {}, false, false, "xl/worksheets/sheet1.xml"},
+        {"no writer at all", {}, false, false, "xl/drawings/vmldrawing1.vml"},
         {"no styles stand-in", all_but(k::workbook_styles_part), false, false, ""},
-        // The sheet's writer writes its worktable too: the sheet's kind needs one.
-        {"no sheet writer", all_but(k::worksheet_part), false, false, "xl/worksheets/sheet1.xml"},
+        // The sheet writes itself and its worktable.
+        {"no sheet stand-in", all_but(k::worksheet_part), false, false, ""},
         {"no drawing writer", all_but(k::vml_drawing_part), false, false, "xl/drawings/vmldrawing1.vml"},
         {"strings to save, no stand-in for them", all_but(k::shared_string_table_part), true, false, "", true},
         {"strings filled by the sheets, no stand-in for them", all_but(k::shared_string_table_part), false, true,

@@ -2,12 +2,15 @@
 // The writer of one package part, made by the part for a save and dropped once
 // the part and its descendants are written.
 
+#include "coord.h"
+#include "text_utils.h"
 #include "xml/xml_stream_writer.h"
 
 #include <charconv>
 #include <cmath>
 #include <concepts>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace vex {
@@ -41,5 +44,11 @@ private:
     char buf_[32];
     uint8_t size_ = 0;
 };
+
+// A range in A1 form; a one-cell range as its cell.
+inline std::string range_text(const range_t& r) {
+    return r.first.row == r.last.row && r.first.col == r.last.col ? row_col_to_string(r.first.row, r.first.col)
+                                                                  : range_to_string_unchecked(r);
+}
 
 } // namespace vex

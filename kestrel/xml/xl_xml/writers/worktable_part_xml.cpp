@@ -1,0 +1,478 @@
+#include "kestrel/xml/xl_xml/writers/worktable_part_xml.h"
+
+#include "kestrel/core/components/shared_string_table.h"
+#include "kestrel/core/components/workbook.h"
+#include "kestrel/core/components/worktable.h"
+#include "kestrel/parts/package_uris.h"
+#include "kestrel/parts/part.h"
+#include "kestrel/xml/xl_xml/enum_names.h"
+#include "mta/table/cell/string_pool.h"
+#include "text_utils.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+namespace vex {
+
+namespace {
+
+using mta::rc_record_t;
+using mta::formula::formula_cell;
+
+constexpr std::string_view formula_type_names[] = {"normal", "shared", "array", "dataTable"};
+constexpr std::string_view formula_flag_names[] = {"ca", "aca", "bx", "del1", "del2", "dt2D", "dtr"};
+constexpr int32_t last_sheet_col = 16384;
+
+bool default_record(const rc_record_t& r) noexcept { return r.xf == 0 && r.flags == 0; }
+
+// Sorted, disjoint, adjacent spans joined.
+std::vector<std::pair<int32_t, int32_t>> merge_spans(std::vector<std::pair<int32_t, int32_t>> spans) {
+    std::sort(spans.begin(), spans.end());
+    std::vector<std::pair<int32_t, int32_t>> out;
+    for (const auto& s : spans) {
+        if (!out.empty() && int64_t(s.first) <= int64_t(out.back().second) + 1)
+            out.back().second = std::max(out.back().second, s.second);
+        else
+            out.push_back(s);
+    }
+    return out;
+}
+
+template <class Store, class Pred>
+void add_runs(const Store& store, Pred is_marked, std::vector<std::pair<int32_t, int32_t>>& out, int32_t base) {
+    const auto& runs = store.runs();
+    for (size_t i = 0; i < runs.size(); ++i)
+        if (is_marked(runs[i].value)) out.emplace_back(int32_t(runs[i].start) + base, store.run_end(i) + base);
+}
+
+bool is_formula_ref_set(const coord_t& c) noexcept { return c.row != 0 || c.col != 0; }
+
+} // namespace
+
+// One column's place in a row-major walk: its current value block and style run.
+struct worktable_part_xml::column_cursor {
+    const mta::Column* column = nullptr;
+    mta::column_store_t::const_iterator block;
+    size_t run = 0;
+
+    void seek(size_t pos) {
+        if (!column) return;
+        const auto end = column->cells().end();
+        while (block != end && pos >= block->position + block->size) ++block;
+        const auto& runs = column->xf_runs();
+        while (run + 1 < runs.runs().size() && int64_t(pos) > runs.run_end(run)) ++run;
+    }
+    uint16_t xf() const noexcept { return column ? column->xf_runs().runs()[run].value : 0; }
+};
+
+uint64_t worktable_part_xml::external_link_count(const worktable_t& table) noexcept {
+    const mta::hyperlink_list_t& links = table.hyperlinks();
+    uint64_t n = 0;
+    for (size_t i = 0; i < links.size(); ++i) n += links.is_external(i) ? 1 : 0;
+    return n;
+}
+
+void worktable_part_xml::write() {
+    xml::xml_stream_writer* w = part_.get_xml_writer();
+    const auto* table = dynamic_cast<const worktable_t*>(part_.get_component());
+    if (!w || !table) throw std::runtime_error("no xml stream writer.");
+    const xml_part_t* book_part = part_.get_workbook_part();
+    const auto* book = book_part ? dynamic_cast<const workbook_t*>(book_part->get_component()) : nullptr;
+    bind(*w, *table, book ? book->shared_strings() : nullptr);
+    w_->write_raw(xml::standalone_declaration);
+    w_->start_element("worksheet");
+    w_->write_attribute("xmlns", uri::spreadsheetml_main);
+    w_->write_attribute("xmlns:r", uri::office_document_relationships);
+    w_->close_start_tag();
+    write_cols();
+    write_sheet_data();
+    write_merge_cells();
+    write_hyperlinks(part_.get_child_parts().size() + 1);
+    write_drawing();
+    write_legacy_drawing();
+    write_picture();
+    write_table_parts();
+    w_->end_element("worksheet");
+}
+
+// ---- columns ----------------------------------------------------------------------
+
+void worktable_part_xml::write_cols() {
+    struct layout_t {
+        uint16_t xf = 0;
+        uint8_t flags = 0;
+        int64_t level = 0;
+        double width = 0.0;
+        bool operator==(const layout_t&) const = default;
+    };
+    const mta::col_records_t& records = table_->col_records();
+    std::vector<std::pair<int32_t, int32_t>> spans;
+    add_runs(records, [&](const rc_record_t& r) { return !mta::col_record_equal(r, records.default_value()); }, spans, 0);
+    add_runs(table_->col_outline().runs(), [](int32_t level) { return level != 0; }, spans, 0);
+    spans = merge_spans(std::move(spans));
+    const double default_width = table_->get_default_col_width(0);
+    bool started = false;
+    for (const auto& [a, b] : spans) {
+        int32_t from = a;
+        layout_t run;
+        auto flush = [&](int32_t to) {
+            if (run == layout_t{}) return;
+            if (!started) {
+                w_->start_element("cols");
+                w_->close_start_tag();
+                started = true;
+            }
+            w_->start_element("col");
+            w_->write_attribute("min", number_text(from));
+            w_->write_attribute("max", number_text(to));
+            const bool custom = run.flags & rc_record_t::custom_size;
+            w_->write_attribute("width", number_text(custom ? run.width : default_width));
+            if (run.xf) w_->write_attribute("style", number_text(run.xf));
+            if (run.flags & rc_record_t::hidden) w_->write_attribute("hidden", "1");
+            if (custom) w_->write_attribute("customWidth", "1");
+            if (run.level > 0) w_->write_attribute("outlineLevel", number_text(run.level));
+            if (run.level < 0) w_->write_attribute("collapsed", "1");
+            w_->end_empty_element();
+        };
+        for (int32_t c = a; c <= b && c <= last_sheet_col; ++c) {
+            const rc_record_t r = records.value_at(c);
+            layout_t here{r.xf, uint8_t(r.flags & 0x3f), 0, 0.0};
+            bool collapsed = false;
+            const int64_t level = table_->col_outline().outline_level(c, collapsed);
+            here.level = level > 0 ? level : 0;
+            if (here.flags & rc_record_t::custom_size) here.width = table_->get_custom_col_width(c, c, 0).value_or(default_width);
+            if (c == a) {
+                run = here;
+            } else if (!(here == run)) {
+                flush(c - 1);
+                from = c;
+                run = here;
+            }
+        }
+        flush(std::min(b, last_sheet_col));
+    }
+    if (started) w_->end_element("cols");
+}
+
+// ---- rows and cells ---------------------------------------------------------------
+
+void worktable_part_xml::write_sheet_data() {
+    w_->start_element("sheetData");
+    w_->close_start_tag();
+    const mta::columns_t& columns = table_->columns();
+    std::vector<std::pair<int32_t, int32_t>> cell_rows;
+    for (int c = 1; c <= columns.count(); ++c) {
+        const mta::Column* column = columns.at(c);
+        if (!column) continue;
+        for (const auto& block : column->cells())
+            if (block.type != mdds::mtv::element_type_empty)
+                cell_rows.emplace_back(int32_t(block.position) + 1, int32_t(block.position + block.size));
+        add_runs(column->xf_runs(), [](uint16_t xf) { return xf != 0; }, cell_rows, 1);
+    }
+    cell_rows = merge_spans(std::move(cell_rows));
+    std::vector<std::pair<int32_t, int32_t>> record_rows;
+    add_runs(table_->row_records(), [](const rc_record_t& r) { return !default_record(r); }, record_rows, 0);
+    // An outline level alone also needs the row's element.
+    add_runs(table_->row_outline().runs(), [](int32_t level) { return level != 0; }, record_rows, 0);
+    record_rows = merge_spans(std::move(record_rows));
+
+    // Rows with a record of their own but no cell: a row element each.
+    size_t next_record = 0;
+    auto record_rows_before = [&](int64_t limit) {
+        for (; next_record < record_rows.size(); ++next_record) {
+            auto& [a, b] = record_rows[next_record];
+            for (int32_t r = a; r <= b && r < limit; ++r) {
+                write_row_start(r, table_->row_records().value_at(r));
+                w_->end_element("row");
+                a = r + 1;
+            }
+            if (a <= b) return;
+        }
+    };
+    row_cursor cursor;
+    for (const auto& [a, b] : cell_rows) {
+        record_rows_before(a);
+        write_cell_range(a, b, cursor);
+        if (cursor.open) w_->end_element("row");
+        cursor.open = false;
+        // Rows the walk covered need nothing more.
+        while (next_record < record_rows.size() && record_rows[next_record].second <= b) ++next_record;
+        if (next_record < record_rows.size() && record_rows[next_record].first <= b) record_rows[next_record].first = b + 1;
+    }
+    record_rows_before(int64_t(1) << 40);
+    w_->end_element("sheetData");
+}
+
+void worktable_part_xml::write_cell_range(int32_t r1, int32_t r2, row_cursor& cursor) {
+    const mta::columns_t& columns = table_->columns();
+    std::vector<column_cursor> cursors(size_t(columns.count()));
+    for (int c = 1; c <= columns.count(); ++c) {
+        column_cursor& k = cursors[size_t(c - 1)];
+        k.column = columns.at(c);
+        if (!k.column) continue;
+        const size_t pos = size_t(r1) - 1;
+        k.block = k.column->cells().position(pos).first;
+        if (auto i = k.column->xf_runs().run_index_of(int64_t(pos))) k.run = *i;
+    }
+    for (int32_t r = r1; r <= r2; ++r) {
+        if (cursor.open) w_->end_element("row");
+        cursor.open = false;
+        const rc_record_t& record = table_->row_records().value_at(r);
+        if (!default_record(record)) {
+            write_row_start(r, record);
+            cursor.open = true;
+        }
+        cursor.row = r;
+        for (int c = 1; c <= columns.count(); ++c) {
+            column_cursor& k = cursors[size_t(c - 1)];
+            if (!k.column) continue;
+            k.seek(size_t(r) - 1);
+            const bool empty = k.block == k.column->cells().end() || k.block->type == mdds::mtv::element_type_empty;
+            if (empty && k.xf() == 0) continue;
+            if (!cursor.open) {
+                write_row_start(r, record);
+                cursor.open = true;
+            }
+            write_cell(r, c, k);
+        }
+    }
+}
+
+void worktable_part_xml::write_row_start(int32_t row, const rc_record_t& record) {
+    w_->start_element("row");
+    w_->write_attribute("r", number_text(row));
+    if (record.xf) {
+        w_->write_attribute("s", number_text(record.xf));
+        w_->write_attribute("customFormat", "1");
+    }
+    bool hidden = record.flags & rc_record_t::hidden;
+    if (record.flags & rc_record_t::custom_size) {
+        const double ht = table_->get_custom_row_height(row, row, 0).value_or(table_->get_default_row_height(0));
+        w_->write_attribute("ht", number_text(ht));
+        w_->write_attribute("customHeight", "1");
+    }
+    bool collapsed = false;
+    const int64_t level = table_->row_outline().outline_level(row, collapsed);
+    if (level > 0 && collapsed) hidden = true;
+    if (hidden) w_->write_attribute("hidden", "1");
+    if (level > 0) w_->write_attribute("outlineLevel", number_text(level));
+    w_->close_start_tag();
+}
+
+void worktable_part_xml::start_cell(std::string_view ref, std::string_view type, uint16_t xf) {
+    w_->start_element("c");
+    w_->write_attribute("r", ref);
+    if (xf) w_->write_attribute("s", number_text(xf));
+    if (!type.empty()) w_->write_attribute("t", type);
+}
+
+void worktable_part_xml::write_v(std::string_view text) {
+    w_->start_element("v");
+    w_->close_start_tag();
+    w_->write_text(text);
+    w_->end_element("v");
+}
+
+void worktable_part_xml::write_number_value(double v) { write_v(number_text(v)); }
+
+void worktable_part_xml::write_cell(int32_t row, int32_t col, column_cursor& k) {
+    const std::string ref = row_col_to_string(row, col);
+    const uint16_t xf = k.xf();
+    if (k.block == k.column->cells().end() || k.block->type == mdds::mtv::element_type_empty) {
+        start_cell(ref, {}, xf);
+        w_->end_empty_element();
+        return;
+    }
+    const auto& data = *k.block->data;
+    const size_t offset = size_t(row) - 1 - k.block->position;
+    switch (k.block->type) {
+    case mdds::mtv::element_type_double: {
+        const double v = mdds::mtv::double_element_block::at(data, offset);
+        // A number the format cannot carry reads back as this error.
+        if (!std::isfinite(v)) {
+            start_cell(ref, "e", xf);
+            w_->close_start_tag();
+            write_v(mta::error_literal(int32_t(mta::error_value_enum::num)));
+            break;
+        }
+        start_cell(ref, {}, xf);
+        w_->close_start_tag();
+        write_number_value(v);
+        break;
+    }
+    case mdds::mtv::element_type_int32:
+        start_cell(ref, {}, xf);
+        w_->close_start_tag();
+        write_v(number_text(mdds::mtv::int32_element_block::at(data, offset)));
+        break;
+    case mdds::mtv::element_type_int64:
+        start_cell(ref, {}, xf);
+        w_->close_start_tag();
+        write_v(number_text(mdds::mtv::int64_element_block::at(data, offset)));
+        break;
+    case mdds::mtv::element_type_boolean: {
+        const bool v = *(mdds::mtv::boolean_element_block::cbegin(data) + std::ptrdiff_t(offset));
+        start_cell(ref, "b", xf);
+        w_->close_start_tag();
+        write_v(v ? "1" : "0");
+        break;
+    }
+    case mta::element_type_string_index:
+        write_string_cell(ref, xf, mta::string_index_block::at(data, offset).index);
+        return;
+    case mta::element_type_error: {
+        const int32_t code = mta::error_block::at(data, offset).code;
+        const std::string_view literal = mta::error_literal(code);
+        if (literal.empty()) throw_enum_subscript(code);
+        start_cell(ref, "e", xf);
+        w_->close_start_tag();
+        write_v(literal);
+        break;
+    }
+    case mta::element_type_formula:
+        write_formula(*mta::formula_block::at(data, offset), ref, xf);
+        return;
+    default:
+        start_cell(ref, {}, xf);
+        w_->end_empty_element();
+        return;
+    }
+    w_->end_element("c");
+}
+
+void worktable_part_xml::write_string_cell(std::string_view ref, uint16_t xf, int32_t pool_index) {
+    const mta::string_pool_t& pool = table_->get_string_pool();
+    if (strings_) {
+        start_cell(ref, "s", xf);
+        w_->close_start_tag();
+        write_v(number_text(strings_->save_index_of(uint32_t(pool_index))));
+        w_->end_element("c");
+        return;
+    }
+    // Without a shared-strings part the text goes in the cell.
+    start_cell(ref, "inlineStr", xf);
+    w_->close_start_tag();
+    w_->start_element("is");
+    w_->close_start_tag();
+    const std::string_view text = pool.string_at(pool_index);
+    w_->start_element("t");
+    if (!text.empty() && (text.front() == ' ' || text.back() == ' ' || text.front() == '\n' || text.back() == '\n'))
+        w_->write_attribute("xml:space", "preserve");
+    w_->close_start_tag();
+    w_->write_text(text);
+    w_->end_element("t");
+    w_->end_element("is");
+    w_->end_element("c");
+}
+
+void worktable_part_xml::write_formula(const formula_cell& cell, std::string_view ref, uint16_t xf) {
+    // The cached result decides the cell's type.
+    std::string_view type;
+    std::string value;
+    if (const auto& result = cell.result()) {
+        if (const double* d = std::get_if<double>(&*result)) {
+            if (std::isfinite(*d))
+                value = number_text(*d).view();
+            else
+                type = "e", value = mta::error_literal(int32_t(mta::error_value_enum::num));
+        } else if (const std::string* s = std::get_if<std::string>(&*result)) {
+            type = "str", value = *s;
+        } else if (const bool* b = std::get_if<bool>(&*result)) {
+            type = "b", value = *b ? "1" : "0";
+        } else if (const datetime_t* t = std::get_if<datetime_t>(&*result)) {
+            value = number_text(ticks_to_serial(*t)).view();
+        } else if (const auto* e = std::get_if<mta::formula::formula_error>(&*result)) {
+            const std::string_view literal = mta::error_literal(int32_t(e->code()) - 1);
+            type = "e", value = literal.empty() ? mta::error_literal(int32_t(mta::error_value_enum::value)) : literal;
+        }
+    }
+    start_cell(ref, type, xf);
+    w_->close_start_tag();
+    const mta::formula::formula_attributes_t& a = cell.attributes();
+    w_->start_element("f");
+    if (a.type != 0 && a.type < std::size(formula_type_names)) w_->write_attribute("t", formula_type_names[a.type]);
+    if (is_formula_ref_set(a.ref.first) && is_formula_ref_set(a.ref.last)) w_->write_attribute("ref", range_to_string_unchecked(a.ref));
+    if (a.type == 1) w_->write_attribute("si", number_text(a.shared_index));
+    if (is_formula_ref_set(a.r1)) w_->write_attribute("r1", row_col_to_string(a.r1.row, a.r1.col));
+    if (is_formula_ref_set(a.r2)) w_->write_attribute("r2", row_col_to_string(a.r2.row, a.r2.col));
+    for (size_t bit = 0; bit < std::size(formula_flag_names); ++bit)
+        if (a.flags & (1u << bit)) w_->write_attribute(formula_flag_names[bit], "1");
+    w_->close_start_tag();
+    w_->write_text(cell.expression());
+    w_->end_element("f");
+    if (cell.has_result()) write_v(value);
+    w_->end_element("c");
+}
+
+// ---- merges, links and anchored parts --------------------------------------------
+
+void worktable_part_xml::write_merge_cells() {
+    const std::vector<range_t> ranges = table_->merged_cells().get_all();
+    if (ranges.empty()) return;
+    w_->start_element("mergeCells");
+    w_->write_attribute("count", number_text(ranges.size()));
+    w_->close_start_tag();
+    for (const range_t& r : ranges) {
+        w_->start_element("mergeCell");
+        w_->write_attribute("ref", range_text(r));
+        w_->end_empty_element();
+    }
+    w_->end_element("mergeCells");
+}
+
+void worktable_part_xml::write_hyperlinks(uint64_t first) {
+    const mta::hyperlink_list_t& links = table_->hyperlinks();
+    if (links.size() == 0) return;
+    w_->start_element("hyperlinks");
+    w_->close_start_tag();
+    uint64_t next = first;
+    for (size_t i = 0; i < links.size(); ++i) {
+        const mta::hyperlink_t& link = *links.at(i);
+        w_->start_element("hyperlink");
+        w_->write_attribute("ref", range_text(links.range_at(i)));
+        if (links.is_external(i))
+            w_->write_attribute("r:id", "rId" + std::string(number_text(next++).view()));
+        else
+            w_->write_attribute("location", links.address_at(i));
+        if (!link.display.empty()) w_->write_attribute("display", link.display);
+        if (!link.tooltip.empty()) w_->write_attribute("tooltip", link.tooltip);
+        w_->end_empty_element();
+    }
+    w_->end_element("hyperlinks");
+}
+
+void worktable_part_xml::write_child_rid(std::string_view element, part_kind_enum kind) {
+    for (const auto& child : part_.get_child_parts()) {
+        if (child->kind() != kind || !*child->get_relationship_id()) continue;
+        w_->start_element(element);
+        w_->write_attribute("r:id", child->get_relationship_id());
+        w_->end_empty_element();
+        return;
+    }
+}
+
+void worktable_part_xml::write_drawing() { write_child_rid("drawing", part_kind_enum::drawings_part); }
+void worktable_part_xml::write_legacy_drawing() { write_child_rid("legacyDrawing", part_kind_enum::vml_drawing_part); }
+void worktable_part_xml::write_picture() { write_child_rid("picture", part_kind_enum::image_part); }
+
+void worktable_part_xml::write_table_parts() {
+    std::vector<const xml_part_t*> tables;
+    for (const auto& child : part_.get_child_parts())
+        if (child->kind() == part_kind_enum::table_definition_part && *child->get_relationship_id())
+            tables.push_back(child.get());
+    if (tables.empty()) return;
+    w_->start_element("tableParts");
+    w_->write_attribute("count", number_text(tables.size()));
+    w_->close_start_tag();
+    for (const xml_part_t* t : tables) {
+        w_->start_element("tablePart");
+        w_->write_attribute("r:id", t->get_relationship_id());
+        w_->end_empty_element();
+    }
+    w_->end_element("tableParts");
+}
+
+} // namespace vex
