@@ -1,5 +1,6 @@
 #include "kestrel/parts/worksheet_part.h"
 
+#include "errors.h"
 #include "kestrel/core/components/workbook.h"
 #include "kestrel/core/components/worktable.h"
 #include "kestrel/xml/xl_xml/writers/stand_in_writer.h"
@@ -42,6 +43,9 @@ bool worksheet_part_t::in_package_io() const noexcept {
 
 void worksheet_part_t::create_output_handler(int mode) {
     if (mode != 2 || stand_in_writer(kind())) return xml_part_t::create_output_handler(mode);
+    if (const worksheet_t* sheet = get_worksheet(); sheet && !sheet->unread_sections().empty())
+        throw general_error("Cannot save sheet \"" + std::string(sheet->name()) + "\": its " +
+                            sheet->unread_sections().front() + " would be lost.");
     // Only external links take a relationship: the save counts them with the children.
     for (const auto& c : get_child_parts())
         if (auto* table = is_worktable(*c) ? dynamic_cast<worktable_t*>(c->get_component()) : nullptr)

@@ -212,6 +212,11 @@ status_t worksheet_t::assign(const xml::sxml::xml_node_t* node) {
     return reader_->root_handler(node);
 }
 
+void worksheet_t::note_unread_section(std::string_view name) {
+    if (std::find(unread_sections_.begin(), unread_sections_.end(), name) == unread_sections_.end())
+        unread_sections_.emplace_back(name);
+}
+
 void worksheet_t::set_sheet_name(std::string_view name) {
     for (const auto& c : get_part()->get_child_parts()) {
         if (worktable_t* table = worktable_of(*c)) {

@@ -180,6 +180,11 @@ public:
     xml_part_t* printer_settings() const noexcept { return printer_settings_; }
     void set_printer_settings(xml_part_t* part) noexcept { printer_settings_ = part; }
 
+    // Sections of the loaded sheet that no reader takes yet: a save would lose
+    // them, so it refuses instead.
+    void note_unread_section(std::string_view name);
+    const std::vector<std::string>& unread_sections() const noexcept { return unread_sections_; }
+
 private:
     workbook_t* workbook__() const noexcept;
     uint32_t document_format__() const noexcept;
@@ -194,6 +199,7 @@ private:
     std::unique_ptr<assign_for_worksheet_t> reader_;
     xml_part_t* printer_settings_ = nullptr;
     std::optional<worktable_shape_t> pending_shape_;
+    std::vector<std::string> unread_sections_;
 };
 
 } // namespace vex

@@ -60,6 +60,13 @@ status_t assign_for_worksheet_t::assign(const xml_node_t* node) {
     if (node_named(section, "headerFooter")) return assign_header_footer(*node);
     if (node_named(section, "sheetFormatPr")) return assign_sheet_format(*node);
     if (node_named(section, "sheetProtection")) return assign_sheet_protection(*node);
+    // The dimension is computed again on save; the anchored parts' elements
+    // are written from the part tree.
+    static constexpr std::string_view rewritten[] = {"dimension", "drawing", "legacyDrawing", "picture",
+                                                     "tableParts"};
+    if (node == section && is_start(*node) &&
+        std::find(std::begin(rewritten), std::end(rewritten), std::string_view(node->name)) == std::end(rewritten))
+        sheet_.note_unread_section(node->name);
     return status_t::keep;
 }
 

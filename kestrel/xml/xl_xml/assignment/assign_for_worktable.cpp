@@ -3,6 +3,7 @@
 #include "datetime.h"
 #include "errors.h"
 #include "kestrel/core/components/shared_string_table.h"
+#include "kestrel/core/components/worksheet.h"
 #include "kestrel/core/components/worktable.h"
 #include "kestrel/parts/part.h"
 #include "kestrel/xml/xl_xml/assignment/assign_for_shared_string_table.h"
@@ -181,6 +182,15 @@ status_t assign_for_worktable::assign_c(const xml_node_t& node) {
             throw loading_error("Wrong cell reference: column " + std::to_string(col));
         }
         if (row != last_row_) throw loading_error("xml file error: row is " + std::to_string(row));
+        // Cell and value metadata (dynamic arrays, pictures in cells) are not
+        // kept yet: the sheet must not be saved without them.
+        if (!metadata_noted_ && (get_attribute_value("cm", a) || get_attribute_value("vm", a))) {
+            metadata_noted_ = true;
+            const xml_part_t* part = table_.get_part();
+            const xml_part_t* sheet_part = part ? part->get_parent() : nullptr;
+            if (auto* sheet = sheet_part ? dynamic_cast<worksheet_t*>(sheet_part->get_component()) : nullptr)
+                sheet->note_unread_section("cell metadata");
+        }
         last_col_ = col;
         cell_.row = static_cast<uint32_t>(row);
         cell_.col = static_cast<uint32_t>(col);

@@ -65,6 +65,7 @@ private:
     mta::trival_cell_t cell_;
     bool cell_text_ = false;  // t="str": the value is the text itself
     bool cell_open_ = false;
+    bool metadata_noted_ = false;
     mta::imported_row_cells row_;
     bool row_accepted_ = false;
     int64_t last_row_ = 0;
