@@ -1,4 +1,5 @@
-/* A tour of plover's free conversions. */
+/* A tour of plover's free conversions, then a small workbook written to
+ * example.xlsx in the current folder. */
 #include <stdio.h>
 
 #include "plover.h"
@@ -31,5 +32,29 @@ int main(void) {
     /* UTF-8 to UTF-16. */
     const char* text = "Gr\xC3\xBC\xC3\x9F" "e";
     printf("\"%s\" is %u UTF-16 units\n", text, to_wide_string(text, NULL));
-    return 0;
+
+    /* A workbook: a header row, two rows of figures and a date. */
+    plover_document_t* doc = create_document();
+    plover_worksheet_t* sheet = doc ? wb_add_worksheet(doc_get_workbook(doc), "Report") : NULL;
+    if (!sheet) {
+        fprintf(stderr, "%s\n", run_msg());
+        return 1;
+    }
+    const char* header[] = {"Region", "Units", "Price"};
+    for (int c = 0; c < 3; ++c) ws_set_text(sheet, 1, c + 1, header[c]);
+    ws_set_text(sheet, 2, 1, "North");
+    ws_set_num(sheet, 2, 2, 120);
+    ws_set_num(sheet, 2, 3, 9.5);
+    ws_set_text(sheet, 3, 1, "South");
+    ws_set_num(sheet, 3, 2, 80);
+    ws_set_num(sheet, 3, 3, 11.25);
+    ws_set_text(sheet, 5, 1, "As of");
+    ws_set_datetime(sheet, 5, 2, encode_date(2024, 2, 29));
+    int saved = doc_save(doc, "example.xlsx");
+    if (saved)
+        printf("wrote example.xlsx: sheet \"%s\", %s in A1\n", ws_name(sheet), ws_get_text(sheet, 1, 1));
+    else
+        fprintf(stderr, "saving failed: %s\n", run_msg());
+    doc_release(doc);
+    return saved ? 0 : 1;
 }
