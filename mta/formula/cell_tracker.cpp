@@ -2,6 +2,7 @@
 
 #include "mta/formula/formula_cell.h"
 #include "mta/formula/model_context.h"
+#include "mta/table/utils/merged_cells.h"
 
 #include <mdds/rtree.hpp>
 
@@ -15,9 +16,10 @@ namespace vex::mta::formula {
 namespace {
 
 // Both indexes keep one entry per extent; the sets are vectors so that their
-// members come out in insertion order.
-using formula_tree_t = mdds::rtree<int, vex::range_t>;
-using dependency_tree_t = mdds::rtree<int, std::vector<vex::range_t>>;
+// members come out in insertion order. Small nodes: with mdds's default ones,
+// choosing a leaf for each insertion dominated registering formulas.
+using formula_tree_t = mdds::rtree<int, vex::range_t, small_node_rtree_trait>;
+using dependency_tree_t = mdds::rtree<int, std::vector<vex::range_t>, small_node_rtree_trait>;
 template <class Tree = formula_tree_t>
 typename Tree::extent_type extent_of(const vex::range_t& r) {
     return {{r.first.row, r.first.col}, {r.last.row, r.last.col}};

@@ -3,6 +3,7 @@
 #include "mta/formula/formula_cell.h"
 
 #include <condition_variable>
+#include <algorithm>
 #include <deque>
 #include <exception>
 #include <mutex>
@@ -90,10 +91,71 @@ private:
     bool stop_ = false;
 };
 
+// A fixed set of workers taking tasks first in, first out: std::async would
+// start one thread per cell.
+class worker_pool {
+public:
+    explicit worker_pool(size_t count) {
+        try {
+            for (size_t i = 0; i < count; ++i) workers_.emplace_back([this] { work(); });
+        } catch (...) {
+            stop();
+            throw;
+        }
+    }
+    ~worker_pool() { stop(); }
+    worker_pool(const worker_pool&) = delete;
+    worker_pool& operator=(const worker_pool&) = delete;
+
+    std::future<void> submit(std::function<void()> task) {
+        std::packaged_task<void()> packaged(std::move(task));
+        std::future<void> future = packaged.get_future();
+        {
+            std::lock_guard lock(mutex_);
+            tasks_.push_back(std::move(packaged));
+        }
+        wake_.notify_one();
+        return future;
+    }
+
+private:
+    void work() {
+        for (;;) {
+            std::packaged_task<void()> task;
+            {
+                std::unique_lock lock(mutex_);
+                wake_.wait(lock, [&] { return !tasks_.empty() || stopping_; });
+                if (tasks_.empty()) return;
+                task = std::move(tasks_.front());
+                tasks_.pop_front();
+            }
+            task();  // an error goes to the task's future
+        }
+    }
+    void stop() noexcept {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        for (auto& w : workers_) w.join();
+        workers_.clear();
+    }
+
+    std::vector<std::thread> workers_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::packaged_task<void()>> tasks_;
+    bool stopping_ = false;
+};
+
 } // namespace
 
 void recalc_batch::run() const {
-    run([](std::function<void()> task) { return std::async(std::launch::async, std::move(task)); });
+    const uint64_t limit = effective_limit(task_limit_, std::thread::hardware_concurrency());
+    // Tasks never wait for each other, so the oldest always gets a worker.
+    worker_pool pool(size_t(std::min<uint64_t>(limit, std::max<size_t>(cells_.size(), 1))));
+    run([&](std::function<void()> task) { return pool.submit(std::move(task)); });
 }
 
 void recalc_batch::run(const task_launcher_t& launch) const {

@@ -11,7 +11,7 @@ namespace vex::mta::formula {
 
 class formula_cell;
 
-// Starts one task; the default runs it on std::async's own thread.
+// Starts one task; the default hands it to a fixed pool of workers.
 using task_launcher_t = std::function<std::future<void>(std::function<void()>)>;
 
 class recalc_batch {

@@ -104,6 +104,17 @@ TEST_F(recalc_queue_test, a_failing_task_is_rethrown_after_every_started_task) {
     expect_results(20);
 }
 
+TEST_F(recalc_queue_test, the_worker_pool_rethrows_a_cell_error_and_stays_usable) {
+    const auto cells = make_cells(20);
+    const auto tokens = owned[3]->tokens;
+    owned[3]->tokens = {token_t(1.0), token_t(int32_t(op_range)), token_t(coord_t{0, 1, 2, 1, 1, 1})};
+    for (uint64_t limit : {1u, 0u}) EXPECT_THROW(recalc_batch(cells, limit).run(), formula_error);
+    expect_results(3);
+    owned[3]->tokens = tokens;
+    recalc_batch(cells, 0).run();
+    expect_results(20);
+}
+
 TEST_F(recalc_queue_test, a_failing_launcher_reports_its_error) {
     const auto cells = make_cells(10);
     auto inner = counting();
