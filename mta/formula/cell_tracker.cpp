@@ -187,7 +187,9 @@ void cell_tracker_t::register_formula(formula_cell* cell) {
 
 void cell_tracker_t::unregister_formula(formula_cell* cell) {
     const vex::range_t src = source_of(*cell);
-    const std::vector<vex::range_t> refs = referenced_ranges(cell->get_reference_tokens());
+    // The references kept since registration: the owner may be going away, so
+    // nothing is rescanned through it.
+    const std::vector<vex::range_t> refs = referenced_ranges(cell->reference_tokens);
     if (!on_one_grid(src))
         throw std::invalid_argument("cell_tracker_t::remove: invalid source range: src=(" + corners(src));
     std::lock_guard lock(mutex_);
@@ -267,11 +269,14 @@ std::vector<vex::range_t> cell_tracker_t::get_dirty_ranges(const std::unordered_
 
 std::vector<vex::range_t> cell_tracker_t::order__(const std::vector<vex::range_t>& formulas,
                                                   model_context& context) const {
+    // Only ranges that hold a formula cell are listed.
+    std::vector<std::pair<vex::range_t, const formula_cell*>> found;
+    for (const auto& f : formulas)
+        if (const formula_cell* cell = context.get_formula_cell({f.first.grid_id, f.first.row, f.first.col, 1, 0, 0}))
+            found.emplace_back(f, cell);
     range_graph_t graph;
-    for (const auto& f : formulas) graph.add_node(f);
-    for (const auto& f : formulas) {
-        const formula_cell* cell = context.get_formula_cell({f.first.grid_id, f.first.row, f.first.col, 1, 0, 0});
-        if (!cell) continue;
+    for (const auto& [f, cell] : found) graph.add_node(f);
+    for (const auto& [f, cell] : found) {
         // A reference is mostly no formula range: it leads to the listed formulas
         // that overlap it.
         for (const token_t& t : cell->reference_tokens) {
@@ -312,6 +317,17 @@ void cell_tracker_t::purge_grid(int32_t grid_id) {
         it->second = std::move(kept);
         it = it->second.empty() ? state_->dependencies.erase(it) : std::next(it);
     }
+}
+
+void formula_cell_deleter::operator()(formula_cell* cell) const noexcept {
+    if (cell && cell->state() == formula_cell_state::registered) {
+        try {
+            get_cell_tracker().unregister_formula(cell);
+        } catch (...) {
+            // A reference that is no range was never registered either.
+        }
+    }
+    delete cell;
 }
 
 cell_tracker_t& get_cell_tracker() {

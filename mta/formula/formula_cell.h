@@ -166,4 +166,10 @@ private:
     cell_mutex_t mutex_;  // held for one evaluation
 };
 
+// How the cell store deletes a cell it owns: a cell the dependency tracker
+// registered is first unregistered, so no entry outlives its formula.
+struct formula_cell_deleter {
+    void operator()(formula_cell* cell) const noexcept;
+};
+
 } // namespace vex::mta::formula

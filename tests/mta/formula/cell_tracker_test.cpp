@@ -129,6 +129,27 @@ TEST_F(cell_tracker_test, sheet_orders_put_precedents_first) {
     for (auto& c : cells) c.release();  // the table owns them now
 }
 
+TEST_F(cell_tracker_test, the_store_unregisters_the_cells_it_erases_or_destroys) {
+    cell_tracker_t& shared = get_cell_tracker();
+    const range_t everything = box(1, 1, 100, 20, grid);
+    {
+        Table sheet{{}, 100, 20};
+        formula_model_context& own = sheet.get_formula_model()->context();
+        for (int32_t row : {7, 8}) {
+            auto* cell = new formula_cell(&own, coord_t{grid, row, 2, 1, 0, 0}, "f");
+            cell->tokens = {ref(row - 1, 2)};
+            shared.register_formula(cell);
+            sheet.store_formula_cell(cell);
+        }
+        EXPECT_EQ(shared.query(everything), (std::vector{at(7, 2), at(8, 2)}));
+        sheet.set_num(7, 2, 1.0);  // overwritten
+        EXPECT_EQ(shared.query(everything), std::vector{at(8, 2)});
+        EXPECT_TRUE(shared.dependents_of(at(6, 2)).empty());
+    }  // destroyed with its sheet
+    EXPECT_TRUE(shared.query(everything).empty());
+    EXPECT_TRUE(shared.dependents_of(at(7, 2)).empty());
+}
+
 TEST(range_graph, long_chain_orders_without_recursion_and_alike_every_time) {
     range_graph_t graph;
     auto at = [](int32_t row) { return range_t{{1, row, 1, 1, 0, 0}, {1, row, 1, 1, 0, 0}}; };
