@@ -1,5 +1,13 @@
 #include "mta/formula/formula_cell.h"
 
+#include "errors.h"
+#include "mta/formula/formula_interpreter.h"
+#include "mta/formula/model_context.h"
+#include "mta/table/table/table.h"
+#include "mta/table/table/table_registry.h"
+
+#include <mutex>
+
 namespace vex::mta::formula {
 
 namespace {
@@ -13,11 +21,13 @@ overloaded(F...) -> overloaded<F...>;
 
 } // namespace
 
-int formula_cell::result_type() const noexcept {
+int formula_cell::result_type() const {
     if (!result_) return int(cell_type_values::uncalculated);
+    if (std::holds_alternative<std::shared_ptr<const matrix_t>>(*result_))
+        throw formula_exception("The value type of the formula cannot be an array.");
     static constexpr cell_type_values types[] = {cell_type_values::number, cell_type_values::text,
                                                  cell_type_values::boolean, cell_type_values::datetime,
-                                                 cell_type_values::error};
+                                                 cell_type_values::uncalculated, cell_type_values::error};
     return int(types[result_->index()]);
 }
 
@@ -34,6 +44,46 @@ void formula_cell::set_result(const std::optional<cell_t::value_type>& value) {
                    [&](error_value_enum v) { result_ = formula_error(v); },
                },
                *value);
+}
+
+void formula_cell::evaluate() {
+    std::lock_guard lock(mutex_);
+    // A value left from an earlier run must not pass for this run's.
+    value_.reset();
+    formula_interpreter(this).evaluate();
+    if (!value_) return;
+    const operand_t& value = *value_;
+    switch (value.index()) {
+    case operand_t::number_index: result_ = std::get<double>(value); break;
+    case operand_t::boolean_index: result_ = std::get<bool>(value); break;
+    case operand_t::text_index: result_ = std::get<std::string>(value); break;
+    case operand_t::datetime_index: {
+        const auto& v = std::get<vex::datetime_t>(value);
+        result_ = vex::datetime_t{v.ticks, -1, v.flag};
+        break;
+    }
+    case operand_t::cell_index: {
+        const auto& c = std::get<vex::coord_t>(value);
+        if (Table* sheet = find_table_by_grid_id(c.grid_id))
+            set_result(cell_t(sheet, c.row, c.col).value());
+        break;
+    }
+    case operand_t::name_index:
+    case operand_t::function_index: throw formula_exception("Fatal error: Calculation not yet completed");
+    case operand_t::error_index: result_ = std::get<formula_error>(value); break;
+    default: break;  // ranges, tables and matrices are no final value
+    }
+}
+
+const std::vector<token_t>& formula_cell::get_reference_tokens() {
+    formula_interpreter(this).get_reference_tokens();
+    return reference_tokens;
+}
+
+vex::range_t formula_cell::formula_range() const noexcept {
+    if (attributes().type == 2) return attributes().ref;
+    const vex::coord_t corner{position_.grid_id, position_.row, position_.col, 1, 0, 0};
+    return {corner, corner};
 }
 
 } // namespace vex::mta::formula

@@ -10,6 +10,7 @@
 #include "mta/formula/token.h"
 #include "mta/table/cell/cell.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -55,8 +56,30 @@ private:
     std::unique_ptr<T> value_;
 };
 
-// What a formula last gave: a number, a text, a boolean, a date-time or an error.
-using formula_result_t = std::variant<double, std::string, bool, vex::datetime_t, formula_error>;
+// What a formula last gave: a number, a text, a boolean, a date-time, a matrix
+// (shared, so that the record stays small) or an error.
+using formula_result_t =
+    std::variant<double, std::string, bool, vex::datetime_t, std::shared_ptr<const matrix_t>, formula_error>;
+
+// A four-byte lock: a formula cell keeps one per cell, and a std::mutex would
+// make the record a fifth larger.
+class cell_mutex_t {
+public:
+    void lock() noexcept {
+        while (state_.exchange(1, std::memory_order_acquire)) state_.wait(1, std::memory_order_relaxed);
+    }
+    bool try_lock() noexcept { return !state_.exchange(1, std::memory_order_acquire); }
+    void unlock() noexcept {
+        state_.store(0, std::memory_order_release);
+        state_.notify_one();
+    }
+
+private:
+    std::atomic<uint32_t> state_{0};
+};
+
+// 0 when made, 1 once the dependency tracker has registered the cell.
+enum class formula_cell_state : uint8_t { created = 0, registered = 1 };
 
 class formula_cell {
 public:
@@ -86,8 +109,8 @@ public:
     bool has_result() const noexcept { return result_.has_value(); }
     const std::optional<formula_result_t>& result() const noexcept { return result_; }
     // Public cell type of the result: 0 while there is none, 2 number, 3 text,
-    // 4 boolean, 5 date-time, 6 error.
-    int result_type() const noexcept;
+    // 4 boolean, 5 date-time, 6 error. A matrix has no cell type: formula_exception.
+    int result_type() const;
 
     // A cell value becomes the result: numbers of any width as a number, a text
     // as an owned copy, an error value e as error code e + 1. An empty optional,
@@ -99,14 +122,22 @@ public:
 
     model_context* owner() const noexcept { return owner_; }
 
+    // Runs the interpreter under the cell's lock and turns its final value into
+    // the result; a value that is no result (a range, say) keeps the earlier one.
+    // Interpreter errors pass through with the result unchanged.
+    void evaluate();
+    // Rescans the formula for its cell references, without the lock.
+    const std::vector<token_t>& get_reference_tokens();
+    // The cells the formula covers: an array formula's ref range, else its own cell.
+    vex::range_t formula_range() const noexcept;
+
+    formula_cell_state state() const noexcept { return state_; }
+    void set_state(formula_cell_state state) noexcept { state_ = state; }
+
     // The interpreter's final value, kept as it came; turning it into the cached
     // result is the evaluation step's to do.
     void store_value(operand_t value) { value_.emplace(std::move(value)); }
     const boxed_optional<operand_t>& stored_value() const noexcept { return value_; }
-
-    std::vector<token_t> tokens;            // the parsed expression
-    std::vector<token_t> reference_tokens;  // one-cell ranges of its cell references
-    uint8_t volatile_flag = 0;              // set when the formula calls NOW
 
 private:
     static const formula_attributes_t& default_attributes() noexcept {
@@ -115,13 +146,30 @@ private:
     }
 
     // Imported attributes and the interpreter's value are usually absent and
-    // large (80 and 112 bytes), so they live out of line.
+    // large (80 and 112 bytes), so they live out of line. The lock and the state
+    // share the word of the flags.
     model_context* owner_ = nullptr;
     vex::coord_t position_;
     std::string expression_;
     boxed_optional<formula_attributes_t> attributes_;
     std::optional<formula_result_t> result_;
     boxed_optional<operand_t> value_;
+
+public:
+    std::vector<token_t> tokens;            // the parsed expression
+    std::vector<token_t> reference_tokens;  // one-cell ranges of its cell references
+    uint8_t volatile_flag = 0;              // set when the formula calls NOW
+    uint8_t parsed = 0;                     // tokens hold the parsed expression
+
+private:
+    formula_cell_state state_ = formula_cell_state::created;
+    cell_mutex_t mutex_;  // held for one evaluation
+};
+
+// How the cell store deletes a cell it owns: a cell the dependency tracker
+// registered is first unregistered, so no entry outlives its formula.
+struct formula_cell_deleter {
+    void operator()(formula_cell* cell) const noexcept;
 };
 
 } // namespace vex::mta::formula

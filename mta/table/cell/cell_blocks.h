@@ -47,7 +47,7 @@ struct formula_block
     explicit formula_block(size_t n) : base_type(n) {}
     template <typename Iter>
     formula_block(const Iter& begin, const Iter& end) : base_type(begin, end) {}
-    ~formula_block() { std::for_each(m_array.begin(), m_array.end(), std::default_delete<formula::formula_cell>()); }
+    ~formula_block() { std::for_each(m_array.begin(), m_array.end(), formula::formula_cell_deleter()); }
 
     static formula_block* create_block_with_value(size_t size, formula::formula_cell* cell) {
         // One cell cannot be owned by several positions.
@@ -64,7 +64,7 @@ struct formula_block
 
     static void overwrite_values(mdds::mtv::base_element_block& block, size_t pos, size_t len) {
         auto& array = get(block).m_array;
-        std::for_each(array.begin() + pos, array.begin() + pos + len, std::default_delete<formula::formula_cell>());
+        std::for_each(array.begin() + pos, array.begin() + pos + len, formula::formula_cell_deleter());
     }
 };
 

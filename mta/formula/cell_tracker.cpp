@@ -1,0 +1,338 @@
+#include "mta/formula/cell_tracker.h"
+
+#include "mta/formula/formula_cell.h"
+#include "mta/formula/model_context.h"
+#include "mta/table/utils/merged_cells.h"
+
+#include <mdds/rtree.hpp>
+
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+namespace vex::mta::formula {
+
+namespace {
+
+// Both indexes keep one entry per extent; the sets are vectors so that their
+// members come out in insertion order. Small nodes: with mdds's default ones,
+// choosing a leaf for each insertion dominated registering formulas.
+using formula_tree_t = mdds::rtree<int, vex::range_t, small_node_rtree_trait>;
+using dependency_tree_t = mdds::rtree<int, std::vector<vex::range_t>, small_node_rtree_trait>;
+template <class Tree = formula_tree_t>
+typename Tree::extent_type extent_of(const vex::range_t& r) {
+    return {{r.first.row, r.first.col}, {r.last.row, r.last.col}};
+}
+
+std::string corners(const vex::range_t& r) {
+    return std::to_string(r.first.row) + "," + std::to_string(r.first.col) + "," + std::to_string(r.last.row) + "," +
+           std::to_string(r.last.col) + ")";
+}
+
+bool on_one_grid(const vex::range_t& r) { return r.first.grid_id == r.last.grid_id; }
+
+// Grid ids count as unsigned; a loop in 64 bits ends after the last one.
+template <class F>
+void for_each_grid(const vex::range_t& r, F f) {
+    for (uint64_t g = uint32_t(r.first.grid_id); g <= uint32_t(r.last.grid_id); ++g) f(uint32_t(g));
+}
+
+bool absent(const vex::coord_t& c) { return c.grid_id == 0 && c.row == 0 && c.col == 0; }
+
+// The position, or the cell's formula range when both of its corners are present.
+vex::range_t source_of(const formula_cell& cell) {
+    const vex::range_t range = cell.formula_range();
+    if (!absent(range.first) && !absent(range.last)) return range;
+    const vex::coord_t& p = cell.position();
+    const vex::coord_t corner{p.grid_id, p.row, p.col, 1, 0, 0};
+    return {corner, corner};
+}
+
+std::vector<vex::range_t> referenced_ranges(const std::vector<token_t>& tokens) {
+    std::vector<vex::range_t> out;
+    out.reserve(tokens.size());
+    for (const token_t& t : tokens) out.push_back(std::get<vex::range_t>(t.operand));
+    return out;
+}
+
+void add_unique(std::vector<vex::range_t>& list, const vex::range_t& r) {
+    if (std::find(list.begin(), list.end(), r) == list.end()) list.push_back(r);
+}
+
+} // namespace
+
+// ---- ordering graph --------------------------------------------------------------------------
+
+size_t range_graph_t::node__(const vex::range_t& range) {
+    const auto [it, added] = index_.try_emplace(range, nodes_.size());
+    if (added) {
+        nodes_.push_back(range);
+        neighbours_.emplace_back();
+    }
+    return it->second;
+}
+
+void range_graph_t::add_edge(const vex::range_t& from, const vex::range_t& to) {
+    const size_t a = node__(from);
+    const size_t b = node__(to);
+    if (edges_.insert((uint64_t(a) << 32) | uint64_t(b)).second) neighbours_[a].push_back(b);
+}
+
+std::vector<vex::range_t> range_graph_t::topological_order() const {
+    std::vector<vex::range_t> out;
+    out.reserve(nodes_.size());
+    std::vector<uint8_t> visited(nodes_.size(), 0);
+    std::vector<std::pair<size_t, size_t>> stack;  // node, next neighbour
+    for (size_t start = 0; start < nodes_.size(); ++start) {
+        if (visited[start]) continue;
+        visited[start] = 1;
+        stack.emplace_back(start, 0);
+        while (!stack.empty()) {
+            auto& [node, next] = stack.back();
+            const auto& list = neighbours_[node];
+            while (next < list.size() && visited[list[next]]) ++next;
+            if (next < list.size()) {
+                const size_t m = list[next++];
+                visited[m] = 1;
+                stack.emplace_back(m, 0);
+            } else {
+                out.push_back(nodes_[node]);
+                stack.pop_back();
+            }
+        }
+    }
+    return out;
+}
+
+// ---- tracker ---------------------------------------------------------------------------------
+
+struct cell_tracker_t::state {
+    std::unordered_map<uint32_t, formula_tree_t> formulas;
+    std::unordered_map<uint32_t, dependency_tree_t> dependencies;
+    std::vector<vex::range_t> volatiles;
+
+    void add(const vex::range_t& src, const vex::range_t& ref) {
+        if (!on_one_grid(src))
+            throw std::invalid_argument("cell_tracker_t::add: invalid formula range: (" + corners(src));
+        const auto extent = extent_of<dependency_tree_t>(ref);
+        for_each_grid(ref, [&](uint32_t g) {
+            auto& tree = dependencies[g];
+            auto hits = tree.search(extent, dependency_tree_t::search_type::match);
+            if (auto it = hits.begin(); it != hits.end()) add_unique(*it, src);
+            else tree.insert(extent, std::vector<vex::range_t>{src});
+        });
+    }
+
+    void remove(const vex::range_t& ref, const vex::range_t& src) {
+        if (!on_one_grid(src))
+            throw std::invalid_argument("cell_tracker_t::remove: invalid source range: src=(" + corners(src));
+        const auto extent = extent_of<dependency_tree_t>(ref);
+        for_each_grid(ref, [&](uint32_t g) {
+            const auto found = dependencies.find(g);
+            if (found == dependencies.end()) return;
+            auto& tree = found->second;
+            for (;;) {
+                auto hits = tree.search(extent, dependency_tree_t::search_type::match);
+                auto it = hits.begin();
+                while (it != hits.end() && std::find(it->begin(), it->end(), src) == it->end()) ++it;
+                if (it == hits.end()) break;
+                it->erase(std::find(it->begin(), it->end(), src));
+                if (!it->empty()) break;
+                tree.erase(it);
+            }
+            if (tree.empty()) dependencies.erase(found);
+        });
+    }
+
+    void dependents(const vex::range_t& r, std::vector<vex::range_t>& out) const {
+        const auto found = dependencies.find(uint32_t(r.first.grid_id));
+        if (found == dependencies.end()) return;
+        const auto hits = found->second.search(extent_of<dependency_tree_t>(r), dependency_tree_t::search_type::overlap);
+        for (const auto& set : hits)
+            for (const auto& d : set) add_unique(out, d);
+    }
+
+    std::vector<vex::range_t> query(const vex::range_t& r) const {
+        if (!on_one_grid(r)) throw std::invalid_argument("range:(" + corners(r));
+        std::vector<vex::range_t> out;
+        const auto found = formulas.find(uint32_t(r.first.grid_id));
+        if (found == formulas.end()) return out;
+        for (const auto& f : found->second.search(extent_of(r), formula_tree_t::search_type::overlap)) out.push_back(f);
+        return out;
+    }
+};
+
+cell_tracker_t::cell_tracker_t() : state_(std::make_unique<state>()) {}
+
+cell_tracker_t::~cell_tracker_t() = default;
+
+void cell_tracker_t::register_formula(formula_cell* cell) {
+    const vex::range_t src = source_of(*cell);
+    const std::vector<vex::range_t> refs = referenced_ranges(cell->get_reference_tokens());
+    if (!on_one_grid(src))
+        throw std::invalid_argument("cell_tracker_t::add: invalid formula range: (" + corners(src));
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& ref : refs) state_->add(src, ref);
+        if (cell->volatile_flag) add_unique(state_->volatiles, src);
+        auto& tree = state_->formulas[uint32_t(src.first.grid_id)];
+        const auto extent = extent_of(src);
+        const auto& index = tree;
+        const auto hits = index.search(extent, formula_tree_t::search_type::match);
+        if (hits.begin() == hits.end()) tree.insert(extent, vex::range_t(src));
+    }
+    cell->set_state(formula_cell_state::registered);
+}
+
+void cell_tracker_t::unregister_formula(formula_cell* cell) {
+    const vex::range_t src = source_of(*cell);
+    // The references kept since registration: the owner may be going away, so
+    // nothing is rescanned through it.
+    const std::vector<vex::range_t> refs = referenced_ranges(cell->reference_tokens);
+    if (!on_one_grid(src))
+        throw std::invalid_argument("cell_tracker_t::remove: invalid source range: src=(" + corners(src));
+    std::lock_guard lock(mutex_);
+    for (const auto& ref : refs) state_->remove(ref, src);
+    std::erase(state_->volatiles, src);
+    const auto found = state_->formulas.find(uint32_t(src.first.grid_id));
+    if (found == state_->formulas.end()) return;
+    auto& tree = found->second;
+    const auto extent = extent_of(src);
+    for (;;) {
+        auto hits = tree.search(extent, formula_tree_t::search_type::match);
+        if (hits.begin() == hits.end()) break;
+        tree.erase(hits.begin());
+    }
+    if (tree.empty()) state_->formulas.erase(found);
+}
+
+void cell_tracker_t::add(const vex::range_t& formula_range, const vex::range_t& referenced) {
+    std::lock_guard lock(mutex_);
+    state_->add(formula_range, referenced);
+}
+
+void cell_tracker_t::remove(const vex::range_t& referenced, const vex::range_t& formula_range) {
+    std::lock_guard lock(mutex_);
+    state_->remove(referenced, formula_range);
+}
+
+void cell_tracker_t::add_volatile(const vex::range_t& formula_range) {
+    std::lock_guard lock(mutex_);
+    add_unique(state_->volatiles, formula_range);
+}
+
+std::vector<vex::range_t> cell_tracker_t::query(const vex::range_t& range) const {
+    std::lock_guard lock(mutex_);
+    return state_->query(range);
+}
+
+std::vector<vex::range_t> cell_tracker_t::dependents_of(const vex::range_t& range) const {
+    std::vector<vex::range_t> out;
+    std::lock_guard lock(mutex_);
+    state_->dependents(range, out);
+    return out;
+}
+
+std::vector<vex::range_t> cell_tracker_t::get_dirty_ranges(const std::unordered_set<vex::range_t>& changed,
+                                                           const std::unordered_set<vex::range_t>* extra) const {
+    std::lock_guard lock(mutex_);
+    std::unordered_set<vex::range_t> found;
+    std::vector<vex::range_t> frontier;
+    std::vector<vex::range_t> dependents;
+    for (const auto& s : changed) {
+        dependents.clear();
+        state_->dependents(s, dependents);
+        for (const auto& d : dependents)
+            if (found.insert(d).second) frontier.push_back(d);
+    }
+    for (const auto& v : state_->volatiles) add_unique(frontier, v);
+    if (extra)
+        for (const auto& e : *extra) add_unique(frontier, e);
+
+    range_graph_t graph;
+    while (!frontier.empty()) {
+        std::vector<vex::range_t> next;
+        for (const auto& r : frontier) {
+            graph.add_node(r);
+            dependents.clear();
+            state_->dependents(r, dependents);
+            for (const auto& d : dependents) {
+                graph.add_edge(d, r);
+                if (found.insert(d).second) next.push_back(d);
+            }
+        }
+        frontier = std::move(next);
+    }
+    return graph.topological_order();
+}
+
+std::vector<vex::range_t> cell_tracker_t::order__(const std::vector<vex::range_t>& formulas,
+                                                  model_context& context) const {
+    // Only ranges that hold a formula cell are listed.
+    std::vector<std::pair<vex::range_t, const formula_cell*>> found;
+    for (const auto& f : formulas)
+        if (const formula_cell* cell = context.get_formula_cell({f.first.grid_id, f.first.row, f.first.col, 1, 0, 0}))
+            found.emplace_back(f, cell);
+    range_graph_t graph;
+    for (const auto& [f, cell] : found) graph.add_node(f);
+    for (const auto& [f, cell] : found) {
+        // A reference is mostly no formula range: it leads to the listed formulas
+        // that overlap it.
+        for (const token_t& t : cell->reference_tokens) {
+            const auto& ref = std::get<vex::range_t>(t.operand);
+            if (!on_one_grid(ref) || ref.first.grid_id != f.first.grid_id) continue;
+            for (const auto& g : query(ref))
+                if (g != f && graph.contains(g)) graph.add_edge(f, g);
+        }
+    }
+    return graph.topological_order();
+}
+
+std::vector<vex::range_t> cell_tracker_t::order_all(model_context& context) const {
+    vex::range_t sheet = context.get_sheet_size(context.get_sheet_id());
+    sheet.last.grid_id = sheet.first.grid_id;
+    return order__(query(sheet), context);
+}
+
+std::vector<vex::range_t> cell_tracker_t::order_range(const vex::range_t& range, model_context& context) const {
+    if (range.first.grid_id != context.get_sheet_size(context.get_sheet_id()).first.grid_id) return {};
+    return order__(query(range), context);
+}
+
+void cell_tracker_t::purge_grid(int32_t grid_id) {
+    std::lock_guard lock(mutex_);
+    state_->formulas.erase(uint32_t(grid_id));
+    state_->dependencies.erase(uint32_t(grid_id));
+    std::erase_if(state_->volatiles, [&](const vex::range_t& r) { return r.first.grid_id == grid_id; });
+    // Formulas of the grid may reference other grids.
+    for (auto it = state_->dependencies.begin(); it != state_->dependencies.end();) {
+        dependency_tree_t kept;
+        auto all = it->second.search(it->second.extent(), dependency_tree_t::search_type::overlap);
+        for (auto e = all.begin(); e != all.end(); ++e) {
+            std::vector<vex::range_t> set = *e;
+            std::erase_if(set, [&](const vex::range_t& r) { return r.first.grid_id == grid_id; });
+            if (!set.empty()) kept.insert(e.extent(), std::move(set));
+        }
+        it->second = std::move(kept);
+        it = it->second.empty() ? state_->dependencies.erase(it) : std::next(it);
+    }
+}
+
+void formula_cell_deleter::operator()(formula_cell* cell) const noexcept {
+    if (cell && cell->state() == formula_cell_state::registered) {
+        try {
+            get_cell_tracker().unregister_formula(cell);
+        } catch (...) {
+            // A reference that is no range was never registered either.
+        }
+    }
+    delete cell;
+}
+
+cell_tracker_t& get_cell_tracker() {
+    static cell_tracker_t* tracker = new cell_tracker_t;
+    return *tracker;
+}
+
+} // namespace vex::mta::formula

@@ -1,0 +1,83 @@
+#pragma once
+// Which formulas depend on a changed range, and in which order formulas must be
+// evaluated so that each comes after those it reads. One tracker serves the
+// process; it guards itself with one lock that is never held while calling out.
+
+#include "coord.h"
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace vex::mta::formula {
+
+class formula_cell;
+class model_context;
+
+// A graph over ranges, built for one ordering: nodes and neighbours keep
+// their insertion order, so every ordering of the same input is the same.
+class range_graph_t {
+public:
+    void add_node(const vex::range_t& range) { node__(range); }
+    // `from` is evaluated after `to`; an edge given twice counts once.
+    void add_edge(const vex::range_t& from, const vex::range_t& to);
+    bool contains(const vex::range_t& range) const { return index_.contains(range); }
+    size_t size() const noexcept { return nodes_.size(); }
+    // Depth-first post-order without recursion: each node after its neighbours.
+    // A cycle is entered once; the node entered first comes last.
+    std::vector<vex::range_t> topological_order() const;
+
+private:
+    size_t node__(const vex::range_t& range);
+
+    std::vector<vex::range_t> nodes_;
+    std::unordered_map<vex::range_t, size_t> index_;
+    std::vector<std::vector<size_t>> neighbours_;
+    std::unordered_set<uint64_t> edges_;
+};
+
+class cell_tracker_t {
+public:
+    cell_tracker_t();
+    ~cell_tracker_t();
+    cell_tracker_t(const cell_tracker_t&) = delete;
+    cell_tracker_t& operator=(const cell_tracker_t&) = delete;
+
+    // Scans the cell's references, records them and its range, marks it registered.
+    void register_formula(formula_cell* cell);
+    // Forgets the cell's references, its range and its volatile mark.
+    void unregister_formula(formula_cell* cell);
+    void add(const vex::range_t& formula_range, const vex::range_t& referenced);
+    void remove(const vex::range_t& referenced, const vex::range_t& formula_range);
+    void add_volatile(const vex::range_t& formula_range);
+
+    // Formula ranges overlapping the range, which must lie on one grid.
+    std::vector<vex::range_t> query(const vex::range_t& range) const;
+    // Formula ranges that reference anything overlapping the range.
+    std::vector<vex::range_t> dependents_of(const vex::range_t& range) const;
+    // Every formula to recompute after `changed` (and the volatile ones and
+    // `extra`), precedents first.
+    std::vector<vex::range_t> get_dirty_ranges(const std::unordered_set<vex::range_t>& changed,
+                                               const std::unordered_set<vex::range_t>* extra = nullptr) const;
+    // The formulas of the context's own grid, or of those overlapping `range`
+    // on it, precedents first.
+    std::vector<vex::range_t> order_all(model_context& context) const;
+    std::vector<vex::range_t> order_range(const vex::range_t& range, model_context& context) const;
+    // Drops everything recorded on a grid that goes away.
+    void purge_grid(int32_t grid_id);
+
+private:
+    struct state;
+    std::vector<vex::range_t> order__(const std::vector<vex::range_t>& formulas, model_context& context) const;
+
+    mutable std::mutex mutex_;
+    std::unique_ptr<state> state_;
+};
+
+// Built on first use and never destroyed.
+cell_tracker_t& get_cell_tracker();
+
+} // namespace vex::mta::formula
