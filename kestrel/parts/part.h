@@ -138,6 +138,9 @@ public:
     // part keeps its bytes.
     virtual bool parses_on_load() const { return component_ != nullptr; }
     virtual void prepare_saving(bool saving);
+    // Asked before a save writes the part's kept bytes: false when the model
+    // has since gained what those bytes cannot hold.
+    virtual bool kept_bytes_hold_the_model() const { return true; }
     virtual size_t child_count(int mode) const;
     virtual void create_output_handler(int mode);
     // The raw bytes when the part has any, else what its writer writes.

@@ -458,6 +458,8 @@ void excel_resolver::check_writer__(xml_part_t& part) const {
     // An alias is written as its original, or alone only with bytes of its own.
     if (part.is_alias()) return;
     const bool verbatim = part.get_raw_data() != nullptr;
+    if (verbatim && !part.kept_bytes_hold_the_model())
+        throw general_error("Cannot save " + planned_name__(part) + ": what was added since the load would be lost.");
     if (!verbatim && !dropped_unless_filled(part)) {
         part.create_output_handler(2);
         const bool writable = part.get_output_handler() != nullptr;
