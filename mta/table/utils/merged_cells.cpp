@@ -107,6 +107,20 @@ bool merged_cells_t::merge(const vex::range_t& given, bool keep_styles) {
     return true;
 }
 
+bool merged_cells_t::record_loaded(const vex::range_t& given) {
+    if (!table_->is_valid_range(given)) return refuse("The range" + range_text(given) + " is invalid.");
+    vex::range_t range = given;
+    range.order();
+    if (range.first.row == range.last.row && range.first.col == range.last.col) return true;
+    const box_t wanted = extent_of(range);
+    const auto found = found__(wanted);
+    if (!found.empty())
+        return refuse("The range" + range_text(range) + " intersects with another merged cells " +
+                      extent_text(found.front()) + ". merging cells failed.");
+    tree_.insert(wanted, 0);
+    return true;
+}
+
 void merged_cells_t::gather_first_value__(const vex::range_t& range) {
     const int r1 = range.first.row, c1 = range.first.col, r2 = range.last.row;
     const int c2 = std::min(range.last.col, table_->columns().count());

@@ -38,6 +38,9 @@ public:
     std::vector<vex::range_t> get_all() const;
     // The sheet reader keeps the cells' styles; a host's merge resets them.
     bool merge(const vex::range_t& range, bool keep_styles);
+    // A range as a sheet file gives it: recorded only, no cell touched; a bad
+    // range or one meeting a recorded range is refused.
+    bool record_loaded(const vex::range_t& range);
     // 1 when the merged range holding the cell was removed, else 0.
     int unmerge(int row, int col);
 

@@ -105,6 +105,9 @@ mta::string_pool_t& assign_for_worktable::pool() const { return table_.get_strin
 status_t assign_for_worktable::assign(const xml_node_t* node) {
     if (!node || !node->name) return status_t::keep;
     const xml_node_t* section = node_ancestor_at_depth(node, 2);
+    if (node_named(section, "cols")) return assign_cols(*node);
+    if (node_named(section, "mergeCells")) return assign_merge_cells(*node);
+    if (node_named(section, "hyperlinks")) return assign_hyperlinks(*node);
     if (!node_named(section, "sheetData")) return status_t::keep;
     // Inside an inline string: its items and runs.
     for (const xml_node_t* p = node->parent; p && !node_named(p, "c"); p = p->parent) {
@@ -124,6 +127,62 @@ status_t assign_for_worktable::assign(const xml_node_t* node) {
     if (name == "v") return assign_v(*node);
     if (name == "f") return assign_f(*node);
     if (name == "is") return assign_is(*node);
+    return status_t::done;
+}
+
+status_t assign_for_worktable::assign_cols(const xml_node_t& node) {
+    if (!node_named(&node, "col") || !node_named(node.parent, "cols") || !is_start(node)) return status_t::done;
+    const auto* a = node.attributes;
+    const int32_t first = int_or(get_attribute_value("min", a), 0);
+    const int32_t last = int_or(get_attribute_value("max", a), 0);
+    // A range outside the sheet or reversed is ignored.
+    if (first > last || !get_sheet_limits().valid_col(first) || !get_sheet_limits().valid_col(last))
+        return status_t::done;
+    uint32_t flags = 0;
+    if (flag_or(get_attribute_value("hidden", a), false)) flags |= mta::rc_record_t::hidden;
+    // The store keeps a width only as a custom one.
+    const char* width = get_attribute_value("width", a);
+    const double w = double_or(width, -1.0);
+    if (w >= 0) {
+        table_.save_columns_width_(first, last, w);
+        flags |= mta::rc_record_t::custom_size;
+    }
+    const int32_t level = int_or(get_attribute_value("outlineLevel", a), 0);
+    if (level > 0 && level <= 7) {
+        const bool collapsed = flag_or(get_attribute_value("collapsed", a), false);
+        table_.set_col_outline_level(first, last, collapsed ? -level : level);
+    }
+    const int32_t style = int_or(get_attribute_value("style", a), 0);
+    const uint32_t xf = style > 0 && style <= 0xFFFF ? uint32_t(style) : 0;
+    if (xf || flags) table_.set_col_record(first, last, xf | (flags << 16));
+    return status_t::done;
+}
+
+status_t assign_for_worktable::assign_merge_cells(const xml_node_t& node) {
+    if (!node_named(&node, "mergeCell") || !node_named(node.parent, "mergeCells") || !is_start(node))
+        return status_t::done;
+    const char* ref = get_attribute_value("ref", node.attributes);
+    const range_t range = read_range(ref ? ref : "");
+    if (!table_.merged_cells().record_loaded(range))
+        throw loading_error(std::string("Merged ranges overlap: ") + ref);
+    return status_t::done;
+}
+
+status_t assign_for_worktable::assign_hyperlinks(const xml_node_t& node) {
+    if (!node_named(&node, "hyperlink") || !node_named(node.parent, "hyperlinks") || !is_start(node))
+        return status_t::done;
+    const auto* a = node.attributes;
+    auto text = [&](const char* name) {
+        const char* v = get_attribute_value(name, a);
+        return std::string(v ? v : "");
+    };
+    worktable_t::pending_hyperlink_t link;
+    if (const char* ref = get_attribute_value("ref", a)) link.range = read_range(ref);
+    link.relationship_id = text("r:id");
+    link.target = text("location");
+    link.display = text("display");
+    link.tooltip = text("tooltip");
+    table_.sheet_extras().pending_hyperlinks.push_back(std::move(link));
     return status_t::done;
 }
 

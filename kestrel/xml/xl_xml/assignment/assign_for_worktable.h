@@ -3,8 +3,9 @@
 // components own: the sheet data, the styles part and one table part.
 //
 // The sheet-data reader takes the rows and cells of sheetData, a row at a
-// time, into the cell store's row import; every other section of the sheet
-// entry is left to the worksheet (status keep). The styles and table readers
+// time, into the cell store's row import, and the columns, merged ranges and
+// hyperlinks into the store; every other section of the sheet entry is left
+// to the worksheet (status keep). The styles and table readers
 // come later and let every node go.
 
 #include "kestrel/xml/xl_xml/assignment/shared_xml_assignment.h"
@@ -46,6 +47,9 @@ public:
     worktable_t& table() const noexcept { return table_; }
 
 private:
+    xml::sxml::status_t assign_cols(const xml::sxml::xml_node_t& node);
+    xml::sxml::status_t assign_merge_cells(const xml::sxml::xml_node_t& node);
+    xml::sxml::status_t assign_hyperlinks(const xml::sxml::xml_node_t& node);
     xml::sxml::status_t assign_row(const xml::sxml::xml_node_t& node);
     xml::sxml::status_t assign_c(const xml::sxml::xml_node_t& node);
     xml::sxml::status_t assign_v(const xml::sxml::xml_node_t& node);

@@ -222,12 +222,14 @@ TEST_F(table_fixture, a_selective_load_reads_only_sheet_data) {
     xml_node_t row = element("row", &data);
     xml_node_t grid = element("gridData", &root);
     xml_node_t inside_grid = element("row", &grid);
-    xml_node_t other = element("cols", &root);
+    xml_node_t other = element("pageMargins", &root);
+    xml_node_t cols = element("cols", &root);
     xml_node_t end = element("worksheet", nullptr, node_kind::document_element);
     end.closed = 1;
 
     // A full load hands every node to the reader, which leaves it to the sheet.
     for (const xml_node_t* n : {&root, &data, &row, &grid, &other}) EXPECT_EQ(table.assign(n), status_t::keep);
+    EXPECT_EQ(table.assign(&cols), status_t::done);  // the columns are the table's own
     EXPECT_EQ(table.assign(&end), status_t::done);
 
     part.set_complete(false);

@@ -177,3 +177,107 @@ TEST(assign_for_worktable, hostile_sheets_fail_cleanly) {
     EXPECT_EQ(s.cell(1, 1).get_num(), 7.0);
     EXPECT_EQ(s.cell(1, 2).kind(), cell_value_kind::none);
 }
+
+namespace {
+
+const std::string one_cell = "<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row></sheetData>";
+const std::string sheet_rels_name = "xl/worksheets/_rels/sheet1.xml.rels";
+
+// A sheet whose whole body is given, with the sheet's relationships when any.
+struct body_fixture {
+    xml_document_t doc;
+    std::string error;
+    worktable_t* table = nullptr;
+    explicit body_fixture(const std::string& body, const std::string& sheet_rels = "") {
+        package_test::entries_t e = sheet_package(body);
+        if (!sheet_rels.empty()) e.push_back({sheet_rels_name, package_test::rels(sheet_rels)});
+        error = load(doc, e);
+        if (error.empty() && doc.workbook() && doc.workbook()->sheet_at(0))
+            table = doc.workbook()->sheet_at(0)->worktable();
+    }
+};
+
+} // namespace
+
+TEST(assign_for_worktable, columns) {
+    body_fixture s("<cols><col min=\"1\" max=\"2\" width=\"20.5\" customWidth=\"1\"/>"
+                   "<col min=\"3\" max=\"3\" width=\"9\" hidden=\"true\"/>"
+                   "<col min=\"4\" max=\"5\" width=\"9\" hidden=\"0\" outlineLevel=\"2\" collapsed=\"0\"/>"
+                   "<col min=\"6\" max=\"6\" outlineLevel=\"1\" collapsed=\"1\"/></cols>" +
+                   one_cell);
+    ASSERT_EQ(s.error, "");
+    EXPECT_NEAR(*s.table->get_custom_col_width(1, 1, 0), 20.5, 0.01);
+    EXPECT_NEAR(*s.table->get_custom_col_width(2, 2, 0), 20.5, 0.01);
+    EXPECT_TRUE(s.table->col_hidden(3));
+    EXPECT_FALSE(s.table->col_hidden(4));
+    EXPECT_EQ(s.table->col_outline_level(4), 2);
+    EXPECT_EQ(s.table->col_outline_level(5), 2);
+    EXPECT_EQ(s.table->col_outline_level(6), 1);
+    EXPECT_EQ(s.table->col_outline_level(7), 0);
+    EXPECT_FALSE(s.table->get_custom_col_width(7, 7, 0).has_value());
+}
+
+TEST(assign_for_worktable, merged_ranges_are_recorded_without_moving_cells) {
+    body_fixture s("<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"B1\"><v>2</v></c></row></sheetData>"
+                   "<mergeCells count=\"2\"><mergeCell ref=\"A1:B2\"/><mergeCell ref=\"D4:C3\"/>"
+                   "<mergeCell ref=\"E5\"/></mergeCells>");
+    ASSERT_EQ(s.error, "");
+    const std::vector<range_t> all = s.table->merged_cells().get_all();
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_TRUE(s.table->merged_cells().is_covered(2, 2));
+    EXPECT_TRUE(s.table->merged_cells().is_covered(4, 4));
+    EXPECT_FALSE(s.table->merged_cells().is_covered(5, 5));
+    // A covered cell keeps what the file gave it.
+    EXPECT_EQ(s.table->get_cell(1, 2).get_num(), 2.0);
+}
+
+TEST(assign_for_worktable, hyperlinks) {
+    body_fixture s(one_cell + "<hyperlinks><hyperlink ref=\"A1\" r:id=\"rId7\" display=\"Site\" tooltip=\"Go\"/>"
+                              "<hyperlink ref=\"B2:C3\" location=\"Data!D4\" display=\"There\"/></hyperlinks>",
+                   package_test::rel("rId7", std::string(package_test::od) + "hyperlink", "https://example.com/a",
+                                     true));
+    ASSERT_EQ(s.error, "");
+    const mta::hyperlink_list_t& links = s.table->hyperlinks();
+    ASSERT_EQ(links.size(), 2u);
+    EXPECT_TRUE(links.is_external(0));
+    EXPECT_EQ(links.address_at(0), "https://example.com/a");
+    EXPECT_EQ(links.at(0)->display, "Site");
+    EXPECT_EQ(links.at(0)->tooltip, "Go");
+    EXPECT_FALSE(links.is_external(1));
+    EXPECT_EQ(links.address_at(1), "Data!D4");
+    EXPECT_EQ(links.range_at(1).last.col, 3);
+    EXPECT_EQ(links.at(1)->display, "There");
+    // A relationship id naming nothing fails the load.
+    EXPECT_NE(body_fixture(one_cell + "<hyperlinks><hyperlink ref=\"A1\" r:id=\"rId9\"/></hyperlinks>")
+                  .error.find("External hyperlink target not found."),
+              std::string::npos);
+}
+
+TEST(assign_for_worktable, hostile_body_sections) {
+    const struct {
+        const char* body;
+        const char* message;
+    } failing[] = {
+        {"<mergeCells><mergeCell ref=\"A1:C3\"/><mergeCell ref=\"B2:D4\"/></mergeCells>", "Merged ranges overlap"},
+        {"<mergeCells><mergeCell ref=\"B2:B3\"/><mergeCell ref=\"A1:C3\"/></mergeCells>", "Merged ranges overlap"},
+        {"<mergeCells><mergeCell ref=\"A0:B2\"/></mergeCells>", "Wrong range reference: A0:B2"},
+        {"<mergeCells><mergeCell ref=\"A1:XFE2\"/></mergeCells>", "Wrong range reference: A1:XFE2"},
+        {"<mergeCells><mergeCell/></mergeCells>", "Wrong range reference"},
+        {"<hyperlinks><hyperlink ref=\"XFD1048577\" location=\"A1\"/></hyperlinks>", "Wrong range reference"},
+    };
+    for (const auto& c : failing) {
+        const std::string e = body_fixture(std::string(c.body) + one_cell).error;
+        EXPECT_NE(e.find(c.message), std::string::npos) << c.body << " -> " << e;
+    }
+    // Column ranges outside the sheet or reversed are ignored, the load goes on.
+    body_fixture s("<cols><col width=\"30\" customWidth=\"1\"/><col min=\"5\" max=\"3\" width=\"30\"/>"
+                   "<col min=\"16384\" max=\"16385\" hidden=\"1\"/><col min=\"-1\" max=\"2\" hidden=\"1\"/>"
+                   "<col min=\"x\" max=\"y\"/><col min=\"1\" max=\"1\" width=\"nan\" style=\"99999999999\"/></cols>"
+                   "<mergeCells><mergeCell ref=\"A1:XFD1048576\"/></mergeCells>" + one_cell);
+    ASSERT_EQ(s.error, "");
+    for (int c : {1, 2, 3, 4, 5, 16384}) {
+        EXPECT_FALSE(s.table->get_custom_col_width(c, c, 0).has_value()) << c;
+        EXPECT_FALSE(s.table->col_hidden(c)) << c;
+    }
+    EXPECT_EQ(s.table->merged_cells().get_all().size(), 1u);
+}
