@@ -9,7 +9,6 @@
 #include "kestrel/parts/worktable_part.h"
 #include "kestrel/xml/xl_xml/writers/pivot_table_part_xml.h"
 #include "kestrel/xml/xl_xml/writers/shared_strings_part_xml.h"
-#include "kestrel/xml/xl_xml/writers/stand_in_writer.h"
 #include "kestrel/xml/xl_xml/writers/styles_part_xml.h"
 #include "mta/table/style/manager/style_manager.h"
 
@@ -26,12 +25,12 @@ workbook_styles_part_t::workbook_styles_part_t(xml_part_t* parent)
 }
 
 void shared_string_table_part_t::create_output_handler(int mode) {
-    if (mode != 2 || stand_in_writer(kind())) return xml_part_t::create_output_handler(mode);
+    if (writer_left_to_base__(mode)) return;
     set_output_handler(std::make_unique<shared_strings_part_xml>(*this));
 }
 
 void workbook_styles_part_t::create_output_handler(int mode) {
-    if (mode != 2 || stand_in_writer(kind())) return xml_part_t::create_output_handler(mode);
+    if (writer_left_to_base__(mode)) return;
     set_output_handler(std::make_unique<styles_part_xml>(*this));
 }
 

@@ -178,6 +178,12 @@ void xml_part_t::create_output_handler(int) {
     if (const writer_factory_t make = stand_in_writer(kind_)) output_handler_ = make(*this);
 }
 
+bool xml_part_t::writer_left_to_base__(int mode) {
+    if (mode == 2 && !stand_in_writer(kind_)) return false;
+    xml_part_t::create_output_handler(mode);
+    return true;
+}
+
 void xml_part_t::write() {
     if (raw_) {
         if (!writer_) throw std::runtime_error("no xml stream writer.");

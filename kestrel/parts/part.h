@@ -160,6 +160,9 @@ public:
 protected:
     void set_component(std::unique_ptr<component_base_t> component) noexcept { component_ = std::move(component); }
     void set_output_handler(std::unique_ptr<output_handler> handler) noexcept { output_handler_ = std::move(handler); }
+    // Only a save (mode 2) makes a part's own writer, and a stand-in installed
+    // for the kind wins over it: true when the base made what there is to make.
+    bool writer_left_to_base__(int mode);
 
 private:
     struct node_chain_deleter {

@@ -5,7 +5,6 @@
 #include "kestrel/document/external_document.h"
 #include "kestrel/parts/shared_string_table_part.h"
 #include "kestrel/parts/worksheet_part.h"
-#include "kestrel/xml/xl_xml/writers/stand_in_writer.h"
 #include "kestrel/xml/xl_xml/writers/workbook_part_xml.h"
 
 #include <string_view>
@@ -38,7 +37,7 @@ void workbook_part_t::prepare_saving(bool saving) {
 }
 
 void workbook_part_t::create_output_handler(int mode) {
-    if (mode != 2 || stand_in_writer(kind())) return xml_part_t::create_output_handler(mode);
+    if (writer_left_to_base__(mode)) return;
     set_output_handler(std::make_unique<workbook_part_xml>(*this));
 }
 

@@ -3,7 +3,6 @@
 #include "errors.h"
 #include "kestrel/core/components/workbook.h"
 #include "kestrel/core/components/worktable.h"
-#include "kestrel/xml/xl_xml/writers/stand_in_writer.h"
 #include "kestrel/xml/xl_xml/writers/worksheet_part_xml.h"
 #include "kestrel/xml/xl_xml/writers/worktable_part_xml.h"
 
@@ -42,7 +41,7 @@ bool worksheet_part_t::in_package_io() const noexcept {
 }
 
 void worksheet_part_t::create_output_handler(int mode) {
-    if (mode != 2 || stand_in_writer(kind())) return xml_part_t::create_output_handler(mode);
+    if (writer_left_to_base__(mode)) return;
     if (const worksheet_t* sheet = get_worksheet(); sheet && !sheet->unread_sections().empty())
         throw general_error("Cannot save sheet \"" + std::string(sheet->name()) + "\": its " +
                             sheet->unread_sections().front() + " would be lost.");

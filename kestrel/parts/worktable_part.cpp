@@ -3,7 +3,6 @@
 #include "kestrel/core/components/workbook.h"
 #include "kestrel/core/components/worksheet.h"
 #include "kestrel/parts/package_uris.h"
-#include "kestrel/xml/xl_xml/writers/stand_in_writer.h"
 #include "kestrel/xml/xl_xml/writers/worktable_part_xml.h"
 
 #include <algorithm>
@@ -34,7 +33,7 @@ xml_part_t* worktable_part_t::child_of_kind(part_kind_enum kind) const noexcept 
 }
 
 void worktable_part_t::create_output_handler(int mode) {
-    if (mode != 2 || stand_in_writer(kind())) return xml_part_t::create_output_handler(mode);
+    if (writer_left_to_base__(mode)) return;
     set_output_handler(std::make_unique<worktable_part_xml>(*this));
 }
 
