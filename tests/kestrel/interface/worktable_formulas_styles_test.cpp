@@ -150,3 +150,14 @@ TEST(worktable_formulas, formula_text_reaches_the_store_without_its_equals_sign)
     EXPECT_FALSE(b.wt->set_formula_boolean(3, 3, true));
     EXPECT_EQ(last_message(), "This cell does not contain a formula.");
 }
+
+TEST(worktable_formulas, a_merged_cell_other_than_the_anchor_takes_no_formula) {
+    book_fixture b;
+    ASSERT_TRUE(b.wt->sheet()->merged_cells().merge({{0, 1, 1, 0, 0, 0}, {0, 1, 3, 0, 0, 0}}, false));
+    set_marker();
+    EXPECT_FALSE(b.wt->set_formula(1, 2, "1+1"));
+    EXPECT_EQ(last_message(), "The cell has been merged and cannot set a value.");
+    EXPECT_FALSE(b.wt->contains_formula(1, 2));
+    ASSERT_TRUE(b.wt->set_formula(1, 1, "1+1"));
+    EXPECT_STREQ(b.wt->get_formula_expr(1, 1), "1+1");
+}
