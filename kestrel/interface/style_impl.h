@@ -1,22 +1,92 @@
 #pragma once
 // The host's handle on one style value: a private copy that the workbook and
-// worktable handles fill from and copy into a style manager.
+// worktable handles fill from and copy into a style manager. Setters edit one
+// part of the copy and mark it applied; a refused argument changes nothing.
 
-#include "kestrel/interface/unbuilt_slots.h"
+#include "interfaces.h"
 #include "mta/table/style/manager/style_settings.h"
 
 #include <mutex>
+#include <string>
 
 namespace vex {
 
 class iWorkbook_impl;
+namespace mta {
+class style_manager_t;
+}
 
-class iStyle_impl final : public iStyle_unbuilt {
+class iStyle_impl final : public iStyle {
 public:
     explicit iStyle_impl(iWorkbook_impl* owner, mta::style_settings_t settings = {});
     ~iStyle_impl() override = default;
     iStyle_impl(const iStyle_impl&) = delete;
     iStyle_impl& operator=(const iStyle_impl&) = delete;
+
+    // The number-format slots reach the workbook's one style manager; without
+    // one (no sheet was ever added) they refuse.
+    int set_numfmt(const char* code) override;
+    const char* numfmt_code() override;
+    int numfmt_id() override;
+    bool set_numfmt_id(int id) override;
+
+    void set_font(const char* name, int size) override;
+    const char* font_name() override;
+    int font_size() override;
+    void set_font_size(int size) override;
+    bool italic() override;
+    void set_italic(bool on) override;
+    bool strikeout() override;
+    void set_strikeout(bool on) override;
+    unsigned int font_color() override;
+    void set_font_color(unsigned int argb) override;
+    bool bold() override;
+    void set_bold(bool on) override;
+    int font_vert_align() override;
+    void set_font_vert_align(int align) override;
+    int underlined() override;
+    void set_underline(int underline) override;
+
+    // Indexes 0-5 are single edges, 6 and 7 the two diagonals (sharing the
+    // diagonal edge), 8 the four outer edges, 9 the two inner ones.
+    int border(int index) override;
+    bool set_border(int index, int line_style) override;
+    unsigned int border_color(int index) override;
+    bool set_border_color(int index, unsigned int argb) override;
+
+    int fill_pattern() override;
+    void set_fill_pattern(int pattern) override;
+    unsigned int pattern_fg_color() override;
+    void set_pattern_fg_color(unsigned int argb) override;
+    unsigned int pattern_bg_color() override;
+    void set_pattern_bg_color(unsigned int argb) override;
+
+    int align_h() override;
+    void set_align_h(int align) override;
+    int align_v() override;
+    void set_align_v(int align) override;
+    bool wrap() override;
+    void set_wrap(bool on) override;
+    // Stored 0-90 upwards and 91-180 for -1 to -90.
+    int rotation() override;
+    void set_rotation(int degrees) override;
+    int indent() override;
+    void set_indent(int indent) override;
+    bool shrink_to_fit() override;
+    void set_shrink_to_fit(bool on) override;
+
+    bool cell_locked() override;
+    void set_cell_locked(bool on) override;
+    bool cell_hidden() override;
+    void set_cell_hidden(bool on) override;
+
+    void unapply_numfmt() override;
+    void unapply_font() override;
+    void unapply_fill() override;
+    void unapply_border() override;
+    void unapply_alignment() override;
+    void unapply_protection() override;
+    void unapply_all() override;
 
     // A handle the workbook owns is gone afterwards; any other is emptied.
     void release() override;
@@ -26,9 +96,19 @@ public:
     iWorkbook_impl* owner() const noexcept { return owner_; }
 
 private:
+    // `work` runs on the settings under the mutex; an exception leaves its
+    // text and gives `failure`.
+    template <typename R, typename Work>
+    R locked(R failure, Work&& work) noexcept;
+    template <typename Work>
+    void locked_void(Work&& work) noexcept;
+    // Under the mutex: the workbook's style manager, or the no-sheet refusal.
+    mta::style_manager_t& manager__() const;
+
     mutable std::mutex mutex_;
     mta::style_settings_t settings_;
     iWorkbook_impl* owner_;
+    std::string numfmt_text_;  // what numfmt_code last returned
 };
 
 } // namespace vex

@@ -17,6 +17,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string_view>
+#include <utility>
 
 namespace vex {
 
@@ -68,6 +69,7 @@ iWorkbook_impl::iWorkbook_impl(iDocument_impl* owner, workbook_t* workbook) : wo
 }
 
 iWorkbook_impl::~iWorkbook_impl() {
+    cell_richtext_.reset();
     richtexts_.clear();
     styles_.clear();
     sheets_.clear();
@@ -545,6 +547,13 @@ iRichtext* iWorkbook_impl::make_richtext() {
 bool iWorkbook_impl::release_style(const iStyle_impl* style) { return release_from__(styles_, style); }
 
 bool iWorkbook_impl::release_richtext(const iRichtext_impl* richtext) { return release_from__(richtexts_, richtext); }
+
+iRichtext* iWorkbook_impl::keep_cell_richtext(std::unique_ptr<iRichtext_impl> handle) {
+    std::unique_ptr<iRichtext_impl> previous;  // destroyed after the lock is let go
+    std::lock_guard lock(mutex_);
+    previous = std::exchange(cell_richtext_, std::move(handle));
+    return cell_richtext_.get();
+}
 
 // ---- the first worksheet ----
 

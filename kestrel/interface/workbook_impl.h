@@ -68,6 +68,10 @@ public:
     // leaving it alone, for any other handle.
     bool release_style(const iStyle_impl* style);
     bool release_richtext(const iRichtext_impl* richtext);
+    // The one slot for the rich text a sheet's get_richtext hands out: the
+    // handle replaces (and destroys) the one held before and dies with the
+    // workbook handle.
+    iRichtext* keep_cell_richtext(std::unique_ptr<iRichtext_impl> handle);
 
     // Renames the sheet through the component and keeps its handle under the
     // new name; false with the reason in the last message. The one path for
@@ -125,6 +129,7 @@ private:
     // Handed out by the style and rich-text slots, destroyed with the workbook.
     std::unordered_map<const iStyle_impl*, std::unique_ptr<iStyle_impl>> styles_;
     std::unordered_map<const iRichtext_impl*, std::unique_ptr<iRichtext_impl>> richtexts_;
+    std::unique_ptr<iRichtext_impl> cell_richtext_;  // see keep_cell_richtext
 };
 
 } // namespace vex

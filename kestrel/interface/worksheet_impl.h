@@ -35,6 +35,30 @@ public:
     void clear_contents(int first_row, int first_col, int last_row, int last_col) override {
         worktable_->clear_contents(first_row, first_col, last_row, last_col);
     }
+    // Formulas, cell styles and rich text.
+    bool contains_formula(int row, int col) override { return worktable_->contains_formula(row, col); }
+    bool contains_richtext(int row, int col) override { return worktable_->contains_richtext(row, col); }
+    const char* get_formula_expr(int row, int col) override { return worktable_->get_formula_expr(row, col); }
+    bool set_formula(int row, int col, const char* formula) override { return worktable_->set_formula(row, col, formula); }
+    bool set_formula_num(int row, int col, double value) override { return worktable_->set_formula_num(row, col, value); }
+    bool set_formula_string(int row, int col, const char* text) override {
+        return worktable_->set_formula_string(row, col, text);
+    }
+    bool set_formula_boolean(int row, int col, bool value) override {
+        return worktable_->set_formula_boolean(row, col, value);
+    }
+    bool set_formula_datetime(int row, int col, double serial) override {
+        return worktable_->set_formula_datetime(row, col, serial);
+    }
+    bool set_formula_error(int row, int col, int code) override { return worktable_->set_formula_error(row, col, code); }
+    iStyle* cell_style(int row, int col) override { return worktable_->cell_style(row, col); }
+    iStyle* get_cell_style(int row, int col) override { return worktable_->get_cell_style(row, col); }
+    void set_cell_style(int row, int col, iStyle* style) override { worktable_->set_cell_style(row, col, style); }
+    void set_range_style(int first_row, int first_col, int last_row, int last_col, iStyle* style) override {
+        worktable_->set_range_style(first_row, first_col, last_row, last_col, style);
+    }
+    iRichtext* get_richtext(int row, int col) override { return worktable_->get_richtext(row, col); }
+    bool set_richtext(int row, int col, iRichtext* text) override { return worktable_->set_richtext(row, col, text); }
 
     // The sheet's own settings, under this handle's mutex so that a host may
     // use one sheet from two threads.

@@ -1,6 +1,9 @@
 #include "kestrel/interface/worktable_impl.h"
 
 #include "kestrel/core/components/worktable.h"
+#include "kestrel/interface/style_impl.h"
+#include "kestrel/interface/worksheet_impl.h"
+#include "kestrel/interface/worktable_checks.h"
 #include "mta/table/cell/cell_getters.h"
 #include "datetime.h"
 #include "sheet_limits.h"
@@ -12,34 +15,13 @@
 
 namespace vex {
 
-namespace {
-
-constexpr std::string_view illegal_cell_message = "Illegal row or column number.";
-
-bool inside_limits(int row, int col) noexcept {
-    const sheet_limits_t& limits = get_sheet_limits();
-    return limits.valid_row(row) && limits.valid_col(col);
-}
-
-// A position outside the sheet, refused before the lock.
-bool admit_cell(int row, int col) noexcept {
-    if (inside_limits(row, col)) return true;
-    detail::report(illegal_cell_message);
-    return false;
-}
-
-// NaN and the infinities cannot be saved, and NaN would reach integer
-// conversions.
-bool admit_number(double value) noexcept {
-    if (std::isfinite(value)) return true;
-    detail::report("Invalid numeric value.");
-    return false;
-}
-
-} // namespace
+using detail::admit_cell;
+using detail::admit_number;
+using detail::inside_limits;
 
 iWorktable_impl::iWorktable_impl(iWorksheet_impl* owner, worktable_t* sheet) : owner_(owner), sheet_(sheet) {
     if (!sheet_) throw std::logic_error("Internal logic error: a worktable handle without its worktable.");
+    style_ = std::make_unique<iStyle_impl>(owner_ ? owner_->owner() : nullptr);
     tabledefs_.rehash(8);
     tabledefs_.max_load_factor(1.0f);
     // Table-definition handles join here once they can be made.
@@ -130,12 +112,7 @@ bool iWorktable_impl::set_error(int row, int col, int code) {
 }
 
 void iWorktable_impl::clear_contents(int first_row, int first_col, int last_row, int last_col) {
-    range_t range;
-    range.first.row = first_row;
-    range.first.col = first_col;
-    range.last.row = last_row;
-    range.last.col = last_col;
-    range.order();
+    const range_t range = detail::ordered_range(first_row, first_col, last_row, last_col);
     guarded_void([&] {
         if (sheet_->is_valid_range(range)) sheet_->clear_contents(range);
     });

@@ -36,6 +36,22 @@ public:
     virtual bool set_boolean(int row, int col, bool value) = 0;
     virtual bool set_error(int row, int col, int code) = 0;
     virtual void clear_contents(int first_row, int first_col, int last_row, int last_col) = 0;
+    // Formulas, cell styles and rich text.
+    virtual bool contains_formula(int row, int col) = 0;
+    virtual bool contains_richtext(int row, int col) = 0;
+    virtual const char* get_formula_expr(int row, int col) = 0;
+    virtual bool set_formula(int row, int col, const char* formula) = 0;
+    virtual bool set_formula_num(int row, int col, double value) = 0;
+    virtual bool set_formula_string(int row, int col, const char* text) = 0;
+    virtual bool set_formula_boolean(int row, int col, bool value) = 0;
+    virtual bool set_formula_datetime(int row, int col, double serial) = 0;
+    virtual bool set_formula_error(int row, int col, int code) = 0;
+    virtual iStyle* cell_style(int row, int col) = 0;
+    virtual iStyle* get_cell_style(int row, int col) = 0;
+    virtual void set_cell_style(int row, int col, iStyle* style) = 0;
+    virtual void set_range_style(int first_row, int first_col, int last_row, int last_col, iStyle* style) = 0;
+    virtual iRichtext* get_richtext(int row, int col) = 0;
+    virtual bool set_richtext(int row, int col, iRichtext* text) = 0;
     virtual ~iWorktable() = default;
 };
 
@@ -60,6 +76,26 @@ public:
     bool set_boolean(int row, int col, bool value) override;
     bool set_error(int row, int col, int code) override;
     void clear_contents(int first_row, int first_col, int last_row, int last_col) override;
+    // Formulas, cell styles and rich text (worktable_formulas_styles.cpp).
+    // The cached-result setters fill a formula cell's result without
+    // recalculating; cell_style refills the one shared style handle.
+    bool contains_formula(int row, int col) override;
+    bool contains_richtext(int row, int col) override;
+    const char* get_formula_expr(int row, int col) override;
+    bool set_formula(int row, int col, const char* formula) override;
+    bool set_formula_num(int row, int col, double value) override;
+    bool set_formula_string(int row, int col, const char* text) override;
+    bool set_formula_boolean(int row, int col, bool value) override;
+    bool set_formula_datetime(int row, int col, double serial) override;
+    bool set_formula_error(int row, int col, int code) override;
+    iStyle* cell_style(int row, int col) override;
+    iStyle* get_cell_style(int row, int col) override;
+    void set_cell_style(int row, int col, iStyle* style) override;
+    void set_range_style(int first_row, int first_col, int last_row, int last_col, iStyle* style) override;
+    // The handle lives in the workbook handle's one slot, until the next
+    // get_richtext on any of its sheets.
+    iRichtext* get_richtext(int row, int col) override;
+    bool set_richtext(int row, int col, iRichtext* text) override;
 
     iWorksheet_impl* owner() const noexcept { return owner_; }
     worktable_t* sheet() const noexcept { return sheet_; }
@@ -77,7 +113,7 @@ private:
     std::recursive_mutex mutex_;
     iWorksheet_impl* owner_;
     worktable_t* sheet_;  // the sheet's component, owned by the part tree
-    // Filled by the style slots; none until the style handle can be made.
+    // Filled by the style slots.
     std::unique_ptr<iStyle> style_;
     // Table-definition handles in the sheet's table order, and by name.
     std::vector<std::unique_ptr<iTabledef>> tabledef_order_;

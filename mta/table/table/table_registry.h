@@ -67,6 +67,9 @@ public:
     void release_workbook(uint32_t workbook);
 
     Table* find_by_grid_id(uint32_t grid_id) const;
+    // The workbook's shared style manager: made with its first sheet, kept
+    // after its last sheet goes; null before.
+    style_manager_t* workbook_styles(uint32_t workbook) const;
     // Only tables of the given workbook; the first registered wins.
     Table* find_by_name(uint32_t workbook, std::string_view name) const;
     // A registered table's new name; unknown ids do nothing.

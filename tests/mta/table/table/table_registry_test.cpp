@@ -19,6 +19,7 @@
 #include <vector>
 
 using vex::mta::find_table_by_grid_id;
+using vex::mta::style_manager_t;
 using vex::mta::Table;
 using vex::mta::table_registry_t;
 using vex::mta::workbook_scope;
@@ -159,6 +160,19 @@ TEST(table_registry, released_workbooks_free_their_objects_after_their_last_shee
     r.release_workbook(2);
     r.release_workbook(77);  // unknown
     EXPECT_EQ(r.workbook_count(), 0u);
+}
+
+TEST(table_registry, a_workbooks_style_manager_outlives_its_sheets) {
+    table_registry_t r;
+    EXPECT_EQ(r.workbook_styles(5), nullptr);
+    auto sheet = registered(r, 5);
+    style_manager_t* styles = r.workbook_styles(5);
+    ASSERT_NE(styles, nullptr);
+    EXPECT_EQ(sheet->get_style_manager(), styles);
+    sheet.reset();
+    EXPECT_EQ(r.workbook_styles(5), styles);
+    r.release_workbook(5);
+    EXPECT_EQ(r.workbook_styles(5), nullptr);
 }
 
 TEST(table_registry, lookups_run_while_other_threads_register_and_unregister) {

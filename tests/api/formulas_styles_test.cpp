@@ -1,0 +1,218 @@
+// Formulas, cached formula results, style handles and cell styles through the
+// exports, as a host uses them.
+#include "plover.h"
+#include "book_support.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using api_test::book_t;
+
+void set_marker() { a1_to_row_col("1", nullptr, nullptr); }
+constexpr const char* marker = "Wrong cell reference: 1";
+
+struct sheet_book : ::testing::Test {
+    book_t b;
+    plover_worksheet_t* ws = wb_add_worksheet(b.wb, "Data");
+    void SetUp() override { ASSERT_NE(ws, nullptr); }
+};
+
+using formulas = sheet_book;
+using cell_styles = sheet_book;
+
+} // namespace
+
+TEST_F(formulas, texts_are_trimmed_and_checked) {
+    EXPECT_EQ(ws_set_formula(ws, 1, 1, "  "), 0);
+    EXPECT_STREQ(run_msg(), "The formula expression can not be empty.");
+    EXPECT_EQ(ws_set_formula(ws, 1, 1, " = "), 0);
+    EXPECT_STREQ(run_msg(), "The formula expression can not be empty.");
+    EXPECT_EQ(ws_set_formula(ws, 1, 1, nullptr), 0);
+    EXPECT_STREQ(run_msg(), "The formula expression can not be empty.");
+    EXPECT_EQ(ws_set_formula(ws, 1, 1, "=\"\xc3(\""), 0);
+    EXPECT_STREQ(run_msg(), "Failed to convert from ANSI string");
+    EXPECT_EQ(ws_set_formula(ws, 0, 1, "1"), 0);
+    EXPECT_STREQ(run_msg(), "Illegal row or column number.");
+    EXPECT_EQ(ws_cell_type(ws, 1, 1), 0);
+    EXPECT_EQ(ws_contains_formula(ws, 1, 1), 0);
+
+    ASSERT_EQ(ws_set_num(ws, 2, 1, 4), 1);
+    ASSERT_EQ(ws_set_num(ws, 3, 1, 5), 1);
+    ASSERT_EQ(ws_set_formula(ws, 1, 1, "=SUM(A2:A3)"), 1);
+    EXPECT_EQ(ws_contains_formula(ws, 1, 1), 1);
+    EXPECT_STREQ(ws_get_formula_expr(ws, 1, 1), "SUM(A2:A3)");
+
+    set_marker();
+    EXPECT_EQ(ws_get_formula_expr(ws, 5, 5), nullptr);
+    EXPECT_STREQ(run_msg(), "The cell does not contain a formula.");
+    set_marker();
+    EXPECT_EQ(ws_get_formula_expr(ws, 0, 5), nullptr);
+    EXPECT_EQ(ws_contains_formula(ws, 0, 5), 0);
+    EXPECT_STREQ(run_msg(), marker);
+}
+
+TEST_F(formulas, cached_results_read_back_through_the_getters) {
+    for (int row = 1; row <= 5; ++row) ASSERT_EQ(ws_set_formula(ws, row, 1, "1+1"), 1);
+    ASSERT_EQ(ws_set_formula_num(ws, 1, 1, 7.5), 1);
+    EXPECT_EQ(ws_get_num(ws, 1, 1), 7.5);
+    EXPECT_EQ(ws_cell_type(ws, 1, 1), 1);
+    ASSERT_EQ(ws_set_formula_string(ws, 2, 1, "abc"), 1);
+    EXPECT_STREQ(ws_get_text(ws, 2, 1), "abc");
+    EXPECT_EQ(ws_cell_type(ws, 2, 1), 2);
+    ASSERT_EQ(ws_set_formula_boolean(ws, 3, 1, 1), 1);
+    EXPECT_EQ(ws_get_boolean(ws, 3, 1), 1);
+    EXPECT_EQ(ws_cell_type(ws, 3, 1), 3);
+    ASSERT_EQ(ws_set_formula_datetime(ws, 4, 1, 45000.5), 1);
+    EXPECT_EQ(ws_get_datetime(ws, 4, 1), 45000.5);
+    ASSERT_EQ(ws_set_formula_error(ws, 5, 1, 2), 1);
+    EXPECT_EQ(ws_get_error(ws, 5, 1), 2);
+    EXPECT_EQ(ws_cell_type(ws, 5, 1), 5);
+    // The formula itself stays.
+    EXPECT_STREQ(ws_get_formula_expr(ws, 5, 1), "1+1");
+}
+
+TEST_F(formulas, cached_results_are_refused_where_they_cannot_go) {
+    ASSERT_EQ(ws_set_num(ws, 1, 1, 3), 1);
+    EXPECT_EQ(ws_set_formula_num(ws, 1, 1, 4), 0);
+    EXPECT_STREQ(run_msg(), "This cell does not contain a formula.");
+    EXPECT_EQ(ws_get_num(ws, 1, 1), 3.0);
+    EXPECT_EQ(ws_set_formula_string(ws, 2, 2, "x"), 0);
+    EXPECT_STREQ(run_msg(), "This cell does not contain a formula.");
+
+    ASSERT_EQ(ws_set_formula(ws, 2, 1, "1"), 1);
+    ASSERT_EQ(ws_set_formula_num(ws, 2, 1, 1.0), 1);
+    for (int code : {0, 10, -1}) {
+        set_marker();
+        EXPECT_EQ(ws_set_formula_error(ws, 2, 1, code), 0);
+        EXPECT_STREQ(run_msg(), "Incorrect error code.");
+    }
+    EXPECT_EQ(ws_set_formula_string(ws, 2, 1, nullptr), 0);
+    EXPECT_STREQ(run_msg(), "Text cannot be empty.");
+    EXPECT_EQ(ws_set_formula_string(ws, 2, 1, "\xff"), 0);
+    EXPECT_STREQ(run_msg(), "Failed to convert from ANSI string");
+    EXPECT_EQ(ws_set_formula_num(ws, 2, 1, 0.0 / 0.0), 0);
+    EXPECT_STREQ(run_msg(), "Invalid numeric value.");
+    EXPECT_EQ(ws_set_formula_datetime(ws, 2, 1, 1.0 / 0.0), 0);
+    EXPECT_STREQ(run_msg(), "Invalid numeric value.");
+    EXPECT_EQ(ws_get_num(ws, 2, 1), 1.0);
+    EXPECT_EQ(ws_set_formula_boolean(ws, 1048577, 1, 1), 0);
+    EXPECT_STREQ(run_msg(), "Illegal row or column number.");
+}
+
+TEST_F(cell_styles, the_shared_handle_is_refilled_and_new_handles_are_made) {
+    plover_style_t* bold = wb_make_normal_style(b.wb);
+    ASSERT_NE(bold, nullptr);
+    style_set_bold(bold, 1);
+    ws_set_cell_style(ws, 2, 2, bold);
+
+    plover_style_t* first = ws_cell_style(ws, 1, 1);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(style_bold(first), 0);
+    plover_style_t* second = ws_cell_style(ws, 2, 2);
+    EXPECT_EQ(second, first);
+    EXPECT_EQ(style_bold(first), 1);
+
+    plover_style_t* copy = ws_get_cell_style(ws, 2, 2);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_NE(copy, first);
+    EXPECT_NE(ws_get_cell_style(ws, 2, 2), copy);
+    EXPECT_EQ(style_bold(copy), 1);
+    style_release(copy);
+
+    // Releasing the shared handle only empties it.
+    style_release(first);
+    EXPECT_EQ(style_bold(first), 0);
+    EXPECT_EQ(ws_cell_style(ws, 2, 2), first);
+    EXPECT_EQ(style_bold(first), 1);
+
+    ws_set_cell_style(ws, 3, 3, nullptr);
+    EXPECT_STREQ(run_msg(), "Style pointer cannot be empty.");
+    set_marker();
+    ws_set_range_style(ws, 3, 3, 4, 4, nullptr);
+    EXPECT_STREQ(run_msg(), "Style pointer cannot be empty.");
+}
+
+TEST_F(cell_styles, ranges_take_either_corner_order_and_whole_columns_become_column_styles) {
+    plover_style_t* s = wb_make_normal_style(b.wb);
+    style_set_fill_pattern(s, 1);
+    ws_set_range_style(ws, 5, 5, 1, 1, s);
+    style_set_fill_pattern(s, 2);
+    ws_set_range_style(ws, 1, 7, 5, 11, s);
+    for (int row = 1; row <= 6; ++row)
+        for (int col = 1; col <= 12; ++col) {
+            const int expected = row > 5 ? 0 : col <= 5 ? 1 : col >= 7 && col <= 11 ? 2 : 0;
+            EXPECT_EQ(style_fill_pattern(ws_cell_style(ws, row, col)), expected) << row << "," << col;
+        }
+
+    style_set_bold(s, 1);
+    ws_set_range_style(ws, 1048576, 20, 1, 20, s);
+    EXPECT_EQ(style_bold(ws_cell_style(ws, 700000, 20)), 1);
+    EXPECT_EQ(style_bold(ws_cell_style(ws, 700000, 21)), 0);
+    // A value stored later in that column takes the column's style.
+    ASSERT_EQ(ws_set_num(ws, 9, 20, 1), 1);
+    EXPECT_EQ(style_bold(ws_cell_style(ws, 9, 20)), 1);
+}
+
+TEST_F(cell_styles, number_formats_survive_the_deletion_of_every_sheet) {
+    plover_style_t* s = wb_make_normal_style(b.wb);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(style_set_numfmt(s, "0.00"), 2);
+    wb_delete_sheet(b.wb, 0);
+    ASSERT_EQ(wb_sheet_count(b.wb), 0u);
+    const int id = style_set_numfmt(s, "0.000");
+    EXPECT_GE(id, 164);
+    EXPECT_EQ(style_set_numfmt(s, "0.000"), id);
+    EXPECT_STREQ(style_numfmt_code(s), "0.000");
+    EXPECT_EQ(style_set_numfmt_id(s, 3), 1);
+    EXPECT_STREQ(style_numfmt_code(s), "#,##0");
+    EXPECT_EQ(style_set_numfmt_id(s, 165), 0);
+    EXPECT_STREQ(run_msg(), "No such number format ID.");
+    EXPECT_EQ(style_set_numfmt(s, ""), -1);
+    EXPECT_STREQ(run_msg(), "Failed to set number format.");
+    EXPECT_EQ(style_set_numfmt(s, nullptr), -1);
+    EXPECT_STREQ(run_msg(), "Number format code cannot be empty.");
+}
+
+TEST_F(cell_styles, a_styled_cell_keeps_its_number_format_through_a_saved_id) {
+    plover_style_t* s = wb_make_normal_style(b.wb);
+    const int id = style_set_numfmt(s, "0.0000");
+    ws_set_cell_style(ws, 1, 1, s);
+    EXPECT_EQ(style_numfmt_id(ws_cell_style(ws, 1, 1)), id);
+    EXPECT_STREQ(style_numfmt_code(ws_cell_style(ws, 1, 1)), "0.0000");
+}
+
+TEST(cell_styles_threads, two_threads_style_cells_of_two_sheets) {
+    book_t b;
+    plover_worksheet_t* sheets[] = {wb_add_worksheet(b.wb, "A"), wb_add_worksheet(b.wb, "B")};
+    ASSERT_NE(sheets[0], nullptr);
+    ASSERT_NE(sheets[1], nullptr);
+    constexpr int cells = 400;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 2; ++t)
+        threads.emplace_back([&, t] {
+            plover_worksheet_t* ws = sheets[t];
+            for (int i = 0; i < cells; ++i) {
+                plover_style_t* s = wb_make_normal_style(b.wb);
+                style_set_font_size(s, 8 + (i % 20));
+                style_set_border(s, 8, 1 + t);
+                style_set_numfmt(s, i % 2 ? "0.0%" : "#,##0.000");
+                ws_set_cell_style(ws, i + 1, 1, s);
+                ws_set_num(ws, i + 1, 2, i);
+                style_release(s);
+                ws_get_cell_style(ws, i + 1, 1);
+            }
+        });
+    for (auto& th : threads) th.join();
+    for (int t = 0; t < 2; ++t)
+        for (int i = 0; i < cells; ++i) {
+            plover_style_t* s = ws_cell_style(sheets[t], i + 1, 1);
+            ASSERT_EQ(style_font_size(s), 8 + (i % 20));
+            ASSERT_EQ(style_border(s, 0), 1 + t);
+            ASSERT_STREQ(style_numfmt_code(s), i % 2 ? "0.0%" : "#,##0.000");
+        }
+}
