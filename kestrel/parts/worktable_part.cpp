@@ -46,7 +46,7 @@ void worktable_part_t::match_comment_parts() {
     // Bytes reach a notes drawing only from another part read from the same
     // entry, the header and footer one say: written as that entry, both
     // elements would name one part.
-    while (notes && notes->get_raw_data()) {
+    while (notes && (notes->get_raw_data() || notes->is_alias())) {
         remove_part(notes);
         notes = notes_drawing_of(*this);
     }
