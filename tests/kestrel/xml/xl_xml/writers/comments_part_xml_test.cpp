@@ -285,3 +285,29 @@ TEST(comments_part_xml, header_footer_drawing_kept_byte_for_byte_beside_the_note
                            note_shape(2049, "margin-left:107.25pt;margin-top:7.5pt", 1, "2, 15, 0, 10, 4, 15, 4, 4", 1, 1) +
                            "</xml>"));
 }
+
+TEST(comments_part_xml, both_drawing_elements_naming_one_entry_save_as_two_parts) {
+    const std::string hf_vml = vml_head + layout("1") + "<v:shape id=\"LH\" o:spid=\"_x0000_s1025\"/></xml>";
+    const std::string comments = std::string(decl) + "<comments xmlns=\"" + reader_test::main_ns +
+                                 "\"><authors><author>Jo</author></authors><commentList>"
+                                 "<comment ref=\"A1\" authorId=\"0\"><text><t>hi</t></text></comment>"
+                                 "</commentList></comments>";
+    const std::string sheet_rels = rel("rId1", std::string(od) + "vmlDrawing", "../drawings/vmlDrawing1.vml") +
+                                   rel("rId2", std::string(od) + "vmlDrawing", "../drawings/vmlDrawing1.vml") +
+                                   rel("rId3", std::string(od) + "comments", "../comments1.xml");
+    scratch_dir dir;
+    write_zip(dir / "in.xlsx", package_with_drawing("<legacyDrawing r:id=\"rId2\"/><legacyDrawingHF r:id=\"rId1\"/>",
+                                                    hf_vml, &comments, sheet_rels));
+    vex::xml_document_t doc;
+    doc.load((dir / "in.xlsx").c_str(), false);
+    doc.save((dir / "out.xlsx").c_str(), 2);
+    const entries_t saved = read_zip(dir / "out.xlsx");
+    EXPECT_NE(find(saved, "xl/worksheets/sheet1.xml").find("<legacyDrawing r:id=\"rId3\"/><legacyDrawingHF r:id=\"rId1\"/>"),
+              std::string::npos);
+    EXPECT_EQ(find(saved, "xl/worksheets/_rels/sheet1.xml.rels"),
+              rels(rel("rId1", std::string(od) + "vmlDrawing", "../drawings/vmldrawing1.vml") +
+                   rel("rId2", std::string(od) + "comments", "../comments1.xml") +
+                   rel("rId3", std::string(od) + "vmlDrawing", "../drawings/vmldrawing2.vml")));
+    EXPECT_EQ(find(saved, "xl/drawings/vmldrawing1.vml"), hf_vml);
+    EXPECT_EQ(count_of(find(saved, "xl/drawings/vmldrawing2.vml"), "ObjectType=\"Note\""), 1u);
+}
