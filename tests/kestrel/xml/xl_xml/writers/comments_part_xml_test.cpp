@@ -163,6 +163,15 @@ TEST(comments_part_xml, shape_ids_in_blocks_of_1024_never_shared_between_sheets)
         }
     }
     EXPECT_NE(two.find("id=\"_x0000_s4097\""), std::string::npos);
+
+    // A note at the last cell stays on the sheet.
+    commented_book corner;
+    ASSERT_TRUE(corner.add_sheet("Edge").add(1048576, 16384, note({run("x")}), "Ann"));
+    const std::string edge = find(corner.save(), "xl/drawings/vmldrawing1.vml");
+    EXPECT_NE(edge.find("<x:Anchor>16381, 15, 1048571, 10, 16383, 15, 1048575, 4</x:Anchor><x:AutoFill>False</x:AutoFill>"
+                        "<x:Row>1048575</x:Row><x:Column>16383</x:Column>"),
+              std::string::npos)
+        << edge;
     EXPECT_EQ(vex::vml_drawing_part_xml::idmap_blocks("<o:idmap v:ext='edit' data='3, 7,9'/>"),
               (std::vector<uint32_t>{3, 7, 9}));
     EXPECT_TRUE(vex::vml_drawing_part_xml::idmap_blocks("<xml/>").empty());
