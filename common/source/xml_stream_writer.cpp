@@ -153,6 +153,10 @@ void xml_stream_writer::write_text(std::string_view text) {
     put_escaped(text, escapes.text.data());
 }
 
+void xml_stream_writer::write_parsed_text(std::string_view text) {
+    put_escaped(text, escapes.parsed_text.data());
+}
+
 const sxml::xml_node_t* xml_stream_writer::write_node_rest(const sxml::xml_node_t* node) {
     using sxml::node_kind;
     // A tree parsed with data nodes keeps the text in its first child too.

@@ -8,6 +8,7 @@
 #include "kestrel/parts/vml_drawing_part.h"
 #include "kestrel/parts/workbook_part.h"
 #include "kestrel/parts/worksheet_part.h"
+#include "kestrel/parts/worktable_comments_part.h"
 #include "kestrel/parts/worktable_part.h"
 #include "opendoc_exceptions.h"
 

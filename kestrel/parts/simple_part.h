@@ -112,9 +112,6 @@ using ribbon_and_backstage_customizations_part_t =
     simple_part_t<part_kind_enum::ribbon_and_backstage_customizations_part>;
 using web_ex_taskpanes_part_t = simple_part_t<part_kind_enum::web_ex_taskpanes_part>;
 
-// Until its model exists this part is kept as bytes like the ones above.
-using worktable_comments_part = simple_part_t<part_kind_enum::worksheet_comments_part>;
-
 // A part with a model whose reader is still to come: a load keeps its bytes,
 // written back as they were, instead of parsing it into a model that could not
 // write it again.

@@ -5,6 +5,7 @@
 #include "kestrel/document/external_document.h"
 #include "kestrel/parts/shared_string_table_part.h"
 #include "kestrel/parts/worksheet_part.h"
+#include "kestrel/parts/worktable_part.h"
 #include "kestrel/xml/xl_xml/writers/workbook_part_xml.h"
 
 #include <string_view>
@@ -28,6 +29,9 @@ workbook_part_t::~workbook_part_t() = default;
 
 void workbook_part_t::prepare_saving(bool saving) {
     if (saving) {
+        for (worktable_t* table : get_worktables())
+            if (auto* part = table ? dynamic_cast<worktable_part_t*>(table->get_part()) : nullptr)
+                part->match_comment_parts();
         children().move_to_back(part_kind_enum::workbook_styles_part);
         children().move_to_back(part_kind_enum::shared_string_table_part);
     } else {

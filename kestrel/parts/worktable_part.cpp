@@ -3,6 +3,7 @@
 #include "kestrel/core/components/workbook.h"
 #include "kestrel/core/components/worksheet.h"
 #include "kestrel/parts/package_uris.h"
+#include "kestrel/parts/vml_drawing_part.h"
 #include "kestrel/xml/xl_xml/writers/worktable_part_xml.h"
 
 #include <algorithm>
@@ -30,6 +31,31 @@ xml_part_t* worktable_part_t::child_of_kind(part_kind_enum kind) const noexcept 
     for (const auto& c : get_child_parts())
         if (c->kind() == kind) return c.get();
     return nullptr;
+}
+
+void worktable_part_t::match_comment_parts() {
+    const bool commented = !get_worktable()->comments().empty();
+    std::vector<xml_part_t*> comment_parts;
+    for (const auto& c : get_child_parts())
+        if (c->kind() == part_kind_enum::worksheet_comments_part) comment_parts.push_back(c.get());
+    // Each would write the whole store.
+    for (size_t i = commented ? 1 : 0; i < comment_parts.size(); ++i) remove_part(comment_parts[i]);
+    if (commented && comment_parts.empty())
+        create_part(part_kind_info_of(part_kind_enum::worksheet_comments_part)->relationship_type, nullptr);
+    vml_drawing_part* notes = notes_drawing_of(*this);
+    // Bytes reach a notes drawing only from another part read from the same
+    // entry, the header and footer one say: written as that entry, both
+    // elements would name one part.
+    while (notes && (notes->get_raw_data() || notes->is_alias())) {
+        remove_part(notes);
+        notes = notes_drawing_of(*this);
+    }
+    if (commented && !notes) {
+        xml_part_t* made = create_part(part_kind_info_of(part_kind_enum::vml_drawing_part)->relationship_type, nullptr);
+        if (made) made->set_extension("vml");
+    } else if (!commented && notes && notes->get_drawing()->kept_shape_count() == 0) {
+        remove_part(notes);
+    }
 }
 
 void worktable_part_t::create_output_handler(int mode) {

@@ -31,6 +31,11 @@ public:
     // The sheet's position for every child but table parts, which are ranked.
     std::optional<unsigned> get_part_number(const xml_part_t* child) const override;
 
+    // Before a save: one comments part and one notes drawing while the sheet
+    // has comments; without comments, no comments part, and the notes drawing
+    // only when it keeps other shapes.
+    void match_comment_parts();
+
     // The first child of that kind; null when there is none.
     xml_part_t* child_of_kind(part_kind_enum kind) const noexcept;
 };

@@ -50,6 +50,8 @@ public:
     void write_raw(std::string_view text);
     // Never flushes first: a long text goes out whole with the next flush.
     void write_text(std::string_view text);
+    // A text the pull parser read, escaped as write_node_rest escapes it.
+    void write_parsed_text(std::string_view text);
 
     // Writes a node kept by the pull parser after its start tag and attributes:
     // its text or children follow, and end tags as the walk climbs. Returns the

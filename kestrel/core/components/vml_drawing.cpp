@@ -1,28 +1,44 @@
 #include "kestrel/core/components/vml_drawing.h"
 
+#include <cstring>
 #include <string_view>
 
 namespace vex {
 
 using xml::sxml::status_t;
+using xml::sxml::xml_node_t;
 
-status_t vml_drawing_t::assign(const xml::sxml::xml_node_t* node) {
+status_t vml_drawing_t::assign(const xml_node_t* node) {
     if (!node || !is_element(*node) || !node->name) return status_t::done;
-    const std::string_view name = node->name;
-    if (name == "v:shape") {
-        // A shape's anchor never carries over to the next shape.
-        pending_shape_ = true;
-        pending_row_ = pending_column_ = false;
-    } else if (name == "x:Row") {
-        pending_row_ = true;
-    } else if (name == "x:Column") {
-        pending_column_ = true;
+    if (!node->parent) {
+        // With nothing kept the whole tree goes at once.
+        return node->closed && kept_ == 0 ? status_t::done : status_t::keep;
     }
-    if (pending_shape_ && pending_row_ && pending_column_) {
-        ++shapes_;
-        pending_shape_ = pending_row_ = pending_column_ = false;
+    const xml_node_t* top = node;
+    while (top->parent->parent) top = top->parent;
+    const std::string_view top_name = top->name;
+    if (top_name == "o:shapelayout") return node == top && node->closed ? status_t::done : status_t::keep;
+    if (top_name == "v:shape") {
+        // A node answered keep keeps that answer when reported closed, so the
+        // shape in hand is told by its address.
+        if (top != shape_) {
+            shape_ = top;
+            in_note_ = false;
+        }
+        if (node->parent == top && std::strcmp(node->name, "x:ClientData") == 0) {
+            const char* type = get_attribute_value("ObjectType", node->attributes);
+            in_note_ = type && std::strcmp(type, "Note") == 0;
+        }
+        if (node != top || !node->closed) return status_t::keep;
+        // A note's memory may serve the next shape.
+        shape_ = nullptr;
+        if (in_note_) {
+            ++notes_;
+            return status_t::done;
+        }
     }
-    return status_t::done;
+    if (node == top && node->closed && top_name != "v:shapetype") ++kept_;
+    return status_t::keep;
 }
 
 } // namespace vex

@@ -1,7 +1,8 @@
 #pragma once
-// The model of a VML drawing part: how many comment shapes the part holds.
-// The comment shapes are written from the sheet's comments, so nothing of the
-// shapes themselves is kept; the parser frees their nodes once handled.
+// The model of a sheet's VML drawing part. Comment notes are written again
+// from the sheet's comment store, so the load lets their shapes go and only
+// counts them; every other shape (form buttons and the like) is kept as read,
+// with the shapetypes and whatever else the part holds, and written back.
 
 #include "kestrel/core/components/component_base.h"
 
@@ -13,16 +14,19 @@ class vml_drawing_t : public component_base_t {
 public:
     using component_base_t::component_base_t;
 
-    // Counts each v:shape that carries both an x:Row and an x:Column (VML rows
-    // and columns count from 0, so 0 counts too).
+    // A top-level v:shape whose x:ClientData has ObjectType "Note" is a note;
+    // the shape layout is written anew; the rest stays in the part's tree.
     xml::sxml::status_t assign(const xml::sxml::xml_node_t* node) override;
-    size_t shape_count() const noexcept { return shapes_; }
+    // Notes read.
+    size_t shape_count() const noexcept { return notes_; }
+    // Top-level elements kept that are neither shapetypes nor notes.
+    size_t kept_shape_count() const noexcept { return kept_; }
 
 private:
-    size_t shapes_ = 0;
-    bool pending_shape_ = false;
-    bool pending_row_ = false;
-    bool pending_column_ = false;
+    size_t notes_ = 0;
+    size_t kept_ = 0;
+    const xml::sxml::xml_node_t* shape_ = nullptr;  // the top-level v:shape in hand
+    bool in_note_ = false;
 };
 
 } // namespace vex

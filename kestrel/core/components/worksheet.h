@@ -180,6 +180,11 @@ public:
     xml_part_t* printer_settings() const noexcept { return printer_settings_; }
     void set_printer_settings(xml_part_t* part) noexcept { printer_settings_ = part; }
 
+    // The relationship Id the loaded sheet's legacyDrawingHF names; empty
+    // when it has none.
+    const std::string& header_footer_drawing_id() const noexcept { return header_footer_drawing_id_; }
+    void set_header_footer_drawing_id(std::string id) { header_footer_drawing_id_ = std::move(id); }
+
     // Sections of the loaded sheet that no reader takes yet: a save would lose
     // them, so it refuses instead.
     void note_unread_section(std::string_view name);
@@ -200,6 +205,7 @@ private:
     xml_part_t* printer_settings_ = nullptr;
     std::optional<worktable_shape_t> pending_shape_;
     std::vector<std::string> unread_sections_;
+    std::string header_footer_drawing_id_;
 };
 
 } // namespace vex

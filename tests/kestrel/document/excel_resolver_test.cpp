@@ -6,6 +6,7 @@
 #include "kestrel/core/components/workbook.h"
 #include "kestrel/core/components/worksheet.h"
 #include "kestrel/core/components/worktable.h"
+#include "kestrel/parts/kept_part.h"
 #include "kestrel/parts/part.h"
 #include "text_utils.h"
 #include "tests/kestrel/document/package_support.h"
@@ -281,12 +282,23 @@ TEST(excel_resolver, corpus_packages_keep_every_part) {
 
 namespace {
 
-// A new package with one sheet whose worktable holds a VML drawing.
+// A new package with one sheet whose worktable holds a VML drawing with the
+// note of the sheet's one comment.
 void add_sheet_with_drawing(vex::xml_document_t& doc) {
     vex::worksheet_t* sheet = doc.workbook()->insert_worksheet("Data", ~0ull);
     vex::worktable_t* table = sheet->create_worktable__(10, 10, {});
     vex::xml_part_t* drawing = table->get_part()->create_part((std::string(od) + "vmlDrawing").c_str(), nullptr);
     drawing->set_extension("vml");  // as a loaded one has
+    table->comments().add(1, 1, {}, "Ann");
+}
+
+// A part of a kind no writer knows, without bytes.
+void add_bare_part(vex::xml_document_t& doc) {
+    vex::xml_part_t* table_part = doc.workbook()->sheet_at(0)->worktable()->get_part();
+    auto* bare = new vex::kept_part_t(table_part, "urn:example:unknown");
+    bare->set_kind(vex::part_kind_kept);
+    bare->set_entry_name("xl/unknown1.bin");
+    table_part->add_part(bare, false);
 }
 
 vex::shared_string_table_t& shared_strings(vex::xml_part_t& part) {
@@ -329,13 +341,15 @@ TEST(excel_resolver, part_without_writer_or_bytes_fails_the_save_before_the_disk
         bool sheet_fills_strings;
         std::string entry;  // empty: the save succeeds
         bool strings_written = false;
+        bool bare_part = false;
     } cases[] = {
-        // The workbook, styles and shared-strings parts write themselves.
-        {"no writer at all", {}, false, false, "xl/drawings/vmldrawing1.vml"},
+        // The modelled parts write themselves.
+        {"no writer at all", {}, false, false, ""},
         {"no styles stand-in", all_but(k::workbook_styles_part), false, false, ""},
         // The sheet writes itself and its worktable.
         {"no sheet stand-in", all_but(k::worksheet_part), false, false, ""},
-        {"no drawing writer", all_but(k::vml_drawing_part), false, false, "xl/drawings/vmldrawing1.vml"},
+        {"no drawing stand-in", all_but(k::vml_drawing_part), false, false, ""},
+        {"a part with neither", modelled_kinds, false, false, "xl/unknown1.bin", false, true},
         {"strings to save, no stand-in for them", all_but(k::shared_string_table_part), true, false, "", true},
         {"strings filled by the sheets, no stand-in for them", all_but(k::shared_string_table_part), false, true,
          "", true},
@@ -350,6 +364,7 @@ TEST(excel_resolver, part_without_writer_or_bytes_fails_the_save_before_the_disk
         vex::xml_document_t doc;
         doc.create_package();
         add_sheet_with_drawing(doc);
+        if (c.bare_part) add_bare_part(doc);
         if (c.strings_to_save) shared_strings(*doc.workbook_part()).add_string_to_save("s");
         const std::string target = dir / "book.xlsx";
         std::ofstream(target, std::ios::binary) << "previous bytes";

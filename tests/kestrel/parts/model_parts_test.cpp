@@ -84,17 +84,22 @@ TEST(printer_settings_part, written_back_byte_for_byte) {
     EXPECT_NE(printer->get_output_handler(), nullptr);
 }
 
-TEST(vml_drawing_part, counts_comment_shapes) {
+TEST(vml_drawing_part, lets_notes_go_and_keeps_other_shapes) {
     const struct {
         const char* body;
-        bool empty;
+        size_t notes;
+        size_t kept;
     } cases[] = {
-        {"<xml></xml>", true},
-        {"<xml><v:shape><x:ClientData><x:Anchor>1</x:Anchor></x:ClientData></v:shape></xml>", true},
-        {"<xml><v:shape><x:ClientData><x:Row>0</x:Row><x:Column>0</x:Column></x:ClientData></v:shape></xml>", false},
-        // A row from one shape and a column from the next are no anchor.
-        {"<xml><v:shape><x:Row>2</x:Row></v:shape><v:shape><x:Column>1</x:Column></v:shape></xml>", true},
-        {"<xml><x:Row>2</x:Row><x:Column>1</x:Column></xml>", true},
+        {"<xml></xml>", 0, 0},
+        {"<xml><o:shapelayout><o:idmap data=\"1\"/></o:shapelayout><v:shapetype id=\"t\"/></xml>", 0, 0},
+        {"<xml><v:shape><x:ClientData ObjectType=\"Note\"><x:Row>0</x:Row><x:Column>0</x:Column></x:ClientData>"
+         "</v:shape><v:shape><x:ClientData ObjectType=\"Note\"/></v:shape></xml>",
+         2, 0},
+        // What decides is the shape's own client data, not a note before it.
+        {"<xml><v:shape><x:ClientData ObjectType=\"Note\"/></v:shape><v:shape><x:ClientData ObjectType=\"Button\"/>"
+         "</v:shape></xml>",
+         1, 1},
+        {"<xml><v:shape/><v:group><v:shape><x:ClientData ObjectType=\"Note\"/></v:shape></v:group></xml>", 0, 2},
     };
     for (const auto& c : cases) {
         sheet_parts s;
@@ -102,9 +107,12 @@ TEST(vml_drawing_part, counts_comment_shapes) {
         ASSERT_NE(vml, nullptr);
         EXPECT_TRUE(vml->is_empty());
         read_part(*vml, std::string("<?xml version=\"1.0\"?>") +
-                            std::string(c.body).insert(4, " xmlns:v=\"urn:v\" xmlns:x=\"urn:x\""));
-        EXPECT_EQ(vml->get_kept_tree(), nullptr);  // every node was let go
-        EXPECT_EQ(vml->is_empty(), c.empty) << c.body;
+                            std::string(c.body).insert(4, " xmlns:v=\"urn:v\" xmlns:o=\"urn:o\" xmlns:x=\"urn:x\""));
+        EXPECT_EQ(vml->get_drawing()->shape_count(), c.notes) << c.body;
+        EXPECT_EQ(vml->get_drawing()->kept_shape_count(), c.kept) << c.body;
+        // Nothing worth keeping: every node was let go.
+        EXPECT_EQ(vml->get_kept_tree() != nullptr, c.kept != 0) << c.body;
+        EXPECT_EQ(vml->is_empty(), c.notes + c.kept == 0) << c.body;
     }
 }
 

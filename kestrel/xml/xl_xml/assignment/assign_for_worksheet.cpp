@@ -60,6 +60,12 @@ status_t assign_for_worksheet_t::assign(const xml_node_t* node) {
     if (node_named(section, "headerFooter")) return assign_header_footer(*node);
     if (node_named(section, "sheetFormatPr")) return assign_sheet_format(*node);
     if (node_named(section, "sheetProtection")) return assign_sheet_protection(*node);
+    if (node_named(section, "legacyDrawingHF")) {
+        // Its part is kept as read; the element is written again from the part tree.
+        if (node == section && is_start(*node))
+            if (const char* id = attr(*node, "r:id")) sheet_.set_header_footer_drawing_id(id);
+        return status_t::done;
+    }
     // The dimension is computed again on save; the anchored parts' elements
     // are written from the part tree.
     static constexpr std::string_view rewritten[] = {"dimension", "drawing", "legacyDrawing", "picture",

@@ -44,36 +44,15 @@ void shared_strings_part_xml::write_si(const mta::string_pool_t& pool, uint32_t 
     const std::string_view text = pool.string_at(at, &preserve);
     w_->start_element("si");
     w_->close_start_tag();
-    write_t(text, preserve);
+    write_text_element(*w_, text, preserve);
     w_->end_element("si");
 }
 
 void shared_strings_part_xml::write_rich_si(const mta::richtext_t& text) {
     w_->start_element("si");
     w_->close_start_tag();
-    for (const mta::richtext_segment_t& run : text.segments()) {
-        w_->start_element("r");
-        w_->close_start_tag();
-        w_->start_element("rPr");
-        w_->close_start_tag();
-        write_font_properties(*w_, run.font, "rFont");
-        w_->end_element("rPr");
-        write_t(run.text, run.preserve_space);
-        w_->end_element("r");
-    }
+    for (const mta::richtext_segment_t& run : text.segments()) write_rich_run(*w_, run);
     w_->end_element("si");
-}
-
-void shared_strings_part_xml::write_t(std::string_view text, uint32_t preserve_space) {
-    w_->start_element("t");
-    // Without the flag a reader may drop blanks at the ends, whatever the run says.
-    constexpr std::string_view blanks = " \t\n\r";
-    const bool edge_blank = !text.empty() && (blanks.find(text.front()) != std::string_view::npos ||
-                                              blanks.find(text.back()) != std::string_view::npos);
-    if (preserve_space || edge_blank) w_->write_attribute("xml:space", enum_name_or_empty(space_names, 1));
-    w_->close_start_tag();
-    w_->write_text(text);
-    w_->end_element("t");
 }
 
 } // namespace vex

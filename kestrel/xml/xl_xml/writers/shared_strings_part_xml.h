@@ -24,7 +24,6 @@ public:
 private:
     void write_si(const mta::string_pool_t& pool, uint32_t index);
     void write_rich_si(const mta::richtext_t& text);
-    void write_t(std::string_view text, uint32_t preserve_space);
 
     shared_string_table_part_t& part_;
     xml::xml_stream_writer* w_ = nullptr;

@@ -57,4 +57,27 @@ void write_font_properties(xml::xml_stream_writer& w, const mta::font_t& f, std:
     if (f.scheme) write_val(w, "scheme", enum_name_or_empty(font_scheme_names, static_cast<uint32_t>(f.scheme)));
 }
 
+void write_rich_run(xml::xml_stream_writer& w, const mta::richtext_segment_t& run) {
+    w.start_element("r");
+    w.close_start_tag();
+    w.start_element("rPr");
+    w.close_start_tag();
+    write_font_properties(w, run.font, "rFont");
+    w.end_element("rPr");
+    write_text_element(w, run.text, run.preserve_space);
+    w.end_element("r");
+}
+
+void write_text_element(xml::xml_stream_writer& w, std::string_view text, uint32_t preserve_space) {
+    w.start_element("t");
+    // Without the flag a reader may drop blanks at the ends, whatever the run says.
+    constexpr std::string_view blanks = " \t\n\r";
+    const bool edge_blank = !text.empty() && (blanks.find(text.front()) != std::string_view::npos ||
+                                              blanks.find(text.back()) != std::string_view::npos);
+    if (preserve_space || edge_blank) w.write_attribute("xml:space", enum_name_or_empty(space_names, 1));
+    w.close_start_tag();
+    w.write_text(text);
+    w.end_element("t");
+}
+
 } // namespace vex

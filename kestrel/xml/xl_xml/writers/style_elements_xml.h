@@ -1,7 +1,9 @@
 #pragma once
-// The style elements that more than one part writes: colours, and the font
-// properties of a styles-part font, a differential format and a rich run.
+// The style elements that more than one part writes: colours, the font
+// properties of a styles-part font, a differential format and a rich run, and
+// the rich runs of shared strings and comments.
 
+#include "mta/table/cell/richtext.h"
 #include "mta/table/style/manager/color.h"
 #include "mta/table/style/manager/font.h"
 #include "xml/xml_stream_writer.h"
@@ -17,5 +19,11 @@ void write_color(xml::xml_stream_writer& w, std::string_view element, const mta:
 // The children of a font: `name_element` is "name" in the styles part and
 // "rFont" in a rich run. Sizes are kept within 1..409 points.
 void write_font_properties(xml::xml_stream_writer& w, const mta::font_t& f, std::string_view name_element);
+
+// One `r` element: the run properties, then the text, whose blanks at the
+// ends are kept (xml:space) when the segment asks or its text has some.
+void write_rich_run(xml::xml_stream_writer& w, const mta::richtext_segment_t& run);
+// A `t` element, marked to keep its blanks as above.
+void write_text_element(xml::xml_stream_writer& w, std::string_view text, uint32_t preserve_space);
 
 } // namespace vex

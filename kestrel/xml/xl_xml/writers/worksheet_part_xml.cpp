@@ -109,6 +109,7 @@ void worksheet_part_xml::write_entry(const workbook_t* book) {
     if (cells) {
         cells->write_drawing();
         cells->write_legacy_drawing();
+        cells->write_legacy_drawing_hf();
         cells->write_picture();
         cells->write_table_parts();
     }

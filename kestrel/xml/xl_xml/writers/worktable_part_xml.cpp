@@ -5,6 +5,7 @@
 #include "kestrel/core/components/worktable.h"
 #include "kestrel/parts/package_uris.h"
 #include "kestrel/parts/part.h"
+#include "kestrel/parts/vml_drawing_part.h"
 #include "kestrel/xml/xl_xml/enum_names.h"
 #include "mta/table/cell/string_pool.h"
 #include "text_utils.h"
@@ -93,6 +94,7 @@ void worktable_part_xml::write() {
     write_hyperlinks(part_.get_child_parts().size() + 1);
     write_drawing();
     write_legacy_drawing();
+    write_legacy_drawing_hf();
     write_picture();
     write_table_parts();
     w_->end_element("worksheet");
@@ -444,18 +446,23 @@ void worktable_part_xml::write_hyperlinks(uint64_t first) {
     w_->end_element("hyperlinks");
 }
 
+void worktable_part_xml::write_rid(std::string_view element, const xml_part_t* child) {
+    if (!child || !*child->get_relationship_id()) return;
+    w_->start_element(element);
+    w_->write_attribute("r:id", child->get_relationship_id());
+    w_->end_empty_element();
+}
+
 void worktable_part_xml::write_child_rid(std::string_view element, part_kind_enum kind) {
     for (const auto& child : part_.get_child_parts()) {
         if (child->kind() != kind || !*child->get_relationship_id()) continue;
-        w_->start_element(element);
-        w_->write_attribute("r:id", child->get_relationship_id());
-        w_->end_empty_element();
-        return;
+        return write_rid(element, child.get());
     }
 }
 
 void worktable_part_xml::write_drawing() { write_child_rid("drawing", part_kind_enum::drawings_part); }
-void worktable_part_xml::write_legacy_drawing() { write_child_rid("legacyDrawing", part_kind_enum::vml_drawing_part); }
+void worktable_part_xml::write_legacy_drawing() { write_rid("legacyDrawing", notes_drawing_of(part_)); }
+void worktable_part_xml::write_legacy_drawing_hf() { write_rid("legacyDrawingHF", header_footer_drawing_of(part_)); }
 void worktable_part_xml::write_picture() { write_child_rid("picture", part_kind_enum::image_part); }
 
 void worktable_part_xml::write_table_parts() {

@@ -44,6 +44,7 @@ public:
     void write_hyperlinks(uint64_t first);
     void write_drawing();
     void write_legacy_drawing();
+    void write_legacy_drawing_hf();
     void write_picture();
     void write_table_parts();
 
@@ -67,6 +68,7 @@ private:
     void start_cell(std::string_view ref, std::string_view type, uint16_t xf);
     void write_v(std::string_view text);
     void write_child_rid(std::string_view element, part_kind_enum kind);
+    void write_rid(std::string_view element, const xml_part_t* child);
 
     xml_part_t& part_;
     xml::xml_stream_writer* w_ = nullptr;

@@ -26,6 +26,8 @@ struct comment_t {
 
 class comment_store_t {
 public:
+    using key_t = std::pair<int, int>;  // row, column (1-based): row-major order
+
     explicit comment_store_t(Table* table = nullptr) : table_(table) {}
 
     // Adds the comment at the cell, replacing one already there, and registers a
@@ -40,6 +42,8 @@ public:
     const richtext_t* find(int row, int col) const;
     // Every commented cell, 1-based, row by row.
     std::vector<std::pair<int, int>> positions() const;
+    // Every comment by its cell, row by row.
+    const std::map<key_t, comment_t>& entries() const noexcept { return comments_; }
     size_t size() const noexcept { return comments_.size(); }
     bool empty() const noexcept { return comments_.empty(); }
 
@@ -52,7 +56,6 @@ public:
     void shift(const band_shift_t& s);
 
 private:
-    using key_t = std::pair<int, int>;  // row, column: row-major order
     // The last row and column comments may reach.
     int last_row__() const;
     int last_col__() const;

@@ -34,7 +34,7 @@ inline constexpr const char* rel_ns = "http://schemas.openxmlformats.org/officeD
 // A package of one sheet named "Data" with the given body (what goes inside
 // worksheet), shared-strings items (none: no part) and workbook properties.
 inline package_test::entries_t sheet_package(const std::string& body, const std::string* sst_items = nullptr,
-                                             const std::string& workbook_pr = "") {
+                                             const std::string& workbook_pr = "", const std::string& more_types = "") {
     using namespace package_test;
     const std::string workbook_type = "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml";
     const std::string sheet_type = "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml";
@@ -49,7 +49,7 @@ inline package_test::entries_t sheet_package(const std::string& body, const std:
         e.push_back({"xl/sharedStrings.xml",
                      std::string(decl) + "<sst xmlns=\"" + main_ns + "\">" + *sst_items + "</sst>"});
     }
-    e.push_back({"[Content_Types].xml", types(overrides)});
+    e.push_back({"[Content_Types].xml", types(overrides + more_types)});
     e.push_back({"_rels/.rels", rels(rel("rId1", std::string(od) + "officeDocument", "xl/workbook.xml"))});
     e.push_back({"xl/workbook.xml", std::string(decl) + "<workbook xmlns=\"" + main_ns + "\" xmlns:r=\"" + rel_ns +
                                         "\">" + workbook_pr +
@@ -57,6 +57,16 @@ inline package_test::entries_t sheet_package(const std::string& body, const std:
     e.push_back({"xl/_rels/workbook.xml.rels", rels(book_rels)});
     e.push_back({"xl/worksheets/sheet1.xml", std::string(decl) + "<worksheet xmlns=\"" + main_ns + "\" xmlns:r=\"" +
                                                  rel_ns + "\">" + body + "</worksheet>"});
+    return e;
+}
+
+// The same sheet with parts of its own: its relationships and the entries,
+// whose content types more_types gives.
+inline package_test::entries_t sheet_package_with(const std::string& body, const std::string& sheet_rels,
+                                                  const package_test::entries_t& parts, const std::string& more_types) {
+    package_test::entries_t e = sheet_package(body, nullptr, "", more_types);
+    e.push_back({"xl/worksheets/_rels/sheet1.xml.rels", package_test::rels(sheet_rels)});
+    e.insert(e.end(), parts.begin(), parts.end());
     return e;
 }
 

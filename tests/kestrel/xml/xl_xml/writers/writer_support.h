@@ -42,14 +42,14 @@ inline int run_python(const std::string& script, const std::string& path) {
     return std::system(command.c_str());
 }
 
-// Python's zipfile checks every entry's CRC and an XML parse takes each one.
+// Python's zipfile checks every entry's CRC and an XML parse takes each XML one.
 inline void expect_valid_package(const std::string& path) {
     const std::string script =
         "import sys, zipfile, xml.dom.minidom\n"
         "z = zipfile.ZipFile(sys.argv[1])\n"
         "assert z.testzip() is None\n"
         "for n in z.namelist():\n"
-        "    xml.dom.minidom.parseString(z.read(n))\n";
+        "    if n.endswith((\".xml\", \".rels\", \".vml\")): xml.dom.minidom.parseString(z.read(n))\n";
     EXPECT_EQ(run_python(script, path), 0) << path;
 }
 
