@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -53,8 +54,7 @@ TEST_F(worktable_rows, extent_and_current_cell) {
     EXPECT_EQ(wt->sheet_index(), static_cast<int>(table->sheet_id()));
     int row = 0, col = 0;
     wt->get_current_cell(&row, &col);
-    EXPECT_EQ(row, 1);
-    EXPECT_EQ(col, 1);
+    EXPECT_EQ(std::make_pair(row, col), std::make_pair(1, 1));
     wt->set_current_cell(4, 7);
     vex::set_run_message("marker");
     wt->set_current_cell(0, 5);
@@ -62,8 +62,7 @@ TEST_F(worktable_rows, extent_and_current_cell) {
     EXPECT_EQ(last_message(), "marker");
     wt->get_current_cell(&row, nullptr);
     wt->get_current_cell(nullptr, &col);
-    EXPECT_EQ(row, 4);
-    EXPECT_EQ(col, 7);
+    EXPECT_EQ(std::make_pair(row, col), std::make_pair(4, 7));
 }
 
 TEST_F(worktable_rows, row_and_column_styles_through_the_shared_handle) {
@@ -89,6 +88,16 @@ TEST_F(worktable_rows, row_and_column_styles_through_the_shared_handle) {
     EXPECT_EQ(wt->row_style(0), shared);
     EXPECT_EQ(last_message(), "Row out of range.");
     EXPECT_EQ(shared->settings(), vex::mta::style_settings_t{});
+    EXPECT_EQ(wt->col_style(16385), shared);
+    EXPECT_EQ(last_message(), "Column out of range.");
+
+    vex::set_run_message("marker");
+    wt->set_row_style(0, 1, nullptr);
+    EXPECT_EQ(last_message(), "marker");
+    wt->set_row_style(0, 1, &given);
+    EXPECT_EQ(last_message(), "The startRow or stopRow out of range.");
+    wt->set_col_style(1, 16385, &given);
+    EXPECT_EQ(last_message(), "The startCol or stopCol out of range.");
 }
 
 TEST_F(worktable_protection, saved_options_and_password_verifier) {
