@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -180,4 +181,32 @@ TEST_F(worktable_rows, columns_deleted_over_a_table_take_it_too) {
     ASSERT_TRUE(ws->delete_col(2, 3));
     EXPECT_EQ(table->tabledefs().size(), 0u);
     EXPECT_TRUE(table->sheet_extras().table_parts.empty());
+}
+
+// Shifts move the merges, outlines and sizes that other slots change: one
+// sheet used from two threads must keep them whole.
+TEST_F(worktable_rows, shifts_and_sheet_objects_from_two_threads) {
+    std::thread shifter([&] {
+        for (int i = 0; i < 200; ++i) {
+            ws->insert_row(1, 2);
+            ws->delete_row(1, 2);
+        }
+    });
+    for (int i = 0; i < 200; ++i) {
+        const int col = 1 + i * 3;
+        wt->merge(5, col, 6, col + 1);
+        wt->group_cols(col, col, false);
+        wt->set_custom_row_height(10, 12, 20.0 + i % 3, 0);
+        wt->unmerge(5, col);
+    }
+    shifter.join();
+    // A merge the other thread moved escapes its unmerge, whole.
+    for (int i = 0; i < wt->merged_num(); ++i) {
+        int r1 = 0, c1 = 0, r2 = 0, c2 = 0;
+        ASSERT_TRUE(wt->merged_range(i, &r1, &c1, &r2, &c2));
+        EXPECT_EQ(std::make_pair(r2 - r1, c2 - c1), std::make_pair(1, 1));
+    }
+    double h = 0;
+    ASSERT_TRUE(wt->get_custom_row_height(10, 10, &h, 0));
+    EXPECT_DOUBLE_EQ(h, 20.0 + 199 % 3);
 }
