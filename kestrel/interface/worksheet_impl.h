@@ -60,6 +60,114 @@ public:
     iRichtext* get_richtext(int row, int col) override { return worktable_->get_richtext(row, col); }
     bool set_richtext(int row, int col, iRichtext* text) override { return worktable_->set_richtext(row, col, text); }
 
+    // Rows, columns, shifts, pictures, merges, protection and outlines.
+    int min_row() override { return worktable_->min_row(); }
+    int min_col() override { return worktable_->min_col(); }
+    int max_row() override { return worktable_->max_row(); }
+    int max_col() override { return worktable_->max_col(); }
+    bool is_default_row_height(int first, int last) override { return worktable_->is_default_row_height(first, last); }
+    bool get_custom_row_height(int first, int last, double* out, int unit) override {
+        return worktable_->get_custom_row_height(first, last, out, unit);
+    }
+    void set_custom_row_height(int first, int last, double height, int unit) override {
+        worktable_->set_custom_row_height(first, last, height, unit);
+    }
+    bool is_default_col_width(int first, int last) override { return worktable_->is_default_col_width(first, last); }
+    bool get_custom_col_width(int first, int last, double* out, int unit) override {
+        return worktable_->get_custom_col_width(first, last, out, unit);
+    }
+    void set_custom_col_width(int first, int last, double width, int unit) override {
+        worktable_->set_custom_col_width(first, last, width, unit);
+    }
+    iStyle* row_style(int row) override { return worktable_->row_style(row); }
+    void set_row_style(int first, int last, iStyle* style) override { worktable_->set_row_style(first, last, style); }
+    void remove_row_style(int row) override { worktable_->remove_row_style(row); }
+    iStyle* col_style(int col) override { return worktable_->col_style(col); }
+    void set_col_style(int first, int last, iStyle* style) override { worktable_->set_col_style(first, last, style); }
+    void remove_col_style(int col) override { worktable_->remove_col_style(col); }
+    bool col_hidden(int col) override { return worktable_->col_hidden(col); }
+    void set_col_hidden(int first, int last, bool hidden) override { worktable_->set_col_hidden(first, last, hidden); }
+    bool row_hidden(int row) override { return worktable_->row_hidden(row); }
+    void set_row_hidden(int first, int last, bool hidden) override { worktable_->set_row_hidden(first, last, hidden); }
+    bool shift_range_down(int first_col, int last_col, int row, int count) override {
+        return worktable_->shift_range_down(first_col, last_col, row, count);
+    }
+    bool shift_range_right(int first_row, int last_row, int col, int count) override {
+        return worktable_->shift_range_right(first_row, last_row, col, count);
+    }
+    int add_cell_image(const char* file, int first_row, int first_col, int last_row, int last_col) override {
+        return worktable_->add_cell_image(file, first_row, first_col, last_row, last_col);
+    }
+    int add_image_with_two_cells(const char* file, int first_row, int first_col, int last_row, int last_col,
+                                 int first_row_offset, int first_col_offset, int last_row_offset,
+                                 int last_col_offset) override {
+        return worktable_->add_image_with_two_cells(file, first_row, first_col, last_row, last_col, first_row_offset,
+                                                    first_col_offset, last_row_offset, last_col_offset);
+    }
+    int add_image_with_one_cell(const char* file, int row, int col, int width, int height, double scale,
+                                int col_offset, int row_offset) override {
+        return worktable_->add_image_with_one_cell(file, row, col, width, height, scale, col_offset, row_offset);
+    }
+    int add_absolute_image(const char* file, int x, int y, int width, int height, double scale) override {
+        return worktable_->add_absolute_image(file, x, y, width, height, scale);
+    }
+    int image_num() override { return worktable_->image_num(); }
+    int get_image_id(int index) override { return worktable_->get_image_id(index); }
+    int image_anchor_type(int id) override { return worktable_->image_anchor_type(id); }
+    bool get_anchored_cell(int id, int* row, int* col) override { return worktable_->get_anchored_cell(id, row, col); }
+    bool get_absolute_coord(int id, int* x, int* y) override { return worktable_->get_absolute_coord(id, x, y); }
+    void delete_image(int id) override { worktable_->delete_image(id); }
+    void remove_image(int row, int col) override { worktable_->remove_image(row, col); }
+    void remove_absolute_image(int x, int y) override { worktable_->remove_absolute_image(x, y); }
+    bool first_data_cell(int* row, int* col) override { return worktable_->first_data_cell(row, col); }
+    bool last_data_cell(int* row, int* col) override { return worktable_->last_data_cell(row, col); }
+    int merged_num() override { return worktable_->merged_num(); }
+    bool merged_range(int index, int* first_row, int* first_col, int* last_row, int* last_col) override {
+        return worktable_->merged_range(index, first_row, first_col, last_row, last_col);
+    }
+    bool merge(int first_row, int first_col, int last_row, int last_col) override {
+        return worktable_->merge(first_row, first_col, last_row, last_col);
+    }
+    bool unmerge(int row, int col) override { return worktable_->unmerge(row, col); }
+    bool is_protected() override { return worktable_->is_protected(); }
+    bool protect(int options, const char* password) override { return worktable_->protect(options, password); }
+    void unprotect() override { worktable_->unprotect(); }
+    bool protect_range(int first_row, int first_col, int last_row, int last_col) override {
+        return worktable_->protect_range(first_row, first_col, last_row, last_col);
+    }
+    bool set_editable_range(int first_row, int first_col, int last_row, int last_col) override {
+        return worktable_->set_editable_range(first_row, first_col, last_row, last_col);
+    }
+    int editable_range_count() override { return worktable_->editable_range_count(); }
+    const char* get_editable_range(int index, int* first_row, int* first_col, int* last_row, int* last_col) override {
+        return worktable_->get_editable_range(index, first_row, first_col, last_row, last_col);
+    }
+    bool delete_editable_range(int index) override { return worktable_->delete_editable_range(index); }
+    void group_rows(int first, int last, bool collapsed) override { worktable_->group_rows(first, last, collapsed); }
+    void ungroup_rows(int first, int last) override { worktable_->ungroup_rows(first, last); }
+    void group_cols(int first, int last, bool collapsed) override { worktable_->group_cols(first, last, collapsed); }
+    void ungroup_cols(int first, int last) override { worktable_->ungroup_cols(first, last); }
+    int row_outline_level(int row, bool* collapsed) override { return worktable_->row_outline_level(row, collapsed); }
+    int col_outline_level(int col, bool* collapsed) override { return worktable_->col_outline_level(col, collapsed); }
+    int max_row_outline_level() override { return worktable_->max_row_outline_level(); }
+    int max_col_outline_level() override { return worktable_->max_col_outline_level(); }
+    void delete_row_outline() override { worktable_->delete_row_outline(); }
+    void delete_col_outline() override { worktable_->delete_col_outline(); }
+    bool group_summary_below() override { return worktable_->group_summary_below(); }
+    void set_group_summary_below(bool below) override { worktable_->set_group_summary_below(below); }
+    bool group_summary_right() override { return worktable_->group_summary_right(); }
+    void set_group_summary_right(bool right) override { worktable_->set_group_summary_right(right); }
+
+
+    // Whole rows and columns over every column or row, and the upward and
+    // leftward shifts turned into the span they delete (worksheet_rows.cpp).
+    bool insert_row(int row, int count) override;
+    bool delete_row(int first_row, int last_row) override;
+    bool insert_col(int col, int count) override;
+    bool delete_col(int first_col, int last_col) override;
+    bool shift_range_up(int first_col, int last_col, int row, int count) override;
+    bool shift_range_left(int first_row, int last_row, int col, int count) override;
+
     // The sheet's own settings, under this handle's mutex so that a host may
     // use one sheet from two threads.
     const char* name() override;

@@ -4,6 +4,7 @@
 // it has any), then works on the sheet's cell store under the handle's lock;
 // an exception leaves its text as the last message and gives the failure value.
 
+#include "coord.h"
 #include "interfaces.h"
 
 #include "kestrel/interface/entry.h"
@@ -19,6 +20,9 @@ namespace vex {
 
 class iWorksheet_impl;
 class worktable_t;
+namespace mta {
+class style_settings_t;
+}
 
 // The slots built so far, in their order.
 class iWorktable {
@@ -52,6 +56,81 @@ public:
     virtual void set_range_style(int first_row, int first_col, int last_row, int last_col, iStyle* style) = 0;
     virtual iRichtext* get_richtext(int row, int col) = 0;
     virtual bool set_richtext(int row, int col, iRichtext* text) = 0;
+    // Extent, rows, columns and shifts; pictures, used area, merges,
+    // protection and outlines.
+    virtual int min_row() = 0;
+    virtual int min_col() = 0;
+    virtual int max_row() = 0;
+    virtual int max_col() = 0;
+    virtual int row_count() = 0;
+    virtual int col_count() = 0;
+    virtual int sheet_index() = 0;
+    virtual void get_current_cell(int* row, int* col) = 0;
+    virtual void set_current_cell(int row, int col) = 0;
+    virtual bool is_default_row_height(int first, int last) = 0;
+    virtual bool get_custom_row_height(int first, int last, double* out, int unit) = 0;
+    virtual void set_custom_row_height(int first, int last, double height, int unit) = 0;
+    virtual bool is_default_col_width(int first, int last) = 0;
+    virtual bool get_custom_col_width(int first, int last, double* out, int unit) = 0;
+    virtual void set_custom_col_width(int first, int last, double width, int unit) = 0;
+    virtual iStyle* row_style(int row) = 0;
+    virtual void set_row_style(int first, int last, iStyle* style) = 0;
+    virtual void remove_row_style(int row) = 0;
+    virtual iStyle* col_style(int col) = 0;
+    virtual void set_col_style(int first, int last, iStyle* style) = 0;
+    virtual void remove_col_style(int col) = 0;
+    virtual bool col_hidden(int col) = 0;
+    virtual void set_col_hidden(int first, int last, bool hidden) = 0;
+    virtual bool row_hidden(int row) = 0;
+    virtual void set_row_hidden(int first, int last, bool hidden) = 0;
+    virtual bool shift_range_down(int first_col, int last_col, int row, int count) = 0;
+    virtual bool shift_range_up(int first_col, int last_col, int first_row, int last_row) = 0;
+    virtual bool shift_range_right(int first_row, int last_row, int col, int count) = 0;
+    virtual bool shift_range_left(int first_row, int last_row, int first_col, int last_col) = 0;
+    virtual int add_cell_image(const char* file, int first_row, int first_col, int last_row, int last_col) = 0;
+    virtual int add_image_with_two_cells(const char* file, int first_row, int first_col, int last_row, int last_col,
+                                         int first_row_offset, int first_col_offset, int last_row_offset,
+                                         int last_col_offset) = 0;
+    virtual int add_image_with_one_cell(const char* file, int row, int col, int width, int height, double scale,
+                                        int col_offset, int row_offset) = 0;
+    virtual int add_absolute_image(const char* file, int x, int y, int width, int height, double scale) = 0;
+    virtual int image_num() = 0;
+    virtual int get_image_id(int index) = 0;
+    virtual int image_anchor_type(int id) = 0;
+    virtual bool get_anchored_cell(int id, int* row, int* col) = 0;
+    virtual bool get_absolute_coord(int id, int* x, int* y) = 0;
+    virtual void delete_image(int id) = 0;
+    virtual void remove_image(int row, int col) = 0;
+    virtual void remove_absolute_image(int x, int y) = 0;
+    virtual bool first_data_cell(int* row, int* col) = 0;
+    virtual bool last_data_cell(int* row, int* col) = 0;
+    virtual int merged_num() = 0;
+    virtual bool merged_range(int index, int* first_row, int* first_col, int* last_row, int* last_col) = 0;
+    virtual bool merge(int first_row, int first_col, int last_row, int last_col) = 0;
+    virtual bool unmerge(int row, int col) = 0;
+    virtual bool is_protected() = 0;
+    virtual bool protect(int options, const char* password) = 0;
+    virtual void unprotect() = 0;
+    virtual bool protect_range(int first_row, int first_col, int last_row, int last_col) = 0;
+    virtual bool set_editable_range(int first_row, int first_col, int last_row, int last_col) = 0;
+    virtual int editable_range_count() = 0;
+    virtual const char* get_editable_range(int index, int* first_row, int* first_col, int* last_row,
+                                           int* last_col) = 0;
+    virtual bool delete_editable_range(int index) = 0;
+    virtual void group_rows(int first, int last, bool collapsed) = 0;
+    virtual void ungroup_rows(int first, int last) = 0;
+    virtual void group_cols(int first, int last, bool collapsed) = 0;
+    virtual void ungroup_cols(int first, int last) = 0;
+    virtual int row_outline_level(int row, bool* collapsed) = 0;
+    virtual int col_outline_level(int col, bool* collapsed) = 0;
+    virtual int max_row_outline_level() = 0;
+    virtual int max_col_outline_level() = 0;
+    virtual void delete_row_outline() = 0;
+    virtual void delete_col_outline() = 0;
+    virtual bool group_summary_below() = 0;
+    virtual void set_group_summary_below(bool below) = 0;
+    virtual bool group_summary_right() = 0;
+    virtual void set_group_summary_right(bool right) = 0;
     virtual ~iWorktable() = default;
 };
 
@@ -97,6 +176,83 @@ public:
     iRichtext* get_richtext(int row, int col) override;
     bool set_richtext(int row, int col, iRichtext* text) override;
 
+    // Extent, rows, columns and shifts (worktable_rows.cpp); pictures, used
+    // area and merges (worktable_images.cpp); protection and outlines
+    // (worktable_protection.cpp).
+    int min_row() override;
+    int min_col() override;
+    int max_row() override;
+    int max_col() override;
+    int row_count() override;
+    int col_count() override;
+    int sheet_index() override;
+    void get_current_cell(int* row, int* col) override;
+    void set_current_cell(int row, int col) override;
+    bool is_default_row_height(int first, int last) override;
+    bool get_custom_row_height(int first, int last, double* out, int unit) override;
+    void set_custom_row_height(int first, int last, double height, int unit) override;
+    bool is_default_col_width(int first, int last) override;
+    bool get_custom_col_width(int first, int last, double* out, int unit) override;
+    void set_custom_col_width(int first, int last, double width, int unit) override;
+    iStyle* row_style(int row) override;
+    void set_row_style(int first, int last, iStyle* style) override;
+    void remove_row_style(int row) override;
+    iStyle* col_style(int col) override;
+    void set_col_style(int first, int last, iStyle* style) override;
+    void remove_col_style(int col) override;
+    bool col_hidden(int col) override;
+    void set_col_hidden(int first, int last, bool hidden) override;
+    bool row_hidden(int row) override;
+    void set_row_hidden(int first, int last, bool hidden) override;
+    bool shift_range_down(int first_col, int last_col, int row, int count) override;
+    bool shift_range_up(int first_col, int last_col, int first_row, int last_row) override;
+    bool shift_range_right(int first_row, int last_row, int col, int count) override;
+    bool shift_range_left(int first_row, int last_row, int first_col, int last_col) override;
+    int add_cell_image(const char* file, int first_row, int first_col, int last_row, int last_col) override;
+    int add_image_with_two_cells(const char* file, int first_row, int first_col, int last_row, int last_col,
+                                         int first_row_offset, int first_col_offset, int last_row_offset,
+                                         int last_col_offset) override;
+    int add_image_with_one_cell(const char* file, int row, int col, int width, int height, double scale,
+                                        int col_offset, int row_offset) override;
+    int add_absolute_image(const char* file, int x, int y, int width, int height, double scale) override;
+    int image_num() override;
+    int get_image_id(int index) override;
+    int image_anchor_type(int id) override;
+    bool get_anchored_cell(int id, int* row, int* col) override;
+    bool get_absolute_coord(int id, int* x, int* y) override;
+    void delete_image(int id) override;
+    void remove_image(int row, int col) override;
+    void remove_absolute_image(int x, int y) override;
+    bool first_data_cell(int* row, int* col) override;
+    bool last_data_cell(int* row, int* col) override;
+    int merged_num() override;
+    bool merged_range(int index, int* first_row, int* first_col, int* last_row, int* last_col) override;
+    bool merge(int first_row, int first_col, int last_row, int last_col) override;
+    bool unmerge(int row, int col) override;
+    bool is_protected() override;
+    bool protect(int options, const char* password) override;
+    void unprotect() override;
+    bool protect_range(int first_row, int first_col, int last_row, int last_col) override;
+    bool set_editable_range(int first_row, int first_col, int last_row, int last_col) override;
+    int editable_range_count() override;
+    const char* get_editable_range(int index, int* first_row, int* first_col, int* last_row,
+                                           int* last_col) override;
+    bool delete_editable_range(int index) override;
+    void group_rows(int first, int last, bool collapsed) override;
+    void ungroup_rows(int first, int last) override;
+    void group_cols(int first, int last, bool collapsed) override;
+    void ungroup_cols(int first, int last) override;
+    int row_outline_level(int row, bool* collapsed) override;
+    int col_outline_level(int col, bool* collapsed) override;
+    int max_row_outline_level() override;
+    int max_col_outline_level() override;
+    void delete_row_outline() override;
+    void delete_col_outline() override;
+    bool group_summary_below() override;
+    void set_group_summary_below(bool below) override;
+    bool group_summary_right() override;
+    void set_group_summary_right(bool right) override;
+
     iWorksheet_impl* owner() const noexcept { return owner_; }
     worktable_t* sheet() const noexcept { return sheet_; }
     iStyle* style() const noexcept { return style_.get(); }
@@ -110,6 +266,14 @@ public:
     void guarded_void(Work&& work) noexcept;
 
 private:
+    // The shared style handle, loaded with the settings.
+    iStyle* load_shared_style__(const mta::style_settings_t& settings);
+    // Two-cell corners checked and ordered per axis; -1 with the reason otherwise.
+    int add_two_cell_picture__(const char* file, int first_row, int first_col, int last_row, int last_col,
+                               const int (&offsets)[4]);
+    // A host's corners, smaller row and column first.
+    static range_t ordered_range__(int first_row, int first_col, int last_row, int last_col) noexcept;
+
     std::recursive_mutex mutex_;
     iWorksheet_impl* owner_;
     worktable_t* sheet_;  // the sheet's component, owned by the part tree

@@ -272,6 +272,12 @@ vex::coord_t table_image_manager::get_anchor_cell(int32_t id) const {
     }
 }
 
+bool table_image_manager::holds(uint32_t grid_id, int32_t id) const {
+    std::lock_guard lock(mutex_);
+    const auto it = records_.find(id);
+    return it != records_.end() && it->second.grid_id == grid_id;
+}
+
 const image_anchor_t* table_image_manager::find_image(int32_t id) const {
     std::lock_guard lock(mutex_);
     const auto it = records_.find(id);

@@ -108,6 +108,9 @@ public:
     vex::coord_t get_absolute_coord(int32_t id) const;
     // The one-cell anchor's cell or the two-cell anchor's from cell.
     vex::coord_t get_anchor_cell(int32_t id) const;
+    // Whether the id is one of the sheet's pictures: the manager holds every
+    // sheet's, and one sheet must not reach another's.
+    bool holds(uint32_t grid_id, int32_t id) const;
     // Null for an absent id; valid until the record is removed.
     const image_anchor_t* find_image(int32_t id) const;
 

@@ -208,9 +208,13 @@ TEST(table_image_manager, removals_touch_one_sheet) {
     }
     EXPECT_EQ(left, (std::set{elsewhere, to_corner, background}));
     EXPECT_EQ(m.image_num(2), 2);
+    EXPECT_TRUE(m.holds(1, elsewhere));
+    EXPECT_FALSE(m.holds(2, elsewhere));
+    EXPECT_FALSE(m.holds(1, elsewhere + 100));
     m.remove_grid_images(1);
     EXPECT_EQ(m.image_num(1), 0);
     EXPECT_EQ(m.image_num(2), 2);
+    EXPECT_FALSE(m.holds(1, elsewhere));
 }
 
 TEST(table_image_manager, sheets_add_from_their_own_threads) {
