@@ -53,7 +53,11 @@ public:
     bool set_formula_error(int row, int col, int code) override { return worktable_->set_formula_error(row, col, code); }
     iStyle* cell_style(int row, int col) override { return worktable_->cell_style(row, col); }
     iStyle* get_cell_style(int row, int col) override { return worktable_->get_cell_style(row, col); }
-    void set_cell_style(int row, int col, iStyle* style) override { worktable_->set_cell_style(row, col, style); }
+    // Hosts rely on this text, which the worktable words otherwise.
+    void set_cell_style(int row, int col, iStyle* style) override {
+        if (row < 1 || row > 1048576 || col < 1 || col > 16384) return detail::report("invalid cell.");
+        worktable_->set_cell_style(row, col, style);
+    }
     void set_range_style(int first_row, int first_col, int last_row, int last_col, iStyle* style) override {
         worktable_->set_range_style(first_row, first_col, last_row, last_col, style);
     }

@@ -132,6 +132,11 @@ TEST_F(cell_styles, the_shared_handle_is_refilled_and_new_handles_are_made) {
 
     ws_set_cell_style(ws, 3, 3, nullptr);
     EXPECT_STREQ(run_msg(), "Style pointer cannot be empty.");
+    ws_set_cell_style(ws, 0, 1, bold);
+    EXPECT_STREQ(run_msg(), "invalid cell.");
+    ws_set_cell_style(ws, 1, 16385, bold);
+    EXPECT_STREQ(run_msg(), "invalid cell.");
+    EXPECT_EQ(style_bold(ws_cell_style(ws, 1, 1)), 0);
     set_marker();
     ws_set_range_style(ws, 3, 3, 4, 4, nullptr);
     EXPECT_STREQ(run_msg(), "Style pointer cannot be empty.");
