@@ -125,9 +125,18 @@ unsigned excel_resolver::times_read(const std::string& entry) const {
     return it == reads_.end() ? 0 : it->second;
 }
 
+// Reads never pass an entry's declared size, so the declared sizes bound what
+// the load inflates.
+void excel_resolver::count_inflated__(uint64_t size) {
+    inflated_ += size;
+    if (inflated_ > max_package_size)
+        throw loading_error("The package expands past " + std::to_string(max_package_size) + " bytes.");
+}
+
 void excel_resolver::load(const char* path, bool) {
     loaded_.clear();
     reads_.clear();
+    inflated_ = 0;
     archive_.open_zip_file(path ? path : "");
     try {
         get_content_types__();
@@ -143,11 +152,10 @@ void excel_resolver::load(const char* path, bool) {
 
 void excel_resolver::read_entry__(const std::string& entry, const xml::sxml::sxml_parser::handler_t& handler,
                                   xml_node_t*& root, std::string* copy) {
-    if (copy) {
-        const uint64_t size = archive_.file_size(entry);
-        if (size > max_raw_size) throw loading_error("The entry " + entry + " is too large.");
-        copy->reserve(static_cast<size_t>(size));
-    }
+    const uint64_t size = archive_.file_size(entry);
+    if (size > (copy ? max_raw_size : max_xml_size)) throw loading_error("The entry " + entry + " is too large.");
+    count_inflated__(size);
+    if (copy) copy->reserve(static_cast<size_t>(size));
     std::vector<char> buffer(chunk_size);
     size_t tail = 0;
     bool first = true;
@@ -313,6 +321,7 @@ void excel_resolver::get_part__(xml_part_t* part) {
     if (mode != xml::xml_part_mode_enum::xml || !part->parses_on_load()) {
         const uint64_t size = archive_.file_size(entry);
         if (size > max_raw_size) throw loading_error("The entry " + entry + " is too large.");
+        count_inflated__(size);
         ++reads_[entry];
         void* buffer = part->allocate_buffer(static_cast<size_t>(size));
         const int n = archive_.read(entry, buffer, static_cast<unsigned>(size), true);

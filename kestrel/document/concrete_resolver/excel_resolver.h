@@ -30,6 +30,11 @@ public:
     static constexpr size_t max_depth = 256;
     // The largest entry read whole.
     static constexpr uint64_t max_raw_size = uint64_t(2) << 30;
+    // Absolute caps on what a load inflates, one XML part and the whole
+    // package: a ratio cap would refuse real files, none would let a small
+    // archive exhaust the machine.
+    static constexpr uint64_t max_xml_size = uint64_t(2) << 30;
+    static constexpr uint64_t max_package_size = uint64_t(16) << 30;
 
     excel_resolver(xml_document_t* document, unsigned parser_options);
     ~excel_resolver() override;
@@ -59,6 +64,7 @@ private:
     // Two sheet records naming one worksheet relationship fail the load.
     void refuse_shared_sheet_records__(const xml_part_t& book_part, const std::vector<relationship_t>& records,
                                        const std::vector<const sheet_entry_t*>& repeated) const;
+    void count_inflated__(uint64_t size);
     // Parses the entry in chunks; `copy`, when given, receives its bytes.
     void read_entry__(const std::string& entry, const xml::sxml::sxml_parser::handler_t& handler,
                       xml::sxml::xml_node_t*& root, std::string* copy = nullptr);
@@ -84,6 +90,7 @@ private:
     xml::sxml::sxml_parser parser_;
     std::unordered_map<std::string, xml_part_t*> loaded_;  // by entry, the part read from it
     std::unordered_map<std::string, unsigned> reads_;
+    uint64_t inflated_ = 0;  // declared sizes of the entries read by this load
     std::vector<xml_part_t*> written_;
     std::unordered_map<std::string, xml_part_t*> originals_;
     std::unordered_set<std::string> used_names_;  // ASCII lower case, as zip lookups compare

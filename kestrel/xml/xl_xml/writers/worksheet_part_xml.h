@@ -15,7 +15,7 @@ class worksheet_part_t;
 class worksheet_t;
 class worktable_t;
 struct sheet_view_t;
-struct page_break_set_t;
+class page_break_set_t;
 
 class worksheet_part_xml : public output_handler {
 public:
