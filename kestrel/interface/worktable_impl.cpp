@@ -40,14 +40,11 @@ bool admit_number(double value) noexcept {
 
 iWorktable_impl::iWorktable_impl(iWorksheet_impl* owner, worktable_t* sheet) : owner_(owner), sheet_(sheet) {
     if (!sheet_) throw std::logic_error("Internal logic error: a worktable handle without its worktable.");
-    tabledefs_.rehash(8);
-    tabledefs_.max_load_factor(1.0f);
-    // Table-definition handles join here once they can be made.
+    tabledefs_.adopt_all();
 }
 
 iWorktable_impl::~iWorktable_impl() {
     tabledefs_.clear();
-    tabledef_order_.clear();
     style_.reset();
 }
 
