@@ -152,10 +152,6 @@ TEST(sheet_tables, table_settings_through_the_handle) {
     td_set_display_name(td, nullptr);
     EXPECT_STREQ(run_msg(), "Display name cannot be empty.");
 
-    EXPECT_EQ(td_comment(td), nullptr);
-    td_set_comment(td, "checked");
-    EXPECT_STREQ(td_comment(td), "checked");
-
     td_set_preset_style(td, 0);
     EXPECT_STREQ(td_style_name(td), "TableStyleLight1");
     td_set_preset_style(td, 59);
@@ -170,17 +166,9 @@ TEST(sheet_tables, table_settings_through_the_handle) {
     td_set_style_name(td, "Fancy");
     EXPECT_STREQ(td_style_name(td), "TableStyleMedium9");
 
-    EXPECT_EQ(td_row_strips(td), 1);
-    td_set_row_strips(td, 0);
-    EXPECT_EQ(td_row_strips(td), 0);
-
     EXPECT_EQ(td_col_name(td, -1), nullptr);
     EXPECT_EQ(td_col_name(td, 3), nullptr);
     EXPECT_EQ(td_set_col_name(td, 1, "Price"), 1);
-    EXPECT_EQ(td_set_col_name(td, 2, "Price"), 0);
-    EXPECT_STREQ(run_msg(), "The setting column name already exists.");
-    EXPECT_EQ(td_set_col_name(td, 0, nullptr), 0);
-    EXPECT_STREQ(run_msg(), "Column name cannot be empty.");
     EXPECT_STREQ(ws_get_text(ws, 1, 2), "Price");
     td_range(td, nullptr, nullptr, nullptr, nullptr);
 }

@@ -129,24 +129,6 @@ TEST_F(table_handles, slots_check_their_texts) {
     refused([&] { EXPECT_EQ(wt->set_tabledef_name(0, bad_text), nullptr); });
     EXPECT_STREQ(td->display_name(), "Sales");
     EXPECT_EQ(td->comment(), nullptr);
-
-    td->set_totals_row_label(nullptr);
-    EXPECT_EQ(last_message(), "Label cannot be empty.");
-    td->set_style_name(nullptr);
-    EXPECT_EQ(last_message(), "Style name cannot be empty.");
-    td->set_comment(nullptr);
-    EXPECT_EQ(last_message(), "Comment cannot be empty.");
-    td->delete_col(nullptr);
-    EXPECT_EQ(last_message(), "Column name cannot be empty.");
-    EXPECT_FALSE(td->insert_col(0, nullptr));
-    EXPECT_EQ(last_message(), "Column name cannot be empty.");
-
-    td->set_display_total(true);
-    td->set_totals_row_label("Sum");
-    EXPECT_STREQ(wt->get_text(4, 1), "Total");  // the label of the row already shown
-    td->set_display_total(false);
-    td->set_display_total(true);
-    EXPECT_STREQ(wt->get_text(4, 1), "Sum");
 }
 
 TEST_F(table_handles, table_slots_wait_for_the_sheets_lock) {
