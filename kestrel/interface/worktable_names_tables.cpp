@@ -2,6 +2,7 @@
 #include "kestrel/interface/worktable_impl.h"
 
 #include "kestrel/core/components/worktable.h"
+#include "kestrel/interface/worktable_checks.h"
 #include "mta/table/table/table_registry.h"
 #include "mta/table/utils/defined_names/defined_name_store.h"
 #include "mta/table/utils/hyperlink/hyperlink_list.h"
@@ -18,16 +19,6 @@ namespace vex {
 namespace {
 
 constexpr std::string_view msg_invalid_table_name = "Invalid table name.";
-
-range_t ordered_range(int first_row, int first_col, int last_row, int last_col) noexcept {
-    range_t range;
-    range.first.row = first_row;
-    range.first.col = first_col;
-    range.last.row = last_row;
-    range.last.col = last_col;
-    range.order();
-    return range;
-}
 
 int count_of(size_t n) noexcept { return static_cast<int>(std::min<size_t>(n, INT_MAX)); }
 
@@ -174,7 +165,7 @@ iTabledef* iWorktable_impl::get_tabledef_by_name(const char* name) {
 iTabledef* iWorktable_impl::add_tabledef(const char* name, int first_row, int first_col, int last_row,
                                          int last_col) {
     if (!detail::text_given(name, "The name cannot be empty.")) return nullptr;
-    const range_t range = ordered_range(first_row, first_col, last_row, last_col);
+    const range_t range = detail::ordered_range(first_row, first_col, last_row, last_col);
     return guarded(static_cast<iTabledef*>(nullptr), [&]() -> iTabledef* {
         if (!sheet_->is_valid_range(range)) {
             detail::report("The table range is invalid.");
@@ -205,7 +196,7 @@ bool iWorktable_impl::add_hyperlink(const char* address, int first_row, int firs
         detail::report("The hyperlink address can not be empty.");
         return false;
     }
-    const range_t range = ordered_range(first_row, first_col, last_row, last_col);
+    const range_t range = detail::ordered_range(first_row, first_col, last_row, last_col);
     return guarded(false, [&] {
         if (!sheet_->is_valid_range(range)) {
             detail::report("The row or column for setting hyperlink is out of range.");

@@ -1,0 +1,46 @@
+#pragma once
+// The checks a worktable slot makes before it takes its lock.
+
+#include "kestrel/interface/entry.h"
+
+#include "coord.h"
+#include "sheet_limits.h"
+
+#include <cmath>
+#include <string_view>
+
+namespace vex::detail {
+
+inline constexpr std::string_view illegal_cell_message = "Illegal row or column number.";
+
+inline bool inside_limits(int row, int col) noexcept {
+    const sheet_limits_t& limits = get_sheet_limits();
+    return limits.valid_row(row) && limits.valid_col(col);
+}
+
+// A position outside the sheet, refused before the lock.
+inline bool admit_cell(int row, int col) noexcept {
+    if (inside_limits(row, col)) return true;
+    report(illegal_cell_message);
+    return false;
+}
+
+// NaN and the infinities cannot be saved, and NaN would reach integer
+// conversions.
+inline bool admit_number(double value) noexcept {
+    if (std::isfinite(value)) return true;
+    report("Invalid numeric value.");
+    return false;
+}
+
+// The range of two corners given in any order.
+inline range_t ordered_range(int first_row, int first_col, int last_row, int last_col) noexcept {
+    range_t range;
+    range.first.row = first_row;
+    range.first.col = first_col;
+    range.last.row = last_row;
+    range.last.col = last_col;
+    return range.order();
+}
+
+} // namespace vex::detail
