@@ -50,6 +50,13 @@ inline bool host_texts_ok(std::initializer_list<const char*> texts) noexcept {
     return true;
 }
 
+// A slot's own refusal of a null text: the message, and false.
+inline bool text_given(const char* text, std::string_view message) noexcept {
+    if (text) return true;
+    report(message);
+    return false;
+}
+
 template <typename Handle>
 bool admit(const Handle* handle, std::initializer_list<const char*> texts) noexcept {
     if (!handle) {

@@ -7,13 +7,9 @@
 #include "kestrel/interface/style_impl.h"
 #include "kestrel/interface/worksheet_impl.h"
 #include "mta/table/style/manager/style_manager.h"
-#include "mta/table/table/table_registry.h"
-#include "mta/table/utils/defined_names/defined_name_store.h"
 #include "run_message.h"
 #include "unicode.h"
 
-#include <algorithm>
-#include <climits>
 #include <optional>
 #include <stdexcept>
 #include <string_view>
@@ -32,9 +28,6 @@ constexpr std::string_view msg_empty_new_name = "The new name can not be empty."
 constexpr std::string_view msg_bad_rename_index = "Sheet index out of range.";
 constexpr std::string_view msg_calc_mode = "type: Invalid parameter value. Please refer to enum CalcTypeEnum in enum.h";
 constexpr std::string_view msg_no_sheet_for_name = "Cannot define a name as there is no worksheet available.";
-constexpr std::string_view msg_empty_defined_name = "The defined name can not be empty.";
-constexpr std::string_view msg_empty_expression = "The defined name expression can not be empty.";
-constexpr std::string_view msg_no_local_sheet = "No such local name.";
 constexpr std::string_view msg_empty_style_name = "The name of style cannot be empty.";
 constexpr std::string_view msg_null_style = "Style pointer cannot be empty.";
 constexpr std::string_view msg_no_worksheet = "At least one worksheet is required, please add a worksheet first.";
@@ -340,114 +333,46 @@ bool iWorkbook_impl::set_active_sheet(int index) {
 }
 
 // ---- defined names ----
-// They live in the name store the first worksheet's cell store reaches, which
-// the workbook's sheets share, so the first sheet going loses none of them.
-// Until the sheets' cell-table handles exist, these run on the cell store
-// directly, under the workbook's lock: nothing they call takes it again.
+// Forwarded to the first worksheet's cell-level handle, outside the workbook's
+// lock. The names live in the workbook's store, shared by its sheets, so the
+// first sheet going loses none of them.
 
-mta::defined_name_store_t* iWorkbook_impl::defined_names__() const {
-    worktable_t* table = workbook_->first_worktable();
-    return table ? table->get_defined_names() : nullptr;
+iWorktable_impl* iWorkbook_impl::first_worktable__() {
+    iWorksheet_impl* sheet = first_sheet();
+    return sheet ? sheet->worktable() : nullptr;
 }
 
 bool iWorkbook_impl::set_defined_name(const char* name, const char* expression, const char* local_sheet) {
-    try {
-        std::lock_guard lock(mutex_);
-        worktable_t* table = workbook_->first_worktable();
-        if (!table) {
-            detail::report(msg_no_sheet_for_name);
-            return false;
-        }
-        if (!name) {
-            detail::report(msg_empty_defined_name);
-            return false;
-        }
-        if (!expression) {
-            detail::report(msg_empty_expression);
-            return false;
-        }
-        uint32_t scope = mta::workbook_scope;
-        if (local_sheet && *local_sheet) {
-            const mta::Table* local = mta::find_table_by_name(table->workbook_number(), checked_host_text(local_sheet));
-            if (!local) {
-                detail::report(msg_no_local_sheet);
-                return false;
-            }
-            scope = local->sheet_id();
-        }
-        const std::string text = checked_host_text(name);
-        return table->set_defined_name({text, scope}, checked_host_text(expression));
-    } catch (...) {
-        detail::report_exception();
+    iWorktable_impl* table = first_worktable__();
+    if (!table) {
+        detail::report(msg_no_sheet_for_name);
+        return false;
     }
-    return false;
+    return table->set_defined_name(name, expression, local_sheet);
 }
 
 int iWorkbook_impl::defined_name_num() {
-    try {
-        std::lock_guard lock(mutex_);
-        const mta::defined_name_store_t* store = defined_names__();
-        return store ? static_cast<int>(std::min<size_t>(store->size(), INT32_MAX)) : 0;
-    } catch (...) {
-        detail::report_exception();
-    }
-    return 0;
+    iWorktable_impl* table = first_worktable__();
+    return table ? table->defined_name_num() : 0;
 }
 
 const char* iWorkbook_impl::get_defined_name(int index, bool* is_local) {
-    try {
-        std::lock_guard lock(mutex_);
-        const mta::defined_name_store_t* store = defined_names__();
-        if (!store || index < 0) return nullptr;
-        const std::string_view name = store->name_at(size_t(index));
-        if (name.empty()) return nullptr;
-        if (is_local) *is_local = store->local_sheet_id_at(size_t(index)) != mta::workbook_scope;
-        return name.data();  // the store keeps it as a whole string
-    } catch (...) {
-        detail::report_exception();
-    }
-    return nullptr;
+    iWorktable_impl* table = first_worktable__();
+    return table ? table->get_defined_name(index, is_local) : nullptr;
 }
 
 const char* iWorkbook_impl::get_local_name(int index) {
-    try {
-        std::lock_guard lock(mutex_);
-        const mta::defined_name_store_t* store = defined_names__();
-        if (!store || index < 0) return nullptr;
-        const uint32_t scope = store->local_sheet_id_at(size_t(index));
-        if (scope == mta::workbook_scope || scope > uint32_t(INT32_MAX)) return nullptr;
-        const mta::Table* local = mta::find_table_by_grid_id(int32_t(scope));
-        return local && !local->name().empty() ? local->name().c_str() : nullptr;
-    } catch (...) {
-        detail::report_exception();
-    }
-    return nullptr;
+    iWorktable_impl* table = first_worktable__();
+    return table ? table->get_local_name(index) : nullptr;
 }
 
 const char* iWorkbook_impl::get_defined_name_expr(int index) {
-    try {
-        std::lock_guard lock(mutex_);
-        const mta::defined_name_store_t* store = defined_names__();
-        if (!store || index < 0) return nullptr;
-        const std::string_view expression = store->expression_at(size_t(index));
-        return expression.empty() ? nullptr : expression.data();
-    } catch (...) {
-        detail::report_exception();
-    }
-    return nullptr;
+    iWorktable_impl* table = first_worktable__();
+    return table ? table->get_defined_name_expr(index) : nullptr;
 }
 
 void iWorkbook_impl::delete_defined_name(int index) {
-    try {
-        std::lock_guard lock(mutex_);
-        mta::defined_name_store_t* store = defined_names__();
-        if (!store || index < 0 || size_t(index) >= store->size()) return;
-        // The key's view points into the entry it erases.
-        const std::string name(store->name_at(size_t(index)));
-        store->erase({name, store->local_sheet_id_at(size_t(index))});
-    } catch (...) {
-        detail::report_exception();
-    }
+    if (iWorktable_impl* table = first_worktable__()) table->delete_defined_name(index);
 }
 
 // ---- named styles and rich text ----

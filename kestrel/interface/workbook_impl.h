@@ -18,9 +18,9 @@ class iDocument_impl;
 class iRichtext_impl;
 class iStyle_impl;
 class iWorksheet_impl;
+class iWorktable_impl;
 class workbook_t;
 namespace mta {
-class defined_name_store_t;
 class style_manager_t;
 }
 
@@ -94,9 +94,9 @@ private:
     bool rename__(uint64_t index, const char* name);
     // False with "Index out of range." for an index outside the sheet records.
     bool sheet_in_range__(int index) const;
-    // The names the first worksheet's cell store reaches (the workbook's own,
-    // shared by its sheets); null without a worksheet.
-    mta::defined_name_store_t* defined_names__() const;
+    // The first worksheet's cell-level handle; null without a worksheet. Takes
+    // the mutex itself.
+    iWorktable_impl* first_worktable__();
     // The manager the first worksheet's cell store uses; null without one.
     mta::style_manager_t* style_manager__() const;
     // The handle of the record at index; null for a chart sheet or a record

@@ -171,6 +171,27 @@ public:
     bool delete_col(int first_col, int last_col) override;
     bool shift_range_up(int first_col, int last_col, int row, int count) override;
     bool shift_range_left(int first_row, int last_row, int col, int count) override;
+    // Tables and hyperlinks.
+    int tabledef_count() override { return worktable_->tabledef_count(); }
+    const char* get_tabledef_name(int index) override { return worktable_->get_tabledef_name(index); }
+    iTabledef* set_tabledef_name(int index, const char* name) override {
+        return worktable_->set_tabledef_name(index, name);
+    }
+    iTabledef* get_tabledef(int index) override { return worktable_->get_tabledef(index); }
+    iTabledef* get_tabledef_by_name(const char* name) override { return worktable_->get_tabledef_by_name(name); }
+    iTabledef* add_tabledef(const char* name, int first_row, int first_col, int last_row, int last_col) override {
+        return worktable_->add_tabledef(name, first_row, first_col, last_row, last_col);
+    }
+    bool delete_tabledef(const char* name) override { return worktable_->delete_tabledef(name); }
+    bool add_hyperlink(const char* address, int first_row, int first_col, int last_row, int last_col) override {
+        return worktable_->add_hyperlink(address, first_row, first_col, last_row, last_col);
+    }
+    int hyperlink_num() override { return worktable_->hyperlink_num(); }
+    int hyperlink_index(int row, int col) override { return worktable_->hyperlink_index(row, col); }
+    const char* hyperlink(int index, int* first_row, int* first_col, int* last_row, int* last_col) override {
+        return worktable_->hyperlink(index, first_row, first_col, last_row, last_col);
+    }
+    bool delete_hyperlink(int index) override { return worktable_->delete_hyperlink(index); }
 
     // The sheet's own settings, under this handle's mutex so that a host may
     // use one sheet from two threads.

@@ -22,14 +22,11 @@ using detail::inside_limits;
 iWorktable_impl::iWorktable_impl(iWorksheet_impl* owner, worktable_t* sheet) : owner_(owner), sheet_(sheet) {
     if (!sheet_) throw std::logic_error("Internal logic error: a worktable handle without its worktable.");
     style_ = std::make_unique<iStyle_impl>(owner_ ? owner_->owner() : nullptr);
-    tabledefs_.rehash(8);
-    tabledefs_.max_load_factor(1.0f);
-    // Table-definition handles join here once they can be made.
+    tabledefs_.adopt_all();
 }
 
 iWorktable_impl::~iWorktable_impl() {
     tabledefs_.clear();
-    tabledef_order_.clear();
     style_.reset();
 }
 

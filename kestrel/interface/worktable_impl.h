@@ -8,6 +8,7 @@
 #include "interfaces.h"
 
 #include "kestrel/interface/entry.h"
+#include "kestrel/interface/tabledef_impl.h"
 
 #include <cstdint>
 #include <memory>
@@ -131,6 +132,26 @@ public:
     virtual void set_group_summary_below(bool below) = 0;
     virtual bool group_summary_right() = 0;
     virtual void set_group_summary_right(bool right) = 0;
+    // Defined names, tables and hyperlinks.
+    virtual bool defined_name_exists(const char* name) = 0;
+    virtual bool set_defined_name(const char* name, const char* expression, const char* local_sheet) = 0;
+    virtual int defined_name_num() = 0;
+    virtual const char* get_defined_name(int index, bool* is_local) = 0;
+    virtual const char* get_local_name(int index) = 0;
+    virtual const char* get_defined_name_expr(int index) = 0;
+    virtual void delete_defined_name(int index) = 0;
+    virtual int tabledef_count() = 0;
+    virtual const char* get_tabledef_name(int index) = 0;
+    virtual iTabledef* set_tabledef_name(int index, const char* name) = 0;
+    virtual iTabledef* get_tabledef(int index) = 0;
+    virtual iTabledef* get_tabledef_by_name(const char* name) = 0;
+    virtual iTabledef* add_tabledef(const char* name, int first_row, int first_col, int last_row, int last_col) = 0;
+    virtual bool delete_tabledef(const char* name) = 0;
+    virtual bool add_hyperlink(const char* address, int first_row, int first_col, int last_row, int last_col) = 0;
+    virtual int hyperlink_num() = 0;
+    virtual int hyperlink_index(int row, int col) = 0;
+    virtual const char* hyperlink(int index, int* first_row, int* first_col, int* last_row, int* last_col) = 0;
+    virtual bool delete_hyperlink(int index) = 0;
     virtual ~iWorktable() = default;
 };
 
@@ -252,11 +273,32 @@ public:
     void set_group_summary_below(bool below) override;
     bool group_summary_right() override;
     void set_group_summary_right(bool right) override;
+    // Defined names, tables and hyperlinks. The names are the workbook's,
+    // shared by its sheets. A renamed table gets a new handle; the one before
+    // is retired, like the handle of a table that goes.
+    bool defined_name_exists(const char* name) override;
+    bool set_defined_name(const char* name, const char* expression, const char* local_sheet) override;
+    int defined_name_num() override;
+    const char* get_defined_name(int index, bool* is_local) override;
+    const char* get_local_name(int index) override;
+    const char* get_defined_name_expr(int index) override;
+    void delete_defined_name(int index) override;
+    int tabledef_count() override;
+    const char* get_tabledef_name(int index) override;
+    iTabledef* set_tabledef_name(int index, const char* name) override;
+    iTabledef* get_tabledef(int index) override;
+    iTabledef* get_tabledef_by_name(const char* name) override;
+    iTabledef* add_tabledef(const char* name, int first_row, int first_col, int last_row, int last_col) override;
+    bool delete_tabledef(const char* name) override;
+    bool add_hyperlink(const char* address, int first_row, int first_col, int last_row, int last_col) override;
+    int hyperlink_num() override;
+    int hyperlink_index(int row, int col) override;
+    const char* hyperlink(int index, int* first_row, int* first_col, int* last_row, int* last_col) override;
+    bool delete_hyperlink(int index) override;
 
     iWorksheet_impl* owner() const noexcept { return owner_; }
     worktable_t* sheet() const noexcept { return sheet_; }
     iStyle* style() const noexcept { return style_.get(); }
-    size_t tabledef_count() const noexcept { return tabledef_order_.size(); }
 
     // The frame of every slot: `work` runs under the lock; an exception leaves
     // its text and gives `failure`.
@@ -279,9 +321,7 @@ private:
     worktable_t* sheet_;  // the sheet's component, owned by the part tree
     // Filled by the style slots.
     std::unique_ptr<iStyle> style_;
-    // Table-definition handles in the sheet's table order, and by name.
-    std::vector<std::unique_ptr<iTabledef>> tabledef_order_;
-    std::unordered_map<std::string, iTabledef*> tabledefs_;
+    tabledef_handles_t tabledefs_{*this};
 };
 
 template <typename R, typename Work>

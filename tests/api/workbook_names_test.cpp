@@ -79,3 +79,31 @@ TEST(workbook_names, local_names_and_the_first_sheet_going) {
     EXPECT_STREQ(wb_get_defined_name(b.wb, 1, &local), "all");
     EXPECT_EQ(local, 0);
 }
+
+TEST(workbook_names, one_name_in_two_scopes) {
+    book_t b;
+    wb_add_worksheet(b.wb, "A");
+    wb_add_worksheet(b.wb, "B");
+    ASSERT_EQ(wb_set_defined_name(b.wb, "rate", "A!$A$1", nullptr), 1) << run_msg();
+    ASSERT_EQ(wb_set_defined_name(b.wb, "rate", "B!$A$1", "B"), 1) << run_msg();
+    ASSERT_EQ(wb_set_defined_name(b.wb, "rate", "A!$B$1", "A"), 1) << run_msg();
+    EXPECT_EQ(wb_set_defined_name(b.wb, "rate", "B!$C$1", "B"), 0);
+    EXPECT_STREQ(run_msg(), "Duplicate defined name.");
+    ASSERT_EQ(wb_defined_name_num(b.wb), 3);
+
+    // Deleting the local one of sheet B leaves the other two in their order.
+    EXPECT_STREQ(wb_get_local_name(b.wb, 1), "B");
+    wb_delete_defined_name(b.wb, 1);
+    ASSERT_EQ(wb_defined_name_num(b.wb), 2);
+    int local = -1;
+    EXPECT_STREQ(wb_get_defined_name(b.wb, 0, &local), "rate");
+    EXPECT_EQ(local, 0);
+    EXPECT_STREQ(wb_get_defined_name(b.wb, 1, &local), "rate");
+    EXPECT_EQ(local, 1);
+    EXPECT_STREQ(wb_get_local_name(b.wb, 1), "A");
+    EXPECT_STREQ(wb_get_defined_name_expr(b.wb, 1), "A!$B$1");
+    // The workbook-wide one goes the same way.
+    wb_delete_defined_name(b.wb, 0);
+    EXPECT_EQ(wb_defined_name_num(b.wb), 1);
+    EXPECT_STREQ(wb_get_local_name(b.wb, 0), "A");
+}

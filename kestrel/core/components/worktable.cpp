@@ -13,13 +13,17 @@
 #include "kestrel/parts/part.h"
 #include "kestrel/xml/xl_xml/assignment/assign_for_worktable.h"
 #include "mta/table/cell/cell.h"
+#include "mta/table/cell/cell_getters.h"
 #include "mta/table/cell/string_pool.h"
 #include "mta/table/style/manager/style_manager.h"
 #include "mta/table/utils/drawing/image/table_image.h"
 #include "run_message.h"
 #include "sheet_limits.h"
 
+#include <charconv>
 #include <cstring>
+#include <deque>
+#include <unordered_set>
 
 namespace vex {
 
@@ -71,6 +75,29 @@ image::two_cell_anchor_t two_cell_of(const int32_t (&c)[8]) noexcept {
 }
 
 constexpr std::string_view msg_target_not_found = "External hyperlink target not found.";
+constexpr std::string_view msg_table_name_taken = "Table name already exists.";
+
+// What a header cell holds, as the text that names its column; empty for an
+// empty cell, an error or a formula without a result.
+std::string header_text(const mta::Table& table, int row, int col) {
+    namespace get = mta::cell_getters;
+    switch (get::cell_type(table, row, col)) {
+    case 1:
+    case 4: {
+        char buffer[32];
+        const auto end = std::to_chars(buffer, buffer + sizeof buffer, get::get_num(table, row, col)).ptr;
+        return std::string(buffer, end);
+    }
+    case 2: {
+        const char* text = get::get_text(table, row, col);
+        return text ? text : "";
+    }
+    case 3:
+        return get::get_boolean(table, row, col) ? "TRUE" : "FALSE";
+    default:
+        return {};
+    }
+}
 
 mta::tabledef_t* refused(std::string_view reason) {
     set_run_message(reason);
@@ -283,10 +310,50 @@ xml_part_t* worktable_t::table_part_named__(std::string_view name) const {
     return nullptr;
 }
 
+bool worktable_t::table_name_elsewhere__(std::string_view name) const {
+    const xml_part_t* book = workbook_part_above(get_part());
+    const auto* workbook = book ? dynamic_cast<const workbook_t*>(book->get_component()) : nullptr;
+    if (!workbook) return false;
+    for (uint64_t i = 0; i < workbook->sheet_count(); ++i) {
+        const worksheet_t* sheet = workbook->sheet_at(i);
+        const worktable_t* other = sheet ? sheet->worktable() : nullptr;
+        if (other && other != this && other->tabledefs().find(name)) return true;
+    }
+    return false;
+}
+
+void worktable_t::name_columns__(mta::tabledef_t& table) {
+    const range_t& at = table.range();
+    const int width = table.column_count();
+    std::vector<std::string> given(static_cast<size_t>(width));
+    std::unordered_set<std::string> all_given;
+    for (int i = 0; i < width; ++i) {
+        given[size_t(i)] = header_text(*this, at.first.row, at.first.col + i);
+        if (!given[size_t(i)].empty()) all_given.insert(given[size_t(i)]);
+    }
+    std::unordered_set<std::string> taken;
+    std::deque<mta::tabledef_column_t> columns;
+    for (int i = 0; i < width; ++i) {
+        const std::string& own = given[size_t(i)];
+        const std::string base = own.empty() ? "Column" + std::to_string(i + 1) : own;
+        // A name another header cell holds stays that cell's.
+        const auto clashes = [&](const std::string& n) {
+            return taken.contains(n) || (n != own && all_given.contains(n));
+        };
+        std::string name = base;
+        for (int k = 2; clashes(name); ++k) name = base + std::to_string(k);
+        taken.insert(name);
+        columns.push_back(table.column_at(i));
+        columns.back().name = std::move(name);
+    }
+    table.set_columns(columns);
+}
+
 mta::tabledef_t* worktable_t::add_tabledef(std::string_view name, const range_t& range, const char* style) {
     if (name.empty()) return refused("Table name can not be empty.");
     if (!is_valid_range(range)) return refused("Table range is out of scope.");
     if (tabledefs().find(name)) return refused("Table already exists.");
+    if (table_name_elsewhere__(name)) return refused(msg_table_name_taken);
     if (!merged_cells().all_within(range)) return refused("The range of the table conflicts with a merged cell range.");
     // The list unmerges what lies inside once it accepts the table, so a
     // refusal there leaves the merges as they were.
@@ -296,6 +363,7 @@ mta::tabledef_t* worktable_t::add_tabledef(std::string_view name, const range_t&
     if (style) table->set_style_name(style);
     xml_part_t* part = get_part()->create_part(std::string(uri::table_relationship).c_str(), nullptr);
     if (table_definition_t* d = part ? definition_of(*part) : nullptr) d->set_name(name);
+    if (table->has_header()) name_columns__(*table);
     const range_t& at = table->range();
     for (int i = 0; i <= at.last.col - at.first.col; ++i)
         set_text(at.first.row, at.first.col + i, table->column_name(i), true);
@@ -320,6 +388,7 @@ void worktable_t::on_table_removed__(std::string_view name) {
 }
 
 mta::tabledef_t* worktable_t::rename_tabledef(std::string_view old_name, std::string_view new_name) {
+    if (table_name_elsewhere__(new_name)) return refused(msg_table_name_taken);
     mta::tabledef_t* table = tabledefs().rename(old_name, new_name);
     if (!table) return nullptr;
     xml_part_t* part = table_part_named__(old_name);

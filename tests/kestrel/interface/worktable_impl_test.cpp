@@ -43,7 +43,7 @@ TEST_F(worktable_frame, handle_works_on_the_sheets_own_table) {
     EXPECT_EQ(wt->owner(), ws);
     EXPECT_EQ(wt->sheet(), ws->worksheet()->worktable());
     EXPECT_EQ(wt->sheet()->name(), "Data");
-    EXPECT_EQ(wt->tabledef_count(), 0u);
+    EXPECT_EQ(wt->tabledef_count(), 0);
     ASSERT_TRUE(wt->set_num(3, 2, 4.5));
     EXPECT_EQ(wt->sheet()->get_cell(3, 2).get_num(), 4.5);
 }
