@@ -3,8 +3,8 @@
 // the workbook component, kept under the sheet's current name. Sheet indexes run
 // over every sheet record in tab order, chart sheets included.
 
+#include "interfaces.h"
 #include "kestrel/interface/entry.h"
-#include "kestrel/interface/unbuilt_slots.h"
 
 #include <cstdint>
 #include <memory>
@@ -24,7 +24,7 @@ namespace mta {
 class style_manager_t;
 }
 
-class iWorkbook_impl final : public iWorkbook_unbuilt {
+class iWorkbook_impl final : public iWorkbook {
 public:
     // A handle for every sheet the workbook component holds.
     iWorkbook_impl(iDocument_impl* owner, workbook_t* workbook);

@@ -2,7 +2,8 @@
 // The host's handle on one sheet, made and owned by its workbook handle. Its
 // cell slots go to the worktable handle it owns.
 
-#include "kestrel/interface/unbuilt_slots.h"
+#include "interfaces.h"
+#include "kestrel/interface/entry.h"
 #include "kestrel/interface/worktable_impl.h"
 
 #include <memory>
@@ -13,7 +14,7 @@ namespace vex {
 class iWorkbook_impl;
 class worksheet_t;
 
-class iWorksheet_impl final : public iWorksheet_unbuilt {
+class iWorksheet_impl final : public iWorksheet {
 public:
     // Gives the sheet a worktable over the whole sheet, named after the sheet,
     // when it has none, and makes the worktable handle.

@@ -9,6 +9,7 @@
 #include "kestrel/interface/document_registry.h"
 #include "kestrel/interface/workbook_impl.h"
 #include "kestrel/interface/worksheet_impl.h"
+#include "kestrel/interface/unbuilt_slots.h"
 #include "kestrel/parts/part.h"
 #include "kestrel/xml/xl_xml/writers/stand_in_writer.h"
 #include "plover.h"
