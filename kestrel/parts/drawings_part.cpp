@@ -33,6 +33,52 @@ void drawings_part_t::on_child_loaded(xml_part_t* child) {
 
 bool drawings_part_t::is_empty() const { return get_child_parts().empty() && get_drawings()->kept_anchors().empty(); }
 
+void drawings_part_t::prepare_saving(bool saving) {
+    numbers_.clear();
+    numbering_ = saving;
+}
+
+void drawings_part_t::end_numbering() noexcept {
+    numbers_.clear();
+    numbering_ = false;
+}
+
+namespace {
+
+const xml_part_t* first_of_kind(const xml_part_t& part, part_kind_enum kind) {
+    for (const auto& c : part.get_child_parts()) {
+        if (c->kind() == kind) return c.get();
+        if (const xml_part_t* below = first_of_kind(*c, kind)) return below;
+    }
+    return nullptr;
+}
+
+// In the order the base numbering counts: each child, then what lies below it.
+void number_below(const xml_part_t& part, part_kind_enum kind, unsigned& next,
+                  std::unordered_map<const xml_part_t*, unsigned>& out) {
+    for (const auto& c : part.get_child_parts()) {
+        if (c->kind() == kind) out.emplace(c.get(), next++);
+        number_below(*c, kind, next, out);
+    }
+}
+
+} // namespace
+
+std::optional<unsigned> drawings_part_t::get_part_number(const xml_part_t* child) const {
+    if (!numbering_ || !child || child->kind() != part_kind_enum::image_part || !child->is_numbered())
+        return xml_part_t::get_part_number(child);
+    if (numbers_.empty()) {
+        // The first picture's rank is the count of those before the drawing.
+        const xml_part_t* first = first_of_kind(*this, part_kind_enum::image_part);
+        const std::optional<unsigned> base = first ? xml_part_t::get_part_number(first) : std::nullopt;
+        if (!base) return xml_part_t::get_part_number(child);
+        unsigned next = *base;
+        number_below(*this, part_kind_enum::image_part, next, numbers_);
+    }
+    const auto it = numbers_.find(child);
+    return it != numbers_.end() ? std::optional<unsigned>(it->second) : xml_part_t::get_part_number(child);
+}
+
 size_t drawings_part_t::child_count(int mode) const { return xml_part_t::child_count(mode) + links().size(); }
 
 std::string drawings_part_t::link_id(size_t i) const {

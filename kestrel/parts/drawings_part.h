@@ -9,6 +9,8 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
+#include <unordered_map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,12 +47,23 @@ public:
     // Kept XML with each relationship id it names given its id in this save.
     std::string kept_anchor_for_save(std::string_view xml) const;
     static std::string remap_ids(std::string_view xml, const id_map_t& ids);
+
     // The links the drawing read (hyperlinks, linked pictures): numbered in
     // this save after the children, in the order they were read.
     const std::vector<relationship_t>& links() const noexcept { return get_drawings()->links(); }
     std::string link_id(size_t i) const;
     // The children and the links.
     size_t child_count(int mode) const override;
+
+    // While the drawing is saved its image parts are numbered in one walk:
+    // from the start of its save to its writer's end.
+    void prepare_saving(bool saving) override;
+    void end_numbering() noexcept;
+    std::optional<unsigned> get_part_number(const xml_part_t* child) const override;
+
+private:
+    bool numbering_ = false;
+    mutable std::unordered_map<const xml_part_t*, unsigned> numbers_;
 };
 
 } // namespace vex

@@ -84,7 +84,8 @@ private:
     xml::sxml::sxml_parser parser_;
     std::unordered_map<std::string, xml_part_t*> loaded_;  // by entry, the part read from it
     std::unordered_map<std::string, unsigned> reads_;
-    std::vector<xml_part_t*> written_;
+    std::unordered_set<const xml_part_t*> written_;
+    std::unordered_map<const char*, const xml_part_t*> written_blocks_;  // the first written of each block
     std::unordered_map<std::string, xml_part_t*> originals_;
     std::unordered_set<std::string> used_names_;  // ASCII lower case, as zip lookups compare
 };

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 
 namespace vex {
 
@@ -56,13 +57,16 @@ void ext_element(xml::xml_stream_writer& w, std::pair<int64_t, int64_t> size) {
     w.end_empty_element();
 }
 
-const char* embed_id(const drawings_part_t& part, int32_t id) {
+// Each image id with the relationship of the first image part showing it.
+std::unordered_map<int32_t, const char*> embed_ids(const drawings_part_t& part) {
+    std::unordered_map<int32_t, const char*> out;
     for (const auto& c : part.get_child_parts()) {
         if (c->kind() != part_kind_enum::image_part) continue;
         const auto* shown = dynamic_cast<const image_part_t*>(c.get());
-        if (shown && shown->has_image(id)) return c->get_relationship_id();
+        if (!shown || !c->get_relationship_id()) continue;
+        for (const int id : shown->images()) out.emplace(id, c->get_relationship_id());
     }
-    return nullptr;
+    return out;
 }
 
 void generated_picture(xml::xml_stream_writer& w, int32_t id, const char* embed) {
@@ -83,6 +87,8 @@ void generated_picture(xml::xml_stream_writer& w, int32_t id, const char* embed)
 
 } // namespace
 
+drawings_part_xml::~drawings_part_xml() { part_.end_numbering(); }
+
 void drawings_part_xml::write() {
     xml::xml_stream_writer* w = part_.get_xml_writer();
     if (!w) throw std::runtime_error("no xml stream writer.");
@@ -91,6 +97,7 @@ void drawings_part_xml::write() {
     const auto* table = parent ? dynamic_cast<const worktable_t*>(parent->get_component()) : nullptr;
     const image::table_image_manager* manager = table ? table->get_image_manager() : nullptr;
     const drawings_part_t::id_map_t ids = part_.save_ids();
+    const std::unordered_map<int32_t, const char*> embeds = embed_ids(part_);
 
     w->write_raw(xml::standalone_declaration);
     w->start_element("xdr:wsDr");
@@ -155,10 +162,12 @@ void drawings_part_xml::write() {
                 cell_element(*w, "xdr:to", c.to_row, c.to_col, c.to_row_offset, c.to_col_offset);
             }
             }
-            if (const std::string* read = drawings.picture_xml(id))
+            if (const std::string* read = drawings.picture_xml(id)) {
                 w->write_raw(drawings_part_t::remap_ids(*read, ids));
-            else
-                generated_picture(*w, id, embed_id(part_, id));
+            } else {
+                const auto embed = embeds.find(id);
+                generated_picture(*w, id, embed == embeds.end() ? nullptr : embed->second);
+            }
             w->write_raw("<xdr:clientData/>");
             w->end_element(element);
         }

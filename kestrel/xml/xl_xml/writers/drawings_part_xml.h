@@ -13,6 +13,8 @@ class drawings_part_t;
 class drawings_part_xml final : public output_handler {
 public:
     explicit drawings_part_xml(drawings_part_t& part) noexcept : part_(part) {}
+    // The save of the drawing and its children is over.
+    ~drawings_part_xml() override;
     void write() override;
     // The links the drawing read, after its children's relationships.
     void write_relationships(xml::xml_stream_writer& w) override;
