@@ -172,11 +172,10 @@ void assign_for_drawings_t::end_anchor(const xml_node_t& node) {
             throw loading_error(drawing_error);
     }
     for (const xml_node_t* c = node.first_child; c; c = c->next_sibling) {
-        if (node_named(c, "xdr:pic")) {
-            anchor_.picture_xml = node_subtree_xml(*c);
-            break;
-        }
+        if (node_named(c, "xdr:pic")) anchor_.picture_xml = node_subtree_xml(*c);
+        if (node_named(c, "xdr:clientData")) anchor_.client_xml = node_subtree_xml(*c);
     }
+    anchor_.anchor_xml = node_subtree_xml(node);
     drawings_.add_picture(relationship_id_, anchor_);
     reset();
 }

@@ -113,12 +113,26 @@ void drawings_part_xml::write() {
     if (!has_r && !drawings.kept_anchors().empty()) w->write_attribute("xmlns:r", uri::office_document_relationships);
     w->close_start_tag();
 
+    // Kept anchors and pictures still waiting for their image go back as
+    // read, each where it was among the pictures.
     const std::vector<kept_anchor_t>& kept = drawings.kept_anchors();
-    size_t next_kept = 0;
+    const std::vector<const picture_anchor_t*> waiting = drawings.waiting_pictures();
+    size_t next_kept = 0, next_waiting = 0;
     size_t pictures = 0;
-    auto kept_until = [&](size_t count) {
-        for (; next_kept < kept.size() && kept[next_kept].pictures_before <= count; ++next_kept)
-            w->write_raw(drawings_part_t::remap_ids(kept[next_kept].xml, ids));
+    // Those read before the next picture, or all that are left.
+    auto kept_until = [&](bool all) {
+        while (true) {
+            const bool k = next_kept < kept.size() && (all || kept[next_kept].pictures_before <= pictures);
+            const bool p = next_waiting < waiting.size() && (all || waiting[next_waiting]->order <= pictures);
+            if (k && (!p || kept[next_kept].pictures_before <= waiting[next_waiting]->order)) {
+                w->write_raw(drawings_part_t::remap_ids(kept[next_kept++].xml, ids));
+            } else if (p) {
+                w->write_raw(drawings_part_t::remap_ids(waiting[next_waiting++]->anchor_xml, ids));
+                ++pictures;
+            } else {
+                return;
+            }
+        }
     };
     if (manager && table) {
         for (auto it = manager->begin(); it != manager->end(); ++it) {
@@ -128,7 +142,7 @@ void drawings_part_xml::write() {
             if (a.type != image::image_anchor_type_enum::absolute && a.type != image::image_anchor_type_enum::one_cell &&
                 a.type != image::image_anchor_type_enum::two_cell)
                 continue;
-            kept_until(pictures);
+            kept_until(false);
             ++pictures;
             const img::image_t* picture = a.image.get();
             std::string_view element;
@@ -162,17 +176,18 @@ void drawings_part_xml::write() {
                 cell_element(*w, "xdr:to", c.to_row, c.to_col, c.to_row_offset, c.to_col_offset);
             }
             }
-            if (const std::string* read = drawings.picture_xml(id)) {
-                w->write_raw(drawings_part_t::remap_ids(*read, ids));
+            const drawings_t::read_xml_t* read = drawings.picture_xml(id);
+            if (read) {
+                w->write_raw(drawings_part_t::remap_ids(read->picture, ids));
             } else {
                 const auto embed = embeds.find(id);
                 generated_picture(*w, id, embed == embeds.end() ? nullptr : embed->second);
             }
-            w->write_raw("<xdr:clientData/>");
+            w->write_raw(read && !read->client.empty() ? std::string_view(read->client) : "<xdr:clientData/>");
             w->end_element(element);
         }
     }
-    kept_until(SIZE_MAX);
+    kept_until(true);
     w->end_element("xdr:wsDr");
 }
 

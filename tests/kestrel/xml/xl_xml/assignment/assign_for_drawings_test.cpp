@@ -22,7 +22,7 @@ constexpr const char* a_ns = "http://schemas.openxmlformats.org/drawingml/2006/m
 
 // A sheet "Data" whose drawing holds `anchors`; rId1 of the drawing is a
 // picture, rId2 a link, rId3 a chart.
-entries_t drawing_package(const std::string& anchors) {
+entries_t drawing_package(const std::string& anchors, bool picture_bytes = true) {
     entries_t e = reader_test::sheet_package(R"(<sheetData/><drawing r:id="rId1"/>)");
     for (auto& [name, bytes] : e)
         if (name == "[Content_Types].xml")
@@ -41,7 +41,7 @@ entries_t drawing_package(const std::string& anchors) {
                  rels(rel("rId1", std::string(od) + "image", "../media/image1.png") +
                       rel("rId2", std::string(od) + "hyperlink", "https://example.com/", true) +
                       rel("rId3", std::string(od) + "chart", "../charts/chart1.xml"))});
-    e.push_back({"xl/media/image1.png", std::string(png.begin(), png.end())});
+    e.push_back({"xl/media/image1.png", picture_bytes ? std::string(png.begin(), png.end()) : "no picture"});
     e.push_back({"xl/charts/chart1.xml", std::string(decl) + "<c:chartSpace xmlns:c=\"c\"/>"});
     return e;
 }
@@ -159,4 +159,48 @@ TEST(assign_for_drawings, other_anchors_links_and_extras_are_saved_as_read) {
     EXPECT_NE(drawing.find(R"(<a:blip r:embed="rId1">)"), std::string::npos) << drawing;
     EXPECT_EQ(find(saved, "xl/charts/chart1.xml"), std::string(decl) + "<c:chartSpace xmlns:c=\"c\"/>");
     expect_no_dangling_targets(saved);
+}
+
+TEST(assign_for_drawings, a_picture_that_cannot_be_placed_is_saved_as_read) {
+    const std::string first = "<xdr:oneCellAnchor>" + from("1") + R"(<xdr:ext cx="9525" cy="9525"/>)" +
+                              pic(R"(<a:blip r:embed="rId1"/>)") + "</xdr:oneCellAnchor>";
+    const std::string shape = "<xdr:oneCellAnchor>" + from("2") + R"(<xdr:ext cx="9525" cy="9525"/><xdr:sp/>)"
+                              "<xdr:clientData/></xdr:oneCellAnchor>";
+    for (const bool placed : {true, false}) {
+        scratch_dir dir;
+        write_zip(dir / "in.xlsx", drawing_package(first + shape + first, placed));
+        {
+            vex::xml_document_t doc;
+            doc.load((dir / "in.xlsx").c_str(), false);
+            unsigned sheet = 0;
+            EXPECT_EQ(images_of(doc, sheet)->image_num(sheet), placed ? 2 : 0);
+            doc.save((dir / "out.xlsx").c_str(), 2);
+        }
+        const entries_t saved = read_zip(dir / "out.xlsx");
+        const std::string drawing = find(saved, "xl/drawings/drawing1.xml");
+        // Two pictures around the shape, whether placed or kept.
+        const size_t a = drawing.find("<xdr:pic>"), b = drawing.find("<xdr:sp"), c = drawing.rfind("<xdr:pic>");
+        EXPECT_LT(a, b) << drawing;
+        EXPECT_LT(b, c) << drawing;
+        EXPECT_NE(c, std::string::npos) << drawing;
+        EXPECT_NE(find(saved, "xl/drawings/_rels/drawing1.xml.rels").find("../media/image1.png"), std::string::npos);
+        expect_no_dangling_targets(saved);
+    }
+}
+
+TEST(assign_for_drawings, client_data_flags_stay_with_the_picture) {
+    const std::string anchor = "<xdr:oneCellAnchor>" + from("1") + R"(<xdr:ext cx="9525" cy="9525"/>)" +
+                               R"(<xdr:pic><xdr:nvPicPr><xdr:cNvPr id="2" name="P"/><xdr:cNvPicPr/></xdr:nvPicPr>)"
+                               R"(<xdr:blipFill><a:blip r:embed="rId1"/></xdr:blipFill><xdr:spPr/></xdr:pic>)"
+                               R"(<xdr:clientData fLocksWithSheet="0"/></xdr:oneCellAnchor>)";
+    scratch_dir dir;
+    write_zip(dir / "in.xlsx", drawing_package(anchor));
+    {
+        vex::xml_document_t doc;
+        doc.load((dir / "in.xlsx").c_str(), false);
+        doc.save((dir / "out.xlsx").c_str(), 2);
+    }
+    const std::string drawing = find(read_zip(dir / "out.xlsx"), "xl/drawings/drawing1.xml");
+    EXPECT_NE(drawing.find(R"(</xdr:pic><xdr:clientData fLocksWithSheet="0"></xdr:clientData></xdr:oneCellAnchor>)"), std::string::npos)
+        << drawing;
 }
