@@ -195,3 +195,23 @@ TEST(table_definition_part_xml, sort_state_and_criteria_elements) {
                            R"(<autoFilter ref="A1:B9"><filterColumn colId="0"><top10 top="0" val="10"/>)"
                            R"(</filterColumn></autoFilter>)"));
 }
+
+// Rows deleted under a whole table take the table and its part along: the
+// save lists no part without its table.
+TEST(table_definition_part_xml, a_table_whose_rows_are_deleted_leaves_no_part) {
+    package_test::scratch_dir dir;
+    table_book b;
+    ASSERT_TRUE(b.table);
+    ASSERT_TRUE(b.table->add_tabledef("Gone", rng(2, 1, 4, 2), nullptr));
+    ASSERT_TRUE(b.table->add_tabledef("Kept", rng(8, 1, 9, 2), nullptr));
+    ASSERT_TRUE(b.table->shift_range_up(1, 10, 1, 5));
+    EXPECT_FALSE(b.table->tabledefs().find("Gone"));
+    EXPECT_EQ(b.write("Gone"), "<no part>");
+    b.doc.save((dir / "out.xlsx").c_str(), 2);
+    const package_test::entries_t saved = package_test::read_zip(dir / "out.xlsx");
+    const std::string table = package_test::find(saved, "xl/tables/table1.xml");
+    EXPECT_NE(table.find(R"(name="Kept")"), std::string::npos) << table;
+    EXPECT_NE(table.find(R"(ref="A3:B4")"), std::string::npos) << table;
+    EXPECT_EQ(package_test::find(saved, "xl/tables/table2.xml"), "<absent>");
+    package_test::expect_no_dangling_targets(saved);
+}
