@@ -43,6 +43,7 @@ public:
 
     void register_image(int id) { ids_.insert(id); }
     bool has_image(int id) const noexcept { return ids_.contains(id); }
+    const std::unordered_set<int>& images() const noexcept { return ids_; }
     void clear_images() noexcept { ids_.clear(); }
 
     // Same block of bytes, not equal contents.

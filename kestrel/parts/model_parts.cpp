@@ -14,6 +14,7 @@
 #include "kestrel/xml/xl_xml/writers/styles_part_xml.h"
 #include "kestrel/xml/xl_xml/writers/vml_drawing_part_xml.h"
 #include "kestrel/xml/xl_xml/writers/worktable_comments_part_xml.h"
+#include "kestrel/xml/xl_xml/writers/table_definition_part_xml.h"
 #include "mta/table/style/manager/style_manager.h"
 
 namespace vex {
@@ -56,11 +57,16 @@ bool workbook_styles_part_t::kept_bytes_hold_the_model() const {
 }
 
 table_definition_part_t::table_definition_part_t(xml_part_t* parent)
-    : unread_model_part_t(parent, part_kind_enum::table_definition_part) {
+    : described_part_t(parent, part_kind_enum::table_definition_part) {
     set_component(std::make_unique<table_definition_t>(this));
 }
 
 table_definition_part_t::~table_definition_part_t() = default;
+
+void table_definition_part_t::create_output_handler(int mode) {
+    if (writer_left_to_base__(mode)) return;
+    set_output_handler(std::make_unique<table_definition_part_xml>(*this));
+}
 
 pivot_table_part_t::pivot_table_part_t(xml_part_t* parent)
     : described_part_t(parent, part_kind_enum::pivot_table_part) {

@@ -66,21 +66,25 @@ void write_relationships(xml::xml_stream_writer& w, const xml_part_t& part) {
     finish(w);
 }
 
+void write_link_relationship(xml::xml_stream_writer& w, const relationship_t& r, std::string_view id) {
+    w.start_element("Relationship");
+    w.write_attribute("Id", id);
+    w.write_attribute("Type", r.type);
+    w.write_attribute("Target", r.target);
+    if (!r.target_mode.empty())
+        w.write_attribute("TargetMode", r.target_mode);
+    else if (!r.internal)
+        w.write_attribute("TargetMode", "External");
+    w.end_empty_element();
+}
+
 void write_kept_relationships(xml::xml_stream_writer& w, const xml_part_t& part) {
     start(w);
     const std::string_view folder = entry_path::parent(part.get_entry_name());
     for (const relationship_t& r : part.get_relationships()) {
         // Links name no part: written as they were read.
         if (!r.internal || r.type == uri::hyperlink_relationship) {
-            w.start_element("Relationship");
-            w.write_attribute("Id", r.id);
-            w.write_attribute("Type", r.type);
-            w.write_attribute("Target", r.target);
-            if (!r.target_mode.empty())
-                w.write_attribute("TargetMode", r.target_mode);
-            else if (!r.internal)
-                w.write_attribute("TargetMode", "External");
-            w.end_empty_element();
+            write_link_relationship(w, r, r.id);
             continue;
         }
         for (const auto& c : part.get_child_parts()) {

@@ -11,6 +11,7 @@
 namespace vex {
 
 class part_container;
+struct relationship_t;
 class xml_part_t;
 
 inline constexpr std::string_view package_relationships_entry = "_rels/.rels";
@@ -29,5 +30,7 @@ void write_relationships(xml::xml_stream_writer& w, const xml_part_t& part);
 // with its children's current entry names; links (External records and
 // hyperlinks) as they were.
 void write_kept_relationships(xml::xml_stream_writer& w, const xml_part_t& part);
+// One link record as it was read, under the given Id.
+void write_link_relationship(xml::xml_stream_writer& w, const relationship_t& r, std::string_view id);
 
 } // namespace vex

@@ -137,10 +137,11 @@ private:
     std::optional<std::pair<size_t, size_t>> at_load_;
 };
 
-class table_definition_part_t final : public unread_model_part_t {
+class table_definition_part_t final : public described_part_t {
 public:
     explicit table_definition_part_t(xml_part_t* parent);
     ~table_definition_part_t() override;
+    void create_output_handler(int mode) override;
 };
 
 } // namespace vex

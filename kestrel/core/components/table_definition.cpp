@@ -2,11 +2,10 @@
 
 #include "kestrel/core/components/worktable.h"
 #include "kestrel/parts/part.h"
-#include "kestrel/xml/xl_xml/assignment/assign_for_worktable.h"
+#include "kestrel/xml/xl_xml/assignment/assign_for_table_definition.h"
 
 namespace vex {
 
-using xml::sxml::node_kind;
 using xml::sxml::status_t;
 
 table_definition_t::table_definition_t(xml_part_t* part) : component_base_t(part) {}
@@ -14,18 +13,19 @@ table_definition_t::table_definition_t(xml_part_t* part) : component_base_t(part
 table_definition_t::~table_definition_t() = default;
 
 status_t table_definition_t::assign(const xml::sxml::xml_node_t* node) {
-    if (node && node->kind == node_kind::document_element && node->closed) {
-        // The reader finishes the table on the end node.
-        if (reader_) reader_->assign(node);
-        reader_.reset();
-        return status_t::done;
-    }
     if (!reader_) {
         const xml_part_t* parent = get_part() ? get_part()->get_parent() : nullptr;
         auto* table = parent ? dynamic_cast<worktable_t*>(parent->get_component()) : nullptr;
         reader_ = std::make_unique<assign_for_table_definition>(*this, table);
     }
-    return reader_->assign(node);
+    // The reader finishes the table on the end node: an empty root element
+    // comes once, as its start and its end.
+    const status_t s = reader_->assign(node);
+    if (is_end_of_document(node)) {
+        reader_.reset();
+        return status_t::done;
+    }
+    return s;
 }
 
 std::unordered_set<range_t> table_definition_t::resolve_reference(const coord_t&, std::string_view, uint32_t,

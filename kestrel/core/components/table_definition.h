@@ -1,6 +1,6 @@
 #pragma once
 // The component of a table part: the name of the sheet table the part holds,
-// by which the worktable finds the part.
+// by which the worktable finds the part and the part's writer its table.
 
 #include "coord.h"
 #include "kestrel/core/components/component_base.h"
@@ -20,6 +20,9 @@ public:
     ~table_definition_t() override;
 
     xml::sxml::status_t assign(const xml::sxml::xml_node_t* node) override;
+    // The part's bytes are kept: a table the sheet's list refuses is written
+    // back as read.
+    bool keeps_every_node() const noexcept override { return true; }
 
     std::string_view get_name() const noexcept { return name_; }
     void set_name(std::string_view name) { name_ = name; }

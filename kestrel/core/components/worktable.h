@@ -51,6 +51,9 @@ public:
         std::vector<pending_hyperlink_t> pending_hyperlinks;  // empty outside a load
         std::vector<embedded_object_t> embedded_objects;
         std::vector<xml_part_t*> table_parts;  // in the order they were added
+        // The sheet's own autoFilter and sortState elements.
+        std::unique_ptr<autofilter_t> autofilter;
+        std::unique_ptr<sort_state_t> sort_state;
     };
 
     // A store over the whole sheet.

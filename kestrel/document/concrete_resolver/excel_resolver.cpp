@@ -388,6 +388,7 @@ void excel_resolver::save(const char* path) {
 
 void excel_resolver::save_package__(const std::string& path) {
     written_.clear();
+    written_blocks_.clear();
     used_names_.clear();
     archive_.create_zip_file(path);
     document_->content_types().clear();
@@ -517,11 +518,15 @@ void excel_resolver::write_part(xml_part_t* part) {
         stand_alone__(*part);
         if (!part->get_relationship_id()) return;
     }
-    for (const xml_part_t* done : written_) {
-        const bool same_bytes = part->get_raw_block() && part->get_raw_block() == done->get_raw_block();
-        // A root child keeps the name "_rels/.rels" gave it.
-        if (done == part || (part->get_parent() && (same_bytes || part->equals(done)))) {
-            part->set_entry_name(done->get_entry_name());
+    // Written already, or its bytes are (parts equal only when their bytes are
+    // one block): the first part written stands for it. A root child keeps the
+    // name "_rels/.rels" gave it. Looked up, not searched: a sheet may hold
+    // thousands of pictures.
+    if (written_.contains(part)) return;
+    if (part->get_parent() && part->get_raw_data()) {
+        const auto same = written_blocks_.find(part->get_raw_data());
+        if (same != written_blocks_.end()) {
+            part->set_entry_name(same->second->get_entry_name());
             return;
         }
     }
@@ -540,7 +545,8 @@ void excel_resolver::write_part(xml_part_t* part) {
     // Reached when the sheets filled a part the check let pass as dropped.
     if (!verbatim && !part->get_output_handler()) throw nothing_writes(name);
     part->write();
-    written_.push_back(part);
+    written_.insert(part);
+    if (part->get_raw_data()) written_blocks_.emplace(part->get_raw_data(), part);
     part->release_xml_writer();
     archive_.close_file_in_zip();
     register_content_type__(*part);

@@ -91,7 +91,8 @@ private:
     std::unordered_map<std::string, xml_part_t*> loaded_;  // by entry, the part read from it
     std::unordered_map<std::string, unsigned> reads_;
     uint64_t inflated_ = 0;  // declared sizes of the entries read by this load
-    std::vector<xml_part_t*> written_;
+    std::unordered_set<const xml_part_t*> written_;
+    std::unordered_map<const char*, const xml_part_t*> written_blocks_;  // the first written of each block
     std::unordered_map<std::string, xml_part_t*> originals_;
     std::unordered_set<std::string> used_names_;  // ASCII lower case, as zip lookups compare
 };

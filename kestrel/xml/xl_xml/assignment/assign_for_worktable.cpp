@@ -108,6 +108,8 @@ status_t assign_for_worktable::assign(const xml_node_t* node) {
     if (node_named(section, "cols")) return assign_cols(*node);
     if (node_named(section, "mergeCells")) return assign_merge_cells(*node);
     if (node_named(section, "hyperlinks")) return assign_hyperlinks(*node);
+    if (node_named(section, "autoFilter")) return filter_reader_.read(*node, table_.sheet_extras().autofilter);
+    if (node_named(section, "sortState")) return read_sort_state(*node, table_.sheet_extras().sort_state);
     if (!node_named(section, "sheetData")) return status_t::keep;
     // Inside an inline string: its items and runs.
     for (const xml_node_t* p = node->parent; p && !node_named(p, "c"); p = p->parent) {

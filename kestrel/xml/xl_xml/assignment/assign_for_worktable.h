@@ -1,13 +1,15 @@
 #pragma once
-// The readers of the parts that the worktable, styles and table-definition
-// components own: the sheet data, the styles part and one table part.
+// The readers of the parts that the worktable and styles components own: the
+// sheet data and the styles part.
 //
 // The sheet-data reader takes the rows and cells of sheetData, a row at a
 // time, into the cell store's row import, and the columns, merged ranges and
-// hyperlinks into the store; every other section of the sheet entry is left
-// to the worksheet (status keep). The styles and table readers
-// come later and let every node go.
+// hyperlinks into the store, the sheet's autoFilter and sortState beside it;
+// every other section of the sheet entry is left
+// to the worksheet (status keep). The styles reader comes later and lets
+// every node go.
 
+#include "kestrel/xml/xl_xml/assignment/assign_for_table_definition.h"
 #include "kestrel/xml/xl_xml/assignment/shared_xml_assignment.h"
 #include "mta/table/style/manager/style_manager.h"
 #include "mta/types/imported_row_cells.h"
@@ -22,7 +24,6 @@
 namespace vex {
 
 class worktable_t;
-class table_definition_t;
 class shared_string_table_t;
 class assign_for_shared_string_table_t;
 namespace mta {
@@ -76,6 +77,7 @@ private:
     int64_t last_col_ = 0;
     std::deque<std::string> formulas_;  // the row's formula texts, alive until it is handed over
     std::unique_ptr<assign_for_shared_string_table_t> inline_reader_;
+    autofilter_reader_t filter_reader_;
 };
 
 class assign_for_workbook_style_t {
@@ -86,19 +88,6 @@ public:
 
 private:
     mta::style_manager_t::impl& tables_;
-};
-
-class assign_for_table_definition {
-public:
-    assign_for_table_definition(table_definition_t& definition, worktable_t* table) noexcept
-        : definition_(definition), table_(table) {}
-    xml::sxml::status_t assign(const xml::sxml::xml_node_t*) { return xml::sxml::status_t::done; }
-    table_definition_t& definition() const noexcept { return definition_; }
-    worktable_t* table() const noexcept { return table_; }
-
-private:
-    table_definition_t& definition_;
-    worktable_t* table_;
 };
 
 } // namespace vex

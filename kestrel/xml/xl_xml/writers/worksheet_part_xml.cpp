@@ -98,6 +98,7 @@ void worksheet_part_xml::write_entry(const workbook_t* book) {
     }
     write_protection(sheet);
     write_protected_ranges(sheet);
+    if (cells) cells->write_auto_filter();
     if (cells) cells->write_merge_cells();
     if (cells) cells->write_hyperlinks(first_link_id());
     write_print_options(sheet);

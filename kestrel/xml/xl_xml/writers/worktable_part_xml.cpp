@@ -7,6 +7,7 @@
 #include "kestrel/parts/part.h"
 #include "kestrel/parts/vml_drawing_part.h"
 #include "kestrel/xml/xl_xml/enum_names.h"
+#include "kestrel/xml/xl_xml/writers/table_definition_part_xml.h"
 #include "mta/table/cell/string_pool.h"
 #include "text_utils.h"
 
@@ -90,6 +91,7 @@ void worktable_part_xml::write() {
     w_->close_start_tag();
     write_cols();
     write_sheet_data();
+    write_auto_filter();
     write_merge_cells();
     write_hyperlinks(part_.get_child_parts().size() + 1);
     write_drawing();
@@ -410,6 +412,12 @@ void worktable_part_xml::write_formula(const formula_cell& cell, std::string_vie
 }
 
 // ---- merges, links and anchored parts --------------------------------------------
+
+void worktable_part_xml::write_auto_filter() {
+    const worktable_t::sheet_extras_t& extras = table_->sheet_extras();
+    if (extras.autofilter) vex::write_autofilter(*w_, *extras.autofilter);
+    if (extras.sort_state) vex::write_sort_state(*w_, *extras.sort_state);
+}
 
 void worktable_part_xml::write_merge_cells() {
     const std::vector<range_t> ranges = table_->merged_cells().get_all();

@@ -39,6 +39,8 @@ public:
 
     void write_cols();
     void write_sheet_data();
+    // The sheet's autoFilter and sortState.
+    void write_auto_filter();
     void write_merge_cells();
     // External links take r:ids numbered from `first` in list order.
     void write_hyperlinks(uint64_t first);

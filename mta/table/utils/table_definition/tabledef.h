@@ -6,6 +6,7 @@
 // header and totals texts live in the sheet's cells.
 
 #include "coord.h"
+#include "mta/table/utils/table_definition/autofilter.h"
 
 #include <cstdint>
 #include <deque>
@@ -78,14 +79,9 @@ struct tabledef_column_t {
     bool operator==(const tabledef_column_t&) const = default;
 };
 
-// The autoFilter and sortState elements of a table part, kept as read and
-// written back whole.
-struct tabledef_autofilter_t {
-    std::string xml;
-};
-struct tabledef_sort_state_t {
-    std::string xml;
-};
+// The autoFilter and sortState elements of a table part.
+using tabledef_autofilter_t = vex::autofilter_t;
+using tabledef_sort_state_t = vex::sort_state_t;
 
 struct tabledef_style_info_t {
     std::string_view name;

@@ -176,15 +176,17 @@ int32_t table_image_manager::set_background__(uint32_t grid_id, image_ptr image)
 }
 
 int32_t table_image_manager::add_record__(image_anchor_t record) {
+    // Equal bytes have one digest: only pictures of that digest are compared.
+    std::vector<image_ptr>& same_digest = distinct_[record.image->identity()];
     bool shared = false;
-    for (const image_ptr& known : distinct_) {
+    for (const image_ptr& known : same_digest) {
         if (known->equals(*record.image)) {
             record.image = known;
             shared = true;
             break;
         }
     }
-    if (!shared) distinct_.push_back(record.image);
+    if (!shared) same_digest.push_back(record.image);
     const int32_t id = last_id_ + 2;
     records_.emplace(id, std::move(record));
     last_id_ = id;

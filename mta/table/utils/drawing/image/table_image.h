@@ -17,7 +17,9 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace vex::mta::image {
@@ -132,7 +134,8 @@ private:
     const image_anchor_t& at__(int32_t id) const;
 
     mutable std::mutex mutex_;
-    std::vector<std::shared_ptr<vex::img::image_t>> distinct_;  // kept until the manager ends
+    // By digest, kept until the manager ends.
+    std::unordered_map<std::string, std::vector<std::shared_ptr<vex::img::image_t>>> distinct_;
     records_t records_;
     int32_t last_id_ = 1;
 };

@@ -287,7 +287,6 @@ TEST(worksheet_part_xml, shared_formulas_and_styled_rows_and_columns) {
 
 // The sheet's children take the first ids, its external links the next ones.
 TEST(worksheet_part_xml, links_numbered_after_the_drawing) {
-    const stand_in_writers drawings({k::drawings_part});
     saved_sheet s;
     ASSERT_TRUE(s.table->get_drawing_part__());
     ASSERT_TRUE(s.table->add_hyperlink(rng(1, 1, 1, 1), "https://a.example/", true));
