@@ -1,12 +1,12 @@
 #pragma once
-// The readers of the parts that the worktable, styles and table-definition
-// components own: the sheet data, the styles part and one table part.
+// The readers of the parts that the worktable and table-definition
+// components own: the sheet data and one table part.
 //
 // The sheet-data reader takes the rows and cells of sheetData, a row at a
 // time, into the cell store's row import, and the columns, merged ranges and
 // hyperlinks into the store; every other section of the sheet entry is left
-// to the worksheet (status keep). The styles and table readers
-// come later and let every node go.
+// to the worksheet (status keep). The table reader comes later and lets every
+// node go.
 
 #include "kestrel/xml/xl_xml/assignment/shared_xml_assignment.h"
 #include "mta/table/style/manager/style_manager.h"
@@ -61,11 +61,14 @@ private:
     void assign_cell_value(const char* text, mta::trival_cell_t& cell);
     void read_value(const char* text, uint8_t kind, mta::trival_cell_t& cell);
     mta::string_pool_t& pool() const;
+    // A cell format index as the cells keep it: one past the loaded list reads as 0.
+    uint32_t xf_of(int32_t v) const noexcept { return v > 0 && uint32_t(v) < xf_count_ ? uint32_t(v) : 0; }
 
     worktable_t& table_;
     const shared_string_table_t* strings_;
     bool date1904_;
     bool full_read_;
+    uint32_t xf_count_;
     mta::trival_cell_t cell_;
     bool cell_text_ = false;  // t="str": the value is the text itself
     bool cell_open_ = false;
@@ -76,16 +79,6 @@ private:
     int64_t last_col_ = 0;
     std::deque<std::string> formulas_;  // the row's formula texts, alive until it is handed over
     std::unique_ptr<assign_for_shared_string_table_t> inline_reader_;
-};
-
-class assign_for_workbook_style_t {
-public:
-    explicit assign_for_workbook_style_t(mta::style_manager_t::impl& tables) noexcept : tables_(tables) {}
-    xml::sxml::status_t assign(const xml::sxml::xml_node_t*) { return xml::sxml::status_t::done; }
-    mta::style_manager_t::impl& tables() const noexcept { return tables_; }
-
-private:
-    mta::style_manager_t::impl& tables_;
 };
 
 class assign_for_table_definition {
