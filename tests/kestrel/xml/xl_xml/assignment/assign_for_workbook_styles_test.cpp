@@ -374,3 +374,33 @@ TEST(assign_for_workbook_styles, corpus_formats_survive_a_save) {
         EXPECT_EQ(writer_test::run_python(script, dir / file + "' '" + in), 0);
     }
 }
+
+// A workbook of chart sheets alone has no sheet to take the styles it read:
+// the save writes them from the styles part itself.
+TEST(assign_for_workbook_styles, a_book_without_worksheets_saves_the_styles_it_read) {
+    using namespace package_test;
+    const std::string ml = "application/vnd.openxmlformats-officedocument.spreadsheetml.";
+    const std::string ns = std::string(" xmlns=\"") + reader_test::main_ns + "\"";
+    const entries_t e = {
+        {"[Content_Types].xml", types(override_of("xl/workbook.xml", ml + "sheet.main+xml") +
+                                      override_of("xl/chartsheets/sheet1.xml", ml + "chartsheet+xml") +
+                                      override_of("xl/styles.xml", ml + "styles+xml"))},
+        {"_rels/.rels", rels(rel("rId1", std::string(od) + "officeDocument", "xl/workbook.xml"))},
+        {"xl/workbook.xml", std::string(decl) + "<workbook" + ns + " xmlns:r=\"" + reader_test::rel_ns +
+                                "\"><sheets><sheet name=\"Chart\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
+        {"xl/_rels/workbook.xml.rels", rels(rel("rId1", std::string(od) + "chartsheet", "chartsheets/sheet1.xml") +
+                                            rel("rId2", std::string(od) + "styles", "styles.xml"))},
+        {"xl/chartsheets/sheet1.xml", std::string(decl) + "<chartsheet" + ns + "><sheetViews/></chartsheet>"},
+        {"xl/styles.xml", std::string(decl) + sheet("<fonts><font><sz val=\"9\"/><name val=\"Tahoma\"/></font></fonts>")},
+    };
+    scratch_dir dir;
+    write_zip(dir / "in.xlsx", e);
+    vex::xml_document_t doc;
+    doc.load((dir / "in.xlsx").c_str(), false);
+    ASSERT_EQ(doc.workbook()->first_worktable(), nullptr);
+    doc.save((dir / "out.xlsx").c_str(), 2);
+    const std::string styles = find(read_zip(dir / "out.xlsx"), "xl/styles.xml");
+    EXPECT_NE(styles.find("<fonts count=\"1\"><font><sz val=\"9\"/><name val=\"Tahoma\"/></font></fonts>"),
+              std::string::npos)
+        << styles;
+}
