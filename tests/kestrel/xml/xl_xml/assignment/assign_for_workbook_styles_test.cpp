@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -28,7 +29,7 @@ import openpyxl
 def color(c):
     return None if c is None else (c.type, str(c.value), round(c.tint or 0, 6))
 def side(s):
-    return (s.style, color(s.color))
+    return (None, None) if s is None else (s.style, color(s.color))
 def fmt(c):
     f, fl, b, a, p = c.font, c.fill, c.border, c.alignment, c.protection
     fill = (fl.tagname, getattr(fl, "fill_type", None), color(getattr(fl, "fgColor", None)),
@@ -48,6 +49,47 @@ for ws in original.worksheets:
                 print(ws.title, c.coordinate, fmt(c), fmt(other[c.coordinate]))
                 bad = 1
 sys.exit(bad)
+)";
+
+// Writes argv[1] with openpyxl: a style of every kind.
+constexpr const char* openpyxl_book_script = R"(
+import sys
+import openpyxl
+from openpyxl.styles import Font, PatternFill, GradientFill, Border, Side, Alignment, Protection, NamedStyle, Color
+wb = openpyxl.Workbook()
+ws = wb.active
+ws["A1"].font = Font(name="Arial", sz=14, b=True, i=True, u="doubleAccounting", strike=True, vertAlign="subscript",
+                     color=Color(theme=4, tint=-0.25))
+ws["A2"].fill = GradientFill(type="path", left=0.5, right=0.5, top=0.5, bottom=0.5, stop=("FF0000", "0000FF"))
+ws["A3"].fill = GradientFill(degree=45, stop=("00FF00", "FFFFFF"))
+ws["A4"].fill = PatternFill("lightGrid", fgColor="FF123456", bgColor=Color(indexed=22))
+ws["A5"].border = Border(left=Side("thin", color="FF0000"), right=Side("double"), top=Side("dashDot"),
+                         bottom=Side("thick", color=Color(theme=3)), diagonal=Side("hair"), diagonalUp=True,
+                         diagonalDown=True)
+ws["A6"].alignment = Alignment(horizontal="distributed", vertical="justify", wrap_text=True, shrink_to_fit=True,
+                               indent=3, text_rotation=255)
+ws["A7"].protection = Protection(locked=False, hidden=True)
+ws["A8"].number_format = "0.000\" kg\";[Red]-0.000"
+mine = NamedStyle(name="Mine")
+mine.font = Font(name="Courier", sz=9)
+mine.border = Border(left=Side("medium"))
+wb.add_named_style(mine)
+ws["A9"].style = "Mine"
+ws["A10"].style = "Good"
+ws["A11"].number_format = "dd/mm/yyyy hh:mm"
+for row in range(1, 12):
+    ws.cell(row, 1).value = row
+wb.save(sys.argv[1])
+)";
+
+// Puts argv[1] in place of xl/styles.xml in the package argv[2], as argv[3].
+constexpr const char* replace_styles_script = R"(
+import sys, zipfile
+styles = open(sys.argv[1], "rb").read()
+source = zipfile.ZipFile(sys.argv[2])
+with zipfile.ZipFile(sys.argv[3], "w") as out:
+    for name in source.namelist():
+        out.writestr(name, styles if name == "xl/styles.xml" else source.read(name))
 )";
 
 std::string sheet(const std::string& body) {
@@ -370,8 +412,7 @@ TEST(assign_for_workbook_styles, corpus_formats_survive_a_save) {
         vex::xml_document_t doc;
         doc.load(in.c_str(), false);
         doc.save((dir / file).c_str(), 2);
-        const std::string script = std::string(same_formats_script) + "\n";
-        EXPECT_EQ(writer_test::run_python(script, dir / file + "' '" + in), 0);
+        EXPECT_EQ(writer_test::run_python(same_formats_script, dir / file + "' '" + in), 0);
     }
 }
 
@@ -403,4 +444,23 @@ TEST(assign_for_workbook_styles, a_book_without_worksheets_saves_the_styles_it_r
     EXPECT_NE(styles.find("<fonts count=\"1\"><font><sz val=\"9\"/><name val=\"Tahoma\"/></font></fonts>"),
               std::string::npos)
         << styles;
+}
+
+// A package made by openpyxl: its styles, read and written again in its
+// place, show openpyxl every cell's format as before.
+TEST(assign_for_workbook_styles, openpyxl_styles_read_and_written_again) {
+    package_test::scratch_dir dir;
+    ASSERT_EQ(writer_test::run_python(openpyxl_book_script, dir / "made.xlsx"), 0);
+    vex::xml_document_t doc;
+    doc.load((dir / "made.xlsx").c_str(), false);
+    vex::xml_part_t* styles = writer_test::child_of_kind(*doc.workbook_part(), part_kind_enum::workbook_styles_part);
+    ASSERT_NE(styles, nullptr);
+    {
+        std::ofstream out(dir / "styles.xml", std::ios::binary);
+        out << writer_test::write_part_text(*styles);
+    }
+    ASSERT_EQ(writer_test::run_python(replace_styles_script,
+                                      dir / "styles.xml" + "' '" + dir / "made.xlsx" + "' '" + dir / "again.xlsx"),
+              0);
+    EXPECT_EQ(writer_test::run_python(same_formats_script, dir / "again.xlsx" + "' '" + dir / "made.xlsx"), 0);
 }
