@@ -5,6 +5,7 @@
 #include "kestrel/xml/xl_xml/enum_names.h"
 #include "text_utils.h"
 
+#include <iterator>
 #include <optional>
 #include <string>
 
@@ -317,10 +318,24 @@ status_t assign_for_workbook_style_t::dxfs(const xml_node_t& n, size_t depth) {
         }
         return status_t::done;
     }
-    if (name == "font" && dxf_.font && depth == 5) return read_rich_run_properties(&n, *dxf_.font);
+    if (name == "font" && dxf_.font && depth == 5) return dxf_font_child(n);
     if (name == "fill" && dxf_.fill) return fill_child(n, depth - 4, *dxf_.fill);
     if (name == "border" && dxf_.border) return border_child(n, depth - 4, *dxf_.border, true);
     return status_t::keep;
+}
+
+// A flag turned off is kept apart: in a differential format it overrides.
+status_t assign_for_workbook_style_t::dxf_font_child(const xml_node_t& n) {
+    mta::font_t& font = *dxf_.font;
+    const status_t s = read_rich_run_properties(&n, font);
+    if (!is_start(n)) return s;
+    const uint8_t flags[] = {font.bold, font.italic, font.strikeout, font.condense, font.extend, font.outline, font.shadow};
+    for (size_t i = 0; i < std::size(flags); ++i) {
+        if (!node_named(&n, mta::font_flag_order[i])) continue;
+        const auto bit = static_cast<uint8_t>(1u << i);
+        dxf_.font_flags_off = flags[i] ? uint8_t(dxf_.font_flags_off & ~bit) : uint8_t(dxf_.font_flags_off | bit);
+    }
+    return s;
 }
 
 status_t assign_for_workbook_style_t::table_styles(const xml_node_t& n, size_t depth) {

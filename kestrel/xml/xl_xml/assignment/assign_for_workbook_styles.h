@@ -43,6 +43,7 @@ private:
     status_t fill_child(const node_t& n, size_t rel, mta::fill_t& fill);
     status_t border_child(const node_t& n, size_t rel, mta::border_t& border, bool differential);
     void read_num_fmt(const node_t& n, mta::dxf_numfmt_t& out);
+    status_t dxf_font_child(const node_t& n);
 
     mta::style_manager_t::impl& tables_;
     std::unordered_map<int32_t, int32_t> numfmt_ids_;   // the part's id -> the id its code got

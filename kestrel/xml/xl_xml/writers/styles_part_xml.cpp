@@ -94,10 +94,10 @@ void styles_part_xml::write_fonts(const impl_t& t) {
     w_->end_element("fonts");
 }
 
-void styles_part_xml::write_font(std::string_view element, const mta::font_t& f) {
+void styles_part_xml::write_font(std::string_view element, const mta::font_t& f, uint8_t flags_off) {
     w_->start_element(element);
     w_->close_start_tag();
-    write_font_properties(*w_, f, "name");
+    write_font_properties(*w_, f, "name", flags_off);
     w_->end_element(element);
 }
 
@@ -285,7 +285,7 @@ void styles_part_xml::write_dxfs(const impl_t& t) {
 void styles_part_xml::write_dxf(const mta::dxf_t& d) {
     w_->start_element("dxf");
     w_->close_start_tag();
-    if (d.font) write_font("font", *d.font);
+    if (d.font) write_font("font", *d.font, d.font_flags_off);
     if (d.numfmt) write_num_fmt(d.numfmt->id, d.numfmt->code);
     if (d.fill) write_fill(*d.fill, true);
     // Present but default still says the format sets that part.

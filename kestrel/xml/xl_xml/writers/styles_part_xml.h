@@ -22,7 +22,7 @@ private:
     void write_num_fmts(const impl_t& t);
     void write_num_fmt(int32_t id, std::string_view code);
     void write_fonts(const impl_t& t);
-    void write_font(std::string_view element, const mta::font_t& f);
+    void write_font(std::string_view element, const mta::font_t& f, uint8_t flags_off = 0);
     void write_fills(const impl_t& t);
     void write_fill(const mta::fill_t& f, bool differential = false);
     void write_pattern_fill(const mta::pattern_fill_t& p, bool differential);

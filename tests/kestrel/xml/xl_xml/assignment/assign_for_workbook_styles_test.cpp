@@ -225,7 +225,7 @@ TEST(assign_for_workbook_styles, minimal_parts) {
          }},
         {"differential formats: the parts they name",
          "<dxfs><dxf><fill><patternFill><bgColor rgb=\"FFFFC7CE\"/></patternFill></fill></dxf>"
-         "<dxf><font><b/><color rgb=\"FF9C0006\"/></font><numFmt numFmtId=\"170\" formatCode=\"0.0\"/>"
+         "<dxf><font><b/><i val=\"0\"/><shadow val=\"false\"/><shadow/><color rgb=\"FF9C0006\"/></font><numFmt numFmtId=\"170\" formatCode=\"0.0\"/>"
          "<alignment horizontal=\"left\"/><border><top style=\"thin\"/><bottom/></border>"
          "<protection locked=\"1\"/></dxf></dxfs>",
          [](const tables_t& t) {
@@ -238,6 +238,8 @@ TEST(assign_for_workbook_styles, minimal_parts) {
              const mta::dxf_t& d = t.dxfs[1];
              ASSERT_TRUE(d.font && d.numfmt && d.border && d.alignment && d.protection);
              EXPECT_EQ(d.font->bold, 1);
+             EXPECT_EQ(d.font_flags_off, 2) << "italic turned off; shadow on again";
+             EXPECT_EQ(fill_only.font_flags_off, 0);
              EXPECT_EQ(*d.numfmt, (mta::dxf_numfmt_t{170, "0.0"})) << "an unlisted code keeps its id";
              EXPECT_EQ(d.alignment->horizontal, 1);
              EXPECT_TRUE(d.border->present(mta::border_side::bottom)) << "named, so it clears the edge";

@@ -241,6 +241,10 @@ TEST(styles_part_xml, every_kind_of_style_saves_again_byte_for_byte) {
     dxf.border = top;
     dxf.numfmt = mta::dxf_numfmt_t{170, "0.000"};
     dxf.protection = mta::protection_t{};
+    mta::font_t bold;
+    bold.bold = 1;
+    dxf.font = bold;
+    dxf.font_flags_off = 0x42;   // italic and shadow off
     t->dxfs = {dxf, mta::dxf_t{}};
     t->default_table_style = "TableStyleMedium2";
     t->default_pivot_style = "PivotStyleLight16";
@@ -299,7 +303,7 @@ TEST(styles_part_xml, every_kind_of_style_saves_again_byte_for_byte) {
     const entries_t first = read_zip(dir / "first.xlsx");
     const entries_t second = read_zip(dir / "second.xlsx");
     const std::string styles = find(first, "xl/styles.xml");
-    for (const char* part : {"<dxfs count=\"2\">", "<tableStyles count=\"1\"", "<indexedColors>", "gradientFill",
+    for (const char* part : {"<dxfs count=\"2\">", "<font><b val=\"1\"/><i val=\"0\"/><shadow val=\"0\"/></font>", "<tableStyles count=\"1\"", "<indexedColors>", "gradientFill",
                              "diagonalUp=\"1\"", "name=\"Mine\"", "builtinId=\"26\""})
         EXPECT_NE(styles.find(part), std::string::npos) << part;
     EXPECT_EQ(xml_elements(find(second, "xl/styles.xml")), xml_elements(styles));
