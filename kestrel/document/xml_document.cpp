@@ -3,7 +3,6 @@
 #include "kestrel/core/components/shared_string_table.h"
 #include "kestrel/core/components/workbook.h"
 #include "kestrel/document/concrete_resolver/excel_resolver.h"
-#include "kestrel/parts/simple_part.h"
 #include "kestrel/parts/package_uris.h"
 #include "kestrel/parts/part.h"
 #include "ziputil.h"
@@ -88,10 +87,6 @@ void xml_document_t::load(const char* path, bool flag) {
     resolver->load(path, flag);
     // Still under the load's format code: the sheets finish their relations.
     if (workbook_t* book = workbook()) book->after_loading__();
-    if (xml_part_t* book_part = workbook_part())
-        for (const auto& c : book_part->get_child_parts())
-            if (c->get_raw_data())
-                if (auto* styles = dynamic_cast<workbook_styles_part_t*>(c.get())) styles->note_loaded_styles();
     set_format_code(file_format_none);
 }
 

@@ -1,5 +1,4 @@
 #include "kestrel/core/components/table_definition.h"
-#include "kestrel/core/components/workbook.h"
 #include "kestrel/core/components/workbook_style.h"
 #include "kestrel/core/components/worksheet.h"
 #include "kestrel/core/components/worktable.h"
@@ -25,7 +24,7 @@ shared_string_table_part_t::shared_string_table_part_t(xml_part_t* parent)
 }
 
 workbook_styles_part_t::workbook_styles_part_t(xml_part_t* parent)
-    : unread_model_part_t(parent, part_kind_enum::workbook_styles_part) {
+    : described_part_t(parent, part_kind_enum::workbook_styles_part) {
     set_component(std::make_unique<workbook_style_t>(this));
 }
 
@@ -40,21 +39,6 @@ void workbook_styles_part_t::create_output_handler(int mode) {
 }
 
 workbook_styles_part_t::~workbook_styles_part_t() = default;
-
-std::optional<std::pair<size_t, size_t>> workbook_styles_part_t::loaded_counts__() const {
-    const auto* book = dynamic_cast<const workbook_t*>(get_workbook());
-    const worktable_t* first = book ? book->first_worktable() : nullptr;
-    const mta::style_manager_t* manager = first ? first->get_style_manager() : nullptr;
-    if (!manager) return std::nullopt;
-    const auto lock = manager->lock();
-    return std::pair{manager->get_impl().cell_xfs.size(), manager->get_impl().cell_style_xfs.size()};
-}
-
-void workbook_styles_part_t::note_loaded_styles() { at_load_ = loaded_counts__(); }
-
-bool workbook_styles_part_t::kept_bytes_hold_the_model() const {
-    return !at_load_ || loaded_counts__() == at_load_;
-}
 
 table_definition_part_t::table_definition_part_t(xml_part_t* parent)
     : described_part_t(parent, part_kind_enum::table_definition_part) {

@@ -5,8 +5,6 @@
 
 #include "kestrel/parts/part.h"
 
-#include <optional>
-#include <utility>
 
 namespace vex {
 
@@ -122,19 +120,11 @@ public:
 };
 
 // The styles part: its model is the workbook's style manager.
-class workbook_styles_part_t final : public unread_model_part_t {
+class workbook_styles_part_t final : public described_part_t {
 public:
     explicit workbook_styles_part_t(xml_part_t* parent);
     ~workbook_styles_part_t() override;
     void create_output_handler(int mode) override;
-    // Until the styles reader comes, loaded styles are saved as their bytes:
-    // cell and style formats added after the load would be missing from them.
-    void note_loaded_styles();
-    bool kept_bytes_hold_the_model() const override;
-
-private:
-    std::optional<std::pair<size_t, size_t>> loaded_counts__() const;
-    std::optional<std::pair<size_t, size_t>> at_load_;
 };
 
 class table_definition_part_t final : public described_part_t {

@@ -64,6 +64,13 @@ struct workbook_view_t {
     uint32_t y_window = 0;
 };
 
+// A pivotCache of the workbook part: its number, which pivot tables name, and
+// the relationship id its definition part was read with.
+struct pivot_cache_entry_t {
+    uint32_t cache_id = 0;
+    std::string relationship_id;
+};
+
 // The workbook part's content that this model reads and changes; the rest of
 // the part belongs to its reader and writer.
 struct workbook_record_t {
@@ -72,6 +79,10 @@ struct workbook_record_t {
     bool r1c1 = false;  // false: A1
     std::vector<workbook_view_t> views;
     std::vector<sheet_entry_t> sheets;
+    std::vector<pivot_cache_entry_t> pivot_caches;
+    // The relationship ids of the externalReferences as read: formulas name
+    // an external workbook by its position in this list.
+    std::vector<std::string> external_references;
 };
 
 // The workbook's table definitions by name, in the order they were added.
@@ -120,6 +131,10 @@ public:
     const std::vector<sheet_entry_t>& sheets() const noexcept { return record_.sheets; }
     std::vector<workbook_view_t>& views() noexcept { return record_.views; }
     const std::vector<workbook_view_t>& views() const noexcept { return record_.views; }
+    std::vector<pivot_cache_entry_t>& pivot_caches() noexcept { return record_.pivot_caches; }
+    const std::vector<pivot_cache_entry_t>& pivot_caches() const noexcept { return record_.pivot_caches; }
+    std::vector<std::string>& external_references() noexcept { return record_.external_references; }
+    const std::vector<std::string>& external_references() const noexcept { return record_.external_references; }
 
     // The sheet of the record whose name is the name of the table with that
     // grid id; all ones when none.

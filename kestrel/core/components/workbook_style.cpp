@@ -2,7 +2,7 @@
 
 #include "kestrel/core/components/workbook.h"
 #include "kestrel/parts/part.h"
-#include "kestrel/xml/xl_xml/assignment/assign_for_worktable.h"
+#include "kestrel/xml/xl_xml/assignment/assign_for_workbook_styles.h"
 
 namespace vex {
 
@@ -18,6 +18,7 @@ workbook_style_t::~workbook_style_t() = default;
 
 status_t workbook_style_t::assign(const xml::sxml::xml_node_t* node) {
     if (node && node->kind == node_kind::document_element && node->closed) {
+        if (reader_) reader_->finish();
         reader_.reset();
         return status_t::done;
     }

@@ -86,6 +86,12 @@ inline constexpr std::string_view border_style =
 inline constexpr std::string_view horizontal_alignment =
     "general, left, center, right, fill, justify, centerContinuous, distributed";
 inline constexpr std::string_view vertical_alignment = "bottom, center, top, justify, distributed";
+inline constexpr std::string_view table_style_type =
+    "blankRow, firstColumn, firstColumnStripe, firstColumnSubheading, firstHeaderCell, firstRowStripe, "
+    "firstRowSubheading, firstSubtotalColumn, firstSubtotalRow, firstTotalCell, headerRow, lastColumn, "
+    "lastHeaderCell, lastTotalCell, pageFieldLabels, pageFieldValues, secondColumnStripe, "
+    "secondColumnSubheading, secondRowStripe, secondRowSubheading, secondSubtotalColumn, secondSubtotalRow, "
+    "thirdColumnSubheading, thirdRowSubheading, thirdSubtotalColumn, thirdSubtotalRow, totalRow, wholeTable";
 } // namespace enum_lists
 
 #define VEX_ENUM_NAMES(table, list) \
@@ -102,6 +108,7 @@ VEX_ENUM_NAMES(gradient_type_names, enum_lists::gradient_type);
 VEX_ENUM_NAMES(border_style_names, enum_lists::border_style);
 VEX_ENUM_NAMES(horizontal_alignment_names, enum_lists::horizontal_alignment);
 VEX_ENUM_NAMES(vertical_alignment_names, enum_lists::vertical_alignment);
+VEX_ENUM_NAMES(table_style_type_names, enum_lists::table_style_type);
 
 #undef VEX_ENUM_NAMES
 

@@ -1,6 +1,7 @@
 #include "kestrel/xml/xl_xml/assignment/assign_for_shared_string_table.h"
 
 #include "kestrel/core/components/shared_string_table.h"
+#include "kestrel/xml/xl_xml/assignment/assign_for_workbook_styles.h"
 #include "kestrel/xml/xl_xml/enum_names.h"
 #include "mta/table/cell/string_pool.h"
 #include "mta/table/style/manager/font.h"
@@ -40,20 +41,6 @@ int32_t number_or_name(const char* v, std::string_view list, int32_t max) {
     return static_cast<int32_t>(read_enum(list, v));
 }
 
-void read_color_element(const xml_node_t& n, mta::color_t& c) {
-    const auto* a = n.attributes;
-    c = mta::color_t{};
-    c.auto_ = flag_or(get_attribute_value("auto", a), false) ? 1 : 0;
-    c.indexed = static_cast<uint16_t>(uint_or(get_attribute_value("indexed", a), 0) & 0xFFFF);
-    c.theme = static_cast<uint16_t>(uint_or(get_attribute_value("theme", a), 0) & 0xFFFF);
-    if (const char* rgb = get_attribute_value("rgb", a)) {
-        const std::string_view s(rgb);
-        c.rgb = hex_to_uint32(s.substr(0, 8));
-    }
-    const double tint = double_or(get_attribute_value("tint", a), 0.0);
-    c.tint = tint < -1.0 ? -1.0 : tint > 1.0 ? 1.0 : tint;
-}
-
 } // namespace
 
 status_t read_rich_run_properties(const xml_node_t* node, mta::font_t& font) {
@@ -68,7 +55,7 @@ status_t read_rich_run_properties(const xml_node_t* node, mta::font_t& font) {
     else if (name == "extend") set_flag(font.extend);
     else if (name == "outline") set_flag(font.outline);
     else if (name == "shadow") set_flag(font.shadow);
-    else if (name == "color") read_color_element(*node, font.color);
+    else if (name == "color") read_color(*node, font.color);
     else if (name == "u") font.underline = v ? number_or_name(v, enum_lists::underline, 4) : 1;
     else if (name == "vertAlign") {
         if (v) font.vert_align = number_or_name(v, enum_lists::vert_align, 2);

@@ -46,7 +46,8 @@ status_t assign_for_workbook_t::assign(const xml_node_t* node) {
     }
     if (node_named(top, "bookViews")) return assign_book_views(node);
     if (node_named(top, "definedNames")) return assign_defined_names(node);
-    if (node_named(top, "externalReferences") || node_named(top, "pivotCaches")) return status_t::done;
+    if (node_named(top, "externalReferences")) return assign_external_references(node);
+    if (node_named(top, "pivotCaches")) return assign_pivot_caches(node);
     if (node_named(top, "sheets")) return assign_sheets(node);
     if (node_named(top, "workbookPr")) return assign_workbook_pr(node);
     if (node_named(top, "calcPr")) return assign_calc_pr(node);
@@ -91,6 +92,25 @@ status_t assign_for_workbook_t::assign_sheets(const xml_node_t* node) {
     s.relationship_id = rid;
     s.name = name;
     book_.sheets().push_back(std::move(s));
+    return status_t::done;
+}
+
+status_t assign_for_workbook_t::assign_external_references(const xml_node_t* node) {
+    if (node_named(node, "externalReferences")) return status_t::done;
+    if (!node_named(node, "externalReference")) return status_t::keep;
+    if (!is_start(*node)) return status_t::done;
+    // Without an id there is no part to point at.
+    if (const char* rid = get_attribute_value("r:id", node->attributes)) book_.external_references().emplace_back(rid);
+    return status_t::done;
+}
+
+status_t assign_for_workbook_t::assign_pivot_caches(const xml_node_t* node) {
+    if (node_named(node, "pivotCaches")) return status_t::done;
+    if (!node_named(node, "pivotCache")) return status_t::keep;
+    if (!is_start(*node)) return status_t::done;
+    const auto* a = node->attributes;
+    if (const char* rid = get_attribute_value("r:id", a))
+        book_.pivot_caches().push_back({uint_or(get_attribute_value("cacheId", a), 0), rid});
     return status_t::done;
 }
 

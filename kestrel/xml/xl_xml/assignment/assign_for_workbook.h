@@ -2,8 +2,8 @@
 // Reads the workbook part into its model: the conformance class, the book
 // views, the sheet records (unbound until each worksheet part arrives), the
 // defined names (waiting in the model until the sheets' cell stores exist),
-// the date system and the calculation and reference modes. External
-// references and pivot caches are rebuilt from the child parts on save; the
+// the date system, the calculation and reference modes, and the external
+// references and pivot caches with the relationship ids of their parts. The
 // conformance class is checked, and nothing else reads it.
 
 #include "kestrel/xml/xl_xml/assignment/shared_xml_assignment.h"
@@ -27,6 +27,9 @@ public:
     xml::sxml::status_t assign_book_views(const xml::sxml::xml_node_t* node);
     xml::sxml::status_t assign_workbook_pr(const xml::sxml::xml_node_t* node);
     xml::sxml::status_t assign_calc_pr(const xml::sxml::xml_node_t* node);
+    // externalReference and pivotCache elements: a record each.
+    xml::sxml::status_t assign_external_references(const xml::sxml::xml_node_t* node);
+    xml::sxml::status_t assign_pivot_caches(const xml::sxml::xml_node_t* node);
 
 private:
     workbook_t& book_;

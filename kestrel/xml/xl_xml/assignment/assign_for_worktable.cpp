@@ -12,6 +12,7 @@
 #include "sheet_limits.h"
 #include "text_utils.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -47,6 +48,14 @@ bool take(std::string_view& s, char c) noexcept {
     if (s.empty() || s.front() != c) return false;
     s.remove_prefix(1);
     return true;
+}
+
+// The styles are read before the sheets, so this is the file's count.
+uint32_t cell_xf_count(const worktable_t& table) {
+    const mta::style_manager_t* styles = table.get_style_manager();
+    if (!styles) return 1;
+    const auto lock = styles->lock();
+    return static_cast<uint32_t>(std::min(styles->get_impl().cell_xfs.size(), mta::max_cell_xf_count));
 }
 
 } // namespace
@@ -96,7 +105,8 @@ assign_for_worktable::assign_for_worktable(worktable_t& table, const shared_stri
     : table_(table),
       strings_(strings),
       date1904_(date1904),
-      full_read_(!table.get_part() || table.get_part()->is_complete()) {}
+      full_read_(!table.get_part() || table.get_part()->is_complete()),
+      xf_count_(cell_xf_count(table)) {}
 
 assign_for_worktable::~assign_for_worktable() = default;
 
@@ -154,8 +164,7 @@ status_t assign_for_worktable::assign_cols(const xml_node_t& node) {
         const bool collapsed = flag_or(get_attribute_value("collapsed", a), false);
         table_.set_col_outline_level(first, last, collapsed ? -level : level);
     }
-    const int32_t style = int_or(get_attribute_value("style", a), 0);
-    const uint32_t xf = style > 0 && style <= 0xFFFF ? uint32_t(style) : 0;
+    const uint32_t xf = xf_of(int_or(get_attribute_value("style", a), 0));
     if (xf || flags) table_.set_col_record(first, last, xf | (flags << 16));
     return status_t::done;
 }
@@ -219,10 +228,7 @@ status_t assign_for_worktable::assign_row(const xml_node_t& node) {
         }
         if (flag_or(get_attribute_value("collapsed", a), false)) table_.row_outline().set_outline_collapsed(row, true);
         uint32_t style = 0;
-        if (const char* s = get_attribute_value("s", a)) {
-            const int32_t v = read_int(s);
-            style = v > 0 && v <= 0xFFFF ? uint32_t(v) : 0;
-        }
+        if (const char* s = get_attribute_value("s", a)) style = xf_of(read_int(s));
         if (style || flags) table_.set_row_record(row, row, style | (flags << 16));
     }
     if (is_end(node)) finish_row();
@@ -264,7 +270,7 @@ status_t assign_for_worktable::assign_c(const xml_node_t& node) {
             else if (type == "d") cell_.kind = kind_of(cell_value_kind::datetime);
             else if (type == "e") cell_.kind = kind_of(cell_value_kind::error);
         }
-        if (const char* s = get_attribute_value("s", a)) cell_.style = static_cast<uint32_t>(read_int(s));
+        if (const char* s = get_attribute_value("s", a)) cell_.style = xf_of(read_int(s));
     }
     if (is_end(node)) flush_cell();
     return status_t::done;

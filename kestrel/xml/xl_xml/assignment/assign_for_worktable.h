@@ -1,13 +1,10 @@
 #pragma once
-// The readers of the parts that the worktable and styles components own: the
-// sheet data and the styles part.
+// The reader of the sheet data, which the worktable component owns.
 //
-// The sheet-data reader takes the rows and cells of sheetData, a row at a
-// time, into the cell store's row import, and the columns, merged ranges and
-// hyperlinks into the store, the sheet's autoFilter and sortState beside it;
-// every other section of the sheet entry is left
-// to the worksheet (status keep). The styles reader comes later and lets
-// every node go.
+// It takes the rows and cells of sheetData, a row at a time, into the cell
+// store's row import, and the columns, merged ranges and hyperlinks into the
+// store, the sheet's autoFilter and sortState beside it; every other section
+// of the sheet entry is left to the worksheet (status keep).
 
 #include "kestrel/xml/xl_xml/assignment/assign_for_table_definition.h"
 #include "kestrel/xml/xl_xml/assignment/shared_xml_assignment.h"
@@ -62,11 +59,14 @@ private:
     void assign_cell_value(const char* text, mta::trival_cell_t& cell);
     void read_value(const char* text, uint8_t kind, mta::trival_cell_t& cell);
     mta::string_pool_t& pool() const;
+    // A cell format index as the cells keep it: one past the loaded list reads as 0.
+    uint32_t xf_of(int32_t v) const noexcept { return v > 0 && uint32_t(v) < xf_count_ ? uint32_t(v) : 0; }
 
     worktable_t& table_;
     const shared_string_table_t* strings_;
     bool date1904_;
     bool full_read_;
+    uint32_t xf_count_;
     mta::trival_cell_t cell_;
     bool cell_text_ = false;  // t="str": the value is the text itself
     bool cell_open_ = false;
@@ -78,16 +78,6 @@ private:
     std::deque<std::string> formulas_;  // the row's formula texts, alive until it is handed over
     std::unique_ptr<assign_for_shared_string_table_t> inline_reader_;
     autofilter_reader_t filter_reader_;
-};
-
-class assign_for_workbook_style_t {
-public:
-    explicit assign_for_workbook_style_t(mta::style_manager_t::impl& tables) noexcept : tables_(tables) {}
-    xml::sxml::status_t assign(const xml::sxml::xml_node_t*) { return xml::sxml::status_t::done; }
-    mta::style_manager_t::impl& tables() const noexcept { return tables_; }
-
-private:
-    mta::style_manager_t::impl& tables_;
 };
 
 } // namespace vex

@@ -5,6 +5,7 @@
 #include "text_utils.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace vex {
 
@@ -16,8 +17,9 @@ void write_val(xml::xml_stream_writer& w, std::string_view element, std::string_
     w.end_empty_element();
 }
 
-void write_flag(xml::xml_stream_writer& w, std::string_view element, uint8_t flag) {
+void write_flag(xml::xml_stream_writer& w, std::string_view element, uint8_t flag, bool off) {
     if (flag) write_val(w, element, "1");
+    else if (off) write_val(w, element, "0");
 }
 
 } // namespace
@@ -38,14 +40,11 @@ void write_color(xml::xml_stream_writer& w, std::string_view element, const mta:
 }
 
 // In the order the common spreadsheet applications write them.
-void write_font_properties(xml::xml_stream_writer& w, const mta::font_t& f, std::string_view name_element) {
-    write_flag(w, "b", f.bold);
-    write_flag(w, "i", f.italic);
-    write_flag(w, "strike", f.strikeout);
-    write_flag(w, "condense", f.condense);
-    write_flag(w, "extend", f.extend);
-    write_flag(w, "outline", f.outline);
-    write_flag(w, "shadow", f.shadow);
+void write_font_properties(xml::xml_stream_writer& w, const mta::font_t& f, std::string_view name_element,
+                           uint8_t flags_off) {
+    const uint8_t flags[] = {f.bold, f.italic, f.strikeout, f.condense, f.extend, f.outline, f.shadow};
+    for (size_t i = 0; i < std::size(flags); ++i)
+        write_flag(w, mta::font_flag_order[i], flags[i], (flags_off >> i) & 1u);
     if (f.underline) write_val(w, "u", enum_name_or_empty(underline_names, static_cast<uint32_t>(f.underline)));
     if (f.vert_align)
         write_val(w, "vertAlign", enum_name_or_empty(vert_align_names, static_cast<uint32_t>(f.vert_align)));

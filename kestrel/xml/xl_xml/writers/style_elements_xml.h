@@ -5,6 +5,7 @@
 
 #include "mta/table/cell/richtext.h"
 #include "mta/table/style/manager/color.h"
+#include "mta/table/style/manager/dxf.h"
 #include "mta/table/style/manager/font.h"
 #include "xml/xml_stream_writer.h"
 
@@ -17,8 +18,10 @@ namespace vex {
 void write_color(xml::xml_stream_writer& w, std::string_view element, const mta::color_t& c, bool always = false);
 
 // The children of a font: `name_element` is "name" in the styles part and
-// "rFont" in a rich run. Sizes are kept within 1..409 points.
-void write_font_properties(xml::xml_stream_writer& w, const mta::font_t& f, std::string_view name_element);
+// "rFont" in a rich run. Sizes are kept within 1..409 points. A flag that is
+// off and has its bit in `flags_off` (mta::font_flag_order) is written off.
+void write_font_properties(xml::xml_stream_writer& w, const mta::font_t& f, std::string_view name_element,
+                           uint8_t flags_off = 0);
 
 // One `r` element: the run properties, then the text, whose blanks at the
 // ends are kept (xml:space) when the segment asks or its text has some.

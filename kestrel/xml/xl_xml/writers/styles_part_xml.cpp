@@ -1,6 +1,7 @@
 #include "kestrel/xml/xl_xml/writers/styles_part_xml.h"
 
 #include "kestrel/core/components/workbook.h"
+#include "kestrel/core/components/workbook_style.h"
 #include "kestrel/core/components/worktable.h"
 #include "kestrel/parts/package_uris.h"
 #include "kestrel/parts/part.h"
@@ -36,9 +37,13 @@ void styles_part_xml::write() {
     const auto* book = dynamic_cast<const workbook_t*>(part_.get_workbook());
     const worktable_t* first = book ? book->first_worktable() : nullptr;
     const mta::style_manager_t* manager = first ? first->get_style_manager() : nullptr;
-    if (!manager) throw std::runtime_error("no style manager for the styles part.");
-    const auto lock = manager->lock();
-    const impl_t& t = manager->get_impl();
+    // A loaded workbook without a worksheet still holds the tables it read.
+    const auto* component = dynamic_cast<const workbook_style_t*>(part_.get_component());
+    const impl_t* loaded = !manager && component ? component->style_tables() : nullptr;
+    if (!manager && !loaded) throw std::runtime_error("no style manager for the styles part.");
+    std::unique_lock<std::recursive_mutex> lock;
+    if (manager) lock = manager->lock();
+    const impl_t& t = manager ? manager->get_impl() : *loaded;
 
     w_->write_raw(xml::standalone_declaration);
     w_->start_element("styleSheet");
@@ -52,6 +57,7 @@ void styles_part_xml::write() {
     write_cell_xfs(t);
     write_cell_styles(t);
     write_dxfs(t);
+    write_table_styles(t);
     write_colors(t);
     w_->end_element("styleSheet");
 }
@@ -88,10 +94,10 @@ void styles_part_xml::write_fonts(const impl_t& t) {
     w_->end_element("fonts");
 }
 
-void styles_part_xml::write_font(std::string_view element, const mta::font_t& f) {
+void styles_part_xml::write_font(std::string_view element, const mta::font_t& f, uint8_t flags_off) {
     w_->start_element(element);
     w_->close_start_tag();
-    write_font_properties(*w_, f, "name");
+    write_font_properties(*w_, f, "name", flags_off);
     w_->end_element(element);
 }
 
@@ -101,21 +107,25 @@ void styles_part_xml::write_fills(const impl_t& t) {
     w_->end_element("fills");
 }
 
-void styles_part_xml::write_fill(const mta::fill_t& f) {
+void styles_part_xml::write_fill(const mta::fill_t& f, bool differential) {
     w_->start_element("fill");
     w_->close_start_tag();
     // A fill holds one of the two; a set gradient is what the format shows.
     if (is_default_gradient(f.gradient))
-        write_pattern_fill(f.pattern);
+        write_pattern_fill(f.pattern, differential);
     else
         write_gradient_fill(f.gradient);
     w_->end_element("fill");
 }
 
-void styles_part_xml::write_pattern_fill(const mta::pattern_fill_t& p) {
+// A differential fill with colours and no pattern leaves the pattern to what
+// it is applied over (solid in practice): "none" would hide its colours.
+void styles_part_xml::write_pattern_fill(const mta::pattern_fill_t& p, bool differential) {
     w_->start_element("patternFill");
-    w_->write_attribute("patternType", enum_name_or_empty(pattern_type_names, p.type));
-    if (p.fg.is_blank() && p.bg.is_blank()) return w_->end_empty_element();
+    const bool blank = p.fg.is_blank() && p.bg.is_blank();
+    if (!(differential && p.type == 0 && !blank))
+        w_->write_attribute("patternType", enum_name_or_empty(pattern_type_names, p.type));
+    if (blank) return w_->end_empty_element();
     w_->close_start_tag();
     write_color(*w_, "fgColor", p.fg);
     write_color(*w_, "bgColor", p.bg);
@@ -149,21 +159,26 @@ void styles_part_xml::write_borders(const impl_t& t) {
     w_->end_element("borders");
 }
 
-void styles_part_xml::write_border(const mta::border_t& b) {
+// A differential border names only the edges it sets: a blank edge there
+// would take the line away.
+void styles_part_xml::write_border(const mta::border_t& b, bool differential) {
     using side = mta::border_side;
     w_->start_element("border");
     if (b.diagonal_up()) w_->write_attribute("diagonalUp", "1");
     if (b.diagonal_down()) w_->write_attribute("diagonalDown", "1");
     if (b.outline()) w_->write_attribute("outline", "1");
     w_->close_start_tag();
-    write_edge("left", b.edge(side::left));
-    write_edge("right", b.edge(side::right));
-    write_edge("top", b.edge(side::top));
-    write_edge("bottom", b.edge(side::bottom));
-    write_edge("diagonal", b.edge(side::diagonal));
+    const auto edge = [&](std::string_view element, side s, bool always) {
+        if (differential ? b.present(s) : always || b.edge(s).style) write_edge(element, b.edge(s));
+    };
+    edge("left", side::left, true);
+    edge("right", side::right, true);
+    edge("top", side::top, true);
+    edge("bottom", side::bottom, true);
+    edge("diagonal", side::diagonal, true);
     // The inner edges of a range only when set.
-    if (b.edge(side::vertical).style) write_edge("vertical", b.edge(side::vertical));
-    if (b.edge(side::horizontal).style) write_edge("horizontal", b.edge(side::horizontal));
+    edge("vertical", side::vertical, false);
+    edge("horizontal", side::horizontal, false);
     w_->end_element("border");
 }
 
@@ -270,14 +285,46 @@ void styles_part_xml::write_dxfs(const impl_t& t) {
 void styles_part_xml::write_dxf(const mta::dxf_t& d) {
     w_->start_element("dxf");
     w_->close_start_tag();
-    if (d.font) write_font("font", *d.font);
+    if (d.font) write_font("font", *d.font, d.font_flags_off);
     if (d.numfmt) write_num_fmt(d.numfmt->id, d.numfmt->code);
-    if (d.fill) write_fill(*d.fill);
+    if (d.fill) write_fill(*d.fill, true);
     // Present but default still says the format sets that part.
     if (d.alignment) write_alignment(*d.alignment, true);
-    if (d.border) write_border(*d.border);
+    if (d.border) write_border(*d.border, true);
     if (d.protection) write_protection(*d.protection, true);
     w_->end_element("dxf");
+}
+
+void styles_part_xml::write_table_styles(const impl_t& t) {
+    if (t.table_styles.empty() && t.default_table_style.empty() && t.default_pivot_style.empty()) return;
+    w_->start_element("tableStyles");
+    w_->write_attribute("count", number_text(t.table_styles.size()));
+    if (!t.default_table_style.empty()) w_->write_attribute("defaultTableStyle", t.default_table_style);
+    if (!t.default_pivot_style.empty()) w_->write_attribute("defaultPivotStyle", t.default_pivot_style);
+    if (t.table_styles.empty()) return w_->end_empty_element();
+    w_->close_start_tag();
+    for (const mta::table_style_t& s : t.table_styles) {
+        w_->start_element("tableStyle");
+        w_->write_attribute("name", s.name);
+        // Both are on unless said.
+        if (!s.pivot) w_->write_attribute("pivot", "0");
+        if (!s.table) w_->write_attribute("table", "0");
+        w_->write_attribute("count", number_text(s.elements.size()));
+        if (s.elements.empty()) {
+            w_->end_empty_element();
+            continue;
+        }
+        w_->close_start_tag();
+        for (const mta::table_style_element_t& e : s.elements) {
+            w_->start_element("tableStyleElement");
+            w_->write_attribute("type", enum_name_or_empty(table_style_type_names, e.type));
+            if (e.size) w_->write_attribute("size", number_text(e.size));
+            w_->write_attribute("dxfId", number_text(e.dxfId));
+            w_->end_empty_element();
+        }
+        w_->end_element("tableStyle");
+    }
+    w_->end_element("tableStyles");
 }
 
 void styles_part_xml::write_colors(const impl_t& t) {

@@ -1,8 +1,8 @@
 #pragma once
 // Writes the styles part from the workbook's style manager: number formats,
 // fonts, fills, borders, the style and cell formats, the named styles, the
-// differential formats and the colour tables. A record's position in the
-// manager is its index in the part, so nothing is renumbered.
+// differential formats, the table styles and the colour tables. A record's
+// position in the manager is its index in the part, so nothing is renumbered.
 
 #include "kestrel/xml/xl_xml/writers/output_handler.h"
 #include "mta/table/style/manager/style_manager.h"
@@ -22,13 +22,13 @@ private:
     void write_num_fmts(const impl_t& t);
     void write_num_fmt(int32_t id, std::string_view code);
     void write_fonts(const impl_t& t);
-    void write_font(std::string_view element, const mta::font_t& f);
+    void write_font(std::string_view element, const mta::font_t& f, uint8_t flags_off = 0);
     void write_fills(const impl_t& t);
-    void write_fill(const mta::fill_t& f);
-    void write_pattern_fill(const mta::pattern_fill_t& p);
+    void write_fill(const mta::fill_t& f, bool differential = false);
+    void write_pattern_fill(const mta::pattern_fill_t& p, bool differential);
     void write_gradient_fill(const mta::gradient_fill_t& g);
     void write_borders(const impl_t& t);
-    void write_border(const mta::border_t& b);
+    void write_border(const mta::border_t& b, bool differential = false);
     void write_edge(std::string_view element, const mta::border_edge_t& e);
     void write_cell_style_xfs(const impl_t& t);
     void write_cell_xfs(const impl_t& t);
@@ -39,6 +39,7 @@ private:
     void write_cell_style(const mta::named_style_t& s);
     void write_dxfs(const impl_t& t);
     void write_dxf(const mta::dxf_t& d);
+    void write_table_styles(const impl_t& t);
     void write_colors(const impl_t& t);
     void start_list(std::string_view element, size_t count);
 

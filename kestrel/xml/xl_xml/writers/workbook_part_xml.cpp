@@ -7,7 +7,10 @@
 #include "kestrel/parts/workbook_part.h"
 #include "kestrel/xml/xl_xml/enum_names.h"
 
+#include <algorithm>
 #include <stdexcept>
+#include <string>
+#include <vector>
 #include <string_view>
 
 namespace vex {
@@ -21,6 +24,15 @@ const char* sheet_relationship_id(const workbook_part_t& part, const sheet_entry
     if (s.relationship_id.empty()) return nullptr;
     for (const auto& child : part.get_child_parts())
         if (s.relationship_id == child->get_source_id()) return child->get_relationship_id();
+    return nullptr;
+}
+
+// The child of a kind read with that relationship id, when it is written in
+// this save; null otherwise.
+const xml_part_t* child_read_as(const workbook_part_t& part, part_kind_enum kind, const std::string& rid) {
+    if (rid.empty()) return nullptr;
+    for (const auto& child : part.get_child_parts())
+        if (child->kind() == kind && rid == child->get_source_id() && child->get_relationship_id()) return child.get();
     return nullptr;
 }
 
@@ -45,6 +57,7 @@ void workbook_part_xml::write() {
     write_external_references();
     write_defined_names();
     write_calc_pr();
+    write_pivot_caches();
     w_->end_element("workbook");
 }
 
@@ -87,20 +100,25 @@ void workbook_part_xml::write_sheets() {
     w_->end_element("sheets");
 }
 
+// The loaded references first, in their order (formulas count on it), then
+// any other external workbook the package holds.
 void workbook_part_xml::write_external_references() {
-    bool open = false;
-    for (const auto& child : part_.get_child_parts()) {
-        if (child->kind() != part_kind_enum::external_workbook_part || !child->get_relationship_id()) continue;
-        if (!open) {
-            w_->start_element("externalReferences");
-            w_->close_start_tag();
-            open = true;
-        }
+    std::vector<const xml_part_t*> parts;
+    for (const std::string& rid : book_->external_references())
+        if (const xml_part_t* p = child_read_as(part_, part_kind_enum::external_workbook_part, rid)) parts.push_back(p);
+    for (const auto& child : part_.get_child_parts())
+        if (child->kind() == part_kind_enum::external_workbook_part && child->get_relationship_id() &&
+            std::find(parts.begin(), parts.end(), child.get()) == parts.end())
+            parts.push_back(child.get());
+    if (parts.empty()) return;
+    w_->start_element("externalReferences");
+    w_->close_start_tag();
+    for (const xml_part_t* p : parts) {
         w_->start_element("externalReference");
-        w_->write_attribute("r:id", child->get_relationship_id());
+        w_->write_attribute("r:id", p->get_relationship_id());
         w_->end_empty_element();
     }
-    if (open) w_->end_element("externalReferences");
+    w_->end_element("externalReferences");
 }
 
 void workbook_part_xml::write_defined_names() {
@@ -149,6 +167,26 @@ void workbook_part_xml::write_calc_pr() {
     if (mode != 0 && mode < calc_mode_names.size()) w_->write_attribute("calcMode", enum_name_or_empty(calc_mode_names, mode));
     if (r1c1) w_->write_attribute("refMode", "R1C1");
     w_->end_empty_element();
+}
+
+// A cache whose definition part is not written is left out: its r:id would
+// dangle.
+void workbook_part_xml::write_pivot_caches() {
+    bool open = false;
+    for (const pivot_cache_entry_t& c : book_->pivot_caches()) {
+        const xml_part_t* p = child_read_as(part_, part_kind_enum::pivot_table_cache_definition_part, c.relationship_id);
+        if (!p) continue;
+        if (!open) {
+            w_->start_element("pivotCaches");
+            w_->close_start_tag();
+            open = true;
+        }
+        w_->start_element("pivotCache");
+        w_->write_attribute("cacheId", number_text(c.cache_id));
+        w_->write_attribute("r:id", p->get_relationship_id());
+        w_->end_empty_element();
+    }
+    if (open) w_->end_element("pivotCaches");
 }
 
 } // namespace vex

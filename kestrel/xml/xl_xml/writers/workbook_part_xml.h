@@ -1,8 +1,8 @@
 #pragma once
 // Writes the workbook part from the workbook model: its settings, views, the
-// sheet list with each sheet's relationship id, the external references and
-// the workbook's defined names. Loaded content the model does not hold is not
-// kept: the part is always written afresh.
+// sheet list with each sheet's relationship id, the external references, the
+// workbook's defined names and the pivot caches. Loaded content the model does
+// not hold is not kept: the part is always written afresh.
 
 #include "kestrel/xml/xl_xml/writers/output_handler.h"
 
@@ -23,6 +23,7 @@ private:
     void write_external_references();
     void write_defined_names();
     void write_calc_pr();
+    void write_pivot_caches();
 
     workbook_part_t& part_;
     xml::xml_stream_writer* w_ = nullptr;

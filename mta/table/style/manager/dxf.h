@@ -21,6 +21,9 @@ struct dxf_numfmt_t {
     bool operator==(const dxf_numfmt_t&) const = default;
 };
 
+// The order of the font flags in dxf_t::font_flags_off.
+inline constexpr const char* font_flag_order[] = {"b", "i", "strike", "condense", "extend", "outline", "shadow"};
+
 struct dxf_t {
     std::optional<dxf_numfmt_t> numfmt;
     std::optional<font_t> font;
@@ -28,6 +31,9 @@ struct dxf_t {
     std::optional<border_t> border;
     std::optional<alignment_t> alignment;
     std::optional<protection_t> protection;
+    // The font flags the format turns off ("<b val="0"/>"), one bit each in the
+    // order of font_flag_order; a font flag on is in the font itself.
+    uint8_t font_flags_off = 0;
 
     bool operator==(const dxf_t&) const = default;
 };

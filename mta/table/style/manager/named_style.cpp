@@ -12,6 +12,13 @@ named_style_t* named_style_list_t::find(std::string_view name) {
     return it == index_.end() ? nullptr : &styles_[it->second];
 }
 
+named_style_t* named_style_list_t::find_builtin(int32_t builtin_id) {
+    if (builtin_id < 0) return nullptr;
+    for (auto& s : styles_)
+        if (s.builtinId == builtin_id) return &s;
+    return nullptr;
+}
+
 named_style_t& named_style_list_t::insert_or_assign(named_style_t style) {
     if (auto* known = find(style.name)) {
         *known = std::move(style);

@@ -32,6 +32,8 @@ public:
     const named_style_t* find(std::string_view name) const;
     named_style_t* find(std::string_view name);
     bool contains(std::string_view name) const { return find(name) != nullptr; }
+    // The first style of a built-in id (0 or more); null for none.
+    named_style_t* find_builtin(int32_t builtin_id);
 
     // A new name goes to the end; a known one is replaced where it stands.
     named_style_t& insert_or_assign(named_style_t style);

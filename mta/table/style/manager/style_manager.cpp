@@ -161,6 +161,47 @@ std::string_view style_manager_t::impl::custom_numfmt_code(int32_t id) const noe
     return custom_numfmt_codes[slot];
 }
 
+void style_manager_t::impl::complete_loaded() {
+    // Every search skips record 0 of the font and xf lists, so none may be empty.
+    if (fonts.empty()) fonts.push_back(builtin_font(builtin_style_record(0).fontId));
+    if (fills.empty()) {
+        fills.push_back(builtin_fill(0));
+        fills.push_back(builtin_fill(1));
+    }
+    if (borders.empty()) borders.push_back(builtin_border(0));
+    if (cell_style_xfs.empty()) {
+        xf_t x;
+        x.applied = style_settings_t::all_bits;
+        cell_style_xfs.push_back(x);
+    }
+    if (cell_xfs.empty()) {
+        xf_t x = cell_style_xfs.front();
+        x.xfId = 0;
+        x.applied = 0;
+        cell_xfs.push_back(x);
+    }
+    if (!named_styles.contains(normal_name) && !named_styles.find_builtin(0))
+        named_styles.insert_front({std::string(normal_name), 0, 0, 0, 0, 0});
+
+    const auto within = [](uint32_t& id, size_t size) {
+        if (id >= size) id = 0;
+    };
+    const auto check = [&](xf_t& x) {
+        within(x.fontId, fonts.size());
+        within(x.fillId, fills.size());
+        within(x.borderId, borders.size());
+        const auto numfmt = static_cast<int32_t>(x.numFmtId);
+        if (numfmt < 0 || (numfmt >= first_custom_numfmt_id && custom_numfmt_code(numfmt).empty())) x.numFmtId = 0;
+    };
+    for (auto& x : cell_style_xfs) check(x);
+    for (auto& x : cell_xfs) {
+        check(x);
+        within(x.xfId, cell_style_xfs.size());
+    }
+    for (const auto& n : named_styles)
+        if (n.xfId >= cell_style_xfs.size()) named_styles.find(n.name)->xfId = 0;
+}
+
 // ---- construction ----------------------------------------------------------------
 
 style_manager_t::style_manager_t() { install_normal_style__(); }
@@ -203,44 +244,7 @@ void style_manager_t::rebuild_lookup__() {
 
 void style_manager_t::assign_loaded_styles(std::unique_ptr<impl> loaded) {
     if (!loaded) return;
-    auto& t = *loaded;
-
-    // Every search skips record 0 of the font and xf lists, so none may be empty.
-    if (t.fonts.empty()) t.fonts.push_back(builtin_font(builtin_style_record(0).fontId));
-    if (t.fills.empty()) {
-        t.fills.push_back(builtin_fill(0));
-        t.fills.push_back(builtin_fill(1));
-    }
-    if (t.borders.empty()) t.borders.push_back(builtin_border(0));
-    if (t.cell_style_xfs.empty()) {
-        xf_t x;
-        x.applied = style_settings_t::all_bits;
-        t.cell_style_xfs.push_back(x);
-    }
-    if (t.cell_xfs.empty()) {
-        xf_t x = t.cell_style_xfs.front();
-        x.xfId = 0;
-        x.applied = 0;
-        t.cell_xfs.push_back(x);
-    }
-    if (!t.named_styles.contains(normal_name)) t.named_styles.insert_front({std::string(normal_name), 0, 0, 0, 0, 0});
-
-    const auto refuse = [](std::string_view what) {
-        throw mta_error("A loaded cell format refers to a missing " + std::string(what) + ".");
-    };
-    const auto check = [&](const xf_t& x) {
-        if (x.fontId >= t.fonts.size()) refuse("font");
-        if (x.fillId >= t.fills.size()) refuse("fill");
-        if (x.borderId >= t.borders.size()) refuse("border");
-    };
-    for (const auto& x : t.cell_style_xfs) check(x);
-    for (const auto& x : t.cell_xfs) {
-        check(x);
-        if (x.xfId >= t.cell_style_xfs.size()) refuse("cell style");
-    }
-    for (const auto& n : t.named_styles)
-        if (n.xfId >= t.cell_style_xfs.size()) refuse("cell style");
-
+    loaded->complete_loaded();
     const std::lock_guard guard(mutex_);
     impl_ = std::move(loaded);
     rebuild_lookup__();
@@ -261,6 +265,12 @@ uint32_t style_manager_t::intern_style_xf(const xf_t& x) {
         if (list[i].same_format(x)) return static_cast<uint32_t>(i);
     list.push_back(x);
     return static_cast<uint32_t>(list.size() - 1);
+}
+
+named_style_t* style_manager_t::find_named__(std::string_view name) const {
+    if (auto* named = impl_->named_styles.find(name)) return named;
+    const auto* entry = find_builtin_style(name);
+    return entry ? impl_->named_styles.find_builtin(entry->builtinId) : nullptr;
 }
 
 uint32_t style_manager_t::parent_style_xf__(int32_t style_id) {
@@ -364,7 +374,7 @@ const style_settings_t& style_manager_t::normal_settings__() const {
 
 std::unique_ptr<style_settings_t> style_manager_t::get_named_style__(std::string_view name) const {
     if (name.empty()) return nullptr;
-    if (const auto* named = impl_->named_styles.find(name)) {
+    if (const auto* named = find_named__(name)) {
         const xf_t& x = impl_->cell_style_xfs[named->xfId];
         auto out = std::make_unique<style_settings_t>();
         fill_settings__(x, *out);
@@ -397,7 +407,7 @@ std::unique_ptr<style_settings_t> style_manager_t::get_named_style(std::string_v
 }
 
 int32_t style_manager_t::register_builtin_style__(std::string_view name) {
-    if (const auto* named = impl_->named_styles.find(name)) return static_cast<int32_t>(named->xfId);
+    if (const auto* named = find_named__(name)) return static_cast<int32_t>(named->xfId);
     const auto* entry = find_builtin_style(name);
     if (!entry) {
         set_run_message("No such built-in style name.");
@@ -457,13 +467,13 @@ bool style_manager_t::modify_named_style(std::string_view name, const style_sett
         set_normal_style__(s);
         return true;
     }
-    if (const auto* named = impl_->named_styles.find(name)) {
+    if (const auto* named = find_named__(name)) {
         const uint32_t at = named->xfId;
         const auto x = add_style_settings__(s);   // may add a named style: `named` is stale
         // Equal styles share a style xf; the one changed gets a record of its own.
         if (at == 0 || style_xf_shared__(at)) {
             impl_->cell_style_xfs.push_back(x);
-            impl_->named_styles.find(name)->xfId = static_cast<uint32_t>(impl_->cell_style_xfs.size() - 1);
+            find_named__(name)->xfId = static_cast<uint32_t>(impl_->cell_style_xfs.size() - 1);
         } else {
             impl_->cell_style_xfs[at] = x;
         }
@@ -502,7 +512,7 @@ void style_manager_t::set_normal_style__(const style_settings_t& s) {
     x.applied = style_settings_t::all_bits;
     impl_->cell_style_xfs[0] = x;
 
-    if (auto* normal = impl_->named_styles.find(normal_name)) normal->customBuiltin = 1;
+    if (auto* normal = find_named__(normal_name)) normal->customBuiltin = 1;
     else impl_->named_styles.insert_front({std::string(normal_name), 0, 0, 0, 1, 0});
 
     x.applied = 0;

@@ -61,9 +61,8 @@ public:
     bool xf_to_style_settings(uint16_t id, style_settings_t& out) const;
     bool is_valid_xf_id(uint16_t id) const;
 
-    // Takes the tables read from a styles part; the previous ones go. Empty
-    // lists get their record 0 and a missing "normal" is added; a record that
-    // refers past a list throws mta_error and the current tables stay.
+    // Takes the tables read from a styles part (completed as
+    // impl::complete_loaded says); the previous ones go.
     void assign_loaded_styles(std::unique_ptr<impl> loaded);
 
     // ---- Named styles -------------------------------------------------------
@@ -107,6 +106,9 @@ private:
     std::unique_ptr<style_settings_t> get_named_style__(std::string_view name) const;
     const style_settings_t& normal_settings__() const;
     int32_t register_builtin_style__(std::string_view name);
+    // A named style by name; a built-in name also finds the loaded style of
+    // its builtinId under whatever name the file gave it ("Normal").
+    named_style_t* find_named__(std::string_view name) const;
     uint32_t parent_style_xf__(int32_t style_id);
     uint32_t resolve_numfmt__(int32_t id, std::string_view code);
     int32_t add_numfmt_code__(std::string_view code);
@@ -154,6 +156,13 @@ struct style_manager_t::impl {
     int32_t register_numfmt_code(std::string_view code);
     // The code of a custom id; a null view when there is none.
     std::string_view custom_numfmt_code(int32_t id) const noexcept;
+
+    // Makes loaded tables safe to use: an empty list gets its record 0 (font,
+    // the none and gray125 fills, border, style xf, cell xf), "normal" is added
+    // when no style is built-in style 0, and every id past its list (a font,
+    // fill, border, style xf or custom number format that is not there)
+    // becomes 0.
+    void complete_loaded();
 };
 
 } // namespace vex::mta

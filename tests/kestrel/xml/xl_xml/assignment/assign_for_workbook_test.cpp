@@ -1,12 +1,14 @@
 #include "kestrel/xml/xl_xml/assignment/assign_for_workbook.h"
 
 #include "kestrel/core/components/workbook.h"
+#include "kestrel/document/xml_document.h"
 #include "kestrel/parts/workbook_part.h"
 #include "tests/kestrel/xml/xl_xml/assignment/reader_support.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 using namespace vex;
 
@@ -96,4 +98,77 @@ TEST(assign_for_workbook, bad_values_fail_naming_the_fault) {
         const std::string e = f.read(book_xml(c.root, c.body));
         EXPECT_NE(e.find(c.message), std::string::npos) << c.body << " -> " << e;
     }
+}
+
+// The external references keep their order (formulas count on it) and the
+// pivot caches their numbers, each with the relationship id its part gets in
+// the save.
+TEST(assign_for_workbook, external_references_and_pivot_caches_are_written_back) {
+    using namespace package_test;
+    const std::string ns = std::string(" xmlns=\"") + reader_test::main_ns + "\"";
+    const std::string book =
+        "<workbook" + ns + " xmlns:r=\"" + reader_test::rel_ns + "\"><sheets><sheet name=\"Data\" sheetId=\"1\" "
+        "r:id=\"rId1\"/></sheets><externalReferences><externalReference r:id=\"rId7\"/>"
+        "<externalReference r:id=\"rId6\"/></externalReferences><pivotCaches><pivotCache cacheId=\"12\" r:id=\"rId5\"/>"
+        "<pivotCache cacheId=\"13\" r:id=\"rId9\"/></pivotCaches></workbook>";
+    const std::string ml = "application/vnd.openxmlformats-officedocument.spreadsheetml.";
+    entries_t e = {
+        {"[Content_Types].xml",
+         types(override_of("xl/workbook.xml", ml + "sheet.main+xml") +
+               override_of("xl/worksheets/sheet1.xml", ml + "worksheet+xml") +
+               override_of("xl/externalLinks/externalLink1.xml", ml + "externalLink+xml") +
+               override_of("xl/externalLinks/externalLink2.xml", ml + "externalLink+xml") +
+               override_of("xl/pivotCache/pivotCacheDefinition1.xml", ml + "pivotCacheDefinition+xml"))},
+        {"_rels/.rels", rels(rel("rId1", std::string(od) + "officeDocument", "xl/workbook.xml"))},
+        {"xl/workbook.xml", std::string(decl) + book},
+        {"xl/_rels/workbook.xml.rels",
+         rels(rel("rId1", std::string(od) + "worksheet", "worksheets/sheet1.xml") +
+              rel("rId5", std::string(od) + "pivotCacheDefinition", "pivotCache/pivotCacheDefinition1.xml") +
+              rel("rId6", std::string(od) + "externalLink", "externalLinks/externalLink1.xml") +
+              rel("rId7", std::string(od) + "externalLink", "externalLinks/externalLink2.xml"))},
+        {"xl/worksheets/sheet1.xml", std::string(decl) + "<worksheet" + ns + "><sheetData/></worksheet>"},
+        {"xl/externalLinks/externalLink1.xml", std::string(decl) + "<externalLink" + ns + "><one/></externalLink>"},
+        {"xl/externalLinks/externalLink2.xml", std::string(decl) + "<externalLink" + ns + "><two/></externalLink>"},
+        {"xl/pivotCache/pivotCacheDefinition1.xml",
+         std::string(decl) + "<pivotCacheDefinition" + ns + " refreshOnLoad=\"1\"/>"},
+    };
+    scratch_dir dir;
+    write_zip(dir / "in.xlsx", e);
+    vex::xml_document_t doc;
+    doc.load((dir / "in.xlsx").c_str(), false);
+    const workbook_t& wb = *doc.workbook();
+    ASSERT_EQ(wb.pivot_caches().size(), 2u);
+    EXPECT_EQ(wb.pivot_caches()[0].cache_id, 12u);
+    EXPECT_EQ(wb.pivot_caches()[0].relationship_id, "rId5");
+    EXPECT_EQ(wb.external_references(), (std::vector<std::string>{"rId7", "rId6"}));
+    doc.save((dir / "out.xlsx").c_str(), 2);
+
+    // Each written r:id leads to the part it was read with.
+    const entries_t saved = read_zip(dir / "out.xlsx");
+    const std::string saved_book = find(saved, "xl/workbook.xml");
+    const std::string saved_rels = find(saved, "xl/_rels/workbook.xml.rels");
+    // The entries the r:ids of an element name, in order.
+    const auto targets_of = [&](const std::string& element) {
+        std::vector<std::string> out;
+        for (size_t at = saved_book.find("<" + element + " "); at != std::string::npos;
+             at = saved_book.find("<" + element + " ", at + 1)) {
+            const size_t id = saved_book.find("r:id=\"", at) + 6;
+            const std::string rid = saved_book.substr(id, saved_book.find('"', id) - id);
+            const size_t r = saved_rels.find("Id=\"" + rid + "\"");
+            if (r == std::string::npos) continue;
+            const std::string record = saved_rels.substr(saved_rels.rfind('<', r), saved_rels.find('>', r) - saved_rels.rfind('<', r));
+            const size_t t = record.find("Target=\"") + 8;
+            const std::string target = record.substr(t, record.find('"', t) - t);
+            out.push_back(target.starts_with("../") ? target.substr(3) : "xl/" + target);
+        }
+        return out;
+    };
+    const std::vector<std::string> links = targets_of("externalReference");
+    ASSERT_EQ(links.size(), 2u) << saved_book;
+    EXPECT_NE(find(saved, links[0]).find("<two/>"), std::string::npos) << saved_book;
+    EXPECT_NE(find(saved, links[1]).find("<one/>"), std::string::npos) << saved_book;
+    const std::vector<std::string> caches = targets_of("pivotCache");
+    ASSERT_EQ(caches.size(), 1u) << "a cache whose part is not in the package is left out: " << saved_book;
+    EXPECT_NE(saved_book.find("<pivotCaches><pivotCache cacheId=\"12\" r:id=\""), std::string::npos) << saved_book;
+    EXPECT_NE(find(saved, caches[0]).find("refreshOnLoad"), std::string::npos) << caches[0];
 }

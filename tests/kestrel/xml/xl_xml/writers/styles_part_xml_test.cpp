@@ -202,3 +202,110 @@ TEST(styles_part_xml, loaded_tables_with_differential_formats_and_colours) {
         </colors>
         </styleSheet>)"));
 }
+
+// A workbook holding every kind of style record loads, and saved again its
+// styles and its sheet come out byte for byte.
+TEST(styles_part_xml, every_kind_of_style_saves_again_byte_for_byte) {
+    scratch_dir dir;
+    styled_book b;
+    auto t = std::make_unique<mta::style_manager_t::impl>();
+    t->register_numfmt_code("0.0%");
+    mta::font_t normal;
+    normal.name = "Calibri";
+    normal.size = 11;
+    normal.color = mta::color_t::from_theme(1);
+    normal.scheme = 2;
+    t->fonts = {normal};
+    mta::fill_t path;
+    path.gradient.type = 1;
+    path.gradient.left = path.gradient.right = 0.5;
+    path.gradient.stops = {{mta::color_t::from_theme(0), 0.0}, {mta::color_t::from_theme(4, 0.4), 1.0}};
+    t->fills = {mta::fill_t{}, mta::fill_t{}, path};
+    t->fills[1].pattern.type = 11;
+    t->borders = {mta::border_t{}};
+    mta::xf_t style_xf;
+    style_xf.applied = 63;
+    t->cell_style_xfs = {style_xf};
+    mta::xf_t cell_xf;
+    cell_xf.fillId = 2;
+    cell_xf.numFmtId = 164;
+    cell_xf.applied = 5;
+    t->cell_xfs = {mta::xf_t{}, cell_xf};
+    t->named_styles.insert_or_assign({"Normal", 0, 0, 0, 0, 0});
+    mta::dxf_t dxf;
+    mta::fill_t pink;
+    pink.pattern.bg = mta::color_t::from_rgb(0xFFFFC7CE);
+    dxf.fill = pink;
+    mta::border_t top;
+    top.set_edge(mta::border_side::top, 1, mta::color_t::from_theme(4));
+    dxf.border = top;
+    dxf.numfmt = mta::dxf_numfmt_t{170, "0.000"};
+    dxf.protection = mta::protection_t{};
+    mta::font_t bold;
+    bold.bold = 1;
+    dxf.font = bold;
+    dxf.font_flags_off = 0x42;   // italic and shadow off
+    t->dxfs = {dxf, mta::dxf_t{}};
+    t->default_table_style = "TableStyleMedium2";
+    t->default_pivot_style = "PivotStyleLight16";
+    t->table_styles = {{true, false, "Mine", {{10, 1, 0}, {27, 0, 2}}}};
+    t->indexed_colors = {0xFF000000, 0x00FFFFFF};
+    t->mru_colors = {mta::color_t::from_rgb(0xFF123456)};
+    b.styles->assign_loaded_styles(std::move(t));
+
+    mta::style_settings_t s;
+    s.set_numfmt_code("#,##0.00;[Red]-#,##0.00");
+    mta::font_t f;
+    f.name = "Arial Narrow";
+    f.size = 10.5;
+    f.color = mta::color_t::from_theme(4, -0.249977111117893);
+    f.family = 2;
+    f.charset = 204;
+    f.underline = 4;
+    f.vert_align = 1;
+    f.bold = f.italic = f.strikeout = f.outline = f.shadow = f.condense = f.extend = 1;
+    s.set_font(f);
+    mta::fill_t solid;
+    solid.pattern.type = 17;
+    solid.pattern.fg.indexed = 10;
+    solid.pattern.bg.auto_ = 1;
+    s.set_fill(solid);
+    mta::border_t border;
+    border.set_edge(mta::border_side::diagonal, 12, mta::color_t::from_rgb(0xFF00FF00));
+    border.set_edge(mta::border_side::bottom, 13, {});
+    border.set_diagonal_up(true);
+    border.set_diagonal_down(true);
+    border.set_outline(true);
+    s.set_border(border);
+    mta::alignment_t a;
+    a.horizontal = 7;
+    a.vertical = 1;
+    a.indent = 2;
+    a.text_rotation = 255;
+    a.shrink_to_fit = 1;
+    a.reading_order = 2;
+    s.set_alignment(a);
+    s.set_protection(mta::protection_t{1, 0});
+    s.set_quote_prefix(true);
+    vex::worktable_t& table = *b.book->first_worktable();
+    table.set_num(1, 1, 1.5);
+    table.set_cell_style(1, 1, s);
+    table.set_num(2, 1, 2.5);
+    table.set_cell_style(2, 1, b.styles->get_style_settings(1));
+    mta::style_settings_t mine = s;
+    ASSERT_TRUE(b.styles->add_custom_style("Mine", mine));
+    ASSERT_GE(b.styles->register_builtin_style("good"), 0);
+    b.doc.save((dir / "first.xlsx").c_str(), 2);
+
+    vex::xml_document_t again;
+    again.load((dir / "first.xlsx").c_str(), false);
+    again.save((dir / "second.xlsx").c_str(), 2);
+    const entries_t first = read_zip(dir / "first.xlsx");
+    const entries_t second = read_zip(dir / "second.xlsx");
+    const std::string styles = find(first, "xl/styles.xml");
+    for (const char* part : {"<dxfs count=\"2\">", "<font><b val=\"1\"/><i val=\"0\"/><shadow val=\"0\"/></font>", "<tableStyles count=\"1\"", "<indexedColors>", "gradientFill",
+                             "diagonalUp=\"1\"", "name=\"Mine\"", "builtinId=\"26\""})
+        EXPECT_NE(styles.find(part), std::string::npos) << part;
+    EXPECT_EQ(xml_elements(find(second, "xl/styles.xml")), xml_elements(styles));
+    EXPECT_EQ(find(second, "xl/worksheets/sheet1.xml"), find(first, "xl/worksheets/sheet1.xml"));
+}
