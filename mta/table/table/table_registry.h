@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace vex::mta {
 
@@ -69,6 +70,8 @@ public:
     Table* find_by_grid_id(uint32_t grid_id) const;
     // Only tables of the given workbook; the first registered wins.
     Table* find_by_name(uint32_t workbook, std::string_view name) const;
+    // The workbook's registered tables in the order they were registered.
+    std::vector<Table*> tables_of(uint32_t workbook) const;
     // A registered table's new name; unknown ids do nothing.
     void rename(uint32_t grid_id, std::string_view name);
 
