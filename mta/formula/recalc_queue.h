@@ -36,10 +36,10 @@ public:
     }
 
     // Enough tasks to keep every worker busy while a slow run finishes (eight
-    // per worker), none smaller than one cell nor larger than 256.
+    // per worker), none smaller than one cell nor larger than 4096.
     static size_t cells_per_task(size_t cells, uint64_t limit) noexcept {
         const uint64_t spread = cells / (limit * 8 + 1);
-        return size_t(spread < 1 ? 1 : spread > 256 ? 256 : spread);
+        return size_t(spread < 1 ? 1 : spread > 4096 ? 4096 : spread);
     }
 
 private:

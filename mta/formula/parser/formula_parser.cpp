@@ -26,6 +26,7 @@ public:
 
     std::vector<token_span_t>* spans_ = nullptr;
     bool lenient_ = false;
+    bool quiet_ = false;
     bool fault_ = false;
 
 private:
@@ -277,12 +278,12 @@ bool formula_parser::impl::parse() {
         const size_t end = end_of(lexemes_[i]);
         if (!current) {
             if (lexeme.kind == lexeme_separator && text_[lexeme.begin] == ' ') continue;
-            set_run_message("Error in parsing formula: " + std::string(lexeme.text(text_)));
+            if (!quiet_) set_run_message("Error in parsing formula: " + std::string(lexeme.text(text_)));
             return false;
         }
         if (current->opcode == op_error) {
             const auto& error = std::get<formula_error>(current->operand);
-            set_run_message(std::string(error.message()) + ": " + std::string(lexeme.text(text_)));
+            if (!quiet_) set_run_message(std::string(error.message()) + ": " + std::string(lexeme.text(text_)));
             return false;
         }
         bool folded = false;
@@ -343,6 +344,10 @@ void formula_parser::record_spans(std::vector<token_span_t>& spans) {
 
 void formula_parser::set_lenient() {
     impl_->lenient_ = true;
+}
+
+void formula_parser::set_quiet() {
+    impl_->quiet_ = true;
 }
 
 bool formula_parser::syntax_fault() const noexcept {

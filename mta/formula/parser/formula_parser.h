@@ -45,6 +45,8 @@ public:
     // needs ("&" an operator, an unknown name an operand or a function), so the
     // tokens still show the syntax and every reference the text holds.
     void set_lenient();
+    // Before parse(): a failure leaves the last message alone.
+    void set_quiet();
     // After a lenient parse: an unterminated string, an unbalanced quote or
     // bracket in a name, or a function call or array left open.
     bool syntax_fault() const noexcept;

@@ -47,6 +47,7 @@ private:
 bool try_parse(model_context& context, const vex::coord_t& at, std::string_view text, std::vector<token_t>& out) {
     try {
         formula_parser parser(context, at, text);
+        parser.set_quiet();
         if (!parser.parse() || !is_complete_expression(parser.tokens())) return false;
         out = std::move(parser.tokens());
         return true;
@@ -147,7 +148,7 @@ void table_formula_model::set_formula(const vex::coord_t& position, std::string_
         parser.reset();
     }
     if (parser) {
-        const std::string before = get_run_message().str();
+        parser->set_quiet();  // a text stored unparsed leaves the last message as it was
         bool parsed;
         try {
             parsed = parser->parse();
@@ -163,7 +164,6 @@ void table_formula_model::set_formula(const vex::coord_t& position, std::string_
             formula_parser lenient(*impl_->context, position, stored);
             lenient.set_lenient();
             lenient.parse();
-            set_run_message(before);
             if (lenient.syntax_fault() || !is_complete_expression(lenient.tokens())) throw refused();
         }
     }
