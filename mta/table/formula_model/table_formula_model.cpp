@@ -271,6 +271,13 @@ void table_formula_model::recalc_range(const vex::range_t& range) {
     impl::evaluate(impl_->collect(get_cell_tracker().order_range(range, *impl_->context)));
 }
 
+void table_formula_model::follow_shared_master(uint32_t shared_index, std::string_view text, const vex::coord_t& at) {
+    const auto it = impl_->shared.find(shared_index);
+    if (it == impl_->shared.end()) return;
+    it->second.text = text;
+    it->second.master = at;
+}
+
 const shared_formula_entry_t* table_formula_model::shared_formula(uint32_t shared_index) const {
     const auto it = impl_->shared.find(shared_index);
     return it == impl_->shared.end() ? nullptr : &it->second;

@@ -74,6 +74,8 @@ public:
     void recalc_all() override;
     void recalc_range(const vex::range_t& range) override;
 
+    // A shift moved or rewrote a shared master: the entry follows it.
+    void follow_shared_master(uint32_t shared_index, std::string_view text, const vex::coord_t& at);
     // Null for a shared index no master has set.
     const shared_formula_entry_t* shared_formula(uint32_t shared_index) const;
 

@@ -68,6 +68,7 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const band_shift_t
             if (own && (a.type == 1 || a.type == 2) && a.ref.first.row != 0) {
                 if (!s.follow(a.ref)) a.ref.first = a.ref.last = to;
                 cell->set_attributes(a);
+                if (a.type == 1) formula_model_->follow_shared_master(a.shared_index, cell->expression(), to);
             }
             if (cell->parsed) rewritten.push_back(cell);
         });

@@ -112,6 +112,8 @@ TEST(formula_rewrite, a_shared_group_stays_consistent) {
     EXPECT_EQ(std::pair(a.ref.first.row, a.ref.last.row), std::pair(3, 4));
     EXPECT_EQ(t.get_formula_cell(3, 2)->tokens[0].operand, t.get_formula_cell(4, 2)->tokens[0].operand);
     EXPECT_EQ(dependents(t, 4, 1), std::vector{cell_range(t, 4, 2)});
+    EXPECT_EQ(model->shared_formula(0)->text, "A3*2");
+    EXPECT_EQ(model->shared_formula(0)->master.row, 3);
 }
 
 TEST(defined_name_rewrite, absolute_references_follow_deleted_columns_and_rows) {
