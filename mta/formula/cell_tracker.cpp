@@ -18,8 +18,16 @@ namespace {
 // Both indexes keep one entry per extent; the sets are vectors so that their
 // members come out in insertion order. Small nodes: with mdds's default ones,
 // choosing a leaf for each insertion dominated registering formulas.
+//
+// Nothing is ever erased from a tree: mdds 2.0's rtree::erase leaves nodes
+// under their minimum size, and a later split of such a node fails. An
+// emptied dependency set stays as it is; a forgotten formula range stays as a
+// tombstone (first.flag0 clear) that registering the extent again revives.
+// purge_grid rebuilds the trees without either.
 using formula_tree_t = mdds::rtree<int, vex::range_t, small_node_rtree_trait>;
 using dependency_tree_t = mdds::rtree<int, std::vector<vex::range_t>, small_node_rtree_trait>;
+
+bool is_tombstone(const vex::range_t& r) { return r.first.flag0 == 0; }
 template <class Tree = formula_tree_t>
 typename Tree::extent_type extent_of(const vex::range_t& r) {
     return {{r.first.row, r.first.col}, {r.last.row, r.last.col}};
@@ -138,10 +146,8 @@ struct cell_tracker_t::state {
                 while (it != hits.end() && std::find(it->begin(), it->end(), src) == it->end()) ++it;
                 if (it == hits.end()) break;
                 it->erase(std::find(it->begin(), it->end(), src));
-                if (!it->empty()) break;
-                tree.erase(it);
+                break;
             }
-            if (tree.empty()) dependencies.erase(found);
         });
     }
 
@@ -158,7 +164,8 @@ struct cell_tracker_t::state {
         std::vector<vex::range_t> out;
         const auto found = formulas.find(uint32_t(r.first.grid_id));
         if (found == formulas.end()) return out;
-        for (const auto& f : found->second.search(extent_of(r), formula_tree_t::search_type::overlap)) out.push_back(f);
+        for (const auto& f : found->second.search(extent_of(r), formula_tree_t::search_type::overlap))
+            if (!is_tombstone(f)) out.push_back(f);
         return out;
     }
 };
@@ -178,9 +185,9 @@ void cell_tracker_t::register_formula(formula_cell* cell) {
         if (cell->volatile_flag) add_unique(state_->volatiles, src);
         auto& tree = state_->formulas[uint32_t(src.first.grid_id)];
         const auto extent = extent_of(src);
-        const auto& index = tree;
-        const auto hits = index.search(extent, formula_tree_t::search_type::match);
+        auto hits = tree.search(extent, formula_tree_t::search_type::match);
         if (hits.begin() == hits.end()) tree.insert(extent, vex::range_t(src));
+        else if (is_tombstone(*hits.begin())) *hits.begin() = src;
     }
     cell->set_state(formula_cell_state::registered);
 }
@@ -197,14 +204,8 @@ void cell_tracker_t::unregister_formula(formula_cell* cell) {
     std::erase(state_->volatiles, src);
     const auto found = state_->formulas.find(uint32_t(src.first.grid_id));
     if (found == state_->formulas.end()) return;
-    auto& tree = found->second;
-    const auto extent = extent_of(src);
-    for (;;) {
-        auto hits = tree.search(extent, formula_tree_t::search_type::match);
-        if (hits.begin() == hits.end()) break;
-        tree.erase(hits.begin());
-    }
-    if (tree.empty()) state_->formulas.erase(found);
+    auto hits = found->second.search(extent_of(src), formula_tree_t::search_type::match);
+    for (auto& f : hits) f.first.flag0 = 0;
 }
 
 void cell_tracker_t::add(const vex::range_t& formula_range, const vex::range_t& referenced) {

@@ -105,6 +105,13 @@ public:
     const formula_attributes_t& attributes() const noexcept {
         return attributes_ ? *attributes_ : default_attributes();
     }
+    // A shift moves an array's or a shared master's range with its cells.
+    void set_attributes(const formula_attributes_t& attributes) {
+        if (attributes == default_attributes()) attributes_.reset();
+        else attributes_.emplace(attributes);
+    }
+    // A rewrite after a shift replaces the text.
+    void set_expression(std::string expression) { expression_ = std::move(expression); }
 
     bool has_result() const noexcept { return result_.has_value(); }
     const std::optional<formula_result_t>& result() const noexcept { return result_; }
@@ -121,6 +128,8 @@ public:
     void clear_result() noexcept { result_.reset(); }
 
     model_context* owner() const noexcept { return owner_; }
+    // The sheet reader builds cells before the sheet's model takes them.
+    void set_owner(model_context* owner) noexcept { owner_ = owner; }
 
     // Runs the interpreter under the cell's lock and turns its final value into
     // the result; a value that is no result (a range, say) keeps the earlier one.

@@ -14,11 +14,12 @@ namespace vex::mta::formula {
 namespace {
 
 // The shared state of one run: a producer thread starts tasks while fewer than
-// `limit` futures wait; the caller's thread awaits them front first.
+// `limit` futures wait; the caller's thread awaits them front first. Task k
+// evaluates the cells [k * per_task, (k + 1) * per_task) in list order.
 class interpreter_queue {
 public:
-    interpreter_queue(const recalc_batch& batch, const task_launcher_t& launch, uint64_t limit)
-        : batch_(batch), launch_(launch), limit_(limit) {}
+    interpreter_queue(const recalc_batch& batch, const task_launcher_t& launch, uint64_t limit, size_t per_task = 1)
+        : batch_(batch), launch_(launch), limit_(limit), per_task_(per_task) {}
 
     void run() {
         std::thread producer([this] { produce(); });
@@ -59,11 +60,15 @@ public:
 private:
     void produce() noexcept {
         try {
-            for (formula_cell* cell : batch_.cells()) {
+            const auto& cells = batch_.cells();
+            for (size_t first = 0; first < cells.size(); first += per_task_) {
                 std::unique_lock lock(mutex_);
                 ready_.wait(lock, [&] { return futures_.size() < limit_ || stop_; });
                 if (stop_) break;
-                futures_.push_back(launch_([cell] { evaluate_cell(cell); }));
+                const size_t last = std::min(cells.size(), first + per_task_);
+                futures_.push_back(launch_([&cells, first, last] {
+                    for (size_t i = first; i < last; ++i) evaluate_cell(cells[i]);
+                }));
                 lock.unlock();
                 ready_.notify_all();
             }
@@ -83,6 +88,7 @@ private:
     const recalc_batch& batch_;
     const task_launcher_t& launch_;
     const uint64_t limit_;
+    const size_t per_task_;
     std::mutex mutex_;
     std::condition_variable ready_;  // room for a task, or a future to await
     std::deque<std::future<void>> futures_;
@@ -153,9 +159,12 @@ private:
 
 void recalc_batch::run() const {
     const uint64_t limit = effective_limit(task_limit_, std::thread::hardware_concurrency());
+    const size_t per_task = cells_per_task(cells_.size(), limit);
+    const size_t tasks = (cells_.size() + per_task - 1) / per_task;
     // Tasks never wait for each other, so the oldest always gets a worker.
-    worker_pool pool(size_t(std::min<uint64_t>(limit, std::max<size_t>(cells_.size(), 1))));
-    run([&](std::function<void()> task) { return pool.submit(std::move(task)); });
+    worker_pool pool(size_t(std::min<uint64_t>(limit, std::max<size_t>(tasks, 1))));
+    const task_launcher_t launch = [&](std::function<void()> task) { return pool.submit(std::move(task)); };
+    interpreter_queue(*this, launch, limit, per_task).run();
 }
 
 void recalc_batch::run(const task_launcher_t& launch) const {

@@ -22,7 +22,10 @@ public:
 
     // Returns when every cell has been evaluated. The first error of a task is
     // rethrown once every started task has finished; no further task starts.
+    // The workers' run hands each task a run of cells (cells_per_task): one
+    // small cell a task costs more in handing over than in evaluating.
     void run() const;
+    // One task per cell, each started through `launch`.
     void run(const task_launcher_t& launch) const;
 
     const std::vector<formula_cell*>& cells() const noexcept { return cells_; }
@@ -30,6 +33,13 @@ public:
     static uint64_t effective_limit(uint64_t asked, unsigned hardware_threads) noexcept {
         if (asked) return asked;
         return hardware_threads > 2 ? hardware_threads : 2;
+    }
+
+    // Enough tasks to keep every worker busy while a slow run finishes (eight
+    // per worker), none smaller than one cell nor larger than 4096.
+    static size_t cells_per_task(size_t cells, uint64_t limit) noexcept {
+        const uint64_t spread = cells / (limit * 8 + 1);
+        return size_t(spread < 1 ? 1 : spread > 4096 ? 4096 : spread);
     }
 
 private:

@@ -1,5 +1,7 @@
 #include "kestrel/core/components/worktable.h"
 
+#include "mta/table/formula_model/table_formula_model.h"
+
 #include "errors.h"
 #include "kestrel/core/components/shared_string_table.h"
 #include "kestrel/core/components/table_definition.h"
@@ -15,6 +17,7 @@
 #include "mta/table/cell/cell.h"
 #include "mta/table/cell/cell_getters.h"
 #include "mta/table/cell/string_pool.h"
+#include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/style/manager/style_manager.h"
 #include "mta/table/utils/drawing/image/table_image.h"
 #include "run_message.h"
@@ -182,6 +185,8 @@ bool worktable_t::after_loading__() {
         if (external) list.set_address(list.size() - 1, link.target);
     }
     extras_.pending_hyperlinks.clear();
+    // Every sheet has its name now, so references to later sheets resolve.
+    get_formula_model()->parse_imported();
     return true;
 }
 

@@ -111,6 +111,30 @@ lexeme_t formula_lexer::word__() {
     return {lexeme_name, start_, cursor_ - 1};
 }
 
+bool word_is_closed(std::string_view word) noexcept {
+    // The same walk as word__: inside brackets a quote escapes the next character.
+    char closers[64];
+    size_t depth = 0;
+    for (size_t i = 0; i < word.size(); ++i) {
+        const char c = word[i];
+        if (depth > 0 && c == closers[depth - 1]) {
+            --depth;
+            continue;
+        }
+        if (depth > 0 && closers[depth - 1] == '\'') continue;
+        if (depth > 0 && c == '\'') {
+            if (++i == word.size()) return false;
+            continue;
+        }
+        if (c == ']') return false;
+        if (c == '\'' || c == '[') {
+            if (depth == sizeof closers) return false;
+            closers[depth++] = c == '[' ? ']' : '\'';
+        }
+    }
+    return depth == 0;
+}
+
 int32_t classify_lexeme(const lexeme_t& lexeme, std::string_view text) noexcept {
     switch (lexeme.kind) {
     case lexeme_operator:

@@ -47,6 +47,10 @@ private:
     std::vector<lexeme_t> lexemes_;
 };
 
+// Whether every quote and bracket a name lexeme opens is closed, and no bracket
+// closes that was not opened.
+bool word_is_closed(std::string_view word) noexcept;
+
 // The opcode a lexeme stands for while parsing; 0 for names, unterminated
 // strings and "&".
 int32_t classify_lexeme(const lexeme_t& lexeme, std::string_view text) noexcept;

@@ -24,6 +24,11 @@ public:
     bool parse();
     std::vector<token_t>& tokens() noexcept { return tokens_; }
 
+    std::vector<token_span_t>* spans_ = nullptr;
+    bool lenient_ = false;
+    bool quiet_ = false;
+    bool fault_ = false;
+
 private:
     bool next_is__(size_t i, lexeme_kind kind, char c) const noexcept;
     bool negation_here__() const noexcept;
@@ -34,8 +39,16 @@ private:
     // The token of the lexeme at i, built where the caller keeps it; i moves on
     // past the lexemes it takes with it.
     std::optional<token_t> token_at__(size_t& i);
+    std::optional<token_t> lenient_token_at__(size_t& i);
     void widen__(const vex::coord_t& cell);
-    void store__(token_t&& token) { tokens_.push_back(std::move(token)); }
+    void store__(token_t&& token, size_t begin, size_t end) {
+        tokens_.push_back(std::move(token));
+        if (spans_) spans_->push_back({uint32_t(begin), uint32_t(end)});
+    }
+    void store_pending__() {
+        store__(std::move(*pending_), pending_begin_, pending_end_);
+        pending_.reset();
+    }
 
     vex::coord_t origin_;
     std::string_view text_;
@@ -45,6 +58,8 @@ private:
     token_resolver_t* resolver_ = nullptr;
     std::vector<lexeme_t> lexemes_;
     std::optional<token_t> pending_;
+    size_t pending_begin_ = 0;
+    size_t pending_end_ = 0;
     std::vector<token_t> tokens_;
     bool in_array_ = false;
     // One entry per open parenthesis, true for a function call's: an argument
@@ -192,6 +207,25 @@ std::optional<token_t> formula_parser::impl::token_at__(size_t& i) {
     }
 }
 
+std::optional<token_t> formula_parser::impl::lenient_token_at__(size_t& i) {
+    const lexeme_t& lexeme = lexemes_[i];
+    if (lexeme.kind == lexeme_unterminated_string) {
+        fault_ = true;
+        return token_t(std::string_view());
+    }
+    if (lexeme.kind == lexeme_name && !word_is_closed(lexeme.text(text_))) fault_ = true;
+    std::optional<token_t> token;
+    try {
+        token = token_at__(i);
+    } catch (const std::runtime_error&) {
+        // A number out of range is still a number.
+    }
+    if (lexeme.kind == lexeme_separator || (token && token->opcode != op_error)) return token;
+    if (lexeme.kind == lexeme_operator) return token_t(int32_t(op_add));
+    if (next_is__(i, lexeme_separator, '(')) return token_t(uint32_t(0));
+    return token_t(0.0);
+}
+
 // The range grows to cover the cell, compared on the sheet, not as stored
 // offsets; each row and column keeps the absolute flag it was written with.
 void formula_parser::impl::widen__(const vex::coord_t& cell) {
@@ -231,38 +265,61 @@ bool formula_parser::impl::parse() {
     formula_lexer lexer(text_);
     lexemes_ = std::move(lexer.run());
     tokens_.reserve(lexemes_.size());
+    if (spans_) spans_->reserve(lexemes_.size());
+    // A string lexeme starts after its quote; its span starts at the quote.
+    const auto begin_of = [&](const lexeme_t& l) { return l.kind == lexeme_string ? l.begin - 1 : l.begin; };
+    const auto end_of = [&](const lexeme_t& l) {
+        return std::min<size_t>(l.kind == lexeme_string ? l.end + 2 : l.end + 1, text_.size());
+    };
     for (size_t i = 0; i < lexemes_.size(); ++i) {
         const lexeme_t& lexeme = lexemes_[i];
-        std::optional<token_t> current = token_at__(i);
+        const size_t begin = begin_of(lexeme);
+        std::optional<token_t> current = lenient_ ? lenient_token_at__(i) : token_at__(i);
+        const size_t end = end_of(lexemes_[i]);
         if (!current) {
             if (lexeme.kind == lexeme_separator && text_[lexeme.begin] == ' ') continue;
-            set_run_message("Error in parsing formula: " + std::string(lexeme.text(text_)));
+            if (!quiet_) set_run_message("Error in parsing formula: " + std::string(lexeme.text(text_)));
             return false;
         }
         if (current->opcode == op_error) {
             const auto& error = std::get<formula_error>(current->operand);
-            set_run_message(std::string(error.message()) + ": " + std::string(lexeme.text(text_)));
+            if (!quiet_) set_run_message(std::string(error.message()) + ": " + std::string(lexeme.text(text_)));
             return false;
         }
         bool folded = false;
         if (current->opcode == op_cell_ref && pending_) {
             widen__(std::get<vex::coord_t>(current->operand));
+            pending_end_ = end;
             folded = true;
         }
         if (current->opcode == op_cell_ref && i + 1 < lexemes_.size() &&
             classify_lexeme(lexemes_[i + 1], text_) == op_range) {
-            if (!pending_) pending_ = std::move(current);
+            if (!pending_) {
+                pending_ = std::move(current);
+                pending_begin_ = begin;
+                pending_end_ = end;
+            }
             ++i;
             continue;
         }
         if (pending_) {
-            store__(std::move(*pending_));
-            pending_.reset();
+            const size_t colon = pending_end_;
+            store_pending__();
             if (folded) continue;
             // A1:INDEX(...) ranges over what follows: the operator stays.
-            store__(token_t(int32_t(op_range)));
+            store__(token_t(int32_t(op_range)), colon, colon + 1);
         }
-        store__(std::move(*current));
+        store__(std::move(*current), begin, end);
+    }
+    if (lenient_) {
+        // "A1:" keeps its reference and shows the missing operand.
+        if (pending_) {
+            const size_t colon = pending_end_;
+            store_pending__();
+            store__(token_t(int32_t(op_range)), colon, colon + 1);
+        }
+        if (in_array_ || function_depth_ != 0) fault_ = true;
+        return true;
     }
     if (in_array_ || function_depth_ != 0) throw std::runtime_error("Incomplete parentheses.");
     return true;
@@ -279,6 +336,22 @@ bool formula_parser::parse() {
 
 std::vector<token_t>& formula_parser::tokens() noexcept {
     return impl_->tokens();
+}
+
+void formula_parser::record_spans(std::vector<token_span_t>& spans) {
+    impl_->spans_ = &spans;
+}
+
+void formula_parser::set_lenient() {
+    impl_->lenient_ = true;
+}
+
+void formula_parser::set_quiet() {
+    impl_->quiet_ = true;
+}
+
+bool formula_parser::syntax_fault() const noexcept {
+    return impl_->fault_;
 }
 
 } // namespace vex::mta::formula

@@ -15,6 +15,12 @@ namespace vex::mta::formula {
 
 class model_context;
 
+// Where a stored token was written: text offsets [begin, end).
+struct token_span_t {
+    uint32_t begin = 0;
+    uint32_t end = 0;
+};
+
 class formula_parser {
 public:
     // The text has no leading "=". It is not copied: the caller keeps it alive
@@ -31,6 +37,19 @@ public:
     // and for an open function call or constant array ("Incomplete parentheses.").
     bool parse();
     std::vector<token_t>& tokens() noexcept;
+
+    // Before parse(): one span per stored token goes to `spans`.
+    void record_spans(std::vector<token_span_t>& spans);
+    // Before parse(): nothing fails and nothing is recorded in the last message.
+    // What the vocabulary lacks stands in as a placeholder of the kind its place
+    // needs ("&" an operator, an unknown name an operand or a function), so the
+    // tokens still show the syntax and every reference the text holds.
+    void set_lenient();
+    // Before parse(): a failure leaves the last message alone.
+    void set_quiet();
+    // After a lenient parse: an unterminated string, an unbalanced quote or
+    // bracket in a name, or a function call or array left open.
+    bool syntax_fault() const noexcept;
 
     class impl;
 

@@ -1,22 +1,286 @@
 #include "mta/table/formula_model/table_formula_model.h"
 
+#include "errors.h"
+#include "mta/formula/cell_tracker.h"
+#include "mta/formula/expression_syntax.h"
 #include "mta/formula/formula_cell.h"
+#include "mta/formula/parser/formula_parser.h"
+#include "mta/formula/recalc_queue.h"
+#include "mta/table/table/table.h"
+#include "mta/table/table/table_registry.h"
+#include "run_message.h"
 
-#include <memory>
+#include <stdexcept>
 #include <string>
+#include <unordered_map>
 
 namespace vex::mta::formula {
 
+namespace {
+
+bool absent(const vex::coord_t& c) noexcept { return c.grid_id == 0 && c.row == 0 && c.col == 0; }
+
+bool is_shared_master(const formula_attributes_t& a) noexcept {
+    return a.type == 1 && !absent(a.ref.first) && !absent(a.ref.last);
+}
+
+bool is_shared_follower(const formula_attributes_t& a) noexcept { return a.type == 1 && !is_shared_master(a); }
+
+std::string corners(const vex::range_t& r) {
+    return std::to_string(r.first.row) + "," + std::to_string(r.first.col) + "," + std::to_string(r.last.row) + "," +
+           std::to_string(r.last.col) + ")";
+}
+
+// The last message as it was before a parse that may only be tried.
+class message_keeper {
+public:
+    message_keeper() : saved_(get_run_message().str()) {}
+    ~message_keeper() { set_run_message(saved_); }
+    message_keeper(const message_keeper&) = delete;
+    message_keeper& operator=(const message_keeper&) = delete;
+
+private:
+    std::string saved_;
+};
+
+// Tokens of one complete expression, or nothing; never throws for the text.
+bool try_parse(model_context& context, const vex::coord_t& at, std::string_view text, std::vector<token_t>& out) {
+    try {
+        formula_parser parser(context, at, text);
+        parser.set_quiet();
+        if (!parser.parse() || !is_complete_expression(parser.tokens())) return false;
+        out = std::move(parser.tokens());
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+} // namespace
+
+struct table_formula_model::impl {
+    formula_model_context* context;
+    std::unordered_map<uint32_t, shared_formula_entry_t> shared;
+
+    Table& table() const { return context->table(); }
+    int32_t own_grid() const { return context->get_sheet_id(); }
+
+    // A sheet of the same workbook by grid id; null for others and unknown ids.
+    Table* sheet_of(int32_t grid) const {
+        Table& own = table();
+        if (grid == own_grid()) return &own;
+        if (!own.registered()) return nullptr;
+        Table* other = find_table_by_grid_id(grid);
+        return other && other->workbook_number() == own.workbook_number() ? other : nullptr;
+    }
+
+    formula_cell* cell_at(const vex::range_t& r) const {
+        Table* sheet = sheet_of(r.first.grid_id);
+        return sheet ? sheet->get_formula_cell(r.first.row, r.first.col) : nullptr;
+    }
+
+    // The cells of the listed ranges that can be evaluated, in list order.
+    std::vector<formula_cell*> collect(const std::vector<vex::range_t>& list) const {
+        std::vector<formula_cell*> cells;
+        cells.reserve(list.size());
+        for (const auto& r : list)
+            if (formula_cell* cell = cell_at(r); cell && cell->parsed) cells.push_back(cell);
+        return cells;
+    }
+
+    static void evaluate(const std::vector<formula_cell*>& cells) {
+        if (cells.size() < 2) {
+            for (formula_cell* cell : cells) cell->evaluate();
+            return;
+        }
+        recalc_batch(cells, 0).run();
+    }
+
+    void set_formula(formula_cell* cell) {
+        const formula_attributes_t& a = cell->attributes();
+        if (is_shared_follower(a)) {
+            const auto it = shared.find(a.shared_index);
+            if (it == shared.end()) throw formula_exception("Shared formula not found.");
+            ++it->second.use_count;
+        } else if (is_shared_master(a)) {
+            shared[a.shared_index] = {1, std::string(cell->expression()), cell->position()};
+        }
+        // Filing releases the cell it replaces, so the tracker forgets the old
+        // formula before it hears of the new one at the same place.
+        context->store_formula_cell(cell);
+        track(cell);
+    }
+
+    static void track(formula_cell* cell) {
+        if (!cell->parsed) return;
+        try {
+            get_cell_tracker().register_formula(cell);
+        } catch (const std::exception&) {
+            // A range the tracker cannot hold: the formula stays, untracked.
+            cell->parsed = 0;
+        }
+    }
+};
+
+table_formula_model::table_formula_model(formula_model_context& context)
+    : impl_(std::make_unique<impl>(impl{&context, {}})) {}
+
+table_formula_model::~table_formula_model() = default;
+
+formula_model_context& table_formula_model::context() const noexcept {
+    return *impl_->context;
+}
+
+std::unordered_set<vex::range_t> table_formula_model::query_tracked_ranges(const vex::range_t& range) {
+    const auto found = get_cell_tracker().query(range);
+    return {found.begin(), found.end()};
+}
+
 void table_formula_model::set_formula(const vex::coord_t& position, std::string_view text) {
-    auto cell = std::make_unique<formula_cell>(position, std::string(text));
-    context_->store_formula_cell(cell.get());
+    auto cell = std::make_unique<formula_cell>(impl_->context, position, text);
+    const std::string_view stored = cell->expression();
+    const auto refused = [&] { return formula_exception("Error in parsing formula: " + std::string(stored)); };
+    std::optional<formula_parser> parser;
+    try {
+        parser.emplace(*impl_->context, position, stored);
+    } catch (const general_error&) {
+        // A sheet without a reference mode the parser knows reads no formula.
+        parser.reset();
+    }
+    if (parser) {
+        parser->set_quiet();  // a text stored unparsed leaves the last message as it was
+        bool parsed;
+        try {
+            parsed = parser->parse();
+        } catch (const std::runtime_error& e) {
+            throw formula_exception(e.what());
+        }
+        if (parsed) {
+            if (!is_complete_expression(parser->tokens())) throw refused();
+            cell->tokens = std::move(parser->tokens());
+            cell->parsed = 1;
+        } else {
+            // Only the vocabulary may be missing: the syntax must hold.
+            formula_parser lenient(*impl_->context, position, stored);
+            lenient.set_lenient();
+            lenient.parse();
+            if (lenient.syntax_fault() || !is_complete_expression(lenient.tokens())) throw refused();
+        }
+    }
+    set_formula(cell.get());
     cell.release();  // owned by its column now
 }
 
 void table_formula_model::set_formula(formula_cell* cell) {
-    context_->store_formula_cell(cell);
+    impl_->set_formula(cell);
 }
 
-void table_formula_model::recalc(const std::unordered_set<vex::range_t>&, bool) {}
+void table_formula_model::import_formula(formula_cell* cell) {
+    cell->set_owner(impl_->context);
+    impl_->context->store_formula_cell(cell);
+}
+
+void table_formula_model::parse_imported() {
+    impl& m = *impl_;
+    const message_keeper keep;
+    const int32_t grid = m.own_grid();
+    std::unordered_map<uint32_t, std::vector<token_t>> master_tokens;
+    const auto parse_one = [&](formula_cell* cell, bool followers) {
+        if (cell->parsed || cell->state() == formula_cell_state::registered) return;
+        formula_attributes_t a = cell->attributes();
+        if (is_shared_follower(a) != followers) return;
+        cell->set_owner(m.context);
+        if (a.type == 1 || a.type == 2) {
+            // The reader knows no grid; the tracker files a range by its grid.
+            a.ref.first.grid_id = a.ref.last.grid_id = absent(a.ref.first) ? 0 : grid;
+            cell->set_attributes(a);
+        }
+        std::vector<token_t> tokens;
+        if (followers) {
+            const auto entry = m.shared.find(a.shared_index);
+            if (entry == m.shared.end()) return;
+            ++entry->second.use_count;
+            if (!cell->expression().empty()) {
+                if (!try_parse(*m.context, cell->position(), cell->expression(), tokens)) return;
+            } else {
+                // Relative parts are offsets from the cell: the master's tokens
+                // serve every follower.
+                auto cached = master_tokens.find(a.shared_index);
+                if (cached == master_tokens.end()) {
+                    std::vector<token_t> parsed;
+                    if (!try_parse(*m.context, entry->second.master, entry->second.text, parsed)) return;
+                    cached = master_tokens.emplace(a.shared_index, std::move(parsed)).first;
+                }
+                tokens = cached->second;
+            }
+        } else {
+            if (is_shared_master(a)) m.shared[a.shared_index] = {1, std::string(cell->expression()), cell->position()};
+            if (!try_parse(*m.context, cell->position(), cell->expression(), tokens)) return;
+        }
+        cell->tokens = std::move(tokens);
+        cell->parsed = 1;
+        impl::track(cell);
+    };
+    m.table().for_each_formula_cell([&](formula_cell* cell) { parse_one(cell, false); });
+    m.table().for_each_formula_cell([&](formula_cell* cell) { parse_one(cell, true); });
+}
+
+void table_formula_model::remove_formulas(const vex::range_t& range) {
+    const int32_t own = impl_->own_grid();
+    if (range.first.grid_id != own)
+        throw std::invalid_argument("the range:(" + corners(range) +
+                                    " is not on the current grid while removing formulas in a range.");
+    if (range.last.grid_id != range.first.grid_id)
+        throw std::invalid_argument("the range:(" + corners(range) +
+                                    " is not on the same grid while removing formulas in a range.");
+    cell_tracker_t& tracker = get_cell_tracker();
+    for (const auto& f : tracker.query(range)) {
+        formula_cell* cell = impl_->context->get_formula_cell({own, f.first.row, f.first.col, 1, 0, 0});
+        if (!cell || cell->state() != formula_cell_state::registered) continue;
+        tracker.unregister_formula(cell);
+        cell->set_state(formula_cell_state::created);
+    }
+}
+
+std::vector<token_t>& table_formula_model::parse_formula(std::vector<token_t>& out, const vex::coord_t& position,
+                                                         std::string_view text) {
+    formula_parser parser(*impl_->context, position, text);
+    if (parser.parse())
+        out = std::move(parser.tokens());
+    else
+        out.clear();
+    return out;
+}
+
+void table_formula_model::recalc(const std::unordered_set<vex::range_t>& changed, bool evaluate) {
+    const std::vector<vex::range_t> list = get_cell_tracker().get_dirty_ranges(changed);
+    if (list.empty()) return;
+    if (!evaluate) {
+        for (const auto& r : list)
+            if (formula_cell* cell = impl_->cell_at(r)) cell->clear_result();
+        return;
+    }
+    impl::evaluate(impl_->collect(list));
+}
+
+void table_formula_model::recalc_all() {
+    impl::evaluate(impl_->collect(get_cell_tracker().order_all(*impl_->context)));
+}
+
+void table_formula_model::recalc_range(const vex::range_t& range) {
+    impl::evaluate(impl_->collect(get_cell_tracker().order_range(range, *impl_->context)));
+}
+
+void table_formula_model::follow_shared_master(uint32_t shared_index, std::string_view text, const vex::coord_t& at) {
+    const auto it = impl_->shared.find(shared_index);
+    if (it == impl_->shared.end()) return;
+    it->second.text = text;
+    it->second.master = at;
+}
+
+const shared_formula_entry_t* table_formula_model::shared_formula(uint32_t shared_index) const {
+    const auto it = impl_->shared.find(shared_index);
+    return it == impl_->shared.end() ? nullptr : &it->second;
+}
 
 } // namespace vex::mta::formula

@@ -1,41 +1,88 @@
 #pragma once
-// A sheet's formula model. The table makes it over the table's model context and
-// owns both. Until the engine stands, the model files formula cells and keeps
-// their texts and results; parsing a text into tokens, registering its references
-// with the dependency tracker and recalculating are the engine's, at the places
-// marked below.
+// A sheet's formula model: the sheet's entry into the formula engine. It turns a
+// text at a position into a parsed, tracked formula cell filed in the sheet,
+// keeps the master texts of shared formulas, forgets formulas of a range, parses
+// texts for other users (defined names, link addresses) and drives
+// recalculation. The table makes it over the table's model context and owns both.
 
 #include "coord.h"
 #include "mta/formula/formula_model_context.h"
+#include "mta/formula/token.h"
 
+#include <cstdint>
+#include <memory>
+#include <string>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 namespace vex::mta::formula {
 
 class formula_cell;
 
-class table_formula_model {
+struct shared_formula_entry_t {
+    uint32_t use_count = 0;
+    std::string text;       // the master's formula
+    vex::coord_t master{};  // where it was written: followers share its tokens
+};
+
+class formula_mode_t {
 public:
-    explicit table_formula_model(formula_model_context& context) : context_(&context) {}
-    formula_model_context& context() const noexcept { return *context_; }
+    virtual ~formula_mode_t() = default;
+    // The tracked formula ranges on the range's grid that overlap it.
+    virtual std::unordered_set<vex::range_t> query_tracked_ranges(const vex::range_t& range) = 0;
+    // Parses the text and files it as a tracked formula cell. A refused text
+    // throws formula_exception with the reason and changes nothing.
+    virtual void set_formula(const vex::coord_t& position, std::string_view text) = 0;
+    // Forgets the formulas whose range lies in the range; the cells stay.
+    virtual void remove_formulas(const vex::range_t& range) = 0;
+    // The tokens of the text, empty when it does not parse; parser errors pass.
+    virtual std::vector<token_t>& parse_formula(std::vector<token_t>& out, const vex::coord_t& position,
+                                                std::string_view text) = 0;
+    virtual void recalc(const std::unordered_set<vex::range_t>& changed, bool evaluate) = 0;
+    virtual void recalc_all() = 0;
+    virtual void recalc_range(const vex::range_t& range) = 0;
+};
 
-    // Makes the formula cell of a host's text at the position and files it.
-    // Engine: parse the text into the cell's tokens, track its references.
-    void set_formula(const vex::coord_t& position, std::string_view text);
-    // Files a cell built by the sheet reader. Engine: as above.
+class table_formula_model final : public formula_mode_t {
+public:
+    explicit table_formula_model(formula_model_context& context);
+    ~table_formula_model() override;
+    table_formula_model(const table_formula_model&) = delete;
+    table_formula_model& operator=(const table_formula_model&) = delete;
+
+    formula_model_context& context() const noexcept;
+
+    std::unordered_set<vex::range_t> query_tracked_ranges(const vex::range_t& range) override;
+    // A text the parser cannot read for want of vocabulary (an undefined name,
+    // "&", an error literal) is filed unparsed, untracked, the last message kept;
+    // a syntax fault is refused whatever the parser made of it.
+    void set_formula(const vex::coord_t& position, std::string_view text) override;
+    // Files a built cell and tracks it when parsed; a shared follower needs its
+    // master first ("Shared formula not found.", nothing filed).
     void set_formula(formula_cell* cell);
-    // Engine: recalculates the cells that depend on the ranges; evaluate false
-    // only marks them.
-    void recalc(const std::unordered_set<vex::range_t>& ranges, bool evaluate);
+    // The sheet reader's cell, filed as read: parse_imported() parses it once
+    // the whole workbook is loaded and every sheet has its grid.
+    void import_formula(formula_cell* cell);
+    // Parses and tracks every formula cell of the sheet not parsed yet. A text
+    // that fails keeps its loaded result, unparsed; nothing fails.
+    void parse_imported();
+    void remove_formulas(const vex::range_t& range) override;
+    std::vector<token_t>& parse_formula(std::vector<token_t>& out, const vex::coord_t& position,
+                                        std::string_view text) override;
+    void recalc(const std::unordered_set<vex::range_t>& changed, bool evaluate) override;
+    void recalc_all() override;
+    void recalc_range(const vex::range_t& range) override;
 
-    // Forgets the formula cells of the range. The store calls it before it erases
-    // or overwrites them, so a dying cell never has to reach back into a column
-    // that mdds is in the middle of changing; the store then deletes the cells.
-    void remove_formulas(const vex::range_t&) {}
+    // A shift moved or rewrote a shared master: the entry follows it.
+    void follow_shared_master(uint32_t shared_index, std::string_view text, const vex::coord_t& at);
+    // Null for a shared index no master has set.
+    const shared_formula_entry_t* shared_formula(uint32_t shared_index) const;
+
+    struct impl;
 
 private:
-    formula_model_context* context_;
+    std::unique_ptr<impl> impl_;
 };
 
 } // namespace vex::mta::formula

@@ -1,6 +1,7 @@
 #include "mta/table/table/table.h"
 
 #include "errors.h"
+#include "mta/formula/cell_tracker.h"
 #include "mta/table/cell/string_pool.h"
 #include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/style/manager/style_manager.h"
@@ -39,7 +40,11 @@ Table::Table(const extent_t& extent, unsigned rows, unsigned cols)
       col_widths_(get_sheet_limits().first_col, get_sheet_limits().first_col + int32_t(col_count_) - 1) {}
 
 Table::~Table() {
-    if (registered_) registry_->unregister_table(sheet_id_);
+    // The tracker forgets the grid at once, not cell by cell as the columns go.
+    if (registered_) {
+        formula::get_cell_tracker().purge_grid(int32_t(sheet_id_));
+        registry_->unregister_table(sheet_id_);
+    }
 }
 
 bool Table::register_grid(unsigned sheet_id, unsigned workbook) {

@@ -52,6 +52,7 @@ namespace image {
 class table_image_manager;
 }
 namespace formula {
+class formula_cell;
 class formula_model_context;
 class table_formula_model;
 }
@@ -268,13 +269,22 @@ public:
 
     // ---- formulas, row import (table_formulas.cpp), range values (range_value.cpp) --
     // Stores the text without surrounding blanks and one leading '='. Refuses an
-    // empty text ("The formula expression can not be empty.") and a cell that may
-    // not take a value; the position is checked by the caller.
+    // empty text ("The formula expression can not be empty."), a text the formula
+    // model refuses (its reason) and a cell that may not take a value; the
+    // position is checked by the caller.
     bool set_formula(int row, int col, std::string_view text);
     // Files a formula cell at its own position; the column then owns it.
     void store_formula_cell(formula::formula_cell* cell);
     // Null unless the cell holds a formula.
     formula::formula_cell* get_formula_cell(int row, int col) const;
+    // Every formula cell of the sheet, column by column, top down.
+    template <class F>
+    void for_each_formula_cell(F f) const {
+        for (int c = 1; c <= columns_.count(); ++c)
+            for (const auto& block : columns_.at(c)->cells())
+                if (block.type == element_type_formula)
+                    for (size_t i = 0; i < block.size; ++i) f(formula_block::at(*block.data, i));
+    }
     // A cached result for a formula cell; "This cell does not contain a formula." otherwise.
     bool set_formula_result(int row, int col, const std::optional<cell_t::value_type>& value);
     void remove_formulas(const vex::range_t& range);
@@ -408,14 +418,18 @@ public:
     bool group_summary_right() const noexcept { return summary_right_; }
     void set_group_summary_right(bool right) noexcept { summary_right_ = right; }
 
-    // In the store get_defined_names() chooses. A name is kept with its text; its
-    // tokens come with the formula parser.
+    // In the store get_defined_names() chooses. A name is kept with its text and
+    // the tokens the formula model parses from it at the current cell.
     const defined_name_entry_t* find_defined_name(const defined_name_key_t& key) const;
     bool has_defined_name(const defined_name_key_t& key) const;
-    // "Duplicate defined name." for a key stored already.
+    // The reader's path: "Duplicate defined name." for a key stored already; a
+    // text that does not parse is kept without tokens.
     bool add_defined_name(std::string_view name, std::string_view expression, const defined_name_props_t& props,
                           uint32_t scope);
-    // "Defined name parsing error." for an empty expression, else as add_defined_name.
+    // The host's path: "Defined name parsing error." for an expression without
+    // tokens, "Please add the sheet name and '!' before the cell and range
+    // references." for an unqualified reference, a parser error's own message,
+    // else as add_defined_name.
     bool set_defined_name(const defined_name_key_t& key, std::string_view expression);
 
 private:
@@ -428,6 +442,8 @@ private:
         return (tabledefs_.size() == 0 && merged_cells_.empty()) || guard_cell__(row, col);
     }
     bool guard_cell__(int row, int col) const;
+    // Where defined names are parsed: the current cell on this sheet's grid.
+    vex::coord_t name_origin__() const noexcept;
     // The column that takes a value at (row, col), or null with the refusal recorded.
     Column* writable_column__(int row, int col, bool force);
     // After a value is stored: a cell without a style of its own takes its row's
@@ -450,6 +466,10 @@ private:
     // The last index along the axis that the insertion would move: cells, merged
     // ranges, tables, links and comments; 0 when none.
     int last_pushed__(const band_shift_t& s) const;
+    // The workbook's formula cells that move with the shift or name this sheet:
+    // untracked, their texts and tokens rewritten; the parsed ones are returned
+    // to be tracked again once the cells have moved.
+    std::vector<formula::formula_cell*> rewrite_formulas__(const band_shift_t& s);
     void row_span_style__(int r1, int r2, const style_settings_t& s);
 
     // Held while the column collection changes, and by look-ups that may run on

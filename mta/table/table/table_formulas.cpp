@@ -66,7 +66,7 @@ void store_imported(Table& table, int row, const trival_cell_t& cell) {
         const vex::coord_t at{int32_t(table.sheet_id()), row, int32_t(std::min<uint32_t>(cell.col, INT32_MAX)), 0, 0, 0};
         auto formula = std::make_unique<formula::formula_cell>(at, std::string(cell.formula), cell.attributes);
         formula->set_result(cached_result(table, cell));
-        table.get_formula_model()->set_formula(formula.get());
+        table.get_formula_model()->import_formula(formula.get());
         formula.release();  // owned by its column now
         break;
     }
@@ -85,7 +85,11 @@ bool Table::set_formula(int row, int col, std::string_view text) {
     if (!text.empty() && text.front() == '=') text = trim_blanks(text.substr(1));
     if (text.empty()) return refuse("The formula expression can not be empty.");
     if (!check_cell_writable__(row, col)) return false;
-    formula_model_->set_formula({int32_t(sheet_id_), row, col, 0, 0, 0}, text);
+    try {
+        formula_model_->set_formula({int32_t(sheet_id_), row, col, 0, 0, 0}, text);
+    } catch (const formula_exception& e) {
+        return refuse(e.message());
+    }
     inherit_row_col_style__(row, col);
     std::unordered_set<vex::range_t> ranges(8);
     ranges.max_load_factor(1.0f);

@@ -1,6 +1,14 @@
 #include "mta/table/table/table.h"
 
+#include "errors.h"
+#include "mta/formula/expression_syntax.h"
+#include "mta/table/formula_model/reference_rewrite.h"
+#include "mta/table/formula_model/table_formula_model.h"
 #include "run_message.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
 
 namespace vex::mta {
 
@@ -20,17 +28,53 @@ bool Table::has_defined_name(const defined_name_key_t& key) const {
     return store && store->contains(key);
 }
 
+vex::coord_t Table::name_origin__() const noexcept {
+    vex::coord_t at = current_cell_;
+    at.grid_id = int32_t(sheet_id_);
+    return at;
+}
+
 bool Table::add_defined_name(std::string_view name, std::string_view expression, const defined_name_props_t& props,
                              uint32_t scope) {
     defined_name_store_t* store = get_defined_names();
     if (!store) return false;
-    if (!store->add_with_props({name, scope}, props, expression, {})) return refuse("Duplicate defined name.");
+    // A name as a file gives it is kept whatever its text: one that does not
+    // parse keeps no tokens, and the last message stays.
+    std::vector<formula::token_t> tokens;
+    const std::string before = get_run_message().str();
+    try {
+        formula_model_->parse_formula(tokens, name_origin__(), expression);
+    } catch (const std::exception&) {
+        tokens.clear();
+    }
+    set_run_message(before);
+    if (!store->add_with_props({name, scope}, props, expression, std::move(tokens)))
+        return refuse("Duplicate defined name.");
     return true;
 }
 
 bool Table::set_defined_name(const defined_name_key_t& key, std::string_view expression) {
     if (expression.empty()) return refuse("Defined name parsing error.");
-    return add_defined_name(key.name, expression, {}, key.local_sheet_id);
+    defined_name_store_t* store = get_defined_names();
+    if (!store) return false;
+    std::vector<formula::token_t> tokens;
+    try {
+        formula_model_->parse_formula(tokens, name_origin__(), expression);
+    } catch (const general_error& e) {
+        // A sheet without a reference mode the parser knows keeps the text alone.
+        if (e.category() != "general") return refuse(e.message());
+        return store->add(key, expression, {}) ? true : refuse("Duplicate defined name.");
+    } catch (const std::exception& e) {
+        return refuse(e.what());
+    }
+    if (tokens.empty() || !formula::is_complete_expression(tokens)) return refuse("Defined name parsing error.");
+    const auto references = formula::find_references(formula_model_->context(), name_origin__(), expression);
+    const bool unqualified = std::any_of(references.begin(), references.end(), [&](const auto& r) {
+        return expression.substr(r.begin, r.end - r.begin).find('!') == std::string_view::npos;
+    });
+    if (unqualified) return refuse("Please add the sheet name and '!' before the cell and range references.");
+    if (!store->add(key, expression, std::move(tokens))) return refuse("Duplicate defined name.");
+    return true;
 }
 
 } // namespace vex::mta

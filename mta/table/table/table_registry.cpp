@@ -109,6 +109,14 @@ Table* table_registry_t::find_by_name(uint32_t workbook, std::string_view name) 
     return nullptr;
 }
 
+std::vector<Table*> table_registry_t::tables_of(uint32_t workbook) const {
+    std::shared_lock lock(mutex_);
+    std::vector<Table*> out;
+    for (const auto& [id, record] : tables_)
+        if (record.workbook == workbook) out.push_back(record.table);
+    return out;
+}
+
 void table_registry_t::rename(uint32_t grid_id, std::string_view name) {
     std::unique_lock lock(mutex_);
     if (const auto it = tables_.find(grid_id); it != tables_.end()) it->second.name = name;

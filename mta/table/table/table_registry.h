@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace vex::mta {
 
@@ -72,6 +73,8 @@ public:
     style_manager_t* workbook_styles(uint32_t workbook) const;
     // Only tables of the given workbook; the first registered wins.
     Table* find_by_name(uint32_t workbook, std::string_view name) const;
+    // The workbook's registered tables in the order they were registered.
+    std::vector<Table*> tables_of(uint32_t workbook) const;
     // A registered table's new name; unknown ids do nothing.
     void rename(uint32_t grid_id, std::string_view name);
 

@@ -1,5 +1,10 @@
 #include "mta/table/table/table.h"
 
+#include "mta/formula/cell_tracker.h"
+#include "mta/formula/formula_cell.h"
+#include "mta/table/formula_model/reference_rewrite.h"
+#include "mta/table/formula_model/table_formula_model.h"
+#include "mta/table/table/table_registry.h"
 #include "mta/table/utils/band_shift.h"
 #include "mta/table/utils/defined_names/defined_name_store.h"
 #include "mta/table/utils/range_check.h"
@@ -7,13 +12,69 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace vex::mta {
 
-// The moved formula cells keep their recorded position right. A dependency
-// tracker, once the formula engine brings one, must hear of the moves at the
-// places marked "Engine" below; deleted formula cells are released by their
-// column before they go.
+namespace {
+
+// Whether a formula of another sheet may name the shifted one: a parsed one by
+// its tokens, an unparsed one when it qualifies any reference.
+bool may_reference(const formula::formula_cell& cell, int32_t grid) {
+    if (cell.parsed)
+        return std::any_of(cell.tokens.begin(), cell.tokens.end(),
+                           [&](const formula::token_t& t) { return formula::token_on_grid(t, grid); });
+    return cell.expression().find('!') != std::string_view::npos;
+}
+
+} // namespace
+
+// Deleted formula cells are released by their column before they go; the others
+// that move or name the shifted sheet are rewritten here, before the move, and
+// tracked again after it.
+std::vector<formula::formula_cell*> Table::rewrite_formulas__(const band_shift_t& s) {
+    std::vector<formula::formula_cell*> rewritten;
+    const int32_t grid = int32_t(sheet_id_);
+    const std::vector<Table*> sheets = registered_ ? get_table_registry().tables_of(workbook_) : std::vector<Table*>{this};
+    formula::cell_tracker_t& tracker = formula::get_cell_tracker();
+    for (Table* sheet : sheets) {
+        const bool own = sheet == this;
+        formula::model_context& context = sheet->get_formula_model()->context();
+        sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
+            const vex::coord_t from = cell->position();
+            vex::coord_t to = from;
+            if (own && s.in_band(from) && s.along(from) >= s.first) {
+                if (!s.insert && s.along(from) <= s.last()) return;  // deleted with its cell
+                s.along(to) += s.insert ? s.count : -s.count;
+            }
+            if (!own && !may_reference(*cell, grid)) return;
+            std::optional<std::string> text;
+            if (!cell->expression().empty())
+                text = formula::shift_formula_text(context, from, cell->expression(), grid, s, false);
+            const bool moved = to != from;
+            if (!text && !moved && !std::any_of(cell->tokens.begin(), cell->tokens.end(), [&](const auto& t) {
+                    return formula::token_on_grid(t, grid);
+                }))
+                return;
+            if (cell->state() == formula::formula_cell_state::registered) {
+                tracker.unregister_formula(cell);
+                cell->set_state(formula::formula_cell_state::created);
+            }
+            if (text) cell->set_expression(std::move(*text));
+            if (cell->parsed) formula::shift_formula_tokens(cell->tokens, from, to, grid, s, false);
+            formula::formula_attributes_t a = cell->attributes();
+            if (own && (a.type == 1 || a.type == 2) && a.ref.first.row != 0) {
+                if (!s.follow(a.ref)) a.ref.first = a.ref.last = to;
+                cell->set_attributes(a);
+                if (a.type == 1) formula_model_->follow_shared_master(a.shared_index, cell->expression(), to);
+            }
+            if (cell->parsed) rewritten.push_back(cell);
+        });
+    }
+    return rewritten;
+}
 
 int Table::last_pushed__(const band_shift_t& s) const {
     int best = s.rows ? columns_.last_used_row(s.band_lo, s.band_hi) : columns_.last_used_col(s.band_lo, s.band_hi);
@@ -83,13 +144,19 @@ bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b
             delete_col_sizes(s.first, s.last());
         }
     }
-    // Engine: the cells of the band beyond the shift point moved.
+    const std::vector<formula::formula_cell*> rewritten = rewrite_formulas__(s);
     if (rows)
         insert ? columns_.insert_rows(lo, hi, s.first, s.count) : columns_.delete_rows(lo, hi, s.first, s.count);
     else
         insert ? columns_.insert_cols(lo, hi, s.first, s.count) : columns_.delete_cols(lo, hi, s.first, s.count);
+    for (formula::formula_cell* cell : rewritten) {
+        try {
+            formula::get_cell_tracker().register_formula(cell);
+        } catch (const std::exception&) {
+            cell->parsed = 0;  // a range the tracker cannot hold stays untracked
+        }
+    }
     merged_cells_.shift(s);
-    // Engine: defined names referring to deleted cells are rewritten by the formula engine.
     if (auto* names = get_defined_names()) names->on_shift(*this, s);
     tabledefs_.shift(s);
     if (whole) {

@@ -92,6 +92,38 @@ struct band_shift_t {
         along(r.last) = hi;
         return true;
     }
+
+    // A formula reference in sheet coordinates follows the cells it names;
+    // false when they are all gone (#REF!). With `absolute_only` (a defined
+    // name) a part without '$' along the axis never moves, and a range with one
+    // such corner keeps the other corner's rules of its own.
+    bool follow_reference(vex::range_t& r, bool absolute_only) const noexcept {
+        const uint8_t a1 = rows ? r.first.flag1 : r.first.flag2;
+        const uint8_t a2 = rows ? r.last.flag1 : r.last.flag2;
+        if (!absolute_only || (a1 && a2)) return follow(r);
+        if (!a1 && !a2) return true;
+        coord_t& moving = a1 ? r.first : r.last;
+        const auto in_block = [&](const coord_t& c) { return in_band(c) && along(c) >= first && along(c) <= last(); };
+        if (insert) {
+            if (!in_band(moving) || along(moving) < first || along(moving) > edge) return true;
+            int lo = along(moving), hi = lo;
+            if (follow(lo, hi)) along(moving) = lo;
+            else if (a1) return false;
+            else along(moving) = edge;
+            return true;
+        }
+        const int lo_along = std::min(along(r.first), along(r.last)), hi_along = std::max(along(r.first), along(r.last));
+        const int lo_across = std::min(across(r.first), across(r.last)), hi_across = std::max(across(r.first), across(r.last));
+        if (lo_along > last()) {
+            if (in_band(moving) && along(moving) <= edge) along(moving) -= count;
+            return true;
+        }
+        if (hi_along < first || hi_across < band_lo || lo_across > band_hi) return true;
+        const bool inside = lo_along >= first && hi_along <= last() && lo_across >= band_lo && hi_across <= band_hi;
+        if (inside) return false;
+        if (a1) return !in_block(r.first);
+        return !(across(r.last) <= band_hi && along(r.last) <= last());
+    }
 };
 
 } // namespace vex::mta

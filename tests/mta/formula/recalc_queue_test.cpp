@@ -130,3 +130,15 @@ TEST_F(recalc_queue_test, a_failing_launcher_reports_its_error) {
 }
 
 } // namespace
+
+TEST_F(recalc_queue_test, the_workers_take_runs_of_cells_in_list_order) {
+    EXPECT_EQ(recalc_batch::cells_per_task(10, 8), 1u);
+    EXPECT_EQ(recalc_batch::cells_per_task(100000, 8), 1538u);
+    EXPECT_EQ(recalc_batch::cells_per_task(10000000, 2), 4096u);
+    for (const int n : {1, 7, 5000}) {
+        auto cells = make_cells(n);
+        recalc_batch(cells, 3).run();
+        expect_results(n);
+        owned.clear();
+    }
+}

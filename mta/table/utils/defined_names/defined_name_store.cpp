@@ -3,11 +3,16 @@
 #include "coord.h"
 #include "mta/table/table/table.h"
 #include "mta/formula/formula_error.h"
+#include "mta/table/formula_model/reference_rewrite.h"
+#include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/utils/band_shift.h"
 #include "mta/table/utils/range_check.h"
 #include "sheet_limits.h"
 
 #include <algorithm>
+#include <mutex>
+#include <optional>
+#include <string>
 
 namespace vex::mta {
 
@@ -20,7 +25,13 @@ size_t defined_name_key_hash::operator()(const defined_name_key_t& key) const no
 
 defined_name_entry_t* defined_name_store_t::add(const defined_name_key_t& key, std::string_view expression,
                                                 std::vector<formula::token_t>&& tokens) {
-    if (contains(key)) return nullptr;
+    std::unique_lock lock(mutex_);
+    return add__(key, expression, std::move(tokens));
+}
+
+defined_name_entry_t* defined_name_store_t::add__(const defined_name_key_t& key, std::string_view expression,
+                                                  std::vector<formula::token_t>&& tokens) {
+    if (index_.count(key) != 0) return nullptr;
     auto node = std::make_unique<node_t>(
         node_t{std::string(key.name), key.local_sheet_id, {{}, std::string(expression), std::move(tokens)}});
     node_t* raw = node.get();
@@ -31,34 +42,51 @@ defined_name_entry_t* defined_name_store_t::add(const defined_name_key_t& key, s
 
 bool defined_name_store_t::add_with_props(const defined_name_key_t& key, const defined_name_props_t& props,
                                           std::string_view expression, std::vector<formula::token_t>&& tokens) {
-    defined_name_entry_t* entry = add(key, expression, std::move(tokens));
+    std::unique_lock lock(mutex_);
+    defined_name_entry_t* entry = add__(key, expression, std::move(tokens));
     if (!entry) return false;
     entry->props = props;
     return true;
 }
 
+size_t defined_name_store_t::size() const noexcept {
+    std::shared_lock lock(mutex_);
+    return names_.size();
+}
+
+bool defined_name_store_t::contains(const defined_name_key_t& key) const {
+    std::shared_lock lock(mutex_);
+    return index_.count(key) != 0;
+}
+
 std::string_view defined_name_store_t::name_at(size_t n) const noexcept {
+    std::shared_lock lock(mutex_);
     return n < names_.size() ? std::string_view(names_[n]->name) : std::string_view();
 }
 
 std::string_view defined_name_store_t::expression_at(size_t n) const noexcept {
+    std::shared_lock lock(mutex_);
     return n < names_.size() ? std::string_view(names_[n]->entry.expression) : std::string_view();
 }
 
 uint32_t defined_name_store_t::local_sheet_id_at(size_t n) const noexcept {
+    std::shared_lock lock(mutex_);
     return n < names_.size() ? names_[n]->local_sheet_id : workbook_scope;
 }
 
 bool defined_name_store_t::contains_name(std::string_view name) const noexcept {
+    std::shared_lock lock(mutex_);
     return std::any_of(names_.begin(), names_.end(), [&](const auto& node) { return node->name == name; });
 }
 
 const defined_name_entry_t* defined_name_store_t::find(const defined_name_key_t& key) const {
+    std::shared_lock lock(mutex_);
     const auto it = index_.find(key);
     return it == index_.end() ? nullptr : &it->second->entry;
 }
 
 defined_name_entry_t* defined_name_store_t::find(const defined_name_key_t& key) {
+    std::shared_lock lock(mutex_);
     const auto it = index_.find(key);
     return it == index_.end() ? nullptr : &it->second->entry;
 }
@@ -69,6 +97,7 @@ const std::vector<formula::token_t>* defined_name_store_t::tokens_of(const defin
 }
 
 bool defined_name_store_t::erase(const defined_name_key_t& key) {
+    std::unique_lock lock(mutex_);
     const auto it = index_.find(key);
     if (it == index_.end()) return false;
     const node_t* node = it->second;
@@ -80,6 +109,7 @@ bool defined_name_store_t::erase(const defined_name_key_t& key) {
 void defined_name_store_t::remove_local_names(uint32_t sheet_id) {
     // The workbook scope is no sheet's id.
     if (sheet_id == workbook_scope) return;
+    std::unique_lock lock(mutex_);
     const auto removed = std::erase_if(names_, [&](const auto& n) { return n->local_sheet_id == sheet_id; });
     if (removed) rebuild_index__();
 }
@@ -88,53 +118,6 @@ void defined_name_store_t::rebuild_index__() {
     index_.clear();
     for (const auto& n : names_) index_.emplace(n->key(), n.get());
 }
-
-namespace {
-
-// A reference whose every cell is pushed past the table's edge names nothing of
-// it: it becomes #REF!, as a clamped one would silently name another cell. A
-// range whose last corner alone passes the edge is cut at it.
-struct insertion_t {
-    const band_shift_t& shift;
-    int32_t grid_id;
-
-    uint8_t may_move(const coord_t& c) const { return shift.rows ? c.flag1 : c.flag2; }
-    bool in_area(const coord_t& c) const {
-        return shift.in_band(c) && shift.along(c) >= shift.first && shift.along(c) <= shift.edge;
-    }
-    // One corner moving alone; false when it passes the edge.
-    bool move(coord_t& c) const {
-        int lo = shift.along(c), hi = lo;
-        if (!shift.follow(lo, hi)) return false;
-        shift.along(c) = lo;
-        return true;
-    }
-    void apply(formula::token_t& token) const {
-        if (token.opcode == formula::op_cell_ref) {
-            auto& c = std::get<coord_t>(token.operand);
-            if (c.grid_id == grid_id && may_move(c) && in_area(c) && !move(c)) become_ref_error(token);
-        } else if (token.opcode == formula::op_range_ref) {
-            auto& r = std::get<range_t>(token.operand);
-            if (r.first.grid_id != grid_id) return;
-            const bool first_moves = may_move(r.first), last_moves = may_move(r.last);
-            if (first_moves && !last_moves) {
-                if (in_area(r.first) && !move(r.first)) become_ref_error(token);
-            } else if (!first_moves && last_moves) {
-                if (in_area(r.last) && !move(r.last)) shift.along(r.last) = shift.edge;
-            } else if (first_moves && last_moves && shift.in_band(r.first) && in_area(r.last)) {
-                int lo = shift.along(r.first), hi = shift.along(r.last);
-                if (!shift.follow(lo, hi)) return become_ref_error(token);
-                shift.along(r.first) = lo;
-                shift.along(r.last) = hi;
-            }
-        }
-    }
-    static void become_ref_error(formula::token_t& token) {
-        token = formula::token_t(formula::formula_error(error_value_enum::ref));
-    }
-};
-
-} // namespace
 
 void defined_name_store_t::on_insert_rows(Table& table, int first_col, int last_col, int row, int count) {
     range_check_t check(table);
@@ -151,10 +134,38 @@ void defined_name_store_t::on_insert_cols(Table& table, int first_row, int last_
     on_shift(table, band_shift_t::inserting(false, first_row, last_row, col, count, last_col_of(table)));
 }
 
+void defined_name_store_t::on_delete_cols(Table& table, int row1, int row2, int col1, int col2) {
+    range_check_t check(table);
+    if (!check.check_delete_cols(col1, col2) || !check.check_row_range(row1, row2)) return;
+    on_shift(table, band_shift_t::deleting(false, row1, row2, col1, col2, last_col_of(table)));
+}
+
+void defined_name_store_t::on_delete_rows(Table& table, int col1, int col2, int row1, int row2) {
+    range_check_t check(table);
+    if (!check.check_delete_rows(row1, row2) || !check.check_col_range(col1, col2)) return;
+    on_shift(table, band_shift_t::deleting(true, col1, col2, row1, row2, last_row_of(table)));
+}
+
 void defined_name_store_t::on_shift(const Table& table, const band_shift_t& s) {
-    if (!s.insert) return;  // deletions are the formula engine's
-    const insertion_t ins{s, int32_t(table.sheet_id())};
-    for_each_token__([&](formula::token_t& token) { ins.apply(token); });
+    const int32_t grid = int32_t(table.sheet_id());
+    formula::model_context& context = table.get_formula_model()->context();
+    // Texts are read at A1, where a relative part is its own row or column; the
+    // tokens keep theirs, which a name never moves.
+    const vex::coord_t origin{grid, 1, 1, 0, 0, 0};
+    // Parsing looks names up in this store: the texts are rewritten unlocked.
+    std::vector<std::string> texts;
+    {
+        std::shared_lock lock(mutex_);
+        for (const auto& node : names_) texts.push_back(node->entry.expression);
+    }
+    std::vector<std::optional<std::string>> shifted;
+    for (const auto& text : texts) shifted.push_back(formula::shift_formula_text(context, origin, text, grid, s, true));
+    std::unique_lock lock(mutex_);
+    for (size_t i = 0; i < names_.size(); ++i) {
+        defined_name_entry_t& entry = names_[i]->entry;
+        formula::shift_formula_tokens(entry.tokens, origin, origin, grid, s, true);
+        if (i < shifted.size() && shifted[i] && entry.expression == texts[i]) entry.expression = std::move(*shifted[i]);
+    }
 }
 
 } // namespace vex::mta

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -73,13 +74,13 @@ public:
     bool add_with_props(const defined_name_key_t& key, const defined_name_props_t& props,
                         std::string_view expression, std::vector<formula::token_t>&& tokens);
 
-    size_t size() const noexcept { return names_.size(); }
+    size_t size() const noexcept;
     // Empty views and the workbook scope past the end.
     std::string_view name_at(size_t n) const noexcept;
     std::string_view expression_at(size_t n) const noexcept;
     uint32_t local_sheet_id_at(size_t n) const noexcept;
 
-    bool contains(const defined_name_key_t& key) const { return index_.count(key) != 0; }
+    bool contains(const defined_name_key_t& key) const;
     // Under any scope; case-sensitive.
     bool contains_name(std::string_view name) const noexcept;
     const defined_name_entry_t* find(const defined_name_key_t& key) const;
@@ -90,12 +91,18 @@ public:
     // A sheet's table is going: its local names go with it.
     void remove_local_names(uint32_t sheet_id);
 
-    // Reference tokens into the table's sheet follow rows (columns) inserted within
-    // a band of columns (rows). The texts are left as they are.
+    // References into the table's sheet follow rows (columns) inserted or
+    // deleted within a band of columns (rows): the absolute parts move, relative
+    // ones never do. Bounds outside the sheet record the range check's message
+    // and change nothing.
     void on_insert_rows(Table& table, int first_col, int last_col, int row, int count);
     void on_insert_cols(Table& table, int first_row, int last_row, int col, int count);
+    void on_delete_cols(Table& table, int row1, int row2, int col1, int col2);
+    void on_delete_rows(Table& table, int col1, int col2, int row1, int row2);
     // The move alone, for a shift whose guards have passed. A reference pushed
-    // wholly past the table's edge becomes #REF!; one reaching past it is cut.
+    // wholly past the table's edge, or whose cells are all deleted, becomes
+    // #REF!; one reaching past the edge is cut. Tokens and texts both follow:
+    // a text changes only where a changed reference was written.
     void on_shift(const Table& table, const band_shift_t& s);
 
 private:
@@ -107,12 +114,11 @@ private:
     };
 
     void rebuild_index__();
-    template <class F>
-    void for_each_token__(F f) {
-        for (auto& node : names_)
-            for (auto& token : node->entry.tokens) f(token);
-    }
+    defined_name_entry_t* add__(const defined_name_key_t& key, std::string_view expression,
+                                std::vector<formula::token_t>&& tokens);
 
+    // The store a workbook's sheets share is reached from each of them.
+    mutable std::shared_mutex mutex_;
     std::vector<std::unique_ptr<node_t>> names_;  // in the order they were added
     std::unordered_map<defined_name_key_t, node_t*, defined_name_key_hash> index_;
 };

@@ -1,10 +1,13 @@
 #include "mta/table/utils/hyperlink/hyperlink_list.h"
 
+#include "errors.h"
+#include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/style/rc/cell_style_runs.h"
 #include "mta/table/table/table.h"
 #include "mta/table/utils/band_shift.h"
 #include "mta/table/utils/defined_names/defined_name_store.h"
 #include "mta/table/utils/range_check.h"
+#include "run_message.h"
 #include "sheet_limits.h"
 #include "text_utils.h"
 
@@ -99,6 +102,30 @@ bool is_internal_link_target(std::string_view address, const std::function<bool(
     return is_a1_area(s) || (is_name && is_name(s));
 }
 
+bool hyperlink_list_t::internal_address__(std::string_view address) const {
+    // The address parses as one cell, range or defined name. Trying it leaves
+    // the last message as it was.
+    const std::string before = get_run_message().str();
+    std::vector<formula::token_t> tokens;
+    bool parsed = true;
+    try {
+        const vex::coord_t origin{int32_t(table_->sheet_id()), 1, 1, 0, 0, 0};
+        table_->get_formula_model()->parse_formula(tokens, origin, address);
+    } catch (const general_error& e) {
+        // A sheet without a reference mode the parser knows reads addresses by their form.
+        parsed = e.category() != "general";
+        tokens.clear();
+    } catch (const std::exception&) {
+        tokens.clear();
+    }
+    set_run_message(before);
+    if (!parsed)
+        return is_internal_link_target(address, [this](std::string_view name) { return names_defined_name(*table_, name); });
+    if (tokens.size() != 1) return false;
+    const int32_t op = tokens.front().opcode;
+    return op == formula::op_cell_ref || op == formula::op_range_ref || op == formula::op_name;
+}
+
 bool hyperlink_list_t::add(const vex::range_t& range, std::string_view address) {
     if (!add_record(range, address, true, true)) return false;
     restyle__(range, true);
@@ -107,10 +134,7 @@ bool hyperlink_list_t::add(const vex::range_t& range, std::string_view address) 
 
 bool hyperlink_list_t::add_record(const vex::range_t& range, std::string_view address, bool parse, bool external) {
     if (!table_->is_valid_range(range)) return false;
-    if (parse)
-        external = !is_internal_link_target(address, [this](std::string_view name) {
-            return names_defined_name(*table_, name);
-        });
+    if (parse) external = !internal_address__(address);
     hyperlink_t link;
     link.range = range;
     link.external = external ? "yes" : "";

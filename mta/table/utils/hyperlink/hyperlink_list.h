@@ -38,7 +38,8 @@ class hyperlink_list_t {
 public:
     explicit hyperlink_list_t(Table* table) : table_(table) {}
 
-    // The interface path: decides the kind from the address, stores the record and
+    // The interface path: decides the kind from the address (internal when the
+    // formula model parses it as one cell, range or defined name), stores the record and
     // gives the cells the hyperlink font. False for a range outside the table.
     bool add(const vex::range_t& range, std::string_view address);
     // Stores one record; with parse false `external` is taken as given.
@@ -70,6 +71,7 @@ public:
     void shift(const band_shift_t& s);
 
 private:
+    bool internal_address__(std::string_view address) const;
     // Gives the cells of the range the hyperlink font, or takes it away.
     void restyle__(const vex::range_t& range, bool linked);
 

@@ -383,7 +383,9 @@ TEST(workbook, after_loading_names_tables_and_hands_over_names) {
     const vex::mta::defined_name_entry_t* global = t1->find_defined_name({"Global", vex::mta::workbook_scope});
     ASSERT_NE(global, nullptr);
     EXPECT_EQ(global->expression, "First!$A$1");
-    EXPECT_TRUE(global->tokens.empty());
+    // Handed over with the tokens the formula model parsed.
+    ASSERT_EQ(global->tokens.size(), 1u);
+    EXPECT_EQ(global->tokens[0].opcode, vex::mta::formula::op_cell_ref);
     EXPECT_NE(t1->find_defined_name({"Late", vex::mta::workbook_scope}), nullptr);
     const vex::mta::defined_name_entry_t* local = t2->find_defined_name({"Local", t2->sheet_id()});
     ASSERT_NE(local, nullptr);

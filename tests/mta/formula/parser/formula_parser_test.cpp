@@ -1,6 +1,7 @@
 #include "parser_fixture.h"
 
 #include "errors.h"
+#include "mta/formula/parser/formula_lexer.h"
 #include "what_of.h"
 
 #include <stdexcept>
@@ -157,4 +158,45 @@ TEST_F(parser_fixture, numbers_read_as_the_general_reader_reads_them) {
         ASSERT_EQ(token.opcode, 700) << text;
         EXPECT_EQ(std::get<double>(token.operand), *expected) << text;
     }
+}
+
+// Spans and the lenient read serve rewriting texts and checking their syntax.
+TEST_F(parser_fixture, spans_and_lenient_reads) {
+    text = "Sheet2!A1:B2+\"x\"*'My sheet'!C3";
+    std::vector<vex::mta::formula::token_span_t> spans;
+    formula_parser parser(context(), {7, 1, 1, 0, 0, 0}, text);
+    parser.record_spans(spans);
+    ASSERT_TRUE(parser.parse());
+    std::vector<std::string> pieces;
+    for (const auto& s : spans) pieces.push_back(text.substr(s.begin, s.end - s.begin));
+    EXPECT_EQ(pieces, (std::vector<std::string>{"Sheet2!A1:B2", "+", "\"x\"", "*", "'My sheet'!C3"}));
+
+    const struct {
+        const char* formula;
+        bool fault;
+        ops opcodes;
+    } cases[] = {
+        {"A1&B1", false, {704, 300, 704}},
+        {"NOSUCH(1)+#N/A", false, {1000, 100, 700, 101, 300, 700, 303, 700}},
+        {"\"abc", true, {701}},
+        {"'Sheet2!A1", true, {700}},
+        {"A1]", true, {700}},
+        {"SUM(1", true, {1000, 100, 700}},
+        {"A1:", false, {704, 200}},
+    };
+    for (const auto& c : cases) {
+        text = c.formula;
+        vex::set_run_message("kept");
+        formula_parser lenient(context(), {7, 1, 1, 0, 0, 0}, text);
+        lenient.set_lenient();
+        EXPECT_TRUE(lenient.parse()) << c.formula;
+        EXPECT_EQ(lenient.syntax_fault(), c.fault) << c.formula;
+        ops got;
+        for (const auto& t : lenient.tokens()) got.push_back(t.opcode);
+        EXPECT_EQ(got, c.opcodes) << c.formula;
+        EXPECT_EQ(vex::get_run_message().str(), "kept") << c.formula;
+    }
+    EXPECT_TRUE(vex::mta::formula::word_is_closed("'It''s'!A1"));
+    EXPECT_TRUE(vex::mta::formula::word_is_closed("Table1[[#Data],[a']b]]"));
+    EXPECT_FALSE(vex::mta::formula::word_is_closed("Table1[a"));
 }

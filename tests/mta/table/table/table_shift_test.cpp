@@ -490,9 +490,13 @@ TEST(table_shift, random_shifts_match_a_dense_grid) {
             if (!insert && on_rows && in_band(m.range) && !to[old_last]) m.totals = 0;
             return false;
         });
-        // Names follow insertions only; deletions are the formula engine's.
+        // Absolute name references follow deletions as the cells do.
         for (auto& n : names) {
-            if (!insert || n.is_ref_error || !in_band(n.ref)) continue;
+            if (n.is_ref_error || !in_band(n.ref)) continue;
+            if (!insert) {
+                n.is_ref_error = !follow(n.ref);
+                continue;
+            }
             const int first = along(n.ref.first), last = along(n.ref.last);
             if (last < c) continue;
             if (first >= c && !to[first]) {

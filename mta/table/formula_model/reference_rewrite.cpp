@@ -1,0 +1,199 @@
+#include "mta/table/formula_model/reference_rewrite.h"
+
+#include "errors.h"
+#include "mta/formula/model_context.h"
+#include "mta/formula/parser/formula_parser.h"
+#include "mta/formula/parser/token_resolver.h"
+#include "mta/table/utils/band_shift.h"
+#include "sheet_limits.h"
+#include "text_utils.h"
+
+#include <algorithm>
+#include <string>
+
+namespace vex::mta::formula {
+
+namespace {
+
+bool is_reference(const token_t& t) noexcept {
+    // A cell of another workbook carries its names; no sheet of this one moves it.
+    return (t.opcode == op_cell_ref || t.opcode == op_range_ref) && !t.names[0];
+}
+
+vex::coord_t resolved(vex::coord_t c, const vex::coord_t& origin) {
+    const auto& lim = get_sheet_limits();
+    c.row = absolute_line(c.row, c.flag1, origin.row, lim.row_count());
+    c.col = absolute_line(c.col, c.flag2, origin.col, lim.col_count());
+    return c;
+}
+
+vex::coord_t stored(vex::coord_t c, const vex::coord_t& origin) {
+    const auto& lim = get_sheet_limits();
+    c.row = stored_line(c.row, c.flag1, origin.row, lim.row_count());
+    c.col = stored_line(c.col, c.flag2, origin.col, lim.col_count());
+    return c;
+}
+
+vex::range_t range_of(const token_t& t, const vex::coord_t& origin) {
+    if (t.opcode == op_cell_ref) {
+        const vex::coord_t c = resolved(std::get<vex::coord_t>(t.operand), origin);
+        return {c, c};
+    }
+    const auto& r = std::get<vex::range_t>(t.operand);
+    return {resolved(r.first, origin), resolved(r.last, origin)};
+}
+
+// The sheet qualifier of a reference's text, "!" included; empty when unqualified.
+std::string_view qualifier(std::string_view span) {
+    size_t at = 0;
+    if (!span.empty() && span[0] == '\'') {
+        for (at = 1; at < span.size(); ++at) {
+            if (span[at] != '\'') continue;
+            if (at + 1 < span.size() && span[at + 1] == '\'') {
+                ++at;
+                continue;
+            }
+            break;
+        }
+    }
+    const size_t bang = span.find('!', at);
+    return bang == std::string_view::npos ? std::string_view() : span.substr(0, bang + 1);
+}
+
+// The '$' signs as the corner's own text has them: the parser gives a range one
+// flag per axis, taken from whichever corner it kept.
+void written_flags(std::string_view corner, vex::coord_t& c) {
+    if (corner.empty()) return;
+    c.flag2 = corner[0] == '$';
+    const size_t digit = corner.find_first_of("0123456789");
+    if (digit != std::string_view::npos) c.flag1 = digit > 0 && corner[digit - 1] == '$';
+    else c.flag1 = c.flag2;  // "$A" or "$1": one part, one sign
+    if (digit == 0 || (digit == 1 && corner[0] == '$')) c.flag1 = c.flag2;
+}
+
+void append_corner(std::string& out, const vex::coord_t& c, bool row, bool col) {
+    if (col) {
+        if (c.flag2) out += '$';
+        out += column_number_to_letters(c.col);
+    }
+    if (row) {
+        if (c.flag1) out += '$';
+        out += std::to_string(c.row);
+    }
+}
+
+// The reference's new text, written the way the old one was: a cell, a range,
+// or whole rows or columns.
+std::string reference_text(std::string_view span, const text_reference_t& ref, const vex::range_t& r) {
+    const std::string_view prefix = qualifier(span);
+    const std::string_view body = span.substr(prefix.size());
+    std::string out(prefix);
+    if (ref.cell) {
+        append_corner(out, r.first, true, true);
+        return out;
+    }
+    const bool lines_of_cols = std::none_of(body.begin(), body.end(), ascii_is_digit);   // "A:C"
+    const bool lines_of_rows = std::none_of(body.begin(), body.end(), ascii_is_alpha);   // "1:3"
+    vex::coord_t first = r.first, last = r.last;
+    const size_t colon = body.find(':');
+    if (colon != std::string_view::npos && body.find(':', colon + 1) == std::string_view::npos) {
+        std::string_view second = body.substr(colon + 1);
+        second.remove_prefix(qualifier(second).size());  // "Sheet1!A1:Sheet1!B2"
+        written_flags(body.substr(0, colon), first);
+        written_flags(second, last);
+    }
+    append_corner(out, first, !lines_of_cols, !lines_of_rows);
+    out += ':';
+    append_corner(out, last, !lines_of_cols, !lines_of_rows);
+    return out;
+}
+
+} // namespace
+
+bool token_on_grid(const token_t& token, int32_t grid) noexcept {
+    if (!is_reference(token)) return false;
+    if (token.opcode == op_cell_ref) return std::get<vex::coord_t>(token.operand).grid_id == grid;
+    return std::get<vex::range_t>(token.operand).first.grid_id == grid;
+}
+
+std::vector<text_reference_t> find_references(model_context& context, const vex::coord_t& origin,
+                                              std::string_view text) {
+    std::vector<text_reference_t> out;
+    if (text.empty()) return out;
+    std::vector<token_span_t> spans;
+    std::optional<formula_parser> built;
+    try {
+        built.emplace(context, origin, text);
+    } catch (const general_error&) {
+        return out;  // a sheet without a reference mode the parser knows
+    }
+    formula_parser& parser = *built;
+    parser.record_spans(spans);
+    parser.set_lenient();
+    parser.parse();
+    const auto& tokens = parser.tokens();
+    for (size_t i = 0; i < tokens.size() && i < spans.size(); ++i) {
+        if (!is_reference(tokens[i])) continue;
+        out.push_back({spans[i].begin, spans[i].end, range_of(tokens[i], origin), tokens[i].opcode == op_cell_ref});
+    }
+    return out;
+}
+
+std::optional<std::string> shift_formula_text(model_context& context, const vex::coord_t& origin,
+                                              std::string_view text, int32_t grid, const band_shift_t& shift,
+                                              bool absolute_only) {
+    std::string out;
+    size_t copied = 0;
+    bool changed = false;
+    for (const text_reference_t& ref : find_references(context, origin, text)) {
+        if (ref.range.first.grid_id != grid) continue;
+        vex::range_t before = ref.range, after = ref.range;
+        before.order();
+        const std::string_view span = text.substr(ref.begin, ref.end - ref.begin);
+        std::string replacement;
+        if (!shift.follow_reference(after, absolute_only)) {
+            replacement = std::string(qualifier(span)) + "#REF!";
+        } else {
+            after.order();
+            if (after == before) continue;
+            replacement = reference_text(span, ref, after);
+        }
+        out.append(text.substr(copied, ref.begin - copied));
+        out += replacement;
+        copied = ref.end;
+        changed = true;
+    }
+    if (!changed) return std::nullopt;
+    out.append(text.substr(copied));
+    return out;
+}
+
+bool shift_formula_tokens(std::vector<token_t>& tokens, const vex::coord_t& from, const vex::coord_t& to, int32_t grid,
+                          const band_shift_t& shift, bool absolute_only) {
+    const bool moved = from.row != to.row || from.col != to.col;
+    bool changed = false;
+    for (token_t& token : tokens) {
+        if (!is_reference(token)) continue;
+        vex::range_t r = range_of(token, from);
+        if (r.first.grid_id == grid) {
+            const vex::range_t before = r;
+            if (!shift.follow_reference(r, absolute_only)) {
+                token = token_t(formula_error(error_value_enum::ref));
+                changed = true;
+                continue;
+            }
+            changed = changed || r != before;
+        } else if (!moved) {
+            continue;
+        }
+        if (token.opcode == op_cell_ref) {
+            token.operand = stored(r.first, to);
+        } else {
+            token.operand.assign_range(stored(r.first, to), stored(r.last, to));
+        }
+        changed = changed || moved;
+    }
+    return changed;
+}
+
+} // namespace vex::mta::formula

@@ -1,0 +1,51 @@
+#pragma once
+// Formula texts and tokens after rows or columns of one sheet were inserted or
+// deleted: every reference into that sheet follows the cells it names (the rule
+// is band_shift_t::follow_reference), a reference whose cells are all gone
+// becomes #REF!, and a text changes only in the spans of the references that
+// changed.
+
+#include "coord.h"
+#include "mta/formula/token.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vex::mta {
+struct band_shift_t;
+}
+
+namespace vex::mta::formula {
+
+class model_context;
+
+// The references a text holds as the parser finds them, read leniently so that
+// a text stored unparsed shows its references too; positions in sheet terms.
+struct text_reference_t {
+    uint32_t begin = 0;  // the span in the text, sheet qualifier included
+    uint32_t end = 0;
+    vex::range_t range;  // relative parts resolved at the origin
+    bool cell = false;   // one cell, else a range
+};
+std::vector<text_reference_t> find_references(model_context& context, const vex::coord_t& origin,
+                                              std::string_view text);
+
+// The text written at `origin` with its references into `grid` moved by the
+// shift; none when no reference changed.
+std::optional<std::string> shift_formula_text(model_context& context, const vex::coord_t& origin,
+                                              std::string_view text, int32_t grid, const band_shift_t& shift,
+                                              bool absolute_only);
+
+// The reference tokens into `grid` moved by the shift, a gone one turned into
+// #REF!; relative parts are read at `from` and stored for `to`, where the
+// formula's cell now is. True when a token changed.
+bool shift_formula_tokens(std::vector<token_t>& tokens, const vex::coord_t& from, const vex::coord_t& to, int32_t grid,
+                          const band_shift_t& shift, bool absolute_only);
+
+// Whether a token names a cell or range of the grid.
+bool token_on_grid(const token_t& token, int32_t grid) noexcept;
+
+} // namespace vex::mta::formula

@@ -1,0 +1,184 @@
+#include "mta/table/formula_model/table_formula_model.h"
+
+#include "errors.h"
+#include "mta/table/sample_styles.h"
+#include "tests/mta/table/formula_model/book_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+using formula_model_test::book_t;
+using formula_model_test::cell_range;
+using formula_model_test::dependents;
+using formula_model_test::text_at;
+using formula_model_test::tracked;
+using sample::last_message;
+using vex::mta::Table;
+using vex::mta::formula::formula_attributes_t;
+using vex::mta::formula::formula_cell;
+
+TEST(table_formula_model, the_set_path_refuses_faults_and_keeps_missing_vocabulary_unparsed) {
+    book_t book;
+    Table& t = book.add("Sheet1");
+    const struct {
+        const char* text;
+        const char* message;  // null: stored
+        bool parsed;
+    } cases[] = {
+        {"1+", "Error in parsing formula: 1+", false},
+        {"(1+2", "Error in parsing formula: (1+2", false},
+        {"A1:", "Error in parsing formula: A1:", false},
+        {"SUM(1,2", "Incomplete parentheses.", false},
+        {"\"abc", "Error in parsing formula: \"abc", false},
+        {"'Sheet1!A1", "Error in parsing formula: 'Sheet1!A1", false},
+        {"A1&", "Error in parsing formula: A1&", false},
+        {"1+2)", "Error in parsing formula: 1+2)", false},
+        {"==1", "Error in parsing formula: =1", false},
+        {"A1&B1", nullptr, false},
+        {"Total*2", nullptr, false},
+        {"#N/A", nullptr, false},
+        {"1E5+1", nullptr, false},
+        {"NOSUCH(A1)", nullptr, false},
+        {"A1+1", nullptr, true},
+        {"SUM(A1:A3)*2", nullptr, true},
+    };
+    int row = 10;
+    for (const auto& c : cases) {
+        ++row;
+        vex::set_run_message("before");
+        const bool stored = t.set_formula(row, 2, c.text);
+        EXPECT_EQ(stored, c.message == nullptr) << c.text;
+        EXPECT_EQ(last_message(), c.message ? c.message : "before") << c.text;
+        EXPECT_EQ(text_at(t, row, 2), c.message ? "-" : c.text);
+        if (!stored) continue;
+        const formula_cell* cell = t.get_formula_cell(row, 2);
+        EXPECT_EQ(bool(cell->parsed), c.parsed) << c.text;
+        EXPECT_EQ(tracked(t, row, 2), c.parsed) << c.text;
+        EXPECT_EQ(cell->tokens.empty(), !c.parsed) << c.text;
+    }
+    vex::set_run_message("before");
+    EXPECT_FALSE(t.set_formula(1, 1, "9" + std::string(400, '9')));
+    EXPECT_EQ(last_message().rfind("value overflow: ", 0), 0u) << last_message();
+}
+
+TEST(table_formula_model, an_overwrite_is_tracked_as_the_new_formula) {
+    book_t book;
+    Table& t = book.add("Sheet1");
+    ASSERT_TRUE(t.set_formula(1, 2, "A1+1"));
+    ASSERT_TRUE(t.set_formula(1, 2, "A1+2"));
+    EXPECT_EQ(dependents(t, 1, 1), std::vector{cell_range(t, 1, 2)});
+    ASSERT_TRUE(t.set_formula(1, 2, "C1"));
+    EXPECT_TRUE(dependents(t, 1, 1).empty());
+    EXPECT_EQ(dependents(t, 1, 3), std::vector{cell_range(t, 1, 2)});
+    t.set_num(1, 2, 4.0);  // a value replaces the formula: nothing is left tracked
+    EXPECT_TRUE(dependents(t, 1, 3).empty());
+    EXPECT_TRUE(t.get_formula_model()->query_tracked_ranges(cell_range(t, 1, 2)).empty());
+}
+
+TEST(table_formula_model, shared_followers_need_their_master) {
+    book_t book;
+    Table& t = book.add("Sheet1");
+    auto* model = t.get_formula_model();
+    const int32_t grid = int32_t(t.sheet_id());
+    const auto built = [&](int row, const char* text, bool master) {
+        formula_attributes_t a;
+        a.type = 1;
+        a.shared_index = 4;
+        if (master) a.ref = {{grid, 1, 2, 1, 0, 0}, {grid, 2, 2, 1, 0, 0}};
+        auto cell = std::make_unique<formula_cell>(&model->context(), vex::coord_t{grid, row, 2, 0, 0, 0}, text);
+        cell->set_attributes(a);
+        cell->tokens.emplace_back(vex::coord_t{grid, 1, 0, 1, 0, 0});  // the cell to the left
+        cell->parsed = 1;
+        return cell;
+    };
+    auto early = built(2, "", false);
+    try {
+        model->set_formula(early.get());
+        ADD_FAILURE() << "a follower without its master was taken";
+    } catch (const formula_exception& e) {
+        EXPECT_EQ(e.message(), "Shared formula not found.");
+    }
+    EXPECT_EQ(t.get_formula_cell(2, 2), nullptr);
+    EXPECT_TRUE(dependents(t, 2, 1).empty());
+
+    auto master = built(1, "A1*2", true);
+    model->set_formula(master.release());
+    model->set_formula(early.release());
+    ASSERT_NE(model->shared_formula(4), nullptr);
+    EXPECT_EQ(model->shared_formula(4)->use_count, 2u);
+    EXPECT_EQ(model->shared_formula(4)->text, "A1*2");
+    EXPECT_EQ(dependents(t, 2, 1), std::vector{cell_range(t, 2, 2)});
+
+    const vex::range_t both{{grid, 1, 2, 1, 0, 0}, {grid, 2, 2, 1, 0, 0}};
+    EXPECT_EQ(model->query_tracked_ranges(both).size(), 2u);
+    model->remove_formulas(both);
+    EXPECT_TRUE(model->query_tracked_ranges(both).empty());
+    EXPECT_EQ(text_at(t, 1, 2) + "|" + text_at(t, 2, 2), "A1*2|");  // the cells stay
+
+    const struct {
+        vex::range_t range;
+        const char* message;
+    } refused[] = {
+        {{{grid + 1, 1, 1, 1, 0, 0}, {grid + 1, 3, 4, 1, 0, 0}},
+         "the range:(1,1,3,4) is not on the current grid while removing formulas in a range."},
+        {{{grid, 1, 1, 1, 0, 0}, {grid + 1, 3, 4, 1, 0, 0}},
+         "the range:(1,1,3,4) is not on the same grid while removing formulas in a range."},
+    };
+    for (const auto& r : refused) {
+        try {
+            model->remove_formulas(r.range);
+            ADD_FAILURE() << r.message;
+        } catch (const std::invalid_argument& e) {
+            EXPECT_STREQ(e.what(), r.message);
+        }
+    }
+}
+
+TEST(table_formula_model, recalculation_evaluates_its_own_workbook_and_skips_unparsed_cells) {
+    book_t book;
+    Table& s1 = book.add("Sheet1");
+    Table& s2 = book.add("Sheet2");
+    book_t other;
+    Table& o1 = other.add("Sheet1");
+    for (Table* t : {&s1, &s2, &o1}) {
+        ASSERT_TRUE(t->set_formula(1, 1, "2*3"));
+        ASSERT_TRUE(t->set_formula(2, 1, "1+1"));
+        ASSERT_TRUE(t->set_formula(3, 1, "Missing+1"));  // unparsed
+    }
+    s1.get_formula_model()->recalc_all();
+    for (int row : {1, 2}) EXPECT_TRUE(s1.get_formula_cell(row, 1)->has_result()) << row;
+    EXPECT_FALSE(s1.get_formula_cell(3, 1)->has_result());
+    EXPECT_FALSE(s2.get_formula_cell(1, 1)->has_result());
+    s2.get_formula_model()->recalc_range({{int32_t(s2.sheet_id()), 2, 1, 1, 0, 0}, {int32_t(s2.sheet_id()), 3, 1, 1, 0, 0}});
+    EXPECT_TRUE(s2.get_formula_cell(2, 1)->has_result());
+    EXPECT_FALSE(s2.get_formula_cell(1, 1)->has_result());
+
+    // A volatile formula is cleared by every set of its workbook, never of another.
+    ASSERT_TRUE(s1.set_formula(5, 1, "NOW()"));
+    s1.get_formula_cell(5, 1)->set_result(vex::mta::formula::formula_result_t(1.0));
+    ASSERT_TRUE(o1.set_formula(6, 1, "1+2"));
+    EXPECT_TRUE(s1.get_formula_cell(5, 1)->has_result());
+    ASSERT_TRUE(s2.set_formula(6, 1, "1+2"));
+    EXPECT_FALSE(s1.get_formula_cell(5, 1)->has_result());
+    book.drop(0);  // the volatile cell goes with its sheet
+    ASSERT_TRUE(s2.set_formula(7, 1, "3+4"));
+    ASSERT_TRUE(o1.set_formula(7, 1, "3+4"));
+}
+
+TEST(table_formula_model, a_sheet_destroyed_after_many_overwrites_leaves_nothing_tracked) {
+    book_t book;
+    Table& t = book.add("Sheet1");
+    Table& keep = book.add("Sheet2");
+    ASSERT_TRUE(keep.set_formula(1, 1, "Sheet1!A5+1"));
+    const int32_t grid = int32_t(t.sheet_id());
+    for (int i = 0; i < 1000; ++i) ASSERT_TRUE(t.set_formula(1 + i % 100, 1 + i % 7, "A" + std::to_string(i + 1) + "+1"));
+    EXPECT_EQ(t.get_formula_model()->query_tracked_ranges({{grid, 1, 1, 1, 0, 0}, {grid, 100, 7, 1, 0, 0}}).size(), 700u);
+    book.drop(0);
+    auto& tracker = vex::mta::formula::get_cell_tracker();
+    EXPECT_TRUE(tracker.query({{grid, 1, 1, 1, 0, 0}, {grid, 1048576, 16384, 1, 0, 0}}).empty());
+    EXPECT_TRUE(tracker.dependents_of({{grid, 1, 1, 1, 0, 0}, {grid, 1048576, 16384, 1, 0, 0}}).empty());
+    ASSERT_TRUE(keep.set_formula(1, 1, "2"));
+}
