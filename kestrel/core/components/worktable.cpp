@@ -36,12 +36,6 @@ xml_part_t* workbook_part_above(const xml_part_t* part) noexcept {
     return nullptr;
 }
 
-std::string_view local_name(const xml_node_t& n) noexcept {
-    std::string_view name = n.name ? n.name : "";
-    if (n.prefixed && n.prefix_length < name.size()) name.remove_prefix(n.prefix_length + 1);
-    return name;
-}
-
 // The element directly below the document element that holds the node.
 const xml_node_t& top_element(const xml_node_t& node) noexcept {
     const xml_node_t* n = &node;
