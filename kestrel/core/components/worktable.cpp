@@ -14,6 +14,7 @@
 #include "kestrel/xml/xl_xml/assignment/assign_for_worktable.h"
 #include "mta/table/cell/cell.h"
 #include "mta/table/cell/string_pool.h"
+#include "mta/table/utils/band_shift.h"
 #include "mta/table/style/manager/style_manager.h"
 #include "mta/table/utils/drawing/image/table_image.h"
 #include "run_message.h"
@@ -125,6 +126,19 @@ status_t worktable_t::assign(const xml_node_t* node) {
     const std::string_view top = local_name(top_element(*node));
     if (top == "sheetData") return reader_->assign(node);
     return status_t::done;
+}
+
+void worktable_t::on_shift__(const mta::band_shift_t& shift) {
+    auto& cells = periphery_.cell_metadata;
+    if (cells.empty()) return;
+    std::map<std::pair<int32_t, int32_t>, cell_metadata_t> moved;
+    for (const auto& [at, m] : cells) {
+        range_t r{};
+        r.first.row = r.last.row = at.first;
+        r.first.col = r.last.col = at.second;
+        if (shift.follow(r)) moved.emplace(std::pair{r.first.row, r.first.col}, m);
+    }
+    cells = std::move(moved);
 }
 
 bool worktable_t::after_loading__() {

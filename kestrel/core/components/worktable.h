@@ -89,6 +89,8 @@ public:
     mta::tabledef_t* rename_tabledef(std::string_view old_name, std::string_view new_name);
     // A table the store let go takes its part (and so its relationship) along.
     void on_table_removed__(std::string_view name) override;
+    // Cell metadata indexes move with their cells.
+    void on_shift__(const mta::band_shift_t& shift) override;
 
     // ---- pictures ----
     // The new image id, or what the image manager answered (below 1, with its

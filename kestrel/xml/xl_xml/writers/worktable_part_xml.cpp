@@ -273,8 +273,11 @@ void worktable_part_xml::start_cell(std::string_view ref, std::string_view type,
     if (xf) w_->write_attribute("s", number_text(xf));
     if (!type.empty()) w_->write_attribute("t", type);
     if (const cell_metadata_t* m = table_->periphery().metadata_at(cell_row_, cell_col_)) {
-        if (m->cell) w_->write_attribute("cm", number_text(m->cell));
-        if (m->value) w_->write_attribute("vm", number_text(m->value));
+        // Cell metadata describes formulas (dynamic arrays), value metadata
+        // rich values cached as errors (pictures in cells): a value set since
+        // drops them.
+        if (m->cell && cell_type_ == mta::element_type_formula) w_->write_attribute("cm", number_text(m->cell));
+        if (m->value && cell_type_ == mta::element_type_error) w_->write_attribute("vm", number_text(m->value));
     }
 }
 
@@ -291,6 +294,7 @@ void worktable_part_xml::write_cell(int32_t row, int32_t col, column_cursor& k) 
     const std::string ref = row_col_to_string(row, col);
     cell_row_ = row;
     cell_col_ = col;
+    cell_type_ = k.block != k.column->cells().end() ? k.block->type : mdds::mtv::element_type_empty;
     const uint16_t xf = k.xf();
     if (k.block == k.column->cells().end() || k.block->type == mdds::mtv::element_type_empty) {
         start_cell(ref, {}, xf);

@@ -3,6 +3,8 @@
 // section as read, all in the sheet schema's order, and the flags of rows,
 // columns and views that were read.
 
+#include "kestrel/core/components/workbook.h"
+#include "kestrel/core/components/worktable.h"
 #include "kestrel/document/xml_document.h"
 #include "tests/kestrel/xml/xl_xml/assignment/reader_support.h"
 #include "tests/kestrel/xml/xl_xml/writers/writer_support.h"
@@ -148,4 +150,25 @@ assert a == b and a[0] + a[1], (a, b)
 )";
         EXPECT_EQ(writer_test::run_python(script, dir / name), 0) << name;
     }
+}
+
+// Metadata indexes move with their cells and go when a value replaces what
+// they describe.
+TEST(sheet_periphery_writer, cell_metadata_follows_edits) {
+    const std::string body = "<sheetData><row r=\"1\"><c r=\"A1\" cm=\"1\"><f>SUM(B1:B2)</f><v>0</v></c>"
+                             "<c r=\"B1\" t=\"e\" vm=\"1\"><v>#VALUE!</v></c><c r=\"C1\" t=\"e\" vm=\"2\"><v>#VALUE!</v>"
+                             "</c></row></sheetData>";
+    scratch_dir dir;
+    write_zip(dir / "in.xlsx", reader_test::sheet_package(body));
+    vex::xml_document_t doc;
+    doc.load((dir / "in.xlsx").c_str(), false);
+    vex::worktable_t* table = doc.workbook()->first_worktable();
+    ASSERT_NE(table, nullptr);
+    ASSERT_TRUE(table->shift_range_down(1, 16384, 1, 2));
+    table->set_num(3, 3, 4.0);
+    doc.save((dir / "out.xlsx").c_str(), 2);
+    const std::string sheet = find(read_zip(dir / "out.xlsx"), "xl/worksheets/sheet1.xml");
+    EXPECT_NE(sheet.find("<c r=\"A3\" cm=\"1\"><f>"), std::string::npos) << sheet;
+    EXPECT_NE(sheet.find("<c r=\"B3\" t=\"e\" vm=\"1\">"), std::string::npos) << sheet;
+    EXPECT_NE(sheet.find("<c r=\"C3\"><v>4</v></c>"), std::string::npos) << sheet;
 }
