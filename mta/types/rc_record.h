@@ -8,6 +8,12 @@ namespace vex::mta {
 struct rc_record_t {
     static constexpr uint8_t custom_size = 1;  // custom height (rows) or width (columns)
     static constexpr uint8_t hidden = 4;
+    // Kept from a loaded sheet and written back.
+    static constexpr uint8_t thick_top = 8;      // rows
+    static constexpr uint8_t thick_bottom = 16;  // rows
+    static constexpr uint8_t best_fit = 8;       // columns
+    static constexpr uint8_t collapsed = 16;     // columns
+    static constexpr uint8_t phonetic = 32;      // rows and columns
 
     uint16_t xf = 0;
     uint8_t flags = 0;

@@ -48,16 +48,17 @@ struct defined_name_t {
 };
 
 // The attributes of a workbookView; one made here is all zero.
+// The defaults are the format's: what an element leaves out.
 struct workbook_view_t {
-    bool auto_filter_date_grouping = false;
-    bool show_sheet_tabs = false;
+    bool auto_filter_date_grouping = true;
+    bool show_sheet_tabs = true;
     bool minimized = false;
-    bool show_horizontal_scroll = false;
-    bool show_vertical_scroll = false;
+    bool show_horizontal_scroll = true;
+    bool show_vertical_scroll = true;
     uint32_t visibility = 0;  // 0 visible, 1 hidden, 2 veryHidden
     uint32_t active_tab = 0;
     uint32_t first_sheet = 0;
-    uint32_t tab_ratio = 0;
+    uint32_t tab_ratio = 600;
     uint32_t window_height = 0;
     uint32_t window_width = 0;
     uint32_t x_window = 0;

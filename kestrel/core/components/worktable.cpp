@@ -18,6 +18,7 @@
 #include "mta/table/cell/cell_getters.h"
 #include "mta/table/cell/string_pool.h"
 #include "mta/table/formula_model/table_formula_model.h"
+#include "mta/table/utils/band_shift.h"
 #include "mta/table/style/manager/style_manager.h"
 #include "mta/table/utils/drawing/image/table_image.h"
 #include "run_message.h"
@@ -41,12 +42,6 @@ xml_part_t* workbook_part_above(const xml_part_t* part) noexcept {
     for (const xml_part_t* p = part; p; p = p->get_parent())
         if (p->kind() == part_kind_enum::workbook_part && !p->get_parent()) return const_cast<xml_part_t*>(p);
     return nullptr;
-}
-
-std::string_view local_name(const xml_node_t& n) noexcept {
-    std::string_view name = n.name ? n.name : "";
-    if (n.prefixed && n.prefix_length < name.size()) name.remove_prefix(n.prefix_length + 1);
-    return name;
 }
 
 // The element directly below the document element that holds the node.
@@ -161,6 +156,19 @@ status_t worktable_t::assign(const xml_node_t* node) {
     const std::string_view top = local_name(top_element(*node));
     if (top == "sheetData") return reader_->assign(node);
     return status_t::done;
+}
+
+void worktable_t::on_shift__(const mta::band_shift_t& shift) {
+    auto& cells = periphery_.cell_metadata;
+    if (cells.empty()) return;
+    std::map<std::pair<int32_t, int32_t>, cell_metadata_t> moved;
+    for (const auto& [at, m] : cells) {
+        range_t r{};
+        r.first.row = r.last.row = at.first;
+        r.first.col = r.last.col = at.second;
+        if (shift.follow(r)) moved.emplace(std::pair{r.first.row, r.first.col}, m);
+    }
+    cells = std::move(moved);
 }
 
 bool worktable_t::after_loading__() {

@@ -6,6 +6,7 @@
 
 #include "coord.h"
 #include "kestrel/core/components/component_base.h"
+#include "kestrel/core/components/sheet_periphery.h"
 #include "mta/table/table/table.h"
 #include "mta/table/utils/table_definition/tabledef.h"
 
@@ -71,6 +72,8 @@ public:
 
     sheet_extras_t& sheet_extras() noexcept { return extras_; }
     const sheet_extras_t& sheet_extras() const noexcept { return extras_; }
+    sheet_periphery_t& periphery() noexcept { return periphery_; }
+    const sheet_periphery_t& periphery() const noexcept { return periphery_; }
     // The worksheet of the parent part; null without one.
     worksheet_t* get_worksheet() const noexcept;
 
@@ -94,6 +97,8 @@ public:
     mta::tabledef_t* rename_tabledef(std::string_view old_name, std::string_view new_name);
     // A table the store let go takes its part (and so its relationship) along.
     void on_table_removed__(std::string_view name) override;
+    // Cell metadata indexes move with their cells.
+    void on_shift__(const mta::band_shift_t& shift) override;
 
     // ---- pictures ----
     // The new image id, or what the image manager answered (below 1, with its
@@ -157,6 +162,7 @@ private:
     int32_t fill_background__(int32_t id);
 
     sheet_extras_t extras_;
+    sheet_periphery_t periphery_;
     std::unique_ptr<assign_for_worktable> reader_;
     uint64_t hyperlinks_ = 0;
 };

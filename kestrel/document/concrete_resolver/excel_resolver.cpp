@@ -449,6 +449,9 @@ std::string excel_resolver::make_part_file_name(xml_part_t* part) { return claim
 
 std::string excel_resolver::planned_name__(const xml_part_t& part) {
     if (part.kind() == part_kind_kept && *part.get_entry_name()) return part.get_entry_name();
+    // Below a kept part no folder is known: the part stays where it was read.
+    const xml_part_t* parent = part.get_parent();
+    if (parent && parent->kind() == part_kind_kept && *part.get_entry_name()) return part.get_entry_name();
     std::string name = part.make_part_file_name();
     // Where applications keep them, whatever folder the kind implies.
     if (part.kind() == part_kind_enum::chart_part)

@@ -92,6 +92,15 @@ inline constexpr std::string_view table_style_type =
     "lastHeaderCell, lastTotalCell, pageFieldLabels, pageFieldValues, secondColumnStripe, "
     "secondColumnSubheading, secondRowStripe, secondRowSubheading, secondSubtotalColumn, secondSubtotalRow, "
     "thirdColumnSubheading, thirdRowSubheading, thirdSubtotalColumn, thirdSubtotalRow, totalRow, wholeTable";
+inline constexpr std::string_view validation_error_style = "information, stop, warning";
+inline constexpr std::string_view validation_ime_mode =
+    "disabled, noControl, on, off, hiragana, halfAlpha, halfHangul, halfKatakana, fullAlpha, fullHangul, "
+    "fullKatakana";
+inline constexpr std::string_view validation_operator =
+    "equal, notEqual, lessThan, lessThanOrEqual, greaterThan, greaterThanOrEqual, between, notBetween";
+inline constexpr std::string_view validation_type = "none, custom, time, date, decimal, textLength, list, whole";
+inline constexpr std::string_view consolidation_function =
+    "average, count, countNums, max, min, product, stdDev, stdDevp, sum, var, varp";
 } // namespace enum_lists
 
 #define VEX_ENUM_NAMES(table, list) \
@@ -109,6 +118,10 @@ VEX_ENUM_NAMES(border_style_names, enum_lists::border_style);
 VEX_ENUM_NAMES(horizontal_alignment_names, enum_lists::horizontal_alignment);
 VEX_ENUM_NAMES(vertical_alignment_names, enum_lists::vertical_alignment);
 VEX_ENUM_NAMES(table_style_type_names, enum_lists::table_style_type);
+VEX_ENUM_NAMES(validation_error_style_names, enum_lists::validation_error_style);
+VEX_ENUM_NAMES(validation_ime_mode_names, enum_lists::validation_ime_mode);
+VEX_ENUM_NAMES(validation_operator_names, enum_lists::validation_operator);
+VEX_ENUM_NAMES(validation_type_names, enum_lists::validation_type);
 
 #undef VEX_ENUM_NAMES
 

@@ -309,6 +309,8 @@ public:
     // Told after the table list let a table go (removed, cleared or deleted
     // with its rows or columns); the worktable drops the table's part.
     virtual void on_table_removed__(std::string_view name);
+    // After the cells of a band moved, for what a derived store keeps by cell.
+    virtual void on_shift__(const band_shift_t&) {}
 
     // ---- cell values (table_values.cpp) ------------------------------------------------
     // A refused setter leaves its reason in the last message, returns false and

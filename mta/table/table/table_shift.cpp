@@ -167,6 +167,7 @@ bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b
     }
     hyperlinks_.shift(s);
     comments_.shift(s);
+    on_shift__(s);
     return true;
 }
 

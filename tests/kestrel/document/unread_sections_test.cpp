@@ -74,11 +74,13 @@ TEST(unread_sections, a_save_refuses_to_drop_what_was_not_read) {
               "");
     EXPECT_EQ(save_message("<cols><col min=\"1\" max=\"1\" width=\"20\" customWidth=\"1\"/></cols>" + data),
               "");
+    // Sections without a model are kept as read and saved.
     EXPECT_EQ(save_message(data + "<mergeCells count=\"1\"><mergeCell ref=\"A1:B1\"/></mergeCells>"
                                   "<conditionalFormatting sqref=\"A1\"/>"),
-              "Cannot save sheet \"Data\": its conditionalFormatting would be lost.");
-    EXPECT_EQ(save_message("<sheetData><row r=\"1\"><c r=\"A1\" vm=\"1\"><v>1</v></c></row></sheetData>"),
-              "Cannot save sheet \"Data\": its cell metadata would be lost.");
+              "");
+    EXPECT_EQ(save_message("<sheetData><row r=\"1\"><c r=\"A1\" vm=\"1\"><v>1</v></c></row></sheetData>"), "");
+    EXPECT_EQ(save_message(data + "<sortState ref=\"A1:A2\"/>"),
+              "Cannot save sheet \"Data\": its sortState would be lost.");
 }
 
 // Loaded styles are read into the style manager and written from it: a

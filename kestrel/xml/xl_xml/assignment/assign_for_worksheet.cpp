@@ -2,6 +2,7 @@
 
 #include "errors.h"
 #include "kestrel/core/components/worksheet.h"
+#include "kestrel/core/components/worktable.h"
 #include "sheet_limits.h"
 #include "text_utils.h"
 
@@ -48,7 +49,9 @@ page_measure_t read_measure(const char* text) {
 } // namespace
 
 status_t assign_for_worksheet_t::assign(const xml_node_t* node) {
+    keep_node_ = false;
     const xml_node_t* section = node_ancestor_at_depth(node, 2);
+    if (!section && node && node->parent == nullptr && is_start(*node)) keep_root_namespaces(*node);
     if (!section || !node->name) return status_t::keep;
     worksheet_settings_t& s = sheet_.settings();
     if (node_named(section, "sheetViews")) return assign_sheet_views(*node);
@@ -66,14 +69,47 @@ status_t assign_for_worksheet_t::assign(const xml_node_t* node) {
             if (const char* id = attr(*node, "r:id")) sheet_.set_header_footer_drawing_id(id);
         return status_t::done;
     }
-    // The dimension is computed again on save; the anchored parts' elements
-    // are written from the part tree.
+    return keep_section(*node, *section);
+}
+
+// The dimension is computed again on save; the anchored parts' elements are
+// written from the part tree; every other section no reader took is kept as
+// read and written back in its place.
+status_t assign_for_worksheet_t::keep_section(const xml_node_t& node, const xml_node_t& section) {
     static constexpr std::string_view rewritten[] = {"dimension", "drawing", "legacyDrawing", "picture",
                                                      "tableParts"};
-    if (node == section && is_start(*node) &&
-        std::find(std::begin(rewritten), std::end(rewritten), std::string_view(node->name)) == std::end(rewritten))
-        sheet_.note_unread_section(node->name);
+    // Sections the sheet-data reader takes; reaching here, they were not read.
+    static constexpr std::string_view not_kept[] = {"autoFilter", "sortState"};
+    const std::string_view name = section.name;
+    if (std::find(std::begin(rewritten), std::end(rewritten), name) != std::end(rewritten)) return status_t::keep;
+    worktable_t* table = sheet_.worktable();
+    if (!table || std::find(std::begin(not_kept), std::end(not_kept), name) != std::end(not_kept)) {
+        if (&node == &section && is_start(node)) sheet_.note_unread_section(name);
+        return status_t::keep;
+    }
+    // The outline flags live in the cell store; the rest of sheetPr is kept.
+    if (node_named(&node, "outlinePr") && node_named(node.parent, "sheetPr") && is_start(node)) {
+        table->set_group_summary_below(flag_or(attr(node, "summaryBelow"), true));
+        table->set_group_summary_right(flag_or(attr(node, "summaryRight"), true));
+    }
+    if (&node == &section && is_end(node)) {
+        table->periphery().kept_sections.emplace_back(node);
+        return status_t::done;
+    }
+    // The section's nodes stay in the tree until it closes.
+    keep_node_ = true;
     return status_t::keep;
+}
+
+void assign_for_worksheet_t::keep_root_namespaces(const xml_node_t& root) {
+    worktable_t* table = sheet_.worktable();
+    if (!table) return;
+    auto& kept = table->periphery().root_namespaces;
+    kept.clear();
+    for (const auto* a = root.attributes; a; a = a->next) {
+        const std::string_view name = a->name;
+        if (name.starts_with("xmlns") || name == "mc:Ignorable") kept.emplace_back(name, a->value ? a->value : "");
+    }
 }
 
 status_t assign_for_worksheet_t::assign_sheet_views(const xml_node_t& node) {
@@ -98,6 +134,8 @@ status_t assign_for_worksheet_t::assign_sheet_views(const xml_node_t& node) {
                      {"showZeros", sheet_view_t::show_zeros},
                      {"tabSelected", sheet_view_t::tab_selected},
                      {"windowProtection", sheet_view_t::window_protection}};
+        // The format shows the ruler unless a view says otherwise.
+        v.set(sheet_view_t::show_ruler, true);
         for (const auto& f : flags) v.set(f.flag, flag_or(attr(node, f.name), v.has(f.flag)));
         if (const char* view = attr(node, "view")) v.view = read_enum("normal, pageBreakPreview, pageLayout", view);
         if (const char* cell = attr(node, "topLeftCell")) v.top_left_cell = read_cell(cell);
@@ -126,16 +164,7 @@ status_t assign_for_worksheet_t::assign_sheet_views(const xml_node_t& node) {
         if (const char* p = attr(node, "pane")) sel.pane = read_enum(pane_names, p);
         if (const char* cell = attr(node, "activeCell")) sel.active_cell = read_cell(cell);
         sel.active_cell_id = count_or(attr(node, "activeCellId"), 0);
-        if (const char* sqref = attr(node, "sqref")) {
-            std::string_view list = sqref;
-            while (!list.empty()) {
-                const size_t blank = list.find(' ');
-                const std::string_view one = list.substr(0, blank);
-                if (!one.empty()) sel.sqref.add(read_range(one));
-                if (blank == std::string_view::npos) break;
-                list.remove_prefix(blank + 1);
-            }
-        }
+        if (const char* sqref = attr(node, "sqref")) read_range_list(sqref, [&](const range_t& r) { sel.sqref.add(r); });
         v.selections.push_back(std::move(sel));
     }
     return status_t::done;

@@ -33,7 +33,7 @@ public:
         if (read) return read(node);
         // The last reader a node meets: one kept would stay in memory to the end.
         const xml::sxml::status_t s = assign(node);
-        return s == xml::sxml::status_t::keep ? xml::sxml::status_t::done : s;
+        return s == xml::sxml::status_t::keep && !keep_node_ ? xml::sxml::status_t::done : s;
     }
     // Section dispatch; keep for a node no section takes.
     xml::sxml::status_t assign(const xml::sxml::xml_node_t* node);
@@ -48,9 +48,12 @@ private:
     xml::sxml::status_t assign_header_footer(const xml::sxml::xml_node_t& node);
     xml::sxml::status_t assign_sheet_protection(const xml::sxml::xml_node_t& node);
     xml::sxml::status_t assign_breaks(const xml::sxml::xml_node_t& node, page_break_set_t& breaks);
+    xml::sxml::status_t keep_section(const xml::sxml::xml_node_t& node, const xml::sxml::xml_node_t& section);
+    void keep_root_namespaces(const xml::sxml::xml_node_t& root);
 
     worksheet_t& sheet_;
     bool views_read_ = false;  // the default view goes once the file gives its own
+    bool keep_node_ = false;   // the node belongs to a section being kept
 };
 
 } // namespace vex

@@ -3,7 +3,6 @@
 #include "datetime.h"
 #include "errors.h"
 #include "kestrel/core/components/shared_string_table.h"
-#include "kestrel/core/components/worksheet.h"
 #include "kestrel/core/components/worktable.h"
 #include "kestrel/parts/part.h"
 #include "kestrel/xml/xl_xml/assignment/assign_for_shared_string_table.h"
@@ -106,7 +105,8 @@ assign_for_worktable::assign_for_worktable(worktable_t& table, const shared_stri
       strings_(strings),
       date1904_(date1904),
       full_read_(!table.get_part() || table.get_part()->is_complete()),
-      xf_count_(cell_xf_count(table)) {}
+      xf_count_(cell_xf_count(table)),
+      periphery_(table.periphery()) {}
 
 assign_for_worktable::~assign_for_worktable() = default;
 
@@ -120,6 +120,8 @@ status_t assign_for_worktable::assign(const xml_node_t* node) {
     if (node_named(section, "hyperlinks")) return assign_hyperlinks(*node);
     if (node_named(section, "autoFilter")) return filter_reader_.read(*node, table_.sheet_extras().autofilter);
     if (node_named(section, "sortState")) return read_sort_state(*node, table_.sheet_extras().sort_state);
+    if (section)
+        if (const std::optional<status_t> s = periphery_.assign(*node, *section)) return *s;
     if (!node_named(section, "sheetData")) return status_t::keep;
     // Inside an inline string: its items and runs.
     for (const xml_node_t* p = node->parent; p && !node_named(p, "c"); p = p->parent) {
@@ -152,6 +154,9 @@ status_t assign_for_worktable::assign_cols(const xml_node_t& node) {
         return status_t::done;
     uint32_t flags = 0;
     if (flag_or(get_attribute_value("hidden", a), false)) flags |= mta::rc_record_t::hidden;
+    if (flag_or(get_attribute_value("bestFit", a), false)) flags |= mta::rc_record_t::best_fit;
+    if (flag_or(get_attribute_value("phonetic", a), false)) flags |= mta::rc_record_t::phonetic;
+    if (flag_or(get_attribute_value("collapsed", a), false)) flags |= mta::rc_record_t::collapsed;
     // The store keeps a width only as a custom one.
     const char* width = get_attribute_value("width", a);
     const double w = double_or(width, -1.0);
@@ -212,11 +217,13 @@ status_t assign_for_worktable::assign_row(const xml_node_t& node) {
         last_col_ = 0;
         row_accepted_ = true;
         const int row = static_cast<int>(r);
-        // The row store keeps two flags; the others are the style's to say.
         uint32_t flags = 0;
         const bool custom_height = flag_or(get_attribute_value("customHeight", a), false);
         if (custom_height) flags |= mta::rc_record_t::custom_size;
         if (flag_or(get_attribute_value("hidden", a), false)) flags |= mta::rc_record_t::hidden;
+        if (flag_or(get_attribute_value("thickTop", a), false)) flags |= mta::rc_record_t::thick_top;
+        if (flag_or(get_attribute_value("thickBot", a), false)) flags |= mta::rc_record_t::thick_bottom;
+        if (flag_or(get_attribute_value("ph", a), false)) flags |= mta::rc_record_t::phonetic;
         if (custom_height) {
             // A non-finite or negative height is ignored.
             const double ht = double_or(get_attribute_value("ht", a), -1.0);
@@ -249,16 +256,8 @@ status_t assign_for_worktable::assign_c(const xml_node_t& node) {
             throw loading_error("Wrong cell reference: column " + std::to_string(col));
         }
         if (row != last_row_) throw loading_error("xml file error: row is " + std::to_string(row));
-        // Cell and value metadata (dynamic arrays, pictures in cells) are not
-        // kept yet: the sheet must not be saved without them.
-        if (!metadata_noted_ && (get_attribute_value("cm", a) || get_attribute_value("vm", a))) {
-            metadata_noted_ = true;
-            const xml_part_t* part = table_.get_part();
-            const xml_part_t* sheet_part = part ? part->get_parent() : nullptr;
-            if (auto* sheet = sheet_part ? dynamic_cast<worksheet_t*>(sheet_part->get_component()) : nullptr)
-                sheet->note_unread_section("cell metadata");
-        }
         last_col_ = col;
+        read_cell_metadata(node, int32_t(row), int32_t(col));
         cell_.row = static_cast<uint32_t>(row);
         cell_.col = static_cast<uint32_t>(col);
         if (const char* t = get_attribute_value("t", a)) {
@@ -331,6 +330,15 @@ status_t assign_for_worktable::assign_is(const xml_node_t& node) {
     }
     cell_.value = index;
     return status_t::done;
+}
+
+// Dynamic arrays and pictures in cells index the workbook's metadata part.
+void assign_for_worktable::read_cell_metadata(const xml_node_t& node, int32_t row, int32_t col) {
+    const char* cm = get_attribute_value("cm", node.attributes);
+    const char* vm = get_attribute_value("vm", node.attributes);
+    if (!cm && !vm) return;
+    const cell_metadata_t m{uint_or(cm, 0), uint_or(vm, 0)};
+    if (m.cell || m.value) table_.periphery().cell_metadata[{row, col}] = m;
 }
 
 void assign_for_worktable::flush_cell() {

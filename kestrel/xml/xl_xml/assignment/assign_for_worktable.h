@@ -6,6 +6,7 @@
 // store, the sheet's autoFilter and sortState beside it; every other section
 // of the sheet entry is left to the worksheet (status keep).
 
+#include "kestrel/xml/xl_xml/assignment/assign_for_sheet_periphery.h"
 #include "kestrel/xml/xl_xml/assignment/assign_for_table_definition.h"
 #include "kestrel/xml/xl_xml/assignment/shared_xml_assignment.h"
 #include "mta/table/style/manager/style_manager.h"
@@ -53,6 +54,7 @@ private:
     xml::sxml::status_t assign_v(const xml::sxml::xml_node_t& node);
     xml::sxml::status_t assign_f(const xml::sxml::xml_node_t& node);
     xml::sxml::status_t assign_is(const xml::sxml::xml_node_t& node);
+    void read_cell_metadata(const xml::sxml::xml_node_t& node, int32_t row, int32_t col);
     void flush_cell();
     void finish_row();
     // Throws loading_error "Cell data error." for a value the cell cannot take.
@@ -70,7 +72,6 @@ private:
     mta::trival_cell_t cell_;
     bool cell_text_ = false;  // t="str": the value is the text itself
     bool cell_open_ = false;
-    bool metadata_noted_ = false;
     mta::imported_row_cells row_;
     bool row_accepted_ = false;
     int64_t last_row_ = 0;
@@ -78,6 +79,7 @@ private:
     std::deque<std::string> formulas_;  // the row's formula texts, alive until it is handed over
     std::unique_ptr<assign_for_shared_string_table_t> inline_reader_;
     autofilter_reader_t filter_reader_;
+    assign_for_sheet_periphery_t periphery_;
 };
 
 } // namespace vex

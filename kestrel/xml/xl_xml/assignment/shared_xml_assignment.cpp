@@ -28,6 +28,12 @@ const xml_node_t* node_ancestor_at_depth(const xml_node_t* node, size_t depth) n
     return node;
 }
 
+std::string_view local_name(const xml_node_t& n) noexcept {
+    std::string_view name = n.name ? n.name : "";
+    if (n.prefixed && n.prefix_length < name.size()) name.remove_prefix(n.prefix_length + 1);
+    return name;
+}
+
 bool node_named(const xml_node_t* node, std::string_view name) noexcept {
     return node && node->name && name == node->name;
 }

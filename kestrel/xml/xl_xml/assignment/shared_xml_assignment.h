@@ -29,6 +29,8 @@ size_t node_depth(const xml::sxml::xml_node_t* node) noexcept;
 constexpr bool is_end_of_document(const xml::sxml::xml_node_t* node) noexcept {
     return node && node->kind == xml::sxml::node_kind::document_element && node->closed;
 }
+// The element's name without its namespace prefix; empty for a null name.
+std::string_view local_name(const xml::sxml::xml_node_t& node) noexcept;
 // The element's plain name equals name (a null name equals nothing).
 bool node_named(const xml::sxml::xml_node_t* node, std::string_view name) noexcept;
 // An element with children is reported opened and then closed; an empty one,
@@ -64,6 +66,18 @@ bool parse_cell_reference(const char* text, int64_t& row, int64_t& col) noexcept
 coord_t read_cell(const char* text);
 // "A1" or "A1:B2", corners as read_cell takes them; "Wrong range reference: TEXT".
 range_t read_range(std::string_view text);
+
+// A blank-separated list of ranges, each as read_range takes it, handed to
+// `add` in document order.
+template <class F>
+void read_range_list(std::string_view list, F&& add) {
+    while (!list.empty()) {
+        const size_t blank = list.find(' ');
+        if (const std::string_view one = list.substr(0, blank); !one.empty()) add(read_range(one));
+        if (blank == std::string_view::npos) break;
+        list.remove_prefix(blank + 1);
+    }
+}
 
 // Flags: "0"/"false" false, "1"/"true" (and any other text) true, absent gives fallback.
 bool flag_or(const char* text, bool fallback) noexcept;

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vex {
 
@@ -49,6 +50,16 @@ private:
 inline std::string range_text(const range_t& r) {
     return r.first.row == r.last.row && r.first.col == r.last.col ? row_col_to_string(r.first.row, r.first.col)
                                                                   : range_to_string_unchecked(r);
+}
+
+// Ranges as a reference list: blank-separated, in the order given.
+inline std::string range_list_text(const std::vector<range_t>& ranges) {
+    std::string out;
+    for (const range_t& r : ranges) {
+        if (!out.empty()) out += ' ';
+        out += range_text(r);
+    }
+    return out;
 }
 
 } // namespace vex

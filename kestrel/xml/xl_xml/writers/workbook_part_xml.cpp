@@ -73,12 +73,22 @@ void workbook_part_xml::write_book_views() {
     w_->close_start_tag();
     for (const workbook_view_t& v : book_->views()) {
         w_->start_element("workbookView");
+        const workbook_view_t defaults;
+        if (v.visibility != defaults.visibility)
+            w_->write_attribute("visibility", enum_name_or_empty(sheet_state_names, v.visibility));
+        if (v.minimized) w_->write_attribute("minimized", "1");
+        if (!v.show_horizontal_scroll) w_->write_attribute("showHorizontalScroll", "0");
+        if (!v.show_vertical_scroll) w_->write_attribute("showVerticalScroll", "0");
+        if (!v.show_sheet_tabs) w_->write_attribute("showSheetTabs", "0");
         // A zero size or place means "unknown": the application picks its own.
         if (v.x_window) w_->write_attribute("xWindow", number_text(v.x_window));
         if (v.y_window) w_->write_attribute("yWindow", number_text(v.y_window));
         if (v.window_width) w_->write_attribute("windowWidth", number_text(v.window_width));
         if (v.window_height) w_->write_attribute("windowHeight", number_text(v.window_height));
+        if (v.tab_ratio != defaults.tab_ratio) w_->write_attribute("tabRatio", number_text(v.tab_ratio));
+        if (v.first_sheet) w_->write_attribute("firstSheet", number_text(v.first_sheet));
         if (book_->sheet_count() > 1) w_->write_attribute("activeTab", number_text(v.active_tab));
+        if (!v.auto_filter_date_grouping) w_->write_attribute("autoFilterDateGrouping", "0");
         w_->end_empty_element();
     }
     w_->end_element("bookViews");

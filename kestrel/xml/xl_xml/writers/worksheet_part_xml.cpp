@@ -5,6 +5,7 @@
 #include "kestrel/core/components/worktable.h"
 #include "kestrel/parts/package_uris.h"
 #include "kestrel/parts/worksheet_part.h"
+#include "kestrel/xml/xl_xml/writers/sheet_periphery_xml.h"
 #include "kestrel/xml/xl_xml/writers/worktable_part_xml.h"
 #include "text_utils.h"
 
@@ -36,15 +37,6 @@ std::string_view name_of(const std::string_view (&names)[N], uint64_t value) noe
 }
 
 std::string a1(const coord_t& c) { return row_col_to_string(c.row, c.col); }
-
-std::string sqref_text(const sqref_t& sqref) {
-    std::string out;
-    for (const range_t& r : sqref.ranges()) {
-        if (!out.empty()) out += ' ';
-        out += range_text(r);
-    }
-    return out;
-}
 
 } // namespace
 
@@ -80,12 +72,14 @@ void worksheet_part_xml::write_entry(const workbook_t* book) {
         cells->bind(*w_, *table, book ? book->shared_strings() : nullptr);
     }
 
+    sheet_periphery_xml extra(*w_, table);
     w_->write_raw(xml::standalone_declaration);
     w_->start_element("worksheet");
     w_->write_attribute("xmlns", uri::spreadsheetml_main);
     w_->write_attribute("xmlns:r", uri::office_document_relationships);
+    extra.write_root_namespaces();
     w_->close_start_tag();
-    write_sheet_pr(table);
+    extra.write_sheet_pr();
     write_dimension(table);
     write_sheet_views(sheet);
     write_sheet_format(sheet);
@@ -96,10 +90,14 @@ void worksheet_part_xml::write_entry(const workbook_t* book) {
         w_->start_element("sheetData");
         w_->end_empty_element();
     }
+    extra.write_before("sheetProtection");
     write_protection(sheet);
     write_protected_ranges(sheet);
+    extra.write_before("autoFilter");
     if (cells) cells->write_auto_filter();
+    extra.write_before("mergeCells");
     if (cells) cells->write_merge_cells();
+    extra.write_before("hyperlinks");
     if (cells) cells->write_hyperlinks(first_link_id());
     write_print_options(sheet);
     write_page_margins(sheet);
@@ -107,13 +105,18 @@ void worksheet_part_xml::write_entry(const workbook_t* book) {
     write_header_footer(sheet);
     write_breaks("rowBreaks", sheet.settings().print.row_breaks);
     write_breaks("colBreaks", sheet.settings().print.col_breaks);
+    extra.write_before("drawing");
     if (cells) {
         cells->write_drawing();
         cells->write_legacy_drawing();
-        cells->write_legacy_drawing_hf();
-        cells->write_picture();
-        cells->write_table_parts();
     }
+    extra.write_before("legacyDrawingHF");
+    if (cells) cells->write_legacy_drawing_hf();
+    extra.write_before("picture");
+    if (cells) cells->write_picture();
+    extra.write_before("tableParts");
+    if (cells) cells->write_table_parts();
+    extra.write_before("");
     w_->end_element("worksheet");
 }
 
@@ -132,17 +135,6 @@ void worksheet_part_xml::write_relationships(xml::xml_stream_writer& w) {
         w.write_attribute("TargetMode", "External");
         w.end_empty_element();
     }
-}
-
-void worksheet_part_xml::write_sheet_pr(const worktable_t* table) {
-    if (!table || (table->group_summary_below() && table->group_summary_right())) return;
-    w_->start_element("sheetPr");
-    w_->close_start_tag();
-    w_->start_element("outlinePr");
-    if (!table->group_summary_below()) w_->write_attribute("summaryBelow", "0");
-    if (!table->group_summary_right()) w_->write_attribute("summaryRight", "0");
-    w_->end_empty_element();
-    w_->end_element("sheetPr");
 }
 
 void worksheet_part_xml::write_dimension(const worktable_t* table) {
@@ -220,7 +212,7 @@ void worksheet_part_xml::write_sheet_view(const sheet_view_t& v) {
         if (s.pane != 0) w_->write_attribute("pane", name_of(pane_names, s.pane));
         if (s.active_cell.row > 0 && s.active_cell.col > 0) w_->write_attribute("activeCell", a1(s.active_cell));
         if (s.active_cell_id) w_->write_attribute("activeCellId", number_text(s.active_cell_id));
-        if (!s.sqref.empty()) w_->write_attribute("sqref", sqref_text(s.sqref));
+        if (!s.sqref.empty()) w_->write_attribute("sqref", range_list_text(s.sqref.ranges()));
         w_->end_empty_element();
     }
     w_->end_element("sheetView");

@@ -27,7 +27,6 @@ private:
     void write_entry(const workbook_t* book);
     // The number of the first hyperlink relationship: one past the children's.
     uint64_t first_link_id() const;
-    void write_sheet_pr(const worktable_t* table);
     void write_dimension(const worktable_t* table);
     void write_sheet_views(const worksheet_t& sheet);
     void write_sheet_view(const sheet_view_t& view);

@@ -138,7 +138,9 @@ void worktable_part_xml::write_cols() {
             if (run.flags & rc_record_t::hidden) w_->write_attribute("hidden", "1");
             if (custom) w_->write_attribute("customWidth", "1");
             if (run.level > 0) w_->write_attribute("outlineLevel", number_text(run.level));
-            if (run.level < 0) w_->write_attribute("collapsed", "1");
+            if (run.level < 0 || (run.flags & rc_record_t::collapsed)) w_->write_attribute("collapsed", "1");
+            if (run.flags & rc_record_t::best_fit) w_->write_attribute("bestFit", "1");
+            if (run.flags & rc_record_t::phonetic) w_->write_attribute("phonetic", "1");
             w_->end_empty_element();
         };
         for (int32_t c = a; c <= b && c <= last_sheet_col; ++c) {
@@ -263,6 +265,9 @@ void worktable_part_xml::write_row_start(int32_t row, const rc_record_t& record)
     if (level > 0 && collapsed) hidden = true;
     if (hidden) w_->write_attribute("hidden", "1");
     if (level > 0) w_->write_attribute("outlineLevel", number_text(level));
+    if (record.flags & rc_record_t::thick_top) w_->write_attribute("thickTop", "1");
+    if (record.flags & rc_record_t::thick_bottom) w_->write_attribute("thickBot", "1");
+    if (record.flags & rc_record_t::phonetic) w_->write_attribute("ph", "1");
     w_->close_start_tag();
 }
 
@@ -271,6 +276,13 @@ void worktable_part_xml::start_cell(std::string_view ref, std::string_view type,
     w_->write_attribute("r", ref);
     if (xf) w_->write_attribute("s", number_text(xf));
     if (!type.empty()) w_->write_attribute("t", type);
+    if (const cell_metadata_t* m = table_->periphery().metadata_at(cell_row_, cell_col_)) {
+        // Cell metadata describes formulas (dynamic arrays), value metadata
+        // rich values cached as errors (pictures in cells): a value set since
+        // drops them.
+        if (m->cell && cell_type_ == mta::element_type_formula) w_->write_attribute("cm", number_text(m->cell));
+        if (m->value && cell_type_ == mta::element_type_error) w_->write_attribute("vm", number_text(m->value));
+    }
 }
 
 void worktable_part_xml::write_v(std::string_view text) {
@@ -284,6 +296,9 @@ void worktable_part_xml::write_number_value(double v) { write_v(number_text(v));
 
 void worktable_part_xml::write_cell(int32_t row, int32_t col, column_cursor& k) {
     const std::string ref = row_col_to_string(row, col);
+    cell_row_ = row;
+    cell_col_ = col;
+    cell_type_ = k.block != k.column->cells().end() ? k.block->type : mdds::mtv::element_type_empty;
     const uint16_t xf = k.xf();
     if (k.block == k.column->cells().end() || k.block->type == mdds::mtv::element_type_empty) {
         start_cell(ref, {}, xf);

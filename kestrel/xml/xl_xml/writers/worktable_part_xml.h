@@ -76,6 +76,9 @@ private:
     xml::xml_stream_writer* w_ = nullptr;
     const worktable_t* table_ = nullptr;
     shared_string_table_t* strings_ = nullptr;
+    int32_t cell_row_ = 0;  // the cell being written, for its metadata indexes
+    int32_t cell_col_ = 0;
+    int cell_type_ = 0;  // the block type of the cell being written
 };
 
 } // namespace vex

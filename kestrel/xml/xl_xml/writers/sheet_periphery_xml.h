@@ -1,0 +1,43 @@
+#pragma once
+// Writes back what a loaded sheet held beyond the main writers' elements: the
+// sheet properties, validations, ignored errors and cell watches from the
+// model, and every section kept as read, each at its place in the sheet
+// schema's element order. The worksheet writer calls `write_before` ahead of
+// each element it writes itself.
+
+#include "xml/xml_stream_writer.h"
+
+#include <cstddef>
+#include <string_view>
+
+namespace vex {
+
+struct sheet_periphery_t;
+class worktable_t;
+
+class sheet_periphery_xml {
+public:
+    // table may be null: only the outline defaults are written then.
+    sheet_periphery_xml(xml::xml_stream_writer& w, const worktable_t* table) noexcept;
+
+    // The root's namespace declarations the kept elements may use.
+    void write_root_namespaces();
+    // sheetPr: kept attributes and children, the outline flags from the model.
+    void write_sheet_pr();
+    // Every held section that the schema puts before `next` and after what
+    // was written so far; an empty `next` writes all that is left.
+    void write_before(std::string_view next);
+
+private:
+    void write_section(std::size_t index);
+    void write_data_validations();
+    void write_ignored_errors();
+    void write_cell_watches();
+
+    xml::xml_stream_writer& w_;
+    const worktable_t* table_;
+    const sheet_periphery_t* model_;
+    std::size_t position_ = 0;
+};
+
+} // namespace vex
