@@ -260,8 +260,13 @@ void excel_resolver::load_referenced_parts__(xml_part_t* parent) {
         child->set_source_id(r.id.c_str());
         child->set_entry_name(entry);
         if (same) {
-            if (child->kind() == part_kind_enum::worksheet_part && same->kind() == part_kind_enum::worksheet_part)
+            if (child->kind() == part_kind_enum::worksheet_part &&
+                (same->kind() == part_kind_enum::worksheet_part || same->kind() == part_kind_enum::worktable_part))
                 throw loading_error(shared_sheet_text(entry));
+            // One entry cannot be read as two models (strings and styles, say):
+            // the one read later would be saved in its place, or not at all.
+            if (child->kind() != same->kind() && child->parses_on_load())
+                throw loading_error("The entry " + entry + " is named by relationships of two types.");
             // Read once: the first part stands for the target, and what it
             // names is walked from there only.
             child->set_alias(true);

@@ -97,6 +97,11 @@ std::vector<hostile_case_t> cases() {
              const size_t at = rels.find("Target=\"styles.xml\"");
              return rels.replace(at, 19, "Target=\"../../../../../../etc/passwd\"");
          }, ""},
+        {"one_entry_as_strings_and_styles", "relationships", [] {
+             std::string rels = base_entry("xl/_rels/workbook.xml.rels");
+             const size_t at = rels.find("Target=\"sharedStrings.xml\"");
+             return rels.replace(at, 27, "Target=\"styles.xml\"");
+         }, "The entry xl/styles.xml is named by relationships of two types."},
         // Expansion and size.
         {"billion_laughs", "shared_strings", [] {
              std::string prolog = "<!DOCTYPE sst [<!ENTITY a \"aaaaaaaaaa\">";
