@@ -100,7 +100,7 @@ std::vector<hostile_case_t> cases() {
         {"one_entry_as_strings_and_styles", "relationships", [] {
              std::string rels = base_entry("xl/_rels/workbook.xml.rels");
              const size_t at = rels.find("Target=\"sharedStrings.xml\"");
-             return rels.replace(at, 27, "Target=\"styles.xml\"");
+             return rels.replace(at, std::string_view("Target=\"sharedStrings.xml\"").size(), "Target=\"styles.xml\"");
          }, "The entry xl/styles.xml is named by relationships of two types."},
         // Expansion and size.
         {"billion_laughs", "shared_strings", [] {
