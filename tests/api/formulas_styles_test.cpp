@@ -221,3 +221,32 @@ TEST(cell_styles_threads, two_threads_style_cells_of_two_sheets) {
             ASSERT_STREQ(style_numfmt_code(s), i % 2 ? "0.0%" : "#,##0.000");
         }
 }
+
+TEST_F(formulas, incomplete_expressions_are_refused_and_valid_texts_kept) {
+    for (const char* bad : {"1+", "(1+2", "A1:", "SUM(1,2", "\"abc"}) {
+        SCOPED_TRACE(bad);
+        EXPECT_EQ(ws_set_formula(ws, 1, 1, bad), 0);
+        EXPECT_NE(std::string(run_msg()), "");
+        EXPECT_EQ(ws_contains_formula(ws, 1, 1), 0);
+    }
+    set_marker();
+    // Texts the parser lacks the vocabulary for are stored as written.
+    EXPECT_EQ(ws_set_formula(ws, 1, 1, "A1&B1"), 1);
+    EXPECT_STREQ(ws_get_formula_expr(ws, 1, 1), "A1&B1");
+    EXPECT_STREQ(run_msg(), marker);
+}
+
+TEST_F(formulas, references_follow_inserted_and_deleted_rows_and_columns) {
+    ASSERT_EQ(ws_set_formula(ws, 1, 2, "=A10*2"), 1);
+    ASSERT_EQ(ws_insert_row(ws, 5, 1), 1);
+    EXPECT_STREQ(ws_get_formula_expr(ws, 1, 2), "A11*2");
+
+    plover_worksheet_t* other = wb_add_worksheet(b.wb, "Other");
+    ASSERT_EQ(ws_set_formula(other, 1, 1, "=Data!B3+C1"), 1);
+    ASSERT_EQ(ws_insert_col(ws, 1, 1), 1);
+    EXPECT_STREQ(ws_get_formula_expr(other, 1, 1), "Data!C3+C1");
+
+    ASSERT_EQ(ws_set_formula(other, 2, 1, "=B1+C1"), 1);
+    ASSERT_EQ(ws_delete_col(other, 2, 2), 1);
+    EXPECT_STREQ(ws_get_formula_expr(other, 2, 1), "#REF!+B1");
+}
