@@ -217,7 +217,10 @@ void assign_for_table_definition::read_table(const xml_node_t& n) {
     read_flag(n, "totalsRowShown", a.totalsRowShown);
     read_flag(n, "published", a.published);
     if (const char* t = attr(n, "tableType")) type_ = read_enum(lists::table_type, t);
-    if (const char* ref = attr(n, "ref")) range_ = read_range(ref);
+    if (const char* ref = attr(n, "ref")) {
+        range_ = read_range(ref);
+        has_range_ = true;
+    }
 }
 
 void assign_for_table_definition::read_column(const xml_node_t& n) {
@@ -274,6 +277,8 @@ void assign_for_table_definition::read_style_info(const xml_node_t& n) {
 void assign_for_table_definition::finish() {
     if (finished_ || !table_) return;
     finished_ = true;
+    // A table without its range stays out of the model and is written as read.
+    if (!has_range_) return;
     // The list records why it refuses; the part is then written as read.
     mta::tabledef_t* t = table_->tabledefs().add(int32_t(type_), name_.c_str(), range_);
     if (!t) return;

@@ -54,6 +54,7 @@ private:
     bool finished_ = false;
     uint32_t type_ = 0;
     range_t range_{};
+    bool has_range_ = false;
     mta::tabledef_attributes_t attributes_;
     std::string name_, display_name_, comment_;
     std::string data_cell_style_, header_row_cell_style_, totals_row_cell_style_;

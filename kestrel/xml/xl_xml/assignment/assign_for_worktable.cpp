@@ -192,8 +192,12 @@ status_t assign_for_worktable::assign_hyperlinks(const xml_node_t& node) {
         const char* v = get_attribute_value(name, a);
         return std::string(v ? v : "");
     };
+    // A link without its cells has no place to go; saved, it would make the
+    // sheet unreadable.
+    const char* ref = get_attribute_value("ref", a);
+    if (!ref) return status_t::done;
     worktable_t::pending_hyperlink_t link;
-    if (const char* ref = get_attribute_value("ref", a)) link.range = read_range(ref);
+    link.range = read_range(ref);
     link.relationship_id = text("r:id");
     link.target = text("location");
     link.display = text("display");
