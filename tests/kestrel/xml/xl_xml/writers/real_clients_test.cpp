@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 
@@ -25,6 +26,13 @@ const std::string red_png(
     "\x00\x00\x3b\x96\x39\x91\x00\x00\x00\x10\x49\x44\x41\x54\x78\x9c\x63\xf8\xcf\xc0\x00\x47\x0c\x38\x39\x00\xf5"
     "\x31\x0b\xf5\x35\x7b\xfb\x82\x00\x00\x00\x00\x49\x45\x4e\x44\xae\x42\x60\x82",
     73);
+
+// Each test's files, LibreOffice profile and picture in a directory of its own.
+struct real_clients : ::testing::Test {
+    scratch_dir dir;
+    std::string picture = dir / "red.png";
+    void SetUp() override { std::ofstream(picture, std::ios::binary) << red_png; }
+};
 
 mta::comment_store_t& comments_of(plover_worksheet_t* ws) {
     return static_cast<vex::iWorksheet_impl*>(ws)->worktable()->sheet()->comments();
@@ -300,10 +308,7 @@ for sheet, cells in expected.items():
 
 } // namespace
 
-TEST(real_clients, everything_the_writers_write_reads_the_same_in_openpyxl_and_libreoffice) {
-    scratch_dir dir;
-    const std::string picture = dir / "red.png";
-    std::ofstream(picture, std::ios::binary) << red_png;
+TEST_F(real_clients, everything_the_writers_write_reads_the_same_in_openpyxl_and_libreoffice) {
     plover_document_t* doc = doc_create();
     build_everything(doc_get_workbook(doc), picture);
     const std::string path = dir / "book.xlsx";
@@ -324,4 +329,200 @@ TEST(real_clients, everything_the_writers_write_reads_the_same_in_openpyxl_and_l
     const std::string csv_dir = dir / "csv";
     EXPECT_EQ(writer_test::convert_to_csv(dir, {automatic}, csv_dir), 0) << slurp(dir / "soffice.log");
     EXPECT_EQ(writer_test::run_python_file(dir, everything_check, {path, csv_dir, "automatic"}), 0) << slurp(dir / "soffice.log");
+}
+
+namespace {
+
+// Foreign files: openpyxl, xlsxwriter (shared and inline strings) and
+// LibreOffice's own saves of the first two. The same content in each.
+const std::string make_foreign_files = R"PY(import datetime, os, sys, zipfile
+import openpyxl, xlsxwriter
+from openpyxl.comments import Comment
+from openpyxl.drawing.image import Image
+from openpyxl.worksheet.table import Table
+
+out, png = sys.argv[1], sys.argv[2]
+
+def rewrite(path, edits):
+    """Rewrites entries of a package in place: {entry: [(old, new), ...]}."""
+    with zipfile.ZipFile(path) as z:
+        entries = [(i, z.read(i.filename)) for i in z.infolist()]
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+        for info, data in entries:
+            for old, new in edits.get(info.filename, []):
+                assert old in data, (info.filename, old)
+                data = data.replace(old, new)
+            z.writestr(info, data)
+
+# openpyxl: a format numbered 200 and a row marked hidden="0" are set by hand.
+wb = openpyxl.Workbook()
+wb.epoch = openpyxl.utils.datetime.CALENDAR_MAC_1904
+ws = wb.active
+ws.title = "Values"
+ws["A1"] = 0.1234567891234
+ws["A2"] = "text"
+ws["A3"] = "=\"a\"&\"b\""
+ws["A4"] = datetime.date(2024, 2, 29)
+ws["A4"].number_format = "yyyy-mm-dd"
+ws["A5"] = 1.5
+ws["A5"].number_format = "0.0000"
+ws["A6"] = "hidden"
+ws.row_dimensions[6].hidden = True
+ws["A7"] = "shown"
+objects = wb.create_sheet("Objects")
+for row in [["Name", "Qty"], ["a", 1], ["b", 2]]:
+    objects.append(row)
+objects.add_table(Table(displayName="Stock", ref="A1:B3"))
+objects.auto_filter.ref = "D1:D3"
+objects["D2"].comment = Comment("note", "Ann")
+objects.add_image(Image(png), "F2")
+path = os.path.join(out, "openpyxl.xlsx")
+wb.save(path)
+rewrite(path, {"xl/styles.xml": [(b'numFmtId="164"', b'numFmtId="200"')],
+               "xl/worksheets/sheet1.xml": [(b'<row r="7"', b'<row r="7" hidden="0"')]})
+
+def xlsxwriter_book(name, options):
+    wb = xlsxwriter.Workbook(os.path.join(out, name), dict(options, date_1904=True))
+    ws = wb.add_worksheet("Values")
+    sup = wb.add_format({"font_script": 1})
+    ws.write_number("A1", 0.1234567891234)
+    ws.write_rich_string("B1", "x", sup, "2")
+    ws.write_string("A2", "text")
+    ws.write_formula("A3", "=\"a\"&\"b\"", None, "ab")
+    ws.write_datetime("A4", datetime.datetime(2024, 2, 29), wb.add_format({"num_format": "yyyy-mm-dd"}))
+    ws.write_number("A5", 1.5, wb.add_format({"num_format": "0.0000"}))
+    ws.write_string("A6", "hidden")
+    ws.set_row(5, None, None, {"hidden": True})
+    ws.write_string("A7", "shown")
+    objects = wb.add_worksheet("Objects")
+    if not options:
+        objects.add_table("A1:B3", {"name": "Stock", "data": [["a", 1], ["b", 2]],
+                                    "columns": [{"header": "Name"}, {"header": "Qty"}]})
+    else:
+        objects.write_row("A1", ["Name", "Qty"])
+    objects.autofilter("D1:D3")
+    objects.write_comment("D2", "note", {"author": "Ann"})
+    objects.insert_image("F2", png)
+    wb.close()
+
+xlsxwriter_book("xlsxwriter.xlsx", {})
+xlsxwriter_book("inline.xlsx", {"constant_memory": True})
+with zipfile.ZipFile(os.path.join(out, "inline.xlsx")) as z:
+    assert b't="inlineStr"' in z.read("xl/worksheets/sheet1.xml")
+)PY";
+
+struct origin_t {
+    const char* file;
+    bool rich;    // B1 holds "x" and a superscript "2"
+    bool table;   // xlsxwriter writes no table with inline strings
+    bool cached;  // openpyxl writes formulas without their results
+    const char* date_code;
+};
+
+const origin_t origins[] = {
+    {"openpyxl.xlsx", false, true, false, "yyyy-mm-dd"},
+    {"xlsxwriter.xlsx", true, true, true, "yyyy-mm-dd"},
+    {"inline.xlsx", true, false, true, "yyyy-mm-dd"},
+    // LibreOffice escapes the dashes.
+    {"lo/openpyxl.xlsx", false, true, true, "yyyy\\-mm\\-dd"},
+    {"lo/xlsxwriter.xlsx", true, true, true, "yyyy\\-mm\\-dd"},
+};
+
+std::string text_or_null(const char* text) { return text ? text : "(null)"; }
+
+// What every producer wrote, read through the exports.
+void expect_foreign_content(plover_document_t* doc, const origin_t& o) {
+    SCOPED_TRACE(o.file);
+    plover_workbook_t* wb = doc_get_workbook(doc);
+    EXPECT_EQ(wb_is_date1904(wb), 1);
+    ASSERT_EQ(wb_sheet_count(wb), 2u);
+    plover_worksheet_t* ws = wb_get_sheet(wb, 0);
+    EXPECT_EQ(text_or_null(ws_name(ws)), "Values");
+    EXPECT_EQ(ws_get_num(ws, 1, 1), 0.1234567891234);
+    EXPECT_EQ(text_or_null(ws_get_text(ws, 2, 1)), "text");
+    EXPECT_EQ(text_or_null(ws_get_formula_expr(ws, 3, 1)), "\"a\"&\"b\"");
+    if (o.cached) {
+        EXPECT_EQ(ws_cell_type(ws, 3, 1), CELLTYPE_TEXT);
+        EXPECT_EQ(text_or_null(ws_get_text(ws, 3, 1)), "ab");
+    }
+    EXPECT_EQ(ws_get_datetime(ws, 4, 1), encode_date1904(2024, 2, 29));
+    EXPECT_EQ(text_or_null(style_numfmt_code(ws_cell_style(ws, 4, 1))), o.date_code);
+    EXPECT_EQ(ws_get_num(ws, 5, 1), 1.5);
+    EXPECT_EQ(text_or_null(style_numfmt_code(ws_cell_style(ws, 5, 1))), "0.0000");
+    EXPECT_EQ(ws_row_hidden(ws, 6), 1);
+    EXPECT_EQ(ws_row_hidden(ws, 7), 0);
+    EXPECT_EQ(text_or_null(ws_get_text(ws, 7, 1)), "shown");
+    if (o.rich) {
+        EXPECT_EQ(ws_contains_richtext(ws, 1, 2), 1);
+        EXPECT_EQ(text_or_null(ws_get_text(ws, 1, 2)), "x2");
+        const mta::richtext_t* rich = static_cast<vex::iWorksheet_impl*>(ws)->worktable()->sheet()->get_cell(1, 2).get_richtext();
+        ASSERT_NE(rich, nullptr);
+        ASSERT_EQ(rich->segments_num(), 2u);
+        EXPECT_EQ(rich->segments()[1].font.vert_align, VERTALIGN_SUPERSCRIPT);
+    }
+    plover_worksheet_t* objects = wb_get_sheet(wb, 1);
+    EXPECT_EQ(text_or_null(ws_get_text(objects, 1, 1)), "Name");
+    EXPECT_EQ(ws_tabledef_count(objects), o.table ? 1 : 0);
+    if (o.table) {
+        EXPECT_EQ(text_or_null(ws_get_tabledef_name(objects, 0)), "Stock");
+    }
+    EXPECT_EQ(ws_image_num(objects), 1);
+    mta::comment_store_t& notes = comments_of(objects);
+    ASSERT_EQ(notes.size(), 1u);
+    ASSERT_NE(notes.find(2, 4), nullptr);
+    mta::richtext_t note = *notes.find(2, 4);
+    EXPECT_EQ(note.plain_text(), "note");
+}
+
+// openpyxl reads what the library saved from each foreign file.
+const std::string foreign_saved_check = R"PY(import sys, warnings
+warnings.simplefilter("error")
+import openpyxl
+for path in sys.argv[1:]:
+    wb = openpyxl.load_workbook(path)
+    values = openpyxl.load_workbook(path, data_only=True)["Values"]
+    assert wb.epoch.year == 1904, path
+    ws = wb["Values"]
+    assert ws["A1"].value == 0.1234567891234 and ws["A2"].value == "text", path
+    assert ws["A3"].value == "=\"a\"&\"b\"", (path, ws["A3"].value)
+    assert ws["A4"].value.isoformat() == "2024-02-29T00:00:00" and ws["A4"].number_format in ("yyyy-mm-dd", "yyyy\\-mm\\-dd"), path
+    assert ws["A5"].value == 1.5 and ws["A5"].number_format == "0.0000", path
+    assert ws.row_dimensions[6].hidden and not ws.row_dimensions[7].hidden, path
+    objects = wb["Objects"]
+    assert objects["D2"].comment.text == "note", path
+    assert len(objects._images) == 1, path
+    if "inline" not in path:
+        assert list(objects.tables) == ["Stock"], path
+        assert values["A3"].value == "ab" or "saved_openpyxl" in path, (path, values["A3"].value)
+)PY";
+
+} // namespace
+
+TEST_F(real_clients, foreign_files_load_with_their_values_save_and_reload) {
+    ASSERT_EQ(writer_test::run_python_file(dir, make_foreign_files, {dir.path.string(), picture}), 0);
+    ASSERT_EQ(writer_test::run_soffice(dir, "xlsx", {dir / "openpyxl.xlsx", dir / "xlsxwriter.xlsx"}, dir / "lo"), 0)
+        << slurp(dir / "soffice.log");
+
+    std::vector<std::string> saved;
+    for (const origin_t& o : origins) {
+        plover_document_t* doc = doc_load((dir / o.file).c_str());
+        ASSERT_NE(doc, nullptr) << o.file << ": " << run_msg();
+        expect_foreign_content(doc, o);
+        std::string name = o.file;
+        std::replace(name.begin(), name.end(), '/', '_');
+        saved.push_back(dir / ("saved_" + name));
+        EXPECT_EQ(doc_save(doc, saved.back().c_str()), 1) << run_msg();
+        doc_release(doc);
+
+        doc = doc_load(saved.back().c_str());
+        ASSERT_NE(doc, nullptr) << saved.back() << ": " << run_msg();
+        expect_foreign_content(doc, o);
+        doc_release(doc);
+        writer_test::expect_valid_package(saved.back());
+        if (o.rich) {
+            EXPECT_NE(find(read_zip(saved.back()), "xl/sharedStrings.xml").find("<vertAlign val=\"superscript\"/>"),
+                      std::string::npos);
+        }
+    }
+    EXPECT_EQ(writer_test::run_python_file(dir, foreign_saved_check, saved), 0);
 }
