@@ -526,3 +526,50 @@ TEST_F(real_clients, foreign_files_load_with_their_values_save_and_reload) {
     }
     EXPECT_EQ(writer_test::run_python_file(dir, foreign_saved_check, saved), 0);
 }
+
+// Saved corpus packages with tables, pictures, comments, charts and buttons: LibreOffice shows
+// every sheet of the saved copy as it shows the original, and openpyxl loads it.
+TEST_F(real_clients, saved_corpus_packages_convert_like_their_originals) {
+    std::vector<std::string> stems;
+    for (const auto& e : fs::directory_iterator(PLOVER_CORPUS)) {
+        const std::string stem = e.path().stem().string();
+        if (e.path().extension() != ".xlsx") continue;
+        for (const char* kind : {"table", "image", "comment", "chart_", "button", "header_image"})
+            if (stem.rfind(kind, 0) == 0) stems.push_back(stem);
+    }
+    std::sort(stems.begin(), stems.end());
+    std::vector<std::string> files;
+    std::vector<std::string> saved;
+    for (const std::string& stem : stems) {
+        const std::string original = std::string(PLOVER_CORPUS) + stem + ".xlsx";
+        plover_document_t* doc = doc_load(original.c_str());
+        ASSERT_NE(doc, nullptr) << stem << ": " << run_msg();
+        saved.push_back(dir / (stem + "_saved.xlsx"));
+        EXPECT_EQ(doc_save(doc, saved.back().c_str()), 1) << stem << ": " << run_msg();
+        doc_release(doc);
+        files.push_back(original);
+        files.push_back(saved.back());
+    }
+    const std::string csv_dir = dir / "csv";
+    ASSERT_EQ(writer_test::convert_to_csv(dir, files, csv_dir), 0) << slurp(dir / "soffice.log");
+
+    size_t sheets = 0;
+    for (const std::string& stem : stems) {
+        for (const auto& entry : fs::directory_iterator(csv_dir)) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind(stem + "-", 0) != 0) continue;
+            ++sheets;
+            const std::string copy = csv_dir + "/" + stem + "_saved-" + name.substr(stem.size() + 1);
+            ASSERT_TRUE(fs::exists(copy)) << copy;
+            EXPECT_EQ(slurp(copy), slurp(entry.path().string())) << name;
+        }
+    }
+    EXPECT_GE(sheets, stems.size());
+    const std::string load_all = R"PY(import sys, warnings
+warnings.simplefilter("error")
+import openpyxl
+for path in sys.argv[1:]:
+    openpyxl.load_workbook(path)
+)PY";
+    EXPECT_EQ(writer_test::run_python_file(dir, load_all, saved), 0);
+}
