@@ -24,11 +24,11 @@ inline int run_python_file(const package_test::scratch_dir& dir, const std::stri
     return std::system(command.c_str());
 }
 
-// One soffice call for all files, with a profile of its own in dir so that
-// parallel runs never share one. format is a --convert-to argument.
+// One call of Debian's soffice for all files, with a profile of its own in
+// dir so that parallel runs never share one. format is a --convert-to argument.
 inline int run_soffice(const package_test::scratch_dir& dir, const std::string& format,
                        const std::vector<std::string>& files, const std::string& out_dir) {
-    std::string command = "soffice -env:UserInstallation=file://" + (dir / "lo_profile") +
+    std::string command = "/usr/bin/soffice -env:UserInstallation=file://" + (dir / "lo_profile") +
                           " --headless --norestore --convert-to " + shell_quoted(format) + " --outdir " +
                           shell_quoted(out_dir);
     for (const std::string& f : files) command += " " + shell_quoted(f);
