@@ -71,7 +71,7 @@ constexpr uint32_t enum_value_of(const std::array<enum_name_entry_t, N>& table, 
 
 namespace enum_lists {
 inline constexpr std::string_view sheet_state = "visible, hidden, veryHidden";
-inline constexpr std::string_view calc_mode = "auto, manual, autoNoTable";
+inline constexpr std::string_view calc_mode = "auto, autoNoTable, manual";
 inline constexpr std::string_view space = "___default, preserve";
 inline constexpr std::string_view underline = "none, single, singleAccounting, double, doubleAccounting";
 inline constexpr std::string_view vert_align = "baseline, subscript, superscript";

@@ -360,6 +360,9 @@ void assign_for_worktable::finish_row() {
 void assign_for_worktable::assign_cell_value(const char* text, mta::trival_cell_t& cell) {
     try {
         if (cell.kind == kind_of(cell_value_kind::formula)) {
+            // openpyxl writes "<v></v>" for a formula it never calculated: no
+            // result, where an empty text result (t="str") stays a text.
+            if (*text == '\0' && !cell_text_ && cell.value_kind != kind_of(cell_value_kind::text)) return;
             mta::trival_cell_t result;
             read_value(text, cell_text_ ? kind_of(cell_value_kind::text) + 100 : cell.value_kind, result);
             cell.value_kind = result.kind;

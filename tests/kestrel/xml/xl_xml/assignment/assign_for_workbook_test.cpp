@@ -52,7 +52,7 @@ TEST(assign_for_workbook, views_modes_and_sheets) {
                               "<calcPr calcId=\"191029\" calcMode=\"manual\" refMode=\"R1C1\"/>")),
               "");
     EXPECT_TRUE(f.wb->is_date1904());
-    EXPECT_EQ(f.wb->calc_mode(), 1u);
+    EXPECT_EQ(f.wb->calc_mode(), 2u);
     EXPECT_FALSE(f.wb->is_a1_ref_mode());
     ASSERT_EQ(f.wb->views().size(), 1u);
     const workbook_view_t& v = f.wb->views()[0];

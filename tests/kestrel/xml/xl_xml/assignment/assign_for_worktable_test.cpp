@@ -112,6 +112,24 @@ TEST(assign_for_worktable, shared_inline_and_formula_text) {
     EXPECT_EQ(shared->attributes().ref.last.row, 3);
 }
 
+TEST(assign_for_worktable, an_empty_formula_value_is_no_result_unless_it_is_a_text) {
+    sheet_fixture s("<row r=\"1\"><c r=\"A1\"><f>1+1</f><v></v></c><c r=\"B1\" t=\"str\"><f>\"\"</f><v></v></c>"
+                    "<c r=\"C1\" t=\"b\"><f>TRUE</f><v/></c></row>");
+    ASSERT_EQ(s.error, "");
+    for (int col : {1, 3}) {
+        const mta::formula::formula_cell* f = s.table->get_formula_cell(1, col);
+        ASSERT_NE(f, nullptr) << col;
+        EXPECT_FALSE(f->has_result()) << col;
+    }
+    const mta::formula::formula_cell* text = s.table->get_formula_cell(1, 2);
+    ASSERT_NE(text, nullptr);
+    ASSERT_TRUE(text->has_result());
+    EXPECT_EQ(std::get<std::string>(*text->result()), "");
+    // A plain cell has no such reading: its empty value is still bad data.
+    sheet_fixture plain("<row r=\"1\"><c r=\"A1\"><v></v></c></row>");
+    EXPECT_NE(plain.error.find("Cell data error."), std::string::npos) << plain.error;
+}
+
 TEST(assign_for_worktable, inline_strings_without_a_strings_part) {
     sheet_fixture s("<row><c t=\"inlineStr\"><is><t xml:space=\"preserve\"> x </t></is></c><c><v>7</v></c></row>"
                     "<row><c><v>8</v></c></row>");

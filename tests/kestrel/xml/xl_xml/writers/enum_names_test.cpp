@@ -34,7 +34,7 @@ TEST(enum_names, entries_as_written) {
 TEST(enum_names, bounds) {
     EXPECT_EQ(enum_name_or_empty(sheet_state_names, 1), "hidden");
     EXPECT_EQ(enum_name_or_empty(sheet_state_names, 3), "");
-    EXPECT_EQ(enum_name_checked(calc_mode_names, 2), "autoNoTable");
+    EXPECT_EQ(enum_name_checked(calc_mode_names, 2), "manual");
     try {
         enum_name_checked(calc_mode_names, 7);
         FAIL();

@@ -33,7 +33,7 @@ TEST(openpyxl_load, workbook_styles_and_strings) {
     ASSERT_TRUE(writer_test::add_sheet(book, "Hidden"));
     book.set_sheet_state(1, 2);
     book.set_date1904(true);
-    book.set_calc_mode(1);
+    book.set_calc_mode(2);
     ASSERT_TRUE(book.first_worktable()->add_defined_name("Total", "'Data & more'!$A$1:$A$3", {}, mta::workbook_scope));
 
     mta::style_manager_t& styles = *book.first_worktable()->get_style_manager();

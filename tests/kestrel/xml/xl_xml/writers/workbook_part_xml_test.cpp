@@ -64,7 +64,7 @@ TEST(workbook_part_xml, very_hidden_sheet_names_and_settings) {
     s.book->views()[0].window_width = 28800;
     s.book->views()[0].window_height = 12300;
     s.book->set_date1904(true);
-    s.book->set_calc_mode(1);
+    s.book->set_calc_mode(2);
     s.book->set_a1_ref_mode(false);
     vex::worktable_t* first = s.book->first_worktable();
     ASSERT_TRUE(first);
@@ -95,7 +95,7 @@ TEST(workbook_part_xml, state_past_the_list_and_automatic_calculation) {
     saved_book s;
     ASSERT_TRUE(writer_test::add_sheet(*s.book, "A"));
     s.book->sheets()[0].state = 7;
-    s.book->set_calc_mode(2);
+    s.book->set_calc_mode(1);
     const entries_t saved = s.save();
     EXPECT_EQ(xml_elements(find(saved, "xl/workbook.xml")), xml_elements(head + R"(
         <workbookPr/>
