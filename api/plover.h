@@ -193,7 +193,7 @@ PLOVER_API int ws_set_datetime(plover_worksheet_t* ws, int row, int col, double 
 PLOVER_API int ws_set_richtext(plover_worksheet_t* ws, int row, int col, plover_richtext_t* text) PLOVER_NOEXCEPT;
 /** Stores an error value (ErrorCodeEnum, 1 to 9) in the cell; 1, or 0 on failure. */
 PLOVER_API int ws_set_error(plover_worksheet_t* ws, int row, int col, int code) PLOVER_NOEXCEPT;
-/** Stores a formula in the cell and calculates it; 1, or 0 on failure (empty or not parsed). */
+/** Stores a formula in the cell (a leading "=" is dropped) without a result until one is set; 1, or 0 on failure (empty or incomplete). */
 PLOVER_API int ws_set_formula(plover_worksheet_t* ws, int row, int col, const char* formula) PLOVER_NOEXCEPT;
 /** Gives the cell's formula a number as its result, without calculating; 1, or 0 on failure (no formula). */
 PLOVER_API int ws_set_formula_num(plover_worksheet_t* ws, int row, int col, double value) PLOVER_NOEXCEPT;

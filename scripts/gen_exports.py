@@ -86,7 +86,7 @@ b4r | false | bool set_boolean(int row, int col, bool value) | Stores a boolean 
 r | false | bool set_datetime(int row, int col, double serial) | Stores a date or time serial in the cell with number format 14; 1, or 0 on failure.
 r | false | bool set_richtext(int row, int col, iRichtext* text) | Stores a copy of the rich text in the cell; 1, or 0 on failure.
 r | false | bool set_error(int row, int col, int code) | Stores an error value (ErrorCodeEnum, 1 to 9) in the cell; 1, or 0 on failure.
-r | false | bool set_formula(int row, int col, const char* formula) | Stores a formula in the cell and calculates it; 1, or 0 on failure (empty or not parsed).
+r | false | bool set_formula(int row, int col, const char* formula) | Stores a formula in the cell (a leading "=" is dropped) without a result until one is set; 1, or 0 on failure (empty or incomplete).
 r | false | bool set_formula_num(int row, int col, double value) | Gives the cell's formula a number as its result, without calculating; 1, or 0 on failure (no formula).
 r | false | bool set_formula_string(int row, int col, const char* text) | Gives the cell's formula a text as its result, without calculating; 1, or 0 on failure (no formula).
 b4r | false | bool set_formula_boolean(int row, int col, bool value) | Gives the cell's formula a boolean as its result, without calculating; 1, or 0 on failure (no formula).
