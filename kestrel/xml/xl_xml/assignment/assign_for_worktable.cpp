@@ -114,7 +114,12 @@ mta::string_pool_t& assign_for_worktable::pool() const { return table_.get_strin
 
 status_t assign_for_worktable::assign(const xml_node_t* node) {
     if (!node || !node->name) return status_t::keep;
-    const xml_node_t* section = node_ancestor_at_depth(node, 2);
+    // The child of the root the node is in; null for the root.
+    const xml_node_t* section = node->parent ? node : nullptr;
+    if (section)
+        while (section->parent->parent) section = section->parent;
+    // The cells first: they are nearly every node of a sheet.
+    if (node_named(section, "sheetData")) return assign_sheet_data(*node);
     if (node_named(section, "cols")) return assign_cols(*node);
     if (node_named(section, "mergeCells")) return assign_merge_cells(*node);
     if (node_named(section, "hyperlinks")) return assign_hyperlinks(*node);
@@ -122,25 +127,27 @@ status_t assign_for_worktable::assign(const xml_node_t* node) {
     if (node_named(section, "sortState")) return read_sort_state(*node, table_.sheet_extras().sort_state);
     if (section)
         if (const std::optional<status_t> s = periphery_.assign(*node, *section)) return *s;
-    if (!node_named(section, "sheetData")) return status_t::keep;
+    return status_t::keep;
+}
+
+status_t assign_for_worktable::assign_sheet_data(const xml_node_t& node) {
     // Inside an inline string: its items and runs.
-    for (const xml_node_t* p = node->parent; p && !node_named(p, "c"); p = p->parent) {
+    for (const xml_node_t* p = node.parent; p && !node_named(p, "c"); p = p->parent) {
         if (node_named(p, "is")) {
             if (!cell_open_ || !node_named(p->parent, "c")) return status_t::done;
             if (!inline_reader_) inline_reader_ = std::make_unique<assign_for_shared_string_table_t>(pool());
-            inline_reader_->assign(node);
+            inline_reader_->assign(&node);
             return status_t::done;
         }
     }
-    const std::string_view name = node->name;
-    const std::string_view parent = node->parent && node->parent->name ? node->parent->name : "";
+    const xml_node_t* parent = node.parent;
     // A node whose parent record is missing is ignored.
-    if (name == "row") return parent == "sheetData" ? assign_row(*node) : status_t::done;
-    if (name == "c") return parent == "row" ? assign_c(*node) : status_t::done;
-    if (parent != "c" || !cell_open_) return status_t::done;
-    if (name == "v") return assign_v(*node);
-    if (name == "f") return assign_f(*node);
-    if (name == "is") return assign_is(*node);
+    if (node_named(&node, "row")) return node_named(parent, "sheetData") ? assign_row(node) : status_t::done;
+    if (node_named(&node, "c")) return node_named(parent, "row") ? assign_c(node) : status_t::done;
+    if (!node_named(parent, "c") || !cell_open_) return status_t::done;
+    if (node_named(&node, "v")) return assign_v(node);
+    if (node_named(&node, "f")) return assign_f(node);
+    if (node_named(&node, "is")) return assign_is(node);
     return status_t::done;
 }
 

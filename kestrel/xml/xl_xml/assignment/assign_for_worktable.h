@@ -46,6 +46,7 @@ public:
     worktable_t& table() const noexcept { return table_; }
 
 private:
+    xml::sxml::status_t assign_sheet_data(const xml::sxml::xml_node_t& node);
     xml::sxml::status_t assign_cols(const xml::sxml::xml_node_t& node);
     xml::sxml::status_t assign_merge_cells(const xml::sxml::xml_node_t& node);
     xml::sxml::status_t assign_hyperlinks(const xml::sxml::xml_node_t& node);
