@@ -277,7 +277,11 @@ status_t assign_for_worktable::assign_row(const xml_node_t& node) {
 status_t assign_for_worktable::assign_c(const xml_node_t& node) {
     if (!row_accepted_) return status_t::done;
     if (is_start(node)) {
-        cell_ = mta::trival_cell_t{};
+        // Copied from a blank record, not built afresh: the compiler clears a
+        // fresh one with a string instruction slow to start, and would do the
+        // same for a const blank, whose contents it knows.
+        static mta::trival_cell_t blank{};  // never written
+        cell_ = blank;
         cell_text_ = false;
         cell_open_ = true;
         const cell_attributes_t a = cell_attributes(node.attributes);
