@@ -197,15 +197,16 @@ status_t worksheet_t::assign(const xml::sxml::xml_node_t* node) {
         if (worktable_) worktable_->assign(node);
         return status_t::done;
     }
-    const uint32_t format = document_format__();
     if (!reader_) {
-        if (format != created_in_memory && !worktable_) {
+        // Asked once per part: the workbook is found through a cast.
+        reading_format_ = document_format__();
+        if (reading_format_ != created_in_memory && !worktable_) {
             const sheet_limits_t& limits = get_sheet_limits();
             create_worktable__(uint32_t(limits.last_row), uint32_t(limits.last_col), mta::extent_t{});
         }
         reader_ = std::make_unique<assign_for_worksheet_t>(*this);
     }
-    if (format != created_in_memory && worktable_) {
+    if (reading_format_ != created_in_memory && worktable_) {
         const status_t s = worktable_->assign(node);
         if (s != status_t::keep) return s;
     }

@@ -202,6 +202,7 @@ private:
     sheet_protection_t protection_;
     worktable_t* worktable_ = nullptr;
     std::unique_ptr<assign_for_worksheet_t> reader_;
+    uint32_t reading_format_ = 0;  // the document's format while reader_ reads
     xml_part_t* printer_settings_ = nullptr;
     std::optional<worktable_shape_t> pending_shape_;
     std::vector<std::string> unread_sections_;

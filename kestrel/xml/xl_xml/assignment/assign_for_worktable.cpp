@@ -49,6 +49,31 @@ bool take(std::string_view& s, char c) noexcept {
     return true;
 }
 
+// What a cell element says, each the first attribute of its name, found in
+// one pass: a million cells would otherwise search their attributes five times.
+struct cell_attributes_t {
+    const char* r = nullptr;
+    const char* t = nullptr;
+    const char* s = nullptr;
+    const char* cm = nullptr;
+    const char* vm = nullptr;
+};
+
+cell_attributes_t cell_attributes(const xml::sxml::xml_attribute_t* a) noexcept {
+    cell_attributes_t out;
+    for (; a; a = a->next) {
+        const char* n = a->name;
+        const char** slot = nullptr;
+        if (n[0] != '\0' && n[1] == '\0') {
+            slot = n[0] == 'r' ? &out.r : n[0] == 't' ? &out.t : n[0] == 's' ? &out.s : nullptr;
+        } else if (n[0] != '\0' && n[1] == 'm' && n[2] == '\0') {
+            slot = n[0] == 'c' ? &out.cm : n[0] == 'v' ? &out.vm : nullptr;
+        }
+        if (slot && !*slot) *slot = a->value;
+    }
+    return out;
+}
+
 // The styles are read before the sheets, so this is the file's count.
 uint32_t cell_xf_count(const worktable_t& table) {
     const mta::style_manager_t* styles = table.get_style_manager();
@@ -114,7 +139,12 @@ mta::string_pool_t& assign_for_worktable::pool() const { return table_.get_strin
 
 status_t assign_for_worktable::assign(const xml_node_t* node) {
     if (!node || !node->name) return status_t::keep;
-    const xml_node_t* section = node_ancestor_at_depth(node, 2);
+    // The child of the root the node is in; null for the root.
+    const xml_node_t* section = node->parent ? node : nullptr;
+    if (section)
+        while (section->parent->parent) section = section->parent;
+    // The cells first: they are nearly every node of a sheet.
+    if (node_named(section, "sheetData")) return assign_sheet_data(*node);
     if (node_named(section, "cols")) return assign_cols(*node);
     if (node_named(section, "mergeCells")) return assign_merge_cells(*node);
     if (node_named(section, "hyperlinks")) return assign_hyperlinks(*node);
@@ -122,25 +152,27 @@ status_t assign_for_worktable::assign(const xml_node_t* node) {
     if (node_named(section, "sortState")) return read_sort_state(*node, table_.sheet_extras().sort_state);
     if (section)
         if (const std::optional<status_t> s = periphery_.assign(*node, *section)) return *s;
-    if (!node_named(section, "sheetData")) return status_t::keep;
+    return status_t::keep;
+}
+
+status_t assign_for_worktable::assign_sheet_data(const xml_node_t& node) {
     // Inside an inline string: its items and runs.
-    for (const xml_node_t* p = node->parent; p && !node_named(p, "c"); p = p->parent) {
+    for (const xml_node_t* p = node.parent; p && !node_named(p, "c"); p = p->parent) {
         if (node_named(p, "is")) {
             if (!cell_open_ || !node_named(p->parent, "c")) return status_t::done;
             if (!inline_reader_) inline_reader_ = std::make_unique<assign_for_shared_string_table_t>(pool());
-            inline_reader_->assign(node);
+            inline_reader_->assign(&node);
             return status_t::done;
         }
     }
-    const std::string_view name = node->name;
-    const std::string_view parent = node->parent && node->parent->name ? node->parent->name : "";
+    const xml_node_t* parent = node.parent;
     // A node whose parent record is missing is ignored.
-    if (name == "row") return parent == "sheetData" ? assign_row(*node) : status_t::done;
-    if (name == "c") return parent == "row" ? assign_c(*node) : status_t::done;
-    if (parent != "c" || !cell_open_) return status_t::done;
-    if (name == "v") return assign_v(*node);
-    if (name == "f") return assign_f(*node);
-    if (name == "is") return assign_is(*node);
+    if (node_named(&node, "row")) return node_named(parent, "sheetData") ? assign_row(node) : status_t::done;
+    if (node_named(&node, "c")) return node_named(parent, "row") ? assign_c(node) : status_t::done;
+    if (!node_named(parent, "c") || !cell_open_) return status_t::done;
+    if (node_named(&node, "v")) return assign_v(node);
+    if (node_named(&node, "f")) return assign_f(node);
+    if (node_named(&node, "is")) return assign_is(node);
     return status_t::done;
 }
 
@@ -249,22 +281,26 @@ status_t assign_for_worktable::assign_row(const xml_node_t& node) {
 status_t assign_for_worktable::assign_c(const xml_node_t& node) {
     if (!row_accepted_) return status_t::done;
     if (is_start(node)) {
-        cell_ = mta::trival_cell_t{};
+        // Copied from a blank record, not built afresh: the compiler clears a
+        // fresh one with a string instruction slow to start, and would do the
+        // same for a const blank, whose contents it knows.
+        static mta::trival_cell_t blank{};  // never written
+        cell_ = blank;
         cell_text_ = false;
         cell_open_ = true;
-        const auto* a = node.attributes;
+        const cell_attributes_t a = cell_attributes(node.attributes);
         int64_t row = last_row_, col = last_col_ + 1;
-        if (const char* r = get_attribute_value("r", a)) {
+        if (const char* r = a.r) {
             if (!parse_cell_reference(r, row, col)) bad_reference("Wrong cell reference: ", r);
         } else if (!get_sheet_limits().valid_col(col)) {
             throw loading_error("Wrong cell reference: column " + std::to_string(col));
         }
         if (row != last_row_) throw loading_error("xml file error: row is " + std::to_string(row));
         last_col_ = col;
-        read_cell_metadata(node, int32_t(row), int32_t(col));
+        read_cell_metadata(a.cm, a.vm, int32_t(row), int32_t(col));
         cell_.row = static_cast<uint32_t>(row);
         cell_.col = static_cast<uint32_t>(col);
-        if (const char* t = get_attribute_value("t", a)) {
+        if (const char* t = a.t) {
             const std::string_view type = t;
             if (type == "n") cell_.kind = kind_of(cell_value_kind::number);
             else if (type == "b") cell_.kind = kind_of(cell_value_kind::boolean);
@@ -273,7 +309,7 @@ status_t assign_for_worktable::assign_c(const xml_node_t& node) {
             else if (type == "d") cell_.kind = kind_of(cell_value_kind::datetime);
             else if (type == "e") cell_.kind = kind_of(cell_value_kind::error);
         }
-        if (const char* s = get_attribute_value("s", a)) cell_.style = xf_of(read_int(s));
+        if (const char* s = a.s) cell_.style = xf_of(read_int(s));
     }
     if (is_end(node)) flush_cell();
     return status_t::done;
@@ -337,9 +373,7 @@ status_t assign_for_worktable::assign_is(const xml_node_t& node) {
 }
 
 // Dynamic arrays and pictures in cells index the workbook's metadata part.
-void assign_for_worktable::read_cell_metadata(const xml_node_t& node, int32_t row, int32_t col) {
-    const char* cm = get_attribute_value("cm", node.attributes);
-    const char* vm = get_attribute_value("vm", node.attributes);
+void assign_for_worktable::read_cell_metadata(const char* cm, const char* vm, int32_t row, int32_t col) {
     if (!cm && !vm) return;
     const cell_metadata_t m{uint_or(cm, 0), uint_or(vm, 0)};
     if (m.cell || m.value) table_.periphery().cell_metadata[{row, col}] = m;

@@ -46,6 +46,7 @@ public:
     worktable_t& table() const noexcept { return table_; }
 
 private:
+    xml::sxml::status_t assign_sheet_data(const xml::sxml::xml_node_t& node);
     xml::sxml::status_t assign_cols(const xml::sxml::xml_node_t& node);
     xml::sxml::status_t assign_merge_cells(const xml::sxml::xml_node_t& node);
     xml::sxml::status_t assign_hyperlinks(const xml::sxml::xml_node_t& node);
@@ -54,7 +55,7 @@ private:
     xml::sxml::status_t assign_v(const xml::sxml::xml_node_t& node);
     xml::sxml::status_t assign_f(const xml::sxml::xml_node_t& node);
     xml::sxml::status_t assign_is(const xml::sxml::xml_node_t& node);
-    void read_cell_metadata(const xml::sxml::xml_node_t& node, int32_t row, int32_t col);
+    void read_cell_metadata(const char* cm, const char* vm, int32_t row, int32_t col);
     void flush_cell();
     void finish_row();
     // Throws loading_error "Cell data error." for a value the cell cannot take.

@@ -139,6 +139,21 @@ TEST(assign_for_worktable, inline_strings_without_a_strings_part) {
     EXPECT_EQ(s.cell(2, 1).get_num(), 8.0);
 }
 
+TEST(assign_for_worktable, cell_attributes_in_any_order_and_lookalike_names) {
+    sheet_fixture s("<row r=\"1\"><c vm=\"2\" t=\"b\" cm=\"1\" r=\"C1\" rr=\"A9\" ts=\"e\"><v>1</v></c>"
+                    "<c tt=\"e\" r=\"D1\" xm=\"5\" m=\"6\"><v>5</v></c><c s=\"0\" vm=\"3\"><v>6</v></c></row>");
+    ASSERT_EQ(s.error, "");
+    EXPECT_EQ(s.cell(1, 3).get_boolean(), true);
+    EXPECT_EQ(s.cell(1, 4).get_num(), 5.0);
+    EXPECT_EQ(s.cell(1, 5).get_num(), 6.0);  // after D1: no r of its own
+    const auto& metadata = s.table->periphery().cell_metadata;
+    ASSERT_EQ(metadata.size(), 2u);
+    EXPECT_EQ(metadata.at({1, 3}).cell, 1u);
+    EXPECT_EQ(metadata.at({1, 3}).value, 2u);
+    EXPECT_EQ(metadata.at({1, 5}).cell, 0u);
+    EXPECT_EQ(metadata.at({1, 5}).value, 3u);
+}
+
 TEST(assign_for_worktable, row_attributes) {
     sheet_fixture s("<row r=\"1\" customHeight=\"1\" ht=\"20\"/><row r=\"2\" ht=\"30\"/>"
                     "<row r=\"3\" hidden=\"0\"/><row r=\"4\" hidden=\"1\"><c r=\"A4\" s=\"0\"/></row>"
