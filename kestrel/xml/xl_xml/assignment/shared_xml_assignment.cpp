@@ -34,10 +34,6 @@ std::string_view local_name(const xml_node_t& n) noexcept {
     return name;
 }
 
-bool node_named(const xml_node_t* node, std::string_view name) noexcept {
-    return node && node->name && name == node->name;
-}
-
 int32_t enum_index_in_list(std::string_view list, std::string_view value) noexcept {
     if (list.data() == nullptr) return -1;
     int32_t index = 0;

@@ -31,8 +31,15 @@ constexpr bool is_end_of_document(const xml::sxml::xml_node_t* node) noexcept {
 }
 // The element's name without its namespace prefix; empty for a null name.
 std::string_view local_name(const xml::sxml::xml_node_t& node) noexcept;
-// The element's plain name equals name (a null name equals nothing).
-bool node_named(const xml::sxml::xml_node_t* node, std::string_view name) noexcept;
+// The element's plain name equals name (a null name equals nothing). Called
+// for every node read: compared as it goes, without measuring the name first.
+inline bool node_named(const xml::sxml::xml_node_t* node, std::string_view name) noexcept {
+    if (!node || !node->name) return false;
+    const char* n = node->name;
+    for (const char c : name)
+        if (c == '\0' || *n++ != c) return false;  // a shorter name stops at its end
+    return *n == '\0';
+}
 // An element with children is reported opened and then closed; an empty one,
 // or one holding only text, once. The node keeps its first answer: a child
 // let go is unlinked, so the children cannot tell the reports apart.
