@@ -5,6 +5,7 @@
 // form such a part used to be kept in. Each load runs in a child process, whose
 // peak is measured from a reset high-water mark.
 
+#include "bench/scratch_dir.h"
 #include "kestrel/document/xml_document.h"
 #include "kestrel/parts/part.h"
 #include "ziputil.h"
@@ -82,20 +83,7 @@ struct package_t {
 // A workbook with one more part of the given relationship type and content type.
 package_t make_package(const std::string& name, const std::string& type, const std::string& entry,
                        const std::string& content_type, const std::string& xml) {
-    // Removed at exit; the measuring children leave with _exit and keep it.
-    static const struct scratch_t {
-        std::filesystem::path path;
-        scratch_t() {
-            std::string t = (std::filesystem::temp_directory_path() / "plover_mem_XXXXXX").string();
-            if (!::mkdtemp(t.data())) throw std::runtime_error("no scratch directory");
-            path = t;
-        }
-        ~scratch_t() {
-            std::error_code ec;
-            std::filesystem::remove_all(path, ec);
-        }
-    } scratch;
-    const std::filesystem::path& dir = scratch.path;
+    const std::filesystem::path& dir = bench_scratch::dir();
     const std::string ct =
         decl + "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
                "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"

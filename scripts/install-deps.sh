@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   g++ cmake make pkg-config
   zlib1g-dev libminizip-dev libdeflate-dev libjpeg62-turbo-dev libmdds-dev libutfcpp-dev
-  libgtest-dev libbenchmark-dev libexpat1-dev libixion-dev
+  libgtest-dev libbenchmark-dev libexpat1-dev libixion-dev libxlsxwriter-dev liborcus-bin
   python3 python3-openpyxl python3-xlsxwriter python3-pil unzip libreoffice-calc-nogui
 )
 

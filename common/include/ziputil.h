@@ -14,7 +14,8 @@
 // default level), which is several times faster than deflating as it arrives;
 // entries of at least threaded_entry_size are deflated on other threads while
 // the next entries are written (a large one in pieces side by side, joined
-// into one stream), and reach the file in the order they were added. An entry outgrowing the whole-entry limit is deflated as it arrives
+// into one stream; each piece_size gathered of an entry starts deflating while
+// the rest is written), and reach the file in the order they were added. An entry outgrowing the whole-entry limit is deflated as it arrives
 // instead, so memory stays bounded. Write failures of an entry deflated in the
 // background show in the next call that writes (at the latest in close).
 
@@ -48,6 +49,8 @@ public:
     static constexpr std::uint64_t threaded_entry_size = std::uint64_t(1) << 20;
     // Entries of this declared size on are inflated ahead on another thread.
     static constexpr std::uint64_t read_ahead_size = std::uint64_t(1) << 20;
+    // Each of these gathered of an entry is deflated while the rest arrives.
+    static constexpr std::uint64_t piece_size = std::uint64_t(8) << 20;
     // Entries past this size are deflated as they arrive.
     static constexpr std::uint64_t default_whole_entry_limit = std::uint64_t(256) << 20;
 
@@ -103,6 +106,7 @@ private:
         void operator()(libdeflate_compressor* c) const noexcept;
     };
     struct queued_entry_t;
+    struct piece_t;
     struct read_ahead_t;
 
     // The archive's reads, padded with zeros past the end of the file while
@@ -127,6 +131,7 @@ private:
     void deflate_out__(int flush);
     void open_raw_entry__(const std::string& name, unsigned long flags);
     void stream_entry__();
+    void launch_piece__();
     void queue_entry__();
     void write_queued__(bool wait);
     void drop_writes__() noexcept;
@@ -169,6 +174,9 @@ private:
     std::size_t gathered_size_ = 0;
     std::size_t gathered_room_ = 0;
     bool streaming_ = false;
+    // The entry's pieces already deflating, in order, and the bytes they took.
+    std::vector<std::unique_ptr<piece_t>> pieces_;
+    std::uint64_t piece_bytes_ = 0;
     unsigned long writing_flags_ = 0;
     std::uint64_t whole_entry_limit_ = default_whole_entry_limit;
     std::unique_ptr<libdeflate_compressor, compressor_deleter> compressor_;  // this thread's

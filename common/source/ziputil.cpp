@@ -133,46 +133,69 @@ bool make_continuable(deflated_t& d) {
     return true;
 }
 
-// One deflate stream of the whole entry, its pieces deflated on several
-// threads; the entry's own thread takes the last piece.
-deflated_t deflate_pieces(const char* data, std::size_t size) {
-    const std::size_t workers = max_entries_in_flight() + 1;
-    const std::size_t pieces = std::min(workers, size / min_piece);
-    const auto deflate_piece = [](const char* at, std::size_t n) {
-        std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> c(
-            libdeflate_alloc_compressor(deflate_level), &libdeflate_free_compressor);
-        if (!c) throw std::bad_alloc();
-        return deflate_whole(c.get(), at, n);
-    };
-    if (pieces < 2) return deflate_piece(data, size);
-    const std::size_t step = size / pieces;
-    std::vector<std::future<std::pair<deflated_t, bool>>> heads;
-    for (std::size_t i = 0; i + 1 < pieces; ++i)
-        heads.push_back(std::async(std::launch::async, [=] {
-            deflated_t d = deflate_piece(data + i * step, step);
-            const bool ok = make_continuable(d);
-            return std::pair<deflated_t, bool>(std::move(d), ok);
-        }));
-    deflated_t tail = deflate_piece(data + (pieces - 1) * step, size - (pieces - 1) * step);
-    std::vector<deflated_t> parts;
-    bool ok = true;
-    for (auto& h : heads) {
-        auto [d, fine] = h.get();
-        ok = ok && fine;
-        parts.push_back(std::move(d));
-    }
-    if (!ok) return deflate_piece(data, size);  // never expected: one piece then
+// With a compressor of its own, for any thread.
+deflated_t deflate_alone(const char* data, std::size_t size) {
+    std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> c(
+        libdeflate_alloc_compressor(deflate_level), &libdeflate_free_compressor);
+    if (!c) throw std::bad_alloc();
+    return deflate_whole(c.get(), data, size);
+}
+
+// A stream that later ones continue: zlib's sync flush ends it on a byte
+// boundary without a final block.
+deflated_t deflate_sync_flushed(const char* data, std::size_t size) {
+    z_stream z{};
+    if (deflateInit2(&z, deflate_level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) throw std::bad_alloc();
+    deflated_t out;
+    const std::size_t room = deflateBound(&z, uLong(size)) + 16;
+    out.bytes = std::make_unique_for_overwrite<unsigned char[]>(room);
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
+    z.avail_in = uInt(size);
+    z.next_out = out.bytes.get();
+    z.avail_out = uInt(room);
+    const int rc = deflate(&z, Z_SYNC_FLUSH);
+    out.size = room - z.avail_out;
+    deflateEnd(&z);
+    if (rc != Z_OK || z.avail_in != 0) throw std::bad_alloc();  // the room was not enough: never expected
+    return out;
+}
+
+// A piece that later pieces continue.
+deflated_t deflate_continuable(const char* data, std::size_t size) {
+    deflated_t d = deflate_alone(data, size);
+    return make_continuable(d) ? std::move(d) : deflate_sync_flushed(data, size);
+}
+
+// One stream of continuable pieces followed by a final one.
+deflated_t join(std::vector<deflated_t> heads, deflated_t tail) {
+    if (heads.empty()) return tail;
     std::size_t total = tail.size;
-    for (const auto& p : parts) total += p.size;
+    for (const auto& p : heads) total += p.size;
     deflated_t out;
     out.bytes = std::make_unique_for_overwrite<unsigned char[]>(total);
-    for (const auto& p : parts) {
+    for (const auto& p : heads) {
         std::memcpy(out.bytes.get() + out.size, p.bytes.get(), p.size);
         out.size += p.size;
     }
     std::memcpy(out.bytes.get() + out.size, tail.bytes.get(), tail.size);
     out.size += tail.size;
     return out;
+}
+
+// One deflate stream of the whole entry, its pieces deflated on several
+// threads; the entry's own thread takes the last piece.
+deflated_t deflate_pieces(const char* data, std::size_t size) {
+    const std::size_t workers = max_entries_in_flight() + 1;
+    const std::size_t pieces = std::min(workers, size / min_piece);
+    if (pieces < 2) return deflate_alone(data, size);
+    const std::size_t step = size / pieces;
+    std::vector<std::future<deflated_t>> heads;
+    for (std::size_t i = 0; i + 1 < pieces; ++i)
+        heads.push_back(std::async(std::launch::async, [=] { return deflate_continuable(data + i * step, step); }));
+    deflated_t tail = deflate_alone(data + (pieces - 1) * step, size - (pieces - 1) * step);
+    std::vector<deflated_t> parts;
+    for (auto& h : heads) parts.push_back(h.get());
+    return join(std::move(parts), std::move(tail));
 }
 
 std::uint64_t little_endian(const unsigned char* p, int bytes) noexcept {
@@ -248,6 +271,10 @@ struct zip_archive::queued_entry_t {
     std::uint32_t crc = 0;
     deflated_t ready;                // deflated on the caller's thread
     std::future<deflated_t> later;   // or on another one
+};
+
+struct zip_archive::piece_t {
+    std::future<deflated_t> deflated;  // continuable
 };
 
 zip_archive::zip_archive() = default;
@@ -680,6 +707,8 @@ void zip_archive::add_file_to_zip(std::string_view name) {
     writing_ = entry;
     writing_open_ = true;
     streaming_ = false;
+    pieces_.clear();  // left by an entry whose close failed
+    piece_bytes_ = 0;
     gathered_size_ = 0;
     written_size_ = 0;
     written_crc_ = 0;
@@ -721,6 +750,23 @@ void zip_archive::stream_entry__() {
     }
     open_raw_entry__(writing_, writing_flags_);
     streaming_ = true;
+    // The pieces already deflated lead; the zlib stream continues them.
+    for (auto& p : pieces_) {
+        deflated_t d;
+        try {
+            d = p->deflated.get();
+        } catch (const std::bad_alloc&) {
+            throw archive_error(with_name("Failed to write file: ", writing_));
+        }
+        for (std::size_t at = 0; at < d.size;) {
+            const std::size_t n = std::min(d.size - at, max_write_call);
+            if (zipWriteInFileInZip(writer_, d.bytes.get() + at, unsigned(n)) != ZIP_OK)
+                throw archive_error(with_name("Failed to write file: ", writing_));
+            at += n;
+        }
+    }
+    pieces_.clear();
+    piece_bytes_ = 0;
     z_stream& z = *deflater_;
     for (std::size_t at = 0; at < gathered_size_;) {
         const std::size_t n = std::min(gathered_size_ - at, max_write_call);
@@ -731,6 +777,24 @@ void zip_archive::stream_entry__() {
     }
     gathered_.reset();
     gathered_size_ = gathered_room_ = 0;
+}
+
+// The gathered bytes start deflating as the entry's next piece; a few pieces
+// at most deflate at once, the writer waiting for the oldest.
+void zip_archive::launch_piece__() {
+    const std::size_t workers = max_entries_in_flight() + 1;
+    if (pieces_.size() >= workers) pieces_[pieces_.size() - workers]->deflated.wait();
+    std::shared_ptr<char[]> bytes(gathered_.release());
+    const std::size_t size = gathered_size_;
+    gathered_size_ = gathered_room_ = 0;
+    auto piece = std::make_unique<piece_t>();
+    piece->deflated = std::async(std::launch::async, [bytes = std::move(bytes), size]() mutable {
+        deflated_t out = deflate_continuable(bytes.get(), size);
+        bytes.reset();  // not held until the entry is written
+        return out;
+    });
+    pieces_.push_back(std::move(piece));
+    piece_bytes_ += size;
 }
 
 // Deflates what the stream holds into the entry, until it needs more input
@@ -753,7 +817,7 @@ void zip_archive::deflate_out__(int flush) {
 void zip_archive::write_file_stream(std::string_view name, const void* data, unsigned int size) {
     if (!writer_ || !writing_open_) throw archive_error(with_name("Failed to write file: ", name));
     try {
-        if (!streaming_ && gathered_size_ + size > whole_entry_limit_) stream_entry__();
+        if (!streaming_ && piece_bytes_ + gathered_size_ + size > whole_entry_limit_) stream_entry__();
         if (streaming_) {
             z_stream& z = *deflater_;
             z.next_in = static_cast<Bytef*>(const_cast<void*>(data));
@@ -761,7 +825,9 @@ void zip_archive::write_file_stream(std::string_view name, const void* data, uns
             deflate_out__(Z_NO_FLUSH);
         } else if (size) {
             if (gathered_size_ + size > gathered_room_) {
-                const std::size_t room = std::max<std::size_t>({gathered_size_ + size, 2 * gathered_room_, 65536});
+                // After a piece, room for the next one at once.
+                const std::size_t room = std::max<std::size_t>(
+                    {gathered_size_ + size, 2 * gathered_room_, 65536, piece_bytes_ ? std::size_t(piece_size) : 0});
                 auto grown = std::make_unique_for_overwrite<char[]>(room);
                 if (gathered_size_) std::memcpy(grown.get(), gathered_.get(), gathered_size_);
                 gathered_ = std::move(grown);
@@ -769,6 +835,7 @@ void zip_archive::write_file_stream(std::string_view name, const void* data, uns
             }
             std::memcpy(gathered_.get() + gathered_size_, data, size);
             gathered_size_ += size;
+            if (gathered_size_ >= piece_size) launch_piece__();
         }
     } catch (const archive_error&) {
         throw archive_error(with_name("Failed to write file: ", name));
@@ -800,18 +867,23 @@ void zip_archive::queue_entry__() {
     q->flags = writing_flags_;
     q->size = written_size_;
     q->crc = written_crc_;
-    if (gathered_size_ < threaded_entry_size) {
+    if (gathered_size_ < threaded_entry_size && pieces_.empty()) {
         q->ready = deflate_whole(compressor_.get(), gathered_.get(), gathered_size_);
     } else {
         std::shared_ptr<char[]> bytes(gathered_.release());
         const std::size_t size = gathered_size_;
         gathered_size_ = gathered_room_ = 0;
-        q->later = std::async(std::launch::async, [bytes = std::move(bytes), size]() mutable {
-            deflated_t out = deflate_pieces(bytes.get(), size);
+        std::vector<std::unique_ptr<piece_t>> heads = std::move(pieces_);
+        pieces_.clear();
+        piece_bytes_ = 0;
+        q->later = std::async(std::launch::async, [bytes = std::move(bytes), size, heads = std::move(heads)]() mutable {
+            deflated_t tail = deflate_pieces(bytes.get(), size);
             bytes.reset();  // not held until the entry is written
-            return out;
+            std::vector<deflated_t> parts;
+            for (auto& h : heads) parts.push_back(h->deflated.get());
+            return join(std::move(parts), std::move(tail));
         });
-        queued_bytes_ += size;
+        queued_bytes_ += q->size;
     }
     queue_.push_back(std::move(q));
     // Bounded: a few entries in flight, their bytes within the whole-entry limit.
@@ -893,6 +965,10 @@ void zip_archive::close_writer__() {
 
 // Waits for the entries deflated in the background, then frees what writing held.
 void zip_archive::drop_writes__() noexcept {
+    for (auto& p : pieces_)
+        if (p->deflated.valid()) p->deflated.wait();
+    pieces_.clear();
+    piece_bytes_ = 0;
     for (auto& q : queue_)
         if (q->later.valid()) q->later.wait();
     queue_.clear();

@@ -688,6 +688,20 @@ TEST_F(zip_write_paths, entries_deflated_in_pieces_join_into_one_stream) {
     check(make("pieces.zip", entries, vex::zip_archive::default_whole_entry_limit, 1 << 16), entries);
 }
 
+// Entries deflating piece by piece as they arrive: pieces ending in stored
+// blocks, an entry ending where a piece does, and one that outgrows the limit
+// after several pieces, which the streamed rest continues.
+TEST_F(zip_write_paths, pieces_deflate_while_the_entry_arrives) {
+    constexpr std::size_t piece = vex::zip_archive::piece_size;
+    const entry_list entries = {
+        {"two_pieces.xml", rows(2 * piece, 19)},
+        {"noise_then_text.bin", noise(piece + 7) + rows(piece, 20)},
+        {"past_the_limit.xml", rows(3 * piece + piece / 2, 21) + noise(piece / 4)},
+        {"after.xml", "<a/>"},
+    };
+    check(make("arriving.zip", entries, 3 * piece, 1 << 16), entries);
+}
+
 TEST_F(zip_write_paths, many_entries_with_large_ones_among_them) {
     entry_list entries;
     for (int i = 0; i < 600; ++i) {

@@ -30,6 +30,7 @@ void shared_string_table_t::add_loaded_rich_text(mta::richtext_t text) {
 
 void shared_string_table_t::intern_loaded(mta::string_pool_t& pool) {
     loaded_indices_.reserve(loaded_indices_.size() + pending_.size());
+    pool.reserve(pending_.size());
     for (loaded_item_t& item : pending_)
         loaded_indices_.push_back(item.rich ? pool.add_rich_text(std::move(*item.rich))
                                             : pool.add_string(item.preserve_space, item.text));

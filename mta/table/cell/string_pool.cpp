@@ -78,6 +78,11 @@ bool string_pool_t::is_rich_text(int32_t index) const {
     return e && e->rich;
 }
 
+void string_pool_t::reserve(size_t count) {
+    std::lock_guard lock(mutex_);
+    index_.reserve(entries_.size() + count);
+}
+
 size_t string_pool_t::size() const {
     std::lock_guard lock(mutex_);
     return entries_.size();

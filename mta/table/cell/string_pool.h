@@ -57,6 +57,8 @@ public:
     int32_t add_string(uint32_t preserve_space, std::string_view text);
     // The index of an equal rich entry, made when there is none.
     int32_t add_rich_text(richtext_t text);
+    // Room for count more entries, so that adding them does not rehash.
+    void reserve(size_t count);
 
     // A null view of length 0 for an invalid index, which writes nothing to
     // `preserve_space`. Rich entries give their plain text.

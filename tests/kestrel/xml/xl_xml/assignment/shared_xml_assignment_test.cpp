@@ -112,3 +112,20 @@ TEST(shared_xml_assignment, ancestors_by_depth) {
     EXPECT_TRUE(is_end_of_document(&root));
     EXPECT_FALSE(is_end_of_document(&leaf));
 }
+
+// Names that share a prefix with the one asked for never match it.
+TEST(shared_xml_assignment, node_names_match_whole) {
+    xml_node_t node{};
+    EXPECT_FALSE(node_named(nullptr, "row"));
+    EXPECT_FALSE(node_named(&node, "row"));  // no name
+    EXPECT_FALSE(node_named(&node, ""));
+    node.name = "row";
+    EXPECT_TRUE(node_named(&node, "row"));
+    EXPECT_FALSE(node_named(&node, "r"));
+    EXPECT_FALSE(node_named(&node, "rowBreaks"));
+    EXPECT_FALSE(node_named(&node, "rov"));
+    EXPECT_FALSE(node_named(&node, std::string_view("row\0", 4)));
+    node.name = "";
+    EXPECT_TRUE(node_named(&node, ""));
+    EXPECT_FALSE(node_named(&node, "c"));
+}
