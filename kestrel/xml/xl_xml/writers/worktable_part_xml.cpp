@@ -292,7 +292,10 @@ void worktable_part_xml::write_v(std::string_view text) {
     w_->end_element("v");
 }
 
-void worktable_part_xml::write_number_value(double v) { write_v(number_text(v)); }
+void worktable_part_xml::write_number_value(double v) {
+    // A cell keeps the sign of a zero (attributes do not): its value reads back bit for bit.
+    write_v(v == 0.0 && std::signbit(v) ? std::string_view("-0") : number_text(v).view());
+}
 
 void worktable_part_xml::write_cell(int32_t row, int32_t col, column_cursor& k) {
     const std::string ref = row_col_to_string(row, col);
