@@ -176,3 +176,39 @@ TEST(loaded_book, loading_and_releasing_keeps_memory_flat) {
     }
     EXPECT_LT(peak, baseline + (1u << 20)) << "baseline " << baseline;
 }
+
+// Groups collapsed by a host are saved hidden and collapsed, and read back so.
+TEST(loaded_book, collapsed_groups_read_back_collapsed) {
+    scratch_dir dir;
+    const std::string path = dir / "groups.xlsx";
+    {
+        plover_document_t* doc = doc_create();
+        plover_worksheet_t* ws = wb_add_worksheet(doc_get_workbook(doc), "S");
+        ASSERT_NE(ws, nullptr);
+        ws_group_cols(ws, 2, 4, 1);
+        ws_group_cols(ws, 6, 7, 0);
+        ws_group_rows(ws, 3, 5, 1);
+        ws_group_rows(ws, 8, 9, 0);
+        ASSERT_EQ(doc_save(doc, path.c_str()), 1) << run_msg();
+        doc_release(doc);
+    }
+    loaded_t book(path);
+    ASSERT_NE(book.wb, nullptr) << run_msg();
+    plover_worksheet_t* ws = wb_get_sheet(book.wb, 0);
+    struct axis_t {
+        int (*level)(plover_worksheet_t*, int, int*);
+        int (*hidden)(plover_worksheet_t*, int);
+        int collapsed_at, open_at, outside;
+    };
+    const axis_t axes[] = {{ws_col_outline_level, ws_col_hidden, 3, 6, 5}, {ws_row_outline_level, ws_row_hidden, 4, 8, 6}};
+    for (const axis_t& a : axes) {
+        int collapsed = -1;
+        EXPECT_EQ(a.level(ws, a.collapsed_at, &collapsed), 1);
+        EXPECT_EQ(collapsed, 1);
+        EXPECT_EQ(a.hidden(ws, a.collapsed_at), 1);
+        EXPECT_EQ(a.level(ws, a.open_at, &collapsed), 1);
+        EXPECT_EQ(collapsed, 0);
+        EXPECT_EQ(a.hidden(ws, a.open_at), 0);
+        EXPECT_EQ(a.level(ws, a.outside, &collapsed), 0);
+    }
+}
