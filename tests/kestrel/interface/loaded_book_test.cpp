@@ -212,3 +212,51 @@ TEST(loaded_book, collapsed_groups_read_back_collapsed) {
         EXPECT_EQ(a.level(ws, a.outside, &collapsed), 0);
     }
 }
+
+// Other applications mark the summary row or column after a collapsed group:
+// the group reads collapsed, the summary and the open group do not.
+TEST(loaded_book, collapsed_summaries_collapse_their_group) {
+    scratch_dir dir;
+    const std::string made = dir / "made.xlsx", path = dir / "summaries.xlsx";
+    {
+        plover_document_t* doc = doc_create();
+        ASSERT_NE(wb_add_worksheet(doc_get_workbook(doc), "S"), nullptr);
+        ASSERT_EQ(doc_save(doc, made.c_str()), 1) << run_msg();
+        doc_release(doc);
+    }
+    const std::string sheet =
+        std::string(saved_decl) +
+        "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><cols>"
+        "<col min=\"2\" max=\"2\" width=\"9\" hidden=\"1\" outlineLevel=\"2\"/>"
+        "<col min=\"3\" max=\"4\" width=\"9\" hidden=\"1\" outlineLevel=\"1\"/>"
+        "<col min=\"5\" max=\"5\" width=\"9\" collapsed=\"1\"/><col min=\"7\" max=\"8\" width=\"9\" outlineLevel=\"1\"/>"
+        "</cols><sheetData><row r=\"3\" hidden=\"1\" outlineLevel=\"1\"/><row r=\"4\" hidden=\"1\" outlineLevel=\"2\"/>"
+        "<row r=\"5\" hidden=\"1\" outlineLevel=\"1\"/><row r=\"6\" collapsed=\"1\"><c r=\"A6\"><v>1</v></c></row>"
+        "<row r=\"8\" outlineLevel=\"1\"/><row r=\"9\" outlineLevel=\"1\"/></sheetData></worksheet>";
+    write_zip(path, with_entry(made, "xl/worksheets/sheet1.xml", sheet));
+    loaded_t book(path);
+    ASSERT_NE(book.wb, nullptr) << run_msg();
+    plover_worksheet_t* ws = wb_get_sheet(book.wb, 0);
+    ASSERT_NE(ws, nullptr);
+    for (int col : {2, 3, 4}) {
+        int collapsed = 0;
+        EXPECT_GT(ws_col_outline_level(ws, col, &collapsed), 0) << col;
+        EXPECT_EQ(collapsed, 1) << col;
+    }
+    for (int row : {3, 4, 5}) {
+        int collapsed = 0;
+        EXPECT_GT(ws_row_outline_level(ws, row, &collapsed), 0) << row;
+        EXPECT_EQ(collapsed, 1) << row;
+    }
+    for (int at : {5, 7}) {
+        int collapsed = -1;
+        ws_col_outline_level(ws, at, &collapsed);
+        EXPECT_EQ(collapsed, 0) << "column " << at;
+    }
+    for (int at : {6, 8}) {
+        int collapsed = -1;
+        ws_row_outline_level(ws, at, &collapsed);
+        EXPECT_EQ(collapsed, 0) << "row " << at;
+    }
+    EXPECT_EQ(ws_get_num(ws, 6, 1), 1);
+}

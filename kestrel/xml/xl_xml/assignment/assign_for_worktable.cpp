@@ -171,6 +171,9 @@ status_t assign_for_worktable::assign_cols(const xml_node_t& node) {
         const bool collapsed = flag_or(get_attribute_value("collapsed", a), false);
         table_.set_col_outline_level(first, last, collapsed ? -level : level);
     }
+    // A collapsed summary column closes the group on its left.
+    if ((flags & mta::rc_record_t::collapsed) && table_.group_summary_right())
+        table_.col_outline().collapse_group_before(first);
     const uint32_t xf = xf_of(int_or(get_attribute_value("style", a), 0));
     if (xf || flags) table_.set_col_record(first, last, xf | (flags << 16));
     return status_t::done;
@@ -235,7 +238,11 @@ status_t assign_for_worktable::assign_row(const xml_node_t& node) {
             const int32_t l = int_or(level, 0);
             if (l != 0) table_.set_row_outline_level(row, row, l);
         }
-        if (flag_or(get_attribute_value("collapsed", a), false)) table_.row_outline().set_outline_collapsed(row, true);
+        // collapsed on a summary row closes the group above it; on a row of
+        // a group, that group.
+        if (flag_or(get_attribute_value("collapsed", a), false) &&
+            !(table_.group_summary_below() && table_.row_outline().collapse_group_before(row)))
+            table_.row_outline().set_outline_collapsed(row, true);
         uint32_t style = 0;
         if (const char* s = get_attribute_value("s", a)) style = xf_of(read_int(s));
         if (style || flags) table_.set_row_record(row, row, style | (flags << 16));
