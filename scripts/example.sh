@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Fresh machine to running example: installs the dependencies, builds, runs examples/example.c.
+# Fresh machine to running examples: installs the dependencies, builds, runs examples/example.c
+# and then examples/edit_example.c, which edits the file the first one wrote.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh" build -DPLOVER_BENCH=OFF
-cd "$root/build" && ./plover_example
+cd "$root/build" && ./plover_example && ./plover_edit_example

@@ -66,6 +66,9 @@ size_t utf8_length(std::string_view s) noexcept;
 bool cstr_equal(const char* a, const char* b) noexcept;
 size_t safe_strlen(const char* s) noexcept;
 bool string_to_bool(std::string_view s);
+// Decodes the package format's _xHHHH_ escapes (UTF-16 code units, a pair of
+// them for a surrogate pair) in place; _x0000_ and a lone surrogate stay as written.
+void decode_x_escapes(std::string& text);
 
 } // namespace vex
 

@@ -273,6 +273,66 @@ bool string_to_bool(std::string_view s) {
     return !(lower == "0" || lower == "false");
 }
 
+namespace {
+
+// The code unit of an escape at text[at], or -1.
+int32_t x_escape_at(std::string_view text, size_t at) noexcept {
+    if (at + 7 > text.size() || text[at] != '_' || text[at + 1] != 'x' || text[at + 6] != '_') return -1;
+    for (size_t i = at + 2; i < at + 6; ++i) {
+        const char c = ascii_to_upper(text[i]);
+        if (!ascii_is_digit(c) && !(c >= 'A' && c <= 'F')) return -1;
+    }
+    return int32_t(hex_to_uint32(text.substr(at + 2, 4)));
+}
+
+void append_utf8(std::string& out, uint32_t cp) {
+    if (cp < 0x80) {
+        out += char(cp);
+    } else if (cp < 0x800) {
+        out += char(0xC0 | cp >> 6);
+        out += char(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += char(0xE0 | cp >> 12);
+        out += char(0x80 | (cp >> 6 & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    } else {
+        out += char(0xF0 | cp >> 18);
+        out += char(0x80 | (cp >> 12 & 0x3F));
+        out += char(0x80 | (cp >> 6 & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    }
+}
+
+} // namespace
+
+void decode_x_escapes(std::string& text) {
+    size_t at = text.find("_x");
+    if (at == std::string::npos) return;
+    std::string out(text, 0, at);
+    while (at < text.size()) {
+        const int32_t unit = x_escape_at(text, at);
+        if (unit < 0) {
+            out += text[at++];
+            continue;
+        }
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
+            const int32_t low = x_escape_at(text, at + 7);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                append_utf8(out, 0x10000 + ((uint32_t(unit) - 0xD800) << 10) + (uint32_t(low) - 0xDC00));
+                at += 14;
+                continue;
+            }
+        }
+        // NUL would end the text early for a C reader: it stays as written.
+        if (unit == 0 || (unit >= 0xD800 && unit <= 0xDFFF))
+            out.append(text, at, 7);
+        else
+            append_utf8(out, uint32_t(unit));
+        at += 7;
+    }
+    text = std::move(out);
+}
+
 } // namespace vex
 
 namespace vex::mta::formula {

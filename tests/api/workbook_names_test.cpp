@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 using api_test::book_t;
 
 TEST(workbook_names, a_book_without_sheets_has_none) {
@@ -106,4 +108,29 @@ TEST(workbook_names, one_name_in_two_scopes) {
     wb_delete_defined_name(b.wb, 0);
     EXPECT_EQ(wb_defined_name_num(b.wb), 1);
     EXPECT_STREQ(wb_get_local_name(b.wb, 0), "A");
+}
+
+// A reference must name its sheet, wherever it stands in the expression; a
+// refused name leaves the list as it was.
+TEST(workbook_names, references_need_their_sheet_name) {
+    book_t b;
+    wb_add_worksheet(b.wb, "A");
+    wb_add_worksheet(b.wb, "B");
+    ASSERT_EQ(wb_set_defined_name(b.wb, "kept", "A!$A$1", nullptr), 1) << run_msg();
+    const char* unqualified[] = {"$A$1", "A1:B2", "A!$A$1+B2", "SUM(A1:A3)", "$1:$1", "$C:$D", "A!$A$1,$B$2"};
+    for (const char* expression : unqualified)
+        for (const char* local : {static_cast<const char*>(nullptr), "B"}) {
+            EXPECT_EQ(wb_set_defined_name(b.wb, "bare", expression, local), 0) << expression;
+            EXPECT_STREQ(run_msg(), "Please add the sheet name and '!' before the cell and range references.")
+                << expression;
+        }
+    EXPECT_EQ(wb_defined_name_num(b.wb), 1);
+    const char* qualified[] = {"'A'!A1:B2", "SUM(A!$A$1:$A$3)+B!C3", "B!$1:$1", "A!$A:$A,A!$1:$1", "42", "kept*2"};
+    int n = 1;
+    for (const char* expression : qualified) {
+        const std::string name = "ok" + std::to_string(n);
+        EXPECT_EQ(wb_set_defined_name(b.wb, name.c_str(), expression, nullptr), 1) << expression << ": " << run_msg();
+        EXPECT_STREQ(wb_get_defined_name_expr(b.wb, n), expression);
+        ++n;
+    }
 }

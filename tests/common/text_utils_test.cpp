@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 #include <stdexcept>
+#include <string>
 
 using namespace vex;
 
@@ -156,6 +157,32 @@ TEST(strings, helpers) {
     EXPECT_TRUE(string_to_bool("no") && string_to_bool(""));
     EXPECT_TRUE(ascii_iequals("Sheet1", "sHEET1"));
     EXPECT_EQ(ascii_upper("\xC3\xA9z"), "\xC3\xA9Z");
+}
+
+// The escapes of the package format read back as the characters they stand
+// for; text that only looks like one stays.
+TEST(strings, x_escapes_decode) {
+    struct case_t {
+        const char* in;
+        const char* out;
+    };
+    const case_t cases[] = {
+        {"plain", "plain"},
+        {"_x0041_", "A"},
+        {"_x005F_x0041_", "_x0041_"},
+        {"a_x0001_b_x001f_", "a\x01" "b\x1F"},
+        {"_x00E9_ _x20AC_", "\xC3\xA9 \xE2\x82\xAC"},
+        {"_xD83D__xDE00_", "\xF0\x9F\x98\x80"},          // a surrogate pair
+        {"_xD83D_ _xDE00_", "_xD83D_ _xDE00_"},              // lone surrogates stay
+        {"_x0000_", "_x0000_"},
+        {"_x004_ _x00G1_ _x0041 _x", "_x004_ _x00G1_ _x0041 _x"},
+        {"__x0041__", "_A_"},
+    };
+    for (const case_t& c : cases) {
+        std::string text = c.in;
+        decode_x_escapes(text);
+        EXPECT_EQ(text, c.out) << c.in;
+    }
 }
 
 TEST(formula_a1_token, absolute_and_relative) {

@@ -347,11 +347,29 @@ worktable_t* workbook_t::first_worktable() const {
 
 // ---- after loading ----
 
+void workbook_t::assign_sheet_types__() {
+    const xml_part_t* part = get_part();
+    if (!part) return;
+    for (const auto& child : part->get_child_parts()) {
+        const char* rid = child->get_relationship_id();
+        const uint32_t i = position_of_rid__(rid);
+        if (i == not_found) continue;
+        switch (child->kind()) {
+        case part_kind_enum::chartsheet_part: record_.sheets[i].type = 2; break;
+        case part_kind_enum::dialogsheet_part:
+        case part_kind_enum::macro_sheet_part:
+        case part_kind_enum::international_macro_sheet_part: record_.sheets[i].type = 3; break;
+        default: break;
+        }
+    }
+}
+
 bool workbook_t::after_loading__() {
     if (xml_part_t* part = get_part()) {
         if (!styles_) part->create_part(rel_styles, nullptr);
         if (!shared_strings_) part->create_part(rel_shared_strings, nullptr);
     }
+    assign_sheet_types__();
     for (const sheet_entry_t& s : record_.sheets)
         if (s.type == 1 && s.component) s.component->set_sheet_name(s.name);
 

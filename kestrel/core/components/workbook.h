@@ -32,7 +32,7 @@ class xml_document_t;
 // One sheet of the workbook.
 struct sheet_entry_t {
     uint32_t sheet_id = 0;
-    uint32_t type = 1;   // 1 worksheet
+    uint32_t type = 1;   // 1 worksheet, 2 chart sheet, 3 dialog or macro sheet: from the part its r:id names
     uint32_t state = 0;  // 0 visible, 1 hidden, 2 veryHidden
     std::string relationship_id;  // empty for a sheet added at run time
     std::string name;
@@ -197,6 +197,7 @@ public:
     void set_document_format(uint32_t code) noexcept { document_format_ = code; }
 
 private:
+    void assign_sheet_types__();
     bool check_new_name__(std::string_view name, const sheet_entry_t* self, std::string_view duplicate_text) const;
     uint32_t position_of_rid__(const char* rid) const noexcept;
     void repair_active_tab__();

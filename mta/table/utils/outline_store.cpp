@@ -80,6 +80,22 @@ void outline_store_t::set_outline_collapsed(int64_t index, bool collapsed) {
     runs_.assign(index, index, to_level(collapsed ? -m : m));
 }
 
+bool outline_store_t::collapse_group_before(int64_t index) {
+    const auto at = runs_.run_index_of(index);
+    if (!at || index <= first()) return false;
+    const int64_t own = magnitude(runs_.runs()[*at].value);
+    std::vector<runs_t::span_t> spans;
+    for (size_t i = *runs_.run_index_of(index - 1) + 1; i-- > 0;) {
+        const int64_t m = magnitude(runs_.runs()[i].value);
+        if (m <= own) break;
+        spans.push_back({int64_t(runs_.runs()[i].start), std::min<int64_t>(runs_.run_end(i), index - 1), to_level(-m)});
+    }
+    if (spans.empty()) return false;
+    std::reverse(spans.begin(), spans.end());
+    runs_.assign_spans(spans);
+    return true;
+}
+
 std::optional<int32_t> outline_store_t::first_non_default() const noexcept {
     for (const auto& r : runs_.runs())
         if (r.value != runs_.default_value()) return int32_t(r.start);

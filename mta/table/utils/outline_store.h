@@ -36,6 +36,9 @@ public:
     void reset() { runs_ = runs_t(runs_.first(), runs_.last(), 0); }
     void set_level(int64_t a, int64_t b, int32_t value) { runs_.assign(a, b, value); }
     void set_outline_collapsed(int64_t index, bool collapsed);
+    // The group that a summary at index closes, the indexes just before it
+    // lying deeper, marked collapsed; false when there is none.
+    bool collapse_group_before(int64_t index);
 
     std::optional<int32_t> first_non_default() const noexcept;
     std::optional<int32_t> last_non_default() const noexcept;

@@ -189,10 +189,12 @@ status_t assign_for_worktable::assign_cols(const xml_node_t& node) {
     if (flag_or(get_attribute_value("bestFit", a), false)) flags |= mta::rc_record_t::best_fit;
     if (flag_or(get_attribute_value("phonetic", a), false)) flags |= mta::rc_record_t::phonetic;
     if (flag_or(get_attribute_value("collapsed", a), false)) flags |= mta::rc_record_t::collapsed;
-    // The store keeps a width only as a custom one.
+    // The store keeps a width only as a custom one. A col without
+    // customWidth carrying the sheet's default width (as the writers put on
+    // every col) has none of its own.
     const char* width = get_attribute_value("width", a);
     const double w = double_or(width, -1.0);
-    if (w >= 0) {
+    if (w >= 0 && (flag_or(get_attribute_value("customWidth", a), false) || w != table_.get_default_col_width(0))) {
         table_.save_columns_width_(first, last, w);
         flags |= mta::rc_record_t::custom_size;
     }
@@ -201,6 +203,9 @@ status_t assign_for_worktable::assign_cols(const xml_node_t& node) {
         const bool collapsed = flag_or(get_attribute_value("collapsed", a), false);
         table_.set_col_outline_level(first, last, collapsed ? -level : level);
     }
+    // A collapsed summary column closes the group on its left.
+    if ((flags & mta::rc_record_t::collapsed) && table_.group_summary_right())
+        table_.col_outline().collapse_group_before(first);
     const uint32_t xf = xf_of(int_or(get_attribute_value("style", a), 0));
     if (xf || flags) table_.set_col_record(first, last, xf | (flags << 16));
     return status_t::done;
@@ -269,7 +274,11 @@ status_t assign_for_worktable::assign_row(const xml_node_t& node) {
             const int32_t l = int_or(level, 0);
             if (l != 0) table_.set_row_outline_level(row, row, l);
         }
-        if (flag_or(get_attribute_value("collapsed", a), false)) table_.row_outline().set_outline_collapsed(row, true);
+        // collapsed on a summary row closes the group above it; on a row of
+        // a group, that group.
+        if (flag_or(get_attribute_value("collapsed", a), false) &&
+            !(table_.group_summary_below() && table_.row_outline().collapse_group_before(row)))
+            table_.row_outline().set_outline_collapsed(row, true);
         uint32_t style = 0;
         if (const char* s = get_attribute_value("s", a)) style = xf_of(read_int(s));
         if (style || flags) table_.set_row_record(row, row, style | (flags << 16));
@@ -419,11 +428,11 @@ void assign_for_worktable::read_value(const char* text, uint8_t kind, mta::triva
     case kind_of(cell_value_kind::int64):
     case kind_of(cell_value_kind::number): {
         const double v = read_double(text);
-        double whole = 0;
-        if (std::modf(v, &whole) == 0.0 && v >= INT32_MIN && v <= INT32_MAX) {
+        const int storage = number_storage_kind(v);  // -0 stays a double, with its sign
+        if (storage == 1) {
             cell.kind = kind_of(cell_value_kind::int32);
             cell.value = static_cast<int32_t>(v);
-        } else if (std::modf(v, &whole) == 0.0 && v >= -9223372036854775808.0 && v < 9223372036854775808.0) {
+        } else if (storage == 2) {
             cell.kind = kind_of(cell_value_kind::int64);
             cell.value = static_cast<int64_t>(v);
         } else {
@@ -440,10 +449,13 @@ void assign_for_worktable::read_value(const char* text, uint8_t kind, mta::triva
         cell.value = index;
         return;
     }
-    case kind_of(cell_value_kind::text) + 100:
+    case kind_of(cell_value_kind::text) + 100: {
+        std::string decoded(text);
+        decode_x_escapes(decoded);
         cell.kind = kind_of(cell_value_kind::text);
-        cell.value = pool().add_string(0, text);
+        cell.value = pool().add_string(0, decoded);
         return;
+    }
     case kind_of(cell_value_kind::boolean):
         cell.kind = kind;
         if (std::strcmp(text, "0") != 0 && std::strcmp(text, "1") != 0 && std::strcmp(text, "true") != 0 &&

@@ -110,6 +110,7 @@ void worktable_part_xml::write_cols() {
         uint8_t flags = 0;
         int64_t level = 0;
         double width = 0.0;
+        bool collapsed = false;  // in a collapsed group
         bool operator==(const layout_t&) const = default;
     };
     const mta::col_records_t& records = table_->col_records();
@@ -138,17 +139,21 @@ void worktable_part_xml::write_cols() {
             if (run.flags & rc_record_t::hidden) w_->write_attribute("hidden", "1");
             if (custom) w_->write_attribute("customWidth", "1");
             if (run.level > 0) w_->write_attribute("outlineLevel", number_text(run.level));
-            if (run.level < 0 || (run.flags & rc_record_t::collapsed)) w_->write_attribute("collapsed", "1");
+            if (run.collapsed || (run.flags & rc_record_t::collapsed)) w_->write_attribute("collapsed", "1");
             if (run.flags & rc_record_t::best_fit) w_->write_attribute("bestFit", "1");
             if (run.flags & rc_record_t::phonetic) w_->write_attribute("phonetic", "1");
             w_->end_empty_element();
         };
         for (int32_t c = a; c <= b && c <= last_sheet_col; ++c) {
             const rc_record_t r = records.value_at(c);
-            layout_t here{r.xf, uint8_t(r.flags & 0x3f), 0, 0.0};
+            layout_t here{r.xf, uint8_t(r.flags & 0x3f), 0, 0.0, false};
             bool collapsed = false;
             const int64_t level = table_->col_outline().outline_level(c, collapsed);
             here.level = level > 0 ? level : 0;
+            // A collapsed group's columns are hidden, as its rows are, and
+            // marked so that the group reads back collapsed.
+            here.collapsed = level > 0 && collapsed;
+            if (here.collapsed) here.flags |= rc_record_t::hidden;
             if (here.flags & rc_record_t::custom_size) here.width = table_->get_custom_col_width(c, c, 0).value_or(default_width);
             if (c == a) {
                 run = here;
@@ -265,6 +270,8 @@ void worktable_part_xml::write_row_start(int32_t row, const rc_record_t& record)
     if (level > 0 && collapsed) hidden = true;
     if (hidden) w_->write_attribute("hidden", "1");
     if (level > 0) w_->write_attribute("outlineLevel", number_text(level));
+    // The group reads back collapsed.
+    if (level > 0 && collapsed) w_->write_attribute("collapsed", "1");
     if (record.flags & rc_record_t::thick_top) w_->write_attribute("thickTop", "1");
     if (record.flags & rc_record_t::thick_bottom) w_->write_attribute("thickBot", "1");
     if (record.flags & rc_record_t::phonetic) w_->write_attribute("ph", "1");
@@ -292,7 +299,10 @@ void worktable_part_xml::write_v(std::string_view text) {
     w_->end_element("v");
 }
 
-void worktable_part_xml::write_number_value(double v) { write_v(number_text(v)); }
+void worktable_part_xml::write_number_value(double v) {
+    // A cell keeps the sign of a zero (attributes do not): its value reads back bit for bit.
+    write_v(v == 0.0 && std::signbit(v) ? std::string_view("-0") : number_text(v).view());
+}
 
 void worktable_part_xml::write_cell(int32_t row, int32_t col, column_cursor& k) {
     const std::string ref = row_col_to_string(row, col);
