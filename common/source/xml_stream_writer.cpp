@@ -27,6 +27,8 @@ struct escape_classes {
     // there is an escape, and escaping its '_' again would change the data.
     std::array<unsigned char, 256> parsed_text{};
     std::array<unsigned char, 256> parsed_attribute{};
+    // Shared strings: CR as spreadsheet applications write it there.
+    std::array<unsigned char, 256> string_item{};
 };
 
 constexpr escape_classes make_escape_classes() {
@@ -45,6 +47,8 @@ constexpr escape_classes make_escape_classes() {
     c.parsed_text = c.text;
     c.parsed_attribute = c.attribute;
     c.parsed_text['_'] = c.parsed_attribute['_'] = e_parsed_underscore;
+    c.string_item = c.text;
+    c.string_item['\r'] = e_control;
     return c;
 }
 constexpr escape_classes escapes = make_escape_classes();
@@ -151,6 +155,10 @@ void xml_stream_writer::write_raw(std::string_view text) {
 
 void xml_stream_writer::write_text(std::string_view text) {
     put_escaped(text, escapes.text.data());
+}
+
+void xml_stream_writer::write_string_item(std::string_view text) {
+    put_escaped(text, escapes.string_item.data());
 }
 
 void xml_stream_writer::write_parsed_text(std::string_view text) {

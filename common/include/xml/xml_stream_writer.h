@@ -52,6 +52,9 @@ public:
     void write_text(std::string_view text);
     // A text the pull parser read, escaped as write_node_rest escapes it.
     void write_parsed_text(std::string_view text);
+    // A shared string's text: CR goes out as "_x000D_", as spreadsheet
+    // applications write it and read it back in that part.
+    void write_string_item(std::string_view text);
 
     // Writes a node kept by the pull parser after its start tag and attributes:
     // its text or children follow, and end tags as the walk climbs. Returns the

@@ -44,7 +44,7 @@ void shared_strings_part_xml::write_si(const mta::string_pool_t& pool, uint32_t 
     const std::string_view text = pool.string_at(at, &preserve);
     w_->start_element("si");
     w_->close_start_tag();
-    write_text_element(*w_, text, preserve);
+    write_text_element(*w_, text, preserve, true);
     w_->end_element("si");
 }
 

@@ -67,7 +67,8 @@ void write_rich_run(xml::xml_stream_writer& w, const mta::richtext_segment_t& ru
     w.end_element("r");
 }
 
-void write_text_element(xml::xml_stream_writer& w, std::string_view text, uint32_t preserve_space) {
+void write_text_element(xml::xml_stream_writer& w, std::string_view text, uint32_t preserve_space,
+                        bool string_item) {
     w.start_element("t");
     // Without the flag a reader may drop blanks at the ends, whatever the run says.
     constexpr std::string_view blanks = " \t\n\r";
@@ -75,7 +76,10 @@ void write_text_element(xml::xml_stream_writer& w, std::string_view text, uint32
                                               blanks.find(text.back()) != std::string_view::npos);
     if (preserve_space || edge_blank) w.write_attribute("xml:space", enum_name_or_empty(space_names, 1));
     w.close_start_tag();
-    w.write_text(text);
+    if (string_item)
+        w.write_string_item(text);
+    else
+        w.write_text(text);
     w.end_element("t");
 }
 

@@ -27,6 +27,8 @@ void write_font_properties(xml::xml_stream_writer& w, const mta::font_t& f, std:
 // ends are kept (xml:space) when the segment asks or its text has some.
 void write_rich_run(xml::xml_stream_writer& w, const mta::richtext_segment_t& run);
 // A `t` element, marked to keep its blanks as above.
-void write_text_element(xml::xml_stream_writer& w, std::string_view text, uint32_t preserve_space);
+// `string_item`: the text of a shared string, written as that part's readers read it.
+void write_text_element(xml::xml_stream_writer& w, std::string_view text, uint32_t preserve_space,
+                        bool string_item = false);
 
 } // namespace vex

@@ -113,3 +113,11 @@ TEST(shared_strings_part_xml, saved_after_the_sheets_that_number_it) {
     EXPECT_EQ(xml_elements(find(saved, "xl/sharedStrings.xml")), xml_elements(head + R"(count="6" uniqueCount="2">
         <si><t>b</t></si><si><t>a</t></si></sst>)"));
 }
+
+// Written as spreadsheet applications write it, a CR reads back as CR in
+// every reader of the part, those that decode escapes and those that keep them.
+TEST(shared_strings_part_xml, carriage_returns_go_out_as_the_package_escape) {
+    book_with_pool b;
+    b.cells({b.pool->add_string(0, "a\r\nb")});
+    EXPECT_EQ(xml_elements(b.written()), xml_elements(head + "count=\"1\" uniqueCount=\"1\"><si><t>a_x000D_\nb</t></si></sst>"));
+}
