@@ -161,6 +161,9 @@ std::vector<hostile_case_t> cases() {
              const size_t at = d.find("<xdr:row>");
              return d.replace(at + 9, d.find("</xdr:row>", at) - at - 9, "2147483647");
          }, ""},
+        {"vml_prefix_declared_on_a_sibling", "vml", [] {
+             return std::string(R"(<xml xmlns:v="urn:schemas-microsoft-com:vml" xmlns:o="urn:schemas-microsoft-com:office:office"><v:shapetype xmlns:p="urn:schemas-microsoft-com:office:excel" id="_x0000_t201"/><v:shape id="_x0000_s1025" type="#_x0000_t201"><p:ClientData ObjectType="Button"/></v:shape></xml>)");
+         }, "The VML drawing uses the prefix p outside its declaration."},
         {"comment_author_out_of_range", "comments", [] {
              std::string c = base_entry("xl/comments1.xml");
              const size_t at = c.find("authorId=\"");
