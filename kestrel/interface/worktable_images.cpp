@@ -1,6 +1,7 @@
 // The worktable slots of pictures, the used area and merged ranges. Picture
 // anchor cells are 1-based throughout, as the host numbers them.
 #include "kestrel/interface/worktable_impl.h"
+#include "kestrel/interface/worktable_checks.h"
 
 #include "kestrel/core/components/worktable.h"
 #include "mta/table/utils/drawing/image/table_image.h"
@@ -187,17 +188,8 @@ bool iWorktable_impl::merged_range(int index, int* first_row, int* first_col, in
     });
 }
 
-range_t iWorktable_impl::ordered_range__(int first_row, int first_col, int last_row, int last_col) noexcept {
-    range_t r;
-    r.first.row = first_row;
-    r.first.col = first_col;
-    r.last.row = last_row;
-    r.last.col = last_col;
-    return r.order();
-}
-
 bool iWorktable_impl::merge(int first_row, int first_col, int last_row, int last_col) {
-    const range_t r = ordered_range__(first_row, first_col, last_row, last_col);
+    const range_t r = detail::ordered_range(first_row, first_col, last_row, last_col);
     return guarded(false, [&] { return sheet_->merged_cells().merge(r, false); });
 }
 

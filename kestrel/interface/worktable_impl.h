@@ -313,8 +313,6 @@ private:
     // Two-cell corners checked and ordered per axis; -1 with the reason otherwise.
     int add_two_cell_picture__(const char* file, int first_row, int first_col, int last_row, int last_col,
                                const int (&offsets)[4]);
-    // A host's corners, smaller row and column first.
-    static range_t ordered_range__(int first_row, int first_col, int last_row, int last_col) noexcept;
 
     std::recursive_mutex mutex_;
     iWorksheet_impl* owner_;

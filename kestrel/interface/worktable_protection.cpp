@@ -2,6 +2,7 @@
 // Protection lives in the sheet's settings component; it locks and unlocks
 // cells through this sheet's cell store, so it runs under this handle's lock.
 #include "kestrel/interface/worktable_impl.h"
+#include "kestrel/interface/worktable_checks.h"
 
 #include "kestrel/core/components/worksheet.h"
 #include "kestrel/core/components/worktable.h"
@@ -58,12 +59,12 @@ void iWorktable_impl::unprotect() {
 }
 
 bool iWorktable_impl::protect_range(int first_row, int first_col, int last_row, int last_col) {
-    const range_t r = ordered_range__(first_row, first_col, last_row, last_col);
+    const range_t r = detail::ordered_range(first_row, first_col, last_row, last_col);
     return guarded(false, [&] { return owner_->worksheet()->protect_range(r); });
 }
 
 bool iWorktable_impl::set_editable_range(int first_row, int first_col, int last_row, int last_col) {
-    const range_t r = ordered_range__(first_row, first_col, last_row, last_col);
+    const range_t r = detail::ordered_range(first_row, first_col, last_row, last_col);
     return guarded(false, [&] { return owner_->worksheet()->set_editable_range(r); });
 }
 

@@ -1,7 +1,6 @@
 #include "kestrel/core/components/table_definition.h"
 #include "kestrel/core/components/workbook_style.h"
 #include "kestrel/core/components/worksheet.h"
-#include "kestrel/core/components/worktable.h"
 #include "kestrel/parts/pivot_table_part.h"
 #include "kestrel/parts/printer_settings_part.h"
 #include "kestrel/parts/shared_string_table_part.h"
@@ -11,10 +10,9 @@
 #include "kestrel/xml/xl_xml/writers/pivot_table_part_xml.h"
 #include "kestrel/xml/xl_xml/writers/shared_strings_part_xml.h"
 #include "kestrel/xml/xl_xml/writers/styles_part_xml.h"
+#include "kestrel/xml/xl_xml/writers/table_definition_part_xml.h"
 #include "kestrel/xml/xl_xml/writers/vml_drawing_part_xml.h"
 #include "kestrel/xml/xl_xml/writers/worktable_comments_part_xml.h"
-#include "kestrel/xml/xl_xml/writers/table_definition_part_xml.h"
-#include "mta/table/style/manager/style_manager.h"
 
 namespace vex {
 
