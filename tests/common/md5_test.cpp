@@ -32,6 +32,19 @@ TEST(md5, rfc_1321_test_suite) {
     EXPECT_EQ(md5_of(std::string(1000000, 'a')), "7707d6ae4e027c70eea2a935c2296f21");
 }
 
+// Every length from 0 to 300 against Python's hashlib: each padding case,
+// 56 modulo 64 (a whole block of padding) among them.
+TEST(md5, every_length_to_300_gives_the_known_digest) {
+    std::string message;
+    for (int i = 0; i < 300; ++i) message += char(i * 37 + 11);
+    EXPECT_EQ(md5_of(message.substr(0, 56)), "e23567645846677c205de80f9779081b");
+    EXPECT_EQ(md5_of(message.substr(0, 120)), "bf240b8b7407fba3805adeec63a03b77");
+    EXPECT_EQ(md5_of(message.substr(0, 184)), "0d9aa1048d1d49cbe89998800740fa0d");
+    std::string digests;
+    for (size_t n = 0; n <= 300; ++n) digests += md5_of(message.substr(0, n));
+    EXPECT_EQ(md5_of(digests), "3ec9002491042c048173128a4fb278f3") << "the digest of the 301 digests";
+}
+
 TEST(md5, any_split_gives_the_digest_of_the_whole) {
     std::string message;
     for (int i = 0; i < 200; ++i) message += char(i * 37 + 11);

@@ -288,6 +288,14 @@ TEST(sxml_parser, end_tags) {
     EXPECT_EQ(parse_error("<a></a x>"), message("end tag mismatch: /a x>. line 1, column 5"));
 }
 
+// An end tag names the whole element name, not a prefix of it.
+TEST(sxml_parser, an_end_tag_matching_a_prefix_of_the_name_is_refused) {
+    EXPECT_EQ(parse_error("<abc></ab>"), message("end tag mismatch: /ab>. line 1, column 7"));
+    EXPECT_EQ(parse_error("<abc>t</ab>"), message("end tag mismatch: /ab>. line 1, column 8"));
+    EXPECT_EQ(parse_error("<r><x:abc xmlns:x=\"u\"></x:ab></r>"), message("end tag mismatch: /x:ab></r>. line 1, column 24"));
+    EXPECT_EQ(parse_error("<ab></abc>"), message("end tag mismatch: /abc>. line 1, column 6"));
+}
+
 TEST(sxml_parser, every_syntax_failure_names_its_place) {
     using namespace std::literals;
     // The message may hold NUL bytes of the data.

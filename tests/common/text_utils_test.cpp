@@ -143,6 +143,13 @@ TEST(number_text, parse_double_stays_inside_the_view) {
     EXPECT_EQ(parse_double(" 0x10"), 16.0);
 }
 
+// Text strtod leaves part of goes through the scan, which keeps the sign.
+TEST(number_text, parse_double_keeps_the_sign_past_what_strtod_reads) {
+    EXPECT_NEAR(*parse_double("-1.2.3"), -1.2, 1e-15);
+    EXPECT_NEAR(*parse_double("-12abc"), -12.0, 1e-15);
+    EXPECT_NEAR(*parse_double("+1.2.3"), 1.2, 1e-15);
+}
+
 TEST(strings, helpers) {
     std::string name;
     for (int i = 0; i < 31; ++i) name += "\xC3\xA9";

@@ -97,3 +97,15 @@ TEST(memory_pool, hostile_releases_and_requests) {
     EXPECT_EQ(pool.block_capacities(), (std::vector<uint64_t>{2, 3}));
     EXPECT_EQ(pool.alloc(1), a);
 }
+
+// A run freed just before a free run further on joins it, so a request of
+// their joint length fits there.
+TEST(memory_pool, a_freed_run_merges_with_the_free_run_after_it) {
+    memory_pool pool(8);
+    char* c = static_cast<char*>(pool.alloc(5));
+    pool.release(c, 1);
+    pool.release(c + 24, 2);  // units 3 and 4
+    pool.release(c + 16, 1);  // unit 2: after the first free run, just before the second
+    EXPECT_EQ(pool.alloc(3), c + 16);
+    EXPECT_EQ(pool.block_capacities(), std::vector<uint64_t>{5});
+}

@@ -175,3 +175,13 @@ TEST(relationships_reader, refusals) {
         EXPECT_EQ(r.records.size(), c.records) << c.doc;
     }
 }
+
+// A relationship leads somewhere: without a target, or with an empty one, it is refused.
+TEST(relationships_reader, a_relationship_without_a_target_is_refused) {
+    for (const char* doc : {R"(<Relationships><Relationship Id="r1" Type="t"/></Relationships>)",
+                            R"(<Relationships><Relationship Id="r1" Type="t" Target=""/></Relationships>)"}) {
+        const read_result r = read(doc);
+        EXPECT_EQ(r.error.substr(0, 52), "An error occurred while assigning node: Relationship") << doc;
+        EXPECT_TRUE(r.records.empty()) << doc;
+    }
+}
