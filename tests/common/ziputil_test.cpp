@@ -1,5 +1,6 @@
 #include "ziputil.h"
 
+#include "clients.h"
 #include "errors.h"
 #include "what_of.h"
 
@@ -101,8 +102,8 @@ protected:
         return file + ".bad";
     }
 
-    // Runs a Python 3 script in the test's directory; the caller skips
-    // without python3.
+    // Runs a Python 3 script in the test's directory; the caller requires
+    // python3.
     void python(const std::string& script) {
         fs::create_directories(dir_);
         spill(path("make.py"), script);
@@ -125,8 +126,6 @@ std::string output_of(const std::string& command) {
     EXPECT_EQ(::pclose(p), 0) << command;
     return out;
 }
-
-bool have_python() { return std::system("python3 -c 'import zipfile, bz2, lzma' >/dev/null 2>&1") == 0; }
 
 std::string read_in_chunks(vex::zip_archive& zip, std::string_view name, unsigned room) {
     std::string out;
@@ -265,7 +264,7 @@ TEST_F(zip_test, an_archive_of_65535_entries_lists_whole) {
 // minizip reads neither sizes held in zip64 extra fields nor entries counted
 // past 65535 without the zip64 end records.
 TEST_F(zip_test, zip64_archives_read_as_another_reader_writes_them) {
-    if (!have_python()) GTEST_SKIP() << "no python3";
+    REQUIRE_CLIENT("python3");
     // Zip64 local headers; sizes only in zip64 fields of the directory (both,
     // or only the uncompressed one beside an unknown extra block); a writer
     // that cannot seek back.
@@ -348,14 +347,13 @@ TEST_F(zip_test, past_65535_entries_the_zip64_end_records_are_written) {
     if (std::system("unzip -v >/dev/null 2>&1") == 0) {
         EXPECT_EQ(std::system(("unzip -tqq '" + file + "'").c_str()), 0);
     }
-    if (have_python()) {
-        spill(path("count.py"), "import sys, zipfile\nsys.exit(len(zipfile.ZipFile(sys.argv[1]).infolist()) != 70000)\n");
-        EXPECT_EQ(std::system(("python3 '" + path("count.py") + "' '" + file + "'").c_str()), 0);
-    }
+    REQUIRE_CLIENT("python3");
+    spill(path("count.py"), "import sys, zipfile\nsys.exit(len(zipfile.ZipFile(sys.argv[1]).infolist()) != 70000)\n");
+    EXPECT_EQ(std::system(("python3 '" + path("count.py") + "' '" + file + "'").c_str()), 0);
 }
 
 TEST_F(zip_test, entries_minizip_cannot_read_are_refused_before_any_byte) {
-    if (!have_python()) GTEST_SKIP() << "no python3";
+    REQUIRE_CLIENT("python3");
     // The encrypted one: a stored entry with the encryption bit set in both headers.
     python(R"(import zipfile
 with zipfile.ZipFile('methods.zip', 'w') as z:
@@ -407,7 +405,7 @@ TEST_F(zip_test, an_archive_without_entries_opens_empty) {
     EXPECT_EQ(zip.file_size("a"), 0u);
     char c;
     EXPECT_EQ(what_of([&] { zip.read("a", &c, 1, true); }), "archive error: can not open file in zip: a");
-    if (have_python()) {
+    if (test_clients::found("python3")) {
         python("import zipfile\nzipfile.ZipFile('py.zip', 'w').close()\n");
         zip.open_zip_file(path("py.zip"));
         EXPECT_TRUE(zip.entries().empty());
@@ -432,7 +430,7 @@ TEST_F(zip_test, names_beyond_ascii_carry_the_utf8_flag) {
 
 // Another reader sees the same entries, deflated and stamped 1 February 1980.
 TEST_F(zip_test, another_reader_agrees) {
-    if (std::system("python3 -c 'import zipfile' >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3";
+    REQUIRE_CLIENT("python3");
     const std::string file = make("other.zip", sample);
     spill(path("check.py"), "import sys, zipfile\n"
                             "z = zipfile.ZipFile(sys.argv[1])\n"
@@ -621,7 +619,7 @@ protected:
         if (std::system("unzip -v >/dev/null 2>&1") == 0) {
             EXPECT_EQ(std::system(("unzip -tqq '" + file + "' >/dev/null").c_str()), 0);
         }
-        if (std::system("python3 -c 'import zipfile' >/dev/null 2>&1") != 0) return;
+        REQUIRE_CLIENT("python3");
         spill(path("list.py"), "import sys, zipfile, zlib\n"
                                "z = zipfile.ZipFile(sys.argv[1])\n"
                                "assert z.testzip() is None\n"

@@ -6,6 +6,7 @@
 
 #include "errors.h"
 #include "kestrel/parts/part.h"
+#include "tests/clients.h"
 #include "tests/kestrel/document/package_support.h"
 
 #include <gtest/gtest.h>
@@ -91,6 +92,8 @@ sys.exit(1 if bad else 0)
 
 TEST(corpus, every_package_loads_and_saves_a_sound_archive_keeping_its_bytes) {
     REQUIRE_CORPUS();
+    REQUIRE_CLIENT("python3");
+    REQUIRE_CLIENT("unzip");
     std::vector<std::string> files;
     for (const auto& e : fs::directory_iterator(PLOVER_CORPUS))
         if (e.is_regular_file()) files.push_back(e.path().filename().string());

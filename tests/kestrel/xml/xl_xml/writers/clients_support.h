@@ -1,8 +1,9 @@
 #pragma once
 // Real clients over saved packages: Debian's Python (which sees the packaged
-// openpyxl and xlsxwriter) and LibreOffice headless. A missing client makes
-// the command fail, so the test fails rather than skips.
+// openpyxl and xlsxwriter) and LibreOffice headless. A missing client fails
+// the test, named.
 
+#include "tests/clients.h"
 #include "tests/kestrel/document/package_support.h"
 
 #include <fstream>
@@ -17,6 +18,10 @@ inline std::string shell_quoted(const std::string& text) { return "'" + text + "
 // Runs the script from a file in dir, so it may hold any quote; its exit status.
 inline int run_python_file(const package_test::scratch_dir& dir, const std::string& script,
                            const std::vector<std::string>& args) {
+    if (const std::string missing = test_clients::missing_for_script(script); !missing.empty()) {
+        ADD_FAILURE() << test_clients::missing_text(missing);
+        return -1;
+    }
     const std::string file = dir / "check.py";
     std::ofstream(file) << script;
     std::string command = "/usr/bin/python3 " + shell_quoted(file);
@@ -28,6 +33,10 @@ inline int run_python_file(const package_test::scratch_dir& dir, const std::stri
 // dir so that parallel runs never share one. format is a --convert-to argument.
 inline int run_soffice(const package_test::scratch_dir& dir, const std::string& format,
                        const std::vector<std::string>& files, const std::string& out_dir) {
+    if (!test_clients::installed("soffice")) {
+        ADD_FAILURE() << test_clients::missing_text("soffice");
+        return -1;
+    }
     std::string command = "/usr/bin/soffice -env:UserInstallation=file://" + (dir / "lo_profile") +
                           " --headless --norestore --convert-to " + shell_quoted(format) + " --outdir " +
                           shell_quoted(out_dir);

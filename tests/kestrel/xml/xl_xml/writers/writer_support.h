@@ -2,6 +2,7 @@
 // Writer tests compare whole parts: a saved package is read back and each
 // entry is split into its elements, so a failure names the element.
 
+#include "tests/clients.h"
 #include "tests/kestrel/document/package_support.h"
 
 #include <gtest/gtest.h>
@@ -38,6 +39,10 @@ inline std::vector<std::string> xml_elements(const std::string& text) {
 // Runs a script (no single quotes in it) over a saved package with Debian's
 // Python, which sees the packaged clients; its exit status, 0 when all held.
 inline int run_python(const std::string& script, const std::string& path) {
+    if (const std::string missing = test_clients::missing_for_script(script); !missing.empty()) {
+        ADD_FAILURE() << test_clients::missing_text(missing);
+        return -1;
+    }
     const std::string command = "/usr/bin/python3 -c '" + script + "' '" + path + "'";
     return std::system(command.c_str());
 }
