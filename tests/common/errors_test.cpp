@@ -1,5 +1,4 @@
 #include "errors.h"
-#include "opendoc_exceptions.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +13,6 @@ TEST(errors, what_is_category_then_message) {
     EXPECT_STREQ(loading_error("l").what(), "load error: l");
     EXPECT_STREQ(assigning_error("a").what(), "assign error: a");
     EXPECT_STREQ(formula_exception("f").what(), "formula error: f");
-    EXPECT_STREQ(vex::part_container_error("no such part").what(), "part container error: no such part");
 }
 
 TEST(errors, location_is_file_name_and_line) {
@@ -24,7 +22,6 @@ TEST(errors, location_is_file_name_and_line) {
     EXPECT_EQ(vex::detail::file_name_of("a/b\\c/d.cpp"), "d.cpp");
     EXPECT_EQ(vex::detail::file_name_of("c:\\src\\x.h"), "x.h");
     EXPECT_EQ(vex::detail::file_name_of(""), "");
-    EXPECT_STREQ(vex::part_container_error("x").location(), "opendoc_exceptions.h:21");
 
     // A copy keeps both texts.
     const mta_error original("x");

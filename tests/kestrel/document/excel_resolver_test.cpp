@@ -255,9 +255,8 @@ TEST(excel_resolver, failed_save_leaves_the_target_untouched) {
 }
 
 TEST(excel_resolver, corpus_packages_keep_every_part) {
-    REQUIRE_CORPUS();
     const stand_in_writers writers;
-    const std::string corpus = PLOVER_CORPUS;
+    const std::string corpus = PLOVER_EXCEL;
     for (const char* file : {"chartsheet01.xlsx", "header_image01.xlsx", "macro01.xlsm"}) {
         ASSERT_TRUE(fs::exists(corpus + file)) << file;
         scratch_dir dir;

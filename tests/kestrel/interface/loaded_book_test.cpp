@@ -53,7 +53,6 @@ entries_t with_entry(const std::string& path, const std::string& name, const std
 } // namespace
 
 TEST(loaded_book, print_titles_survive_a_load_and_save) {
-    REQUIRE_CORPUS();
     struct case_t {
         const char* file;
         const char* sheet;
@@ -65,7 +64,7 @@ TEST(loaded_book, print_titles_survive_a_load_and_save) {
     for (const case_t& c : cases) {
         const std::string saved = dir / c.file;
         {
-            loaded_t book(std::string(PLOVER_CORPUS) + c.file);
+            loaded_t book(std::string(PLOVER_EXCEL) + c.file);
             ASSERT_NE(book.wb, nullptr) << c.file << ": " << run_msg();
             EXPECT_EQ(expr_of(book.wb, "_xlnm.Print_Titles"), c.titles) << c.file;
             EXPECT_EQ(local_of(book.wb, "_xlnm.Print_Titles"), c.sheet) << c.file;
@@ -88,9 +87,8 @@ TEST(loaded_book, print_titles_survive_a_load_and_save) {
 // they reach the cell stores, new ones can be added, and the save keeps both
 // the sheet order and each local name's sheet index.
 TEST(loaded_book, a_chart_sheet_first_keeps_working_names) {
-    REQUIRE_CORPUS();
     scratch_dir dir;
-    const std::string source = std::string(PLOVER_CORPUS) + "chartsheet01.xlsx";
+    const std::string source = std::string(PLOVER_EXCEL) + "chartsheet01.xlsx";
     std::string workbook = find(read_zip(source), "xl/workbook.xml");
     const std::string sheets =
         "<sheets><sheet name=\"Sheet1\" sheetId=\"1\" r:id=\"rId1\"/><sheet name=\"Chart1\" sheetId=\"2\" r:id=\"rId2\"/></sheets>";

@@ -13,6 +13,12 @@ using namespace factory_test;
 using vex::part_kind_enum;
 using vex::xml_part_t;
 
+// The package layer's error: its category, and this header as its place wherever it is thrown.
+TEST(part_factory, container_errors_name_their_category_and_header) {
+    EXPECT_STREQ(vex::part_container_error("no such part").what(), "part container error: no such part");
+    EXPECT_STREQ(vex::part_container_error("x").location(), "opendoc_exceptions.h:21");
+}
+
 TEST(part_factory, refusals) {
     package p;
     xml_part_t* sheet = p.add(p.book, "worksheet", "rId1");

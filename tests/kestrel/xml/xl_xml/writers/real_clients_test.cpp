@@ -531,7 +531,7 @@ TEST_F(real_clients, foreign_files_load_with_their_values_save_and_reload) {
 // every sheet of the saved copy as it shows the original, and openpyxl loads it.
 TEST_F(real_clients, saved_corpus_packages_convert_like_their_originals) {
     std::vector<std::string> stems;
-    for (const auto& e : fs::directory_iterator(PLOVER_CORPUS)) {
+    for (const auto& e : fs::directory_iterator(PLOVER_EXCEL)) {
         const std::string stem = e.path().stem().string();
         if (e.path().extension() != ".xlsx") continue;
         for (const char* kind : {"table", "image", "comment", "chart_", "button", "header_image"})
@@ -541,7 +541,7 @@ TEST_F(real_clients, saved_corpus_packages_convert_like_their_originals) {
     std::vector<std::string> files;
     std::vector<std::string> saved;
     for (const std::string& stem : stems) {
-        const std::string original = std::string(PLOVER_CORPUS) + stem + ".xlsx";
+        const std::string original = std::string(PLOVER_EXCEL) + stem + ".xlsx";
         plover_document_t* doc = doc_load(original.c_str());
         ASSERT_NE(doc, nullptr) << stem << ": " << run_msg();
         saved.push_back(dir / (stem + "_saved.xlsx"));

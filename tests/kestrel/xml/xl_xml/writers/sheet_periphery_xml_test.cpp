@@ -131,7 +131,7 @@ TEST(sheet_periphery_writer, row_column_and_view_flags_come_back) {
 // openpyxl still finds the conditional formats and validations of files an
 // application wrote, once loaded and saved.
 TEST(sheet_periphery_writer, openpyxl_reads_saved_formats_and_validations) {
-    const std::string corpus = PLOVER_CORPUS;
+    const std::string corpus = PLOVER_EXCEL;
     scratch_dir dir;
     for (const std::string name : {"cond_format01.xlsx", "data_validation01.xlsx"}) {
         vex::xml_document_t doc;
