@@ -2,6 +2,7 @@
 # Fresh machine to green tests: installs the dependencies, builds, runs the whole suite.
 #   scripts/test.sh             normal build in build/
 #   scripts/test.sh --sanitize  AddressSanitizer and UndefinedBehaviorSanitizer build in build-san/
+#   scripts/test.sh --tsan      ThreadSanitizer build of the library and its thread tests in build-tsan/
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -12,6 +13,11 @@ if [ "${1:-}" = "--sanitize" ]; then
     -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1"
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+elif [ "${1:-}" = "--tsan" ]; then
+  dir=build-tsan
+  "$root/scripts/build.sh" "$dir" -DPLOVER_TSAN=ON -DPLOVER_BENCH=OFF \
+    -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1"
+  export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 else
   dir=build
   "$root/scripts/build.sh" "$dir"

@@ -50,8 +50,9 @@ iWorkbook* iDocument_impl::get_workbook() { return workbook_.get(); }
 
 bool iDocument_impl::save(const char* path) {
     try {
+        // Every sheet is written: no edit of any of them may run meanwhile.
+        std::lock_guard lock(workbook_->document_lock());
         if (!workbook_->first_sheet()) return refuse("At least one worksheet needs to be added.");
-        std::lock_guard lock(mutex_);
         document_registry_t& registry = get_document_registry();
         std::string target;
         if (path) {

@@ -1,12 +1,12 @@
 #pragma once
 // The document handle the host holds: it owns the package and the workbook
-// handle, saves under its own mutex and releases itself through the registry.
+// handle, saves under the document's lock and releases itself through the
+// registry.
 // create_document and load_document make and register one.
 
 #include "interfaces.h"
 
 #include <memory>
-#include <mutex>
 
 namespace vex {
 
@@ -34,7 +34,6 @@ public:
 private:
     std::unique_ptr<xml_document_t> document_;
     std::unique_ptr<iWorkbook_impl> workbook_;
-    std::mutex mutex_;  // taken by save
 };
 
 // A new empty document, registered without a path; null with the reason in

@@ -40,9 +40,17 @@ iRichtext_impl::iRichtext_impl(iWorkbook_impl* owner, const std::vector<mta::ric
 
 template <typename R, typename Work>
 R iRichtext_impl::locked__(R failure, Work&& work) noexcept {
-    try {
+    return documented__(failure, [&] {
         std::lock_guard lock(mutex_);
         return work(value_);
+    });
+}
+
+template <typename R, typename Work>
+R iRichtext_impl::documented__(R failure, Work&& work) noexcept {
+    try {
+        const auto document = lock_document(owner_);
+        return work();
     } catch (...) {
         detail::report_exception();
         return failure;
@@ -70,31 +78,46 @@ const char* iRichtext_impl::plain_text() {
 }
 
 const char* iRichtext_impl::text(int index, iStyle** style) {
-    return locked__(static_cast<const char*>(nullptr), [&](mta::richtext_t& v) -> const char* {
-        const mta::richtext_segment_t* segment = v.get_segment(index_of(index));
-        if (!segment) return nullptr;
+    return documented__(static_cast<const char*>(nullptr), [&]() -> const char* {
+        mta::font_t font;
+        const char* text = nullptr;
+        {
+            std::lock_guard lock(mutex_);
+            const mta::richtext_segment_t* segment = value_.get_segment(index_of(index));
+            if (!segment) return nullptr;
+            font = segment->font;
+            text = segment->text.c_str();
+        }
+        // The style handle is filled outside this handle's mutex: leaf locks
+        // never nest.
         if (style) {
             auto* normal = owner_ ? dynamic_cast<iStyle_impl*>(owner_->get_named_style("normal")) : nullptr;
             if (!normal) return nullptr;
-            carry_font(*normal, segment->font);
+            carry_font(*normal, font);
             *style = normal;
         }
-        return segment->text.c_str();
+        return text;
     });
 }
 
+// The segment is made first: the style handle may be another document's, read
+// under its own mutex alone.
 void iRichtext_impl::append(const char* text, iStyle* style) {
     if (!has_text(text)) return;
-    locked__(0, [&](mta::richtext_t& v) {
-        v.append(segment_of__(text, style));
+    documented__(0, [&] {
+        mta::richtext_segment_t segment = segment_of__(text, style);
+        std::lock_guard lock(mutex_);
+        value_.append(std::move(segment));
         return 0;
     });
 }
 
 void iRichtext_impl::insert(int index, const char* text, iStyle* style) {
     if (!has_text(text)) return;
-    locked__(0, [&](mta::richtext_t& v) {
-        v.insert(index_of(index), segment_of__(text, style));
+    documented__(0, [&] {
+        mta::richtext_segment_t segment = segment_of__(text, style);
+        std::lock_guard lock(mutex_);
+        value_.insert(index_of(index), std::move(segment));
         return 0;
     });
 }
@@ -108,15 +131,18 @@ void iRichtext_impl::remove(int index) {
 
 void iRichtext_impl::modify(int index, const char* text, iStyle* style) {
     if (!has_text(text)) return;
-    locked__(0, [&](mta::richtext_t& v) {
-        v.modify(index_of(index), segment_of__(text, style));
+    documented__(0, [&] {
+        mta::richtext_segment_t segment = segment_of__(text, style);
+        std::lock_guard lock(mutex_);
+        value_.modify(index_of(index), std::move(segment));
         return 0;
     });
 }
 
 void iRichtext_impl::release() {
     try {
-        // Not under the handle's lock: the owner may destroy the handle.
+        // Not under the handle's mutex: the owner may destroy the handle.
+        const auto document = lock_document(owner_);
         if (owner_ && owner_->release_richtext(this)) return;
         std::lock_guard lock(mutex_);
         value_.clear();

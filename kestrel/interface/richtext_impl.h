@@ -41,14 +41,17 @@ public:
     iWorkbook_impl* owner() const noexcept { return owner_; }
 
 private:
-    // `work` runs on the value under the lock; an exception leaves its text
-    // and gives `failure`.
+    // `work` runs on the value under the owner's document lock, then the
+    // mutex; an exception leaves its text and gives `failure`.
     template <typename R, typename Work>
     R locked__(R failure, Work&& work) noexcept;
-    // The segment a host text and style make; under the lock.
+    // The same under the document lock alone.
+    template <typename R, typename Work>
+    R documented__(R failure, Work&& work) noexcept;
+    // The segment a host text and style make; outside the mutex.
     static mta::richtext_segment_t segment_of__(const char* text, iStyle* style);
 
-    mutable std::mutex mutex_;
+    mutable std::mutex mutex_;  // a leaf: value takes only it
     mta::richtext_t value_;
     iWorkbook_impl* owner_;
 };

@@ -99,6 +99,7 @@ iStyle_impl::iStyle_impl(iWorkbook_impl* owner, mta::style_settings_t settings)
 template <typename R, typename Work>
 R iStyle_impl::locked(R failure, Work&& work) noexcept {
     try {
+        const auto document = lock_document(owner_);
         std::lock_guard lock(mutex_);
         return work(settings_);
     } catch (...) {
@@ -156,8 +157,12 @@ int iStyle_impl::numfmt_id() {
 
 bool iStyle_impl::set_numfmt_id(int id) {
     return locked(false, [&](mta::style_settings_t& s) {
-        if (!manager__().is_valid_numfmt_id(id)) throw std::runtime_error("No such number format ID.");
+        const std::string_view code = manager__().get_numfmt_code(id);
+        if (code.empty()) throw std::runtime_error("No such number format ID.");
         s.set_numfmt_id(id);
+        // A custom code goes with its id: another workbook lists other codes
+        // under the same ids.
+        if (id >= mta::first_custom_numfmt_id) s.set_numfmt_code(code);
         return true;
     });
 }
@@ -510,7 +515,8 @@ void iStyle_impl::unapply_all() {
 
 void iStyle_impl::release() {
     try {
-        // Not under the handle's lock: the owner may destroy the handle.
+        // Not under the handle's mutex: the owner may destroy the handle.
+        const auto document = lock_document(owner_);
         if (owner_ && owner_->release_style(this)) return;
         std::lock_guard lock(mutex_);
         settings_.reset();

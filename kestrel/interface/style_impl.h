@@ -96,8 +96,8 @@ public:
     iWorkbook_impl* owner() const noexcept { return owner_; }
 
 private:
-    // `work` runs on the settings under the mutex; an exception leaves its
-    // text and gives `failure`.
+    // `work` runs on the settings under the owner's document lock, then the
+    // mutex; an exception leaves its text and gives `failure`.
     template <typename R, typename Work>
     R locked(R failure, Work&& work) noexcept;
     template <typename Work>
@@ -105,7 +105,7 @@ private:
     // Under the mutex: the workbook's style manager, or the no-sheet refusal.
     mta::style_manager_t& manager__() const;
 
-    mutable std::mutex mutex_;
+    mutable std::mutex mutex_;  // a leaf: settings and assign take only it
     mta::style_settings_t settings_;
     iWorkbook_impl* owner_;
     std::string numfmt_text_;  // what numfmt_code last returned

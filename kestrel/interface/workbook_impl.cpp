@@ -333,9 +333,10 @@ bool iWorkbook_impl::set_active_sheet(int index) {
 }
 
 // ---- defined names ----
-// Forwarded to the first worksheet's cell-level handle, outside the workbook's
-// lock. The names live in the workbook's store, shared by its sheets, so the
-// first sheet going loses none of them.
+// Forwarded to the first worksheet's cell-level handle under the document's
+// lock, so that the sheet cannot go between the look-up and the call. The
+// names live in the workbook's store, shared by its sheets, so the first sheet
+// going loses none of them.
 
 iWorktable_impl* iWorkbook_impl::first_worktable__() {
     iWorksheet_impl* sheet = first_sheet();
@@ -343,6 +344,7 @@ iWorktable_impl* iWorkbook_impl::first_worktable__() {
 }
 
 bool iWorkbook_impl::set_defined_name(const char* name, const char* expression, const char* local_sheet) {
+    std::lock_guard lock(mutex_);
     iWorktable_impl* table = first_worktable__();
     if (!table) {
         detail::report(msg_no_sheet_for_name);
@@ -352,26 +354,31 @@ bool iWorkbook_impl::set_defined_name(const char* name, const char* expression, 
 }
 
 int iWorkbook_impl::defined_name_num() {
+    std::lock_guard lock(mutex_);
     iWorktable_impl* table = first_worktable__();
     return table ? table->defined_name_num() : 0;
 }
 
 const char* iWorkbook_impl::get_defined_name(int index, bool* is_local) {
+    std::lock_guard lock(mutex_);
     iWorktable_impl* table = first_worktable__();
     return table ? table->get_defined_name(index, is_local) : nullptr;
 }
 
 const char* iWorkbook_impl::get_local_name(int index) {
+    std::lock_guard lock(mutex_);
     iWorktable_impl* table = first_worktable__();
     return table ? table->get_local_name(index) : nullptr;
 }
 
 const char* iWorkbook_impl::get_defined_name_expr(int index) {
+    std::lock_guard lock(mutex_);
     iWorktable_impl* table = first_worktable__();
     return table ? table->get_defined_name_expr(index) : nullptr;
 }
 
 void iWorkbook_impl::delete_defined_name(int index) {
+    std::lock_guard lock(mutex_);
     if (iWorktable_impl* table = first_worktable__()) table->delete_defined_name(index);
 }
 
@@ -410,22 +417,21 @@ iStyle* iWorkbook_impl::add_custom_style(const char* name, iStyle* style) {
         return nullptr;
     }
     try {
-        // Read before the workbook's lock: no style lock is ever held inside it.
+        // The style may be another document's: copied under its own mutex
+        // before this document's lock.
         std::optional<mta::style_settings_t> settings = settings_of(style);
         if (!settings) {
             detail::report(msg_null_style);
             return nullptr;
         }
-        {
-            std::lock_guard lock(mutex_);
-            const std::string text = checked_host_text(name);
-            mta::style_manager_t* manager = style_manager__();
-            if (!manager) {
-                detail::report(msg_no_worksheet);
-                return nullptr;
-            }
-            if (!manager->add_custom_style(text, *settings)) return nullptr;
+        std::lock_guard lock(mutex_);
+        const std::string text = checked_host_text(name);
+        mta::style_manager_t* manager = style_manager__();
+        if (!manager) {
+            detail::report(msg_no_worksheet);
+            return nullptr;
         }
+        if (!manager->add_custom_style(text, *settings)) return nullptr;
         return get_named_style(name);
     } catch (...) {
         detail::report_exception();

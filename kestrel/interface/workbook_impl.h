@@ -4,11 +4,11 @@
 // over every sheet record in tab order, chart sheets included.
 
 #include "interfaces.h"
+#include "kestrel/interface/document_lock.h"
 #include "kestrel/interface/entry.h"
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <unordered_map>
 
@@ -83,6 +83,7 @@ public:
 
     workbook_t* workbook() const noexcept { return workbook_; }
     iDocument_impl* owner() const noexcept { return owner_; }
+    document_lock_t& document_lock() const noexcept { return mutex_; }
     // The handle of the first sheet in tab order that is a worksheet; null
     // when there is none.
     iWorksheet_impl* first_sheet();
@@ -122,7 +123,7 @@ private:
         return false;
     }
 
-    std::mutex mutex_;
+    mutable document_lock_t mutex_;  // the document's lock, see document_lock.h
     workbook_t* workbook_;  // the document's component
     iDocument_impl* owner_;
     std::unordered_map<std::string, std::unique_ptr<iWorksheet_impl>> sheets_;
@@ -131,5 +132,10 @@ private:
     std::unordered_map<const iRichtext_impl*, std::unique_ptr<iRichtext_impl>> richtexts_;
     std::unique_ptr<iRichtext_impl> cell_richtext_;  // see keep_cell_richtext
 };
+
+// The document lock of a style or rich-text handle's owner; none without one.
+inline std::unique_lock<document_lock_t> lock_document(const iWorkbook_impl* owner) {
+    return owner ? std::unique_lock(owner->document_lock()) : std::unique_lock<document_lock_t>();
+}
 
 } // namespace vex

@@ -21,8 +21,17 @@ const char* text_or_null(std::string_view text) { return text.empty() ? nullptr 
 
 } // namespace
 
+namespace {
+
+document_lock_t& lock_of(iWorkbook_impl* owner) {
+    if (!owner) throw std::logic_error("Internal logic error: a sheet handle without its workbook.");
+    return owner->document_lock();
+}
+
+} // namespace
+
 iWorksheet_impl::iWorksheet_impl(iWorkbook_impl* owner, worksheet_t* worksheet)
-    : worksheet_(worksheet), owner_(owner) {
+    : mutex_(lock_of(owner)), worksheet_(worksheet), owner_(owner) {
     if (!worksheet_) throw std::logic_error("Internal logic error: a sheet handle without its sheet.");
     worktable_t* table = worksheet_->worktable();
     if (!table) {

@@ -7,7 +7,6 @@
 #include "kestrel/interface/worktable_impl.h"
 
 #include <memory>
-#include <mutex>
 
 namespace vex {
 
@@ -194,10 +193,10 @@ public:
     }
     bool delete_hyperlink(int index) override { return worktable_->delete_hyperlink(index); }
 
-    // The sheet's own settings, under this handle's mutex so that a host may
+    // The sheet's own settings, under the document's lock so that a host may
     // use one sheet from two threads.
     const char* name() override;
-    // Through the workbook handle: this handle's mutex, then the workbook's.
+    // Through the workbook handle, under the same lock.
     bool set_name(const char* name) override;
     int ws_type() override;
     int get_ws_state() override;
@@ -262,7 +261,7 @@ public:
     iWorktable_impl* worktable() const noexcept { return worktable_.get(); }
 
 private:
-    // Runs `work` on the sheet component under the mutex; an exception leaves
+    // Runs `work` on the sheet component under the lock; an exception leaves
     // its text and gives `failure`.
     template <typename R, typename Work>
     R locked(R failure, Work&& work) noexcept;
@@ -274,7 +273,7 @@ private:
         });
     }
 
-    std::mutex mutex_;
+    document_lock_t& mutex_;  // the document's, see document_lock.h
     worksheet_t* worksheet_;  // owned by the package part tree
     iWorkbook_impl* owner_;
     std::unique_ptr<iWorktable_impl> worktable_;

@@ -144,19 +144,13 @@ iStyle* iWorktable_impl::cell_style(int row, int col) {
 }
 
 iStyle* iWorktable_impl::get_cell_style(int row, int col) {
-    std::optional<mta::style_settings_t> settings;
-    guarded_void([&] { settings = sheet_->get_cell_style(row, col); });
-    if (!settings) return nullptr;
-    // Outside the lock: the workbook takes its own mutex to make the handle.
-    try {
+    return guarded(static_cast<iStyle*>(nullptr), [&]() -> iStyle* {
+        const mta::style_settings_t settings = sheet_->get_cell_style(row, col);
         auto* handle = dynamic_cast<iStyle_impl*>(owner_->owner()->make_normal_style());
         if (!handle) return nullptr;
-        handle->assign(*settings);
+        handle->assign(settings);
         return handle;
-    } catch (...) {
-        detail::report_exception();
-    }
-    return nullptr;
+    });
 }
 
 void iWorktable_impl::set_cell_style(int row, int col, iStyle* style) {
@@ -184,17 +178,12 @@ void iWorktable_impl::set_range_style(int first_row, int first_col, int last_row
 
 iRichtext* iWorktable_impl::get_richtext(int row, int col) {
     if (!inside_limits(row, col)) return nullptr;
-    std::unique_ptr<mta::richtext_t> copy;
-    guarded_void([&] { copy = mta::cell_getters::get_richtext(*sheet_, row, col); });
-    if (!copy) return nullptr;
-    // Outside the lock: the workbook's mutex guards its slot.
-    try {
+    return guarded(static_cast<iRichtext*>(nullptr), [&]() -> iRichtext* {
+        const std::unique_ptr<mta::richtext_t> copy = mta::cell_getters::get_richtext(*sheet_, row, col);
+        if (!copy) return nullptr;
         iWorkbook_impl* workbook = owner_->owner();
         return workbook->keep_cell_richtext(std::make_unique<iRichtext_impl>(workbook, copy->segments()));
-    } catch (...) {
-        detail::report_exception();
-    }
-    return nullptr;
+    });
 }
 
 bool iWorktable_impl::set_richtext(int row, int col, iRichtext* text) {

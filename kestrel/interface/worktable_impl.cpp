@@ -2,6 +2,7 @@
 
 #include "kestrel/core/components/worktable.h"
 #include "kestrel/interface/style_impl.h"
+#include "kestrel/interface/workbook_impl.h"
 #include "kestrel/interface/worksheet_impl.h"
 #include "kestrel/interface/worktable_checks.h"
 #include "mta/table/cell/cell_getters.h"
@@ -19,7 +20,17 @@ using detail::admit_cell;
 using detail::admit_number;
 using detail::inside_limits;
 
-iWorktable_impl::iWorktable_impl(iWorksheet_impl* owner, worktable_t* sheet) : owner_(owner), sheet_(sheet) {
+namespace {
+
+document_lock_t& lock_of(iWorksheet_impl* owner) {
+    if (!owner || !owner->owner()) throw std::logic_error("Internal logic error: a worktable handle without its sheet.");
+    return owner->owner()->document_lock();
+}
+
+} // namespace
+
+iWorktable_impl::iWorktable_impl(iWorksheet_impl* owner, worktable_t* sheet)
+    : mutex_(lock_of(owner)), owner_(owner), sheet_(sheet) {
     if (!sheet_) throw std::logic_error("Internal logic error: a worktable handle without its worktable.");
     style_ = std::make_unique<iStyle_impl>(owner_ ? owner_->owner() : nullptr);
     tabledefs_.adopt_all();

@@ -1,18 +1,18 @@
 #pragma once
 // The cell-level handle of one sheet, owned by its worksheet handle, which
 // forwards its cell slots here. Every slot checks its coordinates first (where
-// it has any), then works on the sheet's cell store under the handle's lock;
+// it has any), then works on the sheet's cell store under the document's lock;
 // an exception leaves its text as the last message and gives the failure value.
 
 #include "coord.h"
 #include "interfaces.h"
 
+#include "kestrel/interface/document_lock.h"
 #include "kestrel/interface/entry.h"
 #include "kestrel/interface/tabledef_impl.h"
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -314,7 +314,7 @@ private:
     int add_two_cell_picture__(const char* file, int first_row, int first_col, int last_row, int last_col,
                                const int (&offsets)[4]);
 
-    std::recursive_mutex mutex_;
+    document_lock_t& mutex_;  // the document's, see document_lock.h
     iWorksheet_impl* owner_;
     worktable_t* sheet_;  // the sheet's component, owned by the part tree
     // Filled by the style slots.

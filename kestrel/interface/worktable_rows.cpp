@@ -53,9 +53,15 @@ int iWorktable_impl::min_row() { return limits().first_row; }
 int iWorktable_impl::min_col() { return limits().first_col; }
 int iWorktable_impl::max_row() { return limits().last_row; }
 int iWorktable_impl::max_col() { return limits().last_col; }
-int iWorktable_impl::row_count() { return static_cast<int>(sheet_->row_count()); }
-int iWorktable_impl::col_count() { return static_cast<int>(sheet_->col_count()); }
-int iWorktable_impl::sheet_index() { return static_cast<int>(sheet_->sheet_id()); }
+int iWorktable_impl::row_count() {
+    return guarded(0, [&] { return static_cast<int>(sheet_->row_count()); });
+}
+int iWorktable_impl::col_count() {
+    return guarded(0, [&] { return static_cast<int>(sheet_->col_count()); });
+}
+int iWorktable_impl::sheet_index() {
+    return guarded(0, [&] { return static_cast<int>(sheet_->sheet_id()); });
+}
 
 void iWorktable_impl::get_current_cell(int* row, int* col) {
     guarded_void([&] {

@@ -7,6 +7,7 @@
 
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -189,6 +190,45 @@ TEST_F(cell_styles, a_styled_cell_keeps_its_number_format_through_a_saved_id) {
     ws_set_cell_style(ws, 1, 1, s);
     EXPECT_EQ(style_numfmt_id(ws_cell_style(ws, 1, 1)), id);
     EXPECT_STREQ(style_numfmt_code(ws_cell_style(ws, 1, 1)), "0.0000");
+}
+
+// Custom ids are per workbook: A's 164 and B's 164 are different codes, so a
+// style carries its code to the workbook it is used in.
+TEST(cell_styles_across_books, a_style_keeps_its_number_format_in_another_workbook) {
+    book_t a, b;
+    plover_worksheet_t* wa = wb_add_worksheet(a.wb, "A");
+    plover_worksheet_t* wbs = wb_add_worksheet(b.wb, "B");
+    ASSERT_NE(wa, nullptr);
+    ASSERT_NE(wbs, nullptr);
+    plover_style_t* sa = wb_make_normal_style(a.wb);
+    plover_style_t* sb = wb_make_normal_style(b.wb);
+    ASSERT_EQ(style_set_numfmt(sa, "0.000%"), 164);
+    ASSERT_EQ(style_set_numfmt(sb, "#,##0.0000"), 164);
+    plover_style_t* by_id = wb_make_normal_style(a.wb);
+    ASSERT_EQ(style_set_numfmt_id(by_id, 164), 1);
+
+    ws_set_cell_style(wbs, 1, 1, sa);
+    ws_set_range_style(wbs, 2, 1, 3, 2, sa);
+    ws_set_row_style(wbs, 5, 5, sa);
+    ws_set_num(wbs, 5, 9, 1);  // takes the row's style
+    ws_set_cell_style(wbs, 6, 1, by_id);
+    ws_set_cell_style(wbs, 7, 1, sb);
+    for (const auto& [row, col, code] : {std::tuple{1, 1, "0.000%"}, std::tuple{3, 2, "0.000%"},
+                                         std::tuple{5, 9, "0.000%"}, std::tuple{6, 1, "0.000%"},
+                                         std::tuple{7, 1, "#,##0.0000"}}) {
+        plover_style_t* got = ws_cell_style(wbs, row, col);
+        ASSERT_NE(got, nullptr) << row;
+        EXPECT_STREQ(style_numfmt_code(got), code) << row << "," << col;
+    }
+    plover_style_t* named = wb_add_custom_style(b.wb, "From A", sa);
+    ASSERT_NE(named, nullptr) << run_msg();
+    EXPECT_STREQ(style_numfmt_code(named), "0.000%");
+    ASSERT_EQ(wb_modify_named_style(b.wb, "From A", by_id), 1);
+    EXPECT_STREQ(style_numfmt_code(wb_get_named_style(b.wb, "From A")), "0.000%");
+    // A's own cells are untouched.
+    ws_set_cell_style(wa, 1, 1, sb);
+    EXPECT_STREQ(style_numfmt_code(ws_cell_style(wa, 1, 1)), "#,##0.0000");
+    EXPECT_STREQ(style_numfmt_code(sa), "0.000%");
 }
 
 TEST(cell_styles_threads, two_threads_style_cells_of_two_sheets) {

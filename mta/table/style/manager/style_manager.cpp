@@ -286,9 +286,11 @@ uint32_t style_manager_t::parent_style_xf__(int32_t style_id) {
 }
 
 // The number-format id a style stands for: a pending code (id 0) is registered
-// first. Throws when the id has no code.
+// first, and so is a code this manager lists under another id (the style came
+// from another workbook, where custom ids mean other codes). Throws when the id
+// has no code.
 uint32_t style_manager_t::resolve_numfmt__(int32_t id, std::string_view code) {
-    if (id == 0 && !code.empty()) id = add_numfmt_code__(code);
+    if (!code.empty() && get_numfmt_code__(id) != code) id = add_numfmt_code__(code);
     if (get_numfmt_code__(id).empty()) throw mta_error("The number format id is invalid.");
     return static_cast<uint32_t>(id);
 }
@@ -305,6 +307,15 @@ xf_t style_manager_t::add_style_settings__(const style_settings_t& s) {
     if (s.is_applied(style_settings_t::protection_bit)) x.protection = s.protection();
     x.applied = s.applied();
     return x;
+}
+
+style_settings_t style_manager_t::adopt_numfmt(const style_settings_t& s) {
+    style_settings_t out = s;
+    if (!s.is_applied(style_settings_t::numfmt_bit) || s.numfmt_code().empty()) return out;
+    const std::lock_guard guard(mutex_);
+    out.set_numfmt_id(static_cast<int32_t>(resolve_numfmt__(s.numfmt_id(), s.numfmt_code())));
+    out.set_numfmt_code(s.numfmt_code());
+    return out;
 }
 
 uint16_t style_manager_t::intern_style(const style_settings_t& s) {

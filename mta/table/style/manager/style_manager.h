@@ -54,6 +54,10 @@ public:
     // equal existing record or a new one. Throws mta_error for a number format
     // without a code, an unknown parent style, or a full cell-xf list.
     uint16_t intern_style(const style_settings_t& s);
+    // A value handed in, perhaps from another workbook, whose custom ids name
+    // other codes: its number format, named by its code where it has one, gets
+    // this manager's id.
+    style_settings_t adopt_numfmt(const style_settings_t& s);
 
     // The settings of cell xf `id`; a default value for an unknown id.
     style_settings_t get_style_settings(uint16_t id) const;

@@ -212,7 +212,7 @@ void Table::set_cell_style(int row, int col, const style_settings_t& s) {
     if (!is_valid_cell(row, col)) return set_run_message("Invalid row or column.");
     // Over what the cell shows, so that a cell of a bold column stays bold.
     style_settings_t cur = get_cell_style(row, col);
-    cur.merge(s);
+    cur.merge(style_manager_of(*this).adopt_numfmt(s));
     const uint16_t xf = style_manager_of(*this).intern_style(cur);
     create_column_if_not_exists(col).set_xf(row, xf);
 }
@@ -229,8 +229,9 @@ void Table::hand_down_style__(int row, int col) {
     create_column_if_not_exists(col).set_xf(row, xf);
 }
 
-void Table::set_col_style(int c1, int c2, const style_settings_t& s) {
+void Table::set_col_style(int c1, int c2, const style_settings_t& given) {
     if (!is_valid_col(c1) || !is_valid_col(c2)) return;
+    const style_settings_t s = style_manager_of(*this).adopt_numfmt(given);
     if (c1 > c2) std::swap(c1, c2);
     if (c1 == c2) return col_span_style__(c1, c1, s);
     col_span_style__(c1, c1, s.for_first_col());
@@ -238,8 +239,9 @@ void Table::set_col_style(int c1, int c2, const style_settings_t& s) {
     col_span_style__(c2, c2, s.for_last_col());
 }
 
-void Table::set_row_style(int r1, int r2, const style_settings_t& s) {
+void Table::set_row_style(int r1, int r2, const style_settings_t& given) {
     if (!is_valid_row(r1) || !is_valid_row(r2)) return;
+    const style_settings_t s = style_manager_of(*this).adopt_numfmt(given);
     if (r1 > r2) std::swap(r1, r2);
     if (r1 == r2) return row_span_style__(r1, r1, s);
     row_span_style__(r1, r1, s.for_first_row());
@@ -289,9 +291,10 @@ void Table::row_span_style__(int r1, int r2, const style_settings_t& t) {
     }
 }
 
-void Table::set_range_style(const vex::range_t& given, const style_settings_t& s) {
+void Table::set_range_style(const vex::range_t& given, const style_settings_t& settings) {
     vex::range_t range = given;
     if (!clamp_range__(range)) return;
+    const style_settings_t s = style_manager_of(*this).adopt_numfmt(settings);
     const int r1 = range.first.row, r2 = range.last.row, c1 = range.first.col, c2 = range.last.col;
     const auto& limits = get_sheet_limits();
     if (r1 == limits.first_row && r2 == limits.first_row + static_cast<int>(row_count_) - 1) {

@@ -149,6 +149,30 @@ TEST(style_manager, custom_number_formats) {
     EXPECT_EQ(m.get_style_settings(m.intern_style(s)).numfmt_id(), 2);
 }
 
+// A style from another manager names its custom format by code: the id it
+// had there may stand for another code here.
+TEST(style_manager, a_code_listed_under_another_id_is_registered) {
+    style_manager_t a, b;
+    ASSERT_EQ(a.add_numfmt_code("0.000%"), 164);
+    ASSERT_EQ(b.add_numfmt_code("#,##0.0000"), 164);
+    style_settings_t s;
+    s.set_numfmt_code("0.000%");
+    s = a.get_style_settings(a.intern_style(s));
+    ASSERT_EQ(s.numfmt_id(), 164);
+    const auto in_b = b.get_style_settings(b.intern_style(s));
+    EXPECT_EQ(in_b.numfmt_id(), 165);
+    EXPECT_EQ(in_b.numfmt_code(), "0.000%");
+    // Its own code keeps its id.
+    EXPECT_EQ(b.get_style_settings(b.intern_style(in_b)).numfmt_id(), 165);
+    // Adopted before a merge, which keeps the id alone.
+    const style_settings_t adopted = b.adopt_numfmt(s);
+    EXPECT_EQ(adopted.numfmt_id(), 165);
+    style_settings_t merged;
+    merged.merge(adopted);
+    EXPECT_EQ(b.get_style_settings(b.intern_style(merged)).numfmt_code(), "0.000%");
+    EXPECT_EQ(b.adopt_numfmt(style_settings_t{}), style_settings_t{});
+}
+
 TEST(style_manager, number_format_without_code_is_refused_before_anything_changes) {
     style_manager_t m;
     for (int32_t id : {-1, 167, 1000}) {

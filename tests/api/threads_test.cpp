@@ -1,0 +1,224 @@
+// Hosts calling from several threads: each thread on its own handles of one
+// document, or on two documents that hand each other styles and rich text.
+// The faults show under AddressSanitizer (build-san) and ThreadSanitizer
+// (scripts/test.sh --tsan); a plain build crashes on some of them.
+#include "plover.h"
+#include "book_support.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using api_test::book_t;
+
+// Instrumented builds run each round many times slower.
+#if defined(__SANITIZE_THREAD__)
+constexpr int slowdown = 5;
+#elif defined(__SANITIZE_ADDRESS__)
+constexpr int slowdown = 4;
+#else
+constexpr int slowdown = 1;
+#endif
+
+constexpr int rounds(int plain) { return plain / slowdown > 0 ? plain / slowdown : 1; }
+
+// `main_work` runs `count` rounds on this thread while `side_work` repeats on
+// another, from before the first round until after the last.
+void race(int count, const std::function<void(int)>& main_work, const std::function<void(int)>& side_work) {
+    std::atomic<bool> started{false};
+    std::atomic<bool> done{false};
+    std::thread side([&] {
+        for (int i = 0; !done.load(std::memory_order_relaxed); ++i) {
+            side_work(i);
+            started = true;
+        }
+    });
+    while (!started) std::this_thread::yield();
+    for (int i = 0; i < count; ++i) main_work(i);
+    done = true;
+    side.join();
+}
+
+std::string temp_path(const char* name) {
+    return (std::filesystem::temp_directory_path() / (std::string("plover_threads_") + name + ".xlsx")).string();
+}
+
+struct saved_file_t {
+    std::string path;
+    explicit saved_file_t(const char* name) : path(temp_path(name)) {}
+    ~saved_file_t() { std::remove(path.c_str()); }
+};
+
+} // namespace
+
+// Fault 1: the save walks every sheet while another thread edits one.
+TEST(threads, save_while_a_sheet_is_edited) {
+    using edit_t = void (*)(plover_worksheet_t*, int);
+    const struct {
+        const char* name;
+        edit_t edit;
+    } editors[] = {
+        {"values",
+         [](plover_worksheet_t* ws, int i) {
+             ws_set_text(ws, 1 + i % 300, 1, "text");
+             ws_set_num(ws, 1 + i % 300, 2, i);
+         }},
+        {"rows",
+         [](plover_worksheet_t* ws, int i) {
+             if (i % 2) ws_delete_row(ws, 2, 2);
+             else ws_insert_row(ws, 2, 1);
+             ws_set_custom_row_height(ws, 1 + i % 50, 1 + i % 50, 20.0, 0);
+         }},
+    };
+    for (const auto& e : editors) {
+        SCOPED_TRACE(e.name);
+        book_t b;
+        plover_worksheet_t* ws = wb_add_worksheet(b.wb, "S1");
+        ASSERT_NE(ws, nullptr);
+        for (int r = 1; r <= 200; ++r) ws_set_num(ws, r, 1, r);
+        saved_file_t file(e.name);
+        race(rounds(40), [&](int) { EXPECT_EQ(doc_save(b.doc, file.path.c_str()), 1) << run_msg(); },
+             [&](int i) { e.edit(ws, i); });
+    }
+}
+
+// Fault 2: a row shift on one sheet rewrites the formulas of every sheet.
+TEST(threads, row_shift_beside_formulas_on_another_sheet) {
+    book_t b;
+    plover_worksheet_t* s1 = wb_add_worksheet(b.wb, "S1");
+    plover_worksheet_t* s2 = wb_add_worksheet(b.wb, "S2");
+    ASSERT_NE(s2, nullptr);
+    for (int r = 1; r <= 50; ++r) ws_set_num(s1, r, 1, r);
+    ASSERT_EQ(ws_set_formula(s2, 1, 1, "A1+B2*2"), 1);
+    race(rounds(4000),
+         [&](int i) {
+             if (i % 2) ws_delete_row(s1, 3, 3);
+             else ws_insert_row(s1, 3, 1);
+         },
+         [&](int i) { ws_set_formula(s2, 1 + i % 200, 1, "A1+B2*2"); });
+    EXPECT_STREQ(ws_get_formula_expr(s2, 1, 1), "A1+B2*2");
+}
+
+// Fault 3: the workbook's names are kept through its first sheet, which
+// another thread deletes.
+TEST(threads, defined_names_while_the_first_sheet_goes) {
+    book_t b;
+    ASSERT_NE(wb_add_worksheet(b.wb, nullptr), nullptr);
+    race(rounds(20000), [&](int i) { wb_set_defined_name(b.wb, ("nm" + std::to_string(i % 20)).c_str(), "1", nullptr); },
+         [&](int) {
+             wb_add_worksheet(b.wb, nullptr);
+             wb_delete_sheet(b.wb, 0);
+         });
+    EXPECT_EQ(wb_defined_name_num(b.wb), 20);
+}
+
+// Fault 4: a formula reads a name while the workbook handle deletes it.
+TEST(threads, formula_using_a_name_being_deleted) {
+    book_t b;
+    ASSERT_NE(wb_add_worksheet(b.wb, "S1"), nullptr);
+    plover_worksheet_t* s2 = wb_add_worksheet(b.wb, "S2");
+    ASSERT_NE(s2, nullptr);
+    race(rounds(20000), [&](int i) { ws_set_formula(s2, 1 + i % 100, 1, "nm*2+nm"); },
+         [&](int) {
+             wb_set_defined_name(b.wb, "nm", "S1!$A$1:$B$2", nullptr);
+             wb_delete_defined_name(b.wb, 0);
+         });
+    EXPECT_STREQ(ws_get_formula_expr(s2, 1, 1), "nm*2+nm");
+}
+
+// Clean before the document lock, kept so: one document per thread shares only
+// the process-wide tables.
+TEST(threads, one_document_per_thread) {
+    std::vector<std::thread> threads;
+    std::atomic<int> good{0};
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            book_t b;
+            plover_worksheet_t* s1 = wb_add_worksheet(b.wb, "S1");
+            plover_worksheet_t* s2 = wb_add_worksheet(b.wb, "S2");
+            for (int i = 0; i < rounds(400); ++i) {
+                ws_set_num(s1, 1 + i % 50, 1, i);
+                ws_set_formula(s2, 1 + i % 50, 1, "S1!A1*2");
+                if (i % 2) ws_delete_row(s1, 2, 2);
+                else ws_insert_row(s1, 2, 1);
+            }
+            saved_file_t file(("own" + std::to_string(t)).c_str());
+            if (doc_save(b.doc, file.path.c_str()) == 1) ++good;
+        });
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(good.load(), 4);
+}
+
+// Many threads on one sheet, each on its own rows.
+TEST(threads, many_threads_on_one_sheet) {
+    book_t b;
+    plover_worksheet_t* ws = wb_add_worksheet(b.wb, "S1");
+    ASSERT_NE(ws, nullptr);
+    constexpr int thread_count = 4;
+    const int per_thread = rounds(2000);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < thread_count; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < per_thread; ++i) {
+                ws_set_num(ws, 1 + i % 100, 1 + t, i);
+                ws_set_text(ws, 1 + i % 100, 11 + t, "x");
+            }
+        });
+    for (auto& t : threads) t.join();
+    const int last = per_thread - 1;
+    for (int t = 0; t < thread_count; ++t) {
+        EXPECT_EQ(ws_get_num(ws, 1 + last % 100, 1 + t), last);
+        EXPECT_STREQ(ws_get_text(ws, 1, 11 + t), "x");
+    }
+}
+
+// Two documents hand each other styles and rich text from two threads: each
+// call reads the other document's handle under its own mutex, never under the
+// other document's lock, so neither waits for the other.
+TEST(threads, styles_and_rich_text_across_documents_both_ways) {
+    book_t a, b;
+    plover_worksheet_t* wa = wb_add_worksheet(a.wb, "A");
+    plover_worksheet_t* wbs = wb_add_worksheet(b.wb, "B");
+    ASSERT_NE(wa, nullptr);
+    ASSERT_NE(wbs, nullptr);
+    plover_style_t* sa = wb_make_normal_style(a.wb);
+    plover_style_t* sb = wb_make_normal_style(b.wb);
+    plover_richtext_t* ra = wb_make_richtext(a.wb);
+    plover_richtext_t* rb = wb_make_richtext(b.wb);
+    ASSERT_EQ(style_set_numfmt(sa, "0.000%"), 164);
+    ASSERT_EQ(style_set_numfmt(sb, "#,##0.0000"), 164);
+    rt_append(ra, "a", sa);
+    rt_append(rb, "b", sb);
+    for (const auto& [book, style] : {std::pair{a.wb, sa}, std::pair{b.wb, sb}})
+        style_release(wb_add_custom_style(book, "mine", style));
+    // One direction on each thread: A's sheet takes B's handles, B's takes A's.
+    const auto cross = [](plover_workbook_t* book, plover_worksheet_t* ws, plover_style_t* mine,
+                          plover_style_t* theirs, plover_richtext_t* their_text, int i) {
+        ws_set_cell_style(ws, 1 + i % 20, 1, theirs);
+        ws_set_range_style(ws, 1, 2, 3, 3, theirs);
+        ws_set_row_style(ws, 30, 30, theirs);
+        ws_set_richtext(ws, 1 + i % 20, 4, their_text);
+        style_set_bold(mine, i % 2);
+        wb_modify_named_style(book, "mine", mine);
+        if (i % 50 == 0) {
+            plover_style_t* added = wb_add_custom_style(book, ("c" + std::to_string(i)).c_str(), theirs);
+            if (added) style_release(added);
+        }
+    };
+    race(rounds(2000), [&](int i) { cross(a.wb, wa, sa, sb, rb, i); },
+         [&](int i) { cross(b.wb, wbs, sb, sa, ra, i); });
+    race(rounds(1000), [&](int) { rt_append(ra, "y", sb); }, [&](int) { rt_append(rb, "z", sa); });
+    plover_style_t* got = ws_get_cell_style(wa, 1, 1);
+    ASSERT_NE(got, nullptr);
+    EXPECT_STREQ(style_numfmt_code(got), "#,##0.0000");
+    style_release(got);
+}
