@@ -17,6 +17,7 @@ namespace vex {
 
 using detail::admit_cell;
 using detail::admit_number;
+using detail::admit_serial;
 using detail::inside_limits;
 
 iWorktable_impl::iWorktable_impl(iWorksheet_impl* owner, worktable_t* sheet) : owner_(owner), sheet_(sheet) {
@@ -90,7 +91,7 @@ bool iWorktable_impl::set_text(int row, int col, const char* text) {
 }
 
 bool iWorktable_impl::set_datetime(int row, int col, double serial) {
-    if (!admit_cell(row, col) || !admit_number(serial)) return false;
+    if (!admit_cell(row, col) || !admit_serial(serial)) return false;
     return guarded(false, [&] { return sheet_->set_datetime(row, col, serial_to_ticks(serial)); });
 }
 
