@@ -72,7 +72,10 @@ const char* iRichtext_impl::plain_text() {
 const char* iRichtext_impl::text(int index, iStyle** style) {
     return locked__(static_cast<const char*>(nullptr), [&](mta::richtext_t& v) -> const char* {
         const mta::richtext_segment_t* segment = v.get_segment(index_of(index));
-        if (!segment) return nullptr;
+        if (!segment) {
+            detail::report("Index out of range.");
+            return nullptr;
+        }
         if (style) {
             auto* normal = owner_ ? dynamic_cast<iStyle_impl*>(owner_->get_named_style("normal")) : nullptr;
             if (!normal) return nullptr;

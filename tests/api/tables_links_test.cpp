@@ -234,6 +234,9 @@ TEST(sheet_tables, deleting_the_only_column_deletes_the_table) {
     // The same through the column's name.
     td_delete_col(wide, "Column2");
     EXPECT_EQ(ws_tabledef_count(ws), 0);
+    // The handles stay callable and no longer answer the old name.
+    EXPECT_EQ(td_name(wide), nullptr);
+    EXPECT_STREQ(run_msg(), "The table no longer exists.");
 }
 
 TEST(sheet_links, internal_and_external_links_in_order) {
