@@ -73,7 +73,7 @@ const char* iRichtext_impl::text(int index, iStyle** style) {
     return locked__(static_cast<const char*>(nullptr), [&](mta::richtext_t& v) -> const char* {
         const mta::richtext_segment_t* segment = v.get_segment(index_of(index));
         if (!segment) {
-            detail::report("Index out of range.");
+            detail::report("Sequence number error.");
             return nullptr;
         }
         if (style) {
