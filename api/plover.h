@@ -265,7 +265,7 @@ PLOVER_API int ws_shift_range_right(plover_worksheet_t* ws, int first_row, int l
 PLOVER_API int ws_shift_range_left(plover_worksheet_t* ws, int first_row, int last_row, int col, int count) PLOVER_NOEXCEPT;
 /** Makes the image file the sheet's background picture. */
 PLOVER_API void ws_set_bg_picture(plover_worksheet_t* ws, const char* file) PLOVER_NOEXCEPT;
-/** Adds the image file as a picture covering the range (corners in either order); its id, or -1 on failure. */
+/** Adds the image file as a picture from the top-left corner of (first_row, first_col) to the bottom-right corner of (last_row, last_col); where a first row or column lies after the last, the picture spans from the cell after the last to the start of the first ((5,5,2,2) covers C3:D4, (2,2,5,5) B2:E5); its id, or -1 on failure. */
 PLOVER_API int ws_add_cell_image(plover_worksheet_t* ws, const char* file, int first_row, int first_col, int last_row, int last_col) PLOVER_NOEXCEPT;
 /** As ws_add_cell_image, with the offsets (pixels) of its corners inside their cells; its id, or -1 on failure. */
 PLOVER_API int ws_add_image_with_two_cells(plover_worksheet_t* ws, const char* file, int first_row, int first_col, int last_row, int last_col, int first_row_offset, int first_col_offset, int last_row_offset, int last_col_offset) PLOVER_NOEXCEPT;
@@ -297,7 +297,7 @@ PLOVER_API int ws_last_data_cell(plover_worksheet_t* ws, int* row, int* col) PLO
 PLOVER_API int ws_merged_num(plover_worksheet_t* ws) PLOVER_NOEXCEPT;
 /** Writes the corners of the merged range at index (from 0; each pointer may be NULL); 0 on failure. */
 PLOVER_API int ws_merged_range(plover_worksheet_t* ws, int index, int* first_row, int* first_col, int* last_row, int* last_col) PLOVER_NOEXCEPT;
-/** Merges the range (corners in either order) without moving any value; 1, or 0 on failure (e.g. an overlap). */
+/** Merges the range (corners in either order): the first value in reading order moves to the top-left cell, the other cells are emptied, and merged ranges it overlaps without holding them whole are unmerged; 1, or 0 on failure (e.g. a range holding a whole merged range or part of a table). */
 PLOVER_API int ws_merge(plover_worksheet_t* ws, int first_row, int first_col, int last_row, int last_col) PLOVER_NOEXCEPT;
 /** Removes the merged range that holds the cell; 1, or 0 when there is none and on failure. */
 PLOVER_API int ws_unmerge(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT;

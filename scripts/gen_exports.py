@@ -122,7 +122,7 @@ r | false | bool shift_range_up(int first_col, int last_col, int row, int count)
 r | false | bool shift_range_right(int first_row, int last_row, int col, int count) | Moves the cells from col onwards within first_row to last_row right by count columns; 1, or 0 on failure.
 r | false | bool shift_range_left(int first_row, int last_row, int col, int count) | Moves the cells from col onwards within first_row to last_row left by count columns, deleting the count columns before it; 1, or 0 on failure.
 - | | void set_bg_picture(const char* file) | Makes the image file the sheet's background picture.
-- | -1 | int add_cell_image(const char* file, int first_row, int first_col, int last_row, int last_col) | Adds the image file as a picture covering the range (corners in either order); its id, or -1 on failure.
+- | -1 | int add_cell_image(const char* file, int first_row, int first_col, int last_row, int last_col) | Adds the image file as a picture from the top-left corner of (first_row, first_col) to the bottom-right corner of (last_row, last_col); where a first row or column lies after the last, the picture spans from the cell after the last to the start of the first ((5,5,2,2) covers C3:D4, (2,2,5,5) B2:E5); its id, or -1 on failure.
 - | -1 | int add_image_with_two_cells(const char* file, int first_row, int first_col, int last_row, int last_col, int first_row_offset, int first_col_offset, int last_row_offset, int last_col_offset) | As ws_add_cell_image, with the offsets (pixels) of its corners inside their cells; its id, or -1 on failure.
 - | -1 | int add_image_with_one_cell(const char* file, int row, int col, int width, int height, double scale, int col_offset, int row_offset) | Adds a picture at the cell, moved by the offsets, width by height (all pixels; both 0: the image's size times scale); its id, or -1 on failure.
 - | -1 | int add_absolute_image(const char* file, int x, int y, int width, int height, double scale) | Adds a picture with its top-left corner at x, y, width by height (all pixels; both 0: the image's size times scale); its id, or -1 on failure.
@@ -138,7 +138,7 @@ r | false | bool first_data_cell(int* row, int* col) | Writes the lowest row and
 r | false | bool last_data_cell(int* row, int* col) | Writes the highest row and the highest column that hold data (each pointer may be NULL); 0 for an empty sheet and on failure.
 - | -1 | int merged_num() | The number of merged ranges; -1 on failure.
 r | false | bool merged_range(int index, int* first_row, int* first_col, int* last_row, int* last_col) | Writes the corners of the merged range at index (from 0; each pointer may be NULL); 0 on failure.
-r | false | bool merge(int first_row, int first_col, int last_row, int last_col) | Merges the range (corners in either order) without moving any value; 1, or 0 on failure (e.g. an overlap).
+r | false | bool merge(int first_row, int first_col, int last_row, int last_col) | Merges the range (corners in either order): the first value in reading order moves to the top-left cell, the other cells are emptied, and merged ranges it overlaps without holding them whole are unmerged; 1, or 0 on failure (e.g. a range holding a whole merged range or part of a table).
 r | false | bool unmerge(int row, int col) | Removes the merged range that holds the cell; 1, or 0 when there is none and on failure.
 - | -1 | int tabledef_count() | The number of tables on the sheet; -1 on failure.
 - | nullptr | const char* get_tabledef_name(int index) | The name of the table at index (from 0); NULL on failure.
