@@ -250,7 +250,8 @@ const char* iWorkbook_impl::sheet_name(int index) {
         std::lock_guard lock(mutex_);
         if (index < 0 || uint64_t(index) >= workbook_->sheet_count()) return nullptr;
         const uint64_t i = uint64_t(index);
-        // A chart sheet has no handle; its record keeps the name.
+        // A chart sheet has no handle: its name is handed out from a copy, as
+        // the records move.
         if (!workbook_->sheet_at(i)) return chart_names_.emplace(workbook_->sheet_name(i)).first->c_str();
         const auto it = sheets_.find(std::string(workbook_->sheet_name(i)));
         return it != sheets_.end() && it->second->worksheet() == workbook_->sheet_at(i) ? it->first.c_str() : nullptr;
