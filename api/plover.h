@@ -95,7 +95,7 @@ PLOVER_API void wb_set_a1_ref_mode(plover_workbook_t* wb, int on) PLOVER_NOEXCEP
 PLOVER_API int wb_get_calc_mode(plover_workbook_t* wb) PLOVER_NOEXCEPT;
 /** Sets the calculation mode (CalcTypeEnum); any other value is refused. */
 PLOVER_API void wb_set_calc_mode(plover_workbook_t* wb, int type) PLOVER_NOEXCEPT;
-/** Appends a worksheet (a NULL or empty name gets the next default name); NULL on failure (name too long or in use). */
+/** Appends a worksheet (a NULL or empty name gets the next default name); NULL on failure (a name too long, blank, with control characters or in use in any case). */
 PLOVER_API plover_worksheet_t* wb_add_worksheet(plover_workbook_t* wb, const char* name) PLOVER_NOEXCEPT;
 /** Inserts a worksheet at index (from 0), named as by wb_add_worksheet; NULL on failure. */
 PLOVER_API plover_worksheet_t* wb_insert_worksheet(plover_workbook_t* wb, int index, const char* name) PLOVER_NOEXCEPT;
@@ -121,7 +121,7 @@ PLOVER_API void wb_rename_sheet(plover_workbook_t* wb, unsigned int index, const
 PLOVER_API int wb_get_active_sheet(plover_workbook_t* wb) PLOVER_NOEXCEPT;
 /** Makes the sheet at index (from 0) the active one; 1, or 0 on failure. */
 PLOVER_API int wb_set_active_sheet(plover_workbook_t* wb, int index) PLOVER_NOEXCEPT;
-/** Defines name as expression (sheet-qualified references), local to sheet local_sheet unless NULL or empty; 1, or 0 on failure. */
+/** Defines name as expression (sheet-qualified references), local to sheet local_sheet unless NULL or empty; a name must start with a letter, _ or \, hold only letters, digits, _, \, . and ?, and not read as a cell reference ("N1", "R1C1"); 1, or 0 on failure. */
 PLOVER_API int wb_set_defined_name(plover_workbook_t* wb, const char* name, const char* expression, const char* local_sheet) PLOVER_NOEXCEPT;
 /** The number of defined names; 0 on failure. */
 PLOVER_API int wb_defined_name_num(plover_workbook_t* wb) PLOVER_NOEXCEPT;
@@ -153,9 +153,9 @@ PLOVER_API int ws_min_col(plover_worksheet_t* ws) PLOVER_NOEXCEPT;
 PLOVER_API int ws_max_row(plover_worksheet_t* ws) PLOVER_NOEXCEPT;
 /** The last column of every sheet, 16384; 0 on failure. */
 PLOVER_API int ws_max_col(plover_worksheet_t* ws) PLOVER_NOEXCEPT;
-/** The sheet's name; NULL when it is empty and on failure. */
+/** The sheet's name, valid until the sheet is renamed or deleted; NULL on failure. */
 PLOVER_API const char* ws_name(plover_worksheet_t* ws) PLOVER_NOEXCEPT;
-/** Renames the sheet; an empty, duplicate or over-31-character name is refused; 1, or 0 on failure. */
+/** Renames the sheet; an empty, blank, over-31-character name, one with control characters or one in use in any case is refused; 1, or 0 on failure. */
 PLOVER_API int ws_set_name(plover_worksheet_t* ws, const char* name) PLOVER_NOEXCEPT;
 /** The sheet's type, as wb_sheet_type gives it; 0 on failure. */
 PLOVER_API int ws_ws_type(plover_worksheet_t* ws) PLOVER_NOEXCEPT;
@@ -265,7 +265,7 @@ PLOVER_API int ws_shift_range_right(plover_worksheet_t* ws, int first_row, int l
 PLOVER_API int ws_shift_range_left(plover_worksheet_t* ws, int first_row, int last_row, int col, int count) PLOVER_NOEXCEPT;
 /** Makes the image file the sheet's background picture. */
 PLOVER_API void ws_set_bg_picture(plover_worksheet_t* ws, const char* file) PLOVER_NOEXCEPT;
-/** Adds the image file as a picture covering the range (corners in either order); its id, or -1 on failure. */
+/** Adds the image file as a picture from the top-left corner of (first_row, first_col) to the bottom-right corner of (last_row, last_col); where a first row or column lies after the last, the picture spans from the cell after the last to the start of the first ((5,5,2,2) covers C3:D4, (2,2,5,5) B2:E5); its id, or -1 on failure. */
 PLOVER_API int ws_add_cell_image(plover_worksheet_t* ws, const char* file, int first_row, int first_col, int last_row, int last_col) PLOVER_NOEXCEPT;
 /** As ws_add_cell_image, with the offsets (pixels) of its corners inside their cells; its id, or -1 on failure. */
 PLOVER_API int ws_add_image_with_two_cells(plover_worksheet_t* ws, const char* file, int first_row, int first_col, int last_row, int last_col, int first_row_offset, int first_col_offset, int last_row_offset, int last_col_offset) PLOVER_NOEXCEPT;
@@ -297,7 +297,7 @@ PLOVER_API int ws_last_data_cell(plover_worksheet_t* ws, int* row, int* col) PLO
 PLOVER_API int ws_merged_num(plover_worksheet_t* ws) PLOVER_NOEXCEPT;
 /** Writes the corners of the merged range at index (from 0; each pointer may be NULL); 0 on failure. */
 PLOVER_API int ws_merged_range(plover_worksheet_t* ws, int index, int* first_row, int* first_col, int* last_row, int* last_col) PLOVER_NOEXCEPT;
-/** Merges the range (corners in either order) without moving any value; 1, or 0 on failure (e.g. an overlap). */
+/** Merges the range (corners in either order): the first value in reading order moves to the top-left cell, the other cells are emptied, and merged ranges it overlaps without holding them whole are unmerged; 1, or 0 on failure (e.g. a range holding a whole merged range or part of a table). */
 PLOVER_API int ws_merge(plover_worksheet_t* ws, int first_row, int first_col, int last_row, int last_col) PLOVER_NOEXCEPT;
 /** Removes the merged range that holds the cell; 1, or 0 when there is none and on failure. */
 PLOVER_API int ws_unmerge(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT;
@@ -479,7 +479,7 @@ PLOVER_API const char* ws_page_footer(plover_worksheet_t* ws) PLOVER_NOEXCEPT;
 PLOVER_API void ws_set_page_footer(plover_worksheet_t* ws, const char* text) PLOVER_NOEXCEPT;
 
 /* ---- style_ family (53) --------------------------------------------------- */
-/** Gives the style the number format code (a built-in one, else registered as custom); its id, or -1 on failure. */
+/** Gives the style the number format code (a built-in one, else registered as custom); its id, or -1 on failure (e.g. a code that does not parse). */
 PLOVER_API int style_set_numfmt(plover_style_t* style, const char* code) PLOVER_NOEXCEPT;
 /** The code of the style's number format; NULL when it has none and on failure. */
 PLOVER_API const char* style_numfmt_code(plover_style_t* style) PLOVER_NOEXCEPT;
@@ -557,7 +557,7 @@ PLOVER_API int style_rotation(plover_style_t* style) PLOVER_NOEXCEPT;
 PLOVER_API void style_set_rotation(plover_style_t* style, int degrees) PLOVER_NOEXCEPT;
 /** The indent; -1 on failure. */
 PLOVER_API int style_indent(plover_style_t* style) PLOVER_NOEXCEPT;
-/** Sets the indent; a negative value is ignored. */
+/** Sets the indent, 0 to 250; a negative value is ignored, one above 250 refused. */
 PLOVER_API void style_set_indent(plover_style_t* style, int indent) PLOVER_NOEXCEPT;
 /** Whether text shrinks to fit the cell; 0 on failure. */
 PLOVER_API int style_shrink_to_fit(plover_style_t* style) PLOVER_NOEXCEPT;
@@ -587,7 +587,7 @@ PLOVER_API void style_unapply_protection(plover_style_t* style) PLOVER_NOEXCEPT;
 PLOVER_API void style_release(plover_style_t* style) PLOVER_NOEXCEPT;
 
 /* ---- td_ family (20) ------------------------------------------------------ */
-/** The table's name; NULL on failure. */
+/** The table's name; NULL on failure (e.g. the table was deleted). */
 PLOVER_API const char* td_name(plover_tabledef_t* td) PLOVER_NOEXCEPT;
 /** Writes the table's corners (each pointer may be NULL). */
 PLOVER_API void td_range(plover_tabledef_t* td, int* first_row, int* first_col, int* last_row, int* last_col) PLOVER_NOEXCEPT;

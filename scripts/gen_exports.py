@@ -36,7 +36,7 @@ r | false | bool is_a1_ref_mode() | Whether formulas use the A1 reference style 
 b2 | | void set_a1_ref_mode(bool on) | Chooses the A1 reference style (on not 0) or R1C1.
 - | 0 | int get_calc_mode() | The calculation mode (CalcTypeEnum); 0 on failure.
 - | | void set_calc_mode(int type) | Sets the calculation mode (CalcTypeEnum); any other value is refused.
-- | nullptr | iWorksheet* add_worksheet(const char* name) | Appends a worksheet (a NULL or empty name gets the next default name); NULL on failure (name too long or in use).
+- | nullptr | iWorksheet* add_worksheet(const char* name) | Appends a worksheet (a NULL or empty name gets the next default name); NULL on failure (a name too long, blank, with control characters or in use in any case).
 - | nullptr | iWorksheet* insert_worksheet(int index, const char* name) | Inserts a worksheet at index (from 0), named as by wb_add_worksheet; NULL on failure.
 - | | void shift_sheet(int from, int to) | Moves the sheet at index from to index to (both from 0); the other sheets keep their order.
 - | | void delete_sheet(int index) | Deletes the sheet at index (from 0); its worksheet handle becomes invalid.
@@ -49,7 +49,7 @@ b2 | | void set_a1_ref_mode(bool on) | Chooses the A1 reference style (on not 0)
 - | | void rename_sheet(unsigned int index, const char* name) | Renames the sheet at index (from 0); an empty, duplicate or over-31-character name is refused.
 - | -1 | int get_active_sheet() | The index (from 0) of the active sheet; -1 on failure.
 r | false | bool set_active_sheet(int index) | Makes the sheet at index (from 0) the active one; 1, or 0 on failure.
-r | false | bool set_defined_name(const char* name, const char* expression, const char* local_sheet) | Defines name as expression (sheet-qualified references), local to sheet local_sheet unless NULL or empty; 1, or 0 on failure.
+r | false | bool set_defined_name(const char* name, const char* expression, const char* local_sheet) | Defines name as expression (sheet-qualified references), local to sheet local_sheet unless NULL or empty; a name must start with a letter, _ or \\, hold only letters, digits, _, \\, . and ?, and not read as a cell reference ("N1", "R1C1"); 1, or 0 on failure.
 - | 0 | int defined_name_num() | The number of defined names; 0 on failure.
 o | nullptr | const char* get_defined_name(int index, bool* is_local) | The defined name at index (from 0); is_local (may be NULL) receives 1 when it is local to a sheet; NULL on failure.
 - | nullptr | const char* get_local_name(int index) | The sheet that the defined name at index (from 0) is local to; NULL for a workbook-wide name and on failure.
@@ -66,8 +66,8 @@ r | false | bool modify_named_style(const char* name, iStyle* style) | Replaces 
 - | 0 | int min_col() | The first column of every sheet, 1; 0 on failure.
 - | 0 | int max_row() | The last row of every sheet, 1048576 (for the used area see ws_last_data_cell); 0 on failure.
 - | 0 | int max_col() | The last column of every sheet, 16384; 0 on failure.
-- | nullptr | const char* name() | The sheet's name; NULL when it is empty and on failure.
-r | false | bool set_name(const char* name) | Renames the sheet; an empty, duplicate or over-31-character name is refused; 1, or 0 on failure.
+- | nullptr | const char* name() | The sheet's name, valid until the sheet is renamed or deleted; NULL on failure.
+r | false | bool set_name(const char* name) | Renames the sheet; an empty, blank, over-31-character name, one with control characters or one in use in any case is refused; 1, or 0 on failure.
 - | 0 | int ws_type() | The sheet's type, as wb_sheet_type gives it; 0 on failure.
 - | 0 | int get_ws_state() | The sheet's visibility (SheetStateEnum); 0 on failure.
 - | -1 | int cell_type(int row, int col) | The type (CellTypeEnum) of the cell's value, or of a formula's result; -1 on failure.
@@ -122,7 +122,7 @@ r | false | bool shift_range_up(int first_col, int last_col, int row, int count)
 r | false | bool shift_range_right(int first_row, int last_row, int col, int count) | Moves the cells from col onwards within first_row to last_row right by count columns; 1, or 0 on failure.
 r | false | bool shift_range_left(int first_row, int last_row, int col, int count) | Moves the cells from col onwards within first_row to last_row left by count columns, deleting the count columns before it; 1, or 0 on failure.
 - | | void set_bg_picture(const char* file) | Makes the image file the sheet's background picture.
-- | -1 | int add_cell_image(const char* file, int first_row, int first_col, int last_row, int last_col) | Adds the image file as a picture covering the range (corners in either order); its id, or -1 on failure.
+- | -1 | int add_cell_image(const char* file, int first_row, int first_col, int last_row, int last_col) | Adds the image file as a picture from the top-left corner of (first_row, first_col) to the bottom-right corner of (last_row, last_col); where a first row or column lies after the last, the picture spans from the cell after the last to the start of the first ((5,5,2,2) covers C3:D4, (2,2,5,5) B2:E5); its id, or -1 on failure.
 - | -1 | int add_image_with_two_cells(const char* file, int first_row, int first_col, int last_row, int last_col, int first_row_offset, int first_col_offset, int last_row_offset, int last_col_offset) | As ws_add_cell_image, with the offsets (pixels) of its corners inside their cells; its id, or -1 on failure.
 - | -1 | int add_image_with_one_cell(const char* file, int row, int col, int width, int height, double scale, int col_offset, int row_offset) | Adds a picture at the cell, moved by the offsets, width by height (all pixels; both 0: the image's size times scale); its id, or -1 on failure.
 - | -1 | int add_absolute_image(const char* file, int x, int y, int width, int height, double scale) | Adds a picture with its top-left corner at x, y, width by height (all pixels; both 0: the image's size times scale); its id, or -1 on failure.
@@ -138,7 +138,7 @@ r | false | bool first_data_cell(int* row, int* col) | Writes the lowest row and
 r | false | bool last_data_cell(int* row, int* col) | Writes the highest row and the highest column that hold data (each pointer may be NULL); 0 for an empty sheet and on failure.
 - | -1 | int merged_num() | The number of merged ranges; -1 on failure.
 r | false | bool merged_range(int index, int* first_row, int* first_col, int* last_row, int* last_col) | Writes the corners of the merged range at index (from 0; each pointer may be NULL); 0 on failure.
-r | false | bool merge(int first_row, int first_col, int last_row, int last_col) | Merges the range (corners in either order) without moving any value; 1, or 0 on failure (e.g. an overlap).
+r | false | bool merge(int first_row, int first_col, int last_row, int last_col) | Merges the range (corners in either order): the first value in reading order moves to the top-left cell, the other cells are emptied, and merged ranges it overlaps without holding them whole are unmerged; 1, or 0 on failure (e.g. a range holding a whole merged range or part of a table).
 r | false | bool unmerge(int row, int col) | Removes the merged range that holds the cell; 1, or 0 when there is none and on failure.
 - | -1 | int tabledef_count() | The number of tables on the sheet; -1 on failure.
 - | nullptr | const char* get_tabledef_name(int index) | The name of the table at index (from 0); NULL on failure.
@@ -230,7 +230,7 @@ r | false | bool set_paper(int id) | Sets the paper (PaperEnum, 1 to 118); 1, or
 - | | void set_page_footer(const char* text) | Sets the page footer text (NULL: empty).
 """),
     ("style", "iStyle", "plover_style_t", "style", """
-- | -1 | int set_numfmt(const char* code) | Gives the style the number format code (a built-in one, else registered as custom); its id, or -1 on failure.
+- | -1 | int set_numfmt(const char* code) | Gives the style the number format code (a built-in one, else registered as custom); its id, or -1 on failure (e.g. a code that does not parse).
 - | nullptr | const char* numfmt_code() | The code of the style's number format; NULL when it has none and on failure.
 - | -1 | int numfmt_id() | The id of the style's number format; -1 on failure.
 r | false | bool set_numfmt_id(int id) | Gives the style the built-in or registered number format with that id; 1, or 0 on failure (no such id).
@@ -269,7 +269,7 @@ b2 | | void set_wrap(bool on) | Wraps text in the cell, or not when on is 0.
 - | -1 | int rotation() | The text rotation in degrees, -90 to 90; -1 on failure.
 - | | void set_rotation(int degrees) | Sets the text rotation in degrees, clamped to -90 to 90.
 - | -1 | int indent() | The indent; -1 on failure.
-- | | void set_indent(int indent) | Sets the indent; a negative value is ignored.
+- | | void set_indent(int indent) | Sets the indent, 0 to 250; a negative value is ignored, one above 250 refused.
 r | false | bool shrink_to_fit() | Whether text shrinks to fit the cell; 0 on failure.
 b2 | | void set_shrink_to_fit(bool on) | Shrinks text to fit the cell, or not when on is 0.
 r | false | bool cell_locked() | Whether the style's protection locks the cell; 0 on failure.
@@ -286,7 +286,7 @@ x | | void unapply_all()
 - | | void release() | Frees a handle that the workbook gave out; the sheet's shared handle is only emptied.
 """),
     ("td", "iTabledef", "plover_tabledef_t", "td", """
-- | nullptr | const char* name() | The table's name; NULL on failure.
+- | nullptr | const char* name() | The table's name; NULL on failure (e.g. the table was deleted).
 - | | void range(int* first_row, int* first_col, int* last_row, int* last_col) | Writes the table's corners (each pointer may be NULL).
 - | nullptr | const char* display_name() | The table's display name (empty when unset); NULL on failure.
 - | | void set_display_name(const char* name) | Sets the display name, each blank becoming an underscore; an empty name is ignored.

@@ -40,6 +40,16 @@ void string_to_coord(const char* text, coord_t& out);
 void string_to_cell_range(const char* text, range_t& out);
 void string_to_range_set(const char* const& text, std::unordered_set<range_t>& out);
 int stoi_after_prefix(const char* text);
+// Whether the text reads as one cell of the sheet in A1 ("B7", "xfd1048576") or
+// R1C1 form ("R", "C", "RC", "R2", "C3", "R2C3", either case).
+bool reads_as_cell_reference(std::string_view text) noexcept;
+
+// ---- Names ------------------------------------------------------------------------
+// Whether other applications accept a defined name: a letter, "_" or "\" first,
+// then letters, digits, "_", "\", "." and "?", at most 255 characters, and not
+// a cell reference.
+constexpr size_t max_defined_name_length = 255;
+bool is_valid_defined_name(std::string_view name) noexcept;
 
 // ---- A1 formatting --------------------------------------------------------------
 std::string column_number_to_letters(int32_t col);

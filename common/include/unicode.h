@@ -24,6 +24,11 @@ inline std::u16string utf8_to_wide(std::string_view text) { return utf8_to_wide(
 constexpr unsigned system_code_page = 0;
 std::string utf8_to_codepage(std::string_view text, unsigned code_page);
 
+// Whether two UTF-8 texts are equal without regard to case, in every script, as
+// spreadsheet applications compare sheet names (simple case folding: one code
+// point for one). Texts that are not UTF-8 compare by ASCII case alone.
+bool utf8_iequals(std::string_view a, std::string_view b) noexcept;
+
 // The text, checked with from_ansi_string; throws std::runtime_error
 // "Failed to convert from ANSI string".
 std::string checked_host_text(const char* text);

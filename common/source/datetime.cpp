@@ -139,8 +139,13 @@ bool serial_fits_ticks(double serial) {
 }
 
 double ticks_to_serial(const datetime_t& value) {
-    const int64_t days = floor_div(value.ticks, ticks_per_day);
-    const int64_t rest = value.ticks - days * ticks_per_day;
+    // From the remainder: days * ticks_per_day passes below the lowest tick count.
+    int64_t days = value.ticks / ticks_per_day;
+    int64_t rest = value.ticks % ticks_per_day;
+    if (rest < 0) {
+        rest += ticks_per_day;
+        --days;
+    }
     return static_cast<double>(days + days_1900_to_1970) + static_cast<double>(rest) / ticks_per_day_d;
 }
 

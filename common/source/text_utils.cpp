@@ -31,6 +31,44 @@ int64_t add_row_digit(int64_t row, char digit) noexcept {
 
 namespace {
 
+// Reads a run of letters (a column) or digits (a row) from the front; false
+// when there is none or it lies beyond the sheet.
+bool take_line(std::string_view& s, bool letters) noexcept {
+    int64_t v = 0;
+    size_t n = 0;
+    for (; n < s.size() && (letters ? ascii_is_alpha(s[n]) : ascii_is_digit(s[n])); ++n)
+        v = letters ? add_column_letter(v, s[n]) : add_row_digit(v, s[n]);
+    const auto& limits = get_sheet_limits();
+    if (n == 0 || !(letters ? limits.valid_col(v) : limits.valid_row(v))) return false;
+    s.remove_prefix(n);
+    return true;
+}
+
+// "B7", "xfd1048576".
+bool reads_as_a1(std::string_view s) noexcept { return take_line(s, true) && take_line(s, false) && s.empty(); }
+
+// "R", "C", "RC", "R2", "C3", "R2C3", in either case; a number, when given,
+// lies on the sheet.
+bool reads_as_r1c1(std::string_view s) noexcept {
+    const auto axis = [&](char letter, bool rows) {
+        if (s.empty() || ascii_to_upper(s.front()) != letter) return false;
+        s.remove_prefix(1);
+        if (s.empty() || !ascii_is_digit(s.front())) return true;
+        int64_t v = 0;
+        while (!s.empty() && ascii_is_digit(s.front())) {
+            v = add_row_digit(v, s.front());
+            s.remove_prefix(1);
+        }
+        const auto& limits = get_sheet_limits();
+        return rows ? limits.valid_row(v) : limits.valid_col(v);
+    };
+    if (s.empty()) return false;
+    const bool row = ascii_to_upper(s.front()) == 'R';
+    if (row && !axis('R', true)) return false;
+    if (s.empty()) return row;
+    return axis('C', false) && s.empty();
+}
+
 // The digits from p as std::stoi reads them; p points at a digit.
 int stoi_digits(const char* p) {
     int64_t n = 0;
@@ -129,6 +167,19 @@ int stoi_after_prefix(const char* text) {
     const char* p = skip_non_digits(text);
     if (!*p) throw std::invalid_argument("invalid stoi argument");
     return stoi_digits(p);
+}
+
+bool reads_as_cell_reference(std::string_view text) noexcept { return reads_as_a1(text) || reads_as_r1c1(text); }
+
+bool is_valid_defined_name(std::string_view name) noexcept {
+    if (name.empty() || utf8_length(name) > max_defined_name_length) return false;
+    // Bytes of multi-byte characters count as letters.
+    const auto letter = [](char c) { return ascii_is_alpha(c) || static_cast<unsigned char>(c) >= 0x80; };
+    const char first = name.front();
+    if (!letter(first) && first != '_' && first != '\\') return false;
+    for (char c : name.substr(1))
+        if (!letter(c) && !ascii_is_digit(c) && c != '_' && c != '\\' && c != '.' && c != '?') return false;
+    return !reads_as_cell_reference(name);
 }
 
 std::string column_number_to_letters(int32_t col) {

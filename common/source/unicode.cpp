@@ -4,7 +4,9 @@
 
 #include <utf8.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
 #include <iconv.h>
 #include <langinfo.h>
 #include <stdexcept>
@@ -14,6 +16,26 @@ namespace vex {
 namespace {
 
 const char* invalid_internal = "Invalid UTF-8 sequence in internal string";
+
+struct fold_run_t {
+    char32_t first;
+    char32_t last;
+    int32_t delta;
+    char32_t stride;
+};
+
+constexpr fold_run_t fold_runs[] = {
+#include "case_fold_table.inc"
+};
+
+char32_t fold_case(char32_t c) noexcept {
+    const auto after = std::upper_bound(std::begin(fold_runs), std::end(fold_runs), c,
+                                        [](char32_t v, const fold_run_t& r) { return v < r.first; });
+    if (after == std::begin(fold_runs)) return c;
+    const fold_run_t& run = *(after - 1);
+    if (c > run.last || (c - run.first) % run.stride != 0) return c;
+    return static_cast<char32_t>(static_cast<int32_t>(c) + run.delta);
+}
 
 bool is_utf8_codeset(std::string_view name) {
     return ascii_iequals(name, "UTF-8") || ascii_iequals(name, "UTF8");
@@ -115,6 +137,15 @@ std::string utf8_to_codepage(std::string_view text, unsigned code_page) {
         throw std::runtime_error("Failed to convert UTF-16 to ANSI");
     if (is_utf8_codeset(codeset)) return std::string(text);
     return to_codeset(text, codeset);
+}
+
+bool utf8_iequals(std::string_view a, std::string_view b) noexcept {
+    if (!utf8::is_valid(a.begin(), a.end()) || !utf8::is_valid(b.begin(), b.end())) return ascii_iequals(a, b);
+    auto i = a.begin();
+    auto j = b.begin();
+    while (i != a.end() && j != b.end())
+        if (fold_case(utf8::unchecked::next(i)) != fold_case(utf8::unchecked::next(j))) return false;
+    return i == a.end() && j == b.end();
 }
 
 std::string checked_host_text(const char* text) {

@@ -76,7 +76,7 @@ R enter(const Handle* handle, R failure, std::initializer_list<const char*> text
     try {
         return work();
     } catch (...) {
-        report(unknown_error_message);
+        report_exception();
         return failure;
     }
 }
@@ -87,7 +87,7 @@ void enter_void(const Handle* handle, std::initializer_list<const char*> texts, 
     try {
         work();
     } catch (...) {
-        report(unknown_error_message);
+        report_exception();
     }
 }
 

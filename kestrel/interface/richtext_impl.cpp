@@ -84,7 +84,10 @@ const char* iRichtext_impl::text(int index, iStyle** style) {
         {
             std::lock_guard lock(mutex_);
             const mta::richtext_segment_t* segment = value_.get_segment(index_of(index));
-            if (!segment) return nullptr;
+            if (!segment) {
+                detail::report("Sequence number error.");
+                return nullptr;
+            }
             font = segment->font;
             text = segment->text.c_str();
         }

@@ -6,6 +6,7 @@
 #include "kestrel/parts/part.h"
 #include "mta/table/style/manager/style_manager.h"
 #include "mta/table/table/table_registry.h"
+#include "number_format/number_format.h"
 #include "unicode.h"
 
 #include <array>
@@ -42,6 +43,8 @@ constexpr int down_diagonal = 6;
 constexpr int up_diagonal = 7;
 constexpr int outer_edges = 8;
 constexpr int inner_edges = 9;
+
+constexpr int max_indent = 250;
 
 constexpr std::string_view msg_no_worksheet = "At least one worksheet is required, please add a worksheet first.";
 
@@ -135,6 +138,9 @@ int iStyle_impl::set_numfmt(const char* code) {
     }
     return locked(-1, [&](mta::style_settings_t& s) {
         const std::string text = *code ? checked_host_text(code) : std::string();
+        // Parsed before it is registered: a code the engine refuses would fail
+        // every later read of a cell that shows it.
+        numfmt::number_format_t{text.c_str()};
         const int32_t id = manager__().add_numfmt_code(text);
         if (id < 0) throw std::runtime_error("Failed to set number format.");
         s.set_numfmt_id(id);
@@ -439,6 +445,11 @@ int iStyle_impl::indent() {
 
 void iStyle_impl::set_indent(int indent) {
     if (indent < 0) return;
+    // Applications read no indent beyond 250.
+    if (indent > max_indent) {
+        detail::report("Indent cannot be more than 250.");
+        return;
+    }
     locked_void([&](mta::style_settings_t& s) { edit_alignment(s, [&](mta::alignment_t& a) { a.indent = indent; }); });
 }
 

@@ -52,7 +52,9 @@ void iTabledef_impl::with_table_void__(Work&& work) noexcept {
     owner_->guarded_void([&] { work(live__()); });
 }
 
-const char* iTabledef_impl::name() { return name_.c_str(); }
+const char* iTabledef_impl::name() {
+    return with_table__(static_cast<const char*>(nullptr), [&](mta::tabledef_t&) { return name_.c_str(); });
+}
 
 void iTabledef_impl::range(int* first_row, int* first_col, int* last_row, int* last_col) {
     with_table_void__([&](mta::tabledef_t& t) {
@@ -137,7 +139,7 @@ void iTabledef_impl::set_totals_row_func(int col, int func) {
         return;
     }
     with_table_void__([&](mta::tabledef_t& t) {
-        if (col < 0 || col >= t.column_count()) return;
+        if (col < 0 || col >= t.column_count()) return detail::report("Index out of range.");
         // Setting only the shown flag would make the last data row the totals
         // row, which hiding it again would clear.
         if (t.totals_row_shown() == 0 && !t.set_display_total(true)) return;

@@ -164,8 +164,8 @@ iWorksheet* iWorkbook_impl::insert_worksheet(int index, const char* name) {
 }
 
 void iWorkbook_impl::shift_sheet(int from, int to) {
-    if (from < 0 || to < 0) return;
     std::lock_guard lock(mutex_);
+    if (!sheet_in_range__(from) || !sheet_in_range__(to)) return;
     workbook_->shift_sheet(uint64_t(from), uint64_t(to));
 }
 
@@ -250,8 +250,9 @@ const char* iWorkbook_impl::sheet_name(int index) {
         std::lock_guard lock(mutex_);
         if (index < 0 || uint64_t(index) >= workbook_->sheet_count()) return nullptr;
         const uint64_t i = uint64_t(index);
-        // A chart sheet has no handle; its record keeps the name.
-        if (!workbook_->sheet_at(i)) return workbook_->sheets()[i].name.c_str();
+        // A chart sheet has no handle: its name is handed out from a copy, as
+        // the records move.
+        if (!workbook_->sheet_at(i)) return chart_names_.emplace(workbook_->sheet_name(i)).first->c_str();
         const auto it = sheets_.find(std::string(workbook_->sheet_name(i)));
         return it != sheets_.end() && it->second->worksheet() == workbook_->sheet_at(i) ? it->first.c_str() : nullptr;
     } catch (...) {
@@ -282,6 +283,13 @@ bool iWorkbook_impl::rename(const iWorksheet_impl* sheet, const char* name) {
 uint32_t iWorkbook_impl::index_of(const iWorksheet_impl* sheet) {
     std::lock_guard lock(mutex_);
     return sheet ? workbook_->sheet_index(sheet->worksheet()) : absent_sheet;
+}
+
+const char* iWorkbook_impl::name_of(const iWorksheet_impl* sheet) {
+    std::lock_guard lock(mutex_);
+    if (!sheet) return nullptr;
+    const auto it = sheets_.find(std::string(workbook_->sheet_name_of(sheet->worksheet())));
+    return it != sheets_.end() && it->second.get() == sheet ? it->first.c_str() : nullptr;
 }
 
 bool iWorkbook_impl::rename__(uint64_t index, const char* name) {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace vex {
 
@@ -80,6 +81,10 @@ public:
     bool rename(const iWorksheet_impl* sheet, const char* name);
     // The sheet's index in tab order, or absent_sheet when it is gone.
     uint32_t index_of(const iWorksheet_impl* sheet);
+    // The name this handle keeps the sheet under: it stays put until the sheet
+    // is renamed or removed, whatever happens to the other sheets. Null when
+    // the sheet is gone.
+    const char* name_of(const iWorksheet_impl* sheet);
 
     workbook_t* workbook() const noexcept { return workbook_; }
     iDocument_impl* owner() const noexcept { return owner_; }
@@ -131,6 +136,9 @@ private:
     std::unordered_map<const iStyle_impl*, std::unique_ptr<iStyle_impl>> styles_;
     std::unordered_map<const iRichtext_impl*, std::unique_ptr<iRichtext_impl>> richtexts_;
     std::unique_ptr<iRichtext_impl> cell_richtext_;  // see keep_cell_richtext
+    // Names handed out for chart sheets, which have no handle to keep theirs;
+    // the sheet records move whenever a sheet comes, goes or moves.
+    std::unordered_set<std::string> chart_names_;
 };
 
 // The document lock of a style or rich-text handle's owner; none without one.

@@ -56,9 +56,9 @@ R iWorksheet_impl::locked(R failure, Work&& work) noexcept {
 }
 
 const char* iWorksheet_impl::name() {
-    return locked(static_cast<const char*>(nullptr), [](worksheet_t& w) -> const char* {
-        return text_or_null(w.name());
-    });
+    // The workbook handle's key, not the sheet record: the records move when
+    // other sheets are added, removed or moved.
+    return locked(static_cast<const char*>(nullptr), [&](worksheet_t&) { return owner_->name_of(this); });
 }
 
 bool iWorksheet_impl::set_name(const char* name) {

@@ -4,6 +4,7 @@
 #include "kestrel/interface/entry.h"
 
 #include "coord.h"
+#include "datetime.h"
 #include "sheet_limits.h"
 
 #include <cmath>
@@ -29,6 +30,13 @@ inline bool admit_cell(int row, int col) noexcept {
 // conversions.
 inline bool admit_number(double value) noexcept {
     if (std::isfinite(value)) return true;
+    report("Invalid numeric value.");
+    return false;
+}
+
+// A serial beyond the date-time range would be stored clamped to its end.
+inline bool admit_serial(double serial) noexcept {
+    if (serial_fits_ticks(serial)) return true;
     report("Invalid numeric value.");
     return false;
 }

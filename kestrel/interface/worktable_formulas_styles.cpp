@@ -24,6 +24,7 @@ namespace {
 
 using detail::admit_cell;
 using detail::admit_number;
+using detail::admit_serial;
 using detail::inside_limits;
 
 constexpr std::string_view msg_empty_formula = "The formula expression can not be empty.";
@@ -121,7 +122,7 @@ bool iWorktable_impl::set_formula_boolean(int row, int col, bool value) {
 }
 
 bool iWorktable_impl::set_formula_datetime(int row, int col, double serial) {
-    if (!admit_cell(row, col) || !admit_number(serial)) return false;
+    if (!admit_cell(row, col) || !admit_serial(serial)) return false;
     return guarded(false, [&] { return store_result(*sheet_, row, col, serial_to_ticks(serial)); });
 }
 

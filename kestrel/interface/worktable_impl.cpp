@@ -18,6 +18,7 @@ namespace vex {
 
 using detail::admit_cell;
 using detail::admit_number;
+using detail::admit_serial;
 using detail::inside_limits;
 
 namespace {
@@ -101,7 +102,7 @@ bool iWorktable_impl::set_text(int row, int col, const char* text) {
 }
 
 bool iWorktable_impl::set_datetime(int row, int col, double serial) {
-    if (!admit_cell(row, col) || !admit_number(serial)) return false;
+    if (!admit_cell(row, col) || !admit_serial(serial)) return false;
     return guarded(false, [&] { return sheet_->set_datetime(row, col, serial_to_ticks(serial)); });
 }
 

@@ -71,6 +71,30 @@ TEST_F(cell_values, numbers_read_back_bit_for_bit) {
     }
 }
 
+// Serials past the date range would be stored clamped, or overflow on the way.
+TEST_F(cell_values, serials_past_the_date_range_are_refused) {
+    ASSERT_EQ(ws_set_datetime(ws, 1, 1, 45000.5), 1);
+    ASSERT_EQ(ws_set_formula(ws, 2, 1, "1"), 1);
+    for (double far : {-1e300, 1e300, 1e15, -1.1e7, 1.1e7}) {
+        set_marker();
+        EXPECT_EQ(ws_set_datetime(ws, 1, 1, far), 0) << far;
+        EXPECT_STREQ(run_msg(), "Invalid numeric value.");
+        set_marker();
+        EXPECT_EQ(ws_set_formula_datetime(ws, 2, 1, far), 0) << far;
+        EXPECT_STREQ(run_msg(), "Invalid numeric value.");
+        // A plain number is stored as it is; on a date-formatted cell it cannot
+        // be read as a date.
+        ASSERT_EQ(ws_set_num(ws, 1, 1, far), 1);
+        EXPECT_EQ(ws_cell_type(ws, 1, 1), 4);
+        set_marker();
+        EXPECT_EQ(ws_get_datetime(ws, 1, 1), 0.0);
+        EXPECT_STREQ(run_msg(), "Invalid numeric value.");
+        EXPECT_EQ(ws_get_num(ws, 1, 1), far);
+    }
+    EXPECT_EQ(ws_set_datetime(ws, 1, 1, 1e7), 1);
+    EXPECT_EQ(ws_get_datetime(ws, 1, 1), 1e7);
+}
+
 TEST_F(cell_values, dates_booleans_and_texts) {
     ASSERT_EQ(ws_set_datetime(ws, 2, 2, 45000.25), 1);
     EXPECT_EQ(ws_get_datetime(ws, 2, 2), 45000.25);

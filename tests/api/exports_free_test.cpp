@@ -41,7 +41,7 @@ TEST(a1_to_row_col, parses_and_refuses) {
     EXPECT_EQ(a1("1")[0], 0);
     EXPECT_STREQ(run_msg(), "Wrong cell reference: 1");
     EXPECT_EQ(a1("A99999999999")[0], 0);
-    EXPECT_STREQ(run_msg(), "stoi argument out of range");
+    EXPECT_STREQ(run_msg(), "Wrong row identifier: A99999999999");
 
     // One past each limit: refused, nothing written, the last message left alone.
     set_marker();

@@ -231,6 +231,32 @@ TEST(cell_styles_across_books, a_style_keeps_its_number_format_in_another_workbo
     EXPECT_STREQ(style_numfmt_code(sa), "0.000%");
 }
 
+// Values no application reads back are refused when set.
+TEST_F(cell_styles, unreadable_formats_and_indents_are_refused) {
+    plover_style_t* s = wb_make_normal_style(b.wb);
+    ASSERT_NE(s, nullptr);
+    const int kept = style_set_numfmt(s, "0.0%");
+    ASSERT_GE(kept, 164);
+    for (const char* bad : {"[>1x]0;m/d/yyyy", "[<=2.5.1]0", "[=1e]0"}) {
+        set_marker();
+        EXPECT_EQ(style_set_numfmt(s, bad), -1) << bad;
+        EXPECT_STREQ(run_msg(), "number format error: parsing error.") << bad;
+    }
+    EXPECT_EQ(style_numfmt_id(s), kept);
+    ws_set_cell_style(ws, 1, 1, s);
+    ASSERT_EQ(ws_set_num(ws, 1, 1, 2.0), 1);
+    EXPECT_EQ(ws_cell_type(ws, 1, 1), 1);
+
+    style_set_indent(s, 250);
+    EXPECT_EQ(style_indent(s), 250);
+    for (int far : {251, 1000, 2147483647}) {
+        set_marker();
+        style_set_indent(s, far);
+        EXPECT_STREQ(run_msg(), "Indent cannot be more than 250.");
+    }
+    EXPECT_EQ(style_indent(s), 250);
+}
+
 TEST(cell_styles_threads, two_threads_style_cells_of_two_sheets) {
     book_t b;
     plover_worksheet_t* sheets[] = {wb_add_worksheet(b.wb, "A"), wb_add_worksheet(b.wb, "B")};

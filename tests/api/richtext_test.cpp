@@ -45,7 +45,9 @@ TEST(richtext, segments_are_added_inserted_changed_and_removed) {
         a1_to_row_col("1", nullptr, nullptr);
         rt_modify(rt, bad, "x", nullptr);
         EXPECT_STREQ(run_msg(), "Sequence number error.") << bad;
+        a1_to_row_col("1", nullptr, nullptr);
         EXPECT_EQ(rt_text(rt, bad, nullptr), nullptr);
+        EXPECT_STREQ(run_msg(), "Sequence number error.") << bad;
     }
     EXPECT_EQ(segments(rt), "<|ab| cd|>|!|");
 

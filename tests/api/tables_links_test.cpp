@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 using api_test::book_t;
@@ -234,6 +235,9 @@ TEST(sheet_tables, deleting_the_only_column_deletes_the_table) {
     // The same through the column's name.
     td_delete_col(wide, "Column2");
     EXPECT_EQ(ws_tabledef_count(ws), 0);
+    // The handles stay callable and no longer answer the old name.
+    EXPECT_EQ(td_name(wide), nullptr);
+    EXPECT_STREQ(run_msg(), "The table no longer exists.");
 }
 
 TEST(sheet_links, internal_and_external_links_in_order) {
@@ -277,4 +281,40 @@ TEST(sheet_links, internal_and_external_links_in_order) {
     EXPECT_EQ(ws_add_hyperlink(ws, "bad \xC3(", 1, 1, 1, 1), 0);
     EXPECT_STREQ(run_msg(), "Failed to convert from ANSI string");
     EXPECT_EQ(ws_hyperlink_num(ws), 2);
+}
+
+// A slot that takes an index says why it fails when the index is outside its list.
+TEST(sheet_lists, a_bad_index_is_reported) {
+    book_t b;
+    plover_worksheet_t* ws = wb_add_worksheet(b.wb, "Data");
+    ASSERT_EQ(wb_set_defined_name(b.wb, "rate", "Data!$A$1", nullptr), 1);
+    ASSERT_EQ(ws_add_hyperlink(ws, "Data!B7", 1, 1, 1, 1), 1);
+    plover_tabledef_t* td = ws_add_tabledef(ws, "T", 3, 1, 5, 2);
+    ASSERT_NE(td, nullptr);
+    const std::function<void(int)> calls[] = {
+        [&](int i) { EXPECT_EQ(wb_get_defined_name(b.wb, i, nullptr), nullptr); },
+        [&](int i) { EXPECT_EQ(wb_get_local_name(b.wb, i), nullptr); },
+        [&](int i) { EXPECT_EQ(wb_get_defined_name_expr(b.wb, i), nullptr); },
+        [&](int i) { wb_delete_defined_name(b.wb, i); },
+        [&](int i) { EXPECT_EQ(ws_hyperlink(ws, i, nullptr, nullptr, nullptr, nullptr), nullptr); },
+        [&](int i) { EXPECT_EQ(ws_delete_hyperlink(ws, i), 0); },
+        [&](int i) { td_set_totals_row_func(td, i * 2, 1); },
+        [&](int i) { wb_shift_sheet(b.wb, i, 0); },
+        [&](int i) { wb_shift_sheet(b.wb, 0, i); },
+    };
+    int n = 0;
+    for (const auto& call : calls) {
+        for (int bad : {-1, 1, 99}) {
+            a1_to_row_col("1", nullptr, nullptr);
+            call(bad);
+            EXPECT_STREQ(run_msg(), "Index out of range.") << "call " << n << ", index " << bad;
+        }
+        ++n;
+    }
+    EXPECT_EQ(wb_defined_name_num(b.wb), 1);
+    EXPECT_EQ(ws_hyperlink_num(ws), 1);
+    // A workbook-wide name has no local sheet: not a failure.
+    a1_to_row_col("1", nullptr, nullptr);
+    EXPECT_EQ(wb_get_local_name(b.wb, 0), nullptr);
+    EXPECT_STREQ(run_msg(), "Wrong cell reference: 1");
 }

@@ -128,9 +128,26 @@ TEST(workbook_names, references_need_their_sheet_name) {
     const char* qualified[] = {"'A'!A1:B2", "SUM(A!$A$1:$A$3)+B!C3", "B!$1:$1", "A!$A:$A,A!$1:$1", "42", "kept*2"};
     int n = 1;
     for (const char* expression : qualified) {
-        const std::string name = "ok" + std::to_string(n);
+        const std::string name = "ok_" + std::to_string(n);
         EXPECT_EQ(wb_set_defined_name(b.wb, name.c_str(), expression, nullptr), 1) << expression << ": " << run_msg();
         EXPECT_STREQ(wb_get_defined_name_expr(b.wb, n), expression);
         ++n;
     }
+}
+
+// Names other applications refuse, or would read as a cell and shift with its rows.
+TEST(workbook_names, names_others_would_refuse_are_refused) {
+    book_t b;
+    wb_add_worksheet(b.wb, "A");
+    const std::string too_long(256, 'n');
+    for (const char* bad : {"", "A1", "N1", "xfd1048576", "R1C1", "r", "C", "RC", "R2C3", "has space", "1st", ".x",
+                            "a-b", "a!b", "a\tb", "a\"b", too_long.c_str()}) {
+        EXPECT_EQ(wb_set_defined_name(b.wb, bad, "A!$A$1", nullptr), 0) << bad;
+        EXPECT_STREQ(run_msg(), "Invalid defined name.") << bad;
+    }
+    EXPECT_EQ(wb_defined_name_num(b.wb), 0);
+    const std::string longest(255, 'n');
+    for (const char* good : {"_x", "\\x", "x.y", "n1x", "XFE1", "A1048577", "R1C16385", "été", "Tax_Rate?",
+                             "_xlnm.Print_Area", longest.c_str()})
+        EXPECT_EQ(wb_set_defined_name(b.wb, good, "A!$A$1", nullptr), 1) << good << ": " << run_msg();
 }

@@ -102,6 +102,24 @@ TEST(workbook_sheets, insert_shift_and_delete_keep_names_and_handles_in_step) {
     EXPECT_EQ(wb_get_active_sheet(b.wb), 2);
 }
 
+// A sheet's name pointer outlives whatever happens to the other sheets.
+TEST(workbook_sheets, name_pointers_survive_changes_to_other_sheets) {
+    book_t b;
+    plover_worksheet_t* keep = wb_add_worksheet(b.wb, "Keep");
+    wb_add_worksheet(b.wb, "Other");
+    ASSERT_NE(keep, nullptr);
+    const char* from_sheet = ws_name(keep);
+    const char* from_book = wb_sheet_name(b.wb, 0);
+    for (int i = 0; i < 40; ++i) wb_add_worksheet(b.wb, nullptr);
+    wb_insert_worksheet(b.wb, 0, "Front");
+    wb_shift_sheet(b.wb, 1, 30);
+    wb_delete_sheet(b.wb, 0);
+    wb_delete_sheet(b.wb, 0);
+    EXPECT_STREQ(from_sheet, "Keep");
+    EXPECT_STREQ(from_book, "Keep");
+    EXPECT_STREQ(ws_name(keep), "Keep");
+}
+
 TEST(workbook_sheets, rename_keeps_the_handle_and_frees_the_old_name) {
     book_t b;
     plover_worksheet_t* a = wb_add_worksheet(b.wb, "A");
@@ -134,6 +152,40 @@ TEST(workbook_sheets, rename_keeps_the_handle_and_frees_the_old_name) {
     wb_rename_sheet(b.wb, 0, "Again");
     EXPECT_EQ(wb_get_sheet(b.wb, 0), a);
     EXPECT_NE(wb_add_worksheet(b.wb, "First"), nullptr);
+}
+
+// Applications compare sheet names without regard to case in any script and
+// cannot read a blank name or one with control characters.
+TEST(workbook_sheets, names_others_would_refuse_are_refused) {
+    book_t b;
+    plover_worksheet_t* summer = wb_add_worksheet(b.wb, "été");
+    ASSERT_NE(summer, nullptr);
+    for (const char* twin : {"ÉTÉ", "Été", "ÉtÉ"}) {
+        EXPECT_EQ(wb_add_worksheet(b.wb, twin), nullptr) << twin;
+        EXPECT_STREQ(run_msg(), "Duplicate sheet name.");
+    }
+    ASSERT_NE(wb_add_worksheet(b.wb, "ΣΕΛΊΔΑ"), nullptr);
+    EXPECT_EQ(wb_insert_worksheet(b.wb, 0, "σελίδα"), nullptr);
+    EXPECT_STREQ(run_msg(), "Duplicate sheet name.");
+    EXPECT_EQ(ws_set_name(summer, "ΣΕΛΊΔΑ"), 0);
+    EXPECT_STREQ(run_msg(), "Duplicate new sheet name.");
+    // A sheet may change the case of its own name.
+    EXPECT_EQ(ws_set_name(summer, "ÉTÉ"), 1);
+
+    for (const char* blank : {" ", "   "}) {
+        EXPECT_EQ(wb_add_worksheet(b.wb, blank), nullptr);
+        EXPECT_STREQ(run_msg(), "Worksheet name cannot be blank.");
+        EXPECT_EQ(ws_set_name(summer, blank), 0);
+        EXPECT_STREQ(run_msg(), "Worksheet name cannot be blank.");
+    }
+    for (const char* control : {"a\tb", "\x01", "line\nbreak", "del\x7F"}) {
+        EXPECT_EQ(wb_add_worksheet(b.wb, control), nullptr);
+        EXPECT_STREQ(run_msg(), "Worksheet name contains invalid characters.");
+        wb_rename_sheet(b.wb, 0, control);
+        EXPECT_STREQ(run_msg(), "Worksheet name contains invalid characters.");
+    }
+    EXPECT_EQ(names(b.wb), "ÉTÉ,ΣΕΛΊΔΑ,");
+    EXPECT_NE(wb_add_worksheet(b.wb, " padded "), nullptr);
 }
 
 TEST(workbook_sheets, states_and_active_sheet_check_their_arguments) {

@@ -62,6 +62,10 @@ TEST(datetime, serials_beyond_ticks_saturate) {
 
     for (double fits : {2958465.5, -2958465.5, 1e7}) EXPECT_TRUE(serial_fits_ticks(fits)) << fits;
     for (double beyond : {1.1e7, -1.1e7, std::nan(""), inf}) EXPECT_FALSE(serial_fits_ticks(beyond)) << beyond;
+
+    // The ends of the tick range convert without overflow, to the day they fall on.
+    EXPECT_EQ(std::floor(ticks_to_serial(datetime_t{lowest})), -10675200.0 + 25567);
+    EXPECT_EQ(std::floor(ticks_to_serial(datetime_t{highest})), 10675199.0 + 25567);
 }
 
 TEST(datetime, valid_dates) {

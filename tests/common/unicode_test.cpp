@@ -47,3 +47,15 @@ TEST(unicode, code_page_of_the_locale) {
     EXPECT_EQ(utf8_to_codepage("a\xC3\xA9", 65001), "a\xC3\xA9");
     EXPECT_THROW(utf8_to_codepage("\xFF", system_code_page), std::runtime_error);
 }
+
+TEST(unicode, case_blind_comparison_in_every_script) {
+    const std::pair<const char*, const char*> same[] = {
+        {"Sheet", "sHEET"}, {"ÉTÉ", "été"}, {"ΣΊΣΥΦΟΣ", "σίσυφος"}, {"ΣΊΣΥΦΟΣ", "σίσυφοσ"}, {"МОСКВА", "москва"},
+        {"ĀĒĪ", "āēī"}, {"ǅ", "ǆ"}, {"Ǆ", "ǆ"}, {"ẞ", "ß"}, {"ԱՐԱ", "արա"}, {"ＡＢ", "ａｂ"}, {"𐐀", "𐐨"}, {"", ""}};
+    for (const auto& [a, b] : same) EXPECT_TRUE(utf8_iequals(a, b)) << a << " / " << b;
+    const std::pair<const char*, const char*> differ[] = {
+        {"été", "ete"}, {"ß", "ss"}, {"a", "ab"}, {"ĀĒ", "āē ī"}, {"Ꭰ", "ꭰx"}, {"\xC3", "\xC3\xA9"}};
+    for (const auto& [a, b] : differ) EXPECT_FALSE(utf8_iequals(a, b)) << a << " / " << b;
+    // Malformed text compares by ASCII case alone.
+    EXPECT_TRUE(utf8_iequals("A\xFF", "a\xFF"));
+}

@@ -8,6 +8,7 @@
 #include "mta/table/table/table_registry.h"
 #include "run_message.h"
 #include "text_utils.h"
+#include "unicode.h"
 
 #include <algorithm>
 #include <cstring>
@@ -29,6 +30,7 @@ constexpr const char* rel_shared_strings =
 
 constexpr const char* msg_too_long = "Worksheet name cannot contain more than 31 characters.";
 constexpr const char* msg_bad_chars = "Worksheet name contains invalid characters.";
+constexpr const char* msg_blank = "Worksheet name cannot be blank.";
 constexpr const char* msg_no_sheets = "There are no sheets yet.";
 constexpr const char* msg_bad_tab = "Invalid sheet tab or no sheet yet available.";
 constexpr const char* msg_bad_index = "Index out of range.";
@@ -44,6 +46,9 @@ uint32_t position_if(const Sheets& sheets, Pred pred) {
 // as damaged.
 bool has_invalid_characters(std::string_view name) noexcept {
     if (name.find_first_of("[]:*?/\\") != std::string_view::npos) return true;
+    // Control characters cannot be written in the workbook part's XML.
+    if (std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
+        return true;
     return !name.empty() && (name.front() == '\'' || name.back() == '\'');
 }
 
@@ -110,9 +115,10 @@ status_t workbook_t::assign(const xml::sxml::xml_node_t* node) {
 bool workbook_t::check_new_name__(std::string_view name, const sheet_entry_t* self,
                                   std::string_view duplicate_text) const {
     if (has_invalid_characters(name)) return refuse(msg_bad_chars);
+    if (name.find_first_not_of(' ') == std::string_view::npos) return refuse(msg_blank);
     for (const sheet_entry_t& s : record_.sheets) {
         // A sheet may take its own name in another case, never its own name.
-        const bool clash = &s == self ? s.name == name : ascii_iequals(s.name, name);
+        const bool clash = &s == self ? s.name == name : utf8_iequals(s.name, name);
         if (clash) return refuse(duplicate_text);
     }
     return true;

@@ -1,5 +1,7 @@
 #include "mta/table/cell/cell_getters.h"
 
+#include "datetime.h"
+
 #include "mta/formula/formula_cell.h"
 #include "mta/table/table/table.h"
 #include "run_message.h"
@@ -94,8 +96,12 @@ double get_datetime(const Table& table, int row, int col) {
         cell_t cell = table.get_cell(row, col);
         if (const auto* r = result_of(cell); r && std::holds_alternative<vex::datetime_t>(*r))
             return ticks_to_serial(std::get<vex::datetime_t>(*r));
-        if (cell.kind() != cell_value_kind::formula)
+        if (cell.kind() != cell_value_kind::formula) {
+            // A date-formatted number past the date range would read back clamped.
+            if (const auto n = cell.get_num(); n && !serial_fits_ticks(*n) && cell.get_datetime())
+                return refused("Invalid numeric value.", 0.0);
             if (const auto when = cell.get_datetime()) return ticks_to_serial(*when);
+        }
         return refused("The cell does not contain a datetime value.", 0.0);
     });
 }

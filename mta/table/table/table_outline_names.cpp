@@ -5,6 +5,7 @@
 #include "mta/table/formula_model/reference_rewrite.h"
 #include "mta/table/formula_model/table_formula_model.h"
 #include "run_message.h"
+#include "text_utils.h"
 
 #include <algorithm>
 #include <string>
@@ -54,6 +55,9 @@ bool Table::add_defined_name(std::string_view name, std::string_view expression,
 }
 
 bool Table::set_defined_name(const defined_name_key_t& key, std::string_view expression) {
+    // Saved, such a name would make other applications refuse the file, or
+    // read it as a cell and shift it with its rows.
+    if (!is_valid_defined_name(key.name)) return refuse("Invalid defined name.");
     if (expression.empty()) return refuse("Defined name parsing error.");
     defined_name_store_t* store = get_defined_names();
     if (!store) return false;

@@ -71,6 +71,20 @@ TEST(workbook_impl, chart_sheet_counts_in_indexes_without_a_handle) {
     EXPECT_EQ(b.wb.first_sheet(), b.wb.get_sheet(0));
 }
 
+// The records move as sheets come and go; the names handed out stay.
+TEST(workbook_impl, chart_sheet_names_outlive_changes_to_other_sheets) {
+    chart_first_t b({"A"});
+    const char* chart = b.wb.sheet_name(0);
+    const char* sheet = b.wb.get_sheet(1)->name();
+    for (int i = 0; i < 40; ++i) b.wb.add_worksheet(nullptr);
+    b.wb.insert_worksheet(0, "Front");
+    b.wb.shift_sheet(1, 20);
+    b.wb.delete_sheet(0);
+    EXPECT_STREQ(chart, "Chart1");
+    EXPECT_STREQ(sheet, "A");
+    EXPECT_STREQ(b.wb.sheet_name(19), "Chart1");
+}
+
 TEST(workbook_impl, a_book_of_chart_sheets_has_no_first_sheet) {
     chart_first_t b({});
     EXPECT_EQ(b.wb.sheet_count(), 1u);

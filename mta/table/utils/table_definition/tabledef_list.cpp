@@ -23,51 +23,13 @@ bool overlap(const vex::range_t& r, int r1, int c1, int r2, int c2) {
     return r.first.row <= r2 && r1 <= r.last.row && r.first.col <= c2 && c1 <= r.last.col;
 }
 
-// Reads a run of letters (a column) or digits (a row) from the front; false
-// when there is none or it lies beyond the sheet.
-bool take_line(std::string_view& s, bool letters) noexcept {
-    int64_t v = 0;
-    size_t n = 0;
-    for (; n < s.size() && (letters ? ascii_is_alpha(s[n]) : ascii_is_digit(s[n])); ++n)
-        v = letters ? vex::add_column_letter(v, s[n]) : vex::add_row_digit(v, s[n]);
-    const auto& limits = get_sheet_limits();
-    if (n == 0 || !(letters ? limits.valid_col(v) : limits.valid_row(v))) return false;
-    s.remove_prefix(n);
-    return true;
-}
-
-// "B7", "xfd1048576".
-bool reads_as_a1(std::string_view s) noexcept { return take_line(s, true) && take_line(s, false) && s.empty(); }
-
-// "R", "C", "RC", "R2", "C3", "R2C3", in either case; a number, when given,
-// lies on the sheet.
-bool reads_as_r1c1(std::string_view s) noexcept {
-    const auto axis = [&](char letter, bool rows) {
-        if (s.empty() || ascii_to_upper(s.front()) != letter) return false;
-        s.remove_prefix(1);
-        if (s.empty() || !ascii_is_digit(s.front())) return true;
-        int64_t v = 0;
-        while (!s.empty() && ascii_is_digit(s.front())) {
-            v = vex::add_row_digit(v, s.front());
-            s.remove_prefix(1);
-        }
-        const auto& limits = get_sheet_limits();
-        return rows ? limits.valid_row(v) : limits.valid_col(v);
-    };
-    if (s.empty()) return false;
-    const bool row = ascii_to_upper(s.front()) == 'R';
-    if (row && !axis('R', true)) return false;
-    if (s.empty()) return row;
-    return axis('C', false) && s.empty();
-}
-
 } // namespace
 
 bool is_valid_table_name(std::string_view name) noexcept {
     if (name.empty() || ascii_is_digit(name.front())) return false;
     for (char c : name)
         if (ascii_is_space(c)) return false;
-    return !reads_as_a1(name) && !reads_as_r1c1(name);
+    return !reads_as_cell_reference(name);
 }
 
 tabledef_list_t::tabledef_list_t(Table* owner) : owner_(owner) {}
