@@ -250,3 +250,33 @@ TEST_F(formulas, references_follow_inserted_and_deleted_rows_and_columns) {
     ASSERT_EQ(ws_delete_col(other, 2, 2), 1);
     EXPECT_STREQ(ws_get_formula_expr(other, 2, 1), "#REF!+B1");
 }
+
+TEST_F(formulas, valid_texts_are_kept_and_follow_inserted_rows) {
+    const struct {
+        const char* text;
+        const char* after;  // once two rows are inserted at the top
+    } cases[] = {
+        {"TRUE", "TRUE"},
+        {"IF(A1>0,TRUE,FALSE)", "IF(A3>0,TRUE,FALSE)"},
+        {"A1=TRUE", "A3=TRUE"},
+        {"NOT(TRUE)", "NOT(TRUE)"},
+        {"AND(A1,TRUE)", "AND(A3,TRUE)"},
+        {"{TRUE,FALSE}", "{TRUE,FALSE}"},
+        {"+1", "+1"},
+        {"+A1+B1", "+A3+B3"},
+        {"-+1", "-+1"},
+        {"A1*+1", "A3*+1"},
+        {"(+1)", "(+1)"},
+        {"SUM(+1)", "SUM(+1)"},
+        {"A1<=B1", "A3<=B3"},
+        {"SUM((A1),B1)", "SUM((A3),B3)"},
+    };
+    int row = 0;
+    for (const auto& c : cases) {
+        ++row;
+        ASSERT_EQ(ws_set_formula(ws, row, 5, c.text), 1) << c.text << ": " << run_msg();
+    }
+    ASSERT_EQ(ws_insert_row(ws, 1, 2), 1) << run_msg();
+    row = 2;
+    for (const auto& c : cases) EXPECT_STREQ(ws_get_formula_expr(ws, ++row, 5), c.after) << c.text;
+}

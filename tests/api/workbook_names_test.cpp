@@ -134,3 +134,29 @@ TEST(workbook_names, references_need_their_sheet_name) {
         ++n;
     }
 }
+
+// Valid expressions are kept and their references follow inserted rows.
+TEST(workbook_names, valid_expressions_follow_inserted_rows) {
+    book_t b;
+    plover_worksheet_t* ws = wb_add_worksheet(b.wb, "Sheet1");
+    const struct {
+        const char* expression;
+        const char* after;  // once two rows are inserted at the top
+    } cases[] = {
+        {"IF(Sheet1!$A$1>0,TRUE,FALSE)", "IF(Sheet1!$A$3>0,TRUE,FALSE)"},
+        {"Sheet1!$A$1=TRUE", "Sheet1!$A$3=TRUE"},
+        {"TRUE", "TRUE"},
+        {"{TRUE,FALSE}", "{TRUE,FALSE}"},
+        {"+Sheet1!$A$1+Sheet1!$B$1", "+Sheet1!$A$3+Sheet1!$B$3"},
+        {"-+1", "-+1"},
+        {"SUM(+Sheet1!$C$2)", "SUM(+Sheet1!$C$4)"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const std::string name = "name_" + std::to_string(n++);
+        ASSERT_EQ(wb_set_defined_name(b.wb, name.c_str(), c.expression, nullptr), 1) << c.expression << ": " << run_msg();
+    }
+    ASSERT_EQ(ws_insert_row(ws, 1, 2), 1) << run_msg();
+    n = 0;
+    for (const auto& c : cases) EXPECT_STREQ(wb_get_defined_name_expr(b.wb, n++), c.after) << c.expression;
+}
