@@ -270,6 +270,12 @@ TEST_F(formulas, valid_texts_are_kept_and_follow_inserted_rows) {
         {"SUM(+1)", "SUM(+1)"},
         {"A1<=B1", "A3<=B3"},
         {"SUM((A1),B1)", "SUM((A3),B3)"},
+        // Tabs and line breaks between tokens are layout; the text keeps them.
+        {"A1+\tB1", "A3+\tB3"},
+        {"IF(A1>0,\nB1,\nC1)", "IF(A3>0,\nB3,\nC3)"},
+        {"A1+\r\nA2", "A3+\r\nA4"},
+        {"SUM(A1:B2\n C1:D2)", "SUM(A3:B4\n C3:D4)"},
+        {"LEN(\"a\tb\")+A1", "LEN(\"a\tb\")+A3"},
     };
     int row = 0;
     for (const auto& c : cases) {

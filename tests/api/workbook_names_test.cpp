@@ -150,6 +150,8 @@ TEST(workbook_names, valid_expressions_follow_inserted_rows) {
         {"+Sheet1!$A$1+Sheet1!$B$1", "+Sheet1!$A$3+Sheet1!$B$3"},
         {"-+1", "-+1"},
         {"SUM(+Sheet1!$C$2)", "SUM(+Sheet1!$C$4)"},
+        {"Sheet1!$A$1+\nSheet1!$B$1", "Sheet1!$A$3+\nSheet1!$B$3"},
+        {"Sheet1!$A$1*\r\n\tSheet1!$B$1", "Sheet1!$A$3*\r\n\tSheet1!$B$3"},
     };
     int n = 0;
     for (const auto& c : cases) {

@@ -277,6 +277,9 @@ TEST(loaded_book, loaded_formulas_and_names_follow_inserted_rows) {
         {"IF(A1&gt;0,TRUE,FALSE)", "IF(A3>0,TRUE,FALSE)"},
         {"+A1+B1", "+A3+B3"},
         {"A1*+1", "A3*+1"},
+        {"A1+\nA2", "A3+\nA4"},
+        {"IF(A1&gt;0,\nB1,\nC1)", "IF(A3>0,\nB3,\nC3)"},
+        {"A1+\tB1", "A3+\tB3"},
     };
     const struct {
         const char* name;
@@ -285,6 +288,7 @@ TEST(loaded_book, loaded_formulas_and_names_follow_inserted_rows) {
     } names[] = {
         {"flag", "IF(Sheet1!$A$1&gt;0,TRUE,FALSE)", "IF(Sheet1!$A$3>0,TRUE,FALSE)"},
         {"sum_of", "+Sheet1!$A$1+Sheet1!$B$1", "+Sheet1!$A$3+Sheet1!$B$3"},
+        {"broken", "Sheet1!$A$1+\nSheet1!$B$1", "Sheet1!$A$3+\nSheet1!$B$3"},
     };
     scratch_dir dir;
     const std::string made = dir / "made.xlsx", edited = dir / "edited.xlsx", saved = dir / "saved.xlsx";

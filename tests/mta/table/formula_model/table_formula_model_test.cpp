@@ -78,6 +78,7 @@ TEST(table_formula_model, valid_texts_are_parsed_and_tracked) {
         {"-+1", false},           {"A1*+1", true},               {"(+1)", false},     {"SUM(+1)", false},
         {"1+2", false},           {"2*-3", false},               {"A1<=B1", true},    {"A1 <= B1", true},
         {"SUM((A1),B1)", true},   {"{1,-2;3,4}", false},         {"TRUE()+A1", true}, {"-A1%", true},
+        {"B2+\tA1", true},        {"IF(B2>0,\r\nA1,\n1)", true},
     };
     int col = 1;
     for (const auto& c : cases) {
