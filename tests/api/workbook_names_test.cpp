@@ -162,3 +162,25 @@ TEST(workbook_names, valid_expressions_follow_inserted_rows) {
     n = 0;
     for (const auto& c : cases) EXPECT_STREQ(wb_get_defined_name_expr(b.wb, n++), c.after) << c.expression;
 }
+
+// Cells deleted in a band of rows: a name the band cuts across keeps its
+// cells, one wholly inside the band follows them.
+TEST(workbook_names, a_band_moves_only_the_ranges_wholly_inside_it) {
+    const struct {
+        int last_row;  // of the band that starts at row 1
+        const char* expression;
+        const char* after;  // once C1:C<last_row> is deleted, cells moving left
+    } cases[] = {
+        {4, "Sheet1!$E$1:$F$20", "Sheet1!$E$1:$F$20"},
+        {20, "Sheet1!$E$1:$F$20", "Sheet1!$D$1:$E$20"},
+        {4, "Sheet1!$E$1:F20", "Sheet1!$E$1:F20"},
+        {20, "Sheet1!$E$1:F20", "Sheet1!$D$1:F20"},
+    };
+    for (const auto& c : cases) {
+        book_t b;
+        plover_worksheet_t* ws = wb_add_worksheet(b.wb, "Sheet1");
+        ASSERT_EQ(wb_set_defined_name(b.wb, "area", c.expression, nullptr), 1) << run_msg();
+        ASSERT_EQ(ws_shift_range_left(ws, 1, c.last_row, 4, 1), 1) << run_msg();
+        EXPECT_STREQ(wb_get_defined_name_expr(b.wb, 0), c.after) << c.expression << " rows 1-" << c.last_row;
+    }
+}
