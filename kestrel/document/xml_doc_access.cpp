@@ -5,6 +5,7 @@
 #include "kestrel/core/components/worktable.h"
 #include "kestrel/document/external_document.h"
 #include "kestrel/document/xml_document.h"
+#include "mta/table/utils/rtree_key.h"
 #include "text_utils.h"
 
 #include <mdds/rtree.hpp>
@@ -31,7 +32,7 @@ const worktable_t* worktable_of(const sheet_entry_t& s) noexcept {
 } // namespace
 
 struct xml_doc_access::reference_store {
-    using tree_t = mdds::rtree<int, int>;
+    using tree_t = mdds::rtree<mta::rtree_key_t, int>;
 
     struct named_reference {
         name_key key;

@@ -3,6 +3,7 @@
 #include "mta/formula/formula_cell.h"
 #include "mta/formula/model_context.h"
 #include "mta/table/utils/merged_cells.h"
+#include "mta/table/utils/rtree_key.h"
 
 #include <mdds/rtree.hpp>
 
@@ -24,8 +25,8 @@ namespace {
 // emptied dependency set stays as it is; a forgotten formula range stays as a
 // tombstone (first.flag0 clear) that registering the extent again revives.
 // purge_grid rebuilds the trees without either.
-using formula_tree_t = mdds::rtree<int, vex::range_t, small_node_rtree_trait>;
-using dependency_tree_t = mdds::rtree<int, std::vector<vex::range_t>, small_node_rtree_trait>;
+using formula_tree_t = mdds::rtree<rtree_key_t, vex::range_t, small_node_rtree_trait>;
+using dependency_tree_t = mdds::rtree<rtree_key_t, std::vector<vex::range_t>, small_node_rtree_trait>;
 
 bool is_tombstone(const vex::range_t& r) { return r.first.flag0 == 0; }
 template <class Tree = formula_tree_t>

@@ -1,5 +1,7 @@
 #include "mta/formula/expression_syntax.h"
 
+#include "mta/formula/function_table.h"
+
 #include <cstddef>
 
 namespace vex::mta::formula {
@@ -22,6 +24,18 @@ bool is_constant(int32_t op) noexcept {
     return op >= op_number && op <= op_datetime;
 }
 
+// "+" and "-" may lead any operand: "+A1", "-+1", "A1*+1".
+bool is_sign(int32_t op) noexcept { return op == op_neg || op == op_add || op == op_sub; }
+
+// TRUE and FALSE are the functions that may stand without parentheses.
+bool is_bare_boolean(const token_t& token) noexcept {
+    static const uint32_t true_id = lookup_function_id("TRUE");
+    static const uint32_t false_id = lookup_function_id("FALSE");
+    if (token.opcode != op_function) return false;
+    const auto* id = std::get_if<uint32_t>(&token.operand);
+    return id && (*id == true_id || *id == false_id);
+}
+
 class syntax_walk {
 public:
     explicit syntax_walk(std::span<const token_t> tokens) : tokens_(tokens) {}
@@ -36,13 +50,12 @@ private:
         return true;
     }
 
-    // Operands joined by infix operators; each may carry prefix minus signs and
+    // Operands joined by infix operators; each may carry prefix signs and
     // trailing percent signs.
     bool expression(int depth) {
         if (depth > max_nesting) return false;
         for (;;) {
-            while (take(op_neg)) {
-            }
+            while (at_ < tokens_.size() && is_sign(peek())) ++at_;
             if (!operand(depth)) return false;
             while (take(op_percent)) {
             }
@@ -56,7 +69,9 @@ private:
         const int32_t op = peek();
         if (is_operand(op)) {
             ++at_;
-            return op != op_function || arguments(depth);
+            if (op != op_function) return true;
+            if (peek() != op_open_paren && is_bare_boolean(tokens_[at_ - 1])) return true;
+            return arguments(depth);
         }
         if (take(op_open_paren)) return expression(depth + 1) && take(op_close_paren);
         if (take(op_open_array)) return array();
@@ -73,12 +88,12 @@ private:
         }
     }
 
-    // Constants, each optionally negated, in rows of columns; "{}" is an array too.
+    // Constants, each optionally signed, in rows of columns; "{}" is an array too.
     bool array() {
         if (take(op_close_array)) return true;
         for (;;) {
-            take(op_neg);
-            if (at_ == tokens_.size() || !is_constant(peek())) return false;
+            while (at_ < tokens_.size() && is_sign(peek())) ++at_;
+            if (at_ == tokens_.size() || !(is_constant(peek()) || is_bare_boolean(tokens_[at_]))) return false;
             ++at_;
             if (take(op_close_array)) return true;
             if (!take(op_array_col_sep) && !take(op_array_row_sep)) return false;

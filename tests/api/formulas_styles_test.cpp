@@ -316,3 +316,55 @@ TEST_F(formulas, references_follow_inserted_and_deleted_rows_and_columns) {
     ASSERT_EQ(ws_delete_col(other, 2, 2), 1);
     EXPECT_STREQ(ws_get_formula_expr(other, 2, 1), "#REF!+B1");
 }
+
+TEST_F(formulas, valid_texts_are_kept_and_follow_inserted_rows) {
+    const struct {
+        const char* text;
+        const char* after;  // once two rows are inserted at the top
+    } cases[] = {
+        {"TRUE", "TRUE"},
+        {"IF(A1>0,TRUE,FALSE)", "IF(A3>0,TRUE,FALSE)"},
+        {"A1=TRUE", "A3=TRUE"},
+        {"NOT(TRUE)", "NOT(TRUE)"},
+        {"AND(A1,TRUE)", "AND(A3,TRUE)"},
+        {"{TRUE,FALSE}", "{TRUE,FALSE}"},
+        {"+1", "+1"},
+        {"+A1+B1", "+A3+B3"},
+        {"-+1", "-+1"},
+        {"A1*+1", "A3*+1"},
+        {"(+1)", "(+1)"},
+        {"SUM(+1)", "SUM(+1)"},
+        {"A1<=B1", "A3<=B3"},
+        {"SUM((A1),B1)", "SUM((A3),B3)"},
+        // Tabs and line breaks between tokens are layout; the text keeps them.
+        {"A1+\tB1", "A3+\tB3"},
+        {"IF(A1>0,\nB1,\nC1)", "IF(A3>0,\nB3,\nC3)"},
+        {"A1+\r\nA2", "A3+\r\nA4"},
+        {"SUM(A1:B2\n C1:D2)", "SUM(A3:B4\n C3:D4)"},
+        {"LEN(\"a\tb\")+A1", "LEN(\"a\tb\")+A3"},
+    };
+    int row = 0;
+    for (const auto& c : cases) {
+        ++row;
+        ASSERT_EQ(ws_set_formula(ws, row, 5, c.text), 1) << c.text << ": " << run_msg();
+    }
+    ASSERT_EQ(ws_insert_row(ws, 1, 2), 1) << run_msg();
+    row = 2;
+    for (const auto& c : cases) EXPECT_STREQ(ws_get_formula_expr(ws, ++row, 5), c.after) << c.text;
+}
+
+// References a sheet's height apart: the tracker's node splits compare squared
+// spans past the range of an int (run under the sanitizers).
+TEST_F(formulas, references_spread_over_the_sheet_are_tracked) {
+    for (int i = 1; i <= 12; ++i) {
+        const std::string text = "A" + std::to_string(i) + "+A" + std::to_string(100000 + i);
+        ASSERT_EQ(ws_set_formula(ws, i, 2, text.c_str()), 1) << text << ": " << run_msg();
+    }
+    for (int i = 1; i <= 12; ++i) {
+        const std::string text = "A" + std::to_string(i) + "*XFD" + std::to_string(1048576 - i);
+        ASSERT_EQ(ws_set_formula(ws, 1048576 - i, 16384 - i, text.c_str()), 1) << text << ": " << run_msg();
+    }
+    ASSERT_EQ(ws_insert_row(ws, 1, 1), 1) << run_msg();
+    EXPECT_STREQ(ws_get_formula_expr(ws, 7, 2), "A7+A100007");
+    EXPECT_STREQ(ws_get_formula_expr(ws, 1048576, 16383), "A2*XFD1048576");
+}

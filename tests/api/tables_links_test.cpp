@@ -318,3 +318,22 @@ TEST(sheet_lists, a_bad_index_is_reported) {
     EXPECT_EQ(wb_get_local_name(b.wb, 0), nullptr);
     EXPECT_STREQ(run_msg(), "Wrong cell reference: 1");
 }
+
+// Tables alternating between the top and the bottom of the sheet: the index's
+// node splits compare squared spans past the range of an int (run under the
+// sanitizers).
+TEST(sheet_tables, tables_spread_over_the_sheet_are_all_indexed) {
+    book_t b;
+    plover_worksheet_t* ws = wb_add_worksheet(b.wb, "Data");
+    const auto top_row = [](int k) { return k % 2 ? 1048000 : 1; };
+    for (int k = 0; k < 24; ++k) {
+        const std::string name = "Spread" + std::to_string(k);
+        ASSERT_NE(ws_add_tabledef(ws, name.c_str(), top_row(k), 3 * k + 1, top_row(k) + 2, 3 * k + 2), nullptr)
+            << name << ": " << run_msg();
+        // Each refusal searches the index as it stands.
+        EXPECT_EQ(ws_add_tabledef(ws, "Overlap", top_row(k) + 1, 3 * k + 2, top_row(k) + 5, 3 * k + 3), nullptr);
+    }
+    EXPECT_EQ(ws_tabledef_count(ws), 24);
+    for (int k = 0; k < 24; ++k)
+        EXPECT_EQ(ws_add_tabledef(ws, "Overlap", top_row(k) + 2, 3 * k + 2, top_row(k) + 3, 3 * k + 3), nullptr) << k;
+}

@@ -151,3 +151,53 @@ TEST(workbook_names, names_others_would_refuse_are_refused) {
                              "_xlnm.Print_Area", longest.c_str()})
         EXPECT_EQ(wb_set_defined_name(b.wb, good, "A!$A$1", nullptr), 1) << good << ": " << run_msg();
 }
+
+// Valid expressions are kept and their references follow inserted rows.
+TEST(workbook_names, valid_expressions_follow_inserted_rows) {
+    book_t b;
+    plover_worksheet_t* ws = wb_add_worksheet(b.wb, "Sheet1");
+    const struct {
+        const char* expression;
+        const char* after;  // once two rows are inserted at the top
+    } cases[] = {
+        {"IF(Sheet1!$A$1>0,TRUE,FALSE)", "IF(Sheet1!$A$3>0,TRUE,FALSE)"},
+        {"Sheet1!$A$1=TRUE", "Sheet1!$A$3=TRUE"},
+        {"TRUE", "TRUE"},
+        {"{TRUE,FALSE}", "{TRUE,FALSE}"},
+        {"+Sheet1!$A$1+Sheet1!$B$1", "+Sheet1!$A$3+Sheet1!$B$3"},
+        {"-+1", "-+1"},
+        {"SUM(+Sheet1!$C$2)", "SUM(+Sheet1!$C$4)"},
+        {"Sheet1!$A$1+\nSheet1!$B$1", "Sheet1!$A$3+\nSheet1!$B$3"},
+        {"Sheet1!$A$1*\r\n\tSheet1!$B$1", "Sheet1!$A$3*\r\n\tSheet1!$B$3"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const std::string name = "name_" + std::to_string(n++);
+        ASSERT_EQ(wb_set_defined_name(b.wb, name.c_str(), c.expression, nullptr), 1) << c.expression << ": " << run_msg();
+    }
+    ASSERT_EQ(ws_insert_row(ws, 1, 2), 1) << run_msg();
+    n = 0;
+    for (const auto& c : cases) EXPECT_STREQ(wb_get_defined_name_expr(b.wb, n++), c.after) << c.expression;
+}
+
+// Cells deleted in a band of rows: a name the band cuts across keeps its
+// cells, one wholly inside the band follows them.
+TEST(workbook_names, a_band_moves_only_the_ranges_wholly_inside_it) {
+    const struct {
+        int last_row;  // of the band that starts at row 1
+        const char* expression;
+        const char* after;  // once C1:C<last_row> is deleted, cells moving left
+    } cases[] = {
+        {4, "Sheet1!$E$1:$F$20", "Sheet1!$E$1:$F$20"},
+        {20, "Sheet1!$E$1:$F$20", "Sheet1!$D$1:$E$20"},
+        {4, "Sheet1!$E$1:F20", "Sheet1!$E$1:F20"},
+        {20, "Sheet1!$E$1:F20", "Sheet1!$D$1:F20"},
+    };
+    for (const auto& c : cases) {
+        book_t b;
+        plover_worksheet_t* ws = wb_add_worksheet(b.wb, "Sheet1");
+        ASSERT_EQ(wb_set_defined_name(b.wb, "area", c.expression, nullptr), 1) << run_msg();
+        ASSERT_EQ(ws_shift_range_left(ws, 1, c.last_row, 4, 1), 1) << run_msg();
+        EXPECT_STREQ(wb_get_defined_name_expr(b.wb, 0), c.after) << c.expression << " rows 1-" << c.last_row;
+    }
+}

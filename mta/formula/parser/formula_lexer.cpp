@@ -8,7 +8,7 @@ namespace vex::mta::formula {
 namespace {
 
 constexpr bool is_separator(char c) noexcept {
-    return c == ' ' || c == '(' || c == ')' || c == ',' || c == ';' || c == '{' || c == '}';
+    return is_formula_blank(c) || c == '(' || c == ')' || c == ',' || c == ';' || c == '{' || c == '}';
 }
 
 constexpr bool is_operator(char c) noexcept {
@@ -33,8 +33,8 @@ std::vector<lexeme_t>& formula_lexer::run() {
         start_ = cursor_;
         const char c = text_[cursor_];
         lexeme_t lexeme;
-        if (c == ' ') {
-            while (cursor_ + 1 < text_.size() && text_[cursor_ + 1] == ' ') ++cursor_;
+        if (is_formula_blank(c)) {
+            while (cursor_ + 1 < text_.size() && is_formula_blank(text_[cursor_ + 1])) ++cursor_;
             lexeme = {lexeme_separator, start_, cursor_++};
         } else if (is_separator(c)) {
             lexeme = {lexeme_separator, start_, cursor_++};
@@ -153,7 +153,7 @@ int32_t classify_lexeme(const lexeme_t& lexeme, std::string_view text) noexcept 
         }
     case lexeme_separator:
         switch (text[lexeme.begin]) {
-        case ' ': return op_space;
+        case ' ': case '\t': case '\n': case '\r': return op_space;
         case '(': return op_open_paren;
         case ')': return op_close_paren;
         case ',': return op_comma;

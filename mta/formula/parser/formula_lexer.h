@@ -47,6 +47,10 @@ private:
     std::vector<lexeme_t> lexemes_;
 };
 
+// Space, tab, line feed and carriage return: layout between lexemes. A run of
+// them is one separator lexeme; inside quotes and brackets they are characters.
+constexpr bool is_formula_blank(char c) noexcept { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
 // Whether every quote and bracket a name lexeme opens is closed, and no bracket
 // closes that was not opened.
 bool word_is_closed(std::string_view word) noexcept;

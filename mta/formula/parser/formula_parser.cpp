@@ -123,7 +123,7 @@ int32_t formula_parser::impl::operator__(size_t& i) const noexcept {
 
 std::optional<token_t> formula_parser::impl::separator__(size_t i) {
     const char c = text_[lexemes_[i].begin];
-    if (c == ' ') {
+    if (is_formula_blank(c)) {
         // Between two operands a space intersects; next to anything else it is layout.
         if (tokens_.empty() || i == 0 || i + 1 == lexemes_.size()) return std::nullopt;
         const auto near_operator = [](int32_t op) { return op >= 100 && op <= 599; };
@@ -277,7 +277,7 @@ bool formula_parser::impl::parse() {
         std::optional<token_t> current = lenient_ ? lenient_token_at__(i) : token_at__(i);
         const size_t end = end_of(lexemes_[i]);
         if (!current) {
-            if (lexeme.kind == lexeme_separator && text_[lexeme.begin] == ' ') continue;
+            if (lexeme.kind == lexeme_separator && is_formula_blank(text_[lexeme.begin])) continue;
             if (!quiet_) set_run_message("Error in parsing formula: " + std::string(lexeme.text(text_)));
             return false;
         }

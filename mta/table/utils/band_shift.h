@@ -102,6 +102,9 @@ struct band_shift_t {
         const uint8_t a2 = rows ? r.last.flag1 : r.last.flag2;
         if (!absolute_only || (a1 && a2)) return follow(r);
         if (!a1 && !a2) return true;
+        // As for a range of two absolute corners: one the band cuts across stays,
+        // since moving part of it would name other cells.
+        if (!inside_band(across(r.first), across(r.last), band_lo, band_hi)) return true;
         coord_t& moving = a1 ? r.first : r.last;
         const auto in_block = [&](const coord_t& c) { return in_band(c) && along(c) >= first && along(c) <= last(); };
         if (insert) {

@@ -94,6 +94,22 @@ TEST(xml_doc_access, recorded_ranges_are_searched_by_overlap_and_by_first_cell) 
     EXPECT_FALSE(a.search_sheet_ranges_2("f", "s", "other", cells(1, 1, 1, 1)));
 }
 
+// Enough ranges for node splits, spread over the sheet's corners: the squared
+// spans the splits compare reach past 2^31.
+TEST(xml_doc_access, ranges_at_the_sheet_corners_are_all_found) {
+    vex::xml_doc_access a(no_document);
+    const unsigned id = a.get_grid_id("f", "s", "t");
+    const int corner_rows[] = {1, 1048576}, corner_cols[] = {1, 16384};
+    std::vector<range_t> added;
+    for (int i = 0; i < 240; ++i) {
+        const int row = corner_rows[i % 2] + (i % 2 ? -i : i), col = corner_cols[(i / 2) % 2] + ((i / 2) % 2 ? -i : i);
+        added.push_back(cells(row, col, row, col));
+        a.add_reference_range(id, added.back());
+    }
+    for (const range_t& r : added) EXPECT_TRUE(a.search_sheet_ranges_2("f", "s", "t", r)) << r.first.row << "," << r.first.col;
+    EXPECT_FALSE(a.search_sheet_ranges("f", "s", "t", cells(5000, 5000, 6000, 6000)));
+}
+
 TEST(xml_doc_access, table_references_resolve_to_nothing) {
     vex::xml_doc_access a(no_document);
     EXPECT_TRUE(a.resolve_table_reference({0, 1, 1}, "Table1", 4, "Amount", "").empty());

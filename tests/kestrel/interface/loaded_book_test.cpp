@@ -264,3 +264,74 @@ TEST(loaded_book, collapsed_summaries_collapse_their_group) {
     }
     EXPECT_EQ(ws_get_num(ws, 6, 1), 1);
 }
+
+// Formulas and names as a file gives them are parsed, tracked and rewritten
+// like those set by the host, and saved as rewritten.
+TEST(loaded_book, loaded_formulas_and_names_follow_inserted_rows) {
+    const struct {
+        const char* text;
+        const char* after;  // once two rows are inserted at the top
+    } cells[] = {
+        {"IF(A1&gt;0,TRUE,FALSE)", "IF(A3>0,TRUE,FALSE)"},
+        {"+A1+B1", "+A3+B3"},
+        {"A1*+1", "A3*+1"},
+        {"A1+\nA2", "A3+\nA4"},
+        {"IF(A1&gt;0,\nB1,\nC1)", "IF(A3>0,\nB3,\nC3)"},
+        {"A1+\tB1", "A3+\tB3"},
+    };
+    const struct {
+        const char* name;
+        const char* expression;
+        const char* after;
+    } names[] = {
+        {"flag", "IF(Sheet1!$A$1&gt;0,TRUE,FALSE)", "IF(Sheet1!$A$3>0,TRUE,FALSE)"},
+        {"sum_of", "+Sheet1!$A$1+Sheet1!$B$1", "+Sheet1!$A$3+Sheet1!$B$3"},
+        {"broken", "Sheet1!$A$1+\nSheet1!$B$1", "Sheet1!$A$3+\nSheet1!$B$3"},
+    };
+    scratch_dir dir;
+    const std::string made = dir / "made.xlsx", edited = dir / "edited.xlsx", saved = dir / "saved.xlsx";
+    {
+        plover_document_t* doc = doc_create();
+        ASSERT_NE(wb_add_worksheet(doc_get_workbook(doc), "Sheet1"), nullptr);
+        ASSERT_EQ(doc_save(doc, made.c_str()), 1) << run_msg();
+        doc_release(doc);
+    }
+    std::string sheet_data = "<sheetData>";
+    int row = 0;
+    for (const auto& c : cells) {
+        const std::string r = std::to_string(++row);
+        sheet_data += "<row r=\"" + r + "\"><c r=\"E" + r + "\"><f>" + c.text + "</f><v>0</v></c></row>";
+    }
+    sheet_data += "</sheetData>";
+    std::string defined = "</sheets><definedNames>";
+    for (const auto& n : names)
+        defined += std::string("<definedName name=\"") + n.name + "\">" + n.expression + "</definedName>";
+    defined += "</definedNames>";
+    entries_t entries = read_zip(made);
+    for (auto& [entry, bytes] : entries) {
+        const auto swap = [&bytes](const std::string& from, const std::string& to) {
+            const size_t at = bytes.find(from);
+            ASSERT_NE(at, std::string::npos) << bytes;
+            bytes.replace(at, from.size(), to);
+        };
+        if (entry == "xl/worksheets/sheet1.xml") swap("<sheetData></sheetData>", sheet_data);
+        if (entry == "xl/workbook.xml") swap("</sheets>", defined);
+    }
+    write_zip(edited, entries);
+    {
+        loaded_t book(edited);
+        ASSERT_NE(book.wb, nullptr) << run_msg();
+        plover_worksheet_t* ws = wb_get_sheet(book.wb, 0);
+        ASSERT_EQ(ws_insert_row(ws, 1, 2), 1) << run_msg();
+        row = 2;
+        for (const auto& c : cells) EXPECT_STREQ(ws_get_formula_expr(ws, ++row, 5), c.after) << c.text;
+        for (const auto& n : names) EXPECT_EQ(expr_of(book.wb, n.name), n.after) << n.expression;
+        ASSERT_EQ(doc_save(book.doc, saved.c_str()), 1) << run_msg();
+    }
+    loaded_t again(saved);
+    ASSERT_NE(again.wb, nullptr) << run_msg();
+    plover_worksheet_t* ws = wb_get_sheet(again.wb, 0);
+    row = 2;
+    for (const auto& c : cells) EXPECT_STREQ(ws_get_formula_expr(ws, ++row, 5), c.after) << c.text;
+    for (const auto& n : names) EXPECT_EQ(expr_of(again.wb, n.name), n.after) << n.expression;
+}

@@ -3,6 +3,7 @@
 #include "mta/formula/expression_syntax.h"
 #include "mta/formula/formula_cell.h"
 #include "mta/formula/formula_model_context.h"
+#include "mta/formula/function_table.h"
 #include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/table/table.h"
 #include "mta/table/utils/defined_names/defined_name_store.h"
@@ -261,6 +262,7 @@ TEST_F(interpreter_test, structured_references_resolve_through_the_context) {
 
 TEST(expression_syntax, complete_and_incomplete_lists) {
     const auto r = [](int32_t rows, int32_t cols) { return token_t(coord_t{0, rows, cols, 1, 0, 0}); };
+    const uint32_t true_id = lookup_function_id("TRUE"), false_id = lookup_function_id("FALSE");
     const struct {
         std::vector<token_t> tokens;
         bool complete;
@@ -271,6 +273,14 @@ TEST(expression_syntax, complete_and_incomplete_lists) {
         {{op(104), num(1), op(108), num(2), op(109), num(3), op(108), num(4), op(105)}, true},
         {{name("x"), op(306), op(202), token_t(structured_reference_t{})}, true},
         {{fn(321), op(100), op(101)}, true},
+        {{fn(true_id)}, true},                                                              // TRUE
+        {{fn(true_id), op(op_open_paren), op(op_close_paren)}, true},                       // TRUE()
+        {{op(op_open_array), fn(true_id), op(op_array_col_sep), fn(false_id), op(op_close_array)}, true},
+        {{op(op_add), num(1)}, true},                                                       // +1
+        {{op(op_neg), op(op_add), num(1)}, true},                                           // -+1
+        {{num(1), op(op_mul), op(op_add), num(1)}, true},                                   // 1*+1
+        {{op(op_add)}, false},                                                              // +
+        {{fn(true_id), num(1)}, false},
         {{num(1), op(300)}, false},                                                         // 1+
         {{num(2), op(302)}, false},
         {{op(100), num(1), op(300), num(2)}, false},                                        // (1+2

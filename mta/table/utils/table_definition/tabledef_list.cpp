@@ -15,7 +15,7 @@ namespace {
 
 constexpr std::string_view would_move = "The operation would move cells in a table.";
 
-mdds::rtree<int, tabledef_t*, small_node_rtree_trait>::extent_type extent_of(const vex::range_t& r) {
+mdds::rtree<rtree_key_t, tabledef_t*, small_node_rtree_trait>::extent_type extent_of(const vex::range_t& r) {
     return {{r.first.row, r.first.col}, {r.last.row, r.last.col}};
 }
 

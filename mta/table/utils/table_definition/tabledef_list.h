@@ -5,6 +5,7 @@
 // answers the per-cell header guard without walking every table.
 
 #include "mta/table/utils/merged_cells.h"
+#include "mta/table/utils/rtree_key.h"
 #include "mta/table/utils/table_definition/tabledef.h"
 
 #include <mdds/rtree.hpp>
@@ -78,7 +79,7 @@ private:
         std::string name;
         std::unique_ptr<tabledef_t> table;
     };
-    using index_t = mdds::rtree<int, tabledef_t*, small_node_rtree_trait>;
+    using index_t = mdds::rtree<rtree_key_t, tabledef_t*, small_node_rtree_trait>;
 
     const index_t& index__() const;
     size_t position_of__(std::string_view name) const;

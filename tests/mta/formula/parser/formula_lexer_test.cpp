@@ -33,7 +33,8 @@ TEST(formula_lexer, names_hold_quotes_and_brackets_whole) {
         {"A1:B2", {"5:A1", "1::", "5:B2"}},
         {".5%", {"3:.5", "1:%"}},
         {"#N/A", {"5:#N", "1:/", "5:A"}},
-        {"Gr\xC3\xBC\xC3\x9F""e\t1", {"5:Gr\xC3\xBC\xC3\x9F""e\t1"}},
+        {"Gr\xC3\xBC\xC3\x9F""e\x01""1", {"5:Gr\xC3\xBC\xC3\x9F""e\x01""1"}},
+        {"'a\tb'!A1", {"5:'a\tb'!A1"}},
         {"'open", {"5:'open"}},
     };
     for (const auto& [text, expected] : cases) EXPECT_EQ(lex(text), expected) << text;
@@ -44,6 +45,11 @@ TEST(formula_lexer, strings_spaces_and_separators) {
         {"\"ab\"\"c\"&\"\"", {"4:ab\"\"c", "1:&", "4:"}},
         {"\"", {"0:"}},
         {"A1   +  B1", {"5:A1", "2:   ", "1:+", "2:  ", "5:B1"}},
+        // Tabs and line breaks are layout like spaces, one lexeme a run.
+        {"A1+\tB1", {"5:A1", "1:+", "2:\t", "5:B1"}},
+        {"A1 \r\n B1", {"5:A1", "2: \r\n ", "5:B1"}},
+        {"12\n", {"3:12", "2:\n"}},
+        {"\"a\nb\"", {"4:a\nb"}},
         {"{1,2;3}", {"2:{", "3:1", "2:,", "3:2", "2:;", "3:3", "2:}"}},
         {"<=<>", {"1:<", "1:=", "1:<", "1:>"}},
         {"", {}},

@@ -130,6 +130,13 @@ TEST(defined_name_rewrite, absolute_references_follow_deleted_columns_and_rows) 
         {false, 1, 10, 3, 3, "Sheet1!$E$1:$F$2", "Sheet1!$D$1:$E$2"},
         {false, 1, 10, 3, 3, "Sheet1!$B$1:$D$2", "Sheet1!$B$1:$C$2"},
         {false, 1, 10, 3, 3, "Sheet1!$C$1:$C$2", "Sheet1!#REF!"},
+        // A range the band cuts across stays; one wholly inside it moves.
+        {false, 1, 4, 3, 3, "Sheet1!$E$1:$F$20", "Sheet1!$E$1:$F$20"},
+        {false, 1, 20, 3, 3, "Sheet1!$E$1:$F$20", "Sheet1!$D$1:$E$20"},
+        {false, 1, 4, 3, 3, "Sheet1!$E$1:F20", "Sheet1!$E$1:F20"},
+        {false, 1, 4, 3, 3, "Sheet1!E1:$F$20", "Sheet1!E1:$F$20"},
+        {false, 1, 4, 3, 3, "Sheet1!$C$1:D20", "Sheet1!$C$1:D20"},
+        {true, 1, 2, 2, 3, "Sheet1!$A$5:C9", "Sheet1!$A$5:C9"},
         {false, 1, 1048576, 3, 3, "Sheet2!$D$5", "Sheet2!$D$5"},
         {true, 1, 16384, 2, 3, "Sheet1!$A$5", "Sheet1!$A$3"},
         {true, 1, 16384, 2, 3, "Sheet1!$A$2", "Sheet1!#REF!"},

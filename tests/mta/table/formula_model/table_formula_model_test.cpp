@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -62,6 +63,35 @@ TEST(table_formula_model, the_set_path_refuses_faults_and_keeps_missing_vocabula
     vex::set_run_message("before");
     EXPECT_FALSE(t.set_formula(1, 1, "9" + std::string(400, '9')));
     EXPECT_EQ(last_message().rfind("value overflow: ", 0), 0u) << last_message();
+}
+
+// Each text is written in row 1 and reads A1 unless it names no cell.
+TEST(table_formula_model, valid_texts_are_parsed_and_tracked) {
+    book_t book;
+    Table& t = book.add("Sheet1");
+    const struct {
+        const char* text;
+        bool reads_a1;
+    } cases[] = {
+        {"TRUE", false},          {"IF(A1>0,TRUE,FALSE)", true}, {"A1=TRUE", true},   {"NOT(TRUE)", false},
+        {"AND(A1,TRUE)", true},   {"{TRUE,FALSE}", false},       {"+1", false},       {"+A1+B1", true},
+        {"-+1", false},           {"A1*+1", true},               {"(+1)", false},     {"SUM(+1)", false},
+        {"1+2", false},           {"2*-3", false},               {"A1<=B1", true},    {"A1 <= B1", true},
+        {"SUM((A1),B1)", true},   {"{1,-2;3,4}", false},         {"TRUE()+A1", true}, {"-A1%", true},
+        {"B2+\tA1", true},        {"IF(B2>0,\r\nA1,\n1)", true},
+    };
+    int col = 1;
+    for (const auto& c : cases) {
+        ++col;
+        vex::set_run_message("before");
+        ASSERT_TRUE(t.set_formula(1, col, c.text)) << c.text << ": " << last_message();
+        EXPECT_EQ(last_message(), "before") << c.text;
+        EXPECT_TRUE(t.get_formula_cell(1, col)->parsed) << c.text;
+        EXPECT_TRUE(tracked(t, 1, col)) << c.text;
+        const auto readers = dependents(t, 1, 1);
+        EXPECT_EQ(std::find(readers.begin(), readers.end(), cell_range(t, 1, col)) != readers.end(), c.reads_a1)
+            << c.text;
+    }
 }
 
 TEST(table_formula_model, an_overwrite_is_tracked_as_the_new_formula) {
