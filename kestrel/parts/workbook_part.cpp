@@ -14,8 +14,6 @@ namespace vex {
 
 namespace {
 
-constexpr uint32_t not_found = 0xFFFFFFFFu;
-
 std::string_view relationship_type_of(part_kind_enum kind) { return part_kind_info_of(kind)->relationship_type; }
 
 } // namespace
@@ -91,26 +89,42 @@ void workbook_part_t::add_part(xml_part_t* part, bool) {
 }
 
 void workbook_part_t::after_child_saved() {
-    for (const auto& child : get_child_parts()) {
-        if (child->kind() != part_kind_enum::shared_string_table_part) continue;
-        const auto* strings = dynamic_cast<const shared_string_table_t*>(child->get_component());
-        if (strings && strings->has_strings_to_save())
-            reset_relationship_ids();
-        else
-            child->set_relationship_id("");
-        return;
-    }
+    // The save put the strings last (prepare_saving): found from the back,
+    // and numbered again only when they gain an Id, each sheet costs the same
+    // however many there are.
+    const auto& children = get_child_parts();
+    size_t first = children.size();
+    while (first > 0 && children[first - 1]->kind() == part_kind_enum::shared_string_table_part) --first;
+    if (first == children.size()) return;
+    xml_part_t* child = children[first].get();
+    const auto* strings = dynamic_cast<const shared_string_table_t*>(child->get_component());
+    if (!strings || !strings->has_strings_to_save())
+        child->set_relationship_id("");
+    else if (!child->get_relationship_id())
+        reset_relationship_ids();
 }
 
 // Sheets are numbered by their tab position, whatever order their parts were
 // made in.
 std::optional<unsigned> workbook_part_t::get_part_number(const xml_part_t* child) const {
     if (!child || child->kind() != part_kind_enum::worksheet_part) return xml_part_t::get_part_number(child);
-    const auto* sheet = dynamic_cast<const worksheet_t*>(child->get_component());
-    const uint32_t i = get_workbook_component()->sheet_index(sheet);
-    // A sheet without a record would otherwise be named after the sentinel.
-    if (i == not_found) return std::nullopt;
-    return i;
+    return sheet_number(dynamic_cast<const worksheet_t*>(child->get_component()));
+}
+
+std::optional<unsigned> workbook_part_t::sheet_number(const worksheet_t* sheet) const {
+    if (!sheet) return std::nullopt;
+    const auto& sheets = get_workbook_component()->sheets();
+    const auto known = [&] {
+        const auto it = sheet_numbers_.find(sheet);
+        return it != sheet_numbers_.end() && it->second < sheets.size() && sheets[it->second].component == sheet
+                   ? std::optional<unsigned>(it->second)
+                   : std::nullopt;
+    };
+    if (const auto i = known()) return i;
+    sheet_numbers_.clear();
+    for (uint32_t i = 0; i < sheets.size(); ++i) sheet_numbers_.emplace(sheets[i].component, i);
+    // A sheet without a record gets no number, not the sentinel's.
+    return known();
 }
 
 std::vector<worktable_t*> workbook_part_t::get_worktables() const {

@@ -7,11 +7,15 @@
 #include "kestrel/core/components/workbook.h"
 #include "kestrel/parts/simple_part.h"
 
+#include <cstdint>
+#include <optional>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace vex {
 
+class worksheet_t;
 class worktable_t;
 
 class workbook_part_t final : public described_part_t {
@@ -31,11 +35,17 @@ public:
     // The worktables of the worksheet children, in child order.
     std::vector<worktable_t*> get_worktables() const;
     worktable_t* first_worktable() const;
+    // The tab position (from 0) of a sheet, or nothing for one without a record.
+    std::optional<unsigned> sheet_number(const worksheet_t* sheet) const;
 
 private:
     // In a workbook read for another workbook's references: whether one of
     // them names the sheet of that relationship Id.
     bool is_referenced_sheet__(const char* id) const;
+
+    // Tab positions by sheet, checked against the records at each look-up and
+    // rebuilt when they moved: a save numbers every sheet and its parts.
+    mutable std::unordered_map<const worksheet_t*, uint32_t> sheet_numbers_;
 };
 
 // Whether a workbook part may carry this content type: the plain workbook's,

@@ -4,6 +4,7 @@
 #include "kestrel/core/components/worksheet.h"
 #include "kestrel/parts/package_uris.h"
 #include "kestrel/parts/vml_drawing_part.h"
+#include "kestrel/parts/workbook_part.h"
 #include "kestrel/xml/xl_xml/writers/worktable_part_xml.h"
 
 #include <algorithm>
@@ -119,13 +120,10 @@ void worktable_part_t::remove_part(xml_part_t* part) {
 std::optional<unsigned> worktable_part_t::get_part_number(const xml_part_t* child) const {
     if (!child || child->kind() == part_kind_enum::table_definition_part) return xml_part_t::get_part_number(child);
     const xml_part_t* sheet = get_parent();
-    const xml_part_t* book = sheet ? sheet->get_parent() : nullptr;
-    const auto* model = book ? dynamic_cast<const workbook_t*>(book->get_component()) : nullptr;
+    const auto* book = sheet ? dynamic_cast<const workbook_part_t*>(sheet->get_parent()) : nullptr;
     const auto* worksheet = sheet ? dynamic_cast<const worksheet_t*>(sheet->get_component()) : nullptr;
-    if (!model || !worksheet) return std::nullopt;
-    const uint32_t i = model->sheet_index(worksheet);
-    if (i == 0xFFFFFFFFu) return std::nullopt;
-    return i;
+    if (!book || !worksheet) return std::nullopt;
+    return book->sheet_number(worksheet);
 }
 
 } // namespace vex

@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <tuple>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -162,6 +165,54 @@ TEST_F(cell_styles, ranges_take_either_corner_order_and_whole_columns_become_col
     // A value stored later in that column takes the column's style.
     ASSERT_EQ(ws_set_num(ws, 9, 20, 1), 1);
     EXPECT_EQ(style_bold(ws_cell_style(ws, 9, 20)), 1);
+}
+
+// A style, a protection or a link over all but the first row and column is
+// saved as column styles with the first row's cells written apart: the file
+// stays the size of a row, and every cell reads back as it showed.
+TEST(cell_styles_saved, a_range_over_nearly_the_whole_sheet_saves_as_its_columns) {
+    enum { style, protection, link };
+    const auto shown = [](plover_worksheet_t* sheet, int call, int row, int col) {
+        plover_style_t* s = ws_cell_style(sheet, row, col);
+        return call == style ? style_bold(s) : call == protection ? style_cell_locked(s) : int(style_underlined(s) != 0);
+    };
+    struct cell_t {
+        int row, col, covered;
+    };
+    const cell_t cells[] = {{2, 2, 1}, {1048576, 16384, 1}, {9, 300, 1}, {1, 1, 0}, {1, 2, 0}, {2, 1, 0}, {1, 16384, 0}};
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("plover_range_" + std::to_string(::getpid()) + ".xlsx")).string();
+    const auto expect_shown = [&](plover_worksheet_t* sheet, int call) {
+        for (const cell_t& c : cells) EXPECT_EQ(shown(sheet, call, c.row, c.col), c.covered) << c.row << "," << c.col;
+    };
+    for (int call : {style, protection, link}) {
+        SCOPED_TRACE(call);
+        {
+            book_t b;
+            plover_worksheet_t* ws = wb_add_worksheet(b.wb, "Data");
+            plover_style_t* italic = wb_make_normal_style(b.wb);
+            style_set_italic(italic, 1);
+            ws_set_cell_style(ws, 1, 1, italic);
+            ASSERT_EQ(ws_set_num(ws, 1, 2, 5), 1);
+            plover_style_t* bold = wb_make_normal_style(b.wb);
+            style_set_bold(bold, 1);
+            const int done = call == style       ? (ws_set_range_style(ws, 2, 2, 1048576, 16384, bold), 1)
+                             : call == protection ? ws_protect_range(ws, 2, 2, 1048576, 16384)
+                                                  : ws_add_hyperlink(ws, "Data!A1", 2, 2, 1048576, 16384);
+            ASSERT_EQ(done, 1) << run_msg();
+            expect_shown(ws, call);
+            ASSERT_EQ(doc_save(b.doc, path.c_str()), 1) << run_msg();
+        }
+        EXPECT_LT(std::filesystem::file_size(path), 200000u);
+        plover_document_t* back = doc_load(path.c_str());
+        ASSERT_NE(back, nullptr) << run_msg();
+        plover_worksheet_t* loaded = wb_get_sheet(doc_get_workbook(back), 0);
+        expect_shown(loaded, call);
+        EXPECT_EQ(style_italic(ws_cell_style(loaded, 1, 1)), 1);
+        EXPECT_EQ(ws_get_num(loaded, 1, 2), 5);
+        doc_release(back);
+    }
+    std::filesystem::remove(path);
 }
 
 TEST_F(cell_styles, number_formats_survive_the_deletion_of_every_sheet) {

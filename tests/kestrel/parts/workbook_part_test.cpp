@@ -101,6 +101,14 @@ TEST(workbook_part, children_are_routed_and_saved_styles_then_strings_last) {
     EXPECT_EQ(children_of(p.book),
               "WorksheetPart:rId1 ThemePart:rId3 WorksheetPart:rId2 WorksheetPart:rId6 WorkbookStylesPart:rId4 "
               "SharedStringTablePart:rId5 ");
+
+    // Numbers follow the records when the tabs move or one goes.
+    std::swap(book.sheets()[0], book.sheets()[1]);
+    EXPECT_EQ(p.book->get_part_number(first), 1u);
+    EXPECT_EQ(p.book->get_part_number(second), 0u);
+    book.sheets().erase(book.sheets().begin());
+    EXPECT_EQ(p.book->get_part_number(first), 0u);
+    EXPECT_EQ(p.book->get_part_number(second), std::nullopt);
 }
 
 TEST(workbook_part, shared_strings_keep_their_id_only_when_used) {
@@ -111,10 +119,15 @@ TEST(workbook_part, shared_strings_keep_their_id_only_when_used) {
         p.add(p.book, "styles", "rId3");
         p.book->prepare_saving(true);
         p.book->reset_relationship_ids();
-        if (used) static_cast<vex::shared_string_table_t*>(strings->get_component())->add_string_to_save("a");
+        auto* table = static_cast<vex::shared_string_table_t*>(strings->get_component());
+        if (used) table->add_string_to_save("a");
         p.book->after_child_saved();
         EXPECT_EQ(strings->get_relationship_id() ? std::string(strings->get_relationship_id()) : "none",
                   used ? "rId3" : "none");
+        // A later sheet's strings give them their Id back.
+        table->add_string_to_save("b");
+        p.book->after_child_saved();
+        EXPECT_STREQ(strings->get_relationship_id(), "rId3");
     }
     package none;
     none.add(none.book, "worksheet", "rId1");

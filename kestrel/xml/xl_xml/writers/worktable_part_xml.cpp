@@ -9,10 +9,13 @@
 #include "kestrel/xml/xl_xml/enum_names.h"
 #include "kestrel/xml/xl_xml/writers/table_definition_part_xml.h"
 #include "mta/table/cell/string_pool.h"
+#include "mta/table/style/rc/cell_style_runs.h"
 #include "text_utils.h"
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <queue>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -52,13 +55,49 @@ void add_runs(const Store& store, Pred is_marked, std::vector<std::pair<int32_t,
 
 bool is_formula_ref_set(const coord_t& c) noexcept { return c.row != 0 || c.col != 0; }
 
+// The style each column is written with, by column - 1 (0: its record's), as
+// spreadsheet applications store a style laid over nearly a whole column: as
+// the column's, with the cells that show another written one by one. A style
+// qualifies when its cells fill more than half the column. Row styles would
+// take precedence over it in the file, so a sheet with any keeps its cells.
+std::vector<uint16_t> column_forms(const mta::Table& table) {
+    std::vector<uint16_t> forms;
+    const auto& rows = table.row_records().runs();
+    if (std::any_of(rows.begin(), rows.end(), [](const auto& run) { return run.value.xf != 0; })) return forms;
+    const mta::columns_t& columns = table.columns();
+    forms.resize(size_t(columns.count()));
+    std::vector<std::pair<uint16_t, int64_t>> cover;  // style, rows
+    for (int c = 1; c <= columns.count(); ++c) {
+        const mta::Column* column = columns.at(c);
+        if (!column) continue;
+        const auto& store = column->xf_runs();
+        cover.clear();
+        for (size_t i = 0; i < store.runs().size(); ++i) {
+            const uint16_t xf = store.runs()[i].value;
+            if (xf == 0) continue;
+            const int64_t n = int64_t(store.run_end(i)) - store.runs()[i].start + 1;
+            const auto it = std::find_if(cover.begin(), cover.end(), [&](const auto& p) { return p.first == xf; });
+            if (it != cover.end())
+                it->second += n;
+            else
+                cover.emplace_back(xf, n);
+        }
+        for (const auto& [xf, n] : cover)
+            if (2 * n > int64_t(column->size())) forms[size_t(c - 1)] = xf;
+    }
+    return forms;
+}
+
 } // namespace
 
 // One column's place in a row-major walk: its current value block and style run.
 struct worktable_part_xml::column_cursor {
+    static constexpr size_t none = size_t(-1);
     const mta::Column* column = nullptr;
     mta::column_store_t::const_iterator block;
     size_t run = 0;
+    uint16_t form = 0;   // the style the column is written with: its cells need not repeat it
+    uint16_t plain = 0;  // what a cell without a style of its own is written with
 
     void seek(size_t pos) {
         if (!column) return;
@@ -68,6 +107,62 @@ struct worktable_part_xml::column_cursor {
         while (run + 1 < runs.runs().size() && int64_t(pos) > runs.run_end(run)) ++run;
     }
     uint16_t xf() const noexcept { return column ? column->xf_runs().runs()[run].value : 0; }
+    // The first position from pos on that holds a value or a style other than
+    // the form; `none` past the last.
+    size_t next_used(size_t pos) {
+        seek(pos);
+        const auto end = column->cells().end();
+        auto b = block;
+        while (b != end && b->type == mdds::mtv::element_type_empty) ++b;
+        size_t next = b != end ? std::max(pos, b->position) : none;
+        const auto& runs = column->xf_runs().runs();
+        size_t r = run;
+        while (r < runs.size() && runs[r].value == form) ++r;
+        if (r < runs.size()) next = std::min(next, std::max(pos, size_t(runs[r].start)));
+        return next;
+    }
+};
+
+// The written cells of the sheet in row-major order: each column waits, in a
+// queue ordered by row and then column, at the next row where it holds a value
+// or a style, so that a row costs the cells it holds, not the sheet's width.
+struct worktable_part_xml::cell_walk {
+    using entry_t = std::pair<size_t, int>;  // position, column
+    std::vector<column_cursor> cursors;      // by column - 1
+    std::priority_queue<entry_t, std::vector<entry_t>, std::greater<>> queue;
+    row_cursor row;
+
+    cell_walk(const mta::Table& table, const std::vector<uint16_t>& forms) : cursors(size_t(table.columns().count())) {
+        const mta::columns_t& columns = table.columns();
+        std::optional<uint16_t> look_alike;
+        std::vector<entry_t> first;
+        for (int c = 1; c <= columns.count(); ++c) {
+            column_cursor& k = cursors[size_t(c - 1)];
+            k.column = columns.at(c);
+            if (!k.column || k.column->size() == 0) continue;
+            k.block = k.column->cells().begin();
+            if (size_t(c) <= forms.size() && forms[size_t(c - 1)]) {
+                k.form = forms[size_t(c - 1)];
+                // A cell without a style shows its column record's, which the
+                // column's form hides: it is written with that record's, or
+                // with a look-alike of the default one.
+                k.plain = table.col_records().value_at(c).xf;
+                const auto& runs = k.column->xf_runs().runs();
+                if (!k.plain && std::any_of(runs.begin(), runs.end(), [](const auto& run) { return run.value == 0; })) {
+                    if (!look_alike) look_alike = mta::style_manager_of(table).plain_look_alike();
+                    k.plain = *look_alike;
+                }
+            }
+            if (const size_t pos = k.next_used(0); pos != column_cursor::none) first.emplace_back(pos, c);
+        }
+        queue = decltype(queue)(std::greater<>(), std::move(first));
+    }
+    // Moves the column at the head of the queue on past pos.
+    void advance(int col, size_t pos) {
+        column_cursor& k = cursors[size_t(col - 1)];
+        if (pos + 1 >= k.column->size()) return;
+        if (const size_t next = k.next_used(pos + 1); next != column_cursor::none) queue.emplace(next, col);
+    }
 };
 
 uint64_t worktable_part_xml::external_link_count(const worktable_t& table) noexcept {
@@ -117,6 +212,9 @@ void worktable_part_xml::write_cols() {
     std::vector<std::pair<int32_t, int32_t>> spans;
     add_runs(records, [&](const rc_record_t& r) { return !mta::col_record_equal(r, records.default_value()); }, spans, 0);
     add_runs(table_->col_outline().runs(), [](int32_t level) { return level != 0; }, spans, 0);
+    const std::vector<uint16_t> forms = column_forms(*table_);
+    for (size_t i = 0; i < forms.size(); ++i)
+        if (forms[i]) spans.emplace_back(int32_t(i + 1), int32_t(i + 1));
     spans = merge_spans(std::move(spans));
     const double default_width = table_->get_default_col_width(0);
     bool started = false;
@@ -146,7 +244,8 @@ void worktable_part_xml::write_cols() {
         };
         for (int32_t c = a; c <= b && c <= last_sheet_col; ++c) {
             const rc_record_t r = records.value_at(c);
-            layout_t here{r.xf, uint8_t(r.flags & 0x3f), 0, 0.0, false};
+            const uint16_t form = size_t(c) <= forms.size() ? forms[size_t(c - 1)] : 0;
+            layout_t here{form ? form : r.xf, uint8_t(r.flags & 0x3f), 0, 0.0, false};
             bool collapsed = false;
             const int64_t level = table_->col_outline().outline_level(c, collapsed);
             here.level = level > 0 ? level : 0;
@@ -174,6 +273,7 @@ void worktable_part_xml::write_sheet_data() {
     w_->start_element("sheetData");
     w_->close_start_tag();
     const mta::columns_t& columns = table_->columns();
+    const std::vector<uint16_t> forms = column_forms(*table_);
     std::vector<std::pair<int32_t, int32_t>> cell_rows;
     for (int c = 1; c <= columns.count(); ++c) {
         const mta::Column* column = columns.at(c);
@@ -181,7 +281,8 @@ void worktable_part_xml::write_sheet_data() {
         for (const auto& block : column->cells())
             if (block.type != mdds::mtv::element_type_empty)
                 cell_rows.emplace_back(int32_t(block.position) + 1, int32_t(block.position + block.size));
-        add_runs(column->xf_runs(), [](uint16_t xf) { return xf != 0; }, cell_rows, 1);
+        const uint16_t form = size_t(c) <= forms.size() ? forms[size_t(c - 1)] : 0;
+        add_runs(column->xf_runs(), [form](uint16_t xf) { return xf != form; }, cell_rows, 1);
     }
     cell_rows = merge_spans(std::move(cell_rows));
     std::vector<std::pair<int32_t, int32_t>> record_rows;
@@ -203,12 +304,12 @@ void worktable_part_xml::write_sheet_data() {
             if (a <= b) return;
         }
     };
-    row_cursor cursor;
+    cell_walk walk(*table_, forms);
     for (const auto& [a, b] : cell_rows) {
         record_rows_before(a);
-        write_cell_range(a, b, cursor);
-        if (cursor.open) w_->end_element("row");
-        cursor.open = false;
+        write_cell_range(a, b, walk);
+        if (walk.row.open) w_->end_element("row");
+        walk.row.open = false;
         // Rows the walk covered need nothing more.
         while (next_record < record_rows.size() && record_rows[next_record].second <= b) ++next_record;
         if (next_record < record_rows.size() && record_rows[next_record].first <= b) record_rows[next_record].first = b + 1;
@@ -217,17 +318,8 @@ void worktable_part_xml::write_sheet_data() {
     w_->end_element("sheetData");
 }
 
-void worktable_part_xml::write_cell_range(int32_t r1, int32_t r2, row_cursor& cursor) {
-    const mta::columns_t& columns = table_->columns();
-    std::vector<column_cursor> cursors(size_t(columns.count()));
-    for (int c = 1; c <= columns.count(); ++c) {
-        column_cursor& k = cursors[size_t(c - 1)];
-        k.column = columns.at(c);
-        if (!k.column) continue;
-        const size_t pos = size_t(r1) - 1;
-        k.block = k.column->cells().position(pos).first;
-        if (auto i = k.column->xf_runs().run_index_of(int64_t(pos))) k.run = *i;
-    }
+void worktable_part_xml::write_cell_range(int32_t r1, int32_t r2, cell_walk& walk) {
+    row_cursor& cursor = walk.row;
     for (int32_t r = r1; r <= r2; ++r) {
         if (cursor.open) w_->end_element("row");
         cursor.open = false;
@@ -237,17 +329,18 @@ void worktable_part_xml::write_cell_range(int32_t r1, int32_t r2, row_cursor& cu
             cursor.open = true;
         }
         cursor.row = r;
-        for (int c = 1; c <= columns.count(); ++c) {
-            column_cursor& k = cursors[size_t(c - 1)];
-            if (!k.column) continue;
-            k.seek(size_t(r) - 1);
-            const bool empty = k.block == k.column->cells().end() || k.block->type == mdds::mtv::element_type_empty;
-            if (empty && k.xf() == 0) continue;
+        const size_t pos = size_t(r) - 1;
+        while (!walk.queue.empty() && walk.queue.top().first == pos) {
+            const int c = walk.queue.top().second;
+            walk.queue.pop();
+            column_cursor& k = walk.cursors[size_t(c - 1)];
+            k.seek(pos);
             if (!cursor.open) {
                 write_row_start(r, record);
                 cursor.open = true;
             }
             write_cell(r, c, k);
+            walk.advance(c, pos);
         }
     }
 }
@@ -309,7 +402,7 @@ void worktable_part_xml::write_cell(int32_t row, int32_t col, column_cursor& k) 
     cell_row_ = row;
     cell_col_ = col;
     cell_type_ = k.block != k.column->cells().end() ? k.block->type : mdds::mtv::element_type_empty;
-    const uint16_t xf = k.xf();
+    const uint16_t xf = k.xf() ? k.xf() : k.plain;
     if (k.block == k.column->cells().end() || k.block->type == mdds::mtv::element_type_empty) {
         start_cell(ref, {}, xf);
         w_->end_empty_element();

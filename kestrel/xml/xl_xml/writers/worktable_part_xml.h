@@ -59,8 +59,9 @@ private:
         int32_t row = 0;
         bool open = false;
     };
+    struct cell_walk;
 
-    void write_cell_range(int32_t r1, int32_t r2, row_cursor& cursor);
+    void write_cell_range(int32_t r1, int32_t r2, cell_walk& walk);
     void write_row_start(int32_t row, const mta::rc_record_t& record);
     // Writes the `c` element at the cursor's position; false when nothing is written.
     void write_cell(int32_t row, int32_t col, column_cursor& c);

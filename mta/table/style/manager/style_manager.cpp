@@ -336,6 +336,16 @@ uint16_t style_manager_t::intern_style(const style_settings_t& s) {
     return static_cast<uint16_t>(i);
 }
 
+uint16_t style_manager_t::plain_look_alike() {
+    const std::lock_guard guard(mutex_);
+    auto& list = impl_->cell_xfs;
+    for (size_t i = 1; i < list.size() && i < max_cell_xf_count; ++i)
+        if (list[i] == list[0]) return static_cast<uint16_t>(i);
+    if (list.size() >= max_cell_xf_count) throw mta_error("Too many cell formats.");
+    list.push_back(list[0]);
+    return static_cast<uint16_t>(list.size() - 1);
+}
+
 // ---- reading records back ----------------------------------------------------------
 
 void style_manager_t::fill_settings__(const xf_t& x, style_settings_t& out) const {

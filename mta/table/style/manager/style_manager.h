@@ -59,6 +59,12 @@ public:
     // this manager's id.
     style_settings_t adopt_numfmt(const style_settings_t& s);
 
+    // A cell xf with the format of cell xf 0 under an index of its own, added
+    // when the list has none: a sheet entry gives it to a cell that shows no
+    // style in a column written with a style, where 0 would read as the
+    // column's. Interning never hands it out. Throws mta_error for a full list.
+    uint16_t plain_look_alike();
+
     // The settings of cell xf `id`; a default value for an unknown id.
     style_settings_t get_style_settings(uint16_t id) const;
     // False, with `out` untouched, for an unknown id.

@@ -41,6 +41,11 @@ struct saved_sheet {
         writer_test::expect_valid_package(path());
         return read_zip(path());
     }
+    // The saved sheet entry's elements from the one after sheetFormatPr.
+    std::vector<std::string> saved_from_cols() {
+        const auto elements = xml_elements(find(save(), "xl/worksheets/sheet1.xml"));
+        return {elements.begin() + 7, elements.end()};
+    }
 };
 
 const std::string head = std::string(saved_decl) +
@@ -273,16 +278,53 @@ TEST(worksheet_part_xml, shared_formulas_and_styled_rows_and_columns) {
     bold.set_font(f);
     t.set_row_style(4, 4, bold);
     t.set_col_style(5, 5, bold);
-    const entries_t saved = s.save();
-    const auto elements = xml_elements(find(saved, "xl/worksheets/sheet1.xml"));
-    const std::vector<std::string> from_cols(elements.begin() + 7, elements.end());
-    EXPECT_EQ(from_cols, xml_elements(R"(
+    EXPECT_EQ(s.saved_from_cols(), xml_elements(R"(
         <cols><col min="5" max="5" width="8.625" style="1"/></cols>
         <sheetData>
           <row r="1"><c r="B1"><f t="shared" ref="B1:B3" si="0" ca="1">A1*2</f></c></row>
           <row r="2"><c r="B2" t="b"><f t="shared" si="0">A2*2</f><v>1</v></c></row>
           <row r="4" s="1" customFormat="1"><c r="B4" s="1"/><c r="E4" s="1"/></row>
         </sheetData></worksheet>)"));
+}
+
+// Cells are written by row in column order however far apart; a style laid
+// over nearly whole columns is written as theirs, and the cells outside it
+// with the style they show: the default one through a look-alike of it.
+TEST(worksheet_part_xml, far_cells_and_styles_over_nearly_whole_columns) {
+    saved_sheet s;
+    mta::Table& t = *s.table;
+    mta::style_settings_t bold, italic;
+    mta::font_t f;
+    f.bold = 1;
+    bold.set_font(f);
+    f.bold = 0;
+    f.italic = 1;
+    italic.set_font(f);
+    // The test sheet is 10 by 10: the range covers 9 rows of each column.
+    t.set_range_style(rng(2, 2, 10, 4), bold);
+    t.set_cell_style(3, 1, italic);
+    t.set_cell_style(1, 3, italic);
+    ASSERT_TRUE(t.set_num(1, 10, 7));
+    ASSERT_TRUE(t.set_num(2, 1, 1));
+    ASSERT_TRUE(t.set_num(5, 3, 2));
+    EXPECT_EQ(s.saved_from_cols(), xml_elements(R"(
+        <cols><col min="2" max="4" width="8.625" style="1"/></cols>
+        <sheetData>
+          <row r="1"><c r="B1" s="3"/><c r="C1" s="2"/><c r="D1" s="3"/><c r="J1"><v>7</v></c></row>
+          <row r="2"><c r="A2"><v>1</v></c></row>
+          <row r="3"><c r="A3" s="2"/></row>
+          <row r="5"><c r="C5" s="1"><v>2</v></c></row>
+        </sheetData></worksheet>)"));
+    const std::string script = R"(
+import sys, warnings
+warnings.simplefilter("error")
+import openpyxl
+ws = openpyxl.load_workbook(sys.argv[1])["Data"]
+column = ws.column_dimensions["B"]
+assert (column.min, column.max, column.font.b) == (2, 4, True), (column.min, column.max)
+assert not ws["B1"].font.b and ws["C1"].font.i and ws["C5"].font.b and ws["A3"].font.i
+)";
+    EXPECT_EQ(writer_test::run_python(script, s.path()), 0);
 }
 
 // The sheet's children take the first ids, its external links the next ones.

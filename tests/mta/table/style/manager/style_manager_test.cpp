@@ -99,6 +99,19 @@ TEST(style_manager, interning_reuses_equal_records) {
     EXPECT_EQ(m.intern_style(filled), g);
 }
 
+// One record with the format of cell xf 0 under another index, made once and
+// never handed out by interning.
+TEST(style_manager, plain_look_alike_is_made_once_beside_normal) {
+    style_manager_t m;
+    const auto& t = m.get_impl();
+    const uint16_t bold = m.intern_style(with_font(font("Arial", 12, true)));
+    const uint16_t plain = m.plain_look_alike();
+    EXPECT_EQ(std::tuple(plain, m.plain_look_alike(), t.cell_xfs.size()), std::tuple(uint16_t(bold + 1), plain, 3u));
+    EXPECT_TRUE(t.cell_xfs[plain] == t.cell_xfs[0]);
+    EXPECT_EQ(m.intern_style(m.get_style_settings(plain)), 0);
+    EXPECT_EQ(m.intern_style(with_font(font("Arial", 12, true))), bold);
+}
+
 TEST(style_manager, parent_styles) {
     style_manager_t m;
     style_settings_t framed;

@@ -1,0 +1,118 @@
+// What a save costs for the shape of what it writes, each hard case beside its
+// easy twin: a column of numbers with and without one far cell (the width of a
+// sheet must not multiply its rows); a style, a protection or a link over a
+// nearly whole sheet beside the same over one row (the form written must not
+// grow with the cells covered); and 1,000 to 20,000 small sheets (the time per
+// sheet must not grow with their number). Each reports peak resident bytes of
+// the save and the size of the file.
+
+#include "bench/memory_counters.h"
+#include "bench/scratch_dir.h"
+#include "plover.h"
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+constexpr int last_row = 1048576, last_col = 16384;
+
+std::string scratch_file(const std::string& stem) { return (bench_scratch::dir() / (stem + ".xlsx")).string(); }
+
+// Saves doc to path in the timed loop, reporting peak resident bytes over the
+// save and the file's size.
+void measure_save(benchmark::State& state, plover_document_t* doc, const std::string& path) {
+    double peak = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const bool rss = bench_memory::reset_peak_rss();
+        const size_t rss_before = bench_memory::status_bytes("VmRSS");
+        state.ResumeTiming();
+        if (!doc_save(doc, path.c_str())) throw std::runtime_error(run_msg());
+        state.PauseTiming();
+        peak = rss ? double(bench_memory::status_bytes("VmHWM") - rss_before) : 0;
+        state.ResumeTiming();
+    }
+    state.counters["peak_rss_bytes"] = peak;
+    state.counters["file_bytes"] = double(std::filesystem::file_size(path));
+}
+
+// ---- one far cell ---------------------------------------------------------------
+
+// 100,000 numbers in column A; arg 1 adds one in XFD1.
+void BM_save_far_cell(benchmark::State& state) {
+    const bool far = state.range(0) != 0;
+    plover_document_t* doc = doc_create();
+    plover_worksheet_t* ws = wb_add_worksheet(doc_get_workbook(doc), "Numbers");
+    for (int r = 1; r <= 100000; ++r) ws_set_num(ws, r, 1, r + 0.5);
+    if (far) ws_set_num(ws, 1, last_col, 7);
+    const std::string path = scratch_file(far ? "far_cell" : "narrow");
+    measure_save(state, doc, path);
+    doc_release(doc);
+    plover_document_t* back = doc_load(path.c_str());
+    plover_worksheet_t* sheet = back ? wb_get_sheet(doc_get_workbook(back), 0) : nullptr;
+    if (!sheet || ws_get_num(sheet, 100000, 1) != 100000.5 || (far && ws_get_num(sheet, 1, last_col) != 7))
+        state.SkipWithError("the saved cells do not read back");
+    doc_release(back);
+    state.SetLabel(far ? "A1:A100000 and XFD1" : "A1:A100000");
+}
+BENCHMARK(BM_save_far_cell)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// ---- a nearly whole sheet -------------------------------------------------------
+
+enum class over { style, protection, link };
+
+void apply(plover_worksheet_t* ws, plover_style_t* bold, over what, int r1, int c1, int r2, int c2) {
+    switch (what) {
+    case over::style: ws_set_range_style(ws, r1, c1, r2, c2, bold); break;
+    case over::protection: ws_protect_range(ws, r1, c1, r2, c2); break;
+    case over::link: ws_add_hyperlink(ws, "Sheet1!A1", r1, c1, r2, c2); break;
+    }
+}
+
+// Arg 0 picks the call; arg 1 is 0 for B1:XFD1, 1 for B2:XFD1048576.
+void BM_save_range_over_sheet(benchmark::State& state) {
+    const auto what = over(state.range(0));
+    const bool whole = state.range(1) != 0;
+    plover_document_t* doc = doc_create();
+    plover_workbook_t* wb = doc_get_workbook(doc);
+    plover_worksheet_t* ws = wb_add_worksheet(wb, "Sheet1");
+    plover_style_t* bold = wb_make_normal_style(wb);
+    style_set_bold(bold, 1);
+    if (whole)
+        apply(ws, bold, what, 2, 2, last_row, last_col);
+    else
+        apply(ws, bold, what, 1, 2, 1, last_col);
+    style_release(bold);
+    const std::string path = scratch_file("range_" + std::to_string(state.range(0)) + "_" + std::to_string(whole));
+    measure_save(state, doc, path);
+    doc_release(doc);
+    static const char* const names[] = {"style", "protect", "link"};
+    state.SetLabel(std::string(names[state.range(0)]) + (whole ? " B2:XFD1048576" : " B1:XFD1"));
+}
+BENCHMARK(BM_save_range_over_sheet)
+    ->ArgsProduct({{0, 1, 2}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+
+// ---- many sheets ----------------------------------------------------------------
+
+void BM_save_sheets(benchmark::State& state) {
+    const int n = int(state.range(0));
+    plover_document_t* doc = doc_create();
+    plover_workbook_t* wb = doc_get_workbook(doc);
+    for (int i = 1; i <= n; ++i) ws_set_num(wb_add_worksheet(wb, nullptr), 1, 1, i);
+    const std::string path = scratch_file("sheets_" + std::to_string(n));
+    measure_save(state, doc, path);
+    doc_release(doc);
+    // Seconds per sheet.
+    state.counters["per_sheet"] =
+        benchmark::Counter(double(n), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_save_sheets)->Arg(1000)->Arg(10000)->Arg(20000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+} // namespace
