@@ -49,7 +49,7 @@ private:
 
 struct print_options_t {
     bool grid_lines = false;
-    bool grid_lines_set = false;
+    bool grid_lines_set = true;  // clear, gridLines is not applied
     bool headings = false;
     bool horizontal_centered = false;
     bool vertical_centered = false;
