@@ -133,6 +133,7 @@ struct print_settings_t {
     page_margins_t margins;
     page_setup_t page_setup;
     header_footer_t header_footer;
+    bool fit_to_page = false;  // the sheet's properties: without it the fit counts are not applied
 };
 
 } // namespace vex

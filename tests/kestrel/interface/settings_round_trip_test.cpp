@@ -192,3 +192,65 @@ TEST(settings_round_trip, protected_ranges_are_read_into_the_model) {
     }
     expect_stable(s, "edited ranges");
 }
+
+// Smaller losses: each row once failed on its own.
+TEST(settings_round_trip, smaller_settings_are_kept) {
+    const std::string od = package_test::od;
+    const std::string link_rel = package_test::rel("rId1", od + "hyperlink", "other.xlsx", true);
+    std::vector<row_t> rows = {
+        {"external link location",
+         data + "<hyperlinks><hyperlink ref=\"A1\" r:id=\"rId1\" location=\"Sheet1!B2\"/></hyperlinks>", {},
+         {"location=\"Sheet1!B2\""},
+         {},
+         [](plover_workbook_t* wb) { EXPECT_STREQ(ws_hyperlink(first_sheet(wb), 0, nullptr, nullptr, nullptr, nullptr), "other.xlsx"); },
+         link_rel},
+        {"flags in capitals",
+         "<sheetViews><sheetView showGridLines=\"FALSE\" showZeros=\"False\" workbookViewId=\"0\"/></sheetViews>" + data,
+         {},
+         {"showGridLines=\"0\"", "showZeros=\"0\""},
+         {},
+         [](plover_workbook_t* wb) { EXPECT_EQ(ws_display_gridlines(first_sheet(wb)), 0); }},
+        {"sort state case sensitive",
+         "<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row></sheetData>"
+         "<sortState ref=\"A1:A3\" caseSensitive=\"true\"><sortCondition ref=\"A1:A3\"/></sortState>",
+         {},
+         {"caseSensitive=\"1\""},
+         {}},
+        {"new sheet shows the ruler", "", [](plover_workbook_t* wb) { ws_set_zoom(first_sheet(wb), 120); },
+         {"zoomScale=\"120\""},
+         {"showRuler"}},
+        {"fit to one page wide", "", [](plover_workbook_t* wb) { ws_set_fit_page_width(first_sheet(wb), 1); },
+         {"<sheetPr><pageSetUpPr fitToPage=\"1\"/></sheetPr>"},
+         {},
+         [](plover_workbook_t* wb) { EXPECT_EQ(ws_fit_page_width(first_sheet(wb)), 1); }},
+        {"fit merged into kept properties",
+         "<sheetPr codeName=\"Sheet1\"><tabColor rgb=\"FFFF0000\"/><pageSetUpPr autoPageBreaks=\"0\"/></sheetPr>" + data,
+         [](plover_workbook_t* wb) { ws_set_fit_page_height(first_sheet(wb), 2); },
+         {"<sheetPr codeName=\"Sheet1\"><tabColor rgb=\"FFFF0000\"/><pageSetUpPr autoPageBreaks=\"0\" "
+          "fitToPage=\"1\"/></sheetPr>",
+          "fitToHeight=\"2\""},
+         {},
+         [](plover_workbook_t* wb) { EXPECT_EQ(ws_fit_page_height(first_sheet(wb)), 2); }},
+        {"active cell of a new sheet", "", [](plover_workbook_t* wb) { ws_set_active_cell(first_sheet(wb), 5, 3); },
+         {"<selection activeCell=\"C5\" sqref=\"C5\"/>"},
+         {}},
+        {"active cell inside the selection",
+         "<sheetViews><sheetView workbookViewId=\"0\"><selection activeCell=\"A1\" sqref=\"A1:B2\"/></sheetView>"
+         "</sheetViews>" + data,
+         [](plover_workbook_t* wb) { ws_set_active_cell(first_sheet(wb), 2, 2); },
+         {"<selection activeCell=\"B2\" sqref=\"A1:B2\"/>"},
+         {}},
+        {"active cell outside the selection",
+         "<sheetViews><sheetView workbookViewId=\"0\"><selection activeCell=\"A1\" sqref=\"A1:B2\"/></sheetView>"
+         "</sheetViews>" + data,
+         [](plover_workbook_t* wb) { ws_set_active_cell(first_sheet(wb), 9, 4); },
+         {"<selection activeCell=\"D9\" sqref=\"D9\"/>"},
+         {},
+         [](plover_workbook_t* wb) {
+             int row = 0, col = 0;
+             ws_active_cell(first_sheet(wb), &row, &col);
+             EXPECT_EQ(std::vector<int>({row, col}), std::vector<int>({9, 4}));
+         }},
+    };
+    run_rows(rows);
+}

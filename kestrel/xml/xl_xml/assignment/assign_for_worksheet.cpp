@@ -101,11 +101,14 @@ status_t assign_for_worksheet_t::keep_section(const xml_node_t& node, const xml_
         if (&node == &section && is_start(node)) sheet_.note_unread_section(name);
         return status_t::keep;
     }
-    // The outline flags live in the cell store; the rest of sheetPr is kept.
+    // The outline flags live in the cell store, the fit to page in the print
+    // settings; the rest of sheetPr is kept.
     if (node_named(&node, "outlinePr") && node_named(node.parent, "sheetPr") && is_start(node)) {
         table->set_group_summary_below(flag_or(attr(node, "summaryBelow"), true));
         table->set_group_summary_right(flag_or(attr(node, "summaryRight"), true));
     }
+    if (node_named(&node, "pageSetUpPr") && node_named(node.parent, "sheetPr") && is_start(node))
+        sheet_.settings().print.fit_to_page = flag_or(attr(node, "fitToPage"), false);
     if (&node == &section && is_end(node)) {
         table->periphery().kept_sections.emplace_back(node);
         return status_t::done;
@@ -148,8 +151,6 @@ status_t assign_for_worksheet_t::assign_sheet_views(const xml_node_t& node) {
                      {"showZeros", sheet_view_t::show_zeros},
                      {"tabSelected", sheet_view_t::tab_selected},
                      {"windowProtection", sheet_view_t::window_protection}};
-        // The format shows the ruler unless a view says otherwise.
-        v.set(sheet_view_t::show_ruler, true);
         for (const auto& f : flags) v.set(f.flag, flag_or(attr(node, f.name), v.has(f.flag)));
         if (const char* view = attr(node, "view")) v.view = read_enum("normal, pageBreakPreview, pageLayout", view);
         if (const char* cell = attr(node, "topLeftCell")) v.top_left_cell = read_cell(cell);

@@ -77,7 +77,7 @@ void worksheet_part_xml::write_entry(const workbook_t* book) {
     w_->write_attribute("xmlns:r", uri::office_document_relationships);
     extra.write_root_namespaces();
     w_->close_start_tag();
-    extra.write_sheet_pr();
+    extra.write_sheet_pr(sheet.settings().print.fit_to_page);
     write_dimension(table);
     write_sheet_views(sheet);
     write_sheet_format(sheet);
