@@ -320,8 +320,7 @@ bool cstr_equal(const char* a, const char* b) noexcept { return a && b && std::s
 size_t safe_strlen(const char* s) noexcept { return s ? std::strlen(s) : 0; }
 
 bool string_to_bool(std::string_view s) {
-    const std::string lower = ascii_lower(s);
-    return !(lower == "0" || lower == "false");
+    return !(s == "0" || ascii_iequals(s, "false"));
 }
 
 namespace {

@@ -86,7 +86,10 @@ void xml_document_t::load(const char* path, bool flag) {
     std::unique_ptr<archive_resolver> resolver = get_archive_resolver__(static_cast<file_format_enum>(code));
     resolver->load(path, flag);
     // Still under the load's format code: the sheets finish their relations.
-    if (workbook_t* book = workbook()) book->after_loading__();
+    if (workbook_t* book = workbook()) {
+        book->after_loading__();
+        book->set_document_path(path);
+    }
     set_format_code(file_format_none);
 }
 
@@ -100,6 +103,7 @@ void xml_document_t::save(const char* path, uint32_t format) {
     if (format != file_format_package) return;
     excel_resolver resolver(this, 0);
     resolver.save(path);
+    if (workbook_t* book = workbook()) book->set_document_path(path);
 }
 
 void xml_document_t::set_format_code(uint32_t code) noexcept {

@@ -49,7 +49,7 @@ private:
 
 struct print_options_t {
     bool grid_lines = false;
-    bool grid_lines_set = false;
+    bool grid_lines_set = true;  // clear, gridLines is not applied
     bool headings = false;
     bool horizontal_centered = false;
     bool vertical_centered = false;
@@ -133,6 +133,7 @@ struct print_settings_t {
     page_margins_t margins;
     page_setup_t page_setup;
     header_footer_t header_footer;
+    bool fit_to_page = false;  // the sheet's properties: without it the fit counts are not applied
 };
 
 } // namespace vex

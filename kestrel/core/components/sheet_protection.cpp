@@ -38,6 +38,17 @@ bool valid_index(int32_t index, size_t count) noexcept { return index >= 0 && si
 
 } // namespace
 
+std::string hash_algorithm_name(std::string_view read) {
+    for (const std::string_view name : hash_algorithm_names) {
+        if (read == name) return std::string(name);
+        std::string plain;
+        for (const char c : name)
+            if (c != '-') plain += c;
+        if (read == plain) return std::string(name);
+    }
+    return std::string(read);
+}
+
 bool sheet_protection_t::protect(uint32_t options, std::string_view password) {
     if (!std::all_of(password.begin(), password.end(), [](char c) { return password_char(static_cast<unsigned char>(c)); }))
         return refuse(illegal_password_text);

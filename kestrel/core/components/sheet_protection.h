@@ -49,8 +49,16 @@ inline constexpr std::array<std::string_view, 15> protection_option_attributes =
 // Every option but selecting cells: what a range protection leaves on.
 inline constexpr uint32_t range_protection_options = 65532;
 
+// Password hash algorithms, named as applications write them.
+inline constexpr std::array<std::string_view, 10> hash_algorithm_names = {
+    "MD2", "MD4", "MD5", "RIPEMD-128", "RIPEMD-160", "SHA-1", "SHA-256", "SHA-384", "SHA-512", "WHIRLPOOL",
+};
+// The table's name for a name read with or without its dashes ("SHA512");
+// any other name as read, so that the hash stays checkable.
+std::string hash_algorithm_name(std::string_view read);
+
 struct sheet_protection_record_t {
-    uint32_t algorithm = 0;  // index into the reader's hash algorithm names
+    std::string algorithm;  // hash_algorithm_name of the hash's algorithm; empty for none
     uint32_t spin_count = 0;
     std::string password;  // legacy hash, four upper-case hex digits, or empty
     std::string hash_value;
@@ -62,12 +70,15 @@ struct sheet_protection_record_t {
 };
 
 struct editable_range_t {
-    uint32_t algorithm = 0;
-    range_t range;
+    std::string algorithm;  // as in sheet_protection_record_t
+    range_t range;          // the first area
+    std::string sqref;      // every area as read, when there are several
     uint32_t spin_count = 0;
+    std::string password;  // legacy hash, as read
     std::string hash_value;
     std::string salt_value;
-    std::vector<std::string> security_descriptors;
+    std::string security_descriptor;  // the attribute
+    std::vector<std::string> security_descriptors;  // the child elements
 };
 
 class sheet_protection_t {
@@ -104,6 +115,8 @@ public:
     const std::vector<named_range>& editable_ranges() const noexcept { return ranges_; }
     // For the reader: false, adding nothing, for a name held already.
     bool add_editable_range(std::string name, editable_range_t range);
+    // For the reader: the range added last, null when none is.
+    editable_range_t* last_editable_range() noexcept { return ranges_.empty() ? nullptr : &ranges_.back().second; }
 
     // The format's legacy 16-bit verifier as four upper-case hex digits.
     static std::string hash_password__(std::string_view password);

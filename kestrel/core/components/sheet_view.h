@@ -69,7 +69,7 @@ struct sheet_view_t {
     };
     // What a view is when its element leaves the attributes out.
     static constexpr uint16_t default_flags = default_grid_color | show_grid_lines | show_outline_symbols |
-                                              show_row_col_headers | show_white_space | show_zeros;
+                                              show_row_col_headers | show_ruler | show_white_space | show_zeros;
 
     bool has(flag f) const noexcept { return (flags & f) != 0; }
     void set(flag f, bool on) noexcept { flags = on ? uint16_t(flags | f) : uint16_t(flags & ~f); }

@@ -134,7 +134,22 @@ void worksheet_t::set_active_cell(int32_t row, int32_t col) {
     if (settings_.views.empty()) settings_.views.emplace_back();
     sheet_view_t& v = settings_.views.front();
     if (v.selections.empty()) v.selections.emplace_back();
-    store_cell(v.selections.front().active_cell, row, col);
+    selection_t& s = v.selections.front();
+    store_cell(s.active_cell, row, col);
+    // Applications take the active cell from the selected ranges: one outside
+    // them all selects the cell alone.
+    const auto& ranges = s.sqref.ranges();
+    const auto holds = [&](range_t r) {
+        r.order();
+        return row >= r.first.row && row <= r.last.row && col >= r.first.col && col <= r.last.col;
+    };
+    if (std::any_of(ranges.begin(), ranges.end(), holds)) return;
+    range_t cell;
+    store_cell(cell.first, row, col);
+    store_cell(cell.last, row, col);
+    s.sqref = {};
+    s.sqref.add(cell);
+    s.active_cell_id = 0;
 }
 
 void worksheet_t::split_cell(int32_t* row, int32_t* col) const noexcept {

@@ -92,11 +92,15 @@ void worksheet_t::set_print_scale(int32_t percent) {
 }
 
 void worksheet_t::set_fit_page_height(int32_t pages) {
-    if (pages >= 1) settings_.print.page_setup.fit_to_height = uint32_t(pages);
+    if (pages < 1) return;
+    settings_.print.page_setup.fit_to_height = uint32_t(pages);
+    settings_.print.fit_to_page = true;
 }
 
 void worksheet_t::set_fit_page_width(int32_t pages) {
-    if (pages >= 1) settings_.print.page_setup.fit_to_width = uint32_t(pages);
+    if (pages < 1) return;
+    settings_.print.page_setup.fit_to_width = uint32_t(pages);
+    settings_.print.fit_to_page = true;
 }
 
 } // namespace vex

@@ -175,6 +175,8 @@ bool worktable_t::after_loading__() {
     const std::vector<relationship_t>& records = get_part()->get_relationships();
     for (pending_hyperlink_t& link : extras_.pending_hyperlinks) {
         const bool external = !link.relationship_id.empty();
+        // An external link's location is the place inside its target.
+        std::string location = link.target;
         if (external) {
             const relationship_t* found = nullptr;
             for (const relationship_t& r : records) {
@@ -188,7 +190,7 @@ bool worktable_t::after_loading__() {
         }
         mta::hyperlink_list_t& list = hyperlinks();
         if (!list.add_loaded(link.range, external ? link.relationship_id : std::string(), std::move(link.display),
-                             external ? std::string() : link.target, std::move(link.tooltip)))
+                             std::move(location), std::move(link.tooltip)))
             continue;
         if (external) list.set_address(list.size() - 1, link.target);
     }

@@ -8,6 +8,7 @@
 #include "kestrel/parts/part.h"
 #include "mta/table/cell/string_pool.h"
 #include "tests/kestrel/document/package_support.h"
+#include "tests/kestrel/interface/round_trip_support.h"
 
 #include <gtest/gtest.h>
 
@@ -285,4 +286,14 @@ TEST(xml_document, saves_only_the_package_format) {
     doc.save((dir / "two.xlsx").c_str(), 2);
     EXPECT_EQ(doc.format_code(), 0u);
     EXPECT_EQ(dir.files(), std::vector<std::string>{"two.xlsx"});
+}
+
+TEST(xml_document, the_workbook_knows_its_path_after_a_load_and_a_save) {
+    scratch_dir dir;
+    write_zip(dir / "made.xlsx", round_trip_test::package_of({}));
+    vex::xml_document_t doc;
+    doc.load((dir / "made.xlsx").c_str(), false);
+    EXPECT_EQ(doc.workbook()->document_path(), dir / "made.xlsx");
+    doc.save((dir / "renamed.xlsx").c_str(), 2);
+    EXPECT_EQ(doc.workbook()->document_path(), dir / "renamed.xlsx");
 }

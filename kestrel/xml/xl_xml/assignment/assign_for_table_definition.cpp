@@ -18,10 +18,8 @@ namespace lists = filter_lists;
 
 const char* attr(const xml_node_t& n, const char* name) noexcept { return get_attribute_value(name, n.attributes); }
 
-// "0" and "false" in any case are false, any other text true; absent keeps v.
-void read_flag(const xml_node_t& n, const char* name, uint8_t& v) {
-    if (const char* t = attr(n, name)) v = string_to_bool(t) ? 1 : 0;
-}
+// Absent keeps v.
+void read_flag(const xml_node_t& n, const char* name, uint8_t& v) { v = flag_or(attr(n, name), v != 0) ? 1 : 0; }
 
 void read_number(const xml_node_t& n, const char* name, int32_t& v) {
     if (const char* t = attr(n, name)) v = read_int(t);
@@ -145,8 +143,8 @@ status_t read_sort_state(const xml_node_t& node, std::unique_ptr<sort_state_t>& 
     if (!is_start(node)) return status_t::done;
     if (node_named(&node, "sortState")) {
         slot = std::make_unique<sort_state_t>();
-        slot->case_sensitive = atoi_of(node, "caseSensitive", 0) != 0;
-        slot->column_sort = atoi_of(node, "columnSort", 0) != 0;
+        slot->case_sensitive = flag_or(attr(node, "caseSensitive"), false);
+        slot->column_sort = flag_or(attr(node, "columnSort"), false);
         if (const char* ref = attr(node, "ref")) slot->ref = read_range(ref);
         if (const char* m = attr(node, "sortMethod")) slot->sort_method = read_enum(lists::sort_method, m);
         return status_t::done;

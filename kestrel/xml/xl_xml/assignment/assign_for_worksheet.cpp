@@ -46,6 +46,19 @@ page_measure_t read_measure(const char* text) {
     return m;
 }
 
+// The password hash attributes a sheet's and a range's protection share.
+template <class R>
+void read_password_hash(const xml_node_t& node, R& r) {
+    if (const char* a = attr(node, "algorithmName")) r.algorithm = hash_algorithm_name(a);
+    if (const char* v = attr(node, "hashValue")) r.hash_value = v;
+    if (const char* v = attr(node, "saltValue")) r.salt_value = v;
+    if (const char* v = attr(node, "password")) r.password = v;
+    if (const char* v = attr(node, "spinCount")) {
+        const int32_t n = read_int(v);
+        r.spin_count = n > 0 ? uint32_t(n) : 0;
+    }
+}
+
 } // namespace
 
 status_t assign_for_worksheet_t::assign(const xml_node_t* node) {
@@ -63,6 +76,7 @@ status_t assign_for_worksheet_t::assign(const xml_node_t* node) {
     if (node_named(section, "headerFooter")) return assign_header_footer(*node);
     if (node_named(section, "sheetFormatPr")) return assign_sheet_format(*node);
     if (node_named(section, "sheetProtection")) return assign_sheet_protection(*node);
+    if (node_named(section, "protectedRanges")) return assign_protected_ranges(*node);
     if (node_named(section, "legacyDrawingHF")) {
         // Its part is kept as read; the element is written again from the part tree.
         if (node == section && is_start(*node))
@@ -87,11 +101,14 @@ status_t assign_for_worksheet_t::keep_section(const xml_node_t& node, const xml_
         if (&node == &section && is_start(node)) sheet_.note_unread_section(name);
         return status_t::keep;
     }
-    // The outline flags live in the cell store; the rest of sheetPr is kept.
+    // The outline flags live in the cell store, the fit to page in the print
+    // settings; the rest of sheetPr is kept.
     if (node_named(&node, "outlinePr") && node_named(node.parent, "sheetPr") && is_start(node)) {
         table->set_group_summary_below(flag_or(attr(node, "summaryBelow"), true));
         table->set_group_summary_right(flag_or(attr(node, "summaryRight"), true));
     }
+    if (node_named(&node, "pageSetUpPr") && node_named(node.parent, "sheetPr") && is_start(node))
+        sheet_.settings().print.fit_to_page = flag_or(attr(node, "fitToPage"), false);
     if (&node == &section && is_end(node)) {
         table->periphery().kept_sections.emplace_back(node);
         return status_t::done;
@@ -134,8 +151,6 @@ status_t assign_for_worksheet_t::assign_sheet_views(const xml_node_t& node) {
                      {"showZeros", sheet_view_t::show_zeros},
                      {"tabSelected", sheet_view_t::tab_selected},
                      {"windowProtection", sheet_view_t::window_protection}};
-        // The format shows the ruler unless a view says otherwise.
-        v.set(sheet_view_t::show_ruler, true);
         for (const auto& f : flags) v.set(f.flag, flag_or(attr(node, f.name), v.has(f.flag)));
         if (const char* view = attr(node, "view")) v.view = read_enum("normal, pageBreakPreview, pageLayout", view);
         if (const char* cell = attr(node, "topLeftCell")) v.top_left_cell = read_cell(cell);
@@ -191,7 +206,7 @@ status_t assign_for_worksheet_t::assign_print_options(const xml_node_t& node) {
     if (!node_named(&node, "printOptions") || !is_start(node)) return status_t::done;
     print_options_t& o = sheet_.settings().print.options;
     o.grid_lines = flag_or(attr(node, "gridLines"), false);
-    o.grid_lines_set = flag_or(attr(node, "gridLinesSet"), false);
+    o.grid_lines_set = flag_or(attr(node, "gridLinesSet"), true);
     o.headings = flag_or(attr(node, "headings"), false);
     o.horizontal_centered = flag_or(attr(node, "horizontalCentered"), false);
     o.vertical_centered = flag_or(attr(node, "verticalCentered"), false);
@@ -265,23 +280,6 @@ status_t assign_for_worksheet_t::assign_header_footer(const xml_node_t& node) {
     return status_t::done;
 }
 
-namespace {
-
-// The hash algorithm's index, its name compared without dashes (both
-// spellings occur); out of bounds for an unknown name.
-uint32_t hash_algorithm_index(std::string_view name) {
-    static constexpr std::string_view names[] = {"MD2",    "MD4",    "MD5",    "RIPEMD128", "RIPEMD160",
-                                                 "SHA1",   "SHA256", "SHA384", "SHA512",    "WHIRLPOOL"};
-    std::string plain;
-    for (const char c : name)
-        if (c != '-') plain += c;
-    for (size_t i = 0; i < std::size(names); ++i)
-        if (plain == names[i]) return uint32_t(i);
-    throw std::runtime_error("Enumeration subscript out of bounds: -1\"");
-}
-
-} // namespace
-
 status_t assign_for_worksheet_t::assign_sheet_protection(const xml_node_t& node) {
     if (!node_named(&node, "sheetProtection") || !is_start(node)) return status_t::done;
     sheet_protection_record_t r;
@@ -296,15 +294,31 @@ status_t assign_for_worksheet_t::assign_sheet_protection(const xml_node_t& node)
         else
             r.options &= ~(1u << bit);
     }
-    if (const char* a = attr(node, "algorithmName")) r.algorithm = hash_algorithm_index(a);
-    if (const char* v = attr(node, "hashValue")) r.hash_value = v;
-    if (const char* v = attr(node, "saltValue")) r.salt_value = v;
-    if (const char* v = attr(node, "password")) r.password = v;
-    if (const char* v = attr(node, "spinCount")) {
-        const int32_t n = read_int(v);
-        r.spin_count = n > 0 ? uint32_t(n) : 0;
-    }
+    read_password_hash(node, r);
     sheet_.protection().record() = std::move(r);
+    return status_t::done;
+}
+
+status_t assign_for_worksheet_t::assign_protected_ranges(const xml_node_t& node) {
+    sheet_protection_t& p = sheet_.protection();
+    if (node_named(&node, "securityDescriptor") && node_named(node.parent, "protectedRange") && is_end(node)) {
+        if (editable_range_t* r = p.last_editable_range(); r && node.text) r->security_descriptors.emplace_back(node.text);
+        return status_t::done;
+    }
+    if (!node_named(&node, "protectedRange") || !is_start(node)) return status_t::done;
+    editable_range_t r;
+    read_password_hash(node, r);
+    if (const char* v = attr(node, "securityDescriptor")) r.security_descriptor = v;
+    if (const char* sqref = attr(node, "sqref")) {
+        size_t areas = 0;
+        read_range_list(sqref, [&](const range_t& one) {
+            if (areas++ == 0) r.range = one;
+        });
+        if (areas > 1) r.sqref = sqref;
+    }
+    // Names must be unique: a range without one, or with one held, gets the next free name.
+    const char* name = attr(node, "name");
+    if (!name || !*name || !p.add_editable_range(name, r)) p.add_editable_range(p.next_range_name__(), std::move(r));
     return status_t::done;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The reader of a worksheet's sheet-level elements: views with their panes
 // and selections, the sheet format defaults, print options, margins, page
-// setup, header and footer, page breaks and the sheet's protection. Nodes reach it once the
+// setup, header and footer, page breaks, the sheet's protection and its
+// protected ranges. Nodes reach it once the
 // worktable's reader has let them pass.
 //
 // A driver (the benchmarks) may install a stand-in in its place.
@@ -47,6 +48,7 @@ private:
     xml::sxml::status_t assign_page_setup(const xml::sxml::xml_node_t& node);
     xml::sxml::status_t assign_header_footer(const xml::sxml::xml_node_t& node);
     xml::sxml::status_t assign_sheet_protection(const xml::sxml::xml_node_t& node);
+    xml::sxml::status_t assign_protected_ranges(const xml::sxml::xml_node_t& node);
     xml::sxml::status_t assign_breaks(const xml::sxml::xml_node_t& node, page_break_set_t& breaks);
     xml::sxml::status_t keep_section(const xml::sxml::xml_node_t& node, const xml::sxml::xml_node_t& section);
     void keep_root_namespaces(const xml::sxml::xml_node_t& root);

@@ -163,8 +163,7 @@ range_t read_range(std::string_view text) {
 }
 
 bool flag_or(const char* text, bool fallback) noexcept {
-    if (!text) return fallback;
-    return !(std::strcmp(text, "0") == 0 || std::strcmp(text, "false") == 0);
+    return text ? string_to_bool(text) : fallback;
 }
 
 } // namespace vex

@@ -86,7 +86,8 @@ void read_range_list(std::string_view list, F&& add) {
     }
 }
 
-// Flags: "0"/"false" false, "1"/"true" (and any other text) true, absent gives fallback.
+// Every reader's flags: "0" and "false" in any case false, any other text
+// true, absent gives fallback.
 bool flag_or(const char* text, bool fallback) noexcept;
 
 } // namespace vex

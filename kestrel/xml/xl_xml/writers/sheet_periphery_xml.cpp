@@ -6,6 +6,7 @@
 #include "kestrel/xml/xl_xml/writers/output_handler.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <iterator>
 #include <string>
 
@@ -69,29 +70,38 @@ void sheet_periphery_xml::write_root_namespaces() {
         if (name != "xmlns" && name != "xmlns:r") w_.write_attribute(name, value);
 }
 
-void sheet_periphery_xml::write_sheet_pr() {
+void sheet_periphery_xml::write_sheet_pr(bool fit_to_page) {
     position_ = std::max(position_, element_index("sheetPr") + 1);
     const kept_element_t* kept = model_ ? model_->kept_section("sheetPr") : nullptr;
     const bool below = !table_ || table_->group_summary_below();
     const bool right = !table_ || table_->group_summary_right();
     const bool outline = !below || !right;
-    if (!kept && !outline) return;
+    if (!kept && !outline && !fit_to_page) return;
     w_.start_element("sheetPr");
     if (kept) w_.write_attributes(kept->root().attributes);
-    const auto write_outline = [&](const xml_node_t* read) {
-        w_.start_element("outlinePr");
+    // The read attributes but those the model writes.
+    const auto write_read = [&](const xml_node_t* read, std::initializer_list<std::string_view> modelled) {
         for (const auto* a = read ? read->attributes : nullptr; a; a = a->next) {
-            const std::string_view name = a->name;
-            if (name == "summaryBelow" || name == "summaryRight") continue;
+            if (std::find(modelled.begin(), modelled.end(), std::string_view(a->name)) != modelled.end()) continue;
             xml::sxml::xml_attribute_t one = *a;
             one.next = nullptr;
             w_.write_attributes(&one);
         }
+    };
+    const auto write_outline = [&](const xml_node_t* read) {
+        w_.start_element("outlinePr");
+        write_read(read, {"summaryBelow", "summaryRight"});
         if (!below) w_.write_attribute("summaryBelow", "0");
         if (!right) w_.write_attribute("summaryRight", "0");
         w_.end_empty_element();
     };
-    bool open = false, outline_written = false;
+    const auto write_page_setup = [&](const xml_node_t* read) {
+        w_.start_element("pageSetUpPr");
+        write_read(read, {"fitToPage"});
+        if (fit_to_page) w_.write_attribute("fitToPage", "1");
+        w_.end_empty_element();
+    };
+    bool open = false, outline_written = false, page_setup_written = false;
     const auto open_tag = [&] {
         if (!open) w_.close_start_tag();
         open = true;
@@ -111,6 +121,11 @@ void sheet_periphery_xml::write_sheet_pr() {
             outline_written = true;
         }
         open_tag();
+        if (name == "pageSetUpPr") {
+            write_page_setup(c);
+            page_setup_written = true;
+            continue;
+        }
         w_.start_element(c->name);
         w_.write_attributes(c->attributes);
         w_.end_empty_element();
@@ -118,6 +133,10 @@ void sheet_periphery_xml::write_sheet_pr() {
     if (outline && !outline_written) {
         open_tag();
         write_outline(nullptr);
+    }
+    if (fit_to_page && !page_setup_written) {
+        open_tag();
+        write_page_setup(nullptr);
     }
     if (open)
         w_.end_element("sheetPr");

@@ -22,8 +22,9 @@ public:
 
     // The root's namespace declarations the kept elements may use.
     void write_root_namespaces();
-    // sheetPr: kept attributes and children, the outline flags from the model.
-    void write_sheet_pr();
+    // sheetPr: kept attributes and children, the outline flags and the fit to
+    // page from the model.
+    void write_sheet_pr(bool fit_to_page = false);
     // Every held section that the schema puts before `next` and after what
     // was written so far; an empty `next` writes all that is left.
     void write_before(std::string_view next);

@@ -26,8 +26,6 @@ constexpr std::string_view print_errors_names[] = {"blank", "dash", "displayed",
 constexpr std::string_view orientation_names[] = {"default", "landscape", "portrait"};
 constexpr std::string_view page_order_names[] = {"downThenOver", "overThenDown"};
 constexpr std::string_view paper_unit_names[] = {"pt", "pc", "pi", "mm", "cm", "in"};
-constexpr std::string_view hash_algorithm_names[] = {"none",      "MD2",       "MD4",  "MD5",    "RIPEMD128", "RIPEMD160",
-                                                     "SHA1",      "SHA256",    "SHA384", "SHA512", "WHIRLPOOL"};
 constexpr double default_row_height = 15.0;
 
 // Past its table a code writes an empty value.
@@ -79,7 +77,7 @@ void worksheet_part_xml::write_entry(const workbook_t* book) {
     w_->write_attribute("xmlns:r", uri::office_document_relationships);
     extra.write_root_namespaces();
     w_->close_start_tag();
-    extra.write_sheet_pr();
+    extra.write_sheet_pr(sheet.settings().print.fit_to_page);
     write_dimension(table);
     write_sheet_views(sheet);
     write_sheet_format(sheet);
@@ -242,7 +240,7 @@ void worksheet_part_xml::write_protection(const worksheet_t& sheet) {
     w_->start_element("sheetProtection");
     w_->write_attribute("sheet", "1");
     if (!p.password.empty()) w_->write_attribute("password", p.password);
-    if (p.algorithm) w_->write_attribute("algorithmName", name_of(hash_algorithm_names, p.algorithm));
+    if (!p.algorithm.empty()) w_->write_attribute("algorithmName", p.algorithm);
     if (!p.hash_value.empty()) w_->write_attribute("hashValue", p.hash_value);
     if (!p.salt_value.empty()) w_->write_attribute("saltValue", p.salt_value);
     if (p.spin_count) w_->write_attribute("spinCount", number_text(p.spin_count));
@@ -262,25 +260,39 @@ void worksheet_part_xml::write_protected_ranges(const worksheet_t& sheet) {
     w_->close_start_tag();
     for (const auto& [name, r] : ranges) {
         w_->start_element("protectedRange");
-        if (r.algorithm) w_->write_attribute("algorithmName", name_of(hash_algorithm_names, r.algorithm));
+        if (!r.algorithm.empty()) w_->write_attribute("algorithmName", r.algorithm);
         if (!r.hash_value.empty()) w_->write_attribute("hashValue", r.hash_value);
         if (!r.salt_value.empty()) w_->write_attribute("saltValue", r.salt_value);
         if (r.spin_count) w_->write_attribute("spinCount", number_text(r.spin_count));
-        w_->write_attribute("sqref", range_text(r.range));
+        if (!r.password.empty()) w_->write_attribute("password", r.password);
+        w_->write_attribute("sqref", r.sqref.empty() ? range_text(r.range) : r.sqref);
         w_->write_attribute("name", name);
-        w_->end_empty_element();
+        if (!r.security_descriptor.empty()) w_->write_attribute("securityDescriptor", r.security_descriptor);
+        if (r.security_descriptors.empty()) {
+            w_->end_empty_element();
+            continue;
+        }
+        w_->close_start_tag();
+        for (const std::string& d : r.security_descriptors) {
+            w_->start_element("securityDescriptor");
+            w_->close_start_tag();
+            w_->write_text(d);
+            w_->end_element("securityDescriptor");
+        }
+        w_->end_element("protectedRange");
     }
     w_->end_element("protectedRanges");
 }
 
 void worksheet_part_xml::write_print_options(const worksheet_t& sheet) {
     const print_options_t& o = sheet.settings().print.options;
-    if (!(o.grid_lines || o.headings || o.horizontal_centered || o.vertical_centered)) return;
+    if (o == print_options_t{}) return;
     w_->start_element("printOptions");
     if (o.horizontal_centered) w_->write_attribute("horizontalCentered", "1");
     if (o.vertical_centered) w_->write_attribute("verticalCentered", "1");
     if (o.headings) w_->write_attribute("headings", "1");
     if (o.grid_lines) w_->write_attribute("gridLines", "1");
+    if (!o.grid_lines_set) w_->write_attribute("gridLinesSet", "0");
     w_->end_empty_element();
 }
 

@@ -561,10 +561,12 @@ void worktable_part_xml::write_hyperlinks(uint64_t first) {
         const mta::hyperlink_t& link = *links.at(i);
         w_->start_element("hyperlink");
         w_->write_attribute("ref", range_text(links.range_at(i)));
-        if (links.is_external(i))
+        if (links.is_external(i)) {
             w_->write_attribute("r:id", "rId" + std::string(number_text(next++).view()));
-        else
+            if (!link.location.empty()) w_->write_attribute("location", link.location);
+        } else {
             w_->write_attribute("location", links.address_at(i));
+        }
         if (!link.display.empty()) w_->write_attribute("display", link.display);
         if (!link.tooltip.empty()) w_->write_attribute("tooltip", link.tooltip);
         w_->end_empty_element();

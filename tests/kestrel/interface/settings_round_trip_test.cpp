@@ -1,0 +1,256 @@
+// Settings a file holds or a host sets come back from one save and from three,
+// and the second save changes nothing.
+#include "tests/kestrel/interface/round_trip_support.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace round_trip_test;
+
+namespace {
+
+const std::string sheet1 = "xl/worksheets/sheet1.xml";
+
+struct row_t {
+    std::string name;
+    std::string sheet_body;  // empty: a new book
+    host_t host;
+    std::vector<std::string> kept;
+    std::vector<std::string> gone;
+    host_t check;
+    std::string sheet_rels = {};
+};
+
+plover_worksheet_t* first_sheet(plover_workbook_t* wb) { return wb_get_sheet(wb, 0); }
+
+void run_rows(const std::vector<row_t>& rows) {
+    for (const row_t& r : rows) {
+        entries_t package;
+        if (!r.sheet_body.empty()) {
+            crafted_t c;
+            c.sheets = {{r.sheet_body, r.sheet_rels}};
+            package = package_of(c);
+        }
+        const saves_t s = three_saves(package, r.host, r.check);
+        ASSERT_EQ(s.message, "") << r.name;
+        expect_entry(s, sheet1, r.kept, r.gone, r.name);
+        expect_stable(s, r.name);
+    }
+}
+
+const std::string data = "<sheetData/>";
+
+std::string protection(const std::string& algorithm) {
+    return data + "<sheetProtection algorithmName=\"" + algorithm +
+           "\" hashValue=\"aGFzaA==\" saltValue=\"c2FsdA==\" spinCount=\"100000\" sheet=\"1\"/>";
+}
+
+} // namespace
+
+// Every algorithm of the table, in either spelling, is written as applications
+// write it with its hash; a name outside the table is kept as read; a host's
+// password writes the legacy hash alone.
+TEST(settings_round_trip, sheet_protection_keeps_its_algorithm_and_hash) {
+    const std::vector<std::pair<std::string, std::string>> names = {
+        {"MD2", "MD2"},           {"MD4", "MD4"},           {"MD5", "MD5"},         {"RIPEMD-128", "RIPEMD128"},
+        {"RIPEMD-160", "RIPEMD160"}, {"SHA-1", "SHA1"},     {"SHA-256", "SHA256"},  {"SHA-384", "SHA384"},
+        {"SHA-512", "SHA512"},    {"WHIRLPOOL", "WHIRLPOOL"}, {"SHA3-256", "SHA3-256"}, {"sha-512", "sha-512"},
+    };
+    const auto protected_sheet = [](plover_workbook_t* wb) { EXPECT_EQ(ws_is_protected(first_sheet(wb)), 1); };
+    std::vector<row_t> rows;
+    for (const auto& [written, plain] : names)
+        for (const std::string& read : {written, plain})
+            rows.push_back({"read " + read, protection(read), {},
+                            {"algorithmName=\"" + written + "\"", "hashValue=\"aGFzaA==\"", "saltValue=\"c2FsdA==\"",
+                             "spinCount=\"100000\""},
+                            {},
+                            protected_sheet});
+    rows.push_back({"host password", "",
+                    [](plover_workbook_t* wb) { ASSERT_EQ(ws_protect(first_sheet(wb), 0, "secret"), 1); },
+                    {"<sheetProtection sheet=\"1\" password=\""},
+                    {"algorithmName", "hashValue"},
+                    protected_sheet});
+    run_rows(rows);
+}
+
+// Print options and page-setup flags, set by a host or read from a file, read
+// back the same; an absent gridLinesSet is the format's true.
+TEST(settings_round_trip, print_options_and_page_setup_flags) {
+    using get_t = int (*)(plover_worksheet_t*);
+    using set_t = void (*)(plover_worksheet_t*, int);
+    const struct {
+        const char* name;
+        set_t set;
+        get_t get;
+        const char* attribute;
+    } options[] = {
+        {"gridlines", ws_set_print_gridlines, ws_print_gridlines, "gridLines=\"1\""},
+        {"headings", ws_set_print_headings, ws_print_headings, "headings=\"1\""},
+        {"horizontal", ws_set_h_centered_printing, ws_h_centered_printing, "horizontalCentered=\"1\""},
+        {"vertical", ws_set_v_centered_printing, ws_v_centered_printing, "verticalCentered=\"1\""},
+    };
+    std::vector<row_t> rows;
+    for (const auto& o : options) {
+        rows.push_back({std::string("host ") + o.name, "", [&o](plover_workbook_t* wb) { o.set(first_sheet(wb), 1); },
+                        {o.attribute},
+                        {"gridLinesSet"},
+                        [&o](plover_workbook_t* wb) { EXPECT_EQ(o.get(first_sheet(wb)), 1) << o.name; }});
+        rows.push_back({std::string("file ") + o.name, data + "<printOptions " + o.attribute + "/>", {}, {o.attribute},
+                        {"gridLinesSet"},
+                        [&o](plover_workbook_t* wb) { EXPECT_EQ(o.get(first_sheet(wb)), 1) << o.name; }});
+    }
+    rows.push_back({"gridlines not set", data + "<printOptions gridLines=\"1\" gridLinesSet=\"0\"/>", {},
+                    {"gridLines=\"1\"", "gridLinesSet=\"0\""},
+                    {},
+                    [](plover_workbook_t* wb) { EXPECT_EQ(ws_print_gridlines(first_sheet(wb)), 0); }});
+    rows.push_back({"gridlines set in words", data + "<printOptions gridLines=\"true\" gridLinesSet=\"true\"/>", {},
+                    {"<printOptions gridLines=\"1\"/>"},
+                    {},
+                    [](plover_workbook_t* wb) { EXPECT_EQ(ws_print_gridlines(first_sheet(wb)), 1); }});
+    rows.push_back({"page setup flags",
+                    data + "<pageSetup paperSize=\"8\" firstPageNumber=\"3\" orientation=\"landscape\" "
+                           "usePrinterDefaults=\"0\" blackAndWhite=\"1\" draft=\"1\" useFirstPageNumber=\"1\"/>",
+                    {},
+                    {"paperSize=\"8\"", "firstPageNumber=\"3\"", "orientation=\"landscape\"",
+                     "usePrinterDefaults=\"false\"", "blackAndWhite=\"true\"", "draft=\"true\"",
+                     "useFirstPageNumber=\"true\""},
+                    {},
+                    [](plover_workbook_t* wb) {
+                        EXPECT_EQ(ws_paper(first_sheet(wb)), 8);
+                        EXPECT_EQ(ws_page_orientation(first_sheet(wb)), 1);
+                    }});
+    rows.push_back({"host page setup", "",
+                    [](plover_workbook_t* wb) {
+                        plover_worksheet_t* ws = first_sheet(wb);
+                        ASSERT_EQ(ws_set_paper(ws, 8), 1);
+                        ws_set_print_scale(ws, 80);
+                        ws_set_page_orientation(ws, 1);
+                        ws_set_print_errors(ws, 1);
+                    },
+                    {"paperSize=\"8\"", "scale=\"80\"", "orientation=\"landscape\"", "errors=\"dash\""},
+                    {},
+                    [](plover_workbook_t* wb) {
+                        plover_worksheet_t* ws = first_sheet(wb);
+                        EXPECT_EQ(ws_paper(ws), 8);
+                        EXPECT_EQ(ws_print_scale(ws), 80);
+                        EXPECT_EQ(ws_page_orientation(ws), 1);
+                        EXPECT_EQ(ws_print_errors(ws), 1);
+                    }});
+    run_rows(rows);
+}
+
+// Protected ranges read from a file are editable ranges: listed, added to,
+// deleted, and saved as one element with unique names and nothing lost.
+TEST(settings_round_trip, protected_ranges_are_read_into_the_model) {
+    const std::string body =
+        data + "<sheetProtection sheet=\"1\"/><protectedRanges>"
+               "<protectedRange algorithmName=\"SHA512\" hashValue=\"aGFzaA==\" saltValue=\"c2FsdA==\" "
+               "spinCount=\"100000\" sqref=\"A1:B2 D4\" name=\"Budget\">"
+               "<securityDescriptor>O:WDG:WDD:(A;;CC;;;WD)</securityDescriptor></protectedRange>"
+               "<protectedRange sqref=\"C3\" name=\"Notes\" password=\"CC3D\"/>"
+               "<protectedRange sqref=\"E5\" name=\"Budget\"/></protectedRanges>";
+    const auto listed = [](plover_worksheet_t* ws) {
+        ASSERT_EQ(ws_editable_range_count(ws), 3);
+        int r1 = 0, c1 = 0, r2 = 0, c2 = 0;
+        const char* name = ws_get_editable_range(ws, 0, &r1, &c1, &r2, &c2);
+        ASSERT_NE(name, nullptr);
+        EXPECT_EQ(std::string(name), "Budget");
+        EXPECT_EQ(std::vector<int>({r1, c1, r2, c2}), std::vector<int>({1, 1, 2, 2}));
+        EXPECT_EQ(std::string(ws_get_editable_range(ws, 1, nullptr, nullptr, nullptr, nullptr)), "Notes");
+        // A name held already is made unique.
+        EXPECT_EQ(std::string(ws_get_editable_range(ws, 2, nullptr, nullptr, nullptr, nullptr)), "Range 1");
+    };
+    const saves_t s = three_saves(package_of({{{body, ""}}}),
+                                  [&](plover_workbook_t* wb) {
+                                      plover_worksheet_t* ws = first_sheet(wb);
+                                      listed(ws);
+                                      ASSERT_EQ(ws_set_editable_range(ws, 7, 1, 8, 2), 1);
+                                      ASSERT_EQ(ws_delete_editable_range(ws, 1), 1);
+                                      ASSERT_EQ(ws_set_editable_range(ws, 9, 9, 9, 9), 1);
+                                  },
+                                  [](plover_workbook_t* wb) {
+                                      plover_worksheet_t* ws = first_sheet(wb);
+                                      ASSERT_EQ(ws_editable_range_count(ws), 4);
+                                      const char* names[] = {"Budget", "Range 1", "Range 2", "Range 3"};
+                                      for (int i = 0; i < 4; ++i)
+                                          EXPECT_STREQ(ws_get_editable_range(ws, i, nullptr, nullptr, nullptr, nullptr),
+                                                       names[i]);
+                                  });
+    ASSERT_EQ(s.message, "");
+    expect_entry(s, sheet1,
+                 {"<protectedRanges><protectedRange algorithmName=\"SHA-512\" hashValue=\"aGFzaA==\" "
+                  "saltValue=\"c2FsdA==\" spinCount=\"100000\" sqref=\"A1:B2 D4\" name=\"Budget\">"
+                  "<securityDescriptor>O:WDG:WDD:(A;;CC;;;WD)</securityDescriptor></protectedRange>",
+                  "<protectedRange sqref=\"E5\" name=\"Range 1\"/>", "<protectedRange sqref=\"A7:B8\" name=\"Range 2\"/>",
+                  "<protectedRange sqref=\"I9\" name=\"Range 3\"/></protectedRanges>"},
+                 {"Notes"}, "edited ranges");
+    for (const entries_t* copy : {&s.first, &s.third}) {
+        const std::string sheet = package_test::find(*copy, sheet1);
+        EXPECT_EQ(sheet.find("<protectedRanges"), sheet.rfind("<protectedRanges"));
+    }
+    expect_stable(s, "edited ranges");
+}
+
+// Smaller losses: each row once failed on its own.
+TEST(settings_round_trip, smaller_settings_are_kept) {
+    const std::string od = package_test::od;
+    const std::string link_rel = package_test::rel("rId1", od + "hyperlink", "other.xlsx", true);
+    std::vector<row_t> rows = {
+        {"external link location",
+         data + "<hyperlinks><hyperlink ref=\"A1\" r:id=\"rId1\" location=\"Sheet1!B2\"/></hyperlinks>", {},
+         {"location=\"Sheet1!B2\""},
+         {},
+         [](plover_workbook_t* wb) { EXPECT_STREQ(ws_hyperlink(first_sheet(wb), 0, nullptr, nullptr, nullptr, nullptr), "other.xlsx"); },
+         link_rel},
+        {"flags in capitals",
+         "<sheetViews><sheetView showGridLines=\"FALSE\" showZeros=\"False\" workbookViewId=\"0\"/></sheetViews>" + data,
+         {},
+         {"showGridLines=\"0\"", "showZeros=\"0\""},
+         {},
+         [](plover_workbook_t* wb) { EXPECT_EQ(ws_display_gridlines(first_sheet(wb)), 0); }},
+        {"sort state case sensitive",
+         "<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row></sheetData>"
+         "<sortState ref=\"A1:A3\" caseSensitive=\"true\"><sortCondition ref=\"A1:A3\"/></sortState>",
+         {},
+         {"caseSensitive=\"1\""},
+         {}},
+        {"new sheet shows the ruler", "", [](plover_workbook_t* wb) { ws_set_zoom(first_sheet(wb), 120); },
+         {"zoomScale=\"120\""},
+         {"showRuler"}},
+        {"fit to one page wide", "", [](plover_workbook_t* wb) { ws_set_fit_page_width(first_sheet(wb), 1); },
+         {"<sheetPr><pageSetUpPr fitToPage=\"1\"/></sheetPr>"},
+         {},
+         [](plover_workbook_t* wb) { EXPECT_EQ(ws_fit_page_width(first_sheet(wb)), 1); }},
+        {"fit merged into kept properties",
+         "<sheetPr codeName=\"Sheet1\"><tabColor rgb=\"FFFF0000\"/><pageSetUpPr autoPageBreaks=\"0\"/></sheetPr>" + data,
+         [](plover_workbook_t* wb) { ws_set_fit_page_height(first_sheet(wb), 2); },
+         {"<sheetPr codeName=\"Sheet1\"><tabColor rgb=\"FFFF0000\"/><pageSetUpPr autoPageBreaks=\"0\" "
+          "fitToPage=\"1\"/></sheetPr>",
+          "fitToHeight=\"2\""},
+         {},
+         [](plover_workbook_t* wb) { EXPECT_EQ(ws_fit_page_height(first_sheet(wb)), 2); }},
+        {"active cell of a new sheet", "", [](plover_workbook_t* wb) { ws_set_active_cell(first_sheet(wb), 5, 3); },
+         {"<selection activeCell=\"C5\" sqref=\"C5\"/>"},
+         {}},
+        {"active cell inside the selection",
+         "<sheetViews><sheetView workbookViewId=\"0\"><selection activeCell=\"A1\" sqref=\"A1:B2\"/></sheetView>"
+         "</sheetViews>" + data,
+         [](plover_workbook_t* wb) { ws_set_active_cell(first_sheet(wb), 2, 2); },
+         {"<selection activeCell=\"B2\" sqref=\"A1:B2\"/>"},
+         {}},
+        {"active cell outside the selection",
+         "<sheetViews><sheetView workbookViewId=\"0\"><selection activeCell=\"A1\" sqref=\"A1:B2\"/></sheetView>"
+         "</sheetViews>" + data,
+         [](plover_workbook_t* wb) { ws_set_active_cell(first_sheet(wb), 9, 4); },
+         {"<selection activeCell=\"D9\" sqref=\"D9\"/>"},
+         {},
+         [](plover_workbook_t* wb) {
+             int row = 0, col = 0;
+             ws_active_cell(first_sheet(wb), &row, &col);
+             EXPECT_EQ(std::vector<int>({row, col}), std::vector<int>({9, 4}));
+         }},
+    };
+    run_rows(rows);
+}
