@@ -113,7 +113,7 @@ TEST(threads, row_shift_beside_formulas_on_another_sheet) {
 TEST(threads, defined_names_while_the_first_sheet_goes) {
     book_t b;
     ASSERT_NE(wb_add_worksheet(b.wb, nullptr), nullptr);
-    race(rounds(20000), [&](int i) { wb_set_defined_name(b.wb, ("nm" + std::to_string(i % 20)).c_str(), "1", nullptr); },
+    race(rounds(20000), [&](int i) { wb_set_defined_name(b.wb, ("name_" + std::to_string(i % 20)).c_str(), "1", nullptr); },
          [&](int) {
              wb_add_worksheet(b.wb, nullptr);
              wb_delete_sheet(b.wb, 0);
