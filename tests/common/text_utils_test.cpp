@@ -78,6 +78,14 @@ TEST(a1_parsing, stoi_after_prefix) {
     EXPECT_EQ(stoi_after_prefix("rId2147483647"), 2147483647);
 }
 
+// Texts that name a cell of the sheet cannot name anything else.
+TEST(a1_parsing, texts_that_read_as_a_cell) {
+    for (const char* cell : {"A1", "n1", "xfd1048576", "R", "c", "RC", "r2", "C16384", "C16385", "R1048576C3"})
+        EXPECT_TRUE(reads_as_cell_reference(cell)) << cell;
+    for (const char* other : {"", "A", "1", "A0", "XFE1", "A1048577", "R0", "R1C16385", "R1C1x", "RCX", "A1B", "1A"})
+        EXPECT_FALSE(reads_as_cell_reference(other)) << other;
+}
+
 TEST(a1_formatting, letters_and_limits) {
     for (const auto& [col, letters] : {std::pair{1, "A"}, {26, "Z"}, {27, "AA"}, {52, "AZ"}, {53, "BA"}, {16384, "XFD"},
                                        {0, ""}, {-5, ""}})
