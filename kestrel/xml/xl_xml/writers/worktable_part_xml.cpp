@@ -123,13 +123,16 @@ struct worktable_part_xml::column_cursor {
     }
 };
 
-// The written cells of the sheet in row-major order: each column waits, in a
-// queue ordered by row and then column, at the next row where it holds a value
-// or a style, so that a row costs the cells it holds, not the sheet's width.
+// The written cells of the sheet in row-major order, so that a row costs the
+// cells it holds, not the sheet's width: the columns used at the current row,
+// ascending, go on to the next row while they are used there (the dense case);
+// the others wait, in a queue ordered by row and then column, for the next row
+// where they hold a value or a style.
 struct worktable_part_xml::cell_walk {
     using entry_t = std::pair<size_t, int>;  // position, column
     std::vector<column_cursor> cursors;      // by column - 1
-    std::priority_queue<entry_t, std::vector<entry_t>, std::greater<>> queue;
+    std::vector<int> active, next_active;    // columns used at the current and the next row
+    std::priority_queue<entry_t, std::vector<entry_t>, std::greater<>> waiting;
     row_cursor row;
 
     cell_walk(const mta::Table& table, const std::vector<uint16_t>& forms) : cursors(size_t(table.columns().count())) {
@@ -155,13 +158,32 @@ struct worktable_part_xml::cell_walk {
             }
             if (const size_t pos = k.next_used(0); pos != column_cursor::none) first.emplace_back(pos, c);
         }
-        queue = decltype(queue)(std::greater<>(), std::move(first));
+        waiting = decltype(waiting)(std::greater<>(), std::move(first));
     }
-    // Moves the column at the head of the queue on past pos.
-    void advance(int col, size_t pos) {
-        column_cursor& k = cursors[size_t(col - 1)];
-        if (pos + 1 >= k.column->size()) return;
-        if (const size_t next = k.next_used(pos + 1); next != column_cursor::none) queue.emplace(next, col);
+    // The columns used at pos, ascending. Only rows that some column uses are
+    // asked for, in order: the active ones were found used at pos before.
+    const std::vector<int>& columns_at(size_t pos) {
+        const size_t kept = active.size();
+        while (!waiting.empty() && waiting.top().first == pos) {
+            active.push_back(waiting.top().second);
+            waiting.pop();
+        }
+        std::inplace_merge(active.begin(), active.begin() + std::ptrdiff_t(kept), active.end());
+        return active;
+    }
+    // After the cells at pos: each column goes on to the next row it uses.
+    void advance(size_t pos) {
+        next_active.clear();
+        for (const int c : active) {
+            column_cursor& k = cursors[size_t(c - 1)];
+            if (pos + 1 >= k.column->size()) continue;
+            const size_t next = k.next_used(pos + 1);
+            if (next == pos + 1)
+                next_active.push_back(c);
+            else if (next != column_cursor::none)
+                waiting.emplace(next, c);
+        }
+        active.swap(next_active);
     }
 };
 
@@ -330,9 +352,7 @@ void worktable_part_xml::write_cell_range(int32_t r1, int32_t r2, cell_walk& wal
         }
         cursor.row = r;
         const size_t pos = size_t(r) - 1;
-        while (!walk.queue.empty() && walk.queue.top().first == pos) {
-            const int c = walk.queue.top().second;
-            walk.queue.pop();
+        for (const int c : walk.columns_at(pos)) {
             column_cursor& k = walk.cursors[size_t(c - 1)];
             k.seek(pos);
             if (!cursor.open) {
@@ -340,8 +360,8 @@ void worktable_part_xml::write_cell_range(int32_t r1, int32_t r2, cell_walk& wal
                 cursor.open = true;
             }
             write_cell(r, c, k);
-            walk.advance(c, pos);
         }
+        walk.advance(pos);
     }
 }
 
