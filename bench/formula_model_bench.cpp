@@ -1,9 +1,14 @@
 // The sheet's formula path end to end: 100,000 chained formulas (An = A(n-1)+1)
 // set through Table::set_formula, each parsed, checked and tracked, with the
 // heap bytes each formula cell costs; then one row inserted at the top, which
-// moves every formula and rewrites every text and token; and small formulas
-// recalculated serially and through the batched parallel queue.
+// moves every formula and rewrites every text and token; small formulas
+// recalculated serially and through the batched parallel queue; and one cell
+// overwritten 1,000 and 400,000 times with a formula reading two new cells,
+// with the peak resident memory and the heap left: the tracker should keep no
+// more than the last formula needs.
 
+#include "bench/memory_counters.h"
+#include "mta/formula/cell_tracker.h"
 #include "mta/formula/formula_cell.h"
 #include "mta/formula/recalc_queue.h"
 #include "mta/table/formula_model/table_formula_model.h"
@@ -123,5 +128,36 @@ void formula_model_recalc_small_cells(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * chain);
 }
 BENCHMARK(formula_model_recalc_small_cells)->Arg(-1)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void formula_model_overwrite_one_cell(benchmark::State& state) {
+    const int overwrites = int(state.range(0));
+    double peak_kib = 0, heap_kib = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const bool rss = bench_memory::reset_peak_rss();
+        const size_t rss_before = bench_memory::status_bytes("VmRSS");
+        const size_t heap_before = bench_memory::heap_in_use();
+        auto t = make_sheet();
+        state.ResumeTiming();
+        std::string text;
+        for (int n = 1; n <= overwrites; ++n) {
+            text = "A" + std::to_string(n) + "+B" + std::to_string(n);
+            t->set_formula(1, 3, text);
+        }
+        state.PauseTiming();
+        const int32_t grid = int32_t(t->sheet_id());
+        const vex::coord_t last{grid, overwrites, 2, 1, 0, 0};
+        const bool tracked = vex::mta::formula::get_cell_tracker().dependents_of({last, last}).size() == 1;
+        heap_kib = double(bench_memory::heap_in_use() - heap_before) / 1024;
+        peak_kib = rss ? double(bench_memory::status_bytes("VmHWM") - rss_before) / 1024 : 0;
+        t.reset();
+        state.ResumeTiming();
+        if (!tracked) state.SkipWithError("the last formula is not tracked");
+    }
+    state.SetItemsProcessed(state.iterations() * overwrites);
+    state.counters["peak_rss_kib"] = peak_kib;
+    state.counters["heap_left_kib"] = heap_kib;
+}
+BENCHMARK(formula_model_overwrite_one_cell)->Arg(1000)->Arg(400000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace

@@ -24,11 +24,61 @@ namespace {
 // under their minimum size, and a later split of such a node fails. An
 // emptied dependency set stays as it is; a forgotten formula range stays as a
 // tombstone (first.flag0 clear) that registering the extent again revives.
-// purge_grid rebuilds the trees without either.
-using formula_tree_t = mdds::rtree<rtree_key_t, vex::range_t, small_node_rtree_trait>;
+// Both count as dead; once the dead outnumber the live, the tree is rebuilt
+// without them.
+//
+// A formula entry keeps the ranges it was registered with: unregistering
+// removes exactly those, whatever an evaluation later found.
+struct formula_entry_t {
+    vex::range_t range;
+    std::vector<vex::range_t> references;
+};
+using formula_tree_t = mdds::rtree<rtree_key_t, formula_entry_t, small_node_rtree_trait>;
 using dependency_tree_t = mdds::rtree<rtree_key_t, std::vector<vex::range_t>, small_node_rtree_trait>;
 
 bool is_tombstone(const vex::range_t& r) { return r.first.flag0 == 0; }
+bool is_dead(const formula_entry_t& e) { return is_tombstone(e.range); }
+bool is_dead(const std::vector<vex::range_t>& set) { return set.empty(); }
+
+// A tree with the number of its entries that are dead.
+template <class Tree>
+struct counted_tree_t {
+    Tree tree;
+    size_t live = 0;
+    size_t dead = 0;
+
+    void died() {
+        --live;
+        ++dead;
+    }
+    void revived() {
+        --dead;
+        ++live;
+    }
+    // Rebuilt from its live entries, each passed through keep first; false
+    // when none is left.
+    template <class Keep>
+    bool rebuild(Keep keep) {
+        Tree kept;
+        live = dead = 0;
+        if (!tree.empty()) {
+            auto all = tree.search(tree.extent(), Tree::search_type::overlap);
+            for (auto e = all.begin(); e != all.end(); ++e) {
+                auto value = std::move(*e);
+                keep(value);
+                if (is_dead(value)) continue;
+                kept.insert(e.extent(), std::move(value));
+                ++live;
+            }
+        }
+        tree = std::move(kept);
+        return live > 0;
+    }
+    void compact_if_mostly_dead() {
+        if (dead > live) rebuild([](const auto&) {});
+    }
+};
+
 template <class Tree = formula_tree_t>
 typename Tree::extent_type extent_of(const vex::range_t& r) {
     return {{r.first.row, r.first.col}, {r.last.row, r.last.col}};
@@ -117,8 +167,8 @@ std::vector<vex::range_t> range_graph_t::topological_order() const {
 // ---- tracker ---------------------------------------------------------------------------------
 
 struct cell_tracker_t::state {
-    std::unordered_map<uint32_t, formula_tree_t> formulas;
-    std::unordered_map<uint32_t, dependency_tree_t> dependencies;
+    std::unordered_map<uint32_t, counted_tree_t<formula_tree_t>> formulas;
+    std::unordered_map<uint32_t, counted_tree_t<dependency_tree_t>> dependencies;
     std::vector<vex::range_t> volatiles;
 
     void add(const vex::range_t& src, const vex::range_t& ref) {
@@ -126,10 +176,15 @@ struct cell_tracker_t::state {
             throw std::invalid_argument("cell_tracker_t::add: invalid formula range: (" + corners(src));
         const auto extent = extent_of<dependency_tree_t>(ref);
         for_each_grid(ref, [&](uint32_t g) {
-            auto& tree = dependencies[g];
-            auto hits = tree.search(extent, dependency_tree_t::search_type::match);
-            if (auto it = hits.begin(); it != hits.end()) add_unique(*it, src);
-            else tree.insert(extent, std::vector<vex::range_t>{src});
+            auto& counted = dependencies[g];
+            auto hits = counted.tree.search(extent, dependency_tree_t::search_type::match);
+            if (auto it = hits.begin(); it != hits.end()) {
+                if (it->empty()) counted.revived();
+                add_unique(*it, src);
+            } else {
+                counted.tree.insert(extent, std::vector<vex::range_t>{src});
+                ++counted.live;
+            }
         });
     }
 
@@ -140,22 +195,24 @@ struct cell_tracker_t::state {
         for_each_grid(ref, [&](uint32_t g) {
             const auto found = dependencies.find(g);
             if (found == dependencies.end()) return;
-            auto& tree = found->second;
-            for (;;) {
-                auto hits = tree.search(extent, dependency_tree_t::search_type::match);
-                auto it = hits.begin();
-                while (it != hits.end() && std::find(it->begin(), it->end(), src) == it->end()) ++it;
-                if (it == hits.end()) break;
-                it->erase(std::find(it->begin(), it->end(), src));
+            auto& counted = found->second;
+            auto hits = counted.tree.search(extent, dependency_tree_t::search_type::match);
+            for (auto& set : hits) {
+                const auto member = std::find(set.begin(), set.end(), src);
+                if (member == set.end()) continue;
+                set.erase(member);
+                if (set.empty()) counted.died();
                 break;
             }
+            counted.compact_if_mostly_dead();
         });
     }
 
     void dependents(const vex::range_t& r, std::vector<vex::range_t>& out) const {
         const auto found = dependencies.find(uint32_t(r.first.grid_id));
         if (found == dependencies.end()) return;
-        const auto hits = found->second.search(extent_of<dependency_tree_t>(r), dependency_tree_t::search_type::overlap);
+        const auto hits =
+            found->second.tree.search(extent_of<dependency_tree_t>(r), dependency_tree_t::search_type::overlap);
         for (const auto& set : hits)
             for (const auto& d : set) add_unique(out, d);
     }
@@ -165,8 +222,8 @@ struct cell_tracker_t::state {
         std::vector<vex::range_t> out;
         const auto found = formulas.find(uint32_t(r.first.grid_id));
         if (found == formulas.end()) return out;
-        for (const auto& f : found->second.search(extent_of(r), formula_tree_t::search_type::overlap))
-            if (!is_tombstone(f)) out.push_back(f);
+        for (const auto& f : found->second.tree.search(extent_of(r), formula_tree_t::search_type::overlap))
+            if (!is_dead(f)) out.push_back(f.range);
         return out;
     }
 };
@@ -184,29 +241,43 @@ void cell_tracker_t::register_formula(formula_cell* cell) {
         std::lock_guard lock(mutex_);
         for (const auto& ref : refs) state_->add(src, ref);
         if (cell->volatile_flag) add_unique(state_->volatiles, src);
-        auto& tree = state_->formulas[uint32_t(src.first.grid_id)];
+        auto& counted = state_->formulas[uint32_t(src.first.grid_id)];
         const auto extent = extent_of(src);
-        auto hits = tree.search(extent, formula_tree_t::search_type::match);
-        if (hits.begin() == hits.end()) tree.insert(extent, vex::range_t(src));
-        else if (is_tombstone(*hits.begin())) *hits.begin() = src;
+        auto hits = counted.tree.search(extent, formula_tree_t::search_type::match);
+        if (hits.begin() == hits.end()) {
+            counted.tree.insert(extent, formula_entry_t{src, refs});
+            ++counted.live;
+        } else if (formula_entry_t& entry = *hits.begin(); is_dead(entry)) {
+            entry = {src, refs};
+            counted.revived();
+        } else {
+            // Two cells filed at one range: both sets of edges stay until it is forgotten.
+            for (const auto& ref : refs) add_unique(entry.references, ref);
+        }
     }
     cell->set_state(formula_cell_state::registered);
 }
 
 void cell_tracker_t::unregister_formula(formula_cell* cell) {
     const vex::range_t src = source_of(*cell);
-    // The references kept since registration: the owner may be going away, so
-    // nothing is rescanned through it.
-    const std::vector<vex::range_t> refs = referenced_ranges(cell->reference_tokens);
     if (!on_one_grid(src))
         throw std::invalid_argument("cell_tracker_t::remove: invalid source range: src=(" + corners(src));
     std::lock_guard lock(mutex_);
-    for (const auto& ref : refs) state_->remove(ref, src);
     std::erase(state_->volatiles, src);
     const auto found = state_->formulas.find(uint32_t(src.first.grid_id));
     if (found == state_->formulas.end()) return;
-    auto hits = found->second.search(extent_of(src), formula_tree_t::search_type::match);
-    for (auto& f : hits) f.first.flag0 = 0;
+    auto& counted = found->second;
+    std::vector<vex::range_t> refs;
+    auto hits = counted.tree.search(extent_of(src), formula_tree_t::search_type::match);
+    for (auto& f : hits) {
+        if (is_dead(f)) continue;
+        refs = std::move(f.references);
+        f = {};
+        f.range.first.flag0 = 0;
+        counted.died();
+    }
+    for (const auto& ref : refs) state_->remove(ref, src);
+    counted.compact_if_mostly_dead();
 }
 
 void cell_tracker_t::add(const vex::range_t& formula_range, const vex::range_t& referenced) {
@@ -309,15 +380,10 @@ void cell_tracker_t::purge_grid(int32_t grid_id) {
     std::erase_if(state_->volatiles, [&](const vex::range_t& r) { return r.first.grid_id == grid_id; });
     // Formulas of the grid may reference other grids.
     for (auto it = state_->dependencies.begin(); it != state_->dependencies.end();) {
-        dependency_tree_t kept;
-        auto all = it->second.search(it->second.extent(), dependency_tree_t::search_type::overlap);
-        for (auto e = all.begin(); e != all.end(); ++e) {
-            std::vector<vex::range_t> set = *e;
+        const bool left = it->second.rebuild([&](std::vector<vex::range_t>& set) {
             std::erase_if(set, [&](const vex::range_t& r) { return r.first.grid_id == grid_id; });
-            if (!set.empty()) kept.insert(e.extent(), std::move(set));
-        }
-        it->second = std::move(kept);
-        it = it->second.empty() ? state_->dependencies.erase(it) : std::next(it);
+        });
+        it = left ? std::next(it) : state_->dependencies.erase(it);
     }
 }
 

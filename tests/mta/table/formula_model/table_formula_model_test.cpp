@@ -2,6 +2,7 @@
 
 #include "errors.h"
 #include "mta/table/sample_styles.h"
+#include "tests/heap_in_use.h"
 #include "tests/mta/table/formula_model/book_fixture.h"
 
 #include <gtest/gtest.h>
@@ -106,6 +107,44 @@ TEST(table_formula_model, an_overwrite_is_tracked_as_the_new_formula) {
     t.set_num(1, 2, 4.0);  // a value replaces the formula: nothing is left tracked
     EXPECT_TRUE(dependents(t, 1, 3).empty());
     EXPECT_TRUE(t.get_formula_model()->query_tracked_ranges(cell_range(t, 1, 2)).empty());
+}
+
+// Evaluating "cornerb:cornera" finds the range B3:A5, not the two cells the
+// formula was registered with; forgetting it removes what was registered.
+TEST(table_formula_model, an_evaluated_formula_is_forgotten_as_it_was_registered) {
+    book_t book;
+    Table& t = book.add("Sheet1");
+    ASSERT_TRUE(t.set_defined_name({"cornerb", vex::mta::workbook_scope}, "Sheet1!$B$3")) << last_message();
+    ASSERT_TRUE(t.set_defined_name({"cornera", vex::mta::workbook_scope}, "Sheet1!$A$5")) << last_message();
+    ASSERT_TRUE(t.set_formula(1, 4, "cornerb:cornera"));
+    ASSERT_EQ(dependents(t, 5, 1), std::vector{cell_range(t, 1, 4)});
+    try {
+        t.get_formula_model()->recalc_all();
+    } catch (const std::exception&) {
+        // A range is no result: the evaluation has run all the same.
+    }
+    ASSERT_TRUE(t.set_formula(1, 4, "1"));
+    EXPECT_TRUE(dependents(t, 5, 1).empty());
+    EXPECT_TRUE(dependents(t, 3, 2).empty());
+    EXPECT_TRUE(dependents(t, 4, 1).empty());
+}
+
+// Each overwrite forgets two referenced cells for good: what the tracker
+// kept for them is given back while the sheet lives.
+TEST(table_formula_model, overwriting_one_cell_keeps_the_tracker_flat) {
+    book_t book;
+    Table& t = book.add("Sheet1");
+    const auto overwrite = [&](unsigned n) {
+        return t.set_formula(1, 3, "A" + std::to_string(n) + "+B" + std::to_string(n));
+    };
+    for (unsigned n = 1; n <= 100; ++n) ASSERT_TRUE(overwrite(n));
+    const size_t baseline = heap_test::heap_in_use();
+    for (unsigned n = 101; n <= 100 + 2 * heap_test::memory_rounds; ++n) ASSERT_TRUE(overwrite(n));
+    // Unbounded, the rounds leave several hundred bytes each.
+    EXPECT_LT(heap_test::heap_in_use(), baseline + 64 * 1024);
+    const unsigned last = 100 + 2 * heap_test::memory_rounds;
+    EXPECT_EQ(dependents(t, int(last), 2), std::vector{cell_range(t, 1, 3)});
+    EXPECT_TRUE(dependents(t, int(last) - 1, 2).empty());
 }
 
 TEST(table_formula_model, shared_followers_need_their_master) {
