@@ -3,8 +3,8 @@
 
 Writes api/interfaces.h (the abstract interfaces), the family section of
 api/plover.h, kestrel/interface/exports_families.cpp (one entry per export),
-kestrel/interface/unbuilt_slots.h (bases whose every slot answers
-"Not implemented.") and api/plover.map (the linker's list of exported names).
+tests/kestrel/interface/unbuilt_slots.h (bases for test fakes, whose every
+slot answers "Not implemented.") and api/plover.map (the linker's list of exported names).
 Run it from anywhere after editing the table; the output is checked in, and
 "--check" only verifies that it is current (a test does).
 
@@ -526,14 +526,29 @@ extern "C" {"""]
 
 def write_unbuilt(fams):
     out = ["// " + HEADER_NOTE, """#pragma once
-// Bases for interface objects under construction: every slot not yet overridden
-// answers "Not implemented." with its failure value. An implementation derives
-// from its interface directly once all of its slots are built.
+// Bases for the tests' fakes of the interfaces: every slot a fake does not
+// override answers "Not implemented." with its failure value.
 #include "interfaces.h"
 
 #include "kestrel/interface/entry.h"
 
+#include <string_view>
+
 namespace vex {
+
+namespace detail {
+
+inline constexpr std::string_view not_implemented_message = "Not implemented.";
+
+template <typename R>
+R not_implemented(R failure) noexcept {
+    report(not_implemented_message);
+    return failure;
+}
+
+inline void not_implemented() noexcept { report(not_implemented_message); }
+
+} // namespace detail
 """]
     for prefix, iface, handle, var, slots in fams:
         out.append("class %s_unbuilt : public %s {\npublic:" % (iface, iface))
@@ -545,7 +560,7 @@ namespace vex {
             out.append("    %s override { %s }" % (s.cpp_decl(named=False), body))
         out.append("};\n")
     out.append("} // namespace vex")
-    OUTPUT[ROOT / "kestrel/interface/unbuilt_slots.h"] = "\n".join(out) + "\n"
+    OUTPUT[ROOT / "tests/kestrel/interface/unbuilt_slots.h"] = "\n".join(out) + "\n"
 
 
 def write_map(fams):

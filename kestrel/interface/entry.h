@@ -18,7 +18,6 @@ namespace vex::detail {
 inline constexpr std::string_view null_handle_message = "The handle cannot be empty.";
 inline constexpr std::string_view bad_text_message = "Failed to convert from ANSI string";
 inline constexpr std::string_view unknown_error_message = "Unknown error occurred.";
-inline constexpr std::string_view not_implemented_message = "Not implemented.";
 
 // Storing a message may itself fail (no memory); the caller answers anyway.
 inline void report(std::string_view text) noexcept {
@@ -90,14 +89,5 @@ void enter_void(const Handle* handle, std::initializer_list<const char*> texts, 
         report_exception();
     }
 }
-
-// The answer of a slot that is not built yet.
-template <typename R>
-R not_implemented(R failure) noexcept {
-    report(not_implemented_message);
-    return failure;
-}
-
-inline void not_implemented() noexcept { report(not_implemented_message); }
 
 } // namespace vex::detail

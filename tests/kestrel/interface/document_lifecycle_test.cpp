@@ -9,13 +9,13 @@
 #include "kestrel/interface/document_registry.h"
 #include "kestrel/interface/workbook_impl.h"
 #include "kestrel/interface/worksheet_impl.h"
-#include "kestrel/interface/unbuilt_slots.h"
 #include "kestrel/parts/part.h"
 #include "kestrel/xml/xl_xml/writers/stand_in_writer.h"
 #include "plover.h"
 #include "run_message.h"
 #include "tests/heap_in_use.h"
 #include "tests/kestrel/document/package_support.h"
+#include "tests/kestrel/interface/unbuilt_slots.h"
 
 #include <gtest/gtest.h>
 

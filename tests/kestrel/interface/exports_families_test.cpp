@@ -3,8 +3,8 @@
 #include "plover.h"
 
 #include "interfaces.h"
-#include "kestrel/interface/unbuilt_slots.h"
 #include "run_message.h"
+#include "tests/kestrel/interface/unbuilt_slots.h"
 
 #include <gtest/gtest.h>
 
