@@ -118,7 +118,12 @@ status_t autofilter_reader_t::read(const xml_node_t& node, std::unique_ptr<autof
         if (is_start(node)) {
             slot = std::make_unique<autofilter_t>();
             in_kept_column_ = false;
-            if (const char* ref = attr(node, "ref")) slot->range = read_range(ref);
+            if (const char* ref = attr(node, "ref"))
+                slot->range = read_range(ref);
+            else if (default_range_)
+                slot->range = *default_range_;
+            else
+                slot.reset();
         }
         return status_t::done;
     }
@@ -220,6 +225,11 @@ void assign_for_table_definition::read_table(const xml_node_t& n) {
     if (const char* ref = attr(n, "ref")) {
         range_ = read_range(ref);
         has_range_ = true;
+        // The filter covers the table but its totals row.
+        range_t filtered = range_;
+        if (a.totalsRowCount > 0 && filtered.last.row - a.totalsRowCount >= filtered.first.row)
+            filtered.last.row -= a.totalsRowCount;
+        filter_reader_.set_default_range(filtered);
     }
 }
 

@@ -301,8 +301,10 @@ status_t assign_for_worksheet_t::assign_sheet_protection(const xml_node_t& node)
     if (const char* v = attr(node, "saltValue")) r.salt_value = v;
     if (const char* v = attr(node, "password")) r.password = v;
     if (const char* v = attr(node, "spinCount")) {
-        const int32_t n = read_int(v);
-        r.spin_count = n > 0 ? uint32_t(n) : 0;
+        // Unsigned: counts past the signed range are valid.
+        const std::optional<uint32_t> whole = whole_uint(v);
+        const int32_t n = whole ? 0 : read_int(v);
+        r.spin_count = whole ? *whole : n > 0 ? uint32_t(n) : 0;
     }
     sheet_.protection().record() = std::move(r);
     return status_t::done;

@@ -1,0 +1,241 @@
+// Crafted packages through the exports: each loads, and after one and after
+// three saves (each copy loaded from the last) it holds the same text, colour
+// or value; the second and third saves write the sheets, the workbook and the
+// styles alike. A package the format allows loads; one that would lose a part
+// is refused with a message naming it.
+
+#include "plover.h"
+#include "tests/kestrel/document/package_support.h"
+#include "tests/kestrel/xml/xl_xml/assignment/reader_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace package_test;
+
+namespace {
+
+using probe_t = std::function<std::string(plover_document_t*)>;
+
+struct trip_t {
+    std::vector<std::string> seen;  // the probe after the load and after each save; "load: TEXT" on a failure
+    std::vector<entries_t> copies;  // what each save wrote
+};
+
+// Loads the package, then saves and loads it `saves` times.
+trip_t round_trip(const entries_t& package, const probe_t& probe, int saves = 3) {
+    scratch_dir dir;
+    trip_t t;
+    std::string path = dir / "p0.xlsx";
+    write_zip(path, package);
+    for (int i = 0;; ++i) {
+        plover_document_t* doc = doc_load(path.c_str());
+        if (!doc) {
+            t.seen.push_back(std::string("load: ") + run_msg());
+            return t;
+        }
+        t.seen.push_back(probe(doc));
+        if (i == saves) {
+            doc_release(doc);
+            return t;
+        }
+        path = dir / ("p" + std::to_string(i + 1) + ".xlsx");
+        const int saved = doc_save(doc, path.c_str());
+        doc_release(doc);
+        if (!saved) {
+            t.seen.push_back(std::string("save: ") + run_msg());
+            return t;
+        }
+        t.copies.push_back(read_zip(path));
+    }
+}
+
+// The entries a second save must write as the first did.
+void expect_settled(const trip_t& t) {
+    ASSERT_GE(t.copies.size(), 3u);
+    for (const auto& [name, bytes] : t.copies[1]) {
+        if (!name.starts_with("xl/worksheets/sheet") && name != "xl/workbook.xml" && name != "xl/styles.xml" &&
+            !name.starts_with("xl/tables/"))
+            continue;
+        EXPECT_EQ(find(t.copies[2], name), bytes) << name;
+    }
+}
+
+plover_worksheet_t* first_sheet(plover_document_t* doc) { return wb_get_sheet(doc_get_workbook(doc), 0); }
+
+std::string text_at(plover_document_t* doc, int row, int col) {
+    const char* t = ws_get_text(first_sheet(doc), row, col);
+    return t ? t : "<null>";
+}
+
+const std::string table_type = "application/vnd.openxmlformats-officedocument.spreadsheetml.table+xml";
+
+// A sheet holding a table over A1:B3, whose part has `filter` before its columns.
+entries_t table_package(const std::string& filter, const std::string& sheet_filter = "") {
+    const std::string cells = "<sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>a</t></is></c>"
+                              "<c r=\"B1\" t=\"inlineStr\"><is><t>b</t></is></c></row>"
+                              "<row r=\"2\"><c r=\"A2\"><v>1</v></c><c r=\"B2\"><v>2</v></c></row>"
+                              "<row r=\"3\"><c r=\"A3\"><v>3</v></c><c r=\"B3\"><v>4</v></c></row></sheetData>";
+    const std::string table = std::string(decl) + "<table xmlns=\"" + reader_test::main_ns +
+                              "\" id=\"1\" name=\"T\" displayName=\"T\" ref=\"A1:B3\">" + filter +
+                              "<tableColumns count=\"2\"><tableColumn id=\"1\" name=\"a\"/>"
+                              "<tableColumn id=\"2\" name=\"b\"/></tableColumns>"
+                              "<tableStyleInfo name=\"TableStyleMedium2\" showRowStripes=\"1\"/></table>";
+    return reader_test::sheet_package_with(
+        cells + sheet_filter + "<tableParts count=\"1\"><tablePart r:id=\"rId1\"/></tableParts>",
+        rel("rId1", std::string(od) + "table", "../tables/table1.xml"), {{"xl/tables/table1.xml", table}},
+        override_of("xl/tables/table1.xml", table_type));
+}
+
+std::string table_and_filter(plover_document_t* doc) {
+    plover_tabledef_t* td = ws_get_tabledef(first_sheet(doc), 0);
+    if (!td) return "no table";
+    int r1 = 0, c1 = 0, r2 = 0, c2 = 0;
+    td_range(td, &r1, &c1, &r2, &c2);
+    return std::to_string(r1) + "," + std::to_string(c1) + ":" + std::to_string(r2) + "," + std::to_string(c2);
+}
+
+// The part in UTF-16, little- or big-endian, with its byte-order mark.
+std::string utf16(const std::string& ascii, bool big_endian) {
+    std::string out = big_endian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char c : ascii) {
+        out += big_endian ? '\0' : c;
+        out += big_endian ? c : '\0';
+    }
+    return out;
+}
+
+struct value_case_t {
+    const char* name;
+    entries_t package;
+    probe_t probe;
+    std::string expected;  // after the load and after each save
+};
+
+std::vector<value_case_t> value_cases() {
+    const auto cell = [](const std::string& c) {
+        return "<sheetData><row r=\"1\">" + c + "</row></sheetData>";
+    };
+    const auto a1 = [](plover_document_t* d) { return text_at(d, 1, 1); };
+    const std::string sst_a = "<si><t>zero</t></si><si><t>one</t></si>";
+    const std::string sst_marked = "<si><t>ab<!-- note -->cd</t></si><si><r><t><?pi x?>e<!---->f</t></r></si>";
+    std::vector<value_case_t> v;
+    v.push_back({"table filter without a range takes the table's",
+                 table_package("<autoFilter/>"), table_and_filter, "1,1:3,2"});
+    v.push_back({"sheet filter without a range is dropped",
+                 table_package("", "<autoFilter><filterColumn colId=\"0\"/></autoFilter>"), table_and_filter,
+                 "1,1:3,2"});
+    v.push_back({"no workbook views: the first sheet is active",
+                 reader_test::sheet_package(cell("<c r=\"A1\"><v>1</v></c>")),
+                 [](plover_document_t* d) {
+                     plover_workbook_t* wb = doc_get_workbook(d);
+                     return std::to_string(wb_get_active_sheet(wb)) + std::to_string(wb_set_active_sheet(wb, 0));
+                 },
+                 "01"});
+    v.push_back({"comment and instruction inside a shared string",
+                 reader_test::sheet_package(cell("<c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c>"),
+                                            &sst_marked),
+                 [](plover_document_t* d) { return text_at(d, 1, 1) + "|" + text_at(d, 1, 2); }, "abcd|ef"});
+    v.push_back({"comment before an inline string",
+                 reader_test::sheet_package(cell("<c r=\"A1\" t=\"inlineStr\"><is><t><!-- c --> x&amp;y</t></is></c>")),
+                 a1, " x&y"});
+    v.push_back({"spin count past the signed range",
+                 reader_test::sheet_package(cell("<c r=\"A1\"><v>1</v></c>") +
+                                            "<sheetProtection sheet=\"1\" spinCount=\"4294967295\"/>"),
+                 [](plover_document_t*) { return std::string("loaded"); }, "loaded"});
+    v.push_back({"negative zero formula result",
+                 reader_test::sheet_package(cell("<c r=\"A1\"><f>0*-1</f><v>-0</v></c>")),
+                 [](plover_document_t* d) {
+                     const double x = ws_get_num(first_sheet(d), 1, 1);
+                     return std::string(x == 0.0 && std::signbit(x) ? "-0" : "other");
+                 },
+                 "-0"});
+    for (const bool big : {false, true}) {
+        entries_t p = reader_test::sheet_package(cell("<c r=\"A1\" t=\"s\"><v>1</v></c>"), &sst_a);
+        for (auto& [name, bytes] : p)
+            if (name == "xl/sharedStrings.xml" || name == "xl/worksheets/sheet1.xml") {
+                std::string text = bytes;
+                text.replace(text.find("UTF-8"), 5, "UTF-16");
+                bytes = utf16(text, big);
+            }
+        v.push_back({big ? "parts in UTF-16, big-endian" : "parts in UTF-16, little-endian", p, a1, "one"});
+    }
+    return v;
+}
+
+TEST(round_trip_values, each_value_survives_three_saves) {
+    for (const value_case_t& c : value_cases()) {
+        const trip_t t = round_trip(c.package, c.probe);
+        EXPECT_EQ(t.seen, std::vector<std::string>(4, c.expected)) << c.name;
+        expect_settled(t);
+    }
+}
+
+TEST(round_trip_values, saved_entries_say_what_was_read) {
+    struct row {
+        const char* name;
+        entries_t package;
+        std::string entry;
+        std::vector<std::string> has, lacks;
+    };
+    const std::vector<row> rows = {
+        {"table filter", table_package("<autoFilter/>"), "xl/tables/table1.xml", {"<autoFilter ref=\"A1:B3\"/>"}, {}},
+        {"sheet filter", table_package("", "<autoFilter><filterColumn colId=\"0\"/></autoFilter>"),
+         "xl/worksheets/sheet1.xml", {}, {"autoFilter"}},
+        {"spin count",
+         reader_test::sheet_package("<sheetData/><sheetProtection sheet=\"1\" spinCount=\"4294967295\"/>"),
+         "xl/worksheets/sheet1.xml", {"spinCount=\"4294967295\""}, {}},
+        {"negative zero result", reader_test::sheet_package("<sheetData><row r=\"1\"><c r=\"A1\"><f>0*-1</f>"
+                                                            "<v>-0</v></c></row></sheetData>"),
+         "xl/worksheets/sheet1.xml", {"<v>-0</v>"}, {}},
+    };
+    for (const row& r : rows) {
+        const trip_t t = round_trip(r.package, [](plover_document_t*) { return std::string(); });
+        ASSERT_EQ(t.copies.size(), 3u) << r.name << ": " << t.seen.back();
+        for (const entries_t& copy : {t.copies[0], t.copies[2]}) {
+            const std::string xml = find(copy, r.entry);
+            for (const std::string& s : r.has) EXPECT_NE(xml.find(s), std::string::npos) << r.name << "\n" << xml;
+            for (const std::string& s : r.lacks) EXPECT_EQ(xml.find(s), std::string::npos) << r.name << "\n" << xml;
+        }
+    }
+}
+
+// Numbers are read whole: one that is not of the kind the format allows is
+// refused as a word would be.
+TEST(round_trip_values, cell_numbers_are_read_whole) {
+    const std::string sst = "<si><t>zero</t></si><si><t>one</t></si>";
+    struct row {
+        std::string cell;
+        std::string expected;
+    };
+    const std::vector<row> rows = {
+        {"<c r=\"A1\" t=\"s\"><v>1</v></c>", "one"},
+        {"<c r=\"A1\" t=\"s\"><v> 1 </v></c>", "one"},
+        {"<c r=\"A1\" t=\"s\"><v>1e9</v></c>", "load: Cell data error."},
+        {"<c r=\"A1\" t=\"s\"><v>1.5</v></c>", "load: Cell data error."},
+        {"<c r=\"A1\" t=\"s\"><v>abc</v></c>", "load: Cell data error."},
+        {"<c r=\"A1\" t=\"s\" s=\"1e3\"><v>1</v></c>", "load: Cell data error."},
+        {"<c r=\"A1\" t=\"s\" s=\"0\"><v>1</v></c>", "one"},
+        {"<c r=\"A1\"><v>0x10</v></c>", "load: Cell data error."},
+        {"<c r=\"A1\"><v>16abc</v></c>", "load: Cell data error."},
+        {"<c r=\"A1\"><v>+1.5E1</v></c>", "15"},
+    };
+    for (const row& r : rows) {
+        const entries_t p = reader_test::sheet_package("<sheetData><row r=\"1\">" + r.cell + "</row></sheetData>", &sst);
+        const trip_t t = round_trip(p, [](plover_document_t* d) {
+            plover_worksheet_t* ws = first_sheet(d);
+            return ws_cell_type(ws, 1, 1) == CELLTYPE_NUMBER ? std::to_string(int(ws_get_num(ws, 1, 1)))
+                                                              : text_at(d, 1, 1);
+        }, 1);
+        if (r.expected.starts_with("load: "))
+            EXPECT_NE(t.seen.front().find(r.expected.substr(6)), std::string::npos) << r.cell << ": " << t.seen.front();
+        else
+            EXPECT_EQ(t.seen.front(), r.expected) << r.cell;
+    }
+}
+
+} // namespace
