@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <random>
 #include <sys/stat.h>
+#include <unordered_set>
 #include <unistd.h>
 
 namespace vex {
@@ -264,6 +265,11 @@ void excel_resolver::read_part_relationships(xml_part_t* part) {
         else
             read_entry__(entry, [this](const xml_node_t* n) { return document_->on_relationship_node(n); }, root);
         parser_.reset();
+        // A repeated Id would name two parts: one of them could not be found again.
+        std::unordered_set<std::string_view> ids;
+        for (const relationship_t& r : part ? part->get_relationships() : document_->package_root().relationships())
+            if (!ids.insert(r.id).second)
+                throw loading_error("The relationship part " + entry + " repeats the Id " + r.id + ".");
     }
     if (part) part->prepare_saving(false);
 }

@@ -154,6 +154,18 @@ std::vector<value_case_t> value_cases() {
                      return std::string(x == 0.0 && std::signbit(x) ? "-0" : "other");
                  },
                  "-0"});
+    v.push_back({"a link beside a part kept whole",
+                 reader_test::sheet_package_with(
+                     "<sheetData/><hyperlinks><hyperlink ref=\"A1\" r:id=\"rId1\"/></hyperlinks>",
+                     rel("rId1", std::string(od) + "hyperlink", "https://example.com/x", true) +
+                         rel("rId2", "http://example.com/custom", "../custom/x.xml"),
+                     {{"xl/custom/x.xml", "<x/>"}}, ""),
+                 [](plover_document_t* d) {
+                     int r1, c1, r2, c2;
+                     const char* a = ws_hyperlink(first_sheet(d), 0, &r1, &c1, &r2, &c2);
+                     return std::string(a ? a : "<null>");
+                 },
+                 "https://example.com/x"});
     for (const bool big : {false, true}) {
         entries_t p = reader_test::sheet_package(cell("<c r=\"A1\" t=\"s\"><v>1</v></c>"), &sst_a);
         for (auto& [name, bytes] : p)
@@ -235,6 +247,71 @@ TEST(round_trip_values, cell_numbers_are_read_whole) {
             EXPECT_NE(t.seen.front().find(r.expected.substr(6)), std::string::npos) << r.cell << ": " << t.seen.front();
         else
             EXPECT_EQ(t.seen.front(), r.expected) << r.cell;
+    }
+}
+
+// A relationship part repeating an Id names two parts; one of them would be lost.
+TEST(round_trip_values, a_repeated_relationship_id_is_refused) {
+    entries_t p = reader_test::sheet_package("<sheetData/>");
+    for (auto& [name, bytes] : p)
+        if (name == "xl/_rels/workbook.xml.rels")
+            bytes = rels(rel("rId1", std::string(od) + "worksheet", "worksheets/sheet1.xml") +
+                         rel("rId1", std::string(od) + "styles", "styles.xml"));
+    const trip_t t = round_trip(p, [](plover_document_t*) { return std::string(); });
+    ASSERT_EQ(t.seen.size(), 1u);
+    EXPECT_NE(t.seen[0].find("The relationship part xl/_rels/workbook.xml.rels repeats the Id rId1."), std::string::npos)
+        << t.seen[0];
+}
+
+// Spreadsheet applications store an SVG picture with a PNG fallback; WebP is
+// stored alone. Images of types the content-type table lacks are kept as read.
+TEST(round_trip_values, pictures_of_other_types_are_kept) {
+    static constexpr char png_bytes[] = "\x89PNG\r\n\x1a\n not really";
+    static constexpr char webp_bytes[] = "RIFF\x0c\0\0\0WEBPVP8 not really";
+    const std::string png(png_bytes, sizeof png_bytes - 1), webp(webp_bytes, sizeof webp_bytes - 1);
+    const std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"4\" height=\"3\"/>";
+    const auto anchor = [](int row, const std::string& blip) {
+        const std::string r = std::to_string(row);
+        return "<xdr:twoCellAnchor><xdr:from><xdr:col>1</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>" + r +
+               "</xdr:row><xdr:rowOff>0</xdr:rowOff></xdr:from><xdr:to><xdr:col>3</xdr:col><xdr:colOff>0</xdr:colOff>"
+               "<xdr:row>" + r + "</xdr:row><xdr:rowOff>0</xdr:rowOff></xdr:to><xdr:pic><xdr:nvPicPr>"
+               "<xdr:cNvPr id=\"" + std::to_string(row + 2) + "\" name=\"P\"/><xdr:cNvPicPr/></xdr:nvPicPr>"
+               "<xdr:blipFill>" + blip + "<a:stretch><a:fillRect/></a:stretch></xdr:blipFill><xdr:spPr>"
+               "<a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></xdr:spPr></xdr:pic><xdr:clientData/>"
+               "</xdr:twoCellAnchor>";
+    };
+    const std::string drawing =
+        std::string(decl) +
+        "<xdr:wsDr xmlns:xdr=\"http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing\" "
+        "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" xmlns:r=\"" + reader_test::rel_ns + "\">" +
+        anchor(1, "<a:blip r:embed=\"rId1\"><a:extLst><a:ext uri=\"{96DAC541-7B7A-43D3-8B79-37D633B846F1}\">"
+                  "<asvg:svgBlip xmlns:asvg=\"http://schemas.microsoft.com/office/drawing/2016/SVG/main\" "
+                  "r:embed=\"rId2\"/></a:ext></a:extLst></a:blip>") +
+        anchor(5, "<a:blip r:embed=\"rId3\"/>") + "</xdr:wsDr>";
+    const std::string image = std::string(od) + "image";
+    const entries_t package = reader_test::sheet_package_with(
+        "<sheetData/><drawing r:id=\"rId1\"/>", rel("rId1", std::string(od) + "drawing", "../drawings/drawing1.xml"),
+        {{"xl/drawings/drawing1.xml", drawing},
+         {"xl/drawings/_rels/drawing1.xml.rels",
+          rels(rel("rId1", image, "../media/image1.png") + rel("rId2", image, "../media/image2.svg") +
+               rel("rId3", image, "../media/image3.webp"))},
+         {"xl/media/image1.png", png}, {"xl/media/image2.svg", svg}, {"xl/media/image3.webp", webp}},
+        override_of("xl/drawings/drawing1.xml", "application/vnd.openxmlformats-officedocument.drawing+xml") +
+            "<Default Extension=\"png\" ContentType=\"image/png\"/>"
+            "<Default Extension=\"svg\" ContentType=\"image/svg+xml\"/>"
+            "<Default Extension=\"webp\" ContentType=\"image/webp\"/>");
+    const trip_t t = round_trip(package, [](plover_document_t*) { return std::string("loaded"); });
+    ASSERT_EQ(t.seen, std::vector<std::string>(4, "loaded"));
+    for (const entries_t& copy : t.copies) {
+        expect_no_dangling_targets(copy);
+        std::string bytes;
+        for (const auto& [name, b] : copy) bytes += b;
+        for (const std::string& kept : {png, svg, webp}) EXPECT_NE(bytes.find(kept), std::string::npos);
+        const std::string types = find(copy, "[Content_Types].xml");
+        for (const std::string type : {"image/svg+xml", "image/webp"})
+            EXPECT_NE(types.find("ContentType=\"" + type + "\""), std::string::npos) << types;
+        const std::string saved_drawing = find(copy, "xl/drawings/drawing1.xml");
+        EXPECT_NE(saved_drawing.find("svgBlip"), std::string::npos) << saved_drawing;
     }
 }
 
