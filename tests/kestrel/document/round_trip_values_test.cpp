@@ -315,4 +315,53 @@ TEST(round_trip_values, pictures_of_other_types_are_kept) {
     }
 }
 
+const std::string styles_type = "application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml";
+
+// The package with a styles part of its own.
+entries_t with_styles(entries_t p, const std::string& styles) {
+    for (auto& [name, bytes] : p) {
+        if (name == "[Content_Types].xml") bytes.insert(bytes.find("</Types>"), override_of("xl/styles.xml", styles_type));
+        if (name == "xl/_rels/workbook.xml.rels")
+            bytes.insert(bytes.find("</Relationships>"), rel("rIdS", std::string(od) + "styles", "styles.xml"));
+    }
+    p.push_back({"xl/styles.xml", std::string(decl) + "<styleSheet xmlns=\"" + reader_test::main_ns + "\">" + styles +
+                                      "</styleSheet>"});
+    return p;
+}
+
+// Theme colour 0 (white in the default theme) and palette index 0 are colours,
+// not their absence.
+TEST(round_trip_values, colour_zero_is_a_colour) {
+    const std::string styles =
+        "<fonts count=\"2\"><font><sz val=\"11\"/><name val=\"Calibri\"/></font>"
+        "<font><b/><sz val=\"11\"/><color theme=\"0\"/><name val=\"Calibri\"/></font></fonts>"
+        "<fills count=\"4\"><fill><patternFill patternType=\"none\"/></fill>"
+        "<fill><patternFill patternType=\"gray125\"/></fill>"
+        "<fill><patternFill patternType=\"solid\"><fgColor theme=\"0\" tint=\"-0.1499\"/><bgColor indexed=\"0\"/>"
+        "</patternFill></fill>"
+        "<fill><gradientFill degree=\"90\"><stop position=\"0\"><color theme=\"0\"/></stop>"
+        "<stop position=\"1\"><color indexed=\"0\"/></stop></gradientFill></fill></fills>"
+        "<borders count=\"2\"><border><left/><right/><top/><bottom/><diagonal/></border>"
+        "<border><left style=\"thin\"><color theme=\"0\"/></left><right style=\"thin\"><color indexed=\"0\"/></right>"
+        "<top style=\"thin\"><color rgb=\"00000000\"/></top><bottom/><diagonal/></border></borders>"
+        "<cellStyleXfs count=\"1\"><xf/></cellStyleXfs><cellXfs count=\"4\"><xf/><xf fontId=\"1\" applyFont=\"1\"/>"
+        "<xf fillId=\"2\" applyFill=\"1\"/><xf fillId=\"3\" borderId=\"1\" applyFill=\"1\" applyBorder=\"1\"/></cellXfs>";
+    const entries_t p = with_styles(
+        reader_test::sheet_package("<sheetData><row r=\"1\"><c r=\"A1\" s=\"1\"><v>1</v></c><c r=\"B1\" s=\"2\"><v>2</v>"
+                                   "</c><c r=\"C1\" s=\"3\"><v>3</v></c></row></sheetData>"),
+        styles);
+    const trip_t t = round_trip(p, [](plover_document_t*) { return std::string("loaded"); });
+    ASSERT_EQ(t.copies.size(), 3u) << t.seen.back();
+    expect_settled(t);
+    for (const entries_t& copy : {t.copies[0], t.copies[2]}) {
+        const std::string xml = find(copy, "xl/styles.xml");
+        for (const std::string s :
+             {"<b val=\"1\"/><sz val=\"11\"/><color theme=\"0\"/>", "<fgColor theme=\"0\" tint=\"-0.1499\"/><bgColor indexed=\"0\"/>",
+              "<stop position=\"0\"><color theme=\"0\"/></stop><stop position=\"1\"><color indexed=\"0\"/></stop>",
+              "<left style=\"thin\"><color theme=\"0\"/></left><right style=\"thin\"><color indexed=\"0\"/></right>"
+              "<top style=\"thin\"><color rgb=\"00000000\"/></top>"})
+            EXPECT_NE(xml.find(s), std::string::npos) << s << "\n" << xml;
+    }
+}
+
 } // namespace

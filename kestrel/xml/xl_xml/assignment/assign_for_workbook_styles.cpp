@@ -85,14 +85,19 @@ void read_protection(const xml_node_t& n, mta::protection_t& p) noexcept {
 void read_color(const xml_node_t& node, mta::color_t& c) {
     c = mta::color_t{};
     c.auto_ = flag_of(node, "auto", false);
-    if (const char* v = attr(node, "indexed")) c.indexed = color_index(v);
+    if (const char* v = attr(node, "indexed")) {
+        c.indexed = color_index(v);
+        c.given |= mta::color_t::given_indexed;
+    }
     if (const char* v = attr(node, "rgb")) {
         c.rgb = argb_of(v);
         c.theme = 0;
+        c.given = uint8_t((c.given | mta::color_t::given_rgb) & ~mta::color_t::given_theme);
     }
     if (const char* v = attr(node, "theme")) {
         c.theme = color_index(v);
         c.rgb = 0;
+        c.given = uint8_t((c.given | mta::color_t::given_theme) & ~mta::color_t::given_rgb);
     }
     if (const char* v = attr(node, "tint")) {
         const double tint = read_double(v);
