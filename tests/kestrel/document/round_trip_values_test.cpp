@@ -364,4 +364,123 @@ TEST(round_trip_values, colour_zero_is_a_colour) {
     }
 }
 
+const std::string comments_type = "application/vnd.openxmlformats-officedocument.spreadsheetml.comments+xml";
+
+// Each text the writers escape, written by a producer as "X_x0041_" (meaning "XA").
+entries_t escaped_texts_package() {
+    const std::string body =
+        "<sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>c_x0041_</t></is></c>"
+        "<c r=\"B1\" t=\"inlineStr\"><is><t>b</t></is></c></row>"
+        "<row r=\"2\"><c r=\"A2\" s=\"1\" t=\"str\"><f>\"_x0041_\"&amp;\"b\"</f><v>Ab</v></c></row></sheetData>"
+        "<dataValidations count=\"1\"><dataValidation type=\"list\" allowBlank=\"1\" showInputMessage=\"1\" "
+        "promptTitle=\"p_x0041_\" prompt=\"q_x0041_\" errorTitle=\"e_x0041_\" error=\"r_x0041_\" sqref=\"D1\">"
+        "<formula1>\"x_x0041_,y\"</formula1></dataValidation></dataValidations>"
+        "<hyperlinks><hyperlink ref=\"C1\" location=\"'Data_x0041_'!A1\" tooltip=\"t_x0041_\" display=\"d_x0041_\"/>"
+        "<hyperlink ref=\"C2\" r:id=\"rId3\"/></hyperlinks>"
+        "<headerFooter><oddHeader>&amp;Ch_x0041_</oddHeader></headerFooter>"
+        "<tableParts count=\"1\"><tablePart r:id=\"rId1\"/></tableParts>";
+    const std::string table = std::string(decl) + "<table xmlns=\"" + reader_test::main_ns +
+                              "\" id=\"1\" name=\"T_x0041_\" displayName=\"T_x0041_\" ref=\"A1:B2\">"
+                              "<tableColumns count=\"2\"><tableColumn id=\"1\" name=\"c_x0041_\"/>"
+                              "<tableColumn id=\"2\" name=\"b\"/></tableColumns></table>";
+    const std::string comments = std::string(decl) + "<comments xmlns=\"" + reader_test::main_ns +
+                                 "\"><authors><author>a_x0041_</author></authors><commentList>"
+                                 "<comment ref=\"B1\" authorId=\"0\"><text><r><t>n_x0041_ _x0001_</t></r></text>"
+                                 "</comment></commentList></comments>";
+    entries_t p = reader_test::sheet_package_with(
+        body,
+        rel("rId1", std::string(od) + "table", "../tables/table1.xml") +
+            rel("rId2", std::string(od) + "comments", "../comments1.xml") +
+            rel("rId3", std::string(od) + "hyperlink", "https://example.com/_x0041_", true),
+        {{"xl/tables/table1.xml", table}, {"xl/comments1.xml", comments}},
+        override_of("xl/tables/table1.xml", table_type) + override_of("xl/comments1.xml", comments_type));
+    for (auto& [name, bytes] : p)
+        if (name == "xl/workbook.xml") {
+            bytes.replace(bytes.find("name=\"Data\""), 11, "name=\"Data_x0041_\"");
+            bytes.insert(bytes.find("</workbook>"), "<definedNames><definedName name=\"N_x0041_\">'Data_x0041_'!$A$1"
+                                                    "</definedName></definedNames>");
+        }
+    return with_styles(p, "<numFmts count=\"1\"><numFmt numFmtId=\"164\" formatCode=\"0.0&quot;_x0041_&quot;\"/>"
+                          "</numFmts><fonts count=\"2\"><font><sz val=\"11\"/><name val=\"Calibri\"/></font>"
+                          "<font><sz val=\"11\"/><name val=\"F_x0041_\"/></font></fonts>"
+                          "<fills count=\"2\"><fill><patternFill patternType=\"none\"/></fill>"
+                          "<fill><patternFill patternType=\"gray125\"/></fill></fills>"
+                          "<borders count=\"1\"><border/></borders><cellStyleXfs count=\"1\"><xf/></cellStyleXfs>"
+                          "<cellXfs count=\"2\"><xf/><xf numFmtId=\"164\" fontId=\"1\" applyNumberFormat=\"1\" "
+                          "applyFont=\"1\"/></cellXfs>");
+}
+
+// What the exports answer for each text of the package above, or of the host's book below.
+std::string texts_of(plover_document_t* doc) {
+    plover_workbook_t* wb = doc_get_workbook(doc);
+    plover_worksheet_t* ws = first_sheet(doc);
+    plover_tabledef_t* td = ws_get_tabledef(ws, 0);
+    plover_style_t* style = ws_get_cell_style(ws, 2, 1);
+    int r1, c1, r2, c2;
+    const auto text = [](const char* t) { return std::string(t ? t : "<null>"); };
+    std::string out = text(wb_sheet_name(wb, 0)) + "|" + text(ws_get_formula_expr(ws, 2, 1)) + "|" +
+                      text(ws_page_header(ws)) + "|" + text(ws_hyperlink(ws, 0, &r1, &c1, &r2, &c2)) + "|" +
+                      (td ? text(td_name(td)) + "|" + text(td_col_name(td, 0)) : "no table") + "|" +
+                      text(ws_get_text(ws, 1, 1)) + "|" + text(style ? style_numfmt_code(style) : nullptr) + "|" +
+                      text(style ? style_font_name(style) : nullptr);
+    if (style) style_release(style);
+    return out;
+}
+
+TEST(round_trip_values, escape_like_texts_read_as_their_producer_meant) {
+    const trip_t t = round_trip(escaped_texts_package(), texts_of);
+    EXPECT_EQ(t.seen, std::vector<std::string>(4, "DataA|\"A\"&\"b\"|&ChA|'DataA'!A1|TA|cA|cA|0.0\"A\"|FA")) << t.seen.back();
+    expect_settled(t);
+    // Texts without an export: as the saved parts say them.
+    struct row {
+        const char* entry;
+        std::vector<std::string> has;
+    };
+    const std::vector<row> rows = {
+        {"xl/workbook.xml", {"<sheet name=\"DataA\"", "<definedName name=\"NA\">&apos;DataA&apos;!$A$1</definedName>"}},
+        {"xl/worksheets/sheet1.xml",
+         {"promptTitle=\"pA\"", "prompt=\"qA\"", "errorTitle=\"eA\"", "error=\"rA\"", "<formula1>&quot;xA,y&quot;</formula1>",
+          "location=\"&apos;DataA&apos;!A1\"", "tooltip=\"tA\"", "display=\"dA\""}},
+        {"xl/worksheets/_rels/sheet1.xml.rels", {"Target=\"https://example.com/A\""}},
+        {"xl/tables/table1.xml", {"name=\"TA\"", "displayName=\"TA\"", "<tableColumn id=\"1\" name=\"cA\""}},
+        {"xl/comments1.xml", {"<author>aA</author>", "nA _x0001_"}},
+    };
+    ASSERT_EQ(t.copies.size(), 3u);
+    for (const entries_t& copy : {t.copies[0], t.copies[2]})
+        for (const row& r : rows) {
+            const std::string xml = find(copy, r.entry);
+            for (const std::string& s : r.has) EXPECT_NE(xml.find(s), std::string::npos) << r.entry << ": " << s << "\n" << xml;
+        }
+}
+
+// What a host sets reads back: the writers escape what would read as an
+// escape, and the readers decode it.
+TEST(round_trip_values, host_texts_that_look_like_escapes_read_back_as_set) {
+    scratch_dir dir;
+    plover_document_t* doc = doc_create();
+    plover_workbook_t* wb = doc_get_workbook(doc);
+    plover_worksheet_t* ws = wb_add_worksheet(wb, "Q_x0041_");
+    ASSERT_NE(ws, nullptr);
+    ASSERT_TRUE(ws_set_formula(ws, 2, 1, "\"_x0041_\"&\"b\""));
+    ws_set_page_header(ws, "&CQ_x0041_\x01");
+    ASSERT_TRUE(ws_add_hyperlink(ws, "'Q_x0041_'!B2", 1, 3, 1, 3));
+    ASSERT_TRUE(ws_set_text(ws, 1, 1, "c_x0041_"));
+    ASSERT_TRUE(ws_set_text(ws, 1, 2, "b"));
+    plover_tabledef_t* td = ws_add_tabledef(ws, "T_x0041_", 1, 1, 2, 2);
+    ASSERT_NE(td, nullptr);
+    plover_style_t* style = wb_make_normal_style(wb);
+    ASSERT_TRUE(style_set_numfmt(style, "0.0\"_x0041_\""));
+    style_set_font(style, "F_x0041_", 11);
+    ws_set_cell_style(ws, 2, 1, style);
+    style_release(style);
+    const std::string expected = "Q_x0041_|\"_x0041_\"&\"b\"|&CQ_x0041_\x01|'Q_x0041_'!B2|T_x0041_|c_x0041_|c_x0041_|"
+                                 "0.0\"_x0041_\"|F_x0041_";
+    EXPECT_EQ(texts_of(doc), expected);
+    ASSERT_TRUE(doc_save(doc, (dir / "host.xlsx").c_str()));
+    doc_release(doc);
+    const trip_t t = round_trip(read_zip(dir / "host.xlsx"), texts_of);
+    EXPECT_EQ(t.seen, std::vector<std::string>(4, expected));
+    expect_settled(t);
+}
+
 } // namespace

@@ -28,7 +28,7 @@ void read_number(const xml_node_t& n, const char* name, int32_t& v) {
 }
 
 void read_text(const xml_node_t& n, const char* name, std::string& v) {
-    if (const char* t = attr(n, name)) v = t;
+    if (const char* t = attr(n, name)) v = package_text(t);
 }
 
 int32_t atoi_of(const xml_node_t& n, const char* name, int32_t fallback) noexcept {
@@ -260,7 +260,7 @@ void assign_for_table_definition::read_column(const xml_node_t& n) {
         read_flag(n, "array", array);
         f.array = array;
         if (const char* space = attr(n, "xml:space")) f.preserve_space = read_enum("___default, preserve", space) == 1;
-        f.text = n.text ? n.text : "";
+        f.text = package_text(n.text);
     };
     if (node_named(&n, "calculatedColumnFormula")) {
         formula(c.calculated_formula);

@@ -254,7 +254,7 @@ status_t assign_for_worksheet_t::assign_header_footer(const xml_node_t& node) {
         return status_t::done;
     }
     if (!is_end(node) || !node_named(node.parent, "headerFooter")) return status_t::done;
-    const std::string text = node.text ? node.text : "";
+    const std::string text = package_text(node.text);
     const std::string_view name = node.name;
     if (name == "oddHeader") h.odd_header = text;
     else if (name == "oddFooter") h.odd_footer = text;

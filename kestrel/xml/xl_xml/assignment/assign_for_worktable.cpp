@@ -225,10 +225,7 @@ status_t assign_for_worktable::assign_hyperlinks(const xml_node_t& node) {
     if (!node_named(&node, "hyperlink") || !node_named(node.parent, "hyperlinks") || !is_start(node))
         return status_t::done;
     const auto* a = node.attributes;
-    auto text = [&](const char* name) {
-        const char* v = get_attribute_value(name, a);
-        return std::string(v ? v : "");
-    };
+    auto text = [&](const char* name) { return package_text(get_attribute_value(name, a)); };
     // A link without its cells has no place to go; saved, it would make the
     // sheet unreadable.
     const char* ref = get_attribute_value("ref", a);
@@ -364,7 +361,7 @@ status_t assign_for_worktable::assign_f(const xml_node_t& node) {
     if (const char* t = get_attribute_value("t", a)) f.type = read_enum("normal, shared, array, dataTable", t);
     if (cell_.kind != kind_of(cell_value_kind::formula)) cell_.value_kind = cell_.kind;
     cell_.kind = kind_of(cell_value_kind::formula);
-    if (node.text) cell_.formula = formulas_.emplace_back(node.text);
+    if (node.text) cell_.formula = formulas_.emplace_back(package_text(node.text));
     return status_t::done;
 }
 

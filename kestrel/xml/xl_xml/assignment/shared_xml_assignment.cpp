@@ -153,6 +153,12 @@ std::optional<double> whole_double(const char* text) noexcept {
     return v && std::isfinite(*v) ? v : std::nullopt;
 }
 
+std::string package_text(const char* text) {
+    std::string out = text ? text : "";
+    decode_x_escapes(out);
+    return out;
+}
+
 bool parse_cell_reference(const char* text, int64_t& row, int64_t& col) noexcept {
     if (!text) return false;
     const sheet_limits_t& limits = get_sheet_limits();

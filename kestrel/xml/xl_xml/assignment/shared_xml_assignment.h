@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace vex {
@@ -72,6 +73,10 @@ double double_or(const char* text, double fallback) noexcept;
 // Nothing for any other text or a non-finite number.
 std::optional<uint32_t> whole_uint(const char* text) noexcept;
 std::optional<double> whole_double(const char* text) noexcept;
+// A text the writers escaped (_xHHHH_ for a control character or for a
+// literal "_x" that would read as one), decoded so that it reads back as set;
+// empty for null.
+std::string package_text(const char* text);
 // A cell in A1 form (letters then digits, no '$') within the sheet limits;
 // false otherwise.
 bool parse_cell_reference(const char* text, int64_t& row, int64_t& col) noexcept;
