@@ -310,8 +310,18 @@ TEST(round_trip_values, pictures_of_other_types_are_kept) {
         const std::string types = find(copy, "[Content_Types].xml");
         for (const std::string type : {"image/svg+xml", "image/webp"})
             EXPECT_NE(types.find("ContentType=\"" + type + "\""), std::string::npos) << types;
+        // The SVG's own reference still names the SVG.
         const std::string saved_drawing = find(copy, "xl/drawings/drawing1.xml");
-        EXPECT_NE(saved_drawing.find("svgBlip"), std::string::npos) << saved_drawing;
+        const size_t blip = saved_drawing.find("svgBlip");
+        ASSERT_NE(blip, std::string::npos) << saved_drawing;
+        const size_t id_at = saved_drawing.find("r:embed=\"", blip) + 9;
+        const std::string id = saved_drawing.substr(id_at, saved_drawing.find('"', id_at) - id_at);
+        const std::string drawing_rels = find(copy, "xl/drawings/_rels/drawing1.xml.rels");
+        const size_t rel_at = drawing_rels.find("Id=\"" + id + "\"");
+        ASSERT_NE(rel_at, std::string::npos) << id << "\n" << drawing_rels;
+        const size_t target = drawing_rels.find("Target=\"", rel_at) + 8;
+        EXPECT_EQ(find(copy, "xl/" + drawing_rels.substr(target + 3, drawing_rels.find('"', target) - target - 3)), svg)
+            << drawing_rels;
     }
 }
 
