@@ -423,6 +423,18 @@ TEST(sxml_parser, line_ends_read_as_lf_and_values_fold_white_space) {
               (events{"<r>", "<!--a\nb-->", "<![CDATA[c\nd]]>", "</r>"}));
 }
 
+TEST(sxml_parser, comments_and_instructions_inside_a_text_add_nothing) {
+    EXPECT_EQ(parse_events("<r><t>ab<!-- c -->cd</t></r>"), (events{"<r>", "<t>abcd</t>", "</r>"}));
+    EXPECT_EQ(parse_events("<r><t><?pi x?>e<!---->f&amp;<![CDATA[<g>]]></t></r>"),
+              (events{"<r>", "<t>ef&<g></t>", "</r>"}));
+    EXPECT_EQ(parse_events("<t><!-- a --> <!-- b -->x</t>"), (events{"<t> x</t>"}));
+    // Before a child or the end tag they are no text.
+    EXPECT_EQ(parse_events("<r><!-- c --> <?p?><a/></r>"), (events{"<r>", "<a/>", "</r>"}));
+    EXPECT_EQ(parse_events("<r><!-- c --></r>"), (events{"<r>", "</r>"}));
+    // Text then a child is still mixed content.
+    EXPECT_EQ(parse_error("<r><t>a<!--c--><x/></t></r>"), message("invalid closing tag name: <x/></t></r>. line 1, column 16"));
+}
+
 TEST(sxml_parser, parts_in_other_encodings_are_refused) {
     using namespace std::literals;
     EXPECT_EQ(parse_events("<?xml version=\"1.0\" encoding=\"utf-8\"?><r/>"), (events{"<r/>"}));
