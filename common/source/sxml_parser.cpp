@@ -211,8 +211,9 @@ private:
     const char* construct(const char* p, xml_node_t*& out);
     const char* element(const char* p, xml_node_t*& out);
     // What a text holds beside plain characters, which decides how it is decoded.
-    enum class text_kind { plain, references, cdata };
+    enum class text_kind { plain, references, sections };
     const char* close_with_text(xml_node_t* node, const char* b, const char* e, text_kind kind, xml_node_t*& out);
+    const char* text_markup_end(const char* lt);
     const char* cdata_close(const char* lt);
     const char* close_tag(const char* p, xml_node_t*& out);
     const char* markup(const char* p, xml_node_t*& out);
@@ -434,17 +435,29 @@ const char* sxml_parser::reader::element(const char* p, xml_node_t*& out) {
         if (r + 1 == end_) return nullptr;
         if (r[1] == '/')  // White space alone is text too: a blank shared string must survive.
             return close_with_text(node, (opts_ & opt_trim_text) ? r : content, r, text_kind::plain, out);
-        const int m = r[1] == '!' ? starts(r, end_, cdata_open) : 0;
-        if (m < 0) return nullptr;
-        if (m == 0) {
-            if (declares_) enter_scope();
-            link(node);
-            out = node;
-            return r;
+        // Comments and instructions before the text are part of it; before a
+        // child or the end tag, they are constructs of their own.
+        const char* s = r;
+        while (s != end_ && *s == '<') {
+            const char* after = text_markup_end(s);
+            if (!after) return nullptr;
+            if (after == s || (s[1] == '!' && s[2] == '[')) break;
+            s = skip_space(after, end_);
+        }
+        if (s == end_) return nullptr;
+        if (*s == '<') {
+            const int m = s[1] == '!' ? starts(s, end_, cdata_open) : 0;
+            if (m < 0) return nullptr;
+            if (m == 0) {
+                if (declares_) enter_scope();
+                link(node);
+                out = node;
+                return r;
+            }
         }
     }
 
-    // Character data and CDATA sections up to the end tag.
+    // Character data, CDATA sections, comments and instructions up to the end tag.
     text_kind kind = text_kind::plain;
     const char* text_end = r;
     for (;;) {
@@ -455,18 +468,38 @@ const char* sxml_parser::reader::element(const char* p, xml_node_t*& out) {
             continue;
         }
         if (*text_end == '\0') fail("unexpected end of data: {}", text_end, text_end);
-        if (text_end + 1 == end_) return nullptr;
-        if (text_end[1] != '!') break;
-        const int m = starts(text_end, end_, cdata_open);
-        if (m < 0) return nullptr;
-        if (m == 0) break;
-        const char* close = cdata_close(text_end);
-        if (!close) return nullptr;
-        kind = text_kind::cdata;
-        text_end = close + 3;
+        const char* after = text_markup_end(text_end);
+        if (!after) return nullptr;
+        if (after == text_end) break;
+        kind = text_kind::sections;
+        text_end = after;
     }
     if (text_end[1] != '/') fail("invalid closing tag name: ", text_end, text_end);
     return close_with_text(node, (opts_ & opt_trim_text) ? r : content, text_end, kind, out);
+}
+
+// The end of the CDATA section, comment or instruction at `lt` inside a text:
+// `lt` when none starts there, null when the data ends first. Comments and
+// instructions the handler is to see as nodes end the text.
+const char* sxml_parser::reader::text_markup_end(const char* lt) {
+    if (lt + 1 == end_) return nullptr;
+    const bool skipped = !(opts_ & (opt_comment_nodes | opt_pi_nodes));
+    if (lt[1] == '?') {
+        if (!skipped) return lt;
+        const char* close = find(lt + 2, end_, "?>");
+        return close ? close + 2 : nullptr;
+    }
+    if (lt[1] != '!') return lt;
+    int m = starts(lt, end_, cdata_open);
+    if (m < 0) return nullptr;
+    if (m) {
+        const char* close = cdata_close(lt);
+        return close ? close + 3 : nullptr;
+    }
+    m = skipped ? starts(lt, end_, "<!--") : 0;
+    if (m <= 0) return m < 0 ? nullptr : lt;
+    const char* close = find(lt + 4, end_, "-->");
+    return close ? close + 3 : nullptr;
 }
 
 // The "]]>" that ends the CDATA section at `lt`; null when the data ends first.
@@ -692,7 +725,7 @@ void sxml_parser::reader::set_text(xml_node_t* node, const char* b, const char* 
     const bool store = !(opts_ & opt_no_element_text);
     const bool data_node = !(opts_ & opt_no_data_nodes);
     if (b == e || (!store && !data_node)) return;
-    const char* text = kind == text_kind::cdata ? decode_sections(b, e) : decode(b, e, true, kind == text_kind::plain);
+    const char* text = kind == text_kind::sections ? decode_sections(b, e) : decode(b, e, true, kind == text_kind::plain);
     if (!text) return;
     if (store) node->text = text;
     if (data_node) {
@@ -720,16 +753,20 @@ const char* sxml_parser::reader::decode(const char* b, const char* e, bool text,
     return finish_text(out, o, trim);
 }
 
-// A text of character data and CDATA sections: the sections are taken as they
-// are, but for their line ends.
+// A text of character data, CDATA sections, comments and instructions: the
+// sections are taken as they are, but for their line ends; the others add nothing.
 const char* sxml_parser::reader::decode_sections(const char* b, const char* e) {
     char* const out = arena_.begin_string(e - b);
     char* o = out;
     for (const char* s = b; s < e;) {
-        const char* lt = find(s, e, cdata_open);
+        const char* lt = static_cast<const char*>(std::memchr(s, '<', size_t(e - s)));
         if (!lt) lt = e;
         decode_into(o, s, lt, true);
         if (lt == e) break;
+        if (lt[1] == '?' || lt[2] == '-') {
+            s = lt[1] == '?' ? find(lt + 2, e, "?>") + 2 : find(lt + 4, e, "-->") + 3;
+            continue;
+        }
         const char* body = lt + cdata_open.size();
         const char* close = find(body, e, "]]>");
         for (const char* c = body; c < close; ++c) {

@@ -73,6 +73,7 @@ bool admit_border_index(int index) noexcept { return admit_enum(index, border_in
 void set_argb(mta::color_t& color, unsigned int argb) noexcept {
     color.rgb = argb;
     color.theme = 0;
+    color.given &= uint8_t(~(mta::color_t::given_theme | mta::color_t::given_rgb));
 }
 
 // The edges an index names for the setters; none for the diagonals.

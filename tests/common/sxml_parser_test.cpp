@@ -379,7 +379,8 @@ TEST(sxml_parser, a_chunk_is_parsed_to_its_last_complete_construct) {
 TEST(sxml_parser, the_end_of_data_fails_on_anything_unfinished) {
     // The place is the start of what was left unparsed.
     EXPECT_EQ(parse_error("<r><a>text"), message("incomplete xml text: . line 1, column 4"));
-    EXPECT_EQ(parse_error("<r><!-- open"), message("incomplete xml text: . line 1, column 4"));
+    // A comment after a start tag may begin the element's text: the element waits for it.
+    EXPECT_EQ(parse_error("<r><!-- open"), message("incomplete xml text: . line 1, column 1"));
     // A document cut after a complete construct is still cut.
     EXPECT_EQ(parse_error("<r>\n<a/>"), message("incomplete xml text: . line 2, column 5"));
     // A part without an element is no document.
@@ -428,6 +429,18 @@ TEST(sxml_parser, line_ends_read_as_lf_and_values_fold_white_space) {
     EXPECT_EQ(parse_events("<a>&amp;\r\n</a>"), (events{"<a>&\n</a>"}));
     EXPECT_EQ(parse_events("<r><!--a\r\nb--><![CDATA[c\rd]]></r>", opt_comment_nodes),
               (events{"<r>", "<!--a\nb-->", "<![CDATA[c\nd]]>", "</r>"}));
+}
+
+TEST(sxml_parser, comments_and_instructions_inside_a_text_add_nothing) {
+    EXPECT_EQ(parse_events("<r><t>ab<!-- c -->cd</t></r>"), (events{"<r>", "<t>abcd</t>", "</r>"}));
+    EXPECT_EQ(parse_events("<r><t><?pi x?>e<!---->f&amp;<![CDATA[<g>]]></t></r>"),
+              (events{"<r>", "<t>ef&<g></t>", "</r>"}));
+    EXPECT_EQ(parse_events("<t><!-- a --> <!-- b -->x</t>"), (events{"<t> x</t>"}));
+    // Before a child or the end tag they are no text.
+    EXPECT_EQ(parse_events("<r><!-- c --> <?p?><a/></r>"), (events{"<r>", "<a/>", "</r>"}));
+    EXPECT_EQ(parse_events("<r><!-- c --></r>"), (events{"<r>", "</r>"}));
+    // Text then a child is still mixed content.
+    EXPECT_EQ(parse_error("<r><t>a<!--c--><x/></t></r>"), message("invalid closing tag name: <x/></t></r>. line 1, column 16"));
 }
 
 TEST(sxml_parser, parts_in_other_encodings_are_refused) {

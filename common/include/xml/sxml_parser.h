@@ -87,7 +87,9 @@ public:
     // what comes before them is parsed (so whatever the chunks). Line ends (CR
     // LF, lone CR) read as LF; in attribute values TAB, LF and CR read as a
     // blank. Character references stay what they name. CDATA sections in an
-    // element's text are text. Messages quote at most about 64 bytes of data.
+    // element's text are text; comments and instructions there add nothing,
+    // unless they are asked for as nodes (the loader converts a UTF-16 part
+    // before it comes here). Messages quote at most about 64 bytes of data.
     void parse(const char* part_name, const char* data, size_t length, size_t& tail, xml_node_t*& cursor,
                handler_t handler);
 

@@ -320,16 +320,19 @@ uint32_t workbook_t::attach_worksheet(worksheet_t* sheet, const char* rid) noexc
 
 // ---- active sheet ----
 
+// Views are optional: without one, the first sheet is active.
 int32_t workbook_t::active_sheet() const {
-    if (record_.views.empty()) {
+    if (!record_.views.empty()) return static_cast<int32_t>(record_.views.front().active_tab);
+    if (record_.sheets.empty()) {
         set_run_message(msg_no_sheets);
         return -1;
     }
-    return static_cast<int32_t>(record_.views.front().active_tab);
+    return 0;
 }
 
 bool workbook_t::set_active_sheet(int32_t index) {
-    if (index < 0 || uint64_t(index) >= record_.sheets.size() || record_.views.empty()) return refuse(msg_bad_tab);
+    if (index < 0 || uint64_t(index) >= record_.sheets.size()) return refuse(msg_bad_tab);
+    if (record_.views.empty()) record_.views.emplace_back();
     record_.views.front().active_tab = static_cast<uint32_t>(index);
     return true;
 }

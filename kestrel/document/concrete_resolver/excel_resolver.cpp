@@ -11,7 +11,9 @@
 #include "kestrel/parts/usual_prefixes.h"
 #include "kestrel/parts/workbook_part.h"
 #include "text_utils.h"
+#include "unicode.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +21,7 @@
 #include <filesystem>
 #include <random>
 #include <sys/stat.h>
+#include <unordered_set>
 #include <unistd.h>
 
 namespace vex {
@@ -59,6 +62,34 @@ void blank_byte_order_mark(char* data, size_t n) noexcept {
     } else if (n >= 2 && ((data[0] == '\xFE' && data[1] == '\xFF') || (data[0] == '\xFF' && data[1] == '\xFE'))) {
         std::memset(data, ' ', 2);
     }
+}
+
+// 1 for UTF-16 little-endian, 2 for big-endian, 0 for neither: a byte-order
+// mark or a '<' beside a NUL.
+int utf16_byte_order(const char* d, size_t n) noexcept {
+    if (n < 2) return 0;
+    if ((d[0] == '\xFF' && d[1] == '\xFE') || (d[0] == '<' && d[1] == '\0')) return 1;
+    if ((d[0] == '\xFE' && d[1] == '\xFF') || (d[0] == '\0' && d[1] == '<')) return 2;
+    return 0;
+}
+
+// A UTF-16 part as the UTF-8 the parser reads, without its mark and its
+// declaration, which names the old encoding.
+std::string utf16_part_text(const std::string& bytes, int order, const std::string& entry) {
+    std::u16string units(bytes.size() / 2, u'\0');
+    for (size_t i = 0; i < units.size(); ++i) {
+        const auto lo = uint8_t(bytes[2 * i + (order == 1 ? 0 : 1)]), hi = uint8_t(bytes[2 * i + (order == 1 ? 1 : 0)]);
+        units[i] = char16_t(lo | hi << 8);
+    }
+    std::string text;
+    if (bytes.size() % 2 || !wide_to_utf8(text, units.data(), units.size()))
+        throw loading_error("invalid UTF-16 in " + entry);
+    if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
+    if (text.starts_with("<?xml")) {
+        const size_t end = text.find("?>");
+        if (end != std::string::npos) text.erase(0, end + 2);
+    }
+    return text;
 }
 
 bool ends_with_xml(std::string_view content_type) noexcept { return content_type.ends_with("+xml"); }
@@ -161,6 +192,17 @@ void excel_resolver::read_entry__(const std::string& entry, const xml::sxml::sxm
     bool first = true;
     root = nullptr;
     ++reads_[entry];
+    // A UTF-16 part is read whole and converted; the chunks then come from the copy.
+    std::string utf8;
+    size_t utf8_at = 0;
+    bool converted = false;
+    const auto next = [&](char* to, size_t room) -> int {
+        if (!converted) return archive_.read(entry, to, static_cast<unsigned>(room), false);
+        const size_t n = std::min(room, utf8.size() - utf8_at);
+        std::memcpy(to, utf8.data() + utf8_at, n);
+        utf8_at += n;
+        return static_cast<int>(n);
+    };
     for (;;) {
         if (tail == buffer.size()) {
             // The parser completed nothing in a full buffer: one construct is
@@ -170,8 +212,16 @@ void excel_resolver::read_entry__(const std::string& entry, const xml::sxml::sxm
                                     " bytes.");
             buffer.resize(buffer.size() * 2);
         }
-        const int n = archive_.read(entry, buffer.data() + tail, static_cast<unsigned>(buffer.size() - tail), false);
+        int n = next(buffer.data() + tail, buffer.size() - tail);
         if (n <= 0) break;
+        if (const int order = first ? utf16_byte_order(buffer.data(), static_cast<size_t>(n)) : 0) {
+            std::string bytes(buffer.data(), static_cast<size_t>(n));
+            while ((n = next(buffer.data(), buffer.size())) > 0) bytes.append(buffer.data(), static_cast<size_t>(n));
+            utf8 = utf16_part_text(bytes, order, entry);
+            converted = true;
+            n = next(buffer.data(), buffer.size());
+            if (n <= 0) break;
+        }
         if (first) blank_byte_order_mark(buffer.data() + tail, static_cast<size_t>(n));
         first = false;
         if (copy) copy->append(buffer.data() + tail, static_cast<size_t>(n));
@@ -215,6 +265,11 @@ void excel_resolver::read_part_relationships(xml_part_t* part) {
         else
             read_entry__(entry, [this](const xml_node_t* n) { return document_->on_relationship_node(n); }, root);
         parser_.reset();
+        // A repeated Id would name two parts: one of them could not be found again.
+        std::unordered_set<std::string_view> ids;
+        for (const relationship_t& r : part ? part->get_relationships() : document_->package_root().relationships())
+            if (!ids.insert(r.id).second)
+                throw loading_error("The relationship part " + entry + " repeats the Id " + r.id + ".");
     }
     if (part) part->prepare_saving(false);
 }

@@ -68,7 +68,7 @@ status_t read_rich_run_properties(const xml_node_t* node, mta::font_t& font) {
             font.family = f;
         }
     } else if (name == "rFont" || name == "name") {
-        if (v) font.name = v;
+        if (v) font.name = package_text(v);
     } else if (name == "scheme") {
         if (v) font.scheme = static_cast<int32_t>(read_enum(enum_lists::font_scheme, v));
     } else if (name == "sz") {

@@ -14,8 +14,7 @@ namespace {
 const char* attr(const xml_node_t& n, const char* name) noexcept { return get_attribute_value(name, n.attributes); }
 
 std::string text_of(const xml_node_t& n, const char* name) {
-    const char* v = attr(n, name);
-    return v ? v : "";
+    return package_text(attr(n, name));
 }
 
 // Absent attributes leave the default.
@@ -209,7 +208,7 @@ void assign_for_sheet_periphery_t::assign_validations(const xml_node_t& node) {
     }
     if ((name == "formula1" || name == "formula2") && is_end(node)) {
         if (!list || list->items.empty() || !parent_named(node, "dataValidation")) return;
-        (name == "formula1" ? list->items.back().formula1 : list->items.back().formula2) = node.text ? node.text : "";
+        (name == "formula1" ? list->items.back().formula1 : list->items.back().formula2) = package_text(node.text);
     }
 }
 

@@ -26,7 +26,7 @@ void read_number(const xml_node_t& n, const char* name, int32_t& v) {
 }
 
 void read_text(const xml_node_t& n, const char* name, std::string& v) {
-    if (const char* t = attr(n, name)) v = t;
+    if (const char* t = attr(n, name)) v = package_text(t);
 }
 
 int32_t atoi_of(const xml_node_t& n, const char* name, int32_t fallback) noexcept {
@@ -116,7 +116,12 @@ status_t autofilter_reader_t::read(const xml_node_t& node, std::unique_ptr<autof
         if (is_start(node)) {
             slot = std::make_unique<autofilter_t>();
             in_kept_column_ = false;
-            if (const char* ref = attr(node, "ref")) slot->range = read_range(ref);
+            if (const char* ref = attr(node, "ref"))
+                slot->range = read_range(ref);
+            else if (default_range_)
+                slot->range = *default_range_;
+            else
+                slot.reset();
         }
         return status_t::done;
     }
@@ -218,6 +223,11 @@ void assign_for_table_definition::read_table(const xml_node_t& n) {
     if (const char* ref = attr(n, "ref")) {
         range_ = read_range(ref);
         has_range_ = true;
+        // The filter covers the table but its totals row.
+        range_t filtered = range_;
+        if (a.totalsRowCount > 0 && filtered.last.row - a.totalsRowCount >= filtered.first.row)
+            filtered.last.row -= a.totalsRowCount;
+        filter_reader_.set_default_range(filtered);
     }
 }
 
@@ -248,7 +258,7 @@ void assign_for_table_definition::read_column(const xml_node_t& n) {
         read_flag(n, "array", array);
         f.array = array;
         if (const char* space = attr(n, "xml:space")) f.preserve_space = read_enum("___default, preserve", space) == 1;
-        f.text = n.text ? n.text : "";
+        f.text = package_text(n.text);
     };
     if (node_named(&n, "calculatedColumnFormula")) {
         formula(c.calculated_formula);

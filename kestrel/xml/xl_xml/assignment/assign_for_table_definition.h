@@ -9,6 +9,7 @@
 
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace vex {
@@ -26,9 +27,13 @@ uint32_t read_icon_set(const char* text);
 class autofilter_reader_t {
 public:
     xml::sxml::status_t read(const xml::sxml::xml_node_t& node, std::unique_ptr<autofilter_t>& slot);
+    // What a filter without a range of its own covers; without one, such a
+    // filter is dropped: written back, it would not load.
+    void set_default_range(const range_t& range) noexcept { default_range_ = range; }
 
 private:
     bool in_kept_column_ = false;
+    std::optional<range_t> default_range_;
 };
 
 // Reads a sortState element and its sortCondition into the record in a slot.

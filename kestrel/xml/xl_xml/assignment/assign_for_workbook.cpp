@@ -14,7 +14,7 @@ using xml::sxml::xml_node_t;
 
 namespace {
 
-std::string text_or_empty(const char* text) { return text ? text : ""; }
+std::string text_or_empty(const char* text) { return package_text(text); }
 
 uint32_t enum_or(std::string_view list, const char* text, uint32_t fallback) {
     return text ? read_enum(list, text) : fallback;
@@ -90,7 +90,7 @@ status_t assign_for_workbook_t::assign_sheets(const xml_node_t* node) {
     if (!name) throw loading_error("The sheet element has no name attribute.");
     if (!rid) throw loading_error("The sheet element \"" + std::string(name) + "\" has no r:id attribute.");
     s.relationship_id = rid;
-    s.name = name;
+    s.name = package_text(name);
     book_.sheets().push_back(std::move(s));
     return status_t::done;
 }

@@ -85,14 +85,19 @@ void read_protection(const xml_node_t& n, mta::protection_t& p) noexcept {
 void read_color(const xml_node_t& node, mta::color_t& c) {
     c = mta::color_t{};
     c.auto_ = flag_of(node, "auto", false);
-    if (const char* v = attr(node, "indexed")) c.indexed = color_index(v);
+    if (const char* v = attr(node, "indexed")) {
+        c.indexed = color_index(v);
+        c.given |= mta::color_t::given_indexed;
+    }
     if (const char* v = attr(node, "rgb")) {
         c.rgb = argb_of(v);
         c.theme = 0;
+        c.given = uint8_t((c.given | mta::color_t::given_rgb) & ~mta::color_t::given_theme);
     }
     if (const char* v = attr(node, "theme")) {
         c.theme = color_index(v);
         c.rgb = 0;
+        c.given = uint8_t((c.given | mta::color_t::given_theme) & ~mta::color_t::given_rgb);
     }
     if (const char* v = attr(node, "tint")) {
         const double tint = read_double(v);
@@ -122,8 +127,7 @@ status_t assign_for_workbook_style_t::assign(const xml_node_t* node) {
 
 void assign_for_workbook_style_t::read_num_fmt(const xml_node_t& n, mta::dxf_numfmt_t& out) {
     out.id = read_int(attr(n, "numFmtId"));
-    const char* code = attr(n, "formatCode");
-    out.code = code ? code : "";
+    out.code = package_text(attr(n, "formatCode"));
 }
 
 status_t assign_for_workbook_style_t::num_fmts(const xml_node_t& n, size_t depth) {
@@ -276,8 +280,7 @@ status_t assign_for_workbook_style_t::cell_styles(const xml_node_t& n, size_t de
     if (depth != 3 || !node_named(&n, "cellStyle")) return status_t::keep;
     if (!is_start(n)) return status_t::done;
     mta::named_style_t s;
-    const char* name = attr(n, "name");
-    s.name = name ? name : "";
+    s.name = package_text(attr(n, "name"));
     s.xfId = id_of(n, "xfId");
     s.builtinId = int_or(attr(n, "builtinId"), -1);
     s.iLevel = int_or(attr(n, "iLevel"), 0);
@@ -343,16 +346,15 @@ status_t assign_for_workbook_style_t::table_styles(const xml_node_t& n, size_t d
         if (is_start(n)) {
             const char* table = attr(n, "defaultTableStyle");
             const char* pivot = attr(n, "defaultPivotStyle");
-            tables_.default_table_style = table ? table : "";
-            tables_.default_pivot_style = pivot ? pivot : "";
+            tables_.default_table_style = package_text(table);
+            tables_.default_pivot_style = package_text(pivot);
         }
         return status_t::done;
     }
     if (depth == 3 && node_named(&n, "tableStyle")) {
         if (!is_start(n)) return status_t::done;
         mta::table_style_t s;
-        const char* name = attr(n, "name");
-        s.name = name ? name : "";
+        s.name = package_text(attr(n, "name"));
         // Both default to on in the format.
         s.table = flag_or(attr(n, "table"), true);
         s.pivot = flag_or(attr(n, "pivot"), true);

@@ -54,8 +54,10 @@ void read_password_hash(const xml_node_t& node, R& r) {
     if (const char* v = attr(node, "saltValue")) r.salt_value = v;
     if (const char* v = attr(node, "password")) r.password = v;
     if (const char* v = attr(node, "spinCount")) {
-        const int32_t n = read_int(v);
-        r.spin_count = n > 0 ? uint32_t(n) : 0;
+        // Unsigned: counts past the signed range are valid.
+        const std::optional<uint32_t> whole = whole_uint(v);
+        const int32_t n = whole ? 0 : read_int(v);
+        r.spin_count = whole ? *whole : n > 0 ? uint32_t(n) : 0;
     }
 }
 
@@ -269,7 +271,7 @@ status_t assign_for_worksheet_t::assign_header_footer(const xml_node_t& node) {
         return status_t::done;
     }
     if (!is_end(node) || !node_named(node.parent, "headerFooter")) return status_t::done;
-    const std::string text = node.text ? node.text : "";
+    const std::string text = package_text(node.text);
     const std::string_view name = node.name;
     if (name == "oddHeader") h.odd_header = text;
     else if (name == "oddFooter") h.odd_footer = text;

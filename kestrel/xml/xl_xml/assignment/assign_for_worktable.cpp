@@ -225,10 +225,7 @@ status_t assign_for_worktable::assign_hyperlinks(const xml_node_t& node) {
     if (!node_named(&node, "hyperlink") || !node_named(node.parent, "hyperlinks") || !is_start(node))
         return status_t::done;
     const auto* a = node.attributes;
-    auto text = [&](const char* name) {
-        const char* v = get_attribute_value(name, a);
-        return std::string(v ? v : "");
-    };
+    auto text = [&](const char* name) { return package_text(get_attribute_value(name, a)); };
     // A link without its cells has no place to go; saved, it would make the
     // sheet unreadable.
     const char* ref = get_attribute_value("ref", a);
@@ -280,7 +277,7 @@ status_t assign_for_worktable::assign_row(const xml_node_t& node) {
             !(table_.group_summary_below() && table_.row_outline().collapse_group_before(row)))
             table_.row_outline().set_outline_collapsed(row, true);
         uint32_t style = 0;
-        if (const char* s = get_attribute_value("s", a)) style = xf_of(read_int(s));
+        if (const char* s = get_attribute_value("s", a)) style = style_index(s);
         if (style || flags) table_.set_row_record(row, row, style | (flags << 16));
     }
     if (is_end(node)) finish_row();
@@ -318,7 +315,7 @@ status_t assign_for_worktable::assign_c(const xml_node_t& node) {
             else if (type == "d") cell_.kind = kind_of(cell_value_kind::datetime);
             else if (type == "e") cell_.kind = kind_of(cell_value_kind::error);
         }
-        if (const char* s = a.s) cell_.style = xf_of(read_int(s));
+        if (const char* s = a.s) cell_.style = style_index(s);
     }
     if (is_end(node)) flush_cell();
     return status_t::done;
@@ -364,7 +361,7 @@ status_t assign_for_worktable::assign_f(const xml_node_t& node) {
     if (const char* t = get_attribute_value("t", a)) f.type = read_enum("normal, shared, array, dataTable", t);
     if (cell_.kind != kind_of(cell_value_kind::formula)) cell_.value_kind = cell_.kind;
     cell_.kind = kind_of(cell_value_kind::formula);
-    if (node.text) cell_.formula = formulas_.emplace_back(node.text);
+    if (node.text) cell_.formula = formulas_.emplace_back(package_text(node.text));
     return status_t::done;
 }
 
@@ -379,6 +376,13 @@ status_t assign_for_worktable::assign_is(const xml_node_t& node) {
     }
     cell_.value = index;
     return status_t::done;
+}
+
+// A style index past the file's formats is the default one.
+uint32_t assign_for_worktable::style_index(const char* text) const {
+    const std::optional<uint32_t> v = whole_uint(text);
+    if (!v) throw loading_error("Cell data error.");
+    return *v < xf_count_ ? *v : 0;
 }
 
 // Dynamic arrays and pictures in cells index the workbook's metadata part.
@@ -427,7 +431,9 @@ void assign_for_worktable::read_value(const char* text, uint8_t kind, mta::triva
     case kind_of(cell_value_kind::int32):
     case kind_of(cell_value_kind::int64):
     case kind_of(cell_value_kind::number): {
-        const double v = read_double(text);
+        const std::optional<double> whole = whole_double(text);
+        if (!whole) throw loading_error("Cell data error.");
+        const double v = *whole;
         const int storage = number_storage_kind(v);  // -0 stays a double, with its sign
         if (storage == 1) {
             cell.kind = kind_of(cell_value_kind::int32);
@@ -443,7 +449,8 @@ void assign_for_worktable::read_value(const char* text, uint8_t kind, mta::triva
     }
     case kind_of(cell_value_kind::text):
     case kind_of(cell_value_kind::rich_text): {
-        const int32_t index = strings_ ? strings_->lookup_loaded_index(read_int(text)) : 0x7FFFFFFF;
+        const std::optional<uint32_t> position = whole_uint(text);
+        const int32_t index = strings_ && position ? strings_->lookup_loaded_index(*position) : 0x7FFFFFFF;
         if (index == 0x7FFFFFFF) throw loading_error("Cell data error.");
         cell.kind = kind_of(cell_value_kind::text);
         cell.value = index;

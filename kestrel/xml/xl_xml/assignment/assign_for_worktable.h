@@ -64,6 +64,7 @@ private:
     mta::string_pool_t& pool() const;
     // A cell format index as the cells keep it: one past the loaded list reads as 0.
     uint32_t xf_of(int32_t v) const noexcept { return v > 0 && uint32_t(v) < xf_count_ ? uint32_t(v) : 0; }
+    uint32_t style_index(const char* text) const;
 
     worktable_t& table_;
     const shared_string_table_t* strings_;

@@ -15,7 +15,7 @@ status_t assign_for_worktable_comment::assign(const xml_node_t* node) {
     const xml_node_t* parent = node->parent;
     if (node_named(parent, "rPr") && node_named(parent->parent, "r")) return read_rich_run_properties(node, run_.font);
     if (node_named(node, "author")) {
-        if (is_end(*node)) authors_.emplace_back(node->text ? node->text : "");
+        if (is_end(*node)) authors_.emplace_back(package_text(node->text));
         return status_t::done;
     }
     if (node_named(node, "comment")) {
@@ -30,11 +30,11 @@ status_t assign_for_worktable_comment::assign(const xml_node_t* node) {
     if (node_named(node, "t")) {
         if (!is_end(*node)) return status_t::done;
         if (node_named(parent, "r")) {
-            run_.text = node->text ? node->text : "";
+            run_.text = package_text(node->text);
         } else if (node_named(parent, "text")) {
             // Text without a run around it is the whole comment, unformatted.
             mta::richtext_segment_t plain;
-            plain.text = node->text ? node->text : "";
+            plain.text = package_text(node->text);
             text_.append(std::move(plain));
         }
         return status_t::done;

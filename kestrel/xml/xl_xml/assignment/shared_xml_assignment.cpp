@@ -124,6 +124,41 @@ double double_or(const char* text, double fallback) noexcept {
     return leading_double(text, v) == parsed::ok ? v : fallback;
 }
 
+namespace {
+
+// The text between the blanks around it; empty for null.
+std::string_view trimmed(const char* text) noexcept {
+    std::string_view t = text ? text : "";
+    while (!t.empty() && ascii_is_space(t.front())) t.remove_prefix(1);
+    while (!t.empty() && ascii_is_space(t.back())) t.remove_suffix(1);
+    if (t.size() > 1 && t.front() == '+' && t[1] != '-') t.remove_prefix(1);
+    return t;
+}
+
+template <class T>
+std::optional<T> whole_number(const char* text) noexcept {
+    const std::string_view t = trimmed(text);
+    T v{};
+    const auto r = std::from_chars(t.data(), t.data() + t.size(), v);
+    if (t.empty() || r.ec != std::errc() || r.ptr != t.data() + t.size()) return std::nullopt;
+    return v;
+}
+
+} // namespace
+
+std::optional<uint32_t> whole_uint(const char* text) noexcept { return whole_number<uint32_t>(text); }
+
+std::optional<double> whole_double(const char* text) noexcept {
+    const std::optional<double> v = whole_number<double>(text);
+    return v && std::isfinite(*v) ? v : std::nullopt;
+}
+
+std::string package_text(const char* text) {
+    std::string out = text ? text : "";
+    decode_x_escapes(out);
+    return out;
+}
+
 bool parse_cell_reference(const char* text, int64_t& row, int64_t& col) noexcept {
     if (!text) return false;
     const sheet_limits_t& limits = get_sheet_limits();

@@ -8,6 +8,8 @@
 #include "xml/sxml_node.h"
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace vex {
@@ -66,6 +68,15 @@ uint32_t uint_or(const char* text, uint32_t fallback) noexcept;
 double read_double(const char* text);
 // The same reading with no error: fallback for no number or a non-finite one.
 double double_or(const char* text, double fallback) noexcept;
+// Numbers that are the whole text, blanks around them allowed as the format
+// collapses them: "1e3", "1.5" or "0x10" is no index and no cell value.
+// Nothing for any other text or a non-finite number.
+std::optional<uint32_t> whole_uint(const char* text) noexcept;
+std::optional<double> whole_double(const char* text) noexcept;
+// A text the writers escaped (_xHHHH_ for a control character or for a
+// literal "_x" that would read as one), decoded so that it reads back as set;
+// empty for null.
+std::string package_text(const char* text);
 // A cell in A1 form (letters then digits, no '$') within the sheet limits;
 // false otherwise.
 bool parse_cell_reference(const char* text, int64_t& row, int64_t& col) noexcept;

@@ -100,15 +100,24 @@ constexpr content_type_row content_type_table[] = {
         {"application/vnd.openxmlformats-officedocument.spreadsheetml.printerSettings", xml_part_mode_enum::raw, "bin"},
 };
 
-const content_type_row& find_row(std::string_view ct) {
+const content_type_row* row_of(std::string_view ct) {
     static const auto index = [] {
         std::unordered_map<std::string_view, const content_type_row*> m;
         for (const auto& row : content_type_table) m.emplace(row.content_type, &row);
         return m;
     }();
     const auto it = index.find(ct);
-    if (it == index.end()) throw general_error("Content type: " + std::string(ct) + " error.");
-    return *it->second;
+    return it == index.end() ? nullptr : it->second;
+}
+
+// An image of a type the table lacks (SVG, WebP) is kept as read, under the
+// extension its entry has.
+constexpr content_type_row other_image{"image/", xml_part_mode_enum::raw, nullptr};
+
+const content_type_row& find_row(std::string_view ct) {
+    if (const content_type_row* row = row_of(ct)) return *row;
+    if (ct.starts_with("image/")) return other_image;
+    throw general_error("Content type: " + std::string(ct) + " error.");
 }
 
 // The elements are searched in order: the first whose key attribute (PartName

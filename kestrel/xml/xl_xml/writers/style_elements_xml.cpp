@@ -28,13 +28,13 @@ void write_color(xml::xml_stream_writer& w, std::string_view element, const mta:
     if (c.is_blank() && !always) return;
     w.start_element(element);
     if (c.auto_) w.write_attribute("auto", "1");
-    if (c.indexed) w.write_attribute("indexed", number_text(c.indexed));
-    if (c.rgb) {
+    if (c.has_indexed()) w.write_attribute("indexed", number_text(c.indexed));
+    if (c.has_rgb()) {
         char hex[8];
         uint32_to_hex(hex, c.rgb);
         w.write_attribute("rgb", std::string_view(hex, sizeof hex));
     }
-    if (c.theme) w.write_attribute("theme", number_text(c.theme));
+    if (c.has_theme()) w.write_attribute("theme", number_text(c.theme));
     if (c.tint != 0.0) w.write_attribute("tint", number_text(c.tint));
     w.end_empty_element();
 }

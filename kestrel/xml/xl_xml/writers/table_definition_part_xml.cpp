@@ -8,6 +8,7 @@
 #include "kestrel/xml/xl_xml/enum_names.h"
 #include "mta/table/style/manager/style_manager.h"
 #include "mta/table/utils/table_definition/tabledef_list.h"
+#include "sheet_limits.h"
 
 #include <memory>
 #include <stdexcept>
@@ -211,6 +212,8 @@ void write_criteria(xml::xml_stream_writer& w, const autofilter_t& f) {
 } // namespace
 
 void write_autofilter(xml::xml_stream_writer& w, const autofilter_t& f) {
+    // A range that does not parse would make the part unreadable.
+    if (!get_sheet_limits().valid_row(f.range.first.row) || !get_sheet_limits().valid_col(f.range.first.col)) return;
     w.start_element("autoFilter");
     w.write_attribute("ref", range_to_string_unchecked(f.range));
     if (!f.has_column && !f.sort_state) {

@@ -38,11 +38,16 @@ std::string a1(const coord_t& c) { return row_col_to_string(c.row, c.col); }
 
 } // namespace
 
+// After every part the relationships list: those kept whole under the
+// worksheet itself as well as the worktable's.
 uint64_t worksheet_part_xml::first_link_id() const {
     uint64_t n = 0;
-    const xml_part_t* listing = part_.get_worktable_part();
-    for (const auto& c : (listing ? listing : &part_)->get_child_parts())
-        if (*c->get_relationship_id()) ++n;
+    const xml_part_t* table = part_.get_worktable_part();
+    for (const auto& c : part_.get_child_parts())
+        if (c.get() != table && *c->get_relationship_id()) ++n;
+    if (table)
+        for (const auto& c : table->get_child_parts())
+            if (*c->get_relationship_id()) ++n;
     return n + 1;
 }
 

@@ -517,7 +517,7 @@ void worktable_part_xml::write_formula(const formula_cell& cell, std::string_vie
     if (const auto& result = cell.result()) {
         if (const double* d = std::get_if<double>(&*result)) {
             if (std::isfinite(*d))
-                value = number_text(*d).view();
+                value = *d == 0.0 && std::signbit(*d) ? std::string_view("-0") : number_text(*d).view();
             else
                 type = "e", value = mta::error_literal(int32_t(mta::error_value_enum::num));
         } else if (const std::string* s = std::get_if<std::string>(&*result)) {

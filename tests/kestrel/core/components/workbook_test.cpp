@@ -237,13 +237,20 @@ TEST(workbook, delete_repairs_the_active_tab) {
 }
 
 TEST(workbook, active_sheet_and_views) {
+    book_fixture none;
+    clear_message();
+    EXPECT_EQ(none.wb.active_sheet(), -1);
+    EXPECT_EQ(message(), "There are no sheets yet.");
+    EXPECT_FALSE(none.wb.set_active_sheet(0));
+    EXPECT_EQ(message(), "Invalid sheet tab or no sheet yet available.");
+
+    // Views are optional: without one the first sheet is active, and setting
+    // another makes the view.
     book_fixture f;
     f.chart_record("Loaded", 1);
-    clear_message();
-    EXPECT_EQ(f.wb.active_sheet(), -1);
-    EXPECT_EQ(message(), "There are no sheets yet.");
-    EXPECT_FALSE(f.wb.set_active_sheet(0));
-    EXPECT_EQ(message(), "Invalid sheet tab or no sheet yet available.");
+    EXPECT_EQ(f.wb.active_sheet(), 0);
+    EXPECT_FALSE(f.wb.set_active_sheet(1));
+    EXPECT_TRUE(f.wb.views().empty());
 
     f.wb.insert_worksheet("Added", 0);
     ASSERT_EQ(f.wb.views().size(), 1u);

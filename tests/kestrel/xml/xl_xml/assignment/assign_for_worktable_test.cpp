@@ -191,7 +191,7 @@ TEST(assign_for_worktable, hostile_sheets_fail_cleanly) {
         {"<row r=\"1\"><c r=\"A1\"><v>1e999</v></c></row>", "Cell data error."},
         {"<row r=\"1\"><c r=\"A1\" t=\"b\"><v>yes</v></c></row>", "Cell data error."},
         {"<row r=\"1\"><c r=\"A1\" t=\"d\"><v>yesterday</v></c></row>", "Cell data error."},
-        {"<row r=\"1\"><c r=\"A1\" s=\"x\"/></row>", "invalid stoi argument"},
+        {"<row r=\"1\"><c r=\"A1\" s=\"x\"/></row>", "Cell data error."},
         {"<row r=\"1\"><c r=\"A1\"><f t=\"bogus\">1</f></c></row>", "invalid enumeration string value: \"bogus\""},
         {"<row r=\"1\"><c r=\"A1\"><f t=\"shared\" ref=\"A1:XFE2\">1</f></c></row>", "Wrong range reference: A1:XFE2"},
     };

@@ -6,6 +6,7 @@
 
 #include <clocale>
 #include <cmath>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -128,4 +129,24 @@ TEST(shared_xml_assignment, node_names_match_whole) {
     node.name = "";
     EXPECT_TRUE(node_named(&node, ""));
     EXPECT_FALSE(node_named(&node, "c"));
+}
+
+TEST(shared_xml_assignment, whole_numbers_are_the_whole_text) {
+    struct row {
+        const char* text;
+        std::optional<uint32_t> index;
+        std::optional<double> value;
+    };
+    const row rows[] = {
+        {"12", 12u, 12.0},          {" 12\t", 12u, 12.0},      {"+7", 7u, 7.0},
+        {"4294967295", 4294967295u, 4294967295.0},              {"4294967296", std::nullopt, 4294967296.0},
+        {"1e3", std::nullopt, 1000.0}, {"1.5", std::nullopt, 1.5}, {"-1", std::nullopt, -1.0},
+        {"0x10", std::nullopt, std::nullopt}, {"12abc", std::nullopt, std::nullopt}, {"1 2", std::nullopt, std::nullopt},
+        {"+-1", std::nullopt, std::nullopt},  {"", std::nullopt, std::nullopt},      {"inf", std::nullopt, std::nullopt},
+        {nullptr, std::nullopt, std::nullopt},
+    };
+    for (const row& r : rows) {
+        EXPECT_EQ(whole_uint(r.text), r.index) << (r.text ? r.text : "null");
+        EXPECT_EQ(whole_double(r.text), r.value) << (r.text ? r.text : "null");
+    }
 }

@@ -55,6 +55,26 @@ TEST(openpyxl_load, workbook_styles_and_strings) {
     border.set_edge(mta::border_side::horizontal, 2, mta::color_t::from_rgb(0xFF123456));
     s.set_border(border);
     styles.intern_style(s);
+    // Theme 0 (white) and palette index 0 are colours of their own.
+    mta::style_settings_t white;
+    mta::font_t wf;
+    wf.name = "Calibri";
+    wf.color = mta::color_t::from_theme(0);
+    white.set_font(wf);
+    mta::fill_t shade;
+    shade.pattern.type = 1;
+    shade.pattern.fg = mta::color_t::from_theme(0, -0.1499);
+    shade.pattern.bg.given = mta::color_t::given_indexed;
+    white.set_fill(shade);
+    mta::border_t edge;
+    edge.set_edge(mta::border_side::left, 1, mta::color_t::from_theme(0));
+    white.set_border(edge);
+    styles.intern_style(white);
+    mta::style_settings_t stops;
+    mta::fill_t zero_stops;
+    zero_stops.gradient.stops = {{mta::color_t::from_theme(0), 0.0}, {shade.pattern.bg, 1.0}};
+    stops.set_fill(zero_stops);
+    styles.intern_style(stops);
 
     doc.save((dir / "book.xlsx").c_str(), 2);
     writer_test::sheet_texts().clear();
@@ -77,7 +97,16 @@ gradient = wb._fills[2]
 assert gradient.type == "path" and gradient.left == 0.5 and len(gradient.stop) == 2, gradient
 assert gradient.stop[0].color.rgb == "FF0000FF", gradient.stop[0]
 assert wb._borders[1].horizontal.style == "dashed", wb._borders[1]
-assert len(wb._cell_styles) == 2
+assert len(wb._cell_styles) == 4, len(wb._cell_styles)
+def theme0(c):
+    return c is not None and c.type == "theme" and c.theme == 0
+def indexed0(c):
+    return c is not None and c.type == "indexed" and c.indexed == 0
+assert any(theme0(f.color) for f in wb._fonts), wb._fonts
+assert any(getattr(f, "fgColor", None) is not None and theme0(f.fgColor) and f.fgColor.tint == -0.1499 and
+           indexed0(f.bgColor) for f in wb._fills), wb._fills
+assert any(theme0(b.left.color) for b in wb._borders), wb._borders
+assert any(getattr(f, "stop", None) and theme0(f.stop[0].color) and indexed0(f.stop[1].color) for f in wb._fills)
 import zipfile, xml.dom.minidom
 sst = xml.dom.minidom.parseString(zipfile.ZipFile(sys.argv[1]).read("xl/sharedStrings.xml"))
 texts = [t.firstChild.data for t in sst.getElementsByTagName("t")]
