@@ -45,6 +45,12 @@ std::optional<std::string> shift_formula_text(model_context& context, const vex:
 bool shift_formula_tokens(std::vector<token_t>& tokens, const vex::coord_t& from, const vex::coord_t& to, int32_t grid,
                           const band_shift_t& shift, bool absolute_only);
 
+// The text written at `from` as it reads at `to`: the relative parts of its
+// references move with the cell, as a shared formula's follower sees its
+// master's text; a reference moved off the sheet becomes #REF!.
+std::string moved_formula_text(model_context& context, const vex::coord_t& from, const vex::coord_t& to,
+                               std::string_view text);
+
 // Whether a token names a cell or range of the grid.
 bool token_on_grid(const token_t& token, int32_t grid) noexcept;
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -253,4 +254,58 @@ TEST(settings_round_trip, smaller_settings_are_kept) {
          }},
     };
     run_rows(rows);
+}
+
+// A shared formula's follower gives its own text: the master's, read at the
+// follower's cell.
+TEST(settings_round_trip, shared_formula_followers_give_their_text) {
+    const std::string body =
+        "<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"B1\"><f t=\"shared\" ref=\"B1:B3\" si=\"0\">"
+        "A1*$C$1+SUM(A$1:A1)</f><v>1</v></c></row>"
+        "<row r=\"2\"><c r=\"B2\"><f t=\"shared\" si=\"0\"/><v>0</v></c></row>"
+        "<row r=\"3\"><c r=\"B3\"><f t=\"shared\" si=\"0\"/><v>0</v></c></row></sheetData>";
+    const auto check = [](plover_workbook_t* wb) {
+        plover_worksheet_t* ws = first_sheet(wb);
+        EXPECT_STREQ(ws_get_formula_expr(ws, 1, 2), "A1*$C$1+SUM(A$1:A1)");
+        EXPECT_EQ(ws_contains_formula(ws, 3, 2), 1);
+        EXPECT_STREQ(ws_get_formula_expr(ws, 3, 2), "A3*$C$1+SUM(A$1:A3)");
+        EXPECT_STREQ(ws_get_formula_expr(ws, 2, 2), "A2*$C$1+SUM(A$1:A2)");
+    };
+    run_rows({{"followers", body, check, {"<c r=\"B3\"><f t=\"shared\" si=\"0\"/>"}, {}, check}});
+}
+
+// A deleted picture takes its image part with it once no other picture shows it.
+TEST(settings_round_trip, a_deleted_picture_takes_its_image_part) {
+    const std::string png(
+        "\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52\x00\x00\x00\x04\x00\x00\x00\x03\x08\x02"
+        "\x00\x00\x00\x3b\x96\x39\x91\x00\x00\x00\x10\x49\x44\x41\x54\x78\x9c\x63\xf8\xcf\xc0\x00\x47\x0c\x38\x39\x00"
+        "\xf5\x31\x0b\xf5\x35\x7b\xfb\x82\x00\x00\x00\x00\x49\x45\x4e\x44\xae\x42\x60\x82",
+        73);
+    package_test::scratch_dir dir;
+    std::ofstream(dir / "red.png", std::ios::binary) << png;
+    const auto media = [&](const std::string& path) {
+        size_t n = 0;
+        for (const auto& [name, bytes] : package_test::read_zip(path)) n += name.starts_with("xl/media/") ? 1 : 0;
+        return n;
+    };
+    plover_document_t* doc = doc_create();
+    plover_worksheet_t* ws = wb_add_worksheet(doc_get_workbook(doc), "Sheet1");
+    for (const int row : {1, 9})
+        ASSERT_GT(ws_add_image_with_one_cell(ws, (dir / "red.png").c_str(), row, 1, 0, 0, 1.0, 0, 0), 0) << run_msg();
+    ASSERT_EQ(doc_save(doc, (dir / "two.xlsx").c_str()), 1) << run_msg();
+    const size_t two = media(dir / "two.xlsx");
+    ASSERT_GE(two, 1u);
+    ws_delete_image(ws, ws_get_image_id(ws, 0));
+    ASSERT_EQ(ws_image_num(ws), 1);
+    ASSERT_EQ(doc_save(doc, (dir / "one.xlsx").c_str()), 1) << run_msg();
+    EXPECT_GE(media(dir / "one.xlsx"), 1u);
+    EXPECT_LE(media(dir / "one.xlsx"), two);
+    ws_delete_image(ws, ws_get_image_id(ws, 0));
+    ASSERT_EQ(doc_save(doc, (dir / "none.xlsx").c_str()), 1) << run_msg();
+    EXPECT_EQ(media(dir / "none.xlsx"), 0u);
+    doc_release(doc);
+    // The copy without pictures loads.
+    plover_document_t* again = doc_load((dir / "none.xlsx").c_str());
+    EXPECT_NE(again, nullptr) << run_msg();
+    doc_release(again);
 }
