@@ -228,7 +228,7 @@ const char* iWorktable_impl::hyperlink(int index, int* first_row, int* first_col
 
 bool iWorktable_impl::delete_hyperlink(int index) {
     return guarded(false, [&] {
-        if (!in_range(index, sheet_->hyperlinks().size())) return false;
+        if (!in_range(index, sheet_->hyperlinks().size())) return refuse("Index out of range.");
         sheet_->hyperlinks().remove(size_t(index));
         return true;
     });

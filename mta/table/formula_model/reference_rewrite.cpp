@@ -205,6 +205,31 @@ std::string moved_formula_text(model_context& context, const vex::coord_t& from,
     return out;
 }
 
+std::optional<std::string> drop_grid_references(model_context& context, const vex::coord_t& origin,
+                                                std::string_view text, int32_t grid) {
+    std::string out;
+    size_t copied = 0;
+    for (const text_reference_t& ref : find_references(context, origin, text)) {
+        if (ref.range.first.grid_id != grid) continue;
+        out.append(text.substr(copied, ref.begin - copied));
+        out += "#REF!";
+        copied = ref.end;
+    }
+    if (copied == 0) return std::nullopt;
+    out.append(text.substr(copied));
+    return out;
+}
+
+bool drop_grid_tokens(std::vector<token_t>& tokens, int32_t grid) {
+    bool changed = false;
+    for (token_t& token : tokens) {
+        if (!token_on_grid(token, grid)) continue;
+        token = token_t(formula_error(error_value_enum::ref));
+        changed = true;
+    }
+    return changed;
+}
+
 bool shift_formula_tokens(std::vector<token_t>& tokens, const vex::coord_t& from, const vex::coord_t& to, int32_t grid,
                           const band_shift_t& shift, bool absolute_only) {
     const bool moved = from.row != to.row || from.col != to.col;

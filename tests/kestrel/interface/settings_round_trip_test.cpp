@@ -256,6 +256,41 @@ TEST(settings_round_trip, smaller_settings_are_kept) {
     run_rows(rows);
 }
 
+// A deleted sheet leaves #REF! where the other sheets' formulas and the names
+// referenced it, in the model and in the saved file.
+TEST(settings_round_trip, references_to_a_deleted_sheet_become_ref_errors) {
+    const saves_t s = three_saves(
+        {},
+        [](plover_workbook_t* wb) {
+            plover_worksheet_t* kept = first_sheet(wb);
+            ASSERT_NE(wb_add_worksheet(wb, "Sheet2"), nullptr);
+            ASSERT_EQ(ws_set_formula(kept, 1, 1, "Sheet2!A7*2"), 1) << run_msg();
+            ASSERT_EQ(ws_set_formula(kept, 2, 1, "SUM(Sheet2!A1:B3)+A5"), 1) << run_msg();
+            ASSERT_EQ(wb_set_defined_name(wb, "Target", "Sheet2!$A$7", nullptr), 1) << run_msg();
+            wb_delete_sheet(wb, 1);
+            ASSERT_EQ(wb_sheet_count(wb), 1u);
+            EXPECT_STREQ(ws_get_formula_expr(kept, 1, 1), "#REF!*2");
+            EXPECT_STREQ(ws_get_formula_expr(kept, 2, 1), "SUM(#REF!)+A5");
+            EXPECT_STREQ(wb_get_defined_name_expr(wb, 0), "#REF!");
+        },
+        [](plover_workbook_t* wb) { EXPECT_STREQ(ws_get_formula_expr(first_sheet(wb), 1, 1), "#REF!*2"); });
+    ASSERT_EQ(s.message, "");
+    expect_entry(s, sheet1, {"<f>#REF!*2</f>", "<f>SUM(#REF!)+A5</f>"}, {"Sheet2"}, "formulas");
+    expect_entry(s, "xl/workbook.xml", {"<definedName name=\"Target\">#REF!</definedName>"}, {"Sheet2"}, "names");
+    expect_stable(s, "deleted sheet");
+}
+
+TEST(settings_round_trip, deleting_a_link_past_the_end_says_so) {
+    plover_document_t* doc = doc_create();
+    plover_worksheet_t* ws = wb_add_worksheet(doc_get_workbook(doc), "Sheet1");
+    ASSERT_EQ(ws_add_hyperlink(ws, "https://example.com", 1, 1, 1, 1), 1);
+    EXPECT_EQ(ws_delete_hyperlink(ws, 99), 0);
+    EXPECT_STREQ(run_msg(), "Index out of range.");
+    EXPECT_EQ(ws_delete_hyperlink(ws, -1), 0);
+    EXPECT_EQ(ws_hyperlink_num(ws), 1);
+    doc_release(doc);
+}
+
 // A shared formula's follower gives its own text: the master's, read at the
 // follower's cell.
 TEST(settings_round_trip, shared_formula_followers_give_their_text) {
