@@ -291,6 +291,72 @@ TEST(settings_round_trip, deleting_a_link_past_the_end_says_so) {
     doc_release(doc);
 }
 
+// A loaded workbook keeps every element and attribute it held: the model's
+// elements from the model (a host's edits win), the others as read, each at
+// its schema place, with the root's namespaces.
+TEST(settings_round_trip, workbook_content_is_written_back) {
+    const std::string mc = "http://schemas.openxmlformats.org/markup-compatibility/2006";
+    crafted_t c;
+    c.book_root = " xmlns:mc=\"" + mc + "\" mc:Ignorable=\"x15 xr\" "
+                  "xmlns:x15=\"http://schemas.microsoft.com/office/spreadsheetml/2010/11/main\" "
+                  "xmlns:xr=\"http://schemas.microsoft.com/office/spreadsheetml/2014/revision\"";
+    const std::vector<std::string> elements = {
+        "<fileVersion appName=\"xl\" lastEdited=\"7\" lowestEdited=\"7\" rupBuild=\"27328\"/>",
+        "<fileSharing readOnlyRecommended=\"1\"/>",
+        "<workbookPr codeName=\"ThisWorkbook\" defaultThemeVersion=\"166925\"",
+        "<mc:AlternateContent><mc:Choice Requires=\"x15\"><x15ac:absPath "
+        "xmlns:x15ac=\"http://schemas.microsoft.com/office/spreadsheetml/2010/11/ac\" url=\"C:\\Books\\\"/>"
+        "</mc:Choice></mc:AlternateContent>",
+        "<xr:revisionPtr revIDLastSave=\"0\" documentId=\"13_ncr:1_{ABC}\"/>",
+        "<workbookProtection lockStructure=\"1\" workbookAlgorithmName=\"SHA-512\" workbookHashValue=\"aGFzaA==\" "
+        "workbookSaltValue=\"c2FsdA==\" workbookSpinCount=\"100000\"/>",
+        "<workbookView xWindow=\"-120\" yWindow=\"-120\" windowWidth=\"29040\" windowHeight=\"15840\"/>",
+        "<sheet name=\"Sheet1\" sheetId=\"1\" r:id=\"rId1\"/>",
+        "<definedName name=\"Rate\">Sheet1!$A$1</definedName>",
+        "<calcPr calcId=\"191029\" iterate=\"1\" iterateCount=\"50\" fullCalcOnLoad=\"1\"",
+        "<customWorkbookViews><customWorkbookView name=\"Mine\" guid=\"{00000000-0000-0000-0000-000000000001}\" "
+        "windowWidth=\"800\" windowHeight=\"600\" activeSheetId=\"1\"/></customWorkbookViews>",
+        "<extLst><ext uri=\"{140A7094-0E35-4892-8432-C4D2E57EDEB5}\" "
+        "xmlns:x15=\"http://schemas.microsoft.com/office/spreadsheetml/2010/11/main\">"
+        "<x15:workbookPr chartTrackingRefBase=\"1\"/></ext></extLst>",
+    };
+    const auto closed = [](const std::string& e) { return e.back() == '"' ? e + "/>" : e; };
+    c.book_body = closed(elements[0]) + closed(elements[1]) + closed(elements[2]) + elements[3] + elements[4] +
+                  elements[5] + "<bookViews>" + elements[6] + "</bookViews><sheets>" + elements[7] +
+                  "</sheets><definedNames>" + elements[8] + "</definedNames>" + closed(elements[9]) + elements[10] +
+                  elements[11];
+    const std::string book = "xl/workbook.xml";
+    for (const bool edit : {false, true}) {
+        const std::string row = edit ? "host edits" : "unchanged";
+        const saves_t s = three_saves(package_of(c), [&](plover_workbook_t* wb) {
+            if (!edit) return;
+            wb_set_date1904(wb, 1);
+            wb_set_calc_mode(wb, 1);
+        });
+        ASSERT_EQ(s.message, "") << row;
+        std::vector<std::string> kept = elements;
+        kept.push_back("mc:Ignorable=\"x15 xr\"");
+        kept.push_back("xmlns:mc=\"" + mc + "\"");
+        if (!edit) {
+            kept[2] += "/>";
+            kept[9] += "/>";
+        } else {
+            kept[2] += " date1904=\"1\"/>";
+            kept[9] += " calcMode=\"manual\"/>";
+        }
+        expect_entry(s, book, kept, {"4294967176"}, row);
+        // In schema order, the unknown ones after the element they followed.
+        const std::string text = empty_tags_closed(package_test::find(s.third, book));
+        size_t at = 0;
+        for (const std::string& e : elements) {
+            const size_t found = text.find(e);
+            EXPECT_GE(found, at) << row << ": " << e;
+            at = found == std::string::npos ? at : found;
+        }
+        expect_stable(s, row);
+    }
+}
+
 // A shared formula's follower gives its own text: the master's, read at the
 // follower's cell.
 TEST(settings_round_trip, shared_formula_followers_give_their_text) {
