@@ -24,6 +24,13 @@ int count_of(size_t n) noexcept { return static_cast<int>(std::min<size_t>(n, IN
 
 bool in_range(int index, size_t count) noexcept { return index >= 0 && size_t(index) < count; }
 
+// An index outside the list is a failure the host is told of.
+bool admit_index(int index, size_t count) noexcept {
+    if (in_range(index, count)) return true;
+    detail::report("Index out of range.");
+    return false;
+}
+
 // The store keeps whole strings: a view of one ends in NUL.
 const char* text_or_null(std::string_view text) noexcept { return text.empty() ? nullptr : text.data(); }
 
@@ -75,7 +82,7 @@ int iWorktable_impl::defined_name_num() {
 const char* iWorktable_impl::get_defined_name(int index, bool* is_local) {
     return guarded(static_cast<const char*>(nullptr), [&]() -> const char* {
         const mta::defined_name_store_t* store = sheet_->get_defined_names();
-        if (!store || index < 0) return nullptr;
+        if (!store || !admit_index(index, store->size())) return nullptr;
         const std::string_view name = store->name_at(size_t(index));
         if (name.empty()) return nullptr;
         if (is_local) *is_local = store->local_sheet_id_at(size_t(index)) != mta::workbook_scope;
@@ -86,7 +93,7 @@ const char* iWorktable_impl::get_defined_name(int index, bool* is_local) {
 const char* iWorktable_impl::get_local_name(int index) {
     return guarded(static_cast<const char*>(nullptr), [&]() -> const char* {
         const mta::defined_name_store_t* store = sheet_->get_defined_names();
-        if (!store || index < 0) return nullptr;
+        if (!store || !admit_index(index, store->size())) return nullptr;
         const uint32_t scope = store->local_sheet_id_at(size_t(index));
         if (scope == mta::workbook_scope || scope > uint32_t(INT32_MAX)) return nullptr;
         const mta::Table* local = mta::find_table_by_grid_id(int32_t(scope));
@@ -97,7 +104,7 @@ const char* iWorktable_impl::get_local_name(int index) {
 const char* iWorktable_impl::get_defined_name_expr(int index) {
     return guarded(static_cast<const char*>(nullptr), [&]() -> const char* {
         const mta::defined_name_store_t* store = sheet_->get_defined_names();
-        if (!store || index < 0) return nullptr;
+        if (!store || !admit_index(index, store->size())) return nullptr;
         return text_or_null(store->expression_at(size_t(index)));
     });
 }
@@ -105,7 +112,7 @@ const char* iWorktable_impl::get_defined_name_expr(int index) {
 void iWorktable_impl::delete_defined_name(int index) {
     guarded_void([&] {
         mta::defined_name_store_t* store = sheet_->get_defined_names();
-        if (!store || !in_range(index, store->size())) return;
+        if (!store || !admit_index(index, store->size())) return;
         // The key's view would point into the entry it erases.
         const std::string name(store->name_at(size_t(index)));
         store->erase({name, store->local_sheet_id_at(size_t(index))});
@@ -216,7 +223,8 @@ int iWorktable_impl::hyperlink_index(int row, int col) {
 
 const char* iWorktable_impl::hyperlink(int index, int* first_row, int* first_col, int* last_row, int* last_col) {
     return guarded(static_cast<const char*>(nullptr), [&]() -> const char* {
-        const mta::hyperlink_t* link = index >= 0 ? sheet_->hyperlinks().at(size_t(index)) : nullptr;
+        if (!admit_index(index, sheet_->hyperlinks().size())) return nullptr;
+        const mta::hyperlink_t* link = sheet_->hyperlinks().at(size_t(index));
         if (!link) return nullptr;
         if (first_row) *first_row = link->range.first.row;
         if (first_col) *first_col = link->range.first.col;
@@ -228,7 +236,7 @@ const char* iWorktable_impl::hyperlink(int index, int* first_row, int* first_col
 
 bool iWorktable_impl::delete_hyperlink(int index) {
     return guarded(false, [&] {
-        if (!in_range(index, sheet_->hyperlinks().size())) return refuse("Index out of range.");
+        if (!admit_index(index, sheet_->hyperlinks().size())) return false;
         sheet_->hyperlinks().remove(size_t(index));
         return true;
     });
