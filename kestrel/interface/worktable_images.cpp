@@ -3,13 +3,19 @@
 #include "kestrel/interface/worktable_impl.h"
 #include "kestrel/interface/worktable_checks.h"
 
+#include "kestrel/core/components/drawings.h"
 #include "kestrel/core/components/worktable.h"
+#include "kestrel/parts/drawings_part.h"
+#include "kestrel/parts/image_part.h"
 #include "mta/table/utils/drawing/image/table_image.h"
 #include "sheet_limits.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace vex {
 
@@ -24,6 +30,35 @@ bool admit_file(const char* file) noexcept {
     if (file) return true;
     detail::report(no_file_message);
     return false;
+}
+
+// A deleted picture's image part goes with it once no picture of the sheet
+// shows it and no waiting or kept drawing content names it.
+void drop_unused_image_parts(worktable_t& table) {
+    xml_part_t* part = table.get_part();
+    if (!part) return;
+    const image::table_image_manager& images = *table.get_image_manager();
+    const auto shown = [&](int id) { return images.holds(table.sheet_id(), id); };
+    for (const auto& child : part->get_child_parts()) {
+        auto* drawing = dynamic_cast<drawings_part_t*>(child.get());
+        if (!drawing) continue;
+        const drawings_t& content = *drawing->get_drawings();
+        std::vector<xml_part_t*> unused;
+        for (const auto& c : drawing->get_child_parts()) {
+            const auto* picture = dynamic_cast<const image_part_t*>(c.get());
+            if (!picture || picture->images().empty()) continue;
+            if (std::any_of(picture->images().begin(), picture->images().end(), shown)) continue;
+            const std::string rid = c->get_source_id();
+            const std::string quoted = "\"" + rid + "\"";
+            const bool named = !rid.empty() && (content.pictures().count(rid) != 0 ||
+                                                std::any_of(content.kept_anchors().begin(), content.kept_anchors().end(),
+                                                            [&](const kept_anchor_t& k) {
+                                                                return k.xml.find(quoted) != std::string::npos;
+                                                            }));
+            if (!named) unused.push_back(c.get());
+        }
+        for (xml_part_t* p : unused) drawing->remove_part(p);
+    }
 }
 
 // The component answers below 1 for a refusal.
@@ -141,15 +176,22 @@ void iWorktable_impl::delete_image(int id) {
         image::table_image_manager& images = *sheet_->get_image_manager();
         if (!images.holds(sheet_->sheet_id(), id)) return detail::report(no_image_message);
         images.delete_image(id);
+        drop_unused_image_parts(*sheet_);
     });
 }
 
 void iWorktable_impl::remove_image(int row, int col) {
-    guarded_void([&] { sheet_->get_image_manager()->remove_image(sheet_->sheet_id(), row, col); });
+    guarded_void([&] {
+        sheet_->get_image_manager()->remove_image(sheet_->sheet_id(), row, col);
+        drop_unused_image_parts(*sheet_);
+    });
 }
 
 void iWorktable_impl::remove_absolute_image(int x, int y) {
-    guarded_void([&] { sheet_->get_image_manager()->remove_absolute_image(sheet_->sheet_id(), x, y); });
+    guarded_void([&] {
+        sheet_->get_image_manager()->remove_absolute_image(sheet_->sheet_id(), x, y);
+        drop_unused_image_parts(*sheet_);
+    });
 }
 
 // ---- used area ----

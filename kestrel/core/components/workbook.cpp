@@ -185,6 +185,7 @@ bool workbook_t::delete_worksheet(std::string_view name) {
                                  [&](const sheet_entry_t& s) { return s.component && s.name == name; });
     if (it == sheets.end()) return false;
     xml_part_t* part = it->component->get_part();
+    if (worktable_t* table = it->component->worktable()) table->drop_references_to_sheet();
     sheets.erase(it);
     if (get_part() && part) get_part()->remove_part(part);
     repair_active_tab__();

@@ -10,6 +10,7 @@
 // Failures go to the last message; nothing here throws for bad input.
 
 #include "kestrel/core/components/component_base.h"
+#include "kestrel/core/components/sheet_periphery.h"
 #include "mta/table/utils/defined_names/defined_name_store.h"
 
 #include <cstdint>
@@ -61,8 +62,8 @@ struct workbook_view_t {
     uint32_t tab_ratio = 600;
     uint32_t window_height = 0;
     uint32_t window_width = 0;
-    uint32_t x_window = 0;
-    uint32_t y_window = 0;
+    int32_t x_window = 0;  // may lie left of or above the screen
+    int32_t y_window = 0;
 };
 
 // A pivotCache of the workbook part: its number, which pivot tables name, and
@@ -70,6 +71,23 @@ struct workbook_view_t {
 struct pivot_cache_entry_t {
     uint32_t cache_id = 0;
     std::string relationship_id;
+};
+
+// What a loaded workbook part held beyond the model, written back as read:
+// the root's attributes (its namespace declarations among them), the other
+// attributes of workbookPr and calcPr, and the elements no model reads.
+struct workbook_kept_t {
+    using attributes_t = std::vector<std::pair<std::string, std::string>>;
+    struct element_t {
+        // The schema place it is written at: its own, or for an element the
+        // schema does not name, that of the element read before it; -1 first.
+        int32_t place = -1;
+        kept_element_t element;
+    };
+    attributes_t root;
+    attributes_t workbook_pr;
+    attributes_t calc_pr;
+    std::vector<element_t> elements;  // in the order read
 };
 
 // The workbook part's content that this model reads and changes; the rest of
@@ -84,6 +102,7 @@ struct workbook_record_t {
     // The relationship ids of the externalReferences as read: formulas name
     // an external workbook by its position in this list.
     std::vector<std::string> external_references;
+    workbook_kept_t kept;
 };
 
 // The workbook's table definitions by name, in the order they were added.
@@ -136,6 +155,8 @@ public:
     const std::vector<pivot_cache_entry_t>& pivot_caches() const noexcept { return record_.pivot_caches; }
     std::vector<std::string>& external_references() noexcept { return record_.external_references; }
     const std::vector<std::string>& external_references() const noexcept { return record_.external_references; }
+    workbook_kept_t& kept() noexcept { return record_.kept; }
+    const workbook_kept_t& kept() const noexcept { return record_.kept; }
 
     // The sheet of the record whose name is the name of the table with that
     // grid id; all ones when none.

@@ -72,6 +72,11 @@ constexpr uint32_t enum_value_of(const std::array<enum_name_entry_t, N>& table, 
 namespace enum_lists {
 inline constexpr std::string_view sheet_state = "visible, hidden, veryHidden";
 inline constexpr std::string_view calc_mode = "auto, autoNoTable, manual";
+// The children of a workbook, in schema order.
+inline constexpr std::string_view workbook_elements =
+    "fileVersion, fileSharing, workbookPr, workbookProtection, bookViews, sheets, functionGroups, "
+    "externalReferences, definedNames, calcPr, oleSize, customWorkbookViews, pivotCaches, smartTagPr, "
+    "smartTagTypes, webPublishing, fileRecoveryPr, webPublishObjects, extLst";
 inline constexpr std::string_view space = "___default, preserve";
 inline constexpr std::string_view underline = "none, single, singleAccounting, double, doubleAccounting";
 inline constexpr std::string_view vert_align = "baseline, subscript, superscript";
@@ -108,6 +113,7 @@ inline constexpr std::string_view consolidation_function =
 
 VEX_ENUM_NAMES(sheet_state_names, enum_lists::sheet_state);
 VEX_ENUM_NAMES(calc_mode_names, enum_lists::calc_mode);
+VEX_ENUM_NAMES(workbook_element_names, enum_lists::workbook_elements);
 VEX_ENUM_NAMES(space_names, enum_lists::space);
 VEX_ENUM_NAMES(underline_names, enum_lists::underline);
 VEX_ENUM_NAMES(vert_align_names, enum_lists::vert_align);

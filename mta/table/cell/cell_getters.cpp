@@ -3,11 +3,14 @@
 #include "datetime.h"
 
 #include "mta/formula/formula_cell.h"
+#include "mta/table/formula_model/reference_rewrite.h"
+#include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/table/table.h"
 #include "run_message.h"
 #include "sheet_limits.h"
 
 #include <exception>
+#include <string>
 
 namespace vex::mta::cell_getters {
 
@@ -34,6 +37,20 @@ T guarded(T failed, F&& get) {
         set_run_message(e.what());
         return failed;
     }
+}
+
+// A shared formula's follower holds no text of its own: its master's, read
+// at the follower's cell. Valid until the thread's next call.
+const char* follower_text(const Table& table, const cell_t& cell) {
+    if (cell.kind() != cell_value_kind::formula) return nullptr;
+    const formula::formula_cell& f = *std::get<formula::formula_cell*>(*cell.value());
+    const formula::formula_attributes_t& a = f.attributes();
+    formula::table_formula_model* model = table.get_formula_model();
+    const formula::shared_formula_entry_t* master = a.type == 1 && model ? model->shared_formula(a.shared_index) : nullptr;
+    if (!master || master->text.empty()) return nullptr;
+    thread_local std::string text;
+    text = formula::moved_formula_text(model->context(), master->master, f.position(), master->text);
+    return text.c_str();
 }
 
 template <class T>
@@ -119,8 +136,10 @@ const char* get_formula_expr(const Table& table, int row, int col) {
     if (!inside_limits(row, col)) return nullptr;
     return guarded<const char*>(nullptr, [&]() -> const char* {
         // A formula's text is a whole std::string, so its view ends in a NUL.
-        const std::string_view text = table.get_cell(row, col).get_formula_expr();
+        const cell_t cell = table.get_cell(row, col);
+        const std::string_view text = cell.get_formula_expr();
         if (!text.empty()) return text.data();
+        if (const char* follower = follower_text(table, cell)) return follower;
         return refused<const char*>("The cell does not contain a formula.", nullptr);
     });
 }

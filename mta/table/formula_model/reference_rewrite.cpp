@@ -168,6 +168,68 @@ std::optional<std::string> shift_formula_text(model_context& context, const vex:
     return out;
 }
 
+std::string moved_formula_text(model_context& context, const vex::coord_t& from, const vex::coord_t& to,
+                               std::string_view text) {
+    const auto& lim = get_sheet_limits();
+    std::string out;
+    size_t copied = 0;
+    for (const text_reference_t& ref : find_references(context, from, text)) {
+        vex::range_t after = ref.range;
+        const std::string_view span = text.substr(ref.begin, ref.end - ref.begin);
+        const std::string_view body = span.substr(qualifier(span).size());
+        // Whole columns keep their rows, whole rows their columns.
+        bool rows = true, cols = true;
+        if (!ref.cell) {
+            rows = std::any_of(body.begin(), body.end(), ascii_is_digit);
+            cols = std::any_of(body.begin(), body.end(), ascii_is_alpha);
+            // The parser keeps one '$' per axis for a range; each corner's own is in the text.
+            const size_t colon = body.find(':');
+            if (colon != std::string_view::npos && body.find(':', colon + 1) == std::string_view::npos) {
+                std::string_view second = body.substr(colon + 1);
+                second.remove_prefix(qualifier(second).size());
+                written_flags(body.substr(0, colon), after.first);
+                written_flags(second, after.last);
+            }
+        }
+        const auto move = [&](vex::coord_t& c) {
+            if (rows && !c.flag1) c.row += to.row - from.row;
+            if (cols && !c.flag2) c.col += to.col - from.col;
+            return c.row >= 1 && c.row <= lim.row_count() && c.col >= 1 && c.col <= lim.col_count();
+        };
+        const bool inside = move(after.first) && move(after.last);
+        out.append(text.substr(copied, ref.begin - copied));
+        out += inside ? reference_text(span, ref, after) : std::string(qualifier(span)) + "#REF!";
+        copied = ref.end;
+    }
+    out.append(text.substr(copied));
+    return out;
+}
+
+std::optional<std::string> drop_grid_references(model_context& context, const vex::coord_t& origin,
+                                                std::string_view text, int32_t grid) {
+    std::string out;
+    size_t copied = 0;
+    for (const text_reference_t& ref : find_references(context, origin, text)) {
+        if (ref.range.first.grid_id != grid) continue;
+        out.append(text.substr(copied, ref.begin - copied));
+        out += "#REF!";
+        copied = ref.end;
+    }
+    if (copied == 0) return std::nullopt;
+    out.append(text.substr(copied));
+    return out;
+}
+
+bool drop_grid_tokens(std::vector<token_t>& tokens, int32_t grid) {
+    bool changed = false;
+    for (token_t& token : tokens) {
+        if (!token_on_grid(token, grid)) continue;
+        token = token_t(formula_error(error_value_enum::ref));
+        changed = true;
+    }
+    return changed;
+}
+
 bool shift_formula_tokens(std::vector<token_t>& tokens, const vex::coord_t& from, const vex::coord_t& to, int32_t grid,
                           const band_shift_t& shift, bool absolute_only) {
     const bool moved = from.row != to.row || from.col != to.col;

@@ -45,6 +45,19 @@ std::optional<std::string> shift_formula_text(model_context& context, const vex:
 bool shift_formula_tokens(std::vector<token_t>& tokens, const vex::coord_t& from, const vex::coord_t& to, int32_t grid,
                           const band_shift_t& shift, bool absolute_only);
 
+// The text written at `from` as it reads at `to`: the relative parts of its
+// references move with the cell, as a shared formula's follower sees its
+// master's text; a reference moved off the sheet becomes #REF!.
+std::string moved_formula_text(model_context& context, const vex::coord_t& from, const vex::coord_t& to,
+                               std::string_view text);
+
+// The text with every reference into `grid`, its sheet qualifier included,
+// written #REF!, as that sheet is gone; none when no reference names it.
+std::optional<std::string> drop_grid_references(model_context& context, const vex::coord_t& origin,
+                                                std::string_view text, int32_t grid);
+// The reference tokens into `grid` become #REF!; true when one did.
+bool drop_grid_tokens(std::vector<token_t>& tokens, int32_t grid);
+
 // Whether a token names a cell or range of the grid.
 bool token_on_grid(const token_t& token, int32_t grid) noexcept;
 

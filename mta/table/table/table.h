@@ -472,6 +472,13 @@ private:
     // untracked, their texts and tokens rewritten; the parsed ones are returned
     // to be tracked again once the cells have moved.
     std::vector<formula::formula_cell*> rewrite_formulas__(const band_shift_t& s);
+public:
+    // The sheet is about to leave its workbook: the formulas of the other
+    // sheets and the names that reference it get #REF! in its place, as
+    // spreadsheet applications do.
+    void drop_references_to_sheet();
+
+private:
     void row_span_style__(int r1, int r2, const style_settings_t& s);
 
     // Held while the column collection changes, and by look-ups that may run on

@@ -76,6 +76,41 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const band_shift_t
     return rewritten;
 }
 
+void Table::drop_references_to_sheet() {
+    if (!registered_) return;
+    const int32_t grid = int32_t(sheet_id_);
+    formula::cell_tracker_t& tracker = formula::get_cell_tracker();
+    for (Table* sheet : get_table_registry().tables_of(workbook_)) {
+        if (sheet == this) continue;
+        formula::model_context& context = sheet->get_formula_model()->context();
+        sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
+            if (!may_reference(*cell, grid)) return;
+            std::optional<std::string> text;
+            if (!cell->expression().empty())
+                text = formula::drop_grid_references(context, cell->position(), cell->expression(), grid);
+            const bool tokens = std::any_of(cell->tokens.begin(), cell->tokens.end(),
+                                            [&](const auto& t) { return formula::token_on_grid(t, grid); });
+            if (!text && !tokens) return;
+            if (cell->state() == formula::formula_cell_state::registered) {
+                tracker.unregister_formula(cell);
+                cell->set_state(formula::formula_cell_state::created);
+            }
+            if (text) cell->set_expression(std::move(*text));
+            formula::drop_grid_tokens(cell->tokens, grid);
+            const formula::formula_attributes_t& a = cell->attributes();
+            if (a.type == 1 && a.ref.first.row != 0)
+                sheet->formula_model_->follow_shared_master(a.shared_index, cell->expression(), cell->position());
+            if (!cell->parsed) return;
+            try {
+                tracker.register_formula(cell);
+            } catch (const std::exception&) {
+                cell->parsed = 0;  // a range the tracker cannot hold stays untracked
+            }
+        });
+    }
+    if (auto* names = get_defined_names()) names->on_sheet_going(*this);
+}
+
 int Table::last_pushed__(const band_shift_t& s) const {
     int best = s.rows ? columns_.last_used_row(s.band_lo, s.band_hi) : columns_.last_used_col(s.band_lo, s.band_hi);
     const auto reach = [&](vex::range_t r, bool whole_in_band) {

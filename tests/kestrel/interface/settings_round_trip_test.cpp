@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -253,4 +254,159 @@ TEST(settings_round_trip, smaller_settings_are_kept) {
          }},
     };
     run_rows(rows);
+}
+
+// A deleted sheet leaves #REF! where the other sheets' formulas and the names
+// referenced it, in the model and in the saved file.
+TEST(settings_round_trip, references_to_a_deleted_sheet_become_ref_errors) {
+    const saves_t s = three_saves(
+        {},
+        [](plover_workbook_t* wb) {
+            plover_worksheet_t* kept = first_sheet(wb);
+            ASSERT_NE(wb_add_worksheet(wb, "Sheet2"), nullptr);
+            ASSERT_EQ(ws_set_formula(kept, 1, 1, "Sheet2!A7*2"), 1) << run_msg();
+            ASSERT_EQ(ws_set_formula(kept, 2, 1, "SUM(Sheet2!A1:B3)+A5"), 1) << run_msg();
+            ASSERT_EQ(wb_set_defined_name(wb, "Target", "Sheet2!$A$7", nullptr), 1) << run_msg();
+            wb_delete_sheet(wb, 1);
+            ASSERT_EQ(wb_sheet_count(wb), 1u);
+            EXPECT_STREQ(ws_get_formula_expr(kept, 1, 1), "#REF!*2");
+            EXPECT_STREQ(ws_get_formula_expr(kept, 2, 1), "SUM(#REF!)+A5");
+            EXPECT_STREQ(wb_get_defined_name_expr(wb, 0), "#REF!");
+        },
+        [](plover_workbook_t* wb) { EXPECT_STREQ(ws_get_formula_expr(first_sheet(wb), 1, 1), "#REF!*2"); });
+    ASSERT_EQ(s.message, "");
+    expect_entry(s, sheet1, {"<f>#REF!*2</f>", "<f>SUM(#REF!)+A5</f>"}, {"Sheet2"}, "formulas");
+    expect_entry(s, "xl/workbook.xml", {"<definedName name=\"Target\">#REF!</definedName>"}, {"Sheet2"}, "names");
+    expect_stable(s, "deleted sheet");
+}
+
+TEST(settings_round_trip, deleting_a_link_past_the_end_says_so) {
+    plover_document_t* doc = doc_create();
+    plover_worksheet_t* ws = wb_add_worksheet(doc_get_workbook(doc), "Sheet1");
+    ASSERT_EQ(ws_add_hyperlink(ws, "https://example.com", 1, 1, 1, 1), 1);
+    EXPECT_EQ(ws_delete_hyperlink(ws, 99), 0);
+    EXPECT_STREQ(run_msg(), "Index out of range.");
+    EXPECT_EQ(ws_delete_hyperlink(ws, -1), 0);
+    EXPECT_EQ(ws_hyperlink_num(ws), 1);
+    doc_release(doc);
+}
+
+// A loaded workbook keeps every element and attribute it held: the model's
+// elements from the model (a host's edits win), the others as read, each at
+// its schema place, with the root's namespaces.
+TEST(settings_round_trip, workbook_content_is_written_back) {
+    const std::string mc = "http://schemas.openxmlformats.org/markup-compatibility/2006";
+    crafted_t c;
+    c.book_root = " xmlns:mc=\"" + mc + "\" mc:Ignorable=\"x15 xr\" "
+                  "xmlns:x15=\"http://schemas.microsoft.com/office/spreadsheetml/2010/11/main\" "
+                  "xmlns:xr=\"http://schemas.microsoft.com/office/spreadsheetml/2014/revision\"";
+    const std::vector<std::string> elements = {
+        "<fileVersion appName=\"xl\" lastEdited=\"7\" lowestEdited=\"7\" rupBuild=\"27328\"/>",
+        "<fileSharing readOnlyRecommended=\"1\"/>",
+        "<workbookPr codeName=\"ThisWorkbook\" defaultThemeVersion=\"166925\"",
+        "<mc:AlternateContent><mc:Choice Requires=\"x15\"><x15ac:absPath "
+        "xmlns:x15ac=\"http://schemas.microsoft.com/office/spreadsheetml/2010/11/ac\" url=\"C:\\Books\\\"/>"
+        "</mc:Choice></mc:AlternateContent>",
+        "<xr:revisionPtr revIDLastSave=\"0\" documentId=\"13_ncr:1_{ABC}\"/>",
+        "<workbookProtection lockStructure=\"1\" workbookAlgorithmName=\"SHA-512\" workbookHashValue=\"aGFzaA==\" "
+        "workbookSaltValue=\"c2FsdA==\" workbookSpinCount=\"100000\"/>",
+        "<workbookView xWindow=\"-120\" yWindow=\"-120\" windowWidth=\"29040\" windowHeight=\"15840\"/>",
+        "<sheet name=\"Sheet1\" sheetId=\"1\" r:id=\"rId1\"/>",
+        "<definedName name=\"Rate\">Sheet1!$A$1</definedName>",
+        "<calcPr calcId=\"191029\" iterate=\"1\" iterateCount=\"50\" fullCalcOnLoad=\"1\"",
+        "<customWorkbookViews><customWorkbookView name=\"Mine\" guid=\"{00000000-0000-0000-0000-000000000001}\" "
+        "windowWidth=\"800\" windowHeight=\"600\" activeSheetId=\"1\"/></customWorkbookViews>",
+        "<extLst><ext uri=\"{140A7094-0E35-4892-8432-C4D2E57EDEB5}\" "
+        "xmlns:x15=\"http://schemas.microsoft.com/office/spreadsheetml/2010/11/main\">"
+        "<x15:workbookPr chartTrackingRefBase=\"1\"/></ext></extLst>",
+    };
+    const auto closed = [](const std::string& e) { return e.back() == '"' ? e + "/>" : e; };
+    c.book_body = closed(elements[0]) + closed(elements[1]) + closed(elements[2]) + elements[3] + elements[4] +
+                  elements[5] + "<bookViews>" + elements[6] + "</bookViews><sheets>" + elements[7] +
+                  "</sheets><definedNames>" + elements[8] + "</definedNames>" + closed(elements[9]) + elements[10] +
+                  elements[11];
+    const std::string book = "xl/workbook.xml";
+    for (const bool edit : {false, true}) {
+        const std::string row = edit ? "host edits" : "unchanged";
+        const saves_t s = three_saves(package_of(c), [&](plover_workbook_t* wb) {
+            if (!edit) return;
+            wb_set_date1904(wb, 1);
+            wb_set_calc_mode(wb, 1);
+        });
+        ASSERT_EQ(s.message, "") << row;
+        std::vector<std::string> kept = elements;
+        kept.push_back("mc:Ignorable=\"x15 xr\"");
+        kept.push_back("xmlns:mc=\"" + mc + "\"");
+        if (!edit) {
+            kept[2] += "/>";
+            kept[9] += "/>";
+        } else {
+            kept[2] += " date1904=\"1\"/>";
+            kept[9] += " calcMode=\"manual\"/>";
+        }
+        expect_entry(s, book, kept, {"4294967176"}, row);
+        // In schema order, the unknown ones after the element they followed.
+        const std::string text = empty_tags_closed(package_test::find(s.third, book));
+        size_t at = 0;
+        for (const std::string& e : elements) {
+            const size_t found = text.find(e);
+            EXPECT_GE(found, at) << row << ": " << e;
+            at = found == std::string::npos ? at : found;
+        }
+        expect_stable(s, row);
+    }
+}
+
+// A shared formula's follower gives its own text: the master's, read at the
+// follower's cell.
+TEST(settings_round_trip, shared_formula_followers_give_their_text) {
+    const std::string body =
+        "<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"B1\"><f t=\"shared\" ref=\"B1:B3\" si=\"0\">"
+        "A1*$C$1+SUM(A$1:A1)</f><v>1</v></c></row>"
+        "<row r=\"2\"><c r=\"B2\"><f t=\"shared\" si=\"0\"/><v>0</v></c></row>"
+        "<row r=\"3\"><c r=\"B3\"><f t=\"shared\" si=\"0\"/><v>0</v></c></row></sheetData>";
+    const auto check = [](plover_workbook_t* wb) {
+        plover_worksheet_t* ws = first_sheet(wb);
+        EXPECT_STREQ(ws_get_formula_expr(ws, 1, 2), "A1*$C$1+SUM(A$1:A1)");
+        EXPECT_EQ(ws_contains_formula(ws, 3, 2), 1);
+        EXPECT_STREQ(ws_get_formula_expr(ws, 3, 2), "A3*$C$1+SUM(A$1:A3)");
+        EXPECT_STREQ(ws_get_formula_expr(ws, 2, 2), "A2*$C$1+SUM(A$1:A2)");
+    };
+    run_rows({{"followers", body, check, {"<c r=\"B3\"><f t=\"shared\" si=\"0\"/>"}, {}, check}});
+}
+
+// A deleted picture takes its image part with it once no other picture shows it.
+TEST(settings_round_trip, a_deleted_picture_takes_its_image_part) {
+    const std::string png(
+        "\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52\x00\x00\x00\x04\x00\x00\x00\x03\x08\x02"
+        "\x00\x00\x00\x3b\x96\x39\x91\x00\x00\x00\x10\x49\x44\x41\x54\x78\x9c\x63\xf8\xcf\xc0\x00\x47\x0c\x38\x39\x00"
+        "\xf5\x31\x0b\xf5\x35\x7b\xfb\x82\x00\x00\x00\x00\x49\x45\x4e\x44\xae\x42\x60\x82",
+        73);
+    package_test::scratch_dir dir;
+    std::ofstream(dir / "red.png", std::ios::binary) << png;
+    const auto media = [&](const std::string& path) {
+        size_t n = 0;
+        for (const auto& [name, bytes] : package_test::read_zip(path)) n += name.starts_with("xl/media/") ? 1 : 0;
+        return n;
+    };
+    plover_document_t* doc = doc_create();
+    plover_worksheet_t* ws = wb_add_worksheet(doc_get_workbook(doc), "Sheet1");
+    for (const int row : {1, 9})
+        ASSERT_GT(ws_add_image_with_one_cell(ws, (dir / "red.png").c_str(), row, 1, 0, 0, 1.0, 0, 0), 0) << run_msg();
+    ASSERT_EQ(doc_save(doc, (dir / "two.xlsx").c_str()), 1) << run_msg();
+    const size_t two = media(dir / "two.xlsx");
+    ASSERT_GE(two, 1u);
+    ws_delete_image(ws, ws_get_image_id(ws, 0));
+    ASSERT_EQ(ws_image_num(ws), 1);
+    ASSERT_EQ(doc_save(doc, (dir / "one.xlsx").c_str()), 1) << run_msg();
+    EXPECT_GE(media(dir / "one.xlsx"), 1u);
+    EXPECT_LE(media(dir / "one.xlsx"), two);
+    ws_delete_image(ws, ws_get_image_id(ws, 0));
+    ASSERT_EQ(doc_save(doc, (dir / "none.xlsx").c_str()), 1) << run_msg();
+    EXPECT_EQ(media(dir / "none.xlsx"), 0u);
+    doc_release(doc);
+    // The copy without pictures loads.
+    plover_document_t* again = doc_load((dir / "none.xlsx").c_str());
+    EXPECT_NE(again, nullptr) << run_msg();
+    doc_release(again);
 }

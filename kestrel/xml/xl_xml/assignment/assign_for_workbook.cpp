@@ -4,7 +4,9 @@
 #include "kestrel/core/components/workbook.h"
 #include "kestrel/xml/xl_xml/enum_names.h"
 
+#include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <string_view>
 
 namespace vex {
@@ -18,6 +20,15 @@ std::string text_or_empty(const char* text) { return package_text(text); }
 
 uint32_t enum_or(std::string_view list, const char* text, uint32_t fallback) {
     return text ? read_enum(list, text) : fallback;
+}
+
+// The attributes but those the model holds.
+void keep_attributes(const xml_node_t& node, workbook_kept_t::attributes_t& out,
+                     std::initializer_list<std::string_view> modelled) {
+    out.clear();
+    for (const auto* a = node.attributes; a; a = a->next)
+        if (a->name && std::find(modelled.begin(), modelled.end(), std::string_view(a->name)) == modelled.end())
+            out.emplace_back(a->name, a->value ? a->value : "");
 }
 
 uint32_t count_or_zero(const char* text) noexcept {
@@ -40,10 +51,13 @@ status_t assign_for_workbook_t::assign(const xml_node_t* node) {
         if (node_named(node, "workbook") && is_start(*node)) {
             if (const char* c = get_attribute_value("conformance", node->attributes))
                 read_enum("strict, transitional", c);
+            keep_attributes(*node, book_.kept().root, {});
             return status_t::done;
         }
         return status_t::keep;
     }
+    if (top == node && is_start(*node))
+        if (const int32_t i = enum_index_in_list(enum_lists::workbook_elements, local_name(*node)); i >= 0) place_ = i;
     if (node_named(top, "bookViews")) return assign_book_views(node);
     if (node_named(top, "definedNames")) return assign_defined_names(node);
     if (node_named(top, "externalReferences")) return assign_external_references(node);
@@ -51,7 +65,14 @@ status_t assign_for_workbook_t::assign(const xml_node_t* node) {
     if (node_named(top, "sheets")) return assign_sheets(node);
     if (node_named(top, "workbookPr")) return assign_workbook_pr(node);
     if (node_named(top, "calcPr")) return assign_calc_pr(node);
-    return status_t::keep;
+    return keep_element(*node, *top);
+}
+
+status_t assign_for_workbook_t::keep_element(const xml_node_t& node, const xml_node_t& top) {
+    // The element's nodes stay in the tree until it closes.
+    if (&node != &top || !is_end(node)) return status_t::keep;
+    book_.kept().elements.push_back({place_, kept_element_t(node)});
+    return status_t::done;
 }
 
 status_t assign_for_workbook_t::assign_book_views(const xml_node_t* node) {
@@ -71,8 +92,8 @@ status_t assign_for_workbook_t::assign_book_views(const xml_node_t* node) {
     v.visibility = enum_or(enum_lists::sheet_state, get_attribute_value("visibility", a), 0);
     v.window_height = count_or_zero(get_attribute_value("windowHeight", a));
     v.window_width = count_or_zero(get_attribute_value("windowWidth", a));
-    v.x_window = uint32_t(int_or(get_attribute_value("xWindow", a), 0));
-    v.y_window = uint32_t(int_or(get_attribute_value("yWindow", a), 0));
+    v.x_window = int_or(get_attribute_value("xWindow", a), 0);
+    v.y_window = int_or(get_attribute_value("yWindow", a), 0);
     book_.views().push_back(v);
     return status_t::done;
 }
@@ -141,7 +162,9 @@ status_t assign_for_workbook_t::assign_defined_names(const xml_node_t* node) {
 
 status_t assign_for_workbook_t::assign_workbook_pr(const xml_node_t* node) {
     if (!node_named(node, "workbookPr")) return status_t::keep;
-    if (is_start(*node)) book_.set_date1904(flag_or(get_attribute_value("date1904", node->attributes), false));
+    if (!is_start(*node)) return status_t::done;
+    book_.set_date1904(flag_or(get_attribute_value("date1904", node->attributes), false));
+    keep_attributes(*node, book_.kept().workbook_pr, {"date1904"});
     return status_t::done;
 }
 
@@ -151,6 +174,7 @@ status_t assign_for_workbook_t::assign_calc_pr(const xml_node_t* node) {
         const auto* a = node->attributes;
         book_.set_calc_mode(enum_or(enum_lists::calc_mode, get_attribute_value("calcMode", a), 0));
         if (const char* ref = get_attribute_value("refMode", a)) book_.set_a1_ref_mode(read_enum("A1, R1C1", ref) == 0);
+        keep_attributes(*node, book_.kept().calc_pr, {"calcMode", "refMode"});
     }
     return status_t::done;
 }

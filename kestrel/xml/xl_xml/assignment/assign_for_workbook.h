@@ -32,7 +32,11 @@ public:
     xml::sxml::status_t assign_pivot_caches(const xml::sxml::xml_node_t* node);
 
 private:
+    // An element no reader takes is kept whole, at its schema place.
+    xml::sxml::status_t keep_element(const xml::sxml::xml_node_t& node, const xml::sxml::xml_node_t& top);
+
     workbook_t& book_;
+    int32_t place_ = -1;  // the schema place of the last element read
 };
 
 // The element directly below the document element that holds the node (the

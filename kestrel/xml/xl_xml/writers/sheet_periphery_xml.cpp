@@ -43,14 +43,6 @@ std::size_t kept_index(const xml_node_t& root) noexcept {
     return i < element_count ? i : element_index("extLst");
 }
 
-void write_kept(xml::xml_stream_writer& w, const xml_node_t& root) {
-    for (const xml_node_t* n = &root; n;) {
-        w.start_element(n->name);
-        w.write_attributes(n->attributes);
-        n = w.write_node_rest(n);
-    }
-}
-
 void write_flag(xml::xml_stream_writer& w, std::string_view name, bool on) {
     if (on) w.write_attribute(name, "1");
 }
@@ -60,6 +52,14 @@ void write_text_attribute(xml::xml_stream_writer& w, std::string_view name, cons
 }
 
 } // namespace
+
+void write_kept_element(xml::xml_stream_writer& w, const xml_node_t& root) {
+    for (const xml_node_t* n = &root; n;) {
+        w.start_element(n->name);
+        w.write_attributes(n->attributes);
+        n = w.write_node_rest(n);
+    }
+}
 
 sheet_periphery_xml::sheet_periphery_xml(xml::xml_stream_writer& w, const worktable_t* table) noexcept
     : w_(w), table_(table), model_(table ? &table->periphery() : nullptr) {}
@@ -156,7 +156,7 @@ void sheet_periphery_xml::write_section(std::size_t index) {
     else if (name == "ignoredErrors") write_ignored_errors();
     else if (name == "cellWatches") write_cell_watches();
     for (const kept_element_t& k : model_->kept_sections)
-        if (kept_index(k.root()) == index && name != "sheetPr") write_kept(w_, k.root());
+        if (kept_index(k.root()) == index && name != "sheetPr") write_kept_element(w_, k.root());
 }
 
 void sheet_periphery_xml::write_data_validations() {

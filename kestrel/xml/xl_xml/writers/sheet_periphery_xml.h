@@ -15,6 +15,9 @@ namespace vex {
 struct sheet_periphery_t;
 class worktable_t;
 
+// Writes an element kept as read, with its attributes, texts and children.
+void write_kept_element(xml::xml_stream_writer& w, const xml::sxml::xml_node_t& root);
+
 class sheet_periphery_xml {
 public:
     // table may be null: only the outline defaults are written then.

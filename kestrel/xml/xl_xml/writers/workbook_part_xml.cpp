@@ -6,6 +6,7 @@
 #include "kestrel/parts/package_uris.h"
 #include "kestrel/parts/workbook_part.h"
 #include "kestrel/xml/xl_xml/enum_names.h"
+#include "kestrel/xml/xl_xml/writers/sheet_periphery_xml.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -36,6 +37,12 @@ const xml_part_t* child_read_as(const workbook_part_t& part, part_kind_enum kind
     return nullptr;
 }
 
+// An attribute kept as read, escaped as the parser's are.
+void write_read_attribute(xml::xml_stream_writer& w, const std::pair<std::string, std::string>& a) {
+    xml::sxml::xml_attribute_t one{0, a.first.c_str(), a.second.c_str(), nullptr};
+    w.write_attributes(&one);
+}
+
 } // namespace
 
 void workbook_part_xml::write() {
@@ -50,19 +57,34 @@ void workbook_part_xml::write() {
     w_->start_element("workbook");
     w_->write_attribute("xmlns", uri::spreadsheetml_main);
     w_->write_attribute("xmlns:r", uri::office_document_relationships);
+    // The kept elements may use the loaded root's namespaces.
+    for (const auto& a : book_->kept().root)
+        if (a.first != "xmlns" && a.first != "xmlns:r") write_read_attribute(*w_, a);
     w_->close_start_tag();
-    write_workbook_pr();
-    write_book_views();
-    write_sheets();
-    write_external_references();
-    write_defined_names();
-    write_calc_pr();
-    write_pivot_caches();
+    // The model's elements and the kept ones, each at its schema place.
+    write_kept(-1);
+    for (size_t place = 0; place < workbook_element_names.size(); ++place) {
+        const std::string_view name = enum_name_string(workbook_element_names[place]);
+        if (name == "workbookPr") write_workbook_pr();
+        else if (name == "bookViews") write_book_views();
+        else if (name == "sheets") write_sheets();
+        else if (name == "externalReferences") write_external_references();
+        else if (name == "definedNames") write_defined_names();
+        else if (name == "calcPr") write_calc_pr();
+        else if (name == "pivotCaches") write_pivot_caches();
+        write_kept(int32_t(place));
+    }
     w_->end_element("workbook");
+}
+
+void workbook_part_xml::write_kept(int32_t place) {
+    for (const workbook_kept_t::element_t& k : book_->kept().elements)
+        if (k.place == place) write_kept_element(*w_, k.element.root());
 }
 
 void workbook_part_xml::write_workbook_pr() {
     w_->start_element("workbookPr");
+    for (const auto& a : book_->kept().workbook_pr) write_read_attribute(*w_, a);
     if (book_->is_date1904()) w_->write_attribute("date1904", "1");
     w_->end_empty_element();
 }
@@ -172,8 +194,10 @@ void workbook_part_xml::write_defined_names() {
 void workbook_part_xml::write_calc_pr() {
     const uint32_t mode = book_->calc_mode();
     const bool r1c1 = !book_->is_a1_ref_mode();
-    if ((mode == 0 || mode >= calc_mode_names.size()) && !r1c1) return;
+    const auto& kept = book_->kept().calc_pr;
+    if ((mode == 0 || mode >= calc_mode_names.size()) && !r1c1 && kept.empty()) return;
     w_->start_element("calcPr");
+    for (const auto& a : kept) write_read_attribute(*w_, a);
     if (mode != 0 && mode < calc_mode_names.size()) w_->write_attribute("calcMode", enum_name_or_empty(calc_mode_names, mode));
     if (r1c1) w_->write_attribute("refMode", "R1C1");
     w_->end_empty_element();

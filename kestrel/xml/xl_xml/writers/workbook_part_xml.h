@@ -17,6 +17,8 @@ public:
     void write() override;
 
 private:
+    // The kept elements of one schema place (-1: before the first).
+    void write_kept(int32_t place);
     void write_workbook_pr();
     void write_book_views();
     void write_sheets();

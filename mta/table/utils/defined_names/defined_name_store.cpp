@@ -146,26 +146,42 @@ void defined_name_store_t::on_delete_rows(Table& table, int col1, int col2, int 
     on_shift(table, band_shift_t::deleting(true, col1, col2, row1, row2, last_row_of(table)));
 }
 
-void defined_name_store_t::on_shift(const Table& table, const band_shift_t& s) {
+void defined_name_store_t::on_sheet_going(const Table& table) {
     const int32_t grid = int32_t(table.sheet_id());
     formula::model_context& context = table.get_formula_model()->context();
-    // Texts are read at A1, where a relative part is its own row or column; the
-    // tokens keep theirs, which a name never moves.
     const vex::coord_t origin{grid, 1, 1, 0, 0, 0};
+    rewrite__([&](const std::string& text) { return formula::drop_grid_references(context, origin, text, grid); },
+              [&](std::vector<formula::token_t>& tokens) { formula::drop_grid_tokens(tokens, grid); });
+}
+
+void defined_name_store_t::rewrite__(const text_rewrite_t& text_of, const tokens_rewrite_t& tokens_of) {
     // Parsing looks names up in this store: the texts are rewritten unlocked.
     std::vector<std::string> texts;
     {
         std::shared_lock lock(mutex_);
         for (const auto& node : names_) texts.push_back(node->entry.expression);
     }
-    std::vector<std::optional<std::string>> shifted;
-    for (const auto& text : texts) shifted.push_back(formula::shift_formula_text(context, origin, text, grid, s, true));
+    std::vector<std::optional<std::string>> rewritten;
+    for (const auto& text : texts) rewritten.push_back(text_of(text));
     std::unique_lock lock(mutex_);
     for (size_t i = 0; i < names_.size(); ++i) {
         defined_name_entry_t& entry = names_[i]->entry;
-        formula::shift_formula_tokens(entry.tokens, origin, origin, grid, s, true);
-        if (i < shifted.size() && shifted[i] && entry.expression == texts[i]) entry.expression = std::move(*shifted[i]);
+        tokens_of(entry.tokens);
+        if (i < rewritten.size() && rewritten[i] && entry.expression == texts[i])
+            entry.expression = std::move(*rewritten[i]);
     }
+}
+
+void defined_name_store_t::on_shift(const Table& table, const band_shift_t& s) {
+    const int32_t grid = int32_t(table.sheet_id());
+    formula::model_context& context = table.get_formula_model()->context();
+    // Texts are read at A1, where a relative part is its own row or column; the
+    // tokens keep theirs, which a name never moves.
+    const vex::coord_t origin{grid, 1, 1, 0, 0, 0};
+    rewrite__([&](const std::string& text) { return formula::shift_formula_text(context, origin, text, grid, s, true); },
+              [&](std::vector<formula::token_t>& tokens) {
+                  formula::shift_formula_tokens(tokens, origin, origin, grid, s, true);
+              });
 }
 
 } // namespace vex::mta

@@ -8,7 +8,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <shared_mutex>
 #include <string>
 #include <string_view>
@@ -104,6 +106,8 @@ public:
     // #REF!; one reaching past the edge is cut. Tokens and texts both follow:
     // a text changes only where a changed reference was written.
     void on_shift(const Table& table, const band_shift_t& s);
+    // The table's sheet is going: references to it become #REF!.
+    void on_sheet_going(const Table& table);
 
 private:
     struct node_t {
@@ -113,6 +117,10 @@ private:
         defined_name_key_t key() const noexcept { return {name, local_sheet_id}; }
     };
 
+    using text_rewrite_t = std::function<std::optional<std::string>(const std::string&)>;
+    using tokens_rewrite_t = std::function<void(std::vector<formula::token_t>&)>;
+    // Every name's text and tokens, rewritten.
+    void rewrite__(const text_rewrite_t& text_of, const tokens_rewrite_t& tokens_of);
     void rebuild_index__();
     defined_name_entry_t* add__(const defined_name_key_t& key, std::string_view expression,
                                 std::vector<formula::token_t>&& tokens);

@@ -49,7 +49,7 @@ vex::xml::sxml::xml_node_t element(const char* name, bool closed = false) {
 TEST_F(sheet_fixture, a_new_sheet_has_one_default_view) {
     ASSERT_EQ(sheet.settings().views.size(), 1u);
     const sheet_view_t& v = sheet.settings().views.front();
-    EXPECT_EQ(v.flags, 0x1B9);  // the format's defaults, white space and zeros shown
+    EXPECT_EQ(v.flags, 0x1F9);  // the format's defaults, ruler, white space and zeros shown
     EXPECT_TRUE(sheet.display_gridlines());
     EXPECT_EQ(sheet.zoom(), 0u);
     EXPECT_FALSE(sheet.right_to_left());
@@ -125,7 +125,11 @@ TEST_F(sheet_fixture, split_active_cell_and_gridlines_work_on_the_first_view) {
     sheet.set_active_cell(2, 2);
     EXPECT_EQ(active(), std::make_pair(2, 2));
     ASSERT_EQ(sheet.settings().views.front().selections.size(), 1u);
-    EXPECT_TRUE(sheet.settings().views.front().selections.front().sqref.empty());
+    // Outside every selected range (there is none), the cell is selected alone.
+    const vex::sqref_t& selected = sheet.settings().views.front().selections.front().sqref;
+    ASSERT_EQ(selected.size(), 1u);
+    EXPECT_EQ(selected.ranges().front().first.row, 2);
+    EXPECT_EQ(selected.ranges().front().last.col, 2);
 
     sheet.settings().views.front().set(sheet_view_t::show_grid_lines, false);
     EXPECT_FALSE(sheet.display_gridlines());

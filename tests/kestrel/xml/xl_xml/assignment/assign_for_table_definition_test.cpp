@@ -75,7 +75,7 @@ TEST(assign_for_table_definition, a_table_enters_the_sheet_with_what_its_part_ho
     EXPECT_EQ(f->filters->values, (std::vector<std::string>{"x", "y"}));
     EXPECT_FALSE(f->top10);
     ASSERT_TRUE(f->sort_state);
-    EXPECT_EQ(f->sort_state->case_sensitive, 0);  // read as a number
+    EXPECT_EQ(f->sort_state->case_sensitive, 1);  // a flag: "true" is on
     EXPECT_EQ(f->sort_state->condition.descending, 1);
 }
 

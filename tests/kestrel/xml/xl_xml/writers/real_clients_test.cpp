@@ -573,3 +573,67 @@ for path in sys.argv[1:]:
 )PY";
     EXPECT_EQ(writer_test::run_python_file(dir, load_all, saved), 0);
 }
+
+namespace {
+
+// Workbook and sheet settings as openpyxl writes them, then the same values
+// read from plover's saved copies; a host's print gridlines on a second sheet.
+const char* const make_settings = R"PY(import sys, openpyxl
+from openpyxl.workbook.protection import WorkbookProtection
+from openpyxl.worksheet.protection import SheetProtection
+wb = openpyxl.Workbook()
+wb.code_name = "ThisWorkbook"
+wb.security = WorkbookProtection(lockStructure=True, workbookAlgorithmName="SHA-512",
+                                 workbookHashValue="aGFzaA==", workbookSaltValue="c2FsdA==", workbookSpinCount=100000)
+wb.calculation.iterate = True
+wb.calculation.iterateCount = 50
+wb.calculation.fullCalcOnLoad = True
+ws = wb.active
+ws["A1"] = 1
+ws.protection = SheetProtection(sheet=True, algorithmName="SHA-512", hashValue="aGFzaA==", saltValue="c2FsdA==",
+                                spinCount=100000)
+ws.print_options.gridLines = True
+ws.print_options.headings = True
+ws.print_options.horizontalCentered = True
+wb.create_sheet("Second")
+wb.save(sys.argv[1])
+)PY";
+
+const char* const check_settings = R"PY(import sys, warnings
+warnings.simplefilter("error")
+import openpyxl
+for path in sys.argv[1:]:
+    wb = openpyxl.load_workbook(path)
+    assert wb.code_name == "ThisWorkbook", wb.code_name
+    s = wb.security
+    assert s.lockStructure and s.workbookAlgorithmName == "SHA-512", s
+    assert s.workbookHashValue == "aGFzaA==" and s.workbookSaltValue == "c2FsdA==", s
+    assert s.workbookSpinCount == 100000, s
+    c = wb.calculation
+    assert c.iterate and c.iterateCount == 50 and c.fullCalcOnLoad, c
+    ws = wb["Sheet"]
+    p = ws.protection
+    assert p.sheet and p.algorithmName == "SHA-512" and p.hashValue == "aGFzaA==", p
+    assert p.saltValue == "c2FsdA==" and p.spinCount == 100000, p
+    o = ws.print_options
+    assert o.gridLines and o.headings and o.horizontalCentered and o.gridLinesSet is not False, o
+    o = wb["Second"].print_options
+    assert o.gridLines and o.gridLinesSet is not False, o
+)PY";
+
+} // namespace
+
+TEST_F(real_clients, settings_saved_read_the_same_in_openpyxl) {
+    const std::string made = dir / "made.xlsx", saved = dir / "saved.xlsx", again = dir / "again.xlsx";
+    ASSERT_EQ(writer_test::run_python_file(dir, make_settings, {made}), 0);
+    plover_document_t* doc = doc_load(made.c_str());
+    ASSERT_NE(doc, nullptr) << run_msg();
+    ws_set_print_gridlines(wb_get_sheet(doc_get_workbook(doc), 1), 1);
+    ASSERT_EQ(doc_save(doc, saved.c_str()), 1) << run_msg();
+    doc_release(doc);
+    doc = doc_load(saved.c_str());
+    ASSERT_NE(doc, nullptr) << run_msg();
+    ASSERT_EQ(doc_save(doc, again.c_str()), 1) << run_msg();
+    doc_release(doc);
+    EXPECT_EQ(writer_test::run_python_file(dir, check_settings, {saved, again}), 0);
+}
