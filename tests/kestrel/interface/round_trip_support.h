@@ -26,10 +26,10 @@ inline const std::string book_type = "application/vnd.openxmlformats-officedocum
 // `book_body` replaces the sheet list, `book_root` adds to the root's attributes.
 struct crafted_t {
     std::vector<std::pair<std::string, std::string>> sheets = {{"<sheetData/>", ""}};
-    std::string book_body;
-    std::string book_root;
-    entries_t extra;  // added as they are, with their overrides in extra_types
-    std::string extra_types;
+    std::string book_body = {};
+    std::string book_root = {};
+    entries_t extra = {};  // added as they are, with their overrides in extra_types
+    std::string extra_types = {};
 };
 
 inline entries_t package_of(const crafted_t& c) {

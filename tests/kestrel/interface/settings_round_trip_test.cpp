@@ -20,7 +20,7 @@ struct row_t {
     host_t host;
     std::vector<std::string> kept;
     std::vector<std::string> gone;
-    host_t check;
+    host_t check = {};
     std::string sheet_rels = {};
 };
 
