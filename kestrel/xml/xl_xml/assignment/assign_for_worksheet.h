@@ -4,34 +4,20 @@
 // setup, header and footer, page breaks, the sheet's protection and its
 // protected ranges. Nodes reach it once the
 // worktable's reader has let them pass.
-//
-// A driver (the benchmarks) may install a stand-in in its place.
 
 #include "kestrel/xml/xl_xml/assignment/shared_xml_assignment.h"
 #include "xml/sxml_node.h"
-
-#include <atomic>
 
 namespace vex {
 
 class worksheet_t;
 class page_break_set_t;
 
-using sheet_node_reader_t = xml::sxml::status_t (*)(const xml::sxml::xml_node_t* node);
-
-// The installed stand-in; null when none is.
-inline std::atomic<sheet_node_reader_t>& stand_in_sheet_reader() noexcept {
-    static std::atomic<sheet_node_reader_t> reader{nullptr};
-    return reader;
-}
-
 class assign_for_worksheet_t final : public shared_xml_assignment {
 public:
     explicit assign_for_worksheet_t(worksheet_t& sheet) noexcept : sheet_(sheet) {}
 
     xml::sxml::status_t root_handler(const xml::sxml::xml_node_t* node) {
-        const sheet_node_reader_t read = stand_in_sheet_reader().load(std::memory_order_relaxed);
-        if (read) return read(node);
         // The last reader a node meets: one kept would stay in memory to the end.
         const xml::sxml::status_t s = assign(node);
         return s == xml::sxml::status_t::keep && !keep_node_ ? xml::sxml::status_t::done : s;

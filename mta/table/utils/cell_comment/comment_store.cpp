@@ -58,20 +58,4 @@ int comment_store_t::last_col__() const {
     return table_ ? last_col_of(*table_) : get_sheet_limits().last_col;
 }
 
-void comment_store_t::insert_rows(int first_col, int last_col, int row, int count) {
-    shift(band_shift_t::inserting(true, first_col, last_col, row, count, last_row__()));
-}
-
-void comment_store_t::delete_rows(int first_col, int last_col, int first_row, int last_row) {
-    shift(band_shift_t::deleting(true, first_col, last_col, first_row, last_row, last_row__()));
-}
-
-void comment_store_t::insert_cols(int first_row, int last_row, int col, int count) {
-    shift(band_shift_t::inserting(false, first_row, last_row, col, count, last_col__()));
-}
-
-void comment_store_t::delete_cols(int first_row, int last_row, int first_col, int last_col) {
-    shift(band_shift_t::deleting(false, first_row, last_row, first_col, last_col, last_col__()));
-}
-
 } // namespace vex::mta::utils::cell_comment

@@ -49,10 +49,6 @@ public:
 
     // Comments follow their cells as rows or columns of a band move; a comment on
     // a deleted cell or one pushed off the table (the sheet without one) goes.
-    void insert_rows(int first_col, int last_col, int row, int count);
-    void delete_rows(int first_col, int last_col, int first_row, int last_row);
-    void insert_cols(int first_row, int last_row, int col, int count);
-    void delete_cols(int first_row, int last_row, int first_col, int last_col);
     void shift(const band_shift_t& s);
 
 private:

@@ -221,20 +221,4 @@ void hyperlink_list_t::shift(const band_shift_t& s) {
     std::erase_if(links_, [&](hyperlink_t& link) { return !s.follow(link.range); });
 }
 
-void hyperlink_list_t::insert_rows(int first_col, int last_col, int row, int count) {
-    shift(band_shift_t::inserting(true, first_col, last_col, row, count, last_row_of(*table_)));
-}
-
-void hyperlink_list_t::delete_rows(int first_col, int last_col, int first_row, int last_row) {
-    shift(band_shift_t::deleting(true, first_col, last_col, first_row, last_row, last_row_of(*table_)));
-}
-
-void hyperlink_list_t::insert_cols(int first_row, int last_row, int col, int count) {
-    shift(band_shift_t::inserting(false, first_row, last_row, col, count, last_col_of(*table_)));
-}
-
-void hyperlink_list_t::delete_cols(int first_row, int last_row, int first_col, int last_col) {
-    shift(band_shift_t::deleting(false, first_row, last_row, first_col, last_col, last_col_of(*table_)));
-}
-
 } // namespace vex::mta

@@ -64,10 +64,6 @@ public:
     // Links follow their cells when rows or columns of a band move: a link inside
     // the band moves, grows or shrinks with it and goes when all its cells go; a
     // link reaching outside the band stays where it is.
-    void insert_rows(int first_col, int last_col, int row, int count);
-    void delete_rows(int first_col, int last_col, int first_row, int last_row);
-    void insert_cols(int first_row, int last_row, int col, int count);
-    void delete_cols(int first_row, int last_row, int first_col, int last_col);
     void shift(const band_shift_t& s);
 
 private:

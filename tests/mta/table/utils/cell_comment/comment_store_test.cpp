@@ -1,9 +1,11 @@
 #include "mta/table/utils/cell_comment/comment_store.h"
 
 #include "mta/table/table/table.h"
+#include "mta/table/utils/band_shift.h"
 
 #include <gtest/gtest.h>
 
+using vex::mta::band_shift_t;
 using vex::mta::comment_store_t;
 using vex::mta::richtext_t;
 using positions_t = std::vector<std::pair<int, int>>;
@@ -55,16 +57,16 @@ TEST(comment_store, positions_follow_moved_rows_and_columns) {
     store.add(2, 2, text("a"), "Ann");
     store.add(6, 2, text("b"), "Ann");
     store.add(6, 9, text("c"), "Ann");  // outside the band below
-    store.insert_rows(1, 5, 3, 2);
+    store.shift(band_shift_t::inserting(true, 1, 5, 3, 2, 1048576));
     EXPECT_EQ(store.positions(), (positions_t{{2, 2}, {6, 9}, {8, 2}}));
     EXPECT_EQ(first_text(store.find(8, 2)), "b");
 
-    store.delete_rows(1, 16384, 5, 6);  // "c" goes
+    store.shift(band_shift_t::deleting(true, 1, 16384, 5, 6, 1048576));  // "c" goes
     EXPECT_EQ(store.positions(), (positions_t{{2, 2}, {6, 2}}));
-    store.insert_cols(1, 1048576, 2, 3);
+    store.shift(band_shift_t::inserting(false, 1, 1048576, 2, 3, 16384));
     EXPECT_EQ(store.positions(), (positions_t{{2, 5}, {6, 5}}));
-    store.delete_cols(3, 10, 1, 5);  // only rows 3..10
+    store.shift(band_shift_t::deleting(false, 3, 10, 1, 5, 16384));  // only rows 3..10
     EXPECT_EQ(store.positions(), (positions_t{{2, 5}}));
-    store.insert_rows(1, 16384, 1, 1048575);  // pushed off the sheet
+    store.shift(band_shift_t::inserting(true, 1, 16384, 1, 1048575, 1048576));  // pushed off the sheet
     EXPECT_TRUE(store.empty());
 }

@@ -2,12 +2,14 @@
 
 #include "mta/table/sample_styles.h"
 #include "mta/table/table/table.h"
+#include "mta/table/utils/band_shift.h"
 #include "mta/table/utils/defined_names/defined_name_store.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
+using vex::mta::band_shift_t;
 using vex::mta::hyperlink_list_t;
 using vex::mta::Table;
 
@@ -143,29 +145,29 @@ TEST(hyperlink_list, links_follow_moved_rows_and_columns) {
     links.add_record(area(10, 2, 10, 2), "b", false, false);  // below it
     links.add_record(area(1, 2, 2, 2), "c", false, false);    // above it
     links.add_record(area(5, 1, 8, 9), "d", false, false);    // reaches outside the band
-    links.insert_rows(2, 5, 6, 3);
+    links.shift(band_shift_t::inserting(true, 2, 5, 6, 3, 1048576));
     EXPECT_EQ(corners(links.range_at(0)), "5,2:11,3");
     EXPECT_EQ(corners(links.range_at(1)), "13,2:13,2");
     EXPECT_EQ(corners(links.range_at(2)), "1,2:2,2");
     EXPECT_EQ(corners(links.range_at(3)), "5,1:8,9");
 
-    links.delete_rows(2, 5, 4, 6);  // cuts the top of "a"
+    links.shift(band_shift_t::deleting(true, 2, 5, 4, 6, 1048576));  // cuts the top of "a"
     EXPECT_EQ(corners(links.range_at(0)), "4,2:8,3");
     EXPECT_EQ(corners(links.range_at(1)), "10,2:10,2");
-    links.delete_rows(1, 16384, 10, 10);  // "b" goes
+    links.shift(band_shift_t::deleting(true, 1, 16384, 10, 10, 1048576));  // "b" goes
     ASSERT_EQ(links.size(), 3u);
     EXPECT_EQ(links.address_at(1), "c");
 
-    links.insert_cols(1, 1048576, 3, 2);
+    links.shift(band_shift_t::inserting(false, 1, 1048576, 3, 2, 16384));
     EXPECT_EQ(corners(links.range_at(0)), "4,2:8,5");
     EXPECT_EQ(corners(links.range_at(2)), "5,1:8,11");
-    links.delete_cols(1, 1048576, 1, 2);
+    links.shift(band_shift_t::deleting(false, 1, 1048576, 1, 2, 16384));
     EXPECT_EQ(corners(links.range_at(0)), "4,1:8,3");
     EXPECT_EQ(links.size(), 2u);  // "c" sat in column 2 only
-    links.insert_cols(1, 1048576, 1, 16382);  // cut at the sheet's edge
+    links.shift(band_shift_t::inserting(false, 1, 1048576, 1, 16382, 16384));  // cut at the sheet's edge
     EXPECT_EQ(corners(links.range_at(0)), "4,16383:8,16384");
     EXPECT_EQ(corners(links.range_at(1)), "5,16383:8,16384");
-    links.insert_cols(1, 1048576, 2, 2);
-    links.insert_cols(1, 1048576, 1, 2);  // pushed off it
+    links.shift(band_shift_t::inserting(false, 1, 1048576, 2, 2, 16384));
+    links.shift(band_shift_t::inserting(false, 1, 1048576, 1, 2, 16384));  // pushed off it
     EXPECT_EQ(links.size(), 0u);
 }
