@@ -83,6 +83,15 @@ void string_pool_t::reserve(size_t count) {
     index_.reserve(entries_.size() + count);
 }
 
+bool string_pool_t::adopt(string_pool_t& from) {
+    std::scoped_lock lock(mutex_, from.mutex_);
+    if (!entries_.empty()) return false;
+    // A deque's swap moves no element, so the index's views stay valid.
+    entries_.swap(from.entries_);
+    index_.swap(from.index_);
+    return true;
+}
+
 size_t string_pool_t::size() const {
     std::lock_guard lock(mutex_);
     return entries_.size();

@@ -59,6 +59,9 @@ public:
     int32_t add_rich_text(richtext_t text);
     // Room for count more entries, so that adding them does not rehash.
     void reserve(size_t count);
+    // Takes every entry of `from`, indexes unchanged, when this pool holds none;
+    // false, and nothing moved, otherwise.
+    bool adopt(string_pool_t& from);
 
     // A null view of length 0 for an invalid index, which writes nothing to
     // `preserve_space`. Rich entries give their plain text.
