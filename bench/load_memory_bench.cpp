@@ -85,26 +85,36 @@ struct package_t {
     size_t bytes = 0;  // of the part measured
 };
 
-// A workbook with one more part of the given relationship type and content type.
+// A workbook with one more part of the given relationship type and content type;
+// with_sheet adds an empty sheet, which a save needs.
 package_t make_package(const std::string& name, const std::string& type, const std::string& entry,
-                       const std::string& content_type, const std::string& xml) {
+                       const std::string& content_type, const std::string& xml, bool with_sheet = false) {
     const std::filesystem::path& dir = bench_scratch::dir();
     const std::string ct =
         decl + "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
                "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
                "<Default Extension=\"xml\" ContentType=\"application/xml\"/>" +
         override_of("xl/workbook.xml", "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml") +
-        override_of("xl/" + entry, content_type) + "</Types>";
-    const std::string sheet_record =
-        type == od + "worksheet" ? "<sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/>" : "";
-    const std::vector<std::pair<std::string, std::string>> entries = {
+        override_of("xl/" + entry, content_type) +
+        (with_sheet ? override_of("xl/worksheets/empty.xml",
+                                  "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml")
+                    : "") +
+        "</Types>";
+    const std::string sheet_record = type == od + "worksheet" ? "<sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/>"
+                                     : with_sheet             ? "<sheet name=\"S\" sheetId=\"1\" r:id=\"rId2\"/>"
+                                                              : "";
+    std::vector<std::pair<std::string, std::string>> entries = {
         {"[Content_Types].xml", ct},
         {"_rels/.rels", rels(rel("rId1", od + "officeDocument", "xl/workbook.xml"))},
         {"xl/workbook.xml", decl + "<workbook xmlns=\"" + main_ns + "\" xmlns:r=\"" + od.substr(0, od.size() - 1) +
                                 "\"><sheets>" + sheet_record + "</sheets></workbook>"},
-        {"xl/_rels/workbook.xml.rels", rels(rel("rId1", type, entry))},
+        {"xl/_rels/workbook.xml.rels",
+         rels(rel("rId1", type, entry) + (with_sheet ? rel("rId2", od + "worksheet", "worksheets/empty.xml") : ""))},
         {"xl/" + entry, xml},
     };
+    if (with_sheet)
+        entries.emplace_back("xl/worksheets/empty.xml",
+                             decl + "<worksheet xmlns=\"" + main_ns + "\"><sheetData/></worksheet>");
     package_t p{(dir / name).string(), xml.size()};
     vex::zip_archive z;
     z.create_zip_file(p.path);
@@ -256,7 +266,7 @@ const package_t& kept_package_of(size_t bytes) {
         std::string xml = decl + "<blob>";
         while (xml.size() < bytes) xml += "<item value=\"0\"/>";
         p = make_package("kept" + number(long(bytes)) + ".xlsx", "http://example.com/relationships/blob", "blob.xml",
-                         "application/xml", xml + "</blob>");
+                         "application/xml", xml + "</blob>", true);
     }
     return p;
 }
