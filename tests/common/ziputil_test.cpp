@@ -449,6 +449,25 @@ TEST_F(zip_test, entries_copied_as_held_read_back_the_same) {
     EXPECT_EQ(back.read_file("a.xml", 1 << 20), std::string(40000, 'a'));
     EXPECT_EQ(back.read_file("b.bin", 1 << 20), noise(3000));
     EXPECT_EQ(back.read_file("c.xml", 1 << 20), "after");
+
+    // An entry stored without compression is copied as stored.
+    if (!have_python()) GTEST_SKIP() << "no python3";
+    python("import zipfile\nzipfile.ZipFile('stored.zip', 'w', zipfile.ZIP_STORED).writestr('s.xml', 'plain ' * 500)\n");
+    vex::zip_archive stored, copy;
+    stored.open_zip_file(path("stored.zip"));
+    const vex::zip_stored_t how = stored.stored_form("s.xml");
+    EXPECT_EQ(how.method, 0);
+    EXPECT_EQ(how.stored_size, how.size);
+    std::shared_ptr<char[]> held = std::make_shared<char[]>(how.stored_size);
+    stored.read_stored("s.xml", held.get());
+    copy.create_zip_file(path("copy.zip"));
+    copy.add_stored_file("s.xml", held, how);
+    copy.close();
+    back.open_zip_file(path("copy.zip"));
+    std::string plain;
+    for (int i = 0; i < 500; ++i) plain += "plain ";
+    EXPECT_EQ(back.read_file("s.xml", 1 << 20), plain);
+    EXPECT_EQ(back.stored_form("s.xml").method, 0);
 }
 
 TEST_F(zip_test, an_archive_without_entries_opens_empty) {
