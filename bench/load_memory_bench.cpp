@@ -4,6 +4,10 @@
 // (read raw). Beside them, the same shared strings parsed into a node tree, the
 // form such a part used to be kept in. Each load runs in a child process, whose
 // peak is measured from a reset high-water mark.
+//
+// Hostile shapes beside their easy twins: two million shared-string items all
+// equal beside two million distinct ones, and a kept part that inflates to
+// 256 MB beside one of 1 MB, loaded and saved.
 
 #include "bench/scratch_dir.h"
 #include "kestrel/document/xml_document.h"
@@ -18,6 +22,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <sys/wait.h>
@@ -80,26 +85,36 @@ struct package_t {
     size_t bytes = 0;  // of the part measured
 };
 
-// A workbook with one more part of the given relationship type and content type.
+// A workbook with one more part of the given relationship type and content type;
+// with_sheet adds an empty sheet, which a save needs.
 package_t make_package(const std::string& name, const std::string& type, const std::string& entry,
-                       const std::string& content_type, const std::string& xml) {
+                       const std::string& content_type, const std::string& xml, bool with_sheet = false) {
     const std::filesystem::path& dir = bench_scratch::dir();
     const std::string ct =
         decl + "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
                "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
                "<Default Extension=\"xml\" ContentType=\"application/xml\"/>" +
         override_of("xl/workbook.xml", "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml") +
-        override_of("xl/" + entry, content_type) + "</Types>";
-    const std::string sheet_record =
-        type == od + "worksheet" ? "<sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/>" : "";
-    const std::vector<std::pair<std::string, std::string>> entries = {
+        override_of("xl/" + entry, content_type) +
+        (with_sheet ? override_of("xl/worksheets/empty.xml",
+                                  "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml")
+                    : "") +
+        "</Types>";
+    const std::string sheet_record = type == od + "worksheet" ? "<sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/>"
+                                     : with_sheet             ? "<sheet name=\"S\" sheetId=\"1\" r:id=\"rId2\"/>"
+                                                              : "";
+    std::vector<std::pair<std::string, std::string>> entries = {
         {"[Content_Types].xml", ct},
         {"_rels/.rels", rels(rel("rId1", od + "officeDocument", "xl/workbook.xml"))},
         {"xl/workbook.xml", decl + "<workbook xmlns=\"" + main_ns + "\" xmlns:r=\"" + od.substr(0, od.size() - 1) +
                                 "\"><sheets>" + sheet_record + "</sheets></workbook>"},
-        {"xl/_rels/workbook.xml.rels", rels(rel("rId1", type, entry))},
+        {"xl/_rels/workbook.xml.rels",
+         rels(rel("rId1", type, entry) + (with_sheet ? rel("rId2", od + "worksheet", "worksheets/empty.xml") : ""))},
         {"xl/" + entry, xml},
     };
+    if (with_sheet)
+        entries.emplace_back("xl/worksheets/empty.xml",
+                             decl + "<worksheet xmlns=\"" + main_ns + "\"><sheetData/></worksheet>");
     package_t p{(dir / name).string(), xml.size()};
     vex::zip_archive z;
     z.create_zip_file(p.path);
@@ -212,5 +227,61 @@ void BM_tree_peak_shared_strings(benchmark::State& state) {
     });
 }
 BENCHMARK(BM_tree_peak_shared_strings)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// count items of 10 letters: all one text, or each its own.
+std::string strings_of(long count, bool distinct) {
+    std::string s = decl + "<sst xmlns=\"" + main_ns + "\">";
+    s.reserve(size_t(count) * 22 + 200);
+    std::string text = "abcdefghij";
+    for (long i = 0; i < count; ++i) {
+        if (distinct)
+            for (long v = i, k = 9; k >= 0; --k, v /= 26) text[size_t(k)] = char('a' + v % 26);
+        s += "<si><t>" + text + "</t></si>";
+    }
+    return s + "</sst>";
+}
+
+const package_t& strings_package(bool distinct) {
+    static package_t p[2];
+    if (p[distinct].path.empty())
+        p[distinct] = make_package(distinct ? "distinct.xlsx" : "identical.xlsx", od + "sharedStrings",
+                                   "sharedStrings.xml",
+                                   "application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml",
+                                   strings_of(2000000, distinct));
+    return p[distinct];
+}
+
+// range(0): 1 distinct items, 0 one text.
+void BM_load_peak_shared_strings_items(benchmark::State& state) {
+    const package_t& p = strings_package(state.range(0) != 0);
+    report(state, p, [&] { load(p); });
+    state.SetLabel(state.range(0) ? "distinct" : "identical");
+}
+BENCHMARK(BM_load_peak_shared_strings_items)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+const package_t& kept_package_of(size_t bytes) {
+    static std::map<size_t, package_t> made;
+    auto& p = made[bytes];
+    if (p.path.empty()) {
+        std::string xml = decl + "<blob>";
+        while (xml.size() < bytes) xml += "<item value=\"0\"/>";
+        p = make_package("kept" + number(long(bytes)) + ".xlsx", "http://example.com/relationships/blob", "blob.xml",
+                         "application/xml", xml + "</blob>", true);
+    }
+    return p;
+}
+
+// range(0): MB the kept part inflates to.
+void BM_load_save_peak_kept_part(benchmark::State& state) {
+    const package_t& p = kept_package_of(size_t(state.range(0)) << 20);
+    const std::string out = (bench_scratch::dir() / "kept_saved.xlsx").string();
+    report(state, p, [&] {
+        vex::xml_document_t doc;
+        doc.load(p.path.c_str(), false);
+        doc.save(out.c_str(), 2);
+    });
+    state.counters["file_KB"] = double(std::filesystem::file_size(p.path)) / 1024;
+}
+BENCHMARK(BM_load_save_peak_kept_part)->Arg(256)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -1,8 +1,10 @@
 // Pictures and merged ranges added to one sheet through the exports, 1,000,
 // 2,000 and 4,000 of them. Every picture shows the same image file, so the
 // workbook keeps one copy of its bytes. The time per object must not grow with
-// the count: "per_object" is reported for each size.
+// the count: "per_object" is reported for each size. Reading the merged ranges
+// by index, 5,000 and 20,000 of them, likewise, with the peak resident bytes.
 
+#include "bench/memory_counters.h"
 #include "plover.h"
 
 #include <benchmark/benchmark.h>
@@ -94,7 +96,34 @@ void add_merges(benchmark::State& state) {
     per_object(state, n);
 }
 
+// Every merged range read by its index, after they were all added.
+void read_merges_by_index(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    plover_document_t* doc = doc_create();
+    plover_worksheet_t* ws = wb_add_worksheet(doc_get_workbook(doc), "Merges");
+    for (int i = 0; i < n; ++i) {
+        const int row = 1 + (i / 100) * 3, col = 1 + (i % 100) * 4;
+        ws_merge(ws, row, col, row + 1, col + 2);
+    }
+    if (ws_merged_num(ws) != n) state.SkipWithError("merges missing");
+    bench_memory::reset_peak_rss();
+    long rows = 0;
+    for (auto _ : state) {
+        rows = 0;
+        for (int i = 0; i < n; ++i) {
+            int r1 = 0, c1 = 0, r2 = 0, c2 = 0;
+            ws_merged_range(ws, i, &r1, &c1, &r2, &c2);
+            rows += r2 - r1 + 1;
+        }
+    }
+    if (rows != 2L * n) state.SkipWithError("a range was not read");
+    doc_release(doc);
+    per_object(state, n);
+    state.counters["peak_MB"] = double(bench_memory::status_bytes("VmHWM")) / (1 << 20);
+}
+
 } // namespace
 
+BENCHMARK(read_merges_by_index)->Arg(5000)->Arg(20000)->Unit(benchmark::kMillisecond);
 BENCHMARK(add_pictures)->Arg(1000)->Arg(2000)->Arg(4000)->Unit(benchmark::kMillisecond);
 BENCHMARK(add_merges)->Arg(1000)->Arg(2000)->Arg(4000)->Unit(benchmark::kMillisecond);

@@ -7,7 +7,8 @@
 // the caller's bound fails. Sizes in zip64 fields are read, and zip64 end records
 // are written once an archive holds more entries than the plain record counts.
 // Only stored and deflated entries without encryption are read; an archive
-// naming one entry twice is refused. A large entry is inflated a few blocks
+// naming one entry twice, or two entries whose bytes overlap, is refused. An
+// entry may also be read as held and written back so, never inflated. A large entry is inflated a few blocks
 // ahead of the reader on another thread.
 //
 // A written entry is gathered whole and deflated in one call (libdeflate, the
@@ -34,6 +35,14 @@ namespace vex {
 struct zip_entry_t {
     std::string name;
     std::uint64_t size = 0;  // uncompressed, as the archive declares it
+};
+
+// An entry's data as the archive holds it.
+struct zip_stored_t {
+    std::uint16_t method = 0;       // 0 stored, 8 deflated
+    std::uint32_t crc = 0;          // of the inflated data
+    std::uint64_t size = 0;         // inflated, as declared
+    std::uint64_t stored_size = 0;  // as held
 };
 
 class zip_archive {
@@ -77,6 +86,13 @@ public:
     std::string read_file(std::string_view name, std::uint64_t max_size);
     // One read of up to size bytes of the open entry.
     int get_stream(void*& buffer, unsigned int size);
+    // How the entry's data is held; an entry that cannot be read is refused.
+    zip_stored_t stored_form(std::string_view name) const;
+    // The entry's data as held, stored_form(name).stored_size bytes, not inflated.
+    void read_stored(std::string_view name, void* buffer);
+    // An entry whose data comes as `how` holds it (read_stored), copied into the
+    // archive as it is.
+    void add_stored_file(std::string_view name, std::shared_ptr<const char[]> data, const zip_stored_t& how);
 
     // True when some entry's name ends with name.
     bool has_file(std::string_view name) const;
@@ -95,6 +111,8 @@ private:
         std::uint16_t method;
         std::uint16_t flag;
         bool compressed_size_in_zip64;
+        std::uint64_t compressed_size;
+        std::uint64_t data_end = 0;  // past the entry's data in the file; 0 when it cannot be opened
     };
     struct deflater_deleter {
         void operator()(z_stream_s* z) const noexcept;
@@ -114,6 +132,9 @@ private:
     static unsigned long padded_read__(void* opaque, void* stream, void* buf, unsigned long size);
 
     void file_list__();
+    void refuse_overlaps__();
+    const position_t& readable__(std::string_view name) const;
+    int go_to_entry__(const position_t& at, std::string_view name);
     void clear_entries__() noexcept;
     bool open_empty__(const std::string& path) const;
     const zip_entry_t* find_entry__(std::string_view name) const;
@@ -129,7 +150,7 @@ private:
     void close_reader__() noexcept;
     void close_writer__();
     void deflate_out__(int flush);
-    void open_raw_entry__(const std::string& name, unsigned long flags);
+    void open_raw_entry__(const std::string& name, unsigned long flags, int method = 8);
     void stream_entry__();
     void launch_piece__();
     void queue_entry__();
@@ -145,6 +166,7 @@ private:
     bool writing_open_ = false;
     std::vector<zip_entry_t> entries_;
     std::vector<position_t> positions_;  // beside entries_, for going back to one
+    std::uint64_t archive_size_ = 0;
     // Positions in entries_ by name, and of the first entry of each name in
     // ASCII lower case: a package of many parts looks each one up.
     std::unordered_map<std::string_view, std::size_t> by_name_;

@@ -271,6 +271,10 @@ struct zip_archive::queued_entry_t {
     std::uint32_t crc = 0;
     deflated_t ready;                // deflated on the caller's thread
     std::future<deflated_t> later;   // or on another one
+    // Or data already held as an archive holds it (add_stored_file).
+    std::shared_ptr<const char[]> stored;
+    std::size_t stored_size = 0;
+    int method = Z_DEFLATED;
 };
 
 struct zip_archive::piece_t {
@@ -302,6 +306,7 @@ void zip_archive::open_zip_file(std::string_view path) {
     io.zread_file = &zip_archive::padded_read__;
     io.opaque = this;
     reader_ = unzOpen2_64(file.c_str(), &io);
+    archive_size_ = std::filesystem::file_size(file, ec);
     if (!reader_) {
         if (open_empty__(file)) return;
         throw archive_error(with_name("Can not open file: ", path));
@@ -342,7 +347,8 @@ void zip_archive::file_list__() {
         if (saturated || info.uncompressed_size == saturated32) apply_zip64_sizes(extra.data(), extra.size(), info);
         entries_.push_back({std::move(name), info.uncompressed_size});
         positions_.push_back({pos.pos_in_zip_directory, pos.num_of_file, std::uint32_t(info.crc),
-                              std::uint16_t(info.compression_method), std::uint16_t(info.flag), saturated});
+                              std::uint16_t(info.compression_method), std::uint16_t(info.flag), saturated,
+                              info.compressed_size});
 
         const int next = unzGoToNextFile(reader_);
         if (next == UNZ_END_OF_LIST_OF_FILE) break;
@@ -359,6 +365,37 @@ void zip_archive::file_list__() {
         if (!by_name_.emplace(name, i).second) throw archive_error(with_name("duplicate file name in zip: ", name));
         by_folded_name_.emplace(ascii_lower(name), i);
     }
+    refuse_overlaps__();
+}
+
+// Entries sharing their bytes let a small archive inflate to many times its
+// size (one deflate stream read through many names); no writer makes them.
+void zip_archive::refuse_overlaps__() {
+    struct span_t {
+        std::uint64_t from, to;  // local header to the end of the data
+        std::size_t entry;
+    };
+    std::vector<span_t> spans;
+    spans.reserve(entries_.size());
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        const position_t& at = positions_[i];
+        unz64_file_pos pos{at.directory_offset, at.index};
+        int method = 0, level = 0;
+        // One that cannot be opened is never read.
+        if (unzGoToFilePos64(reader_, &pos) != UNZ_OK || unzOpenCurrentFile2(reader_, &method, &level, 1) != UNZ_OK)
+            continue;
+        const std::uint64_t data = unzGetCurrentFileZStreamPos64(reader_);
+        const int extra = unzGetLocalExtrafield(reader_, nullptr, 0);
+        unzCloseCurrentFile(reader_);
+        const std::uint64_t header = 30 + entries_[i].name.size() + std::uint64_t(std::max(extra, 0));
+        positions_[i].data_end = data + at.compressed_size;
+        spans.push_back({data >= header ? data - header : 0, data + at.compressed_size, i});
+    }
+    std::sort(spans.begin(), spans.end(), [](const span_t& a, const span_t& b) { return a.from < b.from; });
+    for (std::size_t k = 1; k < spans.size(); ++k)
+        if (spans[k].from < spans[k - 1].to)
+            throw archive_error("zip entries overlap: " + entries_[spans[k - 1].entry].name + " and " +
+                                entries_[spans[k].entry].name);
 }
 
 void zip_archive::clear_entries__() noexcept {
@@ -394,7 +431,7 @@ const zip_entry_t* zip_archive::find_entry__(std::string_view name) const {
     return it == by_folded_name_.end() ? nullptr : &entries_[it->second];
 }
 
-void zip_archive::open_entry__(std::string_view name) {
+const zip_archive::position_t& zip_archive::readable__(std::string_view name) const {
     // unzLocateFile refuses names of 256 bytes or more and takes the first case
     // folded match, so the lookup runs over the list and minizip is sent to the place.
     const zip_entry_t* entry = find_entry__(name);
@@ -405,6 +442,11 @@ void zip_archive::open_entry__(std::string_view name) {
     if (at.method != 0 && at.method != Z_DEFLATED)
         throw archive_error(with_name("can not open file in zip: ", name) + " (compression method " +
                             decimal(at.method) + " is not supported)");
+    return at;
+}
+
+// Opens the entry's data as held; the method the local header gives.
+int zip_archive::go_to_entry__(const position_t& at, std::string_view name) {
     unz64_file_pos pos{at.directory_offset, at.index};
     // minizip then reads the data in blocks bounded by the saturated size, so
     // the last block runs past the end of a small archive; the bytes past the
@@ -413,6 +455,42 @@ void zip_archive::open_entry__(std::string_view name) {
     int method = 0, level = 0;
     if (unzGoToFilePos64(reader_, &pos) != UNZ_OK || unzOpenCurrentFile2(reader_, &method, &level, 1) != UNZ_OK)
         throw archive_error(with_name("can not open file in zip: ", name));
+    return method;
+}
+
+zip_stored_t zip_archive::stored_form(std::string_view name) const {
+    const position_t& at = readable__(name);
+    const zip_entry_t& entry = entries_[std::size_t(&at - positions_.data())];
+    if (at.data_end == 0) throw archive_error(with_name("can not open file in zip: ", name));
+    // Checked before a caller makes room for the bytes.
+    if (at.data_end > archive_size_)
+        throw archive_error(with_name("file in zip ends before its declared size: ", name));
+    return {at.method, at.crc, entry.size, at.compressed_size};
+}
+
+void zip_archive::read_stored(std::string_view name, void* buffer) {
+    leave_entry__();
+    const position_t& at = readable__(name);
+    go_to_entry__(at, name);
+    entry_open_ = true;
+    current_ = name;
+    char* out = static_cast<char*>(buffer);
+    for (std::uint64_t got = 0; got < at.compressed_size;) {
+        const auto room = unsigned(std::min<std::uint64_t>(at.compressed_size - got, max_read_call));
+        const int n = unzReadCurrentFile(reader_, out + got, room);
+        if (n <= 0) {
+            leave_entry__();
+            throw archive_error(with_name("file in zip ends before its declared size: ", name));
+        }
+        got += unsigned(n);
+    }
+    leave_entry__();
+}
+
+void zip_archive::open_entry__(std::string_view name) {
+    const position_t& at = readable__(name);
+    const zip_entry_t* entry = &entries_[std::size_t(&at - positions_.data())];
+    const int method = go_to_entry__(at, name);
     inflating_ = method == Z_DEFLATED;
     inflated_all_ = false;
     if (inflating_) {
@@ -715,12 +793,31 @@ void zip_archive::add_file_to_zip(std::string_view name) {
     ++written_entries_;
 }
 
+void zip_archive::add_stored_file(std::string_view name, std::shared_ptr<const char[]> data, const zip_stored_t& how) {
+    if (writing_open_) close_file_in_zip();
+    const std::string entry(name);
+    if (!writer_ || entry.size() > max_entry_name || entry.find('\0') != std::string::npos ||
+        (how.method != 0 && how.method != Z_DEFLATED) || (how.stored_size && !data))
+        throw archive_error(quoted_add_failure(name));
+    auto q = std::make_unique<queued_entry_t>();
+    q->name = entry;
+    q->flags = ascii_only(entry) ? 0 : 1u << 11;
+    q->size = how.size;
+    q->crc = how.crc;
+    q->method = how.method;
+    q->stored = std::move(data);
+    q->stored_size = static_cast<std::size_t>(how.stored_size);
+    queue_.push_back(std::move(q));
+    ++written_entries_;
+    write_queued__(false);
+}
+
 void zip_archive::set_whole_entry_limit(std::uint64_t bytes) noexcept {
     whole_entry_limit_ = std::max(bytes, threaded_entry_size);
 }
 
 // Starts an entry in minizip whose deflated bytes the wrapper hands over.
-void zip_archive::open_raw_entry__(const std::string& name, unsigned long flags) {
+void zip_archive::open_raw_entry__(const std::string& name, unsigned long flags, int method) {
     // minizip counts months from 0: this is 1 February 1980, 00:00:00.
     zip_fileinfo info{};
     info.tmz_date.tm_sec = 0;
@@ -729,9 +826,9 @@ void zip_archive::open_raw_entry__(const std::string& name, unsigned long flags)
     info.tmz_date.tm_mday = 1;
     info.tmz_date.tm_mon = 1;
     info.tmz_date.tm_year = 1980;
-    if (zipOpenNewFileInZip4_64(writer_, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
-                                Z_DEFAULT_COMPRESSION, 1, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0, 0, flags,
-                                0) != ZIP_OK)
+    if (zipOpenNewFileInZip4_64(writer_, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, method,
+                                method ? Z_DEFAULT_COMPRESSION : 0, 1, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0,
+                                0, flags, 0) != ZIP_OK)
         throw archive_error(quoted_add_failure(name));
 }
 
@@ -922,13 +1019,15 @@ void zip_archive::write_queued__(bool wait) {
             return archive_error(with_name("Failed to write file: ", q.name));
         };
         try {
-            open_raw_entry__(q.name, q.flags);
+            open_raw_entry__(q.name, q.flags, q.method);
         } catch (const archive_error&) {
             throw failed();
         }
-        for (std::size_t at = 0; at < q.ready.size;) {
-            const std::size_t n = std::min(q.ready.size - at, max_write_call);
-            if (zipWriteInFileInZip(writer_, q.ready.bytes.get() + at, unsigned(n)) != ZIP_OK) throw failed();
+        const char* bytes = q.stored ? q.stored.get() : reinterpret_cast<const char*>(q.ready.bytes.get());
+        const std::size_t size = q.stored ? q.stored_size : q.ready.size;
+        for (std::size_t at = 0; at < size;) {
+            const std::size_t n = std::min(size - at, max_write_call);
+            if (zipWriteInFileInZip(writer_, bytes + at, unsigned(n)) != ZIP_OK) throw failed();
             at += n;
         }
         if (zipCloseFileInZipRaw64(writer_, q.size, q.crc) != ZIP_OK) throw failed();

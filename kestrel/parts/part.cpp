@@ -88,9 +88,13 @@ const xml::sxml::xml_node_t* xml_part_t::get_kept_tree() const {
     return kept_tree_;
 }
 
-void xml_part_t::set_raw_data(std::shared_ptr<const char[]> bytes, size_t size) noexcept {
+void xml_part_t::set_raw_data(std::shared_ptr<const char[]> bytes, size_t size, const zip_stored_t* held) noexcept {
     raw_ = std::move(bytes);
     raw_size_ = raw_ ? size : 0;
+    if (raw_ && held)
+        stored_ = *held;
+    else
+        stored_.reset();
 }
 
 void xml_part_t::create_xml_writer(xml::xml_stream_writer::sink_t sink) {
@@ -165,6 +169,7 @@ void* xml_part_t::allocate_buffer(size_t n) {
     char* bytes = block.get();
     raw_ = std::move(block);
     raw_size_ = n;
+    stored_.reset();
     return bytes;
 }
 

@@ -13,6 +13,7 @@
 #include "xml/sxml_arena.h"
 #include "xml/sxml_node.h"
 #include "xml/xml_stream_writer.h"
+#include "ziputil.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -93,7 +94,11 @@ public:
     const char* get_raw_data() const noexcept { return raw_.get(); }
     size_t get_raw_size() const noexcept { return raw_size_; }
     const std::shared_ptr<const char[]>& get_raw_block() const noexcept { return raw_; }
-    void set_raw_data(std::shared_ptr<const char[]> bytes, size_t size) noexcept;
+    // With `held`, the bytes are the entry's data as the archive held it
+    // (deflated, say), saved back as they are and never read as the part.
+    void set_raw_data(std::shared_ptr<const char[]> bytes, size_t size, const zip_stored_t* held = nullptr) noexcept;
+    // How the raw bytes are held, or null when they are the part itself.
+    const zip_stored_t* get_stored_form() const noexcept { return stored_ ? &*stored_ : nullptr; }
 
     // ---- children ----
     const part_container::children_t& get_child_parts() const noexcept { return children_.children(); }
@@ -188,6 +193,7 @@ private:
     mutable std::string kept_xml_;
     std::shared_ptr<const char[]> raw_;
     size_t raw_size_ = 0;
+    std::optional<zip_stored_t> stored_;
     std::string source_id_;
     std::string relationship_id_;
     std::string entry_name_;

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <random>
 #include <string>
 #include <unistd.h>
@@ -395,6 +396,76 @@ TEST_F(zip_test, a_name_twice_in_the_directory_is_refused) {
     // Names that differ in case only are two entries.
     zip.open_zip_file(make("cased.zip", {{"a.xml", "1"}, {"A.xml", "2"}}));
     EXPECT_EQ(zip.entries().size(), 2u);
+}
+
+// Entries sharing bytes let a small archive inflate far past its size, read
+// through many names: refused when the archive opens.
+TEST_F(zip_test, entries_whose_bytes_overlap_are_refused) {
+    const std::string file = make("o.zip", {{"a.xml", std::string(4000, 'q')}, {"b.xml", "fine"}});
+    const std::string bytes = slurp(file);
+    const auto heads = central_headers(bytes);
+    const std::string refused = "archive error: zip entries overlap: a.xml and b.xml";
+    vex::zip_archive zip;
+
+    std::string same = bytes;  // b names a's header and data
+    for (const std::size_t field : {16u, 20u, 24u, 42u}) put(same, heads[1] + field, get(bytes, heads[0] + field));
+    spill(path("same.zip"), same);
+    EXPECT_EQ(what_of([&] { zip.open_zip_file(path("same.zip")); }), refused);
+    EXPECT_TRUE(zip.entries().empty());
+
+    // a's data reaching over b's header, as nested overlapping entries are made.
+    const std::uint32_t reach = get(bytes, heads[1] + 42) + 10 - (get(bytes, heads[0] + 42) + 30 + 5);
+    EXPECT_EQ(what_of([&] { zip.open_zip_file(patched(file, 1, reach)); }), refused);
+
+    zip.open_zip_file(file);  // entries side by side
+    EXPECT_EQ(zip.read_file("b.xml", 10), "fine");
+}
+
+// An entry read as held and added so is copied, not deflated again, in its
+// place among entries written the usual way.
+TEST_F(zip_test, entries_copied_as_held_read_back_the_same) {
+    const std::string deflated = make("in.zip", {{"a.xml", std::string(40000, 'a')}, {"b.bin", noise(3000)}});
+    std::string bytes = slurp(deflated);
+    const auto heads = central_headers(bytes);
+    ASSERT_EQ(get(bytes, heads[0] + 10, 2), 8u);
+    vex::zip_archive in, out;
+    in.open_zip_file(deflated);
+    out.create_zip_file(path("out.zip"));
+    for (const char* name : {"a.xml", "b.bin"}) {
+        const vex::zip_stored_t how = in.stored_form(name);
+        std::shared_ptr<char[]> held = std::make_shared<char[]>(how.stored_size);
+        in.read_stored(name, held.get());
+        out.add_stored_file(name, held, how);
+    }
+    out.add_file_to_zip("c.xml");  // written the usual way after them
+    out.write_file_stream("c.xml", "after", 5);
+    out.close();
+    EXPECT_EQ(in.stored_form("a.xml").stored_size, get(bytes, heads[0] + 20));
+
+    vex::zip_archive back;
+    back.open_zip_file(path("out.zip"));
+    EXPECT_EQ(back.read_file("a.xml", 1 << 20), std::string(40000, 'a'));
+    EXPECT_EQ(back.read_file("b.bin", 1 << 20), noise(3000));
+    EXPECT_EQ(back.read_file("c.xml", 1 << 20), "after");
+
+    // An entry stored without compression is copied as stored.
+    if (!have_python()) GTEST_SKIP() << "no python3";
+    python("import zipfile\nzipfile.ZipFile('stored.zip', 'w', zipfile.ZIP_STORED).writestr('s.xml', 'plain ' * 500)\n");
+    vex::zip_archive stored, copy;
+    stored.open_zip_file(path("stored.zip"));
+    const vex::zip_stored_t how = stored.stored_form("s.xml");
+    EXPECT_EQ(how.method, 0);
+    EXPECT_EQ(how.stored_size, how.size);
+    std::shared_ptr<char[]> held = std::make_shared<char[]>(how.stored_size);
+    stored.read_stored("s.xml", held.get());
+    copy.create_zip_file(path("copy.zip"));
+    copy.add_stored_file("s.xml", held, how);
+    copy.close();
+    back.open_zip_file(path("copy.zip"));
+    std::string plain;
+    for (int i = 0; i < 500; ++i) plain += "plain ";
+    EXPECT_EQ(back.read_file("s.xml", 1 << 20), plain);
+    EXPECT_EQ(back.stored_form("s.xml").method, 0);
 }
 
 TEST_F(zip_test, an_archive_without_entries_opens_empty) {

@@ -20,26 +20,40 @@ xml::sxml::status_t shared_string_table_t::assign(const xml::sxml::xml_node_t* n
     return s == xml::sxml::status_t::keep ? xml::sxml::status_t::done : s;
 }
 
+mta::string_pool_t& shared_string_table_t::loading_pool__() {
+    if (!loading_) loading_ = std::make_unique<mta::string_pool_t>();
+    return *loading_;
+}
+
 void shared_string_table_t::add_loaded_string(uint32_t preserve_space, std::string text) {
-    pending_.push_back(loaded_item_t{preserve_space, std::move(text), nullptr});
+    loaded_indices_.push_back(loading_pool__().add_string(preserve_space, text));
 }
 
 void shared_string_table_t::add_loaded_rich_text(mta::richtext_t text) {
-    pending_.push_back(loaded_item_t{0, {}, std::make_unique<mta::richtext_t>(std::move(text))});
+    loaded_indices_.push_back(loading_pool__().add_rich_text(std::move(text)));
 }
 
 void shared_string_table_t::intern_loaded(mta::string_pool_t& pool) {
-    loaded_indices_.reserve(loaded_indices_.size() + pending_.size());
-    pool.reserve(pending_.size());
-    for (loaded_item_t& item : pending_)
-        loaded_indices_.push_back(item.rich ? pool.add_rich_text(std::move(*item.rich))
-                                            : pool.add_string(item.preserve_space, item.text));
-    pending_.clear();
-    pending_.shrink_to_fit();
+    if (!loading_) return;
+    if (!pool.adopt(*loading_)) {
+        std::vector<int32_t> moved(loading_->size());
+        for (size_t i = 0; i < moved.size(); ++i) {
+            const auto at = static_cast<int32_t>(i);
+            uint32_t preserve = 0;
+            const std::string_view text = loading_->string_at(at, &preserve);
+            const mta::richtext_t* rich = loading_->rich_text_at(at);
+            moved[i] = rich ? pool.add_rich_text(*rich) : pool.add_string(preserve, text);
+        }
+        for (size_t p = interned_; p < loaded_indices_.size(); ++p)
+            loaded_indices_[p] = moved[size_t(loaded_indices_[p])];
+    }
+    loading_.reset();
+    loaded_indices_.shrink_to_fit();
+    interned_ = loaded_indices_.size();
 }
 
 int32_t shared_string_table_t::lookup_loaded_index(int64_t position) const noexcept {
-    if (position < 0 || uint64_t(position) >= loaded_indices_.size()) return 0x7FFFFFFF;
+    if (position < 0 || uint64_t(position) >= interned_) return 0x7FFFFFFF;
     return loaded_indices_[size_t(position)];
 }
 

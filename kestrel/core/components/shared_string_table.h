@@ -2,9 +2,10 @@
 // The model of the shared-strings part: the strings the sheets share, and on
 // save the list of those the sheets actually wrote.
 //
-// On load the items are held in part order until the first sheet's cell
-// store exists: the workbook's string pool comes with it. They are interned
-// then, and the cell reader maps a part position to its pool index.
+// On load each item is interned as it is read, into a pool of the part's own:
+// the workbook's pool comes only with the first sheet's cell store, which then
+// takes that pool over whole. A part of a million equal items costs one text
+// and an index each. The cell reader maps a part position to its pool index.
 
 #include "kestrel/core/components/component_base.h"
 #include "mta/table/cell/richtext.h"
@@ -34,10 +35,10 @@ public:
     // An item read at the next part position.
     void add_loaded_string(uint32_t preserve_space, std::string text);
     void add_loaded_rich_text(mta::richtext_t text);
-    // Items read and not yet interned.
-    size_t pending_count() const noexcept { return pending_.size(); }
-    // Interns the items read into pool, in part order; later calls add only
-    // what was read since.
+    // Items read and not yet in the workbook's pool.
+    size_t pending_count() const noexcept { return loaded_indices_.size() - interned_; }
+    // Hands the items read to pool, in part order; later calls add only what
+    // was read since.
     void intern_loaded(mta::string_pool_t& pool);
     // The pool index of a part position, or 0x7FFFFFFF when no item was
     // interned there.
@@ -56,15 +57,15 @@ public:
     uint64_t save_reference_count() const noexcept { return save_references_; }
 
 private:
-    struct loaded_item_t {
-        uint32_t preserve_space = 0;
-        std::string text;
-        std::unique_ptr<mta::richtext_t> rich;
-    };
+    mta::string_pool_t& loading_pool__();
 
     std::unique_ptr<assign_for_shared_string_table_t> reader_;
-    std::vector<loaded_item_t> pending_;
+    // The items read since the last intern_loaded, by their index there.
+    std::unique_ptr<mta::string_pool_t> loading_;
+    // Per part position: an index into the workbook's pool below interned_,
+    // into loading_ from there on.
     std::vector<int32_t> loaded_indices_;
+    size_t interned_ = 0;
     std::vector<std::string> save_list_;
     std::unordered_map<uint32_t, uint32_t> save_positions_;
     std::vector<uint32_t> save_order_;

@@ -327,7 +327,11 @@ void excel_resolver::load_referenced_parts__(xml_part_t* parent) {
             child->set_alias(true);
             child->copy_from(same);
             if (same->get_raw_block() && !child->get_raw_block()) {
-                child->set_raw_data(same->get_raw_block(), same->get_raw_size());
+                // A part of another kind may read the bytes: it gets them inflated.
+                if (same->get_stored_form() && child->kind() != part_kind_kept)
+                    read_raw__(child, entry);
+                else
+                    child->set_raw_data(same->get_raw_block(), same->get_raw_size(), same->get_stored_form());
                 child->set_content_type(same->content_type());
                 child->set_extension(same->extension());
             }
@@ -358,6 +362,13 @@ void excel_resolver::refuse_shared_sheet_records__(const xml_part_t& book_part,
     }
 }
 
+void excel_resolver::read_raw__(xml_part_t* part, const std::string& entry) {
+    const uint64_t size = archive_.file_size(entry);
+    void* buffer = part->allocate_buffer(static_cast<size_t>(size));
+    const int n = archive_.read(entry, buffer, static_cast<unsigned>(size), true);
+    if (n < 0 || static_cast<uint64_t>(n) != size) throw loading_error("The entry " + entry + " is incomplete.");
+}
+
 void excel_resolver::get_part__(xml_part_t* part) {
     const std::string entry = part->get_entry_name();
     const char* ct = document_->content_types().get_content_type(entry.c_str());
@@ -383,9 +394,13 @@ void excel_resolver::get_part__(xml_part_t* part) {
         if (size > max_raw_size) throw loading_error("The entry " + entry + " is too large.");
         count_inflated__(size);
         ++reads_[entry];
-        void* buffer = part->allocate_buffer(static_cast<size_t>(size));
-        const int n = archive_.read(entry, buffer, static_cast<unsigned>(size), true);
-        if (n < 0 || static_cast<uint64_t>(n) != size) throw loading_error("The entry " + entry + " is incomplete.");
+        if (!kept) return read_raw__(part, entry);
+        // No reader reads a kept part: it stays as the archive holds it, a few
+        // MB that may inflate to gigabytes, and the save copies it so.
+        const zip_stored_t held = archive_.stored_form(entry);
+        std::shared_ptr<char[]> block = std::make_shared_for_overwrite<char[]>(static_cast<size_t>(held.stored_size));
+        archive_.read_stored(entry, block.get());
+        part->set_raw_data(std::move(block), static_cast<size_t>(held.stored_size), &held);
         return;
     }
     parser_.reset();
@@ -601,17 +616,26 @@ void excel_resolver::write_part(xml_part_t* part) {
         part->set_entry_name(make_part_file_name(part));
     }
     const std::string name = part->get_entry_name();
-    part->create_xml_writer(
-        [this, name](const char* data, unsigned size) { archive_.write_file_stream(name, data, size); });
-    archive_.add_file_to_zip(name);
+    // Bytes held as the archive held them are copied as they are.
+    const zip_stored_t* held = part->get_stored_form();
+    if (!held) {
+        part->create_xml_writer(
+            [this, name](const char* data, unsigned size) { archive_.write_file_stream(name, data, size); });
+        archive_.add_file_to_zip(name);
+    }
     part->create_output_handler(2);
     // Reached when the sheets filled a part the check let pass as dropped.
     if (!verbatim && !part->get_output_handler()) throw nothing_writes(name);
-    part->write();
+    if (held)
+        archive_.add_stored_file(name, part->get_raw_block(), *held);
+    else
+        part->write();
     written_.insert(part);
     if (part->get_raw_data()) written_blocks_.emplace(part->get_raw_data(), part);
-    part->release_xml_writer();
-    archive_.close_file_in_zip();
+    if (!held) {
+        part->release_xml_writer();
+        archive_.close_file_in_zip();
+    }
     register_content_type__(*part);
 
     // External records of a part written as its bytes are listed even when it

@@ -18,40 +18,72 @@ size_t shared_string_key_hash::operator()(const mta::string_pool_key_t& key) con
 
 namespace vex::mta {
 
-string_pool_t::string_pool_t() : index_(8) {}
+namespace {
+
+uint32_t key_hash(std::string_view text, bool rich) {
+    return static_cast<uint32_t>(shared_string_key_hash{}({text, rich}));
+}
+
+uint32_t hash_of(uint64_t slot) { return static_cast<uint32_t>(slot); }
+int32_t index_of(uint64_t slot) { return static_cast<int32_t>((slot >> 32) - 1); }
+
+} // namespace
+
+string_pool_t::string_pool_t() : slots_(16, 0) {}
 
 int32_t string_pool_t::add_string(uint32_t preserve_space, std::string_view text) {
     const uint32_t flag = (preserve_space != 0 || needs_preserve_space(text)) ? 1 : 0;
+    const uint32_t hash = key_hash(text, false);
     std::lock_guard lock(mutex_);
-    if (auto it = index_.find({text, false}); it != index_.end()) {
-        if (flag) entries_[it->second].preserve_space = 1;
-        return it->second;
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = hash & mask; slots_[i]; i = (i + 1) & mask) {
+        if (hash_of(slots_[i]) != hash) continue;
+        string_pool_entry_t& e = entries_[size_t(index_of(slots_[i]))];
+        if (e.rich || e.text != text) continue;
+        if (flag) e.preserve_space = 1;
+        return index_of(slots_[i]);
     }
-    return append__({flag, std::string(text), nullptr});
+    return append__({flag, std::string(text), nullptr}, hash);
 }
 
 int32_t string_pool_t::add_rich_text(richtext_t text) {
     const std::string plain(text.plain_text());
+    const uint32_t hash = key_hash(plain, true);
     std::lock_guard lock(mutex_);
-    auto [first, last] = index_.equal_range({plain, true});
-    for (auto it = first; it != last; ++it)
-        if (*entries_[it->second].rich == text) return it->second;
-    return append__({0, plain, std::make_unique<richtext_t>(std::move(text))});
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = hash & mask; slots_[i]; i = (i + 1) & mask) {
+        if (hash_of(slots_[i]) != hash) continue;
+        const string_pool_entry_t& e = entries_[size_t(index_of(slots_[i]))];
+        if (e.rich && e.text == plain && *e.rich == text) return index_of(slots_[i]);
+    }
+    return append__({0, plain, std::make_unique<richtext_t>(std::move(text))}, hash);
 }
 
-int32_t string_pool_t::append__(string_pool_entry_t entry) {
+int32_t string_pool_t::append__(string_pool_entry_t entry, uint32_t hash) {
     if (entries_.size() >= static_cast<size_t>(std::numeric_limits<int32_t>::max()))
         throw mta_error("string pool is full.");
+    grow__(entries_.size() + 1);  // before the entry, so that a failure leaves none
     const auto index = static_cast<int32_t>(entries_.size());
-    const bool rich = entry.rich != nullptr;
     entries_.push_back(std::move(entry));
-    try {
-        index_.emplace(string_pool_key_t{entries_.back().text, rich}, index);
-    } catch (...) {
-        entries_.pop_back();
-        throw;
-    }
+    place__(hash, index);
     return index;
+}
+
+void string_pool_t::grow__(size_t entries) {
+    size_t room = slots_.size();
+    while (entries > room / 4 * 3) room *= 2;
+    if (room == slots_.size()) return;
+    std::vector<uint64_t> old(room, 0);
+    old.swap(slots_);
+    for (const uint64_t slot : old)
+        if (slot) place__(hash_of(slot), index_of(slot));
+}
+
+void string_pool_t::place__(uint32_t hash, int32_t index) {
+    const size_t mask = slots_.size() - 1;
+    size_t i = hash & mask;
+    while (slots_[i]) i = (i + 1) & mask;
+    slots_[i] = uint64_t(uint32_t(index) + 1u) << 32 | hash;
 }
 
 const string_pool_entry_t* string_pool_t::entry__(int32_t index) const {
@@ -80,7 +112,15 @@ bool string_pool_t::is_rich_text(int32_t index) const {
 
 void string_pool_t::reserve(size_t count) {
     std::lock_guard lock(mutex_);
-    index_.reserve(entries_.size() + count);
+    grow__(entries_.size() + count);
+}
+
+bool string_pool_t::adopt(string_pool_t& from) {
+    std::scoped_lock lock(mutex_, from.mutex_);
+    if (!entries_.empty()) return false;
+    entries_.swap(from.entries_);
+    slots_.swap(from.slots_);
+    return true;
 }
 
 size_t string_pool_t::size() const {

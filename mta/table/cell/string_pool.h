@@ -15,7 +15,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 namespace vex::mta {
 
@@ -59,6 +59,9 @@ public:
     int32_t add_rich_text(richtext_t text);
     // Room for count more entries, so that adding them does not rehash.
     void reserve(size_t count);
+    // Takes every entry of `from`, indexes unchanged, when this pool holds none;
+    // false, and nothing moved, otherwise.
+    bool adopt(string_pool_t& from);
 
     // A null view of length 0 for an invalid index, which writes nothing to
     // `preserve_space`. Rich entries give their plain text.
@@ -70,12 +73,19 @@ public:
 
 private:
     const string_pool_entry_t* entry__(int32_t index) const;
-    int32_t append__(string_pool_entry_t entry);
+    int32_t append__(string_pool_entry_t entry, uint32_t hash);
+    // Room for this many entries without passing the load limit.
+    void grow__(size_t entries);
+    void place__(uint32_t hash, int32_t index);
 
     mutable std::mutex mutex_;
     std::deque<string_pool_entry_t> entries_;
-    // Several rich entries may share one plain text; plain keys are unique.
-    std::unordered_multimap<string_pool_key_t, int32_t, shared_string_key_hash> index_;
+    // The entries by text, in open addressing probed linearly: a slot holds the
+    // low half of the key's hash and, above it, the entry's index + 1 (0 is
+    // empty); at most three quarters full. Eight bytes a slot instead of a
+    // node: a distinct text costs its entry and a few words. Several rich
+    // entries may share one plain text; plain keys are unique.
+    std::vector<uint64_t> slots_;
 };
 
 } // namespace vex::mta

@@ -14,7 +14,7 @@ namespace vex::mta {
 
 namespace {
 
-using box_t = mdds::rtree<int, int, small_node_rtree_trait>::extent_type;
+using box_t = mdds::rtree<int64_t, bool, small_node_rtree_trait>::extent_type;
 
 constexpr std::string_view would_unmerge = "This operation will cause some merged cells to unmerge.";
 
@@ -27,7 +27,8 @@ box_t extent_of(const vex::range_t& r) {
 }
 
 vex::range_t range_of(const box_t& e, int32_t grid_id) {
-    return {{grid_id, e.start.d[0], e.start.d[1], 1, 0, 0}, {grid_id, e.end.d[0], e.end.d[1], 1, 0, 0}};
+    const auto at = [](int64_t k) { return static_cast<int>(k); };
+    return {{grid_id, at(e.start.d[0]), at(e.start.d[1]), 1, 0, 0}, {grid_id, at(e.end.d[0]), at(e.end.d[1]), 1, 0, 0}};
 }
 
 // "(2,2,4,4)"
@@ -51,27 +52,54 @@ merged_cells_t::merged_cells_t(Table* table) : table_(table) {}
 std::vector<box_t> merged_cells_t::found__(const box_t& area) const {
     std::vector<box_t> out;
     const auto hits = tree_.search(area, tree_t::search_type::overlap);
-    for (auto it = hits.begin(); it != hits.end(); ++it) out.push_back(it.extent());
+    for (auto it = hits.begin(); it != hits.end(); ++it)
+        if (*it) out.push_back(it.extent());
     return out;
+}
+
+void merged_cells_t::insert__(const box_t& extent) {
+    tree_.insert(extent, true);
+    ++live_;
+    list_.clear();
 }
 
 void merged_cells_t::erase__(const box_t& extent) {
     auto hits = tree_.search(extent, tree_t::search_type::match);
-    if (auto it = hits.begin(); it != hits.end()) tree_.erase(it);
+    auto it = hits.begin();
+    while (it != hits.end() && !*it) ++it;
+    if (it == hits.end()) return;
+    *it = false;
+    --live_;
+    ++dead_;
+    list_.clear();
+    if (dead_ > live_ && dead_ >= 64) pack__();
+}
+
+// Refilled in place: a tree mdds 2.0 moves (its bulk loader's result
+// included) keeps parent pointers into the old root, and later inserts crash.
+void merged_cells_t::pack__() {
+    const std::vector<box_t> live = found__(tree_.extent());
+    tree_.clear();
+    for (const auto& e : live) tree_.insert(e, true);
+    dead_ = 0;
+    list_.clear();
+}
+
+const std::vector<box_t>& merged_cells_t::listed__() const {
+    if (list_.empty() && live_ > 0) list_ = found__(tree_.extent());
+    return list_;
 }
 
 bool merged_cells_t::merged_range(int index, vex::range_t& out) const {
     if (index < 0 || static_cast<size_t>(index) >= size()) return refuse("Index out of range.");
-    const auto all = get_all();
-    out = all[static_cast<size_t>(index)];
+    out = range_of(listed__()[static_cast<size_t>(index)], static_cast<int32_t>(table_->sheet_id()));
     return true;
 }
 
 std::vector<vex::range_t> merged_cells_t::get_all() const {
     std::vector<vex::range_t> out;
-    if (tree_.empty()) return out;
     const auto id = static_cast<int32_t>(table_->sheet_id());
-    for (const auto& e : found__(tree_.extent())) out.push_back(range_of(e, id));
+    for (const auto& e : listed__()) out.push_back(range_of(e, id));
     return out;
 }
 
@@ -85,7 +113,7 @@ bool merged_cells_t::add__(const vex::range_t& range) {
         }
     }
     for (const auto& e : found) erase__(e);
-    tree_.insert(wanted, 0);
+    insert__(wanted);
     return true;
 }
 
@@ -117,7 +145,7 @@ bool merged_cells_t::record_loaded(const vex::range_t& given) {
     if (!found.empty())
         return refuse("The range" + range_text(range) + " intersects with another merged cells " +
                       extent_text(found.front()) + ". merging cells failed.");
-    tree_.insert(wanted, 0);
+    insert__(wanted);
     return true;
 }
 
@@ -178,17 +206,16 @@ void merged_cells_t::gather_first_value__(const vex::range_t& range) {
 
 int merged_cells_t::unmerge(int row, int col) {
     if (!table_->is_valid_cell(row, col)) return 0;
-    auto hits = tree_.search(tree_t::point_type{row, col}, tree_t::search_type::overlap);
-    auto it = hits.begin();
-    if (it == hits.end()) return 0;
-    tree_.erase(it);
+    const auto found = found__(extent_of(row, col, row, col));
+    if (found.empty()) return 0;
+    erase__(found.front());
     return 1;
 }
 
 bool merged_cells_t::is_covered(int row, int col) const {
     const auto hits = tree_.search(tree_t::point_type{row, col}, tree_t::search_type::overlap);
     for (auto it = hits.begin(); it != hits.end(); ++it)
-        if (it.extent().start != tree_t::point_type{row, col}) return true;
+        if (*it && it.extent().start != tree_t::point_type{row, col}) return true;
     return false;
 }
 
@@ -196,7 +223,7 @@ bool merged_cells_t::overlaps(const vex::range_t& given) const {
     vex::range_t range = given;
     range.order();
     const auto hits = tree_.search(extent_of(range), tree_t::search_type::overlap);
-    return hits.begin() != hits.end();
+    return std::any_of(hits.begin(), hits.end(), [](bool live) { return live; });
 }
 
 bool merged_cells_t::all_within(const vex::range_t& given) const {
@@ -255,7 +282,7 @@ void merged_cells_t::shift(const band_shift_t& s) {
     std::vector<box_t> moved;
     for (const auto& e : found__(moved_area(s))) {
         erase__(e);
-        int lo = e.start.d[axis], hi = e.end.d[axis];
+        int lo = static_cast<int>(e.start.d[axis]), hi = static_cast<int>(e.end.d[axis]);
         if (!s.follow(lo, hi)) continue;
         box_t m = e;
         m.start.d[axis] = lo;
@@ -263,7 +290,7 @@ void merged_cells_t::shift(const band_shift_t& s) {
         if (m.start != m.end) moved.push_back(m);
     }
     // Inserted after every erase, so a moved range never meets one not yet moved.
-    for (const auto& m : moved) tree_.insert(m, 0);
+    for (const auto& m : moved) insert__(m);
 }
 
 bool merged_cells_t::shift_if_allowed__(const band_shift_t& s) {

@@ -2,12 +2,18 @@
 // The merged ranges of a sheet. They sit in an R-tree, so that the value guard
 // and the shift guards look only at the ranges near a cell or an area, however
 // many the sheet holds. Stored ranges never overlap and never cover one cell.
+//
+// Nothing is erased from the tree: mdds 2.0's rtree::erase corrupts the tree
+// once a removal empties nodes on two levels (a row insert with 1,578 merges
+// crashed). A removed range stays as a dead entry that searches skip, and the
+// tree is refilled once the dead outnumber the live.
 
 #include "coord.h"
 
 #include <mdds/rtree.hpp>
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace vex::mta {
@@ -30,10 +36,10 @@ class merged_cells_t {
 public:
     explicit merged_cells_t(Table* table);
 
-    // size() walks the whole tree; empty() does not.
-    size_t size() const noexcept { return tree_.size(); }
-    bool empty() const noexcept { return tree_.empty(); }
-    // The index-th range in search order; "Index out of range." and false otherwise.
+    size_t size() const noexcept { return live_; }
+    bool empty() const noexcept { return live_ == 0; }
+    // The index-th range in search order, kept until the next change; "Index out
+    // of range." and false otherwise.
     bool merged_range(int index, vex::range_t& out) const;
     std::vector<vex::range_t> get_all() const;
     // The sheet reader keeps the cells' styles; a host's merge resets them.
@@ -69,15 +75,19 @@ public:
     void shift(const band_shift_t& s);
 
 private:
-    // Keys are (row, column) points.
-    using tree_t = mdds::rtree<int, int, small_node_rtree_trait>;
+    // Keys are (row, column) points, wide enough for the areas and squared
+    // distances mdds computes over a whole sheet. Values tell live from dead.
+    using tree_t = mdds::rtree<int64_t, bool, small_node_rtree_trait>;
     using box_t = tree_t::extent_type;
 
     bool add__(const vex::range_t& range);
+    void insert__(const box_t& extent);
     // Every range meeting the area lies inside it, else the unmerge refusal.
     bool area_allows__(const box_t& area) const;
     std::vector<box_t> found__(const box_t& area) const;
     void erase__(const box_t& extent);
+    void pack__();
+    const std::vector<box_t>& listed__() const;
     static box_t moved_area(const band_shift_t& s);
     // The unmerge guard, then the move.
     bool shift_if_allowed__(const band_shift_t& s);
@@ -85,6 +95,10 @@ private:
     void gather_first_value__(const vex::range_t& range);
 
     tree_t tree_;
+    size_t live_ = 0;
+    size_t dead_ = 0;
+    // The live ranges in search order, empty after a change.
+    mutable std::vector<box_t> list_;
     Table* table_;
 };
 

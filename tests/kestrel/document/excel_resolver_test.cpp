@@ -18,6 +18,7 @@
 #include <stdexcept>
 #include <string>
 #include <sys/stat.h>
+#include <tuple>
 #include <vector>
 
 using namespace package_test;
@@ -181,6 +182,56 @@ TEST(excel_resolver, later_kinds_and_printer_settings_survive_a_round_trip) {
     for (const char* type : {"threadedcomments+xml", "person+xml", "classificationlabels+xml", "printerSettings"})
         EXPECT_NE(ct.find(type), std::string::npos) << type << " in " << ct;
     expect_no_dangling_targets(saved);
+}
+
+// A kept part stays as the archive held it, and the save copies those bytes:
+// a few KB that inflate to MB are never inflated.
+TEST(excel_resolver, kept_parts_are_held_and_saved_as_stored) {
+    const stand_in_writers writers;
+    scratch_dir dir;
+    std::string blob = std::string(decl) + "<blob xmlns=\"urn:example\">";
+    for (int i = 0; i < 100000; ++i) blob += "<item v=\"" + std::to_string(i % 7) + "\"/>";
+    blob += "</blob>";
+    const std::string blob_type = "http://example.com/relationships/blob";
+    const entries_t original = {
+        {"[Content_Types].xml", types(override_of("xl/workbook.xml", workbook_type) +
+                                      override_of("xl/blob/blob1.xml", "application/xml"))},
+        {"_rels/.rels", rels(rel("rId1", std::string(od) + "officeDocument", "xl/workbook.xml"))},
+        {"xl/workbook.xml", std::string(decl) + "<workbook xmlns=\"" + main_ns + "\"><sheets/></workbook>"},
+        {"xl/_rels/workbook.xml.rels", rels(rel("rId1", blob_type, "blob/blob1.xml"))},
+        {"xl/blob/blob1.xml", blob},
+    };
+    write_zip(dir / "in.xlsx", original);
+    vex::xml_document_t doc;
+    doc.load((dir / "in.xlsx").c_str(), false);
+    const vex::xml_part_t* kept = nullptr;
+    for (const auto& child : doc.workbook_part()->get_child_parts())
+        if (child->kind() == vex::part_kind_kept) kept = child.get();
+    ASSERT_NE(kept, nullptr);
+    ASSERT_NE(kept->get_stored_form(), nullptr);
+    EXPECT_EQ(kept->get_stored_form()->method, 8);
+    EXPECT_EQ(kept->get_stored_form()->size, blob.size());
+    EXPECT_LT(kept->get_raw_size(), blob.size() / 20);
+    doc.save((dir / "out.xlsx").c_str(), 2);
+
+    EXPECT_EQ(find(read_zip(dir / "out.xlsx"), "xl/blob/blob1.xml"), blob);
+    vex::zip_archive in, out;
+    in.open_zip_file((dir / "in.xlsx"));
+    out.open_zip_file((dir / "out.xlsx"));
+    const vex::zip_stored_t before = in.stored_form("xl/blob/blob1.xml");
+    const vex::zip_stored_t after = out.stored_form("xl/blob/blob1.xml");
+    EXPECT_EQ(std::tie(after.method, after.crc, after.size, after.stored_size),
+              std::tie(before.method, before.crc, before.size, before.stored_size));
+    std::string held_in(before.stored_size, '\0'), held_out(after.stored_size, '\0');
+    in.read_stored("xl/blob/blob1.xml", held_in.data());
+    out.read_stored("xl/blob/blob1.xml", held_out.data());
+    EXPECT_EQ(held_out, held_in);
+
+    // Loaded again from the copy, it is the same part.
+    vex::xml_document_t again;
+    again.load((dir / "out.xlsx").c_str(), false);
+    again.save((dir / "again.xlsx").c_str(), 2);
+    EXPECT_EQ(find(read_zip(dir / "again.xlsx"), "xl/blob/blob1.xml"), blob);
 }
 
 TEST(excel_resolver, shared_target_is_read_once_and_written_once) {

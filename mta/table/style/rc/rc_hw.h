@@ -2,16 +2,16 @@
 // Row heights or column widths of a sheet in EMU, as segments over the keys: a
 // segment runs from its key up to the next one's. A key never given a size holds
 // the marker, which stands for the table's default, so a sheet of a million rows
-// costs a handful of segments. Leaves come from a pool; a sorted index over them
-// is rebuilt on the first lookup after a change.
+// costs a handful of segments. The segments sit in an ordered map, so a change
+// costs the segments it touches: a sheet read row by row stays linear.
 
 #include "errors.h"
-#include "pool/memory_pool.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <limits>
-#include <new>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -44,10 +44,11 @@ public:
     };
 
     // Keys first..last, all holding the marker.
-    rc_hw(K first, K last) : pool_(sizeof(leaf)), first_(first), last_(last) {
-        head_ = make(first, marker, make(K(last + 1), marker, nullptr));
+    rc_hw(K first, K last) : first_(first), last_(last) {
+        segs_.emplace(first, marker);
+        segs_.emplace(K(last + 1), marker);
     }
-    virtual ~rc_hw() { clear_list(); }
+    virtual ~rc_hw() = default;
     rc_hw(const rc_hw&) = delete;
     rc_hw& operator=(const rc_hw&) = delete;
 
@@ -60,39 +61,26 @@ public:
         if (b < first_ || a > last_) return;
         a = std::max(a, first_);
         b = std::min(b, last_);
-        auto [seg, prev] = locate(a);
-        if (seg->key < a) {
-            seg->next = make(a, seg->value, seg->next);
-            prev = seg;
-            seg = seg->next;
+        auto seg = locate(a);
+        if (seg->first < a) seg = segs_.emplace_hint(std::next(seg), a, seg->second);
+        const K end = K(b + 1);  // last_ + 1 at most, the closing key
+        V tail = seg->second;
+        auto next = std::next(seg);
+        while (next->first < end) {
+            tail = next->second;
+            next = segs_.erase(next);
         }
-        const int64_t end = int64_t(b) + 1;
-        V tail = seg->value;
-        while (seg->next->key < end) {
-            leaf* gone = seg->next;
-            tail = gone->value;
-            seg->next = gone->next;
-            drop(gone);
-        }
-        if (seg->next->key > end) seg->next = make(K(end), tail, seg->next);
-        seg->value = v;
-        if (seg->next->next && seg->next->value == v) {
-            leaf* gone = seg->next;
-            seg->next = gone->next;
-            drop(gone);
-        }
-        if (prev && prev->value == v) {
-            prev->next = seg->next;
-            drop(seg);
-        }
-        indexed_ = false;
+        if (next->first > end) next = segs_.emplace_hint(next, end, tail);
+        seg->second = v;
+        if (std::next(next) != segs_.end() && next->second == v) segs_.erase(next);
+        if (seg != segs_.begin() && std::prev(seg)->second == v) segs_.erase(seg);
     }
 
     // The segment holding key k; nothing outside the store.
     std::optional<segment_t> lookup(K k) const {
         if (k < first_ || k > last_) return std::nullopt;
-        const leaf* seg = locate(k).first;
-        return segment_t{seg->key, K(seg->next->key - 1), seg->value};
+        const auto seg = locate(k);
+        return segment_t{seg->first, K(std::next(seg)->first - 1), seg->second};
     }
 
     // The sum over keys i..j, a marker counting as `def`; 0 when i > j. Products
@@ -101,11 +89,11 @@ public:
         if (i < first_ || i > last_ || j < first_ || j > last_) throw general_error("Key out of range.");
         if (i > j) return 0;
         V sum = 0;
-        for (const leaf* seg = locate(i).first; seg->next && seg->key <= j; seg = seg->next) {
-            const int64_t from = std::max<int64_t>(seg->key, i);
-            const int64_t to = std::min<int64_t>(seg->next->key - 1, j);
+        for (auto seg = locate(i), next = std::next(seg); next != segs_.end() && seg->first <= j; seg = next++) {
+            const int64_t from = std::max<int64_t>(seg->first, i);
+            const int64_t to = std::min<int64_t>(next->first - 1, j);
             V part;
-            if (__builtin_mul_overflow(seg->value == marker ? def : seg->value, V(to - from + 1), &part))
+            if (__builtin_mul_overflow(seg->second == marker ? def : seg->second, V(to - from + 1), &part))
                 part = std::numeric_limits<V>::max();
             if (__builtin_add_overflow(sum, part, &sum))
                 sum = part < 0 ? std::numeric_limits<V>::min() : std::numeric_limits<V>::max();
@@ -122,7 +110,9 @@ public:
 
     std::vector<segment_t> segments() const {
         std::vector<segment_t> out;
-        for (const leaf* s = head_; s->next; s = s->next) out.push_back({s->key, K(s->next->key - 1), s->value});
+        out.reserve(segs_.size() - 1);
+        for (auto s = segs_.begin(), next = std::next(s); next != segs_.end(); s = next++)
+            out.push_back({s->first, K(next->first - 1), s->second});
         return out;
     }
 
@@ -163,32 +153,15 @@ public:
     }
 
 private:
-    struct leaf {
-        K key;
-        V value;
-        leaf* next;
-    };
-
-    leaf* make(K key, V value, leaf* next) {
-        return new (pool_.alloc(1)) leaf{key, value, next};
-    }
-    void drop(leaf* l) { pool_.release(l, 1); }
-
-    void clear_list() {
-        while (head_) {
-            leaf* next = head_->next;
-            drop(head_);
-            head_ = next;
-        }
-    }
+    using map_t = std::map<K, V>;
 
     // True for a span outside the store.
     template <class P>
     bool any_of(K a, K b, P&& pred) const {
         if (a > b) std::swap(a, b);
         if (a < first_ || b > last_) return true;
-        for (const leaf* seg = locate(a).first; seg->next && seg->key <= b; seg = seg->next)
-            if (pred(seg->value)) return true;
+        for (auto seg = locate(a); std::next(seg) != segs_.end() && seg->first <= b; ++seg)
+            if (pred(seg->second)) return true;
         return false;
     }
 
@@ -199,31 +172,19 @@ private:
     }
 
     void rebuild(const std::vector<segment_t>& segs) {
-        clear_list();
-        leaf* tail = head_ = make(K(last_ + 1), marker, nullptr);
-        for (auto it = segs.rbegin(); it != segs.rend(); ++it) tail = head_ = make(it->start, it->value, tail);
-        indexed_ = false;
+        segs_.clear();
+        for (const auto& s : segs) segs_.emplace_hint(segs_.end(), s.start, s.value);
+        segs_.emplace_hint(segs_.end(), K(last_ + 1), marker);
     }
 
-    // The leaf whose segment holds k (a key of the store) and the one before it.
-    std::pair<leaf*, leaf*> locate(K k) const {
-        if (!indexed_) {
-            index_.clear();
-            for (leaf* s = head_; s->next; s = s->next) index_.push_back(s);
-            indexed_ = true;
-        }
-        const auto it = std::upper_bound(index_.begin(), index_.end(), k,
-                                         [](K key, const leaf* l) { return key < l->key; });
-        const size_t at = static_cast<size_t>(it - index_.begin()) - 1;
-        return {index_[at], at ? index_[at - 1] : nullptr};
-    }
+    // The segment holding k, a key of the store.
+    typename map_t::iterator locate(K k) { return std::prev(segs_.upper_bound(k)); }
+    typename map_t::const_iterator locate(K k) const { return std::prev(segs_.upper_bound(k)); }
 
-    memory_pool pool_;
     K first_;
     K last_;
-    leaf* head_ = nullptr;
-    mutable std::vector<leaf*> index_;
-    mutable bool indexed_ = false;
+    // Segment starts and their values, closed by a marker at last() + 1.
+    map_t segs_;
 };
 
 } // namespace vex::mta

@@ -117,3 +117,27 @@ TEST(string_pool, key_hash_tells_plain_from_rich) {
     EXPECT_EQ(h({"abc", false}), 0xe6afccd19ca6dff9ull);
     EXPECT_EQ(h({"abc", true}), 0xe6afccd1cb544b4full);
 }
+
+// Through many growths of the index: every text, plain or rich, is found at
+// the index it was given, and a pool taken over keeps them.
+TEST(string_pool, many_texts_are_found_again_after_the_index_grows) {
+    string_pool_t pool;
+    std::vector<int32_t> plain, styled;
+    for (int k = 0; k < 20000; ++k) {
+        plain.push_back(pool.add_string(0, "t" + std::to_string(k)));
+        if (k % 10 == 0) styled.push_back(pool.add_rich_text(rich({{"t" + std::to_string(k), k % 20 == 0}})));
+    }
+    EXPECT_EQ(pool.size(), 22000u);
+    for (int k = 0; k < 20000; ++k) {
+        ASSERT_EQ(pool.add_string(0, "t" + std::to_string(k)), plain[size_t(k)]) << k;
+        if (k % 10 == 0)
+            ASSERT_EQ(pool.add_rich_text(rich({{"t" + std::to_string(k), k % 20 == 0}})), styled[size_t(k / 10)]) << k;
+    }
+    string_pool_t taker;
+    ASSERT_TRUE(taker.adopt(pool));
+    EXPECT_EQ(pool.size(), 0u);
+    EXPECT_EQ(taker.add_string(0, "t123"), plain[123]);
+    EXPECT_EQ(taker.size(), 22000u);
+    EXPECT_EQ(pool.add_string(0, "t123"), 0);  // the emptied pool starts afresh
+    EXPECT_FALSE(taker.adopt(pool));
+}

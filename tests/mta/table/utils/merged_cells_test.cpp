@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -212,4 +213,76 @@ TEST(merged_cells, deletions_keep_what_is_left) {
     ASSERT_TRUE(u.merged_cells().merge(range(1048570, 1, 1048575, 2), true));
     ASSERT_TRUE(u.merged_cells().on_insert_rows(1, last_col, 1, 3));
     EXPECT_EQ(merges(u), std::vector<std::string>{"1048573,1:1048576,2"});
+}
+
+// Thousands of ranges through every shift: removals once corrupted the tree.
+TEST(merged_cells, thousands_of_ranges_follow_every_shift) {
+    constexpr int n = 3000;  // (2i+1, 5):(2i+1, 6)
+    const struct {
+        const char* name;
+        bool (Table::*shift)(int, int, int, int);
+        int a, b, c, d;
+        int drow, dcol;
+    } cases[] = {
+        {"insert rows", &Table::shift_range_down, 1, last_col, 1, 2, 2, 0},
+        {"delete rows", &Table::shift_range_up, 1, last_col, 1, 2, -2, 0},  // the first range goes
+        {"insert cols", &Table::shift_range_right, 1, 1048576, 3, 2, 0, 2},
+        {"delete cols", &Table::shift_range_left, 1, 1048576, 3, 3, 0, -1},
+        {"range down", &Table::shift_range_down, 4, 8, 1, 1, 1, 0},
+        {"range up", &Table::shift_range_up, 4, 8, 1, 1, -1, 0},  // so does this one
+        {"range right", &Table::shift_range_right, 1, 2 * n, 2, 3, 0, 3},
+        {"range left", &Table::shift_range_left, 1, 2 * n, 1, 2, 0, -2},
+    };
+    for (const auto& c : cases) {
+        Table t({}, all_rows, all_cols);
+        auto& m = t.merged_cells();
+        for (int i = 0; i < n; ++i) ASSERT_TRUE(m.merge(range(2 * i + 1, 5, 2 * i + 1, 6), true));
+        // Twice, so that the second shift runs on the tree the first one left.
+        ASSERT_TRUE((t.*c.shift)(c.a, c.b, c.c, c.d)) << c.name << " " << last_message();
+        ASSERT_TRUE((t.*c.shift)(c.a, c.b, c.c, c.d)) << c.name << " " << last_message();
+        std::vector<std::string> want;
+        for (int i = 0; i < n; ++i) {
+            const int row = 2 * i + 1 + 2 * c.drow;
+            if (row < 1) continue;
+            want.push_back(std::to_string(row) + "," + std::to_string(5 + 2 * c.dcol) + ":" + std::to_string(row) +
+                           "," + std::to_string(6 + 2 * c.dcol));
+        }
+        auto got = merges(t);
+        std::sort(got.begin(), got.end());
+        std::sort(want.begin(), want.end());
+        ASSERT_EQ(got, want) << c.name;
+        EXPECT_TRUE(m.is_covered(2 * n - 1 + 2 * c.drow, 6 + 2 * c.dcol)) << c.name;
+
+        for (int i = 0; i < n; ++i) m.unmerge(2 * i + 1 + 2 * c.drow, 5 + 2 * c.dcol);
+        EXPECT_EQ(m.size(), 0u) << c.name;
+        EXPECT_TRUE(merges(t).empty()) << c.name;
+        ASSERT_TRUE(m.merge(range(1, 1, 2, 2), true));
+        EXPECT_EQ(merges(t), std::vector<std::string>{"1,1:2,2"});
+    }
+}
+
+// Ranges at the sheet's far corners and rows apart by a million: the tree's
+// areas and distances passed what an int holds.
+TEST(merged_cells, ranges_across_the_whole_sheet) {
+    Table t({}, all_rows, all_cols);
+    auto& m = t.merged_cells();
+    std::vector<std::string> want;
+    for (int i = 0; i < 12; ++i) {
+        const int row = i % 2 ? 1000000 : 1;
+        ASSERT_TRUE(m.merge(range(row, 2 * i + 1, row + 1, 2 * i + 2), true));
+        want.push_back(std::to_string(row) + "," + std::to_string(2 * i + 1) + ":" + std::to_string(row + 1) + "," +
+                       std::to_string(2 * i + 2));
+    }
+    ASSERT_TRUE(m.merge(range(1048575, 16383, 1048576, 16384), true));
+    ASSERT_TRUE(m.merge(range(1, 16383, 2, 16384), true));
+    ASSERT_TRUE(m.merge(range(1048575, 1, 1048576, 2), true));
+    want.insert(want.end(), {"1048575,16383:1048576,16384", "1,16383:2,16384", "1048575,1:1048576,2"});
+    auto got = merges(t);
+    std::sort(got.begin(), got.end());
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(got, want);
+    EXPECT_TRUE(m.is_covered(1048576, 16384));
+    EXPECT_TRUE(m.overlaps(range(1000001, 4, 1000001, 4)));
+    EXPECT_EQ(m.unmerge(1048576, 16384), 1);
+    EXPECT_EQ(m.size(), 14u);
 }

@@ -146,3 +146,38 @@ TEST(assign_for_shared_string_table, phonetic_properties_replace_the_record) {
     node.name = "rPh";
     EXPECT_EQ(read_phonetic_properties(&node, r), xml::sxml::status_t::keep);
 }
+
+// Items are interned as they are read; a pool that holds texts already takes
+// them one by one, and what is read after a hand-over follows it.
+TEST(assign_for_shared_string_table, items_reach_a_pool_that_holds_texts_already) {
+    shared_string_table_t table{nullptr};
+    mta::string_pool_t pool;
+    ASSERT_EQ(pool.add_string(0, "b"), 0);
+    ASSERT_EQ(pool.add_string(0, "z"), 1);
+    table.add_loaded_string(0, "a");
+    table.add_loaded_string(1, "b");
+    table.add_loaded_string(0, "a");
+    mta::richtext_t rich;
+    rich.append({0, "r", mta::font_t{}});
+    table.add_loaded_rich_text(rich);
+    EXPECT_EQ(table.pending_count(), 4u);
+    EXPECT_EQ(table.lookup_loaded_index(0), 0x7FFFFFFF);  // not in the pool yet
+    table.intern_loaded(pool);
+    EXPECT_EQ(table.pending_count(), 0u);
+    EXPECT_EQ(table.lookup_loaded_index(1), 0);  // the pool's own "b", now preserved
+    uint32_t preserve = 0;
+    EXPECT_EQ(pool.string_at(0, &preserve), "b");
+    EXPECT_EQ(preserve, 1u);
+    EXPECT_EQ(table.lookup_loaded_index(0), 2);
+    EXPECT_EQ(table.lookup_loaded_index(2), 2);
+    ASSERT_NE(pool.rich_text_at(table.lookup_loaded_index(3)), nullptr);
+    EXPECT_EQ(pool.string_at(table.lookup_loaded_index(3)), "r");
+
+    table.add_loaded_string(0, "z");
+    table.add_loaded_string(0, "new");
+    table.intern_loaded(pool);
+    EXPECT_EQ(table.lookup_loaded_index(4), 1);
+    EXPECT_EQ(pool.string_at(table.lookup_loaded_index(5)), "new");
+    EXPECT_EQ(table.lookup_loaded_index(2), 2);
+    EXPECT_EQ(pool.size(), 5u);
+}

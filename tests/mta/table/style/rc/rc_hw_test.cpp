@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <random>
 #include <tuple>
 #include <vector>
 
@@ -127,4 +129,40 @@ TEST(size_units, conversions_to_emu) {
     EXPECT_EQ(vex::mta::col_width_to_emu(8, 0), 657225);
     EXPECT_DOUBLE_EQ(vex::mta::emu_to_col_width(809625, 0), 10.625);
     EXPECT_EQ(vex::mta::emu_to_row_height(914400, 7), 0.0);
+}
+
+// Changes in place, checked against a plain per-key model: spans in every
+// order, across and inside segments, with shifts between them.
+TEST(rc_hw, changes_in_place_match_a_plain_model) {
+    constexpr int last = 300;
+    store_t s(1, last);
+    std::vector<int64_t> model(last + 1, M);
+    std::mt19937 rng(11);
+    for (int step = 0; step < 3000; ++step) {
+        const int a = 1 + int(rng() % last), b = 1 + int(rng() % last);
+        if (step % 97 == 0) {
+            const int n = 1 + int(rng() % 5);
+            s.insert(a, n);
+            model.insert(model.begin() + a, size_t(n), M);
+            model.resize(last + 1);
+        } else if (step % 89 == 0) {
+            s.erase(std::min(a, b), std::max(a, b));
+            model.erase(model.begin() + std::min(a, b), model.begin() + std::max(a, b) + 1);
+            model.resize(last + 1, M);
+        } else {
+            const int64_t v = rng() % 4 == 0 ? M : int64_t(rng() % 3);
+            s.assign(a, b, v);
+            for (int k = std::min(a, b); k <= std::max(a, b); ++k) model[size_t(k)] = v;
+        }
+        std::vector<seg> want;
+        for (int k = 1; k <= last; ++k)
+            if (want.empty() || std::get<2>(want.back()) != model[size_t(k)])
+                want.emplace_back(k, k, model[size_t(k)]);
+            else
+                std::get<1>(want.back()) = k;
+        ASSERT_EQ(segs(s), want) << "step " << step;
+    }
+    int64_t sum = 0;
+    for (int k = 20; k <= 200; ++k) sum += model[size_t(k)] == M ? 10 : model[size_t(k)];
+    EXPECT_EQ(s.get_sum_value(10, 20, 200), sum);
 }
