@@ -48,4 +48,8 @@ bool external_document_t::is_referenced_sheet(std::string_view sheet_name) const
     return owner_ && owner_->find_named_item(path(), sheet_name);
 }
 
+bool external_document_t::is_referenced_cell_range(std::string_view sheet_name, std::string_view table_name) const {
+    return owner_ && owner_->has_grid_id(table_name, sheet_name, path());
+}
+
 } // namespace vex

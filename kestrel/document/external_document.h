@@ -29,6 +29,8 @@ public:
 
     // Whether a reference of the owner names this workbook and that sheet.
     bool is_referenced_sheet(std::string_view sheet_name) const;
+    // Whether a reference of the owner names cells of that table of the sheet.
+    bool is_referenced_cell_range(std::string_view sheet_name, std::string_view table_name) const;
 
 private:
     xml_doc_access* owner_;

@@ -3,7 +3,9 @@
 // mode, sheet names and grid ids, and the references into other workbooks,
 // each named by three names and given a grid id counting down from the top of
 // the 32-bit range, so that it never meets the ids of the package's own
-// sheets.
+// sheets. A reference into another workbook names the table, the sheet and
+// the workbook's path, in that order; a worksheet's cells are the table of
+// the sheet's name.
 
 #include "coord.h"
 #include "mta/types/document_model_access.h"

@@ -3,6 +3,7 @@
 #include "errors.h"
 #include "kestrel/core/components/workbook.h"
 #include "kestrel/core/components/worktable.h"
+#include "kestrel/document/external_document.h"
 #include "kestrel/xml/xl_xml/writers/worksheet_part_xml.h"
 #include "kestrel/xml/xl_xml/writers/worktable_part_xml.h"
 
@@ -76,9 +77,10 @@ xml_part_t* worksheet_part_t::create_part(const char* relationship_type, const c
     const std::string_view type = relationship_type ? relationship_type : "";
     const bool worktable_type = part_kind_of_relationship_type(type) == part_kind_enum::worktable_part;
     if (!is_complete() && id) {
-        // A sheet read for another workbook's references gets its cells only
-        // when a reference names them; nothing records such references yet.
-        return nullptr;
+        // A sheet read for another workbook's references: only cells that a
+        // reference names.
+        return worktable_type && is_referenced_cell_range__() ? xml_part_t::create_part(relationship_type, id)
+                                                              : nullptr;
     }
     if (in_package_io() && !worktable_type) {
         if (xml_part_t* table = get_worksheet()->worktable_part()) {
@@ -88,6 +90,17 @@ xml_part_t* worksheet_part_t::create_part(const char* relationship_type, const c
         }
     }
     return xml_part_t::create_part(relationship_type, id);
+}
+
+bool worksheet_part_t::is_referenced_cell_range__() const {
+    const workbook_t* book = get_workbook();
+    const external_document_t* document = book ? book->external_document() : nullptr;
+    if (!document) return false;
+    const worksheet_t* sheet = get_worksheet();
+    const std::string_view name = book->sheet_name_of(sheet);
+    for (const worksheet_t::child_worktable& w : sheet->worktables())
+        if (w.worktable && document->is_referenced_cell_range(name, w.worktable->name())) return true;
+    return false;
 }
 
 void worksheet_part_t::add_part(xml_part_t* part, bool at_front) {

@@ -32,6 +32,9 @@ public:
 
 private:
     bool in_package_io() const noexcept;
+    // Whether a reference of the workbook that opened this one names cells
+    // of one of the sheet's tables.
+    bool is_referenced_cell_range__() const;
 };
 
 } // namespace vex

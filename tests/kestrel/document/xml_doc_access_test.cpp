@@ -155,9 +155,11 @@ const std::string main_ns = "http://schemas.openxmlformats.org/spreadsheetml/200
 const std::string r_ns = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
 const std::string sheet_type = "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml";
 
-// A workbook of the named sheets, each in a part of its own, with document
-// properties beside it at the package root.
-entries_t book_of(const std::vector<std::string>& sheets) {
+// A workbook of the named sheets, each in a part of its own with the given
+// sheetData content (none: empty), with document properties beside it at the
+// package root.
+entries_t book_of(const std::vector<std::string>& sheets, const std::vector<std::string>& sheet_data = {},
+                  const std::string& defined_names = "") {
     std::string types_body = override_of("xl/workbook.xml",
                                          "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml") +
                              override_of("docProps/core.xml",
@@ -169,8 +171,9 @@ entries_t book_of(const std::vector<std::string>& sheets) {
         types_body += override_of("xl/worksheets/sheet" + n + ".xml", sheet_type);
         records += "<sheet name=\"" + sheets[i] + "\" sheetId=\"" + n + "\" r:id=\"rId" + n + "\"/>";
         book_rels += rel("rId" + n, std::string(od) + "worksheet", "worksheets/sheet" + n + ".xml");
-        parts.push_back({"xl/worksheets/sheet" + n + ".xml",
-                         std::string(decl) + "<worksheet xmlns=\"" + main_ns + "\"><sheetData/></worksheet>"});
+        const std::string data = i < sheet_data.size() ? sheet_data[i] : "";
+        parts.push_back({"xl/worksheets/sheet" + n + ".xml", std::string(decl) + "<worksheet xmlns=\"" + main_ns +
+                                                                 "\"><sheetData>" + data + "</sheetData></worksheet>"});
     }
     entries_t e = {
         {"[Content_Types].xml", types(types_body)},
@@ -180,7 +183,7 @@ entries_t book_of(const std::vector<std::string>& sheets) {
                                  "docProps/core.xml"))},
         {"docProps/core.xml", std::string(decl) + "<cp:coreProperties xmlns:cp=\"urn:x\"/>"},
         {"xl/workbook.xml", std::string(decl) + "<workbook xmlns=\"" + main_ns + "\" xmlns:r=\"" + r_ns +
-                                "\"><sheets>" + records + "</sheets></workbook>"},
+                                "\"><sheets>" + records + "</sheets>" + defined_names + "</workbook>"},
         {"xl/_rels/workbook.xml.rels", rels(book_rels)},
     };
     e.insert(e.end(), parts.begin(), parts.end());
@@ -289,4 +292,97 @@ TEST(xml_doc_access, external_documents_make_only_the_workbook_at_the_root) {
     EXPECT_EQ(d.create_part(factory_test::rel("extended-properties").c_str()), nullptr);
     EXPECT_FALSE(d.is_referenced_sheet("Sheet1"));  // no owner
     EXPECT_THROW(d.load(), general_error);
+}
+
+namespace {
+
+// Rows 1 to n, each with its number in A.
+std::string numbered_rows(int n) {
+    std::string out;
+    for (int r = 1; r <= n; ++r) {
+        const std::string at = std::to_string(r);
+        out += "<row r=\"" + at + "\" customHeight=\"1\" ht=\"30\"><c r=\"A" + at + "\"><v>" + at + "</v></c></row>";
+    }
+    return out;
+}
+
+// The rows of the sheet's table that hold a value in A.
+std::vector<int> rows_read(const vex::external_document_t& d, const std::string& sheet) {
+    std::vector<int> out;
+    for (const vex::sheet_entry_t& s : d.workbook()->sheets()) {
+        if (s.name != sheet || !s.component || !s.component->worktable()) continue;
+        for (int r = 1; r <= 10; ++r)
+            if (s.component->worktable()->get_cell(r, 1).get_num()) out.push_back(r);
+    }
+    return out;
+}
+
+// Records every reference into another workbook that the tokens hold, as
+// the table, the sheet and the workbook's path name it.
+void record_references(vex::xml_doc_access& a, const std::vector<vex::mta::formula::token_t>& tokens) {
+    for (const vex::mta::formula::token_t& t : tokens) {
+        if (!t.names[0] || !t.names[2]) continue;
+        range_t r{};
+        if (const auto* range = std::get_if<range_t>(&t.operand)) r = *range;
+        else if (const auto* cell = std::get_if<vex::coord_t>(&t.operand)) r = {*cell, *cell};
+        else continue;
+        const std::string& sheet = *t.names[2];
+        a.add_reference_range(a.get_grid_id(sheet, sheet, *t.names[0]), r);
+    }
+}
+
+} // namespace
+
+TEST(xml_doc_access, only_the_referenced_rows_of_an_external_workbook_are_read) {
+    scratch_dir dir;
+    const std::string path = dir / "prices.xlsx";
+    write_zip(path, book_of({"Prices", "Rates", "Other"}, {numbered_rows(8), numbered_rows(8), numbered_rows(8)}));
+    const std::string prefix = "'" + (dir / "[prices.xlsx]");
+    const std::string book = dir / "book.xlsx";
+    write_zip(book, book_of({"Main"},
+                            {"<row r=\"1\"><c r=\"A1\"><f>SUM(" + prefix + "Prices'!$A$3:$A$5)</f><v>12</v></c></row>"},
+                            "<definedNames><definedName name=\"Rate\">" + prefix +
+                                "Rates'!$A$7</definedName></definedNames>"));
+
+    vex::xml_document_t doc;
+    doc.load(book.c_str(), false);
+    vex::worktable_t* main = doc.workbook()->first_worktable();
+    ASSERT_NE(main, nullptr);
+    auto* access = dynamic_cast<vex::xml_doc_access*>(main->get_document_access());
+    ASSERT_NE(access, nullptr);
+    const vex::mta::formula::formula_cell* sum = main->get_formula_cell(1, 1);
+    ASSERT_NE(sum, nullptr);
+    record_references(*access, sum->tokens);
+    const auto* rate = main->get_defined_names()->tokens_of({"Rate"});
+    ASSERT_NE(rate, nullptr);
+    record_references(*access, *rate);
+    ASSERT_TRUE(access->has_grid_id("Prices", "Prices", path));
+    ASSERT_TRUE(access->has_grid_id("Rates", "Rates", path));
+    access->get_grid_id("", "Other", path);  // the sheet, no cells of it
+
+    ASSERT_TRUE(access->open_external_documents());
+    const vex::external_document_t* d = access->external_document(path);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(sheets_read(*d), (std::vector<std::string>{"Prices", "Rates", "Other"}));
+    EXPECT_EQ(rows_read(*d, "Prices"), (std::vector<int>{3, 4, 5}));
+    EXPECT_EQ(rows_read(*d, "Rates"), std::vector<int>{7});
+    EXPECT_EQ(rows_read(*d, "Other"), std::vector<int>{});
+    // A skipped row keeps none of its settings either.
+    const vex::worktable_t* prices = d->workbook()->sheets()[0].component->worktable();
+    EXPECT_EQ(prices->get_row_record(2), 0u);
+    EXPECT_NE(prices->get_row_record(3), 0u);
+
+    EXPECT_TRUE(d->is_referenced_cell_range("Prices", "Prices"));
+    EXPECT_FALSE(d->is_referenced_cell_range("Prices", "Rates"));
+    EXPECT_FALSE(d->is_referenced_cell_range("Other", "Other"));
+
+    // Below a sheet read this way, only a table a reference names is made.
+    const std::string worktable = factory_test::rel("worktable"), drawing = factory_test::rel("drawing");
+    auto* prices_part = d->workbook()->sheets()[0].component->get_part();
+    auto* other_part = d->workbook()->sheets()[2].component->get_part();
+    EXPECT_EQ(prices_part->create_part(drawing.c_str(), "rId9"), nullptr);
+    EXPECT_EQ(other_part->create_part(worktable.c_str(), "rId9"), nullptr);
+    vex::xml_part_t* made = prices_part->create_part(worktable.c_str(), "rId9");
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(made->kind(), vex::part_kind_enum::worktable_part);
 }

@@ -3,7 +3,11 @@
 #include "datetime.h"
 #include "errors.h"
 #include "kestrel/core/components/shared_string_table.h"
+#include "kestrel/core/components/workbook.h"
+#include "kestrel/core/components/worksheet.h"
 #include "kestrel/core/components/worktable.h"
+#include "kestrel/document/external_document.h"
+#include "kestrel/document/xml_doc_access.h"
 #include "kestrel/parts/part.h"
 #include "kestrel/xml/xl_xml/assignment/assign_for_shared_string_table.h"
 #include "mta/table/cell/string_pool.h"
@@ -131,7 +135,18 @@ assign_for_worktable::assign_for_worktable(worktable_t& table, const shared_stri
       date1904_(date1904),
       full_read_(!table.get_part() || table.get_part()->is_complete()),
       xf_count_(cell_xf_count(table)),
-      periphery_(table.periphery()) {}
+      periphery_(table.periphery()) {
+    if (full_read_) return;
+    const worksheet_t* sheet = table.get_worksheet();
+    const xml_part_t* book_part = sheet ? sheet->get_part()->get_parent() : nullptr;
+    const auto* book = book_part ? dynamic_cast<const workbook_t*>(book_part->get_component()) : nullptr;
+    const external_document_t* document = book ? book->external_document() : nullptr;
+    if (!document) return;
+    references_ = document->owner();
+    table_name_ = table.name();
+    sheet_name_ = book->sheet_name_of(sheet);
+    book_path_ = document->path();
+}
 
 assign_for_worktable::~assign_for_worktable() = default;
 
@@ -253,8 +268,9 @@ status_t assign_for_worktable::assign_row(const xml_node_t& node) {
         }
         last_row_ = r;
         last_col_ = 0;
-        row_accepted_ = true;
         const int row = static_cast<int>(r);
+        if (!full_read_ && !is_referenced_row(row)) return status_t::done;
+        row_accepted_ = true;
         uint32_t flags = 0;
         const bool custom_height = flag_or(get_attribute_value("customHeight", a), false);
         if (custom_height) flags |= mta::rc_record_t::custom_size;
@@ -390,6 +406,12 @@ void assign_for_worktable::read_cell_metadata(const char* cm, const char* vm, in
     if (!cm && !vm) return;
     const cell_metadata_t m{uint_or(cm, 0), uint_or(vm, 0)};
     if (m.cell || m.value) table_.periphery().cell_metadata[{row, col}] = m;
+}
+
+bool assign_for_worktable::is_referenced_row(int32_t row) const {
+    if (!references_) return false;
+    const range_t cells{{0, row, 1}, {0, row, get_sheet_limits().last_col}};
+    return references_->search_sheet_ranges(table_name_, sheet_name_, book_path_, cells);
 }
 
 void assign_for_worktable::flush_cell() {

@@ -23,6 +23,7 @@ namespace vex {
 
 class worktable_t;
 class shared_string_table_t;
+class xml_doc_access;
 class assign_for_shared_string_table_t;
 namespace mta {
 class string_pool_t;
@@ -65,11 +66,18 @@ private:
     // A cell format index as the cells keep it: one past the loaded list reads as 0.
     uint32_t xf_of(int32_t v) const noexcept { return v > 0 && uint32_t(v) < xf_count_ ? uint32_t(v) : 0; }
     uint32_t style_index(const char* text) const;
+    // In a selective read, whether a reference of the workbook that opened
+    // this one names a cell of the row.
+    bool is_referenced_row(int32_t row) const;
 
     worktable_t& table_;
     const shared_string_table_t* strings_;
     bool date1904_;
     bool full_read_;
+    // In a selective read: the access whose references choose the rows
+    // (null: no row is read), and the names the sheet goes by there.
+    const xml_doc_access* references_ = nullptr;
+    std::string table_name_, sheet_name_, book_path_;
     uint32_t xf_count_;
     mta::trival_cell_t cell_;
     bool cell_text_ = false;  // t="str": the value is the text itself
