@@ -59,7 +59,7 @@ struct counted_tree_t {
     // when none is left.
     template <class Keep>
     bool rebuild(Keep keep) {
-        Tree kept;
+        std::vector<std::pair<typename Tree::extent_type, typename Tree::value_type>> kept;
         live = dead = 0;
         if (!tree.empty()) {
             auto all = tree.search(tree.extent(), Tree::search_type::overlap);
@@ -67,11 +67,14 @@ struct counted_tree_t {
                 auto value = std::move(*e);
                 keep(value);
                 if (is_dead(value)) continue;
-                kept.insert(e.extent(), std::move(value));
-                ++live;
+                kept.emplace_back(e.extent(), std::move(value));
             }
         }
-        tree = std::move(kept);
+        // Refilled in place: a tree mdds 2.0 moves keeps parent pointers into
+        // its old root, and later inserts crash.
+        tree.clear();
+        for (auto& [extent, value] : kept) tree.insert(extent, std::move(value));
+        live = kept.size();
         return live > 0;
     }
     void compact_if_mostly_dead() {

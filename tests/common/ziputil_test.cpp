@@ -449,7 +449,7 @@ TEST_F(zip_test, entries_copied_as_held_read_back_the_same) {
     EXPECT_EQ(back.read_file("c.xml", 1 << 20), "after");
 
     // An entry stored without compression is copied as stored.
-    if (!have_python()) GTEST_SKIP() << "no python3";
+    REQUIRE_CLIENT("python3");
     python("import zipfile\nzipfile.ZipFile('stored.zip', 'w', zipfile.ZIP_STORED).writestr('s.xml', 'plain ' * 500)\n");
     vex::zip_archive stored, copy;
     stored.open_zip_file(path("stored.zip"));

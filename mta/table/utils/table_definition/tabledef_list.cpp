@@ -38,9 +38,10 @@ tabledef_list_t::~tabledef_list_t() = default;
 
 const tabledef_list_t::index_t& tabledef_list_t::index__() const {
     if (!index_valid_) {
-        index_t::bulk_loader loader;
-        for (const auto& e : entries_) loader.insert(extent_of(e.table->range()), e.table.get());
-        index_ = loader.pack();
+        // Refilled in place, not packed and moved in: a tree mdds 2.0 moves keeps
+        // parent pointers into its old root, and the next insert crashes.
+        index_.clear();
+        for (const auto& e : entries_) index_.insert(extent_of(e.table->range()), e.table.get());
         index_valid_ = true;
     }
     return index_;

@@ -130,8 +130,9 @@ TEST(string_pool, many_texts_are_found_again_after_the_index_grows) {
     EXPECT_EQ(pool.size(), 22000u);
     for (int k = 0; k < 20000; ++k) {
         ASSERT_EQ(pool.add_string(0, "t" + std::to_string(k)), plain[size_t(k)]) << k;
-        if (k % 10 == 0)
+        if (k % 10 == 0) {
             ASSERT_EQ(pool.add_rich_text(rich({{"t" + std::to_string(k), k % 20 == 0}})), styled[size_t(k / 10)]) << k;
+        }
     }
     string_pool_t taker;
     ASSERT_TRUE(taker.adopt(pool));

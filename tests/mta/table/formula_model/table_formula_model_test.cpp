@@ -147,6 +147,22 @@ TEST(table_formula_model, overwriting_one_cell_keeps_the_tracker_flat) {
     EXPECT_TRUE(dependents(t, int(last) - 1, 2).empty());
 }
 
+// A tree rebuilt without its dead entries takes insertions after it: a rebuilt
+// tree moved into place kept parent pointers into its old root.
+TEST(table_formula_model, a_compacted_tracker_takes_new_formulas) {
+    book_t book;
+    Table& t = book.add("Sheet1");
+    const int rows = 30000;
+    const auto refer = [&](int row, const char* column) {
+        return t.set_formula(row, 3, column + std::to_string(row));
+    };
+    for (int r = 1; r <= rows; ++r) ASSERT_TRUE(refer(r, "A"));
+    for (int r = 1; r <= rows; ++r) ASSERT_TRUE(refer(r, "B"));
+    for (int r = 1; r <= rows; ++r) ASSERT_TRUE(refer(r, "D"));
+    EXPECT_TRUE(dependents(t, rows, 2).empty());
+    EXPECT_EQ(dependents(t, rows, 4), std::vector{cell_range(t, rows, 3)});
+}
+
 TEST(table_formula_model, shared_followers_need_their_master) {
     book_t book;
     Table& t = book.add("Sheet1");
