@@ -150,7 +150,7 @@ TEST(settings_round_trip, protected_ranges_are_read_into_the_model) {
                "<protectedRange algorithmName=\"SHA512\" hashValue=\"aGFzaA==\" saltValue=\"c2FsdA==\" "
                "spinCount=\"100000\" sqref=\"A1:B2 D4\" name=\"Budget\">"
                "<securityDescriptor>O:WDG:WDD:(A;;CC;;;WD)</securityDescriptor></protectedRange>"
-               "<protectedRange sqref=\"C3\" name=\"Notes\" password=\"CC3D\"/>"
+               "<protectedRange sqref=\"C3\" name=\"N_x006F_tes\" password=\"CC3D\"/>"
                "<protectedRange sqref=\"E5\" name=\"Budget\"/></protectedRanges>";
     const auto listed = [](plover_worksheet_t* ws) {
         ASSERT_EQ(ws_editable_range_count(ws), 3);

@@ -319,8 +319,8 @@ status_t assign_for_worksheet_t::assign_protected_ranges(const xml_node_t& node)
         if (areas > 1) r.sqref = sqref;
     }
     // Names must be unique: a range without one, or with one held, gets the next free name.
-    const char* name = attr(node, "name");
-    if (!name || !*name || !p.add_editable_range(name, r)) p.add_editable_range(p.next_range_name__(), std::move(r));
+    const std::string name = package_text(attr(node, "name"));
+    if (name.empty() || !p.add_editable_range(name, r)) p.add_editable_range(p.next_range_name__(), std::move(r));
     return status_t::done;
 }
 
