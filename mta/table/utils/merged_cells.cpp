@@ -14,7 +14,7 @@ namespace vex::mta {
 
 namespace {
 
-using box_t = mdds::rtree<int64_t, bool, small_node_rtree_trait>::extent_type;
+using box_t = mdds::rtree<rtree_key_t, bool, small_node_rtree_trait>::extent_type;
 
 constexpr std::string_view would_unmerge = "This operation will cause some merged cells to unmerge.";
 
@@ -27,7 +27,7 @@ box_t extent_of(const vex::range_t& r) {
 }
 
 vex::range_t range_of(const box_t& e, int32_t grid_id) {
-    const auto at = [](int64_t k) { return static_cast<int>(k); };
+    const auto at = [](rtree_key_t k) { return static_cast<int>(k); };
     return {{grid_id, at(e.start.d[0]), at(e.start.d[1]), 1, 0, 0}, {grid_id, at(e.end.d[0]), at(e.end.d[1]), 1, 0, 0}};
 }
 

@@ -9,6 +9,7 @@
 // tree is refilled once the dead outnumber the live.
 
 #include "coord.h"
+#include "mta/table/utils/rtree_key.h"
 
 #include <mdds/rtree.hpp>
 
@@ -75,9 +76,8 @@ public:
     void shift(const band_shift_t& s);
 
 private:
-    // Keys are (row, column) points, wide enough for the areas and squared
-    // distances mdds computes over a whole sheet. Values tell live from dead.
-    using tree_t = mdds::rtree<int64_t, bool, small_node_rtree_trait>;
+    // Values tell live from dead.
+    using tree_t = mdds::rtree<rtree_key_t, bool, small_node_rtree_trait>;
     using box_t = tree_t::extent_type;
 
     bool add__(const vex::range_t& range);
