@@ -6,6 +6,7 @@
 
 #include "kestrel/parts/part_container.h"
 #include "kestrel/xml/xl_xml/content_type/content_types.h"
+#include "kestrel/xml/xl_xml/writers/stand_in_writer.h"
 #include "xml/sxml_node.h"
 
 #include <cstdint>
@@ -66,6 +67,10 @@ public:
     void set_format_code(uint32_t code) noexcept;
     uint32_t reference_mode() const noexcept { return reference_mode_; }
 
+    // Writers the save takes for kinds without one of their own yet.
+    stand_in_writers_t& stand_in_writers() noexcept { return stand_ins_; }
+    const stand_in_writers_t& stand_in_writers() const noexcept { return stand_ins_; }
+
 protected:
     void set_path(std::string path) { path_ = std::move(path); }
     void set_workbook_part(xml_part_t* part) noexcept { workbook_part_ = part; }
@@ -79,6 +84,7 @@ private:
     std::string path_;
     uint32_t format_ = file_format_none;
     uint32_t reference_mode_ = 3;  // A1
+    stand_in_writers_t stand_ins_;
 };
 
 } // namespace vex

@@ -1,6 +1,8 @@
 #include "kestrel/parts/part.h"
 
 #include "errors.h"
+#include "kestrel/core/components/workbook.h"
+#include "kestrel/document/xml_document.h"
 #include "kestrel/parts/entry_path.h"
 #include "kestrel/parts/usual_prefixes.h"
 #include "kestrel/xml/xl_xml/writers/stand_in_writer.h"
@@ -18,6 +20,17 @@ using xml::sxml::status_t;
 namespace {
 
 bool ends_with_xml(std::string_view ct) noexcept { return ct.ends_with("+xml"); }
+
+// What the document the part belongs to installed for its kind; null for a
+// part outside a document's workbook.
+writer_factory_t stand_in_writer(const xml_part_t& part) noexcept {
+    const xml_part_t* top = &part;
+    while (top->get_parent()) top = top->get_parent();
+    if (top->kind() != part_kind_enum::workbook_part) return nullptr;
+    const auto* book = dynamic_cast<const workbook_t*>(top->get_component());
+    const xml_document_t* document = book ? book->document() : nullptr;
+    return document ? document->stand_in_writers().get(part.kind()) : nullptr;
+}
 
 // Counts the parts of the asked child's kind that come before it, depth first
 // in child order; true once the child is met.
@@ -180,11 +193,11 @@ void xml_part_t::prepare_saving(bool) {}
 size_t xml_part_t::child_count(int) const { return children_.size(); }
 
 void xml_part_t::create_output_handler(int) {
-    if (const writer_factory_t make = stand_in_writer(kind_)) output_handler_ = make(*this);
+    if (const writer_factory_t make = stand_in_writer(*this)) output_handler_ = make(*this);
 }
 
 bool xml_part_t::writer_left_to_base__(int mode) {
-    if (mode == 2 && !stand_in_writer(kind_)) return false;
+    if (mode == 2 && !stand_in_writer(*this)) return false;
     xml_part_t::create_output_handler(mode);
     return true;
 }

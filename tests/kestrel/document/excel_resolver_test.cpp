@@ -76,9 +76,9 @@ entries_t hardened_package() {
 } // namespace
 
 TEST(excel_resolver, new_package_entries_types_and_relationships) {
-    const stand_in_writers writers;
     scratch_dir dir;
     vex::xml_document_t doc;
+    const stand_in_writers writers(doc);
     doc.create_package();
     doc.save((dir / "new.xlsx").c_str(), 2);
     const entries_t saved = read_zip(dir / "new.xlsx");
@@ -98,11 +98,11 @@ TEST(excel_resolver, new_package_entries_types_and_relationships) {
 }
 
 TEST(excel_resolver, round_trip_keeps_parts_and_drops_the_calculation_chain) {
-    const stand_in_writers writers;
     scratch_dir dir;
     const entries_t original = hardened_package();
     write_zip(dir / "in.xlsx", original);
     vex::xml_document_t doc;
+    const stand_in_writers writers(doc);
     doc.load((dir / "in.xlsx").c_str(), false);
     EXPECT_EQ(doc.format_code(), 0u);
     doc.save((dir / "out.xlsx").c_str(), 2);
@@ -129,7 +129,6 @@ TEST(excel_resolver, round_trip_keeps_parts_and_drops_the_calculation_chain) {
 // Kinds newer than the part tables (threaded comments, persons, sensitivity
 // labels) and printer settings come back whole with their relationships.
 TEST(excel_resolver, later_kinds_and_printer_settings_survive_a_round_trip) {
-    const stand_in_writers writers;
     scratch_dir dir;
     const std::string ms17 = "http://schemas.microsoft.com/office/2017/10/relationships/";
     const std::string sheet_type = "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml";
@@ -167,6 +166,7 @@ TEST(excel_resolver, later_kinds_and_printer_settings_survive_a_round_trip) {
     };
     write_zip(dir / "in.xlsx", original);
     vex::xml_document_t doc;
+    const stand_in_writers writers(doc);
     doc.load((dir / "in.xlsx").c_str(), false);
     doc.save((dir / "out.xlsx").c_str(), 2);
     const entries_t saved = read_zip(dir / "out.xlsx");
@@ -187,7 +187,6 @@ TEST(excel_resolver, later_kinds_and_printer_settings_survive_a_round_trip) {
 // A kept part stays as the archive held it, and the save copies those bytes:
 // a few KB that inflate to MB are never inflated.
 TEST(excel_resolver, kept_parts_are_held_and_saved_as_stored) {
-    const stand_in_writers writers;
     scratch_dir dir;
     std::string blob = std::string(decl) + "<blob xmlns=\"urn:example\">";
     for (int i = 0; i < 100000; ++i) blob += "<item v=\"" + std::to_string(i % 7) + "\"/>";
@@ -203,6 +202,7 @@ TEST(excel_resolver, kept_parts_are_held_and_saved_as_stored) {
     };
     write_zip(dir / "in.xlsx", original);
     vex::xml_document_t doc;
+    const stand_in_writers writers(doc);
     doc.load((dir / "in.xlsx").c_str(), false);
     const vex::xml_part_t* kept = nullptr;
     for (const auto& child : doc.workbook_part()->get_child_parts())
@@ -229,13 +229,13 @@ TEST(excel_resolver, kept_parts_are_held_and_saved_as_stored) {
 
     // Loaded again from the copy, it is the same part.
     vex::xml_document_t again;
+    const stand_in_writers again_writers(again);
     again.load((dir / "out.xlsx").c_str(), false);
     again.save((dir / "again.xlsx").c_str(), 2);
     EXPECT_EQ(find(read_zip(dir / "again.xlsx"), "xl/blob/blob1.xml"), blob);
 }
 
 TEST(excel_resolver, shared_target_is_read_once_and_written_once) {
-    const stand_in_writers writers;
     scratch_dir dir;
     entries_t p = hardened_package();
     // A second relationship to the same theme entry.
@@ -244,6 +244,7 @@ TEST(excel_resolver, shared_target_is_read_once_and_written_once) {
                      rel("rId9", std::string(od) + "customXml", "theme/theme1.xml"));
     write_zip(dir / "in.xlsx", p);
     vex::xml_document_t doc;
+    const stand_in_writers writers(doc);
     doc.load((dir / "in.xlsx").c_str(), false);
     doc.save((dir / "out.xlsx").c_str(), 2);
     const entries_t saved = read_zip(dir / "out.xlsx");
@@ -286,11 +287,11 @@ private:
 } // namespace
 
 TEST(excel_resolver, failed_save_leaves_the_target_untouched) {
-    const stand_in_writers writers;
     scratch_dir dir;
     const std::string target = dir / "book.xlsx";
     std::ofstream(target, std::ios::binary) << "previous bytes";
     vex::xml_document_t doc;
+    const stand_in_writers writers(doc);
     doc.create_package();
     auto* bad = new failing_part(doc.workbook_part());
     bad->set_relationship_id("rId9");
@@ -306,12 +307,12 @@ TEST(excel_resolver, failed_save_leaves_the_target_untouched) {
 }
 
 TEST(excel_resolver, corpus_packages_keep_every_part) {
-    const stand_in_writers writers;
     const std::string corpus = PLOVER_EXCEL;
     for (const char* file : {"chartsheet01.xlsx", "header_image01.xlsx", "macro01.xlsm"}) {
         ASSERT_TRUE(fs::exists(corpus + file)) << file;
         scratch_dir dir;
         vex::xml_document_t doc;
+        const stand_in_writers writers(doc);
         doc.load((corpus + file).c_str(), false);
         doc.save((dir / "out.xlsx").c_str(), 2);
         const entries_t original = read_zip(corpus + file);
@@ -407,11 +408,12 @@ TEST(excel_resolver, part_without_writer_or_bytes_fails_the_save_before_the_disk
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const stand_in_writers writers(c.installed);
-        const stand_in_writers filling(c.sheet_fills_strings ? std::vector<k>{k::worksheet_part} : std::vector<k>{},
-                                       &filling_sheet_writer::make);
         scratch_dir dir;
         vex::xml_document_t doc;
+        const stand_in_writers writers(doc, c.installed);
+        const stand_in_writers filling(doc,
+                                       c.sheet_fills_strings ? std::vector<k>{k::worksheet_part} : std::vector<k>{},
+                                       &filling_sheet_writer::make);
         doc.create_package();
         add_sheet_with_drawing(doc);
         if (c.bare_part) add_bare_part(doc);
@@ -444,9 +446,9 @@ TEST(excel_resolver, part_without_writer_or_bytes_fails_the_save_before_the_disk
 }
 
 TEST(excel_resolver, saved_file_takes_the_umask_or_the_mode_of_the_file_it_replaces) {
-    const stand_in_writers writers;
     scratch_dir dir;
     vex::xml_document_t doc;
+    const stand_in_writers writers(doc);
     doc.create_package();
     const mode_t previous = ::umask(027);
     doc.save((dir / "new.xlsx").c_str(), 2);

@@ -2,8 +2,8 @@
 // Packages built and read back with the zip wrapper, and stand-in writers for
 // the part kinds that have none of their own yet, for the load and save tests.
 
+#include "kestrel/document/xml_document.h"
 #include "kestrel/parts/part.h"
-#include "kestrel/xml/xl_xml/writers/stand_in_writer.h"
 #include "ziputil.h"
 
 #include <gtest/gtest.h>
@@ -168,21 +168,24 @@ inline const std::vector<vex::part_kind_enum> modelled_kinds = {
     vex::part_kind_enum::shared_string_table_part, vex::part_kind_enum::worksheet_part,
     vex::part_kind_enum::vml_drawing_part};
 
-// Installs stand-in writers for the object's life (those above unless told
-// which); what was installed before comes back on destruction.
+// Installs stand-in writers on the document for the object's life (those
+// above unless told which); what was installed before comes back on destruction.
 class stand_in_writers {
 public:
-    explicit stand_in_writers(const std::vector<vex::part_kind_enum>& kinds = modelled_kinds,
-                              vex::writer_factory_t make = &stand_in_part_xml::make) {
-        for (const vex::part_kind_enum kind : kinds) previous_.emplace_back(kind, vex::set_stand_in_writer(kind, make));
+    explicit stand_in_writers(vex::xml_document_t& document,
+                              const std::vector<vex::part_kind_enum>& kinds = modelled_kinds,
+                              vex::writer_factory_t make = &stand_in_part_xml::make)
+        : table_(document.stand_in_writers()) {
+        for (const vex::part_kind_enum kind : kinds) previous_.emplace_back(kind, table_.set(kind, make));
     }
     ~stand_in_writers() {
-        for (auto it = previous_.rbegin(); it != previous_.rend(); ++it) vex::set_stand_in_writer(it->first, it->second);
+        for (auto it = previous_.rbegin(); it != previous_.rend(); ++it) table_.set(it->first, it->second);
     }
     stand_in_writers(const stand_in_writers&) = delete;
     stand_in_writers& operator=(const stand_in_writers&) = delete;
 
 private:
+    vex::stand_in_writers_t& table_;
     std::vector<std::pair<vex::part_kind_enum, vex::writer_factory_t>> previous_;
 };
 

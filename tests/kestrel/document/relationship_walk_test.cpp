@@ -92,16 +92,18 @@ std::unique_ptr<vex::output_handler> make_stand_in(vex::xml_part_t& part) { retu
 
 // The shared stand-ins, with these for the workbook and its sheets.
 struct stand_in_writers {
+    explicit stand_in_writers(vex::xml_document_t& doc)
+        : rest(doc),
+          mine(doc, {vex::part_kind_enum::workbook_part, vex::part_kind_enum::worksheet_part}, make_stand_in) {}
     package_test::stand_in_writers rest;
-    package_test::stand_in_writers mine{{vex::part_kind_enum::workbook_part, vex::part_kind_enum::worksheet_part},
-                                        make_stand_in};
+    package_test::stand_in_writers mine;
 };
 
 entries_t load_and_save(const entries_t& package) {
-    stand_in_writers writers;
     scratch_dir dir;
     write_zip(dir / "in.xlsx", package);
     vex::xml_document_t doc;
+    stand_in_writers writers(doc);
     doc.load((dir / "in.xlsx").c_str(), false);
     doc.save((dir / "out.xlsx").c_str(), 2);
     EXPECT_EQ(std::system(("unzip -tqq " + (dir / "out.xlsx") + " >/dev/null").c_str()), 0);

@@ -276,9 +276,9 @@ TEST(xml_document, new_package_has_workbook_styles_and_strings) {
 }
 
 TEST(xml_document, saves_only_the_package_format) {
-    const stand_in_writers writers;
     scratch_dir dir;
     vex::xml_document_t doc;
+    const stand_in_writers writers(doc);
     doc.create_package();
     doc.save((dir / "one.xlsx").c_str(), 1);
     doc.save((dir / "three.xlsx").c_str(), 3);

@@ -86,30 +86,23 @@ std::unique_ptr<vex::output_handler> make_sheet_listing_writer(vex::xml_part_t& 
     return std::make_unique<sheet_listing_writer>(part);
 }
 
-// Installs the stand-ins for the parts of a new document with sheets.
-class lifecycle_writers {
-public:
-    lifecycle_writers() {
-        for (auto kind : kinds) vex::set_stand_in_writer(kind, make_sheet_listing_writer);
-    }
-    ~lifecycle_writers() {
-        for (auto kind : kinds) vex::set_stand_in_writer(kind, nullptr);
-    }
-
-private:
-    static constexpr vex::part_kind_enum kinds[] = {
-        vex::part_kind_enum::workbook_part, vex::part_kind_enum::worksheet_part,
-        vex::part_kind_enum::worktable_part, vex::part_kind_enum::workbook_styles_part,
-        vex::part_kind_enum::shared_string_table_part};
-};
-
 vex::iDocument_impl& impl(vex::iDocument* doc) { return *dynamic_cast<vex::iDocument_impl*>(doc); }
+
+// The document with the stand-ins for the parts of a new document with sheets.
+vex::iDocument* with_writers(vex::iDocument* doc) {
+    if (!doc) return doc;
+    for (auto kind : {vex::part_kind_enum::workbook_part, vex::part_kind_enum::worksheet_part,
+                      vex::part_kind_enum::worktable_part, vex::part_kind_enum::workbook_styles_part,
+                      vex::part_kind_enum::shared_string_table_part})
+        impl(doc).document().stand_in_writers().set(kind, make_sheet_listing_writer);
+    return doc;
+}
 
 std::string registered_path(vex::iDocument* doc) { return vex::get_document_registry().find_path(doc); }
 
 // A created document with one sheet, saved at path; released again.
 void save_new_book(const std::string& path) {
-    vex::iDocument* doc = vex::create_document();
+    vex::iDocument* doc = with_writers(vex::create_document());
     ASSERT_NE(doc->get_workbook()->add_worksheet("Data"), nullptr);
     ASSERT_TRUE(doc->save(path.c_str())) << last_message();
     doc->release();
@@ -196,9 +189,8 @@ TEST(document_lifecycle, release_of_an_unregistered_handle_is_reported) {
 }
 
 TEST(document_lifecycle, created_document_saves_only_with_a_sheet_and_a_path) {
-    lifecycle_writers writers;
     scratch_dir dir;
-    vex::iDocument* doc = vex::create_document();
+    vex::iDocument* doc = with_writers(vex::create_document());
     ASSERT_NE(doc, nullptr);
     EXPECT_EQ(registered_path(doc), "");
     set_marker();
@@ -248,12 +240,11 @@ TEST(document_lifecycle, created_document_saves_only_with_a_sheet_and_a_path) {
 }
 
 TEST(document_lifecycle, loaded_document_saves_back_to_its_path) {
-    lifecycle_writers writers;
     scratch_dir dir;
     const std::string path = dir / "book.xlsx";
     save_new_book(path);
     set_marker();
-    vex::iDocument* doc = vex::load_document(path.c_str());
+    vex::iDocument* doc = with_writers(vex::load_document(path.c_str()));
     ASSERT_NE(doc, nullptr) << last_message();
     EXPECT_EQ(last_message(), "marker");  // success leaves the message alone
     EXPECT_EQ(registered_path(doc), path);
@@ -273,7 +264,6 @@ TEST(document_lifecycle, loaded_document_saves_back_to_its_path) {
 }
 
 TEST(document_lifecycle, racing_loads_of_one_path_leave_one_document) {
-    lifecycle_writers writers;
     scratch_dir dir;
     const std::string path = dir / "book.xlsx";
     save_new_book(path);
@@ -322,12 +312,11 @@ TEST(document_lifecycle, corpus_packages_load_with_their_sheets) {
 }
 
 TEST(document_lifecycle, failed_save_over_a_file_leaves_it_untouched) {
-    lifecycle_writers writers;
     scratch_dir dir;
     const std::string path = dir / "book.xlsx";
     save_new_book(path);
     const std::string before = slurp(path);
-    vex::iDocument* doc = vex::create_document();
+    vex::iDocument* doc = with_writers(vex::create_document());
     vex::iWorkbook* wb = doc->get_workbook();
     for (int i = 0; i < 20; ++i) wb->add_worksheet(nullptr);
     const pid_t child = fork();
@@ -372,7 +361,6 @@ TEST(document_lifecycle, released_documents_give_their_memory_back) {
 }
 
 TEST(document_lifecycle, threads_create_save_load_and_release_their_own_documents) {
-    lifecycle_writers writers;
     scratch_dir dir;
     constexpr int workers = 4, rounds = 25;
     std::atomic<bool> done{false};
@@ -393,7 +381,7 @@ TEST(document_lifecycle, threads_create_save_load_and_release_their_own_document
         threads.emplace_back([&, t] {
             const std::string path = dir / ("book" + std::to_string(t) + ".xlsx");
             for (int r = 0; r < rounds; ++r) {
-                vex::iDocument* doc = vex::create_document();
+                vex::iDocument* doc = with_writers(vex::create_document());
                 if (!doc || !doc->get_workbook()->add_worksheet(("T" + std::to_string(r)).c_str()) ||
                     !doc->save(path.c_str()))
                     ++failures;

@@ -254,22 +254,17 @@ private:
     xml_part_t& part_;
 };
 
-// Installs the stub for the kinds whose writers are still to come.
-struct stub_writers {
-    const part_kind_enum kinds[4] = {part_kind_enum::workbook_part, part_kind_enum::workbook_styles_part,
-                                     part_kind_enum::shared_string_table_part, part_kind_enum::worksheet_part};
-    stub_writers() {
-        for (part_kind_enum k : kinds) vex::set_stand_in_writer(k, &stub_writer::make);
-    }
-    ~stub_writers() {
-        for (part_kind_enum k : kinds) vex::set_stand_in_writer(k, nullptr);
-    }
-};
+// Installs the stub on the document for the kinds whose writers are still to come.
+void install_stubs(vex::xml_document_t& doc) {
+    for (part_kind_enum k : {part_kind_enum::workbook_part, part_kind_enum::workbook_styles_part,
+                             part_kind_enum::shared_string_table_part, part_kind_enum::worksheet_part})
+        doc.stand_in_writers().set(k, &stub_writer::make);
+}
 
 package_test::entries_t save_with_picture(const fixtures::bytes_t& picture) {
     package_test::scratch_dir dir;
-    stub_writers stubs;
     vex::xml_document_t doc;
+    install_stubs(doc);
     doc.create_package();
     vex::worksheet_t* sheet = doc.workbook()->insert_worksheet("Sheet1", 0);
     vex::worktable_t* table = sheet->create_worktable__(1048576, 16384, {});
@@ -350,8 +345,8 @@ package_test::entries_t two_drawings(bool one_target, package_test::entries_t& i
     }
     scratch_dir dir;
     write_zip(dir / "in.xlsx", in);
-    stub_writers stubs;
     vex::xml_document_t doc;
+    install_stubs(doc);
     doc.load((dir / "in.xlsx").c_str(), false);
     doc.save((dir / "out.xlsx").c_str(), 2);
     return read_zip(dir / "out.xlsx");
@@ -386,8 +381,8 @@ TEST(worktable_save, two_drawings_of_one_media_target_save_one_entry) {
 TEST(worktable_save, a_replaced_background_leaves_the_picture_bytes_for_the_save) {
     using namespace package_test;
     scratch_dir dir;
-    stub_writers stubs;
     vex::xml_document_t doc;
+    install_stubs(doc);
     doc.create_package();
     vex::worktable_t* table = doc.workbook()->insert_worksheet("Sheet1", 0)->create_worktable__(100, 100, {});
     const fixtures::bytes_t a = fixtures::png(6, 6), b = fixtures::png(7, 7);

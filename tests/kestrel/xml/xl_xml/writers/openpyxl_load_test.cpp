@@ -22,11 +22,11 @@ namespace mta = vex::mta;
 } // namespace
 
 TEST(openpyxl_load, workbook_styles_and_strings) {
-    const stand_in_writers others({k::vml_drawing_part});
-    const stand_in_writers sheets({k::worksheet_part}, &writer_test::numbering_sheet::make);
     writer_test::sheet_texts() = {"_x0041_ \x01 a<b", "plain"};
     scratch_dir dir;
     vex::xml_document_t doc;
+    const stand_in_writers others(doc, {k::vml_drawing_part});
+    const stand_in_writers sheets(doc, {k::worksheet_part}, &writer_test::numbering_sheet::make);
     doc.create_package();
     vex::workbook_t& book = *doc.workbook();
     ASSERT_TRUE(writer_test::add_sheet(book, "Data & more"));

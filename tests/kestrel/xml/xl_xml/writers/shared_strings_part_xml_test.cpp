@@ -99,9 +99,9 @@ TEST(shared_strings_part_xml, rich_runs) {
 }
 
 TEST(shared_strings_part_xml, saved_after_the_sheets_that_number_it) {
-    const stand_in_writers sheets({k::worksheet_part}, &writer_test::numbering_sheet::make);
     scratch_dir dir;
     book_with_pool b;
+    const stand_in_writers sheets(b.doc, {k::worksheet_part}, &writer_test::numbering_sheet::make);
     writer_test::sheet_texts() = {"b", "a", "b"};
     writer_test::add_sheet(*b.book, "B");
     b.doc.save((dir / "s.xlsx").c_str(), 2);

@@ -114,9 +114,9 @@ TEST(styles_part_xml, gradient_inner_borders_and_custom_format) {
 }
 
 TEST(styles_part_xml, saved_package_is_well_formed) {
-    const stand_in_writers others({k::worksheet_part, k::vml_drawing_part});
     scratch_dir dir;
     styled_book b;
+    const stand_in_writers others(b.doc, {k::worksheet_part, k::vml_drawing_part});
     mta::style_settings_t s;
     s.set_numfmt_code("#,##0.00;[Red]-#,##0.00");
     mta::fill_t fill;

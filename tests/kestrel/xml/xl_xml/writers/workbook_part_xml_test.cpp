@@ -18,10 +18,10 @@ using k = vex::part_kind_enum;
 
 // Everything but the workbook part through stand-ins.
 struct saved_book {
-    stand_in_writers others{{k::workbook_styles_part, k::shared_string_table_part, k::worksheet_part,
-                             k::vml_drawing_part}};
     scratch_dir dir;
     vex::xml_document_t doc;
+    stand_in_writers others{doc, {k::workbook_styles_part, k::shared_string_table_part, k::worksheet_part,
+                                  k::vml_drawing_part}};
     vex::workbook_t* book = nullptr;
 
     saved_book() {

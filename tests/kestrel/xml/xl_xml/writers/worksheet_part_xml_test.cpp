@@ -22,9 +22,9 @@ namespace mta = vex::mta;
 
 // Sheets through their own writer; drawings through stand-ins.
 struct saved_sheet {
-    stand_in_writers others{{k::vml_drawing_part}};
     scratch_dir dir;
     vex::xml_document_t doc;
+    stand_in_writers others{doc, {k::vml_drawing_part}};
     vex::workbook_t* book = nullptr;
     vex::worksheet_t* sheet = nullptr;
     vex::worktable_t* table = nullptr;
