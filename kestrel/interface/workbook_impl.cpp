@@ -392,9 +392,12 @@ void iWorkbook_impl::delete_defined_name(int index) {
 
 // ---- named styles and rich text ----
 
+// Null, with the message that says why, before the first sheet.
 mta::style_manager_t* iWorkbook_impl::style_manager__() const {
     worktable_t* table = workbook_->first_worktable();
-    return table ? table->get_style_manager() : nullptr;
+    mta::style_manager_t* manager = table ? table->get_style_manager() : nullptr;
+    if (!manager) detail::report(msg_no_worksheet);
+    return manager;
 }
 
 iStyle* iWorkbook_impl::get_named_style(const char* name) {
@@ -406,10 +409,7 @@ iStyle* iWorkbook_impl::get_named_style(const char* name) {
         std::lock_guard lock(mutex_);
         const std::string text = checked_host_text(name);
         mta::style_manager_t* manager = style_manager__();
-        if (!manager) {
-            detail::report(msg_no_worksheet);
-            return nullptr;
-        }
+        if (!manager) return nullptr;
         std::unique_ptr<mta::style_settings_t> settings = manager->get_named_style(text);
         if (!settings) return nullptr;
         return keep__(styles_, std::make_unique<iStyle_impl>(this, std::move(*settings)));
@@ -435,10 +435,7 @@ iStyle* iWorkbook_impl::add_custom_style(const char* name, iStyle* style) {
         std::lock_guard lock(mutex_);
         const std::string text = checked_host_text(name);
         mta::style_manager_t* manager = style_manager__();
-        if (!manager) {
-            detail::report(msg_no_worksheet);
-            return nullptr;
-        }
+        if (!manager) return nullptr;
         if (!manager->add_custom_style(text, *settings)) return nullptr;
         return get_named_style(name);
     } catch (...) {
@@ -452,10 +449,7 @@ bool iWorkbook_impl::modify_named_style(const char* name, iStyle* style) {
         const std::optional<mta::style_settings_t> settings = settings_of(style);
         std::lock_guard lock(mutex_);
         mta::style_manager_t* manager = style_manager__();
-        if (!manager) {
-            detail::report(msg_no_worksheet);
-            return false;
-        }
+        if (!manager) return false;
         if (!settings) {
             detail::report(msg_null_style);
             return false;
