@@ -664,7 +664,8 @@ PLOVER_API const char* get_version(void) PLOVER_NOEXCEPT;
  *  @param ref UTF-8 or NULL (NULL gives row 0 and column 0 and succeeds)
  *  @param row, col receive 1..1048576 and 1..16384; each may be NULL
  *  @return 1, or 0. A malformed text leaves "Wrong cell reference: <ref>" or
- *          "Wrong row identifier: <ref>" in run_msg(); a reference outside the
+ *          "Wrong row identifier: <ref>" in run_msg(), a row number past any
+ *          integer "stoi argument out of range"; a reference outside the
  *          sheet ("A0", "XFE1") returns 0 and leaves run_msg() alone.
  *  Example: examples/example.c */
 PLOVER_API int a1_to_row_col(const char* ref, int* row, int* col) PLOVER_NOEXCEPT;

@@ -40,8 +40,13 @@ TEST(a1_to_row_col, parses_and_refuses) {
     EXPECT_STREQ(run_msg(), "Wrong row identifier: A");
     EXPECT_EQ(a1("1")[0], 0);
     EXPECT_STREQ(run_msg(), "Wrong cell reference: 1");
-    EXPECT_EQ(a1("A99999999999")[0], 0);
-    EXPECT_STREQ(run_msg(), "Wrong row identifier: A99999999999");
+    // A row that overflows keeps the conversion's own text, in either form.
+    for (const char* huge : {"A99999999999", "$B$2147483648"}) {
+        EXPECT_EQ(a1(huge), (std::array{0, -1, -1})) << huge;
+        EXPECT_STREQ(run_msg(), "stoi argument out of range") << huge;
+    }
+    EXPECT_EQ(wide_a1(u"XFD99999999999"), (std::array{0, -1, -1}));
+    EXPECT_STREQ(run_msg(), "stoi argument out of range");
 
     // One past each limit: refused, nothing written, the last message left alone.
     set_marker();
