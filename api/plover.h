@@ -175,9 +175,9 @@ PLOVER_API const char* ws_get_text(plover_worksheet_t* ws, int row, int col) PLO
 PLOVER_API int ws_get_boolean(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT;
 /** The serial of the cell's date or time (a number with a date format, a formula's date result); 0.0 on failure. */
 PLOVER_API double ws_get_datetime(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT;
-/** A copy of the cell's rich text, valid until the next ws_get_richtext in this workbook; NULL on failure. */
+/** A copy of the cell's rich text, valid until the calling thread's next ws_get_richtext in this workbook (each thread has its own, so the call is safe from any thread) and freed with the workbook; NULL on failure. */
 PLOVER_API plover_richtext_t* ws_get_richtext(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT;
-/** The cell's formula text, valid until the cell changes; NULL on failure (no formula). */
+/** The cell's formula text (a shared formula's follower's as read at its cell), valid until the cell changes, whichever cells are read meanwhile; NULL on failure (no formula). */
 PLOVER_API const char* ws_get_formula_expr(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT;
 /** The cell's error (ErrorCodeEnum, 0 for none); -1 on failure (e.g. a formula not yet calculated). */
 PLOVER_API int ws_get_error(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT;

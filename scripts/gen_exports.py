@@ -77,8 +77,8 @@ r | false | bool contains_richtext(int row, int col) | Whether the cell holds a 
 - | nullptr | const char* get_text(int row, int col) | The cell's text (a rich text's plain text, a formula's text result), valid until the cell changes; NULL on failure.
 r | false | bool get_boolean(int row, int col) | The cell's boolean value, or a formula's boolean result; 0 on failure.
 - | 0.0 | double get_datetime(int row, int col) | The serial of the cell's date or time (a number with a date format, a formula's date result); 0.0 on failure.
-- | nullptr | iRichtext* get_richtext(int row, int col) | A copy of the cell's rich text, valid until the next ws_get_richtext in this workbook; NULL on failure.
-- | nullptr | const char* get_formula_expr(int row, int col) | The cell's formula text, valid until the cell changes; NULL on failure (no formula).
+- | nullptr | iRichtext* get_richtext(int row, int col) | A copy of the cell's rich text, valid until the calling thread's next ws_get_richtext in this workbook (each thread has its own, so the call is safe from any thread) and freed with the workbook; NULL on failure.
+- | nullptr | const char* get_formula_expr(int row, int col) | The cell's formula text (a shared formula's follower's as read at its cell), valid until the cell changes, whichever cells are read meanwhile; NULL on failure (no formula).
 - | -1 | int get_error(int row, int col) | The cell's error (ErrorCodeEnum, 0 for none); -1 on failure (e.g. a formula not yet calculated).
 r | false | bool set_num(int row, int col, double value) | Stores a number in the cell, replacing any formula; 1, or 0 on failure (NaN and infinities are refused).
 r | false | bool set_text(int row, int col, const char* text) | Stores a text in the cell; 1, or 0 on failure (e.g. a NULL text).

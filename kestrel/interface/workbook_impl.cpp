@@ -62,7 +62,7 @@ iWorkbook_impl::iWorkbook_impl(iDocument_impl* owner, workbook_t* workbook) : wo
 }
 
 iWorkbook_impl::~iWorkbook_impl() {
-    cell_richtext_.reset();
+    cell_richtexts_.clear();
     richtexts_.clear();
     styles_.clear();
     sheets_.clear();
@@ -484,8 +484,9 @@ bool iWorkbook_impl::release_richtext(const iRichtext_impl* richtext) { return r
 iRichtext* iWorkbook_impl::keep_cell_richtext(std::unique_ptr<iRichtext_impl> handle) {
     std::unique_ptr<iRichtext_impl> previous;  // destroyed after the lock is let go
     std::lock_guard lock(mutex_);
-    previous = std::exchange(cell_richtext_, std::move(handle));
-    return cell_richtext_.get();
+    std::unique_ptr<iRichtext_impl>& slot = cell_richtexts_[std::this_thread::get_id()];
+    previous = std::exchange(slot, std::move(handle));
+    return slot.get();
 }
 
 // ---- the first worksheet ----

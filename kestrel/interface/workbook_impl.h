@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -69,9 +70,10 @@ public:
     // leaving it alone, for any other handle.
     bool release_style(const iStyle_impl* style);
     bool release_richtext(const iRichtext_impl* richtext);
-    // The one slot for the rich text a sheet's get_richtext hands out: the
-    // handle replaces (and destroys) the one held before and dies with the
-    // workbook handle.
+    // The slot for the rich text a sheet's get_richtext hands out, one per
+    // calling thread: the handle replaces (and destroys) the one this thread
+    // was given before, never another thread's, and dies with the workbook
+    // handle.
     iRichtext* keep_cell_richtext(std::unique_ptr<iRichtext_impl> handle);
 
     // Renames the sheet through the component and keeps its handle under the
@@ -135,7 +137,8 @@ private:
     // Handed out by the style and rich-text slots, destroyed with the workbook.
     std::unordered_map<const iStyle_impl*, std::unique_ptr<iStyle_impl>> styles_;
     std::unordered_map<const iRichtext_impl*, std::unique_ptr<iRichtext_impl>> richtexts_;
-    std::unique_ptr<iRichtext_impl> cell_richtext_;  // see keep_cell_richtext
+    // See keep_cell_richtext.
+    std::unordered_map<std::thread::id, std::unique_ptr<iRichtext_impl>> cell_richtexts_;
     // Names handed out for chart sheets, which have no handle to keep theirs;
     // the sheet records move whenever a sheet comes, goes or moves.
     std::unordered_set<std::string> chart_names_;

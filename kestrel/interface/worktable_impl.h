@@ -192,8 +192,8 @@ public:
     iStyle* get_cell_style(int row, int col) override;
     void set_cell_style(int row, int col, iStyle* style) override;
     void set_range_style(int first_row, int first_col, int last_row, int last_col, iStyle* style) override;
-    // The handle lives in the workbook handle's one slot, until the next
-    // get_richtext on any of its sheets.
+    // The handle lives in the workbook handle's slot for the calling thread,
+    // until this thread's next get_richtext on any of its sheets.
     iRichtext* get_richtext(int row, int col) override;
     bool set_richtext(int row, int col, iRichtext* text) override;
 

@@ -221,3 +221,25 @@ TEST(threads, styles_and_rich_text_across_documents_both_ways) {
     EXPECT_STREQ(style_numfmt_code(got), "#,##0.0000");
     style_release(got);
 }
+
+// ws_get_richtext hands each thread its own object: another thread's call on
+// another sheet no longer frees the one this thread reads.
+TEST(threads, rich_texts_read_on_two_threads_stay_each_threads_own) {
+    book_t b;
+    plover_worksheet_t* s1 = wb_add_worksheet(b.wb, "S1");
+    plover_worksheet_t* s2 = wb_add_worksheet(b.wb, "S2");
+    ASSERT_NE(s2, nullptr);
+    plover_style_t* normal = wb_make_normal_style(b.wb);
+    for (const auto& [ws, text] : {std::pair{s1, "first"}, std::pair{s2, "second"}}) {
+        plover_richtext_t* rt = wb_make_richtext(b.wb);
+        rt_append(rt, text, normal);
+        ASSERT_EQ(ws_set_richtext(ws, 1, 1, rt), 1) << run_msg();
+        rt_release(rt);
+    }
+    style_release(normal);
+    plover_richtext_t* mine = ws_get_richtext(s1, 1, 1);
+    std::thread([&] { EXPECT_STREQ(rt_plain_text(ws_get_richtext(s2, 1, 1)), "second"); }).join();
+    EXPECT_STREQ(rt_plain_text(mine), "first");
+    race(rounds(2000), [&](int) { EXPECT_STREQ(rt_plain_text(ws_get_richtext(s1, 1, 1)), "first"); },
+         [&](int) { EXPECT_STREQ(rt_plain_text(ws_get_richtext(s2, 1, 1)), "second"); });
+}

@@ -40,7 +40,7 @@ T guarded(T failed, F&& get) {
 }
 
 // A shared formula's follower holds no text of its own: its master's, read
-// at the follower's cell. Valid until the thread's next call.
+// at the follower's cell. Valid until the cell changes.
 const char* follower_text(const Table& table, const cell_t& cell) {
     if (cell.kind() != cell_value_kind::formula) return nullptr;
     const formula::formula_cell& f = *std::get<formula::formula_cell*>(*cell.value());
@@ -48,9 +48,9 @@ const char* follower_text(const Table& table, const cell_t& cell) {
     formula::table_formula_model* model = table.get_formula_model();
     const formula::shared_formula_entry_t* master = a.type == 1 && model ? model->shared_formula(a.shared_index) : nullptr;
     if (!master || master->text.empty()) return nullptr;
-    thread_local std::string text;
-    text = formula::moved_formula_text(model->context(), master->master, f.position(), master->text);
-    return text.c_str();
+    return model->keep_follower_text(f.position(),
+                                     formula::moved_formula_text(model->context(), master->master, f.position(),
+                                                                 master->text));
 }
 
 template <class T>

@@ -29,6 +29,8 @@ bool get_boolean(const Table& table, int row, int col);
 double get_datetime(const Table& table, int row, int col);
 // A copy of the cell's rich text.
 std::unique_ptr<richtext_t> get_richtext(const Table& table, int row, int col);
+// The formula's text, a shared follower's as read at its cell; valid until
+// the cell changes.
 const char* get_formula_expr(const Table& table, int row, int col);
 // The public error code, the error value plus one: 0 for a cell without an error,
 // -1 for a formula without an error result.

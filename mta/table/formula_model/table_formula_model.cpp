@@ -61,6 +61,7 @@ bool try_parse(model_context& context, const vex::coord_t& at, std::string_view 
 struct table_formula_model::impl {
     formula_model_context* context;
     std::unordered_map<uint32_t, shared_formula_entry_t> shared;
+    std::unordered_map<uint64_t, std::string> follower_texts;  // by row and column
 
     Table& table() const { return context->table(); }
     int32_t own_grid() const { return context->get_sheet_id(); }
@@ -123,7 +124,7 @@ struct table_formula_model::impl {
 };
 
 table_formula_model::table_formula_model(formula_model_context& context)
-    : impl_(std::make_unique<impl>(impl{&context, {}})) {}
+    : impl_(std::make_unique<impl>(impl{&context, {}, {}})) {}
 
 table_formula_model::~table_formula_model() = default;
 
@@ -281,6 +282,12 @@ void table_formula_model::follow_shared_master(uint32_t shared_index, std::strin
 const shared_formula_entry_t* table_formula_model::shared_formula(uint32_t shared_index) const {
     const auto it = impl_->shared.find(shared_index);
     return it == impl_->shared.end() ? nullptr : &it->second;
+}
+
+const char* table_formula_model::keep_follower_text(const vex::coord_t& at, std::string text) {
+    std::string& kept = impl_->follower_texts[uint64_t(uint32_t(at.row)) << 32 | uint32_t(at.col)];
+    if (kept != text) kept = std::move(text);
+    return kept.c_str();
 }
 
 } // namespace vex::mta::formula

@@ -78,6 +78,10 @@ public:
     void follow_shared_master(uint32_t shared_index, std::string_view text, const vex::coord_t& at);
     // Null for a shared index no master has set.
     const shared_formula_entry_t* shared_formula(uint32_t shared_index) const;
+    // A shared follower's text as a host reads it, kept for the cell at `at`:
+    // the pointer stays good until a read there gives another text (the cell
+    // changed), whatever other followers are read meanwhile.
+    const char* keep_follower_text(const vex::coord_t& at, std::string text);
 
     struct impl;
 

@@ -357,14 +357,21 @@ TEST(settings_round_trip, workbook_content_is_written_back) {
     }
 }
 
+namespace {
+
+// B1 the master of a formula shared down to B3.
+const std::string shared_down_b =
+    "<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"B1\"><f t=\"shared\" ref=\"B1:B3\" si=\"0\">"
+    "A1*$C$1+SUM(A$1:A1)</f><v>1</v></c></row>"
+    "<row r=\"2\"><c r=\"B2\"><f t=\"shared\" si=\"0\"/><v>0</v></c></row>"
+    "<row r=\"3\"><c r=\"B3\"><f t=\"shared\" si=\"0\"/><v>0</v></c></row></sheetData>";
+
+} // namespace
+
 // A shared formula's follower gives its own text: the master's, read at the
 // follower's cell.
 TEST(settings_round_trip, shared_formula_followers_give_their_text) {
-    const std::string body =
-        "<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"B1\"><f t=\"shared\" ref=\"B1:B3\" si=\"0\">"
-        "A1*$C$1+SUM(A$1:A1)</f><v>1</v></c></row>"
-        "<row r=\"2\"><c r=\"B2\"><f t=\"shared\" si=\"0\"/><v>0</v></c></row>"
-        "<row r=\"3\"><c r=\"B3\"><f t=\"shared\" si=\"0\"/><v>0</v></c></row></sheetData>";
+    const std::string& body = shared_down_b;
     const auto check = [](plover_workbook_t* wb) {
         plover_worksheet_t* ws = first_sheet(wb);
         EXPECT_STREQ(ws_get_formula_expr(ws, 1, 2), "A1*$C$1+SUM(A$1:A1)");
@@ -373,6 +380,22 @@ TEST(settings_round_trip, shared_formula_followers_give_their_text) {
         EXPECT_STREQ(ws_get_formula_expr(ws, 2, 2), "A2*$C$1+SUM(A$1:A2)");
     };
     run_rows({{"followers", body, check, {"<c r=\"B3\"><f t=\"shared\" si=\"0\"/>"}, {}, check}});
+}
+
+// Each follower's text stays where it was handed out while the others are
+// read, until its own cell changes.
+TEST(settings_round_trip, a_followers_text_stays_until_its_cell_changes) {
+    const auto hold = [](plover_workbook_t* wb) {
+        plover_worksheet_t* ws = first_sheet(wb);
+        const char* b2 = ws_get_formula_expr(ws, 2, 2);
+        EXPECT_STREQ(ws_get_formula_expr(ws, 3, 2), "A3*$C$1+SUM(A$1:A3)");
+        EXPECT_STREQ(b2, "A2*$C$1+SUM(A$1:A2)");
+        ASSERT_EQ(ws_set_num(ws, 3, 2, 7), 1);
+        EXPECT_EQ(ws_get_formula_expr(ws, 3, 2), nullptr);
+        EXPECT_EQ(ws_get_formula_expr(ws, 2, 2), b2);
+        EXPECT_STREQ(b2, "A2*$C$1+SUM(A$1:A2)");
+    };
+    run_rows({{"held", shared_down_b, hold, {"<c r=\"B3\"><v>7</v></c>"}, {}}});
 }
 
 // A deleted picture takes its image part with it once no other picture shows it.
