@@ -57,7 +57,8 @@ PLOVER_API plover_document_t* create_document(void) PLOVER_NOEXCEPT;
 PLOVER_API plover_document_t* doc_create(void) PLOVER_NOEXCEPT;
 
 /** Opens a .xlsx package.
- *  @param path UTF-8 file name; a path that an open document already holds is refused
+ *  @param path UTF-8 file name; a file that an open document already holds is refused
+ *         under any spelling of its path ("File <path> has been loaded.")
  *  @return the handle, released with doc_release(), or NULL with the reason in run_msg(). */
 PLOVER_API plover_document_t* load_document(const char* path) PLOVER_NOEXCEPT;
 /** The same as load_document(). */
@@ -75,11 +76,11 @@ PLOVER_API plover_document_t* doc_load(const char* path) PLOVER_NOEXCEPT;
 
 /* ---- begin generated family exports ---- */
 /* ---- doc_ family (3) ----------------------------------------------------- */
-/** The document's workbook, owned by the document; NULL on failure. */
+/** The document's workbook, owned by the document; NULL on failure (e.g. a released document). */
 PLOVER_API plover_workbook_t* doc_get_workbook(plover_document_t* doc) PLOVER_NOEXCEPT;
-/** Writes the package to path, or with a NULL path to the one it was loaded from or last saved to; 1, or 0 on failure. */
+/** Writes the package to path, or with a NULL path to the one it was loaded from or last saved to; a symbolic link is followed and stays a link, the new file keeps the permission bits of the one it replaces, a path that exists and is not a regular file (FIFO, device, socket, directory) is refused with "The saved file must be a regular file: PATH", and a failed save leaves the old file as it was; 1, or 0 on failure. */
 PLOVER_API int doc_save(plover_document_t* doc, const char* path) PLOVER_NOEXCEPT;
-/** Closes the document and frees it with its workbook and every handle they gave out. */
+/** Closes the document and frees it with its workbook and every handle they gave out; every doc_ function refuses the released handle. */
 PLOVER_API void doc_release(plover_document_t* doc) PLOVER_NOEXCEPT;
 
 /* ---- wb_ family (30) ------------------------------------------------------ */

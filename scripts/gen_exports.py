@@ -25,9 +25,9 @@ ROOT = pathlib.Path(__file__).resolve().parent.parent
 
 FAMILIES = [
     ("doc", "iDocument", "plover_document_t", "doc", """
-- | nullptr | iWorkbook* get_workbook() | The document's workbook, owned by the document; NULL on failure.
-r | false | bool save(const char* path) | Writes the package to path, or with a NULL path to the one it was loaded from or last saved to; 1, or 0 on failure.
-- | | void release() | Closes the document and frees it with its workbook and every handle they gave out.
+- | nullptr | iWorkbook* get_workbook() | The document's workbook, owned by the document; NULL on failure (e.g. a released document).
+r | false | bool save(const char* path) | Writes the package to path, or with a NULL path to the one it was loaded from or last saved to; a symbolic link is followed and stays a link, the new file keeps the permission bits of the one it replaces, a path that exists and is not a regular file (FIFO, device, socket, directory) is refused with "The saved file must be a regular file: PATH", and a failed save leaves the old file as it was; 1, or 0 on failure.
+- | | void release() | Closes the document and frees it with its workbook and every handle they gave out; every doc_ function refuses the released handle.
 """),
     ("wb", "iWorkbook", "plover_workbook_t", "wb", """
 r | false | bool is_date1904() | Whether the workbook uses the 1904 date system; 0 on failure.

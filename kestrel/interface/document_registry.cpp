@@ -1,9 +1,11 @@
 #include "kestrel/interface/document_registry.h"
 
+#include "kestrel/interface/entry.h"
 #include "mta/table/table/table_registry.h"
 #include "run_message.h"
 
 #include <stdexcept>
+#include <sys/stat.h>
 
 namespace vex {
 
@@ -36,6 +38,11 @@ iDocument* document_registry_t::add__(std::unique_ptr<iDocument> doc, const char
     return raw;
 }
 
+bool document_registry_t::contains(const iDocument* doc) const {
+    std::lock_guard lock(mutex_);
+    return index_.contains(doc);
+}
+
 std::string document_registry_t::find_path(const iDocument* doc) const {
     std::lock_guard lock(mutex_);
     const auto it = index_.find(doc);
@@ -48,8 +55,17 @@ iDocument* document_registry_t::find_by_path(std::string_view path) const {
 }
 
 iDocument* document_registry_t::find_by_path__(std::string_view path) const {
-    for (const entry_t& e : entries_)
+    // Spellings differ ("a.xlsx", "/abs/dir/a.xlsx", "dir/../dir/a.xlsx", a
+    // link): the file is the one the device and inode name, links followed.
+    struct stat wanted {};
+    const bool exists = ::stat(std::string(path).c_str(), &wanted) == 0;
+    for (const entry_t& e : entries_) {
         if (e.path == path) return e.doc.get();
+        struct stat held {};
+        if (exists && !e.path.empty() && ::stat(e.path.c_str(), &held) == 0 && held.st_dev == wanted.st_dev &&
+            held.st_ino == wanted.st_ino)
+            return e.doc.get();
+    }
     return nullptr;
 }
 
@@ -79,6 +95,25 @@ size_t document_registry_t::size() const {
     std::lock_guard lock(mutex_);
     return entries_.size();
 }
+
+namespace detail {
+
+bool admit(const iDocument* doc, std::initializer_list<const char*> texts) noexcept {
+    if (doc) {
+        try {
+            if (!get_document_registry().contains(doc)) {
+                report(closed_document_message);
+                return false;
+            }
+        } catch (...) {
+            report_exception();
+            return false;
+        }
+    }
+    return admit<iDocument>(doc, texts);
+}
+
+} // namespace detail
 
 document_registry_t& get_document_registry() {
     // What a document touches while it is destroyed must outlive this object:

@@ -27,14 +27,17 @@ public:
     iDocument* add_document(std::unique_ptr<iDocument> doc, const char* path) {
         return add__(std::move(doc), path, false);
     }
-    // The same, unless a document holds that path already: then null, and doc
-    // is destroyed. Two loads of one path racing leave one document.
+    // The same, unless a document holds that path or file already: then null,
+    // and doc is destroyed. Two loads of one path racing leave one document.
     iDocument* add_document_at_new_path(std::unique_ptr<iDocument> doc, const char* path) {
         return add__(std::move(doc), path, true);
     }
+    // Whether doc is open: registered and not yet released.
+    bool contains(const iDocument* doc) const;
     // Empty for a null or unknown handle.
     std::string find_path(const iDocument* doc) const;
-    // The first registered document whose path has exactly these bytes.
+    // The first registered document whose path has exactly these bytes or
+    // names the same existing file (device and inode, links followed).
     iDocument* find_by_path(std::string_view path) const;
     // Both throw std::logic_error for a handle that is not registered.
     void update_path(const iDocument* doc, std::string_view path);

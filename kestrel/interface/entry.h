@@ -1,7 +1,7 @@
 #pragma once
-// The frame shared by every family export: a null handle and a host text that is
-// not UTF-8 are refused before the slot is reached, and nothing thrown by the slot
-// leaves the library.
+// The frame shared by every family export: a null handle, a document handle the
+// registry does not hold and a host text that is not UTF-8 are refused before the
+// slot is reached, and nothing thrown by the slot leaves the library.
 
 #include "kestrel/interface/out_param.h"
 
@@ -13,9 +13,14 @@
 
 #include <utf8.h>
 
+namespace vex {
+class iDocument;
+}
+
 namespace vex::detail {
 
 inline constexpr std::string_view null_handle_message = "The handle cannot be empty.";
+inline constexpr std::string_view closed_document_message = "The document is not open: released or never made.";
 inline constexpr std::string_view bad_text_message = "Failed to convert from ANSI string";
 inline constexpr std::string_view unknown_error_message = "Unknown error occurred.";
 
@@ -68,6 +73,10 @@ bool admit(const Handle* handle, std::initializer_list<const char*> texts) noexc
     }
     return true;
 }
+
+// A document handle must also be one the registry holds: a released one
+// would be read after it was freed. Defined beside the registry.
+bool admit(const iDocument* doc, std::initializer_list<const char*> texts) noexcept;
 
 template <typename Handle, typename R, typename Work>
 R enter(const Handle* handle, R failure, std::initializer_list<const char*> texts, Work&& work) noexcept {

@@ -20,6 +20,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <random>
+#include <stdexcept>
+#include <system_error>
 #include <sys/stat.h>
 #include <unordered_set>
 #include <unistd.h>
@@ -103,6 +105,34 @@ std::string part_content_type(const xml_part_t& part) {
 std::filesystem::path directory_of(const std::string& path) {
     std::filesystem::path dir = std::filesystem::path(path).parent_path();
     return dir.empty() ? std::filesystem::path(".") : dir;
+}
+
+// The file a save replaces: path, or where the symbolic links it starts end
+// (the links stay). What is there already must be a regular file: the save
+// renames a new file over it, which would put a file in the place of a FIFO,
+// a device or a folder instead of writing to it.
+std::string file_to_replace(const std::string& path) {
+    namespace fs = std::filesystem;
+    constexpr int max_links = 40;  // as the kernel follows them
+    fs::path at(path);
+    for (int links = 0;; ++links) {
+        std::error_code ec;
+        const fs::file_type type = fs::symlink_status(at, ec).type();
+        if (type == fs::file_type::symlink) {
+            if (links == max_links)
+                throw fs::filesystem_error("save", path,
+                                           std::make_error_code(std::errc::too_many_symbolic_link_levels));
+            const fs::path to = fs::read_symlink(at);
+            at = to.is_absolute() ? to : at.parent_path() / to;
+            continue;
+        }
+        // Missing, or not to be looked at (none): made or refused as any new file.
+        const bool replaceable = type == fs::file_type::regular || type == fs::file_type::not_found ||
+                                 type == fs::file_type::none;
+        if (!replaceable || !at.has_filename())
+            throw std::runtime_error("The saved file must be a regular file: " + path);
+        return at.string();
+    }
 }
 
 // A new file beside target, opened for writing: the kernel applies the umask
@@ -432,19 +462,21 @@ void excel_resolver::get_part__(xml_part_t* part) {
 // ---------------------------------------------------------------- saving
 
 void excel_resolver::save(const char* path) {
-    const std::string target = path ? path : "";
-    const std::string name = std::filesystem::path(target).filename().string();
-    if (name.empty() || target.ends_with('/')) {
-        archive_.create_zip_file(target);  // refuses it with the archive's own message
+    const std::string given = path ? path : "";
+    const std::string name = std::filesystem::path(given).filename().string();
+    if (name.empty() || given.ends_with('/')) {
+        archive_.create_zip_file(given);  // refuses it with the archive's own message
         return;
     }
-    check_writers__();  // before anything on disk changes
+    // Before anything on disk changes.
+    const std::string target = file_to_replace(given);
+    check_writers__();
     std::error_code ec;
     std::filesystem::create_directories(directory_of(target), ec);
     std::string temp;
     const int fd = create_file_beside(target, temp);
     if (fd < 0)
-        throw archive_error("Can not create file: '" + target +
+        throw archive_error("Can not create file: '" + given +
                             "'. Please check if the file has been opened or if the file name is illegal.");
     ::close(fd);
     try {

@@ -43,7 +43,9 @@ public:
     // The package is written to a new file beside path and renamed over it once
     // complete; on failure that file is removed and path stays as it was. A
     // part to be written with neither a writer nor kept bytes fails the save
-    // before anything on disk changes.
+    // before anything on disk changes. A symbolic link is followed (the new file
+    // goes beside the file it names); a path holding anything but a regular file
+    // is refused, as it would be replaced rather than written.
     void save(const char* path) override;
 
     void read_part_relationships(xml_part_t* part);

@@ -462,3 +462,29 @@ TEST(excel_resolver, saved_file_takes_the_umask_or_the_mode_of_the_file_it_repla
     EXPECT_NE(slurp(dir / "old.xlsx"), "previous bytes");
     EXPECT_EQ(::umask(previous), 077u);  // left as it was
 }
+
+// A path holding anything but a regular file, or links that never end, are
+// refused before anything on disk changes.
+TEST(excel_resolver, save_refuses_what_is_not_a_regular_file_and_endless_links) {
+    scratch_dir dir;
+    vex::xml_document_t doc;
+    const stand_in_writers writers(doc);
+    doc.create_package();
+    ASSERT_EQ(::mkfifo((dir / "pipe.xlsx").c_str(), 0600), 0);
+    fs::create_symlink("loop_b.xlsx", dir / "loop_a.xlsx");
+    fs::create_symlink("loop_a.xlsx", dir / "loop_b.xlsx");
+    try {
+        doc.save((dir / "pipe.xlsx").c_str(), 2);
+        ADD_FAILURE() << "saved over a FIFO";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()), "The saved file must be a regular file: " + (dir / "pipe.xlsx"));
+    }
+    try {
+        doc.save((dir / "loop_a.xlsx").c_str(), 2);
+        ADD_FAILURE() << "saved through a loop of links";
+    } catch (const fs::filesystem_error& e) {
+        EXPECT_EQ(e.code(), std::errc::too_many_symbolic_link_levels);
+    }
+    EXPECT_TRUE(fs::is_fifo(dir / "pipe.xlsx"));
+    EXPECT_EQ(dir.files().size(), 3u);
+}

@@ -160,6 +160,23 @@ TEST(document_registry, keeps_paths_by_handle_in_registration_order) {
     EXPECT_EQ(destroyed, 2);
 }
 
+TEST(document_registry, a_file_is_found_under_any_spelling_of_its_path) {
+    scratch_dir dir;
+    std::ofstream(dir / "a.xlsx") << "a";
+    std::ofstream(dir / "b.xlsx") << "b";
+    vex::document_registry_t registry;
+    int destroyed = 0;
+    vex::iDocument* a = registry.add_document(std::make_unique<counted_document>(destroyed), (dir / "a.xlsx").c_str());
+    registry.add_document(std::make_unique<counted_document>(destroyed), (dir / "gone.xlsx").c_str());
+    EXPECT_EQ(registry.find_by_path(dir / "./a.xlsx"), a);
+    EXPECT_EQ(registry.find_by_path(dir / "b.xlsx"), nullptr);
+    EXPECT_EQ(registry.find_by_path(dir / "./gone.xlsx"), nullptr);  // no file: the bytes alone
+    EXPECT_EQ(registry.add_document_at_new_path(std::make_unique<counted_document>(destroyed),
+                                                (dir.path / ".." / dir.path.filename() / "a.xlsx").c_str()),
+              nullptr);
+    EXPECT_EQ(destroyed, 1);
+}
+
 TEST(document_registry, destroys_open_documents_with_itself) {
     int destroyed = 0;
     {
