@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace vex {
 
@@ -29,6 +30,11 @@ void part_container::add(xml_part_t* part, bool at_front) {
 
 void part_container::add_relationship(relationship_t r, bool at_front) {
     relationships_.insert(at_front ? relationships_.begin() : relationships_.end(), std::move(r));
+}
+
+void part_container::add_relationships_at_front(std::vector<relationship_t> records) {
+    relationships_.insert(relationships_.begin(), std::make_move_iterator(records.begin()),
+                          std::make_move_iterator(records.end()));
 }
 
 status_t part_container::on_relationship_node(const xml::sxml::xml_node_t* node) {

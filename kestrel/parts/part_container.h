@@ -46,6 +46,8 @@ public:
     const std::vector<relationship_t>& relationships() const noexcept { return relationships_; }
     void clear_relationships() noexcept { relationships_.clear(); }
     void add_relationship(relationship_t r, bool at_front);
+    // Puts the records before all others, in the order given.
+    void add_relationships_at_front(std::vector<relationship_t> records);
     bool has_office_document() const noexcept;
 
     // Gives the children "rId1", "rId2", ... in child order; returns their count.
