@@ -12,6 +12,7 @@
 #include <atomic>
 #include <climits>
 #include <stdexcept>
+#include <unordered_map>
 
 namespace vex {
 
@@ -32,17 +33,14 @@ writer_factory_t stand_in_writer(const xml_part_t& part) noexcept {
     return document ? document->stand_in_writers().get(part.kind()) : nullptr;
 }
 
-// Counts the parts of the asked child's kind that come before it, depth first
-// in child order; true once the child is met.
-bool count_before(const xml_part_t& node, const xml_part_t* child, unsigned& counter) {
+// Ranks every part below node among those of its kind, depth first in child
+// order: a part's rank is the count of its kind met before it.
+void rank_parts(const xml_part_t& node, std::unordered_map<part_kind_enum, unsigned>& next,
+                std::unordered_map<const xml_part_t*, unsigned>& rank) {
     for (const auto& c : node.get_child_parts()) {
-        if (c->kind() == child->kind()) {
-            if (c.get() == child) return true;
-            ++counter;
-        }
-        if (count_before(*c, child, counter)) return true;
+        rank.emplace(c.get(), next[c->kind()]++);
+        rank_parts(*c, next, rank);
     }
-    return false;
 }
 
 } // namespace
@@ -239,9 +237,20 @@ void xml_part_t::after_child_saved() {}
 std::optional<unsigned> xml_part_t::get_part_number(const xml_part_t* child) const {
     const xml_part_t* workbook = get_workbook_part();
     if (!child || !child->numbered_) return std::nullopt;
-    unsigned counter = 0;
-    if (count_before(*workbook, child, counter)) return counter;
-    return std::nullopt;
+    return workbook->rank_below__(*child);
+}
+
+std::optional<unsigned> xml_part_t::rank_below__(const xml_part_t& part) const {
+    const uint64_t version = part_container::tree_version();
+    if (!kind_ranks_ || kind_ranks_->tree_version != version) {
+        auto ranks = std::make_unique<kind_ranks_t>();
+        ranks->tree_version = version;
+        std::unordered_map<part_kind_enum, unsigned> next;
+        rank_parts(*this, next, ranks->rank);
+        kind_ranks_ = std::move(ranks);
+    }
+    const auto it = kind_ranks_->rank.find(&part);
+    return it == kind_ranks_->rank.end() ? std::nullopt : std::optional<unsigned>(it->second);
 }
 
 } // namespace vex

@@ -21,6 +21,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace vex {
 
@@ -45,7 +46,10 @@ public:
 
     // ---- identity in the package ----
     part_kind_enum kind() const noexcept { return kind_; }
-    void set_kind(part_kind_enum kind) noexcept { kind_ = kind; }
+    void set_kind(part_kind_enum kind) noexcept {
+        kind_ = kind;
+        part_container::tree_changed();
+    }
     bool is_numbered() const noexcept { return numbered_; }
     void set_numbered(bool numbered) noexcept { numbered_ = numbered; }
     bool is_complete() const noexcept { return complete_; }
@@ -173,6 +177,14 @@ private:
     struct node_chain_deleter {
         void operator()(xml::sxml::sxml_arena::chunk* chain) const noexcept;
     };
+    // Every part's rank among the parts of its kind below this one, from one
+    // walk, with the tree version it was taken at.
+    struct kind_ranks_t {
+        uint64_t tree_version = 0;
+        std::unordered_map<const xml_part_t*, unsigned> rank;
+    };
+
+    std::optional<unsigned> rank_below__(const xml_part_t& part) const;
 
     bool complete_ = true;
     bool follow_relationships_ = true;
@@ -202,6 +214,9 @@ private:
     part_container children_;
     std::unique_ptr<output_handler> output_handler_;
     std::unique_ptr<xml::xml_stream_writer> writer_;
+    // Kept by the workbook part, which numbering walks from: asked once per
+    // part in a save, a walk each would grow with the square of the parts.
+    mutable std::unique_ptr<kind_ranks_t> kind_ranks_;
 };
 
 } // namespace vex

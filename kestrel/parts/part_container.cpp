@@ -4,11 +4,23 @@
 #include "kestrel/parts/part.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <iterator>
 
 namespace vex {
 
 using xml::sxml::status_t;
+
+namespace {
+
+std::atomic<uint64_t> tree_versions{0};
+
+} // namespace
+
+uint64_t part_container::tree_version() noexcept { return tree_versions.load(std::memory_order_acquire); }
+
+void part_container::tree_changed() noexcept { tree_versions.fetch_add(1, std::memory_order_acq_rel); }
 
 part_container::part_container() = default;
 
@@ -21,6 +33,7 @@ part_container::~part_container() {
 void part_container::add(xml_part_t* part, bool at_front) {
     if (!part) return;
     std::unique_ptr<xml_part_t> owned(part);
+    tree_changed();
     if (at_front)
         children_.insert(children_.begin(), std::move(owned));
     else
@@ -29,6 +42,11 @@ void part_container::add(xml_part_t* part, bool at_front) {
 
 void part_container::add_relationship(relationship_t r, bool at_front) {
     relationships_.insert(at_front ? relationships_.begin() : relationships_.end(), std::move(r));
+}
+
+void part_container::add_relationships_at_front(std::vector<relationship_t> records) {
+    relationships_.insert(relationships_.begin(), std::make_move_iterator(records.begin()),
+                          std::make_move_iterator(records.end()));
 }
 
 status_t part_container::on_relationship_node(const xml::sxml::xml_node_t* node) {
@@ -80,6 +98,7 @@ void part_container::remove(const xml_part_t* part) {
 
 void part_container::move_to_back(part_kind_enum kind) {
     std::stable_partition(children_.begin(), children_.end(), [&](const auto& c) { return c->kind() != kind; });
+    tree_changed();
 }
 
 void part_container::move_relationships_to_front(std::string_view type) {
@@ -93,6 +112,7 @@ void part_container::take_out(children_t::iterator it) {
     if (it == children_.end()) return;
     std::unique_ptr<xml_part_t> gone = std::move(*it);
     children_.erase(it);
+    tree_changed();
 }
 
 } // namespace vex

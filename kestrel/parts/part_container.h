@@ -7,6 +7,7 @@
 #include "kestrel/parts/part_kind.h"
 #include "xml/sxml_node.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -46,6 +47,8 @@ public:
     const std::vector<relationship_t>& relationships() const noexcept { return relationships_; }
     void clear_relationships() noexcept { relationships_.clear(); }
     void add_relationship(relationship_t r, bool at_front);
+    // Puts the records before all others, in the order given.
+    void add_relationships_at_front(std::vector<relationship_t> records);
     bool has_office_document() const noexcept;
 
     // Gives the children "rId1", "rId2", ... in child order; returns their count.
@@ -60,6 +63,11 @@ public:
     void move_to_back(part_kind_enum kind);
     // Moves the records of that type before all others, keeping both orders.
     void move_relationships_to_front(std::string_view type);
+
+    // Changes with every child added, removed or moved in any container, and
+    // with every kind set: what is derived from a part tree holds while it stays.
+    static uint64_t tree_version() noexcept;
+    static void tree_changed() noexcept;
 
     // The child-part factory: makes the child of kind relationship_type under
     // parent (null for the package root), or finds the one a parent may hold

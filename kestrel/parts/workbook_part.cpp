@@ -9,6 +9,7 @@
 #include "kestrel/xml/xl_xml/writers/workbook_part_xml.h"
 
 #include <string_view>
+#include <utility>
 
 namespace vex {
 
@@ -113,7 +114,7 @@ std::optional<unsigned> workbook_part_t::get_part_number(const xml_part_t* child
 
 std::optional<unsigned> workbook_part_t::sheet_number(const worksheet_t* sheet) const {
     if (!sheet) return std::nullopt;
-    const auto& sheets = get_workbook_component()->sheets();
+    const auto& sheets = std::as_const(*get_workbook_component()).sheets();
     const auto known = [&] {
         const auto it = sheet_numbers_.find(sheet);
         return it != sheet_numbers_.end() && it->second < sheets.size() && sheets[it->second].component == sheet

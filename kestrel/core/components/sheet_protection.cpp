@@ -77,7 +77,9 @@ bool sheet_protection_t::set_editable_range(const mta::Table* table, const range
     if (!table || !table->is_valid_range(range)) return refuse(invalid_range_text);
     editable_range_t r;
     r.range = range;
-    ranges_.emplace_back(next_range_name__(), std::move(r));
+    std::string name = next_range_name__();
+    count_name__(name, 1);
+    ranges_.emplace_back(std::move(name), std::move(r));
     return protect(range_protection_options, {});
 }
 
@@ -97,19 +99,31 @@ const char* sheet_protection_t::get_editable_range(int32_t index, int32_t* first
 
 bool sheet_protection_t::delete_editable_range(int32_t index) {
     if (!valid_index(index, ranges_.size())) return refuse(bad_index_text);
+    count_name__(ranges_[size_t(index)].first, -1);
     ranges_.erase(ranges_.begin() + index);
     return true;
 }
 
 bool sheet_protection_t::add_editable_range(std::string name, editable_range_t range) {
-    if (find__(name)) return false;
+    if (names_.contains(name)) return false;
+    count_name__(name, 1);
     ranges_.emplace_back(std::move(name), std::move(range));
     return true;
 }
 
-const sheet_protection_t::named_range* sheet_protection_t::find__(std::string_view name) const noexcept {
-    const auto it = std::find_if(ranges_.begin(), ranges_.end(), [&](const named_range& r) { return r.first == name; });
-    return it == ranges_.end() ? nullptr : &*it;
+// Names are unique, so a name comes and goes once.
+void sheet_protection_t::count_name__(const std::string& name, int delta) {
+    int64_t n = 0;
+    const bool numbered = range_name_number(name, n);
+    if (delta > 0) {
+        names_.insert(name);
+        if (numbered) ++range_numbers_[n];
+        return;
+    }
+    names_.erase(name);
+    if (!numbered) return;
+    const auto it = range_numbers_.find(n);
+    if (it != range_numbers_.end() && --it->second == 0) range_numbers_.erase(it);
 }
 
 // Each byte from the last to the first is folded into a 15-bit value rotated
@@ -126,15 +140,11 @@ std::string sheet_protection_t::hash_password__(std::string_view password) {
 }
 
 std::string sheet_protection_t::next_range_name__() const {
-    int64_t highest = 0;
-    for (const auto& [name, r] : ranges_) {
-        int64_t n = 0;
-        if (range_name_number(name, n)) highest = std::max(highest, n);
-    }
+    int64_t highest = range_numbers_.empty() ? 0 : std::max<int64_t>(0, range_numbers_.rbegin()->first);
     // Names past 32 bits count for nothing above, yet may be held.
     std::string name;
     do name = std::string(range_stem) + std::to_string(++highest);
-    while (find__(name));
+    while (names_.contains(name));
     return name;
 }
 

@@ -7,8 +7,10 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -125,10 +127,14 @@ public:
     std::string next_range_name__() const;
 
 private:
-    const named_range* find__(std::string_view name) const noexcept;
+    void count_name__(const std::string& name, int delta);
 
     sheet_protection_record_t record_;
     std::vector<named_range> ranges_;
+    // The names of ranges_, and of those "Range n" how many carry each n: a
+    // name is found and the next one made without a walk over the ranges.
+    std::unordered_set<std::string> names_;
+    std::map<int64_t, uint32_t> range_numbers_;
 };
 
 } // namespace vex

@@ -125,26 +125,48 @@ bool workbook_t::check_new_name__(std::string_view name, const sheet_entry_t* se
 }
 
 std::string workbook_t::next_sheet_name() const {
-    int64_t highest = 0;
-    for (const sheet_entry_t& s : record_.sheets) {
-        int64_t n = 0;
-        if (default_name_number(s.name, n)) highest = std::max(highest, n);
-    }
+    const auto& numbers = lookup__().default_numbers;
+    const int64_t highest = numbers.empty() ? 0 : std::max<int64_t>(0, numbers.rbegin()->first);
     return "Sheet" + std::to_string(static_cast<uint64_t>(highest) + 1);
 }
 
-uint32_t workbook_t::next_sheet_id() const {
-    std::vector<uint32_t> ids;
-    ids.reserve(record_.sheets.size());
-    for (const sheet_entry_t& s : record_.sheets) ids.push_back(s.sheet_id);
-    std::sort(ids.begin(), ids.end());
-    uint32_t candidate = 1;
+uint32_t workbook_t::next_sheet_id() const { return lookup__().free_id; }
+
+// ---- the lookup kept of the records ----
+
+namespace {
+
+void count_record(std::unordered_map<uint32_t, uint32_t>& ids, std::map<int64_t, uint32_t>& default_numbers,
+                  uint32_t& free_id, const sheet_entry_t& s) {
     // A loaded file may repeat an id; a repeat must not pass for a gap.
-    for (uint32_t id : ids) {
-        if (id > candidate) break;
-        if (id == candidate) ++candidate;
+    ++ids[s.sheet_id];
+    while (ids.contains(free_id)) ++free_id;
+    int64_t n = 0;
+    if (default_name_number(s.name, n)) ++default_numbers[n];
+}
+
+} // namespace
+
+const workbook_t::sheet_lookup_t& workbook_t::lookup__() const {
+    if (lookup_.current) return lookup_;
+    lookup_ = {};
+    const auto& sheets = record_.sheets;
+    for (uint32_t i = 0; i < sheets.size(); ++i) {
+        if (sheets[i].component) lookup_.positions.try_emplace(sheets[i].component, i);
+        count_record(lookup_.ids, lookup_.default_numbers, lookup_.free_id, sheets[i]);
     }
-    return candidate;
+    lookup_.current = true;
+    return lookup_;
+}
+
+void workbook_t::count_appended__(uint32_t position) {
+    if (!lookup_.current) return;
+    // Made again on the next question should this throw half way.
+    lookup_.current = false;
+    const sheet_entry_t& s = record_.sheets[position];
+    if (s.component) lookup_.positions.try_emplace(s.component, position);
+    count_record(lookup_.ids, lookup_.default_numbers, lookup_.free_id, s);
+    lookup_.current = true;
 }
 
 // ---- adding, removing, moving and renaming ----
@@ -165,10 +187,13 @@ worksheet_t* workbook_t::insert_worksheet(std::string_view name, uint64_t index)
     part->set_part_id(entry.sheet_id);
     auto& sheets = record_.sheets;
     if (index < sheets.size()) {
+        // The records behind it move.
+        lookup_.current = false;
         sheets.insert(sheets.begin() + static_cast<ptrdiff_t>(index), std::move(entry));
     } else {
         sheets.push_back(std::move(entry));
         index = sheets.size() - 1;
+        count_appended__(static_cast<uint32_t>(index));
     }
     if (record_.views.empty()) {
         record_.views.emplace_back();
@@ -186,6 +211,7 @@ bool workbook_t::delete_worksheet(std::string_view name) {
     if (it == sheets.end()) return false;
     xml_part_t* part = it->component->get_part();
     if (worktable_t* table = it->component->worktable()) table->drop_references_to_sheet();
+    lookup_.current = false;
     sheets.erase(it);
     if (get_part() && part) get_part()->remove_part(part);
     repair_active_tab__();
@@ -211,6 +237,7 @@ void workbook_t::repair_active_tab__() {
 void workbook_t::shift_sheet(uint64_t from, uint64_t to) {
     auto& sheets = record_.sheets;
     if (from == to || from >= sheets.size() || to >= sheets.size()) return;
+    lookup_.current = false;
     const auto first = sheets.begin();
     if (from < to)
         std::rotate(first + ptrdiff_t(from), first + ptrdiff_t(from) + 1, first + ptrdiff_t(to) + 1);
@@ -224,6 +251,7 @@ bool workbook_t::rename_sheet(uint64_t index, std::string_view name) {
     if (index >= record_.sheets.size()) return refuse("Sheet index out of range.");
     sheet_entry_t& entry = record_.sheets[index];
     if (!check_new_name__(name, &entry, "Duplicate new sheet name.")) return false;
+    lookup_.current = false;
     entry.name = std::string(name);
     // The table keeps the sheet's name so that formulas and local names find it.
     if (entry.component) entry.component->set_sheet_name(name);
@@ -242,6 +270,15 @@ std::string_view workbook_t::sheet_name(uint64_t index) const noexcept {
 
 uint32_t workbook_t::sheet_index(const worksheet_t* sheet) const noexcept {
     if (!sheet) return not_found;
+    try {
+        const auto& positions = lookup__().positions;
+        const auto it = positions.find(sheet);
+        if (it == positions.end()) return not_found;
+        if (it->second < record_.sheets.size() && record_.sheets[it->second].component == sheet) return it->second;
+    } catch (...) {
+        // Without memory for the lookup the records are walked.
+    }
+    lookup_.current = false;
     return position_if(record_.sheets, [&](const sheet_entry_t& s) { return s.component == sheet; });
 }
 
@@ -312,6 +349,17 @@ uint32_t workbook_t::attach_worksheet(worksheet_t* sheet, const char* rid) noexc
     if (rid && *rid) {
         const uint32_t i = position_of_rid__(rid);
         if (i == not_found) return count;
+        // Taken in as it is only while neither the record nor the sheet had
+        // another: else the first record of each may have changed.
+        if (lookup_.current && !sheets[i].component && !lookup_.positions.contains(sheet)) {
+            try {
+                lookup_.positions.emplace(sheet, i);
+            } catch (...) {
+                lookup_.current = false;
+            }
+        } else {
+            lookup_.current = false;
+        }
         sheets[i].component = sheet;
         return i + 1;
     }
@@ -360,6 +408,15 @@ worktable_t* workbook_t::first_worktable() const {
 void workbook_t::assign_sheet_types__() {
     const xml_part_t* part = get_part();
     if (!part) return;
+    // By Id through the index, made here unless the load holds one already.
+    const bool own_index = rid_positions_.empty();
+    if (own_index) {
+        try {
+            index_relationship_ids();
+        } catch (...) {
+            drop_relationship_index();  // walked instead
+        }
+    }
     for (const auto& child : part->get_child_parts()) {
         const char* rid = child->get_relationship_id();
         const uint32_t i = position_of_rid__(rid);
@@ -372,6 +429,7 @@ void workbook_t::assign_sheet_types__() {
         default: break;
         }
     }
+    if (own_index) drop_relationship_index();
 }
 
 bool workbook_t::after_loading__() {

@@ -14,6 +14,7 @@
 #include "mta/table/utils/defined_names/defined_name_store.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -147,7 +148,12 @@ public:
     std::string next_sheet_name() const;
     uint32_t next_sheet_id() const;
 
-    std::vector<sheet_entry_t>& sheets() noexcept { return record_.sheets; }
+    // For readers and tests; what the lookups below keep of the records is made
+    // again on the next question after this.
+    std::vector<sheet_entry_t>& sheets() noexcept {
+        lookup_.current = false;
+        return record_.sheets;
+    }
     const std::vector<sheet_entry_t>& sheets() const noexcept { return record_.sheets; }
     std::vector<workbook_view_t>& views() noexcept { return record_.views; }
     const std::vector<workbook_view_t>& views() const noexcept { return record_.views; }
@@ -218,6 +224,20 @@ public:
     void set_document_format(uint32_t code) noexcept { document_format_ = code; }
 
 private:
+    // What finding a sheet and naming and numbering a new one look at, kept
+    // while the records change only here: adding sheets one by one must not
+    // walk every record for each.
+    struct sheet_lookup_t {
+        bool current = false;
+        std::unordered_map<const worksheet_t*, uint32_t> positions;  // the first record holding each
+        std::map<int64_t, uint32_t> default_numbers;  // the n of the names "Sheet<n>", each with how many
+        std::unordered_map<uint32_t, uint32_t> ids;    // each with how many records carry it
+        uint32_t free_id = 1;                          // the smallest id above 0 no record carries
+    };
+
+    const sheet_lookup_t& lookup__() const;
+    // The record at position, appended last, into a current lookup.
+    void count_appended__(uint32_t position);
     void assign_sheet_types__();
     bool check_new_name__(std::string_view name, const sheet_entry_t* self, std::string_view duplicate_text) const;
     uint32_t position_of_rid__(const char* rid) const noexcept;
@@ -234,6 +254,7 @@ private:
     std::vector<defined_name_t> pending_names_;
     std::unique_ptr<assign_for_workbook_t> reader_;
     std::unordered_map<std::string_view, uint32_t> rid_positions_;
+    mutable sheet_lookup_t lookup_;
 };
 
 } // namespace vex

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 namespace vex {
 
@@ -254,9 +255,12 @@ worktable_t* worksheet_t::worktable_by_name(std::string_view name) const {
 bool worksheet_t::finish_relations() {
     xml_part_t* sheet = get_part();
     if (document_format__() == loaded_package && worktable_) {
-        part_container& target = worktable_->get_part()->children();
+        // Before the table's own records, the last one read first, in one move.
+        std::vector<relationship_t> links;
         for (const relationship_t& r : sheet->get_relationships())
-            if (r.type == uri::hyperlink_relationship) target.add_relationship(r, true);
+            if (r.type == uri::hyperlink_relationship) links.push_back(r);
+        std::reverse(links.begin(), links.end());
+        worktable_->get_part()->children().add_relationships_at_front(std::move(links));
     }
     bool all_done = true;
     for (const auto& c : sheet->get_child_parts())

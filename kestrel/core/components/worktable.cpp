@@ -27,6 +27,8 @@
 #include <charconv>
 #include <cstring>
 #include <deque>
+#include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace vex {
@@ -172,21 +174,18 @@ void worktable_t::on_shift__(const mta::band_shift_t& shift) {
 }
 
 bool worktable_t::after_loading__() {
-    const std::vector<relationship_t>& records = get_part()->get_relationships();
+    // The first record of an Id is the one a link names.
+    std::unordered_map<std::string_view, const relationship_t*> by_id;
+    if (!extras_.pending_hyperlinks.empty())
+        for (const relationship_t& r : get_part()->get_relationships()) by_id.try_emplace(r.id, &r);
     for (pending_hyperlink_t& link : extras_.pending_hyperlinks) {
         const bool external = !link.relationship_id.empty();
         // An external link's location is the place inside its target.
         std::string location = link.target;
         if (external) {
-            const relationship_t* found = nullptr;
-            for (const relationship_t& r : records) {
-                if (r.id == link.relationship_id) {
-                    found = &r;
-                    break;
-                }
-            }
-            if (!found) throw opendoc_error(msg_target_not_found);
-            link.target = package_text(found->target.c_str());
+            const auto found = by_id.find(link.relationship_id);
+            if (found == by_id.end()) throw opendoc_error(msg_target_not_found);
+            link.target = package_text(found->second->target.c_str());
         }
         mta::hyperlink_list_t& list = hyperlinks();
         if (!list.add_loaded(link.range, external ? link.relationship_id : std::string(), std::move(link.display),

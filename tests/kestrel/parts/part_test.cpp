@@ -105,6 +105,30 @@ TEST(xml_part, numbering_walk) {
     EXPECT_EQ(t.book->get_part_number(stray.get()), std::nullopt);  // not in the tree
 }
 
+TEST(xml_part, numbering_follows_every_change_of_the_tree) {
+    workbook_tree t;
+    const auto ranks = [&](std::initializer_list<const test_part*> parts) {
+        std::string out;
+        for (const test_part* p : parts) {
+            const auto n = t.book->get_part_number(p);
+            out += n ? std::to_string(*n) + " " : "- ";
+        }
+        return out;
+    };
+    EXPECT_EQ(ranks({t.notes1, t.notes2}), "0 1 ");
+    auto* front = new test_part(t.table2, comments);
+    t.table2->add_part(front, true);
+    EXPECT_EQ(ranks({t.notes1, front, t.notes2}), "0 1 2 ");
+    test_part* loose = add(t.book.get(), comments);
+    EXPECT_EQ(ranks({t.notes1, front, t.notes2, loose}), "0 1 2 3 ");
+    t.book->children().move_to_back(part_kind_enum::worksheet_part);
+    EXPECT_EQ(ranks({loose, t.notes1, front, t.notes2}), "0 1 2 3 ");
+    t.table1->remove_part(t.notes1);
+    EXPECT_EQ(ranks({loose, front, t.notes2}), "0 1 2 ");
+    front->set_kind(part_kind_enum::image_part);
+    EXPECT_EQ(ranks({loose, t.notes2, t.png, front}), "0 1 0 1 ");
+}
+
 TEST(xml_part, workbook_part_must_be_the_root) {
     workbook_tree t;
     EXPECT_EQ(t.png->get_workbook_part(), t.book.get());

@@ -149,8 +149,8 @@ bool tabledef_t::set_style_info(std::string_view name, uint8_t row_stripes, uint
 void tabledef_t::set_attributes(const tabledef_attributes_t& attributes) {
     reserve_table_id(attributes.id);
     attributes_ = attributes;
-    // The header row may have come or gone.
-    if (owner_) owner_->tabledefs().invalidate_index();
+    // The list's index holds ranges alone (a header row is asked of the table
+    // itself), so it stays as it is: a load sets these on every table it adds.
 }
 
 void tabledef_t::set_totals_row_shown_flag(int32_t v) {

@@ -71,7 +71,7 @@ public:
     // The move alone, for a shift whose guards have passed.
     void shift(const band_shift_t& s);
 
-    // A table's range or header changed.
+    // A table's range changed.
     void invalidate_index() noexcept { index_valid_ = false; }
 
 private:

@@ -134,3 +134,25 @@ TEST(sheet_protection, default_range_names) {
     EXPECT_TRUE(p.add_editable_range("Range 1", {}));
     EXPECT_FALSE(p.add_editable_range("Range 1", {}));
 }
+
+TEST(sheet_protection, range_names_follow_deletes) {
+    sheet_protection_t p;
+    for (const char* name : {"Range 5", "Range 007", "Range 7", "Range 3"}) ASSERT_TRUE(p.add_editable_range(name, {}));
+    const struct {
+        int32_t deleted;  // index
+        const char* next;
+    } steps[] = {
+        {1, "Range 8"},  // "Range 7" still carries 7
+        {1, "Range 6"},
+        {0, "Range 4"},
+        {0, "Range 1"},
+    };
+    for (const auto& s : steps) {
+        ASSERT_TRUE(p.delete_editable_range(s.deleted));
+        EXPECT_EQ(p.next_range_name__(), s.next) << s.deleted;
+    }
+    // A deleted name is free again; a held one stays refused.
+    EXPECT_TRUE(p.add_editable_range("Range 5", {}));
+    EXPECT_FALSE(p.add_editable_range("Range 5", {}));
+    EXPECT_EQ(p.next_range_name__(), "Range 6");
+}

@@ -104,6 +104,41 @@ TEST(workbook, sheet_ids_fill_the_first_gap) {
     EXPECT_EQ(f.wb.sheet_at(2)->get_part()->get_part_id(), 1u);
 }
 
+// Each step changes the records one way; after it, every sheet is found at
+// its record and the next name and id are those the records give.
+TEST(workbook, sheet_lookups_follow_every_change) {
+    book_fixture f;
+    std::vector<vex::worksheet_t*> held;
+    for (int i = 0; i < 4; ++i) held.push_back(f.wb.insert_worksheet("", ~0ull));
+    const auto state = [&] {
+        std::string out;
+        for (const vex::worksheet_t* s : held)
+            out += std::to_string(f.wb.sheet_index(s)) + ":" + std::string(f.wb.sheet_name_of(s)) + " ";
+        return out + "| " + f.wb.next_sheet_name() + " " + std::to_string(f.wb.next_sheet_id());
+    };
+    EXPECT_EQ(state(), "0:Sheet1 1:Sheet2 2:Sheet3 3:Sheet4 | Sheet5 5");
+
+    ASSERT_TRUE(f.wb.rename_sheet(1, "Sheet9"));
+    EXPECT_EQ(state(), "0:Sheet1 1:Sheet9 2:Sheet3 3:Sheet4 | Sheet10 5");
+    ASSERT_TRUE(f.wb.delete_worksheet("Sheet9"));
+    held.erase(held.begin() + 1);
+    EXPECT_EQ(state(), "0:Sheet1 1:Sheet3 2:Sheet4 | Sheet5 2");
+    held.insert(held.begin(), f.wb.insert_worksheet("", 0));
+    EXPECT_EQ(state(), "0:Sheet5 1:Sheet1 2:Sheet3 3:Sheet4 | Sheet6 5");
+    f.wb.shift_sheet(0, 3);
+    EXPECT_EQ(state(), "3:Sheet5 0:Sheet1 1:Sheet3 2:Sheet4 | Sheet6 5");
+
+    // Records a reader adds, one bound to its part after the lookups were asked.
+    f.wb.sheets().push_back({7, 1, 0, "rId7", "Sheet40", nullptr});
+    f.wb.sheets().push_back({5, 1, 0, "rId8", "Sheet41", nullptr});
+    EXPECT_EQ(state(), "3:Sheet5 0:Sheet1 1:Sheet3 2:Sheet4 | Sheet42 6");
+    f.p.add(f.p.book, "worksheet", "rId8");
+    held.push_back(f.wb.sheet_at(5));
+    EXPECT_EQ(state(), "3:Sheet5 0:Sheet1 1:Sheet3 2:Sheet4 5:Sheet41 | Sheet42 6");
+    held.push_back(f.wb.insert_worksheet("", ~0ull));
+    EXPECT_EQ(state(), "3:Sheet5 0:Sheet1 1:Sheet3 2:Sheet4 5:Sheet41 6:Sheet42 | Sheet43 8");
+}
+
 TEST(workbook, names_refused_on_insert_and_rename) {
     const std::string e31 = times("\xC3\xA9", 31);
     const std::string e32 = e31 + "\xC3\xA9";

@@ -184,6 +184,8 @@ TEST_F(table_fixture, tables_are_renamed_and_deleted_with_their_parts) {
 
 TEST_F(table_fixture, pending_hyperlinks_resolve_against_the_relationships) {
     part.children().add_relationship({false, factory_test::rel("hyperlink"), "rId4", "https://example.com/"}, false);
+    // A repeated Id: the first record is the one the link names.
+    part.children().add_relationship({false, factory_test::rel("hyperlink"), "rId4", "https://second.example/"}, false);
     auto& pending = table.sheet_extras().pending_hyperlinks;
     pending.push_back({cells(1, 1, 1, 1), "", "Data!B2", "to B2", "tip"});
     pending.push_back({cells(2, 1, 2, 2), "rId4", "", "site", ""});

@@ -130,6 +130,11 @@ TEST(tabledef, header_cells_are_guarded) {
     a.headerRowCount = 0;
     d->set_attributes(a);
     EXPECT_TRUE(t.set_num(2, 3, 1));
+    // And back: the guard follows the header row, whatever the list has indexed.
+    a.headerRowCount = 1;
+    d->set_attributes(a);
+    EXPECT_FALSE(t.set_num(2, 4, 1));
+    EXPECT_EQ(t.tabledefs().header_at(2, 4), d);
 }
 
 TEST(tabledef, totals_row) {
