@@ -66,24 +66,24 @@ std::vector<uint16_t> column_forms(const mta::Table& table) {
     if (std::any_of(rows.begin(), rows.end(), [](const auto& run) { return run.value.xf != 0; })) return forms;
     const mta::columns_t& columns = table.columns();
     forms.resize(size_t(columns.count()));
-    std::vector<std::pair<uint16_t, int64_t>> cover;  // style, rows
+    // Rows by style, indexed by the style: a column of many styles costs its runs.
+    std::vector<int64_t> cover(size_t(1) << 16);
+    std::vector<uint16_t> seen;
     for (int c = 1; c <= columns.count(); ++c) {
         const mta::Column* column = columns.at(c);
         if (!column) continue;
         const auto& store = column->xf_runs();
-        cover.clear();
         for (size_t i = 0; i < store.runs().size(); ++i) {
             const uint16_t xf = store.runs()[i].value;
             if (xf == 0) continue;
-            const int64_t n = int64_t(store.run_end(i)) - store.runs()[i].start + 1;
-            const auto it = std::find_if(cover.begin(), cover.end(), [&](const auto& p) { return p.first == xf; });
-            if (it != cover.end())
-                it->second += n;
-            else
-                cover.emplace_back(xf, n);
+            if (cover[xf] == 0) seen.push_back(xf);
+            cover[xf] += int64_t(store.run_end(i)) - store.runs()[i].start + 1;
         }
-        for (const auto& [xf, n] : cover)
-            if (2 * n > int64_t(column->size())) forms[size_t(c - 1)] = xf;
+        for (const uint16_t xf : seen) {
+            if (2 * cover[xf] > int64_t(column->size())) forms[size_t(c - 1)] = xf;
+            cover[xf] = 0;
+        }
+        seen.clear();
     }
     return forms;
 }
