@@ -2,9 +2,14 @@
 // easy twin: a column of numbers with and without one far cell (the width of a
 // sheet must not multiply its rows); a style, a protection or a link over a
 // nearly whole sheet beside the same over one row (the form written must not
-// grow with the cells covered); and 1,000 to 20,000 small sheets (the time per
-// sheet must not grow with their number). Each reports peak resident bytes of
-// the save and the size of the file.
+// grow with the cells covered); a column of 60,000 distinct styles beside one
+// of 1,000 (finding a column's style must not grow with their number);
+// protection or a link over whole rows beside a style over them; a style over
+// whole rows but column A beside the same over whole rows; a style over
+// B2:XFD1048576 with and without a bold row 1 (a row style must not make every
+// cell be written); and 1,000 to 20,000 small sheets (the time per sheet must
+// not grow with their number). Each reports peak resident bytes of the save
+// and the size of the file.
 
 #include "bench/memory_counters.h"
 #include "bench/scratch_dir.h"
@@ -111,6 +116,81 @@ BENCHMARK(BM_save_range_over_sheet)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(3);
+
+// ---- distinct styles in a column -------------------------------------------------
+
+// 960,000 numbers in column A in runs of one font colour each, arg distinct colours.
+void BM_save_column_styles(benchmark::State& state) {
+    const int styles = int(state.range(0)), cells = 960000, run = cells / styles;
+    plover_document_t* doc = doc_create();
+    plover_workbook_t* wb = doc_get_workbook(doc);
+    plover_worksheet_t* ws = wb_add_worksheet(wb, "Sheet1");
+    for (int r = 1; r <= cells; ++r) ws_set_num(ws, r, 1, r);
+    plover_style_t* style = wb_make_normal_style(wb);
+    for (int i = 0; i < styles; ++i) {
+        style_set_font_color(style, 0xFF000000u | unsigned(i + 1));
+        ws_set_range_style(ws, i * run + 1, 1, (i + 1) * run, 1, style);
+    }
+    style_release(style);
+    const std::string path = scratch_file("column_styles_" + std::to_string(styles));
+    measure_save(state, doc, path);
+    doc_release(doc);
+    state.SetLabel(std::to_string(styles) + " styles over A1:A960000");
+}
+BENCHMARK(BM_save_column_styles)->Arg(1000)->Arg(60000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+// ---- whole rows ----------------------------------------------------------------
+
+// Saves a sheet the callback shaped, labelled.
+template <class F>
+void save_shaped(benchmark::State& state, const std::string& stem, const std::string& label, F&& shape) {
+    plover_document_t* doc = doc_create();
+    plover_workbook_t* wb = doc_get_workbook(doc);
+    plover_worksheet_t* ws = wb_add_worksheet(wb, "Sheet1");
+    plover_style_t* bold = wb_make_normal_style(wb);
+    style_set_bold(bold, 1);
+    shape(ws, bold);
+    style_release(bold);
+    measure_save(state, doc, scratch_file(stem));
+    doc_release(doc);
+    state.SetLabel(label);
+}
+
+// Arg 0 picks the call over A1:XFD1000: the style is the easy twin.
+void BM_save_whole_rows(benchmark::State& state) {
+    const auto what = over(state.range(0));
+    static const char* const names[] = {"style", "protect", "link"};
+    save_shaped(state, "whole_rows_" + std::to_string(state.range(0)), std::string(names[state.range(0)]) + " A1:XFD1000",
+                [&](plover_worksheet_t* ws, plover_style_t* bold) { apply(ws, bold, what, 1, 1, 1000, last_col); });
+}
+BENCHMARK(BM_save_whole_rows)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+// A style over rows 1 to arg 0, from column A (arg 1 = 0, the easy twin) or B.
+void BM_save_rows_but_first_column(benchmark::State& state) {
+    const int rows = int(state.range(0)), first = state.range(1) ? 2 : 1;
+    const std::string range = std::string(first == 2 ? "B1" : "A1") + ":XFD" + std::to_string(rows);
+    save_shaped(state, "rows_from_" + std::to_string(first) + "_" + std::to_string(rows), "style " + range,
+                [&](plover_worksheet_t* ws, plover_style_t* bold) { ws_set_range_style(ws, 1, first, rows, last_col, bold); });
+}
+BENCHMARK(BM_save_rows_but_first_column)
+    ->ArgsProduct({{1000, 600000}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
+
+// A style over B2:XFD1048576, arg 0 = 1 on a sheet whose row 1 is bold first.
+void BM_save_sheet_with_bold_row(benchmark::State& state) {
+    const bool bold_row = state.range(0) != 0;
+    save_shaped(state, "bold_row_" + std::to_string(bold_row), bold_row ? "row 1 bold, B2:XFD1048576" : "B2:XFD1048576",
+                [&](plover_worksheet_t* ws, plover_style_t* bold) {
+                    if (bold_row) ws_set_range_style(ws, 1, 1, 1, last_col, bold);
+                    plover_style_t* italic = bold;
+                    style_set_bold(italic, 0);
+                    style_set_italic(italic, 1);
+                    ws_set_range_style(ws, 2, 2, last_row, last_col, italic);
+                });
+}
+BENCHMARK(BM_save_sheet_with_bold_row)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 // ---- many sheets ----------------------------------------------------------------
 

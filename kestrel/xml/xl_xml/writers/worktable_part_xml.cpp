@@ -17,6 +17,7 @@
 #include <optional>
 #include <queue>
 #include <stdexcept>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -55,35 +56,107 @@ void add_runs(const Store& store, Pred is_marked, std::vector<std::pair<int32_t,
 
 bool is_formula_ref_set(const coord_t& c) noexcept { return c.row != 0 || c.col != 0; }
 
-// The style each column is written with, by column - 1 (0: its record's), as
-// spreadsheet applications store a style laid over nearly a whole column: as
-// the column's, with the cells that show another written one by one. A style
-// qualifies when its cells fill more than half the column. Row styles would
-// take precedence over it in the file, so a sheet with any keeps its cells.
-std::vector<uint16_t> column_forms(const mta::Table& table) {
-    std::vector<uint16_t> forms;
-    const auto& rows = table.row_records().runs();
-    if (std::any_of(rows.begin(), rows.end(), [](const auto& run) { return run.value.xf != 0; })) return forms;
+// A span of rows written with one style: its row record's or its row form.
+struct row_piece_t {
+    int32_t first = 0, last = 0;
+    uint16_t xf = 0;
+};
+
+// The styles rows and columns are written with where they differ from their
+// records, as spreadsheet applications store a style laid over nearly whole
+// columns or rows: as theirs, with the cells that show another written one by
+// one. A style qualifies for a column when its cells fill more than half the
+// column, for a row without a style of its own when they fill more than half
+// the row; a style that qualifies both ways is written the way that needs
+// fewer elements (a style over B1:XFD600000 as rows, over B2:XFD1048576 as
+// columns).
+struct written_forms_t {
+    std::vector<uint16_t> cols;      // by column - 1; 0: its record's
+    std::vector<row_piece_t> rows;   // ascending, disjoint
+
+    uint16_t col(int c) const noexcept { return size_t(c) <= cols.size() ? cols[size_t(c - 1)] : 0; }
+};
+
+written_forms_t written_forms(const mta::Table& table) {
+    written_forms_t forms;
     const mta::columns_t& columns = table.columns();
-    forms.resize(size_t(columns.count()));
-    std::vector<std::pair<uint16_t, int64_t>> cover;  // style, rows
+    forms.cols.resize(size_t(columns.count()));
+    constexpr size_t style_count = size_t(1) << 16;
+    // Counts by style, indexed by the style: a column of many styles costs its runs.
+    std::vector<int64_t> count(style_count), col_cost(style_count), row_cost(style_count);
+    std::vector<uint16_t> seen;
+    struct event_t {
+        int64_t pos;
+        int delta;
+        uint16_t xf;
+    };
+    std::vector<event_t> events;
     for (int c = 1; c <= columns.count(); ++c) {
         const mta::Column* column = columns.at(c);
         if (!column) continue;
         const auto& store = column->xf_runs();
-        cover.clear();
         for (size_t i = 0; i < store.runs().size(); ++i) {
             const uint16_t xf = store.runs()[i].value;
             if (xf == 0) continue;
-            const int64_t n = int64_t(store.run_end(i)) - store.runs()[i].start + 1;
-            const auto it = std::find_if(cover.begin(), cover.end(), [&](const auto& p) { return p.first == xf; });
-            if (it != cover.end())
-                it->second += n;
-            else
-                cover.emplace_back(xf, n);
+            if (count[xf] == 0) seen.push_back(xf);
+            count[xf] += int64_t(store.run_end(i)) - store.runs()[i].start + 1;
+            events.push_back({store.runs()[i].start, 1, xf});
+            events.push_back({int64_t(store.run_end(i)) + 1, -1, xf});
         }
-        for (const auto& [xf, n] : cover)
-            if (2 * n > int64_t(column->size())) forms[size_t(c - 1)] = xf;
+        const int64_t size = int64_t(column->size());
+        for (const uint16_t xf : seen) {
+            if (2 * count[xf] > size) {
+                forms.cols[size_t(c - 1)] = xf;
+                col_cost[xf] += 1 + size - count[xf];
+            }
+            count[xf] = 0;
+        }
+        seen.clear();
+    }
+
+    // Rows: a sweep over the runs' ends, where the style held by more than
+    // half the row's cells can change.
+    std::sort(events.begin(), events.end(), [](const event_t& x, const event_t& y) { return x.pos < y.pos; });
+    const int64_t width = table.col_count(), height = table.row_count();
+    std::vector<row_piece_t> spans;
+    uint16_t major = 0;
+    for (size_t i = 0; i < events.size();) {
+        const int64_t pos = events[i].pos;
+        seen.clear();
+        for (; i < events.size() && events[i].pos == pos; ++i) {
+            count[events[i].xf] += events[i].delta;
+            seen.push_back(events[i].xf);
+        }
+        if (major && 2 * count[major] <= width) major = 0;
+        for (size_t j = 0; !major && j < seen.size(); ++j)
+            if (2 * count[seen[j]] > width) major = seen[j];
+        const int64_t end = std::min(i < events.size() ? events[i].pos : height, height);
+        if (!major || end <= pos) continue;
+        spans.push_back({int32_t(pos + 1), int32_t(end), major});
+        row_cost[major] += (end - pos) * (1 + width - count[major]);
+    }
+    // A style written as rows is not written as columns too: a cell in both
+    // would need its own record.
+    for (const row_piece_t& p : spans)
+        if (col_cost[p.xf] != 0 && col_cost[p.xf] <= row_cost[p.xf]) row_cost[p.xf] = -1;
+    for (uint16_t& xf : forms.cols)
+        if (row_cost[xf] > 0) xf = 0;
+
+    // Rows with a style of their own keep it.
+    const mta::row_records_t& records = table.row_records();
+    for (const row_piece_t& p : spans) {
+        if (row_cost[p.xf] < 0) continue;
+        for (int32_t r = p.first; r <= p.last;) {
+            const size_t i = *records.run_index_of(r);
+            const int32_t last = std::min(p.last, int32_t(records.run_end(i)));
+            if (records.runs()[i].value.xf == 0) {
+                if (!forms.rows.empty() && forms.rows.back().last + 1 == r && forms.rows.back().xf == p.xf)
+                    forms.rows.back().last = last;
+                else
+                    forms.rows.push_back({r, last, p.xf});
+            }
+            r = last + 1;
+        }
     }
     return forms;
 }
@@ -93,11 +166,11 @@ std::vector<uint16_t> column_forms(const mta::Table& table) {
 // One column's place in a row-major walk: its current value block and style run.
 struct worktable_part_xml::column_cursor {
     static constexpr size_t none = size_t(-1);
-    const mta::Column* column = nullptr;
+    const mta::Column* column = nullptr;  // null: no value and no style of its own in it
     mta::column_store_t::const_iterator block;
     size_t run = 0;
-    uint16_t form = 0;   // the style the column is written with: its cells need not repeat it
-    uint16_t plain = 0;  // what a cell without a style of its own is written with
+    uint16_t record = 0;  // the column record's style
+    uint16_t form = 0;    // the style the column is written with instead, if any
 
     void seek(size_t pos) {
         if (!column) return;
@@ -107,59 +180,132 @@ struct worktable_part_xml::column_cursor {
         while (run + 1 < runs.runs().size() && int64_t(pos) > runs.run_end(run)) ++run;
     }
     uint16_t xf() const noexcept { return column ? column->xf_runs().runs()[run].value : 0; }
-    // The first position from pos on that holds a value or a style other than
-    // the form; `none` past the last.
-    size_t next_used(size_t pos) {
-        seek(pos);
-        const auto end = column->cells().end();
-        auto b = block;
-        while (b != end && b->type == mdds::mtv::element_type_empty) ++b;
-        size_t next = b != end ? std::max(pos, b->position) : none;
-        const auto& runs = column->xf_runs().runs();
-        size_t r = run;
-        while (r < runs.size() && runs[r].value == form) ++r;
-        if (r < runs.size()) next = std::min(next, std::max(pos, size_t(runs[r].start)));
-        return next;
+    bool valued() const noexcept {
+        return column && block != column->cells().end() && block->type != mdds::mtv::element_type_empty;
     }
+    // Whether the column is written with another style than its record's.
+    bool hides_record() const noexcept { return form && form != record; }
 };
 
 // The written cells of the sheet in row-major order, so that a row costs the
 // cells it holds, not the sheet's width: the columns used at the current row,
 // ascending, go on to the next row while they are used there (the dense case);
 // the others wait, in a queue ordered by row and then column, for the next row
-// where they hold a value or a style.
+// where they hold a value or a style that the row's and column's written
+// styles do not give.
+//
+// A cell without a record shows its row's written style when the row has one,
+// else its column's; this library reads it back as the row's with the
+// column's merged over it. A cell needs no record where the two agree with
+// what it shows: only a form applies and gives its style, or it has no style
+// of its own and neither is written with a form. Other cells are written as
+// they were before forms.
 struct worktable_part_xml::cell_walk {
     using entry_t = std::pair<size_t, int>;  // position, column
+    const mta::Table& table;
     std::vector<column_cursor> cursors;      // by column - 1
+    std::vector<row_piece_t> forms;          // rows written with a row form
+    std::vector<row_piece_t> styled;         // rows written with a style: their record's or their form
     std::vector<int> active, next_active;    // columns used at the current and the next row
     std::priority_queue<entry_t, std::vector<entry_t>, std::greater<>> waiting;
     row_cursor row;
+    std::optional<uint16_t> look_alike;
+    std::unordered_map<uint32_t, uint16_t> combined;  // row style << 16 | column style
 
-    cell_walk(const mta::Table& table, const std::vector<uint16_t>& forms) : cursors(size_t(table.columns().count())) {
-        const mta::columns_t& columns = table.columns();
-        std::optional<uint16_t> look_alike;
+    cell_walk(const mta::Table& t, const written_forms_t& f) : table(t), forms(f.rows) {
+        const auto& records = t.row_records();
+        for (size_t i = 0; i < records.runs().size(); ++i)
+            if (const uint16_t xf = records.runs()[i].value.xf)
+                styled.push_back({int32_t(records.runs()[i].start), int32_t(records.run_end(i)), xf});
+        const size_t own = styled.size();
+        styled.insert(styled.end(), forms.begin(), forms.end());
+        std::inplace_merge(styled.begin(), styled.begin() + std::ptrdiff_t(own), styled.end(),
+                           [](const row_piece_t& x, const row_piece_t& y) { return x.first < y.first; });
+        const mta::columns_t& columns = t.columns();
+        // With row forms, a column without a cell still needs cells in their rows.
+        const int width = forms.empty() ? columns.count() : std::max(columns.count(), int(t.col_count()));
+        cursors.resize(size_t(width));
         std::vector<entry_t> first;
-        for (int c = 1; c <= columns.count(); ++c) {
+        for (int c = 1; c <= width; ++c) {
             column_cursor& k = cursors[size_t(c - 1)];
             k.column = columns.at(c);
-            if (!k.column || k.column->size() == 0) continue;
-            k.block = k.column->cells().begin();
-            if (size_t(c) <= forms.size() && forms[size_t(c - 1)]) {
-                k.form = forms[size_t(c - 1)];
-                // A cell without a style shows its column record's, which the
-                // column's form hides: it is written with that record's, or
-                // with a look-alike of the default one.
-                k.plain = table.col_records().value_at(c).xf;
-                const auto& runs = k.column->xf_runs().runs();
-                if (!k.plain && std::any_of(runs.begin(), runs.end(), [](const auto& run) { return run.value == 0; })) {
-                    if (!look_alike) look_alike = mta::style_manager_of(table).plain_look_alike();
-                    k.plain = *look_alike;
-                }
-            }
-            if (const size_t pos = k.next_used(0); pos != column_cursor::none) first.emplace_back(pos, c);
+            if (k.column && k.column->size() == 0) k.column = nullptr;
+            if (!k.column && forms.empty()) continue;
+            if (k.column) k.block = k.column->cells().begin();
+            k.record = t.col_records().value_at(c).xf;
+            k.form = f.col(c);
+            if (const size_t pos = next_used(k, 0); pos != column_cursor::none) first.emplace_back(pos, c);
         }
         waiting = decltype(waiting)(std::greater<>(), std::move(first));
     }
+
+    // The first piece of the list that ends at or after row r; null past the last.
+    static const row_piece_t* from(const std::vector<row_piece_t>& list, int32_t r) {
+        const auto it = std::lower_bound(list.begin(), list.end(), r, [](const row_piece_t& p, int32_t v) { return p.last < v; });
+        return it == list.end() ? nullptr : &*it;
+    }
+    uint16_t row_form(int32_t r) const {
+        const row_piece_t* p = from(forms, r);
+        return p && p->first <= r ? p->xf : 0;
+    }
+
+    // The first of rows a..b where a cell of the column holding the style
+    // `own` and no value needs a record; 0 when none does.
+    int32_t first_needing(const column_cursor& k, uint16_t own, int32_t a, int32_t b) const {
+        const auto first_in = [&](const std::vector<row_piece_t>& list) {
+            const row_piece_t* p = from(list, a);
+            return p && p->first <= b ? std::max(a, p->first) : 0;
+        };
+        if (own == 0) return k.hides_record() ? a : first_in(forms);
+        if (k.form) return own == k.form ? first_in(styled) : a;
+        for (int32_t r = a; r <= b;) {
+            const row_piece_t* p = from(forms, r);
+            if (!p || p->first > r || p->xf != own) return r;
+            r = p->last + 1;
+        }
+        return 0;
+    }
+    // The first position from pos on whose cell is written; `none` past the last.
+    size_t next_used(column_cursor& k, size_t pos) const {
+        if (!k.column) {
+            const row_piece_t* p = from(forms, int32_t(pos + 1));
+            return p ? size_t(std::max(int32_t(pos + 1), p->first) - 1) : column_cursor::none;
+        }
+        k.seek(pos);
+        const auto end = k.column->cells().end();
+        auto b = k.block;
+        while (b != end && b->type == mdds::mtv::element_type_empty) ++b;
+        const size_t next = b != end ? std::max(pos, b->position) : column_cursor::none;
+        const auto& runs = k.column->xf_runs();
+        for (size_t r = k.run; r < runs.runs().size(); ++r) {
+            const int64_t a = std::max(int64_t(pos), int64_t(runs.runs()[r].start));
+            if (next != column_cursor::none && a >= int64_t(next)) break;
+            if (const int32_t row = first_needing(k, runs.runs()[r].value, int32_t(a + 1), int32_t(runs.run_end(r) + 1)))
+                return std::min(next, size_t(row - 1));
+        }
+        return next;
+    }
+    // The style a cell at the cursor is written with; 0 for none.
+    uint16_t written_xf(const column_cursor& k, int32_t r) {
+        if (const uint16_t own = k.xf()) return own;
+        const uint16_t form = row_form(r);
+        if (!form && !k.hides_record()) return 0;
+        // What the cell shows without a record of its own in the model: its
+        // row's style and its column's (a row form stands only where the row has none).
+        const uint16_t row_xf = form ? 0 : table.row_records().value_at(r).xf;
+        if (!row_xf && k.record) return k.record;
+        if (!row_xf) {
+            if (!look_alike) look_alike = mta::style_manager_of(table).plain_look_alike();
+            return *look_alike;
+        }
+        if (!k.record) return row_xf;
+        const uint32_t key = uint32_t(row_xf) << 16 | k.record;
+        const auto it = combined.find(key);
+        if (it != combined.end()) return it->second;
+        auto& m = mta::style_manager_of(table);
+        return combined[key] = m.intern_style(mta::row_col_style(m, row_xf, k.record));
+    }
+
     // The columns used at pos, ascending. Only rows that some column uses are
     // asked for, in order: the active ones were found used at pos before.
     const std::vector<int>& columns_at(size_t pos) {
@@ -176,8 +322,8 @@ struct worktable_part_xml::cell_walk {
         next_active.clear();
         for (const int c : active) {
             column_cursor& k = cursors[size_t(c - 1)];
-            if (pos + 1 >= k.column->size()) continue;
-            const size_t next = k.next_used(pos + 1);
+            if (pos + 1 >= size_t(table.row_count())) continue;
+            const size_t next = next_used(k, pos + 1);
             if (next == pos + 1)
                 next_active.push_back(c);
             else if (next != column_cursor::none)
@@ -234,9 +380,9 @@ void worktable_part_xml::write_cols() {
     std::vector<std::pair<int32_t, int32_t>> spans;
     add_runs(records, [&](const rc_record_t& r) { return !mta::col_record_equal(r, records.default_value()); }, spans, 0);
     add_runs(table_->col_outline().runs(), [](int32_t level) { return level != 0; }, spans, 0);
-    const std::vector<uint16_t> forms = column_forms(*table_);
-    for (size_t i = 0; i < forms.size(); ++i)
-        if (forms[i]) spans.emplace_back(int32_t(i + 1), int32_t(i + 1));
+    const written_forms_t forms = written_forms(*table_);
+    for (size_t i = 0; i < forms.cols.size(); ++i)
+        if (forms.cols[i]) spans.emplace_back(int32_t(i + 1), int32_t(i + 1));
     spans = merge_spans(std::move(spans));
     const double default_width = table_->get_default_col_width(0);
     bool started = false;
@@ -266,7 +412,7 @@ void worktable_part_xml::write_cols() {
         };
         for (int32_t c = a; c <= b && c <= last_sheet_col; ++c) {
             const rc_record_t r = records.value_at(c);
-            const uint16_t form = size_t(c) <= forms.size() ? forms[size_t(c - 1)] : 0;
+            const uint16_t form = forms.col(c);
             layout_t here{form ? form : r.xf, uint8_t(r.flags & 0x3f), 0, 0.0, false};
             bool collapsed = false;
             const int64_t level = table_->col_outline().outline_level(c, collapsed);
@@ -295,15 +441,18 @@ void worktable_part_xml::write_sheet_data() {
     w_->start_element("sheetData");
     w_->close_start_tag();
     const mta::columns_t& columns = table_->columns();
-    const std::vector<uint16_t> forms = column_forms(*table_);
+    const written_forms_t forms = written_forms(*table_);
+    cell_walk walk(*table_, forms);
     std::vector<std::pair<int32_t, int32_t>> cell_rows;
+    // Rows written with a style: some cells in them need records.
+    for (const row_piece_t& p : walk.styled) cell_rows.emplace_back(p.first, p.last);
     for (int c = 1; c <= columns.count(); ++c) {
         const mta::Column* column = columns.at(c);
         if (!column) continue;
         for (const auto& block : column->cells())
             if (block.type != mdds::mtv::element_type_empty)
                 cell_rows.emplace_back(int32_t(block.position) + 1, int32_t(block.position + block.size));
-        const uint16_t form = size_t(c) <= forms.size() ? forms[size_t(c - 1)] : 0;
+        const uint16_t form = forms.col(c);
         add_runs(column->xf_runs(), [form](uint16_t xf) { return xf != form; }, cell_rows, 1);
     }
     cell_rows = merge_spans(std::move(cell_rows));
@@ -326,7 +475,6 @@ void worktable_part_xml::write_sheet_data() {
             if (a <= b) return;
         }
     };
-    cell_walk walk(*table_, forms);
     for (const auto& [a, b] : cell_rows) {
         record_rows_before(a);
         write_cell_range(a, b, walk);
@@ -345,7 +493,8 @@ void worktable_part_xml::write_cell_range(int32_t r1, int32_t r2, cell_walk& wal
     for (int32_t r = r1; r <= r2; ++r) {
         if (cursor.open) w_->end_element("row");
         cursor.open = false;
-        const rc_record_t& record = table_->row_records().value_at(r);
+        rc_record_t record = table_->row_records().value_at(r);
+        if (const uint16_t form = walk.row_form(r)) record.xf = form;
         if (!default_record(record)) {
             write_row_start(r, record);
             cursor.open = true;
@@ -359,7 +508,7 @@ void worktable_part_xml::write_cell_range(int32_t r1, int32_t r2, cell_walk& wal
                 write_row_start(r, record);
                 cursor.open = true;
             }
-            write_cell(r, c, k);
+            write_cell(r, c, k, walk.written_xf(k, r));
         }
         walk.advance(pos);
     }
@@ -417,13 +566,12 @@ void worktable_part_xml::write_number_value(double v) {
     write_v(v == 0.0 && std::signbit(v) ? std::string_view("-0") : number_text(v).view());
 }
 
-void worktable_part_xml::write_cell(int32_t row, int32_t col, column_cursor& k) {
+void worktable_part_xml::write_cell(int32_t row, int32_t col, column_cursor& k, uint16_t xf) {
     const std::string ref = row_col_to_string(row, col);
     cell_row_ = row;
     cell_col_ = col;
-    cell_type_ = k.block != k.column->cells().end() ? k.block->type : mdds::mtv::element_type_empty;
-    const uint16_t xf = k.xf() ? k.xf() : k.plain;
-    if (k.block == k.column->cells().end() || k.block->type == mdds::mtv::element_type_empty) {
+    cell_type_ = k.valued() ? k.block->type : mdds::mtv::element_type_empty;
+    if (!k.valued()) {
         start_cell(ref, {}, xf);
         w_->end_empty_element();
         return;

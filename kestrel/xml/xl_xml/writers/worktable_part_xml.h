@@ -63,8 +63,8 @@ private:
 
     void write_cell_range(int32_t r1, int32_t r2, cell_walk& walk);
     void write_row_start(int32_t row, const mta::rc_record_t& record);
-    // Writes the `c` element at the cursor's position; false when nothing is written.
-    void write_cell(int32_t row, int32_t col, column_cursor& c);
+    // Writes the `c` element at the cursor's position with style xf (0: none).
+    void write_cell(int32_t row, int32_t col, column_cursor& c, uint16_t xf);
     void write_number_value(double v);
     void write_formula(const mta::formula::formula_cell& cell, std::string_view ref, uint16_t xf);
     void write_string_cell(std::string_view ref, uint16_t xf, int32_t pool_index);

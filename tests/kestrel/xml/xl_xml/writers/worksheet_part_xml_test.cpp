@@ -3,6 +3,7 @@
 #include "kestrel/core/components/worksheet.h"
 #include "kestrel/core/components/worktable.h"
 #include "kestrel/document/xml_document.h"
+#include "mta/table/cell/cell_getters.h"
 #include "mta/table/style/manager/style_manager.h"
 #include "tests/kestrel/xml/xl_xml/writers/writer_support.h"
 
@@ -325,6 +326,73 @@ assert (column.min, column.max, column.font.b) == (2, 4, True), (column.min, col
 assert not ws["B1"].font.b and ws["C1"].font.i and ws["C5"].font.b and ws["A3"].font.i
 )";
     EXPECT_EQ(writer_test::run_python(script, s.path()), 0);
+}
+
+// Styles, protection and links over whole rows or nearly whole rows or
+// columns, on sheets with and without a bold row 1: each cell reads back
+// showing what it showed, and a style held by most of a row or column is
+// written as the row's or the column's.
+TEST(worksheet_part_xml, ranges_over_whole_rows_read_back_cell_by_cell) {
+    enum call_t { style, protection, link };
+    struct case_t {
+        call_t call;
+        int r1, c1, r2;  // to column J, the last of the 10 by 10 test sheet
+        bool bold_row;
+        const char* written;  // a part of the sheet entry the form gives
+    };
+    const case_t cases[] = {
+        {style, 1, 1, 3, false, R"(<row r="2" s="1" customFormat="1">)"},                        // whole rows
+        {style, 1, 2, 3, false, R"(<row r="2" s="1" customFormat="1"><c r="A2" s="2"/></row>)"}, // but column A
+        {style, 1, 2, 6, false, R"(<row r="4" s="1" customFormat="1"><c r="A4" s="2"/></row>)"}, // above half the rows
+        {style, 1, 2, 4, false, R"(<row r="2" s="1" customFormat="1"><c r="A2" s="2"/></row>)"}, // below half
+        {style, 2, 2, 10, true, R"(<col min="2" max="10" width="8.625" style="2"/>)"},
+        {style, 1, 2, 6, true, R"(<row r="3" s="2" customFormat="1"><c r="A3" s="3"/></row>)"},
+        {protection, 1, 1, 3, false, R"(<row r="3" s="2" customFormat="1">)"},
+        {protection, 2, 2, 10, true, R"(<col min="2" max="10" width="8.625" style="4"/>)"},
+        {link, 1, 1, 3, false, R"(<row r="2" s="1" customFormat="1"></row>)"},
+        {link, 1, 2, 6, true, R"(<row r="3" s="3" customFormat="1"><c r="A3" s="4"/></row>)"},
+    };
+    const auto shown = [](const vex::worktable_t& t, int row, int col) {
+        const mta::style_settings_t s = t.get_cell_style(row, col);
+        return std::to_string(s.font().bold) + std::to_string(s.font().italic) + std::to_string(s.font().underline) +
+               std::to_string(s.protection().locked);
+    };
+    for (const case_t& c : cases) {
+        SCOPED_TRACE(std::to_string(c.call) + " from row " + std::to_string(c.r1) + " column " + std::to_string(c.c1) +
+                     " to row " + std::to_string(c.r2) + (c.bold_row ? ", row 1 bold" : ""));
+        saved_sheet s;
+        mta::Table& t = *s.table;
+        mta::font_t f;
+        f.bold = 1;
+        mta::style_settings_t bold;
+        bold.set_font(f);
+        if (c.bold_row) t.set_row_style(1, 1, bold);
+        ASSERT_TRUE(t.set_num(5, 1, 7));
+        ASSERT_TRUE(t.set_num(c.r2, 10, 8));
+        const vex::range_t range = rng(c.r1, c.c1, c.r2, 10);
+        f.bold = 0;
+        f.italic = 1;
+        mta::style_settings_t italic;
+        italic.set_font(f);
+        if (c.call == style) t.set_range_style(range, italic);
+        const bool done = c.call == protection ? s.sheet->protect_range(range)
+                          : c.call == link     ? t.hyperlinks().add(range, "Data!A1")
+                                               : true;
+        ASSERT_TRUE(done);
+        std::vector<std::string> before;
+        for (int row = 1; row <= 10; ++row)
+            for (int col = 1; col <= 10; ++col) before.push_back(shown(*s.table, row, col));
+        const std::string entry = find(s.save(), "xl/worksheets/sheet1.xml");
+        EXPECT_NE(entry.find(c.written), std::string::npos) << entry;
+        vex::xml_document_t back;
+        back.load(s.path().c_str(), false);
+        const vex::worktable_t& loaded = *back.workbook()->sheet_at(0)->worktable();
+        for (int row = 1; row <= 10; ++row)
+            for (int col = 1; col <= 10; ++col)
+                EXPECT_EQ(shown(loaded, row, col), before[size_t((row - 1) * 10 + col - 1)]) << row << "," << col;
+        EXPECT_EQ(mta::cell_getters::get_num(loaded, 5, 1), 7);
+        EXPECT_EQ(mta::cell_getters::get_num(loaded, c.r2, 10), 8);
+    }
 }
 
 // The sheet's children take the first ids, its external links the next ones.
