@@ -25,6 +25,7 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
@@ -85,10 +86,15 @@ struct package_t {
     size_t bytes = 0;  // of the part measured
 };
 
-// A workbook with one more part of the given relationship type and content type;
-// with_sheet adds an empty sheet, which a save needs.
+// Writes a part's bytes into the open entry.
+using part_writer_t = std::function<void(vex::zip_archive&, const std::string& entry)>;
+
+// A workbook with one more part of the given relationship type and content type,
+// `bytes` long, which `write` writes; with_sheet adds an empty sheet, which a
+// save needs.
 package_t make_package(const std::string& name, const std::string& type, const std::string& entry,
-                       const std::string& content_type, const std::string& xml, bool with_sheet = false) {
+                       const std::string& content_type, size_t bytes, const part_writer_t& write,
+                       bool with_sheet = false) {
     const std::filesystem::path& dir = bench_scratch::dir();
     const std::string ct =
         decl + "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
@@ -110,21 +116,33 @@ package_t make_package(const std::string& name, const std::string& type, const s
                                 "\"><sheets>" + sheet_record + "</sheets></workbook>"},
         {"xl/_rels/workbook.xml.rels",
          rels(rel("rId1", type, entry) + (with_sheet ? rel("rId2", od + "worksheet", "worksheets/empty.xml") : ""))},
-        {"xl/" + entry, xml},
     };
     if (with_sheet)
         entries.emplace_back("xl/worksheets/empty.xml",
                              decl + "<worksheet xmlns=\"" + main_ns + "\"><sheetData/></worksheet>");
-    package_t p{(dir / name).string(), xml.size()};
+    package_t p{(dir / name).string(), bytes};
     vex::zip_archive z;
     z.create_zip_file(p.path);
     for (const auto& [n, b] : entries) {
         z.add_file_to_zip(n);
         z.write_file_stream(n, b.data(), static_cast<unsigned>(b.size()));
         z.close_file_in_zip();
+        if (n == "xl/workbook.xml") {
+            z.add_file_to_zip("xl/" + entry);
+            write(z, "xl/" + entry);
+            z.close_file_in_zip();
+        }
     }
     z.close();
     return p;
+}
+
+package_t make_package(const std::string& name, const std::string& type, const std::string& entry,
+                       const std::string& content_type, const std::string& xml, bool with_sheet = false) {
+    return make_package(
+        name, type, entry, content_type, xml.size(),
+        [&](vex::zip_archive& z, const std::string& n) { z.write_file_stream(n, xml.data(), unsigned(xml.size())); },
+        with_sheet);
 }
 
 const package_t& shared_strings_package() {
@@ -283,5 +301,89 @@ void BM_load_save_peak_kept_part(benchmark::State& state) {
     state.counters["file_KB"] = double(std::filesystem::file_size(p.path)) / 1024;
 }
 BENCHMARK(BM_load_save_peak_kept_part)->Arg(256)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// A theme that inflates to `mb` MB: the same color scheme over and over, so
+// that 1 GB deflates to about 1 MB.
+const package_t& theme_package_of(size_t mb) {
+    static std::map<size_t, package_t> made;
+    auto& p = made[mb];
+    if (p.path.empty()) {
+        const std::string head = decl + "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
+                                        "name=\"Office\"><a:themeElements>";
+        const std::string tail = "</a:themeElements></a:theme>";
+        std::string scheme;
+        while (scheme.size() < (1u << 20)) scheme += "<a:clrScheme name=\"Office\"><a:dk1><a:sysClr val=\"windowText\"/></a:dk1></a:clrScheme>";
+        const size_t bytes = head.size() + scheme.size() * mb + tail.size();
+        p = make_package("theme" + number(long(mb)) + ".xlsx", od + "theme", "theme/theme1.xml",
+                         "application/vnd.openxmlformats-officedocument.theme+xml", bytes,
+                         [&](vex::zip_archive& z, const std::string& n) {
+                             z.write_file_stream(n, head.data(), unsigned(head.size()));
+                             for (size_t i = 0; i < mb; ++i) z.write_file_stream(n, scheme.data(), unsigned(scheme.size()));
+                             z.write_file_stream(n, tail.data(), unsigned(tail.size()));
+                         }, true);
+    }
+    return p;
+}
+
+// range(0): MB the theme inflates to; loaded and saved.
+void BM_load_save_peak_theme(benchmark::State& state) {
+    const package_t& p = theme_package_of(size_t(state.range(0)));
+    const std::string out = (bench_scratch::dir() / "theme_saved.xlsx").string();
+    report(state, p, [&] {
+        vex::xml_document_t doc;
+        doc.load(p.path.c_str(), false);
+        doc.save(out.c_str(), 2);
+    });
+    state.counters["file_KB"] = double(std::filesystem::file_size(p.path)) / 1024;
+}
+BENCHMARK(BM_load_save_peak_theme)->Arg(1024)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The small theme package with the theme's declared size set to 2 GiB in both
+// of its headers: the load fails, as the entry ends early.
+std::string declaring_2_gib() {
+    const package_t& small = theme_package_of(1);
+    std::ifstream in(small.path, std::ios::binary);
+    std::string zip(std::istreambuf_iterator<char>(in), {});
+    const std::string entry = "xl/theme/theme1.xml";
+    const uint32_t size = 0x80000000u;
+    const auto patch = [&](std::string_view signature, size_t size_at, size_t name_length_at, size_t name_at) {
+        for (size_t at = zip.find(signature); at != std::string::npos; at = zip.find(signature, at + 4)) {
+            uint16_t length = 0;
+            std::memcpy(&length, zip.data() + at + name_length_at, 2);
+            if (std::string_view(zip).substr(at + name_at, length) == entry) std::memcpy(zip.data() + at + size_at, &size, 4);
+        }
+    };
+    patch(std::string_view("PK\x03\x04", 4), 22, 26, 30);
+    patch(std::string_view("PK\x01\x02", 4), 24, 28, 46);
+    const std::string path = (bench_scratch::dir() / "declares_2_gib.xlsx").string();
+    std::ofstream(path, std::ios::binary).write(zip.data(), std::streamsize(zip.size()));
+    return path;
+}
+
+// The load that fails, with 256 MB of address space to spare: "fits" is 1 when
+// it fails as the entry ends early, 0 when it ran out of room first.
+void BM_load_short_entry_declaring_2_gib(benchmark::State& state) {
+    const std::string path = declaring_2_gib();
+    double fits = -1;
+    for (auto _ : state) {
+        fits = child_peak([&] {
+            const rlimit limit{rlim_t(status_kib("VmSize:")) * 1024 + (rlim_t(256) << 20), RLIM_INFINITY};
+            if (::setrlimit(RLIMIT_AS, &limit) != 0) throw std::runtime_error("no limit");
+            try {
+                load({path, 0});
+            } catch (const std::bad_alloc&) {
+                throw;
+            } catch (const std::exception& e) {
+                if (std::string_view(e.what()).find("file in zip ends before its declared size") == std::string_view::npos) throw;
+                return;
+            }
+            throw std::runtime_error("loaded");
+        });
+    }
+    // child_peak gives the peak, or -1 for an exception.
+    state.counters["fits"] = fits >= 0 ? 1 : 0;
+    state.counters["file_KB"] = double(std::filesystem::file_size(path)) / 1024;
+}
+BENCHMARK(BM_load_short_entry_declaring_2_gib)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace

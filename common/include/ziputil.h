@@ -88,6 +88,10 @@ public:
     int get_stream(void*& buffer, unsigned int size);
     // How the entry's data is held; an entry that cannot be read is refused.
     zip_stored_t stored_form(std::string_view name) const;
+    // The most the entry's data can inflate to: its declared size, or less when
+    // its held bytes cannot give that much, so that a short entry declaring
+    // gigabytes is never made room for.
+    std::uint64_t inflatable_size(std::string_view name) const;
     // The entry's data as held, stored_form(name).stored_size bytes, not inflated.
     void read_stored(std::string_view name, void* buffer);
     // An entry whose data comes as `how` holds it (read_stored), copied into the

@@ -468,6 +468,14 @@ zip_stored_t zip_archive::stored_form(std::string_view name) const {
     return {at.method, at.crc, entry.size, at.compressed_size};
 }
 
+std::uint64_t zip_archive::inflatable_size(std::string_view name) const {
+    const zip_stored_t held = stored_form(name);
+    // Deflate gives at most 1032 bytes per byte held (zlib's own bound), with
+    // a few bytes of slack for the stream's ends.
+    const std::uint64_t most = held.method == 0 ? held.stored_size : held.stored_size * 1032 + 1024;
+    return std::min(held.size, most);
+}
+
 void zip_archive::read_stored(std::string_view name, void* buffer) {
     leave_entry__();
     const position_t& at = readable__(name);

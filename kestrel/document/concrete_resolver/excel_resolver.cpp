@@ -166,6 +166,13 @@ bool dropped_unless_filled(const xml_part_t& part) {
     return !strings || !strings->has_strings_to_save();
 }
 
+// Whether anything reads a part's bytes after the load: its model, or the
+// pictures and drawings that look into them. The others are only written back.
+bool reads_its_bytes(const xml_part_t& part) {
+    return part.get_component() || part.kind() == part_kind_enum::image_part ||
+           part.kind() == part_kind_enum::vml_drawing_part;
+}
+
 general_error nothing_writes(const std::string& entry) {
     return general_error("Cannot save " + entry + ": its part has neither a writer nor kept bytes.");
 }
@@ -216,7 +223,7 @@ void excel_resolver::read_entry__(const std::string& entry, const xml::sxml::sxm
     const uint64_t size = archive_.file_size(entry);
     if (size > (copy ? max_raw_size : max_xml_size)) throw loading_error("The entry " + entry + " is too large.");
     count_inflated__(size);
-    if (copy) copy->reserve(static_cast<size_t>(size));
+    if (copy) copy->reserve(static_cast<size_t>(archive_.inflatable_size(entry)));
     std::vector<char> buffer(chunk_size);
     size_t tail = 0;
     bool first = true;
@@ -358,7 +365,7 @@ void excel_resolver::load_referenced_parts__(xml_part_t* parent) {
             child->copy_from(same);
             if (same->get_raw_block() && !child->get_raw_block()) {
                 // A part of another kind may read the bytes: it gets them inflated.
-                if (same->get_stored_form() && child->kind() != part_kind_kept)
+                if (same->get_stored_form() && reads_its_bytes(*child))
                     read_raw__(child, entry);
                 else
                     child->set_raw_data(same->get_raw_block(), same->get_raw_size(), same->get_stored_form());
@@ -392,11 +399,43 @@ void excel_resolver::refuse_shared_sheet_records__(const xml_part_t& book_part,
     }
 }
 
+// Room for what the held bytes can inflate to, grown should more arrive: a
+// short entry may declare gigabytes.
 void excel_resolver::read_raw__(xml_part_t* part, const std::string& entry) {
     const uint64_t size = archive_.file_size(entry);
-    void* buffer = part->allocate_buffer(static_cast<size_t>(size));
-    const int n = archive_.read(entry, buffer, static_cast<unsigned>(size), true);
-    if (n < 0 || static_cast<uint64_t>(n) != size) throw loading_error("The entry " + entry + " is incomplete.");
+    size_t room = static_cast<size_t>(archive_.inflatable_size(entry));
+    std::shared_ptr<char[]> block = std::make_shared_for_overwrite<char[]>(room);
+    size_t got = 0;
+    for (;;) {
+        char extra = 0;
+        const bool full = got == room;
+        const size_t want = full ? 1 : std::min(room - got, size_t(1) << 30);
+        // The read past the end finishes the entry: its size and checksum are checked.
+        const int n = archive_.read(entry, full ? &extra : block.get() + got, static_cast<unsigned>(want), false);
+        if (n <= 0) break;
+        if (full) {
+            room = static_cast<size_t>(std::min<uint64_t>(size, uint64_t(room) * 2 + chunk_size));
+            std::shared_ptr<char[]> larger = std::make_shared_for_overwrite<char[]>(room);
+            std::memcpy(larger.get(), block.get(), got);
+            block = std::move(larger);
+            block[got] = extra;
+        }
+        got += static_cast<size_t>(n);
+    }
+    if (got != size) throw loading_error("The entry " + entry + " is incomplete.");
+    part->set_raw_data(std::move(block), got);
+}
+
+// Inflated as it streams, so that a bad entry fails the load as it would when
+// read, but held as the archive holds it.
+void excel_resolver::hold_stored__(xml_part_t* part, const std::string& entry) {
+    std::vector<char> buffer(chunk_size * 8);
+    while (archive_.read(entry, buffer.data(), static_cast<unsigned>(buffer.size()), false) > 0) {
+    }
+    const zip_stored_t held = archive_.stored_form(entry);
+    std::shared_ptr<char[]> block = std::make_shared_for_overwrite<char[]>(static_cast<size_t>(held.stored_size));
+    archive_.read_stored(entry, block.get());
+    part->set_raw_data(std::move(block), static_cast<size_t>(held.stored_size), &held);
 }
 
 void excel_resolver::get_part__(xml_part_t* part) {
@@ -424,9 +463,11 @@ void excel_resolver::get_part__(xml_part_t* part) {
         if (size > max_raw_size) throw loading_error("The entry " + entry + " is too large.");
         count_inflated__(size);
         ++reads_[entry];
-        if (!kept) return read_raw__(part, entry);
+        if (reads_its_bytes(*part)) return read_raw__(part, entry);
         // No reader reads a kept part: it stays as the archive holds it, a few
-        // MB that may inflate to gigabytes, and the save copies it so.
+        // MB that may inflate to gigabytes, and the save copies it so. A part
+        // of a known kind that nothing reads (a theme) is held so as well.
+        if (!kept) return hold_stored__(part, entry);
         const zip_stored_t held = archive_.stored_form(entry);
         std::shared_ptr<char[]> block = std::make_shared_for_overwrite<char[]>(static_cast<size_t>(held.stored_size));
         archive_.read_stored(entry, block.get());

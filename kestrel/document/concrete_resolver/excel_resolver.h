@@ -65,6 +65,8 @@ private:
     void get_part__(xml_part_t* part);
     // The entry inflated into the part's raw bytes.
     void read_raw__(xml_part_t* part, const std::string& entry);
+    // The entry checked by inflating it, then kept as the archive holds it.
+    void hold_stored__(xml_part_t* part, const std::string& entry);
     // Two sheet records naming one worksheet relationship fail the load.
     void refuse_shared_sheet_records__(const xml_part_t& book_part, const std::vector<relationship_t>& records,
                                        const std::vector<const sheet_entry_t*>& repeated) const;

@@ -12,6 +12,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -92,6 +95,11 @@ std::vector<hostile_case_t> cases() {
         {"no_central_directory", "package", [] { const std::string z = base_package(); return z.substr(0, z.rfind("PK\x01\x02")); }, "."},
         {"entry_past_the_cap", "package", [] { return with_declared_size("xl/sharedStrings.xml", 0xFFFFFFF0u); },
          "The entry xl/sharedStrings.xml is too large."},
+        // Parts read as bytes, one only written back and one whose bytes are read.
+        {"theme_past_the_cap", "package", [] { return with_declared_size("xl/theme/theme1.xml", 0xFFFFFFF0u); },
+         "The entry xl/theme/theme1.xml is too large."},
+        {"picture_past_the_cap", "package", [] { return with_declared_size("xl/media/image1.png", 0xFFFFFFF0u); },
+         "The entry xl/media/image1.png is too large."},
         {"relationship_out_of_the_package", "relationships", [] {
              std::string rels = base_entry("xl/_rels/workbook.xml.rels");
              const size_t at = rels.find("Target=\"styles.xml\"");
@@ -209,5 +217,49 @@ TEST_P(hostile_package, loads_or_fails_with_a_message) {
 
 INSTANTIATE_TEST_SUITE_P(cases, hostile_package, testing::ValuesIn(cases()),
                          [](const testing::TestParamInfo<hostile_case_t>& info) { return info.param.name; });
+
+// The message of a load in a child process whose address space has room for
+// `headroom` bytes more; empty when the child died.
+std::string message_under_memory_limit(const std::string& package, rlim_t headroom) {
+    int fds[2];
+    if (::pipe(fds) != 0) return "no pipe";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        std::string message = "no limit";
+        std::ifstream status("/proc/self/status");
+        for (std::string line; std::getline(status, line);)
+            if (line.starts_with("VmSize:")) {
+                const rlimit limit{std::stoull(line.substr(7)) * 1024 + headroom, RLIM_INFINITY};
+                if (::setrlimit(RLIMIT_AS, &limit) == 0) message.clear();
+            }
+        if (message.empty()) {
+            const auto* bytes = reinterpret_cast<const uint8_t*>(package.data());
+            const plover_fuzz::outcome_t o = plover_fuzz::run(*plover_fuzz::find_target("package"), bytes, package.size());
+            message = o.loaded ? "loaded" : o.message;
+        }
+        if (::write(fds[1], message.data(), message.size()) < 0) _exit(1);
+        _exit(0);
+    }
+    ::close(fds[1]);
+    std::string message;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) message.append(buffer, size_t(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return message;
+}
+
+// An entry of a few KB declaring 2 GiB (within the cap) ends early: the load
+// says so, and never makes room for the declared size, which a process with
+// 1 GiB to spare could not. Each way of reading a part: held as the archive
+// holds it, inflated into bytes, and parsed with a copy of its bytes kept.
+TEST(hostile_package, short_entry_declaring_gigabytes_fails_without_room_for_them) {
+    for (const char* entry : {"xl/theme/theme1.xml", "xl/media/image1.png", "xl/tables/table1.xml"}) {
+        const std::string message = message_under_memory_limit(with_declared_size(entry, 0x80000000u), rlim_t(1) << 30);
+        EXPECT_EQ(message, std::string("archive error: file in zip ends before its declared size: ") + entry);
+    }
+}
 
 } // namespace
