@@ -1,4 +1,4 @@
-/* plover: create, open, edit, recalculate and save SpreadsheetML workbooks (.xlsx).
+/* plover: create, open, edit and save SpreadsheetML workbooks (.xlsx); formulas are parsed, tracked and rewritten, but no function here computes their results.
  *
  * Every text that crosses this boundary is NUL-terminated UTF-8 unless a function
  * says UTF-16. Rows and columns are numbered from 1. A function that fails returns
