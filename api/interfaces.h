@@ -2,9 +2,22 @@
 #pragma once
 // The object face of plover: the abstract interfaces behind the handles of
 // plover.h. A C++ host may call them directly; every slot keeps the behaviour of
-// its export (the export named after the family prefix and the slot). The
-// library owns every object; documents are released with doc_release, style and
-// rich-text handles with their release slots.
+// its export (the export named after the family prefix and the slot), and its
+// comment is that export's: where it says 1 or 0, a bool slot answers true or
+// false, and NULL is nullptr.
+//
+// Releasing: the library makes and frees every object; never delete one (the
+// destructors are the library's own: a deleted object is freed a second time by
+// its owner, at the latest when the process ends).
+// - A document goes with its release() slot, which frees its workbook, its
+//   sheets and every handle they gave out.
+// - Workbooks, worksheets and table handles belong to their document.
+// - A handle that a slot calls new (get_named_style, get_cell_style,
+//   make_richtext, a segment's style from iRichtext::text) belongs to the
+//   workbook: release() frees it early, else it goes with the document.
+// - A shared handle (cell_style, row_style, col_style) and the rich text of
+//   get_richtext stay the sheet's or the workbook's: copy what must outlive the
+//   next such call; release() only empties them.
 
 namespace vex {
 
@@ -18,8 +31,11 @@ class iRichtext;
 // Slots in the order of the doc_ exports; the order is part of the boundary.
 class iDocument {
 public:
+    // The document's workbook, owned by the document; NULL on failure.
     virtual iWorkbook* get_workbook() = 0;
+    // Writes the package to path, or with a NULL path to the one it was loaded from or last saved to; 1, or 0 on failure.
     virtual bool save(const char* path) = 0;
+    // Closes the document and frees it with its workbook and every handle they gave out.
     virtual void release() = 0;
     virtual ~iDocument() = default;
 };
@@ -27,35 +43,65 @@ public:
 // Slots in the order of the wb_ exports; the order is part of the boundary.
 class iWorkbook {
 public:
+    // Whether the workbook uses the 1904 date system; 0 on failure.
     virtual bool is_date1904() = 0;
+    // Switches the 1904 date system on or off.
     virtual void set_date1904(bool on) = 0;
+    // Whether formulas use the A1 reference style rather than R1C1; 0 on failure.
     virtual bool is_a1_ref_mode() = 0;
+    // Chooses the A1 reference style (on not 0) or R1C1.
     virtual void set_a1_ref_mode(bool on) = 0;
+    // The calculation mode (CalcTypeEnum); 0 on failure.
     virtual int get_calc_mode() = 0;
+    // Sets the calculation mode (CalcTypeEnum); any other value is refused.
     virtual void set_calc_mode(int type) = 0;
+    // Appends a worksheet (a NULL or empty name gets the next default name); NULL on failure (a name too long, blank, with control characters or in use in any case).
     virtual iWorksheet* add_worksheet(const char* name) = 0;
+    // Inserts a worksheet at index (from 0), named as by wb_add_worksheet; NULL on failure.
     virtual iWorksheet* insert_worksheet(int index, const char* name) = 0;
+    // Moves the sheet at index from to index to (both from 0); the other sheets keep their order.
     virtual void shift_sheet(int from, int to) = 0;
+    // Deletes the sheet at index (from 0); its worksheet handle becomes invalid.
     virtual void delete_sheet(int index) = 0;
+    // The number of sheets; 0xFFFFFFFF on failure.
     virtual unsigned int sheet_count() = 0;
+    // The worksheet at index (from 0), owned by the workbook; NULL on failure.
     virtual iWorksheet* get_sheet(int index) = 0;
+    // The type (1, 2 or 3) of the sheet at index (from 0); 0 for any other type and on failure.
     virtual int sheet_type(int index) = 0;
+    // The visibility (SheetStateEnum) of the sheet at index (from 0); 0 on failure.
     virtual int get_sheet_state(int index) = 0;
+    // Sets the visibility (SheetStateEnum) of the sheet at index (from 0).
     virtual void set_sheet_state(int index, int state) = 0;
+    // The name of the sheet at index (from 0), valid until it is renamed or deleted; NULL on failure.
     virtual const char* sheet_name(int index) = 0;
+    // Renames the sheet at index (from 0); an empty, duplicate or over-31-character name is refused.
     virtual void rename_sheet(unsigned int index, const char* name) = 0;
+    // The index (from 0) of the active sheet; -1 on failure.
     virtual int get_active_sheet() = 0;
+    // Makes the sheet at index (from 0) the active one; 1, or 0 on failure.
     virtual bool set_active_sheet(int index) = 0;
+    // Defines name as expression (sheet-qualified references), local to sheet local_sheet unless NULL or empty; a name must start with a letter, _ or \, hold only letters, digits, _, \, . and ?, and not read as a cell reference ("N1", "R1C1"); 1, or 0 on failure.
     virtual bool set_defined_name(const char* name, const char* expression, const char* local_sheet) = 0;
+    // The number of defined names; 0 on failure.
     virtual int defined_name_num() = 0;
+    // The defined name at index (from 0); is_local (may be NULL) receives 1 when it is local to a sheet; NULL on failure.
     virtual const char* get_defined_name(int index, bool* is_local) = 0;
+    // The sheet that the defined name at index (from 0) is local to; NULL for a workbook-wide name and on failure.
     virtual const char* get_local_name(int index) = 0;
+    // The expression of the defined name at index (from 0); NULL on failure.
     virtual const char* get_defined_name_expr(int index) = 0;
+    // Deletes the defined name at index (from 0); an index out of range does nothing.
     virtual void delete_defined_name(int index) = 0;
+    // A new handle on the named style (custom before built-in), owned by the workbook until style_release; NULL on failure.
     virtual iStyle* get_named_style(const char* name) = 0;
+    // Adds a custom named style with the settings of style; a new handle on it, or NULL on failure (e.g. name in use).
     virtual iStyle* add_custom_style(const char* name, iStyle* style) = 0;
+    // Replaces the format of the named style with the settings of style; 1, or 0 on failure.
     virtual bool modify_named_style(const char* name, iStyle* style) = 0;
+    // A new handle on the "normal" style, as wb_get_named_style gives; NULL on failure.
     virtual iStyle* make_normal_style() = 0;
+    // A new, empty rich text, owned by the workbook until rt_release; NULL on failure.
     virtual iRichtext* make_richtext() = 0;
     virtual ~iWorkbook() = default;
 };
@@ -63,171 +109,337 @@ public:
 // Slots in the order of the ws_ exports; the order is part of the boundary.
 class iWorksheet {
 public:
+    // The first row of every sheet, 1 (for the used area see ws_first_data_cell); 0 on failure.
     virtual int min_row() = 0;
+    // The first column of every sheet, 1; 0 on failure.
     virtual int min_col() = 0;
+    // The last row of every sheet, 1048576 (for the used area see ws_last_data_cell); 0 on failure.
     virtual int max_row() = 0;
+    // The last column of every sheet, 16384; 0 on failure.
     virtual int max_col() = 0;
+    // The sheet's name, valid until the sheet is renamed or deleted; NULL on failure.
     virtual const char* name() = 0;
+    // Renames the sheet; an empty, blank, over-31-character name, one with control characters or one in use in any case is refused; 1, or 0 on failure.
     virtual bool set_name(const char* name) = 0;
+    // The sheet's type, as wb_sheet_type gives it; 0 on failure.
     virtual int ws_type() = 0;
+    // The sheet's visibility (SheetStateEnum); 0 on failure.
     virtual int get_ws_state() = 0;
+    // The type (CellTypeEnum) of the cell's value, or of a formula's result; -1 on failure.
     virtual int cell_type(int row, int col) = 0;
+    // Whether the cell holds a formula; 0 on failure.
     virtual bool contains_formula(int row, int col) = 0;
+    // Whether the cell holds a rich text; 0 on failure.
     virtual bool contains_richtext(int row, int col) = 0;
+    // The cell's number, or a formula's numeric result; 0.0 on failure (e.g. no numeric value).
     virtual double get_num(int row, int col) = 0;
+    // The cell's text (a rich text's plain text, a formula's text result), valid until the cell changes; NULL on failure.
     virtual const char* get_text(int row, int col) = 0;
+    // The cell's boolean value, or a formula's boolean result; 0 on failure.
     virtual bool get_boolean(int row, int col) = 0;
+    // The serial of the cell's date or time (a number with a date format, a formula's date result); 0.0 on failure.
     virtual double get_datetime(int row, int col) = 0;
+    // A copy of the cell's rich text, valid until the next ws_get_richtext in this workbook; NULL on failure.
     virtual iRichtext* get_richtext(int row, int col) = 0;
+    // The cell's formula text, valid until the cell changes; NULL on failure (no formula).
     virtual const char* get_formula_expr(int row, int col) = 0;
+    // The cell's error (ErrorCodeEnum, 0 for none); -1 on failure (e.g. a formula not yet calculated).
     virtual int get_error(int row, int col) = 0;
+    // Stores a number in the cell, replacing any formula; 1, or 0 on failure (NaN and infinities are refused).
     virtual bool set_num(int row, int col, double value) = 0;
+    // Stores a text in the cell; 1, or 0 on failure (e.g. a NULL text).
     virtual bool set_text(int row, int col, const char* text) = 0;
+    // Stores a boolean in the cell; 1, or 0 on failure.
     virtual bool set_boolean(int row, int col, bool value) = 0;
+    // Stores a date or time serial in the cell with number format 14; 1, or 0 on failure.
     virtual bool set_datetime(int row, int col, double serial) = 0;
+    // Stores a copy of the rich text in the cell; 1, or 0 on failure.
     virtual bool set_richtext(int row, int col, iRichtext* text) = 0;
+    // Stores an error value (ErrorCodeEnum, 1 to 9) in the cell; 1, or 0 on failure.
     virtual bool set_error(int row, int col, int code) = 0;
+    // Stores a formula in the cell (a leading "=" is dropped) without a result until one is set; 1, or 0 on failure (empty or incomplete).
     virtual bool set_formula(int row, int col, const char* formula) = 0;
+    // Gives the cell's formula a number as its result, without calculating; 1, or 0 on failure (no formula).
     virtual bool set_formula_num(int row, int col, double value) = 0;
+    // Gives the cell's formula a text as its result, without calculating; 1, or 0 on failure (no formula).
     virtual bool set_formula_string(int row, int col, const char* text) = 0;
+    // Gives the cell's formula a boolean as its result, without calculating; 1, or 0 on failure (no formula).
     virtual bool set_formula_boolean(int row, int col, bool value) = 0;
+    // Gives the cell's formula a date or time serial as its result, without calculating; 1, or 0 on failure.
     virtual bool set_formula_datetime(int row, int col, double serial) = 0;
+    // Gives the cell's formula an error (ErrorCodeEnum, 1 to 9) as its result, without calculating; 1, or 0 on failure.
     virtual bool set_formula_error(int row, int col, int code) = 0;
+    // Erases the values of the range (corners in either order) and keeps its styles; an invalid range does nothing.
     virtual void clear_contents(int first_row, int first_col, int last_row, int last_col) = 0;
+    // Merges the settings of style into the cell's style.
     virtual void set_cell_style(int row, int col, iStyle* style) = 0;
+    // The cell's style (its own, its row's, its column's or the default) in the sheet's shared handle, refilled by each call; NULL on failure.
     virtual iStyle* cell_style(int row, int col) = 0;
+    // A new handle on the cell's style, owned by the workbook until style_release; NULL on failure.
     virtual iStyle* get_cell_style(int row, int col) = 0;
+    // Applies style to the range (corners in either order); whole rows or columns get a row or column style.
     virtual void set_range_style(int first_row, int first_col, int last_row, int last_col, iStyle* style) = 0;
+    // Whether every row from first_row to last_row (last_row 0: first_row alone) has the default height; 0 on failure.
     virtual bool is_default_row_height(int first_row, int last_row) = 0;
+    // Writes the summed height of the rows in unit (RowHeightUnitEnum) to height (may be NULL); 0 when one has the default height, and on failure.
     virtual bool get_custom_row_height(int first_row, int last_row, double* height, int unit) = 0;
+    // Gives the rows from first_row to last_row a height in unit (RowHeightUnitEnum), at most 409 points; a negative height is ignored.
     virtual void set_custom_row_height(int first_row, int last_row, double height, int unit) = 0;
+    // Whether every column from first_col to last_col (last_col 0: first_col alone) has the default width; 0 on failure.
     virtual bool is_default_col_width(int first_col, int last_col) = 0;
+    // Writes the summed width of the columns in unit (ColWidthUnitEnum) to width (may be NULL); 0 when one has the default width, and on failure.
     virtual bool get_custom_col_width(int first_col, int last_col, double* width, int unit) = 0;
+    // Gives the columns from first_col to last_col a width in unit (ColWidthUnitEnum), at most 255 characters; a negative width is ignored.
     virtual void set_custom_col_width(int first_col, int last_col, double width, int unit) = 0;
+    // The row's style in the sheet's shared handle, as ws_cell_style gives it; NULL on failure.
     virtual iStyle* row_style(int row) = 0;
+    // Returns the row's style to the default; its height and hidden flag stay.
     virtual void remove_row_style(int row) = 0;
+    // Applies style to the rows from first_row to last_row.
     virtual void set_row_style(int first_row, int last_row, iStyle* style) = 0;
+    // The column's style in the sheet's shared handle, as ws_cell_style gives it; NULL on failure.
     virtual iStyle* col_style(int col) = 0;
+    // Returns the column's style to the default; its width and hidden flag stay.
     virtual void remove_col_style(int col) = 0;
+    // Applies style to the columns from first_col to last_col.
     virtual void set_col_style(int first_col, int last_col, iStyle* style) = 0;
+    // Whether the row is hidden; 0 on failure.
     virtual bool row_hidden(int row) = 0;
+    // Hides the rows from first_row to last_row (either order), or shows them when hidden is 0.
     virtual void set_row_hidden(int first_row, int last_row, bool hidden) = 0;
+    // Whether the column is hidden; 0 on failure.
     virtual bool col_hidden(int col) = 0;
+    // Hides the columns from first_col to last_col (either order), or shows them when hidden is 0.
     virtual void set_col_hidden(int first_col, int last_col, bool hidden) = 0;
+    // Inserts count empty rows at row, across all columns; 1, or 0 on failure (e.g. data would leave the sheet).
     virtual bool insert_row(int row, int count) = 0;
+    // Deletes the rows from first_row to last_row (last_row 0: first_row alone); the rows below move up; 1, or 0 on failure.
     virtual bool delete_row(int first_row, int last_row) = 0;
+    // Inserts count empty columns at col, across all rows; 1, or 0 on failure (e.g. data would leave the sheet).
     virtual bool insert_col(int col, int count) = 0;
+    // Deletes the columns from first_col to last_col (last_col 0: first_col alone); those to the right move left; 1, or 0 on failure.
     virtual bool delete_col(int first_col, int last_col) = 0;
+    // Moves the cells from row onwards within first_col to last_col down by count rows; 1, or 0 on failure.
     virtual bool shift_range_down(int first_col, int last_col, int row, int count) = 0;
+    // Moves the cells from row onwards within first_col to last_col up by count rows, deleting the count rows above it; 1, or 0 on failure.
     virtual bool shift_range_up(int first_col, int last_col, int row, int count) = 0;
+    // Moves the cells from col onwards within first_row to last_row right by count columns; 1, or 0 on failure.
     virtual bool shift_range_right(int first_row, int last_row, int col, int count) = 0;
+    // Moves the cells from col onwards within first_row to last_row left by count columns, deleting the count columns before it; 1, or 0 on failure.
     virtual bool shift_range_left(int first_row, int last_row, int col, int count) = 0;
+    // Makes the image file the sheet's background picture.
     virtual void set_bg_picture(const char* file) = 0;
+    // Adds the image file as a picture from the top-left corner of (first_row, first_col) to the bottom-right corner of (last_row, last_col); where a first row or column lies after the last, the picture spans from the cell after the last to the start of the first ((5,5,2,2) covers C3:D4, (2,2,5,5) B2:E5); its id, or -1 on failure.
     virtual int add_cell_image(const char* file, int first_row, int first_col, int last_row, int last_col) = 0;
+    // As ws_add_cell_image, with the offsets (pixels) of its corners inside their cells; its id, or -1 on failure.
     virtual int add_image_with_two_cells(const char* file, int first_row, int first_col, int last_row, int last_col, int first_row_offset, int first_col_offset, int last_row_offset, int last_col_offset) = 0;
+    // Adds a picture at the cell, moved by the offsets, width by height (all pixels; both 0: the image's size times scale); its id, or -1 on failure.
     virtual int add_image_with_one_cell(const char* file, int row, int col, int width, int height, double scale, int col_offset, int row_offset) = 0;
+    // Adds a picture with its top-left corner at x, y, width by height (all pixels; both 0: the image's size times scale); its id, or -1 on failure.
     virtual int add_absolute_image(const char* file, int x, int y, int width, int height, double scale) = 0;
+    // The number of pictures on the sheet; -1 on failure.
     virtual int image_num() = 0;
+    // The id of the picture at index (from 0); -1 on failure.
     virtual int get_image_id(int index) = 0;
+    // How the picture with that id is placed (AnchorTypeEnum); 0 on failure (no such picture).
     virtual int image_anchor_type(int id) = 0;
+    // Writes the cell a cell-anchored picture starts at (each pointer may be NULL); 0 on failure, also for an absolute picture.
     virtual bool get_anchored_cell(int id, int* row, int* col) = 0;
+    // Writes the position in pixels of an absolute picture (each pointer may be NULL); 0 on failure, also for a cell-anchored one.
     virtual bool get_absolute_coord(int id, int* x, int* y) = 0;
+    // Removes the picture with that id.
     virtual void delete_image(int id) = 0;
+    // Removes every cell-anchored picture that starts at the cell.
     virtual void remove_image(int row, int col) = 0;
+    // Removes every absolute picture placed exactly at x, y (pixels).
     virtual void remove_absolute_image(int x, int y) = 0;
+    // Writes the lowest row and the lowest column that hold data (each pointer may be NULL); 0 for an empty sheet and on failure.
     virtual bool first_data_cell(int* row, int* col) = 0;
+    // Writes the highest row and the highest column that hold data (each pointer may be NULL); 0 for an empty sheet and on failure.
     virtual bool last_data_cell(int* row, int* col) = 0;
+    // The number of merged ranges; -1 on failure.
     virtual int merged_num() = 0;
+    // Writes the corners of the merged range at index (from 0; each pointer may be NULL); 0 on failure.
     virtual bool merged_range(int index, int* first_row, int* first_col, int* last_row, int* last_col) = 0;
+    // Merges the range (corners in either order): the first value in reading order moves to the top-left cell, the other cells are emptied, and merged ranges it overlaps without holding them whole are unmerged; 1, or 0 on failure (e.g. a range holding a whole merged range or part of a table).
     virtual bool merge(int first_row, int first_col, int last_row, int last_col) = 0;
+    // Removes the merged range that holds the cell; 1, or 0 when there is none and on failure.
     virtual bool unmerge(int row, int col) = 0;
+    // The number of tables on the sheet; -1 on failure.
     virtual int tabledef_count() = 0;
+    // The name of the table at index (from 0); NULL on failure.
     virtual const char* get_tabledef_name(int index) = 0;
+    // Renames the table at index (from 0), whose earlier handle becomes invalid; 1, or 0 on failure.
     virtual iTabledef* set_tabledef_name(int index, const char* name) = 0;
+    // The table at index (from 0), owned by the sheet; NULL on failure.
     virtual iTabledef* get_tabledef(int index) = 0;
+    // The table of that name, owned by the sheet; NULL on failure.
     virtual iTabledef* get_tabledef_by_name(const char* name) = 0;
+    // Makes a table named name over the range (corners in either order); the new table, or NULL on failure.
     virtual iTabledef* add_tabledef(const char* name, int first_row, int first_col, int last_row, int last_col) = 0;
+    // Deletes the table of that name and its handle; 1 also when there is none, 0 on failure.
     virtual bool delete_tabledef(const char* name) = 0;
+    // Puts the rows from first_row to last_row one outline level deeper (at most 8), collapsed unless collapsed is 0.
     virtual void group_rows(int first_row, int last_row, bool collapsed) = 0;
+    // Brings the rows from first_row to last_row one outline level up.
     virtual void ungroup_rows(int first_row, int last_row) = 0;
+    // Puts the columns from first_col to last_col one outline level deeper (at most 8), collapsed unless collapsed is 0.
     virtual void group_cols(int first_col, int last_col, bool collapsed) = 0;
+    // Brings the columns from first_col to last_col one outline level up.
     virtual void ungroup_cols(int first_col, int last_col) = 0;
+    // The row's outline level (0 to 8); collapsed (may be NULL) receives 1 when it is collapsed; -1 on failure.
     virtual int row_outline_level(int row, bool* collapsed) = 0;
+    // The column's outline level (0 to 8); collapsed (may be NULL) receives 1 when it is collapsed; -1 on failure.
     virtual int col_outline_level(int col, bool* collapsed) = 0;
+    // The deepest outline level of the rows, 0 when none is grouped; -1 on failure.
     virtual int max_row_outline_level() = 0;
+    // The deepest outline level of the columns, 0 when none is grouped; -1 on failure.
     virtual int max_col_outline_level() = 0;
+    // Removes every row grouping.
     virtual void delete_row_outline() = 0;
+    // Removes every column grouping.
     virtual void delete_col_outline() = 0;
+    // Whether summary rows sit below their detail rows; 0 on failure.
     virtual bool group_summary_below() = 0;
+    // Puts summary rows below their detail rows, or above when below is 0.
     virtual void set_group_summary_below(bool below) = 0;
+    // Whether summary columns sit right of their detail columns; 0 on failure.
     virtual bool group_summary_right() = 0;
+    // Puts summary columns right of their detail columns, or left when right is 0.
     virtual void set_group_summary_right(bool right) = 0;
+    // Links the range (corners in either order) to address, a reference in the workbook or an external target; 1, or 0 on failure.
     virtual bool add_hyperlink(const char* address, int first_row, int first_col, int last_row, int last_col) = 0;
+    // The number of hyperlinks; -1 on failure.
     virtual int hyperlink_num() = 0;
+    // The index (from 0) of the first hyperlink over the cell; -1 when there is none and on failure.
     virtual int hyperlink_index(int row, int col) = 0;
+    // The address of the hyperlink at index (from 0), its corners written to the pointers (each may be NULL); NULL on failure.
     virtual const char* hyperlink(int index, int* first_row, int* first_col, int* last_row, int* last_col) = 0;
+    // Removes the hyperlink at index (from 0); 1, or 0 on failure.
     virtual bool delete_hyperlink(int index) = 0;
+    // Whether the sheet is protected; 0 on failure.
     virtual bool is_protected() = 0;
+    // Protects the sheet with the ProtectOptionEnum options and a password (NULL or empty: none); 1, or 0 on failure.
     virtual bool protect(int options, const char* password) = 0;
+    // Lifts the sheet's protection and password and locks every column's cells again.
     virtual void unprotect() = 0;
+    // Protects the sheet with only the range's cells locked (corners in either order); 1, or 0 on failure.
     virtual bool protect_range(int first_row, int first_col, int last_row, int last_col) = 0;
+    // Adds the range (corners in either order) as an editable range "Range n" and protects the sheet; 1, or 0 on failure.
     virtual bool set_editable_range(int first_row, int first_col, int last_row, int last_col) = 0;
+    // The number of editable ranges; -1 on failure.
     virtual int editable_range_count() = 0;
+    // The name of the editable range at index (from 0), its corners written to the pointers (each may be NULL); NULL on failure.
     virtual const char* get_editable_range(int index, int* first_row, int* first_col, int* last_row, int* last_col) = 0;
+    // Removes the editable range at index (from 0); 1, or 0 on failure.
     virtual bool delete_editable_range(int index) = 0;
+    // The zoom of the sheet's view in percent; 0 when there is no view and on failure.
     virtual int zoom() = 0;
+    // Sets the zoom of the sheet's view in percent, 10 to 400; other values are ignored.
     virtual void set_zoom(int zoom) = 0;
+    // Whether the sheet is shown right to left; 0 on failure.
     virtual bool right_to_left() = 0;
+    // Shows the sheet right to left, or left to right when on is 0.
     virtual void set_right_to_left(bool on) = 0;
+    // Writes the cell at the top left of the sheet's view (each pointer may be NULL).
     virtual void topleft_cell(int* row, int* col) = 0;
+    // Sets the cell at the top left of the sheet's view.
     virtual void set_topleft_cell(int row, int col) = 0;
+    // Writes the active cell (each pointer may be NULL).
     virtual void active_cell(int* row, int* col) = 0;
+    // Makes the cell the active cell.
     virtual void set_active_cell(int row, int col) = 0;
+    // Writes the split cell of the sheet's view (each pointer may be NULL).
     virtual void split_cell(int* row, int* col) = 0;
+    // Sets the split cell of the sheet's view.
     virtual void set_split_cell(int row, int col) = 0;
+    // Whether gridlines are shown; 0 on failure.
     virtual bool display_gridlines() = 0;
+    // Shows gridlines, or hides them when on is 0.
     virtual void set_display_gridlines(bool on) = 0;
+    // The number of manual row page breaks; -1 on failure.
     virtual int row_break_count() = 0;
+    // The row of the row page break at index (from 0, ascending); -1 on failure.
     virtual int row_break(int index) = 0;
+    // Adds a manual page break at the row, or removes it when on is 0; 1, or 0 on failure.
     virtual bool set_row_break(int row, bool on) = 0;
+    // The number of manual column page breaks; -1 on failure.
     virtual int col_break_count() = 0;
+    // The column of the column page break at index (from 0, ascending); -1 on failure.
     virtual int col_break(int index) = 0;
+    // Adds a manual page break at the column, or removes it when on is 0; 1, or 0 on failure.
     virtual bool set_col_break(int col, bool on) = 0;
+    // Whether gridlines are printed; 0 on failure.
     virtual bool print_gridlines() = 0;
+    // Prints gridlines, or not when on is 0.
     virtual void set_print_gridlines(bool on) = 0;
+    // Whether row and column headings are printed; 0 on failure.
     virtual bool print_headings() = 0;
+    // Prints row and column headings, or not when on is 0.
     virtual void set_print_headings(bool on) = 0;
+    // Whether the printout is centred horizontally on the page; 0 on failure.
     virtual bool h_centered_printing() = 0;
+    // Centres the printout horizontally on the page, or not when on is 0.
     virtual void set_h_centered_printing(bool on) = 0;
+    // Whether the printout is centred vertically on the page; 0 on failure.
     virtual bool v_centered_printing() = 0;
+    // Centres the printout vertically on the page, or not when on is 0.
     virtual void set_v_centered_printing(bool on) = 0;
+    // The left page margin in inches; 0.0 on failure.
     virtual double left_margin() = 0;
+    // Sets the left page margin in inches; a negative value is stored as 0.
     virtual void set_left_margin(double inches) = 0;
+    // The right page margin in inches; 0.0 on failure.
     virtual double right_margin() = 0;
+    // Sets the right page margin in inches; a negative value is stored as 0.
     virtual void set_right_margin(double inches) = 0;
+    // The top page margin in inches; 0.0 on failure.
     virtual double top_margin() = 0;
+    // Sets the top page margin in inches; a negative value is stored as 0.
     virtual void set_top_margin(double inches) = 0;
+    // The bottom page margin in inches; 0.0 on failure.
     virtual double bottom_margin() = 0;
+    // Sets the bottom page margin in inches; a negative value is stored as 0.
     virtual void set_bottom_margin(double inches) = 0;
+    // The header margin in inches; 0.0 on failure.
     virtual double header_margin() = 0;
+    // Sets the header margin in inches; a negative value is stored as 0.
     virtual void set_header_margin(double inches) = 0;
+    // The footer margin in inches; 0.0 on failure.
     virtual double footer_margin() = 0;
+    // Sets the footer margin in inches; a negative value is stored as 0.
     virtual void set_footer_margin(double inches) = 0;
+    // The paper id (PaperEnum); 0 on failure.
     virtual int paper() = 0;
+    // Sets the paper (PaperEnum, 1 to 118); 1, or 0 on failure.
     virtual bool set_paper(int id) = 0;
+    // The print scale in percent; 0 on failure.
     virtual int print_scale() = 0;
+    // Sets the print scale in percent, 10 to 400; other values are ignored.
     virtual void set_print_scale(int scale) = 0;
+    // The page orientation (PageOrientEnum); -1 on failure.
     virtual int page_orientation() = 0;
+    // Sets the page orientation (PageOrientEnum); any other value is refused.
     virtual void set_page_orientation(int orientation) = 0;
+    // How cell errors are printed (PrintErrorEnum); -1 on failure.
     virtual int print_errors() = 0;
+    // Sets how cell errors are printed (PrintErrorEnum); any other value is refused.
     virtual void set_print_errors(int way) = 0;
+    // The number of pages the printout is fitted to in height; 0 on failure.
     virtual int fit_page_height() = 0;
+    // Fits the printout to that many pages in height; a value below 1 is ignored.
     virtual void set_fit_page_height(int pages) = 0;
+    // The number of pages the printout is fitted to in width; 0 on failure.
     virtual int fit_page_width() = 0;
+    // Fits the printout to that many pages in width; a value below 1 is ignored.
     virtual void set_fit_page_width(int pages) = 0;
+    // The page header text; NULL when empty and on failure.
     virtual const char* page_header() = 0;
+    // Sets the page header text (NULL: empty).
     virtual void set_page_header(const char* text) = 0;
+    // The page footer text; NULL when empty and on failure.
     virtual const char* page_footer() = 0;
+    // Sets the page footer text (NULL: empty).
     virtual void set_page_footer(const char* text) = 0;
     virtual ~iWorksheet() = default;
 };
@@ -235,59 +447,113 @@ public:
 // Slots in the order of the style_ exports; the order is part of the boundary.
 class iStyle {
 public:
+    // Gives the style the number format code (a built-in one, else registered as custom); its id, or -1 on failure (e.g. a code that does not parse).
     virtual int set_numfmt(const char* code) = 0;
+    // The code of the style's number format; NULL when it has none and on failure.
     virtual const char* numfmt_code() = 0;
+    // The id of the style's number format; -1 on failure.
     virtual int numfmt_id() = 0;
+    // Gives the style the built-in or registered number format with that id; 1, or 0 on failure (no such id).
     virtual bool set_numfmt_id(int id) = 0;
+    // Sets the font name and, unless size is 0, the font size in points.
     virtual void set_font(const char* name, int size) = 0;
+    // The font name, valid until the font changes; NULL on failure.
     virtual const char* font_name() = 0;
+    // The font size in points, truncated; -1 on failure.
     virtual int font_size() = 0;
+    // Sets the font size in points.
     virtual void set_font_size(int size) = 0;
+    // Whether the font is italic; 0 on failure.
     virtual bool italic() = 0;
+    // Makes the font italic, or not when on is 0.
     virtual void set_italic(bool on) = 0;
+    // Whether the font is struck out; 0 on failure.
     virtual bool strikeout() = 0;
+    // Strikes the font out, or not when on is 0.
     virtual void set_strikeout(bool on) = 0;
+    // The font colour, 0xAARRGGBB; 0 on failure.
     virtual unsigned int font_color() = 0;
+    // Sets the font colour, 0xAARRGGBB.
     virtual void set_font_color(unsigned int argb) = 0;
+    // Whether the font is bold; 0 on failure.
     virtual bool bold() = 0;
+    // Makes the font bold, or not when on is 0.
     virtual void set_bold(bool on) = 0;
+    // The font's vertical position (VertAlignRunEnum); 0 on failure.
     virtual int font_vert_align() = 0;
+    // Sets the font's vertical position (VertAlignRunEnum); any other value is refused.
     virtual void set_font_vert_align(int align) = 0;
+    // The font's underline (UnderlineEnum); 0 on failure.
     virtual int underlined() = 0;
+    // Sets the font's underline (UnderlineEnum); any other value is refused.
     virtual void set_underline(int underline) = 0;
+    // The line style (BorderStyleEnum) of the edge index (BorderIndexEnum; 8 and 9 read 0); 0 on failure.
     virtual int border(int index) = 0;
+    // Sets the line style (BorderStyleEnum) of the edges that index (BorderIndexEnum) selects; 1, or 0 on failure.
     virtual bool set_border(int index, int line_style) = 0;
+    // The colour, 0xAARRGGBB, of the edge index (BorderIndexEnum; 8 and 9 read 0); 0 on failure.
     virtual unsigned int border_color(int index) = 0;
+    // Sets the colour, 0xAARRGGBB, of the edges that index (BorderIndexEnum) selects; 1, or 0 on failure.
     virtual bool set_border_color(int index, unsigned int argb) = 0;
+    // The fill pattern (PatternTypeEnum); 0 on failure.
     virtual int fill_pattern() = 0;
+    // Sets the fill pattern (PatternTypeEnum); any other value is refused.
     virtual void set_fill_pattern(int pattern) = 0;
+    // The fill's foreground colour, 0xAARRGGBB; 0 on failure.
     virtual unsigned int pattern_fg_color() = 0;
+    // Sets the fill's foreground colour, 0xAARRGGBB.
     virtual void set_pattern_fg_color(unsigned int argb) = 0;
+    // The fill's background colour, 0xAARRGGBB; 0 on failure.
     virtual unsigned int pattern_bg_color() = 0;
+    // Sets the fill's background colour, 0xAARRGGBB.
     virtual void set_pattern_bg_color(unsigned int argb) = 0;
+    // The horizontal alignment (HAlignEnum); 0 on failure.
     virtual int align_h() = 0;
+    // Sets the horizontal alignment (HAlignEnum); any other value is refused.
     virtual void set_align_h(int align) = 0;
+    // The vertical alignment (VAlignEnum); 0 on failure.
     virtual int align_v() = 0;
+    // Sets the vertical alignment (VAlignEnum); any other value is refused.
     virtual void set_align_v(int align) = 0;
+    // Whether text wraps in the cell; 0 on failure.
     virtual bool wrap() = 0;
+    // Wraps text in the cell, or not when on is 0.
     virtual void set_wrap(bool on) = 0;
+    // The text rotation in degrees, -90 to 90; -1 on failure.
     virtual int rotation() = 0;
+    // Sets the text rotation in degrees, clamped to -90 to 90.
     virtual void set_rotation(int degrees) = 0;
+    // The indent; -1 on failure.
     virtual int indent() = 0;
+    // Sets the indent, 0 to 250; a negative value is ignored, one above 250 refused.
     virtual void set_indent(int indent) = 0;
+    // Whether text shrinks to fit the cell; 0 on failure.
     virtual bool shrink_to_fit() = 0;
+    // Shrinks text to fit the cell, or not when on is 0.
     virtual void set_shrink_to_fit(bool on) = 0;
+    // Whether the style's protection locks the cell; 0 on failure.
     virtual bool cell_locked() = 0;
+    // Sets whether the style's protection locks the cell; its hidden flag stays.
     virtual void set_cell_locked(bool on) = 0;
+    // Whether the style's protection hides the cell; 0 on failure.
     virtual bool cell_hidden() = 0;
+    // Sets whether the style's protection hides the cell; its locked flag stays.
     virtual void set_cell_hidden(bool on) = 0;
+    // Drops the number format from the style (id 0, "General").
     virtual void unapply_numfmt() = 0;
+    // Drops the font from the style.
     virtual void unapply_font() = 0;
+    // Drops the fill from the style.
     virtual void unapply_fill() = 0;
+    // Drops the borders from the style.
     virtual void unapply_border() = 0;
+    // Drops the alignment from the style.
     virtual void unapply_alignment() = 0;
+    // Drops the protection from the style (back to locked and not hidden).
     virtual void unapply_protection() = 0;
-    virtual void unapply_all() = 0;  // no export
+    // Drops every part of the style; the library's own, with no export.
+    virtual void unapply_all() = 0;
+    // Frees a handle that the workbook gave out; the sheet's shared handle is only emptied.
     virtual void release() = 0;
     virtual ~iStyle() = default;
 };
@@ -295,25 +561,45 @@ public:
 // Slots in the order of the td_ exports; the order is part of the boundary.
 class iTabledef {
 public:
+    // The table's name; NULL on failure (e.g. the table was deleted).
     virtual const char* name() = 0;
+    // Writes the table's corners (each pointer may be NULL).
     virtual void range(int* first_row, int* first_col, int* last_row, int* last_col) = 0;
+    // The table's display name (empty when unset); NULL on failure.
     virtual const char* display_name() = 0;
+    // Sets the display name, each blank becoming an underscore; an empty name is ignored.
     virtual void set_display_name(const char* name) = 0;
+    // The table's comment; NULL when empty and on failure.
     virtual const char* comment() = 0;
+    // Sets the table's comment; an empty text changes nothing.
     virtual void set_comment(const char* text) = 0;
+    // The name of the column at index (from 0); NULL on failure.
     virtual const char* col_name(int index) = 0;
+    // Renames the column at index (from 0); 1, or 0 on failure (e.g. the name exists).
     virtual bool set_col_name(int index, const char* name) = 0;
+    // Inserts a column named name at index (from 0); 1, or 0 on failure.
     virtual bool insert_col(int index, const char* name) = 0;
+    // Deletes the column at index (from 0); deleting the last one deletes the table and this handle.
     virtual void delete_col_by_index(int index) = 0;
+    // Deletes the column of that name.
     virtual void delete_col(const char* name) = 0;
+    // Sets the totals-row label of the first column.
     virtual void set_totals_row_label(const char* label) = 0;
+    // Shows the totals row, or hides it when on is 0.
     virtual void set_display_total(bool on) = 0;
+    // The totals-row function (TotalsFuncEnum) of column col (from 0); 0 on failure.
     virtual int totals_row_func(int col) = 0;
+    // Sets the totals-row function (TotalsFuncEnum) of column col (from 0) and shows the totals row.
     virtual void set_totals_row_func(int col, int func) = 0;
+    // The name of the table's style; NULL when it has none and on failure.
     virtual const char* style_name() = 0;
+    // Sets the table's style by name; a name that is not a built-in table style is ignored.
     virtual void set_style_name(const char* name) = 0;
+    // Sets the table's style by number (TableStyleEnum, 0 to 59).
     virtual void set_preset_style(int number) = 0;
+    // Whether rows are shown in stripes; 0 on failure.
     virtual bool row_strips() = 0;
+    // Shows rows in stripes, or not when on is 0.
     virtual void set_row_strips(bool on) = 0;
     virtual ~iTabledef() = default;
 };
@@ -321,13 +607,21 @@ public:
 // Slots in the order of the rt_ exports; the order is part of the boundary.
 class iRichtext {
 public:
+    // The number of segments; -1 on failure.
     virtual int segments_num() = 0;
+    // All segments' texts joined, valid until the next call or change; NULL when empty and on failure.
     virtual const char* plain_text() = 0;
+    // The text of the segment at index (from 0); style (may be NULL) gets a new workbook-owned style of its font name and size; NULL on failure.
     virtual const char* text(int index, iStyle** style) = 0;
+    // Adds a segment of text in the font of style (NULL: no font) at the end; a NULL or empty text does nothing.
     virtual void append(const char* text, iStyle* style) = 0;
+    // Adds a segment before the one at index (from 0), at the end past the last; otherwise as rt_append.
     virtual void insert(int index, const char* text, iStyle* style) = 0;
+    // Removes the segment at index (from 0).
     virtual void remove(int index) = 0;
+    // Replaces the segment at index (from 0) with one made as rt_append makes it.
     virtual void modify(int index, const char* text, iStyle* style) = 0;
+    // Frees a rich text that wb_make_richtext made; one from ws_get_richtext is only emptied.
     virtual void release() = 0;
     virtual ~iRichtext() = default;
 };

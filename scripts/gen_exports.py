@@ -282,7 +282,7 @@ b2 | | void set_cell_hidden(bool on) | Sets whether the style's protection hides
 - | | void unapply_border() | Drops the borders from the style.
 - | | void unapply_alignment() | Drops the alignment from the style.
 - | | void unapply_protection() | Drops the protection from the style (back to locked and not hidden).
-x | | void unapply_all()
+x | | void unapply_all() | Drops every part of the style; the library's own, with no export.
 - | | void release() | Frees a handle that the workbook gave out; the sheet's shared handle is only emptied.
 """),
     ("td", "iTabledef", "plover_tabledef_t", "td", """
@@ -377,7 +377,8 @@ class Slot:
             assert self.failure == "", self.name
         elif self.form != "x":
             assert self.failure != "", self.name
-        # The description is the header's only word on the failure value.
+        # The description is the headers' only word on the failure value.
+        assert self.doc, self.name
         if self.form != "x":
             assert self.doc.endswith(".") and "*/" not in self.doc, self.name
             if self.ret != "void":
@@ -425,9 +426,22 @@ def write_interfaces(fams):
     out = ["// " + HEADER_NOTE, """#pragma once
 // The object face of plover: the abstract interfaces behind the handles of
 // plover.h. A C++ host may call them directly; every slot keeps the behaviour of
-// its export (the export named after the family prefix and the slot). The
-// library owns every object; documents are released with doc_release, style and
-// rich-text handles with their release slots.
+// its export (the export named after the family prefix and the slot), and its
+// comment is that export's: where it says 1 or 0, a bool slot answers true or
+// false, and NULL is nullptr.
+//
+// Releasing: the library makes and frees every object; never delete one (the
+// destructors are the library's own: a deleted object is freed a second time by
+// its owner, at the latest when the process ends).
+// - A document goes with its release() slot, which frees its workbook, its
+//   sheets and every handle they gave out.
+// - Workbooks, worksheets and table handles belong to their document.
+// - A handle that a slot calls new (get_named_style, get_cell_style,
+//   make_richtext, a segment's style from iRichtext::text) belongs to the
+//   workbook: release() frees it early, else it goes with the document.
+// - A shared handle (cell_style, row_style, col_style) and the rich text of
+//   get_richtext stay the sheet's or the workbook's: copy what must outlive the
+//   next such call; release() only empties them.
 
 namespace vex {
 """]
@@ -437,8 +451,8 @@ namespace vex {
         out.append("\n// Slots in the order of the %s_ exports; the order is part of the boundary." % prefix)
         out.append("class %s {\npublic:" % iface)
         for s in slots:
-            note = "  // no export" if not s.exported else ""
-            out.append("    virtual %s = 0;%s" % (s.cpp_decl(), note))
+            out.append("    // %s" % s.doc)
+            out.append("    virtual %s = 0;" % s.cpp_decl())
         out.append("    virtual ~%s() = default;\n};" % iface)
     out.append("\n} // namespace vex")
     OUTPUT[ROOT / "api/interfaces.h"] = "\n".join(out) + "\n"
