@@ -69,7 +69,9 @@ PLOVER_API plover_document_t* doc_load(const char* path) PLOVER_NOEXCEPT;
  * name (less the prefix) in interfaces.h. A boolean argument is an int (true when
  * not 0); a boolean result is 1 or 0. Text arguments are UTF-8; one that is not is
  * refused with "Failed to convert from ANSI string", a NULL handle with "The
- * handle cannot be empty.", each with the failure value its comment names
+ * handle cannot be empty.", a document handle that is not open (released, or
+ * never made by doc_create or doc_load) with "The document is not open: released
+ * or never made.", each with the failure value its comment names
  * (functions without a result then do nothing). Returned texts belong to the
  * library and stay valid until what they describe changes. Enumerations are in
  * enum.h. */
