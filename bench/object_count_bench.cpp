@@ -1,7 +1,7 @@
 // Loads, saves and additions whose cost must follow the number of objects, each
 // at n and 4n: hyperlinks and tables on one sheet read back from a file, many
-// sheets with a table each saved and read back, editable ranges added and read
-// back, sheets added one by one. "per_object" stays flat from n to 4n when the
+// sheets with a table or a picture each saved and read back, editable ranges
+// added and read back, sheets added one by one. "per_object" stays flat from n to 4n when the
 // cost is linear.
 
 #include "bench/scratch_dir.h"
@@ -9,8 +9,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <fstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -47,6 +49,19 @@ void measure_load(benchmark::State& state, const std::string& path, Check check)
 }
 
 plover_worksheet_t* first_sheet(plover_workbook_t* wb) { return wb_get_sheet(wb, 0); }
+
+// A PNG header of 64 x 48 pixels and some bytes after it, in the scratch directory.
+const std::string& picture_file() {
+    static const std::string path = [] {
+        const std::string p = (bench_scratch::dir() / "picture.png").string();
+        std::vector<char> b = {'\x89', 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13, 'I', 'H', 'D', 'R',
+                               0,      0,   0,   64,  0,  0,  0,  48};
+        b.resize(2048, 7);
+        std::ofstream(p, std::ios::binary).write(b.data(), static_cast<std::streamsize>(b.size()));
+        return p;
+    }();
+    return path;
+}
 
 // Three rows by two columns, one under the other with a blank row between.
 void add_table(plover_worksheet_t* ws, int i) {
@@ -86,17 +101,33 @@ void fill_sheets_with_tables(plover_workbook_t* wb, int n) {
     for (int i = 0; i < n; ++i) add_table(wb_add_worksheet(wb, nullptr), i);
 }
 
-void BM_save_sheets_with_tables(benchmark::State& state) {
+void fill_sheets_with_pictures(plover_workbook_t* wb, int n) {
+    for (int i = 0; i < n; ++i)
+        if (ws_add_cell_image(wb_add_worksheet(wb, nullptr), picture_file().c_str(), 2, 2, 4, 4) < 0)
+            throw std::runtime_error(run_msg());
+}
+
+template <class Fill>
+void save_sheets(benchmark::State& state, const char* stem, Fill fill) {
     const int n = int(state.range(0));
     plover_document_t* doc = doc_create();
-    fill_sheets_with_tables(doc_get_workbook(doc), n);
-    const std::string path = scratch_file("sheet_tables_save_" + std::to_string(n));
+    fill(doc_get_workbook(doc), n);
+    const std::string path = scratch_file(stem + std::to_string(n));
     for (auto _ : state)
         if (!doc_save(doc, path.c_str())) state.SkipWithError(run_msg());
     doc_release(doc);
     per_object(state, n);
 }
+
+void BM_save_sheets_with_tables(benchmark::State& state) {
+    save_sheets(state, "sheet_tables_save_", fill_sheets_with_tables);
+}
 BENCHMARK(BM_save_sheets_with_tables)->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_save_sheets_with_pictures(benchmark::State& state) {
+    save_sheets(state, "sheet_pictures_save_", fill_sheets_with_pictures);
+}
+BENCHMARK(BM_save_sheets_with_pictures)->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_load_sheets_with_tables(benchmark::State& state) {
     const int n = int(state.range(0));

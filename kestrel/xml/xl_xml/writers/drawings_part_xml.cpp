@@ -135,10 +135,10 @@ void drawings_part_xml::write() {
         }
     };
     if (manager && table) {
-        for (auto it = manager->begin(); it != manager->end(); ++it) {
-            const int32_t id = it->first;
-            const image::image_anchor_t& a = it->second;
-            if (a.background || a.grid_id != table->sheet_id()) continue;
+        // The manager holds every sheet's pictures: only this sheet's are visited.
+        for (const int32_t id : manager->ids_of(table->sheet_id())) {
+            const image::image_anchor_t& a = *manager->find_image(id);
+            if (a.background) continue;
             if (a.type != image::image_anchor_type_enum::absolute && a.type != image::image_anchor_type_enum::one_cell &&
                 a.type != image::image_anchor_type_enum::two_cell)
                 continue;

@@ -8,12 +8,22 @@
 #include <limits>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace vex::mta::image {
 
 namespace {
 
 using image_ptr = std::shared_ptr<vex::img::image_t>;
+
+// The sheet's ids in rising order, copied: the caller may drop records as it goes.
+std::vector<int32_t> ids_in(const std::set<std::pair<uint32_t, int32_t>>& by_grid, uint32_t grid_id) {
+    std::vector<int32_t> ids;
+    for (auto it = by_grid.lower_bound({grid_id, std::numeric_limits<int32_t>::min()});
+         it != by_grid.end() && it->first == grid_id; ++it)
+        ids.push_back(it->second);
+    return ids;
+}
 
 // Both sizes given, or both 0 with a scale that sizes the picture from its
 // pixels. A size that would not fit the record is refused like a bad one.
@@ -164,14 +174,15 @@ int32_t table_image_manager::set_background__(uint32_t grid_id, image_ptr image)
     std::lock_guard lock(mutex_);
     // Only this sheet's: the manager holds the backgrounds of every sheet of the workbook.
     auto previous = records_.end();
-    for (auto it = records_.begin(); it != records_.end(); ++it) {
-        if (it->second.background == 1 && it->second.grid_id == grid_id) {
+    for (const int32_t id : ids_in(by_grid_, grid_id)) {
+        const auto it = records_.find(id);
+        if (it->second.background == 1) {
             previous = it;
             break;
         }
     }
     const int32_t id = add_record__(std::move(record));
-    if (previous != records_.end()) records_.erase(previous);
+    if (previous != records_.end()) erase__(previous);
     return id;
 }
 
@@ -188,32 +199,52 @@ int32_t table_image_manager::add_record__(image_anchor_t record) {
     }
     if (!shared) same_digest.push_back(record.image);
     const int32_t id = last_id_ + 2;
-    records_.emplace(id, std::move(record));
+    const auto it = records_.emplace(id, std::move(record)).first;
+    try {
+        by_grid_.emplace(it->second.grid_id, id);
+    } catch (...) {
+        records_.erase(it);
+        throw;
+    }
     last_id_ = id;
     return id;
+}
+
+void table_image_manager::erase__(records_t::iterator it) {
+    by_grid_.erase({it->second.grid_id, it->first});
+    records_.erase(it);
+}
+
+template <class Pred>
+void table_image_manager::erase_in_grid__(uint32_t grid_id, Pred pred) {
+    for (const int32_t id : ids_in(by_grid_, grid_id)) {
+        const auto it = records_.find(id);
+        if (pred(it->second)) erase__(it);
+    }
 }
 
 // ---- removing -----------------------------------------------------------------------
 
 void table_image_manager::delete_image(int32_t id) {
     std::lock_guard lock(mutex_);
-    if (records_.erase(id) == 0) set_run_message("No such image id.");
+    const auto it = records_.find(id);
+    if (it == records_.end())
+        set_run_message("No such image id.");
+    else
+        erase__(it);
 }
 
 void table_image_manager::remove_absolute_image(uint32_t grid_id, int32_t x, int32_t y) {
     std::lock_guard lock(mutex_);
-    std::erase_if(records_, [&](const auto& entry) {
-        const image_anchor_t& r = entry.second;
-        return r.grid_id == grid_id && r.type == image_anchor_type_enum::absolute && r.absolute.x == x &&
-               r.absolute.y == y;
+    erase_in_grid__(grid_id, [&](const image_anchor_t& r) {
+        return r.type == image_anchor_type_enum::absolute && r.absolute.x == x && r.absolute.y == y;
     });
 }
 
 void table_image_manager::remove_image(uint32_t grid_id, int32_t row, int32_t col) {
     std::lock_guard lock(mutex_);
-    std::erase_if(records_, [&](const auto& entry) {
-        const image_anchor_t& r = entry.second;
-        if (r.grid_id != grid_id || r.background) return false;
+    erase_in_grid__(grid_id, [&](const image_anchor_t& r) {
+        if (r.background) return false;
         if (r.type == image_anchor_type_enum::one_cell) return r.one_cell.row == row && r.one_cell.col == col;
         if (r.type == image_anchor_type_enum::two_cell)
             return r.two_cell.from_row == row && r.two_cell.from_col == col;
@@ -223,24 +254,25 @@ void table_image_manager::remove_image(uint32_t grid_id, int32_t row, int32_t co
 
 void table_image_manager::remove_grid_images(uint32_t grid_id) {
     std::lock_guard lock(mutex_);
-    std::erase_if(records_, [&](const auto& entry) { return entry.second.grid_id == grid_id; });
+    erase_in_grid__(grid_id, [](const image_anchor_t&) { return true; });
 }
 
 // ---- lookups -------------------------------------------------------------------------
 
 int32_t table_image_manager::image_num(uint32_t grid_id) const {
     std::lock_guard lock(mutex_);
-    int32_t n = 0;
-    for (const auto& [id, r] : records_) n += r.grid_id == grid_id;
-    return n;
+    return static_cast<int32_t>(ids_in(by_grid_, grid_id).size());
 }
 
 int32_t table_image_manager::get_image_id(uint32_t grid_id, int32_t n) const {
     std::lock_guard lock(mutex_);
-    for (const auto& [id, r] : records_) {
-        if (r.grid_id == grid_id && n-- == 0) return id;
-    }
-    return -1;
+    const std::vector<int32_t> ids = ids_in(by_grid_, grid_id);
+    return n >= 0 && size_t(n) < ids.size() ? ids[size_t(n)] : -1;
+}
+
+std::vector<int32_t> table_image_manager::ids_of(uint32_t grid_id) const {
+    std::lock_guard lock(mutex_);
+    return ids_in(by_grid_, grid_id);
 }
 
 const image_anchor_t& table_image_manager::at__(int32_t id) const {

@@ -17,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -120,6 +121,8 @@ public:
     // sheet of the workbook is edited.
     records_t::const_iterator begin() const noexcept { return records_.begin(); }
     records_t::const_iterator end() const noexcept { return records_.end(); }
+    // The ids of the sheet's records in the order of adding.
+    std::vector<int32_t> ids_of(uint32_t grid_id) const;
 
 private:
     std::shared_ptr<vex::img::image_t> load_file__(std::string_view file) const;
@@ -131,12 +134,20 @@ private:
     int32_t set_background__(uint32_t grid_id, std::shared_ptr<vex::img::image_t> image);
     // Under the lock: files the record with the next id, sharing an equal picture.
     int32_t add_record__(image_anchor_t record);
+    // Under the lock: drops the record and its place in the sheet's ids.
+    void erase__(records_t::iterator it);
+    // Under the lock: drops the sheet's records that pred picks.
+    template <class Pred>
+    void erase_in_grid__(uint32_t grid_id, Pred pred);
     const image_anchor_t& at__(int32_t id) const;
 
     mutable std::mutex mutex_;
     // By digest, kept until the manager ends.
     std::unordered_map<std::string, std::vector<std::shared_ptr<vex::img::image_t>>> distinct_;
     records_t records_;
+    // (sheet, id) of every record: the manager holds every sheet's pictures,
+    // and one sheet's are found without a walk over all of them.
+    std::set<std::pair<uint32_t, int32_t>> by_grid_;
     int32_t last_id_ = 1;
 };
 

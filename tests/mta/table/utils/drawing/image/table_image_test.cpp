@@ -11,6 +11,7 @@
 #include <functional>
 #include <set>
 #include <thread>
+#include <vector>
 
 using namespace fixtures;
 using vex::coord_t;
@@ -153,6 +154,7 @@ TEST(table_image_manager, one_background_per_sheet) {
     EXPECT_EQ(m.get_anchor_type(second), anchor::two_cell);
     EXPECT_EQ(m.image_num(1), 2) << "the background counts";
     EXPECT_EQ(std::pair(m.get_image_id(1, 0), m.get_image_id(1, 1)), std::pair(picture_id, second));
+    EXPECT_EQ(m.ids_of(1), (std::vector{picture_id, second}));
     EXPECT_NE(m.find_image(other_sheet), nullptr) << "another sheet keeps its own";
 }
 
@@ -167,6 +169,8 @@ TEST(table_image_manager, equal_pictures_share_one_image) {
     // The set keeps a deleted record's picture for the next one that shows it.
     m.delete_image(a);
     m.delete_image(b);
+    EXPECT_EQ(m.ids_of(1), (std::vector{c}));
+    EXPECT_TRUE(m.ids_of(2).empty());
     EXPECT_EQ(m.find_image(add_two_cell(m, 3, {1, 1, 2, 2}))->image.get(), shared);
 }
 
@@ -207,11 +211,13 @@ TEST(table_image_manager, removals_touch_one_sheet) {
         if (record.grid_id == 1) left.insert(id);
     }
     EXPECT_EQ(left, (std::set{elsewhere, to_corner, background}));
+    EXPECT_EQ(m.ids_of(1), (std::vector{elsewhere, to_corner, background}));
     EXPECT_EQ(m.image_num(2), 2);
     EXPECT_TRUE(m.holds(1, elsewhere));
     EXPECT_FALSE(m.holds(2, elsewhere));
     EXPECT_FALSE(m.holds(1, elsewhere + 100));
     m.remove_grid_images(1);
+    EXPECT_TRUE(m.ids_of(1).empty());
     EXPECT_EQ(m.image_num(1), 0);
     EXPECT_EQ(m.image_num(2), 2);
     EXPECT_FALSE(m.holds(1, elsewhere));
