@@ -215,15 +215,16 @@ TEST(cell_styles_saved, a_range_over_nearly_the_whole_sheet_saves_as_its_columns
     std::filesystem::remove(path);
 }
 
-// A style over nearly the whole sheet on a sheet whose row 1 is bold, and a
-// link over whole rows but column A: both save small, and each cell reads
-// back as it showed, B1 bold.
+// A style over nearly the whole sheet on a sheet whose row 1 is bold, a link
+// over whole rows but column A and protection of row 1: they save small, and
+// each cell reads back as it showed, B1 bold and row 1 of the third locked.
 TEST(cell_styles_saved, nearly_whole_columns_beside_a_bold_row_and_links_over_whole_rows) {
     const std::string path = (std::filesystem::temp_directory_path() /
                               ("plover_rows_" + std::to_string(::getpid()) + ".xlsx")).string();
     const auto shown = [](plover_worksheet_t* sheet, int row, int col) {
         plover_style_t* s = ws_cell_style(sheet, row, col);
-        return std::to_string(style_bold(s)) + std::to_string(style_italic(s)) + std::to_string(style_underlined(s) != 0);
+        return std::to_string(style_bold(s)) + std::to_string(style_italic(s)) + std::to_string(style_underlined(s) != 0) +
+               std::to_string(style_cell_locked(s));
     };
     const int cells[][2] = {{1, 1}, {1, 2}, {1, 16384}, {2, 1}, {2, 2}, {1048576, 16384}, {5, 1}, {5, 2}, {6, 3}};
     std::vector<std::string> before;
@@ -238,16 +239,21 @@ TEST(cell_styles_saved, nearly_whole_columns_beside_a_bold_row_and_links_over_wh
         style_set_italic(style, 1);
         ws_set_range_style(ws, 2, 2, 1048576, 16384, style);
         ASSERT_EQ(ws_add_hyperlink(linked, "Data!A1", 1, 2, 5, 16384), 1) << run_msg();
-        for (plover_worksheet_t* sheet : {ws, linked})
+        plover_worksheet_t* locked = wb_add_worksheet(b.wb, "Locked");
+        ASSERT_EQ(ws_protect_range(locked, 1, 1, 1, 16384), 1) << run_msg();
+        for (plover_worksheet_t* sheet : {ws, linked, locked})
             for (const auto& c : cells) before.push_back(shown(sheet, c[0], c[1]));
         ASSERT_EQ(doc_save(b.doc, path.c_str()), 1) << run_msg();
     }
-    EXPECT_EQ(before[1], "100");  // B1
+    EXPECT_EQ(before[1], "1001");  // B1
+    const size_t n = std::size(cells);
+    EXPECT_EQ(std::vector<std::string>(before.begin() + 2 * n, before.begin() + 2 * n + 3),
+              std::vector<std::string>(3, "0001"));  // A1, B1 and XFD1 of the third
     EXPECT_LT(std::filesystem::file_size(path), 200000u);
     plover_document_t* back = doc_load(path.c_str());
     ASSERT_NE(back, nullptr) << run_msg();
     std::vector<std::string> after;
-    for (unsigned i = 0; i < 2; ++i)
+    for (unsigned i = 0; i < 3; ++i)
         for (const auto& c : cells) after.push_back(shown(wb_get_sheet(doc_get_workbook(back), i), c[0], c[1]));
     EXPECT_EQ(after, before);
     doc_release(back);

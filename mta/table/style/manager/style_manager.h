@@ -61,8 +61,8 @@ public:
 
     // A cell xf with the format of cell xf 0 under an index of its own, added
     // when the list has none: a sheet entry gives it to a cell that shows no
-    // style in a column written with a style, where 0 would read as the
-    // column's. Interning never hands it out. Throws mta_error for a full list.
+    // style in a column or row written with a style, where 0 would read as
+    // theirs. Interning never hands it out. Throws mta_error for a full list.
     uint16_t plain_look_alike();
 
     // The settings of cell xf `id`; a default value for an unknown id.

@@ -281,13 +281,15 @@ void Table::row_span_style__(int r1, int r2, const style_settings_t& t) {
         if (column && !column->is_blank()) merge_over_shown(*this, m, cells, c, r1, r2, inner);
     }
 
-    // Where a styled column crosses the rows the cell takes both styles.
-    xf_memo_t crossings;
+    // Where a styled column crosses the rows the cell takes both styles, the
+    // rows' over the column's as in the columns in use.
     const auto& col_runs = col_records_.runs();
     for (size_t i = 0; i < col_runs.size(); ++i) {
         if (col_runs[i].value.xf == default_xf()) continue;
-        for (int c = static_cast<int>(col_runs[i].start); c <= col_records_.run_end(i); ++c)
-            take_crossing_styles(*this, m, crossings, c, r1, r2);
+        for (int c = static_cast<int>(col_runs[i].start); c <= col_records_.run_end(i); ++c) {
+            const Column* column = find_column(c);
+            if (!column || column->is_blank()) merge_over_shown(*this, m, cells, c, r1, r2, inner);
+        }
     }
 }
 

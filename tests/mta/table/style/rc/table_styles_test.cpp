@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
 
 using vex::mta::border_side;
 using vex::mta::style_settings_t;
@@ -94,6 +95,32 @@ TEST(table_styles, a_styled_row_and_column_meet_in_a_cell) {
     w.set_col_style(3, 3, font_style(1));
     EXPECT_TRUE(is_bold(w.get_cell_style(5, 3)));
     EXPECT_EQ(fill_of(w.get_cell_style(5, 3)), 0xFF0000FFu);
+}
+
+// A row style laid over styled columns wins where they differ in every row,
+// the first included, whether or not the columns hold cells: whole rows
+// protected on a sheet whose columns are unlocked are locked.
+TEST(table_styles, a_row_style_wins_over_styled_columns_without_cells) {
+    const auto locking = [](uint8_t locked) {
+        style_settings_t s;
+        s.set_protection({0, locked});
+        return s;
+    };
+    for (int last : {1, 3}) {
+        Table t({}, all_rows, all_cols);
+        t.set_col_style(1, int(all_cols), locking(0));
+        t.set_col_style(3, 3, font_style(1));
+        t.set_row_style(1, last, locking(1));
+        t.set_row_style(1, last, font_style(0, 1));
+        for (int r = 1; r <= last; ++r)
+            for (int c : {1, 3, int(all_cols)}) {
+                const style_settings_t shown = t.get_cell_style(r, c);
+                EXPECT_EQ(std::tuple(shown.protection().locked, shown.font().bold, shown.font().italic), std::tuple(1, 0, 1))
+                    << last << ": " << r << "," << c;
+            }
+        EXPECT_EQ(t.get_cell_style(last + 1, 2).protection().locked, 0);
+        EXPECT_TRUE(is_bold(t.get_cell_style(last + 1, 3)));
+    }
 }
 
 TEST(table_styles, a_cell_style_is_laid_over_what_the_cell_shows) {
