@@ -8,6 +8,8 @@
 #include <mdds/rtree.hpp>
 
 #include <algorithm>
+#include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -33,12 +35,84 @@ struct formula_entry_t {
     vex::range_t range;
     std::vector<vex::range_t> references;
 };
+
+// Ranges in insertion order, each once. A long set finds its members through
+// an index: thousands of formulas naming one cell are each added and removed
+// at the cost of one. A removed member leaves a hole until holes outnumber
+// members.
+class member_set_t {
+public:
+    member_set_t() = default;
+    explicit member_set_t(const vex::range_t& first) { add(first); }
+
+    bool empty() const noexcept { return live_ == 0; }
+    void add(const vex::range_t& r) {
+        if (find__(r)) return;
+        slots_.emplace_back(r);
+        ++live_;
+        if (index_) index_->emplace(r, slots_.size() - 1);
+        else if (slots_.size() >= indexed_from) index__();
+    }
+    // False when the range is no member.
+    bool remove(const vex::range_t& r) {
+        const std::optional<size_t> at = find__(r);
+        if (!at) return false;
+        slots_[*at].reset();
+        if (index_) index_->erase(r);
+        --live_;
+        if (slots_.size() - live_ > live_) compact__();
+        return true;
+    }
+    template <class F>
+    void for_each(F f) const {
+        for (const auto& s : slots_)
+            if (s) f(*s);
+    }
+    template <class P>
+    void erase_if(P dropped) {
+        for (auto& s : slots_)
+            if (s && dropped(*s)) {
+                if (index_) index_->erase(*s);
+                s.reset();
+                --live_;
+            }
+        compact__();
+    }
+
+private:
+    static constexpr size_t indexed_from = 16;
+
+    std::optional<size_t> find__(const vex::range_t& r) const {
+        if (index_) {
+            const auto it = index_->find(r);
+            return it == index_->end() ? std::nullopt : std::optional<size_t>(it->second);
+        }
+        for (size_t i = 0; i < slots_.size(); ++i)
+            if (slots_[i] == r) return i;
+        return std::nullopt;
+    }
+    void index__() {
+        index_ = std::make_unique<std::unordered_map<vex::range_t, size_t>>();
+        for (size_t i = 0; i < slots_.size(); ++i)
+            if (slots_[i]) index_->emplace(*slots_[i], i);
+    }
+    void compact__() {
+        std::erase_if(slots_, [](const auto& s) { return !s; });
+        if (slots_.size() >= indexed_from) index__();
+        else index_.reset();
+    }
+
+    std::vector<std::optional<vex::range_t>> slots_;
+    std::unique_ptr<std::unordered_map<vex::range_t, size_t>> index_;  // for a long set only
+    size_t live_ = 0;
+};
+
 using formula_tree_t = mdds::rtree<rtree_key_t, formula_entry_t, small_node_rtree_trait>;
-using dependency_tree_t = mdds::rtree<rtree_key_t, std::vector<vex::range_t>, small_node_rtree_trait>;
+using dependency_tree_t = mdds::rtree<rtree_key_t, member_set_t, small_node_rtree_trait>;
 
 bool is_tombstone(const vex::range_t& r) { return r.first.flag0 == 0; }
 bool is_dead(const formula_entry_t& e) { return is_tombstone(e.range); }
-bool is_dead(const std::vector<vex::range_t>& set) { return set.empty(); }
+bool is_dead(const member_set_t& set) { return set.empty(); }
 
 // A tree with the number of its entries that are dead.
 template <class Tree>
@@ -77,8 +151,8 @@ struct counted_tree_t {
         live = kept.size();
         return live > 0;
     }
-    void compact_if_mostly_dead() {
-        if (dead > live) rebuild([](const auto&) {});
+    void compact_if_mostly_dead(bool held) {
+        if (!held && dead > live) rebuild([](const auto&) {});
     }
 };
 
@@ -172,7 +246,8 @@ std::vector<vex::range_t> range_graph_t::topological_order() const {
 struct cell_tracker_t::state {
     std::unordered_map<uint32_t, counted_tree_t<formula_tree_t>> formulas;
     std::unordered_map<uint32_t, counted_tree_t<dependency_tree_t>> dependencies;
-    std::vector<vex::range_t> volatiles;
+    member_set_t volatiles;
+    unsigned holds = 0;  // compaction_hold_t alive
 
     void add(const vex::range_t& src, const vex::range_t& ref) {
         if (!on_one_grid(src))
@@ -183,9 +258,9 @@ struct cell_tracker_t::state {
             auto hits = counted.tree.search(extent, dependency_tree_t::search_type::match);
             if (auto it = hits.begin(); it != hits.end()) {
                 if (it->empty()) counted.revived();
-                add_unique(*it, src);
+                it->add(src);
             } else {
-                counted.tree.insert(extent, std::vector<vex::range_t>{src});
+                counted.tree.insert(extent, member_set_t(src));
                 ++counted.live;
             }
         });
@@ -201,13 +276,11 @@ struct cell_tracker_t::state {
             auto& counted = found->second;
             auto hits = counted.tree.search(extent, dependency_tree_t::search_type::match);
             for (auto& set : hits) {
-                const auto member = std::find(set.begin(), set.end(), src);
-                if (member == set.end()) continue;
-                set.erase(member);
+                if (!set.remove(src)) continue;
                 if (set.empty()) counted.died();
                 break;
             }
-            counted.compact_if_mostly_dead();
+            counted.compact_if_mostly_dead(holds != 0);
         });
     }
 
@@ -216,8 +289,7 @@ struct cell_tracker_t::state {
         if (found == dependencies.end()) return;
         const auto hits =
             found->second.tree.search(extent_of<dependency_tree_t>(r), dependency_tree_t::search_type::overlap);
-        for (const auto& set : hits)
-            for (const auto& d : set) add_unique(out, d);
+        for (const auto& set : hits) set.for_each([&](const vex::range_t& d) { add_unique(out, d); });
     }
 
     std::vector<vex::range_t> query(const vex::range_t& r) const {
@@ -243,7 +315,7 @@ void cell_tracker_t::register_formula(formula_cell* cell) {
     {
         std::lock_guard lock(mutex_);
         for (const auto& ref : refs) state_->add(src, ref);
-        if (cell->volatile_flag) add_unique(state_->volatiles, src);
+        if (cell->volatile_flag) state_->volatiles.add(src);
         auto& counted = state_->formulas[uint32_t(src.first.grid_id)];
         const auto extent = extent_of(src);
         auto hits = counted.tree.search(extent, formula_tree_t::search_type::match);
@@ -266,7 +338,7 @@ void cell_tracker_t::unregister_formula(formula_cell* cell) {
     if (!on_one_grid(src))
         throw std::invalid_argument("cell_tracker_t::remove: invalid source range: src=(" + corners(src));
     std::lock_guard lock(mutex_);
-    std::erase(state_->volatiles, src);
+    state_->volatiles.remove(src);
     const auto found = state_->formulas.find(uint32_t(src.first.grid_id));
     if (found == state_->formulas.end()) return;
     auto& counted = found->second;
@@ -280,7 +352,24 @@ void cell_tracker_t::unregister_formula(formula_cell* cell) {
         counted.died();
     }
     for (const auto& ref : refs) state_->remove(ref, src);
-    counted.compact_if_mostly_dead();
+    counted.compact_if_mostly_dead(state_->holds != 0);
+}
+
+cell_tracker_t::compaction_hold_t::compaction_hold_t(cell_tracker_t& tracker) : tracker_(tracker) {
+    std::lock_guard lock(tracker_.mutex_);
+    ++tracker_.state_->holds;
+}
+
+cell_tracker_t::compaction_hold_t::~compaction_hold_t() {
+    std::lock_guard lock(tracker_.mutex_);
+    state& s = *tracker_.state_;
+    if (--s.holds != 0) return;
+    try {
+        for (auto& [grid, counted] : s.formulas) counted.compact_if_mostly_dead(false);
+        for (auto& [grid, counted] : s.dependencies) counted.compact_if_mostly_dead(false);
+    } catch (...) {
+        // Dead entries cost memory only: they stay until the next compaction.
+    }
 }
 
 void cell_tracker_t::add(const vex::range_t& formula_range, const vex::range_t& referenced) {
@@ -295,7 +384,7 @@ void cell_tracker_t::remove(const vex::range_t& referenced, const vex::range_t& 
 
 void cell_tracker_t::add_volatile(const vex::range_t& formula_range) {
     std::lock_guard lock(mutex_);
-    add_unique(state_->volatiles, formula_range);
+    state_->volatiles.add(formula_range);
 }
 
 std::vector<vex::range_t> cell_tracker_t::query(const vex::range_t& range) const {
@@ -322,7 +411,7 @@ std::vector<vex::range_t> cell_tracker_t::get_dirty_ranges(const std::unordered_
         for (const auto& d : dependents)
             if (found.insert(d).second) frontier.push_back(d);
     }
-    for (const auto& v : state_->volatiles) add_unique(frontier, v);
+    state_->volatiles.for_each([&](const vex::range_t& v) { add_unique(frontier, v); });
     if (extra)
         for (const auto& e : *extra) add_unique(frontier, e);
 
@@ -380,11 +469,11 @@ void cell_tracker_t::purge_grid(int32_t grid_id) {
     std::lock_guard lock(mutex_);
     state_->formulas.erase(uint32_t(grid_id));
     state_->dependencies.erase(uint32_t(grid_id));
-    std::erase_if(state_->volatiles, [&](const vex::range_t& r) { return r.first.grid_id == grid_id; });
+    state_->volatiles.erase_if([&](const vex::range_t& r) { return r.first.grid_id == grid_id; });
     // Formulas of the grid may reference other grids.
     for (auto it = state_->dependencies.begin(); it != state_->dependencies.end();) {
-        const bool left = it->second.rebuild([&](std::vector<vex::range_t>& set) {
-            std::erase_if(set, [&](const vex::range_t& r) { return r.first.grid_id == grid_id; });
+        const bool left = it->second.rebuild([&](member_set_t& set) {
+            set.erase_if([&](const vex::range_t& r) { return r.first.grid_id == grid_id; });
         });
         it = left ? std::next(it) : state_->dependencies.erase(it);
     }

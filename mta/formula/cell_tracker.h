@@ -69,6 +69,21 @@ public:
     // Drops everything recorded on a grid that goes away.
     void purge_grid(int32_t grid_id);
 
+    // While held, forgetting formulas leaves the trees as they are, so that
+    // formulas registered again in bulk (a shift moves them all) revive the
+    // entries they left instead of rebuilding the trees and inserting anew.
+    // The last release rebuilds the trees that are mostly dead.
+    class compaction_hold_t {
+    public:
+        explicit compaction_hold_t(cell_tracker_t& tracker);
+        ~compaction_hold_t();
+        compaction_hold_t(const compaction_hold_t&) = delete;
+        compaction_hold_t& operator=(const compaction_hold_t&) = delete;
+
+    private:
+        cell_tracker_t& tracker_;
+    };
+
 private:
     struct state;
     std::vector<vex::range_t> order__(const std::vector<vex::range_t>& formulas, model_context& context) const;

@@ -591,6 +591,23 @@ TEST_F(zip_test, a_stream_cut_short_is_refused) {
     EXPECT_EQ(zip.read_file("b.xml", 10), "fine");
 }
 
+// Room is made for what an entry's held bytes can inflate to: the declared
+// size of an honest entry, far less for a short one declaring 2 GiB.
+TEST_F(zip_test, an_entry_inflates_to_no_more_than_its_held_bytes_allow) {
+    const std::string file = make("sizes.zip", {{"a.xml", std::string(40000, 'a')}, {"b.bin", noise(3000)}});
+    vex::zip_archive zip;
+    zip.open_zip_file(file);
+    EXPECT_EQ(zip.inflatable_size("a.xml"), 40000u);
+    EXPECT_EQ(zip.inflatable_size("b.bin"), 3000u);
+
+    vex::zip_archive lying;
+    lying.open_zip_file(patched(file, 2, 0x80000000u));
+    const std::uint64_t held = lying.stored_form("a.xml").stored_size;
+    EXPECT_EQ(lying.inflatable_size("a.xml"), held * 1032 + 1024);
+    EXPECT_EQ(what_of([&] { lying.read_file("a.xml", 0x80000000u); }),
+              "archive error: file in zip ends before its declared size: a.xml");
+}
+
 TEST_F(zip_test, reads_stop_at_the_callers_bound) {
     const std::string bomb(8 << 20, '\0');
     vex::zip_archive zip;

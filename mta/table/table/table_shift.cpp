@@ -179,6 +179,8 @@ bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b
             delete_col_sizes(s.first, s.last());
         }
     }
+    // The moved formulas come back to the ranges that others left.
+    const formula::cell_tracker_t::compaction_hold_t hold(formula::get_cell_tracker());
     const std::vector<formula::formula_cell*> rewritten = rewrite_formulas__(s);
     if (rows)
         insert ? columns_.insert_rows(lo, hi, s.first, s.count) : columns_.delete_rows(lo, hi, s.first, s.count);

@@ -279,15 +279,33 @@ merged_cells_t::box_t merged_cells_t::moved_area(const band_shift_t& s) {
 
 void merged_cells_t::shift(const band_shift_t& s) {
     const int axis = s.rows ? 0 : 1;
-    std::vector<box_t> moved;
-    for (const auto& e : found__(moved_area(s))) {
-        erase__(e);
+    const box_t area = moved_area(s);
+    // Where the range goes; false when it goes away.
+    const auto follow = [&](box_t& e) {
         int lo = static_cast<int>(e.start.d[axis]), hi = static_cast<int>(e.end.d[axis]);
-        if (!s.follow(lo, hi)) continue;
-        box_t m = e;
-        m.start.d[axis] = lo;
-        m.end.d[axis] = hi;
-        if (m.start != m.end) moved.push_back(m);
+        if (!s.follow(lo, hi)) return false;
+        e.start.d[axis] = lo;
+        e.end.d[axis] = hi;
+        return e.start != e.end;
+    };
+    const std::vector<box_t> found = found__(area);
+    if (found.size() * 2 > live_) {
+        // Most ranges move: one refill, in place, costs less than a search and
+        // an insertion per range.
+        std::vector<box_t> kept;
+        for (box_t e : found__(tree_.extent()))
+            if (!e.intersects(area) || follow(e)) kept.push_back(e);
+        tree_.clear();
+        for (const auto& e : kept) tree_.insert(e, true);
+        live_ = kept.size();
+        dead_ = 0;
+        list_.clear();
+        return;
+    }
+    std::vector<box_t> moved;
+    for (box_t e : found) {
+        erase__(e);
+        if (follow(e)) moved.push_back(e);
     }
     // Inserted after every erase, so a moved range never meets one not yet moved.
     for (const auto& m : moved) insert__(m);

@@ -84,6 +84,32 @@ TEST_F(cell_tracker_test, entries_come_and_go_with_their_formulas) {
     EXPECT_TRUE(tracker.dependents_of(box(1, 1, 9, 9, grid)).empty());
 }
 
+// Many formulas naming one cell, volatile ones among them: members keep their
+// order through removals, and a hold leaves forgotten entries to be revived.
+TEST_F(cell_tracker_test, long_dependent_sets_keep_their_order_through_removals) {
+    constexpr int32_t n = 40;
+    for (int32_t row = 1; row <= n; ++row) formula(row, 2, {{1, 1}})->volatile_flag = row % 2;
+    for (int32_t row = 1; row <= n; row += 2) tracker.add_volatile(at(row, 2));
+    std::vector<range_t> odd, even;
+    for (int32_t row = 1; row <= n; ++row) (row % 2 ? odd : even).push_back(at(row, 2));
+    {
+        const cell_tracker_t::compaction_hold_t hold(tracker);
+        for (int32_t row = 2; row <= n; row += 2) tracker.unregister_formula(cells[size_t(row - 1)].get());
+        EXPECT_EQ(tracker.dependents_of(at(1, 1)), odd);
+        for (int32_t row = 1; row <= n; row += 2) tracker.unregister_formula(cells[size_t(row - 1)].get());
+        EXPECT_TRUE(tracker.dependents_of(at(1, 1)).empty());
+        EXPECT_TRUE(tracker.get_dirty_ranges({}).empty());
+        for (int32_t row = 2; row <= n; row += 2) tracker.register_formula(cells[size_t(row - 1)].get());
+    }
+    EXPECT_EQ(tracker.dependents_of(at(1, 1)), even);
+    EXPECT_EQ(tracker.query(box(1, 2, n, 2, grid)).size(), even.size());
+    for (int32_t row = 1; row <= n; row += 2) tracker.register_formula(cells[size_t(row - 1)].get());
+    std::vector<range_t> all = even;
+    all.insert(all.end(), odd.begin(), odd.end());
+    EXPECT_EQ(tracker.dependents_of(at(1, 1)), all);
+    EXPECT_EQ(tracker.get_dirty_ranges({}), odd);  // the volatile ones
+}
+
 TEST_F(cell_tracker_test, grids_of_references_and_refusals) {
     const range_t src = box(1, 1, 1, 1, 7);
     tracker.add(src, box(1, 1, 2, 2, 2, 4));

@@ -261,6 +261,48 @@ TEST(merged_cells, thousands_of_ranges_follow_every_shift) {
     }
 }
 
+// A shift moving most ranges refills the tree, one moving few moves each of
+// them: both leave the same ranges, moved, cut and dropped alike.
+TEST(merged_cells, shifts_leave_the_same_ranges_whether_most_or_few_move) {
+    const struct {
+        const char* name;
+        bool (Table::*shift)(int, int, int, int);
+        int a, b, c, d;
+    } cases[] = {
+        {"range down", &Table::shift_range_down, 1, 50, 4, 2},
+        {"range up", &Table::shift_range_up, 1, 50, 4, 6},  // cuts the second range
+        {"range up over a range", &Table::shift_range_up, 1, 50, 5, 7},
+        {"range right", &Table::shift_range_right, 1, 50, 3, 2},
+        {"range left", &Table::shift_range_left, 1, 50, 4, 5},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> alone, extras;
+        for (const bool crowded : {false, true}) {
+            Table t({}, all_rows, all_cols);
+            auto& m = t.merged_cells();
+            // Diagonal 3 x 2 ranges inside the band, and beyond it those that stay.
+            for (int i = 0; i < 10; ++i) ASSERT_TRUE(m.merge(range(1 + 4 * i, 1 + 4 * i, 3 + 4 * i, 2 + 4 * i), true));
+            for (int i = 0; crowded && i < 40; ++i) {
+                const std::string a = std::to_string(200 + 3 * i), b = std::to_string(201 + 3 * i);
+                ASSERT_TRUE(m.merge(range(200 + 3 * i, 200 + 3 * i, 201 + 3 * i, 201 + 3 * i), true));
+                extras.push_back(a + "," + a + ":" + b + "," + b);
+            }
+            ASSERT_TRUE((t.*c.shift)(c.a, c.b, c.c, c.d)) << c.name << " " << last_message();
+            std::vector<std::string> got = merges(t);
+            std::sort(got.begin(), got.end());
+            if (!crowded) {
+                alone = got;
+                continue;
+            }
+            std::vector<std::string> want = alone;
+            want.insert(want.end(), extras.begin(), extras.end());
+            std::sort(want.begin(), want.end());
+            EXPECT_EQ(got, want) << c.name;
+        }
+        EXPECT_GE(alone.size(), 9u) << c.name;
+    }
+}
+
 // Ranges at the sheet's far corners and rows apart by a million: the tree's
 // areas and distances passed what an int holds.
 TEST(merged_cells, ranges_across_the_whole_sheet) {
