@@ -46,6 +46,13 @@ void formula_cell::set_result(const std::optional<cell_t::value_type>& value) {
                *value);
 }
 
+void formula_cell::take_value_of__(const vex::coord_t& c) {
+    Table* sheet = find_table_by_grid_id(c.grid_id);
+    // Another formula's result may be in the making on another thread: it is no value here.
+    if (!sheet || sheet->get_formula_cell(c.row, c.col)) return;
+    set_result(cell_t(sheet, c.row, c.col).value());
+}
+
 void formula_cell::evaluate() {
     std::lock_guard lock(mutex_);
     // A value left from an earlier run must not pass for this run's.
@@ -62,10 +69,13 @@ void formula_cell::evaluate() {
         result_ = vex::datetime_t{v.ticks, -1, v.flag};
         break;
     }
-    case operand_t::cell_index: {
-        const auto& c = std::get<vex::coord_t>(value);
-        if (Table* sheet = find_table_by_grid_id(c.grid_id))
-            set_result(cell_t(sheet, c.row, c.col).value());
+    case operand_t::cell_index: take_value_of__(std::get<vex::coord_t>(value)); break;
+    case operand_t::range_index: {
+        // A formula that is one cell reference ("A1", "+A1") reaches here as a
+        // one-cell range and stands for that cell's value.
+        const auto& r = std::get<vex::range_t>(value);
+        if (r.first.grid_id == r.last.grid_id && r.first.row == r.last.row && r.first.col == r.last.col)
+            take_value_of__(r.first);
         break;
     }
     case operand_t::name_index:

@@ -132,7 +132,8 @@ public:
     void set_owner(model_context* owner) noexcept { owner_ = owner; }
 
     // Runs the interpreter under the cell's lock and turns its final value into
-    // the result; a value that is no result (a range, say) keeps the earlier one.
+    // the result; a reference to one cell gives the value that cell holds, and a
+    // value that is no result (a wider range, say) keeps the earlier one.
     // Interpreter errors pass through with the result unchanged.
     void evaluate();
     // Rescans the formula for its cell references, without the lock.
@@ -149,6 +150,10 @@ public:
     const boxed_optional<operand_t>& stored_value() const noexcept { return value_; }
 
 private:
+    // The value a cell of the workbook holds as the result; nothing for an empty
+    // cell, a formula cell or a sheet that is gone.
+    void take_value_of__(const vex::coord_t& cell);
+
     static const formula_attributes_t& default_attributes() noexcept {
         static const formula_attributes_t defaults;
         return defaults;

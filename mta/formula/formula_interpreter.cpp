@@ -1,6 +1,7 @@
 #include "mta/formula/formula_interpreter.h"
 
 #include "mta/formula/formula_cell.h"
+#include "mta/formula/function_table.h"
 #include "mta/formula/model_context.h"
 #include "mta/formula/value_operators.h"
 #include "mta/table/utils/defined_names/defined_name_store.h"
@@ -17,6 +18,8 @@ namespace vex::mta::formula {
 namespace {
 
 constexpr uint32_t now_function_id = 321;
+const uint32_t true_function_id = lookup_function_id("TRUE");
+const uint32_t false_function_id = lookup_function_id("FALSE");
 // Deeper nesting, of parentheses, minus signs or names, gives an error value: no
 // formula may exhaust the stack of the thread that evaluates it.
 constexpr int max_nesting = 1000;
@@ -215,6 +218,8 @@ struct formula_interpreter::impl {
 
     void unary() {
         if (top_is_error()) return;
+        // Where an operand is due a plus sign changes nothing: +1, 2*+3, -+1.
+        while (current_is(op_add)) next();
         if (current_is(op_neg)) {
             nesting_guard guard(*this);
             if (guard.too_deep) return;
@@ -311,9 +316,16 @@ struct formula_interpreter::impl {
     }
 
     // No built-in function is computed: the call is passed over and refused.
+    // TRUE and FALSE written without parentheses are the boolean constants.
     void function_call() {
-        if (std::get<uint32_t>(current()->operand) == now_function_id) cell->volatile_flag = 1;
-        if (cursor + 1 < end && flattened[cursor + 1]->opcode == op_open_paren) {
+        const uint32_t id = std::get<uint32_t>(current()->operand);
+        if (id == now_function_id) cell->volatile_flag = 1;
+        const bool call = cursor + 1 < end && flattened[cursor + 1]->opcode == op_open_paren;
+        if (!call && (id == true_function_id || id == false_function_id)) {
+            push(make(token_t(id == true_function_id)));
+            return;
+        }
+        if (call) {
             next();
             for (size_t depth = 0; const token_t* t = current(); next()) {
                 if (t->opcode == op_open_paren) ++depth;

@@ -176,6 +176,18 @@ void table_formula_model::set_formula(formula_cell* cell) {
     impl_->set_formula(cell);
 }
 
+void table_formula_model::track_moved(formula_cell* cell) {
+    // Relative parts of the tokens are offsets from the old cell. A shared
+    // follower without a text keeps its master's tokens, relative wherever it stands.
+    cell->set_owner(impl_->context);
+    std::vector<token_t> tokens;
+    if (!cell->expression().empty() && try_parse(*impl_->context, cell->position(), cell->expression(), tokens)) {
+        cell->tokens = std::move(tokens);
+        cell->parsed = 1;
+    }
+    impl::track(cell);
+}
+
 void table_formula_model::import_formula(formula_cell* cell) {
     cell->set_owner(impl_->context);
     impl_->context->store_formula_cell(cell);

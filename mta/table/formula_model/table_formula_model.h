@@ -61,6 +61,10 @@ public:
     // Files a built cell and tracks it when parsed; a shared follower needs its
     // master first ("Shared formula not found.", nothing filed).
     void set_formula(formula_cell* cell);
+    // A filed cell that moved to another cell of the sheet (a merge gathers one
+    // into its top-left): its text is read again where it now stands and it is
+    // tracked there, as a formula set there would be.
+    void track_moved(formula_cell* cell);
     // The sheet reader's cell, filed as read: parse_imported() parses it once
     // the whole workbook is loaded and every sheet has its grid.
     void import_formula(formula_cell* cell);

@@ -1,5 +1,6 @@
 #include "mta/table/utils/merged_cells.h"
 
+#include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/table/table.h"
 #include "mta/table/utils/band_shift.h"
 #include "mta/table/utils/range_check.h"
@@ -197,6 +198,7 @@ void merged_cells_t::gather_first_value__(const vex::range_t& range) {
             at.col = c1;
             cell->set_position(at);
             copy(cell);
+            table_->get_formula_model()->track_moved(cell);
         }
         break;
     default:

@@ -4,11 +4,13 @@
 #include "mta/formula/formula_model_context.h"
 #include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/table/table.h"
+#include "tests/mta/table/formula_model/book_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <thread>
+#include <variant>
 #include <vector>
 
 using namespace vex::mta::formula;
@@ -94,6 +96,16 @@ TEST_F(formula_cell_test, evaluation_stores_final_values_and_keeps_non_values) {
     EXPECT_EQ(cell.result_type(), 6);
 }
 
+// A run that computes nothing stores nothing, whatever an earlier run computed.
+TEST_F(formula_cell_test, a_run_without_tokens_stores_no_earlier_value) {
+    evaluate({num(2), op(op_mul), num(4)});
+    ASSERT_TRUE(cell.has_result());
+    cell.clear_result();
+    evaluate({});
+    EXPECT_FALSE(cell.has_result());
+    EXPECT_FALSE(cell.stored_value().has_value());
+}
+
 TEST_F(formula_cell_test, reference_tokens_are_one_cell_ranges) {
     cell.tokens = {ref(1, 1), op(op_add), ref(2, 4)};
     const auto& refs = cell.get_reference_tokens();
@@ -112,6 +124,52 @@ TEST_F(formula_cell_test, evaluations_of_one_cell_are_serialised) {
         });
     for (auto& t : threads) t.join();
     EXPECT_EQ(std::get<double>(*cell.result()), 8.0);
+}
+
+// Formulas as a host writes them, set in column B and evaluated where they stand.
+// A1 holds 5 and A2 the text "a"; the text of each formula stays as written.
+TEST(formula_cell_results, unary_plus_and_boolean_constants) {
+    formula_model_test::book_t book;
+    Table& t = book.add("Sheet1");
+    ASSERT_TRUE(t.set_num(1, 1, 5));
+    ASSERT_TRUE(t.set_text(2, 1, "a"));
+    const struct {
+        const char* text;
+        formula_result_t expected;
+    } cases[] = {
+        {"+1", 1.0},          {"+1+2", 3.0},        {"2*+3", 6.0},        {"-+1", -1.0},
+        {"(+1)", 1.0},        {"-(+1)", -1.0},      {"1++2", 3.0},        {"+50%", 0.5},
+        {"++-+2", -2.0},      {"+A1", 5.0},         {"A1", 5.0},          {"+A2", std::string("a")},
+        {"+(+A1)", 5.0},      {"TRUE", true},       {"FALSE", false},     {"true", true},
+        {"TRUE+1", 2.0},      {"-TRUE", -1.0},      {"+FALSE", false},    {"TRUE=FALSE", false},
+        {"(TRUE)*3", 3.0},    {"FALSE<TRUE", true}, {"1/FALSE", formula_error(2u)},
+    };
+    int row = 0;
+    for (const auto& c : cases) {
+        ++row;
+        ASSERT_TRUE(t.set_formula(row, 2, c.text)) << c.text;
+        formula_cell* cell = t.get_formula_cell(row, 2);
+        ASSERT_TRUE(cell->parsed) << c.text;
+        cell->evaluate();
+        ASSERT_TRUE(cell->has_result()) << c.text;
+        const formula_result_t& got = *cell->result();
+        ASSERT_EQ(got.index(), c.expected.index()) << c.text;
+        if (const auto* number = std::get_if<double>(&c.expected)) {
+            EXPECT_EQ(std::get<double>(got), *number) << c.text;
+        } else if (const auto* flag = std::get_if<bool>(&c.expected)) {
+            EXPECT_EQ(std::get<bool>(got), *flag) << c.text;
+        } else if (const auto* text = std::get_if<std::string>(&c.expected)) {
+            EXPECT_EQ(std::get<std::string>(got), *text);
+        } else {
+            EXPECT_EQ(std::get<formula_error>(got).code(), std::get<formula_error>(c.expected).code()) << c.text;
+        }
+        EXPECT_EQ(cell->expression(), c.text);
+    }
+
+    // A call of TRUE is still a call of a function the engine does not compute.
+    ASSERT_TRUE(t.set_formula(30, 2, "TRUE()"));
+    EXPECT_THROW(t.get_formula_cell(30, 2)->evaluate(), std::runtime_error);
+    EXPECT_FALSE(t.get_formula_cell(30, 2)->has_result());
 }
 
 } // namespace

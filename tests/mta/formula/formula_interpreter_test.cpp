@@ -109,6 +109,19 @@ TEST_F(interpreter_test, precedence_and_grouping) {
     EXPECT_NEAR(number({num(2), op(305), num(0.5)}), std::sqrt(2.0), 1e-12);
 }
 
+// "+" where an operand is due changes nothing; TRUE and FALSE without a call are constants.
+TEST_F(interpreter_test, unary_plus_and_boolean_words) {
+    const uint32_t true_id = lookup_function_id("TRUE"), false_id = lookup_function_id("FALSE");
+    std::vector<token_t> pluses(100000, op(op_add));
+    pluses.push_back(num(4));
+    EXPECT_EQ(number(pluses), 4);
+    EXPECT_EQ(number({op(op_add), op(op_neg), op(op_add), num(2), op(op_mul), op(op_add), num(3)}), -6);  // +-+2*+3
+    EXPECT_EQ(std::get<bool>(run({fn(true_id)})), true);
+    EXPECT_EQ(std::get<bool>(run({op(op_add), fn(false_id)})), false);
+    EXPECT_EQ(number({fn(true_id), op(op_add), fn(true_id)}), 2);
+    EXPECT_EQ(error({num(1), op(op_add)}).code(), 3u);  // a plus with nothing after it still wants an operand
+}
+
 TEST_F(interpreter_test, error_values_end_the_evaluation) {
     EXPECT_EQ(error({str(""), op(300), num(1)}).code(), 3u);
     EXPECT_EQ(error({num(1), op(303), token_t(false)}).code(), 2u);

@@ -3,6 +3,7 @@
 #include "mta/formula/formula_cell.h"
 #include "mta/table/sample_styles.h"
 #include "mta/table/table/table.h"
+#include "tests/mta/table/formula_model/book_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -72,6 +73,40 @@ TEST(merged_cells, merge_moves_a_formula_cell_once) {
     EXPECT_EQ(cell.get_formula_expr(), "1+1");
     const auto* f = std::get<vex::mta::formula::formula_cell*>(*cell.value());
     EXPECT_EQ(f->position(), (vex::coord_t{0, 1, 1, 0, 1, 1}));
+}
+
+// The formula gathered into the top-left reads what its text says, from there,
+// and is tracked as any formula set there: shifts and recalculations reach it.
+TEST(merged_cells, a_gathered_formula_is_tracked_where_it_lands) {
+    using formula_model_test::book_t;
+    using formula_model_test::cell_range;
+    using formula_model_test::dependents;
+    using formula_model_test::tracked;
+    const struct {
+        const char* text;
+        const char* shifted;  // after a column inserted at D
+    } cases[] = {{"E2", "F2"}, {"+E2", "+F2"}, {"$E$2", "$F$2"}, {"Sheet1!E2", "Sheet1!F2"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        book_t book;
+        Table& t = book.add("Sheet1");
+        ASSERT_TRUE(t.set_formula(1, 2, c.text));
+        ASSERT_TRUE(t.set_num(2, 5, 9));
+        ASSERT_TRUE(t.merged_cells().merge(range(1, 1, 3, 3), false));
+        ASSERT_TRUE(tracked(t, 1, 1));
+        EXPECT_EQ(dependents(t, 2, 5), std::vector{cell_range(t, 1, 1)});
+        const vex::mta::formula::formula_cell* cell = t.get_formula_cell(1, 1);
+        t.get_formula_model()->recalc_all();
+        ASSERT_TRUE(cell->has_result());
+        EXPECT_EQ(std::get<double>(*cell->result()), 9.0);
+
+        ASSERT_TRUE(t.shift_range_right(1, 1048576, 4, 1)) << last_message();
+        EXPECT_EQ(formula_model_test::text_at(t, 1, 1), c.shifted);
+        EXPECT_EQ(dependents(t, 2, 6), std::vector{cell_range(t, 1, 1)});
+        ASSERT_TRUE(t.set_num(2, 6, 7));
+        t.get_formula_model()->recalc_all();
+        EXPECT_EQ(std::get<double>(*cell->result()), 7.0);
+    }
 }
 
 TEST(merged_cells, refusals_and_replacements) {
@@ -213,6 +248,41 @@ TEST(merged_cells, deletions_keep_what_is_left) {
     ASSERT_TRUE(u.merged_cells().merge(range(1048570, 1, 1048575, 2), true));
     ASSERT_TRUE(u.merged_cells().on_insert_rows(1, last_col, 1, 3));
     EXPECT_EQ(merges(u), std::vector<std::string>{"1048573,1:1048576,2"});
+}
+
+// A deletion that leaves one cell of a range leaves no merge.
+TEST(merged_cells, a_range_cut_down_to_one_cell_goes) {
+    const struct {
+        int last_row;  // of the range from C10 to column D
+        bool rows;
+        int first, last;
+        std::vector<std::string> left;
+    } cases[] = {
+        {10, false, 3, 3, {}},             // C10:D10, column C
+        {10, false, 3, 4, {}},             // C10:D10, columns C:D
+        {11, false, 3, 3, {"10,3:11,3"}},  // C10:D11 keeps two cells
+        {10, true, 9, 9, {"9,3:9,4"}},     // row 9: the range moves up whole
+        {10, false, 2, 2, {"10,2:10,3"}},  // column B: the range moves whole
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.last_row) + " " + std::to_string(c.rows) + " " + std::to_string(c.first));
+        Table t({}, all_rows, all_cols);
+        ASSERT_TRUE(t.merged_cells().merge(range(10, 3, c.last_row, 4), true));
+        ASSERT_TRUE(c.rows ? t.shift_range_up(1, last_col, c.first, c.last)
+                           : t.shift_range_left(1, int(all_rows), c.first, c.last))
+            << last_message();
+        EXPECT_EQ(merges(t), c.left);
+    }
+}
+
+// Two values in the first row: the leftmost is gathered, whichever comes later.
+TEST(merged_cells, merge_gathers_the_leftmost_value_of_the_first_row) {
+    Table t({}, all_rows, all_cols);
+    ASSERT_TRUE(t.set_text(1, 2, "B1"));
+    ASSERT_TRUE(t.set_text(1, 3, "C1"));
+    ASSERT_TRUE(t.set_text(2, 1, "A2"));
+    ASSERT_TRUE(t.merged_cells().merge(range(1, 1, 3, 3), false));
+    EXPECT_EQ(text_at(t, 1, 1), "B1");
 }
 
 // Thousands of ranges through every shift: removals once corrupted the tree.
