@@ -186,7 +186,7 @@ bool worktable_t::after_loading__() {
                 }
             }
             if (!found) throw opendoc_error(msg_target_not_found);
-            link.target = package_text(found->target.c_str());
+            link.target = found->target;
         }
         mta::hyperlink_list_t& list = hyperlinks();
         if (!list.add_loaded(link.range, external ? link.relationship_id : std::string(), std::move(link.display),

@@ -134,7 +134,7 @@ void worksheet_part_xml::write_relationships(xml::xml_stream_writer& w) {
         w.start_element("Relationship");
         w.write_attribute("Id", "rId" + std::string(number_text(next++).view()));
         w.write_attribute("Type", uri::hyperlink_relationship);
-        w.write_attribute("Target", links.address_at(i));
+        w.write_uri_attribute("Target", links.address_at(i));
         w.write_attribute("TargetMode", "External");
         w.end_empty_element();
     }
