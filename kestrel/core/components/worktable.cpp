@@ -195,6 +195,7 @@ bool worktable_t::after_loading__() {
         if (external) list.set_address(list.size() - 1, link.target);
     }
     extras_.pending_hyperlinks.clear();
+    comments().forget_unplaced_shapes();
     // Every sheet has its name now, so references to later sheets resolve.
     get_formula_model()->parse_imported();
     return true;
