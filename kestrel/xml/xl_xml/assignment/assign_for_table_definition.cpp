@@ -216,6 +216,7 @@ void assign_for_table_definition::read_table(const xml_node_t& n) {
     read_flag(n, "insertRow", a.insertRow);
     read_flag(n, "insertRowShift", a.insertRowShift);
     read_flag(n, "totalsRowShown", a.totalsRowShown);
+    a.totalsRowShownGiven = attr(n, "totalsRowShown") ? 1 : 0;
     read_flag(n, "published", a.published);
     if (const char* t = attr(n, "tableType")) type_ = read_enum(lists::table_type, t);
     if (const char* ref = attr(n, "ref")) {

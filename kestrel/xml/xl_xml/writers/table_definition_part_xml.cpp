@@ -270,7 +270,7 @@ void table_definition_part_xml::write_table(xml::xml_stream_writer& w, const mta
     cell_style("totalsRowCellStyle", t.totals_row_cell_style());
     if (a.totalsRowCount > 0) number_attribute(w, "totalsRowCount", a.totalsRowCount);
     dxf("totalsRowDxfId", a.totalsRowDxfId);
-    flag_attribute(w, "totalsRowShown", a.totalsRowShown);
+    if (a.totalsRowShown || a.totalsRowShownGiven) w.write_attribute("totalsRowShown", a.totalsRowShown ? "1" : "0");
     w.close_start_tag();
 
     if (const autofilter_t* f = t.autofilter()) write_autofilter(w, *f);
