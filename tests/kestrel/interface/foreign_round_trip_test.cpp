@@ -115,12 +115,6 @@ const std::string saved_vml = "xl/drawings/vmldrawing1.vml";
 
 // ---- pictures ----
 
-const std::string red_png(
-    "\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52\x00\x00\x00\x04\x00\x00\x00\x03\x08\x02\x00"
-    "\x00\x00\x3b\x96\x39\x91\x00\x00\x00\x10\x49\x44\x41\x54\x78\x9c\x63\xf8\xcf\xc0\x00\x47\x0c\x38\x39\x00\xf5"
-    "\x31\x0b\xf5\x35\x7b\xfb\x82\x00\x00\x00\x00\x49\x45\x4e\x44\xae\x42\x60\x82",
-    73);
-
 crafted_t pictured_sheet() {
     const std::string drawing =
         std::string(package_test::decl) +
@@ -136,7 +130,7 @@ crafted_t pictured_sheet() {
                      {{"xl/drawings/drawing1.xml", drawing},
                       {"xl/drawings/_rels/drawing1.xml.rels",
                        package_test::rels(package_test::rel("rId1", od + "image", "../media/image1.png"))},
-                      {"xl/media/image1.png", red_png}},
+                      {"xl/media/image1.png", package_test::red_png}},
                      "<Default Extension=\"png\" ContentType=\"image/png\"/>" +
                          package_test::override_of("xl/drawings/drawing1.xml",
                                                    "application/vnd.openxmlformats-officedocument.drawing+xml"));
