@@ -18,6 +18,8 @@ enum : unsigned char {
     e_underscore,         // '_' that may start a literal _xHHHH_
     e_parsed_underscore,  // the same in text already in package form
     e_ef,                 // lead byte of U+FFFE and U+FFFF
+    e_percent,            // a byte a URI holds as %HH
+    e_uri_ef,             // lead byte of U+FFFE and U+FFFF in a URI
 };
 
 struct escape_classes {
@@ -29,6 +31,7 @@ struct escape_classes {
     std::array<unsigned char, 256> parsed_attribute{};
     // Shared strings: CR as spreadsheet applications write it there.
     std::array<unsigned char, 256> string_item{};
+    std::array<unsigned char, 256> uri{};
 };
 
 constexpr escape_classes make_escape_classes() {
@@ -49,9 +52,15 @@ constexpr escape_classes make_escape_classes() {
     c.parsed_text['_'] = c.parsed_attribute['_'] = e_parsed_underscore;
     c.string_item = c.text;
     c.string_item['\r'] = e_control;
+    c.uri = c.attribute;
+    for (int b = 0; b < 0x20; ++b) c.uri[b] = e_percent;
+    c.uri['_'] = e_clean;
+    c.uri[0xEF] = e_uri_ef;
     return c;
 }
 constexpr escape_classes escapes = make_escape_classes();
+
+constexpr char hex_digits[] = "0123456789ABCDEF";
 
 std::string_view entity(char c) noexcept {
     switch (c) {
@@ -120,6 +129,10 @@ void xml_stream_writer::write_attribute(std::string_view name, std::string_view 
 
 void xml_stream_writer::write_attributes(const sxml::xml_attribute_t* list) {
     for (; list; list = list->next) put_attribute(list->name, list->value, escapes.parsed_attribute.data());
+}
+
+void xml_stream_writer::write_uri_attribute(std::string_view name, std::string_view value) {
+    put_attribute(name, value, escapes.uri.data());
 }
 
 void xml_stream_writer::put_attribute(std::string_view name, std::string_view value, const unsigned char* classes) {
@@ -225,6 +238,11 @@ void xml_stream_writer::grow(size_t n) {
     capacity_ = capacity;
 }
 
+void xml_stream_writer::put_percent(char c) {
+    const char escaped[3] = {'%', hex_digits[(c >> 4) & 0xF], hex_digits[c & 0xF]};
+    put(escaped, 3);
+}
+
 // Clean runs are copied whole; only the bytes the table marks are looked at.
 void xml_stream_writer::put_escaped(std::string_view s, const unsigned char* classes) {
     const char* p = s.data();
@@ -240,11 +258,19 @@ void xml_stream_writer::put_escaped(std::string_view s, const unsigned char* cla
         case e_entity: put(entity(c)); break;
         case e_reference: put(reference(c)); break;
         case e_control: {
-            constexpr char digits[] = "0123456789ABCDEF";
-            const char escaped[7] = {'_', 'x', '0', '0', digits[(c >> 4) & 0xF], digits[c & 0xF], '_'};
+            const char escaped[7] = {'_', 'x', '0', '0', hex_digits[(c >> 4) & 0xF], hex_digits[c & 0xF], '_'};
             put(escaped, 7);
             break;
         }
+        case e_percent: put_percent(c); break;
+        case e_uri_ef:
+            if (noncharacter_at(p, end)) {
+                for (int i = 0; i < 3; ++i) put_percent(p[i]);
+                p += 3;
+                continue;
+            }
+            put(c);
+            break;
         case e_parsed_underscore:
             // In package form "_xHHHH_" is an escape already: it goes out whole,
             // and its closing '_' starts nothing.

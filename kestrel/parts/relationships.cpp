@@ -19,7 +19,7 @@ void relationship(xml::xml_stream_writer& w, const xml_part_t& child, std::strin
     w.start_element("Relationship");
     w.write_attribute("Id", child.get_relationship_id());
     w.write_attribute("Type", child.get_relationship_type() ? child.get_relationship_type() : "");
-    w.write_attribute("Target", target);
+    w.write_uri_attribute("Target", target);
     w.end_empty_element();
 }
 
@@ -70,7 +70,7 @@ void write_link_relationship(xml::xml_stream_writer& w, const relationship_t& r,
     w.start_element("Relationship");
     w.write_attribute("Id", id);
     w.write_attribute("Type", r.type);
-    w.write_attribute("Target", r.target);
+    w.write_uri_attribute("Target", r.target);
     if (!r.target_mode.empty())
         w.write_attribute("TargetMode", r.target_mode);
     else if (!r.internal)

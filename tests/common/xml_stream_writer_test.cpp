@@ -141,6 +141,17 @@ TEST(xml_stream_writer, escaping_keeps_every_text_readable) {
     EXPECT_EQ(attribute_of(std::string_view("\x02_x0001_", 8)), " v=\"_x0002__x005F_x0001_\"");
 }
 
+// A URI takes no _xHHHH_ escape either way; what no URI may hold is percent-encoded.
+TEST(xml_stream_writer, uri_attributes_keep_underscores) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"https://example.com/file_x0041_.pdf", " t=\"https://example.com/file_x0041_.pdf\""},
+        {"a_x0041_b?q=1&r=\"2\"", " t=\"a_x0041_b?q=1&amp;r=&quot;2&quot;\""},
+        {std::string_view("a b\x01\t\xEF\xBC\xA1\xEF\xBF\xBE", 11), " t=\"a b%01%09\xEF\xBC\xA1%EF%BF%BE\""},
+    };
+    for (const auto& [uri, expected] : cases)
+        EXPECT_EQ(written([&](xml_stream_writer& w) { w.write_uri_attribute("t", uri); }), expected) << uri;
+}
+
 TEST(xml_stream_writer, flushes_blocks_over_the_threshold) {
     blocks out;
     xml_stream_writer w(out.sink());

@@ -44,6 +44,10 @@ public:
     void start_element(std::string_view name);                    // <name
     void write_attribute(std::string_view name, std::string_view value);  //  name="value"
     void write_attributes(const sxml::xml_attribute_t* list);     // each, in list order
+    // A URI (a relationship's Target): markup characters only, no _xHHHH_
+    // escape, which belongs to SpreadsheetML texts; a control character or a
+    // noncharacter, which no URI holds, goes out percent-encoded.
+    void write_uri_attribute(std::string_view name, std::string_view value);
     void close_start_tag();                                       // >
     void end_empty_element();                                     // />
     void end_element(std::string_view name);                      // </name>
@@ -88,6 +92,7 @@ private:
     }
     void put_attribute(std::string_view name, std::string_view value, const unsigned char* classes);
     void put_escaped(std::string_view s, const unsigned char* classes);
+    void put_percent(char c);
     void grow(size_t n);
 
     std::unique_ptr<char[]> buf_;

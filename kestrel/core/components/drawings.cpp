@@ -76,7 +76,7 @@ int32_t drawings_t::insert_image(image_part_t& image, worktable_t& table) {
             continue;
         }
         placed = got;
-        if (!a.picture_xml.empty()) placed_xml_[got] = {a.picture_xml, a.client_xml};
+        if (!a.picture_xml.empty()) placed_xml_[got] = {a.picture_xml, a.client_xml, a.offsets_emu};
         it = pictures_.erase(it);
     }
     return placed;

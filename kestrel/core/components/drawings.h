@@ -8,6 +8,7 @@
 #include "kestrel/core/components/component_base.h"
 #include "kestrel/parts/part_container.h"
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -36,6 +37,9 @@ struct picture_anchor_t {
     int32_t edit_as = 2;
     int32_t from_col = 0, from_col_offset = 0, from_row = 0, from_row_offset = 0;
     int32_t to_col = 0, to_col_offset = 0, to_row = 0, to_row_offset = 0;
+    // The offsets in EMU as read (from column, from row, to column, to row):
+    // whole pixels would move the picture a little on every save.
+    std::array<int64_t, 4> offsets_emu{};
     // The xdr:pic and xdr:clientData elements as read, written back with the
     // picture.
     std::string picture_xml;
@@ -82,6 +86,7 @@ public:
     struct read_xml_t {
         std::string picture;
         std::string client;
+        std::array<int64_t, 4> offsets_emu{};  // as picture_anchor_t's
     };
     const read_xml_t* picture_xml(int32_t image_id) const;
     // The pictures still waiting, by the number of pictures read before each.

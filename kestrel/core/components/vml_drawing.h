@@ -1,7 +1,8 @@
 #pragma once
 // The model of a sheet's VML drawing part. Comment notes are written again
-// from the sheet's comment store, so the load lets their shapes go and only
-// counts them; every other shape (form buttons and the like) is kept as read,
+// from the sheet's comment store, so the load hands each note's state (shown
+// or not, size, colours, anchor) to that store, lets the shape go and counts
+// it; every other shape (form buttons and the like) is kept as read,
 // with the shapetypes and whatever else the part holds, and written back.
 
 #include "kestrel/core/components/component_base.h"
@@ -23,6 +24,8 @@ public:
     size_t kept_shape_count() const noexcept { return kept_; }
 
 private:
+    void place_note(const xml::sxml::xml_node_t& shape);
+
     size_t notes_ = 0;
     size_t kept_ = 0;
     const xml::sxml::xml_node_t* shape_ = nullptr;  // the top-level v:shape in hand

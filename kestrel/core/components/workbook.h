@@ -65,6 +65,7 @@ struct workbook_view_t {
     uint32_t window_width = 0;
     int32_t x_window = 0;  // may lie left of or above the screen
     int32_t y_window = 0;
+    std::string uid;  // xr2:uid as read, written where the root declares xr2
 };
 
 // A pivotCache of the workbook part: its number, which pivot tables name, and

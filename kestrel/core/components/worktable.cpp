@@ -185,7 +185,7 @@ bool worktable_t::after_loading__() {
         if (external) {
             const auto found = by_id.find(link.relationship_id);
             if (found == by_id.end()) throw opendoc_error(msg_target_not_found);
-            link.target = package_text(found->second->target.c_str());
+            link.target = found->second->target;
         }
         mta::hyperlink_list_t& list = hyperlinks();
         if (!list.add_loaded(link.range, external ? link.relationship_id : std::string(), std::move(link.display),
@@ -194,6 +194,7 @@ bool worktable_t::after_loading__() {
         if (external) list.set_address(list.size() - 1, link.target);
     }
     extras_.pending_hyperlinks.clear();
+    comments().forget_unplaced_shapes();
     // Every sheet has its name now, so references to later sheets resolve.
     get_formula_model()->parse_imported();
     return true;

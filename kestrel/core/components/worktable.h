@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -55,6 +56,10 @@ public:
         // The sheet's own autoFilter and sortState elements.
         std::unique_ptr<autofilter_t> autofilter;
         std::unique_ptr<sort_state_t> sort_state;
+        // Column widths as read, by the width the store gives back for each:
+        // the store keeps EMU, and writing that back would change the text
+        // (20.7109375 becoming 20.710931758530183) of a width nobody changed.
+        std::map<double, double> read_col_widths;
     };
 
     // A store over the whole sheet.

@@ -31,6 +31,13 @@ inline constexpr const char* saved_decl = "<?xml version=\"1.0\" encoding=\"UTF-
 inline constexpr const char* od = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
 inline constexpr const char* pr = "http://schemas.openxmlformats.org/package/2006/relationships";
 
+// A 4 by 3 pixel red PNG, whole, so that clients can decode it.
+inline const std::string red_png(
+    "\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52\x00\x00\x00\x04\x00\x00\x00\x03\x08\x02\x00"
+    "\x00\x00\x3b\x96\x39\x91\x00\x00\x00\x10\x49\x44\x41\x54\x78\x9c\x63\xf8\xcf\xc0\x00\x47\x0c\x38\x39\x00\xf5"
+    "\x31\x0b\xf5\x35\x7b\xfb\x82\x00\x00\x00\x00\x49\x45\x4e\x44\xae\x42\x60\x82",
+    73);
+
 // A fresh directory, removed with the object.
 struct scratch_dir {
     fs::path path;

@@ -451,7 +451,8 @@ TEST(round_trip_values, escape_like_texts_read_as_their_producer_meant) {
         {"xl/worksheets/sheet1.xml",
          {"promptTitle=\"pA\"", "prompt=\"qA\"", "errorTitle=\"eA\"", "error=\"rA\"", "<formula1>&quot;xA,y&quot;</formula1>",
           "location=\"&apos;DataA&apos;!A1\"", "tooltip=\"tA\"", "display=\"dA\""}},
-        {"xl/worksheets/_rels/sheet1.xml.rels", {"Target=\"https://example.com/A\""}},
+        // A relationship target is a URI, which takes no such escape.
+        {"xl/worksheets/_rels/sheet1.xml.rels", {"Target=\"https://example.com/_x0041_\""}},
         {"xl/tables/table1.xml", {"name=\"TA\"", "displayName=\"TA\"", "<tableColumn id=\"1\" name=\"cA\""}},
         {"xl/comments1.xml", {"<author>aA</author>", "nA _x0001_"}},
     };

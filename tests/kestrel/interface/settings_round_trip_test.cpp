@@ -400,13 +400,8 @@ TEST(settings_round_trip, a_followers_text_stays_until_its_cell_changes) {
 
 // A deleted picture takes its image part with it once no other picture shows it.
 TEST(settings_round_trip, a_deleted_picture_takes_its_image_part) {
-    const std::string png(
-        "\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52\x00\x00\x00\x04\x00\x00\x00\x03\x08\x02"
-        "\x00\x00\x00\x3b\x96\x39\x91\x00\x00\x00\x10\x49\x44\x41\x54\x78\x9c\x63\xf8\xcf\xc0\x00\x47\x0c\x38\x39\x00"
-        "\xf5\x31\x0b\xf5\x35\x7b\xfb\x82\x00\x00\x00\x00\x49\x45\x4e\x44\xae\x42\x60\x82",
-        73);
     package_test::scratch_dir dir;
-    std::ofstream(dir / "red.png", std::ios::binary) << png;
+    std::ofstream(dir / "red.png", std::ios::binary) << package_test::red_png;
     const auto media = [&](const std::string& path) {
         size_t n = 0;
         for (const auto& [name, bytes] : package_test::read_zip(path)) n += name.starts_with("xl/media/") ? 1 : 0;

@@ -176,6 +176,7 @@ void assign_for_drawings_t::end_anchor(const xml_node_t& node) {
         if (node_named(c, "xdr:clientData")) anchor_.client_xml = node_subtree_xml(*c);
     }
     anchor_.anchor_xml = node_subtree_xml(node);
+    anchor_.offsets_emu = {from_.col_offset, from_.row_offset, to_.col_offset, to_.row_offset};
     drawings_.add_picture(relationship_id_, anchor_);
     reset();
 }

@@ -47,7 +47,7 @@ bool has_ancestor(const xml_node_t& node, std::string_view name) noexcept {
     return false;
 }
 
-void read_criteria(const xml_node_t& node, autofilter_t& f) {
+void read_criteria(const xml_node_t& node, filter_column_t& f) {
     const std::string_view name = node.name;
     const std::string_view parent = node.parent && node.parent->name ? node.parent->name : "";
     if (name == "colorFilter") {
@@ -115,7 +115,7 @@ status_t autofilter_reader_t::read(const xml_node_t& node, std::unique_ptr<autof
     if (node_named(&node, "autoFilter")) {
         if (is_start(node)) {
             slot = std::make_unique<autofilter_t>();
-            in_kept_column_ = false;
+            in_column_ = false;
             if (const char* ref = attr(node, "ref"))
                 slot->range = read_range(ref);
             else if (default_range_)
@@ -129,18 +129,16 @@ status_t autofilter_reader_t::read(const xml_node_t& node, std::unique_ptr<autof
     if (has_ancestor(node, "sortState")) return read_sort_state(node, slot->sort_state);
     if (node_named(&node, "filterColumn")) {
         if (is_start(node)) {
-            in_kept_column_ = !slot->has_column;
-            if (in_kept_column_) {
-                slot->has_column = true;
-                slot->col_id = atoi_of(node, "colId", -1);
-                read_flag(node, "hiddenButton", slot->hidden_button);
-                read_flag(node, "showButton", slot->show_button);
-            }
+            in_column_ = true;
+            filter_column_t& c = slot->columns.emplace_back();
+            c.col_id = atoi_of(node, "colId", -1);
+            read_flag(node, "hiddenButton", c.hidden_button);
+            read_flag(node, "showButton", c.show_button);
         }
-        if (is_end(node)) in_kept_column_ = false;
+        if (is_end(node)) in_column_ = false;
         return status_t::done;
     }
-    if (in_kept_column_ && is_start(node) && has_ancestor(node, "filterColumn")) read_criteria(node, *slot);
+    if (in_column_ && is_start(node) && has_ancestor(node, "filterColumn")) read_criteria(node, slot->columns.back());
     return status_t::done;
 }
 
@@ -218,6 +216,7 @@ void assign_for_table_definition::read_table(const xml_node_t& n) {
     read_flag(n, "insertRow", a.insertRow);
     read_flag(n, "insertRowShift", a.insertRowShift);
     read_flag(n, "totalsRowShown", a.totalsRowShown);
+    a.totalsRowShownGiven = attr(n, "totalsRowShown") ? 1 : 0;
     read_flag(n, "published", a.published);
     if (const char* t = attr(n, "tableType")) type_ = read_enum(lists::table_type, t);
     if (const char* ref = attr(n, "ref")) {

@@ -22,8 +22,8 @@ class worktable_t;
 uint32_t read_icon_set(const char* text);
 
 // Reads an autoFilter element and everything inside it into the record in a
-// slot. Only the first filterColumn is kept; criteria without their parent
-// record are ignored.
+// slot, every filterColumn in order; criteria without their parent record are
+// ignored.
 class autofilter_reader_t {
 public:
     xml::sxml::status_t read(const xml::sxml::xml_node_t& node, std::unique_ptr<autofilter_t>& slot);
@@ -32,7 +32,7 @@ public:
     void set_default_range(const range_t& range) noexcept { default_range_ = range; }
 
 private:
-    bool in_kept_column_ = false;
+    bool in_column_ = false;
     std::optional<range_t> default_range_;
 };
 

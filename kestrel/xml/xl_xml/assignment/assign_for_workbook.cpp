@@ -94,6 +94,7 @@ status_t assign_for_workbook_t::assign_book_views(const xml_node_t* node) {
     v.window_width = count_or_zero(get_attribute_value("windowWidth", a));
     v.x_window = int_or(get_attribute_value("xWindow", a), 0);
     v.y_window = int_or(get_attribute_value("yWindow", a), 0);
+    v.uid = text_or_empty(get_attribute_value("xr2:uid", a));
     book_.views().push_back(v);
     return status_t::done;
 }
@@ -149,6 +150,7 @@ status_t assign_for_workbook_t::assign_defined_names(const xml_node_t* node) {
     d.props.publish_to_server = flag_or(get_attribute_value("publishToServer", a), false);
     d.props.workbook_parameter = flag_or(get_attribute_value("workbookParameter", a), false);
     d.props.xlm = flag_or(get_attribute_value("xlm", a), false);
+    d.props.vb_procedure = flag_or(get_attribute_value("vbProcedure", a), false);
     d.props.function_group_id = int_or(get_attribute_value("functionGroupId", a), -1);
     d.props.comment = text_or_empty(get_attribute_value("comment", a));
     d.props.custom_menu = text_or_empty(get_attribute_value("customMenu", a));

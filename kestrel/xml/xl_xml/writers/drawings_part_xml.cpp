@@ -31,14 +31,20 @@ void value_element(xml::xml_stream_writer& w, std::string_view name, int64_t v) 
     w.end_element(name);
 }
 
+// An offset in EMU: as read while it still gives the pixels the model holds
+// (the picture was not moved or resized since), else from those pixels.
+int64_t offset_emu(int32_t pixels, int64_t read) noexcept {
+    return read / emu_per_pixel == pixels ? read : int64_t(pixels) * emu_per_pixel;
+}
+
 void cell_element(xml::xml_stream_writer& w, std::string_view name, int32_t row, int32_t col, int32_t row_offset,
-                  int32_t col_offset) {
+                  int32_t col_offset, int64_t read_col_offset = 0, int64_t read_row_offset = 0) {
     w.start_element(name);
     w.close_start_tag();
     value_element(w, "xdr:col", int64_t(col) - 1);
-    value_element(w, "xdr:colOff", int64_t(col_offset) * emu_per_pixel);
+    value_element(w, "xdr:colOff", offset_emu(col_offset, read_col_offset));
     value_element(w, "xdr:row", int64_t(row) - 1);
-    value_element(w, "xdr:rowOff", int64_t(row_offset) * emu_per_pixel);
+    value_element(w, "xdr:rowOff", offset_emu(row_offset, read_row_offset));
     w.end_element(name);
 }
 
@@ -145,6 +151,8 @@ void drawings_part_xml::write() {
             kept_until(false);
             ++pictures;
             const img::image_t* picture = a.image.get();
+            const drawings_t::read_xml_t* read = drawings.picture_xml(id);
+            const std::array<int64_t, 4> emu_read = read ? read->offsets_emu : std::array<int64_t, 4>{};
             std::string_view element;
             switch (a.type) {
             case image::image_anchor_type_enum::absolute:
@@ -162,7 +170,7 @@ void drawings_part_xml::write() {
                 w->start_element(element);
                 w->close_start_tag();
                 cell_element(*w, "xdr:from", a.one_cell.row, a.one_cell.col, a.one_cell.row_offset,
-                             a.one_cell.col_offset);
+                             a.one_cell.col_offset, emu_read[0], emu_read[1]);
                 ext_element(*w, size_of(a.one_cell.width, a.one_cell.height, a.one_cell.scale, picture));
                 break;
             default: {
@@ -172,11 +180,12 @@ void drawings_part_xml::write() {
                 if (a.edit_as == image::image_anchor_type_enum::one_cell) w->write_attribute("editAs", "oneCell");
                 w->close_start_tag();
                 const image::two_cell_anchor_t& c = a.two_cell;
-                cell_element(*w, "xdr:from", c.from_row, c.from_col, c.from_row_offset, c.from_col_offset);
-                cell_element(*w, "xdr:to", c.to_row, c.to_col, c.to_row_offset, c.to_col_offset);
+                cell_element(*w, "xdr:from", c.from_row, c.from_col, c.from_row_offset, c.from_col_offset, emu_read[0],
+                             emu_read[1]);
+                cell_element(*w, "xdr:to", c.to_row, c.to_col, c.to_row_offset, c.to_col_offset, emu_read[2],
+                             emu_read[3]);
             }
             }
-            const drawings_t::read_xml_t* read = drawings.picture_xml(id);
             if (read) {
                 w->write_raw(drawings_part_t::remap_ids(read->picture, ids));
             } else {

@@ -151,7 +151,7 @@ void write_sort_state(xml::xml_stream_writer& w, const sort_state_t& sort) {
 namespace {
 
 // A filter column holds one kind of criteria: the first the record has.
-void write_criteria(xml::xml_stream_writer& w, const autofilter_t& f) {
+void write_criteria(xml::xml_stream_writer& w, const filter_column_t& f) {
     if (const color_filter_t* c = f.color_filter.get()) {
         w.start_element("colorFilter");
         if (c->dxf_id >= 0) number_attribute(w, "dxfId", c->dxf_id);
@@ -216,18 +216,18 @@ void write_autofilter(xml::xml_stream_writer& w, const autofilter_t& f) {
     if (!get_sheet_limits().valid_row(f.range.first.row) || !get_sheet_limits().valid_col(f.range.first.col)) return;
     w.start_element("autoFilter");
     w.write_attribute("ref", range_to_string_unchecked(f.range));
-    if (!f.has_column && !f.sort_state) {
+    if (f.columns.empty() && !f.sort_state) {
         w.end_empty_element();
         return;
     }
     w.close_start_tag();
-    if (f.has_column) {
+    for (const filter_column_t& c : f.columns) {
         w.start_element("filterColumn");
-        number_attribute(w, "colId", f.col_id);
-        flag_attribute(w, "hiddenButton", f.hidden_button);
-        if (!f.show_button) w.write_attribute("showButton", "0");
+        number_attribute(w, "colId", c.col_id);
+        flag_attribute(w, "hiddenButton", c.hidden_button);
+        if (!c.show_button) w.write_attribute("showButton", "0");
         w.close_start_tag();
-        write_criteria(w, f);
+        write_criteria(w, c);
         w.end_element("filterColumn");
     }
     if (f.sort_state) write_sort_state(w, *f.sort_state);
@@ -270,7 +270,7 @@ void table_definition_part_xml::write_table(xml::xml_stream_writer& w, const mta
     cell_style("totalsRowCellStyle", t.totals_row_cell_style());
     if (a.totalsRowCount > 0) number_attribute(w, "totalsRowCount", a.totalsRowCount);
     dxf("totalsRowDxfId", a.totalsRowDxfId);
-    flag_attribute(w, "totalsRowShown", a.totalsRowShown);
+    if (a.totalsRowShown || a.totalsRowShownGiven) w.write_attribute("totalsRowShown", a.totalsRowShown ? "1" : "0");
     w.close_start_tag();
 
     if (const autofilter_t* f = t.autofilter()) write_autofilter(w, *f);

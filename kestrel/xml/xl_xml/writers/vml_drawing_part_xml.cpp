@@ -5,6 +5,7 @@
 #include "sheet_limits.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <set>
@@ -216,7 +217,8 @@ void vml_drawing_part_xml::write() {
         size_t i = 0;
         for (const auto& entry : notes->entries()) {
             if (i == ids.notes.size()) break;
-            write_note(entry.first.first - 1, entry.first.second - 1, ids.notes[i], i + 1);
+            const auto& shape = entry.second.shape;
+            write_note(entry.first.first - 1, entry.first.second - 1, shape ? &*shape : nullptr, ids.notes[i], i + 1);
             ++i;
         }
     }
@@ -239,17 +241,27 @@ void vml_drawing_part_xml::write_root_start(const xml_node_t* root) {
     w_->write_raw(">");
 }
 
-// Zero-based row and column; the note spans two columns right of its cell and
-// four rows from the one above, as spreadsheet applications place new notes.
-void vml_drawing_part_xml::write_note(int32_t row, int32_t col, uint32_t id, size_t z) {
+// Zero-based row and column. A new note spans two columns right of its cell
+// and four rows from the one above, as spreadsheet applications place new
+// notes; a loaded one keeps its place, size, colours and state.
+void vml_drawing_part_xml::write_note(int32_t row, int32_t col, const mta::note_shape_t* shape, uint32_t id,
+                                      size_t z) {
     const sheet_limits_t& limits = get_sheet_limits();
     const int32_t left = std::min(col + 1, int32_t(limits.last_col) - 3);
     const int32_t top = std::min(std::max(row - 1, 0), int32_t(limits.last_row) - 5);
     const int32_t top_offset = row == 0 ? 2 : 10;
     const int32_t bottom_offset = row == 0 ? 16 : 4;
+    std::array<int32_t, 8> anchor = {left, 15, top, top_offset, left + 2, 15, top + (row == 0 ? 3 : 4), bottom_offset};
+    if (shape && shape->has_anchor) std::copy(shape->anchor.begin(), shape->anchor.end(), anchor.begin());
     // Default columns are 48 points wide and rows 15 points high; offsets are pixels.
-    const double margin_left = left * 48.0 + 15 * 0.75;
-    const double margin_top = top * 15.0 + top_offset * 0.75;
+    const double margin_left = anchor[0] * 48.0 + anchor[1] * 0.75;
+    const double margin_top = anchor[2] * 15.0 + anchor[3] * 0.75;
+    auto as_read = [&](const std::string* value, std::string_view fallback) {
+        if (shape && value && !value->empty())
+            w_->write_parsed_text(*value);
+        else
+            w_->write_raw(fallback);
+    };
     xml::xml_stream_writer& w = *w_;
     w.write_raw("<v:shape id=\"");
     w.write_raw(shape_prefix);
@@ -258,15 +270,24 @@ void vml_drawing_part_xml::write_note(int32_t row, int32_t col, uint32_t id, siz
     w.write_raw(number_text(margin_left));
     w.write_raw("pt;margin-top:");
     w.write_raw(number_text(margin_top));
-    w.write_raw("pt;width:96pt;height:55.5pt;z-index:");
+    w.write_raw("pt;width:");
+    as_read(shape ? &shape->width : nullptr, "96pt");
+    w.write_raw(";height:");
+    as_read(shape ? &shape->height : nullptr, "55.5pt");
+    w.write_raw(";z-index:");
     w.write_raw(number_text(z));
-    w.write_raw(";visibility:hidden' fillcolor=\"infoBackground [80]\" strokecolor=\"none [81]\" o:insetmode=\"auto\">"
-                "<v:fill color2=\"infoBackground [80]\"/><v:shadow color=\"none [81]\" obscured=\"t\"/>"
+    const bool visible = shape && shape->visible;
+    w.write_raw(visible ? ";visibility:visible' fillcolor=\"" : ";visibility:hidden' fillcolor=\"");
+    as_read(shape ? &shape->fill_color : nullptr, "infoBackground [80]");
+    w.write_raw("\" strokecolor=\"");
+    as_read(shape ? &shape->stroke_color : nullptr, "none [81]");
+    w.write_raw("\" o:insetmode=\"auto\"><v:fill color2=\"");
+    as_read(shape ? &shape->fill_color2 : nullptr, "infoBackground [80]");
+    w.write_raw("\"/><v:shadow color=\"none [81]\" obscured=\"t\"/>"
                 "<v:path o:connecttype=\"none\"/><v:textbox style='mso-direction-alt:auto'>"
                 "<div style='text-align:left'/></v:textbox><x:ClientData ObjectType=\"Note\"><x:MoveWithCells/>"
                 "<x:SizeWithCells/><x:Anchor>");
-    const int32_t anchor[] = {left, 15, top, top_offset, left + 2, 15, top + (row == 0 ? 3 : 4), bottom_offset};
-    for (size_t i = 0; i < std::size(anchor); ++i) {
+    for (size_t i = 0; i < anchor.size(); ++i) {
         if (i) w.write_raw(", ");
         w.write_raw(number_text(anchor[i]));
     }
@@ -274,7 +295,7 @@ void vml_drawing_part_xml::write_note(int32_t row, int32_t col, uint32_t id, siz
     w.write_raw(number_text(row));
     w.write_raw("</x:Row><x:Column>");
     w.write_raw(number_text(col));
-    w.write_raw("</x:Column></x:ClientData></v:shape>");
+    w.write_raw(visible ? "</x:Column><x:Visible/></x:ClientData></v:shape>" : "</x:Column></x:ClientData></v:shape>");
 }
 
 } // namespace vex

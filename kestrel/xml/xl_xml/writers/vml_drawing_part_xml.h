@@ -1,9 +1,11 @@
 #pragma once
 // Writes a sheet's VML drawing part: the shape layout listing the shape-id
 // blocks the part owns, the shapes and shapetypes kept from the load, and one
-// hidden note shape per comment of the sheet, anchored near its cell.
+// note shape per comment of the sheet: hidden and anchored near its cell, or
+// as the loaded drawing showed it.
 
 #include "kestrel/xml/xl_xml/writers/output_handler.h"
+#include "mta/table/utils/cell_comment/comment_store.h"
 
 #include <cstdint>
 #include <string_view>
@@ -37,7 +39,7 @@ public:
 
 private:
     void write_root_start(const xml::sxml::xml_node_t* root);
-    void write_note(int32_t row, int32_t col, uint32_t id, size_t z);
+    void write_note(int32_t row, int32_t col, const mta::note_shape_t* shape, uint32_t id, size_t z);
 
     vml_drawing_part& part_;
     xml::xml_stream_writer* w_ = nullptr;

@@ -57,9 +57,10 @@ void workbook_part_xml::write() {
     w_->start_element("workbook");
     w_->write_attribute("xmlns", uri::spreadsheetml_main);
     w_->write_attribute("xmlns:r", uri::office_document_relationships);
-    // The kept elements may use the loaded root's namespaces.
+    // The kept elements may use the loaded root's namespaces. The namespaces
+    // written are the transitional ones, whatever conformance the file claimed.
     for (const auto& a : book_->kept().root)
-        if (a.first != "xmlns" && a.first != "xmlns:r") write_read_attribute(*w_, a);
+        if (a.first != "xmlns" && a.first != "xmlns:r" && a.first != "conformance") write_read_attribute(*w_, a);
     w_->close_start_tag();
     // The model's elements and the kept ones, each at its schema place.
     write_kept(-1);
@@ -93,6 +94,9 @@ void workbook_part_xml::write_book_views() {
     if (book_->views().empty()) return;
     w_->start_element("bookViews");
     w_->close_start_tag();
+    const auto& root = book_->kept().root;
+    const bool declares_xr2 =
+        std::any_of(root.begin(), root.end(), [](const auto& a) { return a.first == "xmlns:xr2"; });
     for (const workbook_view_t& v : book_->views()) {
         w_->start_element("workbookView");
         const workbook_view_t defaults;
@@ -111,6 +115,7 @@ void workbook_part_xml::write_book_views() {
         if (v.first_sheet) w_->write_attribute("firstSheet", number_text(v.first_sheet));
         if (book_->sheet_count() > 1) w_->write_attribute("activeTab", number_text(v.active_tab));
         if (!v.auto_filter_date_grouping) w_->write_attribute("autoFilterDateGrouping", "0");
+        if (!v.uid.empty() && declares_xr2) w_->write_attribute("xr2:uid", v.uid);
         w_->end_empty_element();
     }
     w_->end_element("bookViews");
@@ -179,6 +184,7 @@ void workbook_part_xml::write_defined_names() {
         if (sheet != mta::workbook_scope) w_->write_attribute("localSheetId", number_text(sheet));
         if (props.hidden) w_->write_attribute("hidden", "1");
         if (props.function) w_->write_attribute("function", "1");
+        if (props.vb_procedure) w_->write_attribute("vbProcedure", "1");
         if (props.xlm) w_->write_attribute("xlm", "1");
         if (props.function_group_id >= 0) w_->write_attribute("functionGroupId", number_text(props.function_group_id));
         if (!props.shortcut_key.empty()) w_->write_attribute("shortcutKey", props.shortcut_key);

@@ -134,7 +134,7 @@ void worksheet_part_xml::write_relationships(xml::xml_stream_writer& w) {
         w.start_element("Relationship");
         w.write_attribute("Id", "rId" + std::string(number_text(next++).view()));
         w.write_attribute("Type", uri::hyperlink_relationship);
-        w.write_attribute("Target", links.address_at(i));
+        w.write_uri_attribute("Target", links.address_at(i));
         w.write_attribute("TargetMode", "External");
         w.end_empty_element();
     }
@@ -241,9 +241,11 @@ void worksheet_part_xml::write_sheet_format(const worksheet_t& sheet) {
 
 void worksheet_part_xml::write_protection(const worksheet_t& sheet) {
     const sheet_protection_record_t& p = sheet.protection().record();
-    if (!p.protected_) return;
+    // An unprotected sheet may still hold the password the file gave it.
+    const bool has_password = !p.password.empty() || !p.hash_value.empty();
+    if (!p.protected_ && !has_password) return;
     w_->start_element("sheetProtection");
-    w_->write_attribute("sheet", "1");
+    w_->write_attribute("sheet", p.protected_ ? "1" : "0");
     if (!p.password.empty()) w_->write_attribute("password", p.password);
     if (!p.algorithm.empty()) w_->write_attribute("algorithmName", p.algorithm);
     if (!p.hash_value.empty()) w_->write_attribute("hashValue", p.hash_value);
@@ -270,7 +272,9 @@ void worksheet_part_xml::write_protected_ranges(const worksheet_t& sheet) {
         if (!r.salt_value.empty()) w_->write_attribute("saltValue", r.salt_value);
         if (r.spin_count) w_->write_attribute("spinCount", number_text(r.spin_count));
         if (!r.password.empty()) w_->write_attribute("password", r.password);
-        w_->write_attribute("sqref", r.sqref.empty() ? range_text(r.range) : r.sqref);
+        // A range read without cells is written as read, without an empty sqref.
+        const std::string sqref = r.sqref.empty() ? range_text(r.range) : r.sqref;
+        if (!sqref.empty()) w_->write_attribute("sqref", sqref);
         w_->write_attribute("name", name);
         if (!r.security_descriptor.empty()) w_->write_attribute("securityDescriptor", r.security_descriptor);
         if (r.security_descriptors.empty()) {

@@ -400,7 +400,10 @@ void worktable_part_xml::write_cols() {
             w_->write_attribute("min", number_text(from));
             w_->write_attribute("max", number_text(to));
             const bool custom = run.flags & rc_record_t::custom_size;
-            w_->write_attribute("width", number_text(custom ? run.width : default_width));
+            const double width = custom ? run.width : default_width;
+            const auto read = table_->sheet_extras().read_col_widths.find(width);
+            w_->write_attribute("width", number_text(read == table_->sheet_extras().read_col_widths.end() ? width
+                                                                                                    : read->second));
             if (run.xf) w_->write_attribute("style", number_text(run.xf));
             if (run.flags & rc_record_t::hidden) w_->write_attribute("hidden", "1");
             if (custom) w_->write_attribute("customWidth", "1");

@@ -4,6 +4,7 @@
 #include "mta/table/utils/range_check.h"
 #include "sheet_limits.h"
 
+#include <algorithm>
 
 namespace vex::mta::utils::cell_comment {
 
@@ -16,8 +17,24 @@ bool comment_store_t::add(int row, int col, richtext_t text, std::string_view au
         if (added) authors_.emplace_back(author);
         id = it->second;
     }
-    comments_.insert_or_assign(key_t{row, col}, comment_t{std::move(text), id});
+    const key_t key{row, col};
+    comment_t comment{std::move(text), id, {}};
+    if (const auto it = comments_.find(key); it != comments_.end()) {
+        comment.shape = std::move(it->second.shape);
+    } else if (const auto waiting = unplaced_shapes_.find(key); waiting != unplaced_shapes_.end()) {
+        comment.shape = std::move(waiting->second);
+        unplaced_shapes_.erase(waiting);
+    }
+    comments_.insert_or_assign(key, std::move(comment));
     return true;
+}
+
+void comment_store_t::set_loaded_shape(int row, int col, note_shape_t shape) {
+    const key_t key{row, col};
+    if (const auto it = comments_.find(key); it != comments_.end())
+        it->second.shape = std::move(shape);
+    else
+        unplaced_shapes_.insert_or_assign(key, std::move(shape));
 }
 
 bool comment_store_t::remove(int row, int col) {
@@ -45,7 +62,14 @@ void comment_store_t::shift(const band_shift_t& s) {
     std::map<key_t, comment_t> moved;
     for (auto& [key, comment] : comments_) {
         vex::range_t cell{{0, key.first, key.second, 0, 0, 0}, {0, key.first, key.second, 0, 0, 0}};
-        if (s.follow(cell)) moved.emplace(key_t{cell.first.row, cell.first.col}, std::move(comment));
+        if (!s.follow(cell)) continue;
+        if (comment.shape && comment.shape->has_anchor) {
+            std::array<int, 8>& a = comment.shape->anchor;
+            const int rows = cell.first.row - key.first, cols = cell.first.col - key.second;
+            for (const size_t i : {0, 4}) a[i] = std::max(a[i] + cols, 0);
+            for (const size_t i : {2, 6}) a[i] = std::max(a[i] + rows, 0);
+        }
+        moved.emplace(key_t{cell.first.row, cell.first.col}, std::move(comment));
     }
     comments_ = std::move(moved);
 }

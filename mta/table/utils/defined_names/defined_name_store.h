@@ -27,6 +27,7 @@ struct defined_name_props_t {
     bool workbook_parameter = false;
     bool xlm = false;
     bool space_preserve = false;
+    bool vb_procedure = false;
     int function_group_id = -1;
     std::string comment;
     std::string custom_menu;

@@ -1,7 +1,6 @@
 #pragma once
 // The filter and sort records of an autoFilter or sortState element, shared by
-// tables and sheets. An auto-filter record holds one filter column: the
-// criteria of that column, each kind at most once.
+// tables and sheets. An auto-filter record holds every filter column read or set.
 
 #include "coord.h"
 
@@ -102,18 +101,22 @@ struct sort_state_t {
     sort_condition_t condition;
 };
 
-struct autofilter_t {
-    range_t range{};
-    bool has_column = false;  // a filterColumn was read or set
+// One filterColumn: the criteria of that column, each kind at most once.
+struct filter_column_t {
+    int32_t col_id = -1;
     uint8_t hidden_button = 0;
     uint8_t show_button = 1;
-    int32_t col_id = -1;
     std::unique_ptr<color_filter_t> color_filter;
     std::unique_ptr<custom_filters_t> custom_filters;
     std::unique_ptr<dynamic_filter_t> dynamic_filter;
     std::unique_ptr<filters_t> filters;
     std::unique_ptr<icon_filter_t> icon_filter;
     std::unique_ptr<top10_t> top10;
+};
+
+struct autofilter_t {
+    range_t range{};
+    std::vector<filter_column_t> columns;  // in document order
     std::unique_ptr<sort_state_t> sort_state;
 };
 

@@ -35,6 +35,9 @@ struct tabledef_attributes_t {
     uint8_t insertRowShift = 0;
     uint8_t totalsRowShown = 0;
     uint8_t published = 0;
+    // The file gave totalsRowShown: written back even when clear, for its
+    // absence means shown.
+    uint8_t totalsRowShownGiven = 0;
 
     bool operator==(const tabledef_attributes_t&) const = default;
 };

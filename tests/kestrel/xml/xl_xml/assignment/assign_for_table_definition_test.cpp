@@ -69,11 +69,15 @@ TEST(assign_for_table_definition, a_table_enters_the_sheet_with_what_its_part_ho
     EXPECT_EQ(t->column_at(2).calculated_formula.text, "A2*2");
     const vex::autofilter_t* f = t->autofilter();
     ASSERT_TRUE(f);
-    EXPECT_EQ(f->col_id, 1);  // the first column only
-    EXPECT_EQ(f->show_button, 0);
-    ASSERT_TRUE(f->filters);
-    EXPECT_EQ(f->filters->values, (std::vector<std::string>{"x", "y"}));
-    EXPECT_FALSE(f->top10);
+    ASSERT_EQ(f->columns.size(), 2u);  // every column, in order
+    EXPECT_EQ(f->columns[0].col_id, 1);
+    EXPECT_EQ(f->columns[0].show_button, 0);
+    ASSERT_TRUE(f->columns[0].filters);
+    EXPECT_EQ(f->columns[0].filters->values, (std::vector<std::string>{"x", "y"}));
+    EXPECT_FALSE(f->columns[0].top10);
+    EXPECT_EQ(f->columns[1].col_id, 2);
+    ASSERT_TRUE(f->columns[1].top10);
+    EXPECT_EQ(f->columns[1].top10->val, 3);
     ASSERT_TRUE(f->sort_state);
     EXPECT_EQ(f->sort_state->case_sensitive, 1);  // a flag: "true" is on
     EXPECT_EQ(f->sort_state->condition.descending, 1);

@@ -20,13 +20,6 @@ namespace {
 
 namespace mta = vex::mta;
 
-// A 4 by 3 pixel red PNG, whole, so that clients can decode it.
-const std::string red_png(
-    "\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52\x00\x00\x00\x04\x00\x00\x00\x03\x08\x02\x00"
-    "\x00\x00\x3b\x96\x39\x91\x00\x00\x00\x10\x49\x44\x41\x54\x78\x9c\x63\xf8\xcf\xc0\x00\x47\x0c\x38\x39\x00\xf5"
-    "\x31\x0b\xf5\x35\x7b\xfb\x82\x00\x00\x00\x00\x49\x45\x4e\x44\xae\x42\x60\x82",
-    73);
-
 // Each test's files, LibreOffice profile and picture in a directory of its own.
 struct real_clients : ::testing::Test {
     scratch_dir dir;
@@ -636,4 +629,115 @@ TEST_F(real_clients, settings_saved_read_the_same_in_openpyxl) {
     ASSERT_EQ(doc_save(doc, again.c_str()), 1) << run_msg();
     doc_release(doc);
     EXPECT_EQ(writer_test::run_python_file(dir, check_settings, {saved, again}), 0);
+}
+
+namespace {
+
+// What XlsxWriter and openpyxl write for filters, a shown note, a table
+// without its totals row, a picture placed between pixels and a link whose
+// target holds "_x0041_".
+const char* const make_producer_files = R"PY(import sys, zipfile, xlsxwriter, openpyxl
+from openpyxl.drawing.image import Image
+from openpyxl.drawing.spreadsheet_drawing import OneCellAnchor, AnchorMarker
+from openpyxl.drawing.xdr import XDRPositiveSize2D
+xw_path, op_path, png = sys.argv[1:4]
+wb = xlsxwriter.Workbook(xw_path)
+ws = wb.add_worksheet("Sales")
+for r, row in enumerate([["Item", "Amount", "Region"], ["a", 3000, "East"], ["b", 1000, "West"], ["c", 2500, "North"]]):
+    ws.write_row(r, 0, row)
+ws.autofilter("A1:C4")
+ws.filter_column(1, "x > 2000")
+ws.filter_column_list(2, ["East", "West"])
+ws.write_comment("B2", "shown", {"visible": True, "width": 192, "color": "#ccffcc", "author": "Ann"})
+stock = wb.add_worksheet("Stock")
+stock.add_table("A1:C3", {"name": "Stock", "data": [["a", 1, "East"], ["b", 2, "West"]],
+                          "columns": [{"header": "Item"}, {"header": "Qty"}, {"header": "Region"}]})
+wb.close()
+# XlsxWriter writes no criteria into a table's filter: added by hand.
+with zipfile.ZipFile(xw_path) as z:
+    entries = [(i, z.read(i.filename)) for i in z.infolist()]
+with zipfile.ZipFile(xw_path, "w", zipfile.ZIP_DEFLATED) as z:
+    for info, data in entries:
+        if info.filename == "xl/tables/table1.xml":
+            assert b'<autoFilter ref="A1:C3"/>' in data and b'totalsRowShown="0"' in data, data
+            data = data.replace(b'<autoFilter ref="A1:C3"/>', b'<autoFilter ref="A1:C3"><filterColumn colId="1">'
+                                b'<customFilters><customFilter operator="greaterThan" val="1"/></customFilters>'
+                                b'</filterColumn><filterColumn colId="2"><filters><filter val="East"/>'
+                                b'<filter val="West"/></filters></filterColumn></autoFilter>')
+        z.writestr(info, data)
+wb = openpyxl.Workbook()
+ws = wb.active
+ws["A1"] = "link"
+ws["A1"].hyperlink = "https://example.com/file_x0041_.pdf"
+img = Image(png)
+img.anchor = OneCellAnchor(_from=AnchorMarker(col=5, colOff=47520, row=1, rowOff=19050),
+                           ext=XDRPositiveSize2D(38100, 28575))
+ws.add_image(img)
+wb.save(op_path)
+)PY";
+
+// openpyxl reads the saved copies: every filter column and value, the note
+// (its shape read from the drawing), the table and the link target.
+const char* const check_producer_files = R"PY(import sys, warnings, zipfile
+warnings.simplefilter("error")
+import openpyxl
+xw_path, op_path = sys.argv[1:3]
+wb = openpyxl.load_workbook(xw_path)
+ws = wb["Sales"]
+columns = ws.auto_filter.filterColumn
+assert [c.colId for c in columns] == [1, 2], columns
+assert columns[0].customFilters.customFilter[0].val == "2000", columns[0]
+assert columns[1].filters.filter == ["East", "West"], columns[1]
+assert ws["B2"].comment.text == "shown", ws["B2"].comment
+z = zipfile.ZipFile(xw_path)
+vml = [z.read(n).decode() for n in z.namelist() if n.endswith(".vml")]
+assert len(vml) == 1 and "visibility:visible" in vml[0] and "width:144pt" in vml[0], vml
+assert 'fillcolor="#ccffcc"' in vml[0] and "<x:Visible/>" in vml[0], vml
+t = wb["Stock"].tables["Stock"]
+assert t.totalsRowShown is False, t.totalsRowShown
+columns = t.autoFilter.filterColumn
+assert [c.colId for c in columns] == [1, 2], columns
+assert columns[1].filters.filter == ["East", "West"], columns[1]
+ws = openpyxl.load_workbook(op_path).active
+assert ws["A1"].hyperlink.target == "https://example.com/file_x0041_.pdf", ws["A1"].hyperlink.target
+assert len(ws._images) == 1
+)PY";
+
+} // namespace
+
+TEST_F(real_clients, producer_filters_notes_tables_pictures_and_links_survive_a_save) {
+    const std::string xw = dir / "xlsxwriter.xlsx", op = dir / "openpyxl.xlsx";
+    ASSERT_EQ(writer_test::run_python_file(dir, make_producer_files, {xw, op, picture}), 0);
+    struct case_t {
+        std::string path;
+        std::vector<std::pair<std::string, std::string>> saved;  // an entry's name ending, a text it holds
+    };
+    const case_t cases[] = {
+        {xw,
+         {{"sheet1.xml", R"(<filterColumn colId="1"><customFilters><customFilter operator="greaterThan" val="2000"/>)"},
+          {"sheet1.xml", R"(<filterColumn colId="2"><filters><filter val="East"/><filter val="West"/></filters>)"},
+          {".vml", "width:144pt;"},
+          {".vml", R"(visibility:visible' fillcolor="#ccffcc")"},
+          {".vml", "<x:Column>1</x:Column><x:Visible/>"},
+          {"table1.xml", R"(totalsRowShown="0")"},
+          {"table1.xml", R"(<filterColumn colId="2"><filters><filter val="East"/><filter val="West"/></filters>)"}}},
+        {op,
+         {{"drawing1.xml", "<xdr:colOff>47520</xdr:colOff>"},
+          {"drawing1.xml", "<xdr:rowOff>19050</xdr:rowOff>"},
+          {"sheet1.xml.rels", R"(Target="https://example.com/file_x0041_.pdf")"}}},
+    };
+    std::vector<std::string> saved;
+    for (const case_t& c : cases) {
+        plover_document_t* doc = doc_load(c.path.c_str());
+        ASSERT_NE(doc, nullptr) << c.path << ": " << run_msg();
+        saved.push_back(c.path + ".saved.xlsx");
+        ASSERT_EQ(doc_save(doc, saved.back().c_str()), 1) << run_msg();
+        doc_release(doc);
+        const entries_t entries = read_zip(saved.back());
+        for (const auto& [ending, text] : c.saved) {
+            const auto holds = [&](const auto& e) { return e.first.ends_with(ending) && e.second.find(text) != std::string::npos; };
+            EXPECT_TRUE(std::any_of(entries.begin(), entries.end(), holds)) << c.path << ": " << ending << " " << text;
+        }
+    }
+    EXPECT_EQ(writer_test::run_python_file(dir, check_producer_files, saved), 0);
 }

@@ -84,13 +84,13 @@ TEST(table_definition_part_xml, totals_row_filter_with_sort_state_and_no_header_
     t->set_totals_row_func(1, 8);  // sum
     auto filter = std::make_unique<vex::autofilter_t>();
     filter->range = rng(2, 2, 5, 3);
-    filter->has_column = true;
-    filter->col_id = 1;
-    filter->show_button = 0;
-    filter->filters = std::make_unique<vex::filters_t>();
-    filter->filters->values = {"a&b", ""};
-    filter->filters->date_groups.push_back({5, 2024, 3, 0, 0, 0, 0});
-    filter->top10 = std::make_unique<vex::top10_t>();  // a column takes one kind: not written
+    vex::filter_column_t& column = filter->columns.emplace_back();
+    column.col_id = 1;
+    column.show_button = 0;
+    column.filters = std::make_unique<vex::filters_t>();
+    column.filters->values = {"a&b", ""};
+    column.filters->date_groups.push_back({5, 2024, 3, 0, 0, 0, 0});
+    column.top10 = std::make_unique<vex::top10_t>();  // a column takes one kind: not written
     filter->sort_state = std::make_unique<vex::sort_state_t>();
     filter->sort_state->ref = rng(3, 2, 5, 3);
     filter->sort_state->has_condition = true;
@@ -169,20 +169,20 @@ TEST(table_definition_part_xml, sort_state_and_criteria_elements) {
     vex::write_sort_state(w, s);
     vex::autofilter_t f;
     f.range = rng(1, 1, 9, 2);
-    f.has_column = true;
-    f.col_id = 0;
-    f.custom_filters = std::make_unique<vex::custom_filters_t>();
-    f.custom_filters->filters.push_back({0, "1"});
+    vex::filter_column_t& c = f.columns.emplace_back();
+    c.col_id = 0;
+    c.custom_filters = std::make_unique<vex::custom_filters_t>();
+    c.custom_filters->filters.push_back({0, "1"});
     vex::write_autofilter(w, f);
-    f.custom_filters.reset();
-    f.dynamic_filter = std::make_unique<vex::dynamic_filter_t>();
-    f.dynamic_filter->type = 1;
-    f.dynamic_filter->val_iso = 3;
+    c.custom_filters.reset();
+    c.dynamic_filter = std::make_unique<vex::dynamic_filter_t>();
+    c.dynamic_filter->type = 1;
+    c.dynamic_filter->val_iso = 3;
     vex::write_autofilter(w, f);
-    f.dynamic_filter.reset();
-    f.top10 = std::make_unique<vex::top10_t>();
-    f.top10->top = 0;
-    f.top10->val = 10;
+    c.dynamic_filter.reset();
+    c.top10 = std::make_unique<vex::top10_t>();
+    c.top10->top = 0;
+    c.top10->val = 10;
     vex::write_autofilter(w, f);
     w.flush();
     EXPECT_EQ(xml_elements(out),

@@ -70,3 +70,26 @@ TEST(comment_store, positions_follow_moved_rows_and_columns) {
     store.shift(band_shift_t::inserting(true, 1, 16384, 1, 1048575, 1048576));  // pushed off the sheet
     EXPECT_TRUE(store.empty());
 }
+
+// A loaded shape waits for its comment (the drawing may come first), stays
+// through an edit of the text, and moves with its cell keeping its offsets.
+TEST(comment_store, loaded_shapes_follow_their_comments) {
+    comment_store_t store;
+    vex::mta::note_shape_t shape;
+    shape.visible = true;
+    shape.has_anchor = true;
+    shape.anchor = {2, 8, 0, 16, 5, 20, 6, 4};
+    store.set_loaded_shape(2, 2, shape);
+    store.set_loaded_shape(9, 9, shape);  // no comment comes for it
+    store.add(2, 2, text("a"), "Ann");
+    store.add(2, 2, text("edited"), "Ann");
+    store.forget_unplaced_shapes();
+    store.add(9, 9, text("new"), "Bo");
+    EXPECT_FALSE(store.entries().at({9, 9}).shape);
+    store.shift(band_shift_t::inserting(true, 1, 16384, 1, 2, 1048576));
+    store.shift(band_shift_t::inserting(false, 1, 1048576, 1, 1, 16384));
+    const auto& moved = store.entries().at({4, 3}).shape;
+    ASSERT_TRUE(moved);
+    EXPECT_TRUE(moved->visible);
+    EXPECT_EQ(moved->anchor, (std::array<int, 8>{3, 8, 2, 16, 6, 20, 8, 4}));
+}
