@@ -71,7 +71,7 @@ public:
     virtual int sheet_type(int index) = 0;
     // The visibility (SheetStateEnum) of the sheet at index (from 0); 0 on failure.
     virtual int get_sheet_state(int index) = 0;
-    // Sets the visibility (SheetStateEnum) of the sheet at index (from 0).
+    // Sets the visibility (SheetStateEnum) of the sheet at index (from 0); hiding the last visible sheet is refused.
     virtual void set_sheet_state(int index, int state) = 0;
     // The name of the sheet at index (from 0), valid until it is renamed or deleted; NULL on failure.
     virtual const char* sheet_name(int index) = 0;
@@ -81,7 +81,7 @@ public:
     virtual int get_active_sheet() = 0;
     // Makes the sheet at index (from 0) the active one; 1, or 0 on failure.
     virtual bool set_active_sheet(int index) = 0;
-    // Defines name as expression (sheet-qualified references), local to sheet local_sheet unless NULL or empty; a name must start with a letter, _ or \, hold only letters, digits, _, \, . and ?, and not read as a cell reference ("N1", "R1C1"); 1, or 0 on failure.
+    // Defines name as expression (sheet-qualified references), local to sheet local_sheet unless NULL or empty; a name must start with a letter, _ or \, hold only letters, digits, _, \, . and ?, and neither read as a cell reference ("N1", "R1C1") nor be a table's name in any case; 1, or 0 on failure.
     virtual bool set_defined_name(const char* name, const char* expression, const char* local_sheet) = 0;
     // The number of defined names; 0 on failure.
     virtual int defined_name_num() = 0;
@@ -95,7 +95,7 @@ public:
     virtual void delete_defined_name(int index) = 0;
     // A new handle on the named style (custom before built-in), owned by the workbook until style_release; NULL on failure.
     virtual iStyle* get_named_style(const char* name) = 0;
-    // Adds a custom named style with the settings of style; a new handle on it, or NULL on failure (e.g. name in use).
+    // Adds a custom named style with the settings of style; a new handle on it, or NULL on failure (e.g. a name in use, by a built-in or registered style, in any ASCII case).
     virtual iStyle* add_custom_style(const char* name, iStyle* style) = 0;
     // Replaces the format of the named style with the settings of style; 1, or 0 on failure.
     virtual bool modify_named_style(const char* name, iStyle* style) = 0;
@@ -147,21 +147,21 @@ public:
     virtual int get_error(int row, int col) = 0;
     // Stores a number in the cell, replacing any formula; 1, or 0 on failure (NaN and infinities are refused).
     virtual bool set_num(int row, int col, double value) = 0;
-    // Stores a text in the cell; 1, or 0 on failure (e.g. a NULL text).
+    // Stores a text in the cell; 1, or 0 on failure (e.g. a NULL text, or one over 32,767 UTF-16 units).
     virtual bool set_text(int row, int col, const char* text) = 0;
     // Stores a boolean in the cell; 1, or 0 on failure.
     virtual bool set_boolean(int row, int col, bool value) = 0;
     // Stores a date or time serial in the cell with number format 14; 1, or 0 on failure.
     virtual bool set_datetime(int row, int col, double serial) = 0;
-    // Stores a copy of the rich text in the cell; 1, or 0 on failure.
+    // Stores a copy of the rich text in the cell; 1, or 0 on failure (e.g. a text over 32,767 UTF-16 units).
     virtual bool set_richtext(int row, int col, iRichtext* text) = 0;
     // Stores an error value (ErrorCodeEnum, 1 to 9) in the cell; 1, or 0 on failure.
     virtual bool set_error(int row, int col, int code) = 0;
-    // Stores a formula in the cell (a leading "=" is dropped) without a result until one is set; 1, or 0 on failure (empty or incomplete).
+    // Stores a formula in the cell (a leading "=" is dropped) without a result until one is set; 1, or 0 on failure (empty, incomplete or over 8,192 UTF-16 units).
     virtual bool set_formula(int row, int col, const char* formula) = 0;
     // Gives the cell's formula a number as its result, without calculating; 1, or 0 on failure (no formula).
     virtual bool set_formula_num(int row, int col, double value) = 0;
-    // Gives the cell's formula a text as its result, without calculating; 1, or 0 on failure (no formula).
+    // Gives the cell's formula a text as its result, without calculating; 1, or 0 on failure (no formula, a text over 32,767 UTF-16 units).
     virtual bool set_formula_string(int row, int col, const char* text) = 0;
     // Gives the cell's formula a boolean as its result, without calculating; 1, or 0 on failure (no formula).
     virtual bool set_formula_boolean(int row, int col, bool value) = 0;
@@ -177,7 +177,7 @@ public:
     virtual iStyle* cell_style(int row, int col) = 0;
     // A new handle on the cell's style, owned by the workbook until style_release; NULL on failure.
     virtual iStyle* get_cell_style(int row, int col) = 0;
-    // Applies style to the range (corners in either order); whole rows or columns get a row or column style.
+    // Applies style to the range (corners in either order); whole rows or columns get a row or column style; a corner outside the sheet is refused.
     virtual void set_range_style(int first_row, int first_col, int last_row, int last_col, iStyle* style) = 0;
     // Whether every row from first_row to last_row (last_row 0: first_row alone) has the default height; 0 on failure.
     virtual bool is_default_row_height(int first_row, int last_row) = 0;
@@ -269,13 +269,13 @@ public:
     virtual int tabledef_count() = 0;
     // The name of the table at index (from 0); NULL on failure.
     virtual const char* get_tabledef_name(int index) = 0;
-    // Renames the table at index (from 0), whose earlier handle becomes invalid; 1, or 0 on failure.
+    // Renames the table at index (from 0), whose earlier handle becomes invalid; 1, or 0 on failure (e.g. a name that a table or a defined name has, in any case).
     virtual iTabledef* set_tabledef_name(int index, const char* name) = 0;
     // The table at index (from 0), owned by the sheet; NULL on failure.
     virtual iTabledef* get_tabledef(int index) = 0;
     // The table of that name, owned by the sheet; NULL on failure.
     virtual iTabledef* get_tabledef_by_name(const char* name) = 0;
-    // Makes a table named name over the range (corners in either order); the new table, or NULL on failure.
+    // Makes a table named name over the range (corners in either order); the new table, or NULL on failure (e.g. a name that a table or a defined name has, in any case).
     virtual iTabledef* add_tabledef(const char* name, int first_row, int first_col, int last_row, int last_col) = 0;
     // Deletes the table of that name and its handle; 1 also when there is none, 0 on failure.
     virtual bool delete_tabledef(const char* name) = 0;
@@ -447,7 +447,7 @@ public:
 // Slots in the order of the style_ exports; the order is part of the boundary.
 class iStyle {
 public:
-    // Gives the style the number format code (a built-in one, else registered as custom); its id, or -1 on failure (e.g. a code that does not parse).
+    // Gives the style the number format code (a built-in one, else registered as custom); its id, or -1 on failure (a code that does not parse, leaves a bracket or quote open or has more than four sections).
     virtual int set_numfmt(const char* code) = 0;
     // The code of the style's number format; NULL when it has none and on failure.
     virtual const char* numfmt_code() = 0;

@@ -114,7 +114,7 @@ PLOVER_API plover_worksheet_t* wb_get_sheet(plover_workbook_t* wb, int index) PL
 PLOVER_API int wb_sheet_type(plover_workbook_t* wb, int index) PLOVER_NOEXCEPT;
 /** The visibility (SheetStateEnum) of the sheet at index (from 0); 0 on failure. */
 PLOVER_API int wb_get_sheet_state(plover_workbook_t* wb, int index) PLOVER_NOEXCEPT;
-/** Sets the visibility (SheetStateEnum) of the sheet at index (from 0). */
+/** Sets the visibility (SheetStateEnum) of the sheet at index (from 0); hiding the last visible sheet is refused. */
 PLOVER_API void wb_set_sheet_state(plover_workbook_t* wb, int index, int state) PLOVER_NOEXCEPT;
 /** The name of the sheet at index (from 0), valid until it is renamed or deleted; NULL on failure. */
 PLOVER_API const char* wb_sheet_name(plover_workbook_t* wb, int index) PLOVER_NOEXCEPT;
@@ -124,7 +124,7 @@ PLOVER_API void wb_rename_sheet(plover_workbook_t* wb, unsigned int index, const
 PLOVER_API int wb_get_active_sheet(plover_workbook_t* wb) PLOVER_NOEXCEPT;
 /** Makes the sheet at index (from 0) the active one; 1, or 0 on failure. */
 PLOVER_API int wb_set_active_sheet(plover_workbook_t* wb, int index) PLOVER_NOEXCEPT;
-/** Defines name as expression (sheet-qualified references), local to sheet local_sheet unless NULL or empty; a name must start with a letter, _ or \, hold only letters, digits, _, \, . and ?, and not read as a cell reference ("N1", "R1C1"); 1, or 0 on failure. */
+/** Defines name as expression (sheet-qualified references), local to sheet local_sheet unless NULL or empty; a name must start with a letter, _ or \, hold only letters, digits, _, \, . and ?, and neither read as a cell reference ("N1", "R1C1") nor be a table's name in any case; 1, or 0 on failure. */
 PLOVER_API int wb_set_defined_name(plover_workbook_t* wb, const char* name, const char* expression, const char* local_sheet) PLOVER_NOEXCEPT;
 /** The number of defined names; 0 on failure. */
 PLOVER_API int wb_defined_name_num(plover_workbook_t* wb) PLOVER_NOEXCEPT;
@@ -138,7 +138,7 @@ PLOVER_API const char* wb_get_defined_name_expr(plover_workbook_t* wb, int index
 PLOVER_API void wb_delete_defined_name(plover_workbook_t* wb, int index) PLOVER_NOEXCEPT;
 /** A new handle on the named style (custom before built-in), owned by the workbook until style_release; NULL on failure. */
 PLOVER_API plover_style_t* wb_get_named_style(plover_workbook_t* wb, const char* name) PLOVER_NOEXCEPT;
-/** Adds a custom named style with the settings of style; a new handle on it, or NULL on failure (e.g. name in use). */
+/** Adds a custom named style with the settings of style; a new handle on it, or NULL on failure (e.g. a name in use, by a built-in or registered style, in any ASCII case). */
 PLOVER_API plover_style_t* wb_add_custom_style(plover_workbook_t* wb, const char* name, plover_style_t* style) PLOVER_NOEXCEPT;
 /** Replaces the format of the named style with the settings of style; 1, or 0 on failure. */
 PLOVER_API int wb_modify_named_style(plover_workbook_t* wb, const char* name, plover_style_t* style) PLOVER_NOEXCEPT;
@@ -186,21 +186,21 @@ PLOVER_API const char* ws_get_formula_expr(plover_worksheet_t* ws, int row, int 
 PLOVER_API int ws_get_error(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT;
 /** Stores a number in the cell, replacing any formula; 1, or 0 on failure (NaN and infinities are refused). */
 PLOVER_API int ws_set_num(plover_worksheet_t* ws, int row, int col, double value) PLOVER_NOEXCEPT;
-/** Stores a text in the cell; 1, or 0 on failure (e.g. a NULL text). */
+/** Stores a text in the cell; 1, or 0 on failure (e.g. a NULL text, or one over 32,767 UTF-16 units). */
 PLOVER_API int ws_set_text(plover_worksheet_t* ws, int row, int col, const char* text) PLOVER_NOEXCEPT;
 /** Stores a boolean in the cell; 1, or 0 on failure. */
 PLOVER_API int ws_set_boolean(plover_worksheet_t* ws, int row, int col, int value) PLOVER_NOEXCEPT;
 /** Stores a date or time serial in the cell with number format 14; 1, or 0 on failure. */
 PLOVER_API int ws_set_datetime(plover_worksheet_t* ws, int row, int col, double serial) PLOVER_NOEXCEPT;
-/** Stores a copy of the rich text in the cell; 1, or 0 on failure. */
+/** Stores a copy of the rich text in the cell; 1, or 0 on failure (e.g. a text over 32,767 UTF-16 units). */
 PLOVER_API int ws_set_richtext(plover_worksheet_t* ws, int row, int col, plover_richtext_t* text) PLOVER_NOEXCEPT;
 /** Stores an error value (ErrorCodeEnum, 1 to 9) in the cell; 1, or 0 on failure. */
 PLOVER_API int ws_set_error(plover_worksheet_t* ws, int row, int col, int code) PLOVER_NOEXCEPT;
-/** Stores a formula in the cell (a leading "=" is dropped) without a result until one is set; 1, or 0 on failure (empty or incomplete). */
+/** Stores a formula in the cell (a leading "=" is dropped) without a result until one is set; 1, or 0 on failure (empty, incomplete or over 8,192 UTF-16 units). */
 PLOVER_API int ws_set_formula(plover_worksheet_t* ws, int row, int col, const char* formula) PLOVER_NOEXCEPT;
 /** Gives the cell's formula a number as its result, without calculating; 1, or 0 on failure (no formula). */
 PLOVER_API int ws_set_formula_num(plover_worksheet_t* ws, int row, int col, double value) PLOVER_NOEXCEPT;
-/** Gives the cell's formula a text as its result, without calculating; 1, or 0 on failure (no formula). */
+/** Gives the cell's formula a text as its result, without calculating; 1, or 0 on failure (no formula, a text over 32,767 UTF-16 units). */
 PLOVER_API int ws_set_formula_string(plover_worksheet_t* ws, int row, int col, const char* text) PLOVER_NOEXCEPT;
 /** Gives the cell's formula a boolean as its result, without calculating; 1, or 0 on failure (no formula). */
 PLOVER_API int ws_set_formula_boolean(plover_worksheet_t* ws, int row, int col, int value) PLOVER_NOEXCEPT;
@@ -216,7 +216,7 @@ PLOVER_API void ws_set_cell_style(plover_worksheet_t* ws, int row, int col, plov
 PLOVER_API plover_style_t* ws_cell_style(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT;
 /** A new handle on the cell's style, owned by the workbook until style_release; NULL on failure. */
 PLOVER_API plover_style_t* ws_get_cell_style(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT;
-/** Applies style to the range (corners in either order); whole rows or columns get a row or column style. */
+/** Applies style to the range (corners in either order); whole rows or columns get a row or column style; a corner outside the sheet is refused. */
 PLOVER_API void ws_set_range_style(plover_worksheet_t* ws, int first_row, int first_col, int last_row, int last_col, plover_style_t* style) PLOVER_NOEXCEPT;
 /** Whether every row from first_row to last_row (last_row 0: first_row alone) has the default height; 0 on failure. */
 PLOVER_API int ws_is_default_row_height(plover_worksheet_t* ws, int first_row, int last_row) PLOVER_NOEXCEPT;
@@ -308,13 +308,13 @@ PLOVER_API int ws_unmerge(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXC
 PLOVER_API int ws_tabledef_count(plover_worksheet_t* ws) PLOVER_NOEXCEPT;
 /** The name of the table at index (from 0); NULL on failure. */
 PLOVER_API const char* ws_get_tabledef_name(plover_worksheet_t* ws, int index) PLOVER_NOEXCEPT;
-/** Renames the table at index (from 0), whose earlier handle becomes invalid; 1, or 0 on failure. */
+/** Renames the table at index (from 0), whose earlier handle becomes invalid; 1, or 0 on failure (e.g. a name that a table or a defined name has, in any case). */
 PLOVER_API int ws_set_tabledef_name(plover_worksheet_t* ws, int index, const char* name) PLOVER_NOEXCEPT;
 /** The table at index (from 0), owned by the sheet; NULL on failure. */
 PLOVER_API plover_tabledef_t* ws_get_tabledef(plover_worksheet_t* ws, int index) PLOVER_NOEXCEPT;
 /** The table of that name, owned by the sheet; NULL on failure. */
 PLOVER_API plover_tabledef_t* ws_get_tabledef_by_name(plover_worksheet_t* ws, const char* name) PLOVER_NOEXCEPT;
-/** Makes a table named name over the range (corners in either order); the new table, or NULL on failure. */
+/** Makes a table named name over the range (corners in either order); the new table, or NULL on failure (e.g. a name that a table or a defined name has, in any case). */
 PLOVER_API plover_tabledef_t* ws_add_tabledef(plover_worksheet_t* ws, const char* name, int first_row, int first_col, int last_row, int last_col) PLOVER_NOEXCEPT;
 /** Deletes the table of that name and its handle; 1 also when there is none, 0 on failure. */
 PLOVER_API int ws_delete_tabledef(plover_worksheet_t* ws, const char* name) PLOVER_NOEXCEPT;
@@ -482,7 +482,7 @@ PLOVER_API const char* ws_page_footer(plover_worksheet_t* ws) PLOVER_NOEXCEPT;
 PLOVER_API void ws_set_page_footer(plover_worksheet_t* ws, const char* text) PLOVER_NOEXCEPT;
 
 /* ---- style_ family (53) --------------------------------------------------- */
-/** Gives the style the number format code (a built-in one, else registered as custom); its id, or -1 on failure (e.g. a code that does not parse). */
+/** Gives the style the number format code (a built-in one, else registered as custom); its id, or -1 on failure (a code that does not parse, leaves a bracket or quote open or has more than four sections). */
 PLOVER_API int style_set_numfmt(plover_style_t* style, const char* code) PLOVER_NOEXCEPT;
 /** The code of the style's number format; NULL when it has none and on failure. */
 PLOVER_API const char* style_numfmt_code(plover_style_t* style) PLOVER_NOEXCEPT;

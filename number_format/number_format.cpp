@@ -5,6 +5,7 @@
 
 #include <utf8.h>
 
+#include <algorithm>
 #include <array>
 #include <climits>
 
@@ -408,6 +409,9 @@ void number_format_t::impl::parse() {
     CTokenizer tokenizer(code);
     token_list tokens = tokenizer.run();
     if (tokenizer.unclosed()) return;
+    const auto separators = std::count_if(tokens.begin(), tokens.end(),
+                                          [](const token_t& t) { return t.is(token_kind::section_separator); });
+    holdable = separators < 4;
     section_parser p;
     if (!p.run(std::move(tokens))) return;
     sections = std::move(p.sections);
@@ -430,6 +434,12 @@ number_format_t& number_format_t::operator=(number_format_t&&) noexcept = defaul
 
 rule_type_enum number_format_t::get_format_type(double value) const noexcept {
     return impl_ ? impl_->get_format_type(value) : rule_type_enum::none;
+}
+
+void check_host_code(const char* code) {
+    number_format_t::impl parsed(code);
+    parsed.parse();
+    if (!parsed.holdable) throw numfmt_error("parsing error.");
 }
 
 } // namespace vex::numfmt

@@ -97,10 +97,17 @@ public:
         std::string code;
         std::vector<section_t> sections;    // empty when the code is invalid
         bool parsed = false;
+        bool holdable = false;              // see check_host_code
     };
 
 private:
     std::unique_ptr<impl> impl_;
 };
+
+// A code a host hands in must be one a workbook can hold: a bracket or quote
+// left open, or more than four sections, makes other applications refuse the
+// file. Throws numfmt_error "parsing error." for those, and whatever parsing
+// throws. Codes read from files are kept as they are, unchecked.
+void check_host_code(const char* code);
 
 } // namespace vex::numfmt

@@ -44,19 +44,19 @@ b2 | | void set_a1_ref_mode(bool on) | Chooses the A1 reference style (on not 0)
 - | nullptr | iWorksheet* get_sheet(int index) | The worksheet at index (from 0), owned by the workbook; NULL on failure.
 - | 0 | int sheet_type(int index) | The type (1, 2 or 3) of the sheet at index (from 0); 0 for any other type and on failure.
 - | 0 | int get_sheet_state(int index) | The visibility (SheetStateEnum) of the sheet at index (from 0); 0 on failure.
-- | | void set_sheet_state(int index, int state) | Sets the visibility (SheetStateEnum) of the sheet at index (from 0).
+- | | void set_sheet_state(int index, int state) | Sets the visibility (SheetStateEnum) of the sheet at index (from 0); hiding the last visible sheet is refused.
 - | nullptr | const char* sheet_name(int index) | The name of the sheet at index (from 0), valid until it is renamed or deleted; NULL on failure.
 - | | void rename_sheet(unsigned int index, const char* name) | Renames the sheet at index (from 0); an empty, duplicate or over-31-character name is refused.
 - | -1 | int get_active_sheet() | The index (from 0) of the active sheet; -1 on failure.
 r | false | bool set_active_sheet(int index) | Makes the sheet at index (from 0) the active one; 1, or 0 on failure.
-r | false | bool set_defined_name(const char* name, const char* expression, const char* local_sheet) | Defines name as expression (sheet-qualified references), local to sheet local_sheet unless NULL or empty; a name must start with a letter, _ or \\, hold only letters, digits, _, \\, . and ?, and not read as a cell reference ("N1", "R1C1"); 1, or 0 on failure.
+r | false | bool set_defined_name(const char* name, const char* expression, const char* local_sheet) | Defines name as expression (sheet-qualified references), local to sheet local_sheet unless NULL or empty; a name must start with a letter, _ or \\, hold only letters, digits, _, \\, . and ?, and neither read as a cell reference ("N1", "R1C1") nor be a table's name in any case; 1, or 0 on failure.
 - | 0 | int defined_name_num() | The number of defined names; 0 on failure.
 o | nullptr | const char* get_defined_name(int index, bool* is_local) | The defined name at index (from 0); is_local (may be NULL) receives 1 when it is local to a sheet; NULL on failure.
 - | nullptr | const char* get_local_name(int index) | The sheet that the defined name at index (from 0) is local to; NULL for a workbook-wide name and on failure.
 - | nullptr | const char* get_defined_name_expr(int index) | The expression of the defined name at index (from 0); NULL on failure.
 - | | void delete_defined_name(int index) | Deletes the defined name at index (from 0); an index out of range does nothing.
 - | nullptr | iStyle* get_named_style(const char* name) | A new handle on the named style (custom before built-in), owned by the workbook until style_release; NULL on failure.
-- | nullptr | iStyle* add_custom_style(const char* name, iStyle* style) | Adds a custom named style with the settings of style; a new handle on it, or NULL on failure (e.g. name in use).
+- | nullptr | iStyle* add_custom_style(const char* name, iStyle* style) | Adds a custom named style with the settings of style; a new handle on it, or NULL on failure (e.g. a name in use, by a built-in or registered style, in any ASCII case).
 r | false | bool modify_named_style(const char* name, iStyle* style) | Replaces the format of the named style with the settings of style; 1, or 0 on failure.
 - | nullptr | iStyle* make_normal_style() | A new handle on the "normal" style, as wb_get_named_style gives; NULL on failure.
 - | nullptr | iRichtext* make_richtext() | A new, empty rich text, owned by the workbook until rt_release; NULL on failure.
@@ -81,14 +81,14 @@ r | false | bool get_boolean(int row, int col) | The cell's boolean value, or a 
 - | nullptr | const char* get_formula_expr(int row, int col) | The cell's formula text (a shared formula's follower's as read at its cell), valid until the cell changes, whichever cells are read meanwhile; NULL on failure (no formula).
 - | -1 | int get_error(int row, int col) | The cell's error (ErrorCodeEnum, 0 for none); -1 on failure (e.g. a formula not yet calculated).
 r | false | bool set_num(int row, int col, double value) | Stores a number in the cell, replacing any formula; 1, or 0 on failure (NaN and infinities are refused).
-r | false | bool set_text(int row, int col, const char* text) | Stores a text in the cell; 1, or 0 on failure (e.g. a NULL text).
+r | false | bool set_text(int row, int col, const char* text) | Stores a text in the cell; 1, or 0 on failure (e.g. a NULL text, or one over 32,767 UTF-16 units).
 b4r | false | bool set_boolean(int row, int col, bool value) | Stores a boolean in the cell; 1, or 0 on failure.
 r | false | bool set_datetime(int row, int col, double serial) | Stores a date or time serial in the cell with number format 14; 1, or 0 on failure.
-r | false | bool set_richtext(int row, int col, iRichtext* text) | Stores a copy of the rich text in the cell; 1, or 0 on failure.
+r | false | bool set_richtext(int row, int col, iRichtext* text) | Stores a copy of the rich text in the cell; 1, or 0 on failure (e.g. a text over 32,767 UTF-16 units).
 r | false | bool set_error(int row, int col, int code) | Stores an error value (ErrorCodeEnum, 1 to 9) in the cell; 1, or 0 on failure.
-r | false | bool set_formula(int row, int col, const char* formula) | Stores a formula in the cell (a leading "=" is dropped) without a result until one is set; 1, or 0 on failure (empty or incomplete).
+r | false | bool set_formula(int row, int col, const char* formula) | Stores a formula in the cell (a leading "=" is dropped) without a result until one is set; 1, or 0 on failure (empty, incomplete or over 8,192 UTF-16 units).
 r | false | bool set_formula_num(int row, int col, double value) | Gives the cell's formula a number as its result, without calculating; 1, or 0 on failure (no formula).
-r | false | bool set_formula_string(int row, int col, const char* text) | Gives the cell's formula a text as its result, without calculating; 1, or 0 on failure (no formula).
+r | false | bool set_formula_string(int row, int col, const char* text) | Gives the cell's formula a text as its result, without calculating; 1, or 0 on failure (no formula, a text over 32,767 UTF-16 units).
 b4r | false | bool set_formula_boolean(int row, int col, bool value) | Gives the cell's formula a boolean as its result, without calculating; 1, or 0 on failure (no formula).
 r | false | bool set_formula_datetime(int row, int col, double serial) | Gives the cell's formula a date or time serial as its result, without calculating; 1, or 0 on failure.
 r | false | bool set_formula_error(int row, int col, int code) | Gives the cell's formula an error (ErrorCodeEnum, 1 to 9) as its result, without calculating; 1, or 0 on failure.
@@ -96,7 +96,7 @@ r | false | bool set_formula_error(int row, int col, int code) | Gives the cell'
 - | | void set_cell_style(int row, int col, iStyle* style) | Merges the settings of style into the cell's style.
 - | nullptr | iStyle* cell_style(int row, int col) | The cell's style (its own, its row's, its column's or the default) in the sheet's shared handle, refilled by each call; NULL on failure.
 - | nullptr | iStyle* get_cell_style(int row, int col) | A new handle on the cell's style, owned by the workbook until style_release; NULL on failure.
-- | | void set_range_style(int first_row, int first_col, int last_row, int last_col, iStyle* style) | Applies style to the range (corners in either order); whole rows or columns get a row or column style.
+- | | void set_range_style(int first_row, int first_col, int last_row, int last_col, iStyle* style) | Applies style to the range (corners in either order); whole rows or columns get a row or column style; a corner outside the sheet is refused.
 r | false | bool is_default_row_height(int first_row, int last_row) | Whether every row from first_row to last_row (last_row 0: first_row alone) has the default height; 0 on failure.
 r | false | bool get_custom_row_height(int first_row, int last_row, double* height, int unit) | Writes the summed height of the rows in unit (RowHeightUnitEnum) to height (may be NULL); 0 when one has the default height, and on failure.
 - | | void set_custom_row_height(int first_row, int last_row, double height, int unit) | Gives the rows from first_row to last_row a height in unit (RowHeightUnitEnum), at most 409 points; a negative height is ignored.
@@ -142,10 +142,10 @@ r | false | bool merge(int first_row, int first_col, int last_row, int last_col)
 r | false | bool unmerge(int row, int col) | Removes the merged range that holds the cell; 1, or 0 when there is none and on failure.
 - | -1 | int tabledef_count() | The number of tables on the sheet; -1 on failure.
 - | nullptr | const char* get_tabledef_name(int index) | The name of the table at index (from 0); NULL on failure.
-p | nullptr | iTabledef* set_tabledef_name(int index, const char* name) | Renames the table at index (from 0), whose earlier handle becomes invalid; 1, or 0 on failure.
+p | nullptr | iTabledef* set_tabledef_name(int index, const char* name) | Renames the table at index (from 0), whose earlier handle becomes invalid; 1, or 0 on failure (e.g. a name that a table or a defined name has, in any case).
 - | nullptr | iTabledef* get_tabledef(int index) | The table at index (from 0), owned by the sheet; NULL on failure.
 - | nullptr | iTabledef* get_tabledef_by_name(const char* name) | The table of that name, owned by the sheet; NULL on failure.
-- | nullptr | iTabledef* add_tabledef(const char* name, int first_row, int first_col, int last_row, int last_col) | Makes a table named name over the range (corners in either order); the new table, or NULL on failure.
+- | nullptr | iTabledef* add_tabledef(const char* name, int first_row, int first_col, int last_row, int last_col) | Makes a table named name over the range (corners in either order); the new table, or NULL on failure (e.g. a name that a table or a defined name has, in any case).
 r | false | bool delete_tabledef(const char* name) | Deletes the table of that name and its handle; 1 also when there is none, 0 on failure.
 b4 | | void group_rows(int first_row, int last_row, bool collapsed) | Puts the rows from first_row to last_row one outline level deeper (at most 8), collapsed unless collapsed is 0.
 - | | void ungroup_rows(int first_row, int last_row) | Brings the rows from first_row to last_row one outline level up.
@@ -230,7 +230,7 @@ r | false | bool set_paper(int id) | Sets the paper (PaperEnum, 1 to 118); 1, or
 - | | void set_page_footer(const char* text) | Sets the page footer text (NULL: empty).
 """),
     ("style", "iStyle", "plover_style_t", "style", """
-- | -1 | int set_numfmt(const char* code) | Gives the style the number format code (a built-in one, else registered as custom); its id, or -1 on failure (e.g. a code that does not parse).
+- | -1 | int set_numfmt(const char* code) | Gives the style the number format code (a built-in one, else registered as custom); its id, or -1 on failure (a code that does not parse, leaves a bracket or quote open or has more than four sections).
 - | nullptr | const char* numfmt_code() | The code of the style's number format; NULL when it has none and on failure.
 - | -1 | int numfmt_id() | The id of the style's number format; -1 on failure.
 r | false | bool set_numfmt_id(int id) | Gives the style the built-in or registered number format with that id; 1, or 0 on failure (no such id).

@@ -73,6 +73,8 @@ bool leading_int64(std::string_view text, int64_t& out) noexcept;
 
 // ---- Strings ----------------------------------------------------------------------
 size_t utf8_length(std::string_view s) noexcept;
+// The UTF-16 code units of UTF-8 text: what the spreadsheet limits count.
+size_t utf16_length(std::string_view s) noexcept;
 bool cstr_equal(const char* a, const char* b) noexcept;
 size_t safe_strlen(const char* s) noexcept;
 bool string_to_bool(std::string_view s);

@@ -315,6 +315,16 @@ size_t utf8_length(std::string_view s) noexcept {
     return count;
 }
 
+size_t utf16_length(std::string_view s) noexcept {
+    size_t count = 0;
+    for (const char c : s) {
+        const auto b = static_cast<unsigned char>(c);
+        if ((b & 0xC0) != 0x80) ++count;   // a character starts here
+        if ((b & 0xF8) == 0xF0) ++count;   // beyond the first plane: a surrogate pair
+    }
+    return count;
+}
+
 bool cstr_equal(const char* a, const char* b) noexcept { return a && b && std::strcmp(a, b) == 0; }
 
 size_t safe_strlen(const char* s) noexcept { return s ? std::strlen(s) : 0; }

@@ -54,6 +54,31 @@ inline bool host_texts_ok(std::initializer_list<const char*> texts) noexcept {
     return true;
 }
 
+// Style and rich-text pointers must be the library's own objects: a host's own
+// subclass has none of the state the slots read.
+inline constexpr std::string_view null_style_message = "Style pointer cannot be empty.";
+inline constexpr std::string_view foreign_style_message = "The style is not one this library made.";
+inline constexpr std::string_view null_richtext_message = "Rich text cannot be empty.";
+inline constexpr std::string_view foreign_richtext_message = "The rich text is not one this library made.";
+
+// Why a host's pointer cannot stand for the library's object Own: `empty` for
+// null, `foreign` for an object the library did not make; nothing for its own.
+template <typename Own, typename Interface>
+std::string_view refusal_of(const Interface* given, std::string_view empty, std::string_view foreign) noexcept {
+    if (!given) return empty;
+    return dynamic_cast<const Own*>(given) ? std::string_view{} : foreign;
+}
+
+// The library's object behind the pointer; null, with the refusal left, when
+// there is none.
+template <typename Own, typename Interface>
+const Own* admit_own(const Interface* given, std::string_view empty, std::string_view foreign) noexcept {
+    const std::string_view refusal = refusal_of<Own>(given, empty, foreign);
+    if (refusal.empty()) return static_cast<const Own*>(given);
+    report(refusal);
+    return nullptr;
+}
+
 // A slot's own refusal of a null text: the message, and false.
 inline bool text_given(const char* text, std::string_view message) noexcept {
     if (text) return true;

@@ -59,8 +59,12 @@ R iRichtext_impl::documented__(R failure, Work&& work) noexcept {
 
 mta::richtext_segment_t iRichtext_impl::segment_of__(const char* text, iStyle* style) {
     mta::richtext_segment_t segment;
-    // A style handle this library did not make gives no font.
-    if (const auto* handle = dynamic_cast<const iStyle_impl*>(style)) segment.font = handle->settings().font();
+    // No style gives no font; an object the library did not make has none to give.
+    if (style) {
+        const std::string_view refusal = detail::style_refusal(style);
+        if (!refusal.empty()) throw std::runtime_error(std::string(refusal));
+        segment.font = static_cast<const iStyle_impl*>(style)->settings().font();
+    }
     segment.text = checked_host_text(text);
     return segment;
 }

@@ -139,9 +139,10 @@ int iStyle_impl::set_numfmt(const char* code) {
     }
     return locked(-1, [&](mta::style_settings_t& s) {
         const std::string text = *code ? checked_host_text(code) : std::string();
-        // Parsed before it is registered: a code the engine refuses would fail
-        // every later read of a cell that shows it.
-        numfmt::number_format_t{text.c_str()};
+        // Checked before it is registered: a code the engine refuses would fail
+        // every later read of a cell that shows it, one it reads as invalid
+        // would make the saved file unreadable elsewhere.
+        numfmt::check_host_code(text.c_str());
         const int32_t id = manager__().add_numfmt_code(text);
         if (id < 0) throw std::runtime_error("Failed to set number format.");
         s.set_numfmt_id(id);

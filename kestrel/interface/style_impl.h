@@ -4,6 +4,7 @@
 // part of the copy and mark it applied; a refused argument changes nothing.
 
 #include "interfaces.h"
+#include "kestrel/interface/entry.h"
 #include "mta/table/style/manager/style_settings.h"
 
 #include <mutex>
@@ -110,5 +111,15 @@ private:
     iWorkbook_impl* owner_;
     std::string numfmt_text_;  // what numfmt_code last returned
 };
+
+namespace detail {
+// A host's style pointer, as every slot that takes one checks it (entry.h).
+inline std::string_view style_refusal(const iStyle* style) noexcept {
+    return refusal_of<iStyle_impl>(style, null_style_message, foreign_style_message);
+}
+inline const iStyle_impl* admit_style(const iStyle* style) noexcept {
+    return admit_own<iStyle_impl>(style, null_style_message, foreign_style_message);
+}
+} // namespace detail
 
 } // namespace vex

@@ -29,6 +29,12 @@ int public_totals_func(int32_t stored) noexcept {
 
 const char* text_or_null(std::string_view text) noexcept { return text.empty() ? nullptr : text.data(); }
 
+bool admit_column(const mta::tabledef_t& t, int index) noexcept {
+    if (index >= 0 && index < t.column_count()) return true;
+    detail::report("Index out of range.");
+    return false;
+}
+
 } // namespace
 
 iTabledef_impl::iTabledef_impl(iWorktable_impl* owner, std::string_view name, mta::tabledef_t* table)
@@ -92,7 +98,7 @@ void iTabledef_impl::set_comment(const char* text) {
 
 const char* iTabledef_impl::col_name(int index) {
     return with_table__(static_cast<const char*>(nullptr),
-                        [&](mta::tabledef_t& t) { return text_or_null(t.column_name(index)); });
+                        [&](mta::tabledef_t& t) { return admit_column(t, index) ? text_or_null(t.column_name(index)) : nullptr; });
 }
 
 bool iTabledef_impl::set_col_name(int index, const char* name) {
@@ -130,7 +136,7 @@ void iTabledef_impl::set_display_total(bool on) {
 }
 
 int iTabledef_impl::totals_row_func(int col) {
-    return with_table__(0, [&](mta::tabledef_t& t) { return public_totals_func(t.totals_row_func(col)); });
+    return with_table__(0, [&](mta::tabledef_t& t) { return admit_column(t, col) ? public_totals_func(t.totals_row_func(col)) : 0; });
 }
 
 void iTabledef_impl::set_totals_row_func(int col, int func) {
@@ -139,7 +145,7 @@ void iTabledef_impl::set_totals_row_func(int col, int func) {
         return;
     }
     with_table_void__([&](mta::tabledef_t& t) {
-        if (col < 0 || col >= t.column_count()) return detail::report("Index out of range.");
+        if (!admit_column(t, col)) return;
         // Setting only the shown flag would make the last data row the totals
         // row, which hiding it again would clear.
         if (t.totals_row_shown() == 0 && !t.set_display_total(true)) return;

@@ -29,7 +29,6 @@ constexpr std::string_view msg_bad_rename_index = "Sheet index out of range.";
 constexpr std::string_view msg_calc_mode = "type: Invalid parameter value. Please refer to enum CalcTypeEnum in enum.h";
 constexpr std::string_view msg_no_sheet_for_name = "Cannot define a name as there is no worksheet available.";
 constexpr std::string_view msg_empty_style_name = "The name of style cannot be empty.";
-constexpr std::string_view msg_null_style = "Style pointer cannot be empty.";
 constexpr std::string_view msg_no_worksheet = "At least one worksheet is required, please add a worksheet first.";
 constexpr std::string_view msg_sheet_state = "state: Invalid parameter value. Please refer to enum SheetStateEnum in enum.h";
 
@@ -37,8 +36,8 @@ constexpr std::string_view msg_sheet_state = "state: Invalid parameter value. Pl
 // The host numbers the last two the other way round.
 constexpr uint32_t host_to_stored_calc_mode(int type) noexcept { return type == 1 ? 2u : type == 2 ? 1u : 0u; }
 
-// The value of a host's style handle; a handle this library did not make
-// counts as none.
+// The value of a host's style handle; none for a pointer that is not one of
+// the library's handles (detail::style_refusal says why).
 std::optional<mta::style_settings_t> settings_of(iStyle* style) {
     const auto* handle = dynamic_cast<const iStyle_impl*>(style);
     if (!handle) return std::nullopt;
@@ -213,8 +212,8 @@ iWorksheet* iWorkbook_impl::get_sheet(int index) {
 }
 
 int iWorkbook_impl::sheet_type(int index) {
-    if (index < 0) return 0;
     std::lock_guard lock(mutex_);
+    if (!sheet_in_range__(index)) return 0;
     const uint32_t type = workbook_->sheet_type(uint64_t(index));
     return type >= 1 && type <= 3 ? int(type) : 0;
 }
@@ -248,7 +247,7 @@ void iWorkbook_impl::set_sheet_state(int index, int state) {
 const char* iWorkbook_impl::sheet_name(int index) {
     try {
         std::lock_guard lock(mutex_);
-        if (index < 0 || uint64_t(index) >= workbook_->sheet_count()) return nullptr;
+        if (!sheet_in_range__(index)) return nullptr;
         const uint64_t i = uint64_t(index);
         // A chart sheet has no handle: its name is handed out from a copy, as
         // the records move.
@@ -429,7 +428,7 @@ iStyle* iWorkbook_impl::add_custom_style(const char* name, iStyle* style) {
         // before this document's lock.
         std::optional<mta::style_settings_t> settings = settings_of(style);
         if (!settings) {
-            detail::report(msg_null_style);
+            detail::report(detail::style_refusal(style));
             return nullptr;
         }
         std::lock_guard lock(mutex_);
@@ -451,7 +450,7 @@ bool iWorkbook_impl::modify_named_style(const char* name, iStyle* style) {
         mta::style_manager_t* manager = style_manager__();
         if (!manager) return false;
         if (!settings) {
-            detail::report(msg_null_style);
+            detail::report(detail::style_refusal(style));
             return false;
         }
         if (!name || !*name) {

@@ -6,8 +6,12 @@
 #include "coord.h"
 #include "datetime.h"
 #include "sheet_limits.h"
+#include "text_utils.h"
 
 #include <cmath>
+#include <cstddef>
+#include <stdexcept>
+#include <string>
 #include <string_view>
 
 namespace vex::detail {
@@ -39,6 +43,18 @@ inline bool admit_serial(double serial) noexcept {
     if (serial_fits_ticks(serial)) return true;
     report("Invalid numeric value.");
     return false;
+}
+
+// Longer cell texts and formulas make other applications refuse or repair the
+// saved file. Only what hosts hand in is held to them: files load as they are.
+inline constexpr size_t max_text_units = 32767;
+inline constexpr size_t max_formula_units = 8192;
+
+// Throws "The <what> is longer than <limit> characters.", counted in UTF-16
+// units; those never outnumber the UTF-8 bytes, so short texts are not counted.
+inline void check_length(std::string_view text, size_t limit, std::string_view what) {
+    if (text.size() <= limit || utf16_length(text) <= limit) return;
+    throw std::runtime_error("The " + std::string(what) + " is longer than " + std::to_string(limit) + " characters.");
 }
 
 // The range of two corners given in any order.

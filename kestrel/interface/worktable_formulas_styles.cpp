@@ -28,7 +28,6 @@ using detail::admit_serial;
 using detail::inside_limits;
 
 constexpr std::string_view msg_empty_formula = "The formula expression can not be empty.";
-constexpr std::string_view msg_null_style = "Style pointer cannot be empty.";
 
 std::string_view trim_blanks(std::string_view s) noexcept {
     while (!s.empty() && ascii_is_space(s.front())) s.remove_prefix(1);
@@ -44,11 +43,10 @@ std::string_view formula_body(std::string_view text) noexcept {
     return text;
 }
 
-// The value of a host's style handle; none for a null or foreign handle, with
-// the refusal left.
+// The value of a host's style handle; none, with the refusal left, for a
+// pointer that is not one of the library's handles.
 std::optional<mta::style_settings_t> settings_of(iStyle* style) {
-    if (const auto* handle = dynamic_cast<const iStyle_impl*>(style)) return handle->settings();
-    detail::report(msg_null_style);
+    if (const iStyle_impl* handle = detail::admit_style(style)) return handle->settings();
     return std::nullopt;
 }
 
@@ -84,6 +82,7 @@ bool iWorktable_impl::set_formula(int row, int col, const char* formula) {
         if (!detail::host_texts_ok({formula})) throw std::runtime_error(std::string(detail::bad_text_message));
         const std::string_view body = formula_body(formula);
         if (body.empty()) throw std::runtime_error(std::string(msg_empty_formula));
+        detail::check_length(body, detail::max_formula_units, "formula");
         return sheet_->set_formula(row, col, body);
     });
 }
@@ -112,6 +111,7 @@ bool iWorktable_impl::set_formula_string(int row, int col, const char* text) {
     }
     return guarded(false, [&] {
         if (!detail::host_texts_ok({text})) throw std::runtime_error(std::string(detail::bad_text_message));
+        detail::check_length(text, detail::max_text_units, "text");
         return store_result(*sheet_, row, col, std::string_view(text));
     });
 }
@@ -165,6 +165,9 @@ void iWorktable_impl::set_cell_style(int row, int col, iStyle* style) {
 }
 
 void iWorktable_impl::set_range_style(int first_row, int first_col, int last_row, int last_col, iStyle* style) {
+    // A corner outside the sheet would be clamped to its edge and style far
+    // more cells than the host named.
+    if (!admit_cell(first_row, first_col) || !admit_cell(last_row, last_col)) return;
     try {
         const std::optional<mta::style_settings_t> settings = settings_of(style);
         if (!settings) return;
@@ -189,13 +192,12 @@ iRichtext* iWorktable_impl::get_richtext(int row, int col) {
 
 bool iWorktable_impl::set_richtext(int row, int col, iRichtext* text) {
     if (!admit_cell(row, col)) return false;
-    const auto* handle = dynamic_cast<const iRichtext_impl*>(text);
-    if (!handle) {
-        detail::report("Rich text cannot be empty.");
-        return false;
-    }
+    const auto* handle =
+        detail::admit_own<iRichtext_impl>(text, detail::null_richtext_message, detail::foreign_richtext_message);
+    if (!handle) return false;
     try {
         mta::richtext_t value = handle->value();
+        detail::check_length(value.plain_text(), detail::max_text_units, "text");
         return guarded(false, [&] { return sheet_->set_richtext(row, col, std::move(value)); });
     } catch (...) {
         detail::report_exception();

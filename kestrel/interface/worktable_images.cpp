@@ -134,7 +134,14 @@ int iWorktable_impl::image_num() {
 }
 
 int iWorktable_impl::get_image_id(int index) {
-    return guarded(-1, [&] { return sheet_->get_image_manager()->get_image_id(sheet_->sheet_id(), index); });
+    return guarded(-1, [&] {
+        const image::table_image_manager& images = *sheet_->get_image_manager();
+        if (index < 0 || index >= images.image_num(sheet_->sheet_id())) {
+            detail::report("Index out of range.");
+            return -1;
+        }
+        return images.get_image_id(sheet_->sheet_id(), index);
+    });
 }
 
 int iWorktable_impl::image_anchor_type(int id) {
@@ -236,6 +243,7 @@ bool iWorktable_impl::merge(int first_row, int first_col, int last_row, int last
 }
 
 bool iWorktable_impl::unmerge(int row, int col) {
+    if (!detail::admit_cell(row, col)) return false;
     return guarded(false, [&] { return sheet_->merged_cells().unmerge(row, col) == 1; });
 }
 

@@ -97,6 +97,7 @@ bool iWorktable_impl::set_text(int row, int col, const char* text) {
     return guarded(false, [&] {
         // Checked in place: a copy per cell would cost more than the store.
         if (!detail::host_texts_ok({text})) throw std::runtime_error(std::string(detail::bad_text_message));
+        detail::check_length(text, detail::max_text_units, "text");
         return sheet_->set_text(row, col, text);
     });
 }

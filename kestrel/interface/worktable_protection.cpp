@@ -33,6 +33,14 @@ uint32_t stored_options(int host) noexcept {
     return out;
 }
 
+// A span reaching outside the sheet groups nothing; the host is told so.
+bool admit_span(bool inside) noexcept {
+    if (!inside) detail::report(detail::illegal_cell_message);
+    return inside;
+}
+bool admit_rows(int a, int b) noexcept { return admit_span(get_sheet_limits().valid_row(a) && get_sheet_limits().valid_row(b)); }
+bool admit_cols(int a, int b) noexcept { return admit_span(get_sheet_limits().valid_col(a) && get_sheet_limits().valid_col(b)); }
+
 int outline_level(const mta::outline_store_t& store, int index, bool* collapsed) noexcept {
     bool c = false;
     const int64_t level = store.outline_level(index, c);
@@ -86,18 +94,22 @@ bool iWorktable_impl::delete_editable_range(int index) {
 // ---- outlines ----
 
 void iWorktable_impl::group_rows(int first, int last, bool collapsed) {
+    if (!admit_rows(first, last)) return;
     guarded_void([&] { sheet_->row_outline().group_outline(first, last, collapsed); });
 }
 
 void iWorktable_impl::ungroup_rows(int first, int last) {
+    if (!admit_rows(first, last)) return;
     guarded_void([&] { sheet_->row_outline().ungroup_outline(first, last); });
 }
 
 void iWorktable_impl::group_cols(int first, int last, bool collapsed) {
+    if (!admit_cols(first, last)) return;
     guarded_void([&] { sheet_->col_outline().group_outline(first, last, collapsed); });
 }
 
 void iWorktable_impl::ungroup_cols(int first, int last) {
+    if (!admit_cols(first, last)) return;
     guarded_void([&] { sheet_->col_outline().ungroup_outline(first, last); });
 }
 

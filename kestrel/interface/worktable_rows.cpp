@@ -36,14 +36,13 @@ bool admit_unit(int unit, std::string_view enumeration) noexcept {
 }
 
 constexpr std::string_view row_message = "The row out of range.";
+constexpr std::string_view one_row_message = "Row out of range.";
+constexpr std::string_view one_col_message = "Column out of range.";
 constexpr std::string_view col_message = "The col out of range.";
 constexpr std::string_view row_span_message = "The startRow or stopRow out of range.";
 constexpr std::string_view col_span_message = "The startCol or stopCol out of range.";
 constexpr std::string_view shift_rows_message = "The startRow or endRow out of range.";
 constexpr std::string_view shift_cols_message = "The startCol or endCol out of range.";
-
-// The value of a host's style handle; null for one this library did not make.
-const iStyle_impl* style_handle(iStyle* style) { return dynamic_cast<const iStyle_impl*>(style); }
 
 } // namespace
 
@@ -128,32 +127,34 @@ iStyle* iWorktable_impl::load_shared_style__(const mta::style_settings_t& settin
 }
 
 iStyle* iWorktable_impl::row_style(int row) {
+    if (!admit(limits().valid_row(row), one_row_message)) return nullptr;
     return guarded(static_cast<iStyle*>(nullptr), [&] { return load_shared_style__(sheet_->row_style(row)); });
 }
 
 iStyle* iWorktable_impl::col_style(int col) {
+    if (!admit(limits().valid_col(col), one_col_message)) return nullptr;
     return guarded(static_cast<iStyle*>(nullptr), [&] { return load_shared_style__(sheet_->col_style(col)); });
 }
 
 void iWorktable_impl::set_row_style(int first, int last, iStyle* style) {
-    const iStyle_impl* handle = style_handle(style);
+    const iStyle_impl* handle = detail::admit_style(style);
     if (!handle || !admit(rows_ok(first, last), row_span_message)) return;
     guarded_void([&] { sheet_->set_row_style(first, last, handle->settings()); });
 }
 
 void iWorktable_impl::set_col_style(int first, int last, iStyle* style) {
-    const iStyle_impl* handle = style_handle(style);
+    const iStyle_impl* handle = detail::admit_style(style);
     if (!handle || !admit(cols_ok(first, last), col_span_message)) return;
     guarded_void([&] { sheet_->set_col_style(first, last, handle->settings()); });
 }
 
 void iWorktable_impl::remove_row_style(int row) {
-    if (!admit(limits().valid_row(row), "Row out of range.")) return;
+    if (!admit(limits().valid_row(row), one_row_message)) return;
     guarded_void([&] { sheet_->remove_row_style(row, row); });
 }
 
 void iWorktable_impl::remove_col_style(int col) {
-    if (!admit(limits().valid_col(col), "Column out of range.")) return;
+    if (!admit(limits().valid_col(col), one_col_message)) return;
     guarded_void([&] { sheet_->remove_col_style(col, col); });
 }
 

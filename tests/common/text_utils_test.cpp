@@ -164,6 +164,9 @@ TEST(strings, helpers) {
     EXPECT_EQ(utf8_length(name), 31u);
     EXPECT_EQ(utf8_length("\xF0\x9F\x98\x80x"), 2u);
     EXPECT_EQ(utf8_length("\xE2\x82"), 1u);  // a cut sequence still ends the walk
+    EXPECT_EQ(utf16_length(name), 31u);
+    EXPECT_EQ(utf16_length("\xF0\x9F\x98\x80x\xE2\x82\xAC"), 4u);  // a pair, then one unit each
+    EXPECT_EQ(utf16_length(""), 0u);
 
     EXPECT_TRUE(cstr_equal("a", "a"));
     EXPECT_FALSE(cstr_equal("a", nullptr) || cstr_equal(nullptr, nullptr));

@@ -175,6 +175,19 @@ TEST(numfmt_classification, error_texts) {
     EXPECT_EQ(number_format_t(nullptr).get_format_type(1), rule_type_enum::none);
 }
 
+// Hosts may hand in what a workbook can hold: codes the engine reads as
+// invalid for other reasons (four sections without "@") stay theirs to store.
+TEST(numfmt_classification, host_codes) {
+    const auto host_failure = [](const char* code) { return what_of([&] { check_host_code(code); }); };
+    for (const char* code : {"[[[[", "0.00[Red", "0;0;0;0;0", "@;@;@;@;@", "0.0\"kg", "0;\"a;b", "[Red]0;["})
+        EXPECT_EQ(host_failure(code), "number format error: parsing error.") << code;
+    EXPECT_EQ(host_failure("[>5x]0"), "number format error: parsing error.");
+    EXPECT_EQ(host_failure("\"\xC3\""), "number format error: Invalid character in format code.");
+    for (const char* code : std::initializer_list<const char*>{"#,##0.00;[Red]-#,##0.00", "yyyy-mm-dd", "[$-409]General", "0;0;0;0", "0;-0;;@",
+                             "\"a;b;c;d;e\"", "0\\;0\\;0\\;0\\;0", "", nullptr, "[Foo]0"})
+        EXPECT_EQ(host_failure(code), "no exception") << (code ? code : "null");
+}
+
 // Random codes from the token alphabet, bad bytes and unclosed openers included:
 // every code either parses or throws numfmt_error, and classifies within range.
 TEST(numfmt_classification, random_codes_never_fail) {

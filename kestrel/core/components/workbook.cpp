@@ -304,6 +304,17 @@ void workbook_t::set_sheet_state(uint64_t index, uint32_t state) {
         set_run_message(msg_bad_index);
         return;
     }
+    // Saved without a visible sheet, the workbook is refused or repaired by
+    // other applications.
+    const auto visible_elsewhere = [&] {
+        for (uint64_t i = 0; i < record_.sheets.size(); ++i)
+            if (i != index && record_.sheets[i].state == 0) return true;
+        return false;
+    };
+    if (state != 0 && !visible_elsewhere()) {
+        set_run_message("A workbook needs one visible sheet.");
+        return;
+    }
     record_.sheets[index].state = state;
 }
 

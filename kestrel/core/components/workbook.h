@@ -145,6 +145,7 @@ public:
     uint32_t sheet_index(const worksheet_t* sheet) const noexcept;
     uint32_t sheet_type(uint64_t index) const noexcept;
     uint32_t sheet_state(uint64_t index) const;
+    // Refuses to hide the last visible sheet.
     void set_sheet_state(uint64_t index, uint32_t state);
     std::string next_sheet_name() const;
     uint32_t next_sheet_id() const;

@@ -325,18 +325,6 @@ xml_part_t* worktable_t::table_part_named__(std::string_view name) const {
     return nullptr;
 }
 
-bool worktable_t::table_name_elsewhere__(std::string_view name) const {
-    const xml_part_t* book = workbook_part_above(get_part());
-    const auto* workbook = book ? dynamic_cast<const workbook_t*>(book->get_component()) : nullptr;
-    if (!workbook) return false;
-    for (uint64_t i = 0; i < workbook->sheet_count(); ++i) {
-        const worksheet_t* sheet = workbook->sheet_at(i);
-        const worktable_t* other = sheet ? sheet->worktable() : nullptr;
-        if (other && other != this && other->tabledefs().find(name)) return true;
-    }
-    return false;
-}
-
 void worktable_t::name_columns__(mta::tabledef_t& table) {
     const range_t& at = table.range();
     const int width = table.column_count();
@@ -368,7 +356,7 @@ mta::tabledef_t* worktable_t::add_tabledef(std::string_view name, const range_t&
     if (name.empty()) return refused("Table name can not be empty.");
     if (!is_valid_range(range)) return refused("Table range is out of scope.");
     if (tabledefs().find(name)) return refused("Table already exists.");
-    if (table_name_elsewhere__(name)) return refused(msg_table_name_taken);
+    if (table_name_taken(name)) return refused(msg_table_name_taken);
     if (!merged_cells().all_within(range)) return refused("The range of the table conflicts with a merged cell range.");
     // The list unmerges what lies inside once it accepts the table, so a
     // refusal there leaves the merges as they were.
@@ -403,7 +391,10 @@ void worktable_t::on_table_removed__(std::string_view name) {
 }
 
 mta::tabledef_t* worktable_t::rename_tabledef(std::string_view old_name, std::string_view new_name) {
-    if (table_name_elsewhere__(new_name)) return refused(msg_table_name_taken);
+    // An exact name of this sheet is the list's to refuse; the table may take
+    // its own name in another case.
+    if (!tabledefs().find(new_name) && table_name_taken(new_name, tabledefs().find(old_name)))
+        return refused(msg_table_name_taken);
     mta::tabledef_t* table = tabledefs().rename(old_name, new_name);
     if (!table) return nullptr;
     xml_part_t* part = table_part_named__(old_name);

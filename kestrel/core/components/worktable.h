@@ -83,10 +83,11 @@ public:
     worksheet_t* get_worksheet() const noexcept;
 
     // ---- tables ----
-    // Table names are unique in the whole workbook.
+    // Table names are unique in the whole workbook, and no defined name has
+    // one, in any case.
     // Null with the reason in the last message: "Table name can not be
     // empty.", "Table range is out of scope.", "Table already exists.", "Table
-    // name already exists." (on another sheet), "The range of the table
+    // name already exists." (taken as table_name_taken says), "The range of the table
     // conflicts with a merged cell range.", or the table list's own. Merged
     // ranges inside the table are unmerged. A header cell holding a value
     // names its column (a repeat gets the lowest number suffix that makes it
@@ -96,8 +97,8 @@ public:
     // Clears the table's cells and styles and drops its part; false when no
     // table part has that name.
     bool delete_tabledef(std::string_view name);
-    // Null when the name is taken on another sheet ("Table name already
-    // exists.") or the table list refuses; throws kestrel_error when the list
+    // Null when another table or a defined name has the name in any case
+    // ("Table name already exists.") or the table list refuses; throws kestrel_error when the list
     // renamed a table no part holds.
     mta::tabledef_t* rename_tabledef(std::string_view old_name, std::string_view new_name);
     // A table the store let go takes its part (and so its relationship) along.
@@ -158,7 +159,6 @@ public:
 
 private:
     xml_part_t* table_part_named__(std::string_view name) const;
-    bool table_name_elsewhere__(std::string_view name) const;
     void name_columns__(mta::tabledef_t& table);
     // Shows the new picture through the drawing; the id, or what the manager gave.
     int32_t show_image__(int32_t id, image_part_t* part);

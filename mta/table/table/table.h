@@ -433,10 +433,17 @@ public:
     // references." for an unqualified reference, a parser error's own message,
     // else as add_defined_name.
     bool set_defined_name(const defined_name_key_t& key, std::string_view expression);
+    // Whether a table of any sheet of the workbook other than `except`, or a
+    // defined name of any scope, has the name in any case: table names are
+    // unique in a workbook and share the formulas' names with defined names.
+    bool table_name_taken(std::string_view name, const tabledef_t* except = nullptr) const;
 
 private:
     friend class table_registry_t;
     void use_shared__(table_registry_t& registry, uint32_t grid_id, uint32_t workbook, workbook_shared_t& shared);
+    // The sheets of this table's workbook, this one alone while unregistered.
+    std::vector<Table*> workbook_sheets__() const;
+    bool names_table__(std::string_view name, const tabledef_t* except) const;
 
     // False, with the reason in the last message, for a cell that may not take a
     // value. Most sheets have neither tables nor merges: that test is inline.

@@ -4,8 +4,10 @@
 #include "mta/formula/expression_syntax.h"
 #include "mta/table/formula_model/reference_rewrite.h"
 #include "mta/table/formula_model/table_formula_model.h"
+#include "mta/table/table/table_registry.h"
 #include "run_message.h"
 #include "text_utils.h"
+#include "unicode.h"
 
 #include <algorithm>
 #include <string>
@@ -57,7 +59,7 @@ bool Table::add_defined_name(std::string_view name, std::string_view expression,
 bool Table::set_defined_name(const defined_name_key_t& key, std::string_view expression) {
     // Saved, such a name would make other applications refuse the file, or
     // read it as a cell and shift it with its rows.
-    if (!is_valid_defined_name(key.name)) return refuse("Invalid defined name.");
+    if (!is_valid_defined_name(key.name) || names_table__(key.name, nullptr)) return refuse("Invalid defined name.");
     if (expression.empty()) return refuse("Defined name parsing error.");
     defined_name_store_t* store = get_defined_names();
     if (!store) return false;
@@ -79,6 +81,24 @@ bool Table::set_defined_name(const defined_name_key_t& key, std::string_view exp
     if (unqualified) return refuse("Please add the sheet name and '!' before the cell and range references.");
     if (!store->add(key, expression, std::move(tokens))) return refuse("Duplicate defined name.");
     return true;
+}
+
+std::vector<Table*> Table::workbook_sheets__() const {
+    if (registered_) return get_table_registry().tables_of(workbook_);
+    return {const_cast<Table*>(this)};
+}
+
+bool Table::names_table__(std::string_view name, const tabledef_t* except) const {
+    for (const Table* sheet : workbook_sheets__())
+        for (const auto& [other, table] : sheet->tabledefs().all())
+            if (table != except && utf8_iequals(other, name)) return true;
+    return false;
+}
+
+bool Table::table_name_taken(std::string_view name, const tabledef_t* except) const {
+    if (names_table__(name, except)) return true;
+    const defined_name_store_t* store = get_defined_names();
+    return store && store->contains_name_in_any_case(name);
 }
 
 } // namespace vex::mta

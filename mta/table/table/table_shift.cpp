@@ -37,7 +37,7 @@ bool may_reference(const formula::formula_cell& cell, int32_t grid) {
 std::vector<formula::formula_cell*> Table::rewrite_formulas__(const band_shift_t& s) {
     std::vector<formula::formula_cell*> rewritten;
     const int32_t grid = int32_t(sheet_id_);
-    const std::vector<Table*> sheets = registered_ ? get_table_registry().tables_of(workbook_) : std::vector<Table*>{this};
+    const std::vector<Table*> sheets = workbook_sheets__();
     formula::cell_tracker_t& tracker = formula::get_cell_tracker();
     for (Table* sheet : sheets) {
         const bool own = sheet == this;

@@ -86,15 +86,16 @@ TEST_F(worktable_rows, row_and_column_styles_through_the_shared_handle) {
     wt->remove_row_style(3);
     EXPECT_EQ(static_cast<vex::iStyle_impl*>(wt->row_style(3))->settings().font().bold, 0);
     EXPECT_EQ(static_cast<vex::iStyle_impl*>(wt->row_style(4))->settings().font().bold, 1);
-    EXPECT_EQ(wt->row_style(0), shared);
+    // Outside the sheet: no handle, the shared one left as it was.
+    EXPECT_EQ(wt->row_style(0), nullptr);
     EXPECT_EQ(last_message(), "Row out of range.");
-    EXPECT_EQ(shared->settings(), vex::mta::style_settings_t{});
-    EXPECT_EQ(wt->col_style(16385), shared);
+    EXPECT_EQ(shared->settings().font().bold, 1);
+    EXPECT_EQ(wt->col_style(16385), nullptr);
     EXPECT_EQ(last_message(), "Column out of range.");
 
     vex::set_run_message("marker");
     wt->set_row_style(0, 1, nullptr);
-    EXPECT_EQ(last_message(), "marker");
+    EXPECT_EQ(last_message(), "Style pointer cannot be empty.");
     wt->set_row_style(0, 1, &given);
     EXPECT_EQ(last_message(), "The startRow or stopRow out of range.");
     wt->set_col_style(1, 16385, &given);

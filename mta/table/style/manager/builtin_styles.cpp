@@ -1,5 +1,8 @@
 #include "mta/table/style/manager/builtin_styles.h"
 
+#include "text_utils.h"
+
+#include <algorithm>
 #include <array>
 #include <string>
 #include <unordered_map>
@@ -203,6 +206,11 @@ const builtin_style_t* find_builtin_style(std::string_view name) {
     const auto& e = get_tables().entries;
     const auto it = e.find(name);
     return it == e.end() ? nullptr : &it->second;
+}
+
+bool is_builtin_style_name_in_any_case(std::string_view name) noexcept {
+    return !name.empty() && std::any_of(style_names.begin(), style_names.end(),
+                                        [&](std::string_view known) { return ascii_iequals(known, name); });
 }
 
 const xf_t& builtin_style_record(size_t k) { return get_tables().records.at(k); }

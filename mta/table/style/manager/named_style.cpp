@@ -1,5 +1,9 @@
 #include "mta/table/style/manager/named_style.h"
 
+#include "text_utils.h"
+
+#include <algorithm>
+
 namespace vex::mta {
 
 const named_style_t* named_style_list_t::find(std::string_view name) const {
@@ -10,6 +14,10 @@ const named_style_t* named_style_list_t::find(std::string_view name) const {
 named_style_t* named_style_list_t::find(std::string_view name) {
     const auto it = index_.find(name);
     return it == index_.end() ? nullptr : &styles_[it->second];
+}
+
+bool named_style_list_t::contains_in_any_case(std::string_view name) const {
+    return std::any_of(styles_.begin(), styles_.end(), [&](const named_style_t& s) { return ascii_iequals(s.name, name); });
 }
 
 named_style_t* named_style_list_t::find_builtin(int32_t builtin_id) {

@@ -467,7 +467,9 @@ xf_t style_manager_t::whole_style_xf__(const style_settings_t& s) {
 
 bool style_manager_t::add_custom_style(std::string_view name, style_settings_t& s) {
     const std::lock_guard guard(mutex_);
-    if (impl_->named_styles.contains(name) || find_builtin_style(name))
+    // Applications read style names without regard to ASCII case: a custom
+    // "Normal" beside the built-in "normal" would be one style to them.
+    if (impl_->named_styles.contains_in_any_case(name) || is_builtin_style_name_in_any_case(name))
         throw mta_error("Duplicate style name: " + std::string(name));
     // Checked before anything is interned, so a refusal leaves no trace.
     const uint32_t numfmt = resolve_numfmt__(s.numfmt_id(), s.numfmt_code());

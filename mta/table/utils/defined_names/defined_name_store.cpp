@@ -8,6 +8,7 @@
 #include "mta/table/utils/band_shift.h"
 #include "mta/table/utils/range_check.h"
 #include "sheet_limits.h"
+#include "unicode.h"
 
 #include <algorithm>
 #include <mutex>
@@ -77,6 +78,11 @@ uint32_t defined_name_store_t::local_sheet_id_at(size_t n) const noexcept {
 bool defined_name_store_t::contains_name(std::string_view name) const noexcept {
     std::shared_lock lock(mutex_);
     return std::any_of(names_.begin(), names_.end(), [&](const auto& node) { return node->name == name; });
+}
+
+bool defined_name_store_t::contains_name_in_any_case(std::string_view name) const noexcept {
+    std::shared_lock lock(mutex_);
+    return std::any_of(names_.begin(), names_.end(), [&](const auto& node) { return utf8_iequals(node->name, name); });
 }
 
 const defined_name_entry_t* defined_name_store_t::find(const defined_name_key_t& key) const {

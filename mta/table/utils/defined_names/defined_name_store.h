@@ -86,6 +86,8 @@ public:
     bool contains(const defined_name_key_t& key) const;
     // Under any scope; case-sensitive.
     bool contains_name(std::string_view name) const noexcept;
+    // Under any scope, in any case (as applications match names).
+    bool contains_name_in_any_case(std::string_view name) const noexcept;
     const defined_name_entry_t* find(const defined_name_key_t& key) const;
     defined_name_entry_t* find(const defined_name_key_t& key);
     const std::vector<formula::token_t>* tokens_of(const defined_name_key_t& key) const;

@@ -245,7 +245,7 @@ bool tabledef_t::delete_column(std::string_view name) {
         // The shift may destroy this table when it was its last column.
         return owner_ && owner_->shift_range_left(range_.first.row, range_.last.row, col, col);
     }
-    return false;
+    return refuse("No such column: " + std::string(name));
 }
 
 bool tabledef_t::delete_column_by_index(int i) {

@@ -318,8 +318,11 @@ TEST(workbook, lookups_state_and_modes) {
     EXPECT_EQ(f.wb.sheet_index(nullptr), 0xFFFFFFFFu);
     EXPECT_EQ(f.wb.sheet_type(0), 1u);
     EXPECT_EQ(f.wb.sheet_type(1), 0u);
+    // The only sheet stays visible: a workbook needs one.
+    clear_message();
     f.wb.set_sheet_state(0, 2);
-    EXPECT_EQ(f.wb.sheet_state(0), 2u);
+    EXPECT_EQ(f.wb.sheet_state(0), 0u);
+    EXPECT_EQ(message(), "A workbook needs one visible sheet.");
     clear_message();
     f.wb.set_sheet_state(1, 1);
     EXPECT_EQ(message(), "Index out of range.");

@@ -291,6 +291,17 @@ TEST(assign_for_workbook_styles, number_formats_are_renumbered) {
     EXPECT_EQ(*t->dxfs[0].numfmt, (mta::dxf_numfmt_t{165, "[h]:mm"})) << "the id its code has";
 }
 
+// Codes a host may not set (open brackets, five sections) load as the file
+// gives them.
+TEST(assign_for_workbook_styles, codes_hosts_may_not_set_are_kept) {
+    const auto t = read("<numFmts><numFmt numFmtId=\"170\" formatCode=\"0;0;0;0;0\"/><numFmt numFmtId=\"171\" "
+                        "formatCode=\"[[[[\"/><numFmt numFmtId=\"172\" formatCode=\"0&quot;kg\"/></numFmts>" +
+                        xfs("<xf numFmtId=\"170\"/><xf numFmtId=\"171\"/><xf numFmtId=\"172\"/>"));
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(std::vector<std::string>(t->custom_numfmt_codes.begin(), t->custom_numfmt_codes.end()),
+              (std::vector<std::string>{"0;0;0;0;0", "[[[[", "0\"kg"}));
+}
+
 // Ids past their lists (or negative) are record 0; a cell-style past the
 // style formats too; over 65,536 cell formats is refused.
 TEST(assign_for_workbook_styles, hostile_ids_and_counts) {

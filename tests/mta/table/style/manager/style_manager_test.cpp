@@ -253,7 +253,8 @@ TEST(style_manager, built_in_styles_come_into_use_on_demand) {
 
 TEST(style_manager, custom_styles) {
     style_manager_t m;
-    for (const char* taken : {"normal", "heading1", "accent6pct60"}) {
+    // Applications match style names in any ASCII case.
+    for (const char* taken : {"normal", "heading1", "accent6pct60", "Normal", "COMMA", "Accent6Pct60"}) {
         style_settings_t s;
         EXPECT_EQ(what_of<mta_error>([&] { m.add_custom_style(taken, s); }),
                   std::string("mtads error: Duplicate style name: ") + taken);
@@ -264,6 +265,9 @@ TEST(style_manager, custom_styles) {
     ASSERT_TRUE(m.add_custom_style("Percent2", pct));
     EXPECT_EQ(pct.style_id(), 1);
     EXPECT_THROW(m.add_custom_style("Percent2", pct), mta_error);
+    EXPECT_EQ(what_of<mta_error>([&] { m.add_custom_style("PERCENT2", pct); }),
+              "mtads error: Duplicate style name: PERCENT2");
+    EXPECT_EQ(pct.style_id(), 1);
 
     // The style keeps its number format and its alignment.
     const auto back = m.get_named_style("Percent2");
