@@ -20,7 +20,8 @@
 
 /* Handles. Each family takes its own type; the library owns the objects behind
  * them. In C++ they are the abstract interfaces of interfaces.h, which a host
- * may also call directly. */
+ * may also call directly; a style or rich text handed to a function must be one
+ * the library made, and an object of a host's own class is refused. */
 #ifdef __cplusplus
 #include <cstddef>
 

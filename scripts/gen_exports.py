@@ -442,6 +442,8 @@ def write_interfaces(fams):
 // - A shared handle (cell_style, row_style, col_style) and the rich text of
 //   get_richtext stay the sheet's or the workbook's: copy what must outlive the
 //   next such call; release() only empties them.
+// A style or rich text handed to a slot must be one the library made: an object
+// of a host's own class is refused with a message saying so.
 
 namespace vex {
 """]

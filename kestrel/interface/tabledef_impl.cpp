@@ -97,8 +97,9 @@ void iTabledef_impl::set_comment(const char* text) {
 }
 
 const char* iTabledef_impl::col_name(int index) {
-    return with_table__(static_cast<const char*>(nullptr),
-                        [&](mta::tabledef_t& t) { return admit_column(t, index) ? text_or_null(t.column_name(index)) : nullptr; });
+    return with_table__(static_cast<const char*>(nullptr), [&](mta::tabledef_t& t) {
+        return admit_column(t, index) ? text_or_null(t.column_name(index)) : nullptr;
+    });
 }
 
 bool iTabledef_impl::set_col_name(int index, const char* name) {
@@ -136,7 +137,9 @@ void iTabledef_impl::set_display_total(bool on) {
 }
 
 int iTabledef_impl::totals_row_func(int col) {
-    return with_table__(0, [&](mta::tabledef_t& t) { return admit_column(t, col) ? public_totals_func(t.totals_row_func(col)) : 0; });
+    return with_table__(0, [&](mta::tabledef_t& t) {
+        return admit_column(t, col) ? public_totals_func(t.totals_row_func(col)) : 0;
+    });
 }
 
 void iTabledef_impl::set_totals_row_func(int col, int func) {

@@ -38,8 +38,12 @@ bool admit_span(bool inside) noexcept {
     if (!inside) detail::report(detail::illegal_cell_message);
     return inside;
 }
-bool admit_rows(int a, int b) noexcept { return admit_span(get_sheet_limits().valid_row(a) && get_sheet_limits().valid_row(b)); }
-bool admit_cols(int a, int b) noexcept { return admit_span(get_sheet_limits().valid_col(a) && get_sheet_limits().valid_col(b)); }
+bool admit_rows(int a, int b) noexcept {
+    return admit_span(get_sheet_limits().valid_row(a) && get_sheet_limits().valid_row(b));
+}
+bool admit_cols(int a, int b) noexcept {
+    return admit_span(get_sheet_limits().valid_col(a) && get_sheet_limits().valid_col(b));
+}
 
 int outline_level(const mta::outline_store_t& store, int index, bool* collapsed) noexcept {
     bool c = false;

@@ -17,7 +17,8 @@ named_style_t* named_style_list_t::find(std::string_view name) {
 }
 
 bool named_style_list_t::contains_in_any_case(std::string_view name) const {
-    return std::any_of(styles_.begin(), styles_.end(), [&](const named_style_t& s) { return ascii_iequals(s.name, name); });
+    return std::any_of(styles_.begin(), styles_.end(),
+                       [&](const named_style_t& s) { return ascii_iequals(s.name, name); });
 }
 
 named_style_t* named_style_list_t::find_builtin(int32_t builtin_id) {
