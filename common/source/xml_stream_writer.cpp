@@ -122,6 +122,10 @@ void xml_stream_writer::write_attributes(const sxml::xml_attribute_t* list) {
     for (; list; list = list->next) put_attribute(list->name, list->value, escapes.parsed_attribute.data());
 }
 
+void xml_stream_writer::write_parsed_attribute(std::string_view name, std::string_view value) {
+    put_attribute(name, value, escapes.parsed_attribute.data());
+}
+
 void xml_stream_writer::put_attribute(std::string_view name, std::string_view value, const unsigned char* classes) {
     flush_if_full();
     put(' ');

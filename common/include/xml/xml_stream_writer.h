@@ -44,6 +44,8 @@ public:
     void start_element(std::string_view name);                    // <name
     void write_attribute(std::string_view name, std::string_view value);  //  name="value"
     void write_attributes(const sxml::xml_attribute_t* list);     // each, in list order
+    // A value the pull parser read, escaped as write_attributes escapes it.
+    void write_parsed_attribute(std::string_view name, std::string_view value);
     void close_start_tag();                                       // >
     void end_empty_element();                                     // />
     void end_element(std::string_view name);                      // </name>

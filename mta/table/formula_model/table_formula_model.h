@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -78,6 +79,10 @@ public:
     void follow_shared_master(uint32_t shared_index, std::string_view text, const vex::coord_t& at);
     // Null for a shared index no master has set.
     const shared_formula_entry_t* shared_formula(uint32_t shared_index) const;
+    // A shared follower whose group lost its first cell (overwritten, cleared,
+    // its row deleted) cannot be written as one of the group: its own text, to
+    // stand alone. Nothing for any other cell.
+    std::optional<std::string> orphaned_follower_text(const formula_cell& cell) const;
 
     struct impl;
 
