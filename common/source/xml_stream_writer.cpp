@@ -135,6 +135,10 @@ void xml_stream_writer::write_uri_attribute(std::string_view name, std::string_v
     put_attribute(name, value, escapes.uri.data());
 }
 
+void xml_stream_writer::write_parsed_attribute(std::string_view name, std::string_view value) {
+    put_attribute(name, value, escapes.parsed_attribute.data());
+}
+
 void xml_stream_writer::put_attribute(std::string_view name, std::string_view value, const unsigned char* classes) {
     flush_if_full();
     put(' ');

@@ -7,6 +7,8 @@ namespace vex::mta {
 
 struct rc_record_t {
     static constexpr uint8_t custom_size = 1;  // custom height (rows) or width (columns)
+    // Rows: read with collapsed="1", which goes back on this row.
+    static constexpr uint8_t collapsed_row = 2;
     static constexpr uint8_t hidden = 4;
     // Kept from a loaded sheet and written back.
     static constexpr uint8_t thick_top = 8;      // rows

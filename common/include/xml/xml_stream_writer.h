@@ -48,6 +48,8 @@ public:
     // escape, which belongs to SpreadsheetML texts; a control character or a
     // noncharacter, which no URI holds, goes out percent-encoded.
     void write_uri_attribute(std::string_view name, std::string_view value);
+    // A value the pull parser read, escaped as write_attributes escapes it.
+    void write_parsed_attribute(std::string_view name, std::string_view value);
     void close_start_tag();                                       // >
     void end_empty_element();                                     // />
     void end_element(std::string_view name);                      // </name>

@@ -67,4 +67,10 @@ const cell_metadata_t* sheet_periphery_t::metadata_at(int32_t row, int32_t col) 
     return it == cell_metadata.end() ? nullptr : &it->second;
 }
 
+const std::string* sheet_periphery_t::error_literal_at(int32_t row, int32_t col) const noexcept {
+    if (error_literals.empty()) return nullptr;
+    const auto it = error_literals.find({row, col});
+    return it == error_literals.end() ? nullptr : &it->second;
+}
+
 } // namespace vex

@@ -189,6 +189,10 @@ struct sheet_periphery_t {
 
     // Keyed by row then column.
     std::map<std::pair<int32_t, int32_t>, cell_metadata_t> cell_metadata;
+    // Error literals the model has no code for (#CALC!, #FIELD!, ...), by
+    // cell as above: the cell reads as #VALUE!, and while it holds that error
+    // it is written back with its own literal.
+    std::map<std::pair<int32_t, int32_t>, std::string> error_literals;
 
     // The namespace declarations (and mc:Ignorable) of the loaded sheet's
     // root, which the kept elements may use.
@@ -198,6 +202,7 @@ struct sheet_periphery_t {
 
     const kept_element_t* kept_section(std::string_view name) const noexcept;
     const cell_metadata_t* metadata_at(int32_t row, int32_t col) const noexcept;
+    const std::string* error_literal_at(int32_t row, int32_t col) const noexcept;
 };
 
 } // namespace vex

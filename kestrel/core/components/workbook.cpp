@@ -42,16 +42,6 @@ uint32_t position_if(const Sheets& sheets, Pred pred) {
     return it == sheets.end() ? not_found : static_cast<uint32_t>(it - sheets.begin());
 }
 
-// Spreadsheet applications reject these in a sheet name and report the file
-// as damaged.
-bool has_invalid_characters(std::string_view name) noexcept {
-    if (name.find_first_of("[]:*?/\\") != std::string_view::npos) return true;
-    // Control characters cannot be written in the workbook part's XML.
-    if (std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
-        return true;
-    return !name.empty() && (name.front() == '\'' || name.back() == '\'');
-}
-
 // The number a default name such as "Sheet12" carries.
 bool default_name_number(std::string_view name, int64_t& out) noexcept {
     constexpr std::string_view stem = "Sheet";
@@ -60,6 +50,16 @@ bool default_name_number(std::string_view name, int64_t& out) noexcept {
 }
 
 } // namespace
+
+// Spreadsheet applications reject these in a sheet name and report the file
+// as damaged.
+bool sheet_name_has_invalid_characters(std::string_view name) noexcept {
+    if (name.find_first_of("[]:*?/\\") != std::string_view::npos) return true;
+    // Control characters cannot be written in the workbook part's XML.
+    if (std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
+        return true;
+    return !name.empty() && (name.front() == '\'' || name.back() == '\'');
+}
 
 // ---- table index ----
 
@@ -114,7 +114,7 @@ status_t workbook_t::assign(const xml::sxml::xml_node_t* node) {
 
 bool workbook_t::check_new_name__(std::string_view name, const sheet_entry_t* self,
                                   std::string_view duplicate_text) const {
-    if (has_invalid_characters(name)) return refuse(msg_bad_chars);
+    if (sheet_name_has_invalid_characters(name)) return refuse(msg_bad_chars);
     if (name.find_first_not_of(' ') == std::string_view::npos) return refuse(msg_blank);
     for (const sheet_entry_t& s : record_.sheets) {
         // A sheet may take its own name in another case, never its own name.
@@ -253,6 +253,7 @@ bool workbook_t::rename_sheet(uint64_t index, std::string_view name) {
     if (!check_new_name__(name, &entry, "Duplicate new sheet name.")) return false;
     lookup_.current = false;
     entry.name = std::string(name);
+    entry.name_as_stored = false;
     // The table keeps the sheet's name so that formulas and local names find it.
     if (entry.component) entry.component->set_sheet_name(name);
     return true;
@@ -448,6 +449,8 @@ bool workbook_t::after_loading__() {
         if (!styles_) part->create_part(rel_styles, nullptr);
         if (!shared_strings_) part->create_part(rel_shared_strings, nullptr);
     }
+    for (workbook_view_t& v : record_.views)
+        if (v.active_tab >= record_.sheets.size()) v.active_tab = 0;
     assign_sheet_types__();
     for (const sheet_entry_t& s : record_.sheets)
         if (s.type == 1 && s.component) s.component->set_sheet_name(s.name);

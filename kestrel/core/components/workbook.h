@@ -31,6 +31,9 @@ class worksheet_t;
 class worktable_t;
 class xml_document_t;
 
+// A name holding a character spreadsheet applications refuse in a sheet name.
+bool sheet_name_has_invalid_characters(std::string_view name) noexcept;
+
 // One sheet of the workbook.
 struct sheet_entry_t {
     uint32_t sheet_id = 0;
@@ -39,6 +42,7 @@ struct sheet_entry_t {
     std::string relationship_id;  // empty for a sheet added at run time
     std::string name;
     worksheet_t* component = nullptr;  // null until its part is attached; chart sheets never get one
+    bool name_as_stored = false;       // read undecoded, written back without the escape
 };
 
 // A definedName as read, kept until the sheets' cell stores exist.

@@ -160,17 +160,27 @@ status_t worktable_t::assign(const xml_node_t* node) {
     return status_t::done;
 }
 
-void worktable_t::on_shift__(const mta::band_shift_t& shift) {
-    auto& cells = periphery_.cell_metadata;
+namespace {
+
+// What a map keyed by cell holds follows its cell; a deleted cell drops it.
+template <class T>
+void shift_cells(std::map<std::pair<int32_t, int32_t>, T>& cells, const mta::band_shift_t& shift) {
     if (cells.empty()) return;
-    std::map<std::pair<int32_t, int32_t>, cell_metadata_t> moved;
-    for (const auto& [at, m] : cells) {
+    std::map<std::pair<int32_t, int32_t>, T> moved;
+    for (auto& [at, m] : cells) {
         range_t r{};
         r.first.row = r.last.row = at.first;
         r.first.col = r.last.col = at.second;
-        if (shift.follow(r)) moved.emplace(std::pair{r.first.row, r.first.col}, m);
+        if (shift.follow(r)) moved.emplace(std::pair{r.first.row, r.first.col}, std::move(m));
     }
     cells = std::move(moved);
+}
+
+} // namespace
+
+void worktable_t::on_shift__(const mta::band_shift_t& shift) {
+    shift_cells(periphery_.cell_metadata, shift);
+    shift_cells(periphery_.error_literals, shift);
 }
 
 bool worktable_t::after_loading__() {

@@ -173,6 +173,17 @@ bool reads_its_bytes(const xml_part_t& part) {
            part.kind() == part_kind_enum::vml_drawing_part;
 }
 
+// A sheet whose r:id names no part would vanish from the workbook, or leave
+// it without sheets.
+void refuse_sheets_without_parts(const workbook_t& book, const std::vector<relationship_t>& records) {
+    std::unordered_set<std::string_view> internal;
+    for (const relationship_t& r : records)
+        if (r.internal) internal.insert(r.id);
+    for (const sheet_entry_t& s : book.sheets())
+        if (!internal.contains(s.relationship_id))
+            throw loading_error("The sheet \"" + s.name + "\" names no part of the package: " + s.relationship_id);
+}
+
 general_error nothing_writes(const std::string& entry) {
     return general_error("Cannot save " + entry + ": its part has neither a writer nor kept bytes.");
 }
@@ -332,7 +343,10 @@ void excel_resolver::load_referenced_parts__(xml_part_t* parent) {
                            ? dynamic_cast<workbook_t*>(parent->get_component())
                            : nullptr;
     const sheet_index_guard sheets(book);
-    if (book) refuse_shared_sheet_records__(*parent, records, sheets.repeated);
+    if (book) {
+        refuse_sheets_without_parts(*book, records);
+        refuse_shared_sheet_records__(*parent, records, sheets.repeated);
+    }
     for (const relationship_t& r : records) {
         // Links (External targets, hyperlinks to places) stay records of the
         // part that holds them.

@@ -6,6 +6,7 @@
 #include "mta/formula/formula_cell.h"
 #include "mta/formula/parser/formula_parser.h"
 #include "mta/formula/recalc_queue.h"
+#include "mta/table/formula_model/reference_rewrite.h"
 #include "mta/table/table/table.h"
 #include "mta/table/table/table_registry.h"
 #include "run_message.h"
@@ -289,6 +290,20 @@ void table_formula_model::follow_shared_master(uint32_t shared_index, std::strin
     if (it == impl_->shared.end()) return;
     it->second.text = text;
     it->second.master = at;
+}
+
+std::optional<std::string> table_formula_model::orphaned_follower_text(const formula_cell& cell) const {
+    const formula_attributes_t& a = cell.attributes();
+    if (!is_shared_follower(a)) return std::nullopt;
+    const auto it = impl_->shared.find(a.shared_index);
+    if (it == impl_->shared.end()) return std::nullopt;
+    const vex::coord_t& at = it->second.master;
+    const formula_cell* master = impl_->table().get_formula_cell(at.row, at.col);
+    if (master && is_shared_master(master->attributes()) && master->attributes().shared_index == a.shared_index)
+        return std::nullopt;
+    if (!cell.expression().empty()) return std::string(cell.expression());
+    if (it->second.text.empty()) return std::nullopt;
+    return moved_formula_text(*impl_->context, at, cell.position(), it->second.text);
 }
 
 const shared_formula_entry_t* table_formula_model::shared_formula(uint32_t shared_index) const {

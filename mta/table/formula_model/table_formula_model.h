@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -86,6 +87,10 @@ public:
     // the pointer stays good until a read there gives another text (the cell
     // changed), whatever other followers are read meanwhile.
     const char* keep_follower_text(const vex::coord_t& at, std::string text);
+    // A shared follower whose group lost its first cell (overwritten, cleared,
+    // its row deleted) cannot be written as one of the group: its own text, to
+    // stand alone. Nothing for any other cell.
+    std::optional<std::string> orphaned_follower_text(const formula_cell& cell) const;
 
     struct impl;
 

@@ -32,6 +32,15 @@ int64_t outline_store_t::outline_level(int64_t index, bool& collapsed) const noe
     return magnitude(v);
 }
 
+int64_t outline_store_t::next_shallower(int64_t index) const noexcept {
+    const auto at = runs_.run_index_of(index);
+    if (!at) return int64_t(last()) + 1;
+    const int64_t own = magnitude(runs_.runs()[*at].value);
+    for (size_t i = *at + 1; i < runs_.runs().size(); ++i)
+        if (magnitude(runs_.runs()[i].value) < own) return runs_.runs()[i].start;
+    return int64_t(last()) + 1;
+}
+
 int64_t outline_store_t::max_outline_level() const noexcept {
     int64_t m = 0;
     for (const auto& r : runs_.runs()) m = std::max(m, magnitude(r.value));

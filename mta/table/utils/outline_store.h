@@ -28,6 +28,9 @@ public:
         return outline_level(index, collapsed);
     }
     int64_t max_outline_level() const noexcept;
+    // The first index after `index` lying shallower than it: the summary of
+    // its group when summaries follow their groups; last() + 1 when none.
+    int64_t next_shallower(int64_t index) const noexcept;
 
     // One level deeper over the span; a span leaving the store changes nothing.
     // Refused when some index of the span is at the deepest level already.

@@ -149,8 +149,8 @@ std::vector<hostile_case_t> cases() {
              return sheet_with(R"(<cols><col min="0" max="99999" width="-5"/><col min="16384" max="1" width="1e400"/></cols><sheetData/>)");
          }, ""},
         {"values_not_finite", "sheet", [] {
-             return sheet_with(R"(<sheetData><row r="1"><c r="A1"><v>1e999</v></c></row></sheetData>)");
-         }, "."},
+             return sheet_with(R"(<sheetData><row r="1"><c r="A1"><v>1e999</v></c><c r="B1"><v>-INF</v></c></row></sheetData>)");
+         }, ""},
         {"values_nan", "sheet", [] { return sheet_with(R"(<sheetData><row r="1"><c r="A1"><v>nan</v></c></row></sheetData>)"); }, "."},
         {"pane_and_sizes_overflowing", "sheet", [] {
              return sheet_with(R"(<sheetViews><sheetView workbookViewId="4294967296" zoomScale="99999999999"><pane xSplit="1e308" ySplit="-1" topLeftCell="ZZZZ9"/><selection sqref="A1:XFE2"/></sheetView></sheetViews><sheetFormatPr defaultRowHeight="1e400"/><sheetData><row r="2" ht="-1" customHeight="1"/></sheetData>)");

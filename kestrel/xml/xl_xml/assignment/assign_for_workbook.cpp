@@ -2,6 +2,7 @@
 
 #include "errors.h"
 #include "kestrel/core/components/workbook.h"
+#include "kestrel/parts/part.h"
 #include "kestrel/xml/xl_xml/enum_names.h"
 
 #include <algorithm>
@@ -48,6 +49,11 @@ status_t assign_for_workbook_t::assign(const xml_node_t* node) {
     const xml_node_t* top = top_element_of(node);
     if (!top) return status_t::keep;
     if (top == node && !node->parent) {
+        if (is_element(*node) && !node_named(node, "workbook")) {
+            const xml_part_t* part = book_.get_part();
+            throw loading_error("The workbook part " + std::string(part ? part->get_entry_name() : "") +
+                                " holds no workbook element.");
+        }
         if (node_named(node, "workbook") && is_start(*node)) {
             if (const char* c = get_attribute_value("conformance", node->attributes))
                 read_enum("strict, transitional", c);
@@ -113,6 +119,12 @@ status_t assign_for_workbook_t::assign_sheets(const xml_node_t* node) {
     if (!rid) throw loading_error("The sheet element \"" + std::string(name) + "\" has no r:id attribute.");
     s.relationship_id = rid;
     s.name = package_text(name);
+    // A decoding that gives characters no sheet name holds was never meant
+    // as an escape: the stored text stays the name and goes back as read.
+    if (s.name != name && sheet_name_has_invalid_characters(s.name)) {
+        s.name = name;
+        s.name_as_stored = true;
+    }
     book_.sheets().push_back(std::move(s));
     return status_t::done;
 }

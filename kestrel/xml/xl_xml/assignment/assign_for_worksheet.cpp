@@ -249,7 +249,8 @@ status_t assign_for_worksheet_t::assign_page_setup(const xml_node_t& node) {
     p.fit_to_width = count_or(attr(node, "fitToWidth"), p.fit_to_width);
     p.horizontal_dpi = count_or(attr(node, "horizontalDpi"), p.horizontal_dpi);
     p.vertical_dpi = count_or(attr(node, "verticalDpi"), p.vertical_dpi);
-    p.paper_size = count_or(attr(node, "paperSize"), p.paper_size);
+    // The format's default is Letter; a new sheet's A4 is the library's own.
+    p.paper_size = count_or(attr(node, "paperSize"), 1);
     p.scale = count_or(attr(node, "scale"), p.scale);
     if (const char* v = attr(node, "paperHeight")) p.paper_height = read_measure(v);
     if (const char* v = attr(node, "paperWidth")) p.paper_width = read_measure(v);

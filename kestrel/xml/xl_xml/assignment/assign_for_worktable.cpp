@@ -291,9 +291,11 @@ status_t assign_for_worktable::assign_row(const xml_node_t& node) {
         }
         // collapsed on a summary row closes the group above it; on a row of
         // a group, that group.
-        if (flag_or(get_attribute_value("collapsed", a), false) &&
-            !(table_.group_summary_below() && table_.row_outline().collapse_group_before(row)))
-            table_.row_outline().set_outline_collapsed(row, true);
+        if (flag_or(get_attribute_value("collapsed", a), false)) {
+            flags |= mta::rc_record_t::collapsed_row;
+            if (!(table_.group_summary_below() && table_.row_outline().collapse_group_before(row)))
+                table_.row_outline().set_outline_collapsed(row, true);
+        }
         uint32_t style = 0;
         if (const char* s = get_attribute_value("s", a)) style = style_index(s);
         if (style || flags) table_.set_row_record(row, row, style | (flags << 16));
@@ -455,9 +457,14 @@ void assign_for_worktable::read_value(const char* text, uint8_t kind, mta::triva
     case kind_of(cell_value_kind::int32):
     case kind_of(cell_value_kind::int64):
     case kind_of(cell_value_kind::number): {
-        const std::optional<double> whole = whole_double(text);
+        const std::optional<double> whole = cell_double(text);
         if (!whole) throw loading_error("Cell data error.");
         const double v = *whole;
+        if (std::isnan(v)) {
+            cell.kind = kind_of(cell_value_kind::error);
+            cell.value = mta::error_value_enum::num;
+            return;
+        }
         const int storage = number_storage_kind(v);  // -0 stays a double, with its sign
         if (storage == 1) {
             cell.kind = kind_of(cell_value_kind::int32);
@@ -501,10 +508,15 @@ void assign_for_worktable::read_value(const char* text, uint8_t kind, mta::triva
         cell.value = *serial;
         return;
     }
-    case kind_of(cell_value_kind::error):
+    case kind_of(cell_value_kind::error): {
         cell.kind = kind;
-        cell.value = get_err_type(text);
+        const mta::error_value_enum code = get_err_type(text);
+        cell.value = code;
+        // A literal of a later application: kept to be written back.
+        if (mta::error_literal(int32_t(code)) != text)
+            table_.periphery().error_literals[{int32_t(cell_.row), int32_t(cell_.col)}] = text;
         return;
+    }
     default:
         throw loading_error("Cell data error.");
     }

@@ -148,9 +148,51 @@ std::optional<T> whole_number(const char* text) noexcept {
 
 std::optional<uint32_t> whole_uint(const char* text) noexcept { return whole_number<uint32_t>(text); }
 
-std::optional<double> whole_double(const char* text) noexcept {
-    const std::optional<double> v = whole_number<double>(text);
-    return v && std::isfinite(*v) ? v : std::nullopt;
+namespace {
+
+// Whether a number text too large or too small for a double is the large kind:
+// its first significant digit stands at 10^0 or above.
+bool past_the_largest(std::string_view t) noexcept {
+    if (!t.empty() && t.front() == '-') t.remove_prefix(1);
+    int64_t lead = 0;  // the power of ten just above the first significant digit
+    bool significant = false, point = false;
+    size_t i = 0;
+    for (; i < t.size() && (ascii_is_digit(t[i]) || t[i] == '.'); ++i) {
+        if (t[i] == '.') {
+            point = true;
+        } else if (!significant && t[i] == '0') {
+            if (point) --lead;
+        } else {
+            significant = true;
+            if (!point) ++lead;
+        }
+    }
+    int64_t exponent = 0;
+    if (i < t.size()) {
+        std::string_view e = t.substr(i + 1);
+        if (!e.empty() && e.front() == '+') e.remove_prefix(1);
+        if (std::from_chars(e.data(), e.data() + e.size(), exponent).ec != std::errc())
+            return e.front() != '-';  // beyond 64 bits: its sign decides
+    }
+    return lead + exponent > 0;
+}
+
+} // namespace
+
+std::optional<double> cell_double(const char* text) noexcept {
+    const std::string_view t = trimmed(text);
+    constexpr double largest = std::numeric_limits<double>::max();
+    if (t == "NaN") return std::numeric_limits<double>::quiet_NaN();
+    if (t == "INF") return largest;
+    if (t == "-INF") return -largest;
+    double v = 0;
+    const auto r = std::from_chars(t.data(), t.data() + t.size(), v);
+    if (t.empty() || r.ptr != t.data() + t.size()) return std::nullopt;
+    if (r.ec == std::errc()) return std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
+    if (r.ec != std::errc::result_out_of_range) return std::nullopt;
+    const bool negative = t.front() == '-';
+    if (past_the_largest(t)) return negative ? -largest : largest;
+    return negative ? -0.0 : 0.0;
 }
 
 std::string package_text(const char* text) {

@@ -70,9 +70,13 @@ double read_double(const char* text);
 double double_or(const char* text, double fallback) noexcept;
 // Numbers that are the whole text, blanks around them allowed as the format
 // collapses them: "1e3", "1.5" or "0x10" is no index and no cell value.
-// Nothing for any other text or a non-finite number.
+// Nothing for any other text.
 std::optional<uint32_t> whole_uint(const char* text) noexcept;
-std::optional<double> whole_double(const char* text) noexcept;
+// A cell's number, also as producers write the extremes: INF, -INF and a
+// text past the largest double (the largest rounded up to 16 digits) read as
+// the largest double of their sign, one too small as zero; NaN (the text
+// xsd:double gives it) reads as NaN, for the caller to make an error of.
+std::optional<double> cell_double(const char* text) noexcept;
 // A text the writers escaped (_xHHHH_ for a control character or for a
 // literal "_x" that would read as one), decoded so that it reads back as set;
 // empty for null.

@@ -128,7 +128,10 @@ void workbook_part_xml::write_sheets() {
         const char* rid = sheet_relationship_id(part_, s);
         if (!rid) continue;
         w_->start_element("sheet");
-        w_->write_attribute("name", s.name);
+        if (s.name_as_stored)
+            w_->write_parsed_attribute("name", s.name);
+        else
+            w_->write_attribute("name", s.name);
         w_->write_attribute("sheetId", number_text(s.sheet_id));
         if (s.state != 0) w_->write_attribute("state", enum_name_or_empty(sheet_state_names, s.state));
         w_->write_attribute("r:id", rid);

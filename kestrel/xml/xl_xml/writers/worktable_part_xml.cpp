@@ -9,6 +9,7 @@
 #include "kestrel/xml/xl_xml/enum_names.h"
 #include "kestrel/xml/xl_xml/writers/table_definition_part_xml.h"
 #include "mta/table/cell/string_pool.h"
+#include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/style/rc/cell_style_runs.h"
 #include "text_utils.h"
 
@@ -535,12 +536,25 @@ void worktable_part_xml::write_row_start(int32_t row, const rc_record_t& record)
     if (level > 0 && collapsed) hidden = true;
     if (hidden) w_->write_attribute("hidden", "1");
     if (level > 0) w_->write_attribute("outlineLevel", number_text(level));
-    // The group reads back collapsed.
-    if (level > 0 && collapsed) w_->write_attribute("collapsed", "1");
+    if (row_collapsed(row, level, collapsed)) w_->write_attribute("collapsed", "1");
     if (record.flags & rc_record_t::thick_top) w_->write_attribute("thickTop", "1");
     if (record.flags & rc_record_t::thick_bottom) w_->write_attribute("thickBot", "1");
     if (record.flags & rc_record_t::phonetic) w_->write_attribute("ph", "1");
     w_->close_start_tag();
+}
+
+// A row read with the flag keeps it. Rows of a collapsed group carry it, so
+// that the group reads back collapsed, unless their group's summary row took
+// it from the file.
+bool worktable_part_xml::row_collapsed(int32_t row, int64_t level, bool collapsed) {
+    if (table_->row_records().value_at(row).flags & rc_record_t::collapsed_row) return true;
+    if (level <= 0 || !collapsed) return false;
+    const mta::outline_store_t& outline = table_->row_outline();
+    // Rows of one group share its summary: found once, not per row.
+    if (row <= summary_.from || row >= summary_.row || level != summary_.level)
+        summary_ = {row, outline.next_shallower(row), level};
+    return !(summary_.row <= outline.last() &&
+             table_->row_records().value_at(summary_.row).flags & rc_record_t::collapsed_row);
 }
 
 void worktable_part_xml::start_cell(std::string_view ref, std::string_view type, uint16_t xf) {
@@ -555,6 +569,13 @@ void worktable_part_xml::start_cell(std::string_view ref, std::string_view type,
         if (m->cell && cell_type_ == mta::element_type_formula) w_->write_attribute("cm", number_text(m->cell));
         if (m->value && cell_type_ == mta::element_type_error) w_->write_attribute("vm", number_text(m->value));
     }
+}
+
+// The literal the cell was read with when the model read it as this one.
+std::string_view worktable_part_xml::read_literal_or(std::string_view literal) const {
+    if (literal != mta::error_literal(int32_t(mta::error_value_enum::value))) return literal;
+    const std::string* kept = table_->periphery().error_literal_at(cell_row_, cell_col_);
+    return kept ? std::string_view(*kept) : literal;
 }
 
 void worktable_part_xml::write_v(std::string_view text) {
@@ -622,7 +643,7 @@ void worktable_part_xml::write_cell(int32_t row, int32_t col, column_cursor& k, 
         if (literal.empty()) throw_enum_subscript(code);
         start_cell(ref, "e", xf);
         w_->close_start_tag();
-        write_v(literal);
+        write_v(read_literal_or(literal));
         break;
     }
     case mta::element_type_formula:
@@ -679,22 +700,27 @@ void worktable_part_xml::write_formula(const formula_cell& cell, std::string_vie
             value = number_text(ticks_to_serial(*t)).view();
         } else if (const auto* e = std::get_if<mta::formula::formula_error>(&*result)) {
             const std::string_view literal = mta::error_literal(int32_t(e->code()) - 1);
-            type = "e", value = literal.empty() ? mta::error_literal(int32_t(mta::error_value_enum::value)) : literal;
+            const std::string_view shown = literal.empty() ? mta::error_literal(int32_t(mta::error_value_enum::value)) : literal;
+            type = "e", value = read_literal_or(shown);
         }
     }
     start_cell(ref, type, xf);
     w_->close_start_tag();
     const mta::formula::formula_attributes_t& a = cell.attributes();
+    const mta::formula::table_formula_model* model = table_->get_formula_model();
+    const std::optional<std::string> alone = model ? model->orphaned_follower_text(cell) : std::nullopt;
     w_->start_element("f");
-    if (a.type != 0 && a.type < std::size(formula_type_names)) w_->write_attribute("t", formula_type_names[a.type]);
-    if (is_formula_ref_set(a.ref.first) && is_formula_ref_set(a.ref.last)) w_->write_attribute("ref", range_to_string_unchecked(a.ref));
-    if (a.type == 1) w_->write_attribute("si", number_text(a.shared_index));
+    if (!alone) {
+        if (a.type != 0 && a.type < std::size(formula_type_names)) w_->write_attribute("t", formula_type_names[a.type]);
+        if (is_formula_ref_set(a.ref.first) && is_formula_ref_set(a.ref.last)) w_->write_attribute("ref", range_to_string_unchecked(a.ref));
+        if (a.type == 1) w_->write_attribute("si", number_text(a.shared_index));
+    }
     if (is_formula_ref_set(a.r1)) w_->write_attribute("r1", row_col_to_string(a.r1.row, a.r1.col));
     if (is_formula_ref_set(a.r2)) w_->write_attribute("r2", row_col_to_string(a.r2.row, a.r2.col));
     for (size_t bit = 0; bit < std::size(formula_flag_names); ++bit)
         if (a.flags & (1u << bit)) w_->write_attribute(formula_flag_names[bit], "1");
     w_->close_start_tag();
-    w_->write_text(cell.expression());
+    w_->write_text(alone ? std::string_view(*alone) : cell.expression());
     w_->end_element("f");
     if (cell.has_result()) write_v(value);
     w_->end_element("c");

@@ -63,12 +63,14 @@ private:
 
     void write_cell_range(int32_t r1, int32_t r2, cell_walk& walk);
     void write_row_start(int32_t row, const mta::rc_record_t& record);
+    bool row_collapsed(int32_t row, int64_t level, bool collapsed);
     // Writes the `c` element at the cursor's position with style xf (0: none).
     void write_cell(int32_t row, int32_t col, column_cursor& c, uint16_t xf);
     void write_number_value(double v);
     void write_formula(const mta::formula::formula_cell& cell, std::string_view ref, uint16_t xf);
     void write_string_cell(std::string_view ref, uint16_t xf, int32_t pool_index);
     void start_cell(std::string_view ref, std::string_view type, uint16_t xf);
+    std::string_view read_literal_or(std::string_view literal) const;
     void write_v(std::string_view text);
     void write_child_rid(std::string_view element, part_kind_enum kind);
     void write_rid(std::string_view element, const xml_part_t* child);
@@ -80,6 +82,11 @@ private:
     int32_t cell_row_ = 0;  // the cell being written, for its metadata indexes
     int32_t cell_col_ = 0;
     int cell_type_ = 0;  // the block type of the cell being written
+    struct {
+        int64_t from = 0;  // the row of a collapsed group whose summary was last looked up
+        int64_t row = 0;   // that summary
+        int64_t level = 0;
+    } summary_;
 };
 
 } // namespace vex

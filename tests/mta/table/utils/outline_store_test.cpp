@@ -88,3 +88,10 @@ TEST_F(outline_store, insertion_opens_level_0_inside_a_group_and_erasure_closes_
     cols.erase(16384, 2);  // past the end: nothing
     EXPECT_EQ(runs_of(cols), after);
 }
+
+TEST_F(outline_store, the_next_shallower_index_closes_a_group) {
+    rows.group_outline(2, 6, true);   // level 1, collapsed
+    rows.group_outline(3, 4, false);  // level 2 inside it
+    const std::pair<int64_t, int64_t> rows_and_ends[] = {{2, 7}, {3, 5}, {4, 5}, {5, 7}, {7, 1048577}, {1048576, 1048577}, {0, 1048577}};
+    for (const auto& [row, end] : rows_and_ends) EXPECT_EQ(rows.next_shallower(row), end) << row;
+}

@@ -188,7 +188,7 @@ TEST(assign_for_worktable, hostile_sheets_fail_cleanly) {
         {"<row r=\"1\"><c r=\"A1\" t=\"s\"><v>-1</v></c></row>", "Cell data error."},
         {"<row r=\"1\"><c r=\"A1\" t=\"s\"><v>x</v></c></row>", "Cell data error."},
         {"<row r=\"1\"><c r=\"A1\"><v>nan</v></c></row>", "Cell data error."},
-        {"<row r=\"1\"><c r=\"A1\"><v>1e999</v></c></row>", "Cell data error."},
+        {"<row r=\"1\"><c r=\"A1\"><v>inf</v></c></row>", "Cell data error."},
         {"<row r=\"1\"><c r=\"A1\" t=\"b\"><v>yes</v></c></row>", "Cell data error."},
         {"<row r=\"1\"><c r=\"A1\" t=\"d\"><v>yesterday</v></c></row>", "Cell data error."},
         {"<row r=\"1\"><c r=\"A1\" s=\"x\"/></row>", "Cell data error."},

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <limits>
 #include <cmath>
 #include <optional>
 #include <stdexcept>
@@ -147,6 +148,21 @@ TEST(shared_xml_assignment, whole_numbers_are_the_whole_text) {
     };
     for (const row& r : rows) {
         EXPECT_EQ(whole_uint(r.text), r.index) << (r.text ? r.text : "null");
-        EXPECT_EQ(whole_double(r.text), r.value) << (r.text ? r.text : "null");
+        EXPECT_EQ(cell_double(r.text), r.value) << (r.text ? r.text : "null");
     }
+    // The extremes other producers write.
+    constexpr double max = std::numeric_limits<double>::max();
+    const std::pair<const char*, double> extremes[] = {
+        {"1.797693134862316E+308", max}, {"-1.797693134862316E+308", -max}, {"1e400", max}, {"-1e99999999999999999999", -max},
+        {"0.0001e313", max}, {"10000e-310", 1e-306}, {"INF", max}, {"-INF", -max}, {"+INF", max},
+        {"1e-400", 0.0}, {"-1e-400", -0.0}, {"1000e-99999999999999999999", 0.0}, {"0.00000e400", 0.0},
+    };
+    for (const auto& [text, value] : extremes) {
+        const std::optional<double> v = cell_double(text);
+        ASSERT_TRUE(v) << text;
+        EXPECT_EQ(*v, value) << text;
+        EXPECT_EQ(std::signbit(*v), std::signbit(value)) << text;
+    }
+    EXPECT_TRUE(std::isnan(cell_double("NaN").value_or(0)));
+    for (const char* text : {"nan", "Infinity", "-inf", "INFx", "1e400x", "e400"}) EXPECT_FALSE(cell_double(text)) << text;
 }
