@@ -146,6 +146,22 @@ TEST_F(cell_styles, the_shared_handle_is_refilled_and_new_handles_are_made) {
     EXPECT_STREQ(run_msg(), "Style pointer cannot be empty.");
 }
 
+TEST_F(cell_styles, a_cell_style_off_the_sheet_is_refused_at_each_edge) {
+    plover_style_t* bold = wb_make_normal_style(b.wb);
+    style_set_bold(bold, 1);
+    for (const auto& [row, col] : {std::pair{1048577, 1}, {1, 16385}, {0, 1}, {1, 0}}) {
+        set_marker();
+        ws_set_cell_style(ws, row, col, bold);
+        EXPECT_STREQ(run_msg(), "invalid cell.") << row << "," << col;
+    }
+    for (const auto& [row, col] : {std::pair{1048576, 1}, {1, 16384}}) {
+        set_marker();
+        ws_set_cell_style(ws, row, col, bold);
+        EXPECT_STREQ(run_msg(), marker) << row << "," << col;
+        EXPECT_EQ(style_bold(ws_cell_style(ws, row, col)), 1) << row << "," << col;
+    }
+}
+
 TEST_F(cell_styles, ranges_take_either_corner_order_and_whole_columns_become_column_styles) {
     plover_style_t* s = wb_make_normal_style(b.wb);
     style_set_fill_pattern(s, 1);

@@ -180,6 +180,38 @@ TEST(threads, many_threads_on_one_sheet) {
     }
 }
 
+// One thread writes the top of a column, numbers and texts in turn, while the
+// other inserts and deletes a row further down: both rebuild the column's
+// block list, so each call must hold the document lock for the whole of it.
+TEST(threads, cells_written_while_rows_move_below_them) {
+    book_t b;
+    plover_worksheet_t* ws = wb_add_worksheet(b.wb, "S1");
+    ASSERT_NE(ws, nullptr);
+    ASSERT_EQ(ws_set_num(ws, 200, 1, 1), 1);
+    constexpr int rows = 64;
+    const int passes = rounds(10000);
+    race(
+        passes,
+        [&](int pass) {
+            for (int row = 1; row <= rows; ++row) {
+                if (row % 2) ws_set_num(ws, row, 1, pass);
+                else ws_set_text(ws, row, 1, pass % 2 ? "odd" : "even");
+            }
+        },
+        [&](int) {
+            ws_insert_row(ws, 100, 1);
+            ws_delete_row(ws, 100, 100);
+        });
+    const char* last_text = (passes - 1) % 2 ? "odd" : "even";
+    for (int row = 1; row <= rows; ++row) {
+        if (row % 2)
+            EXPECT_EQ(ws_get_num(ws, row, 1), passes - 1) << row;
+        else
+            EXPECT_STREQ(ws_get_text(ws, row, 1), last_text) << row;
+    }
+    EXPECT_EQ(ws_get_num(ws, 200, 1), 1);
+}
+
 // Two documents hand each other styles and rich text from two threads: each
 // call reads the other document's handle under its own mutex, never under the
 // other document's lock, so neither waits for the other.

@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -118,6 +120,26 @@ TEST(workbook_sheets, name_pointers_survive_changes_to_other_sheets) {
     EXPECT_STREQ(from_sheet, "Keep");
     EXPECT_STREQ(from_book, "Keep");
     EXPECT_STREQ(ws_name(keep), "Keep");
+}
+
+// The same address, not only the same text: a pointer into a moved sheet
+// record would read freed memory that may still say "Keep".
+TEST(workbook_sheets, a_name_pointer_stays_the_same_address) {
+    book_t b;
+    plover_worksheet_t* keep = wb_add_worksheet(b.wb, "Keep");
+    ASSERT_NE(keep, nullptr);
+    const char* name = ws_name(keep);
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"add", [&] { for (int i = 0; i < 40; ++i) wb_add_worksheet(b.wb, nullptr); }},
+        {"insert", [&] { wb_insert_worksheet(b.wb, 0, "Front"); }},
+        {"move", [&] { wb_shift_sheet(b.wb, 1, 30); }},
+        {"delete", [&] { wb_delete_sheet(b.wb, 0); wb_delete_sheet(b.wb, 0); }},
+    };
+    for (const auto& [what, change] : changes) {
+        change();
+        EXPECT_EQ(ws_name(keep), name) << what;
+        EXPECT_STREQ(name, "Keep") << what;
+    }
 }
 
 TEST(workbook_sheets, rename_keeps_the_handle_and_frees_the_old_name) {

@@ -77,6 +77,12 @@ TEST(datetime, valid_dates) {
         EXPECT_FALSE(is_valid_date(y, m, d)) << y << '-' << m << '-' << d;
 }
 
+// Centuries are leap years only every 400 years.
+TEST(datetime, the_leap_day_of_centuries) {
+    for (int year : {1600, 2000, 2400, -400}) EXPECT_TRUE(is_valid_date(year, 2, 29)) << year;
+    for (int year : {1700, 1800, 1900, 2100, 2200, 2300, -200}) EXPECT_FALSE(is_valid_date(year, 2, 29)) << year;
+}
+
 TEST(datetime, decoders_take_the_day_after_rounding) {
     // A hair short of midnight belongs to the next day, also next to the special days.
     const double hair = 1e-12;

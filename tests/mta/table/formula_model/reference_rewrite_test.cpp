@@ -169,6 +169,18 @@ TEST(defined_name_rewrite, absolute_references_follow_deleted_columns_and_rows) 
     }
 }
 
+// A range of one absolute corner that lies wholly in the deleted block is gone.
+TEST(defined_name_rewrite, a_range_with_one_absolute_corner_inside_the_deleted_block) {
+    for (const char* text : {"Sheet1!$C$1:D2", "Sheet1!C$1:$D$2"}) {
+        book_t book;
+        Table& s1 = book.add("Sheet1");
+        ASSERT_TRUE(s1.set_defined_name({"n", workbook_scope}, text)) << text << ": " << last_message();
+        auto* names = s1.get_defined_names();
+        names->on_delete_cols(s1, 1, 1048576, 3, 4);
+        EXPECT_EQ(names->expression_at(0), "Sheet1!#REF!") << text;
+    }
+}
+
 TEST(defined_name_rewrite, names_get_tokens_and_refusals_change_nothing) {
     book_t book;
     Table& s1 = book.add("Sheet1");

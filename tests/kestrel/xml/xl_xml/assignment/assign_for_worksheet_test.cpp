@@ -56,6 +56,17 @@ TEST(assign_for_worksheet, views_panes_and_selections) {
     EXPECT_EQ(f.s().views[1].pane, nullptr);
 }
 
+// Six different margins: each is read from its own attribute.
+TEST(assign_for_worksheet, page_margins_each_from_its_attribute) {
+    sheet_fixture f("<sheetData/><pageMargins left=\"0.1\" right=\"0.2\" top=\"0.3\" bottom=\"0.4\" "
+                    "header=\"0.5\" footer=\"0.6\"/>");
+    ASSERT_EQ(f.error, "");
+    const page_margins_t& m = f.s().print.margins;
+    const double got[] = {m.left, m.right, m.top, m.bottom, m.header, m.footer};
+    const double want[] = {0.1, 0.2, 0.3, 0.4, 0.5, 0.6};
+    for (size_t i = 0; i < 6; ++i) EXPECT_EQ(got[i], want[i]) << i;
+}
+
 TEST(assign_for_worksheet, printing_settings) {
     sheet_fixture f("<sheetFormatPr defaultRowHeight=\"15\" outlineLevelRow=\"2\" zeroHeight=\"1\"/><sheetData/>"
                     "<printOptions gridLines=\"1\" headings=\"true\"/><pageMargins left=\"1\"/>"

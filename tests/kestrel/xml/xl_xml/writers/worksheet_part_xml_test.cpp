@@ -12,6 +12,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <utility>
 
 using namespace package_test;
 using writer_test::xml_elements;
@@ -62,6 +63,19 @@ vex::range_t rng(int r1, int c1, int r2, int c2) {
 }
 
 std::string sheet_text(const std::string& body) { return head + body + "</worksheet>"; }
+
+
+// Two styles that differ in one font flag each.
+std::pair<mta::style_settings_t, mta::style_settings_t> bold_and_italic() {
+    mta::style_settings_t bold, italic;
+    mta::font_t f;
+    f.bold = 1;
+    bold.set_font(f);
+    f.bold = 0;
+    f.italic = 1;
+    italic.set_font(f);
+    return {bold, italic};
+}
 
 } // namespace
 
@@ -294,13 +308,7 @@ TEST(worksheet_part_xml, shared_formulas_and_styled_rows_and_columns) {
 TEST(worksheet_part_xml, far_cells_and_styles_over_nearly_whole_columns) {
     saved_sheet s;
     mta::Table& t = *s.table;
-    mta::style_settings_t bold, italic;
-    mta::font_t f;
-    f.bold = 1;
-    bold.set_font(f);
-    f.bold = 0;
-    f.italic = 1;
-    italic.set_font(f);
+    const auto [bold, italic] = bold_and_italic();
     // The test sheet is 10 by 10: the range covers 9 rows of each column.
     t.set_range_style(rng(2, 2, 10, 4), bold);
     t.set_cell_style(3, 1, italic);
@@ -393,6 +401,28 @@ TEST(worksheet_part_xml, ranges_over_whole_rows_read_back_cell_by_cell) {
         EXPECT_EQ(mta::cell_getters::get_num(loaded, 5, 1), 7);
         EXPECT_EQ(mta::cell_getters::get_num(loaded, c.r2, 10), 8);
     }
+}
+
+// Beside a row style a style over nearly a whole column stays with its cells:
+// a file's row style would win over the column's in the cells of the row.
+TEST(worksheet_part_xml, a_styled_row_keeps_its_cells_beside_a_column_wide_style) {
+    saved_sheet s;
+    mta::Table& t = *s.table;
+    const auto [bold, italic] = bold_and_italic();
+    t.set_row_style(4, 4, bold);
+    t.set_range_style(rng(2, 2, 10, 2), italic);
+    EXPECT_EQ(s.saved_from_cols(), xml_elements(R"(
+        <sheetData>
+          <row r="2"><c r="B2" s="2"/></row>
+          <row r="3"><c r="B3" s="2"/></row>
+          <row r="4" s="1" customFormat="1"><c r="B4" s="2"/></row>
+          <row r="5"><c r="B5" s="2"/></row>
+          <row r="6"><c r="B6" s="2"/></row>
+          <row r="7"><c r="B7" s="2"/></row>
+          <row r="8"><c r="B8" s="2"/></row>
+          <row r="9"><c r="B9" s="2"/></row>
+          <row r="10"><c r="B10" s="2"/></row>
+        </sheetData></worksheet>)"));
 }
 
 // The sheet's children take the first ids, its external links the next ones.
