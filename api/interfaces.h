@@ -33,11 +33,11 @@ class iRichtext;
 // Slots in the order of the doc_ exports; the order is part of the boundary.
 class iDocument {
 public:
-    // The document's workbook, owned by the document; NULL on failure.
+    // The document's workbook, owned by the document; NULL on failure (e.g. a released document).
     virtual iWorkbook* get_workbook() = 0;
-    // Writes the package to path, or with a NULL path to the one it was loaded from or last saved to; 1, or 0 on failure.
+    // Writes the package to path, or with a NULL path to the one it was loaded from or last saved to; a symbolic link is followed and stays a link, the new file keeps the permission bits of the one it replaces, a path that exists and is not a regular file (FIFO, device, socket, directory) is refused with "The saved file must be a regular file: PATH", and a failed save leaves the old file as it was; 1, or 0 on failure.
     virtual bool save(const char* path) = 0;
-    // Closes the document and frees it with its workbook and every handle they gave out.
+    // Closes the document and frees it with its workbook and every handle they gave out; every doc_ function refuses the released handle.
     virtual void release() = 0;
     virtual ~iDocument() = default;
 };
@@ -141,9 +141,9 @@ public:
     virtual bool get_boolean(int row, int col) = 0;
     // The serial of the cell's date or time (a number with a date format, a formula's date result); 0.0 on failure.
     virtual double get_datetime(int row, int col) = 0;
-    // A copy of the cell's rich text, valid until the next ws_get_richtext in this workbook; NULL on failure.
+    // A copy of the cell's rich text, valid until the calling thread's next ws_get_richtext in this workbook (each thread has its own, so the call is safe from any thread) and freed with the workbook; NULL on failure.
     virtual iRichtext* get_richtext(int row, int col) = 0;
-    // The cell's formula text, valid until the cell changes; NULL on failure (no formula).
+    // The cell's formula text (a shared formula's follower's as read at its cell), valid until the cell changes, whichever cells are read meanwhile; NULL on failure (no formula).
     virtual const char* get_formula_expr(int row, int col) = 0;
     // The cell's error (ErrorCodeEnum, 0 for none); -1 on failure (e.g. a formula not yet calculated).
     virtual int get_error(int row, int col) = 0;
