@@ -1,6 +1,7 @@
 // Creating, loading, saving and releasing documents as a host does, through
 // the shared library.
 #include "plover.h"
+#include "book_support.h"
 
 #include <gtest/gtest.h>
 
@@ -25,18 +26,7 @@ namespace fs = std::filesystem;
 // Leaves "Wrong cell reference: 1" as the last message.
 void set_marker() { a1_to_row_col("1", nullptr, nullptr); }
 
-struct scratch_dir {
-    fs::path path;
-    scratch_dir() {
-        std::string t = (fs::temp_directory_path() / "plover_api_XXXXXX").string();
-        path = ::mkdtemp(t.data());
-    }
-    ~scratch_dir() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    std::string operator/(const std::string& name) const { return (path / name).string(); }
-};
+using api_test::scratch_dir;
 
 const std::string excel = std::string(PLOVER_EXCEL);
 

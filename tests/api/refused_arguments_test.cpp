@@ -45,17 +45,7 @@ struct refusal_t {
     std::string message;
 };
 
-struct scratch_dir {
-    fs::path path;
-    scratch_dir() {
-        std::string t = (fs::temp_directory_path() / "plover_refused_XXXXXX").string();
-        path = ::mkdtemp(t.data());
-    }
-    ~scratch_dir() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-};
+using api_test::scratch_dir;
 
 std::string saved(plover_document_t* doc, const fs::path& path) {
     if (doc_save(doc, path.c_str()) != 1) return std::string("not saved: ") + run_msg();
