@@ -16,13 +16,17 @@ struct rc_record_t {
     static constexpr uint8_t best_fit = 8;       // columns
     static constexpr uint8_t collapsed = 16;     // columns
     static constexpr uint8_t phonetic = 32;      // rows and columns
+    // Rows: ht read without customHeight. The host sees the default height;
+    // the row is written back with this one until the host sets its own.
+    static constexpr uint8_t read_height = 64;
 
     uint16_t xf = 0;
     uint8_t flags = 0;
+    int32_t height = 0;  // rows: the read_height, in EMU
 };
 
 inline bool row_record_equal(const rc_record_t& a, const rc_record_t& b) {
-    return a.xf == b.xf && a.flags == b.flags;
+    return a.xf == b.xf && a.flags == b.flags && a.height == b.height;
 }
 
 // Columns compare the six low flag bits only.

@@ -157,21 +157,42 @@ TEST(foreign_files, rows_without_cells_keep_their_attributes) {
     const std::string rows = "<sheetData><row r=\"2\" hidden=\"1\" outlineLevel=\"1\"><c r=\"A2\"><v>1</v></c></row>"
                              "<row r=\"3\" collapsed=\"1\"/><row r=\"5\" thickBot=\"1\"/><row r=\"6\" thickTop=\"1\"/>"
                              "<row r=\"7\" hidden=\"1\"/><row r=\"8\" outlineLevel=\"2\"/>"
-                             "<row r=\"9\" ht=\"20\" customHeight=\"1\"/></sheetData>";
+                             "<row r=\"9\" ht=\"20\" customHeight=\"1\"/>"
+                             "<row r=\"10\" ht=\"13.8\" customHeight=\"false\"/>"
+                             "<row r=\"14\" ht=\"14.4\"><c r=\"A14\"><v>1</v></c></row>"
+                             "<row r=\"16\" s=\"1\" customFormat=\"1\"/></sheetData>";
+    const entries_t package = reader_test::with_styles(
+        reader_test::sheet_package(rows),
+        "<fonts count=\"2\"><font/><font><b/></font></fonts><fills count=\"1\"><fill/></fills><borders count=\"1\">"
+        "<border/></borders><cellXfs count=\"2\"><xf/><xf fontId=\"1\" applyFont=\"1\"/></cellXfs>");
+    // A height read without customHeight is none of the row's own for the host.
     const auto hidden = [](plover_document_t* d) {
-        return std::to_string(ws_row_hidden(sheet0(d), 2)) + std::to_string(ws_row_hidden(sheet0(d), 3)) +
-               std::to_string(ws_row_hidden(sheet0(d), 7));
+        double ht = 0;
+        plover_worksheet_t* ws = sheet0(d);
+        return std::to_string(ws_row_hidden(ws, 2)) + std::to_string(ws_row_hidden(ws, 3)) +
+               std::to_string(ws_row_hidden(ws, 7)) + std::to_string(ws_get_custom_row_height(ws, 10, 10, &ht, 0)) +
+               std::to_string(ws_get_custom_row_height(ws, 14, 14, &ht, 0));
     };
-    const saved_t s = save_and_reload(reader_test::sheet_package(rows), hidden);
-    EXPECT_EQ(s.loaded, "101");
-    EXPECT_EQ(s.reloaded, "101");
+    const saved_t s = save_and_reload(package, hidden);
+    EXPECT_EQ(s.loaded, "10100");
+    EXPECT_EQ(s.reloaded, "10100");
     const std::string xml = sheet_xml(s);
     for (const char* row : {"<row r=\"2\" hidden=\"1\" outlineLevel=\"1\">", "<row r=\"3\" collapsed=\"1\">",
                             "<row r=\"5\" thickBot=\"1\">", "<row r=\"6\" thickTop=\"1\">", "<row r=\"7\" hidden=\"1\">",
-                            "<row r=\"8\" outlineLevel=\"2\">", "<row r=\"9\" ht=\"20\" customHeight=\"1\">"})
+                            "<row r=\"8\" outlineLevel=\"2\">", "<row r=\"9\" ht=\"20\" customHeight=\"1\">",
+                            "<row r=\"10\" ht=\"13.8\">", "<row r=\"14\" ht=\"14.4\">",
+                            "<row r=\"16\" s=\"1\" customFormat=\"1\">"})
         EXPECT_NE(xml.find(row), std::string::npos) << row << "\n" << xml;
+    // Kept heights move with their rows; one the host sets replaces them.
+    const saved_t moved = save_and_reload(package, hidden, [](plover_document_t* d) {
+        ws_delete_row(sheet0(d), 1, 1);
+        ws_set_custom_row_height(sheet0(d), 13, 13, 30, 0);
+    });
+    EXPECT_NE(sheet_xml(moved).find("<row r=\"9\" ht=\"13.8\"></row><row r=\"13\" ht=\"30\" customHeight=\"1\">"),
+              std::string::npos)
+        << sheet_xml(moved);
     // Rows the host groups collapsed still carry the flag themselves.
-    const saved_t grouped = save_and_reload(reader_test::sheet_package(rows), hidden,
+    const saved_t grouped = save_and_reload(package, hidden,
                                             [](plover_document_t* d) { ws_group_rows(sheet0(d), 11, 12, 1); });
     EXPECT_NE(sheet_xml(grouped).find("<row r=\"11\" hidden=\"1\" outlineLevel=\"1\" collapsed=\"1\">"), std::string::npos)
         << sheet_xml(grouped);

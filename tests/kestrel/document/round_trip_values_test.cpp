@@ -325,19 +325,7 @@ TEST(round_trip_values, pictures_of_other_types_are_kept) {
     }
 }
 
-const std::string styles_type = "application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml";
-
-// The package with a styles part of its own.
-entries_t with_styles(entries_t p, const std::string& styles) {
-    for (auto& [name, bytes] : p) {
-        if (name == "[Content_Types].xml") bytes.insert(bytes.find("</Types>"), override_of("xl/styles.xml", styles_type));
-        if (name == "xl/_rels/workbook.xml.rels")
-            bytes.insert(bytes.find("</Relationships>"), rel("rIdS", std::string(od) + "styles", "styles.xml"));
-    }
-    p.push_back({"xl/styles.xml", std::string(decl) + "<styleSheet xmlns=\"" + reader_test::main_ns + "\">" + styles +
-                                      "</styleSheet>"});
-    return p;
-}
+using reader_test::with_styles;
 
 // Theme colour 0 (white in the default theme) and palette index 0 are colours,
 // not their absence.

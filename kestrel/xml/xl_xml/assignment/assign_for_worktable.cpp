@@ -280,10 +280,15 @@ status_t assign_for_worktable::assign_row(const xml_node_t& node) {
         if (flag_or(get_attribute_value("thickTop", a), false)) flags |= mta::rc_record_t::thick_top;
         if (flag_or(get_attribute_value("thickBot", a), false)) flags |= mta::rc_record_t::thick_bottom;
         if (flag_or(get_attribute_value("ph", a), false)) flags |= mta::rc_record_t::phonetic;
+        // A non-finite or negative height is ignored.
+        const double ht = double_or(get_attribute_value("ht", a), -1.0);
+        int32_t kept_height = 0;
         if (custom_height) {
-            // A non-finite or negative height is ignored.
-            const double ht = double_or(get_attribute_value("ht", a), -1.0);
             if (ht >= 0) table_.set_custom_row_height(row, row, ht, 0);
+        } else if (ht >= 0) {
+            // Not the row's own height for the host, but written back.
+            flags |= mta::rc_record_t::read_height;
+            kept_height = int32_t(mta::row_height_to_emu(ht, 0));
         }
         if (const char* level = get_attribute_value("outlineLevel", a)) {
             const int32_t l = int_or(level, 0);
@@ -298,7 +303,7 @@ status_t assign_for_worktable::assign_row(const xml_node_t& node) {
         }
         uint32_t style = 0;
         if (const char* s = get_attribute_value("s", a)) style = style_index(s);
-        if (style || flags) table_.set_row_record(row, row, style | (flags << 16));
+        if (style || flags) table_.row_records().assign(row, row, {uint16_t(style), uint8_t(flags), kept_height});
     }
     if (is_end(node)) finish_row();
     return status_t::done;

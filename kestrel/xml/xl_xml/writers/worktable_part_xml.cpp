@@ -530,6 +530,8 @@ void worktable_part_xml::write_row_start(int32_t row, const rc_record_t& record)
         const double ht = table_->get_custom_row_height(row, row, 0).value_or(table_->get_default_row_height(0));
         w_->write_attribute("ht", number_text(ht));
         w_->write_attribute("customHeight", "1");
+    } else if (record.flags & rc_record_t::read_height) {
+        w_->write_attribute("ht", number_text(mta::emu_to_row_height(record.height, 0)));
     }
     bool collapsed = false;
     const int64_t level = table_->row_outline().outline_level(row, collapsed);

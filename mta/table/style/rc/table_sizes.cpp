@@ -19,7 +19,8 @@ std::optional<double> custom_size(const rc_hw<int, int64_t>& store, int64_t def,
     return to_unit(store.get_sum_value(def, a, b), unit);
 }
 
-// Assigns `emu` over a..b, marks the records custom and keeps the total current.
+// Assigns `emu` over a..b, marks the records custom (a row's height kept as
+// read gives way) and keeps the total current.
 template <class Records>
 void set_custom(rc_hw<int, int64_t>& store, Records& records, int64_t def, int64_t& total, int a, int b,
                 int64_t emu) {
@@ -30,7 +31,8 @@ void set_custom(rc_hw<int, int64_t>& store, Records& records, int64_t def, int64
         const size_t ri = *records.run_index_of(i);
         const int end = std::min(b, records.run_end(ri));
         rc_record_t record = records.runs()[ri].value;
-        record.flags |= rc_record_t::custom_size;
+        record.flags = uint8_t((record.flags | rc_record_t::custom_size) & ~rc_record_t::read_height);
+        record.height = 0;
         spans.push_back({i, end, record});
         i = end + 1;
     }

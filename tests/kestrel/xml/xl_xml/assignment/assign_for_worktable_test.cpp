@@ -162,6 +162,9 @@ TEST(assign_for_worktable, row_attributes) {
     ASSERT_EQ(s.error, "");
     EXPECT_EQ(s.table->get_custom_row_height(1, 1, 0), 20.0);
     EXPECT_FALSE(s.table->get_custom_row_height(2, 2, 0).has_value());
+    // Kept for the writer, in EMU.
+    EXPECT_EQ(s.table->row_records().value_at(2).flags, mta::rc_record_t::read_height);
+    EXPECT_EQ(s.table->row_records().value_at(2).height, 30 * 12700);
     EXPECT_FALSE(s.table->get_custom_row_height(6, 6, 0).has_value());
     EXPECT_FALSE(s.table->row_hidden(3));  // one flag rule: "0" is off
     EXPECT_TRUE(s.table->row_hidden(4));

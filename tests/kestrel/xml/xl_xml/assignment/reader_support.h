@@ -70,6 +70,19 @@ inline package_test::entries_t sheet_package_with(const std::string& body, const
     return e;
 }
 
+// The package with a styles part of its own (what goes inside styleSheet).
+inline package_test::entries_t with_styles(package_test::entries_t p, const std::string& styles) {
+    using namespace package_test;
+    const std::string styles_type = "application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml";
+    for (auto& [name, bytes] : p) {
+        if (name == "[Content_Types].xml") bytes.insert(bytes.find("</Types>"), override_of("xl/styles.xml", styles_type));
+        if (name == "xl/_rels/workbook.xml.rels")
+            bytes.insert(bytes.find("</Relationships>"), rel("rIdS", std::string(od) + "styles", "styles.xml"));
+    }
+    p.push_back({"xl/styles.xml", std::string(decl) + "<styleSheet xmlns=\"" + main_ns + "\">" + styles + "</styleSheet>"});
+    return p;
+}
+
 // Loads entries as a package; the load's failure text, or empty.
 inline std::string load(vex::xml_document_t& doc, const package_test::entries_t& entries) {
     package_test::scratch_dir dir;
