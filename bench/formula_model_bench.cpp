@@ -15,6 +15,7 @@
 #include "mta/table/table/table.h"
 #include "mta/table/table/table_registry.h"
 #include "mta/types/document_model_access.h"
+#include "text_utils.h"
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -52,7 +53,7 @@ std::unique_ptr<vex::mta::Table> make_sheet() {
 const std::vector<std::string>& chain_texts() {
     static const std::vector<std::string> texts = [] {
         std::vector<std::string> out;
-        for (int row = 2; row <= chain + 1; ++row) out.push_back("A" + std::to_string(row - 1) + "+1");
+        for (int row = 2; row <= chain + 1; ++row) out.push_back(vex::concat({"A", std::to_string(row - 1), "+1"}));
         return out;
     }();
     return texts;
@@ -92,7 +93,7 @@ void formula_model_insert_row_over_chain(benchmark::State& state) {
         t->shift_range_down(1, 16384, 1, 1);
         state.PauseTiming();
         const auto* moved = t->get_formula_cell(chain + 2, 1);
-        if (!moved || moved->expression() != "A" + std::to_string(chain + 1) + "+1")
+        if (!moved || moved->expression() != vex::concat({"A", std::to_string(chain + 1), "+1"}))
             state.SkipWithError("the formulas were not rewritten");
         t.reset();
         state.ResumeTiming();
@@ -141,7 +142,7 @@ void formula_model_overwrite_one_cell(benchmark::State& state) {
         state.ResumeTiming();
         std::string text;
         for (int n = 1; n <= overwrites; ++n) {
-            text = "A" + std::to_string(n) + "+B" + std::to_string(n);
+            text = vex::concat({"A", std::to_string(n), "+B", std::to_string(n)});
             t->set_formula(1, 3, text);
         }
         state.PauseTiming();

@@ -6,6 +6,7 @@
 // untimed, that what moved came back where it was.
 
 #include "plover.h"
+#include "text_utils.h"
 
 #include <benchmark/benchmark.h>
 
@@ -32,7 +33,7 @@ void insert_row_above_formulas(benchmark::State& state) {
         ws_set_formula(ws, r, 2, ("A" + row + "*$C$1+B" + above).c_str());
     }
     if (ws_insert_row(ws, 1, 1) != 1 || ws_delete_row(ws, 1, 0) != 1) state.SkipWithError("shift refused");
-    const std::string last = "A" + std::to_string(n + 1) + "*$C$1+B" + std::to_string(n);
+    const std::string last = vex::concat({"A", std::to_string(n + 1), "*$C$1+B", std::to_string(n)});
     const char* text = ws_get_formula_expr(ws, n + 1, 2);
     if (!text || last != text) state.SkipWithError("the formulas did not come back");
     for (auto _ : state) {

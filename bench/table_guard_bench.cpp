@@ -5,6 +5,7 @@
 // crowded sheet should run close to the empty one.
 
 #include "mta/table/table/table.h"
+#include "text_utils.h"
 
 #include <benchmark/benchmark.h>
 
@@ -28,7 +29,8 @@ std::unique_ptr<Table> crowded_sheet() {
     auto t = std::make_unique<Table>(vex::mta::extent_t{}, all_rows, all_cols);
     int n = 0;
     for (int r = 1; r <= 400; r += 4)
-        for (int c = 1; c <= 300; c += 3) t->tabledefs().add(0, ("T" + std::to_string(++n)).c_str(), cells(r, c, r + 2, c + 1));
+        for (int c = 1; c <= 300; c += 3)
+            t->tabledefs().add(0, vex::concat({"T", std::to_string(++n)}).c_str(), cells(r, c, r + 2, c + 1));
     for (int r = 401; r <= 1400; ++r)
         for (int c = 1; c <= 300; c += 3) t->merged_cells().merge(cells(r, c, r, c + 1), true);
     return t;

@@ -7,6 +7,7 @@
 // moved cell.
 
 #include "mta/table/table/table.h"
+#include "text_utils.h"
 
 #include <benchmark/benchmark.h>
 
@@ -24,7 +25,7 @@ void fill(Table& t, int rows, int cols, bool alternate) {
     for (int c = 1; c <= cols; ++c) {
         auto& column = t.create_column_if_not_exists(c);
         for (int r = 1; r <= rows; ++r) {
-            if (alternate && r % 2 == 0) t.set_text(r, c, "t" + std::to_string(r % 1000));
+            if (alternate && r % 2 == 0) t.set_text(r, c, vex::concat({"t", std::to_string(r % 1000)}));
             else column.set_value(r, double(r));
         }
     }
@@ -35,7 +36,7 @@ bool holds(const Table& t, int r, int c, int from, bool alternate) {
     const auto cell = t.get_cell(r, c);
     if (alternate && from % 2 == 0) {
         const auto text = cell.get_text();
-        return text && *text == "t" + std::to_string(from % 1000);
+        return text && *text == vex::concat({"t", std::to_string(from % 1000)});
     }
     const auto num = cell.get_num();
     return num && *num == double(from);

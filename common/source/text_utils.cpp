@@ -86,6 +86,15 @@ const char* skip_non_digits(const char* p) noexcept {
 
 } // namespace
 
+std::string concat(std::initializer_list<std::string_view> pieces) {
+    size_t size = 0;
+    for (const auto piece : pieces) size += piece.size();
+    std::string out;
+    out.reserve(size);
+    for (const auto piece : pieces) out.append(piece);
+    return out;
+}
+
 std::string ascii_lower(std::string_view s) {
     std::string out(s);
     for (auto& c : out) c = ascii_to_lower(c);

@@ -469,11 +469,13 @@ TEST_F(formulas, valid_texts_are_kept_and_follow_inserted_rows) {
 // spans past the range of an int (run under the sanitizers).
 TEST_F(formulas, references_spread_over_the_sheet_are_tracked) {
     for (int i = 1; i <= 12; ++i) {
-        const std::string text = "A" + std::to_string(i) + "+A" + std::to_string(100000 + i);
+        const std::string text =
+            std::string("A").append(std::to_string(i)).append("+A").append(std::to_string(100000 + i));
         ASSERT_EQ(ws_set_formula(ws, i, 2, text.c_str()), 1) << text << ": " << run_msg();
     }
     for (int i = 1; i <= 12; ++i) {
-        const std::string text = "A" + std::to_string(i) + "*XFD" + std::to_string(1048576 - i);
+        const std::string text =
+            std::string("A").append(std::to_string(i)).append("*XFD").append(std::to_string(1048576 - i));
         ASSERT_EQ(ws_set_formula(ws, 1048576 - i, 16384 - i, text.c_str()), 1) << text << ": " << run_msg();
     }
     ASSERT_EQ(ws_insert_row(ws, 1, 1), 1) << run_msg();

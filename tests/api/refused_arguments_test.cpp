@@ -123,7 +123,7 @@ TEST(refused_arguments, wb_family) {
 TEST(refused_arguments, ws_family) {
     const std::string text(32768, 'x');
     const std::string wide = repeated("\xF0\x9D\x84\x9E", 16384);  // 32,768 UTF-16 units in 65,536 bytes
-    const std::string formula = "=" + repeated("1+", 4096) + "1";
+    const std::string formula = std::string("=").append(repeated("1+", 4096)).append("1");
     expect_refusals({
         {"set_range_style past the last column", void_call([](sample_t& s) { ws_set_range_style(s.ws, 1, 16385, 30, 3, s.st); }), bad_cell},
         {"set_range_style negative row", void_call([](sample_t& s) { ws_set_range_style(s.ws, -1, 1, 3, 3, s.st); }), bad_cell},
@@ -158,7 +158,8 @@ TEST(refused_arguments, ws_family) {
     sample_t s;
     EXPECT_EQ(ws_set_text(s.ws, 6, 1, std::string(32767, 'x').c_str()), 1) << run_msg();
     EXPECT_EQ(ws_set_text(s.ws, 6, 2, repeated("\xC3\xA9", 32767).c_str()), 1) << run_msg();
-    EXPECT_EQ(ws_set_formula(s.ws, 6, 3, ("=" + repeated("1+", 4095) + "11").c_str()), 1) << run_msg();
+    const std::string longest = std::string("=").append(repeated("1+", 4095)).append("11");
+    EXPECT_EQ(ws_set_formula(s.ws, 6, 3, longest.c_str()), 1) << run_msg();
     EXPECT_EQ(ws_set_tabledef_name(s.ws, 0, "SALES"), 1) << run_msg();
 }
 

@@ -245,7 +245,7 @@ TEST(threads, styles_and_rich_text_across_documents_both_ways) {
         style_set_bold(mine, i % 2);
         wb_modify_named_style(book, "mine", mine);
         if (i % 50 == 0) {
-            plover_style_t* added = wb_add_custom_style(book, ("c" + std::to_string(i)).c_str(), theirs);
+            plover_style_t* added = wb_add_custom_style(book, std::string("c").append(std::to_string(i)).c_str(), theirs);
             if (added) style_release(added);
         }
     };

@@ -270,7 +270,7 @@ TEST(workbook_settings, date_system_reference_style_and_calc_mode_round_trip) {
 TEST(workbook_sheets, threads_edit_their_own_books_and_share_one) {
     auto churn = [](plover_workbook_t* wb, int id) {
         for (int i = 0; i < 50; ++i) {
-            const std::string name = "t" + std::to_string(id) + "_" + std::to_string(i);
+            const std::string name = std::string("t").append(std::to_string(id)).append("_").append(std::to_string(i));
             if (!wb_add_worksheet(wb, name.c_str())) continue;
             const unsigned n = wb_sheet_count(wb);
             wb_rename_sheet(wb, n - 1, (name + "r").c_str());

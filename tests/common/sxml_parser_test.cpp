@@ -50,7 +50,8 @@ std::string shape(const xml_node_t* n, const xml_node_t* parent = nullptr) {
     for (const xml_node_t* prev = nullptr; n; prev = n, n = n->next_sibling) {
         EXPECT_EQ(n->prev_sibling, prev) << n->name;
         EXPECT_EQ(n->parent, parent) << n->name;
-        s += (s.empty() ? "" : " ") + std::string(n->name);
+        if (!s.empty()) s += ' ';
+        s += n->name;
         if (n->first_child) s += "(" + shape(n->first_child, n) + ")";
     }
     return s;

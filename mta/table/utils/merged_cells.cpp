@@ -6,6 +6,7 @@
 #include "mta/table/utils/range_check.h"
 #include "run_message.h"
 #include "sheet_limits.h"
+#include "text_utils.h"
 
 #include <algorithm>
 #include <optional>
@@ -34,15 +35,17 @@ vex::range_t range_of(const box_t& e, int32_t grid_id) {
 
 // "(2,2,4,4)"
 std::string range_text(const vex::range_t& r) {
-    return "(" + std::to_string(r.first.row) + "," + std::to_string(r.first.col) + "," + std::to_string(r.last.row) +
-           "," + std::to_string(r.last.col) + ")";
+    return concat({"(", std::to_string(r.first.row), ",", std::to_string(r.first.col), ",", std::to_string(r.last.row),
+                   ",", std::to_string(r.last.col), ")"});
 }
 
 // "(3, 3) - (3, 4)", or "(3, 3)" for one point.
 std::string extent_text(const box_t& e) {
-    const auto point = [](const auto& p) { return "(" + std::to_string(p.d[0]) + ", " + std::to_string(p.d[1]) + ")"; };
+    const auto point = [](const auto& p) {
+        return concat({"(", std::to_string(p.d[0]), ", ", std::to_string(p.d[1]), ")"});
+    };
     std::string text = point(e.start);
-    if (e.start != e.end) text += " - " + point(e.end);
+    if (e.start != e.end) text += " - ", text += point(e.end);
     return text;
 }
 

@@ -8,6 +8,7 @@
 #include "kestrel/parts/part.h"
 #include "tests/clients.h"
 #include "tests/kestrel/document/package_support.h"
+#include "text_utils.h"
 
 #include <gtest/gtest.h>
 
@@ -120,7 +121,7 @@ TEST(corpus, every_package_loads_and_saves_a_sound_archive_keeping_its_bytes) {
     }
     EXPECT_GT(kept, files.size());  // themes at least: the comparison ran
 
-    const std::string quoted = "'" + dir.path.string() + "'";
+    const std::string quoted = vex::concat({"'", dir.path.string(), "'"});
     const auto [unzip_status, unzip_text] =
         run("for f in " + quoted + "/*; do unzip -tqq \"$f\" >/dev/null || echo \"$f\"; done");
     EXPECT_EQ(unzip_status, 0) << unzip_text;

@@ -8,6 +8,7 @@
 #include "kestrel/parts/part.h"
 #include "kestrel/xml/xl_xml/writers/stand_in_writer.h"
 #include "tests/kestrel/document/package_support.h"
+#include "text_utils.h"
 
 #include <gtest/gtest.h>
 
@@ -177,7 +178,7 @@ TEST(relationship_walk, two_sheets_on_one_worksheet_part_fail_the_load) {
     EXPECT_EQ(load_failure(behind_chart), expected);
     // Many records on one part.
     std::string many;
-    for (int i = 1; i <= 10000; ++i) many += sheet_record("S" + std::to_string(i), i, "rId1");
+    for (int i = 1; i <= 10000; ++i) many += sheet_record(vex::concat({"S", std::to_string(i)}), i, "rId1");
     entries_t crowd = one_sheet_package("", {});
     crowd[2].second = workbook_xml(many);
     EXPECT_EQ(load_failure(crowd), expected);

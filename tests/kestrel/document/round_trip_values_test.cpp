@@ -7,6 +7,7 @@
 #include "plover.h"
 #include "tests/kestrel/document/package_support.h"
 #include "tests/kestrel/xml/xl_xml/assignment/reader_support.h"
+#include "text_utils.h"
 
 #include <gtest/gtest.h>
 
@@ -43,7 +44,7 @@ trip_t round_trip(const entries_t& package, const probe_t& probe, int saves = 3)
             doc_release(doc);
             return t;
         }
-        path = dir / ("p" + std::to_string(i + 1) + ".xlsx");
+        path = dir / vex::concat({"p", std::to_string(i + 1), ".xlsx"});
         const int saved = doc_save(doc, path.c_str());
         doc_release(doc);
         if (!saved) {

@@ -16,6 +16,7 @@
 #include "tests/heap_in_use.h"
 #include "tests/kestrel/document/package_support.h"
 #include "tests/kestrel/interface/unbuilt_slots.h"
+#include "text_utils.h"
 
 #include <gtest/gtest.h>
 
@@ -399,7 +400,7 @@ TEST(document_lifecycle, threads_create_save_load_and_release_their_own_document
             const std::string path = dir / ("book" + std::to_string(t) + ".xlsx");
             for (int r = 0; r < rounds; ++r) {
                 vex::iDocument* doc = with_writers(vex::create_document());
-                if (!doc || !doc->get_workbook()->add_worksheet(("T" + std::to_string(r)).c_str()) ||
+                if (!doc || !doc->get_workbook()->add_worksheet(vex::concat({"T", std::to_string(r)}).c_str()) ||
                     !doc->save(path.c_str()))
                     ++failures;
                 if (doc) doc->release();

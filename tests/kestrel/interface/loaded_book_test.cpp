@@ -71,7 +71,7 @@ TEST(loaded_book, print_titles_survive_a_load_and_save) {
             ASSERT_EQ(doc_save(book.doc, saved.c_str()), 1) << c.file << ": " << run_msg();
         }
         std::string workbook = find(read_zip(saved), "xl/workbook.xml");
-        for (size_t at; (at = workbook.find("&apos;")) != std::string::npos;) workbook.replace(at, 6, "'");
+        for (size_t at; (at = workbook.find("&apos;")) != std::string::npos;) workbook.replace(at, 6, 1, '\'');
         EXPECT_NE(workbook.find(std::string("<definedName name=\"_xlnm.Print_Titles\" localSheetId=\"0\">") +
                                 c.titles + "</definedName>"),
                   std::string::npos)

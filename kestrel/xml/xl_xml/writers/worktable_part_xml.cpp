@@ -697,7 +697,7 @@ void worktable_part_xml::write_formula(const formula_cell& cell, std::string_vie
         } else if (const std::string* s = std::get_if<std::string>(&*result)) {
             type = "str", value = *s;
         } else if (const bool* b = std::get_if<bool>(&*result)) {
-            type = "b", value = *b ? "1" : "0";
+            type = "b", value.assign(1, *b ? '1' : '0');
         } else if (const datetime_t* t = std::get_if<datetime_t>(&*result)) {
             value = number_text(ticks_to_serial(*t)).view();
         } else if (const auto* e = std::get_if<mta::formula::formula_error>(&*result)) {

@@ -33,8 +33,13 @@ defined_name_entry_t* defined_name_store_t::add(const defined_name_key_t& key, s
 defined_name_entry_t* defined_name_store_t::add__(const defined_name_key_t& key, std::string_view expression,
                                                   std::vector<formula::token_t>&& tokens) {
     if (index_.count(key) != 0) return nullptr;
-    auto node = std::make_unique<node_t>(
-        node_t{std::string(key.name), key.local_sheet_id, {{}, std::string(expression), std::move(tokens)}});
+    // Filled in place: GCC 12 at -O3 takes the moved-from props of a braced
+    // temporary for uninitialised (-Wmaybe-uninitialized).
+    auto node = std::make_unique<node_t>();
+    node->name = key.name;
+    node->local_sheet_id = key.local_sheet_id;
+    node->entry.expression = expression;
+    node->entry.tokens = std::move(tokens);
     node_t* raw = node.get();
     names_.push_back(std::move(node));
     index_.emplace(raw->key(), raw);

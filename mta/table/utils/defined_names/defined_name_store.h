@@ -115,7 +115,7 @@ public:
 private:
     struct node_t {
         std::string name;
-        uint32_t local_sheet_id;
+        uint32_t local_sheet_id = 0;
         defined_name_entry_t entry;
         defined_name_key_t key() const noexcept { return {name, local_sheet_id}; }
     };

@@ -6,6 +6,7 @@
 #include "kestrel/parts/workbook_part.h"
 #include "mta/table/table/table_registry.h"
 #include "run_message.h"
+#include "text_utils.h"
 
 #include <gtest/gtest.h>
 
@@ -92,7 +93,7 @@ TEST(workbook, sheet_ids_fill_the_first_gap) {
     } cases[] = {{{}, 1}, {{1, 2, 4}, 3}, {{2, 3}, 1}, {{1, 2, 3}, 4}, {{3, 1, 2}, 4}, {{1, 1, 2}, 3}};
     for (const auto& c : cases) {
         book_fixture f;
-        for (uint32_t id : c.ids) f.chart_record("s" + std::to_string(id), id);
+        for (uint32_t id : c.ids) f.chart_record(vex::concat({"s", std::to_string(id)}), id);
         EXPECT_EQ(f.wb.next_sheet_id(), c.next) << c.ids.size();
     }
 

@@ -1,4 +1,5 @@
 #include "mta/table/cell/string_pool.h"
+#include "text_utils.h"
 
 #include <gtest/gtest.h>
 
@@ -90,7 +91,7 @@ TEST(string_pool, texts_keep_their_address_while_the_pool_grows) {
 TEST(string_pool, threads_interning_the_same_texts_get_one_index_each) {
     string_pool_t pool;
     std::vector<std::string> words;
-    for (int k = 0; k < 500; ++k) words.push_back("w" + std::to_string(k));
+    for (int k = 0; k < 500; ++k) words.push_back(vex::concat({"w", std::to_string(k)}));
     const size_t before = pool.size();
 
     constexpr int threads = 8;
@@ -124,14 +125,16 @@ TEST(string_pool, many_texts_are_found_again_after_the_index_grows) {
     string_pool_t pool;
     std::vector<int32_t> plain, styled;
     for (int k = 0; k < 20000; ++k) {
-        plain.push_back(pool.add_string(0, "t" + std::to_string(k)));
-        if (k % 10 == 0) styled.push_back(pool.add_rich_text(rich({{"t" + std::to_string(k), k % 20 == 0}})));
+        plain.push_back(pool.add_string(0, vex::concat({"t", std::to_string(k)})));
+        if (k % 10 == 0)
+            styled.push_back(pool.add_rich_text(rich({{vex::concat({"t", std::to_string(k)}), k % 20 == 0}})));
     }
     EXPECT_EQ(pool.size(), 22000u);
     for (int k = 0; k < 20000; ++k) {
-        ASSERT_EQ(pool.add_string(0, "t" + std::to_string(k)), plain[size_t(k)]) << k;
+        ASSERT_EQ(pool.add_string(0, vex::concat({"t", std::to_string(k)})), plain[size_t(k)]) << k;
         if (k % 10 == 0) {
-            ASSERT_EQ(pool.add_rich_text(rich({{"t" + std::to_string(k), k % 20 == 0}})), styled[size_t(k / 10)]) << k;
+            ASSERT_EQ(pool.add_rich_text(rich({{vex::concat({"t", std::to_string(k)}), k % 20 == 0}})), styled[size_t(k / 10)])
+                << k;
         }
     }
     string_pool_t taker;

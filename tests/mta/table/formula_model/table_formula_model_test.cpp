@@ -4,6 +4,7 @@
 #include "mta/table/sample_styles.h"
 #include "tests/heap_in_use.h"
 #include "tests/mta/table/formula_model/book_fixture.h"
+#include "text_utils.h"
 
 #include <gtest/gtest.h>
 
@@ -135,7 +136,7 @@ TEST(table_formula_model, overwriting_one_cell_keeps_the_tracker_flat) {
     book_t book;
     Table& t = book.add("Sheet1");
     const auto overwrite = [&](unsigned n) {
-        return t.set_formula(1, 3, "A" + std::to_string(n) + "+B" + std::to_string(n));
+        return t.set_formula(1, 3, vex::concat({"A", std::to_string(n), "+B", std::to_string(n)}));
     };
     for (unsigned n = 1; n <= 100; ++n) ASSERT_TRUE(overwrite(n));
     const size_t baseline = heap_test::heap_in_use();
@@ -259,7 +260,8 @@ TEST(table_formula_model, a_sheet_destroyed_after_many_overwrites_leaves_nothing
     Table& keep = book.add("Sheet2");
     ASSERT_TRUE(keep.set_formula(1, 1, "Sheet1!A5+1"));
     const int32_t grid = int32_t(t.sheet_id());
-    for (int i = 0; i < 1000; ++i) ASSERT_TRUE(t.set_formula(1 + i % 100, 1 + i % 7, "A" + std::to_string(i + 1) + "+1"));
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_TRUE(t.set_formula(1 + i % 100, 1 + i % 7, vex::concat({"A", std::to_string(i + 1), "+1"})));
     EXPECT_EQ(t.get_formula_model()->query_tracked_ranges({{grid, 1, 1, 1, 0, 0}, {grid, 100, 7, 1, 0, 0}}).size(), 700u);
     book.drop(0);
     auto& tracker = vex::mta::formula::get_cell_tracker();

@@ -3,6 +3,7 @@
 #include "mta/formula/formula_cell.h"
 #include "mta/formula/token.h"
 #include "mta/table/sample_styles.h"
+#include "text_utils.h"
 
 #include <gtest/gtest.h>
 
@@ -343,7 +344,7 @@ TEST(table_shift, random_shifts_match_a_dense_grid) {
         const int r = pick(1, rows), c = pick(1, cols);
         vex::range_t ref = single ? range(r, c, r, c) : range(r, c, pick(1, rows), pick(1, cols)).order();
         for (auto* corner : {&ref.first, &ref.last}) corner->flag0 = 0, corner->flag1 = corner->flag2 = 1;
-        const std::string name = "n" + std::to_string(names.size());
+        const std::string name = vex::concat({"n", std::to_string(names.size())});
         std::vector<vex::mta::formula::token_t> tokens;
         single ? tokens.emplace_back(ref.first) : tokens.emplace_back(ref);
         ASSERT_NE(t.get_defined_names()->add({name, vex::mta::workbook_scope}, "Sheet1!A1", std::move(tokens)), nullptr);
@@ -352,7 +353,7 @@ TEST(table_shift, random_shifts_match_a_dense_grid) {
     // A table lands where no table or merged range is in the way; its totals row
     // writes a text where no value is.
     const auto add_table = [&] {
-        const std::string name = "T" + std::to_string(tables.size() + 100);
+        const std::string name = vex::concat({"T", std::to_string(tables.size() + 100)});
         const vex::range_t r = range(pick(1, rows), pick(1, cols), pick(1, rows), pick(1, cols)).order();
         if (r.first.row == r.last.row) return;
         vex::mta::tabledef_t* added = t.tabledefs().add(0, name.c_str(), r);

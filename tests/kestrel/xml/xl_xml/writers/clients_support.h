@@ -25,7 +25,7 @@ inline int run_python_file(const package_test::scratch_dir& dir, const std::stri
     const std::string file = dir / "check.py";
     std::ofstream(file) << script;
     std::string command = "/usr/bin/python3 " + shell_quoted(file);
-    for (const std::string& a : args) command += " " + shell_quoted(a);
+    for (const std::string& a : args) command += ' ', command += shell_quoted(a);
     return std::system(command.c_str());
 }
 
@@ -40,7 +40,7 @@ inline int run_soffice(const package_test::scratch_dir& dir, const std::string& 
     std::string command = "/usr/bin/soffice -env:UserInstallation=file://" + (dir / "lo_profile") +
                           " --headless --norestore --convert-to " + shell_quoted(format) + " --outdir " +
                           shell_quoted(out_dir);
-    for (const std::string& f : files) command += " " + shell_quoted(f);
+    for (const std::string& f : files) command += ' ', command += shell_quoted(f);
     command += " >" + shell_quoted(dir / "soffice.log") + " 2>&1";
     return std::system(command.c_str());
 }
