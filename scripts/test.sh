@@ -21,7 +21,7 @@ elif [ "${1:-}" = "--tsan" ]; then
   export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 else
   dir=build
-  # Line tables only: full debug info costs a fifth of the build and no test reads it.
-  "$root/scripts/build.sh" "$dir" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG"
+  # The same configure as scripts/example.sh: what it compiled is reused.
+  "$root/scripts/build.sh" "$dir"
 fi
 cd "$root/$dir" && ctest --output-on-failure -j"$(nproc)"
