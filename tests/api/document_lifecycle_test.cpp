@@ -271,6 +271,41 @@ TEST(document_lifecycle, a_relative_path_keeps_naming_the_loaded_file_across_fol
     EXPECT_EQ(marked_value(inner), 3);
 }
 
+// A save writes a temporary file beside its target, whose name must be one
+// the folder takes too: every name the file system takes saves.
+TEST(document_lifecycle, every_name_the_file_system_takes_saves) {
+    scratch_dir dir;
+    const std::string accented = "\xC3\xA9";  // two bytes
+    std::vector<std::string> names;
+    for (size_t n = 245; n <= 255; ++n) names.push_back(std::string(n - 5, 'n') + ".xlsx");
+    // Cut at 245 bytes, the temporary name would end inside a character.
+    std::string wide;
+    while (wide.size() + accented.size() + 5 <= 255) wide += accented;
+    names.push_back(wide + ".xlsx");
+    double value = 0;
+    for (const std::string& name : names) {
+        const std::string path = dir / name;
+        save_marked_book(path, ++value);
+        // Saved over, by a loaded document without a path.
+        plover_document_t* doc = doc_load(path.c_str());
+        ASSERT_NE(doc, nullptr) << name.size() << ": " << run_msg();
+        ws_set_num(wb_get_sheet(doc_get_workbook(doc), 0), 1, 1, value + 100);
+        EXPECT_EQ(doc_save(doc, nullptr), 1) << name.size() << ": " << run_msg();
+        doc_release(doc);
+        EXPECT_EQ(marked_value(path), value + 100) << name.size();
+    }
+    // Only the books: no temporary file is left.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), ptrdiff_t(names.size()));
+    // A name the file system refuses is refused before anything is written.
+    plover_document_t* doc = one_sheet_book();
+    const std::string refused = dir / (std::string(251, 'n') + ".xlsx");
+    EXPECT_EQ(doc_save(doc, refused.c_str()), 0);
+    EXPECT_EQ(std::string(run_msg()), "archive error: Can not create file: '" + refused +
+                                          "'. Please check if the file has been opened or if the file name is illegal.");
+    doc_release(doc);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), ptrdiff_t(names.size()));
+}
+
 // One file under any spelling of its path is one document: two would each
 // save over the other's edits.
 TEST(document_lifecycle, one_file_loads_once_whatever_its_path_says) {
