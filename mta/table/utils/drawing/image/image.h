@@ -30,9 +30,11 @@ public:
     image_t& operator=(const image_t&) = delete;
 
     // False when the file cannot be read, holds fewer than 4 bytes or more than
-    // 4 GiB, or is no format known here; the image is then empty.
+    // 4 GiB, is no format known here or holds only part of its header; the
+    // image is then empty.
     bool load_file(std::string_view path);
-    // Copies the bytes; false, leaving the image empty, as for a file.
+    // Copies the bytes; false, leaving the image empty, as for a file. A
+    // header cut after the fields read is taken.
     bool load_memory(const void* bytes, size_t n);
 
     image_type_enum type() const noexcept { return type_; }

@@ -62,9 +62,21 @@ image_ptr table_image_manager::load_file__(std::string_view file) const {
         return nullptr;
     }
     auto image = std::make_shared<vex::img::image_t>();
-    if (image->load_file(file)) return image;
-    set_run_message("Failed to load file: " + std::string(file));
-    return nullptr;
+    if (!image->load_file(file)) {
+        set_run_message("Failed to load file: " + std::string(file));
+        return nullptr;
+    }
+    // A header may claim any size; the drawing gives each side in EMU.
+    const vex::img::pixel_size_t size = image->pixel_size();
+    if (size.width > max_picture_side || size.height > max_picture_side) {
+        std::string text = "The image is too large: ";
+        text += file;
+        text += " is " + std::to_string(size.width) + " x " + std::to_string(size.height) + " pixels, more than ";
+        text += std::to_string(max_picture_side) + " on a side.";
+        set_run_message(text);
+        return nullptr;
+    }
+    return image;
 }
 
 image_ptr table_image_manager::load_memory__(const void* bytes, size_t n) const {

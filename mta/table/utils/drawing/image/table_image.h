@@ -25,6 +25,11 @@
 
 namespace vex::mta::image {
 
+// The most pixels on a side of a picture a host adds: at 9525 EMU a pixel,
+// a side must fit the drawing's signed 32-bit extents. A loaded package's
+// pictures are taken as they are.
+constexpr uint32_t max_picture_side = 225457;
+
 enum class image_anchor_type_enum : int32_t { absolute = 0, one_cell = 1, two_cell = 2 };
 
 struct two_cell_anchor_t {
