@@ -1,5 +1,9 @@
 // A picture whose header claims more pixels than a drawing can state: a host
 // cannot add one, but a package that holds one loads and saves it unchanged.
+#include "kestrel/core/components/worktable.h"
+#include "kestrel/document/xml_document.h"
+#include "kestrel/parts/part.h"
+#include "mta/table/utils/drawing/image/table_image.h"
 #include "plover.h"
 #include "tests/kestrel/document/package_support.h"
 #include "tests/kestrel/xml/xl_xml/writers/clients_support.h"
@@ -43,7 +47,45 @@ void save_book_with(const std::string& picture, const std::string& path) {
     doc_release(doc);
 }
 
+// Every image part under part, depth first.
+void image_parts(const vex::xml_part_t& part, std::vector<const vex::xml_part_t*>& found) {
+    for (const auto& c : part.get_child_parts()) {
+        if (c->kind() == vex::part_kind_enum::image_part) found.push_back(c.get());
+        image_parts(*c, found);
+    }
+}
+
 } // namespace
+
+// A picture read from a package is held once: the sheet's image record keeps
+// the block its part read, not a copy of it.
+TEST(picture_checks, a_loaded_picture_shares_its_part_bytes) {
+    scratch_dir dir;
+    const std::string made = dir / "made.xlsx";
+    std::string picture = png_header(40, 30);
+    picture.resize(4096, 'p');
+    save_book_with(written(dir, "p.png", picture), made);
+    vex::xml_document_t doc;
+    doc.load(made.c_str(), false);
+    std::vector<const vex::xml_part_t*> parts;
+    for (const auto& root : doc.package_root()) image_parts(*root, parts);
+    const vex::xml_part_t* in_drawing = nullptr;
+    for (const vex::xml_part_t* p : parts)
+        if (p->get_parent()->kind() == vex::part_kind_enum::drawings_part) in_drawing = p;
+    ASSERT_NE(in_drawing, nullptr);
+    const vex::xml_part_t* sheet = in_drawing->get_parent()->get_parent();
+    const auto* table = dynamic_cast<const vex::worktable_t*>(sheet->get_component());
+    ASSERT_NE(table, nullptr);
+    int records = 0;
+    for (const auto& [id, record] : *table->get_image_manager()) {
+        if (record.background) continue;
+        ++records;
+        EXPECT_EQ(reinterpret_cast<const char*>(record.image->data()), in_drawing->get_raw_data()) << id;
+        EXPECT_EQ(record.image->byte_size(), picture.size());
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(record.image->data()), record.image->byte_size()), picture);
+    }
+    EXPECT_EQ(records, 1);
+}
 
 TEST(picture_checks, a_loaded_package_keeps_a_picture_whose_header_claims_any_size) {
     scratch_dir dir;

@@ -267,7 +267,14 @@ bool image_t::load_memory(const void* bytes, size_t n) {
     return take__(std::move(copy), static_cast<uint32_t>(n));
 }
 
-bool image_t::take__(std::unique_ptr<uint8_t[]> bytes, uint32_t n) {
+bool image_t::load_shared(std::shared_ptr<const char[]> block, size_t n) {
+    clear__();
+    if (!block || n == 0 || n > max_image_bytes) return false;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(block.get());
+    return take__(std::shared_ptr<const uint8_t[]>(std::move(block), bytes), static_cast<uint32_t>(n));
+}
+
+bool image_t::take__(std::shared_ptr<const uint8_t[]> bytes, uint32_t n) {
     pixel_size_t size;
     const image_type_enum type = sniff(header_view{bytes.get(), n}, size);
     if (type == image_type_enum::none) return false;

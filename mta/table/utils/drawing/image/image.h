@@ -36,6 +36,9 @@ public:
     // Copies the bytes; false, leaving the image empty, as for a file. A
     // header cut after the fields read is taken.
     bool load_memory(const void* bytes, size_t n);
+    // As load_memory, but keeps the first n bytes of the block instead of a
+    // copy: a picture read from a package is held once, by its part and here.
+    bool load_shared(std::shared_ptr<const char[]> block, size_t n);
 
     image_type_enum type() const noexcept { return type_; }
     pixel_size_t pixel_size() const noexcept { return size_; }
@@ -48,10 +51,10 @@ public:
     bool equals(const image_t& other) const noexcept;
 
 private:
-    bool take__(std::unique_ptr<uint8_t[]> bytes, uint32_t n);
+    bool take__(std::shared_ptr<const uint8_t[]> bytes, uint32_t n);
     void clear__() noexcept;
 
-    std::unique_ptr<uint8_t[]> bytes_;
+    std::shared_ptr<const uint8_t[]> bytes_;
     uint32_t byte_size_ = 0;
     image_type_enum type_ = image_type_enum::none;
     std::string identity_;

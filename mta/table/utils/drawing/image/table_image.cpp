@@ -79,13 +79,15 @@ image_ptr table_image_manager::load_file__(std::string_view file) const {
     return image;
 }
 
-image_ptr table_image_manager::load_memory__(const void* bytes, size_t n) const {
+image_ptr table_image_manager::load_memory__(const void* bytes, size_t n,
+                                             std::shared_ptr<const char[]> owner) const {
     if (!bytes || n == 0) {
         set_run_message("The image cannot be empty.");
         return nullptr;
     }
     auto image = std::make_shared<vex::img::image_t>();
-    if (image->load_memory(bytes, n)) return image;
+    const bool shared = owner && owner.get() == bytes;
+    if (shared ? image->load_shared(std::move(owner), n) : image->load_memory(bytes, n)) return image;
     set_run_message("Failed to load memory image.");
     return nullptr;
 }
@@ -98,8 +100,9 @@ int32_t table_image_manager::add_absolute_image_from_file(uint32_t grid_id, std:
 }
 
 int32_t table_image_manager::add_absolute_image_from_memory(uint32_t grid_id, const void* bytes, size_t n,
-                                                            const absolute_anchor_t& at) {
-    return add_absolute__(grid_id, load_memory__(bytes, n), at);
+                                                            const absolute_anchor_t& at,
+                                                            std::shared_ptr<const char[]> owner) {
+    return add_absolute__(grid_id, load_memory__(bytes, n, std::move(owner)), at);
 }
 
 int32_t table_image_manager::add_one_cell_image_from_file(uint32_t grid_id, std::string_view file,
@@ -108,8 +111,9 @@ int32_t table_image_manager::add_one_cell_image_from_file(uint32_t grid_id, std:
 }
 
 int32_t table_image_manager::add_one_cell_image_from_memory(uint32_t grid_id, const void* bytes, size_t n,
-                                                            const one_cell_anchor_t& at) {
-    return add_one_cell__(grid_id, load_memory__(bytes, n), at);
+                                                            const one_cell_anchor_t& at,
+                                                            std::shared_ptr<const char[]> owner) {
+    return add_one_cell__(grid_id, load_memory__(bytes, n, std::move(owner)), at);
 }
 
 int32_t table_image_manager::add_two_cell_image_from_file(uint32_t grid_id, image_anchor_type_enum edit_as,
@@ -119,8 +123,9 @@ int32_t table_image_manager::add_two_cell_image_from_file(uint32_t grid_id, imag
 
 int32_t table_image_manager::add_two_cell_image_from_memory(uint32_t grid_id, image_anchor_type_enum edit_as,
                                                             const void* bytes, size_t n,
-                                                            const two_cell_anchor_t& at) {
-    return add_two_cell__(grid_id, edit_as, load_memory__(bytes, n), at);
+                                                            const two_cell_anchor_t& at,
+                                                            std::shared_ptr<const char[]> owner) {
+    return add_two_cell__(grid_id, edit_as, load_memory__(bytes, n, std::move(owner)), at);
 }
 
 int32_t table_image_manager::set_background_image_from_file(uint32_t grid_id, std::string_view file) {

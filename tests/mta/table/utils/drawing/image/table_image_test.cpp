@@ -279,3 +279,27 @@ TEST(table_image_manager, a_file_past_the_largest_side_is_refused) {
     }
     fs::remove_all(dir);
 }
+
+// Bytes given with the block they start are kept, not copied; a block they
+// do not start is no owner of theirs.
+TEST(table_image_manager, bytes_given_with_their_block_are_kept_not_copied) {
+    const bytes_t b = png(20, 10);
+    const std::shared_ptr<char[]> block(new char[b.size() + 1]);
+    std::copy(b.begin(), b.end(), block.get() + 1);
+    const std::shared_ptr<char[]> start(block, block.get() + 1);
+    table_image_manager m;
+    const int32_t kept = m.add_one_cell_image_from_memory(1, start.get(), b.size(), {1, 1}, start);
+    const int32_t copied = m.add_absolute_image_from_memory(2, start.get(), b.size(), {}, block);
+    ASSERT_GT(kept, 0);
+    ASSERT_GT(copied, 0);
+    const auto& image = *m.find_image(kept)->image;
+    EXPECT_EQ(reinterpret_cast<const char*>(image.data()), start.get());
+    EXPECT_EQ(image.pixel_size(), (vex::img::pixel_size_t{20, 10}));
+    // Equal bytes: the second record shares the first picture.
+    EXPECT_EQ(m.find_image(copied)->image.get(), &image);
+    const int32_t other = m.add_two_cell_image_from_memory(3, anchor::two_cell, b.data(), b.size(), {1, 1, 2, 2}, block);
+    EXPECT_EQ(m.find_image(other)->image.get(), &image);
+    table_image_manager fresh;
+    const int32_t id = fresh.add_absolute_image_from_memory(1, start.get(), b.size(), {}, block);
+    EXPECT_NE(reinterpret_cast<const char*>(fresh.find_image(id)->image->data()), start.get());
+}
