@@ -44,13 +44,12 @@ struct call_t {
 
 const std::vector<call_t>& calls() {
     static const std::vector<call_t> all = {
-        {"ws_add_cell_image", [](plover_worksheet_t* ws, const char* f) { return ws_add_cell_image(ws, f, 2, 2, 4, 4); }},
+        {"ws_add_cell_image", [](auto ws, auto f) { return ws_add_cell_image(ws, f, 2, 2, 4, 4); }},
         {"ws_add_image_with_two_cells",
-         [](plover_worksheet_t* ws, const char* f) { return ws_add_image_with_two_cells(ws, f, 2, 2, 4, 4, 1, 1, 1, 1); }},
+         [](auto ws, auto f) { return ws_add_image_with_two_cells(ws, f, 2, 2, 4, 4, 1, 1, 1, 1); }},
         {"ws_add_image_with_one_cell",
-         [](plover_worksheet_t* ws, const char* f) { return ws_add_image_with_one_cell(ws, f, 2, 2, 0, 0, 1.0, 0, 0); }},
-        {"ws_add_absolute_image",
-         [](plover_worksheet_t* ws, const char* f) { return ws_add_absolute_image(ws, f, 10, 10, 0, 0, 1.0); }},
+         [](auto ws, auto f) { return ws_add_image_with_one_cell(ws, f, 2, 2, 0, 0, 1.0, 0, 0); }},
+        {"ws_add_absolute_image", [](auto ws, auto f) { return ws_add_absolute_image(ws, f, 10, 10, 0, 0, 1.0); }},
         {"ws_set_bg_picture",
          [](plover_worksheet_t* ws, const char* f) {
              ws_set_bg_picture(ws, f);
@@ -62,7 +61,8 @@ const std::vector<call_t>& calls() {
 
 std::string written(const scratch_dir& dir, const std::string& name, const bytes_t& bytes) {
     const std::string path = dir / name;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     return path;
 }
 

@@ -551,7 +551,8 @@ void excel_resolver::save(const char* path) {
     std::filesystem::create_directories(directory_of(target), ec);
     std::string temp;
     // A name longer than the folder takes would fail only at the rename, after the whole write.
-    const bool takes_name = std::filesystem::path(target).filename().string().size() <= longest_name_in(directory_of(target));
+    const size_t name_bytes = std::filesystem::path(target).filename().string().size();
+    const bool takes_name = name_bytes <= longest_name_in(directory_of(target));
     const int fd = takes_name ? create_file_beside(target, temp) : -1;
     if (fd < 0)
         throw archive_error("Can not create file: '" + given +

@@ -297,7 +297,8 @@ TEST(table_image_manager, bytes_given_with_their_block_are_kept_not_copied) {
     EXPECT_EQ(image.pixel_size(), (vex::img::pixel_size_t{20, 10}));
     // Equal bytes: the second record shares the first picture.
     EXPECT_EQ(m.find_image(copied)->image.get(), &image);
-    const int32_t other = m.add_two_cell_image_from_memory(3, anchor::two_cell, b.data(), b.size(), {1, 1, 2, 2}, block);
+    const int32_t other =
+        m.add_two_cell_image_from_memory(3, anchor::two_cell, b.data(), b.size(), {1, 1, 2, 2}, block);
     EXPECT_EQ(m.find_image(other)->image.get(), &image);
     table_image_manager fresh;
     const int32_t id = fresh.add_absolute_image_from_memory(1, start.get(), b.size(), {}, block);
