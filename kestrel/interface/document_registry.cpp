@@ -4,8 +4,10 @@
 #include "mta/table/table/table_registry.h"
 #include "run_message.h"
 
+#include <filesystem>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <system_error>
 
 namespace vex {
 
@@ -13,7 +15,21 @@ namespace {
 
 constexpr const char* unknown_document = "Internal logic error: Unable to find the idocument to update.";
 
+// Against the working folder of now; the text as given when there is none.
+std::string absolute_path(std::string_view path) {
+    if (path.empty()) return {};
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(std::filesystem::path(path), ec);
+    return ec ? std::string(path) : full.string();
+}
+
 } // namespace
+
+document_registry_t::file_identity_t document_registry_t::file_identity_t::of(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return {};
+    return {true, static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino)};
+}
 
 document_registry_t::~document_registry_t() {
     // Newest first, as a host releasing in turn would.
@@ -25,7 +41,8 @@ iDocument* document_registry_t::add__(std::unique_ptr<iDocument> doc, const char
     iDocument* raw = doc.get();
     // Built before the lock; whatever is left in it is destroyed after the lock.
     list_t node;
-    node.push_back({std::move(doc), path ? std::string(path) : std::string()});
+    const std::string full = absolute_path(path ? std::string_view(path) : std::string_view());
+    node.push_back({std::move(doc), full, file_identity_t::of(full)});
     std::lock_guard lock(mutex_);
     if (new_path_only && find_by_path__(node.front().path)) return nullptr;
     const auto [slot, fresh] = index_.try_emplace(raw, node.begin());
@@ -57,14 +74,13 @@ iDocument* document_registry_t::find_by_path(std::string_view path) const {
 iDocument* document_registry_t::find_by_path__(std::string_view path) const {
     // Spellings differ ("a.xlsx", "/abs/dir/a.xlsx", "dir/../dir/a.xlsx", a
     // link): the file is the one the device and inode name, links followed.
-    struct stat wanted {};
-    const bool exists = ::stat(std::string(path).c_str(), &wanted) == 0;
+    // What the held path names now counts too: another program may have
+    // put a new file in its place.
+    const std::string full = absolute_path(path);
+    const file_identity_t wanted = file_identity_t::of(full);
     for (const entry_t& e : entries_) {
-        if (e.path == path) return e.doc.get();
-        struct stat held {};
-        if (exists && !e.path.empty() && ::stat(e.path.c_str(), &held) == 0 && held.st_dev == wanted.st_dev &&
-            held.st_ino == wanted.st_ino)
-            return e.doc.get();
+        if (!e.path.empty() && e.path == full) return e.doc.get();
+        if (wanted.same(e.file) || (wanted.known && wanted.same(file_identity_t::of(e.path)))) return e.doc.get();
     }
     return nullptr;
 }
@@ -76,8 +92,12 @@ document_registry_t::list_t::iterator document_registry_t::find__(const iDocumen
 }
 
 void document_registry_t::update_path(const iDocument* doc, std::string_view path) {
+    const std::string full = absolute_path(path);
+    const file_identity_t file = file_identity_t::of(full);
     std::lock_guard lock(mutex_);
-    find__(doc)->path.assign(path);
+    const auto it = find__(doc);
+    it->path = full;
+    it->file = file;
 }
 
 void document_registry_t::remove_document(const iDocument* doc) {

@@ -1,7 +1,9 @@
 #pragma once
 // The owner of every open document: a handle lives from its registration until
 // its release, with the path it was loaded from or last saved to (empty for a
-// created document never saved).
+// created document never saved). The path is held absolute, with the identity
+// of the file it named then: the host may change its working folder between
+// calls, and a relative path would then name another file.
 
 #include "interfaces.h"
 
@@ -34,10 +36,12 @@ public:
     }
     // Whether doc is open: registered and not yet released.
     bool contains(const iDocument* doc) const;
-    // Empty for a null or unknown handle.
+    // The absolute path; empty for a null or unknown handle.
     std::string find_path(const iDocument* doc) const;
-    // The first registered document whose path has exactly these bytes or
-    // names the same existing file (device and inode, links followed).
+    // The first registered document whose path, made absolute, has exactly
+    // these bytes, or that holds the same existing file (device and inode,
+    // links followed): the file it held when registered or saved, or the one
+    // its path names now.
     iDocument* find_by_path(std::string_view path) const;
     // Both throw std::logic_error for a handle that is not registered.
     void update_path(const iDocument* doc, std::string_view path);
@@ -46,9 +50,21 @@ public:
     size_t size() const;
 
 private:
+    // Device and inode of an existing file, links followed.
+    struct file_identity_t {
+        bool known = false;
+        unsigned long long device = 0;
+        unsigned long long inode = 0;
+
+        static file_identity_t of(const std::string& path);
+        bool same(const file_identity_t& other) const noexcept {
+            return known && other.known && device == other.device && inode == other.inode;
+        }
+    };
     struct entry_t {
         std::unique_ptr<iDocument> doc;
-        std::string path;
+        std::string path;  // absolute
+        file_identity_t file;
     };
     using list_t = std::list<entry_t>;
 

@@ -220,6 +220,18 @@ const char* worktable_t::get_shared_string(int row, int col) const {
 
 // ---- pictures ----
 
+namespace {
+
+// The part's own block when the bytes are its inflated bytes: the picture
+// keeps it rather than a copy, which for a large picture would double the
+// memory it takes.
+std::shared_ptr<const char[]> block_of(const image_part_t* part, const void* bytes) {
+    if (!part || !bytes || part->get_raw_data() != bytes || part->get_stored_form()) return nullptr;
+    return part->get_raw_block();
+}
+
+} // namespace
+
 drawings_part_t* worktable_t::get_drawing_part__() {
     xml_part_t* drawing = get_part()->create_part(std::string(uri::drawing_relationship).c_str(), nullptr);
     return dynamic_cast<drawings_part_t*>(drawing);
@@ -261,20 +273,23 @@ int32_t worktable_t::add_absolute_image_from_memory(const void* bytes, size_t n,
                                                     int32_t width, int32_t height, double scale,
                                                     image_part_t* part) {
     const image::absolute_anchor_t at{x, y, width, height, scale};
-    return show_image__(get_image_manager()->add_absolute_image_from_memory(sheet_id(), bytes, n, at), part);
+    return show_image__(
+        get_image_manager()->add_absolute_image_from_memory(sheet_id(), bytes, n, at, block_of(part, bytes)), part);
 }
 
 int32_t worktable_t::add_one_cell_image_from_memory(const void* bytes, size_t n, int32_t row, int32_t col,
                                                     int32_t width, int32_t height, double scale, int32_t col_offset,
                                                     int32_t row_offset, image_part_t* part) {
     const image::one_cell_anchor_t at{row, col, col_offset, row_offset, width, height, scale};
-    return show_image__(get_image_manager()->add_one_cell_image_from_memory(sheet_id(), bytes, n, at), part);
+    return show_image__(
+        get_image_manager()->add_one_cell_image_from_memory(sheet_id(), bytes, n, at, block_of(part, bytes)), part);
 }
 
 int32_t worktable_t::add_two_cell_image__(int32_t edit_as, const void* bytes, size_t n, const int32_t (&corners)[8],
                                           image_part_t* part, bool manager_only) {
     const int32_t id = get_image_manager()->add_two_cell_image_from_memory(
-        sheet_id(), static_cast<image::image_anchor_type_enum>(edit_as), bytes, n, two_cell_of(corners));
+        sheet_id(), static_cast<image::image_anchor_type_enum>(edit_as), bytes, n, two_cell_of(corners),
+        block_of(part, bytes));
     return manager_only ? id : show_image__(id, part);
 }
 

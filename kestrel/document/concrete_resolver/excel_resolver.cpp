@@ -135,17 +135,38 @@ std::string file_to_replace(const std::string& path) {
     }
 }
 
+// The longest file name the folder takes; 255 where the file system does not say.
+size_t longest_name_in(const std::filesystem::path& dir) {
+    const long most = ::pathconf(dir.c_str(), _PC_NAME_MAX);
+    return most > 0 ? static_cast<size_t>(most) : 255;
+}
+
+// At most n bytes, not cut inside a UTF-8 sequence.
+std::string utf8_prefix(const std::string& text, size_t n) {
+    if (text.size() <= n) return text;
+    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+    return text.substr(0, n);
+}
+
+constexpr size_t random_letters = 8;
+
 // A new file beside target, opened for writing: the kernel applies the umask
 // (nothing process-wide changes), and an existing target lends its mode. -1
 // when no such file can be made.
 int create_file_beside(const std::string& target, std::string& created) {
     static constexpr char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    const std::string stem =
-        (directory_of(target) / ("." + std::filesystem::path(target).filename().string() + ".")).string();
+    const std::filesystem::path dir = directory_of(target);
+    // A name the folder just takes leaves no room for the marks around it:
+    // the temporary name keeps only its start.
+    const size_t marks = 2 + random_letters;
+    const size_t most = longest_name_in(dir);
+    const std::string name =
+        utf8_prefix(std::filesystem::path(target).filename().string(), most > marks ? most - marks : 0);
+    const std::string stem = (dir / ("." + name + ".")).string();
     std::random_device random;
     for (int attempt = 0; attempt < 64; ++attempt) {
         created = stem;
-        for (int i = 0; i < 8; ++i) created += letters[random() % (sizeof letters - 1)];
+        for (size_t i = 0; i < random_letters; ++i) created += letters[random() % (sizeof letters - 1)];
         const int fd = ::open(created.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
             if (errno == EEXIST) continue;
@@ -529,7 +550,10 @@ void excel_resolver::save(const char* path) {
     std::error_code ec;
     std::filesystem::create_directories(directory_of(target), ec);
     std::string temp;
-    const int fd = create_file_beside(target, temp);
+    // A name longer than the folder takes would fail only at the rename, after the whole write.
+    const size_t name_bytes = std::filesystem::path(target).filename().string().size();
+    const bool takes_name = name_bytes <= longest_name_in(directory_of(target));
+    const int fd = takes_name ? create_file_beside(target, temp) : -1;
     if (fd < 0)
         throw archive_error("Can not create file: '" + given +
                             "'. Please check if the file has been opened or if the file name is illegal.");

@@ -8,6 +8,7 @@
 #include <limits>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace vex::img {
 
@@ -68,25 +69,30 @@ bool sniff_bmp(const header_view& v, pixel_size_t& size) {
 struct jpeg_failure {
     jpeg_error_mgr manager;
     std::jmp_buf jump;
+    bool ran_out;  // the header went on past the bytes
 };
 
 [[noreturn]] void jpeg_fail(j_common_ptr info) {
     std::longjmp(reinterpret_cast<jpeg_failure*>(info->err)->jump, 1);
 }
-void jpeg_no_emit(j_common_ptr, int) {}
+void jpeg_note(j_common_ptr info, int level) {
+    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) reinterpret_cast<jpeg_failure*>(info->err)->ran_out = true;
+}
 void jpeg_no_output(j_common_ptr) {}
 
 // Nothing with a destructor may live here: a library error leaves by longjmp.
-bool sniff_jpeg(const header_view& v, pixel_size_t& size) {
+bool read_jpeg_header(const header_view& v, pixel_size_t& size, bool& ran_out) {
     jpeg_decompress_struct info;
     std::memset(&info, 0, sizeof info);  // destroyable even when creation fails
     jpeg_failure failure;
+    failure.ran_out = false;
     info.err = jpeg_std_error(&failure.manager);
     failure.manager.error_exit = jpeg_fail;
-    failure.manager.emit_message = jpeg_no_emit;
+    failure.manager.emit_message = jpeg_note;
     failure.manager.output_message = jpeg_no_output;
     if (setjmp(failure.jump)) {
         jpeg_destroy_decompress(&info);
+        ran_out = failure.ran_out;
         return false;
     }
     jpeg_create_decompress(&info);
@@ -94,7 +100,13 @@ bool sniff_jpeg(const header_view& v, pixel_size_t& size) {
     const bool found = jpeg_read_header(&info, TRUE) == JPEG_HEADER_OK;
     if (found) size = {info.image_width, info.image_height};
     jpeg_destroy_decompress(&info);
+    ran_out = failure.ran_out;
     return found;
+}
+
+bool sniff_jpeg(const header_view& v, pixel_size_t& size) {
+    bool ran_out = false;
+    return read_jpeg_header(v, size, ran_out);
 }
 
 bool sniff_png(const header_view& v, pixel_size_t& size) {
@@ -196,6 +208,35 @@ image_type_enum sniff(const header_view& v, pixel_size_t& size) {
     return image_type_enum::none;
 }
 
+// Whether the bytes hold all of the header the format was known by: the
+// sniffers read only the fields they need, and some accept a header cut
+// after them.
+bool whole_header(image_type_enum type, const header_view& v) {
+    switch (type) {
+    case image_type_enum::bmp: {
+        const uint64_t info = v.u8(0) == 'B' && v.u8(1) == 'M' ? 14 : 0;
+        return v.has(info, v.le32(info));
+    }
+    case image_type_enum::jpeg: {
+        pixel_size_t size;
+        bool ran_out = false;
+        return read_jpeg_header(v, size, ran_out) && !ran_out;
+    }
+    case image_type_enum::png: return v.has(0, 8 + 8 + 13 + 4);  // signature, then the IHDR chunk and its CRC
+    case image_type_enum::gif: return v.has(0, 6 + 7);            // signature, then the logical screen descriptor
+    case image_type_enum::tiff: {
+        const int32_t first = v.s32(4);
+        const uint64_t at = first < 0 ? 0 : uint64_t(first);
+        return v.has(at, 2) && v.has(at + 2, uint64_t(v.le16(at)) * 12 + 4);  // entries, then the next offset
+    }
+    case image_type_enum::ico: return v.has(6, uint64_t(v.le16(4)) * 16);
+    case image_type_enum::wmf:
+    case image_type_enum::emf: return true;  // checked whole by their sniffers
+    case image_type_enum::none: break;
+    }
+    return false;
+}
+
 struct file_closer {
     void operator()(std::FILE* f) const noexcept { std::fclose(f); }
 };
@@ -212,7 +253,10 @@ bool image_t::load_file(std::string_view path) {
     const auto n = static_cast<uint32_t>(end);
     auto bytes = std::make_unique_for_overwrite<uint8_t[]>(n);
     if (std::fread(bytes.get(), 1, n, file.get()) != n) return false;
-    return take__(std::move(bytes), n);
+    if (!take__(std::move(bytes), n)) return false;
+    if (whole_header(type_, header_view{bytes_.get(), byte_size_})) return true;
+    clear__();
+    return false;
 }
 
 bool image_t::load_memory(const void* bytes, size_t n) {
@@ -223,7 +267,14 @@ bool image_t::load_memory(const void* bytes, size_t n) {
     return take__(std::move(copy), static_cast<uint32_t>(n));
 }
 
-bool image_t::take__(std::unique_ptr<uint8_t[]> bytes, uint32_t n) {
+bool image_t::load_shared(std::shared_ptr<const char[]> block, size_t n) {
+    clear__();
+    if (!block || n == 0 || n > max_image_bytes) return false;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(block.get());
+    return take__(std::shared_ptr<const uint8_t[]>(std::move(block), bytes), static_cast<uint32_t>(n));
+}
+
+bool image_t::take__(std::shared_ptr<const uint8_t[]> bytes, uint32_t n) {
     pixel_size_t size;
     const image_type_enum type = sniff(header_view{bytes.get(), n}, size);
     if (type == image_type_enum::none) return false;

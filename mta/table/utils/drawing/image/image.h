@@ -30,10 +30,15 @@ public:
     image_t& operator=(const image_t&) = delete;
 
     // False when the file cannot be read, holds fewer than 4 bytes or more than
-    // 4 GiB, or is no format known here; the image is then empty.
+    // 4 GiB, is no format known here or holds only part of its header; the
+    // image is then empty.
     bool load_file(std::string_view path);
-    // Copies the bytes; false, leaving the image empty, as for a file.
+    // Copies the bytes; false, leaving the image empty, as for a file. A
+    // header cut after the fields read is taken.
     bool load_memory(const void* bytes, size_t n);
+    // As load_memory, but keeps the first n bytes of the block instead of a
+    // copy: a picture read from a package is held once, by its part and here.
+    bool load_shared(std::shared_ptr<const char[]> block, size_t n);
 
     image_type_enum type() const noexcept { return type_; }
     pixel_size_t pixel_size() const noexcept { return size_; }
@@ -46,10 +51,10 @@ public:
     bool equals(const image_t& other) const noexcept;
 
 private:
-    bool take__(std::unique_ptr<uint8_t[]> bytes, uint32_t n);
+    bool take__(std::shared_ptr<const uint8_t[]> bytes, uint32_t n);
     void clear__() noexcept;
 
-    std::unique_ptr<uint8_t[]> bytes_;
+    std::shared_ptr<const uint8_t[]> bytes_;
     uint32_t byte_size_ = 0;
     image_type_enum type_ = image_type_enum::none;
     std::string identity_;

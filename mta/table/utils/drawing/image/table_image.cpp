@@ -62,18 +62,32 @@ image_ptr table_image_manager::load_file__(std::string_view file) const {
         return nullptr;
     }
     auto image = std::make_shared<vex::img::image_t>();
-    if (image->load_file(file)) return image;
-    set_run_message("Failed to load file: " + std::string(file));
-    return nullptr;
+    if (!image->load_file(file)) {
+        set_run_message("Failed to load file: " + std::string(file));
+        return nullptr;
+    }
+    // A header may claim any size; the drawing gives each side in EMU.
+    const vex::img::pixel_size_t size = image->pixel_size();
+    if (size.width > max_picture_side || size.height > max_picture_side) {
+        std::string text = "The image is too large: ";
+        text += file;
+        text += " is " + std::to_string(size.width) + " x " + std::to_string(size.height) + " pixels, more than ";
+        text += std::to_string(max_picture_side) + " on a side.";
+        set_run_message(text);
+        return nullptr;
+    }
+    return image;
 }
 
-image_ptr table_image_manager::load_memory__(const void* bytes, size_t n) const {
+image_ptr table_image_manager::load_memory__(const void* bytes, size_t n,
+                                             std::shared_ptr<const char[]> owner) const {
     if (!bytes || n == 0) {
         set_run_message("The image cannot be empty.");
         return nullptr;
     }
     auto image = std::make_shared<vex::img::image_t>();
-    if (image->load_memory(bytes, n)) return image;
+    const bool shared = owner && owner.get() == bytes;
+    if (shared ? image->load_shared(std::move(owner), n) : image->load_memory(bytes, n)) return image;
     set_run_message("Failed to load memory image.");
     return nullptr;
 }
@@ -86,8 +100,9 @@ int32_t table_image_manager::add_absolute_image_from_file(uint32_t grid_id, std:
 }
 
 int32_t table_image_manager::add_absolute_image_from_memory(uint32_t grid_id, const void* bytes, size_t n,
-                                                            const absolute_anchor_t& at) {
-    return add_absolute__(grid_id, load_memory__(bytes, n), at);
+                                                            const absolute_anchor_t& at,
+                                                            std::shared_ptr<const char[]> owner) {
+    return add_absolute__(grid_id, load_memory__(bytes, n, std::move(owner)), at);
 }
 
 int32_t table_image_manager::add_one_cell_image_from_file(uint32_t grid_id, std::string_view file,
@@ -96,8 +111,9 @@ int32_t table_image_manager::add_one_cell_image_from_file(uint32_t grid_id, std:
 }
 
 int32_t table_image_manager::add_one_cell_image_from_memory(uint32_t grid_id, const void* bytes, size_t n,
-                                                            const one_cell_anchor_t& at) {
-    return add_one_cell__(grid_id, load_memory__(bytes, n), at);
+                                                            const one_cell_anchor_t& at,
+                                                            std::shared_ptr<const char[]> owner) {
+    return add_one_cell__(grid_id, load_memory__(bytes, n, std::move(owner)), at);
 }
 
 int32_t table_image_manager::add_two_cell_image_from_file(uint32_t grid_id, image_anchor_type_enum edit_as,
@@ -107,8 +123,9 @@ int32_t table_image_manager::add_two_cell_image_from_file(uint32_t grid_id, imag
 
 int32_t table_image_manager::add_two_cell_image_from_memory(uint32_t grid_id, image_anchor_type_enum edit_as,
                                                             const void* bytes, size_t n,
-                                                            const two_cell_anchor_t& at) {
-    return add_two_cell__(grid_id, edit_as, load_memory__(bytes, n), at);
+                                                            const two_cell_anchor_t& at,
+                                                            std::shared_ptr<const char[]> owner) {
+    return add_two_cell__(grid_id, edit_as, load_memory__(bytes, n, std::move(owner)), at);
 }
 
 int32_t table_image_manager::set_background_image_from_file(uint32_t grid_id, std::string_view file) {

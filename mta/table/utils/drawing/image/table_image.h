@@ -25,6 +25,11 @@
 
 namespace vex::mta::image {
 
+// The most pixels on a side of a picture a host adds: at 9525 EMU a pixel,
+// a side must fit the drawing's signed 32-bit extents. A loaded package's
+// pictures are taken as they are.
+constexpr uint32_t max_picture_side = 225457;
+
 enum class image_anchor_type_enum : int32_t { absolute = 0, one_cell = 1, two_cell = 2 };
 
 struct two_cell_anchor_t {
@@ -78,15 +83,20 @@ public:
     table_image_manager(const table_image_manager&) = delete;
     table_image_manager& operator=(const table_image_manager&) = delete;
 
+    // The from-memory operations copy the bytes, unless owner is the block
+    // they start: the picture then keeps that block.
     int32_t add_absolute_image_from_file(uint32_t grid_id, std::string_view file, const absolute_anchor_t& at);
-    int32_t add_absolute_image_from_memory(uint32_t grid_id, const void* bytes, size_t n, const absolute_anchor_t& at);
+    int32_t add_absolute_image_from_memory(uint32_t grid_id, const void* bytes, size_t n, const absolute_anchor_t& at,
+                                           std::shared_ptr<const char[]> owner = nullptr);
     int32_t add_one_cell_image_from_file(uint32_t grid_id, std::string_view file, const one_cell_anchor_t& at);
-    int32_t add_one_cell_image_from_memory(uint32_t grid_id, const void* bytes, size_t n, const one_cell_anchor_t& at);
+    int32_t add_one_cell_image_from_memory(uint32_t grid_id, const void* bytes, size_t n, const one_cell_anchor_t& at,
+                                           std::shared_ptr<const char[]> owner = nullptr);
     // The corners may come in either order per axis; they are stored top-left first.
     int32_t add_two_cell_image_from_file(uint32_t grid_id, image_anchor_type_enum edit_as, std::string_view file,
                                          const two_cell_anchor_t& at);
     int32_t add_two_cell_image_from_memory(uint32_t grid_id, image_anchor_type_enum edit_as, const void* bytes,
-                                           size_t n, const two_cell_anchor_t& at);
+                                           size_t n, const two_cell_anchor_t& at,
+                                           std::shared_ptr<const char[]> owner = nullptr);
     // Replaces the sheet's previous background picture. An empty name or buffer
     // gives -1 without a message.
     int32_t set_background_image_from_file(uint32_t grid_id, std::string_view file);
@@ -126,7 +136,8 @@ public:
 
 private:
     std::shared_ptr<vex::img::image_t> load_file__(std::string_view file) const;
-    std::shared_ptr<vex::img::image_t> load_memory__(const void* bytes, size_t n) const;
+    std::shared_ptr<vex::img::image_t> load_memory__(const void* bytes, size_t n,
+                                                     std::shared_ptr<const char[]> owner = nullptr) const;
     int32_t add_absolute__(uint32_t grid_id, std::shared_ptr<vex::img::image_t> image, absolute_anchor_t at);
     int32_t add_one_cell__(uint32_t grid_id, std::shared_ptr<vex::img::image_t> image, one_cell_anchor_t at);
     int32_t add_two_cell__(uint32_t grid_id, image_anchor_type_enum edit_as,
