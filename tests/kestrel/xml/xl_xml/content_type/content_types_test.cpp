@@ -100,7 +100,8 @@ TEST(content_types_reader, lookups) {
         {"xl/workbook.xml", SML "sheet.main+xml"},
         {"xl/media/image1.png", "image/png"},
         {"xl/media/special.png", "image/x-special"},  // an Override beats a Default
-        {"xl/media/IMAGE2.PNG", nullptr},             // extensions are case-sensitive
+        {"xl/media/IMAGE2.PNG", "image/png"},         // extensions in any letter case
+        {"XL/Media/Special.PNG", "image/x-special"},  // and part names
         {"docProps/noext", "text/plain"},
         {"docProps/other", nullptr},  // no dot, no Override
         {"xl/styles.xml", "application/xml"},
