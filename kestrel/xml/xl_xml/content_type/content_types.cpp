@@ -164,6 +164,10 @@ std::string_view get_extension(std::string_view content_type) {
 
 xml_part_mode_enum get_open_mode(std::string_view content_type) { return find_row(content_type).mode; }
 
+bool is_known_content_type(std::string_view content_type) noexcept {
+    return row_of(content_type) || content_type.starts_with("image/");
+}
+
 void content_types_t::chain_deleter::operator()(sxml::sxml_arena::chunk* chain) const noexcept {
     sxml::sxml_parser::free_nodes(chain);
 }

@@ -34,6 +34,8 @@ enum class xml_part_mode_enum : uint32_t {
 // empty for "application/binary".
 std::string_view get_extension(std::string_view content_type);
 xml_part_mode_enum get_open_mode(std::string_view content_type);
+// Whether the two above answer for the type rather than throw.
+bool is_known_content_type(std::string_view content_type) noexcept;
 
 class content_types_t {
 public:
