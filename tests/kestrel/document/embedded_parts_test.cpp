@@ -188,18 +188,6 @@ TEST(embedded_parts, objects_documents_and_controls_are_kept_byte_for_byte) {
     EXPECT_NE(sheet.find("<controls>"), std::string::npos) << sheet;
 }
 
-// A part of a modelled kind whose type the table lacks is kept too; a part of
-// a known type still has to match its kind.
-TEST(embedded_parts, a_sheet_of_another_type_is_still_refused) {
-    entries_t p = reader_test::sheet_package("<sheetData/>");
-    for (auto& [name, bytes] : p)
-        if (name == "[Content_Types].xml")
-            bytes.replace(bytes.find("spreadsheetml.worksheet+xml"), 27, "spreadsheetml.chartsheet+xml");
-    EXPECT_EQ(load_save_reload(p).loaded,
-              "load error: The content type of xl/worksheets/sheet1.xml does not match: "
-              "application/vnd.openxmlformats-officedocument.spreadsheetml.chartsheet+xml");
-}
-
 // Once "Cannot find the content type of xl/media/image1.PNG" and "The content
 // type of xl/worksheets/sheet1.xml does not match".
 TEST(embedded_parts, part_names_and_extensions_match_in_any_letter_case) {
