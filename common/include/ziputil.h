@@ -4,8 +4,9 @@
 // and reads them whole or in chunks; writing adds deflated entries one after
 // another. Every failure is an archive_error. Entry data is checked as it is
 // read: a bad checksum, an entry that ends before its declared size or outgrows
-// the caller's bound fails. Sizes in zip64 fields are read, and zip64 end records
-// are written once an archive holds more entries than the plain record counts.
+// the caller's bound fails. Sizes and offsets in zip64 fields are read, and zip64
+// end records are written once an archive holds more entries than the plain
+// record counts.
 // Only stored and deflated entries without encryption are read; an archive
 // naming one entry twice, or two entries whose bytes overlap, is refused. An
 // entry may also be read as held and written back so, never inflated. A large entry is inflated a few blocks
@@ -117,6 +118,18 @@ private:
         bool compressed_size_in_zip64;
         std::uint64_t compressed_size;
         std::uint64_t data_end = 0;  // past the entry's data in the file; 0 when it cannot be opened
+        bool uncompressed_size_in_zip64 = false;
+        bool offset_in_zip64 = false;
+        std::uint64_t zip64_offset = 0;  // of the local header, when offset_in_zip64
+    };
+    // How the file is shown to minizip while an entry with zip64 fields is
+    // opened and read (see go_to_entry__).
+    struct zip64_view_t {
+        const position_t* entry = nullptr;
+        bool opening = false;
+        bool shifted = false;  // positions from the saturated offset on are moved
+        std::uint64_t local_header = 0;
+        bool local_header_known = false;
     };
     struct deflater_deleter {
         void operator()(z_stream_s* z) const noexcept;
@@ -134,6 +147,9 @@ private:
     // The archive's reads, padded with zeros past the end of the file while
     // pad_reads_ is set (see open_entry__).
     static unsigned long padded_read__(void* opaque, void* stream, void* buf, unsigned long size);
+    static long viewed_seek__(void* opaque, void* stream, std::uint64_t offset, int origin);
+    std::uint64_t viewed_position__(std::uint64_t position) const noexcept;
+    int open_viewed__(const position_t& at);
 
     void file_list__();
     void refuse_overlaps__();
@@ -181,6 +197,7 @@ private:
     std::uint32_t expected_crc_ = 0;
     std::uint32_t crc_ = 0;
     bool pad_reads_ = false;
+    zip64_view_t view_;
     // minizip hands over the stored bytes and the wrapper inflates them: minizip
     // would check a second checksum, and one over zlib's slower routine.
     bool inflating_ = false;

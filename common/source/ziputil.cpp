@@ -20,6 +20,7 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 namespace vex {
 
@@ -208,9 +209,16 @@ void put_le(std::string& out, std::uint64_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) out += char(v >> 8 * i);
 }
 
-// The sizes a zip64 extra field holds for the fields saturated in the 32-bit
-// header, in their fixed order (uncompressed first).
-void apply_zip64_sizes(const unsigned char* extra, std::size_t length, unz_file_info64& info) {
+// The sizes and the local header's offset a zip64 extra field holds for the
+// fields saturated in the 32-bit header, in their fixed order (uncompressed,
+// compressed, offset). minizip on this platform reads none of them.
+struct zip64_fields_t {
+    bool uncompressed = false, compressed = false, offset = false;
+    std::uint64_t local_header = 0;
+};
+
+zip64_fields_t apply_zip64_fields(const unsigned char* extra, std::size_t length, unz_file_info64& info) {
+    zip64_fields_t found;
     for (std::size_t at = 0; at + 4 <= length;) {
         const auto id = little_endian(extra + at, 2);
         const auto size = std::size_t(little_endian(extra + at + 2, 2));
@@ -218,14 +226,23 @@ void apply_zip64_sizes(const unsigned char* extra, std::size_t length, unz_file_
         at += 4 + size;
         if (id != 1 || at > length) continue;
         std::size_t used = 0;
-        for (ZPOS64_T* field : {&info.uncompressed_size, &info.compressed_size}) {
+        for (auto [field, in_zip64] : {std::pair{&info.uncompressed_size, &found.uncompressed},
+                                       std::pair{&info.compressed_size, &found.compressed}}) {
             if (*field != saturated32) continue;
             if (used + 8 > size) throw archive_error("can not get file list in zip file.");
             *field = little_endian(data + used, 8);
+            *in_zip64 = true;
             used += 8;
         }
-        return;
+        // Present only when the header's offset is saturated: minizip's own
+        // seek then tells (see viewed_seek__).
+        if (used + 8 <= size) {
+            found.local_header = little_endian(data + used, 8);
+            found.offset = true;
+        }
+        return found;
     }
+    return found;
 }
 
 bool ascii_only(std::string_view name) noexcept {
@@ -304,6 +321,9 @@ void zip_archive::open_zip_file(std::string_view path) {
     zlib_filefunc64_def io;
     fill_fopen64_filefunc(&io);
     io.zread_file = &zip_archive::padded_read__;
+    io.zseek64_file = [](voidpf opaque, voidpf stream, ZPOS64_T offset, int origin) {
+        return viewed_seek__(opaque, stream, offset, origin);
+    };
     io.opaque = this;
     reader_ = unzOpen2_64(file.c_str(), &io);
     archive_size_ = std::filesystem::file_size(file, ec);
@@ -342,13 +362,16 @@ void zip_archive::file_list__() {
                                     0) != UNZ_OK ||
             unzGetFilePos64(reader_, &pos) != UNZ_OK)
             throw archive_error("can not get file list in zip file.");
-        // minizip leaves these saturated; the true sizes are in the extra field.
-        const bool saturated = info.compressed_size == saturated32;
-        if (saturated || info.uncompressed_size == saturated32) apply_zip64_sizes(extra.data(), extra.size(), info);
+        // minizip leaves these saturated; the true values are in the extra field.
+        const zip64_fields_t zip64 = apply_zip64_fields(extra.data(), extra.size(), info);
         entries_.push_back({std::move(name), info.uncompressed_size});
-        positions_.push_back({pos.pos_in_zip_directory, pos.num_of_file, std::uint32_t(info.crc),
-                              std::uint16_t(info.compression_method), std::uint16_t(info.flag), saturated,
-                              info.compressed_size});
+        position_t at{pos.pos_in_zip_directory, pos.num_of_file, std::uint32_t(info.crc),
+                      std::uint16_t(info.compression_method), std::uint16_t(info.flag), zip64.compressed,
+                      info.compressed_size};
+        at.uncompressed_size_in_zip64 = zip64.uncompressed;
+        at.offset_in_zip64 = zip64.offset;
+        at.zip64_offset = zip64.local_header;
+        positions_.push_back(at);
 
         const int next = unzGoToNextFile(reader_);
         if (next == UNZ_END_OF_LIST_OF_FILE) break;
@@ -380,13 +403,15 @@ void zip_archive::refuse_overlaps__() {
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         const position_t& at = positions_[i];
         unz64_file_pos pos{at.directory_offset, at.index};
-        int method = 0, level = 0;
         // One that cannot be opened is never read.
-        if (unzGoToFilePos64(reader_, &pos) != UNZ_OK || unzOpenCurrentFile2(reader_, &method, &level, 1) != UNZ_OK)
+        if (unzGoToFilePos64(reader_, &pos) != UNZ_OK || open_viewed__(at) < 0) {
+            view_ = {};
             continue;
-        const std::uint64_t data = unzGetCurrentFileZStreamPos64(reader_);
+        }
+        const std::uint64_t data = viewed_position__(unzGetCurrentFileZStreamPos64(reader_));
         const int extra = unzGetLocalExtrafield(reader_, nullptr, 0);
         unzCloseCurrentFile(reader_);
+        view_ = {};
         const std::uint64_t header = 30 + entries_[i].name.size() + std::uint64_t(std::max(extra, 0));
         positions_[i].data_end = data + at.compressed_size;
         spans.push_back({data >= header ? data - header : 0, data + at.compressed_size, i});
@@ -418,8 +443,24 @@ bool zip_archive::open_empty__(const std::string& path) const {
 }
 
 unsigned long zip_archive::padded_read__(void* opaque, void* stream, void* buf, unsigned long size) {
+    const auto& self = *static_cast<const zip_archive*>(opaque);
+    const zip64_view_t& v = self.view_;
+    const bool masking = v.opening && v.local_header_known &&
+                         (v.entry->compressed_size_in_zip64 || v.entry->uncompressed_size_in_zip64);
+    const off_t from = masking ? ftello(static_cast<FILE*>(stream)) : 0;
     const unsigned long got = std::fread(buf, 1, size, static_cast<FILE*>(stream));
-    if (got >= size || !static_cast<const zip_archive*>(opaque)->pad_reads_) return got;
+    if (masking && from >= 0) {
+        // The local header's compressed size (at 18) and size (at 22) read as
+        // saturated, as the central record has them.
+        for (auto [field, saturated] : {std::pair{std::uint64_t(18), v.entry->compressed_size_in_zip64},
+                                        std::pair{std::uint64_t(22), v.entry->uncompressed_size_in_zip64}}) {
+            if (!saturated) continue;
+            for (std::uint64_t i = v.local_header + field; i < v.local_header + field + 4; ++i)
+                if (i >= std::uint64_t(from) && i < std::uint64_t(from) + got)
+                    static_cast<unsigned char*>(buf)[i - std::uint64_t(from)] = 0xFF;
+        }
+    }
+    if (got >= size || !self.pad_reads_) return got;
     std::fill(static_cast<char*>(buf) + got, static_cast<char*>(buf) + size, '\0');
     return size;
 }
@@ -452,10 +493,56 @@ int zip_archive::go_to_entry__(const position_t& at, std::string_view name) {
     // the last block runs past the end of a small archive; the bytes past the
     // entry's data are never delivered (reads stop at the entry's size).
     pad_reads_ = at.compressed_size_in_zip64;
-    int method = 0, level = 0;
-    if (unzGoToFilePos64(reader_, &pos) != UNZ_OK || unzOpenCurrentFile2(reader_, &method, &level, 1) != UNZ_OK)
+    view_ = {};
+    if (unzGoToFilePos64(reader_, &pos) != UNZ_OK) throw archive_error(with_name("can not open file in zip: ", name));
+    const int method = open_viewed__(at);
+    if (method < 0) {
+        view_ = {};
         throw archive_error(with_name("can not open file in zip: ", name));
+    }
     return method;
+}
+
+// minizip takes a saturated offset for the offset itself, and holds the local
+// header's sizes against the saturated ones: while an entry whose central
+// record defers to zip64 fields is opened, its reads and seeks are moved and
+// masked so that minizip finds the header where it looks and the sizes it
+// expects; the entry's data positions stay moved until it is left. The
+// method, or a negative minizip error.
+int zip_archive::open_viewed__(const position_t& at) {
+    view_ = {};
+    view_.entry = &at;
+    view_.opening = true;
+    int method = 0, level = 0;
+    const int opened = unzOpenCurrentFile2(reader_, &method, &level, 1);
+    view_.opening = false;
+    return opened == UNZ_OK ? method : (opened < 0 ? opened : UNZ_BADZIPFILE);
+}
+
+long zip_archive::viewed_seek__(void* opaque, void* stream, std::uint64_t offset, int origin) {
+    auto& self = *static_cast<zip_archive*>(opaque);
+    zip64_view_t& v = self.view_;
+    if (v.entry && origin == ZLIB_FILEFUNC_SEEK_SET) {
+        // The first seek of an opening is to the local header.
+        if (v.opening && !v.local_header_known) {
+            v.shifted = v.entry->offset_in_zip64 && offset >= saturated32;
+            offset = self.viewed_position__(offset);
+            v.local_header = offset;
+            v.local_header_known = true;
+        } else {
+            offset = self.viewed_position__(offset);
+        }
+    }
+    int whence = SEEK_SET;
+    if (origin == ZLIB_FILEFUNC_SEEK_CUR) whence = SEEK_CUR;
+    if (origin == ZLIB_FILEFUNC_SEEK_END) whence = SEEK_END;
+    // minizip steps back with SEEK_CUR by an offset that wrapped around.
+    return fseeko(static_cast<FILE*>(stream), off_t(offset), whence) == 0 ? 0 : -1;
+}
+
+std::uint64_t zip_archive::viewed_position__(std::uint64_t position) const noexcept {
+    if (!view_.shifted || position < saturated32) return position;
+    return position - saturated32 + view_.entry->zip64_offset;
 }
 
 zip_stored_t zip_archive::stored_form(std::string_view name) const {
@@ -604,6 +691,7 @@ void zip_archive::leave_entry__() noexcept {
     if (entry_open_ && reader_) unzCloseCurrentFile(reader_);
     entry_open_ = false;
     pad_reads_ = false;
+    view_ = {};
     inflating_ = false;
     current_.clear();
 }
@@ -666,6 +754,7 @@ void zip_archive::finish_entry__() {
     const int closed = unzCloseCurrentFile(reader_);
     entry_open_ = false;
     pad_reads_ = false;
+    view_ = {};
     inflating_ = false;
     const std::string name = std::move(current_);
     current_.clear();

@@ -4,6 +4,8 @@
 #include "kestrel/core/components/workbook.h"
 #include "kestrel/core/components/worktable.h"
 #include "kestrel/document/external_document.h"
+#include "kestrel/parts/package_uris.h"
+#include "kestrel/include/opendoc_exceptions.h"
 #include "kestrel/xml/xl_xml/writers/worksheet_part_xml.h"
 #include "kestrel/xml/xl_xml/writers/worktable_part_xml.h"
 
@@ -83,6 +85,10 @@ xml_part_t* worksheet_part_t::create_part(const char* relationship_type, const c
                                                               : nullptr;
     }
     if (in_package_io() && !worktable_type) {
+        // Only the picture the sheet names is its background; another image
+        // (an embedded object's or a control's icon) is kept as read.
+        if (id && type == uri::image_relationship && get_worksheet()->background_picture_id() != id)
+            throw part_container_error("The image " + std::string(id) + " is no background of its sheet.");
         if (xml_part_t* table = get_worksheet()->worktable_part()) {
             xml_part_t* made = table->create_part(relationship_type, id);
             note_printer_settings(*get_worksheet(), made);

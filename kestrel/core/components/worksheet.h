@@ -184,6 +184,9 @@ public:
     // when it has none.
     const std::string& header_footer_drawing_id() const noexcept { return header_footer_drawing_id_; }
     void set_header_footer_drawing_id(std::string id) { header_footer_drawing_id_ = std::move(id); }
+    // Likewise for the picture element, the sheet's background.
+    const std::string& background_picture_id() const noexcept { return background_picture_id_; }
+    void set_background_picture_id(std::string id) { background_picture_id_ = std::move(id); }
 
     // Sections of the loaded sheet that no reader takes yet: a save would lose
     // them, so it refuses instead.
@@ -207,6 +210,7 @@ private:
     std::optional<worktable_shape_t> pending_shape_;
     std::vector<std::string> unread_sections_;
     std::string header_footer_drawing_id_;
+    std::string background_picture_id_;
 };
 
 } // namespace vex

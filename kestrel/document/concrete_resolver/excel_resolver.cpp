@@ -483,13 +483,16 @@ void excel_resolver::get_part__(xml_part_t* part) {
     part->set_content_type(ct);
 
     const bool kept = part->kind() == part_kind_kept;
+    // A type the table lacks (an embedded object or document, a control) names
+    // bytes no model reads: they are kept as read, as a kept part's are.
+    const bool as_read = kept || (!workbook_type && !xml::is_known_content_type(ct));
     // The workbook's variants (macros, templates) are read as the workbook.
-    const xml::xml_part_mode_enum mode = kept            ? xml::xml_part_mode_enum::raw
+    const xml::xml_part_mode_enum mode = as_read         ? xml::xml_part_mode_enum::raw
                                          : workbook_type ? xml::xml_part_mode_enum::xml
                                                          : xml::get_open_mode(ct);
     const std::string_view own_extension = entry_path::extension(entry);
     part->set_extension(!own_extension.empty() ? own_extension
-                        : kept                 ? std::string_view()
+                        : as_read              ? std::string_view()
                         : workbook_type        ? std::string_view("xml")
                                                : xml::get_extension(ct));
 
@@ -635,6 +638,10 @@ std::string excel_resolver::make_part_file_name(xml_part_t* part) { return claim
 
 std::string excel_resolver::planned_name__(const xml_part_t& part) {
     if (part.kind() == part_kind_kept && *part.get_entry_name()) return part.get_entry_name();
+    // Nor for a part of a type no model reads: it keeps the name it came with.
+    if (part.get_raw_data() && *part.get_entry_name() && !part.content_type().empty() &&
+        !xml::is_known_content_type(part.content_type()))
+        return part.get_entry_name();
     // Below a kept part no folder is known: the part stays where it was read.
     const xml_part_t* parent = part.get_parent();
     if (parent && parent->kind() == part_kind_kept && *part.get_entry_name()) return part.get_entry_name();

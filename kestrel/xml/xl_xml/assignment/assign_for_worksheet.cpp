@@ -85,6 +85,8 @@ status_t assign_for_worksheet_t::assign(const xml_node_t* node) {
             if (const char* id = attr(*node, "r:id")) sheet_.set_header_footer_drawing_id(id);
         return status_t::done;
     }
+    if (node == section && is_start(*node) && node_named(node, "picture"))
+        if (const char* id = attr(*node, "r:id")) sheet_.set_background_picture_id(id);
     return keep_section(*node, *section);
 }
 

@@ -3,6 +3,7 @@
 #include "errors.h"
 #include "kestrel/parts/entry_path.h"
 #include "kestrel/parts/package_uris.h"
+#include "text_utils.h"
 #include "xml/sxml_parser.h"
 
 #include <cstring>
@@ -124,7 +125,7 @@ const content_type_row& find_row(std::string_view ct) {
 // without its first character, or Extension) equals the key and that has a
 // ContentType answers; an attribute without a value ends the search.
 void add_answers(const sxml::xml_node_t& n, const char* key_attribute, bool skip_slash,
-                 std::unordered_map<std::string_view, const char*>& answers, bool& ended) {
+                 std::unordered_map<std::string, const char*>& answers, bool& ended) {
     std::vector<std::string_view> keys;
     const char* type = nullptr;
     for (const sxml::xml_attribute_t* a = n.attributes; a; a = a->next) {
@@ -141,7 +142,8 @@ void add_answers(const sxml::xml_node_t& n, const char* key_attribute, bool skip
         }
     }
     if (!type) return;
-    for (std::string_view k : keys) answers.emplace(k, type);
+    // Part names and extensions compare without regard to ASCII case.
+    for (std::string_view k : keys) answers.emplace(ascii_lower(k), type);
 }
 
 void empty_element(xml_stream_writer& w, std::string_view name, std::string_view key_attribute, std::string_view key,
@@ -161,6 +163,10 @@ std::string_view get_extension(std::string_view content_type) {
 }
 
 xml_part_mode_enum get_open_mode(std::string_view content_type) { return find_row(content_type).mode; }
+
+bool is_known_content_type(std::string_view content_type) noexcept {
+    return row_of(content_type) || content_type.starts_with("image/");
+}
 
 void content_types_t::chain_deleter::operator()(sxml::sxml_arena::chunk* chain) const noexcept {
     sxml::sxml_parser::free_nodes(chain);
@@ -202,11 +208,11 @@ void content_types_t::release_tree() noexcept {
 
 const char* content_types_t::get_content_type(const char* part_name) const {
     if (!root_ || !part_name) return nullptr;
-    if (const auto it = by_part_name_.find(part_name); it != by_part_name_.end()) return it->second;
-    const std::string name = entry_path::to_slashes(part_name);
+    const std::string name = ascii_lower(entry_path::to_slashes(part_name));
+    if (const auto it = by_part_name_.find(ascii_lower(part_name)); it != by_part_name_.end()) return it->second;
     const std::string_view ext = entry_path::extension(name);
     if (ext.empty()) return nullptr;
-    const auto it = by_extension_.find(ext);
+    const auto it = by_extension_.find(std::string(ext));
     return it == by_extension_.end() ? nullptr : it->second;
 }
 

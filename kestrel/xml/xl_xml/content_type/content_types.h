@@ -34,6 +34,8 @@ enum class xml_part_mode_enum : uint32_t {
 // empty for "application/binary".
 std::string_view get_extension(std::string_view content_type);
 xml_part_mode_enum get_open_mode(std::string_view content_type);
+// Whether the two above answer for the type rather than throw.
+bool is_known_content_type(std::string_view content_type) noexcept;
 
 class content_types_t {
 public:
@@ -53,7 +55,8 @@ public:
     void release_tree() noexcept;
     const sxml::xml_node_t* root() const noexcept { return root_; }
     // The type of a part entry name (no leading '/'): its Override, else the
-    // Default of its extension (case-sensitive); null when neither.
+    // Default of its extension, either found without regard to ASCII case;
+    // null when neither.
     const char* get_content_type(const char* part_name) const;
 
     // ---- saving ----
@@ -82,7 +85,8 @@ private:
     // What a search of the tree answers for each PartName (without its first
     // character) and each Extension, found once: a package of many parts asks
     // for every one of them.
-    using answers_t = std::unordered_map<std::string_view, const char*>;
+    // Keyed in ASCII lower case.
+    using answers_t = std::unordered_map<std::string, const char*>;
     void index_tree__();
 
     std::unique_ptr<sxml::sxml_arena::chunk, chain_deleter> nodes_;

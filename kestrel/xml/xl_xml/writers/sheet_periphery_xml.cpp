@@ -1,6 +1,7 @@
 #include "kestrel/xml/xl_xml/writers/sheet_periphery_xml.h"
 
 #include "kestrel/core/components/worktable.h"
+#include "kestrel/parts/part.h"
 #include "kestrel/xml/xl_xml/assignment/assign_for_sheet_periphery.h"
 #include "kestrel/xml/xl_xml/enum_names.h"
 #include "kestrel/xml/xl_xml/writers/output_handler.h"
@@ -53,16 +54,36 @@ void write_text_attribute(xml::xml_stream_writer& w, std::string_view name, cons
 
 } // namespace
 
-void write_kept_element(xml::xml_stream_writer& w, const xml_node_t& root) {
+void write_kept_element(xml::xml_stream_writer& w, const xml_node_t& root, const relationship_ids_t* ids) {
     for (const xml_node_t* n = &root; n;) {
         w.start_element(n->name);
-        w.write_attributes(n->attributes);
+        if (!ids || ids->empty()) {
+            w.write_attributes(n->attributes);
+        } else {
+            for (const xml::sxml::xml_attribute_t* a = n->attributes; a; a = a->next) {
+                const auto it = a->value && std::string_view(a->name).starts_with("r:") ? ids->find(a->value)
+                                                                                         : ids->end();
+                w.write_parsed_attribute(a->name, it != ids->end() ? std::string_view(it->second)
+                                                  : a->value        ? std::string_view(a->value)
+                                                                    : std::string_view());
+            }
+        }
         n = w.write_node_rest(n);
     }
 }
 
-sheet_periphery_xml::sheet_periphery_xml(xml::xml_stream_writer& w, const worktable_t* table) noexcept
-    : w_(w), table_(table), model_(table ? &table->periphery() : nullptr) {}
+sheet_periphery_xml::sheet_periphery_xml(xml::xml_stream_writer& w, const worktable_t* table)
+    : w_(w), table_(table), model_(table ? &table->periphery() : nullptr) {
+    const xml_part_t* part = table ? table->get_part() : nullptr;
+    if (!part) return;
+    // The sheet's parts sit under its worktable part, and kept ones beside it.
+    for (const xml_part_t* holder : {part, static_cast<const xml_part_t*>(part->get_parent())}) {
+        if (!holder) continue;
+        for (const auto& child : holder->get_child_parts())
+            if (*child->get_source_id() && *child->get_relationship_id())
+                ids_.emplace(child->get_source_id(), child->get_relationship_id());
+    }
+}
 
 void sheet_periphery_xml::write_root_namespaces() {
     if (!model_) return;
@@ -156,7 +177,7 @@ void sheet_periphery_xml::write_section(std::size_t index) {
     else if (name == "ignoredErrors") write_ignored_errors();
     else if (name == "cellWatches") write_cell_watches();
     for (const kept_element_t& k : model_->kept_sections)
-        if (kept_index(k.root()) == index && name != "sheetPr") write_kept_element(w_, k.root());
+        if (kept_index(k.root()) == index && name != "sheetPr") write_kept_element(w_, k.root(), &ids_);
 }
 
 void sheet_periphery_xml::write_data_validations() {

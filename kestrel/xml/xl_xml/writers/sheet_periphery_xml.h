@@ -8,20 +8,27 @@
 #include "xml/xml_stream_writer.h"
 
 #include <cstddef>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace vex {
 
 struct sheet_periphery_t;
 class worktable_t;
 
-// Writes an element kept as read, with its attributes, texts and children.
-void write_kept_element(xml::xml_stream_writer& w, const xml::sxml::xml_node_t& root);
+// Relationship Ids as read to the Ids the save gives the same parts.
+using relationship_ids_t = std::unordered_map<std::string, std::string>;
+
+// Writes an element kept as read, with its attributes, texts and children;
+// with ids, relationship Ids it names (r: attributes) go out as renumbered.
+void write_kept_element(xml::xml_stream_writer& w, const xml::sxml::xml_node_t& root,
+                        const relationship_ids_t* ids = nullptr);
 
 class sheet_periphery_xml {
 public:
     // table may be null: only the outline defaults are written then.
-    sheet_periphery_xml(xml::xml_stream_writer& w, const worktable_t* table) noexcept;
+    sheet_periphery_xml(xml::xml_stream_writer& w, const worktable_t* table);
 
     // The root's namespace declarations the kept elements may use.
     void write_root_namespaces();
@@ -41,6 +48,9 @@ private:
     xml::xml_stream_writer& w_;
     const worktable_t* table_;
     const sheet_periphery_t* model_;
+    // Kept sections name the sheet's parts (embedded objects, controls) by
+    // the Ids they were read with.
+    relationship_ids_t ids_;
     std::size_t position_ = 0;
 };
 
