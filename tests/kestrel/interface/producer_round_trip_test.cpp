@@ -52,13 +52,9 @@ void run_rows(const std::vector<row_t>& rows) {
     }
 }
 
-entries_t one_sheet(const std::string& body, const std::string& rels = "", const entries_t& extra = {},
-                    const std::string& types = "") {
-    crafted_t c;
-    c.sheets = {{body, rels}};
-    c.extra = extra;
-    c.extra_types = types;
-    return package_of(c);
+entries_t sheet_package(const std::string& body, const std::string& rels = "", const entries_t& extra = {},
+                        const std::string& types = "") {
+    return package_of(one_sheet(body, rels, extra, types));
 }
 
 plover_worksheet_t* first_sheet(plover_workbook_t* wb) { return wb_get_sheet(wb, 0); }
@@ -108,7 +104,7 @@ entries_t stacked_pictures() {
                                 "\" xmlns:a=\"" + a_ns + "\" xmlns:r=\"" + r_ns + "\">" + picture_on_b2(1, "rId1") +
                                 picture_on_b2(2, "rId2") + picture_on_b2(3, "rId1") + "</xdr:wsDr>";
     const std::string image = od + "image";
-    return one_sheet(cells + R"(<drawing r:id="rId1"/>)", package_test::rel("rId1", od + "drawing", "../drawings/drawing1.xml"),
+    return sheet_package(cells + R"(<drawing r:id="rId1"/>)", package_test::rel("rId1", od + "drawing", "../drawings/drawing1.xml"),
                      {{"xl/drawings/drawing1.xml", drawing},
                       {"xl/drawings/_rels/drawing1.xml.rels",
                        package_test::rels(package_test::rel("rId1", image, "../media/image1.png") +
@@ -152,7 +148,7 @@ entries_t noted_sheet(const std::string& shape) {
     const std::string comments = std::string(package_test::decl) + "<comments xmlns=\"" + main_ns +
                                  R"("><authors><author>Ann</author></authors><commentList><comment ref="B2" )"
                                  R"(authorId="0"><text><r><t>note</t></r></text></comment></commentList></comments>)";
-    return one_sheet(cells + R"(<legacyDrawing r:id="rId1"/>)",
+    return sheet_package(cells + R"(<legacyDrawing r:id="rId1"/>)",
                      package_test::rel("rId1", od + "vmlDrawing", "../drawings/vmlDrawing1.vml") +
                          package_test::rel("rId2", od + "comments", "../comments1.xml"),
                      {{"xl/drawings/vmlDrawing1.vml", vml_head + shape + "</xml>"}, {"xl/comments1.xml", comments}},
@@ -199,7 +195,7 @@ entries_t bordered_sheet(const std::string& borders) {
         R"(<cellStyleXfs count="1"><xf numFmtId="0" fontId="0" fillId="0" borderId="0"/></cellStyleXfs><cellXfs )"
         R"(count="2"><xf numFmtId="0" fontId="0" fillId="0" borderId="0" xfId="0"/><xf numFmtId="0" fontId="0" )"
         R"(fillId="0" borderId="1" xfId="0" applyBorder="1"/></cellXfs></styleSheet>)";
-    entries_t e = one_sheet(R"(<sheetData><row r="2"><c r="B2" s="1"><v>1</v></c></row></sheetData>)", "",
+    entries_t e = sheet_package(R"(<sheetData><row r="2"><c r="B2" s="1"><v>1</v></c></row></sheetData>)", "",
                             {{"xl/styles.xml", styles}},
                             package_test::override_of(
                                 "xl/styles.xml", "application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml"));
@@ -216,14 +212,14 @@ entries_t bordered_sheet(const std::string& borders) {
 // them still has none.
 TEST(producer_round_trip, margins_written_when_read_or_set) {
     run_rows({
-        {"read at the usual values", one_sheet(cells + xlsxwriter_margins), sheet1, {xlsxwriter_margins}, {}},
-        {"read partly", one_sheet(cells + R"(<pageMargins left="1"/>)"), sheet1,
+        {"read at the usual values", sheet_package(cells + xlsxwriter_margins), sheet1, {xlsxwriter_margins}, {}},
+        {"read partly", sheet_package(cells + R"(<pageMargins left="1"/>)"), sheet1,
          {R"(<pageMargins left="1" right="0.7" top="0.75" bottom="0.75" header="0.3" footer="0.3"/>)"}, {}},
         {"set by the host at the usual values", {}, sheet1, {xlsxwriter_margins}, {}, all_margins(0.7, 0.75, 0.3)},
-        {"set on a loaded sheet", one_sheet(cells), sheet1,
+        {"set on a loaded sheet", sheet_package(cells), sheet1,
          {R"(<pageMargins left="0.5" right="0.5" top="0.75" bottom="0.75" header="0.3" footer="0.3"/>)"}, {},
          all_margins(0.5, 0.75, 0.3)},
-        {"never had on a loaded sheet", one_sheet(cells), sheet1, {"<sheetData>"}, {"pageMargins"}},
+        {"never had on a loaded sheet", sheet_package(cells), sheet1, {"<sheetData>"}, {"pageMargins"}},
         {"never had on a new sheet", {}, sheet1, {"<sheetData"}, {"pageMargins"}},
     });
 }
@@ -232,19 +228,19 @@ TEST(producer_round_trip, margins_written_when_read_or_set) {
 // keeps it when another page setting is made; a new sheet's paper is A4.
 TEST(producer_round_trip, paper_of_a_sheet_without_page_setup) {
     run_rows({
-        {"loaded, orientation set", one_sheet(cells), sheet1, {R"(<pageSetup paperSize="1" orientation="landscape"/>)"},
+        {"loaded, orientation set", sheet_package(cells), sheet1, {R"(<pageSetup paperSize="1" orientation="landscape"/>)"},
          {R"(paperSize="9")"}, landscape},
-        {"loaded, nothing set", one_sheet(cells), sheet1, {"<sheetData>"}, {"pageSetup"}},
-        {"loaded with a setup naming no paper", one_sheet(cells + R"(<pageSetup orientation="portrait"/>)"), sheet1,
+        {"loaded, nothing set", sheet_package(cells), sheet1, {"<sheetData>"}, {"pageSetup"}},
+        {"loaded with a setup naming no paper", sheet_package(cells + R"(<pageSetup orientation="portrait"/>)"), sheet1,
          {R"(<pageSetup paperSize="1" orientation="portrait"/>)"}, {}},
-        {"loaded with A4", one_sheet(cells + R"(<pageSetup paperSize="9"/>)"), sheet1, {R"(<pageSetup paperSize="9"/>)"},
+        {"loaded with A4", sheet_package(cells + R"(<pageSetup paperSize="9"/>)"), sheet1, {R"(<pageSetup paperSize="9"/>)"},
          {}},
-        {"loaded, A4 chosen", one_sheet(cells), sheet1, {R"(<pageSetup paperSize="9"/>)"}, {},
+        {"loaded, A4 chosen", sheet_package(cells), sheet1, {R"(<pageSetup paperSize="9"/>)"}, {},
          [](plover_workbook_t* wb) { ws_set_paper(first_sheet(wb), 9); }},
         {"new, orientation set", {}, sheet1, {R"(<pageSetup paperSize="9" orientation="landscape"/>)"}, {}, landscape},
     });
     // What the host reads back.
-    const saves_t s = three_saves(one_sheet(cells), [](plover_workbook_t* wb) { EXPECT_EQ(ws_paper(first_sheet(wb)), 1); });
+    const saves_t s = three_saves(sheet_package(cells), [](plover_workbook_t* wb) { EXPECT_EQ(ws_paper(first_sheet(wb)), 1); });
     EXPECT_EQ(s.message, "");
 }
 
@@ -300,15 +296,15 @@ TEST(producer_round_trip, notes_drawn_as_read) {
 // Column and border attributes go back as the producer wrote them.
 TEST(producer_round_trip, column_and_border_attributes_as_read) {
     run_rows({
-        {"width without customWidth", one_sheet(R"(<cols><col min="1" max="1" width="20"/></cols>)" + cells), sheet1,
+        {"width without customWidth", sheet_package(R"(<cols><col min="1" max="1" width="20"/></cols>)" + cells), sheet1,
          {R"(<col min="1" max="1" width="20"/>)"}, {"customWidth"}},
-        {"customWidth false", one_sheet(R"(<cols><col min="1" max="1" width="20" customWidth="false"/></cols>)" + cells),
+        {"customWidth false", sheet_package(R"(<cols><col min="1" max="1" width="20" customWidth="false"/></cols>)" + cells),
          sheet1, {R"(<col min="1" max="1" width="20"/>)"}, {"customWidth"}},
-        {"width set by the host", one_sheet(R"(<cols><col min="1" max="1" width="20"/></cols>)" + cells), sheet1,
+        {"width set by the host", sheet_package(R"(<cols><col min="1" max="1" width="20"/></cols>)" + cells), sheet1,
          {R"(<col min="1" max="1" width="30.625" customWidth="1"/>)"}, {},
          [](plover_workbook_t* wb) { ws_set_custom_col_width(first_sheet(wb), 1, 1, 30, 0); }},
         {"collapsed on the summary column",
-         one_sheet(R"(<cols><col min="2" max="3" width="12" hidden="1" customWidth="1" outlineLevel="1"/>)"
+         sheet_package(R"(<cols><col min="2" max="3" width="12" hidden="1" customWidth="1" outlineLevel="1"/>)"
                    R"(<col min="4" max="4" width="12" customWidth="1" collapsed="1"/></cols>)" + cells),
          sheet1,
          {R"(<col min="2" max="3" width="12" hidden="1" customWidth="1" outlineLevel="1"/>)",
