@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -359,4 +360,82 @@ if ws["B2"].comment is None or ws["B2"].comment.text != "hello":
     EXPECT_EQ(doc_save(doc, copy.c_str()), 1) << run_msg();
     doc_release(doc);
     EXPECT_EQ(writer_test::run_python_file(dir, script, {"check", copy}), 0);
+}
+
+namespace {
+
+// What openpyxl reads of the first sheet, as one text.
+const std::string openpyxl_dump = R"(import sys, openpyxl
+ws = openpyxl.load_workbook(sys.argv[1]).active
+m = ws.page_margins
+out = [("margins", m.left, m.right, m.top, m.bottom, m.header, m.footer),
+       ("paper", ws.page_setup.paperSize, ws.page_setup.orientation)]
+for k in sorted(ws.column_dimensions):
+    d = ws.column_dimensions[k]
+    out.append(("col", k, d.min, d.max, d.width, d.customWidth, d.hidden, d.outline_level, d.collapsed))
+out.append(("notes", [(c.coordinate, c.comment.text) for row in ws.iter_rows() for c in row if c.comment]))
+open(sys.argv[2], "w").write(repr(out))
+)";
+
+// The book openpyxl makes: a note sized in pixels, a wide column, a hidden
+// group, a margin of its own.
+const std::string openpyxl_book = R"(import sys, openpyxl
+from openpyxl.comments import Comment
+wb = openpyxl.Workbook()
+ws = wb.active
+ws["B2"] = 1
+ws["B2"].comment = Comment("hello", "me", height=150, width=300)
+ws.column_dimensions["B"].width = 20
+ws.column_dimensions.group("D", "E", hidden=True)
+ws.page_margins.left = 1.0
+wb.save(sys.argv[1])
+)";
+
+std::string dump_of(const package_test::scratch_dir& dir, const std::string& book) {
+    const std::string out = book + ".txt";
+    EXPECT_EQ(writer_test::run_python_file(dir, openpyxl_dump, {book, out}), 0) << book;
+    return package_test::slurp(out);
+}
+
+// Loads and saves the book with the library; the copy's path.
+std::string saved_copy(const std::string& book) {
+    const std::string copy = book.substr(0, book.size() - 5) + "-copy.xlsx";
+    plover_document_t* doc = doc_load(book.c_str());
+    EXPECT_NE(doc, nullptr) << run_msg();
+    if (!doc) return copy;
+    EXPECT_EQ(doc_save(doc, copy.c_str()), 1) << run_msg();
+    doc_release(doc);
+    return copy;
+}
+
+} // namespace
+
+// A book from openpyxl and the same book saved by LibreOffice, each loaded
+// and saved by the library: openpyxl reads each copy as its original, and
+// LibreOffice shows the openpyxl note at the size openpyxl gave it.
+TEST(openpyxl_load, openpyxl_and_libreoffice_books_read_the_same_after_a_save) {
+    package_test::scratch_dir dir;
+    const std::string from_openpyxl = dir / "openpyxl.xlsx";
+    ASSERT_EQ(writer_test::run_python_file(dir, openpyxl_book, {from_openpyxl}), 0);
+    const std::string lo_dir = dir / "lo";
+    ASSERT_EQ(writer_test::run_soffice(dir, "xlsx:Calc MS Excel 2007 XML", {from_openpyxl}, lo_dir), 0);
+    const std::string from_libreoffice = dir / "libreoffice.xlsx";
+    std::filesystem::rename(lo_dir + "/openpyxl.xlsx", from_libreoffice);
+    for (const std::string& book : {from_openpyxl, from_libreoffice}) {
+        const std::string original = dump_of(dir, book);
+        EXPECT_NE(original.find("('col', 'B', 2, 2, 20.0, True"), std::string::npos) << original;
+        EXPECT_EQ(dump_of(dir, saved_copy(book)), original) << book;
+    }
+
+    // LibreOffice writes the note it read from the copy with its size.
+    const std::string again = dir / "again";
+    ASSERT_EQ(writer_test::run_soffice(dir, "xlsx:Calc MS Excel 2007 XML", {saved_copy(from_openpyxl)}, again), 0);
+    const std::string size_check = R"(import sys, re, zipfile
+z = zipfile.ZipFile(sys.argv[1])
+vml = [z.read(n).decode() for n in z.namelist() if n.endswith(".vml")]
+sizes = re.findall(r"width:([0-9.]+)pt;height:([0-9.]+)pt", "".join(vml))
+ok = len(sizes) == 1 and abs(float(sizes[0][0]) - 225) < 2 and abs(float(sizes[0][1]) - 112.5) < 2
+sys.exit(0 if ok else "note size %r" % (sizes,))
+)";
+    EXPECT_EQ(writer_test::run_python_file(dir, size_check, {again + "/openpyxl-copy.xlsx"}), 0);
 }
