@@ -101,8 +101,8 @@ struct page_setup_t {
     uint32_t page_order = 0;   // 0 downThenOver, 1 overThenDown
     uint32_t paper_size = 9;
     // What paper_size is where the file names no paper: the format's Letter
-    // for a loaded sheet, the library's A4 for a new one. Never written; a
-    // record at it leaves the attribute, and the element, to the reader.
+    // for a loaded sheet, the library's A4 for a new one. Not written itself;
+    // a record that differs in nothing else writes no pageSetup.
     uint32_t unnamed_paper = 9;
     uint32_t copies = 1;
     uint32_t first_page_number = 1;

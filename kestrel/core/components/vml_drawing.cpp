@@ -90,7 +90,8 @@ bool read_note_shape(const xml_node_t& shape, std::array<int, 2>& cell, mta::not
         if (name == "v:fill" || name == "v:shadow" || name == "v:stroke") {
             mta::note_shape_t::element_t& e = out.look.emplace_back();
             e.name = name;
-            for (const auto* a = c->attributes; a; a = a->next) e.attributes.emplace_back(a->name, a->value ? a->value : "");
+            for (const auto* a = c->attributes; a; a = a->next)
+                e.attributes.emplace_back(a->name, a->value ? a->value : "");
         }
         if (name != "x:ClientData") continue;
         for (const xml_node_t* d = c->first_child; d; d = d->next_sibling) {

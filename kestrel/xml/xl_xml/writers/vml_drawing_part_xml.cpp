@@ -300,7 +300,8 @@ void vml_drawing_part_xml::write_note(int32_t row, int32_t col, const mta::note_
     }
     w.write_raw(" o:insetmode=\"auto\">");
     const auto has = [&](std::string_view name) {
-        return shape && std::any_of(shape->look.begin(), shape->look.end(), [&](const auto& e) { return e.name == name; });
+        return shape &&
+               std::any_of(shape->look.begin(), shape->look.end(), [&](const auto& e) { return e.name == name; });
     };
     if (shape) write_elements(shape->look);
     if (!has("v:fill")) w.write_raw("<v:fill color2=\"infoBackground [80]\"/>");
