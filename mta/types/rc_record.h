@@ -19,6 +19,9 @@ struct rc_record_t {
     // Rows: ht read without customHeight. The host sees the default height;
     // the row is written back with this one until the host sets its own.
     static constexpr uint8_t read_height = 64;
+    // Columns: a width read without customWidth (or with it false), written
+    // back so until the host sets its own.
+    static constexpr uint8_t plain_width = 64;
 
     uint16_t xf = 0;
     uint8_t flags = 0;

@@ -43,6 +43,16 @@ const drawings_t::read_xml_t* drawings_t::picture_xml(int32_t image_id) const {
     return it == placed_xml_.end() ? nullptr : &it->second;
 }
 
+std::vector<int32_t> drawings_t::in_drawing_order(std::vector<int32_t> image_ids) const {
+    // Read pictures by their place; the rest keep their (id) order after them.
+    const auto place = [&](int32_t id) {
+        const auto it = placed_order_.find(id);
+        return it == placed_order_.end() ? std::pair{true, size_t(0)} : std::pair{false, it->second};
+    };
+    std::stable_sort(image_ids.begin(), image_ids.end(), [&](int32_t a, int32_t b) { return place(a) < place(b); });
+    return image_ids;
+}
+
 void drawings_t::add_picture(std::string relationship_id, picture_anchor_t at) {
     at.order = added_pictures_;
     pictures_.emplace(std::move(relationship_id), std::move(at));
@@ -77,6 +87,7 @@ int32_t drawings_t::insert_image(image_part_t& image, worktable_t& table) {
         }
         placed = got;
         if (!a.picture_xml.empty()) placed_xml_[got] = {a.picture_xml, a.client_xml, a.offsets_emu};
+        placed_order_[got] = a.order;
         it = pictures_.erase(it);
     }
     return placed;

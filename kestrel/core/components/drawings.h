@@ -89,6 +89,9 @@ public:
         std::array<int64_t, 4> offsets_emu{};  // as picture_anchor_t's
     };
     const read_xml_t* picture_xml(int32_t image_id) const;
+    // The sheet's image ids in the order the drawing is written: those read
+    // here as the drawing stacked them, the others (added since) after them.
+    std::vector<int32_t> in_drawing_order(std::vector<int32_t> image_ids) const;
     // The pictures still waiting, by the number of pictures read before each.
     std::vector<const picture_anchor_t*> waiting_pictures() const;
 
@@ -101,6 +104,9 @@ private:
     std::unique_ptr<assign_for_drawings_t> reader_;
     picture_map_t pictures_;
     std::map<int32_t, read_xml_t> placed_xml_;
+    // Image parts load in their own order, not the drawing's: each placed
+    // picture's place among those read.
+    std::map<int32_t, size_t> placed_order_;
     std::vector<std::pair<std::string, std::string>> namespaces_;
     std::vector<relationship_t> links_;
     std::vector<kept_anchor_t> kept_;

@@ -65,6 +65,9 @@ struct page_margins_t {
     double bottom = 0.75;
     double header = 0.3;
     double footer = 0.3;
+    // Read from the file or set by the host: written whatever the values, as
+    // a reader without the element takes other margins than these.
+    bool written = false;
 
     friend bool operator==(const page_margins_t&, const page_margins_t&) = default;
 };
@@ -97,6 +100,10 @@ struct page_setup_t {
     uint32_t orientation = 0;  // 0 default, 1 landscape, 2 portrait
     uint32_t page_order = 0;   // 0 downThenOver, 1 overThenDown
     uint32_t paper_size = 9;
+    // What paper_size is where the file names no paper: the format's Letter
+    // for a loaded sheet, the library's A4 for a new one. Not written itself;
+    // a record that differs in nothing else writes no pageSetup.
+    uint32_t unnamed_paper = 9;
     uint32_t copies = 1;
     uint32_t first_page_number = 1;
     uint32_t fit_to_height = 1;
@@ -108,6 +115,13 @@ struct page_setup_t {
     page_measure_t paper_width;
 
     friend bool operator==(const page_setup_t&, const page_setup_t&) = default;
+
+    // A loaded sheet's record before (or without) its pageSetup element.
+    static page_setup_t loaded() noexcept {
+        page_setup_t p;
+        p.paper_size = p.unnamed_paper = 1;
+        return p;
+    }
 };
 
 struct header_footer_t {

@@ -87,14 +87,19 @@ bool read_note_shape(const xml_node_t& shape, std::array<int, 2>& cell, mta::not
     for (const xml_node_t* c = shape.first_child; c; c = c->next_sibling) {
         if (!is_element(*c) || !c->name) continue;
         const std::string_view name = c->name;
-        if (name == "v:fill") {
-            if (const char* color2 = get_attribute_value("color2", c->attributes)) out.fill_color2 = color2;
+        if (name == "v:fill" || name == "v:shadow" || name == "v:stroke") {
+            mta::note_shape_t::element_t& e = out.look.emplace_back();
+            e.name = name;
+            for (const auto* a = c->attributes; a; a = a->next)
+                e.attributes.emplace_back(a->name, a->value ? a->value : "");
         }
         if (name != "x:ClientData") continue;
         for (const xml_node_t* d = c->first_child; d; d = d->next_sibling) {
             if (!is_element(*d) || !d->name) continue;
             const std::string_view field = d->name;
             std::array<int, 1> one{};
+            if (field == "x:TextHAlign" || field == "x:TextVAlign")
+                out.text_align.push_back({std::string(field), {}, std::string(text_of(*d))});
             if (field == "x:Visible") out.visible = true;
             if (field == "x:Anchor") out.has_anchor = read_numbers(text_of(*d), out.anchor);
             if (field == "x:Row" && (has_row = read_numbers(text_of(*d), one))) cell[0] = one[0];

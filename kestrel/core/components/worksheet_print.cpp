@@ -36,8 +36,10 @@ void put_break(page_break_set_t& set, int32_t position, bool add, int32_t first,
     set.set(b);
 }
 
-void store_margin(double& to, double v) noexcept {
-    if (std::isfinite(v)) to = v > 0.0 ? v : 0.0;  // never a saved "-0"
+void store_margin(page_margins_t& m, double page_margins_t::*to, double v) noexcept {
+    if (!std::isfinite(v)) return;
+    m.*to = v > 0.0 ? v : 0.0;  // never a saved "-0"
+    m.written = true;
 }
 
 } // namespace
@@ -73,12 +75,12 @@ void worksheet_t::set_print_gridlines(bool on) {
     if (on) o.grid_lines_set = true;
 }
 
-void worksheet_t::set_left_margin(double v) { store_margin(settings_.print.margins.left, v); }
-void worksheet_t::set_right_margin(double v) { store_margin(settings_.print.margins.right, v); }
-void worksheet_t::set_top_margin(double v) { store_margin(settings_.print.margins.top, v); }
-void worksheet_t::set_bottom_margin(double v) { store_margin(settings_.print.margins.bottom, v); }
-void worksheet_t::set_header_margin(double v) { store_margin(settings_.print.margins.header, v); }
-void worksheet_t::set_footer_margin(double v) { store_margin(settings_.print.margins.footer, v); }
+void worksheet_t::set_left_margin(double v) { store_margin(settings_.print.margins, &page_margins_t::left, v); }
+void worksheet_t::set_right_margin(double v) { store_margin(settings_.print.margins, &page_margins_t::right, v); }
+void worksheet_t::set_top_margin(double v) { store_margin(settings_.print.margins, &page_margins_t::top, v); }
+void worksheet_t::set_bottom_margin(double v) { store_margin(settings_.print.margins, &page_margins_t::bottom, v); }
+void worksheet_t::set_header_margin(double v) { store_margin(settings_.print.margins, &page_margins_t::header, v); }
+void worksheet_t::set_footer_margin(double v) { store_margin(settings_.print.margins, &page_margins_t::footer, v); }
 
 bool worksheet_t::set_paper(int32_t id) {
     if (id < page_setup_t::first_paper || id > page_setup_t::last_paper)

@@ -44,15 +44,6 @@ void run_rows(const std::vector<row_t>& rows) {
     }
 }
 
-crafted_t one_sheet(const std::string& body, const std::string& rels = "", const entries_t& extra = {},
-                    const std::string& types = "") {
-    crafted_t c;
-    c.sheets = {{body, rels}};
-    c.extra = extra;
-    c.extra_types = types;
-    return c;
-}
-
 plover_worksheet_t* first_sheet(plover_workbook_t* wb) { return wb_get_sheet(wb, 0); }
 
 mta::comment_store_t& comments_of(plover_workbook_t* wb) {

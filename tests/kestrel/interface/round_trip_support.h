@@ -31,6 +31,16 @@ struct crafted_t {
     std::string extra_types = {};
 };
 
+// One sheet of that body and relationships, with extra entries.
+inline crafted_t one_sheet(const std::string& body, const std::string& rels = "", const entries_t& extra = {},
+                           const std::string& types = "") {
+    crafted_t c;
+    c.sheets = {{body, rels}};
+    c.extra = extra;
+    c.extra_types = types;
+    return c;
+}
+
 inline entries_t package_of(const crafted_t& c) {
     using namespace package_test;
     std::string overrides = override_of("xl/workbook.xml", book_type);

@@ -58,7 +58,9 @@ void read_border_flags(const xml_node_t& n, mta::border_t& b) noexcept {
     b.clear();
     b.set_diagonal_up(flag_or(attr(n, "diagonalUp"), false));
     b.set_diagonal_down(flag_or(attr(n, "diagonalDown"), false));
-    b.set_outline(flag_or(attr(n, "outline"), false));
+    const char* outline = attr(n, "outline");
+    b.set_outline(flag_or(outline, false));
+    b.set_outline_given(outline != nullptr);
 }
 
 void read_alignment(const xml_node_t& n, mta::alignment_t& a) {
@@ -212,6 +214,7 @@ status_t assign_for_workbook_style_t::border_child(const xml_node_t& n, size_t r
         const auto s = edge_named(n);
         if (!s) return status_t::keep;
         mta::border_edge_t& edge = border.edge(*s);
+        if (node_named(&n, "start") || node_named(&n, "end")) border.set_start_end(true);
         if (is_start(n))
             if (const char* v = attr(n, "style")) edge.style = read_enum(enum_lists::border_style, v);
         if (is_end(n) && (differential || edge.style != 0 || !edge.color.is_blank())) border.set_present(*s, true);

@@ -66,7 +66,11 @@ void read_password_hash(const xml_node_t& node, R& r) {
 status_t assign_for_worksheet_t::assign(const xml_node_t* node) {
     keep_node_ = false;
     const xml_node_t* section = node_ancestor_at_depth(node, 2);
-    if (!section && node && node->parent == nullptr && is_start(*node)) keep_root_namespaces(*node);
+    if (!section && node && node->parent == nullptr && is_start(*node)) {
+        keep_root_namespaces(*node);
+        // Without a pageSetup element the sheet prints on the format's default paper.
+        sheet_.settings().print.page_setup = page_setup_t::loaded();
+    }
     if (!section || !node->name) return status_t::keep;
     worksheet_settings_t& s = sheet_.settings();
     if (node_named(section, "sheetViews")) return assign_sheet_views(*node);
@@ -227,13 +231,14 @@ status_t assign_for_worksheet_t::assign_page_margins(const xml_node_t& node) {
     m.bottom = size_or(attr(node, "bottom"), m.bottom);
     m.header = size_or(attr(node, "header"), m.header);
     m.footer = size_or(attr(node, "footer"), m.footer);
+    m.written = true;
     sheet_.settings().print.margins = m;
     return status_t::done;
 }
 
 status_t assign_for_worksheet_t::assign_page_setup(const xml_node_t& node) {
     if (!node_named(&node, "pageSetup") || !is_start(node)) return status_t::done;
-    page_setup_t p;
+    page_setup_t p = page_setup_t::loaded();
     const auto set_flag = [&](const char* name, page_setup_t::flag f) {
         if (const char* v = attr(node, name)) p.flags = flag_or(v, false) ? uint8_t(p.flags | f) : uint8_t(p.flags & ~f);
     };
@@ -251,8 +256,7 @@ status_t assign_for_worksheet_t::assign_page_setup(const xml_node_t& node) {
     p.fit_to_width = count_or(attr(node, "fitToWidth"), p.fit_to_width);
     p.horizontal_dpi = count_or(attr(node, "horizontalDpi"), p.horizontal_dpi);
     p.vertical_dpi = count_or(attr(node, "verticalDpi"), p.vertical_dpi);
-    // The format's default is Letter; a new sheet's A4 is the library's own.
-    p.paper_size = count_or(attr(node, "paperSize"), 1);
+    p.paper_size = count_or(attr(node, "paperSize"), p.paper_size);
     p.scale = count_or(attr(node, "scale"), p.scale);
     if (const char* v = attr(node, "paperHeight")) p.paper_height = read_measure(v);
     if (const char* v = attr(node, "paperWidth")) p.paper_width = read_measure(v);

@@ -209,11 +209,13 @@ status_t assign_for_worktable::assign_cols(const xml_node_t& node) {
     // every col) has none of its own.
     const char* width = get_attribute_value("width", a);
     const double w = double_or(width, -1.0);
-    if (w >= 0 && (flag_or(get_attribute_value("customWidth", a), false) || w != table_.get_default_col_width(0))) {
+    const bool custom = flag_or(get_attribute_value("customWidth", a), false);
+    if (w >= 0 && (custom || w != table_.get_default_col_width(0))) {
         table_.save_columns_width_(first, last, w);
         if (const std::optional<double> kept = table_.get_custom_col_width(first, first, 0))
             table_.sheet_extras().read_col_widths.try_emplace(*kept, w);
         flags |= mta::rc_record_t::custom_size;
+        if (!custom) flags |= mta::rc_record_t::plain_width;
     }
     const int32_t level = int_or(get_attribute_value("outlineLevel", a), 0);
     if (level > 0 && level <= 7) {

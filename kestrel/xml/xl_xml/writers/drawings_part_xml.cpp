@@ -142,7 +142,7 @@ void drawings_part_xml::write() {
     };
     if (manager && table) {
         // The manager holds every sheet's pictures: only this sheet's are visited.
-        for (const int32_t id : manager->ids_of(table->sheet_id())) {
+        for (const int32_t id : drawings.in_drawing_order(manager->ids_of(table->sheet_id()))) {
             const image::image_anchor_t& a = *manager->find_image(id);
             if (a.background) continue;
             if (a.type != image::image_anchor_type_enum::absolute && a.type != image::image_anchor_type_enum::one_cell &&

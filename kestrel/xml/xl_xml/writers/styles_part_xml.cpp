@@ -166,13 +166,13 @@ void styles_part_xml::write_border(const mta::border_t& b, bool differential) {
     w_->start_element("border");
     if (b.diagonal_up()) w_->write_attribute("diagonalUp", "1");
     if (b.diagonal_down()) w_->write_attribute("diagonalDown", "1");
-    if (b.outline()) w_->write_attribute("outline", "1");
+    if (b.outline() || b.outline_given()) w_->write_attribute("outline", b.outline() ? "1" : "0");
     w_->close_start_tag();
     const auto edge = [&](std::string_view element, side s, bool always) {
         if (differential ? b.present(s) : always || b.edge(s).style) write_edge(element, b.edge(s));
     };
-    edge("left", side::left, true);
-    edge("right", side::right, true);
+    edge(b.start_end() ? "start" : "left", side::left, true);
+    edge(b.start_end() ? "end" : "right", side::right, true);
     edge("top", side::top, true);
     edge("bottom", side::bottom, true);
     edge("diagonal", side::diagonal, true);

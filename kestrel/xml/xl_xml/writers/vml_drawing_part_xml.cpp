@@ -22,6 +22,7 @@ constexpr uint32_t ids_per_block = 1024;
 constexpr uint32_t shapes_per_block = ids_per_block - 1;
 constexpr std::string_view shape_prefix = "_x0000_s";
 constexpr std::string_view note_type_id = "_x0000_t202";
+constexpr std::string_view default_fill = "infoBackground [80]";
 
 constexpr std::string_view note_type =
     "<v:shapetype id=\"_x0000_t202\" coordsize=\"21600,21600\" o:spt=\"202\" path=\"m,l,21600r21600,l21600,xe\">"
@@ -253,16 +254,28 @@ void vml_drawing_part_xml::write_note(int32_t row, int32_t col, const mta::note_
     const int32_t bottom_offset = row == 0 ? 16 : 4;
     std::array<int32_t, 8> anchor = {left, 15, top, top_offset, left + 2, 15, top + (row == 0 ? 3 : 4), bottom_offset};
     if (shape && shape->has_anchor) std::copy(shape->anchor.begin(), shape->anchor.end(), anchor.begin());
+    // A loaded note sized by its style alone (as openpyxl writes them) is
+    // placed by that size: an anchor would override it.
+    const bool write_anchor = !shape || shape->has_anchor || (shape->width.empty() && shape->height.empty());
     // Default columns are 48 points wide and rows 15 points high; offsets are pixels.
     const double margin_left = anchor[0] * 48.0 + anchor[1] * 0.75;
     const double margin_top = anchor[2] * 15.0 + anchor[3] * 0.75;
+    xml::xml_stream_writer& w = *w_;
     auto as_read = [&](const std::string* value, std::string_view fallback) {
         if (shape && value && !value->empty())
-            w_->write_parsed_text(*value);
+            w.write_parsed_text(*value);
         else
-            w_->write_raw(fallback);
+            w.write_raw(fallback);
     };
-    xml::xml_stream_writer& w = *w_;
+    // An attribute of a loaded shape as read; none where empty.
+    auto color = [&](std::string_view name, const std::string& value) {
+        if (value.empty()) return;
+        w.write_raw(" ");
+        w.write_raw(name);
+        w.write_raw("=\"");
+        w.write_parsed_text(value);
+        w.write_raw("\"");
+    };
     w.write_raw("<v:shape id=\"");
     w.write_raw(shape_prefix);
     w.write_raw(number_text(id));
@@ -277,25 +290,54 @@ void vml_drawing_part_xml::write_note(int32_t row, int32_t col, const mta::note_
     w.write_raw(";z-index:");
     w.write_raw(number_text(z));
     const bool visible = shape && shape->visible;
-    w.write_raw(visible ? ";visibility:visible' fillcolor=\"" : ";visibility:hidden' fillcolor=\"");
-    as_read(shape ? &shape->fill_color : nullptr, "infoBackground [80]");
-    w.write_raw("\" strokecolor=\"");
-    as_read(shape ? &shape->stroke_color : nullptr, "none [81]");
-    w.write_raw("\" o:insetmode=\"auto\"><v:fill color2=\"");
-    as_read(shape ? &shape->fill_color2 : nullptr, "infoBackground [80]");
-    w.write_raw("\"/><v:shadow color=\"none [81]\" obscured=\"t\"/>"
-                "<v:path o:connecttype=\"none\"/><v:textbox style='mso-direction-alt:auto'>"
-                "<div style='text-align:left'/></v:textbox><x:ClientData ObjectType=\"Note\"><x:MoveWithCells/>"
-                "<x:SizeWithCells/><x:Anchor>");
-    for (size_t i = 0; i < anchor.size(); ++i) {
-        if (i) w.write_raw(", ");
-        w.write_raw(number_text(anchor[i]));
+    w.write_raw(visible ? ";visibility:visible'" : ";visibility:hidden'");
+    // A loaded shape's stroke as read: without a colour it is drawn black.
+    if (shape) {
+        color("fillcolor", shape->fill_color.empty() ? std::string(default_fill) : shape->fill_color);
+        color("strokecolor", shape->stroke_color);
+    } else {
+        w.write_raw(" fillcolor=\"infoBackground [80]\" strokecolor=\"none [81]\"");
     }
-    w.write_raw("</x:Anchor><x:AutoFill>False</x:AutoFill><x:Row>");
+    w.write_raw(" o:insetmode=\"auto\">");
+    const auto has = [&](std::string_view name) {
+        return shape &&
+               std::any_of(shape->look.begin(), shape->look.end(), [&](const auto& e) { return e.name == name; });
+    };
+    if (shape) write_elements(shape->look);
+    if (!has("v:fill")) w.write_raw("<v:fill color2=\"infoBackground [80]\"/>");
+    if (!has("v:shadow")) w.write_raw("<v:shadow color=\"none [81]\" obscured=\"t\"/>");
+    w.write_raw("<v:path o:connecttype=\"none\"/><v:textbox style='mso-direction-alt:auto'>"
+                "<div style='text-align:left'/></v:textbox><x:ClientData ObjectType=\"Note\"><x:MoveWithCells/>"
+                "<x:SizeWithCells/>");
+    if (write_anchor) {
+        w.write_raw("<x:Anchor>");
+        for (size_t i = 0; i < anchor.size(); ++i) {
+            if (i) w.write_raw(", ");
+            w.write_raw(number_text(anchor[i]));
+        }
+        w.write_raw("</x:Anchor>");
+    }
+    w.write_raw("<x:AutoFill>False</x:AutoFill>");
+    if (shape) write_elements(shape->text_align);
+    w.write_raw("<x:Row>");
     w.write_raw(number_text(row));
     w.write_raw("</x:Row><x:Column>");
     w.write_raw(number_text(col));
     w.write_raw(visible ? "</x:Column><x:Visible/></x:ClientData></v:shape>" : "</x:Column></x:ClientData></v:shape>");
+}
+
+void vml_drawing_part_xml::write_elements(const std::vector<mta::note_shape_t::element_t>& elements) {
+    for (const auto& e : elements) {
+        w_->start_element(e.name);
+        for (const auto& [name, value] : e.attributes) w_->write_parsed_attribute(name, value);
+        if (e.text.empty()) {
+            w_->end_empty_element();
+            continue;
+        }
+        w_->close_start_tag();
+        w_->write_parsed_text(e.text);
+        w_->end_element(e.name);
+    }
 }
 
 } // namespace vex

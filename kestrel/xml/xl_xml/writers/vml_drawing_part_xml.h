@@ -40,6 +40,7 @@ public:
 private:
     void write_root_start(const xml::sxml::xml_node_t* root);
     void write_note(int32_t row, int32_t col, const mta::note_shape_t* shape, uint32_t id, size_t z);
+    void write_elements(const std::vector<mta::note_shape_t::element_t>& elements);
 
     vml_drawing_part& part_;
     xml::xml_stream_writer* w_ = nullptr;

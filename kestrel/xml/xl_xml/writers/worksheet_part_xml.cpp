@@ -307,7 +307,7 @@ void worksheet_part_xml::write_print_options(const worksheet_t& sheet) {
 
 void worksheet_part_xml::write_page_margins(const worksheet_t& sheet) {
     const page_margins_t& m = sheet.settings().print.margins;
-    if (m == page_margins_t{}) return;
+    if (!m.written && m == page_margins_t{}) return;
     w_->start_element("pageMargins");
     w_->write_attribute("left", number_text(m.left));
     w_->write_attribute("right", number_text(m.right));
@@ -324,6 +324,7 @@ void worksheet_part_xml::write_page_setup(const worksheet_t& sheet) {
     const std::string_view printer_id = printer ? printer->get_relationship_id() : "";
     page_setup_t defaults;
     defaults.relationship_id = p.relationship_id;
+    defaults.paper_size = defaults.unnamed_paper = p.unnamed_paper;
     if (p == defaults && printer_id.empty()) return;
     auto measure = [](const page_measure_t& m) {
         return std::string(number_text(m.value).view()) + std::string(name_of(paper_unit_names, m.unit));

@@ -407,7 +407,7 @@ void worktable_part_xml::write_cols() {
                                                                                                     : read->second));
             if (run.xf) w_->write_attribute("style", number_text(run.xf));
             if (run.flags & rc_record_t::hidden) w_->write_attribute("hidden", "1");
-            if (custom) w_->write_attribute("customWidth", "1");
+            if (custom && !(run.flags & rc_record_t::plain_width)) w_->write_attribute("customWidth", "1");
             if (run.level > 0) w_->write_attribute("outlineLevel", number_text(run.level));
             if (run.collapsed || (run.flags & rc_record_t::collapsed)) w_->write_attribute("collapsed", "1");
             if (run.flags & rc_record_t::best_fit) w_->write_attribute("bestFit", "1");
@@ -417,14 +417,17 @@ void worktable_part_xml::write_cols() {
         for (int32_t c = a; c <= b && c <= last_sheet_col; ++c) {
             const rc_record_t r = records.value_at(c);
             const uint16_t form = forms.col(c);
-            layout_t here{form ? form : r.xf, uint8_t(r.flags & 0x3f), 0, 0.0, false};
+            layout_t here{form ? form : r.xf, uint8_t(r.flags & (0x3f | rc_record_t::plain_width)), 0, 0.0, false};
             bool collapsed = false;
             const int64_t level = table_->col_outline().outline_level(c, collapsed);
             here.level = level > 0 ? level : 0;
             // A collapsed group's columns are hidden, as its rows are, and
-            // marked so that the group reads back collapsed.
-            here.collapsed = level > 0 && collapsed;
-            if (here.collapsed) here.flags |= rc_record_t::hidden;
+            // marked so that the group reads back collapsed, unless their
+            // summary column took the mark from the file.
+            if (level > 0 && collapsed) {
+                here.flags |= rc_record_t::hidden;
+                here.collapsed = !summary_col_collapsed(c);
+            }
             if (here.flags & rc_record_t::custom_size) here.width = table_->get_custom_col_width(c, c, 0).value_or(default_width);
             if (c == a) {
                 run = here;
@@ -437,6 +440,13 @@ void worktable_part_xml::write_cols() {
         flush(std::min(b, last_sheet_col));
     }
     if (started) w_->end_element("cols");
+}
+
+bool worktable_part_xml::summary_col_collapsed(int32_t col) const {
+    const mta::outline_store_t& outline = table_->col_outline();
+    const int64_t summary = outline.next_shallower(col);
+    return summary <= outline.last() &&
+           (table_->col_records().value_at(int32_t(summary)).flags & rc_record_t::collapsed) != 0;
 }
 
 // ---- rows and cells ---------------------------------------------------------------

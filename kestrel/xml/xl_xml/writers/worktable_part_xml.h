@@ -64,6 +64,7 @@ private:
     void write_cell_range(int32_t r1, int32_t r2, cell_walk& walk);
     void write_row_start(int32_t row, const mta::rc_record_t& record);
     bool row_collapsed(int32_t row, int64_t level, bool collapsed);
+    bool summary_col_collapsed(int32_t col) const;
     // Writes the `c` element at the cursor's position with style xf (0: none).
     void write_cell(int32_t row, int32_t col, column_cursor& c, uint16_t xf);
     void write_number_value(double v);

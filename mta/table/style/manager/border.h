@@ -1,7 +1,7 @@
 #pragma once
 // The border part of a style: seven edges, a present bit per edge (only present
-// edges take part when one style is merged over another) and the diagonal and
-// outline bits.
+// edges take part when one style is merged over another), the diagonal and
+// outline bits and how a loaded border named them.
 
 #include "mta/table/style/manager/color.h"
 
@@ -30,6 +30,11 @@ struct border_t {
     static constexpr uint16_t present_bit(border_side s) noexcept {
         return uint16_t(0x8u << static_cast<unsigned>(s));
     }
+    // How a loaded border was written, so that it is written back so: the
+    // outline attribute was given (also as 0), the left and right edges were
+    // named start and end.
+    static constexpr uint16_t outline_given_bit = 0x400;
+    static constexpr uint16_t start_end_bit = 0x800;
 
     std::array<border_edge_t, edge_count> edges{};   // in border_side order
     uint16_t flags = 0;                               // the bits above
@@ -45,6 +50,10 @@ struct border_t {
     void set_diagonal_up(bool on) noexcept { set_bit(diagonal_up_bit, on); }
     bool outline() const noexcept { return (flags & outline_bit) != 0; }
     void set_outline(bool on) noexcept { set_bit(outline_bit, on); }
+    bool outline_given() const noexcept { return (flags & outline_given_bit) != 0; }
+    void set_outline_given(bool on) noexcept { set_bit(outline_given_bit, on); }
+    bool start_end() const noexcept { return (flags & start_end_bit) != 0; }
+    void set_start_end(bool on) noexcept { set_bit(start_end_bit, on); }
 
     // Sets one edge and marks it present.
     void set_edge(border_side s, uint32_t style, const color_t& color) noexcept {

@@ -31,7 +31,8 @@ void set_custom(rc_hw<int, int64_t>& store, Records& records, int64_t def, int64
         const size_t ri = *records.run_index_of(i);
         const int end = std::min(b, records.run_end(ri));
         rc_record_t record = records.runs()[ri].value;
-        record.flags = uint8_t((record.flags | rc_record_t::custom_size) & ~rc_record_t::read_height);
+        record.flags =
+            uint8_t((record.flags | rc_record_t::custom_size) & ~(rc_record_t::read_height | rc_record_t::plain_width));
         record.height = 0;
         spans.push_back({i, end, record});
         i = end + 1;

@@ -25,9 +25,18 @@ namespace vex::mta::utils::cell_comment {
 // leaves it as the user left it. Notes made here have none and are written
 // hidden, in the default size, colours and place.
 struct note_shape_t {
+    // A child element as read, in the package's form: its attributes (v:fill,
+    // v:shadow, v:stroke) or its text (x:TextHAlign, x:TextVAlign).
+    struct element_t {
+        std::string name;
+        std::vector<std::pair<std::string, std::string>> attributes;
+        std::string text;
+    };
     bool visible = false;
-    std::string width, height;                          // as read ("144pt"); empty: the default
-    std::string fill_color, fill_color2, stroke_color;  // as read; empty: the default
+    std::string width, height;        // as read ("144pt"); empty: the default
+    std::string fill_color, stroke_color;  // as read; empty: the shape had none
+    std::vector<element_t> look;       // v:fill, v:shadow, v:stroke, in the order read
+    std::vector<element_t> text_align;  // x:TextHAlign, x:TextVAlign, in the order read
     bool has_anchor = false;
     // Zero-based: left column and its offset, top row and its offset, right
     // column, offset, bottom row, offset (offsets in pixels).

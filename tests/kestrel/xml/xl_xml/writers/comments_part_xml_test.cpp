@@ -234,9 +234,12 @@ TEST(comments_part_xml, a_button_beside_the_notes_is_kept_and_the_notes_are_writ
     const entries_t saved = read_zip(dir / "out.xlsx");
 
     // The kept shape's block is the part's; the notes take the ids it leaves.
+    // The loaded note named no stroke colour and is written with none.
+    std::string loaded = note_shape(1026, "margin-left:59.25pt;margin-top:1.5pt", 1, "1, 15, 0, 2, 3, 15, 3, 16", 0, 0);
+    const std::string stroke = " strokecolor=\"none [81]\"";
+    loaded.erase(loaded.find(stroke), stroke.size());
     EXPECT_EQ(xml_elements(find(saved, "xl/drawings/vmldrawing1.vml")),
-              xml_elements(vml_head + layout("1") + button_type + note_type +
-                           note_shape(1026, "margin-left:59.25pt;margin-top:1.5pt", 1, "1, 15, 0, 2, 3, 15, 3, 16", 0, 0) +
+              xml_elements(vml_head + layout("1") + button_type + note_type + loaded +
                            note_shape(1027, "margin-left:107.25pt;margin-top:7.5pt", 2, "2, 15, 0, 10, 4, 15, 4, 4", 1, 1) +
                            button_written + "</xml>"));
     const std::string sheet = find(saved, "xl/worksheets/sheet1.xml");
@@ -319,4 +322,64 @@ TEST(comments_part_xml, both_drawing_elements_naming_one_entry_save_as_two_parts
                    rel("rId3", std::string(od) + "vmlDrawing", "../drawings/vmldrawing2.vml")));
     EXPECT_EQ(find(saved, "xl/drawings/vmldrawing1.vml"), hf_vml);
     EXPECT_EQ(count_of(find(saved, "xl/drawings/vmldrawing2.vml"), "ObjectType=\"Note\""), 1u);
+}
+
+// A loaded note's shape as its drawing held it: colours, fill, shadow,
+// stroke and text alignment as read, no anchor where it had none.
+TEST(comments_part_xml, loaded_note_shapes_written_as_read) {
+    using element_t = mta::note_shape_t::element_t;
+    mta::note_shape_t sized;  // openpyxl's
+    sized.width = "300px";
+    sized.height = "150px";
+    sized.fill_color = "#ffffe1";
+    sized.look = {element_t{"v:fill", {{"color2", "#ffffe1"}}, ""},
+                  element_t{"v:shadow", {{"color", "black"}, {"obscured", "t"}}, ""}};
+    mta::note_shape_t drawn = sized;  // LibreOffice's
+    drawn.stroke_color = "#000000";
+    drawn.visible = true;
+    drawn.has_anchor = true;
+    drawn.anchor = {0, 79, 0, 2, 4, 60, 7, 12};
+    drawn.look = {element_t{"v:shadow", {{"on", "t"}, {"color", "black"}}, ""},
+                  element_t{"v:fill", {{"type", "solid"}, {"color2", "#00001e"}}, ""},
+                  element_t{"v:stroke", {{"color", "black"}, {"joinstyle", "miter"}}, ""}};
+    drawn.text_align = {element_t{"x:TextVAlign", {}, "Top"}, element_t{"x:TextHAlign", {}, "Left"}};
+    mta::note_shape_t bare;  // a shape with nothing of its own
+    const std::string tail = "<v:path o:connecttype=\"none\"/><v:textbox style='mso-direction-alt:auto'>"
+                             "<div style='text-align:left'/></v:textbox><x:ClientData ObjectType=\"Note\">"
+                             "<x:MoveWithCells/><x:SizeWithCells/>";
+    const std::string start = "<v:shape id=\"_x0000_s1025\" type=\"#_x0000_t202\" style='position:absolute;"
+                              "margin-left:107.25pt;margin-top:7.5pt;";
+    struct row_t {
+        std::string name;
+        mta::note_shape_t shape;
+        std::string written;
+    };
+    const std::vector<row_t> rows = {
+        {"sized without an anchor", sized,
+         start + "width:300px;height:150px;z-index:1;visibility:hidden' fillcolor=\"#ffffe1\" o:insetmode=\"auto\">"
+                 "<v:fill color2=\"#ffffe1\"/><v:shadow color=\"black\" obscured=\"t\"/>" + tail +
+             "<x:AutoFill>False</x:AutoFill><x:Row>1</x:Row><x:Column>1</x:Column></x:ClientData></v:shape>"},
+        {"drawn with a stroke and aligned", drawn,
+         "<v:shape id=\"_x0000_s1025\" type=\"#_x0000_t202\" style='position:absolute;margin-left:59.25pt;"
+         "margin-top:1.5pt;width:300px;height:150px;z-index:1;visibility:visible' fillcolor=\"#ffffe1\" "
+         "strokecolor=\"#000000\" o:insetmode=\"auto\"><v:shadow on=\"t\" color=\"black\"/><v:fill type=\"solid\" "
+         "color2=\"#00001e\"/><v:stroke color=\"black\" joinstyle=\"miter\"/>" + tail +
+             "<x:Anchor>0, 79, 0, 2, 4, 60, 7, 12</x:Anchor><x:AutoFill>False</x:AutoFill><x:TextVAlign>Top"
+             "</x:TextVAlign><x:TextHAlign>Left</x:TextHAlign><x:Row>1</x:Row><x:Column>1</x:Column><x:Visible/>"
+             "</x:ClientData></v:shape>"},
+        {"nothing of its own", bare,
+         start + "width:96pt;height:55.5pt;z-index:1;visibility:hidden' fillcolor=\"infoBackground [80]\" "
+                 "o:insetmode=\"auto\"><v:fill color2=\"infoBackground [80]\"/><v:shadow color=\"none [81]\" "
+                 "obscured=\"t\"/>" + tail + "<x:Anchor>2, 15, 0, 10, 4, 15, 4, 4</x:Anchor>"
+             "<x:AutoFill>False</x:AutoFill><x:Row>1</x:Row><x:Column>1</x:Column></x:ClientData></v:shape>"},
+    };
+    for (const row_t& r : rows) {
+        commented_book b;
+        mta::comment_store_t& notes = b.add_sheet("Data");
+        ASSERT_TRUE(notes.add(2, 2, note({run("n")}), "Ann"));
+        notes.set_loaded_shape(2, 2, r.shape);
+        EXPECT_EQ(xml_elements(find(b.save(), "xl/drawings/vmldrawing1.vml")),
+                  xml_elements(vml_head + layout("1") + note_type + r.written + "</xml>"))
+            << r.name;
+    }
 }
