@@ -18,6 +18,9 @@ using namespace round_trip_test;
 
 namespace {
 
+const std::string od = package_test::od;
+const std::string table_type = "application/vnd.openxmlformats-officedocument.spreadsheetml.table+xml";
+const std::string taken = "Table name already exists.";
 
 std::string message() { return run_msg() ? run_msg() : "(null)"; }
 
@@ -33,6 +36,46 @@ crafted_t named_sheets(const std::vector<std::string>& names) {
     }
     c.book_body += "</sheets>";
     return c;
+}
+
+// A table over A1:B4 of the first sheet, its part holding `style_info`;
+// `merge` (empty for none) is the sheet's one merged range.
+crafted_t table_sheet(const std::string& name, const std::string& style_info, const std::string& merge = "") {
+    const std::string table = std::string(package_test::decl) + "<table xmlns=\"" + main_ns + "\" id=\"1\" name=\"" +
+                              name + "\" displayName=\"" + name + "\" ref=\"A1:B4\" totalsRowShown=\"0\">" +
+                              R"(<autoFilter ref="A1:B4"/><tableColumns count="2"><tableColumn id="1" name="Item"/>)"
+                              R"(<tableColumn id="2" name="Price"/></tableColumns>)" + style_info + "</table>";
+    crafted_t c;
+    c.sheets = {{R"(<sheetData><row r="1"><c r="A1" t="inlineStr"><is><t>Item</t></is></c><c r="B1" t="inlineStr">)"
+                 R"(<is><t>Price</t></is></c></row><row r="2"><c r="A2" t="inlineStr"><is><t>Tea</t></is></c>)"
+                 R"(<c r="B2"><v>3</v></c></row></sheetData>)" +
+                     (merge.empty() ? "" : "<mergeCells count=\"1\"><mergeCell ref=\"" + merge + "\"/></mergeCells>") +
+                     R"(<tableParts count="1"><tablePart r:id="rId1"/></tableParts>)",
+                 package_test::rel("rId1", od + "table", "../tables/table1.xml")},
+                {"<sheetData/>", ""}};
+    c.extra = {{"xl/tables/table1.xml", table}};
+    c.extra_types = package_test::override_of("xl/tables/table1.xml", table_type);
+    return c;
+}
+
+// The values of `attribute` on every element of every table part of a copy.
+std::vector<std::string> table_part_values(const entries_t& copy, const std::string& attribute) {
+    std::vector<std::string> out;
+    for (const auto& [entry, bytes] : copy) {
+        if (!entry.starts_with("xl/tables/")) continue;
+        const std::string key = " " + attribute + "=\"";
+        for (size_t at = bytes.find(key); at != std::string::npos; at = bytes.find(key, at + 1)) {
+            const size_t from = at + key.size();
+            out.push_back(bytes.substr(from, bytes.find('"', from) - from));
+        }
+    }
+    return out;
+}
+
+std::string lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return s;
 }
 
 } // namespace
@@ -71,4 +114,48 @@ TEST(loaded_tables_round_trip, a_sheet_name_two_sheets_share_is_refused_and_name
         for (const std::string& n : r.sheets) kept.push_back("name=\"" + n + "\"");
         expect_entry(s, "xl/workbook.xml", kept, {}, r.name);
     }
+}
+
+// A table cutting a merged range stays out of the model and goes back as read:
+// its name stays taken, in any case and on every sheet.
+TEST(loaded_tables_round_trip, the_name_of_a_table_the_loader_leaves_out_stays_taken) {
+    const crafted_t c = table_sheet("Sales", R"(<tableStyleInfo name="TableStyleLight1" showRowStripes="1"/>)", "B4:C4");
+    const auto refuses_the_name = [](plover_workbook_t* wb) {
+        plover_worksheet_t* first = wb_get_sheet(wb, 0);
+        plover_worksheet_t* second = wb_get_sheet(wb, 1);
+        EXPECT_EQ(ws_tabledef_count(first), 0);
+        const struct {
+            plover_worksheet_t* ws;
+            const char* name;
+        } adds[] = {{first, "Sales"}, {first, "SALES"}, {second, "sales"}, {second, "sAlEs"}};
+        for (const auto& a : adds) {
+            EXPECT_EQ(ws_add_tabledef(a.ws, a.name, 10, 1, 12, 2), nullptr) << a.name;
+            EXPECT_EQ(message(), taken) << a.name;
+        }
+        // Renaming another table to it is refused alike.
+        ASSERT_EQ(ws_tabledef_count(second), 1);
+        EXPECT_EQ(ws_set_tabledef_name(second, 0, "SaLeS"), 0);
+        EXPECT_EQ(message(), taken);
+        EXPECT_STREQ(ws_get_tabledef_name(second, 0), "Other");
+    };
+    const host_t host = [&](plover_workbook_t* wb) {
+        EXPECT_EQ(message(), "The range of the table includes a partial area of merged cells.");
+        ASSERT_NE(ws_add_tabledef(wb_get_sheet(wb, 1), "Other", 1, 1, 3, 2), nullptr) << message();
+        refuses_the_name(wb);
+    };
+    vex::set_run_message("");
+    const saves_t s = three_saves(package_of(c), host, refuses_the_name);
+    ASSERT_EQ(s.message, "");
+    for (const entries_t* copy : {&s.first, &s.third}) {
+        std::vector<std::string> names;
+        for (const std::string& n : table_part_values(*copy, "name"))
+            if (lower(n) == "sales" || lower(n) == "other") names.push_back(n);
+        // Each tableColumn has a name too: the table elements' come first in their parts.
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{"Other", "Sales"}));
+    }
+    expect_entry(s, "xl/tables/table1.xml", {R"(name="Sales")", R"(ref="A1:B4")", R"(name="TableStyleLight1")"}, {},
+                 "kept table");
+    expect_entry(s, "xl/worksheets/sheet1.xml", {R"(<mergeCell ref="B4:C4"/>)", R"(<tablePart r:id=")"}, {},
+                 "kept table");
 }

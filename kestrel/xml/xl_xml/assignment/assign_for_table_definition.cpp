@@ -284,11 +284,13 @@ void assign_for_table_definition::read_style_info(const xml_node_t& n) {
 void assign_for_table_definition::finish() {
     if (finished_ || !table_) return;
     finished_ = true;
-    // A table without its range stays out of the model and is written as read.
-    if (!has_range_) return;
-    // The list records why it refuses; the part is then written as read.
-    mta::tabledef_t* t = table_->tabledefs().add(int32_t(type_), name_.c_str(), range_);
-    if (!t) return;
+    // A table without its range stays out of the model and is written as read;
+    // so does one the list refuses, which records why. Either keeps its name.
+    mta::tabledef_t* t = has_range_ ? table_->tabledefs().add(int32_t(type_), name_.c_str(), range_) : nullptr;
+    if (!t) {
+        if (!name_.empty()) table_->tabledefs().keep_unloaded_name(name_);
+        return;
+    }
     if (attributes_.id == 0) attributes_.id = t->get_attributes().id;
     t->set_attributes(attributes_);
     t->set_display_name(display_name_);

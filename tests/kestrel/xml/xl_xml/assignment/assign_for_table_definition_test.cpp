@@ -133,6 +133,32 @@ TEST(assign_for_table_definition, a_query_table_is_kept_and_saved_as_read) {
     EXPECT_NE(find(saved, "xl/worksheets/_rels/sheet1.xml.rels").find("../tables/table1.xml"), std::string::npos);
 }
 
+// The parts the list does not take are written as read: their names stay taken.
+TEST(assign_for_table_definition, a_table_left_out_keeps_its_name) {
+    const std::string column = R"(<tableColumns count="1"><tableColumn id="1" name="a"/></tableColumns>)";
+    const struct {
+        const char* name;
+        std::string attributes;
+        std::vector<std::string> kept;
+        size_t loaded;
+    } rows[] = {
+        {"a query table", R"(id="3" name="Q" ref="C1:C4" tableType="queryTable")", {"Q"}, 0},
+        {"no range", R"(id="3" name="N")", {"N"}, 0},
+        {"cutting a merged range", R"(id="3" name="M" ref="A1:A2")", {"M"}, 0},
+        {"no name", R"(id="3" ref="C1:C4")", {}, 0},
+        {"loaded", R"(id="3" name="T" ref="C1:C4")", {}, 1},
+    };
+    for (const auto& r : rows) {
+        vex::xml_document_t doc;
+        ASSERT_EQ(reader_test::load(doc, table_package(table_xml(r.attributes, column),
+                                                       R"(<mergeCells count="1"><mergeCell ref="A2:B2"/></mergeCells>)")),
+                  "")
+            << r.name;
+        EXPECT_EQ(tables_of(doc)->unloaded_names(), r.kept) << r.name;
+        EXPECT_EQ(tables_of(doc)->size(), r.loaded) << r.name;
+    }
+}
+
 TEST(assign_for_table_definition, a_sheet_keeps_its_own_filter_and_sort_state) {
     scratch_dir dir;
     const std::string extra = R"(<autoFilter ref="A1:C4"><filterColumn colId="0"><customFilters and="1">)"
