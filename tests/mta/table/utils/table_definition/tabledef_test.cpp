@@ -224,30 +224,6 @@ TEST(tabledef, styles) {
     EXPECT_EQ(d->totals_row_cell_style(), "");
 }
 
-// The reader keeps the style element as read; a host's style or stripes bring
-// the element back to a table read without one.
-TEST(tabledef, style_element_as_read) {
-    Table t({}, all_rows, all_cols);
-    tabledef_t* d = t.tabledefs().add(0, "T", range(1, 1, 2, 2));
-    EXPECT_TRUE(d->has_style_info());
-    d->keep_style_info("Own", 0, 1, 0, 1);
-    EXPECT_EQ(d->style_name(), "Own");
-    EXPECT_EQ(d->style_info().col_stripes + d->style_info().last_col * 2, 3);
-    d->drop_style_info();
-    EXPECT_FALSE(d->has_style_info());
-    EXPECT_EQ(d->style_name(), "");
-    EXPECT_EQ(d->row_strips(), 0);
-    d->set_style_name("NoSuchStyle");
-    EXPECT_FALSE(d->has_style_info());
-    d->set_row_strips(1);
-    EXPECT_TRUE(d->has_style_info());
-    EXPECT_EQ(d->style_name(), "");
-    d->drop_style_info();
-    d->set_style_name("TableStyleLight2");
-    EXPECT_TRUE(d->has_style_info());
-    EXPECT_EQ(d->style_name(), "TableStyleLight2");
-}
-
 TEST(tabledef, inserting_and_deleting_columns) {
     Table t({}, all_rows, all_cols);
     tabledef_t* d = add_table(t, "T", range(2, 2, 5, 4));
