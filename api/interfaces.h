@@ -593,7 +593,7 @@ public:
     virtual int totals_row_func(int col) = 0;
     // Sets the totals-row function (TotalsFuncEnum) of column col (from 0) and shows the totals row.
     virtual void set_totals_row_func(int col, int func) = 0;
-    // The name of the table's style; NULL when it has none and on failure.
+    // The name of the table's style, an empty text for a table without one (as read from a file); NULL on failure.
     virtual const char* style_name() = 0;
     // Sets the table's style by name; a name that is not a built-in table style is ignored.
     virtual void set_style_name(const char* name) = 0;

@@ -621,7 +621,7 @@ PLOVER_API void td_set_display_total(plover_tabledef_t* td, int on) PLOVER_NOEXC
 PLOVER_API int td_totals_row_func(plover_tabledef_t* td, int col) PLOVER_NOEXCEPT;
 /** Sets the totals-row function (TotalsFuncEnum) of column col (from 0) and shows the totals row. */
 PLOVER_API void td_set_totals_row_func(plover_tabledef_t* td, int col, int func) PLOVER_NOEXCEPT;
-/** The name of the table's style; NULL when it has none and on failure. */
+/** The name of the table's style, an empty text for a table without one (as read from a file); NULL on failure. */
 PLOVER_API const char* td_style_name(plover_tabledef_t* td) PLOVER_NOEXCEPT;
 /** Sets the table's style by name; a name that is not a built-in table style is ignored. */
 PLOVER_API void td_set_style_name(plover_tabledef_t* td, const char* name) PLOVER_NOEXCEPT;

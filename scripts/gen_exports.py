@@ -301,7 +301,7 @@ r | false | bool insert_col(int index, const char* name) | Inserts a column name
 b2 | | void set_display_total(bool on) | Shows the totals row, or hides it when on is 0.
 - | 0 | int totals_row_func(int col) | The totals-row function (TotalsFuncEnum) of column col (from 0); 0 on failure.
 - | | void set_totals_row_func(int col, int func) | Sets the totals-row function (TotalsFuncEnum) of column col (from 0) and shows the totals row.
-- | nullptr | const char* style_name() | The name of the table's style; NULL when it has none and on failure.
+- | nullptr | const char* style_name() | The name of the table's style, an empty text for a table without one (as read from a file); NULL on failure.
 - | | void set_style_name(const char* name) | Sets the table's style by name; a name that is not a built-in table style is ignored.
 - | | void set_preset_style(int number) | Sets the table's style by number (TableStyleEnum, 0 to 59).
 r | false | bool row_strips() | Whether rows are shown in stripes; 0 on failure.

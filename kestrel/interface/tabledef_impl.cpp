@@ -158,7 +158,8 @@ void iTabledef_impl::set_totals_row_func(int col, int func) {
 
 const char* iTabledef_impl::style_name() {
     return with_table__(static_cast<const char*>(nullptr),
-                        [](mta::tabledef_t& t) { return text_or_null(t.style_name()); });
+                        // Empty for a table read without a style; a view of a string, so it ends in a NUL.
+                        [](mta::tabledef_t& t) { return t.style_name().data(); });
 }
 
 void iTabledef_impl::set_style_name(const char* name) {

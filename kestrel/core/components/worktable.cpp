@@ -19,11 +19,13 @@
 #include "mta/table/cell/string_pool.h"
 #include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/utils/band_shift.h"
+#include "mta/table/style/manager/builtin_numfmts.h"
 #include "mta/table/style/manager/style_manager.h"
 #include "mta/table/utils/drawing/image/table_image.h"
 #include "run_message.h"
 #include "sheet_limits.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <deque>
@@ -97,6 +99,14 @@ std::string header_text(const mta::Table& table, int row, int col) {
     default:
         return {};
     }
+}
+
+// Whether the workbook's styles part defines a table style of that name.
+bool workbook_defines_table_style(const mta::style_manager_t* manager, std::string_view name) {
+    if (!manager) return false;
+    const auto lock = manager->lock();
+    const std::vector<mta::table_style_t>& styles = manager->get_impl().table_styles;
+    return std::any_of(styles.begin(), styles.end(), [&](const mta::table_style_t& s) { return s.name == name; });
 }
 
 mta::tabledef_t* refused(std::string_view reason) {
@@ -205,6 +215,15 @@ bool worktable_t::after_loading__() {
     }
     extras_.pending_hyperlinks.clear();
     comments().forget_unplaced_shapes();
+    // A table names a style of the workbook's own, or shows the default.
+    for (const auto& [name, table] : tabledefs().all()) {
+        const std::string_view style = table->style_name();
+        if (style.empty() || mta::is_builtin_table_style(style) ||
+            workbook_defines_table_style(get_style_manager(), style))
+            continue;
+        set_run_message("No such table style: " + std::string(style));
+        table->keep_style_info(mta::default_table_style, 1, 0, 0, 0);
+    }
     // Every sheet has its name now, so references to later sheets resolve.
     get_formula_model()->parse_imported();
     return true;

@@ -205,6 +205,16 @@ void refuse_sheets_without_parts(const workbook_t& book, const std::vector<relat
             throw loading_error("The sheet \"" + s.name + "\" names no part of the package: " + s.relationship_id);
 }
 
+// A name two sheets share reaches only one of them: the other could be neither
+// found nor edited, and the copy would be refused by other applications.
+// Names alike but for case are the producers' own and stay.
+void refuse_repeated_sheet_names(const workbook_t& book) {
+    std::unordered_set<std::string_view> names;
+    for (const sheet_entry_t& s : book.sheets())
+        if (!names.insert(s.name).second)
+            throw loading_error("The sheet name \"" + s.name + "\" is used by more than one sheet.");
+}
+
 general_error nothing_writes(const std::string& entry) {
     return general_error("Cannot save " + entry + ": its part has neither a writer nor kept bytes.");
 }
@@ -366,6 +376,7 @@ void excel_resolver::load_referenced_parts__(xml_part_t* parent) {
     const sheet_index_guard sheets(book);
     if (book) {
         refuse_sheets_without_parts(*book, records);
+        refuse_repeated_sheet_names(*book);
         refuse_shared_sheet_records__(*parent, records, sheets.repeated);
     }
     for (const relationship_t& r : records) {

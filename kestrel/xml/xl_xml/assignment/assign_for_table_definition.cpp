@@ -274,6 +274,7 @@ void assign_for_table_definition::read_column(const xml_node_t& n) {
 }
 
 void assign_for_table_definition::read_style_info(const xml_node_t& n) {
+    has_style_info_ = true;
     read_text(n, "name", style_name_);
     read_flag(n, "showRowStripes", show_row_stripes_);
     read_flag(n, "showColumnStripes", show_col_stripes_);
@@ -284,17 +285,23 @@ void assign_for_table_definition::read_style_info(const xml_node_t& n) {
 void assign_for_table_definition::finish() {
     if (finished_ || !table_) return;
     finished_ = true;
-    // A table without its range stays out of the model and is written as read.
-    if (!has_range_) return;
-    // The list records why it refuses; the part is then written as read.
-    mta::tabledef_t* t = table_->tabledefs().add(int32_t(type_), name_.c_str(), range_);
-    if (!t) return;
+    // A table without its range stays out of the model and is written as read;
+    // so does one the list refuses, which records why. Either keeps its name.
+    mta::tabledef_t* t = has_range_ ? table_->tabledefs().add(int32_t(type_), name_.c_str(), range_) : nullptr;
+    if (!t) {
+        if (!name_.empty()) table_->tabledefs().keep_unloaded_name(name_);
+        return;
+    }
     if (attributes_.id == 0) attributes_.id = t->get_attributes().id;
     t->set_attributes(attributes_);
     t->set_display_name(display_name_);
     t->set_comment(comment_);
-    if (!style_name_.empty())
-        t->set_style_info(style_name_, show_row_stripes_, show_col_stripes_, show_first_col_, show_last_col_);
+    // The workbook's own styles may come later in the package: the sheet checks
+    // the name once everything is read.
+    if (has_style_info_)
+        t->keep_style_info(style_name_, show_row_stripes_, show_col_stripes_, show_first_col_, show_last_col_);
+    else
+        t->drop_style_info();
     t->set_data_cell_style(data_cell_style_);
     t->set_header_row_cell_style(header_row_cell_style_);
     t->set_totals_row_cell_style(totals_row_cell_style_);

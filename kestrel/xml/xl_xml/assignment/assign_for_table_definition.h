@@ -63,7 +63,8 @@ private:
     mta::tabledef_attributes_t attributes_;
     std::string name_, display_name_, comment_;
     std::string data_cell_style_, header_row_cell_style_, totals_row_cell_style_;
-    std::string style_name_ = "TableStyleMedium2";
+    std::string style_name_;
+    bool has_style_info_ = false;
     uint8_t show_row_stripes_ = 0, show_col_stripes_ = 0, show_first_col_ = 0, show_last_col_ = 0;
     std::deque<mta::tabledef_column_t> columns_;
     std::unique_ptr<autofilter_t> filter_;

@@ -68,6 +68,17 @@ void formula_element(xml::xml_stream_writer& w, std::string_view name, const mta
     w.end_element(name);
 }
 
+// Without a name the table shows no style, as its producer wrote it.
+void write_style_info(xml::xml_stream_writer& w, const mta::tabledef_style_info_t& info) {
+    w.start_element("tableStyleInfo");
+    if (!info.name.empty()) w.write_attribute("name", info.name);
+    w.write_attribute("showFirstColumn", info.first_col ? "1" : "0");
+    w.write_attribute("showLastColumn", info.last_col ? "1" : "0");
+    w.write_attribute("showRowStripes", info.row_stripes ? "1" : "0");
+    w.write_attribute("showColumnStripes", info.col_stripes ? "1" : "0");
+    w.end_empty_element();
+}
+
 // The dxf count and cell style names of the kept styles bytes.
 struct kept_styles_t {
     size_t dxfs = 0;
@@ -318,14 +329,7 @@ void table_definition_part_xml::write_table(xml::xml_stream_writer& w, const mta
     }
     w.end_element("tableColumns");
 
-    const mta::tabledef_style_info_t info = t.style_info();
-    w.start_element("tableStyleInfo");
-    w.write_attribute("name", info.name);
-    w.write_attribute("showFirstColumn", info.first_col ? "1" : "0");
-    w.write_attribute("showLastColumn", info.last_col ? "1" : "0");
-    w.write_attribute("showRowStripes", info.row_stripes ? "1" : "0");
-    w.write_attribute("showColumnStripes", info.col_stripes ? "1" : "0");
-    w.end_empty_element();
+    if (t.has_style_info()) write_style_info(w, t.style_info());
     w.end_element("table");
 }
 

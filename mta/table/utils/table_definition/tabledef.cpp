@@ -120,7 +120,9 @@ void tabledef_t::set_comment(std::string_view text) {
 }
 
 void tabledef_t::set_style_name(std::string_view name) {
-    if (is_builtin_table_style(name)) style_name_ = name;
+    if (!is_builtin_table_style(name)) return;
+    style_name_ = name;
+    has_style_info_ = true;
 }
 
 void tabledef_t::set_data_cell_style(std::string_view name) {
@@ -138,12 +140,24 @@ void tabledef_t::set_totals_row_cell_style(std::string_view name) {
 bool tabledef_t::set_style_info(std::string_view name, uint8_t row_stripes, uint8_t col_stripes, uint8_t first_col,
                                 uint8_t last_col) {
     if (!is_builtin_table_style(name)) return refuse("No such table style: " + std::string(name));
+    keep_style_info(name, row_stripes, col_stripes, first_col, last_col);
+    return true;
+}
+
+void tabledef_t::keep_style_info(std::string_view name, uint8_t row_stripes, uint8_t col_stripes, uint8_t first_col,
+                                 uint8_t last_col) {
     style_name_ = name;
+    has_style_info_ = true;
     row_stripes_ = row_stripes;
     col_stripes_ = col_stripes;
     first_col_ = first_col;
     last_col_ = last_col;
-    return true;
+}
+
+void tabledef_t::drop_style_info() noexcept {
+    style_name_.clear();
+    has_style_info_ = false;
+    row_stripes_ = col_stripes_ = first_col_ = last_col_ = 0;
 }
 
 void tabledef_t::set_attributes(const tabledef_attributes_t& attributes) {

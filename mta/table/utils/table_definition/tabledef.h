@@ -86,6 +86,9 @@ struct tabledef_column_t {
 using tabledef_autofilter_t = vex::autofilter_t;
 using tabledef_sort_state_t = vex::sort_state_t;
 
+// What a new table shows, and a loaded one whose style the workbook lacks.
+inline constexpr std::string_view default_table_style = "TableStyleMedium2";
+
 struct tabledef_style_info_t {
     std::string_view name;
     uint8_t row_stripes = 0;
@@ -120,6 +123,8 @@ public:
     std::string_view header_row_cell_style() const noexcept { return header_row_cell_style_; }
     std::string_view totals_row_cell_style() const noexcept { return totals_row_cell_style_; }
     tabledef_style_info_t style_info() const noexcept;
+    // False for a table read without a style element: it is written without one.
+    bool has_style_info() const noexcept { return has_style_info_; }
     tabledef_attributes_t get_attributes() const { return attributes_; }
     const tabledef_autofilter_t* autofilter() const noexcept { return autofilter_.get(); }
     const tabledef_sort_state_t* sort_state() const noexcept { return sort_state_.get(); }
@@ -148,7 +153,16 @@ public:
     // "No such table style: <name>" and false for a name that is not built in.
     bool set_style_info(std::string_view name, uint8_t row_stripes, uint8_t col_stripes, uint8_t first_col,
                         uint8_t last_col);
-    void set_row_strips(uint8_t flag) noexcept { row_stripes_ = flag; }
+    // The reader's: the style element as read, a workbook's own style name or
+    // none (empty) included.
+    void keep_style_info(std::string_view name, uint8_t row_stripes, uint8_t col_stripes, uint8_t first_col,
+                         uint8_t last_col);
+    // The reader's, for a table part without a style element: no style, no stripes.
+    void drop_style_info() noexcept;
+    void set_row_strips(uint8_t flag) noexcept {
+        row_stripes_ = flag;
+        has_style_info_ = true;
+    }
     // The id read with the record is never handed out to a new table.
     void set_attributes(const tabledef_attributes_t& attributes);
     // 0 or 1; the range and the cells stay as they are.
@@ -192,7 +206,8 @@ private:
     std::deque<tabledef_column_t> columns_;
     std::string display_name_;
     std::string comment_;
-    std::string style_name_ = "TableStyleMedium2";
+    std::string style_name_{default_table_style};
+    bool has_style_info_ = true;
     uint8_t row_stripes_ = 1;
     uint8_t col_stripes_ = 0;
     uint8_t first_col_ = 0;

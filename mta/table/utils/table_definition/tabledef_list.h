@@ -49,6 +49,10 @@ public:
     // The table keeps its place, display name and columns; null when refused.
     tabledef_t* rename(std::string_view old_name, std::string_view new_name);
     std::vector<std::pair<std::string_view, tabledef_t*>> all() const;
+    // Names of the sheet's tables the loader did not take: their parts go back
+    // as read, so no other table may take such a name.
+    void keep_unloaded_name(std::string_view name) { unloaded_names_.emplace_back(name); }
+    const std::vector<std::string>& unloaded_names() const noexcept { return unloaded_names_; }
 
     bool intersects(const vex::range_t& range) const;
     bool is_free_of_tables(const vex::range_t& range) const { return !intersects(range); }
@@ -95,6 +99,7 @@ private:
     std::unordered_map<std::string, tabledef_t*> by_name_;
     mutable index_t index_;
     mutable bool index_valid_ = true;
+    std::vector<std::string> unloaded_names_;
 };
 
 } // namespace vex::mta
