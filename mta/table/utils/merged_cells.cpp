@@ -192,6 +192,9 @@ void merged_cells_t::gather_first_value__(const vex::range_t& range) {
     case element_type_string_index:
         copy(cells.get<mtv_string_type>(pos));
         break;
+    case element_type_error:
+        copy(cells.get<mtv_error_type>(pos));
+        break;
     case element_type_formula:
         // The cell moves with its ownership: a copied pointer would be deleted
         // again when the source is cleared.

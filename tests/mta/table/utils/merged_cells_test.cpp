@@ -398,3 +398,14 @@ TEST(merged_cells, ranges_across_the_whole_sheet) {
     EXPECT_EQ(m.unmerge(1048576, 16384), 1);
     EXPECT_EQ(m.size(), 14u);
 }
+
+// Errors are gathered as the other values are.
+TEST(merged_cells, merge_gathers_error_values) {
+    for (const int32_t code : {0, 6, 8}) {
+        Table t({}, all_rows, all_cols);
+        t.create_column_if_not_exists(2).set_value(2, vex::mta::mtv_error_type{code});
+        ASSERT_TRUE(t.merged_cells().merge(range(2, 1, 2, 2), false));
+        EXPECT_EQ(t.get_cell(2, 1).get_error(), vex::mta::error_value_enum(code));
+        EXPECT_EQ(t.get_cell(2, 2).kind(), vex::mta::cell_value_kind::none);
+    }
+}
