@@ -365,8 +365,10 @@ TEST(shared_formula_edits, merges_gather_error_values) {
 }
 
 // openpyxl reads every cell's formula as written out in full, and LibreOffice
-// computes the gathered first cell and the followers left behind.
-TEST(real_clients, shared_groups_after_shifts_and_merges) {
+// computes the gathered first cell and the followers left behind. (The suite
+// of the client tests that share a fixture takes no plain test: this one runs
+// with the other clients through the openpyxl suite.)
+TEST(openpyxl_load, shared_groups_after_shifts_and_merges) {
     scratch_dir dir;
     const entries_t shared = book({{"Data", sheet_data(filled(), true)}});
     const struct {
