@@ -12,6 +12,7 @@
 #include "mta/table/utils/band_shift.h"
 #include "run_message.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
@@ -27,6 +28,17 @@ bool is_shared_master(const formula_attributes_t& a) noexcept {
 }
 
 bool is_shared_follower(const formula_attributes_t& a) noexcept { return a.type == 1 && !is_shared_master(a); }
+
+bool same_tokens(const std::vector<token_t>& a, const std::vector<token_t>& b) {
+    const auto same_names = [](const token_t& x, const token_t& y) {
+        for (size_t i = 0; i < x.names.size(); ++i)
+            if (bool(x.names[i]) != bool(y.names[i]) || (x.names[i] && *x.names[i] != *y.names[i])) return false;
+        return true;
+    };
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [&](const token_t& x, const token_t& y) {
+        return x.opcode == y.opcode && x.operand == y.operand && same_names(x, y);
+    });
+}
 
 bool holds(vex::range_t range, const vex::coord_t& c) noexcept {
     range.order();
@@ -373,27 +385,36 @@ bool shared_shift_t::follows(const formula_cell& cell) const {
 void shared_shift_t::keep(formula_cell& cell, const vex::coord_t& from, bool changed) {
     const auto it = groups_.find(cell.attributes().shared_index);
     if (it == groups_.end() || !is_shared_follower(cell.attributes())) return;
-    const group_t& g = it->second;
     // A parsed follower whose tokens stay names what it named, as its master does.
-    if (!changed && !g.touched && cell.parsed) return;
-    if (!cell.expression().empty()) {
-        kept_.emplace_back(&cell, std::string(cell.expression()));
-        return;
-    }
-    if (g.text.empty()) return;
+    if (!changed && !it->second.touched && cell.parsed) return;
+    kept_.push_back({&cell, from});
+}
+
+std::optional<std::string> shared_shift_t::text_after__(const formula_cell& cell, const vex::coord_t& from) const {
+    if (!cell.expression().empty()) return std::string(cell.expression());  // rewritten with the others
+    const group_t& g = groups_.at(cell.attributes().shared_index);
+    if (g.text.empty()) return std::nullopt;
     model_context& context = model_->context();
     std::string before = moved_formula_text(context, g.master, from, g.text);
     std::optional<std::string> after = shift_formula_text(context, from, before, grid_, *shift_, false);
-    kept_.emplace_back(&cell, after ? std::move(*after) : std::move(before));
+    return after ? std::move(after) : std::move(before);
 }
 
 void shared_shift_t::settle() {
-    for (auto& [cell, text] : kept_) {
+    for (const auto& [cell, from] : kept_) {
         const formula_cell* master = model_->shared_master(cell->attributes().shared_index);
-        if (master && holds(master->attributes().ref, cell->position()) &&
-            moved_formula_text(model_->context(), master->position(), cell->position(), master->expression()) == text)
+        const bool in_range = master && holds(master->attributes().ref, cell->position());
+        // Tokens equal to the master's, offsets and all, read as its text does:
+        // the common case of a group that moved as one is settled without a parse.
+        if (in_range && cell->expression().empty() && cell->parsed && master->parsed &&
+            same_tokens(cell->tokens, master->tokens))
             continue;
-        table_formula_model::stand_alone(*cell, std::move(text));
+        std::optional<std::string> text = text_after__(*cell, from);
+        if (!text) continue;
+        if (in_range && moved_formula_text(model_->context(), master->position(), cell->position(),
+                                           master->expression()) == *text)
+            continue;
+        table_formula_model::stand_alone(*cell, std::move(*text));
     }
     kept_.clear();
 }

@@ -119,9 +119,10 @@ private:
 // sheet `grid` (this one, or one its formulas name). A follower reads as its
 // master's text at its own cell; a shift that moves its references otherwise
 // than the master's, or moves it out of the master's range, breaks that. Made
-// before anything moves, it keeps the followers' texts as they read then;
-// once the cells have moved, settle() makes every follower that no longer
-// reads as its master a normal formula with its own text.
+// before anything moves, it keeps the masters' texts as they read then and
+// notes the followers the shift may break; once the cells have moved,
+// settle() makes every follower that no longer reads as its master a normal
+// formula with its own text, as that text would have been moved.
 class shared_shift_t {
 public:
     shared_shift_t(table_formula_model& model, int32_t grid, const band_shift_t& shift, bool own_sheet);
@@ -136,6 +137,9 @@ public:
     void settle();
 
 private:
+    // The follower's own text moved by the shift; none for a group without a text.
+    std::optional<std::string> text_after__(const formula_cell& cell, const vex::coord_t& from) const;
+
     struct group_t {
         std::string text;     // the master's, before the shift
         vex::coord_t master;  // where it stood
@@ -145,7 +149,7 @@ private:
     int32_t grid_;
     const band_shift_t* shift_;
     std::unordered_map<uint32_t, group_t> groups_;
-    std::vector<std::pair<formula_cell*, std::string>> kept_;  // with their texts after the shift
+    std::vector<std::pair<formula_cell*, vex::coord_t>> kept_;  // with where they stood before it
 };
 
 } // namespace vex::mta::formula
