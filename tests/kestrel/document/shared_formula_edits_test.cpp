@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,49 +23,33 @@ namespace {
 
 using edit_t = std::function<int(plover_worksheet_t*)>;
 
-struct formula_t {
-    std::string cell;
-    std::string text;  // as written out in full
-    int group = -1;    // the shared index, -1 for a formula of its own
-    std::string ref;   // the group's range, on its first cell
-};
-
-// B1:B4 fill down C3*2; B8:E8 fill right C7+$H$1; values in H1, C1:C8 and B7:G7.
-std::vector<formula_t> filled() {
-    std::vector<formula_t> out;
-    for (int r = 1; r <= 4; ++r)
-        out.push_back({"B" + std::to_string(r), "C" + std::to_string(r + 2) + "*2", 0, r == 1 ? "B1:B4" : ""});
-    const std::string cols = "BCDEFG";
-    for (size_t i = 0; i < 4; ++i)
-        out.push_back({cols.substr(i, 1) + "8", cols.substr(i + 1, 1) + "7+$H$1", 1, i == 0 ? "B8:E8" : ""});
-    return out;
+std::string a1(int row, int col) {
+    char buffer[16];
+    row_col_to_a1(row, col, buffer);
+    return buffer;
 }
 
-// The sheet's rows; `shared` writes each group as its first cell's text and followers.
-std::string sheet_data(const std::vector<formula_t>& formulas, bool shared) {
-    std::map<int, std::map<std::string, std::string>> rows;  // row, column letters, cell
-    const auto put = [&](const std::string& ref, const std::string& inner) {
-        const size_t digit = ref.find_first_of("0123456789");
-        rows[std::stoi(ref.substr(digit))][ref.substr(0, digit)] = "<c r=\"" + ref + "\">" + inner + "</c>";
-    };
-    put("H1", "<v>100</v>");
-    for (int r = 1; r <= 8; ++r) put("C" + std::to_string(r), "<v>" + std::to_string(r) + "</v>");
-    const std::string cols = "BCDEFG";
-    for (size_t i = 0; i < cols.size(); ++i) put(cols.substr(i, 1) + "7", "<v>" + std::to_string(10 * (i + 1)) + "</v>");
-    for (const formula_t& f : formulas) {
-        if (!shared || f.group < 0) put(f.cell, "<f>" + f.text + "</f>");
-        else if (!f.ref.empty())
-            put(f.cell, "<f t=\"shared\" ref=\"" + f.ref + "\" si=\"" + std::to_string(f.group) + "\">" + f.text + "</f>");
-        else put(f.cell, "<f t=\"shared\" si=\"" + std::to_string(f.group) + "\"/>");
-    }
+// B1:B4 fill down C3*2 and B8:E8 fill right C7+$H$1, as shared groups or
+// written out in full; values in H1, C1:C8 and B7:G7.
+std::string sheet_data(bool shared) {
     std::string out = "<sheetData>";
-    for (const auto& [row, cells] : rows) {
-        out += "<row r=\"" + std::to_string(row) + "\">";
-        // Cells in column order: shorter letters first.
-        std::vector<std::pair<std::string, std::string>> ordered(cells.begin(), cells.end());
-        std::stable_sort(ordered.begin(), ordered.end(),
-                         [](const auto& a, const auto& b) { return a.first.size() < b.first.size(); });
-        for (const auto& c : ordered) out += c.second;
+    for (int r = 1; r <= 8; ++r) {
+        out += "<row r=\"" + std::to_string(r) + "\">";
+        for (int c = 1; c <= 8; ++c) {
+            const bool down = c == 2 && r <= 4, right = r == 8 && c >= 2 && c <= 5;
+            const bool first = (down && r == 1) || (right && c == 2);
+            std::string inner;
+            if (down || right) {
+                const std::string text = down ? "C" + std::to_string(r + 2) + "*2" : a1(7, c + 1) + "+$H$1";
+                const std::string si = down ? "0" : "1", ref = down ? "B1:B4" : "B8:E8";
+                if (!shared) inner = "<f>" + text + "</f>";
+                else if (first) inner = "<f t=\"shared\" ref=\"" + ref + "\" si=\"" + si + "\">" + text + "</f>";
+                else inner = "<f t=\"shared\" si=\"" + si + "\"/>";
+            } else if (c == 3 || (r == 7 && c >= 2 && c <= 7) || (r == 1 && c == 8)) {
+                inner = "<v>" + std::to_string(c == 8 ? 100 : r == 7 ? 10 * (c - 1) : r) + "</v>";
+            }
+            if (!inner.empty()) out += "<c r=\"" + a1(r, c) + "\">" + inner + "</c>";
+        }
         out += "</row>";
     }
     return out + "</sheetData>";
@@ -95,19 +80,13 @@ entries_t book(const std::vector<std::pair<std::string, std::string>>& sheets) {
     return e;
 }
 
-std::string letters(int col) {
-    std::string s;
-    for (; col > 0; col = (col - 1) / 26) s.insert(s.begin(), char('A' + (col - 1) % 26));
-    return s;
-}
-
 // Every formula of A1:H10 as "B1=C3*2 B2=...", row by row.
 std::string formulas_of(plover_worksheet_t* ws) {
     std::string out;
     for (int r = 1; r <= 10; ++r)
         for (int c = 1; c <= 8; ++c)
             if (const char* f = ws_contains_formula(ws, r, c) ? ws_get_formula_expr(ws, r, c) : nullptr)
-                out += letters(c) + std::to_string(r) + "=" + f + " ";
+                out += a1(r, c) + "=" + f + " ";
     return out;
 }
 
@@ -144,22 +123,13 @@ edited_t edit_and_reload(const entries_t& package, const edit_t& edit, int at = 
     return out;
 }
 
-struct cell_pos_t {
-    int row = 0, col = 0;
-};
-
-cell_pos_t position(const std::string& ref) {
-    const size_t digit = ref.find_first_of("0123456789");
-    int col = 0;
-    for (size_t i = 0; i < digit; ++i) col = col * 26 + (ref[i] - 'A' + 1);
-    return {std::stoi(ref.substr(digit)), col};
-}
-
 bool inside(const std::string& range, const std::string& cell) {
     const size_t colon = range.find(':');
-    const cell_pos_t a = position(range.substr(0, colon)), b = position(colon == std::string::npos ? range : range.substr(colon + 1));
-    const cell_pos_t c = position(cell);
-    return c.row >= a.row && c.row <= b.row && c.col >= a.col && c.col <= b.col;
+    int r1, c1, r2, c2, r, c;
+    a1_to_row_col(range.substr(0, colon).c_str(), &r1, &c1);
+    a1_to_row_col(range.substr(colon + 1).c_str(), &r2, &c2);
+    a1_to_row_col(cell.c_str(), &r, &c);
+    return r >= r1 && r <= r2 && c >= c1 && c <= c2;
 }
 
 // What is wrong with the saved groups: a first cell outside its range, a
@@ -208,8 +178,8 @@ struct edit_case_t {
 // Each edit on the shared sheet and on the same sheet written out in full:
 // the same formulas after it and after a save and load, and sound groups.
 void expect_as_written_out(const std::vector<edit_case_t>& cases) {
-    const entries_t shared = book({{"Data", sheet_data(filled(), true)}});
-    const entries_t full = book({{"Data", sheet_data(filled(), false)}});
+    const entries_t shared = book({{"Data", sheet_data(true)}});
+    const entries_t full = book({{"Data", sheet_data(false)}});
     for (const edit_case_t& c : cases) {
         SCOPED_TRACE(c.name);
         const edited_t got = edit_and_reload(shared, c.edit);
@@ -298,7 +268,7 @@ TEST(shared_formula_edits, merges_gather_a_cell_of_a_group_with_its_own_text) {
          "B1=C3*2 A2=C4*2 B4=C6*2 "},
     });
     // The first cell gathered is saved as a formula of its own.
-    const edited_t merged = edit_and_reload(book({{"Data", sheet_data(filled(), true)}}),
+    const edited_t merged = edit_and_reload(book({{"Data", sheet_data(true)}}),
                                             [](plover_worksheet_t* ws) { return ws_merge(ws, 1, 1, 1, 2); });
     EXPECT_NE(merged.xml.find("<c r=\"A1\"><f>C3*2</f>"), std::string::npos) << merged.xml;
 }
@@ -307,12 +277,14 @@ TEST(shared_formula_edits, merges_gather_a_cell_of_a_group_with_its_own_text) {
 // texts would.
 TEST(shared_formula_edits, followers_on_another_sheet_follow_its_shifts) {
     std::string rows;
+    const char* first[] = {"<f t=\"shared\" ref=\"A1:A3\" si=\"0\">Sheet1!A1*10</f>",
+                           "<f t=\"shared\" ref=\"B1:B3\" si=\"1\">Sheet1!$A$1+A1</f>"};
     for (int r = 1; r <= 3; ++r) {
-        const std::string n = std::to_string(r);
-        rows += "<row r=\"" + n + "\"><c r=\"A" + n + "\">" +
-                (r == 1 ? "<f t=\"shared\" ref=\"A1:A3\" si=\"0\">Sheet1!A1*10</f>" : "<f t=\"shared\" si=\"0\"/>") +
-                "</c><c r=\"B" + n + "\">" + (r == 1 ? "<f t=\"shared\" ref=\"B1:B3\" si=\"1\">Sheet1!$A$1+A1</f>" : "<f t=\"shared\" si=\"1\"/>") +
-                "</c></row>";
+        rows += "<row r=\"" + std::to_string(r) + "\">";
+        for (int c : {0, 1})
+            rows += "<c r=\"" + a1(r, c + 1) + "\">" +
+                    (r == 1 ? first[c] : "<f t=\"shared\" si=\"" + std::to_string(c) + "\"/>") + "</c>";
+        rows += "</row>";
     }
     const entries_t package = book({{"Sheet1", "<sheetData/>"}, {"Sheet2", "<sheetData>" + rows + "</sheetData>"}});
     const struct {
@@ -370,7 +342,7 @@ TEST(shared_formula_edits, merges_gather_error_values) {
 // with the other clients through the openpyxl suite.)
 TEST(openpyxl_load, shared_groups_after_shifts_and_merges) {
     scratch_dir dir;
-    const entries_t shared = book({{"Data", sheet_data(filled(), true)}});
+    const entries_t shared = book({{"Data", sheet_data(true)}});
     const struct {
         const char* file;
         edit_t edit;
@@ -407,11 +379,8 @@ for name, cells in want.items():
     const std::string csv = slurp(dir / "merged-Data.csv");
     // C3..C6 hold 3..6: A1 gathers C3*2, B2:B4 read C4*2..C6*2.
     std::vector<std::string> lines;
-    for (size_t at = 0; at < csv.size();) {
-        const size_t end = csv.find('\n', at);
-        lines.push_back(csv.substr(at, end == std::string::npos ? std::string::npos : end - at));
-        at = end == std::string::npos ? csv.size() : end + 1;
-    }
+    std::istringstream in(csv);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
     ASSERT_GE(lines.size(), 4u) << csv;
     EXPECT_EQ(lines[0].substr(0, 2), "6,") << csv;
     EXPECT_EQ(lines[1].substr(0, 4), ",8,2") << csv;
