@@ -1,7 +1,10 @@
 // The sheet's formula path end to end: 100,000 chained formulas (An = A(n-1)+1)
 // set through Table::set_formula, each parsed, checked and tracked, with the
 // heap bytes each formula cell costs; then one row inserted at the top, which
-// moves every formula and rewrites every text and token; small formulas
+// moves every formula and rewrites every text and token; the same over a
+// column filled down as one shared formula, moved as one group (its
+// followers compared by their tokens, no text parsed) and cut by a band (each
+// follower's own text moved, and set apart); small formulas
 // recalculated serially and through the batched parallel queue; and one cell
 // overwritten 1,000 and 400,000 times with a formula reading two new cells,
 // with the peak resident memory and the heap left: the tracker should keep no
@@ -101,6 +104,43 @@ void formula_model_insert_row_over_chain(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * chain);
 }
 BENCHMARK(formula_model_insert_row_over_chain)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A1:A100000 sharing B1*2 as a sheet reader files it.
+void fill_shared(vex::mta::Table& t) {
+    auto* model = t.get_formula_model();
+    const int32_t grid = int32_t(t.sheet_id());
+    for (int row = 1; row <= chain; ++row) {
+        vex::mta::formula::formula_attributes_t a;
+        a.type = 1;
+        if (row == 1) a.ref = {{grid, 1, 1, 1, 0, 0}, {grid, chain, 1, 1, 0, 0}};
+        model->import_formula(new vex::mta::formula::formula_cell({grid, row, 1, 0, 0, 0}, row == 1 ? "B1*2" : "", a));
+    }
+    model->parse_imported();
+}
+
+// Arg 0: a row inserted at the top of the sheet; 1: at row 2 of column A only,
+// which leaves every follower reading B(n-1) as a formula of its own.
+void formula_model_insert_row_over_shared_group(benchmark::State& state) {
+    const bool band = state.range(0) == 1;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto t = make_sheet();
+        fill_shared(*t);
+        state.ResumeTiming();
+        band ? t->shift_range_down(1, 1, 2, 1) : t->shift_range_down(1, 16384, 1, 1);
+        state.PauseTiming();
+        const auto* last = t->get_formula_cell(chain + 1, 1);
+        const bool alone = last && last->attributes().type == 0;
+        if (!last || alone != band || (band && last->expression() != vex::concat({"B", std::to_string(chain), "*2"}))) {
+            state.SkipWithError("the group did not follow the row");
+            break;
+        }
+        t.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * chain);
+}
+BENCHMARK(formula_model_insert_row_over_shared_group)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // 100,000 small formulas (n*2) evaluated on one task, and batched over the
 // workers (limit 0: the hardware's; -1 evaluates in a plain loop); every cell

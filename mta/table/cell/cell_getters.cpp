@@ -3,7 +3,6 @@
 #include "datetime.h"
 
 #include "mta/formula/formula_cell.h"
-#include "mta/table/formula_model/reference_rewrite.h"
 #include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/table/table.h"
 #include "run_message.h"
@@ -44,13 +43,9 @@ T guarded(T failed, F&& get) {
 const char* follower_text(const Table& table, const cell_t& cell) {
     if (cell.kind() != cell_value_kind::formula) return nullptr;
     const formula::formula_cell& f = *std::get<formula::formula_cell*>(*cell.value());
-    const formula::formula_attributes_t& a = f.attributes();
     formula::table_formula_model* model = table.get_formula_model();
-    const formula::shared_formula_entry_t* master = a.type == 1 && model ? model->shared_formula(a.shared_index) : nullptr;
-    if (!master || master->text.empty()) return nullptr;
-    return model->keep_follower_text(f.position(),
-                                     formula::moved_formula_text(model->context(), master->master, f.position(),
-                                                                 master->text));
+    std::optional<std::string> text = model ? model->shared_text(f) : std::nullopt;
+    return text ? model->keep_follower_text(f.position(), std::move(*text)) : nullptr;
 }
 
 template <class T>

@@ -9,8 +9,10 @@
 #include "mta/table/formula_model/reference_rewrite.h"
 #include "mta/table/table/table.h"
 #include "mta/table/table/table_registry.h"
+#include "mta/table/utils/band_shift.h"
 #include "run_message.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
@@ -26,6 +28,22 @@ bool is_shared_master(const formula_attributes_t& a) noexcept {
 }
 
 bool is_shared_follower(const formula_attributes_t& a) noexcept { return a.type == 1 && !is_shared_master(a); }
+
+bool same_tokens(const std::vector<token_t>& a, const std::vector<token_t>& b) {
+    const auto same_names = [](const token_t& x, const token_t& y) {
+        for (size_t i = 0; i < x.names.size(); ++i)
+            if (bool(x.names[i]) != bool(y.names[i]) || (x.names[i] && *x.names[i] != *y.names[i])) return false;
+        return true;
+    };
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [&](const token_t& x, const token_t& y) {
+        return x.opcode == y.opcode && x.operand == y.operand && same_names(x, y);
+    });
+}
+
+bool holds(vex::range_t range, const vex::coord_t& c) noexcept {
+    range.order();
+    return c.row >= range.first.row && c.row <= range.last.row && c.col >= range.first.col && c.col <= range.last.col;
+}
 
 std::string corners(const vex::range_t& r) {
     return std::to_string(r.first.row) + "," + std::to_string(r.first.col) + "," + std::to_string(r.last.row) + "," +
@@ -301,9 +319,36 @@ std::optional<std::string> table_formula_model::orphaned_follower_text(const for
     const formula_cell* master = impl_->table().get_formula_cell(at.row, at.col);
     if (master && is_shared_master(master->attributes()) && master->attributes().shared_index == a.shared_index)
         return std::nullopt;
+    return shared_text(cell);
+}
+
+std::optional<std::string> table_formula_model::shared_text(const formula_cell& cell) const {
+    const formula_attributes_t& a = cell.attributes();
+    if (a.type != 1) return std::nullopt;
     if (!cell.expression().empty()) return std::string(cell.expression());
-    if (it->second.text.empty()) return std::nullopt;
-    return moved_formula_text(*impl_->context, at, cell.position(), it->second.text);
+    const auto it = impl_->shared.find(a.shared_index);
+    if (it == impl_->shared.end() || it->second.text.empty()) return std::nullopt;
+    return moved_formula_text(*impl_->context, it->second.master, cell.position(), it->second.text);
+}
+
+const formula_cell* table_formula_model::shared_master(uint32_t shared_index) const {
+    const auto it = impl_->shared.find(shared_index);
+    if (it == impl_->shared.end()) return nullptr;
+    const vex::coord_t& at = it->second.master;
+    const formula_cell* master = impl_->table().get_formula_cell(at.row, at.col);
+    if (!master) return nullptr;
+    const formula_attributes_t& a = master->attributes();
+    return is_shared_master(a) && a.shared_index == shared_index && holds(a.ref, master->position()) ? master : nullptr;
+}
+
+void table_formula_model::stand_alone(formula_cell& cell, std::string text) {
+    formula_attributes_t a = cell.attributes();
+    const formula_attributes_t normal;
+    a.type = normal.type;
+    a.shared_index = normal.shared_index;
+    a.ref = normal.ref;
+    cell.set_attributes(a);
+    cell.set_expression(std::move(text));
 }
 
 const shared_formula_entry_t* table_formula_model::shared_formula(uint32_t shared_index) const {
@@ -315,6 +360,63 @@ const char* table_formula_model::keep_follower_text(const vex::coord_t& at, std:
     std::string& kept = impl_->follower_texts[uint64_t(uint32_t(at.row)) << 32 | uint32_t(at.col)];
     if (kept != text) kept = std::move(text);
     return kept.c_str();
+}
+
+shared_shift_t::shared_shift_t(table_formula_model& model, int32_t grid, const band_shift_t& shift, bool own_sheet)
+    : model_(&model), grid_(grid), shift_(&shift) {
+    for (const auto& [index, entry] : model.impl_->shared) {
+        group_t& g = groups_[index] = {entry.text, entry.master, false};
+        const formula_cell* master = model.shared_master(index);
+        if (!master) {
+            g.touched = true;
+            continue;
+        }
+        const vex::coord_t& at = master->position();
+        g.touched = (own_sheet && shift.in_band(at) && shift.along(at) >= shift.first) ||
+                    shift_formula_text(model.context(), at, master->expression(), grid, shift, false).has_value();
+    }
+}
+
+bool shared_shift_t::follows(const formula_cell& cell) const {
+    const formula_attributes_t& a = cell.attributes();
+    return is_shared_follower(a) && groups_.count(a.shared_index);
+}
+
+void shared_shift_t::keep(formula_cell& cell, const vex::coord_t& from, bool changed) {
+    const auto it = groups_.find(cell.attributes().shared_index);
+    if (it == groups_.end() || !is_shared_follower(cell.attributes())) return;
+    // A parsed follower whose tokens stay names what it named, as its master does.
+    if (!changed && !it->second.touched && cell.parsed) return;
+    kept_.push_back({&cell, from});
+}
+
+std::optional<std::string> shared_shift_t::text_after__(const formula_cell& cell, const vex::coord_t& from) const {
+    if (!cell.expression().empty()) return std::string(cell.expression());  // rewritten with the others
+    const group_t& g = groups_.at(cell.attributes().shared_index);
+    if (g.text.empty()) return std::nullopt;
+    model_context& context = model_->context();
+    std::string before = moved_formula_text(context, g.master, from, g.text);
+    std::optional<std::string> after = shift_formula_text(context, from, before, grid_, *shift_, false);
+    return after ? std::move(after) : std::move(before);
+}
+
+void shared_shift_t::settle() {
+    for (const auto& [cell, from] : kept_) {
+        const formula_cell* master = model_->shared_master(cell->attributes().shared_index);
+        const bool in_range = master && holds(master->attributes().ref, cell->position());
+        // Tokens equal to the master's, offsets and all, read as its text does:
+        // the common case of a group that moved as one is settled without a parse.
+        if (in_range && cell->expression().empty() && cell->parsed && master->parsed &&
+            same_tokens(cell->tokens, master->tokens))
+            continue;
+        std::optional<std::string> text = text_after__(*cell, from);
+        if (!text) continue;
+        if (in_range && moved_formula_text(model_->context(), master->position(), cell->position(),
+                                           master->expression()) == *text)
+            continue;
+        table_formula_model::stand_alone(*cell, std::move(*text));
+    }
+    kept_.clear();
 }
 
 } // namespace vex::mta::formula

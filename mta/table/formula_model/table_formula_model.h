@@ -14,8 +14,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
+
+namespace vex::mta {
+struct band_shift_t;
+}
 
 namespace vex::mta::formula {
 
@@ -91,11 +97,59 @@ public:
     // its row deleted) cannot be written as one of the group: its own text, to
     // stand alone. Nothing for any other cell.
     std::optional<std::string> orphaned_follower_text(const formula_cell& cell) const;
+    // What a cell of a shared group reads as: its own text, or for a follower
+    // without one its master's read at its cell. None for other cells and for a
+    // group without a text.
+    std::optional<std::string> shared_text(const formula_cell& cell) const;
+    // The group's first cell while it is one: a shared master of that index
+    // standing inside its own range. Null otherwise.
+    const formula_cell* shared_master(uint32_t shared_index) const;
+    // The cell leaves its shared group and holds the text as a normal formula;
+    // its tokens, already those of its cell, stay.
+    static void stand_alone(formula_cell& cell, std::string text);
 
     struct impl;
 
 private:
+    friend class shared_shift_t;
     std::unique_ptr<impl> impl_;
+};
+
+// The shared groups of one sheet through a shift of rows or columns of the
+// sheet `grid` (this one, or one its formulas name). A follower reads as its
+// master's text at its own cell; a shift that moves its references otherwise
+// than the master's, or moves it out of the master's range, breaks that. Made
+// before anything moves, it keeps the masters' texts as they read then and
+// notes the followers the shift may break; once the cells have moved,
+// settle() makes every follower that no longer reads as its master a normal
+// formula with its own text, as that text would have been moved.
+class shared_shift_t {
+public:
+    shared_shift_t(table_formula_model& model, int32_t grid, const band_shift_t& shift, bool own_sheet);
+
+    // Whether the cell is a follower of a group of the sheet.
+    bool follows(const formula_cell& cell) const;
+    // A follower the shift keeps, after its own text (when it has one) and its
+    // tokens were rewritten, before its cell moves from `from`; `changed` when it
+    // moves or its text or tokens changed.
+    void keep(formula_cell& cell, const vex::coord_t& from, bool changed);
+    // Once the cells have moved.
+    void settle();
+
+private:
+    // The follower's own text moved by the shift; none for a group without a text.
+    std::optional<std::string> text_after__(const formula_cell& cell, const vex::coord_t& from) const;
+
+    struct group_t {
+        std::string text;     // the master's, before the shift
+        vex::coord_t master;  // where it stood
+        bool touched = false; // the shift moves, deletes or rewrites the master, or it has none
+    };
+    table_formula_model* model_;
+    int32_t grid_;
+    const band_shift_t* shift_;
+    std::unordered_map<uint32_t, group_t> groups_;
+    std::vector<std::pair<formula_cell*, vex::coord_t>> kept_;  // with where they stood before it
 };
 
 } // namespace vex::mta::formula

@@ -54,6 +54,7 @@ class table_image_manager;
 namespace formula {
 class formula_cell;
 class formula_model_context;
+class shared_shift_t;
 class table_formula_model;
 }
 
@@ -477,8 +478,14 @@ private:
     int last_pushed__(const band_shift_t& s) const;
     // The workbook's formula cells that move with the shift or name this sheet:
     // untracked, their texts and tokens rewritten; the parsed ones are returned
-    // to be tracked again once the cells have moved.
-    std::vector<formula::formula_cell*> rewrite_formulas__(const band_shift_t& s);
+    // to be tracked again once the cells have moved, and each sheet's shared
+    // groups are left in `shared` to be settled then.
+    std::vector<formula::formula_cell*> rewrite_formulas__(const band_shift_t& s,
+                                                          std::vector<formula::shared_shift_t>& shared);
+    // The range of an array or shared master whose cell goes to `to`, moved by
+    // the shift when it is of the cell's own sheet (`s` not null).
+    static void follow_formula_range__(formula::table_formula_model& model, formula::formula_cell& cell,
+                                       const vex::coord_t& to, const band_shift_t* s);
 public:
     // The sheet is about to leave its workbook: the formulas of the other
     // sheets and the names that reference it get #REF! in its place, as

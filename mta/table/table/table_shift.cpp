@@ -33,15 +33,20 @@ bool may_reference(const formula::formula_cell& cell, int32_t grid) {
 
 // Deleted formula cells are released by their column before they go; the others
 // that move or name the shifted sheet are rewritten here, before the move, and
-// tracked again after it.
-std::vector<formula::formula_cell*> Table::rewrite_formulas__(const band_shift_t& s) {
+// tracked again after it. A shared group's followers are settled once the cells
+// have moved (`shared`, one per sheet).
+std::vector<formula::formula_cell*> Table::rewrite_formulas__(const band_shift_t& s,
+                                                             std::vector<formula::shared_shift_t>& shared) {
     std::vector<formula::formula_cell*> rewritten;
     const int32_t grid = int32_t(sheet_id_);
     const std::vector<Table*> sheets = workbook_sheets__();
     formula::cell_tracker_t& tracker = formula::get_cell_tracker();
+    shared.reserve(sheets.size());
     for (Table* sheet : sheets) {
         const bool own = sheet == this;
-        formula::model_context& context = sheet->get_formula_model()->context();
+        formula::table_formula_model& model = *sheet->get_formula_model();
+        formula::model_context& context = model.context();
+        formula::shared_shift_t& groups = shared.emplace_back(model, grid, s, own);
         sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
             const vex::coord_t from = cell->position();
             vex::coord_t to = from;
@@ -49,31 +54,49 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const band_shift_t
                 if (!s.insert && s.along(from) <= s.last()) return;  // deleted with its cell
                 s.along(to) += s.insert ? s.count : -s.count;
             }
-            if (!own && !may_reference(*cell, grid)) return;
+            const bool follower = groups.follows(*cell);
+            if (!own && !follower && !may_reference(*cell, grid)) return;
             std::optional<std::string> text;
             if (!cell->expression().empty())
                 text = formula::shift_formula_text(context, from, cell->expression(), grid, s, false);
+            if (text) cell->set_expression(std::move(*text));
+            follow_formula_range__(model, *cell, to, own ? &s : nullptr);
             const bool moved = to != from;
             if (!text && !moved && !std::any_of(cell->tokens.begin(), cell->tokens.end(), [&](const auto& t) {
                     return formula::token_on_grid(t, grid);
-                }))
+                })) {
+                if (follower) groups.keep(*cell, from, false);
                 return;
+            }
             if (cell->state() == formula::formula_cell_state::registered) {
                 tracker.unregister_formula(cell);
                 cell->set_state(formula::formula_cell_state::created);
             }
-            if (text) cell->set_expression(std::move(*text));
-            if (cell->parsed) formula::shift_formula_tokens(cell->tokens, from, to, grid, s, false);
-            formula::formula_attributes_t a = cell->attributes();
-            if (own && (a.type == 1 || a.type == 2) && a.ref.first.row != 0) {
-                if (!s.follow(a.ref)) a.ref.first = a.ref.last = to;
-                cell->set_attributes(a);
-                if (a.type == 1) formula_model_->follow_shared_master(a.shared_index, cell->expression(), to);
-            }
+            const bool changed =
+                cell->parsed && formula::shift_formula_tokens(cell->tokens, from, to, grid, s, false);
+            if (follower) groups.keep(*cell, from, moved || changed || text);
             if (cell->parsed) rewritten.push_back(cell);
         });
     }
     return rewritten;
+}
+
+// An array's or a shared master's range moves with its cells. A shared master
+// the band carried out of its own range cannot lead its group: it stands alone,
+// and so, once settled, do its followers.
+void Table::follow_formula_range__(formula::table_formula_model& model, formula::formula_cell& cell,
+                                   const vex::coord_t& to, const band_shift_t* s) {
+    formula::formula_attributes_t a = cell.attributes();
+    if ((a.type != 1 && a.type != 2) || a.ref.first.row == 0) return;
+    if (s) {
+        if (!s->follow(a.ref)) a.ref.first = a.ref.last = to;
+        cell.set_attributes(a);
+    }
+    if (a.type != 1) return;
+    const vex::range_t r = vex::range_t(a.ref).order();
+    const bool inside = to.row >= r.first.row && to.row <= r.last.row && to.col >= r.first.col && to.col <= r.last.col;
+    if (inside) model.follow_shared_master(a.shared_index, cell.expression(), to);
+    else formula::table_formula_model::stand_alone(cell, std::string(cell.expression()));
 }
 
 void Table::drop_references_to_sheet() {
@@ -181,7 +204,8 @@ bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b
     }
     // The moved formulas come back to the ranges that others left.
     const formula::cell_tracker_t::compaction_hold_t hold(formula::get_cell_tracker());
-    const std::vector<formula::formula_cell*> rewritten = rewrite_formulas__(s);
+    std::vector<formula::shared_shift_t> shared;
+    const std::vector<formula::formula_cell*> rewritten = rewrite_formulas__(s, shared);
     if (rows)
         insert ? columns_.insert_rows(lo, hi, s.first, s.count) : columns_.delete_rows(lo, hi, s.first, s.count);
     else
@@ -193,6 +217,7 @@ bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b
             cell->parsed = 0;  // a range the tracker cannot hold stays untracked
         }
     }
+    for (formula::shared_shift_t& groups : shared) groups.settle();
     merged_cells_.shift(s);
     if (auto* names = get_defined_names()) names->on_shift(*this, s);
     tabledefs_.shift(s);

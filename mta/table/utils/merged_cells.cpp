@@ -192,16 +192,24 @@ void merged_cells_t::gather_first_value__(const vex::range_t& range) {
     case element_type_string_index:
         copy(cells.get<mtv_string_type>(pos));
         break;
+    case element_type_error:
+        copy(cells.get<mtv_error_type>(pos));
+        break;
     case element_type_formula:
         // The cell moves with its ownership: a copied pointer would be deleted
         // again when the source is cleared.
         if (formula::formula_cell* cell = source.take_formula(best_row)) {
+            formula::table_formula_model* model = table_->get_formula_model();
+            // A cell of a shared group keeps the text it read as where it was;
+            // away from the group it is a formula of its own.
+            if (std::optional<std::string> own = model->shared_text(*cell))
+                formula::table_formula_model::stand_alone(*cell, std::move(*own));
             vex::coord_t at = cell->position();
             at.row = r1;
             at.col = c1;
             cell->set_position(at);
             copy(cell);
-            table_->get_formula_model()->track_moved(cell);
+            model->track_moved(cell);
         }
         break;
     default:

@@ -398,3 +398,40 @@ TEST(merged_cells, ranges_across_the_whole_sheet) {
     EXPECT_EQ(m.unmerge(1048576, 16384), 1);
     EXPECT_EQ(m.size(), 14u);
 }
+
+// Errors are gathered as the other values are.
+TEST(merged_cells, merge_gathers_error_values) {
+    for (const int32_t code : {0, 6, 8}) {
+        Table t({}, all_rows, all_cols);
+        t.create_column_if_not_exists(2).set_value(2, vex::mta::mtv_error_type{code});
+        ASSERT_TRUE(t.merged_cells().merge(range(2, 1, 2, 2), false));
+        EXPECT_EQ(t.get_cell(2, 1).get_error(), vex::mta::error_value_enum(code));
+        EXPECT_EQ(t.get_cell(2, 2).kind(), vex::mta::cell_value_kind::none);
+    }
+}
+
+// A cell of a shared group is gathered with the text it read where it was, as
+// a formula of its own; the rest of the group keeps reading as before.
+TEST(merged_cells, merge_gathers_a_cell_of_a_shared_group_with_its_own_text) {
+    formula_model_test::book_t book;
+    Table& s = book.add("Sheet1");
+    const int32_t grid = int32_t(s.sheet_id());
+    auto* model = s.get_formula_model();
+    for (int row = 1; row <= 3; ++row) {
+        vex::mta::formula::formula_attributes_t a;
+        a.type = 1;
+        if (row == 1) a.ref = {{grid, 1, 2, 1, 0, 0}, {grid, 3, 2, 1, 0, 0}};
+        model->import_formula(new vex::mta::formula::formula_cell({grid, row, 2, 0, 0, 0}, row == 1 ? "C1*2" : "", a));
+    }
+    model->parse_imported();
+    ASSERT_TRUE(s.merged_cells().merge(range(2, 1, 2, 2), false));  // a follower
+    ASSERT_TRUE(s.merged_cells().merge(range(1, 1, 1, 2), false));  // the first cell
+    for (int row : {1, 2}) {
+        const auto* cell = s.get_formula_cell(row, 1);
+        ASSERT_NE(cell, nullptr) << row;
+        EXPECT_EQ(std::string(cell->expression()), "C" + std::to_string(row) + "*2");
+        EXPECT_EQ(cell->attributes().type, 0u);
+    }
+    EXPECT_EQ(model->shared_text(*s.get_formula_cell(3, 2)), "C3*2");
+    EXPECT_EQ(formula_model_test::dependents(s, 2, 3), std::vector{formula_model_test::cell_range(s, 2, 1)});
+}
