@@ -179,5 +179,9 @@ TEST(refused_arguments, td_family) {
         {"col_name -1", [](sample_t& s) { return !td_col_name(s.td, -1); }, bad_index},
         {"totals_row_func 99", [](sample_t& s) { return td_totals_row_func(s.td, 99) == 0; }, bad_index},
         {"delete_col nosuch", void_call([](sample_t& s) { td_delete_col(s.td, "nosuch"); }), "No such column: nosuch"},
+        {"set_col_name 0 COLUMN2", [](sample_t& s) { return !td_set_col_name(s.td, 0, "COLUMN2"); },
+         "The setting column name already exists."},
+        {"insert_col 1 column3", [](sample_t& s) { return !td_insert_col(s.td, 1, "column3"); },
+         "The column name already exists."},
     });
 }
