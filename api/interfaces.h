@@ -83,7 +83,7 @@ public:
     virtual int get_active_sheet() = 0;
     // Makes the sheet at index (from 0) the active one; 1, or 0 on failure.
     virtual bool set_active_sheet(int index) = 0;
-    // Defines name as expression (sheet-qualified references), local to sheet local_sheet unless NULL or empty; a name must start with a letter, _ or \, hold only letters, digits, _, \, . and ?, and neither read as a cell reference ("N1", "R1C1") nor be a table's name in any case; 1, or 0 on failure.
+    // Defines name as expression (sheet-qualified references), local to sheet local_sheet unless NULL or empty; a name must start with a letter, _ or \, hold only letters, digits, _, \, . and ?, and neither read as a cell reference ("N1", "R1C1") nor be TRUE, FALSE, a table's name or a name of its scope, in any case; 1, or 0 on failure.
     virtual bool set_defined_name(const char* name, const char* expression, const char* local_sheet) = 0;
     // The number of defined names; 0 on failure.
     virtual int defined_name_num() = 0;
@@ -95,11 +95,11 @@ public:
     virtual const char* get_defined_name_expr(int index) = 0;
     // Deletes the defined name at index (from 0); an index out of range does nothing.
     virtual void delete_defined_name(int index) = 0;
-    // A new handle on the named style (custom before built-in), owned by the workbook until style_release; NULL on failure.
+    // A new handle on the named style (custom before built-in, the name in any ASCII case), owned by the workbook until style_release; NULL on failure.
     virtual iStyle* get_named_style(const char* name) = 0;
     // Adds a custom named style with the settings of style; a new handle on it, or NULL on failure (e.g. a name in use, by a built-in or registered style, in any ASCII case).
     virtual iStyle* add_custom_style(const char* name, iStyle* style) = 0;
-    // Replaces the format of the named style with the settings of style; 1, or 0 on failure.
+    // Replaces the format of the named style (the name in any ASCII case) with the settings of style; 1, or 0 on failure.
     virtual bool modify_named_style(const char* name, iStyle* style) = 0;
     // A new handle on the "normal" style, as wb_get_named_style gives; NULL on failure.
     virtual iStyle* make_normal_style() = 0;
@@ -577,9 +577,9 @@ public:
     virtual void set_comment(const char* text) = 0;
     // The name of the column at index (from 0); NULL on failure.
     virtual const char* col_name(int index) = 0;
-    // Renames the column at index (from 0); 1, or 0 on failure (e.g. the name exists).
+    // Renames the column at index (from 0); 1, or 0 on failure (e.g. another column has the name, in any case).
     virtual bool set_col_name(int index, const char* name) = 0;
-    // Inserts a column named name at index (from 0); 1, or 0 on failure.
+    // Inserts a column named name at index (from 0); 1, or 0 on failure (e.g. a column has the name, in any case).
     virtual bool insert_col(int index, const char* name) = 0;
     // Deletes the column at index (from 0); deleting the last one deletes the table and this handle.
     virtual void delete_col_by_index(int index) = 0;

@@ -125,7 +125,7 @@ PLOVER_API void wb_rename_sheet(plover_workbook_t* wb, unsigned int index, const
 PLOVER_API int wb_get_active_sheet(plover_workbook_t* wb) PLOVER_NOEXCEPT;
 /** Makes the sheet at index (from 0) the active one; 1, or 0 on failure. */
 PLOVER_API int wb_set_active_sheet(plover_workbook_t* wb, int index) PLOVER_NOEXCEPT;
-/** Defines name as expression (sheet-qualified references), local to sheet local_sheet unless NULL or empty; a name must start with a letter, _ or \, hold only letters, digits, _, \, . and ?, and neither read as a cell reference ("N1", "R1C1") nor be a table's name in any case; 1, or 0 on failure. */
+/** Defines name as expression (sheet-qualified references), local to sheet local_sheet unless NULL or empty; a name must start with a letter, _ or \, hold only letters, digits, _, \, . and ?, and neither read as a cell reference ("N1", "R1C1") nor be TRUE, FALSE, a table's name or a name of its scope, in any case; 1, or 0 on failure. */
 PLOVER_API int wb_set_defined_name(plover_workbook_t* wb, const char* name, const char* expression, const char* local_sheet) PLOVER_NOEXCEPT;
 /** The number of defined names; 0 on failure. */
 PLOVER_API int wb_defined_name_num(plover_workbook_t* wb) PLOVER_NOEXCEPT;
@@ -137,11 +137,11 @@ PLOVER_API const char* wb_get_local_name(plover_workbook_t* wb, int index) PLOVE
 PLOVER_API const char* wb_get_defined_name_expr(plover_workbook_t* wb, int index) PLOVER_NOEXCEPT;
 /** Deletes the defined name at index (from 0); an index out of range does nothing. */
 PLOVER_API void wb_delete_defined_name(plover_workbook_t* wb, int index) PLOVER_NOEXCEPT;
-/** A new handle on the named style (custom before built-in), owned by the workbook until style_release; NULL on failure. */
+/** A new handle on the named style (custom before built-in, the name in any ASCII case), owned by the workbook until style_release; NULL on failure. */
 PLOVER_API plover_style_t* wb_get_named_style(plover_workbook_t* wb, const char* name) PLOVER_NOEXCEPT;
 /** Adds a custom named style with the settings of style; a new handle on it, or NULL on failure (e.g. a name in use, by a built-in or registered style, in any ASCII case). */
 PLOVER_API plover_style_t* wb_add_custom_style(plover_workbook_t* wb, const char* name, plover_style_t* style) PLOVER_NOEXCEPT;
-/** Replaces the format of the named style with the settings of style; 1, or 0 on failure. */
+/** Replaces the format of the named style (the name in any ASCII case) with the settings of style; 1, or 0 on failure. */
 PLOVER_API int wb_modify_named_style(plover_workbook_t* wb, const char* name, plover_style_t* style) PLOVER_NOEXCEPT;
 /** A new handle on the "normal" style, as wb_get_named_style gives; NULL on failure. */
 PLOVER_API plover_style_t* wb_make_normal_style(plover_workbook_t* wb) PLOVER_NOEXCEPT;
@@ -605,9 +605,9 @@ PLOVER_API const char* td_comment(plover_tabledef_t* td) PLOVER_NOEXCEPT;
 PLOVER_API void td_set_comment(plover_tabledef_t* td, const char* text) PLOVER_NOEXCEPT;
 /** The name of the column at index (from 0); NULL on failure. */
 PLOVER_API const char* td_col_name(plover_tabledef_t* td, int index) PLOVER_NOEXCEPT;
-/** Renames the column at index (from 0); 1, or 0 on failure (e.g. the name exists). */
+/** Renames the column at index (from 0); 1, or 0 on failure (e.g. another column has the name, in any case). */
 PLOVER_API int td_set_col_name(plover_tabledef_t* td, int index, const char* name) PLOVER_NOEXCEPT;
-/** Inserts a column named name at index (from 0); 1, or 0 on failure. */
+/** Inserts a column named name at index (from 0); 1, or 0 on failure (e.g. a column has the name, in any case). */
 PLOVER_API int td_insert_col(plover_tabledef_t* td, int index, const char* name) PLOVER_NOEXCEPT;
 /** Deletes the column at index (from 0); deleting the last one deletes the table and this handle. */
 PLOVER_API void td_delete_col_by_index(plover_tabledef_t* td, int index) PLOVER_NOEXCEPT;

@@ -49,15 +49,15 @@ b2 | | void set_a1_ref_mode(bool on) | Chooses the A1 reference style (on not 0)
 - | | void rename_sheet(unsigned int index, const char* name) | Renames the sheet at index (from 0); an empty, duplicate or over-31-character name is refused.
 - | -1 | int get_active_sheet() | The index (from 0) of the active sheet; -1 on failure.
 r | false | bool set_active_sheet(int index) | Makes the sheet at index (from 0) the active one; 1, or 0 on failure.
-r | false | bool set_defined_name(const char* name, const char* expression, const char* local_sheet) | Defines name as expression (sheet-qualified references), local to sheet local_sheet unless NULL or empty; a name must start with a letter, _ or \\, hold only letters, digits, _, \\, . and ?, and neither read as a cell reference ("N1", "R1C1") nor be a table's name in any case; 1, or 0 on failure.
+r | false | bool set_defined_name(const char* name, const char* expression, const char* local_sheet) | Defines name as expression (sheet-qualified references), local to sheet local_sheet unless NULL or empty; a name must start with a letter, _ or \\, hold only letters, digits, _, \\, . and ?, and neither read as a cell reference ("N1", "R1C1") nor be TRUE, FALSE, a table's name or a name of its scope, in any case; 1, or 0 on failure.
 - | 0 | int defined_name_num() | The number of defined names; 0 on failure.
 o | nullptr | const char* get_defined_name(int index, bool* is_local) | The defined name at index (from 0); is_local (may be NULL) receives 1 when it is local to a sheet; NULL on failure.
 - | nullptr | const char* get_local_name(int index) | The sheet that the defined name at index (from 0) is local to; NULL for a workbook-wide name and on failure.
 - | nullptr | const char* get_defined_name_expr(int index) | The expression of the defined name at index (from 0); NULL on failure.
 - | | void delete_defined_name(int index) | Deletes the defined name at index (from 0); an index out of range does nothing.
-- | nullptr | iStyle* get_named_style(const char* name) | A new handle on the named style (custom before built-in), owned by the workbook until style_release; NULL on failure.
+- | nullptr | iStyle* get_named_style(const char* name) | A new handle on the named style (custom before built-in, the name in any ASCII case), owned by the workbook until style_release; NULL on failure.
 - | nullptr | iStyle* add_custom_style(const char* name, iStyle* style) | Adds a custom named style with the settings of style; a new handle on it, or NULL on failure (e.g. a name in use, by a built-in or registered style, in any ASCII case).
-r | false | bool modify_named_style(const char* name, iStyle* style) | Replaces the format of the named style with the settings of style; 1, or 0 on failure.
+r | false | bool modify_named_style(const char* name, iStyle* style) | Replaces the format of the named style (the name in any ASCII case) with the settings of style; 1, or 0 on failure.
 - | nullptr | iStyle* make_normal_style() | A new handle on the "normal" style, as wb_get_named_style gives; NULL on failure.
 - | nullptr | iRichtext* make_richtext() | A new, empty rich text, owned by the workbook until rt_release; NULL on failure.
 """),
@@ -293,8 +293,8 @@ x | | void unapply_all() | Drops every part of the style; the library's own, wit
 - | nullptr | const char* comment() | The table's comment; NULL when empty and on failure.
 - | | void set_comment(const char* text) | Sets the table's comment; an empty text changes nothing.
 - | nullptr | const char* col_name(int index) | The name of the column at index (from 0); NULL on failure.
-r | false | bool set_col_name(int index, const char* name) | Renames the column at index (from 0); 1, or 0 on failure (e.g. the name exists).
-r | false | bool insert_col(int index, const char* name) | Inserts a column named name at index (from 0); 1, or 0 on failure.
+r | false | bool set_col_name(int index, const char* name) | Renames the column at index (from 0); 1, or 0 on failure (e.g. another column has the name, in any case).
+r | false | bool insert_col(int index, const char* name) | Inserts a column named name at index (from 0); 1, or 0 on failure (e.g. a column has the name, in any case).
 - | | void delete_col_by_index(int index) | Deletes the column at index (from 0); deleting the last one deletes the table and this handle.
 - | | void delete_col(const char* name) | Deletes the column of that name.
 - | | void set_totals_row_label(const char* label) | Sets the totals-row label of the first column.

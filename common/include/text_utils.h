@@ -51,8 +51,8 @@ bool reads_as_cell_reference(std::string_view text) noexcept;
 
 // ---- Names ------------------------------------------------------------------------
 // Whether other applications accept a defined name: a letter, "_" or "\" first,
-// then letters, digits, "_", "\", "." and "?", at most 255 characters, and not
-// a cell reference.
+// then letters, digits, "_", "\", "." and "?", at most 255 characters, and
+// neither a cell reference nor TRUE or FALSE (in any case).
 constexpr size_t max_defined_name_length = 255;
 bool is_valid_defined_name(std::string_view name) noexcept;
 

@@ -28,6 +28,9 @@ std::string utf8_to_codepage(std::string_view text, unsigned code_page);
 // spreadsheet applications compare sheet names (simple case folding: one code
 // point for one). Texts that are not UTF-8 compare by ASCII case alone.
 bool utf8_iequals(std::string_view a, std::string_view b) noexcept;
+// The text with each code point folded as utf8_iequals folds it: two texts that
+// compare equal there fold to the same bytes, so the fold serves as a key.
+std::string utf8_fold_case(std::string_view text);
 
 // The text, checked with from_ansi_string; throws std::runtime_error
 // "Failed to convert from ANSI string".

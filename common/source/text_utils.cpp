@@ -188,6 +188,9 @@ bool is_valid_defined_name(std::string_view name) noexcept {
     if (!letter(first) && first != '_' && first != '\\') return false;
     for (char c : name.substr(1))
         if (!letter(c) && !ascii_is_digit(c) && c != '_' && c != '\\' && c != '.' && c != '?') return false;
+    // A formula reads these as the two logical values, so no formula could
+    // reach a name spelt so.
+    if (ascii_iequals(name, "TRUE") || ascii_iequals(name, "FALSE")) return false;
     return !reads_as_cell_reference(name);
 }
 

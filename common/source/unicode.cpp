@@ -148,6 +148,15 @@ bool utf8_iequals(std::string_view a, std::string_view b) noexcept {
     return i == a.end() && j == b.end();
 }
 
+std::string utf8_fold_case(std::string_view text) {
+    if (!utf8::is_valid(text.begin(), text.end())) return ascii_lower(text);
+    std::string out;
+    out.reserve(text.size());
+    for (auto i = text.begin(); i != text.end();)
+        utf8::unchecked::append(fold_case(utf8::unchecked::next(i)), std::back_inserter(out));
+    return out;
+}
+
 std::string checked_host_text(const char* text) {
     std::string out;
     if (!from_ansi_string(text ? std::string_view(text) : std::string_view(), out))

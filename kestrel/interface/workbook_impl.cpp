@@ -410,7 +410,10 @@ iStyle* iWorkbook_impl::get_named_style(const char* name) {
         mta::style_manager_t* manager = style_manager__();
         if (!manager) return nullptr;
         std::unique_ptr<mta::style_settings_t> settings = manager->get_named_style(text);
-        if (!settings) return nullptr;
+        if (!settings) {
+            detail::report("No style named " + text + ".");
+            return nullptr;
+        }
         return keep__(styles_, std::make_unique<iStyle_impl>(this, std::move(*settings)));
     } catch (...) {
         detail::report_exception();

@@ -24,6 +24,7 @@
 #include "mta/table/utils/drawing/image/table_image.h"
 #include "run_message.h"
 #include "sheet_limits.h"
+#include "unicode.h"
 
 #include <algorithm>
 #include <charconv>
@@ -372,24 +373,27 @@ xml_part_t* worktable_t::table_part_named__(std::string_view name) const {
 void worktable_t::name_columns__(mta::tabledef_t& table) {
     const range_t& at = table.range();
     const int width = table.column_count();
+    // Names are compared by their case fold: applications take "a" and "A"
+    // for one column name.
     std::vector<std::string> given(static_cast<size_t>(width));
     std::unordered_set<std::string> all_given;
     for (int i = 0; i < width; ++i) {
         given[size_t(i)] = header_text(*this, at.first.row, at.first.col + i);
-        if (!given[size_t(i)].empty()) all_given.insert(given[size_t(i)]);
+        if (!given[size_t(i)].empty()) all_given.insert(utf8_fold_case(given[size_t(i)]));
     }
     std::unordered_set<std::string> taken;
     std::deque<mta::tabledef_column_t> columns;
     for (int i = 0; i < width; ++i) {
         const std::string& own = given[size_t(i)];
+        const std::string own_fold = utf8_fold_case(own);
         const std::string base = own.empty() ? "Column" + std::to_string(i + 1) : own;
         // A name another header cell holds stays that cell's.
-        const auto clashes = [&](const std::string& n) {
-            return taken.contains(n) || (n != own && all_given.contains(n));
+        const auto clashes = [&](const std::string& fold) {
+            return taken.contains(fold) || (fold != own_fold && all_given.contains(fold));
         };
         std::string name = base;
-        for (int k = 2; clashes(name); ++k) name = base + std::to_string(k);
-        taken.insert(name);
+        for (int k = 2; clashes(utf8_fold_case(name)); ++k) name = base + std::to_string(k);
+        taken.insert(utf8_fold_case(name));
         columns.push_back(table.column_at(i));
         columns.back().name = std::move(name);
     }

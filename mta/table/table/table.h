@@ -432,7 +432,8 @@ public:
     // The host's path: "Defined name parsing error." for an expression without
     // tokens, "Please add the sheet name and '!' before the cell and range
     // references." for an unqualified reference, a parser error's own message,
-    // else as add_defined_name.
+    // "Invalid defined name." for a name other applications refuse, and
+    // "Duplicate defined name." for one its scope holds in any case.
     bool set_defined_name(const defined_name_key_t& key, std::string_view expression);
     // Whether a table of any sheet of the workbook other than `except`, or a
     // defined name of any scope, has the name in any case: table names are

@@ -69,7 +69,7 @@ bool Table::set_defined_name(const defined_name_key_t& key, std::string_view exp
     } catch (const general_error& e) {
         // A sheet without a reference mode the parser knows keeps the text alone.
         if (e.category() != "general") return refuse(e.message());
-        return store->add(key, expression, {}) ? true : refuse("Duplicate defined name.");
+        return store->add_new_name(key, expression, {}) ? true : refuse("Duplicate defined name.");
     } catch (const std::exception& e) {
         return refuse(e.what());
     }
@@ -79,7 +79,7 @@ bool Table::set_defined_name(const defined_name_key_t& key, std::string_view exp
         return expression.substr(r.begin, r.end - r.begin).find('!') == std::string_view::npos;
     });
     if (unqualified) return refuse("Please add the sheet name and '!' before the cell and range references.");
-    if (!store->add(key, expression, std::move(tokens))) return refuse("Duplicate defined name.");
+    if (!store->add_new_name(key, expression, std::move(tokens))) return refuse("Duplicate defined name.");
     return true;
 }
 

@@ -208,9 +208,11 @@ const builtin_style_t* find_builtin_style(std::string_view name) {
     return it == e.end() ? nullptr : &it->second;
 }
 
-bool is_builtin_style_name_in_any_case(std::string_view name) noexcept {
-    return !name.empty() && std::any_of(style_names.begin(), style_names.end(),
-                                        [&](std::string_view known) { return ascii_iequals(known, name); });
+const builtin_style_t* find_builtin_style_in_any_case(std::string_view name) {
+    if (name.empty()) return nullptr;
+    const auto it = std::find_if(style_names.begin(), style_names.end(),
+                                 [&](std::string_view known) { return ascii_iequals(known, name); });
+    return it == style_names.end() ? nullptr : find_builtin_style(*it);
 }
 
 const xf_t& builtin_style_record(size_t k) { return get_tables().records.at(k); }

@@ -36,8 +36,12 @@ std::string_view builtin_style_name(int builtin_id) noexcept;
 
 // Exact and case-sensitive: "Normal" is not "normal".
 const builtin_style_t* find_builtin_style(std::string_view name);
-// Whether a built-in style has the name in any ASCII case.
-bool is_builtin_style_name_in_any_case(std::string_view name) noexcept;
+// The built-in style of the name in any ASCII case, as applications read
+// style names; null for none.
+const builtin_style_t* find_builtin_style_in_any_case(std::string_view name);
+inline bool is_builtin_style_name_in_any_case(std::string_view name) {
+    return find_builtin_style_in_any_case(name) != nullptr;
+}
 
 // The elements of the fixed tables; the index must be below the counts above.
 const xf_t& builtin_style_record(size_t k);

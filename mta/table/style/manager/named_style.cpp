@@ -3,6 +3,7 @@
 #include "text_utils.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace vex::mta {
 
@@ -16,9 +17,14 @@ named_style_t* named_style_list_t::find(std::string_view name) {
     return it == index_.end() ? nullptr : &styles_[it->second];
 }
 
-bool named_style_list_t::contains_in_any_case(std::string_view name) const {
-    return std::any_of(styles_.begin(), styles_.end(),
-                       [&](const named_style_t& s) { return ascii_iequals(s.name, name); });
+const named_style_t* named_style_list_t::find_in_any_case(std::string_view name) const {
+    const auto it = std::find_if(styles_.begin(), styles_.end(),
+                                 [&](const named_style_t& s) { return ascii_iequals(s.name, name); });
+    return it == styles_.end() ? nullptr : &*it;
+}
+
+named_style_t* named_style_list_t::find_in_any_case(std::string_view name) {
+    return const_cast<named_style_t*>(std::as_const(*this).find_in_any_case(name));
 }
 
 named_style_t* named_style_list_t::find_builtin(int32_t builtin_id) {

@@ -32,7 +32,10 @@ public:
     const named_style_t* find(std::string_view name) const;
     named_style_t* find(std::string_view name);
     bool contains(std::string_view name) const { return find(name) != nullptr; }
-    bool contains_in_any_case(std::string_view name) const;   // ASCII case
+    // The first style of the name in any ASCII case; null for none.
+    const named_style_t* find_in_any_case(std::string_view name) const;
+    named_style_t* find_in_any_case(std::string_view name);
+    bool contains_in_any_case(std::string_view name) const { return find_in_any_case(name) != nullptr; }
     // The first style of a built-in id (0 or more); null for none.
     named_style_t* find_builtin(int32_t builtin_id);
 

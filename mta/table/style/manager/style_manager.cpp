@@ -5,6 +5,7 @@
 
 #include "errors.h"
 #include "run_message.h"
+#include "text_utils.h"
 
 #include <bit>
 #include <limits>
@@ -257,19 +258,22 @@ uint32_t style_manager_t::intern_font(const font_t& f) { return lookup_->fonts.i
 uint32_t style_manager_t::intern_fill(const fill_t& f) { return lookup_->fills.intern(impl_->fills, f); }
 uint32_t style_manager_t::intern_border(const border_t& b) { return lookup_->borders.intern(impl_->borders, b); }
 
-// Style xfs change in place when a named style is changed, so they are
-// searched, not indexed; equal named styles share one until one is changed.
-uint32_t style_manager_t::intern_style_xf(const xf_t& x) {
+// Each named style gets a style xf of its own, even one equal to another's:
+// applications take a style xf for one named style, and openpyxl refuses a
+// file where two share one. Loaded files keep their records as read.
+uint32_t style_manager_t::add_style_xf__(const xf_t& x) {
     auto& list = impl_->cell_style_xfs;
-    for (size_t i = 1; i < list.size(); ++i)
-        if (list[i].same_format(x)) return static_cast<uint32_t>(i);
     list.push_back(x);
     return static_cast<uint32_t>(list.size() - 1);
 }
 
+// Applications read style names without regard to ASCII case: the name as
+// given first, then in any case, then the built-in style of that name under
+// whatever name a file gave it ("Normal").
 named_style_t* style_manager_t::find_named__(std::string_view name) const {
     if (auto* named = impl_->named_styles.find(name)) return named;
-    const auto* entry = find_builtin_style(name);
+    if (auto* named = impl_->named_styles.find_in_any_case(name)) return named;
+    const auto* entry = find_builtin_style_in_any_case(name);
     return entry ? impl_->named_styles.find_builtin(entry->builtinId) : nullptr;
 }
 
@@ -404,7 +408,7 @@ std::unique_ptr<style_settings_t> style_manager_t::get_named_style__(std::string
         out->alignment_ = x.alignment;
         return out;
     }
-    if (const auto* entry = find_builtin_style(name)) {
+    if (const auto* entry = find_builtin_style_in_any_case(name)) {
         const xf_t& x = builtin_style_record(entry->record);
         auto out = std::make_unique<style_settings_t>();
         out->style_id_ = -static_cast<int32_t>(x.xfId);
@@ -429,7 +433,7 @@ std::unique_ptr<style_settings_t> style_manager_t::get_named_style(std::string_v
 
 int32_t style_manager_t::register_builtin_style__(std::string_view name) {
     if (const auto* named = find_named__(name)) return static_cast<int32_t>(named->xfId);
-    const auto* entry = find_builtin_style(name);
+    const auto* entry = find_builtin_style_in_any_case(name);
     if (!entry) {
         set_run_message("No such built-in style name.");
         return -1;
@@ -442,9 +446,9 @@ int32_t style_manager_t::register_builtin_style__(std::string_view name) {
     x.fontId = intern_font(builtin_font(rec.fontId));
     x.borderId = intern_border(builtin_border(rec.borderId));
     x.fillId = intern_fill(builtin_fill(rec.fillId));
-    const uint32_t i = intern_style_xf(x);
+    const uint32_t i = add_style_xf__(x);
     impl_->named_styles.insert_or_assign(
-        {std::string(name), i, entry->builtinId, entry->iLevel, entry->customBuiltin, entry->hidden});
+        {std::string(entry->name), i, entry->builtinId, entry->iLevel, entry->customBuiltin, entry->hidden});
     return static_cast<int32_t>(i);
 }
 
@@ -477,7 +481,7 @@ bool style_manager_t::add_custom_style(std::string_view name, style_settings_t& 
     x.numFmtId = numfmt;
     x.fontId = intern_font(s.font());
     x.applied = s.applied();
-    const uint32_t i = intern_style_xf(x);
+    const uint32_t i = add_style_xf__(x);
     impl_->named_styles.insert_or_assign({std::string(name), i, -1, 0, 0, 0});
     s.set_style_id(static_cast<int32_t>(i));
     return true;
@@ -486,7 +490,7 @@ bool style_manager_t::add_custom_style(std::string_view name, style_settings_t& 
 bool style_manager_t::modify_named_style(std::string_view name, const style_settings_t& s) {
     const std::lock_guard guard(mutex_);
     normal_cache_.reset();
-    if (name == normal_name) {
+    if (ascii_iequals(name, normal_name)) {
         set_normal_style__(s);
         return true;
     }
@@ -502,14 +506,15 @@ bool style_manager_t::modify_named_style(std::string_view name, const style_sett
         }
         return true;
     }
-    const auto* entry = find_builtin_style(name);
+    const auto* entry = find_builtin_style_in_any_case(name);
     if (!entry) {
         set_run_message("No style named " + std::string(name) + ".");
         return false;
     }
     const auto x = add_style_settings__(s);
-    const uint32_t i = intern_style_xf(x);
-    impl_->named_styles.insert_or_assign({std::string(name), i, entry->builtinId, entry->iLevel, 1, entry->hidden});
+    const uint32_t i = add_style_xf__(x);
+    impl_->named_styles.insert_or_assign(
+        {std::string(entry->name), i, entry->builtinId, entry->iLevel, 1, entry->hidden});
     return true;
 }
 

@@ -83,6 +83,7 @@ public:
     // s.style_id. Throws mta_error "Duplicate style name: <name>" for a name in
     // use or built in.
     bool add_custom_style(std::string_view name, style_settings_t& s);
+    // Names below are found in any ASCII case, as applications read them.
     // The settings of a named style in use or built in; null for any other name.
     std::unique_ptr<style_settings_t> get_named_style(std::string_view name) const;
     // Replaces the format of a named style ("normal", one in use, or a built-in
@@ -116,8 +117,8 @@ private:
     std::unique_ptr<style_settings_t> get_named_style__(std::string_view name) const;
     const style_settings_t& normal_settings__() const;
     int32_t register_builtin_style__(std::string_view name);
-    // A named style by name; a built-in name also finds the loaded style of
-    // its builtinId under whatever name the file gave it ("Normal").
+    // A named style by name, in any ASCII case; a built-in name also finds the
+    // loaded style of its builtinId under whatever name the file gave it.
     named_style_t* find_named__(std::string_view name) const;
     uint32_t parent_style_xf__(int32_t style_id);
     uint32_t resolve_numfmt__(int32_t id, std::string_view code);
@@ -134,7 +135,7 @@ private:
     uint32_t intern_font(const font_t& f);
     uint32_t intern_fill(const fill_t& f);
     uint32_t intern_border(const border_t& b);
-    uint32_t intern_style_xf(const xf_t& x);
+    uint32_t add_style_xf__(const xf_t& x);
 
     mutable std::recursive_mutex mutex_;
     std::unique_ptr<impl> impl_;

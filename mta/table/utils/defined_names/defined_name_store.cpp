@@ -30,6 +30,15 @@ defined_name_entry_t* defined_name_store_t::add(const defined_name_key_t& key, s
     return add__(key, expression, std::move(tokens));
 }
 
+defined_name_entry_t* defined_name_store_t::add_new_name(const defined_name_key_t& key, std::string_view expression,
+                                                         std::vector<formula::token_t>&& tokens) {
+    std::unique_lock lock(mutex_);
+    const bool alike = std::any_of(names_.begin(), names_.end(), [&](const auto& node) {
+        return node->local_sheet_id == key.local_sheet_id && utf8_iequals(node->name, key.name);
+    });
+    return alike ? nullptr : add__(key, expression, std::move(tokens));
+}
+
 defined_name_entry_t* defined_name_store_t::add__(const defined_name_key_t& key, std::string_view expression,
                                                   std::vector<formula::token_t>&& tokens) {
     if (index_.count(key) != 0) return nullptr;

@@ -74,6 +74,10 @@ public:
     // Null, with nothing changed, when the key is stored already.
     defined_name_entry_t* add(const defined_name_key_t& key, std::string_view expression,
                               std::vector<formula::token_t>&& tokens);
+    // The host's add: null, with nothing changed, also when the scope holds the
+    // name in another case (applications take names alike but for case for one).
+    defined_name_entry_t* add_new_name(const defined_name_key_t& key, std::string_view expression,
+                                       std::vector<formula::token_t>&& tokens);
     bool add_with_props(const defined_name_key_t& key, const defined_name_props_t& props,
                         std::string_view expression, std::vector<formula::token_t>&& tokens);
 

@@ -5,6 +5,7 @@
 #include "mta/table/table/table.h"
 #include "run_message.h"
 #include "sheet_limits.h"
+#include "unicode.h"
 
 #include <atomic>
 #include <charconv>
@@ -207,7 +208,17 @@ void tabledef_t::renumber__() {
 void tabledef_t::rebuild_column_index() {
     column_index_.clear();
     column_index_.reserve(columns_.size());
-    for (size_t i = 0; i < columns_.size(); ++i) column_index_[columns_[i].name] = static_cast<int>(i);
+    for (size_t i = 0; i < columns_.size(); ++i) column_index_[utf8_fold_case(columns_[i].name)] = static_cast<int>(i);
+}
+
+bool tabledef_t::column_name_taken__(std::string_view name, int except) const {
+    const auto it = column_index_.find(utf8_fold_case(name));
+    if (it == column_index_.end()) return false;
+    if (it->second != except) return true;
+    // A file may name two columns alike; the index keeps the later one.
+    for (int j = 0; j < column_count(); ++j)
+        if (j != except && utf8_iequals(columns_[size_t(j)].name, name)) return true;
+    return false;
 }
 
 void tabledef_t::write_header__(int i) {
@@ -219,7 +230,7 @@ bool tabledef_t::insert_column(int i, std::string_view name) {
     if (i < 0 || i >= column_count()) return refuse(column_out_of_range);
     if (range_.last.col >= get_sheet_limits().last_col)
         return refuse("The rightmost column of the table is already the largest column number.");
-    if (column_index_.contains(std::string(name))) return refuse("The column name already exists.");
+    if (column_name_taken__(name, -1)) return refuse("The column name already exists.");
     if (!owner_ || !owner_->shift_range_right(range_.first.row, range_.last.row, range_.first.col + i, 1))
         return false;
     if (i > 0) {
@@ -243,7 +254,10 @@ bool tabledef_t::insert_column(int i, std::string_view name) {
 
 bool tabledef_t::set_column_name(int i, std::string_view name) {
     if (i < 0 || i >= column_count()) return refuse(column_out_of_range);
-    if (column_index_.contains(std::string(name))) return refuse("The setting column name already exists.");
+    // Applications take names alike but for case for one column; the column's
+    // own name may change its case, not stay as it is.
+    if (columns_[size_t(i)].name == name || column_name_taken__(name, i))
+        return refuse("The setting column name already exists.");
     columns_[size_t(i)].name = name;
     // Rebuilt, not patched: a name read twice from a file keeps its other column.
     rebuild_column_index();

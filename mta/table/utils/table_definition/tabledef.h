@@ -178,7 +178,8 @@ public:
     void set_range(const vex::range_t& range);
 
     // ---- changing the sheet --------------------------------------------------------------
-    // A refusal leaves its reason in the last message and returns false.
+    // A refusal leaves its reason in the last message and returns false. A
+    // column name another column has in any case is refused.
     bool insert_column(int i, std::string_view name);
     bool set_column_name(int i, std::string_view name);
     bool delete_column(std::string_view name);
@@ -197,12 +198,14 @@ private:
     // Columns' ids become their positions from 1.
     void renumber__();
     void write_header__(int i);
+    // Whether a column other than `except` has the name in any case.
+    bool column_name_taken__(std::string_view name, int except) const;
 
     Table* owner_ = nullptr;
     int32_t table_type_ = 0;
     vex::range_t range_;
     tabledef_attributes_t attributes_;
-    std::unordered_map<std::string, int> column_index_;
+    std::unordered_map<std::string, int> column_index_;   // by the name's case fold
     std::deque<tabledef_column_t> columns_;
     std::string display_name_;
     std::string comment_;
