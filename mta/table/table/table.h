@@ -315,8 +315,8 @@ public:
     // ---- cell values (table_values.cpp) ------------------------------------------------
     // A refused setter leaves its reason in the last message, returns false and
     // changes nothing: a position outside the table gives "Cell coordinate out of
-    // range.". A stored value hands the cell its row and column style when it has
-    // none of its own. `force` skips the writability guard.
+    // range.". A stored value hands the cell what it shows, its row's or its
+    // column's style, when it has none of its own. `force` skips the writability guard.
     bool set_num(int row, int col, double value);
     bool set_boolean(int row, int col, bool value);
     bool set_error(int row, int col, error_value_enum value);
@@ -346,8 +346,8 @@ public:
     void set_row_hidden(int row, bool hidden);
     void set_col_hidden(int col, bool hidden);
 
-    // What the cell shows: its own style, else its row style with its column
-    // style merged over it. Default settings for a position outside the table.
+    // What the cell shows: its own style, else its row's when the row has one,
+    // else its column's. Default settings for a position outside the table.
     style_settings_t get_cell_style(int row, int col) const;
     style_settings_t row_style(int row) const;
     style_settings_t col_style(int col) const;
@@ -455,8 +455,8 @@ private:
     vex::coord_t name_origin__() const noexcept;
     // The column that takes a value at (row, col), or null with the refusal recorded.
     Column* writable_column__(int row, int col, bool force);
-    // After a value is stored: a cell without a style of its own takes its row's
-    // and column's.
+    // After a value is stored: a cell without a style of its own takes what it
+    // showed, its row's style or its column's.
     // Most sheets style no row and no column, which one run of each tells inline.
     void inherit_row_col_style__(int row, int col) {
         const auto unstyled = [](const auto& store) {

@@ -25,7 +25,7 @@ style_manager_t& style_manager_of(const Table& table);
 // has one, else its column's, as spreadsheet applications show a cell without
 // a record; the default style when neither is styled.
 style_settings_t row_col_style(const style_manager_t& m, uint16_t row_xf, uint16_t col_xf);
-// What a cell shows: its own style, else its row and column style.
+// What a cell shows: its own style, else its row's or its column's as above.
 style_settings_t shown_style(const style_manager_t& m, uint16_t own_xf, uint16_t row_xf, uint16_t col_xf);
 
 // Remembers the new style index per combination of old ones within one
