@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 using namespace package_test;
 
@@ -62,8 +63,9 @@ TEST(row_over_column_styles, a_cell_without_a_record_shows_its_rows_style) {
 }
 
 // openpyxl reads each cell's lock as a spreadsheet application shows it: a
-// cell's own style, else its row's when the row has one, else its column's.
-// (A client test: the suite is one the clients entry runs.)
+// cell's own style, else its row's when the row has one, else its column's;
+// LibreOffice's copy of the file reads the same. (A client test: the suite is
+// one the clients entry runs.)
 TEST(openpyxl_load, whole_rows_protected_read_locked_cell_by_cell) {
     scratch_dir dir;
     plover_document_t* doc = doc_create();
@@ -76,8 +78,6 @@ TEST(openpyxl_load, whole_rows_protected_read_locked_cell_by_cell) {
     const std::string check = R"PY(import sys, warnings
 warnings.simplefilter("error")
 import openpyxl
-ws = openpyxl.load_workbook(sys.argv[1]).active
-assert ws.protection.sheet
 def locked(r, c):
     if (r, c) in ws._cells:
         return ws._cells[(r, c)].protection.locked
@@ -91,9 +91,19 @@ def locked(r, c):
     return True
 cells = [(1, 1), (1, 16384), (500, 7), (1000, 1), (1000, 16384), (5, 5),
          (1001, 1), (1001, 16384), (2000, 5), (5000, 3), (1048576, 1), (1048576, 16384)]
-got = [locked(r, c) for r, c in cells]
-assert got == [True] * 6 + [False] * 6, list(zip(cells, got))
-assert ws["E5"].value == 1 and ws["E2000"].value == 2
+for path in sys.argv[1:]:
+    ws = openpyxl.load_workbook(path).active
+    assert ws.protection.sheet, path
+    got = [locked(r, c) for r, c in cells]
+    assert got == [True] * 6 + [False] * 6, (path, list(zip(cells, got)))
+    assert ws["E5"].value == 1 and ws["E2000"].value == 2, path
 )PY";
-    EXPECT_EQ(writer_test::run_python_file(dir, check, {dir / "locked.xlsx"}), 0);
+    ASSERT_EQ(writer_test::run_soffice(dir, "xlsx:Calc MS Excel 2007 XML", {dir / "locked.xlsx"}, dir / "office"), 0);
+    EXPECT_EQ(writer_test::run_python_file(dir, check, {dir / "locked.xlsx", dir / "office/locked.xlsx"}), 0);
+    // The library reads LibreOffice's copy the same way.
+    doc = doc_load((dir / "office/locked.xlsx").c_str());
+    ASSERT_NE(doc, nullptr) << run_msg();
+    for (const auto& [row, col, locked] : {std::tuple{1, 1, 1}, {1000, 16384, 1}, {5, 5, 1}, {1001, 1, 0}, {2000, 5, 0}})
+        EXPECT_EQ(style_cell_locked(ws_cell_style(sheet0(doc), row, col)), locked) << row << "," << col;
+    doc_release(doc);
 }
