@@ -32,6 +32,15 @@ void expect_cells(plover_worksheet_t* ws, const std::vector<cell_t>& cells, cons
     for (const cell_t& c : cells) EXPECT_EQ(shown(ws, c.row, c.col), c.shown) << when << " " << c.row << "," << c.col;
 }
 
+// The saved file is small and each cell reads back as it showed.
+void expect_reloaded(const std::string& path, const std::vector<cell_t>& cells) {
+    EXPECT_LT(std::filesystem::file_size(path), 20000u);  // a record per covered cell was 31 MB
+    plover_document_t* back = doc_load(path.c_str());
+    ASSERT_NE(back, nullptr) << run_msg();
+    expect_cells(wb_get_sheet(doc_get_workbook(back), 0), cells, "reloaded");
+    doc_release(back);
+}
+
 } // namespace
 
 TEST(whole_row_protection, locks_rows_through_their_styles_and_reads_back_cell_by_cell) {
@@ -50,13 +59,11 @@ TEST(whole_row_protection, locks_rows_through_their_styles_and_reads_back_cell_b
         ASSERT_EQ(ws_set_num(ws, 2000, 5, 2), 1);
         ASSERT_EQ(doc_save(b.doc, (dir / "locked.xlsx").c_str()), 1) << run_msg();
     }
-    // A record for every covered cell was 31 MB.
-    EXPECT_LT(std::filesystem::file_size(dir / "locked.xlsx"), 20000u);
+    expect_reloaded(dir / "locked.xlsx", cells);
     plover_document_t* back = doc_load((dir / "locked.xlsx").c_str());
     ASSERT_NE(back, nullptr) << run_msg();
     plover_worksheet_t* ws = wb_get_sheet(doc_get_workbook(back), 0);
     EXPECT_EQ(ws_is_protected(ws), 1);
-    expect_cells(ws, cells, "reloaded");
     EXPECT_EQ(shown(ws, 5, 5), "100");
     EXPECT_EQ(shown(ws, 2000, 5), "000");
     EXPECT_EQ(ws_get_num(ws, 5, 5), 1);
@@ -85,9 +92,21 @@ TEST(whole_row_protection, later_row_and_column_styles_keep_each_cell_lock) {
         expect_cells(ws, cells, "set");
         ASSERT_EQ(doc_save(b.doc, (dir / "styled.xlsx").c_str()), 1) << run_msg();
     }
-    EXPECT_LT(std::filesystem::file_size(dir / "styled.xlsx"), 20000u);
-    plover_document_t* back = doc_load((dir / "styled.xlsx").c_str());
-    ASSERT_NE(back, nullptr) << run_msg();
-    expect_cells(wb_get_sheet(doc_get_workbook(back), 0), cells, "reloaded");
-    doc_release(back);
+    expect_reloaded(dir / "styled.xlsx", cells);
+}
+
+// A second band protected unlocks the first, still through the rows' styles.
+TEST(whole_row_protection, a_second_band_leaves_only_itself_locked) {
+    scratch_dir dir;
+    const std::vector<cell_t> cells = {{1, 1, "000"},    {1000, last_col, "000"}, {1999, 3, "000"},
+                                       {2000, 1, "100"}, {2100, last_col, "100"}, {2101, 5, "000"}};
+    {
+        book_t b;
+        plover_worksheet_t* ws = wb_add_worksheet(b.wb, "Locked");
+        ASSERT_EQ(ws_protect_range(ws, 1, 1, 1000, last_col), 1) << run_msg();
+        ASSERT_EQ(ws_protect_range(ws, 2000, 1, 2100, last_col), 1) << run_msg();
+        expect_cells(ws, cells, "set");
+        ASSERT_EQ(doc_save(b.doc, (dir / "second.xlsx").c_str()), 1) << run_msg();
+    }
+    expect_reloaded(dir / "second.xlsx", cells);
 }

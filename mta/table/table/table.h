@@ -467,7 +467,9 @@ private:
     void hand_down_style__(int row, int col);
     // The range ordered and clamped to the table; false when nothing is left.
     bool clamp_range__(vex::range_t& range) const;
-    void col_span_style__(int c1, int c2, const style_settings_t& s);
+    // Without crossings_too the cells where styled rows cross the columns are
+    // left as they are (the rows took the settings themselves).
+    void col_span_style__(int c1, int c2, const style_settings_t& s, bool crossings_too = true);
     // One shift along rows or columns: insertions give the point and count in a
     // and b, deletions the span. Every store's guard runs before anything moves.
     bool shift__(bool rows, bool insert, int band_a, int band_b, int a, int b);

@@ -233,6 +233,25 @@ void Table::set_col_style(int c1, int c2, const style_settings_t& given) {
     const style_settings_t s = style_manager_of(*this).adopt_numfmt(given);
     if (c1 > c2) std::swap(c1, c2);
     if (c1 == c2) return col_span_style__(c1, c1, s);
+    const int first = get_sheet_limits().first_col;
+    const style_settings_t middle = s.for_middle_col();
+    if (c1 == first && c2 == first + static_cast<int>(col_count_) - 1 && s.for_first_col() == middle &&
+        s.for_last_col() == middle) {
+        // Every column takes the same settings: so do the styled rows, and
+        // their cells without a style of their own show them through the row.
+        auto& m = style_manager_of(*this);
+        xf_memo_t memo;
+        restyle_records(row_records_, get_sheet_limits().first_row, get_sheet_limits().first_row + int(row_count_) - 1,
+                        [&](uint16_t xf) {
+                            if (xf == default_xf()) return xf;
+                            return *memo.get(xf, 0, 0, [&] {
+                                auto cur = m.get_style_settings(xf);
+                                cur.merge(middle);
+                                return std::optional(m.intern_style(cur));
+                            });
+                        });
+        return col_span_style__(c1, c2, middle, false);
+    }
     col_span_style__(c1, c1, s.for_first_col());
     if (c2 - c1 > 1) col_span_style__(c1 + 1, c2 - 1, s.for_middle_col());
     col_span_style__(c2, c2, s.for_last_col());
@@ -254,10 +273,10 @@ void Table::set_all_cols_style(const style_settings_t& s) {
 }
 
 // Columns c1..c2 all take the same settings t.
-void Table::col_span_style__(int c1, int c2, const style_settings_t& t) {
+void Table::col_span_style__(int c1, int c2, const style_settings_t& t, bool crossings_too) {
     auto& m = style_manager_of(*this);
     merge_into_records(m, col_records_, c1, c2, t.for_middle_row());
-    const bool styled_rows = has_styled_records(row_records_);
+    const bool styled_rows = crossings_too && has_styled_records(row_records_);
     const int first_row = get_sheet_limits().first_row;
     const int last_row = first_row + static_cast<int>(row_count_) - 1;
     xf_memo_t crossings;

@@ -156,6 +156,11 @@ TEST(table_styles, a_cell_without_its_own_style_shows_its_rows_before_its_column
     u.set_row_style(1001, 1001, font_style(1));  // over unlocked columns: the cells keep that
     EXPECT_EQ(u.get_cell_style(1001, 1).protection().locked, 0);
     EXPECT_TRUE(is_bold(u.get_cell_style(1001, 1)));
+    // Every column styled again: the styled rows take it too, not their cells.
+    u.set_all_cols_style(open);
+    EXPECT_EQ(u.row_style(5).protection().locked, 0);
+    EXPECT_EQ(u.get_cell_style(5, int(all_cols)).protection().locked, 0);
+    EXPECT_EQ(own_xf(u, 5, 1), 0);
 }
 
 TEST(table_styles, a_cell_style_is_laid_over_what_the_cell_shows) {
