@@ -20,6 +20,7 @@
 #include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/utils/band_shift.h"
 #include "mta/table/style/manager/builtin_numfmts.h"
+#include "mta/table/utils/table_definition/filter_shift.h"
 #include "mta/table/style/manager/style_manager.h"
 #include "mta/table/utils/drawing/image/table_image.h"
 #include "run_message.h"
@@ -192,6 +193,8 @@ void shift_cells(std::map<std::pair<int32_t, int32_t>, T>& cells, const mta::ban
 void worktable_t::on_shift__(const mta::band_shift_t& shift) {
     shift_cells(periphery_.cell_metadata, shift);
     shift_cells(periphery_.error_literals, shift);
+    if (extras_.autofilter && !mta::follow_shift(*extras_.autofilter, shift)) extras_.autofilter.reset();
+    if (extras_.sort_state && !mta::follow_shift(*extras_.sort_state, shift)) extras_.sort_state.reset();
 }
 
 bool worktable_t::after_loading__() {

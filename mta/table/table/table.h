@@ -316,8 +316,8 @@ public:
     // ---- cell values (table_values.cpp) ------------------------------------------------
     // A refused setter leaves its reason in the last message, returns false and
     // changes nothing: a position outside the table gives "Cell coordinate out of
-    // range.". A stored value hands the cell its row and column style when it has
-    // none of its own. `force` skips the writability guard.
+    // range.". A stored value hands the cell what it shows, its row's or its
+    // column's style, when it has none of its own. `force` skips the writability guard.
     bool set_num(int row, int col, double value);
     bool set_boolean(int row, int col, bool value);
     bool set_error(int row, int col, error_value_enum value);
@@ -347,8 +347,8 @@ public:
     void set_row_hidden(int row, bool hidden);
     void set_col_hidden(int col, bool hidden);
 
-    // What the cell shows: its own style, else its row style with its column
-    // style merged over it. Default settings for a position outside the table.
+    // What the cell shows: its own style, else its row's when the row has one,
+    // else its column's. Default settings for a position outside the table.
     style_settings_t get_cell_style(int row, int col) const;
     style_settings_t row_style(int row) const;
     style_settings_t col_style(int col) const;
@@ -457,8 +457,8 @@ private:
     vex::coord_t name_origin__() const noexcept;
     // The column that takes a value at (row, col), or null with the refusal recorded.
     Column* writable_column__(int row, int col, bool force);
-    // After a value is stored: a cell without a style of its own takes its row's
-    // and column's.
+    // After a value is stored: a cell without a style of its own takes what it
+    // showed, its row's style or its column's.
     // Most sheets style no row and no column, which one run of each tells inline.
     void inherit_row_col_style__(int row, int col) {
         const auto unstyled = [](const auto& store) {
@@ -469,7 +469,9 @@ private:
     void hand_down_style__(int row, int col);
     // The range ordered and clamped to the table; false when nothing is left.
     bool clamp_range__(vex::range_t& range) const;
-    void col_span_style__(int c1, int c2, const style_settings_t& s);
+    // Without crossings_too the cells where styled rows cross the columns are
+    // left as they are (the rows took the settings themselves).
+    void col_span_style__(int c1, int c2, const style_settings_t& s, bool crossings_too = true);
     // One shift along rows or columns: insertions give the point and count in a
     // and b, deletions the span. Every store's guard runs before anything moves.
     bool shift__(bool rows, bool insert, int band_a, int band_b, int a, int b);

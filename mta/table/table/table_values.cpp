@@ -86,7 +86,7 @@ bool Table::set_richtext(int row, int col, richtext_t text, const uint16_t* styl
 bool Table::set_datetime(int row, int col, const vex::datetime_t& value, bool force) {
     if (!is_valid_cell(row, col)) return refuse(cell_out_of_range);
     if (!force && !check_cell_writable__(row, col)) return false;
-    // A cell without a style of its own starts from its row and column style,
+    // A cell without a style of its own starts from its row's or column's style,
     // so that a date in a bold row stays bold.
     style_settings_t style = get_cell_style(row, col);
     style.set_numfmt_id(datetime_numfmt_id);

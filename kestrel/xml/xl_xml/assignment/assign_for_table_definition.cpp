@@ -153,9 +153,7 @@ status_t read_sort_state(const xml_node_t& node, std::unique_ptr<sort_state_t>& 
         return status_t::done;
     }
     if (!node_named(&node, "sortCondition") || !slot || !node_named(node.parent, "sortState")) return status_t::done;
-    sort_condition_t& c = slot->condition;
-    c = sort_condition_t{};
-    slot->has_condition = true;
+    sort_condition_t& c = slot->conditions.emplace_back();
     read_text(node, "customList", c.custom_list);
     read_flag(node, "descending", c.descending);
     c.dxf_id = atoi_of(node, "dxfId", -1);

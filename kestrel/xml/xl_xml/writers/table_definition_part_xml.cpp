@@ -139,23 +139,24 @@ void write_sort_state(xml::xml_stream_writer& w, const sort_state_t& sort) {
     flag_attribute(w, "columnSort", sort.column_sort);
     flag_attribute(w, "caseSensitive", sort.case_sensitive);
     w.write_attribute("ref", range_to_string_unchecked(sort.ref));
-    if (!sort.has_condition) {
+    if (sort.conditions.empty()) {
         w.end_empty_element();
         return;
     }
     w.close_start_tag();
-    const sort_condition_t& c = sort.condition;
-    w.start_element("sortCondition");
-    flag_attribute(w, "descending", c.descending);
-    if (c.sort_by != 0) w.write_attribute("sortBy", enum_name_or_empty(sort_by_names, c.sort_by));
-    if (c.dxf_id >= 0) number_attribute(w, "dxfId", c.dxf_id);
-    text_attribute(w, "customList", c.custom_list);
-    if (c.icon_id >= 0) {
-        number_attribute(w, "iconId", c.icon_id);
-        w.write_attribute("iconSet", enum_name_or_empty(icon_set_names, c.icon_set));
+    for (const sort_condition_t& c : sort.conditions) {
+        w.start_element("sortCondition");
+        flag_attribute(w, "descending", c.descending);
+        if (c.sort_by != 0) w.write_attribute("sortBy", enum_name_or_empty(sort_by_names, c.sort_by));
+        if (c.dxf_id >= 0) number_attribute(w, "dxfId", c.dxf_id);
+        text_attribute(w, "customList", c.custom_list);
+        if (c.icon_id >= 0) {
+            number_attribute(w, "iconId", c.icon_id);
+            w.write_attribute("iconSet", enum_name_or_empty(icon_set_names, c.icon_set));
+        }
+        w.write_attribute("ref", range_to_string_unchecked(c.ref));
+        w.end_empty_element();
     }
-    w.write_attribute("ref", range_to_string_unchecked(c.ref));
-    w.end_empty_element();
     w.end_element("sortState");
 }
 

@@ -18,7 +18,6 @@
 #include <optional>
 #include <queue>
 #include <stdexcept>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -196,9 +195,8 @@ struct worktable_part_xml::column_cursor {
 // styles do not give.
 //
 // A cell without a record shows its row's written style when the row has one,
-// else its column's; this library reads it back as the row's with the
-// column's merged over it. A cell needs no record where the two agree with
-// what it shows: only a form applies and gives its style, or it has no style
+// else its column's, here as in spreadsheet applications. A cell needs no
+// record where that agrees with what it shows: only a form applies and gives its style, or it has no style
 // of its own and neither is written with a form. Other cells are written as
 // they were before forms.
 struct worktable_part_xml::cell_walk {
@@ -211,7 +209,6 @@ struct worktable_part_xml::cell_walk {
     std::priority_queue<entry_t, std::vector<entry_t>, std::greater<>> waiting;
     row_cursor row;
     std::optional<uint16_t> look_alike;
-    std::unordered_map<uint32_t, uint16_t> combined;  // row style << 16 | column style
 
     cell_walk(const mta::Table& t, const written_forms_t& f) : table(t), forms(f.rows) {
         const auto& records = t.row_records();
@@ -292,19 +289,14 @@ struct worktable_part_xml::cell_walk {
         const uint16_t form = row_form(r);
         if (!form && !k.hides_record()) return 0;
         // What the cell shows without a record of its own in the model: its
-        // row's style and its column's (a row form stands only where the row has none).
+        // row's style, else its column's (a row form stands only where the row has none).
         const uint16_t row_xf = form ? 0 : table.row_records().value_at(r).xf;
         if (!row_xf && k.record) return k.record;
         if (!row_xf) {
             if (!look_alike) look_alike = mta::style_manager_of(table).plain_look_alike();
             return *look_alike;
         }
-        if (!k.record) return row_xf;
-        const uint32_t key = uint32_t(row_xf) << 16 | k.record;
-        const auto it = combined.find(key);
-        if (it != combined.end()) return it->second;
-        auto& m = mta::style_manager_of(table);
-        return combined[key] = m.intern_style(mta::row_col_style(m, row_xf, k.record));
+        return row_xf;
     }
 
     // The columns used at pos, ascending. Only rows that some column uses are

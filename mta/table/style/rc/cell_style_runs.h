@@ -21,10 +21,11 @@ inline uint16_t default_xf() noexcept { return get_sheet_limits().default_style;
 // Throws mta_error for a table without one.
 style_manager_t& style_manager_of(const Table& table);
 
-// What a cell without a style of its own shows: the row style with the column
-// style merged over it, or the default style when neither is styled.
+// What a cell without a style of its own shows: its row's style when the row
+// has one, else its column's, as spreadsheet applications show a cell without
+// a record; the default style when neither is styled.
 style_settings_t row_col_style(const style_manager_t& m, uint16_t row_xf, uint16_t col_xf);
-// What a cell shows: its own style, else its row and column style.
+// What a cell shows: its own style, else its row's or its column's as above.
 style_settings_t shown_style(const style_manager_t& m, uint16_t own_xf, uint16_t row_xf, uint16_t col_xf);
 
 // Remembers the new style index per combination of old ones within one

@@ -83,12 +83,16 @@ void merge_into_records(style_manager_t& m, Store& store, int a, int b, const st
 }
 
 // Where a styled row crosses column c within rows r1..r2, a cell without a
-// style of its own takes the row's and the column's.
-void take_crossing_styles(Table& table, style_manager_t& m, xf_memo_t& memo, int c, int r1, int r2) {
-    const uint16_t col_xf = table.col_records().value_at(c).xf;
+// style of its own showed its row's: it takes that with `s` laid over it.
+void take_crossing_styles(Table& table, style_manager_t& m, xf_memo_t& memo, int c, int r1, int r2,
+                          const style_settings_t& s) {
     restyle_rows(table, c, r1, r2, [&](uint16_t row_xf, uint16_t own) -> std::optional<uint16_t> {
         if (row_xf == default_xf() || own != default_xf()) return std::nullopt;
-        return memo.get(row_xf, col_xf, 0, [&] { return std::optional(m.intern_style(row_col_style(m, row_xf, col_xf))); });
+        return memo.get(row_xf, 0, 0, [&] {
+            auto cur = m.get_style_settings(row_xf);
+            cur.merge(s);
+            return std::optional(m.intern_style(cur));
+        });
     });
 }
 
@@ -115,12 +119,7 @@ style_manager_t& style_manager_of(const Table& table) {
 }
 
 style_settings_t row_col_style(const style_manager_t& m, uint16_t row_xf, uint16_t col_xf) {
-    const uint16_t none = default_xf();
-    if (row_xf == none && col_xf == none) return m.get_style_settings(none);
-    style_settings_t s;
-    if (row_xf != none) s.merge(m.get_style_settings(row_xf));
-    if (col_xf != none) s.merge(m.get_style_settings(col_xf));
-    return s;
+    return m.get_style_settings(row_xf != default_xf() ? row_xf : col_xf);
 }
 
 style_settings_t shown_style(const style_manager_t& m, uint16_t own_xf, uint16_t row_xf, uint16_t col_xf) {
@@ -234,6 +233,25 @@ void Table::set_col_style(int c1, int c2, const style_settings_t& given) {
     const style_settings_t s = style_manager_of(*this).adopt_numfmt(given);
     if (c1 > c2) std::swap(c1, c2);
     if (c1 == c2) return col_span_style__(c1, c1, s);
+    const int first = get_sheet_limits().first_col;
+    const style_settings_t middle = s.for_middle_col();
+    if (c1 == first && c2 == first + static_cast<int>(col_count_) - 1 && s.for_first_col() == middle &&
+        s.for_last_col() == middle) {
+        // Every column takes the same settings: so do the styled rows, and
+        // their cells without a style of their own show them through the row.
+        auto& m = style_manager_of(*this);
+        xf_memo_t memo;
+        restyle_records(row_records_, get_sheet_limits().first_row, get_sheet_limits().first_row + int(row_count_) - 1,
+                        [&](uint16_t xf) {
+                            if (xf == default_xf()) return xf;
+                            return *memo.get(xf, 0, 0, [&] {
+                                auto cur = m.get_style_settings(xf);
+                                cur.merge(middle);
+                                return std::optional(m.intern_style(cur));
+                            });
+                        });
+        return col_span_style__(c1, c2, middle, false);
+    }
     col_span_style__(c1, c1, s.for_first_col());
     if (c2 - c1 > 1) col_span_style__(c1 + 1, c2 - 1, s.for_middle_col());
     col_span_style__(c2, c2, s.for_last_col());
@@ -255,16 +273,16 @@ void Table::set_all_cols_style(const style_settings_t& s) {
 }
 
 // Columns c1..c2 all take the same settings t.
-void Table::col_span_style__(int c1, int c2, const style_settings_t& t) {
+void Table::col_span_style__(int c1, int c2, const style_settings_t& t, bool crossings_too) {
     auto& m = style_manager_of(*this);
     merge_into_records(m, col_records_, c1, c2, t.for_middle_row());
-    const bool styled_rows = has_styled_records(row_records_);
+    const bool styled_rows = crossings_too && has_styled_records(row_records_);
     const int first_row = get_sheet_limits().first_row;
     const int last_row = first_row + static_cast<int>(row_count_) - 1;
     xf_memo_t crossings;
     for (int c = c1; c <= c2; ++c) {
         apply_style(*this, c, t);
-        if (styled_rows) take_crossing_styles(*this, m, crossings, c, first_row, last_row);
+        if (styled_rows) take_crossing_styles(*this, m, crossings, c, first_row, last_row, t);
     }
 }
 
@@ -272,25 +290,45 @@ void Table::col_span_style__(int c1, int c2, const style_settings_t& t) {
 void Table::row_span_style__(int r1, int r2, const style_settings_t& t) {
     auto& m = style_manager_of(*this);
     const style_settings_t inner = t.for_middle_col_single_row();
-    merge_into_records(m, row_records_, r1, r2, inner);
+    xf_memo_t records;
+    const auto new_record = [&](uint16_t xf) {
+        return *records.get(xf, 0, 0, [&] {
+            auto cur = m.get_style_settings(xf);
+            cur.merge_with_inner_borders(inner);
+            return std::optional(m.intern_style(cur));
+        });
+    };
 
-    // The cells of the columns in use take the row style over what they show.
-    xf_memo_t cells;
+    // The cells first, while the records still tell what each showed: each
+    // takes the row style over that. Where a styled column crosses the rows,
+    // a cell without a style of its own needs none when its row's new style
+    // shows the same, so that rows over styled columns cost no cells.
+    xf_memo_t cells, crossings;
+    const auto restyle = [&](int c, xf_memo_t& memo, bool crossing) {
+        const uint16_t col_xf = col_records_.value_at(c).xf;
+        restyle_rows(*this, c, r1, r2, [&](uint16_t row_xf, uint16_t own) {
+            return memo.get(own, row_xf, col_xf, [&]() -> std::optional<uint16_t> {
+                auto cur = shown_style(m, own, row_xf, col_xf);
+                cur.merge(inner);
+                const uint16_t xf = m.intern_style(cur);
+                if (crossing && own == default_xf() && xf == new_record(row_xf)) return std::nullopt;
+                return xf;
+            });
+        });
+    };
     for (int c = 1; c <= columns_.count(); ++c) {
         const Column* column = find_column(c);
-        if (column && !column->is_blank()) merge_over_shown(*this, m, cells, c, r1, r2, inner);
+        if (column && !column->is_blank()) restyle(c, cells, false);
     }
-
-    // Where a styled column crosses the rows the cell takes both styles, the
-    // rows' over the column's as in the columns in use.
     const auto& col_runs = col_records_.runs();
     for (size_t i = 0; i < col_runs.size(); ++i) {
         if (col_runs[i].value.xf == default_xf()) continue;
         for (int c = static_cast<int>(col_runs[i].start); c <= col_records_.run_end(i); ++c) {
             const Column* column = find_column(c);
-            if (!column || column->is_blank()) merge_over_shown(*this, m, cells, c, r1, r2, inner);
+            if (!column || column->is_blank()) restyle(c, crossings, true);
         }
     }
+    restyle_records(row_records_, r1, r2, new_record);
 }
 
 void Table::set_range_style(const vex::range_t& given, const style_settings_t& settings) {

@@ -97,8 +97,7 @@ struct sort_state_t {
     uint8_t column_sort = 0;
     uint32_t sort_method = 0;
     range_t ref{};
-    bool has_condition = false;
-    sort_condition_t condition;
+    std::vector<sort_condition_t> conditions;  // the sort keys, in order
 };
 
 // One filterColumn: the criteria of that column, each kind at most once.

@@ -3,6 +3,7 @@
 #include "errors.h"
 #include "mta/table/style/manager/builtin_numfmts.h"
 #include "mta/table/table/table.h"
+#include "mta/table/utils/table_definition/filter_shift.h"
 #include "run_message.h"
 #include "sheet_limits.h"
 #include "unicode.h"
@@ -200,6 +201,11 @@ void tabledef_t::set_range(const vex::range_t& range) {
     if (owner_) owner_->tabledefs().invalidate_index();
 }
 
+void tabledef_t::follow_shift(const band_shift_t& s) {
+    if (autofilter_ && !mta::follow_shift(*autofilter_, s)) autofilter_.reset();
+    if (sort_state_ && !mta::follow_shift(*sort_state_, s)) sort_state_.reset();
+}
+
 void tabledef_t::renumber__() {
     int32_t id = 0;
     for (auto& c : columns_) c.id = ++id;
@@ -246,6 +252,8 @@ bool tabledef_t::insert_column(int i, std::string_view name) {
     renumber__();
     rebuild_column_index();
     vex::range_t r = range_;
+    if (autofilter_) take_column_before(*autofilter_, r.first.col);
+    if (sort_state_) take_column_before(*sort_state_, r.first.col);
     --r.first.col;
     set_range(r);
     write_header__(0);

@@ -18,6 +18,7 @@
 namespace vex::mta {
 
 class Table;
+struct band_shift_t;
 
 // The attributes of a table element; -1 is "not set".
 struct tabledef_attributes_t {
@@ -176,6 +177,9 @@ public:
     void set_sort_state(std::unique_ptr<tabledef_sort_state_t> record);
     // The table list moves and resizes the table with the cells it covers.
     void set_range(const vex::range_t& range);
+    // The filter and sort ranges follow the cells they cover; one whose cells
+    // are all gone goes.
+    void follow_shift(const band_shift_t& s);
 
     // ---- changing the sheet --------------------------------------------------------------
     // A refusal leaves its reason in the last message and returns false. A

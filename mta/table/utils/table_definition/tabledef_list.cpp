@@ -275,6 +275,7 @@ void tabledef_list_t::shift(const band_shift_t& s) {
             doomed.push_back(t);
             continue;
         }
+        t->follow_shift(s);
         if (r == old) continue;
         if (s.rows) {
             // The last row went, and with it the totals row when there was one.

@@ -82,7 +82,8 @@ TEST(assign_for_table_definition, a_table_enters_the_sheet_with_what_its_part_ho
     EXPECT_EQ(f->columns[1].top10->val, 3);
     ASSERT_TRUE(f->sort_state);
     EXPECT_EQ(f->sort_state->case_sensitive, 1);  // a flag: "true" is on
-    EXPECT_EQ(f->sort_state->condition.descending, 1);
+    ASSERT_EQ(f->sort_state->conditions.size(), 1u);
+    EXPECT_EQ(f->sort_state->conditions[0].descending, 1);
 }
 
 TEST(assign_for_table_definition, flags_and_failures) {

@@ -132,9 +132,9 @@ TEST(table_definition_part_xml, totals_row_filter_with_sort_state_and_no_header_
     column.top10 = std::make_unique<vex::top10_t>();  // a column takes one kind: not written
     filter->sort_state = std::make_unique<vex::sort_state_t>();
     filter->sort_state->ref = rng(3, 2, 5, 3);
-    filter->sort_state->has_condition = true;
-    filter->sort_state->condition.descending = 1;
-    filter->sort_state->condition.ref = rng(3, 3, 5, 3);
+    vex::sort_condition_t& key = filter->sort_state->conditions.emplace_back();
+    key.descending = 1;
+    key.ref = rng(3, 3, 5, 3);
     t->set_autofilter(std::move(filter));
     const std::string expected =
         std::string(package_test::saved_decl) + table_head +
@@ -199,12 +199,12 @@ TEST(table_definition_part_xml, sort_state_and_criteria_elements) {
     s.sort_method = 2;
     s.case_sensitive = 1;
     s.ref = rng(1, 1, 1, 1);
-    s.has_condition = true;
-    s.condition.sort_by = 3;
-    s.condition.icon_set = 2;
-    s.condition.icon_id = 0;
-    s.condition.dxf_id = 0;
-    s.condition.ref = rng(1, 1, 4, 1);
+    vex::sort_condition_t& key = s.conditions.emplace_back();
+    key.sort_by = 3;
+    key.icon_set = 2;
+    key.icon_id = 0;
+    key.dxf_id = 0;
+    key.ref = rng(1, 1, 4, 1);
     vex::write_sort_state(w, s);
     vex::autofilter_t f;
     f.range = rng(1, 1, 9, 2);
