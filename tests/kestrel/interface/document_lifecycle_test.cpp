@@ -21,8 +21,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <filesystem>
-#include <fstream>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -178,37 +176,6 @@ TEST(document_registry, a_file_is_found_under_any_spelling_of_its_path) {
                                                 (dir.path / ".." / dir.path.filename() / "a.xlsx").c_str()),
               nullptr);
     EXPECT_EQ(destroyed, 1);
-}
-
-// Paths are held absolute with the file they named: the working folder of
-// a later call does not change which file a document holds.
-TEST(document_registry, holds_the_file_a_relative_path_named_when_registered) {
-    scratch_dir dir;
-    std::filesystem::create_directory(dir / "sub");
-    std::ofstream(dir / "sub/a.xlsx") << "inner";
-    std::ofstream(dir / "a.xlsx") << "outer";
-    const std::filesystem::path was = std::filesystem::current_path();
-    vex::document_registry_t registry;
-    int destroyed = 0;
-    std::filesystem::current_path(dir / "sub");
-    vex::iDocument* a = registry.add_document(std::make_unique<counted_document>(destroyed), "a.xlsx");
-    vex::iDocument* b = registry.add_document(std::make_unique<counted_document>(destroyed), nullptr);
-    registry.update_path(b, "../b.xlsx");
-    std::ofstream(dir / "b.xlsx") << "made after";  // found as what the held path names now
-    std::filesystem::current_path(dir.path);
-    const std::string inner = dir / "sub/a.xlsx";
-    struct {
-        const char* path;
-        vex::iDocument* found;
-    } const cases[] = {{"sub/a.xlsx", a}, {"a.xlsx", nullptr}, {"b.xlsx", b}, {"./b.xlsx", b}};
-    for (const auto& c : cases) EXPECT_EQ(registry.find_by_path(c.path), c.found) << c.path;
-    EXPECT_EQ(registry.find_path(a), inner);
-    // Another file put in the held path's place is still this document's.
-    std::filesystem::rename(inner, dir / "old.xlsx");
-    std::ofstream(inner) << "replaced";
-    EXPECT_EQ(registry.find_by_path("sub/a.xlsx"), a);
-    EXPECT_EQ(registry.find_by_path("old.xlsx"), a);  // the file registered
-    std::filesystem::current_path(was);
 }
 
 TEST(document_registry, destroys_open_documents_with_itself) {

@@ -160,39 +160,3 @@ TEST(image_sniffer, files) {
         EXPECT_FALSE(image.load_file(bad)) << bad;
     fs::remove_all(dir);
 }
-
-// A host's file is taken only with all of the header its format was known by;
-// bytes read back from a package are taken as before.
-TEST(image_sniffer, a_file_must_hold_its_whole_header) {
-    namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / ("plover_header_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    const auto first = [](const bytes_t& b, size_t n) { return bytes_t(b.begin(), b.begin() + std::ptrdiff_t(n)); };
-    bytes_t v5 = builder().u8({'B', 'M'}).u32(0).u32(0).u32(14 + 124);
-    for (uint8_t byte : dib(8, 8, 124)) v5.push_back(byte);
-    const struct {
-        const char* name;
-        bytes_t whole;
-        size_t cut;  // a length the memory load still takes
-    } cases[] = {
-        {"png", png(8, 8), 24},
-        {"gif", gif(8, 8), 10},
-        {"bmp v5", v5, 14 + 60},
-        {"dib v5", dib(8, 8, 124), 60},
-        {"tiff", tiff({{256, 640}, {257, 480}, {258, 8}}), 8 + 2 + 24 + 6},
-        {"ico", ico(1, 2, 16, 16), 6 + 16},
-    };
-    for (const auto& c : cases) {
-        const std::string whole = (dir / "whole").string(), cut = (dir / "cut").string();
-        std::ofstream(whole, std::ios::binary).write(reinterpret_cast<const char*>(c.whole.data()), c.whole.size());
-        const bytes_t part = first(c.whole, c.cut);
-        std::ofstream(cut, std::ios::binary).write(reinterpret_cast<const char*>(part.data()), part.size());
-        image_t image;
-        EXPECT_TRUE(image.load_file(whole)) << c.name;
-        EXPECT_TRUE(image.load_memory(part.data(), part.size())) << c.name;
-        EXPECT_FALSE(image.load_file(cut)) << c.name;
-        EXPECT_EQ(image.type(), T::none) << c.name;
-        EXPECT_EQ(image.data(), nullptr) << c.name;
-    }
-    fs::remove_all(dir);
-}

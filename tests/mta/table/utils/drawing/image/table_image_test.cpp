@@ -8,12 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <set>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 using namespace fixtures;
@@ -241,66 +238,4 @@ TEST(table_image_manager, sheets_add_from_their_own_threads) {
     EXPECT_EQ(ids.size(), 204u);
     EXPECT_EQ(*ids.rbegin(), 1 + 2 * 204);
     for (uint32_t grid = 1; grid <= 4; ++grid) EXPECT_EQ(m.image_num(grid), 51);
-}
-
-// A side of more pixels than the drawing's 32-bit EMU extents hold refuses a
-// host's file, whichever way it is added; a package's bytes are taken.
-TEST(table_image_manager, a_file_past_the_largest_side_is_refused) {
-    namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / ("plover_sides_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    constexpr uint32_t most = vex::mta::image::max_picture_side;
-    static_assert(uint64_t(most) * 9525 <= 0x7FFFFFFF && uint64_t(most + 1) * 9525 > 0x7FFFFFFF);
-    const struct {
-        uint32_t w, h;
-        bool taken;
-    } cases[] = {{most, most, true}, {most + 1, 1, false}, {1, most + 1, false}, {0xFFFFFFFF, 0xFFFFFFFF, false}};
-    for (const auto& c : cases) {
-        const bytes_t b = png(c.w, c.h);
-        const std::string file = (dir / "p.png").string();
-        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());
-        table_image_manager m;
-        const std::vector<std::function<int32_t()>> adds = {
-            [&] { return m.add_absolute_image_from_file(1, file, {}); },
-            [&] { return m.add_one_cell_image_from_file(1, file, {1, 1}); },
-            [&] { return m.add_two_cell_image_from_file(1, anchor::two_cell, file, {1, 1, 2, 2}); },
-            [&] { return m.set_background_image_from_file(1, file); },
-        };
-        for (const auto& add : adds) {
-            mark();
-            const int32_t id = add();
-            EXPECT_EQ(id > 0, c.taken) << c.w << " x " << c.h;
-            EXPECT_EQ(last_message(), c.taken ? "untouched"
-                                              : "The image is too large: " + file + " is " + std::to_string(c.w) +
-                                                    " x " + std::to_string(c.h) + " pixels, more than 225457 on a side.");
-        }
-        EXPECT_EQ(m.image_num(1), c.taken ? 4 : 0);
-        EXPECT_GT(add_one_cell(m, 1, {1, 1, 0, 0, 10, 10, 1.0}, b), 0);  // as read from a package
-    }
-    fs::remove_all(dir);
-}
-
-// Bytes given with the block they start are kept, not copied; a block they
-// do not start is no owner of theirs.
-TEST(table_image_manager, bytes_given_with_their_block_are_kept_not_copied) {
-    const bytes_t b = png(20, 10);
-    const std::shared_ptr<char[]> block(new char[b.size() + 1]);
-    std::copy(b.begin(), b.end(), block.get() + 1);
-    const std::shared_ptr<char[]> start(block, block.get() + 1);
-    table_image_manager m;
-    const int32_t kept = m.add_one_cell_image_from_memory(1, start.get(), b.size(), {1, 1}, start);
-    const int32_t copied = m.add_absolute_image_from_memory(2, start.get(), b.size(), {}, block);
-    ASSERT_GT(kept, 0);
-    ASSERT_GT(copied, 0);
-    const auto& image = *m.find_image(kept)->image;
-    EXPECT_EQ(reinterpret_cast<const char*>(image.data()), start.get());
-    EXPECT_EQ(image.pixel_size(), (vex::img::pixel_size_t{20, 10}));
-    // Equal bytes: the second record shares the first picture.
-    EXPECT_EQ(m.find_image(copied)->image.get(), &image);
-    const int32_t other =
-        m.add_two_cell_image_from_memory(3, anchor::two_cell, b.data(), b.size(), {1, 1, 2, 2}, block);
-    EXPECT_EQ(m.find_image(other)->image.get(), &image);
-    table_image_manager fresh;
-    const int32_t id = fresh.add_absolute_image_from_memory(1, start.get(), b.size(), {}, block);
-    EXPECT_NE(reinterpret_cast<const char*>(fresh.find_image(id)->image->data()), start.get());
 }
