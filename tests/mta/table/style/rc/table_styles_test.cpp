@@ -123,46 +123,6 @@ TEST(table_styles, a_row_style_wins_over_styled_columns_without_cells) {
     }
 }
 
-// A cell without a style of its own in a styled row and a styled column shows
-// the row's style whole, as a sheet read from a file holds them; a row style
-// over styled columns makes no cell where the row's new style shows the same,
-// and a value set there takes what the cell showed.
-TEST(table_styles, a_cell_without_its_own_style_shows_its_rows_before_its_columns) {
-    Table t({}, all_rows, all_cols);
-    auto& m = *t.get_style_manager();
-    style_settings_t open;
-    open.set_protection({0, 0});
-    t.set_col_record(1, 3, m.intern_style(open));
-    t.set_row_record(2, 2, m.intern_style(font_style(1)));
-    const auto shown = [&](int row, int col) {
-        const style_settings_t s = t.get_cell_style(row, col);
-        return std::tuple(int(s.protection().locked), int(s.font().bold));
-    };
-    EXPECT_EQ(shown(2, 2), std::tuple(1, 1));  // the row's, locked as the default is
-    EXPECT_EQ(shown(3, 2), std::tuple(0, 0));
-    EXPECT_EQ(shown(2, 5), std::tuple(1, 1));
-    ASSERT_TRUE(t.set_num(2, 2, 5));
-    EXPECT_EQ(shown(2, 2), std::tuple(1, 1));
-
-    Table u({}, all_rows, all_cols);
-    u.set_all_cols_style(open);
-    style_settings_t locked;
-    locked.set_protection({0, 1});
-    u.set_row_style(1, 1000, locked);
-    EXPECT_EQ(u.columns().count(), 1) << "no cell took a style";
-    EXPECT_EQ(own_xf(u, 1, 1), 0);
-    EXPECT_EQ(u.get_cell_style(1000, int(all_cols)).protection().locked, 1);
-    EXPECT_EQ(u.get_cell_style(1001, 1).protection().locked, 0);
-    u.set_row_style(1001, 1001, font_style(1));  // over unlocked columns: the cells keep that
-    EXPECT_EQ(u.get_cell_style(1001, 1).protection().locked, 0);
-    EXPECT_TRUE(is_bold(u.get_cell_style(1001, 1)));
-    // Every column styled again: the styled rows take it too, not their cells.
-    u.set_all_cols_style(open);
-    EXPECT_EQ(u.row_style(5).protection().locked, 0);
-    EXPECT_EQ(u.get_cell_style(5, int(all_cols)).protection().locked, 0);
-    EXPECT_EQ(own_xf(u, 5, 1), 0);
-}
-
 TEST(table_styles, a_cell_style_is_laid_over_what_the_cell_shows) {
     Table t({}, all_rows, all_cols);
     t.set_col_style(2, 2, font_style(1));
