@@ -221,9 +221,3 @@ TEST(formula_a1_token, absolute_and_relative) {
     for (const char* bad : {"", "7B", "B", "7", "B0", "B$$7", "$$B7", "B7$", "B7C", "B 7", "A0B1"})
         EXPECT_FALSE(parse_a1_reference(bad, origin)) << bad;
 }
-
-// A formula reads TRUE and FALSE, in any case, as the logical values.
-TEST(defined_name_rules, logical_values_are_not_names) {
-    for (const char* v : {"TRUE", "true", "True", "FALSE", "false", "fALSE"}) EXPECT_FALSE(is_valid_defined_name(v)) << v;
-    for (const char* v : {"TRUE1", "_TRUE", "FALSE.x", "TRU", "FALSEY", "T"}) EXPECT_TRUE(is_valid_defined_name(v)) << v;
-}

@@ -114,24 +114,3 @@ TEST(defined_name_store, references_into_the_sheet_follow_inserted_rows_and_colu
     s.on_insert_cols(t, 0, 1, 2, 1);
     EXPECT_EQ(last_message(), "Start row or end row out of range.");
 }
-
-// The host's add takes names alike but for case, in any script, for one name
-// within a scope; other scopes, and the reader's add, keep them apart.
-TEST(defined_name_store, the_host_adds_no_name_alike_but_for_case) {
-    defined_name_store_t s;
-    ASSERT_NE(s.add_new_name({"Rate", workbook_scope}, "=1", {}), nullptr);
-    ASSERT_NE(s.add_new_name({"Été", 3}, "=1", {}), nullptr);
-    const struct {
-        const char* name;
-        uint32_t scope;
-        bool added;
-    } cases[] = {
-        {"RATE", workbook_scope, false}, {"rate", workbook_scope, false}, {"Rate", workbook_scope, false},
-        {"rate", 3, true},               {"ÉTÉ", 3, false},               {"été", workbook_scope, true},
-        {"Rates", workbook_scope, true},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(s.add_new_name({c.name, c.scope}, "=2", {}) != nullptr, c.added) << c.name << "@" << int32_t(c.scope);
-    EXPECT_EQ(names_of(s), (std::vector<std::string>{"Rate@-1", "Été@3", "rate@3", "été@-1", "Rates@-1"}));
-    EXPECT_TRUE(s.add_with_props({"RATE", workbook_scope}, {}, "=3", {}));
-}
