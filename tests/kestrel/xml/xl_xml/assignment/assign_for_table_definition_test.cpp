@@ -136,69 +136,6 @@ TEST(assign_for_table_definition, a_query_table_is_kept_and_saved_as_read) {
     EXPECT_NE(find(saved, "xl/worksheets/_rels/sheet1.xml.rels").find("../tables/table1.xml"), std::string::npos);
 }
 
-// The parts the list does not take are written as read: their names stay taken.
-TEST(assign_for_table_definition, a_table_left_out_keeps_its_name) {
-    const std::string column = R"(<tableColumns count="1"><tableColumn id="1" name="a"/></tableColumns>)";
-    const struct {
-        const char* name;
-        std::string attributes;
-        std::vector<std::string> kept;
-        size_t loaded;
-    } rows[] = {
-        {"a query table", R"(id="3" name="Q" ref="C1:C4" tableType="queryTable")", {"Q"}, 0},
-        {"no range", R"(id="3" name="N")", {"N"}, 0},
-        {"cutting a merged range", R"(id="3" name="M" ref="A1:A2")", {"M"}, 0},
-        {"no name", R"(id="3" ref="C1:C4")", {}, 0},
-        {"loaded", R"(id="3" name="T" ref="C1:C4")", {}, 1},
-    };
-    for (const auto& r : rows) {
-        vex::xml_document_t doc;
-        ASSERT_EQ(reader_test::load(doc, table_package(table_xml(r.attributes, column),
-                                                       R"(<mergeCells count="1"><mergeCell ref="A2:B2"/></mergeCells>)")),
-                  "")
-            << r.name;
-        EXPECT_EQ(tables_of(doc)->unloaded_names(), r.kept) << r.name;
-        EXPECT_EQ(tables_of(doc)->size(), r.loaded) << r.name;
-    }
-}
-
-// The style element as read; a name neither built in nor the workbook's own
-// leaves the default, once the styles part is read, wherever it stands.
-TEST(assign_for_table_definition, the_style_element_as_read) {
-    const std::string own = R"(<tableStyles count="1"><tableStyle name="Own" count="0"/></tableStyles>)";
-    const struct {
-        const char* name;
-        std::string style_info;
-        bool own_styles;
-        std::string style;
-        bool has_style_info;
-        uint8_t row_stripes;
-        std::string message;
-    } rows[] = {
-        {"none", "", true, "", false, 0, ""},
-        {"no name", R"(<tableStyleInfo showRowStripes="1"/>)", false, "", true, 1, ""},
-        {"an empty name", R"(<tableStyleInfo name="" showColumnStripes="1"/>)", false, "", true, 0, ""},
-        {"the workbook's own", R"(<tableStyleInfo name="Own"/>)", true, "Own", true, 0, ""},
-        {"another case of the workbook's own", R"(<tableStyleInfo name="OWN"/>)", true, "TableStyleMedium2", true, 1,
-         "No such table style: OWN"},
-        {"defined nowhere", R"(<tableStyleInfo name="Own"/>)", false, "TableStyleMedium2", true, 1,
-         "No such table style: Own"},
-    };
-    for (const auto& r : rows) {
-        vex::xml_document_t doc;
-        entries_t p = table_package(table_xml(R"(id="1" name="T" ref="A1:C4")", three_columns + r.style_info));
-        if (r.own_styles) p = reader_test::with_styles(p, own);
-        vex::set_run_message("");
-        ASSERT_EQ(reader_test::load(doc, p), "") << r.name;
-        const vex::mta::tabledef_t* t = tables_of(doc)->find("T");
-        ASSERT_TRUE(t) << r.name;
-        EXPECT_EQ(t->style_name(), r.style) << r.name;
-        EXPECT_EQ(t->has_style_info(), r.has_style_info) << r.name;
-        EXPECT_EQ(t->row_strips(), r.row_stripes) << r.name;
-        EXPECT_EQ(vex::get_run_message().str(), r.message) << r.name;
-    }
-}
-
 TEST(assign_for_table_definition, a_sheet_keeps_its_own_filter_and_sort_state) {
     scratch_dir dir;
     const std::string extra = R"(<autoFilter ref="A1:C4"><filterColumn colId="0"><customFilters and="1">)"

@@ -69,45 +69,6 @@ TEST(table_definition_part_xml, a_table_with_a_preset_style_and_a_display_name) 
     EXPECT_EQ(xml_elements(b.write("Table1")), xml_elements(expected));
 }
 
-// A table read without a style keeps none; the host's stripes bring the
-// element back, still without a name.
-TEST(table_definition_part_xml, a_table_without_a_style_writes_none) {
-    const struct {
-        const char* name;
-        void (*edit)(vex::mta::tabledef_t&);
-        std::string style_info;
-    } rows[] = {
-        {"read without the element", [](vex::mta::tabledef_t& t) { t.drop_style_info(); }, ""},
-        {"read without a name", [](vex::mta::tabledef_t& t) { t.keep_style_info("", 1, 0, 1, 0); },
-         R"(<tableStyleInfo showFirstColumn="1" showLastColumn="0" showRowStripes="1" showColumnStripes="0"/>)"},
-        {"stripes set by the host",
-         [](vex::mta::tabledef_t& t) {
-             t.drop_style_info();
-             t.set_row_strips(1);
-         },
-         R"(<tableStyleInfo showFirstColumn="0" showLastColumn="0" showRowStripes="1" showColumnStripes="0"/>)"},
-        {"a built-in style set by the host",
-         [](vex::mta::tabledef_t& t) {
-             t.drop_style_info();
-             t.set_style_name("TableStyleDark1");
-         },
-         R"(<tableStyleInfo name="TableStyleDark1" showFirstColumn="0" showLastColumn="0" showRowStripes="0" )"
-         R"(showColumnStripes="0"/>)"},
-    };
-    for (const auto& r : rows) {
-        table_book b;
-        ASSERT_TRUE(b.table);
-        vex::mta::tabledef_t* t = b.table->add_tabledef("T", rng(1, 1, 2, 1), nullptr);
-        ASSERT_TRUE(t);
-        r.edit(*t);
-        const std::string expected = std::string(package_test::saved_decl) + table_head +
-                                     R"(name="T" displayName="T" headerRowCount="1" id=")" + id_of(*t) +
-                                     R"(" ref="A1:A2"><tableColumns count="1"><tableColumn id="1" name="Column1"/>)"
-                                     R"(</tableColumns>)" + r.style_info + "</table>";
-        EXPECT_EQ(xml_elements(b.write("T")), xml_elements(expected)) << r.name;
-    }
-}
-
 TEST(table_definition_part_xml, totals_row_filter_with_sort_state_and_no_header_row) {
     table_book b;
     ASSERT_TRUE(b.table);

@@ -91,21 +91,6 @@ TEST(tabledef_list, lookups_keep_insertion_order) {
     EXPECT_TRUE(list.is_free_of_tables(range(1, 1, 2, 9)));
 }
 
-// A name the loader kept for a part it left out is taken in any case, by a
-// table of any sheet as by a defined name.
-TEST(tabledef_list, kept_names_stay_taken) {
-    Table t({}, all_rows, all_cols);
-    auto& list = t.tabledefs();
-    ASSERT_NE(list.add(0, "Sales", range(1, 1, 2, 2)), nullptr);
-    list.keep_unloaded_name("Kept");
-    EXPECT_EQ(list.unloaded_names(), (std::vector<std::string>{"Kept"}));
-    for (const char* name : {"Kept", "KEPT", "kept", "Sales", "sALES"}) EXPECT_TRUE(t.table_name_taken(name)) << name;
-    EXPECT_FALSE(t.table_name_taken("Kept2"));
-    EXPECT_FALSE(t.table_name_taken("Sales", list.find("Sales")));
-    EXPECT_TRUE(t.table_name_taken("kept", list.find("Sales")));
-    EXPECT_EQ(list.size(), 1u);
-}
-
 TEST(tabledef_list, shift_guards) {
     enum op_t { insert_rows, insert_cols, delete_rows, delete_cols };
     const struct {
