@@ -172,4 +172,19 @@ TEST(formula_cell_results, unary_plus_and_boolean_constants) {
     EXPECT_FALSE(t.get_formula_cell(30, 2)->has_result());
 }
 
+// A result dropped as stale says so until a new one comes.
+TEST_F(formula_cell_test, a_dropped_result_is_known_until_a_new_one_comes) {
+    EXPECT_FALSE(cell.drop_result());
+    EXPECT_FALSE(cell.result_dropped());
+    cell.set_result(formula_result_t{2.0});
+    EXPECT_TRUE(cell.drop_result());
+    EXPECT_FALSE(cell.has_result());
+    EXPECT_TRUE(cell.result_dropped());
+    evaluate({num(2), op(op_add), num(3)});
+    EXPECT_FALSE(cell.result_dropped());
+    EXPECT_TRUE(cell.drop_result());
+    cell.set_result(vex::mta::cell_t::value_type{4.0});
+    EXPECT_FALSE(cell.result_dropped());
+}
+
 } // namespace
