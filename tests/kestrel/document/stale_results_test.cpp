@@ -1,6 +1,7 @@
 // A change to a cell makes the cached results of the formulas that read it,
 // directly or through other formulas, stale: they are dropped, and a saved
-// copy then asks its readers to recompute (calcPr fullCalcOnLoad).
+// copy then asks its readers to recompute (calcPr fullCalcOnLoad). Error
+// literals of later applications go when a value replaces them.
 
 #include "plover.h"
 #include "tests/kestrel/document/package_support.h"
@@ -236,6 +237,63 @@ TEST(stale_results, a_loaded_workbook_keeps_its_calculation_settings_beside_the_
         ASSERT_NE(back, nullptr) << run_msg();
         EXPECT_EQ(result_at(sheet(back, 0), 1, 3), r.edited ? "C1=-" : "C1=4") << r.read;
         doc_release(back);
+    }
+}
+
+// A value set in a cell read with a literal the model has no code for
+// (#CALC!) replaces that literal: #VALUE! set afterwards saves as #VALUE!.
+TEST(stale_results, a_value_set_forgets_the_error_literal_read_in_the_cell) {
+    const std::string calc = "<c r=\"A1\" t=\"e\"><v>#CALC!</v></c>";
+    const std::string calc_formula = "<c r=\"A1\" t=\"e\"><f>B1/0</f><v>#CALC!</v></c>";
+    const auto set_value_error = [](plover_worksheet_t* ws) { ws_set_error(ws, 1, 1, ERRORCODE_VALUE); };
+    const struct {
+        const char* name;
+        std::string cell;
+        std::function<void(plover_document_t*, plover_worksheet_t*)> edit;
+        const char* saved;  // A1 in the copy
+    } rows[] = {
+        {"number", calc, [&](auto*, auto* ws) { ws_set_num(ws, 1, 1, 5), set_value_error(ws); },
+         "<c r=\"A1\" t=\"e\"><v>#VALUE!</v></c>"},
+        {"text", calc, [&](auto*, auto* ws) { ws_set_text(ws, 1, 1, "x"), set_value_error(ws); },
+         "<c r=\"A1\" t=\"e\"><v>#VALUE!</v></c>"},
+        {"boolean", calc, [&](auto*, auto* ws) { ws_set_boolean(ws, 1, 1, 0), set_value_error(ws); },
+         "<c r=\"A1\" t=\"e\"><v>#VALUE!</v></c>"},
+        {"date", calc, [&](auto*, auto* ws) { ws_set_datetime(ws, 1, 1, 45000), set_value_error(ws); },
+         "<c r=\"A1\" s=\"1\" t=\"e\"><v>#VALUE!</v></c>"},
+        {"the same error", calc, [&](auto*, auto* ws) { set_value_error(ws); }, "<c r=\"A1\" t=\"e\"><v>#VALUE!</v></c>"},
+        {"contents cleared", calc, [&](auto*, auto* ws) { ws_clear_contents(ws, 1, 1, 3, 3), set_value_error(ws); },
+         "<c r=\"A1\" t=\"e\"><v>#VALUE!</v></c>"},
+        {"formula", calc,
+         [](auto*, auto* ws) {
+             ws_set_formula(ws, 1, 1, "1/0");
+             ws_set_formula_error(ws, 1, 1, ERRORCODE_VALUE);
+         },
+         "<c r=\"A1\" t=\"e\"><f>1/0</f><v>#VALUE!</v></c>"},
+        {"result", calc_formula,
+         [](auto*, auto* ws) {
+             ws_set_formula_num(ws, 1, 1, 5);
+             ws_set_formula_error(ws, 1, 1, ERRORCODE_VALUE);
+         },
+         "<c r=\"A1\" t=\"e\"><f>B1/0</f><v>#VALUE!</v></c>"},
+        {"a style", calc,
+         [](auto* doc, auto* ws) {
+             plover_style_t* bold = wb_make_normal_style(doc_get_workbook(doc));
+             style_set_bold(bold, 1);
+             ws_set_cell_style(ws, 1, 1, bold);
+         },
+         "<c r=\"A1\" s=\"1\" t=\"e\"><v>#CALC!</v></c>"},
+        {"another cell's value", calc, [&](auto*, auto* ws) { ws_set_num(ws, 1, 2, 5); },
+         "<c r=\"A1\" t=\"e\"><v>#CALC!</v></c>"},
+    };
+    for (const auto& r : rows) {
+        scratch_dir dir;
+        write_zip(dir / "in.xlsx", reader_test::sheet_package("<sheetData><row r=\"1\">" + r.cell + "</row></sheetData>"));
+        plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+        ASSERT_NE(doc, nullptr) << run_msg();
+        r.edit(doc, sheet(doc, 0));
+        const entries_t copy = saved(doc, dir);
+        doc_release(doc);
+        EXPECT_EQ(cell_xml(copy, "A1"), r.saved) << r.name;
     }
 }
 
