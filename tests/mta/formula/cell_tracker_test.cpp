@@ -191,6 +191,26 @@ TEST(range_graph, long_chain_orders_without_recursion_and_alike_every_time) {
 
 } // namespace
 
+// Twenty formulas read C3; F5 is overwritten by a number and then gets its
+// formula again: the list holds each of the twenty once.
+TEST_F(cell_tracker_test, a_long_dependent_list_takes_a_member_back_once) {
+    std::vector<range_t> all;
+    for (int32_t row = 1; row <= 20; ++row) {
+        formula(row, 6, {{3, 3}});
+        all.push_back(at(row, 6));
+    }
+    tracker.unregister_formula(cells[4].get());
+    std::vector<range_t> without_f5 = all;
+    without_f5.erase(without_f5.begin() + 4);
+    EXPECT_EQ(tracker.dependents_of(at(3, 3)), without_f5);
+    formula(5, 6, {{3, 3}});
+    std::vector<range_t> back = tracker.dependents_of(at(3, 3));
+    ASSERT_EQ(back.size(), 20u);
+    std::sort(back.begin(), back.end(), [](const range_t& a, const range_t& b) { return a.first.row < b.first.row; });
+    EXPECT_EQ(back, all);
+    EXPECT_EQ(tracker.get_dirty_ranges({at(3, 3)}).size(), 20u);
+}
+
 // A change that no formula reads needs no lock: what a grid's formulas read
 // is summed up in a box that holds while the generation does.
 TEST_F(cell_tracker_test, the_reach_of_a_grid_bounds_what_its_formulas_read) {
