@@ -489,7 +489,6 @@ cell_tracker_t::reach_t cell_tracker_t::reach_of(int32_t grid_id) const {
     std::lock_guard lock(mutex_);
     reach_t reach;
     reach.generation = generation();
-    reach.volatiles = !state_->volatiles.empty();
     const auto found = state_->dependencies.find(uint32_t(grid_id));
     if (found != state_->dependencies.end() && !found->second.tree.empty()) {
         // Emptied entries stay in the tree until it is rebuilt: the box may be

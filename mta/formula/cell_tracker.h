@@ -70,19 +70,17 @@ public:
     // Drops everything recorded on a grid that goes away.
     void purge_grid(int32_t grid_id);
 
-    // What a change on one grid may make dirty: the box around every range
-    // the grid's formulas read (none when `reads` is clear), and whether any
-    // volatile formula exists. Valid while generation() stays the same, so a
-    // caller may keep it and look without the lock.
+    // Which cells of one grid formulas read: the box around every range the
+    // formulas read there (none when `reads` is clear). Valid while
+    // generation() stays the same, so a caller may keep it and look without
+    // the lock. Volatile formulas are left out: they read no cell.
     struct reach_t {
         uint64_t generation = ~uint64_t(0);
         bool reads = false;
-        bool volatiles = false;
         vex::range_t box{};
-        // False only when a change of the cells cannot make a formula dirty.
+        // False only when no formula reads any of the cells.
         bool may_reach(int32_t r1, int32_t c1, int32_t r2, int32_t c2) const noexcept {
-            return volatiles || (reads && r1 <= box.last.row && box.first.row <= r2 && c1 <= box.last.col &&
-                                 box.first.col <= c2);
+            return reads && r1 <= box.last.row && box.first.row <= r2 && c1 <= box.last.col && box.first.col <= c2;
         }
     };
     reach_t reach_of(int32_t grid_id) const;

@@ -499,13 +499,16 @@ private:
     void row_span_style__(int r1, int r2, const style_settings_t& s);
     // The cells of the range took new values: what is kept by cell hears of it,
     // and the formulas that read them, directly or through others, lose their
-    // results. A range that no formula reads costs no lock.
-    void values_set__(int r1, int c1, int r2, int c2) {
+    // results, volatile ones with them. Cells that no formula reads cost no
+    // lock; a new formula always runs the recalculation step, so that the
+    // volatile formulas of its workbook lose theirs too.
+    void values_set__(int r1, int c1, int r2, int c2, bool new_formula = false) {
         if (values_watched_) on_values_set__({{int32_t(sheet_id_), r1, c1, 1, 0, 0}, {int32_t(sheet_id_), r2, c2, 1, 0, 0}});
-        if (reach_.generation == formula::cell_tracker_t::generation() && !reach_.may_reach(r1, c1, r2, c2)) return;
-        drop_dependent_results__(r1, c1, r2, c2);
+        if (!new_formula && reach_.generation == formula::cell_tracker_t::generation() && !reach_.may_reach(r1, c1, r2, c2))
+            return;
+        drop_dependent_results__(r1, c1, r2, c2, new_formula);
     }
-    void drop_dependent_results__(int r1, int c1, int r2, int c2);
+    void drop_dependent_results__(int r1, int c1, int r2, int c2, bool new_formula);
 
     // Held while the column collection changes, and by look-ups that may run on
     // another thread than the writer's (recalculation).

@@ -90,7 +90,7 @@ bool Table::set_formula(int row, int col, std::string_view text) {
         return refuse(e.message());
     }
     inherit_row_col_style__(row, col);
-    values_set__(row, col, row, col);
+    values_set__(row, col, row, col, true);
     return true;
 }
 

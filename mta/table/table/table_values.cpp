@@ -154,9 +154,9 @@ void Table::clear_contents(const vex::range_t& given) {
     values_set__(r1, range.first.col, r2, range.last.col);
 }
 
-void Table::drop_dependent_results__(int r1, int c1, int r2, int c2) {
+void Table::drop_dependent_results__(int r1, int c1, int r2, int c2, bool new_formula) {
     const int32_t grid = int32_t(sheet_id_);
-    if (reach_.generation != formula::cell_tracker_t::generation()) {
+    if (!new_formula && reach_.generation != formula::cell_tracker_t::generation()) {
         reach_ = formula::get_cell_tracker().reach_of(grid);
         if (!reach_.may_reach(r1, c1, r2, c2)) return;
     }

@@ -297,6 +297,16 @@ TEST(table_formula_model, a_change_drops_the_results_that_read_it_through_a_chai
     EXPECT_TRUE(s2.holds_dropped_results());
     EXPECT_FALSE(o1.holds_dropped_results());
 
+    // A volatile formula reads no cell: a number no formula reads leaves its
+    // result, as a new formula does not.
+    ASSERT_TRUE(s1.set_formula(5, 1, "NOW()"));
+    s1.get_formula_cell(5, 1)->set_result(cached);
+    ASSERT_TRUE(s1.set_num(9, 9, 1));
+    EXPECT_TRUE(s1.get_formula_cell(5, 1)->has_result());
+    ASSERT_TRUE(s1.set_formula(9, 9, "1"));
+    EXPECT_TRUE(s1.get_formula_cell(5, 1)->result_dropped());
+    ASSERT_TRUE(s1.set_num(5, 1, 0));
+
     // Given again, the results leave nothing to recompute.
     s1.get_formula_cell(1, 2)->set_result(cached);
     EXPECT_FALSE(s1.holds_dropped_results());
