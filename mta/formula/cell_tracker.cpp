@@ -314,6 +314,7 @@ void cell_tracker_t::register_formula(formula_cell* cell) {
         throw std::invalid_argument("cell_tracker_t::add: invalid formula range: (" + corners(src));
     {
         std::lock_guard lock(mutex_);
+        changed__();
         for (const auto& ref : refs) state_->add(src, ref);
         if (cell->volatile_flag) state_->volatiles.add(src);
         auto& counted = state_->formulas[uint32_t(src.first.grid_id)];
@@ -338,6 +339,7 @@ void cell_tracker_t::unregister_formula(formula_cell* cell) {
     if (!on_one_grid(src))
         throw std::invalid_argument("cell_tracker_t::remove: invalid source range: src=(" + corners(src));
     std::lock_guard lock(mutex_);
+    changed__();
     state_->volatiles.remove(src);
     const auto found = state_->formulas.find(uint32_t(src.first.grid_id));
     if (found == state_->formulas.end()) return;
@@ -374,16 +376,19 @@ cell_tracker_t::compaction_hold_t::~compaction_hold_t() {
 
 void cell_tracker_t::add(const vex::range_t& formula_range, const vex::range_t& referenced) {
     std::lock_guard lock(mutex_);
+    changed__();
     state_->add(formula_range, referenced);
 }
 
 void cell_tracker_t::remove(const vex::range_t& referenced, const vex::range_t& formula_range) {
     std::lock_guard lock(mutex_);
+    changed__();
     state_->remove(referenced, formula_range);
 }
 
 void cell_tracker_t::add_volatile(const vex::range_t& formula_range) {
     std::lock_guard lock(mutex_);
+    changed__();
     state_->volatiles.add(formula_range);
 }
 
@@ -467,6 +472,7 @@ std::vector<vex::range_t> cell_tracker_t::order_range(const vex::range_t& range,
 
 void cell_tracker_t::purge_grid(int32_t grid_id) {
     std::lock_guard lock(mutex_);
+    changed__();
     state_->formulas.erase(uint32_t(grid_id));
     state_->dependencies.erase(uint32_t(grid_id));
     state_->volatiles.erase_if([&](const vex::range_t& r) { return r.first.grid_id == grid_id; });
@@ -477,6 +483,22 @@ void cell_tracker_t::purge_grid(int32_t grid_id) {
         });
         it = left ? std::next(it) : state_->dependencies.erase(it);
     }
+}
+
+cell_tracker_t::reach_t cell_tracker_t::reach_of(int32_t grid_id) const {
+    std::lock_guard lock(mutex_);
+    reach_t reach;
+    reach.generation = generation();
+    const auto found = state_->dependencies.find(uint32_t(grid_id));
+    if (found != state_->dependencies.end() && !found->second.tree.empty()) {
+        // Emptied entries stay in the tree until it is rebuilt: the box may be
+        // wider than the live reads, never narrower.
+        const auto& e = found->second.tree.extent();
+        reach.reads = true;
+        reach.box = {{grid_id, int32_t(e.start.d[0]), int32_t(e.start.d[1]), 1, 0, 0},
+                     {grid_id, int32_t(e.end.d[0]), int32_t(e.end.d[1]), 1, 0, 0}};
+    }
+    return reach;
 }
 
 void formula_cell_deleter::operator()(formula_cell* cell) const noexcept {

@@ -5,6 +5,7 @@
 
 #include "coord.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -69,6 +70,24 @@ public:
     // Drops everything recorded on a grid that goes away.
     void purge_grid(int32_t grid_id);
 
+    // Which cells of one grid formulas read: the box around every range the
+    // formulas read there (none when `reads` is clear). Valid while
+    // generation() stays the same, so a caller may keep it and look without
+    // the lock. Volatile formulas are left out: they read no cell.
+    struct reach_t {
+        uint64_t generation = ~uint64_t(0);
+        bool reads = false;
+        vex::range_t box{};
+        // False only when no formula reads any of the cells.
+        bool may_reach(int32_t r1, int32_t c1, int32_t r2, int32_t c2) const noexcept {
+            return reads && r1 <= box.last.row && box.first.row <= r2 && c1 <= box.last.col && box.first.col <= c2;
+        }
+    };
+    reach_t reach_of(int32_t grid_id) const;
+    // Moves on with every change of what any tracker records: one counter for
+    // all, so that a look needs no tracker at hand.
+    static uint64_t generation() noexcept { return generation_.load(std::memory_order_acquire); }
+
     // While held, forgetting formulas leaves the trees as they are, so that
     // formulas registered again in bulk (a shift moves them all) revive the
     // entries they left instead of rebuilding the trees and inserting anew.
@@ -88,8 +107,11 @@ private:
     struct state;
     std::vector<vex::range_t> order__(const std::vector<vex::range_t>& formulas, model_context& context) const;
 
+    static void changed__() noexcept { generation_.fetch_add(1, std::memory_order_release); }
+
     mutable std::mutex mutex_;
     std::unique_ptr<state> state_;
+    static inline std::atomic<uint64_t> generation_{0};
 };
 
 // Built on first use and never destroyed.

@@ -126,6 +126,15 @@ public:
     void set_result(formula_result_t value) { result_ = std::move(value); }
     // Marks the cell as not calculated.
     void clear_result() noexcept { result_.reset(); }
+    // A change to what the formula reads made its result stale: it is dropped,
+    // and until a new one comes the cell says so. False when it had none.
+    bool drop_result() noexcept {
+        if (!result_) return false;
+        result_.reset();
+        result_dropped_ = 1;
+        return true;
+    }
+    bool result_dropped() const noexcept { return result_dropped_ && !result_; }
 
     model_context* owner() const noexcept { return owner_; }
     // The sheet reader builds cells before the sheet's model takes them.
@@ -177,6 +186,7 @@ public:
 
 private:
     formula_cell_state state_ = formula_cell_state::created;
+    uint8_t result_dropped_ = 0;  // meaningful while there is no result
     cell_mutex_t mutex_;  // held for one evaluation
 };
 

@@ -197,6 +197,17 @@ void worktable_t::on_shift__(const mta::band_shift_t& shift) {
     if (extras_.sort_state && !mta::follow_shift(*extras_.sort_state, shift)) extras_.sort_state.reset();
 }
 
+void worktable_t::on_values_set__(const range_t& range) {
+    auto& literals = periphery_.error_literals;
+    if (literals.empty()) return;
+    auto it = literals.lower_bound({range.first.row, range.first.col});
+    while (it != literals.end() && it->first.first <= range.last.row) {
+        const int32_t col = it->first.second;
+        if (col >= range.first.col && col <= range.last.col) it = literals.erase(it);
+        else ++it;
+    }
+}
+
 bool worktable_t::after_loading__() {
     // The first record of an Id is the one a link names.
     std::unordered_map<std::string_view, const relationship_t*> by_id;

@@ -105,6 +105,8 @@ public:
     void on_table_removed__(std::string_view name) override;
     // Cell metadata indexes move with their cells.
     void on_shift__(const mta::band_shift_t& shift) override;
+    // A value set in a cell replaces the error literal read there.
+    void on_values_set__(const range_t& range) override;
 
     // ---- pictures ----
     // The new image id, or what the image manager answered (below 1, with its

@@ -288,8 +288,13 @@ void table_formula_model::recalc(const std::unordered_set<vex::range_t>& changed
     const std::vector<vex::range_t> list = get_cell_tracker().get_dirty_ranges(changed);
     if (list.empty()) return;
     if (!evaluate) {
-        for (const auto& r : list)
-            if (formula_cell* cell = impl_->cell_at(r)) cell->clear_result();
+        // A dropped result is remembered on its sheet, so that a save can ask
+        // readers to recompute.
+        for (const auto& r : list) {
+            Table* sheet = impl_->sheet_of(r.first.grid_id);
+            formula_cell* cell = sheet ? sheet->get_formula_cell(r.first.row, r.first.col) : nullptr;
+            if (cell && cell->drop_result()) sheet->note_dropped_result();
+        }
         return;
     }
     impl::evaluate(impl_->collect(list));

@@ -6,6 +6,7 @@
 #include "coord.h"
 #include "datetime.h"
 #include "sheet_limits.h"
+#include "mta/formula/cell_tracker.h"
 #include "mta/table/cell/cell.h"
 #include "mta/table/cell/cell_blocks.h"
 #include "mta/table/cell/richtext.h"
@@ -288,6 +289,11 @@ public:
     }
     // A cached result for a formula cell; "This cell does not contain a formula." otherwise.
     bool set_formula_result(int row, int col, const std::optional<cell_t::value_type>& value);
+    // The formula model dropped a formula's result that a change made stale.
+    void note_dropped_result() noexcept { dropped_results_ = true; }
+    // Some formula of the sheet lost its result that way and has none yet:
+    // readers of a saved copy must recompute.
+    bool holds_dropped_results() const;
     void remove_formulas(const vex::range_t& range);
     // One parsed row, stored in one pass; throws mta_error for an unknown kind,
     // keeping the cells stored before it.
@@ -312,6 +318,10 @@ public:
     virtual void on_table_removed__(std::string_view name);
     // After the cells of a band moved, for what a derived store keeps by cell.
     virtual void on_shift__(const band_shift_t&) {}
+    // After a setter gave the cells of a range new values (a style change is
+    // none), for what a derived store keeps by cell; told only once asked for.
+    virtual void on_values_set__(const vex::range_t&) {}
+    void watch_values() noexcept { values_watched_ = true; }
 
     // ---- cell values (table_values.cpp) ------------------------------------------------
     // A refused setter leaves its reason in the last message, returns false and
@@ -497,6 +507,18 @@ public:
 
 private:
     void row_span_style__(int r1, int r2, const style_settings_t& s);
+    // The cells of the range took new values: what is kept by cell hears of it,
+    // and the formulas that read them, directly or through others, lose their
+    // results, volatile ones with them. Cells that no formula reads cost no
+    // lock; a new formula always runs the recalculation step, so that the
+    // volatile formulas of its workbook lose theirs too.
+    void values_set__(int r1, int c1, int r2, int c2, bool new_formula = false) {
+        if (values_watched_) on_values_set__({{int32_t(sheet_id_), r1, c1, 1, 0, 0}, {int32_t(sheet_id_), r2, c2, 1, 0, 0}});
+        if (!new_formula && reach_.generation == formula::cell_tracker_t::generation() && !reach_.may_reach(r1, c1, r2, c2))
+            return;
+        drop_dependent_results__(r1, c1, r2, c2, new_formula);
+    }
+    void drop_dependent_results__(int r1, int c1, int r2, int c2, bool new_formula);
 
     // Held while the column collection changes, and by look-ups that may run on
     // another thread than the writer's (recalculation).
@@ -539,6 +561,9 @@ private:
     col_widths_t col_widths_;
     comment_store_t comments_{this};
     hyperlink_list_t hyperlinks_{this};
+    formula::cell_tracker_t::reach_t reach_;  // of this grid, while the tracker's generation holds
+    bool dropped_results_ = false;
+    bool values_watched_ = false;
 };
 
 } // namespace vex::mta

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <unordered_set>
 
 namespace vex::mta {
 
@@ -91,10 +90,7 @@ bool Table::set_formula(int row, int col, std::string_view text) {
         return refuse(e.message());
     }
     inherit_row_col_style__(row, col);
-    std::unordered_set<vex::range_t> ranges(8);
-    ranges.max_load_factor(1.0f);
-    ranges.insert(vex::range_t{{0, row, col, 1, 0, 0}, {0, row, col, 1, 0, 0}});
-    formula_model_->recalc(ranges, false);
+    values_set__(row, col, row, col, true);
     return true;
 }
 
@@ -114,7 +110,16 @@ bool Table::set_formula_result(int row, int col, const std::optional<cell_t::val
     formula::formula_cell* cell = get_formula_cell(row, col);
     if (!cell) return refuse("This cell does not contain a formula.");
     cell->set_result(value);
+    const int32_t grid = int32_t(sheet_id_);
+    if (values_watched_) on_values_set__({{grid, row, col, 1, 0, 0}, {grid, row, col, 1, 0, 0}});
     return true;
+}
+
+bool Table::holds_dropped_results() const {
+    if (!dropped_results_) return false;
+    bool found = false;
+    for_each_formula_cell([&](const formula::formula_cell* cell) { found = found || cell->result_dropped(); });
+    return found;
 }
 
 void Table::remove_formulas(const vex::range_t& range) {

@@ -1,3 +1,4 @@
+#include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/cell/string_pool.h"
 #include "mta/table/style/rc/cell_style_runs.h"
 #include "run_message.h"
@@ -35,6 +36,7 @@ bool Table::set_num(int row, int col, double value) {
     // then one block, not a block per cell.
     column->set_value(row, value);
     inherit_row_col_style__(row, col);
+    values_set__(row, col, row, col);
     return true;
 }
 
@@ -43,6 +45,7 @@ bool Table::set_boolean(int row, int col, bool value) {
     if (!column) return false;
     column->set_value(row, value);
     inherit_row_col_style__(row, col);
+    values_set__(row, col, row, col);
     return true;
 }
 
@@ -55,6 +58,7 @@ bool Table::set_error(int row, int col, error_value_enum value) {
     if (!column) return false;
     column->set_value(row, mtv_error_type{code});
     inherit_row_col_style__(row, col);
+    values_set__(row, col, row, col);
     return true;
 }
 
@@ -68,6 +72,7 @@ bool Table::set_text(int row, int col, std::string_view text, bool force) {
         column->set_value(row, mtv_string_type{index});
     }
     inherit_row_col_style__(row, col);
+    values_set__(row, col, row, col);
     return true;
 }
 
@@ -80,6 +85,7 @@ bool Table::set_richtext(int row, int col, richtext_t text, const uint16_t* styl
     column->set_value(row, mtv_string_type{index});
     inherit_row_col_style__(row, col);
     if (style) column->set_xf(row, *style);
+    values_set__(row, col, row, col);
     return true;
 }
 
@@ -95,6 +101,7 @@ bool Table::set_datetime(int row, int col, const vex::datetime_t& value, bool fo
     column.set_value(row, ticks_to_serial(value));
     column.set_xf(row, xf);
     inherit_row_col_style__(row, col);
+    values_set__(row, col, row, col);
     return true;
 }
 
@@ -144,6 +151,16 @@ void Table::clear_contents(const vex::range_t& given) {
     }
     tabledefs_.on_clear_contents(range);
     trim_columns();
+    values_set__(r1, range.first.col, r2, range.last.col);
+}
+
+void Table::drop_dependent_results__(int r1, int c1, int r2, int c2, bool new_formula) {
+    const int32_t grid = int32_t(sheet_id_);
+    if (!new_formula && reach_.generation != formula::cell_tracker_t::generation()) {
+        reach_ = formula::get_cell_tracker().reach_of(grid);
+        if (!reach_.may_reach(r1, c1, r2, c2)) return;
+    }
+    formula_model_->recalc({{{grid, r1, c1, 1, 0, 0}, {grid, r2, c2, 1, 0, 0}}}, false);
 }
 
 cell_t Table::get_cell(int row, int col) const {

@@ -520,8 +520,10 @@ void assign_for_worktable::read_value(const char* text, uint8_t kind, mta::triva
         const mta::error_value_enum code = get_err_type(text);
         cell.value = code;
         // A literal of a later application: kept to be written back.
-        if (mta::error_literal(int32_t(code)) != text)
+        if (mta::error_literal(int32_t(code)) != text) {
             table_.periphery().error_literals[{int32_t(cell_.row), int32_t(cell_.col)}] = text;
+            table_.watch_values();  // a value set in the cell replaces it
+        }
         return;
     }
     default:

@@ -204,9 +204,23 @@ void workbook_part_xml::write_calc_pr() {
     const uint32_t mode = book_->calc_mode();
     const bool r1c1 = !book_->is_a1_ref_mode();
     const auto& kept = book_->kept().calc_pr;
-    if ((mode == 0 || mode >= calc_mode_names.size()) && !r1c1 && kept.empty()) return;
+    // A formula written without the result an edit made stale: readers recompute.
+    const std::vector<worktable_t*> tables = book_->worktables();
+    const bool recompute =
+        std::any_of(tables.begin(), tables.end(), [](const worktable_t* t) { return t && t->holds_dropped_results(); });
+    if ((mode == 0 || mode >= calc_mode_names.size()) && !r1c1 && kept.empty() && !recompute) return;
+    constexpr std::string_view full_calc = "fullCalcOnLoad";
     w_->start_element("calcPr");
-    for (const auto& a : kept) write_read_attribute(*w_, a);
+    bool full_calc_written = false;
+    for (const auto& a : kept) {
+        if (recompute && a.first == full_calc) {
+            w_->write_attribute(full_calc, "1");
+            full_calc_written = true;
+        } else {
+            write_read_attribute(*w_, a);
+        }
+    }
+    if (recompute && !full_calc_written) w_->write_attribute(full_calc, "1");
     if (mode != 0 && mode < calc_mode_names.size()) w_->write_attribute("calcMode", enum_name_or_empty(calc_mode_names, mode));
     if (r1c1) w_->write_attribute("refMode", "R1C1");
     w_->end_empty_element();
