@@ -309,39 +309,3 @@ TEST(styles_part_xml, every_kind_of_style_saves_again_byte_for_byte) {
     EXPECT_EQ(xml_elements(find(second, "xl/styles.xml")), xml_elements(styles));
     EXPECT_EQ(find(second, "xl/worksheets/sheet1.xml"), find(first, "xl/worksheets/sheet1.xml"));
 }
-
-// A loaded border keeps the outline attribute it was given, also as 0, and
-// the start and end names of its left and right edges.
-TEST(styles_part_xml, borders_named_as_read) {
-    struct row_t {
-        std::string name;
-        uint16_t given;  // the flag bits the reader sets
-        std::string border;
-    };
-    using b_t = mta::border_t;
-    const std::vector<row_t> rows = {
-        {"nothing given", 0, R"(<border><left style="thin"/><right/><top/><bottom/><diagonal/></border>)"},
-        {"outline 0", b_t::outline_given_bit, R"(<border outline="0"><left style="thin"/><right/><top/><bottom/><diagonal/></border>)"},
-        {"outline 1", b_t::outline_given_bit | b_t::outline_bit,
-         R"(<border outline="1"><left style="thin"/><right/><top/><bottom/><diagonal/></border>)"},
-        {"start and end", b_t::start_end_bit, R"(<border><start style="thin"/><end/><top/><bottom/><diagonal/></border>)"},
-    };
-    for (const row_t& r : rows) {
-        styled_book b;
-        auto t = std::make_unique<mta::style_manager_t::impl>();
-        t->fonts = {mta::font_t{}};
-        t->fills = {mta::fill_t{}};
-        mta::border_t border;
-        border.set_edge(mta::border_side::left, 1, {});
-        border.flags |= r.given;
-        t->borders = {border};
-        t->cell_xfs = {mta::xf_t{}};
-        b.styles->assign_loaded_styles(std::move(t));
-        const std::string text = b.written();
-        const size_t from = text.find("<borders"), to = text.find("</borders>");
-        ASSERT_NE(to, std::string::npos) << r.name;
-        EXPECT_EQ(xml_elements(text.substr(from, to + 10 - from)),
-                  xml_elements(R"(<borders count="1">)" + r.border + "</borders>"))
-            << r.name;
-    }
-}

@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 #include <limits>
 #include <string>
 #include <utility>
@@ -204,45 +203,6 @@ TEST(worksheet_part_xml, page_setup_protection_views_and_breaks) {
         </worksheet>)"));
     EXPECT_NE(text.find(R"(zoomScale="150")"), std::string::npos) << text;
     EXPECT_NE(text.find(R"(<pane topLeftCell="B2" activePane="topLeft" state="split"/>)"), std::string::npos) << text;
-}
-
-// Margins a sheet was given are written at any values; a record still at a
-// loaded sheet's paper (the format's default) writes no paper of its own.
-TEST(worksheet_part_xml, margins_and_paper_as_the_sheet_had_them) {
-    const std::string usual = R"(<pageMargins left="0.7" right="0.7" top="0.75" bottom="0.75" header="0.3" footer="0.3"/>)";
-    struct row_t {
-        std::string name;
-        std::function<void(vex::worksheet_t&)> set;
-        std::string tail;  // after sheetData
-    };
-    const std::vector<row_t> rows = {
-        {"never given", [](vex::worksheet_t&) {}, ""},
-        {"given at the usual values", [](vex::worksheet_t& sh) { sh.settings().print.margins.written = true; }, usual},
-        {"set to the usual value", [](vex::worksheet_t& sh) { sh.set_top_margin(0.75); }, usual},
-        {"loaded without paper", [](vex::worksheet_t& sh) { sh.settings().print.page_setup = vex::page_setup_t::loaded(); },
-         ""},
-        {"loaded without paper, landscape",
-         [](vex::worksheet_t& sh) {
-             sh.settings().print.page_setup = vex::page_setup_t::loaded();
-             sh.set_page_orientation(1);
-         },
-         R"(<pageSetup paperSize="1" orientation="landscape"/>)"},
-        {"loaded without paper, A4",
-         [](vex::worksheet_t& sh) {
-             sh.settings().print.page_setup = vex::page_setup_t::loaded();
-             ASSERT_TRUE(sh.set_paper(9));
-         },
-         R"(<pageSetup paperSize="9"/>)"},
-        {"new, Letter", [](vex::worksheet_t& sh) { ASSERT_TRUE(sh.set_paper(1)); }, R"(<pageSetup paperSize="1"/>)"},
-    };
-    for (const row_t& r : rows) {
-        saved_sheet s;
-        r.set(*s.sheet);
-        const std::string text = find(s.save(), "xl/worksheets/sheet1.xml");
-        const size_t data = text.find("</sheetData>");
-        ASSERT_NE(data, std::string::npos) << r.name;
-        EXPECT_EQ(xml_elements(text.substr(data + 12)), xml_elements(r.tail + "</worksheet>")) << r.name;
-    }
 }
 
 TEST(worksheet_part_xml, stored_error_code_past_the_table_fails_the_save) {
