@@ -45,6 +45,12 @@ struct range_t {
     // cell range when they do not overlap.
     range_t& intersect(const range_t& other) noexcept;
 
+    // Whether the cell's row and column lie between the corners, in either order.
+    bool holds(const coord_t& c) const noexcept {
+        const range_t r = range_t(*this).order();
+        return c.row >= r.first.row && c.row <= r.last.row && c.col >= r.first.col && c.col <= r.last.col;
+    }
+
     // Over grid id, row and column of both corners; the flag bytes take no part.
     size_t hash() const noexcept;
 };

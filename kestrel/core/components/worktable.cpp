@@ -406,8 +406,9 @@ void worktable_t::name_columns__(mta::tabledef_t& table) {
             return taken.contains(fold) || (fold != own_fold && all_given.contains(fold));
         };
         std::string name = base;
-        for (int k = 2; clashes(utf8_fold_case(name)); ++k) name = base + std::to_string(k);
-        taken.insert(utf8_fold_case(name));
+        std::string fold = utf8_fold_case(name);
+        for (int k = 2; clashes(fold); ++k) fold = utf8_fold_case(name = base + std::to_string(k));
+        taken.insert(std::move(fold));
         columns.push_back(table.column_at(i));
         columns.back().name = std::move(name);
     }

@@ -152,14 +152,13 @@ constexpr size_t random_letters = 8;
 
 // A new file beside target, opened for writing: the kernel applies the umask
 // (nothing process-wide changes), and an existing target lends its mode. -1
-// when no such file can be made.
-int create_file_beside(const std::string& target, std::string& created) {
+// when no such file can be made. `most` is the longest name the folder takes.
+int create_file_beside(const std::string& target, size_t most, std::string& created) {
     static constexpr char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     const std::filesystem::path dir = directory_of(target);
     // A name the folder just takes leaves no room for the marks around it:
     // the temporary name keeps only its start.
     const size_t marks = 2 + random_letters;
-    const size_t most = longest_name_in(dir);
     const std::string name =
         utf8_prefix(std::filesystem::path(target).filename().string(), most > marks ? most - marks : 0);
     const std::string stem = (dir / ("." + name + ".")).string();
@@ -566,8 +565,8 @@ void excel_resolver::save(const char* path) {
     std::string temp;
     // A name longer than the folder takes would fail only at the rename, after the whole write.
     const size_t name_bytes = std::filesystem::path(target).filename().string().size();
-    const bool takes_name = name_bytes <= longest_name_in(directory_of(target));
-    const int fd = takes_name ? create_file_beside(target, temp) : -1;
+    const size_t most = longest_name_in(directory_of(target));
+    const int fd = name_bytes <= most ? create_file_beside(target, most, temp) : -1;
     if (fd < 0)
         throw archive_error("Can not create file: '" + given +
                             "'. Please check if the file has been opened or if the file name is illegal.");

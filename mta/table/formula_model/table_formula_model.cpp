@@ -40,11 +40,6 @@ bool same_tokens(const std::vector<token_t>& a, const std::vector<token_t>& b) {
     });
 }
 
-bool holds(vex::range_t range, const vex::coord_t& c) noexcept {
-    range.order();
-    return c.row >= range.first.row && c.row <= range.last.row && c.col >= range.first.col && c.col <= range.last.col;
-}
-
 std::string corners(const vex::range_t& r) {
     return std::to_string(r.first.row) + "," + std::to_string(r.first.col) + "," + std::to_string(r.last.row) + "," +
            std::to_string(r.last.col) + ")";
@@ -343,7 +338,7 @@ const formula_cell* table_formula_model::shared_master(uint32_t shared_index) co
     const formula_cell* master = impl_->table().get_formula_cell(at.row, at.col);
     if (!master) return nullptr;
     const formula_attributes_t& a = master->attributes();
-    return is_shared_master(a) && a.shared_index == shared_index && holds(a.ref, master->position()) ? master : nullptr;
+    return is_shared_master(a) && a.shared_index == shared_index && a.ref.holds(master->position()) ? master : nullptr;
 }
 
 void table_formula_model::stand_alone(formula_cell& cell, std::string text) {
@@ -408,7 +403,7 @@ std::optional<std::string> shared_shift_t::text_after__(const formula_cell& cell
 void shared_shift_t::settle() {
     for (const auto& [cell, from] : kept_) {
         const formula_cell* master = model_->shared_master(cell->attributes().shared_index);
-        const bool in_range = master && holds(master->attributes().ref, cell->position());
+        const bool in_range = master && master->attributes().ref.holds(cell->position());
         // Tokens equal to the master's, offsets and all, read as its text does:
         // the common case of a group that moved as one is settled without a parse.
         if (in_range && cell->expression().empty() && cell->parsed && master->parsed &&

@@ -208,8 +208,8 @@ void content_types_t::release_tree() noexcept {
 
 const char* content_types_t::get_content_type(const char* part_name) const {
     if (!root_ || !part_name) return nullptr;
-    const std::string name = ascii_lower(entry_path::to_slashes(part_name));
     if (const auto it = by_part_name_.find(ascii_lower(part_name)); it != by_part_name_.end()) return it->second;
+    const std::string name = ascii_lower(entry_path::to_slashes(part_name));
     const std::string_view ext = entry_path::extension(name);
     if (ext.empty()) return nullptr;
     const auto it = by_extension_.find(std::string(ext));

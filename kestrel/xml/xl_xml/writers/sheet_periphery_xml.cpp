@@ -75,7 +75,7 @@ void write_kept_element(xml::xml_stream_writer& w, const xml_node_t& root, const
 sheet_periphery_xml::sheet_periphery_xml(xml::xml_stream_writer& w, const worktable_t* table)
     : w_(w), table_(table), model_(table ? &table->periphery() : nullptr) {
     const xml_part_t* part = table ? table->get_part() : nullptr;
-    if (!part) return;
+    if (!part || model_->kept_sections.empty()) return;
     // The sheet's parts sit under its worktable part, and kept ones beside it.
     for (const xml_part_t* holder : {part, static_cast<const xml_part_t*>(part->get_parent())}) {
         if (!holder) continue;

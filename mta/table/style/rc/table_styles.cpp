@@ -82,17 +82,22 @@ void merge_into_records(style_manager_t& m, Store& store, int a, int b, const st
     });
 }
 
+// Style xf with `s` merged over it. The memo belongs to one `s`.
+uint16_t laid_over(style_manager_t& m, xf_memo_t& memo, uint16_t xf, const style_settings_t& s) {
+    return *memo.get(xf, 0, 0, [&] {
+        auto cur = m.get_style_settings(xf);
+        cur.merge(s);
+        return std::optional(m.intern_style(cur));
+    });
+}
+
 // Where a styled row crosses column c within rows r1..r2, a cell without a
 // style of its own showed its row's: it takes that with `s` laid over it.
 void take_crossing_styles(Table& table, style_manager_t& m, xf_memo_t& memo, int c, int r1, int r2,
                           const style_settings_t& s) {
     restyle_rows(table, c, r1, r2, [&](uint16_t row_xf, uint16_t own) -> std::optional<uint16_t> {
         if (row_xf == default_xf() || own != default_xf()) return std::nullopt;
-        return memo.get(row_xf, 0, 0, [&] {
-            auto cur = m.get_style_settings(row_xf);
-            cur.merge(s);
-            return std::optional(m.intern_style(cur));
-        });
+        return laid_over(m, memo, row_xf, s);
     });
 }
 
@@ -242,14 +247,7 @@ void Table::set_col_style(int c1, int c2, const style_settings_t& given) {
         auto& m = style_manager_of(*this);
         xf_memo_t memo;
         restyle_records(row_records_, get_sheet_limits().first_row, get_sheet_limits().first_row + int(row_count_) - 1,
-                        [&](uint16_t xf) {
-                            if (xf == default_xf()) return xf;
-                            return *memo.get(xf, 0, 0, [&] {
-                                auto cur = m.get_style_settings(xf);
-                                cur.merge(middle);
-                                return std::optional(m.intern_style(cur));
-                            });
-                        });
+                        [&](uint16_t xf) { return xf == default_xf() ? xf : laid_over(m, memo, xf, middle); });
         return col_span_style__(c1, c2, middle, false);
     }
     col_span_style__(c1, c1, s.for_first_col());
