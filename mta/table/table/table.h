@@ -322,6 +322,9 @@ public:
     // none), for what a derived store keeps by cell; told only once asked for.
     virtual void on_values_set__(const vex::range_t&) {}
     void watch_values() noexcept { values_watched_ = true; }
+    // A store that gave cells new values itself (a merge gathering its first
+    // value) tells the sheet, as a setter does.
+    void values_changed(int r1, int c1, int r2, int c2) { values_set__(r1, c1, r2, c2); }
 
     // ---- cell values (table_values.cpp) ------------------------------------------------
     // A refused setter leaves its reason in the last message, returns false and

@@ -60,11 +60,13 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const band_shift_t
             if (!cell->expression().empty())
                 text = formula::shift_formula_text(context, from, cell->expression(), grid, s, false);
             if (text) cell->set_expression(std::move(*text));
-            follow_formula_range__(model, *cell, to, own ? &s : nullptr);
             const bool moved = to != from;
-            if (!text && !moved && !std::any_of(cell->tokens.begin(), cell->tokens.end(), [&](const auto& t) {
+            // The tracker holds an array by its range: it leaves before the range moves.
+            const bool array = own && cell->attributes().type == 2;
+            if (!text && !moved && !array && !std::any_of(cell->tokens.begin(), cell->tokens.end(), [&](const auto& t) {
                     return formula::token_on_grid(t, grid);
                 })) {
+                follow_formula_range__(model, *cell, to, own ? &s : nullptr);
                 if (follower) groups.keep(*cell, from, false);
                 return;
             }
@@ -72,6 +74,7 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const band_shift_t
                 tracker.unregister_formula(cell);
                 cell->set_state(formula::formula_cell_state::created);
             }
+            follow_formula_range__(model, *cell, to, own ? &s : nullptr);
             const bool changed =
                 cell->parsed && formula::shift_formula_tokens(cell->tokens, from, to, grid, s, false);
             if (follower) groups.keep(*cell, from, moved || changed || text);
@@ -93,9 +96,7 @@ void Table::follow_formula_range__(formula::table_formula_model& model, formula:
         cell.set_attributes(a);
     }
     if (a.type != 1) return;
-    const vex::range_t r = vex::range_t(a.ref).order();
-    const bool inside = to.row >= r.first.row && to.row <= r.last.row && to.col >= r.first.col && to.col <= r.last.col;
-    if (inside) model.follow_shared_master(a.shared_index, cell.expression(), to);
+    if (a.ref.holds(to)) model.follow_shared_master(a.shared_index, cell.expression(), to);
     else formula::table_formula_model::stand_alone(cell, std::string(cell.expression()));
 }
 

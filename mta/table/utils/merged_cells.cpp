@@ -132,7 +132,8 @@ bool merged_cells_t::merge(const vex::range_t& given, bool keep_styles) {
 
     const int r1 = range.first.row, c1 = range.first.col, r2 = range.last.row, c2 = range.last.col;
     if (c1 > table_->columns().count()) return true;
-    gather_first_value__(range);
+    // The first cell's new value makes the results of the formulas reading it stale.
+    if (gather_first_value__(range)) table_->values_changed(r1, c1, r1, c1);
     if (c1 < c2) table_->clear_contents({{range.first.grid_id, r1, c1 + 1, 1, 0, 0}, {range.first.grid_id, r2, c2, 1, 0, 0}});
     if (r1 < r2) table_->clear_contents({{range.first.grid_id, r1 + 1, c1, 1, 0, 0}, {range.first.grid_id, r2, c1, 1, 0, 0}});
     if (!keep_styles) table_->set_range_style(range, style_settings_t{});
@@ -153,7 +154,7 @@ bool merged_cells_t::record_loaded(const vex::range_t& given) {
     return true;
 }
 
-void merged_cells_t::gather_first_value__(const vex::range_t& range) {
+bool merged_cells_t::gather_first_value__(const vex::range_t& range) {
     const int r1 = range.first.row, c1 = range.first.col, r2 = range.last.row;
     const int c2 = std::min(range.last.col, table_->columns().count());
     // The first value in reading order: the lowest row, then the leftmost column.
@@ -170,7 +171,7 @@ void merged_cells_t::gather_first_value__(const vex::range_t& range) {
             break;
         }
     }
-    if (best_row == 0 || (best_row == r1 && best_col == c1)) return;
+    if (best_row == 0 || (best_row == r1 && best_col == c1)) return false;
 
     Column& source = *table_->find_column(best_col);
     const size_t pos = static_cast<size_t>(best_row) - 1;
@@ -213,8 +214,9 @@ void merged_cells_t::gather_first_value__(const vex::range_t& range) {
         }
         break;
     default:
-        break;
+        return false;
     }
+    return true;
 }
 
 int merged_cells_t::unmerge(int row, int col) {

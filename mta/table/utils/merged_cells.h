@@ -92,7 +92,8 @@ private:
     // The unmerge guard, then the move.
     bool shift_if_allowed__(const band_shift_t& s);
     // Moves the top-left value of the range's cells into its first cell.
-    void gather_first_value__(const vex::range_t& range);
+    // Whether a value came to the first cell.
+    bool gather_first_value__(const vex::range_t& range);
 
     tree_t tree_;
     size_t live_ = 0;

@@ -147,6 +147,19 @@ TEST(stale_results, a_loaded_workbook_keeps_its_calculation_settings_beside_the_
     }
 }
 
+// A merge that brings a value to its first cell changes that cell as a setter does.
+TEST(stale_results, a_merge_gathering_a_value_drops_the_results_reading_its_first_cell) {
+    plover_document_t* doc = doc_create();
+    plover_worksheet_t* ws = wb_add_worksheet(doc_get_workbook(doc), "Sheet1");
+    ws_set_num(ws, 2, 1, 5);
+    ws_set_formula(ws, 1, 2, "A1+1");
+    ws_set_formula_num(ws, 1, 2, 1);
+    ASSERT_EQ(ws_merge(ws, 1, 1, 2, 1), 1) << run_msg();
+    EXPECT_EQ(ws_get_num(ws, 1, 1), 5);
+    EXPECT_NE(ws_cell_type(ws, 1, 2), CELLTYPE_NUMBER);
+    doc_release(doc);
+}
+
 // A1 read as #CALC!, a literal the model has no code for: #VALUE! set after
 // another value saves as #VALUE!.
 TEST(stale_results, a_value_set_forgets_the_error_literal_read_in_the_cell) {
