@@ -121,6 +121,23 @@ TEST(embedded_parts, part_names_and_extensions_match_in_any_letter_case) {
     }
 }
 
+// Two kept parts whose extensions differ in case alone: one Default would
+// serve both in any reader, so the second keeps its type by an Override.
+TEST(embedded_parts, extensions_alike_but_for_case_keep_each_type) {
+    const entries_t p = reader_test::sheet_package_with(
+        "<sheetData/><oleObjects><oleObject progId=\"Package\" r:id=\"rId7\"/>"
+        "<oleObject progId=\"Other\" r:id=\"rId8\"/></oleObjects>",
+        rel("rId7", std::string(od) + "oleObject", "../embeddings/oleObject1.bin") +
+            rel("rId8", std::string(od) + "package", "../embeddings/Other1.BIN"),
+        {{"xl/embeddings/oleObject1.bin", ole_bytes}, {"xl/embeddings/Other1.BIN", "other"}},
+        embedded_types[0] + override_of("xl/embeddings/Other1.BIN", "application/x-other"));
+    const copy_t c = load_save_reload(p);
+    ASSERT_EQ(c.message, "");
+    const std::string types = find(c.copy, "[Content_Types].xml");
+    EXPECT_EQ(types.find("Extension=\"BIN\""), std::string::npos) << types;
+    EXPECT_NE(types.find(override_of("xl/embeddings/Other1.BIN", "application/x-other")), std::string::npos) << types;
+}
+
 TEST(openpyxl_load, a_copy_with_embedded_parts) {
     scratch_dir dir;
     write_zip(dir / "out.xlsx", load_save_reload(embedding_package()).copy);

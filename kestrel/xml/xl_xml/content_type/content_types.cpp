@@ -220,9 +220,12 @@ bool content_types_t::add(std::string_view key, std::string_view content_type) {
     return content_type.ends_with("+xml") ? add_override(key, content_type) : add_default(key, content_type);
 }
 
+// Defaults are kept in ASCII lower case: readers take extensions alike but for
+// case for one, so two parts so named share one Default or one takes an Override.
 bool content_types_t::add_default(std::string_view extension, std::string_view content_type) {
-    if (extension == "rels" || extension == "xml") return false;
-    return defaults_.try_emplace(std::string(extension), content_type).second;
+    std::string key = ascii_lower(extension);
+    if (key == "rels" || key == "xml") return false;
+    return defaults_.try_emplace(std::move(key), content_type).second;
 }
 
 bool content_types_t::add_override(std::string_view part_name, std::string_view content_type) {
@@ -230,9 +233,10 @@ bool content_types_t::add_override(std::string_view part_name, std::string_view 
 }
 
 std::optional<std::string_view> content_types_t::default_type(std::string_view extension) const {
-    if (extension == "rels") return relationships_content_type;
-    if (extension == "xml") return xml_content_type;
-    const auto it = defaults_.find(extension);
+    const std::string key = ascii_lower(extension);
+    if (key == "rels") return relationships_content_type;
+    if (key == "xml") return xml_content_type;
+    const auto it = defaults_.find(key);
     if (it == defaults_.end()) return std::nullopt;
     return it->second;
 }
