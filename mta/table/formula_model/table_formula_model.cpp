@@ -84,9 +84,8 @@ struct table_formula_model::impl {
     Table* sheet_of(int32_t grid) const {
         Table& own = table();
         if (grid == own_grid()) return &own;
-        if (!own.registered()) return nullptr;
-        Table* other = find_table_by_grid_id(grid);
-        return other && other->workbook_number() == own.workbook_number() ? other : nullptr;
+        if (!own.registered() || grid < 1) return nullptr;
+        return get_table_registry().find_in_workbook(uint32_t(grid), own.workbook_number());
     }
 
     formula_cell* cell_at(const vex::range_t& r) const {
