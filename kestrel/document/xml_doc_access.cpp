@@ -7,10 +7,12 @@
 #include "kestrel/document/xml_document.h"
 #include "mta/table/utils/rtree_key.h"
 #include "text_utils.h"
+#include "unicode.h"
 
 #include <mdds/rtree.hpp>
 
 #include <algorithm>
+#include <climits>
 #include <new>
 
 namespace vex {
@@ -93,8 +95,49 @@ std::string xml_doc_access::get_sheet_name(unsigned grid_id) const {
     return {};
 }
 
-std::unordered_set<range_t> xml_doc_access::resolve_table_reference(const coord_t&, std::string_view, uint32_t,
-                                                                    std::string_view, std::string_view) const {
+// The cells a structured reference names: the table's rows that the items
+// pick (a plain column reference, or "#This Row", reads the data rows) across
+// the named columns, or all of them. None for an unknown table or column.
+std::unordered_set<range_t> xml_doc_access::resolve_table_reference(const coord_t&, std::string_view table_name,
+                                                                    uint32_t items, std::string_view first_column,
+                                                                    std::string_view second_column) const {
+    const workbook_t* book = workbook();
+    if (!book) return {};
+    for (const sheet_entry_t& s : book->sheets()) {
+        const worktable_t* sheet = worktable_of(s);
+        const mta::tabledef_t* table = sheet ? sheet->tabledefs().find(table_name) : nullptr;
+        if (!table) continue;
+        const range_t whole = table->range();
+        const int32_t headers = table->has_header() ? 1 : 0;
+        const int32_t data_first = whole.first.row + headers;
+        const int32_t data_last = whole.last.row - table->totals_row_shown();
+        int32_t first_row = INT32_MAX, last_row = INT32_MIN;
+        const auto take = [&](bool wanted, int32_t from, int32_t to) {
+            if (!wanted || from > to) return;
+            first_row = std::min(first_row, from);
+            last_row = std::max(last_row, to);
+        };
+        take(items & 16, whole.first.row, whole.last.row);
+        take(items & 1, whole.first.row, data_first - 1);
+        take(items & 6, data_first, data_last);
+        take(items & 8, data_last + 1, whole.last.row);
+        const auto column_of = [&](std::string_view name) {
+            const std::string folded = utf8_fold_case(name);
+            for (int i = 0; i < table->column_count(); ++i)
+                if (utf8_fold_case(table->column_name(i)) == folded) return whole.first.col + i;
+            return -1;
+        };
+        int32_t first_col = whole.first.col, last_col = whole.last.col;
+        if (!first_column.empty()) {
+            first_col = column_of(first_column);
+            last_col = second_column.empty() ? first_col : column_of(second_column);
+            if (first_col < 0 || last_col < 0) return {};
+            if (first_col > last_col) std::swap(first_col, last_col);
+        }
+        if (first_row > last_row) return {};
+        const int32_t grid = int32_t(sheet->sheet_id());
+        return {range_t{{grid, first_row, first_col, 1, 1, 1}, {grid, last_row, last_col, 1, 1, 1}}};
+    }
     return {};
 }
 

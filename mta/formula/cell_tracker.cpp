@@ -31,9 +31,15 @@ namespace {
 //
 // A formula entry keeps the ranges it was registered with: unregistering
 // removes exactly those, whatever an evaluation later found.
+//
+// A parked entry is a formula whose result is gone: its edges leave the
+// dependency index until it holds a result again, so that a change finds it
+// once, not at every later change below it (a column of running totals).
 struct formula_entry_t {
     vex::range_t range;
     std::vector<vex::range_t> references;
+    bool is_volatile = false;
+    bool parked = false;
 };
 
 // Ranges in insertion order, each once. A long set finds its members through
@@ -289,7 +295,56 @@ struct cell_tracker_t::state {
         if (found == dependencies.end()) return;
         const auto hits =
             found->second.tree.search(extent_of<dependency_tree_t>(r), dependency_tree_t::search_type::overlap);
-        for (const auto& set : hits) set.for_each([&](const vex::range_t& d) { add_unique(out, d); });
+        // A cell under thousands of ranges has thousands of dependents: each is
+        // told apart by hash, not by a scan of those found before it.
+        std::unordered_set<vex::range_t> seen(out.begin(), out.end());
+        for (const auto& set : hits)
+            set.for_each([&](const vex::range_t& d) {
+                if (seen.insert(d).second) out.push_back(d);
+            });
+    }
+
+    // The live entry filed at the formula range, if any.
+    formula_entry_t* entry_at(const vex::range_t& src) {
+        const auto found = formulas.find(uint32_t(src.first.grid_id));
+        if (found == formulas.end()) return nullptr;
+        auto hits = found->second.tree.search(extent_of(src), formula_tree_t::search_type::match);
+        for (auto& f : hits)
+            if (!is_dead(f)) return &f;
+        return nullptr;
+    }
+
+    void park(formula_entry_t& e, bool edges) {
+        if (edges)
+            for (const auto& ref : e.references) remove(ref, e.range);
+        if (e.is_volatile) volatiles.remove(e.range);
+        e.parked = true;
+    }
+
+    // Many formulas at once: their edges leave in one rebuild of each tree
+    // they reach, as finding each extent alone costs a descent through every
+    // range that holds it (a column of running totals nests them all).
+    void park_many(const std::vector<formula_entry_t*>& entries) {
+        std::unordered_set<vex::range_t> gone;
+        std::unordered_set<uint32_t> grids;
+        for (formula_entry_t* e : entries) {
+            park(*e, false);
+            gone.insert(e->range);
+            for (const auto& ref : e->references) for_each_grid(ref, [&](uint32_t g) { grids.insert(g); });
+        }
+        for (const uint32_t g : grids) {
+            const auto found = dependencies.find(g);
+            if (found == dependencies.end()) continue;
+            if (!found->second.rebuild(
+                    [&](member_set_t& set) { set.erase_if([&](const vex::range_t& r) { return gone.contains(r); }); }))
+                dependencies.erase(found);
+        }
+    }
+
+    void unpark(formula_entry_t& e) {
+        for (const auto& ref : e.references) add(e.range, ref);
+        if (e.is_volatile) volatiles.add(e.range);
+        e.parked = false;
     }
 
     std::vector<vex::range_t> query(const vex::range_t& r) const {
@@ -320,15 +375,18 @@ void cell_tracker_t::register_formula(formula_cell* cell) {
         auto& counted = state_->formulas[uint32_t(src.first.grid_id)];
         const auto extent = extent_of(src);
         auto hits = counted.tree.search(extent, formula_tree_t::search_type::match);
+        const bool is_volatile = cell->volatile_flag != 0;
         if (hits.begin() == hits.end()) {
-            counted.tree.insert(extent, formula_entry_t{src, refs});
+            counted.tree.insert(extent, formula_entry_t{src, refs, is_volatile});
             ++counted.live;
         } else if (formula_entry_t& entry = *hits.begin(); is_dead(entry)) {
-            entry = {src, refs};
+            entry = {src, refs, is_volatile};
             counted.revived();
         } else {
             // Two cells filed at one range: both sets of edges stay until it is forgotten.
+            if (entry.parked) state_->unpark(entry);
             for (const auto& ref : refs) add_unique(entry.references, ref);
+            entry.is_volatile = entry.is_volatile || is_volatile;
         }
     }
     cell->set_state(formula_cell_state::registered);
@@ -348,13 +406,52 @@ void cell_tracker_t::unregister_formula(formula_cell* cell) {
     auto hits = counted.tree.search(extent_of(src), formula_tree_t::search_type::match);
     for (auto& f : hits) {
         if (is_dead(f)) continue;
-        refs = std::move(f.references);
+        if (!f.parked) refs = std::move(f.references);
         f = {};
         f.range.first.flag0 = 0;
         counted.died();
     }
     for (const auto& ref : refs) state_->remove(ref, src);
     counted.compact_if_mostly_dead(state_->holds != 0);
+}
+
+void cell_tracker_t::park(const std::vector<vex::range_t>& formula_ranges) {
+    constexpr size_t one_by_one = 64;
+    std::lock_guard lock(mutex_);
+    std::vector<formula_entry_t*> entries;
+    for (const auto& src : formula_ranges)
+        if (formula_entry_t* e = on_one_grid(src) ? state_->entry_at(src) : nullptr; e && !e->parked)
+            entries.push_back(e);
+    if (entries.empty()) return;
+    changed__();
+    if (entries.size() < one_by_one || state_->holds != 0) {
+        for (formula_entry_t* e : entries) state_->park(*e, true);
+        return;
+    }
+    state_->park_many(entries);
+}
+
+void cell_tracker_t::unpark(const vex::range_t& formula_range) {
+    std::lock_guard lock(mutex_);
+    std::vector<vex::range_t> pending{formula_range};
+    bool any = false;
+    while (!pending.empty()) {
+        const vex::range_t src = pending.back();
+        pending.pop_back();
+        formula_entry_t* e = on_one_grid(src) ? state_->entry_at(src) : nullptr;
+        if (!e || !e->parked) continue;
+        any = true;
+        state_->unpark(*e);
+        // What it reads through parked formulas must reach it again.
+        for (const auto& ref : e->references)
+            for_each_grid(ref, [&](uint32_t g) {
+                const auto found = state_->formulas.find(g);
+                if (found == state_->formulas.end()) return;
+                for (const auto& f : found->second.tree.search(extent_of(ref), formula_tree_t::search_type::overlap))
+                    if (!is_dead(f) && f.parked) pending.push_back(f.range);
+            });
+    }
+    if (any) changed__();
 }
 
 cell_tracker_t::compaction_hold_t::compaction_hold_t(cell_tracker_t& tracker) : tracker_(tracker) {
@@ -416,9 +513,15 @@ std::vector<vex::range_t> cell_tracker_t::get_dirty_ranges(const std::unordered_
         for (const auto& d : dependents)
             if (found.insert(d).second) frontier.push_back(d);
     }
-    state_->volatiles.for_each([&](const vex::range_t& v) { add_unique(frontier, v); });
-    if (extra)
-        for (const auto& e : *extra) add_unique(frontier, e);
+    if (!state_->volatiles.empty() || (extra && !extra->empty())) {
+        std::unordered_set<vex::range_t> listed(frontier.begin(), frontier.end());
+        const auto list = [&](const vex::range_t& r) {
+            if (listed.insert(r).second) frontier.push_back(r);
+        };
+        state_->volatiles.for_each(list);
+        if (extra)
+            for (const auto& e : *extra) list(e);
+    }
 
     range_graph_t graph;
     while (!frontier.empty()) {
@@ -489,6 +592,7 @@ cell_tracker_t::reach_t cell_tracker_t::reach_of(int32_t grid_id) const {
     std::lock_guard lock(mutex_);
     reach_t reach;
     reach.generation = generation();
+    reach.volatiles = !state_->volatiles.empty();
     const auto found = state_->dependencies.find(uint32_t(grid_id));
     if (found != state_->dependencies.end() && !found->second.tree.empty()) {
         // Emptied entries stay in the tree until it is rebuilt: the box may be

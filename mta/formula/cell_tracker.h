@@ -54,6 +54,11 @@ public:
     void add(const vex::range_t& formula_range, const vex::range_t& referenced);
     void remove(const vex::range_t& referenced, const vex::range_t& formula_range);
     void add_volatile(const vex::range_t& formula_range);
+    // Formulas whose results are gone leave the dependency index: a change
+    // finds them no more until unpark(), which brings back the formula and the
+    // parked formulas it reads, so that a result kept downstream is found.
+    void park(const std::vector<vex::range_t>& formula_ranges);
+    void unpark(const vex::range_t& formula_range);
 
     // Formula ranges overlapping the range, which must lie on one grid.
     std::vector<vex::range_t> query(const vex::range_t& range) const;
@@ -73,14 +78,16 @@ public:
     // Which cells of one grid formulas read: the box around every range the
     // formulas read there (none when `reads` is clear). Valid while
     // generation() stays the same, so a caller may keep it and look without
-    // the lock. Volatile formulas are left out: they read no cell.
+    // the lock. A volatile formula holding a result reads every cell.
     struct reach_t {
         uint64_t generation = ~uint64_t(0);
         bool reads = false;
+        bool volatiles = false;
         vex::range_t box{};
         // False only when no formula reads any of the cells.
         bool may_reach(int32_t r1, int32_t c1, int32_t r2, int32_t c2) const noexcept {
-            return reads && r1 <= box.last.row && box.first.row <= r2 && c1 <= box.last.col && box.first.col <= c2;
+            return volatiles ||
+                   (reads && r1 <= box.last.row && box.first.row <= r2 && c1 <= box.last.col && box.first.col <= c2);
         }
     };
     reach_t reach_of(int32_t grid_id) const;

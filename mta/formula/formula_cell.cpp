@@ -1,6 +1,7 @@
 #include "mta/formula/formula_cell.h"
 
 #include "errors.h"
+#include "mta/formula/cell_tracker.h"
 #include "mta/formula/formula_interpreter.h"
 #include "mta/formula/model_context.h"
 #include "mta/table/table/table.h"
@@ -44,6 +45,12 @@ void formula_cell::set_result(const std::optional<cell_t::value_type>& value) {
                    [&](error_value_enum v) { result_ = formula_error(v); },
                },
                *value);
+    regained__();
+}
+
+void formula_cell::unpark__() {
+    parked_ = 0;
+    if (state_ == formula_cell_state::registered) get_cell_tracker().unpark(formula_range());
 }
 
 void formula_cell::take_value_of__(const vex::coord_t& c) {
@@ -83,6 +90,7 @@ void formula_cell::evaluate() {
     case operand_t::error_index: result_ = std::get<formula_error>(value); break;
     default: break;  // ranges, tables and matrices are no final value
     }
+    regained__();
 }
 
 const std::vector<token_t>& formula_cell::get_reference_tokens() {

@@ -123,7 +123,10 @@ public:
     // as an owned copy, an error value e as error code e + 1. An empty optional,
     // and a value that is no result (a formula cell), change nothing.
     void set_result(const std::optional<cell_t::value_type>& value);
-    void set_result(formula_result_t value) { result_ = std::move(value); }
+    void set_result(formula_result_t value) {
+        result_ = std::move(value);
+        regained__();
+    }
     // Marks the cell as not calculated.
     void clear_result() noexcept { result_.reset(); }
     // A change to what the formula reads made its result stale: it is dropped,
@@ -135,6 +138,9 @@ public:
         return true;
     }
     bool result_dropped() const noexcept { return result_dropped_ && !result_; }
+    // The tracker parked the formula when its result went: a result that comes
+    // back brings it back, so that the next change to what it reads finds it.
+    void mark_parked() noexcept { parked_ = 1; }
 
     model_context* owner() const noexcept { return owner_; }
     // The sheet reader builds cells before the sheet's model takes them.
@@ -162,6 +168,10 @@ private:
     // The value a cell of the workbook holds as the result; nothing for an empty
     // cell, a formula cell or a sheet that is gone.
     void take_value_of__(const vex::coord_t& cell);
+    void regained__() {
+        if (parked_ && result_) unpark__();
+    }
+    void unpark__();
 
     static const formula_attributes_t& default_attributes() noexcept {
         static const formula_attributes_t defaults;
@@ -187,6 +197,7 @@ public:
 private:
     formula_cell_state state_ = formula_cell_state::created;
     uint8_t result_dropped_ = 0;  // meaningful while there is no result
+    uint8_t parked_ = 0;
     cell_mutex_t mutex_;  // held for one evaluation
 };
 

@@ -18,6 +18,13 @@ namespace vex::mta::formula {
 namespace {
 
 constexpr uint32_t now_function_id = 321;
+// Functions whose result may change with any cell of the workbook, or with none.
+bool is_volatile_function(uint32_t id) noexcept {
+    static const uint32_t ids[] = {now_function_id, lookup_function_id("TODAY"), lookup_function_id("RAND"),
+                                   lookup_function_id("RANDBETWEEN"), lookup_function_id("INDIRECT"),
+                                   lookup_function_id("OFFSET")};
+    return std::find(std::begin(ids), std::end(ids), id) != std::end(ids);
+}
 const uint32_t true_function_id = lookup_function_id("TRUE");
 const uint32_t false_function_id = lookup_function_id("FALSE");
 // Deeper nesting, of parentheses, minus signs or names, gives an error value: no
@@ -319,7 +326,7 @@ struct formula_interpreter::impl {
     // TRUE and FALSE written without parentheses are the boolean constants.
     void function_call() {
         const uint32_t id = std::get<uint32_t>(current()->operand);
-        if (id == now_function_id) cell->volatile_flag = 1;
+        if (is_volatile_function(id)) cell->volatile_flag = 1;
         const bool call = cursor + 1 < end && flattened[cursor + 1]->opcode == op_open_paren;
         if (!call && (id == true_function_id || id == false_function_id)) {
             push(make(token_t(id == true_function_id)));
@@ -335,8 +342,13 @@ struct formula_interpreter::impl {
         throw_unsupported_combination();
     }
 
+    // A stored corner as the cell it designates from the formula's own cell.
+    vex::coord_t target_of(const vex::coord_t& c) const;
     void cell_reference();
     void table_reference();
+    // The walk's own: what a range or a structured reference reads, listed.
+    void range_reference();
+    void table_columns();
 
     void hand_over_references() {
         std::vector<token_t> list(references.begin(), references.end());
@@ -346,14 +358,34 @@ struct formula_interpreter::impl {
 
 // ---- references ------------------------------------------------------------------------
 
-void formula_interpreter::impl::cell_reference() {
-    const auto& c = std::get<vex::coord_t>(current()->operand);
+vex::coord_t formula_interpreter::impl::target_of(const vex::coord_t& c) const {
     const auto& origin = cell->position();
     const int32_t row = c.flag1 ? c.row : relative_target(origin.row, c.row, grid_rows);
     const int32_t col = c.flag2 ? c.col : relative_target(origin.col, c.col, grid_cols);
-    const vex::coord_t corner{c.grid_id, row, col, c.flag0, c.flag1, c.flag2};
+    return {c.grid_id, row, col, c.flag0, c.flag1, c.flag2};
+}
+
+void formula_interpreter::impl::cell_reference() {
+    const vex::coord_t corner = target_of(std::get<vex::coord_t>(current()->operand));
     references.emplace_back(vex::range_t{corner, corner});
     push(&references.back());
+}
+
+void formula_interpreter::impl::range_reference() {
+    const auto& r = std::get<vex::range_t>(current()->operand);
+    vex::coord_t first = target_of(r.first);
+    vex::coord_t last = target_of(r.last);
+    // Relative corners may wrap past each other: the range is the box they span.
+    if (first.row > last.row) std::swap(first.row, last.row);
+    if (first.col > last.col) std::swap(first.col, last.col);
+    references.emplace_back(vex::range_t{first, last});
+}
+
+void formula_interpreter::impl::table_columns() {
+    const auto& ref = std::get<structured_reference_t>(current()->operand);
+    for (const auto& r :
+         context->resolve_table_reference(cell->position(), ref.table, ref.items, ref.first_column, ref.second_column))
+        references.emplace_back(r);
 }
 
 void formula_interpreter::impl::table_reference() {
@@ -430,8 +462,12 @@ void formula_interpreter::get_reference_tokens() {
     for (const token_t* token : walk) {
         if (token->opcode == op_cell_ref)
             m.cell_reference();
+        else if (token->opcode == op_range_ref)
+            m.range_reference();
+        else if (token->opcode == op_table_ref)
+            m.table_columns();
         else if (token->opcode == op_function && !m.cell->volatile_flag &&
-                 std::get<uint32_t>(token->operand) == now_function_id)
+                 is_volatile_function(std::get<uint32_t>(token->operand)))
             m.cell->volatile_flag = 1;
         m.next();
     }

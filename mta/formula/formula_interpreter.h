@@ -22,8 +22,9 @@ public:
     // Throws formula_error (code 10 for an empty stack, code 3 for ":" on unfit
     // operands) and std::runtime_error for operations the engine does not compute.
     void evaluate();
-    // Lists every cell reference of the formula, names expanded, as a one-cell
-    // range in the cell's reference tokens; flags a formula calling NOW.
+    // Lists in the cell's reference tokens every cell, range and table column
+    // the formula reads, names expanded, each as the range it designates; flags
+    // a formula calling a volatile function (NOW, INDIRECT, OFFSET and the like).
     void get_reference_tokens();
 
     // Code of the last failure recorded: 3, 4, 10, 11 or 13; 0 before any.

@@ -279,3 +279,19 @@ TEST(threads, rich_texts_read_on_two_threads_stay_each_threads_own) {
     race(rounds(2000), [&](int) { EXPECT_STREQ(rt_plain_text(ws_get_richtext(s1, 1, 1)), "first"); },
          [&](int) { EXPECT_STREQ(rt_plain_text(ws_get_richtext(s2, 1, 1)), "second"); });
 }
+
+// A setter's recalculation follows the volatile formulas of every document in
+// the process; it must not read the sheets of one another thread releases.
+TEST(threads, recalculation_beside_a_document_being_released) {
+    book_t b;
+    plover_worksheet_t* ws = wb_add_worksheet(b.wb, "S1");
+    ASSERT_NE(ws, nullptr);
+    race(rounds(40000), [&](int n) { ws_set_formula(ws, 1 + n % 100, 1, "B1+1"); },
+         [](int) {
+             plover_document_t* doc = create_document();
+             plover_worksheet_t* other = wb_add_worksheet(doc_get_workbook(doc), nullptr);
+             ws_set_formula(other, 1, 1, "NOW()");
+             doc_release(doc);
+         });
+    EXPECT_STREQ(ws_get_formula_expr(ws, 100, 1), "B1+1");
+}

@@ -84,9 +84,8 @@ struct table_formula_model::impl {
     Table* sheet_of(int32_t grid) const {
         Table& own = table();
         if (grid == own_grid()) return &own;
-        if (!own.registered()) return nullptr;
-        Table* other = find_table_by_grid_id(grid);
-        return other && other->workbook_number() == own.workbook_number() ? other : nullptr;
+        if (!own.registered() || grid < 1) return nullptr;
+        return get_table_registry().find_in_workbook(uint32_t(grid), own.workbook_number());
     }
 
     formula_cell* cell_at(const vex::range_t& r) const {
@@ -126,14 +125,37 @@ struct table_formula_model::impl {
         track(cell);
     }
 
-    static void track(formula_cell* cell) {
-        if (!cell->parsed) return;
+    // A formula kept unparsed (an operator the parser lacks, as "&") still reads
+    // its references: they are tracked from the lenient reading, so that a
+    // change drops its result; its tokens stay empty, and it is never evaluated.
+    void track(formula_cell* cell) const {
+        if (!cell->parsed) {
+            track_unparsed(cell);
+            return;
+        }
         try {
             get_cell_tracker().register_formula(cell);
         } catch (const std::exception&) {
             // A range the tracker cannot hold: the formula stays, untracked.
             cell->parsed = 0;
         }
+    }
+
+    void track_unparsed(formula_cell* cell) const {
+        if (cell->expression().empty() || cell->state() == formula_cell_state::registered) return;
+        const message_keeper keep;
+        try {
+            formula_parser lenient(*context, cell->position(), cell->expression());
+            lenient.set_lenient();
+            lenient.set_quiet();
+            lenient.parse();
+            if (lenient.syntax_fault()) return;
+            cell->tokens = std::move(lenient.tokens());
+            get_cell_tracker().register_formula(cell);
+        } catch (const std::exception&) {
+            // Nothing to track: the formula stays as it was kept.
+        }
+        cell->tokens.clear();
     }
 };
 
@@ -199,7 +221,11 @@ void table_formula_model::track_moved(formula_cell* cell) {
         cell->tokens = std::move(tokens);
         cell->parsed = 1;
     }
-    impl::track(cell);
+    impl_->track(cell);
+}
+
+void table_formula_model::track_unparsed(formula_cell* cell) {
+    impl_->track_unparsed(cell);
 }
 
 void table_formula_model::import_formula(formula_cell* cell) {
@@ -242,11 +268,14 @@ void table_formula_model::parse_imported() {
             }
         } else {
             if (is_shared_master(a)) m.shared[a.shared_index] = {1, std::string(cell->expression()), cell->position()};
-            if (!try_parse(*m.context, cell->position(), cell->expression(), tokens)) return;
+            if (!try_parse(*m.context, cell->position(), cell->expression(), tokens)) {
+                m.track_unparsed(cell);
+                return;
+            }
         }
         cell->tokens = std::move(tokens);
         cell->parsed = 1;
-        impl::track(cell);
+        m.track(cell);
     };
     m.table().for_each_formula_cell([&](formula_cell* cell) { parse_one(cell, false); });
     m.table().for_each_formula_cell([&](formula_cell* cell) { parse_one(cell, true); });
@@ -284,12 +313,19 @@ void table_formula_model::recalc(const std::unordered_set<vex::range_t>& changed
     if (list.empty()) return;
     if (!evaluate) {
         // A dropped result is remembered on its sheet, so that a save can ask
-        // readers to recompute.
+        // readers to recompute. Formulas left without a result are parked: the
+        // next change need not find them again.
+        std::vector<vex::range_t> parked;
+        parked.reserve(list.size());
         for (const auto& r : list) {
             Table* sheet = impl_->sheet_of(r.first.grid_id);
             formula_cell* cell = sheet ? sheet->get_formula_cell(r.first.row, r.first.col) : nullptr;
-            if (cell && cell->drop_result()) sheet->note_dropped_result();
+            if (!cell) continue;
+            if (cell->drop_result()) sheet->note_dropped_result();
+            cell->mark_parked();
+            parked.push_back(r);
         }
+        get_cell_tracker().park(parked);
         return;
     }
     impl::evaluate(impl_->collect(list));

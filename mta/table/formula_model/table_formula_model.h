@@ -72,6 +72,9 @@ public:
     // into its top-left): its text is read again where it now stands and it is
     // tracked there, as a formula set there would be.
     void track_moved(formula_cell* cell);
+    // A cell kept unparsed is tracked from a lenient reading of its text, so
+    // that a change to what it reads drops its result; it stays unparsed.
+    void track_unparsed(formula_cell* cell);
     // The sheet reader's cell, filed as read: parse_imported() parses it once
     // the whole workbook is loaded and every sheet has its grid.
     void import_formula(formula_cell* cell);

@@ -96,6 +96,12 @@ Table* table_registry_t::find_by_grid_id(uint32_t grid_id) const {
     return it == tables_.end() ? nullptr : it->second.table;
 }
 
+Table* table_registry_t::find_in_workbook(uint32_t grid_id, uint32_t workbook) const {
+    std::shared_lock lock(mutex_);
+    const auto it = tables_.find(grid_id);
+    return it == tables_.end() || it->second.workbook != workbook ? nullptr : it->second.table;
+}
+
 style_manager_t* table_registry_t::workbook_styles(uint32_t workbook) const {
     std::shared_lock lock(mutex_);
     const auto it = workbooks_.find(workbook);

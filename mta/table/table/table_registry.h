@@ -68,6 +68,9 @@ public:
     void release_workbook(uint32_t workbook);
 
     Table* find_by_grid_id(uint32_t grid_id) const;
+    // Only a table of the given workbook: the workbook is compared under the
+    // lock, so another document's table being released is never read.
+    Table* find_in_workbook(uint32_t grid_id, uint32_t workbook) const;
     // The workbook's shared style manager: made with its first sheet, kept
     // after its last sheet goes; null before.
     style_manager_t* workbook_styles(uint32_t workbook) const;

@@ -70,7 +70,8 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const band_shift_t
                 if (follower) groups.keep(*cell, from, false);
                 return;
             }
-            if (cell->state() == formula::formula_cell_state::registered) {
+            const bool tracked = cell->state() == formula::formula_cell_state::registered;
+            if (tracked) {
                 tracker.unregister_formula(cell);
                 cell->set_state(formula::formula_cell_state::created);
             }
@@ -78,7 +79,7 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const band_shift_t
             const bool changed =
                 cell->parsed && formula::shift_formula_tokens(cell->tokens, from, to, grid, s, false);
             if (follower) groups.keep(*cell, from, moved || changed || text);
-            if (cell->parsed) rewritten.push_back(cell);
+            if (cell->parsed || tracked) rewritten.push_back(cell);
         });
     }
     return rewritten;
@@ -212,6 +213,11 @@ bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b
     else
         insert ? columns_.insert_cols(lo, hi, s.first, s.count) : columns_.delete_cols(lo, hi, s.first, s.count);
     for (formula::formula_cell* cell : rewritten) {
+        if (!cell->parsed) {
+            // Kept unparsed, tracked from its text as it now reads.
+            if (formula::model_context* owner = cell->owner()) owner->get_formula_model()->track_unparsed(cell);
+            continue;
+        }
         try {
             formula::get_cell_tracker().register_formula(cell);
         } catch (const std::exception&) {

@@ -253,8 +253,10 @@ TEST_F(interpreter_test, the_walk_lists_every_cell_reference) {
     define("stamp", {fn(321), op(100), op(101)});
     cell.tokens = {rel(1, 1), op(300), rel(1, 1), op(300), token_t(cells(1, 1, 2, 2)), op(300), name("stamp")};
     formula_interpreter(&cell).get_reference_tokens();
-    ASSERT_EQ(cell.reference_tokens.size(), 2u);
+    ASSERT_EQ(cell.reference_tokens.size(), 3u);
     EXPECT_EQ(std::get<range_t>(cell.reference_tokens[1].operand), cells(5, 3, 5, 3));
+    // The range token too, its relative corners taken from the formula's cell.
+    EXPECT_EQ(std::get<range_t>(cell.reference_tokens[2].operand), cells(5, 3, 6, 4));
     EXPECT_EQ(cell.volatile_flag, 1);
 }
 
