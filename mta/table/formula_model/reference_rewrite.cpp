@@ -116,27 +116,71 @@ bool token_on_grid(const token_t& token, int32_t grid) noexcept {
     return std::get<vex::range_t>(token.operand).first.grid_id == grid;
 }
 
-std::vector<text_reference_t> find_references(model_context& context, const vex::coord_t& origin,
-                                              std::string_view text) {
-    std::vector<text_reference_t> out;
-    if (text.empty()) return out;
-    std::vector<token_span_t> spans;
+namespace {
+
+// The tokens of a text read leniently, each with its span when asked; none for
+// a sheet without a reference mode the parser knows.
+std::vector<token_t> lenient_tokens(model_context& context, const vex::coord_t& origin, std::string_view text,
+                                    std::vector<token_span_t>* spans) {
+    if (text.empty()) return {};
     std::optional<formula_parser> built;
     try {
         built.emplace(context, origin, text);
     } catch (const general_error&) {
-        return out;  // a sheet without a reference mode the parser knows
+        return {};
     }
     formula_parser& parser = *built;
-    parser.record_spans(spans);
+    if (spans) parser.record_spans(*spans);
     parser.set_lenient();
     parser.parse();
-    const auto& tokens = parser.tokens();
+    return std::move(parser.tokens());
+}
+
+// A reference over several sheets reads each of them.
+bool reads_grid(const vex::range_t& r, int32_t grid) noexcept {
+    return std::min(r.first.grid_id, r.last.grid_id) <= grid && grid <= std::max(r.first.grid_id, r.last.grid_id);
+}
+
+} // namespace
+
+std::vector<text_reference_t> find_references(model_context& context, const vex::coord_t& origin,
+                                              std::string_view text) {
+    std::vector<text_reference_t> out;
+    std::vector<token_span_t> spans;
+    const std::vector<token_t> tokens = lenient_tokens(context, origin, text, &spans);
     for (size_t i = 0; i < tokens.size() && i < spans.size(); ++i) {
         if (!is_reference(tokens[i])) continue;
         out.push_back({spans[i].begin, spans[i].end, range_of(tokens[i], origin), tokens[i].opcode == op_cell_ref});
     }
     return out;
+}
+
+bool shift_changes_reading(model_context& context, const vex::coord_t& origin, const std::vector<token_t>* tokens,
+                           std::string_view text, int32_t grid, const band_shift_t& shift, bool absolute_only) {
+    if (!tokens) {
+        const std::vector<text_reference_t> refs = find_references(context, origin, text);
+        return std::any_of(refs.begin(), refs.end(), [&](const text_reference_t& ref) {
+            return reads_grid(ref.range, grid) && shift.changes_reading(ref.range, absolute_only);
+        });
+    }
+    return std::any_of(tokens->begin(), tokens->end(), [&](const token_t& t) {
+        if (!is_reference(t)) return false;
+        const vex::range_t r = range_of(t, origin);
+        return reads_grid(r, grid) && shift.changes_reading(r, absolute_only);
+    });
+}
+
+bool names_any_of(const std::vector<token_t>& tokens, const std::vector<named_expression_t>& names) {
+    return std::any_of(tokens.begin(), tokens.end(), [&](const token_t& t) {
+        return t.opcode == op_name &&
+               std::find(names.begin(), names.end(), std::get<named_expression_t>(t.operand)) != names.end();
+    });
+}
+
+bool reads_names(model_context& context, const vex::coord_t& origin, const std::vector<token_t>* tokens,
+                 std::string_view text, const std::vector<named_expression_t>& names) {
+    if (names.empty()) return false;
+    return tokens ? names_any_of(*tokens, names) : names_any_of(lenient_tokens(context, origin, text, nullptr), names);
 }
 
 std::optional<std::string> shift_formula_text(model_context& context, const vex::coord_t& origin,
@@ -207,13 +251,26 @@ std::string moved_formula_text(model_context& context, const vex::coord_t& from,
 
 std::optional<std::string> drop_grid_references(model_context& context, const vex::coord_t& origin,
                                                 std::string_view text, int32_t grid) {
+    // "Sheet1!#REF!", a reference whose cells went before their sheet: the
+    // qualifier goes with the sheet, as it does from every other reference.
+    const auto names_grid = [&](std::string_view prefix) {
+        const auto refs = find_references(context, origin, std::string(prefix) + "A1");
+        return refs.size() == 1 && refs.front().range.first.grid_id == grid;
+    };
     std::string out;
     size_t copied = 0;
-    for (const text_reference_t& ref : find_references(context, origin, text)) {
-        if (ref.range.first.grid_id != grid) continue;
-        out.append(text.substr(copied, ref.begin - copied));
+    std::vector<token_span_t> spans;
+    const std::vector<token_t> tokens = lenient_tokens(context, origin, text, &spans);
+    for (size_t i = 0; i < tokens.size() && i < spans.size(); ++i) {
+        const std::string_view span = text.substr(spans[i].begin, spans[i].end - spans[i].begin);
+        const std::string_view prefix = qualifier(span);
+        const bool gone = is_reference(tokens[i])
+                              ? range_of(tokens[i], origin).first.grid_id == grid
+                              : !prefix.empty() && span.substr(prefix.size()) == "#REF!" && names_grid(prefix);
+        if (!gone) continue;
+        out.append(text.substr(copied, spans[i].begin - copied));
         out += "#REF!";
-        copied = ref.end;
+        copied = spans[i].end;
     }
     if (copied == 0) return std::nullopt;
     out.append(text.substr(copied));

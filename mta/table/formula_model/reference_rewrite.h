@@ -51,6 +51,19 @@ bool shift_formula_tokens(std::vector<token_t>& tokens, const vex::coord_t& from
 std::string moved_formula_text(model_context& context, const vex::coord_t& from, const vex::coord_t& to,
                                std::string_view text);
 
+// Whether the shift of `grid` changes what a formula at `origin` reads there
+// (band_shift_t::changes_reading): by its tokens, or without them by the
+// references of its text.
+bool shift_changes_reading(model_context& context, const vex::coord_t& origin, const std::vector<token_t>* tokens,
+                           std::string_view text, int32_t grid, const band_shift_t& shift, bool absolute_only);
+
+// Whether the tokens name one of the defined names.
+bool names_any_of(const std::vector<token_t>& tokens, const std::vector<named_expression_t>& names);
+// Whether a formula names one of the defined names: by its tokens, or without
+// them by its text read leniently.
+bool reads_names(model_context& context, const vex::coord_t& origin, const std::vector<token_t>* tokens,
+                 std::string_view text, const std::vector<named_expression_t>& names);
+
 // The text with every reference into `grid`, its sheet qualifier included,
 // written #REF!, as that sheet is gone; none when no reference names it.
 std::optional<std::string> drop_grid_references(model_context& context, const vex::coord_t& origin,

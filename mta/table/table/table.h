@@ -29,6 +29,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace mdds {
@@ -492,12 +493,19 @@ private:
     // The last index along the axis that the insertion would move: cells, merged
     // ranges, tables, links and comments; 0 when none.
     int last_pushed__(const band_shift_t& s) const;
+    using stale_formulas_t = std::vector<std::pair<Table*, formula::formula_cell*>>;
     // The workbook's formula cells that move with the shift or name this sheet:
     // untracked, their texts and tokens rewritten; the parsed ones are returned
-    // to be tracked again once the cells have moved, and each sheet's shared
-    // groups are left in `shared` to be settled then.
+    // to be tracked again once the cells have moved, each sheet's shared
+    // groups are left in `shared` to be settled then, and those that will
+    // read other cells are added to `stale`.
     std::vector<formula::formula_cell*> rewrite_formulas__(const band_shift_t& s,
-                                                          std::vector<formula::shared_shift_t>& shared);
+                                                          std::vector<formula::shared_shift_t>& shared,
+                                                          stale_formulas_t& stale);
+    // The formulas an edit left reading other cells than their results came
+    // from, and those of the workbook reading the names, lose their results,
+    // and so do the formulas reading them.
+    void drop_stale_results__(stale_formulas_t stale, const std::vector<formula::named_expression_t>& names);
     // The range of an array or shared master whose cell goes to `to`, moved by
     // the shift when it is of the cell's own sheet (`s` not null).
     static void follow_formula_range__(formula::table_formula_model& model, formula::formula_cell& cell,
@@ -507,6 +515,9 @@ public:
     // sheets and the names that reference it get #REF! in its place, as
     // spreadsheet applications do.
     void drop_references_to_sheet();
+    // The defined name is going: the formulas reading it, directly or through
+    // other names, lose their results.
+    void drop_results_reading_name(const formula::named_expression_t& name);
 
 private:
     void row_span_style__(int r1, int r2, const style_settings_t& s);

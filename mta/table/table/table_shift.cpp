@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace vex::mta {
@@ -36,7 +38,8 @@ bool may_reference(const formula::formula_cell& cell, int32_t grid) {
 // tracked again after it. A shared group's followers are settled once the cells
 // have moved (`shared`, one per sheet).
 std::vector<formula::formula_cell*> Table::rewrite_formulas__(const band_shift_t& s,
-                                                             std::vector<formula::shared_shift_t>& shared) {
+                                                             std::vector<formula::shared_shift_t>& shared,
+                                                             stale_formulas_t& stale) {
     std::vector<formula::formula_cell*> rewritten;
     const int32_t grid = int32_t(sheet_id_);
     const std::vector<Table*> sheets = workbook_sheets__();
@@ -56,6 +59,9 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const band_shift_t
             }
             const bool follower = groups.follows(*cell);
             if (!own && !follower && !may_reference(*cell, grid)) return;
+            if (formula::shift_changes_reading(context, from, cell->parsed ? &cell->tokens : nullptr,
+                                               cell->expression(), grid, s, false))
+                stale.emplace_back(sheet, cell);
             std::optional<std::string> text;
             if (!cell->expression().empty())
                 text = formula::shift_formula_text(context, from, cell->expression(), grid, s, false);
@@ -105,17 +111,20 @@ void Table::drop_references_to_sheet() {
     if (!registered_) return;
     const int32_t grid = int32_t(sheet_id_);
     formula::cell_tracker_t& tracker = formula::get_cell_tracker();
+    stale_formulas_t stale;
     for (Table* sheet : get_table_registry().tables_of(workbook_)) {
         if (sheet == this) continue;
         formula::model_context& context = sheet->get_formula_model()->context();
         sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
-            if (!may_reference(*cell, grid)) return;
+            // "Sheet1!#REF!" names the sheet in its text alone.
+            if (!may_reference(*cell, grid) && cell->expression().find("!#REF!") == std::string_view::npos) return;
             std::optional<std::string> text;
             if (!cell->expression().empty())
                 text = formula::drop_grid_references(context, cell->position(), cell->expression(), grid);
             const bool tokens = std::any_of(cell->tokens.begin(), cell->tokens.end(),
                                             [&](const auto& t) { return formula::token_on_grid(t, grid); });
             if (!text && !tokens) return;
+            stale.emplace_back(sheet, cell);
             if (cell->state() == formula::formula_cell_state::registered) {
                 tracker.unregister_formula(cell);
                 cell->set_state(formula::formula_cell_state::created);
@@ -133,7 +142,36 @@ void Table::drop_references_to_sheet() {
             }
         });
     }
-    if (auto* names = get_defined_names()) names->on_sheet_going(*this);
+    auto* names = get_defined_names();
+    drop_stale_results__(stale, names ? names->on_sheet_going(*this) : std::vector<formula::named_expression_t>());
+}
+
+void Table::drop_results_reading_name(const formula::named_expression_t& name) {
+    std::vector<formula::named_expression_t> names{name};
+    if (auto* store = get_defined_names()) store->add_readers(names);
+    drop_stale_results__({}, names);
+}
+
+// Only the results go: the recalculation step, seeded with the stale formulas,
+// drops those of every formula reading them.
+void Table::drop_stale_results__(stale_formulas_t stale, const std::vector<formula::named_expression_t>& names) {
+    if (!names.empty()) {
+        for (Table* sheet : workbook_sheets__()) {
+            formula::model_context& context = sheet->get_formula_model()->context();
+            sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
+                if (formula::reads_names(context, cell->position(), cell->parsed ? &cell->tokens : nullptr,
+                                         cell->expression(), names))
+                    stale.emplace_back(sheet, cell);
+            });
+        }
+    }
+    if (stale.empty()) return;
+    std::unordered_set<vex::range_t> changed;
+    for (const auto& [sheet, cell] : stale) {
+        if (cell->drop_result()) sheet->note_dropped_result();
+        changed.insert(cell->formula_range());
+    }
+    formula_model_->recalc(changed, false);
 }
 
 int Table::last_pushed__(const band_shift_t& s) const {
@@ -207,7 +245,8 @@ bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b
     // The moved formulas come back to the ranges that others left.
     const formula::cell_tracker_t::compaction_hold_t hold(formula::get_cell_tracker());
     std::vector<formula::shared_shift_t> shared;
-    const std::vector<formula::formula_cell*> rewritten = rewrite_formulas__(s, shared);
+    stale_formulas_t stale;
+    const std::vector<formula::formula_cell*> rewritten = rewrite_formulas__(s, shared, stale);
     if (rows)
         insert ? columns_.insert_rows(lo, hi, s.first, s.count) : columns_.delete_rows(lo, hi, s.first, s.count);
     else
@@ -226,7 +265,8 @@ bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b
     }
     for (formula::shared_shift_t& groups : shared) groups.settle();
     merged_cells_.shift(s);
-    if (auto* names = get_defined_names()) names->on_shift(*this, s);
+    auto* names = get_defined_names();
+    drop_stale_results__(std::move(stale), names ? names->on_shift(*this, s) : std::vector<formula::named_expression_t>());
     tabledefs_.shift(s);
     if (whole) {
         outline_store_t& outline = rows ? row_outline_ : col_outline_;

@@ -127,6 +127,23 @@ struct band_shift_t {
         if (a1) return !in_block(r.first);
         return !(across(r.last) <= band_hi && along(r.last) <= last());
     }
+
+    // Whether a reference reads other cells after the shift, followed as
+    // follow_reference moves it: some of its cells deleted, the band cutting
+    // across it so that part of it moves and part stays, or (a defined name)
+    // a part that stays while its cells move. One that only moves, or grows
+    // around inserted empty cells, reads what it read.
+    bool changes_reading(vex::range_t r, bool absolute_only) const noexcept {
+        r.order();
+        if (across(r.last) < band_lo || across(r.first) > band_hi || along(r.last) < first) return false;
+        if (!in_band(r.first) || !in_band(r.last)) return true;
+        if (!insert && along(r.first) <= last()) return true;
+        if (!absolute_only) return false;
+        vex::range_t kept = r, moved = r;
+        if (!follow_reference(kept, true) || !follow(moved)) return true;
+        kept.order();
+        return kept != moved;
+    }
 };
 
 } // namespace vex::mta

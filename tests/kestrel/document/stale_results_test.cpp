@@ -5,6 +5,7 @@
 
 #include "plover.h"
 #include "tests/kestrel/document/package_support.h"
+#include "tests/kestrel/document/stale_results_support.h"
 #include "tests/kestrel/xml/xl_xml/assignment/reader_support.h"
 #include "tests/kestrel/xml/xl_xml/writers/clients_support.h"
 
@@ -19,8 +20,6 @@ using namespace package_test;
 namespace {
 
 using edit_t = std::function<void(plover_document_t*, plover_worksheet_t*)>;
-
-plover_worksheet_t* sheet(plover_document_t* doc, int index) { return wb_get_sheet(doc_get_workbook(doc), index); }
 
 // A1 1, B1 A1+1 (2), C1 B1*2 (4), D1 E1+1 (7), Sheet2!A1 Sheet1!C1+1 (5).
 plover_document_t* chain_book() {
@@ -46,22 +45,6 @@ std::string results(plover_document_t* doc) {
         out += ws_cell_type(ws, 1, col) == CELLTYPE_NUMBER ? std::to_string(int(ws_get_num(ws, 1, col))) : "-";
     }
     return out;
-}
-
-entries_t saved(plover_document_t* doc, const scratch_dir& dir) {
-    EXPECT_EQ(doc_save(doc, (dir / "out.xlsx").c_str()), 1) << run_msg();
-    return read_zip(dir / "out.xlsx");
-}
-
-std::string element(const std::string& xml, const std::string& start, const std::string& end) {
-    const size_t at = xml.find(start);
-    return at == std::string::npos ? "" : xml.substr(at, xml.find(end, at) + end.size() - at);
-}
-
-std::string calc_pr(const entries_t& copy) { return element(find(copy, "xl/workbook.xml"), "<calcPr", "/>"); }
-
-std::string cell_xml(const entries_t& copy, const std::string& ref) {
-    return element(find(copy, "xl/worksheets/sheet1.xml"), "<c r=\"" + ref + "\"", "</c>");
 }
 
 // The package loaded, edited and saved again.

@@ -166,15 +166,19 @@ void defined_name_store_t::on_delete_rows(Table& table, int col1, int col2, int 
     on_shift(table, band_shift_t::deleting(true, col1, col2, row1, row2, last_row_of(table)));
 }
 
-void defined_name_store_t::on_sheet_going(const Table& table) {
+std::vector<formula::named_expression_t> defined_name_store_t::on_sheet_going(const Table& table) {
     const int32_t grid = int32_t(table.sheet_id());
     formula::model_context& context = table.get_formula_model()->context();
     const vex::coord_t origin{grid, 1, 1, 0, 0, 0};
-    rewrite__([&](const std::string& text) { return formula::drop_grid_references(context, origin, text, grid); },
-              [&](std::vector<formula::token_t>& tokens) { formula::drop_grid_tokens(tokens, grid); });
+    std::vector<formula::named_expression_t> changed = rewrite__(
+        [&](const std::string& text) { return formula::drop_grid_references(context, origin, text, grid); },
+        [&](std::vector<formula::token_t>& tokens) { return formula::drop_grid_tokens(tokens, grid); });
+    add_readers(changed);
+    return changed;
 }
 
-void defined_name_store_t::rewrite__(const text_rewrite_t& text_of, const tokens_rewrite_t& tokens_of) {
+std::vector<formula::named_expression_t> defined_name_store_t::rewrite__(const text_rewrite_t& text_of,
+                                                                         const tokens_rewrite_t& tokens_of) {
     // Parsing looks names up in this store: the texts are rewritten unlocked.
     std::vector<std::string> texts;
     {
@@ -183,25 +187,52 @@ void defined_name_store_t::rewrite__(const text_rewrite_t& text_of, const tokens
     }
     std::vector<std::optional<std::string>> rewritten;
     for (const auto& text : texts) rewritten.push_back(text_of(text));
+    std::vector<formula::named_expression_t> changed;
     std::unique_lock lock(mutex_);
     for (size_t i = 0; i < names_.size(); ++i) {
         defined_name_entry_t& entry = names_[i]->entry;
-        tokens_of(entry.tokens);
-        if (i < rewritten.size() && rewritten[i] && entry.expression == texts[i])
+        bool now = tokens_of(entry.tokens);
+        if (i < rewritten.size() && rewritten[i] && entry.expression == texts[i]) {
             entry.expression = std::move(*rewritten[i]);
+            now = true;
+        }
+        if (now) changed.push_back({names_[i]->name, names_[i]->local_sheet_id});
+    }
+    return changed;
+}
+
+void defined_name_store_t::add_readers(std::vector<formula::named_expression_t>& names) const {
+    std::shared_lock lock(mutex_);
+    for (size_t known = 0; known != names.size();) {
+        known = names.size();
+        for (const auto& node : names_) {
+            formula::named_expression_t name{node->name, node->local_sheet_id};
+            if (std::find(names.begin(), names.end(), name) == names.end() &&
+                formula::names_any_of(node->entry.tokens, names))
+                names.push_back(std::move(name));
+        }
     }
 }
 
-void defined_name_store_t::on_shift(const Table& table, const band_shift_t& s) {
+std::vector<formula::named_expression_t> defined_name_store_t::on_shift(const Table& table, const band_shift_t& s) {
     const int32_t grid = int32_t(table.sheet_id());
     formula::model_context& context = table.get_formula_model()->context();
     // Texts are read at A1, where a relative part is its own row or column; the
     // tokens keep theirs, which a name never moves.
     const vex::coord_t origin{grid, 1, 1, 0, 0, 0};
+    std::vector<formula::named_expression_t> reading_others;
+    {
+        std::shared_lock lock(mutex_);
+        for (const auto& node : names_)
+            if (formula::shift_changes_reading(context, origin, &node->entry.tokens, {}, grid, s, true))
+                reading_others.push_back({node->name, node->local_sheet_id});
+    }
     rewrite__([&](const std::string& text) { return formula::shift_formula_text(context, origin, text, grid, s, true); },
               [&](std::vector<formula::token_t>& tokens) {
-                  formula::shift_formula_tokens(tokens, origin, origin, grid, s, true);
+                  return formula::shift_formula_tokens(tokens, origin, origin, grid, s, true);
               });
+    add_readers(reading_others);
+    return reading_others;
 }
 
 } // namespace vex::mta

@@ -111,10 +111,16 @@ public:
     // The move alone, for a shift whose guards have passed. A reference pushed
     // wholly past the table's edge, or whose cells are all deleted, becomes
     // #REF!; one reaching past the edge is cut. Tokens and texts both follow:
-    // a text changes only where a changed reference was written.
-    void on_shift(const Table& table, const band_shift_t& s);
-    // The table's sheet is going: references to it become #REF!.
-    void on_sheet_going(const Table& table);
+    // a text changes only where a changed reference was written. Returns the
+    // names that read other cells since (band_shift_t::changes_reading), with
+    // the names reading them.
+    std::vector<formula::named_expression_t> on_shift(const Table& table, const band_shift_t& s);
+    // The table's sheet is going: references to it become #REF!. Returns the
+    // names that changed, with the names reading them.
+    std::vector<formula::named_expression_t> on_sheet_going(const Table& table);
+    // The names, followed by every other name that reads one of them, directly
+    // or through others.
+    void add_readers(std::vector<formula::named_expression_t>& names) const;
 
 private:
     struct node_t {
@@ -125,9 +131,9 @@ private:
     };
 
     using text_rewrite_t = std::function<std::optional<std::string>(const std::string&)>;
-    using tokens_rewrite_t = std::function<void(std::vector<formula::token_t>&)>;
-    // Every name's text and tokens, rewritten.
-    void rewrite__(const text_rewrite_t& text_of, const tokens_rewrite_t& tokens_of);
+    using tokens_rewrite_t = std::function<bool(std::vector<formula::token_t>&)>;
+    // Every name's text and tokens, rewritten; the names whose text or tokens changed.
+    std::vector<formula::named_expression_t> rewrite__(const text_rewrite_t& text_of, const tokens_rewrite_t& tokens_of);
     void rebuild_index__();
     defined_name_entry_t* add__(const defined_name_key_t& key, std::string_view expression,
                                 std::vector<formula::token_t>&& tokens);

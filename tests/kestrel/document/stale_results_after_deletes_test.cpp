@@ -1,0 +1,86 @@
+// An edit that deletes cells a formula reads, cuts a range it reads, or takes
+// away a name or a sheet it reads drops the formula's result and its
+// dependents', and the save asks readers to recompute; formulas whose cells
+// only moved keep theirs.
+
+#include "plover.h"
+#include "tests/kestrel/document/stale_results_support.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+using namespace package_test;
+
+TEST(stale_results_after_deletes, a_formula_reading_what_an_edit_took_loses_its_result) {
+    // Sheet1 A1:A3 1, 2, 3, Sheet2!A3 1, Val Sheet1!$A$1, Rng Sheet1!$A$1:$A$3;
+    // J1 the formula (result 7), K1 J1+1 (8). Each edit gives where J1 goes.
+    const struct {
+        std::function<void(plover_workbook_t*, plover_worksheet_t*)> edit;
+        const char* at;
+    } edits[] = {
+        {[](auto*, auto* ws) { ws_delete_row(ws, 3, 3); }, "J1"},
+        {[](auto*, auto* ws) { ws_delete_col(ws, 1, 1); }, "I1"},
+        {[](auto*, auto* ws) { ws_shift_range_up(ws, 1, 1, 4, 1); }, "J1"},
+        {[](auto*, auto* ws) { ws_shift_range_left(ws, 2, 3, 2, 1); }, "J1"},
+        {[](auto*, auto* ws) { ws_insert_row(ws, 1, 1); }, "J2"},
+        {[](auto*, auto* ws) { ws_delete_row(ws, 5, 5); }, "J1"},
+        {[](auto* wb, auto*) { while (wb_defined_name_num(wb) > 0) wb_delete_defined_name(wb, 0); }, "J1"},
+        {[](auto* wb, auto*) { wb_delete_sheet(wb, 1); }, "J1"},
+    };
+    // k kept, d dropped, - not asked (a span of sheets is read by its last alone).
+    const std::pair<const char*, std::string> rows[] = {
+        {"A3*10", "ddddkkkk"}, {"SUM(A1:A3)", "ddddkkkk"}, {"SUM(A:A)", "ddddkdkk"}, {"Val*10", "kdkkkkdk"},
+        {"SUM(Rng)", "ddddkkdk"}, {"Sheet2!A3*10", "kkkkkkkd"}, {"SUM(Sheet1:Sheet2!A3)", "----kkkd"},
+        {"A3&\"x\"", "ddddkkkk"},
+    };
+    for (const auto& [formula, outcomes] : rows) {
+        std::string got;
+        for (size_t e = 0; e < outcomes.size(); ++e) {
+            if (outcomes[e] == '-') {
+                got += '-';
+                continue;
+            }
+            plover_document_t* doc = doc_create();
+            plover_workbook_t* wb = doc_get_workbook(doc);
+            plover_worksheet_t* ws = wb_add_worksheet(wb, "Sheet1");
+            ws_set_num(wb_add_worksheet(wb, "Sheet2"), 3, 1, 1);
+            for (int row = 1; row <= 3; ++row) ws_set_num(ws, row, 1, row);
+            wb_set_defined_name(wb, "Val", "Sheet1!$A$1", nullptr);
+            wb_set_defined_name(wb, "Rng", "Sheet1!$A$1:$A$3", nullptr);
+            ws_set_formula(ws, 1, 10, formula);
+            ws_set_formula(ws, 1, 11, "J1+1");
+            ASSERT_EQ(ws_set_formula_num(ws, 1, 10, 7) + ws_set_formula_num(ws, 1, 11, 8), 2) << run_msg();
+            edits[e].edit(wb, ws);
+            int row = 0, col = 0;
+            a1_to_row_col(edits[e].at, &row, &col);
+            const auto num = [&](int c) { return ws_cell_type(ws, row, c) == CELLTYPE_NUMBER ? ws_get_num(ws, row, c) : 0; };
+            scratch_dir dir;
+            const entries_t copy = saved(doc, dir);
+            const bool full = calc_pr(copy) == "<calcPr fullCalcOnLoad=\"1\"/>";
+            const bool kept = cell_xml(copy, edits[e].at).find("<v>7</v>") != std::string::npos;
+            got += num(col) == 7 && num(col + 1) == 8 && kept && !full ? 'k'
+                   : num(col) + num(col + 1) == 0 && !kept && full     ? 'd'
+                                                                       : '?';
+            doc_release(doc);
+        }
+        EXPECT_EQ(got, outcomes) << formula;
+    }
+}
+
+// "A!#REF!", whose cells went before their sheet, loses the sheet's name with it.
+TEST(stale_results_after_deletes, a_deleted_sheet_leaves_no_name_of_it_in_references_already_gone) {
+    plover_document_t* doc = doc_create();
+    plover_workbook_t* wb = doc_get_workbook(doc);
+    plover_worksheet_t* a = wb_add_worksheet(wb, "A");
+    ws_set_formula(wb_add_worksheet(wb, "B"), 1, 1, "A!A3*2");
+    wb_set_defined_name(wb, "Pt", "A!$A$3", nullptr);
+    ws_delete_row(a, 3, 3);
+    wb_delete_sheet(wb, 0);
+    EXPECT_EQ(std::string(ws_get_formula_expr(sheet(doc, 0), 1, 1)), "#REF!*2");
+    scratch_dir dir;
+    EXPECT_EQ(element(find(saved(doc, dir), "xl/workbook.xml"), "<definedNames>", "</definedNames>"),
+              "<definedNames><definedName name=\"Pt\">#REF!</definedName></definedNames>");
+    doc_release(doc);
+}
