@@ -208,6 +208,14 @@ void worktable_t::on_values_set__(const range_t& range) {
     }
 }
 
+void worktable_t::on_value_moved__(int from_row, int from_col, int row, int col) {
+    auto& literals = periphery_.error_literals;
+    const auto it = literals.find({from_row, from_col});
+    if (it == literals.end()) return;
+    literals.insert_or_assign({row, col}, std::move(it->second));
+    literals.erase(it);
+}
+
 bool worktable_t::after_loading__() {
     // The first record of an Id is the one a link names.
     std::unordered_map<std::string_view, const relationship_t*> by_id;

@@ -107,6 +107,8 @@ public:
     void on_shift__(const mta::band_shift_t& shift) override;
     // A value set in a cell replaces the error literal read there.
     void on_values_set__(const range_t& range) override;
+    // An error literal goes with its cell's value when a merge gathers it.
+    void on_value_moved__(int from_row, int from_col, int row, int col) override;
 
     // ---- pictures ----
     // The new image id, or what the image manager answered (below 1, with its

@@ -227,7 +227,9 @@ std::optional<token_t> formula_parser::impl::lenient_token_at__(size_t& i) {
 }
 
 // The range grows to cover the cell, compared on the sheet, not as stored
-// offsets; each row and column keeps the absolute flag it was written with.
+// offsets; each row and column keeps the absolute flag it was written with. A
+// cell level with the last corner becomes that corner, so that $A$1:A1 keeps
+// a relative second corner: filled down, it reads $A$1:A2.
 void formula_parser::impl::widen__(const vex::coord_t& cell) {
     vex::coord_t first, last;
     if (pending_->opcode == op_cell_ref) {
@@ -247,7 +249,7 @@ void formula_parser::impl::widen__(const vex::coord_t& cell) {
             low_line = line;
             low_abs = abs;
         }
-        if (at > high) {
+        if (at >= high) {
             high_line = line;
             high_abs = abs;
         }

@@ -322,10 +322,17 @@ public:
     // After a setter gave the cells of a range new values (a style change is
     // none), for what a derived store keeps by cell; told only once asked for.
     virtual void on_values_set__(const vex::range_t&) {}
+    // After a store moved a cell's value itself (a merge gathering its first
+    // value), for what a derived store keeps by cell; the new cell was told of
+    // as set already.
+    virtual void on_value_moved__(int /*from_row*/, int /*from_col*/, int /*row*/, int /*col*/) {}
     void watch_values() noexcept { values_watched_ = true; }
-    // A store that gave cells new values itself (a merge gathering its first
-    // value) tells the sheet, as a setter does.
-    void values_changed(int r1, int c1, int r2, int c2) { values_set__(r1, c1, r2, c2); }
+    // A store that moved a value itself tells the sheet: the new cell took it
+    // as from a setter, and what is kept by cell follows it.
+    void value_moved(int from_row, int from_col, int row, int col) {
+        values_set__(row, col, row, col);
+        if (values_watched_) on_value_moved__(from_row, from_col, row, col);
+    }
 
     // ---- cell values (table_values.cpp) ------------------------------------------------
     // A refused setter leaves its reason in the last message, returns false and

@@ -128,12 +128,13 @@ bool merged_cells_t::merge(const vex::range_t& given, bool keep_styles) {
     // Compared by position only: a one-cell range is never stored.
     if (range.first.row == range.last.row && range.first.col == range.last.col) return true;
     if (!table_->tabledefs().is_free_of_tables(range)) return refuse("Merge cell range includes table.");
+    if (meets_wide_array__(range)) return refuse("Merge cell range includes an array formula of several cells.");
     if (!add__(range)) return false;
 
     const int r1 = range.first.row, c1 = range.first.col, r2 = range.last.row, c2 = range.last.col;
     if (c1 > table_->columns().count()) return true;
     // The first cell's new value makes the results of the formulas reading it stale.
-    if (gather_first_value__(range)) table_->values_changed(r1, c1, r1, c1);
+    if (const auto from = gather_first_value__(range)) table_->value_moved(from->first, from->second, r1, c1);
     if (c1 < c2) table_->clear_contents({{range.first.grid_id, r1, c1 + 1, 1, 0, 0}, {range.first.grid_id, r2, c2, 1, 0, 0}});
     if (r1 < r2) table_->clear_contents({{range.first.grid_id, r1 + 1, c1, 1, 0, 0}, {range.first.grid_id, r2, c1, 1, 0, 0}});
     if (!keep_styles) table_->set_range_style(range, style_settings_t{});
@@ -154,7 +155,31 @@ bool merged_cells_t::record_loaded(const vex::range_t& given) {
     return true;
 }
 
-bool merged_cells_t::gather_first_value__(const vex::range_t& range) {
+// An array formula over several cells shows its values in all of them: a
+// merge would hide some and gather none. Its first cell lies up and left of
+// every other, so only the columns and rows up to the range's last are looked at.
+bool merged_cells_t::meets_wide_array__(const vex::range_t& range) const {
+    const int c2 = std::min(range.last.col, table_->columns().count());
+    for (int c = 1; c <= c2; ++c) {
+        const Column* column = table_->find_column(c);
+        if (!column) continue;
+        for (const auto& block : column->cells()) {
+            if (block.position >= static_cast<size_t>(range.last.row)) break;
+            if (block.type != element_type_formula) continue;
+            const size_t rows = std::min(block.size, static_cast<size_t>(range.last.row) - block.position);
+            for (size_t i = 0; i < rows; ++i) {
+                const formula::formula_attributes_t& a = formula_block::at(*block.data, i)->attributes();
+                if (a.type != 2 || a.ref.first.row == 0) continue;
+                if (a.ref.first.row == a.ref.last.row && a.ref.first.col == a.ref.last.col) continue;
+                vex::range_t common = a.ref;
+                if (common.order().intersect(range).first.row != 0) return true;
+            }
+        }
+    }
+    return false;
+}
+
+std::optional<std::pair<int, int>> merged_cells_t::gather_first_value__(const vex::range_t& range) {
     const int r1 = range.first.row, c1 = range.first.col, r2 = range.last.row;
     const int c2 = std::min(range.last.col, table_->columns().count());
     // The first value in reading order: the lowest row, then the leftmost column.
@@ -171,7 +196,7 @@ bool merged_cells_t::gather_first_value__(const vex::range_t& range) {
             break;
         }
     }
-    if (best_row == 0 || (best_row == r1 && best_col == c1)) return false;
+    if (best_row == 0 || (best_row == r1 && best_col == c1)) return std::nullopt;
 
     Column& source = *table_->find_column(best_col);
     const size_t pos = static_cast<size_t>(best_row) - 1;
@@ -209,14 +234,20 @@ bool merged_cells_t::gather_first_value__(const vex::range_t& range) {
             at.row = r1;
             at.col = c1;
             cell->set_position(at);
+            // A one-cell array formula covers the cell it stands in.
+            if (formula::formula_attributes_t a = cell->attributes(); a.type == 2 && a.ref.first.row != 0) {
+                a.ref.first.row = a.ref.last.row = r1;
+                a.ref.first.col = a.ref.last.col = c1;
+                cell->set_attributes(a);
+            }
             copy(cell);
             model->track_moved(cell);
         }
         break;
     default:
-        return false;
+        return std::nullopt;
     }
-    return true;
+    return std::pair{best_row, best_col};
 }
 
 int merged_cells_t::unmerge(int row, int col) {

@@ -15,6 +15,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace vex::mta {
@@ -91,9 +93,11 @@ private:
     static box_t moved_area(const band_shift_t& s);
     // The unmerge guard, then the move.
     bool shift_if_allowed__(const band_shift_t& s);
-    // Moves the top-left value of the range's cells into its first cell.
-    // Whether a value came to the first cell.
-    bool gather_first_value__(const vex::range_t& range);
+    // Whether an array formula of several cells has a cell in the range.
+    bool meets_wide_array__(const vex::range_t& range) const;
+    // Moves the top-left value of the range's cells into its first cell: where
+    // that value came from, none when nothing moved.
+    std::optional<std::pair<int, int>> gather_first_value__(const vex::range_t& range);
 
     tree_t tree_;
     size_t live_ = 0;

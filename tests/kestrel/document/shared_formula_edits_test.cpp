@@ -65,11 +65,27 @@ entries_t package(bool shared) {
     return round_trip_test::package_of(c);
 }
 
+// Running totals over A1:A9 as applications save them: down B1:B8 and H3:H6
+// from SUM($A$1:A1), right along E1:G1 from the same text and E2:G2 from SUM($C1:C2).
+entries_t running_totals(bool shared) {
+    cells_t data;
+    for (int r = 1; r <= 9; ++r) data[{r, 1}] = "<v>" + std::to_string(r) + "</v>";
+    for (int r : {1, 2}) data[{r, 3}] = "<v>" + std::to_string(10 * r) + "</v>";
+    const auto total = [](const char* first, int r, int c) { return std::string("SUM(") + first + ":" + a1(r, c) + ")"; };
+    group(data, shared, "0", 1, 2, 8, 2, [&](int r, int) { return total("$A$1", r, 1); });
+    group(data, shared, "1", 3, 8, 6, 8, [&](int r, int) { return total("$A$1", r - 2, 1); });
+    group(data, shared, "2", 1, 5, 1, 7, [&](int, int c) { return total("$A$1", 1, c - 4); });
+    group(data, shared, "3", 2, 5, 2, 7, [&](int, int c) { return total("$C1", 2, c - 2); });
+    round_trip_test::crafted_t c;
+    c.sheets = {{sheet_data(data), ""}, {"<sheetData/>", ""}};
+    return round_trip_test::package_of(c);
+}
+
 std::string formulas_of(plover_workbook_t* wb) {
     std::string out;
     for (int sheet : {0, 1})
         for (int r = 1; r <= 10; ++r)
-            for (int c = 1; c <= 8; ++c)
+            for (int c = 1; c <= 12; ++c)
                 if (plover_worksheet_t* ws = wb_get_sheet(wb, sheet); ws_contains_formula(ws, r, c))
                     out += std::to_string(sheet + 1) + "!" + a1(r, c) + "=" + ws_get_formula_expr(ws, r, c) + " ";
     return out;
@@ -129,6 +145,7 @@ TEST(shared_formula_edits, groups_read_and_save_as_written_out_through_shifts_an
     const struct {
         const char* name;
         edit_t edit;
+        entries_t (*package)(bool shared) = ::package;
     } cases[] = {
         {"row inserted in the group", [](plover_worksheet_t* ws) { return ws_insert_row(ws, 2, 1); }},
         {"rows deleted in the group", [](plover_worksheet_t* ws) { return ws_delete_row(ws, 2, 3); }},
@@ -141,11 +158,19 @@ TEST(shared_formula_edits, groups_read_and_save_as_written_out_through_shifts_an
          [](plover_worksheet_t* ws) { return ws_set_num(ws, 1, 2, 5) && ws_shift_range_down(ws, 2, 2, 1, 1); }},
         {"merge over the first cell", [](plover_worksheet_t* ws) { return ws_merge(ws, 1, 1, 1, 2); }},
         {"merge over a follower", [](plover_worksheet_t* ws) { return ws_merge(ws, 2, 1, 2, 2); }},
+        {"running totals down in column B", [](plover_worksheet_t* ws) { return ws_shift_range_down(ws, 2, 2, 4, 1); },
+         running_totals},
+        {"row inserted in running totals", [](plover_worksheet_t* ws) { return ws_insert_row(ws, 4, 1); }, running_totals},
+        {"columns inserted in running totals", [](plover_worksheet_t* ws) { return ws_insert_col(ws, 5, 3); },
+         running_totals},
+        {"first column of running totals deleted", [](plover_worksheet_t* ws) { return ws_delete_col(ws, 1, 1); },
+         running_totals},
+        {"first row of running totals deleted", [](plover_worksheet_t* ws) { return ws_delete_row(ws, 1, 1); },
+         running_totals},
     };
-    const entries_t shared = package(true), full = package(false);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const edited_t got = edit_and_reload(shared, c.edit), want = edit_and_reload(full, c.edit);
+        const edited_t got = edit_and_reload(c.package(true), c.edit), want = edit_and_reload(c.package(false), c.edit);
         EXPECT_EQ(got.after, want.after);
         EXPECT_EQ(got.reloaded, want.reloaded);
         for (const char* sheet : {"xl/worksheets/sheet1.xml", "xl/worksheets/sheet2.xml"})

@@ -162,6 +162,36 @@ TEST(stale_results, a_value_set_forgets_the_error_literal_read_in_the_cell) {
     for (const auto& r : rows) EXPECT_EQ(cell_xml(edited_copy(package, r.edit), "A1"), r.saved) << r.name;
 }
 
+// B1 a one-cell array formula, B2 #CALC!, A3:A4 an array formula of two
+// cells: a merge gathers the first two whole into its first cell, and refuses
+// to cut the third.
+TEST(stale_results, merges_gather_one_cell_arrays_and_error_literals_whole) {
+    const struct {
+        int row;
+        const char* message;
+        const char* cell;
+        const char* saved;
+    } rows[] = {
+        {1, "", "A1", "<c r=\"A1\"><f t=\"array\" ref=\"A1:A1\">SUM(C1:C2)</f><v>3</v></c>"},
+        {2, "", "A2", "<c r=\"A2\" t=\"e\"><v>#CALC!</v></c>"},
+        {4, "Merge cell range includes an array formula of several cells.", "A3",
+         "<c r=\"A3\"><f t=\"array\" ref=\"A3:A4\">C1:C2</f><v>1</v></c>"},
+    };
+    const entries_t package = reader_test::sheet_package(
+        "<sheetData><row r=\"1\"><c r=\"B1\"><f t=\"array\" ref=\"B1\">SUM(C1:C2)</f><v>3</v></c>"
+        "<c r=\"C1\"><v>1</v></c></row><row r=\"2\"><c r=\"B2\" t=\"e\"><v>#CALC!</v></c><c r=\"C2\"><v>2</v></c></row>"
+        "<row r=\"3\"><c r=\"A3\"><f t=\"array\" ref=\"A3:A4\">C1:C2</f><v>1</v></c></row>"
+        "<row r=\"4\"><c r=\"A4\"><v>2</v></c></row></sheetData>");
+    for (const auto& r : rows) {
+        std::string message;
+        const entries_t copy = edited_copy(package, [&](auto*, auto* ws) {
+            message = ws_merge(ws, r.row, 1, r.row, 2) ? "" : run_msg();
+        });
+        EXPECT_EQ(message, r.message) << r.cell;
+        EXPECT_EQ(cell_xml(copy, r.cell), r.saved);
+    }
+}
+
 TEST(real_clients_stale_results, libreoffice_recomputes_the_results_a_change_made_stale) {
     scratch_dir dir;
     plover_document_t* doc = chain_book();
