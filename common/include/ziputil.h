@@ -118,6 +118,7 @@ private:
         bool compressed_size_in_zip64;
         std::uint64_t compressed_size;
         std::uint64_t data_end = 0;  // past the entry's data in the file; 0 when it cannot be opened
+        bool past_end = false;       // its held size runs past the end of the file
         bool uncompressed_size_in_zip64 = false;
         bool offset_in_zip64 = false;
         std::uint64_t zip64_offset = 0;  // of the local header, when offset_in_zip64
@@ -161,6 +162,7 @@ private:
     void open_entry__(std::string_view name);
     void leave_entry__() noexcept;
     std::size_t fill__(char* out, std::size_t room);
+    int read_held__(void* out, unsigned room);
     int inflate_into__(unsigned char* out, unsigned room);
     void start_reading_ahead__();
     void stop_reading_ahead__() noexcept;
@@ -194,6 +196,9 @@ private:
     // The entry open for reading: bytes still due and the checksum so far. The
     // checks are made here because minizip ignores sizes held in zip64 fields.
     std::uint64_t remaining_ = 0;
+    // Held bytes not yet taken: minizip reads on past a held size that only a
+    // zip64 field gives.
+    std::uint64_t held_left_ = 0;
     std::uint32_t expected_crc_ = 0;
     std::uint32_t crc_ = 0;
     bool pad_reads_ = false;

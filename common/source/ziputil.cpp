@@ -413,6 +413,12 @@ void zip_archive::refuse_overlaps__() {
         unzCloseCurrentFile(reader_);
         view_ = {};
         const std::uint64_t header = 30 + entries_[i].name.size() + std::uint64_t(std::max(extra, 0));
+        // Compared by what is left of the file: a size near 2^64 would wrap
+        // the sum to a small end.
+        if (data > archive_size_ || at.compressed_size > archive_size_ - data) {
+            positions_[i].past_end = true;
+            continue;
+        }
         positions_[i].data_end = data + at.compressed_size;
         spans.push_back({data >= header ? data - header : 0, data + at.compressed_size, i});
     }
@@ -483,6 +489,8 @@ const zip_archive::position_t& zip_archive::readable__(std::string_view name) co
     if (at.method != 0 && at.method != Z_DEFLATED)
         throw archive_error(with_name("can not open file in zip: ", name) + " (compression method " +
                             decimal(at.method) + " is not supported)");
+    // Checked before anything is read, or sized, from its held size.
+    if (at.past_end) throw archive_error(with_name("file in zip ends before its declared size: ", name));
     return at;
 }
 
@@ -549,9 +557,6 @@ zip_stored_t zip_archive::stored_form(std::string_view name) const {
     const position_t& at = readable__(name);
     const zip_entry_t& entry = entries_[std::size_t(&at - positions_.data())];
     if (at.data_end == 0) throw archive_error(with_name("can not open file in zip: ", name));
-    // Checked before a caller makes room for the bytes.
-    if (at.data_end > archive_size_)
-        throw archive_error(with_name("file in zip ends before its declared size: ", name));
     return {at.method, at.crc, entry.size, at.compressed_size};
 }
 
@@ -606,6 +611,7 @@ void zip_archive::open_entry__(std::string_view name) {
     current_ = name;
     entry_open_ = true;
     remaining_ = entry->size;
+    held_left_ = at.compressed_size;
     expected_crc_ = at.crc;
     crc_ = 0;
     if (inflating_ && entry->size >= read_ahead_size) start_reading_ahead__();
@@ -703,10 +709,19 @@ int zip_archive::get_stream(void*& buffer, unsigned int size) {
     if (room == 0) return 0;
     const int n = reading_ahead_ ? take_ahead__(buffer, room)
                   : inflating_   ? inflate_into__(static_cast<unsigned char*>(buffer), room)
-                                 : unzReadCurrentFile(reader_, buffer, room);
+                                 : read_held__(buffer, room);
     if (n < 0) throw archive_error("error ocured while reading file in zip.");
     crc_ = libdeflate_crc32(crc_, buffer, unsigned(n));
     remaining_ -= unsigned(n);
+    return n;
+}
+
+// At most room of the entry's held bytes, never past its held size: 0 once
+// they are taken, negative for a minizip failure.
+int zip_archive::read_held__(void* out, unsigned room) {
+    const auto want = unsigned(std::min<std::uint64_t>(room, held_left_));
+    const int n = want ? unzReadCurrentFile(reader_, out, want) : 0;
+    if (n > 0) held_left_ -= unsigned(n);
     return n;
 }
 
@@ -719,7 +734,7 @@ int zip_archive::inflate_into__(unsigned char* out, unsigned room) {
     while (z.avail_out != 0 && !inflated_all_) {
         bool more = true;  // zlib may hold output for which no further input is needed
         if (z.avail_in == 0) {
-            const int n = unzReadCurrentFile(reader_, inflate_in_.get(), unsigned(inflate_room));
+            const int n = read_held__(inflate_in_.get(), unsigned(inflate_room));
             if (n < 0) return -1;
             z.next_in = inflate_in_.get();
             z.avail_in = unsigned(n);

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -170,5 +171,33 @@ TEST(zip64_packages, packages_in_zip64_records_load_and_save) {
         const copy_t c = load_save_reload({}, zip64_test::build(k.entries, k.how));
         EXPECT_EQ(c.message.substr(0, c.message.find(" /")), k.message) << k.entries.size();  // without the path
         EXPECT_EQ(find(c.copy, "xl/embeddings/oleObject1.bin"), k.message.empty() ? ole_bytes : "<absent>");
+    }
+}
+
+// Once a crash (a held size near 2^64 wrapped the guard), or a load and save
+// of a short copy that no longer loads.
+TEST(zip64_packages, held_sizes_that_lie_are_refused) {
+    const std::string ole = "xl/embeddings/oleObject1.bin", blob = "xl/blob/blob1.bin";
+    const struct {
+        std::string entry;
+        bool deflated;
+        std::uint64_t held;
+    } lies[] = {{ole, false, ~0ull},     {ole, false, ~0ull - 9}, {ole, false, ~0ull - 29}, {ole, false, ~0ull - 99},
+                {ole, true, ~0ull},      {sheet_entry, true, ~0ull}, {blob, true, ~0ull},   {blob, false, ~0ull},
+                {ole, true, 5},          {sheet_entry, true, 5},  {blob, true, 5},          {ole, false, 5},
+                {sheet_entry, true, 0},  {blob, false, 0}};
+    for (const auto& k : lies) {
+        std::vector<zip64_test::entry_t> entries;
+        for (const auto& [name, bytes] : embedding_package()) entries.push_back({name, bytes});
+        entries.push_back({blob, embedded_parts[3].second});  // XML that deflates to more than 5 bytes
+        std::string& sheet_rels = entries[size_t(std::find_if(entries.begin(), entries.end(), [](const auto& e) {
+                                                     return e.name == "xl/worksheets/_rels/sheet1.xml.rels";
+                                                 }) - entries.begin())].data;
+        sheet_rels.insert(sheet_rels.find("</Relationships>"),
+                          rel("rId20", "http://example.com/relationships/blob", "../blob/blob1.bin"));
+        for (auto& e : entries)
+            if (e.name == k.entry) e.deflated = k.deflated, e.held_size = k.held;
+        const copy_t c = load_save_reload({}, zip64_test::build(entries, {true, false, false}));
+        EXPECT_EQ(c.message, "archive error: file in zip ends before its declared size: " + k.entry) << k.held;
     }
 }
