@@ -65,6 +65,9 @@ public:
     static constexpr std::uint64_t default_whole_entry_limit = std::uint64_t(256) << 20;
 
     void open_zip_file(std::string_view path);
+    // As open_zip_file, but false for a file that is no zip archive at all;
+    // a broken one is refused with what is broken.
+    bool open_if_zip(std::string_view path);
     // Makes the missing directories of the path. A path ending in '/' or '\'
     // names no file and is refused.
     void create_zip_file(std::string_view path);
@@ -157,7 +160,8 @@ private:
     const position_t& readable__(std::string_view name) const;
     int go_to_entry__(const position_t& at, std::string_view name);
     void clear_entries__() noexcept;
-    bool open_empty__(const std::string& path) const;
+    enum class end_record_t { none, empty, present };
+    end_record_t end_record__(const std::string& path) const;
     const zip_entry_t* find_entry__(std::string_view name) const;
     void open_entry__(std::string_view name);
     void leave_entry__() noexcept;

@@ -311,13 +311,16 @@ zip_archive::~zip_archive() {
 // ---- reading ------------------------------------------------------------------
 
 void zip_archive::open_zip_file(std::string_view path) {
+    if (!open_if_zip(path)) throw archive_error(with_name("Can not open file: ", path));
+}
+
+bool zip_archive::open_if_zip(std::string_view path) {
     close_reader__();
     clear_entries__();
 
     const std::string file(path);
     std::error_code ec;
-    if (file.find('\0') != std::string::npos || !std::filesystem::exists(file, ec))
-        throw archive_error(with_name("Can not open file: ", path));
+    if (file.find('\0') != std::string::npos || !std::filesystem::exists(file, ec)) return false;
     zlib_filefunc64_def io;
     fill_fopen64_filefunc(&io);
     io.zread_file = &zip_archive::padded_read__;
@@ -328,8 +331,10 @@ void zip_archive::open_zip_file(std::string_view path) {
     reader_ = unzOpen2_64(file.c_str(), &io);
     archive_size_ = std::filesystem::file_size(file, ec);
     if (!reader_) {
-        if (open_empty__(file)) return;
-        throw archive_error(with_name("Can not open file: ", path));
+        const end_record_t end = end_record__(file);
+        // An end record minizip refuses makes a broken archive, not another kind of file.
+        if (end == end_record_t::present) throw archive_error(with_name("Can not open file: ", path));
+        return end == end_record_t::empty;
     }
 
     try {
@@ -341,6 +346,7 @@ void zip_archive::open_zip_file(std::string_view path) {
         clear_entries__();
         throw;
     }
+    return true;
 }
 
 void zip_archive::file_list__() {
@@ -436,16 +442,22 @@ void zip_archive::clear_entries__() noexcept {
     positions_.clear();
 }
 
-// minizip refuses an archive of no entries; it is only its end record.
-bool zip_archive::open_empty__(const std::string& path) const {
+// minizip refuses an archive of no entries, which is only its end record.
+// The end record lies in the last 64 KiB and 22 bytes (its comment is at most
+// 65535 bytes).
+zip_archive::end_record_t zip_archive::end_record__(const std::string& path) const {
     FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    unsigned char tail[22];
-    const bool read = std::fseek(f, -22, SEEK_END) == 0 && std::fread(tail, 1, 22, f) == 22;
+    if (!f) return end_record_t::none;
+    const std::size_t size = std::size_t(std::min<std::uint64_t>(archive_size_, 0xFFFF + 22));
+    std::string tail(size, '\0');
+    const bool read = size >= 22 && std::fseek(f, -long(size), SEEK_END) == 0 && std::fread(tail.data(), 1, size, f) == size;
     std::fclose(f);
+    const std::size_t at = read ? tail.rfind(std::string_view("PK\5\6", 4), size - 22) : std::string::npos;
+    if (at == std::string::npos) return end_record_t::none;
     // Signature, disk numbers, both entry counts, directory size and offset, comment length.
-    static constexpr unsigned char empty[22] = {'P', 'K', 5, 6};
-    return read && std::equal(tail, tail + 22, empty);
+    static constexpr char empty[22] = {'P', 'K', 5, 6};
+    return at == size - 22 && std::equal(tail.begin() + std::ptrdiff_t(at), tail.end(), empty) ? end_record_t::empty
+                                                                                               : end_record_t::present;
 }
 
 unsigned long zip_archive::padded_read__(void* opaque, void* stream, void* buf, unsigned long size) {

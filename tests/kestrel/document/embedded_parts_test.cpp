@@ -165,7 +165,7 @@ TEST(zip64_packages, packages_in_zip64_records_load_and_save) {
         {plain, {false, true, false}, ""},
         {many, {true, true, true}, ""},
         {large, {true, true, false}, "load error: The entry [Content_Types].xml is too large."},
-        {shared, {true, true, false}, "archive error: Unrecognized file type:"},  // the overlap
+        {shared, {true, true, false}, "archive error: zip entries overlap: [Content_Types].xml and xl/as_long_a_name__"},
     };
     for (const auto& k : cases) {
         const copy_t c = load_save_reload({}, zip64_test::build(k.entries, k.how));
@@ -199,5 +199,24 @@ TEST(zip64_packages, held_sizes_that_lie_are_refused) {
             if (e.name == k.entry) e.deflated = k.deflated, e.held_size = k.held;
         const copy_t c = load_save_reload({}, zip64_test::build(entries, {true, false, false}));
         EXPECT_EQ(c.message, "archive error: file in zip ends before its declared size: " + k.entry) << k.held;
+    }
+}
+
+// Once "Unrecognized file type" whatever was broken.
+TEST(zip64_packages, a_broken_archive_is_refused_with_its_fault) {
+    std::vector<zip64_test::entry_t> plain;
+    for (const auto& [name, bytes] : embedding_package()) plain.push_back({name, bytes});
+    std::vector<zip64_test::entry_t> twice = plain;
+    twice.push_back(plain[1]);
+    std::string bad_record = zip64_test::build(plain, {}), bad_end = bad_record;
+    bad_record[bad_record.find("PK\x01\x02") + 3] = 9;
+    bad_end[bad_end.size() - 3] = char(0xF0);  // the directory's offset, past the file
+    const std::pair<std::string, std::string> cases[] = {
+        {zip64_test::build(twice, {}), "archive error: duplicate file name in zip: " + plain[1].name},
+        {bad_record, "archive error: can not get file list in zip file."},
+        {bad_end, "archive error: Can not open file:"}};
+    for (const auto& [zip, message] : cases) {
+        const std::string got = load_save_reload({}, zip).message;
+        EXPECT_EQ(got.substr(0, got.find(" /")), message);  // without the path
     }
 }
