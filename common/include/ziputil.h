@@ -65,6 +65,9 @@ public:
     static constexpr std::uint64_t default_whole_entry_limit = std::uint64_t(256) << 20;
 
     void open_zip_file(std::string_view path);
+    // As open_zip_file, but false for a file that is no zip archive at all;
+    // a broken one is refused with what is broken.
+    bool open_if_zip(std::string_view path);
     // Makes the missing directories of the path. A path ending in '/' or '\'
     // names no file and is refused.
     void create_zip_file(std::string_view path);
@@ -118,6 +121,7 @@ private:
         bool compressed_size_in_zip64;
         std::uint64_t compressed_size;
         std::uint64_t data_end = 0;  // past the entry's data in the file; 0 when it cannot be opened
+        bool past_end = false;       // its held size runs past the end of the file
         bool uncompressed_size_in_zip64 = false;
         bool offset_in_zip64 = false;
         std::uint64_t zip64_offset = 0;  // of the local header, when offset_in_zip64
@@ -156,11 +160,13 @@ private:
     const position_t& readable__(std::string_view name) const;
     int go_to_entry__(const position_t& at, std::string_view name);
     void clear_entries__() noexcept;
-    bool open_empty__(const std::string& path) const;
+    enum class end_record_t { none, empty, present };
+    end_record_t end_record__(const std::string& path) const;
     const zip_entry_t* find_entry__(std::string_view name) const;
     void open_entry__(std::string_view name);
     void leave_entry__() noexcept;
     std::size_t fill__(char* out, std::size_t room);
+    int read_held__(void* out, unsigned room);
     int inflate_into__(unsigned char* out, unsigned room);
     void start_reading_ahead__();
     void stop_reading_ahead__() noexcept;
@@ -194,6 +200,9 @@ private:
     // The entry open for reading: bytes still due and the checksum so far. The
     // checks are made here because minizip ignores sizes held in zip64 fields.
     std::uint64_t remaining_ = 0;
+    // Held bytes not yet taken: minizip reads on past a held size that only a
+    // zip64 field gives.
+    std::uint64_t held_left_ = 0;
     std::uint32_t expected_crc_ = 0;
     std::uint32_t crc_ = 0;
     bool pad_reads_ = false;

@@ -311,13 +311,16 @@ zip_archive::~zip_archive() {
 // ---- reading ------------------------------------------------------------------
 
 void zip_archive::open_zip_file(std::string_view path) {
+    if (!open_if_zip(path)) throw archive_error(with_name("Can not open file: ", path));
+}
+
+bool zip_archive::open_if_zip(std::string_view path) {
     close_reader__();
     clear_entries__();
 
     const std::string file(path);
     std::error_code ec;
-    if (file.find('\0') != std::string::npos || !std::filesystem::exists(file, ec))
-        throw archive_error(with_name("Can not open file: ", path));
+    if (file.find('\0') != std::string::npos || !std::filesystem::exists(file, ec)) return false;
     zlib_filefunc64_def io;
     fill_fopen64_filefunc(&io);
     io.zread_file = &zip_archive::padded_read__;
@@ -328,8 +331,10 @@ void zip_archive::open_zip_file(std::string_view path) {
     reader_ = unzOpen2_64(file.c_str(), &io);
     archive_size_ = std::filesystem::file_size(file, ec);
     if (!reader_) {
-        if (open_empty__(file)) return;
-        throw archive_error(with_name("Can not open file: ", path));
+        const end_record_t end = end_record__(file);
+        // An end record minizip refuses makes a broken archive, not another kind of file.
+        if (end == end_record_t::present) throw archive_error(with_name("Can not open file: ", path));
+        return end == end_record_t::empty;
     }
 
     try {
@@ -341,6 +346,7 @@ void zip_archive::open_zip_file(std::string_view path) {
         clear_entries__();
         throw;
     }
+    return true;
 }
 
 void zip_archive::file_list__() {
@@ -413,6 +419,12 @@ void zip_archive::refuse_overlaps__() {
         unzCloseCurrentFile(reader_);
         view_ = {};
         const std::uint64_t header = 30 + entries_[i].name.size() + std::uint64_t(std::max(extra, 0));
+        // Compared by what is left of the file: a size near 2^64 would wrap
+        // the sum to a small end.
+        if (data > archive_size_ || at.compressed_size > archive_size_ - data) {
+            positions_[i].past_end = true;
+            continue;
+        }
         positions_[i].data_end = data + at.compressed_size;
         spans.push_back({data >= header ? data - header : 0, data + at.compressed_size, i});
     }
@@ -430,16 +442,22 @@ void zip_archive::clear_entries__() noexcept {
     positions_.clear();
 }
 
-// minizip refuses an archive of no entries; it is only its end record.
-bool zip_archive::open_empty__(const std::string& path) const {
+// minizip refuses an archive of no entries, which is only its end record.
+// The end record lies in the last 64 KiB and 22 bytes (its comment is at most
+// 65535 bytes).
+zip_archive::end_record_t zip_archive::end_record__(const std::string& path) const {
     FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    unsigned char tail[22];
-    const bool read = std::fseek(f, -22, SEEK_END) == 0 && std::fread(tail, 1, 22, f) == 22;
+    if (!f) return end_record_t::none;
+    const std::size_t size = std::size_t(std::min<std::uint64_t>(archive_size_, 0xFFFF + 22));
+    std::string tail(size, '\0');
+    const bool read = size >= 22 && std::fseek(f, -long(size), SEEK_END) == 0 && std::fread(tail.data(), 1, size, f) == size;
     std::fclose(f);
+    const std::size_t at = read ? tail.rfind(std::string_view("PK\5\6", 4), size - 22) : std::string::npos;
+    if (at == std::string::npos) return end_record_t::none;
     // Signature, disk numbers, both entry counts, directory size and offset, comment length.
-    static constexpr unsigned char empty[22] = {'P', 'K', 5, 6};
-    return read && std::equal(tail, tail + 22, empty);
+    static constexpr char empty[22] = {'P', 'K', 5, 6};
+    return at == size - 22 && std::equal(tail.begin() + std::ptrdiff_t(at), tail.end(), empty) ? end_record_t::empty
+                                                                                               : end_record_t::present;
 }
 
 unsigned long zip_archive::padded_read__(void* opaque, void* stream, void* buf, unsigned long size) {
@@ -483,6 +501,8 @@ const zip_archive::position_t& zip_archive::readable__(std::string_view name) co
     if (at.method != 0 && at.method != Z_DEFLATED)
         throw archive_error(with_name("can not open file in zip: ", name) + " (compression method " +
                             decimal(at.method) + " is not supported)");
+    // Checked before anything is read, or sized, from its held size.
+    if (at.past_end) throw archive_error(with_name("file in zip ends before its declared size: ", name));
     return at;
 }
 
@@ -549,9 +569,6 @@ zip_stored_t zip_archive::stored_form(std::string_view name) const {
     const position_t& at = readable__(name);
     const zip_entry_t& entry = entries_[std::size_t(&at - positions_.data())];
     if (at.data_end == 0) throw archive_error(with_name("can not open file in zip: ", name));
-    // Checked before a caller makes room for the bytes.
-    if (at.data_end > archive_size_)
-        throw archive_error(with_name("file in zip ends before its declared size: ", name));
     return {at.method, at.crc, entry.size, at.compressed_size};
 }
 
@@ -606,6 +623,7 @@ void zip_archive::open_entry__(std::string_view name) {
     current_ = name;
     entry_open_ = true;
     remaining_ = entry->size;
+    held_left_ = at.compressed_size;
     expected_crc_ = at.crc;
     crc_ = 0;
     if (inflating_ && entry->size >= read_ahead_size) start_reading_ahead__();
@@ -703,10 +721,19 @@ int zip_archive::get_stream(void*& buffer, unsigned int size) {
     if (room == 0) return 0;
     const int n = reading_ahead_ ? take_ahead__(buffer, room)
                   : inflating_   ? inflate_into__(static_cast<unsigned char*>(buffer), room)
-                                 : unzReadCurrentFile(reader_, buffer, room);
+                                 : read_held__(buffer, room);
     if (n < 0) throw archive_error("error ocured while reading file in zip.");
     crc_ = libdeflate_crc32(crc_, buffer, unsigned(n));
     remaining_ -= unsigned(n);
+    return n;
+}
+
+// At most room of the entry's held bytes, never past its held size: 0 once
+// they are taken, negative for a minizip failure.
+int zip_archive::read_held__(void* out, unsigned room) {
+    const auto want = unsigned(std::min<std::uint64_t>(room, held_left_));
+    const int n = want ? unzReadCurrentFile(reader_, out, want) : 0;
+    if (n > 0) held_left_ -= unsigned(n);
     return n;
 }
 
@@ -719,7 +746,7 @@ int zip_archive::inflate_into__(unsigned char* out, unsigned room) {
     while (z.avail_out != 0 && !inflated_all_) {
         bool more = true;  // zlib may hold output for which no further input is needed
         if (z.avail_in == 0) {
-            const int n = unzReadCurrentFile(reader_, inflate_in_.get(), unsigned(inflate_room));
+            const int n = read_held__(inflate_in_.get(), unsigned(inflate_room));
             if (n < 0) return -1;
             z.next_in = inflate_in_.get();
             z.avail_in = unsigned(n);

@@ -57,12 +57,9 @@ uint32_t xml_document_t::probe_file_format(const char* path) {
     if (!path) return format_;
     path_ = path;
     zip_archive zip;
-    try {
-        zip.open_zip_file(path_);
-    } catch (const archive_error&) {
-        zip.close();
-        return file_format_none;
-    }
+    // A zip archive that is broken is refused with what is broken: only a
+    // file that is no zip at all is of no format.
+    if (!zip.open_if_zip(path_)) return file_format_none;
     uint32_t code = file_format_none;
     if (any_entry_ends_with(zip, xml::content_types_entry))
         code = file_format_package;

@@ -471,8 +471,9 @@ void excel_resolver::read_raw__(xml_part_t* part, const std::string& entry) {
     part->set_raw_data(std::move(block), got);
 }
 
-// Inflated as it streams, so that a bad entry fails the load as it would when
-// read, but held as the archive holds it.
+// Inflated as it streams, so that a bad entry (one whose data does not end
+// where its records say) fails the load as it would when read, and is never
+// copied into a saved archive; held as the archive holds it.
 void excel_resolver::hold_stored__(xml_part_t* part, const std::string& entry) {
     std::vector<char> buffer(chunk_size * 8);
     while (archive_.read(entry, buffer.data(), static_cast<unsigned>(buffer.size()), false) > 0) {
@@ -512,15 +513,10 @@ void excel_resolver::get_part__(xml_part_t* part) {
         count_inflated__(size);
         ++reads_[entry];
         if (reads_its_bytes(*part)) return read_raw__(part, entry);
-        // No reader reads a kept part: it stays as the archive holds it, a few
-        // MB that may inflate to gigabytes, and the save copies it so. A part
-        // of a known kind that nothing reads (a theme) is held so as well.
-        if (!kept) return hold_stored__(part, entry);
-        const zip_stored_t held = archive_.stored_form(entry);
-        std::shared_ptr<char[]> block = std::make_shared_for_overwrite<char[]>(static_cast<size_t>(held.stored_size));
-        archive_.read_stored(entry, block.get());
-        part->set_raw_data(std::move(block), static_cast<size_t>(held.stored_size), &held);
-        return;
+        // No reader reads a kept part, nor a part of a known kind that nothing
+        // reads (a theme): it stays as the archive holds it, a few MB that may
+        // inflate to gigabytes, and the save copies it so.
+        return hold_stored__(part, entry);
     }
     parser_.reset();
     xml_node_t* root = nullptr;

@@ -155,6 +155,18 @@ TEST(zip64_packages, packages_in_zip64_records_load_and_save) {
     large[0].declared_size = 3ull << 30;
     shared.push_back({"xl/as_long_a_name__", plain[0].data, 0, 0});  // [Content_Types].xml's header
     for (int i = 0; many.size() < 100018; ++i) many.push_back({"filler/" + std::to_string(i), ""});
+    // Once a crash (a held size near 2^64 wrapped the guard), or a short copy
+    // saved that no longer loads; activeX1.bin of a type no table knows is kept.
+    const std::string ole = "xl/embeddings/oleObject1.bin", kept = "xl/activeX/activeX1.bin";
+    const std::string ends = "archive error: file in zip ends before its declared size: ";
+    const auto lie = [&](const std::string& name, bool deflated, std::uint64_t held) {
+        std::vector<zip64_test::entry_t> v = plain;
+        for (auto& e : v) {
+            if (e.name == name) e.deflated = deflated, e.held_size = held;
+            if (e.name == "xl/activeX/_rels/activeX1.xml.rels") e.data.replace(e.data.find("Binary"), 6, "Blob");
+        }
+        return v;
+    };
     const struct {
         std::vector<zip64_test::entry_t> entries;
         zip64_test::layout_t how;
@@ -164,11 +176,21 @@ TEST(zip64_packages, packages_in_zip64_records_load_and_save) {
         {plain, {false, true, false}, ""},
         {many, {true, true, true}, ""},
         {large, {true, true, false}, "load error: The entry [Content_Types].xml is too large."},
-        {shared, {true, true, false}, "archive error: Unrecognized file type:"},  // the overlap
+        {shared, {true, true, false}, "archive error: zip entries overlap: [Content_Types].xml and xl/as_long_a_name__"},
+        {lie(ole, false, ~0ull), {true}, ends + ole}, {lie(ole, false, ~0ull - 9), {true}, ends + ole},
+        {lie(sheet_entry, true, ~0ull - 29), {true}, ends + sheet_entry}, {lie(kept, true, ~0ull - 99), {true}, ends + kept},
+        {lie(ole, true, 5), {true}, ends + ole}, {lie(sheet_entry, true, 5), {true}, ends + sheet_entry},
+        {lie(kept, true, 5), {true}, ends + kept}, {lie(ole, false, 5), {true}, ends + ole}, {lie(kept, false, 0), {true}, ends + kept},
     };
     for (const auto& k : cases) {
         const copy_t c = load_save_reload({}, zip64_test::build(k.entries, k.how));
-        EXPECT_EQ(c.message.substr(0, c.message.find(" /")), k.message) << k.entries.size();  // without the path
+        EXPECT_EQ(c.message.substr(0, c.message.find(" /")), k.message) << &k - cases;  // without the path
         EXPECT_EQ(find(c.copy, "xl/embeddings/oleObject1.bin"), k.message.empty() ? ole_bytes : "<absent>");
     }
+    // Once "Unrecognized file type": an archive whose directory lies past its end.
+    std::string damaged = zip64_test::build(plain, {});
+    damaged[damaged.size() - 3] = char(0xF0);
+    const std::string got = load_save_reload({}, damaged).message;
+    EXPECT_EQ(got.substr(0, got.find(" /")), "archive error: Can not open file:");
 }
+
