@@ -248,15 +248,24 @@ void excel_resolver::load(const char* path, bool) {
     inflated_ = 0;
     archive_.open_zip_file(path ? path : "");
     try {
+        index_entries__();
         get_content_types__();
         load_referenced_parts__(nullptr);
     } catch (...) {
         document_->content_types().release_tree();
+        entries_by_key_.clear();
         archive_.close();
         throw;
     }
     document_->content_types().release_tree();
+    entries_by_key_.clear();
     archive_.close();
+}
+
+// The first entry of each key, in the archive's order.
+void excel_resolver::index_entries__() {
+    entries_by_key_.clear();
+    for (const zip_entry_t& e : archive_.entries()) entries_by_key_.emplace(entry_path::part_name_key(e.name), e.name);
 }
 
 void excel_resolver::read_entry__(const std::string& entry, const xml::sxml::sxml_parser::handler_t& handler,
@@ -356,7 +365,9 @@ std::string excel_resolver::locate_package_entry(const char* base, const char* t
     if (!target || !*target) return {};
     const std::string name = entry_path::resolve_target(base ? base : "", target);
     if (name.empty()) return {};
-    return std::string(archive_.find_file_name(name));
+    if (const std::string_view exact = archive_.find_file_name(name); !exact.empty()) return std::string(exact);
+    const auto it = entries_by_key_.find(entry_path::part_name_key(name));
+    return it == entries_by_key_.end() ? std::string() : std::string(it->second);
 }
 
 void excel_resolver::load_referenced_parts__(xml_part_t* parent) {
