@@ -306,3 +306,20 @@ TEST(document_lifecycle, a_file_is_held_only_while_the_held_path_names_it) {
         doc_release(holder);
     }
 }
+
+// Once "newdir/sub" (or the first folders of the deep path) stayed behind.
+TEST(document_lifecycle, a_refused_save_makes_no_folder) {
+    scratch_dir dir;
+    plover_document_t* doc = one_sheet_book();
+    std::string deep = dir / "newdir";
+    for (int i = 0; i < 20; ++i) deep += "/" + std::string(250, 'd');  // past the longest path
+    for (const std::string& path : {dir / ("newdir/sub/" + std::string(300, 'x') + ".xlsx"),
+                                    dir / ("newdir/" + std::string(300, 'x') + "/a.xlsx"), deep + "/a.xlsx"}) {
+        const std::string refusal = "archive error: Can not create file: '" + path +
+                                    "'. Please check if the file has been opened or if the file name is illegal.";
+        EXPECT_EQ(doc_save(doc, path.c_str()), 0);
+        EXPECT_EQ(run_msg(), refusal);
+        EXPECT_TRUE(fs::is_empty(dir.path)) << path.substr(0, 80);
+    }
+    doc_release(doc);
+}
