@@ -315,10 +315,9 @@ TEST(document_lifecycle, a_refused_save_makes_no_folder) {
     for (int i = 0; i < 20; ++i) deep += "/" + std::string(250, 'd');  // past the longest path
     for (const std::string& path : {dir / ("newdir/sub/" + std::string(300, 'x') + ".xlsx"),
                                     dir / ("newdir/" + std::string(300, 'x') + "/a.xlsx"), deep + "/a.xlsx"}) {
-        const std::string refusal = "archive error: Can not create file: '" + path +
-                                    "'. Please check if the file has been opened or if the file name is illegal.";
         EXPECT_EQ(doc_save(doc, path.c_str()), 0);
-        EXPECT_EQ(run_msg(), refusal);
+        EXPECT_EQ(run_msg(), "archive error: Can not create file: '" + path +
+                                 "'. Please check if the file has been opened or if the file name is illegal.");
         EXPECT_TRUE(fs::is_empty(dir.path)) << path.substr(0, 80);
     }
     doc_release(doc);

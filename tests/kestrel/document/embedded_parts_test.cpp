@@ -149,9 +149,7 @@ TEST(embedded_parts, part_names_match_with_their_escapes_decoded) {
         }
         const copy_t c = load_save_reload(p);
         EXPECT_EQ(c.message, r.refusal) << r.entry;
-        if (!*r.refusal) {
-            EXPECT_NE(find(c.copy, sheet_entry).find("<v>7</v>"), std::string::npos) << r.entry;
-        }
+        EXPECT_TRUE(*r.refusal || find(c.copy, sheet_entry).find("<v>7</v>") != std::string::npos) << r.entry;
     }
 }
 
