@@ -42,7 +42,7 @@ iDocument* document_registry_t::add__(std::unique_ptr<iDocument> doc, const char
     // Built before the lock; whatever is left in it is destroyed after the lock.
     list_t node;
     const std::string full = absolute_path(path ? std::string_view(path) : std::string_view());
-    node.push_back({std::move(doc), full, file_identity_t::of(full)});
+    node.push_back({std::move(doc), full});
     std::lock_guard lock(mutex_);
     if (new_path_only && find_by_path__(node.front().path)) return nullptr;
     const auto [slot, fresh] = index_.try_emplace(raw, node.begin());
@@ -74,13 +74,15 @@ iDocument* document_registry_t::find_by_path(std::string_view path) const {
 iDocument* document_registry_t::find_by_path__(std::string_view path) const {
     // Spellings differ ("a.xlsx", "/abs/dir/a.xlsx", "dir/../dir/a.xlsx", a
     // link): the file is the one the device and inode name, links followed.
-    // What the held path names now counts too: another program may have
-    // put a new file in its place.
+    // Only what the held path names now is held: once another program
+    // removes or moves the file, its inode may come back as a new file that
+    // no document holds, and a file put in its place is the one a save
+    // would replace.
     const std::string full = absolute_path(path);
     const file_identity_t wanted = file_identity_t::of(full);
     for (const entry_t& e : entries_) {
         if (!e.path.empty() && e.path == full) return e.doc.get();
-        if (wanted.same(e.file) || (wanted.known && wanted.same(file_identity_t::of(e.path)))) return e.doc.get();
+        if (wanted.same(file_identity_t::of(e.path))) return e.doc.get();
     }
     return nullptr;
 }
@@ -93,11 +95,8 @@ document_registry_t::list_t::iterator document_registry_t::find__(const iDocumen
 
 void document_registry_t::update_path(const iDocument* doc, std::string_view path) {
     const std::string full = absolute_path(path);
-    const file_identity_t file = file_identity_t::of(full);
     std::lock_guard lock(mutex_);
-    const auto it = find__(doc);
-    it->path = full;
-    it->file = file;
+    find__(doc)->path = full;
 }
 
 void document_registry_t::remove_document(const iDocument* doc) {

@@ -1,9 +1,9 @@
 #pragma once
 // The owner of every open document: a handle lives from its registration until
 // its release, with the path it was loaded from or last saved to (empty for a
-// created document never saved). The path is held absolute, with the identity
-// of the file it named then: the host may change its working folder between
-// calls, and a relative path would then name another file.
+// created document never saved). The path is held absolute: the host may
+// change its working folder between calls, and a relative path would then
+// name another file.
 
 #include "interfaces.h"
 
@@ -39,9 +39,8 @@ public:
     // The absolute path; empty for a null or unknown handle.
     std::string find_path(const iDocument* doc) const;
     // The first registered document whose path, made absolute, has exactly
-    // these bytes, or that holds the same existing file (device and inode,
-    // links followed): the file it held when registered or saved, or the one
-    // its path names now.
+    // these bytes, or whose path names now the same existing file (device
+    // and inode, links followed).
     iDocument* find_by_path(std::string_view path) const;
     // Both throw std::logic_error for a handle that is not registered.
     void update_path(const iDocument* doc, std::string_view path);
@@ -64,7 +63,6 @@ private:
     struct entry_t {
         std::unique_ptr<iDocument> doc;
         std::string path;  // absolute
-        file_identity_t file;
     };
     using list_t = std::list<entry_t>;
 

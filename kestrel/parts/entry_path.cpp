@@ -1,5 +1,7 @@
 #include "kestrel/parts/entry_path.h"
 
+#include "text_utils.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -21,6 +23,13 @@ std::vector<std::string_view> segments(std::string_view path) {
 }
 
 bool is_absolute(std::string_view path) noexcept { return !path.empty() && path.front() == '/'; }
+
+// -1 for a character that is no hex digit.
+int hex_digit(char c) noexcept {
+    if (c >= '0' && c <= '9') return c - '0';
+    c = ascii_to_lower(c);
+    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
 
 } // namespace
 
@@ -122,6 +131,23 @@ std::string resolve_target(std::string_view source, std::string_view target) {
     path = normalize(path);
     if (path == ".." || path.starts_with("../") || path == "." || is_absolute(path)) return {};
     return path;
+}
+
+std::string part_name_key(std::string_view name) {
+    std::string out;
+    out.reserve(name.size());
+    for (size_t i = 0; i < name.size(); ++i) {
+        char c = name[i];
+        const int high = c == '%' && i + 2 < name.size() ? hex_digit(name[i + 1]) : -1;
+        const int low = high < 0 ? -1 : hex_digit(name[i + 2]);
+        const char decoded = static_cast<char>(high * 16 + low);
+        if (low >= 0 && decoded != '/' && decoded != '\\') {
+            c = decoded;
+            i += 2;
+        }
+        out += ascii_to_lower(c);
+    }
+    return out;
 }
 
 } // namespace vex::entry_path

@@ -44,4 +44,10 @@ std::string relative(std::string_view target, std::string_view base);
 // above the package root, which no entry can be.
 std::string resolve_target(std::string_view source, std::string_view target);
 
+// The form in which two part names are one: each %XX escape decoded, but
+// those of '/' and '\' (they would make segments of their own), and ASCII
+// letters in lower case. A name stored either way, "s%C3%A4.xml" or "sä.xml"
+// in UTF-8, has one key.
+std::string part_name_key(std::string_view name);
+
 } // namespace vex::entry_path

@@ -285,3 +285,40 @@ TEST(document_lifecycle, one_file_loads_once_whatever_its_path_says) {
         doc_release(doc);
     }
 }
+
+// Once "File .../fresh.xlsx has been loaded.": the new file took the inode the
+// held one freed, or is the held file under the name it was moved to. Saves
+// of the holder go to its own path, so the file is nobody's.
+TEST(document_lifecycle, a_file_is_held_only_while_the_held_path_names_it) {
+    for (const bool moved : {false, true}) {
+        scratch_dir dir;
+        const std::string held = dir / "held.xlsx", fresh = dir / "fresh.xlsx";
+        save_marked_book(held, 1);
+        plover_document_t* holder = doc_load(held.c_str());
+        ASSERT_NE(holder, nullptr) << run_msg();
+        if (moved) {
+            fs::rename(held, fresh);
+        } else {
+            fs::remove(held);
+            save_marked_book(fresh, 2);
+        }
+        EXPECT_EQ(marked_value(fresh), moved ? 1 : 2) << run_msg();
+        doc_release(holder);
+    }
+}
+
+// Once "newdir/sub" (or the first folders of the deep path) stayed behind.
+TEST(document_lifecycle, a_refused_save_makes_no_folder) {
+    scratch_dir dir;
+    plover_document_t* doc = one_sheet_book();
+    std::string deep = dir / "newdir";
+    for (int i = 0; i < 20; ++i) deep += "/" + std::string(250, 'd');  // past the longest path
+    for (const std::string& path : {dir / ("newdir/sub/" + std::string(300, 'x') + ".xlsx"),
+                                    dir / ("newdir/" + std::string(300, 'x') + "/a.xlsx"), deep + "/a.xlsx"}) {
+        EXPECT_EQ(doc_save(doc, path.c_str()), 0);
+        EXPECT_EQ(run_msg(), "archive error: Can not create file: '" + path +
+                                 "'. Please check if the file has been opened or if the file name is illegal.");
+        EXPECT_TRUE(fs::is_empty(dir.path)) << path.substr(0, 80);
+    }
+    doc_release(doc);
+}

@@ -141,6 +141,38 @@ size_t longest_name_in(const std::filesystem::path& dir) {
     return most > 0 ? static_cast<size_t>(most) : 255;
 }
 
+// The folders of dir that do not exist yet, outermost first.
+std::vector<std::filesystem::path> missing_folders(const std::filesystem::path& dir) {
+    std::vector<std::filesystem::path> missing;
+    for (std::filesystem::path p = dir; !p.empty(); p = p.parent_path()) {
+        std::error_code ec;
+        if (std::filesystem::exists(p, ec) || ec) break;
+        missing.push_back(p);
+        if (p == p.parent_path()) break;
+    }
+    std::reverse(missing.begin(), missing.end());
+    return missing;
+}
+
+// Makes the folders in order; those it made, up to the first it cannot make.
+std::vector<std::filesystem::path> make_folders(const std::vector<std::filesystem::path>& folders) {
+    std::vector<std::filesystem::path> made;
+    for (const std::filesystem::path& p : folders) {
+        std::error_code ec;
+        if (std::filesystem::create_directory(p, ec)) made.push_back(p);
+        if (ec) break;
+    }
+    return made;
+}
+
+// A failed save takes back the folders it made: innermost first, each only while empty.
+void remove_folders(const std::vector<std::filesystem::path>& made) noexcept {
+    for (auto it = made.rbegin(); it != made.rend(); ++it) {
+        std::error_code ec;
+        std::filesystem::remove(*it, ec);
+    }
+}
+
 // At most n bytes, not cut inside a UTF-8 sequence.
 std::string utf8_prefix(const std::string& text, size_t n) {
     if (text.size() <= n) return text;
@@ -248,15 +280,24 @@ void excel_resolver::load(const char* path, bool) {
     inflated_ = 0;
     archive_.open_zip_file(path ? path : "");
     try {
+        index_entries__();
         get_content_types__();
         load_referenced_parts__(nullptr);
     } catch (...) {
         document_->content_types().release_tree();
+        entries_by_key_.clear();
         archive_.close();
         throw;
     }
     document_->content_types().release_tree();
+    entries_by_key_.clear();
     archive_.close();
+}
+
+// The first entry of each key, in the archive's order.
+void excel_resolver::index_entries__() {
+    entries_by_key_.clear();
+    for (const zip_entry_t& e : archive_.entries()) entries_by_key_.emplace(entry_path::part_name_key(e.name), e.name);
 }
 
 void excel_resolver::read_entry__(const std::string& entry, const xml::sxml::sxml_parser::handler_t& handler,
@@ -356,7 +397,9 @@ std::string excel_resolver::locate_package_entry(const char* base, const char* t
     if (!target || !*target) return {};
     const std::string name = entry_path::resolve_target(base ? base : "", target);
     if (name.empty()) return {};
-    return std::string(archive_.find_file_name(name));
+    if (const std::string_view exact = archive_.find_file_name(name); !exact.empty()) return std::string(exact);
+    const auto it = entries_by_key_.find(entry_path::part_name_key(name));
+    return it == entries_by_key_.end() ? std::string() : std::string(it->second);
 }
 
 void excel_resolver::load_referenced_parts__(xml_part_t* parent) {
@@ -553,19 +596,27 @@ void excel_resolver::save(const char* path) {
         archive_.create_zip_file(given);  // refuses it with the archive's own message
         return;
     }
+    const auto cannot_create = [&] {
+        return archive_error("Can not create file: '" + given +
+                             "'. Please check if the file has been opened or if the file name is illegal.");
+    };
     // Before anything on disk changes.
     const std::string target = file_to_replace(given);
     check_writers__();
-    std::error_code ec;
-    std::filesystem::create_directories(directory_of(target), ec);
+    const std::filesystem::path folder = directory_of(target);
+    const std::vector<std::filesystem::path> missing = missing_folders(folder);
+    // A name longer than the folder takes would fail only at the rename, after
+    // the whole write; the folders to be made take names as the one they go in.
+    const size_t most = longest_name_in(missing.empty() ? folder : directory_of(missing.front().string()));
+    const auto too_long = [most](const std::filesystem::path& p) { return p.filename().string().size() > most; };
+    if (too_long(target) || std::any_of(missing.begin(), missing.end(), too_long)) throw cannot_create();
+    const std::vector<std::filesystem::path> made = make_folders(missing);
     std::string temp;
-    // A name longer than the folder takes would fail only at the rename, after the whole write.
-    const size_t name_bytes = std::filesystem::path(target).filename().string().size();
-    const size_t most = longest_name_in(directory_of(target));
-    const int fd = name_bytes <= most ? create_file_beside(target, most, temp) : -1;
-    if (fd < 0)
-        throw archive_error("Can not create file: '" + given +
-                            "'. Please check if the file has been opened or if the file name is illegal.");
+    const int fd = create_file_beside(target, most, temp);
+    if (fd < 0) {
+        remove_folders(made);
+        throw cannot_create();
+    }
     ::close(fd);
     try {
         save_package__(temp);
@@ -577,6 +628,7 @@ void excel_resolver::save(const char* path) {
             // The save failed already; this failure says nothing more.
         }
         ::unlink(temp.c_str());
+        remove_folders(made);
         throw;
     }
 }

@@ -50,7 +50,9 @@ public:
 
     void read_part_relationships(xml_part_t* part);
     // The stored name of the entry target names from the part stored as base
-    // (null for the package's own relationships); empty when there is none.
+    // (null for the package's own relationships): the entry of exactly that
+    // name, else the first whose entry_path::part_name_key is the target's
+    // (escapes decoded, ASCII case ignored); empty when there is none.
     std::string locate_package_entry(const char* base, const char* target) const;
     // The save name of a part, unique among the names given in this save.
     std::string make_part_file_name(xml_part_t* part);
@@ -60,6 +62,7 @@ public:
     unsigned times_read(const std::string& entry) const;
 
 private:
+    void index_entries__();
     void get_content_types__();
     void load_referenced_parts__(xml_part_t* parent);
     void get_part__(xml_part_t* part);
@@ -94,6 +97,8 @@ private:
     xml_document_t* document_;
     zip_archive archive_;
     xml::sxml::sxml_parser parser_;
+    // Stored entry names by entry_path::part_name_key, while a load runs.
+    std::unordered_map<std::string, std::string_view> entries_by_key_;
     std::unordered_map<std::string, xml_part_t*> loaded_;  // by entry, the part read from it
     std::unordered_map<std::string, unsigned> reads_;
     uint64_t inflated_ = 0;  // declared sizes of the entries read by this load

@@ -121,6 +121,38 @@ TEST(embedded_parts, part_names_and_extensions_match_in_any_letter_case) {
     }
 }
 
+// Once "The content type of xl/worksheets/sä.xml does not match" or "The
+// corresponding file ... cannot be found": escapes name the same part.
+TEST(embedded_parts, part_names_match_with_their_escapes_decoded) {
+    const struct {
+        const char* entry;      // as the zip stores it
+        const char* part_name;  // of its Override
+        const char* target;     // of the workbook's relationship
+        const char* refusal;    // empty: loads
+    } rows[] = {
+        {"xl/worksheets/s\xC3\xA4.xml", "/xl/worksheets/s%C3%A4.xml", "worksheets/s\xC3\xA4.xml", ""},
+        {"xl/worksheets/s\xC3\xA4.xml", "/xl/worksheets/s\xC3\xA4.xml", "worksheets/s%c3%a4.xml", ""},
+        {"xl/worksheets/s%C3%A4.xml", "/XL/Worksheets/S\xC3\xA4.xml", "Worksheets/S%C3%A4.xml", ""},
+        {"xl/worksheets/a b.xml", "/xl/worksheets/a%20b.xml", "worksheets/a%20b.xml", ""},
+        // An escaped slash makes no folder.
+        {"xl/worksheets/a/b.xml", "/xl/worksheets/a/b.xml", "worksheets/a%2Fb.xml",
+         "load error: The corresponding file in the relationship file{0} cannot be found: worksheets/a%2Fb.xml"},
+    };
+    for (const auto& r : rows) {
+        entries_t p = reader_test::sheet_package("<sheetData><row r=\"1\"><c r=\"A1\"><v>7</v></c></row></sheetData>");
+        for (auto& [name, bytes] : p) {
+            const bool types = name == "[Content_Types].xml";
+            const std::string from = types ? "/" + sheet_entry : "worksheets/sheet1.xml";
+            if (const size_t at = bytes.find(from); at != std::string::npos)
+                bytes.replace(at, from.size(), types ? r.part_name : r.target);
+            if (name == sheet_entry) name = r.entry;
+        }
+        const copy_t c = load_save_reload(p);
+        EXPECT_EQ(c.message, r.refusal) << r.entry;
+        EXPECT_TRUE(*r.refusal || find(c.copy, sheet_entry).find("<v>7</v>") != std::string::npos) << r.entry;
+    }
+}
+
 // Two kept parts whose extensions differ in case alone: one Default would
 // serve both in any reader, so the second keeps its type by an Override.
 TEST(embedded_parts, extensions_alike_but_for_case_keep_each_type) {

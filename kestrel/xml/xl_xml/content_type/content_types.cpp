@@ -142,8 +142,7 @@ void add_answers(const sxml::xml_node_t& n, const char* key_attribute, bool skip
         }
     }
     if (!type) return;
-    // Part names and extensions compare without regard to ASCII case.
-    for (std::string_view k : keys) answers.emplace(ascii_lower(k), type);
+    for (std::string_view k : keys) answers.emplace(entry_path::part_name_key(k), type);
 }
 
 void empty_element(xml_stream_writer& w, std::string_view name, std::string_view key_attribute, std::string_view key,
@@ -208,8 +207,9 @@ void content_types_t::release_tree() noexcept {
 
 const char* content_types_t::get_content_type(const char* part_name) const {
     if (!root_ || !part_name) return nullptr;
-    if (const auto it = by_part_name_.find(ascii_lower(part_name)); it != by_part_name_.end()) return it->second;
-    const std::string name = ascii_lower(entry_path::to_slashes(part_name));
+    const std::string key = entry_path::part_name_key(part_name);
+    if (const auto it = by_part_name_.find(key); it != by_part_name_.end()) return it->second;
+    const std::string name = entry_path::to_slashes(key);
     const std::string_view ext = entry_path::extension(name);
     if (ext.empty()) return nullptr;
     const auto it = by_extension_.find(std::string(ext));

@@ -55,8 +55,8 @@ public:
     void release_tree() noexcept;
     const sxml::xml_node_t* root() const noexcept { return root_; }
     // The type of a part entry name (no leading '/'): its Override, else the
-    // Default of its extension, either found without regard to ASCII case;
-    // null when neither.
+    // Default of its extension, either found by entry_path::part_name_key
+    // (escapes decoded, ASCII case ignored); null when neither.
     const char* get_content_type(const char* part_name) const;
 
     // ---- saving ----
@@ -85,7 +85,7 @@ private:
     // What a search of the tree answers for each PartName (without its first
     // character) and each Extension, found once: a package of many parts asks
     // for every one of them.
-    // Keyed in ASCII lower case.
+    // Keyed by entry_path::part_name_key.
     using answers_t = std::unordered_map<std::string, const char*>;
     void index_tree__();
 
