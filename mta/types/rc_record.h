@@ -32,6 +32,9 @@ inline bool row_record_equal(const rc_record_t& a, const rc_record_t& b) {
     return a.xf == b.xf && a.flags == b.flags && a.height == b.height;
 }
 
+// What row and column records are found by when restyled.
+inline uint16_t record_xf(const rc_record_t& r) { return r.xf; }
+
 // Columns compare the six low flag bits only.
 inline bool col_record_equal(const rc_record_t& a, const rc_record_t& b) {
     return a.xf == b.xf && (a.flags & 0x3f) == (b.flags & 0x3f);
