@@ -89,6 +89,6 @@ BENCHMARK(BM_alternate_whole_rows)
     ->ArgsProduct({{0, 1}, {1000, 4000}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
-    ->Iterations(1);
+    ->Iterations(3);
 
 } // namespace
