@@ -114,6 +114,8 @@ public:
     // assign for many spans, sorted and apart, in one pass over the runs: restyling
     // a column of many runs costs their number, not its square.
     void assign_spans(const std::vector<span_t>& spans) {
+        // Nothing to change costs nothing: restyling finds no change often.
+        if (spans.empty()) return;
         // One span changes in place: a sheet read row by row stays linear.
         if (spans.size() == 1 && spans[0].first <= spans[0].last)
             return assign(spans[0].first, spans[0].last, spans[0].value);
