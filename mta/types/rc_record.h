@@ -33,7 +33,9 @@ inline bool row_record_equal(const rc_record_t& a, const rc_record_t& b) {
 }
 
 // What row and column records are found by when restyled.
-inline uint16_t record_xf(const rc_record_t& r) { return r.xf; }
+struct record_xf {
+    uint16_t operator()(const rc_record_t& r) const noexcept { return r.xf; }
+};
 
 // Columns compare the six low flag bits only.
 inline bool col_record_equal(const rc_record_t& a, const rc_record_t& b) {

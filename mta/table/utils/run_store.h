@@ -21,9 +21,10 @@ bool equal_values(const V& a, const V& b) {
 
 // Runs are sorted by start; a run covers its start up to the next run's start minus
 // one, the last one up to last(). No two neighbouring runs hold equal values.
-// With KeyOf, the store also knows where the runs of each key start, so that a
-// change of one key over the whole store costs that key's runs, not them all.
-template <class V, bool (*Eq)(const V&, const V&) = equal_values<V>, uint16_t (*KeyOf)(const V&) = nullptr>
+// With KeyOf (a function object giving a value's uint16_t key), the store also
+// knows where the runs of each key start, so that a change of one key over the
+// whole store costs that key's runs, not them all.
+template <class V, bool (*Eq)(const V&, const V&) = equal_values<V>, class KeyOf = void>
 class run_store_t {
 public:
     struct run_t {
@@ -31,7 +32,7 @@ public:
         V value;
     };
 
-    static constexpr bool indexed = KeyOf != nullptr;
+    static constexpr bool indexed = !std::is_void_v<KeyOf>;
 
     run_store_t(int32_t first, int32_t last, V default_value)
         : first_(first), last_(last), default_(std::move(default_value)) {
@@ -204,15 +205,15 @@ private:
     }
 
     void index__(const run_t& r) {
-        if constexpr (KeyOf != nullptr) {
-            auto& starts = starts_by_key_[KeyOf(r.value)];
+        if constexpr (indexed) {
+            auto& starts = starts_by_key_[KeyOf{}(r.value)];
             starts.insert(std::lower_bound(starts.begin(), starts.end(), r.start), r.start);
         }
     }
 
     void unindex__(const run_t& r) {
-        if constexpr (KeyOf != nullptr) {
-            const auto it = starts_by_key_.find(KeyOf(r.value));
+        if constexpr (indexed) {
+            const auto it = starts_by_key_.find(KeyOf{}(r.value));
             if (it == starts_by_key_.end()) return;
             auto& starts = it->second;
             const auto at = std::lower_bound(starts.begin(), starts.end(), r.start);
@@ -223,9 +224,9 @@ private:
 
     // After the runs were rebuilt whole, which costs their number anyway.
     void reindex__() {
-        if constexpr (KeyOf != nullptr) {
+        if constexpr (indexed) {
             starts_by_key_.clear();
-            for (const auto& r : runs_) starts_by_key_[KeyOf(r.value)].push_back(r.start);
+            for (const auto& r : runs_) starts_by_key_[KeyOf{}(r.value)].push_back(r.start);
         }
     }
 
@@ -234,7 +235,7 @@ private:
     V default_;
     std::vector<run_t> runs_;
     struct no_index_t {};
-    using index_t = std::conditional_t<KeyOf != nullptr, std::map<uint16_t, std::vector<uint32_t>>, no_index_t>;
+    using index_t = std::conditional_t<indexed, std::map<uint16_t, std::vector<uint32_t>>, no_index_t>;
     [[no_unique_address]] index_t starts_by_key_;  // a column's style runs keep none
 };
 

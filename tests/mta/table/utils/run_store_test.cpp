@@ -12,7 +12,9 @@ using vex::mta::run_store_t;
 
 namespace {
 
-uint16_t key_of(const int& v) { return uint16_t(v); }
+struct key_of {
+    uint16_t operator()(const int& v) const { return uint16_t(v); }
+};
 
 // Knows where the runs of each value start, as row and column records do.
 using store_t = run_store_t<int, vex::mta::equal_values<int>, key_of>;
@@ -91,7 +93,7 @@ TEST(run_store, random_edits_match_a_plain_model) {
             }
             for (int i = first; i <= last; ++i) ASSERT_EQ(s.value_at(i), model[i - first]) << "index " << i;
             std::map<uint16_t, std::vector<uint32_t>> by_value, indexed;
-            for (const auto& run : r) by_value[key_of(run.value)].push_back(run.start);
+            for (const auto& run : r) by_value[key_of{}(run.value)].push_back(run.start);
             s.for_each_key([&](uint16_t key, const std::vector<uint32_t>& starts) { indexed[key] = starts; });
             ASSERT_EQ(indexed, by_value) << "step " << step;
         }
