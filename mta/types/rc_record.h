@@ -32,6 +32,11 @@ inline bool row_record_equal(const rc_record_t& a, const rc_record_t& b) {
     return a.xf == b.xf && a.flags == b.flags && a.height == b.height;
 }
 
+// What row and column records are found by when restyled.
+struct record_xf {
+    uint16_t operator()(const rc_record_t& r) const noexcept { return r.xf; }
+};
+
 // Columns compare the six low flag bits only.
 inline bool col_record_equal(const rc_record_t& a, const rc_record_t& b) {
     return a.xf == b.xf && (a.flags & 0x3f) == (b.flags & 0x3f);

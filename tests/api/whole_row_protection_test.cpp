@@ -33,6 +33,15 @@ TEST(whole_row_protection, rows_lock_through_their_styles_and_read_back_cell_by_
           {1200, 3, "001"}, {last_row, last_col, "000"}}},
         {[](plover_workbook_t*, plover_worksheet_t* ws) { ws_protect_range(ws, 2000, 1, 2100, last_col); },
          {{1000, last_col, "000"}, {2000, 1, "100"}, {2100, last_col, "100"}, {2101, 5, "000"}}},
+        {[](plover_workbook_t* wb, plover_worksheet_t* ws) {  // rows in turn across bold columns of no cells
+             ws_delete_row(ws, 1, 1000);
+             plover_style_t* bold = wb_make_normal_style(wb);
+             style_set_bold(bold, 1);
+             ws_set_col_style(ws, 20, 30, bold);
+             for (const int row : {2000, 2002}) ws_protect_range(ws, row, 1, row, last_col);
+         },
+         {{2000, 25, "010"}, {2002, 25, "110"}, {2002, 31, "100"}, {2001, 20, "010"}, {2002, last_col, "100"},
+          {500, 30, "010"}, {2000, 1, "000"}}},
     };
     for (const auto& c : cases) {
         scratch_dir dir;

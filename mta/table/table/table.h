@@ -61,8 +61,8 @@ class table_formula_model;
 }
 
 using xf_runs_t = run_store_t<uint16_t>;
-using row_records_t = run_store_t<rc_record_t, row_record_equal>;
-using col_records_t = run_store_t<rc_record_t, col_record_equal>;
+using row_records_t = run_store_t<rc_record_t, row_record_equal, record_xf>;
+using col_records_t = run_store_t<rc_record_t, col_record_equal, record_xf>;
 using row_heights_t = rc_hw<int, int64_t>;
 using col_widths_t = rc_hw<int, int64_t>;
 // The values of a range, column-major (mdds/multi_type_matrix.hpp).

@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <stdexcept>
+#include <type_traits>
 #include <vector>
 
 namespace vex::mta {
@@ -19,7 +21,10 @@ bool equal_values(const V& a, const V& b) {
 
 // Runs are sorted by start; a run covers its start up to the next run's start minus
 // one, the last one up to last(). No two neighbouring runs hold equal values.
-template <class V, bool (*Eq)(const V&, const V&) = equal_values<V>>
+// With KeyOf (a function object giving a value's uint16_t key), the store also
+// knows where the runs of each key start, so that a change of one key over the
+// whole store costs that key's runs, not them all.
+template <class V, bool (*Eq)(const V&, const V&) = equal_values<V>, class KeyOf = void>
 class run_store_t {
 public:
     struct run_t {
@@ -27,10 +32,13 @@ public:
         V value;
     };
 
+    static constexpr bool indexed = !std::is_void_v<KeyOf>;
+
     run_store_t(int32_t first, int32_t last, V default_value)
         : first_(first), last_(last), default_(std::move(default_value)) {
         if (first < 0 || last < first) throw std::invalid_argument("run store bounds out of order");
         runs_.push_back({static_cast<uint32_t>(first), default_});
+        reindex__();
     }
 
     int32_t first() const noexcept { return first_; }
@@ -48,6 +56,13 @@ public:
         auto it = std::upper_bound(runs_.begin(), runs_.end(), index,
                                    [](int64_t i, const run_t& r) { return i < static_cast<int64_t>(r.start); });
         return static_cast<size_t>(it - runs_.begin()) - 1;
+    }
+
+    // Calls f(key, starts) for each key the runs hold, starts in order; with
+    // KeyOf only.
+    template <class F>
+    void for_each_key(F&& f) const requires indexed {
+        for (const auto& [key, starts] : starts_by_key_) f(key, starts);
     }
 
     // The default outside [first, last].
@@ -79,10 +94,15 @@ public:
         if (b < last_ && (ib + 1 == runs_.size() || runs_[ib + 1].start != b + 1))
             tail = run_t{static_cast<uint32_t>(b + 1), runs_[ib].value};
         const size_t erase_from = runs_[ia].start == a ? ia : ia + 1;
+        for (size_t j = erase_from; j <= ib; ++j) unindex__(runs_[j]);
         runs_.erase(runs_.begin() + erase_from, runs_.begin() + ib + 1);
         size_t at = erase_from;
         runs_.insert(runs_.begin() + at, run_t{static_cast<uint32_t>(a), value});
-        if (tail) runs_.insert(runs_.begin() + at + 1, *tail);
+        index__(runs_[at]);
+        if (tail) {
+            runs_.insert(runs_.begin() + at + 1, *tail);
+            index__(*tail);
+        }
         merge_around__(at, at + (tail ? 2 : 1));
     }
 
@@ -95,6 +115,8 @@ public:
     // assign for many spans, sorted and apart, in one pass over the runs: restyling
     // a column of many runs costs their number, not its square.
     void assign_spans(const std::vector<span_t>& spans) {
+        // Nothing to change costs nothing: restyling finds no change often.
+        if (spans.empty()) return;
         // One span changes in place: a sheet read row by row stays linear.
         if (spans.size() == 1 && spans[0].first <= spans[0].last)
             return assign(spans[0].first, spans[0].last, spans[0].value);
@@ -117,6 +139,7 @@ public:
         }
         if (next <= last_) keep(next, last_);
         runs_ = std::move(out);
+        reindex__();
     }
 
     // Removes [a, b]; later indexes move down by its length and the freed tail
@@ -142,6 +165,7 @@ public:
         runs_ = std::move(out);
         const int64_t tail = last_ - static_cast<int64_t>(len) + 1;
         if (runs_.empty()) runs_.push_back({static_cast<uint32_t>(first_), default_});
+        reindex__();
         if (tail <= last_) assign(tail, last_, default_);
     }
 
@@ -159,6 +183,7 @@ public:
             runs_[j].start = static_cast<uint32_t>(moved);
         }
         runs_.resize(keep);
+        reindex__();
         assign(at, std::min<int64_t>(at + n - 1, last_), default_);
     }
 
@@ -173,13 +198,45 @@ private:
         size_t lo = from > 0 ? from - 1 : 0;
         size_t hi = std::min(to, runs_.size() - 1);
         for (size_t j = hi; j > lo; --j)
-            if (Eq(runs_[j - 1].value, runs_[j].value)) runs_.erase(runs_.begin() + j);
+            if (Eq(runs_[j - 1].value, runs_[j].value)) {
+                unindex__(runs_[j]);
+                runs_.erase(runs_.begin() + j);
+            }
+    }
+
+    void index__(const run_t& r) {
+        if constexpr (indexed) {
+            auto& starts = starts_by_key_[KeyOf{}(r.value)];
+            starts.insert(std::lower_bound(starts.begin(), starts.end(), r.start), r.start);
+        }
+    }
+
+    void unindex__(const run_t& r) {
+        if constexpr (indexed) {
+            const auto it = starts_by_key_.find(KeyOf{}(r.value));
+            if (it == starts_by_key_.end()) return;
+            auto& starts = it->second;
+            const auto at = std::lower_bound(starts.begin(), starts.end(), r.start);
+            if (at != starts.end() && *at == r.start) starts.erase(at);
+            if (starts.empty()) starts_by_key_.erase(it);
+        }
+    }
+
+    // After the runs were rebuilt whole, which costs their number anyway.
+    void reindex__() {
+        if constexpr (indexed) {
+            starts_by_key_.clear();
+            for (const auto& r : runs_) starts_by_key_[KeyOf{}(r.value)].push_back(r.start);
+        }
     }
 
     int32_t first_;
     int32_t last_;
     V default_;
     std::vector<run_t> runs_;
+    struct no_index_t {};
+    using index_t = std::conditional_t<indexed, std::map<uint16_t, std::vector<uint32_t>>, no_index_t>;
+    [[no_unique_address]] index_t starts_by_key_;  // a column's style runs keep none
 };
 
 } // namespace vex::mta

@@ -70,11 +70,12 @@ void for_each_style_piece(const Table& table, const Column* column, int r1, int 
 // Rows of one column and the style index each span takes, in row order.
 using xf_spans_t = std::vector<xf_runs_t::span_t>;
 
-// Adds to `out` the rows r1..r2 of column `col` (after any rows already in it)
-// whose index next(row_xf, own_xf) changes; nullopt keeps the cell's own.
+// Adds to `out` the rows r1..r2 of a column (after any rows already in it)
+// whose index next(row_xf, own_xf) changes; nullopt keeps the cell's own. A
+// null column is one not made yet.
 template <class F>
-void collect_restyles(const Table& table, int col, int r1, int r2, F&& next, xf_spans_t& out) {
-    for_each_style_piece(table, table.find_column(col), r1, r2, [&](int a, int b, uint16_t row_xf, uint16_t own) {
+void collect_restyles(const Table& table, const Column* column, int r1, int r2, F&& next, xf_spans_t& out) {
+    for_each_style_piece(table, column, r1, r2, [&](int a, int b, uint16_t row_xf, uint16_t own) {
         const std::optional<uint16_t> xf = next(row_xf, own);
         if (!xf || *xf == own) return;
         if (!out.empty() && out.back().last + 1 == a && out.back().value == *xf)
@@ -82,6 +83,11 @@ void collect_restyles(const Table& table, int col, int r1, int r2, F&& next, xf_
         else
             out.push_back({a, b, *xf});
     });
+}
+
+template <class F>
+void collect_restyles(const Table& table, int col, int r1, int r2, F&& next, xf_spans_t& out) {
+    collect_restyles(table, table.find_column(col), r1, r2, next, out);
 }
 
 // Writes the spans in one pass; the column is made only when there are any.
@@ -96,11 +102,43 @@ void restyle_rows(Table& table, int col, int r1, int r2, F&& next) {
     write_restyles(table, col, spans);
 }
 
+// restyle_records over a whole store that knows its runs by index: only the
+// runs of an index that changes are visited, so laying a style over every row
+// costs the rows it changes. next is asked in the order of each index's first
+// run, as a walk down the runs asks it, so new styles are made in that order.
+template <class Store, class F>
+void restyle_every_record(Store& store, F&& next) {
+    struct key_runs_t {
+        uint32_t first;
+        uint16_t xf;
+        const std::vector<uint32_t>* starts;
+    };
+    std::vector<key_runs_t> keys;
+    store.for_each_key([&](uint16_t xf, const std::vector<uint32_t>& starts) { keys.push_back({starts.front(), xf, &starts}); });
+    std::sort(keys.begin(), keys.end(), [](const key_runs_t& x, const key_runs_t& y) { return x.first < y.first; });
+    std::vector<typename Store::span_t> spans;
+    for (const key_runs_t& k : keys) {
+        const uint16_t to = next(k.xf);
+        if (to == k.xf) continue;
+        for (const uint32_t start : *k.starts) {
+            const size_t ri = *store.run_index_of(start);
+            rc_record_t record = store.runs()[ri].value;
+            record.xf = to;
+            spans.push_back({start, store.run_end(ri), record});
+        }
+    }
+    std::sort(spans.begin(), spans.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+    store.assign_spans(spans);
+}
+
 // Gives the records a..b of a row or column store the index next(old index),
 // keeping their flags.
 template <class Store, class F>
 void restyle_records(Store& store, int a, int b, F&& next) {
     std::vector<typename Store::span_t> spans;
+    if constexpr (Store::indexed) {
+        if (a <= store.first() && b >= store.last()) return restyle_every_record(store, next);
+    }
     for (int i = a; i <= b;) {
         const size_t ri = *store.run_index_of(i);
         const int end = std::min(b, store.run_end(ri));

@@ -37,6 +37,15 @@ std::vector<std::pair<int, int>> valued_spans(const Column& column) {
     return spans;
 }
 
+// Style xf with `s` merged over it. The memo belongs to one `s`.
+uint16_t laid_over(style_manager_t& m, xf_memo_t& memo, uint16_t xf, const style_settings_t& s) {
+    return *memo.get(xf, 0, 0, [&] {
+        auto cur = m.get_style_settings(xf);
+        cur.merge(s);
+        return std::optional(m.intern_style(cur));
+    });
+}
+
 // Lays `s` over column c's styled runs and over its valued cells that have no
 // style of their own; empty unstyled cells keep showing the column record.
 void apply_style(Table& table, int c, const style_settings_t& s) {
@@ -45,15 +54,18 @@ void apply_style(Table& table, int c, const style_settings_t& s) {
     auto& m = style_manager_of(table);
     const uint16_t col_xf = table.col_records().value_at(c).xf;
     const uint16_t none = default_xf();
+    // The styled runs take `s` whatever their rows show: walked run by run,
+    // not cut by the row records, they cost what the column holds.
     xf_memo_t memo;
-    restyle_rows(table, c, 1, static_cast<int>(table.row_count()), [&](uint16_t, uint16_t own) -> std::optional<uint16_t> {
-        if (own == none) return std::nullopt;
-        return memo.get(own, 0, 0, [&] {
-            auto cur = m.get_style_settings(own);
-            cur.merge(s);
-            return std::optional(m.intern_style(cur));
-        });
-    });
+    xf_spans_t styled;
+    const auto& runs = column->xf_runs();
+    for (size_t i = 0; i < runs.runs().size(); ++i) {
+        const uint16_t own = runs.runs()[i].value;
+        if (own == none) continue;
+        const uint16_t xf = laid_over(m, memo, own, s);
+        if (xf != own) styled.push_back({int64_t{runs.runs()[i].start} + 1, int64_t{runs.run_end(i)} + 1, xf});
+    }
+    write_restyles(table, c, styled);
     xf_memo_t plain;
     xf_spans_t spans;
     for (const auto& [first, last] : valued_spans(*column)) {
@@ -79,15 +91,6 @@ void merge_into_records(style_manager_t& m, Store& store, int a, int b, const st
             cur.merge_with_inner_borders(part);
             return std::optional(m.intern_style(cur));
         });
-    });
-}
-
-// Style xf with `s` merged over it. The memo belongs to one `s`.
-uint16_t laid_over(style_manager_t& m, xf_memo_t& memo, uint16_t xf, const style_settings_t& s) {
-    return *memo.get(xf, 0, 0, [&] {
-        auto cur = m.get_style_settings(xf);
-        cur.merge(s);
-        return std::optional(m.intern_style(cur));
     });
 }
 
@@ -277,9 +280,12 @@ void Table::col_span_style__(int c1, int c2, const style_settings_t& t, bool cro
     const bool styled_rows = crossings_too && has_styled_records(row_records_);
     const int first_row = get_sheet_limits().first_row;
     const int last_row = first_row + static_cast<int>(row_count_) - 1;
+    // Columns not made yet hold no cells to restyle: a call over the whole
+    // sheet costs the columns made, not the 16,384.
+    const int made = std::min(c2, columns_.count());
     xf_memo_t crossings;
-    for (int c = c1; c <= c2; ++c) {
-        apply_style(*this, c, t);
+    for (int c = c1; c <= (styled_rows ? c2 : made); ++c) {
+        if (c <= made) apply_style(*this, c, t);
         if (styled_rows) take_crossing_styles(*this, m, crossings, c, first_row, last_row, t);
     }
 }
@@ -302,29 +308,40 @@ void Table::row_span_style__(int r1, int r2, const style_settings_t& t) {
     // a cell without a style of its own needs none when its row's new style
     // shows the same, so that rows over styled columns cost no cells.
     xf_memo_t cells, crossings;
-    const auto restyle = [&](int c, xf_memo_t& memo, bool crossing) {
-        const uint16_t col_xf = col_records_.value_at(c).xf;
-        restyle_rows(*this, c, r1, r2, [&](uint16_t row_xf, uint16_t own) {
-            return memo.get(own, row_xf, col_xf, [&]() -> std::optional<uint16_t> {
+    const auto next_of = [&](uint16_t col_xf, xf_memo_t& memo, bool crossing) {
+        return [&m, &inner, &new_record, memo = &memo, col_xf, crossing](uint16_t row_xf, uint16_t own) {
+            return memo->get(own, row_xf, col_xf, [&]() -> std::optional<uint16_t> {
                 auto cur = shown_style(m, own, row_xf, col_xf);
                 cur.merge(inner);
                 const uint16_t xf = m.intern_style(cur);
                 if (crossing && own == default_xf() && xf == new_record(row_xf)) return std::nullopt;
                 return xf;
             });
-        });
+        };
     };
-    for (int c = 1; c <= columns_.count(); ++c) {
+    const auto restyle = [&](int c, xf_memo_t& memo, bool crossing) {
+        restyle_rows(*this, c, r1, r2, next_of(col_records_.value_at(c).xf, memo, crossing));
+    };
+    const int made = columns_.count();
+    for (int c = 1; c <= made; ++c) {
         const Column* column = find_column(c);
         if (column && !column->is_blank()) restyle(c, cells, false);
     }
+    // Columns not made yet show their record alike down the rows: what one of
+    // a run of records takes, each takes, so a whole row over a styled sheet
+    // costs the columns made, not the 16,384.
     const auto& col_runs = col_records_.runs();
     for (size_t i = 0; i < col_runs.size(); ++i) {
         if (col_runs[i].value.xf == default_xf()) continue;
-        for (int c = static_cast<int>(col_runs[i].start); c <= col_records_.run_end(i); ++c) {
+        const int first = static_cast<int>(col_runs[i].start), last = col_records_.run_end(i);
+        for (int c = first; c <= std::min(last, made); ++c) {
             const Column* column = find_column(c);
             if (!column || column->is_blank()) restyle(c, crossings, true);
         }
+        xf_spans_t unmade;
+        collect_restyles(*this, nullptr, r1, r2, next_of(col_runs[i].value.xf, crossings, true), unmade);
+        if (unmade.empty()) continue;
+        for (int c = std::max(first, made + 1); c <= last; ++c) write_restyles(*this, c, unmade);
     }
     restyle_records(row_records_, r1, r2, new_record);
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 #include <stdexcept>
 #include <vector>
@@ -11,7 +12,12 @@ using vex::mta::run_store_t;
 
 namespace {
 
-using store_t = run_store_t<int>;
+struct key_of {
+    uint16_t operator()(const int& v) const { return uint16_t(v); }
+};
+
+// Knows where the runs of each value start, as row and column records do.
+using store_t = run_store_t<int, vex::mta::equal_values<int>, key_of>;
 using runs = std::vector<std::pair<uint32_t, int>>;  // start, value
 
 runs runs_of(const store_t& s) {
@@ -86,6 +92,10 @@ TEST(run_store, random_edits_match_a_plain_model) {
                 ASSERT_NE(r[i - 1].value, r[i].value) << "equal neighbours at run " << i;
             }
             for (int i = first; i <= last; ++i) ASSERT_EQ(s.value_at(i), model[i - first]) << "index " << i;
+            std::map<uint16_t, std::vector<uint32_t>> by_value, indexed;
+            for (const auto& run : r) by_value[key_of{}(run.value)].push_back(run.start);
+            s.for_each_key([&](uint16_t key, const std::vector<uint32_t>& starts) { indexed[key] = starts; });
+            ASSERT_EQ(indexed, by_value) << "step " << step;
         }
     }
 }
