@@ -548,4 +548,16 @@ void iStyle_impl::assign(const mta::style_settings_t& settings) {
     settings_ = settings;
 }
 
+mta::style_settings_t iStyle_impl::settings_for(const iWorkbook_impl* book) const {
+    mta::style_settings_t out = settings();
+    // A negative id names a built-in style, the same in every book.
+    if (book != owner_ && out.style_id() > 0) out.set_style_id(0);
+    return out;
+}
+
+void iStyle_impl::set_style_id(int32_t id) {
+    std::lock_guard lock(mutex_);
+    settings_.set_style_id(id);
+}
+
 } // namespace vex

@@ -93,7 +93,11 @@ public:
     void release() override;
 
     mta::style_settings_t settings() const;
+    // The value as `book` takes it: another book's style records mean nothing
+    // there, so the named style a value derives from stays behind.
+    mta::style_settings_t settings_for(const iWorkbook_impl* book) const;
     void assign(const mta::style_settings_t& settings);
+    void set_style_id(int32_t id);
     iWorkbook_impl* owner() const noexcept { return owner_; }
 
 private:

@@ -36,14 +36,6 @@ constexpr std::string_view msg_sheet_state = "state: Invalid parameter value. Pl
 // The host numbers the last two the other way round.
 constexpr uint32_t host_to_stored_calc_mode(int type) noexcept { return type == 1 ? 2u : type == 2 ? 1u : 0u; }
 
-// The value of a host's style handle; none for a pointer that is not one of
-// the library's handles (detail::style_refusal says why).
-std::optional<mta::style_settings_t> settings_of(iStyle* style) {
-    const auto* handle = dynamic_cast<const iStyle_impl*>(style);
-    if (!handle) return std::nullopt;
-    return handle->settings();
-}
-
 } // namespace
 
 iWorkbook_impl::iWorkbook_impl(iDocument_impl* owner, workbook_t* workbook) : workbook_(workbook), owner_(owner) {
@@ -429,16 +421,19 @@ iStyle* iWorkbook_impl::add_custom_style(const char* name, iStyle* style) {
     try {
         // The style may be another document's: copied under its own mutex
         // before this document's lock.
-        std::optional<mta::style_settings_t> settings = settings_of(style);
-        if (!settings) {
+        auto* handle = dynamic_cast<iStyle_impl*>(style);
+        if (!handle) {
             detail::report(detail::style_refusal(style));
             return nullptr;
         }
+        mta::style_settings_t settings = handle->settings_for(this);
         std::lock_guard lock(mutex_);
         const std::string text = checked_host_text(name);
         mta::style_manager_t* manager = style_manager__();
         if (!manager) return nullptr;
-        if (!manager->add_custom_style(text, *settings)) return nullptr;
+        if (!manager->add_custom_style(text, settings)) return nullptr;
+        // Cells styled with the handle from now on derive from the new style.
+        if (handle->owner() == this) handle->set_style_id(settings.style_id());
         return get_named_style(name);
     } catch (...) {
         detail::report_exception();
@@ -448,7 +443,9 @@ iStyle* iWorkbook_impl::add_custom_style(const char* name, iStyle* style) {
 
 bool iWorkbook_impl::modify_named_style(const char* name, iStyle* style) {
     try {
-        const std::optional<mta::style_settings_t> settings = settings_of(style);
+        const auto* handle = dynamic_cast<const iStyle_impl*>(style);
+        const std::optional<mta::style_settings_t> settings =
+            handle ? std::optional(handle->settings_for(this)) : std::nullopt;
         std::lock_guard lock(mutex_);
         mta::style_manager_t* manager = style_manager__();
         if (!manager) return false;

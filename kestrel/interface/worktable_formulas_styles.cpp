@@ -43,10 +43,10 @@ std::string_view formula_body(std::string_view text) noexcept {
     return text;
 }
 
-// The value of a host's style handle; none, with the refusal left, for a
-// pointer that is not one of the library's handles.
-std::optional<mta::style_settings_t> settings_of(iStyle* style) {
-    if (const iStyle_impl* handle = detail::admit_style(style)) return handle->settings();
+// The value of a host's style handle as `book` takes it; none, with the
+// refusal left, for a pointer that is not one of the library's handles.
+std::optional<mta::style_settings_t> settings_of(iStyle* style, const iWorkbook_impl* book) {
+    if (const iStyle_impl* handle = detail::admit_style(style)) return handle->settings_for(book);
     return std::nullopt;
 }
 
@@ -137,16 +137,28 @@ bool iWorktable_impl::set_formula_error(int row, int col, int code) {
 
 // ---- cell styles ----
 
+namespace {
+
+// What a cell shows, whole: set on another cell it gives the same look, even
+// where the file marked no part as applied.
+mta::style_settings_t shown_look(const mta::Table& sheet, int row, int col) {
+    mta::style_settings_t look = sheet.get_cell_style(row, col);
+    look.apply_all();
+    return look;
+}
+
+} // namespace
+
 iStyle* iWorktable_impl::cell_style(int row, int col) {
     return guarded(static_cast<iStyle*>(nullptr), [&]() -> iStyle* {
-        static_cast<iStyle_impl*>(style_.get())->assign(sheet_->get_cell_style(row, col));
+        static_cast<iStyle_impl*>(style_.get())->assign(shown_look(*sheet_, row, col));
         return style_.get();
     });
 }
 
 iStyle* iWorktable_impl::get_cell_style(int row, int col) {
     return guarded(static_cast<iStyle*>(nullptr), [&]() -> iStyle* {
-        const mta::style_settings_t settings = sheet_->get_cell_style(row, col);
+        const mta::style_settings_t settings = shown_look(*sheet_, row, col);
         auto* handle = dynamic_cast<iStyle_impl*>(owner_->owner()->make_normal_style());
         if (!handle) return nullptr;
         handle->assign(settings);
@@ -156,7 +168,7 @@ iStyle* iWorktable_impl::get_cell_style(int row, int col) {
 
 void iWorktable_impl::set_cell_style(int row, int col, iStyle* style) {
     try {
-        const std::optional<mta::style_settings_t> settings = settings_of(style);
+        const std::optional<mta::style_settings_t> settings = settings_of(style, owner_->owner());
         if (!settings) return;
         guarded_void([&] { sheet_->set_cell_style(row, col, *settings); });
     } catch (...) {
@@ -169,7 +181,7 @@ void iWorktable_impl::set_range_style(int first_row, int first_col, int last_row
     // more cells than the host named.
     if (!admit_cell(first_row, first_col) || !admit_cell(last_row, last_col)) return;
     try {
-        const std::optional<mta::style_settings_t> settings = settings_of(style);
+        const std::optional<mta::style_settings_t> settings = settings_of(style, owner_->owner());
         if (!settings) return;
         const range_t range = detail::ordered_range(first_row, first_col, last_row, last_col);
         guarded_void([&] { sheet_->set_range_style(range, *settings); });

@@ -63,10 +63,9 @@ size_t hash_of(const border_t& b) noexcept {
     return h;
 }
 
-// Over the fields of xf_t::same_format.
 size_t hash_of(const xf_t& x) noexcept {
     size_t h = x.numFmtId;
-    for (uint32_t v : {x.fontId, x.fillId, x.borderId, x.applied}) hash_mix(h, size_t{v});
+    for (uint32_t v : {x.xfId, x.fontId, x.fillId, x.borderId, x.applied}) hash_mix(h, size_t{v});
     const auto& a = x.alignment;
     for (int32_t v : {a.relative_indent, a.indent, a.reading_order, a.text_rotation, a.horizontal, a.vertical})
         hash_mix(h, size_t(uint32_t(v)));
@@ -79,7 +78,7 @@ size_t hash_of(const xf_t& x) noexcept {
 bool same_record(const font_t& a, const font_t& b) { return a == b; }
 bool same_record(const fill_t& a, const fill_t& b) { return a == b; }
 bool same_record(const border_t& a, const border_t& b) { return a == b; }
-bool same_record(const xf_t& a, const xf_t& b) { return a.same_format(b); }
+bool same_record(const xf_t& a, const xf_t& b) { return a == b; }
 
 // The indexes of a list's records by hash, each bucket in list order, so that
 // a search finds the first equal record exactly as a scan from the front would.
@@ -324,12 +323,12 @@ style_settings_t style_manager_t::adopt_numfmt(const style_settings_t& s) {
 
 uint16_t style_manager_t::intern_style(const style_settings_t& s) {
     const std::lock_guard guard(mutex_);
-    if (s == normal_settings__()) return 0;
+    if (s.style_id() == 0 && s == normal_settings__()) return 0;
     const auto x = add_style_settings__(s);
     auto& list = impl_->cell_xfs;
     // A style that adds nothing to "normal" (a default or fully unapplied one) is
     // cell xf 0 itself, not a look-alike record.
-    if (list[0].same_format(x)) return 0;
+    if (list[0] == x) return 0;
     // A loaded list may run past the 16-bit range; records out there cannot be used.
     if (const auto found = lookup_->cell_xfs.find(list, x); found && *found < max_cell_xf_count)
         return static_cast<uint16_t>(*found);
@@ -403,7 +402,8 @@ std::unique_ptr<style_settings_t> style_manager_t::get_named_style__(std::string
         const xf_t& x = impl_->cell_style_xfs[named->xfId];
         auto out = std::make_unique<style_settings_t>();
         fill_settings__(x, *out);
-        out->style_id_ = static_cast<int32_t>(x.xfId);
+        // The style's own record: a cell given these settings derives from it.
+        out->style_id_ = static_cast<int32_t>(named->xfId);
         // A style given an alignment reads back with it (built-in records have none).
         out->alignment_ = x.alignment;
         return out;
@@ -411,7 +411,9 @@ std::unique_ptr<style_settings_t> style_manager_t::get_named_style__(std::string
     if (const auto* entry = find_builtin_style_in_any_case(name)) {
         const xf_t& x = builtin_style_record(entry->record);
         auto out = std::make_unique<style_settings_t>();
-        out->style_id_ = -static_cast<int32_t>(x.xfId);
+        // Named by its number: a cell given these settings derives from the
+        // style, which is then put in use.
+        out->style_id_ = -entry->builtinId;
         out->numfmt_id_ = static_cast<int32_t>(x.numFmtId);
         out->numfmt_code_ = builtin_numfmt_code(out->numfmt_id_);
         out->font_ = builtin_font(x.fontId);

@@ -67,6 +67,8 @@ public:
     void set_alignment(const alignment_t& a);
     void set_protection(const protection_t& p);
     void set_locked(bool locked);
+    // Every part counts as set: the value stands for a whole look, as a cell shows it.
+    void apply_all() noexcept { applied_ = all_bits; }
     void set_quote_prefix(bool on) noexcept { quote_prefix_ = on; }
     void set_pivot_button(bool on) noexcept { pivot_button_ = on; }
 

@@ -21,12 +21,8 @@ struct xf_t {
     uint8_t quotePrefix = 0;
     uint32_t applied = 0;    // the apply bits of style_settings_t
 
-    // The equality of interning: every field but the parent.
-    bool same_format(const xf_t& o) const noexcept {
-        return numFmtId == o.numFmtId && fontId == o.fontId && fillId == o.fillId && borderId == o.borderId &&
-               alignment == o.alignment && protection == o.protection && pivotButton == o.pivotButton &&
-               quotePrefix == o.quotePrefix && applied == o.applied;
-    }
+    // The equality of interning, the parent included: a cell keeps the named
+    // style it was given even where another style looks the same.
     bool operator==(const xf_t&) const = default;
 };
 

@@ -217,10 +217,15 @@ style_settings_t Table::col_style(int col) const {
 
 void Table::set_cell_style(int row, int col, const style_settings_t& s) {
     if (!is_valid_cell(row, col)) return set_run_message("Invalid row or column.");
-    // Over what the cell shows, so that a cell of a bold column stays bold.
-    style_settings_t cur = get_cell_style(row, col);
-    cur.merge(style_manager_of(*this).adopt_numfmt(s));
-    const uint16_t xf = style_manager_of(*this).intern_style(cur);
+    auto& m = style_manager_of(*this);
+    const style_settings_t given = m.adopt_numfmt(s);
+    // A named style other than "normal", or every part (the whole look of a
+    // cell), takes the cell's place; anything less goes over what the cell
+    // shows, so that a cell of a bold column stays bold.
+    const bool whole = given.style_id() != 0 || given.applied() == style_settings_t::all_bits;
+    style_settings_t cur = whole ? given : get_cell_style(row, col);
+    if (!whole) cur.merge(given);
+    const uint16_t xf = m.intern_style(cur);
     create_column_if_not_exists(col).set_xf(row, xf);
 }
 

@@ -121,11 +121,11 @@ TEST(style_manager, parent_styles) {
     style_settings_t plain;
     ASSERT_TRUE(m.add_custom_style("Framed", framed) && m.add_custom_style("Plain", plain));
 
-    // The parent takes no part in equality: the first one's parent is kept.
+    // The parent takes part in equality: each keeps its own.
     auto bold = with_font(font("Arial", 12, true));
     const uint16_t first = m.intern_style(bold);
     bold.set_style_id(plain.style_id());
-    EXPECT_EQ(m.intern_style(bold), first);
+    EXPECT_EQ(m.intern_style(bold), first + 1);
     EXPECT_EQ(m.get_impl().cell_xfs[first].xfId, 0u);
 
     // Unapplied parts come from the parent.
