@@ -428,3 +428,25 @@ TEST(settings_round_trip, a_deleted_picture_takes_its_image_part) {
     EXPECT_NE(again, nullptr) << run_msg();
     doc_release(again);
 }
+
+// A host's edit leaves what the sheet already holds: its protection.
+TEST(settings_round_trip, host_edits_keep_what_the_sheet_held) {
+    const auto add_range = [](plover_workbook_t* wb) {
+        ASSERT_EQ(ws_set_editable_range(first_sheet(wb), 20, 1, 22, 3), 1);
+    };
+    run_rows({
+        {"range on a sheet with a password", "",
+         [&](plover_workbook_t* wb) {
+             ASSERT_EQ(ws_protect(first_sheet(wb), 0, "pw"), 1);
+             add_range(wb);
+         },
+         {"<sheetProtection sheet=\"1\" password=\"CF75\"", "<protectedRange sqref=\"A20:C22\" name=\"Range 1\"/>"},
+         {"objects=", "scenarios="}},
+        {"range on a sheet protected by hash", protection("SHA-512"), add_range,
+         {"algorithmName=\"SHA-512\" hashValue=\"aGFzaA==\"", "sqref=\"A20:C22\""},
+         {"objects="}},
+        {"range on an unprotected sheet", data, add_range,
+         {"<sheetProtection sheet=\"1\" objects=\"1\" scenarios=\"1\""},
+         {}},
+    });
+}
