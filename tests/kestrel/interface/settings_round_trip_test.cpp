@@ -429,7 +429,8 @@ TEST(settings_round_trip, a_deleted_picture_takes_its_image_part) {
     doc_release(again);
 }
 
-// A host's edit leaves what the sheet already holds: its protection.
+// A host's edit leaves what the sheet already holds: its protection, a width
+// read without customWidth beside the host's.
 TEST(settings_round_trip, host_edits_keep_what_the_sheet_held) {
     const auto add_range = [](plover_workbook_t* wb) {
         ASSERT_EQ(ws_set_editable_range(first_sheet(wb), 20, 1, 22, 3), 1);
@@ -447,6 +448,10 @@ TEST(settings_round_trip, host_edits_keep_what_the_sheet_held) {
          {"objects="}},
         {"range on an unprotected sheet", data, add_range,
          {"<sheetProtection sheet=\"1\" objects=\"1\" scenarios=\"1\""},
+         {}},
+        {"width beside a plain one", "<cols><col min=\"2\" max=\"3\" width=\"20\"/></cols>" + data,
+         [](plover_workbook_t* wb) { ws_set_custom_col_width(first_sheet(wb), 3, 3, 12, 0); },
+         {"<col min=\"2\" max=\"2\" width=\"20\"/>", "<col min=\"3\" max=\"3\" width=\"12.625\" customWidth=\"1\"/>"},
          {}},
     });
 }
