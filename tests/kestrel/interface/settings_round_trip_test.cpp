@@ -430,10 +430,22 @@ TEST(settings_round_trip, a_deleted_picture_takes_its_image_part) {
 }
 
 // A host's edit leaves what the sheet already holds: its protection, a width
-// read without customWidth beside the host's.
+// read without customWidth beside the host's, a background among its pictures.
 TEST(settings_round_trip, host_edits_keep_what_the_sheet_held) {
+    package_test::scratch_dir dir;
+    const std::string png = dir / "red.png";
+    std::ofstream(png, std::ios::binary) << package_test::red_png;
     const auto add_range = [](plover_workbook_t* wb) {
         ASSERT_EQ(ws_set_editable_range(first_sheet(wb), 20, 1, 22, 3), 1);
+    };
+    // Every copy lists the background with an id; a new one takes its place.
+    const auto two_pictures = [&](plover_workbook_t* wb) {
+        plover_worksheet_t* ws = first_sheet(wb);
+        ASSERT_EQ(ws_image_num(ws), 2);
+        EXPECT_GT(ws_get_image_id(ws, 0), 0);
+        EXPECT_GT(ws_get_image_id(ws, 1), 0);
+        ws_set_bg_picture(ws, png.c_str());
+        EXPECT_EQ(ws_image_num(ws), 2);
     };
     run_rows({
         {"range on a sheet with a password", "",
@@ -453,5 +465,13 @@ TEST(settings_round_trip, host_edits_keep_what_the_sheet_held) {
          [](plover_workbook_t* wb) { ws_set_custom_col_width(first_sheet(wb), 3, 3, 12, 0); },
          {"<col min=\"2\" max=\"2\" width=\"20\"/>", "<col min=\"3\" max=\"3\" width=\"12.625\" customWidth=\"1\"/>"},
          {}},
+        {"background and a picture", "",
+         [&](plover_workbook_t* wb) {
+             ws_set_bg_picture(first_sheet(wb), png.c_str());
+             ASSERT_GT(ws_add_absolute_image(first_sheet(wb), png.c_str(), 10, 10, 0, 0, 1.0), 0) << run_msg();
+         },
+         {"<picture r:id=", "<drawing r:id="},
+         {},
+         two_pictures},
     });
 }
