@@ -114,6 +114,11 @@ void worksheet_part_t::add_part(xml_part_t* part, bool at_front) {
     xml_part_t::add_part(part, at_front);
 }
 
+void worksheet_part_t::on_child_loaded(xml_part_t* child) {
+    const xml_part_t* holder = child ? child->get_parent() : nullptr;
+    if (holder && is_worktable(*holder) && child->kind() == part_kind_enum::image_part) child->on_loaded();
+}
+
 size_t worksheet_part_t::reset_relationship_ids() {
     if (!in_package_io()) return xml_part_t::reset_relationship_ids();
     size_t n = 0;

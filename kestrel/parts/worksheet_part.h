@@ -22,6 +22,9 @@ public:
     void create_output_handler(int mode) override;
     xml_part_t* create_part(const char* relationship_type, const char* id) override;
     void add_part(xml_part_t* part, bool at_front) override;
+    // A background picture read under the worktable becomes the sheet's
+    // background, listed with its pictures.
+    void on_child_loaded(xml_part_t* child) override;
     size_t reset_relationship_ids() override;
     std::optional<unsigned> get_part_number(const xml_part_t* child) const override;
 

@@ -22,6 +22,8 @@ struct rc_record_t {
     // Columns: a width read without customWidth (or with it false), written
     // back so until the host sets its own.
     static constexpr uint8_t plain_width = 64;
+    // The column flags that make two column records differ.
+    static constexpr uint8_t col_flags = 0x7f;
 
     uint16_t xf = 0;
     uint8_t flags = 0;
@@ -37,9 +39,10 @@ struct record_xf {
     uint16_t operator()(const rc_record_t& r) const noexcept { return r.xf; }
 };
 
-// Columns compare the six low flag bits only.
+// A host's width beside one read without customWidth stays a run of its
+// own, written with customWidth.
 inline bool col_record_equal(const rc_record_t& a, const rc_record_t& b) {
-    return a.xf == b.xf && (a.flags & 0x3f) == (b.flags & 0x3f);
+    return a.xf == b.xf && (a.flags & rc_record_t::col_flags) == (b.flags & rc_record_t::col_flags);
 }
 
 } // namespace vex::mta

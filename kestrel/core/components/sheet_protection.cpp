@@ -80,7 +80,9 @@ bool sheet_protection_t::set_editable_range(const mta::Table* table, const range
     std::string name = next_range_name__();
     count_name__(name, 1);
     ranges_.emplace_back(std::move(name), std::move(r));
-    return protect(range_protection_options, {});
+    // A protected sheet keeps its password and options: were they reset,
+    // anyone could unprotect it.
+    return is_protected() || protect(range_protection_options, {});
 }
 
 const char* sheet_protection_t::get_editable_range(int32_t index, int32_t* first_row, int32_t* first_col,

@@ -106,7 +106,8 @@ public:
     bool protect_range(mta::Table* table, const range_t& range);
 
     // Editable ranges, in the order they were added. set_editable_range names
-    // the range and protects the sheet, leaving cell locking alone.
+    // the range and protects a sheet not protected yet, leaving cell locking
+    // alone.
     bool set_editable_range(const mta::Table* table, const range_t& range);
     uint32_t editable_range_count() const noexcept { return uint32_t(ranges_.size()); }
     // The name, writing the corners to the outputs given; null with "Index out

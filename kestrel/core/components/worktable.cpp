@@ -354,7 +354,7 @@ int32_t worktable_t::add_two_cell_image_from_memory(int32_t edit_as, const void*
     return add_two_cell_image__(edit_as, bytes, n, corners, nullptr, true);
 }
 
-int32_t worktable_t::fill_background__(int32_t id) {
+int32_t worktable_t::fill_background__(int32_t id, const void* from) {
     if (id < 0) return -1;
     const image::image_anchor_t* record = get_image_manager()->find_image(id);
     xml_part_t* part = nullptr;
@@ -367,7 +367,8 @@ int32_t worktable_t::fill_background__(int32_t id) {
     if (!part) part = get_part()->create_part(std::string(uri::image_relationship).c_str(), nullptr);
     if (auto* image = dynamic_cast<image_part_t*>(part); image && record) {
         // The previous bytes stay with whatever other part shares them.
-        image->set_image(record->image);
+        const bool as_read = from && image->get_raw_data() == from && !image->content_type().empty();
+        if (!as_read) image->set_image(record->image);
         image->clear_images();
         image->register_image(id);
     }
@@ -379,7 +380,7 @@ int32_t worktable_t::set_bg_picture(std::string_view file) {
 }
 
 int32_t worktable_t::set_bg_picture_from_memory(const void* bytes, size_t n) {
-    return fill_background__(get_image_manager()->set_background_image_from_memory(sheet_id(), bytes, n));
+    return fill_background__(get_image_manager()->set_background_image_from_memory(sheet_id(), bytes, n), bytes);
 }
 
 // ---- tables ----

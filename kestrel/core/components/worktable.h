@@ -168,7 +168,9 @@ private:
     int32_t show_image__(int32_t id, image_part_t* part);
     int32_t add_two_cell_image__(int32_t edit_as, const void* bytes, size_t n, const int32_t (&corners)[8],
                                  image_part_t* part, bool manager_only);
-    int32_t fill_background__(int32_t id);
+    // `from`: the bytes the picture was read from; the image part that holds
+    // them with a type keeps its name and type as read.
+    int32_t fill_background__(int32_t id, const void* from = nullptr);
 
     sheet_extras_t extras_;
     sheet_periphery_t periphery_;

@@ -428,3 +428,38 @@ TEST(settings_round_trip, a_deleted_picture_takes_its_image_part) {
     EXPECT_NE(again, nullptr) << run_msg();
     doc_release(again);
 }
+
+// A host's edit leaves what the sheet already holds: its protection, a width
+// read without customWidth beside the host's, a background among its pictures.
+TEST(settings_round_trip, host_edits_keep_what_the_sheet_held) {
+    package_test::scratch_dir dir;
+    const std::string png = dir / "red.png";
+    std::ofstream(png, std::ios::binary) << package_test::red_png;
+    const auto add_range = [](plover_workbook_t* wb) { ws_set_editable_range(first_sheet(wb), 20, 1, 22, 3); };
+    run_rows({
+        {"range on a sheet with a password", "",
+         [&](plover_workbook_t* wb) { ws_protect(first_sheet(wb), 0, "pw"); add_range(wb); },
+         {"<sheetProtection sheet=\"1\" password=\"CF75\"", "<protectedRange sqref=\"A20:C22\" name=\"Range 1\"/>"},
+         {"objects="}},
+        {"range on a sheet protected by hash", protection("SHA-512"), add_range,
+         {"algorithmName=\"SHA-512\" hashValue=\"aGFzaA==\"", "sqref=\"A20:C22\""}, {"objects="}},
+        {"width beside a plain one", "<cols><col min=\"2\" max=\"3\" width=\"20\"/></cols>" + data,
+         [](plover_workbook_t* wb) { ws_set_custom_col_width(first_sheet(wb), 3, 3, 12, 0); },
+         {"<col min=\"2\" max=\"2\" width=\"20\"/>", "<col min=\"3\" max=\"3\" width=\"12.625\" customWidth=\"1\"/>"},
+         {}},
+        // Every copy lists the background with an id; a new one takes its place.
+        {"background and a picture", "",
+         [&](plover_workbook_t* wb) {
+             ws_set_bg_picture(first_sheet(wb), png.c_str());
+             ws_add_absolute_image(first_sheet(wb), png.c_str(), 10, 10, 0, 0, 1.0);
+         },
+         {"<picture r:id=", "<drawing r:id="}, {},
+         [&](plover_workbook_t* wb) {
+             plover_worksheet_t* ws = first_sheet(wb);
+             EXPECT_EQ(ws_image_num(ws), 2);
+             EXPECT_GT(ws_get_image_id(ws, 1), 0);
+             ws_set_bg_picture(ws, png.c_str());
+             EXPECT_EQ(ws_image_num(ws), 2);
+         }},
+    });
+}

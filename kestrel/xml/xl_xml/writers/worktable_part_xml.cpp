@@ -409,7 +409,7 @@ void worktable_part_xml::write_cols() {
         for (int32_t c = a; c <= b && c <= last_sheet_col; ++c) {
             const rc_record_t r = records.value_at(c);
             const uint16_t form = forms.col(c);
-            layout_t here{form ? form : r.xf, uint8_t(r.flags & (0x3f | rc_record_t::plain_width)), 0, 0.0, false};
+            layout_t here{form ? form : r.xf, uint8_t(r.flags & rc_record_t::col_flags), 0, 0.0, false};
             bool collapsed = false;
             const int64_t level = table_->col_outline().outline_level(c, collapsed);
             here.level = level > 0 ? level : 0;

@@ -100,10 +100,10 @@ TEST(run_store, random_edits_match_a_plain_model) {
     }
 }
 
-TEST(run_store, column_records_ignore_the_two_high_flag_bits) {
+TEST(run_store, column_records_ignore_the_high_flag_bit) {
     using vex::mta::rc_record_t;
     run_store_t<rc_record_t, vex::mta::col_record_equal> cols(1, 10, {});
-    cols.assign(3, 4, rc_record_t{0, 0x40});
+    cols.assign(3, 4, rc_record_t{0, 0x80});
     EXPECT_EQ(cols.runs().size(), 1u);
     run_store_t<rc_record_t, vex::mta::row_record_equal> rows(1, 10, {});
     rows.assign(3, 4, rc_record_t{0, 0x40});
