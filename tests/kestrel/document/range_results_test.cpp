@@ -4,6 +4,7 @@
 
 #include "plover.h"
 #include "tests/kestrel/document/package_support.h"
+#include "tests/kestrel/document/stale_results_support.h"
 #include "tests/kestrel/xml/xl_xml/assignment/reader_support.h"
 #include "tests/kestrel/xml/xl_xml/writers/clients_support.h"
 
@@ -37,14 +38,6 @@ plover_document_t* ranges_book() {
     return doc;
 }
 
-std::string calc_pr_of(plover_document_t* doc) {
-    scratch_dir dir;
-    EXPECT_EQ(doc_save(doc, (dir / "out.xlsx").c_str()), 1) << run_msg();
-    const std::string book = find(read_zip(dir / "out.xlsx"), "xl/workbook.xml");
-    const size_t at = book.find("<calcPr");
-    return at == std::string::npos ? "" : book.substr(at, book.find("/>", at) + 2 - at);
-}
-
 } // namespace
 
 // Each form with its result, then a cell it does not read set (kept, but for a
@@ -75,7 +68,7 @@ TEST(range_results, every_reference_a_formula_reads_drops_its_result) {
             if (clear) ws_clear_contents(read, r.row, r.col, r.row, r.col);
             else ws_set_num(read, r.row, r.col, 100);
             EXPECT_NE(ws_cell_type(ws, 1, 8), CELLTYPE_NUMBER);
-            EXPECT_EQ(calc_pr_of(doc), "<calcPr fullCalcOnLoad=\"1\"/>");
+            EXPECT_EQ(calc_pr(saved(doc, scratch_dir())), "<calcPr fullCalcOnLoad=\"1\"/>");
             doc_release(doc);
         }
 }
@@ -103,18 +96,11 @@ TEST(range_results, loaded_formulas_reading_ranges_drop_their_results) {
         plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
         ASSERT_NE(doc, nullptr) << run_msg();
         ws_set_num(wb_get_sheet(doc_get_workbook(doc), 0), r.row, 1, 100);
-        ASSERT_EQ(doc_save(doc, (dir / "out.xlsx").c_str()), 1) << run_msg();
+        const entries_t copy = saved(doc, dir);
         doc_release(doc);
-        const entries_t copy = read_zip(dir / "out.xlsx");
-        const std::string sheet = find(copy, "xl/worksheets/sheet1.xml");
-        const std::string book = find(copy, "xl/workbook.xml");
-        const auto element = [](const std::string& xml, const std::string& start, const std::string& end) {
-            const size_t at = xml.find(start);
-            return at == std::string::npos ? "" : xml.substr(at, xml.find(end, at) + end.size() - at);
-        };
-        EXPECT_EQ(element(sheet, "<c r=\"B1\"", "</c>"), r.b1) << r.row;
-        EXPECT_EQ(element(sheet, "<c r=\"D1\"", "</c>"), r.d1) << r.row;
-        EXPECT_EQ(element(book, "<calcPr", "/>"), r.calc_pr) << r.row;
+        EXPECT_EQ(cell_xml(copy, "B1"), r.b1) << r.row;
+        EXPECT_EQ(cell_xml(copy, "D1"), r.d1) << r.row;
+        EXPECT_EQ(calc_pr(copy), r.calc_pr) << r.row;
     }
 }
 
