@@ -152,6 +152,18 @@ unsigned xml_doc_access::get_sheet_grid_id(std::string_view sheet_name) const {
     return 0;
 }
 
+std::vector<uint32_t> xml_doc_access::get_sheet_span(uint32_t first, uint32_t last) const {
+    std::vector<uint32_t> grids;
+    if (const workbook_t* book = workbook()) {
+        for (const sheet_entry_t& s : book->sheets())
+            if (const worktable_t* table = worktable_of(s)) grids.push_back(table->sheet_id());
+    }
+    const auto a = std::find(grids.begin(), grids.end(), first);
+    const auto b = std::find(grids.begin(), grids.end(), last);
+    if (a == grids.end() || b == grids.end()) return {first, last};
+    return a <= b ? std::vector<uint32_t>(a, b + 1) : std::vector<uint32_t>(b, a + 1);
+}
+
 unsigned xml_doc_access::get_grid_id(std::string_view first, std::string_view second, std::string_view third) const {
     name_key key = key_of(first, second, third);
     if (const auto* r = store_->find(key)) return r->id;

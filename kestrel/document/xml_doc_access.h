@@ -43,6 +43,7 @@ public:
                                                         uint32_t items, std::string_view second,
                                                         std::string_view third) const override;
     unsigned get_sheet_grid_id(std::string_view sheet_name) const override;
+    std::vector<uint32_t> get_sheet_span(uint32_t first, uint32_t last) const override;
     unsigned get_grid_id(std::string_view first, std::string_view second, std::string_view third) const override;
 
     // Opens each workbook whose path a reference's third name holds, as given,

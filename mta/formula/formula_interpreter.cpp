@@ -378,7 +378,15 @@ void formula_interpreter::impl::range_reference() {
     // Relative corners may wrap past each other: the range is the box they span.
     if (first.row > last.row) std::swap(first.row, last.row);
     if (first.col > last.col) std::swap(first.col, last.col);
-    references.emplace_back(vex::range_t{first, last});
+    if (!spans_sheets(r)) {
+        references.emplace_back(vex::range_t{first, last});
+        return;
+    }
+    // A span reads the same cells on every sheet from its first to its last.
+    for (const uint32_t grid : context->get_span_grids(uint32_t(r.first.grid_id), uint32_t(r.last.grid_id))) {
+        first.grid_id = last.grid_id = int32_t(grid);
+        references.emplace_back(vex::range_t{first, last});
+    }
 }
 
 void formula_interpreter::impl::table_columns() {

@@ -81,6 +81,11 @@ uint32_t formula_model_context::get_sheet_grid_id(std::string_view sheet_name) c
     return access ? access->get_sheet_grid_id(sheet_name) : 0;
 }
 
+std::vector<uint32_t> formula_model_context::get_span_grids(uint32_t first, uint32_t last) const {
+    const auto* access = table_->get_document_access();
+    return access ? access->get_sheet_span(first, last) : std::vector<uint32_t>{first, last};
+}
+
 bool formula_model_context::has_named_expression(const defined_name_key_t& key) const {
     const auto* names = table_->get_defined_names();
     return names && names->contains(key);

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vex::mta {
 class Table;
@@ -44,6 +45,9 @@ public:
     // The grid id of the workbook's sheet of that name, ASCII case ignored; 0 when
     // there is none. A context that sees no workbook knows no sheet.
     virtual uint32_t get_sheet_grid_id(std::string_view) const { return 0; }
+    // The grids of the workbook's sheets from the one of `first` to the one of
+    // `last`, in the workbook's order; the two alone when it lacks either.
+    virtual std::vector<uint32_t> get_span_grids(uint32_t first, uint32_t last) const { return {first, last}; }
     virtual bool has_named_expression(const defined_name_key_t& key) const = 0;
     virtual defined_name_store_t* get_name_store() const = 0;
     virtual const defined_name_entry_t* get_named_expression(const defined_name_key_t& key) const = 0;

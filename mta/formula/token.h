@@ -111,6 +111,12 @@ struct operand_t
     void assign_range(const vex::coord_t& first, const vex::coord_t& last);
 };
 
+// A reference over a span of sheets ("Sheet1:Sheet3!B5"): its corners lie on
+// the span's end sheets.
+inline bool spans_sheets(const vex::range_t& r) noexcept {
+    return r.first.grid_id != r.last.grid_id;
+}
+
 struct token_t {
     int32_t opcode = op_number;
     operand_t operand{0.0};

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 namespace vex::mta {
 
@@ -25,6 +26,9 @@ public:
     // The grid id of this workbook's sheet of that name, ASCII case ignored; 0 when
     // there is none.
     virtual unsigned get_sheet_grid_id(std::string_view sheet_name) const = 0;
+    // The grid ids of this workbook's sheets from the one of `first` to the one
+    // of `last`, in its order; the two alone when it lacks either.
+    virtual std::vector<uint32_t> get_sheet_span(uint32_t first, uint32_t last) const { return {first, last}; }
     // The grid id of a reference named by three names, handed out on first use.
     virtual unsigned get_grid_id(std::string_view first, std::string_view second, std::string_view third) const = 0;
 };

@@ -36,11 +36,13 @@ private:
     std::optional<token_t> separator__(size_t i);
     std::optional<token_t> number__(const lexeme_t& lexeme) const;
     std::optional<token_t> lines__(size_t& i);
+    std::optional<token_t> span__(size_t& i);
     // The token of the lexeme at i, built where the caller keeps it; i moves on
     // past the lexemes it takes with it.
     std::optional<token_t> token_at__(size_t& i);
     std::optional<token_t> lenient_token_at__(size_t& i);
     void widen__(const vex::coord_t& cell);
+    static bool is_span(const token_t& token) noexcept;
     void store__(token_t&& token, size_t begin, size_t end) {
         tokens_.push_back(std::move(token));
         if (spans_) spans_->push_back({uint32_t(begin), uint32_t(end)});
@@ -186,6 +188,19 @@ std::optional<token_t> formula_parser::impl::lines__(size_t& i) {
     return lines;
 }
 
+// "Sheet1:Sheet3!B5": three lexemes, one reference over a span of sheets.
+std::optional<token_t> formula_parser::impl::span__(size_t& i) {
+    if (i + 2 >= lexemes_.size() || !next_is__(i, lexeme_operator, ':') || lexemes_[i + 2].kind != lexeme_name)
+        return std::nullopt;
+    auto span = resolver_->resolve_span(lexemes_[i], lexemes_[i + 2]);
+    if (span) i += 2;
+    return span;
+}
+
+bool formula_parser::impl::is_span(const token_t& token) noexcept {
+    return token.opcode == op_range_ref && spans_sheets(std::get<vex::range_t>(token.operand));
+}
+
 std::optional<token_t> formula_parser::impl::token_at__(size_t& i) {
     const lexeme_t& lexeme = lexemes_[i];
     switch (lexeme.kind) {
@@ -201,6 +216,7 @@ std::optional<token_t> formula_parser::impl::token_at__(size_t& i) {
         return std::optional<token_t>(std::in_place, lexeme.text(text_));
     case lexeme_name:
         if (auto lines = lines__(i)) return lines;
+        if (auto span = span__(i)) return span;
         return resolver_->resolve(lexeme);
     default:
         return std::nullopt;
@@ -256,7 +272,6 @@ void formula_parser::impl::widen__(const vex::coord_t& cell) {
     };
     fold(first.row, first.flag1, last.row, last.flag1, cell.row, cell.flag1, origin_.row, lim.row_count());
     fold(first.col, first.flag2, last.col, last.flag2, cell.col, cell.flag2, origin_.col, lim.col_count());
-    last.grid_id = first.grid_id;
     token_t widened(vex::range_t{first, last});
     widened.names = std::move(pending_->names);
     pending_ = std::move(widened);
@@ -288,13 +303,19 @@ bool formula_parser::impl::parse() {
             if (!quiet_) set_run_message(std::string(error.message()) + ": " + std::string(lexeme.text(text_)));
             return false;
         }
+        // Nothing evaluates a span of sheets: the formula is kept as written,
+        // and its lenient reading tells what it reads.
+        if (!lenient_ && is_span(*current)) {
+            if (!quiet_) set_run_message("Error in parsing formula: " + std::string(text_.substr(begin, end - begin)));
+            return false;
+        }
         bool folded = false;
         if (current->opcode == op_cell_ref && pending_) {
             widen__(std::get<vex::coord_t>(current->operand));
             pending_end_ = end;
             folded = true;
         }
-        if (current->opcode == op_cell_ref && i + 1 < lexemes_.size() &&
+        if ((current->opcode == op_cell_ref || (is_span(*current) && !pending_)) && i + 1 < lexemes_.size() &&
             classify_lexeme(lexemes_[i + 1], text_) == op_range) {
             if (!pending_) {
                 pending_ = std::move(current);

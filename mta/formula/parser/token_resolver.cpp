@@ -240,6 +240,28 @@ std::optional<token_t> excel_a1::resolve_lines(const lexeme_t& first, const lexe
     return token_t(range);
 }
 
+std::optional<token_t> excel_a1::resolve_span(const lexeme_t& first, const lexeme_t& last) {
+    result_.reset();
+    const std::string_view head = first.text(text_);
+    const std::string_view tail = last.text(text_);
+    const size_t bang = tail.find('!');
+    if (head.find_first_of("!'[") != npos || bang == npos || tail.find_first_of("'[") != npos) return std::nullopt;
+    span__(head, tail.substr(0, bang), tail.substr(bang + 1));
+    return std::move(result_);
+}
+
+// Both ends must be sheets of this workbook; the corners keep the cell's marks.
+bool excel_a1::span__(std::string_view first_sheet, std::string_view last_sheet, std::string_view cell) {
+    const uint32_t first = first_sheet.empty() ? 0 : context_.get_sheet_grid_id(first_sheet);
+    const uint32_t last = last_sheet.empty() ? 0 : context_.get_sheet_grid_id(last_sheet);
+    if (first == 0 || last == 0 || !plain_cell__(cell, int32_t(first))) return false;
+    vex::coord_t corner = std::get<vex::coord_t>(result_->operand);
+    vex::range_t span{corner, corner};
+    span.last.grid_id = int32_t(last);
+    result_.emplace(span);
+    return true;
+}
+
 bool excel_a1::plain_cell__(std::string_view text, int32_t grid) {
     const auto cell = parse_cell(text, origin_, grid);
     if (!cell) return false;
@@ -256,7 +278,13 @@ bool excel_a1::quoted__() {
     const auto prefix = split_quoted(view_);
     if (!prefix) return false;
     if (prefix->quoted.find('[') != npos) return external_cell__(unquote(prefix->quoted), prefix->rest);
-    return qualified__(unquote(prefix->quoted), prefix->rest);
+    const std::string sheets = unquote(prefix->quoted);
+    // No sheet name holds ":": one inside the quotes spans sheets.
+    if (const size_t colon = sheets.find(':'); colon != npos) {
+        const std::string_view view(sheets);
+        if (span__(view.substr(0, colon), view.substr(colon + 1), prefix->rest)) return true;
+    }
+    return qualified__(sheets, prefix->rest);
 }
 
 bool excel_a1::qualified__(std::string_view sheet, std::string_view rest) {

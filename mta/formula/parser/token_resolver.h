@@ -31,6 +31,9 @@ public:
     // A whole-row or whole-column range written as two lexemes around ":"
     // ("1:3", "$A:$C", "Sheet1!$1:$1"); none when they are not one.
     virtual std::optional<token_t> resolve_lines(const lexeme_t& first, const lexeme_t& last) = 0;
+    // "Sheet1:Sheet3!B5" written as two lexemes around ":": a range whose corners
+    // lie on the span's first and last sheets; none when they are not one.
+    virtual std::optional<token_t> resolve_span(const lexeme_t&, const lexeme_t&) { return std::nullopt; }
 };
 
 class excel_token_resolver_t : public token_resolver_t {
@@ -48,8 +51,10 @@ public:
 
     std::optional<token_t> resolve(const lexeme_t& lexeme) override;
     std::optional<token_t> resolve_lines(const lexeme_t& first, const lexeme_t& last) override;
+    std::optional<token_t> resolve_span(const lexeme_t& first, const lexeme_t& last) override;
 
 private:
+    bool span__(std::string_view first_sheet, std::string_view last_sheet, std::string_view cell);
     bool plain_cell__(std::string_view text, int32_t grid);
     bool sheet_qualified__(size_t bang);
     bool quoted__();

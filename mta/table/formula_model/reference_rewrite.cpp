@@ -136,9 +136,17 @@ std::vector<token_t> lenient_tokens(model_context& context, const vex::coord_t& 
     return std::move(parser.tokens());
 }
 
-// A reference over several sheets reads each of them.
-bool reads_grid(const vex::range_t& r, int32_t grid) noexcept {
-    return std::min(r.first.grid_id, r.last.grid_id) <= grid && grid <= std::max(r.first.grid_id, r.last.grid_id);
+// A span reads every sheet from its first to its last in the workbook's order.
+bool reads_grid(model_context& context, const vex::range_t& r, int32_t grid) {
+    if (!spans_sheets(r)) return r.first.grid_id == grid;
+    const auto grids = context.get_span_grids(uint32_t(r.first.grid_id), uint32_t(r.last.grid_id));
+    return std::find(grids.begin(), grids.end(), uint32_t(grid)) != grids.end();
+}
+
+// A span is written for all its sheets and moves with none of them: any cell
+// an edit moves or deletes inside it changes what it reads.
+bool changes_reading(const band_shift_t& shift, const vex::range_t& r, bool absolute_only) {
+    return spans_sheets(r) ? shift.reaches(r) : shift.changes_reading(r, absolute_only);
 }
 
 } // namespace
@@ -150,7 +158,10 @@ std::vector<text_reference_t> find_references(model_context& context, const vex:
     const std::vector<token_t> tokens = lenient_tokens(context, origin, text, &spans);
     for (size_t i = 0; i < tokens.size() && i < spans.size(); ++i) {
         if (!is_reference(tokens[i])) continue;
-        out.push_back({spans[i].begin, spans[i].end, range_of(tokens[i], origin), tokens[i].opcode == op_cell_ref});
+        // "Sheet1:Sheet3!B5" is one cell on each sheet: its text says so.
+        const std::string_view span = text.substr(spans[i].begin, spans[i].end - spans[i].begin);
+        const bool cell = span.substr(qualifier(span).size()).find(':') == std::string_view::npos;
+        out.push_back({spans[i].begin, spans[i].end, range_of(tokens[i], origin), cell});
     }
     return out;
 }
@@ -160,13 +171,13 @@ bool shift_changes_reading(model_context& context, const vex::coord_t& origin, c
     if (!tokens) {
         const std::vector<text_reference_t> refs = find_references(context, origin, text);
         return std::any_of(refs.begin(), refs.end(), [&](const text_reference_t& ref) {
-            return reads_grid(ref.range, grid) && shift.changes_reading(ref.range, absolute_only);
+            return reads_grid(context, ref.range, grid) && changes_reading(shift, ref.range, absolute_only);
         });
     }
     return std::any_of(tokens->begin(), tokens->end(), [&](const token_t& t) {
         if (!is_reference(t)) return false;
         const vex::range_t r = range_of(t, origin);
-        return reads_grid(r, grid) && shift.changes_reading(r, absolute_only);
+        return reads_grid(context, r, grid) && changes_reading(shift, r, absolute_only);
     });
 }
 
@@ -190,7 +201,7 @@ std::optional<std::string> shift_formula_text(model_context& context, const vex:
     size_t copied = 0;
     bool changed = false;
     for (const text_reference_t& ref : find_references(context, origin, text)) {
-        if (ref.range.first.grid_id != grid) continue;
+        if (ref.range.first.grid_id != grid || spans_sheets(ref.range)) continue;
         vex::range_t before = ref.range, after = ref.range;
         before.order();
         const std::string_view span = text.substr(ref.begin, ref.end - ref.begin);
@@ -259,20 +270,29 @@ std::optional<std::string> drop_grid_references(model_context& context, const ve
     };
     std::string out;
     size_t copied = 0;
+    bool spans_over = false;
     std::vector<token_span_t> spans;
     const std::vector<token_t> tokens = lenient_tokens(context, origin, text, &spans);
     for (size_t i = 0; i < tokens.size() && i < spans.size(); ++i) {
         const std::string_view span = text.substr(spans[i].begin, spans[i].end - spans[i].begin);
         const std::string_view prefix = qualifier(span);
-        const bool gone = is_reference(tokens[i])
-                              ? range_of(tokens[i], origin).first.grid_id == grid
-                              : !prefix.empty() && span.substr(prefix.size()) == "#REF!" && names_grid(prefix);
+        bool gone = false;
+        if (!is_reference(tokens[i])) {
+            gone = !prefix.empty() && span.substr(prefix.size()) == "#REF!" && names_grid(prefix);
+        } else if (const vex::range_t r = range_of(tokens[i], origin); !spans_sheets(r)) {
+            gone = r.first.grid_id == grid;
+        } else {
+            // A span losing an end sheet names a sheet no more; one losing a
+            // sheet between its ends keeps its text but reads other cells.
+            gone = r.first.grid_id == grid || r.last.grid_id == grid;
+            spans_over = spans_over || reads_grid(context, r, grid);
+        }
         if (!gone) continue;
         out.append(text.substr(copied, spans[i].begin - copied));
         out += "#REF!";
         copied = spans[i].end;
     }
-    if (copied == 0) return std::nullopt;
+    if (copied == 0) return spans_over ? std::optional<std::string>(text) : std::nullopt;
     out.append(text.substr(copied));
     return out;
 }

@@ -65,7 +65,8 @@ bool reads_names(model_context& context, const vex::coord_t& origin, const std::
                  std::string_view text, const std::vector<named_expression_t>& names);
 
 // The text with every reference into `grid`, its sheet qualifier included,
-// written #REF!, as that sheet is gone; none when no reference names it.
+// written #REF!, as that sheet is gone; none when no reference names it. A
+// span of sheets with the sheet between its ends gives the text unchanged.
 std::optional<std::string> drop_grid_references(model_context& context, const vex::coord_t& origin,
                                                 std::string_view text, int32_t grid);
 // The reference tokens into `grid` become #REF!; true when one did.

@@ -128,6 +128,12 @@ struct band_shift_t {
         return !(across(r.last) <= band_hi && along(r.last) <= last());
     }
 
+    // Whether the shift moves or deletes any cell of the range.
+    bool reaches(vex::range_t r) const noexcept {
+        r.order();
+        return across(r.last) >= band_lo && across(r.first) <= band_hi && along(r.last) >= first;
+    }
+
     // Whether a reference reads other cells after the shift, followed as
     // follow_reference moves it: some of its cells deleted, the band cutting
     // across it so that part of it moves and part stays, or (a defined name)
@@ -135,7 +141,7 @@ struct band_shift_t {
     // around inserted empty cells, reads what it read.
     bool changes_reading(vex::range_t r, bool absolute_only) const noexcept {
         r.order();
-        if (across(r.last) < band_lo || across(r.first) > band_hi || along(r.last) < first) return false;
+        if (!reaches(r)) return false;
         if (!in_band(r.first) || !in_band(r.last)) return true;
         if (!insert && along(r.first) <= last()) return true;
         if (!absolute_only) return false;

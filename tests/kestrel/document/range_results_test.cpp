@@ -50,7 +50,8 @@ TEST(range_results, every_reference_a_formula_reads_drops_its_result) {
     } rows[] = {
         {"SUM(A1:A3)", 0, 2, 1},     {"SUM(A:A)", 0, 2, 1},        {"SUM(5:5)", 0, 5, 5},
         {"SUM($A$1:$A$5)", 0, 4, 1}, {"MAX(A1:A5)", 0, 5, 1},      {"INDEX(A1:A3,2)", 0, 3, 1},
-        {"A2:A3", 0, 3, 1},          {"SUM(Sheet1:Sheet2!B5)", 1, 5, 2},
+        {"A2:A3", 0, 3, 1},          {"SUM(Sheet1:Sheet2!B5)", 1, 5, 2}, {"SUM(Sheet1:Sheet2!B5)", 0, 5, 2},
+        {"SUM('Sheet1:Sheet2'!A4:B6)", 0, 6, 2},
         {"SUM(Rng)", 0, 7, 2},       {"SUM(Tbl[Val])", 0, 3, 4},    {"SUM(Sheet2!A1:A3)", 1, 2, 1},
         {"A1&\"x\"", 0, 1, 1},       {"INDIRECT(\"A1\")", 0, 1, 1, true}, {"OFFSET(A1,1,0)", 0, 2, 1, true},
     };
