@@ -168,13 +168,22 @@ std::vector<text_reference_t> find_references(model_context& context, const vex:
 
 bool shift_changes_reading(model_context& context, const vex::coord_t& origin, const std::vector<token_t>* tokens,
                            std::string_view text, int32_t grid, const band_shift_t& shift, bool absolute_only) {
+    std::vector<token_t> lenient;
     if (!tokens) {
-        const std::vector<text_reference_t> refs = find_references(context, origin, text);
-        return std::any_of(refs.begin(), refs.end(), [&](const text_reference_t& ref) {
-            return reads_grid(context, ref.range, grid) && changes_reading(shift, ref.range, absolute_only);
-        });
+        lenient = lenient_tokens(context, origin, text, nullptr);
+        tokens = &lenient;
     }
     return std::any_of(tokens->begin(), tokens->end(), [&](const token_t& t) {
+        if (t.opcode == op_table_ref) {
+            // The table's ranges as they stand before the shift; the reference
+            // grows and shrinks with its table.
+            const auto& ref = std::get<structured_reference_t>(t.operand);
+            const range_set_t ranges =
+                context.resolve_table_reference(origin, ref.table, ref.items, ref.first_column, ref.second_column);
+            return std::any_of(ranges.begin(), ranges.end(), [&](const vex::range_t& r) {
+                return r.first.grid_id == grid && shift.changes_reading(r, false);
+            });
+        }
         if (!is_reference(t)) return false;
         const vex::range_t r = range_of(t, origin);
         return reads_grid(context, r, grid) && changes_reading(shift, r, absolute_only);

@@ -31,6 +31,14 @@ bool may_reference(const formula::formula_cell& cell, int32_t grid) {
     return cell.expression().find('!') != std::string_view::npos;
 }
 
+// A structured reference names no sheet: it reads wherever its table stands.
+bool reads_table(const formula::formula_cell& cell) {
+    if (cell.parsed)
+        return std::any_of(cell.tokens.begin(), cell.tokens.end(),
+                           [](const formula::token_t& t) { return t.opcode == formula::op_table_ref; });
+    return cell.expression().find('[') != std::string_view::npos;
+}
+
 } // namespace
 
 // Deleted formula cells are released by their column before they go; the others
@@ -44,6 +52,8 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const band_shift_t
     const int32_t grid = int32_t(sheet_id_);
     const std::vector<Table*> sheets = workbook_sheets__();
     formula::cell_tracker_t& tracker = formula::get_cell_tracker();
+    // Readers of this sheet's tables file the tables' new ranges once they moved.
+    const bool tables_here = tabledefs_.size() != 0;
     shared.reserve(sheets.size());
     for (Table* sheet : sheets) {
         const bool own = sheet == this;
@@ -58,7 +68,8 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const band_shift_t
                 s.along(to) += s.insert ? s.count : -s.count;
             }
             const bool follower = groups.follows(*cell);
-            if (!own && !follower && !may_reference(*cell, grid)) return;
+            const bool table_reader = tables_here && reads_table(*cell);
+            if (!own && !follower && !table_reader && !may_reference(*cell, grid)) return;
             if (formula::shift_changes_reading(context, from, cell->parsed ? &cell->tokens : nullptr,
                                                cell->expression(), grid, s, false))
                 stale.emplace_back(sheet, cell);
@@ -69,7 +80,7 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const band_shift_t
             const bool moved = to != from;
             // The tracker holds an array by its range: it leaves before the range moves.
             const bool array = own && cell->attributes().type == 2;
-            if (!text && !moved && !array && !std::any_of(cell->tokens.begin(), cell->tokens.end(), [&](const auto& t) {
+            if (!text && !moved && !array && !table_reader && !std::any_of(cell->tokens.begin(), cell->tokens.end(), [&](const auto& t) {
                     return formula::token_on_grid(t, grid);
                 })) {
                 follow_formula_range__(model, *cell, to, own ? &s : nullptr);
@@ -251,6 +262,9 @@ bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b
         insert ? columns_.insert_rows(lo, hi, s.first, s.count) : columns_.delete_rows(lo, hi, s.first, s.count);
     else
         insert ? columns_.insert_cols(lo, hi, s.first, s.count) : columns_.delete_cols(lo, hi, s.first, s.count);
+    // Tables move before the formulas come back: a structured reference files
+    // its table's new range.
+    tabledefs_.shift(s);
     for (formula::formula_cell* cell : rewritten) {
         if (!cell->parsed) {
             // Kept unparsed, tracked from its text as it now reads.
@@ -267,7 +281,6 @@ bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b
     merged_cells_.shift(s);
     auto* names = get_defined_names();
     drop_stale_results__(std::move(stale), names ? names->on_shift(*this, s) : std::vector<formula::named_expression_t>());
-    tabledefs_.shift(s);
     if (whole) {
         outline_store_t& outline = rows ? row_outline_ : col_outline_;
         insert ? void(outline.insert(s.first, s.count)) : outline.erase(s.first, s.count);

@@ -113,3 +113,29 @@ TEST(stale_results_after_deletes, a_span_of_sheets_reads_the_sheets_between_its_
     EXPECT_EQ(std::string(ws_get_formula_expr(out, 1, 1)), "SUM(#REF!)");
     doc_release(doc);
 }
+
+// A structured reference reads its table wherever the table stands: a row
+// deleted from it drops the result, a row inserted in it widens what is read.
+TEST(stale_results_after_deletes, a_table_reference_reads_its_table_as_rows_come_and_go) {
+    const struct {
+        std::function<void(plover_worksheet_t*)> edit;
+        bool dropped;
+    } rows[] = {
+        {[](auto* ws) { ASSERT_EQ(ws_delete_row(ws, 4, 4), 1) << run_msg(); }, true},
+        {[](auto* ws) { ws_insert_row(ws, 3, 1); }, false},
+        {[](auto* ws) { ws_insert_row(ws, 3, 1), ws_set_formula_num(ws, 1, 8, 6), ws_set_num(ws, 5, 4, 50); }, true},
+        {[](auto* ws) { ws_insert_row(ws, 5, 1), ws_set_num(ws, 5, 4, 50); }, false},
+    };
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        plover_document_t* doc = doc_create();
+        plover_worksheet_t* ws = wb_add_worksheet(doc_get_workbook(doc), "Sheet1");
+        ws_set_text(ws, 1, 4, "Val");
+        for (int r = 2; r <= 4; ++r) ws_set_num(ws, r, 4, r - 1);
+        ASSERT_NE(ws_add_tabledef(ws, "Tbl", 1, 4, 4, 4), nullptr) << run_msg();
+        ws_set_formula(ws, 1, 8, "SUM(Tbl[Val])");
+        ws_set_formula_num(ws, 1, 8, 6);
+        rows[i].edit(ws);
+        EXPECT_EQ(ws_cell_type(ws, 1, 8) != CELLTYPE_NUMBER, rows[i].dropped) << i;
+        doc_release(doc);
+    }
+}
