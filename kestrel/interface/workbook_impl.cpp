@@ -1,6 +1,7 @@
 #include "kestrel/interface/workbook_impl.h"
 
 #include "kestrel/core/components/workbook.h"
+#include "kestrel/core/components/worksheet.h"
 #include "kestrel/core/components/worktable.h"
 #include "kestrel/interface/entry.h"
 #include "kestrel/interface/richtext_impl.h"
@@ -125,6 +126,10 @@ iWorksheet_impl* iWorkbook_impl::insert_sheet__(uint64_t index, const char* name
         auto handle = std::make_unique<iWorksheet_impl>(this, sheet);
         iWorksheet_impl* raw = handle.get();
         sheets_.emplace(std::move(actual), std::move(handle));
+        // Placed among other sheets it may lie inside a span, read from now on;
+        // its cell table exists once its handle does.
+        if (index < workbook_->sheet_count() - 1)
+            if (worktable_t* table = sheet->worktable()) table->follow_sheet_order([] {}, true);
         return raw;
     } catch (...) {
         // No sheet without its handle.

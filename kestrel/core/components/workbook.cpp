@@ -238,11 +238,22 @@ void workbook_t::shift_sheet(uint64_t from, uint64_t to) {
     auto& sheets = record_.sheets;
     if (from == to || from >= sheets.size() || to >= sheets.size()) return;
     lookup_.current = false;
-    const auto first = sheets.begin();
-    if (from < to)
-        std::rotate(first + ptrdiff_t(from), first + ptrdiff_t(from) + 1, first + ptrdiff_t(to) + 1);
-    else
-        std::rotate(first + ptrdiff_t(to), first + ptrdiff_t(from), first + ptrdiff_t(from) + 1);
+    reorder__([&] {
+        const auto first = sheets.begin();
+        if (from < to)
+            std::rotate(first + ptrdiff_t(from), first + ptrdiff_t(from) + 1, first + ptrdiff_t(to) + 1);
+        else
+            std::rotate(first + ptrdiff_t(to), first + ptrdiff_t(from), first + ptrdiff_t(from) + 1);
+    });
+}
+
+void workbook_t::reorder__(const std::function<void()>& reorder) {
+    for (const sheet_entry_t& s : record_.sheets)
+        if (worktable_t* table = s.component ? s.component->worktable() : nullptr) {
+            table->follow_sheet_order(reorder);
+            return;
+        }
+    reorder();
 }
 
 bool workbook_t::rename_sheet(uint64_t index, std::string_view name) {

@@ -14,6 +14,7 @@
 #include "mta/table/utils/defined_names/defined_name_store.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -230,6 +231,8 @@ public:
     void set_document_format(uint32_t code) noexcept { document_format_ = code; }
 
 private:
+    // Inserts or moves sheets; formulas reading spans of sheets follow the order.
+    void reorder__(const std::function<void()>& reorder);
     // What finding a sheet and naming and numbering a new one look at, kept
     // while the records change only here: adding sheets one by one must not
     // walk every record for each.

@@ -269,6 +269,18 @@ std::string moved_formula_text(model_context& context, const vex::coord_t& from,
     return out;
 }
 
+std::vector<uint32_t> span_grids(model_context& context, const vex::coord_t& origin, std::string_view text) {
+    std::vector<uint32_t> grids;
+    for (const token_t& t : lenient_tokens(context, origin, text, nullptr)) {
+        if (!is_reference(t) || t.opcode != op_range_ref) continue;
+        const auto& r = std::get<vex::range_t>(t.operand);
+        if (!spans_sheets(r)) continue;
+        const auto span = context.get_span_grids(uint32_t(r.first.grid_id), uint32_t(r.last.grid_id));
+        grids.insert(grids.end(), span.begin(), span.end());
+    }
+    return grids;
+}
+
 std::optional<std::string> drop_grid_references(model_context& context, const vex::coord_t& origin,
                                                 std::string_view text, int32_t grid) {
     // "Sheet1!#REF!", a reference whose cells went before their sheet: the

@@ -64,6 +64,10 @@ bool names_any_of(const std::vector<token_t>& tokens, const std::vector<named_ex
 bool reads_names(model_context& context, const vex::coord_t& origin, const std::vector<token_t>* tokens,
                  std::string_view text, const std::vector<named_expression_t>& names);
 
+// The grids the text's spans of sheets read, in the workbook's order; none
+// when it reads no span.
+std::vector<uint32_t> span_grids(model_context& context, const vex::coord_t& origin, std::string_view text);
+
 // The text with every reference into `grid`, its sheet qualifier included,
 // written #REF!, as that sheet is gone; none when no reference names it. A
 // span of sheets with the sheet between its ends gives the text unchanged.

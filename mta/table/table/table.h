@@ -21,6 +21,7 @@
 #include "mta/table/utils/table_definition/tabledef_list.h"
 #include "mta/types/rc_record.h"
 
+#include <functional>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -522,6 +523,11 @@ public:
     // sheets and the names that reference it get #REF! in its place, as
     // spreadsheet applications do.
     void drop_references_to_sheet();
+    // A span of sheets reads what the workbook's order puts between its ends:
+    // `reorder` moves sheets (or this sheet has just `arrived` among them),
+    // then the formulas reading spans are filed again, and those whose spans
+    // read other sheets lose their results.
+    void follow_sheet_order(const std::function<void()>& reorder, bool arrived = false);
     // The defined name is going: the formulas reading it, directly or through
     // other names, lose their results.
     void drop_results_reading_name(const formula::named_expression_t& name);

@@ -165,6 +165,42 @@ void Table::drop_results_reading_name(const formula::named_expression_t& name) {
 
 // Only the results go: the recalculation step, seeded with the stale formulas,
 // drops those of every formula reading them.
+void Table::follow_sheet_order(const std::function<void()>& reorder, bool arrived) {
+    struct reader_t {
+        Table* sheet;
+        formula::formula_cell* cell;
+        std::vector<uint32_t> grids;
+    };
+    // A span is never parsed, and its text holds a ":" and a "!".
+    const auto spans_read = [](Table* sheet, formula::formula_cell* cell) {
+        const std::string_view text = cell->expression();
+        if (cell->parsed || text.find('!') == std::string_view::npos || text.find(':') == std::string_view::npos)
+            return std::vector<uint32_t>();
+        return formula::span_grids(sheet->get_formula_model()->context(), cell->position(), text);
+    };
+    std::vector<reader_t> readers;
+    for (Table* sheet : workbook_sheets__())
+        sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
+            auto grids = spans_read(sheet, cell);
+            if (grids.empty()) return;
+            if (arrived) std::erase(grids, sheet_id_);
+            readers.push_back({sheet, cell, std::move(grids)});
+        });
+    reorder();
+    stale_formulas_t stale;
+    formula::cell_tracker_t& tracker = formula::get_cell_tracker();
+    for (const reader_t& r : readers) {
+        if (spans_read(r.sheet, r.cell) == r.grids) continue;
+        if (r.cell->state() == formula::formula_cell_state::registered) {
+            tracker.unregister_formula(r.cell);
+            r.cell->set_state(formula::formula_cell_state::created);
+        }
+        r.sheet->get_formula_model()->track_unparsed(r.cell);
+        stale.emplace_back(r.sheet, r.cell);
+    }
+    drop_stale_results__(std::move(stale), {});
+}
+
 void Table::drop_stale_results__(stale_formulas_t stale, const std::vector<formula::named_expression_t>& names) {
     if (!names.empty()) {
         for (Table* sheet : workbook_sheets__()) {

@@ -105,10 +105,25 @@ TEST(stale_results_after_deletes, a_span_of_sheets_reads_the_sheets_between_its_
     ws_delete_row(s1, 5, 5);
     EXPECT_FALSE(dropped());
     EXPECT_EQ(std::string(ws_get_formula_expr(out, 1, 1)), "SUM(S1:S3!A1)");
-    wb_delete_sheet(wb, 1);
+    // Sheets moved into or out of the span, or inserted in it, change what it reads.
+    wb_shift_sheet(wb, 3, 0);  // Out, S1, S2, S3
+    EXPECT_FALSE(dropped());
+    wb_shift_sheet(wb, 2, 3);  // Out, S1, S3, S2
+    EXPECT_TRUE(dropped());
+    ws_set_num(s2, 1, 1, 6);
+    EXPECT_FALSE(dropped());
+    wb_shift_sheet(wb, 3, 2);  // Out, S1, S2, S3
+    EXPECT_TRUE(dropped());
+    plover_worksheet_t* s4 = wb_insert_worksheet(wb, 2, "S4");
+    EXPECT_TRUE(dropped());
+    ws_set_num(s4, 1, 1, 7);
+    EXPECT_TRUE(dropped());
+    wb_delete_sheet(wb, 2);  // Out, S1, S2, S3 again
+    EXPECT_TRUE(dropped());
+    wb_delete_sheet(wb, 2);
     EXPECT_TRUE(dropped());
     EXPECT_EQ(std::string(ws_get_formula_expr(out, 1, 1)), "SUM(S1:S3!A1)");
-    wb_delete_sheet(wb, 1);
+    wb_delete_sheet(wb, 2);
     EXPECT_TRUE(dropped());
     EXPECT_EQ(std::string(ws_get_formula_expr(out, 1, 1)), "SUM(#REF!)");
     doc_release(doc);
