@@ -12,6 +12,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <utility>
 
 namespace vex::mta::formula {
@@ -167,6 +168,42 @@ typename Tree::extent_type extent_of(const vex::range_t& r) {
     return {{r.first.row, r.first.col}, {r.last.row, r.last.col}};
 }
 
+// What a batch files on one grid whose tree held nothing: the tree is built
+// from it in one bulk load. Each item is a range and the index of the formula
+// filing it.
+struct bulk_t {
+    struct item_t {
+        vex::range_t range;
+        size_t index;
+    };
+    bool used = false;
+    std::vector<item_t> items;
+
+    // Each run of items on one extent, in the order filed.
+    template <class F>
+    void for_each_extent(F f) {
+        const auto corners = [](const item_t& i) {
+            return std::tie(i.range.first.row, i.range.first.col, i.range.last.row, i.range.last.col);
+        };
+        std::sort(items.begin(), items.end(), [&](const item_t& a, const item_t& b) {
+            return std::tuple_cat(corners(a), std::tie(a.index)) < std::tuple_cat(corners(b), std::tie(b.index));
+        });
+        for (size_t i = 0, j = 0; i < items.size(); i = j) {
+            while (j < items.size() && corners(items[j]) == corners(items[i])) ++j;
+            f(items.data() + i, items.data() + j);
+        }
+    }
+};
+
+// Refills the tree in place, as counted_tree_t::rebuild does.
+template <class Tree>
+void refill(counted_tree_t<Tree>& counted, typename Tree::bulk_loader& loader, size_t count) {
+    Tree packed = loader.pack();
+    counted.tree.swap(packed);  // resets the parent pointers of both roots
+    counted.live = count;
+    counted.dead = 0;
+}
+
 std::string corners(const vex::range_t& r) {
     return std::to_string(r.first.row) + "," + std::to_string(r.first.col) + "," + std::to_string(r.last.row) + "," +
            std::to_string(r.last.col) + ")";
@@ -259,17 +296,94 @@ struct cell_tracker_t::state {
         if (!on_one_grid(src))
             throw std::invalid_argument("cell_tracker_t::add: invalid formula range: (" + corners(src));
         const auto extent = extent_of<dependency_tree_t>(ref);
-        for_each_grid(ref, [&](uint32_t g) {
-            auto& counted = dependencies[g];
-            auto hits = counted.tree.search(extent, dependency_tree_t::search_type::match);
-            if (auto it = hits.begin(); it != hits.end()) {
-                if (it->empty()) counted.revived();
-                it->add(src);
-            } else {
-                counted.tree.insert(extent, member_set_t(src));
-                ++counted.live;
-            }
-        });
+        for_each_grid(ref, [&](uint32_t g) { add_on(dependencies[g], extent, src); });
+    }
+
+    static void add_on(counted_tree_t<dependency_tree_t>& counted, const dependency_tree_t::extent_type& extent,
+                       const vex::range_t& src) {
+        auto hits = counted.tree.search(extent, dependency_tree_t::search_type::match);
+        if (auto it = hits.begin(); it != hits.end()) {
+            if (it->empty()) counted.revived();
+            it->add(src);
+        } else {
+            counted.tree.insert(extent, member_set_t(src));
+            ++counted.live;
+        }
+    }
+
+    // The formula's own entry; its edges are filed apart.
+    void add_entry(const pending_t& p) {
+        auto& counted = formulas[uint32_t(p.source.first.grid_id)];
+        const auto extent = extent_of(p.source);
+        auto hits = counted.tree.search(extent, formula_tree_t::search_type::match);
+        if (hits.begin() == hits.end()) {
+            counted.tree.insert(extent, formula_entry_t{p.source, p.references, p.is_volatile});
+            ++counted.live;
+        } else if (formula_entry_t& entry = *hits.begin(); is_dead(entry)) {
+            entry = {p.source, p.references, p.is_volatile};
+            counted.revived();
+        } else {
+            merge(entry, p);
+        }
+    }
+
+    // Two cells filed at one range: both sets of edges stay until it is forgotten.
+    void merge(formula_entry_t& entry, const pending_t& p) {
+        if (entry.parked) unpark(entry);
+        for (const auto& ref : p.references) add_unique(entry.references, ref);
+        entry.is_volatile = entry.is_volatile || p.is_volatile;
+    }
+
+    // Many formulas at once: a tree that holds nothing yet is built in one bulk
+    // load from what they file on its grid, the others take entries one by one.
+    void add_many(std::vector<pending_t>& pending) {
+        std::unordered_map<uint32_t, bulk_t> edges;
+        std::unordered_map<uint32_t, bulk_t> entries;
+        std::vector<const pending_t*> later;
+        const auto bulk_for = [](std::unordered_map<uint32_t, bulk_t>& bulks, auto& trees, uint32_t g) -> bulk_t& {
+            const auto [it, added] = bulks.try_emplace(g);
+            if (added) it->second.used = trees[g].tree.empty();
+            return it->second;
+        };
+        for (size_t i = 0; i < pending.size(); ++i) {
+            const pending_t& p = pending[i];
+            for (const auto& ref : p.references)
+                for_each_grid(ref, [&](uint32_t g) {
+                    if (bulk_t& bulk = bulk_for(edges, dependencies, g); bulk.used) bulk.items.push_back({ref, i});
+                    else add_on(dependencies[g], extent_of<dependency_tree_t>(ref), p.source);
+                });
+            if (p.is_volatile) volatiles.add(p.source);
+            if (bulk_t& bulk = bulk_for(entries, formulas, uint32_t(p.source.first.grid_id)); bulk.used)
+                bulk.items.push_back({p.source, i});
+            else
+                later.push_back(&p);  // after the builds: a parked entry it meets adds edges
+        }
+        for (auto& [g, bulk] : edges) {
+            if (!bulk.used) continue;
+            dependency_tree_t::bulk_loader loader;
+            size_t count = 0;
+            bulk.for_each_extent([&](const bulk_t::item_t* i, const bulk_t::item_t* end) {
+                member_set_t set;
+                for (const auto* e = i; e != end; ++e) set.add(pending[e->index].source);
+                loader.insert(extent_of<dependency_tree_t>(i->range), std::move(set));
+                ++count;
+            });
+            refill(dependencies[g], loader, count);
+        }
+        for (auto& [g, bulk] : entries) {
+            if (!bulk.used) continue;
+            formula_tree_t::bulk_loader loader;
+            size_t count = 0;
+            bulk.for_each_extent([&](const bulk_t::item_t* i, const bulk_t::item_t* end) {
+                pending_t& p = pending[i->index];
+                formula_entry_t entry{p.source, std::move(p.references), p.is_volatile};
+                for (const auto* e = i + 1; e != end; ++e) merge(entry, pending[e->index]);
+                loader.insert(extent_of(p.source), std::move(entry));
+                ++count;
+            });
+            refill(formulas[g], loader, count);
+        }
+        for (const pending_t* p : later) add_entry(*p);
     }
 
     void remove(const vex::range_t& ref, const vex::range_t& src) {
@@ -362,34 +476,44 @@ cell_tracker_t::cell_tracker_t() : state_(std::make_unique<state>()) {}
 
 cell_tracker_t::~cell_tracker_t() = default;
 
-void cell_tracker_t::register_formula(formula_cell* cell) {
-    const vex::range_t src = source_of(*cell);
-    const std::vector<vex::range_t> refs = referenced_ranges(cell->get_reference_tokens());
+cell_tracker_t::pending_t cell_tracker_t::read__(formula_cell& cell) {
+    const vex::range_t src = source_of(cell);
+    std::vector<vex::range_t> refs = referenced_ranges(cell.get_reference_tokens());
     if (!on_one_grid(src))
         throw std::invalid_argument("cell_tracker_t::add: invalid formula range: (" + corners(src));
+    return {src, std::move(refs), cell.volatile_flag != 0};
+}
+
+void cell_tracker_t::register_formula(formula_cell* cell) {
+    const pending_t p = read__(*cell);
     {
         std::lock_guard lock(mutex_);
         changed__();
-        for (const auto& ref : refs) state_->add(src, ref);
-        if (cell->volatile_flag) state_->volatiles.add(src);
-        auto& counted = state_->formulas[uint32_t(src.first.grid_id)];
-        const auto extent = extent_of(src);
-        auto hits = counted.tree.search(extent, formula_tree_t::search_type::match);
-        const bool is_volatile = cell->volatile_flag != 0;
-        if (hits.begin() == hits.end()) {
-            counted.tree.insert(extent, formula_entry_t{src, refs, is_volatile});
-            ++counted.live;
-        } else if (formula_entry_t& entry = *hits.begin(); is_dead(entry)) {
-            entry = {src, refs, is_volatile};
-            counted.revived();
-        } else {
-            // Two cells filed at one range: both sets of edges stay until it is forgotten.
-            if (entry.parked) state_->unpark(entry);
-            for (const auto& ref : refs) add_unique(entry.references, ref);
-            entry.is_volatile = entry.is_volatile || is_volatile;
-        }
+        for (const auto& ref : p.references) state_->add(p.source, ref);
+        if (p.is_volatile) state_->volatiles.add(p.source);
+        state_->add_entry(p);
     }
     cell->set_state(formula_cell_state::registered);
+}
+
+void cell_tracker_t::file__(std::vector<pending_t>& pending) {
+    if (pending.empty()) return;
+    std::lock_guard lock(mutex_);
+    changed__();
+    state_->add_many(pending);
+}
+
+void cell_tracker_t::batch_t::add(formula_cell* cell) {
+    pending_.push_back(read__(*cell));
+    cell->set_state(formula_cell_state::registered);
+}
+
+cell_tracker_t::batch_t::~batch_t() {
+    try {
+        tracker_.file__(pending_);
+    } catch (...) {
+        // Out of memory: the formulas left unfiled keep their results on a change.
+    }
 }
 
 void cell_tracker_t::unregister_formula(formula_cell* cell) {
