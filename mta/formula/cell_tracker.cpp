@@ -185,9 +185,11 @@ struct bulk_t {
         const auto corners = [](const item_t& i) {
             return std::tie(i.range.first.row, i.range.first.col, i.range.last.row, i.range.last.col);
         };
-        std::sort(items.begin(), items.end(), [&](const item_t& a, const item_t& b) {
+        const auto before = [&](const item_t& a, const item_t& b) {
             return std::tuple_cat(corners(a), std::tie(a.index)) < std::tuple_cat(corners(b), std::tie(b.index));
-        });
+        };
+        // A sheet is read row by row: its items mostly come in order.
+        if (!std::is_sorted(items.begin(), items.end(), before)) std::sort(items.begin(), items.end(), before);
         for (size_t i = 0, j = 0; i < items.size(); i = j) {
             while (j < items.size() && corners(items[j]) == corners(items[i])) ++j;
             f(items.data() + i, items.data() + j);
@@ -340,20 +342,31 @@ struct cell_tracker_t::state {
         std::unordered_map<uint32_t, bulk_t> edges;
         std::unordered_map<uint32_t, bulk_t> entries;
         std::vector<const pending_t*> later;
-        const auto bulk_for = [](std::unordered_map<uint32_t, bulk_t>& bulks, auto& trees, uint32_t g) -> bulk_t& {
+        // Nearly every item goes to the grid of the one before.
+        const auto bulk_for = [&](std::unordered_map<uint32_t, bulk_t>& bulks, auto& trees, uint32_t g,
+                                  std::pair<uint32_t, bulk_t*>& last) -> bulk_t& {
+            if (last.second && last.first == g) return *last.second;
             const auto [it, added] = bulks.try_emplace(g);
-            if (added) it->second.used = trees[g].tree.empty();
+            if (added) {
+                it->second.used = trees[g].tree.empty();
+                if (it->second.used) it->second.items.reserve(pending.size());
+            }
+            last = {g, &it->second};
             return it->second;
         };
+        std::pair<uint32_t, bulk_t*> last_edges{0, nullptr}, last_entries{0, nullptr};
         for (size_t i = 0; i < pending.size(); ++i) {
             const pending_t& p = pending[i];
             for (const auto& ref : p.references)
                 for_each_grid(ref, [&](uint32_t g) {
-                    if (bulk_t& bulk = bulk_for(edges, dependencies, g); bulk.used) bulk.items.push_back({ref, i});
-                    else add_on(dependencies[g], extent_of<dependency_tree_t>(ref), p.source);
+                    if (bulk_t& bulk = bulk_for(edges, dependencies, g, last_edges); bulk.used)
+                        bulk.items.push_back({ref, i});
+                    else
+                        add_on(dependencies[g], extent_of<dependency_tree_t>(ref), p.source);
                 });
             if (p.is_volatile) volatiles.add(p.source);
-            if (bulk_t& bulk = bulk_for(entries, formulas, uint32_t(p.source.first.grid_id)); bulk.used)
+            if (bulk_t& bulk = bulk_for(entries, formulas, uint32_t(p.source.first.grid_id), last_entries);
+                bulk.used)
                 bulk.items.push_back({p.source, i});
             else
                 later.push_back(&p);  // after the builds: a parked entry it meets adds edges
