@@ -163,9 +163,25 @@ struct counted_tree_t {
     }
 };
 
+// Each column spans column_span keys, and an entry sits at an offset its first
+// row sets within the span of each of its columns. Overlaps stay those of the
+// cells, as a look covers whole spans (span_of); but a bulk load, which sorts
+// a column's entries by the middle of their keys, then finds them in row order
+// instead of tied, and puts neighbouring rows in one node instead of
+// scattering a column over every node of a band of rows.
+constexpr rtree_key_t column_span = 4096;
+
+// The key of an entry, which a match looks up.
 template <class Tree = formula_tree_t>
 typename Tree::extent_type extent_of(const vex::range_t& r) {
-    return {{r.first.row, r.first.col}, {r.last.row, r.last.col}};
+    const rtree_key_t at = rtree_key_t(uint32_t(r.first.row) % column_span);
+    return {{r.first.row, r.first.col * column_span + at}, {r.last.row, r.last.col * column_span + at}};
+}
+
+// What a look for entries overlapping the range searches.
+template <class Tree = formula_tree_t>
+typename Tree::extent_type span_of(const vex::range_t& r) {
+    return {{r.first.row, r.first.col * column_span}, {r.last.row, r.last.col * column_span + column_span - 1}};
 }
 
 // What a batch files on one grid whose tree held nothing: the tree is built
@@ -421,7 +437,7 @@ struct cell_tracker_t::state {
         const auto found = dependencies.find(uint32_t(r.first.grid_id));
         if (found == dependencies.end()) return;
         const auto hits =
-            found->second.tree.search(extent_of<dependency_tree_t>(r), dependency_tree_t::search_type::overlap);
+            found->second.tree.search(span_of<dependency_tree_t>(r), dependency_tree_t::search_type::overlap);
         // A cell under thousands of ranges has thousands of dependents: each is
         // told apart by hash, not by a scan of those found before it.
         std::unordered_set<vex::range_t> seen(out.begin(), out.end());
@@ -479,7 +495,7 @@ struct cell_tracker_t::state {
         std::vector<vex::range_t> out;
         const auto found = formulas.find(uint32_t(r.first.grid_id));
         if (found == formulas.end()) return out;
-        for (const auto& f : found->second.tree.search(extent_of(r), formula_tree_t::search_type::overlap))
+        for (const auto& f : found->second.tree.search(span_of(r), formula_tree_t::search_type::overlap))
             if (!is_dead(f)) out.push_back(f.range);
         return out;
     }
@@ -584,7 +600,7 @@ void cell_tracker_t::unpark(const vex::range_t& formula_range) {
             for_each_grid(ref, [&](uint32_t g) {
                 const auto found = state_->formulas.find(g);
                 if (found == state_->formulas.end()) return;
-                for (const auto& f : found->second.tree.search(extent_of(ref), formula_tree_t::search_type::overlap))
+                for (const auto& f : found->second.tree.search(span_of(ref), formula_tree_t::search_type::overlap))
                     if (!is_dead(f) && f.parked) pending.push_back(f.range);
             });
     }
@@ -736,8 +752,8 @@ cell_tracker_t::reach_t cell_tracker_t::reach_of(int32_t grid_id) const {
         // wider than the live reads, never narrower.
         const auto& e = found->second.tree.extent();
         reach.reads = true;
-        reach.box = {{grid_id, int32_t(e.start.d[0]), int32_t(e.start.d[1]), 1, 0, 0},
-                     {grid_id, int32_t(e.end.d[0]), int32_t(e.end.d[1]), 1, 0, 0}};
+        reach.box = {{grid_id, int32_t(e.start.d[0]), int32_t(e.start.d[1] / column_span), 1, 0, 0},
+                     {grid_id, int32_t(e.end.d[0]), int32_t(e.end.d[1] / column_span), 1, 0, 0}};
     }
     return reach;
 }
