@@ -121,12 +121,41 @@ bool is_tombstone(const vex::range_t& r) { return r.first.flag0 == 0; }
 bool is_dead(const formula_entry_t& e) { return is_tombstone(e.range); }
 bool is_dead(const member_set_t& set) { return set.empty(); }
 
+// mdds's bulk load sorts the entries of a band of rows by the middle of their
+// columns: a column of formulas ties there, and the sort scatters its rows over
+// every node of the band, which a look then descends through. A tree built in
+// one bulk load is therefore keyed spread: each column spans column_span keys,
+// and an entry sits at an offset its first row sets within the span of each of
+// its columns, so that a column's entries come out in row order. A look covers
+// whole spans, so overlaps stay those of the cells. A tree built one insertion
+// at a time keeps plain keys, where inserting costs least.
+constexpr rtree_key_t column_span = 4096;
+
+// The key an entry is filed under, which a match looks up.
+template <class Tree>
+typename Tree::extent_type key_of(const vex::range_t& r, bool spread) {
+    if (!spread) return {{r.first.row, r.first.col}, {r.last.row, r.last.col}};
+    const rtree_key_t at = rtree_key_t(uint32_t(r.first.row) % column_span);
+    return {{r.first.row, r.first.col * column_span + at}, {r.last.row, r.last.col * column_span + at}};
+}
+
+// What a look for the entries overlapping the range searches.
+template <class Tree>
+typename Tree::extent_type look_of(const vex::range_t& r, bool spread) {
+    if (!spread) return key_of<Tree>(r, false);
+    return {{r.first.row, r.first.col * column_span}, {r.last.row, r.last.col * column_span + column_span - 1}};
+}
+
 // A tree with the number of its entries that are dead.
 template <class Tree>
 struct counted_tree_t {
     Tree tree;
     size_t live = 0;
     size_t dead = 0;
+    bool spread = false;  // keyed as a bulk load keys
+
+    typename Tree::extent_type key(const vex::range_t& r) const { return key_of<Tree>(r, spread); }
+    typename Tree::extent_type look(const vex::range_t& r) const { return look_of<Tree>(r, spread); }
 
     void died() {
         --live;
@@ -162,27 +191,6 @@ struct counted_tree_t {
         if (!held && dead > live) rebuild([](const auto&) {});
     }
 };
-
-// Each column spans column_span keys, and an entry sits at an offset its first
-// row sets within the span of each of its columns. Overlaps stay those of the
-// cells, as a look covers whole spans (span_of); but a bulk load, which sorts
-// a column's entries by the middle of their keys, then finds them in row order
-// instead of tied, and puts neighbouring rows in one node instead of
-// scattering a column over every node of a band of rows.
-constexpr rtree_key_t column_span = 4096;
-
-// The key of an entry, which a match looks up.
-template <class Tree = formula_tree_t>
-typename Tree::extent_type extent_of(const vex::range_t& r) {
-    const rtree_key_t at = rtree_key_t(uint32_t(r.first.row) % column_span);
-    return {{r.first.row, r.first.col * column_span + at}, {r.last.row, r.last.col * column_span + at}};
-}
-
-// What a look for entries overlapping the range searches.
-template <class Tree = formula_tree_t>
-typename Tree::extent_type span_of(const vex::range_t& r) {
-    return {{r.first.row, r.first.col * column_span}, {r.last.row, r.last.col * column_span + column_span - 1}};
-}
 
 // What a batch files on one grid whose tree held nothing: the tree is built
 // from it in one bulk load. Each item is a range and the index of the formula
@@ -220,6 +228,7 @@ void refill(counted_tree_t<Tree>& counted, typename Tree::bulk_loader& loader, s
     counted.tree.swap(packed);  // resets the parent pointers of both roots
     counted.live = count;
     counted.dead = 0;
+    counted.spread = true;
 }
 
 std::string corners(const vex::range_t& r) {
@@ -313,12 +322,11 @@ struct cell_tracker_t::state {
     void add(const vex::range_t& src, const vex::range_t& ref) {
         if (!on_one_grid(src))
             throw std::invalid_argument("cell_tracker_t::add: invalid formula range: (" + corners(src));
-        const auto extent = extent_of<dependency_tree_t>(ref);
-        for_each_grid(ref, [&](uint32_t g) { add_on(dependencies[g], extent, src); });
+        for_each_grid(ref, [&](uint32_t g) { add_on(dependencies[g], ref, src); });
     }
 
-    static void add_on(counted_tree_t<dependency_tree_t>& counted, const dependency_tree_t::extent_type& extent,
-                       const vex::range_t& src) {
+    static void add_on(counted_tree_t<dependency_tree_t>& counted, const vex::range_t& ref, const vex::range_t& src) {
+        const auto extent = counted.key(ref);
         auto hits = counted.tree.search(extent, dependency_tree_t::search_type::match);
         if (auto it = hits.begin(); it != hits.end()) {
             if (it->empty()) counted.revived();
@@ -332,7 +340,7 @@ struct cell_tracker_t::state {
     // The formula's own entry; its edges are filed apart.
     void add_entry(const pending_t& p) {
         auto& counted = formulas[uint32_t(p.source.first.grid_id)];
-        const auto extent = extent_of(p.source);
+        const auto extent = counted.key(p.source);
         auto hits = counted.tree.search(extent, formula_tree_t::search_type::match);
         if (hits.begin() == hits.end()) {
             counted.tree.insert(extent, formula_entry_t{p.source, p.references, p.is_volatile});
@@ -378,7 +386,7 @@ struct cell_tracker_t::state {
                     if (bulk_t& bulk = bulk_for(edges, dependencies, g, last_edges); bulk.used)
                         bulk.items.push_back({ref, i});
                     else
-                        add_on(dependencies[g], extent_of<dependency_tree_t>(ref), p.source);
+                        add_on(dependencies[g], ref, p.source);
                 });
             if (p.is_volatile) volatiles.add(p.source);
             if (bulk_t& bulk = bulk_for(entries, formulas, uint32_t(p.source.first.grid_id), last_entries);
@@ -394,7 +402,7 @@ struct cell_tracker_t::state {
             bulk.for_each_extent([&](const bulk_t::item_t* i, const bulk_t::item_t* end) {
                 member_set_t set;
                 for (const auto* e = i; e != end; ++e) set.add(pending[e->index].source);
-                loader.insert(extent_of<dependency_tree_t>(i->range), std::move(set));
+                loader.insert(key_of<dependency_tree_t>(i->range, true), std::move(set));
                 ++count;
             });
             refill(dependencies[g], loader, count);
@@ -407,7 +415,7 @@ struct cell_tracker_t::state {
                 pending_t& p = pending[i->index];
                 formula_entry_t entry{p.source, std::move(p.references), p.is_volatile};
                 for (const auto* e = i + 1; e != end; ++e) merge(entry, pending[e->index]);
-                loader.insert(extent_of(p.source), std::move(entry));
+                loader.insert(key_of<formula_tree_t>(p.source, true), std::move(entry));
                 ++count;
             });
             refill(formulas[g], loader, count);
@@ -418,12 +426,11 @@ struct cell_tracker_t::state {
     void remove(const vex::range_t& ref, const vex::range_t& src) {
         if (!on_one_grid(src))
             throw std::invalid_argument("cell_tracker_t::remove: invalid source range: src=(" + corners(src));
-        const auto extent = extent_of<dependency_tree_t>(ref);
         for_each_grid(ref, [&](uint32_t g) {
             const auto found = dependencies.find(g);
             if (found == dependencies.end()) return;
             auto& counted = found->second;
-            auto hits = counted.tree.search(extent, dependency_tree_t::search_type::match);
+            auto hits = counted.tree.search(counted.key(ref), dependency_tree_t::search_type::match);
             for (auto& set : hits) {
                 if (!set.remove(src)) continue;
                 if (set.empty()) counted.died();
@@ -437,7 +444,7 @@ struct cell_tracker_t::state {
         const auto found = dependencies.find(uint32_t(r.first.grid_id));
         if (found == dependencies.end()) return;
         const auto hits =
-            found->second.tree.search(span_of<dependency_tree_t>(r), dependency_tree_t::search_type::overlap);
+            found->second.tree.search(found->second.look(r), dependency_tree_t::search_type::overlap);
         // A cell under thousands of ranges has thousands of dependents: each is
         // told apart by hash, not by a scan of those found before it.
         std::unordered_set<vex::range_t> seen(out.begin(), out.end());
@@ -451,7 +458,7 @@ struct cell_tracker_t::state {
     formula_entry_t* entry_at(const vex::range_t& src) {
         const auto found = formulas.find(uint32_t(src.first.grid_id));
         if (found == formulas.end()) return nullptr;
-        auto hits = found->second.tree.search(extent_of(src), formula_tree_t::search_type::match);
+        auto hits = found->second.tree.search(found->second.key(src), formula_tree_t::search_type::match);
         for (auto& f : hits)
             if (!is_dead(f)) return &f;
         return nullptr;
@@ -495,7 +502,7 @@ struct cell_tracker_t::state {
         std::vector<vex::range_t> out;
         const auto found = formulas.find(uint32_t(r.first.grid_id));
         if (found == formulas.end()) return out;
-        for (const auto& f : found->second.tree.search(span_of(r), formula_tree_t::search_type::overlap))
+        for (const auto& f : found->second.tree.search(found->second.look(r), formula_tree_t::search_type::overlap))
             if (!is_dead(f)) out.push_back(f.range);
         return out;
     }
@@ -556,7 +563,7 @@ void cell_tracker_t::unregister_formula(formula_cell* cell) {
     if (found == state_->formulas.end()) return;
     auto& counted = found->second;
     std::vector<vex::range_t> refs;
-    auto hits = counted.tree.search(extent_of(src), formula_tree_t::search_type::match);
+    auto hits = counted.tree.search(counted.key(src), formula_tree_t::search_type::match);
     for (auto& f : hits) {
         if (is_dead(f)) continue;
         if (!f.parked) refs = std::move(f.references);
@@ -600,7 +607,8 @@ void cell_tracker_t::unpark(const vex::range_t& formula_range) {
             for_each_grid(ref, [&](uint32_t g) {
                 const auto found = state_->formulas.find(g);
                 if (found == state_->formulas.end()) return;
-                for (const auto& f : found->second.tree.search(span_of(ref), formula_tree_t::search_type::overlap))
+                for (const auto& f :
+                     found->second.tree.search(found->second.look(ref), formula_tree_t::search_type::overlap))
                     if (!is_dead(f) && f.parked) pending.push_back(f.range);
             });
     }
@@ -751,9 +759,10 @@ cell_tracker_t::reach_t cell_tracker_t::reach_of(int32_t grid_id) const {
         // Emptied entries stay in the tree until it is rebuilt: the box may be
         // wider than the live reads, never narrower.
         const auto& e = found->second.tree.extent();
+        const rtree_key_t span = found->second.spread ? column_span : 1;
         reach.reads = true;
-        reach.box = {{grid_id, int32_t(e.start.d[0]), int32_t(e.start.d[1] / column_span), 1, 0, 0},
-                     {grid_id, int32_t(e.end.d[0]), int32_t(e.end.d[1] / column_span), 1, 0, 0}};
+        reach.box = {{grid_id, int32_t(e.start.d[0]), int32_t(e.start.d[1] / span), 1, 0, 0},
+                     {grid_id, int32_t(e.end.d[0]), int32_t(e.end.d[1] / span), 1, 0, 0}};
     }
     return reach;
 }

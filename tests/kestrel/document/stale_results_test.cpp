@@ -195,7 +195,7 @@ TEST(stale_results, merges_gather_one_cell_arrays_and_error_literals_whole) {
 }
 
 // Loaded beside a copy of itself: Sheet1 A1 1, A2 2, B1 A1+A2, B2 $A$1*2,
-// B3 SUM(A1:A2); Sheet2 A1 Sheet1!A1+1, A2 SUM(Sheet1!A1:A2), A3 Sheet3!A1;
+// B3 SUM(A1:A2); Sheet2 A1 Sheet1!A1+1, A2 SUM(Sheet1!1:2), A3 Sheet3!A1;
 // Sheet3 A1 5, read by no formula of its own. One cell set in the first.
 TEST(stale_results, loaded_formulas_drop_their_results_on_every_sheet_they_read) {
     const struct {
@@ -210,7 +210,7 @@ TEST(stale_results, loaded_formulas_drop_their_results_on_every_sheet_they_read)
             ws_set_num(sheet(doc, index), row, col, value);
         const struct { int sheet, row, col; const char* text; double result; } formulas[] = {
             {0, 1, 2, "A1+A2", 3}, {0, 2, 2, "$A$1*2", 2}, {0, 3, 2, "SUM(A1:A2)", 3},
-            {1, 1, 1, "Sheet1!A1+1", 2}, {1, 2, 1, "SUM(Sheet1!A1:A2)", 3}, {1, 3, 1, "Sheet3!A1", 5}};
+            {1, 1, 1, "Sheet1!A1+1", 2}, {1, 2, 1, "SUM(Sheet1!1:2)", 3}, {1, 3, 1, "Sheet3!A1", 5}};
         for (const auto& f : formulas) {
             ASSERT_EQ(ws_set_formula(sheet(doc, f.sheet), f.row, f.col, f.text), 1) << run_msg();
             ws_set_formula_num(sheet(doc, f.sheet), f.row, f.col, f.result);
