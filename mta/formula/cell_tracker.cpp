@@ -12,6 +12,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <utility>
 
 namespace vex::mta::formula {
@@ -120,12 +121,41 @@ bool is_tombstone(const vex::range_t& r) { return r.first.flag0 == 0; }
 bool is_dead(const formula_entry_t& e) { return is_tombstone(e.range); }
 bool is_dead(const member_set_t& set) { return set.empty(); }
 
+// mdds's bulk load sorts the entries of a band of rows by the middle of their
+// columns: a column of formulas ties there, and the sort scatters its rows over
+// every node of the band, which a look then descends through. A tree built in
+// one bulk load is therefore keyed spread: each column spans column_span keys,
+// and an entry sits at an offset its first row sets within the span of each of
+// its columns, so that a column's entries come out in row order. A look covers
+// whole spans, so overlaps stay those of the cells. A tree built one insertion
+// at a time keeps plain keys, where inserting costs least.
+constexpr rtree_key_t column_span = 4096;
+
+// The key an entry is filed under, which a match looks up.
+template <class Tree>
+typename Tree::extent_type key_of(const vex::range_t& r, bool spread) {
+    if (!spread) return {{r.first.row, r.first.col}, {r.last.row, r.last.col}};
+    const rtree_key_t at = rtree_key_t(uint32_t(r.first.row) % column_span);
+    return {{r.first.row, r.first.col * column_span + at}, {r.last.row, r.last.col * column_span + at}};
+}
+
+// What a look for the entries overlapping the range searches.
+template <class Tree>
+typename Tree::extent_type look_of(const vex::range_t& r, bool spread) {
+    if (!spread) return key_of<Tree>(r, false);
+    return {{r.first.row, r.first.col * column_span}, {r.last.row, r.last.col * column_span + column_span - 1}};
+}
+
 // A tree with the number of its entries that are dead.
 template <class Tree>
 struct counted_tree_t {
     Tree tree;
     size_t live = 0;
     size_t dead = 0;
+    bool spread = false;  // keyed as a bulk load keys
+
+    typename Tree::extent_type key(const vex::range_t& r) const { return key_of<Tree>(r, spread); }
+    typename Tree::extent_type look(const vex::range_t& r) const { return look_of<Tree>(r, spread); }
 
     void died() {
         --live;
@@ -162,9 +192,43 @@ struct counted_tree_t {
     }
 };
 
-template <class Tree = formula_tree_t>
-typename Tree::extent_type extent_of(const vex::range_t& r) {
-    return {{r.first.row, r.first.col}, {r.last.row, r.last.col}};
+// What a batch files on one grid whose tree held nothing: the tree is built
+// from it in one bulk load. Each item is a range and the index of the formula
+// filing it.
+struct bulk_t {
+    struct item_t {
+        vex::range_t range;
+        size_t index;
+    };
+    bool used = false;
+    std::vector<item_t> items;
+
+    // Each run of items on one extent, in the order filed.
+    template <class F>
+    void for_each_extent(F f) {
+        const auto corners = [](const item_t& i) {
+            return std::tie(i.range.first.row, i.range.first.col, i.range.last.row, i.range.last.col);
+        };
+        const auto before = [&](const item_t& a, const item_t& b) {
+            return std::tuple_cat(corners(a), std::tie(a.index)) < std::tuple_cat(corners(b), std::tie(b.index));
+        };
+        // A sheet is read row by row: its items mostly come in order.
+        if (!std::is_sorted(items.begin(), items.end(), before)) std::sort(items.begin(), items.end(), before);
+        for (size_t i = 0, j = 0; i < items.size(); i = j) {
+            while (j < items.size() && corners(items[j]) == corners(items[i])) ++j;
+            f(items.data() + i, items.data() + j);
+        }
+    }
+};
+
+// Refills the tree in place, as counted_tree_t::rebuild does.
+template <class Tree>
+void refill(counted_tree_t<Tree>& counted, typename Tree::bulk_loader& loader, size_t count) {
+    Tree packed = loader.pack();
+    counted.tree.swap(packed);  // resets the parent pointers of both roots
+    counted.live = count;
+    counted.dead = 0;
+    counted.spread = true;
 }
 
 std::string corners(const vex::range_t& r) {
@@ -258,29 +322,115 @@ struct cell_tracker_t::state {
     void add(const vex::range_t& src, const vex::range_t& ref) {
         if (!on_one_grid(src))
             throw std::invalid_argument("cell_tracker_t::add: invalid formula range: (" + corners(src));
-        const auto extent = extent_of<dependency_tree_t>(ref);
-        for_each_grid(ref, [&](uint32_t g) {
-            auto& counted = dependencies[g];
-            auto hits = counted.tree.search(extent, dependency_tree_t::search_type::match);
-            if (auto it = hits.begin(); it != hits.end()) {
-                if (it->empty()) counted.revived();
-                it->add(src);
-            } else {
-                counted.tree.insert(extent, member_set_t(src));
-                ++counted.live;
+        for_each_grid(ref, [&](uint32_t g) { add_on(dependencies[g], ref, src); });
+    }
+
+    static void add_on(counted_tree_t<dependency_tree_t>& counted, const vex::range_t& ref, const vex::range_t& src) {
+        const auto extent = counted.key(ref);
+        auto hits = counted.tree.search(extent, dependency_tree_t::search_type::match);
+        if (auto it = hits.begin(); it != hits.end()) {
+            if (it->empty()) counted.revived();
+            it->add(src);
+        } else {
+            counted.tree.insert(extent, member_set_t(src));
+            ++counted.live;
+        }
+    }
+
+    // The formula's own entry; its edges are filed apart.
+    void add_entry(const pending_t& p) {
+        auto& counted = formulas[uint32_t(p.source.first.grid_id)];
+        const auto extent = counted.key(p.source);
+        auto hits = counted.tree.search(extent, formula_tree_t::search_type::match);
+        if (hits.begin() == hits.end()) {
+            counted.tree.insert(extent, formula_entry_t{p.source, p.references, p.is_volatile});
+            ++counted.live;
+        } else if (formula_entry_t& entry = *hits.begin(); is_dead(entry)) {
+            entry = {p.source, p.references, p.is_volatile};
+            counted.revived();
+        } else {
+            merge(entry, p);
+        }
+    }
+
+    // Two cells filed at one range: both sets of edges stay until it is forgotten.
+    void merge(formula_entry_t& entry, const pending_t& p) {
+        if (entry.parked) unpark(entry);
+        for (const auto& ref : p.references) add_unique(entry.references, ref);
+        entry.is_volatile = entry.is_volatile || p.is_volatile;
+    }
+
+    // Many formulas at once: a tree that holds nothing yet is built in one bulk
+    // load from what they file on its grid, the others take entries one by one.
+    void add_many(std::vector<pending_t>& pending) {
+        std::unordered_map<uint32_t, bulk_t> edges;
+        std::unordered_map<uint32_t, bulk_t> entries;
+        std::vector<const pending_t*> later;
+        // Nearly every item goes to the grid of the one before.
+        const auto bulk_for = [&](std::unordered_map<uint32_t, bulk_t>& bulks, auto& trees, uint32_t g,
+                                  std::pair<uint32_t, bulk_t*>& last) -> bulk_t& {
+            if (last.second && last.first == g) return *last.second;
+            const auto [it, added] = bulks.try_emplace(g);
+            if (added) {
+                it->second.used = trees[g].tree.empty();
+                if (it->second.used) it->second.items.reserve(pending.size());
             }
-        });
+            last = {g, &it->second};
+            return it->second;
+        };
+        std::pair<uint32_t, bulk_t*> last_edges{0, nullptr}, last_entries{0, nullptr};
+        for (size_t i = 0; i < pending.size(); ++i) {
+            const pending_t& p = pending[i];
+            for (const auto& ref : p.references)
+                for_each_grid(ref, [&](uint32_t g) {
+                    if (bulk_t& bulk = bulk_for(edges, dependencies, g, last_edges); bulk.used)
+                        bulk.items.push_back({ref, i});
+                    else
+                        add_on(dependencies[g], ref, p.source);
+                });
+            if (p.is_volatile) volatiles.add(p.source);
+            if (bulk_t& bulk = bulk_for(entries, formulas, uint32_t(p.source.first.grid_id), last_entries);
+                bulk.used)
+                bulk.items.push_back({p.source, i});
+            else
+                later.push_back(&p);  // after the builds: a parked entry it meets adds edges
+        }
+        for (auto& [g, bulk] : edges) {
+            if (!bulk.used) continue;
+            dependency_tree_t::bulk_loader loader;
+            size_t count = 0;
+            bulk.for_each_extent([&](const bulk_t::item_t* i, const bulk_t::item_t* end) {
+                member_set_t set;
+                for (const auto* e = i; e != end; ++e) set.add(pending[e->index].source);
+                loader.insert(key_of<dependency_tree_t>(i->range, true), std::move(set));
+                ++count;
+            });
+            refill(dependencies[g], loader, count);
+        }
+        for (auto& [g, bulk] : entries) {
+            if (!bulk.used) continue;
+            formula_tree_t::bulk_loader loader;
+            size_t count = 0;
+            bulk.for_each_extent([&](const bulk_t::item_t* i, const bulk_t::item_t* end) {
+                pending_t& p = pending[i->index];
+                formula_entry_t entry{p.source, std::move(p.references), p.is_volatile};
+                for (const auto* e = i + 1; e != end; ++e) merge(entry, pending[e->index]);
+                loader.insert(key_of<formula_tree_t>(p.source, true), std::move(entry));
+                ++count;
+            });
+            refill(formulas[g], loader, count);
+        }
+        for (const pending_t* p : later) add_entry(*p);
     }
 
     void remove(const vex::range_t& ref, const vex::range_t& src) {
         if (!on_one_grid(src))
             throw std::invalid_argument("cell_tracker_t::remove: invalid source range: src=(" + corners(src));
-        const auto extent = extent_of<dependency_tree_t>(ref);
         for_each_grid(ref, [&](uint32_t g) {
             const auto found = dependencies.find(g);
             if (found == dependencies.end()) return;
             auto& counted = found->second;
-            auto hits = counted.tree.search(extent, dependency_tree_t::search_type::match);
+            auto hits = counted.tree.search(counted.key(ref), dependency_tree_t::search_type::match);
             for (auto& set : hits) {
                 if (!set.remove(src)) continue;
                 if (set.empty()) counted.died();
@@ -294,7 +444,7 @@ struct cell_tracker_t::state {
         const auto found = dependencies.find(uint32_t(r.first.grid_id));
         if (found == dependencies.end()) return;
         const auto hits =
-            found->second.tree.search(extent_of<dependency_tree_t>(r), dependency_tree_t::search_type::overlap);
+            found->second.tree.search(found->second.look(r), dependency_tree_t::search_type::overlap);
         // A cell under thousands of ranges has thousands of dependents: each is
         // told apart by hash, not by a scan of those found before it.
         std::unordered_set<vex::range_t> seen(out.begin(), out.end());
@@ -308,7 +458,7 @@ struct cell_tracker_t::state {
     formula_entry_t* entry_at(const vex::range_t& src) {
         const auto found = formulas.find(uint32_t(src.first.grid_id));
         if (found == formulas.end()) return nullptr;
-        auto hits = found->second.tree.search(extent_of(src), formula_tree_t::search_type::match);
+        auto hits = found->second.tree.search(found->second.key(src), formula_tree_t::search_type::match);
         for (auto& f : hits)
             if (!is_dead(f)) return &f;
         return nullptr;
@@ -352,7 +502,7 @@ struct cell_tracker_t::state {
         std::vector<vex::range_t> out;
         const auto found = formulas.find(uint32_t(r.first.grid_id));
         if (found == formulas.end()) return out;
-        for (const auto& f : found->second.tree.search(extent_of(r), formula_tree_t::search_type::overlap))
+        for (const auto& f : found->second.tree.search(found->second.look(r), formula_tree_t::search_type::overlap))
             if (!is_dead(f)) out.push_back(f.range);
         return out;
     }
@@ -362,34 +512,44 @@ cell_tracker_t::cell_tracker_t() : state_(std::make_unique<state>()) {}
 
 cell_tracker_t::~cell_tracker_t() = default;
 
-void cell_tracker_t::register_formula(formula_cell* cell) {
-    const vex::range_t src = source_of(*cell);
-    const std::vector<vex::range_t> refs = referenced_ranges(cell->get_reference_tokens());
+cell_tracker_t::pending_t cell_tracker_t::read__(formula_cell& cell) {
+    const vex::range_t src = source_of(cell);
+    std::vector<vex::range_t> refs = referenced_ranges(cell.get_reference_tokens());
     if (!on_one_grid(src))
         throw std::invalid_argument("cell_tracker_t::add: invalid formula range: (" + corners(src));
+    return {src, std::move(refs), cell.volatile_flag != 0};
+}
+
+void cell_tracker_t::register_formula(formula_cell* cell) {
+    const pending_t p = read__(*cell);
     {
         std::lock_guard lock(mutex_);
         changed__();
-        for (const auto& ref : refs) state_->add(src, ref);
-        if (cell->volatile_flag) state_->volatiles.add(src);
-        auto& counted = state_->formulas[uint32_t(src.first.grid_id)];
-        const auto extent = extent_of(src);
-        auto hits = counted.tree.search(extent, formula_tree_t::search_type::match);
-        const bool is_volatile = cell->volatile_flag != 0;
-        if (hits.begin() == hits.end()) {
-            counted.tree.insert(extent, formula_entry_t{src, refs, is_volatile});
-            ++counted.live;
-        } else if (formula_entry_t& entry = *hits.begin(); is_dead(entry)) {
-            entry = {src, refs, is_volatile};
-            counted.revived();
-        } else {
-            // Two cells filed at one range: both sets of edges stay until it is forgotten.
-            if (entry.parked) state_->unpark(entry);
-            for (const auto& ref : refs) add_unique(entry.references, ref);
-            entry.is_volatile = entry.is_volatile || is_volatile;
-        }
+        for (const auto& ref : p.references) state_->add(p.source, ref);
+        if (p.is_volatile) state_->volatiles.add(p.source);
+        state_->add_entry(p);
     }
     cell->set_state(formula_cell_state::registered);
+}
+
+void cell_tracker_t::file__(std::vector<pending_t>& pending) {
+    if (pending.empty()) return;
+    std::lock_guard lock(mutex_);
+    changed__();
+    state_->add_many(pending);
+}
+
+void cell_tracker_t::batch_t::add(formula_cell* cell) {
+    pending_.push_back(read__(*cell));
+    cell->set_state(formula_cell_state::registered);
+}
+
+cell_tracker_t::batch_t::~batch_t() {
+    try {
+        tracker_.file__(pending_);
+    } catch (...) {
+        // Out of memory: the formulas left unfiled keep their results on a change.
+    }
 }
 
 void cell_tracker_t::unregister_formula(formula_cell* cell) {
@@ -403,7 +563,7 @@ void cell_tracker_t::unregister_formula(formula_cell* cell) {
     if (found == state_->formulas.end()) return;
     auto& counted = found->second;
     std::vector<vex::range_t> refs;
-    auto hits = counted.tree.search(extent_of(src), formula_tree_t::search_type::match);
+    auto hits = counted.tree.search(counted.key(src), formula_tree_t::search_type::match);
     for (auto& f : hits) {
         if (is_dead(f)) continue;
         if (!f.parked) refs = std::move(f.references);
@@ -447,7 +607,8 @@ void cell_tracker_t::unpark(const vex::range_t& formula_range) {
             for_each_grid(ref, [&](uint32_t g) {
                 const auto found = state_->formulas.find(g);
                 if (found == state_->formulas.end()) return;
-                for (const auto& f : found->second.tree.search(extent_of(ref), formula_tree_t::search_type::overlap))
+                for (const auto& f :
+                     found->second.tree.search(found->second.look(ref), formula_tree_t::search_type::overlap))
                     if (!is_dead(f) && f.parked) pending.push_back(f.range);
             });
     }
@@ -598,9 +759,10 @@ cell_tracker_t::reach_t cell_tracker_t::reach_of(int32_t grid_id) const {
         // Emptied entries stay in the tree until it is rebuilt: the box may be
         // wider than the live reads, never narrower.
         const auto& e = found->second.tree.extent();
+        const rtree_key_t span = found->second.spread ? column_span : 1;
         reach.reads = true;
-        reach.box = {{grid_id, int32_t(e.start.d[0]), int32_t(e.start.d[1]), 1, 0, 0},
-                     {grid_id, int32_t(e.end.d[0]), int32_t(e.end.d[1]), 1, 0, 0}};
+        reach.box = {{grid_id, int32_t(e.start.d[0]), int32_t(e.start.d[1] / span), 1, 0, 0},
+                     {grid_id, int32_t(e.end.d[0]), int32_t(e.end.d[1] / span), 1, 0, 0}};
     }
     return reach;
 }

@@ -95,6 +95,15 @@ public:
     // all, so that a look needs no tracker at hand.
     static uint64_t generation() noexcept { return generation_.load(std::memory_order_acquire); }
 
+private:
+    // A formula read for registering, not yet filed.
+    struct pending_t {
+        vex::range_t source;
+        std::vector<vex::range_t> references;
+        bool is_volatile;
+    };
+
+public:
     // While held, forgetting formulas leaves the trees as they are, so that
     // formulas registered again in bulk (a shift moves them all) revive the
     // entries they left instead of rebuilding the trees and inserting anew.
@@ -110,9 +119,31 @@ public:
         cell_tracker_t& tracker_;
     };
 
+    // Formulas registered together, as a sheet being loaded registers them:
+    // add() reads each cell as register_formula does, and the batch files all
+    // of them when it ends, building each tree that held nothing in one bulk
+    // load instead of one insertion per entry. Until then a change finds none
+    // of them.
+    class batch_t {
+    public:
+        explicit batch_t(cell_tracker_t& tracker) : tracker_(tracker) {}
+        ~batch_t();
+        batch_t(const batch_t&) = delete;
+        batch_t& operator=(const batch_t&) = delete;
+
+        // Throws as register_formula does, before the cell counts as registered.
+        void add(formula_cell* cell);
+
+    private:
+        cell_tracker_t& tracker_;
+        std::vector<pending_t> pending_;
+    };
+
 private:
     struct state;
     std::vector<vex::range_t> order__(const std::vector<vex::range_t>& formulas, model_context& context) const;
+    static pending_t read__(formula_cell& cell);
+    void file__(std::vector<pending_t>& pending);
 
     static void changed__() noexcept { generation_.fetch_add(1, std::memory_order_release); }
 

@@ -295,3 +295,35 @@ TEST(threads, recalculation_beside_a_document_being_released) {
          });
     EXPECT_STREQ(ws_get_formula_expr(ws, 100, 1), "B1+1");
 }
+
+// A document loaded, edited and released over and over beside a thread setting
+// formulas on a sheet of its own: each load files its formulas at once, and a
+// value set after it drops the results reading it.
+TEST(threads, loads_beside_formulas_set_on_another_thread) {
+    saved_file_t file("loaded");
+    {
+        book_t b;
+        plover_worksheet_t* ws = wb_add_worksheet(b.wb, "S1");
+        for (int r = 1; r <= 100; ++r) {
+            ws_set_num(ws, r, 1, r);
+            ws_set_formula(ws, r, 2, ("A" + std::to_string(r) + "*2+SUM($A$1:A" + std::to_string(r) + ")").c_str());
+            ws_set_formula_num(ws, r, 2, 1);
+        }
+        ASSERT_EQ(doc_save(b.doc, file.path.c_str()), 1) << run_msg();
+    }
+    book_t b;
+    plover_worksheet_t* ws = wb_add_worksheet(b.wb, "S1");
+    std::atomic<int> stale{0};
+    race(rounds(20000),
+         [&](int n) {
+             ws_set_formula(ws, 1 + n % 100, 2, "A1+1");
+             ws_set_num(ws, 1, 1, n);
+         },
+         [&](int) {
+             plover_document_t* doc = load_document(file.path.c_str());
+             plover_worksheet_t* loaded = doc ? wb_get_sheet(doc_get_workbook(doc), 0) : nullptr;
+             if (!loaded || (ws_set_num(loaded, 1, 1, 5), ws_cell_type(loaded, 100, 2) == CELLTYPE_NUMBER)) ++stale;
+             doc_release(doc);
+         });
+    EXPECT_EQ(stale.load(), 0);
+}

@@ -128,20 +128,21 @@ struct table_formula_model::impl {
     // A formula kept unparsed (an operator the parser lacks, as "&") still reads
     // its references: they are tracked from the lenient reading, so that a
     // change drops its result; its tokens stay empty, and it is never evaluated.
-    void track(formula_cell* cell) const {
+    // A batch, when given, files the cell with the others it holds.
+    void track(formula_cell* cell, cell_tracker_t::batch_t* batch = nullptr) const {
         if (!cell->parsed) {
-            track_unparsed(cell);
+            track_unparsed(cell, batch);
             return;
         }
         try {
-            get_cell_tracker().register_formula(cell);
+            register__(cell, batch);
         } catch (const std::exception&) {
             // A range the tracker cannot hold: the formula stays, untracked.
             cell->parsed = 0;
         }
     }
 
-    void track_unparsed(formula_cell* cell) const {
+    void track_unparsed(formula_cell* cell, cell_tracker_t::batch_t* batch = nullptr) const {
         if (cell->expression().empty() || cell->state() == formula_cell_state::registered) return;
         const message_keeper keep;
         try {
@@ -151,11 +152,16 @@ struct table_formula_model::impl {
             lenient.parse();
             if (lenient.syntax_fault()) return;
             cell->tokens = std::move(lenient.tokens());
-            get_cell_tracker().register_formula(cell);
+            register__(cell, batch);
         } catch (const std::exception&) {
             // Nothing to track: the formula stays as it was kept.
         }
         cell->tokens.clear();
+    }
+
+    static void register__(formula_cell* cell, cell_tracker_t::batch_t* batch) {
+        if (batch) batch->add(cell);
+        else get_cell_tracker().register_formula(cell);
     }
 };
 
@@ -236,6 +242,7 @@ void table_formula_model::import_formula(formula_cell* cell) {
 void table_formula_model::parse_imported() {
     impl& m = *impl_;
     const message_keeper keep;
+    cell_tracker_t::batch_t batch(get_cell_tracker());  // files the sheet's formulas at the end
     const int32_t grid = m.own_grid();
     std::unordered_map<uint32_t, std::vector<token_t>> master_tokens;
     const auto parse_one = [&](formula_cell* cell, bool followers) {
@@ -269,13 +276,13 @@ void table_formula_model::parse_imported() {
         } else {
             if (is_shared_master(a)) m.shared[a.shared_index] = {1, std::string(cell->expression()), cell->position()};
             if (!try_parse(*m.context, cell->position(), cell->expression(), tokens)) {
-                m.track_unparsed(cell);
+                m.track_unparsed(cell, &batch);
                 return;
             }
         }
         cell->tokens = std::move(tokens);
         cell->parsed = 1;
-        m.track(cell);
+        m.track(cell, &batch);
     };
     m.table().for_each_formula_cell([&](formula_cell* cell) { parse_one(cell, false); });
     m.table().for_each_formula_cell([&](formula_cell* cell) { parse_one(cell, true); });

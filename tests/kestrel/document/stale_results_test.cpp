@@ -11,8 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <utility>
 
 using namespace package_test;
@@ -189,6 +191,53 @@ TEST(stale_results, merges_gather_one_cell_arrays_and_error_literals_whole) {
         });
         EXPECT_EQ(message, r.message) << r.cell;
         EXPECT_EQ(cell_xml(copy, r.cell), r.saved);
+    }
+}
+
+// Loaded beside a copy of itself: Sheet1 A1 1, A2 2, B1 A1+A2, B2 $A$1*2,
+// B3 SUM(A1:A2); Sheet2 A1 Sheet1!A1+1, A2 SUM(Sheet1!1:2), A3 Sheet3!A1;
+// Sheet3 A1 5, read by no formula of its own. One cell set in the first.
+TEST(stale_results, loaded_formulas_drop_their_results_on_every_sheet_they_read) {
+    const struct {
+        int sheet, row;
+        const char* results;  // Sheet1 B1:B3, Sheet2 A1:A3
+    } rows[] = {{0, 1, "- - - - - 5"}, {0, 2, "- 2 - 2 - 5"}, {2, 1, "3 2 3 2 3 -"}, {0, 3, "3 2 3 2 3 5"}};
+    scratch_dir dir;
+    {
+        plover_document_t* doc = doc_create();
+        for (const char* name : {"Sheet1", "Sheet2", "Sheet3"}) wb_add_worksheet(doc_get_workbook(doc), name);
+        for (const auto& [index, row, col, value] : {std::tuple{0, 1, 1, 1}, {0, 2, 1, 2}, {2, 1, 1, 5}})
+            ws_set_num(sheet(doc, index), row, col, value);
+        const struct { int sheet, row, col; const char* text; double result; } formulas[] = {
+            {0, 1, 2, "A1+A2", 3}, {0, 2, 2, "$A$1*2", 2}, {0, 3, 2, "SUM(A1:A2)", 3},
+            {1, 1, 1, "Sheet1!A1+1", 2}, {1, 2, 1, "SUM(Sheet1!1:2)", 3}, {1, 3, 1, "Sheet3!A1", 5}};
+        for (const auto& f : formulas) {
+            ASSERT_EQ(ws_set_formula(sheet(doc, f.sheet), f.row, f.col, f.text), 1) << run_msg();
+            ws_set_formula_num(sheet(doc, f.sheet), f.row, f.col, f.result);
+        }
+        saved(doc, dir);
+        doc_release(doc);
+    }
+    std::filesystem::copy_file(dir / "out.xlsx", dir / "copy.xlsx");  // one file opens once
+    const auto kept = [](plover_document_t* doc) {
+        std::string out;
+        for (const auto& [index, row, col] :
+             {std::tuple{0, 1, 2}, {0, 2, 2}, {0, 3, 2}, {1, 1, 1}, {1, 2, 1}, {1, 3, 1}}) {
+            plover_worksheet_t* ws = sheet(doc, index);
+            out += out.empty() ? "" : " ";
+            out += ws_cell_type(ws, row, col) == CELLTYPE_NUMBER ? std::to_string(int(ws_get_num(ws, row, col))) : "-";
+        }
+        return out;
+    };
+    for (const auto& r : rows) {
+        plover_document_t* doc = doc_load((dir / "out.xlsx").c_str());
+        plover_document_t* other = doc_load((dir / "copy.xlsx").c_str());
+        ASSERT_TRUE(doc && other) << run_msg();
+        ws_set_num(sheet(doc, r.sheet), r.row, 1, 10);
+        EXPECT_EQ(kept(doc), r.results) << r.sheet << " " << r.row;
+        EXPECT_EQ(kept(other), "3 2 3 2 3 5") << r.sheet << " " << r.row;
+        doc_release(other);
+        doc_release(doc);
     }
 }
 
