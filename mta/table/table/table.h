@@ -21,9 +21,9 @@
 #include "mta/table/utils/table_definition/tabledef_list.h"
 #include "mta/types/rc_record.h"
 
-#include <functional>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>

@@ -80,9 +80,9 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const band_shift_t
             const bool moved = to != from;
             // The tracker holds an array by its range: it leaves before the range moves.
             const bool array = own && cell->attributes().type == 2;
-            if (!text && !moved && !array && !table_reader && !std::any_of(cell->tokens.begin(), cell->tokens.end(), [&](const auto& t) {
-                    return formula::token_on_grid(t, grid);
-                })) {
+            const bool names_grid = std::any_of(cell->tokens.begin(), cell->tokens.end(),
+                                                [&](const auto& t) { return formula::token_on_grid(t, grid); });
+            if (!text && !moved && !array && !table_reader && !names_grid) {
                 follow_formula_range__(model, *cell, to, own ? &s : nullptr);
                 if (follower) groups.keep(*cell, from, false);
                 return;
@@ -163,8 +163,6 @@ void Table::drop_results_reading_name(const formula::named_expression_t& name) {
     drop_stale_results__({}, names);
 }
 
-// Only the results go: the recalculation step, seeded with the stale formulas,
-// drops those of every formula reading them.
 void Table::follow_sheet_order(const std::function<void()>& reorder, bool arrived) {
     struct reader_t {
         Table* sheet;
@@ -201,6 +199,8 @@ void Table::follow_sheet_order(const std::function<void()>& reorder, bool arrive
     drop_stale_results__(std::move(stale), {});
 }
 
+// Only the results go: the recalculation step, seeded with the stale formulas,
+// drops those of every formula reading them.
 void Table::drop_stale_results__(stale_formulas_t stale, const std::vector<formula::named_expression_t>& names) {
     if (!names.empty()) {
         for (Table* sheet : workbook_sheets__()) {
