@@ -80,9 +80,11 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const band_shift_t
             const bool moved = to != from;
             // The tracker holds an array by its range: it leaves before the range moves.
             const bool array = own && cell->attributes().type == 2;
-            const bool names_grid = std::any_of(cell->tokens.begin(), cell->tokens.end(),
-                                                [&](const auto& t) { return formula::token_on_grid(t, grid); });
-            if (!text && !moved && !array && !table_reader && !names_grid) {
+            const auto names_grid = [&] {
+                return std::any_of(cell->tokens.begin(), cell->tokens.end(),
+                                   [&](const auto& t) { return formula::token_on_grid(t, grid); });
+            };
+            if (!text && !moved && !array && !table_reader && !names_grid()) {
                 follow_formula_range__(model, *cell, to, own ? &s : nullptr);
                 if (follower) groups.keep(*cell, from, false);
                 return;
