@@ -6,5 +6,5 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
 # Only the library and the examples: scripts/test.sh later builds the rest into the
 # same folder, reusing them.
-"$root/scripts/build.sh" build -- plover_example plover_edit_example
+"$root/scripts/build.sh" build -DPLOVER_SANITIZE=OFF -DPLOVER_TSAN=OFF -- plover_example plover_edit_example
 cd "$root/build" && ./plover_example && ./plover_edit_example
