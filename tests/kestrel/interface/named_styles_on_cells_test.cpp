@@ -3,6 +3,7 @@
 // cell from a file whose cell formats mark no part as applied.
 #include "plover.h"
 #include "tests/kestrel/document/package_support.h"
+#include "tests/kestrel/interface/saved_styles_support.h"
 #include "tests/kestrel/xml/xl_xml/assignment/reader_support.h"
 #include "tests/kestrel/xml/xl_xml/writers/clients_support.h"
 
@@ -13,6 +14,7 @@
 #include <tuple>
 
 using namespace package_test;
+using saved_styles::saved_xf;
 
 namespace {
 
@@ -30,19 +32,6 @@ const std::string openpyxl_styles =
     "<xf numFmtId=\"0\" fontId=\"1\" fillId=\"0\" borderId=\"0\" xfId=\"0\" pivotButton=\"0\" quotePrefix=\"0\"/>"
     "</cellXfs><cellStyles count=\"2\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/>"
     "<cellStyle name=\"Loud\" xfId=\"1\"/></cellStyles>";
-
-// The "xf" element of the cell format that cell `ref` of the saved sheet names.
-std::string saved_xf(const entries_t& saved, const std::string& ref) {
-    const std::string sheet = find(saved, "xl/worksheets/sheet1.xml");
-    const size_t cell = sheet.find("<c r=\"" + ref + "\"");
-    const size_t end = sheet.find('>', cell);
-    const size_t s = sheet.find(" s=\"", cell);
-    const int index = cell == std::string::npos || s > end ? 0 : std::stoi(sheet.substr(s + 4));
-    const std::string styles = find(saved, "xl/styles.xml");
-    size_t at = styles.find("<cellXfs");
-    for (int i = 0; i <= index && at != std::string::npos; ++i) at = styles.find("<xf ", at + 1);
-    return at == std::string::npos ? "<none>" : styles.substr(at, styles.find("/>", at) + 2 - at);
-}
 
 // The openpyxl book above with the host's steps: A2 takes A1's style, A3
 // "Loud", A4 and A5 a custom "Mine" and the handle it was made from.
