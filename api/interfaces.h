@@ -173,13 +173,13 @@ public:
     virtual bool set_formula_error(int row, int col, int code) = 0;
     // Erases the values of the range (corners in either order) and keeps its styles; an invalid range does nothing.
     virtual void clear_contents(int first_row, int first_col, int last_row, int last_col) = 0;
-    // Merges the settings of style into the cell's style.
+    // Sets style on the cell: a handle on a named style other than "normal", or on a whole look as ws_get_cell_style gives, takes the place of the cell's style (a named style of this workbook becomes its parent; one of another workbook gives its look alone); any other merges the parts set on it into the cell's style.
     virtual void set_cell_style(int row, int col, iStyle* style) = 0;
     // The cell's style (its own, its row's, its column's or the default) in the sheet's shared handle, refilled by each call; NULL on failure.
     virtual iStyle* cell_style(int row, int col) = 0;
     // A new handle on the cell's style, owned by the workbook until style_release; NULL on failure.
     virtual iStyle* get_cell_style(int row, int col) = 0;
-    // Applies style to the range (corners in either order); whole rows or columns get a row or column style; a corner outside the sheet is refused.
+    // Applies style to the range (corners in either order) as ws_set_cell_style does to a cell; whole rows or columns get a row or column style; a corner outside the sheet is refused.
     virtual void set_range_style(int first_row, int first_col, int last_row, int last_col, iStyle* style) = 0;
     // Whether every row from first_row to last_row (last_row 0: first_row alone) has the default height; 0 on failure.
     virtual bool is_default_row_height(int first_row, int last_row) = 0;
@@ -197,13 +197,13 @@ public:
     virtual iStyle* row_style(int row) = 0;
     // Returns the row's style to the default; its height and hidden flag stay.
     virtual void remove_row_style(int row) = 0;
-    // Applies style to the rows from first_row to last_row.
+    // Applies style to the rows from first_row to last_row as ws_set_cell_style does to a cell.
     virtual void set_row_style(int first_row, int last_row, iStyle* style) = 0;
     // The column's style in the sheet's shared handle, as ws_cell_style gives it; NULL on failure.
     virtual iStyle* col_style(int col) = 0;
     // Returns the column's style to the default; its width and hidden flag stay.
     virtual void remove_col_style(int col) = 0;
-    // Applies style to the columns from first_col to last_col.
+    // Applies style to the columns from first_col to last_col as ws_set_cell_style does to a cell.
     virtual void set_col_style(int first_col, int last_col, iStyle* style) = 0;
     // Whether the row is hidden; 0 on failure.
     virtual bool row_hidden(int row) = 0;

@@ -211,13 +211,13 @@ PLOVER_API int ws_set_formula_datetime(plover_worksheet_t* ws, int row, int col,
 PLOVER_API int ws_set_formula_error(plover_worksheet_t* ws, int row, int col, int code) PLOVER_NOEXCEPT;
 /** Erases the values of the range (corners in either order) and keeps its styles; an invalid range does nothing. */
 PLOVER_API void ws_clear_contents(plover_worksheet_t* ws, int first_row, int first_col, int last_row, int last_col) PLOVER_NOEXCEPT;
-/** Merges the settings of style into the cell's style. */
+/** Sets style on the cell: a handle on a named style other than "normal", or on a whole look as ws_get_cell_style gives, takes the place of the cell's style (a named style of this workbook becomes its parent; one of another workbook gives its look alone); any other merges the parts set on it into the cell's style. */
 PLOVER_API void ws_set_cell_style(plover_worksheet_t* ws, int row, int col, plover_style_t* style) PLOVER_NOEXCEPT;
 /** The cell's style (its own, its row's, its column's or the default) in the sheet's shared handle, refilled by each call; NULL on failure. */
 PLOVER_API plover_style_t* ws_cell_style(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT;
 /** A new handle on the cell's style, owned by the workbook until style_release; NULL on failure. */
 PLOVER_API plover_style_t* ws_get_cell_style(plover_worksheet_t* ws, int row, int col) PLOVER_NOEXCEPT;
-/** Applies style to the range (corners in either order); whole rows or columns get a row or column style; a corner outside the sheet is refused. */
+/** Applies style to the range (corners in either order) as ws_set_cell_style does to a cell; whole rows or columns get a row or column style; a corner outside the sheet is refused. */
 PLOVER_API void ws_set_range_style(plover_worksheet_t* ws, int first_row, int first_col, int last_row, int last_col, plover_style_t* style) PLOVER_NOEXCEPT;
 /** Whether every row from first_row to last_row (last_row 0: first_row alone) has the default height; 0 on failure. */
 PLOVER_API int ws_is_default_row_height(plover_worksheet_t* ws, int first_row, int last_row) PLOVER_NOEXCEPT;
@@ -235,13 +235,13 @@ PLOVER_API void ws_set_custom_col_width(plover_worksheet_t* ws, int first_col, i
 PLOVER_API plover_style_t* ws_row_style(plover_worksheet_t* ws, int row) PLOVER_NOEXCEPT;
 /** Returns the row's style to the default; its height and hidden flag stay. */
 PLOVER_API void ws_remove_row_style(plover_worksheet_t* ws, int row) PLOVER_NOEXCEPT;
-/** Applies style to the rows from first_row to last_row. */
+/** Applies style to the rows from first_row to last_row as ws_set_cell_style does to a cell. */
 PLOVER_API void ws_set_row_style(plover_worksheet_t* ws, int first_row, int last_row, plover_style_t* style) PLOVER_NOEXCEPT;
 /** The column's style in the sheet's shared handle, as ws_cell_style gives it; NULL on failure. */
 PLOVER_API plover_style_t* ws_col_style(plover_worksheet_t* ws, int col) PLOVER_NOEXCEPT;
 /** Returns the column's style to the default; its width and hidden flag stay. */
 PLOVER_API void ws_remove_col_style(plover_worksheet_t* ws, int col) PLOVER_NOEXCEPT;
-/** Applies style to the columns from first_col to last_col. */
+/** Applies style to the columns from first_col to last_col as ws_set_cell_style does to a cell. */
 PLOVER_API void ws_set_col_style(plover_worksheet_t* ws, int first_col, int last_col, plover_style_t* style) PLOVER_NOEXCEPT;
 /** Whether the row is hidden; 0 on failure. */
 PLOVER_API int ws_row_hidden(plover_worksheet_t* ws, int row) PLOVER_NOEXCEPT;

@@ -93,10 +93,10 @@ b4r | false | bool set_formula_boolean(int row, int col, bool value) | Gives the
 r | false | bool set_formula_datetime(int row, int col, double serial) | Gives the cell's formula a date or time serial as its result, without calculating; 1, or 0 on failure.
 r | false | bool set_formula_error(int row, int col, int code) | Gives the cell's formula an error (ErrorCodeEnum, 1 to 9) as its result, without calculating; 1, or 0 on failure.
 - | | void clear_contents(int first_row, int first_col, int last_row, int last_col) | Erases the values of the range (corners in either order) and keeps its styles; an invalid range does nothing.
-- | | void set_cell_style(int row, int col, iStyle* style) | Merges the settings of style into the cell's style.
+- | | void set_cell_style(int row, int col, iStyle* style) | Sets style on the cell: a handle on a named style other than "normal", or on a whole look as ws_get_cell_style gives, takes the place of the cell's style (a named style of this workbook becomes its parent; one of another workbook gives its look alone); any other merges the parts set on it into the cell's style.
 - | nullptr | iStyle* cell_style(int row, int col) | The cell's style (its own, its row's, its column's or the default) in the sheet's shared handle, refilled by each call; NULL on failure.
 - | nullptr | iStyle* get_cell_style(int row, int col) | A new handle on the cell's style, owned by the workbook until style_release; NULL on failure.
-- | | void set_range_style(int first_row, int first_col, int last_row, int last_col, iStyle* style) | Applies style to the range (corners in either order); whole rows or columns get a row or column style; a corner outside the sheet is refused.
+- | | void set_range_style(int first_row, int first_col, int last_row, int last_col, iStyle* style) | Applies style to the range (corners in either order) as ws_set_cell_style does to a cell; whole rows or columns get a row or column style; a corner outside the sheet is refused.
 r | false | bool is_default_row_height(int first_row, int last_row) | Whether every row from first_row to last_row (last_row 0: first_row alone) has the default height; 0 on failure.
 r | false | bool get_custom_row_height(int first_row, int last_row, double* height, int unit) | Writes the summed height of the rows in unit (RowHeightUnitEnum) to height (may be NULL); 0 when one has the default height, and on failure.
 - | | void set_custom_row_height(int first_row, int last_row, double height, int unit) | Gives the rows from first_row to last_row a height in unit (RowHeightUnitEnum), at most 409 points; a negative height is ignored.
@@ -105,10 +105,10 @@ r | false | bool get_custom_col_width(int first_col, int last_col, double* width
 - | | void set_custom_col_width(int first_col, int last_col, double width, int unit) | Gives the columns from first_col to last_col a width in unit (ColWidthUnitEnum), at most 255 characters; a negative width is ignored.
 - | nullptr | iStyle* row_style(int row) | The row's style in the sheet's shared handle, as ws_cell_style gives it; NULL on failure.
 - | | void remove_row_style(int row) | Returns the row's style to the default; its height and hidden flag stay.
-- | | void set_row_style(int first_row, int last_row, iStyle* style) | Applies style to the rows from first_row to last_row.
+- | | void set_row_style(int first_row, int last_row, iStyle* style) | Applies style to the rows from first_row to last_row as ws_set_cell_style does to a cell.
 - | nullptr | iStyle* col_style(int col) | The column's style in the sheet's shared handle, as ws_cell_style gives it; NULL on failure.
 - | | void remove_col_style(int col) | Returns the column's style to the default; its width and hidden flag stay.
-- | | void set_col_style(int first_col, int last_col, iStyle* style) | Applies style to the columns from first_col to last_col.
+- | | void set_col_style(int first_col, int last_col, iStyle* style) | Applies style to the columns from first_col to last_col as ws_set_cell_style does to a cell.
 r | false | bool row_hidden(int row) | Whether the row is hidden; 0 on failure.
 b4 | | void set_row_hidden(int first_row, int last_row, bool hidden) | Hides the rows from first_row to last_row (either order), or shows them when hidden is 0.
 r | false | bool col_hidden(int col) | Whether the column is hidden; 0 on failure.

@@ -550,8 +550,12 @@ void iStyle_impl::assign(const mta::style_settings_t& settings) {
 
 mta::style_settings_t iStyle_impl::settings_for(const iWorkbook_impl* book) const {
     mta::style_settings_t out = settings();
-    // A negative id names a built-in style, the same in every book.
-    if (book != owner_ && out.style_id() > 0) out.set_style_id(0);
+    // A negative id names a built-in style, the same in every book. Another
+    // book's style xf means nothing here: its look comes whole instead.
+    if (book != owner_ && out.style_id() > 0) {
+        out.set_style_id(0);
+        out.apply_all();
+    }
     return out;
 }
 

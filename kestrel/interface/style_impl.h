@@ -8,6 +8,7 @@
 #include "mta/table/style/manager/style_settings.h"
 
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace vex {
@@ -94,7 +95,8 @@ public:
 
     mta::style_settings_t settings() const;
     // The value as `book` takes it: another book's style records mean nothing
-    // there, so the named style a value derives from stays behind.
+    // there, so the named style a value derives from stays behind and its
+    // whole look goes instead.
     mta::style_settings_t settings_for(const iWorkbook_impl* book) const;
     void assign(const mta::style_settings_t& settings);
     void set_style_id(int32_t id);
@@ -123,6 +125,12 @@ inline std::string_view style_refusal(const iStyle* style) noexcept {
 }
 inline const iStyle_impl* admit_style(const iStyle* style) noexcept {
     return admit_own<iStyle_impl>(style, null_style_message, foreign_style_message);
+}
+// The value of a host's style handle as `book` takes it; none, with the
+// refusal left, for a pointer that is not one of the library's handles.
+inline std::optional<mta::style_settings_t> admit_style_for(const iStyle* style, const iWorkbook_impl* book) {
+    if (const iStyle_impl* handle = admit_style(style)) return handle->settings_for(book);
+    return std::nullopt;
 }
 } // namespace detail
 

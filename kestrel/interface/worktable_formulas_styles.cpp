@@ -43,13 +43,6 @@ std::string_view formula_body(std::string_view text) noexcept {
     return text;
 }
 
-// The value of a host's style handle as `book` takes it; none, with the
-// refusal left, for a pointer that is not one of the library's handles.
-std::optional<mta::style_settings_t> settings_of(iStyle* style, const iWorkbook_impl* book) {
-    if (const iStyle_impl* handle = detail::admit_style(style)) return handle->settings_for(book);
-    return std::nullopt;
-}
-
 } // namespace
 
 // ---- formulas ----
@@ -168,7 +161,7 @@ iStyle* iWorktable_impl::get_cell_style(int row, int col) {
 
 void iWorktable_impl::set_cell_style(int row, int col, iStyle* style) {
     try {
-        const std::optional<mta::style_settings_t> settings = settings_of(style, owner_->owner());
+        const std::optional<mta::style_settings_t> settings = detail::admit_style_for(style, owner_->owner());
         if (!settings) return;
         guarded_void([&] { sheet_->set_cell_style(row, col, *settings); });
     } catch (...) {
@@ -181,7 +174,7 @@ void iWorktable_impl::set_range_style(int first_row, int first_col, int last_row
     // more cells than the host named.
     if (!admit_cell(first_row, first_col) || !admit_cell(last_row, last_col)) return;
     try {
-        const std::optional<mta::style_settings_t> settings = settings_of(style, owner_->owner());
+        const std::optional<mta::style_settings_t> settings = detail::admit_style_for(style, owner_->owner());
         if (!settings) return;
         const range_t range = detail::ordered_range(first_row, first_col, last_row, last_col);
         guarded_void([&] { sheet_->set_range_style(range, *settings); });

@@ -137,15 +137,15 @@ iStyle* iWorktable_impl::col_style(int col) {
 }
 
 void iWorktable_impl::set_row_style(int first, int last, iStyle* style) {
-    const iStyle_impl* handle = detail::admit_style(style);
-    if (!handle || !admit(rows_ok(first, last), row_span_message)) return;
-    guarded_void([&] { sheet_->set_row_style(first, last, handle->settings()); });
+    const auto settings = detail::admit_style_for(style, owner_->owner());
+    if (!settings || !admit(rows_ok(first, last), row_span_message)) return;
+    guarded_void([&] { sheet_->set_row_style(first, last, *settings); });
 }
 
 void iWorktable_impl::set_col_style(int first, int last, iStyle* style) {
-    const iStyle_impl* handle = detail::admit_style(style);
-    if (!handle || !admit(cols_ok(first, last), col_span_message)) return;
-    guarded_void([&] { sheet_->set_col_style(first, last, handle->settings()); });
+    const auto settings = detail::admit_style_for(style, owner_->owner());
+    if (!settings || !admit(cols_ok(first, last), col_span_message)) return;
+    guarded_void([&] { sheet_->set_col_style(first, last, *settings); });
 }
 
 void iWorktable_impl::remove_row_style(int row) {

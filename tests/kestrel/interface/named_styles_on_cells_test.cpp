@@ -3,6 +3,7 @@
 // cell from a file whose cell formats mark no part as applied.
 #include "plover.h"
 #include "tests/kestrel/document/package_support.h"
+#include "tests/kestrel/interface/saved_styles_support.h"
 #include "tests/kestrel/xml/xl_xml/assignment/reader_support.h"
 #include "tests/kestrel/xml/xl_xml/writers/clients_support.h"
 
@@ -13,6 +14,7 @@
 #include <tuple>
 
 using namespace package_test;
+using saved_styles::saved_xf;
 
 namespace {
 
@@ -30,19 +32,6 @@ const std::string openpyxl_styles =
     "<xf numFmtId=\"0\" fontId=\"1\" fillId=\"0\" borderId=\"0\" xfId=\"0\" pivotButton=\"0\" quotePrefix=\"0\"/>"
     "</cellXfs><cellStyles count=\"2\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/>"
     "<cellStyle name=\"Loud\" xfId=\"1\"/></cellStyles>";
-
-// The "xf" element of the cell format that cell `ref` of the saved sheet names.
-std::string saved_xf(const entries_t& saved, const std::string& ref) {
-    const std::string sheet = find(saved, "xl/worksheets/sheet1.xml");
-    const size_t cell = sheet.find("<c r=\"" + ref + "\"");
-    const size_t end = sheet.find('>', cell);
-    const size_t s = sheet.find(" s=\"", cell);
-    const int index = cell == std::string::npos || s > end ? 0 : std::stoi(sheet.substr(s + 4));
-    const std::string styles = find(saved, "xl/styles.xml");
-    size_t at = styles.find("<cellXfs");
-    for (int i = 0; i <= index && at != std::string::npos; ++i) at = styles.find("<xf ", at + 1);
-    return at == std::string::npos ? "<none>" : styles.substr(at, styles.find("/>", at) + 2 - at);
-}
 
 // The openpyxl book above with the host's steps: A2 takes A1's style, A3
 // "Loud", A4 and A5 a custom "Mine" and the handle it was made from.
@@ -159,4 +148,107 @@ got = [(c.style, bool(c.font.b), c.fill.fgColor.rgb if c.fill.fill_type else Non
 assert got == [("Normal", True, None, "General"), ("Loud", True, "FFFF0000", "General"),
                ("Mine", True, None, "0.000"), ("Mine", True, None, "0.000")], got
 )", {dir / "out.xlsx"}), 0);
+}
+
+namespace {
+
+using handle_maker_t = std::function<plover_style_t*(plover_workbook_t*, plover_worksheet_t*)>;
+using route_t = std::function<void(plover_worksheet_t*, plover_style_t*)>;
+
+plover_style_t* with_fill(plover_style_t* s, unsigned argb) {
+    style_set_fill_pattern(s, 1);
+    style_set_pattern_fg_color(s, argb);
+    return s;
+}
+
+} // namespace
+
+TEST(named_styles_on_cells, every_handle_applies_by_every_route) {
+    // B2 is italic on yellow before the handle comes; the other book lives
+    // until the end, as a host's would.
+    plover_document_t* other = doc_create();
+    ASSERT_NE(other, nullptr) << run_msg();
+    plover_workbook_t* far_book = doc_get_workbook(other);
+    ASSERT_NE(wb_add_worksheet(far_book, "Far"), nullptr) << run_msg();
+    plover_style_t* far = with_fill(wb_make_normal_style(far_book), 0xFF0000FF);
+    style_set_bold(far, 1);
+    ASSERT_NE(wb_add_custom_style(far_book, "Far", far), nullptr) << run_msg();
+    struct handle_row_t {
+        const char* what;
+        handle_maker_t make;
+        int bold, italic;
+        unsigned fill;
+        const char* parent;
+    } handles[] = {
+        {"custom",
+         [](plover_workbook_t* wb, plover_worksheet_t*) {
+             return wb_add_custom_style(wb, "Mine", with_fill(wb_make_normal_style(wb), 0xFF00FF00));
+         },
+         0, 0, 0xFF00FF00, "Mine"},
+        {"loaded", [](plover_workbook_t* wb, plover_worksheet_t*) { return wb_get_named_style(wb, "Loud"); }, 1, 0,
+         0xFFFF0000, "Loud"},
+        {"built-in before use", [](plover_workbook_t* wb, plover_worksheet_t*) { return wb_get_named_style(wb, "good"); },
+         0, 0, 0xFFC6EFCE, "good"},
+        {"built-in in use",
+         [](plover_workbook_t* wb, plover_worksheet_t* ws) {
+             ws_set_cell_style(ws, 9, 9, wb_get_named_style(wb, "good"));
+             return wb_get_named_style(wb, "good");
+         },
+         0, 0, 0xFFC6EFCE, "good"},
+        {"from another workbook",
+         [&](plover_workbook_t*, plover_worksheet_t*) { return wb_get_named_style(far_book, "Far"); },
+         1, 0, 0xFF0000FF, "Normal"},
+        {"custom looking like Normal",
+         [](plover_workbook_t* wb, plover_worksheet_t*) {
+             return wb_add_custom_style(wb, "Plain", wb_make_normal_style(wb));
+         },
+         0, 0, 0, "Plain"},
+        {"normal with bold set",
+         [](plover_workbook_t* wb, plover_worksheet_t*) {
+             plover_style_t* bold = wb_make_normal_style(wb);
+             style_set_bold(bold, 1);
+             return bold;
+         },
+         1, 0, 0xFFFFFF00, "Normal"},
+        {"Normal as it is", [](plover_workbook_t* wb, plover_worksheet_t*) { return wb_get_named_style(wb, "Normal"); },
+         0, 1, 0xFFFFFF00, "Normal"},
+    };
+    const struct {
+        const char* what;
+        route_t apply;
+    } routes[] = {
+        {"cell", [](plover_worksheet_t* ws, plover_style_t* s) { ws_set_cell_style(ws, 2, 2, s); }},
+        {"range", [](plover_worksheet_t* ws, plover_style_t* s) { ws_set_range_style(ws, 2, 2, 3, 3, s); }},
+        {"row", [](plover_worksheet_t* ws, plover_style_t* s) { ws_set_row_style(ws, 2, 2, s); }},
+        {"column", [](plover_worksheet_t* ws, plover_style_t* s) { ws_set_col_style(ws, 2, 2, s); }},
+    };
+    for (const auto& h : handles) {
+        for (const auto& r : routes) {
+            const std::string what = std::string(h.what) + " by " + r.what;
+            scratch_dir dir;
+            write_zip(dir / "in.xlsx", reader_test::with_styles(reader_test::sheet_package(
+                                           "<sheetData><row r=\"2\"><c r=\"B2\"><v>1</v></c></row></sheetData>"),
+                                                              openpyxl_styles));
+            plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+            ASSERT_NE(doc, nullptr) << what << ": " << run_msg();
+            plover_workbook_t* wb = doc_get_workbook(doc);
+            plover_worksheet_t* ws = wb_get_sheet(wb, 0);
+            plover_style_t* before = with_fill(wb_make_normal_style(wb), 0xFFFFFF00);
+            style_set_italic(before, 1);
+            ws_set_cell_style(ws, 2, 2, before);
+            plover_style_t* handle = h.make(wb, ws);
+            ASSERT_NE(handle, nullptr) << what << ": " << run_msg();
+            r.apply(ws, handle);
+
+            plover_style_t* got = ws_cell_style(ws, 2, 2);
+            ASSERT_NE(got, nullptr) << what << ": " << run_msg();
+            EXPECT_EQ(std::tuple(style_bold(got), style_italic(got), style_pattern_fg_color(got)),
+                      std::tuple(h.bold, h.italic, h.fill))
+                << what;
+            ASSERT_EQ(doc_save(doc, (dir / "out.xlsx").c_str()), 1) << what << ": " << run_msg();
+            doc_release(doc);
+            EXPECT_EQ(saved_styles::parent_name(read_zip(dir / "out.xlsx"), "B2"), h.parent) << what;
+        }
+    }
+    doc_release(other);
 }

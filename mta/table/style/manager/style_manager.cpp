@@ -362,6 +362,23 @@ void style_manager_t::fill_settings__(const xf_t& x, style_settings_t& out) cons
     out.pivot_button_ = x.pivotButton != 0;
 }
 
+// The parts of a cell xf that differ from its style xf's. A record shows them
+// whatever its apply mask says, and openpyxl and LibreOffice write few apply
+// attributes: an edit rebuilds the record from its parent and must keep them.
+uint32_t style_manager_t::shown_parts__(const xf_t& x) const {
+    if (x.xfId >= impl_->cell_style_xfs.size()) return 0;
+    const xf_t& p = impl_->cell_style_xfs[x.xfId];
+    const auto& m = *impl_;
+    uint32_t bits = 0;
+    if (x.numFmtId != p.numFmtId) bits |= style_settings_t::numfmt_bit;
+    if (!(m.fonts[x.fontId] == m.fonts[p.fontId])) bits |= style_settings_t::font_bit;
+    if (!(m.fills[x.fillId] == m.fills[p.fillId])) bits |= style_settings_t::fill_bit;
+    if (!(m.borders[x.borderId] == m.borders[p.borderId])) bits |= style_settings_t::border_bit;
+    if (!(x.alignment == p.alignment)) bits |= style_settings_t::alignment_bit;
+    if (!(x.protection == p.protection)) bits |= style_settings_t::protection_bit;
+    return bits;
+}
+
 bool style_manager_t::xf_to_style_settings__(uint16_t id, style_settings_t& out) const {
     if (id >= impl_->cell_xfs.size()) return false;
     const xf_t& x = impl_->cell_xfs[id];
@@ -369,7 +386,7 @@ bool style_manager_t::xf_to_style_settings__(uint16_t id, style_settings_t& out)
     fill_settings__(x, out);
     out.style_id_ = static_cast<int32_t>(x.xfId);
     out.alignment_ = x.alignment;
-    out.applied_ = x.applied;
+    out.applied_ = x.applied | shown_parts__(x);
     return true;
 }
 

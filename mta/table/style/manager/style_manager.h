@@ -65,7 +65,8 @@ public:
     // theirs. Interning never hands it out. Throws mta_error for a full list.
     uint16_t plain_look_alike();
 
-    // The settings of cell xf `id`; a default value for an unknown id.
+    // The settings of cell xf `id`; a default value for an unknown id. Parts
+    // that differ from the record's style xf count as applied, as they show.
     style_settings_t get_style_settings(uint16_t id) const;
     // False, with `out` untouched, for an unknown id.
     bool xf_to_style_settings(uint16_t id, style_settings_t& out) const;
@@ -114,6 +115,7 @@ private:
 
     xf_t add_style_settings__(const style_settings_t& s);
     bool xf_to_style_settings__(uint16_t id, style_settings_t& out) const;
+    uint32_t shown_parts__(const xf_t& x) const;
     std::unique_ptr<style_settings_t> get_named_style__(std::string_view name) const;
     const style_settings_t& normal_settings__() const;
     int32_t register_builtin_style__(std::string_view name);

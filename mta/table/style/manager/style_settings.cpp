@@ -135,6 +135,24 @@ void style_settings_t::merge_with_inner_borders(const style_settings_t& src) {
     take_edge__(border_side::vertical, src, border_side::vertical);
 }
 
+namespace {
+
+bool takes_place(const style_settings_t& s) noexcept {
+    return s.style_id() != 0 || s.applied() == style_settings_t::all_bits;
+}
+
+} // namespace
+
+void style_settings_t::take(const style_settings_t& src) {
+    if (takes_place(src)) *this = src;
+    else merge(src);
+}
+
+void style_settings_t::take_with_inner_borders(const style_settings_t& src) {
+    if (takes_place(src)) *this = src;
+    else merge_with_inner_borders(src);
+}
+
 style_settings_t style_settings_t::project__(border_side l, border_side r, border_side t, border_side b,
                                              bool with_inner_horizontal) const {
     style_settings_t out;

@@ -90,6 +90,12 @@ public:
     void merge(const style_settings_t& src);
     // merge, and the inner horizontal and vertical edges as well.
     void merge_with_inner_borders(const style_settings_t& src);
+    // What a cell, row or column shows once `src` is set on it: a named style
+    // other than "normal", or every part (the whole look of a cell), takes
+    // this one's place; anything less goes over it, so that a cell of a bold
+    // column stays bold.
+    void take(const style_settings_t& src);
+    void take_with_inner_borders(const style_settings_t& src);
 
     // Copies for the cells of a styled block: the inner edges of the style stand
     // in for the outer edges that face other cells of the block.

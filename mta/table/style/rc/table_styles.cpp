@@ -37,11 +37,11 @@ std::vector<std::pair<int, int>> valued_spans(const Column& column) {
     return spans;
 }
 
-// Style xf with `s` merged over it. The memo belongs to one `s`.
+// Style xf with `s` set over it. The memo belongs to one `s`.
 uint16_t laid_over(style_manager_t& m, xf_memo_t& memo, uint16_t xf, const style_settings_t& s) {
     return *memo.get(xf, 0, 0, [&] {
         auto cur = m.get_style_settings(xf);
-        cur.merge(s);
+        cur.take(s);
         return std::optional(m.intern_style(cur));
     });
 }
@@ -73,7 +73,7 @@ void apply_style(Table& table, int c, const style_settings_t& s) {
             if (own != none) return std::nullopt;
             return plain.get(row_xf, 0, 0, [&] {
                 auto cur = row_col_style(m, row_xf, col_xf);
-                cur.merge(s);
+                cur.take(s);
                 return std::optional(m.intern_style(cur));
             });
         }, spans);
@@ -81,14 +81,14 @@ void apply_style(Table& table, int c, const style_settings_t& s) {
     write_restyles(table, c, spans);
 }
 
-// Merges `part` over the style of records a..b, inner borders included.
+// Sets `part` over the style of records a..b, inner borders included.
 template <class Store>
 void merge_into_records(style_manager_t& m, Store& store, int a, int b, const style_settings_t& part) {
     xf_memo_t memo;
     restyle_records(store, a, b, [&](uint16_t xf) {
         return *memo.get(xf, 0, 0, [&] {
             auto cur = m.get_style_settings(xf);
-            cur.merge_with_inner_borders(part);
+            cur.take_with_inner_borders(part);
             return std::optional(m.intern_style(cur));
         });
     });
@@ -104,7 +104,7 @@ void take_crossing_styles(Table& table, style_manager_t& m, xf_memo_t& memo, int
     });
 }
 
-// Rows r1..r2 of column c take `s` merged over what each cell shows. The memo
+// Rows r1..r2 of column c take `s` set over what each cell shows. The memo
 // belongs to one `s`.
 void merge_over_shown(Table& table, style_manager_t& m, xf_memo_t& memo, int c, int r1, int r2,
                       const style_settings_t& s) {
@@ -112,7 +112,7 @@ void merge_over_shown(Table& table, style_manager_t& m, xf_memo_t& memo, int c, 
     restyle_rows(table, c, r1, r2, [&](uint16_t row_xf, uint16_t own) {
         return memo.get(own, row_xf, col_xf, [&] {
             auto cur = shown_style(m, own, row_xf, col_xf);
-            cur.merge(s);
+            cur.take(s);
             return std::optional(m.intern_style(cur));
         });
     });
@@ -218,13 +218,8 @@ style_settings_t Table::col_style(int col) const {
 void Table::set_cell_style(int row, int col, const style_settings_t& s) {
     if (!is_valid_cell(row, col)) return set_run_message("Invalid row or column.");
     auto& m = style_manager_of(*this);
-    const style_settings_t given = m.adopt_numfmt(s);
-    // A named style other than "normal", or every part (the whole look of a
-    // cell), takes the cell's place; anything less goes over what the cell
-    // shows, so that a cell of a bold column stays bold.
-    const bool whole = given.style_id() != 0 || given.applied() == style_settings_t::all_bits;
-    style_settings_t cur = whole ? given : get_cell_style(row, col);
-    if (!whole) cur.merge(given);
+    style_settings_t cur = get_cell_style(row, col);
+    cur.take(m.adopt_numfmt(s));
     const uint16_t xf = m.intern_style(cur);
     create_column_if_not_exists(col).set_xf(row, xf);
 }
@@ -303,7 +298,7 @@ void Table::row_span_style__(int r1, int r2, const style_settings_t& t) {
     const auto new_record = [&](uint16_t xf) {
         return *records.get(xf, 0, 0, [&] {
             auto cur = m.get_style_settings(xf);
-            cur.merge_with_inner_borders(inner);
+            cur.take_with_inner_borders(inner);
             return std::optional(m.intern_style(cur));
         });
     };
@@ -317,7 +312,7 @@ void Table::row_span_style__(int r1, int r2, const style_settings_t& t) {
         return [&m, &inner, &new_record, memo = &memo, col_xf, crossing](uint16_t row_xf, uint16_t own) {
             return memo->get(own, row_xf, col_xf, [&]() -> std::optional<uint16_t> {
                 auto cur = shown_style(m, own, row_xf, col_xf);
-                cur.merge(inner);
+                cur.take(inner);
                 const uint16_t xf = m.intern_style(cur);
                 if (crossing && own == default_xf() && xf == new_record(row_xf)) return std::nullopt;
                 return xf;

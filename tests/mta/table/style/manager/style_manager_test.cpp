@@ -409,6 +409,49 @@ TEST(style_manager, loaded_tables_replace_the_defaults) {
     EXPECT_EQ(t.fills.size(), 3u);
 }
 
+TEST(style_manager, loaded_parts_that_differ_from_the_parent_read_as_applied) {
+    style_manager_t m;
+    auto loaded = std::make_unique<style_manager_t::impl>();
+    loaded->fonts = {builtin_font(0), font("Courier", 9), font("Courier", 9)};
+    loaded->fills = {builtin_fill(0), builtin_fill(1), builtin_fill(10)};
+    loaded->borders = {border_t{}};
+    const auto xf = [](uint32_t parent, uint32_t numfmt, uint32_t font_id, uint32_t fill_id) {
+        xf_t x;
+        x.xfId = parent;
+        x.numFmtId = numfmt;
+        x.fontId = font_id;
+        x.fillId = fill_id;
+        return x;
+    };
+    loaded->cell_style_xfs = {xf(0, 0, 0, 0), xf(0, 0, 1, 0)};
+    // As openpyxl writes them: no apply attributes at all.
+    loaded->cell_xfs = {xf(0, 0, 0, 0), xf(0, 10, 0, 2), xf(1, 0, 2, 0), xf(1, 0, 1, 0)};
+    loaded->cell_xfs[1].alignment.indent = 2;
+    loaded->cell_xfs[2].protection.locked = 0;
+    loaded->cell_xfs[3].applied = style_settings_t::border_bit;
+    m.assign_loaded_styles(std::move(loaded));
+
+    using ss = style_settings_t;
+    const struct {
+        uint16_t xf;
+        uint32_t applied;
+    } rows[] = {
+        {0, 0},
+        {1, ss::numfmt_bit | ss::fill_bit | ss::alignment_bit},
+        {2, ss::protection_bit},   // an equal font under another id shows nothing new
+        {3, ss::border_bit},   // the mask read stays
+    };
+    for (const auto& r : rows) EXPECT_EQ(m.get_style_settings(r.xf).applied(), r.applied) << r.xf;
+
+    // An edit rebuilds the record from its parent and keeps what it showed.
+    style_settings_t edited = m.get_style_settings(1);
+    edited.merge(with_font(font("Arial", 10, true)));
+    const auto& t = m.get_impl();
+    const xf_t& x = t.cell_xfs[m.intern_style(edited)];
+    EXPECT_EQ(std::tuple(x.numFmtId, x.fillId, x.alignment.indent, t.fonts[x.fontId].name),
+              std::tuple(10u, 2u, 2, std::string("Arial")));
+}
+
 TEST(style_manager, loaded_cell_formats_past_the_16_bit_range_are_not_used) {
     style_manager_t m;
     auto loaded = std::make_unique<style_manager_t::impl>();

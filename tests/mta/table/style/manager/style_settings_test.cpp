@@ -10,6 +10,12 @@ using bs = border_side;
 
 namespace {
 
+style_settings_t with_font_only(const font_t& f) {
+    style_settings_t s;
+    s.set_font(f);
+    return s;
+}
+
 font_t bold_font() {
     font_t f;
     f.name = "Arial";
@@ -166,6 +172,45 @@ TEST(style_settings, merge_borders_edge_by_edge) {
     none.set_border(border_t{});
     fresh.merge(none);
     EXPECT_FALSE(fresh.is_applied(style_settings_t::border_bit));
+}
+
+TEST(style_settings, a_named_style_or_a_whole_look_takes_the_place) {
+    style_settings_t italic_left = edged({{bs::left, 13}});
+    font_t italic;
+    italic.italic = 1;
+    italic_left.set_font(italic);
+
+    style_settings_t named;
+    named.set_style_id(2);
+    style_settings_t builtin_named;
+    builtin_named.set_style_id(-26);
+    builtin_named.set_fill(fill_t{{1, color_t::from_rgb(0xFFC6EFCE), {}}, {}});
+    style_settings_t whole = with_font_only(bold_font());
+    whole.apply_all();
+    const style_settings_t bold = with_font_only(bold_font());
+    const struct {
+        const char* what;
+        const style_settings_t& src;
+        int32_t style_id;
+        uint32_t left_edge;
+        bool bold;
+        uint32_t applied;
+    } rows[] = {
+        {"named style", named, 2, 0, false, 0},
+        {"built-in style not in use", builtin_named, -26, 0, false, style_settings_t::fill_bit},
+        {"whole look", whole, 0, 0, true, style_settings_t::all_bits},
+        {"one part", bold, 0, 13, true, style_settings_t::font_bit | style_settings_t::border_bit},
+    };
+    for (const auto& r : rows) {
+        for (const bool inner : {false, true}) {
+            style_settings_t m = italic_left;
+            if (inner) m.take_with_inner_borders(r.src);
+            else m.take(r.src);
+            EXPECT_EQ(std::tuple(m.style_id(), line(m, bs::left), m.font().bold != 0, m.applied()),
+                      std::tuple(r.style_id, r.left_edge, r.bold, r.applied))
+                << r.what << (inner ? ", inner borders" : "");
+        }
+    }
 }
 
 TEST(style_settings, projections_onto_block_edges) {
