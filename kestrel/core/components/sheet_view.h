@@ -1,6 +1,6 @@
 #pragma once
-// The view records of a sheet as its sheetView, pane, selection and
-// customSheetView elements hold them. The readers fill them and the writers
+// The view records of a sheet as its sheetView, pane, selection,
+// pivotSelection and customSheetView elements hold them. The readers fill them and the writers
 // write them back; the worksheet component works on the first view.
 
 #include "coord.h"
@@ -92,7 +92,9 @@ struct pivot_selection_t {
         extendable = 1u << 3,
     };
     // The unsigned attributes, all 0 by default.
-    enum number : uint8_t { count, dimension, start, min, max, active_row, active_col, previous_row, previous_col, click };
+    enum number : uint8_t {
+        count, dimension, start, min, max, active_row, active_col, previous_row, previous_col, click
+    };
     uint32_t pane = 0;  // codes of pane_t::active_pane
     uint8_t flags = 0;
     std::array<uint32_t, 10> numbers{};

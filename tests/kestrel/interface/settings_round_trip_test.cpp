@@ -284,6 +284,43 @@ TEST(settings_round_trip, smaller_settings_are_kept) {
     run_rows(rows);
 }
 
+// Two pivot selections naming two kept parts each name, after a save, the Id
+// the saved sheet's relationships give their own part.
+TEST(settings_round_trip, pivot_selections_follow_their_parts_ids) {
+    const std::string od = package_test::od;
+    const std::string sheet_rels =
+        package_test::rel("rId4", od + "printerSettings", "../printerSettings/printerSettings1.bin") +
+        package_test::rel("rId8", "http://example.com/relationships/blob", "../blob/blob1.xml");
+    const auto selection = [](const std::string& id) {
+        return "<pivotSelection r:id=\"" + id + "\"><pivotArea/></pivotSelection>";
+    };
+    const std::string body = "<sheetViews><sheetView workbookViewId=\"0\">" + selection("rId8") + selection("rId4") +
+                             "</sheetView></sheetViews>" + data;
+    const saves_t s = three_saves(
+        package_of(one_sheet(body, sheet_rels,
+                             {{"xl/printerSettings/printerSettings1.bin", std::string("\0devmode", 8)},
+                              {"xl/blob/blob1.xml", "<blob xmlns=\"urn:example\"/>"}},
+                             "<Default Extension=\"bin\" ContentType=\"application/vnd.openxmlformats-officedocument."
+                             "spreadsheetml.printerSettings\"/>" +
+                                 package_test::override_of("xl/blob/blob1.xml", "application/xml"))),
+        {});
+    ASSERT_EQ(s.message, "");
+    for (const entries_t* copy : {&s.first, &s.third}) {
+        const std::string rels = package_test::find(*copy, "xl/worksheets/_rels/sheet1.xml.rels");
+        // The Id of the relationship whose target ends as given.
+        const auto id_of = [&](const std::string& target) {
+            const size_t at = rels.rfind("Id=\"", rels.find(target));
+            return at == std::string::npos ? std::string() : rels.substr(at + 4, rels.find('"', at + 4) - at - 4);
+        };
+        const std::string blob = id_of("blob1.xml"), printer = id_of("printerSettings1.bin");
+        ASSERT_FALSE(blob.empty() || printer.empty()) << rels;
+        EXPECT_NE(blob, printer);
+        EXPECT_NE(package_test::find(*copy, sheet1).find(selection(blob) + selection(printer)), std::string::npos)
+            << package_test::find(*copy, sheet1);
+    }
+    expect_stable(s, "two parts");
+}
+
 // A deleted sheet leaves #REF! where the other sheets' formulas and the names
 // referenced it, in the model and in the saved file.
 TEST(settings_round_trip, references_to_a_deleted_sheet_become_ref_errors) {

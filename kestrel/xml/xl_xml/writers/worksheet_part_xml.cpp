@@ -183,7 +183,8 @@ void worksheet_part_xml::write_sheet_views(const worksheet_t& sheet) {
         return std::any_of(v.pivot_selections.begin(), v.pivot_selections.end(),
                            [](const pivot_selection_t& p) { return !p.relationship_id.empty(); });
     });
-    const relationship_ids_t ids = names_parts ? saved_relationship_ids(part_.get_worktable_part()) : relationship_ids_t{};
+    const relationship_ids_t ids =
+        names_parts ? saved_relationship_ids(part_.get_worktable_part()) : relationship_ids_t{};
     w_->start_element("sheetViews");
     w_->close_start_tag();
     for (const sheet_view_t& view : views) write_sheet_view(view, ids);
