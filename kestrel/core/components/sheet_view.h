@@ -1,14 +1,17 @@
 #pragma once
-// The view records of a sheet as its sheetView, pane, selection and
-// customSheetView elements hold them. The readers fill them and the writers
+// The view records of a sheet as its sheetView, pane, selection,
+// pivotSelection and customSheetView elements hold them. The readers fill them and the writers
 // write them back; the worksheet component works on the first view.
 
 #include "coord.h"
 #include "kestrel/core/components/page_setup.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vex {
@@ -42,11 +45,75 @@ struct selection_t {
     uint32_t active_cell_id = 0;
 };
 
-// Carried for the reader and the writer; nothing here reads it.
-struct pivot_selection_t {
-    uint32_t pane = 0;
-    std::string attributes;
+// A pivot table's structure selected in a view (pivotSelection with its
+// pivotArea), carried from the reader to the writer; nothing else reads it.
+// Flags hold the attribute values, absent ones as the format's defaults.
+struct pivot_reference_t {
+    enum flag : uint16_t {
+        selected = 1u << 0,
+        by_position = 1u << 1,
+        relative = 1u << 2,
+        // The subtotal flags follow, in the order of pivot_reference_flag_names.
+    };
+    static constexpr uint16_t default_flags = selected;
+    std::optional<uint32_t> field;
+    std::optional<uint32_t> count;
+    uint16_t flags = default_flags;
+    std::vector<uint32_t> items;  // the x elements' indexes
 };
+
+struct pivot_area_t {
+    enum flag : uint8_t {
+        data_only = 1u << 0,
+        label_only = 1u << 1,
+        grand_row = 1u << 2,
+        grand_col = 1u << 3,
+        cache_index = 1u << 4,
+        outline = 1u << 5,
+        collapsed_levels_are_subtotals = 1u << 6,
+    };
+    static constexpr uint8_t default_flags = data_only | outline;
+    std::optional<int32_t> field;
+    uint32_t type = 1;  // codes of pivot_area_type_names; 1 normal
+    uint8_t flags = default_flags;
+    std::string offset;
+    std::optional<uint32_t> axis;  // codes of pivot_axis_names
+    std::optional<uint32_t> field_position;
+    bool has_references = false;
+    std::optional<uint32_t> reference_count;  // the references element's, as read
+    std::vector<pivot_reference_t> references;
+};
+
+struct pivot_selection_t {
+    enum flag : uint8_t {
+        show_header = 1u << 0,
+        label = 1u << 1,
+        data = 1u << 2,
+        extendable = 1u << 3,
+    };
+    // The unsigned attributes, all 0 by default.
+    enum number : uint8_t {
+        count, dimension, start, min, max, active_row, active_col, previous_row, previous_col, click
+    };
+    uint32_t pane = 0;  // codes of pane_t::active_pane
+    uint8_t flags = 0;
+    std::array<uint32_t, 10> numbers{};
+    std::optional<uint32_t> axis;
+    std::string relationship_id;  // as read; the save writes the Id it gives the same target
+    pivot_area_t area;
+};
+
+// Attribute names by bit (flags) or by index (numbers), for the reader and the writer.
+inline constexpr std::array<std::string_view, 4> pivot_selection_flag_names = {"showHeader", "label", "data",
+                                                                               "extendable"};
+inline constexpr std::array<std::string_view, 10> pivot_selection_number_names = {
+    "count", "dimension", "start", "min", "max", "activeRow", "activeCol", "previousRow", "previousCol", "click"};
+inline constexpr std::array<std::string_view, 7> pivot_area_flag_names = {
+    "dataOnly", "labelOnly", "grandRow", "grandCol", "cacheIndex", "outline", "collapsedLevelsAreSubtotals"};
+inline constexpr std::array<std::string_view, 15> pivot_reference_flag_names = {
+    "selected",       "byPosition",  "relative",        "defaultSubtotal", "sumSubtotal",
+    "countASubtotal", "avgSubtotal", "maxSubtotal",     "minSubtotal",     "productSubtotal",
+    "countSubtotal",  "stdDevSubtotal", "stdDevPSubtotal", "varSubtotal",  "varPSubtotal"};
 
 struct sheet_view_extension_t {
     std::string uri;

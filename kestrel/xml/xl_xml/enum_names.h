@@ -104,6 +104,8 @@ inline constexpr std::string_view validation_ime_mode =
 inline constexpr std::string_view validation_operator =
     "equal, notEqual, lessThan, lessThanOrEqual, greaterThan, greaterThanOrEqual, between, notBetween";
 inline constexpr std::string_view validation_type = "none, custom, time, date, decimal, textLength, list, whole";
+inline constexpr std::string_view pivot_axis = "axisValues, axisCol, axisRow, axisPage";
+inline constexpr std::string_view pivot_area_type = "none, normal, origin, topEnd, data, button, all";
 inline constexpr std::string_view consolidation_function =
     "average, count, countNums, max, min, product, stdDev, stdDevp, sum, var, varp";
 } // namespace enum_lists
@@ -128,6 +130,8 @@ VEX_ENUM_NAMES(validation_error_style_names, enum_lists::validation_error_style)
 VEX_ENUM_NAMES(validation_ime_mode_names, enum_lists::validation_ime_mode);
 VEX_ENUM_NAMES(validation_operator_names, enum_lists::validation_operator);
 VEX_ENUM_NAMES(validation_type_names, enum_lists::validation_type);
+VEX_ENUM_NAMES(pivot_axis_names, enum_lists::pivot_axis);
+VEX_ENUM_NAMES(pivot_area_type_names, enum_lists::pivot_area_type);
 
 #undef VEX_ENUM_NAMES
 

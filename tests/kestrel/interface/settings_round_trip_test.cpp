@@ -22,6 +22,8 @@ struct row_t {
     std::vector<std::string> gone;
     host_t check = {};
     std::string sheet_rels = {};
+    entries_t extra = {};  // with their types in extra_types
+    std::string extra_types = {};
 };
 
 plover_worksheet_t* first_sheet(plover_workbook_t* wb) { return wb_get_sheet(wb, 0); }
@@ -30,9 +32,7 @@ void run_rows(const std::vector<row_t>& rows) {
     for (const row_t& r : rows) {
         entries_t package;
         if (!r.sheet_body.empty()) {
-            crafted_t c;
-            c.sheets = {{r.sheet_body, r.sheet_rels}};
-            package = package_of(c);
+            package = package_of(one_sheet(r.sheet_body, r.sheet_rels, r.extra, r.extra_types));
         }
         const saves_t s = three_saves(package, r.host, r.check);
         ASSERT_EQ(s.message, "") << r.name;
@@ -198,6 +198,22 @@ TEST(settings_round_trip, protected_ranges_are_read_into_the_model) {
 TEST(settings_round_trip, smaller_settings_are_kept) {
     const std::string od = package_test::od;
     const std::string link_rel = package_test::rel("rId1", od + "hyperlink", "other.xlsx", true);
+    // Saved as read but for its Id: the save numbers the sheet's one kept part rId1.
+    const std::string pivot_view =
+        "<sheetView tabSelected=\"1\" workbookViewId=\"0\"><pane xSplit=\"1\" topLeftCell=\"B1\" "
+        "activePane=\"topRight\" state=\"frozen\"/><selection pane=\"topRight\" activeCell=\"C4\" sqref=\"C4\"/>"
+        "<pivotSelection pane=\"topRight\" showHeader=\"1\" extendable=\"1\" count=\"2\" axis=\"axisRow\" "
+        "dimension=\"1\" activeRow=\"3\" activeCol=\"2\" previousRow=\"3\" previousCol=\"2\" click=\"1\" r:id=\"rId%\">"
+        "<pivotArea field=\"-2\" type=\"data\" dataOnly=\"0\" labelOnly=\"1\" outline=\"0\" offset=\"A1:B2\" "
+        "collapsedLevelsAreSubtotals=\"1\" axis=\"axisCol\" fieldPosition=\"0\"><references count=\"2\">"
+        "<reference field=\"4294967294\" count=\"1\" selected=\"0\"><x v=\"0\"/></reference>"
+        "<reference field=\"3\" count=\"2\" byPosition=\"1\" sumSubtotal=\"1\" varPSubtotal=\"1\"><x v=\"1\"/>"
+        "<x v=\"5\"/></reference></references></pivotArea></pivotSelection></sheetView>";
+    const auto pivot_with = [&](const std::string& id) {
+        std::string v = pivot_view;
+        return v.replace(v.find('%'), 1, id);
+    };
+    const std::string lone_pivot = "<pivotSelection r:id=\"rId7\"><pivotArea/></pivotSelection>";
     std::vector<row_t> rows = {
         {"external link location",
          data + "<hyperlinks><hyperlink ref=\"A1\" r:id=\"rId1\" location=\"Sheet1!B2\"/></hyperlinks>", {},
@@ -252,8 +268,57 @@ TEST(settings_round_trip, smaller_settings_are_kept) {
              ws_active_cell(first_sheet(wb), &row, &col);
              EXPECT_EQ(std::vector<int>({row, col}), std::vector<int>({9, 4}));
          }},
+        {"pivot selection naming a kept part", "<sheetViews>" + pivot_with("9") + "</sheetViews>" + data, {},
+         {"<sheetViews>" + pivot_with("1") + "</sheetViews>"},
+         {"rId9"},
+         {},
+         package_test::rel("rId9", od + "printerSettings", "../printerSettings/printerSettings1.bin"),
+         {{"xl/printerSettings/printerSettings1.bin", std::string("\0devmode", 8)}},
+         "<Default Extension=\"bin\" ContentType=\"application/vnd.openxmlformats-officedocument."
+         "spreadsheetml.printerSettings\"/>"},
+        {"pivot selection naming nothing",
+         "<sheetViews><sheetView workbookViewId=\"0\">" + lone_pivot + "</sheetView></sheetViews>" + data, {},
+         {"<sheetView workbookViewId=\"0\"><pivotSelection><pivotArea/></pivotSelection></sheetView>"},
+         {"rId7"}},
     };
     run_rows(rows);
+}
+
+// Two pivot selections naming two kept parts each name, after a save, the Id
+// the saved sheet's relationships give their own part.
+TEST(settings_round_trip, pivot_selections_follow_their_parts_ids) {
+    const std::string od = package_test::od;
+    const std::string sheet_rels =
+        package_test::rel("rId4", od + "printerSettings", "../printerSettings/printerSettings1.bin") +
+        package_test::rel("rId8", "http://example.com/relationships/blob", "../blob/blob1.xml");
+    const auto selection = [](const std::string& id) {
+        return "<pivotSelection r:id=\"" + id + "\"><pivotArea/></pivotSelection>";
+    };
+    const std::string body = "<sheetViews><sheetView workbookViewId=\"0\">" + selection("rId8") + selection("rId4") +
+                             "</sheetView></sheetViews>" + data;
+    const saves_t s = three_saves(
+        package_of(one_sheet(body, sheet_rels,
+                             {{"xl/printerSettings/printerSettings1.bin", std::string("\0devmode", 8)},
+                              {"xl/blob/blob1.xml", "<blob xmlns=\"urn:example\"/>"}},
+                             "<Default Extension=\"bin\" ContentType=\"application/vnd.openxmlformats-officedocument."
+                             "spreadsheetml.printerSettings\"/>" +
+                                 package_test::override_of("xl/blob/blob1.xml", "application/xml"))),
+        {});
+    ASSERT_EQ(s.message, "");
+    for (const entries_t* copy : {&s.first, &s.third}) {
+        const std::string rels = package_test::find(*copy, "xl/worksheets/_rels/sheet1.xml.rels");
+        // The Id of the relationship whose target ends as given.
+        const auto id_of = [&](const std::string& target) {
+            const size_t at = rels.rfind("Id=\"", rels.find(target));
+            return at == std::string::npos ? std::string() : rels.substr(at + 4, rels.find('"', at + 4) - at - 4);
+        };
+        const std::string blob = id_of("blob1.xml"), printer = id_of("printerSettings1.bin");
+        ASSERT_FALSE(blob.empty() || printer.empty()) << rels;
+        EXPECT_NE(blob, printer);
+        EXPECT_NE(package_test::find(*copy, sheet1).find(selection(blob) + selection(printer)), std::string::npos)
+            << package_test::find(*copy, sheet1);
+    }
+    expect_stable(s, "two parts");
 }
 
 // A deleted sheet leaves #REF! where the other sheets' formulas and the names

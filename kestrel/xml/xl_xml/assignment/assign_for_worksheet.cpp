@@ -3,10 +3,12 @@
 #include "errors.h"
 #include "kestrel/core/components/worksheet.h"
 #include "kestrel/core/components/worktable.h"
+#include "kestrel/xml/xl_xml/enum_names.h"
 #include "sheet_limits.h"
 #include "text_utils.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <memory>
 #include <stdexcept>
@@ -46,6 +48,27 @@ page_measure_t read_measure(const char* text) {
     return m;
 }
 
+// An unsigned attribute read as std::stoi reads it, failing as it does;
+// values past the signed range are valid, negative ones read as 0.
+uint32_t read_count(const char* text) {
+    const std::optional<uint32_t> whole = whole_uint(text);
+    const int32_t n = whole ? 0 : read_int(text);
+    return whole ? *whole : n > 0 ? uint32_t(n) : 0;
+}
+
+std::optional<uint32_t> optional_count(const char* text) {
+    return text ? std::optional<uint32_t>(read_count(text)) : std::nullopt;
+}
+
+// Bit i of flags follows the attribute names[i] where the element has it.
+template <class T, size_t N>
+T read_flags(const xml_node_t& node, const std::array<std::string_view, N>& names, T flags) {
+    for (size_t bit = 0; bit < N; ++bit)
+        if (const char* v = attr(node, std::string(names[bit]).c_str()))
+            flags = flag_or(v, false) ? T(flags | (1u << bit)) : T(flags & ~(1u << bit));
+    return flags;
+}
+
 // The password hash attributes a sheet's and a range's protection share.
 template <class R>
 void read_password_hash(const xml_node_t& node, R& r) {
@@ -53,11 +76,44 @@ void read_password_hash(const xml_node_t& node, R& r) {
     if (const char* v = attr(node, "hashValue")) r.hash_value = v;
     if (const char* v = attr(node, "saltValue")) r.salt_value = v;
     if (const char* v = attr(node, "password")) r.password = v;
-    if (const char* v = attr(node, "spinCount")) {
-        // Unsigned: counts past the signed range are valid.
-        const std::optional<uint32_t> whole = whole_uint(v);
-        const int32_t n = whole ? 0 : read_int(v);
-        r.spin_count = whole ? *whole : n > 0 ? uint32_t(n) : 0;
+    if (const char* v = attr(node, "spinCount")) r.spin_count = read_count(v);
+}
+
+// A pivotSelection starts a record of the view; its pivotArea, references,
+// reference and x elements fill the last one.
+void read_pivot_selection(const xml_node_t& node, std::vector<pivot_selection_t>& list) {
+    if (node_named(&node, "pivotSelection") && node_named(node.parent, "sheetView")) {
+        pivot_selection_t p;
+        if (const char* a = attr(node, "pane")) p.pane = read_enum(pane_names, a);
+        p.flags = read_flags(node, pivot_selection_flag_names, p.flags);
+        for (size_t i = 0; i < p.numbers.size(); ++i)
+            if (const char* v = attr(node, std::string(pivot_selection_number_names[i]).c_str()))
+                p.numbers[i] = read_count(v);
+        if (const char* a = attr(node, "axis")) p.axis = read_enum(enum_lists::pivot_axis, a);
+        if (const char* id = attr(node, "r:id")) p.relationship_id = id;
+        list.push_back(std::move(p));
+        return;
+    }
+    if (list.empty()) return;
+    pivot_area_t& area = list.back().area;
+    if (node_named(&node, "pivotArea") && node_named(node.parent, "pivotSelection")) {
+        if (const char* v = attr(node, "field")) area.field = read_int(v);
+        if (const char* v = attr(node, "type")) area.type = read_enum(enum_lists::pivot_area_type, v);
+        area.flags = read_flags(node, pivot_area_flag_names, area.flags);
+        if (const char* v = attr(node, "offset")) area.offset = v;
+        if (const char* v = attr(node, "axis")) area.axis = read_enum(enum_lists::pivot_axis, v);
+        area.field_position = optional_count(attr(node, "fieldPosition"));
+    } else if (node_named(&node, "references") && node_named(node.parent, "pivotArea")) {
+        area.has_references = true;
+        area.reference_count = optional_count(attr(node, "count"));
+    } else if (node_named(&node, "reference") && node_named(node.parent, "references")) {
+        pivot_reference_t r;
+        r.field = optional_count(attr(node, "field"));
+        r.count = optional_count(attr(node, "count"));
+        r.flags = read_flags(node, pivot_reference_flag_names, r.flags);
+        area.references.push_back(std::move(r));
+    } else if (node_named(&node, "x") && node_named(node.parent, "reference") && !area.references.empty()) {
+        area.references.back().items.push_back(optional_count(attr(node, "v")).value_or(0));
     }
 }
 
@@ -172,9 +228,11 @@ status_t assign_for_worksheet_t::assign_sheet_views(const xml_node_t& node) {
         return status_t::done;
     }
     // Children need the view their parent made.
-    if (!views_read_ || views.empty() || !node_named(node.parent, "sheetView")) return status_t::done;
+    if (!views_read_ || views.empty()) return status_t::done;
     sheet_view_t& v = views.back();
-    if (node_named(&node, "pane")) {
+    if (!node_named(node.parent, "sheetView") || node_named(&node, "pivotSelection")) {
+        read_pivot_selection(node, v.pivot_selections);
+    } else if (node_named(&node, "pane")) {
         auto p = std::make_unique<pane_t>();
         if (const char* a = attr(node, "activePane")) p->active_pane = read_enum(pane_names, a);
         if (const char* st = attr(node, "state")) p->state = read_enum("frozen, frozenSplit, split", st);

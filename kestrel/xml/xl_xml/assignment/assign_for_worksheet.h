@@ -1,6 +1,6 @@
 #pragma once
-// The reader of a worksheet's sheet-level elements: views with their panes
-// and selections, the sheet format defaults, print options, margins, page
+// The reader of a worksheet's sheet-level elements: views with their panes,
+// selections and pivot selections, the sheet format defaults, print options, margins, page
 // setup, header and footer, page breaks, the sheet's protection and its
 // protected ranges. Nodes reach it once the
 // worktable's reader has let them pass.

@@ -72,17 +72,22 @@ void write_kept_element(xml::xml_stream_writer& w, const xml_node_t& root, const
     }
 }
 
-sheet_periphery_xml::sheet_periphery_xml(xml::xml_stream_writer& w, const worktable_t* table)
-    : w_(w), table_(table), model_(table ? &table->periphery() : nullptr) {
-    const xml_part_t* part = table ? table->get_part() : nullptr;
-    if (!part || model_->kept_sections.empty()) return;
+relationship_ids_t saved_relationship_ids(const xml_part_t* table_part) {
+    relationship_ids_t ids;
+    if (!table_part) return ids;
     // The sheet's parts sit under its worktable part, and kept ones beside it.
-    for (const xml_part_t* holder : {part, static_cast<const xml_part_t*>(part->get_parent())}) {
+    for (const xml_part_t* holder : {table_part, static_cast<const xml_part_t*>(table_part->get_parent())}) {
         if (!holder) continue;
         for (const auto& child : holder->get_child_parts())
-            if (*child->get_source_id() && *child->get_relationship_id())
-                ids_.emplace(child->get_source_id(), child->get_relationship_id());
+            if (*child->get_source_id() && child->get_relationship_id())
+                ids.emplace(child->get_source_id(), child->get_relationship_id());
     }
+    return ids;
+}
+
+sheet_periphery_xml::sheet_periphery_xml(xml::xml_stream_writer& w, const worktable_t* table)
+    : w_(w), table_(table), model_(table ? &table->periphery() : nullptr) {
+    if (table && !model_->kept_sections.empty()) ids_ = saved_relationship_ids(table->get_part());
 }
 
 void sheet_periphery_xml::write_root_namespaces() {

@@ -16,9 +16,12 @@ namespace vex {
 
 struct sheet_periphery_t;
 class worktable_t;
+class xml_part_t;
 
 // Relationship Ids as read to the Ids the save gives the same parts.
 using relationship_ids_t = std::unordered_map<std::string, std::string>;
+// Those of a sheet's parts, from its worktable part (null gives none).
+relationship_ids_t saved_relationship_ids(const xml_part_t* table_part);
 
 // Writes an element kept as read, with its attributes, texts and children;
 // with ids, relationship Ids it names (r: attributes) go out as renumbered.

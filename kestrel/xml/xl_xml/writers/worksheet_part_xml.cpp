@@ -5,11 +5,13 @@
 #include "kestrel/core/components/worktable.h"
 #include "kestrel/parts/package_uris.h"
 #include "kestrel/parts/worksheet_part.h"
+#include "kestrel/xml/xl_xml/enum_names.h"
 #include "kestrel/xml/xl_xml/writers/sheet_periphery_xml.h"
 #include "kestrel/xml/xl_xml/writers/worktable_part_xml.h"
 #include "text_utils.h"
 
 #include <algorithm>
+#include <array>
 #include <stdexcept>
 #include <string>
 
@@ -35,6 +37,16 @@ std::string_view name_of(const std::string_view (&names)[N], uint64_t value) noe
 }
 
 std::string a1(const coord_t& c) { return row_col_to_string(c.row, c.col); }
+
+// The flags among mask whose value is not the format's default.
+template <size_t N>
+void write_flags(xml::xml_stream_writer& w, const std::array<std::string_view, N>& names, uint32_t flags,
+                 uint32_t defaults, uint32_t mask = ~0u) {
+    for (size_t bit = 0; bit < N; ++bit) {
+        const uint32_t b = 1u << bit;
+        if ((mask & b) && (flags & b) != (defaults & b)) w.write_attribute(names[bit], flags & b ? "1" : "0");
+    }
+}
 
 } // namespace
 
@@ -165,13 +177,21 @@ void worksheet_part_xml::write_dimension(const worktable_t* table) {
 void worksheet_part_xml::write_sheet_views(const worksheet_t& sheet) {
     // The element may not be empty.
     if (sheet.settings().views.empty()) return;
+    const auto& views = sheet.settings().views;
+    // Pivot selections name their pivot table by the Id the file gave it.
+    const bool names_parts = std::any_of(views.begin(), views.end(), [](const sheet_view_t& v) {
+        return std::any_of(v.pivot_selections.begin(), v.pivot_selections.end(),
+                           [](const pivot_selection_t& p) { return !p.relationship_id.empty(); });
+    });
+    const relationship_ids_t ids =
+        names_parts ? saved_relationship_ids(part_.get_worktable_part()) : relationship_ids_t{};
     w_->start_element("sheetViews");
     w_->close_start_tag();
-    for (const sheet_view_t& view : sheet.settings().views) write_sheet_view(view);
+    for (const sheet_view_t& view : views) write_sheet_view(view, ids);
     w_->end_element("sheetViews");
 }
 
-void worksheet_part_xml::write_sheet_view(const sheet_view_t& v) {
+void worksheet_part_xml::write_sheet_view(const sheet_view_t& v, const relationship_ids_t& ids) {
     using f = sheet_view_t;
     w_->start_element("sheetView");
     if (v.has(f::window_protection)) w_->write_attribute("windowProtection", "1");
@@ -195,7 +215,7 @@ void worksheet_part_xml::write_sheet_view(const sheet_view_t& v) {
     if (v.zoom_scale_page_layout_view)
         w_->write_attribute("zoomScalePageLayoutView", number_text(v.zoom_scale_page_layout_view));
     w_->write_attribute("workbookViewId", number_text(v.workbook_view_id));
-    if (!v.pane && v.selections.empty()) {
+    if (!v.pane && v.selections.empty() && v.pivot_selections.empty()) {
         w_->end_empty_element();
         return;
     }
@@ -218,7 +238,68 @@ void worksheet_part_xml::write_sheet_view(const sheet_view_t& v) {
         if (!s.sqref.empty()) w_->write_attribute("sqref", range_list_text(s.sqref.ranges()));
         w_->end_empty_element();
     }
+    for (const pivot_selection_t& p : v.pivot_selections) write_pivot_selection(p, ids);
     w_->end_element("sheetView");
+}
+
+void worksheet_part_xml::write_pivot_selection(const pivot_selection_t& p, const relationship_ids_t& ids) {
+    using n = pivot_selection_t;
+    w_->start_element("pivotSelection");
+    if (p.pane != 0) w_->write_attribute("pane", name_of(pane_names, p.pane));
+    write_flags(*w_, pivot_selection_flag_names, p.flags, 0);
+    const auto write_number = [&](size_t i) {
+        if (p.numbers[i]) w_->write_attribute(pivot_selection_number_names[i], number_text(p.numbers[i]));
+    };
+    write_number(n::count);
+    if (p.axis) w_->write_attribute("axis", enum_name_or_empty(pivot_axis_names, *p.axis));
+    for (size_t i = n::dimension; i < p.numbers.size(); ++i) write_number(i);
+    // The target may be gone: the Id would name nothing, or another part.
+    if (const auto it = ids.find(p.relationship_id); it != ids.end()) w_->write_attribute("r:id", it->second);
+    w_->close_start_tag();
+    write_pivot_area(p.area);
+    w_->end_element("pivotSelection");
+}
+
+void worksheet_part_xml::write_pivot_area(const pivot_area_t& a) {
+    w_->start_element("pivotArea");
+    if (a.field) w_->write_attribute("field", number_text(*a.field));
+    if (a.type != 1) w_->write_attribute("type", enum_name_or_empty(pivot_area_type_names, a.type));
+    // offset stands between outline and collapsedLevelsAreSubtotals.
+    constexpr uint32_t before_offset = pivot_area_t::collapsed_levels_are_subtotals - 1;
+    write_flags(*w_, pivot_area_flag_names, a.flags, pivot_area_t::default_flags, before_offset);
+    if (!a.offset.empty()) w_->write_attribute("offset", a.offset);
+    write_flags(*w_, pivot_area_flag_names, a.flags, pivot_area_t::default_flags, ~before_offset);
+    if (a.axis) w_->write_attribute("axis", enum_name_or_empty(pivot_axis_names, *a.axis));
+    if (a.field_position) w_->write_attribute("fieldPosition", number_text(*a.field_position));
+    if (!a.has_references) {
+        w_->end_empty_element();
+        return;
+    }
+    w_->close_start_tag();
+    w_->start_element("references");
+    if (a.reference_count) w_->write_attribute("count", number_text(*a.reference_count));
+    w_->close_start_tag();
+    for (const pivot_reference_t& r : a.references) write_pivot_reference(r);
+    w_->end_element("references");
+    w_->end_element("pivotArea");
+}
+
+void worksheet_part_xml::write_pivot_reference(const pivot_reference_t& r) {
+    w_->start_element("reference");
+    if (r.field) w_->write_attribute("field", number_text(*r.field));
+    if (r.count) w_->write_attribute("count", number_text(*r.count));
+    write_flags(*w_, pivot_reference_flag_names, r.flags, pivot_reference_t::default_flags);
+    if (r.items.empty()) {
+        w_->end_empty_element();
+        return;
+    }
+    w_->close_start_tag();
+    for (const uint32_t x : r.items) {
+        w_->start_element("x");
+        w_->write_attribute("v", number_text(x));
+        w_->end_empty_element();
+    }
+    w_->end_element("reference");
 }
 
 void worksheet_part_xml::write_sheet_format(const worksheet_t& sheet) {

@@ -5,6 +5,7 @@
 // hyperlinks as relationships after its children's.
 
 #include "kestrel/xml/xl_xml/writers/output_handler.h"
+#include "kestrel/xml/xl_xml/writers/sheet_periphery_xml.h"
 
 #include <cstdint>
 
@@ -15,6 +16,9 @@ class worksheet_part_t;
 class worksheet_t;
 class worktable_t;
 struct sheet_view_t;
+struct pivot_selection_t;
+struct pivot_area_t;
+struct pivot_reference_t;
 class page_break_set_t;
 
 class worksheet_part_xml : public output_handler {
@@ -29,7 +33,10 @@ private:
     uint64_t first_link_id() const;
     void write_dimension(const worktable_t* table);
     void write_sheet_views(const worksheet_t& sheet);
-    void write_sheet_view(const sheet_view_t& view);
+    void write_sheet_view(const sheet_view_t& view, const relationship_ids_t& ids);
+    void write_pivot_selection(const pivot_selection_t& selection, const relationship_ids_t& ids);
+    void write_pivot_area(const pivot_area_t& area);
+    void write_pivot_reference(const pivot_reference_t& reference);
     void write_sheet_format(const worksheet_t& sheet);
     void write_protection(const worksheet_t& sheet);
     void write_protected_ranges(const worksheet_t& sheet);
