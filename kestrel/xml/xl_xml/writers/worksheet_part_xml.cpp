@@ -56,10 +56,10 @@ uint64_t worksheet_part_xml::first_link_id() const {
     uint64_t n = 0;
     const xml_part_t* table = part_.get_worktable_part();
     for (const auto& c : part_.get_child_parts())
-        if (c.get() != table && *c->get_relationship_id()) ++n;
+        if (c.get() != table && c->get_relationship_id()) ++n;
     if (table)
         for (const auto& c : table->get_child_parts())
-            if (*c->get_relationship_id()) ++n;
+            if (c->get_relationship_id()) ++n;
     return n + 1;
 }
 

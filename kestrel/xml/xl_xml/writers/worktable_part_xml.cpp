@@ -776,7 +776,7 @@ void worktable_part_xml::write_hyperlinks(uint64_t first) {
 }
 
 void worktable_part_xml::write_rid(std::string_view element, const xml_part_t* child) {
-    if (!child || !*child->get_relationship_id()) return;
+    if (!child || !child->get_relationship_id()) return;
     w_->start_element(element);
     w_->write_attribute("r:id", child->get_relationship_id());
     w_->end_empty_element();
@@ -784,7 +784,7 @@ void worktable_part_xml::write_rid(std::string_view element, const xml_part_t* c
 
 void worktable_part_xml::write_child_rid(std::string_view element, part_kind_enum kind) {
     for (const auto& child : part_.get_child_parts()) {
-        if (child->kind() != kind || !*child->get_relationship_id()) continue;
+        if (child->kind() != kind || !child->get_relationship_id()) continue;
         return write_rid(element, child.get());
     }
 }
@@ -797,7 +797,7 @@ void worktable_part_xml::write_picture() { write_child_rid("picture", part_kind_
 void worktable_part_xml::write_table_parts() {
     std::vector<const xml_part_t*> tables;
     for (const auto& child : part_.get_child_parts())
-        if (child->kind() == part_kind_enum::table_definition_part && *child->get_relationship_id())
+        if (child->kind() == part_kind_enum::table_definition_part && child->get_relationship_id())
             tables.push_back(child.get());
     if (tables.empty()) return;
     w_->start_element("tableParts");
