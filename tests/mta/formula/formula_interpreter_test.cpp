@@ -162,24 +162,6 @@ TEST_F(interpreter_test, names_expand_in_place) {
     }
 }
 
-// The words as the parser reads them: this sheet's (grid 0) name before the
-// workbook's, a name before the function of its spelling where no call follows.
-TEST_F(interpreter_test, words_evaluate_the_name_they_find) {
-    table.set_document_access(new table_access);  // the parser asks it for the reference style
-    define("Total", {num(2)});
-    context.get_name_store()->add({"Total", 0}, "", {num(3)});
-    define("Sum", {num(7)});
-    const struct {
-        const char* formula;
-        double expected;
-    } cases[] = {{"Total*10", 30}, {"Sum*2", 14}, {"Sum+Total", 10}};
-    for (const auto& c : cases) {
-        std::vector<token_t> tokens;
-        table.get_formula_model()->parse_formula(tokens, cell.position(), c.formula);
-        EXPECT_EQ(number(std::move(tokens)), c.expected) << c.formula;
-    }
-}
-
 TEST_F(interpreter_test, hostile_nesting_ends_in_an_error_value) {
     define("self", {num(1), op(300), name("self")});
     define("ping", {name("pong")});
