@@ -115,9 +115,7 @@ void iWorktable_impl::delete_defined_name(int index) {
         if (!store || !admit_index(index, store->size())) return;
         // The key's view would point into the entry it erases.
         const std::string name(store->name_at(size_t(index)));
-        const uint32_t scope = store->local_sheet_id_at(size_t(index));
-        sheet_->drop_results_reading_name({name, scope});
-        store->erase({name, scope});
+        sheet_->delete_defined_name({name, store->local_sheet_id_at(size_t(index))});
     });
 }
 

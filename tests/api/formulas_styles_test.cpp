@@ -454,6 +454,9 @@ TEST_F(formulas, valid_texts_are_kept_and_follow_inserted_rows) {
         {"A1+\r\nA2", "A3+\r\nA4"},
         {"SUM(A1:B2\n C1:D2)", "SUM(A3:B4\n C3:D4)"},
         {"LEN(\"a\tb\")+A1", "LEN(\"a\tb\")+A3"},
+        {"A1 & \" \" & B1", "A3 & \" \" & B3"},
+        {"A1& B1", "A3& B3"},
+        {"\"a\" & \"b\"", "\"a\" & \"b\""},
     };
     int row = 0;
     for (const auto& c : cases) {

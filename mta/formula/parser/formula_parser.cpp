@@ -128,10 +128,12 @@ std::optional<token_t> formula_parser::impl::separator__(size_t i) {
     if (is_formula_blank(c)) {
         // Between two operands a space intersects; next to anything else it is layout.
         if (tokens_.empty() || i == 0 || i + 1 == lexemes_.size()) return std::nullopt;
-        const auto near_operator = [](int32_t op) { return op >= 100 && op <= 599; };
-        if (near_operator(classify_lexeme(lexemes_[i - 1], text_)) ||
-            near_operator(classify_lexeme(lexemes_[i + 1], text_)))
-            return std::nullopt;
+        // "&" has no opcode of its own, and a blank beside it is layout too.
+        const auto near_operator = [&](const lexeme_t& l) {
+            const int32_t op = classify_lexeme(l, text_);
+            return l.kind == lexeme_operator || (op >= 100 && op <= 599);
+        };
+        if (near_operator(lexemes_[i - 1]) || near_operator(lexemes_[i + 1])) return std::nullopt;
         return std::optional<token_t>(std::in_place, int32_t(op_intersect));
     }
     switch (c) {

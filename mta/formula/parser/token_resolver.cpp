@@ -192,7 +192,11 @@ bool walk_structured(std::string_view body, structured_reference_t& ref) {
 std::optional<token_t> excel_a1::resolve(const lexeme_t& lexeme) {
     result_.reset();
     view_ = lexeme.text(text_);
-    if (const uint32_t id = lookup_function_id(view_)) return token_t(id);
+    if (const uint32_t id = lookup_function_id(view_)) {
+        // "Rate", "Date" or "Index" may be defined names: without a call they are.
+        if (called__(lexeme) || !unqualified_name__(view_)) return token_t(id);
+        return std::move(result_);
+    }
     if (plain_cell__(view_, origin_.grid_id)) return std::move(result_);
     const size_t at = view_.find_first_of("!'[");
     if (at != npos) {
@@ -200,7 +204,7 @@ std::optional<token_t> excel_a1::resolve(const lexeme_t& lexeme) {
         else if (view_[at] == '!') sheet_qualified__(at);
         else if (at == 0) quoted__();
     }
-    if (!result_) name__(view_, workbook_scope);
+    if (!result_ && !unqualified_name__(view_)) result_.emplace(formula_error(5));
     return std::move(result_);
 }
 
@@ -317,6 +321,25 @@ bool excel_a1::structured__(size_t bracket) {
     ref.table = view_.substr(0, bracket);
     result_.emplace(std::move(ref));
     return true;
+}
+
+// "(" after the word, blanks allowed between.
+bool excel_a1::called__(const lexeme_t& lexeme) const noexcept {
+    for (size_t i = lexeme.end + 1; i < text_.size(); ++i)
+        if (!is_formula_blank(text_[i])) return text_[i] == '(';
+    return false;
+}
+
+// A sheet's own name hides the workbook's of the same spelling on that sheet.
+bool excel_a1::unqualified_name__(std::string_view name) {
+    const auto* store = context_.get_name_store();
+    if (!store) return false;
+    for (const uint32_t scope : {uint32_t(context_.get_sheet_id()), workbook_scope}) {
+        if (!store->contains({name, scope})) continue;
+        result_.emplace(named_expression_t{std::string(name), scope});
+        return true;
+    }
+    return false;
 }
 
 bool excel_a1::name__(std::string_view name, uint32_t scope) {

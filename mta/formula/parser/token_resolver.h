@@ -61,6 +61,8 @@ private:
     bool qualified__(std::string_view sheet, std::string_view rest);
     bool external_cell__(std::string_view inner, std::string_view cell);
     bool structured__(size_t bracket);
+    bool called__(const lexeme_t& lexeme) const noexcept;
+    bool unqualified_name__(std::string_view name);
     bool name__(std::string_view name, uint32_t scope);
     int32_t sheet_grid__(std::string_view sheet) const;
 

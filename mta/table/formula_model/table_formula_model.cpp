@@ -230,6 +230,22 @@ void table_formula_model::track_moved(formula_cell* cell) {
     impl_->track(cell);
 }
 
+void table_formula_model::refile(formula_cell* cell) {
+    if (cell->state() == formula_cell_state::registered) {
+        get_cell_tracker().unregister_formula(cell);
+        cell->set_state(formula_cell_state::created);
+    }
+    // A follower without a text of its own reads its master's at its cell.
+    const std::optional<std::string> shared = cell->expression().empty() ? shared_text(*cell) : std::nullopt;
+    const std::string_view text = shared ? std::string_view(*shared) : cell->expression();
+    std::vector<token_t> tokens;
+    if (!text.empty() && try_parse(*impl_->context, cell->position(), text, tokens)) {
+        cell->tokens = std::move(tokens);
+        cell->parsed = 1;
+    }
+    impl_->track(cell);
+}
+
 void table_formula_model::track_unparsed(formula_cell* cell) {
     impl_->track_unparsed(cell);
 }

@@ -72,6 +72,11 @@ public:
     // into its top-left): its text is read again where it now stands and it is
     // tracked there, as a formula set there would be.
     void track_moved(formula_cell* cell);
+    // A name the cell reads stands for other cells now, or for none, or another
+    // scope's name of that spelling takes its place: the text is read again and
+    // the cell filed again. Tokens the text no longer gives stay (an undefined
+    // name evaluates to an error).
+    void refile(formula_cell* cell);
     // A cell kept unparsed is tracked from a lenient reading of its text, so
     // that a change to what it reads drops its result; it stays unparsed.
     void track_unparsed(formula_cell* cell);

@@ -457,6 +457,9 @@ public:
     // "Invalid defined name." for a name other applications refuse, and
     // "Duplicate defined name." for one its scope holds in any case.
     bool set_defined_name(const defined_name_key_t& key, std::string_view expression);
+    // The host's delete. The formulas reading the name, directly or through
+    // other names, lose their results and are filed again without it.
+    void delete_defined_name(const defined_name_key_t& key);
     // Whether a table of any sheet of the workbook other than `except`, or a
     // defined name of any scope, has the name in any case: table names are
     // unique in a workbook and share the formulas' names with defined names.
@@ -533,6 +536,8 @@ public:
     void drop_results_reading_name(const formula::named_expression_t& name);
 
 private:
+    // The formulas of the workbook that may read a name of the key's spelling.
+    stale_formulas_t name_readers__(const defined_name_key_t& key) const;
     void row_span_style__(int r1, int r2, const style_settings_t& s);
     // The cells of the range took new values: what is kept by cell hears of it,
     // and the formulas that read them, directly or through others, lose their

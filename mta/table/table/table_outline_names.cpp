@@ -2,6 +2,7 @@
 
 #include "errors.h"
 #include "mta/formula/expression_syntax.h"
+#include "mta/formula/formula_cell.h"
 #include "mta/table/formula_model/reference_rewrite.h"
 #include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/table/table_registry.h"
@@ -80,7 +81,48 @@ bool Table::set_defined_name(const defined_name_key_t& key, std::string_view exp
     });
     if (unqualified) return refuse("Please add the sheet name and '!' before the cell and range references.");
     if (!store->add_new_name(key, expression, std::move(tokens))) return refuse("Duplicate defined name.");
+    // Formulas written before the name, or reading a name it now hides.
+    const stale_formulas_t readers = name_readers__(key);
+    for (const auto& [sheet, cell] : readers) sheet->get_formula_model()->refile(cell);
+    drop_results_reading_name({std::string(key.name), key.local_sheet_id});
     return true;
+}
+
+void Table::delete_defined_name(const defined_name_key_t& key) {
+    defined_name_store_t* store = get_defined_names();
+    if (!store) return;
+    const stale_formulas_t readers = name_readers__(key);
+    drop_results_reading_name({std::string(key.name), key.local_sheet_id});
+    store->erase(key);
+    for (const auto& [sheet, cell] : readers) sheet->get_formula_model()->refile(cell);
+}
+
+// Whoever may read a name of the key's spelling, in any scope, directly or
+// through other names: which scope a formula finds depends on its sheet.
+Table::stale_formulas_t Table::name_readers__(const defined_name_key_t& key) const {
+    std::vector<formula::named_expression_t> read{{std::string(key.name), key.local_sheet_id}};
+    if (const defined_name_store_t* store = get_defined_names()) store->add_readers(read);
+    const std::vector<Table*> sheets = workbook_sheets__();
+    std::vector<formula::named_expression_t> names;
+    for (const auto& name : read) {
+        names.push_back({name.name, workbook_scope});
+        for (const Table* sheet : sheets) names.push_back({name.name, sheet->sheet_id()});
+    }
+    const auto spelled = [&](std::string_view text) {
+        return std::any_of(read.begin(), read.end(), [&](const auto& n) { return text.find(n.name) != text.npos; });
+    };
+    stale_formulas_t readers;
+    for (Table* sheet : sheets) {
+        formula::model_context& context = sheet->get_formula_model()->context();
+        sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
+            const bool reads = cell->parsed ? formula::names_any_of(cell->tokens, names)
+                                            : spelled(cell->expression()) &&
+                                                  formula::reads_names(context, cell->position(), nullptr,
+                                                                       cell->expression(), names);
+            if (reads) readers.emplace_back(sheet, cell);
+        });
+    }
+    return readers;
 }
 
 std::vector<Table*> Table::workbook_sheets__() const {

@@ -54,6 +54,7 @@ TEST(range_results, every_reference_a_formula_reads_drops_its_result) {
         {"SUM('Sheet1:Sheet2'!A4:B6)", 0, 6, 2},
         {"SUM(Rng)", 0, 7, 2},       {"SUM(Tbl[Val])", 0, 3, 4},    {"SUM(Sheet2!A1:A3)", 1, 2, 1},
         {"A1&\"x\"", 0, 1, 1},       {"INDIRECT(\"A1\")", 0, 1, 1, true}, {"OFFSET(A1,1,0)", 0, 2, 1, true},
+        {"B2 & \" \" & A1", 0, 1, 1},
     };
     for (const auto& r : rows)
         for (const bool clear : {false, true}) {

@@ -177,6 +177,12 @@ TEST_F(parser_fixture, spans_and_lenient_reads) {
         ops opcodes;
     } cases[] = {
         {"A1&B1", false, {704, 300, 704}},
+        // Blanks beside "&" are layout, as beside any operator.
+        {"A1 & \" \" & B1", false, {704, 300, 701, 300, 704}},
+        {"A1& B1", false, {704, 300, 704}},
+        {"A1 &B1", false, {704, 300, 704}},
+        {"\"a\" & \"b\"", false, {701, 300, 701}},
+        {"A1 B1&C1", false, {704, 202, 704, 300, 704}},
         {"NOSUCH(1)+#N/A", false, {1000, 100, 700, 101, 300, 700, 303, 700}},
         {"\"abc", true, {701}},
         {"'Sheet2!A1", true, {700}},

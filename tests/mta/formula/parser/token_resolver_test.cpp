@@ -119,6 +119,35 @@ TEST_F(parser_fixture, names_are_found_with_their_scope) {
     EXPECT_EQ(opcodes("Total*Vat"), (std::vector<int32_t>{708, 302, 708}));
 }
 
+// A word finds its sheet's own name (this table's grid is 0) before the
+// workbook's, and a name before the function of its spelling unless a call follows.
+TEST_F(parser_fixture, words_find_the_nearest_name_before_a_function) {
+    auto& names = *table.get_defined_names();
+    names.add({"Total", vex::mta::workbook_scope}, "1", {});
+    names.add({"Total", 0}, "2", {});
+    names.add({"Rate", vex::mta::workbook_scope}, "3", {});
+    names.add({"Index", 0}, "4", {});
+    const struct {
+        const char* formula;
+        std::vector<int32_t> opcodes;
+        named_expression_t first;
+    } cases[] = {
+        {"Total", {708}, {"Total", 0}},
+        {"Rate", {708}, {"Rate", vex::mta::workbook_scope}},
+        {"A1*Rate", {704, 302, 708}, {}},
+        {"Index+1", {708, 300, 700}, {"Index", 0}},
+        {"RATE(1,2,3)", {1000, 100, 700, 110, 700, 110, 700, 101}, {}},
+        {"Index (A1:B2,1)", {1000, 100, 705, 110, 700, 101}, {}},
+        {"SUM(Rate)", {1000, 100, 708, 101}, {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(opcodes(c.formula), c.opcodes) << c.formula;
+        if (!c.first.name.empty() && !tokens.empty()) {
+            EXPECT_EQ(std::get<named_expression_t>(tokens.front().operand), c.first) << c.formula;
+        }
+    }
+}
+
 TEST_F(parser_fixture, structured_references_keep_table_columns_and_items) {
     const std::pair<const char*, structured_reference_t> cases[] = {
         {"Table1[#Totals]", {"Table1", "", "", 8}},

@@ -1,0 +1,118 @@
+// A formula reading a defined name follows whichever name its word finds: one
+// spelled like a function, the sheet's own before the workbook's, one defined
+// after the formula or defined again. Its result goes when a cell the name
+// stands for changes and when the name goes or changes, in the session and
+// once the saved copy is loaded again.
+
+#include "plover.h"
+#include "tests/kestrel/document/stale_results_support.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <tuple>
+
+using namespace package_test;
+
+namespace {
+
+void delete_name(plover_workbook_t* wb, const char* name, bool local) {
+    for (int i = 0; i < wb_defined_name_num(wb); ++i) {
+        int is_local = 0;
+        if (std::string(wb_get_defined_name(wb, i, &is_local)) == name && bool(is_local) == local)
+            return wb_delete_defined_name(wb, i);
+    }
+    ADD_FAILURE() << "no name " << name;
+}
+
+struct form_t {
+    const char* name;
+    bool local;
+    const char* formula;
+    std::function<void(plover_workbook_t*, plover_worksheet_t*)> make;  // the names and D1's formula
+};
+
+// 'k' when D1 keeps 7 in the getter and the copy, with no request to
+// recompute; 'd' when it has no result in either and the copy asks for one.
+char outcome(plover_worksheet_t* ws, const entries_t& copy) {
+    const bool shown = ws_cell_type(ws, 1, 4) == CELLTYPE_NUMBER && ws_get_num(ws, 1, 4) == 7;
+    const bool none = ws_cell_type(ws, 1, 4) != CELLTYPE_NUMBER;
+    const bool saved_value = cell_xml(copy, "D1").find("<v>7</v>") != std::string::npos;
+    const bool full = calc_pr(copy) == "<calcPr fullCalcOnLoad=\"1\"/>";
+    return shown && saved_value && !full ? 'k' : none && !saved_value && full ? 'd' : '?';
+}
+
+} // namespace
+
+TEST(name_results, every_form_of_a_name_drops_its_readers_results) {
+    // Sheet1: A1 3, B1 2, B2 5, B3 8. Each form ends reading Sheet1!$B$1.
+    const form_t forms[] = {
+        {"Rate", false, "A1*Rate",
+         [](auto* wb, auto* ws) {
+             wb_set_defined_name(wb, "Rate", "Sheet1!$B$1", nullptr);
+             ws_set_formula(ws, 1, 4, "A1*Rate");
+         }},
+        {"Total", true, "Total*10",
+         [](auto* wb, auto* ws) {
+             wb_set_defined_name(wb, "Total", "Sheet1!$B$2", nullptr);
+             wb_set_defined_name(wb, "Total", "Sheet1!$B$1", "Sheet1");
+             ws_set_formula(ws, 1, 4, "Total*10");
+         }},
+        {"Late", false, "Late*10",
+         [](auto* wb, auto* ws) {
+             ws_set_formula(ws, 1, 4, "Late*10");
+             wb_set_defined_name(wb, "Late", "Sheet1!$B$1", nullptr);
+         }},
+        {"Again", false, "Again*10",
+         [](auto* wb, auto* ws) {
+             wb_set_defined_name(wb, "Again", "Sheet1!$B$2", nullptr);
+             ws_set_formula(ws, 1, 4, "Again*10");
+             delete_name(wb, "Again", false);
+             wb_set_defined_name(wb, "Again", "Sheet1!$B$1", nullptr);
+         }},
+    };
+    const std::function<void(plover_workbook_t*, plover_worksheet_t*, const form_t&)> edits[] = {
+        [](auto*, auto* ws, auto&) { ws_set_num(ws, 1, 2, 100); },
+        [](auto*, auto* ws, auto&) { ws_set_num(ws, 2, 2, 100); },
+        [](auto* wb, auto*, const form_t& f) { delete_name(wb, f.name, f.local); },
+        // Defined again over B3, the result given again, then B3 set.
+        [](auto* wb, auto* ws, const form_t& f) {
+            delete_name(wb, f.name, f.local);
+            wb_set_defined_name(wb, f.name, "Sheet1!$B$3", f.local ? "Sheet1" : nullptr);
+            ws_set_formula_num(ws, 1, 4, 7);
+            ws_set_num(ws, 3, 2, 100);
+        },
+        // A name of the spelling local to the formula's sheet hides the workbook's.
+        [](auto* wb, auto*, const form_t& f) { wb_set_defined_name(wb, f.name, "Sheet1!$B$3", "Sheet1"); },
+    };
+    const std::string expected[] = {"dkddd", "dkddk", "dkddd", "dkddd"};
+    for (size_t f = 0; f < std::size(forms); ++f) {
+        std::string got, reloaded;
+        for (const auto& edit : edits) {
+            plover_document_t* doc = doc_create();
+            plover_workbook_t* wb = doc_get_workbook(doc);
+            plover_worksheet_t* ws = wb_add_worksheet(wb, "Sheet1");
+            for (const auto& [row, col, value] : {std::tuple{1, 1, 3}, {1, 2, 2}, {2, 2, 5}, {3, 2, 8}})
+                ws_set_num(ws, row, col, value);
+            forms[f].make(wb, ws);
+            ASSERT_EQ(ws_set_formula_num(ws, 1, 4, 7), 1) << run_msg();
+            edit(wb, ws, forms[f]);
+            scratch_dir dir;
+            got += outcome(ws, saved(doc, dir));
+            EXPECT_STREQ(ws_get_formula_expr(ws, 1, 4), forms[f].formula);
+            doc_release(doc);
+
+            // Loaded again: a kept result goes once B1 changes.
+            plover_document_t* back = doc_load((dir / "out.xlsx").c_str());
+            ASSERT_NE(back, nullptr) << run_msg();
+            plover_worksheet_t* again = sheet(back, 0);
+            if (got.back() == 'k') ws_set_num(again, 1, 2, 50);
+            scratch_dir dir2;
+            reloaded += outcome(again, saved(back, dir2));
+            doc_release(back);
+        }
+        EXPECT_EQ(got, expected[f]) << forms[f].formula;
+        EXPECT_EQ(reloaded, "ddddd") << forms[f].formula;
+    }
+}
