@@ -122,6 +122,23 @@ bool Table::holds_dropped_results() const {
     return found;
 }
 
+void Table::drop_formula_result(formula::formula_cell& cell) {
+    if (!cell.drop_result()) return;
+    note_dropped_result();
+    // An array's other cells hold its values as plain ones; kept, they would
+    // show what the dropped result gave.
+    vex::range_t r = cell.attributes().ref;
+    if (cell.attributes().type != 2 || r.first.row == 0) return;
+    r.order();
+    const int c2 = std::min(r.last.col, columns_.count());
+    for (int c = r.first.col; c <= c2; ++c) {
+        Column* column = find_column(c);
+        if (!column) continue;
+        for (int row = r.first.row; row <= r.last.row; ++row)
+            if ((row != cell.row() || c != cell.col()) && !get_formula_cell(row, c)) column->erase_values(row, row);
+    }
+}
+
 void Table::remove_formulas(const vex::range_t& range) {
     formula_model_->remove_formulas(range);
 }
