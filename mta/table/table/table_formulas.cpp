@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace vex::mta {
 
@@ -126,16 +128,26 @@ void Table::drop_formula_result(formula::formula_cell& cell) {
     if (!cell.drop_result()) return;
     note_dropped_result();
     // An array's other cells hold its values as plain ones; kept, they would
-    // show what the dropped result gave.
+    // show what the dropped result gave. Formula cells inside stay.
     vex::range_t r = cell.attributes().ref;
     if (cell.attributes().type != 2 || r.first.row == 0) return;
     r.order();
-    const int c2 = std::min(r.last.col, columns_.count());
-    for (int c = r.first.col; c <= c2; ++c) {
+    const size_t r1 = size_t(std::max(r.first.row, 1)) - 1, r2 = size_t(std::max(r.last.row, 1));
+    for (int c = std::max(r.first.col, 1); c <= std::min(r.last.col, columns_.count()); ++c) {
         Column* column = find_column(c);
         if (!column) continue;
-        for (int row = r.first.row; row <= r.last.row; ++row)
-            if ((row != cell.row() || c != cell.col()) && !get_formula_cell(row, c)) column->erase_values(row, row);
+        std::vector<std::pair<int, int>> values;
+        for (const auto& block : column->cells()) {
+            if (block.position >= r2) break;
+            const size_t end = block.position + block.size;
+            if (end <= r1 || block.type == mdds::mtv::element_type_empty || block.type == element_type_formula) continue;
+            values.emplace_back(int(std::max(block.position, r1)) + 1, int(std::min(end, r2)));
+        }
+        const int32_t grid = int32_t(sheet_id_);
+        for (const auto& [first, last] : values) {
+            column->erase_values(first, last);
+            if (values_watched_) on_values_set__({{grid, first, c, 1, 0, 0}, {grid, last, c, 1, 0, 0}});
+        }
     }
 }
 
