@@ -283,8 +283,9 @@ void table_formula_model::parse_imported() {
                 auto cached = master_tokens.find(a.shared_index);
                 if (cached == master_tokens.end()) {
                     std::vector<token_t> parsed;
-                    const bool read = try_parse(*m.context, entry->second.master, entry->second.text, parsed);
-                    cached = master_tokens.emplace(a.shared_index, read ? std::optional(std::move(parsed)) : std::nullopt).first;
+                    std::optional<std::vector<token_t>> read;
+                    if (try_parse(*m.context, entry->second.master, entry->second.text, parsed)) read = std::move(parsed);
+                    cached = master_tokens.emplace(a.shared_index, std::move(read)).first;
                 }
                 if (!cached->second) return m.track_unparsed(cell, &batch);
                 tokens = *cached->second;

@@ -140,8 +140,8 @@ void Table::drop_formula_result(formula::formula_cell& cell) {
         for (const auto& block : column->cells()) {
             if (block.position >= r2) break;
             const size_t end = block.position + block.size;
-            if (end <= r1 || block.type == mdds::mtv::element_type_empty || block.type == element_type_formula) continue;
-            values.emplace_back(int(std::max(block.position, r1)) + 1, int(std::min(end, r2)));
+            const bool value = block.type != mdds::mtv::element_type_empty && block.type != element_type_formula;
+            if (end > r1 && value) values.emplace_back(int(std::max(block.position, r1)) + 1, int(std::min(end, r2)));
         }
         const int32_t grid = int32_t(sheet_id_);
         for (const auto& [first, last] : values) {

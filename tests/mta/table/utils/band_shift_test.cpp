@@ -42,15 +42,3 @@ TEST(band_shift, a_range_the_band_reaches_into_or_across_reads_otherwise) {
         EXPECT_EQ(got, r.outcomes) << r.range.first.row << "," << r.range.first.col;
     }
 }
-
-TEST(band_shift, a_whole_column_or_row_stays_whole) {
-    for (const band_shift_t& e : {band_shift_t::inserting(true, 1, 16384, 1, 1, 1048576),
-                                  band_shift_t::deleting(true, 1, 16384, 1, 2, 1048576)}) {
-        vex::range_t column = cells(1, 1, 1048576, 1);
-        EXPECT_TRUE(e.follow_reference(column, false));
-        EXPECT_EQ(column, cells(1, 1, 1048576, 1));
-    }
-    vex::range_t row = cells(2, 1, 2, 16384);
-    EXPECT_TRUE(band_shift_t::inserting(false, 1, 1048576, 1, 1, 16384).follow_reference(row, true));
-    EXPECT_EQ(row, cells(2, 1, 2, 16384));
-}
