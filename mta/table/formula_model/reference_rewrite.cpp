@@ -151,6 +151,14 @@ bool changes_reading(const band_shift_t& shift, const vex::range_t& r, bool abso
 
 } // namespace
 
+std::vector<token_t> read_leniently(model_context& context, const vex::coord_t& origin, std::string_view text) {
+    return lenient_tokens(context, origin, text, nullptr);
+}
+
+vex::range_t reference_range(const token_t& token, const vex::coord_t& origin) {
+    return range_of(token, origin);
+}
+
 std::vector<text_reference_t> find_references(model_context& context, const vex::coord_t& origin,
                                               std::string_view text) {
     std::vector<text_reference_t> out;

@@ -57,6 +57,12 @@ std::string moved_formula_text(model_context& context, const vex::coord_t& from,
 bool shift_changes_reading(model_context& context, const vex::coord_t& origin, const std::vector<token_t>* tokens,
                            std::string_view text, int32_t grid, const band_shift_t& shift, bool absolute_only);
 
+// The tokens of a text read leniently, so that a text stored unparsed shows
+// its references too; none for a sheet without a reference mode the parser knows.
+std::vector<token_t> read_leniently(model_context& context, const vex::coord_t& origin, std::string_view text);
+// A cell or range reference's cells, relative parts read at `origin`.
+vex::range_t reference_range(const token_t& token, const vex::coord_t& origin);
+
 // Whether the tokens name one of the defined names.
 bool names_any_of(const std::vector<token_t>& tokens, const std::vector<named_expression_t>& names);
 // Whether a formula names one of the defined names: by its tokens, or without

@@ -142,11 +142,23 @@ struct table_formula_model::impl {
         }
     }
 
+    // A follower without a text of its own reads as its master's text moved to its cell.
+    std::optional<std::string> follower_text(const formula_cell& cell) const {
+        const formula_attributes_t& a = cell.attributes();
+        if (!is_shared_follower(a)) return std::nullopt;
+        const auto it = shared.find(a.shared_index);
+        if (it == shared.end() || it->second.text.empty()) return std::nullopt;
+        return moved_formula_text(*context, it->second.master, cell.position(), it->second.text);
+    }
+
     void track_unparsed(formula_cell* cell, cell_tracker_t::batch_t* batch = nullptr) const {
-        if (cell->expression().empty() || cell->state() == formula_cell_state::registered) return;
+        if (cell->state() == formula_cell_state::registered) return;
+        std::optional<std::string> own;
+        if (cell->expression().empty() && !(own = follower_text(*cell))) return;
+        const std::string_view text = own ? std::string_view(*own) : cell->expression();
         const message_keeper keep;
         try {
-            formula_parser lenient(*context, cell->position(), cell->expression());
+            formula_parser lenient(*context, cell->position(), text);
             lenient.set_lenient();
             lenient.set_quiet();
             lenient.parse();
@@ -260,7 +272,8 @@ void table_formula_model::parse_imported() {
     const message_keeper keep;
     cell_tracker_t::batch_t batch(get_cell_tracker());  // files the sheet's formulas at the end
     const int32_t grid = m.own_grid();
-    std::unordered_map<uint32_t, std::vector<token_t>> master_tokens;
+    // None for a group whose text does not parse.
+    std::unordered_map<uint32_t, std::optional<std::vector<token_t>>> master_tokens;
     const auto parse_one = [&](formula_cell* cell, bool followers) {
         if (cell->parsed || cell->state() == formula_cell_state::registered) return;
         formula_attributes_t a = cell->attributes();
@@ -276,18 +289,22 @@ void table_formula_model::parse_imported() {
             const auto entry = m.shared.find(a.shared_index);
             if (entry == m.shared.end()) return;
             ++entry->second.use_count;
+            // Kept unparsed, a follower is tracked as its own text reads.
             if (!cell->expression().empty()) {
-                if (!try_parse(*m.context, cell->position(), cell->expression(), tokens)) return;
+                if (!try_parse(*m.context, cell->position(), cell->expression(), tokens))
+                    return m.track_unparsed(cell, &batch);
             } else {
                 // Relative parts are offsets from the cell: the master's tokens
                 // serve every follower.
                 auto cached = master_tokens.find(a.shared_index);
                 if (cached == master_tokens.end()) {
                     std::vector<token_t> parsed;
-                    if (!try_parse(*m.context, entry->second.master, entry->second.text, parsed)) return;
-                    cached = master_tokens.emplace(a.shared_index, std::move(parsed)).first;
+                    std::optional<std::vector<token_t>> read;
+                    if (try_parse(*m.context, entry->second.master, entry->second.text, parsed)) read = std::move(parsed);
+                    cached = master_tokens.emplace(a.shared_index, std::move(read)).first;
                 }
-                tokens = cached->second;
+                if (!cached->second) return m.track_unparsed(cell, &batch);
+                tokens = *cached->second;
             }
         } else {
             if (is_shared_master(a)) m.shared[a.shared_index] = {1, std::string(cell->expression()), cell->position()};
@@ -344,7 +361,7 @@ void table_formula_model::recalc(const std::unordered_set<vex::range_t>& changed
             Table* sheet = impl_->sheet_of(r.first.grid_id);
             formula_cell* cell = sheet ? sheet->get_formula_cell(r.first.row, r.first.col) : nullptr;
             if (!cell) continue;
-            if (cell->drop_result()) sheet->note_dropped_result();
+            sheet->drop_formula_result(*cell);
             cell->mark_parked();
             parked.push_back(r);
         }
@@ -449,13 +466,17 @@ void shared_shift_t::keep(formula_cell& cell, const vex::coord_t& from, bool cha
     kept_.push_back({&cell, from});
 }
 
+std::optional<std::string> shared_shift_t::text_before(const formula_cell& cell, const vex::coord_t& from) const {
+    const auto it = groups_.find(cell.attributes().shared_index);
+    if (it == groups_.end() || it->second.text.empty()) return std::nullopt;
+    return moved_formula_text(model_->context(), it->second.master, from, it->second.text);
+}
+
 std::optional<std::string> shared_shift_t::text_after__(const formula_cell& cell, const vex::coord_t& from) const {
     if (!cell.expression().empty()) return std::string(cell.expression());  // rewritten with the others
-    const group_t& g = groups_.at(cell.attributes().shared_index);
-    if (g.text.empty()) return std::nullopt;
-    model_context& context = model_->context();
-    std::string before = moved_formula_text(context, g.master, from, g.text);
-    std::optional<std::string> after = shift_formula_text(context, from, before, grid_, *shift_, false);
+    std::optional<std::string> before = text_before(cell, from);
+    if (!before) return std::nullopt;
+    std::optional<std::string> after = shift_formula_text(model_->context(), from, *before, grid_, *shift_, false);
     return after ? std::move(after) : std::move(before);
 }
 

@@ -143,6 +143,9 @@ public:
     void keep(formula_cell& cell, const vex::coord_t& from, bool changed);
     // Once the cells have moved.
     void settle();
+    // A follower's text as it read at `from` before the shift; none for a
+    // cell of no group or a group without a text.
+    std::optional<std::string> text_before(const formula_cell& cell, const vex::coord_t& from) const;
 
 private:
     // The follower's own text moved by the shift; none for a group without a text.

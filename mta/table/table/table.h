@@ -55,6 +55,7 @@ namespace image {
 class table_image_manager;
 }
 namespace formula {
+struct edit_reach_t;
 class formula_cell;
 class formula_model_context;
 class shared_shift_t;
@@ -293,6 +294,9 @@ public:
     bool set_formula_result(int row, int col, const std::optional<cell_t::value_type>& value);
     // The formula model dropped a formula's result that a change made stale.
     void note_dropped_result() noexcept { dropped_results_ = true; }
+    // A change made the formula's result stale: it goes, and with an array's
+    // the values its other cells show.
+    void drop_formula_result(formula::formula_cell& cell);
     // Some formula of the sheet lost its result that way and has none yet:
     // readers of a saved copy must recompute.
     bool holds_dropped_results() const;
@@ -510,7 +514,8 @@ private:
     // to be tracked again once the cells have moved, each sheet's shared
     // groups are left in `shared` to be settled then, and those that will
     // read other cells are added to `stale`.
-    std::vector<formula::formula_cell*> rewrite_formulas__(const band_shift_t& s,
+    std::vector<formula::formula_cell*> rewrite_formulas__(const formula::edit_reach_t& reach,
+                                                          const std::vector<formula::named_expression_t>& names,
                                                           std::vector<formula::shared_shift_t>& shared,
                                                           stale_formulas_t& stale);
     // The formulas an edit left reading other cells than their results came

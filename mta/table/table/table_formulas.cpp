@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace vex::mta {
 
@@ -120,6 +122,33 @@ bool Table::holds_dropped_results() const {
     bool found = false;
     for_each_formula_cell([&](const formula::formula_cell* cell) { found = found || cell->result_dropped(); });
     return found;
+}
+
+void Table::drop_formula_result(formula::formula_cell& cell) {
+    if (!cell.drop_result()) return;
+    note_dropped_result();
+    // An array's other cells hold its values as plain ones; kept, they would
+    // show what the dropped result gave. Formula cells inside stay.
+    vex::range_t r = cell.attributes().ref;
+    if (cell.attributes().type != 2 || r.first.row == 0) return;
+    r.order();
+    const size_t r1 = size_t(std::max(r.first.row, 1)) - 1, r2 = size_t(std::max(r.last.row, 1));
+    for (int c = std::max(r.first.col, 1); c <= std::min(r.last.col, columns_.count()); ++c) {
+        Column* column = find_column(c);
+        if (!column) continue;
+        std::vector<std::pair<int, int>> values;
+        for (const auto& block : column->cells()) {
+            if (block.position >= r2) break;
+            const size_t end = block.position + block.size;
+            const bool value = block.type != mdds::mtv::element_type_empty && block.type != element_type_formula;
+            if (end > r1 && value) values.emplace_back(int(std::max(block.position, r1)) + 1, int(std::min(end, r2)));
+        }
+        const int32_t grid = int32_t(sheet_id_);
+        for (const auto& [first, last] : values) {
+            column->erase_values(first, last);
+            if (values_watched_) on_values_set__({{grid, first, c, 1, 0, 0}, {grid, last, c, 1, 0, 0}});
+        }
+    }
 }
 
 void Table::remove_formulas(const vex::range_t& range) {

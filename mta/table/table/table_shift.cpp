@@ -2,6 +2,7 @@
 
 #include "mta/formula/cell_tracker.h"
 #include "mta/formula/formula_cell.h"
+#include "mta/table/formula_model/edit_reach.h"
 #include "mta/table/formula_model/reference_rewrite.h"
 #include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/table/table_registry.h"
@@ -43,11 +44,14 @@ bool reads_table(const formula::formula_cell& cell) {
 
 // Deleted formula cells are released by their column before they go; the others
 // that move or name the shifted sheet are rewritten here, before the move, and
-// tracked again after it. A shared group's followers are settled once the cells
-// have moved (`shared`, one per sheet).
-std::vector<formula::formula_cell*> Table::rewrite_formulas__(const band_shift_t& s,
+// tracked again after it, as are the readers of the names the shift rewrites
+// (`names`). A shared group's followers are settled once the cells have moved
+// (`shared`, one per sheet).
+std::vector<formula::formula_cell*> Table::rewrite_formulas__(const formula::edit_reach_t& reach,
+                                                             const std::vector<formula::named_expression_t>& names,
                                                              std::vector<formula::shared_shift_t>& shared,
                                                              stale_formulas_t& stale) {
+    const band_shift_t& s = reach.shift;
     std::vector<formula::formula_cell*> rewritten;
     const int32_t grid = int32_t(sheet_id_);
     const std::vector<Table*> sheets = workbook_sheets__();
@@ -69,10 +73,16 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const band_shift_t
             }
             const bool follower = groups.follows(*cell);
             const bool table_reader = tables_here && reads_table(*cell);
-            if (!own && !follower && !table_reader && !may_reference(*cell, grid)) return;
-            if (formula::shift_changes_reading(context, from, cell->parsed ? &cell->tokens : nullptr,
-                                               cell->expression(), grid, s, false))
-                stale.emplace_back(sheet, cell);
+            const std::vector<formula::token_t>* tokens = cell->parsed ? &cell->tokens : nullptr;
+            // An unparsed follower without a text of its own reads its master's.
+            std::optional<std::string> group_text;
+            if (!tokens && follower && cell->expression().empty()) group_text = groups.text_before(*cell, from);
+            const std::string_view written = group_text ? std::string_view(*group_text) : cell->expression();
+            const bool name_reader = !names.empty() && formula::reads_names(context, from, tokens, written, names);
+            if (!own && !follower && !table_reader && !name_reader && !cell->volatile_flag &&
+                !may_reference(*cell, grid))
+                return;
+            if (reach.drops(context, from, to, tokens, written)) stale.emplace_back(sheet, cell);
             std::optional<std::string> text;
             if (!cell->expression().empty())
                 text = formula::shift_formula_text(context, from, cell->expression(), grid, s, false);
@@ -84,7 +94,7 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const band_shift_t
                 return std::any_of(cell->tokens.begin(), cell->tokens.end(),
                                    [&](const auto& t) { return formula::token_on_grid(t, grid); });
             };
-            if (!text && !moved && !array && !table_reader && !names_grid()) {
+            if (!text && !moved && !array && !table_reader && !name_reader && !names_grid()) {
                 follow_formula_range__(model, *cell, to, own ? &s : nullptr);
                 if (follower) groups.keep(*cell, from, false);
                 return;
@@ -217,7 +227,7 @@ void Table::drop_stale_results__(stale_formulas_t stale, const std::vector<formu
     if (stale.empty()) return;
     std::unordered_set<vex::range_t> changed;
     for (const auto& [sheet, cell] : stale) {
-        if (cell->drop_result()) sheet->note_dropped_result();
+        sheet->drop_formula_result(*cell);
         changed.insert(cell->formula_range());
     }
     formula_model_->recalc(changed, false);
@@ -293,9 +303,17 @@ bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b
     }
     // The moved formulas come back to the ranges that others left.
     const formula::cell_tracker_t::compaction_hold_t hold(formula::get_cell_tracker());
+    // Names follow first: their readers file them again where they now point.
+    std::vector<formula::named_expression_t> moved_names;
+    auto* names = get_defined_names();
+    formula::edit_reach_t reach{int32_t(sheet_id_), s,
+                                names ? names->on_shift(*this, s, &moved_names)
+                                      : std::vector<formula::named_expression_t>()};
+    for (const auto& name : reach.names)
+        if (std::find(moved_names.begin(), moved_names.end(), name) == moved_names.end()) moved_names.push_back(name);
     std::vector<formula::shared_shift_t> shared;
     stale_formulas_t stale;
-    const std::vector<formula::formula_cell*> rewritten = rewrite_formulas__(s, shared, stale);
+    const std::vector<formula::formula_cell*> rewritten = rewrite_formulas__(reach, moved_names, shared, stale);
     if (rows)
         insert ? columns_.insert_rows(lo, hi, s.first, s.count) : columns_.delete_rows(lo, hi, s.first, s.count);
     else
@@ -303,6 +321,8 @@ bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b
     // Tables move before the formulas come back: a structured reference files
     // its table's new range.
     tabledefs_.shift(s);
+    // Followers kept unparsed are tracked from their texts, which settling gives.
+    for (formula::shared_shift_t& groups : shared) groups.settle();
     for (formula::formula_cell* cell : rewritten) {
         if (!cell->parsed) {
             // Kept unparsed, tracked from its text as it now reads.
@@ -315,10 +335,8 @@ bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b
             cell->parsed = 0;  // a range the tracker cannot hold stays untracked
         }
     }
-    for (formula::shared_shift_t& groups : shared) groups.settle();
     merged_cells_.shift(s);
-    auto* names = get_defined_names();
-    drop_stale_results__(std::move(stale), names ? names->on_shift(*this, s) : std::vector<formula::named_expression_t>());
+    drop_stale_results__(std::move(stale), {});
     if (whole) {
         outline_store_t& outline = rows ? row_outline_ : col_outline_;
         insert ? void(outline.insert(s.first, s.count)) : outline.erase(s.first, s.count);

@@ -98,6 +98,8 @@ struct band_shift_t {
     // name) a part without '$' along the axis never moves, and a range with one
     // such corner keeps the other corner's rules of its own.
     bool follow_reference(vex::range_t& r, bool absolute_only) const noexcept {
+        // A whole column (row) stays whole: cut at row 2 it would miss the row inserted above.
+        if (whole_along(r)) return true;
         const uint8_t a1 = rows ? r.first.flag1 : r.first.flag2;
         const uint8_t a2 = rows ? r.last.flag1 : r.last.flag2;
         if (!absolute_only || (a1 && a2)) return follow(r);
@@ -134,16 +136,24 @@ struct band_shift_t {
         return across(r.last) >= band_lo && across(r.first) <= band_hi && along(r.last) >= first;
     }
 
-    // Whether a reference reads other cells after the shift, followed as
-    // follow_reference moves it: some of its cells deleted, the band cutting
-    // across it so that part of it moves and part stays, or (a defined name)
-    // a part that stays while its cells move. One that only moves, or grows
-    // around inserted empty cells, reads what it read.
+    // Whether the range spans the axis from its first index to the edge.
+    bool whole_along(const vex::range_t& r) const noexcept {
+        return std::min(along(r.first), along(r.last)) <= 1 && std::max(along(r.first), along(r.last)) >= edge;
+    }
+
+    // Whether what a reference reads may differ after the shift, followed as
+    // follow_reference moves it. Only a range lying wholly before the band or
+    // beside it, or wholly inside the cells the shift moves and moving whole,
+    // reads the same cells in the same order: one the band reaches into or
+    // across gains or loses cells, or has cells moved within it (a lookup, a
+    // count or a position gives another answer though no value changed).
     bool changes_reading(vex::range_t r, bool absolute_only) const noexcept {
         r.order();
         if (!reaches(r)) return false;
-        if (!in_band(r.first) || !in_band(r.last)) return true;
-        if (!insert && along(r.first) <= last()) return true;
+        if (!in_band(r.first) || !in_band(r.last) || whole_along(r)) return true;
+        const int moved_from = insert ? first : last() + 1;
+        if (along(r.first) < moved_from) return true;
+        if (insert && int64_t(along(r.last)) + count > edge) return true;  // pushed off, or cut at the edge
         if (!absolute_only) return false;
         vex::range_t kept = r, moved = r;
         if (!follow_reference(kept, true) || !follow(moved)) return true;

@@ -214,7 +214,8 @@ void defined_name_store_t::add_readers(std::vector<formula::named_expression_t>&
     }
 }
 
-std::vector<formula::named_expression_t> defined_name_store_t::on_shift(const Table& table, const band_shift_t& s) {
+std::vector<formula::named_expression_t> defined_name_store_t::on_shift(const Table& table, const band_shift_t& s,
+                                                                        std::vector<formula::named_expression_t>* moved) {
     const int32_t grid = int32_t(table.sheet_id());
     formula::model_context& context = table.get_formula_model()->context();
     // Texts are read at A1, where a relative part is its own row or column; the
@@ -227,10 +228,15 @@ std::vector<formula::named_expression_t> defined_name_store_t::on_shift(const Ta
             if (formula::shift_changes_reading(context, origin, &node->entry.tokens, {}, grid, s, true))
                 reading_others.push_back({node->name, node->local_sheet_id});
     }
-    rewrite__([&](const std::string& text) { return formula::shift_formula_text(context, origin, text, grid, s, true); },
-              [&](std::vector<formula::token_t>& tokens) {
-                  return formula::shift_formula_tokens(tokens, origin, origin, grid, s, true);
-              });
+    std::vector<formula::named_expression_t> changed = rewrite__(
+        [&](const std::string& text) { return formula::shift_formula_text(context, origin, text, grid, s, true); },
+        [&](std::vector<formula::token_t>& tokens) {
+            return formula::shift_formula_tokens(tokens, origin, origin, grid, s, true);
+        });
+    if (moved) {
+        add_readers(changed);
+        *moved = std::move(changed);
+    }
     add_readers(reading_others);
     return reading_others;
 }

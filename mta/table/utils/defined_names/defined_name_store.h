@@ -113,8 +113,10 @@ public:
     // #REF!; one reaching past the edge is cut. Tokens and texts both follow:
     // a text changes only where a changed reference was written. Returns the
     // names that read other cells since (band_shift_t::changes_reading), with
-    // the names reading them.
-    std::vector<formula::named_expression_t> on_shift(const Table& table, const band_shift_t& s);
+    // the names reading them; `moved`, when given, gets the names whose text
+    // or tokens changed, with their readers, whose readers file them again.
+    std::vector<formula::named_expression_t> on_shift(const Table& table, const band_shift_t& s,
+                                                      std::vector<formula::named_expression_t>* moved = nullptr);
     // The table's sheet is going: references to it become #REF!. Returns the
     // names that changed, with the names reading them.
     std::vector<formula::named_expression_t> on_sheet_going(const Table& table);

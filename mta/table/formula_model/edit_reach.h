@@ -1,0 +1,36 @@
+#pragma once
+// Which formulas lose their results when rows or columns of a sheet are
+// inserted, deleted or shifted. Every such edit asks here, whatever kind of
+// reference a formula holds, so that none keeps a result the edit made wrong:
+// a range the edit reaches into or across (band_shift_t::changes_reading), a
+// name or a table reading one, and a position that moved. When unsure, the
+// result goes: an application opening the file computes it again.
+
+#include "coord.h"
+#include "mta/formula/token.h"
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace vex::mta {
+struct band_shift_t;
+}
+
+namespace vex::mta::formula {
+
+class model_context;
+
+struct edit_reach_t {
+    int32_t grid;                           // the sheet edited
+    const band_shift_t& shift;
+    std::vector<named_expression_t> names;  // names reading other cells since, with their readers
+
+    // Whether the formula written at `from` may compute otherwise after the
+    // edit, its cell now at `to`: by its tokens, or without them by its text
+    // read leniently.
+    bool drops(model_context& context, const vex::coord_t& from, const vex::coord_t& to,
+               const std::vector<token_t>* tokens, std::string_view text) const;
+};
+
+} // namespace vex::mta::formula
