@@ -13,6 +13,7 @@
 
 #include <exception>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -36,23 +37,30 @@ Table::rewrite_workbook_formulas__(const std::function<bool(std::string_view)>& 
     for (Table* sheet : workbook_sheets__()) {
         formula::table_formula_model& model = *sheet->get_formula_model();
         formula::model_context& context = model.context();
+        std::unordered_set<uint32_t> groups;  // shared groups whose master changed
+        std::unordered_set<const formula::formula_cell*> seen;
         sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
-            if (!may_name(cell->expression())) return;
-            std::optional<std::string> text = text_of(context, cell->position(), cell->expression());
-            std::vector<formula::token_t> tokens = cell->tokens;
-            const bool tokens_changed = tokens_of(tokens);
+            // A shared group's follower has its master's text and tokens of its own.
+            const std::string_view expression = cell->expression();
+            if (!expression.empty() && !may_name(expression)) return;
+            std::optional<std::string> text;
+            if (!expression.empty()) text = text_of(context, cell->position(), expression);
+            // The tracker forgets a formula by what it filed, not by its tokens.
+            const bool tokens_changed = tokens_of(cell->tokens);
             if (!text && !tokens_changed) return;
             changed.emplace_back(sheet, cell);
+            seen.insert(cell);
             const bool tracked = cell->state() == formula::formula_cell_state::registered;
             if (refile && tracked) {
                 tracker.unregister_formula(cell);
                 cell->set_state(formula::formula_cell_state::created);
             }
             if (text) cell->set_expression(std::move(*text));
-            cell->tokens = std::move(tokens);
             const formula::formula_attributes_t& a = cell->attributes();
-            if (a.type == 1 && a.ref.first.row != 0)
+            if (a.type == 1 && a.ref.first.row != 0) {
                 model.follow_shared_master(a.shared_index, cell->expression(), cell->position());
+                groups.insert(a.shared_index);
+            }
             if (!refile || !tracked) return;
             if (!cell->parsed) {
                 model.track_unparsed(cell);
@@ -63,6 +71,12 @@ Table::rewrite_workbook_formulas__(const std::function<bool(std::string_view)>& 
             } catch (const std::exception&) {
                 cell->parsed = 0;  // a range the tracker cannot hold stays untracked
             }
+        });
+        // Followers read their master's new text, whatever their tokens held.
+        if (groups.empty()) continue;
+        sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
+            const formula::formula_attributes_t& a = cell->attributes();
+            if (a.type == 1 && groups.contains(a.shared_index) && !seen.contains(cell)) changed.emplace_back(sheet, cell);
         });
     }
     std::vector<formula::named_expression_t> names;

@@ -17,10 +17,8 @@ using namespace package_test;
 
 namespace {
 
-std::string sheet_xml(const entries_t& copy, int n) { return find(copy, "xl/worksheets/sheet" + std::to_string(n) + ".xml"); }
-
 std::string cell_of(const entries_t& copy, int n, const std::string& ref) {
-    return element(sheet_xml(copy, n), "<c r=\"" + ref + "\"", "</c>");
+    return element(find(copy, "xl/worksheets/sheet" + std::to_string(n) + ".xml"), "<c r=\"" + ref + "\"", "</c>");
 }
 
 std::string defined_names(const entries_t& copy) {
@@ -87,30 +85,6 @@ TEST(renamed_references, a_renamed_sheet_is_named_so_by_every_formula_and_name) 
     EXPECT_NE(ws_cell_type(out, 1, 5), CELLTYPE_NUMBER);
     EXPECT_NE(ws_cell_type(out, 2, 1), CELLTYPE_NUMBER);
     doc_release(doc);
-}
-
-// A name is quoted where it must be, and a span names its renamed end.
-TEST(renamed_references, new_names_are_quoted_where_they_need_it) {
-    const struct {
-        const char* name;
-        const char* formula;
-    } rows[] = {
-        {"Data", "Data!A1+SUM(Data:Sheet3!A1)"},
-        {"It's", "'It''s'!A1+SUM('It''s:Sheet3'!A1)"},
-        {"Q1", "'Q1'!A1+SUM('Q1:Sheet3'!A1)"},
-        {"2024", "'2024'!A1+SUM('2024:Sheet3'!A1)"},
-        {"Sheet1", "Sheet1!A1+SUM(Sheet1:Sheet3!A1)"},  // refused: its own name
-    };
-    for (const auto& row : rows) {
-        plover_document_t* doc = doc_create();
-        plover_workbook_t* wb = doc_get_workbook(doc);
-        wb_add_worksheet(wb, "Sheet1");
-        plover_worksheet_t* out = wb_add_worksheet(wb, "Sheet3");
-        ASSERT_EQ(ws_set_formula(out, 1, 1, "Sheet1!A1+SUM(Sheet1:Sheet3!A1)"), 1) << run_msg();
-        wb_rename_sheet(wb, 0, row.name);
-        EXPECT_EQ(std::string(ws_get_formula_expr(out, 1, 1)), row.formula) << row.name;
-        doc_release(doc);
-    }
 }
 
 // Sheet1 A1:B4 the table Tbl (Val 2, 3, 4; Qty 1, 1, 1); Sheet2 formulas
@@ -180,37 +154,32 @@ TEST(renamed_references, structured_references_follow_their_table_or_become_ref_
 }
 
 // Formulas name a table by its display name in any case, or by that name
-// alone; a table whose list name differs from it (set, or saved and read
-// again) is read all the same, and a value changed in it drops the results.
+// alone; saved with a list name of its own and read again, the table is read
+// all the same, and a value changed in it drops the results.
 TEST(renamed_references, tables_are_found_by_their_display_names_in_any_case) {
     const char* const formulas[] = {"SUM(Sales[Amount])", "SUM(sales[amount])", "SUM(Sales)", "SUM(SALES)"};
-    for (const bool reload : {false, true}) {
-        scratch_dir dir;
-        plover_document_t* doc = doc_create();
-        plover_worksheet_t* ws = wb_add_worksheet(doc_get_workbook(doc), "Sheet1");
-        ws_set_text(ws, 1, 1, "Amount");
-        for (int r = 2; r <= 4; ++r) ws_set_num(ws, r, 1, r);
-        ASSERT_NE(ws_add_tabledef(ws, "Sales", 1, 1, 4, 1), nullptr) << run_msg();
-        for (int i = 0; i < 4; ++i) {
-            ASSERT_EQ(ws_set_formula(ws, i + 1, 4, formulas[i]), 1) << formulas[i] << ": " << run_msg();
-            ASSERT_EQ(ws_set_formula_num(ws, i + 1, 4, 9), 1);
-        }
-        ASSERT_EQ(ws_set_tabledef_name(ws, 0, "Table1"), 1) << run_msg();
-        if (reload) {
-            ASSERT_EQ(doc_save(doc, (dir / "t.xlsx").c_str()), 1) << run_msg();
-            doc_release(doc);
-            doc = doc_load((dir / "t.xlsx").c_str());
-            ASSERT_NE(doc, nullptr) << run_msg();
-            ws = sheet(doc, 0);
-            EXPECT_NE(find(read_zip(dir / "t.xlsx"), "xl/tables/table1.xml").find("name=\"Table1\" displayName=\"Sales\""),
-                      std::string::npos);
-        }
-        for (int i = 0; i < 4; ++i) EXPECT_EQ(ws_get_num(ws, i + 1, 4), 9) << formulas[i];
-        ws_set_num(ws, 3, 1, 10);
-        for (int i = 0; i < 4; ++i)
-            EXPECT_NE(ws_cell_type(ws, i + 1, 4), CELLTYPE_NUMBER) << formulas[i] << (reload ? " reloaded" : "");
-        doc_release(doc);
+    scratch_dir dir;
+    plover_document_t* doc = doc_create();
+    plover_worksheet_t* ws = wb_add_worksheet(doc_get_workbook(doc), "Sheet1");
+    ws_set_text(ws, 1, 1, "Amount");
+    for (int r = 2; r <= 4; ++r) ws_set_num(ws, r, 1, r);
+    ASSERT_NE(ws_add_tabledef(ws, "Sales", 1, 1, 4, 1), nullptr) << run_msg();
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_EQ(ws_set_formula(ws, i + 1, 4, formulas[i]), 1) << formulas[i] << ": " << run_msg();
+        ASSERT_EQ(ws_set_formula_num(ws, i + 1, 4, 9), 1);
     }
+    ASSERT_EQ(ws_set_tabledef_name(ws, 0, "Table1"), 1) << run_msg();
+    ASSERT_EQ(doc_save(doc, (dir / "t.xlsx").c_str()), 1) << run_msg();
+    doc_release(doc);
+    EXPECT_NE(find(read_zip(dir / "t.xlsx"), "xl/tables/table1.xml").find("name=\"Table1\" displayName=\"Sales\""),
+              std::string::npos);
+    doc = doc_load((dir / "t.xlsx").c_str());
+    ASSERT_NE(doc, nullptr) << run_msg();
+    ws = sheet(doc, 0);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(ws_get_num(ws, i + 1, 4), 9) << formulas[i];
+    ws_set_num(ws, 3, 1, 10);
+    for (int i = 0; i < 4; ++i) EXPECT_NE(ws_cell_type(ws, i + 1, 4), CELLTYPE_NUMBER) << formulas[i];
+    doc_release(doc);
 }
 
 // A span losing its first or last sheet narrows to the sheets left; its sheet
@@ -240,16 +209,74 @@ TEST(renamed_references, a_span_narrows_to_the_sheets_left) {
         EXPECT_NE(ws_cell_type(out, 1, 1), CELLTYPE_NUMBER) << row.deleted;
         doc_release(doc);
     }
+    // On S1 itself: its name reads like a cell, and the columns the span reads moved.
     plover_document_t* doc = doc_create();
-    plover_workbook_t* wb = doc_get_workbook(doc);
-    plover_worksheet_t* s1 = wb_add_worksheet(wb, "S1");
-    wb_add_worksheet(wb, "S2");
-    wb_add_worksheet(wb, "S3");
+    plover_worksheet_t* s1 = wb_add_worksheet(doc_get_workbook(doc), "S1");
+    for (const char* name : {"S2", "S3"}) wb_add_worksheet(doc_get_workbook(doc), name);
     ASSERT_EQ(ws_set_formula(s1, 1, 5, "SUM(S1:S3!C:C)"), 1) << run_msg();
     ws_set_formula_num(s1, 1, 5, 0);
     ASSERT_EQ(ws_delete_col(s1, 1, 1), 1) << run_msg();
     EXPECT_EQ(std::string(ws_get_formula_expr(s1, 1, 4)), "SUM(S1:S3!C:C)");
-    // What the span reads moved on S1.
     EXPECT_NE(ws_cell_type(s1, 1, 4), CELLTYPE_NUMBER);
+    doc_release(doc);
+}
+
+namespace {
+
+// A1:A4 the table Table1, shown as Sales (Val 2, 3, 4); C1:C2 1, 2; D1:D2 a
+// shared group of SUM(Sales[Val])+C1.
+entries_t loaded_table() {
+    round_trip_test::crafted_t c;
+    c.sheets = {{"<sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>Val</t></is></c><c r=\"C1\"><v>1</v></c>"
+                 "<c r=\"D1\"><f t=\"shared\" ref=\"D1:D2\" si=\"0\">SUM(Sales[Val])+C1</f><v>10</v></c></row>"
+                 "<row r=\"2\"><c r=\"A2\"><v>2</v></c><c r=\"C2\"><v>2</v></c>"
+                 "<c r=\"D2\"><f t=\"shared\" si=\"0\"/><v>11</v></c></row><row r=\"3\"><c r=\"A3\"><v>3</v></c></row>"
+                 "<row r=\"4\"><c r=\"A4\"><v>4</v></c></row></sheetData>"
+                 "<tableParts count=\"1\"><tablePart r:id=\"rId1\"/></tableParts>",
+                 rel("rId1", std::string(od) + "table", "../tables/table1.xml")}};
+    c.extra = {{"xl/tables/table1.xml",
+                std::string(decl) + "<table xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" id=\"1\" "
+                                    "name=\"Table1\" displayName=\"Sales\" ref=\"A1:A4\"><tableColumns count=\"1\">"
+                                    "<tableColumn id=\"1\" name=\"Val\"/></tableColumns></table>"}};
+    c.extra_types =
+        override_of("xl/tables/table1.xml", "application/vnd.openxmlformats-officedocument.spreadsheetml.table+xml");
+    return round_trip_test::package_of(c);
+}
+
+} // namespace
+
+// A loaded shared group naming a table by its display name: renamed with it,
+// filed again by its own tokens when moved, and gone with it.
+TEST(renamed_references, a_loaded_group_follows_its_table) {
+    scratch_dir dir;
+    write_zip(dir / "in.xlsx", loaded_table());
+    plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+    ASSERT_NE(doc, nullptr) << run_msg();
+    plover_worksheet_t* ws = sheet(doc, 0);
+    td_set_display_name(ws_get_tabledef_by_name(ws, "Table1"), "Totals");
+    EXPECT_EQ(std::string(ws_get_formula_expr(ws, 2, 4)), "SUM(Totals[Val])+C2");
+    EXPECT_EQ(ws_get_num(ws, 2, 4), 11);
+    ws_insert_row(ws, 1, 1);
+    ws_delete_row(ws, 1, 1);
+    ws_set_formula_num(ws, 1, 4, 10), ws_set_formula_num(ws, 2, 4, 11);
+    ws_set_num(ws, 3, 1, 30);
+    for (int row : {1, 2}) EXPECT_NE(ws_cell_type(ws, row, 4), CELLTYPE_NUMBER) << row;
+    ws_delete_tabledef(ws, "Table1");
+    EXPECT_EQ(std::string(ws_get_formula_expr(ws, 1, 4)), "SUM(#REF!)+C1");
+    EXPECT_EQ(std::string(ws_get_formula_expr(ws, 2, 4)), "SUM(#REF!)+C2");
+    doc_release(doc);
+}
+
+// Formulas find tables by display name: no two tables may show one name.
+TEST(renamed_references, a_display_name_another_table_has_is_refused) {
+    plover_document_t* doc = doc_create();
+    plover_worksheet_t* ws = wb_add_worksheet(doc_get_workbook(doc), "Sheet1");
+    plover_tabledef_t* one = ws_add_tabledef(ws, "One", 1, 1, 3, 1);
+    plover_tabledef_t* two = ws_add_tabledef(ws, "Two", 1, 3, 3, 3);
+    td_set_display_name(two, "one");
+    EXPECT_EQ(std::string(run_msg()), "Table name already exists.");
+    EXPECT_EQ(std::string(td_display_name(two)), "Two");
+    td_set_display_name(one, "ONE");  // its own name in another case
+    EXPECT_EQ(std::string(td_display_name(one)), "ONE");
     doc_release(doc);
 }
