@@ -56,11 +56,11 @@ class table_image_manager;
 }
 namespace formula {
 class formula_cell;
-class model_context;
-struct table_rename_t;
 class formula_model_context;
+class model_context;
 class shared_shift_t;
 class table_formula_model;
+struct table_rename_t;
 }
 
 using xf_runs_t = run_store_t<uint16_t>;
