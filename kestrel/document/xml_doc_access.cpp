@@ -97,7 +97,8 @@ std::string xml_doc_access::get_sheet_name(unsigned grid_id) const {
 
 // The cells a structured reference names: the table's rows that the items
 // pick (a plain column reference, or "#This Row", reads the data rows) across
-// the named columns, or all of them. None for an unknown table or column.
+// the named columns, or all of them. None for an unknown table or column. A
+// formula names a table by its display name, as other applications read it.
 std::unordered_set<range_t> xml_doc_access::resolve_table_reference(const coord_t&, std::string_view table_name,
                                                                     uint32_t items, std::string_view first_column,
                                                                     std::string_view second_column) const {
@@ -105,7 +106,7 @@ std::unordered_set<range_t> xml_doc_access::resolve_table_reference(const coord_
     if (!book) return {};
     for (const sheet_entry_t& s : book->sheets()) {
         const worktable_t* sheet = worktable_of(s);
-        const mta::tabledef_t* table = sheet ? sheet->tabledefs().find(table_name) : nullptr;
+        const mta::tabledef_t* table = sheet ? sheet->tabledefs().find_display(table_name) : nullptr;
         if (!table) continue;
         const range_t whole = table->range();
         const int32_t headers = table->has_header() ? 1 : 0;

@@ -2,6 +2,7 @@
 
 #include "kestrel/core/components/worktable.h"
 #include "kestrel/interface/worktable_impl.h"
+#include "mta/table/formula_model/reference_rewrite.h"
 #include "mta/table/style/manager/builtin_numfmts.h"
 #include "mta/table/utils/table_definition/tabledef.h"
 #include "unicode.h"
@@ -83,6 +84,14 @@ void iTabledef_impl::set_display_name(const char* name) {
     with_table_void__([&](mta::tabledef_t& t) {
         std::string text = checked_host_text(name);
         std::replace(text.begin(), text.end(), ' ', '_');
+        // Formulas find a table by its display name: two alike would be one.
+        if (owner_->sheet()->table_name_taken(text, &t)) {
+            detail::report("Table name already exists.");
+            return;
+        }
+        const std::string old_name(t.display_name());
+        // Read while the old name still finds the table.
+        if (old_name != text) owner_->sheet()->rewrite_table_references({old_name, text, {}, {}, false});
         t.set_display_name(text);
     });
 }
@@ -104,7 +113,14 @@ const char* iTabledef_impl::col_name(int index) {
 
 bool iTabledef_impl::set_col_name(int index, const char* name) {
     if (!detail::text_given(name, msg_empty_column)) return false;
-    return with_table__(false, [&](mta::tabledef_t& t) { return t.set_column_name(index, checked_host_text(name)); });
+    return with_table__(false, [&](mta::tabledef_t& t) {
+        const std::string old_name(index >= 0 && index < t.column_count() ? t.column_name(index) : "");
+        const std::string text = checked_host_text(name);
+        if (!t.set_column_name(index, text)) return false;
+        if (old_name != text)
+            owner_->sheet()->rewrite_table_references({std::string(t.display_name()), {}, old_name, text, false});
+        return true;
+    });
 }
 
 bool iTabledef_impl::insert_col(int index, const char* name) {

@@ -262,6 +262,9 @@ bool workbook_t::rename_sheet(uint64_t index, std::string_view name) {
     if (index >= record_.sheets.size()) return refuse("Sheet index out of range.");
     sheet_entry_t& entry = record_.sheets[index];
     if (!check_new_name__(name, &entry, "Duplicate new sheet name.")) return false;
+    // Formulas naming the sheet are read under its old name before it goes.
+    if (worktable_t* table = entry.component ? entry.component->worktable() : nullptr)
+        table->rename_references_to_sheet(name);
     lookup_.current = false;
     entry.name = std::string(name);
     entry.name_as_stored = false;

@@ -1,5 +1,6 @@
 #include "kestrel/core/components/worktable.h"
 
+#include "mta/table/formula_model/reference_rewrite.h"
 #include "mta/table/formula_model/table_formula_model.h"
 
 #include "errors.h"
@@ -448,6 +449,8 @@ mta::tabledef_t* worktable_t::add_tabledef(std::string_view name, const range_t&
 bool worktable_t::delete_tabledef(std::string_view name) {
     if (!table_part_named__(name)) return false;
     if (const mta::tabledef_t* table = tabledefs().find(name)) {
+        // Read while the table is there to find: "Tbl" alone names it too.
+        rewrite_table_references({std::string(table->display_name()), {}, {}, {}, true});
         const range_t at = table->range();
         // Clearing a whole table lets it go, and its part with it.
         clear_contents(at);

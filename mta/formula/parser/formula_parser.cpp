@@ -37,6 +37,7 @@ private:
     std::optional<token_t> number__(const lexeme_t& lexeme) const;
     std::optional<token_t> lines__(size_t& i);
     std::optional<token_t> span__(size_t& i);
+    std::optional<token_t> span_lines__(size_t& i);
     // The token of the lexeme at i, built where the caller keeps it; i moves on
     // past the lexemes it takes with it.
     std::optional<token_t> token_at__(size_t& i);
@@ -199,6 +200,18 @@ std::optional<token_t> formula_parser::impl::span__(size_t& i) {
     return span;
 }
 
+// "Sheet1:Sheet3!A:A": five lexemes, whole lines over a span of sheets. Its
+// first sheet's name is never a cell, whatever it reads like.
+std::optional<token_t> formula_parser::impl::span_lines__(size_t& i) {
+    if (i + 4 >= lexemes_.size() || !next_is__(i, lexeme_operator, ':') || lexemes_[i + 2].kind != lexeme_name ||
+        !next_is__(i + 2, lexeme_operator, ':') ||
+        (lexemes_[i + 4].kind != lexeme_name && lexemes_[i + 4].kind != lexeme_number))
+        return std::nullopt;
+    auto span = resolver_->resolve_span_lines(lexemes_[i], lexemes_[i + 2], lexemes_[i + 4]);
+    if (span) i += 4;
+    return span;
+}
+
 bool formula_parser::impl::is_span(const token_t& token) noexcept {
     return token.opcode == op_range_ref && spans_sheets(std::get<vex::range_t>(token.operand));
 }
@@ -219,6 +232,7 @@ std::optional<token_t> formula_parser::impl::token_at__(size_t& i) {
     case lexeme_name:
         if (auto lines = lines__(i)) return lines;
         if (auto span = span__(i)) return span;
+        if (auto span = span_lines__(i)) return span;
         return resolver_->resolve(lexeme);
     default:
         return std::nullopt;

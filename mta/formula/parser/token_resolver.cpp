@@ -147,6 +147,7 @@ bool walk_structured(std::string_view body, structured_reference_t& ref) {
     size_t open = 0;         // first character after the innermost open bracket
     size_t previous = 0;     // first character after the previous bracket
     bool holds_inner = false;
+    bool worded = false;     // an item word came: columns read its rows
     for (size_t i = 0; i < body.size(); ++i) {
         const char c = body[i];
         if (c == '\'') {
@@ -171,8 +172,11 @@ bool walk_structured(std::string_view body, structured_reference_t& ref) {
             }
             if (is_blank(item)) continue;
             if (item[0] == '#') {
-                ref.items = item_flags(item);
-                if (ref.items == 0) return false;
+                // [#Headers],[#Data] reads both.
+                const uint32_t flags = item_flags(item);
+                if (flags == 0) return false;
+                ref.items = (worded ? ref.items : 0) | flags;
+                worded = true;
                 continue;
             }
             const std::string_view lead = trim_left(item);
@@ -180,7 +184,7 @@ bool walk_structured(std::string_view body, structured_reference_t& ref) {
                 if (!store_column(ref, trim_right(trim_left(lead.substr(1))))) return false;
                 continue;
             }
-            ref.items = 2;
+            if (!worded) ref.items = 2;
             if (!store_column(ref, trim_right(item))) return false;
         }
     }
@@ -211,17 +215,39 @@ std::optional<token_t> excel_a1::resolve(const lexeme_t& lexeme) {
 std::optional<token_t> excel_a1::resolve_lines(const lexeme_t& first, const lexeme_t& last) {
     std::string_view head = first.text(text_);
     int32_t grid = origin_.grid_id;
+    int32_t last_grid = grid;
     if (first.kind == lexeme_name && !head.empty() && head[0] == '\'') {
         const auto prefix = split_quoted(head);
         if (!prefix || prefix->quoted.find('[') != npos) return std::nullopt;
-        grid = sheet_grid__(unquote(prefix->quoted));
+        const std::string sheets = unquote(prefix->quoted);
+        // 'Sheet1:Sheet3'!A:A spans sheets, as no sheet name holds ":".
+        const size_t colon = sheets.find(':');
+        grid = sheet_grid__(std::string_view(sheets).substr(0, colon));
+        last_grid = colon == npos ? grid : sheet_grid__(std::string_view(sheets).substr(colon + 1));
         head = prefix->rest;
     } else if (const size_t bang = head.find('!'); bang != npos) {
-        grid = sheet_grid__(head.substr(0, bang));
+        grid = last_grid = sheet_grid__(head.substr(0, bang));
         head = head.substr(bang + 1);
     }
+    return lines__(grid, last_grid, head, last.text(text_));
+}
+
+std::optional<token_t> excel_a1::resolve_span_lines(const lexeme_t& first, const lexeme_t& middle,
+                                                    const lexeme_t& last) {
+    const std::string_view head = first.text(text_);
+    const std::string_view mid = middle.text(text_);
+    const size_t bang = mid.find('!');
+    if (head.find_first_of("!'[") != npos || bang == npos || mid.find_first_of("'[") != npos) return std::nullopt;
+    const uint32_t a = context_.get_sheet_grid_id(head);
+    const uint32_t b = context_.get_sheet_grid_id(mid.substr(0, bang));
+    if (a == 0 || b == 0) return std::nullopt;
+    return lines__(int32_t(a), int32_t(b), mid.substr(bang + 1), last.text(text_));
+}
+
+std::optional<token_t> excel_a1::lines__(int32_t grid, int32_t last_grid, std::string_view head,
+                                         std::string_view tail) const {
     const auto a = parse_line(head);
-    const auto b = parse_line(last.text(text_));
+    const auto b = parse_line(tail);
     if (!a || !b || a->row != b->row) return std::nullopt;
 
     const auto& lim = get_sheet_limits();
@@ -236,10 +262,10 @@ std::optional<token_t> excel_a1::resolve_lines(const lexeme_t& first, const lexe
     vex::range_t range;
     if (a->row) {
         range.first = {grid, low_line, lim.first_col, 1, uint8_t(low.absolute), 1};
-        range.last = {grid, high_line, lim.last_col, 1, uint8_t(high.absolute), 1};
+        range.last = {last_grid, high_line, lim.last_col, 1, uint8_t(high.absolute), 1};
     } else {
         range.first = {grid, lim.first_row, low_line, 1, 1, uint8_t(low.absolute)};
-        range.last = {grid, lim.last_row, high_line, 1, 1, uint8_t(high.absolute)};
+        range.last = {last_grid, lim.last_row, high_line, 1, 1, uint8_t(high.absolute)};
     }
     return token_t(range);
 }
@@ -344,10 +370,17 @@ bool excel_a1::unqualified_name__(std::string_view name) {
 
 bool excel_a1::name__(std::string_view name, uint32_t scope) {
     const auto* store = context_.get_name_store();
-    if (store && store->contains({name, scope}))
+    if (store && store->contains({name, scope})) {
         result_.emplace(named_expression_t{std::string(name), scope});
-    else
+    } else if (scope == workbook_scope && !context_.resolve_table_reference(origin_, name, 16, {}, {}).empty()) {
+        // A table's name alone reads its data rows.
+        structured_reference_t ref;
+        ref.table = name;
+        ref.items = 4;
+        result_.emplace(std::move(ref));
+    } else {
         result_.emplace(formula_error(5));
+    }
     return true;
 }
 

@@ -34,6 +34,11 @@ public:
     // "Sheet1:Sheet3!B5" written as two lexemes around ":": a range whose corners
     // lie on the span's first and last sheets; none when they are not one.
     virtual std::optional<token_t> resolve_span(const lexeme_t&, const lexeme_t&) { return std::nullopt; }
+    // "Sheet1:Sheet3!A:A" written as three lexemes around two ":": whole rows
+    // or columns over a span of sheets; none when they are not one.
+    virtual std::optional<token_t> resolve_span_lines(const lexeme_t&, const lexeme_t&, const lexeme_t&) {
+        return std::nullopt;
+    }
 };
 
 class excel_token_resolver_t : public token_resolver_t {
@@ -52,8 +57,11 @@ public:
     std::optional<token_t> resolve(const lexeme_t& lexeme) override;
     std::optional<token_t> resolve_lines(const lexeme_t& first, const lexeme_t& last) override;
     std::optional<token_t> resolve_span(const lexeme_t& first, const lexeme_t& last) override;
+    std::optional<token_t> resolve_span_lines(const lexeme_t& first, const lexeme_t& middle,
+                                              const lexeme_t& last) override;
 
 private:
+    std::optional<token_t> lines__(int32_t grid, int32_t last_grid, std::string_view head, std::string_view tail) const;
     bool span__(std::string_view first_sheet, std::string_view last_sheet, std::string_view cell);
     bool plain_cell__(std::string_view text, int32_t grid);
     bool sheet_qualified__(size_t bang);

@@ -4,11 +4,14 @@
 #include "mta/formula/model_context.h"
 #include "mta/formula/parser/formula_parser.h"
 #include "mta/formula/parser/token_resolver.h"
+#include "mta/table/table/table.h"
 #include "mta/table/utils/band_shift.h"
 #include "sheet_limits.h"
 #include "text_utils.h"
+#include "unicode.h"
 
 #include <algorithm>
+#include <functional>
 #include <string>
 
 namespace vex::mta::formula {
@@ -134,6 +137,30 @@ std::vector<token_t> lenient_tokens(model_context& context, const vex::coord_t& 
     parser.set_lenient();
     parser.parse();
     return std::move(parser.tokens());
+}
+
+// The text with each token's span that `replace` gives another text for
+// written so; none when none changed.
+std::optional<std::string> rewrite_spans(
+    model_context& context, const vex::coord_t& origin, std::string_view text,
+    const std::function<std::optional<std::string>(const token_t&, std::string_view)>& replace) {
+    std::string out;
+    size_t copied = 0;
+    bool changed = false;
+    std::vector<token_span_t> spans;
+    const std::vector<token_t> tokens = lenient_tokens(context, origin, text, &spans);
+    for (size_t i = 0; i < tokens.size() && i < spans.size(); ++i) {
+        const std::string_view span = text.substr(spans[i].begin, spans[i].end - spans[i].begin);
+        const std::optional<std::string> replacement = replace(tokens[i], span);
+        if (!replacement || *replacement == span) continue;
+        out.append(text.substr(copied, spans[i].begin - copied));
+        out += *replacement;
+        copied = spans[i].end;
+        changed = true;
+    }
+    if (!changed) return std::nullopt;
+    out.append(text.substr(copied));
+    return out;
 }
 
 // A span reads every sheet from its first to its last in the workbook's order.
@@ -289,6 +316,89 @@ std::vector<uint32_t> span_grids(model_context& context, const vex::coord_t& ori
     return grids;
 }
 
+namespace {
+
+// Letters, digits, "_" and "." (and any byte of a multi-byte character), not
+// starting with a digit: what a qualifier may write without quotes.
+bool plain_sheet_word(std::string_view name) {
+    if (name.empty() || ascii_is_digit(name.front())) return false;
+    return std::all_of(name.begin(), name.end(), [](char c) {
+        return ascii_is_alpha(c) || ascii_is_digit(c) || c == '_' || c == '.' || static_cast<unsigned char>(c) >= 0x80;
+    });
+}
+
+// A new sheet name is quoted unless it reads as nothing but a sheet name.
+bool sheet_name_needs_quotes(std::string_view name) {
+    return !plain_sheet_word(name) || reads_as_cell_reference(name) || ascii_iequals(name, "TRUE") ||
+           ascii_iequals(name, "FALSE");
+}
+
+// A qualifier's sheet names ("S1" or "S1", "S3" for a span) and whether it was
+// quoted; none for another workbook's.
+struct qualifier_names_t {
+    std::vector<std::string> sheets;
+    bool quoted = false;
+};
+
+std::optional<qualifier_names_t> qualifier_names(std::string_view prefix) {
+    if (prefix.size() < 2 || prefix.back() != '!') return std::nullopt;
+    std::string_view inner = prefix.substr(0, prefix.size() - 1);
+    qualifier_names_t out;
+    std::string names;
+    if (inner.size() >= 2 && inner.front() == '\'' && inner.back() == '\'') {
+        out.quoted = true;
+        inner = inner.substr(1, inner.size() - 2);
+        for (size_t i = 0; i < inner.size(); ++i) {
+            names += inner[i];
+            if (inner[i] == '\'' && i + 1 < inner.size() && inner[i + 1] == '\'') ++i;
+        }
+    } else {
+        names = inner;
+    }
+    if (names.empty() || names.find('[') != std::string::npos) return std::nullopt;
+    // No sheet name holds ":".
+    const size_t colon = names.find(':');
+    out.sheets.push_back(names.substr(0, colon));
+    if (colon != std::string::npos) out.sheets.push_back(names.substr(colon + 1));
+    return out;
+}
+
+std::string qualifier_text(const std::vector<std::string>& sheets, bool quoted) {
+    std::string joined = sheets.front();
+    if (sheets.size() > 1 && sheets.back() != sheets.front()) joined += ':' + sheets.back();
+    if (!quoted) return joined + '!';
+    std::string out = "'";
+    for (const char c : joined) {
+        if (c == '\'') out += '\'';
+        out += c;
+    }
+    return out + "'!";
+}
+
+// Whether the token may be written with a sheet qualifier: a reference, a
+// sheet's name, a reference already gone ("Sheet1!#REF!", read leniently as a
+// stand-in), but no text.
+bool may_name_sheet(const token_t& t) {
+    return t.opcode != op_string && ((t.opcode != op_cell_ref && t.opcode != op_range_ref) || is_reference(t));
+}
+
+// The span without the sheet going: its text names the first and last sheets
+// left, or #REF! when none is.
+std::string narrowed_span(model_context& context, std::string_view span, const vex::range_t& r, int32_t grid) {
+    std::vector<uint32_t> grids = context.get_span_grids(uint32_t(r.first.grid_id), uint32_t(r.last.grid_id));
+    std::erase(grids, uint32_t(grid));
+    const std::string_view prefix = qualifier(span);
+    auto names = qualifier_names(prefix);
+    const Table* first = grids.empty() ? nullptr : context.get_sheet(int32_t(grids.front()));
+    const Table* last = grids.empty() ? nullptr : context.get_sheet(int32_t(grids.back()));
+    if (!names || !first || !last) return "#REF!";
+    names->sheets = {first->name(), last->name()};
+    const bool quoted = names->quoted || !plain_sheet_word(first->name()) || !plain_sheet_word(last->name());
+    return qualifier_text(names->sheets, quoted) + std::string(span.substr(prefix.size()));
+}
+
+} // namespace
+
 std::optional<std::string> drop_grid_references(model_context& context, const vex::coord_t& origin,
                                                 std::string_view text, int32_t grid) {
     // "Sheet1!#REF!", a reference whose cells went before their sheet: the
@@ -297,32 +407,26 @@ std::optional<std::string> drop_grid_references(model_context& context, const ve
         const auto refs = find_references(context, origin, std::string(prefix) + "A1");
         return refs.size() == 1 && refs.front().range.first.grid_id == grid;
     };
-    std::string out;
-    size_t copied = 0;
     bool spans_over = false;
-    std::vector<token_span_t> spans;
-    const std::vector<token_t> tokens = lenient_tokens(context, origin, text, &spans);
-    for (size_t i = 0; i < tokens.size() && i < spans.size(); ++i) {
-        const std::string_view span = text.substr(spans[i].begin, spans[i].end - spans[i].begin);
+    auto out = rewrite_spans(context, origin, text, [&](const token_t& t, std::string_view span) {
         const std::string_view prefix = qualifier(span);
         bool gone = false;
-        if (!is_reference(tokens[i])) {
+        std::string replacement = "#REF!";
+        if (!is_reference(t)) {
             gone = !prefix.empty() && span.substr(prefix.size()) == "#REF!" && names_grid(prefix);
-        } else if (const vex::range_t r = range_of(tokens[i], origin); !spans_sheets(r)) {
+        } else if (const vex::range_t r = range_of(t, origin); !spans_sheets(r)) {
             gone = r.first.grid_id == grid;
         } else {
-            // A span losing an end sheet names a sheet no more; one losing a
-            // sheet between its ends keeps its text but reads other cells.
+            // A span losing an end sheet narrows to the sheets left, as other
+            // applications do; one losing a sheet between its ends keeps its
+            // text but reads other cells.
             gone = r.first.grid_id == grid || r.last.grid_id == grid;
             spans_over = spans_over || reads_grid(context, r, grid);
+            if (gone) replacement = narrowed_span(context, span, r, grid);
         }
-        if (!gone) continue;
-        out.append(text.substr(copied, spans[i].begin - copied));
-        out += "#REF!";
-        copied = spans[i].end;
-    }
-    if (copied == 0) return spans_over ? std::optional<std::string>(text) : std::nullopt;
-    out.append(text.substr(copied));
+        return gone ? std::optional<std::string>(std::move(replacement)) : std::nullopt;
+    });
+    if (!out && spans_over) return std::string(text);
     return out;
 }
 
@@ -362,6 +466,146 @@ bool shift_formula_tokens(std::vector<token_t>& tokens, const vex::coord_t& from
         changed = changed || moved;
     }
     return changed;
+}
+
+std::optional<std::string> rename_sheet_references(model_context& context, const vex::coord_t& origin,
+                                                   std::string_view text, std::string_view from, std::string_view to) {
+    // One qualifier, renamed where it names the sheet.
+    const auto renamed = [&](std::string_view prefix) -> std::optional<std::string> {
+        auto names = qualifier_names(prefix);
+        if (!names) return std::nullopt;
+        bool hit = false;
+        for (std::string& sheet : names->sheets) {
+            if (!ascii_iequals(sheet, from)) continue;
+            sheet = std::string(to);
+            hit = true;
+        }
+        if (!hit) return std::nullopt;
+        return qualifier_text(names->sheets, names->quoted || sheet_name_needs_quotes(to));
+    };
+    using replaced_t = std::optional<std::string>;
+    return rewrite_spans(context, origin, text, [&](const token_t& t, std::string_view span) -> replaced_t {
+        const std::string_view prefix = qualifier(span);
+        if (!may_name_sheet(t) || prefix.empty()) return std::nullopt;
+        std::string replacement = renamed(prefix).value_or(std::string(prefix));
+        // "Sheet1!A1:Sheet1!B2" qualifies both corners.
+        std::string_view body = span.substr(prefix.size());
+        const size_t colon = body.find(':');
+        const std::string_view second =
+            colon == std::string_view::npos ? std::string_view() : qualifier(body.substr(colon + 1));
+        if (!second.empty()) {
+            replacement += body.substr(0, colon + 1);
+            replacement += renamed(second).value_or(std::string(second));
+            body = body.substr(colon + 1 + second.size());
+        }
+        return replacement + std::string(body);
+    });
+}
+
+namespace {
+
+bool names_table(const token_t& t, std::string_view table) {
+    return t.opcode == op_table_ref && utf8_iequals(std::get<structured_reference_t>(t.operand).table, table);
+}
+
+// A column name as a structured reference writes it: '[', ']', '#' and "'"
+// escaped with "'".
+std::string escaped_column(std::string_view name) {
+    std::string out;
+    for (const char c : name) {
+        if (c == '[' || c == ']' || c == '#' || c == '\'') out += '\'';
+        out += c;
+    }
+    return out;
+}
+
+std::string unescaped_column(std::string_view name) {
+    std::string out;
+    for (size_t i = 0; i < name.size(); ++i) {
+        if (name[i] == '\'' && i + 1 < name.size()) ++i;
+        out += name[i];
+    }
+    return out;
+}
+
+// The brackets of "Tbl[[#This Row],[Old]]" with each column named `from`
+// named `to`; a column written after "@" alone takes brackets where its new
+// name needs them.
+std::string renamed_columns(std::string_view brackets, std::string_view from, std::string_view to) {
+    const auto plain = [](std::string_view name) {
+        return std::all_of(name.begin(), name.end(),
+                           [](char c) { return ascii_is_alpha(c) || ascii_is_digit(c) || c == '_' || c == '.'; });
+    };
+    std::string out;
+    size_t copied = 0;
+    size_t open = std::string_view::npos;
+    for (size_t i = 0; i < brackets.size(); ++i) {
+        const char c = brackets[i];
+        if (c == '\'') {
+            ++i;
+        } else if (c == '[') {
+            open = i + 1;
+        } else if (c == ']' && open != std::string_view::npos) {
+            const std::string_view item = brackets.substr(open, i - open);
+            size_t lead = item.find_first_not_of(" \t");
+            const bool at = lead != std::string_view::npos && item[lead] == '@';
+            if (at) lead = item.find_first_not_of(" \t", lead + 1);
+            const size_t end = item.find_last_not_of(" \t") + 1;
+            if (lead != std::string_view::npos && item[lead] != '#' &&
+                utf8_iequals(unescaped_column(item.substr(lead, end - lead)), from)) {
+                out.append(brackets.substr(copied, open + lead - copied));
+                const std::string name = escaped_column(to);
+                out += at && !plain(to) ? "[" + name + "]" : name;
+                copied = open + end;
+            }
+            open = std::string_view::npos;
+        }
+    }
+    out.append(brackets.substr(copied));
+    return out;
+}
+
+} // namespace
+
+std::optional<std::string> rewrite_table_references(model_context& context, const vex::coord_t& origin,
+                                                    std::string_view text, const table_rename_t& change) {
+    using replaced_t = std::optional<std::string>;
+    return rewrite_spans(context, origin, text, [&](const token_t& t, std::string_view span) -> replaced_t {
+        if (!names_table(t, change.table)) return std::nullopt;
+        if (change.gone) return "#REF!";
+        // "Tbl" alone reads the table's data.
+        const size_t bracket = std::min(span.find('['), span.size());
+        if (!change.new_table.empty()) return change.new_table + std::string(span.substr(bracket));
+        return std::string(span.substr(0, bracket)) +
+               renamed_columns(span.substr(bracket), change.column, change.new_column);
+    });
+}
+
+bool rewrite_table_tokens(std::vector<token_t>& tokens, const table_rename_t& change) {
+    bool changed = false;
+    for (token_t& token : tokens) {
+        if (!names_table(token, change.table)) continue;
+        if (change.gone) {
+            token = token_t(formula_error(error_value_enum::ref));
+            changed = true;
+            continue;
+        }
+        auto& ref = std::get<structured_reference_t>(token.operand);
+        const structured_reference_t before = ref;
+        if (!change.new_table.empty()) ref.table = change.new_table;
+        for (std::string* column : {&ref.first_column, &ref.second_column})
+            if (!change.new_column.empty() && utf8_iequals(*column, change.column)) *column = change.new_column;
+        changed = changed || ref != before;
+    }
+    return changed;
+}
+
+bool reads_table(model_context& context, const vex::coord_t& origin, const std::vector<token_t>* tokens,
+                 std::string_view text, std::string_view table) {
+    const auto any = [&](const std::vector<token_t>& all) {
+        return std::any_of(all.begin(), all.end(), [&](const token_t& t) { return names_table(t, table); });
+    };
+    return tokens ? any(*tokens) : any(lenient_tokens(context, origin, text, nullptr));
 }
 
 } // namespace vex::mta::formula

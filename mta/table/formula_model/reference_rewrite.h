@@ -85,4 +85,26 @@ bool drop_grid_tokens(std::vector<token_t>& tokens, int32_t grid);
 // Whether a token names a cell or range of the grid.
 bool token_on_grid(const token_t& token, int32_t grid) noexcept;
 
+// The text with each sheet qualifier naming `from` (ASCII case ignored, as
+// sheets are found) naming `to`, quoted where `to` needs it; none when no
+// qualifier names it.
+std::optional<std::string> rename_sheet_references(model_context& context, const vex::coord_t& origin,
+                                                   std::string_view text, std::string_view from, std::string_view to);
+
+// What becomes of a structured reference to one table: its table's new name,
+// a column's new name, or #REF! when the table went.
+struct table_rename_t {
+    std::string table;       // the display name formulas name it by
+    std::string new_table;   // empty: the table keeps its name
+    std::string column;      // with new_column: the column renamed
+    std::string new_column;
+    bool gone = false;
+};
+std::optional<std::string> rewrite_table_references(model_context& context, const vex::coord_t& origin,
+                                                    std::string_view text, const table_rename_t& change);
+bool rewrite_table_tokens(std::vector<token_t>& tokens, const table_rename_t& change);
+// Whether the tokens, or without them the text read leniently, name the table.
+bool reads_table(model_context& context, const vex::coord_t& origin, const std::vector<token_t>* tokens,
+                 std::string_view text, std::string_view table);
+
 } // namespace vex::mta::formula

@@ -58,8 +58,10 @@ namespace formula {
 struct edit_reach_t;
 class formula_cell;
 class formula_model_context;
+class model_context;
 class shared_shift_t;
 class table_formula_model;
+struct table_rename_t;
 }
 
 using xf_runs_t = run_store_t<uint16_t>;
@@ -526,6 +528,16 @@ private:
     // the shift when it is of the cell's own sheet (`s` not null).
     static void follow_formula_range__(formula::table_formula_model& model, formula::formula_cell& cell,
                                        const vex::coord_t& to, const band_shift_t* s);
+    using text_rewrite_t =
+        std::function<std::optional<std::string>(formula::model_context&, const vex::coord_t&, std::string_view)>;
+    using tokens_rewrite_t = std::function<bool(std::vector<formula::token_t>&)>;
+    // Every formula and defined name of the workbook whose text `may_name`
+    // passes, rewritten; the formulas and names changed. `refile` files the
+    // changed formulas with the tracker again, for references that now read
+    // other cells.
+    std::pair<stale_formulas_t, std::vector<formula::named_expression_t>>
+    rewrite_workbook_formulas__(const std::function<bool(std::string_view)>& may_name, const text_rewrite_t& text_of,
+                                const tokens_rewrite_t& tokens_of, bool refile);
 public:
     // The sheet is about to leave its workbook: the formulas of the other
     // sheets and the names that reference it get #REF! in its place, as
@@ -539,6 +551,13 @@ public:
     // The defined name is going: the formulas reading it, directly or through
     // other names, lose their results.
     void drop_results_reading_name(const formula::named_expression_t& name);
+    // The sheet takes a new name: every formula and defined name of the
+    // workbook naming it names it so, and keeps its result.
+    void rename_references_to_sheet(std::string_view new_name);
+    // A table of the workbook took a new name or column name, or went: the
+    // structured references naming it follow (their results stay), or become
+    // #REF! and lose their results with their dependents'.
+    void rewrite_table_references(const formula::table_rename_t& change);
 
 private:
     // The formulas of the workbook that may read a name of the key's spelling.

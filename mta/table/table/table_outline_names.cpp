@@ -133,7 +133,8 @@ std::vector<Table*> Table::workbook_sheets__() const {
 bool Table::names_table__(std::string_view name, const tabledef_t* except) const {
     for (const Table* sheet : workbook_sheets__()) {
         for (const auto& [other, table] : sheet->tabledefs().all())
-            if (table != except && utf8_iequals(other, name)) return true;
+            if (table != except && (utf8_iequals(other, name) || utf8_iequals(table->display_name(), name)))
+                return true;
         for (const std::string& kept : sheet->tabledefs().unloaded_names())
             if (utf8_iequals(kept, name)) return true;
     }

@@ -167,6 +167,8 @@ void Table::drop_references_to_sheet() {
     }
     auto* names = get_defined_names();
     drop_stale_results__(stale, names ? names->on_sheet_going(*this) : std::vector<formula::named_expression_t>());
+    for (const auto& [name, table] : tabledefs_.all())
+        rewrite_table_references({std::string(table->display_name()), {}, {}, {}, true});
 }
 
 void Table::drop_results_reading_name(const formula::named_expression_t& name) {

@@ -177,6 +177,13 @@ std::vector<formula::named_expression_t> defined_name_store_t::on_sheet_going(co
     return changed;
 }
 
+std::vector<formula::named_expression_t> defined_name_store_t::rewrite(const text_rewrite_t& text_of,
+                                                                       const tokens_rewrite_t& tokens_of) {
+    std::vector<formula::named_expression_t> changed = rewrite__(text_of, tokens_of);
+    add_readers(changed);
+    return changed;
+}
+
 std::vector<formula::named_expression_t> defined_name_store_t::rewrite__(const text_rewrite_t& text_of,
                                                                          const tokens_rewrite_t& tokens_of) {
     // Parsing looks names up in this store: the texts are rewritten unlocked.

@@ -120,6 +120,11 @@ public:
     // The table's sheet is going: references to it become #REF!. Returns the
     // names that changed, with the names reading them.
     std::vector<formula::named_expression_t> on_sheet_going(const Table& table);
+    using text_rewrite_t = std::function<std::optional<std::string>(const std::string&)>;
+    using tokens_rewrite_t = std::function<bool(std::vector<formula::token_t>&)>;
+    // Every name's text and tokens rewritten, for a sheet or table renamed or
+    // gone. Returns the names that changed, with the names reading them.
+    std::vector<formula::named_expression_t> rewrite(const text_rewrite_t& text_of, const tokens_rewrite_t& tokens_of);
     // The names, followed by every other name that reads one of them, directly
     // or through others.
     void add_readers(std::vector<formula::named_expression_t>& names) const;
@@ -132,8 +137,6 @@ private:
         defined_name_key_t key() const noexcept { return {name, local_sheet_id}; }
     };
 
-    using text_rewrite_t = std::function<std::optional<std::string>(const std::string&)>;
-    using tokens_rewrite_t = std::function<bool(std::vector<formula::token_t>&)>;
     // Every name's text and tokens, rewritten; the names whose text or tokens changed.
     std::vector<formula::named_expression_t> rewrite__(const text_rewrite_t& text_of, const tokens_rewrite_t& tokens_of);
     void rebuild_index__();

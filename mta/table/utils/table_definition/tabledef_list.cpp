@@ -6,6 +6,7 @@
 #include "run_message.h"
 #include "sheet_limits.h"
 #include "text_utils.h"
+#include "unicode.h"
 
 #include <algorithm>
 
@@ -91,6 +92,13 @@ tabledef_t* tabledef_list_t::find(std::string_view name) const {
     if (name.empty()) return nullptr;
     const auto it = by_name_.find(std::string(name));
     return it == by_name_.end() ? nullptr : it->second;
+}
+
+tabledef_t* tabledef_list_t::find_display(std::string_view display_name) const {
+    if (display_name.empty()) return nullptr;
+    for (const auto& e : entries_)
+        if (utf8_iequals(e.table->display_name(), display_name)) return e.table.get();
+    return nullptr;
 }
 
 std::string_view tabledef_list_t::find_name(std::string_view name) const {

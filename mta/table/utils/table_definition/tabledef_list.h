@@ -42,6 +42,9 @@ public:
     // Null (empty) when absent or when the name is empty.
     tabledef_t* find(std::string_view name) const;
     std::string_view find_name(std::string_view name) const;
+    // The table formulas name so: by its display name, case ignored as
+    // applications compare table names; null when none.
+    tabledef_t* find_display(std::string_view display_name) const;
     // "Table definition index out of range." and an empty view past the end.
     std::string_view name_at(size_t i) const;
     size_t size() const noexcept { return entries_.size(); }

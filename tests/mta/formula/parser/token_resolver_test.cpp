@@ -152,7 +152,7 @@ TEST_F(parser_fixture, structured_references_keep_table_columns_and_items) {
     const std::pair<const char*, structured_reference_t> cases[] = {
         {"Table1[#Totals]", {"Table1", "", "", 8}},
         {"Table1[#All]", {"Table1", "", "", 16}},
-        {"Table1[[#Data],[Amount]]", {"Table1", "Amount", "", 2}},
+        {"Table1[[#Data],[Amount]]", {"Table1", "Amount", "", 4}},
         {"Table1[[#Amount],[#Data]]", {}},
         {"Table1[[Amount],[#Data]]", {"Table1", "Amount", "", 4}},
         {"Table1[Amount ]", {"Table1", "Amount", "", 2}},
@@ -160,7 +160,8 @@ TEST_F(parser_fixture, structured_references_keep_table_columns_and_items) {
         {"Table1[@Amount]", {"Table1", "Amount", "", 2}},
         {"Table1[[#Headers],[@ Amount ]]", {"Table1", "Amount", "", 1}},
         {"Table1[@[Unit price]]", {"Table1", "Unit price", "", 2}},
-        {"Table1[[#Headers],[Amount]:[Total]]", {"Table1", "Amount", "Total", 2}},
+        {"Table1[[#Headers],[Amount]:[Total]]", {"Table1", "Amount", "Total", 1}},
+        {"Table1[[#Headers],[#Data],[Amount]]", {"Table1", "Amount", "", 5}},
         {"Table1[[#This Row],[Amount]]", {"Table1", "Amount", "", 2}},
         {"Table1[Net'#]", {"Table1", "Net#", "", 2}},
         {"Table1[a']b]", {"Table1", "a]b", "", 2}},

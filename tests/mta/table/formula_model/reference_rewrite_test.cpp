@@ -237,3 +237,56 @@ TEST(hyperlink_address, links_are_classified_by_the_formula_parser) {
         EXPECT_EQ(last_message(), "before") << address;
     }
 }
+
+TEST(sheet_rename_rewrite, qualifiers_naming_the_sheet_take_its_new_name) {
+    book_t book;
+    Table& s1 = book.add("Sheet1");
+    book.add("Sheet3");
+    auto& context = s1.get_formula_model()->context();
+    const vex::coord_t origin{int32_t(s1.sheet_id()), 1, 1, 0, 0, 0};
+    const struct {
+        const char* text;
+        const char* to;
+        const char* renamed;  // "=" unchanged
+    } rows[] = {
+        {"sheet1!$A$1:B2+Sheet3!A1", "My Data", "'My Data'!$A$1:B2+Sheet3!A1"},
+        {"'Sheet1'!A1:'Sheet1'!B2", "Data", "'Data'!A1:'Data'!B2"},
+        {"Sheet1!A1:Sheet1!B2", "It's", "'It''s'!A1:'It''s'!B2"},
+        {"SUM(Sheet1:Sheet3!A1)", "R2C2", "SUM('R2C2:Sheet3'!A1)"},
+        {"Sheet1!#REF!+1", "True", "'True'!#REF!+1"},
+        {"Sheet1!1:3+Sheet1!B:B", "Data", "Data!1:3+Data!B:B"},
+        {"\"Sheet1!A1\"&Sheet3!A1&A1", "Data", "="},
+        {"'[1]Sheet1'!A1+[1]Sheet1!A1", "Data", "="},
+    };
+    for (const auto& row : rows) {
+        const auto got = vex::mta::formula::rename_sheet_references(context, origin, row.text, "Sheet1", row.to);
+        EXPECT_EQ(got ? *got : "=", row.renamed) << row.text;
+    }
+}
+
+TEST(table_rename_rewrite, structured_references_follow_table_and_column_names) {
+    book_t book;
+    Table& t = book.add("Sheet1");
+    auto& context = t.get_formula_model()->context();
+    const vex::coord_t origin{int32_t(t.sheet_id()), 1, 1, 0, 0, 0};
+    using change_t = vex::mta::formula::table_rename_t;
+    const change_t table{"Tbl", "Sales", {}, {}, false};
+    const change_t column{"Tbl", {}, "Val", "Net [EUR]", false};
+    const change_t gone{"Tbl", {}, {}, {}, true};
+    const struct {
+        const char* text;
+        const change_t& change;
+        const char* rewritten;  // "=" unchanged
+    } rows[] = {
+        {"SUM(tbl[Val])+Tbl2[Val]", table, "SUM(Sales[Val])+Tbl2[Val]"},
+        {"SUM(Tbl[val])", column, "SUM(Tbl[Net '[EUR']])"},
+        {"Tbl[@Val]+Tbl[@ Qty ]", column, "Tbl[@[Net '[EUR']]]+Tbl[@ Qty ]"},
+        {"SUM(Tbl[[#Data],[Val]:[Qty]])", column, "SUM(Tbl[[#Data],[Net '[EUR']]:[Qty]])"},
+        {"SUM(Other[Val])&\"Tbl[Val]\"", column, "="},
+        {"SUM(Tbl[Val],Tbl[#All])", gone, "SUM(#REF!,#REF!)"},
+    };
+    for (const auto& row : rows) {
+        const auto got = vex::mta::formula::rewrite_table_references(context, origin, row.text, row.change);
+        EXPECT_EQ(got ? *got : "=", row.rewritten) << row.text;
+    }
+}

@@ -741,3 +741,31 @@ TEST_F(real_clients, producer_filters_notes_tables_pictures_and_links_survive_a_
     }
     EXPECT_EQ(writer_test::run_python_file(dir, check_producer_files, saved), 0);
 }
+
+// A sheet and a table renamed, then a column of the table: LibreOffice,
+// computing the saved formulas, finds every sheet, table and column they name.
+TEST_F(real_clients, renamed_sheets_and_tables_compute_in_libreoffice) {
+    plover_document_t* doc = doc_create();
+    plover_workbook_t* wb = doc_get_workbook(doc);
+    plover_worksheet_t* data = wb_add_worksheet(wb, "Sheet1");
+    plover_worksheet_t* out = wb_add_worksheet(wb, "Out");
+    for (int r = 1; r <= 3; ++r) ws_set_num(data, r, 1, r);
+    ws_set_text(data, 1, 3, "Val");
+    for (int r = 2; r <= 4; ++r) ws_set_num(data, r, 3, r);
+    plover_tabledef_t* td = ws_add_tabledef(data, "Tbl", 1, 3, 4, 3);
+    ASSERT_NE(td, nullptr) << run_msg();
+    ASSERT_EQ(wb_set_defined_name(wb, "Two", "Sheet1!$A$2", nullptr), 1) << run_msg();
+    for (const auto& [row, formula] : {std::pair{1, "Sheet1!A1*10"}, {2, "SUM(Tbl[Val])"}, {3, "Two*2"},
+                                       {4, "SUM(Sheet1!A1:A3)+COUNT(Tbl)"}})
+        ASSERT_EQ(ws_set_formula(out, row, 1, formula), 1) << formula << ": " << run_msg();
+    wb_rename_sheet(wb, 0, "My Data");
+    td_set_display_name(td, "Sales");
+    ASSERT_EQ(td_set_col_name(td, 0, "Amount"), 1) << run_msg();
+    EXPECT_EQ(std::string(ws_get_formula_expr(out, 4, 1)), "SUM('My Data'!A1:A3)+COUNT(Sales)");
+    const std::string path = dir / "renamed.xlsx";
+    ASSERT_EQ(doc_save(doc, path.c_str()), 1) << run_msg();
+    doc_release(doc);
+    const std::string csv_dir = dir / "csv";
+    ASSERT_EQ(writer_test::convert_to_csv(dir, {path}, csv_dir), 0) << slurp(dir / "soffice.log");
+    EXPECT_EQ(slurp(csv_dir + "/renamed-Out.csv"), "10\n9\n4\n9\n");
+}

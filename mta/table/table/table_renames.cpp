@@ -1,0 +1,120 @@
+// Formulas and defined names follow a sheet or table renamed, or name a table
+// that went as #REF!, as spreadsheet applications do: a saved copy names
+// nothing the workbook no longer has.
+
+#include "mta/table/table/table.h"
+
+#include "mta/formula/cell_tracker.h"
+#include "mta/formula/formula_cell.h"
+#include "mta/table/formula_model/reference_rewrite.h"
+#include "mta/table/formula_model/table_formula_model.h"
+#include "mta/table/utils/defined_names/defined_name_store.h"
+#include "unicode.h"
+
+#include <exception>
+#include <string>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+namespace vex::mta {
+
+namespace {
+
+// Whether `text` may name the table `folded` (its name case-folded): a cheap
+// test before a parse.
+bool holds_word(std::string_view text, const std::string& folded) {
+    return text.size() >= folded.size() && utf8_fold_case(text).find(folded) != std::string::npos;
+}
+
+} // namespace
+
+std::pair<Table::stale_formulas_t, std::vector<formula::named_expression_t>>
+Table::rewrite_workbook_formulas__(const std::function<bool(std::string_view)>& may_name, const text_rewrite_t& text_of,
+                                   const tokens_rewrite_t& tokens_of, bool refile) {
+    formula::cell_tracker_t& tracker = formula::get_cell_tracker();
+    stale_formulas_t changed;
+    for (Table* sheet : workbook_sheets__()) {
+        formula::table_formula_model& model = *sheet->get_formula_model();
+        formula::model_context& context = model.context();
+        std::unordered_set<uint32_t> groups;  // shared groups whose master changed
+        std::unordered_set<const formula::formula_cell*> seen;
+        sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
+            // A shared group's follower has its master's text and tokens of its own.
+            const std::string_view expression = cell->expression();
+            if (!expression.empty() && !may_name(expression)) return;
+            std::optional<std::string> text;
+            if (!expression.empty()) text = text_of(context, cell->position(), expression);
+            // The tracker forgets a formula by what it filed, not by its tokens.
+            const bool tokens_changed = tokens_of(cell->tokens);
+            if (!text && !tokens_changed) return;
+            changed.emplace_back(sheet, cell);
+            seen.insert(cell);
+            const bool tracked = cell->state() == formula::formula_cell_state::registered;
+            if (refile && tracked) {
+                tracker.unregister_formula(cell);
+                cell->set_state(formula::formula_cell_state::created);
+            }
+            if (text) cell->set_expression(std::move(*text));
+            const formula::formula_attributes_t& a = cell->attributes();
+            if (a.type == 1 && a.ref.first.row != 0) {
+                model.follow_shared_master(a.shared_index, cell->expression(), cell->position());
+                groups.insert(a.shared_index);
+            }
+            if (!refile || !tracked) return;
+            if (!cell->parsed) {
+                model.track_unparsed(cell);
+                return;
+            }
+            try {
+                tracker.register_formula(cell);
+            } catch (const std::exception&) {
+                cell->parsed = 0;  // a range the tracker cannot hold stays untracked
+            }
+        });
+        // Followers read their master's new text, whatever their tokens held.
+        if (groups.empty()) continue;
+        sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
+            const formula::formula_attributes_t& a = cell->attributes();
+            if (a.type == 1 && groups.contains(a.shared_index) && !seen.contains(cell)) changed.emplace_back(sheet, cell);
+        });
+    }
+    std::vector<formula::named_expression_t> names;
+    if (defined_name_store_t* store = get_defined_names()) {
+        formula::model_context& context = formula_model_->context();
+        const vex::coord_t origin{int32_t(sheet_id_), 1, 1, 0, 0, 0};
+        names = store->rewrite(
+            [&](const std::string& text) {
+                return may_name(text) ? text_of(context, origin, text) : std::optional<std::string>();
+            },
+            tokens_of);
+    }
+    return {std::move(changed), std::move(names)};
+}
+
+void Table::rename_references_to_sheet(std::string_view new_name) {
+    if (!registered_) return;
+    const std::string old_name = name_;
+    // The tokens hold the sheet's grid, which keeps its cells: only texts change.
+    rewrite_workbook_formulas__(
+        [](std::string_view text) { return text.find('!') != std::string_view::npos; },
+        [&](formula::model_context& context, const vex::coord_t& origin, std::string_view text) {
+            return formula::rename_sheet_references(context, origin, text, old_name, new_name);
+        },
+        [](std::vector<formula::token_t>&) { return false; }, false);
+}
+
+void Table::rewrite_table_references(const formula::table_rename_t& change) {
+    const std::string folded = utf8_fold_case(change.table);
+    auto [changed, names] = rewrite_workbook_formulas__(
+        [&](std::string_view text) { return holds_word(text, folded); },
+        [&](formula::model_context& context, const vex::coord_t& origin, std::string_view text) {
+            return formula::rewrite_table_references(context, origin, text, change);
+        },
+        [&](std::vector<formula::token_t>& tokens) { return formula::rewrite_table_tokens(tokens, change); },
+        change.gone);
+    // A renamed table's cells are the ones it read before.
+    if (change.gone) drop_stale_results__(std::move(changed), names);
+}
+
+} // namespace vex::mta

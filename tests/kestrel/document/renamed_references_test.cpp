@@ -1,0 +1,282 @@
+// Sheets and tables renamed or deleted through the exports: every formula and
+// defined name names them by their new names (and keeps its result), or names
+// a table that went as #REF! (and loses its result with its dependents'), so
+// that a saved copy names nothing the workbook no longer has.
+
+#include "plover.h"
+#include "tests/kestrel/document/stale_results_support.h"
+#include "tests/kestrel/interface/round_trip_support.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace package_test;
+
+namespace {
+
+std::string cell_of(const entries_t& copy, int n, const std::string& ref) {
+    return element(find(copy, "xl/worksheets/sheet" + std::to_string(n) + ".xml"), "<c r=\"" + ref + "\"", "</c>");
+}
+
+std::string defined_names(const entries_t& copy) {
+    return element(find(copy, "xl/workbook.xml"), "<definedNames>", "</definedNames>");
+}
+
+// Sheet1 A1:A3 1, 2, 3; Sheet2 A1:A3 a shared group of Sheet1!A1*10, B1:B3 an
+// array of Sheet1!A1:A3*2, C1 a text naming the sheet beside a reference, D1
+// a reference to its own sheet; a workbook name and Sheet1's print area.
+entries_t loaded_book() {
+    round_trip_test::crafted_t c;
+    c.sheets = {{"<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row><row r=\"2\"><c r=\"A2\"><v>2</v></c></row>"
+                 "<row r=\"3\"><c r=\"A3\"><v>3</v></c></row></sheetData>",
+                 ""},
+                {"<sheetData><row r=\"1\">"
+                 "<c r=\"A1\"><f t=\"shared\" ref=\"A1:A3\" si=\"0\">Sheet1!A1*10</f><v>10</v></c>"
+                 "<c r=\"B1\"><f t=\"array\" ref=\"B1:B3\">Sheet1!A1:A3*2</f><v>2</v></c>"
+                 "<c r=\"C1\" t=\"str\"><f>'Sheet1'!A1&amp;\"Sheet1!A1\"</f><v>1Sheet1!A1</v></c>"
+                 "<c r=\"D1\"><f>Sheet2!A1+1</f><v>11</v></c></row>"
+                 "<row r=\"2\"><c r=\"A2\"><f t=\"shared\" si=\"0\"/><v>20</v></c><c r=\"B2\"><v>4</v></c></row>"
+                 "<row r=\"3\"><c r=\"A3\"><f t=\"shared\" si=\"0\"/><v>30</v></c><c r=\"B3\"><v>6</v></c></row>"
+                 "</sheetData>",
+                 ""}};
+    c.book_body = "<sheets><sheet name=\"Sheet1\" sheetId=\"1\" r:id=\"rId1\"/>"
+                  "<sheet name=\"Sheet2\" sheetId=\"2\" r:id=\"rId2\"/></sheets><definedNames>"
+                  "<definedName name=\"_xlnm.Print_Area\" localSheetId=\"0\">Sheet1!$A$1:$C$3</definedName>"
+                  "<definedName name=\"Val\">sheet1!$A$2</definedName></definedNames>";
+    return round_trip_test::package_of(c);
+}
+
+} // namespace
+
+TEST(renamed_references, a_renamed_sheet_is_named_so_by_every_formula_and_name) {
+    scratch_dir dir;
+    write_zip(dir / "in.xlsx", loaded_book());
+    plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+    ASSERT_NE(doc, nullptr) << run_msg();
+    plover_workbook_t* wb = doc_get_workbook(doc);
+    plover_worksheet_t* out = sheet(doc, 1);
+    ASSERT_EQ(ws_set_formula(out, 1, 5, "Sheet1!A2+Val"), 1) << run_msg();
+    ASSERT_EQ(ws_set_formula_num(out, 1, 5, 4), 1) << run_msg();
+    wb_rename_sheet(wb, 0, "My Data");
+    ASSERT_EQ(ws_set_name(out, "Out"), 1) << run_msg();
+    EXPECT_EQ(std::string(ws_get_formula_expr(out, 1, 5)), "'My Data'!A2+Val");
+    EXPECT_EQ(std::string(ws_get_formula_expr(out, 2, 1)), "'My Data'!A2*10");
+    const entries_t copy = saved(doc, dir);
+    // Every result kept: nothing asks readers to recalculate.
+    EXPECT_EQ(calc_pr(copy), "");
+    const std::pair<const char*, const char*> cells[] = {
+        {"A1", "<c r=\"A1\"><f t=\"shared\" ref=\"A1:A3\" si=\"0\">&apos;My Data&apos;!A1*10</f><v>10</v></c>"},
+        {"A3", "<c r=\"A3\"><f t=\"shared\" si=\"0\"></f><v>30</v></c>"},
+        {"B1", "<c r=\"B1\"><f t=\"array\" ref=\"B1:B3\">&apos;My Data&apos;!A1:A3*2</f><v>2</v></c>"},
+        {"C1", "<c r=\"C1\" t=\"str\"><f>&apos;My Data&apos;!A1&amp;&quot;Sheet1!A1&quot;</f><v>1Sheet1!A1</v></c>"},
+        {"D1", "<c r=\"D1\"><f>Out!A1+1</f><v>11</v></c>"},
+        {"E1", "<c r=\"E1\"><f>&apos;My Data&apos;!A2+Val</f><v>4</v></c>"},
+    };
+    for (const auto& [ref, xml] : cells) EXPECT_EQ(cell_of(copy, 2, ref), xml) << ref;
+    EXPECT_EQ(defined_names(copy),
+              "<definedNames><definedName name=\"_xlnm.Print_Area\" localSheetId=\"0\">&apos;My "
+              "Data&apos;!$A$1:$C$3</definedName><definedName name=\"Val\">&apos;My Data&apos;!$A$2</definedName>"
+              "</definedNames>");
+    // The references still read their cells.
+    ws_set_num(sheet(doc, 0), 2, 1, 7);
+    EXPECT_NE(ws_cell_type(out, 1, 5), CELLTYPE_NUMBER);
+    EXPECT_NE(ws_cell_type(out, 2, 1), CELLTYPE_NUMBER);
+    doc_release(doc);
+}
+
+// Sheet1 A1:B4 the table Tbl (Val 2, 3, 4; Qty 1, 1, 1); Sheet2 formulas
+// reading it (F2 reads F1) and the name Vals. Each edit gives the texts after
+// it and which results stay (k) or go (d), the saved name and calcPr.
+TEST(renamed_references, structured_references_follow_their_table_or_become_ref_errors) {
+    const char* const formulas[] = {"SUM(Tbl[Val])", "F1*2", "SUM(tbl[[#Data],[Qty]])", "SUM(Tbl)",
+                                    "SUM(Vals)",     "LEN(Tbl[[#Headers],[Val]])"};
+    const double results[] = {9, 18, 3, 12, 9, 3};
+    const struct {
+        const char* what;
+        std::function<void(plover_workbook_t*, plover_worksheet_t*, plover_tabledef_t*)> edit;
+        std::vector<std::string> texts;
+        const char* kept;
+        const char* name;
+    } edits[] = {
+        {"display name", [](auto*, auto*, auto* td) { td_set_display_name(td, "Sales"); },
+         {"SUM(Sales[Val])", "F1*2", "SUM(Sales[[#Data],[Qty]])", "SUM(Sales)", "SUM(Vals)",
+          "LEN(Sales[[#Headers],[Val]])"},
+         "kkkkkk", "Sales[Val]"},
+        {"column name", [](auto*, auto*, auto* td) { ASSERT_EQ(td_set_col_name(td, 0, "Unit [net]"), 1); },
+         {"SUM(Tbl[Unit '[net']])", "F1*2", "SUM(tbl[[#Data],[Qty]])", "SUM(Tbl)", "SUM(Vals)",
+          "LEN(Tbl[[#Headers],[Unit '[net']]])"},
+         "kkkkkd", "Tbl[Unit &apos;[net&apos;]]"},
+        {"list name", [](auto*, auto* ws, auto*) { ASSERT_EQ(ws_set_tabledef_name(ws, 0, "Table9"), 1); },
+         {"SUM(Tbl[Val])", "F1*2", "SUM(tbl[[#Data],[Qty]])", "SUM(Tbl)", "SUM(Vals)",
+          "LEN(Tbl[[#Headers],[Val]])"},
+         "kkkkkk", "Tbl[Val]"},
+        {"table deleted", [](auto*, auto* ws, auto*) { ASSERT_EQ(ws_delete_tabledef(ws, "Tbl"), 1); },
+         {"SUM(#REF!)", "F1*2", "SUM(#REF!)", "SUM(#REF!)", "SUM(Vals)", "LEN(#REF!)"}, "dddddd", "#REF!"},
+        {"sheet deleted", [](auto* wb, auto*, auto*) { wb_delete_sheet(wb, 0); },
+         {"SUM(#REF!)", "F1*2", "SUM(#REF!)", "SUM(#REF!)", "SUM(Vals)", "LEN(#REF!)"}, "dddddd", "#REF!"},
+    };
+    for (const auto& e : edits) {
+        plover_document_t* doc = doc_create();
+        plover_workbook_t* wb = doc_get_workbook(doc);
+        plover_worksheet_t* ws = wb_add_worksheet(wb, "Sheet1");
+        plover_worksheet_t* out = wb_add_worksheet(wb, "Sheet2");
+        ws_set_text(ws, 1, 1, "Val");
+        ws_set_text(ws, 1, 2, "Qty");
+        for (int r = 2; r <= 4; ++r) ws_set_num(ws, r, 1, r), ws_set_num(ws, r, 2, 1);
+        plover_tabledef_t* td = ws_add_tabledef(ws, "Tbl", 1, 1, 4, 2);
+        ASSERT_NE(td, nullptr) << run_msg();
+        ASSERT_EQ(wb_set_defined_name(wb, "Vals", "Tbl[Val]", nullptr), 1) << run_msg();
+        for (int i = 0; i < 6; ++i) {
+            ASSERT_EQ(ws_set_formula(out, i + 1, 6, formulas[i]), 1) << formulas[i] << ": " << run_msg();
+            ASSERT_EQ(ws_set_formula_num(out, i + 1, 6, results[i]), 1) << run_msg();
+        }
+        e.edit(wb, ws, td);
+        std::string kept;
+        scratch_dir dir;
+        const entries_t copy = saved(doc, dir);
+        const int n = std::string(e.what) == "sheet deleted" ? 1 : 2;
+        for (int i = 0; i < 6; ++i) {
+            EXPECT_EQ(std::string(ws_get_formula_expr(out, i + 1, 6)), e.texts[size_t(i)]) << e.what;
+            const bool has = cell_of(copy, n, "F" + std::to_string(i + 1)).find("<v>") != std::string::npos;
+            kept += ws_cell_type(out, i + 1, 6) == CELLTYPE_NUMBER && has ? 'k' : !has ? 'd' : '?';
+        }
+        EXPECT_EQ(kept, e.kept) << e.what;
+        EXPECT_EQ(defined_names(copy),
+                  "<definedNames><definedName name=\"Vals\">" + std::string(e.name) + "</definedName></definedNames>")
+            << e.what;
+        EXPECT_EQ(calc_pr(copy), std::string(e.kept).find('d') != std::string::npos ? "<calcPr fullCalcOnLoad=\"1\"/>" : "")
+            << e.what;
+        doc_release(doc);
+    }
+}
+
+// Formulas name a table by its display name in any case, or by that name
+// alone; saved with a list name of its own and read again, the table is read
+// all the same, and a value changed in it drops the results.
+TEST(renamed_references, tables_are_found_by_their_display_names_in_any_case) {
+    const char* const formulas[] = {"SUM(Sales[Amount])", "SUM(sales[amount])", "SUM(Sales)", "SUM(SALES)"};
+    scratch_dir dir;
+    plover_document_t* doc = doc_create();
+    plover_worksheet_t* ws = wb_add_worksheet(doc_get_workbook(doc), "Sheet1");
+    ws_set_text(ws, 1, 1, "Amount");
+    for (int r = 2; r <= 4; ++r) ws_set_num(ws, r, 1, r);
+    ASSERT_NE(ws_add_tabledef(ws, "Sales", 1, 1, 4, 1), nullptr) << run_msg();
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_EQ(ws_set_formula(ws, i + 1, 4, formulas[i]), 1) << formulas[i] << ": " << run_msg();
+        ASSERT_EQ(ws_set_formula_num(ws, i + 1, 4, 9), 1);
+    }
+    ASSERT_EQ(ws_set_tabledef_name(ws, 0, "Table1"), 1) << run_msg();
+    ASSERT_EQ(doc_save(doc, (dir / "t.xlsx").c_str()), 1) << run_msg();
+    doc_release(doc);
+    EXPECT_NE(find(read_zip(dir / "t.xlsx"), "xl/tables/table1.xml").find("name=\"Table1\" displayName=\"Sales\""),
+              std::string::npos);
+    doc = doc_load((dir / "t.xlsx").c_str());
+    ASSERT_NE(doc, nullptr) << run_msg();
+    ws = sheet(doc, 0);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(ws_get_num(ws, i + 1, 4), 9) << formulas[i];
+    ws_set_num(ws, 3, 1, 10);
+    for (int i = 0; i < 4; ++i) EXPECT_NE(ws_cell_type(ws, i + 1, 4), CELLTYPE_NUMBER) << formulas[i];
+    doc_release(doc);
+}
+
+// A span losing its first or last sheet narrows to the sheets left; its sheet
+// names never move as cells do.
+TEST(renamed_references, a_span_narrows_to_the_sheets_left) {
+    const struct {
+        int deleted;  // of S1, S2, S3
+        const char* cell;
+        const char* lines;
+    } rows[] = {
+        {2, "SUM(S1:S2!A1)", "SUM(S1:S2!C:C)"},
+        {0, "SUM(S2:S3!A1)", "SUM(S2:S3!C:C)"},
+        {1, "SUM(S1:S3!A1)", "SUM(S1:S3!C:C)"},
+    };
+    for (const auto& row : rows) {
+        plover_document_t* doc = doc_create();
+        plover_workbook_t* wb = doc_get_workbook(doc);
+        for (const char* name : {"S1", "S2", "S3"}) ws_set_num(wb_add_worksheet(wb, name), 1, 1, 1);
+        plover_worksheet_t* out = wb_add_worksheet(wb, "Out");
+        ASSERT_EQ(ws_set_formula(out, 1, 1, "SUM(S1:S3!A1)"), 1) << run_msg();
+        ASSERT_EQ(ws_set_formula(out, 2, 1, "SUM(S1:S3!C:C)"), 1) << run_msg();
+        ws_set_formula_num(out, 1, 1, 3);
+        ws_set_formula_num(out, 2, 1, 0);
+        wb_delete_sheet(wb, row.deleted);
+        EXPECT_EQ(std::string(ws_get_formula_expr(out, 1, 1)), row.cell);
+        EXPECT_EQ(std::string(ws_get_formula_expr(out, 2, 1)), row.lines);
+        EXPECT_NE(ws_cell_type(out, 1, 1), CELLTYPE_NUMBER) << row.deleted;
+        doc_release(doc);
+    }
+    // On S1 itself: its name reads like a cell, and the columns the span reads moved.
+    plover_document_t* doc = doc_create();
+    plover_worksheet_t* s1 = wb_add_worksheet(doc_get_workbook(doc), "S1");
+    for (const char* name : {"S2", "S3"}) wb_add_worksheet(doc_get_workbook(doc), name);
+    ASSERT_EQ(ws_set_formula(s1, 1, 5, "SUM(S1:S3!C:C)"), 1) << run_msg();
+    ws_set_formula_num(s1, 1, 5, 0);
+    ASSERT_EQ(ws_delete_col(s1, 1, 1), 1) << run_msg();
+    EXPECT_EQ(std::string(ws_get_formula_expr(s1, 1, 4)), "SUM(S1:S3!C:C)");
+    EXPECT_NE(ws_cell_type(s1, 1, 4), CELLTYPE_NUMBER);
+    doc_release(doc);
+}
+
+namespace {
+
+// A1:A4 the table Table1, shown as Sales (Val 2, 3, 4); C1:C2 1, 2; D1:D2 a
+// shared group of SUM(Sales[Val])+C1.
+entries_t loaded_table() {
+    round_trip_test::crafted_t c;
+    c.sheets = {{"<sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>Val</t></is></c><c r=\"C1\"><v>1</v></c>"
+                 "<c r=\"D1\"><f t=\"shared\" ref=\"D1:D2\" si=\"0\">SUM(Sales[Val])+C1</f><v>10</v></c></row>"
+                 "<row r=\"2\"><c r=\"A2\"><v>2</v></c><c r=\"C2\"><v>2</v></c>"
+                 "<c r=\"D2\"><f t=\"shared\" si=\"0\"/><v>11</v></c></row><row r=\"3\"><c r=\"A3\"><v>3</v></c></row>"
+                 "<row r=\"4\"><c r=\"A4\"><v>4</v></c></row></sheetData>"
+                 "<tableParts count=\"1\"><tablePart r:id=\"rId1\"/></tableParts>",
+                 rel("rId1", std::string(od) + "table", "../tables/table1.xml")}};
+    c.extra = {{"xl/tables/table1.xml",
+                std::string(decl) + "<table xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" id=\"1\" "
+                                    "name=\"Table1\" displayName=\"Sales\" ref=\"A1:A4\"><tableColumns count=\"1\">"
+                                    "<tableColumn id=\"1\" name=\"Val\"/></tableColumns></table>"}};
+    c.extra_types =
+        override_of("xl/tables/table1.xml", "application/vnd.openxmlformats-officedocument.spreadsheetml.table+xml");
+    return round_trip_test::package_of(c);
+}
+
+} // namespace
+
+// A loaded shared group naming a table by its display name: renamed with it,
+// filed again by its own tokens when moved, and gone with it.
+TEST(renamed_references, a_loaded_group_follows_its_table) {
+    scratch_dir dir;
+    write_zip(dir / "in.xlsx", loaded_table());
+    plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+    ASSERT_NE(doc, nullptr) << run_msg();
+    plover_worksheet_t* ws = sheet(doc, 0);
+    td_set_display_name(ws_get_tabledef_by_name(ws, "Table1"), "Totals");
+    EXPECT_EQ(std::string(ws_get_formula_expr(ws, 2, 4)), "SUM(Totals[Val])+C2");
+    EXPECT_EQ(ws_get_num(ws, 2, 4), 11);
+    ws_insert_row(ws, 1, 1);
+    ws_delete_row(ws, 1, 1);
+    ws_set_formula_num(ws, 1, 4, 10), ws_set_formula_num(ws, 2, 4, 11);
+    ws_set_num(ws, 3, 1, 30);
+    for (int row : {1, 2}) EXPECT_NE(ws_cell_type(ws, row, 4), CELLTYPE_NUMBER) << row;
+    ws_delete_tabledef(ws, "Table1");
+    EXPECT_EQ(std::string(ws_get_formula_expr(ws, 1, 4)), "SUM(#REF!)+C1");
+    EXPECT_EQ(std::string(ws_get_formula_expr(ws, 2, 4)), "SUM(#REF!)+C2");
+    doc_release(doc);
+}
+
+// Formulas find tables by display name: no two tables may show one name.
+TEST(renamed_references, a_display_name_another_table_has_is_refused) {
+    plover_document_t* doc = doc_create();
+    plover_worksheet_t* ws = wb_add_worksheet(doc_get_workbook(doc), "Sheet1");
+    plover_tabledef_t* one = ws_add_tabledef(ws, "One", 1, 1, 3, 1);
+    plover_tabledef_t* two = ws_add_tabledef(ws, "Two", 1, 3, 3, 3);
+    td_set_display_name(two, "one");
+    EXPECT_EQ(std::string(run_msg()), "Table name already exists.");
+    EXPECT_EQ(std::string(td_display_name(two)), "Two");
+    td_set_display_name(one, "ONE");  // its own name in another case
+    EXPECT_EQ(std::string(td_display_name(one)), "ONE");
+    doc_release(doc);
+}
