@@ -208,7 +208,8 @@ std::optional<token_t> excel_a1::resolve(const lexeme_t& lexeme) {
         else if (view_[at] == '!') sheet_qualified__(at);
         else if (at == 0) quoted__();
     }
-    if (!result_ && !unqualified_name__(view_)) result_.emplace(formula_error(5));
+    // Neither the sheet's nor the workbook's name: a table's, or undefined.
+    if (!result_ && !unqualified_name__(view_)) name__(view_, workbook_scope);
     return std::move(result_);
 }
 
