@@ -206,9 +206,25 @@ TEST(round_trip_values, saved_entries_say_what_was_read) {
                                                             "<v>-0</v></c></row></sheetData>"),
          "xl/worksheets/sheet1.xml", {"<v>-0</v>"}, {}},
     };
+    const auto with_strings = [](const std::string& cells, const std::string& items) {
+        return reader_test::sheet_package("<sheetData><row r=\"1\">" + cells + "</row></sheetData>", &items);
+    };
+    const std::string strings = "xl/sharedStrings.xml";
     rows.insert(rows.end(), {
         {"whole formula result",
          reader_test::sheet_package("<sheetData><row r=\"1\"><c r=\"A1\"><f>1E7*2</f><v>20000000</v></c></row></sheetData>"),
+         "xl/worksheets/sheet1.xml", {"<v>20000000</v>"}, {"e+"}},
+        {"NUL escape in a shared string", with_strings("<c r=\"A1\" t=\"s\"><v>0</v></c>", "<si><t>a_x0000_b</t></si>"),
+         strings, {"<t>a_x0000_b</t>"}, {"_x005F_"}},
+        {"lone surrogate in a shared string", with_strings("<c r=\"A1\" t=\"s\"><v>0</v></c>", "<si><t>_xD800_z</t></si>"),
+         strings, {"<t>_xD800_z</t>"}, {"_x005F_"}},
+        {"NUL escape in an inline string",
+         with_strings("<c r=\"A1\" t=\"inlineStr\"><is><t>c_x0000_</t></is></c>", "<si><t>x</t></si>"), strings,
+         {"<t>c_x0000_</t>"}, {"_x005F_"}},
+        // The literal stays apart from the escape beside it, and from a host's text.
+        {"literal beside an escape",
+         with_strings("<c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c>",
+                      "<si><t>_x005F_x0000_|_x0000_</t></si><si><t>_x005F_x0000_</t></si>"),
          {"outlineLevel=\"2\" collapsed", "outlineLevel=\"1\" collapsed"}},
     });
     for (const row& r : rows) {

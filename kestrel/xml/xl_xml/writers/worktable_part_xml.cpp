@@ -675,12 +675,13 @@ void worktable_part_xml::write_string_cell(std::string_view ref, uint16_t xf, in
     w_->close_start_tag();
     w_->start_element("is");
     w_->close_start_tag();
-    const std::string_view text = pool.string_at(pool_index);
+    bool kept = false;
+    const std::string_view text = pool.string_at(pool_index, nullptr, &kept);
     w_->start_element("t");
     if (!text.empty() && (text.front() == ' ' || text.back() == ' ' || text.front() == '\n' || text.back() == '\n'))
         w_->write_attribute("xml:space", "preserve");
     w_->close_start_tag();
-    w_->write_text(text);
+    w_->write_text(text, kept);
     w_->end_element("t");
     w_->end_element("is");
     w_->end_element("c");
