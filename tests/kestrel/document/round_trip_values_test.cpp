@@ -210,6 +210,16 @@ TEST(round_trip_values, saved_entries_say_what_was_read) {
         return reader_test::sheet_package("<sheetData><row r=\"1\">" + cells + "</row></sheetData>", &items);
     };
     const std::string strings = "xl/sharedStrings.xml";
+    // Rows 2-5 and 7-10 at level 2 under summaries 6 and 11 at level 1; row 12
+    // collapses the outer group, and with it the inner ones. Columns alike.
+    std::string nested = "<cols><col min=\"2\" max=\"5\" width=\"9\" hidden=\"1\" outlineLevel=\"2\"/>"
+                         "<col min=\"6\" max=\"6\" width=\"9\" hidden=\"1\" outlineLevel=\"1\"/>"
+                         "<col min=\"7\" max=\"10\" width=\"9\" hidden=\"1\" outlineLevel=\"2\"/>"
+                         "<col min=\"11\" max=\"11\" width=\"9\" hidden=\"1\" outlineLevel=\"1\"/>"
+                         "<col min=\"12\" max=\"12\" width=\"9\" collapsed=\"1\"/></cols><sheetData>";
+    for (int r = 2; r <= 11; ++r)
+        nested += "<row r=\"" + std::to_string(r) + "\" hidden=\"1\" outlineLevel=\"" + (r == 6 || r == 11 ? "1" : "2") + "\"/>";
+    nested += "<row r=\"12\" collapsed=\"1\"><c r=\"A12\"><v>1</v></c></row></sheetData>";
     rows.insert(rows.end(), {
         {"whole formula result",
          reader_test::sheet_package("<sheetData><row r=\"1\"><c r=\"A1\"><f>1E7*2</f><v>20000000</v></c></row></sheetData>"),
@@ -225,6 +235,11 @@ TEST(round_trip_values, saved_entries_say_what_was_read) {
         {"literal beside an escape",
          with_strings("<c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c>",
                       "<si><t>_x005F_x0000_|_x0000_</t></si><si><t>_x005F_x0000_</t></si>"),
+         strings, {"<t>_x005F_x0000_|_x0000_</t>", "<t>_x005F_x0000_</t>"}, {}},
+        {"nested outline collapsed outside", reader_test::sheet_package(nested), "xl/worksheets/sheet1.xml",
+         {"<row r=\"2\" hidden=\"1\" outlineLevel=\"2\">", "<row r=\"6\" hidden=\"1\" outlineLevel=\"1\">",
+          "<row r=\"10\" hidden=\"1\" outlineLevel=\"2\">", "<row r=\"12\" collapsed=\"1\">",
+          "collapsed=\"1\"/></cols>"},
          {"outlineLevel=\"2\" collapsed", "outlineLevel=\"1\" collapsed"}},
     });
     for (const row& r : rows) {
