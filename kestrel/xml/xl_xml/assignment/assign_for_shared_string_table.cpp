@@ -136,7 +136,7 @@ status_t assign_for_shared_string_table_t::run_child(const xml_node_t& node) {
         if (is_end(node)) {
             run_.preserve_space = space_of(node);
             run_.text = node.text ? node.text : "";
-            decode_x_escapes(run_.text);
+            run_.escapes_kept = decode_x_escapes(run_.text);
         }
         return status_t::done;
     }

@@ -63,7 +63,7 @@ void write_rich_run(xml::xml_stream_writer& w, const mta::richtext_segment_t& ru
     w.close_start_tag();
     write_font_properties(w, run.font, "rFont");
     w.end_element("rPr");
-    write_text_element(w, run.text, run.preserve_space);
+    write_text_element(w, run.text, run.preserve_space, false, run.escapes_kept);
     w.end_element("r");
 }
 
