@@ -8,6 +8,7 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -67,27 +68,15 @@ TEST(part_number_text, shortest_round_trip) {
 
 // Readers take 1e+07 for a float where the book had a whole number.
 TEST(part_number_text, whole_numbers_go_out_in_digits) {
-    const struct {
-        double v;
-        const char* text;
-    } rows[] = {
-        {1e7, "10000000"},
-        {-1.2e8, "-120000000"},
-        {1e15, "1000000000000000"},
-        {9007199254740991.0, "9007199254740991"},
-        {-9007199254740991.0, "-9007199254740991"},
-        {9007199254740992.0, "9007199254740992"},  // 2^53: its shortest form has the digits too
-        {1e16, "1e+16"},
-        {1e20, "1e+20"},
-        {12345678.5, "12345678.5"},
-        {1e7 + 0.25, "10000000.25"},
+    const std::pair<double, std::string_view> rows[] = {
+        {1e7, "10000000"}, {-1.2e8, "-120000000"}, {9007199254740991.0, "9007199254740991"},
+        {-9007199254740991.0, "-9007199254740991"}, {1e16, "1e+16"}, {1e7 + 0.25, "10000000.25"},
     };
-    for (const auto& r : rows) {
-        const std::string_view text = number_text(r.v).view();
-        EXPECT_EQ(text, r.text) << r.v;
+    for (const auto& [v, text] : rows) {
+        EXPECT_EQ(number_text(v).view(), text) << v;
         double back = 0;
         std::from_chars(text.data(), text.data() + text.size(), back);
-        EXPECT_EQ(back, r.v) << r.text;
+        EXPECT_EQ(back, v) << text;
     }
 }
 
