@@ -162,6 +162,10 @@ private:
     void clear_entries__() noexcept;
     enum class end_record_t { none, empty, present };
     end_record_t end_record__(const std::string& path) const;
+    struct span_t {
+        std::uint64_t from, to;  // in the file, to excluded
+    };
+    span_t directory_span__(const std::string& path) const;
     const zip_entry_t* find_entry__(std::string_view name) const;
     void open_entry__(std::string_view name);
     void leave_entry__() noexcept;
@@ -193,6 +197,7 @@ private:
     std::vector<zip_entry_t> entries_;
     std::vector<position_t> positions_;  // beside entries_, for going back to one
     std::uint64_t archive_size_ = 0;
+    span_t directory_{};  // the central directory in the file; empty when the end records do not tell
     // Positions in entries_ by name, and of the first entry of each name in
     // ASCII lower case: a package of many parts looks each one up.
     std::unordered_map<std::string_view, std::size_t> by_name_;

@@ -375,17 +375,31 @@ void append_utf8(std::string& out, uint32_t cp) {
     }
 }
 
-} // namespace
+// NUL would end the text early for a C reader, and UTF-8 has no lone surrogate.
+bool kept_unit(int32_t unit) noexcept {
+    return unit == 0 || (unit >= 0xD800 && unit <= 0xDFFF);
+}
 
-void decode_x_escapes(std::string& text) {
-    size_t at = text.find("_x");
-    if (at == std::string::npos) return;
-    std::string out(text, 0, at);
+struct decoded_t {
+    bool kept = false;     // an escape stayed as written
+    bool literal = false;  // a literal one was met
+};
+
+decoded_t decode_from(const std::string& text, size_t at, std::string& out, bool keep_literals) {
+    decoded_t d;
     while (at < text.size()) {
         const int32_t unit = x_escape_at(text, at);
         if (unit < 0) {
             out += text[at++];
             continue;
+        }
+        if (unit == 0x5F && kept_unit(x_escape_at(text, at + 6))) {
+            d.literal = true;
+            if (keep_literals) {
+                out.append(text, at, 13);
+                at += 13;
+                continue;
+            }
         }
         if (unit >= 0xD800 && unit <= 0xDBFF) {
             const int32_t low = x_escape_at(text, at + 7);
@@ -395,14 +409,37 @@ void decode_x_escapes(std::string& text) {
                 continue;
             }
         }
-        // NUL would end the text early for a C reader: it stays as written.
-        if (unit == 0 || (unit >= 0xD800 && unit <= 0xDFFF))
+        if (kept_unit(unit)) {
+            d.kept = true;
             out.append(text, at, 7);
-        else
+        } else {
             append_utf8(out, uint32_t(unit));
+        }
         at += 7;
     }
+    return d;
+}
+
+} // namespace
+
+bool decode_x_escapes(std::string& text) {
+    const size_t at = text.find("_x");
+    if (at == std::string::npos) return false;
+    std::string out(text, 0, at);
+    const decoded_t d = decode_from(text, at, out, false);
+    if (d.kept && d.literal) {
+        out.assign(text, 0, at);
+        decode_from(text, at, out, true);
+    }
     text = std::move(out);
+    return d.kept;
+}
+
+size_t kept_x_escape_at(std::string_view text, size_t at) noexcept {
+    const int32_t unit = x_escape_at(text, at);
+    if (unit < 0) return 0;
+    if (kept_unit(unit)) return 7;
+    return unit == 0x5F && kept_unit(x_escape_at(text, at + 6)) ? 13 : 0;
 }
 
 } // namespace vex

@@ -1,5 +1,7 @@
 #include "xml/xml_stream_writer.h"
 
+#include "text_utils.h"
+
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -17,6 +19,7 @@ enum : unsigned char {
     e_reference,   // TAB, LF, CR in an attribute value, CR in text: &#N;
     e_underscore,         // '_' that may start a literal _xHHHH_
     e_parsed_underscore,  // the same in text already in package form
+    e_kept_underscore,    // the same in a text read with escapes it kept as written
     e_ef,                 // lead byte of U+FFFE and U+FFFF
     e_percent,            // a byte a URI holds as %HH
     e_uri_ef,             // lead byte of U+FFFE and U+FFFF in a URI
@@ -31,6 +34,10 @@ struct escape_classes {
     std::array<unsigned char, 256> parsed_attribute{};
     // Shared strings: CR as spreadsheet applications write it there.
     std::array<unsigned char, 256> string_item{};
+    // Texts holding escapes that decoding kept (NUL, a lone surrogate): those
+    // go out as they were read.
+    std::array<unsigned char, 256> kept_text{};
+    std::array<unsigned char, 256> kept_string_item{};
     std::array<unsigned char, 256> uri{};
 };
 
@@ -52,6 +59,9 @@ constexpr escape_classes make_escape_classes() {
     c.parsed_text['_'] = c.parsed_attribute['_'] = e_parsed_underscore;
     c.string_item = c.text;
     c.string_item['\r'] = e_control;
+    c.kept_text = c.text;
+    c.kept_string_item = c.string_item;
+    c.kept_text['_'] = c.kept_string_item['_'] = e_kept_underscore;
     c.uri = c.attribute;
     for (int b = 0; b < 0x20; ++b) c.uri[b] = e_percent;
     c.uri['_'] = e_clean;
@@ -170,12 +180,12 @@ void xml_stream_writer::write_raw(std::string_view text) {
     put(text);
 }
 
-void xml_stream_writer::write_text(std::string_view text) {
-    put_escaped(text, escapes.text.data());
+void xml_stream_writer::write_text(std::string_view text, bool escapes_kept) {
+    put_escaped(text, escapes_kept ? escapes.kept_text.data() : escapes.text.data());
 }
 
-void xml_stream_writer::write_string_item(std::string_view text) {
-    put_escaped(text, escapes.string_item.data());
+void xml_stream_writer::write_string_item(std::string_view text, bool escapes_kept) {
+    put_escaped(text, escapes_kept ? escapes.kept_string_item.data() : escapes.string_item.data());
 }
 
 void xml_stream_writer::write_parsed_text(std::string_view text) {
@@ -276,14 +286,20 @@ void xml_stream_writer::put_escaped(std::string_view s, const unsigned char* cla
             put(c);
             break;
         case e_parsed_underscore:
+        case e_kept_underscore: {
             // In package form "_xHHHH_" is an escape already: it goes out whole,
-            // and its closing '_' starts nothing.
-            if (escape_start_at(p, end) && p[6] == '_') {
-                put(p, 7);
-                p += 7;
+            // and its closing '_' starts nothing. A decoded text keeps only
+            // some escapes as written.
+            const size_t whole = classes['_'] == e_kept_underscore ? kept_x_escape_at({p, size_t(end - p)}, 0)
+                                 : escape_start_at(p, end) && p[6] == '_' ? 7
+                                                                          : 0;
+            if (whole) {
+                put(p, whole);
+                p += whole;
                 continue;
             }
             [[fallthrough]];
+        }
         case e_underscore:
             // "_xHHHH" closed by a '_', or by the escape the next byte becomes,
             // would read as an escape: its '_' is escaped.

@@ -330,6 +330,7 @@ bool zip_archive::open_if_zip(std::string_view path) {
     io.opaque = this;
     reader_ = unzOpen2_64(file.c_str(), &io);
     archive_size_ = std::filesystem::file_size(file, ec);
+    directory_ = reader_ ? directory_span__(file) : span_t{};
     if (!reader_) {
         const end_record_t end = end_record__(file);
         // An end record minizip refuses makes a broken archive, not another kind of file.
@@ -400,11 +401,11 @@ void zip_archive::file_list__() {
 // Entries sharing their bytes let a small archive inflate to many times its
 // size (one deflate stream read through many names); no writer makes them.
 void zip_archive::refuse_overlaps__() {
-    struct span_t {
+    struct entry_span_t {
         std::uint64_t from, to;  // local header to the end of the data
         std::size_t entry;
     };
-    std::vector<span_t> spans;
+    std::vector<entry_span_t> spans;
     spans.reserve(entries_.size());
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         const position_t& at = positions_[i];
@@ -428,11 +429,43 @@ void zip_archive::refuse_overlaps__() {
         positions_[i].data_end = data + at.compressed_size;
         spans.push_back({data >= header ? data - header : 0, data + at.compressed_size, i});
     }
-    std::sort(spans.begin(), spans.end(), [](const span_t& a, const span_t& b) { return a.from < b.from; });
+    std::sort(spans.begin(), spans.end(), [](const entry_span_t& a, const entry_span_t& b) { return a.from < b.from; });
     for (std::size_t k = 1; k < spans.size(); ++k)
         if (spans[k].from < spans[k - 1].to)
             throw archive_error("zip entries overlap: " + entries_[spans[k - 1].entry].name + " and " +
                                 entries_[spans[k].entry].name);
+    // An entry held into the directory would carry directory bytes into every copy.
+    for (const entry_span_t& s : spans)
+        if (s.from < directory_.to && directory_.from < s.to)
+            throw archive_error("zip entries overlap: " + entries_[s.entry].name + " and the central directory");
+}
+
+// The directory's size back from the end record, or from the zip64 end record
+// its locator names, as minizip finds them.
+zip_archive::span_t zip_archive::directory_span__(const std::string& path) const {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return {};
+    const std::size_t size = std::size_t(std::min<std::uint64_t>(archive_size_, 0xFFFF + 22 + 20));
+    std::string tail(size, '\0');
+    span_t found{};
+    const std::size_t at = size >= 22 && std::fseek(f, -long(size), SEEK_END) == 0 &&
+                                   std::fread(tail.data(), 1, size, f) == size
+                               ? tail.rfind(std::string_view("PK\5\6", 4), size - 22)
+                               : std::string::npos;
+    if (at != std::string::npos) {
+        const auto* end = reinterpret_cast<const unsigned char*>(tail.data() + at);
+        std::uint64_t record = archive_size_ - size + at, directory_size = little_endian(end + 12, 4);
+        unsigned char zip64[48];
+        if (at >= 20 && little_endian(end - 20, 4) == 0x07064b50) {
+            const std::uint64_t zip64_at = little_endian(end - 20 + 8, 8);
+            if (zip64_at < record && fseeko(f, off_t(zip64_at), SEEK_SET) == 0 &&
+                std::fread(zip64, 1, sizeof zip64, f) == sizeof zip64 && little_endian(zip64, 4) == 0x06064b50)
+                record = zip64_at, directory_size = little_endian(zip64 + 40, 8);
+        }
+        if (directory_size <= record) found = {record - directory_size, record};
+    }
+    std::fclose(f);
+    return found;
 }
 
 void zip_archive::clear_entries__() noexcept {

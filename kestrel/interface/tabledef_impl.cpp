@@ -30,6 +30,11 @@ int public_totals_func(int32_t stored) noexcept {
 
 const char* text_or_null(std::string_view text) noexcept { return text.empty() ? nullptr : text.data(); }
 
+// A table part cannot hold an empty table or column name: refused as a null one.
+bool name_given(const char* name, std::string_view message) noexcept {
+    return detail::text_given(name && *name ? name : nullptr, message);
+}
+
 bool admit_column(const mta::tabledef_t& t, int index) noexcept {
     if (index >= 0 && index < t.column_count()) return true;
     detail::report("Index out of range.");
@@ -80,7 +85,7 @@ const char* iTabledef_impl::display_name() {
 }
 
 void iTabledef_impl::set_display_name(const char* name) {
-    if (!detail::text_given(name, "Display name cannot be empty.")) return;
+    if (!name_given(name, "Display name cannot be empty.")) return;
     with_table_void__([&](mta::tabledef_t& t) {
         std::string text = checked_host_text(name);
         std::replace(text.begin(), text.end(), ' ', '_');
@@ -112,7 +117,7 @@ const char* iTabledef_impl::col_name(int index) {
 }
 
 bool iTabledef_impl::set_col_name(int index, const char* name) {
-    if (!detail::text_given(name, msg_empty_column)) return false;
+    if (!name_given(name, msg_empty_column)) return false;
     return with_table__(false, [&](mta::tabledef_t& t) {
         const std::string old_name(index >= 0 && index < t.column_count() ? t.column_name(index) : "");
         const std::string text = checked_host_text(name);
@@ -124,7 +129,7 @@ bool iTabledef_impl::set_col_name(int index, const char* name) {
 }
 
 bool iTabledef_impl::insert_col(int index, const char* name) {
-    if (!detail::text_given(name, msg_empty_column)) return false;
+    if (!name_given(name, msg_empty_column)) return false;
     return with_table__(false, [&](mta::tabledef_t& t) { return t.insert_column(index, checked_host_text(name)); });
 }
 

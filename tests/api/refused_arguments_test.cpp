@@ -88,6 +88,7 @@ const std::string bad_index = "Index out of range.";
 const std::string bad_cell = "Illegal row or column number.";
 const std::string long_text = "The text is longer than 32767 characters.";
 const std::string table_taken = "Table name already exists.";
+const std::string empty_column = "Column name cannot be empty.";
 
 } // namespace
 
@@ -179,5 +180,10 @@ TEST(refused_arguments, td_family) {
          "The setting column name already exists."},
         {"insert_col 1 column3", [](sample_t& s) { return !td_insert_col(s.td, 1, "column3"); },
          "The column name already exists."},
+        // A table part cannot hold an empty name.
+        {"set_col_name 0 empty", [](sample_t& s) { return !td_set_col_name(s.td, 0, ""); }, empty_column},
+        {"insert_col 1 empty", [](sample_t& s) { return !td_insert_col(s.td, 1, ""); }, empty_column},
+        {"set_display_name empty", void_call([](sample_t& s) { td_set_display_name(s.td, ""); }),
+         "Display name cannot be empty."},
     });
 }

@@ -183,6 +183,7 @@ TEST(strings, x_escapes_decode) {
     struct case_t {
         const char* in;
         const char* out;
+        bool kept = false;  // an escape stayed as written
     };
     const case_t cases[] = {
         {"plain", "plain"},
@@ -191,14 +192,18 @@ TEST(strings, x_escapes_decode) {
         {"a_x0001_b_x001f_", "a\x01" "b\x1F"},
         {"_x00E9_ _x20AC_", "\xC3\xA9 \xE2\x82\xAC"},
         {"_xD83D__xDE00_", "\xF0\x9F\x98\x80"},          // a surrogate pair
-        {"_xD83D_ _xDE00_", "_xD83D_ _xDE00_"},              // lone surrogates stay
-        {"_x0000_", "_x0000_"},
+        {"_xD83D_ _xDE00_", "_xD83D_ _xDE00_", true},        // lone surrogates stay
+        {"_x0000_", "_x0000_", true},
         {"_x004_ _x00G1_ _x0041 _x", "_x004_ _x00G1_ _x0041 _x"},
         {"__x0041__", "_A_"},
+        // A literal one beside a kept escape stays as written, to stay apart.
+        {"_x005F_x0000_", "_x0000_"},
+        {"_x005F_x0000_|_x0000_", "_x005F_x0000_|_x0000_", true},
+        {"_x005F_xD800__xDC00_ _x0041_", "_x005F_xD800__xDC00_ A", true},
     };
     for (const case_t& c : cases) {
         std::string text = c.in;
-        decode_x_escapes(text);
+        EXPECT_EQ(decode_x_escapes(text), c.kept) << c.in;
         EXPECT_EQ(text, c.out) << c.in;
     }
 }

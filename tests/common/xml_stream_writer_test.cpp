@@ -141,6 +141,22 @@ TEST(xml_stream_writer, escaping_keeps_every_text_readable) {
     EXPECT_EQ(attribute_of(std::string_view("\x02_x0001_", 8)), " v=\"_x0002__x005F_x0001_\"");
 }
 
+// A text read with escapes that decoding kept writes those back as read (and
+// the _x005F_ that keeps a literal one apart); anything else as any text.
+TEST(xml_stream_writer, kept_escapes_go_out_as_read) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"a_x0000_b", "a_x0000_b"},
+        {"_xD800_ _xdfff_", "_xD800_ _xdfff_"},
+        {"_x005F_x0000_|_x0000_", "_x005F_x0000_|_x0000_"},
+        {"_x0041_ _x005F_x0041_", "_x005F_x0041_ _x005F_x005F_x005F_x0041_"},
+        {"_x0000_\r&", "_x0000_&#13;&amp;"},
+    };
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(written([&](xml_stream_writer& w) { w.write_text(in, true); }), out) << in;
+    EXPECT_EQ(written([](xml_stream_writer& w) { w.write_string_item("_x0000_\r", true); }), "_x0000__x000D_");
+    EXPECT_EQ(text_of("a_x0000_b"), "a_x005F_x0000_b");
+}
+
 // A URI takes no _xHHHH_ escape either way; what no URI may hold is percent-encoded.
 TEST(xml_stream_writer, uri_attributes_keep_underscores) {
     const std::pair<std::string_view, std::string_view> cases[] = {

@@ -55,12 +55,14 @@ public:
     void end_element(std::string_view name);                      // </name>
     void write_raw(std::string_view text);
     // Never flushes first: a long text goes out whole with the next flush.
-    void write_text(std::string_view text);
+    // escapes_kept: the text was read with escapes that decoding kept as
+    // written (decode_x_escapes), which go out unchanged.
+    void write_text(std::string_view text, bool escapes_kept = false);
     // A text the pull parser read, escaped as write_node_rest escapes it.
     void write_parsed_text(std::string_view text);
     // A shared string's text: CR goes out as "_x000D_", as spreadsheet
     // applications write it and read it back in that part.
-    void write_string_item(std::string_view text);
+    void write_string_item(std::string_view text, bool escapes_kept = false);
 
     // Writes a node kept by the pull parser after its start tag and attributes:
     // its text or children follow, and end tags as the walk climbs. Returns the

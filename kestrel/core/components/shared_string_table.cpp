@@ -25,8 +25,8 @@ mta::string_pool_t& shared_string_table_t::loading_pool__() {
     return *loading_;
 }
 
-void shared_string_table_t::add_loaded_string(uint32_t preserve_space, std::string text) {
-    loaded_indices_.push_back(loading_pool__().add_string(preserve_space, text));
+void shared_string_table_t::add_loaded_string(uint32_t preserve_space, std::string text, bool escapes_kept) {
+    loaded_indices_.push_back(loading_pool__().add_string(preserve_space, text, escapes_kept));
 }
 
 void shared_string_table_t::add_loaded_rich_text(mta::richtext_t text) {
@@ -40,9 +40,10 @@ void shared_string_table_t::intern_loaded(mta::string_pool_t& pool) {
         for (size_t i = 0; i < moved.size(); ++i) {
             const auto at = static_cast<int32_t>(i);
             uint32_t preserve = 0;
-            const std::string_view text = loading_->string_at(at, &preserve);
+            bool kept = false;
+            const std::string_view text = loading_->string_at(at, &preserve, &kept);
             const mta::richtext_t* rich = loading_->rich_text_at(at);
-            moved[i] = rich ? pool.add_rich_text(*rich) : pool.add_string(preserve, text);
+            moved[i] = rich ? pool.add_rich_text(*rich) : pool.add_string(preserve, text, kept);
         }
         for (size_t p = interned_; p < loaded_indices_.size(); ++p)
             loaded_indices_[p] = moved[size_t(loaded_indices_[p])];

@@ -33,7 +33,7 @@ public:
 
     // ---- load ----
     // An item read at the next part position.
-    void add_loaded_string(uint32_t preserve_space, std::string text);
+    void add_loaded_string(uint32_t preserve_space, std::string text, bool escapes_kept = false);
     void add_loaded_rich_text(mta::richtext_t text);
     // Items read and not yet in the workbook's pool.
     size_t pending_count() const noexcept { return loaded_indices_.size() - interned_; }

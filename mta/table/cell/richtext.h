@@ -17,6 +17,7 @@ struct richtext_segment_t {
     uint32_t preserve_space = 0;  // 1: keep the blanks at the ends when written
     std::string text;             // UTF-8
     font_t font;
+    bool escapes_kept = false;  // read with escapes kept as written (decode_x_escapes)
 
     bool operator==(const richtext_segment_t&) const = default;
 };

@@ -31,7 +31,7 @@ int32_t index_of(uint64_t slot) { return static_cast<int32_t>((slot >> 32) - 1);
 
 string_pool_t::string_pool_t() : slots_(16, 0) {}
 
-int32_t string_pool_t::add_string(uint32_t preserve_space, std::string_view text) {
+int32_t string_pool_t::add_string(uint32_t preserve_space, std::string_view text, bool escapes_kept) {
     const uint32_t flag = (preserve_space != 0 || needs_preserve_space(text)) ? 1 : 0;
     const uint32_t hash = key_hash(text, false);
     std::lock_guard lock(mutex_);
@@ -39,11 +39,11 @@ int32_t string_pool_t::add_string(uint32_t preserve_space, std::string_view text
     for (size_t i = hash & mask; slots_[i]; i = (i + 1) & mask) {
         if (hash_of(slots_[i]) != hash) continue;
         string_pool_entry_t& e = entries_[size_t(index_of(slots_[i]))];
-        if (e.rich || e.text != text) continue;
+        if (e.rich || e.escapes_kept != escapes_kept || e.text != text) continue;
         if (flag) e.preserve_space = 1;
         return index_of(slots_[i]);
     }
-    return append__({flag, std::string(text), nullptr}, hash);
+    return append__({flag, escapes_kept, std::string(text), nullptr}, hash);
 }
 
 int32_t string_pool_t::add_rich_text(richtext_t text) {
@@ -56,7 +56,7 @@ int32_t string_pool_t::add_rich_text(richtext_t text) {
         const string_pool_entry_t& e = entries_[size_t(index_of(slots_[i]))];
         if (e.rich && e.text == plain && *e.rich == text) return index_of(slots_[i]);
     }
-    return append__({0, plain, std::make_unique<richtext_t>(std::move(text))}, hash);
+    return append__({0, false, plain, std::make_unique<richtext_t>(std::move(text))}, hash);
 }
 
 int32_t string_pool_t::append__(string_pool_entry_t entry, uint32_t hash) {
@@ -90,11 +90,12 @@ const string_pool_entry_t* string_pool_t::entry__(int32_t index) const {
     return index >= 0 && static_cast<size_t>(index) < entries_.size() ? &entries_[index] : nullptr;
 }
 
-std::string_view string_pool_t::string_at(int32_t index, uint32_t* preserve_space) const {
+std::string_view string_pool_t::string_at(int32_t index, uint32_t* preserve_space, bool* escapes_kept) const {
     std::lock_guard lock(mutex_);
     const auto* e = entry__(index);
     if (!e) return {};
     if (preserve_space) *preserve_space = e->preserve_space;
+    if (escapes_kept) *escapes_kept = e->escapes_kept;
     return e->text;
 }
 

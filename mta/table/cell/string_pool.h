@@ -41,6 +41,7 @@ namespace vex::mta {
 
 struct string_pool_entry_t {
     uint32_t preserve_space = 0;  // 0 "___default", 1 "preserve"; 0 for rich text
+    bool escapes_kept = false;    // read with escapes kept as written (decode_x_escapes)
     std::string text;             // the plain text of a rich entry
     std::unique_ptr<richtext_t> rich;
 };
@@ -53,8 +54,9 @@ public:
 
     // The index of the plain entry with this text, made when there is none. The
     // preserve-space flag is also set when the text begins or ends with white
-    // space, and an existing entry takes it when a later add asks for it.
-    int32_t add_string(uint32_t preserve_space, std::string_view text);
+    // space, and an existing entry takes it when a later add asks for it. A
+    // text read with escapes kept is an entry apart from the same text set.
+    int32_t add_string(uint32_t preserve_space, std::string_view text, bool escapes_kept = false);
     // The index of an equal rich entry, made when there is none.
     int32_t add_rich_text(richtext_t text);
     // Room for count more entries, so that adding them does not rehash.
@@ -64,8 +66,8 @@ public:
     bool adopt(string_pool_t& from);
 
     // A null view of length 0 for an invalid index, which writes nothing to
-    // `preserve_space`. Rich entries give their plain text.
-    std::string_view string_at(int32_t index, uint32_t* preserve_space = nullptr) const;
+    // `preserve_space` or `escapes_kept`. Rich entries give their plain text.
+    std::string_view string_at(int32_t index, uint32_t* preserve_space = nullptr, bool* escapes_kept = nullptr) const;
     // Owned by the pool; null for a plain entry or an invalid index.
     const richtext_t* rich_text_at(int32_t index) const;
     bool is_rich_text(int32_t index) const;
@@ -84,7 +86,8 @@ private:
     // low half of the key's hash and, above it, the entry's index + 1 (0 is
     // empty); at most three quarters full. Eight bytes a slot instead of a
     // node: a distinct text costs its entry and a few words. Several rich
-    // entries may share one plain text; plain keys are unique.
+    // entries may share one plain text; plain keys (text and escapes kept)
+    // are unique.
     std::vector<uint64_t> slots_;
 };
 

@@ -213,7 +213,11 @@ TEST(zip64_packages, packages_in_zip64_records_load_and_save) {
         {lie(sheet_entry, true, ~0ull - 29), {true}, ends + sheet_entry}, {lie(kept, true, ~0ull - 99), {true}, ends + kept},
         {lie(ole, true, 5), {true}, ends + ole}, {lie(sheet_entry, true, 5), {true}, ends + sheet_entry},
         {lie(kept, true, 5), {true}, ends + kept}, {lie(ole, false, 5), {true}, ends + ole}, {lie(kept, false, 0), {true}, ends + kept},
+        // The last entry held 500 bytes into the directory: once kept with them.
+        {lie(kept, false, 6 + 500), {true}, "archive error: zip entries overlap: " + kept + " and the central directory"},
     };
+    ASSERT_EQ(plain.back().name, kept);
+    ASSERT_EQ(plain.back().data.size(), 6u);
     for (const auto& k : cases) {
         const copy_t c = load_save_reload({}, zip64_test::build(k.entries, k.how));
         EXPECT_EQ(c.message.substr(0, c.message.find(" /")), k.message) << &k - cases;  // without the path

@@ -195,7 +195,7 @@ TEST(round_trip_values, saved_entries_say_what_was_read) {
         std::string entry;
         std::vector<std::string> has, lacks;
     };
-    const std::vector<row> rows = {
+    std::vector<row> rows = {
         {"table filter", table_package("<autoFilter/>"), "xl/tables/table1.xml", {"<autoFilter ref=\"A1:B3\"/>"}, {}},
         {"sheet filter", table_package("", "<autoFilter><filterColumn colId=\"0\"/></autoFilter>"),
          "xl/worksheets/sheet1.xml", {}, {"autoFilter"}},
@@ -206,6 +206,45 @@ TEST(round_trip_values, saved_entries_say_what_was_read) {
                                                             "<v>-0</v></c></row></sheetData>"),
          "xl/worksheets/sheet1.xml", {"<v>-0</v>"}, {}},
     };
+    const auto with_strings = [](const std::string& cells, const std::string& items) {
+        return reader_test::sheet_package("<sheetData><row r=\"1\">" + cells + "</row></sheetData>", &items);
+    };
+    const std::string strings = "xl/sharedStrings.xml";
+    // Rows 2-5 and 7-10 at level 2 under summaries 6 and 11 at level 1; row 12
+    // collapses the outer group, and with it the inner ones. Columns alike.
+    std::string nested = "<cols><col min=\"2\" max=\"5\" width=\"9\" hidden=\"1\" outlineLevel=\"2\"/>"
+                         "<col min=\"6\" max=\"6\" width=\"9\" hidden=\"1\" outlineLevel=\"1\"/>"
+                         "<col min=\"7\" max=\"10\" width=\"9\" hidden=\"1\" outlineLevel=\"2\"/>"
+                         "<col min=\"11\" max=\"11\" width=\"9\" hidden=\"1\" outlineLevel=\"1\"/>"
+                         "<col min=\"12\" max=\"12\" width=\"9\" collapsed=\"1\"/></cols><sheetData>";
+    for (int r = 2; r <= 11; ++r)
+        nested += "<row r=\"" + std::to_string(r) + "\" hidden=\"1\" outlineLevel=\"" + (r == 6 || r == 11 ? "1" : "2") + "\"/>";
+    nested += "<row r=\"12\" collapsed=\"1\"><c r=\"A12\"><v>1</v></c></row></sheetData>";
+    rows.insert(rows.end(), {
+        {"whole formula result",
+         reader_test::sheet_package("<sheetData><row r=\"1\"><c r=\"A1\"><f>1E7*2</f><v>20000000</v></c></row></sheetData>"),
+         "xl/worksheets/sheet1.xml", {"<v>20000000</v>"}, {"e+"}},
+        {"NUL escape in a shared string", with_strings("<c r=\"A1\" t=\"s\"><v>0</v></c>", "<si><t>a_x0000_b</t></si>"),
+         strings, {"<t>a_x0000_b</t>"}, {"_x005F_"}},
+        {"lone surrogate in a shared string", with_strings("<c r=\"A1\" t=\"s\"><v>0</v></c>", "<si><t>_xD800_z</t></si>"),
+         strings, {"<t>_xD800_z</t>"}, {"_x005F_"}},
+        {"NUL escape in a rich run",
+         with_strings("<c r=\"A1\" t=\"s\"><v>0</v></c>", "<si><r><t>a_x0000_</t></r><r><rPr><b/></rPr><t>b</t></r></si>"),
+         strings, {"<t>a_x0000_</t>"}, {"_x005F_"}},
+        {"NUL escape in an inline string",
+         with_strings("<c r=\"A1\" t=\"inlineStr\"><is><t>c_x0000_</t></is></c>", "<si><t>x</t></si>"), strings,
+         {"<t>c_x0000_</t>"}, {"_x005F_"}},
+        // The literal stays apart from the escape beside it, and from a host's text.
+        {"literal beside an escape",
+         with_strings("<c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c>",
+                      "<si><t>_x005F_x0000_|_x0000_</t></si><si><t>_x005F_x0000_</t></si>"),
+         strings, {"<t>_x005F_x0000_|_x0000_</t>", "<t>_x005F_x0000_</t>"}, {}},
+        {"nested outline collapsed outside", reader_test::sheet_package(nested), "xl/worksheets/sheet1.xml",
+         {"<row r=\"2\" hidden=\"1\" outlineLevel=\"2\">", "<row r=\"6\" hidden=\"1\" outlineLevel=\"1\">",
+          "<row r=\"10\" hidden=\"1\" outlineLevel=\"2\">", "<row r=\"12\" collapsed=\"1\">",
+          "collapsed=\"1\"/></cols>"},
+         {"outlineLevel=\"2\" collapsed", "outlineLevel=\"1\" collapsed"}},
+    });
     for (const row& r : rows) {
         const trip_t t = round_trip(r.package, [](plover_document_t*) { return std::string(); });
         ASSERT_EQ(t.copies.size(), 3u) << r.name << ": " << t.seen.back();
@@ -481,6 +520,35 @@ TEST(round_trip_values, host_texts_that_look_like_escapes_read_back_as_set) {
     const trip_t t = round_trip(read_zip(dir / "host.xlsx"), texts_of);
     EXPECT_EQ(t.seen, std::vector<std::string>(4, expected));
     expect_settled(t);
+}
+
+// A whole number goes out in digits, which readers take for a whole number,
+// and every number reads back bit for bit.
+TEST(round_trip_values, host_numbers_are_written_as_readers_take_them) {
+    const struct {
+        double v;
+        const char* written;
+    } rows[] = {
+        {1e7, "10000000"}, {1.2e8, "120000000"}, {-3e9, "-3000000000"}, {9007199254740991.0, "9007199254740991"},
+        {1e20, "1e+20"}, {0.1 + 0.2, "0.30000000000000004"}, {1e-7, "1e-07"}, {-2.5e7, "-25000000"},
+    };
+    scratch_dir dir;
+    plover_document_t* doc = doc_create();
+    plover_worksheet_t* ws = wb_add_worksheet(doc_get_workbook(doc), "Data");
+    for (int i = 0; i < int(std::size(rows)); ++i) ASSERT_TRUE(ws_set_num(ws, i + 1, 1, rows[i].v));
+    ASSERT_TRUE(doc_save(doc, (dir / "host.xlsx").c_str()));
+    doc_release(doc);
+    const entries_t saved = read_zip(dir / "host.xlsx");
+    const std::string sheet = find(saved, "xl/worksheets/sheet1.xml");
+    for (const auto& r : rows)
+        EXPECT_NE(sheet.find(std::string("<v>") + r.written + "</v>"), std::string::npos) << r.written << "\n" << sheet;
+    const trip_t t = round_trip(saved, [&](plover_document_t* d) {
+        std::string differ;
+        for (int i = 0; i < int(std::size(rows)); ++i)
+            if (ws_get_num(first_sheet(d), i + 1, 1) != rows[i].v) differ += rows[i].written + std::string(" ");
+        return differ;
+    });
+    EXPECT_EQ(t.seen, std::vector<std::string>(4, ""));
 }
 
 } // namespace

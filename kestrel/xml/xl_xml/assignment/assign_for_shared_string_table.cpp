@@ -117,7 +117,7 @@ status_t assign_for_shared_string_table_t::item_child(const xml_node_t& node) {
         if (is_end(node)) {
             preserve_ = space_of(node);
             text_ = node.text ? node.text : "";
-            decode_x_escapes(text_);
+            escapes_kept_ = decode_x_escapes(text_);
         }
         return status_t::done;
     }
@@ -136,7 +136,7 @@ status_t assign_for_shared_string_table_t::run_child(const xml_node_t& node) {
         if (is_end(node)) {
             run_.preserve_space = space_of(node);
             run_.text = node.text ? node.text : "";
-            decode_x_escapes(run_.text);
+            run_.escapes_kept = decode_x_escapes(run_.text);
         }
         return status_t::done;
     }
@@ -152,12 +152,13 @@ int32_t assign_for_shared_string_table_t::finish_item() {
             table_->add_loaded_rich_text(std::move(rich_));
         rich_ = mta::richtext_t{};
     } else if (pool_) {
-        index = pool_->add_string(preserve_, text_);
+        index = pool_->add_string(preserve_, text_, escapes_kept_);
     } else {
-        table_->add_loaded_string(preserve_, std::move(text_));
+        table_->add_loaded_string(preserve_, std::move(text_), escapes_kept_);
     }
     text_.clear();
     preserve_ = 0;
+    escapes_kept_ = false;
     run_ = mta::richtext_segment_t{};
     return index;
 }

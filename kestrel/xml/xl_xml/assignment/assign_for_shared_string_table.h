@@ -43,6 +43,7 @@ private:
     mta::string_pool_t* pool_ = nullptr;
     uint32_t preserve_ = 0;
     std::string text_;
+    bool escapes_kept_ = false;  // text_ holds escapes decoding kept as written
     mta::richtext_segment_t run_;
     mta::richtext_t rich_;
 };

@@ -496,9 +496,9 @@ void assign_for_worktable::read_value(const char* text, uint8_t kind, mta::triva
     }
     case kind_of(cell_value_kind::text) + 100: {
         std::string decoded(text);
-        decode_x_escapes(decoded);
+        const bool kept = decode_x_escapes(decoded);
         cell.kind = kind_of(cell_value_kind::text);
-        cell.value = pool().add_string(0, decoded);
+        cell.value = pool().add_string(0, decoded, kept);
         return;
     }
     case kind_of(cell_value_kind::boolean):

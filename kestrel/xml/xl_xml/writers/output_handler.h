@@ -36,7 +36,13 @@ public:
     explicit number_text(T v) noexcept : size_(static_cast<uint8_t>(std::to_chars(buf_, buf_ + sizeof buf_, v).ptr - buf_)) {}
     explicit number_text(double v) noexcept {
         if (!std::isfinite(v) || v == 0.0) v = 0.0;  // also drops the sign of -0
-        size_ = static_cast<uint8_t>(std::to_chars(buf_, buf_ + sizeof buf_, v).ptr - buf_);
+        // The shortest form of ten million is 1e+07, which readers take for a
+        // float: whole numbers that a double holds exactly go out in digits.
+        constexpr double exact_limit = 9007199254740992.0;  // 2^53
+        if (std::fabs(v) < exact_limit && v == std::trunc(v))
+            size_ = static_cast<uint8_t>(std::to_chars(buf_, buf_ + sizeof buf_, static_cast<int64_t>(v)).ptr - buf_);
+        else
+            size_ = static_cast<uint8_t>(std::to_chars(buf_, buf_ + sizeof buf_, v).ptr - buf_);
     }
     std::string_view view() const noexcept { return {buf_, size_}; }
     operator std::string_view() const noexcept { return view(); }

@@ -41,10 +41,11 @@ void shared_strings_part_xml::write_si(const mta::string_pool_t& pool, uint32_t 
     const auto at = static_cast<int32_t>(index);
     if (const mta::richtext_t* rich = pool.rich_text_at(at)) return write_rich_si(*rich);
     uint32_t preserve = 0;
-    const std::string_view text = pool.string_at(at, &preserve);
+    bool kept = false;
+    const std::string_view text = pool.string_at(at, &preserve, &kept);
     w_->start_element("si");
     w_->close_start_tag();
-    write_text_element(*w_, text, preserve, true);
+    write_text_element(*w_, text, preserve, true, kept);
     w_->end_element("si");
 }
 

@@ -63,12 +63,12 @@ void write_rich_run(xml::xml_stream_writer& w, const mta::richtext_segment_t& ru
     w.close_start_tag();
     write_font_properties(w, run.font, "rFont");
     w.end_element("rPr");
-    write_text_element(w, run.text, run.preserve_space);
+    write_text_element(w, run.text, run.preserve_space, false, run.escapes_kept);
     w.end_element("r");
 }
 
 void write_text_element(xml::xml_stream_writer& w, std::string_view text, uint32_t preserve_space,
-                        bool string_item) {
+                        bool string_item, bool escapes_kept) {
     w.start_element("t");
     // Without the flag a reader may drop blanks at the ends, whatever the run says.
     constexpr std::string_view blanks = " \t\n\r";
@@ -77,9 +77,9 @@ void write_text_element(xml::xml_stream_writer& w, std::string_view text, uint32
     if (preserve_space || edge_blank) w.write_attribute("xml:space", enum_name_or_empty(space_names, 1));
     w.close_start_tag();
     if (string_item)
-        w.write_string_item(text);
+        w.write_string_item(text, escapes_kept);
     else
-        w.write_text(text);
+        w.write_text(text, escapes_kept);
     w.end_element("t");
 }
 

@@ -28,7 +28,8 @@ void write_font_properties(xml::xml_stream_writer& w, const mta::font_t& f, std:
 void write_rich_run(xml::xml_stream_writer& w, const mta::richtext_segment_t& run);
 // A `t` element, marked to keep its blanks as above.
 // `string_item`: the text of a shared string, written as that part's readers read it.
+// `escapes_kept`: the text holds escapes its reading kept, written back as read.
 void write_text_element(xml::xml_stream_writer& w, std::string_view text, uint32_t preserve_space,
-                        bool string_item = false);
+                        bool string_item = false, bool escapes_kept = false);
 
 } // namespace vex

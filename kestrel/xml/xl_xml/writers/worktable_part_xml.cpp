@@ -161,6 +161,19 @@ written_forms_t written_forms(const mta::Table& table) {
     return forms;
 }
 
+// Whether the summary after a collapsed group carries the file's mark. A
+// summary that lies collapsed in an outer group defers to that group's: one
+// mark on the outer summary closes every group nested in it.
+template <typename Marked>
+bool summary_marked(const mta::outline_store_t& outline, int64_t index, Marked marked) {
+    for (int64_t s = outline.next_shallower(index); s <= outline.last(); s = outline.next_shallower(s)) {
+        if (marked(int32_t(s))) return true;
+        bool collapsed = false;
+        if (outline.outline_level(s, collapsed) <= 0 || !collapsed) return false;
+    }
+    return false;
+}
+
 } // namespace
 
 // One column's place in a row-major walk: its current value block and style run.
@@ -435,10 +448,9 @@ void worktable_part_xml::write_cols() {
 }
 
 bool worktable_part_xml::summary_col_collapsed(int32_t col) const {
-    const mta::outline_store_t& outline = table_->col_outline();
-    const int64_t summary = outline.next_shallower(col);
-    return summary <= outline.last() &&
-           (table_->col_records().value_at(int32_t(summary)).flags & rc_record_t::collapsed) != 0;
+    return summary_marked(table_->col_outline(), col, [&](int32_t c) {
+        return (table_->col_records().value_at(c).flags & rc_record_t::collapsed) != 0;
+    });
 }
 
 // ---- rows and cells ---------------------------------------------------------------
@@ -556,9 +568,10 @@ bool worktable_part_xml::row_collapsed(int32_t row, int64_t level, bool collapse
     const mta::outline_store_t& outline = table_->row_outline();
     // Rows of one group share its summary: found once, not per row.
     if (row <= summary_.from || row >= summary_.row || level != summary_.level)
-        summary_ = {row, outline.next_shallower(row), level};
-    return !(summary_.row <= outline.last() &&
-             table_->row_records().value_at(summary_.row).flags & rc_record_t::collapsed_row);
+        summary_ = {row, outline.next_shallower(row), level, summary_marked(outline, row, [&](int32_t r) {
+                        return (table_->row_records().value_at(r).flags & rc_record_t::collapsed_row) != 0;
+                    })};
+    return !summary_.marked;
 }
 
 void worktable_part_xml::start_cell(std::string_view ref, std::string_view type, uint16_t xf) {
@@ -675,12 +688,13 @@ void worktable_part_xml::write_string_cell(std::string_view ref, uint16_t xf, in
     w_->close_start_tag();
     w_->start_element("is");
     w_->close_start_tag();
-    const std::string_view text = pool.string_at(pool_index);
+    bool kept = false;
+    const std::string_view text = pool.string_at(pool_index, nullptr, &kept);
     w_->start_element("t");
     if (!text.empty() && (text.front() == ' ' || text.back() == ' ' || text.front() == '\n' || text.back() == '\n'))
         w_->write_attribute("xml:space", "preserve");
     w_->close_start_tag();
-    w_->write_text(text);
+    w_->write_text(text, kept);
     w_->end_element("t");
     w_->end_element("is");
     w_->end_element("c");

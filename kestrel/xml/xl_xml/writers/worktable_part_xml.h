@@ -87,6 +87,7 @@ private:
         int64_t from = 0;  // the row of a collapsed group whose summary was last looked up
         int64_t row = 0;   // that summary
         int64_t level = 0;
+        bool marked = false;  // that summary, or an outer one, carries the file's mark
     } summary_;
 };
 

@@ -78,6 +78,22 @@ TEST(string_pool, rich_and_plain_entries_are_apart) {
     EXPECT_EQ(pool.size(), size);
 }
 
+// A text read with an escape kept as written (NUL) is not the same text set
+// by a host, which only looks like it.
+TEST(string_pool, read_escapes_and_look_alikes_are_apart) {
+    string_pool_t pool;
+    const int32_t set = pool.add_string(0, "a_x0000_");
+    const int32_t read = pool.add_string(0, "a_x0000_", true);
+    EXPECT_NE(set, read);
+    EXPECT_EQ(pool.add_string(0, "a_x0000_", true), read);
+    EXPECT_EQ(pool.add_string(0, "a_x0000_"), set);
+    for (const auto& [index, kept] : {std::pair{set, false}, std::pair{read, true}}) {
+        bool got = !kept;
+        EXPECT_EQ(pool.string_at(index, nullptr, &got), "a_x0000_");
+        EXPECT_EQ(got, kept);
+    }
+}
+
 TEST(string_pool, texts_keep_their_address_while_the_pool_grows) {
     string_pool_t pool;
     const std::string text = "stable";

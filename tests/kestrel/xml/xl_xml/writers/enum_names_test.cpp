@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -62,6 +64,20 @@ TEST(part_number_text, shortest_round_trip) {
     EXPECT_EQ(number_text(int32_t{-42}).view(), "-42");
     EXPECT_EQ(number_text(uint32_t{4294967295u}).view(), "4294967295");
     EXPECT_EQ(number_text(int64_t{-9223372036854775807 - 1}).view(), "-9223372036854775808");
+}
+
+// Readers take 1e+07 for a float where the book had a whole number.
+TEST(part_number_text, whole_numbers_go_out_in_digits) {
+    const std::pair<double, std::string_view> rows[] = {
+        {1e7, "10000000"}, {-1.2e8, "-120000000"}, {9007199254740991.0, "9007199254740991"},
+        {-9007199254740991.0, "-9007199254740991"}, {1e16, "1e+16"}, {1e7 + 0.25, "10000000.25"},
+    };
+    for (const auto& [v, text] : rows) {
+        EXPECT_EQ(number_text(v).view(), text) << v;
+        double back = 0;
+        std::from_chars(text.data(), text.data() + text.size(), back);
+        EXPECT_EQ(back, v) << text;
+    }
 }
 
 } // namespace
