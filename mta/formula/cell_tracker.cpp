@@ -35,7 +35,8 @@ namespace {
 //
 // A parked entry is a formula whose result is gone: its edges leave the
 // dependency index until it holds a result again, so that a change finds it
-// once, not at every later change below it (a column of running totals).
+// once, not at every later change below it (a column of running totals). A
+// formula filed that reads it brings it back, to be reached through it.
 struct formula_entry_t {
     vex::range_t range;
     std::vector<vex::range_t> references;
@@ -407,7 +408,7 @@ struct cell_tracker_t::state {
 
     // Two cells filed at one range: both sets of edges stay until it is forgotten.
     void merge(formula_entry_t& entry, const pending_t& p) {
-        if (entry.parked) unpark(entry);
+        if (entry.parked) wake(entry);
         for (const auto& ref : p.references) add_unique(entry.references, ref);
         entry.is_volatile = entry.is_volatile || p.is_volatile;
     }
@@ -415,6 +416,9 @@ struct cell_tracker_t::state {
     // Many formulas at once: a tree that holds nothing yet is built in one bulk
     // load from what they file on its grid, the others take entries one by one.
     void add_many(std::vector<pending_t>& pending) {
+        // Before their references go into the new entries.
+        if (any_parked())
+            for (const pending_t& p : pending) revive_read_by(p.references);
         std::unordered_map<uint32_t, bulk_t> edges;
         std::unordered_map<uint32_t, bulk_t> entries;
         std::vector<const pending_t*> later;
@@ -553,6 +557,10 @@ struct cell_tracker_t::state {
         --parked_on(e);
     }
 
+    bool any_parked() const {
+        return std::any_of(formulas.begin(), formulas.end(), [](const auto& f) { return f.second.parked != 0; });
+    }
+
     // Brings back the parked formulas the ranges read, and the parked formulas
     // those read in turn, so that a change reaches a formula reading them.
     void revive_read_by(const std::vector<vex::range_t>& ranges) {
@@ -615,6 +623,7 @@ void cell_tracker_t::register_formula(formula_cell* cell) {
         for (const auto& ref : p.references) state_->add(p.source, ref);
         if (p.is_volatile) state_->volatiles.add(p.source);
         state_->add_entry(p);
+        state_->revive_read_by(p.references);
     }
     cell->set_state(formula_cell_state::registered);
 }

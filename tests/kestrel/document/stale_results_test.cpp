@@ -145,6 +145,28 @@ TEST(stale_results, a_merge_gathering_a_value_drops_the_results_reading_its_firs
     doc_release(doc);
 }
 
+// B1 reads A1 and has lost its result (or never had one) when C1, written
+// later, comes to read B1: a change to A1 reaches C1 through B1.
+TEST(stale_results, a_formula_written_over_a_parked_one_is_reached_through_it) {
+    for (const bool b1_had_a_result : {false, true}) {
+        plover_document_t* doc = doc_create();
+        plover_worksheet_t* ws = wb_add_worksheet(doc_get_workbook(doc), "Sheet1");
+        ws_set_num(ws, 1, 1, 1);
+        ws_set_formula(ws, 1, 2, "A1*10");
+        if (b1_had_a_result) ws_set_formula_num(ws, 1, 2, 10);
+        ws_set_num(ws, 1, 1, 2);
+        ws_set_formula(ws, 1, 3, "B1+1");
+        ws_set_formula_num(ws, 1, 3, 21);
+        ws_set_num(ws, 1, 1, 3);
+        EXPECT_NE(ws_cell_type(ws, 1, 3), CELLTYPE_NUMBER) << b1_had_a_result;
+        scratch_dir dir;
+        const entries_t copy = saved(doc, dir);
+        EXPECT_EQ(cell_xml(copy, "C1"), "<c r=\"C1\"><f>B1+1</f></c>") << b1_had_a_result;
+        EXPECT_EQ(calc_pr(copy), "<calcPr fullCalcOnLoad=\"1\"/>") << b1_had_a_result;
+        doc_release(doc);
+    }
+}
+
 // A1 read as #CALC!, a literal the model has no code for: #VALUE! set after
 // another value saves as #VALUE!.
 TEST(stale_results, a_value_set_forgets_the_error_literal_read_in_the_cell) {
