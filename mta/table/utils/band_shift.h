@@ -134,6 +134,16 @@ struct band_shift_t {
         return across(r.last) >= band_lo && across(r.first) <= band_hi && along(r.last) >= first;
     }
 
+    // Whether the shift moves or deletes some cells of the range and leaves the
+    // others, so that a block such as an array formula cannot follow it whole.
+    bool cuts(vex::range_t r) const noexcept {
+        r.order();
+        if (!reaches(r)) return false;
+        if (!in_band(r.first) || !in_band(r.last)) return true;
+        if (along(r.first) < first) return true;
+        return !insert && along(r.first) <= last() && along(r.last) > last();
+    }
+
     // Whether a reference reads other cells after the shift, followed as
     // follow_reference moves it: some of its cells deleted, the band cutting
     // across it so that part of it moves and part stays, or (a defined name)
