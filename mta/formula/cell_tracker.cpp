@@ -35,7 +35,8 @@ namespace {
 //
 // A parked entry is a formula whose result is gone: its edges leave the
 // dependency index until it holds a result again, so that a change finds it
-// once, not at every later change below it (a column of running totals).
+// once, not at every later change below it (a column of running totals). A
+// formula filed that reads it brings it back, to be reached through it.
 struct formula_entry_t {
     vex::range_t range;
     std::vector<vex::range_t> references;
@@ -146,16 +147,70 @@ typename Tree::extent_type look_of(const vex::range_t& r, bool spread) {
     return {{r.first.row, r.first.col * column_span}, {r.last.row, r.last.col * column_span + column_span - 1}};
 }
 
-// A tree with the number of its entries that are dead.
+// The plain key of a spread one.
+template <class Extent>
+Extent unspread(const Extent& e) {
+    return {{e.start.d[0], e.start.d[1] / column_span}, {e.end.d[0], e.end.d[1] / column_span}};
+}
+
+// The entries of one grid, with the number of them that are dead.
+//
+// What a bulk load filed stays in a tree that takes no insertion. mdds 2.0
+// hands over a packed tree (as it does a moved or swapped one) with its root
+// marked as having reset its children's parent pointers; the first split of
+// that root moves those children under a new node without resetting them, so
+// they keep pointing at the root, and later splits below write through the
+// wrong parents until an insert crashes. A tree built one insertion at a time
+// never has its root marked. Later entries go there.
 template <class Tree>
 struct counted_tree_t {
-    Tree tree;
+    Tree loaded;  // one bulk load, keyed spread
+    Tree tree;    // one insertion at a time, keyed plain
     size_t live = 0;
     size_t dead = 0;
-    bool spread = false;  // keyed as a bulk load keys
+    size_t parked = 0;  // formula entries only
 
-    typename Tree::extent_type key(const vex::range_t& r) const { return key_of<Tree>(r, spread); }
-    typename Tree::extent_type look(const vex::range_t& r) const { return look_of<Tree>(r, spread); }
+    bool empty() const { return loaded.empty() && tree.empty(); }
+
+    // Calls f on each value filed at the range until f returns true; false
+    // when it never did.
+    template <class F>
+    bool find(const vex::range_t& r, F f) {
+        if (!loaded.empty())
+            for (auto& v : loaded.search(key_of<Tree>(r, true), Tree::search_type::match))
+                if (f(v)) return true;
+        for (auto& v : tree.search(key_of<Tree>(r, false), Tree::search_type::match))
+            if (f(v)) return true;
+        return false;
+    }
+    // Calls f on each value filed at a range overlapping the range.
+    template <class F>
+    void overlapping(const vex::range_t& r, F f) const {
+        if (!loaded.empty())
+            for (const auto& v : loaded.search(look_of<Tree>(r, true), Tree::search_type::overlap)) f(v);
+        for (const auto& v : tree.search(key_of<Tree>(r, false), Tree::search_type::overlap)) f(v);
+    }
+    void insert(const vex::range_t& r, typename Tree::value_type&& value) {
+        tree.insert(key_of<Tree>(r, false), std::move(value));
+        ++live;
+    }
+    // The cells around every range filed, dead ones included; false when none is.
+    bool box(int32_t grid_id, vex::range_t& out) const {
+        std::optional<typename Tree::extent_type> all;
+        for (const auto& e : {loaded.empty() ? std::nullopt : std::optional(unspread(loaded.extent())),
+                              tree.empty() ? std::nullopt : std::optional(tree.extent())}) {
+            if (!e) continue;
+            if (!all) all = *e;
+            for (size_t d = 0; d < 2; ++d) {
+                all->start.d[d] = std::min(all->start.d[d], e->start.d[d]);
+                all->end.d[d] = std::max(all->end.d[d], e->end.d[d]);
+            }
+        }
+        if (!all) return false;
+        out = {{grid_id, int32_t(all->start.d[0]), int32_t(all->start.d[1]), 1, 0, 0},
+               {grid_id, int32_t(all->end.d[0]), int32_t(all->end.d[1]), 1, 0, 0}};
+        return true;
+    }
 
     void died() {
         --live;
@@ -165,26 +220,29 @@ struct counted_tree_t {
         --dead;
         ++live;
     }
-    // Rebuilt from its live entries, each passed through keep first; false
-    // when none is left.
+    // Rebuilt one insertion at a time from its live entries, each passed
+    // through keep first; false when none is left.
     template <class Keep>
     bool rebuild(Keep keep) {
         std::vector<std::pair<typename Tree::extent_type, typename Tree::value_type>> kept;
-        live = dead = 0;
-        if (!tree.empty()) {
-            auto all = tree.search(tree.extent(), Tree::search_type::overlap);
+        const auto take = [&](Tree& from, bool spread) {
+            if (from.empty()) return;
+            auto all = from.search(from.extent(), Tree::search_type::overlap);
             for (auto e = all.begin(); e != all.end(); ++e) {
                 auto value = std::move(*e);
                 keep(value);
                 if (is_dead(value)) continue;
-                kept.emplace_back(e.extent(), std::move(value));
+                kept.emplace_back(spread ? unspread(e.extent()) : e.extent(), std::move(value));
             }
-        }
-        // Refilled in place: a tree mdds 2.0 moves keeps parent pointers into
-        // its old root, and later inserts crash.
+        };
+        take(loaded, true);
+        take(tree, false);
+        // Emptied in place: clear() gives each a root of its own again.
+        loaded.clear();
         tree.clear();
         for (auto& [extent, value] : kept) tree.insert(extent, std::move(value));
         live = kept.size();
+        dead = 0;
         return live > 0;
     }
     void compact_if_mostly_dead(bool held) {
@@ -221,14 +279,13 @@ struct bulk_t {
     }
 };
 
-// Refills the tree in place, as counted_tree_t::rebuild does.
+// Fills a grid that held nothing.
 template <class Tree>
 void refill(counted_tree_t<Tree>& counted, typename Tree::bulk_loader& loader, size_t count) {
     Tree packed = loader.pack();
-    counted.tree.swap(packed);  // resets the parent pointers of both roots
+    counted.loaded.swap(packed);
     counted.live = count;
     counted.dead = 0;
-    counted.spread = true;
 }
 
 std::string corners(const vex::range_t& r) {
@@ -326,36 +383,32 @@ struct cell_tracker_t::state {
     }
 
     static void add_on(counted_tree_t<dependency_tree_t>& counted, const vex::range_t& ref, const vex::range_t& src) {
-        const auto extent = counted.key(ref);
-        auto hits = counted.tree.search(extent, dependency_tree_t::search_type::match);
-        if (auto it = hits.begin(); it != hits.end()) {
-            if (it->empty()) counted.revived();
-            it->add(src);
-        } else {
-            counted.tree.insert(extent, member_set_t(src));
-            ++counted.live;
-        }
+        const bool filed = counted.find(ref, [&](member_set_t& set) {
+            if (set.empty()) counted.revived();
+            set.add(src);
+            return true;
+        });
+        if (!filed) counted.insert(ref, member_set_t(src));
     }
 
     // The formula's own entry; its edges are filed apart.
     void add_entry(const pending_t& p) {
         auto& counted = formulas[uint32_t(p.source.first.grid_id)];
-        const auto extent = counted.key(p.source);
-        auto hits = counted.tree.search(extent, formula_tree_t::search_type::match);
-        if (hits.begin() == hits.end()) {
-            counted.tree.insert(extent, formula_entry_t{p.source, p.references, p.is_volatile});
-            ++counted.live;
-        } else if (formula_entry_t& entry = *hits.begin(); is_dead(entry)) {
-            entry = {p.source, p.references, p.is_volatile};
-            counted.revived();
-        } else {
-            merge(entry, p);
-        }
+        const bool filed = counted.find(p.source, [&](formula_entry_t& entry) {
+            if (!is_dead(entry)) {
+                merge(entry, p);
+            } else {
+                entry = {p.source, p.references, p.is_volatile};
+                counted.revived();
+            }
+            return true;
+        });
+        if (!filed) counted.insert(p.source, formula_entry_t{p.source, p.references, p.is_volatile});
     }
 
     // Two cells filed at one range: both sets of edges stay until it is forgotten.
     void merge(formula_entry_t& entry, const pending_t& p) {
-        if (entry.parked) unpark(entry);
+        if (entry.parked) wake(entry);
         for (const auto& ref : p.references) add_unique(entry.references, ref);
         entry.is_volatile = entry.is_volatile || p.is_volatile;
     }
@@ -363,6 +416,9 @@ struct cell_tracker_t::state {
     // Many formulas at once: a tree that holds nothing yet is built in one bulk
     // load from what they file on its grid, the others take entries one by one.
     void add_many(std::vector<pending_t>& pending) {
+        // Before their references go into the new entries.
+        if (any_parked())
+            for (const pending_t& p : pending) revive_read_by(p.references);
         std::unordered_map<uint32_t, bulk_t> edges;
         std::unordered_map<uint32_t, bulk_t> entries;
         std::vector<const pending_t*> later;
@@ -372,7 +428,7 @@ struct cell_tracker_t::state {
             if (last.second && last.first == g) return *last.second;
             const auto [it, added] = bulks.try_emplace(g);
             if (added) {
-                it->second.used = trees[g].tree.empty();
+                it->second.used = trees[g].empty();
                 if (it->second.used) it->second.items.reserve(pending.size());
             }
             last = {g, &it->second};
@@ -430,12 +486,11 @@ struct cell_tracker_t::state {
             const auto found = dependencies.find(g);
             if (found == dependencies.end()) return;
             auto& counted = found->second;
-            auto hits = counted.tree.search(counted.key(ref), dependency_tree_t::search_type::match);
-            for (auto& set : hits) {
-                if (!set.remove(src)) continue;
+            counted.find(ref, [&](member_set_t& set) {
+                if (!set.remove(src)) return false;
                 if (set.empty()) counted.died();
-                break;
-            }
+                return true;
+            });
             counted.compact_if_mostly_dead(holds != 0);
         });
     }
@@ -443,32 +498,36 @@ struct cell_tracker_t::state {
     void dependents(const vex::range_t& r, std::vector<vex::range_t>& out) const {
         const auto found = dependencies.find(uint32_t(r.first.grid_id));
         if (found == dependencies.end()) return;
-        const auto hits =
-            found->second.tree.search(found->second.look(r), dependency_tree_t::search_type::overlap);
         // A cell under thousands of ranges has thousands of dependents: each is
         // told apart by hash, not by a scan of those found before it.
         std::unordered_set<vex::range_t> seen(out.begin(), out.end());
-        for (const auto& set : hits)
+        found->second.overlapping(r, [&](const member_set_t& set) {
             set.for_each([&](const vex::range_t& d) {
                 if (seen.insert(d).second) out.push_back(d);
             });
+        });
     }
 
     // The live entry filed at the formula range, if any.
     formula_entry_t* entry_at(const vex::range_t& src) {
         const auto found = formulas.find(uint32_t(src.first.grid_id));
         if (found == formulas.end()) return nullptr;
-        auto hits = found->second.tree.search(found->second.key(src), formula_tree_t::search_type::match);
-        for (auto& f : hits)
-            if (!is_dead(f)) return &f;
-        return nullptr;
+        formula_entry_t* live = nullptr;
+        found->second.find(src, [&](formula_entry_t& f) {
+            if (!is_dead(f)) live = &f;
+            return live != nullptr;
+        });
+        return live;
     }
+
+    size_t& parked_on(const formula_entry_t& e) { return formulas[uint32_t(e.range.first.grid_id)].parked; }
 
     void park(formula_entry_t& e, bool edges) {
         if (edges)
             for (const auto& ref : e.references) remove(ref, e.range);
         if (e.is_volatile) volatiles.remove(e.range);
         e.parked = true;
+        ++parked_on(e);
     }
 
     // Many formulas at once: their edges leave in one rebuild of each tree
@@ -495,6 +554,41 @@ struct cell_tracker_t::state {
         for (const auto& ref : e.references) add(e.range, ref);
         if (e.is_volatile) volatiles.add(e.range);
         e.parked = false;
+        --parked_on(e);
+    }
+
+    bool any_parked() const {
+        return std::any_of(formulas.begin(), formulas.end(), [](const auto& f) { return f.second.parked != 0; });
+    }
+
+    // Brings back the parked formulas the ranges read, and the parked formulas
+    // those read in turn, so that a change reaches a formula reading them.
+    void revive_read_by(const std::vector<vex::range_t>& ranges) {
+        std::vector<vex::range_t> pending;
+        const auto parked_in = [&](const std::vector<vex::range_t>& refs) {
+            for (const auto& ref : refs)
+                for_each_grid(ref, [&](uint32_t g) {
+                    const auto found = formulas.find(g);
+                    if (found == formulas.end() || found->second.parked == 0) return;
+                    found->second.overlapping(ref, [&](const formula_entry_t& f) {
+                        if (!is_dead(f) && f.parked) pending.push_back(f.range);
+                    });
+                });
+        };
+        parked_in(ranges);
+        while (!pending.empty()) {
+            formula_entry_t* e = entry_at(pending.back());
+            pending.pop_back();
+            if (!e || !e->parked) continue;
+            unpark(*e);
+            parked_in(e->references);
+        }
+    }
+
+    // A parked formula holds a result again.
+    void wake(formula_entry_t& e) {
+        unpark(e);
+        revive_read_by(e.references);
     }
 
     std::vector<vex::range_t> query(const vex::range_t& r) const {
@@ -502,8 +596,9 @@ struct cell_tracker_t::state {
         std::vector<vex::range_t> out;
         const auto found = formulas.find(uint32_t(r.first.grid_id));
         if (found == formulas.end()) return out;
-        for (const auto& f : found->second.tree.search(found->second.look(r), formula_tree_t::search_type::overlap))
+        found->second.overlapping(r, [&](const formula_entry_t& f) {
             if (!is_dead(f)) out.push_back(f.range);
+        });
         return out;
     }
 };
@@ -528,6 +623,7 @@ void cell_tracker_t::register_formula(formula_cell* cell) {
         for (const auto& ref : p.references) state_->add(p.source, ref);
         if (p.is_volatile) state_->volatiles.add(p.source);
         state_->add_entry(p);
+        state_->revive_read_by(p.references);
     }
     cell->set_state(formula_cell_state::registered);
 }
@@ -563,14 +659,15 @@ void cell_tracker_t::unregister_formula(formula_cell* cell) {
     if (found == state_->formulas.end()) return;
     auto& counted = found->second;
     std::vector<vex::range_t> refs;
-    auto hits = counted.tree.search(counted.key(src), formula_tree_t::search_type::match);
-    for (auto& f : hits) {
-        if (is_dead(f)) continue;
-        if (!f.parked) refs = std::move(f.references);
+    counted.find(src, [&](formula_entry_t& f) {
+        if (is_dead(f)) return false;
+        if (f.parked) --counted.parked;
+        else refs = std::move(f.references);
         f = {};
         f.range.first.flag0 = 0;
         counted.died();
-    }
+        return false;
+    });
     for (const auto& ref : refs) state_->remove(ref, src);
     counted.compact_if_mostly_dead(state_->holds != 0);
 }
@@ -593,26 +690,10 @@ void cell_tracker_t::park(const std::vector<vex::range_t>& formula_ranges) {
 
 void cell_tracker_t::unpark(const vex::range_t& formula_range) {
     std::lock_guard lock(mutex_);
-    std::vector<vex::range_t> pending{formula_range};
-    bool any = false;
-    while (!pending.empty()) {
-        const vex::range_t src = pending.back();
-        pending.pop_back();
-        formula_entry_t* e = on_one_grid(src) ? state_->entry_at(src) : nullptr;
-        if (!e || !e->parked) continue;
-        any = true;
-        state_->unpark(*e);
-        // What it reads through parked formulas must reach it again.
-        for (const auto& ref : e->references)
-            for_each_grid(ref, [&](uint32_t g) {
-                const auto found = state_->formulas.find(g);
-                if (found == state_->formulas.end()) return;
-                for (const auto& f :
-                     found->second.tree.search(found->second.look(ref), formula_tree_t::search_type::overlap))
-                    if (!is_dead(f) && f.parked) pending.push_back(f.range);
-            });
-    }
-    if (any) changed__();
+    formula_entry_t* e = on_one_grid(formula_range) ? state_->entry_at(formula_range) : nullptr;
+    if (!e || !e->parked) return;
+    changed__();
+    state_->wake(*e);
 }
 
 cell_tracker_t::compaction_hold_t::compaction_hold_t(cell_tracker_t& tracker) : tracker_(tracker) {
@@ -754,16 +835,10 @@ cell_tracker_t::reach_t cell_tracker_t::reach_of(int32_t grid_id) const {
     reach_t reach;
     reach.generation = generation();
     reach.volatiles = !state_->volatiles.empty();
+    // Emptied entries stay in the tree until it is rebuilt: the box may be
+    // wider than the live reads, never narrower.
     const auto found = state_->dependencies.find(uint32_t(grid_id));
-    if (found != state_->dependencies.end() && !found->second.tree.empty()) {
-        // Emptied entries stay in the tree until it is rebuilt: the box may be
-        // wider than the live reads, never narrower.
-        const auto& e = found->second.tree.extent();
-        const rtree_key_t span = found->second.spread ? column_span : 1;
-        reach.reads = true;
-        reach.box = {{grid_id, int32_t(e.start.d[0]), int32_t(e.start.d[1] / span), 1, 0, 0},
-                     {grid_id, int32_t(e.end.d[0]), int32_t(e.end.d[1] / span), 1, 0, 0}};
-    }
+    if (found != state_->dependencies.end()) reach.reads = found->second.box(grid_id, reach.box);
     return reach;
 }
 

@@ -56,7 +56,8 @@ public:
     void add_volatile(const vex::range_t& formula_range);
     // Formulas whose results are gone leave the dependency index: a change
     // finds them no more until unpark(), which brings back the formula and the
-    // parked formulas it reads, so that a result kept downstream is found.
+    // parked formulas it reads, so that a result kept downstream is found;
+    // registering a formula brings back those it reads alike.
     void park(const std::vector<vex::range_t>& formula_ranges);
     void unpark(const vex::range_t& formula_range);
 

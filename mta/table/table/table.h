@@ -292,6 +292,9 @@ public:
                 if (block.type == element_type_formula)
                     for (size_t i = 0; i < block.size; ++i) f(formula_block::at(*block.data, i));
     }
+    // The ranges, ordered, of the array formulas of several cells whose first
+    // cell lies in the rows and columns up to the given ones.
+    std::vector<vex::range_t> wide_arrays(int last_row, int last_col) const;
     // A cached result for a formula cell; "This cell does not contain a formula." otherwise.
     bool set_formula_result(int row, int col, const std::optional<cell_t::value_type>& value);
     // The formula model dropped a formula's result that a change made stale.

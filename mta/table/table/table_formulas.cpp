@@ -108,6 +108,27 @@ formula::formula_cell* Table::get_formula_cell(int row, int col) const {
     return block->type == element_type_formula ? formula_block::at(*block->data, offset) : nullptr;
 }
 
+std::vector<vex::range_t> Table::wide_arrays(int last_row, int last_col) const {
+    std::vector<vex::range_t> out;
+    for (int c = 1; c <= std::min(last_col, columns_.count()); ++c) {
+        const Column* column = find_column(c);
+        if (!column) continue;
+        for (const auto& block : column->cells()) {
+            if (block.position >= static_cast<size_t>(last_row)) break;
+            if (block.type != element_type_formula) continue;
+            const size_t rows = std::min(block.size, static_cast<size_t>(last_row) - block.position);
+            for (size_t i = 0; i < rows; ++i) {
+                const formula::formula_attributes_t& a = formula_block::at(*block.data, i)->attributes();
+                if (a.type != 2 || a.ref.first.row == 0) continue;
+                if (a.ref.first.row == a.ref.last.row && a.ref.first.col == a.ref.last.col) continue;
+                vex::range_t ref = a.ref;
+                out.push_back(ref.order());
+            }
+        }
+    }
+    return out;
+}
+
 bool Table::set_formula_result(int row, int col, const std::optional<cell_t::value_type>& value) {
     formula::formula_cell* cell = get_formula_cell(row, col);
     if (!cell) return refuse("This cell does not contain a formula.");

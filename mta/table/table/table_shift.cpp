@@ -272,6 +272,11 @@ bool Table::can_shift__(bool rows, bool insert, int lo, int hi, int a, int b) co
              : (insert ? merged_cells_.can_insert_cols(lo, hi, a, b) && tabledefs_.check_insert_columns(lo, hi, a)
                        : merged_cells_.can_delete_cols(lo, hi, a, b) && tabledefs_.check_delete_columns(lo, hi, a));
     if (!stores_allow) return false;
+    // Spreadsheet applications refuse it too: an array formula moves or goes whole.
+    const band_shift_t s = insert ? band_shift_t::inserting(rows, lo, hi, a, b, edge)
+                                  : band_shift_t::deleting(rows, lo, hi, a, b, edge);
+    for (const vex::range_t& r : wide_arrays(rows ? edge : hi, rows ? hi : edge))
+        if (s.cuts(r)) return refuse("This operation will change part of an array formula of several cells.");
     if (!rows && pushes_off())
         return refuse("Cannot insert column because it would push non-empty cells off the end of the table.");
     const bool whole = lo == 1 && hi == (rows ? last_col_of(*this) : last_row_of(*this));

@@ -136,6 +136,16 @@ struct band_shift_t {
         return across(r.last) >= band_lo && across(r.first) <= band_hi && along(r.last) >= first;
     }
 
+    // Whether the shift moves or deletes some cells of the range and leaves the
+    // others, so that a block such as an array formula cannot follow it whole.
+    bool cuts(vex::range_t r) const noexcept {
+        r.order();
+        if (!reaches(r)) return false;
+        if (!in_band(r.first) || !in_band(r.last)) return true;
+        if (along(r.first) < first) return true;
+        return !insert && along(r.first) <= last() && along(r.last) > last();
+    }
+
     // Whether the range spans the axis from its first index to the edge.
     bool whole_along(const vex::range_t& r) const noexcept {
         return std::min(along(r.first), along(r.last)) <= 1 && std::max(along(r.first), along(r.last)) >= edge;

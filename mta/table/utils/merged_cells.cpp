@@ -159,24 +159,10 @@ bool merged_cells_t::record_loaded(const vex::range_t& given) {
 // merge would hide some and gather none. Its first cell lies up and left of
 // every other, so only the columns and rows up to the range's last are looked at.
 bool merged_cells_t::meets_wide_array__(const vex::range_t& range) const {
-    const int c2 = std::min(range.last.col, table_->columns().count());
-    for (int c = 1; c <= c2; ++c) {
-        const Column* column = table_->find_column(c);
-        if (!column) continue;
-        for (const auto& block : column->cells()) {
-            if (block.position >= static_cast<size_t>(range.last.row)) break;
-            if (block.type != element_type_formula) continue;
-            const size_t rows = std::min(block.size, static_cast<size_t>(range.last.row) - block.position);
-            for (size_t i = 0; i < rows; ++i) {
-                const formula::formula_attributes_t& a = formula_block::at(*block.data, i)->attributes();
-                if (a.type != 2 || a.ref.first.row == 0) continue;
-                if (a.ref.first.row == a.ref.last.row && a.ref.first.col == a.ref.last.col) continue;
-                vex::range_t common = a.ref;
-                if (common.order().intersect(range).first.row != 0) return true;
-            }
-        }
-    }
-    return false;
+    const auto arrays = table_->wide_arrays(range.last.row, range.last.col);
+    return std::any_of(arrays.begin(), arrays.end(), [&](vex::range_t a) {
+        return a.intersect(range).first.row != 0;
+    });
 }
 
 std::optional<std::pair<int, int>> merged_cells_t::gather_first_value__(const vex::range_t& range) {

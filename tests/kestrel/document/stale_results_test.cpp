@@ -145,6 +145,28 @@ TEST(stale_results, a_merge_gathering_a_value_drops_the_results_reading_its_firs
     doc_release(doc);
 }
 
+// B1 reads A1 and has lost its result (or never had one) when C1, written
+// later, comes to read B1: a change to A1 reaches C1 through B1.
+TEST(stale_results, a_formula_written_over_a_parked_one_is_reached_through_it) {
+    for (const bool b1_had_a_result : {false, true}) {
+        plover_document_t* doc = doc_create();
+        plover_worksheet_t* ws = wb_add_worksheet(doc_get_workbook(doc), "Sheet1");
+        ws_set_num(ws, 1, 1, 1);
+        ws_set_formula(ws, 1, 2, "A1*10");
+        if (b1_had_a_result) ws_set_formula_num(ws, 1, 2, 10);
+        ws_set_num(ws, 1, 1, 2);
+        ws_set_formula(ws, 1, 3, "B1+1");
+        ws_set_formula_num(ws, 1, 3, 21);
+        ws_set_num(ws, 1, 1, 3);
+        EXPECT_NE(ws_cell_type(ws, 1, 3), CELLTYPE_NUMBER) << b1_had_a_result;
+        scratch_dir dir;
+        const entries_t copy = saved(doc, dir);
+        EXPECT_EQ(cell_xml(copy, "C1"), "<c r=\"C1\"><f>B1+1</f></c>") << b1_had_a_result;
+        EXPECT_EQ(calc_pr(copy), "<calcPr fullCalcOnLoad=\"1\"/>") << b1_had_a_result;
+        doc_release(doc);
+    }
+}
+
 // A1 read as #CALC!, a literal the model has no code for: #VALUE! set after
 // another value saves as #VALUE!.
 TEST(stale_results, a_value_set_forgets_the_error_literal_read_in_the_cell) {
@@ -191,6 +213,52 @@ TEST(stale_results, merges_gather_one_cell_arrays_and_error_literals_whole) {
         });
         EXPECT_EQ(message, r.message) << r.cell;
         EXPECT_EQ(cell_xml(copy, r.cell), r.saved);
+    }
+}
+
+// A2:A4 and B6:C6 array formulas: an edit that would move or delete some of
+// an array's cells and not the others is refused and changes nothing, as a
+// merge over one is; one that moves or deletes a whole array is done.
+TEST(stale_results, inserts_and_deletes_through_an_array_formula_are_refused) {
+    const char* refused = "This operation will change part of an array formula of several cells.";
+    const struct {
+        const char* name;
+        std::function<int(plover_worksheet_t*)> edit;
+        bool done;
+    } rows[] = {
+        {"a row inserted inside A2:A4", [](auto* ws) { return ws_insert_row(ws, 3, 1); }, false},
+        {"a row inserted at its first row", [](auto* ws) { return ws_insert_row(ws, 2, 1); }, true},
+        {"a row deleted inside it", [](auto* ws) { return ws_delete_row(ws, 3, 3); }, false},
+        {"rows deleted across its first row", [](auto* ws) { return ws_delete_row(ws, 1, 2); }, false},
+        {"its rows deleted whole", [](auto* ws) { return ws_delete_row(ws, 2, 5); }, true},
+        {"a column inserted inside B6:C6", [](auto* ws) { return ws_insert_col(ws, 3, 1); }, false},
+        {"a column deleted inside it", [](auto* ws) { return ws_delete_col(ws, 3, 3); }, false},
+        {"a column inserted before it", [](auto* ws) { return ws_insert_col(ws, 2, 1); }, true},
+        {"column A shifted down from row 3", [](auto* ws) { return ws_shift_range_down(ws, 1, 1, 3, 1); }, false},
+        {"column B shifted down from row 6", [](auto* ws) { return ws_shift_range_down(ws, 2, 2, 6, 1); }, false},
+        {"columns B:C shifted down from row 6", [](auto* ws) { return ws_shift_range_down(ws, 2, 3, 6, 1); }, true},
+        {"row 3 shifted right", [](auto* ws) { return ws_shift_range_right(ws, 3, 3, 1, 1); }, false},
+    };
+    const entries_t package = reader_test::sheet_package(
+        "<sheetData><row r=\"1\"><c r=\"C1\"><v>1</v></c><c r=\"D1\"><v>5</v></c></row>"
+        "<row r=\"2\"><c r=\"A2\"><f t=\"array\" ref=\"A2:A4\">C1:C3*2</f><v>2</v></c><c r=\"C2\"><v>2</v></c></row>"
+        "<row r=\"3\"><c r=\"A3\"><v>4</v></c><c r=\"C3\"><v>3</v></c></row><row r=\"4\"><c r=\"A4\"><v>6</v></c></row>"
+        "<row r=\"6\"><c r=\"B6\"><f t=\"array\" ref=\"B6:C6\">C1:D1</f><v>1</v></c><c r=\"C6\"><v>5</v></c></row>"
+        "</sheetData>");
+    const auto sheet_data = [](const entries_t& copy) {
+        return element(find(copy, "xl/worksheets/sheet1.xml"), "<sheetData", "</sheetData>");
+    };
+    const std::string unedited = sheet_data(edited_copy(package, [](auto*, auto*) {}));
+    ASSERT_NE(unedited, "");
+    for (const auto& r : rows) {
+        std::string message;
+        const entries_t copy = edited_copy(package, [&](auto*, auto* ws) {
+            message = r.edit(ws) ? "" : run_msg();
+        });
+        EXPECT_EQ(message, r.done ? "" : refused) << r.name;
+        if (!r.done) {
+            EXPECT_EQ(sheet_data(copy), unedited) << r.name;
+        }
     }
 }
 
