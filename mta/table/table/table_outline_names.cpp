@@ -91,7 +91,17 @@ bool Table::set_defined_name(const defined_name_key_t& key, std::string_view exp
 void Table::delete_defined_name(const defined_name_key_t& key) {
     defined_name_store_t* store = get_defined_names();
     if (!store) return;
-    const stale_formulas_t readers = name_readers__(key);
+    // Readers go on naming a deleted name, which reads as #NAME?, unless
+    // another scope's name of its spelling now shows through to them: only
+    // then are they read again, a cost per reader that hosts deleting names
+    // in a loop would pay over and over.
+    const std::vector<Table*> sheets = workbook_sheets__();
+    const auto spelled_in = [&](uint32_t scope) {
+        return scope != key.local_sheet_id && store->contains({key.name, scope});
+    };
+    const bool uncovers = spelled_in(workbook_scope) ||
+                          std::any_of(sheets.begin(), sheets.end(), [&](const Table* t) { return spelled_in(t->sheet_id()); });
+    const stale_formulas_t readers = uncovers ? name_readers__(key) : stale_formulas_t{};
     drop_results_reading_name({std::string(key.name), key.local_sheet_id});
     store->erase(key);
     for (const auto& [sheet, cell] : readers) sheet->get_formula_model()->refile(cell);
