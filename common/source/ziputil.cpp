@@ -249,6 +249,25 @@ bool ascii_only(std::string_view name) noexcept {
     return std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
+// The last `reach` bytes of the file, where the end record stands, and where
+// its signature is among them (npos when it is not, or they cannot be read).
+struct end_tail_t {
+    std::string bytes;
+    std::size_t at = std::string::npos;
+};
+
+end_tail_t read_end_tail(const std::string& path, std::uint64_t file_size, std::size_t reach) {
+    end_tail_t t;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return t;
+    const std::size_t size = std::size_t(std::min<std::uint64_t>(file_size, reach));
+    t.bytes.assign(size, '\0');
+    const bool read = size >= 22 && std::fseek(f, -long(size), SEEK_END) == 0 && std::fread(t.bytes.data(), 1, size, f) == size;
+    std::fclose(f);
+    if (read) t.at = t.bytes.rfind(std::string_view("PK\5\6", 4), size - 22);
+    return t;
+}
+
 } // namespace
 
 void zip_archive::deflater_deleter::operator()(z_stream_s* z) const noexcept {
@@ -443,29 +462,22 @@ void zip_archive::refuse_overlaps__() {
 // The directory's size back from the end record, or from the zip64 end record
 // its locator names, as minizip finds them.
 zip_archive::span_t zip_archive::directory_span__(const std::string& path) const {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return {};
-    const std::size_t size = std::size_t(std::min<std::uint64_t>(archive_size_, 0xFFFF + 22 + 20));
-    std::string tail(size, '\0');
-    span_t found{};
-    const std::size_t at = size >= 22 && std::fseek(f, -long(size), SEEK_END) == 0 &&
-                                   std::fread(tail.data(), 1, size, f) == size
-                               ? tail.rfind(std::string_view("PK\5\6", 4), size - 22)
-                               : std::string::npos;
-    if (at != std::string::npos) {
-        const auto* end = reinterpret_cast<const unsigned char*>(tail.data() + at);
-        std::uint64_t record = archive_size_ - size + at, directory_size = little_endian(end + 12, 4);
+    const end_tail_t tail = read_end_tail(path, archive_size_, 0xFFFF + 22 + 20);
+    if (tail.at == std::string::npos) return {};
+    const auto* end = reinterpret_cast<const unsigned char*>(tail.bytes.data() + tail.at);
+    std::uint64_t record = archive_size_ - tail.bytes.size() + tail.at, directory_size = little_endian(end + 12, 4);
+    if (tail.at >= 20 && little_endian(end - 20, 4) == 0x07064b50) {
+        const std::uint64_t zip64_at = little_endian(end - 20 + 8, 8);
         unsigned char zip64[48];
-        if (at >= 20 && little_endian(end - 20, 4) == 0x07064b50) {
-            const std::uint64_t zip64_at = little_endian(end - 20 + 8, 8);
-            if (zip64_at < record && fseeko(f, off_t(zip64_at), SEEK_SET) == 0 &&
-                std::fread(zip64, 1, sizeof zip64, f) == sizeof zip64 && little_endian(zip64, 4) == 0x06064b50)
+        if (FILE* f = zip64_at < record ? std::fopen(path.c_str(), "rb") : nullptr) {
+            if (fseeko(f, off_t(zip64_at), SEEK_SET) == 0 && std::fread(zip64, 1, sizeof zip64, f) == sizeof zip64 &&
+                little_endian(zip64, 4) == 0x06064b50)
                 record = zip64_at, directory_size = little_endian(zip64 + 40, 8);
+            std::fclose(f);
         }
-        if (directory_size <= record) found = {record - directory_size, record};
     }
-    std::fclose(f);
-    return found;
+    if (directory_size > record) return {};
+    return {record - directory_size, record};
 }
 
 void zip_archive::clear_entries__() noexcept {
@@ -479,18 +491,13 @@ void zip_archive::clear_entries__() noexcept {
 // The end record lies in the last 64 KiB and 22 bytes (its comment is at most
 // 65535 bytes).
 zip_archive::end_record_t zip_archive::end_record__(const std::string& path) const {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return end_record_t::none;
-    const std::size_t size = std::size_t(std::min<std::uint64_t>(archive_size_, 0xFFFF + 22));
-    std::string tail(size, '\0');
-    const bool read = size >= 22 && std::fseek(f, -long(size), SEEK_END) == 0 && std::fread(tail.data(), 1, size, f) == size;
-    std::fclose(f);
-    const std::size_t at = read ? tail.rfind(std::string_view("PK\5\6", 4), size - 22) : std::string::npos;
-    if (at == std::string::npos) return end_record_t::none;
+    const end_tail_t tail = read_end_tail(path, archive_size_, 0xFFFF + 22);
+    if (tail.at == std::string::npos) return end_record_t::none;
     // Signature, disk numbers, both entry counts, directory size and offset, comment length.
     static constexpr char empty[22] = {'P', 'K', 5, 6};
-    return at == size - 22 && std::equal(tail.begin() + std::ptrdiff_t(at), tail.end(), empty) ? end_record_t::empty
-                                                                                               : end_record_t::present;
+    return tail.at == tail.bytes.size() - 22 && std::equal(tail.bytes.begin() + std::ptrdiff_t(tail.at), tail.bytes.end(), empty)
+               ? end_record_t::empty
+               : end_record_t::present;
 }
 
 unsigned long zip_archive::padded_read__(void* opaque, void* stream, void* buf, unsigned long size) {

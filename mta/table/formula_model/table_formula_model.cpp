@@ -142,10 +142,10 @@ struct table_formula_model::impl {
         }
     }
 
-    // A follower without a text of its own reads as its master's text moved to its cell.
+    // A shared cell without a text of its own reads as its master's text moved to its cell.
     std::optional<std::string> follower_text(const formula_cell& cell) const {
         const formula_attributes_t& a = cell.attributes();
-        if (!is_shared_follower(a)) return std::nullopt;
+        if (a.type != 1) return std::nullopt;
         const auto it = shared.find(a.shared_index);
         if (it == shared.end() || it->second.text.empty()) return std::nullopt;
         return moved_formula_text(*context, it->second.master, cell.position(), it->second.text);
@@ -399,12 +399,9 @@ std::optional<std::string> table_formula_model::orphaned_follower_text(const for
 }
 
 std::optional<std::string> table_formula_model::shared_text(const formula_cell& cell) const {
-    const formula_attributes_t& a = cell.attributes();
-    if (a.type != 1) return std::nullopt;
+    if (cell.attributes().type != 1) return std::nullopt;
     if (!cell.expression().empty()) return std::string(cell.expression());
-    const auto it = impl_->shared.find(a.shared_index);
-    if (it == impl_->shared.end() || it->second.text.empty()) return std::nullopt;
-    return moved_formula_text(*impl_->context, it->second.master, cell.position(), it->second.text);
+    return impl_->follower_text(cell);
 }
 
 const formula_cell* table_formula_model::shared_master(uint32_t shared_index) const {
