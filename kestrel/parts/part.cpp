@@ -27,9 +27,9 @@ bool ends_with_xml(std::string_view ct) noexcept { return ct.ends_with("+xml"); 
 writer_factory_t stand_in_writer(const xml_part_t& part) noexcept {
     const xml_part_t* top = &part;
     while (top->get_parent()) top = top->get_parent();
+    // Checked first: get_document throws for a part outside a workbook.
     if (top->kind() != part_kind_enum::workbook_part) return nullptr;
-    const auto* book = dynamic_cast<const workbook_t*>(top->get_component());
-    const xml_document_t* document = book ? book->document() : nullptr;
+    const xml_document_t* document = top->get_document();
     return document ? document->stand_in_writers().get(part.kind()) : nullptr;
 }
 
@@ -125,6 +125,11 @@ void xml_part_t::release_xml_writer() {
 
 void xml_part_t::discard_output() noexcept {
     if (writer_) writer_->clear();
+}
+
+xml_document_t* xml_part_t::get_document() const {
+    const auto* book = dynamic_cast<const workbook_t*>(get_workbook());
+    return book ? book->document() : nullptr;
 }
 
 xml_part_t* xml_part_t::get_workbook_part() const {

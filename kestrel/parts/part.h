@@ -25,6 +25,8 @@
 
 namespace vex {
 
+class xml_document_t;
+
 class xml_part_t {
 public:
     // The texts are static and kept as pointers; content_type and extension may
@@ -123,6 +125,8 @@ public:
     // The top-most part, which must be the workbook part with no parent.
     xml_part_t* get_workbook_part() const;
     component_base_t* get_workbook() const { return get_workbook_part()->get_component(); }
+    // The document the workbook above records; null without a workbook model.
+    xml_document_t* get_document() const;
 
     // ---- entry names ----
     // folder/stem, with ".xml" for an XML content type.

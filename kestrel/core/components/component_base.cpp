@@ -15,4 +15,6 @@ component_base_t* component_base_t::get_workbook() const {
     return part_->get_workbook_part()->get_component();
 }
 
+xml_document_t* component_base_t::get_document() const { return part_->get_document(); }
+
 } // namespace vex

@@ -8,6 +8,7 @@
 
 namespace vex {
 
+class xml_document_t;
 class xml_part_t;
 
 class component_base_t {
@@ -31,6 +32,8 @@ public:
     // The component of the workbook part above the owning part; throws as
     // xml_part_t::get_workbook_part does.
     component_base_t* get_workbook() const;
+    // The document of that workbook; null without a workbook model.
+    xml_document_t* get_document() const;
 
 private:
     xml_part_t* part_;

@@ -24,7 +24,8 @@ status_t workbook_style_t::assign(const xml::sxml::xml_node_t* node) {
     }
     if (!reader_) {
         tables_ = std::make_unique<mta::style_manager_t::impl>();
-        reader_ = std::make_unique<assign_for_workbook_style_t>(*tables_);
+        kept_ = styles_kept_t{};
+        reader_ = std::make_unique<assign_for_workbook_style_t>(*tables_, kept_);
     }
     return reader_->assign(node);
 }

@@ -4,14 +4,27 @@
 // workbook's style manager.
 
 #include "kestrel/core/components/component_base.h"
+#include "kestrel/core/components/sheet_periphery.h"
 #include "mta/table/style/manager/style_manager.h"
 
 #include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace vex {
 
 class assign_for_workbook_style_t;
 class workbook_t;
+
+// What a loaded styles part held beyond the style tables, written back as
+// read: its extension list (slicer and timeline styles, and the formats they
+// draw with) and the root's namespace declarations that the list uses.
+struct styles_kept_t {
+    std::vector<std::pair<std::string, std::string>> namespaces;
+    std::optional<kept_element_t> extensions;
+};
 
 class workbook_style_t final : public component_base_t {
 public:
@@ -26,10 +39,12 @@ public:
     // The tables being read; null before a load or once taken.
     mta::style_manager_t::impl* style_tables() const noexcept { return tables_.get(); }
     workbook_t* workbook() const noexcept { return workbook_; }
+    const styles_kept_t& kept() const noexcept { return kept_; }
 
 private:
     workbook_t* workbook_;
     std::unique_ptr<mta::style_manager_t::impl> tables_;
+    styles_kept_t kept_;
     std::unique_ptr<assign_for_workbook_style_t> reader_;
 };
 

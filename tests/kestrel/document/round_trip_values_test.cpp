@@ -100,6 +100,31 @@ std::string table_and_filter(plover_document_t* doc) {
     return std::to_string(r1) + "," + std::to_string(c1) + ":" + std::to_string(r2) + "," + std::to_string(c2);
 }
 
+const std::string x14_ns = "http://schemas.microsoft.com/office/spreadsheetml/2009/9/main";
+
+// Styles as Excel 2010 and later end them: the differential formats a custom
+// slicer style draws with, and the slicer and timeline defaults, in an
+// extension list whose first extension uses a prefix bound on the root.
+const std::string slicer_extensions =
+    "<extLst><ext uri=\"{46F421CA-312F-682f-3DD2-61675219B42D}\"><x14:dxfs count=\"1\"><dxf><font><b val=\"1\">"
+    "</b></font></dxf></x14:dxfs></ext><ext uri=\"{EB79DEF2-80B8-43e5-95BD-54CBDDF9020C}\"><x14:slicerStyles "
+    "defaultSlicerStyle=\"SlicerStyleLight1\"><x14:slicerStyle name=\"Mine\"><x14:slicerStyleElements>"
+    "<x14:slicerStyleElement type=\"selectedItemWithData\" dxfId=\"0\"></x14:slicerStyleElement>"
+    "</x14:slicerStyleElements></x14:slicerStyle></x14:slicerStyles></ext><ext "
+    "uri=\"{9260A510-F301-46a8-8635-F512D64BE5F5}\" xmlns:x15=\"http://schemas.microsoft.com/office/spreadsheetml/"
+    "2010/11/main\"><x15:timelineStyles defaultTimelineStyle=\"TimeSlicerStyleLight1\"></x15:timelineStyles></ext>"
+    "</extLst>";
+
+entries_t slicer_styles_package() {
+    entries_t p = reader_test::with_styles(
+        reader_test::sheet_package("<sheetData/>"),
+        "<fonts count=\"1\"><font><sz val=\"11\"/><name val=\"Calibri\"/></font></fonts>" + slicer_extensions);
+    for (auto& [name, bytes] : p)
+        if (name == "xl/styles.xml")
+            bytes.insert(bytes.find('>', bytes.find("<styleSheet")), " xmlns:x14=\"" + x14_ns + "\"");
+    return p;
+}
+
 // The part in UTF-16, little- or big-endian, with its byte-order mark.
 std::string utf16(const std::string& ascii, bool big_endian) {
     std::string out = big_endian ? "\xFE\xFF" : "\xFF\xFE";
@@ -205,6 +230,8 @@ TEST(round_trip_values, saved_entries_say_what_was_read) {
         {"negative zero result", reader_test::sheet_package("<sheetData><row r=\"1\"><c r=\"A1\"><f>0*-1</f>"
                                                             "<v>-0</v></c></row></sheetData>"),
          "xl/worksheets/sheet1.xml", {"<v>-0</v>"}, {}},
+        {"styles extension list", slicer_styles_package(), "xl/styles.xml",
+         {"xmlns:x14=\"" + x14_ns + "\"", slicer_extensions + "</styleSheet>"}, {}},
     };
     const auto with_strings = [](const std::string& cells, const std::string& items) {
         return reader_test::sheet_package("<sheetData><row r=\"1\">" + cells + "</row></sheetData>", &items);

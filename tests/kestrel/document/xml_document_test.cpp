@@ -268,6 +268,11 @@ TEST(xml_document, new_package_has_workbook_styles_and_strings) {
     EXPECT_EQ(book->get_child_parts().size(), 2u);
     EXPECT_EQ(book->get_child_parts()[0]->kind(), vex::part_kind_enum::shared_string_table_part);
     EXPECT_EQ(book->get_child_parts()[1]->kind(), vex::part_kind_enum::workbook_styles_part);
+    for (const auto& child : book->get_child_parts()) {
+        EXPECT_EQ(child->get_document(), &doc);
+        ASSERT_NE(child->get_component(), nullptr);
+        EXPECT_EQ(child->get_component()->get_document(), &doc);
+    }
     EXPECT_NE(doc.workbook()->shared_strings(), nullptr);
     EXPECT_EQ(doc.reference_mode(), 3u);
     std::string name = "stale";

@@ -252,3 +252,64 @@ TEST(named_styles_on_cells, every_handle_applies_by_every_route) {
     }
     doc_release(other);
 }
+
+// Bold green "Theirs" of another book on B2, which with row 2 and column B
+// has openpyxl's double bottom border and format 49: every route gives
+// Theirs' look alone, and a whole row or column gives it to its empty cells
+// (D2, B5) through the record the sheet saves.
+TEST(named_styles_on_cells, another_books_style_gives_one_look_by_every_route) {
+    plover_document_t* other = doc_create();
+    plover_workbook_t* far_book = doc_get_workbook(other);
+    ASSERT_NE(wb_add_worksheet(far_book, "Far"), nullptr) << run_msg();
+    plover_style_t* made = wb_make_normal_style(far_book);
+    style_set_bold(made, 1);
+    style_set_font_color(made, 0xFF00B050);
+    plover_style_t* theirs = wb_add_custom_style(far_book, "Theirs", made);
+    const std::string styles =
+        "<fonts count=\"1\"><font><sz val=\"11\"/><name val=\"Calibri\"/></font></fonts><fills count=\"2\"><fill>"
+        "<patternFill/></fill><fill><patternFill patternType=\"gray125\"/></fill></fills><borders count=\"2\"><border>"
+        "<left/><right/><top/><bottom/><diagonal/></border><border><left/><right/><top/><bottom style=\"double\"/>"
+        "<diagonal/></border></borders><cellXfs count=\"2\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" "
+        "borderId=\"0\" xfId=\"0\"/><xf numFmtId=\"49\" fontId=\"0\" fillId=\"0\" borderId=\"1\" xfId=\"0\"/></cellXfs>";
+    const struct {
+        const char* what;
+        route_t apply;
+        int empty_row, empty_col;
+        const char *record, *attribute;
+    } routes[] = {
+        {"cell", [](plover_worksheet_t* ws, plover_style_t* s) { ws_set_cell_style(ws, 2, 2, s); }, 2, 2, "", ""},
+        {"range", [](plover_worksheet_t* ws, plover_style_t* s) { ws_set_range_style(ws, 2, 2, 3, 3, s); }, 2, 2, "", ""},
+        {"row", [](plover_worksheet_t* ws, plover_style_t* s) { ws_set_row_style(ws, 2, 2, s); }, 2, 4, "<row r=\"2\"", "s"},
+        {"column", [](plover_worksheet_t* ws, plover_style_t* s) { ws_set_col_style(ws, 2, 2, s); }, 5, 2,
+         "<col min=\"2\"", "style"},
+    };
+    std::string by_cell;
+    for (const auto& r : routes) {
+        scratch_dir dir;
+        write_zip(dir / "in.xlsx", reader_test::with_styles(reader_test::sheet_package(
+                                       "<cols><col min=\"2\" max=\"2\" width=\"9\" style=\"1\"/></cols><sheetData>"
+                                       "<row r=\"2\" s=\"1\" customFormat=\"1\"><c r=\"B2\" s=\"1\"><v>1</v></c>"
+                                       "</row></sheetData>"), styles));
+        plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+        ASSERT_NE(doc, nullptr) << r.what << ": " << run_msg();
+        plover_worksheet_t* ws = wb_get_sheet(doc_get_workbook(doc), 0);
+        r.apply(ws, theirs);
+        for (const auto& [row, col] : {std::pair(2, 2), std::pair(r.empty_row, r.empty_col)}) {
+            plover_style_t* got = ws_cell_style(ws, row, col);
+            ASSERT_NE(got, nullptr) << r.what << ": " << run_msg();
+            EXPECT_EQ(std::tuple(style_bold(got), style_font_color(got), style_border(got, BORDER_BOTTOM),
+                                 std::string(style_numfmt_code(got))),
+                      std::tuple(1, 0xFF00B050u, 0, std::string("General")))
+                << r.what << " " << row << "," << col;
+        }
+        ASSERT_EQ(doc_save(doc, (dir / "out.xlsx").c_str()), 1) << r.what << ": " << run_msg();
+        doc_release(doc);
+        const entries_t saved = read_zip(dir / "out.xlsx");
+        if (by_cell.empty()) by_cell = saved_xf(saved, "B2");
+        EXPECT_EQ(saved_xf(saved, "B2"), by_cell) << r.what;
+        if (*r.record) {
+            EXPECT_EQ(saved_styles::record_xf(saved, r.record, r.attribute), by_cell) << r.what;
+        }
+    }
+    doc_release(other);
+}

@@ -16,13 +16,17 @@ inline int cell_xf_index(const package_test::entries_t& saved, const std::string
     return cell == std::string::npos || s > end ? 0 : std::stoi(sheet.substr(s + 4));
 }
 
-// The "xf" element of the cell format that cell `ref` names.
-inline std::string saved_xf(const package_test::entries_t& saved, const std::string& ref) {
-    const int index = cell_xf_index(saved, ref);
+// The "xf" element of cell format `index`.
+inline std::string xf_at(const package_test::entries_t& saved, int index) {
     const std::string styles = package_test::find(saved, "xl/styles.xml");
     size_t at = styles.find("<cellXfs");
     for (int i = 0; i <= index && at != std::string::npos; ++i) at = styles.find("<xf ", at + 1);
     return at == std::string::npos ? "<none>" : styles.substr(at, styles.find("/>", at) + 2 - at);
+}
+
+// The "xf" element of the cell format that cell `ref` names.
+inline std::string saved_xf(const package_test::entries_t& saved, const std::string& ref) {
+    return xf_at(saved, cell_xf_index(saved, ref));
 }
 
 // An attribute of an element's text; "<absent>" when it has none.
@@ -31,6 +35,16 @@ inline std::string attribute(const std::string& element, const std::string& name
     if (at == std::string::npos) return "<absent>";
     const size_t from = at + name.size() + 3;
     return element.substr(from, element.find('"', from) - from);
+}
+
+// The "xf" element that the first sheet's element beginning `start` (a row
+// or column record) names by attribute `name`; "<none>" without one.
+inline std::string record_xf(const package_test::entries_t& saved, const std::string& start, const std::string& name) {
+    const std::string sheet = package_test::find(saved, "xl/worksheets/sheet1.xml");
+    const size_t at = sheet.find(start);
+    if (at == std::string::npos) return "<none>";
+    const std::string index = attribute(sheet.substr(at, sheet.find('>', at) - at), name);
+    return index == "<absent>" ? "<none>" : xf_at(saved, std::stoi(index));
 }
 
 // The name of the named style that cell `ref` derives from.

@@ -161,6 +161,9 @@ TEST(xml_part, components) {
     EXPECT_EQ(codes, (std::vector<int>{7, 7}));  // strings and sheet2 have no component
     EXPECT_EQ(t.sheet1->get_component()->get_workbook(), book_component);
     EXPECT_EQ(t.png->get_workbook(), book_component);
+    // A workbook model that records no document.
+    EXPECT_EQ(t.png->get_document(), nullptr);
+    EXPECT_EQ(t.sheet1->get_component()->get_document(), nullptr);
 
     vex::xml::sxml::xml_node_t node{};
     EXPECT_EQ(t.book->assign(&node), status_t::done);

@@ -5,6 +5,7 @@
 #include "kestrel/xml/xl_xml/enum_names.h"
 #include "text_utils.h"
 
+#include <algorithm>
 #include <iterator>
 #include <optional>
 #include <string>
@@ -110,6 +111,12 @@ void read_color(const xml_node_t& node, mta::color_t& c) {
 status_t assign_for_workbook_style_t::assign(const xml_node_t* node) {
     if (!node) return status_t::keep;
     const size_t depth = node_depth(node);
+    if (depth == 1 && is_element(*node) && is_start(*node)) {
+        root_namespaces_.clear();
+        for (const auto* a = node->attributes; a; a = a->next)
+            if (std::string_view(a->name).starts_with("xmlns:"))
+                root_namespaces_.emplace_back(a->name, a->value ? a->value : "");
+    }
     if (!is_element(*node) || depth == 1) return status_t::done;
     const char* top = node_ancestor_at_depth(node, 2)->name;
     const std::string_view section = top ? top : "";
@@ -124,7 +131,32 @@ status_t assign_for_workbook_style_t::assign(const xml_node_t* node) {
     if (section == "dxfs") return dxfs(n, depth);
     if (section == "tableStyles") return table_styles(n, depth);
     if (section == "colors") return colors(n, depth);
+    if (section == "extLst") return extensions(n, depth);
     return status_t::keep;
+}
+
+// The list's nodes stay in the tree until it closes, then go whole, with the
+// root's declarations of the prefixes it names.
+status_t assign_for_workbook_style_t::extensions(const xml_node_t& n, size_t depth) {
+    if (depth != 2 || !is_end(n)) return status_t::keep;
+    kept_.extensions.emplace(n);
+    std::vector<std::string_view> used;
+    const auto use = [&](const char* name, uint32_t prefix_length) {
+        if (name && prefix_length) used.emplace_back(name, prefix_length);
+    };
+    std::vector<const xml_node_t*> work{&kept_.extensions->root()};
+    while (!work.empty()) {
+        const xml_node_t* e = work.back();
+        work.pop_back();
+        use(e->name, e->prefixed ? e->prefix_length : 0);
+        for (const auto* a = e->attributes; a; a = a->next) use(a->name, a->prefix_length);
+        for (const xml_node_t* c = e->first_child; c; c = c->next_sibling) work.push_back(c);
+    }
+    kept_.namespaces.clear();
+    for (const auto& [name, value] : root_namespaces_)
+        if (std::find(used.begin(), used.end(), std::string_view(name).substr(6)) != used.end())
+            kept_.namespaces.emplace_back(name, value);
+    return status_t::done;
 }
 
 void assign_for_workbook_style_t::read_num_fmt(const xml_node_t& n, mta::dxf_numfmt_t& out) {

@@ -4,18 +4,24 @@
 // table styles and the colour tables. Records keep their positions in the
 // part, so the indexes cells and rows carry stay valid.
 
+#include "kestrel/core/components/workbook_style.h"
 #include "kestrel/xml/xl_xml/assignment/shared_xml_assignment.h"
 #include "mta/table/style/manager/style_manager.h"
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace vex {
 
+// The extension list, which no table holds, goes to `kept` as read.
 class assign_for_workbook_style_t final : public shared_xml_assignment {
 public:
-    explicit assign_for_workbook_style_t(mta::style_manager_t::impl& tables) noexcept : tables_(tables) {}
+    assign_for_workbook_style_t(mta::style_manager_t::impl& tables, styles_kept_t& kept) noexcept
+        : tables_(tables), kept_(kept) {}
 
     xml::sxml::status_t assign(const xml::sxml::xml_node_t* node);
     // After the last node: the part's own number-format ids become the ids
@@ -37,6 +43,7 @@ private:
     status_t dxfs(const node_t& n, size_t depth);
     status_t table_styles(const node_t& n, size_t depth);
     status_t colors(const node_t& n, size_t depth);
+    status_t extensions(const node_t& n, size_t depth);
 
     // The parts of a fill, border or format below their own element, at
     // `rel` levels under it.
@@ -46,6 +53,8 @@ private:
     status_t dxf_font_child(const node_t& n);
 
     mta::style_manager_t::impl& tables_;
+    styles_kept_t& kept_;
+    std::vector<std::pair<std::string, std::string>> root_namespaces_;  // as declared on styleSheet
     std::unordered_map<int32_t, int32_t> numfmt_ids_;   // the part's id -> the id its code got
     mta::font_t font_;
     mta::fill_t fill_;

@@ -6,6 +6,7 @@
 #include "kestrel/parts/package_uris.h"
 #include "kestrel/parts/part.h"
 #include "kestrel/xml/xl_xml/enum_names.h"
+#include "kestrel/xml/xl_xml/writers/sheet_periphery_xml.h"
 #include "kestrel/xml/xl_xml/writers/style_elements_xml.h"
 #include "text_utils.h"
 
@@ -44,10 +45,13 @@ void styles_part_xml::write() {
     std::unique_lock<std::recursive_mutex> lock;
     if (manager) lock = manager->lock();
     const impl_t& t = manager ? manager->get_impl() : *loaded;
+    const styles_kept_t* kept = component ? &component->kept() : nullptr;
 
     w_->write_raw(xml::standalone_declaration);
     w_->start_element("styleSheet");
     w_->write_attribute("xmlns", uri::spreadsheetml_main);
+    if (kept)
+        for (const auto& [name, value] : kept->namespaces) w_->write_parsed_attribute(name, value);
     w_->close_start_tag();
     write_num_fmts(t);
     write_fonts(t);
@@ -59,6 +63,7 @@ void styles_part_xml::write() {
     write_dxfs(t);
     write_table_styles(t);
     write_colors(t);
+    if (kept && kept->extensions) write_kept_element(*w_, kept->extensions->root());
     w_->end_element("styleSheet");
 }
 

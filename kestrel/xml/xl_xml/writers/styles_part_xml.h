@@ -1,8 +1,9 @@
 #pragma once
 // Writes the styles part from the workbook's style manager: number formats,
 // fonts, fills, borders, the style and cell formats, the named styles, the
-// differential formats, the table styles and the colour tables. A record's
-// position in the manager is its index in the part, so nothing is renumbered.
+// differential formats, the table styles and the colour tables, then the
+// extension list a load kept. A record's position in the manager is its index
+// in the part, so nothing is renumbered.
 
 #include "kestrel/xml/xl_xml/writers/output_handler.h"
 #include "mta/table/style/manager/style_manager.h"

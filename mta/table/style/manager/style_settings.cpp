@@ -159,6 +159,9 @@ style_settings_t style_settings_t::project__(border_side l, border_side r, borde
     out.style_id_ = style_id_;
     out.merge_parts__(*this);
     if (!is_applied(border_bit)) return out;
+    // A whole look stays whole where none of its edges lands, so that every
+    // cell of a span takes its place as on the cell route.
+    if (applied_ == all_bits) out.applied_ |= border_bit;
     out.take_edge__(border_side::left, *this, l);
     out.take_edge__(border_side::right, *this, r);
     out.take_edge__(border_side::top, *this, t);

@@ -98,7 +98,8 @@ public:
     void take_with_inner_borders(const style_settings_t& src);
 
     // Copies for the cells of a styled block: the inner edges of the style stand
-    // in for the outer edges that face other cells of the block.
+    // in for the outer edges that face other cells of the block. A whole look's
+    // copies are whole looks too.
     style_settings_t for_first_row() const;
     style_settings_t for_middle_row() const;
     style_settings_t for_last_row() const;

@@ -187,6 +187,8 @@ TEST(style_settings, a_named_style_or_a_whole_look_takes_the_place) {
     builtin_named.set_fill(fill_t{{1, color_t::from_rgb(0xFFC6EFCE), {}}, {}});
     style_settings_t whole = with_font_only(bold_font());
     whole.apply_all();
+    // What the inner cells of a block take: no edge of the look lands there.
+    const style_settings_t whole_inside = whole.for_middle_col().for_middle_row();
     const style_settings_t bold = with_font_only(bold_font());
     const struct {
         const char* what;
@@ -199,6 +201,7 @@ TEST(style_settings, a_named_style_or_a_whole_look_takes_the_place) {
         {"named style", named, 2, 0, false, 0},
         {"built-in style not in use", builtin_named, -26, 0, false, style_settings_t::fill_bit},
         {"whole look", whole, 0, 0, true, style_settings_t::all_bits},
+        {"whole look inside a block", whole_inside, 0, 0, true, style_settings_t::all_bits},
         {"one part", bold, 0, 13, true, style_settings_t::font_bit | style_settings_t::border_bit},
     };
     for (const auto& r : rows) {
