@@ -39,6 +39,10 @@ std::optional<cell_t::value_type> cached_result(const Table& table, const trival
     return cell.value;
 }
 
+bool is_wide_array(const formula::formula_attributes_t& a) noexcept {
+    return a.type == 2 && a.ref.first.row != 0 && (a.ref.first.row != a.ref.last.row || a.ref.first.col != a.ref.last.col);
+}
+
 void store_imported(Table& table, int row, const trival_cell_t& cell) {
     const auto& value = cell.value;
     switch (cell_value_kind(cell.kind)) {
@@ -97,6 +101,7 @@ bool Table::set_formula(int row, int col, std::string_view text) {
 }
 
 void Table::store_formula_cell(formula::formula_cell* cell) {
+    if (is_wide_array(cell->attributes())) holds_wide_arrays_ = true;
     create_column_if_not_exists(cell->col()).set_value(cell->row(), cell);
 }
 
@@ -119,8 +124,7 @@ std::vector<vex::range_t> Table::wide_arrays(int last_row, int last_col) const {
             const size_t rows = std::min(block.size, static_cast<size_t>(last_row) - block.position);
             for (size_t i = 0; i < rows; ++i) {
                 const formula::formula_attributes_t& a = formula_block::at(*block.data, i)->attributes();
-                if (a.type != 2 || a.ref.first.row == 0) continue;
-                if (a.ref.first.row == a.ref.last.row && a.ref.first.col == a.ref.last.col) continue;
+                if (!is_wide_array(a)) continue;
                 vex::range_t ref = a.ref;
                 out.push_back(ref.order());
             }
@@ -129,7 +133,22 @@ std::vector<vex::range_t> Table::wide_arrays(int last_row, int last_col) const {
     return out;
 }
 
+bool Table::meets_wide_array(const vex::range_t& range) const {
+    // An array's first cell lies up and left of every other: only the rows
+    // and columns up to the range's last hold the arrays that may meet it.
+    const auto arrays = wide_arrays(range.last.row, range.last.col);
+    return std::any_of(arrays.begin(), arrays.end(), [&](vex::range_t a) { return a.intersect(range).first.row != 0; });
+}
+
+bool Table::check_outside_wide_array__(int row, int col) const {
+    const int32_t grid = int32_t(sheet_id_);
+    if (holds_wide_arrays_ && meets_wide_array({{grid, row, col, 0, 0, 0}, {grid, row, col, 0, 0, 0}}))
+        return refuse(msg_array_part);
+    return true;
+}
+
 bool Table::set_formula_result(int row, int col, const std::optional<cell_t::value_type>& value) {
+    if (!check_outside_wide_array__(row, col)) return false;
     formula::formula_cell* cell = get_formula_cell(row, col);
     if (!cell) return refuse("This cell does not contain a formula.");
     cell->set_result(value);
