@@ -8,6 +8,7 @@
 #include "text_utils.h"
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -101,7 +102,8 @@ bool Table::set_formula(int row, int col, std::string_view text) {
 }
 
 void Table::store_formula_cell(formula::formula_cell* cell) {
-    if (is_wide_array(cell->attributes())) holds_wide_arrays_ = true;
+    if (is_wide_array(cell->attributes()))
+        wide_array_firsts_.push_back(vex::range_t(cell->attributes().ref).order().first);
     create_column_if_not_exists(cell->col()).set_value(cell->row(), cell);
 }
 
@@ -141,10 +143,23 @@ bool Table::meets_wide_array(const vex::range_t& range) const {
 }
 
 bool Table::check_outside_wide_array__(int row, int col) const {
-    const int32_t grid = int32_t(sheet_id_);
-    if (holds_wide_arrays_ && meets_wide_array({{grid, row, col, 0, 0, 0}, {grid, row, col, 0, 0, 0}}))
-        return refuse(msg_array_part);
+    for (const vex::coord_t& first : wide_array_firsts_) {
+        // The array may have gone since: the cell tells what stands there now.
+        const formula::formula_cell* cell = get_formula_cell(first.row, first.col);
+        if (!cell || !is_wide_array(cell->attributes())) continue;
+        vex::range_t ref = cell->attributes().ref;
+        ref.order();
+        if (row >= ref.first.row && row <= ref.last.row && col >= ref.first.col && col <= ref.last.col)
+            return refuse(msg_array_part);
+    }
     return true;
+}
+
+void Table::note_wide_arrays__() {
+    if (wide_array_firsts_.empty()) return;
+    wide_array_firsts_.clear();
+    for (const vex::range_t& r : wide_arrays(std::numeric_limits<int>::max(), std::numeric_limits<int>::max()))
+        wide_array_firsts_.push_back(r.first);
 }
 
 bool Table::set_formula_result(int row, int col, const std::optional<cell_t::value_type>& value) {

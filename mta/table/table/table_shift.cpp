@@ -352,6 +352,7 @@ bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b
     }
     hyperlinks_.shift(s);
     comments_.shift(s);
+    note_wide_arrays__();
     on_shift__(s);
     return true;
 }

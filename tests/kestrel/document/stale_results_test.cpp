@@ -273,6 +273,13 @@ TEST(stale_results, edits_to_part_of_an_array_formula_are_refused) {
             EXPECT_EQ(sheet_data(copy), unedited) << r.name;
         }
     }
+    // Moved by an insert, an array guards the cells it now covers.
+    edited_copy(package, [&](auto*, auto* ws) {
+        ASSERT_EQ(ws_insert_row(ws, 1, 1), 1) << run_msg();
+        EXPECT_EQ(ws_set_num(ws, 5, 1, 99), 0);
+        EXPECT_EQ(run_msg(), std::string(refused));
+        EXPECT_EQ(ws_set_num(ws, 2, 1, 99), 1) << run_msg();
+    });
 }
 
 // Loaded beside a copy of itself: Sheet1 A1 1, A2 2, B1 A1+A2, B2 $A$1*2,
