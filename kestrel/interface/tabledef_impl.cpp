@@ -1,6 +1,7 @@
 #include "kestrel/interface/tabledef_impl.h"
 
 #include "kestrel/core/components/worktable.h"
+#include "kestrel/interface/worktable_checks.h"
 #include "kestrel/interface/worktable_impl.h"
 #include "mta/table/formula_model/reference_rewrite.h"
 #include "mta/table/style/manager/builtin_numfmts.h"
@@ -89,6 +90,7 @@ void iTabledef_impl::set_display_name(const char* name) {
     with_table_void__([&](mta::tabledef_t& t) {
         std::string text = checked_host_text(name);
         std::replace(text.begin(), text.end(), ' ', '_');
+        detail::check_table_name(text);
         // Formulas find a table by its display name: two alike would be one.
         if (owner_->sheet()->table_name_taken(text, &t)) {
             detail::report("Table name already exists.");

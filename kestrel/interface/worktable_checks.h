@@ -57,6 +57,10 @@ inline void check_length(std::string_view text, size_t limit, std::string_view w
     throw std::runtime_error("The " + std::string(what) + " is longer than " + std::to_string(limit) + " characters.");
 }
 
+// Throws "Invalid table name." for a name no formula could hold; every route
+// that names a table checks it so.
+void check_table_name(std::string_view name);
+
 // The range of two corners given in any order.
 inline range_t ordered_range(int first_row, int first_col, int last_row, int last_col) noexcept {
     range_t range;

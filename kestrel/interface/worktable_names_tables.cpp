@@ -18,8 +18,6 @@ namespace vex {
 
 namespace {
 
-constexpr std::string_view msg_invalid_table_name = "Invalid table name.";
-
 int count_of(size_t n) noexcept { return static_cast<int>(std::min<size_t>(n, INT_MAX)); }
 
 bool in_range(int index, size_t count) noexcept { return index >= 0 && size_t(index) < count; }
@@ -37,11 +35,15 @@ const char* text_or_null(std::string_view text) noexcept { return text.empty() ?
 // A host's table name, checked as UTF-8 and against the naming rule.
 std::string table_name_of(const char* name) {
     std::string text = checked_host_text(name);
-    if (!mta::is_valid_table_name(text)) throw std::runtime_error(std::string(msg_invalid_table_name));
+    detail::check_table_name(text);
     return text;
 }
 
 } // namespace
+
+void detail::check_table_name(std::string_view name) {
+    if (!mta::is_valid_table_name(name)) throw std::runtime_error("Invalid table name.");
+}
 
 // ---- defined names ----
 

@@ -401,7 +401,7 @@ TEST(cell_styles_threads, two_threads_style_cells_of_two_sheets) {
 }
 
 TEST_F(formulas, incomplete_expressions_are_refused_and_valid_texts_kept) {
-    for (const char* bad : {"1+", "(1+2", "A1:", "SUM(1,2", "\"abc"}) {
+    for (const char* bad : {"1+", "(1+2", "A1:", "SUM(1,2", "\"abc", "& A1", "&A1"}) {
         SCOPED_TRACE(bad);
         EXPECT_EQ(ws_set_formula(ws, 1, 1, bad), 0);
         EXPECT_NE(std::string(run_msg()), "");

@@ -89,6 +89,7 @@ const std::string bad_cell = "Illegal row or column number.";
 const std::string long_text = "The text is longer than 32767 characters.";
 const std::string table_taken = "Table name already exists.";
 const std::string empty_column = "Column name cannot be empty.";
+const std::string bad_table_name = "Invalid table name.";
 
 } // namespace
 
@@ -153,6 +154,13 @@ TEST(refused_arguments, ws_family) {
         {"add_tabledef sales", [](sample_t& s) { return !ws_add_tabledef(s.ws, "sales", 10, 1, 12, 2); }, table_taken},
         {"add_tabledef SALES elsewhere", [](sample_t& s) { return !ws_add_tabledef(s.back, "SALES", 1, 1, 2, 2); }, table_taken},
         {"set_tabledef_name Nm", [](sample_t& s) { return !ws_set_tabledef_name(s.ws, 0, "Nm"); }, table_taken},
+        // Names a formula could not hold: a structured reference would end at
+        // the bracket, and the others read as a value or a cell.
+        {"add_tabledef a[b2", [](sample_t& s) { return !ws_add_tabledef(s.ws, "a[b2", 10, 1, 12, 2); }, bad_table_name},
+        {"add_tabledef TRUE", [](sample_t& s) { return !ws_add_tabledef(s.ws, "TRUE", 10, 1, 12, 2); }, bad_table_name},
+        {"set_tabledef_name Net-Sales", [](sample_t& s) { return !ws_set_tabledef_name(s.ws, 0, "Net-Sales"); },
+         bad_table_name},
+        {"set_tabledef_name false", [](sample_t& s) { return !ws_set_tabledef_name(s.ws, 0, "false"); }, bad_table_name},
         {"unmerge 0 0", [](sample_t& s) { return !ws_unmerge(s.ws, 0, 0); }, bad_cell},
         {"get_image_id 99", [](sample_t& s) { return ws_get_image_id(s.ws, 99) == -1; }, bad_index},
         {"group_rows -1 2000000", void_call([](sample_t& s) { ws_group_rows(s.ws, -1, 2000000, 0); }), bad_cell},
@@ -186,4 +194,15 @@ TEST(refused_arguments, td_family) {
         {"set_display_name empty", void_call([](sample_t& s) { td_set_display_name(s.td, ""); }),
          "Display name cannot be empty."},
     });
+    std::vector<refusal_t> display_names;
+    for (const char* bad : {"A1", "R1C1", "TRUE", "1abc", "R", "C", "XFD1", "a[b", "Q&A", "a b[c"}) {
+        display_names.push_back({std::string("set_display_name ") + bad,
+                                 void_call([bad](sample_t& s) { td_set_display_name(s.td, bad); }), bad_table_name});
+    }
+    expect_refusals(display_names);
+    // Letters of any script are letters; blanks become underscores first.
+    sample_t s;
+    td_set_display_name(s.td, "Ventes \xC3\xA9t\xC3\xA9.2\\b");
+    EXPECT_STREQ(td_display_name(s.td), "Ventes_\xC3\xA9t\xC3\xA9.2\\b") << run_msg();
+    EXPECT_NE(ws_add_tabledef(s.ws, "Ums\xC3\xA4tze", 10, 1, 12, 2), nullptr) << run_msg();
 }

@@ -253,7 +253,12 @@ std::optional<token_t> formula_parser::impl::lenient_token_at__(size_t& i) {
         // A number out of range is still a number.
     }
     if (lexeme.kind == lexeme_separator || (token && token->opcode != op_error)) return token;
-    if (lexeme.kind == lexeme_operator) return token_t(int32_t(op_add));
+    if (lexeme.kind == lexeme_operator) {
+        // An operator the parser lacks ("&") joins two operands: where one is
+        // due it cannot stand in for a sign, as "+" would.
+        if (negation_here__()) fault_ = true;
+        return token_t(int32_t(op_add));
+    }
     if (next_is__(i, lexeme_separator, '(')) return token_t(uint32_t(0));
     return token_t(0.0);
 }

@@ -481,7 +481,12 @@ std::optional<std::string> rename_sheet_references(model_context& context, const
             hit = true;
         }
         if (!hit) return std::nullopt;
-        return qualifier_text(names->sheets, names->quoted || sheet_name_needs_quotes(to));
+        // Few applications read a quoted span: it is quoted only where a name
+        // needs it, so that a name renamed and back reads as it did. One sheet
+        // keeps the quotes it was written with.
+        const bool span = names->sheets.size() > 1 && names->sheets.front() != names->sheets.back();
+        const bool needed = std::any_of(names->sheets.begin(), names->sheets.end(), sheet_name_needs_quotes);
+        return qualifier_text(names->sheets, needed || (names->quoted && !span));
     };
     using replaced_t = std::optional<std::string>;
     return rewrite_spans(context, origin, text, [&](const token_t& t, std::string_view span) -> replaced_t {

@@ -295,6 +295,8 @@ public:
     // The ranges, ordered, of the array formulas of several cells whose first
     // cell lies in the rows and columns up to the given ones.
     std::vector<vex::range_t> wide_arrays(int last_row, int last_col) const;
+    // Whether an array formula of several cells has a cell in the range.
+    bool meets_wide_array(const vex::range_t& range) const;
     // A cached result for a formula cell; "This cell does not contain a formula." otherwise.
     bool set_formula_result(int row, int col, const std::optional<cell_t::value_type>& value);
     // The formula model dropped a formula's result that a change made stale.
@@ -484,9 +486,15 @@ private:
     // False, with the reason in the last message, for a cell that may not take a
     // value. Most sheets have neither tables nor merges: that test is inline.
     bool check_cell_writable__(int row, int col) const {
-        return (tabledefs_.size() == 0 && merged_cells_.empty()) || guard_cell__(row, col);
+        return (tabledefs_.size() == 0 && merged_cells_.empty() && wide_array_firsts_.empty()) ||
+               guard_cell__(row, col);
     }
     bool guard_cell__(int row, int col) const;
+    // False, with the reason in the last message, for a cell of an array
+    // formula of several cells: it shows part of one result and holds no value.
+    bool check_outside_wide_array__(int row, int col) const;
+    // After cells moved: where the arrays of several cells now start.
+    void note_wide_arrays__();
     // Where defined names are parsed: the current cell on this sheet's grid.
     vex::coord_t name_origin__() const noexcept;
     // The column that takes a value at (row, col), or null with the refusal recorded.
@@ -622,6 +630,12 @@ private:
     hyperlink_list_t hyperlinks_{this};
     formula::cell_tracker_t::reach_t reach_;  // of this grid, while the tracker's generation holds
     bool dropped_results_ = false;
+    // Where the arrays of several cells were filed, and set again after each
+    // shift: a look at these cells answers for one cell without a walk over
+    // every formula. Empty on most sheets, which then need no look at all.
+    std::vector<vex::coord_t> wide_array_firsts_;
+    static constexpr std::string_view msg_array_part =
+        "This operation will change part of an array formula of several cells.";
     bool values_watched_ = false;
 };
 

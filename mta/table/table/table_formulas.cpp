@@ -8,6 +8,7 @@
 #include "text_utils.h"
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -37,6 +38,10 @@ std::optional<cell_t::value_type> cached_result(const Table& table, const trival
     if (cell.value && (kind == cell_value_kind::text || kind == cell_value_kind::rich_text))
         return table.get_string_pool().string_at(std::get<int32_t>(*cell.value));
     return cell.value;
+}
+
+bool is_wide_array(const formula::formula_attributes_t& a) noexcept {
+    return a.type == 2 && a.ref.first.row != 0 && (a.ref.first.row != a.ref.last.row || a.ref.first.col != a.ref.last.col);
 }
 
 void store_imported(Table& table, int row, const trival_cell_t& cell) {
@@ -97,6 +102,8 @@ bool Table::set_formula(int row, int col, std::string_view text) {
 }
 
 void Table::store_formula_cell(formula::formula_cell* cell) {
+    if (is_wide_array(cell->attributes()))
+        wide_array_firsts_.push_back(vex::range_t(cell->attributes().ref).order().first);
     create_column_if_not_exists(cell->col()).set_value(cell->row(), cell);
 }
 
@@ -119,8 +126,7 @@ std::vector<vex::range_t> Table::wide_arrays(int last_row, int last_col) const {
             const size_t rows = std::min(block.size, static_cast<size_t>(last_row) - block.position);
             for (size_t i = 0; i < rows; ++i) {
                 const formula::formula_attributes_t& a = formula_block::at(*block.data, i)->attributes();
-                if (a.type != 2 || a.ref.first.row == 0) continue;
-                if (a.ref.first.row == a.ref.last.row && a.ref.first.col == a.ref.last.col) continue;
+                if (!is_wide_array(a)) continue;
                 vex::range_t ref = a.ref;
                 out.push_back(ref.order());
             }
@@ -129,7 +135,35 @@ std::vector<vex::range_t> Table::wide_arrays(int last_row, int last_col) const {
     return out;
 }
 
+bool Table::meets_wide_array(const vex::range_t& range) const {
+    // An array's first cell lies up and left of every other: only the rows
+    // and columns up to the range's last hold the arrays that may meet it.
+    const auto arrays = wide_arrays(range.last.row, range.last.col);
+    return std::any_of(arrays.begin(), arrays.end(), [&](vex::range_t a) { return a.intersect(range).first.row != 0; });
+}
+
+bool Table::check_outside_wide_array__(int row, int col) const {
+    for (const vex::coord_t& first : wide_array_firsts_) {
+        // The array may have gone since: the cell tells what stands there now.
+        const formula::formula_cell* cell = get_formula_cell(first.row, first.col);
+        if (!cell || !is_wide_array(cell->attributes())) continue;
+        vex::range_t ref = cell->attributes().ref;
+        ref.order();
+        if (row >= ref.first.row && row <= ref.last.row && col >= ref.first.col && col <= ref.last.col)
+            return refuse(msg_array_part);
+    }
+    return true;
+}
+
+void Table::note_wide_arrays__() {
+    if (wide_array_firsts_.empty()) return;
+    wide_array_firsts_.clear();
+    for (const vex::range_t& r : wide_arrays(std::numeric_limits<int>::max(), std::numeric_limits<int>::max()))
+        wide_array_firsts_.push_back(r.first);
+}
+
 bool Table::set_formula_result(int row, int col, const std::optional<cell_t::value_type>& value) {
+    if (!check_outside_wide_array__(row, col)) return false;
     formula::formula_cell* cell = get_formula_cell(row, col);
     if (!cell) return refuse("This cell does not contain a formula.");
     cell->set_result(value);

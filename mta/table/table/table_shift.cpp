@@ -276,7 +276,7 @@ bool Table::can_shift__(bool rows, bool insert, int lo, int hi, int a, int b) co
     const band_shift_t s = insert ? band_shift_t::inserting(rows, lo, hi, a, b, edge)
                                   : band_shift_t::deleting(rows, lo, hi, a, b, edge);
     for (const vex::range_t& r : wide_arrays(rows ? edge : hi, rows ? hi : edge))
-        if (s.cuts(r)) return refuse("This operation will change part of an array formula of several cells.");
+        if (s.cuts(r)) return refuse(msg_array_part);
     if (!rows && pushes_off())
         return refuse("Cannot insert column because it would push non-empty cells off the end of the table.");
     const bool whole = lo == 1 && hi == (rows ? last_col_of(*this) : last_row_of(*this));
@@ -352,6 +352,7 @@ bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b
     }
     hyperlinks_.shift(s);
     comments_.shift(s);
+    note_wide_arrays__();
     on_shift__(s);
     return true;
 }

@@ -16,7 +16,7 @@ constexpr int32_t datetime_numfmt_id = 14;
 bool Table::guard_cell__(int row, int col) const {
     if (tabledefs_.header_at(row, col)) return refuse("The cell is the header cell of table and cannot have a value set.");
     if (merged_cells_.is_covered(row, col)) return refuse("The cell has been merged and cannot set a value.");
-    return true;
+    return check_outside_wide_array__(row, col);
 }
 
 Column* Table::writable_column__(int row, int col, bool force) {

@@ -128,7 +128,9 @@ bool merged_cells_t::merge(const vex::range_t& given, bool keep_styles) {
     // Compared by position only: a one-cell range is never stored.
     if (range.first.row == range.last.row && range.first.col == range.last.col) return true;
     if (!table_->tabledefs().is_free_of_tables(range)) return refuse("Merge cell range includes table.");
-    if (meets_wide_array__(range)) return refuse("Merge cell range includes an array formula of several cells.");
+    // An array formula over several cells shows its values in all of them: a
+    // merge would hide some and gather none.
+    if (table_->meets_wide_array(range)) return refuse("Merge cell range includes an array formula of several cells.");
     if (!add__(range)) return false;
 
     const int r1 = range.first.row, c1 = range.first.col, r2 = range.last.row, c2 = range.last.col;
@@ -155,15 +157,6 @@ bool merged_cells_t::record_loaded(const vex::range_t& given) {
     return true;
 }
 
-// An array formula over several cells shows its values in all of them: a
-// merge would hide some and gather none. Its first cell lies up and left of
-// every other, so only the columns and rows up to the range's last are looked at.
-bool merged_cells_t::meets_wide_array__(const vex::range_t& range) const {
-    const auto arrays = table_->wide_arrays(range.last.row, range.last.col);
-    return std::any_of(arrays.begin(), arrays.end(), [&](vex::range_t a) {
-        return a.intersect(range).first.row != 0;
-    });
-}
 
 std::optional<std::pair<int, int>> merged_cells_t::gather_first_value__(const vex::range_t& range) {
     const int r1 = range.first.row, c1 = range.first.col, r2 = range.last.row;

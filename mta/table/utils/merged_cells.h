@@ -93,8 +93,6 @@ private:
     static box_t moved_area(const band_shift_t& s);
     // The unmerge guard, then the move.
     bool shift_if_allowed__(const band_shift_t& s);
-    // Whether an array formula of several cells has a cell in the range.
-    bool meets_wide_array__(const vex::range_t& range) const;
     // Moves the top-left value of the range's cells into its first cell: where
     // that value came from, none when nothing moved.
     std::optional<std::pair<int, int>> gather_first_value__(const vex::range_t& range);

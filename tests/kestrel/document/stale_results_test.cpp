@@ -216,10 +216,11 @@ TEST(stale_results, merges_gather_one_cell_arrays_and_error_literals_whole) {
     }
 }
 
-// A2:A4 and B6:C6 array formulas: an edit that would move or delete some of
-// an array's cells and not the others is refused and changes nothing, as a
-// merge over one is; one that moves or deletes a whole array is done.
-TEST(stale_results, inserts_and_deletes_through_an_array_formula_are_refused) {
+// A2:A4 and B6:C6 array formulas: an edit that would move, delete or set some
+// of an array's cells and not the others is refused and changes nothing, as a
+// merge over one is; one that moves, deletes or clears a whole array is done,
+// and so is a style set on one of its cells.
+TEST(stale_results, edits_to_part_of_an_array_formula_are_refused) {
     const char* refused = "This operation will change part of an array formula of several cells.";
     const struct {
         const char* name;
@@ -238,6 +239,18 @@ TEST(stale_results, inserts_and_deletes_through_an_array_formula_are_refused) {
         {"column B shifted down from row 6", [](auto* ws) { return ws_shift_range_down(ws, 2, 2, 6, 1); }, false},
         {"columns B:C shifted down from row 6", [](auto* ws) { return ws_shift_range_down(ws, 2, 3, 6, 1); }, true},
         {"row 3 shifted right", [](auto* ws) { return ws_shift_range_right(ws, 3, 3, 1, 1); }, false},
+        {"a number set inside A2:A4", [](auto* ws) { return ws_set_num(ws, 3, 1, 99); }, false},
+        {"a text set on its last cell", [](auto* ws) { return ws_set_text(ws, 4, 1, "x"); }, false},
+        {"an error set inside B6:C6", [](auto* ws) { return ws_set_error(ws, 6, 3, 1); }, false},
+        {"a formula set on its first cell", [](auto* ws) { return ws_set_formula(ws, 2, 1, "C1*3"); }, false},
+        {"a result set on its first cell", [](auto* ws) { return ws_set_formula_num(ws, 2, 1, 7); }, false},
+        {"a style set inside it", [](auto* ws) {
+             plover_style_t* bold = ws_get_cell_style(ws, 1, 4);
+             style_set_bold(bold, 1);
+             return ws_set_cell_style(ws, 3, 1, bold), 1;
+         }, true},
+        {"its range cleared whole", [](auto* ws) { return ws_clear_contents(ws, 2, 1, 4, 1), 1; }, true},
+        {"a number set beside it", [](auto* ws) { return ws_set_num(ws, 5, 1, 99); }, true},
     };
     const entries_t package = reader_test::sheet_package(
         "<sheetData><row r=\"1\"><c r=\"C1\"><v>1</v></c><c r=\"D1\"><v>5</v></c></row>"
@@ -260,6 +273,13 @@ TEST(stale_results, inserts_and_deletes_through_an_array_formula_are_refused) {
             EXPECT_EQ(sheet_data(copy), unedited) << r.name;
         }
     }
+    // Moved by an insert, an array guards the cells it now covers.
+    edited_copy(package, [&](auto*, auto* ws) {
+        ASSERT_EQ(ws_insert_row(ws, 1, 1), 1) << run_msg();
+        EXPECT_EQ(ws_set_num(ws, 5, 1, 99), 0);
+        EXPECT_EQ(run_msg(), std::string(refused));
+        EXPECT_EQ(ws_set_num(ws, 2, 1, 99), 1) << run_msg();
+    });
 }
 
 // Loaded beside a copy of itself: Sheet1 A1 1, A2 2, B1 A1+A2, B2 $A$1*2,

@@ -28,8 +28,15 @@ bool overlap(const vex::range_t& r, int r1, int c1, int r2, int c2) {
 
 bool is_valid_table_name(std::string_view name) noexcept {
     if (name.empty() || ascii_is_digit(name.front())) return false;
-    for (char c : name)
-        if (ascii_is_space(c)) return false;
+    // Bytes of multi-byte characters count as letters. Anything else would end
+    // the name inside a structured reference ("a[b[v]").
+    const auto allowed = [](char c) {
+        return ascii_is_alpha(c) || ascii_is_digit(c) || c == '_' || c == '.' || c == '\\' ||
+               static_cast<unsigned char>(c) >= 0x80;
+    };
+    if (!std::all_of(name.begin(), name.end(), allowed)) return false;
+    // A formula reads these as the two logical values, not as the table.
+    if (ascii_iequals(name, "TRUE") || ascii_iequals(name, "FALSE")) return false;
     return !reads_as_cell_reference(name);
 }
 

@@ -24,9 +24,10 @@ namespace vex::mta {
 class Table;
 struct band_shift_t;
 
-// Whether a host may give a table this name: not empty, no blank, no digit
-// first, and not readable as an A1 or R1C1 reference (other applications
-// rename such tables when they open the file).
+// Whether a host may give a table this name: letters, digits, "_", "." and
+// "\", no digit first, neither TRUE nor FALSE, and not readable as an A1 or
+// R1C1 reference (other applications rename such tables when they open the
+// file, and formulas could not name them).
 bool is_valid_table_name(std::string_view name) noexcept;
 
 class tabledef_list_t {
