@@ -393,7 +393,9 @@ std::string narrowed_span(model_context& context, std::string_view span, const v
     const Table* last = grids.empty() ? nullptr : context.get_sheet(int32_t(grids.back()));
     if (!names || !first || !last) return "#REF!";
     names->sheets = {first->name(), last->name()};
-    const bool quoted = names->quoted || !plain_sheet_word(first->name()) || !plain_sheet_word(last->name());
+    // A span keeps no quotes its names do not need, as a rename leaves it.
+    const bool quoted = (names->quoted && first == last) || !plain_sheet_word(first->name()) ||
+                        !plain_sheet_word(last->name());
     return qualifier_text(names->sheets, quoted) + std::string(span.substr(prefix.size()));
 }
 
