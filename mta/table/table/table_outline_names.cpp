@@ -118,8 +118,10 @@ Table::stale_formulas_t Table::name_readers__(const defined_name_key_t& key) con
         names.push_back({name.name, workbook_scope});
         for (const Table* sheet : sheets) names.push_back({name.name, sheet->sheet_id()});
     }
+    std::vector<std::string> folded;
+    for (const auto& name : read) folded.push_back(utf8_fold_case(name.name));
     const auto spelled = [&](std::string_view text) {
-        return std::any_of(read.begin(), read.end(), [&](const auto& n) { return text.find(n.name) != text.npos; });
+        return std::any_of(folded.begin(), folded.end(), [&](const auto& n) { return utf8_holds_folded(text, n); });
     };
     stale_formulas_t readers;
     for (Table* sheet : sheets) {

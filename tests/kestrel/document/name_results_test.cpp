@@ -1,8 +1,8 @@
 // A formula reading a defined name follows whichever name its word finds: one
-// spelled like a function, the sheet's own before the workbook's, one defined
-// after the formula or defined again. Its result goes when a cell the name
-// stands for changes and when the name goes or changes, in the session and
-// once the saved copy is loaded again.
+// spelled like a function, in another case, the sheet's own before the
+// workbook's, one defined after the formula or defined again. Its result goes
+// when a cell the name stands for changes and when the name goes or changes,
+// in the session and once the saved copy is loaded again.
 
 #include "plover.h"
 #include "tests/kestrel/document/stale_results_support.h"
@@ -71,6 +71,16 @@ TEST(name_results, every_form_of_a_name_drops_its_readers_results) {
              delete_name(wb, "Again", false);
              wb_set_defined_name(wb, "Again", "Sheet1!$B$1", nullptr);
          }},
+        {"Rate", false, "rate*10",
+         [](auto* wb, auto* ws) {
+             wb_set_defined_name(wb, "Rate", "Sheet1!$B$1", nullptr);
+             ws_set_formula(ws, 1, 4, "rate*10");
+         }},
+        {"Bonus", false, "bonus*10",
+         [](auto* wb, auto* ws) {
+             ws_set_formula(ws, 1, 4, "bonus*10");
+             wb_set_defined_name(wb, "Bonus", "Sheet1!$B$1", nullptr);
+         }},
     };
     const std::function<void(plover_workbook_t*, plover_worksheet_t*, const form_t&)> edits[] = {
         [](auto*, auto* ws, auto&) { ws_set_num(ws, 1, 2, 100); },
@@ -86,7 +96,7 @@ TEST(name_results, every_form_of_a_name_drops_its_readers_results) {
         // A name of the spelling local to the formula's sheet hides the workbook's.
         [](auto* wb, auto*, const form_t& f) { wb_set_defined_name(wb, f.name, "Sheet1!$B$3", "Sheet1"); },
     };
-    const std::string expected[] = {"dkddd", "dkddk", "dkddd", "dkddd"};
+    const std::string expected[] = {"dkddd", "dkddk", "dkddd", "dkddd", "dkddd", "dkddd"};
     for (size_t f = 0; f < std::size(forms); ++f) {
         std::string got, reloaded;
         for (const auto& edit : edits) {
