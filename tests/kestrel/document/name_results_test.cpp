@@ -81,6 +81,11 @@ TEST(name_results, every_form_of_a_name_drops_its_readers_results) {
              ws_set_formula(ws, 1, 4, "bonus*10");
              wb_set_defined_name(wb, "Bonus", "Sheet1!$B$1", nullptr);
          }},
+        {"Date", false, "Date*10",
+         [](auto* wb, auto* ws) {
+             ws_set_formula(ws, 1, 4, "Date*10");
+             wb_set_defined_name(wb, "Date", "Sheet1!$B$1", nullptr);
+         }},
     };
     const std::function<void(plover_workbook_t*, plover_worksheet_t*, const form_t&)> edits[] = {
         [](auto*, auto* ws, auto&) { ws_set_num(ws, 1, 2, 100); },
@@ -96,7 +101,7 @@ TEST(name_results, every_form_of_a_name_drops_its_readers_results) {
         // A name of the spelling local to the formula's sheet hides the workbook's.
         [](auto* wb, auto*, const form_t& f) { wb_set_defined_name(wb, f.name, "Sheet1!$B$3", "Sheet1"); },
     };
-    const std::string expected[] = {"dkddd", "dkddk", "dkddd", "dkddd", "dkddd", "dkddd"};
+    const std::string expected[] = {"dkddd", "dkddk", "dkddd", "dkddd", "dkddd", "dkddd", "dkddd"};
     for (size_t f = 0; f < std::size(forms); ++f) {
         std::string got, reloaded;
         for (const auto& edit : edits) {
