@@ -125,6 +125,17 @@ const std::vector<formula::token_t>* defined_name_store_t::tokens_of(const defin
     return entry ? &entry->tokens : nullptr;
 }
 
+std::vector<formula::named_expression_t> defined_name_store_t::tokenless_names(std::string_view folded) const {
+    std::shared_lock lock(mutex_);
+    std::vector<formula::named_expression_t> out;
+    for (const auto& node : names_) {
+        const std::string& text = node->entry.expression;
+        if (node->entry.tokens.empty() && !text.empty() && (folded.empty() || utf8_holds_folded(text, folded)))
+            out.push_back({node->name, node->local_sheet_id});
+    }
+    return out;
+}
+
 bool defined_name_store_t::erase(const defined_name_key_t& key) {
     std::unique_lock lock(mutex_);
     const auto it = index_.find(key);

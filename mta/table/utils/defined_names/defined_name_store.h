@@ -97,6 +97,9 @@ public:
     const defined_name_entry_t* find(const defined_name_key_t& key) const;
     defined_name_entry_t* find(const defined_name_key_t& key);
     const std::vector<formula::token_t>* tokens_of(const defined_name_key_t& key) const;
+    // The names whose text gave no tokens and holds `folded`, a folded
+    // spelling (any text, when empty).
+    std::vector<formula::named_expression_t> tokenless_names(std::string_view folded) const;
 
     // The name stored in the key's own spelling.
     bool erase(const defined_name_key_t& key);
