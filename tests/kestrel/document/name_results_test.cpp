@@ -134,15 +134,21 @@ TEST(name_results, every_form_of_a_name_drops_its_readers_results) {
 
 TEST(name_results, a_name_read_through_another_follows_its_cell) {
     // D1 Outer+1 with the result 7, Outer = Inner*2, Inner over `cell`; the
-    // edit ends setting the cell Inner then stands for. `listed_after`: edited
-    // once loaded from a file that lists Outer before Inner.
+    // edit ends setting the cell Inner then stands for. Edited in the session,
+    // or once loaded from a file that lists Outer before Inner, or without Inner.
+    enum class file_t { none, inner_last, inner_left_out };
     const struct {
         const char* cell;
-        bool listed_after;
-        std::function<void(plover_worksheet_t*)> edit;
+        file_t file;
+        std::function<void(plover_workbook_t*, plover_worksheet_t*)> edit;
     } rows[] = {
-        {"Sheet1!$B$1", true, [](auto* ws) { ws_set_num(ws, 1, 2, 50); }},
-        {"Sheet1!$B$2", false, [](auto* ws) { ws_insert_row(ws, 2, 1), ws_set_num(ws, 3, 2, 50); }},
+        {"Sheet1!$B$1", file_t::inner_last, [](auto*, auto* ws) { ws_set_num(ws, 1, 2, 50); }},
+        {"Sheet1!$B$1", file_t::inner_left_out,
+         [](auto* wb, auto* ws) {
+             wb_set_defined_name(wb, "Inner", "Sheet1!$B$1", nullptr);
+             ws_set_num(ws, 1, 2, 50);
+         }},
+        {"Sheet1!$B$2", file_t::none, [](auto*, auto* ws) { ws_insert_row(ws, 2, 1), ws_set_num(ws, 3, 2, 50); }},
     };
     for (const auto& r : rows) {
         plover_document_t* doc = doc_create();
@@ -152,22 +158,23 @@ TEST(name_results, a_name_read_through_another_follows_its_cell) {
         wb_set_defined_name(wb, "Outer", "Inner*2", nullptr);
         ASSERT_EQ(ws_set_formula(ws, 1, 4, "Outer+1") + ws_set_formula_num(ws, 1, 4, 7), 2) << run_msg();
         scratch_dir dir;
-        if (r.listed_after) {
+        if (r.file != file_t::none) {
             entries_t copy = saved(doc, dir);
             doc_release(doc);
             for (auto& [name, xml] : copy) {
                 const std::string inner = element(xml, "<definedName name=\"Inner\"", "</definedName>");
                 if (name != "xl/workbook.xml" || inner.empty()) continue;
                 xml.erase(xml.find(inner), inner.size());
-                xml.insert(xml.find("</definedNames>"), inner);
+                if (r.file == file_t::inner_last) xml.insert(xml.find("</definedNames>"), inner);
             }
             write_zip(dir / "listed.xlsx", copy);
             doc = doc_load((dir / "listed.xlsx").c_str());
             ASSERT_NE(doc, nullptr) << run_msg();
+            wb = doc_get_workbook(doc);
             ws = sheet(doc, 0);
         }
-        r.edit(ws);
-        EXPECT_EQ(outcome(ws, saved(doc, dir)), 'd') << r.cell;
+        r.edit(wb, ws);
+        EXPECT_EQ(outcome(ws, saved(doc, dir)), 'd') << r.cell << int(r.file);
         doc_release(doc);
     }
 }
