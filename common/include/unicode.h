@@ -31,6 +31,9 @@ bool utf8_iequals(std::string_view a, std::string_view b) noexcept;
 // The text with each code point folded as utf8_iequals folds it: two texts that
 // compare equal there fold to the same bytes, so the fold serves as a key.
 std::string utf8_fold_case(std::string_view text);
+// Whether the text holds `folded` (a text already folded) in any case: a
+// cheap test before a formula is parsed for a name it may spell.
+bool utf8_holds_folded(std::string_view text, std::string_view folded);
 
 // The text, checked with from_ansi_string; throws std::runtime_error
 // "Failed to convert from ANSI string".

@@ -157,6 +157,10 @@ std::string utf8_fold_case(std::string_view text) {
     return out;
 }
 
+bool utf8_holds_folded(std::string_view text, std::string_view folded) {
+    return text.size() >= folded.size() && utf8_fold_case(text).find(folded) != std::string::npos;
+}
+
 std::string checked_host_text(const char* text) {
     std::string out;
     if (!from_ansi_string(text ? std::string_view(text) : std::string_view(), out))

@@ -27,13 +27,10 @@ bool is_constant(int32_t op) noexcept {
 // "+" and "-" may lead any operand: "+A1", "-+1", "A1*+1".
 bool is_sign(int32_t op) noexcept { return op == op_neg || op == op_add || op == op_sub; }
 
-// TRUE and FALSE are the functions that may stand without parentheses.
 bool is_bare_boolean(const token_t& token) noexcept {
-    static const uint32_t true_id = lookup_function_id("TRUE");
-    static const uint32_t false_id = lookup_function_id("FALSE");
     if (token.opcode != op_function) return false;
     const auto* id = std::get_if<uint32_t>(&token.operand);
-    return id && (*id == true_id || *id == false_id);
+    return id && is_bare_function(*id);
 }
 
 class syntax_walk {

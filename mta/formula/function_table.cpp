@@ -177,4 +177,10 @@ std::string_view function_name(uint32_t id) noexcept {
     return id >= 1 && id <= function_count ? function_rows[id - 1].name : std::string_view();
 }
 
+bool is_bare_function(uint32_t id) noexcept {
+    static const uint32_t true_id = lookup_function_id("TRUE");
+    static const uint32_t false_id = lookup_function_id("FALSE");
+    return id != 0 && (id == true_id || id == false_id);
+}
+
 } // namespace vex::mta::formula

@@ -16,4 +16,7 @@ uint32_t lookup_function_id(std::string_view name) noexcept;
 // The upper-case name of an id from 1 to function_count, else empty.
 std::string_view function_name(uint32_t id) noexcept;
 
+// TRUE and FALSE, the functions that may stand without parentheses.
+bool is_bare_function(uint32_t id) noexcept;
+
 } // namespace vex::mta::formula

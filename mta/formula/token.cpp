@@ -1,8 +1,14 @@
 #include "mta/formula/token.h"
 
+#include "unicode.h"
+
 #include <stdexcept>
 
 namespace vex::mta::formula {
+
+bool operator==(const named_expression_t& a, const named_expression_t& b) noexcept {
+    return a.scope == b.scope && utf8_iequals(a.name, b.name);
+}
 
 void operand_t::assign_range(const vex::coord_t& first, const vex::coord_t& last) {
     if (auto* range = std::get_if<vex::range_t>(this))

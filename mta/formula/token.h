@@ -80,7 +80,8 @@ struct named_expression_t {
     std::string name;
     uint32_t scope = 0xFFFFFFFF;  // a sheet's grid id, or all ones for the workbook
 
-    friend bool operator==(const named_expression_t&, const named_expression_t&) = default;
+    // A name reads the same in any case ("rate" is Rate).
+    friend bool operator==(const named_expression_t& a, const named_expression_t& b) noexcept;
 };
 
 // Table1[[#Data],[Amount]:[Total]]: the table and up to two columns, with the

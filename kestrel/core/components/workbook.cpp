@@ -486,6 +486,8 @@ bool workbook_t::after_loading__() {
         }
     }
     pending_names_.clear();
+    // A name's text may read a name listed after it.
+    if (mta::Table* table = first_worktable()) table->reread_tokenless_names();
 
     for (const sheet_entry_t& s : record_.sheets)
         if (s.type == 1 && s.component) s.component->finish_relations();

@@ -196,11 +196,10 @@ bool walk_structured(std::string_view body, structured_reference_t& ref) {
 std::optional<token_t> excel_a1::resolve(const lexeme_t& lexeme) {
     result_.reset();
     view_ = lexeme.text(text_);
-    if (const uint32_t id = lookup_function_id(view_)) {
-        // "Rate", "Date" or "Index" may be defined names: without a call they are.
-        if (called__(lexeme) || !unqualified_name__(view_)) return token_t(id);
-        return std::move(result_);
-    }
+    // Without a call "Rate", "Date" or "Index" are names, defined yet or not,
+    // and "LOG10" is a cell.
+    if (const uint32_t id = lookup_function_id(view_); id && (called__(lexeme) || is_bare_function(id)))
+        return token_t(id);
     if (plain_cell__(view_, origin_.grid_id)) return std::move(result_);
     const size_t at = view_.find_first_of("!'[");
     if (at != npos) {

@@ -471,6 +471,9 @@ public:
     // The host's delete. The formulas reading the name, directly or through
     // other names, lose their results and are filed again without it.
     void delete_defined_name(const defined_name_key_t& key);
+    // Names whose text gave no tokens, as one reading a name listed after it in
+    // a file, read again once the names they may read are all stored.
+    void reread_tokenless_names();
     // Whether a table of any sheet of the workbook other than `except`, or a
     // defined name of any scope, has the name in any case: table names are
     // unique in a workbook and share the formulas' names with defined names.
@@ -573,6 +576,9 @@ public:
 private:
     // The formulas of the workbook that may read a name of the key's spelling.
     stale_formulas_t name_readers__(const defined_name_key_t& key) const;
+    // The tokenless names whose text spells `folded` (any, when empty) read
+    // again, each at its own sheet.
+    void reread_tokenless_names__(std::string_view folded);
     void row_span_style__(int r1, int r2, const style_settings_t& s);
     // The cells of the range took new values: what is kept by cell hears of it,
     // and the formulas that read them, directly or through others, lose their

@@ -81,6 +81,7 @@ bool Table::set_defined_name(const defined_name_key_t& key, std::string_view exp
     });
     if (unqualified) return refuse("Please add the sheet name and '!' before the cell and range references.");
     if (!store->add_new_name(key, expression, std::move(tokens))) return refuse("Duplicate defined name.");
+    reread_tokenless_names__(utf8_fold_case(key.name));
     // Formulas written before the name, or reading a name it now hides.
     const stale_formulas_t readers = name_readers__(key);
     for (const auto& [sheet, cell] : readers) sheet->get_formula_model()->refile(cell);
@@ -107,6 +108,34 @@ void Table::delete_defined_name(const defined_name_key_t& key) {
     for (const auto& [sheet, cell] : readers) sheet->get_formula_model()->refile(cell);
 }
 
+void Table::reread_tokenless_names() {
+    reread_tokenless_names__({});
+}
+
+void Table::reread_tokenless_names__(std::string_view folded) {
+    defined_name_store_t* store = get_defined_names();
+    if (!store) return;
+    const std::vector<formula::named_expression_t> names = store->tokenless_names(folded);
+    if (names.empty()) return;
+    const std::vector<Table*> sheets = workbook_sheets__();
+    const std::string before = get_run_message().str();
+    for (const auto& name : names) {
+        defined_name_entry_t* entry = store->find({name.name, name.scope});
+        if (!entry) continue;
+        const auto own =
+            std::find_if(sheets.begin(), sheets.end(), [&](const Table* t) { return t->sheet_id() == name.scope; });
+        const Table& at = own == sheets.end() ? *this : **own;
+        std::vector<formula::token_t> tokens;
+        try {
+            at.formula_model_->parse_formula(tokens, at.name_origin__(), entry->expression);
+        } catch (const std::exception&) {
+            continue;
+        }
+        entry->tokens = std::move(tokens);
+    }
+    set_run_message(before);  // a text that still reads nothing known says nothing
+}
+
 // Whoever may read a name of the key's spelling, in any scope, directly or
 // through other names: which scope a formula finds depends on its sheet.
 Table::stale_formulas_t Table::name_readers__(const defined_name_key_t& key) const {
@@ -118,8 +147,10 @@ Table::stale_formulas_t Table::name_readers__(const defined_name_key_t& key) con
         names.push_back({name.name, workbook_scope});
         for (const Table* sheet : sheets) names.push_back({name.name, sheet->sheet_id()});
     }
+    std::vector<std::string> folded;
+    for (const auto& name : read) folded.push_back(utf8_fold_case(name.name));
     const auto spelled = [&](std::string_view text) {
-        return std::any_of(read.begin(), read.end(), [&](const auto& n) { return text.find(n.name) != text.npos; });
+        return std::any_of(folded.begin(), folded.end(), [&](const auto& n) { return utf8_holds_folded(text, n); });
     };
     stale_formulas_t readers;
     for (Table* sheet : sheets) {

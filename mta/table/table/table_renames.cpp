@@ -19,16 +19,6 @@
 
 namespace vex::mta {
 
-namespace {
-
-// Whether `text` may name the table `folded` (its name case-folded): a cheap
-// test before a parse.
-bool holds_word(std::string_view text, const std::string& folded) {
-    return text.size() >= folded.size() && utf8_fold_case(text).find(folded) != std::string::npos;
-}
-
-} // namespace
-
 std::pair<Table::stale_formulas_t, std::vector<formula::named_expression_t>>
 Table::rewrite_workbook_formulas__(const std::function<bool(std::string_view)>& may_name, const text_rewrite_t& text_of,
                                    const tokens_rewrite_t& tokens_of, bool refile) {
@@ -107,7 +97,7 @@ void Table::rename_references_to_sheet(std::string_view new_name) {
 void Table::rewrite_table_references(const formula::table_rename_t& change) {
     const std::string folded = utf8_fold_case(change.table);
     auto [changed, names] = rewrite_workbook_formulas__(
-        [&](std::string_view text) { return holds_word(text, folded); },
+        [&](std::string_view text) { return utf8_holds_folded(text, folded); },
         [&](formula::model_context& context, const vex::coord_t& origin, std::string_view text) {
             return formula::rewrite_table_references(context, origin, text, change);
         },

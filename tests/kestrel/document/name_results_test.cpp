@@ -1,8 +1,8 @@
 // A formula reading a defined name follows whichever name its word finds: one
-// spelled like a function, the sheet's own before the workbook's, one defined
-// after the formula or defined again. Its result goes when a cell the name
-// stands for changes and when the name goes or changes, in the session and
-// once the saved copy is loaded again.
+// spelled like a function, in another case, the sheet's own before the
+// workbook's, one defined after the formula or defined again. Its result goes
+// when a cell the name stands for changes and when the name goes or changes,
+// in the session and once the saved copy is loaded again.
 
 #include "plover.h"
 #include "tests/kestrel/document/stale_results_support.h"
@@ -71,6 +71,21 @@ TEST(name_results, every_form_of_a_name_drops_its_readers_results) {
              delete_name(wb, "Again", false);
              wb_set_defined_name(wb, "Again", "Sheet1!$B$1", nullptr);
          }},
+        {"Rate", false, "rate*10",
+         [](auto* wb, auto* ws) {
+             wb_set_defined_name(wb, "Rate", "Sheet1!$B$1", nullptr);
+             ws_set_formula(ws, 1, 4, "rate*10");
+         }},
+        {"Bonus", false, "bonus*10",
+         [](auto* wb, auto* ws) {
+             ws_set_formula(ws, 1, 4, "bonus*10");
+             wb_set_defined_name(wb, "Bonus", "Sheet1!$B$1", nullptr);
+         }},
+        {"Date", false, "Date*10",
+         [](auto* wb, auto* ws) {
+             ws_set_formula(ws, 1, 4, "Date*10");
+             wb_set_defined_name(wb, "Date", "Sheet1!$B$1", nullptr);
+         }},
     };
     const std::function<void(plover_workbook_t*, plover_worksheet_t*, const form_t&)> edits[] = {
         [](auto*, auto* ws, auto&) { ws_set_num(ws, 1, 2, 100); },
@@ -86,7 +101,7 @@ TEST(name_results, every_form_of_a_name_drops_its_readers_results) {
         // A name of the spelling local to the formula's sheet hides the workbook's.
         [](auto* wb, auto*, const form_t& f) { wb_set_defined_name(wb, f.name, "Sheet1!$B$3", "Sheet1"); },
     };
-    const std::string expected[] = {"dkddd", "dkddk", "dkddd", "dkddd"};
+    const std::string expected[] = {"dkddd", "dkddk", "dkddd", "dkddd", "dkddd", "dkddd", "dkddd"};
     for (size_t f = 0; f < std::size(forms); ++f) {
         std::string got, reloaded;
         for (const auto& edit : edits) {
@@ -114,5 +129,52 @@ TEST(name_results, every_form_of_a_name_drops_its_readers_results) {
         }
         EXPECT_EQ(got, expected[f]) << forms[f].formula;
         EXPECT_EQ(reloaded, "ddddd") << forms[f].formula;
+    }
+}
+
+TEST(name_results, a_name_read_through_another_follows_its_cell) {
+    // D1 Outer+1 with the result 7, Outer = Inner*2, Inner over `cell`; the
+    // edit ends setting the cell Inner then stands for. Edited in the session,
+    // or once loaded from a file that lists Outer before Inner, or without Inner.
+    enum class file_t { none, inner_last, inner_left_out };
+    const struct {
+        const char* cell;
+        file_t file;
+        std::function<void(plover_workbook_t*, plover_worksheet_t*)> edit;
+    } rows[] = {
+        {"Sheet1!$B$1", file_t::inner_last, [](auto*, auto* ws) { ws_set_num(ws, 1, 2, 50); }},
+        {"Sheet1!$B$1", file_t::inner_left_out,
+         [](auto* wb, auto* ws) {
+             wb_set_defined_name(wb, "Inner", "Sheet1!$B$1", nullptr);
+             ws_set_num(ws, 1, 2, 50);
+         }},
+        {"Sheet1!$B$2", file_t::none, [](auto*, auto* ws) { ws_insert_row(ws, 2, 1), ws_set_num(ws, 3, 2, 50); }},
+    };
+    for (const auto& r : rows) {
+        plover_document_t* doc = doc_create();
+        plover_workbook_t* wb = doc_get_workbook(doc);
+        plover_worksheet_t* ws = wb_add_worksheet(wb, "Sheet1");
+        wb_set_defined_name(wb, "Inner", r.cell, nullptr);
+        wb_set_defined_name(wb, "Outer", "Inner*2", nullptr);
+        ASSERT_EQ(ws_set_formula(ws, 1, 4, "Outer+1") + ws_set_formula_num(ws, 1, 4, 7), 2) << run_msg();
+        scratch_dir dir;
+        if (r.file != file_t::none) {
+            entries_t copy = saved(doc, dir);
+            doc_release(doc);
+            for (auto& [name, xml] : copy) {
+                const std::string inner = element(xml, "<definedName name=\"Inner\"", "</definedName>");
+                if (name != "xl/workbook.xml" || inner.empty()) continue;
+                xml.erase(xml.find(inner), inner.size());
+                if (r.file == file_t::inner_last) xml.insert(xml.find("</definedNames>"), inner);
+            }
+            write_zip(dir / "listed.xlsx", copy);
+            doc = doc_load((dir / "listed.xlsx").c_str());
+            ASSERT_NE(doc, nullptr) << run_msg();
+            wb = doc_get_workbook(doc);
+            ws = sheet(doc, 0);
+        }
+        r.edit(wb, ws);
+        EXPECT_EQ(outcome(ws, saved(doc, dir)), 'd') << r.cell << int(r.file);
+        doc_release(doc);
     }
 }

@@ -46,12 +46,14 @@ defined_name_entry_t* defined_name_store_t::add__(const defined_name_key_t& key,
     // temporary for uninitialised (-Wmaybe-uninitialized).
     auto node = std::make_unique<node_t>();
     node->name = key.name;
+    node->folded = utf8_fold_case(key.name);
     node->local_sheet_id = key.local_sheet_id;
     node->entry.expression = expression;
     node->entry.tokens = std::move(tokens);
     node_t* raw = node.get();
     names_.push_back(std::move(node));
     index_.emplace(raw->key(), raw);
+    folded_index_.emplace(raw->folded_key(), raw);
     return &raw->entry;
 }
 
@@ -71,7 +73,14 @@ size_t defined_name_store_t::size() const noexcept {
 
 bool defined_name_store_t::contains(const defined_name_key_t& key) const {
     std::shared_lock lock(mutex_);
-    return index_.count(key) != 0;
+    return lookup__(key) != nullptr;
+}
+
+defined_name_store_t::node_t* defined_name_store_t::lookup__(const defined_name_key_t& key) const {
+    if (const auto it = index_.find(key); it != index_.end()) return it->second;
+    const std::string folded = utf8_fold_case(key.name);
+    const auto it = folded_index_.find({folded, key.local_sheet_id});
+    return it == folded_index_.end() ? nullptr : it->second;
 }
 
 std::string_view defined_name_store_t::name_at(size_t n) const noexcept {
@@ -101,14 +110,14 @@ bool defined_name_store_t::contains_name_in_any_case(std::string_view name) cons
 
 const defined_name_entry_t* defined_name_store_t::find(const defined_name_key_t& key) const {
     std::shared_lock lock(mutex_);
-    const auto it = index_.find(key);
-    return it == index_.end() ? nullptr : &it->second->entry;
+    const node_t* node = lookup__(key);
+    return node ? &node->entry : nullptr;
 }
 
 defined_name_entry_t* defined_name_store_t::find(const defined_name_key_t& key) {
     std::shared_lock lock(mutex_);
-    const auto it = index_.find(key);
-    return it == index_.end() ? nullptr : &it->second->entry;
+    node_t* node = lookup__(key);
+    return node ? &node->entry : nullptr;
 }
 
 const std::vector<formula::token_t>* defined_name_store_t::tokens_of(const defined_name_key_t& key) const {
@@ -116,13 +125,36 @@ const std::vector<formula::token_t>* defined_name_store_t::tokens_of(const defin
     return entry ? &entry->tokens : nullptr;
 }
 
+std::vector<formula::named_expression_t> defined_name_store_t::tokenless_names(std::string_view folded) const {
+    std::shared_lock lock(mutex_);
+    std::vector<formula::named_expression_t> out;
+    for (const auto& node : names_) {
+        const std::string& text = node->entry.expression;
+        if (node->entry.tokens.empty() && !text.empty() && (folded.empty() || utf8_holds_folded(text, folded)))
+            out.push_back({node->name, node->local_sheet_id});
+    }
+    return out;
+}
+
 bool defined_name_store_t::erase(const defined_name_key_t& key) {
     std::unique_lock lock(mutex_);
     const auto it = index_.find(key);
     if (it == index_.end()) return false;
     const node_t* node = it->second;
-    index_.erase(it);  // before the node, whose name the key views
+    // The keys view the node's texts: they go first.
+    index_.erase(it);
+    const auto first = folded_index_.find(node->folded_key());
+    const bool first_of_spelling = first != folded_index_.end() && first->second == node;
+    if (first_of_spelling) folded_index_.erase(first);
+    const std::string folded = node->folded;
     std::erase_if(names_, [&](const auto& n) { return n.get() == node; });
+    if (first_of_spelling) {
+        // Another name of the spelling, in another case, now answers for it.
+        const auto next = std::find_if(names_.begin(), names_.end(), [&](const auto& n) {
+            return n->local_sheet_id == key.local_sheet_id && n->folded == folded;
+        });
+        if (next != names_.end()) folded_index_.emplace((*next)->folded_key(), next->get());
+    }
     return true;
 }
 
@@ -136,7 +168,11 @@ void defined_name_store_t::remove_local_names(uint32_t sheet_id) {
 
 void defined_name_store_t::rebuild_index__() {
     index_.clear();
-    for (const auto& n : names_) index_.emplace(n->key(), n.get());
+    folded_index_.clear();
+    for (const auto& n : names_) {
+        index_.emplace(n->key(), n.get());
+        folded_index_.emplace(n->folded_key(), n.get());
+    }
 }
 
 void defined_name_store_t::on_insert_rows(Table& table, int first_col, int last_col, int row, int count) {

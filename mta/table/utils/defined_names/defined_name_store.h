@@ -87,6 +87,8 @@ public:
     std::string_view expression_at(size_t n) const noexcept;
     uint32_t local_sheet_id_at(size_t n) const noexcept;
 
+    // Lookups take the name in any case, as applications match names; a name
+    // stored in the very spelling asked for comes first.
     bool contains(const defined_name_key_t& key) const;
     // Under any scope; case-sensitive.
     bool contains_name(std::string_view name) const noexcept;
@@ -95,7 +97,11 @@ public:
     const defined_name_entry_t* find(const defined_name_key_t& key) const;
     defined_name_entry_t* find(const defined_name_key_t& key);
     const std::vector<formula::token_t>* tokens_of(const defined_name_key_t& key) const;
+    // The names whose text gave no tokens and holds `folded`, a folded
+    // spelling (any text, when empty).
+    std::vector<formula::named_expression_t> tokenless_names(std::string_view folded) const;
 
+    // The name stored in the key's own spelling.
     bool erase(const defined_name_key_t& key);
     // A sheet's table is going: its local names go with it.
     void remove_local_names(uint32_t sheet_id);
@@ -132,14 +138,17 @@ public:
 private:
     struct node_t {
         std::string name;
+        std::string folded;  // the name as utf8_fold_case gives it
         uint32_t local_sheet_id = 0;
         defined_name_entry_t entry;
         defined_name_key_t key() const noexcept { return {name, local_sheet_id}; }
+        defined_name_key_t folded_key() const noexcept { return {folded, local_sheet_id}; }
     };
 
     // Every name's text and tokens, rewritten; the names whose text or tokens changed.
     std::vector<formula::named_expression_t> rewrite__(const text_rewrite_t& text_of, const tokens_rewrite_t& tokens_of);
     void rebuild_index__();
+    node_t* lookup__(const defined_name_key_t& key) const;
     defined_name_entry_t* add__(const defined_name_key_t& key, std::string_view expression,
                                 std::vector<formula::token_t>&& tokens);
 
@@ -147,6 +156,8 @@ private:
     mutable std::shared_mutex mutex_;
     std::vector<std::unique_ptr<node_t>> names_;  // in the order they were added
     std::unordered_map<defined_name_key_t, node_t*, defined_name_key_hash> index_;
+    // By folded name: the first name added of each spelling but for case.
+    std::unordered_map<defined_name_key_t, node_t*, defined_name_key_hash> folded_index_;
 };
 
 } // namespace vex::mta

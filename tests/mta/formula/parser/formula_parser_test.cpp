@@ -90,6 +90,10 @@ TEST_F(parser_fixture, failures_leave_their_message) {
         {"Sheet1!Vat", "Undefined name: Sheet1!Vat"},
         {"'C:\\[Book1]Bad sheet'!A1", "Undefined name: 'C:\\[Book1]Bad sheet'!A1"},
         {"1+Foo*2", "Undefined name: Foo"},
+        // A function's word without a call is a name, defined or not.
+        {"B1*Rate", "Undefined name: Rate"},
+        {"Year", "Undefined name: Year"},
+        {"SUM(Value)", "Undefined name: Value"},
     };
     for (const auto& [formula, message] : cases) {
         vex::set_run_message("untouched");
@@ -140,8 +144,12 @@ TEST_F(parser_fixture, constants_keep_their_values) {
     EXPECT_EQ(std::get<std::string>(only("\"ab\"\"c\"").operand), "ab\"\"c");
     EXPECT_EQ(std::get<std::string>(only("\"\"").operand), "");
     EXPECT_EQ(std::get<std::string>(only("\"a+(b\"").operand), "a+(b");
-    EXPECT_EQ(std::get<uint32_t>(only("LOG10").operand), 273u);  // a function before a cell
-    EXPECT_EQ(std::get<uint32_t>(only("sum").operand), 420u);
+    // Called, a function before a cell; alone, LOG10 is the cell.
+    ASSERT_TRUE(parse("LOG10(100)"));
+    EXPECT_EQ(std::get<uint32_t>(tokens.front().operand), 273u);
+    ASSERT_TRUE(parse("sum(1)"));
+    EXPECT_EQ(std::get<uint32_t>(tokens.front().operand), 420u);
+    EXPECT_EQ(only("LOG10").opcode, 704);
 }
 
 // Numbers read without a copy give what the general reader gives, to the last

@@ -105,14 +105,16 @@ TEST_F(parser_fixture, names_are_found_with_their_scope) {
         {"Vat", {"Vat", vex::mta::workbook_scope}},
         {"Sheet2!Total", {"Total", 2}},
         {"'sheet2'!Total", {"Total", 2}},
+        {"total", {"total", vex::mta::workbook_scope}},  // names match without case
     };
     for (const auto& [formula, expected] : cases) {
         const token_t& token = only(formula);
         EXPECT_EQ(token.opcode, 708) << formula;
         EXPECT_EQ(std::get<named_expression_t>(token.operand), expected) << formula;
+        EXPECT_EQ(std::get<named_expression_t>(token.operand).name, expected.name) << formula;  // as written
     }
-    // "!Total" is this sheet's (grid 0 for an unregistered table); case counts.
-    for (const char* formula : {"!Total", "total", "Sheet1!Total", "Sheet2!Vat"}) {
+    // "!Total" is this sheet's (grid 0 for an unregistered table).
+    for (const char* formula : {"!Total", "Sheet1!Total", "Sheet2!Vat"}) {
         EXPECT_FALSE(parse(formula)) << formula;
         EXPECT_EQ(vex::get_run_message().str(), std::string("Undefined name: ") + formula);
     }
@@ -139,6 +141,8 @@ TEST_F(parser_fixture, words_find_the_nearest_name_before_a_function) {
         {"RATE(1,2,3)", {1000, 100, 700, 110, 700, 110, 700, 101}, {}},
         {"Index (A1:B2,1)", {1000, 100, 705, 110, 700, 101}, {}},
         {"SUM(Rate)", {1000, 100, 708, 101}, {}},
+        {"rate*2", {708, 302, 700}, {"Rate", vex::mta::workbook_scope}},
+        {"IF(TRUE,FALSE)", {1000, 100, 1000, 110, 1000, 101}, {}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(opcodes(c.formula), c.opcodes) << c.formula;

@@ -46,8 +46,14 @@ TEST(defined_name_store, names_keep_the_order_they_were_added_in) {
     EXPECT_TRUE(s.contains_name("alpha") && !s.contains({"alpha", workbook_scope}) && !s.contains_name("ALPHA"));
     EXPECT_EQ(std::pair(s.name_at(6), s.local_sheet_id_at(6)), std::pair(std::string_view(), workbook_scope));
 
+    // Looked up in any case: the spelling asked for first, else the first added.
+    s.find({"total", workbook_scope})->expression = "=lower";
+    EXPECT_EQ(s.find({"TOTAL", workbook_scope}), s.find({"Total", workbook_scope}));
+    EXPECT_TRUE(s.contains({"ALPHA", 7}) && !s.contains({"ALPHA", 3}));
     EXPECT_TRUE(s.erase({"Total", workbook_scope}));
     EXPECT_FALSE(s.erase({"Total", workbook_scope}));
+    EXPECT_FALSE(s.erase({"TOTAL", workbook_scope}));  // erased by its own spelling only
+    EXPECT_EQ(s.find({"TOTAL", workbook_scope})->expression, "=lower");
     s.remove_local_names(3);
     s.remove_local_names(workbook_scope);  // no sheet's id: the workbook's names stay
     EXPECT_EQ(names_of(s), (std::vector<std::string>{"Zeta@-1", "alpha@7", "total@-1"}));
