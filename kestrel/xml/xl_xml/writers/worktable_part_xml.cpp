@@ -595,10 +595,10 @@ std::string_view worktable_part_xml::read_literal_or(std::string_view literal) c
     return kept ? std::string_view(*kept) : literal;
 }
 
-void worktable_part_xml::write_v(std::string_view text) {
+void worktable_part_xml::write_v(std::string_view text, bool escapes_kept) {
     w_->start_element("v");
     w_->close_start_tag();
-    w_->write_text(text);
+    w_->write_text(text, escapes_kept);
     w_->end_element("v");
 }
 
@@ -738,9 +738,9 @@ void worktable_part_xml::write_formula(const formula_cell& cell, std::string_vie
     for (size_t bit = 0; bit < std::size(formula_flag_names); ++bit)
         if (a.flags & (1u << bit)) w_->write_attribute(formula_flag_names[bit], "1");
     w_->close_start_tag();
-    w_->write_text(alone ? std::string_view(*alone) : cell.expression());
+    w_->write_text(alone ? std::string_view(*alone) : cell.expression(), !alone && cell.expression_escapes_kept());
     w_->end_element("f");
-    if (cell.has_result()) write_v(value);
+    if (cell.has_result()) write_v(value, cell.result_escapes_kept());
     w_->end_element("c");
 }
 
