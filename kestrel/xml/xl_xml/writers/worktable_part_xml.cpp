@@ -7,6 +7,7 @@
 #include "kestrel/parts/part.h"
 #include "kestrel/parts/vml_drawing_part.h"
 #include "kestrel/xml/xl_xml/enum_names.h"
+#include "kestrel/xml/xl_xml/writers/style_elements_xml.h"
 #include "kestrel/xml/xl_xml/writers/table_definition_part_xml.h"
 #include "mta/table/cell/string_pool.h"
 #include "mta/table/formula_model/table_formula_model.h"
@@ -696,6 +697,7 @@ void worktable_part_xml::write_string_cell(std::string_view ref, uint16_t xf, in
     w_->close_start_tag();
     w_->write_text(text, kept);
     w_->end_element("t");
+    write_phonetic_text(*w_, pool.phonetic_at(pool_index), false);
     w_->end_element("is");
     w_->end_element("c");
 }
