@@ -32,7 +32,7 @@ int formula_cell::result_type() const {
     return int(types[result_->index()]);
 }
 
-void formula_cell::set_result(const std::optional<cell_t::value_type>& value) {
+void formula_cell::set_result(const std::optional<cell_t::value_type>& value, bool escapes_kept) {
     if (!value) return;
     std::visit(overloaded{
                    [&](int32_t v) { result_ = double(v); },
@@ -45,6 +45,8 @@ void formula_cell::set_result(const std::optional<cell_t::value_type>& value) {
                    [&](error_value_enum v) { result_ = formula_error(v); },
                },
                *value);
+    if (!std::holds_alternative<formula_cell*>(*value))
+        result_escapes_kept_ = escapes_kept && std::holds_alternative<std::string_view>(*value);
     regained__();
 }
 
@@ -68,12 +70,12 @@ void formula_cell::evaluate() {
     if (!value_) return;
     const operand_t& value = *value_;
     switch (value.index()) {
-    case operand_t::number_index: result_ = std::get<double>(value); break;
-    case operand_t::boolean_index: result_ = std::get<bool>(value); break;
-    case operand_t::text_index: result_ = std::get<std::string>(value); break;
+    case operand_t::number_index: set_result(formula_result_t(std::get<double>(value))); break;
+    case operand_t::boolean_index: set_result(formula_result_t(std::get<bool>(value))); break;
+    case operand_t::text_index: set_result(formula_result_t(std::get<std::string>(value))); break;
     case operand_t::datetime_index: {
         const auto& v = std::get<vex::datetime_t>(value);
-        result_ = vex::datetime_t{v.ticks, -1, v.flag};
+        set_result(formula_result_t(vex::datetime_t{v.ticks, -1, v.flag}));
         break;
     }
     case operand_t::cell_index: take_value_of__(std::get<vex::coord_t>(value)); break;
@@ -87,7 +89,7 @@ void formula_cell::evaluate() {
     }
     case operand_t::name_index:
     case operand_t::function_index: throw formula_exception("Fatal error: Calculation not yet completed");
-    case operand_t::error_index: result_ = std::get<formula_error>(value); break;
+    case operand_t::error_index: set_result(formula_result_t(std::get<formula_error>(value))); break;
     default: break;  // ranges, tables and matrices are no final value
     }
     regained__();

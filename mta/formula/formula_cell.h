@@ -110,8 +110,13 @@ public:
         if (attributes == default_attributes()) attributes_.reset();
         else attributes_.emplace(attributes);
     }
-    // A rewrite after a shift replaces the text.
+    // A rewrite after a shift replaces the text; string constants, and the
+    // escapes they were read with, stay as they were.
     void set_expression(std::string expression) { expression_ = std::move(expression); }
+    // The text was read with escapes that decoding kept as written
+    // (decode_x_escapes): a save writes them back unchanged.
+    bool expression_escapes_kept() const noexcept { return expression_escapes_kept_; }
+    void set_expression_escapes_kept(bool kept) noexcept { expression_escapes_kept_ = kept; }
 
     bool has_result() const noexcept { return result_.has_value(); }
     const std::optional<formula_result_t>& result() const noexcept { return result_; }
@@ -122,11 +127,15 @@ public:
     // A cell value becomes the result: numbers of any width as a number, a text
     // as an owned copy, an error value e as error code e + 1. An empty optional,
     // and a value that is no result (a formula cell), change nothing.
-    void set_result(const std::optional<cell_t::value_type>& value);
+    // `escapes_kept`: a cached text read with escapes decoding kept as written,
+    // which a save writes back unchanged; any other result is escaped anew.
+    void set_result(const std::optional<cell_t::value_type>& value, bool escapes_kept = false);
     void set_result(formula_result_t value) {
         result_ = std::move(value);
+        result_escapes_kept_ = 0;
         regained__();
     }
+    bool result_escapes_kept() const noexcept { return result_escapes_kept_ && result_.has_value(); }
     // Marks the cell as not calculated.
     void clear_result() noexcept { result_.reset(); }
     // A change to what the formula reads made its result stale: it is dropped,
@@ -198,6 +207,8 @@ private:
     formula_cell_state state_ = formula_cell_state::created;
     uint8_t result_dropped_ = 0;  // meaningful while there is no result
     uint8_t parked_ = 0;
+    uint8_t expression_escapes_kept_ = 0;
+    uint8_t result_escapes_kept_ = 0;  // meaningful while there is a result
     cell_mutex_t mutex_;  // held for one evaluation
 };
 

@@ -21,6 +21,7 @@ struct trival_cell_t {
     uint32_t style = 0;
     formula::formula_attributes_t attributes;
     std::string_view formula;  // into the parsed text, alive until the row is handed over
+    bool formula_escapes_kept = false;  // see formula_cell::expression_escapes_kept
     uint8_t value_kind = 0;
     std::optional<cell_t::value_type> value;
 };

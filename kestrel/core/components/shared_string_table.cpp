@@ -25,12 +25,13 @@ mta::string_pool_t& shared_string_table_t::loading_pool__() {
     return *loading_;
 }
 
-void shared_string_table_t::add_loaded_string(uint32_t preserve_space, std::string text, bool escapes_kept) {
-    loaded_indices_.push_back(loading_pool__().add_string(preserve_space, text, escapes_kept));
+void shared_string_table_t::add_loaded_string(uint32_t preserve_space, std::string text, bool escapes_kept,
+                                              const mta::phonetic_text_t* phonetic) {
+    loaded_indices_.push_back(loading_pool__().add_string(preserve_space, text, escapes_kept, phonetic));
 }
 
-void shared_string_table_t::add_loaded_rich_text(mta::richtext_t text) {
-    loaded_indices_.push_back(loading_pool__().add_rich_text(std::move(text)));
+void shared_string_table_t::add_loaded_rich_text(mta::richtext_t text, const mta::phonetic_text_t* phonetic) {
+    loaded_indices_.push_back(loading_pool__().add_rich_text(std::move(text), phonetic));
 }
 
 void shared_string_table_t::intern_loaded(mta::string_pool_t& pool) {
@@ -43,7 +44,8 @@ void shared_string_table_t::intern_loaded(mta::string_pool_t& pool) {
             bool kept = false;
             const std::string_view text = loading_->string_at(at, &preserve, &kept);
             const mta::richtext_t* rich = loading_->rich_text_at(at);
-            moved[i] = rich ? pool.add_rich_text(*rich) : pool.add_string(preserve, text, kept);
+            const mta::phonetic_text_t* phonetic = loading_->phonetic_at(at);
+            moved[i] = rich ? pool.add_rich_text(*rich, phonetic) : pool.add_string(preserve, text, kept, phonetic);
         }
         for (size_t p = interned_; p < loaded_indices_.size(); ++p)
             loaded_indices_[p] = moved[size_t(loaded_indices_[p])];

@@ -8,6 +8,7 @@
 // and an index each. The cell reader maps a part position to its pool index.
 
 #include "kestrel/core/components/component_base.h"
+#include "mta/table/cell/phonetic_text.h"
 #include "mta/table/cell/richtext.h"
 
 #include <cstdint>
@@ -33,8 +34,9 @@ public:
 
     // ---- load ----
     // An item read at the next part position.
-    void add_loaded_string(uint32_t preserve_space, std::string text, bool escapes_kept = false);
-    void add_loaded_rich_text(mta::richtext_t text);
+    void add_loaded_string(uint32_t preserve_space, std::string text, bool escapes_kept = false,
+                           const mta::phonetic_text_t* phonetic = nullptr);
+    void add_loaded_rich_text(mta::richtext_t text, const mta::phonetic_text_t* phonetic = nullptr);
     // Items read and not yet in the workbook's pool.
     size_t pending_count() const noexcept { return loaded_indices_.size() - interned_; }
     // Hands the items read to pool, in part order; later calls add only what

@@ -81,6 +81,8 @@ inline constexpr std::string_view space = "___default, preserve";
 inline constexpr std::string_view underline = "none, single, singleAccounting, double, doubleAccounting";
 inline constexpr std::string_view vert_align = "baseline, subscript, superscript";
 inline constexpr std::string_view font_scheme = "none, minor, major";
+inline constexpr std::string_view phonetic_type = "fullwidthKatakana, halfwidthKatakana, Hiragana, noConversion";
+inline constexpr std::string_view phonetic_alignment = "noControl, center, left, distributed";
 inline constexpr std::string_view pattern_type =
     "none, solid, mediumGray, darkUp, darkDown, darkVertical, darkHorizontal, darkGray, darkGrid, darkTrellis, "
     "gray0625, gray125, lightUp, lightDown, lightVertical, lightHorizontal, lightTrellis, lightGray, lightGrid";
@@ -120,6 +122,8 @@ VEX_ENUM_NAMES(space_names, enum_lists::space);
 VEX_ENUM_NAMES(underline_names, enum_lists::underline);
 VEX_ENUM_NAMES(vert_align_names, enum_lists::vert_align);
 VEX_ENUM_NAMES(font_scheme_names, enum_lists::font_scheme);
+VEX_ENUM_NAMES(phonetic_type_names, enum_lists::phonetic_type);
+VEX_ENUM_NAMES(phonetic_alignment_names, enum_lists::phonetic_alignment);
 VEX_ENUM_NAMES(pattern_type_names, enum_lists::pattern_type);
 VEX_ENUM_NAMES(gradient_type_names, enum_lists::gradient_type);
 VEX_ENUM_NAMES(border_style_names, enum_lists::border_style);

@@ -24,6 +24,14 @@ uint32_t key_hash(std::string_view text, bool rich) {
     return static_cast<uint32_t>(shared_string_key_hash{}({text, rich}));
 }
 
+bool same_readings(const std::unique_ptr<const phonetic_text_t>& kept, const phonetic_text_t* asked) {
+    return kept ? asked && *kept == *asked : !asked;
+}
+
+std::unique_ptr<const phonetic_text_t> own_readings(const phonetic_text_t* phonetic) {
+    return phonetic ? std::make_unique<const phonetic_text_t>(*phonetic) : nullptr;
+}
+
 uint32_t hash_of(uint64_t slot) { return static_cast<uint32_t>(slot); }
 int32_t index_of(uint64_t slot) { return static_cast<int32_t>((slot >> 32) - 1); }
 
@@ -31,7 +39,9 @@ int32_t index_of(uint64_t slot) { return static_cast<int32_t>((slot >> 32) - 1);
 
 string_pool_t::string_pool_t() : slots_(16, 0) {}
 
-int32_t string_pool_t::add_string(uint32_t preserve_space, std::string_view text, bool escapes_kept) {
+int32_t string_pool_t::add_string(uint32_t preserve_space, std::string_view text, bool escapes_kept,
+                                  const phonetic_text_t* phonetic) {
+    if (phonetic && phonetic->empty()) phonetic = nullptr;
     const uint32_t flag = (preserve_space != 0 || needs_preserve_space(text)) ? 1 : 0;
     const uint32_t hash = key_hash(text, false);
     std::lock_guard lock(mutex_);
@@ -39,14 +49,15 @@ int32_t string_pool_t::add_string(uint32_t preserve_space, std::string_view text
     for (size_t i = hash & mask; slots_[i]; i = (i + 1) & mask) {
         if (hash_of(slots_[i]) != hash) continue;
         string_pool_entry_t& e = entries_[size_t(index_of(slots_[i]))];
-        if (e.rich || e.escapes_kept != escapes_kept || e.text != text) continue;
+        if (e.rich || e.escapes_kept != escapes_kept || e.text != text || !same_readings(e.phonetic, phonetic)) continue;
         if (flag) e.preserve_space = 1;
         return index_of(slots_[i]);
     }
-    return append__({flag, escapes_kept, std::string(text), nullptr}, hash);
+    return append__({flag, escapes_kept, std::string(text), nullptr, own_readings(phonetic)}, hash);
 }
 
-int32_t string_pool_t::add_rich_text(richtext_t text) {
+int32_t string_pool_t::add_rich_text(richtext_t text, const phonetic_text_t* phonetic) {
+    if (phonetic && phonetic->empty()) phonetic = nullptr;
     const std::string plain(text.plain_text());
     const uint32_t hash = key_hash(plain, true);
     std::lock_guard lock(mutex_);
@@ -54,9 +65,9 @@ int32_t string_pool_t::add_rich_text(richtext_t text) {
     for (size_t i = hash & mask; slots_[i]; i = (i + 1) & mask) {
         if (hash_of(slots_[i]) != hash) continue;
         const string_pool_entry_t& e = entries_[size_t(index_of(slots_[i]))];
-        if (e.rich && e.text == plain && *e.rich == text) return index_of(slots_[i]);
+        if (e.rich && e.text == plain && *e.rich == text && same_readings(e.phonetic, phonetic)) return index_of(slots_[i]);
     }
-    return append__({0, false, plain, std::make_unique<richtext_t>(std::move(text))}, hash);
+    return append__({0, false, plain, std::make_unique<richtext_t>(std::move(text)), own_readings(phonetic)}, hash);
 }
 
 int32_t string_pool_t::append__(string_pool_entry_t entry, uint32_t hash) {
@@ -103,6 +114,12 @@ const richtext_t* string_pool_t::rich_text_at(int32_t index) const {
     std::lock_guard lock(mutex_);
     const auto* e = entry__(index);
     return e ? e->rich.get() : nullptr;
+}
+
+const phonetic_text_t* string_pool_t::phonetic_at(int32_t index) const {
+    std::lock_guard lock(mutex_);
+    const auto* e = entry__(index);
+    return e ? e->phonetic.get() : nullptr;
 }
 
 bool string_pool_t::is_rich_text(int32_t index) const {

@@ -6,6 +6,7 @@
 // operation holds the pool's mutex: the sheets of a workbook may be set from
 // several threads.
 
+#include "mta/table/cell/phonetic_text.h"
 #include "mta/table/cell/richtext.h"
 
 #include <cstddef>
@@ -44,6 +45,7 @@ struct string_pool_entry_t {
     bool escapes_kept = false;    // read with escapes kept as written (decode_x_escapes)
     std::string text;             // the plain text of a rich entry
     std::unique_ptr<richtext_t> rich;
+    std::unique_ptr<const phonetic_text_t> phonetic;  // null when the text has no readings
 };
 
 class string_pool_t {
@@ -55,10 +57,12 @@ public:
     // The index of the plain entry with this text, made when there is none. The
     // preserve-space flag is also set when the text begins or ends with white
     // space, and an existing entry takes it when a later add asks for it. A
-    // text read with escapes kept is an entry apart from the same text set.
-    int32_t add_string(uint32_t preserve_space, std::string_view text, bool escapes_kept = false);
+    // text read with escapes kept is an entry apart from the same text set,
+    // and so is one with other readings (null or empty: none).
+    int32_t add_string(uint32_t preserve_space, std::string_view text, bool escapes_kept = false,
+                       const phonetic_text_t* phonetic = nullptr);
     // The index of an equal rich entry, made when there is none.
-    int32_t add_rich_text(richtext_t text);
+    int32_t add_rich_text(richtext_t text, const phonetic_text_t* phonetic = nullptr);
     // Room for count more entries, so that adding them does not rehash.
     void reserve(size_t count);
     // Takes every entry of `from`, indexes unchanged, when this pool holds none;
@@ -70,6 +74,8 @@ public:
     std::string_view string_at(int32_t index, uint32_t* preserve_space = nullptr, bool* escapes_kept = nullptr) const;
     // Owned by the pool; null for a plain entry or an invalid index.
     const richtext_t* rich_text_at(int32_t index) const;
+    // The readings kept with a text; null when it has none or for an invalid index.
+    const phonetic_text_t* phonetic_at(int32_t index) const;
     bool is_rich_text(int32_t index) const;
     size_t size() const;
 

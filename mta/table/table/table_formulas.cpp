@@ -32,12 +32,17 @@ Column& column_of(Table& table, uint32_t col) {
     return column ? *column : table.create_column_if_not_exists(int(std::min<uint32_t>(col, INT32_MAX)));
 }
 
-// A formula's cached value as its result; a string-pool index becomes its text.
-std::optional<cell_t::value_type> cached_result(const Table& table, const trival_cell_t& cell) {
+// A formula's cached value as its result; a string-pool index becomes its text,
+// with the escapes its reading kept.
+void take_cached_result(const Table& table, const trival_cell_t& cell, formula::formula_cell& formula) {
     const auto kind = cell_value_kind(cell.value_kind);
-    if (cell.value && (kind == cell_value_kind::text || kind == cell_value_kind::rich_text))
-        return table.get_string_pool().string_at(std::get<int32_t>(*cell.value));
-    return cell.value;
+    if (cell.value && (kind == cell_value_kind::text || kind == cell_value_kind::rich_text)) {
+        bool kept = false;
+        const std::string_view text = table.get_string_pool().string_at(std::get<int32_t>(*cell.value), nullptr, &kept);
+        formula.set_result(text, kept);
+    } else {
+        formula.set_result(cell.value);
+    }
 }
 
 bool is_wide_array(const formula::formula_attributes_t& a) noexcept {
@@ -71,7 +76,8 @@ void store_imported(Table& table, int row, const trival_cell_t& cell) {
     case cell_value_kind::formula: {
         const vex::coord_t at{int32_t(table.sheet_id()), row, int32_t(std::min<uint32_t>(cell.col, INT32_MAX)), 0, 0, 0};
         auto formula = std::make_unique<formula::formula_cell>(at, std::string(cell.formula), cell.attributes);
-        formula->set_result(cached_result(table, cell));
+        formula->set_expression_escapes_kept(cell.formula_escapes_kept);
+        take_cached_result(table, cell, *formula);
         table.get_formula_model()->import_formula(formula.get());
         formula.release();  // owned by its column now
         break;

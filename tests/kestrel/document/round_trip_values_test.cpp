@@ -192,6 +192,9 @@ std::vector<value_case_t> value_cases() {
                      return std::string(a ? a : "<null>");
                  },
                  "https://example.com/x"});
+    const std::string sst_readings = "<si><t>東京</t><rPh sb=\"0\" eb=\"2\"><t>トウキョウ</t></rPh><phoneticPr fontId=\"1\"/></si>";
+    v.push_back({"a text with readings gives the text alone",
+                 reader_test::sheet_package(cell("<c r=\"A1\" t=\"s\"><v>0</v></c>"), &sst_readings), a1, "東京"});
     for (const bool big : {false, true}) {
         entries_t p = reader_test::sheet_package(cell("<c r=\"A1\" t=\"s\"><v>1</v></c>"), &sst_a);
         for (auto& [name, bytes] : p)
@@ -266,6 +269,38 @@ TEST(round_trip_values, saved_entries_say_what_was_read) {
          with_strings("<c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c>",
                       "<si><t>_x005F_x0000_|_x0000_</t></si><si><t>_x005F_x0000_</t></si>"),
          strings, {"<t>_x005F_x0000_|_x0000_</t>", "<t>_x005F_x0000_</t>"}, {}},
+        // The mark ends with its item: the empty item after it is the empty text of the third.
+        {"empty item after a kept escape",
+         with_strings("<c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c><c r=\"C1\" t=\"s\"><v>2</v></c>",
+                      "<si><t>a_x0000_b</t></si><si/><si><t></t></si>"),
+         strings, {"uniqueCount=\"2\""}, {}},
+        {"NUL escape in a formula's cached text", with_strings("<c r=\"B1\" t=\"str\"><f>\"x\"</f><v>c_x0000_d</v></c>", ""),
+         "xl/worksheets/sheet1.xml", {"<v>c_x0000_d</v>"}, {"_x005F_"}},
+        {"lone surrogate in a formula's cached text",
+         with_strings("<c r=\"B1\" t=\"str\"><f>\"x\"</f><v>_xD800_e</v></c>", ""), "xl/worksheets/sheet1.xml",
+         {"<v>_xD800_e</v>"}, {"_x005F_"}},
+        {"NUL escape in a formula's text", with_strings("<c r=\"B1\"><f>\"a_x0000_b\"</f><v>1</v></c>", ""),
+         "xl/worksheets/sheet1.xml", {"a_x0000_b&quot;</f>"}, {"_x005F_"}},
+        // Readings stay with their item, in the format's order, and tell items apart; a
+        // character type the format does not know is left to its default.
+        {"readings of a shared string",
+         with_strings("<c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c><c r=\"C1\" t=\"s\"><v>2</v></c>",
+                      "<si><t>東京</t><rPh sb=\"0\" eb=\"2\"><t>トウキョウ</t></rPh><phoneticPr fontId=\"1\" type=\"noConversion\"/></si>"
+                      "<si><t>東京</t><rPh sb=\"0\" eb=\"1\"><t>ヒガシ</t></rPh></si><si><t>東京</t></si>"),
+         strings,
+         {"<si><t>東京</t><rPh sb=\"0\" eb=\"2\"><t>トウキョウ</t></rPh><phoneticPr fontId=\"1\" type=\"noConversion\"/></si>"
+          "<si><t>東京</t><rPh sb=\"0\" eb=\"1\"><t>ヒガシ</t></rPh></si><si><t>東京</t></si>"},
+         {}},
+        {"readings of a rich item",
+         with_strings("<c r=\"A1\" t=\"s\"><v>0</v></c>",
+                      "<si><r><t>東</t></r><r><rPr><b/></rPr><t>京</t></r><rPh sb=\"1\" eb=\"2\"><t>キョウ</t></rPh>"
+                      "<phoneticPr fontId=\"2\" alignment=\"center\" type=\"unknown\"/></si>"),
+         strings, {"</r><rPh sb=\"1\" eb=\"2\"><t>キョウ</t></rPh><phoneticPr fontId=\"2\" alignment=\"center\"/></si>"}, {}},
+        {"readings of an inline string",
+         with_strings("<c r=\"A1\" t=\"inlineStr\"><is><t>東京</t><rPh sb=\"0\" eb=\"2\"><t>トウキョウ</t></rPh>"
+                      "<phoneticPr fontId=\"1\" type=\"Hiragana\"/></is></c>",
+                      ""),
+         strings, {"<si><t>東京</t><rPh sb=\"0\" eb=\"2\"><t>トウキョウ</t></rPh><phoneticPr fontId=\"1\" type=\"Hiragana\"/></si>"}, {}},
         {"nested outline collapsed outside", reader_test::sheet_package(nested), "xl/worksheets/sheet1.xml",
          {"<row r=\"2\" hidden=\"1\" outlineLevel=\"2\">", "<row r=\"6\" hidden=\"1\" outlineLevel=\"1\">",
           "<row r=\"10\" hidden=\"1\" outlineLevel=\"2\">", "<row r=\"12\" collapsed=\"1\">",

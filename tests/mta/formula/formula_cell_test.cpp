@@ -58,6 +58,21 @@ TEST_F(formula_cell_test, new_cell_and_cached_results) {
     EXPECT_EQ(cell.result_type(), 0);
 }
 
+// Only a cached text read with its escapes goes back as read: a result set
+// or calculated after it is escaped anew.
+TEST_F(formula_cell_test, a_cached_text_keeps_its_escapes_until_a_new_result) {
+    const std::string read = "c_x0000_d";
+    cell.set_result(vex::mta::cell_t::value_type{std::string_view(read)}, true);
+    EXPECT_TRUE(cell.result_escapes_kept());
+    cell.set_result(vex::mta::cell_t::value_type{static_cast<vex::mta::formula::formula_cell*>(nullptr)});
+    EXPECT_TRUE(cell.result_escapes_kept()) << "no result: the cached one stays";
+    cell.set_result(vex::mta::cell_t::value_type{std::string_view(read)});
+    EXPECT_FALSE(cell.result_escapes_kept());
+    cell.set_result(vex::mta::cell_t::value_type{std::string_view(read)}, true);
+    evaluate({num(2)});
+    EXPECT_FALSE(cell.result_escapes_kept());
+}
+
 TEST_F(formula_cell_test, formula_range_of_array_and_plain_formulas) {
     formula_attributes_t array;
     array.type = 2;

@@ -87,9 +87,9 @@ status_t read_phonetic_properties(const xml_node_t* node, phonetic_properties_t&
     phonetic_properties_t r;
     const auto* a = node->attributes;
     if (const char* t = get_attribute_value("type", a))
-        r.type = read_enum("fullwidthKatakana, halfwidthKatakana, Hiragana, noConversion", t);
+        r.type = read_enum(enum_lists::phonetic_type, t);
     if (const char* al = get_attribute_value("alignment", a))
-        r.alignment = read_enum("noControl, center, left, distributed", al);
+        r.alignment = read_enum(enum_lists::phonetic_alignment, al);
     r.font_id = int_or(get_attribute_value("fontId", a), 0);
     record = r;
     return status_t::done;
@@ -107,6 +107,7 @@ status_t assign_for_shared_string_table_t::assign(const xml_node_t* node) {
     // Only the runs of an item: a stray run would lend its text or font to the next item.
     const bool in_run = node_named(&parent, "r") && is_item(parent.parent);
     if (in_run) return run_child(*node);
+    if (node_named(&parent, "rPh") && is_item(parent.parent)) return reading_child(*node);
     if (node_named(&parent, "rPr") && parent.parent && node_named(parent.parent, "r") && is_item(parent.parent->parent))
         return read_rich_run_properties(node, run_.font);
     return status_t::keep;
@@ -128,7 +129,42 @@ status_t assign_for_shared_string_table_t::item_child(const xml_node_t& node) {
         }
         return status_t::done;
     }
+    // Readings go back to the file with their item, though the value is the text alone.
+    if (node_named(&node, "rPh")) {
+        if (is_end(node)) {
+            reading_.first = uint_or(get_attribute_value("sb", node.attributes), 0);
+            reading_.end = uint_or(get_attribute_value("eb", node.attributes), 0);
+            phonetic_.runs.push_back(std::move(reading_));
+            reading_ = mta::phonetic_run_t{};
+        }
+        return status_t::done;
+    }
+    if (node_named(&node, "phoneticPr")) {
+        if (is_start(node)) {
+            const auto* a = node.attributes;
+            phonetic_.has_properties = true;
+            phonetic_.font_id = uint_or(get_attribute_value("fontId", a), 0);
+            // A name the format does not know leaves its default, as an absent one: the
+            // readings are only kept, and the item must not fail the load for them.
+            const auto named = [a](const char* name) {
+                const char* v = get_attribute_value(name, a);
+                return std::string_view(v ? v : "");
+            };
+            phonetic_.type = enum_value_of(phonetic_type_names, named("type"), 0);
+            phonetic_.alignment = enum_value_of(phonetic_alignment_names, named("alignment"), 2);
+        }
+        return status_t::done;
+    }
     return status_t::keep;
+}
+
+status_t assign_for_shared_string_table_t::reading_child(const xml_node_t& node) {
+    if (node_named(&node, "t") && is_end(node)) {
+        reading_.preserve_space = space_of(node);
+        reading_.text = node.text ? node.text : "";
+        reading_.escapes_kept = decode_x_escapes(reading_.text);
+    }
+    return status_t::done;
 }
 
 status_t assign_for_shared_string_table_t::run_child(const xml_node_t& node) {
@@ -145,21 +181,24 @@ status_t assign_for_shared_string_table_t::run_child(const xml_node_t& node) {
 
 int32_t assign_for_shared_string_table_t::finish_item() {
     int32_t index = -1;
+    const mta::phonetic_text_t* phonetic = phonetic_.empty() ? nullptr : &phonetic_;
     if (!rich_.segments().empty()) {
         if (pool_)
-            index = pool_->add_rich_text(std::move(rich_));
+            index = pool_->add_rich_text(std::move(rich_), phonetic);
         else
-            table_->add_loaded_rich_text(std::move(rich_));
+            table_->add_loaded_rich_text(std::move(rich_), phonetic);
         rich_ = mta::richtext_t{};
     } else if (pool_) {
-        index = pool_->add_string(preserve_, text_, escapes_kept_);
+        index = pool_->add_string(preserve_, text_, escapes_kept_, phonetic);
     } else {
-        table_->add_loaded_string(preserve_, std::move(text_), escapes_kept_);
+        table_->add_loaded_string(preserve_, std::move(text_), escapes_kept_, phonetic);
     }
     text_.clear();
     preserve_ = 0;
     escapes_kept_ = false;
     run_ = mta::richtext_segment_t{};
+    reading_ = mta::phonetic_run_t{};
+    phonetic_ = mta::phonetic_text_t{};
     return index;
 }
 

@@ -3,6 +3,7 @@
 // run-property and phonetic-property elements that other readers share.
 
 #include "kestrel/xml/xl_xml/assignment/shared_xml_assignment.h"
+#include "mta/table/cell/phonetic_text.h"
 #include "mta/table/cell/richtext.h"
 
 #include <cstdint>
@@ -38,6 +39,7 @@ public:
 private:
     xml::sxml::status_t item_child(const xml::sxml::xml_node_t& node);
     xml::sxml::status_t run_child(const xml::sxml::xml_node_t& node);
+    xml::sxml::status_t reading_child(const xml::sxml::xml_node_t& node);
 
     shared_string_table_t* table_ = nullptr;
     mta::string_pool_t* pool_ = nullptr;
@@ -46,6 +48,8 @@ private:
     bool escapes_kept_ = false;  // text_ holds escapes decoding kept as written
     mta::richtext_segment_t run_;
     mta::richtext_t rich_;
+    mta::phonetic_run_t reading_;  // the rPh under construction
+    mta::phonetic_text_t phonetic_;
 };
 
 // One element of a run's rPr into font: done, or keep for an element it does

@@ -388,7 +388,11 @@ status_t assign_for_worktable::assign_f(const xml_node_t& node) {
     if (const char* t = get_attribute_value("t", a)) f.type = read_enum("normal, shared, array, dataTable", t);
     if (cell_.kind != kind_of(cell_value_kind::formula)) cell_.value_kind = cell_.kind;
     cell_.kind = kind_of(cell_value_kind::formula);
-    if (node.text) cell_.formula = formulas_.emplace_back(package_text(node.text));
+    if (node.text) {
+        std::string& text = formulas_.emplace_back(node.text);
+        cell_.formula_escapes_kept = decode_x_escapes(text);
+        cell_.formula = text;
+    }
     return status_t::done;
 }
 

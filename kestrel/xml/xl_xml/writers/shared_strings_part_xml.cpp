@@ -39,20 +39,17 @@ void shared_strings_part_xml::write() {
 
 void shared_strings_part_xml::write_si(const mta::string_pool_t& pool, uint32_t index) {
     const auto at = static_cast<int32_t>(index);
-    if (const mta::richtext_t* rich = pool.rich_text_at(at)) return write_rich_si(*rich);
-    uint32_t preserve = 0;
-    bool kept = false;
-    const std::string_view text = pool.string_at(at, &preserve, &kept);
     w_->start_element("si");
     w_->close_start_tag();
-    write_text_element(*w_, text, preserve, true, kept);
-    w_->end_element("si");
-}
-
-void shared_strings_part_xml::write_rich_si(const mta::richtext_t& text) {
-    w_->start_element("si");
-    w_->close_start_tag();
-    for (const mta::richtext_segment_t& run : text.segments()) write_rich_run(*w_, run);
+    if (const mta::richtext_t* rich = pool.rich_text_at(at)) {
+        for (const mta::richtext_segment_t& run : rich->segments()) write_rich_run(*w_, run);
+    } else {
+        uint32_t preserve = 0;
+        bool kept = false;
+        const std::string_view text = pool.string_at(at, &preserve, &kept);
+        write_text_element(*w_, text, preserve, true, kept);
+    }
+    write_phonetic_text(*w_, pool.phonetic_at(at), true);
     w_->end_element("si");
 }
 

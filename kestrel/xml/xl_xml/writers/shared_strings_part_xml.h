@@ -12,7 +12,6 @@ namespace vex {
 class shared_string_table_part_t;
 
 namespace mta {
-class richtext_t;
 class string_pool_t;
 }
 
@@ -23,7 +22,6 @@ public:
 
 private:
     void write_si(const mta::string_pool_t& pool, uint32_t index);
-    void write_rich_si(const mta::richtext_t& text);
 
     shared_string_table_part_t& part_;
     xml::xml_stream_writer* w_ = nullptr;

@@ -83,4 +83,24 @@ void write_text_element(xml::xml_stream_writer& w, std::string_view text, uint32
     w.end_element("t");
 }
 
+void write_phonetic_text(xml::xml_stream_writer& w, const mta::phonetic_text_t* phonetic, bool string_item) {
+    if (!phonetic) return;
+    for (const mta::phonetic_run_t& run : phonetic->runs) {
+        w.start_element("rPh");
+        w.write_attribute("sb", number_text(run.first));
+        w.write_attribute("eb", number_text(run.end));
+        w.close_start_tag();
+        write_text_element(w, run.text, run.preserve_space, string_item, run.escapes_kept);
+        w.end_element("rPh");
+    }
+    if (!phonetic->has_properties) return;
+    w.start_element("phoneticPr");
+    w.write_attribute("fontId", number_text(phonetic->font_id));
+    // The format's defaults go unwritten.
+    if (phonetic->type != 0) w.write_attribute("type", enum_name_or_empty(phonetic_type_names, phonetic->type));
+    if (phonetic->alignment != 2)
+        w.write_attribute("alignment", enum_name_or_empty(phonetic_alignment_names, phonetic->alignment));
+    w.end_empty_element();
+}
+
 } // namespace vex

@@ -1,8 +1,9 @@
 #pragma once
 // The style elements that more than one part writes: colours, the font
 // properties of a styles-part font, a differential format and a rich run, and
-// the rich runs of shared strings and comments.
+// the rich runs of shared strings and comments, and the readings of strings.
 
+#include "mta/table/cell/phonetic_text.h"
 #include "mta/table/cell/richtext.h"
 #include "mta/table/style/manager/color.h"
 #include "mta/table/style/manager/dxf.h"
@@ -31,5 +32,8 @@ void write_rich_run(xml::xml_stream_writer& w, const mta::richtext_segment_t& ru
 // `escapes_kept`: the text holds escapes its reading kept, written back as read.
 void write_text_element(xml::xml_stream_writer& w, std::string_view text, uint32_t preserve_space,
                         bool string_item = false, bool escapes_kept = false);
+// The readings of an item after its text or runs, as the format orders them:
+// each `rPh`, then `phoneticPr`. Nothing for null.
+void write_phonetic_text(xml::xml_stream_writer& w, const mta::phonetic_text_t* phonetic, bool string_item);
 
 } // namespace vex

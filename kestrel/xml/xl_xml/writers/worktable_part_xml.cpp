@@ -7,6 +7,7 @@
 #include "kestrel/parts/part.h"
 #include "kestrel/parts/vml_drawing_part.h"
 #include "kestrel/xml/xl_xml/enum_names.h"
+#include "kestrel/xml/xl_xml/writers/style_elements_xml.h"
 #include "kestrel/xml/xl_xml/writers/table_definition_part_xml.h"
 #include "mta/table/cell/string_pool.h"
 #include "mta/table/formula_model/table_formula_model.h"
@@ -595,10 +596,10 @@ std::string_view worktable_part_xml::read_literal_or(std::string_view literal) c
     return kept ? std::string_view(*kept) : literal;
 }
 
-void worktable_part_xml::write_v(std::string_view text) {
+void worktable_part_xml::write_v(std::string_view text, bool escapes_kept) {
     w_->start_element("v");
     w_->close_start_tag();
-    w_->write_text(text);
+    w_->write_text(text, escapes_kept);
     w_->end_element("v");
 }
 
@@ -696,6 +697,7 @@ void worktable_part_xml::write_string_cell(std::string_view ref, uint16_t xf, in
     w_->close_start_tag();
     w_->write_text(text, kept);
     w_->end_element("t");
+    write_phonetic_text(*w_, pool.phonetic_at(pool_index), false);
     w_->end_element("is");
     w_->end_element("c");
 }
@@ -738,9 +740,9 @@ void worktable_part_xml::write_formula(const formula_cell& cell, std::string_vie
     for (size_t bit = 0; bit < std::size(formula_flag_names); ++bit)
         if (a.flags & (1u << bit)) w_->write_attribute(formula_flag_names[bit], "1");
     w_->close_start_tag();
-    w_->write_text(alone ? std::string_view(*alone) : cell.expression());
+    w_->write_text(alone ? std::string_view(*alone) : cell.expression(), !alone && cell.expression_escapes_kept());
     w_->end_element("f");
-    if (cell.has_result()) write_v(value);
+    if (cell.has_result()) write_v(value, cell.result_escapes_kept());
     w_->end_element("c");
 }
 

@@ -72,7 +72,8 @@ private:
     void write_string_cell(std::string_view ref, uint16_t xf, int32_t pool_index);
     void start_cell(std::string_view ref, std::string_view type, uint16_t xf);
     std::string_view read_literal_or(std::string_view literal) const;
-    void write_v(std::string_view text);
+    // `escapes_kept`: a text read with escapes decoding kept, written back as read.
+    void write_v(std::string_view text, bool escapes_kept = false);
     void write_child_rid(std::string_view element, part_kind_enum kind);
     void write_rid(std::string_view element, const xml_part_t* child);
 

@@ -94,6 +94,30 @@ TEST(string_pool, read_escapes_and_look_alikes_are_apart) {
     }
 }
 
+// Readings go with the text: two texts read alike otherwise stay two entries.
+TEST(string_pool, texts_with_other_readings_are_apart) {
+    string_pool_t pool;
+    vex::mta::phonetic_text_t tokyo;
+    tokyo.runs.push_back({0, 2, 0, "トウキョウ", false});
+    vex::mta::phonetic_text_t other = tokyo;
+    other.runs[0].end = 1;
+    const vex::mta::phonetic_text_t none;
+    const int32_t plain = pool.add_string(0, "東京");
+    const int32_t read = pool.add_string(0, "東京", false, &tokyo);
+    EXPECT_NE(read, plain);
+    EXPECT_NE(pool.add_string(0, "東京", false, &other), read);
+    EXPECT_EQ(pool.add_string(0, "東京", false, &tokyo), read);
+    EXPECT_EQ(pool.add_string(0, "東京", false, &none), plain);
+    EXPECT_EQ(pool.phonetic_at(plain), nullptr);
+    ASSERT_NE(pool.phonetic_at(read), nullptr);
+    EXPECT_EQ(*pool.phonetic_at(read), tokyo);
+    EXPECT_EQ(pool.string_at(read), "東京");
+
+    const int32_t rich_read = pool.add_rich_text(rich({{"東", true}, {"京", false}}), &tokyo);
+    EXPECT_NE(pool.add_rich_text(rich({{"東", true}, {"京", false}})), rich_read);
+    EXPECT_EQ(pool.add_rich_text(rich({{"東", true}, {"京", false}}), &tokyo), rich_read);
+}
+
 TEST(string_pool, texts_keep_their_address_while_the_pool_grows) {
     string_pool_t pool;
     const std::string text = "stable";
