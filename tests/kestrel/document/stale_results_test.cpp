@@ -84,8 +84,12 @@ TEST(stale_results, a_value_set_drops_the_results_of_the_formulas_reading_the_ce
         {"the middle formula's text", [](auto*, auto* ws) { ws_set_formula(ws, 1, 2, "A1+2"); }, "- - 7 - full"},
         {"a cell nothing reads", [](auto*, auto* ws) { ws_set_num(ws, 2, 1, 10); }, "2 4 7 5"},
         {"a style", set_bold, "2 4 7 5"},
-        // A result the host gives is its own: what it computed from it stays.
-        {"a result given", [](auto*, auto* ws) { ws_set_formula_num(ws, 1, 2, 3); }, "3 4 7 5"},
+        // A result the host gives replaces the one its readers computed from.
+        {"a result given", [](auto*, auto* ws) { ws_set_formula_num(ws, 1, 2, 3); }, "3 - 7 - full"},
+        {"a text result given", [](auto*, auto* ws) { ws_set_formula_string(ws, 1, 2, "x"); }, "- - 7 - full"},
+        {"a boolean result given", [](auto*, auto* ws) { ws_set_formula_boolean(ws, 1, 2, 1); }, "- - 7 - full"},
+        {"an error result given", [](auto*, auto* ws) { ws_set_formula_error(ws, 1, 2, ERRORCODE_NA); },
+         "- - 7 - full"},
         {"results given again",
          [](auto* doc, auto* ws) {
              ws_set_formula(ws, 1, 1, "10");
