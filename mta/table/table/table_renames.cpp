@@ -21,9 +21,10 @@ namespace vex::mta {
 
 namespace {
 
-// Whether `text` may name the table `folded` (its name case-folded): a cheap
-// test before a parse.
+// Whether `text` may name the table `folded` (its name case-folded), by name
+// or, inside it, by a bare "[Column]": a cheap test before a parse.
 bool holds_word(std::string_view text, const std::string& folded) {
+    if (text.find('[') != std::string_view::npos) return true;
     return text.size() >= folded.size() && utf8_fold_case(text).find(folded) != std::string::npos;
 }
 

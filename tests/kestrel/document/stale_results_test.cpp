@@ -16,6 +16,7 @@
 #include <string>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 using namespace package_test;
 
@@ -309,6 +310,40 @@ TEST(stale_results, loaded_formulas_drop_their_results_on_every_sheet_they_read)
         EXPECT_EQ(kept(doc), r.results) << r.sheet << " " << r.row;
         EXPECT_EQ(kept(other), "3 2 3 2 3 5") << r.sheet << " " << r.row;
         doc_release(other);
+        doc_release(doc);
+    }
+}
+
+// Each row: the cells of the sheet `at` and whether each kept its result
+// (getter and saved <v>: k) or lost it (d).
+TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_their_results) {
+    const struct {
+        const char* what;
+        entries_t package;
+        edit_t edit;
+        int at;
+        std::vector<std::string> refs;
+        const char* kept;
+    } rows[] = {
+        {"a bare column in its totals row", totals_table_book(),
+         [](auto*, auto* ws) { ws_set_num(ws, 2, 2, 10); }, 0, {"B4", "D1"}, "dd"},
+    };
+    for (const auto& r : rows) {
+        scratch_dir dir;
+        write_zip(dir / "in.xlsx", r.package);
+        plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+        ASSERT_NE(doc, nullptr) << r.what << ": " << run_msg();
+        r.edit(doc, sheet(doc, 0));
+        const std::string xml = find(saved(doc, dir), "xl/worksheets/sheet" + std::to_string(r.at + 1) + ".xml");
+        std::string kept;
+        for (const std::string& ref : r.refs) {
+            int row = 0, col = 0;
+            a1_to_row_col(ref.c_str(), &row, &col);
+            const bool held = ws_cell_type(sheet(doc, r.at), row, col) == CELLTYPE_NUMBER;
+            const bool written = element(xml, "<c r=\"" + ref + "\"", "</c>").find("<v>") != std::string::npos;
+            kept += held && written ? 'k' : !held && !written ? 'd' : '?';
+        }
+        EXPECT_EQ(kept, r.kept) << r.what;
         doc_release(doc);
     }
 }
