@@ -79,10 +79,11 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const formula::edi
             if (!tokens && follower && cell->expression().empty()) group_text = groups.text_before(*cell, from);
             const std::string_view written = group_text ? std::string_view(*group_text) : cell->expression();
             const bool name_reader = !names.empty() && formula::reads_names(context, from, tokens, written, names);
-            if (!own && !follower && !table_reader && !name_reader && !cell->volatile_flag &&
+            const bool unsure = cell->unread_text || cell->unread_names;
+            if (!own && !follower && !table_reader && !name_reader && !cell->volatile_flag && !unsure &&
                 !may_reference(*cell, grid))
                 return;
-            if (reach.drops(context, from, to, tokens, written)) stale.emplace_back(sheet, cell);
+            if (unsure || reach.drops(context, from, to, tokens, written)) stale.emplace_back(sheet, cell);
             std::optional<std::string> text;
             if (!cell->expression().empty())
                 text = formula::shift_formula_text(context, from, cell->expression(), grid, s, false);
@@ -174,7 +175,7 @@ void Table::drop_references_to_sheet() {
 void Table::drop_results_reading_name(const formula::named_expression_t& name) {
     std::vector<formula::named_expression_t> names{name};
     if (auto* store = get_defined_names()) store->add_readers(names);
-    drop_stale_results__({}, names);
+    drop_stale_results__({}, names, true);
 }
 
 void Table::follow_sheet_order(const std::function<void()>& reorder, bool arrived) {
@@ -215,7 +216,8 @@ void Table::follow_sheet_order(const std::function<void()>& reorder, bool arrive
 
 // Only the results go: the recalculation step, seeded with the stale formulas,
 // drops those of every formula reading them.
-void Table::drop_stale_results__(stale_formulas_t stale, const std::vector<formula::named_expression_t>& names) {
+void Table::drop_stale_results__(stale_formulas_t stale, const std::vector<formula::named_expression_t>& names,
+                                 bool volatiles) {
     if (!names.empty()) {
         for (Table* sheet : workbook_sheets__()) {
             formula::model_context& context = sheet->get_formula_model()->context();
@@ -226,7 +228,7 @@ void Table::drop_stale_results__(stale_formulas_t stale, const std::vector<formu
             });
         }
     }
-    if (stale.empty()) return;
+    if (stale.empty() && !volatiles) return;
     std::unordered_set<vex::range_t> changed;
     for (const auto& [sheet, cell] : stale) {
         sheet->drop_formula_result(*cell);

@@ -314,9 +314,34 @@ TEST(stale_results, loaded_formulas_drop_their_results_on_every_sheet_they_read)
     }
 }
 
+namespace {
+
+// Sheets A, B and S (A!B1 1, B!B1 2) and the names of `names`; S holds `cells`.
+entries_t named_book(const std::string& names, const std::string& cells) {
+    round_trip_test::crafted_t c;
+    c.sheets = {{"<sheetData><row r=\"1\"><c r=\"B1\"><v>1</v></c></row></sheetData>", ""},
+                {"<sheetData><row r=\"1\"><c r=\"B1\"><v>2</v></c></row></sheetData>", ""},
+                {"<sheetData><row r=\"1\">" + cells + "</row></sheetData>", ""}};
+    c.book_body = "<sheets><sheet name=\"A\" sheetId=\"1\" r:id=\"rId1\"/><sheet name=\"B\" sheetId=\"2\" "
+                  "r:id=\"rId2\"/><sheet name=\"S\" sheetId=\"3\" r:id=\"rId3\"/></sheets><definedNames>" +
+                  names + "</definedNames>";
+    return round_trip_test::package_of(c);
+}
+
+std::string formula(const char* ref, const char* text, double result) {
+    return std::string("<c r=\"") + ref + "\"><f>" + text + "</f><v>" + std::to_string(int(result)) + "</v></c>";
+}
+
+} // namespace
+
 // Each row: the cells of the sheet `at` and whether each kept its result
-// (getter and saved <v>: k) or lost it (d).
+// (getter and saved <v>: k) or lost it (d). What the tracker cannot file
+// precisely loses its result with any change; references into another
+// workbook, which no edit here changes, keep theirs.
 TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_their_results) {
+    const std::string followed = formula("D1", "B1+1", 2);
+    const entries_t part = named_book("<definedName name=\"Part\">S!$B$2*S!Missing</definedName>",
+                                      formula("A1", "Part+1", 2) + followed);
     const struct {
         const char* what;
         entries_t package;
@@ -327,6 +352,20 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
     } rows[] = {
         {"a bare column in its totals row", totals_table_book(),
          [](auto*, auto* ws) { ws_set_num(ws, 2, 2, 10); }, 0, {"B4", "D1"}, "dd"},
+        {"a name over a span of sheets",
+         named_book("<definedName name=\"Q\">A:B!$B$1</definedName>", formula("A1", "SUM(Q)", 3)),
+         [](auto*, auto* ws) { ws_set_num(ws, 1, 2, 100); }, 2, {"A1"}, "d"},
+        {"a name read in part, a value set elsewhere", part,
+         [](auto* doc, auto*) { ws_set_num(sheet(doc, 1), 9, 9, 5); }, 2, {"A1", "D1"}, "dk"},
+        {"a name read in part, a row inserted elsewhere", part, [](auto*, auto* ws) { ws_insert_row(ws, 5, 1); },
+         2, {"A1", "D1"}, "dk"},
+        {"a name read in part, a name defined", part,
+         [](auto* doc, auto*) { wb_set_defined_name(doc_get_workbook(doc), "Other", "A!$C$3", nullptr); }, 2,
+         {"A1", "D1"}, "dk"},
+        {"a text read in part", named_book("", formula("A1", "B1&amp;S!Missing", 1) + followed),
+         [](auto* doc, auto*) { ws_set_num(sheet(doc, 1), 9, 9, 5); }, 2, {"A1", "D1"}, "dk"},
+        {"a reference into another workbook", named_book("", formula("A1", "[1]Sheet1!A1+1", 2) + followed),
+         [](auto* doc, auto*) { ws_set_num(sheet(doc, 1), 9, 9, 5); }, 2, {"A1", "D1"}, "kk"},
     };
     for (const auto& r : rows) {
         scratch_dir dir;
