@@ -339,6 +339,7 @@ std::string formula(const char* ref, const char* text, double result) {
 // precisely loses its result with any change; references into another
 // workbook, which no edit here changes, keep theirs.
 TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_their_results) {
+    const entries_t span = named_book("<definedName name=\"Q\">A:B!$B$1</definedName>", formula("A1", "SUM(Q)", 3));
     const std::string followed = formula("D1", "B1+1", 2);
     const entries_t part = named_book("<definedName name=\"Part\">S!$B$2*S!Missing</definedName>",
                                       formula("A1", "Part+1", 2) + followed);
@@ -352,9 +353,15 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
     } rows[] = {
         {"a bare column in its totals row", totals_table_book(),
          [](auto*, auto* ws) { ws_set_num(ws, 2, 2, 10); }, 0, {"B4", "D1"}, "dd"},
-        {"a name over a span of sheets",
-         named_book("<definedName name=\"Q\">A:B!$B$1</definedName>", formula("A1", "SUM(Q)", 3)),
+        {"a name over a span of sheets", span,
          [](auto*, auto* ws) { ws_set_num(ws, 1, 2, 100); }, 2, {"A1"}, "d"},
+        {"a name over a span of sheets, a sheet set inside it", span,
+         [](auto* doc, auto*) {
+             plover_worksheet_t* inside = wb_insert_worksheet(doc_get_workbook(doc), 1, "C");
+             ws_set_formula_num(sheet(doc, 3), 1, 1, 3);
+             ws_set_num(inside, 1, 2, 100);
+         },
+         3, {"A1"}, "d"},
         {"a name read in part, a value set elsewhere", part,
          [](auto* doc, auto*) { ws_set_num(sheet(doc, 1), 9, 9, 5); }, 2, {"A1", "D1"}, "dk"},
         {"a name read in part, a row inserted elsewhere", part, [](auto*, auto* ws) { ws_insert_row(ws, 5, 1); },
