@@ -612,7 +612,8 @@ cell_tracker_t::pending_t cell_tracker_t::read__(formula_cell& cell) {
     std::vector<vex::range_t> refs = referenced_ranges(cell.get_reference_tokens());
     if (!on_one_grid(src))
         throw std::invalid_argument("cell_tracker_t::add: invalid formula range: (" + corners(src));
-    return {src, std::move(refs), cell.volatile_flag != 0};
+    // What cannot be filed precisely is dropped by any change, as a volatile formula is.
+    return {src, std::move(refs), cell.volatile_flag != 0 || cell.unread_text != 0 || cell.unread_names != 0};
 }
 
 void cell_tracker_t::register_formula(formula_cell* cell) {

@@ -202,6 +202,10 @@ public:
     std::vector<token_t> reference_tokens;  // one-cell ranges of its cell references
     uint8_t volatile_flag = 0;              // set when the formula calls NOW
     uint8_t parsed = 0;                     // tokens hold the parsed expression
+    // What it reads cannot all be filed: a text read only in part, a name
+    // whose text reads so. The tracker drops it on any change, as a volatile one.
+    uint8_t unread_text = 0;   // set by the formula model when it files the cell
+    uint8_t unread_names = 0;  // set by the reference scan
 
 private:
     formula_cell_state state_ = formula_cell_state::created;

@@ -3,6 +3,7 @@
 #include "mta/formula/formula_cell.h"
 #include "mta/formula/function_table.h"
 #include "mta/formula/model_context.h"
+#include "mta/formula/parser/formula_parser.h"
 #include "mta/formula/value_operators.h"
 #include "mta/table/utils/defined_names/defined_name_store.h"
 
@@ -92,6 +93,9 @@ struct formula_interpreter::impl {
     const token_t* stop_error = nullptr;  // set when nesting ran too deep
     std::vector<const named_expression_t*> expanding;
     bool expansion_stopped = false;
+    bool listing = false;  // the reference scan, not an evaluation
+    std::deque<std::vector<token_t>> lenient_names;  // flattened points into them
+    bool unsure = false;   // a name's reading could not show all it reads
 
     impl(formula_cell* c) : context(c->owner()), cell(c) {
         if (!context) throw std::invalid_argument("formula cell without a model context");
@@ -147,6 +151,8 @@ struct formula_interpreter::impl {
         stop_error = nullptr;
         expanding.clear();
         expansion_stopped = false;
+        lenient_names.clear();
+        unsure = false;
         cursor = end = 0;
         if (!cell->tokens.empty()) {
             expand_tokens(cell->tokens);
@@ -170,14 +176,34 @@ struct formula_interpreter::impl {
                 push_error(4, "undefined name");
                 continue;
             }
-            if (entry->tokens.empty()) continue;
+            const std::vector<token_t>* body = &entry->tokens;
+            if (body->empty() && !(listing && (body = leniently_read(entry->expression)))) continue;
             // A name stands for one value: 2*two with two = 1+1 is 4, not 3.
             static const token_t open(int32_t{op_open_paren}), close(int32_t{op_close_paren});
             flattened.push_back(&open);
             expanding.push_back(&name);
-            expand_tokens(entry->tokens);
+            expand_tokens(*body);
             expanding.pop_back();
             flattened.push_back(&close);
+        }
+    }
+
+    // A name whose text keeps no tokens (a span of sheets, say) still reads
+    // cells: the reference scan lists them from its lenient reading. Null, and
+    // the formula unsure, when that reading cannot show them all.
+    const std::vector<token_t>* leniently_read(const std::string& text) {
+        if (text.empty()) return nullptr;
+        try {
+            formula_parser parser(*context, {context->get_sheet_id(), 1, 1, 0, 0, 0}, text);
+            parser.set_lenient();
+            parser.set_quiet();
+            parser.parse();
+            unsure = unsure || parser.syntax_fault() || parser.approximated();
+            if (parser.syntax_fault()) return nullptr;
+            return &lenient_names.emplace_back(std::move(parser.tokens()));
+        } catch (const std::exception&) {
+            unsure = true;
+            return nullptr;
         }
     }
 
@@ -465,7 +491,9 @@ void formula_interpreter::evaluate() {
 
 void formula_interpreter::get_reference_tokens() {
     impl& m = *impl_;
+    m.listing = true;
     m.reset();
+    m.cell->unread_names = m.unsure;
     const std::vector<const token_t*> walk = m.flattened;
     for (const token_t* token : walk) {
         if (token->opcode == op_cell_ref)

@@ -4,6 +4,7 @@
 #include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/table/table.h"
 #include "mta/table/table/table_registry.h"
+#include "mta/table/utils/table_definition/tabledef.h"
 #include "mta/types/document_model_access.h"
 #include "sheet_limits.h"
 
@@ -114,6 +115,12 @@ range_set_t formula_model_context::resolve_table_reference(const vex::coord_t& p
     const auto* access = table_->get_document_access();
     if (!access) return {};
     return access->resolve_table_reference(position, first, items, second, third);
+}
+
+std::string formula_model_context::table_at(int32_t row, int32_t col) const {
+    for (const auto& [name, table] : table_->tabledefs().all())
+        if (table->range().holds({0, row, col, 0, 0, 0})) return std::string(table->display_name());
+    return {};
 }
 
 table_formula_model* formula_model_context::get_formula_model() const {

@@ -36,6 +36,7 @@ public:
     matrix_t get_range_value(const vex::range_t& range) const override;
     range_set_t resolve_table_reference(const vex::coord_t& position, std::string_view first, uint32_t items,
                                         std::string_view second, std::string_view third) const override;
+    std::string table_at(int32_t row, int32_t col) const override;
     table_formula_model* get_formula_model() const override;
     void store_formula_cell(formula_cell* cell) override;
     // The grid id of the position is not looked at: this sheet's cell, or null.

@@ -57,6 +57,8 @@ public:
     virtual range_set_t resolve_table_reference(const vex::coord_t& position, std::string_view first,
                                                 uint32_t items, std::string_view second,
                                                 std::string_view third) const = 0;
+    // The display name of this sheet's table holding the cell; empty for none.
+    virtual std::string table_at(int32_t /*row*/, int32_t /*col*/) const { return {}; }
     virtual table_formula_model* get_formula_model() const = 0;
     virtual void store_formula_cell(formula_cell* cell) = 0;
     virtual formula_cell* get_formula_cell(const vex::coord_t& position) const = 0;

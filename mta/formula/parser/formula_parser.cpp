@@ -17,6 +17,23 @@
 
 namespace vex::mta::formula {
 
+namespace {
+
+// A word the resolver found nothing for that reads no cell of this workbook
+// now: a name a define would resolve (its readers are read again then), an
+// error literal, or a reference into another workbook ("[1]Sheet1!A1",
+// "'C:\\dir\\[Book]Sheet1'!A1").
+bool reads_no_cells(std::string_view word) noexcept {
+    if (word.empty() || word[0] == '#') return true;
+    const size_t open = word.find('['), bang = word.find('!');
+    if (open != std::string_view::npos) return bang != std::string_view::npos && word.find(']', open) < bang;
+    return std::all_of(word.begin(), word.end(), [](char c) {
+        return ascii_is_alpha(c) || ascii_is_digit(c) || c == '_' || c == '.' || c == '\\' || uint8_t(c) >= 0x80;
+    });
+}
+
+} // namespace
+
 class formula_parser::impl {
 public:
     impl(model_context& context, const vex::coord_t& origin, std::string_view text);
@@ -28,6 +45,7 @@ public:
     bool lenient_ = false;
     bool quiet_ = false;
     bool fault_ = false;
+    bool approximated_ = false;
 
 private:
     bool next_is__(size_t i, lexeme_kind kind, char c) const noexcept;
@@ -260,6 +278,7 @@ std::optional<token_t> formula_parser::impl::lenient_token_at__(size_t& i) {
         return token_t(int32_t(op_add));
     }
     if (next_is__(i, lexeme_separator, '(')) return token_t(uint32_t(0));
+    if (lexeme.kind == lexeme_name && !reads_no_cells(lexeme.text(text_))) approximated_ = true;
     return token_t(0.0);
 }
 
@@ -396,6 +415,10 @@ void formula_parser::set_quiet() {
 
 bool formula_parser::syntax_fault() const noexcept {
     return impl_->fault_;
+}
+
+bool formula_parser::approximated() const noexcept {
+    return impl_->approximated_;
 }
 
 } // namespace vex::mta::formula

@@ -50,6 +50,10 @@ public:
     // After a lenient parse: an unterminated string, an unbalanced quote or
     // bracket in a name, or a function call or array left open.
     bool syntax_fault() const noexcept;
+    // After a lenient parse: a placeholder stands for a name that may read
+    // cells the tokens do not show (neither a name that a define would
+    // resolve, an error literal nor a reference into another workbook).
+    bool approximated() const noexcept;
 
     class impl;
 

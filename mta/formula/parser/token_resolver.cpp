@@ -341,10 +341,13 @@ bool excel_a1::external_cell__(std::string_view inner, std::string_view cell_tex
 }
 
 bool excel_a1::structured__(size_t bracket) {
-    if (bracket == 0) return false;
     structured_reference_t ref;
     if (!walk_structured(view_.substr(bracket + 1), ref)) return false;
     ref.table = view_.substr(0, bracket);
+    // "[Qty]" alone, as totals rows are written, names the column of the
+    // table holding the cell; outside any table it names nothing.
+    if (bracket == 0) ref.table = context_.table_at(origin_.row, origin_.col);
+    if (ref.table.empty()) return false;
     result_.emplace(std::move(ref));
     return true;
 }

@@ -580,9 +580,10 @@ std::optional<std::string> rewrite_table_references(model_context& context, cons
     return rewrite_spans(context, origin, text, [&](const token_t& t, std::string_view span) -> replaced_t {
         if (!names_table(t, change.table)) return std::nullopt;
         if (change.gone) return "#REF!";
-        // "Tbl" alone reads the table's data.
+        // "Tbl" alone reads the table's data; "[Qty]" names its own table by where it stands.
         const size_t bracket = std::min(span.find('['), span.size());
-        if (!change.new_table.empty()) return change.new_table + std::string(span.substr(bracket));
+        if (!change.new_table.empty())
+            return bracket == 0 ? replaced_t() : change.new_table + std::string(span.substr(bracket));
         return std::string(span.substr(0, bracket)) +
                renamed_columns(span.substr(bracket), change.column, change.new_column);
     });

@@ -134,6 +134,7 @@ struct table_formula_model::impl {
             track_unparsed(cell, batch);
             return;
         }
+        cell->unread_text = 0;
         try {
             register__(cell, batch);
         } catch (const std::exception&) {
@@ -162,8 +163,10 @@ struct table_formula_model::impl {
             lenient.set_lenient();
             lenient.set_quiet();
             lenient.parse();
-            if (lenient.syntax_fault()) return;
-            cell->tokens = std::move(lenient.tokens());
+            // What the reading cannot show is no reason to keep a result for
+            // ever: filed as unsure, it goes with any change.
+            cell->unread_text = lenient.syntax_fault() || lenient.approximated();
+            if (!lenient.syntax_fault()) cell->tokens = std::move(lenient.tokens());
             register__(cell, batch);
         } catch (const std::exception&) {
             // Nothing to track: the formula stays as it was kept.

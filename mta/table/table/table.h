@@ -537,7 +537,10 @@ private:
     // The formulas an edit left reading other cells than their results came
     // from, and those of the workbook reading the names, lose their results,
     // and so do the formulas reading them.
-    void drop_stale_results__(stale_formulas_t stale, const std::vector<formula::named_expression_t>& names);
+    // With `volatiles`, the volatile formulas (and those the tracker cannot
+    // follow) lose their results even when nothing else does.
+    void drop_stale_results__(stale_formulas_t stale, const std::vector<formula::named_expression_t>& names,
+                              bool volatiles = false);
     // The range of an array or shared master whose cell goes to `to`, moved by
     // the shift when it is of the cell's own sheet (`s` not null).
     static void follow_formula_range__(formula::table_formula_model& model, formula::formula_cell& cell,

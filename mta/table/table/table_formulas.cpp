@@ -172,9 +172,10 @@ bool Table::set_formula_result(int row, int col, const std::optional<cell_t::val
     if (!check_outside_wide_array__(row, col)) return false;
     formula::formula_cell* cell = get_formula_cell(row, col);
     if (!cell) return refuse("This cell does not contain a formula.");
+    // Its readers computed from the result it held: they lose theirs as after
+    // a value set. Dropped first, so that a volatile formula keeps the result given.
+    values_set__(row, col, row, col);
     cell->set_result(value);
-    const int32_t grid = int32_t(sheet_id_);
-    if (values_watched_) on_values_set__({{grid, row, col, 1, 0, 0}, {grid, row, col, 1, 0, 0}});
     return true;
 }
 

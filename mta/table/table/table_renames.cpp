@@ -97,7 +97,8 @@ void Table::rename_references_to_sheet(std::string_view new_name) {
 void Table::rewrite_table_references(const formula::table_rename_t& change) {
     const std::string folded = utf8_fold_case(change.table);
     auto [changed, names] = rewrite_workbook_formulas__(
-        [&](std::string_view text) { return utf8_holds_folded(text, folded); },
+        // A bare "[Column]" inside the table names it too.
+        [&](std::string_view text) { return text.find('[') != text.npos || utf8_holds_folded(text, folded); },
         [&](formula::model_context& context, const vex::coord_t& origin, std::string_view text) {
             return formula::rewrite_table_references(context, origin, text, change);
         },

@@ -40,6 +40,19 @@ bool reads_table(const formula::formula_cell& cell) {
     return cell.expression().find('[') != std::string_view::npos;
 }
 
+// The formulas of the sheets that read one of the names, added to `out`.
+void add_name_readers(const std::vector<Table*>& sheets, const std::vector<formula::named_expression_t>& names,
+                      std::vector<std::pair<Table*, formula::formula_cell*>>& out) {
+    for (Table* sheet : sheets) {
+        formula::model_context& context = sheet->get_formula_model()->context();
+        sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
+            if (formula::reads_names(context, cell->position(), cell->parsed ? &cell->tokens : nullptr,
+                                     cell->expression(), names))
+                out.emplace_back(sheet, cell);
+        });
+    }
+}
+
 } // namespace
 
 // Deleted formula cells are released by their column before they go; the others
@@ -79,10 +92,11 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const formula::edi
             if (!tokens && follower && cell->expression().empty()) group_text = groups.text_before(*cell, from);
             const std::string_view written = group_text ? std::string_view(*group_text) : cell->expression();
             const bool name_reader = !names.empty() && formula::reads_names(context, from, tokens, written, names);
-            if (!own && !follower && !table_reader && !name_reader && !cell->volatile_flag &&
+            const bool unsure = cell->unread_text || cell->unread_names;
+            if (!own && !follower && !table_reader && !name_reader && !cell->volatile_flag && !unsure &&
                 !may_reference(*cell, grid))
                 return;
-            if (reach.drops(context, from, to, tokens, written)) stale.emplace_back(sheet, cell);
+            if (unsure || reach.drops(context, from, to, tokens, written)) stale.emplace_back(sheet, cell);
             std::optional<std::string> text;
             if (!cell->expression().empty())
                 text = formula::shift_formula_text(context, from, cell->expression(), grid, s, false);
@@ -174,7 +188,7 @@ void Table::drop_references_to_sheet() {
 void Table::drop_results_reading_name(const formula::named_expression_t& name) {
     std::vector<formula::named_expression_t> names{name};
     if (auto* store = get_defined_names()) store->add_readers(names);
-    drop_stale_results__({}, names);
+    drop_stale_results__({}, names, true);
 }
 
 void Table::follow_sheet_order(const std::function<void()>& reorder, bool arrived) {
@@ -198,6 +212,27 @@ void Table::follow_sheet_order(const std::function<void()>& reorder, bool arrive
             if (arrived) std::erase(grids, sheet_id_);
             readers.push_back({sheet, cell, std::move(grids)});
         });
+    // A name over a span keeps no tokens: its readers were filed from its
+    // text, by the sheets the span held then.
+    using name_span_t = std::pair<formula::named_expression_t, std::vector<uint32_t>>;
+    const auto name_spans = [&] {
+        std::vector<name_span_t> out;
+        const defined_name_store_t* store = get_defined_names();
+        for (size_t i = 0; store && i < store->size(); ++i) {
+            const std::string_view text = store->expression_at(i);
+            const defined_name_key_t key{store->name_at(i), store->local_sheet_id_at(i)};
+            const auto* tokens = store->tokens_of(key);
+            if ((tokens && !tokens->empty()) || text.find('!') == std::string_view::npos ||
+                text.find(':') == std::string_view::npos)
+                continue;
+            auto grids = formula::span_grids(formula_model_->context(), name_origin__(), text);
+            if (!grids.empty()) out.push_back({{std::string(key.name), key.local_sheet_id}, std::move(grids)});
+        }
+        return out;
+    };
+    std::vector<name_span_t> spans = name_spans();
+    if (arrived)
+        for (auto& [name, grids] : spans) std::erase(grids, sheet_id_);
     reorder();
     stale_formulas_t stale;
     formula::cell_tracker_t& tracker = formula::get_cell_tracker();
@@ -210,23 +245,25 @@ void Table::follow_sheet_order(const std::function<void()>& reorder, bool arrive
         r.sheet->get_formula_model()->track_unparsed(r.cell);
         stale.emplace_back(r.sheet, r.cell);
     }
+    std::vector<formula::named_expression_t> moved;
+    const std::vector<name_span_t> now = name_spans();
+    for (const auto& span : spans)
+        if (std::find(now.begin(), now.end(), span) == now.end()) moved.push_back(span.first);
+    if (!moved.empty()) {
+        get_defined_names()->add_readers(moved);
+        const size_t first = stale.size();
+        add_name_readers(workbook_sheets__(), moved, stale);
+        for (size_t i = first; i < stale.size(); ++i) stale[i].first->get_formula_model()->refile(stale[i].second);
+    }
     drop_stale_results__(std::move(stale), {});
 }
 
 // Only the results go: the recalculation step, seeded with the stale formulas,
 // drops those of every formula reading them.
-void Table::drop_stale_results__(stale_formulas_t stale, const std::vector<formula::named_expression_t>& names) {
-    if (!names.empty()) {
-        for (Table* sheet : workbook_sheets__()) {
-            formula::model_context& context = sheet->get_formula_model()->context();
-            sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
-                if (formula::reads_names(context, cell->position(), cell->parsed ? &cell->tokens : nullptr,
-                                         cell->expression(), names))
-                    stale.emplace_back(sheet, cell);
-            });
-        }
-    }
-    if (stale.empty()) return;
+void Table::drop_stale_results__(stale_formulas_t stale, const std::vector<formula::named_expression_t>& names,
+                                 bool volatiles) {
+    if (!names.empty()) add_name_readers(workbook_sheets__(), names, stale);
+    if (stale.empty() && !volatiles) return;
     std::unordered_set<vex::range_t> changed;
     for (const auto& [sheet, cell] : stale) {
         sheet->drop_formula_result(*cell);

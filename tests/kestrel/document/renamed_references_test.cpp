@@ -291,3 +291,21 @@ TEST(renamed_references, a_display_name_another_table_has_is_refused) {
     EXPECT_EQ(std::string(td_display_name(one)), "ONE");
     doc_release(doc);
 }
+
+// "[Qty]" alone names the column of the table it stands in: it follows the
+// column's new name as "T[Qty]" does; outside any table it names nothing and
+// keeps its text.
+TEST(renamed_references, a_bare_column_follows_the_table_it_stands_in) {
+    scratch_dir dir;
+    write_zip(dir / "in.xlsx", totals_table_book("<c r=\"F1\"><f>[Qty]*2</f></c>"));
+    plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+    ASSERT_NE(doc, nullptr) << run_msg();
+    plover_worksheet_t* ws = sheet(doc, 0);
+    ASSERT_EQ(td_set_col_name(ws_get_tabledef_by_name(ws, "T"), 1, "Units"), 1) << run_msg();
+    EXPECT_EQ(std::string(ws_get_formula_expr(ws, 4, 2)), "SUBTOTAL(109,[Units])");
+    EXPECT_EQ(std::string(ws_get_formula_expr(ws, 1, 6)), "[Qty]*2");
+    EXPECT_EQ(ws_get_num(ws, 4, 2), 3);
+    ws_set_num(ws, 3, 2, 5);  // still read
+    EXPECT_NE(ws_cell_type(ws, 4, 2), CELLTYPE_NUMBER);
+    doc_release(doc);
+}

@@ -93,6 +93,7 @@ TEST(stale_results_after_moves, edits_that_move_or_resize_what_a_formula_reads_d
         {"COUNTBLANK(A1:A5)", [](auto* ws) { ws_delete_row(ws, 4, 4); }, "H4", "A4", "dd"},
         {"SUMIF(E:E,\"x\",B:B)", [](auto* ws) { ws_shift_range_down(ws, 2, 2, 2, 1); }, "H5", "B1", "dd"},
         {"INDEX(B:B,2)", [](auto* ws) { ws_shift_range_down(ws, 2, 2, 2, 1); }, "H5", "B2", "dd"},
+        {"INDIRECT(\"A2\")*10", [](auto* ws) { ws_insert_row(ws, 2, 1); }, "H6", "A1", "dd"},
         {"ROW()", [](auto* ws) { ws_insert_row(ws, 1, 1); }, "H6", "A1", "dk"},
         {"COLUMN()", [](auto* ws) { ws_insert_col(ws, 1, 1); }, "I5", "A1", "dk"},
         {"ROW(A3)", [](auto* ws) { ws_insert_row(ws, 2, 1); }, "H6", "A1", "dk"},

@@ -4,6 +4,7 @@
 
 #include "plover.h"
 #include "tests/kestrel/document/package_support.h"
+#include "tests/kestrel/interface/round_trip_support.h"
 
 #include <gtest/gtest.h>
 
@@ -30,6 +31,32 @@ inline std::string calc_pr(const entries_t& copy) { return element(find(copy, "x
 // The cell of the first sheet.
 inline std::string cell_xml(const entries_t& copy, const std::string& ref) {
     return element(find(copy, "xl/worksheets/sheet1.xml"), "<c r=\"" + ref + "\"", "</c>");
+}
+
+// As XlsxWriter writes a totals row: the table T over A1:B4 (Item, Qty; Qty 1
+// and 2), B4 SUBTOTAL(109,[Qty]) (3), D1 T[[#Totals],[Qty]]*10 (30), and the
+// cells of `extra` after them in row 1.
+inline entries_t totals_table_book(const std::string& extra = "") {
+    round_trip_test::crafted_t c;
+    const auto text = [](const char* ref, const char* t) {
+        return std::string("<c r=\"") + ref + "\" t=\"inlineStr\"><is><t>" + t + "</t></is></c>";
+    };
+    c.sheets = {{"<sheetData><row r=\"1\">" + text("A1", "Item") + text("B1", "Qty") +
+                     "<c r=\"D1\"><f>T[[#Totals],[Qty]]*10</f><v>30</v></c>" + extra + "</row><row r=\"2\">" +
+                     text("A2", "a") + "<c r=\"B2\"><v>1</v></c></row><row r=\"3\">" + text("A3", "b") +
+                     "<c r=\"B3\"><v>2</v></c></row><row r=\"4\">" + text("A4", "Total") +
+                     "<c r=\"B4\"><f>SUBTOTAL(109,[Qty])</f><v>3</v></c></row></sheetData>"
+                     "<tableParts count=\"1\"><tablePart r:id=\"rId1\"/></tableParts>",
+                 rel("rId1", std::string(od) + "table", "../tables/table1.xml")}};
+    c.extra = {{"xl/tables/table1.xml",
+                std::string(decl) + "<table xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" id=\"1\" "
+                                    "name=\"T\" displayName=\"T\" ref=\"A1:B4\" totalsRowCount=\"1\"><tableColumns "
+                                    "count=\"2\"><tableColumn id=\"1\" name=\"Item\" totalsRowLabel=\"Total\"/>"
+                                    "<tableColumn id=\"2\" name=\"Qty\" totalsRowFunction=\"sum\"/></tableColumns>"
+                                    "</table>"}};
+    c.extra_types =
+        override_of("xl/tables/table1.xml", "application/vnd.openxmlformats-officedocument.spreadsheetml.table+xml");
+    return round_trip_test::package_of(c);
 }
 
 } // namespace package_test

@@ -16,6 +16,7 @@
 #include <string>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 using namespace package_test;
 
@@ -84,8 +85,12 @@ TEST(stale_results, a_value_set_drops_the_results_of_the_formulas_reading_the_ce
         {"the middle formula's text", [](auto*, auto* ws) { ws_set_formula(ws, 1, 2, "A1+2"); }, "- - 7 - full"},
         {"a cell nothing reads", [](auto*, auto* ws) { ws_set_num(ws, 2, 1, 10); }, "2 4 7 5"},
         {"a style", set_bold, "2 4 7 5"},
-        // A result the host gives is its own: what it computed from it stays.
-        {"a result given", [](auto*, auto* ws) { ws_set_formula_num(ws, 1, 2, 3); }, "3 4 7 5"},
+        // A result the host gives replaces the one its readers computed from.
+        {"a result given", [](auto*, auto* ws) { ws_set_formula_num(ws, 1, 2, 3); }, "3 - 7 - full"},
+        {"a text result given", [](auto*, auto* ws) { ws_set_formula_string(ws, 1, 2, "x"); }, "- - 7 - full"},
+        {"a boolean result given", [](auto*, auto* ws) { ws_set_formula_boolean(ws, 1, 2, 1); }, "- - 7 - full"},
+        {"an error result given", [](auto*, auto* ws) { ws_set_formula_error(ws, 1, 2, ERRORCODE_NA); },
+         "- - 7 - full"},
         {"results given again",
          [](auto* doc, auto* ws) {
              ws_set_formula(ws, 1, 1, "10");
@@ -325,6 +330,86 @@ TEST(stale_results, loaded_formulas_drop_their_results_on_every_sheet_they_read)
         EXPECT_EQ(kept(doc), r.results) << r.sheet << " " << r.row;
         EXPECT_EQ(kept(other), "3 2 3 2 3 5") << r.sheet << " " << r.row;
         doc_release(other);
+        doc_release(doc);
+    }
+}
+
+namespace {
+
+// Sheets A, B and S (A!B1 1, B!B1 2) and the names of `names`; S holds `cells`.
+entries_t named_book(const std::string& names, const std::string& cells) {
+    round_trip_test::crafted_t c;
+    c.sheets = {{"<sheetData><row r=\"1\"><c r=\"B1\"><v>1</v></c></row></sheetData>", ""},
+                {"<sheetData><row r=\"1\"><c r=\"B1\"><v>2</v></c></row></sheetData>", ""},
+                {"<sheetData><row r=\"1\">" + cells + "</row></sheetData>", ""}};
+    c.book_body = "<sheets><sheet name=\"A\" sheetId=\"1\" r:id=\"rId1\"/><sheet name=\"B\" sheetId=\"2\" "
+                  "r:id=\"rId2\"/><sheet name=\"S\" sheetId=\"3\" r:id=\"rId3\"/></sheets><definedNames>" +
+                  names + "</definedNames>";
+    return round_trip_test::package_of(c);
+}
+
+std::string formula(const char* ref, const char* text, double result) {
+    return std::string("<c r=\"") + ref + "\"><f>" + text + "</f><v>" + std::to_string(int(result)) + "</v></c>";
+}
+
+} // namespace
+
+// Each row: the cells of the sheet `at` and whether each kept its result
+// (getter and saved <v>: k) or lost it (d). What the tracker cannot file
+// precisely loses its result with any change; references into another
+// workbook, which no edit here changes, keep theirs.
+TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_their_results) {
+    const entries_t span = named_book("<definedName name=\"Q\">A:B!$B$1</definedName>", formula("A1", "SUM(Q)", 3));
+    const std::string followed = formula("D1", "B1+1", 2);
+    const entries_t part = named_book("<definedName name=\"Part\">S!$B$2*S!Missing</definedName>",
+                                      formula("A1", "Part+1", 2) + followed);
+    const struct {
+        const char* what;
+        entries_t package;
+        edit_t edit;
+        int at;
+        std::vector<std::string> refs;
+        const char* kept;
+    } rows[] = {
+        {"a bare column in its totals row", totals_table_book(),
+         [](auto*, auto* ws) { ws_set_num(ws, 2, 2, 10); }, 0, {"B4", "D1"}, "dd"},
+        {"a name over a span of sheets", span,
+         [](auto*, auto* ws) { ws_set_num(ws, 1, 2, 100); }, 2, {"A1"}, "d"},
+        {"a name over a span of sheets, a sheet set inside it", span,
+         [](auto* doc, auto*) {
+             plover_worksheet_t* inside = wb_insert_worksheet(doc_get_workbook(doc), 1, "C");
+             ws_set_formula_num(sheet(doc, 3), 1, 1, 3);
+             ws_set_num(inside, 1, 2, 100);
+         },
+         3, {"A1"}, "d"},
+        {"a name read in part, a value set elsewhere", part,
+         [](auto* doc, auto*) { ws_set_num(sheet(doc, 1), 9, 9, 5); }, 2, {"A1", "D1"}, "dk"},
+        {"a name read in part, a row inserted elsewhere", part, [](auto*, auto* ws) { ws_insert_row(ws, 5, 1); },
+         2, {"A1", "D1"}, "dk"},
+        {"a name read in part, a name defined", part,
+         [](auto* doc, auto*) { wb_set_defined_name(doc_get_workbook(doc), "Other", "A!$C$3", nullptr); }, 2,
+         {"A1", "D1"}, "dk"},
+        {"a text read in part", named_book("", formula("A1", "B1&amp;S!Missing", 1) + followed),
+         [](auto* doc, auto*) { ws_set_num(sheet(doc, 1), 9, 9, 5); }, 2, {"A1", "D1"}, "dk"},
+        {"a reference into another workbook", named_book("", formula("A1", "[1]Sheet1!A1+1", 2) + followed),
+         [](auto* doc, auto*) { ws_set_num(sheet(doc, 1), 9, 9, 5); }, 2, {"A1", "D1"}, "kk"},
+    };
+    for (const auto& r : rows) {
+        scratch_dir dir;
+        write_zip(dir / "in.xlsx", r.package);
+        plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+        ASSERT_NE(doc, nullptr) << r.what << ": " << run_msg();
+        r.edit(doc, sheet(doc, 0));
+        const std::string xml = find(saved(doc, dir), "xl/worksheets/sheet" + std::to_string(r.at + 1) + ".xml");
+        std::string kept;
+        for (const std::string& ref : r.refs) {
+            int row = 0, col = 0;
+            a1_to_row_col(ref.c_str(), &row, &col);
+            const bool held = ws_cell_type(sheet(doc, r.at), row, col) == CELLTYPE_NUMBER;
+            const bool written = element(xml, "<c r=\"" + ref + "\"", "</c>").find("<v>") != std::string::npos;
+            kept += held && written ? 'k' : !held && !written ? 'd' : '?';
+        }
+        EXPECT_EQ(kept, r.kept) << r.what;
         doc_release(doc);
     }
 }

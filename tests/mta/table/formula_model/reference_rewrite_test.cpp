@@ -271,6 +271,8 @@ TEST(table_rename_rewrite, structured_references_follow_table_and_column_names) 
     Table& t = book.add("Sheet1");
     auto& context = t.get_formula_model()->context();
     const vex::coord_t origin{int32_t(t.sheet_id()), 1, 1, 0, 0, 0};
+    // The formulas stand in Tbl: "[Val]" alone names its column.
+    t.tabledefs().add(0, "Tbl", {{int32_t(t.sheet_id()), 1, 1, 1, 0, 0}, {int32_t(t.sheet_id()), 4, 2, 1, 0, 0}});
     using change_t = vex::mta::formula::table_rename_t;
     const change_t table{"Tbl", "Sales", {}, {}, false};
     const change_t column{"Tbl", {}, "Val", "Net [EUR]", false};
@@ -286,6 +288,9 @@ TEST(table_rename_rewrite, structured_references_follow_table_and_column_names) 
         {"SUM(Tbl[[#Data],[Val]:[Qty]])", column, "SUM(Tbl[[#Data],[Net '[EUR']]:[Qty]])"},
         {"SUM(Other[Val])&\"Tbl[Val]\"", column, "="},
         {"SUM(Tbl[Val],Tbl[#All])", gone, "SUM(#REF!,#REF!)"},
+        {"SUBTOTAL(109,[Val])+[Qty]", column, "SUBTOTAL(109,[Net '[EUR']])+[Qty]"},
+        {"SUBTOTAL(109,[Val])", table, "="},
+        {"SUBTOTAL(109,[Val])", gone, "SUBTOTAL(109,#REF!)"},
     };
     for (const auto& row : rows) {
         const auto got = vex::mta::formula::rewrite_table_references(context, origin, row.text, row.change);
