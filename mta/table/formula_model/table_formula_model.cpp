@@ -151,11 +151,16 @@ struct table_formula_model::impl {
         return moved_formula_text(*context, it->second.master, cell.position(), it->second.text);
     }
 
+    formula_text_t text_of(const formula_cell& cell) const {
+        if (cell.expression().empty())
+            if (std::optional<std::string> made = follower_text(cell)) return formula_text_t(std::move(*made));
+        return formula_text_t(cell.expression());
+    }
+
     void track_unparsed(formula_cell* cell, cell_tracker_t::batch_t* batch = nullptr) const {
         if (cell->state() == formula_cell_state::registered) return;
-        std::optional<std::string> own;
-        if (cell->expression().empty() && !(own = follower_text(*cell))) return;
-        const std::string_view text = own ? std::string_view(*own) : cell->expression();
+        const formula_text_t text = text_of(*cell);
+        if (text.view().empty()) return;
         const message_keeper keep;
         try {
             formula_parser lenient(*context, cell->position(), text);
@@ -247,11 +252,9 @@ void table_formula_model::refile(formula_cell* cell) {
         get_cell_tracker().unregister_formula(cell);
         cell->set_state(formula_cell_state::created);
     }
-    // A follower without a text of its own reads its master's at its cell.
-    const std::optional<std::string> shared = cell->expression().empty() ? shared_text(*cell) : std::nullopt;
-    const std::string_view text = shared ? std::string_view(*shared) : cell->expression();
+    const formula_text_t text = impl_->text_of(*cell);
     std::vector<token_t> tokens;
-    if (!text.empty() && try_parse(*impl_->context, cell->position(), text, tokens)) {
+    if (!text.view().empty() && try_parse(*impl_->context, cell->position(), text, tokens)) {
         cell->tokens = std::move(tokens);
         cell->parsed = 1;
     }
@@ -396,6 +399,10 @@ std::optional<std::string> table_formula_model::orphaned_follower_text(const for
     if (master && is_shared_master(master->attributes()) && master->attributes().shared_index == a.shared_index)
         return std::nullopt;
     return shared_text(cell);
+}
+
+formula_text_t table_formula_model::text_of(const formula_cell& cell) const {
+    return impl_->text_of(cell);
 }
 
 std::optional<std::string> table_formula_model::shared_text(const formula_cell& cell) const {

@@ -33,6 +33,20 @@ struct shared_formula_entry_t {
     vex::coord_t master{};  // where it was written: followers share its tokens
 };
 
+// A formula's text as the paths that track, rewrite or drop it read it: the
+// cell's own, viewed, or a shared follower's, made for its cell and held here.
+class formula_text_t {
+public:
+    explicit formula_text_t(std::string_view own) noexcept : own_(own) {}
+    explicit formula_text_t(std::string made) : made_(std::move(made)) {}
+    std::string_view view() const noexcept { return made_ ? std::string_view(*made_) : own_; }
+    operator std::string_view() const noexcept { return view(); }
+
+private:
+    std::string_view own_;
+    std::optional<std::string> made_;
+};
+
 class formula_mode_t {
 public:
     virtual ~formula_mode_t() = default;
@@ -105,6 +119,10 @@ public:
     // its row deleted) cannot be written as one of the group: its own text, to
     // stand alone. Nothing for any other cell.
     std::optional<std::string> orphaned_follower_text(const formula_cell& cell) const;
+    // The one way to a formula's text for tracking, sheet order, spans, names
+    // and drops: a follower without a text of its own reads its group's moved
+    // to its cell. Empty for a follower whose group has none.
+    formula_text_t text_of(const formula_cell& cell) const;
     // What a cell of a shared group reads as: its own text, or for a follower
     // without one its master's read at its cell. None for other cells and for a
     // group without a text.

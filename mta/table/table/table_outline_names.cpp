@@ -123,13 +123,15 @@ Table::stale_formulas_t Table::name_readers__(const defined_name_key_t& key) con
     };
     stale_formulas_t readers;
     for (Table* sheet : sheets) {
-        formula::model_context& context = sheet->get_formula_model()->context();
+        const formula::table_formula_model& model = *sheet->get_formula_model();
         sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
-            const bool reads = cell->parsed ? formula::names_any_of(cell->tokens, names)
-                                            : spelled(cell->expression()) &&
-                                                  formula::reads_names(context, cell->position(), nullptr,
-                                                                       cell->expression(), names);
-            if (reads) readers.emplace_back(sheet, cell);
+            if (cell->parsed) {
+                if (formula::names_any_of(cell->tokens, names)) readers.emplace_back(sheet, cell);
+                return;
+            }
+            const formula::formula_text_t text = model.text_of(*cell);
+            if (spelled(text) && formula::reads_names(model.context(), cell->position(), nullptr, text, names))
+                readers.emplace_back(sheet, cell);
         });
     }
     return readers;
