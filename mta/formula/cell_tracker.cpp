@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <tuple>
@@ -382,13 +383,21 @@ struct cell_tracker_t::state {
         for_each_grid(ref, [&](uint32_t g) { add_on(dependencies[g], ref, src); });
     }
 
-    static void add_on(counted_tree_t<dependency_tree_t>& counted, const vex::range_t& ref, const vex::range_t& src) {
+    // The readers of one extent: its set is found once for all of them.
+    static void add_on(counted_tree_t<dependency_tree_t>& counted, const vex::range_t& ref,
+                       std::span<const vex::range_t> sources) {
         const bool filed = counted.find(ref, [&](member_set_t& set) {
             if (set.empty()) counted.revived();
-            set.add(src);
+            for (const auto& src : sources) set.add(src);
             return true;
         });
-        if (!filed) counted.insert(ref, member_set_t(src));
+        if (filed) return;
+        member_set_t set;
+        for (const auto& src : sources) set.add(src);
+        counted.insert(ref, std::move(set));
+    }
+    static void add_on(counted_tree_t<dependency_tree_t>& counted, const vex::range_t& ref, const vex::range_t& src) {
+        add_on(counted, ref, std::span(&src, 1));
     }
 
     // The formula's own entry; its edges are filed apart.
@@ -438,12 +447,7 @@ struct cell_tracker_t::state {
         for (size_t i = 0; i < pending.size(); ++i) {
             const pending_t& p = pending[i];
             for (const auto& ref : p.references)
-                for_each_grid(ref, [&](uint32_t g) {
-                    if (bulk_t& bulk = bulk_for(edges, dependencies, g, last_edges); bulk.used)
-                        bulk.items.push_back({ref, i});
-                    else
-                        add_on(dependencies[g], ref, p.source);
-                });
+                for_each_grid(ref, [&](uint32_t g) { bulk_for(edges, dependencies, g, last_edges).items.push_back({ref, i}); });
             if (p.is_volatile) volatiles.add(p.source);
             if (bulk_t& bulk = bulk_for(entries, formulas, uint32_t(p.source.first.grid_id), last_entries);
                 bulk.used)
@@ -452,7 +456,17 @@ struct cell_tracker_t::state {
                 later.push_back(&p);  // after the builds: a parked entry it meets adds edges
         }
         for (auto& [g, bulk] : edges) {
-            if (!bulk.used) continue;
+            if (!bulk.used) {
+                // A tree that holds entries takes them extent by extent, each
+                // extent's set found once, not once per formula reading it.
+                std::vector<vex::range_t> sources;
+                bulk.for_each_extent([&](const bulk_t::item_t* i, const bulk_t::item_t* end) {
+                    sources.clear();
+                    for (const auto* e = i; e != end; ++e) sources.push_back(pending[e->index].source);
+                    add_on(dependencies[g], i->range, sources);
+                });
+                continue;
+            }
             dependency_tree_t::bulk_loader loader;
             size_t count = 0;
             bulk.for_each_extent([&](const bulk_t::item_t* i, const bulk_t::item_t* end) {
@@ -482,14 +496,21 @@ struct cell_tracker_t::state {
     void remove(const vex::range_t& ref, const vex::range_t& src) {
         if (!on_one_grid(src))
             throw std::invalid_argument("cell_tracker_t::remove: invalid source range: src=(" + corners(src));
+        remove(ref, std::span(&src, 1));
+    }
+    // The readers of one extent leave it: its set is found once for all of them.
+    void remove(const vex::range_t& ref, std::span<const vex::range_t> sources) {
         for_each_grid(ref, [&](uint32_t g) {
             const auto found = dependencies.find(g);
             if (found == dependencies.end()) return;
             auto& counted = found->second;
+            std::vector<const vex::range_t*> left;
+            for (const auto& src : sources) left.push_back(&src);
             counted.find(ref, [&](member_set_t& set) {
-                if (!set.remove(src)) return false;
-                if (set.empty()) counted.died();
-                return true;
+                const bool had = !set.empty();
+                std::erase_if(left, [&](const vex::range_t* src) { return set.remove(*src); });
+                if (had && set.empty()) counted.died();
+                return left.empty();
             });
             counted.compact_if_mostly_dead(holds != 0);
         });
@@ -649,27 +670,61 @@ cell_tracker_t::batch_t::~batch_t() {
 }
 
 void cell_tracker_t::unregister_formula(formula_cell* cell) {
+    unregister_formulas({&cell, 1});
+}
+
+bool cell_tracker_t::files_as_read(formula_cell* cell) {
     const vex::range_t src = source_of(*cell);
+    const std::vector<vex::range_t> refs = cell->reference_ranges();
     if (!on_one_grid(src))
-        throw std::invalid_argument("cell_tracker_t::remove: invalid source range: src=(" + corners(src));
+        throw std::invalid_argument("cell_tracker_t::add: invalid formula range: (" + corners(src));
+    std::lock_guard lock(mutex_);
+    const formula_entry_t* e = state_->entry_at(src);
+    return e && !e->parked && e->references == refs && e->is_volatile == (cell->volatile_flag != 0);
+}
+
+void cell_tracker_t::unregister_formulas(std::span<formula_cell* const> cells) {
+    if (cells.empty()) return;
+    std::vector<vex::range_t> sources;
+    for (formula_cell* cell : cells) {
+        const vex::range_t src = source_of(*cell);
+        if (!on_one_grid(src))
+            throw std::invalid_argument("cell_tracker_t::remove: invalid source range: src=(" + corners(src));
+        sources.push_back(src);
+    }
     std::lock_guard lock(mutex_);
     changed__();
-    state_->volatiles.remove(src);
-    const auto found = state_->formulas.find(uint32_t(src.first.grid_id));
-    if (found == state_->formulas.end()) return;
-    auto& counted = found->second;
-    std::vector<vex::range_t> refs;
-    counted.find(src, [&](formula_entry_t& f) {
-        if (is_dead(f)) return false;
-        if (f.parked) --counted.parked;
-        else refs = std::move(f.references);
-        f = {};
-        f.range.first.flag0 = 0;
-        counted.died();
-        return false;
-    });
-    for (const auto& ref : refs) state_->remove(ref, src);
-    counted.compact_if_mostly_dead(state_->holds != 0);
+    // Each extent the formulas read, with the formulas leaving it.
+    std::vector<std::pair<vex::range_t, vex::range_t>> edges;
+    for (const vex::range_t& src : sources) {
+        state_->volatiles.remove(src);
+        const auto found = state_->formulas.find(uint32_t(src.first.grid_id));
+        if (found == state_->formulas.end()) continue;
+        auto& counted = found->second;
+        counted.find(src, [&](formula_entry_t& f) {
+            if (is_dead(f)) return false;
+            if (f.parked) --counted.parked;
+            else
+                for (const auto& ref : f.references) edges.emplace_back(ref, src);
+            f = {};
+            f.range.first.flag0 = 0;
+            counted.died();
+            return false;
+        });
+        counted.compact_if_mostly_dead(state_->holds != 0);
+    }
+    // Taken extent by extent: each set is found once, however many formulas read it.
+    const auto key = [](const vex::range_t& r) {
+        return std::tie(r.first.grid_id, r.last.grid_id, r.first.row, r.first.col, r.last.row, r.last.col);
+    };
+    if (cells.size() > 1)
+        std::stable_sort(edges.begin(), edges.end(), [&](const auto& a, const auto& b) { return key(a.first) < key(b.first); });
+    std::vector<vex::range_t> leaving;
+    for (size_t i = 0, j = 0; i < edges.size(); i = j) {
+        leaving.clear();
+        for (; j < edges.size() && key(edges[j].first) == key(edges[i].first); ++j) leaving.push_back(edges[j].second);
+        state_->remove(edges[i].first, leaving);
+    }
 }
 
 void cell_tracker_t::park(const std::vector<vex::range_t>& formula_ranges) {

@@ -239,16 +239,8 @@ void Table::follow_sheet_order(const std::function<void()>& reorder, bool arrive
 // Only the results go: the recalculation step, seeded with the stale formulas,
 // drops those of every formula reading them.
 void Table::drop_stale_results__(stale_formulas_t stale, const std::vector<formula::named_expression_t>& names) {
-    if (!names.empty()) {
-        for (Table* sheet : workbook_sheets__()) {
-            const formula::table_formula_model& model = *sheet->get_formula_model();
-            sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
-                if (formula::reads_names(model.context(), cell->position(), cell->parsed ? &cell->tokens : nullptr,
-                                         model.text_of(*cell), names))
-                    stale.emplace_back(sheet, cell);
-            });
-        }
-    }
+    const stale_formulas_t readers = formulas_reading__(names);
+    stale.insert(stale.end(), readers.begin(), readers.end());
     if (stale.empty()) return;
     std::unordered_set<vex::range_t> changed;
     for (const auto& [sheet, cell] : stale) {
