@@ -62,15 +62,19 @@ public:
         if (index_) index_->emplace(r, slots_.size() - 1);
         else if (slots_.size() >= indexed_from) index__();
     }
-    // False when the range is no member.
-    bool remove(const vex::range_t& r) {
+    // False when the range is no member. Many removed together compact the
+    // set once, after the last (`compact` false for the others).
+    bool remove(const vex::range_t& r, bool compact = true) {
         const std::optional<size_t> at = find__(r);
         if (!at) return false;
         slots_[*at].reset();
         if (index_) index_->erase(r);
         --live_;
-        if (slots_.size() - live_ > live_) compact__();
+        if (compact) compact_if_sparse();
         return true;
+    }
+    void compact_if_sparse() {
+        if (slots_.size() - live_ > live_) compact__();
     }
     template <class F>
     void for_each(F f) const {
@@ -320,6 +324,21 @@ std::vector<vex::range_t> referenced_ranges(const std::vector<token_t>& tokens) 
     return out;
 }
 
+// The formulas of (extent, formula) pairs gathered by extent, each extent's
+// in the order given. A few extents read by many formulas group in a small
+// map, where sorting every pair would cost more than filing them.
+std::vector<std::pair<vex::range_t, std::vector<vex::range_t>>> by_extent(
+    const std::vector<std::pair<vex::range_t, vex::range_t>>& pairs) {
+    std::vector<std::pair<vex::range_t, std::vector<vex::range_t>>> out;
+    std::unordered_map<vex::range_t, size_t> at;
+    for (const auto& [extent, formula] : pairs) {
+        const auto [it, added] = at.try_emplace(extent, out.size());
+        if (added) out.emplace_back(extent, std::vector<vex::range_t>());
+        out[it->second].second.push_back(formula);
+    }
+    return out;
+}
+
 void add_unique(std::vector<vex::range_t>& list, const vex::range_t& r) {
     if (std::find(list.begin(), list.end(), r) == list.end()) list.push_back(r);
 }
@@ -459,12 +478,10 @@ struct cell_tracker_t::state {
             if (!bulk.used) {
                 // A tree that holds entries takes them extent by extent, each
                 // extent's set found once, not once per formula reading it.
-                std::vector<vex::range_t> sources;
-                bulk.for_each_extent([&](const bulk_t::item_t* i, const bulk_t::item_t* end) {
-                    sources.clear();
-                    for (const auto* e = i; e != end; ++e) sources.push_back(pending[e->index].source);
-                    add_on(dependencies[g], i->range, sources);
-                });
+                std::vector<std::pair<vex::range_t, vex::range_t>> items;
+                items.reserve(bulk.items.size());
+                for (const auto& i : bulk.items) items.emplace_back(i.range, pending[i.index].source);
+                for (const auto& [ref, sources] : by_extent(items)) add_on(dependencies[g], ref, sources);
                 continue;
             }
             dependency_tree_t::bulk_loader loader;
@@ -508,7 +525,8 @@ struct cell_tracker_t::state {
             for (const auto& src : sources) left.push_back(&src);
             counted.find(ref, [&](member_set_t& set) {
                 const bool had = !set.empty();
-                std::erase_if(left, [&](const vex::range_t* src) { return set.remove(*src); });
+                std::erase_if(left, [&](const vex::range_t* src) { return set.remove(*src, false); });
+                set.compact_if_sparse();
                 if (had && set.empty()) counted.died();
                 return left.empty();
             });
@@ -694,7 +712,7 @@ void cell_tracker_t::unregister_formulas(std::span<formula_cell* const> cells) {
     }
     std::lock_guard lock(mutex_);
     changed__();
-    // Each extent the formulas read, with the formulas leaving it.
+    // Each extent the formulas read, with a formula leaving it.
     std::vector<std::pair<vex::range_t, vex::range_t>> edges;
     for (const vex::range_t& src : sources) {
         state_->volatiles.remove(src);
@@ -714,17 +732,7 @@ void cell_tracker_t::unregister_formulas(std::span<formula_cell* const> cells) {
         counted.compact_if_mostly_dead(state_->holds != 0);
     }
     // Taken extent by extent: each set is found once, however many formulas read it.
-    const auto key = [](const vex::range_t& r) {
-        return std::tie(r.first.grid_id, r.last.grid_id, r.first.row, r.first.col, r.last.row, r.last.col);
-    };
-    if (cells.size() > 1)
-        std::stable_sort(edges.begin(), edges.end(), [&](const auto& a, const auto& b) { return key(a.first) < key(b.first); });
-    std::vector<vex::range_t> leaving;
-    for (size_t i = 0, j = 0; i < edges.size(); i = j) {
-        leaving.clear();
-        for (; j < edges.size() && key(edges[j].first) == key(edges[i].first); ++j) leaving.push_back(edges[j].second);
-        state_->remove(edges[i].first, leaving);
-    }
+    for (const auto& [ref, sources] : by_extent(edges)) state_->remove(ref, sources);
 }
 
 void cell_tracker_t::park(const std::vector<vex::range_t>& formula_ranges) {
