@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <tuple>
@@ -61,15 +62,19 @@ public:
         if (index_) index_->emplace(r, slots_.size() - 1);
         else if (slots_.size() >= indexed_from) index__();
     }
-    // False when the range is no member.
-    bool remove(const vex::range_t& r) {
+    // False when the range is no member. Many removed together compact the
+    // set once, after the last (`compact` false for the others).
+    bool remove(const vex::range_t& r, bool compact = true) {
         const std::optional<size_t> at = find__(r);
         if (!at) return false;
         slots_[*at].reset();
         if (index_) index_->erase(r);
         --live_;
-        if (slots_.size() - live_ > live_) compact__();
+        if (compact) compact_if_sparse();
         return true;
+    }
+    void compact_if_sparse() {
+        if (slots_.size() - live_ > live_) compact__();
     }
     template <class F>
     void for_each(F f) const {
@@ -319,6 +324,21 @@ std::vector<vex::range_t> referenced_ranges(const std::vector<token_t>& tokens) 
     return out;
 }
 
+// The formulas of (extent, formula) pairs gathered by extent, each extent's
+// in the order given. A few extents read by many formulas group in a small
+// map, where sorting every pair would cost more than filing them.
+std::vector<std::pair<vex::range_t, std::vector<vex::range_t>>> by_extent(
+    const std::vector<std::pair<vex::range_t, vex::range_t>>& pairs) {
+    std::vector<std::pair<vex::range_t, std::vector<vex::range_t>>> out;
+    std::unordered_map<vex::range_t, size_t> at;
+    for (const auto& [extent, formula] : pairs) {
+        const auto [it, added] = at.try_emplace(extent, out.size());
+        if (added) out.emplace_back(extent, std::vector<vex::range_t>());
+        out[it->second].second.push_back(formula);
+    }
+    return out;
+}
+
 void add_unique(std::vector<vex::range_t>& list, const vex::range_t& r) {
     if (std::find(list.begin(), list.end(), r) == list.end()) list.push_back(r);
 }
@@ -382,13 +402,21 @@ struct cell_tracker_t::state {
         for_each_grid(ref, [&](uint32_t g) { add_on(dependencies[g], ref, src); });
     }
 
-    static void add_on(counted_tree_t<dependency_tree_t>& counted, const vex::range_t& ref, const vex::range_t& src) {
+    // The readers of one extent: its set is found once for all of them.
+    static void add_on(counted_tree_t<dependency_tree_t>& counted, const vex::range_t& ref,
+                       std::span<const vex::range_t> sources) {
         const bool filed = counted.find(ref, [&](member_set_t& set) {
             if (set.empty()) counted.revived();
-            set.add(src);
+            for (const auto& src : sources) set.add(src);
             return true;
         });
-        if (!filed) counted.insert(ref, member_set_t(src));
+        if (filed) return;
+        member_set_t set;
+        for (const auto& src : sources) set.add(src);
+        counted.insert(ref, std::move(set));
+    }
+    static void add_on(counted_tree_t<dependency_tree_t>& counted, const vex::range_t& ref, const vex::range_t& src) {
+        add_on(counted, ref, std::span(&src, 1));
     }
 
     // The formula's own entry; its edges are filed apart.
@@ -438,12 +466,7 @@ struct cell_tracker_t::state {
         for (size_t i = 0; i < pending.size(); ++i) {
             const pending_t& p = pending[i];
             for (const auto& ref : p.references)
-                for_each_grid(ref, [&](uint32_t g) {
-                    if (bulk_t& bulk = bulk_for(edges, dependencies, g, last_edges); bulk.used)
-                        bulk.items.push_back({ref, i});
-                    else
-                        add_on(dependencies[g], ref, p.source);
-                });
+                for_each_grid(ref, [&](uint32_t g) { bulk_for(edges, dependencies, g, last_edges).items.push_back({ref, i}); });
             if (p.is_volatile) volatiles.add(p.source);
             if (bulk_t& bulk = bulk_for(entries, formulas, uint32_t(p.source.first.grid_id), last_entries);
                 bulk.used)
@@ -452,7 +475,15 @@ struct cell_tracker_t::state {
                 later.push_back(&p);  // after the builds: a parked entry it meets adds edges
         }
         for (auto& [g, bulk] : edges) {
-            if (!bulk.used) continue;
+            if (!bulk.used) {
+                // A tree that holds entries takes them extent by extent, each
+                // extent's set found once, not once per formula reading it.
+                std::vector<std::pair<vex::range_t, vex::range_t>> items;
+                items.reserve(bulk.items.size());
+                for (const auto& i : bulk.items) items.emplace_back(i.range, pending[i.index].source);
+                for (const auto& [ref, sources] : by_extent(items)) add_on(dependencies[g], ref, sources);
+                continue;
+            }
             dependency_tree_t::bulk_loader loader;
             size_t count = 0;
             bulk.for_each_extent([&](const bulk_t::item_t* i, const bulk_t::item_t* end) {
@@ -482,14 +513,22 @@ struct cell_tracker_t::state {
     void remove(const vex::range_t& ref, const vex::range_t& src) {
         if (!on_one_grid(src))
             throw std::invalid_argument("cell_tracker_t::remove: invalid source range: src=(" + corners(src));
+        remove(ref, std::span(&src, 1));
+    }
+    // The readers of one extent leave it: its set is found once for all of them.
+    void remove(const vex::range_t& ref, std::span<const vex::range_t> sources) {
         for_each_grid(ref, [&](uint32_t g) {
             const auto found = dependencies.find(g);
             if (found == dependencies.end()) return;
             auto& counted = found->second;
+            std::vector<const vex::range_t*> left;
+            for (const auto& src : sources) left.push_back(&src);
             counted.find(ref, [&](member_set_t& set) {
-                if (!set.remove(src)) return false;
-                if (set.empty()) counted.died();
-                return true;
+                const bool had = !set.empty();
+                std::erase_if(left, [&](const vex::range_t* src) { return set.remove(*src, false); });
+                set.compact_if_sparse();
+                if (had && set.empty()) counted.died();
+                return left.empty();
             });
             counted.compact_if_mostly_dead(holds != 0);
         });
@@ -650,27 +689,51 @@ cell_tracker_t::batch_t::~batch_t() {
 }
 
 void cell_tracker_t::unregister_formula(formula_cell* cell) {
+    unregister_formulas({&cell, 1});
+}
+
+bool cell_tracker_t::files_as_read(formula_cell* cell) {
     const vex::range_t src = source_of(*cell);
+    const std::vector<vex::range_t> refs = cell->reference_ranges();
     if (!on_one_grid(src))
-        throw std::invalid_argument("cell_tracker_t::remove: invalid source range: src=(" + corners(src));
+        throw std::invalid_argument("cell_tracker_t::add: invalid formula range: (" + corners(src));
+    std::lock_guard lock(mutex_);
+    const formula_entry_t* e = state_->entry_at(src);
+    return e && !e->parked && e->references == refs && e->is_volatile == (cell->volatile_flag != 0);
+}
+
+void cell_tracker_t::unregister_formulas(std::span<formula_cell* const> cells) {
+    if (cells.empty()) return;
+    std::vector<vex::range_t> sources;
+    for (formula_cell* cell : cells) {
+        const vex::range_t src = source_of(*cell);
+        if (!on_one_grid(src))
+            throw std::invalid_argument("cell_tracker_t::remove: invalid source range: src=(" + corners(src));
+        sources.push_back(src);
+    }
     std::lock_guard lock(mutex_);
     changed__();
-    state_->volatiles.remove(src);
-    const auto found = state_->formulas.find(uint32_t(src.first.grid_id));
-    if (found == state_->formulas.end()) return;
-    auto& counted = found->second;
-    std::vector<vex::range_t> refs;
-    counted.find(src, [&](formula_entry_t& f) {
-        if (is_dead(f)) return false;
-        if (f.parked) --counted.parked;
-        else refs = std::move(f.references);
-        f = {};
-        f.range.first.flag0 = 0;
-        counted.died();
-        return false;
-    });
-    for (const auto& ref : refs) state_->remove(ref, src);
-    counted.compact_if_mostly_dead(state_->holds != 0);
+    // Each extent the formulas read, with a formula leaving it.
+    std::vector<std::pair<vex::range_t, vex::range_t>> edges;
+    for (const vex::range_t& src : sources) {
+        state_->volatiles.remove(src);
+        const auto found = state_->formulas.find(uint32_t(src.first.grid_id));
+        if (found == state_->formulas.end()) continue;
+        auto& counted = found->second;
+        counted.find(src, [&](formula_entry_t& f) {
+            if (is_dead(f)) return false;
+            if (f.parked) --counted.parked;
+            else
+                for (const auto& ref : f.references) edges.emplace_back(ref, src);
+            f = {};
+            f.range.first.flag0 = 0;
+            counted.died();
+            return false;
+        });
+        counted.compact_if_mostly_dead(state_->holds != 0);
+    }
+    // Taken extent by extent: each set is found once, however many formulas read it.
+    for (const auto& [ref, sources] : by_extent(edges)) state_->remove(ref, sources);
 }
 
 void cell_tracker_t::park(const std::vector<vex::range_t>& formula_ranges) {

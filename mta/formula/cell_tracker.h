@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -51,6 +52,11 @@ public:
     void register_formula(formula_cell* cell);
     // Forgets the cell's references, its range and its volatile mark.
     void unregister_formula(formula_cell* cell);
+    // The same for many cells at once, each range they read visited once.
+    void unregister_formulas(std::span<formula_cell* const> cells);
+    // Whether the cell is filed, unparked, with the references its tokens read
+    // now; throws as register_formula does for a range it cannot hold.
+    bool files_as_read(formula_cell* cell);
     void add(const vex::range_t& formula_range, const vex::range_t& referenced);
     void remove(const vex::range_t& referenced, const vex::range_t& formula_range);
     void add_volatile(const vex::range_t& formula_range);

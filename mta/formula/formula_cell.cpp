@@ -100,6 +100,10 @@ const std::vector<token_t>& formula_cell::get_reference_tokens() {
     return reference_tokens;
 }
 
+std::vector<vex::range_t> formula_cell::reference_ranges() {
+    return formula_interpreter(this).reference_ranges();
+}
+
 vex::range_t formula_cell::formula_range() const noexcept {
     if (attributes().type == 2) return attributes().ref;
     const vex::coord_t corner{position_.grid_id, position_.row, position_.col, 1, 0, 0};

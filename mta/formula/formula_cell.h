@@ -162,6 +162,8 @@ public:
     void evaluate();
     // Rescans the formula for its cell references, without the lock.
     const std::vector<token_t>& get_reference_tokens();
+    // The ranges of that scan, the reference tokens left as they were.
+    std::vector<vex::range_t> reference_ranges();
     // The cells the formula covers: an array formula's ref range, else its own cell.
     vex::range_t formula_range() const noexcept;
 

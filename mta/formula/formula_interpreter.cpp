@@ -376,6 +376,25 @@ struct formula_interpreter::impl {
     void range_reference();
     void table_columns();
 
+    void collect_references() {
+        listing = true;
+        reset();
+        cell->unread_names = unsure;
+        const std::vector<const token_t*> walk = flattened;
+        for (const token_t* token : walk) {
+            if (token->opcode == op_cell_ref)
+                cell_reference();
+            else if (token->opcode == op_range_ref)
+                range_reference();
+            else if (token->opcode == op_table_ref)
+                table_columns();
+            else if (token->opcode == op_function && !cell->volatile_flag &&
+                     is_volatile_function(std::get<uint32_t>(token->operand)))
+                cell->volatile_flag = 1;
+            next();
+        }
+    }
+
     void hand_over_references() {
         std::vector<token_t> list(references.begin(), references.end());
         cell->reference_tokens.swap(list);
@@ -490,24 +509,16 @@ void formula_interpreter::evaluate() {
 }
 
 void formula_interpreter::get_reference_tokens() {
-    impl& m = *impl_;
-    m.listing = true;
-    m.reset();
-    m.cell->unread_names = m.unsure;
-    const std::vector<const token_t*> walk = m.flattened;
-    for (const token_t* token : walk) {
-        if (token->opcode == op_cell_ref)
-            m.cell_reference();
-        else if (token->opcode == op_range_ref)
-            m.range_reference();
-        else if (token->opcode == op_table_ref)
-            m.table_columns();
-        else if (token->opcode == op_function && !m.cell->volatile_flag &&
-                 is_volatile_function(std::get<uint32_t>(token->operand)))
-            m.cell->volatile_flag = 1;
-        m.next();
-    }
-    m.hand_over_references();
+    impl_->collect_references();
+    impl_->hand_over_references();
+}
+
+std::vector<vex::range_t> formula_interpreter::reference_ranges() {
+    impl_->collect_references();
+    std::vector<vex::range_t> out;
+    out.reserve(impl_->references.size());
+    for (const token_t& t : impl_->references) out.push_back(std::get<vex::range_t>(t.operand));
+    return out;
 }
 
 } // namespace vex::mta::formula

@@ -26,6 +26,8 @@ public:
     // the formula reads, names expanded, each as the range it designates; flags
     // a formula calling a volatile function (NOW, INDIRECT, OFFSET and the like).
     void get_reference_tokens();
+    // The same ranges, handed back; the cell's reference tokens stay as they were.
+    std::vector<vex::range_t> reference_ranges();
 
     // Code of the last failure recorded: 3, 4, 10, 11 or 13; 0 before any.
     uint32_t error_code() const noexcept;

@@ -6,6 +6,7 @@
 #include "mta/formula/formula_cell.h"
 #include "mta/formula/parser/formula_parser.h"
 #include "mta/formula/recalc_queue.h"
+#include "mta/table/formula_model/name_spellers.h"
 #include "mta/table/formula_model/reference_rewrite.h"
 #include "mta/table/table/table.h"
 #include "mta/table/table/table_registry.h"
@@ -76,6 +77,7 @@ struct table_formula_model::impl {
     formula_model_context* context;
     std::unordered_map<uint32_t, shared_formula_entry_t> shared;
     std::unordered_map<uint64_t, std::string> follower_texts;  // by row and column
+    name_spellers_t spellers;
 
     Table& table() const { return context->table(); }
     int32_t own_grid() const { return context->get_sheet_id(); }
@@ -129,12 +131,13 @@ struct table_formula_model::impl {
     // its references: they are tracked from the lenient reading, so that a
     // change drops its result; its tokens stay empty, and it is never evaluated.
     // A batch, when given, files the cell with the others it holds.
-    void track(formula_cell* cell, cell_tracker_t::batch_t* batch = nullptr) const {
+    void track(formula_cell* cell, cell_tracker_t::batch_t* batch = nullptr) {
         if (!cell->parsed) {
             track_unparsed(cell, batch);
             return;
         }
         cell->unread_text = 0;
+        spellers.file(cell, cell->tokens);
         try {
             register__(cell, batch);
         } catch (const std::exception&) {
@@ -152,11 +155,17 @@ struct table_formula_model::impl {
         return moved_formula_text(*context, it->second.master, cell.position(), it->second.text);
     }
 
-    void track_unparsed(formula_cell* cell, cell_tracker_t::batch_t* batch = nullptr) const {
+    formula_text_t text_of(const formula_cell& cell) const {
+        if (cell.expression().empty())
+            if (std::optional<std::string> made = follower_text(cell)) return formula_text_t(std::move(*made));
+        return formula_text_t(cell.expression());
+    }
+
+    void track_unparsed(formula_cell* cell, cell_tracker_t::batch_t* batch = nullptr) {
         if (cell->state() == formula_cell_state::registered) return;
-        std::optional<std::string> own;
-        if (cell->expression().empty() && !(own = follower_text(*cell))) return;
-        const std::string_view text = own ? std::string_view(*own) : cell->expression();
+        const formula_text_t text = text_of(*cell);
+        if (text.view().empty()) return;
+        spellers.file(cell, text.view());
         const message_keeper keep;
         try {
             formula_parser lenient(*context, cell->position(), text);
@@ -181,7 +190,7 @@ struct table_formula_model::impl {
 };
 
 table_formula_model::table_formula_model(formula_model_context& context)
-    : impl_(std::make_unique<impl>(impl{&context, {}, {}})) {}
+    : impl_(std::make_unique<impl>(impl{&context, {}, {}, {}})) {}
 
 table_formula_model::~table_formula_model() = default;
 
@@ -245,20 +254,23 @@ void table_formula_model::track_moved(formula_cell* cell) {
     impl_->track(cell);
 }
 
-void table_formula_model::refile(formula_cell* cell) {
+void table_formula_model::refile(formula_cell* cell, cell_tracker_t::batch_t* batch) {
     if (cell->state() == formula_cell_state::registered) {
         get_cell_tracker().unregister_formula(cell);
         cell->set_state(formula_cell_state::created);
     }
-    // A follower without a text of its own reads its master's at its cell.
-    const std::optional<std::string> shared = cell->expression().empty() ? shared_text(*cell) : std::nullopt;
-    const std::string_view text = shared ? std::string_view(*shared) : cell->expression();
+    reread(cell);
+    impl_->track(cell, batch);
+}
+
+bool table_formula_model::reread(formula_cell* cell) {
+    const formula_text_t text = impl_->text_of(*cell);
     std::vector<token_t> tokens;
-    if (!text.empty() && try_parse(*impl_->context, cell->position(), text, tokens)) {
+    if (!text.view().empty() && try_parse(*impl_->context, cell->position(), text, tokens)) {
         cell->tokens = std::move(tokens);
         cell->parsed = 1;
     }
-    impl_->track(cell);
+    return cell->parsed;
 }
 
 void table_formula_model::track_unparsed(formula_cell* cell) {
@@ -399,6 +411,22 @@ std::optional<std::string> table_formula_model::orphaned_follower_text(const for
     if (master && is_shared_master(master->attributes()) && master->attributes().shared_index == a.shared_index)
         return std::nullopt;
     return shared_text(cell);
+}
+
+void table_formula_model::forget_names(formula_cell* cell) {
+    impl_->spellers.forget(cell);
+}
+
+bool table_formula_model::spells_names() const noexcept {
+    return !impl_->spellers.empty();
+}
+
+std::vector<formula_cell*> table_formula_model::spelling(std::string_view name) const {
+    return impl_->spellers.spelling(name);
+}
+
+formula_text_t table_formula_model::text_of(const formula_cell& cell) const {
+    return impl_->text_of(cell);
 }
 
 std::optional<std::string> table_formula_model::shared_text(const formula_cell& cell) const {

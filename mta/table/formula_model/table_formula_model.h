@@ -6,6 +6,7 @@
 // recalculation. The table makes it over the table's model context and owns both.
 
 #include "coord.h"
+#include "mta/formula/cell_tracker.h"
 #include "mta/formula/formula_model_context.h"
 #include "mta/formula/token.h"
 
@@ -31,6 +32,20 @@ struct shared_formula_entry_t {
     uint32_t use_count = 0;
     std::string text;       // the master's formula
     vex::coord_t master{};  // where it was written: followers share its tokens
+};
+
+// A formula's text as the paths that track, rewrite or drop it read it: the
+// cell's own, viewed, or a shared follower's, made for its cell and held here.
+class formula_text_t {
+public:
+    explicit formula_text_t(std::string_view own) noexcept : own_(own) {}
+    explicit formula_text_t(std::string made) : made_(std::move(made)) {}
+    std::string_view view() const noexcept { return made_ ? std::string_view(*made_) : own_; }
+    operator std::string_view() const noexcept { return view(); }
+
+private:
+    std::string_view own_;
+    std::optional<std::string> made_;
 };
 
 class formula_mode_t {
@@ -76,7 +91,11 @@ public:
     // scope's name of that spelling takes its place: the text is read again and
     // the cell filed again. Tokens the text no longer gives stay (an undefined
     // name evaluates to an error).
-    void refile(formula_cell* cell);
+    // A batch, when given, files it with the others it holds.
+    void refile(formula_cell* cell, cell_tracker_t::batch_t* batch = nullptr);
+    // Refile's reading alone, the tracker left as it is: whether the cell
+    // holds parsed tokens.
+    bool reread(formula_cell* cell);
     // A cell kept unparsed is tracked from a lenient reading of its text, so
     // that a change to what it reads drops its result; it stays unparsed.
     void track_unparsed(formula_cell* cell);
@@ -105,6 +124,16 @@ public:
     // its row deleted) cannot be written as one of the group: its own text, to
     // stand alone. Nothing for any other cell.
     std::optional<std::string> orphaned_follower_text(const formula_cell& cell) const;
+    // The cell is going: it spells no name any more.
+    void forget_names(formula_cell* cell);
+    bool spells_names() const noexcept;
+    // The cells whose text may spell the name, in any case; the caller checks
+    // which of them read it. In no set order.
+    std::vector<formula_cell*> spelling(std::string_view name) const;
+    // The one way to a formula's text for tracking, sheet order, spans, names
+    // and drops: a follower without a text of its own reads its group's moved
+    // to its cell. Empty for a follower whose group has none.
+    formula_text_t text_of(const formula_cell& cell) const;
     // What a cell of a shared group reads as: its own text, or for a follower
     // without one its master's read at its cell. None for other cells and for a
     // group without a text.

@@ -174,14 +174,20 @@ void Column::release_formulas__(size_t p1, size_t p2) {
     auto* model = table_->get_formula_model();
     if (!model || !may_hold_formulas_) return;
     auto [it, offset] = cells_.position(p1);
+    bool removed = false;
     for (; it != cells_.end() && it->position <= p2; ++it) {
         if (it->type != element_type_formula) continue;
-        // The cell knows its column; the column does not.
-        const int col = formula_block::at(*it->data, 0)->col();
-        const int id = static_cast<int>(table_->sheet_id());
-        const int r1 = static_cast<int>(p1) + 1, r2 = static_cast<int>(p2) + 1;
-        model->remove_formulas(vex::range_t{{id, r1, col, 1, 0, 0}, {id, r2, col, 1, 0, 0}});
-        return;
+        if (!removed) {
+            // The cell knows its column; the column does not.
+            const int col = formula_block::at(*it->data, 0)->col();
+            const int id = static_cast<int>(table_->sheet_id());
+            const int r1 = static_cast<int>(p1) + 1, r2 = static_cast<int>(p2) + 1;
+            model->remove_formulas(vex::range_t{{id, r1, col, 1, 0, 0}, {id, r2, col, 1, 0, 0}});
+            removed = true;
+        }
+        if (!model->spells_names()) return;
+        const size_t first = std::max(p1, it->position), last = std::min(p2, it->position + it->size - 1);
+        for (size_t p = first; p <= last; ++p) model->forget_names(formula_block::at(*it->data, p - it->position));
     }
 }
 

@@ -582,6 +582,11 @@ private:
     // The tokenless names whose text spells `folded` (any, when empty) read
     // again, each at its own sheet.
     void reread_tokenless_names__(std::string_view folded);
+    // The formulas of the workbook reading one of the names, found by their
+    // spelling: the cost grows with the readers, not with every formula.
+    stale_formulas_t formulas_reading__(const std::vector<formula::named_expression_t>& names) const;
+    // Readers of a name that changed read their texts again.
+    static void refile__(const stale_formulas_t& readers);
     void row_span_style__(int r1, int r2, const style_settings_t& s);
     // The cells of the range took new values: what is kept by cell hears of it,
     // and the formulas that read them, directly or through others, lose their

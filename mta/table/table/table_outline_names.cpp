@@ -1,6 +1,7 @@
 #include "mta/table/table/table.h"
 
 #include "errors.h"
+#include "mta/formula/cell_tracker.h"
 #include "mta/formula/expression_syntax.h"
 #include "mta/formula/formula_cell.h"
 #include "mta/table/formula_model/reference_rewrite.h"
@@ -83,8 +84,7 @@ bool Table::set_defined_name(const defined_name_key_t& key, std::string_view exp
     if (!store->add_new_name(key, expression, std::move(tokens))) return refuse("Duplicate defined name.");
     reread_tokenless_names__(utf8_fold_case(key.name));
     // Formulas written before the name, or reading a name it now hides.
-    const stale_formulas_t readers = name_readers__(key);
-    for (const auto& [sheet, cell] : readers) sheet->get_formula_model()->refile(cell);
+    refile__(name_readers__(key));
     drop_results_reading_name({std::string(key.name), key.local_sheet_id});
     return true;
 }
@@ -105,7 +105,32 @@ void Table::delete_defined_name(const defined_name_key_t& key) {
     const stale_formulas_t readers = uncovers ? name_readers__(key) : stale_formulas_t{};
     drop_results_reading_name({std::string(key.name), key.local_sheet_id});
     store->erase(key);
-    for (const auto& [sheet, cell] : readers) sheet->get_formula_model()->refile(cell);
+    refile__(readers);
+}
+
+// Read again; those that now read other cells are filed anew together, so
+// that the tracker visits each range they read once, not once for each of
+// them. A name defined again over the same cells costs its readers a reading.
+void Table::refile__(const stale_formulas_t& readers) {
+    formula::cell_tracker_t& tracker = formula::get_cell_tracker();
+    stale_formulas_t changed;
+    std::vector<formula::formula_cell*> tracked;
+    for (const auto& [sheet, cell] : readers) {
+        const bool registered = cell->state() == formula::formula_cell_state::registered;
+        if (registered && sheet->get_formula_model()->reread(cell)) {
+            try {
+                if (tracker.files_as_read(cell)) continue;
+            } catch (const std::exception&) {
+                // A range the tracker cannot hold: filed anew, it stays untracked.
+            }
+        }
+        changed.emplace_back(sheet, cell);
+        if (registered) tracked.push_back(cell);
+    }
+    tracker.unregister_formulas(tracked);
+    for (formula::formula_cell* cell : tracked) cell->set_state(formula::formula_cell_state::created);
+    formula::cell_tracker_t::batch_t batch(tracker);
+    for (const auto& [sheet, cell] : changed) sheet->get_formula_model()->refile(cell, &batch);
 }
 
 void Table::reread_tokenless_names() {
@@ -147,21 +172,31 @@ Table::stale_formulas_t Table::name_readers__(const defined_name_key_t& key) con
         names.push_back({name.name, workbook_scope});
         for (const Table* sheet : sheets) names.push_back({name.name, sheet->sheet_id()});
     }
-    std::vector<std::string> folded;
-    for (const auto& name : read) folded.push_back(utf8_fold_case(name.name));
-    const auto spelled = [&](std::string_view text) {
-        return std::any_of(folded.begin(), folded.end(), [&](const auto& n) { return utf8_holds_folded(text, n); });
-    };
+    return formulas_reading__(names);
+}
+
+Table::stale_formulas_t Table::formulas_reading__(const std::vector<formula::named_expression_t>& names) const {
+    std::vector<std::string_view> spellings;
+    for (const auto& name : names)
+        if (std::find(spellings.begin(), spellings.end(), name.name) == spellings.end()) spellings.push_back(name.name);
     stale_formulas_t readers;
-    for (Table* sheet : sheets) {
-        formula::model_context& context = sheet->get_formula_model()->context();
-        sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
-            const bool reads = cell->parsed ? formula::names_any_of(cell->tokens, names)
-                                            : spelled(cell->expression()) &&
-                                                  formula::reads_names(context, cell->position(), nullptr,
-                                                                       cell->expression(), names);
-            if (reads) readers.emplace_back(sheet, cell);
+    for (Table* sheet : workbook_sheets__()) {
+        const formula::table_formula_model& model = *sheet->get_formula_model();
+        if (!model.spells_names()) continue;
+        std::vector<formula::formula_cell*> cells;
+        for (const std::string_view spelling : spellings) {
+            const std::vector<formula::formula_cell*> found = model.spelling(spelling);
+            cells.insert(cells.end(), found.begin(), found.end());
+        }
+        // In the sheet's own order, column by column, each cell once.
+        std::sort(cells.begin(), cells.end(), [](const auto* a, const auto* b) {
+            return std::pair(a->col(), a->row()) < std::pair(b->col(), b->row());
         });
+        cells.erase(std::unique(cells.begin(), cells.end()), cells.end());
+        for (formula::formula_cell* cell : cells)
+            if (formula::reads_names(model.context(), cell->position(), cell->parsed ? &cell->tokens : nullptr,
+                                     model.text_of(*cell), names))
+                readers.emplace_back(sheet, cell);
     }
     return readers;
 }

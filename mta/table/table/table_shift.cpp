@@ -24,33 +24,20 @@ namespace vex::mta {
 namespace {
 
 // Whether a formula of another sheet may name the shifted one: a parsed one by
-// its tokens, an unparsed one when it qualifies any reference.
-bool may_reference(const formula::formula_cell& cell, int32_t grid) {
+// its tokens, an unparsed one when its text qualifies any reference.
+bool may_reference(const formula::table_formula_model& model, const formula::formula_cell& cell, int32_t grid) {
     if (cell.parsed)
         return std::any_of(cell.tokens.begin(), cell.tokens.end(),
                            [&](const formula::token_t& t) { return formula::token_on_grid(t, grid); });
-    return cell.expression().find('!') != std::string_view::npos;
+    return model.text_of(cell).view().find('!') != std::string_view::npos;
 }
 
 // A structured reference names no sheet: it reads wherever its table stands.
-bool reads_table(const formula::formula_cell& cell) {
+bool reads_table(const formula::table_formula_model& model, const formula::formula_cell& cell) {
     if (cell.parsed)
         return std::any_of(cell.tokens.begin(), cell.tokens.end(),
                            [](const formula::token_t& t) { return t.opcode == formula::op_table_ref; });
-    return cell.expression().find('[') != std::string_view::npos;
-}
-
-// The formulas of the sheets that read one of the names, added to `out`.
-void add_name_readers(const std::vector<Table*>& sheets, const std::vector<formula::named_expression_t>& names,
-                      std::vector<std::pair<Table*, formula::formula_cell*>>& out) {
-    for (Table* sheet : sheets) {
-        formula::model_context& context = sheet->get_formula_model()->context();
-        sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
-            if (formula::reads_names(context, cell->position(), cell->parsed ? &cell->tokens : nullptr,
-                                     cell->expression(), names))
-                out.emplace_back(sheet, cell);
-        });
-    }
+    return model.text_of(cell).view().find('[') != std::string_view::npos;
 }
 
 } // namespace
@@ -85,7 +72,7 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const formula::edi
                 s.along(to) += s.insert ? s.count : -s.count;
             }
             const bool follower = groups.follows(*cell);
-            const bool table_reader = tables_here && reads_table(*cell);
+            const bool table_reader = tables_here && reads_table(model, *cell);
             const std::vector<formula::token_t>* tokens = cell->parsed ? &cell->tokens : nullptr;
             // An unparsed follower without a text of its own reads its master's.
             std::optional<std::string> group_text;
@@ -94,7 +81,7 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const formula::edi
             const bool name_reader = !names.empty() && formula::reads_names(context, from, tokens, written, names);
             const bool unsure = cell->unread_text || cell->unread_names;
             if (!own && !follower && !table_reader && !name_reader && !cell->volatile_flag && !unsure &&
-                !may_reference(*cell, grid))
+                !may_reference(model, *cell, grid))
                 return;
             if (unsure || reach.drops(context, from, to, tokens, written)) stale.emplace_back(sheet, cell);
             std::optional<std::string> text;
@@ -151,10 +138,20 @@ void Table::drop_references_to_sheet() {
     stale_formulas_t stale;
     for (Table* sheet : get_table_registry().tables_of(workbook_)) {
         if (sheet == this) continue;
-        formula::model_context& context = sheet->get_formula_model()->context();
+        formula::table_formula_model& model = *sheet->get_formula_model();
+        formula::model_context& context = model.context();
+        std::unordered_set<uint32_t> groups;  // shared groups whose first cell's text changed
+        std::unordered_set<const formula::formula_cell*> seen;
+        const auto untrack = [&](formula::formula_cell* cell) {
+            if (cell->state() == formula::formula_cell_state::registered) {
+                tracker.unregister_formula(cell);
+                cell->set_state(formula::formula_cell_state::created);
+            }
+        };
         sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
-            // "Sheet1!#REF!" names the sheet in its text alone.
-            if (!may_reference(*cell, grid) && cell->expression().find("!#REF!") == std::string_view::npos) return;
+            // "Sheet1!#REF!" names the sheet in its text alone; a follower's
+            // group hears of it through its first cell.
+            if (!may_reference(model, *cell, grid) && cell->expression().find("!#REF!") == std::string_view::npos) return;
             std::optional<std::string> text;
             if (!cell->expression().empty())
                 text = formula::drop_grid_references(context, cell->position(), cell->expression(), grid);
@@ -162,21 +159,32 @@ void Table::drop_references_to_sheet() {
                                             [&](const auto& t) { return formula::token_on_grid(t, grid); });
             if (!text && !tokens) return;
             stale.emplace_back(sheet, cell);
-            if (cell->state() == formula::formula_cell_state::registered) {
-                tracker.unregister_formula(cell);
-                cell->set_state(formula::formula_cell_state::created);
-            }
+            seen.insert(cell);
+            untrack(cell);
             if (text) cell->set_expression(std::move(*text));
             formula::drop_grid_tokens(cell->tokens, grid);
             const formula::formula_attributes_t& a = cell->attributes();
-            if (a.type == 1 && a.ref.first.row != 0)
-                sheet->formula_model_->follow_shared_master(a.shared_index, cell->expression(), cell->position());
-            if (!cell->parsed) return;
+            if (a.type == 1 && a.ref.first.row != 0) {
+                model.follow_shared_master(a.shared_index, cell->expression(), cell->position());
+                if (text) groups.insert(a.shared_index);
+            }
+            // Kept unparsed, it is tracked again as its new text reads.
+            if (!cell->parsed) return model.track_unparsed(cell);
             try {
                 tracker.register_formula(cell);
             } catch (const std::exception&) {
                 cell->parsed = 0;  // a range the tracker cannot hold stays untracked
             }
+        });
+        if (groups.empty()) continue;
+        // Followers without a text of their own read their group's new one.
+        sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
+            const formula::formula_attributes_t& a = cell->attributes();
+            if (a.type != 1 || !cell->expression().empty() || !groups.contains(a.shared_index)) return;
+            if (!seen.contains(cell)) stale.emplace_back(sheet, cell);
+            if (cell->parsed) return;
+            untrack(cell);
+            model.track_unparsed(cell);
         });
     }
     auto* names = get_defined_names();
@@ -199,10 +207,12 @@ void Table::follow_sheet_order(const std::function<void()>& reorder, bool arrive
     };
     // A span is never parsed, and its text holds a ":" and a "!".
     const auto spans_read = [](Table* sheet, formula::formula_cell* cell) {
-        const std::string_view text = cell->expression();
-        if (cell->parsed || text.find('!') == std::string_view::npos || text.find(':') == std::string_view::npos)
+        if (cell->parsed) return std::vector<uint32_t>();
+        const formula::table_formula_model& model = *sheet->get_formula_model();
+        const formula::formula_text_t text = model.text_of(*cell);
+        if (text.view().find('!') == std::string_view::npos || text.view().find(':') == std::string_view::npos)
             return std::vector<uint32_t>();
-        return formula::span_grids(sheet->get_formula_model()->context(), cell->position(), text);
+        return formula::span_grids(model.context(), cell->position(), text);
     };
     std::vector<reader_t> readers;
     for (Table* sheet : workbook_sheets__())
@@ -252,7 +262,8 @@ void Table::follow_sheet_order(const std::function<void()>& reorder, bool arrive
     if (!moved.empty()) {
         get_defined_names()->add_readers(moved);
         const size_t first = stale.size();
-        add_name_readers(workbook_sheets__(), moved, stale);
+        const stale_formulas_t readers = formulas_reading__(moved);
+        stale.insert(stale.end(), readers.begin(), readers.end());
         for (size_t i = first; i < stale.size(); ++i) stale[i].first->get_formula_model()->refile(stale[i].second);
     }
     drop_stale_results__(std::move(stale), {});
@@ -262,7 +273,8 @@ void Table::follow_sheet_order(const std::function<void()>& reorder, bool arrive
 // drops those of every formula reading them.
 void Table::drop_stale_results__(stale_formulas_t stale, const std::vector<formula::named_expression_t>& names,
                                  bool volatiles) {
-    if (!names.empty()) add_name_readers(workbook_sheets__(), names, stale);
+    const stale_formulas_t readers = formulas_reading__(names);
+    stale.insert(stale.end(), readers.begin(), readers.end());
     if (stale.empty() && !volatiles) return;
     std::unordered_set<vex::range_t> changed;
     for (const auto& [sheet, cell] : stale) {

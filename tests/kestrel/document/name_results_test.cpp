@@ -6,6 +6,7 @@
 
 #include "plover.h"
 #include "tests/kestrel/document/stale_results_support.h"
+#include "tests/kestrel/xml/xl_xml/assignment/reader_support.h"
 
 #include <gtest/gtest.h>
 
@@ -177,4 +178,29 @@ TEST(name_results, a_name_read_through_another_follows_its_cell) {
         EXPECT_EQ(outcome(ws, saved(doc, dir)), 'd') << r.cell << int(r.file);
         doc_release(doc);
     }
+}
+
+// Loaded: B1:B3 a group filled down from A1*Late before Late exists (#NAME?).
+// Each follower reads the name as the group's text at its cell does.
+TEST(name_results, defining_a_name_drops_the_results_of_a_group_spelling_it) {
+    const std::string body =
+        "<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"B1\" t=\"e\"><f t=\"shared\" ref=\"B1:B3\" "
+        "si=\"0\">A1*Late</f><v>#NAME?</v></c></row><row r=\"2\"><c r=\"A2\"><v>2</v></c><c r=\"B2\" t=\"e\">"
+        "<f t=\"shared\" si=\"0\"/><v>#NAME?</v></c></row><row r=\"3\"><c r=\"A3\"><v>3</v></c><c r=\"B3\" "
+        "t=\"e\"><f t=\"shared\" si=\"0\"/><v>#NAME?</v></c></row><row r=\"5\"><c r=\"D5\"><v>2</v></c></row>"
+        "</sheetData>";
+    scratch_dir dir;
+    write_zip(dir / "in.xlsx", reader_test::sheet_package(body));
+    plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+    ASSERT_NE(doc, nullptr) << run_msg();
+    ASSERT_EQ(wb_set_defined_name(doc_get_workbook(doc), "Late", "Data!$D$5", nullptr), 1) << run_msg();
+    plover_worksheet_t* ws = sheet(doc, 0);
+    const entries_t copy = saved(doc, dir);
+    std::string got;
+    for (int row = 1; row <= 3; ++row) {
+        const std::string ref = "B" + std::to_string(row);
+        got += ws_cell_type(ws, row, 2) != CELLTYPE_ERROR && cell_xml(copy, ref).find("<v>") == std::string::npos ? '-' : 'v';
+    }
+    EXPECT_EQ(got, "---");
+    doc_release(doc);
 }

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 using namespace package_test;
 
@@ -152,6 +153,56 @@ TEST(stale_results_after_deletes, a_table_reference_reads_its_table_as_rows_come
         ws_set_formula_num(ws, 1, 8, 6);
         rows[i].edit(ws);
         EXPECT_EQ(ws_cell_type(ws, 1, 8) != CELLTYPE_NUMBER, rows[i].dropped) << i;
+        doc_release(doc);
+    }
+}
+
+// Loaded: S!A1:A2 a group filled down from SUM(A:C!B1), B2 of A, B and C 10, 20
+// and 40 (A2 70). A follower reads its span as the group's text at its cell:
+// a sheet of the span gone, moved out or inserted in it drops its result too.
+TEST(stale_results_after_deletes, followers_of_a_span_group_follow_the_sheets_of_the_span) {
+    const struct {
+        const char* what;
+        std::function<void(plover_workbook_t*)> edit;
+    } rows[] = {
+        {"middle sheet deleted", [](auto* wb) { wb_delete_sheet(wb, 2); }},
+        {"last sheet deleted", [](auto* wb) { wb_delete_sheet(wb, 3); }},
+        {"sheet inserted inside", [](auto* wb) { ws_set_num(wb_insert_worksheet(wb, 2, "N"), 2, 2, 100); }},
+        {"sheet moved out", [](auto* wb) { wb_shift_sheet(wb, 2, 3); }},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        scratch_dir dir;
+        const auto build = [](plover_workbook_t* wb) {
+            wb_add_worksheet(wb, "S");
+            for (const auto& [name, value] : {std::pair{"A", 10}, {"B", 20}, {"C", 40}}) {
+                plover_worksheet_t* ws = wb_add_worksheet(wb, name);
+                ws_set_num(ws, 1, 2, value / 10), ws_set_num(ws, 2, 2, value);
+            }
+        };
+        plover_document_t* doc = loaded_with_sheet_data(
+            dir, build, "xl/worksheets/sheet1.xml",
+            "<sheetData><row r=\"1\"><c r=\"A1\"><f t=\"shared\" ref=\"A1:A2\" si=\"0\">SUM(A:C!B1)</f>"
+            "<v>7</v></c></row><row r=\"2\"><c r=\"A2\"><f t=\"shared\" si=\"0\"/><v>70</v></c></row></sheetData>");
+        ASSERT_NE(doc, nullptr) << run_msg();
+        r.edit(doc_get_workbook(doc));
+        plover_worksheet_t* s = sheet(doc, 0);
+        const auto results = [&] {
+            const std::string out = find(saved(doc, scratch_dir()), "xl/worksheets/sheet1.xml");
+            std::string got;
+            for (int row = 1; row <= 2; ++row) {
+                const std::string ref = "A" + std::to_string(row);
+                const bool written = element(out, "<c r=\"" + ref + "\"", "</c>").find("<v>") != std::string::npos;
+                got += ws_cell_type(s, row, 1) == CELLTYPE_NUMBER || written ? 'v' : '-';
+            }
+            return got;
+        };
+        std::string got = results();
+        // Given again, the results go when a cell the span still reads changes.
+        ws_set_formula_num(s, 1, 1, 1), ws_set_formula_num(s, 2, 1, 2);
+        ws_set_num(sheet(doc, 1), 1, 2, 5), ws_set_num(sheet(doc, 1), 2, 2, 50);
+        got += results();
+        EXPECT_EQ(got, "----");
         doc_release(doc);
     }
 }

@@ -159,31 +159,18 @@ TEST(stale_results_after_moves, arrays_drop_together_and_unparsed_followers_are_
 // unparsed: each follower reads its own row of both sheets.
 TEST(stale_results_after_moves, followers_of_a_group_over_a_span_of_sheets_are_followed) {
     scratch_dir dir;
-    entries_t book;
-    {
-        plover_document_t* made = doc_create();
-        plover_workbook_t* wb = doc_get_workbook(made);
+    const auto build = [](plover_workbook_t* wb) {
         for (const char* name : {"S1", "S2"}) {
             plover_worksheet_t* ws = wb_add_worksheet(wb, name);
             for (int r = 1; r <= 3; ++r) ws_set_num(ws, r, 1, r);
         }
         wb_add_worksheet(wb, "Out");
-        book = saved(made, dir);
-        doc_release(made);
-    }
-    for (auto& [name, bytes] : book) {
-        if (name != "xl/worksheets/sheet3.xml") continue;
-        const size_t at = bytes.find("<sheetData");
-        const size_t closed = bytes.find("</sheetData>", at);
-        const size_t end = closed == std::string::npos ? bytes.find("/>", at) + 2 : closed + 12;
-        ASSERT_NE(at, std::string::npos) << bytes;
-        bytes.replace(at, end - at,
-                      "<sheetData><row r=\"1\"><c r=\"A1\"><f t=\"shared\" ref=\"A1:A3\" si=\"0\">SUM(S1:S2!A1)</f>"
-                      "<v>2</v></c></row><row r=\"2\"><c r=\"A2\"><f t=\"shared\" si=\"0\"/><v>4</v></c></row>"
-                      "<row r=\"3\"><c r=\"A3\"><f t=\"shared\" si=\"0\"/><v>6</v></c></row></sheetData>");
-    }
-    write_zip(dir / "in.xlsx", book);
-    plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+    };
+    plover_document_t* doc = loaded_with_sheet_data(
+        dir, build, "xl/worksheets/sheet3.xml",
+        "<sheetData><row r=\"1\"><c r=\"A1\"><f t=\"shared\" ref=\"A1:A3\" si=\"0\">SUM(S1:S2!A1)</f>"
+        "<v>2</v></c></row><row r=\"2\"><c r=\"A2\"><f t=\"shared\" si=\"0\"/><v>4</v></c></row>"
+        "<row r=\"3\"><c r=\"A3\"><f t=\"shared\" si=\"0\"/><v>6</v></c></row></sheetData>");
     ASSERT_NE(doc, nullptr) << run_msg();
     ws_set_num(sheet(doc, 1), 2, 1, 10);
     const std::string out = find(saved(doc, scratch_dir()), "xl/worksheets/sheet3.xml");

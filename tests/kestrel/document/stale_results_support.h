@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 namespace package_test {
@@ -27,6 +28,28 @@ inline std::string element(const std::string& xml, const std::string& start, con
 }
 
 inline std::string calc_pr(const entries_t& copy) { return element(find(copy, "xl/workbook.xml"), "<calcPr", "/>"); }
+
+// A workbook built through the exports and saved in `dir`, the sheetData of
+// its entry replaced by `data` (a shared group, which the exports never
+// write), loaded again; null when the load fails.
+inline plover_document_t* loaded_with_sheet_data(const scratch_dir& dir,
+                                                 const std::function<void(plover_workbook_t*)>& build,
+                                                 const std::string& entry, const std::string& data) {
+    plover_document_t* made = doc_create();
+    build(doc_get_workbook(made));
+    entries_t book = saved(made, dir);
+    doc_release(made);
+    for (auto& [name, bytes] : book) {
+        if (name != entry) continue;
+        const size_t at = bytes.find("<sheetData");
+        if (at == std::string::npos) return nullptr;
+        const size_t closed = bytes.find("</sheetData>", at);
+        const size_t end = closed == std::string::npos ? bytes.find("/>", at) + 2 : closed + 12;
+        bytes.replace(at, end - at, data);
+    }
+    write_zip(dir / "in.xlsx", book);
+    return doc_load((dir / "in.xlsx").c_str());
+}
 
 // The cell of the first sheet.
 inline std::string cell_xml(const entries_t& copy, const std::string& ref) {

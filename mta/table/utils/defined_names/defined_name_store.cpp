@@ -249,10 +249,10 @@ void defined_name_store_t::add_readers(std::vector<formula::named_expression_t>&
     for (size_t known = 0; known != names.size();) {
         known = names.size();
         for (const auto& node : names_) {
+            // Most names read none of them: asked first, it spares a copy of each.
+            if (!formula::names_any_of(node->entry.tokens, names)) continue;
             formula::named_expression_t name{node->name, node->local_sheet_id};
-            if (std::find(names.begin(), names.end(), name) == names.end() &&
-                formula::names_any_of(node->entry.tokens, names))
-                names.push_back(std::move(name));
+            if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(std::move(name));
         }
     }
 }

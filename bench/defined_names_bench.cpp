@@ -1,0 +1,91 @@
+// Defining a name through the exports beside 1,000 and 100,000 formulas that
+// do not read it (the cost per name should not grow with them), and a name of
+// 300 separate cells deleted and defined again, over the same cells or others,
+// while 100 or 1,000 formulas read it (the cost should grow with the readers,
+// no faster).
+
+#include "plover.h"
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct book_t {
+    plover_document_t* doc = nullptr;
+    plover_workbook_t* wb = nullptr;
+    plover_worksheet_t* ws = nullptr;
+
+    book_t() : doc(doc_create()), wb(doc_get_workbook(doc)), ws(wb_add_worksheet(wb, "Sheet1")) {}
+    ~book_t() { doc_release(doc); }
+    book_t(const book_t&) = delete;
+    book_t& operator=(const book_t&) = delete;
+};
+
+constexpr int names_per_round = 100;
+
+void defined_names_define_beside(benchmark::State& state) {
+    const int formulas = int(state.range(0));
+    book_t book;
+    for (int row = 1; row <= formulas; ++row) ws_set_formula(book.ws, row, 2, ("A" + std::to_string(row) + "*2").c_str());
+    std::vector<std::string> names;
+    for (int i = 0; i < names_per_round; ++i) names.push_back("Rate" + std::to_string(i));
+    for (auto _ : state) {
+        for (const std::string& name : names) wb_set_defined_name(book.wb, name.c_str(), "Sheet1!$A$1", nullptr);
+        state.PauseTiming();
+        while (wb_defined_name_num(book.wb) > 0) wb_delete_defined_name(book.wb, 0);
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * names_per_round);
+}
+BENCHMARK(defined_names_define_beside)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+// The same beside 1,000 or 10,000 names defined before, none read by a formula.
+void defined_names_define_among(benchmark::State& state) {
+    const int before = int(state.range(0));
+    book_t book;
+    for (int i = 0; i < before; ++i) wb_set_defined_name(book.wb, ("Old" + std::to_string(i)).c_str(), "Sheet1!$A$1", nullptr);
+    std::vector<std::string> names;
+    for (int i = 0; i < names_per_round; ++i) names.push_back("Rate" + std::to_string(i));
+    for (auto _ : state) {
+        for (const std::string& name : names) wb_set_defined_name(book.wb, name.c_str(), "Sheet1!$A$1", nullptr);
+        state.PauseTiming();
+        while (wb_defined_name_num(book.wb) > before) wb_delete_defined_name(book.wb, before);
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * names_per_round);
+}
+BENCHMARK(defined_names_define_among)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+// 300 separate cells of column A, every other row from `first`.
+std::string separate_cells(int first) {
+    std::string cells;
+    for (int i = 0; i < 300; ++i) cells += (i ? ",Sheet1!$A$" : "Sheet1!$A$") + std::to_string(first + 2 * i);
+    return cells;
+}
+
+// Deleted and defined again over the same cells, or (`elsewhere`) over the
+// cells between them, as each round alternates.
+void redefine(benchmark::State& state, bool elsewhere) {
+    const int readers = int(state.range(0));
+    book_t book;
+    const std::string cells[] = {separate_cells(1), separate_cells(elsewhere ? 2 : 1)};
+    wb_set_defined_name(book.wb, "Cells", cells[0].c_str(), nullptr);
+    for (int row = 1; row <= readers; ++row) ws_set_formula(book.ws, row, 3, "SUM(Cells)");
+    size_t round = 0;
+    for (auto _ : state) {
+        wb_delete_defined_name(book.wb, 0);
+        wb_set_defined_name(book.wb, "Cells", cells[++round % 2].c_str(), nullptr);
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()));
+}
+
+void defined_names_redefine_read_by(benchmark::State& state) { redefine(state, false); }
+BENCHMARK(defined_names_redefine_read_by)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+void defined_names_redefine_elsewhere_read_by(benchmark::State& state) { redefine(state, true); }
+BENCHMARK(defined_names_redefine_elsewhere_read_by)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+} // namespace

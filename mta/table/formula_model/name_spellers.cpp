@@ -1,0 +1,67 @@
+#include "mta/table/formula_model/name_spellers.h"
+
+#include "mta/formula/parser/formula_lexer.h"
+#include "unicode.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace vex::mta::formula {
+
+namespace {
+
+void add_folded(std::vector<std::string>& names, std::string_view name) {
+    std::string folded = utf8_fold_case(name);
+    if (std::find(names.begin(), names.end(), folded) == names.end()) names.push_back(std::move(folded));
+}
+
+} // namespace
+
+void name_spellers_t::file(formula_cell* cell, const std::vector<token_t>& tokens) {
+    std::vector<std::string> names;
+    for (const token_t& t : tokens)
+        if (t.opcode == op_name) add_folded(names, std::get<named_expression_t>(t.operand).name);
+    file__(cell, std::move(names));
+}
+
+void name_spellers_t::file(formula_cell* cell, std::string_view text) {
+    // A word the reading took for nothing (a name not defined yet) spells a
+    // name all the same; "Sheet1!Rate" spells Rate.
+    std::vector<std::string> names;
+    formula_lexer lexer(text);
+    for (const lexeme_t& lexeme : lexer.run()) {
+        if (lexeme.kind != lexeme_name) continue;
+        std::string_view word = lexeme.text(text);
+        if (const size_t bang = word.rfind('!'); bang != std::string_view::npos) word.remove_prefix(bang + 1);
+        if (!word.empty()) add_folded(names, word);
+    }
+    file__(cell, std::move(names));
+}
+
+void name_spellers_t::file__(formula_cell* cell, std::vector<std::string> names) {
+    const auto it = spelled_.find(cell);
+    if (it != spelled_.end() && it->second == names) return;
+    forget(cell);
+    if (names.empty()) return;
+    for (const std::string& name : names) cells_[name].insert(cell);
+    spelled_.emplace(cell, std::move(names));
+}
+
+void name_spellers_t::forget(formula_cell* cell) {
+    const auto it = spelled_.find(cell);
+    if (it == spelled_.end()) return;
+    for (const std::string& name : it->second) {
+        const auto found = cells_.find(name);
+        if (found == cells_.end()) continue;
+        found->second.erase(cell);
+        if (found->second.empty()) cells_.erase(found);
+    }
+    spelled_.erase(it);
+}
+
+std::vector<formula_cell*> name_spellers_t::spelling(std::string_view name) const {
+    const auto it = cells_.find(utf8_fold_case(name));
+    return it == cells_.end() ? std::vector<formula_cell*>() : std::vector<formula_cell*>(it->second.begin(), it->second.end());
+}
+
+} // namespace vex::mta::formula

@@ -1,0 +1,39 @@
+#pragma once
+// The formulas of a sheet by the defined names they spell, the spellings
+// compared without case. Defining, deleting or redefining a name then reaches
+// the formulas that spell it, not every formula of the workbook. A cell is
+// filed by the names its tokens hold, a cell kept unparsed by the words of
+// its text, and forgotten before it goes; a cell may stay filed under a name
+// it no longer spells, so a caller checks what it finds.
+
+#include "mta/formula/token.h"
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace vex::mta::formula {
+
+class formula_cell;
+
+class name_spellers_t {
+public:
+    // The cell spells the names of these tokens, and no others.
+    void file(formula_cell* cell, const std::vector<token_t>& tokens);
+    // The cell is kept unparsed: every word of its text may be a name.
+    void file(formula_cell* cell, std::string_view text);
+    void forget(formula_cell* cell);
+    bool empty() const noexcept { return spelled_.empty(); }
+    // The cells filed under the name in any case, in no set order.
+    std::vector<formula_cell*> spelling(std::string_view name) const;
+
+private:
+    void file__(formula_cell* cell, std::vector<std::string> names);
+
+    std::unordered_map<std::string, std::unordered_set<formula_cell*>> cells_;  // by folded name
+    std::unordered_map<formula_cell*, std::vector<std::string>> spelled_;
+};
+
+} // namespace vex::mta::formula
