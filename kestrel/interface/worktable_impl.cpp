@@ -124,7 +124,7 @@ bool iWorktable_impl::set_error(int row, int col, int code) {
 void iWorktable_impl::clear_contents(int first_row, int first_col, int last_row, int last_col) {
     const range_t range = detail::ordered_range(first_row, first_col, last_row, last_col);
     guarded_void([&] {
-        if (sheet_->is_valid_range(range)) sheet_->clear_contents(range);
+        if (sheet_->is_valid_range(range) && sheet_->can_clear(range)) sheet_->clear_contents(range);
     });
 }
 

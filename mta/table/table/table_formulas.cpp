@@ -148,6 +148,16 @@ bool Table::meets_wide_array(const vex::range_t& range) const {
     return std::any_of(arrays.begin(), arrays.end(), [&](vex::range_t a) { return a.intersect(range).first.row != 0; });
 }
 
+bool Table::can_clear(const vex::range_t& range) const {
+    if (wide_array_firsts_.empty()) return true;
+    for (vex::range_t a : wide_arrays(range.last.row, range.last.col)) {
+        const vex::range_t whole = a;
+        const vex::range_t met = a.intersect(range);
+        if (met.first.row != 0 && met != whole) return refuse(msg_array_part);
+    }
+    return true;
+}
+
 bool Table::check_outside_wide_array__(int row, int col) const {
     for (const vex::coord_t& first : wide_array_firsts_) {
         // The array may have gone since: the cell tells what stands there now.

@@ -255,6 +255,7 @@ TEST(stale_results, edits_to_part_of_an_array_formula_are_refused) {
              return ws_set_cell_style(ws, 3, 1, bold), 1;
          }, true},
         {"its range cleared whole", [](auto* ws) { return ws_clear_contents(ws, 2, 1, 4, 1), 1; }, true},
+        {"its first cells cleared", [](auto* ws) { return ws_clear_contents(ws, 1, 1, 3, 1), 0; }, false},
         {"a number set beside it", [](auto* ws) { return ws_set_num(ws, 5, 1, 99); }, true},
     };
     const entries_t package = reader_test::sheet_package(
