@@ -521,15 +521,24 @@ struct cell_tracker_t::state {
             const auto found = dependencies.find(g);
             if (found == dependencies.end()) return;
             auto& counted = found->second;
-            std::vector<const vex::range_t*> left;
-            for (const auto& src : sources) left.push_back(&src);
-            counted.find(ref, [&](member_set_t& set) {
-                const bool had = !set.empty();
-                std::erase_if(left, [&](const vex::range_t* src) { return set.remove(*src, false); });
-                set.compact_if_sparse();
-                if (had && set.empty()) counted.died();
-                return left.empty();
-            });
+            if (sources.size() == 1) {
+                // The common case, one formula edited: nothing to gather.
+                counted.find(ref, [&](member_set_t& set) {
+                    if (!set.remove(sources.front())) return false;
+                    if (set.empty()) counted.died();
+                    return true;
+                });
+            } else {
+                std::vector<const vex::range_t*> left;
+                for (const auto& src : sources) left.push_back(&src);
+                counted.find(ref, [&](member_set_t& set) {
+                    const bool had = !set.empty();
+                    std::erase_if(left, [&](const vex::range_t* src) { return set.remove(*src, false); });
+                    set.compact_if_sparse();
+                    if (had && set.empty()) counted.died();
+                    return left.empty();
+                });
+            }
             counted.compact_if_mostly_dead(holds != 0);
         });
     }
@@ -731,6 +740,10 @@ void cell_tracker_t::unregister_formulas(std::span<formula_cell* const> cells) {
             return false;
         });
         counted.compact_if_mostly_dead(state_->holds != 0);
+    }
+    if (sources.size() == 1) {
+        for (const auto& [ref, src] : edges) state_->remove(ref, std::span(&src, 1));
+        return;
     }
     // Taken extent by extent: each set is found once, however many formulas read it.
     for (const auto& [ref, sources] : by_extent(edges)) state_->remove(ref, sources);
