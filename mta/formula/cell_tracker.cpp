@@ -661,7 +661,7 @@ cell_tracker_t::pending_t cell_tracker_t::read__(formula_cell& cell) {
     if (!on_one_grid(src))
         throw std::invalid_argument("cell_tracker_t::add: invalid formula range: (" + corners(src));
     // What cannot be filed precisely is dropped by any change, as a volatile formula is.
-    return {src, std::move(refs), cell.volatile_flag != 0 || cell.unread_text != 0 || cell.unread_names != 0};
+    return {src, std::move(refs), cell.drops_on_any_change()};
 }
 
 void cell_tracker_t::register_formula(formula_cell* cell) {
@@ -708,7 +708,7 @@ bool cell_tracker_t::files_as_read(formula_cell* cell) {
         throw std::invalid_argument("cell_tracker_t::add: invalid formula range: (" + corners(src));
     std::lock_guard lock(mutex_);
     const formula_entry_t* e = state_->entry_at(src);
-    return e && !e->parked && e->references == refs && e->is_volatile == (cell->volatile_flag != 0);
+    return e && !e->parked && e->references == refs && e->is_volatile == cell->drops_on_any_change();
 }
 
 void cell_tracker_t::unregister_formulas(std::span<formula_cell* const> cells) {

@@ -208,6 +208,8 @@ public:
     // whose text reads so. The tracker drops it on any change, as a volatile one.
     uint8_t unread_text = 0;   // set by the formula model when it files the cell
     uint8_t unread_names = 0;  // set by the reference scan
+    // Filed to lose its result with any change: volatile, or read in part.
+    bool drops_on_any_change() const noexcept { return volatile_flag || unread_text || unread_names; }
 
 private:
     formula_cell_state state_ = formula_cell_state::created;

@@ -254,11 +254,14 @@ void table_formula_model::track_moved(formula_cell* cell) {
     impl_->track(cell);
 }
 
+void table_formula_model::untrack(formula_cell* cell) {
+    if (cell->state() != formula_cell_state::registered) return;
+    get_cell_tracker().unregister_formula(cell);
+    cell->set_state(formula_cell_state::created);
+}
+
 void table_formula_model::refile(formula_cell* cell, cell_tracker_t::batch_t* batch) {
-    if (cell->state() == formula_cell_state::registered) {
-        get_cell_tracker().unregister_formula(cell);
-        cell->set_state(formula_cell_state::created);
-    }
+    untrack(cell);
     reread(cell);
     impl_->track(cell, batch);
 }
@@ -347,9 +350,7 @@ void table_formula_model::remove_formulas(const vex::range_t& range) {
     cell_tracker_t& tracker = get_cell_tracker();
     for (const auto& f : tracker.query(range)) {
         formula_cell* cell = impl_->context->get_formula_cell({own, f.first.row, f.first.col, 1, 0, 0});
-        if (!cell || cell->state() != formula_cell_state::registered) continue;
-        tracker.unregister_formula(cell);
-        cell->set_state(formula_cell_state::created);
+        if (cell) untrack(cell);
     }
 }
 

@@ -87,6 +87,8 @@ public:
     // into its top-left): its text is read again where it now stands and it is
     // tracked there, as a formula set there would be.
     void track_moved(formula_cell* cell);
+    // A filed cell leaves the tracker, to be filed again.
+    static void untrack(formula_cell* cell);
     // A name the cell reads stands for other cells now, or for none, or another
     // scope's name of that spelling takes its place: the text is read again and
     // the cell filed again. Tokens the text no longer gives stay (an undefined

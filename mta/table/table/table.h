@@ -501,6 +501,8 @@ private:
     bool check_outside_wide_array__(int row, int col) const;
     // After cells moved: where the arrays of several cells now start.
     void note_wide_arrays__();
+    // The ranges, ordered, of the arrays of several cells filed on the sheet.
+    std::vector<vex::range_t> known_wide_arrays__() const;
     // Where defined names are parsed: the current cell on this sheet's grid.
     vex::coord_t name_origin__() const noexcept;
     // The column that takes a value at (row, col), or null with the refusal recorded.

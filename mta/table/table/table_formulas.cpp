@@ -141,16 +141,25 @@ std::vector<vex::range_t> Table::wide_arrays(int last_row, int last_col) const {
     return out;
 }
 
+std::vector<vex::range_t> Table::known_wide_arrays__() const {
+    std::vector<vex::range_t> out;
+    for (const vex::coord_t& first : wide_array_firsts_) {
+        // The array may have gone since: the cell tells what stands there now.
+        const formula::formula_cell* cell = get_formula_cell(first.row, first.col);
+        if (!cell || !is_wide_array(cell->attributes())) continue;
+        vex::range_t ref = cell->attributes().ref;
+        out.push_back(ref.order());
+    }
+    return out;
+}
+
 bool Table::meets_wide_array(const vex::range_t& range) const {
-    // An array's first cell lies up and left of every other: only the rows
-    // and columns up to the range's last hold the arrays that may meet it.
-    const auto arrays = wide_arrays(range.last.row, range.last.col);
+    const auto arrays = known_wide_arrays__();
     return std::any_of(arrays.begin(), arrays.end(), [&](vex::range_t a) { return a.intersect(range).first.row != 0; });
 }
 
 bool Table::can_clear(const vex::range_t& range) const {
-    if (wide_array_firsts_.empty()) return true;
-    for (vex::range_t a : wide_arrays(range.last.row, range.last.col)) {
+    for (vex::range_t a : known_wide_arrays__()) {
         const vex::range_t whole = a;
         const vex::range_t met = a.intersect(range);
         if (met.first.row != 0 && met != whole) return refuse(msg_array_part);
@@ -159,16 +168,8 @@ bool Table::can_clear(const vex::range_t& range) const {
 }
 
 bool Table::check_outside_wide_array__(int row, int col) const {
-    for (const vex::coord_t& first : wide_array_firsts_) {
-        // The array may have gone since: the cell tells what stands there now.
-        const formula::formula_cell* cell = get_formula_cell(first.row, first.col);
-        if (!cell || !is_wide_array(cell->attributes())) continue;
-        vex::range_t ref = cell->attributes().ref;
-        ref.order();
-        if (row >= ref.first.row && row <= ref.last.row && col >= ref.first.col && col <= ref.last.col)
-            return refuse(msg_array_part);
-    }
-    return true;
+    const int32_t grid = int32_t(sheet_id_);
+    return !meets_wide_array({{grid, row, col, 0, 0, 0}, {grid, row, col, 0, 0, 0}}) || refuse(msg_array_part);
 }
 
 void Table::note_wide_arrays__() {

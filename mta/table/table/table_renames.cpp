@@ -41,10 +41,7 @@ Table::rewrite_workbook_formulas__(const std::function<bool(std::string_view)>& 
             changed.emplace_back(sheet, cell);
             seen.insert(cell);
             const bool tracked = cell->state() == formula::formula_cell_state::registered;
-            if (refile && tracked) {
-                tracker.unregister_formula(cell);
-                cell->set_state(formula::formula_cell_state::created);
-            }
+            if (refile) formula::table_formula_model::untrack(cell);
             if (text) cell->set_expression(std::move(*text));
             const formula::formula_attributes_t& a = cell->attributes();
             if (a.type == 1 && a.ref.first.row != 0) {

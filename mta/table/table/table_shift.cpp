@@ -55,7 +55,6 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const formula::edi
     std::vector<formula::formula_cell*> rewritten;
     const int32_t grid = int32_t(sheet_id_);
     const std::vector<Table*> sheets = workbook_sheets__();
-    formula::cell_tracker_t& tracker = formula::get_cell_tracker();
     // Readers of this sheet's tables file the tables' new ranges once they moved.
     const bool tables_here = tabledefs_.size() != 0;
     shared.reserve(sheets.size());
@@ -80,7 +79,7 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const formula::edi
             const std::string_view written = group_text ? std::string_view(*group_text) : cell->expression();
             const bool name_reader = !names.empty() && formula::reads_names(context, from, tokens, written, names);
             const bool unsure = cell->unread_text || cell->unread_names;
-            if (!own && !follower && !table_reader && !name_reader && !cell->volatile_flag && !unsure &&
+            if (!own && !follower && !table_reader && !name_reader && !cell->drops_on_any_change() &&
                 !may_reference(model, *cell, grid))
                 return;
             if (unsure || reach.drops(context, from, to, tokens, written)) stale.emplace_back(sheet, cell);
@@ -101,10 +100,7 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const formula::edi
                 return;
             }
             const bool tracked = cell->state() == formula::formula_cell_state::registered;
-            if (tracked) {
-                tracker.unregister_formula(cell);
-                cell->set_state(formula::formula_cell_state::created);
-            }
+            formula::table_formula_model::untrack(cell);
             follow_formula_range__(model, *cell, to, own ? &s : nullptr);
             const bool changed =
                 cell->parsed && formula::shift_formula_tokens(cell->tokens, from, to, grid, s, false);
@@ -142,12 +138,7 @@ void Table::drop_references_to_sheet() {
         formula::model_context& context = model.context();
         std::unordered_set<uint32_t> groups;  // shared groups whose first cell's text changed
         std::unordered_set<const formula::formula_cell*> seen;
-        const auto untrack = [&](formula::formula_cell* cell) {
-            if (cell->state() == formula::formula_cell_state::registered) {
-                tracker.unregister_formula(cell);
-                cell->set_state(formula::formula_cell_state::created);
-            }
-        };
+        const auto untrack = formula::table_formula_model::untrack;
         sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
             // "Sheet1!#REF!" names the sheet in its text alone; a follower's
             // group hears of it through its first cell.
@@ -245,13 +236,9 @@ void Table::follow_sheet_order(const std::function<void()>& reorder, bool arrive
         for (auto& [name, grids] : spans) std::erase(grids, sheet_id_);
     reorder();
     stale_formulas_t stale;
-    formula::cell_tracker_t& tracker = formula::get_cell_tracker();
     for (const reader_t& r : readers) {
         if (spans_read(r.sheet, r.cell) == r.grids) continue;
-        if (r.cell->state() == formula::formula_cell_state::registered) {
-            tracker.unregister_formula(r.cell);
-            r.cell->set_state(formula::formula_cell_state::created);
-        }
+        formula::table_formula_model::untrack(r.cell);
         r.sheet->get_formula_model()->track_unparsed(r.cell);
         stale.emplace_back(r.sheet, r.cell);
     }
@@ -261,10 +248,9 @@ void Table::follow_sheet_order(const std::function<void()>& reorder, bool arrive
         if (std::find(now.begin(), now.end(), span) == now.end()) moved.push_back(span.first);
     if (!moved.empty()) {
         get_defined_names()->add_readers(moved);
-        const size_t first = stale.size();
         const stale_formulas_t readers = formulas_reading__(moved);
+        refile__(readers);
         stale.insert(stale.end(), readers.begin(), readers.end());
-        for (size_t i = first; i < stale.size(); ++i) stale[i].first->get_formula_model()->refile(stale[i].second);
     }
     drop_stale_results__(std::move(stale), {});
 }
