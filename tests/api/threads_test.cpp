@@ -59,6 +59,12 @@ struct saved_file_t {
 
 } // namespace
 
+// The fixed names above are safe only in a folder no other run of the suite shares.
+TEST(threads, files_are_named_in_a_temporary_folder_of_this_process) {
+    const std::string folder = std::filesystem::temp_directory_path().filename().string();
+    EXPECT_EQ(folder.rfind("plover_tests_", 0), 0u) << folder;
+}
+
 // Fault 1: the save walks every sheet while another thread edits one.
 TEST(threads, save_while_a_sheet_is_edited) {
     using edit_t = void (*)(plover_worksheet_t*, int);
