@@ -135,6 +135,30 @@ bool word_is_closed(std::string_view word) noexcept {
     return depth == 0;
 }
 
+size_t qualifier_end(std::string_view text) noexcept {
+    bool quoted = false;
+    int depth = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c != '\'') continue;
+            if (i + 1 < text.size() && text[i + 1] == '\'') ++i;
+            else quoted = false;
+        } else if (depth > 0) {
+            if (c == '\'') ++i;  // escapes the next character of a column name
+            else if (c == '[') ++depth;
+            else if (c == ']') --depth;
+        } else if (c == '\'') {
+            quoted = true;
+        } else if (c == '[') {
+            ++depth;
+        } else if (c == '!') {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
 int32_t classify_lexeme(const lexeme_t& lexeme, std::string_view text) noexcept {
     switch (lexeme.kind) {
     case lexeme_operator:

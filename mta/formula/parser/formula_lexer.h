@@ -55,6 +55,11 @@ constexpr bool is_formula_blank(char c) noexcept { return c == ' ' || c == '\t' 
 // closes that was not opened.
 bool word_is_closed(std::string_view word) noexcept;
 
+// The "!" that ends the sheet qualifier of a reference's text ("Sheet1!A1",
+// "'It''s'!A1", "S1:'My S3'!A1"), npos when there is none: a quoted sheet name
+// may hold one, and a structured reference's brackets hold column names.
+size_t qualifier_end(std::string_view text) noexcept;
+
 // The opcode a lexeme stands for while parsing; 0 for names, unterminated
 // strings and "&".
 int32_t classify_lexeme(const lexeme_t& lexeme, std::string_view text) noexcept;

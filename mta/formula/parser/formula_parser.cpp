@@ -32,6 +32,14 @@ bool reads_no_cells(std::string_view word) noexcept {
     });
 }
 
+// "S1!" or "!A1": a sheet qualifier without its reference or its sheet. Error
+// literals end in "!" of their own ("#REF!", "Sheet1!#REF!").
+bool incomplete_reference(std::string_view word) noexcept {
+    const size_t bang = qualifier_end(word);
+    if (word.empty() || word[0] == '#' || bang == std::string_view::npos) return false;
+    return bang == 0 || bang + 1 == word.size();
+}
+
 } // namespace
 
 class formula_parser::impl {
@@ -56,6 +64,8 @@ private:
     std::optional<token_t> lines__(size_t& i);
     std::optional<token_t> span__(size_t& i);
     std::optional<token_t> span_lines__(size_t& i);
+    bool span_apart__(size_t i) const noexcept;
+    std::optional<token_t> span_in_parts__(size_t& i);
     // The token of the lexeme at i, built where the caller keeps it; i moves on
     // past the lexemes it takes with it.
     std::optional<token_t> token_at__(size_t& i);
@@ -230,6 +240,34 @@ std::optional<token_t> formula_parser::impl::span_lines__(size_t& i) {
     return span;
 }
 
+// "S1:'My S3'!A1" or "'S1':S2!A1": a span of sheets quoted in parts, where
+// applications quote it as one ('S1:My S3'!A1); "S1:S2:S3!A1" spans three.
+bool formula_parser::impl::span_apart__(size_t i) const noexcept {
+    if (i + 2 >= lexemes_.size() || !next_is__(i, lexeme_operator, ':') || lexemes_[i + 2].kind != lexeme_name)
+        return false;
+    const std::string_view first = lexemes_[i].text(text_);
+    const std::string_view last = lexemes_[i + 2].text(text_);
+    const size_t bang = qualifier_end(last);
+    if (bang == std::string_view::npos || qualifier_end(first) != std::string_view::npos ||
+        first.find('[') != std::string_view::npos)
+        return false;
+    const bool third = i >= 2 && lexemes_[i - 2].kind == lexeme_name && next_is__(i - 2, lexeme_operator, ':') &&
+                       qualifier_end(lexemes_[i - 2].text(text_)) == std::string_view::npos;
+    return third || first.find('\'') != std::string_view::npos ||
+           last.substr(0, bang).find('\'') != std::string_view::npos;
+}
+
+// Refused as written; read leniently as one reference over all its lexemes,
+// so that a rename writes it quoted as one.
+std::optional<token_t> formula_parser::impl::span_in_parts__(size_t& i) {
+    fault_ = true;
+    if (!lenient_) return std::nullopt;
+    if (auto span = span_lines__(i)) return span;
+    if (auto span = span__(i)) return span;
+    i += 2;
+    return resolver_->resolve(lexemes_[i]);
+}
+
 bool formula_parser::impl::is_span(const token_t& token) noexcept {
     return token.opcode == op_range_ref && spans_sheets(std::get<vex::range_t>(token.operand));
 }
@@ -248,6 +286,11 @@ std::optional<token_t> formula_parser::impl::token_at__(size_t& i) {
     case lexeme_string:
         return std::optional<token_t>(std::in_place, lexeme.text(text_));
     case lexeme_name:
+        if (span_apart__(i)) return span_in_parts__(i);
+        if (incomplete_reference(lexeme.text(text_))) {
+            fault_ = true;
+            return std::nullopt;
+        }
         if (auto lines = lines__(i)) return lines;
         if (auto span = span__(i)) return span;
         if (auto span = span_lines__(i)) return span;

@@ -99,6 +99,17 @@ std::optional<sheet_prefix_t> split_quoted(std::string_view view) {
     return sheet_prefix_t{view.substr(1, close - 1), {}, view.substr(close + 2), true};
 }
 
+// One end of a span of sheets, "S1" or "'My S3'"; none for anything else.
+std::optional<std::string> span_end(std::string_view text) {
+    if (text.size() >= 2 && text.front() == '\'' && text.back() == '\'') {
+        const std::string_view inner = text.substr(1, text.size() - 2);
+        if (inner.find('[') != npos || !word_is_closed(text)) return std::nullopt;
+        return unquote(inner);
+    }
+    if (text.empty() || text.find_first_of("!'[") != npos) return std::nullopt;
+    return std::string(text);
+}
+
 bool is_blank(std::string_view text) {
     return std::ranges::all_of(text, ascii_is_space);
 }
@@ -234,12 +245,14 @@ std::optional<token_t> excel_a1::resolve_lines(const lexeme_t& first, const lexe
 
 std::optional<token_t> excel_a1::resolve_span_lines(const lexeme_t& first, const lexeme_t& middle,
                                                     const lexeme_t& last) {
-    const std::string_view head = first.text(text_);
     const std::string_view mid = middle.text(text_);
-    const size_t bang = mid.find('!');
-    if (head.find_first_of("!'[") != npos || bang == npos || mid.find_first_of("'[") != npos) return std::nullopt;
-    const uint32_t a = context_.get_sheet_grid_id(head);
-    const uint32_t b = context_.get_sheet_grid_id(mid.substr(0, bang));
+    const size_t bang = qualifier_end(mid);
+    if (bang == npos) return std::nullopt;
+    const auto head = span_end(first.text(text_));
+    const auto tail = span_end(mid.substr(0, bang));
+    if (!head || !tail) return std::nullopt;
+    const uint32_t a = context_.get_sheet_grid_id(*head);
+    const uint32_t b = context_.get_sheet_grid_id(*tail);
     if (a == 0 || b == 0) return std::nullopt;
     return lines__(int32_t(a), int32_t(b), mid.substr(bang + 1), last.text(text_));
 }
@@ -272,11 +285,13 @@ std::optional<token_t> excel_a1::lines__(int32_t grid, int32_t last_grid, std::s
 
 std::optional<token_t> excel_a1::resolve_span(const lexeme_t& first, const lexeme_t& last) {
     result_.reset();
-    const std::string_view head = first.text(text_);
     const std::string_view tail = last.text(text_);
-    const size_t bang = tail.find('!');
-    if (head.find_first_of("!'[") != npos || bang == npos || tail.find_first_of("'[") != npos) return std::nullopt;
-    span__(head, tail.substr(0, bang), tail.substr(bang + 1));
+    const size_t bang = qualifier_end(tail);
+    if (bang == npos) return std::nullopt;
+    const auto head = span_end(first.text(text_));
+    const auto last_sheet = span_end(tail.substr(0, bang));
+    if (!head || !last_sheet) return std::nullopt;
+    span__(*head, *last_sheet, tail.substr(bang + 1));
     return std::move(result_);
 }
 

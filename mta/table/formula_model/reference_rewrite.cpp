@@ -48,18 +48,7 @@ vex::range_t range_of(const token_t& t, const vex::coord_t& origin) {
 
 // The sheet qualifier of a reference's text, "!" included; empty when unqualified.
 std::string_view qualifier(std::string_view span) {
-    size_t at = 0;
-    if (!span.empty() && span[0] == '\'') {
-        for (at = 1; at < span.size(); ++at) {
-            if (span[at] != '\'') continue;
-            if (at + 1 < span.size() && span[at + 1] == '\'') {
-                ++at;
-                continue;
-            }
-            break;
-        }
-    }
-    const size_t bang = span.find('!', at);
+    const size_t bang = qualifier_end(span);
     return bang == std::string_view::npos ? std::string_view() : span.substr(0, bang + 1);
 }
 
@@ -342,18 +331,23 @@ struct qualifier_names_t {
 
 std::optional<qualifier_names_t> qualifier_names(std::string_view prefix) {
     if (prefix.size() < 2 || prefix.back() != '!') return std::nullopt;
-    std::string_view inner = prefix.substr(0, prefix.size() - 1);
+    const std::string_view inner = prefix.substr(0, prefix.size() - 1);
     qualifier_names_t out;
     std::string names;
-    if (inner.size() >= 2 && inner.front() == '\'' && inner.back() == '\'') {
-        out.quoted = true;
-        inner = inner.substr(1, inner.size() - 2);
-        for (size_t i = 0; i < inner.size(); ++i) {
+    // Quoted as one ('S1:My S3') or, as read leniently, in parts (S1:'My S3').
+    for (size_t i = 0; i < inner.size(); ++i) {
+        if (inner[i] != '\'') {
             names += inner[i];
-            if (inner[i] == '\'' && i + 1 < inner.size() && inner[i + 1] == '\'') ++i;
+            continue;
         }
-    } else {
-        names = inner;
+        out.quoted = true;
+        for (++i; i < inner.size(); ++i) {
+            if (inner[i] == '\'') {
+                if (i + 1 == inner.size() || inner[i + 1] != '\'') break;
+                ++i;  // '' stands for '
+            }
+            names += inner[i];
+        }
     }
     if (names.empty() || names.find('[') != std::string::npos) return std::nullopt;
     // No sheet name holds ":".

@@ -353,6 +353,19 @@ std::string formula(const char* ref, const char* text, double result) {
     return std::string("<c r=\"") + ref + "\"><f>" + text + "</f><v>" + std::to_string(int(result)) + "</v></c>";
 }
 
+// Sheets S1, S2 and My S3 (A1 10, 20, 30) and Out holding `cells`.
+entries_t three_sheets_book(const std::string& cells) {
+    round_trip_test::crafted_t c;
+    c.sheets.clear();
+    for (const char* value : {"10", "20", "30"})
+        c.sheets.push_back({std::string("<sheetData><row r=\"1\"><c r=\"A1\"><v>") + value + "</v></c></row></sheetData>", ""});
+    c.sheets.push_back({"<sheetData><row r=\"1\">" + cells + "</row></sheetData>", ""});
+    c.book_body = "<sheets><sheet name=\"S1\" sheetId=\"1\" r:id=\"rId1\"/><sheet name=\"S2\" sheetId=\"2\" "
+                  "r:id=\"rId2\"/><sheet name=\"My S3\" sheetId=\"3\" r:id=\"rId3\"/><sheet name=\"Out\" "
+                  "sheetId=\"4\" r:id=\"rId4\"/></sheets>";
+    return round_trip_test::package_of(c);
+}
+
 } // namespace
 
 // Each row: the cells of the sheet `at` and whether each kept its result
@@ -392,6 +405,13 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
          {"A1", "D1"}, "dk"},
         {"a text read in part", named_book("", formula("A1", "B1&amp;S!Missing", 1) + followed),
          [](auto* doc, auto*) { ws_set_num(sheet(doc, 1), 9, 9, 5); }, 2, {"A1", "D1"}, "dk"},
+        {"a span quoted in parts, its first sheet renamed", three_sheets_book(formula("A1", "SUM(S1:'My S3'!A1)", 60)),
+         [](auto* doc, auto*) {
+             wb_rename_sheet(doc_get_workbook(doc), 0, "Neu 1");
+             EXPECT_STREQ(ws_get_formula_expr(sheet(doc, 3), 1, 1), "SUM('Neu 1:My S3'!A1)");
+             ws_set_num(sheet(doc, 1), 1, 1, 5);
+         },
+         3, {"A1"}, "d"},
         {"a reference into another workbook", named_book("", formula("A1", "[1]Sheet1!A1+1", 2) + followed),
          [](auto* doc, auto*) { ws_set_num(sheet(doc, 1), 9, 9, 5); }, 2, {"A1", "D1"}, "kk"},
     };

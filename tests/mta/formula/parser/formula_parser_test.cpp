@@ -200,6 +200,8 @@ TEST_F(parser_fixture, spans_and_lenient_reads) {
         {"A1]", true, {700}},
         {"SUM(1", true, {1000, 100, 700}},
         {"A1:", false, {704, 200}},
+        // Quoted in parts, a span is still one reference to rewrite.
+        {"SUM(Sheet1:'My sheet'!A1)", true, {1000, 100, 705, 101}},
     };
     for (const auto& c : cases) {
         text = c.formula;

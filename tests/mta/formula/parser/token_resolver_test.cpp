@@ -27,7 +27,6 @@ TEST_F(parser_fixture, cells_take_the_grid_of_their_sheet) {
         {"A1", cell(7, 1, 1)},
         {"$A$1", cell(7, 1, 1, 1, 1)},
         {"c$3", cell(7, 3, 3, 1, 0)},
-        {"!A1", cell(7, 1, 1)},
         {"XFD1048576", cell(7, last_row, last_col)},
         {"Sheet2!A1", cell(2, 1, 1)},
         {"sheet2!B3", cell(2, 3, 2)},  // sheet names ignore case
@@ -42,6 +41,9 @@ TEST_F(parser_fixture, cells_take_the_grid_of_their_sheet) {
         EXPECT_EQ(std::get<coord_t>(token.operand), expected) << formula;
         EXPECT_FALSE(token.names[0]) << formula;
     }
+    // A qualifier names its sheet.
+    EXPECT_FALSE(parse("!A1"));
+    EXPECT_EQ(vex::get_run_message().str(), "Error in parsing formula: !A1");
     // Relative parts are offsets from the origin, wrapping around the sheet.
     EXPECT_EQ(std::get<coord_t>(only("A1").operand), cell(7, 1, 1));
     parse("A1", {7, 2, 2, 0, 0, 0});
@@ -113,11 +115,13 @@ TEST_F(parser_fixture, names_are_found_with_their_scope) {
         EXPECT_EQ(std::get<named_expression_t>(token.operand), expected) << formula;
         EXPECT_EQ(std::get<named_expression_t>(token.operand).name, expected.name) << formula;  // as written
     }
-    // "!Total" is this sheet's (grid 0 for an unregistered table).
-    for (const char* formula : {"!Total", "Sheet1!Total", "Sheet2!Vat"}) {
+    for (const char* formula : {"Sheet1!Total", "Sheet2!Vat"}) {
         EXPECT_FALSE(parse(formula)) << formula;
         EXPECT_EQ(vex::get_run_message().str(), std::string("Undefined name: ") + formula);
     }
+    // A qualifier names its sheet.
+    EXPECT_FALSE(parse("!Total"));
+    EXPECT_EQ(vex::get_run_message().str(), "Error in parsing formula: !Total");
     EXPECT_EQ(opcodes("Total*Vat"), (std::vector<int32_t>{708, 302, 708}));
 }
 

@@ -255,6 +255,9 @@ TEST(sheet_rename_rewrite, qualifiers_naming_the_sheet_take_its_new_name) {
         {"SUM(Sheet1:Sheet3!A1)", "R2C2", "SUM('R2C2:Sheet3'!A1)"},
         {"SUM('Sheet1:Sheet3'!A1)", "Alpha", "SUM(Alpha:Sheet3!A1)"},
         {"SUM('Sheet3:Sheet1'!A1)", "My Data", "SUM('Sheet3:My Data'!A1)"},
+        // A span quoted in parts is written quoted as one.
+        {"SUM(Sheet3:'Sheet1'!A1)", "Neu 1", "SUM('Sheet3:Neu 1'!A1)"},
+        {"SUM('Sheet1':Sheet3!A1)", "Data", "SUM(Data:Sheet3!A1)"},
         {"Sheet1!#REF!+1", "True", "'True'!#REF!+1"},
         {"Sheet1!1:3+Sheet1!B:B", "Data", "Data!1:3+Data!B:B"},
         {"\"Sheet1!A1\"&Sheet3!A1&A1", "Data", "="},
