@@ -175,11 +175,17 @@ bool walk_structured(std::string_view body, structured_reference_t& ref) {
         } else if (c == ']') {
             if (--depth < 0) return false;
             const std::string_view item = body.substr(open, i - open);
+            const std::string_view tail = trim_left(body.substr(previous, i - previous));
             previous = i + 1;
             if (depth == 0) {
                 // The reference ends with its outer bracket.
                 if (i + 1 != body.size()) return false;
-                if (holds_inner) return true;
+                if (holds_inner) {
+                    // "[[#This Row],Qty]", as some producers write "[@Qty]".
+                    const bool named = !tail.empty() && tail[0] == ',';
+                    const std::string_view column = named ? trim_right(trim_left(tail.substr(1))) : std::string_view();
+                    return column.empty() || column[0] == '#' || store_column(ref, column);
+                }
             }
             if (is_blank(item)) continue;
             if (item[0] == '#') {

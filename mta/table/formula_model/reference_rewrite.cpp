@@ -530,8 +530,8 @@ std::string unescaped_column(std::string_view name) {
 }
 
 // The brackets of "Tbl[[#This Row],[Old]]" with each column named `from`
-// named `to`; a column written after "@" alone takes brackets where its new
-// name needs them.
+// named `to`; a column written after "@" alone, or after the last inner
+// bracket as in "[[#This Row],Old]", takes brackets where its new name needs them.
 std::string renamed_columns(std::string_view brackets, std::string_view from, std::string_view to) {
     const auto plain = [](std::string_view name) {
         return std::all_of(name.begin(), name.end(),
@@ -540,30 +540,62 @@ std::string renamed_columns(std::string_view brackets, std::string_view from, st
     std::string out;
     size_t copied = 0;
     size_t open = std::string_view::npos;
+    size_t previous = 0;  // first character after the last closing bracket
     for (size_t i = 0; i < brackets.size(); ++i) {
         const char c = brackets[i];
         if (c == '\'') {
             ++i;
         } else if (c == '[') {
             open = i + 1;
-        } else if (c == ']' && open != std::string_view::npos) {
-            const std::string_view item = brackets.substr(open, i - open);
+        } else if (c == ']') {
+            const bool trailing = open == std::string_view::npos;
+            const size_t begin = trailing ? previous : open;
+            const std::string_view item = brackets.substr(begin, i - begin);
+            previous = i + 1;
+            open = std::string_view::npos;
             size_t lead = item.find_first_not_of(" \t");
+            if (trailing && (lead == std::string_view::npos || item[lead] != ',')) continue;
+            if (trailing) lead = item.find_first_not_of(" \t", lead + 1);
             const bool at = lead != std::string_view::npos && item[lead] == '@';
             if (at) lead = item.find_first_not_of(" \t", lead + 1);
+            if (lead == std::string_view::npos || item[lead] == '#') continue;
             const size_t end = item.find_last_not_of(" \t") + 1;
-            if (lead != std::string_view::npos && item[lead] != '#' &&
-                utf8_iequals(unescaped_column(item.substr(lead, end - lead)), from)) {
-                out.append(brackets.substr(copied, open + lead - copied));
-                const std::string name = escaped_column(to);
-                out += at && !plain(to) ? "[" + name + "]" : name;
-                copied = open + end;
-            }
-            open = std::string_view::npos;
+            if (!utf8_iequals(unescaped_column(item.substr(lead, end - lead)), from)) continue;
+            out.append(brackets.substr(copied, begin + lead - copied));
+            const std::string name = escaped_column(to);
+            out += (at || trailing) && !plain(to) ? "[" + name + "]" : name;
+            copied = begin + end;
         }
     }
     out.append(brackets.substr(copied));
     return out;
+}
+
+// A column of the reference renamed in its text and tokens: `from` reads as `to`.
+struct column_fate_t {
+    bool gone = false;
+    std::string from;
+    std::string to;
+};
+
+// Columns deleted from a table: a reference to them alone goes, a span
+// losing an end narrows to the columns left, as a cell range does.
+column_fate_t column_fate(const structured_reference_t& ref, const table_rename_t& change) {
+    if (!change.loses_columns()) return {false, change.column, change.new_column};
+    const auto position = [&](const std::string& name) {
+        for (size_t i = 0; i < change.columns.size(); ++i)
+            if (utf8_iequals(change.columns[i], name)) return int(i);
+        return -1;
+    };
+    const int first = ref.first_column.empty() ? -1 : position(ref.first_column);
+    const int second = ref.second_column.empty() ? first : position(ref.second_column);
+    if (first < 0 || second < 0) return {};
+    const int lo = std::min(first, second), hi = std::max(first, second);
+    const auto lost = [&](int i) { return i >= change.first_gone && i <= change.last_gone; };
+    if (lost(lo) && lost(hi)) return {true, {}, {}};
+    if (lost(lo)) return {false, change.columns[size_t(lo)], change.columns[size_t(change.last_gone) + 1]};
+    if (lost(hi)) return {false, change.columns[size_t(hi)], change.columns[size_t(change.first_gone) - 1]};
+    return {};
 }
 
 } // namespace
@@ -578,8 +610,10 @@ std::optional<std::string> rewrite_table_references(model_context& context, cons
         const size_t bracket = std::min(span.find('['), span.size());
         if (!change.new_table.empty())
             return bracket == 0 ? replaced_t() : change.new_table + std::string(span.substr(bracket));
-        return std::string(span.substr(0, bracket)) +
-               renamed_columns(span.substr(bracket), change.column, change.new_column);
+        const column_fate_t fate = column_fate(std::get<structured_reference_t>(t.operand), change);
+        if (fate.gone) return "#REF!";
+        if (fate.from.empty()) return std::nullopt;
+        return std::string(span.substr(0, bracket)) + renamed_columns(span.substr(bracket), fate.from, fate.to);
     });
 }
 
@@ -587,16 +621,17 @@ bool rewrite_table_tokens(std::vector<token_t>& tokens, const table_rename_t& ch
     bool changed = false;
     for (token_t& token : tokens) {
         if (!names_table(token, change.table)) continue;
-        if (change.gone) {
+        auto& ref = std::get<structured_reference_t>(token.operand);
+        const column_fate_t fate = change.new_table.empty() ? column_fate(ref, change) : column_fate_t();
+        if (change.gone || fate.gone) {
             token = token_t(formula_error(error_value_enum::ref));
             changed = true;
             continue;
         }
-        auto& ref = std::get<structured_reference_t>(token.operand);
         const structured_reference_t before = ref;
         if (!change.new_table.empty()) ref.table = change.new_table;
         for (std::string* column : {&ref.first_column, &ref.second_column})
-            if (!change.new_column.empty() && utf8_iequals(*column, change.column)) *column = change.new_column;
+            if (!fate.from.empty() && utf8_iequals(*column, fate.from)) *column = fate.to;
         changed = changed || ref != before;
     }
     return changed;

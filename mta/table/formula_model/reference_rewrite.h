@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vex::mta {
@@ -92,13 +93,24 @@ std::optional<std::string> rename_sheet_references(model_context& context, const
                                                    std::string_view text, std::string_view from, std::string_view to);
 
 // What becomes of a structured reference to one table: its table's new name,
-// a column's new name, or #REF! when the table went.
+// a column's new name, #REF! when the table went, or, when columns went,
+// #REF! for a reference to them alone and a span narrowed to the columns left.
 struct table_rename_t {
+    table_rename_t(std::string table, std::string new_table = {}, std::string column = {},
+                   std::string new_column = {}, bool gone = false)
+        : table(std::move(table)), new_table(std::move(new_table)), column(std::move(column)),
+          new_column(std::move(new_column)), gone(gone) {}
+
     std::string table;       // the display name formulas name it by
     std::string new_table;   // empty: the table keeps its name
     std::string column;      // with new_column: the column renamed
     std::string new_column;
     bool gone = false;
+    std::vector<std::string> columns;  // with the deleted ones: the names before
+    int first_gone = 0;
+    int last_gone = -1;
+
+    bool loses_columns() const noexcept { return first_gone <= last_gone; }
 };
 std::optional<std::string> rewrite_table_references(model_context& context, const vex::coord_t& origin,
                                                     std::string_view text, const table_rename_t& change);

@@ -582,6 +582,9 @@ public:
     void rewrite_table_references(const formula::table_rename_t& change);
 
 private:
+    // A deletion is about to take tables or table columns: references to
+    // them alone become #REF!, spans of columns narrow.
+    void drop_references_to_lost_columns__(const band_shift_t& s);
     // The formulas of the workbook that may read a name of the key's spelling.
     stale_formulas_t name_readers__(const defined_name_key_t& key) const;
     // The tokenless names whose text spells `folded` (any, when empty) read

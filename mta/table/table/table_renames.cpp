@@ -59,6 +59,11 @@ Table::rewrite_workbook_formulas__(const std::function<bool(std::string_view)>& 
                 cell->parsed = 0;  // a range the tracker cannot hold stays untracked
             }
         });
+        // A table part's column formulas are kept as text and read by no one.
+        for (const auto& entry : sheet->tabledefs().all())
+            entry.second->rewrite_formulas([&](const vex::coord_t& origin, std::string_view text) {
+                return may_name(text) ? text_of(context, origin, text) : std::optional<std::string>();
+            });
         // Followers read their master's new text, whatever their tokens held.
         if (groups.empty()) continue;
         sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
@@ -100,9 +105,22 @@ void Table::rewrite_table_references(const formula::table_rename_t& change) {
             return formula::rewrite_table_references(context, origin, text, change);
         },
         [&](std::vector<formula::token_t>& tokens) { return formula::rewrite_table_tokens(tokens, change); },
-        change.gone);
+        change.gone || change.loses_columns());
     // A renamed table's cells are the ones it read before.
-    if (change.gone) drop_stale_results__(std::move(changed), names);
+    if (change.gone || change.loses_columns()) drop_stale_results__(std::move(changed), names);
+}
+
+void Table::drop_references_to_lost_columns__(const band_shift_t& s) {
+    for (const tabledef_list_t::loss_t& loss : tabledefs_.losses(s)) {
+        formula::table_rename_t change{std::string(loss.table->display_name())};
+        change.gone = loss.whole();
+        if (!change.gone) {
+            for (int i = 0; i < loss.table->column_count(); ++i) change.columns.emplace_back(loss.table->column_name(i));
+            change.first_gone = loss.first;
+            change.last_gone = loss.last;
+        }
+        rewrite_table_references(change);
+    }
 }
 
 } // namespace vex::mta

@@ -325,6 +325,8 @@ bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b
     const int edge = rows ? last_row_of(*this) : last_col_of(*this);
     const band_shift_t s = insert ? band_shift_t::inserting(rows, lo, hi, a, b, edge)
                                   : band_shift_t::deleting(rows, lo, hi, a, b, edge);
+    // Read while the tables still hold what the deletion takes.
+    if (!insert) drop_references_to_lost_columns__(s);
     const bool whole = lo == 1 && hi == (rows ? last_col_of(*this) : last_row_of(*this));
     if (whole && rows) {
         if (insert) {

@@ -113,6 +113,10 @@ TEST(renamed_references, structured_references_follow_their_table_or_become_ref_
          {"SUM(Tbl[Val])", "F1*2", "SUM(tbl[[#Data],[Qty]])", "SUM(Tbl)", "SUM(Vals)",
           "LEN(Tbl[[#Headers],[Val]])"},
          "kkkkkk", "Tbl[Val]"},
+        {"column deleted", [](auto*, auto*, auto* td) { td_delete_col(td, "Val"); },
+         {"SUM(#REF!)", "F1*2", "SUM(tbl[[#Data],[Qty]])", "SUM(Tbl)", "SUM(Vals)", "LEN(#REF!)"}, "ddkddd", "#REF!"},
+        {"sheet column deleted", [](auto*, auto* ws, auto*) { ASSERT_EQ(ws_delete_col(ws, 1, 1), 1); },
+         {"SUM(#REF!)", "F1*2", "SUM(tbl[[#Data],[Qty]])", "SUM(Tbl)", "SUM(Vals)", "LEN(#REF!)"}, "ddkddd", "#REF!"},
         {"table deleted", [](auto*, auto* ws, auto*) { ASSERT_EQ(ws_delete_tabledef(ws, "Tbl"), 1); },
          {"SUM(#REF!)", "F1*2", "SUM(#REF!)", "SUM(#REF!)", "SUM(Vals)", "LEN(#REF!)"}, "dddddd", "#REF!"},
         {"sheet deleted", [](auto* wb, auto*, auto*) { wb_delete_sheet(wb, 0); },
@@ -301,11 +305,90 @@ TEST(renamed_references, a_bare_column_follows_the_table_it_stands_in) {
     plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
     ASSERT_NE(doc, nullptr) << run_msg();
     plover_worksheet_t* ws = sheet(doc, 0);
+    // Its text does not spell the table's name.
+    ASSERT_EQ(ws_set_formula(ws, 2, 1, "[Qty]*2"), 1) << run_msg();
     ASSERT_EQ(td_set_col_name(ws_get_tabledef_by_name(ws, "T"), 1, "Units"), 1) << run_msg();
     EXPECT_EQ(std::string(ws_get_formula_expr(ws, 4, 2)), "SUBTOTAL(109,[Units])");
+    EXPECT_EQ(std::string(ws_get_formula_expr(ws, 2, 1)), "[Units]*2");
     EXPECT_EQ(std::string(ws_get_formula_expr(ws, 1, 6)), "[Qty]*2");
     EXPECT_EQ(ws_get_num(ws, 4, 2), 3);
     ws_set_num(ws, 3, 2, 5);  // still read
     EXPECT_NE(ws_cell_type(ws, 4, 2), CELLTYPE_NUMBER);
+    doc_release(doc);
+}
+
+namespace {
+
+// A1:C4 the table Sales (Qty, Price, Total; a totals row) as one producer
+// writes it: "[@Qty]" spelled "[[#This Row],Qty]", in its cells and in the
+// table part's calculated column; the totals row's formula spans two columns.
+entries_t spelled_table() {
+    round_trip_test::crafted_t c;
+    const auto num = [](const char* ref, int v) {
+        return std::string("<c r=\"") + ref + "\"><v>" + std::to_string(v) + "</v></c>";
+    };
+    const auto text = [](const char* ref, const char* t) {
+        return std::string("<c r=\"") + ref + "\" t=\"inlineStr\"><is><t>" + t + "</t></is></c>";
+    };
+    c.sheets = {{"<sheetData><row r=\"1\">" + text("A1", "Qty") + text("B1", "Price") + text("C1", "Total") +
+                     "</row><row r=\"2\">" + num("A2", 2) + num("B2", 10) +
+                     "<c r=\"C2\"><f>Sales[[#This Row],Qty]*Sales[[#This Row],Price]</f><v>20</v></c></row>"
+                     "<row r=\"3\">" + num("A3", 3) + num("B3", 20) +
+                     "<c r=\"C3\"><f>[[#This Row],Qty]*[[#This Row],Price]</f><v>60</v></c></row><row r=\"4\">" +
+                     "<c r=\"C4\"><f>SUM(Sales[[Qty]:[Price]])</f><v>35</v></c></row></sheetData>"
+                     "<tableParts count=\"1\"><tablePart r:id=\"rId1\"/></tableParts>",
+                 rel("rId1", std::string(od) + "table", "../tables/table1.xml")}};
+    c.extra = {{"xl/tables/table1.xml",
+                std::string(decl) +
+                    "<table xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" id=\"1\" name=\"Sales\" "
+                    "displayName=\"Sales\" ref=\"A1:C4\" totalsRowCount=\"1\"><tableColumns count=\"3\">"
+                    "<tableColumn id=\"1\" name=\"Qty\"/><tableColumn id=\"2\" name=\"Price\"/>"
+                    "<tableColumn id=\"3\" name=\"Total\" totalsRowFunction=\"custom\"><calculatedColumnFormula>"
+                    "[[#This Row],Qty]*[[#This Row],Price]</calculatedColumnFormula><totalsRowFormula>"
+                    "SUM(Sales[[Qty]:[Price]])</totalsRowFormula></tableColumn></tableColumns></table>"}};
+    c.extra_types =
+        override_of("xl/tables/table1.xml", "application/vnd.openxmlformats-officedocument.spreadsheetml.table+xml");
+    return round_trip_test::package_of(c);
+}
+
+std::string column_formulas(const entries_t& copy) {
+    const std::string part = find(copy, "xl/tables/table1.xml");
+    return element(part, "<calculatedColumnFormula>", "</calculatedColumnFormula>") + " " +
+           element(part, "<totalsRowFormula>", "</totalsRowFormula>");
+}
+
+} // namespace
+
+// Every spelling of a column follows its rename, in cells and in the table
+// part's own formulas, and so does the table's; a deleted column leaves #REF!
+// where a reference named it alone, and a span of columns narrows.
+TEST(renamed_references, every_spelling_of_a_column_follows_it) {
+    scratch_dir dir;
+    write_zip(dir / "in.xlsx", spelled_table());
+    plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+    ASSERT_NE(doc, nullptr) << run_msg();
+    plover_worksheet_t* ws = sheet(doc, 0);
+    plover_tabledef_t* td = ws_get_tabledef_by_name(ws, "Sales");
+    ASSERT_EQ(td_set_col_name(td, 0, "Units"), 1) << run_msg();
+    EXPECT_EQ(std::string(ws_get_formula_expr(ws, 2, 3)), "Sales[[#This Row],Units]*Sales[[#This Row],Price]");
+    EXPECT_EQ(std::string(ws_get_formula_expr(ws, 3, 3)), "[[#This Row],Units]*[[#This Row],Price]");
+    EXPECT_EQ(std::string(ws_get_formula_expr(ws, 4, 3)), "SUM(Sales[[Units]:[Price]])");
+    EXPECT_EQ(ws_get_num(ws, 3, 3), 60);
+    EXPECT_EQ(column_formulas(saved(doc, dir)),
+              "<calculatedColumnFormula>[[#This Row],Units]*[[#This Row],Price]</calculatedColumnFormula> "
+              "<totalsRowFormula>SUM(Sales[[Units]:[Price]])</totalsRowFormula>");
+    td_set_display_name(td, "Orders");
+    EXPECT_EQ(std::string(ws_get_formula_expr(ws, 2, 3)), "Orders[[#This Row],Units]*Orders[[#This Row],Price]");
+    EXPECT_EQ(column_formulas(saved(doc, dir)),
+              "<calculatedColumnFormula>[[#This Row],Units]*[[#This Row],Price]</calculatedColumnFormula> "
+              "<totalsRowFormula>SUM(Orders[[Units]:[Price]])</totalsRowFormula>");
+    td_delete_col_by_index(td, 0);
+    EXPECT_EQ(std::string(ws_get_formula_expr(ws, 2, 2)), "#REF!*Orders[[#This Row],Price]");
+    EXPECT_EQ(std::string(ws_get_formula_expr(ws, 3, 2)), "#REF!*[[#This Row],Price]");
+    EXPECT_EQ(std::string(ws_get_formula_expr(ws, 4, 2)), "SUM(Orders[[Price]:[Price]])");
+    EXPECT_NE(ws_cell_type(ws, 4, 2), CELLTYPE_NUMBER);
+    EXPECT_EQ(column_formulas(saved(doc, dir)),
+              "<calculatedColumnFormula>#REF!*[[#This Row],Price]</calculatedColumnFormula> "
+              "<totalsRowFormula>SUM(Orders[[Price]:[Price]])</totalsRowFormula>");
     doc_release(doc);
 }

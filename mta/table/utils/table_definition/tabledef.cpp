@@ -8,9 +8,11 @@
 #include "sheet_limits.h"
 #include "unicode.h"
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <optional>
+#include <utility>
 
 namespace vex::mta {
 
@@ -204,6 +206,21 @@ void tabledef_t::set_range(const vex::range_t& range) {
 void tabledef_t::follow_shift(const band_shift_t& s) {
     if (autofilter_ && !mta::follow_shift(*autofilter_, s)) autofilter_.reset();
     if (sort_state_ && !mta::follow_shift(*sort_state_, s)) sort_state_.reset();
+}
+
+void tabledef_t::rewrite_formulas(const formula_rewrite_t& rewrite) {
+    // Inside the table, where a bare "[Qty]" names it.
+    const int data_row = std::min(range_.first.row + (has_header() ? 1 : 0), range_.last.row);
+    for (size_t i = 0; i < columns_.size(); ++i) {
+        const int col = range_.first.col + int(i);
+        const std::pair<tabledef_formula_t*, int> formulas[] = {{&columns_[i].calculated_formula, data_row},
+                                                                {&columns_[i].totals_formula, range_.last.row}};
+        for (const auto& [formula, row] : formulas) {
+            if (formula->text.empty()) continue;
+            if (auto text = rewrite({range_.first.grid_id, row, col, 0, 0, 0}, formula->text))
+                formula->text = std::move(*text);
+        }
+    }
 }
 
 void tabledef_t::renumber__() {

@@ -10,7 +10,9 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -180,6 +182,10 @@ public:
     // The filter and sort ranges follow the cells they cover; one whose cells
     // are all gone goes.
     void follow_shift(const band_shift_t& s);
+    // The columns' calculated and totals formulas, each given as it reads at
+    // a cell of its column, take the rewritten text where one is returned.
+    using formula_rewrite_t = std::function<std::optional<std::string>(const vex::coord_t&, std::string_view)>;
+    void rewrite_formulas(const formula_rewrite_t& rewrite);
 
     // ---- changing the sheet --------------------------------------------------------------
     // A refusal leaves its reason in the last message and returns false. A

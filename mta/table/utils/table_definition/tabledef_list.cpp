@@ -9,6 +9,7 @@
 #include "unicode.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace vex::mta {
 
@@ -22,6 +23,12 @@ mdds::rtree<rtree_key_t, tabledef_t*, small_node_rtree_trait>::extent_type exten
 
 bool overlap(const vex::range_t& r, int r1, int c1, int r2, int c2) {
     return r.first.row <= r2 && r1 <= r.last.row && r.first.col <= c2 && c1 <= r.last.col;
+}
+
+// The table's columns (0-based) a column deletion takes; first above last when none.
+std::pair<int, int> lost_columns(const band_shift_t& s, const vex::range_t& table) {
+    if (s.rows || s.insert) return {0, -1};
+    return {std::max(s.first, table.first.col) - table.first.col, std::min(s.last(), table.last.col) - table.first.col};
 }
 
 } // namespace
@@ -278,12 +285,29 @@ bool tabledef_list_t::on_delete_columns(int r1, int r2, int c1, int c2) {
     return true;
 }
 
+std::vector<tabledef_t*> tabledef_list_t::in_shift__(const band_shift_t& s) const {
+    return s.rows ? in_area__(s.first, s.band_lo, s.edge, s.band_hi) : in_area__(s.band_lo, s.first, s.band_hi, s.edge);
+}
+
+std::vector<tabledef_list_t::loss_t> tabledef_list_t::losses(const band_shift_t& s) const {
+    std::vector<loss_t> out;
+    if (s.insert) return out;
+    for (const tabledef_t* t : in_shift__(s)) {
+        vex::range_t r = t->range();
+        if (!s.follow(r)) {
+            out.push_back({t});
+            continue;
+        }
+        const auto [p1, p2] = lost_columns(s, t->range());
+        if (p1 <= p2) out.push_back({t, p1, p2});
+    }
+    return out;
+}
+
 void tabledef_list_t::shift(const band_shift_t& s) {
-    const auto tables = s.rows ? in_area__(s.first, s.band_lo, s.edge, s.band_hi)
-                               : in_area__(s.band_lo, s.first, s.band_hi, s.edge);
     // Picked before anything moves: a moved table may land on the deleted span.
     std::vector<const tabledef_t*> doomed;
-    for (tabledef_t* t : tables) {
+    for (tabledef_t* t : in_shift__(s)) {
         const vex::range_t old = t->range();
         vex::range_t r = old;
         if (!s.follow(r)) {
@@ -305,8 +329,7 @@ void tabledef_list_t::shift(const band_shift_t& s) {
             continue;
         }
         if (!s.insert) {
-            const int p1 = std::max(s.first, old.first.col) - old.first.col;
-            const int p2 = std::min(s.last(), old.last.col) - old.first.col;
+            const auto [p1, p2] = lost_columns(s, old);
             if (p1 <= p2) t->remove_columns(p1, p2);
         }
         t->set_range(r);

@@ -78,6 +78,17 @@ public:
     bool on_delete_columns(int first_row, int last_row, int first_col, int last_col);
     // The move alone, for a shift whose guards have passed.
     void shift(const band_shift_t& s);
+    // What a deletion takes of a table it meets: the whole table, or its
+    // columns first..last (0-based).
+    struct loss_t {
+        const tabledef_t* table = nullptr;
+        int first = 0;
+        int last = -1;
+
+        bool whole() const noexcept { return first > last; }
+    };
+    // Read before the shift, while the tables still hold what it takes.
+    std::vector<loss_t> losses(const band_shift_t& s) const;
 
     // A table's range changed.
     void invalidate_index() noexcept { index_valid_ = false; }
@@ -97,6 +108,8 @@ private:
     void erase_doomed__(const std::vector<const tabledef_t*>& doomed);
     // The tables meeting rows [r1, r2] x columns [c1, c2], in list order.
     std::vector<tabledef_t*> in_area__(int r1, int c1, int r2, int c2) const;
+    // The tables a shift moves or takes.
+    std::vector<tabledef_t*> in_shift__(const band_shift_t& s) const;
 
     Table* owner_;
     std::vector<entry_t> entries_;

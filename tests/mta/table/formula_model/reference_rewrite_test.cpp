@@ -280,6 +280,9 @@ TEST(table_rename_rewrite, structured_references_follow_table_and_column_names) 
     const change_t table{"Tbl", "Sales", {}, {}, false};
     const change_t column{"Tbl", {}, "Val", "Net [EUR]", false};
     const change_t gone{"Tbl", {}, {}, {}, true};
+    change_t lost{"Tbl"};  // Val deleted of Val, Qty, Tax
+    lost.columns = {"Val", "Qty", "Tax"};
+    lost.first_gone = lost.last_gone = 0;
     const struct {
         const char* text;
         const change_t& change;
@@ -294,6 +297,9 @@ TEST(table_rename_rewrite, structured_references_follow_table_and_column_names) 
         {"SUBTOTAL(109,[Val])+[Qty]", column, "SUBTOTAL(109,[Net '[EUR']])+[Qty]"},
         {"SUBTOTAL(109,[Val])", table, "="},
         {"SUBTOTAL(109,[Val])", gone, "SUBTOTAL(109,#REF!)"},
+        {"Tbl[[#This Row],Val]*[[#This Row], Qty]", column, "Tbl[[#This Row],[Net '[EUR']]]*[[#This Row], Qty]"},
+        {"SUM(Tbl[Val])+Tbl[@Qty]+[[#This Row],val]", lost, "SUM(#REF!)+Tbl[@Qty]+#REF!"},
+        {"SUM(Tbl[[Val]:[Tax]])+SUM(Tbl[[Tax]:[Qty]])", lost, "SUM(Tbl[[Qty]:[Tax]])+SUM(Tbl[[Tax]:[Qty]])"},
     };
     for (const auto& row : rows) {
         const auto got = vex::mta::formula::rewrite_table_references(context, origin, row.text, row.change);
