@@ -383,6 +383,12 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
              ws_set_num(inside, 1, 2, 100);
          },
          3, {"A1"}, "d"},
+        {"a name over a span of sheets, a row inserted above its cell", span,
+         [](auto*, auto* ws) { ws_insert_row(ws, 1, 1); }, 2, {"A1"}, "d"},
+        {"a name over a span of sheets, a column deleted before its cell", span,
+         [](auto* doc, auto*) { ws_delete_col(sheet(doc, 1), 1, 1); }, 2, {"A1"}, "d"},
+        {"a name over a span of sheets, a row inserted below its cell", span,
+         [](auto*, auto* ws) { ws_insert_row(ws, 2, 1); }, 2, {"A1"}, "k"},
         {"a name read in part, a value set elsewhere", part,
          [](auto* doc, auto*) { ws_set_num(sheet(doc, 1), 9, 9, 5); }, 2, {"A1", "D1"}, "dk"},
         {"a name read in part, a row inserted elsewhere", part, [](auto*, auto* ws) { ws_insert_row(ws, 5, 1); },

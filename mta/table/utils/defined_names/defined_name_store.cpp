@@ -265,12 +265,21 @@ std::vector<formula::named_expression_t> defined_name_store_t::on_shift(const Ta
     // tokens keep theirs, which a name never moves.
     const vex::coord_t origin{grid, 1, 1, 0, 0, 0};
     std::vector<formula::named_expression_t> reading_others;
+    // A name kept without tokens (a span of sheets, say) reads as its text
+    // does; parsing looks names up here, so those are read unlocked.
+    std::vector<std::pair<formula::named_expression_t, std::string>> texts;
     {
         std::shared_lock lock(mutex_);
-        for (const auto& node : names_)
-            if (formula::shift_changes_reading(context, origin, &node->entry.tokens, {}, grid, s, true))
+        for (const auto& node : names_) {
+            if (node->entry.tokens.empty())
+                texts.push_back({{node->name, node->local_sheet_id}, node->entry.expression});
+            else if (formula::shift_changes_reading(context, origin, &node->entry.tokens, {}, grid, s, true))
                 reading_others.push_back({node->name, node->local_sheet_id});
+        }
     }
+    for (auto& [name, text] : texts)
+        if (formula::shift_changes_reading(context, origin, nullptr, text, grid, s, true))
+            reading_others.push_back(std::move(name));
     std::vector<formula::named_expression_t> changed = rewrite__(
         [&](const std::string& text) { return formula::shift_formula_text(context, origin, text, grid, s, true); },
         [&](std::vector<formula::token_t>& tokens) {
