@@ -412,6 +412,14 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
         {"a name read in part, a name defined", part,
          [](auto* doc, auto*) { wb_set_defined_name(doc_get_workbook(doc), "Other", "A!$C$3", nullptr); }, 2,
          {"A1", "D1"}, "dk"},
+        {"a text read in part, its name defined, its result given again",
+         named_book("", formula("A1", "B1*S!Late", 0) + followed),
+         [](auto* doc, auto*) {
+             wb_set_defined_name(doc_get_workbook(doc), "Late", "2", "S");
+             ws_set_formula_num(sheet(doc, 2), 1, 1, 0);
+             ws_set_num(sheet(doc, 1), 9, 9, 5);
+         },
+         2, {"A1", "D1"}, "kk"},
         {"a text read in part", named_book("", formula("A1", "B1&amp;S!Missing", 1) + followed),
          [](auto* doc, auto*) { ws_set_num(sheet(doc, 1), 9, 9, 5); }, 2, {"A1", "D1"}, "dk"},
         {"a reference into another workbook", named_book("", formula("A1", "[1]Sheet1!A1+1", 2) + followed),
