@@ -227,6 +227,13 @@ bool reads_names(model_context& context, const vex::coord_t& origin, const std::
     return tokens ? names_any_of(*tokens, names) : names_any_of(lenient_tokens(context, origin, text, nullptr), names);
 }
 
+std::vector<std::string> spelled_names(model_context& context, const vex::coord_t& origin, std::string_view text) {
+    std::vector<std::string> out;
+    for (const token_t& t : lenient_tokens(context, origin, text, nullptr))
+        if (t.opcode == op_name) out.push_back(utf8_fold_case(std::get<named_expression_t>(t.operand).name));
+    return out;
+}
+
 std::optional<std::string> shift_formula_text(model_context& context, const vex::coord_t& origin,
                                               std::string_view text, int32_t grid, const band_shift_t& shift,
                                               bool absolute_only) {

@@ -70,6 +70,8 @@ bool names_any_of(const std::vector<token_t>& tokens, const std::vector<named_ex
 // them by its text read leniently.
 bool reads_names(model_context& context, const vex::coord_t& origin, const std::vector<token_t>* tokens,
                  std::string_view text, const std::vector<named_expression_t>& names);
+// The names a text spells, read leniently, folded as utf8_fold_case folds them.
+std::vector<std::string> spelled_names(model_context& context, const vex::coord_t& origin, std::string_view text);
 
 // The grids the text's spans of sheets read, in the workbook's order; none
 // when it reads no span.

@@ -272,6 +272,7 @@ bool table_formula_model::reread(formula_cell* cell) {
     if (!text.view().empty() && try_parse(*impl_->context, cell->position(), text, tokens)) {
         cell->tokens = std::move(tokens);
         cell->parsed = 1;
+        cell->unread_text = 0;  // read whole now: filed as unsure no longer
     }
     return cell->parsed;
 }

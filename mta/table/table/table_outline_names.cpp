@@ -165,7 +165,7 @@ void Table::reread_tokenless_names__(std::string_view folded) {
 // through other names: which scope a formula finds depends on its sheet.
 Table::stale_formulas_t Table::name_readers__(const defined_name_key_t& key) const {
     std::vector<formula::named_expression_t> read{{std::string(key.name), key.local_sheet_id}};
-    if (const defined_name_store_t* store = get_defined_names()) store->add_readers(read);
+    if (const defined_name_store_t* store = get_defined_names()) store->add_readers(formula_model_->context(), read);
     const std::vector<Table*> sheets = workbook_sheets__();
     std::vector<formula::named_expression_t> names;
     for (const auto& name : read) {

@@ -76,6 +76,7 @@ Table::rewrite_workbook_formulas__(const std::function<bool(std::string_view)>& 
         formula::model_context& context = formula_model_->context();
         const vex::coord_t origin{int32_t(sheet_id_), 1, 1, 0, 0, 0};
         names = store->rewrite(
+            context,
             [&](const std::string& text) {
                 return may_name(text) ? text_of(context, origin, text) : std::optional<std::string>();
             },

@@ -186,7 +186,7 @@ void Table::drop_references_to_sheet() {
 
 void Table::drop_results_reading_name(const formula::named_expression_t& name) {
     std::vector<formula::named_expression_t> names{name};
-    if (auto* store = get_defined_names()) store->add_readers(names);
+    if (auto* store = get_defined_names()) store->add_readers(formula_model_->context(), names);
     drop_stale_results__({}, names, true);
 }
 
@@ -247,7 +247,7 @@ void Table::follow_sheet_order(const std::function<void()>& reorder, bool arrive
     for (const auto& span : spans)
         if (std::find(now.begin(), now.end(), span) == now.end()) moved.push_back(span.first);
     if (!moved.empty()) {
-        get_defined_names()->add_readers(moved);
+        get_defined_names()->add_readers(formula_model_->context(), moved);
         const stale_formulas_t readers = formulas_reading__(moved);
         refile__(readers);
         stale.insert(stale.end(), readers.begin(), readers.end());

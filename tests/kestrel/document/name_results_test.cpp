@@ -150,6 +150,7 @@ TEST(name_results, a_name_read_through_another_follows_its_cell) {
              ws_set_num(ws, 1, 2, 50);
          }},
         {"Sheet1!$B$2", file_t::none, [](auto*, auto* ws) { ws_insert_row(ws, 2, 1), ws_set_num(ws, 3, 2, 50); }},
+        {"Sheet1!$B$2", file_t::inner_last, [](auto*, auto* ws) { ws_insert_row(ws, 2, 1), ws_set_num(ws, 3, 2, 50); }},
     };
     for (const auto& r : rows) {
         plover_document_t* doc = doc_create();

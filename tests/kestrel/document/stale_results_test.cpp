@@ -375,6 +375,12 @@ entries_t three_sheets_book(const std::string& cells) {
 TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_their_results) {
     const entries_t span = named_book("<definedName name=\"Q\">A:B!$B$1</definedName>", formula("A1", "SUM(Q)", 3));
     const std::string followed = formula("D1", "B1+1", 2);
+    // Mid (4) reads Rate, Scaled (15) reads RateB, the cell S!D1.
+    const entries_t nested =
+        named_book("<definedName name=\"Rate\">A!$B$1</definedName><definedName name=\"Mid\">SUM(A:B!$B$1)+Rate"
+                   "</definedName><definedName name=\"RateB\">S!$D$1</definedName><definedName name=\"Scaled\">"
+                   "SUM(A:B!$B$1)*RateB</definedName>",
+                   formula("A1", "Mid", 4) + formula("B1", "Scaled", 15) + "<c r=\"D1\"><v>5</v></c>");
     const entries_t part = named_book("<definedName name=\"Part\">S!$B$2*S!Missing</definedName>",
                                       formula("A1", "Part+1", 2) + followed);
     const struct {
@@ -396,6 +402,22 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
              ws_set_num(inside, 1, 2, 100);
          },
          3, {"A1"}, "d"},
+        {"a name over a span of sheets, a row inserted above its cell", span,
+         [](auto*, auto* ws) { ws_insert_row(ws, 1, 1); }, 2, {"A1"}, "d"},
+        {"a name over a span of sheets, a column deleted before its cell", span,
+         [](auto* doc, auto*) { ws_delete_col(sheet(doc, 1), 1, 1); }, 2, {"A1"}, "d"},
+        {"a name over a span of sheets, a row inserted below its cell", span,
+         [](auto*, auto* ws) { ws_insert_row(ws, 2, 1); }, 2, {"A1"}, "k"},
+        {"a name over a span reading a name, that name deleted", nested,
+         [](auto* doc, auto*) { wb_delete_defined_name(doc_get_workbook(doc), 0); }, 2, {"A1", "B1"}, "dk"},
+        {"a name over a span reading a name, that name defined again", nested,
+         [](auto* doc, auto*) {
+             wb_delete_defined_name(doc_get_workbook(doc), 0);
+             wb_set_defined_name(doc_get_workbook(doc), "Rate", "2", nullptr);
+         },
+         2, {"A1", "B1"}, "dk"},
+        {"a name over a span reading a name, the cell that name reads set", nested,
+         [](auto* doc, auto*) { ws_set_num(sheet(doc, 2), 1, 4, 7); }, 2, {"A1", "B1"}, "kd"},
         {"a name read in part, a value set elsewhere", part,
          [](auto* doc, auto*) { ws_set_num(sheet(doc, 1), 9, 9, 5); }, 2, {"A1", "D1"}, "dk"},
         {"a name read in part, a row inserted elsewhere", part, [](auto*, auto* ws) { ws_insert_row(ws, 5, 1); },
@@ -403,6 +425,14 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
         {"a name read in part, a name defined", part,
          [](auto* doc, auto*) { wb_set_defined_name(doc_get_workbook(doc), "Other", "A!$C$3", nullptr); }, 2,
          {"A1", "D1"}, "dk"},
+        {"a text read in part, its name defined, its result given again",
+         named_book("", formula("A1", "B1*S!Late", 0) + followed),
+         [](auto* doc, auto*) {
+             wb_set_defined_name(doc_get_workbook(doc), "Late", "2", "S");
+             ws_set_formula_num(sheet(doc, 2), 1, 1, 0);
+             ws_set_num(sheet(doc, 1), 9, 9, 5);
+         },
+         2, {"A1", "D1"}, "kk"},
         {"a text read in part", named_book("", formula("A1", "B1&amp;S!Missing", 1) + followed),
          [](auto* doc, auto*) { ws_set_num(sheet(doc, 1), 9, 9, 5); }, 2, {"A1", "D1"}, "dk"},
         {"a span quoted in parts, its first sheet renamed", three_sheets_book(formula("A1", "SUM(S1:'My S3'!A1)", 60)),

@@ -209,14 +209,15 @@ std::vector<formula::named_expression_t> defined_name_store_t::on_sheet_going(co
     std::vector<formula::named_expression_t> changed = rewrite__(
         [&](const std::string& text) { return formula::drop_grid_references(context, origin, text, grid); },
         [&](std::vector<formula::token_t>& tokens) { return formula::drop_grid_tokens(tokens, grid); });
-    add_readers(changed);
+    add_readers(context, changed);
     return changed;
 }
 
-std::vector<formula::named_expression_t> defined_name_store_t::rewrite(const text_rewrite_t& text_of,
+std::vector<formula::named_expression_t> defined_name_store_t::rewrite(formula::model_context& context,
+                                                                       const text_rewrite_t& text_of,
                                                                        const tokens_rewrite_t& tokens_of) {
     std::vector<formula::named_expression_t> changed = rewrite__(text_of, tokens_of);
-    add_readers(changed);
+    add_readers(context, changed);
     return changed;
 }
 
@@ -244,15 +245,45 @@ std::vector<formula::named_expression_t> defined_name_store_t::rewrite__(const t
     return changed;
 }
 
-void defined_name_store_t::add_readers(std::vector<formula::named_expression_t>& names) const {
-    std::shared_lock lock(mutex_);
+void defined_name_store_t::add_readers(formula::model_context& context,
+                                       std::vector<formula::named_expression_t>& names) const {
+    // A name kept without tokens (a span of sheets, say) reads what its text
+    // spells. Parsing looks names up here, so it runs unlocked, once for each
+    // such name whose text holds one of the spellings.
+    const vex::coord_t origin{context.get_sheet_id(), 1, 1, 0, 0, 0};
+    std::vector<std::string> spellings;  // of `names`, folded
+    std::unordered_map<const node_t*, std::vector<std::string>> spelled;  // the names each such text spells
+    const auto add = [&](const node_t& node) {
+        formula::named_expression_t name{node.name, node.local_sheet_id};
+        if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(std::move(name));
+    };
     for (size_t known = 0; known != names.size();) {
         known = names.size();
+        for (size_t i = spellings.size(); i < names.size(); ++i) spellings.push_back(utf8_fold_case(names[i].name));
+        std::vector<std::pair<const node_t*, std::string>> unread;
+        {
+            std::shared_lock lock(mutex_);
+            for (const auto& node : names_) {
+                const std::string& text = node->entry.expression;
+                if (!node->entry.tokens.empty()) {
+                    // Most names read none of them: asked first, it spares a copy of each.
+                    if (formula::names_any_of(node->entry.tokens, names)) add(*node);
+                } else if (!text.empty() && !spelled.contains(node.get()) &&
+                           std::any_of(spellings.begin(), spellings.end(),
+                                       [&](const std::string& s) { return utf8_holds_folded(text, s); })) {
+                    unread.emplace_back(node.get(), text);
+                }
+            }
+        }
+        for (const auto& [node, text] : unread) spelled[node] = formula::spelled_names(context, origin, text);
+        std::shared_lock lock(mutex_);
         for (const auto& node : names_) {
-            // Most names read none of them: asked first, it spares a copy of each.
-            if (!formula::names_any_of(node->entry.tokens, names)) continue;
-            formula::named_expression_t name{node->name, node->local_sheet_id};
-            if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(std::move(name));
+            const auto it = node->entry.tokens.empty() ? spelled.find(node.get()) : spelled.end();
+            if (it == spelled.end()) continue;
+            if (std::any_of(it->second.begin(), it->second.end(), [&](const std::string& s) {
+                    return std::find(spellings.begin(), spellings.end(), s) != spellings.end();
+                }))
+                add(*node);
         }
     }
 }
@@ -265,22 +296,31 @@ std::vector<formula::named_expression_t> defined_name_store_t::on_shift(const Ta
     // tokens keep theirs, which a name never moves.
     const vex::coord_t origin{grid, 1, 1, 0, 0, 0};
     std::vector<formula::named_expression_t> reading_others;
+    // A name kept without tokens (a span of sheets, say) reads as its text
+    // does; parsing looks names up here, so those are read unlocked.
+    std::vector<std::pair<formula::named_expression_t, std::string>> texts;
     {
         std::shared_lock lock(mutex_);
-        for (const auto& node : names_)
-            if (formula::shift_changes_reading(context, origin, &node->entry.tokens, {}, grid, s, true))
+        for (const auto& node : names_) {
+            if (node->entry.tokens.empty())
+                texts.push_back({{node->name, node->local_sheet_id}, node->entry.expression});
+            else if (formula::shift_changes_reading(context, origin, &node->entry.tokens, {}, grid, s, true))
                 reading_others.push_back({node->name, node->local_sheet_id});
+        }
     }
+    for (auto& [name, text] : texts)
+        if (formula::shift_changes_reading(context, origin, nullptr, text, grid, s, true))
+            reading_others.push_back(std::move(name));
     std::vector<formula::named_expression_t> changed = rewrite__(
         [&](const std::string& text) { return formula::shift_formula_text(context, origin, text, grid, s, true); },
         [&](std::vector<formula::token_t>& tokens) {
             return formula::shift_formula_tokens(tokens, origin, origin, grid, s, true);
         });
     if (moved) {
-        add_readers(changed);
+        add_readers(context, changed);
         *moved = std::move(changed);
     }
-    add_readers(reading_others);
+    add_readers(context, reading_others);
     return reading_others;
 }
 

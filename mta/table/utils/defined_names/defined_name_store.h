@@ -43,6 +43,9 @@ namespace vex::mta {
 
 class Table;
 struct band_shift_t;
+namespace formula {
+class model_context;
+}
 
 // The scope of a workbook-wide name; a local name has its sheet's grid id.
 inline constexpr uint32_t workbook_scope = 0xFFFFFFFF;
@@ -130,10 +133,12 @@ public:
     using tokens_rewrite_t = std::function<bool(std::vector<formula::token_t>&)>;
     // Every name's text and tokens rewritten, for a sheet or table renamed or
     // gone. Returns the names that changed, with the names reading them.
-    std::vector<formula::named_expression_t> rewrite(const text_rewrite_t& text_of, const tokens_rewrite_t& tokens_of);
+    std::vector<formula::named_expression_t> rewrite(formula::model_context& context, const text_rewrite_t& text_of,
+                                                     const tokens_rewrite_t& tokens_of);
     // The names, followed by every other name that reads one of them, directly
-    // or through others.
-    void add_readers(std::vector<formula::named_expression_t>& names) const;
+    // or through others; a name kept without tokens by its text as read in
+    // `context`, whichever scope it finds.
+    void add_readers(formula::model_context& context, std::vector<formula::named_expression_t>& names) const;
 
 private:
     struct node_t {
