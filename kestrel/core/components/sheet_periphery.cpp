@@ -1,5 +1,6 @@
 #include "kestrel/core/components/sheet_periphery.h"
 
+#include <string>
 #include <vector>
 
 namespace vex {
@@ -25,6 +26,21 @@ kept_element_t::kept_element_t(const xml_node_t& node) {
 const char* kept_element_t::keep(const char* text) {
     if (!text) return nullptr;
     return texts_.emplace_back(text).c_str();
+}
+
+void kept_element_t::set_text(xml_node_t& node, std::string_view text) {
+    node.text = texts_.emplace_back(text).c_str();
+}
+
+void kept_element_t::set_value(xml_attribute_t& attribute, std::string_view value) {
+    attribute.value = texts_.emplace_back(value).c_str();
+}
+
+void kept_element_t::unlink(xml_node_t& node) noexcept {
+    if (node.prev_sibling) node.prev_sibling->next_sibling = node.next_sibling;
+    else if (node.parent) node.parent->first_child = node.next_sibling;
+    if (node.next_sibling) node.next_sibling->prev_sibling = node.prev_sibling;
+    node.parent = node.prev_sibling = node.next_sibling = nullptr;
 }
 
 xml_node_t* kept_element_t::copy_one(const xml_node_t& s, xml_node_t* parent, xml_node_t* prev) {

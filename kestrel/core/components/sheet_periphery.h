@@ -29,7 +29,14 @@ public:
     kept_element_t& operator=(kept_element_t&&) noexcept = default;
 
     const xml::sxml::xml_node_t& root() const noexcept { return nodes_.front(); }
+    xml::sxml::xml_node_t& root() noexcept { return nodes_.front(); }
     std::string_view name() const noexcept { return nodes_.front().name; }
+
+    // An edit's text is kept with the copy, as what was read is.
+    void set_text(xml::sxml::xml_node_t& node, std::string_view text);
+    void set_value(xml::sxml::xml_attribute_t& attribute, std::string_view value);
+    // The node leaves the tree; its storage stays with the copy.
+    static void unlink(xml::sxml::xml_node_t& node) noexcept;
 
 private:
     xml::sxml::xml_node_t* copy_one(const xml::sxml::xml_node_t& source, xml::sxml::xml_node_t* parent,
