@@ -1,6 +1,5 @@
 #include "kestrel/core/components/sheet_periphery.h"
 
-#include <string>
 #include <vector>
 
 namespace vex {
@@ -29,11 +28,11 @@ const char* kept_element_t::keep(const char* text) {
 }
 
 void kept_element_t::set_text(xml_node_t& node, std::string_view text) {
-    node.text = texts_.emplace_back(text).c_str();
+    node.text = edited_[&node].assign(text).c_str();
 }
 
 void kept_element_t::set_value(xml_attribute_t& attribute, std::string_view value) {
-    attribute.value = texts_.emplace_back(value).c_str();
+    attribute.value = edited_[&attribute].assign(value).c_str();
 }
 
 void kept_element_t::unlink(xml_node_t& node) noexcept {

@@ -170,8 +170,8 @@ bool follow_extensions(kept_element_t& kept, const std::function<record_edit_t()
             }
             size_t count = 0;
             for (const xml_node_t* r = list->first_child; r; r = r->next_sibling) ++count;
-            if (auto* written = attribute_named(*list, "count"))
-                if (std::string(number_text(count)) != written->value) kept.set_value(*written, number_text(count));
+            if (auto* written = attribute_named(*list, "count"); written && number_text(count).view() != written->value)
+                kept.set_value(*written, number_text(count));
             emptied = emptied || count == 0;
         }
         if (emptied) kept_element_t::unlink(*ext);

@@ -32,7 +32,7 @@ std::string sections(int first, int last, const std::string& spread = "A7 A2:A3"
     };
     return R"(<conditionalFormatting sqref=")" + over("C") + R"("><cfRule type="expression" dxfId="0" priority="2">)"
            R"(<formula>$C2&gt;$E$1</formula></cfRule></conditionalFormatting><conditionalFormatting sqref=")" + over("D") +
-           R"("><cfRule type="dataBar" priority="1"><dataBar><cfvo type="min"></cfvo><cfvo type="max"></cfvo>)"
+           R"("><cfRule type="dataBar" priority="1"><dataBar><cfvo type="min"></cfvo><cfvo type="formula" val="$E$1"></cfvo>)"
            R"(<color rgb="FF638EC6"></color></dataBar><extLst><ext uri="{B025F937-C7B1-47D3-B67F-A62EFF666E3E}")" + x14 +
            "><x14:id>" + bar_id + "</x14:id></ext></extLst></cfRule></conditionalFormatting>" +
            R"(<dataValidations count="3"><dataValidation type="whole" operator="greaterThan" sqref=")" + over("B") +
@@ -42,7 +42,7 @@ std::string sections(int first, int last, const std::string& spread = "A7 A2:A3"
            R"(<extLst><ext uri="{78C0D931-6437-407d-A8EE-F0AAD7539E65}")" + x14 +
            "><x14:conditionalFormattings><x14:conditionalFormatting" + xm + R"(><x14:cfRule type="dataBar" id=")" +
            bar_id + R"("><x14:dataBar minLength="0" maxLength="100"><x14:cfvo type="autoMin"></x14:cfvo>)"
-           R"(<x14:cfvo type="autoMax"></x14:cfvo></x14:dataBar></x14:cfRule><xm:sqref>)" + over("D") +
+           R"(<x14:cfvo type="formula"><xm:f>$E$1</xm:f></x14:cfvo></x14:dataBar></x14:cfRule><xm:sqref>)" + over("D") +
            "</xm:sqref></x14:conditionalFormatting></x14:conditionalFormattings></ext>" +
            R"(<ext uri="{CCE6A557-97BC-4b89-ADB6-D9C93CAAB3DF}")" + x14 + R"(><x14:dataValidations count="1")" + xm +
            R"(><x14:dataValidation type="list" allowBlank="1"><x14:formula1><xm:f>Lists!$A$1:$A$3</xm:f>)"
@@ -71,7 +71,7 @@ std::string saved(const std::function<int(plover_workbook_t*)>& edit) {
 
 // Every range list and formula, in document order.
 std::string refs(const std::string& xml) {
-    static const std::regex item(R"re(sqref="([^"]*)"|<(?:formula1?|xm:f|xm:sqref)>([^<]*)<)re");
+    static const std::regex item(R"re((?:sqref|val)="([^"]*)"|<(?:formula1?|xm:f|xm:sqref)>([^<]*)<)re");
     std::string out;
     for (std::sregex_iterator i(xml.begin(), xml.end(), item), end; i != end; ++i)
         out += (*i)[1].str() + (*i)[2].str() + " ";
@@ -94,19 +94,19 @@ TEST(kept_ranges_follow_edits, ranges_and_formulas_follow_every_kind_of_edit) {
         const char* refs;
     } rows[] = {
         {"nothing edited", [](auto*) { return 1; },
-         "C2:C5 $C2&gt;$E$1 D2:D5 B2:B5 0 C2:C5 $E$1*3 A7 A2:A3 A2&gt;0 D2:D5 Lists!$A$1:$A$3 F2:F5 "},
+         "C2:C5 $C2&gt;$E$1 D2:D5 $E$1 B2:B5 0 C2:C5 $E$1*3 A7 A2:A3 A2&gt;0 $E$1 D2:D5 Lists!$A$1:$A$3 F2:F5 "},
         {"rows inserted above", [&](auto* wb) { return ws_insert_row(data(wb), 1, 2); },
-         "C4:C7 $C4&gt;$E$3 D4:D7 B4:B7 0 C4:C7 $E$3*3 A9 A4:A5 A4&gt;0 D4:D7 Lists!$A$1:$A$3 F4:F7 "},
+         "C4:C7 $C4&gt;$E$3 D4:D7 $E$3 B4:B7 0 C4:C7 $E$3*3 A9 A4:A5 A4&gt;0 $E$3 D4:D7 Lists!$A$1:$A$3 F4:F7 "},
         {"columns of a rule and a bar deleted", [&](auto* wb) { return ws_delete_col(data(wb), 3, 4); },
          "B2:B5 0 A7 A2:A3 A2&gt;0 Lists!$A$1:$A$3 D2:D5 "},
         {"range shifted down under a rule", [&](auto* wb) { return ws_shift_range_down(data(wb), 3, 3, 1, 1); },
-         "C3:C6 $C3&gt;$E$1 D2:D5 B2:B5 0 C3:C6 $E$1*3 A7 A2:A3 A2&gt;0 D2:D5 Lists!$A$1:$A$3 F2:F5 "},
+         "C3:C6 $C3&gt;$E$1 D2:D5 $E$1 B2:B5 0 C3:C6 $E$1*3 A7 A2:A3 A2&gt;0 $E$1 D2:D5 Lists!$A$1:$A$3 F2:F5 "},
         {"rows of the sheet read inserted", [](auto* wb) { return ws_insert_row(wb_get_sheet(wb, 1), 1, 1); },
-         "C2:C5 $C2&gt;$E$1 D2:D5 B2:B5 0 C2:C5 $E$1*3 A7 A2:A3 A2&gt;0 D2:D5 Lists!$A$2:$A$4 F2:F5 "},
+         "C2:C5 $C2&gt;$E$1 D2:D5 $E$1 B2:B5 0 C2:C5 $E$1*3 A7 A2:A3 A2&gt;0 $E$1 D2:D5 Lists!$A$2:$A$4 F2:F5 "},
         {"the sheet read renamed", [](auto* wb) { return wb_rename_sheet(wb, 1, "My Lists"), 1; },
-         "C2:C5 $C2&gt;$E$1 D2:D5 B2:B5 0 C2:C5 $E$1*3 A7 A2:A3 A2&gt;0 D2:D5 &apos;My Lists&apos;!$A$1:$A$3 F2:F5 "},
+         "C2:C5 $C2&gt;$E$1 D2:D5 $E$1 B2:B5 0 C2:C5 $E$1*3 A7 A2:A3 A2&gt;0 $E$1 D2:D5 &apos;My Lists&apos;!$A$1:$A$3 F2:F5 "},
         {"the sheet read deleted", [](auto* wb) { return wb_delete_sheet(wb, 1), 1; },
-         "C2:C5 $C2&gt;$E$1 D2:D5 B2:B5 0 C2:C5 $E$1*3 A7 A2:A3 A2&gt;0 D2:D5 #REF! F2:F5 "},
+         "C2:C5 $C2&gt;$E$1 D2:D5 $E$1 B2:B5 0 C2:C5 $E$1*3 A7 A2:A3 A2&gt;0 $E$1 D2:D5 #REF! F2:F5 "},
         // The range left is first now: the formula reads its own row still.
         {"every row of the first ranges deleted", [&](auto* wb) { return ws_delete_row(data(wb), 2, 5); },
          "A3 A3&gt;0 "},
