@@ -27,6 +27,21 @@ const char* kept_element_t::keep(const char* text) {
     return texts_.emplace_back(text).c_str();
 }
 
+void kept_element_t::set_text(xml_node_t& node, std::string_view text) {
+    node.text = edited_[&node].assign(text).c_str();
+}
+
+void kept_element_t::set_value(xml_attribute_t& attribute, std::string_view value) {
+    attribute.value = edited_[&attribute].assign(value).c_str();
+}
+
+void kept_element_t::unlink(xml_node_t& node) noexcept {
+    if (node.prev_sibling) node.prev_sibling->next_sibling = node.next_sibling;
+    else if (node.parent) node.parent->first_child = node.next_sibling;
+    if (node.next_sibling) node.next_sibling->prev_sibling = node.prev_sibling;
+    node.parent = node.prev_sibling = node.next_sibling = nullptr;
+}
+
 xml_node_t* kept_element_t::copy_one(const xml_node_t& s, xml_node_t* parent, xml_node_t* prev) {
     xml_node_t& n = nodes_.emplace_back();
     n.kind = xml::sxml::node_kind::element;

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -29,7 +30,15 @@ public:
     kept_element_t& operator=(kept_element_t&&) noexcept = default;
 
     const xml::sxml::xml_node_t& root() const noexcept { return nodes_.front(); }
+    xml::sxml::xml_node_t& root() noexcept { return nodes_.front(); }
     std::string_view name() const noexcept { return nodes_.front().name; }
+
+    // An edit's text is kept with the copy, one text a node or attribute
+    // however often it is edited.
+    void set_text(xml::sxml::xml_node_t& node, std::string_view text);
+    void set_value(xml::sxml::xml_attribute_t& attribute, std::string_view value);
+    // The node leaves the tree; its storage stays with the copy.
+    static void unlink(xml::sxml::xml_node_t& node) noexcept;
 
 private:
     xml::sxml::xml_node_t* copy_one(const xml::sxml::xml_node_t& source, xml::sxml::xml_node_t* parent,
@@ -39,6 +48,7 @@ private:
     std::deque<xml::sxml::xml_node_t> nodes_;
     std::deque<xml::sxml::xml_attribute_t> attributes_;
     std::deque<std::string> texts_;
+    std::unordered_map<const void*, std::string> edited_;
 };
 
 // The anchor of an embedded object or control: zero-based cells, as in the

@@ -105,6 +105,9 @@ public:
     void on_table_removed__(std::string_view name) override;
     // Cell metadata indexes move with their cells.
     void on_shift__(const mta::band_shift_t& shift) override;
+    // Data validations and conditional formats, their extension copies too,
+    // follow as formulas at their first cells do.
+    void follow_kept_formulas__(const mta::band_shift_t* shift, const text_rewrite_t& text_of) override;
     // A value set in a cell replaces the error literal read there.
     void on_values_set__(const range_t& range) override;
     // An error literal goes with its cell's value when a merge gathers it.

@@ -334,6 +334,14 @@ public:
     virtual void on_table_removed__(std::string_view name);
     // After the cells of a band moved, for what a derived store keeps by cell.
     virtual void on_shift__(const band_shift_t&) {}
+    // A text written at a cell, rewritten as an edit of the workbook requires;
+    // none when it stays.
+    using text_rewrite_t =
+        std::function<std::optional<std::string>(formula::model_context&, const vex::coord_t&, std::string_view)>;
+    // After an edit rewrote the workbook's formulas, for formulas a derived
+    // sheet keeps beside its cells: its ranges follow `shift`, given when its
+    // own cells moved, and each text is rewritten as one at its first cell.
+    virtual void follow_kept_formulas__(const band_shift_t* /*shift*/, const text_rewrite_t& /*text_of*/) {}
     // After a setter gave the cells of a range new values (a style change is
     // none), for what a derived store keeps by cell; told only once asked for.
     virtual void on_values_set__(const vex::range_t&) {}
@@ -550,8 +558,6 @@ private:
     // the shift when it is of the cell's own sheet (`s` not null).
     static void follow_formula_range__(formula::table_formula_model& model, formula::formula_cell& cell,
                                        const vex::coord_t& to, const band_shift_t* s);
-    using text_rewrite_t =
-        std::function<std::optional<std::string>(formula::model_context&, const vex::coord_t&, std::string_view)>;
     using tokens_rewrite_t = std::function<bool(std::vector<formula::token_t>&)>;
     // Every formula and defined name of the workbook whose text `may_name`
     // passes, rewritten; the formulas and names changed. `refile` files the

@@ -134,6 +134,10 @@ void Table::drop_references_to_sheet() {
     stale_formulas_t stale;
     for (Table* sheet : get_table_registry().tables_of(workbook_)) {
         if (sheet == this) continue;
+        sheet->follow_kept_formulas__(
+            nullptr, [&](formula::model_context& context, const vex::coord_t& at, std::string_view text) {
+                return formula::drop_grid_references(context, at, text, grid);
+            });
         formula::table_formula_model& model = *sheet->get_formula_model();
         formula::model_context& context = model.context();
         std::unordered_set<uint32_t> groups;  // shared groups whose first cell's text changed
@@ -391,6 +395,12 @@ bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b
     comments_.shift(s);
     note_wide_arrays__();
     on_shift__(s);
+    const int32_t grid = int32_t(sheet_id_);
+    for (Table* sheet : workbook_sheets__())
+        sheet->follow_kept_formulas__(sheet == this ? &s : nullptr,
+                                      [&](formula::model_context& context, const vex::coord_t& at, std::string_view text) {
+                                          return formula::shift_formula_text(context, at, text, grid, s, false);
+                                      });
     return true;
 }
 
