@@ -238,3 +238,28 @@ TEST(name_results, a_chain_of_names_each_read_twice_is_filed_by_its_last_cell) {
     EXPECT_EQ(outcome(sheet(back, 0), saved(back, loaded)), 'd');
     doc_release(back);
 }
+
+// Below = Sheet1!A2 (relative: the cell under its reader), Twice = Below*2,
+// read by D1 and E1 (results 7): the names' reading is shared, the cells it
+// reads are each reader's own.
+TEST(name_results, a_relative_name_read_through_another_follows_each_readers_cell) {
+    plover_document_t* doc = doc_create();
+    plover_workbook_t* wb = doc_get_workbook(doc);
+    plover_worksheet_t* ws = wb_add_worksheet(wb, "Sheet1");
+    ASSERT_EQ(wb_set_defined_name(wb, "Below", "Sheet1!A2", nullptr) + wb_set_defined_name(wb, "Twice", "Below*2", nullptr),
+              2) << run_msg();
+    const auto kept = [&] {
+        std::string got;
+        for (int col : {4, 5}) got += ws_cell_type(ws, 1, col) == CELLTYPE_NUMBER ? 'k' : 'd';
+        for (int col : {4, 5}) ws_set_formula_num(ws, 1, col, 7);
+        return got;
+    };
+    for (int col : {4, 5}) ASSERT_EQ(ws_set_formula(ws, 1, col, "Twice+1") + ws_set_formula_num(ws, 1, col, 7), 2);
+    ws_set_num(ws, 2, 5, 1);
+    EXPECT_EQ(kept(), "kd");
+    ws_set_num(ws, 2, 4, 1);
+    EXPECT_EQ(kept(), "dk");
+    ws_set_num(ws, 2, 1, 1);
+    EXPECT_EQ(kept(), "kk");
+    doc_release(doc);
+}
