@@ -2,12 +2,18 @@
 // do not read it (the cost per name should not grow with them), and a name of
 // 300 separate cells deleted and defined again, over the same cells or others,
 // while 100 or 1,000 formulas read it (the cost should grow with the readers,
-// no faster).
+// no faster). Last, a reader of a chain of 20 or 40 names each reading the
+// next twice (nm_0 = nm_1+nm_1, ...), filed when set and when its book is
+// loaded: read once per name, twice the names cost about twice as much; read
+// again at each use, each name would double the cost.
 
+#include "bench/memory_counters.h"
+#include "bench/scratch_dir.h"
 #include "plover.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -87,5 +93,75 @@ BENCHMARK(defined_names_redefine_read_by)->Arg(100)->Arg(1000)->Unit(benchmark::
 
 void defined_names_redefine_elsewhere_read_by(benchmark::State& state) { redefine(state, true); }
 BENCHMARK(defined_names_redefine_elsewhere_read_by)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+void define_chain(plover_workbook_t* wb, int length) {
+    for (int i = length - 1; i >= 0; --i) {
+        const std::string next = "nm_" + std::to_string(i + 1);
+        const std::string text = i == length - 1 ? "Sheet1!$A$1" : next + "+" + next;
+        wb_set_defined_name(wb, ("nm_" + std::to_string(i)).c_str(), text.c_str(), nullptr);
+    }
+}
+
+// Whether D1 (nm_0, its result given) loses its result when A1 changes.
+bool follows_last_cell(plover_worksheet_t* ws) {
+    ws_set_formula_num(ws, 1, 4, 7);
+    ws_set_num(ws, 1, 1, 2);
+    return ws_cell_type(ws, 1, 4) != CELLTYPE_NUMBER;
+}
+
+// Growth of the resident high-water mark over the resident bytes at `since`.
+size_t peak_growth(size_t since) {
+    return bench_memory::status_bytes("VmHWM") - std::min(since, bench_memory::status_bytes("VmHWM"));
+}
+
+// Each round files D1 anew while no name's reading is kept: a name defined
+// and deleted beside the chain forgets them all.
+void defined_names_file_chain_reader(benchmark::State& state) {
+    book_t book;
+    define_chain(book.wb, int(state.range(0)));
+    size_t peak = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        wb_set_defined_name(book.wb, "Other", "Sheet1!$B$1", nullptr);
+        wb_delete_defined_name(book.wb, wb_defined_name_num(book.wb) - 1);
+        bench_memory::reset_peak_rss();
+        const size_t before = bench_memory::status_bytes("VmRSS");
+        state.ResumeTiming();
+        ws_set_formula(book.ws, 1, 4, "nm_0");
+        state.PauseTiming();
+        peak = std::max(peak, peak_growth(before));
+        state.ResumeTiming();
+    }
+    if (!follows_last_cell(book.ws)) state.SkipWithError("the reader does not follow the chain's cell");
+    state.counters["peak_rss_growth"] = double(peak);
+}
+BENCHMARK(defined_names_file_chain_reader)->Arg(20)->Arg(40)->Iterations(500)->Unit(benchmark::kMicrosecond);
+
+void defined_names_load_chain(benchmark::State& state) {
+    const std::string path = (bench_scratch::dir() / ("chain" + std::to_string(state.range(0)) + ".xlsx")).string();
+    {
+        book_t book;
+        define_chain(book.wb, int(state.range(0)));
+        ws_set_formula(book.ws, 1, 4, "nm_0");
+        ws_set_formula_num(book.ws, 1, 4, 7);
+        doc_save(book.doc, path.c_str());
+    }
+    size_t peak = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        bench_memory::reset_peak_rss();
+        const size_t before = bench_memory::status_bytes("VmRSS");
+        state.ResumeTiming();
+        plover_document_t* doc = doc_load(path.c_str());
+        state.PauseTiming();
+        peak = std::max(peak, peak_growth(before));
+        if (!doc || !follows_last_cell(wb_get_sheet(doc_get_workbook(doc), 0)))
+            state.SkipWithError("the loaded reader does not follow the chain's cell");
+        doc_release(doc);
+        state.ResumeTiming();
+    }
+    state.counters["peak_rss_growth"] = double(peak);
+}
+BENCHMARK(defined_names_load_chain)->Arg(20)->Arg(40)->Iterations(200)->Unit(benchmark::kMicrosecond);
 
 } // namespace

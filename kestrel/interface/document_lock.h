@@ -13,7 +13,8 @@
 //  2. A style or rich-text handle's leaf mutex, held while its value is copied
 //     in or out; under it only the locks of 3.
 //  3. Process-wide and component locks: the document registry, the cell
-//     tracker, the table registry, a workbook's style tables, the counters.
+//     tracker, the table registry, a workbook's style tables, the counters,
+//     a workbook's name store (its names before the readings it keeps).
 // Recalculation workers take no document lock and call no slot: the slot that
 // starts them holds the lock until they finish.
 

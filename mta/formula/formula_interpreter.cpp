@@ -9,8 +9,11 @@
 
 #include <algorithm>
 #include <deque>
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -81,7 +84,8 @@ token_t make_token_from_value(operand_t&& value) {
 struct formula_interpreter::impl {
     model_context* context;
     formula_cell* cell;
-    std::vector<const token_t*> flattened;
+    std::vector<const token_t*> flattened;  // the formula's tokens, its names kept whole
+    const std::vector<const token_t*>* walk = &flattened;  // the formula's or a name's, under evaluation
     std::deque<token_t> references;  // deques: addresses stay put while they grow
     uint32_t error_code = 0;
     std::deque<token_t> made;
@@ -91,10 +95,18 @@ struct formula_interpreter::impl {
 
     int nesting = 0;
     const token_t* stop_error = nullptr;  // set when nesting ran too deep
-    std::vector<const named_expression_t*> expanding;
+    // A name is evaluated once a run, however often the formula and its names
+    // name it: a name of two names that each name the next would otherwise
+    // cost twice as much with each level.
+    struct name_run_t {
+        std::vector<const token_t*> tokens;
+        const token_t* value = nullptr;
+        bool open = false;
+        bool checked = false;
+    };
+    std::unordered_map<const defined_name_entry_t*, name_run_t> names;
     bool expansion_stopped = false;
-    bool listing = false;  // the reference scan, not an evaluation
-    std::deque<std::vector<token_t>> lenient_names;  // flattened points into them
+    std::deque<std::vector<token_t>> lenient_names;  // names' texts read for the scan
     bool unsure = false;   // a name's reading could not show all it reads
 
     impl(formula_cell* c) : context(c->owner()), cell(c) {
@@ -110,7 +122,7 @@ struct formula_interpreter::impl {
         return top;
     }
     bool top_is_error() const { return !stack.empty() && stack.front()->opcode == op_error; }
-    const token_t* current() const { return cursor < end ? flattened[cursor] : nullptr; }
+    const token_t* current() const { return cursor < end ? (*walk)[cursor] : nullptr; }
     bool current_is(int32_t op) const {
         const token_t* t = current();
         return t && t->opcode == op;
@@ -145,72 +157,69 @@ struct formula_interpreter::impl {
     void reset() {
         stack = {};
         flattened.clear();
+        walk = &flattened;
         references.clear();
         made.clear();
         nesting = 0;
         stop_error = nullptr;
-        expanding.clear();
+        names.clear();
         expansion_stopped = false;
-        lenient_names.clear();
-        unsure = false;
         cursor = end = 0;
-        if (!cell->tokens.empty()) {
-            expand_tokens(cell->tokens);
-            end = flattened.size();
-        }
+        if (cell->tokens.empty()) return;
+        check_names(cell->tokens, 0);
+        flattened = evaluated_tokens(cell->tokens);
+        end = flattened.size();
     }
 
-    void expand_tokens(const std::vector<token_t>& tokens) {
+    const defined_name_entry_t* entry_of(const token_t& token) const {
+        const auto& name = std::get<named_expression_t>(token.operand);
+        return context->get_named_expression(defined_name_key_t{name.name, name.scope});
+    }
+
+    // Before anything is computed, every name the formula reads, through other
+    // names too, is looked up: an undefined one leaves its error on the stack,
+    // which ends the evaluation, and a circle or too deep a chain stops it.
+    void check_names(const std::vector<token_t>& tokens, size_t depth) {
         for (const auto& token : tokens) {
             if (expansion_stopped) return;
-            if (token.opcode != op_name) {
-                flattened.push_back(&token);
-                continue;
-            }
-            const auto& name = std::get<named_expression_t>(token.operand);
-            for (const auto* open : expanding)
-                if (*open == name) return stop_expansion(4, "circular name");
-            if (expanding.size() >= size_t(max_nesting)) return stop_expansion(3, "Formula nested too deeply.");
-            const auto* entry = context->get_named_expression(defined_name_key_t{name.name, name.scope});
+            if (token.opcode != op_name) continue;
+            const defined_name_entry_t* entry = entry_of(token);
             if (!entry) {
                 push_error(4, "undefined name");
                 continue;
             }
-            const std::vector<token_t>* body = &entry->tokens;
-            if (body->empty() && !(listing && (body = leniently_read(entry->expression)))) continue;
-            // A name stands for one value: 2*two with two = 1+1 is 4, not 3.
-            static const token_t open(int32_t{op_open_paren}), close(int32_t{op_close_paren});
-            flattened.push_back(&open);
-            expanding.push_back(&name);
-            expand_tokens(*body);
-            expanding.pop_back();
-            flattened.push_back(&close);
+            if (entry->tokens.empty()) continue;
+            name_run_t& run = names[entry];
+            if (run.open) return stop_expansion(4, "circular name");
+            if (run.checked) continue;
+            if (depth >= size_t(max_nesting)) return stop_expansion(3, "Formula nested too deeply.");
+            run.open = true;
+            check_names(entry->tokens, depth + 1);
+            run.open = false;
+            run.checked = true;
         }
     }
 
-    // A name whose text keeps no tokens (a span of sheets, say) still reads
-    // cells: the reference scan lists them from its lenient reading. Null, and
-    // the formula unsure, when that reading cannot show them all.
-    const std::vector<token_t>* leniently_read(const std::string& text) {
-        if (text.empty()) return nullptr;
-        try {
-            formula_parser parser(*context, {context->get_sheet_id(), 1, 1, 0, 0, 0}, text);
-            parser.set_lenient();
-            parser.set_quiet();
-            parser.parse();
-            unsure = unsure || parser.syntax_fault() || parser.approximated();
-            if (parser.syntax_fault()) return nullptr;
-            return &lenient_names.emplace_back(std::move(parser.tokens()));
-        } catch (const std::exception&) {
-            unsure = true;
-            return nullptr;
+    // The tokens evaluated in turn: a name that stands for nothing is passed over.
+    std::vector<const token_t*> evaluated_tokens(const std::vector<token_t>& tokens) const {
+        std::vector<const token_t*> out;
+        out.reserve(tokens.size());
+        for (const auto& token : tokens) {
+            if (token.opcode == op_name) {
+                const defined_name_entry_t* entry = entry_of(token);
+                if (!entry || entry->tokens.empty()) continue;
+            }
+            out.push_back(&token);
         }
+        return out;
     }
 
     void stop_expansion(uint32_t code, const char* text) {
         push_error(code, text);
         expansion_stopped = true;
     }
+
+    void name_value();
 
     // ---- precedence levels, loosest first ------------------------------------------
     using level_t = void (impl::*)();
@@ -295,6 +304,10 @@ struct formula_interpreter::impl {
         case op_function:
             function_call();
             break;
+        case op_name:
+            name_value();
+            if (halted()) return;
+            break;
         case op_open_array:
             constant_array();
             break;
@@ -353,7 +366,7 @@ struct formula_interpreter::impl {
     void function_call() {
         const uint32_t id = std::get<uint32_t>(current()->operand);
         if (is_volatile_function(id)) cell->volatile_flag = 1;
-        const bool call = cursor + 1 < end && flattened[cursor + 1]->opcode == op_open_paren;
+        const bool call = cursor + 1 < end && (*walk)[cursor + 1]->opcode == op_open_paren;
         if (!call && (id == true_function_id || id == false_function_id)) {
             push(make(token_t(id == true_function_id)));
             return;
@@ -372,27 +385,39 @@ struct formula_interpreter::impl {
     vex::coord_t target_of(const vex::coord_t& c) const;
     void cell_reference();
     void table_reference();
-    // The walk's own: what a range or a structured reference reads, listed.
-    void range_reference();
-    void table_columns();
+    // The scan's own: what a reference or a name reads, listed.
+    const token_t* list_cell(const token_t& token);
+    void list_range(const token_t& token);
+    void list_table_columns(const token_t& token);
+    void list_name(const token_t& token, std::unordered_set<const defined_name_entry_t*>& met);
+    name_reading_t read_name(const defined_name_entry_t& entry);
+    void gather(const std::vector<token_t>& tokens, name_reading_t& reading,
+                std::unordered_set<const defined_name_entry_t*>& seen, size_t depth);
+    const std::vector<token_t>* leniently_read(const std::string& text, name_reading_t& reading);
 
+    // Each name the formula meets is listed once, by the reading its readers share.
     void collect_references() {
-        listing = true;
-        reset();
-        cell->unread_names = unsure;
-        const std::vector<const token_t*> walk = flattened;
-        for (const token_t* token : walk) {
-            if (token->opcode == op_cell_ref)
-                cell_reference();
-            else if (token->opcode == op_range_ref)
-                range_reference();
-            else if (token->opcode == op_table_ref)
-                table_columns();
-            else if (token->opcode == op_function && !cell->volatile_flag &&
-                     is_volatile_function(std::get<uint32_t>(token->operand)))
-                cell->volatile_flag = 1;
-            next();
+        reset_for_scan();
+        std::unordered_set<const defined_name_entry_t*> met;
+        for (const token_t& token : cell->tokens) {
+            switch (token.opcode) {
+            case op_cell_ref: list_cell(token); break;
+            case op_range_ref: list_range(token); break;
+            case op_table_ref: list_table_columns(token); break;
+            case op_name: list_name(token, met); break;
+            case op_function:
+                if (is_volatile_function(std::get<uint32_t>(token.operand))) cell->volatile_flag = 1;
+                break;
+            default: break;
+            }
         }
+        cell->unread_names = unsure;
+    }
+
+    void reset_for_scan() {
+        references.clear();
+        lenient_names.clear();
+        unsure = false;
     }
 
     void hand_over_references() {
@@ -410,14 +435,18 @@ vex::coord_t formula_interpreter::impl::target_of(const vex::coord_t& c) const {
     return {c.grid_id, row, col, c.flag0, c.flag1, c.flag2};
 }
 
-void formula_interpreter::impl::cell_reference() {
-    const vex::coord_t corner = target_of(std::get<vex::coord_t>(current()->operand));
+const token_t* formula_interpreter::impl::list_cell(const token_t& token) {
+    const vex::coord_t corner = target_of(std::get<vex::coord_t>(token.operand));
     references.emplace_back(vex::range_t{corner, corner});
-    push(&references.back());
+    return &references.back();
 }
 
-void formula_interpreter::impl::range_reference() {
-    const auto& r = std::get<vex::range_t>(current()->operand);
+void formula_interpreter::impl::cell_reference() {
+    push(list_cell(*current()));
+}
+
+void formula_interpreter::impl::list_range(const token_t& token) {
+    const auto& r = std::get<vex::range_t>(token.operand);
     vex::coord_t first = target_of(r.first);
     vex::coord_t last = target_of(r.last);
     // Relative corners may wrap past each other: the range is the box they span.
@@ -434,11 +463,116 @@ void formula_interpreter::impl::range_reference() {
     }
 }
 
-void formula_interpreter::impl::table_columns() {
-    const auto& ref = std::get<structured_reference_t>(current()->operand);
+void formula_interpreter::impl::list_table_columns(const token_t& token) {
+    const auto& ref = std::get<structured_reference_t>(token.operand);
     for (const auto& r :
          context->resolve_table_reference(cell->position(), ref.table, ref.items, ref.first_column, ref.second_column))
         references.emplace_back(r);
+}
+
+void formula_interpreter::impl::list_name(const token_t& token,
+                                          std::unordered_set<const defined_name_entry_t*>& met) {
+    const defined_name_entry_t* entry = entry_of(token);
+    if (!entry || !met.insert(entry).second) return;
+    const defined_name_store_t* store = context->get_name_store();
+    const auto kept = store ? store->reading_of(*entry, [&] { return read_name(*entry); })
+                            : std::make_shared<const name_reading_t>(read_name(*entry));
+    const name_reading_t& r = *kept;
+    for (const token_t& ref : r.references) {
+        if (ref.opcode == op_cell_ref) list_cell(ref);
+        else if (ref.opcode == op_range_ref) list_range(ref);
+        else list_table_columns(ref);
+    }
+    if (r.is_volatile) cell->volatile_flag = 1;
+    unsure = unsure || r.unsure;
+}
+
+// Walks the names the entry reads, each once, gathering what they reference.
+name_reading_t formula_interpreter::impl::read_name(const defined_name_entry_t& entry) {
+    name_reading_t reading;
+    std::unordered_set<const defined_name_entry_t*> seen{&entry};
+    const std::vector<token_t>* body = &entry.tokens;
+    if (body->empty() && !(body = leniently_read(entry.expression, reading))) return reading;
+    gather(*body, reading, seen, 1);
+    return reading;
+}
+
+void formula_interpreter::impl::gather(const std::vector<token_t>& tokens, name_reading_t& reading,
+                                       std::unordered_set<const defined_name_entry_t*>& seen, size_t depth) {
+    for (const token_t& token : tokens) {
+        switch (token.opcode) {
+        case op_cell_ref:
+        case op_range_ref:
+        case op_table_ref: reading.references.push_back(token); break;
+        case op_function:
+            if (is_volatile_function(std::get<uint32_t>(token.operand))) reading.is_volatile = true;
+            break;
+        case op_name: {
+            const defined_name_entry_t* entry = entry_of(token);
+            if (!entry || !seen.insert(entry).second) break;
+            if (depth >= size_t(max_nesting)) {
+                reading.unsure = true;
+                break;
+            }
+            const std::vector<token_t>* body = &entry->tokens;
+            if (body->empty() && !(body = leniently_read(entry->expression, reading))) break;
+            gather(*body, reading, seen, depth + 1);
+            break;
+        }
+        default: break;
+        }
+    }
+}
+
+// A name whose text keeps no tokens (a span of sheets, say) still reads
+// cells: the reference scan lists them from its lenient reading. Null, and
+// the reading unsure, when that reading cannot show them all.
+const std::vector<token_t>* formula_interpreter::impl::leniently_read(const std::string& text,
+                                                                      name_reading_t& reading) {
+    if (text.empty()) return nullptr;
+    reading.lasting = false;
+    try {
+        formula_parser parser(*context, {context->get_sheet_id(), 1, 1, 0, 0, 0}, text);
+        parser.set_lenient();
+        parser.set_quiet();
+        parser.parse();
+        reading.unsure = reading.unsure || parser.syntax_fault() || parser.approximated();
+        if (parser.syntax_fault()) return nullptr;
+        return &lenient_names.emplace_back(std::move(parser.tokens()));
+    } catch (const std::exception&) {
+        reading.unsure = true;
+        return nullptr;
+    }
+}
+
+// The name under the cursor, worked out from its own tokens the first time
+// and taken from that result after. The name stands for one value, as if
+// bracketed: 2*two with two = 1+1 is 4, not 3.
+void formula_interpreter::impl::name_value() {
+    const defined_name_entry_t* entry = entry_of(*current());
+    name_run_t& run = names[entry];
+    if (run.value) {
+        push(make(token_t(*run.value)));
+        return;
+    }
+    if (run.tokens.empty()) run.tokens = evaluated_tokens(entry->tokens);
+    const auto* outer = walk;
+    const size_t at = cursor, outer_end = end, below = stack.size();
+    walk = &run.tokens;
+    cursor = 0;
+    end = run.tokens.size();
+    comparison();
+    const bool whole = cursor == end;
+    walk = outer;
+    cursor = at;
+    end = outer_end;
+    if (halted()) return;
+    if (!whole) {
+        push_error(11, "incomplete paren.");
+        return;
+    }
+    // Kept apart: ":" may change the value left on the stack in place.
+    if (stack.size() > below) run.value = make(token_t(*stack.front()));
 }
 
 void formula_interpreter::impl::table_reference() {

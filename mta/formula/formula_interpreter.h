@@ -23,8 +23,10 @@ public:
     // operands) and std::runtime_error for operations the engine does not compute.
     void evaluate();
     // Lists in the cell's reference tokens every cell, range and table column
-    // the formula reads, names expanded, each as the range it designates; flags
-    // a formula calling a volatile function (NOW, INDIRECT, OFFSET and the like).
+    // the formula reads, each as the range it designates; a name adds what it
+    // reads, through other names too, once however often it is named, from a
+    // reading its store keeps for all readers. Flags a formula calling a
+    // volatile function (NOW, INDIRECT, OFFSET and the like).
     void get_reference_tokens();
     // The same ranges, handed back; the cell's reference tokens stay as they were.
     std::vector<vex::range_t> reference_ranges();

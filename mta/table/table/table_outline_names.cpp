@@ -145,7 +145,7 @@ void Table::reread_tokenless_names__(std::string_view folded) {
     const std::vector<Table*> sheets = workbook_sheets__();
     const std::string before = get_run_message().str();
     for (const auto& name : names) {
-        defined_name_entry_t* entry = store->find({name.name, name.scope});
+        const defined_name_entry_t* entry = store->find({name.name, name.scope});
         if (!entry) continue;
         const auto own =
             std::find_if(sheets.begin(), sheets.end(), [&](const Table* t) { return t->sheet_id() == name.scope; });
@@ -156,7 +156,7 @@ void Table::reread_tokenless_names__(std::string_view folded) {
         } catch (const std::exception&) {
             continue;
         }
-        entry->tokens = std::move(tokens);
+        store->set_tokens({name.name, name.scope}, std::move(tokens));
     }
     set_run_message(before);  // a text that still reads nothing known says nothing
 }

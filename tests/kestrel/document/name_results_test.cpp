@@ -205,3 +205,62 @@ TEST(name_results, defining_a_name_drops_the_results_of_a_group_spelling_it) {
     EXPECT_EQ(got, "---");
     doc_release(doc);
 }
+
+// nm_0 = nm_1+nm_1, nm_1 = nm_2+nm_2, ... down to a name over B1: each name
+// reads the next twice, so reading the chain's text again at each use would
+// not end. D1 nm_0 with the result 7 is filed by B1, in the session, once the
+// last name moves to C1, and once loaded from the copy.
+TEST(name_results, a_chain_of_names_each_read_twice_is_filed_by_its_last_cell) {
+    constexpr int chain = 60;
+    plover_document_t* doc = doc_create();
+    plover_workbook_t* wb = doc_get_workbook(doc);
+    plover_worksheet_t* ws = wb_add_worksheet(wb, "Sheet1");
+    for (int i = chain - 1; i >= 0; --i) {
+        const std::string next = "nm_" + std::to_string(i + 1);
+        const std::string text = i == chain - 1 ? "Sheet1!$B$1" : next + "+" + next;
+        ASSERT_EQ(wb_set_defined_name(wb, ("nm_" + std::to_string(i)).c_str(), text.c_str(), nullptr), 1) << run_msg();
+    }
+    ASSERT_EQ(ws_set_formula(ws, 1, 4, "nm_0") + ws_set_formula_num(ws, 1, 4, 7), 2) << run_msg();
+    scratch_dir dir, changed, redefined, loaded;
+    EXPECT_EQ(outcome(ws, saved(doc, dir)), 'k');
+    ws_set_num(ws, 1, 2, 50);
+    EXPECT_EQ(outcome(ws, saved(doc, changed)), 'd');
+    // The last name defined again over C1: D1 follows C1, no longer B1.
+    wb_delete_defined_name(wb, 0);
+    ASSERT_EQ(wb_set_defined_name(wb, "nm_59", "Sheet1!$C$1", nullptr), 1) << run_msg();
+    ws_set_formula_num(ws, 1, 4, 7);
+    ws_set_num(ws, 1, 3, 50);
+    EXPECT_EQ(outcome(ws, saved(doc, redefined)), 'd');
+    doc_release(doc);
+
+    plover_document_t* back = doc_load((dir / "out.xlsx").c_str());
+    ASSERT_NE(back, nullptr) << run_msg();
+    ws_set_num(sheet(back, 0), 1, 2, 50);
+    EXPECT_EQ(outcome(sheet(back, 0), saved(back, loaded)), 'd');
+    doc_release(back);
+}
+
+// Below = Sheet1!A2 (relative: the cell under its reader), Twice = Below*2,
+// read by D1 and E1 (results 7): the names' reading is shared, the cells it
+// reads are each reader's own.
+TEST(name_results, a_relative_name_read_through_another_follows_each_readers_cell) {
+    plover_document_t* doc = doc_create();
+    plover_workbook_t* wb = doc_get_workbook(doc);
+    plover_worksheet_t* ws = wb_add_worksheet(wb, "Sheet1");
+    ASSERT_EQ(wb_set_defined_name(wb, "Below", "Sheet1!A2", nullptr) + wb_set_defined_name(wb, "Twice", "Below*2", nullptr),
+              2) << run_msg();
+    const auto kept = [&] {
+        std::string got;
+        for (int col : {4, 5}) got += ws_cell_type(ws, 1, col) == CELLTYPE_NUMBER ? 'k' : 'd';
+        for (int col : {4, 5}) ws_set_formula_num(ws, 1, col, 7);
+        return got;
+    };
+    for (int col : {4, 5}) ASSERT_EQ(ws_set_formula(ws, 1, col, "Twice+1") + ws_set_formula_num(ws, 1, col, 7), 2);
+    ws_set_num(ws, 2, 5, 1);
+    EXPECT_EQ(kept(), "kd");
+    ws_set_num(ws, 2, 4, 1);
+    EXPECT_EQ(kept(), "dk");
+    ws_set_num(ws, 2, 1, 1);
+    EXPECT_EQ(kept(), "kk");
+    doc_release(doc);
+}

@@ -153,6 +153,14 @@ TEST_F(interpreter_test, names_expand_in_place) {
     define("four", {name("two"), op(302), name("two")});
     EXPECT_EQ(number({name("four"), op(301), num(1)}), 3);  // (1+1)*(1+1)-1
 
+    // Each name reading the next twice: 2^59, each name worked out once.
+    for (int i = 59; i >= 0; --i) {
+        const std::string next = "n" + std::to_string(i + 1);
+        define(("n" + std::to_string(i)).c_str(), i == 59 ? std::vector<token_t>{num(1)}
+                                                          : std::vector<token_t>{name(next.c_str()), op(300), name(next.c_str())});
+    }
+    EXPECT_EQ(number({name("n0")}), std::ldexp(1.0, 59));
+
     // A name deleted after the formula was parsed.
     context.get_name_store()->erase({"two", vex::mta::workbook_scope});
     for (auto tokens : {std::vector<token_t>{name("two")}, std::vector<token_t>{num(1), op(300), name("two")}}) {

@@ -42,6 +42,8 @@ defined_name_entry_t* defined_name_store_t::add_new_name(const defined_name_key_
 defined_name_entry_t* defined_name_store_t::add__(const defined_name_key_t& key, std::string_view expression,
                                                   std::vector<formula::token_t>&& tokens) {
     if (index_.count(key) != 0) return nullptr;
+    // A reading that met the name undefined, or another of its spelling, is stale.
+    forget_readings__();
     // Filled in place: GCC 12 at -O3 takes the moved-from props of a braced
     // temporary for uninitialised (-Wmaybe-uninitialized).
     auto node = std::make_unique<node_t>();
@@ -120,6 +122,32 @@ defined_name_entry_t* defined_name_store_t::find(const defined_name_key_t& key) 
     return node ? &node->entry : nullptr;
 }
 
+void defined_name_store_t::set_tokens(const defined_name_key_t& key, std::vector<formula::token_t>&& tokens) {
+    std::unique_lock lock(mutex_);
+    if (node_t* node = lookup__(key)) node->entry.tokens = std::move(tokens);
+    forget_readings__();
+}
+
+std::shared_ptr<const name_reading_t> defined_name_store_t::reading_of(
+    const defined_name_entry_t& entry, const std::function<name_reading_t()>& work_out) const {
+    uint64_t since = 0;
+    {
+        std::lock_guard lock(readings_mutex_);
+        if (const auto it = readings_.find(&entry); it != readings_.end()) return it->second;
+        since = names_changed_;
+    }
+    auto reading = std::make_shared<const name_reading_t>(work_out());
+    std::lock_guard lock(readings_mutex_);
+    if (reading->lasting && since == names_changed_) readings_.emplace(&entry, reading);
+    return reading;
+}
+
+void defined_name_store_t::forget_readings__() const {
+    std::lock_guard lock(readings_mutex_);
+    readings_.clear();
+    ++names_changed_;
+}
+
 const std::vector<formula::token_t>* defined_name_store_t::tokens_of(const defined_name_key_t& key) const {
     const defined_name_entry_t* entry = find(key);
     return entry ? &entry->tokens : nullptr;
@@ -147,6 +175,7 @@ bool defined_name_store_t::erase(const defined_name_key_t& key) {
     const bool first_of_spelling = first != folded_index_.end() && first->second == node;
     if (first_of_spelling) folded_index_.erase(first);
     const std::string folded = node->folded;
+    forget_readings__();
     std::erase_if(names_, [&](const auto& n) { return n.get() == node; });
     if (first_of_spelling) {
         // Another name of the spelling, in another case, now answers for it.
@@ -163,7 +192,9 @@ void defined_name_store_t::remove_local_names(uint32_t sheet_id) {
     if (sheet_id == workbook_scope) return;
     std::unique_lock lock(mutex_);
     const auto removed = std::erase_if(names_, [&](const auto& n) { return n->local_sheet_id == sheet_id; });
-    if (removed) rebuild_index__();
+    if (!removed) return;
+    rebuild_index__();
+    forget_readings__();
 }
 
 void defined_name_store_t::rebuild_index__() {
@@ -242,6 +273,7 @@ std::vector<formula::named_expression_t> defined_name_store_t::rewrite__(const t
         }
         if (now) changed.push_back({names_[i]->name, names_[i]->local_sheet_id});
     }
+    if (!changed.empty()) forget_readings__();
     return changed;
 }
 

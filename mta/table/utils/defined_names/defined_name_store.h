@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <shared_mutex>
 #include <string>
@@ -68,6 +69,17 @@ struct defined_name_entry_t {
     std::vector<formula::token_t> tokens;
 };
 
+// What a name reads, as its readers are filed by it: its own references and
+// those of the names it reads, each name taken once. Relative parts stay
+// relative to the reader and structured references unresolved, so one reading
+// serves every reader.
+struct name_reading_t {
+    std::vector<formula::token_t> references;
+    bool is_volatile = false;
+    bool unsure = false;   // a part could not be read, or lay too deep
+    bool lasting = true;   // false when a text was read: sheets it names may come later
+};
+
 class defined_name_store_t {
 public:
     defined_name_store_t() = default;
@@ -98,11 +110,21 @@ public:
     // Under any scope, in any case (as applications match names).
     bool contains_name_in_any_case(std::string_view name) const noexcept;
     const defined_name_entry_t* find(const defined_name_key_t& key) const;
+    // Tokens are set through set_tokens, which forgets the readings kept.
     defined_name_entry_t* find(const defined_name_key_t& key);
     const std::vector<formula::token_t>* tokens_of(const defined_name_key_t& key) const;
     // The names whose text gave no tokens and holds `folded`, a folded
     // spelling (any text, when empty).
     std::vector<formula::named_expression_t> tokenless_names(std::string_view folded) const;
+
+    // The tokens of a name kept without them, read again.
+    void set_tokens(const defined_name_key_t& key, std::vector<formula::token_t>&& tokens);
+
+    // The entry's reading, worked out by `work_out` the first time it is asked
+    // for; a lasting reading is kept until any name is added, erased or
+    // changed, since it holds the readings of the names it reads.
+    std::shared_ptr<const name_reading_t> reading_of(const defined_name_entry_t& entry,
+                                                     const std::function<name_reading_t()>& work_out) const;
 
     // The name stored in the key's own spelling.
     bool erase(const defined_name_key_t& key);
@@ -153,6 +175,7 @@ private:
     // Every name's text and tokens, rewritten; the names whose text or tokens changed.
     std::vector<formula::named_expression_t> rewrite__(const text_rewrite_t& text_of, const tokens_rewrite_t& tokens_of);
     void rebuild_index__();
+    void forget_readings__() const;
     node_t* lookup__(const defined_name_key_t& key) const;
     defined_name_entry_t* add__(const defined_name_key_t& key, std::string_view expression,
                                 std::vector<formula::token_t>&& tokens);
@@ -163,6 +186,10 @@ private:
     std::unordered_map<defined_name_key_t, node_t*, defined_name_key_hash> index_;
     // By folded name: the first name added of each spelling but for case.
     std::unordered_map<defined_name_key_t, node_t*, defined_name_key_hash> folded_index_;
+    // Taken after mutex_, never before: readings are worked out with no lock held.
+    mutable std::mutex readings_mutex_;
+    mutable std::unordered_map<const defined_name_entry_t*, std::shared_ptr<const name_reading_t>> readings_;
+    mutable uint64_t names_changed_ = 0;
 };
 
 } // namespace vex::mta
