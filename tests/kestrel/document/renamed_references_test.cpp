@@ -87,6 +87,23 @@ TEST(renamed_references, a_renamed_sheet_is_named_so_by_every_formula_and_name) 
     doc_release(doc);
 }
 
+// Sheet names are alike in any case, beyond ASCII too, as the workbook
+// refuses them: a formula spelling one so reads the sheet and follows its rename.
+TEST(renamed_references, a_sheet_is_named_in_any_case_beyond_ascii) {
+    plover_document_t* doc = doc_create();
+    plover_workbook_t* wb = doc_get_workbook(doc);
+    plover_worksheet_t* data = wb_add_worksheet(wb, "Ärger");
+    plover_worksheet_t* out = wb_add_worksheet(wb, "Out");
+    ws_set_num(data, 1, 1, 1);
+    ASSERT_EQ(ws_set_formula(out, 1, 1, "ärger!A1*2") + ws_set_formula_num(out, 1, 1, 2), 2) << run_msg();
+    wb_rename_sheet(wb, 0, "Neu");
+    EXPECT_EQ(std::string(ws_get_formula_expr(out, 1, 1)), "Neu!A1*2");
+    EXPECT_EQ(ws_get_num(out, 1, 1), 2);
+    ws_set_num(data, 1, 1, 5);
+    EXPECT_NE(ws_cell_type(out, 1, 1), CELLTYPE_NUMBER);
+    doc_release(doc);
+}
+
 // A formula holding a table's name alone follows its display name, also
 // where folding the name lengthens it.
 TEST(renamed_references, a_table_named_alone_follows_its_display_name) {
