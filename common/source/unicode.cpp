@@ -158,7 +158,9 @@ std::string utf8_fold_case(std::string_view text) {
 }
 
 bool utf8_holds_folded(std::string_view text, std::string_view folded) {
-    return text.size() >= folded.size() && utf8_fold_case(text).find(folded) != std::string::npos;
+    // No test of the lengths first: folding lengthens some characters ("Ⱥ", two
+    // bytes, folds to three) and shortens others.
+    return utf8_fold_case(text).find(folded) != std::string::npos;
 }
 
 std::string checked_host_text(const char* text) {

@@ -145,8 +145,9 @@ std::unordered_set<range_t> xml_doc_access::resolve_table_reference(const coord_
 unsigned xml_doc_access::get_sheet_grid_id(std::string_view sheet_name) const {
     const workbook_t* book = workbook();
     if (!book) return 0;
+    // In any case, folded as the workbook folds the names it refuses as alike.
     for (const sheet_entry_t& s : book->sheets()) {
-        if (!ascii_iequals(s.name, sheet_name)) continue;
+        if (!utf8_iequals(s.name, sheet_name)) continue;
         const worktable_t* table = worktable_of(s);
         return table ? table->sheet_id() : 0;
     }

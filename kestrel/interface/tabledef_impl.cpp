@@ -100,6 +100,7 @@ void iTabledef_impl::set_display_name(const char* name) {
         // Read while the old name still finds the table.
         if (old_name != text) owner_->sheet()->rewrite_table_references({old_name, text, {}, {}, false});
         t.set_display_name(text);
+        if (!utf8_iequals(old_name, text)) owner_->sheet()->follow_new_table_name(text);
     });
 }
 

@@ -127,9 +127,12 @@ iWorksheet_impl* iWorkbook_impl::insert_sheet__(uint64_t index, const char* name
         iWorksheet_impl* raw = handle.get();
         sheets_.emplace(std::move(actual), std::move(handle));
         // Placed among other sheets it may lie inside a span, read from now on;
-        // its cell table exists once its handle does.
-        if (index < workbook_->sheet_count() - 1)
-            if (worktable_t* table = sheet->worktable()) table->follow_sheet_order([] {}, true);
+        // its cell table exists once its handle does. Formulas may have named
+        // it before it came.
+        if (worktable_t* table = sheet->worktable()) {
+            if (index < workbook_->sheet_count() - 1) table->follow_sheet_order([] {}, true);
+            table->follow_new_sheet_name();
+        }
         return raw;
     } catch (...) {
         // No sheet without its handle.

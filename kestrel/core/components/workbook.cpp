@@ -263,13 +263,16 @@ bool workbook_t::rename_sheet(uint64_t index, std::string_view name) {
     sheet_entry_t& entry = record_.sheets[index];
     if (!check_new_name__(name, &entry, "Duplicate new sheet name.")) return false;
     // Formulas naming the sheet are read under its old name before it goes.
-    if (worktable_t* table = entry.component ? entry.component->worktable() : nullptr)
-        table->rename_references_to_sheet(name);
+    worktable_t* table = entry.component ? entry.component->worktable() : nullptr;
+    if (table) table->rename_references_to_sheet(name);
+    const bool new_name = !utf8_iequals(entry.name, name);
     lookup_.current = false;
     entry.name = std::string(name);
     entry.name_as_stored = false;
     // The table keeps the sheet's name so that formulas and local names find it.
     if (entry.component) entry.component->set_sheet_name(name);
+    // Formulas written while no sheet had the name read it from now on.
+    if (table && new_name) table->follow_new_sheet_name();
     return true;
 }
 

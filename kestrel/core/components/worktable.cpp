@@ -443,6 +443,7 @@ mta::tabledef_t* worktable_t::add_tabledef(std::string_view name, const range_t&
     const range_t& at = table->range();
     for (int i = 0; i <= at.last.col - at.first.col; ++i)
         set_text(at.first.row, at.first.col + i, table->column_name(i), true);
+    follow_new_table_name(table->display_name());
     return table;
 }
 

@@ -479,7 +479,7 @@ std::optional<std::string> rename_sheet_references(model_context& context, const
         if (!names) return std::nullopt;
         bool hit = false;
         for (std::string& sheet : names->sheets) {
-            if (!ascii_iequals(sheet, from)) continue;
+            if (!utf8_iequals(sheet, from)) continue;
             sheet = std::string(to);
             hit = true;
         }

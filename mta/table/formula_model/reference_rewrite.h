@@ -88,9 +88,9 @@ bool drop_grid_tokens(std::vector<token_t>& tokens, int32_t grid);
 // Whether a token names a cell or range of the grid.
 bool token_on_grid(const token_t& token, int32_t grid) noexcept;
 
-// The text with each sheet qualifier naming `from` (ASCII case ignored, as
-// sheets are found) naming `to`, quoted where `to` needs it; none when no
-// qualifier names it.
+// The text with each sheet qualifier naming `from` (in any case, as sheets
+// are found) naming `to`, quoted where `to` needs it; none when no qualifier
+// names it.
 std::optional<std::string> rename_sheet_references(model_context& context, const vex::coord_t& origin,
                                                    std::string_view text, std::string_view from, std::string_view to);
 

@@ -166,21 +166,42 @@ struct table_formula_model::impl {
         const formula_text_t text = text_of(*cell);
         if (text.view().empty()) return;
         spellers.file(cell, text.view());
-        const message_keeper keep;
         try {
-            formula_parser lenient(*context, cell->position(), text);
-            lenient.set_lenient();
-            lenient.set_quiet();
-            lenient.parse();
-            // What the reading cannot show is no reason to keep a result for
-            // ever: filed as unsure, it goes with any change.
-            cell->unread_text = lenient.syntax_fault() || lenient.approximated();
-            if (!lenient.syntax_fault()) cell->tokens = std::move(lenient.tokens());
+            read_leniently(*cell, text);
             register__(cell, batch);
         } catch (const std::exception&) {
             // Nothing to track: the formula stays as it was kept.
         }
         cell->tokens.clear();
+    }
+
+    // Whether a cell kept unparsed is filed as its text now reads leniently.
+    bool unparsed_files_as_read(formula_cell* cell) {
+        const formula_text_t text = text_of(*cell);
+        if (text.view().empty()) return false;
+        bool same = false;
+        try {
+            read_leniently(*cell, text);
+            same = get_cell_tracker().files_as_read(cell);
+        } catch (const std::exception&) {
+            // Read as nothing: filed anew.
+        }
+        cell->tokens.clear();
+        return same;
+    }
+
+    // The tokens of the lenient reading, held while the cell is filed or
+    // compared with its filing.
+    void read_leniently(formula_cell& cell, std::string_view text) {
+        const message_keeper keep;
+        formula_parser lenient(*context, cell.position(), text);
+        lenient.set_lenient();
+        lenient.set_quiet();
+        lenient.parse();
+        // What the reading cannot show is no reason to keep a result for
+        // ever: filed as unsure, it goes with any change.
+        cell.unread_text = lenient.syntax_fault() || lenient.approximated();
+        if (!lenient.syntax_fault()) cell.tokens = std::move(lenient.tokens());
     }
 
     static void register__(formula_cell* cell, cell_tracker_t::batch_t* batch) {
@@ -264,6 +285,10 @@ void table_formula_model::refile(formula_cell* cell, cell_tracker_t::batch_t* ba
     untrack(cell);
     reread(cell);
     impl_->track(cell, batch);
+}
+
+bool table_formula_model::files_as_read(formula_cell* cell) {
+    return reread(cell) ? get_cell_tracker().files_as_read(cell) : impl_->unparsed_files_as_read(cell);
 }
 
 bool table_formula_model::reread(formula_cell* cell) {

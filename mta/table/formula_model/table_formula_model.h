@@ -98,6 +98,10 @@ public:
     // Refile's reading alone, the tracker left as it is: whether the cell
     // holds parsed tokens.
     bool reread(formula_cell* cell);
+    // Refile's reading, and whether the tracker already files the cell as it
+    // now reads (one kept unparsed, as its text reads leniently); throws as
+    // the tracker does for a range it cannot hold.
+    bool files_as_read(formula_cell* cell);
     // A cell kept unparsed is tracked from a lenient reading of its text, so
     // that a change to what it reads drops its result; it stays unparsed.
     void track_unparsed(formula_cell* cell);

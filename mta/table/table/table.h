@@ -586,6 +586,13 @@ public:
     // structured references naming it follow (their results stay), or become
     // #REF! and lose their results with their dependents'.
     void rewrite_table_references(const formula::table_rename_t& change);
+    // This sheet now answers to its name (added, or renamed into it), or a
+    // table of the workbook to `table` (made, or given that display name):
+    // the formulas and names that spelled it while nothing had it are read
+    // again, and those now reading other cells are filed again and lose
+    // their results, as a name defined later has its readers do.
+    void follow_new_sheet_name();
+    void follow_new_table_name(std::string_view table);
 
 private:
     // A deletion is about to take tables or table columns: references to
@@ -596,11 +603,19 @@ private:
     // The tokenless names whose text spells `folded` (any, when empty) read
     // again, each at its own sheet.
     void reread_tokenless_names__(std::string_view folded);
+    // The names parsed again, each at its own sheet; a text that gives no
+    // tokens keeps those it had.
+    void reread_names__(const std::vector<formula::named_expression_t>& names);
     // The formulas of the workbook reading one of the names, found by their
     // spelling: the cost grows with the readers, not with every formula.
     stale_formulas_t formulas_reading__(const std::vector<formula::named_expression_t>& names) const;
-    // Readers of a name that changed read their texts again.
-    static void refile__(const stale_formulas_t& readers);
+    // Readers of a name that changed read their texts again; those now
+    // filed otherwise are returned.
+    static stale_formulas_t refile__(const stale_formulas_t& readers);
+    // The formulas and names of the workbook whose texts pass `may_spell`,
+    // and the readers of those names, read again; those now reading other
+    // cells lose their results.
+    void read_again_spelling__(const std::function<bool(std::string_view)>& may_spell);
     void row_span_style__(int r1, int r2, const style_settings_t& s);
     // The cells of the range took new values: what is kept by cell hears of it,
     // and the formulas that read them, directly or through others, lose their

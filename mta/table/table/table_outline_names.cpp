@@ -111,15 +111,15 @@ void Table::delete_defined_name(const defined_name_key_t& key) {
 // Read again; those that now read other cells are filed anew together, so
 // that the tracker visits each range they read once, not once for each of
 // them. A name defined again over the same cells costs its readers a reading.
-void Table::refile__(const stale_formulas_t& readers) {
+Table::stale_formulas_t Table::refile__(const stale_formulas_t& readers) {
     formula::cell_tracker_t& tracker = formula::get_cell_tracker();
     stale_formulas_t changed;
     std::vector<formula::formula_cell*> tracked;
     for (const auto& [sheet, cell] : readers) {
         const bool registered = cell->state() == formula::formula_cell_state::registered;
-        if (registered && sheet->get_formula_model()->reread(cell)) {
+        if (registered) {
             try {
-                if (tracker.files_as_read(cell)) continue;
+                if (sheet->get_formula_model()->files_as_read(cell)) continue;
             } catch (const std::exception&) {
                 // A range the tracker cannot hold: filed anew, it stays untracked.
             }
@@ -129,8 +129,11 @@ void Table::refile__(const stale_formulas_t& readers) {
     }
     tracker.unregister_formulas(tracked);
     for (formula::formula_cell* cell : tracked) cell->set_state(formula::formula_cell_state::created);
-    formula::cell_tracker_t::batch_t batch(tracker);
-    for (const auto& [sheet, cell] : changed) sheet->get_formula_model()->refile(cell, &batch);
+    {
+        formula::cell_tracker_t::batch_t batch(tracker);
+        for (const auto& [sheet, cell] : changed) sheet->get_formula_model()->refile(cell, &batch);
+    }
+    return changed;
 }
 
 void Table::reread_tokenless_names() {
@@ -138,10 +141,12 @@ void Table::reread_tokenless_names() {
 }
 
 void Table::reread_tokenless_names__(std::string_view folded) {
+    if (const defined_name_store_t* store = get_defined_names()) reread_names__(store->tokenless_names(folded));
+}
+
+void Table::reread_names__(const std::vector<formula::named_expression_t>& names) {
     defined_name_store_t* store = get_defined_names();
-    if (!store) return;
-    const std::vector<formula::named_expression_t> names = store->tokenless_names(folded);
-    if (names.empty()) return;
+    if (!store || names.empty()) return;
     const std::vector<Table*> sheets = workbook_sheets__();
     const std::string before = get_run_message().str();
     for (const auto& name : names) {
@@ -156,7 +161,7 @@ void Table::reread_tokenless_names__(std::string_view folded) {
         } catch (const std::exception&) {
             continue;
         }
-        store->set_tokens({name.name, name.scope}, std::move(tokens));
+        if (!tokens.empty()) store->set_tokens({name.name, name.scope}, std::move(tokens));
     }
     set_run_message(before);  // a text that still reads nothing known says nothing
 }

@@ -128,4 +128,49 @@ void Table::drop_references_to_lost_columns__(const band_shift_t& s) {
     }
 }
 
+void Table::follow_new_sheet_name() {
+    if (!registered_) return;
+    const std::string folded = utf8_fold_case(name_);
+    read_again_spelling__(
+        [&](std::string_view text) { return text.find('!') != text.npos && utf8_holds_folded(text, folded); });
+}
+
+void Table::follow_new_table_name(std::string_view table) {
+    const std::string folded = utf8_fold_case(table);
+    // A bare "[Column]" inside a table made around it names it too.
+    read_again_spelling__(
+        [&](std::string_view text) { return text.find('[') != text.npos || utf8_holds_folded(text, folded); });
+}
+
+// Nothing had the name, so what spelled it read no cells there: reading it
+// again and filing anew tells which formulas now read otherwise, and only
+// those lose their results (a formula renamed into the name reads as before).
+void Table::read_again_spelling__(const std::function<bool(std::string_view)>& may_spell) {
+    stale_formulas_t readers;
+    std::unordered_set<const formula::formula_cell*> seen;
+    for (Table* sheet : workbook_sheets__()) {
+        const formula::table_formula_model& model = *sheet->get_formula_model();
+        sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
+            // A follower spells what its group's text spells, wherever it stands.
+            std::string_view text = cell->expression();
+            const formula::formula_attributes_t& a = cell->attributes();
+            if (text.empty() && a.type == 1)
+                if (const formula::shared_formula_entry_t* group = model.shared_formula(a.shared_index))
+                    text = group->text;
+            if (may_spell(text) && seen.insert(cell).second) readers.emplace_back(sheet, cell);
+        });
+    }
+    if (defined_name_store_t* store = get_defined_names()) {
+        std::vector<formula::named_expression_t> names;
+        for (size_t i = 0; i < store->size(); ++i)
+            if (may_spell(store->expression_at(i)))
+                names.push_back({std::string(store->name_at(i)), store->local_sheet_id_at(i)});
+        reread_names__(names);
+        store->add_readers(names);
+        for (const auto& reader : formulas_reading__(names))
+            if (seen.insert(reader.second).second) readers.push_back(reader);
+    }
+    drop_stale_results__(refile__(readers), {});
+}
+
 } // namespace vex::mta

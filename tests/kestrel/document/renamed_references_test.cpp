@@ -87,6 +87,44 @@ TEST(renamed_references, a_renamed_sheet_is_named_so_by_every_formula_and_name) 
     doc_release(doc);
 }
 
+// Sheet names are alike in any case, beyond ASCII too, as the workbook
+// refuses them: a formula spelling one so reads the sheet and follows its rename.
+TEST(renamed_references, a_sheet_is_named_in_any_case_beyond_ascii) {
+    plover_document_t* doc = doc_create();
+    plover_workbook_t* wb = doc_get_workbook(doc);
+    plover_worksheet_t* data = wb_add_worksheet(wb, "Ärger");
+    plover_worksheet_t* out = wb_add_worksheet(wb, "Out");
+    ws_set_num(data, 1, 1, 1);
+    ASSERT_EQ(ws_set_formula(out, 1, 1, "ärger!A1*2") + ws_set_formula_num(out, 1, 1, 2), 2) << run_msg();
+    wb_rename_sheet(wb, 0, "Neu");
+    EXPECT_EQ(std::string(ws_get_formula_expr(out, 1, 1)), "Neu!A1*2");
+    EXPECT_EQ(ws_get_num(out, 1, 1), 2);
+    ws_set_num(data, 1, 1, 5);
+    EXPECT_NE(ws_cell_type(out, 1, 1), CELLTYPE_NUMBER);
+    doc_release(doc);
+}
+
+// A formula holding a table's name alone follows its display name, also
+// where folding the name lengthens it.
+TEST(renamed_references, a_table_named_alone_follows_its_display_name) {
+    const struct {
+        const char* old_name;
+        const char* new_name;
+    } rows[] = {{"Abc", "Xyz"}, {"ȺȺȺȺ", "Tnew"}};
+    for (const auto& r : rows) {
+        plover_document_t* doc = doc_create();
+        plover_worksheet_t* ws = wb_add_worksheet(doc_get_workbook(doc), "Sheet1");
+        ws_set_text(ws, 1, 1, "Val");
+        ws_set_num(ws, 2, 1, 2);
+        plover_tabledef_t* td = ws_add_tabledef(ws, r.old_name, 1, 1, 2, 1);
+        ASSERT_NE(td, nullptr) << run_msg();
+        ASSERT_EQ(ws_set_formula(ws, 1, 3, r.old_name), 1) << run_msg();
+        td_set_display_name(td, r.new_name);
+        EXPECT_EQ(std::string(ws_get_formula_expr(ws, 1, 3)), r.new_name) << r.old_name;
+        doc_release(doc);
+    }
+}
+
 // Sheet1 A1:B4 the table Tbl (Val 2, 3, 4; Qty 1, 1, 1); Sheet2 formulas
 // reading it (F2 reads F1) and the name Vals. Each edit gives the texts after
 // it and which results stay (k) or go (d), the saved name and calcPr.

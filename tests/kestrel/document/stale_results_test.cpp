@@ -465,6 +465,69 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
     }
 }
 
+// Sheet1 A1:A3 Qty, 1, 2. Each row readies the book, writes the formula at
+// `ref` with the result 42, then makes the sheet, name or table it spells and
+// sets a cell that now reads: the result goes (getter and saved <v>).
+TEST(stale_results, formulas_written_before_what_they_spell_exists_drop_their_results) {
+    using step_t = std::function<void(plover_workbook_t*, plover_worksheet_t*)>;
+    const auto sheet9_set = [](plover_workbook_t* wb, plover_worksheet_t*) {
+        ws_set_num(wb_add_worksheet(wb, "Sheet9"), 1, 1, 7);
+    };
+    const auto qty_set = [](plover_worksheet_t* ws) { ws_set_num(ws, 2, 1, 5); };
+    const struct {
+        const char* what;
+        step_t ready;
+        const char* ref;
+        const char* text;
+        step_t make;
+    } rows[] = {
+        {"a sheet added", {}, "D1", "Sheet9!A1+A1", sheet9_set},
+        {"a sheet renamed into the name", [](auto* wb, auto*) { wb_add_worksheet(wb, "Other"); }, "D1",
+         "Sheet9!A1+A1",
+         [](auto* wb, auto*) {
+             wb_rename_sheet(wb, 1, "Sheet9");
+             ws_set_num(wb_get_sheet(wb, 1), 1, 1, 7);
+         }},
+        {"a name over a sheet added later",
+         [](auto* wb, auto*) { ASSERT_EQ(wb_set_defined_name(wb, "Late9", "Sheet9!$A$1", nullptr), 1) << run_msg(); },
+         "D1", "Late9*2", sheet9_set},
+        {"a table made", {}, "D1", "SUM(Sales[Qty])",
+         [&](auto*, auto* ws) {
+             ASSERT_NE(ws_add_tabledef(ws, "Sales", 1, 1, 3, 1), nullptr) << run_msg();
+             qty_set(ws);
+         }},
+        {"a table given the display name", [](auto*, auto* ws) { ws_add_tabledef(ws, "Tbl", 1, 1, 3, 1); }, "D1",
+         "SUM(Sales[Qty])",
+         [&](auto*, auto* ws) { td_set_display_name(ws_get_tabledef_by_name(ws, "Tbl"), "Sales"), qty_set(ws); }},
+        // Read in part before, filed by the table after: the column's cell reaches it either way.
+        {"a bare column in a table made around it", {}, "B2", "[Qty]+1",
+         [&](auto*, auto* ws) {
+             ASSERT_NE(ws_add_tabledef(ws, "Sales", 1, 1, 3, 2), nullptr) << run_msg();
+             ASSERT_EQ(ws_set_formula_num(ws, 2, 2, 42), 1) << run_msg();
+             qty_set(ws);
+         }},
+    };
+    for (const auto& r : rows) {
+        plover_document_t* doc = doc_create();
+        plover_workbook_t* wb = doc_get_workbook(doc);
+        plover_worksheet_t* ws = wb_add_worksheet(wb, "Sheet1");
+        ws_set_text(ws, 1, 1, "Qty");
+        ws_set_num(ws, 2, 1, 1);
+        ws_set_num(ws, 3, 1, 2);
+        if (r.ready) r.ready(wb, ws);
+        int row = 0, col = 0;
+        a1_to_row_col(r.ref, &row, &col);
+        ASSERT_EQ(ws_set_formula(ws, row, col, r.text), 1) << r.what << ": " << run_msg();
+        ASSERT_EQ(ws_set_formula_num(ws, row, col, 42), 1) << r.what << ": " << run_msg();
+        r.make(wb, ws);
+        scratch_dir dir;
+        const std::string xml = cell_xml(saved(doc, dir), r.ref);
+        EXPECT_NE(ws_cell_type(ws, row, col), CELLTYPE_NUMBER) << r.what;
+        EXPECT_EQ(xml.find("<v>"), std::string::npos) << r.what << ": " << xml;
+        doc_release(doc);
+    }
+}
+
 TEST(real_clients_stale_results, libreoffice_recomputes_the_results_a_change_made_stale) {
     scratch_dir dir;
     plover_document_t* doc = chain_book();
