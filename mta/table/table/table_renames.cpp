@@ -166,7 +166,7 @@ void Table::read_again_spelling__(const std::function<bool(std::string_view)>& m
             if (may_spell(store->expression_at(i)))
                 names.push_back({std::string(store->name_at(i)), store->local_sheet_id_at(i)});
         reread_names__(names);
-        store->add_readers(names);
+        store->add_readers(formula_model_->context(), names);
         for (const auto& reader : formulas_reading__(names))
             if (seen.insert(reader.second).second) readers.push_back(reader);
     }
