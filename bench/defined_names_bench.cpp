@@ -5,7 +5,8 @@
 // no faster). Last, a reader of a chain of 20 or 40 names each reading the
 // next twice (nm_0 = nm_1+nm_1, ...), filed when set and when its book is
 // loaded: read once per name, twice the names cost about twice as much; read
-// again at each use, each name would double the cost.
+// again at each use, each name would double the cost. Last, a sheet added
+// beside 1,000 and 100,000 formulas.
 
 #include "bench/memory_counters.h"
 #include "bench/scratch_dir.h"
@@ -163,5 +164,21 @@ void defined_names_load_chain(benchmark::State& state) {
     state.counters["peak_rss_growth"] = double(peak);
 }
 BENCHMARK(defined_names_load_chain)->Arg(20)->Arg(40)->Iterations(200)->Unit(benchmark::kMicrosecond);
+
+// A sheet added beside 1,000 or 100,000 formulas, half of them naming another
+// sheet: formulas that named it before it existed are read again, and only
+// those should be looked at.
+void defined_names_add_sheet_beside(benchmark::State& state) {
+    const int formulas = int(state.range(0));
+    book_t book;
+    wb_add_worksheet(book.wb, "Data");
+    for (int row = 1; row <= formulas; ++row)
+        ws_set_formula(book.ws, row, 2, (std::string(row % 2 ? "Data!A" : "A") + std::to_string(row) + "*2").c_str());
+    int added = 0;
+    for (auto _ : state)
+        for (int i = 0; i < names_per_round / 10; ++i) wb_add_worksheet(book.wb, ("Later" + std::to_string(++added)).c_str());
+    state.SetItemsProcessed(added);
+}
+BENCHMARK(defined_names_add_sheet_beside)->Arg(1000)->Arg(100000)->Iterations(10)->Unit(benchmark::kMicrosecond);
 
 } // namespace

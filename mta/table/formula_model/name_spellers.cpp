@@ -1,6 +1,7 @@
 #include "mta/table/formula_model/name_spellers.h"
 
 #include "mta/formula/parser/formula_lexer.h"
+#include "mta/table/formula_model/reference_rewrite.h"
 #include "unicode.h"
 
 #include <algorithm>
@@ -32,7 +33,11 @@ void name_spellers_t::file(formula_cell* cell, std::string_view text) {
     for (const lexeme_t& lexeme : lexer.run()) {
         if (lexeme.kind != lexeme_name) continue;
         std::string_view word = lexeme.text(text);
-        if (const size_t bang = word.rfind('!'); bang != std::string_view::npos) word.remove_prefix(bang + 1);
+        if (const size_t bang = qualifier_end(word); bang != std::string_view::npos) {
+            if (const auto qualifier = qualifier_names(word.substr(0, bang + 1)))
+                for (const std::string& sheet : qualifier->sheets) add_folded(names, sheet);
+            word.remove_prefix(bang + 1);
+        }
         if (!word.empty()) add_folded(names, word);
     }
     file__(cell, std::move(names));

@@ -329,12 +329,7 @@ bool sheet_name_needs_quotes(std::string_view name) {
            ascii_iequals(name, "FALSE");
 }
 
-// A qualifier's sheet names ("S1" or "S1", "S3" for a span) and whether it was
-// quoted; none for another workbook's.
-struct qualifier_names_t {
-    std::vector<std::string> sheets;
-    bool quoted = false;
-};
+} // namespace
 
 std::optional<qualifier_names_t> qualifier_names(std::string_view prefix) {
     if (prefix.size() < 2 || prefix.back() != '!') return std::nullopt;
@@ -363,6 +358,8 @@ std::optional<qualifier_names_t> qualifier_names(std::string_view prefix) {
     if (colon != std::string::npos) out.sheets.push_back(names.substr(colon + 1));
     return out;
 }
+
+namespace {
 
 std::string qualifier_text(const std::vector<std::string>& sheets, bool quoted) {
     std::string joined = sheets.front();

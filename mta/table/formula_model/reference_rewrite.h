@@ -23,6 +23,14 @@ namespace vex::mta::formula {
 
 class model_context;
 
+// A qualifier's sheet names ("S1!" gives S1, "'S1:My S3'!" S1 and My S3) and
+// whether it was quoted; none for another workbook's.
+struct qualifier_names_t {
+    std::vector<std::string> sheets;
+    bool quoted = false;
+};
+std::optional<qualifier_names_t> qualifier_names(std::string_view prefix);
+
 // The references a text holds as the parser finds them, read leniently so that
 // a text stored unparsed shows its references too; positions in sheet terms.
 struct text_reference_t {

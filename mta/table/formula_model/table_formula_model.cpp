@@ -5,6 +5,7 @@
 #include "mta/formula/expression_syntax.h"
 #include "mta/formula/formula_cell.h"
 #include "mta/formula/parser/formula_parser.h"
+#include "mta/formula/parser/token_resolver.h"
 #include "mta/formula/recalc_queue.h"
 #include "mta/table/formula_model/name_spellers.h"
 #include "mta/table/formula_model/reference_rewrite.h"
@@ -23,6 +24,16 @@ namespace vex::mta::formula {
 namespace {
 
 bool absent(const vex::coord_t& c) noexcept { return c.grid_id == 0 && c.row == 0 && c.col == 0; }
+
+// A reference to a sheet the workbook lacks parses, on a grid of its own.
+bool reads_unknown_sheet(const std::vector<token_t>& tokens) noexcept {
+    return std::any_of(tokens.begin(), tokens.end(), [](const token_t& t) {
+        if (t.opcode == op_cell_ref) return std::get<vex::coord_t>(t.operand).grid_id == unknown_sheet_grid;
+        if (t.opcode != op_range_ref) return false;
+        const auto& r = std::get<vex::range_t>(t.operand);
+        return r.first.grid_id == unknown_sheet_grid || r.last.grid_id == unknown_sheet_grid;
+    });
+}
 
 bool is_shared_master(const formula_attributes_t& a) noexcept {
     return a.type == 1 && !absent(a.ref.first) && !absent(a.ref.last);
@@ -137,7 +148,8 @@ struct table_formula_model::impl {
             return;
         }
         cell->unread_text = 0;
-        spellers.file(cell, cell->tokens);
+        if (reads_unknown_sheet(cell->tokens)) spellers.file(cell, text_of(*cell).view());
+        else spellers.file(cell, cell->tokens);
         try {
             register__(cell, batch);
         } catch (const std::exception&) {

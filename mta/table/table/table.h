@@ -614,8 +614,9 @@ private:
     static stale_formulas_t refile__(const stale_formulas_t& readers);
     // The formulas and names of the workbook whose texts pass `may_spell`,
     // and the readers of those names, read again; those now reading other
-    // cells lose their results.
-    void read_again_spelling__(const std::function<bool(std::string_view)>& may_spell);
+    // cells lose their results. With `filed_under`, a folded sheet name, only
+    // the formulas the sheets' spellers file under it are looked at.
+    void read_again_spelling__(std::string_view filed_under, const std::function<bool(std::string_view)>& may_spell);
     void row_span_style__(int r1, int r2, const style_settings_t& s);
     // The cells of the range took new values: what is kept by cell hears of it,
     // and the formulas that read them, directly or through others, lose their

@@ -132,24 +132,33 @@ void Table::follow_new_sheet_name() {
     if (!registered_) return;
     const std::string folded = utf8_fold_case(name_);
     read_again_spelling__(
-        [&](std::string_view text) { return text.find('!') != text.npos && utf8_holds_folded(text, folded); });
+        folded, [&](std::string_view text) { return text.find('!') != text.npos && utf8_holds_folded(text, folded); });
 }
 
 void Table::follow_new_table_name(std::string_view table) {
     const std::string folded = utf8_fold_case(table);
     // A bare "[Column]" inside a table made around it names it too.
     read_again_spelling__(
-        [&](std::string_view text) { return text.find('[') != text.npos || utf8_holds_folded(text, folded); });
+        {}, [&](std::string_view text) { return text.find('[') != text.npos || utf8_holds_folded(text, folded); });
 }
 
 // Nothing had the name, so what spelled it read no cells there: reading it
 // again and filing anew tells which formulas now read otherwise, and only
 // those lose their results (a formula renamed into the name reads as before).
-void Table::read_again_spelling__(const std::function<bool(std::string_view)>& may_spell) {
+void Table::read_again_spelling__(std::string_view filed_under,
+                                  const std::function<bool(std::string_view)>& may_spell) {
     stale_formulas_t readers;
     std::unordered_set<const formula::formula_cell*> seen;
     for (Table* sheet : workbook_sheets__()) {
         const formula::table_formula_model& model = *sheet->get_formula_model();
+        if (!filed_under.empty()) {
+            // What names a sheet the workbook lacked is kept unparsed or reads
+            // an unknown sheet, and its text's qualifiers file it: the cost
+            // follows those formulas, not every formula of the workbook.
+            for (formula::formula_cell* cell : model.spelling(filed_under))
+                if (may_spell(model.text_of(*cell).view()) && seen.insert(cell).second) readers.emplace_back(sheet, cell);
+            continue;
+        }
         sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
             // A follower spells what its group's text spells, wherever it stands.
             std::string_view text = cell->expression();

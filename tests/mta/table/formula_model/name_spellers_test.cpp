@@ -1,5 +1,5 @@
 // The formulas of a sheet by the names they spell: found in any case, by
-// their tokens or, kept unparsed, by the words of their text, and no more
+// their tokens or, kept unparsed, by the words and sheets of their text, and no more
 // once they go or spell other names.
 
 #include "mta/formula/formula_cell.h"
@@ -22,7 +22,8 @@ TEST(name_spellers, cells_are_found_by_the_names_they_spell_in_any_case) {
     using cells = std::vector<formula_cell*>;
     EXPECT_EQ(spellers.spelling("RATE").size(), 2u);
     EXPECT_EQ(spellers.spelling("Bonus"), cells{&kept});
-    EXPECT_EQ(spellers.spelling("Sheet1"), cells{});
+    // The sheet it names too, for a sheet that comes later.
+    EXPECT_EQ(spellers.spelling("sheet1"), cells{&kept});
 
     // Filed again, a cell spells only its new names; forgotten, none.
     spellers.file(&parsed, std::vector<token_t>{token_t(named_expression_t{"Bonus"})});
