@@ -87,10 +87,12 @@ bool string_to_bool(std::string_view s);
 // them for a surrogate pair) in place. _x0000_ and a lone surrogate, which no
 // UTF-8 text holds, stay as written, and then the result is true: the caller
 // marks the text so that a save writes them back as escapes. In such a text a
-// literal one (_x005F_x0000_) stays as written too, to stay apart from them.
+// literal one (_x005F_x0000_) stays as written too, to stay apart from them,
+// and so does every _x005F_ chained before one (_x005F_x005F_x0000_).
 bool decode_x_escapes(std::string& text);
 // The length of the escape at text[at] that decode_x_escapes keeps as written
-// (7), or of the _x005F_ and the literal it keeps with it (13); 0 for neither.
+// (7), or of the chain of _x005F_ and the escape it ends in (13, 19, ...); 0
+// for neither.
 size_t kept_x_escape_at(std::string_view text, size_t at) noexcept;
 
 } // namespace vex

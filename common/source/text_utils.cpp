@@ -393,11 +393,11 @@ decoded_t decode_from(const std::string& text, size_t at, std::string& out, bool
             out += text[at++];
             continue;
         }
-        if (unit == 0x5F && kept_unit(x_escape_at(text, at + 6))) {
+        if (const size_t literal = unit == 0x5F ? kept_x_escape_at(text, at) : 0) {
             d.literal = true;
             if (keep_literals) {
-                out.append(text, at, 13);
-                at += 13;
+                out.append(text, at, literal);
+                at += literal;
                 continue;
             }
         }
@@ -439,7 +439,11 @@ size_t kept_x_escape_at(std::string_view text, size_t at) noexcept {
     const int32_t unit = x_escape_at(text, at);
     if (unit < 0) return 0;
     if (kept_unit(unit)) return 7;
-    return unit == 0x5F && kept_unit(x_escape_at(text, at + 6)) ? 13 : 0;
+    // Each _x005F_ ends on the '_' the next one begins with: a chain of them
+    // before a kept escape stays whole, or a literal "_x005F" would join it.
+    size_t last = at;
+    while (x_escape_at(text, last) == 0x5F) last += 6;
+    return last > at && kept_unit(x_escape_at(text, last)) ? last - at + 7 : 0;
 }
 
 } // namespace vex

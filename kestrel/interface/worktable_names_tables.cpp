@@ -190,6 +190,10 @@ bool iWorktable_impl::delete_tabledef(const char* name) {
     if (!detail::text_given(name, "Name can not be empty.")) return false;
     return guarded(false, [&] {
         const std::string text = checked_host_text(name);
+        // The table's cells are cleared: refused, as a clear is, when that
+        // would leave part of an array formula, before anything changes.
+        if (const mta::tabledef_t* table = sheet_->tabledefs().find(text); table && !sheet_->can_clear(table->range()))
+            return false;
         sheet_->delete_tabledef(text);
         // Also when the sheet had let the table go by itself.
         if (!sheet_->tabledefs().find(text)) tabledefs_.retire(text);

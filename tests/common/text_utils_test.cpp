@@ -200,6 +200,8 @@ TEST(strings, x_escapes_decode) {
         {"_x005F_x0000_", "_x0000_"},
         {"_x005F_x0000_|_x0000_", "_x005F_x0000_|_x0000_", true},
         {"_x005F_xD800__xDC00_ _x0041_", "_x005F_xD800__xDC00_ A", true},
+        // A literal "_x005F" before a kept escape: the chain stays whole.
+        {"a_x005F_x005F_x0000_b", "a_x005F_x005F_x0000_b", true},
     };
     for (const case_t& c : cases) {
         std::string text = c.in;

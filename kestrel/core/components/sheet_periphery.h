@@ -181,10 +181,13 @@ struct cell_smart_tags_t {
     std::vector<smart_tag_t> tags;
 };
 
-// A cell's indexes into the workbook's metadata part.
+// A cell's indexes into the workbook's metadata part, and whether it shows
+// its phonetic guide (ph), kept as read.
 struct cell_metadata_t {
-    uint32_t cell = 0;   // cm; 0 when absent
-    uint32_t value = 0;  // vm; 0 when absent
+    static constexpr uint32_t max_value = (uint32_t(1) << 31) - 1;
+    uint32_t cell = 0;          // cm; 0 when absent
+    uint32_t value : 31 = 0;    // vm; 0 when absent or above max_value
+    uint32_t phonetic : 1 = 0;  // ph
 };
 
 struct sheet_periphery_t {

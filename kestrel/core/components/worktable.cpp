@@ -431,6 +431,9 @@ mta::tabledef_t* worktable_t::add_tabledef(std::string_view name, const range_t&
     if (tabledefs().find(name)) return refused("Table already exists.");
     if (table_name_taken(name)) return refused(msg_table_name_taken);
     if (!merged_cells().all_within(range)) return refused("The range of the table conflicts with a merged cell range.");
+    // No array formula of several cells may stand in a table: the header names
+    // would be written over its cells.
+    if (!clear_of_wide_arrays(range)) return nullptr;
     // The list unmerges what lies inside once it accepts the table, so a
     // refusal there leaves the merges as they were.
     const std::string key(name);

@@ -88,7 +88,8 @@ public:
     // Null with the reason in the last message: "Table name can not be
     // empty.", "Table range is out of scope.", "Table already exists.", "Table
     // name already exists." (taken as table_name_taken says), "The range of the table
-    // conflicts with a merged cell range.", or the table list's own. Merged
+    // conflicts with a merged cell range.", "This operation will change part of
+    // an array formula of several cells." (one meets the range), or the table list's own. Merged
     // ranges inside the table are unmerged. A header cell holding a value
     // names its column (a repeat gets the lowest number suffix that makes it
     // unique); an empty one gives "Column" and the column's number. The names

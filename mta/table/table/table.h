@@ -297,10 +297,13 @@ public:
     std::vector<vex::range_t> wide_arrays(int last_row, int last_col) const;
     // Whether an array formula of several cells has a cell in the range.
     bool meets_wide_array(const vex::range_t& range) const;
+    // False, with the reason in the last message, when it does.
+    bool clear_of_wide_arrays(const vex::range_t& range) const;
     // False, with the reason in the last message, when clearing the range
     // would empty part of an array formula of several cells and leave the rest.
     bool can_clear(const vex::range_t& range) const;
-    // A cached result for a formula cell; "This cell does not contain a formula." otherwise.
+    // A cached result for a formula cell, refused on an array's cells but its
+    // first; "This cell does not contain a formula." otherwise.
     bool set_formula_result(int row, int col, const std::optional<cell_t::value_type>& value);
     // The formula model dropped a formula's result that a change made stale.
     void note_dropped_result() noexcept { dropped_results_ = true; }

@@ -158,6 +158,10 @@ bool Table::meets_wide_array(const vex::range_t& range) const {
     return std::any_of(arrays.begin(), arrays.end(), [&](vex::range_t a) { return a.intersect(range).first.row != 0; });
 }
 
+bool Table::clear_of_wide_arrays(const vex::range_t& range) const {
+    return !meets_wide_array(range) || refuse(msg_array_part);
+}
+
 bool Table::can_clear(const vex::range_t& range) const {
     for (vex::range_t a : known_wide_arrays__()) {
         const vex::range_t whole = a;
@@ -169,7 +173,7 @@ bool Table::can_clear(const vex::range_t& range) const {
 
 bool Table::check_outside_wide_array__(int row, int col) const {
     const int32_t grid = int32_t(sheet_id_);
-    return !meets_wide_array({{grid, row, col, 0, 0, 0}, {grid, row, col, 0, 0, 0}}) || refuse(msg_array_part);
+    return clear_of_wide_arrays({{grid, row, col, 0, 0, 0}, {grid, row, col, 0, 0, 0}});
 }
 
 void Table::note_wide_arrays__() {
@@ -180,8 +184,12 @@ void Table::note_wide_arrays__() {
 }
 
 bool Table::set_formula_result(int row, int col, const std::optional<cell_t::value_type>& value) {
-    if (!check_outside_wide_array__(row, col)) return false;
     formula::formula_cell* cell = get_formula_cell(row, col);
+    // An array's first cell holds its formula, and a result there changes no
+    // part of it; the other cells show parts of that result.
+    const vex::coord_t first = cell ? vex::range_t(cell->attributes().ref).order().first : vex::coord_t{};
+    const bool first_of_array = cell && is_wide_array(cell->attributes()) && first.row == row && first.col == col;
+    if (!first_of_array && !check_outside_wide_array__(row, col)) return false;
     if (!cell) return refuse("This cell does not contain a formula.");
     // Its readers computed from the result it held: they lose theirs as after
     // a value set. Dropped first, so that a volatile formula keeps the result given.

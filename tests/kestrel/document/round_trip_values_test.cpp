@@ -281,6 +281,24 @@ TEST(round_trip_values, saved_entries_say_what_was_read) {
          {"<v>_xD800_e</v>"}, {"_x005F_"}},
         {"NUL escape in a formula's text", with_strings("<c r=\"B1\"><f>\"a_x0000_b\"</f><v>1</v></c>", ""),
          "xl/worksheets/sheet1.xml", {"a_x0000_b&quot;</f>"}, {"_x005F_"}},
+        {"phonetic guide shown", with_strings("<c r=\"A1\" t=\"s\" ph=\"1\"><v>0</v></c><c r=\"B1\" ph=\"1\"><v>5</v></c>",
+                                              "<si><t>東</t><rPh sb=\"0\" eb=\"1\"><t>ヒガシ</t></rPh></si>"),
+         "xl/worksheets/sheet1.xml", {"<c r=\"A1\" t=\"s\" ph=\"1\"><v>0</v></c><c r=\"B1\" ph=\"1\"><v>5</v></c>"}, {}},
+        // A literal "_x005F" before a kept escape stays apart from a literal escape.
+        {"literal _x005F before a kept escape in strings",
+         with_strings("<c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c>"
+                      "<c r=\"C1\" t=\"inlineStr\"><is><t>_x005F_x005F_xD800_</t></is></c>",
+                      "<si><t>a_x005F_x005F_x0000_b</t></si>"
+                      "<si><r><t>_x005F_x005F_x0000_</t></r><r><rPr><b/></rPr><t>b</t></r></si>"),
+         strings, {"<t>a_x005F_x005F_x0000_b</t>", "<t>_x005F_x005F_x0000_</t></r>", "<t>_x005F_x005F_xD800_</t>"},
+         {}},
+        {"literal _x005F before a kept escape in formulas",
+         with_strings("<c r=\"A1\"><f>\"_x005F_x005F_x0000_\"</f><v>1</v></c>"
+                      "<c r=\"B1\" t=\"str\"><f>\"x\"</f><v>_x005F_x005F_x0000_</v></c>", ""),
+         "xl/worksheets/sheet1.xml", {"&quot;_x005F_x005F_x0000_&quot;</f>", "<v>_x005F_x005F_x0000_</v>"}, {}},
+        {"escape in a reading", with_strings("<c r=\"A1\" t=\"s\"><v>0</v></c>",
+                                             "<si><t>東</t><rPh sb=\"0\" eb=\"1\"><t>_x0041_</t></rPh></si>"),
+         strings, {"<rPh sb=\"0\" eb=\"1\"><t>A</t></rPh>"}, {}},
         // Readings stay with their item, in the format's order, and tell items apart; a
         // character type the format does not know is left to its default.
         {"readings of a shared string",

@@ -248,7 +248,12 @@ TEST(stale_results, edits_to_part_of_an_array_formula_are_refused) {
         {"a text set on its last cell", [](auto* ws) { return ws_set_text(ws, 4, 1, "x"); }, false},
         {"an error set inside B6:C6", [](auto* ws) { return ws_set_error(ws, 6, 3, 1); }, false},
         {"a formula set on its first cell", [](auto* ws) { return ws_set_formula(ws, 2, 1, "C1*3"); }, false},
-        {"a result set on its first cell", [](auto* ws) { return ws_set_formula_num(ws, 2, 1, 7); }, false},
+        {"a result set on its first cell", [](auto* ws) { return ws_set_formula_num(ws, 2, 1, 7); }, true},
+        {"a date set on its first cell", [](auto* ws) { return ws_set_formula_datetime(ws, 6, 2, 45000); }, true},
+        {"a result set inside it", [](auto* ws) { return ws_set_formula_num(ws, 3, 1, 7); }, false},
+        {"a table added over part of it", [](auto* ws) { return ws_add_tabledef(ws, "T", 1, 1, 3, 2) != nullptr; }, false},
+        {"a table added over all of it", [](auto* ws) { return ws_add_tabledef(ws, "T", 5, 2, 7, 3) != nullptr; }, false},
+        {"a table added beside it", [](auto* ws) { return ws_add_tabledef(ws, "T", 2, 4, 3, 5) != nullptr; }, true},
         {"a style set inside it", [](auto* ws) {
              plover_style_t* bold = ws_get_cell_style(ws, 1, 4);
              style_set_bold(bold, 1);
@@ -279,6 +284,9 @@ TEST(stale_results, edits_to_part_of_an_array_formula_are_refused) {
             EXPECT_EQ(sheet_data(copy), unedited) << r.name;
         }
     }
+    // Cleared whole, an array leaves nothing in its cells.
+    const entries_t cleared = edited_copy(package, [](auto*, auto* ws) { ws_clear_contents(ws, 2, 1, 4, 1); });
+    EXPECT_EQ(sheet_data(cleared).find("<c r=\"A"), std::string::npos) << sheet_data(cleared);
     // Moved by an insert, an array guards the cells it now covers.
     edited_copy(package, [&](auto*, auto* ws) {
         ASSERT_EQ(ws_insert_row(ws, 1, 1), 1) << run_msg();
@@ -286,6 +294,30 @@ TEST(stale_results, edits_to_part_of_an_array_formula_are_refused) {
         EXPECT_EQ(run_msg(), std::string(refused));
         EXPECT_EQ(ws_set_num(ws, 2, 1, 99), 1) << run_msg();
     });
+}
+
+// Table T over A1:B3 and an array formula over B3:B4 crossing its last row: a
+// delete would clear part of the array, so it is refused and changes nothing.
+TEST(stale_results, a_table_deleted_across_an_array_formula_is_refused) {
+    const std::string table = std::string(decl) + "<table xmlns=\"" + reader_test::main_ns +
+                              "\" id=\"1\" name=\"T\" displayName=\"T\" ref=\"A1:B3\"><tableColumns count=\"2\">"
+                              "<tableColumn id=\"1\" name=\"a\"/><tableColumn id=\"2\" name=\"b\"/></tableColumns></table>";
+    const entries_t package = reader_test::sheet_package_with(
+        "<sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>a</t></is></c><c r=\"B1\" t=\"inlineStr\"><is>"
+        "<t>b</t></is></c></row><row r=\"2\"><c r=\"A2\"><v>1</v></c></row><row r=\"3\"><c r=\"A3\"><v>2</v></c>"
+        "<c r=\"B3\"><f t=\"array\" ref=\"B3:B4\">A2:A3</f><v>1</v></c></row><row r=\"4\"><c r=\"B4\"><v>2</v></c></row>"
+        "</sheetData><tableParts count=\"1\"><tablePart r:id=\"rId1\"/></tableParts>",
+        rel("rId1", std::string(od) + "table", "../tables/table1.xml"), {{"xl/tables/table1.xml", table}},
+        override_of("xl/tables/table1.xml", "application/vnd.openxmlformats-officedocument.spreadsheetml.table+xml"));
+    const auto sheet_data = [](const entries_t& copy) {
+        return element(find(copy, "xl/worksheets/sheet1.xml"), "<sheetData", "</sheetData>");
+    };
+    const entries_t copy = edited_copy(package, [](auto*, auto* ws) {
+        EXPECT_EQ(ws_delete_tabledef(ws, "T"), 0);
+        EXPECT_EQ(run_msg(), std::string("This operation will change part of an array formula of several cells."));
+        EXPECT_EQ(ws_tabledef_count(ws), 1);
+    });
+    EXPECT_EQ(sheet_data(copy), sheet_data(edited_copy(package, [](auto*, auto*) {})));
 }
 
 // Loaded beside a copy of itself: Sheet1 A1 1, A2 2, B1 A1+A2, B2 $A$1*2,

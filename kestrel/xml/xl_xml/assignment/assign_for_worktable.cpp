@@ -61,6 +61,7 @@ struct cell_attributes_t {
     const char* s = nullptr;
     const char* cm = nullptr;
     const char* vm = nullptr;
+    const char* ph = nullptr;
 };
 
 cell_attributes_t cell_attributes(const xml::sxml::xml_attribute_t* a) noexcept {
@@ -72,6 +73,8 @@ cell_attributes_t cell_attributes(const xml::sxml::xml_attribute_t* a) noexcept 
             slot = n[0] == 'r' ? &out.r : n[0] == 't' ? &out.t : n[0] == 's' ? &out.s : nullptr;
         } else if (n[0] != '\0' && n[1] == 'm' && n[2] == '\0') {
             slot = n[0] == 'c' ? &out.cm : n[0] == 'v' ? &out.vm : nullptr;
+        } else if (n[0] == 'p' && n[1] == 'h' && n[2] == '\0') {
+            slot = &out.ph;
         }
         if (slot && !*slot) *slot = a->value;
     }
@@ -330,7 +333,7 @@ status_t assign_for_worktable::assign_c(const xml_node_t& node) {
         }
         if (row != last_row_) throw loading_error("xml file error: row is " + std::to_string(row));
         last_col_ = col;
-        read_cell_metadata(a.cm, a.vm, int32_t(row), int32_t(col));
+        read_cell_metadata(a.cm, a.vm, a.ph, int32_t(row), int32_t(col));
         cell_.row = static_cast<uint32_t>(row);
         cell_.col = static_cast<uint32_t>(col);
         if (const char* t = a.t) {
@@ -417,10 +420,15 @@ uint32_t assign_for_worktable::style_index(const char* text) const {
 }
 
 // Dynamic arrays and pictures in cells index the workbook's metadata part.
-void assign_for_worktable::read_cell_metadata(const char* cm, const char* vm, int32_t row, int32_t col) {
-    if (!cm && !vm) return;
-    const cell_metadata_t m{uint_or(cm, 0), uint_or(vm, 0)};
-    if (m.cell || m.value) table_.periphery().cell_metadata[{row, col}] = m;
+void assign_for_worktable::read_cell_metadata(const char* cm, const char* vm, const char* ph, int32_t row,
+                                              int32_t col) {
+    if (!cm && !vm && !ph) return;
+    cell_metadata_t m;
+    m.cell = uint_or(cm, 0);
+    // No metadata part holds that many records: the index is none.
+    if (const uint32_t index = uint_or(vm, 0); index <= cell_metadata_t::max_value) m.value = index;
+    m.phonetic = flag_or(ph, false);
+    if (m.cell || m.value || m.phonetic) table_.periphery().cell_metadata[{row, col}] = m;
 }
 
 bool assign_for_worktable::is_referenced_row(int32_t row) const {

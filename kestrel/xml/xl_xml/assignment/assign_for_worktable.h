@@ -56,7 +56,8 @@ private:
     xml::sxml::status_t assign_v(const xml::sxml::xml_node_t& node);
     xml::sxml::status_t assign_f(const xml::sxml::xml_node_t& node);
     xml::sxml::status_t assign_is(const xml::sxml::xml_node_t& node);
-    void read_cell_metadata(const char* cm, const char* vm, int32_t row, int32_t col);
+    // The cell's metadata indexes and phonetic flag, kept by cell.
+    void read_cell_metadata(const char* cm, const char* vm, const char* ph, int32_t row, int32_t col);
     void flush_cell();
     void finish_row();
     // Throws loading_error "Cell data error." for a value the cell cannot take.

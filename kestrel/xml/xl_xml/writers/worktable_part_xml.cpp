@@ -586,6 +586,8 @@ void worktable_part_xml::start_cell(std::string_view ref, std::string_view type,
         // drops them.
         if (m->cell && cell_type_ == mta::element_type_formula) w_->write_attribute("cm", number_text(m->cell));
         if (m->value && cell_type_ == mta::element_type_error) w_->write_attribute("vm", number_text(m->value));
+        // Kept through any value, as the cell's style is.
+        if (m->phonetic) w_->write_attribute("ph", "1");
     }
 }
 

@@ -153,11 +153,11 @@ assert a == b and a[0] + a[1], (a, b)
 }
 
 // Metadata indexes move with their cells and go when a value replaces what
-// they describe.
+// they describe; the phonetic flag stays through a value, as a style does.
 TEST(sheet_periphery_writer, cell_metadata_follows_edits) {
     const std::string body = "<sheetData><row r=\"1\"><c r=\"A1\" cm=\"1\"><f>SUM(B1:B2)</f><v>0</v></c>"
                              "<c r=\"B1\" t=\"e\" vm=\"1\"><v>#VALUE!</v></c><c r=\"C1\" t=\"e\" vm=\"2\"><v>#VALUE!</v>"
-                             "</c></row></sheetData>";
+                             "</c><c r=\"D1\" ph=\"1\"><v>5</v></c></row></sheetData>";
     scratch_dir dir;
     write_zip(dir / "in.xlsx", reader_test::sheet_package(body));
     vex::xml_document_t doc;
@@ -166,9 +166,11 @@ TEST(sheet_periphery_writer, cell_metadata_follows_edits) {
     ASSERT_NE(table, nullptr);
     ASSERT_TRUE(table->shift_range_down(1, 16384, 1, 2));
     table->set_num(3, 3, 4.0);
+    table->set_num(3, 4, 6.0);
     doc.save((dir / "out.xlsx").c_str(), 2);
     const std::string sheet = find(read_zip(dir / "out.xlsx"), "xl/worksheets/sheet1.xml");
     EXPECT_NE(sheet.find("<c r=\"A3\" cm=\"1\"><f>"), std::string::npos) << sheet;
     EXPECT_NE(sheet.find("<c r=\"B3\" t=\"e\" vm=\"1\">"), std::string::npos) << sheet;
     EXPECT_NE(sheet.find("<c r=\"C3\"><v>4</v></c>"), std::string::npos) << sheet;
+    EXPECT_NE(sheet.find("<c r=\"D3\" ph=\"1\"><v>6</v></c>"), std::string::npos) << sheet;
 }
