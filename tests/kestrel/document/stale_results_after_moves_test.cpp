@@ -110,6 +110,8 @@ TEST(stale_results_after_moves, edits_that_move_or_resize_what_a_formula_reads_d
         // covered move whole; a table moving whole is read at its new place.
         {"ROWS(T)", [](auto* ws) { ws_shift_range_down(ws, 10, 11, 7, 1); }, "H5", "J8", "dd"},
         {"INDEX(T[x],1)", [](auto* ws) { ws_insert_row(ws, 1, 1); }, "H6", "J8", "kd"},
+        {"COLUMNS(T)", [](auto* ws) { td_insert_col(ws_get_tabledef_by_name(ws, "T"), 0, "w"); }, "H5", "J8", "dd"},
+        {"ROWS(T[#All])", [](auto* ws) { td_set_display_total(ws_get_tabledef_by_name(ws, "T"), 1); }, "H5", "J8", "dd"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.formula);
