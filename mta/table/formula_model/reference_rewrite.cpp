@@ -18,6 +18,8 @@ namespace vex::mta::formula {
 
 namespace {
 
+constexpr uint32_t table_items_all = 16;  // T[#All]
+
 bool is_reference(const token_t& t) noexcept {
     // A cell of another workbook carries its names; no sheet of this one moves it.
     return (t.opcode == op_cell_ref || t.opcode == op_range_ref) && !t.names[0];
@@ -199,13 +201,13 @@ bool shift_changes_reading(model_context& context, const vex::coord_t& origin, c
     }
     return std::any_of(tokens->begin(), tokens->end(), [&](const token_t& t) {
         if (t.opcode == op_table_ref) {
-            // The table's ranges as they stand before the shift; the reference
-            // grows and shrinks with its table.
+            // A table gaining or losing rows or columns changes what any part
+            // of it reads (ROWS(T), INDEX(T[x],1)), though the cells a part
+            // covered may move whole; a table moving whole reads as before.
             const auto& ref = std::get<structured_reference_t>(t.operand);
-            const range_set_t ranges =
-                context.resolve_table_reference(origin, ref.table, ref.items, ref.first_column, ref.second_column);
-            return std::any_of(ranges.begin(), ranges.end(), [&](const vex::range_t& r) {
-                return r.first.grid_id == grid && shift.changes_reading(r, false);
+            const range_set_t tables = context.resolve_table_reference(origin, ref.table, table_items_all, {}, {});
+            return std::any_of(tables.begin(), tables.end(), [&](const vex::range_t& r) {
+                return r.first.grid_id == grid && shift.reshapes(r);
             });
         }
         if (!is_reference(t)) return false;

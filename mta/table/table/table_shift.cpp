@@ -40,6 +40,29 @@ bool reads_table(const formula::table_formula_model& model, const formula::formu
     return model.text_of(cell).view().find('[') != std::string_view::npos;
 }
 
+// The names reading a table through a structured reference, with the names
+// reading them, when the shift moves or reshapes a table of the sheet: their
+// readers, filed by where the table stood, file it again where it stands.
+std::vector<formula::named_expression_t> names_reading_tables(const Table& sheet, const defined_name_store_t& store,
+                                                              const band_shift_t& s) {
+    std::vector<formula::named_expression_t> out;
+    const auto tables = sheet.tabledefs().all();
+    if (std::none_of(tables.begin(), tables.end(), [&](const auto& t) { return s.reaches(t.second->range()); }))
+        return out;
+    for (size_t i = 0; i < store.size(); ++i) {
+        const defined_name_key_t key{store.name_at(i), store.local_sheet_id_at(i)};
+        const std::vector<formula::token_t>* tokens = store.tokens_of(key);
+        // Kept without tokens, a name is read from its text.
+        const bool reads = tokens && !tokens->empty()
+                               ? std::any_of(tokens->begin(), tokens->end(),
+                                             [](const formula::token_t& t) { return t.opcode == formula::op_table_ref; })
+                               : store.expression_at(i).find('[') != std::string_view::npos;
+        if (reads) out.push_back({std::string(key.name), key.local_sheet_id});
+    }
+    if (!out.empty()) store.add_readers(sheet.get_formula_model()->context(), out);
+    return out;
+}
+
 } // namespace
 
 // Deleted formula cells are released by their column before they go; the others
@@ -357,7 +380,12 @@ bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b
     formula::edit_reach_t reach{int32_t(sheet_id_), s,
                                 names ? names->on_shift(*this, s, &moved_names)
                                       : std::vector<formula::named_expression_t>()};
-    for (const auto& name : reach.names)
+    std::vector<formula::named_expression_t> refiled = reach.names;
+    if (names) {
+        const std::vector<formula::named_expression_t> over_tables = names_reading_tables(*this, *names, s);
+        refiled.insert(refiled.end(), over_tables.begin(), over_tables.end());
+    }
+    for (const auto& name : refiled)
         if (std::find(moved_names.begin(), moved_names.end(), name) == moved_names.end()) moved_names.push_back(name);
     std::vector<formula::shared_shift_t> shared;
     stale_formulas_t stale;

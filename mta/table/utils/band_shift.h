@@ -146,6 +146,17 @@ struct band_shift_t {
         return !insert && along(r.first) <= last() && along(r.last) > last();
     }
 
+    // Whether the shift adds or removes indexes of a block such as a table, or
+    // takes it: a block moving whole, or left where it is, keeps its shape.
+    bool reshapes(vex::range_t r) const noexcept {
+        r.order();
+        if (!reaches(r)) return false;
+        if (!in_band(r.first) || !in_band(r.last)) return true;
+        vex::range_t after = r;
+        if (!follow(after)) return true;
+        return along(after.last) - along(after.first) != along(r.last) - along(r.first);
+    }
+
     // Whether the range spans the axis from its first index to the edge.
     bool whole_along(const vex::range_t& r) const noexcept {
         return std::min(along(r.first), along(r.last)) <= 1 && std::max(along(r.first), along(r.last)) >= edge;

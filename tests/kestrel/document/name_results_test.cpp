@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 #include <tuple>
+#include <utility>
 
 using namespace package_test;
 
@@ -263,4 +264,45 @@ TEST(name_results, a_relative_name_read_through_another_follows_each_readers_cel
     ws_set_num(ws, 2, 1, 1);
     EXPECT_EQ(kept(), "kk");
     doc_release(doc);
+}
+
+// Sales over A2:B4 (Qty 1, 2), TotQ = SUM(Sales[Qty]), TotQ2 = TotQ*1; Out!A1
+// TotQ*2 and Out!A2 TotQ2*2 (6). Each edit moves the column Qty, whose first
+// cell is then set where it stands: the readers of both names lose their
+// results, in the session or in a copy loaded before the edit.
+TEST(name_results, a_name_over_a_table_column_follows_the_table) {
+    const struct {
+        std::function<void(plover_worksheet_t*)> edit;
+        int row, col;  // the first cell of Qty after the edit
+        bool loaded;
+    } rows[] = {
+        {[](auto* ws) { ws_insert_col(ws, 1, 1); }, 3, 2, false},
+        {[](auto* ws) { td_insert_col(ws_get_tabledef_by_name(ws, "Sales"), 0, "New"); }, 3, 2, false},
+        {[](auto* ws) { ws_delete_row(ws, 1, 1); }, 2, 1, true},
+    };
+    for (const auto& r : rows) {
+        plover_document_t* doc = doc_create();
+        plover_workbook_t* wb = doc_get_workbook(doc);
+        plover_worksheet_t* ws = wb_add_worksheet(wb, "S");
+        plover_worksheet_t* out = wb_add_worksheet(wb, "Out");
+        ws_set_text(ws, 2, 1, "Qty"), ws_set_num(ws, 3, 1, 1), ws_set_num(ws, 4, 1, 2);
+        ASSERT_NE(ws_add_tabledef(ws, "Sales", 2, 1, 4, 2), nullptr) << run_msg();
+        wb_set_defined_name(wb, "TotQ", "SUM(Sales[Qty])", nullptr), wb_set_defined_name(wb, "TotQ2", "TotQ*1", nullptr);
+        for (const auto& [row, text] : {std::pair{1, "TotQ*2"}, {2, "TotQ2*2"}})
+            ASSERT_EQ(ws_set_formula(out, row, 1, text) + ws_set_formula_num(out, row, 1, 6), 2) << run_msg();
+        scratch_dir dir;
+        if (r.loaded) {
+            saved(doc, dir), doc_release(doc);
+            ASSERT_NE(doc = doc_load((dir / "out.xlsx").c_str()), nullptr) << run_msg();
+            ws = sheet(doc, 0), out = sheet(doc, 1);
+        }
+        r.edit(ws);
+        ws_set_num(ws, r.row, r.col, 10);
+        const std::string xml = find(saved(doc, scratch_dir()), "xl/worksheets/sheet2.xml");
+        for (const auto& [row, ref] : {std::pair{1, "A1"}, {2, "A2"}}) {
+            EXPECT_NE(ws_cell_type(out, row, 1), CELLTYPE_NUMBER) << r.row << r.col << ref;
+            EXPECT_EQ(element(xml, std::string("<c r=\"") + ref + "\"", "</c>").find("<v>"), std::string::npos) << ref;
+        }
+        doc_release(doc);
+    }
 }

@@ -127,7 +127,8 @@ TEST(renamed_references, a_table_named_alone_follows_its_display_name) {
 
 // Sheet1 A1:B4 the table Tbl (Val 2, 3, 4; Qty 1, 1, 1); Sheet2 formulas
 // reading it (F2 reads F1) and the name Vals. Each edit gives the texts after
-// it and which results stay (k) or go (d), the saved name and calcPr.
+// it and which results stay (k) or go (d), the saved name and calcPr; a table
+// losing a column loses the results of every formula reading it.
 TEST(renamed_references, structured_references_follow_their_table_or_become_ref_errors) {
     const char* const formulas[] = {"SUM(Tbl[Val])", "F1*2", "SUM(tbl[[#Data],[Qty]])", "SUM(Tbl)",
                                     "SUM(Vals)",     "LEN(Tbl[[#Headers],[Val]])"};
@@ -152,9 +153,11 @@ TEST(renamed_references, structured_references_follow_their_table_or_become_ref_
           "LEN(Tbl[[#Headers],[Val]])"},
          "kkkkkk", "Tbl[Val]"},
         {"column deleted", [](auto*, auto*, auto* td) { td_delete_col(td, "Val"); },
-         {"SUM(#REF!)", "F1*2", "SUM(tbl[[#Data],[Qty]])", "SUM(Tbl)", "SUM(Vals)", "LEN(#REF!)"}, "ddkddd", "#REF!"},
+         {"SUM(#REF!)", "F1*2", "SUM(tbl[[#Data],[Qty]])", "SUM(Tbl)", "SUM(Vals)", "LEN(#REF!)"}, "dddddd", "#REF!"},
         {"sheet column deleted", [](auto*, auto* ws, auto*) { ASSERT_EQ(ws_delete_col(ws, 1, 1), 1); },
-         {"SUM(#REF!)", "F1*2", "SUM(tbl[[#Data],[Qty]])", "SUM(Tbl)", "SUM(Vals)", "LEN(#REF!)"}, "ddkddd", "#REF!"},
+         {"SUM(#REF!)", "F1*2", "SUM(tbl[[#Data],[Qty]])", "SUM(Tbl)", "SUM(Vals)", "LEN(#REF!)"}, "dddddd", "#REF!"},
+        {"sheet columns of the whole table deleted", [](auto*, auto* ws, auto*) { ASSERT_EQ(ws_delete_col(ws, 1, 2), 1); },
+         {"SUM(#REF!)", "F1*2", "SUM(#REF!)", "SUM(#REF!)", "SUM(Vals)", "LEN(#REF!)"}, "dddddd", "#REF!"},
         {"table deleted", [](auto*, auto* ws, auto*) { ASSERT_EQ(ws_delete_tabledef(ws, "Tbl"), 1); },
          {"SUM(#REF!)", "F1*2", "SUM(#REF!)", "SUM(#REF!)", "SUM(Vals)", "LEN(#REF!)"}, "dddddd", "#REF!"},
         {"sheet deleted", [](auto* wb, auto*, auto*) { wb_delete_sheet(wb, 0); },

@@ -50,7 +50,8 @@ char outcome(plover_document_t* doc, const char* ref, double result) {
 using edit_t = std::function<void(plover_worksheet_t*)>;
 
 // A1:A3 1..3, B1:B5 1..5, C1:C3 100..300, D2 B2*C2 (6) and D3 B3*C3 (12),
-// E1:E4 x, y, x, y; One names B2, Lines D2:D3, Col B2:B5.
+// E1:E4 x, y, x, y; One names B2, Lines D2:D3, Col B2:B5; table T over J6:K9
+// (x a, b, c; y 1, 2, 3).
 plover_document_t* moves_book() {
     plover_document_t* doc = doc_create();
     plover_workbook_t* wb = doc_get_workbook(doc);
@@ -67,6 +68,9 @@ plover_document_t* moves_book() {
     wb_set_defined_name(wb, "One", "Sheet1!$B$2", nullptr);
     wb_set_defined_name(wb, "Lines", "Sheet1!$D$2:$D$3", nullptr);
     wb_set_defined_name(wb, "Col", "Sheet1!$B$2:$B$5", nullptr);
+    ws_set_text(ws, 6, 10, "x"), ws_set_text(ws, 6, 11, "y");
+    for (int r = 7; r <= 9; ++r) ws_set_text(ws, r, 10, std::string(1, char('a' + r - 7)).c_str()), ws_set_num(ws, r, 11, r - 6);
+    EXPECT_NE(ws_add_tabledef(ws, "T", 6, 10, 9, 11), nullptr) << run_msg();
     return doc;
 }
 
@@ -102,6 +106,12 @@ TEST(stale_results_after_moves, edits_that_move_or_resize_what_a_formula_reads_d
         {"One*2", [](auto* ws) { ws_insert_row(ws, 1, 1); }, "H6", "B3", "kd"},
         {"SUM(Lines)", [](auto* ws) { ws_delete_col(ws, 3, 3); }, "G5", "C2", "dd"},
         {"SUM(Col)", [](auto* ws) { ws_delete_row(ws, 3, 3); }, "H4", "B4", "dd"},
+        // Rows opened at a table's first data row grow it, though the cells it
+        // covered move whole; a table moving whole is read at its new place.
+        {"ROWS(T)", [](auto* ws) { ws_shift_range_down(ws, 10, 11, 7, 1); }, "H5", "J8", "dd"},
+        {"INDEX(T[x],1)", [](auto* ws) { ws_insert_row(ws, 1, 1); }, "H6", "J8", "kd"},
+        {"COLUMNS(T)", [](auto* ws) { td_insert_col(ws_get_tabledef_by_name(ws, "T"), 0, "w"); }, "H5", "J8", "dd"},
+        {"ROWS(T[#All])", [](auto* ws) { td_set_display_total(ws_get_tabledef_by_name(ws, "T"), 1); }, "H5", "J8", "dd"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.formula);

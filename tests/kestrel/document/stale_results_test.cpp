@@ -425,6 +425,8 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
     } rows[] = {
         {"a bare column in its totals row", totals_table_book(),
          [](auto*, auto* ws) { ws_set_num(ws, 2, 2, 10); }, 0, {"B4", "D1"}, "dd"},
+        {"a row inserted at the totals row", totals_table_book(formula("E1", "ROWS(T)", 2)),
+         [](auto*, auto* ws) { ASSERT_EQ(ws_insert_row(ws, 4, 1), 1) << run_msg(); }, 0, {"E1"}, "d"},
         {"a name over a span of sheets", span,
          [](auto*, auto* ws) { ws_set_num(ws, 1, 2, 100); }, 2, {"A1"}, "d"},
         {"a name over a span of sheets, a sheet set inside it", span,

@@ -274,6 +274,7 @@ bool tabledef_t::insert_column(int i, std::string_view name) {
     --r.first.col;
     set_range(r);
     write_header__(0);
+    reshaped__();
     return true;
 }
 
@@ -333,6 +334,7 @@ bool tabledef_t::set_display_total(bool on) {
             label = columns_.front().totalsRowLabel;
         }
         owner_->set_text(row, c1, label, true);
+        reshaped__();
     } else if (!on && attributes_.totalsRowCount == 1 && range_.last.row > range_.first.row) {
         const int row = range_.last.row;
         owner_->clear_contents({{range_.first.grid_id, row, c1, 1, 0, 0}, {range_.first.grid_id, row, c2, 1, 0, 0}});
@@ -340,8 +342,14 @@ bool tabledef_t::set_display_total(bool on) {
         --r.last.row;
         set_range(r);
         attributes_.totalsRowCount = 0;
+        reshaped__();
     }
     return true;
+}
+
+void tabledef_t::reshaped__() {
+    // Whatever reads the table spells it, or stands in it and names a column.
+    if (owner_) owner_->follow_new_table_name(display_name());
 }
 
 void tabledef_t::remove_columns(int first, int last) {

@@ -208,6 +208,9 @@ private:
     // Columns' ids become their positions from 1.
     void renumber__();
     void write_header__(int i);
+    // The table grew or shrank by itself, no shift moving its readers: those
+    // now reading other cells are filed again and lose their results.
+    void reshaped__();
     // Whether a column other than `except` has the name in any case.
     bool column_name_taken__(std::string_view name, int except) const;
 
