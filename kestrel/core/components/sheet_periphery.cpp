@@ -8,18 +8,32 @@ using xml::sxml::xml_attribute_t;
 using xml::sxml::xml_node_t;
 
 kept_element_t::kept_element_t(const xml_node_t& node) {
+    copy_tree(node, nullptr, nullptr);
+}
+
+xml_node_t& kept_element_t::copy_after(xml_node_t& node) {
+    xml_node_t* const next = node.next_sibling;
+    xml_node_t* made = copy_tree(node, node.parent, &node);
+    made->next_sibling = next;
+    if (next) next->prev_sibling = made;
+    return *made;
+}
+
+xml_node_t* kept_element_t::copy_tree(const xml_node_t& node, xml_node_t* parent, xml_node_t* prev) {
+    xml_node_t* const top = copy_one(node, parent, prev);
     // Iterative, so that a deep element cannot exhaust the stack.
-    std::vector<std::pair<const xml_node_t*, xml_node_t*>> work{{&node, copy_one(node, nullptr, nullptr)}};
+    std::vector<std::pair<const xml_node_t*, xml_node_t*>> work{{&node, top}};
     while (!work.empty()) {
         const auto [source, made] = work.back();
         work.pop_back();
-        xml_node_t* prev = nullptr;
+        xml_node_t* last = nullptr;
         for (const xml_node_t* c = source->first_child; c; c = c->next_sibling) {
             if (!xml::sxml::is_element(*c)) continue;
-            prev = copy_one(*c, made, prev);
-            work.emplace_back(c, prev);
+            last = copy_one(*c, made, last);
+            work.emplace_back(c, last);
         }
     }
+    return top;
 }
 
 const char* kept_element_t::keep(const char* text) {

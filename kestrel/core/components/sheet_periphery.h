@@ -39,10 +39,14 @@ public:
     void set_value(xml::sxml::xml_attribute_t& attribute, std::string_view value);
     // The node leaves the tree; its storage stays with the copy.
     static void unlink(xml::sxml::xml_node_t& node) noexcept;
+    // A copy of the node and all below it, its next sibling.
+    xml::sxml::xml_node_t& copy_after(xml::sxml::xml_node_t& node);
 
 private:
     xml::sxml::xml_node_t* copy_one(const xml::sxml::xml_node_t& source, xml::sxml::xml_node_t* parent,
                                     xml::sxml::xml_node_t* prev);
+    xml::sxml::xml_node_t* copy_tree(const xml::sxml::xml_node_t& source, xml::sxml::xml_node_t* parent,
+                                     xml::sxml::xml_node_t* prev);
     const char* keep(const char* text);
 
     std::deque<xml::sxml::xml_node_t> nodes_;

@@ -25,7 +25,7 @@ Table::rewrite_workbook_formulas__(const std::function<bool(std::string_view)>& 
     formula::cell_tracker_t& tracker = formula::get_cell_tracker();
     stale_formulas_t changed;
     for (Table* sheet : workbook_sheets__()) {
-        sheet->follow_kept_formulas__(
+        sheet->follow_kept_texts__(
             nullptr, [&](formula::model_context& context, const vex::coord_t& at, std::string_view text) {
                 return may_name(text) ? text_of(context, at, text) : std::optional<std::string>();
             });
@@ -63,11 +63,6 @@ Table::rewrite_workbook_formulas__(const std::function<bool(std::string_view)>& 
                 cell->parsed = 0;  // a range the tracker cannot hold stays untracked
             }
         });
-        // A table part's column formulas are kept as text and read by no one.
-        for (const auto& entry : sheet->tabledefs().all())
-            entry.second->rewrite_formulas([&](const vex::coord_t& origin, std::string_view text) {
-                return may_name(text) ? text_of(context, origin, text) : std::optional<std::string>();
-            });
         // Followers read their master's new text, whatever their tokens held.
         if (groups.empty()) continue;
         sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
@@ -87,6 +82,16 @@ Table::rewrite_workbook_formulas__(const std::function<bool(std::string_view)>& 
             tokens_of);
     }
     return {std::move(changed), std::move(names)};
+}
+
+void Table::follow_kept_texts__(const band_shift_t* shift, const text_rewrite_t& text_of) {
+    formula::model_context& context = formula_model_->context();
+    // An application copies a column's formula into the rows the table gains:
+    // it reads as the column's cells do.
+    for (const auto& entry : tabledefs_.all())
+        entry.second->rewrite_formulas(
+            [&](const vex::coord_t& origin, std::string_view text) { return text_of(context, origin, text); });
+    follow_kept_formulas__(shift, text_of);
 }
 
 void Table::rename_references_to_sheet(std::string_view new_name) {

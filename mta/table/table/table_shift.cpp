@@ -157,7 +157,7 @@ void Table::drop_references_to_sheet() {
     stale_formulas_t stale;
     for (Table* sheet : get_table_registry().tables_of(workbook_)) {
         if (sheet == this) continue;
-        sheet->follow_kept_formulas__(
+        sheet->follow_kept_texts__(
             nullptr, [&](formula::model_context& context, const vex::coord_t& at, std::string_view text) {
                 return formula::drop_grid_references(context, at, text, grid);
             });
@@ -425,10 +425,10 @@ bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b
     on_shift__(s);
     const int32_t grid = int32_t(sheet_id_);
     for (Table* sheet : workbook_sheets__())
-        sheet->follow_kept_formulas__(sheet == this ? &s : nullptr,
-                                      [&](formula::model_context& context, const vex::coord_t& at, std::string_view text) {
-                                          return formula::shift_formula_text(context, at, text, grid, s, false);
-                                      });
+        sheet->follow_kept_texts__(sheet == this ? &s : nullptr,
+                                   [&](formula::model_context& context, const vex::coord_t& at, std::string_view text) {
+                                       return formula::shift_formula_text(context, at, text, grid, s, false);
+                                   });
     return true;
 }
 

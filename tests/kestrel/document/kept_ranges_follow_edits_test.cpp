@@ -52,9 +52,9 @@ std::string sections(int first, int last, const std::string& spread = "A7 A2:A3"
 
 // The saved sheet after the edit, from its first kept section on; a sheet
 // "Lists" follows the loaded one.
-std::string saved(const std::function<int(plover_workbook_t*)>& edit) {
+std::string saved(const std::function<int(plover_workbook_t*)>& edit, const std::string& kept = sections(2, 5)) {
     scratch_dir dir;
-    write_zip(dir / "in.xlsx", reader_test::sheet_package("<sheetData/>" + sections(2, 5)));
+    write_zip(dir / "in.xlsx", reader_test::sheet_package("<sheetData/>" + kept));
     plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
     EXPECT_NE(doc, nullptr) << run_msg();
     if (!doc) return {};
@@ -118,4 +118,34 @@ TEST(kept_ranges_follow_edits, ranges_and_formulas_follow_every_kind_of_edit) {
         // A list whose records all went goes with them.
         EXPECT_FALSE(std::regex_search(sheet, empty_list)) << r.name << "\n" << sheet;
     }
+}
+
+// D2 reads A2 and F7 reads C7: the cells that moved and the one that stayed
+// each keep reading theirs, as records of their own; the rule's copy comes
+// right after it in priority.
+TEST(kept_ranges_follow_edits, areas_moved_apart_keep_their_meaning) {
+    const std::string kept =
+        R"(<conditionalFormatting sqref="D2:D5 F7"><cfRule type="expression" dxfId="0" priority="1">)"
+        R"(<formula>$A$1+A2&gt;0</formula></cfRule></conditionalFormatting><conditionalFormatting sqref="H1">)"
+        R"(<cfRule type="expression" dxfId="0" priority="2"><formula>H1</formula></cfRule></conditionalFormatting>)"
+        R"(<dataValidations count="1"><dataValidation type="custom" sqref="D2:D5 F7"><formula1>$A$1+A2</formula1>)"
+        R"(</dataValidation></dataValidations><extLst><ext uri="{CCE6A557-97BC-4b89-ADB6-D9C93CAAB3DF}")" + x14 +
+        R"(><x14:dataValidations count="1")" + xm + R"(><x14:dataValidation type="custom"><x14:formula1>)"
+        R"(<xm:f>$A$1+A2</xm:f></x14:formula1><xm:sqref>D2:D5 F7</xm:sqref></x14:dataValidation>)"
+        "</x14:dataValidations></ext></extLst>";
+    const std::string sheet =
+        saved([](plover_workbook_t* wb) { return ws_shift_range_right(wb_get_sheet(wb, 0), 2, 5, 4, 1); }, kept);
+    EXPECT_EQ(sheet,
+              R"(<conditionalFormatting sqref="E2:E5"><cfRule type="expression" dxfId="0" priority="1"><formula>)"
+              R"($A$1+A2&gt;0</formula></cfRule></conditionalFormatting><conditionalFormatting sqref="F7"><cfRule )"
+              R"(type="expression" dxfId="0" priority="2"><formula>$A$1+C7&gt;0</formula></cfRule>)"
+              R"(</conditionalFormatting><conditionalFormatting sqref="H1"><cfRule type="expression" dxfId="0" )"
+              R"(priority="3"><formula>H1</formula></cfRule></conditionalFormatting><dataValidations count="2">)"
+              R"(<dataValidation type="custom" sqref="E2:E5"><formula1>$A$1+A2</formula1></dataValidation>)"
+              R"(<dataValidation type="custom" sqref="F7"><formula1>$A$1+C7</formula1></dataValidation>)"
+              R"(</dataValidations><extLst><ext uri="{CCE6A557-97BC-4b89-ADB6-D9C93CAAB3DF}")" + x14 +
+                  R"(><x14:dataValidations count="2")" + xm + R"(><x14:dataValidation type="custom"><x14:formula1>)"
+                  R"(<xm:f>$A$1+A2</xm:f></x14:formula1><xm:sqref>E2:E5</xm:sqref></x14:dataValidation>)"
+                  R"(<x14:dataValidation type="custom"><x14:formula1><xm:f>$A$1+C7</xm:f></x14:formula1>)"
+                  "<xm:sqref>F7</xm:sqref></x14:dataValidation></x14:dataValidations></ext></extLst>");
 }

@@ -379,17 +379,13 @@ entries_t spelled_table() {
                      "<c r=\"C4\"><f>SUM(Sales[[Qty]:[Price]])</f><v>35</v></c></row></sheetData>"
                      "<tableParts count=\"1\"><tablePart r:id=\"rId1\"/></tableParts>",
                  rel("rId1", std::string(od) + "table", "../tables/table1.xml")}};
-    c.extra = {{"xl/tables/table1.xml",
-                std::string(decl) +
-                    "<table xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" id=\"1\" name=\"Sales\" "
-                    "displayName=\"Sales\" ref=\"A1:C4\" totalsRowCount=\"1\"><tableColumns count=\"3\">"
-                    "<tableColumn id=\"1\" name=\"Qty\"/><tableColumn id=\"2\" name=\"Price\"/>"
-                    "<tableColumn id=\"3\" name=\"Total\" totalsRowFunction=\"custom\"><calculatedColumnFormula>"
-                    "[[#This Row],Qty]*[[#This Row],Price]</calculatedColumnFormula><totalsRowFormula>"
-                    "SUM(Sales[[Qty]:[Price]])</totalsRowFormula></tableColumn></tableColumns></table>"}};
-    c.extra_types =
-        override_of("xl/tables/table1.xml", "application/vnd.openxmlformats-officedocument.spreadsheetml.table+xml");
-    return round_trip_test::package_of(c);
+    return with_table_part(
+        c, "<table xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" id=\"1\" name=\"Sales\" "
+           "displayName=\"Sales\" ref=\"A1:C4\" totalsRowCount=\"1\"><tableColumns count=\"3\">"
+           "<tableColumn id=\"1\" name=\"Qty\"/><tableColumn id=\"2\" name=\"Price\"/>"
+           "<tableColumn id=\"3\" name=\"Total\" totalsRowFunction=\"custom\"><calculatedColumnFormula>"
+           "[[#This Row],Qty]*[[#This Row],Price]</calculatedColumnFormula><totalsRowFormula>"
+           "SUM(Sales[[Qty]:[Price]])</totalsRowFormula></tableColumn></tableColumns></table>");
 }
 
 std::string column_formulas(const entries_t& copy) {
@@ -431,5 +427,53 @@ TEST(renamed_references, every_spelling_of_a_column_follows_it) {
     EXPECT_EQ(column_formulas(saved(doc, dir)),
               "<calculatedColumnFormula>#REF!*[[#This Row],Price]</calculatedColumnFormula> "
               "<totalsRowFormula>SUM(Orders[[Price]:[Price]])</totalsRowFormula>");
+    doc_release(doc);
+}
+
+namespace {
+
+// Sheet1 A1:B4 the table T (Qty, Total; a totals row) whose calculated column
+// reads a cell beside the table and one of Sheet2, in its cells and its part.
+entries_t calculated_table() {
+    round_trip_test::crafted_t c;
+    const std::string calculated = "<f>[@Qty]*$K$1+Sheet2!$A$1</f>";
+    c.sheets = {{"<sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>Qty</t></is></c><c r=\"B1\" "
+                 "t=\"inlineStr\"><is><t>Total</t></is></c><c r=\"K1\"><v>10</v></c></row><row r=\"2\"><c r=\"A2\">"
+                 "<v>2</v></c><c r=\"B2\">" + calculated + "</c></row><row r=\"3\"><c r=\"A3\"><v>3</v></c>"
+                 "<c r=\"B3\">" + calculated + "</c></row><row r=\"4\"><c r=\"B4\"><f>SUM([Total])*$K$1</f></c>"
+                 "</row></sheetData><tableParts count=\"1\"><tablePart r:id=\"rId1\"/></tableParts>",
+                 rel("rId1", std::string(od) + "table", "../tables/table1.xml")},
+                {"<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row></sheetData>", ""}};
+    return with_table_part(
+        c, "<table xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" id=\"1\" name=\"T\" "
+           "displayName=\"T\" ref=\"A1:B4\" totalsRowCount=\"1\"><tableColumns count=\"2\">"
+           "<tableColumn id=\"1\" name=\"Qty\"/><tableColumn id=\"2\" name=\"Total\" "
+           "totalsRowFunction=\"custom\"><calculatedColumnFormula>[@Qty]*$K$1+Sheet2!$A$1"
+           "</calculatedColumnFormula><totalsRowFormula>SUM([Total])*$K$1</totalsRowFormula></tableColumn>"
+           "</tableColumns></table>");
+}
+
+} // namespace
+
+// The table part's formulas are what an application copies into the rows the
+// table gains: they follow every edit the column's cells follow.
+TEST(renamed_references, a_tables_own_formulas_follow_its_cells) {
+    scratch_dir dir;
+    write_zip(dir / "in.xlsx", calculated_table());
+    plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+    ASSERT_NE(doc, nullptr) << run_msg();
+    plover_worksheet_t* ws = sheet(doc, 0);
+    const auto part_reads_as_cells = [&](int row, int col, const std::string& calculated, const std::string& totals) {
+        EXPECT_EQ(std::string(ws_get_formula_expr(ws, row, col)), calculated);
+        EXPECT_EQ(column_formulas(saved(doc, dir)), "<calculatedColumnFormula>" + calculated +
+                                                        "</calculatedColumnFormula> <totalsRowFormula>" + totals +
+                                                        "</totalsRowFormula>");
+    };
+    ASSERT_EQ(ws_insert_row(ws, 1, 1), 1) << run_msg();
+    part_reads_as_cells(3, 2, "[@Qty]*$K$2+Sheet2!$A$1", "SUM([Total])*$K$2");
+    wb_delete_sheet(doc_get_workbook(doc), 1);
+    part_reads_as_cells(3, 2, "[@Qty]*$K$2+#REF!", "SUM([Total])*$K$2");
+    td_delete_col_by_index(ws_get_tabledef_by_name(ws, "T"), 0);
+    part_reads_as_cells(3, 1, "#REF!*$J$2+#REF!", "SUM([Total])*$J$2");
     doc_release(doc);
 }

@@ -56,6 +56,15 @@ inline std::string cell_xml(const entries_t& copy, const std::string& ref) {
     return element(find(copy, "xl/worksheets/sheet1.xml"), "<c r=\"" + ref + "\"", "</c>");
 }
 
+// The crafted sheets with `table`, a table part's root element, as
+// xl/tables/table1.xml.
+inline entries_t with_table_part(round_trip_test::crafted_t c, const std::string& table) {
+    c.extra = {{"xl/tables/table1.xml", std::string(decl) + table}};
+    c.extra_types =
+        override_of("xl/tables/table1.xml", "application/vnd.openxmlformats-officedocument.spreadsheetml.table+xml");
+    return round_trip_test::package_of(c);
+}
+
 // As XlsxWriter writes a totals row: the table T over A1:B4 (Item, Qty; Qty 1
 // and 2), B4 SUBTOTAL(109,[Qty]) (3), D1 T[[#Totals],[Qty]]*10 (30), and the
 // cells of `extra` after them in row 1.
@@ -71,15 +80,11 @@ inline entries_t totals_table_book(const std::string& extra = "") {
                      "<c r=\"B4\"><f>SUBTOTAL(109,[Qty])</f><v>3</v></c></row></sheetData>"
                      "<tableParts count=\"1\"><tablePart r:id=\"rId1\"/></tableParts>",
                  rel("rId1", std::string(od) + "table", "../tables/table1.xml")}};
-    c.extra = {{"xl/tables/table1.xml",
-                std::string(decl) + "<table xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" id=\"1\" "
-                                    "name=\"T\" displayName=\"T\" ref=\"A1:B4\" totalsRowCount=\"1\"><tableColumns "
-                                    "count=\"2\"><tableColumn id=\"1\" name=\"Item\" totalsRowLabel=\"Total\"/>"
-                                    "<tableColumn id=\"2\" name=\"Qty\" totalsRowFunction=\"sum\"/></tableColumns>"
-                                    "</table>"}};
-    c.extra_types =
-        override_of("xl/tables/table1.xml", "application/vnd.openxmlformats-officedocument.spreadsheetml.table+xml");
-    return round_trip_test::package_of(c);
+    return with_table_part(c, "<table xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" id=\"1\" "
+                              "name=\"T\" displayName=\"T\" ref=\"A1:B4\" totalsRowCount=\"1\"><tableColumns "
+                              "count=\"2\"><tableColumn id=\"1\" name=\"Item\" totalsRowLabel=\"Total\"/>"
+                              "<tableColumn id=\"2\" name=\"Qty\" totalsRowFunction=\"sum\"/></tableColumns>"
+                              "</table>");
 }
 
 } // namespace package_test
