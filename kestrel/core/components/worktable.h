@@ -167,6 +167,8 @@ public:
 
 private:
     xml_part_t* table_part_named__(std::string_view name) const;
+    // Editable ranges, ignored-error ranges and page breaks follow a shift.
+    void follow_kept_ranges__(const mta::band_shift_t& shift);
     void name_columns__(mta::tabledef_t& table);
     // Shows the new picture through the drawing; the id, or what the manager gave.
     int32_t show_image__(int32_t id, image_part_t* part);

@@ -119,3 +119,44 @@ TEST(kept_ranges_follow_edits, ranges_and_formulas_follow_every_kind_of_edit) {
         EXPECT_FALSE(std::regex_search(sheet, empty_list)) << r.name << "\n" << sheet;
     }
 }
+
+TEST(kept_ranges_follow_edits, editable_ranges_ignored_errors_and_breaks_follow_their_cells) {
+    // Edited after an editable range over A3:B5, a row break at row 5 and a
+    // column break at column 3 are set on a sheet read with an ignored error.
+    const struct {
+        const char* name;
+        std::function<int(plover_worksheet_t*)> edit;
+        const char* refs;
+    } rows[] = {
+        {"rows and columns inserted before",
+         [](auto* ws) { return ws_insert_row(ws, 2, 3) && ws_insert_col(ws, 1, 2); },
+         "protectedRange C6:D8 row 7 col 4 ignoredError J6:J9 "},
+        {"then the rows above deleted",
+         [](auto* ws) { return ws_insert_row(ws, 2, 3) && ws_insert_col(ws, 1, 2) && ws_delete_row(ws, 1, 6); },
+         "protectedRange C1:D2 row 1 col 4 ignoredError J1:J3 "},
+        {"the columns of the range and the break deleted", [](auto* ws) { return ws_delete_col(ws, 1, 3); },
+         "row 4 ignoredError E3:E6 "},
+        {"cells shifted under part of the columns", [](auto* ws) { return ws_shift_range_down(ws, 1, 2, 1, 2); },
+         "protectedRange A5:B7 row 4 col 2 ignoredError H3:H6 "},
+    };
+    static const std::regex item(
+        R"re(<(protectedRange|ignoredError) sqref="([^"]*)"|<(row|col)Breaks[^>]*><brk id="(\d+)")re");
+    for (const auto& r : rows) {
+        scratch_dir dir;
+        write_zip(dir / "in.xlsx", reader_test::sheet_package(
+                                       R"(<sheetData/><ignoredErrors><ignoredError sqref="H3:H6" )"
+                                       R"(numberStoredAsText="1"/></ignoredErrors>)"));
+        plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+        ASSERT_NE(doc, nullptr) << run_msg();
+        plover_worksheet_t* ws = wb_get_sheet(doc_get_workbook(doc), 0);
+        ASSERT_EQ(ws_set_editable_range(ws, 3, 1, 5, 2) && ws_set_row_break(ws, 5, 1) && ws_set_col_break(ws, 3, 1), 1);
+        EXPECT_EQ(r.edit(ws), 1) << r.name << ": " << run_msg();
+        ASSERT_EQ(doc_save(doc, (dir / "out.xlsx").c_str()), 1) << run_msg();
+        doc_release(doc);
+        const std::string sheet = find(read_zip(dir / "out.xlsx"), "xl/worksheets/sheet1.xml");
+        std::string got;
+        for (std::sregex_iterator i(sheet.begin(), sheet.end(), item), end; i != end; ++i)
+            got += (*i)[1].matched ? (*i)[1].str() + " " + (*i)[2].str() + " " : (*i)[3].str() + " " + (*i)[4].str() + " ";
+        EXPECT_EQ(got, r.refs) << r.name << "\n" << sheet;
+    }
+}
