@@ -169,6 +169,9 @@ private:
     xml_part_t* table_part_named__(std::string_view name) const;
     // Editable ranges, ignored-error ranges and page breaks follow a shift.
     void follow_kept_ranges__(const mta::band_shift_t& shift);
+    // Sparklines and the charts below the sheet's drawing read their data
+    // again after an edit, as the kept formulas do.
+    void follow_kept_parts__(const mta::band_shift_t* shift, const text_rewrite_t& text_of);
     void name_columns__(mta::tabledef_t& table);
     // Shows the new picture through the drawing; the id, or what the manager gave.
     int32_t show_image__(int32_t id, image_part_t* part);

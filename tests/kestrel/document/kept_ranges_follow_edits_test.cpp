@@ -160,3 +160,74 @@ TEST(kept_ranges_follow_edits, editable_ranges_ignored_errors_and_breaks_follow_
         EXPECT_EQ(got, r.refs) << r.name << "\n" << sheet;
     }
 }
+
+namespace {
+
+// The series references of a chart as openpyxl writes it, a category axis
+// read from a sheet "Lists" added.
+std::string chart_xml(const std::string& values, const std::string& categories) {
+    return R"(<chartSpace xmlns="http://schemas.openxmlformats.org/drawingml/2006/chart"><chart><plotArea>)"
+           R"(<barChart><barDir val="col"/><grouping val="clustered"/><ser><idx val="0"/><order val="0"/>)"
+           "<cat><numRef><f>" + categories + "</f></numRef></cat><val><numRef><f>" + values +
+           R"(</f><numCache><formatCode>General</formatCode><ptCount val="1"/><pt idx="0"><v>1</v></pt></numCache>)"
+           R"(</numRef></val></ser><axId val="10"/><axId val="100"/></barChart></plotArea></chart></chartSpace>)";
+}
+
+} // namespace
+
+TEST(kept_ranges_follow_edits, charts_and_sparklines_read_their_data_through_edits) {
+    const std::string sheet_body =
+        R"(<sheetData/><drawing r:id="rId1"/><extLst><ext xmlns:x14="http://schemas.microsoft.com/office/)"
+        R"(spreadsheetml/2009/9/main" uri="{05C60535-1F16-4fd2-B633-F4F36F0B64E0}"><x14:sparklineGroups)" + xm +
+        R"(><x14:sparklineGroup displayEmptyCellsAs="gap"><x14:colorSeries theme="4"/><x14:sparklines>)"
+        "<x14:sparkline><xm:f>Data!A1:D1</xm:f><xm:sqref>F1</xm:sqref></x14:sparkline>"
+        "</x14:sparklines></x14:sparklineGroup></x14:sparklineGroups></ext></extLst>";
+    const std::string drawing =
+        R"(<wsDr xmlns="http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing"><oneCellAnchor>)"
+        R"(<from><col>4</col><colOff>0</colOff><row>1</row><rowOff>0</rowOff></from><ext cx="5400000" cy="2700000"/>)"
+        R"(<graphicFrame><nvGraphicFramePr><cNvPr id="1" name="Chart 1"/><cNvGraphicFramePr/></nvGraphicFramePr><xfrm/>)"
+        R"(<a:graphic xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main"><a:graphicData )"
+        R"(uri="http://schemas.openxmlformats.org/drawingml/2006/chart"><c:chart xmlns:c="http://schemas.openxmlformats.)"
+        R"(org/drawingml/2006/chart" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships" )"
+        R"(r:id="rId1"/></a:graphicData></a:graphic></graphicFrame><clientData/></oneCellAnchor></wsDr>)";
+    const std::string chart = chart_xml("'Data'!$B$1:$B$10", "'Lists'!$A$1:$A$10");
+    const entries_t package = reader_test::sheet_package_with(
+        sheet_body, rel("rId1", std::string(od) + "drawing", "../drawings/drawing1.xml"),
+        {{"xl/drawings/drawing1.xml", std::string(decl) + drawing},
+         {"xl/drawings/_rels/drawing1.xml.rels", rels(rel("rId1", std::string(od) + "chart", "../charts/chart1.xml"))},
+         {"xl/charts/chart1.xml", std::string(decl) + chart}},
+        override_of("xl/drawings/drawing1.xml", "application/vnd.openxmlformats-officedocument.drawing+xml") +
+            override_of("xl/charts/chart1.xml", "application/vnd.openxmlformats-officedocument.drawingml.chart+xml"));
+    const struct {
+        const char* name;
+        std::function<int(plover_workbook_t*)> edit;
+        std::string chart;
+        const char* sparkline;
+    } rows[] = {
+        {"nothing edited", [](auto*) { return 1; }, chart, "Data!A1:D1 F1 "},
+        {"rows inserted above the data", [](auto* wb) { return ws_insert_row(wb_get_sheet(wb, 0), 1, 2); },
+         chart_xml("'Data'!$B$3:$B$12", "'Lists'!$A$1:$A$10"), "Data!A3:D3 F3 "},
+        {"the sheet renamed", [](auto* wb) { return wb_rename_sheet(wb, 0, "New Data"), 1; },
+         chart_xml("'New Data'!$B$1:$B$10", "'Lists'!$A$1:$A$10"), "&apos;New Data&apos;!A1:D1 F1 "},
+        {"the values' column deleted", [](auto* wb) { return ws_delete_col(wb_get_sheet(wb, 0), 2, 2); },
+         chart_xml("'Data'!#REF!", "'Lists'!$A$1:$A$10"), "Data!A1:C1 E1 "},
+        {"the categories' sheet deleted", [](auto* wb) { return wb_delete_sheet(wb, 1), 1; },
+         chart_xml("'Data'!$B$1:$B$10", "#REF!"), "Data!A1:D1 F1 "},
+        {"the sparkline's cell deleted", [](auto* wb) { return ws_delete_col(wb_get_sheet(wb, 0), 6, 6); }, chart, ""},
+    };
+    for (const auto& r : rows) {
+        scratch_dir dir;
+        write_zip(dir / "in.xlsx", package);
+        plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+        ASSERT_NE(doc, nullptr) << run_msg();
+        plover_workbook_t* wb = doc_get_workbook(doc);
+        ASSERT_NE(wb_add_worksheet(wb, "Lists"), nullptr) << run_msg();
+        EXPECT_EQ(r.edit(wb), 1) << r.name << ": " << run_msg();
+        ASSERT_EQ(doc_save(doc, (dir / "out.xlsx").c_str()), 1) << run_msg();
+        doc_release(doc);
+        const entries_t saved = read_zip(dir / "out.xlsx");
+        EXPECT_EQ(find(saved, "xl/charts/chart1.xml"), decl + r.chart) << r.name;
+        const std::string sheet = find(saved, "xl/worksheets/sheet1.xml");
+        EXPECT_EQ(refs(sheet.substr(std::min(sheet.find("<extLst"), sheet.size()))), r.sparkline) << r.name << "\n" << sheet;
+    }
+}
