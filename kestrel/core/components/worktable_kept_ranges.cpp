@@ -31,11 +31,11 @@ namespace vex {
 
 namespace {
 
-// The areas of a reference list after the shift; false when none is left.
-// The text stays as read when no area moved, and so does a list the reader
-// would refuse.
-bool follow_area_list(std::string& list, const mta::band_shift_t& shift) {
-    std::vector<range_t> areas;
+// The areas of a reference list after the shift, given back in `areas`;
+// false when none is left. The text stays as read when no area moved, and so
+// does a list the reader would refuse.
+bool follow_area_list(std::string& list, const mta::band_shift_t& shift, std::vector<range_t>& areas) {
+    areas.clear();
     try {
         read_range_list(list, [&](const range_t& r) { areas.push_back(r); });
     } catch (const loading_error&) {
@@ -76,6 +76,7 @@ bool follow_sparkline_groups(kept_element_t& kept, xml_node_t& list, const mta::
         if (local_name(n) == "f" && n.text)
             if (std::optional<std::string> text = rewrite(n.text)) kept.set_text(n, *text);
     };
+    std::vector<range_t> areas;
     for (xml_node_t* group = list.first_child; group;) {
         xml_node_t* next_group = group->next_sibling;
         bool holds_one = false;
@@ -89,7 +90,7 @@ bool follow_sparkline_groups(kept_element_t& kept, xml_node_t& list, const mta::
                     rewrite_text(*c);
                     if (!shift || local_name(*c) != "sqref" || !c->text) continue;
                     std::string cells = c->text;
-                    kept_line = follow_area_list(cells, *shift);
+                    kept_line = follow_area_list(cells, *shift, areas);
                     if (kept_line && cells != c->text) kept.set_text(*c, cells);
                 }
                 if (kept_line) holds_one = true;
@@ -237,16 +238,15 @@ void worktable_t::follow_kept_parts__(const mta::band_shift_t* shift, const text
 }
 
 void worktable_t::follow_kept_ranges__(const mta::band_shift_t& shift) {
+    std::vector<range_t> areas;
     std::erase_if(periphery_.ignored_errors,
-                  [&](ignored_error_t& e) { return !e.sqref.empty() && !follow_area_list(e.sqref, shift); });
+                  [&](ignored_error_t& e) { return !e.sqref.empty() && !follow_area_list(e.sqref, shift, areas); });
     worksheet_t* sheet = get_worksheet();
     if (!sheet) return;
     sheet->protection().follow_editable_ranges([&](editable_range_t& e) {
         // A range read without cells is written as read.
         if (e.sqref.empty()) return e.range.first.row == 0 || shift.follow_reference(e.range, false);
-        if (!follow_area_list(e.sqref, shift)) return false;
-        std::vector<range_t> areas;
-        read_range_list(e.sqref, [&](const range_t& r) { areas.push_back(r); });
+        if (!follow_area_list(e.sqref, shift, areas)) return false;
         if (!areas.empty()) e.range = areas.front();
         if (areas.size() == 1) e.sqref.clear();
         return true;
