@@ -209,7 +209,7 @@ void worktable_t::follow_kept_formulas__(const mta::band_shift_t* shift, const t
         }
         return name == "extLst" && !follow_extensions(kept, make_edit);
     });
-    follow_kept_parts__(shift, text_of);
+    follow_sparklines__(shift, text_of);
 }
 
 } // namespace vex

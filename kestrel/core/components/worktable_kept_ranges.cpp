@@ -9,6 +9,7 @@
 #include "errors.h"
 #include "kestrel/core/components/worksheet.h"
 #include "kestrel/parts/part.h"
+#include "kestrel/parts/simple_part.h"
 #include "mta/table/formula_model/table_formula_model.h"
 #include "xml/sxml_parser.h"
 #include "kestrel/xml/xl_xml/assignment/shared_xml_assignment.h"
@@ -190,17 +191,18 @@ std::optional<std::string> rewritten_chart(std::string_view xml,
     return out;
 }
 
-// The chart parts below the part, however deep.
+// The chart parts below the part, however deep: a sheet's, a chart sheet's,
+// one kept under a parent the kinds do not give it.
 void collect_charts(const xml_part_t& part, std::vector<xml_part_t*>& out) {
     for (const auto& child : part.get_child_parts()) {
-        if (child->kind() == part_kind_enum::chart_part) out.push_back(child.get());
+        if (is_chart_part(*child)) out.push_back(child.get());
         collect_charts(*child, out);
     }
 }
 
 } // namespace
 
-void worktable_t::follow_kept_parts__(const mta::band_shift_t* shift, const text_rewrite_t& text_of) {
+void worktable_t::follow_sparklines__(const mta::band_shift_t* shift, const text_rewrite_t& text_of) {
     mta::formula::model_context& context = get_formula_model()->context();
     // The references name their sheets: read anywhere, they read the same cells.
     const coord_t origin{int32_t(sheet_id()), 1, 1, 0, 0, 0};
@@ -217,8 +219,18 @@ void worktable_t::follow_kept_parts__(const mta::band_shift_t* shift, const text
         }
         return root.first_child == nullptr;
     });
+}
+
+void worktable_t::follow_book_parts__(const text_rewrite_t& text_of) {
+    const xml_part_t* book = get_part();
+    while (book && book->get_parent()) book = book->get_parent();
     std::vector<xml_part_t*> charts;
-    if (get_part()) collect_charts(*get_part(), charts);
+    if (book) collect_charts(*book, charts);
+    if (charts.empty()) return;
+    mta::formula::model_context& context = get_formula_model()->context();
+    // The references name their sheets: read anywhere, they read the same cells.
+    const coord_t origin{int32_t(sheet_id()), 1, 1, 0, 0, 0};
+    const auto rewrite = [&](std::string_view text) { return text_of(context, origin, text); };
     // A chart named twice shares its bytes: both take the new ones.
     std::unordered_map<const char*, std::pair<std::shared_ptr<const char[]>, size_t>> replaced;
     for (xml_part_t* chart : charts) {

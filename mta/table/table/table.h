@@ -345,6 +345,9 @@ public:
     // sheet keeps beside its cells: its ranges follow `shift`, given when its
     // own cells moved, and each text is rewritten as one at its first cell.
     virtual void follow_kept_formulas__(const band_shift_t* /*shift*/, const text_rewrite_t& /*text_of*/) {}
+    // Once an edit, on the sheet edited, renamed or going: for parts the
+    // workbook keeps whole whose texts read its sheets (charts).
+    virtual void follow_book_parts__(const text_rewrite_t& /*text_of*/) {}
     // After a setter gave the cells of a range new values (a style change is
     // none), for what a derived store keeps by cell; told only once asked for.
     virtual void on_values_set__(const vex::range_t&) {}

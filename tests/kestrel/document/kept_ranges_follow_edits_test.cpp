@@ -191,13 +191,36 @@ TEST(kept_ranges_follow_edits, charts_and_sparklines_read_their_data_through_edi
         R"(org/drawingml/2006/chart" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships" )"
         R"(r:id="rId1"/></a:graphicData></a:graphic></graphicFrame><clientData/></oneCellAnchor></wsDr>)";
     const std::string chart = chart_xml("'Data'!$B$1:$B$10", "'Lists'!$A$1:$A$10");
-    const entries_t package = reader_test::sheet_package_with(
+    entries_t package = reader_test::sheet_package_with(
         sheet_body, rel("rId1", std::string(od) + "drawing", "../drawings/drawing1.xml"),
         {{"xl/drawings/drawing1.xml", std::string(decl) + drawing},
          {"xl/drawings/_rels/drawing1.xml.rels", rels(rel("rId1", std::string(od) + "chart", "../charts/chart1.xml"))},
          {"xl/charts/chart1.xml", std::string(decl) + chart}},
         override_of("xl/drawings/drawing1.xml", "application/vnd.openxmlformats-officedocument.drawing+xml") +
             override_of("xl/charts/chart1.xml", "application/vnd.openxmlformats-officedocument.drawingml.chart+xml"));
+    // A chart sheet after the sheet shows the same chart in a copy of its own.
+    const std::string types = "application/vnd.openxmlformats-officedocument.";
+    for (auto& [name, bytes] : package) {
+        if (name == "[Content_Types].xml")
+            bytes.insert(bytes.find("</Types>"),
+                         override_of("xl/chartsheets/sheet1.xml", types + "spreadsheetml.chartsheet+xml") +
+                             override_of("xl/drawings/drawing2.xml", types + "drawing+xml") +
+                             override_of("xl/charts/chart2.xml", types + "drawingml.chart+xml"));
+        if (name == "xl/_rels/workbook.xml.rels")
+            bytes.insert(bytes.find("</Relationships>"),
+                         rel("rIdC", std::string(od) + "chartsheet", "chartsheets/sheet1.xml"));
+        if (name == "xl/workbook.xml") bytes.insert(bytes.find("</sheets>"), R"(<sheet name="CS" sheetId="2" r:id="rIdC"/>)");
+    }
+    package.push_back({"xl/chartsheets/sheet1.xml",
+                       std::string(decl) + R"(<chartsheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/)"
+                                           R"(2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/)"
+                                           R"(2006/relationships"><drawing r:id="rId1"/></chartsheet>)"});
+    package.push_back({"xl/chartsheets/_rels/sheet1.xml.rels",
+                       rels(rel("rId1", std::string(od) + "drawing", "../drawings/drawing2.xml"))});
+    package.push_back({"xl/drawings/drawing2.xml", std::string(decl) + drawing});
+    package.push_back(
+        {"xl/drawings/_rels/drawing2.xml.rels", rels(rel("rId1", std::string(od) + "chart", "../charts/chart2.xml"))});
+    package.push_back({"xl/charts/chart2.xml", std::string(decl) + chart});
     const struct {
         const char* name;
         std::function<int(plover_workbook_t*)> edit;
@@ -211,7 +234,7 @@ TEST(kept_ranges_follow_edits, charts_and_sparklines_read_their_data_through_edi
          chart_xml("'New Data'!$B$1:$B$10", "'Lists'!$A$1:$A$10"), "&apos;New Data&apos;!A1:D1 F1 "},
         {"the values' column deleted", [](auto* wb) { return ws_delete_col(wb_get_sheet(wb, 0), 2, 2); },
          chart_xml("'Data'!#REF!", "'Lists'!$A$1:$A$10"), "Data!A1:C1 E1 "},
-        {"the categories' sheet deleted", [](auto* wb) { return wb_delete_sheet(wb, 1), 1; },
+        {"the categories' sheet deleted", [](auto* wb) { return wb_delete_sheet(wb, int(wb_sheet_count(wb)) - 1), 1; },
          chart_xml("'Data'!$B$1:$B$10", "#REF!"), "Data!A1:D1 F1 "},
         {"the sparkline's cell deleted", [](auto* wb) { return ws_delete_col(wb_get_sheet(wb, 0), 6, 6); }, chart, ""},
     };
@@ -227,6 +250,7 @@ TEST(kept_ranges_follow_edits, charts_and_sparklines_read_their_data_through_edi
         doc_release(doc);
         const entries_t saved = read_zip(dir / "out.xlsx");
         EXPECT_EQ(find(saved, "xl/charts/chart1.xml"), decl + r.chart) << r.name;
+        EXPECT_EQ(find(saved, "xl/charts/chart2.xml"), decl + r.chart) << r.name;
         const std::string sheet = find(saved, "xl/worksheets/sheet1.xml");
         EXPECT_EQ(refs(sheet.substr(std::min(sheet.find("<extLst"), sheet.size()))), r.sparkline) << r.name << "\n" << sheet;
     }
