@@ -21,6 +21,11 @@ described_part_t::described_part_t(xml_part_t* parent, part_kind_enum kind)
 
 described_part_t::~described_part_t() = default;
 
+bool is_chart_part(const xml_part_t& part) noexcept {
+    return part.kind() == part_kind_enum::chart_part ||
+           part.content_type() == info_of(part_kind_enum::chart_part).content_type;
+}
+
 const char* custom_xml_part_t::get_content_type_by_index(int index) const {
     if (index >= 0 && index <= 2) return xml_type;
     return index == 3 ? "application/inkml+xml" : nullptr;

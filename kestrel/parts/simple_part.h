@@ -110,6 +110,9 @@ using ribbon_and_backstage_customizations_part_t =
     simple_part_t<part_kind_enum::ribbon_and_backstage_customizations_part>;
 using web_ex_taskpanes_part_t = simple_part_t<part_kind_enum::web_ex_taskpanes_part>;
 
+// A chart, read as its kind or kept under a parent the kinds do not give it.
+bool is_chart_part(const xml_part_t& part) noexcept;
+
 // A part with a model whose reader is still to come: a load keeps its bytes,
 // written back as they were, instead of parsing it into a model that could not
 // write it again.

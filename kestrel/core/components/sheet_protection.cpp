@@ -106,6 +106,14 @@ bool sheet_protection_t::delete_editable_range(int32_t index) {
     return true;
 }
 
+void sheet_protection_t::follow_editable_ranges(const std::function<bool(editable_range_t&)>& follow) {
+    std::erase_if(ranges_, [&](named_range& r) {
+        if (follow(r.second)) return false;
+        count_name__(r.first, -1);
+        return true;
+    });
+}
+
 bool sheet_protection_t::add_editable_range(std::string name, editable_range_t range) {
     if (names_.contains(name)) return false;
     count_name__(name, 1);

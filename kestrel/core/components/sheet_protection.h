@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -115,6 +116,9 @@ public:
     const char* get_editable_range(int32_t index, int32_t* first_row, int32_t* first_col, int32_t* last_row,
                                    int32_t* last_col) const;
     bool delete_editable_range(int32_t index);
+    // Each range through an edit of the sheet's cells: `follow` moves it, and
+    // one it answers false for goes, name and all.
+    void follow_editable_ranges(const std::function<bool(editable_range_t&)>& follow);
     const std::vector<named_range>& editable_ranges() const noexcept { return ranges_; }
     // For the reader: false, adding nothing, for a name held already.
     bool add_editable_range(std::string name, editable_range_t range);

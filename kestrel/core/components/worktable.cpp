@@ -196,6 +196,7 @@ void worktable_t::on_shift__(const mta::band_shift_t& shift) {
     shift_cells(periphery_.error_literals, shift);
     if (extras_.autofilter && !mta::follow_shift(*extras_.autofilter, shift)) extras_.autofilter.reset();
     if (extras_.sort_state && !mta::follow_shift(*extras_.sort_state, shift)) extras_.sort_state.reset();
+    follow_kept_ranges__(shift);
 }
 
 void worktable_t::on_values_set__(const range_t& range) {

@@ -109,6 +109,9 @@ public:
     // Data validations and conditional formats, their extension copies too,
     // follow as formulas at their first cells do.
     void follow_kept_formulas__(const mta::band_shift_t* shift, const text_rewrite_t& text_of) override;
+    // The workbook's charts, on its sheets and chart sheets, read their data
+    // again; a chart whose texts stay keeps its bytes.
+    void follow_book_parts__(const text_rewrite_t& text_of) override;
     // A value set in a cell replaces the error literal read there.
     void on_values_set__(const range_t& range) override;
     // An error literal goes with its cell's value when a merge gathers it.
@@ -167,6 +170,10 @@ public:
 
 private:
     xml_part_t* table_part_named__(std::string_view name) const;
+    // Editable ranges, ignored-error ranges and page breaks follow a shift.
+    void follow_kept_ranges__(const mta::band_shift_t& shift);
+    // Sparklines read their data again after an edit, as the kept formulas do.
+    void follow_sparklines__(const mta::band_shift_t* shift, const text_rewrite_t& text_of);
     void name_columns__(mta::tabledef_t& table);
     // Shows the new picture through the drawing; the id, or what the manager gave.
     int32_t show_image__(int32_t id, image_part_t* part);

@@ -364,6 +364,7 @@ void worktable_t::follow_kept_formulas__(const mta::band_shift_t* shift, const t
     }
     periphery_.kept_sections = std::move(sections);
     copies.settle(periphery_.kept_sections);
+    follow_sparklines__(shift, text_of);
 }
 
 } // namespace vex

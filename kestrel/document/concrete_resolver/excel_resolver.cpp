@@ -7,6 +7,7 @@
 #include "kestrel/parts/entry_path.h"
 #include "kestrel/parts/package_uris.h"
 #include "kestrel/parts/part.h"
+#include "kestrel/parts/simple_part.h"
 #include "kestrel/parts/relationships.h"
 #include "kestrel/parts/usual_prefixes.h"
 #include "kestrel/parts/workbook_part.h"
@@ -219,10 +220,11 @@ bool dropped_unless_filled(const xml_part_t& part) {
 }
 
 // Whether anything reads a part's bytes after the load: its model, or the
-// pictures and drawings that look into them. The others are only written back.
+// pictures and drawings that look into them, or the edits that rewrite a
+// chart's references. The others are only written back.
 bool reads_its_bytes(const xml_part_t& part) {
     return part.get_component() || part.kind() == part_kind_enum::image_part ||
-           part.kind() == part_kind_enum::vml_drawing_part;
+           part.kind() == part_kind_enum::vml_drawing_part || is_chart_part(part);
 }
 
 // A sheet whose r:id names no part would vanish from the workbook, or leave

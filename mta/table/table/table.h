@@ -348,6 +348,9 @@ public:
     // Every text the sheet keeps beside its cells through one edit: its table
     // parts' column formulas, then the derived sheet's.
     void follow_kept_texts__(const band_shift_t* shift, const text_rewrite_t& text_of);
+    // Once an edit, on the sheet edited, renamed or going: for parts the
+    // workbook keeps whole whose texts read its sheets (charts).
+    virtual void follow_book_parts__(const text_rewrite_t& /*text_of*/) {}
     // After a setter gave the cells of a range new values (a style change is
     // none), for what a derived store keeps by cell; told only once asked for.
     virtual void on_values_set__(const vex::range_t&) {}

@@ -24,11 +24,12 @@ Table::rewrite_workbook_formulas__(const std::function<bool(std::string_view)>& 
                                    const tokens_rewrite_t& tokens_of, bool refile) {
     formula::cell_tracker_t& tracker = formula::get_cell_tracker();
     stale_formulas_t changed;
+    const text_rewrite_t named = [&](formula::model_context& context, const vex::coord_t& at, std::string_view text) {
+        return may_name(text) ? text_of(context, at, text) : std::optional<std::string>();
+    };
+    follow_book_parts__(named);
     for (Table* sheet : workbook_sheets__()) {
-        sheet->follow_kept_texts__(
-            nullptr, [&](formula::model_context& context, const vex::coord_t& at, std::string_view text) {
-                return may_name(text) ? text_of(context, at, text) : std::optional<std::string>();
-            });
+        sheet->follow_kept_texts__(nullptr, named);
         formula::table_formula_model& model = *sheet->get_formula_model();
         formula::model_context& context = model.context();
         std::unordered_set<uint32_t> groups;  // shared groups whose master changed

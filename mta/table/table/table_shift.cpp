@@ -155,12 +155,13 @@ void Table::drop_references_to_sheet() {
     const int32_t grid = int32_t(sheet_id_);
     formula::cell_tracker_t& tracker = formula::get_cell_tracker();
     stale_formulas_t stale;
+    const text_rewrite_t dropped = [&](formula::model_context& context, const vex::coord_t& at, std::string_view text) {
+        return formula::drop_grid_references(context, at, text, grid);
+    };
+    follow_book_parts__(dropped);
     for (Table* sheet : get_table_registry().tables_of(workbook_)) {
         if (sheet == this) continue;
-        sheet->follow_kept_texts__(
-            nullptr, [&](formula::model_context& context, const vex::coord_t& at, std::string_view text) {
-                return formula::drop_grid_references(context, at, text, grid);
-            });
+        sheet->follow_kept_texts__(nullptr, dropped);
         formula::table_formula_model& model = *sheet->get_formula_model();
         formula::model_context& context = model.context();
         std::unordered_set<uint32_t> groups;  // shared groups whose first cell's text changed
@@ -424,11 +425,11 @@ bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b
     note_wide_arrays__();
     on_shift__(s);
     const int32_t grid = int32_t(sheet_id_);
-    for (Table* sheet : workbook_sheets__())
-        sheet->follow_kept_texts__(sheet == this ? &s : nullptr,
-                                   [&](formula::model_context& context, const vex::coord_t& at, std::string_view text) {
-                                       return formula::shift_formula_text(context, at, text, grid, s, false);
-                                   });
+    const text_rewrite_t shifted = [&](formula::model_context& context, const vex::coord_t& at, std::string_view text) {
+        return formula::shift_formula_text(context, at, text, grid, s, false);
+    };
+    for (Table* sheet : workbook_sheets__()) sheet->follow_kept_texts__(sheet == this ? &s : nullptr, shifted);
+    follow_book_parts__(shifted);
     return true;
 }
 

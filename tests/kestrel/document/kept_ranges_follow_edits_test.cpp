@@ -149,3 +149,139 @@ TEST(kept_ranges_follow_edits, areas_moved_apart_keep_their_meaning) {
                   R"(<x14:dataValidation type="custom"><x14:formula1><xm:f>$A$1+C7</xm:f></x14:formula1>)"
                   "<xm:sqref>F7</xm:sqref></x14:dataValidation></x14:dataValidations></ext></extLst>");
 }
+
+TEST(kept_ranges_follow_edits, editable_ranges_ignored_errors_and_breaks_follow_their_cells) {
+    // Edited after an editable range over A3:B5, a row break at row 5 and a
+    // column break at column 3 are set on a sheet read with an ignored error.
+    const struct {
+        const char* name;
+        std::function<int(plover_worksheet_t*)> edit;
+        const char* refs;
+    } rows[] = {
+        {"rows and columns inserted before",
+         [](auto* ws) { return ws_insert_row(ws, 2, 3) && ws_insert_col(ws, 1, 2); },
+         "protectedRange C6:D8 row 7 col 4 ignoredError J6:J9 "},
+        {"then the rows above deleted",
+         [](auto* ws) { return ws_insert_row(ws, 2, 3) && ws_insert_col(ws, 1, 2) && ws_delete_row(ws, 1, 6); },
+         "protectedRange C1:D2 row 1 col 4 ignoredError J1:J3 "},
+        {"the columns of the range and the break deleted", [](auto* ws) { return ws_delete_col(ws, 1, 3); },
+         "row 4 ignoredError E3:E6 "},
+        {"cells shifted under part of the columns", [](auto* ws) { return ws_shift_range_down(ws, 1, 2, 1, 2); },
+         "protectedRange A5:B7 row 4 col 2 ignoredError H3:H6 "},
+    };
+    static const std::regex item(
+        R"re(<(protectedRange|ignoredError) sqref="([^"]*)"|<(row|col)Breaks[^>]*><brk id="(\d+)")re");
+    for (const auto& r : rows) {
+        scratch_dir dir;
+        write_zip(dir / "in.xlsx", reader_test::sheet_package(
+                                       R"(<sheetData/><ignoredErrors><ignoredError sqref="H3:H6" )"
+                                       R"(numberStoredAsText="1"/></ignoredErrors>)"));
+        plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+        ASSERT_NE(doc, nullptr) << run_msg();
+        plover_worksheet_t* ws = wb_get_sheet(doc_get_workbook(doc), 0);
+        ASSERT_EQ(ws_set_editable_range(ws, 3, 1, 5, 2) && ws_set_row_break(ws, 5, 1) && ws_set_col_break(ws, 3, 1), 1);
+        EXPECT_EQ(r.edit(ws), 1) << r.name << ": " << run_msg();
+        ASSERT_EQ(doc_save(doc, (dir / "out.xlsx").c_str()), 1) << run_msg();
+        doc_release(doc);
+        const std::string sheet = find(read_zip(dir / "out.xlsx"), "xl/worksheets/sheet1.xml");
+        std::string got;
+        for (std::sregex_iterator i(sheet.begin(), sheet.end(), item), end; i != end; ++i)
+            got += (*i)[1].matched ? (*i)[1].str() + " " + (*i)[2].str() + " " : (*i)[3].str() + " " + (*i)[4].str() + " ";
+        EXPECT_EQ(got, r.refs) << r.name << "\n" << sheet;
+    }
+}
+
+namespace {
+
+// The series references of a chart as openpyxl writes it, a category axis
+// read from a sheet "Lists" added.
+std::string chart_xml(const std::string& values, const std::string& categories) {
+    return R"(<chartSpace xmlns="http://schemas.openxmlformats.org/drawingml/2006/chart"><chart><plotArea>)"
+           R"(<barChart><barDir val="col"/><grouping val="clustered"/><ser><idx val="0"/><order val="0"/>)"
+           "<cat><numRef><f>" + categories + "</f></numRef></cat><val><numRef><f>" + values +
+           R"(</f><numCache><formatCode>General</formatCode><ptCount val="1"/><pt idx="0"><v>1</v></pt></numCache>)"
+           R"(</numRef></val></ser><axId val="10"/><axId val="100"/></barChart></plotArea></chart></chartSpace>)";
+}
+
+} // namespace
+
+TEST(kept_ranges_follow_edits, charts_and_sparklines_read_their_data_through_edits) {
+    const std::string sheet_body =
+        R"(<sheetData/><drawing r:id="rId1"/><extLst><ext xmlns:x14="http://schemas.microsoft.com/office/)"
+        R"(spreadsheetml/2009/9/main" uri="{05C60535-1F16-4fd2-B633-F4F36F0B64E0}"><x14:sparklineGroups)" + xm +
+        R"(><x14:sparklineGroup displayEmptyCellsAs="gap"><x14:colorSeries theme="4"/><x14:sparklines>)"
+        "<x14:sparkline><xm:f>Data!A1:D1</xm:f><xm:sqref>F1</xm:sqref></x14:sparkline>"
+        "</x14:sparklines></x14:sparklineGroup></x14:sparklineGroups></ext></extLst>";
+    const std::string drawing =
+        R"(<wsDr xmlns="http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing"><oneCellAnchor>)"
+        R"(<from><col>4</col><colOff>0</colOff><row>1</row><rowOff>0</rowOff></from><ext cx="5400000" cy="2700000"/>)"
+        R"(<graphicFrame><nvGraphicFramePr><cNvPr id="1" name="Chart 1"/><cNvGraphicFramePr/></nvGraphicFramePr><xfrm/>)"
+        R"(<a:graphic xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main"><a:graphicData )"
+        R"(uri="http://schemas.openxmlformats.org/drawingml/2006/chart"><c:chart xmlns:c="http://schemas.openxmlformats.)"
+        R"(org/drawingml/2006/chart" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships" )"
+        R"(r:id="rId1"/></a:graphicData></a:graphic></graphicFrame><clientData/></oneCellAnchor></wsDr>)";
+    const std::string chart = chart_xml("'Data'!$B$1:$B$10", "'Lists'!$A$1:$A$10");
+    entries_t package = reader_test::sheet_package_with(
+        sheet_body, rel("rId1", std::string(od) + "drawing", "../drawings/drawing1.xml"),
+        {{"xl/drawings/drawing1.xml", std::string(decl) + drawing},
+         {"xl/drawings/_rels/drawing1.xml.rels", rels(rel("rId1", std::string(od) + "chart", "../charts/chart1.xml"))},
+         {"xl/charts/chart1.xml", std::string(decl) + chart}},
+        override_of("xl/drawings/drawing1.xml", "application/vnd.openxmlformats-officedocument.drawing+xml") +
+            override_of("xl/charts/chart1.xml", "application/vnd.openxmlformats-officedocument.drawingml.chart+xml"));
+    // A chart sheet after the sheet shows the same chart in a copy of its own.
+    const std::string types = "application/vnd.openxmlformats-officedocument.";
+    for (auto& [name, bytes] : package) {
+        if (name == "[Content_Types].xml")
+            bytes.insert(bytes.find("</Types>"),
+                         override_of("xl/chartsheets/sheet1.xml", types + "spreadsheetml.chartsheet+xml") +
+                             override_of("xl/drawings/drawing2.xml", types + "drawing+xml") +
+                             override_of("xl/charts/chart2.xml", types + "drawingml.chart+xml"));
+        if (name == "xl/_rels/workbook.xml.rels")
+            bytes.insert(bytes.find("</Relationships>"),
+                         rel("rIdC", std::string(od) + "chartsheet", "chartsheets/sheet1.xml"));
+        if (name == "xl/workbook.xml") bytes.insert(bytes.find("</sheets>"), R"(<sheet name="CS" sheetId="2" r:id="rIdC"/>)");
+    }
+    package.push_back({"xl/chartsheets/sheet1.xml",
+                       std::string(decl) + R"(<chartsheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/)"
+                                           R"(2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/)"
+                                           R"(2006/relationships"><drawing r:id="rId1"/></chartsheet>)"});
+    package.push_back({"xl/chartsheets/_rels/sheet1.xml.rels",
+                       rels(rel("rId1", std::string(od) + "drawing", "../drawings/drawing2.xml"))});
+    package.push_back({"xl/drawings/drawing2.xml", std::string(decl) + drawing});
+    package.push_back(
+        {"xl/drawings/_rels/drawing2.xml.rels", rels(rel("rId1", std::string(od) + "chart", "../charts/chart2.xml"))});
+    package.push_back({"xl/charts/chart2.xml", std::string(decl) + chart});
+    const struct {
+        const char* name;
+        std::function<int(plover_workbook_t*)> edit;
+        std::string chart;
+        const char* sparkline;
+    } rows[] = {
+        {"nothing edited", [](auto*) { return 1; }, chart, "Data!A1:D1 F1 "},
+        {"rows inserted above the data", [](auto* wb) { return ws_insert_row(wb_get_sheet(wb, 0), 1, 2); },
+         chart_xml("'Data'!$B$3:$B$12", "'Lists'!$A$1:$A$10"), "Data!A3:D3 F3 "},
+        {"the sheet renamed", [](auto* wb) { return wb_rename_sheet(wb, 0, "New Data"), 1; },
+         chart_xml("'New Data'!$B$1:$B$10", "'Lists'!$A$1:$A$10"), "&apos;New Data&apos;!A1:D1 F1 "},
+        {"the values' column deleted", [](auto* wb) { return ws_delete_col(wb_get_sheet(wb, 0), 2, 2); },
+         chart_xml("'Data'!#REF!", "'Lists'!$A$1:$A$10"), "Data!A1:C1 E1 "},
+        {"the categories' sheet deleted", [](auto* wb) { return wb_delete_sheet(wb, int(wb_sheet_count(wb)) - 1), 1; },
+         chart_xml("'Data'!$B$1:$B$10", "#REF!"), "Data!A1:D1 F1 "},
+        {"the sparkline's cell deleted", [](auto* wb) { return ws_delete_col(wb_get_sheet(wb, 0), 6, 6); }, chart, ""},
+    };
+    for (const auto& r : rows) {
+        scratch_dir dir;
+        write_zip(dir / "in.xlsx", package);
+        plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+        ASSERT_NE(doc, nullptr) << run_msg();
+        plover_workbook_t* wb = doc_get_workbook(doc);
+        ASSERT_NE(wb_add_worksheet(wb, "Lists"), nullptr) << run_msg();
+        EXPECT_EQ(r.edit(wb), 1) << r.name << ": " << run_msg();
+        ASSERT_EQ(doc_save(doc, (dir / "out.xlsx").c_str()), 1) << run_msg();
+        doc_release(doc);
+        const entries_t saved = read_zip(dir / "out.xlsx");
+        EXPECT_EQ(find(saved, "xl/charts/chart1.xml"), decl + r.chart) << r.name;
+        EXPECT_EQ(find(saved, "xl/charts/chart2.xml"), decl + r.chart) << r.name;
+        const std::string sheet = find(saved, "xl/worksheets/sheet1.xml");
+        EXPECT_EQ(refs(sheet.substr(std::min(sheet.find("<extLst"), sheet.size()))), r.sparkline) << r.name << "\n" << sheet;
+    }
+}
