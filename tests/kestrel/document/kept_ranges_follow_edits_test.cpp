@@ -52,9 +52,9 @@ std::string sections(int first, int last, const std::string& spread = "A7 A2:A3"
 
 // The saved sheet after the edit, from its first kept section on; a sheet
 // "Lists" follows the loaded one.
-std::string saved(const std::function<int(plover_workbook_t*)>& edit) {
+std::string saved(const std::function<int(plover_workbook_t*)>& edit, const std::string& kept = sections(2, 5)) {
     scratch_dir dir;
-    write_zip(dir / "in.xlsx", reader_test::sheet_package("<sheetData/>" + sections(2, 5)));
+    write_zip(dir / "in.xlsx", reader_test::sheet_package("<sheetData/>" + kept));
     plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
     EXPECT_NE(doc, nullptr) << run_msg();
     if (!doc) return {};
@@ -118,4 +118,19 @@ TEST(kept_ranges_follow_edits, ranges_and_formulas_follow_every_kind_of_edit) {
         // A list whose records all went goes with them.
         EXPECT_FALSE(std::regex_search(sheet, empty_list)) << r.name << "\n" << sheet;
     }
+}
+
+// An extension's list counts the records left, and goes with its last one.
+TEST(kept_ranges_follow_edits, extension_validations_count_the_records_left) {
+    const auto delete_rows = [](plover_workbook_t* wb) { return ws_delete_row(wb_get_sheet(wb, 0), 2, 5); };
+    EXPECT_EQ(saved(delete_rows).find("x14:dataValidation"), std::string::npos);
+    std::string two = sections(2, 5);
+    const std::string one = "<x14:dataValidations count=\"1\"";
+    two.replace(two.find(one), one.size(), "<x14:dataValidations count=\"2\"");
+    two.insert(two.find("</x14:dataValidations>"), "<x14:dataValidation type=\"list\"><x14:formula1><xm:f>"
+                                                  "Lists!$B$1:$B$3</xm:f></x14:formula1><xm:sqref>G9</xm:sqref>"
+                                                  "</x14:dataValidation>");
+    const std::string left = saved(delete_rows, two);
+    EXPECT_NE(left.find("<x14:dataValidations count=\"1\""), std::string::npos) << left;
+    EXPECT_EQ(refs(left), "A3 A3&gt;0 Lists!$B$1:$B$3 G5 ");
 }
