@@ -174,6 +174,8 @@ TEST_F(parser_fixture, structured_references_keep_table_columns_and_items) {
         {"Table1[[#Headers],[Amount]:[Total]]", {"Table1", "Amount", "Total", 1}},
         {"Table1[[#Headers],[#Data],[Amount]]", {"Table1", "Amount", "", 5}},
         {"Table1[[#This Row],[Amount]]", {"Table1", "Amount", "", 2}},
+        {"Table1[[#this row],amount]", {"Table1", "amount", "", 2}},  // item words in any case
+        {"Table1[#totals]", {"Table1", "", "", 8}},
         {"Table1[[#This Row], Amount ]", {"Table1", "Amount", "", 2}},
         {"Table1[Net'#]", {"Table1", "Net#", "", 2}},
         {"Table1[a']b]", {"Table1", "a]b", "", 2}},
