@@ -177,6 +177,10 @@ void iWorkbook_impl::delete_sheet(int index) {
             detail::report(msg_not_worksheet);
             return;
         }
+        // The last sheet may go, not the last one shown.
+        if (workbook_->sheet_state(uint64_t(index)) == 0 && workbook_->sheet_count() > 1 &&
+            !workbook_->shows_a_sheet_without(uint64_t(index)))
+            return;
         const std::string name(workbook_->sheet_name(uint64_t(index)));
         if (!workbook_->delete_worksheet(name)) return;
         sheets_.erase(name);

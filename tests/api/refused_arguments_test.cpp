@@ -122,6 +122,10 @@ TEST(refused_arguments, wb_family) {
          "A workbook needs one visible sheet."},
         {"set_sheet_state very hidden", void_call([](sample_t& s) { wb_set_sheet_state(s.b.wb, 0, 2); }),
          "A workbook needs one visible sheet."},
+        {"delete_sheet the one visible", void_call([](sample_t& s) { wb_delete_sheet(s.b.wb, 0); }),
+         "A workbook needs one visible sheet."},
+        {"set_active_sheet hidden", [](sample_t& s) { return !wb_set_active_sheet(s.b.wb, 1); },
+         "A hidden sheet cannot be the active sheet."},
         {"sheet_name 99", [](sample_t& s) { return !wb_sheet_name(s.b.wb, 99); }, bad_index},
         {"sheet_type 99", [](sample_t& s) { return wb_sheet_type(s.b.wb, 99) == 0; }, bad_index},
         {"sheet_type -1", [](sample_t& s) { return wb_sheet_type(s.b.wb, -1) == 0; }, bad_index},
@@ -168,11 +172,14 @@ TEST(refused_arguments, ws_family) {
         {"set_row_style NULL", void_call([](sample_t& s) { ws_set_row_style(s.ws, 1, 2, nullptr); }), "Style pointer cannot be empty."},
         {"set_col_style NULL", void_call([](sample_t& s) { ws_set_col_style(s.ws, 1, 2, nullptr); }), "Style pointer cannot be empty."},
     });
-    // A span of sheets is quoted as one ('S1:My S3'!A1), and a sheet's name
-    // comes with a reference; S1 also reads as a cell.
+    // A span of sheets is quoted as one ('S1:My S3'!A1) or written before
+    // its corners (Data:Back!A1:B2), and a sheet's name comes with a reference,
+    // once; S1 also reads as a cell.
     std::vector<refusal_t> formulas;
     for (const char* bad : {"SUM(S1:'My S3'!A1)", "SUM('S1':'My S3'!A1)", "SUM('S1':S2!A1)", "SUM(Alpha:'My S3'!A1)",
-                            "S1!", "SUM(!A1)", "SUM(S1:!A1)", "SUM(A1:'S1'!)", "SUM(S1:S2:S3!A1)"})
+                            "S1!", "SUM(!A1)", "SUM(S1:!A1)", "SUM(A1:'S1'!)", "SUM(S1:S2:S3!A1)",
+                            "SUM(Data!A1:Back!B2)", "SUM(S1!A1:S2!B2)", "S1!!A1", "S1!A1!", "SUM(S1!A1!)", "''!A1",
+                            "'S1:S2:S3'!A1"})
         formulas.push_back({std::string("set_formula ") + bad, [bad](sample_t& s) { return !ws_set_formula(s.ws, 5, 6, bad); },
                             std::string("Error in parsing formula: ") + bad});
     expect_refusals(formulas);
@@ -185,6 +192,7 @@ TEST(refused_arguments, ws_family) {
     EXPECT_EQ(ws_set_formula(s.ws, 6, 3, longest.c_str()), 1) << run_msg();
     EXPECT_EQ(ws_set_tabledef_name(s.ws, 0, "SALES"), 1) << run_msg();
     EXPECT_EQ(ws_set_formula(s.ws, 6, 4, "SUM(Data!A1:Data!B2)"), 1) << run_msg();
+    EXPECT_EQ(ws_set_formula(s.ws, 6, 5, "SUM('s1'!A1:S1!B2)"), 1) << run_msg();
 }
 
 TEST(refused_arguments, td_family) {

@@ -232,6 +232,9 @@ TEST(workbook_sheets, states_and_active_sheet_check_their_arguments) {
     EXPECT_STREQ(run_msg(), "Index out of range.");
 
     EXPECT_EQ(wb_get_active_sheet(b.wb), 0);
+    EXPECT_EQ(wb_set_active_sheet(b.wb, 1), 0);
+    EXPECT_STREQ(run_msg(), "A hidden sheet cannot be the active sheet.");
+    wb_set_sheet_state(b.wb, 1, 0);
     EXPECT_EQ(wb_set_active_sheet(b.wb, 1), 1);
     EXPECT_EQ(wb_get_active_sheet(b.wb), 1);
     for (int bad : {2, -1}) {
@@ -239,6 +242,19 @@ TEST(workbook_sheets, states_and_active_sheet_check_their_arguments) {
         EXPECT_STREQ(run_msg(), "Invalid sheet tab or no sheet yet available.");
     }
     EXPECT_EQ(wb_get_active_sheet(b.wb), 1);
+}
+
+// The active tab never rests on a hidden sheet: hidden or deleted, the
+// active sheet passes it to the first visible one.
+TEST(workbook_sheets, the_active_tab_stays_on_a_visible_sheet) {
+    book_t b;
+    for (const char* name : {"A", "B", "C"}) wb_add_worksheet(b.wb, name);
+    ASSERT_EQ(wb_set_active_sheet(b.wb, 1), 1);
+    wb_set_sheet_state(b.wb, 1, 1);
+    EXPECT_EQ(wb_get_active_sheet(b.wb), 0);
+    ASSERT_EQ(wb_set_active_sheet(b.wb, 2), 1);
+    wb_delete_sheet(b.wb, 2);  // the tab would fall to B
+    EXPECT_EQ(wb_get_active_sheet(b.wb), 0);
 }
 
 TEST(workbook_settings, date_system_reference_style_and_calc_mode_round_trip) {

@@ -225,13 +225,15 @@ void workbook_t::repair_active_tab__() {
     }
     const uint64_t count = record_.sheets.size();
     uint32_t& tab = record_.views.front().active_tab;
-    if (tab < count) return;
-    const uint64_t repaired = count ? count - 1 : 0;
-    if (repaired > uint64_t(std::numeric_limits<int32_t>::max())) {
-        set_run_message(msg_bad_tab);
-        return;
+    if (tab >= count) {
+        const uint64_t repaired = count ? count - 1 : 0;
+        if (repaired > uint64_t(std::numeric_limits<int32_t>::max())) {
+            set_run_message(msg_bad_tab);
+            return;
+        }
+        tab = static_cast<uint32_t>(repaired);
     }
-    tab = static_cast<uint32_t>(repaired);
+    show_visible_tab__();
 }
 
 void workbook_t::shift_sheet(uint64_t from, uint64_t to) {
@@ -322,18 +324,27 @@ void workbook_t::set_sheet_state(uint64_t index, uint32_t state) {
         set_run_message(msg_bad_index);
         return;
     }
-    // Saved without a visible sheet, the workbook is refused or repaired by
-    // other applications.
-    const auto visible_elsewhere = [&] {
-        for (uint64_t i = 0; i < record_.sheets.size(); ++i)
-            if (i != index && record_.sheets[i].state == 0) return true;
-        return false;
-    };
-    if (state != 0 && !visible_elsewhere()) {
-        set_run_message("A workbook needs one visible sheet.");
-        return;
-    }
+    if (state != 0 && !shows_a_sheet_without(index)) return;
     record_.sheets[index].state = state;
+    if (state != 0) show_visible_tab__();
+}
+
+// Saved without a visible sheet, the workbook is refused or repaired by other
+// applications.
+bool workbook_t::shows_a_sheet_without(uint64_t index) const {
+    for (uint64_t i = 0; i < record_.sheets.size(); ++i)
+        if (i != index && record_.sheets[i].state == 0) return true;
+    set_run_message("A workbook needs one visible sheet.");
+    return false;
+}
+
+// A hidden sheet is no tab to show: the first visible one is.
+void workbook_t::show_visible_tab__() {
+    if (record_.views.empty()) return;
+    uint32_t& tab = record_.views.front().active_tab;
+    if (tab >= record_.sheets.size() || record_.sheets[tab].state == 0) return;
+    const uint32_t visible = position_if(record_.sheets, [](const sheet_entry_t& s) { return s.state == 0; });
+    if (visible != not_found) tab = visible;
 }
 
 uint32_t workbook_t::sheet_index_by_table_id(uint32_t table_id) const {
@@ -410,6 +421,7 @@ int32_t workbook_t::active_sheet() const {
 
 bool workbook_t::set_active_sheet(int32_t index) {
     if (index < 0 || uint64_t(index) >= record_.sheets.size()) return refuse(msg_bad_tab);
+    if (record_.sheets[size_t(index)].state != 0) return refuse("A hidden sheet cannot be the active sheet.");
     if (record_.views.empty()) record_.views.emplace_back();
     record_.views.front().active_tab = static_cast<uint32_t>(index);
     return true;

@@ -150,8 +150,12 @@ public:
     uint32_t sheet_index(const worksheet_t* sheet) const noexcept;
     uint32_t sheet_type(uint64_t index) const noexcept;
     uint32_t sheet_state(uint64_t index) const;
-    // Refuses to hide the last visible sheet.
+    // Refuses to hide the last visible sheet; a hidden active sheet passes
+    // the tab to the first visible one.
     void set_sheet_state(uint64_t index, uint32_t state);
+    // Whether another sheet than the one at index is visible; when none is,
+    // says so in the last message.
+    bool shows_a_sheet_without(uint64_t index) const;
     std::string next_sheet_name() const;
     uint32_t next_sheet_id() const;
 
@@ -251,6 +255,7 @@ private:
     bool check_new_name__(std::string_view name, const sheet_entry_t* self, std::string_view duplicate_text) const;
     uint32_t position_of_rid__(const char* rid) const noexcept;
     void repair_active_tab__();
+    void show_visible_tab__();
 
     xml_document_t* document_ = nullptr;
     external_document_t* external_ = nullptr;

@@ -7,6 +7,7 @@
 #include "run_message.h"
 #include "sheet_limits.h"
 #include "text_utils.h"
+#include "unicode.h"
 
 #include <algorithm>
 #include <charconv>
@@ -32,12 +33,29 @@ bool reads_no_cells(std::string_view word) noexcept {
     });
 }
 
-// "S1!" or "!A1": a sheet qualifier without its reference or its sheet. Error
-// literals end in "!" of their own ("#REF!", "Sheet1!#REF!").
-bool incomplete_reference(std::string_view word) noexcept {
+// "S1!" or "!A1": a sheet qualifier without its reference or its sheet;
+// "S1!!A1" or "S1!A1!": one qualifier too many; "''!A1": an empty sheet name;
+// "'S1:S2:S3'!A1": more than the two ends of a span. Error literals end in "!"
+// of their own ("#REF!", "Sheet1!#REF!").
+bool malformed_qualifier(std::string_view word) noexcept {
     const size_t bang = qualifier_end(word);
     if (word.empty() || word[0] == '#' || bang == std::string_view::npos) return false;
-    return bang == 0 || bang + 1 == word.size();
+    if (bang == 0 || bang + 1 == word.size()) return true;
+    const std::string_view rest = word.substr(bang + 1);
+    if (rest[0] != '#' && qualifier_end(rest) != std::string_view::npos) return true;
+    const std::string_view sheet = word.substr(0, bang);
+    if (sheet == "''") return true;
+    // Another workbook's path may hold colons of its own.
+    return sheet[0] == '\'' && sheet.find('[') == std::string_view::npos && std::ranges::count(sheet, ':') > 1;
+}
+
+// The sheet a qualified word spells, its quotes dropped; empty without one.
+std::string_view qualifier_sheet(std::string_view word) noexcept {
+    const size_t bang = qualifier_end(word);
+    if (bang == std::string_view::npos) return {};
+    std::string_view sheet = word.substr(0, bang);
+    if (sheet.size() >= 2 && sheet.front() == '\'' && sheet.back() == '\'') sheet = sheet.substr(1, sheet.size() - 2);
+    return sheet;
 }
 
 } // namespace
@@ -65,6 +83,7 @@ private:
     std::optional<token_t> span__(size_t& i);
     std::optional<token_t> span_lines__(size_t& i);
     bool span_apart__(size_t i) const noexcept;
+    bool corners_apart__(size_t i, const vex::coord_t& corner) const noexcept;
     std::optional<token_t> span_in_parts__(size_t& i);
     // The token of the lexeme at i, built where the caller keeps it; i moves on
     // past the lexemes it takes with it.
@@ -91,6 +110,7 @@ private:
     std::optional<token_t> pending_;
     size_t pending_begin_ = 0;
     size_t pending_end_ = 0;
+    size_t pending_at_ = 0;  // its first lexeme
     std::vector<token_t> tokens_;
     bool in_array_ = false;
     // One entry per open parenthesis, true for a function call's: an argument
@@ -257,6 +277,18 @@ bool formula_parser::impl::span_apart__(size_t i) const noexcept {
            last.substr(0, bang).find('\'') != std::string_view::npos;
 }
 
+// "Sheet1!A1:Sheet2!B2": a second corner naming another sheet than the first.
+// Applications read it as a span of sheets, which is written Sheet1:Sheet2!A1:B2.
+bool formula_parser::impl::corners_apart__(size_t i, const vex::coord_t& corner) const noexcept {
+    const std::string_view second = qualifier_sheet(lexemes_[i].text(text_));
+    if (second.empty()) return false;
+    const int32_t grid = pending_->opcode == op_cell_ref ? std::get<vex::coord_t>(pending_->operand).grid_id
+                                                        : std::get<vex::range_t>(pending_->operand).first.grid_id;
+    if (grid != corner.grid_id) return true;
+    // Sheets the workbook lacks share one grid: their spellings tell them apart.
+    return grid == unknown_sheet_grid && !utf8_iequals(qualifier_sheet(lexemes_[pending_at_].text(text_)), second);
+}
+
 // Refused as written; read leniently as one reference over all its lexemes,
 // so that a rename writes it quoted as one.
 std::optional<token_t> formula_parser::impl::span_in_parts__(size_t& i) {
@@ -287,7 +319,7 @@ std::optional<token_t> formula_parser::impl::token_at__(size_t& i) {
         return std::optional<token_t>(std::in_place, lexeme.text(text_));
     case lexeme_name:
         if (span_apart__(i)) return span_in_parts__(i);
-        if (incomplete_reference(lexeme.text(text_))) {
+        if (malformed_qualifier(lexeme.text(text_))) {
             fault_ = true;
             return std::nullopt;
         }
@@ -393,6 +425,15 @@ bool formula_parser::impl::parse() {
             return false;
         }
         bool folded = false;
+        if (current->opcode == op_cell_ref && pending_ && corners_apart__(i, std::get<vex::coord_t>(current->operand))) {
+            fault_ = true;
+            if (!lenient_) {
+                if (!quiet_)
+                    set_run_message("Error in parsing formula: " +
+                                    std::string(text_.substr(pending_begin_, end - pending_begin_)));
+                return false;
+            }
+        }
         if (current->opcode == op_cell_ref && pending_) {
             widen__(std::get<vex::coord_t>(current->operand));
             pending_end_ = end;
@@ -404,6 +445,7 @@ bool formula_parser::impl::parse() {
                 pending_ = std::move(current);
                 pending_begin_ = begin;
                 pending_end_ = end;
+                pending_at_ = i;
             }
             ++i;
             continue;

@@ -124,12 +124,13 @@ std::string_view trim_left(std::string_view text) {
     return text;
 }
 
+// Item words in any case: some producers write "#this row" and "#all".
 uint32_t item_flags(std::string_view item) {
-    if (item == "#Headers") return 1;
-    if (item == "#This Row") return 2;
-    if (item == "#Data") return 4;
-    if (item == "#Totals") return 8;
-    if (item == "#All") return 16;
+    if (ascii_iequals(item, "#Headers")) return 1;
+    if (ascii_iequals(item, "#This Row")) return 2;
+    if (ascii_iequals(item, "#Data")) return 4;
+    if (ascii_iequals(item, "#Totals")) return 8;
+    if (ascii_iequals(item, "#All")) return 16;
     return 0;
 }
 

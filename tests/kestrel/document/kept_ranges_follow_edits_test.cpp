@@ -285,3 +285,18 @@ TEST(kept_ranges_follow_edits, charts_and_sparklines_read_their_data_through_edi
         EXPECT_EQ(refs(sheet.substr(std::min(sheet.find("<extLst"), sheet.size()))), r.sparkline) << r.name << "\n" << sheet;
     }
 }
+
+// An extension's list counts the records left, and goes with its last one.
+TEST(kept_ranges_follow_edits, extension_validations_count_the_records_left) {
+    const auto delete_rows = [](plover_workbook_t* wb) { return ws_delete_row(wb_get_sheet(wb, 0), 2, 5); };
+    EXPECT_EQ(saved(delete_rows).find("x14:dataValidation"), std::string::npos);
+    std::string two = sections(2, 5);
+    const std::string one = "<x14:dataValidations count=\"1\"";
+    two.replace(two.find(one), one.size(), "<x14:dataValidations count=\"2\"");
+    two.insert(two.find("</x14:dataValidations>"), "<x14:dataValidation type=\"list\"><x14:formula1><xm:f>"
+                                                  "Lists!$B$1:$B$3</xm:f></x14:formula1><xm:sqref>G9</xm:sqref>"
+                                                  "</x14:dataValidation>");
+    const std::string left = saved(delete_rows, two);
+    EXPECT_NE(left.find("<x14:dataValidations count=\"1\""), std::string::npos) << left;
+    EXPECT_EQ(refs(left), "A3 A3&gt;0 Lists!$B$1:$B$3 G5 ");
+}

@@ -363,7 +363,9 @@ namespace {
 // A1:C4 the table Sales (Qty, Price, Total; a totals row) as one producer
 // writes it: "[@Qty]" spelled "[[#This Row],Qty]", in its cells and in the
 // table part's calculated column; the totals row's formula spans two columns.
-entries_t spelled_table() {
+// E1 counts the table's rows. Another producer writes the item words in
+// lower case ("#this row", "#all").
+entries_t spelled_table(const std::string& this_row = "#This Row", const std::string& all = "#All") {
     round_trip_test::crafted_t c;
     const auto num = [](const char* ref, int v) {
         return std::string("<c r=\"") + ref + "\"><v>" + std::to_string(v) + "</v></c>";
@@ -373,9 +375,10 @@ entries_t spelled_table() {
     };
     c.sheets = {{"<sheetData><row r=\"1\">" + text("A1", "Qty") + text("B1", "Price") + text("C1", "Total") +
                      "</row><row r=\"2\">" + num("A2", 2) + num("B2", 10) +
-                     "<c r=\"C2\"><f>Sales[[#This Row],Qty]*Sales[[#This Row],Price]</f><v>20</v></c></row>"
+                     "<c r=\"C2\"><f>Sales[[" + this_row + "],Qty]*Sales[[" + this_row + "],Price]</f><v>20</v></c>"
+                     "<c r=\"E2\"><f>ROWS(Sales[" + all + "])</f><v>4</v></c></row>"
                      "<row r=\"3\">" + num("A3", 3) + num("B3", 20) +
-                     "<c r=\"C3\"><f>[[#This Row],Qty]*[[#This Row],Price]</f><v>60</v></c></row><row r=\"4\">" +
+                     "<c r=\"C3\"><f>[[" + this_row + "],Qty]*[[" + this_row + "],Price]</f><v>60</v></c></row><row r=\"4\">" +
                      "<c r=\"C4\"><f>SUM(Sales[[Qty]:[Price]])</f><v>35</v></c></row></sheetData>"
                      "<tableParts count=\"1\"><tablePart r:id=\"rId1\"/></tableParts>",
                  rel("rId1", std::string(od) + "table", "../tables/table1.xml")}};
@@ -384,7 +387,7 @@ entries_t spelled_table() {
            "displayName=\"Sales\" ref=\"A1:C4\" totalsRowCount=\"1\"><tableColumns count=\"3\">"
            "<tableColumn id=\"1\" name=\"Qty\"/><tableColumn id=\"2\" name=\"Price\"/>"
            "<tableColumn id=\"3\" name=\"Total\" totalsRowFunction=\"custom\"><calculatedColumnFormula>"
-           "[[#This Row],Qty]*[[#This Row],Price]</calculatedColumnFormula><totalsRowFormula>"
+           "[[" + this_row + "],Qty]*[[" + this_row + "],Price]</calculatedColumnFormula><totalsRowFormula>"
            "SUM(Sales[[Qty]:[Price]])</totalsRowFormula></tableColumn></tableColumns></table>");
 }
 
@@ -476,4 +479,41 @@ TEST(renamed_references, a_tables_own_formulas_follow_its_cells) {
     td_delete_col_by_index(ws_get_tabledef_by_name(ws, "T"), 0);
     part_reads_as_cells(3, 1, "#REF!*$J$2+#REF!", "SUM([Total])*$J$2");
     doc_release(doc);
+}
+
+// Item words match in any case wherever a reference is read, renamed or cut;
+// each keeps its own spelling.
+TEST(renamed_references, item_words_in_any_case_follow_their_table) {
+    const struct {
+        const char* what;
+        std::function<void(plover_tabledef_t*)> edit;
+        const char* cells;  // C2 (B2 after a delete), C3 (B3) and E2 (D2)
+    } rows[] = {
+        {"column renamed", [](auto* td) { ASSERT_EQ(td_set_col_name(td, 0, "Units"), 1) << run_msg(); },
+         "Sales[[#this row],Units]*Sales[[#this row],Price] | [[#this row],Units]*[[#this row],Price] | ROWS(Sales[#all])"},
+        {"column deleted", [](auto* td) { td_delete_col(td, "Qty"); },
+         "#REF!*Sales[[#this row],Price] | #REF!*[[#this row],Price] | ROWS(Sales[#all])"},
+        {"display name", [](auto* td) { td_set_display_name(td, "Orders"); },
+         "Orders[[#this row],Qty]*Orders[[#this row],Price] | [[#this row],Qty]*[[#this row],Price] | ROWS(Orders[#all])"},
+    };
+    for (const auto& r : rows) {
+        scratch_dir dir;
+        write_zip(dir / "in.xlsx", spelled_table("#this row", "#all"));
+        plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+        ASSERT_NE(doc, nullptr) << run_msg();
+        plover_worksheet_t* ws = sheet(doc, 0);
+        r.edit(ws_get_tabledef_by_name(ws, "Sales"));
+        const int shift = std::string(r.what) == "column deleted" ? 1 : 0;
+        const std::string rows_cell = ws_get_formula_expr(ws, 3, 3 - shift);
+        EXPECT_EQ(std::string(ws_get_formula_expr(ws, 2, 3 - shift)) + " | " + rows_cell + " | " +
+                      ws_get_formula_expr(ws, 2, 5 - shift),
+                  r.cells)
+            << r.what;
+        // The part's calculated column reads as its cells do.
+        EXPECT_EQ(element(find(saved(doc, dir), "xl/tables/table1.xml"), "<calculatedColumnFormula>",
+                          "</calculatedColumnFormula>"),
+                  "<calculatedColumnFormula>" + rows_cell + "</calculatedColumnFormula>")
+            << r.what;
+        doc_release(doc);
+    }
 }

@@ -476,6 +476,12 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
              ws_set_num(sheet(doc, 1), 1, 1, 5);
          },
          3, {"A1"}, "d"},
+        {"a range whose corners name two sheets", named_book("", formula("A1", "SUM(A!B1:B!B1)", 3) + followed),
+         [](auto* doc, auto*) {
+             ws_set_num(sheet(doc, 1), 1, 2, 5);
+             EXPECT_STREQ(ws_get_formula_expr(sheet(doc, 2), 1, 1), "SUM(A!B1:B!B1)");
+         },
+         2, {"A1", "D1"}, "dk"},
         {"a reference into another workbook", named_book("", formula("A1", "[1]Sheet1!A1+1", 2) + followed),
          [](auto* doc, auto*) { ws_set_num(sheet(doc, 1), 9, 9, 5); }, 2, {"A1", "D1"}, "kk"},
     };

@@ -276,13 +276,18 @@ named_style_t* style_manager_t::find_named__(std::string_view name) const {
     return entry ? impl_->named_styles.find_builtin(entry->builtinId) : nullptr;
 }
 
-uint32_t style_manager_t::parent_style_xf__(int32_t style_id) {
+// Unless `add`, a built-in style not registered yet gives none.
+std::optional<uint32_t> style_manager_t::parent_style_xf__(int32_t style_id, bool add) {
     if (style_id >= 0) {
         if (static_cast<size_t>(style_id) >= impl_->cell_style_xfs.size()) throw mta_error("The style id is invalid.");
         return static_cast<uint32_t>(style_id);
     }
     const int64_t number = -int64_t{style_id};
     const auto name = number < builtin_style_name_count ? builtin_style_name(static_cast<int>(number)) : std::string_view{};
+    if (!add) {
+        const auto* named = name.empty() ? nullptr : find_named__(name);
+        return named ? std::optional<uint32_t>(named->xfId) : std::nullopt;
+    }
     const int32_t id = name.empty() ? -1 : register_builtin_style__(name);
     if (id < 0) throw mta_error("No such built-in style name.");
     return static_cast<uint32_t>(id);
@@ -290,33 +295,67 @@ uint32_t style_manager_t::parent_style_xf__(int32_t style_id) {
 
 // The number-format id a style stands for: a pending code (id 0) is registered
 // first, and so is a code this manager lists under another id (the style came
-// from another workbook, where custom ids mean other codes). Throws when the id
-// has no code.
-uint32_t style_manager_t::resolve_numfmt__(int32_t id, std::string_view code) {
-    if (!code.empty() && get_numfmt_code__(id) != code) id = add_numfmt_code__(code);
+// from another workbook, where custom ids mean other codes); unless `add`, such
+// a code not registered yet gives none. Throws when the id has no code.
+std::optional<uint32_t> style_manager_t::resolve_numfmt__(int32_t id, std::string_view code, bool add) {
+    if (!code.empty() && get_numfmt_code__(id) != code) {
+        if (add) {
+            id = add_numfmt_code__(code);
+        } else if (const auto builtin = builtin_numfmt_id(code)) {
+            id = *builtin;
+        } else if (const auto it = impl_->custom_numfmt_ids.find(code); it != impl_->custom_numfmt_ids.end()) {
+            id = it->second;
+        } else {
+            return std::nullopt;
+        }
+    }
     if (get_numfmt_code__(id).empty()) throw mta_error("The number format id is invalid.");
     return static_cast<uint32_t>(id);
 }
 
-xf_t style_manager_t::add_style_settings__(const style_settings_t& s) {
-    const uint32_t parent = parent_style_xf__(s.style_id());
-    xf_t x = impl_->cell_style_xfs[parent];
-    x.xfId = parent;
-    if (s.is_applied(style_settings_t::numfmt_bit)) x.numFmtId = resolve_numfmt__(s.numfmt_id(), s.numfmt_code());
-    if (s.is_applied(style_settings_t::font_bit)) x.fontId = intern_font(s.font());
-    if (s.is_applied(style_settings_t::fill_bit)) x.fillId = intern_fill(s.fill());
-    if (s.is_applied(style_settings_t::border_bit)) x.borderId = intern_border(s.border());
+// The cell format a style stands for. Unless `add`, nothing is registered: a
+// style needing a part the lists lack (a style, number format, font, fill or
+// border) gives none.
+std::optional<xf_t> style_manager_t::style_xf__(const style_settings_t& s, bool add) {
+    const auto parent = parent_style_xf__(s.style_id(), add);
+    if (!parent) return std::nullopt;
+    xf_t x = impl_->cell_style_xfs[*parent];
+    x.xfId = *parent;
+    const auto part = [add](auto& index, auto& list, const auto& record) {
+        return add ? std::optional<uint32_t>(index.intern(list, record)) : index.find(list, record);
+    };
+    std::optional<uint32_t> id;
+    if (s.is_applied(style_settings_t::numfmt_bit)) {
+        if (!(id = resolve_numfmt__(s.numfmt_id(), s.numfmt_code(), add))) return std::nullopt;
+        x.numFmtId = *id;
+    }
+    if (s.is_applied(style_settings_t::font_bit)) {
+        if (!(id = part(lookup_->fonts, impl_->fonts, s.font()))) return std::nullopt;
+        x.fontId = *id;
+    }
+    if (s.is_applied(style_settings_t::fill_bit)) {
+        if (!(id = part(lookup_->fills, impl_->fills, s.fill()))) return std::nullopt;
+        x.fillId = *id;
+    }
+    if (s.is_applied(style_settings_t::border_bit)) {
+        if (!(id = part(lookup_->borders, impl_->borders, s.border()))) return std::nullopt;
+        x.borderId = *id;
+    }
     if (s.is_applied(style_settings_t::alignment_bit)) x.alignment = s.alignment();
     if (s.is_applied(style_settings_t::protection_bit)) x.protection = s.protection();
     x.applied = s.applied();
     return x;
 }
 
+xf_t style_manager_t::add_style_settings__(const style_settings_t& s) {
+    return *style_xf__(s, true);
+}
+
 style_settings_t style_manager_t::adopt_numfmt(const style_settings_t& s) {
     style_settings_t out = s;
     if (!s.is_applied(style_settings_t::numfmt_bit) || s.numfmt_code().empty()) return out;
     const std::lock_guard guard(mutex_);
-    out.set_numfmt_id(static_cast<int32_t>(resolve_numfmt__(s.numfmt_id(), s.numfmt_code())));
+    out.set_numfmt_id(static_cast<int32_t>(*resolve_numfmt__(s.numfmt_id(), s.numfmt_code(), true)));
     out.set_numfmt_code(s.numfmt_code());
     return out;
 }
@@ -324,8 +363,12 @@ style_settings_t style_manager_t::adopt_numfmt(const style_settings_t& s) {
 uint16_t style_manager_t::intern_style(const style_settings_t& s) {
     const std::lock_guard guard(mutex_);
     if (s.style_id() == 0 && s == normal_settings__()) return 0;
-    const auto x = add_style_settings__(s);
     auto& list = impl_->cell_xfs;
+    // A full list takes no new record: a style that would need one is refused
+    // before any of its parts is added.
+    const auto found_xf = style_xf__(s, list.size() < max_cell_xf_count);
+    if (!found_xf) throw mta_error("Too many cell formats.");
+    const xf_t& x = *found_xf;
     // A style that adds nothing to "normal" (a default or fully unapplied one) is
     // cell xf 0 itself, not a look-alike record.
     if (list[0] == x) return 0;
@@ -495,7 +538,7 @@ bool style_manager_t::add_custom_style(std::string_view name, style_settings_t& 
     if (impl_->named_styles.contains_in_any_case(name) || is_builtin_style_name_in_any_case(name))
         throw mta_error("Duplicate style name: " + std::string(name));
     // Checked before anything is interned, so a refusal leaves no trace.
-    const uint32_t numfmt = resolve_numfmt__(s.numfmt_id(), s.numfmt_code());
+    const uint32_t numfmt = *resolve_numfmt__(s.numfmt_id(), s.numfmt_code(), true);
     xf_t x = whole_style_xf__(s);
     x.numFmtId = numfmt;
     x.fontId = intern_font(s.font());

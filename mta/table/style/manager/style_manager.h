@@ -113,6 +113,7 @@ public:
 private:
     struct lookup;   // hash indexes over the interned lists
 
+    std::optional<xf_t> style_xf__(const style_settings_t& s, bool add);
     xf_t add_style_settings__(const style_settings_t& s);
     bool xf_to_style_settings__(uint16_t id, style_settings_t& out) const;
     uint32_t shown_parts__(const xf_t& x) const;
@@ -122,8 +123,8 @@ private:
     // A named style by name, in any ASCII case; a built-in name also finds the
     // loaded style of its builtinId under whatever name the file gave it.
     named_style_t* find_named__(std::string_view name) const;
-    uint32_t parent_style_xf__(int32_t style_id);
-    uint32_t resolve_numfmt__(int32_t id, std::string_view code);
+    std::optional<uint32_t> parent_style_xf__(int32_t style_id, bool add);
+    std::optional<uint32_t> resolve_numfmt__(int32_t id, std::string_view code, bool add);
     int32_t add_numfmt_code__(std::string_view code);
     std::string_view get_numfmt_code__(int32_t id) const;
     void set_normal_style__(const style_settings_t& s);

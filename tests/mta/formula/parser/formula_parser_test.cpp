@@ -83,7 +83,7 @@ TEST_F(parser_fixture, failures_leave_their_message) {
         {"[Amount]", "Undefined name: [Amount]"},
         {"Table1[[a],[b],[c]]", "Undefined name: Table1[[a],[b],[c]]"},
         {"Table1[#Bad]", "Undefined name: Table1[#Bad]"},
-        {"Table1[#totals]", "Undefined name: Table1[#totals]"},
+        {"Table1[#Total]", "Undefined name: Table1[#Total]"},
         {"Table1[a]b", "Undefined name: Table1[a]b"},
         {"Table1[a'b]", "Undefined name: Table1[a'b]"},
         {"Sheet9!Total", "Undefined name: Sheet9!Total"},

@@ -157,7 +157,9 @@ assert a == b and a[0] + a[1], (a, b)
 TEST(sheet_periphery_writer, cell_metadata_follows_edits) {
     const std::string body = "<sheetData><row r=\"1\"><c r=\"A1\" cm=\"1\"><f>SUM(B1:B2)</f><v>0</v></c>"
                              "<c r=\"B1\" t=\"e\" vm=\"1\"><v>#VALUE!</v></c><c r=\"C1\" t=\"e\" vm=\"2\"><v>#VALUE!</v>"
-                             "</c><c r=\"D1\" ph=\"1\"><v>5</v></c></row></sheetData>";
+                             "</c><c r=\"D1\" ph=\"1\"><v>5</v></c><c r=\"E1\" ph=\"0\"><v>7</v></c>"
+                             "<c r=\"F1\" t=\"e\" vm=\"2147483647\"><v>#VALUE!</v></c>"
+                             "<c r=\"G1\" t=\"e\" vm=\"2147483649\"><v>#VALUE!</v></c></row></sheetData>";
     scratch_dir dir;
     write_zip(dir / "in.xlsx", reader_test::sheet_package(body));
     vex::xml_document_t doc;
@@ -173,4 +175,8 @@ TEST(sheet_periphery_writer, cell_metadata_follows_edits) {
     EXPECT_NE(sheet.find("<c r=\"B3\" t=\"e\" vm=\"1\">"), std::string::npos) << sheet;
     EXPECT_NE(sheet.find("<c r=\"C3\"><v>4</v></c>"), std::string::npos) << sheet;
     EXPECT_NE(sheet.find("<c r=\"D3\" ph=\"1\"><v>6</v></c>"), std::string::npos) << sheet;
+    // The largest index is kept; one past it, which no part holds, is none.
+    EXPECT_NE(sheet.find("<c r=\"E3\"><v>7</v></c>"), std::string::npos) << sheet;
+    EXPECT_NE(sheet.find("<c r=\"F3\" t=\"e\" vm=\"2147483647\">"), std::string::npos) << sheet;
+    EXPECT_NE(sheet.find("<c r=\"G3\" t=\"e\"><v>#VALUE!</v></c>"), std::string::npos) << sheet;
 }

@@ -59,7 +59,7 @@ TEST(workbook_part_xml, very_hidden_sheet_names_and_settings) {
     saved_book s;
     for (const char* name : {"A", "B", "C"}) ASSERT_TRUE(writer_test::add_sheet(*s.book, name));
     s.book->set_sheet_state(1, 2);
-    s.book->set_sheet_state(2, 1);
+    s.book->set_sheet_state(0, 1);
     ASSERT_TRUE(s.book->set_active_sheet(2));
     s.book->views()[0].window_width = 28800;
     s.book->views()[0].window_height = 12300;
@@ -79,9 +79,9 @@ TEST(workbook_part_xml, very_hidden_sheet_names_and_settings) {
         <workbookPr date1904="1"/>
         <bookViews><workbookView windowWidth="28800" windowHeight="12300" activeTab="2"/></bookViews>
         <sheets>
-          <sheet name="A" sheetId="1" r:id="rId1"/>
+          <sheet name="A" sheetId="1" state="hidden" r:id="rId1"/>
           <sheet name="B" sheetId="2" state="veryHidden" r:id="rId2"/>
-          <sheet name="C" sheetId="3" state="hidden" r:id="rId3"/>
+          <sheet name="C" sheetId="3" r:id="rId3"/>
         </sheets>
         <definedNames>
           <definedName name="Total">SUM(A!$A$1:$A$3)&lt;10</definedName>

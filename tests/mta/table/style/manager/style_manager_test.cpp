@@ -375,6 +375,22 @@ TEST(style_manager, cell_formats_stop_at_the_16_bit_range) {
     EXPECT_EQ(what_of<mta_error>([&] { m.intern_style(with_indent(70000)); }), "mtads error: Too many cell formats.");
     EXPECT_EQ(m.get_impl().cell_xfs.size(), max_cell_xf_count);
     EXPECT_EQ(m.intern_style(with_indent(17)), 17) << "known formats are still found";
+    // A refused style adds none of its parts.
+    const auto& t = m.get_impl();
+    const auto parts = [&] {
+        return std::tuple(t.fonts.size(), t.fills.size(), t.borders.size(), t.custom_numfmt_codes.size(),
+                          t.cell_style_xfs.size());
+    };
+    const auto before = parts();
+    style_settings_t all = with_font(font("Arial", 30, true));
+    all.set_fill(builtin_fill(1));
+    border_t b;
+    b.set_edge(border_side::left, 1, {});
+    all.set_border(b);
+    all.set_numfmt_code("0.000\"kg\"");
+    all.set_style_id(-3);  // "comma", not registered yet
+    EXPECT_EQ(what_of<mta_error>([&] { m.intern_style(all); }), "mtads error: Too many cell formats.");
+    EXPECT_EQ(parts(), before);
 }
 
 TEST(style_manager, loaded_tables_replace_the_defaults) {
