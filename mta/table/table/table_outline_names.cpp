@@ -161,7 +161,9 @@ void Table::reread_names__(const std::vector<formula::named_expression_t>& names
         } catch (const std::exception&) {
             continue;
         }
-        if (!tokens.empty()) store->set_tokens({name.name, name.scope}, std::move(tokens));
+        // A text that reads as a span of sheets now keeps no tokens, as it
+        // would defined now: its lenient reading shows the span.
+        if (!tokens.empty() || !entry->tokens.empty()) store->set_tokens({name.name, name.scope}, std::move(tokens));
     }
     set_run_message(before);  // a text that still reads nothing known says nothing
 }

@@ -131,8 +131,10 @@ void Table::drop_references_to_lost_columns__(const band_shift_t& s) {
 void Table::follow_new_sheet_name() {
     if (!registered_) return;
     const std::string folded = utf8_fold_case(name_);
+    // A text names "It's" quoted, as 'It''s'.
+    const std::string written = formula::quoted_sheet_text(folded);
     read_again_spelling__(
-        folded, [&](std::string_view text) { return text.find('!') != text.npos && utf8_holds_folded(text, folded); });
+        folded, [&](std::string_view text) { return text.find('!') != text.npos && utf8_holds_folded(text, written); });
 }
 
 void Table::follow_new_table_name(std::string_view table) {
