@@ -471,6 +471,10 @@ std::vector<formula_cell*> table_formula_model::spelling(std::string_view name) 
     return impl_->spellers.spelling(name);
 }
 
+void table_formula_model::report_spellings_to(spelling_sheets_t* index) {
+    impl_->spellers.report_to(index, index ? &impl_->table() : nullptr);
+}
+
 formula_text_t table_formula_model::text_of(const formula_cell& cell) const {
     return impl_->text_of(cell);
 }

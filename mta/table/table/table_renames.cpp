@@ -151,7 +151,7 @@ void Table::read_again_spelling__(std::string_view filed_under,
                                   const std::function<bool(std::string_view)>& may_spell) {
     stale_formulas_t readers;
     std::unordered_set<const formula::formula_cell*> seen;
-    for (Table* sheet : workbook_sheets__()) {
+    for (Table* sheet : filed_under.empty() ? workbook_sheets__() : sheets_spelling__(filed_under)) {
         const formula::table_formula_model& model = *sheet->get_formula_model();
         if (!filed_under.empty()) {
             // What names a sheet the workbook lacked is kept unparsed or reads
