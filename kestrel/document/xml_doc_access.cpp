@@ -146,12 +146,10 @@ unsigned xml_doc_access::get_sheet_grid_id(std::string_view sheet_name) const {
     const workbook_t* book = workbook();
     if (!book) return 0;
     // In any case, folded as the workbook folds the names it refuses as alike.
-    for (const sheet_entry_t& s : book->sheets()) {
-        if (!utf8_iequals(s.name, sheet_name)) continue;
-        const worktable_t* table = worktable_of(s);
-        return table ? table->sheet_id() : 0;
-    }
-    return 0;
+    const uint32_t index = book->sheet_index_by_name(sheet_name);
+    if (index >= book->sheets().size()) return 0;
+    const worktable_t* table = worktable_of(book->sheets()[index]);
+    return table ? table->sheet_id() : 0;
 }
 
 std::vector<uint32_t> xml_doc_access::get_sheet_span(uint32_t first, uint32_t last) const {

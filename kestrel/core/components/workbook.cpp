@@ -116,12 +116,16 @@ bool workbook_t::check_new_name__(std::string_view name, const sheet_entry_t* se
                                   std::string_view duplicate_text) const {
     if (sheet_name_has_invalid_characters(name)) return refuse(msg_bad_chars);
     if (name.find_first_not_of(' ') == std::string_view::npos) return refuse(msg_blank);
-    for (const sheet_entry_t& s : record_.sheets) {
-        // A sheet may take its own name in another case, never its own name.
-        const bool clash = &s == self ? s.name == name : utf8_iequals(s.name, name);
-        if (clash) return refuse(duplicate_text);
+    const std::string folded = utf8_fold_case(name);
+    const auto& names = lookup__().folded_names;
+    const auto found = names.find(folded);
+    uint32_t others = found == names.end() ? 0 : found->second.count;
+    // A sheet may take its own name in another case, never its own name.
+    if (self && utf8_fold_case(self->name) == folded) {
+        if (self->name == name) return refuse(duplicate_text);
+        --others;
     }
-    return true;
+    return others == 0 || refuse(duplicate_text);
 }
 
 std::string workbook_t::next_sheet_name() const {
@@ -136,13 +140,17 @@ uint32_t workbook_t::next_sheet_id() const { return lookup__().free_id; }
 
 namespace {
 
+template <class named_t>
 void count_record(std::unordered_map<uint32_t, uint32_t>& ids, std::map<int64_t, uint32_t>& default_numbers,
-                  uint32_t& free_id, const sheet_entry_t& s) {
+                  std::unordered_map<std::string, named_t>& folded_names, uint32_t& free_id, const sheet_entry_t& s,
+                  uint32_t position) {
     // A loaded file may repeat an id; a repeat must not pass for a gap.
     ++ids[s.sheet_id];
     while (ids.contains(free_id)) ++free_id;
     int64_t n = 0;
     if (default_name_number(s.name, n)) ++default_numbers[n];
+    named_t& named = folded_names[utf8_fold_case(s.name)];
+    if (named.count++ == 0) named.first = position;
 }
 
 } // namespace
@@ -153,7 +161,7 @@ const workbook_t::sheet_lookup_t& workbook_t::lookup__() const {
     const auto& sheets = record_.sheets;
     for (uint32_t i = 0; i < sheets.size(); ++i) {
         if (sheets[i].component) lookup_.positions.try_emplace(sheets[i].component, i);
-        count_record(lookup_.ids, lookup_.default_numbers, lookup_.free_id, sheets[i]);
+        count_record(lookup_.ids, lookup_.default_numbers, lookup_.folded_names, lookup_.free_id, sheets[i], i);
     }
     lookup_.current = true;
     return lookup_;
@@ -165,7 +173,7 @@ void workbook_t::count_appended__(uint32_t position) {
     lookup_.current = false;
     const sheet_entry_t& s = record_.sheets[position];
     if (s.component) lookup_.positions.try_emplace(s.component, position);
-    count_record(lookup_.ids, lookup_.default_numbers, lookup_.free_id, s);
+    count_record(lookup_.ids, lookup_.default_numbers, lookup_.folded_names, lookup_.free_id, s, position);
     lookup_.current = true;
 }
 
@@ -300,6 +308,20 @@ uint32_t workbook_t::sheet_index(const worksheet_t* sheet) const noexcept {
     }
     lookup_.current = false;
     return position_if(record_.sheets, [&](const sheet_entry_t& s) { return s.component == sheet; });
+}
+
+uint32_t workbook_t::sheet_index_by_name(std::string_view name) const noexcept {
+    try {
+        const auto& names = lookup__().folded_names;
+        const auto it = names.find(utf8_fold_case(name));
+        if (it == names.end()) return not_found;
+        const uint32_t first = it->second.first;
+        if (first < record_.sheets.size() && utf8_iequals(record_.sheets[first].name, name)) return first;
+    } catch (...) {
+        // Without memory for the lookup the records are walked.
+    }
+    lookup_.current = false;
+    return position_if(record_.sheets, [&](const sheet_entry_t& s) { return utf8_iequals(s.name, name); });
 }
 
 std::string_view workbook_t::sheet_name_of(const worksheet_t* sheet) const noexcept {

@@ -148,6 +148,8 @@ public:
     std::string_view sheet_name_of(const worksheet_t* sheet) const noexcept;
     // All ones when absent.
     uint32_t sheet_index(const worksheet_t* sheet) const noexcept;
+    // The first record whose name is the name in any case; all ones when none is.
+    uint32_t sheet_index_by_name(std::string_view name) const noexcept;
     uint32_t sheet_type(uint64_t index) const noexcept;
     uint32_t sheet_state(uint64_t index) const;
     // Refuses to hide the last visible sheet; a hidden active sheet passes
@@ -245,6 +247,11 @@ private:
         std::unordered_map<const worksheet_t*, uint32_t> positions;  // the first record holding each
         std::map<int64_t, uint32_t> default_numbers;  // the n of the names "Sheet<n>", each with how many
         std::unordered_map<uint32_t, uint32_t> ids;    // each with how many records carry it
+        struct named_t {
+            uint32_t count = 0;  // records carrying the name in any case
+            uint32_t first = 0;  // the position of the first
+        };
+        std::unordered_map<std::string, named_t> folded_names;
         uint32_t free_id = 1;                          // the smallest id above 0 no record carries
     };
 

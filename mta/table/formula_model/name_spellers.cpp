@@ -2,6 +2,7 @@
 
 #include "mta/formula/parser/formula_lexer.h"
 #include "mta/table/formula_model/reference_rewrite.h"
+#include "mta/table/formula_model/spelling_sheets.h"
 #include "unicode.h"
 
 #include <algorithm>
@@ -48,7 +49,11 @@ void name_spellers_t::file__(formula_cell* cell, std::vector<std::string> names)
     if (it != spelled_.end() && it->second == names) return;
     forget(cell);
     if (names.empty()) return;
-    for (const std::string& name : names) cells_[name].insert(cell);
+    for (const std::string& name : names) {
+        auto& cells = cells_[name];
+        if (cells.empty() && index_) index_->add(name, sheet_);
+        cells.insert(cell);
+    }
     spelled_.emplace(cell, std::move(names));
 }
 
@@ -59,9 +64,20 @@ void name_spellers_t::forget(formula_cell* cell) {
         const auto found = cells_.find(name);
         if (found == cells_.end()) continue;
         found->second.erase(cell);
-        if (found->second.empty()) cells_.erase(found);
+        if (!found->second.empty()) continue;
+        if (index_) index_->remove(name, sheet_);
+        cells_.erase(found);
     }
     spelled_.erase(it);
+}
+
+void name_spellers_t::report_to(spelling_sheets_t* index, Table* sheet) {
+    if (index_)
+        for (const auto& [name, cells] : cells_) index_->remove(name, sheet_);
+    index_ = index;
+    sheet_ = sheet;
+    if (index_)
+        for (const auto& [name, cells] : cells_) index_->add(name, sheet_);
 }
 
 std::vector<formula_cell*> name_spellers_t::spelling(std::string_view name) const {

@@ -14,9 +14,14 @@
 #include <unordered_set>
 #include <vector>
 
+namespace vex::mta {
+class Table;
+}
+
 namespace vex::mta::formula {
 
 class formula_cell;
+class spelling_sheets_t;
 
 class name_spellers_t {
 public:
@@ -31,12 +36,17 @@ public:
     bool empty() const noexcept { return spelled_.empty(); }
     // The cells filed under the name in any case, in no set order.
     std::vector<formula_cell*> spelling(std::string_view name) const;
+    // The workbook's index hears which names the sheet's cells spell from now
+    // on; null leaves it.
+    void report_to(spelling_sheets_t* index, Table* sheet);
 
 private:
     void file__(formula_cell* cell, std::vector<std::string> names);
 
     std::unordered_map<std::string, std::unordered_set<formula_cell*>> cells_;  // by folded name
     std::unordered_map<formula_cell*, std::vector<std::string>> spelled_;
+    spelling_sheets_t* index_ = nullptr;
+    Table* sheet_ = nullptr;
 };
 
 } // namespace vex::mta::formula

@@ -361,18 +361,23 @@ std::optional<qualifier_names_t> qualifier_names(std::string_view prefix) {
     return out;
 }
 
+std::string quoted_sheet_text(std::string_view name) {
+    std::string out;
+    out.reserve(name.size());
+    for (const char c : name) {
+        if (c == '\'') out += '\'';
+        out += c;
+    }
+    return out;
+}
+
 namespace {
 
 std::string qualifier_text(const std::vector<std::string>& sheets, bool quoted) {
     std::string joined = sheets.front();
     if (sheets.size() > 1 && sheets.back() != sheets.front()) joined += ':' + sheets.back();
     if (!quoted) return joined + '!';
-    std::string out = "'";
-    for (const char c : joined) {
-        if (c == '\'') out += '\'';
-        out += c;
-    }
-    return out + "'!";
+    return "'" + quoted_sheet_text(joined) + "'!";
 }
 
 // Whether the token may be written with a sheet qualifier: a reference, a

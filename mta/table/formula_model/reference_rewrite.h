@@ -30,6 +30,8 @@ struct qualifier_names_t {
     bool quoted = false;
 };
 std::optional<qualifier_names_t> qualifier_names(std::string_view prefix);
+// A sheet name as it stands between a qualifier's quotes: "It's" gives It''s.
+std::string quoted_sheet_text(std::string_view name);
 
 // The references a text holds as the parser finds them, read leniently so that
 // a text stored unparsed shows its references too; positions in sheet terms.

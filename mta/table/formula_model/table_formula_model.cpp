@@ -306,10 +306,17 @@ bool table_formula_model::files_as_read(formula_cell* cell) {
 bool table_formula_model::reread(formula_cell* cell) {
     const formula_text_t text = impl_->text_of(*cell);
     std::vector<token_t> tokens;
-    if (!text.view().empty() && try_parse(*impl_->context, cell->position(), text, tokens)) {
+    if (text.view().empty()) return cell->parsed;
+    if (try_parse(*impl_->context, cell->position(), text, tokens)) {
         cell->tokens = std::move(tokens);
         cell->parsed = 1;
         cell->unread_text = 0;  // read whole now: filed as unsure no longer
+    } else if (cell->parsed) {
+        // Kept unparsed, as the text would be written now: one cell of a sheet
+        // the workbook lacked may have become a span of sheets, which only the
+        // lenient reading shows.
+        cell->tokens.clear();
+        cell->parsed = 0;
     }
     return cell->parsed;
 }
@@ -462,6 +469,10 @@ bool table_formula_model::spells_names() const noexcept {
 
 std::vector<formula_cell*> table_formula_model::spelling(std::string_view name) const {
     return impl_->spellers.spelling(name);
+}
+
+void table_formula_model::report_spellings_to(spelling_sheets_t* index) {
+    impl_->spellers.report_to(index, index ? &impl_->table() : nullptr);
 }
 
 formula_text_t table_formula_model::text_of(const formula_cell& cell) const {

@@ -27,6 +27,7 @@ struct band_shift_t;
 namespace vex::mta::formula {
 
 class formula_cell;
+class spelling_sheets_t;
 
 struct shared_formula_entry_t {
     uint32_t use_count = 0;
@@ -136,6 +137,9 @@ public:
     // The cells whose text may spell the name, in any case; the caller checks
     // which of them read it. In no set order.
     std::vector<formula_cell*> spelling(std::string_view name) const;
+    // The workbook's index of the sheets spelling each name hears of this
+    // sheet's from now on; null leaves it.
+    void report_spellings_to(spelling_sheets_t* index);
     // The one way to a formula's text for tracking, sheet order, spans, names
     // and drops: a follower without a text of its own reads its group's moved
     // to its cell. Empty for a follower whose group has none.

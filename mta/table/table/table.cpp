@@ -42,6 +42,7 @@ Table::Table(const extent_t& extent, unsigned rows, unsigned cols)
 Table::~Table() {
     // The tracker forgets the grid at once, not cell by cell as the columns go.
     if (registered_) {
+        formula_model_->report_spellings_to(nullptr);
         formula::get_cell_tracker().purge_grid(int32_t(sheet_id_));
         registry_->unregister_table(sheet_id_);
     }
@@ -63,6 +64,8 @@ void Table::use_shared__(table_registry_t& registry, uint32_t grid_id, uint32_t 
     shared_image_manager_ = shared.images.get();
     own_string_pool_.reset();
     shared_string_pool_ = shared.strings.get();
+    shared_spellings_ = shared.spellings.get();
+    formula_model_->report_spellings_to(shared_spellings_);
     registered_ = true;
 }
 

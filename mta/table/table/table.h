@@ -60,6 +60,7 @@ class formula_cell;
 class formula_model_context;
 class model_context;
 class shared_shift_t;
+class spelling_sheets_t;
 class table_formula_model;
 struct table_rename_t;
 }
@@ -504,6 +505,9 @@ private:
     void use_shared__(table_registry_t& registry, uint32_t grid_id, uint32_t workbook, workbook_shared_t& shared);
     // The sheets of this table's workbook, this one alone while unregistered.
     std::vector<Table*> workbook_sheets__() const;
+    // The sheets whose formulas may spell the name, in any case, in the order
+    // of workbook_sheets__.
+    std::vector<Table*> sheets_spelling__(std::string_view name) const;
     bool names_table__(std::string_view name, const tabledef_t* except) const;
 
     // False, with the reason in the last message, for a cell that may not take a
@@ -670,6 +674,7 @@ private:
     image::table_image_manager* shared_image_manager_ = nullptr;
     std::unique_ptr<string_pool_t> own_string_pool_;
     string_pool_t* shared_string_pool_ = nullptr;
+    formula::spelling_sheets_t* shared_spellings_ = nullptr;
     unsigned reference_mode_ = 1;
     std::unique_ptr<formula::formula_model_context> formula_context_;
     std::unique_ptr<formula::table_formula_model> formula_model_;

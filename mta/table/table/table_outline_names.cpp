@@ -5,6 +5,7 @@
 #include "mta/formula/expression_syntax.h"
 #include "mta/formula/formula_cell.h"
 #include "mta/table/formula_model/reference_rewrite.h"
+#include "mta/table/formula_model/spelling_sheets.h"
 #include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/table/table_registry.h"
 #include "run_message.h"
@@ -16,6 +17,16 @@
 #include <vector>
 
 namespace vex::mta {
+
+namespace {
+
+// Each sheet once, in the order the workbook registered them.
+void in_sheet_order(std::vector<Table*>& sheets) {
+    std::sort(sheets.begin(), sheets.end(), [](const Table* a, const Table* b) { return a->sheet_id() < b->sheet_id(); });
+    sheets.erase(std::unique(sheets.begin(), sheets.end()), sheets.end());
+}
+
+} // namespace
 
 bool Table::set_row_outline_level(int r1, int r2, int level) {
     if (static_cast<unsigned>(level) > outline_store_t::max_group_level) return refuse("Illegal outline level.");
@@ -161,7 +172,9 @@ void Table::reread_names__(const std::vector<formula::named_expression_t>& names
         } catch (const std::exception&) {
             continue;
         }
-        if (!tokens.empty()) store->set_tokens({name.name, name.scope}, std::move(tokens));
+        // A text that reads as a span of sheets now keeps no tokens, as it
+        // would defined now: its lenient reading shows the span.
+        if (!tokens.empty() || !entry->tokens.empty()) store->set_tokens({name.name, name.scope}, std::move(tokens));
     }
     set_run_message(before);  // a text that still reads nothing known says nothing
 }
@@ -182,10 +195,16 @@ Table::stale_formulas_t Table::name_readers__(const defined_name_key_t& key) con
 
 Table::stale_formulas_t Table::formulas_reading__(const std::vector<formula::named_expression_t>& names) const {
     std::vector<std::string_view> spellings;
-    for (const auto& name : names)
-        if (std::find(spellings.begin(), spellings.end(), name.name) == spellings.end()) spellings.push_back(name.name);
+    std::vector<Table*> sheets;
+    for (const auto& name : names) {
+        if (std::find(spellings.begin(), spellings.end(), name.name) != spellings.end()) continue;
+        spellings.push_back(name.name);
+        const std::vector<Table*> spelling = sheets_spelling__(name.name);
+        sheets.insert(sheets.end(), spelling.begin(), spelling.end());
+    }
+    in_sheet_order(sheets);
     stale_formulas_t readers;
-    for (Table* sheet : workbook_sheets__()) {
+    for (Table* sheet : sheets) {
         const formula::table_formula_model& model = *sheet->get_formula_model();
         if (!model.spells_names()) continue;
         std::vector<formula::formula_cell*> cells;
@@ -209,6 +228,13 @@ Table::stale_formulas_t Table::formulas_reading__(const std::vector<formula::nam
 std::vector<Table*> Table::workbook_sheets__() const {
     if (registered_) return get_table_registry().tables_of(workbook_);
     return {const_cast<Table*>(this)};
+}
+
+std::vector<Table*> Table::sheets_spelling__(std::string_view name) const {
+    if (!registered_ || !shared_spellings_) return {const_cast<Table*>(this)};
+    std::vector<Table*> sheets = shared_spellings_->sheets(utf8_fold_case(name));
+    in_sheet_order(sheets);
+    return sheets;
 }
 
 bool Table::names_table__(std::string_view name, const tabledef_t* except) const {

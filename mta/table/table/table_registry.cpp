@@ -1,6 +1,7 @@
 #include "mta/table/table/table_registry.h"
 
 #include "mta/table/cell/string_pool.h"
+#include "mta/table/formula_model/spelling_sheets.h"
 #include "mta/table/style/manager/style_manager.h"
 #include "mta/table/table/table.h"
 #include "mta/table/utils/defined_names/defined_name_store.h"
@@ -40,7 +41,8 @@ workbook_shared_t::workbook_shared_t()
     : styles(std::make_unique<style_manager_t>()),
       names(std::make_unique<defined_name_store_t>()),
       images(std::make_unique<image::table_image_manager>()),
-      strings(std::make_unique<string_pool_t>()) {}
+      strings(std::make_unique<string_pool_t>()),
+      spellings(std::make_unique<formula::spelling_sheets_t>()) {}
 
 workbook_shared_t::~workbook_shared_t() = default;
 

@@ -23,6 +23,9 @@ class string_pool_t;
 namespace image {
 class table_image_manager;
 }
+namespace formula {
+class spelling_sheets_t;
+}
 
 struct table_record_t {
     uint32_t grid_id = 0;
@@ -41,6 +44,7 @@ struct workbook_shared_t {
     std::unique_ptr<defined_name_store_t> names;
     std::unique_ptr<image::table_image_manager> images;
     std::unique_ptr<string_pool_t> strings;
+    std::unique_ptr<formula::spelling_sheets_t> spellings;
     uint32_t tables = 0;    // registered sheets
     bool released = false;  // freed as soon as its last sheet goes
 };

@@ -137,8 +137,10 @@ void Table::drop_references_to_lost_columns__(const band_shift_t& s) {
 void Table::follow_new_sheet_name() {
     if (!registered_) return;
     const std::string folded = utf8_fold_case(name_);
+    // A text names "It's" quoted, as 'It''s'.
+    const std::string written = formula::quoted_sheet_text(folded);
     read_again_spelling__(
-        folded, [&](std::string_view text) { return text.find('!') != text.npos && utf8_holds_folded(text, folded); });
+        folded, [&](std::string_view text) { return text.find('!') != text.npos && utf8_holds_folded(text, written); });
 }
 
 void Table::follow_new_table_name(std::string_view table) {
@@ -155,7 +157,7 @@ void Table::read_again_spelling__(std::string_view filed_under,
                                   const std::function<bool(std::string_view)>& may_spell) {
     stale_formulas_t readers;
     std::unordered_set<const formula::formula_cell*> seen;
-    for (Table* sheet : workbook_sheets__()) {
+    for (Table* sheet : filed_under.empty() ? workbook_sheets__() : sheets_spelling__(filed_under)) {
         const formula::table_formula_model& model = *sheet->get_formula_model();
         if (!filed_under.empty()) {
             // What names a sheet the workbook lacked is kept unparsed or reads

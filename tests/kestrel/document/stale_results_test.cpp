@@ -413,6 +413,7 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
                    "</definedName><definedName name=\"RateB\">S!$D$1</definedName><definedName name=\"Scaled\">"
                    "SUM(A:B!$B$1)*RateB</definedName>",
                    formula("A1", "Mid", 4) + formula("B1", "Scaled", 15) + "<c r=\"D1\"><v>5</v></c>");
+    const std::string span_to_c = "<definedName name=\"Sp\">SUM(A:C!$B$1)</definedName>";
     const entries_t part = named_book("<definedName name=\"Part\">S!$B$2*S!Missing</definedName>",
                                       formula("A1", "Part+1", 2) + followed);
     const struct {
@@ -482,6 +483,27 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
              EXPECT_STREQ(ws_get_formula_expr(sheet(doc, 2), 1, 1), "SUM(A!B1:B!B1)");
          },
          2, {"A1", "D1"}, "dk"},
+        {"a group over a sheet whose name holds a quote, the sheet added",
+         named_book("", "<c r=\"A1\"><f t=\"shared\" ref=\"A1:B1\" si=\"0\">'It''s'!A1*2</f><v>42</v></c>"
+                        "<c r=\"B1\"><f t=\"shared\" si=\"0\"/><v>42</v></c>"),
+         [](auto* doc, auto*) {
+             plover_worksheet_t* added = wb_add_worksheet(doc_get_workbook(doc), "It's");
+             ws_set_num(added, 1, 1, 7);
+             ws_set_num(added, 1, 2, 7);
+         },
+         2, {"A1", "B1"}, "dd"},
+        // The span ends at a sheet the file lacks: the exports refuse such a name.
+        {"a name over a span, its last sheet inserted", named_book(span_to_c, formula("A1", "Sp*2", 6)),
+         [](auto* doc, auto*) { ws_set_num(wb_insert_worksheet(doc_get_workbook(doc), 2, "C"), 1, 2, 5); }, 3, {"A1"},
+         "d"},
+        {"a name over a span, its last sheet added", named_book(span_to_c, formula("A1", "Sp*2", 6)),
+         [](auto* doc, auto*) { ws_set_num(wb_add_worksheet(doc_get_workbook(doc), "C"), 1, 2, 5); }, 2, {"A1"}, "d"},
+        {"a name over a span, a sheet renamed into its last", named_book(span_to_c, formula("A1", "Sp*2", 6)),
+         [](auto* doc, auto*) {
+             wb_rename_sheet(doc_get_workbook(doc), 1, "C");
+             ws_set_num(sheet(doc, 1), 1, 2, 5);
+         },
+         2, {"A1"}, "d"},
         {"a reference into another workbook", named_book("", formula("A1", "[1]Sheet1!A1+1", 2) + followed),
          [](auto* doc, auto*) { ws_set_num(sheet(doc, 1), 9, 9, 5); }, 2, {"A1", "D1"}, "kk"},
     };
@@ -539,6 +561,39 @@ TEST(stale_results, formulas_written_before_what_they_spell_exists_drop_their_re
         {"a table given the display name", [](auto*, auto* ws) { ws_add_tabledef(ws, "Tbl", 1, 1, 3, 1); }, "D1",
          "SUM(Sales[Qty])",
          [&](auto*, auto* ws) { td_set_display_name(ws_get_tabledef_by_name(ws, "Tbl"), "Sales"), qty_set(ws); }},
+        {"a sheet added, nothing set on it", {}, "D1", "Sheet9!A1+A1",
+         [](auto* wb, auto*) { wb_add_worksheet(wb, "Sheet9"); }},
+        {"a sheet whose name holds a quote renamed into the name, in another case",
+         [](auto* wb, auto*) { wb_add_worksheet(wb, "Other"); }, "D1", "'It''s'!A1*2",
+         [](auto* wb, auto*) {
+             wb_rename_sheet(wb, 1, "IT'S");
+             ws_set_num(wb_get_sheet(wb, 1), 1, 1, 7);
+         }},
+        {"a name over a sheet whose name holds a quote",
+         [](auto* wb, auto*) { ASSERT_EQ(wb_set_defined_name(wb, "Late", "'It''s'!$A$1", nullptr), 1) << run_msg(); },
+         "D1", "Late*2", [](auto* wb, auto*) { ws_set_num(wb_add_worksheet(wb, "It's"), 1, 1, 7); }},
+        // Read as one cell of an unknown sheet before, as a span once both ends came.
+        {"a span quoted as one", {}, "D1", "SUM('Xa''s:Later'!A1)",
+         [](auto* wb, auto*) {
+             wb_add_worksheet(wb, "Xa's");
+             ws_set_num(wb_add_worksheet(wb, "Later"), 1, 1, 7);
+         }},
+        {"a name over a span quoted as one",
+         [](auto* wb, auto*) {
+             ASSERT_EQ(wb_set_defined_name(wb, "Span", "'Later:Later2'!$A$1", nullptr), 1) << run_msg();
+         },
+         "D1", "SUM(Span)",
+         [](auto* wb, auto*) {
+             ws_set_num(wb_add_worksheet(wb, "Later"), 1, 1, 7);
+             wb_add_worksheet(wb, "Later2");
+         }},
+        {"a sheet inserted before the last of a span",
+         [](auto* wb, auto*) {
+             wb_add_worksheet(wb, "Alpha");
+             wb_add_worksheet(wb, "Gamma");
+         },
+         "D1", "SUM(Alpha:Gamma!A1)",
+         [](auto* wb, auto*) { ws_set_num(wb_insert_worksheet(wb, 2, "Beta"), 1, 1, 7); }},
         // Read in part before, filed by the table after: the column's cell reaches it either way.
         {"a bare column in a table made around it", {}, "B2", "[Qty]+1",
          [&](auto*, auto* ws) {

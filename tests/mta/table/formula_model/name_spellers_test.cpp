@@ -4,6 +4,7 @@
 
 #include "mta/formula/formula_cell.h"
 #include "mta/table/formula_model/name_spellers.h"
+#include "mta/table/formula_model/spelling_sheets.h"
 
 #include <gtest/gtest.h>
 
@@ -33,4 +34,28 @@ TEST(name_spellers, cells_are_found_by_the_names_they_spell_in_any_case) {
     EXPECT_EQ(spellers.spelling("bonus"), cells{&parsed});
     spellers.forget(&parsed);
     EXPECT_TRUE(spellers.empty());
+}
+
+// The workbook's index lists a sheet under a name while one of its cells
+// spells it: from when it is told, and no more once left.
+TEST(name_spellers, the_workbook_hears_which_names_a_sheet_spells) {
+    vex::mta::formula::name_spellers_t spellers;
+    vex::mta::formula::spelling_sheets_t index;
+    int stand_in = 0;  // the index only compares sheets
+    auto* sheet = reinterpret_cast<vex::mta::Table*>(&stand_in);
+    using sheets = std::vector<vex::mta::Table*>;
+    formula_cell first({1, 1, 1, 0, 0, 0}, "Rate*2");
+    formula_cell second({1, 2, 1, 0, 0, 0}, "Later!A1+rate");
+    spellers.file(&first, std::vector<token_t>{token_t(named_expression_t{"Rate"})});
+    spellers.report_to(&index, sheet);
+    spellers.file(&second, second.expression());
+    EXPECT_EQ(index.sheets("rate"), sheets{sheet});
+    EXPECT_EQ(index.sheets("later"), sheets{sheet});
+    spellers.forget(&first);
+    EXPECT_EQ(index.sheets("rate"), sheets{sheet});
+    spellers.forget(&second);
+    EXPECT_EQ(index.sheets("rate"), sheets{});
+    spellers.file(&first, std::vector<token_t>{token_t(named_expression_t{"Rate"})});
+    spellers.report_to(nullptr, nullptr);
+    EXPECT_EQ(index.sheets("rate"), sheets{});
 }

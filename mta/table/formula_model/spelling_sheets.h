@@ -1,0 +1,31 @@
+#pragma once
+// The sheets of one workbook whose formulas spell each name, the spellings
+// folded as utf8_fold_case folds them. A sheet or defined name that comes later
+// looks at the formulas of those sheets, not at every sheet's: adding sheets
+// one by one costs what each changes. Each sheet's name spellers keep it, and
+// leave it before their sheet goes.
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace vex::mta {
+class Table;
+}
+
+namespace vex::mta::formula {
+
+class spelling_sheets_t {
+public:
+    // The sheet's first formula filed under the spelling, and its last forgotten.
+    void add(const std::string& folded, Table* sheet);
+    void remove(const std::string& folded, Table* sheet);
+    // In no set order; empty for a spelling no formula holds.
+    std::vector<Table*> sheets(const std::string& folded) const;
+
+private:
+    std::unordered_map<std::string, std::vector<Table*>> sheets_;
+};
+
+} // namespace vex::mta::formula
