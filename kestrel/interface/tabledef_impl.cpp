@@ -127,13 +127,18 @@ bool iTabledef_impl::set_col_name(int index, const char* name) {
         if (!t.set_column_name(index, text)) return false;
         if (old_name != text)
             owner_->sheet()->rewrite_table_references({std::string(t.display_name()), {}, old_name, text, false});
+        owner_->sheet()->follow_new_table_name(t.display_name());
         return true;
     });
 }
 
 bool iTabledef_impl::insert_col(int index, const char* name) {
     if (!name_given(name, msg_empty_column)) return false;
-    return with_table__(false, [&](mta::tabledef_t& t) { return t.insert_column(index, checked_host_text(name)); });
+    return with_table__(false, [&](mta::tabledef_t& t) {
+        if (!t.insert_column(index, checked_host_text(name))) return false;
+        owner_->sheet()->follow_new_table_name(t.display_name());
+        return true;
+    });
 }
 
 void iTabledef_impl::delete_col_by_index(int index) {

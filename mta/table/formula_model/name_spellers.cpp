@@ -39,6 +39,9 @@ void name_spellers_t::file(formula_cell* cell, std::string_view text) {
                 for (const std::string& sheet : qualifier->sheets) add_folded(names, sheet);
             word.remove_prefix(bang + 1);
         }
+        // "Sales[Qty]" spells the table, a bare "[Qty]" the one around its cell.
+        if (const size_t bracket = word.find('['); bracket != std::string_view::npos)
+            word = bracket == 0 ? table_around : word.substr(0, bracket);
         if (!word.empty()) add_folded(names, word);
     }
     file__(cell, std::move(names));

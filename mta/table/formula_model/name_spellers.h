@@ -25,12 +25,15 @@ class spelling_sheets_t;
 
 class name_spellers_t {
 public:
+    // What a bare "[Qty]" is filed under: it names whatever table holds its cell.
+    static constexpr std::string_view table_around = "[";
 
     // The cell spells the names of these tokens, and no others.
     void file(formula_cell* cell, const std::vector<token_t>& tokens);
-    // The cell is kept unparsed, or reads a sheet the workbook lacks: every
-    // word of its text may be a name, and the sheets its qualifiers name are
-    // filed too, so that a sheet that comes later finds it.
+    // The cell is kept unparsed, or reads a sheet or table the workbook
+    // lacks: every word of its text may be a name, and the sheets its
+    // qualifiers name and the tables its structured references name are
+    // filed too, so that a sheet or table that comes later finds it.
     void file(formula_cell* cell, std::string_view text);
     void forget(formula_cell* cell);
     bool empty() const noexcept { return spelled_.empty(); }

@@ -148,7 +148,7 @@ struct table_formula_model::impl {
             return;
         }
         cell->unread_text = 0;
-        if (reads_unknown_sheet(cell->tokens)) spellers.file(cell, text_of(*cell).view());
+        if (reads_unknown_sheet(cell->tokens) || reads_missing_table(*cell)) spellers.file(cell, text_of(*cell).view());
         else spellers.file(cell, cell->tokens);
         try {
             register__(cell, batch);
@@ -156,6 +156,18 @@ struct table_formula_model::impl {
             // A range the tracker cannot hold: the formula stays, untracked.
             cell->parsed = 0;
         }
+    }
+
+    // A structured reference to a table or column the workbook lacks reads
+    // nothing until one comes.
+    bool reads_missing_table(const formula_cell& cell) const {
+        return std::any_of(cell.tokens.begin(), cell.tokens.end(), [&](const token_t& t) {
+            if (t.opcode != op_table_ref) return false;
+            const auto& ref = std::get<structured_reference_t>(t.operand);
+            return context
+                ->resolve_table_reference(cell.position(), ref.table, ref.items, ref.first_column, ref.second_column)
+                .empty();
+        });
     }
 
     // A shared cell without a text of its own reads as its master's text moved to its cell.

@@ -600,10 +600,11 @@ public:
     // #REF! and lose their results with their dependents'.
     void rewrite_table_references(const formula::table_rename_t& change);
     // This sheet now answers to its name (added, or renamed into it), or a
-    // table of the workbook to `table` (made, or given that display name):
-    // the formulas and names that spelled it while nothing had it are read
-    // again, and those now reading other cells are filed again and lose
-    // their results, as a name defined later has its readers do.
+    // table of the workbook to `table` (made, or given that display name) or
+    // a column of it to a new name: the formulas and names that spelled it
+    // while nothing had it are read again, and those now reading other cells
+    // are filed again and lose their results, as a name defined later has
+    // its readers do.
     void follow_new_sheet_name();
     void follow_new_table_name(std::string_view table);
 
@@ -627,9 +628,11 @@ private:
     static stale_formulas_t refile__(const stale_formulas_t& readers);
     // The formulas and names of the workbook whose texts pass `may_spell`,
     // and the readers of those names, read again; those now reading other
-    // cells lose their results. With `filed_under`, a folded sheet name, only
-    // the formulas the sheets' spellers file under it are looked at.
-    void read_again_spelling__(std::string_view filed_under, const std::function<bool(std::string_view)>& may_spell);
+    // cells lose their results. Only the formulas the sheets' spellers file
+    // under `filed_under`, a folded sheet or table name, are looked at, and
+    // those `also` gives.
+    void read_again_spelling__(std::string_view filed_under, const std::function<bool(std::string_view)>& may_spell,
+                               stale_formulas_t also = {});
     void row_span_style__(int r1, int r2, const style_settings_t& s);
     // The cells of the range took new values: what is kept by cell hears of it,
     // and the formulas that read them, directly or through others, lose their

@@ -6,6 +6,7 @@
 
 #include "mta/formula/cell_tracker.h"
 #include "mta/formula/formula_cell.h"
+#include "mta/table/formula_model/name_spellers.h"
 #include "mta/table/formula_model/reference_rewrite.h"
 #include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/utils/defined_names/defined_name_store.h"
@@ -146,36 +147,30 @@ void Table::follow_new_sheet_name() {
 void Table::follow_new_table_name(std::string_view table) {
     const std::string folded = utf8_fold_case(table);
     // A bare "[Column]" inside a table made around it names it too.
+    stale_formulas_t inside;
+    if (const tabledef_t* made = tabledefs_.find_display(table))
+        for (formula::formula_cell* cell : formula_model_->spelling(formula::name_spellers_t::table_around))
+            if (made->range().holds(cell->position())) inside.emplace_back(this, cell);
     read_again_spelling__(
-        {}, [&](std::string_view text) { return text.find('[') != text.npos || utf8_holds_folded(text, folded); });
+        folded, [&](std::string_view text) { return text.find('[') != text.npos || utf8_holds_folded(text, folded); },
+        std::move(inside));
 }
 
 // Nothing had the name, so what spelled it read no cells there: reading it
 // again and filing anew tells which formulas now read otherwise, and only
 // those lose their results (a formula renamed into the name reads as before).
 void Table::read_again_spelling__(std::string_view filed_under,
-                                  const std::function<bool(std::string_view)>& may_spell) {
-    stale_formulas_t readers;
+                                  const std::function<bool(std::string_view)>& may_spell, stale_formulas_t also) {
+    stale_formulas_t readers = std::move(also);
     std::unordered_set<const formula::formula_cell*> seen;
-    for (Table* sheet : filed_under.empty() ? workbook_sheets__() : sheets_spelling__(filed_under)) {
+    for (const auto& reader : readers) seen.insert(reader.second);
+    for (Table* sheet : sheets_spelling__(filed_under)) {
         const formula::table_formula_model& model = *sheet->get_formula_model();
-        if (!filed_under.empty()) {
-            // What names a sheet the workbook lacked is kept unparsed or reads
-            // an unknown sheet, and its text's qualifiers file it: the cost
-            // follows those formulas, not every formula of the workbook.
-            for (formula::formula_cell* cell : model.spelling(filed_under))
-                if (may_spell(model.text_of(*cell).view()) && seen.insert(cell).second) readers.emplace_back(sheet, cell);
-            continue;
-        }
-        sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
-            // A follower spells what its group's text spells, wherever it stands.
-            std::string_view text = cell->expression();
-            const formula::formula_attributes_t& a = cell->attributes();
-            if (text.empty() && a.type == 1)
-                if (const formula::shared_formula_entry_t* group = model.shared_formula(a.shared_index))
-                    text = group->text;
-            if (may_spell(text) && seen.insert(cell).second) readers.emplace_back(sheet, cell);
-        });
+        // What names a sheet or table the workbook lacked is kept unparsed or
+        // reads an unknown sheet or table, and its text files it: the cost
+        // follows those formulas, not every formula of the workbook.
+        for (formula::formula_cell* cell : model.spelling(filed_under))
+            if (may_spell(model.text_of(*cell).view()) && seen.insert(cell).second) readers.emplace_back(sheet, cell);
     }
     if (defined_name_store_t* store = get_defined_names()) {
         std::vector<formula::named_expression_t> names;

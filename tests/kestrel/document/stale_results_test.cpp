@@ -536,6 +536,11 @@ TEST(stale_results, formulas_written_before_what_they_spell_exists_drop_their_re
         ws_set_num(wb_add_worksheet(wb, "Sheet9"), 1, 1, 7);
     };
     const auto qty_set = [](plover_worksheet_t* ws) { ws_set_num(ws, 2, 1, 5); };
+    // Tb over A1:B3, its columns Qty and Old.
+    const auto old_set = [](plover_workbook_t*, plover_worksheet_t* ws) {
+        ws_set_text(ws, 1, 2, "Old");
+        ASSERT_NE(ws_add_tabledef(ws, "Tb", 1, 1, 3, 2), nullptr) << run_msg();
+    };
     const struct {
         const char* what;
         step_t ready;
@@ -600,6 +605,21 @@ TEST(stale_results, formulas_written_before_what_they_spell_exists_drop_their_re
              ASSERT_NE(ws_add_tabledef(ws, "Sales", 1, 1, 3, 2), nullptr) << run_msg();
              ASSERT_EQ(ws_set_formula_num(ws, 2, 2, 42), 1) << run_msg();
              qty_set(ws);
+         }},
+        {"a table made, before any of its cells is set", [](auto*, auto* ws) { ws_set_text(ws, 1, 3, "X"); }, "D1",
+         "SUM(Tab[X])", [](auto*, auto* ws) { ASSERT_NE(ws_add_tabledef(ws, "Tab", 1, 3, 3, 3), nullptr) << run_msg(); }},
+        {"a table given the display name its name alone spells",
+         [](auto*, auto* ws) { ws_add_tabledef(ws, "Tbl", 1, 1, 3, 1); }, "D1", "SUM(Dn)",
+         [&](auto*, auto* ws) { td_set_display_name(ws_get_tabledef_by_name(ws, "Tbl"), "Dn"), qty_set(ws); }},
+        {"a column renamed into the name", old_set, "A6", "SUM(Tb[New])",
+         [](auto*, auto* ws) {
+             ASSERT_EQ(td_set_col_name(ws_get_tabledef_by_name(ws, "Tb"), 1, "New"), 1) << run_msg();
+             ws_set_num(ws, 2, 2, 5);
+         }},
+        {"a column inserted under the name", old_set, "A6", "SUM(Tb[Ins])",
+         [](auto*, auto* ws) {
+             ASSERT_EQ(td_insert_col(ws_get_tabledef_by_name(ws, "Tb"), 1, "Ins"), 1) << run_msg();
+             ws_set_num(ws, 2, 2, 5);
          }},
     };
     for (const auto& r : rows) {
