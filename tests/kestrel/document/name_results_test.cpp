@@ -285,16 +285,12 @@ TEST(name_results, a_sheets_own_name_comes_first_whatever_the_order_defined) {
         plover_document_t* doc = doc_create();
         plover_workbook_t* wb = doc_get_workbook(doc);
         plover_worksheet_t* ws = wb_add_worksheet(wb, "Sheet1");
-        ws_set_num(ws, 1, 1, 1);
-        ws_set_num(ws, 1, 2, 3);
-        ASSERT_EQ(wb_set_defined_name(wb, "Base", "Sheet1!$A$1", nullptr), 1) << run_msg();
-        if (!r.local_last) {
-            ASSERT_EQ(wb_set_defined_name(wb, "Base", "Sheet1!$B$1", "Sheet1"), 1) << run_msg();
-        }
-        ASSERT_EQ(wb_set_defined_name(wb, "Top", "Base*2", "Sheet1"), 1) << run_msg();
-        if (r.local_last) {
-            ASSERT_EQ(wb_set_defined_name(wb, "Base", "Sheet1!$B$1", "Sheet1"), 1) << run_msg();
-        }
+        ws_set_num(ws, 1, 1, 1), ws_set_num(ws, 1, 2, 3);
+        using name_t = std::tuple<const char*, const char*, const char*>;
+        const name_t book{"Base", "Sheet1!$A$1", nullptr}, base{"Base", "Sheet1!$B$1", "Sheet1"},
+            top{"Top", "Base*2", "Sheet1"};
+        for (const auto& [name, text, scope] : {book, r.local_last ? top : base, r.local_last ? base : top})
+            ASSERT_EQ(wb_set_defined_name(wb, name, text, scope), 1) << run_msg();
         ASSERT_EQ(ws_set_formula(ws, 1, 4, "Top") + ws_set_formula_num(ws, 1, 4, 7), 2) << run_msg();
         scratch_dir dir;
         if (r.loaded) {
