@@ -68,8 +68,15 @@ bool iWorkbook_impl::is_date1904() {
 }
 
 void iWorkbook_impl::set_date1904(bool on) {
-    std::lock_guard lock(mutex_);
-    workbook_->set_date1904(on);
+    try {
+        std::lock_guard lock(mutex_);
+        if (workbook_->is_date1904() == on) return;
+        workbook_->set_date1904(on);
+        // Every date a formula gave or read now counts from another day.
+        if (worktable_t* table = workbook_->first_worktable()) table->drop_workbook_results();
+    } catch (...) {
+        detail::report_exception();
+    }
 }
 
 bool iWorkbook_impl::is_a1_ref_mode() {

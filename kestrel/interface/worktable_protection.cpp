@@ -99,12 +99,16 @@ bool iWorktable_impl::delete_editable_range(int index) {
 
 void iWorktable_impl::group_rows(int first, int last, bool collapsed) {
     if (!admit_rows(first, last)) return;
-    guarded_void([&] { sheet_->row_outline().group_outline(first, last, collapsed); });
+    guarded_void([&] {
+        sheet_->change_row_visibility([&] { sheet_->row_outline().group_outline(first, last, collapsed); });
+    });
 }
 
 void iWorktable_impl::ungroup_rows(int first, int last) {
     if (!admit_rows(first, last)) return;
-    guarded_void([&] { sheet_->row_outline().ungroup_outline(first, last); });
+    guarded_void([&] {
+        sheet_->change_row_visibility([&] { sheet_->row_outline().ungroup_outline(first, last); });
+    });
 }
 
 void iWorktable_impl::group_cols(int first, int last, bool collapsed) {
@@ -134,7 +138,9 @@ int iWorktable_impl::max_col_outline_level() {
 }
 
 void iWorktable_impl::delete_row_outline() {
-    guarded_void([&] { sheet_->row_outline().reset(); });
+    guarded_void([&] {
+        sheet_->change_row_visibility([&] { sheet_->row_outline().reset(); });
+    });
 }
 
 void iWorktable_impl::delete_col_outline() {

@@ -468,6 +468,10 @@ public:
     int64_t col_outline_level(int col) const noexcept { return col_outline_.outline_level(col); }
     // Levels 0 to 8 only, else "Illegal outline level." and nothing changes.
     bool set_row_outline_level(int r1, int r2, int level);
+    // Rows hidden or shown by `edit` (their hidden flags, outline groups
+    // collapsed or expanded): the formulas reading them that leave hidden
+    // rows out (SUBTOTAL, AGGREGATE) lose their results.
+    void change_row_visibility(const std::function<void()>& edit);
     // Any value, collapsed signs included, as a file gives them.
     void set_col_outline_level(int c1, int c2, int level) { col_outline_.set_level(c1, c2, level); }
     bool group_summary_below() const noexcept { return summary_below_; }
@@ -493,7 +497,8 @@ public:
     // other names, lose their results and are filed again without it.
     void delete_defined_name(const defined_name_key_t& key);
     // Names whose text gave no tokens, as one reading a name listed after it in
-    // a file, read again once the names they may read are all stored.
+    // a file, and names reading a workbook name that their sheet's own name
+    // listed after them hides, read again once the names are all stored.
     void reread_tokenless_names();
     // Whether a table of any sheet of the workbook other than `except`, or a
     // defined name of any scope, has the name in any case: table names are
@@ -582,16 +587,19 @@ private:
 public:
     // The sheet is about to leave its workbook: the formulas of the other
     // sheets and the names that reference it get #REF! in its place, as
-    // spreadsheet applications do.
+    // spreadsheet applications do. Volatile formulas lose their results.
     void drop_references_to_sheet();
     // A span of sheets reads what the workbook's order puts between its ends:
     // `reorder` moves sheets (or this sheet has just `arrived` among them),
     // then the formulas reading spans are filed again, and those whose spans
-    // read other sheets lose their results.
+    // read other sheets lose their results, as volatile formulas do.
     void follow_sheet_order(const std::function<void()>& reorder, bool arrived = false);
     // The defined name is going: the formulas reading it, directly or through
     // other names, lose their results.
     void drop_results_reading_name(const formula::named_expression_t& name);
+    // A setting any formula may read changed (the date system): every
+    // formula of the workbook loses its result.
+    void drop_workbook_results();
     // The sheet takes a new name: every formula and defined name of the
     // workbook naming it names it so, and keeps its result.
     void rename_references_to_sheet(std::string_view new_name);
@@ -604,7 +612,7 @@ public:
     // a column of it to a new name: the formulas and names that spelled it
     // while nothing had it are read again, and those now reading other cells
     // are filed again and lose their results, as a name defined later has
-    // its readers do.
+    // its readers do, and as volatile formulas do.
     void follow_new_sheet_name();
     void follow_new_table_name(std::string_view table);
 
@@ -617,6 +625,10 @@ private:
     // The tokenless names whose text spells `folded` (any, when empty) read
     // again, each at its own sheet.
     void reread_tokenless_names__(std::string_view folded);
+    // A sheet's own names come before the workbook's: the names local to a
+    // sheet that read a name of the spelling `folded` (any, when empty) in
+    // another scope than the one they see now read again.
+    void reread_names_seeing_other_scopes__(std::string_view folded);
     // The names parsed again, each at its own sheet; a text that gives no
     // tokens keeps those it had.
     void reread_names__(const std::vector<formula::named_expression_t>& names);

@@ -4,16 +4,22 @@
 #include "mta/formula/cell_tracker.h"
 #include "mta/formula/expression_syntax.h"
 #include "mta/formula/formula_cell.h"
+#include "mta/formula/function_table.h"
 #include "mta/table/formula_model/reference_rewrite.h"
 #include "mta/table/formula_model/spelling_sheets.h"
 #include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/table/table_registry.h"
+#include "mta/table/utils/range_check.h"
 #include "run_message.h"
 #include "text_utils.h"
 #include "unicode.h"
 
 #include <algorithm>
+#include <array>
+#include <iterator>
+#include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vex::mta {
@@ -26,7 +32,63 @@ void in_sheet_order(std::vector<Table*>& sheets) {
     sheets.erase(std::unique(sheets.begin(), sheets.end()), sheets.end());
 }
 
+using spans_t = std::vector<std::pair<int32_t, int32_t>>;
+
+// The spans of the runs whose values pass `pred`, in order.
+template <class Store, class Pred>
+spans_t spans_where(const Store& store, Pred pred) {
+    spans_t out;
+    const auto& runs = store.runs();
+    for (size_t i = 0; i < runs.size(); ++i)
+        if (pred(runs[i].value)) out.emplace_back(int32_t(runs[i].start), store.run_end(i));
+    return out;
+}
+
+// A row shows hidden by its flag or inside a collapsed group (saved hidden).
+std::array<spans_t, 2> hidden_rows(const Table& table) {
+    return {spans_where(table.row_records(), [](const rc_record_t& r) { return (r.flags & rc_record_t::hidden) != 0; }),
+            spans_where(table.row_outline().runs(), [](int32_t level) { return level < 0; })};
+}
+
+// Calls SUBTOTAL or AGGREGATE, or may through a name or a text not read.
+bool may_skip_hidden_rows(const formula::formula_cell& cell) {
+    static const uint32_t ids[] = {formula::lookup_function_id("SUBTOTAL"), formula::lookup_function_id("AGGREGATE")};
+    if (!cell.parsed) return true;
+    return std::any_of(cell.tokens.begin(), cell.tokens.end(), [](const formula::token_t& t) {
+        return t.opcode == formula::op_name ||
+               (t.opcode == formula::op_function &&
+                std::find(std::begin(ids), std::end(ids), std::get<uint32_t>(t.operand)) != std::end(ids));
+    });
+}
+
 } // namespace
+
+void Table::change_row_visibility(const std::function<void()>& edit) {
+    const std::array<spans_t, 2> before = hidden_rows(*this);
+    edit();
+    if (!registered_) return;
+    const std::array<spans_t, 2> after = hidden_rows(*this);
+    int32_t lo = std::numeric_limits<int32_t>::max(), hi = 0;
+    for (size_t k = 0; k < before.size(); ++k) {
+        spans_t changed;
+        std::set_symmetric_difference(before[k].begin(), before[k].end(), after[k].begin(), after[k].end(),
+                                      std::back_inserter(changed));
+        for (const auto& [first, last] : changed) lo = std::min(lo, first), hi = std::max(hi, last);
+    }
+    if (lo > hi) return;
+    const int32_t grid = int32_t(sheet_id_);
+    const vex::range_t rows{{grid, lo, 1, 1, 0, 0}, {grid, hi, last_col_of(*this), 1, 0, 0}};
+    const std::vector<Table*> sheets = workbook_sheets__();
+    stale_formulas_t stale;
+    for (vex::range_t f : formula::get_cell_tracker().dependents_of(rows)) {
+        f.order();
+        const auto sheet = std::find_if(sheets.begin(), sheets.end(),
+                                        [&](const Table* t) { return int32_t(t->sheet_id()) == f.first.grid_id; });
+        formula::formula_cell* cell = sheet == sheets.end() ? nullptr : (*sheet)->get_formula_cell(f.first.row, f.first.col);
+        if (cell && may_skip_hidden_rows(*cell)) stale.emplace_back(*sheet, cell);
+    }
+    drop_stale_results__(std::move(stale), {}, true);
+}
 
 bool Table::set_row_outline_level(int r1, int r2, int level) {
     if (static_cast<unsigned>(level) > outline_store_t::max_group_level) return refuse("Illegal outline level.");
@@ -94,6 +156,7 @@ bool Table::set_defined_name(const defined_name_key_t& key, std::string_view exp
     if (unqualified) return refuse("Please add the sheet name and '!' before the cell and range references.");
     if (!store->add_new_name(key, expression, std::move(tokens))) return refuse("Duplicate defined name.");
     reread_tokenless_names__(utf8_fold_case(key.name));
+    if (key.local_sheet_id != workbook_scope) reread_names_seeing_other_scopes__(utf8_fold_case(key.name));
     // Formulas written before the name, or reading a name it now hides.
     refile__(name_readers__(key));
     drop_results_reading_name({std::string(key.name), key.local_sheet_id});
@@ -116,6 +179,7 @@ void Table::delete_defined_name(const defined_name_key_t& key) {
     const stale_formulas_t readers = uncovers ? name_readers__(key) : stale_formulas_t{};
     drop_results_reading_name({std::string(key.name), key.local_sheet_id});
     store->erase(key);
+    if (uncovers) reread_names_seeing_other_scopes__(utf8_fold_case(key.name));
     refile__(readers);
 }
 
@@ -149,6 +213,28 @@ Table::stale_formulas_t Table::refile__(const stale_formulas_t& readers) {
 
 void Table::reread_tokenless_names() {
     reread_tokenless_names__({});
+    reread_names_seeing_other_scopes__({});
+}
+
+void Table::reread_names_seeing_other_scopes__(std::string_view folded) {
+    const defined_name_store_t* store = get_defined_names();
+    if (!store) return;
+    std::vector<formula::named_expression_t> misread;
+    for (size_t i = 0; i < store->size(); ++i) {
+        const uint32_t scope = store->local_sheet_id_at(i);
+        const std::string_view name = store->name_at(i);
+        const std::vector<formula::token_t>* tokens = scope == workbook_scope ? nullptr : store->tokens_of({name, scope});
+        if (!tokens) continue;
+        const bool other_scope = std::any_of(tokens->begin(), tokens->end(), [&](const formula::token_t& t) {
+            if (t.opcode != formula::op_name) return false;
+            const auto& read = std::get<formula::named_expression_t>(t.operand);
+            if (!folded.empty() && utf8_fold_case(read.name) != folded) return false;
+            const uint32_t seen = store->contains({read.name, scope}) ? scope : workbook_scope;
+            return read.scope != seen && store->contains({read.name, seen});
+        });
+        if (other_scope) misread.push_back({std::string(name), scope});
+    }
+    reread_names__(misread);
 }
 
 void Table::reread_tokenless_names__(std::string_view folded) {

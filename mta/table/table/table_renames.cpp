@@ -182,7 +182,8 @@ void Table::read_again_spelling__(std::string_view filed_under,
         for (const auto& reader : formulas_reading__(names))
             if (seen.insert(reader.second).second) readers.push_back(reader);
     }
-    drop_stale_results__(refile__(readers), {});
+    // A formula that builds the name as text (INDIRECT) may read it now.
+    drop_stale_results__(refile__(readers), {}, true);
 }
 
 } // namespace vex::mta

@@ -207,7 +207,9 @@ void Table::drop_references_to_sheet() {
         });
     }
     auto* names = get_defined_names();
-    drop_stale_results__(stale, names ? names->on_sheet_going(*this) : std::vector<formula::named_expression_t>());
+    // What a formula reads by a text it builds may lie on the sheet going.
+    drop_stale_results__(stale, names ? names->on_sheet_going(*this) : std::vector<formula::named_expression_t>(),
+                         true);
     for (const auto& [name, table] : tabledefs_.all())
         rewrite_table_references({std::string(table->display_name()), {}, {}, {}, true});
 }
@@ -216,6 +218,13 @@ void Table::drop_results_reading_name(const formula::named_expression_t& name) {
     std::vector<formula::named_expression_t> names{name};
     if (auto* store = get_defined_names()) store->add_readers(formula_model_->context(), names);
     drop_stale_results__({}, names, true);
+}
+
+void Table::drop_workbook_results() {
+    stale_formulas_t stale;
+    for (Table* sheet : workbook_sheets__())
+        sheet->for_each_formula_cell([&](formula::formula_cell* cell) { stale.emplace_back(sheet, cell); });
+    drop_stale_results__(std::move(stale), {}, true);
 }
 
 void Table::follow_sheet_order(const std::function<void()>& reorder, bool arrived) {
@@ -280,7 +289,8 @@ void Table::follow_sheet_order(const std::function<void()>& reorder, bool arrive
         refile__(readers);
         stale.insert(stale.end(), readers.begin(), readers.end());
     }
-    drop_stale_results__(std::move(stale), {});
+    // A sheet a text names may have moved into or out of a span it builds.
+    drop_stale_results__(std::move(stale), {}, true);
 }
 
 // Only the results go: the recalculation step, seeded with the stale formulas,

@@ -306,3 +306,51 @@ TEST(name_results, a_name_over_a_table_column_follows_the_table) {
         doc_release(doc);
     }
 }
+
+// Base over Sheet1!$A$1 for the workbook and over Sheet1!$B$1 for Sheet1, Top
+// = Base*2 local to Sheet1, D1 Top with the result 7: Top reads Sheet1's Base
+// whichever came first, in the session and once loaded from a file listing
+// Top first, and the workbook's once Sheet1's goes. The edit sets one cell.
+TEST(name_results, a_sheets_own_name_comes_first_whatever_the_order_defined) {
+    const struct {
+        const char* what;
+        bool local_last, loaded, local_deleted;
+        int col;  // of the cell set in row 1
+        char kept;
+    } rows[] = {
+        {"the sheet's Base defined after Top", true, false, false, 2, 'd'},
+        {"the sheet's Base defined after Top, the workbook's cell set", true, false, false, 1, 'k'},
+        {"the sheet's Base listed after Top", true, true, false, 2, 'd'},
+        {"the sheet's Base deleted", false, false, true, 1, 'd'},
+    };
+    for (const auto& r : rows) {
+        plover_document_t* doc = doc_create();
+        plover_workbook_t* wb = doc_get_workbook(doc);
+        plover_worksheet_t* ws = wb_add_worksheet(wb, "Sheet1");
+        ws_set_num(ws, 1, 1, 1), ws_set_num(ws, 1, 2, 3);
+        using name_t = std::tuple<const char*, const char*, const char*>;
+        const name_t book{"Base", "Sheet1!$A$1", nullptr}, base{"Base", "Sheet1!$B$1", "Sheet1"},
+            top{"Top", "Base*2", "Sheet1"};
+        for (const auto& [name, text, scope] : {book, r.local_last ? top : base, r.local_last ? base : top})
+            ASSERT_EQ(wb_set_defined_name(wb, name, text, scope), 1) << run_msg();
+        ASSERT_EQ(ws_set_formula(ws, 1, 4, "Top") + ws_set_formula_num(ws, 1, 4, 7), 2) << run_msg();
+        scratch_dir dir;
+        if (r.loaded) {
+            const std::string book = find(saved(doc, dir), "xl/workbook.xml");
+            ASSERT_LT(book.find("name=\"Top\""), book.find("localSheetId=\"0\">Sheet1!$B$1")) << book;
+            doc_release(doc);
+            doc = doc_load((dir / "out.xlsx").c_str());
+            ASSERT_NE(doc, nullptr) << run_msg();
+            wb = doc_get_workbook(doc);
+            ws = sheet(doc, 0);
+        }
+        if (r.local_deleted) {
+            delete_name(wb, "Base", true);
+            ws_set_formula_num(ws, 1, 4, 7);
+        }
+        ws_set_num(ws, 1, r.col, 50);
+        scratch_dir out;
+        EXPECT_EQ(outcome(ws, saved(doc, out)), r.kept) << r.what;
+        doc_release(doc);
+    }
+}

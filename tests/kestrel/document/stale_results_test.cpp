@@ -416,6 +416,22 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
     const std::string span_to_c = "<definedName name=\"Sp\">SUM(A:C!$B$1)</definedName>";
     const entries_t part = named_book("<definedName name=\"Part\">S!$B$2*S!Missing</definedName>",
                                       formula("A1", "Part+1", 2) + followed);
+    const entries_t dates = named_book("", formula("A1", "DATE(2024,1,1)", 45292) + "<c r=\"C1\"><v>45292</v></c>" +
+                                               formula("D1", "YEAR(C1)", 2024));
+    // A1:A8 10..80 read by B1:E1, which but the last leave hidden rows out.
+    std::string column;
+    for (int r = 1; r <= 8; ++r) {
+        const std::string n = std::to_string(r);
+        column += "<row r=\"" + n + "\"><c r=\"A" + n + "\"><v>" + std::to_string(10 * r) + "</v></c>";
+        if (r == 1)
+            column += formula("B1", "SUBTOTAL(109,A1:A8)", 360) + formula("C1", "SUBTOTAL(103,A1:A8)", 8) +
+                      formula("D1", "AGGREGATE(9,5,A1:A8)", 360) + formula("E1", "SUM(A1:A8)", 360);
+        column += "</row>";
+    }
+    const entries_t subtotals = reader_test::sheet_package("<sheetData>" + column + "</sheetData>");
+    // Volatile: what they read shows when they are evaluated.
+    const entries_t built = named_book(
+        "", formula("A1", "INDIRECT(\"A!B1\")+1", 2) + formula("D1", "IFERROR(INDIRECT(\"Extra!B1\"),-1)", -1));
     const struct {
         const char* what;
         entries_t package;
@@ -504,6 +520,22 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
              ws_set_num(sheet(doc, 1), 1, 2, 5);
          },
          2, {"A1"}, "d"},
+        {"rows hidden", subtotals, [](auto*, auto* ws) { ws_set_row_hidden(ws, 2, 3, 1); }, 0,
+         {"B1", "C1", "D1", "E1"}, "dddk"},
+        {"rows collapsed in a group", subtotals, [](auto*, auto* ws) { ws_group_rows(ws, 2, 3, 1); }, 0,
+         {"B1", "C1", "D1", "E1"}, "dddk"},
+        {"the date system changed", dates, [](auto* doc, auto*) { wb_set_date1904(doc_get_workbook(doc), 1); }, 2,
+         {"A1", "D1"}, "dd"},
+        {"the date system set as it was", dates, [](auto* doc, auto*) { wb_set_date1904(doc_get_workbook(doc), 0); },
+         2, {"A1", "D1"}, "kk"},
+        {"a sheet a volatile formula builds renamed", built,
+         [](auto* doc, auto*) { wb_rename_sheet(doc_get_workbook(doc), 0, "New Name"); }, 2, {"A1", "D1"}, "dd"},
+        {"a sheet a volatile formula builds deleted", built,
+         [](auto* doc, auto*) { wb_delete_sheet(doc_get_workbook(doc), 0); }, 1, {"A1", "D1"}, "dd"},
+        {"a sheet a volatile formula builds added", built,
+         [](auto* doc, auto*) { wb_add_worksheet(doc_get_workbook(doc), "Extra"); }, 2, {"A1", "D1"}, "dd"},
+        {"sheets moved beside volatile formulas", built,
+         [](auto* doc, auto*) { wb_shift_sheet(doc_get_workbook(doc), 0, 1); }, 2, {"A1", "D1"}, "dd"},
         {"a reference into another workbook", named_book("", formula("A1", "[1]Sheet1!A1+1", 2) + followed),
          [](auto* doc, auto*) { ws_set_num(sheet(doc, 1), 9, 9, 5); }, 2, {"A1", "D1"}, "kk"},
     };
