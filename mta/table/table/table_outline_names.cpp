@@ -161,7 +161,9 @@ void Table::reread_names__(const std::vector<formula::named_expression_t>& names
         } catch (const std::exception&) {
             continue;
         }
-        if (!tokens.empty()) store->set_tokens({name.name, name.scope}, std::move(tokens));
+        // Still without, its text is read again by its readers: sheets and
+        // tables it names may have come.
+        if (!tokens.empty() || entry->tokens.empty()) store->set_tokens({name.name, name.scope}, std::move(tokens));
     }
     set_run_message(before);  // a text that still reads nothing known says nothing
 }
@@ -184,6 +186,7 @@ Table::stale_formulas_t Table::formulas_reading__(const std::vector<formula::nam
     std::vector<std::string_view> spellings;
     for (const auto& name : names)
         if (std::find(spellings.begin(), spellings.end(), name.name) == spellings.end()) spellings.push_back(name.name);
+    const formula::name_set_t named(names);
     stale_formulas_t readers;
     for (Table* sheet : workbook_sheets__()) {
         const formula::table_formula_model& model = *sheet->get_formula_model();
@@ -200,7 +203,7 @@ Table::stale_formulas_t Table::formulas_reading__(const std::vector<formula::nam
         cells.erase(std::unique(cells.begin(), cells.end()), cells.end());
         for (formula::formula_cell* cell : cells)
             if (formula::reads_names(model.context(), cell->position(), cell->parsed ? &cell->tokens : nullptr,
-                                     model.text_of(*cell), names))
+                                     model.text_of(*cell), named))
                 readers.emplace_back(sheet, cell);
     }
     return readers;
