@@ -5,17 +5,25 @@
 // no faster). Last, a reader of a chain of 20 or 40 names each reading the
 // next twice (nm_0 = nm_1+nm_1, ...), filed when set and when its book is
 // loaded: read once per name, twice the names cost about twice as much; read
-// again at each use, each name would double the cost. Last, a sheet added
-// beside 1,000 and 100,000 formulas.
+// again at each use, each name would double the cost. Then a sheet added
+// beside 1,000 and 100,000 formulas. Last, 2,000 and 8,000 names in chains,
+// in layers of 4 each reading all 4 of the next, and in chains kept without
+// tokens (each reads a span of sheets): defined one by one, loaded from files
+// listing them from the first name or from the deepest, and a row inserted
+// beside them. Each costs what it changes: 8,000 within about 4 times 2,000.
 
 #include "bench/memory_counters.h"
 #include "bench/scratch_dir.h"
 #include "plover.h"
+#include "bench/package_parts.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -180,5 +188,147 @@ void defined_names_add_sheet_beside(benchmark::State& state) {
     state.SetItemsProcessed(added);
 }
 BENCHMARK(defined_names_add_sheet_beside)->Arg(1000)->Arg(100000)->Iterations(10)->Unit(benchmark::kMicrosecond);
+
+
+enum shape_t { chain, layers, spans };
+const char* const shape_words[] = {"chain", "layers", "spans"};
+
+// The names of a shape, deepest first. The deepest read column B of Sheet1;
+// the first is nm_0 (L0_0 for layers).
+std::vector<std::pair<std::string, std::string>> shape_names(shape_t shape, int n) {
+    std::vector<std::pair<std::string, std::string>> out;
+    if (shape == layers) {
+        const int depth = n / 4;
+        const auto name = [](int layer, int k) { return "L" + std::to_string(layer) + "_" + std::to_string(k); };
+        for (int layer = depth - 1; layer >= 0; --layer)
+            for (int k = 0; k < 4; ++k) {
+                std::string text = "Sheet1!$B$" + std::to_string(k + 1);
+                if (layer + 1 < depth)
+                    text = name(layer + 1, 0) + "+" + name(layer + 1, 1) + "+" + name(layer + 1, 2) + "+" + name(layer + 1, 3);
+                out.emplace_back(name(layer, k), std::move(text));
+            }
+        return out;
+    }
+    for (int i = n - 1; i >= 0; --i) {
+        const std::string next = "nm_" + std::to_string(i + 1);
+        std::string text = i == n - 1 ? "Sheet1!$B$1" : shape == spans ? next + "+SUM(S1:S2!$A$1)" : next + "+" + next;
+        out.emplace_back("nm_" + std::to_string(i), std::move(text));
+    }
+    return out;
+}
+
+// A book of sheets Sheet1, S1 and S2 listing the shape's names from the first
+// (`first_first`) or from the deepest, with 2,000 cells of Sheet1 reading the first.
+std::string write_shape(shape_t shape, int n, bool first_first) {
+    const std::string path = (bench_scratch::dir() / (std::string(shape_words[shape]) + std::to_string(n) +
+                                                      (first_first ? "_first" : "_deepest") + ".xlsx"))
+                                 .string();
+    if (std::filesystem::exists(path)) return path;
+    using bench_package::add_entry;
+    using bench_package::decl;
+    const std::string od = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+    const std::string main = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+    const std::string sheet_type = "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml";
+    std::string types = bench_package::content_types_head();
+    std::string book = decl + "<workbook xmlns=\"" + main + "\" xmlns:r=\"" + od + "\"><sheets>";
+    std::string rels = decl + "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
+    const char* const sheets[] = {"Sheet1", "S1", "S2"};
+    for (int i = 1; i <= 3; ++i) {
+        const std::string k = std::to_string(i);
+        types += "<Override PartName=\"/xl/worksheets/sheet" + k + ".xml\" ContentType=\"" + sheet_type + "\"/>";
+        book += "<sheet name=\"" + std::string(sheets[i - 1]) + "\" sheetId=\"" + k + "\" r:id=\"rId" + k + "\"/>";
+        rels += "<Relationship Id=\"rId" + k + "\" Type=\"" + od + "/worksheet\" Target=\"worksheets/sheet" + k + ".xml\"/>";
+    }
+    auto names = shape_names(shape, n);
+    if (first_first) std::reverse(names.begin(), names.end());
+    book += "</sheets><definedNames>";
+    for (const auto& [name, text] : names) book += "<definedName name=\"" + name + "\">" + text + "</definedName>";
+    book += "</definedNames></workbook>";
+    std::string first = "<worksheet xmlns=\"" + main + "\"><sheetData>";
+    const std::string reads = shape == layers ? "L0_0" : "nm_0";
+    for (int row = 1; row <= 2000; ++row) {
+        const std::string r = std::to_string(row);
+        first += "<row r=\"" + r + "\">" + (row == 1 ? "<c r=\"B1\"><v>1</v></c>" : "") + "<c r=\"D" + r +
+                 "\"><f>" + reads + "</f><v>7</v></c></row>";
+    }
+    first += "</sheetData></worksheet>";
+    vex::zip_archive zip;
+    zip.create_zip_file(path);
+    add_entry(zip, "[Content_Types].xml", types + "</Types>");
+    add_entry(zip, "_rels/.rels",
+              decl + "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                     "<Relationship Id=\"rId1\" Type=\"" + od + "/officeDocument\" Target=\"xl/workbook.xml\"/>"
+                     "</Relationships>");
+    add_entry(zip, "xl/workbook.xml", book);
+    add_entry(zip, "xl/_rels/workbook.xml.rels", rels + "</Relationships>");
+    add_entry(zip, "xl/worksheets/sheet1.xml", decl + first);
+    for (int i = 2; i <= 3; ++i)
+        add_entry(zip, "xl/worksheets/sheet" + std::to_string(i) + ".xml",
+                  decl + "<worksheet xmlns=\"" + main + "\"><sheetData/></worksheet>");
+    zip.close();
+    return path;
+}
+
+void shape_label(benchmark::State& state) {
+    state.SetLabel(std::string(shape_words[state.range(0)]) + (state.range(2) ? ", first name first" : ", deepest first"));
+}
+
+// Every name defined through the exports, deepest first (a name is refused
+// before those it reads, and a span of sheets through the exports).
+void defined_names_define_shape(benchmark::State& state) {
+    const auto names = shape_names(shape_t(state.range(0)), int(state.range(1)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto book = std::make_unique<book_t>();
+        state.ResumeTiming();
+        for (const auto& [name, text] : names)
+            if (!wb_set_defined_name(book->wb, name.c_str(), text.c_str(), nullptr)) state.SkipWithError(run_msg());
+        state.PauseTiming();
+        book.reset();
+        state.ResumeTiming();
+    }
+    shape_label(state);
+}
+BENCHMARK(defined_names_define_shape)
+    ->ArgsProduct({{chain, layers}, {2000, 8000}, {0}})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+// The book loaded, its 2,000 readers of the first name filed.
+void defined_names_load_shape(benchmark::State& state) {
+    const std::string path = write_shape(shape_t(state.range(0)), int(state.range(1)), state.range(2) != 0);
+    for (auto _ : state) {
+        plover_document_t* doc = doc_load(path.c_str());
+        state.PauseTiming();
+        if (!doc) state.SkipWithError(run_msg());
+        doc_release(doc);
+        state.ResumeTiming();
+    }
+    shape_label(state);
+}
+BENCHMARK(defined_names_load_shape)
+    ->ArgsProduct({{chain, layers, spans}, {2000, 8000}, {0, 1}})
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond);
+
+// One row inserted at the top of Sheet1 of the loaded book: every name and
+// every reader moves.
+void defined_names_insert_beside_shape(benchmark::State& state) {
+    const std::string path = write_shape(shape_t(state.range(0)), int(state.range(1)), state.range(2) != 0);
+    plover_document_t* doc = doc_load(path.c_str());
+    if (!doc) {
+        state.SkipWithError(run_msg());
+        return;
+    }
+    plover_worksheet_t* ws = wb_get_sheet(doc_get_workbook(doc), 0);
+    for (auto _ : state)
+        if (!ws_insert_row(ws, 1, 1)) state.SkipWithError(run_msg());
+    doc_release(doc);
+    shape_label(state);
+}
+BENCHMARK(defined_names_insert_beside_shape)
+    ->ArgsProduct({{chain, layers, spans}, {2000, 8000}, {0, 1}})
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -1,7 +1,7 @@
 // Loading packages of many small sheets: the time per sheet should not grow
 // with the number of sheets.
 #include "kestrel/document/xml_document.h"
-#include "ziputil.h"
+#include "bench/package_parts.h"
 
 #include <benchmark/benchmark.h>
 
@@ -17,25 +17,15 @@ std::string relationship(const std::string& id, const std::string& type, const s
     return "<Relationship Id=\"" + id + "\" Type=\"" + od + type + "\" Target=\"" + target + "\"/>";
 }
 
-void add_entry(vex::zip_archive& zip, const std::string& name, const std::string& bytes) {
-    zip.add_file_to_zip(name);
-    zip.write_file_stream(name, bytes.data(), unsigned(bytes.size()));
-    zip.close_file_in_zip();
-}
-
 // A workbook of n sheets, each a worksheet part of its own with one cell.
 std::string write_package(int n) {
     const std::string path = (std::filesystem::temp_directory_path() /
                               ("plover_sheets_" + std::to_string(::getpid()) + "_" + std::to_string(n) + ".xlsx"))
                                  .string();
-    const std::string decl = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+    using bench_package::add_entry;
+    using bench_package::decl;
     const std::string sheet_type = "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml";
-    std::string types = decl + "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-                               "<Default Extension=\"rels\" ContentType=\"application/"
-                               "vnd.openxmlformats-package.relationships+xml\"/>"
-                               "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-                               "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/"
-                               "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>";
+    std::string types = bench_package::content_types_head();
     std::string book = decl + "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
                               "xmlns:r=\"" + od.substr(0, od.size() - 1) + "\"><sheets>";
     std::string book_rels = decl + "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/"

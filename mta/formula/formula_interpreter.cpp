@@ -475,7 +475,7 @@ void formula_interpreter::impl::list_name(const token_t& token,
     const defined_name_entry_t* entry = entry_of(token);
     if (!entry || !met.insert(entry).second) return;
     const defined_name_store_t* store = context->get_name_store();
-    const auto kept = store ? store->reading_of(*entry, [&] { return read_name(*entry); })
+    const auto kept = store ? store->reading_of(*entry, uint32_t(context->get_sheet_id()), [&] { return read_name(*entry); })
                             : std::make_shared<const name_reading_t>(read_name(*entry));
     const name_reading_t& r = *kept;
     for (const token_t& ref : r.references) {

@@ -135,6 +135,17 @@ bool word_is_closed(std::string_view word) noexcept {
     return depth == 0;
 }
 
+std::vector<std::string_view> name_words(std::string_view text) {
+    std::vector<std::string_view> out;
+    size_t start = 0;
+    for (size_t i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && !ends_word(text[i]) && text[i] != '!') continue;
+        if (i > start) out.push_back(text.substr(start, i - start));
+        start = i + 1;
+    }
+    return out;
+}
+
 size_t qualifier_end(std::string_view text) noexcept {
     bool quoted = false;
     int depth = 0;

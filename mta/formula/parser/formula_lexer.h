@@ -60,6 +60,11 @@ bool word_is_closed(std::string_view word) noexcept;
 // may hold one, and a structured reference's brackets hold column names.
 size_t qualifier_end(std::string_view text) noexcept;
 
+// The stretches of a text that a name it reads may be spelled as: between the
+// characters that end a word, and after a "!". A name a parser finds is one of
+// them; most of them are not names.
+std::vector<std::string_view> name_words(std::string_view text);
+
 // The opcode a lexeme stands for while parsing; 0 for names, unterminated
 // strings and "&".
 int32_t classify_lexeme(const lexeme_t& lexeme, std::string_view text) noexcept;

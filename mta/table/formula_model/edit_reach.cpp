@@ -43,7 +43,7 @@ bool edit_reach_t::drops(model_context& context, const vex::coord_t& from, const
         tokens = &lenient;
     }
     if (shift_changes_reading(context, from, tokens, text, grid, shift, false)) return true;
-    if (!names.empty() && names_any_of(*tokens, names)) return true;
+    if (!named.empty() && names_any_of(*tokens, named)) return true;
     if (std::any_of(tokens->begin(), tokens->end(), reads_computed_reference)) return true;
     if (std::none_of(tokens->begin(), tokens->end(), reads_position)) return false;
     // ROW() gives its own cell's row; ROW(A5) gives A5's, which the edit may move.

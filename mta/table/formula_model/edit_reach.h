@@ -8,6 +8,7 @@
 
 #include "coord.h"
 #include "mta/formula/token.h"
+#include "mta/table/formula_model/reference_rewrite.h"
 
 #include <cstdint>
 #include <string_view>
@@ -25,6 +26,7 @@ struct edit_reach_t {
     int32_t grid;                           // the sheet edited
     const band_shift_t& shift;
     std::vector<named_expression_t> names;  // names reading other cells since, with their readers
+    name_set_t named{names};
 
     // Whether the formula written at `from` may compute otherwise after the
     // edit, its cell now at `to`: by its tokens, or without them by its text

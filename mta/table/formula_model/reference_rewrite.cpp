@@ -216,15 +216,37 @@ bool shift_changes_reading(model_context& context, const vex::coord_t& origin, c
     });
 }
 
-bool names_any_of(const std::vector<token_t>& tokens, const std::vector<named_expression_t>& names) {
+namespace {
+
+std::string name_key(const named_expression_t& name) {
+    std::string key = utf8_fold_case(name.name);
+    key.push_back('\0');
+    key.append(std::to_string(name.scope));
+    return key;
+}
+
+} // namespace
+
+name_set_t::name_set_t(const std::vector<named_expression_t>& names) {
+    for (const named_expression_t& name : names) insert(name);
+}
+
+bool name_set_t::insert(const named_expression_t& name) {
+    return keys_.insert(name_key(name)).second;
+}
+
+bool name_set_t::contains(const named_expression_t& name) const {
+    return keys_.contains(name_key(name));
+}
+
+bool names_any_of(const std::vector<token_t>& tokens, const name_set_t& names) {
     return std::any_of(tokens.begin(), tokens.end(), [&](const token_t& t) {
-        return t.opcode == op_name &&
-               std::find(names.begin(), names.end(), std::get<named_expression_t>(t.operand)) != names.end();
+        return t.opcode == op_name && names.contains(std::get<named_expression_t>(t.operand));
     });
 }
 
 bool reads_names(model_context& context, const vex::coord_t& origin, const std::vector<token_t>* tokens,
-                 std::string_view text, const std::vector<named_expression_t>& names) {
+                 std::string_view text, const name_set_t& names) {
     if (names.empty()) return false;
     return tokens ? names_any_of(*tokens, names) : names_any_of(lenient_tokens(context, origin, text, nullptr), names);
 }

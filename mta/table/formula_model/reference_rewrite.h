@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -74,12 +75,27 @@ std::vector<token_t> read_leniently(model_context& context, const vex::coord_t& 
 // A cell or range reference's cells, relative parts read at `origin`.
 vex::range_t reference_range(const token_t& token, const vex::coord_t& origin);
 
+// Defined names, each looked up at once as named_expression_t compares them:
+// many formulas are asked about one list of names.
+class name_set_t {
+public:
+    name_set_t() = default;
+    explicit name_set_t(const std::vector<named_expression_t>& names);
+    // False when it held the name already.
+    bool insert(const named_expression_t& name);
+    bool contains(const named_expression_t& name) const;
+    bool empty() const noexcept { return keys_.empty(); }
+
+private:
+    std::unordered_set<std::string> keys_;
+};
+
 // Whether the tokens name one of the defined names.
-bool names_any_of(const std::vector<token_t>& tokens, const std::vector<named_expression_t>& names);
+bool names_any_of(const std::vector<token_t>& tokens, const name_set_t& names);
 // Whether a formula names one of the defined names: by its tokens, or without
 // them by its text read leniently.
 bool reads_names(model_context& context, const vex::coord_t& origin, const std::vector<token_t>* tokens,
-                 std::string_view text, const std::vector<named_expression_t>& names);
+                 std::string_view text, const name_set_t& names);
 // The names a text spells, read leniently, folded as utf8_fold_case folds them.
 std::vector<std::string> spelled_names(model_context& context, const vex::coord_t& origin, std::string_view text);
 

@@ -259,8 +259,9 @@ void Table::reread_names__(const std::vector<formula::named_expression_t>& names
             continue;
         }
         // A text that reads as a span of sheets now keeps no tokens, as it
-        // would defined now: its lenient reading shows the span.
-        if (!tokens.empty() || !entry->tokens.empty()) store->set_tokens({name.name, name.scope}, std::move(tokens));
+        // would defined now: its lenient reading shows the span. Still
+        // without, its kept reading goes: sheets and tables it names may have come.
+        store->set_tokens({name.name, name.scope}, std::move(tokens));
     }
     set_run_message(before);  // a text that still reads nothing known says nothing
 }
@@ -289,6 +290,7 @@ Table::stale_formulas_t Table::formulas_reading__(const std::vector<formula::nam
         sheets.insert(sheets.end(), spelling.begin(), spelling.end());
     }
     in_sheet_order(sheets);
+    const formula::name_set_t named(names);
     stale_formulas_t readers;
     for (Table* sheet : sheets) {
         const formula::table_formula_model& model = *sheet->get_formula_model();
@@ -305,7 +307,7 @@ Table::stale_formulas_t Table::formulas_reading__(const std::vector<formula::nam
         cells.erase(std::unique(cells.begin(), cells.end()), cells.end());
         for (formula::formula_cell* cell : cells)
             if (formula::reads_names(model.context(), cell->position(), cell->parsed ? &cell->tokens : nullptr,
-                                     model.text_of(*cell), names))
+                                     model.text_of(*cell), named))
                 readers.emplace_back(sheet, cell);
     }
     return readers;

@@ -80,6 +80,7 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const formula::edi
     const std::vector<Table*> sheets = workbook_sheets__();
     // Readers of this sheet's tables file the tables' new ranges once they moved.
     const bool tables_here = tabledefs_.size() != 0;
+    const formula::name_set_t named(names);
     shared.reserve(sheets.size());
     for (Table* sheet : sheets) {
         const bool own = sheet == this;
@@ -100,7 +101,7 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const formula::edi
             std::optional<std::string> group_text;
             if (!tokens && follower && cell->expression().empty()) group_text = groups.text_before(*cell, from);
             const std::string_view written = group_text ? std::string_view(*group_text) : cell->expression();
-            const bool name_reader = !names.empty() && formula::reads_names(context, from, tokens, written, names);
+            const bool name_reader = !named.empty() && formula::reads_names(context, from, tokens, written, named);
             const bool unsure = cell->unread_text || cell->unread_names;
             if (!own && !follower && !table_reader && !name_reader && !cell->drops_on_any_change() &&
                 !may_reference(model, *cell, grid))
@@ -396,8 +397,9 @@ bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b
         const std::vector<formula::named_expression_t> over_tables = names_reading_tables(*this, *names, s);
         refiled.insert(refiled.end(), over_tables.begin(), over_tables.end());
     }
+    formula::name_set_t listed(moved_names);
     for (const auto& name : refiled)
-        if (std::find(moved_names.begin(), moved_names.end(), name) == moved_names.end()) moved_names.push_back(name);
+        if (listed.insert(name)) moved_names.push_back(name);
     std::vector<formula::shared_shift_t> shared;
     stale_formulas_t stale;
     const std::vector<formula::formula_cell*> rewritten = rewrite_formulas__(reach, moved_names, shared, stale);

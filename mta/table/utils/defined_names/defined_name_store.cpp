@@ -3,6 +3,7 @@
 #include "coord.h"
 #include "mta/table/table/table.h"
 #include "mta/formula/formula_error.h"
+#include "mta/formula/parser/formula_lexer.h"
 #include "mta/table/formula_model/reference_rewrite.h"
 #include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/utils/band_shift.h"
@@ -33,10 +34,10 @@ defined_name_entry_t* defined_name_store_t::add(const defined_name_key_t& key, s
 defined_name_entry_t* defined_name_store_t::add_new_name(const defined_name_key_t& key, std::string_view expression,
                                                          std::vector<formula::token_t>&& tokens) {
     std::unique_lock lock(mutex_);
-    const bool alike = std::any_of(names_.begin(), names_.end(), [&](const auto& node) {
-        return node->local_sheet_id == key.local_sheet_id && utf8_iequals(node->name, key.name);
-    });
-    return alike ? nullptr : add__(key, expression, std::move(tokens));
+    // The first name of each spelling but for case answers for all of them.
+    const std::string folded = utf8_fold_case(key.name);
+    if (folded_index_.contains({folded, key.local_sheet_id})) return nullptr;
+    return add__(key, expression, std::move(tokens));
 }
 
 defined_name_entry_t* defined_name_store_t::add__(const defined_name_key_t& key, std::string_view expression,
@@ -56,6 +57,7 @@ defined_name_entry_t* defined_name_store_t::add__(const defined_name_key_t& key,
     names_.push_back(std::move(node));
     index_.emplace(raw->key(), raw);
     folded_index_.emplace(raw->folded_key(), raw);
+    file__(*raw);
     return &raw->entry;
 }
 
@@ -124,21 +126,34 @@ defined_name_entry_t* defined_name_store_t::find(const defined_name_key_t& key) 
 
 void defined_name_store_t::set_tokens(const defined_name_key_t& key, std::vector<formula::token_t>&& tokens) {
     std::unique_lock lock(mutex_);
-    if (node_t* node = lookup__(key)) node->entry.tokens = std::move(tokens);
+    if (node_t* node = lookup__(key)) {
+        unfile__(*node);
+        node->entry.tokens = std::move(tokens);
+        file__(*node);
+    }
     forget_readings__();
 }
 
 std::shared_ptr<const name_reading_t> defined_name_store_t::reading_of(
-    const defined_name_entry_t& entry, const std::function<name_reading_t()>& work_out) const {
+    const defined_name_entry_t& entry, uint32_t sheet, const std::function<name_reading_t()>& work_out) const {
     uint64_t since = 0;
     {
         std::lock_guard lock(readings_mutex_);
-        if (const auto it = readings_.find(&entry); it != readings_.end()) return it->second;
+        if (const auto it = readings_.find(&entry); it != readings_.end()) {
+            if (it->second.lasting) return it->second.lasting;
+            for (const auto& [at, reading] : it->second.by_sheet)
+                if (at == sheet) return reading;
+        }
         since = names_changed_;
     }
     auto reading = std::make_shared<const name_reading_t>(work_out());
     std::lock_guard lock(readings_mutex_);
-    if (reading->lasting && since == names_changed_) readings_.emplace(&entry, reading);
+    if (since != names_changed_) return reading;
+    kept_readings_t& kept = readings_[&entry];
+    if (reading->lasting)
+        kept.lasting = reading;
+    else
+        kept.by_sheet.emplace_back(sheet, reading);
     return reading;
 }
 
@@ -156,11 +171,16 @@ const std::vector<formula::token_t>* defined_name_store_t::tokens_of(const defin
 std::vector<formula::named_expression_t> defined_name_store_t::tokenless_names(std::string_view folded) const {
     std::shared_lock lock(mutex_);
     std::vector<formula::named_expression_t> out;
-    for (const auto& node : names_) {
-        const std::string& text = node->entry.expression;
-        if (node->entry.tokens.empty() && !text.empty() && (folded.empty() || utf8_holds_folded(text, folded)))
-            out.push_back({node->name, node->local_sheet_id});
+    if (!folded.empty()) {
+        // Such a name is filed under the words of its text.
+        if (const auto it = readers_.find(std::string(folded)); it != readers_.end())
+            for (const link_t& link : it->second)
+                if (link.spelled) out.push_back({link.reader->name, link.reader->local_sheet_id});
+        return out;
     }
+    for (const auto& node : names_)
+        if (node->entry.tokens.empty() && !node->entry.expression.empty())
+            out.push_back({node->name, node->local_sheet_id});
     return out;
 }
 
@@ -168,7 +188,8 @@ bool defined_name_store_t::erase(const defined_name_key_t& key) {
     std::unique_lock lock(mutex_);
     const auto it = index_.find(key);
     if (it == index_.end()) return false;
-    const node_t* node = it->second;
+    node_t* node = it->second;
+    unfile__(*node);
     // The keys view the node's texts: they go first.
     index_.erase(it);
     const auto first = folded_index_.find(node->folded_key());
@@ -191,6 +212,8 @@ void defined_name_store_t::remove_local_names(uint32_t sheet_id) {
     // The workbook scope is no sheet's id.
     if (sheet_id == workbook_scope) return;
     std::unique_lock lock(mutex_);
+    for (const auto& n : names_)
+        if (n->local_sheet_id == sheet_id) unfile__(*n);
     const auto removed = std::erase_if(names_, [&](const auto& n) { return n->local_sheet_id == sheet_id; });
     if (!removed) return;
     rebuild_index__();
@@ -204,6 +227,39 @@ void defined_name_store_t::rebuild_index__() {
         index_.emplace(n->key(), n.get());
         folded_index_.emplace(n->folded_key(), n.get());
     }
+}
+
+void defined_name_store_t::file__(node_t& node) {
+    const auto file = [&](std::string folded, uint32_t scope, bool spelled) {
+        std::vector<link_t>& links = readers_[folded];
+        // The node's own links are the last ones: it is filed in one go.
+        bool filed = false;
+        for (auto it = links.rbegin(); it != links.rend() && it->reader == &node; ++it) {
+            if (it->scope == scope) return;
+            filed = true;
+        }
+        if (!filed) node.filed_under.push_back(std::move(folded));
+        links.push_back({&node, scope, spelled});
+    };
+    if (!node.entry.tokens.empty()) {
+        for (const formula::token_t& t : node.entry.tokens)
+            if (t.opcode == formula::op_name) {
+                const auto& name = std::get<formula::named_expression_t>(t.operand);
+                file(utf8_fold_case(name.name), name.scope, false);
+            }
+        return;
+    }
+    for (const std::string_view word : formula::name_words(node.entry.expression)) file(utf8_fold_case(word), 0, true);
+}
+
+void defined_name_store_t::unfile__(node_t& node) {
+    for (const std::string& folded : node.filed_under) {
+        const auto it = readers_.find(folded);
+        if (it == readers_.end()) continue;
+        std::erase_if(it->second, [&](const link_t& link) { return link.reader == &node; });
+        if (it->second.empty()) readers_.erase(it);
+    }
+    node.filed_under.clear();
 }
 
 void defined_name_store_t::on_insert_rows(Table& table, int first_col, int last_col, int row, int count) {
@@ -265,13 +321,17 @@ std::vector<formula::named_expression_t> defined_name_store_t::rewrite__(const t
     std::vector<formula::named_expression_t> changed;
     std::unique_lock lock(mutex_);
     for (size_t i = 0; i < names_.size(); ++i) {
-        defined_name_entry_t& entry = names_[i]->entry;
+        node_t& node = *names_[i];
+        defined_name_entry_t& entry = node.entry;
         bool now = tokens_of(entry.tokens);
         if (i < rewritten.size() && rewritten[i] && entry.expression == texts[i]) {
             entry.expression = std::move(*rewritten[i]);
             now = true;
         }
-        if (now) changed.push_back({names_[i]->name, names_[i]->local_sheet_id});
+        if (!now) continue;
+        changed.push_back({node.name, node.local_sheet_id});
+        unfile__(node);
+        file__(node);
     }
     if (!changed.empty()) forget_readings__();
     return changed;
@@ -279,43 +339,50 @@ std::vector<formula::named_expression_t> defined_name_store_t::rewrite__(const t
 
 void defined_name_store_t::add_readers(formula::model_context& context,
                                        std::vector<formula::named_expression_t>& names) const {
-    // A name kept without tokens (a span of sheets, say) reads what its text
-    // spells. Parsing looks names up here, so it runs unlocked, once for each
-    // such name whose text holds one of the spellings.
+    // One walk over the names that read each name, each name taken once. A
+    // name kept without tokens (a span of sheets, say) reads what its text
+    // spells: parsing looks names up here, so it runs unlocked, once for each
+    // such name filed under a word the walk meets.
     const vex::coord_t origin{context.get_sheet_id(), 1, 1, 0, 0, 0};
-    std::vector<std::string> spellings;  // of `names`, folded
-    std::unordered_map<const node_t*, std::vector<std::string>> spelled;  // the names each such text spells
-    const auto add = [&](const node_t& node) {
-        formula::named_expression_t name{node.name, node.local_sheet_id};
-        if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(std::move(name));
+    formula::name_set_t listed(names);
+    const auto add = [&](formula::named_expression_t name) {
+        if (listed.insert(name)) names.push_back(std::move(name));
     };
-    for (size_t known = 0; known != names.size();) {
-        known = names.size();
-        for (size_t i = spellings.size(); i < names.size(); ++i) spellings.push_back(utf8_fold_case(names[i].name));
-        std::vector<std::pair<const node_t*, std::string>> unread;
+    std::unordered_map<const node_t*, std::vector<std::string>> spelled;  // the names each such text spells
+    struct unread_t {
+        const node_t* node;
+        formula::named_expression_t name;
+        std::string spelling;  // folded
+    };
+    for (size_t next = 0; next < names.size();) {
+        std::vector<unread_t> unread;
+        std::unordered_map<const node_t*, std::string> texts;
         {
             std::shared_lock lock(mutex_);
-            for (const auto& node : names_) {
-                const std::string& text = node->entry.expression;
-                if (!node->entry.tokens.empty()) {
-                    // Most names read none of them: asked first, it spares a copy of each.
-                    if (formula::names_any_of(node->entry.tokens, names)) add(*node);
-                } else if (!text.empty() && !spelled.contains(node.get()) &&
-                           std::any_of(spellings.begin(), spellings.end(),
-                                       [&](const std::string& s) { return utf8_holds_folded(text, s); })) {
-                    unread.emplace_back(node.get(), text);
+            for (; next < names.size(); ++next) {
+                std::string folded = utf8_fold_case(names[next].name);
+                const auto it = readers_.find(folded);
+                if (it == readers_.end()) continue;
+                for (const link_t& link : it->second) {
+                    if (!link.spelled) {
+                        if (link.scope == names[next].scope) add({link.reader->name, link.reader->local_sheet_id});
+                        continue;
+                    }
+                    const auto known = spelled.find(link.reader);
+                    if (known == spelled.end()) {
+                        texts.try_emplace(link.reader, link.reader->entry.expression);
+                        unread.push_back({link.reader, {link.reader->name, link.reader->local_sheet_id}, folded});
+                    } else if (std::find(known->second.begin(), known->second.end(), folded) != known->second.end()) {
+                        add({link.reader->name, link.reader->local_sheet_id});
+                    }
                 }
             }
         }
-        for (const auto& [node, text] : unread) spelled[node] = formula::spelled_names(context, origin, text);
-        std::shared_lock lock(mutex_);
-        for (const auto& node : names_) {
-            const auto it = node->entry.tokens.empty() ? spelled.find(node.get()) : spelled.end();
-            if (it == spelled.end()) continue;
-            if (std::any_of(it->second.begin(), it->second.end(), [&](const std::string& s) {
-                    return std::find(spellings.begin(), spellings.end(), s) != spellings.end();
-                }))
-                add(*node);
+        for (const auto& [node, text] : texts) spelled[node] = formula::spelled_names(context, origin, text);
+        for (const unread_t& u : unread) {
+            const std::vector<std::string>& spells = spelled[u.node];
+            if (std::find(spells.begin(), spells.end(), u.spelling) == spells.end()) continue;
+            add(u.name);
         }
     }
 }

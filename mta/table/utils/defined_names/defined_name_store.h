@@ -114,16 +114,18 @@ public:
     defined_name_entry_t* find(const defined_name_key_t& key);
     const std::vector<formula::token_t>* tokens_of(const defined_name_key_t& key) const;
     // The names whose text gave no tokens and holds `folded`, a folded
-    // spelling (any text, when empty).
+    // spelling, as a word a name may be spelled as (any text, when empty).
     std::vector<formula::named_expression_t> tokenless_names(std::string_view folded) const;
 
-    // The tokens of a name kept without them, read again.
+    // The tokens of a name kept without them, read again (none: still without).
     void set_tokens(const defined_name_key_t& key, std::vector<formula::token_t>&& tokens);
 
     // The entry's reading, worked out by `work_out` the first time it is asked
-    // for; a lasting reading is kept until any name is added, erased or
-    // changed, since it holds the readings of the names it reads.
-    std::shared_ptr<const name_reading_t> reading_of(const defined_name_entry_t& entry,
+    // for; it is kept until any name is added, erased or changed, since it
+    // holds the readings of the names it reads. A reading that read a text
+    // depends on the sheet it was read from: it is kept for that sheet alone
+    // (a name whose text may now read otherwise is given its tokens again).
+    std::shared_ptr<const name_reading_t> reading_of(const defined_name_entry_t& entry, uint32_t sheet,
                                                      const std::function<name_reading_t()>& work_out) const;
 
     // The name stored in the key's own spelling.
@@ -168,6 +170,7 @@ private:
         std::string folded;  // the name as utf8_fold_case gives it
         uint32_t local_sheet_id = 0;
         defined_name_entry_t entry;
+        std::vector<std::string> filed_under;  // the keys of readers_ it is filed under
         defined_name_key_t key() const noexcept { return {name, local_sheet_id}; }
         defined_name_key_t folded_key() const noexcept { return {folded, local_sheet_id}; }
     };
@@ -175,6 +178,10 @@ private:
     // Every name's text and tokens, rewritten; the names whose text or tokens changed.
     std::vector<formula::named_expression_t> rewrite__(const text_rewrite_t& text_of, const tokens_rewrite_t& tokens_of);
     void rebuild_index__();
+    // A name is filed under each name its tokens read or, kept without them,
+    // under each word of its text (name_words).
+    void file__(node_t& node);
+    void unfile__(node_t& node);
     void forget_readings__() const;
     node_t* lookup__(const defined_name_key_t& key) const;
     defined_name_entry_t* add__(const defined_name_key_t& key, std::string_view expression,
@@ -186,9 +193,22 @@ private:
     std::unordered_map<defined_name_key_t, node_t*, defined_name_key_hash> index_;
     // By folded name: the first name added of each spelling but for case.
     std::unordered_map<defined_name_key_t, node_t*, defined_name_key_hash> folded_index_;
+    // The names that read each name: by the folded spelling read. A link
+    // `spelled` is a name kept without tokens whose text may spell it in any
+    // scope; the others read it in `scope`.
+    struct link_t {
+        const node_t* reader;
+        uint32_t scope;
+        bool spelled;
+    };
+    std::unordered_map<std::string, std::vector<link_t>> readers_;
     // Taken after mutex_, never before: readings are worked out with no lock held.
     mutable std::mutex readings_mutex_;
-    mutable std::unordered_map<const defined_name_entry_t*, std::shared_ptr<const name_reading_t>> readings_;
+    struct kept_readings_t {
+        std::shared_ptr<const name_reading_t> lasting;
+        std::vector<std::pair<uint32_t, std::shared_ptr<const name_reading_t>>> by_sheet;
+    };
+    mutable std::unordered_map<const defined_name_entry_t*, kept_readings_t> readings_;
     mutable uint64_t names_changed_ = 0;
 };
 
