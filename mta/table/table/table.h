@@ -614,7 +614,10 @@ public:
     // are filed again and lose their results, as a name defined later has
     // its readers do, and as volatile formulas do.
     void follow_new_sheet_name();
-    void follow_new_table_name(std::string_view table);
+    // With `before`, the table grew or shrank in place (a column taken in at
+    // its left, its totals row shown or hidden) from that range: what read
+    // its cells may read others now.
+    void follow_new_table_name(std::string_view table, const vex::range_t* before = nullptr);
 
 private:
     // A deletion is about to take tables or table columns: references to
@@ -638,6 +641,8 @@ private:
     // Readers of a name that changed read their texts again; those now
     // filed otherwise are returned.
     static stale_formulas_t refile__(const stale_formulas_t& readers);
+    // The formulas of the workbook the tracker files as reading any of the cells.
+    stale_formulas_t readers_of__(const vex::range_t& cells) const;
     // The formulas and names of the workbook whose texts pass `may_spell`,
     // and the readers of those names, read again; those now reading other
     // cells lose their results. Only the formulas the sheets' spellers file

@@ -78,15 +78,8 @@ void Table::change_row_visibility(const std::function<void()>& edit) {
     if (lo > hi) return;
     const int32_t grid = int32_t(sheet_id_);
     const vex::range_t rows{{grid, lo, 1, 1, 0, 0}, {grid, hi, last_col_of(*this), 1, 0, 0}};
-    const std::vector<Table*> sheets = workbook_sheets__();
-    stale_formulas_t stale;
-    for (vex::range_t f : formula::get_cell_tracker().dependents_of(rows)) {
-        f.order();
-        const auto sheet = std::find_if(sheets.begin(), sheets.end(),
-                                        [&](const Table* t) { return int32_t(t->sheet_id()) == f.first.grid_id; });
-        formula::formula_cell* cell = sheet == sheets.end() ? nullptr : (*sheet)->get_formula_cell(f.first.row, f.first.col);
-        if (cell && may_skip_hidden_rows(*cell)) stale.emplace_back(*sheet, cell);
-    }
+    stale_formulas_t stale = readers_of__(rows);
+    std::erase_if(stale, [](const auto& reader) { return !may_skip_hidden_rows(*reader.second); });
     drop_stale_results__(std::move(stale), {}, true);
 }
 
@@ -209,6 +202,20 @@ Table::stale_formulas_t Table::refile__(const stale_formulas_t& readers) {
         for (const auto& [sheet, cell] : changed) sheet->get_formula_model()->refile(cell, &batch);
     }
     return changed;
+}
+
+Table::stale_formulas_t Table::readers_of__(const vex::range_t& cells) const {
+    const std::vector<Table*> sheets = workbook_sheets__();
+    stale_formulas_t readers;
+    for (vex::range_t f : formula::get_cell_tracker().dependents_of(cells)) {
+        f.order();
+        const auto sheet = std::find_if(sheets.begin(), sheets.end(),
+                                        [&](const Table* t) { return int32_t(t->sheet_id()) == f.first.grid_id; });
+        if (sheet == sheets.end()) continue;
+        if (formula::formula_cell* cell = (*sheet)->get_formula_cell(f.first.row, f.first.col))
+            readers.emplace_back(*sheet, cell);
+    }
+    return readers;
 }
 
 void Table::reread_tokenless_names() {

@@ -12,6 +12,7 @@
 #include "mta/table/utils/defined_names/defined_name_store.h"
 #include "unicode.h"
 
+#include <algorithm>
 #include <exception>
 #include <string>
 #include <unordered_set>
@@ -144,11 +145,19 @@ void Table::follow_new_sheet_name() {
         folded, [&](std::string_view text) { return text.find('!') != text.npos && utf8_holds_folded(text, written); });
 }
 
-void Table::follow_new_table_name(std::string_view table) {
+void Table::follow_new_table_name(std::string_view table, const vex::range_t* before) {
     const std::string folded = utf8_fold_case(table);
-    // A bare "[Column]" inside a table made around it names it too.
+    const tabledef_t* made = tabledefs_.find_display(table);
     stale_formulas_t inside;
-    if (const tabledef_t* made = tabledefs_.find_display(table))
+    if (before && made && registered_) {
+        vex::range_t reach = *before, now = made->range();
+        reach.order(), now.order();
+        reach.first.row = std::min(reach.first.row, now.first.row), reach.first.col = std::min(reach.first.col, now.first.col);
+        reach.last.row = std::max(reach.last.row, now.last.row), reach.last.col = std::max(reach.last.col, now.last.col);
+        inside = readers_of__(reach);
+    }
+    // A bare "[Column]" inside a table made around it names it too.
+    if (made)
         for (formula::formula_cell* cell : formula_model_->spelling(formula::name_spellers_t::table_around))
             if (made->range().holds(cell->position())) inside.emplace_back(this, cell);
     read_again_spelling__(

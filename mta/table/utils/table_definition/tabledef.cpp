@@ -271,10 +271,11 @@ bool tabledef_t::insert_column(int i, std::string_view name) {
     vex::range_t r = range_;
     if (autofilter_) take_column_before(*autofilter_, r.first.col);
     if (sort_state_) take_column_before(*sort_state_, r.first.col);
+    const vex::range_t before = range_;
     --r.first.col;
     set_range(r);
     write_header__(0);
-    reshaped__();
+    reshaped__(before);
     return true;
 }
 
@@ -324,6 +325,7 @@ bool tabledef_t::set_display_total(bool on) {
             if (column && column->cells().get_type(size_t(row) - 1) != mdds::mtv::element_type_empty)
                 return refuse("The totals row would overwrite cells below the table.");
         }
+        const vex::range_t before = range_;
         vex::range_t r = range_;
         r.last.row = row;
         set_range(r);
@@ -334,22 +336,22 @@ bool tabledef_t::set_display_total(bool on) {
             label = columns_.front().totalsRowLabel;
         }
         owner_->set_text(row, c1, label, true);
-        reshaped__();
+        reshaped__(before);
     } else if (!on && attributes_.totalsRowCount == 1 && range_.last.row > range_.first.row) {
         const int row = range_.last.row;
         owner_->clear_contents({{range_.first.grid_id, row, c1, 1, 0, 0}, {range_.first.grid_id, row, c2, 1, 0, 0}});
+        const vex::range_t before = range_;
         vex::range_t r = range_;
         --r.last.row;
         set_range(r);
         attributes_.totalsRowCount = 0;
-        reshaped__();
+        reshaped__(before);
     }
     return true;
 }
 
-void tabledef_t::reshaped__() {
-    // Whatever reads the table spells it, or stands in it and names a column.
-    if (owner_) owner_->follow_new_table_name(display_name());
+void tabledef_t::reshaped__(const vex::range_t& before) {
+    if (owner_) owner_->follow_new_table_name(display_name(), &before);
 }
 
 void tabledef_t::remove_columns(int first, int last) {

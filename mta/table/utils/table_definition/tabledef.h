@@ -210,7 +210,7 @@ private:
     void write_header__(int i);
     // The table grew or shrank by itself, no shift moving its readers: those
     // now reading other cells are filed again and lose their results.
-    void reshaped__();
+    void reshaped__(const vex::range_t& before);
     // Whether a column other than `except` has the name in any case.
     bool column_name_taken__(std::string_view name, int except) const;
 
