@@ -21,6 +21,19 @@ namespace vex::mta::formula {
 
 namespace {
 
+// Names met along many paths (a chain each adding SUM(S1:S2!$A$1)) read the
+// same cells many times: each is listed once, so its readers file it once.
+void drop_repeats(std::vector<token_t>& references) {
+    std::unordered_set<vex::range_t> met;
+    std::erase_if(references, [&](const token_t& t) {
+        if (t.opcode == op_cell_ref) {
+            const auto& c = std::get<vex::coord_t>(t.operand);
+            return !met.insert(vex::range_t{c, c}).second;
+        }
+        return t.opcode == op_range_ref && !met.insert(std::get<vex::range_t>(t.operand)).second;
+    });
+}
+
 constexpr uint32_t now_function_id = 321;
 // Functions whose result may change with any cell of the workbook, or with none.
 bool is_volatile_function(uint32_t id) noexcept {
@@ -494,6 +507,7 @@ name_reading_t formula_interpreter::impl::read_name(const defined_name_entry_t& 
     const std::vector<token_t>* body = &entry.tokens;
     if (body->empty() && !(body = leniently_read(entry.expression, reading))) return reading;
     gather(*body, reading, seen, 1);
+    drop_repeats(reading.references);
     return reading;
 }
 

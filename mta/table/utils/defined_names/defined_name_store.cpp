@@ -127,9 +127,12 @@ defined_name_entry_t* defined_name_store_t::find(const defined_name_key_t& key) 
 void defined_name_store_t::set_tokens(const defined_name_key_t& key, std::vector<formula::token_t>&& tokens) {
     std::unique_lock lock(mutex_);
     if (node_t* node = lookup__(key)) {
-        unfile__(*node);
+        // Kept without tokens before and after, it stays filed by its text:
+        // a load reading every such name again pays nothing for it.
+        const bool refile = !node->entry.tokens.empty() || !tokens.empty();
+        if (refile) unfile__(*node);
         node->entry.tokens = std::move(tokens);
-        file__(*node);
+        if (refile) file__(*node);
     }
     forget_readings__();
 }
