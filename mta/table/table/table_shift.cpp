@@ -45,20 +45,10 @@ bool reads_table(const formula::table_formula_model& model, const formula::formu
 // readers, filed by where the table stood, file it again where it stands.
 std::vector<formula::named_expression_t> names_reading_tables(const Table& sheet, const defined_name_store_t& store,
                                                               const band_shift_t& s) {
-    std::vector<formula::named_expression_t> out;
     const auto tables = sheet.tabledefs().all();
     if (std::none_of(tables.begin(), tables.end(), [&](const auto& t) { return s.reaches(t.second->range()); }))
-        return out;
-    for (size_t i = 0; i < store.size(); ++i) {
-        const defined_name_key_t key{store.name_at(i), store.local_sheet_id_at(i)};
-        const std::vector<formula::token_t>* tokens = store.tokens_of(key);
-        // Kept without tokens, a name is read from its text.
-        const bool reads = tokens && !tokens->empty()
-                               ? std::any_of(tokens->begin(), tokens->end(),
-                                             [](const formula::token_t& t) { return t.opcode == formula::op_table_ref; })
-                               : store.expression_at(i).find('[') != std::string_view::npos;
-        if (reads) out.push_back({std::string(key.name), key.local_sheet_id});
-    }
+        return {};
+    std::vector<formula::named_expression_t> out = store.table_readers();
     if (!out.empty()) store.add_readers(sheet.get_formula_model()->context(), out);
     return out;
 }

@@ -12,9 +12,11 @@
 #include "unicode.h"
 
 #include <algorithm>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_set>
 
 namespace vex::mta {
 
@@ -187,6 +189,14 @@ std::vector<formula::named_expression_t> defined_name_store_t::tokenless_names(s
     return out;
 }
 
+std::vector<formula::named_expression_t> defined_name_store_t::table_readers() const {
+    std::shared_lock lock(mutex_);
+    std::vector<formula::named_expression_t> out;
+    out.reserve(table_readers_.size());
+    for (const node_t* node : table_readers_) out.push_back({node->name, node->local_sheet_id});
+    return out;
+}
+
 bool defined_name_store_t::erase(const defined_name_key_t& key) {
     std::unique_lock lock(mutex_);
     const auto it = index_.find(key);
@@ -215,8 +225,10 @@ void defined_name_store_t::remove_local_names(uint32_t sheet_id) {
     // The workbook scope is no sheet's id.
     if (sheet_id == workbook_scope) return;
     std::unique_lock lock(mutex_);
+    std::vector<node_t*> going;
     for (const auto& n : names_)
-        if (n->local_sheet_id == sheet_id) unfile__(*n);
+        if (n->local_sheet_id == sheet_id) going.push_back(n.get());
+    unfile__(going);
     const auto removed = std::erase_if(names_, [&](const auto& n) { return n->local_sheet_id == sheet_id; });
     if (!removed) return;
     rebuild_index__();
@@ -244,8 +256,14 @@ void defined_name_store_t::file__(node_t& node) {
         if (!filed) node.filed_under.push_back(std::move(folded));
         links.push_back({&node, scope, spelled});
     };
-    if (!node.entry.tokens.empty()) {
-        for (const formula::token_t& t : node.entry.tokens)
+    const std::vector<formula::token_t>& tokens = node.entry.tokens;
+    // Kept without tokens, a name is read from its text.
+    if (tokens.empty() ? node.entry.expression.find('[') != std::string::npos
+                       : std::any_of(tokens.begin(), tokens.end(),
+                                     [](const formula::token_t& t) { return t.opcode == formula::op_table_ref; }))
+        table_readers_.push_back(&node);
+    if (!tokens.empty()) {
+        for (const formula::token_t& t : tokens)
             if (t.opcode == formula::op_name) {
                 const auto& name = std::get<formula::named_expression_t>(t.operand);
                 file(utf8_fold_case(name.name), name.scope, false);
@@ -256,13 +274,25 @@ void defined_name_store_t::file__(node_t& node) {
 }
 
 void defined_name_store_t::unfile__(node_t& node) {
-    for (const std::string& folded : node.filed_under) {
+    unfile__(std::vector<node_t*>{&node});
+}
+
+void defined_name_store_t::unfile__(const std::vector<node_t*>& nodes) {
+    // At once: many names filed under one word (a sheet a whole chain reads)
+    // leave it in one pass over its links.
+    const std::unordered_set<const node_t*> going(nodes.begin(), nodes.end());
+    std::erase_if(table_readers_, [&](const node_t* n) { return going.contains(n); });
+    std::unordered_set<std::string> words;
+    for (node_t* node : nodes) {
+        words.insert(std::make_move_iterator(node->filed_under.begin()), std::make_move_iterator(node->filed_under.end()));
+        node->filed_under.clear();
+    }
+    for (const std::string& folded : words) {
         const auto it = readers_.find(folded);
         if (it == readers_.end()) continue;
-        std::erase_if(it->second, [&](const link_t& link) { return link.reader == &node; });
+        std::erase_if(it->second, [&](const link_t& link) { return going.contains(link.reader); });
         if (it->second.empty()) readers_.erase(it);
     }
-    node.filed_under.clear();
 }
 
 void defined_name_store_t::on_insert_rows(Table& table, int first_col, int last_col, int row, int count) {
@@ -322,6 +352,7 @@ std::vector<formula::named_expression_t> defined_name_store_t::rewrite__(const t
     std::vector<std::optional<std::string>> rewritten;
     for (const auto& text : texts) rewritten.push_back(text_of(text));
     std::vector<formula::named_expression_t> changed;
+    std::vector<node_t*> refiled;
     std::unique_lock lock(mutex_);
     for (size_t i = 0; i < names_.size(); ++i) {
         node_t& node = *names_[i];
@@ -333,9 +364,10 @@ std::vector<formula::named_expression_t> defined_name_store_t::rewrite__(const t
         }
         if (!now) continue;
         changed.push_back({node.name, node.local_sheet_id});
-        unfile__(node);
-        file__(node);
+        refiled.push_back(&node);
     }
+    unfile__(refiled);
+    for (node_t* node : refiled) file__(*node);
     if (!changed.empty()) forget_readings__();
     return changed;
 }

@@ -117,6 +117,10 @@ public:
     // spelling, as a word a name may be spelled as (any text, when empty).
     std::vector<formula::named_expression_t> tokenless_names(std::string_view folded) const;
 
+    // The names reading a table through a structured reference, or kept
+    // without tokens and holding a "[", in the order they came to.
+    std::vector<formula::named_expression_t> table_readers() const;
+
     // The tokens of a name kept without them, read again (none: still without).
     void set_tokens(const defined_name_key_t& key, std::vector<formula::token_t>&& tokens);
 
@@ -182,6 +186,7 @@ private:
     // under each word of its text (name_words).
     void file__(node_t& node);
     void unfile__(node_t& node);
+    void unfile__(const std::vector<node_t*>& nodes);
     void forget_readings__() const;
     node_t* lookup__(const defined_name_key_t& key) const;
     defined_name_entry_t* add__(const defined_name_key_t& key, std::string_view expression,
@@ -202,6 +207,8 @@ private:
         bool spelled;
     };
     std::unordered_map<std::string, std::vector<link_t>> readers_;
+    // Filed with readers_: a table moving asks for these alone.
+    std::vector<const node_t*> table_readers_;
     // Taken after mutex_, never before: readings are worked out with no lock held.
     mutable std::mutex readings_mutex_;
     struct kept_readings_t {
