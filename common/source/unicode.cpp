@@ -149,7 +149,9 @@ bool utf8_iequals(std::string_view a, std::string_view b) noexcept {
 }
 
 std::string utf8_fold_case(std::string_view text) {
-    if (!utf8::is_valid(text.begin(), text.end())) return ascii_lower(text);
+    // Most names are ASCII, which folds as it lowers.
+    const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii || !utf8::is_valid(text.begin(), text.end())) return ascii_lower(text);
     std::string out;
     out.reserve(text.size());
     for (auto i = text.begin(); i != text.end();)
