@@ -3,6 +3,7 @@
 #include "mta/formula/parser/formula_lexer.h"
 #include "mta/table/formula_model/reference_rewrite.h"
 #include "mta/table/formula_model/spelling_sheets.h"
+#include "text_utils.h"
 #include "unicode.h"
 
 #include <algorithm>
@@ -26,7 +27,7 @@ void name_spellers_t::file(formula_cell* cell, const std::vector<token_t>& token
     file__(cell, std::move(names));
 }
 
-void name_spellers_t::file(formula_cell* cell, std::string_view text) {
+std::vector<std::string> text_spellings(std::string_view text, bool cells) {
     // A word the reading took for nothing (a name not defined yet) spells a
     // name all the same; "Sheet1!Rate" spells Rate.
     std::vector<std::string> names;
@@ -41,10 +42,15 @@ void name_spellers_t::file(formula_cell* cell, std::string_view text) {
         }
         // "Sales[Qty]" spells the table, a bare "[Qty]" the one around its cell.
         if (const size_t bracket = word.find('['); bracket != std::string_view::npos)
-            word = bracket == 0 ? table_around : word.substr(0, bracket);
-        if (!word.empty()) add_folded(names, word);
+            word = bracket == 0 ? name_spellers_t::table_around : word.substr(0, bracket);
+        if (word.empty() || (!cells && parse_a1_reference(word, {}))) continue;
+        add_folded(names, word);
     }
-    file__(cell, std::move(names));
+    return names;
+}
+
+void name_spellers_t::file(formula_cell* cell, std::string_view text) {
+    file__(cell, text_spellings(text));
 }
 
 void name_spellers_t::file__(formula_cell* cell, std::vector<std::string> names) {

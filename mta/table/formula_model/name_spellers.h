@@ -52,4 +52,11 @@ private:
     Table* sheet_ = nullptr;
 };
 
+// The names, sheets and tables a text may spell, each once, folded as
+// utf8_fold_case folds them: every word, the sheets its qualifiers name, the
+// tables its structured references name (table_around for a bare "[Qty]").
+// Without `cells`, words that read as a cell are left out: a shift moving the
+// text's references leaves what it spells as it was.
+std::vector<std::string> text_spellings(std::string_view text, bool cells = true);
+
 } // namespace vex::mta::formula

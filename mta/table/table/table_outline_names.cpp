@@ -226,10 +226,13 @@ void Table::reread_tokenless_names() {
 void Table::reread_names_seeing_other_scopes__(std::string_view folded) {
     const defined_name_store_t* store = get_defined_names();
     if (!store) return;
+    std::vector<formula::named_expression_t> candidates;
+    if (!folded.empty()) candidates = store->token_readers(folded);
+    else
+        for (size_t i = 0; i < store->size(); ++i)
+            candidates.push_back({std::string(store->name_at(i)), store->local_sheet_id_at(i)});
     std::vector<formula::named_expression_t> misread;
-    for (size_t i = 0; i < store->size(); ++i) {
-        const uint32_t scope = store->local_sheet_id_at(i);
-        const std::string_view name = store->name_at(i);
+    for (const auto& [name, scope] : candidates) {
         const std::vector<formula::token_t>* tokens = scope == workbook_scope ? nullptr : store->tokens_of({name, scope});
         if (!tokens) continue;
         const bool other_scope = std::any_of(tokens->begin(), tokens->end(), [&](const formula::token_t& t) {
@@ -239,7 +242,7 @@ void Table::reread_names_seeing_other_scopes__(std::string_view folded) {
             const uint32_t seen = store->contains({read.name, scope}) ? scope : workbook_scope;
             return read.scope != seen && store->contains({read.name, seen});
         });
-        if (other_scope) misread.push_back({std::string(name), scope});
+        if (other_scope) misread.push_back({name, scope});
     }
     reread_names__(misread);
 }

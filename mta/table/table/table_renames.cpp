@@ -182,10 +182,7 @@ void Table::read_again_spelling__(std::string_view filed_under,
             if (may_spell(model.text_of(*cell).view()) && seen.insert(cell).second) readers.emplace_back(sheet, cell);
     }
     if (defined_name_store_t* store = get_defined_names()) {
-        std::vector<formula::named_expression_t> names;
-        for (size_t i = 0; i < store->size(); ++i)
-            if (may_spell(store->expression_at(i)))
-                names.push_back({std::string(store->name_at(i)), store->local_sheet_id_at(i)});
+        std::vector<formula::named_expression_t> names = store->names_spelling(filed_under, may_spell);
         reread_names__(names);
         store->add_readers(formula_model_->context(), names);
         for (const auto& reader : formulas_reading__(names))

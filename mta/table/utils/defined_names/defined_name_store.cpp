@@ -4,6 +4,7 @@
 #include "mta/table/table/table.h"
 #include "mta/formula/formula_error.h"
 #include "mta/formula/parser/formula_lexer.h"
+#include "mta/table/formula_model/name_spellers.h"
 #include "mta/table/formula_model/reference_rewrite.h"
 #include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/utils/band_shift.h"
@@ -17,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <unordered_set>
+#include <utility>
 
 namespace vex::mta {
 
@@ -55,11 +57,13 @@ defined_name_entry_t* defined_name_store_t::add__(const defined_name_key_t& key,
     node->local_sheet_id = key.local_sheet_id;
     node->entry.expression = expression;
     node->entry.tokens = std::move(tokens);
+    node->order = added_++;
     node_t* raw = node.get();
     names_.push_back(std::move(node));
     index_.emplace(raw->key(), raw);
     folded_index_.emplace(raw->folded_key(), raw);
     file__(*raw);
+    respell__(*raw);
     return &raw->entry;
 }
 
@@ -189,6 +193,30 @@ std::vector<formula::named_expression_t> defined_name_store_t::tokenless_names(s
     return out;
 }
 
+std::vector<formula::named_expression_t> defined_name_store_t::names_spelling(
+    std::string_view folded, const std::function<bool(std::string_view)>& may_spell) {
+    std::unique_lock lock(mutex_);
+    for (node_t* node : respell_due_) {
+        node->respell_due = false;
+        respell__(*node);
+    }
+    respell_due_.clear();
+    std::vector<formula::named_expression_t> out;
+    if (const auto it = spellings_.find(std::string(folded)); it != spellings_.end())
+        for (const auto& [order, node] : it->second)
+            if (may_spell(node->entry.expression)) out.push_back({node->name, node->local_sheet_id});
+    return out;
+}
+
+std::vector<formula::named_expression_t> defined_name_store_t::token_readers(std::string_view folded) const {
+    std::shared_lock lock(mutex_);
+    std::vector<formula::named_expression_t> out;
+    if (const auto it = readers_.find(std::string(folded)); it != readers_.end())
+        for (const link_t& link : it->second)
+            if (!link.spelled) out.push_back({link.reader->name, link.reader->local_sheet_id});
+    return out;
+}
+
 std::vector<formula::named_expression_t> defined_name_store_t::table_readers() const {
     std::shared_lock lock(mutex_);
     std::vector<formula::named_expression_t> out;
@@ -203,6 +231,8 @@ bool defined_name_store_t::erase(const defined_name_key_t& key) {
     if (it == index_.end()) return false;
     node_t* node = it->second;
     unfile__(*node);
+    respell__(*node, true);
+    if (node->respell_due) std::erase(respell_due_, node);
     // The keys view the node's texts: they go first.
     index_.erase(it);
     const auto first = folded_index_.find(node->folded_key());
@@ -229,6 +259,8 @@ void defined_name_store_t::remove_local_names(uint32_t sheet_id) {
     for (const auto& n : names_)
         if (n->local_sheet_id == sheet_id) going.push_back(n.get());
     unfile__(going);
+    std::erase_if(respell_due_, [&](const node_t* node) { return node->local_sheet_id == sheet_id; });
+    for (node_t* node : going) respell__(*node, true);
     const auto removed = std::erase_if(names_, [&](const auto& n) { return n->local_sheet_id == sheet_id; });
     if (!removed) return;
     rebuild_index__();
@@ -293,6 +325,19 @@ void defined_name_store_t::unfile__(const std::vector<node_t*>& nodes) {
         std::erase_if(it->second, [&](const link_t& link) { return going.contains(link.reader); });
         if (it->second.empty()) readers_.erase(it);
     }
+}
+
+void defined_name_store_t::respell__(node_t& node, bool gone) {
+    std::vector<std::string> spells = gone ? std::vector<std::string>() : formula::text_spellings(node.entry.expression, false);
+    if (spells == node.spells) return;  // a shift's rewrite keeps the sheets and tables a text spells
+    for (const std::string& folded : node.spells) {
+        const auto it = spellings_.find(folded);
+        if (it == spellings_.end()) continue;
+        it->second.erase(node.order);
+        if (it->second.empty()) spellings_.erase(it);
+    }
+    for (const std::string& folded : spells) spellings_[folded].emplace(node.order, &node);
+    node.spells = std::move(spells);
 }
 
 void defined_name_store_t::on_insert_rows(Table& table, int first_col, int last_col, int row, int count) {
@@ -360,6 +405,7 @@ std::vector<formula::named_expression_t> defined_name_store_t::rewrite__(const t
         bool now = tokens_of(entry.tokens);
         if (i < rewritten.size() && rewritten[i] && entry.expression == texts[i]) {
             entry.expression = std::move(*rewritten[i]);
+            if (!std::exchange(node.respell_due, true)) respell_due_.push_back(&node);
             now = true;
         }
         if (!now) continue;

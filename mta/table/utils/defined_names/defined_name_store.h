@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -117,6 +118,12 @@ public:
     // spelling, as a word a name may be spelled as (any text, when empty).
     std::vector<formula::named_expression_t> tokenless_names(std::string_view folded) const;
 
+    // The names whose text spells `folded` (a sheet, table or name, as
+    // text_spellings finds them) and passes `may_spell`.
+    std::vector<formula::named_expression_t> names_spelling(std::string_view folded,
+                                                            const std::function<bool(std::string_view)>& may_spell);
+    // The names whose tokens read a name of the folded spelling, in any scope.
+    std::vector<formula::named_expression_t> token_readers(std::string_view folded) const;
     // The names reading a table through a structured reference, or kept
     // without tokens and holding a "[", in the order they came to.
     std::vector<formula::named_expression_t> table_readers() const;
@@ -175,6 +182,9 @@ private:
         uint32_t local_sheet_id = 0;
         defined_name_entry_t entry;
         std::vector<std::string> filed_under;  // the keys of readers_ it is filed under
+        std::vector<std::string> spells;       // the keys of spellings_ it is filed under
+        uint64_t order = 0;                    // of coming: the names spelling a word are given so
+        bool respell_due = false;              // its text changed since it was filed in spellings_
         defined_name_key_t key() const noexcept { return {name, local_sheet_id}; }
         defined_name_key_t folded_key() const noexcept { return {folded, local_sheet_id}; }
     };
@@ -187,6 +197,8 @@ private:
     void file__(node_t& node);
     void unfile__(node_t& node);
     void unfile__(const std::vector<node_t*>& nodes);
+    // Filed under what its text spells once the text changed; `gone` leaves.
+    void respell__(node_t& node, bool gone = false);
     void forget_readings__() const;
     node_t* lookup__(const defined_name_key_t& key) const;
     defined_name_entry_t* add__(const defined_name_key_t& key, std::string_view expression,
@@ -209,6 +221,13 @@ private:
     std::unordered_map<std::string, std::vector<link_t>> readers_;
     // Filed with readers_: a table moving asks for these alone.
     std::vector<const node_t*> table_readers_;
+    // Every name by what its text spells: a sheet or table that comes later
+    // reads again the names spelling it, not every name.
+    std::unordered_map<std::string, std::map<uint64_t, const node_t*>> spellings_;
+    uint64_t added_ = 0;
+    // Rewritten texts are filed again when next asked for: a host's inserts
+    // one by one rewrite every name below them and seldom change what they spell.
+    std::vector<node_t*> respell_due_;
     // Taken after mutex_, never before: readings are worked out with no lock held.
     mutable std::mutex readings_mutex_;
     struct kept_readings_t {
