@@ -42,14 +42,14 @@ public:
         : context_(context), grid_(grid), shift_(shift), text_of_(text_of) {}
 
     // False when no range is left. The texts are read at a part's first cell,
-    // the top left of its topmost range, or when that cell is deleted where
-    // the cell that is first now stood: relative references keep their
+    // the top left of its first listed range, or when that cell is deleted
+    // where the cell that is first now stood: relative references keep their
     // distance to it.
     bool follow(const std::vector<range_t>& ranges) {
         parts_.clear();
-        from_ = at_ = ranges.empty() ? corner({}) : corner(ranges[first_of(ranges)]);
+        from_ = at_ = corner(ranges.empty() ? range_t{} : ranges.front());
         if (!shift_ || ranges.empty()) {
-            parts_.push_back({ranges, from_, from_});
+            parts_.push_back({ranges, from_});
             return true;
         }
         std::vector<range_t> kept;
@@ -61,26 +61,16 @@ public:
             was.push_back(stood_at(before, r));
         }
         if (kept.empty()) return false;
-        const auto moved = [&](size_t i) {
-            const coord_t now = corner(kept[i]);
-            return std::pair(now.row - was[i].row, now.col - was[i].col);
-        };
-        const size_t top = first_of(kept);
-        std::vector<std::pair<int, int>> moves{moved(top)};
-        parts_.push_back({{}, was[top], corner(kept[top])});
+        std::vector<std::pair<int, int>> moves;
         for (size_t i = 0; i < kept.size(); ++i) {
-            const size_t p = size_t(std::find(moves.begin(), moves.end(), moved(i)) - moves.begin());
             const coord_t c = corner(kept[i]);
+            const std::pair move(c.row - was[i].row, c.col - was[i].col);
+            const size_t p = size_t(std::find(moves.begin(), moves.end(), move) - moves.begin());
             if (p == moves.size()) {
-                moves.push_back(moved(i));
-                parts_.push_back({{}, was[i], c});
+                moves.push_back(move);
+                parts_.push_back({{}, was[i]});
             }
-            part_t& part = parts_[p];
-            if (std::pair(c.row, c.col) < std::pair(part.top.row, part.top.col)) {
-                part.top = c;
-                part.at = was[i];
-            }
-            part.ranges.push_back(kept[i]);
+            parts_[p].ranges.push_back(kept[i]);
         }
         return true;
     }
@@ -103,18 +93,8 @@ public:
 private:
     struct part_t {
         std::vector<range_t> ranges;
-        coord_t at;   // where its first cell stood
-        coord_t top;  // its first cell
+        coord_t at;  // where its first cell stood
     };
-
-    static size_t first_of(const std::vector<range_t>& list) {
-        const auto it = std::min_element(list.begin(), list.end(), [](range_t a, range_t b) {
-            a.order();
-            b.order();
-            return std::pair(a.first.row, a.first.col) < std::pair(b.first.row, b.first.col);
-        });
-        return it == list.end() ? size_t(0) : size_t(it - list.begin());
-    }
 
     coord_t corner(range_t r) const noexcept {
         r.order();
