@@ -1,8 +1,9 @@
 // Data validations and conditional formats, and their copies in the sheet's
 // extension list, follow an edit as a formula standing at their first cell
-// does: each range moves as a reference, one whose cells are all deleted
-// leaves, and a record left without a range goes. A record whose ranges moved
-// by different amounts splits into one record a part.
+// does: each range moves as a reference, or an area a shift's band cuts
+// across as its cells do; one whose cells are all deleted leaves, and a
+// record left without a range goes. A record whose ranges moved by different
+// amounts splits into one record a part.
 
 #include "kestrel/core/components/worktable.h"
 
@@ -32,9 +33,11 @@ using xml::sxml::xml_node_t;
 namespace {
 
 // One record through one edit: its ranges, then its texts. The ranges fall
-// into parts by how far their cells moved; the part with the record's first
-// cell comes first, and each part reads as the record read at its own first
-// cell, so that a record whose areas moved apart keeps each area's meaning.
+// into parts by how far their cells moved, an area the shift's band cuts
+// across falling into the pieces its cells make; the part with the record's
+// first cell comes first, and each part reads as the record read at its own
+// first cell, so that a record whose areas moved apart keeps each area's
+// meaning.
 class record_edit_t {
 public:
     record_edit_t(mta::formula::model_context& context, int32_t grid, const mta::band_shift_t* shift,
@@ -54,8 +57,18 @@ public:
         }
         std::vector<range_t> kept;
         std::vector<coord_t> was;  // where each kept range's first cell stood
+        std::vector<std::pair<range_t, int>> pieces;
         for (range_t r : ranges) {
             const range_t before = r.order();
+            if (shift_->cut_area(r, pieces)) {
+                for (const auto& [piece, by] : pieces) {
+                    kept.push_back(piece);
+                    coord_t at = corner(piece);
+                    shift_->along(at) -= by;
+                    was.push_back(at);
+                }
+                continue;
+            }
             if (!shift_->follow_reference(r, false)) continue;
             kept.push_back(r.order());
             was.push_back(stood_at(before, r));

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 namespace vex::mta {
 
@@ -75,6 +77,7 @@ struct band_shift_t {
     int32_t along(const coord_t& c) const noexcept { return rows ? c.row : c.col; }
     int32_t& along(coord_t& c) const noexcept { return rows ? c.row : c.col; }
     int32_t across(const coord_t& c) const noexcept { return rows ? c.col : c.row; }
+    int32_t& across(coord_t& c) const noexcept { return rows ? c.col : c.row; }
     bool in_band(const coord_t& c) const noexcept { return across(c) >= band_lo && across(c) <= band_hi; }
 
     // The span along the axis follows; false when it goes.
@@ -128,6 +131,75 @@ struct band_shift_t {
         if (inside) return false;
         if (a1) return !in_block(r.first);
         return !(across(r.last) <= band_hi && along(r.last) <= last());
+    }
+
+    // An area the band cuts across follows cell by cell: its part inside the
+    // band as a reference does, its parts beside the band staying, and cells an
+    // insertion opens within its old bounds staying in it. The pieces left,
+    // each with how far its cells moved along the axis, those that stayed
+    // first, each lot as bands along the axis. False when the band does not
+    // cut the area: it follows as a reference does.
+    bool cut_area(vex::range_t r, std::vector<std::pair<vex::range_t, int>>& out) const {
+        out.clear();
+        r.order();
+        if (!reaches(r) || whole_along(r) || (in_band(r.first) && in_band(r.last))) return false;
+        struct piece_t {
+            int lo, hi, x_lo, x_hi;
+        };
+        const int lo = along(r.first), hi = along(r.last);
+        const int x_lo = std::max(across(r.first), band_lo), x_hi = std::min(across(r.last), band_hi);
+        std::vector<piece_t> stayed, moved;
+        if (across(r.first) < band_lo) stayed.push_back({lo, hi, across(r.first), band_lo - 1});
+        if (across(r.last) > band_hi) stayed.push_back({lo, hi, band_hi + 1, across(r.last)});
+        if (const int64_t opened_hi = std::min<int64_t>(hi, int64_t(first) + count - 1); insert && opened_hi >= lo)
+            stayed.push_back({std::max(lo, first), int(opened_hi), x_lo, x_hi});
+        int a = lo, b = hi;
+        const int by = first > lo ? 0 : insert ? count : -count;
+        if (follow(a, b)) (by ? moved : stayed).push_back({a, b, x_lo, x_hi});
+        // Runs of indexes along the axis whose cells across are the same make one band.
+        const auto add_bands = [&](const std::vector<piece_t>& pieces, int moved_by) {
+            std::vector<int> cuts;
+            for (const piece_t& p : pieces) cuts.insert(cuts.end(), {p.lo, p.hi + 1});
+            std::sort(cuts.begin(), cuts.end());
+            cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+            std::vector<std::pair<int, int>> run, now;
+            int run_lo = 0, run_hi = 0;
+            const auto flush = [&] {
+                for (const auto& [x1, x2] : run) {
+                    vex::range_t piece = r;
+                    along(piece.first) = run_lo;
+                    along(piece.last) = run_hi;
+                    across(piece.first) = x1;
+                    across(piece.last) = x2;
+                    out.emplace_back(piece, moved_by);
+                }
+            };
+            for (size_t i = 0; i + 1 < cuts.size(); ++i) {
+                now.clear();
+                for (const piece_t& p : pieces)
+                    if (p.lo <= cuts[i] && p.hi >= cuts[i]) now.emplace_back(p.x_lo, p.x_hi);
+                std::sort(now.begin(), now.end());
+                size_t kept = 0;
+                for (size_t j = 0; j < now.size(); ++j) {
+                    if (kept && now[j].first <= now[kept - 1].second + 1)
+                        now[kept - 1].second = std::max(now[kept - 1].second, now[j].second);
+                    else now[kept++] = now[j];
+                }
+                now.resize(kept);
+                if (!now.empty() && now == run && run_hi + 1 == cuts[i]) {
+                    run_hi = cuts[i + 1] - 1;
+                    continue;
+                }
+                flush();
+                run = now;
+                run_lo = cuts[i];
+                run_hi = cuts[i + 1] - 1;
+            }
+            flush();
+        };
+        add_bands(stayed, 0);
+        add_bands(moved, by);
+        return true;
     }
 
     // Whether the shift moves or deletes any cell of the range.

@@ -6,6 +6,7 @@
 #include "plover.h"
 #include "tests/kestrel/document/package_support.h"
 #include "tests/kestrel/xml/xl_xml/assignment/reader_support.h"
+#include "tests/kestrel/xml/xl_xml/writers/clients_support.h"
 
 #include <gtest/gtest.h>
 
@@ -169,7 +170,9 @@ std::string records(const std::string& sqref, const std::string& formula) {
 
 } // namespace
 
-// A record whose cells moved apart reads at each part's first listed cell.
+// The cells of an area a shift's band cuts across keep their records: those
+// the shift moves take them along, those beside the band keep them, and a
+// record whose cells moved apart reads at each part's first listed cell.
 TEST(kept_ranges_follow_edits, shifted_cells_keep_their_records) {
     const auto data = [](plover_workbook_t* wb) { return wb_get_sheet(wb, 0); };
     const struct {
@@ -179,6 +182,23 @@ TEST(kept_ranges_follow_edits, shifted_cells_keep_their_records) {
         std::function<int(plover_workbook_t*)> edit;
         std::vector<std::pair<std::string, std::string>> parts;  // each part's ranges and formula
     } rows[] = {
+        {"cells pushed down in the middle columns", "A1:D10", "A1&gt;0",
+         [&](auto* wb) { return ws_shift_range_down(data(wb), 2, 3, 5, 2); }, {{"A1:D10 B11:C12", "A1&gt;0"}}},
+        {"cells pushed right in the middle rows", "A1:D10", "A1&gt;0",
+         [&](auto* wb) { return ws_shift_range_right(data(wb), 5, 6, 2, 1); }, {{"A1:D10 E5:E6", "A1&gt;0"}}},
+        {"an area wholly in the band", "B1:C10", "B1&gt;0",
+         [&](auto* wb) { return ws_shift_range_down(data(wb), 2, 3, 5, 2); }, {{"B1:C12", "B1&gt;0"}}},
+        {"cells pulled up over part of an area", "A2:A31 C2:H31", "A2&gt;0",
+         [&](auto* wb) { return ws_shift_range_up(data(wb), 1, 4, 20, 2); }, {{"A2:A29 C2:H29 E30:H31", "A2&gt;0"}}},
+        // The cells opened keep the record; those pushed down read as they did, in a record of their own.
+        {"cells pushed down from an area's first row", "A5:D10", "A4&gt;0",
+         [&](auto* wb) { return ws_shift_range_down(data(wb), 2, 3, 5, 2); },
+         {{"A5:D6 A7:A10 D7:D10", "A4&gt;0"}, {"B7:C12", "B4&gt;0"}}},
+        {"cells pulled left out of an area", "B2:D31", "B2&gt;0",
+         [&](auto* wb) { return ws_shift_range_left(data(wb), 20, 21, 5, 1); }, {{"B2:C31 D2:D19 D22:D31", "B2&gt;0"}}},
+        {"cells pulled left into another's column", "E2:E31", "E2&gt;0",
+         [&](auto* wb) { return ws_shift_range_left(data(wb), 20, 21, 5, 1); },
+         {{"E2:E19 E22:E31", "E2&gt;0"}, {"D20:D21", "D20&gt;0"}}},
         // Read at B4, the first listed range's first cell, not at G2.
         {"a first range below a later one", "B4:E4 G2", "B3&gt;0",
          [&](auto* wb) { return ws_shift_range_down(data(wb), 2, 5, 4, 1); }, {{"B5:E5", "B3&gt;0"}, {"G2", "G1&gt;0"}}},
@@ -192,6 +212,30 @@ TEST(kept_ranges_follow_edits, shifted_cells_keep_their_records) {
         const std::string sheet = saved(r.edit, records(r.sqref, r.formula));
         EXPECT_EQ(refs(sheet), rules + rules + extension) << r.name << "\n" << sheet;
     }
+}
+
+// openpyxl reads the records a shift split as the parts they are.
+TEST(openpyxl_load, records_split_by_a_shift) {
+    // Without a format the styles would lack.
+    std::string kept = records("A5:D10", "A4&gt;0");
+    kept.erase(kept.find(" dxfId=\"0\""), 10);
+    scratch_dir dir;
+    write_zip(dir / "in.xlsx", reader_test::sheet_package("<sheetData/>" + kept));
+    plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+    ASSERT_NE(doc, nullptr) << run_msg();
+    ASSERT_EQ(ws_shift_range_down(wb_get_sheet(doc_get_workbook(doc), 0), 2, 3, 5, 2), 1) << run_msg();
+    ASSERT_EQ(doc_save(doc, (dir / "out.xlsx").c_str()), 1) << run_msg();
+    doc_release(doc);
+    const std::string script = R"(import sys, warnings
+warnings.simplefilter("ignore")
+import openpyxl
+ws = openpyxl.load_workbook(sys.argv[1]).worksheets[0]
+parts = [("A5:D6 A7:A10 D7:D10", "A4>0"), ("B7:C12", "B4>0")]
+rules = sorted((str(f.sqref), r.formula[0]) for f in ws.conditional_formatting for r in f.rules)
+checks = [(str(v.sqref), v.formula1) for v in ws.data_validations.dataValidation]
+assert rules == parts and checks == parts, (rules, checks)
+)";
+    EXPECT_EQ(writer_test::run_python_file(dir, script, {dir / "out.xlsx"}), 0);
 }
 
 TEST(kept_ranges_follow_edits, editable_ranges_ignored_errors_and_breaks_follow_their_cells) {
