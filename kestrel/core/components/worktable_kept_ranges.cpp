@@ -1,6 +1,7 @@
 // What a sheet keeps by range beside its cells follows an edit of them as a
 // reference does: editable ranges and ignored-error ranges move and shrink,
-// one whose cells are all deleted goes; a page break moves with the row or
+// an area a shift's band cuts across following its cells, and one whose
+// cells are all deleted goes; a page break moves with the row or
 // column it stands at and goes with it. The data references of its
 // sparklines and of the charts its drawing keeps are rewritten as formulas.
 
@@ -26,6 +27,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace vex {
@@ -43,12 +45,21 @@ bool follow_area_list(std::string& list, const mta::band_shift_t& shift, std::ve
         return true;
     }
     bool moved = false;
-    std::erase_if(areas, [&](range_t& r) {
+    std::vector<range_t> left;
+    std::vector<std::pair<range_t, int>> pieces;
+    for (range_t r : areas) {
         const range_t before = range_t(r).order();
-        const bool kept = shift.follow_reference(r, false);
-        moved = moved || !kept || r != before;
-        return !kept;
-    });
+        if (shift.cut_area(r, pieces)) {
+            for (const auto& piece : pieces) left.push_back(piece.first);
+            moved = true;
+        } else if (shift.follow_reference(r, false)) {
+            left.push_back(r);
+            moved = moved || r != before;
+        } else {
+            moved = true;
+        }
+    }
+    areas = std::move(left);
     if (!moved) return true;
     list = range_list_text(areas);
     return !areas.empty();
@@ -251,13 +262,18 @@ void worktable_t::follow_book_parts__(const text_rewrite_t& text_of) {
 
 void worktable_t::follow_kept_ranges__(const mta::band_shift_t& shift) {
     std::vector<range_t> areas;
+    std::vector<std::pair<range_t, int>> pieces;
     std::erase_if(periphery_.ignored_errors,
                   [&](ignored_error_t& e) { return !e.sqref.empty() && !follow_area_list(e.sqref, shift, areas); });
     worksheet_t* sheet = get_worksheet();
     if (!sheet) return;
     sheet->protection().follow_editable_ranges([&](editable_range_t& e) {
-        // A range read without cells is written as read.
-        if (e.sqref.empty()) return e.range.first.row == 0 || shift.follow_reference(e.range, false);
+        if (e.sqref.empty()) {
+            // A range read without cells is written as read.
+            if (e.range.first.row == 0) return true;
+            if (!shift.cut_area(e.range, pieces)) return shift.follow_reference(e.range, false);
+            e.sqref = range_text(e.range);  // its cells make several areas
+        }
         if (!follow_area_list(e.sqref, shift, areas)) return false;
         if (!areas.empty()) e.range = areas.front();
         if (areas.size() == 1) e.sqref.clear();

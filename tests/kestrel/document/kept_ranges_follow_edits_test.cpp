@@ -256,6 +256,9 @@ TEST(kept_ranges_follow_edits, editable_ranges_ignored_errors_and_breaks_follow_
          "row 4 ignoredError E3:E6 "},
         {"cells shifted under part of the columns", [](auto* ws) { return ws_shift_range_down(ws, 1, 2, 1, 2); },
          "protectedRange A5:B7 row 4 col 2 ignoredError H3:H6 "},
+        // Row 4's cells move right: each range keeps its cells where they went.
+        {"cells pushed right in a row across the ranges", [](auto* ws) { return ws_shift_range_right(ws, 4, 4, 1, 1); },
+         "protectedRange A3:A5 B3 B5 B4:C4 row 4 col 2 ignoredError H3 H5:H6 I4 "},
     };
     static const std::regex item(
         R"re(<(protectedRange|ignoredError) sqref="([^"]*)"|<(row|col)Breaks[^>]*><brk id="(\d+)")re");
