@@ -99,7 +99,8 @@ std::string xml_doc_access::get_sheet_name(unsigned grid_id) const {
 // pick (a plain column reference, or "#This Row", reads the data rows) across
 // the named columns, or all of them. None for an unknown table or column. A
 // formula names a table by its display name, as other applications read it.
-std::unordered_set<range_t> xml_doc_access::resolve_table_reference(const coord_t&, std::string_view table_name,
+// "#This Row" alone, made in a cell of the table's data rows, reads that row.
+std::unordered_set<range_t> xml_doc_access::resolve_table_reference(const coord_t& position, std::string_view table_name,
                                                                     uint32_t items, std::string_view first_column,
                                                                     std::string_view second_column) const {
     const workbook_t* book = workbook();
@@ -137,6 +138,9 @@ std::unordered_set<range_t> xml_doc_access::resolve_table_reference(const coord_
         }
         if (first_row > last_row) return {};
         const int32_t grid = int32_t(sheet->sheet_id());
+        if (items == 2 && position.grid_id == grid && position.row >= data_first && position.row <= data_last &&
+            position.col >= whole.first.col && position.col <= whole.last.col)
+            first_row = last_row = position.row;
         return {range_t{{grid, first_row, first_col, 1, 1, 1}, {grid, last_row, last_col, 1, 1, 1}}};
     }
     return {};

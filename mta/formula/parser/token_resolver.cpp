@@ -160,6 +160,7 @@ bool walk_structured(std::string_view body, structured_reference_t& ref) {
     size_t previous = 0;     // first character after the previous bracket
     bool holds_inner = false;
     bool worded = false;     // an item word came: columns read its rows
+    ref.items = 4;           // a column alone reads the data rows; "@" its own row
     for (size_t i = 0; i < body.size(); ++i) {
         const char c = body[i];
         if (c == '\'') {
@@ -199,10 +200,10 @@ bool walk_structured(std::string_view body, structured_reference_t& ref) {
             }
             const std::string_view lead = trim_left(item);
             if (lead.size() > 1 && lead[0] == '@') {
+                if (!worded) ref.items = 2;
                 if (!store_column(ref, trim_right(trim_left(lead.substr(1))))) return false;
                 continue;
             }
-            if (!worded) ref.items = 2;
             if (!store_column(ref, trim_right(item))) return false;
         }
     }

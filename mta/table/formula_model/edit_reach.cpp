@@ -1,6 +1,7 @@
 #include "mta/table/formula_model/edit_reach.h"
 
 #include "mta/formula/function_table.h"
+#include "mta/formula/model_context.h"
 #include "mta/table/formula_model/reference_rewrite.h"
 #include "mta/table/utils/band_shift.h"
 
@@ -51,6 +52,43 @@ bool edit_reach_t::drops(model_context& context, const vex::coord_t& from, const
     return std::any_of(tokens->begin(), tokens->end(), [&](const token_t& t) {
         return token_on_grid(t, grid) && shift.reaches(reference_range(t, from));
     });
+}
+
+bool edit_reach_t::keeps_own_record(model_context& context, const vex::coord_t& from,
+                                    const std::vector<token_t>& tokens) const {
+    if (!shift.rows || shift.reaches({from, from})) return false;
+    bool reads_record = false;
+    for (const token_t& t : tokens) {
+        switch (t.opcode) {
+        case op_cell_ref:
+        case op_range_ref:
+        case op_range_set:
+        case op_name:
+        case op_matrix:
+            return false;
+        case op_function:
+            if (reads_position(t) || reads_computed_reference(t)) return false;
+            continue;
+        case op_table_ref:
+            break;
+        default:
+            continue;
+        }
+        const auto& ref = std::get<structured_reference_t>(t.operand);
+        if (ref.items != 2) return false;
+        if (last_data_.first.row == 0 || ref.table != last_table_) {
+            const range_set_t data = context.resolve_table_reference(from, ref.table, 4, {}, {});
+            if (data.size() != 1) return false;
+            last_table_ = ref.table;
+            last_data_ = *data.begin();
+        }
+        if (last_data_.first.grid_id != from.grid_id || !last_data_.holds(from)) return false;
+        vex::range_t record = last_data_;
+        record.first.row = record.last.row = from.row;
+        if (shift.reaches(record)) return false;
+        reads_record = true;
+    }
+    return reads_record;
 }
 
 } // namespace vex::mta::formula

@@ -11,6 +11,7 @@
 #include "mta/table/formula_model/reference_rewrite.h"
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -33,6 +34,16 @@ struct edit_reach_t {
     // read leniently.
     bool drops(model_context& context, const vex::coord_t& from, const vex::coord_t& to,
                const std::vector<token_t>* tokens, std::string_view text) const;
+
+    // Whether a formula at `from` that a row shift leaves in place reads only
+    // its own record of a table ("[@Qty]*[@Price]") that the shift leaves too:
+    // its text, its reading and its filing stay. Told from its tokens alone,
+    // so that a record appended costs what it moves, not every record.
+    bool keeps_own_record(model_context& context, const vex::coord_t& from, const std::vector<token_t>& tokens) const;
+
+    // The data rows of the table a reference last spelled, looked up once for a run of such formulas.
+    mutable std::string last_table_;
+    mutable vex::range_t last_data_{};
 };
 
 } // namespace vex::mta::formula

@@ -192,6 +192,14 @@ std::vector<text_reference_t> find_references(model_context& context, const vex:
     return out;
 }
 
+bool reads_own_row(model_context& context, const vex::coord_t& origin, const structured_reference_t& ref) {
+    if (ref.items != 2) return false;
+    const range_set_t data = context.resolve_table_reference(origin, ref.table, 4, {}, {});
+    if (data.size() != 1 || data.begin()->first.grid_id != origin.grid_id || !data.begin()->holds(origin)) return false;
+    // A column the table lacks reads nothing, and may come with a column made.
+    return !context.resolve_table_reference(origin, ref.table, ref.items, ref.first_column, ref.second_column).empty();
+}
+
 bool shift_changes_reading(model_context& context, const vex::coord_t& origin, const std::vector<token_t>* tokens,
                            std::string_view text, int32_t grid, const band_shift_t& shift, bool absolute_only) {
     std::vector<token_t> lenient;
@@ -205,6 +213,8 @@ bool shift_changes_reading(model_context& context, const vex::coord_t& origin, c
             // of it reads (ROWS(T), INDEX(T[x],1)), though the cells a part
             // covered may move whole; a table moving whole reads as before.
             const auto& ref = std::get<structured_reference_t>(t.operand);
+            // Its own record's cells move with the formula, or go with it.
+            if (reads_own_row(context, origin, ref)) return false;
             const range_set_t tables = context.resolve_table_reference(origin, ref.table, table_items_all, {}, {});
             return std::any_of(tables.begin(), tables.end(), [&](const vex::range_t& r) {
                 return r.first.grid_id == grid && shift.reshapes(r);

@@ -63,6 +63,10 @@ bool shift_formula_tokens(std::vector<token_t>& tokens, const vex::coord_t& from
 std::string moved_formula_text(model_context& context, const vex::coord_t& from, const vex::coord_t& to,
                                std::string_view text);
 
+// Whether a "#This Row" reference made at `origin`, a cell of its table's
+// data rows, reads the record the cell stands in.
+bool reads_own_row(model_context& context, const vex::coord_t& origin, const structured_reference_t& ref);
+
 // Whether the shift of `grid` changes what a formula at `origin` reads there
 // (band_shift_t::changes_reading): by its tokens, or without them by the
 // references of its text.

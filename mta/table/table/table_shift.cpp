@@ -84,6 +84,10 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const formula::edi
                 if (!s.insert && s.along(from) <= s.last()) return;  // deleted with its cell
                 s.along(to) += s.insert ? s.count : -s.count;
             }
+            // Most of a table's records lie outside the shift: told apart cheaply.
+            if (own && to == from && cell->parsed && !cell->drops_on_any_change() && cell->attributes().type == 0 &&
+                reach.keeps_own_record(context, from, cell->tokens))
+                return;
             const bool follower = groups.follows(*cell);
             const bool table_reader = tables_here && reads_table(model, *cell);
             const std::vector<formula::token_t>* tokens = cell->parsed ? &cell->tokens : nullptr;

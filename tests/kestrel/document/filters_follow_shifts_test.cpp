@@ -105,3 +105,38 @@ TEST(filters_follow_shifts, filters_and_sort_states_follow_every_kind_of_shift) 
         EXPECT_EQ(refs(table), r.table) << r.name << "\n" << table;
     }
 }
+
+// As XlsxWriter writes a table with a totals row: T over A1:B4, its filter
+// over the header and the records, A1:B3. Each edit that grows, shrinks or
+// moves the table leaves the filter over its header and records.
+TEST(filters_follow_shifts, a_table_filter_covers_the_header_and_records_after_every_edit) {
+    const std::string table = std::string(decl) + "<table xmlns=\"" + reader_test::main_ns +
+                              R"(" id="1" name="T" displayName="T" ref="A1:B4" totalsRowCount="1">)"
+                              R"(<autoFilter ref="A1:B3"/><tableColumns count="2"><tableColumn id="1" name="a"/>)"
+                              R"(<tableColumn id="2" name="b" totalsRowFunction="sum"/></tableColumns></table>)";
+    const entries_t package = reader_test::sheet_package_with(
+        R"(<sheetData/><tableParts count="1"><tablePart r:id="rId1"/></tableParts>)",
+        rel("rId1", std::string(od) + "table", "../tables/table1.xml"), {{"xl/tables/table1.xml", table}},
+        override_of("xl/tables/table1.xml", "application/vnd.openxmlformats-officedocument.spreadsheetml.table+xml"));
+    const struct {
+        const char* name;
+        std::function<int(plover_worksheet_t*)> edit;
+        const char* refs;  // the table's range and its filter's
+    } rows[] = {
+        {"records appended at the totals row", [](auto* ws) { return ws_insert_row(ws, 4, 2); }, "A1:B6 A1:B5 "},
+        {"a record appended at the last record", [](auto* ws) { return ws_insert_row(ws, 3, 1); }, "A1:B5 A1:B4 "},
+        {"the totals row hidden", [](auto* ws) { return td_set_display_total(ws_get_tabledef(ws, 0), 0), 1; },
+         "A1:B3 A1:B3 "},
+    };
+    for (const auto& r : rows) {
+        scratch_dir dir;
+        write_zip(dir / "in.xlsx", package);
+        plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+        ASSERT_NE(doc, nullptr) << run_msg();
+        EXPECT_EQ(r.edit(wb_get_sheet(doc_get_workbook(doc), 0)), 1) << r.name << ": " << run_msg();
+        EXPECT_EQ(doc_save(doc, (dir / "out.xlsx").c_str()), 1) << run_msg();
+        doc_release(doc);
+        const std::string part = find(read_zip(dir / "out.xlsx"), "xl/tables/table1.xml");
+        EXPECT_EQ(refs(part), r.refs) << r.name << "\n" << part;
+    }
+}

@@ -65,26 +65,34 @@ inline entries_t with_table_part(round_trip_test::crafted_t c, const std::string
     return round_trip_test::package_of(c);
 }
 
+inline std::string inline_text(const char* ref, const char* t) {
+    return std::string("<c r=\"") + ref + "\" t=\"inlineStr\"><is><t>" + t + "</t></is></c>";
+}
+
+// One sheet of `sheet_data` with the table T over `ref` (a totals row below),
+// its columns `columns`.
+inline entries_t table_book(const std::string& sheet_data, const char* ref, const std::string& columns) {
+    round_trip_test::crafted_t c;
+    c.sheets = {{sheet_data + "<tableParts count=\"1\"><tablePart r:id=\"rId1\"/></tableParts>",
+                 rel("rId1", std::string(od) + "table", "../tables/table1.xml")}};
+    return with_table_part(c, "<table xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" id=\"1\" "
+                              "name=\"T\" displayName=\"T\" ref=\"" + std::string(ref) +
+                              "\" totalsRowCount=\"1\"><tableColumns>" + columns + "</tableColumns></table>");
+}
+
 // As XlsxWriter writes a totals row: the table T over A1:B4 (Item, Qty; Qty 1
 // and 2), B4 SUBTOTAL(109,[Qty]) (3), D1 T[[#Totals],[Qty]]*10 (30), and the
 // cells of `extra` after them in row 1.
 inline entries_t totals_table_book(const std::string& extra = "") {
-    round_trip_test::crafted_t c;
-    const auto text = [](const char* ref, const char* t) {
-        return std::string("<c r=\"") + ref + "\" t=\"inlineStr\"><is><t>" + t + "</t></is></c>";
-    };
-    c.sheets = {{"<sheetData><row r=\"1\">" + text("A1", "Item") + text("B1", "Qty") +
-                     "<c r=\"D1\"><f>T[[#Totals],[Qty]]*10</f><v>30</v></c>" + extra + "</row><row r=\"2\">" +
-                     text("A2", "a") + "<c r=\"B2\"><v>1</v></c></row><row r=\"3\">" + text("A3", "b") +
-                     "<c r=\"B3\"><v>2</v></c></row><row r=\"4\">" + text("A4", "Total") +
-                     "<c r=\"B4\"><f>SUBTOTAL(109,[Qty])</f><v>3</v></c></row></sheetData>"
-                     "<tableParts count=\"1\"><tablePart r:id=\"rId1\"/></tableParts>",
-                 rel("rId1", std::string(od) + "table", "../tables/table1.xml")}};
-    return with_table_part(c, "<table xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" id=\"1\" "
-                              "name=\"T\" displayName=\"T\" ref=\"A1:B4\" totalsRowCount=\"1\"><tableColumns "
-                              "count=\"2\"><tableColumn id=\"1\" name=\"Item\" totalsRowLabel=\"Total\"/>"
-                              "<tableColumn id=\"2\" name=\"Qty\" totalsRowFunction=\"sum\"/></tableColumns>"
-                              "</table>");
+    const auto text = inline_text;
+    return table_book("<sheetData><row r=\"1\">" + text("A1", "Item") + text("B1", "Qty") +
+                          "<c r=\"D1\"><f>T[[#Totals],[Qty]]*10</f><v>30</v></c>" + extra + "</row><row r=\"2\">" +
+                          text("A2", "a") + "<c r=\"B2\"><v>1</v></c></row><row r=\"3\">" + text("A3", "b") +
+                          "<c r=\"B3\"><v>2</v></c></row><row r=\"4\">" + text("A4", "Total") +
+                          "<c r=\"B4\"><f>SUBTOTAL(109,[Qty])</f><v>3</v></c></row></sheetData>",
+                      "A1:B4",
+                      "<tableColumn id=\"1\" name=\"Item\" totalsRowLabel=\"Total\"/>"
+                      "<tableColumn id=\"2\" name=\"Qty\" totalsRowFunction=\"sum\"/>");
 }
 
 } // namespace package_test

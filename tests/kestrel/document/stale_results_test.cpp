@@ -398,6 +398,26 @@ entries_t three_sheets_book(const std::string& cells) {
     return round_trip_test::package_of(c);
 }
 
+// As producers save a calculated column: T over A1:C4 (Qty 1, 2; Price 10,
+// 20; Amount each record's Qty*Price, 10 and 40), C4 SUBTOTAL(109,T[Amount])
+// (50), E1 SUM(T[Qty]) (3) and E2 ROWS(T) (2).
+entries_t records_table_book() {
+    const auto record = [](int row, int qty, int price) {
+        const std::string r = std::to_string(row);
+        return "<row r=\"" + r + "\"><c r=\"A" + r + "\"><v>" + std::to_string(qty) + "</v></c><c r=\"B" + r +
+               "\"><v>" + std::to_string(price) + "</v></c>" +
+               formula(("C" + r).c_str(), "T[[#This Row],[Qty]]*T[[#This Row],[Price]]", qty * price);
+    };
+    return table_book("<sheetData><row r=\"1\">" + inline_text("A1", "Qty") + inline_text("B1", "Price") +
+                          inline_text("C1", "Amount") + formula("E1", "SUM(T[Qty])", 3) + "</row>" + record(2, 1, 10) +
+                          formula("E2", "ROWS(T)", 2) + "</row>" + record(3, 2, 20) + "</row><row r=\"4\">" +
+                          formula("C4", "SUBTOTAL(109,T[Amount])", 50) + "</row></sheetData>",
+                      "A1:C4",
+                      "<tableColumn id=\"1\" name=\"Qty\"/><tableColumn id=\"2\" name=\"Price\"/>"
+                      "<tableColumn id=\"3\" name=\"Amount\" totalsRowFunction=\"sum\"><calculatedColumnFormula>"
+                      "T[[#This Row],[Qty]]*T[[#This Row],[Price]]</calculatedColumnFormula></tableColumn>");
+}
+
 } // namespace
 
 // Each row: the cells of the sheet `at` and whether each kept its result
@@ -444,6 +464,12 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
          [](auto*, auto* ws) { ws_set_num(ws, 2, 2, 10); }, 0, {"B4", "D1"}, "dd"},
         {"a row inserted at the totals row", totals_table_book(formula("E1", "ROWS(T)", 2)),
          [](auto*, auto* ws) { ASSERT_EQ(ws_insert_row(ws, 4, 1), 1) << run_msg(); }, 0, {"E1"}, "d"},
+        {"a value set in a record beside a calculated column", records_table_book(),
+         [](auto*, auto* ws) { ws_set_num(ws, 2, 1, 5); }, 0, {"C2", "C3", "C4", "E1", "E2"}, "dkddd"},
+        {"a record appended at the totals row beside a calculated column", records_table_book(),
+         [](auto*, auto* ws) { ASSERT_EQ(ws_insert_row(ws, 4, 1), 1) << run_msg(); }, 0, {"C2", "C3", "E2"}, "kkd"},
+        {"the last record deleted beside a calculated column", records_table_book(),
+         [](auto*, auto* ws) { ASSERT_EQ(ws_delete_row(ws, 3, 4), 1) << run_msg(); }, 0, {"C2", "E2"}, "kd"},
         {"a name over a span of sheets", span,
          [](auto*, auto* ws) { ws_set_num(ws, 1, 2, 100); }, 2, {"A1"}, "d"},
         {"a name over a span of sheets, a sheet set inside it", span,

@@ -199,8 +199,30 @@ void tabledef_t::set_sort_state(std::unique_ptr<tabledef_sort_state_t> record) {
 }
 
 void tabledef_t::set_range(const vex::range_t& range) {
+    const bool moved = range != range_;
     range_ = range;
     if (owner_) owner_->tabledefs().invalidate_index();
+    if (moved) fit_filter__();
+}
+
+void tabledef_t::fit_filter__() {
+    if (!autofilter_) return;
+    vex::range_t& f = autofilter_->range;
+    const vex::range_t old = vex::range_t(f).order();
+    vex::range_t want = vex::range_t(range_).order();
+    want.last.row = std::max(want.first.row, want.last.row - (attributes_.totalsRowCount > 0 ? 1 : 0));
+    // Filter columns count from the filter's first column.
+    const int offset = old.first.col - want.first.col, width = want.last.col - want.first.col;
+    std::erase_if(autofilter_->columns, [&](vex::filter_column_t& c) {
+        if (c.col_id < 0) return false;
+        c.col_id += offset;
+        return c.col_id < 0 || c.col_id > width;
+    });
+    f.first.grid_id = f.last.grid_id = want.first.grid_id;
+    f.first.row = want.first.row;
+    f.first.col = want.first.col;
+    f.last.row = want.last.row;
+    f.last.col = want.last.col;
 }
 
 void tabledef_t::follow_shift(const band_shift_t& s) {
@@ -336,6 +358,7 @@ bool tabledef_t::set_display_total(bool on) {
             label = columns_.front().totalsRowLabel;
         }
         owner_->set_text(row, c1, label, true);
+        fit_filter__();
         reshaped__(before);
     } else if (!on && attributes_.totalsRowCount == 1 && range_.last.row > range_.first.row) {
         const int row = range_.last.row;
@@ -345,6 +368,7 @@ bool tabledef_t::set_display_total(bool on) {
         --r.last.row;
         set_range(r);
         attributes_.totalsRowCount = 0;
+        fit_filter__();
         reshaped__(before);
     }
     return true;

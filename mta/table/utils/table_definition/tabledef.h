@@ -211,6 +211,9 @@ private:
     // The table grew or shrank by itself, no shift moving its readers: those
     // now reading other cells are filed again and lose their results.
     void reshaped__(const vex::range_t& before);
+    // An edit grew, shrank or moved the table: its filter covers its header
+    // and data rows again.
+    void fit_filter__();
     // Whether a column other than `except` has the name in any case.
     bool column_name_taken__(std::string_view name, int except) const;
 

@@ -166,8 +166,8 @@ TEST_F(parser_fixture, structured_references_keep_table_columns_and_items) {
         {"Table1[[#Data],[Amount]]", {"Table1", "Amount", "", 4}},
         {"Table1[[#Amount],[#Data]]", {}},
         {"Table1[[Amount],[#Data]]", {"Table1", "Amount", "", 4}},
-        {"Table1[Amount ]", {"Table1", "Amount", "", 2}},
-        {"Table1[ Amount]", {"Table1", " Amount", "", 2}},
+        {"Table1[Amount ]", {"Table1", "Amount", "", 4}},
+        {"Table1[ Amount]", {"Table1", " Amount", "", 4}},
         {"Table1[@Amount]", {"Table1", "Amount", "", 2}},
         {"Table1[[#Headers],[@ Amount ]]", {"Table1", "Amount", "", 1}},
         {"Table1[@[Unit price]]", {"Table1", "Unit price", "", 2}},
@@ -177,11 +177,11 @@ TEST_F(parser_fixture, structured_references_keep_table_columns_and_items) {
         {"Table1[[#this row],amount]", {"Table1", "amount", "", 2}},  // item words in any case
         {"Table1[#totals]", {"Table1", "", "", 8}},
         {"Table1[[#This Row], Amount ]", {"Table1", "Amount", "", 2}},
-        {"Table1[Net'#]", {"Table1", "Net#", "", 2}},
-        {"Table1[a']b]", {"Table1", "a]b", "", 2}},
-        {"Table1[It''s]", {"Table1", "It's", "", 2}},
-        {"Table1[]", {"Table1", "", "", 2}},
-        {"Table1[ ]", {"Table1", "", "", 2}},
+        {"Table1[Net'#]", {"Table1", "Net#", "", 4}},
+        {"Table1[a']b]", {"Table1", "a]b", "", 4}},
+        {"Table1[It''s]", {"Table1", "It's", "", 4}},
+        {"Table1[]", {"Table1", "", "", 4}},
+        {"Table1[ ]", {"Table1", "", "", 4}},
     };
     for (const auto& [formula, expected] : cases) {
         if (expected.table.empty()) {
