@@ -235,6 +235,15 @@ TEST(round_trip_values, saved_entries_say_what_was_read) {
          "xl/worksheets/sheet1.xml", {"<v>-0</v>"}, {}},
         {"styles extension list", slicer_styles_package(), "xl/styles.xml",
          {"xmlns:x14=\"" + x14_ns + "\"", slicer_extensions + "</styleSheet>"}, {}},
+        // A break without man is one the application placed.
+        {"automatic page break",
+         reader_test::sheet_package("<sheetData/><rowBreaks count=\"3\" manualBreakCount=\"2\">"
+                                    "<brk id=\"3\" min=\"2\" max=\"100\" pt=\"1\"/><brk id=\"10\" max=\"16383\" man=\"1\"/>"
+                                    "<brk id=\"20\" max=\"16383\" man=\"1\"/></rowBreaks>"),
+         "xl/worksheets/sheet1.xml",
+         {"<rowBreaks count=\"3\" manualBreakCount=\"2\"><brk id=\"3\" min=\"2\" max=\"100\" pt=\"1\"/>"
+          "<brk id=\"10\" max=\"16383\" man=\"1\"/>"},
+         {}},
     };
     const auto with_strings = [](const std::string& cells, const std::string& items) {
         return reader_test::sheet_package("<sheetData><row r=\"1\">" + cells + "</row></sheetData>", &items);
