@@ -13,6 +13,7 @@
 
 #include <cmath>
 #include <functional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -638,6 +639,61 @@ TEST(round_trip_values, host_numbers_are_written_as_readers_take_them) {
         return differ;
     });
     EXPECT_EQ(t.seen, std::vector<std::string>(4, ""));
+}
+
+// The sheets whose views the saved package shows selected, by name, and its
+// active tab.
+std::string saved_tabs(const entries_t& saved) {
+    static const std::regex sheet(R"re(<sheet name="([^"]*)"[^>]* r:id="([^"]*)")re");
+    const std::string book = find(saved, "xl/workbook.xml"), links = find(saved, "xl/_rels/workbook.xml.rels");
+    std::string out;
+    for (std::sregex_iterator i(book.begin(), book.end(), sheet), end; i != end; ++i) {
+        const std::regex target("Id=\"" + (*i)[2].str() + "\"[^>]* Target=\"([^\"]*)\"");
+        std::smatch m;
+        if (!std::regex_search(links, m, target)) continue;
+        if (find(saved, "xl/" + m[1].str()).find("tabSelected=\"1\"") != std::string::npos) out += (*i)[1].str() + " ";
+    }
+    std::smatch tab;
+    return out + (std::regex_search(book, tab, std::regex(R"re(activeTab="(\d+)")re")) ? tab[1].str() : "-");
+}
+
+// The saved book marks its active sheet selected, and no hidden sheet, as
+// the tab passes on through hides, inserts and moves. Each row edits sheets
+// A, B and C, saved and loaded once, and saves them again.
+TEST(round_trip_values, the_active_sheet_alone_is_saved_selected) {
+    const struct {
+        const char* name;
+        std::function<void(plover_workbook_t*)> before, after;
+        const char* tabs;
+    } rows[] = {
+        {"a new book", [](auto* wb) { wb_set_active_sheet(wb, 1); }, [](auto*) {}, "B 1"},
+        {"the active sheet read selected, then hidden", [](auto* wb) { wb_set_active_sheet(wb, 1); },
+         [](auto* wb) { wb_set_sheet_state(wb, 1, 1); }, "A 0"},
+        {"another sheet made active", [](auto* wb) { wb_set_active_sheet(wb, 1); },
+         [](auto* wb) { wb_set_active_sheet(wb, 2); }, "C 2"},
+        {"a sheet inserted before the active one beside a hidden one",
+         [](auto* wb) {
+             wb_set_active_sheet(wb, 2);
+             wb_set_sheet_state(wb, 1, 1);
+         },
+         [](auto* wb) { wb_insert_worksheet(wb, 0, "New"); }, "New 0"},
+        {"a hidden sheet moved to the active index", [](auto* wb) { wb_set_sheet_state(wb, 1, 1); },
+         [](auto* wb) { wb_shift_sheet(wb, 1, 0); }, "A 1"},
+    };
+    for (const auto& r : rows) {
+        scratch_dir dir;
+        plover_document_t* doc = doc_create();
+        for (const char* name : {"A", "B", "C"}) wb_add_worksheet(doc_get_workbook(doc), name);
+        r.before(doc_get_workbook(doc));
+        ASSERT_TRUE(doc_save(doc, (dir / "first.xlsx").c_str())) << run_msg();
+        doc_release(doc);
+        doc = doc_load((dir / "first.xlsx").c_str());
+        ASSERT_NE(doc, nullptr) << run_msg();
+        r.after(doc_get_workbook(doc));
+        ASSERT_TRUE(doc_save(doc, (dir / "second.xlsx").c_str())) << run_msg();
+        doc_release(doc);
+        EXPECT_EQ(saved_tabs(read_zip(dir / "second.xlsx")), r.tabs) << r.name;
+    }
 }
 
 } // namespace
