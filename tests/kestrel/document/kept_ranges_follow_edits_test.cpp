@@ -169,6 +169,19 @@ TEST(kept_ranges_follow_edits, editable_ranges_ignored_errors_and_breaks_follow_
          "row 4 ignoredError E3:E6 "},
         {"cells shifted under part of the columns", [](auto* ws) { return ws_shift_range_down(ws, 1, 2, 1, 2); },
          "protectedRange A5:B7 row 4 col 2 ignoredError H3:H6 "},
+        // Column A stays: so do the rows, and the break between them.
+        {"cells shifted under every column from B on",
+         [](auto* ws) { return ws_shift_range_down(ws, 2, 16384, 1, 10); },
+         "protectedRange A3:B5 row 4 col 2 ignoredError H13:H16 "},
+        // The name of the range gone is free again.
+        {"a second range gone with its row, then another added",
+         [](auto* ws) {
+             const bool done = ws_set_editable_range(ws, 9, 1, 9, 2) && ws_delete_row(ws, 9, 9) &&
+                               ws_set_editable_range(ws, 12, 1, 12, 1);
+             const char* name = ws_get_editable_range(ws, 1, nullptr, nullptr, nullptr, nullptr);
+             return int(done && name && std::string(name) == "Range 2");
+         },
+         "protectedRange A3:B5 protectedRange A12 row 4 col 2 ignoredError H3:H6 "},
     };
     static const std::regex item(
         R"re(<(protectedRange|ignoredError) sqref="([^"]*)"|<(row|col)Breaks[^>]*><brk id="(\d+)")re");
