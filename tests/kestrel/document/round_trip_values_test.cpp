@@ -193,6 +193,20 @@ std::vector<value_case_t> value_cases() {
                      return std::string(a ? a : "<null>");
                  },
                  "https://example.com/x"});
+    // The type a getter announces is one its getter answers.
+    v.push_back({"a formula's number under a date format",
+                 reader_test::with_styles(
+                     reader_test::sheet_package(cell("<c r=\"A1\" s=\"1\"><f>DATE(2024,2,29)</f><v>45351</v></c>")),
+                     "<fonts count=\"1\"><font><sz val=\"11\"/><name val=\"Calibri\"/></font></fonts>"
+                     "<fills count=\"1\"><fill><patternFill patternType=\"none\"/></fill></fills>"
+                     "<borders count=\"1\"><border/></borders><cellXfs count=\"2\"><xf/>"
+                     "<xf numFmtId=\"14\" applyNumberFormat=\"1\"/></cellXfs>"),
+                 [](plover_document_t* d) {
+                     plover_worksheet_t* ws = first_sheet(d);
+                     return std::to_string(ws_cell_type(ws, 1, 1)) + " " + std::to_string(ws_get_datetime(ws, 1, 1)) +
+                            " " + std::to_string(ws_get_num(ws, 1, 1));
+                 },
+                 "4 45351.000000 45351.000000"});
     const std::string sst_readings = "<si><t>東京</t><rPh sb=\"0\" eb=\"2\"><t>トウキョウ</t></rPh><phoneticPr fontId=\"1\"/></si>";
     v.push_back({"a text with readings gives the text alone",
                  reader_test::sheet_package(cell("<c r=\"A1\" t=\"s\"><v>0</v></c>"), &sst_readings), a1, "東京"});
