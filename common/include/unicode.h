@@ -24,6 +24,14 @@ inline std::u16string utf8_to_wide(std::string_view text) { return utf8_to_wide(
 constexpr unsigned system_code_page = 0;
 std::string utf8_to_codepage(std::string_view text, unsigned code_page);
 
+// Text in the encoding `from` (a name iconv knows) as UTF-8; false when the
+// encoding is unknown or the text is not valid in it.
+bool encoding_to_utf8(std::string_view text, const char* from, std::string& out);
+// UTF-8 text in the encoding `to`, a character it cannot hold written as an
+// XML character reference; false when the encoding is unknown, the text is
+// not UTF-8 or the reference cannot be written either.
+bool utf8_to_xml_encoding(std::string_view text, const char* to, std::string& out);
+
 // Whether two UTF-8 texts are equal without regard to case, in every script, as
 // spreadsheet applications compare sheet names (simple case folding: one code
 // point for one). Texts that are not UTF-8 compare by ASCII case alone.

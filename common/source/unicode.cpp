@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <cstdint>
 #include <iterator>
 #include <iconv.h>
 #include <langinfo.h>
@@ -88,7 +90,54 @@ std::string to_codeset(std::string_view text, const char* codeset) {
     return out;
 }
 
+// Converts the whole text, appending to out. At a character the target
+// cannot hold, `references` writes "&#xH;" in its place (the input is then
+// UTF-8), else the conversion fails.
+bool convert_all(iconv_t cd, std::string_view text, std::string& out, bool references) {
+    char* in = const_cast<char*>(text.data());
+    size_t in_left = text.size();
+    char buf[4096];
+    while (in_left > 0) {
+        char* o = buf;
+        size_t o_left = sizeof buf;
+        const size_t done = iconv(cd, &in, &in_left, &o, &o_left);
+        out.append(buf, o);
+        if (done != static_cast<size_t>(-1) || errno == E2BIG) continue;
+        if (errno != EILSEQ || !references) return false;
+        const char* next = in;
+        const uint32_t c = utf8::unchecked::next(next);
+        char digits[8];
+        const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, c, 16);
+        if (ec != std::errc()) return false;
+        if (!convert_all(cd, "&#x" + std::string(digits, end) + ";", out, false)) return false;
+        in_left -= static_cast<size_t>(next - in);
+        in = const_cast<char*>(next);
+    }
+    char* o = buf;
+    size_t o_left = sizeof buf;
+    if (iconv(cd, nullptr, nullptr, &o, &o_left) == static_cast<size_t>(-1)) return false;
+    out.append(buf, o);
+    return true;
+}
+
 } // namespace
+
+bool encoding_to_utf8(std::string_view text, const char* from, std::string& out) {
+    iconv_handle cd("UTF-8", from);
+    std::string result;
+    if (!cd.ok() || !convert_all(cd.get(), text, result, false)) return false;
+    out = std::move(result);
+    return true;
+}
+
+bool utf8_to_xml_encoding(std::string_view text, const char* to, std::string& out) {
+    if (!utf8::is_valid(text.begin(), text.end())) return false;
+    iconv_handle cd(to, "UTF-8");
+    std::string result;
+    if (!cd.ok() || !convert_all(cd.get(), text, result, true)) return false;
+    out = std::move(result);
+    return true;
+}
 
 bool from_ansi_string(std::string_view text, std::string& out) {
     if (text.empty()) {

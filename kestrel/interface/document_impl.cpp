@@ -1,5 +1,6 @@
 #include "kestrel/interface/document_impl.h"
 
+#include "errors.h"
 #include "kestrel/document/xml_document.h"
 #include "kestrel/interface/document_registry.h"
 #include "kestrel/interface/entry.h"
@@ -105,10 +106,8 @@ iDocument* load_document(const char* path) noexcept {
         auto document = std::make_unique<xml_document_t>();
         document->set_format_code(file_format_loading);
         const std::string text = checked_host_text(path);
-        if (!is_loadable_file(text)) {
-            set_run_message(no_file_name);
-            return nullptr;
-        }
+        // Refused as any other file that is no package: the name was given.
+        if (!is_loadable_file(text)) throw archive_error("Unrecognized file type: " + text);
         document->load(text.c_str(), false);
         iDocument* doc = registry.add_document_at_new_path(std::make_unique<iDocument_impl>(std::move(document)),
                                                            text.c_str());

@@ -244,17 +244,65 @@ TEST(workbook_sheets, states_and_active_sheet_check_their_arguments) {
     EXPECT_EQ(wb_get_active_sheet(b.wb), 1);
 }
 
-// The active tab never rests on a hidden sheet: hidden or deleted, the
-// active sheet passes it to the first visible one.
+// The active tab never rests on a hidden sheet: hidden, deleted, or left on
+// one by an insert or a move (the tab is an index), the active sheet passes it
+// to the first visible one. Each row starts from sheets A, B and C.
 TEST(workbook_sheets, the_active_tab_stays_on_a_visible_sheet) {
-    book_t b;
-    for (const char* name : {"A", "B", "C"}) wb_add_worksheet(b.wb, name);
-    ASSERT_EQ(wb_set_active_sheet(b.wb, 1), 1);
-    wb_set_sheet_state(b.wb, 1, 1);
-    EXPECT_EQ(wb_get_active_sheet(b.wb), 0);
-    ASSERT_EQ(wb_set_active_sheet(b.wb, 2), 1);
-    wb_delete_sheet(b.wb, 2);  // the tab would fall to B
-    EXPECT_EQ(wb_get_active_sheet(b.wb), 0);
+    const struct {
+        const char* name;
+        std::function<void(plover_workbook_t*)> edit;
+        const char* names;
+        int active;
+    } rows[] = {
+        {"the active sheet hidden",
+         [](auto* wb) {
+             wb_set_active_sheet(wb, 1);
+             wb_set_sheet_state(wb, 1, 1);
+         },
+         "A,B,C,", 0},
+        {"the active sheet deleted, the tab falling to a hidden one",
+         [](auto* wb) {
+             wb_set_sheet_state(wb, 1, 1);
+             wb_set_active_sheet(wb, 2);
+             wb_delete_sheet(wb, 2);
+         },
+         "A,B,", 0},
+        {"a sheet inserted before a visible active one keeps the index",
+         [](auto* wb) {
+             wb_set_active_sheet(wb, 2);
+             wb_insert_worksheet(wb, 0, "New");
+         },
+         "New,A,B,C,", 2},
+        {"a sheet inserted before the active one, the tab falling to a hidden one",
+         [](auto* wb) {
+             wb_set_sheet_state(wb, 1, 1);
+             wb_set_active_sheet(wb, 2);
+             wb_insert_worksheet(wb, 0, "New");
+         },
+         "New,A,B,C,", 0},
+        {"a hidden sheet moved to the active index",
+         [](auto* wb) {
+             wb_set_sheet_state(wb, 1, 1);
+             wb_shift_sheet(wb, 1, 0);
+         },
+         "B,A,C,", 1},
+        {"the only visible sheet, not the first, is not deleted",
+         [](auto* wb) {
+             wb_set_active_sheet(wb, 1);
+             wb_set_sheet_state(wb, 0, 1);
+             wb_set_sheet_state(wb, 2, 1);
+             wb_delete_sheet(wb, 1);
+             EXPECT_STREQ(run_msg(), "A workbook needs one visible sheet.");
+         },
+         "A,B,C,", 1},
+    };
+    for (const auto& r : rows) {
+        book_t b;
+        for (const char* name : {"A", "B", "C"}) wb_add_worksheet(b.wb, name);
+        r.edit(b.wb);
+        EXPECT_EQ(names(b.wb), r.names) << r.name;
+        EXPECT_EQ(wb_get_active_sheet(b.wb), r.active) << r.name;
+    }
 }
 
 TEST(workbook_settings, date_system_reference_style_and_calc_mode_round_trip) {

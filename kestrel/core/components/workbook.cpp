@@ -207,6 +207,8 @@ worksheet_t* workbook_t::insert_worksheet(std::string_view name, uint64_t index)
         record_.views.emplace_back();
         record_.views.front().active_tab = static_cast<uint32_t>(index);
     }
+    // The tab is an index: an insert before it may leave it on a hidden sheet.
+    show_visible_tab__();
     return sheet;
 }
 
@@ -255,6 +257,7 @@ void workbook_t::shift_sheet(uint64_t from, uint64_t to) {
         else
             std::rotate(first + ptrdiff_t(to), first + ptrdiff_t(from), first + ptrdiff_t(from) + 1);
     });
+    show_visible_tab__();
 }
 
 void workbook_t::reorder__(const std::function<void()>& reorder) {

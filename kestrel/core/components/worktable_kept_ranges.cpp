@@ -18,6 +18,7 @@
 #include "mta/table/utils/band_shift.h"
 #include "mta/table/utils/range_check.h"
 #include "text_utils.h"
+#include "unicode.h"
 
 #include <algorithm>
 #include <cstring>
@@ -159,13 +160,72 @@ size_t tag_end(std::string_view xml, size_t at) noexcept {
     return std::string_view::npos;
 }
 
-// The chart's XML with the text of each f element (a series' or title's
-// reference) rewritten, every other byte as it was; none when no text
-// changed.
+// The namespaces of a chart's own elements, transitional and strict.
+bool is_chart_namespace(std::string_view uri) noexcept {
+    return uri == "http://schemas.openxmlformats.org/drawingml/2006/chart" ||
+           uri == "http://purl.oclc.org/ooxml/drawingml/chart";
+}
+
+// The prefixes bound where the scan stands, the innermost last.
+class prefix_scope_t {
+public:
+    // The bindings a start tag's attributes make, in scope until its end tag
+    // (at once out of scope again for an empty element).
+    void open(std::string_view attributes, bool empty) {
+        marks_.push_back(bindings_.size());
+        size_t i = 0;
+        const auto skip_space = [&] {
+            while (i < attributes.size() && (ascii_is_space(attributes[i]) || attributes[i] == '/')) ++i;
+        };
+        for (;;) {
+            skip_space();
+            const size_t name_at = i;
+            while (i < attributes.size() && attributes[i] != '=' && !ascii_is_space(attributes[i])) ++i;
+            const std::string_view name = attributes.substr(name_at, i - name_at);
+            skip_space();
+            if (i >= attributes.size() || attributes[i] != '=') break;
+            ++i;
+            skip_space();
+            if (i >= attributes.size() || (attributes[i] != '"' && attributes[i] != '\'')) break;
+            const size_t close = attributes.find(attributes[i], i + 1);
+            if (close == std::string_view::npos) break;
+            const std::string_view value = attributes.substr(i + 1, close - i - 1);
+            i = close + 1;
+            if (name == "xmlns") bindings_.emplace_back(std::string_view(), value);
+            else if (name.starts_with("xmlns:")) bindings_.emplace_back(name.substr(6), value);
+        }
+        empty_ = empty;
+    }
+    // After the element's name is looked up: an empty element's bindings go.
+    void opened() {
+        if (empty_) close();
+        empty_ = false;
+    }
+    void close() {
+        if (marks_.empty()) return;
+        bindings_.resize(marks_.back());
+        marks_.pop_back();
+    }
+    std::string_view uri_of(std::string_view prefix) const {
+        for (auto it = bindings_.rbegin(); it != bindings_.rend(); ++it)
+            if (it->first == prefix) return it->second;
+        return {};
+    }
+
+private:
+    std::vector<std::pair<std::string_view, std::string_view>> bindings_;
+    std::vector<size_t> marks_;
+    bool empty_ = false;
+};
+
+// The chart's XML with the text of each f element of the chart namespace (a
+// series' or title's reference) rewritten, every other byte as it was; none
+// when no text changed.
 std::optional<std::string> rewritten_chart(std::string_view xml,
                                            const std::function<std::optional<std::string>(std::string_view)>& rewrite) {
     std::string out;
     size_t copied = 0;
+    prefix_scope_t scope;
     for (size_t at = xml.find('<'); at != std::string_view::npos; at = xml.find('<', at)) {
         const std::string_view rest = xml.substr(at);
         const std::string_view skipped_to = rest.starts_with("<!--")        ? "-->"
@@ -178,13 +238,25 @@ std::optional<std::string> rewritten_chart(std::string_view xml,
         }
         const size_t end = tag_end(xml, at);
         if (end == std::string_view::npos) break;
+        const char kind = at + 1 < end ? xml[at + 1] : '\0';
+        if (kind == '?' || kind == '!' || kind == '/') {
+            if (kind == '/') scope.close();
+            at = end + 1;
+            continue;
+        }
         size_t name_end = at + 1;
         while (name_end < end && !ascii_is_space(xml[name_end]) && xml[name_end] != '/') ++name_end;
         const std::string_view name = xml.substr(at + 1, name_end - at - 1);
+        const bool empty = xml[end - 1] == '/';
+        scope.open(xml.substr(name_end, end - name_end), empty);
         const size_t colon = name.find(':');
-        const std::string_view local = colon == std::string_view::npos ? name : name.substr(colon + 1);
+        const bool prefixed = colon != std::string_view::npos;
+        const std::string_view local = prefixed ? name.substr(colon + 1) : name;
+        const bool chart_f = local == "f" && !empty &&
+                             is_chart_namespace(scope.uri_of(prefixed ? name.substr(0, colon) : std::string_view()));
+        scope.opened();
         at = end + 1;
-        if (local != "f" || xml[end - 1] == '/') continue;
+        if (!chart_f) continue;
         const size_t text_end = xml.find('<', at);
         if (text_end == std::string_view::npos) break;
         if (!xml.substr(text_end).starts_with("</" + std::string(name) + ">")) continue;
@@ -199,6 +271,43 @@ std::optional<std::string> rewritten_chart(std::string_view xml,
     }
     if (copied == 0) return std::nullopt;
     out.append(xml.substr(copied));
+    return out;
+}
+
+// The encoding a chart part is written in: UTF-16 as its first bytes show,
+// else the one its declaration names, UTF-8 without one. None for a wide
+// encoding declared over bytes that are not.
+std::optional<std::string> chart_encoding(std::string_view xml) {
+    if (xml.size() >= 2) {
+        if (xml.starts_with("\xFF\xFE") || (xml[0] == '<' && xml[1] == '\0')) return "UTF-16LE";
+        if (xml.starts_with("\xFE\xFF") || (xml[0] == '\0' && xml[1] == '<')) return "UTF-16BE";
+    }
+    if (!xml.starts_with("<?xml")) return "UTF-8";
+    const std::string_view declaration = xml.substr(0, xml.find("?>"));
+    const size_t named = declaration.find("encoding");
+    const size_t open = declaration.find_first_of("\"'", named == std::string_view::npos ? declaration.size() : named);
+    if (open == std::string_view::npos) return "UTF-8";
+    const size_t close = declaration.find(declaration[open], open + 1);
+    if (close == std::string_view::npos) return "UTF-8";
+    const std::string_view name = declaration.substr(open + 1, close - open - 1);
+    for (const std::string_view wide : {"UTF-16", "UTF-32", "UCS-"})
+        if (ascii_iequals(name.substr(0, wide.size()), wide)) return std::nullopt;
+    return std::string(name);
+}
+
+// The chart part rewritten as above, in the encoding it was read in; none
+// when no text changed, or when the library cannot read or write that
+// encoding: the part then stays as read.
+std::optional<std::string> rewritten_chart_part(
+    std::string_view bytes, const std::function<std::optional<std::string>(std::string_view)>& rewrite) {
+    const std::optional<std::string> encoding = chart_encoding(bytes);
+    if (!encoding) return std::nullopt;
+    if (ascii_iequals(*encoding, "UTF-8") || ascii_iequals(*encoding, "UTF8")) return rewritten_chart(bytes, rewrite);
+    std::string text;
+    if (!encoding_to_utf8(bytes, encoding->c_str(), text)) return std::nullopt;
+    const std::optional<std::string> xml = rewritten_chart(text, rewrite);
+    std::string out;
+    if (!xml || !utf8_to_xml_encoding(*xml, encoding->c_str(), out)) return std::nullopt;
     return out;
 }
 
@@ -251,7 +360,8 @@ void worktable_t::follow_book_parts__(const text_rewrite_t& text_of) {
             chart->set_raw_data(done->second.first, done->second.second);
             continue;
         }
-        std::optional<std::string> xml = rewritten_chart(std::string_view(bytes, chart->get_raw_size()), rewrite);
+        std::optional<std::string> xml =
+            rewritten_chart_part(std::string_view(bytes, chart->get_raw_size()), rewrite);
         if (!xml) continue;
         std::shared_ptr<char[]> block = std::make_shared_for_overwrite<char[]>(xml->size());
         std::memcpy(block.get(), xml->data(), xml->size());

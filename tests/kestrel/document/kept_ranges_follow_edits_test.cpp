@@ -7,6 +7,7 @@
 #include "tests/kestrel/document/package_support.h"
 #include "tests/kestrel/xml/xl_xml/assignment/reader_support.h"
 #include "tests/kestrel/xml/xl_xml/writers/clients_support.h"
+#include "unicode.h"
 
 #include <gtest/gtest.h>
 
@@ -257,6 +258,19 @@ TEST(kept_ranges_follow_edits, editable_ranges_ignored_errors_and_breaks_follow_
         // Row 4's cells move right: each range keeps its cells where they went.
         {"cells pushed right in a row across the ranges", [](auto* ws) { return ws_shift_range_right(ws, 4, 4, 1, 1); },
          "protectedRange A3:A5 B3 B5 B4:C4 row 4 col 2 ignoredError H3 H5:H6 I4 "},
+        // Column A stays: so do the rows, and the break between them.
+        {"cells shifted under every column from B on",
+         [](auto* ws) { return ws_shift_range_down(ws, 2, 16384, 1, 10); },
+         "protectedRange A3:B5 row 4 col 2 ignoredError H13:H16 "},
+        // The name of the range gone is free again.
+        {"a second range gone with its row, then another added",
+         [](auto* ws) {
+             const bool done = ws_set_editable_range(ws, 9, 1, 9, 2) && ws_delete_row(ws, 9, 9) &&
+                               ws_set_editable_range(ws, 12, 1, 12, 1);
+             const char* name = ws_get_editable_range(ws, 1, nullptr, nullptr, nullptr, nullptr);
+             return int(done && name && std::string(name) == "Range 2");
+         },
+         "protectedRange A3:B5 protectedRange A12 row 4 col 2 ignoredError H3:H6 "},
     };
     static const std::regex item(
         R"re(<(protectedRange|ignoredError) sqref="([^"]*)"|<(row|col)Breaks[^>]*><brk id="(\d+)")re");
@@ -372,6 +386,94 @@ TEST(kept_ranges_follow_edits, charts_and_sparklines_read_their_data_through_edi
         EXPECT_EQ(find(saved, "xl/charts/chart2.xml"), decl + r.chart) << r.name;
         const std::string sheet = find(saved, "xl/worksheets/sheet1.xml");
         EXPECT_EQ(refs(sheet.substr(std::min(sheet.find("<extLst"), sheet.size()))), r.sparkline) << r.name << "\n" << sheet;
+    }
+}
+
+namespace {
+
+const std::string chart_ns = "http://schemas.openxmlformats.org/drawingml/2006/chart";
+
+// A chart whose series reads `ref` through the chart namespace's f, with an f
+// of another namespace beside it reading `other`, and a title `title`.
+std::string prefixed_chart(const std::string& ref, const std::string& other, const std::string& title = "Size") {
+    return R"(<c:chartSpace xmlns:c=")" + chart_ns + R"(" xmlns:x="urn:other"><c:chart><c:title><c:tx><c:v>)" + title +
+           "</c:v></c:tx></c:title><c:plotArea><c:barChart><c:ser><c:val><c:numRef><c:f>" + ref +
+           R"(</c:f></c:numRef></c:val><c:extLst><c:ext uri="{0}"><x:f>)" + other + R"(</x:f><f xmlns="urn:other">)" +
+           other + "</f></c:ext></c:extLst></c:ser></c:barChart></c:plotArea></c:chart></c:chartSpace>";
+}
+
+// The text as UTF-16 little-endian bytes after their mark.
+std::string utf16le(const std::string& utf8) {
+    std::string out = "\xFF\xFE";
+    for (const char16_t unit : vex::utf8_to_wide(utf8)) {
+        out += char(unit & 0xFF);
+        out += char(unit >> 8);
+    }
+    return out;
+}
+
+// A sheet "Data" whose drawing shows the chart, named through `type`.
+entries_t chart_package(const std::string& chart, const std::string& type) {
+    const std::string drawing =
+        R"(<wsDr xmlns="http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing"><oneCellAnchor>)"
+        R"(<from><col>4</col><colOff>0</colOff><row>1</row><rowOff>0</rowOff></from><ext cx="5400000" cy="2700000"/>)"
+        R"(<graphicFrame><nvGraphicFramePr><cNvPr id="1" name="Chart 1"/><cNvGraphicFramePr/></nvGraphicFramePr><xfrm/>)"
+        R"(<a:graphic xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main"><a:graphicData uri=")" + chart_ns +
+        R"("><c:chart xmlns:c=")" + chart_ns + R"(" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/)"
+        R"(relationships" r:id="rId1"/></a:graphicData></a:graphic></graphicFrame><clientData/></oneCellAnchor></wsDr>)";
+    return reader_test::sheet_package_with(
+        R"(<sheetData/><drawing r:id="rId1"/>)", rel("rId1", std::string(od) + "drawing", "../drawings/drawing1.xml"),
+        {{"xl/drawings/drawing1.xml", std::string(decl) + drawing},
+         {"xl/drawings/_rels/drawing1.xml.rels", rels(rel("rId1", type, "../charts/chart1.xml"))},
+         {"xl/charts/chart1.xml", chart}},
+        override_of("xl/drawings/drawing1.xml", "application/vnd.openxmlformats-officedocument.drawing+xml") +
+            override_of("xl/charts/chart1.xml", "application/vnd.openxmlformats-officedocument.drawingml.chart+xml"));
+}
+
+} // namespace
+
+// A chart's own references follow an edit, in the encoding its part is
+// written in; an f of another namespace is no reference of the chart's, and a
+// part in an encoding the library cannot write stays as read.
+TEST(kept_ranges_follow_edits, charts_follow_in_their_own_namespace_and_encoding) {
+    const std::string transitional = std::string(od) + "chart";
+    const std::string latin1 = R"(<?xml version="1.0" encoding="ISO-8859-1"?>)";
+    const std::string ref = "Data!$A$1:$A$10";
+    const auto delete_rows = [](plover_workbook_t* wb) { return ws_delete_row(wb_get_sheet(wb, 0), 2, 3); };
+    const auto rename = [](const char* name) {
+        return [name](plover_workbook_t* wb) { return wb_rename_sheet(wb, 0, name), 1; };
+    };
+    const struct {
+        const char* name;
+        std::string chart, type;
+        std::function<int(plover_workbook_t*)> edit;
+        std::string saved;
+    } rows[] = {
+        {"f of another namespace beside the chart's", decl + prefixed_chart(ref, ref), transitional, delete_rows,
+         decl + prefixed_chart("Data!$A$1:$A$8", ref)},
+        {"the strict relationship type", decl + prefixed_chart(ref, ref),
+         "http://purl.oclc.org/ooxml/officeDocument/relationships/chart", delete_rows,
+         decl + prefixed_chart("Data!$A$1:$A$8", ref)},
+        {"ISO-8859-1", latin1 + prefixed_chart(ref, ref, "Gr\xF6\xDF" "e"), transitional, rename("\xC3\x84rger"),
+         latin1 + prefixed_chart("\xC4rger!$A$1:$A$10", ref, "Gr\xF6\xDF" "e")},
+        {"ISO-8859-1, a name it cannot hold", latin1 + prefixed_chart(ref, ref), transitional,
+         rename("Kosten \xE2\x82\xAC"), latin1 + prefixed_chart("'Kosten &#x20ac;'!$A$1:$A$10", ref)},
+        {"UTF-16", utf16le(R"(<?xml version="1.0" encoding="UTF-16"?>)" + prefixed_chart(ref, ref, "Gr\xC3\xB6\xC3\x9F" "e")),
+         transitional, rename("\xC3\x84rger"),
+         utf16le(R"(<?xml version="1.0" encoding="UTF-16"?>)" +
+                 prefixed_chart("\xC3\x84rger!$A$1:$A$10", ref, "Gr\xC3\xB6\xC3\x9F" "e"))},
+        {"an encoding the library cannot write", R"(<?xml version="1.0" encoding="x-none-such"?>)" + prefixed_chart(ref, ref),
+         transitional, delete_rows, R"(<?xml version="1.0" encoding="x-none-such"?>)" + prefixed_chart(ref, ref)},
+    };
+    for (const auto& r : rows) {
+        scratch_dir dir;
+        write_zip(dir / "in.xlsx", chart_package(r.chart, r.type));
+        plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+        ASSERT_NE(doc, nullptr) << r.name << ": " << run_msg();
+        EXPECT_EQ(r.edit(doc_get_workbook(doc)), 1) << r.name << ": " << run_msg();
+        ASSERT_EQ(doc_save(doc, (dir / "out.xlsx").c_str()), 1) << r.name << ": " << run_msg();
+        doc_release(doc);
+        EXPECT_EQ(find(read_zip(dir / "out.xlsx"), "xl/charts/chart1.xml"), r.saved) << r.name;
     }
 }
 

@@ -13,6 +13,7 @@
 
 #include <cmath>
 #include <functional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -192,6 +193,20 @@ std::vector<value_case_t> value_cases() {
                      return std::string(a ? a : "<null>");
                  },
                  "https://example.com/x"});
+    // The type a getter announces is one its getter answers.
+    v.push_back({"a formula's number under a date format",
+                 reader_test::with_styles(
+                     reader_test::sheet_package(cell("<c r=\"A1\" s=\"1\"><f>DATE(2024,2,29)</f><v>45351</v></c>")),
+                     "<fonts count=\"1\"><font><sz val=\"11\"/><name val=\"Calibri\"/></font></fonts>"
+                     "<fills count=\"1\"><fill><patternFill patternType=\"none\"/></fill></fills>"
+                     "<borders count=\"1\"><border/></borders><cellXfs count=\"2\"><xf/>"
+                     "<xf numFmtId=\"14\" applyNumberFormat=\"1\"/></cellXfs>"),
+                 [](plover_document_t* d) {
+                     plover_worksheet_t* ws = first_sheet(d);
+                     return std::to_string(ws_cell_type(ws, 1, 1)) + " " + std::to_string(ws_get_datetime(ws, 1, 1)) +
+                            " " + std::to_string(ws_get_num(ws, 1, 1));
+                 },
+                 "4 45351.000000 45351.000000"});
     const std::string sst_readings = "<si><t>東京</t><rPh sb=\"0\" eb=\"2\"><t>トウキョウ</t></rPh><phoneticPr fontId=\"1\"/></si>";
     v.push_back({"a text with readings gives the text alone",
                  reader_test::sheet_package(cell("<c r=\"A1\" t=\"s\"><v>0</v></c>"), &sst_readings), a1, "東京"});
@@ -235,6 +250,15 @@ TEST(round_trip_values, saved_entries_say_what_was_read) {
          "xl/worksheets/sheet1.xml", {"<v>-0</v>"}, {}},
         {"styles extension list", slicer_styles_package(), "xl/styles.xml",
          {"xmlns:x14=\"" + x14_ns + "\"", slicer_extensions + "</styleSheet>"}, {}},
+        // A break without man is one the application placed.
+        {"automatic page break",
+         reader_test::sheet_package("<sheetData/><rowBreaks count=\"3\" manualBreakCount=\"2\">"
+                                    "<brk id=\"3\" min=\"2\" max=\"100\" pt=\"1\"/><brk id=\"10\" max=\"16383\" man=\"1\"/>"
+                                    "<brk id=\"20\" max=\"16383\" man=\"1\"/></rowBreaks>"),
+         "xl/worksheets/sheet1.xml",
+         {"<rowBreaks count=\"3\" manualBreakCount=\"2\"><brk id=\"3\" min=\"2\" max=\"100\" pt=\"1\"/>"
+          "<brk id=\"10\" max=\"16383\" man=\"1\"/>"},
+         {}},
     };
     const auto with_strings = [](const std::string& cells, const std::string& items) {
         return reader_test::sheet_package("<sheetData><row r=\"1\">" + cells + "</row></sheetData>", &items);
@@ -629,6 +653,61 @@ TEST(round_trip_values, host_numbers_are_written_as_readers_take_them) {
         return differ;
     });
     EXPECT_EQ(t.seen, std::vector<std::string>(4, ""));
+}
+
+// The sheets whose views the saved package shows selected, by name, and its
+// active tab.
+std::string saved_tabs(const entries_t& saved) {
+    static const std::regex sheet(R"re(<sheet name="([^"]*)"[^>]* r:id="([^"]*)")re");
+    const std::string book = find(saved, "xl/workbook.xml"), links = find(saved, "xl/_rels/workbook.xml.rels");
+    std::string out;
+    for (std::sregex_iterator i(book.begin(), book.end(), sheet), end; i != end; ++i) {
+        const std::regex target("Id=\"" + (*i)[2].str() + "\"[^>]* Target=\"([^\"]*)\"");
+        std::smatch m;
+        if (!std::regex_search(links, m, target)) continue;
+        if (find(saved, "xl/" + m[1].str()).find("tabSelected=\"1\"") != std::string::npos) out += (*i)[1].str() + " ";
+    }
+    std::smatch tab;
+    return out + (std::regex_search(book, tab, std::regex(R"re(activeTab="(\d+)")re")) ? tab[1].str() : "-");
+}
+
+// The saved book marks its active sheet selected, and no hidden sheet, as
+// the tab passes on through hides, inserts and moves. Each row edits sheets
+// A, B and C, saved and loaded once, and saves them again.
+TEST(round_trip_values, the_active_sheet_alone_is_saved_selected) {
+    const struct {
+        const char* name;
+        std::function<void(plover_workbook_t*)> before, after;
+        const char* tabs;
+    } rows[] = {
+        {"a new book", [](auto* wb) { wb_set_active_sheet(wb, 1); }, [](auto*) {}, "B 1"},
+        {"the active sheet read selected, then hidden", [](auto* wb) { wb_set_active_sheet(wb, 1); },
+         [](auto* wb) { wb_set_sheet_state(wb, 1, 1); }, "A 0"},
+        {"another sheet made active", [](auto* wb) { wb_set_active_sheet(wb, 1); },
+         [](auto* wb) { wb_set_active_sheet(wb, 2); }, "C 2"},
+        {"a sheet inserted before the active one beside a hidden one",
+         [](auto* wb) {
+             wb_set_active_sheet(wb, 2);
+             wb_set_sheet_state(wb, 1, 1);
+         },
+         [](auto* wb) { wb_insert_worksheet(wb, 0, "New"); }, "New 0"},
+        {"a hidden sheet moved to the active index", [](auto* wb) { wb_set_sheet_state(wb, 1, 1); },
+         [](auto* wb) { wb_shift_sheet(wb, 1, 0); }, "A 1"},
+    };
+    for (const auto& r : rows) {
+        scratch_dir dir;
+        plover_document_t* doc = doc_create();
+        for (const char* name : {"A", "B", "C"}) wb_add_worksheet(doc_get_workbook(doc), name);
+        r.before(doc_get_workbook(doc));
+        ASSERT_TRUE(doc_save(doc, (dir / "first.xlsx").c_str())) << run_msg();
+        doc_release(doc);
+        doc = doc_load((dir / "first.xlsx").c_str());
+        ASSERT_NE(doc, nullptr) << run_msg();
+        r.after(doc_get_workbook(doc));
+        ASSERT_TRUE(doc_save(doc, (dir / "second.xlsx").c_str())) << run_msg();
+        doc_release(doc);
+        EXPECT_EQ(saved_tabs(read_zip(dir / "second.xlsx")), r.tabs) << r.name;
+    }
 }
 
 } // namespace

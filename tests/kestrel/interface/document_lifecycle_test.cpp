@@ -389,7 +389,7 @@ TEST(document_lifecycle, threads_create_save_load_and_release_their_own_document
     std::thread reader([&] {
         while (!done.load()) {
             const std::string_view m = run_msg();
-            if (m != "marker" && m != "The file name can not be empty." &&
+            if (m != "marker" && !(m.starts_with("archive error: Unrecognized file type: ") && m.ends_with(".missing")) &&
                 !(m.starts_with("File " + dir.path.string()) && m.ends_with(".xlsx has been loaded.")))
                 ++torn;
         }

@@ -278,7 +278,7 @@ TEST(settings_round_trip, smaller_settings_are_kept) {
          "spreadsheetml.printerSettings\"/>"},
         {"pivot selection naming nothing",
          "<sheetViews><sheetView workbookViewId=\"0\">" + lone_pivot + "</sheetView></sheetViews>" + data, {},
-         {"<sheetView workbookViewId=\"0\"><pivotSelection><pivotArea/></pivotSelection></sheetView>"},
+         {"<sheetView tabSelected=\"1\" workbookViewId=\"0\"><pivotSelection><pivotArea/></pivotSelection></sheetView>"},
          {"rId7"}},
     };
     run_rows(rows);

@@ -395,7 +395,7 @@ status_t assign_for_worksheet_t::assign_breaks(const xml_node_t& node, page_brea
     b.id = count_or(attr(node, "id"), 0);
     b.min = count_or(attr(node, "min"), 0);
     b.max = count_or(attr(node, "max"), 0);
-    b.man = flag_or(attr(node, "man"), b.man);
+    b.man = flag_or(attr(node, "man"), false);  // absent: an automatic break
     b.pt = flag_or(attr(node, "pt"), b.pt);
     breaks.set(b);
     return status_t::done;

@@ -38,6 +38,42 @@ std::string_view name_of(const std::string_view (&names)[N], uint64_t value) noe
 
 std::string a1(const coord_t& c) { return row_col_to_string(c.row, c.col); }
 
+// Whether the sheet's view of the first book view was read with its tab selected.
+bool read_selected(const worksheet_t* sheet) {
+    if (!sheet) return false;
+    const auto& views = sheet->settings().views;
+    return std::any_of(views.begin(), views.end(), [](const sheet_view_t& v) {
+        return v.workbook_view_id == 0 && v.has(sheet_view_t::tab_selected);
+    });
+}
+
+// The tabs a view shows selected follow the active tab: the active sheet's is,
+// a hidden sheet's never is, and another sheet's stays as read only while it
+// was read in one group with the active sheet. Views of other book views keep
+// theirs, a hidden sheet's aside.
+struct tab_selection_t {
+    bool placed = false;  // the sheet is one of the book's
+    bool hidden = false;
+    bool active = false;
+    bool grouped = false;
+
+    tab_selection_t(const worksheet_t& sheet, const workbook_t* book) {
+        if (!book) return;
+        const uint32_t index = book->sheet_index(&sheet);
+        if (index >= book->sheet_count()) return;
+        placed = true;
+        hidden = book->sheet_state(index) != 0;
+        const int32_t tab = book->active_sheet();
+        active = tab >= 0 && uint32_t(tab) == index;
+        grouped = !active && tab >= 0 && read_selected(book->sheet_at(uint64_t(tab)));
+    }
+    bool selected(const sheet_view_t& v) const {
+        if (hidden) return false;
+        if (!placed || v.workbook_view_id != 0) return v.has(sheet_view_t::tab_selected);
+        return active || (grouped && v.has(sheet_view_t::tab_selected));
+    }
+};
+
 // The flags among mask whose value is not the format's default.
 template <size_t N>
 void write_flags(xml::xml_stream_writer& w, const std::array<std::string_view, N>& names, uint32_t flags,
@@ -96,7 +132,7 @@ void worksheet_part_xml::write_entry(const workbook_t* book) {
     w_->close_start_tag();
     extra.write_sheet_pr(sheet.settings().print.fit_to_page);
     write_dimension(table);
-    write_sheet_views(sheet);
+    write_sheet_views(sheet, book);
     write_sheet_format(sheet);
     if (cells) cells->write_cols();
     if (cells) {
@@ -174,7 +210,7 @@ void worksheet_part_xml::write_dimension(const worktable_t* table) {
     w_->end_empty_element();
 }
 
-void worksheet_part_xml::write_sheet_views(const worksheet_t& sheet) {
+void worksheet_part_xml::write_sheet_views(const worksheet_t& sheet, const workbook_t* book) {
     // The element may not be empty.
     if (sheet.settings().views.empty()) return;
     const auto& views = sheet.settings().views;
@@ -187,11 +223,12 @@ void worksheet_part_xml::write_sheet_views(const worksheet_t& sheet) {
         names_parts ? saved_relationship_ids(part_.get_worktable_part()) : relationship_ids_t{};
     w_->start_element("sheetViews");
     w_->close_start_tag();
-    for (const sheet_view_t& view : views) write_sheet_view(view, ids);
+    const tab_selection_t tabs(sheet, book);
+    for (const sheet_view_t& view : views) write_sheet_view(view, tabs.selected(view), ids);
     w_->end_element("sheetViews");
 }
 
-void worksheet_part_xml::write_sheet_view(const sheet_view_t& v, const relationship_ids_t& ids) {
+void worksheet_part_xml::write_sheet_view(const sheet_view_t& v, bool selected, const relationship_ids_t& ids) {
     using f = sheet_view_t;
     w_->start_element("sheetView");
     if (v.has(f::window_protection)) w_->write_attribute("windowProtection", "1");
@@ -200,7 +237,7 @@ void worksheet_part_xml::write_sheet_view(const sheet_view_t& v, const relations
     if (!v.has(f::show_row_col_headers)) w_->write_attribute("showRowColHeaders", "0");
     if (!v.has(f::show_zeros)) w_->write_attribute("showZeros", "0");
     if (v.has(f::right_to_left)) w_->write_attribute("rightToLeft", "1");
-    if (v.has(f::tab_selected)) w_->write_attribute("tabSelected", "1");
+    if (selected) w_->write_attribute("tabSelected", "1");
     if (!v.has(f::show_ruler)) w_->write_attribute("showRuler", "0");
     if (!v.has(f::show_outline_symbols)) w_->write_attribute("showOutlineSymbols", "0");
     if (!v.has(f::default_grid_color)) w_->write_attribute("defaultGridColor", "0");

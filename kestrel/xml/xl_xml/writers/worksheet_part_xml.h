@@ -32,8 +32,8 @@ private:
     // The number of the first hyperlink relationship: one past the children's.
     uint64_t first_link_id() const;
     void write_dimension(const worktable_t* table);
-    void write_sheet_views(const worksheet_t& sheet);
-    void write_sheet_view(const sheet_view_t& view, const relationship_ids_t& ids);
+    void write_sheet_views(const worksheet_t& sheet, const workbook_t* book);
+    void write_sheet_view(const sheet_view_t& view, bool selected, const relationship_ids_t& ids);
     void write_pivot_selection(const pivot_selection_t& selection, const relationship_ids_t& ids);
     void write_pivot_area(const pivot_area_t& area);
     void write_pivot_reference(const pivot_reference_t& reference);

@@ -4,6 +4,7 @@
 #include "run_message.h"
 #include "sheet_limits.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -15,15 +16,6 @@ namespace vex::mta::image {
 namespace {
 
 using image_ptr = std::shared_ptr<vex::img::image_t>;
-
-// The sheet's ids in rising order, copied: the caller may drop records as it goes.
-std::vector<int32_t> ids_in(const std::set<std::pair<uint32_t, int32_t>>& by_grid, uint32_t grid_id) {
-    std::vector<int32_t> ids;
-    for (auto it = by_grid.lower_bound({grid_id, std::numeric_limits<int32_t>::min()});
-         it != by_grid.end() && it->first == grid_id; ++it)
-        ids.push_back(it->second);
-    return ids;
-}
 
 // Both sizes given, or both 0 with a scale that sizes the picture from its
 // pixels. A size that would not fit the record is refused like a bad one.
@@ -191,7 +183,7 @@ int32_t table_image_manager::set_background__(uint32_t grid_id, image_ptr image)
     std::lock_guard lock(mutex_);
     // Only this sheet's: the manager holds the backgrounds of every sheet of the workbook.
     auto previous = records_.end();
-    for (const int32_t id : ids_in(by_grid_, grid_id)) {
+    for (const int32_t id : ids_in__(grid_id)) {
         const auto it = records_.find(id);
         if (it->second.background == 1) {
             previous = it;
@@ -218,7 +210,8 @@ int32_t table_image_manager::add_record__(image_anchor_t record) {
     const int32_t id = last_id_ + 2;
     const auto it = records_.emplace(id, std::move(record)).first;
     try {
-        by_grid_.emplace(it->second.grid_id, id);
+        // Ids rise, so appending keeps the sheet's list in the order of adding.
+        by_grid_[it->second.grid_id].push_back(id);
     } catch (...) {
         records_.erase(it);
         throw;
@@ -228,16 +221,34 @@ int32_t table_image_manager::add_record__(image_anchor_t record) {
 }
 
 void table_image_manager::erase__(records_t::iterator it) {
-    by_grid_.erase({it->second.grid_id, it->first});
+    const auto grid = by_grid_.find(it->second.grid_id);
+    if (grid != by_grid_.end()) {
+        std::vector<int32_t>& ids = grid->second;
+        const auto at = std::lower_bound(ids.begin(), ids.end(), it->first);
+        if (at != ids.end() && *at == it->first) ids.erase(at);
+        if (ids.empty()) by_grid_.erase(grid);
+    }
     records_.erase(it);
 }
 
 template <class Pred>
 void table_image_manager::erase_in_grid__(uint32_t grid_id, Pred pred) {
-    for (const int32_t id : ids_in(by_grid_, grid_id)) {
+    const auto grid = by_grid_.find(grid_id);
+    if (grid == by_grid_.end()) return;
+    // One pass over the sheet's list, however many go.
+    std::erase_if(grid->second, [&](int32_t id) {
         const auto it = records_.find(id);
-        if (pred(it->second)) erase__(it);
-    }
+        if (!pred(it->second)) return false;
+        records_.erase(it);
+        return true;
+    });
+    if (grid->second.empty()) by_grid_.erase(grid);
+}
+
+const std::vector<int32_t>& table_image_manager::ids_in__(uint32_t grid_id) const {
+    static const std::vector<int32_t> none;
+    const auto grid = by_grid_.find(grid_id);
+    return grid == by_grid_.end() ? none : grid->second;
 }
 
 // ---- removing -----------------------------------------------------------------------
@@ -278,18 +289,18 @@ void table_image_manager::remove_grid_images(uint32_t grid_id) {
 
 int32_t table_image_manager::image_num(uint32_t grid_id) const {
     std::lock_guard lock(mutex_);
-    return static_cast<int32_t>(ids_in(by_grid_, grid_id).size());
+    return static_cast<int32_t>(ids_in__(grid_id).size());
 }
 
 int32_t table_image_manager::get_image_id(uint32_t grid_id, int32_t n) const {
     std::lock_guard lock(mutex_);
-    const std::vector<int32_t> ids = ids_in(by_grid_, grid_id);
+    const std::vector<int32_t>& ids = ids_in__(grid_id);
     return n >= 0 && size_t(n) < ids.size() ? ids[size_t(n)] : -1;
 }
 
 std::vector<int32_t> table_image_manager::ids_of(uint32_t grid_id) const {
     std::lock_guard lock(mutex_);
-    return ids_in(by_grid_, grid_id);
+    return ids_in__(grid_id);
 }
 
 const image_anchor_t& table_image_manager::at__(int32_t id) const {

@@ -151,14 +151,16 @@ private:
     template <class Pred>
     void erase_in_grid__(uint32_t grid_id, Pred pred);
     const image_anchor_t& at__(int32_t id) const;
+    // Under the lock: the sheet's ids in the order of adding.
+    const std::vector<int32_t>& ids_in__(uint32_t grid_id) const;
 
     mutable std::mutex mutex_;
     // By digest, kept until the manager ends.
     std::unordered_map<std::string, std::vector<std::shared_ptr<vex::img::image_t>>> distinct_;
     records_t records_;
-    // (sheet, id) of every record: the manager holds every sheet's pictures,
-    // and one sheet's are found without a walk over all of them.
-    std::set<std::pair<uint32_t, int32_t>> by_grid_;
+    // Each sheet's ids, rising: the manager holds every sheet's pictures, and
+    // one sheet's are counted and found by index without a walk over them.
+    std::map<uint32_t, std::vector<int32_t>> by_grid_;
     int32_t last_id_ = 1;
 };
 

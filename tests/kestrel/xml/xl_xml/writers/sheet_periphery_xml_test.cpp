@@ -113,8 +113,10 @@ TEST(sheet_periphery_writer, row_column_and_view_flags_come_back) {
     scratch_dir dir;
     const entries_t saved = load_and_save(in, dir, "a.xlsx");
     const std::string sheet = find(saved, "xl/worksheets/sheet1.xml");
-    // An absent showRuler is the format's default, on.
-    EXPECT_NE(sheet.find("<sheetViews><sheetView workbookViewId=\"0\"/></sheetViews>"), std::string::npos) << sheet;
+    // An absent showRuler is the format's default, on; the active sheet's tab is selected.
+    EXPECT_NE(sheet.find("<sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\"/></sheetViews>"),
+              std::string::npos)
+        << sheet;
     EXPECT_NE(sheet.find("<col min=\"1\" max=\"1\" width=\"9\" customWidth=\"1\" bestFit=\"1\" phonetic=\"1\"/>"),
               std::string::npos)
         << sheet;

@@ -53,7 +53,8 @@ struct saved_sheet {
 const std::string head = std::string(saved_decl) +
                          "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
                          "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">";
-const std::string view = R"(<sheetViews><sheetView workbookViewId="0"/></sheetViews>)";
+// The one sheet is the active one: its tab is selected.
+const std::string view = R"(<sheetViews><sheetView tabSelected="1" workbookViewId="0"/></sheetViews>)";
 const std::string format = R"(<sheetFormatPr defaultRowHeight="15"/>)";
 
 vex::range_t rng(int r1, int c1, int r2, int c2) {

@@ -393,6 +393,17 @@ TEST(style_manager, cell_formats_stop_at_the_16_bit_range) {
     EXPECT_EQ(parts(), before);
 }
 
+// A built-in style used before the list filled is found by its name after:
+// another cell takes the format the first one got.
+TEST(style_manager, a_built_in_style_used_before_the_formats_fill_still_applies) {
+    style_manager_t m;
+    const std::unique_ptr<style_settings_t> good = m.get_named_style("Good");
+    ASSERT_TRUE(good);
+    const uint16_t first = m.intern_style(*good);
+    for (int32_t i = 1; m.get_impl().cell_xfs.size() < max_cell_xf_count; ++i) m.intern_style(with_indent(i));
+    EXPECT_EQ(m.intern_style(*good), first);
+}
+
 TEST(style_manager, loaded_tables_replace_the_defaults) {
     style_manager_t m;
     m.intern_style(with_font(font("Arial", 12)));
