@@ -258,10 +258,11 @@ TEST(kept_ranges_follow_edits, editable_ranges_ignored_errors_and_breaks_follow_
         // Row 4's cells move right: each range keeps its cells where they went.
         {"cells pushed right in a row across the ranges", [](auto* ws) { return ws_shift_range_right(ws, 4, 4, 1, 1); },
          "protectedRange A3:A5 B3 B5 B4:C4 row 4 col 2 ignoredError H3 H5:H6 I4 "},
-        // Column A stays: so do the rows, and the break between them.
+        // Column A stays: so do the rows, and the break between them; the
+        // range keeps the cells opened in it and those pushed out of it.
         {"cells shifted under every column from B on",
          [](auto* ws) { return ws_shift_range_down(ws, 2, 16384, 1, 10); },
-         "protectedRange A3:B5 row 4 col 2 ignoredError H13:H16 "},
+         "protectedRange A3:B5 B13:B15 row 4 col 2 ignoredError H13:H16 "},
         // The name of the range gone is free again.
         {"a second range gone with its row, then another added",
          [](auto* ws) {
