@@ -172,6 +172,19 @@ Extent unspread(const Extent& e) {
 // an extent finds its slot by hash: a match search in a tree descends through
 // every entry whose box holds the extent, and ranges that nest (a column of
 // running totals, all holding $A$1) make that most of the tree.
+// Corners only, as extent_of() leaves them, mixed in two words: the common
+// hash reads each field byte by byte, and every registering looks up extents.
+struct extent_hash {
+    size_t operator()(const vex::range_t& r) const noexcept {
+        const uint64_t first = uint64_t(uint32_t(r.first.row)) << 32 | uint32_t(r.first.col);
+        const uint64_t last = uint64_t(uint32_t(r.last.row)) << 32 | uint32_t(r.last.col);
+        uint64_t h = first * 0x9e3779b97f4a7c15ull ^ (last + 0x632be59bd9b4e019ull) * 0xbf58476d1ce4e5b9ull;
+        h ^= h >> 31;
+        h *= 0x94d049bb133111ebull;
+        return size_t(h ^ (h >> 29));
+    }
+};
+
 template <class Value>
 struct counted_tree_t {
     using tree_type = mdds::rtree<rtree_key_t, uint32_t, small_node_rtree_trait>;
@@ -181,7 +194,7 @@ struct counted_tree_t {
     std::unique_ptr<tree_type> loaded;  // one bulk load, keyed spread
     std::unique_ptr<tree_type> tree;    // one insertion at a time, keyed plain
     std::deque<std::pair<vex::range_t, Value>> slots;  // the extent, plainly, and its value
-    std::unordered_map<vex::range_t, uint32_t> slot_of;
+    std::unordered_map<vex::range_t, uint32_t, extent_hash> slot_of;
     size_t live = 0;
     size_t dead = 0;
     size_t parked = 0;  // formula entries only
@@ -366,6 +379,15 @@ std::vector<std::pair<vex::range_t, std::vector<vex::range_t>>> by_extent(
     return out;
 }
 
+// Compaction put off while alive.
+struct held_t {
+    unsigned& holds;
+    explicit held_t(unsigned& count) : holds(++count) {}
+    ~held_t() { --holds; }
+    held_t(const held_t&) = delete;
+    held_t& operator=(const held_t&) = delete;
+};
+
 void add_unique(std::vector<vex::range_t>& list, const vex::range_t& r) {
     if (std::find(list.begin(), list.end(), r) == list.end()) list.push_back(r);
 }
@@ -525,6 +547,7 @@ struct cell_tracker_t::state {
             auto& counted = dependencies[g];
             using tree_type = counted_tree_t<member_set_t>::tree_type;
             tree_type::bulk_loader loader;
+            counted.slot_of.reserve(bulk.items.size());
             size_t count = 0;
             bulk.for_each_extent([&](const bulk_t::item_t* i, const bulk_t::item_t* end) {
                 member_set_t set;
@@ -539,6 +562,7 @@ struct cell_tracker_t::state {
             auto& counted = formulas[g];
             using tree_type = counted_tree_t<formula_entry_t>::tree_type;
             tree_type::bulk_loader loader;
+            counted.slot_of.reserve(bulk.items.size());
             size_t count = 0;
             bulk.for_each_extent([&](const bulk_t::item_t* i, const bulk_t::item_t* end) {
                 pending_t& p = pending[i->index];
@@ -827,7 +851,22 @@ void cell_tracker_t::park(const std::vector<vex::range_t>& formula_ranges) {
             entries.push_back(e);
     if (entries.empty()) return;
     changed__();
-    for (formula_entry_t* e : entries) state_->park(*e, true);
+    // Trees emptied by many are rebuilt once, after the last.
+    std::unordered_set<uint32_t> grids;
+    {
+        const held_t held(state_->holds);
+        for (formula_entry_t* e : entries) {
+            state_->park(*e, true);
+            for (const auto& ref : e->references) for_each_grid(ref, [&](uint32_t g) { grids.insert(g); });
+        }
+    }
+    if (state_->holds != 0) return;
+    for (const uint32_t g : grids) {
+        const auto found = state_->dependencies.find(g);
+        if (found == state_->dependencies.end()) continue;
+        if (found->second.live == 0) state_->dependencies.erase(found);
+        else found->second.compact_if_mostly_dead(false);
+    }
 }
 
 void cell_tracker_t::unpark(const vex::range_t& formula_range) {
