@@ -8,6 +8,7 @@
 #include <mdds/rtree.hpp>
 
 #include <algorithm>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <span>
@@ -55,12 +56,14 @@ public:
     explicit member_set_t(const vex::range_t& first) { add(first); }
 
     bool empty() const noexcept { return live_ == 0; }
-    void add(const vex::range_t& r) {
-        if (find__(r)) return;
+    // False when the range is a member already.
+    bool add(const vex::range_t& r) {
+        if (find__(r)) return false;
         slots_.emplace_back(r);
         ++live_;
         if (index_) index_->emplace(r, slots_.size() - 1);
         else if (slots_.size() >= indexed_from) index__();
+        return true;
     }
     // False when the range is no member. Many removed together compact the
     // set once, after the last (`compact` false for the others).
@@ -120,9 +123,6 @@ private:
     size_t live_ = 0;
 };
 
-using formula_tree_t = mdds::rtree<rtree_key_t, formula_entry_t, small_node_rtree_trait>;
-using dependency_tree_t = mdds::rtree<rtree_key_t, member_set_t, small_node_rtree_trait>;
-
 bool is_tombstone(const vex::range_t& r) { return r.first.flag0 == 0; }
 bool is_dead(const formula_entry_t& e) { return is_tombstone(e.range); }
 bool is_dead(const member_set_t& set) { return set.empty(); }
@@ -167,43 +167,83 @@ Extent unspread(const Extent& e) {
 // they keep pointing at the root, and later splits below write through the
 // wrong parents until an insert crashes. A tree built one insertion at a time
 // never has its root marked. Later entries go there.
-template <class Tree>
+//
+// The trees hold slots; the values sit in the slots, in the order filed, and
+// an extent finds its slot by hash: a match search in a tree descends through
+// every entry whose box holds the extent, and ranges that nest (a column of
+// running totals, all holding $A$1) make that most of the tree.
+// Corners only, as extent_of() leaves them, mixed in two words: the common
+// hash reads each field byte by byte, and every registering looks up extents.
+struct extent_hash {
+    size_t operator()(const vex::range_t& r) const noexcept {
+        const uint64_t first = uint64_t(uint32_t(r.first.row)) << 32 | uint32_t(r.first.col);
+        const uint64_t last = uint64_t(uint32_t(r.last.row)) << 32 | uint32_t(r.last.col);
+        uint64_t h = first * 0x9e3779b97f4a7c15ull ^ (last + 0x632be59bd9b4e019ull) * 0xbf58476d1ce4e5b9ull;
+        h ^= h >> 31;
+        h *= 0x94d049bb133111ebull;
+        return size_t(h ^ (h >> 29));
+    }
+};
+
+template <class Value>
 struct counted_tree_t {
-    Tree loaded;  // one bulk load, keyed spread
-    Tree tree;    // one insertion at a time, keyed plain
+    using tree_type = mdds::rtree<rtree_key_t, uint32_t, small_node_rtree_trait>;
+
+    // Made when first filled: a grid of one formula, as a book of many sheets
+    // holds, costs one tree, not two empty ones.
+    std::unique_ptr<tree_type> loaded;  // one bulk load, keyed spread
+    std::unique_ptr<tree_type> tree;    // one insertion at a time, keyed plain
+    std::deque<std::pair<vex::range_t, Value>> slots;  // the extent, plainly, and its value
+    std::unordered_map<vex::range_t, uint32_t, extent_hash> slot_of;
     size_t live = 0;
     size_t dead = 0;
     size_t parked = 0;  // formula entries only
 
-    bool empty() const { return loaded.empty() && tree.empty(); }
+    bool empty() const { return slots.empty(); }
 
-    // Calls f on each value filed at the range until f returns true; false
-    // when it never did.
+    static vex::range_t extent_of(const vex::range_t& r) {
+        return {{0, r.first.row, r.first.col, 0, 0, 0}, {0, r.last.row, r.last.col, 0, 0, 0}};
+    }
+
+    // Calls f on the value filed at the range, if any; what f returned, or
+    // false when nothing is filed there.
     template <class F>
     bool find(const vex::range_t& r, F f) {
-        if (!loaded.empty())
-            for (auto& v : loaded.search(key_of<Tree>(r, true), Tree::search_type::match))
-                if (f(v)) return true;
-        for (auto& v : tree.search(key_of<Tree>(r, false), Tree::search_type::match))
-            if (f(v)) return true;
-        return false;
+        const auto it = slot_of.find(extent_of(r));
+        return it != slot_of.end() && f(slots[it->second].second);
     }
     // Calls f on each value filed at a range overlapping the range.
     template <class F>
     void overlapping(const vex::range_t& r, F f) const {
-        if (!loaded.empty())
-            for (const auto& v : loaded.search(look_of<Tree>(r, true), Tree::search_type::overlap)) f(v);
-        for (const auto& v : tree.search(key_of<Tree>(r, false), Tree::search_type::overlap)) f(v);
+        if (loaded && !loaded->empty())
+            for (const uint32_t slot : loaded->search(look_of<tree_type>(r, true), tree_type::search_type::overlap))
+                f(slots[slot].second);
+        if (tree && !tree->empty())
+            for (const uint32_t slot : tree->search(key_of<tree_type>(r, false), tree_type::search_type::overlap))
+                f(slots[slot].second);
     }
-    void insert(const vex::range_t& r, typename Tree::value_type&& value) {
-        tree.insert(key_of<Tree>(r, false), std::move(value));
+    // A slot for a range filed nowhere yet.
+    uint32_t slot_for(const vex::range_t& r, Value&& value) {
+        const auto slot = uint32_t(slots.size());
+        slots.emplace_back(extent_of(r), std::move(value));
+        slot_of.emplace(slots.back().first, slot);
+        return slot;
+    }
+    void insert(const vex::range_t& r, Value&& value) {
+        if (!tree) tree = std::make_unique<tree_type>();
+        tree->insert(key_of<tree_type>(r, false), slot_for(r, std::move(value)));
         ++live;
+    }
+    // Calls f on each value filed, in the order filed.
+    template <class F>
+    void for_each(F f) {
+        for (auto& [extent, value] : slots) f(value);
     }
     // The cells around every range filed, dead ones included; false when none is.
     bool box(int32_t grid_id, vex::range_t& out) const {
-        std::optional<typename Tree::extent_type> all;
-        for (const auto& e : {loaded.empty() ? std::nullopt : std::optional(unspread(loaded.extent())),
-                              tree.empty() ? std::nullopt : std::optional(tree.extent())}) {
+        std::optional<typename tree_type::extent_type> all;
+        for (const auto& e : {!loaded || loaded->empty() ? std::nullopt : std::optional(unspread(loaded->extent())),
+                              !tree || tree->empty() ? std::nullopt : std::optional(tree->extent())}) {
             if (!e) continue;
             if (!all) all = *e;
             for (size_t d = 0; d < 2; ++d) {
@@ -226,27 +266,25 @@ struct counted_tree_t {
         ++live;
     }
     // Rebuilt one insertion at a time from its live entries, each passed
-    // through keep first; false when none is left.
+    // through keep first, in the order filed; false when none is left.
     template <class Keep>
     bool rebuild(Keep keep) {
-        std::vector<std::pair<typename Tree::extent_type, typename Tree::value_type>> kept;
-        const auto take = [&](Tree& from, bool spread) {
-            if (from.empty()) return;
-            auto all = from.search(from.extent(), Tree::search_type::overlap);
-            for (auto e = all.begin(); e != all.end(); ++e) {
-                auto value = std::move(*e);
-                keep(value);
-                if (is_dead(value)) continue;
-                kept.emplace_back(spread ? unspread(e.extent()) : e.extent(), std::move(value));
-            }
-        };
-        take(loaded, true);
-        take(tree, false);
-        // Emptied in place: clear() gives each a root of its own again.
-        loaded.clear();
-        tree.clear();
-        for (auto& [extent, value] : kept) tree.insert(extent, std::move(value));
-        live = kept.size();
+        std::deque<std::pair<vex::range_t, Value>> kept;
+        for (auto& [extent, value] : slots) {
+            keep(value);
+            if (!is_dead(value)) kept.emplace_back(extent, std::move(value));
+        }
+        // Dropped: what is inserted next goes to a tree made one insertion at a time.
+        loaded.reset();
+        tree.reset();
+        slot_of.clear();
+        slots = std::move(kept);
+        for (uint32_t slot = 0; slot < slots.size(); ++slot) {
+            slot_of.emplace(slots[slot].first, slot);
+            if (!tree) tree = std::make_unique<tree_type>();
+            tree->insert(key_of<tree_type>(slots[slot].first, false), slot);
+        }
+        live = slots.size();
         dead = 0;
         return live > 0;
     }
@@ -285,10 +323,12 @@ struct bulk_t {
 };
 
 // Fills a grid that held nothing.
-template <class Tree>
-void refill(counted_tree_t<Tree>& counted, typename Tree::bulk_loader& loader, size_t count) {
-    Tree packed = loader.pack();
-    counted.loaded.swap(packed);
+template <class Value>
+void refill(counted_tree_t<Value>& counted, typename counted_tree_t<Value>::tree_type::bulk_loader& loader,
+            size_t count) {
+    auto packed = loader.pack();
+    counted.loaded = std::make_unique<typename counted_tree_t<Value>::tree_type>();
+    counted.loaded->swap(packed);
     counted.live = count;
     counted.dead = 0;
 }
@@ -338,6 +378,15 @@ std::vector<std::pair<vex::range_t, std::vector<vex::range_t>>> by_extent(
     }
     return out;
 }
+
+// Compaction put off while alive.
+struct held_t {
+    unsigned& holds;
+    explicit held_t(unsigned& count) : holds(++count) {}
+    ~held_t() { --holds; }
+    held_t(const held_t&) = delete;
+    held_t& operator=(const held_t&) = delete;
+};
 
 void add_unique(std::vector<vex::range_t>& list, const vex::range_t& r) {
     if (std::find(list.begin(), list.end(), r) == list.end()) list.push_back(r);
@@ -391,10 +440,21 @@ std::vector<vex::range_t> range_graph_t::topological_order() const {
 // ---- tracker ---------------------------------------------------------------------------------
 
 struct cell_tracker_t::state {
-    std::unordered_map<uint32_t, counted_tree_t<formula_tree_t>> formulas;
-    std::unordered_map<uint32_t, counted_tree_t<dependency_tree_t>> dependencies;
+    std::unordered_map<uint32_t, counted_tree_t<formula_entry_t>> formulas;
+    std::unordered_map<uint32_t, counted_tree_t<member_set_t>> dependencies;
     member_set_t volatiles;
+    std::unordered_map<uint32_t, size_t> volatiles_on;  // by grid: a grid going away looks only at its own
+    // The other grids that edges filed without a formula entry (add()) reach,
+    // by the grid of their formula.
+    std::unordered_map<uint32_t, std::unordered_set<uint32_t>> loose_reads;
     unsigned holds = 0;  // compaction_hold_t alive
+
+    void add_volatile(const vex::range_t& src) {
+        if (volatiles.add(src)) ++volatiles_on[uint32_t(src.first.grid_id)];
+    }
+    void remove_volatile(const vex::range_t& src) {
+        if (volatiles.remove(src)) --volatiles_on[uint32_t(src.first.grid_id)];
+    }
 
     void add(const vex::range_t& src, const vex::range_t& ref) {
         if (!on_one_grid(src))
@@ -403,7 +463,7 @@ struct cell_tracker_t::state {
     }
 
     // The readers of one extent: its set is found once for all of them.
-    static void add_on(counted_tree_t<dependency_tree_t>& counted, const vex::range_t& ref,
+    static void add_on(counted_tree_t<member_set_t>& counted, const vex::range_t& ref,
                        std::span<const vex::range_t> sources) {
         const bool filed = counted.find(ref, [&](member_set_t& set) {
             if (set.empty()) counted.revived();
@@ -415,7 +475,7 @@ struct cell_tracker_t::state {
         for (const auto& src : sources) set.add(src);
         counted.insert(ref, std::move(set));
     }
-    static void add_on(counted_tree_t<dependency_tree_t>& counted, const vex::range_t& ref, const vex::range_t& src) {
+    static void add_on(counted_tree_t<member_set_t>& counted, const vex::range_t& ref, const vex::range_t& src) {
         add_on(counted, ref, std::span(&src, 1));
     }
 
@@ -467,7 +527,7 @@ struct cell_tracker_t::state {
             const pending_t& p = pending[i];
             for (const auto& ref : p.references)
                 for_each_grid(ref, [&](uint32_t g) { bulk_for(edges, dependencies, g, last_edges).items.push_back({ref, i}); });
-            if (p.is_volatile) volatiles.add(p.source);
+            if (p.is_volatile) add_volatile(p.source);
             if (bulk_t& bulk = bulk_for(entries, formulas, uint32_t(p.source.first.grid_id), last_entries);
                 bulk.used)
                 bulk.items.push_back({p.source, i});
@@ -484,28 +544,34 @@ struct cell_tracker_t::state {
                 for (const auto& [ref, sources] : by_extent(items)) add_on(dependencies[g], ref, sources);
                 continue;
             }
-            dependency_tree_t::bulk_loader loader;
+            auto& counted = dependencies[g];
+            using tree_type = counted_tree_t<member_set_t>::tree_type;
+            tree_type::bulk_loader loader;
+            counted.slot_of.reserve(bulk.items.size());
             size_t count = 0;
             bulk.for_each_extent([&](const bulk_t::item_t* i, const bulk_t::item_t* end) {
                 member_set_t set;
                 for (const auto* e = i; e != end; ++e) set.add(pending[e->index].source);
-                loader.insert(key_of<dependency_tree_t>(i->range, true), std::move(set));
+                loader.insert(key_of<tree_type>(i->range, true), counted.slot_for(i->range, std::move(set)));
                 ++count;
             });
-            refill(dependencies[g], loader, count);
+            refill(counted, loader, count);
         }
         for (auto& [g, bulk] : entries) {
             if (!bulk.used) continue;
-            formula_tree_t::bulk_loader loader;
+            auto& counted = formulas[g];
+            using tree_type = counted_tree_t<formula_entry_t>::tree_type;
+            tree_type::bulk_loader loader;
+            counted.slot_of.reserve(bulk.items.size());
             size_t count = 0;
             bulk.for_each_extent([&](const bulk_t::item_t* i, const bulk_t::item_t* end) {
                 pending_t& p = pending[i->index];
                 formula_entry_t entry{p.source, std::move(p.references), p.is_volatile};
                 for (const auto* e = i + 1; e != end; ++e) merge(entry, pending[e->index]);
-                loader.insert(key_of<formula_tree_t>(p.source, true), std::move(entry));
+                loader.insert(key_of<tree_type>(p.source, true), counted.slot_for(p.source, std::move(entry)));
                 ++count;
             });
-            refill(formulas[g], loader, count);
+            refill(counted, loader, count);
         }
         for (const pending_t* p : later) add_entry(*p);
     }
@@ -573,34 +639,14 @@ struct cell_tracker_t::state {
     void park(formula_entry_t& e, bool edges) {
         if (edges)
             for (const auto& ref : e.references) remove(ref, e.range);
-        if (e.is_volatile) volatiles.remove(e.range);
+        if (e.is_volatile) remove_volatile(e.range);
         e.parked = true;
         ++parked_on(e);
     }
 
-    // Many formulas at once: their edges leave in one rebuild of each tree
-    // they reach, as finding each extent alone costs a descent through every
-    // range that holds it (a column of running totals nests them all).
-    void park_many(const std::vector<formula_entry_t*>& entries) {
-        std::unordered_set<vex::range_t> gone;
-        std::unordered_set<uint32_t> grids;
-        for (formula_entry_t* e : entries) {
-            park(*e, false);
-            gone.insert(e->range);
-            for (const auto& ref : e->references) for_each_grid(ref, [&](uint32_t g) { grids.insert(g); });
-        }
-        for (const uint32_t g : grids) {
-            const auto found = dependencies.find(g);
-            if (found == dependencies.end()) continue;
-            if (!found->second.rebuild(
-                    [&](member_set_t& set) { set.erase_if([&](const vex::range_t& r) { return gone.contains(r); }); }))
-                dependencies.erase(found);
-        }
-    }
-
     void unpark(formula_entry_t& e) {
         for (const auto& ref : e.references) add(e.range, ref);
-        if (e.is_volatile) volatiles.add(e.range);
+        if (e.is_volatile) add_volatile(e.range);
         e.parked = false;
         --parked_on(e);
     }
@@ -639,6 +685,54 @@ struct cell_tracker_t::state {
         revive_read_by(e.references);
     }
 
+    // The grid's formulas leave the other grids they read, edge by edge: a
+    // grid going away costs what it filed, whatever else the process holds.
+    void purge(uint32_t grid) {
+        if (const auto found = formulas.find(grid); found != formulas.end()) {
+            std::unordered_set<uint32_t> touched;
+            found->second.for_each([&](formula_entry_t& e) {
+                if (is_dead(e)) return;
+                if (e.is_volatile) remove_volatile(e.range);
+                if (e.parked) return;
+                for (const auto& ref : e.references)
+                    for_each_grid(ref, [&](uint32_t g) {
+                        if (g == grid) return;
+                        const auto on = dependencies.find(g);
+                        if (on == dependencies.end()) return;
+                        on->second.find(ref, [&](member_set_t& set) {
+                            if (set.remove(e.range) && set.empty()) on->second.died();
+                            return true;
+                        });
+                        touched.insert(g);
+                    });
+            });
+            formulas.erase(found);
+            for (const uint32_t g : touched) {
+                const auto on = dependencies.find(g);
+                if (on->second.live == 0) dependencies.erase(on);
+                else on->second.compact_if_mostly_dead(holds != 0);
+            }
+        }
+        if (const auto loose = loose_reads.find(grid); loose != loose_reads.end()) {
+            for (const uint32_t g : loose->second) {
+                const auto on = dependencies.find(g);
+                if (on == dependencies.end() || g == grid) continue;
+                if (!on->second.rebuild([&](member_set_t& set) {
+                        set.erase_if([&](const vex::range_t& r) { return uint32_t(r.first.grid_id) == grid; });
+                    }))
+                    dependencies.erase(on);
+            }
+            loose_reads.erase(loose);
+        }
+        dependencies.erase(grid);
+        // Only what add_volatile filed on its own is left.
+        if (const auto on = volatiles_on.find(grid); on != volatiles_on.end()) {
+            if (on->second != 0)
+                volatiles.erase_if([&](const vex::range_t& r) { return uint32_t(r.first.grid_id) == grid; });
+            volatiles_on.erase(on);
+        }
+    }
+
     std::vector<vex::range_t> query(const vex::range_t& r) const {
         if (!on_one_grid(r)) throw std::invalid_argument("range:(" + corners(r));
         std::vector<vex::range_t> out;
@@ -670,7 +764,7 @@ void cell_tracker_t::register_formula(formula_cell* cell) {
         std::lock_guard lock(mutex_);
         changed__();
         for (const auto& ref : p.references) state_->add(p.source, ref);
-        if (p.is_volatile) state_->volatiles.add(p.source);
+        if (p.is_volatile) state_->add_volatile(p.source);
         state_->add_entry(p);
         state_->revive_read_by(p.references);
     }
@@ -725,7 +819,7 @@ void cell_tracker_t::unregister_formulas(std::span<formula_cell* const> cells) {
     // Each extent the formulas read, with a formula leaving it.
     std::vector<std::pair<vex::range_t, vex::range_t>> edges;
     for (const vex::range_t& src : sources) {
-        state_->volatiles.remove(src);
+        state_->remove_volatile(src);
         const auto found = state_->formulas.find(uint32_t(src.first.grid_id));
         if (found == state_->formulas.end()) continue;
         auto& counted = found->second;
@@ -750,7 +844,6 @@ void cell_tracker_t::unregister_formulas(std::span<formula_cell* const> cells) {
 }
 
 void cell_tracker_t::park(const std::vector<vex::range_t>& formula_ranges) {
-    constexpr size_t one_by_one = 64;
     std::lock_guard lock(mutex_);
     std::vector<formula_entry_t*> entries;
     for (const auto& src : formula_ranges)
@@ -758,11 +851,22 @@ void cell_tracker_t::park(const std::vector<vex::range_t>& formula_ranges) {
             entries.push_back(e);
     if (entries.empty()) return;
     changed__();
-    if (entries.size() < one_by_one || state_->holds != 0) {
-        for (formula_entry_t* e : entries) state_->park(*e, true);
-        return;
+    // Trees emptied by many are rebuilt once, after the last.
+    std::unordered_set<uint32_t> grids;
+    {
+        const held_t held(state_->holds);
+        for (formula_entry_t* e : entries) {
+            state_->park(*e, true);
+            for (const auto& ref : e->references) for_each_grid(ref, [&](uint32_t g) { grids.insert(g); });
+        }
     }
-    state_->park_many(entries);
+    if (state_->holds != 0) return;
+    for (const uint32_t g : grids) {
+        const auto found = state_->dependencies.find(g);
+        if (found == state_->dependencies.end()) continue;
+        if (found->second.live == 0) state_->dependencies.erase(found);
+        else found->second.compact_if_mostly_dead(false);
+    }
 }
 
 void cell_tracker_t::unpark(const vex::range_t& formula_range) {
@@ -794,6 +898,8 @@ void cell_tracker_t::add(const vex::range_t& formula_range, const vex::range_t& 
     std::lock_guard lock(mutex_);
     changed__();
     state_->add(formula_range, referenced);
+    auto& reads = state_->loose_reads[uint32_t(formula_range.first.grid_id)];
+    for_each_grid(referenced, [&](uint32_t g) { reads.insert(g); });
 }
 
 void cell_tracker_t::remove(const vex::range_t& referenced, const vex::range_t& formula_range) {
@@ -805,7 +911,7 @@ void cell_tracker_t::remove(const vex::range_t& referenced, const vex::range_t& 
 void cell_tracker_t::add_volatile(const vex::range_t& formula_range) {
     std::lock_guard lock(mutex_);
     changed__();
-    state_->volatiles.add(formula_range);
+    state_->add_volatile(formula_range);
 }
 
 std::vector<vex::range_t> cell_tracker_t::query(const vex::range_t& range) const {
@@ -895,16 +1001,7 @@ std::vector<vex::range_t> cell_tracker_t::order_range(const vex::range_t& range,
 void cell_tracker_t::purge_grid(int32_t grid_id) {
     std::lock_guard lock(mutex_);
     changed__();
-    state_->formulas.erase(uint32_t(grid_id));
-    state_->dependencies.erase(uint32_t(grid_id));
-    state_->volatiles.erase_if([&](const vex::range_t& r) { return r.first.grid_id == grid_id; });
-    // Formulas of the grid may reference other grids.
-    for (auto it = state_->dependencies.begin(); it != state_->dependencies.end();) {
-        const bool left = it->second.rebuild([&](member_set_t& set) {
-            set.erase_if([&](const vex::range_t& r) { return r.first.grid_id == grid_id; });
-        });
-        it = left ? std::next(it) : state_->dependencies.erase(it);
-    }
+    state_->purge(uint32_t(grid_id));
 }
 
 cell_tracker_t::reach_t cell_tracker_t::reach_of(int32_t grid_id) const {

@@ -112,7 +112,15 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const formula::edi
                 return std::any_of(cell->tokens.begin(), cell->tokens.end(),
                                    [&](const auto& t) { return formula::token_on_grid(t, grid); });
             };
-            if (!text && !moved && !array && !table_reader && !name_reader && !names_grid()) {
+            // Filed again only when what it reads moves: a shift beside a column
+            // of running totals leaves their tracking as it is.
+            const auto reads_moved = [&] {
+                if (!names_grid()) return false;
+                if (!cell->parsed) return true;
+                std::vector<formula::token_t> shifted = cell->tokens;
+                return formula::shift_formula_tokens(shifted, from, to, grid, s, false);
+            };
+            if (!text && !moved && !array && !table_reader && !name_reader && !reads_moved()) {
                 follow_formula_range__(model, *cell, to, own ? &s : nullptr);
                 if (follower) groups.keep(*cell, from, false);
                 return;

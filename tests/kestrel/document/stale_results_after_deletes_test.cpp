@@ -206,3 +206,43 @@ TEST(stale_results_after_deletes, followers_of_a_span_group_follow_the_sheets_of
         doc_release(doc);
     }
 }
+
+// Two documents of one shape open side by side: the other one released, or
+// one of its sheets deleted, leaves this one's formulas reading their cells.
+TEST(stale_results_after_deletes, another_document_going_leaves_the_readers_of_this_one) {
+    const struct {
+        const char* what;
+        std::function<void(plover_document_t*)> edit;
+    } rows[] = {
+        {"released", [](auto* doc) { doc_release(doc); }},
+        {"sheet read deleted", [](auto* doc) { wb_delete_sheet(doc_get_workbook(doc), 0), doc_release(doc); }},
+        {"sheet of readers deleted", [](auto* doc) { wb_delete_sheet(doc_get_workbook(doc), 1), doc_release(doc); }},
+    };
+    // Sheet2 reads Sheet1!A1 alone, through a span and on its own sheet.
+    const char* formulas[] = {"Sheet1!A1*2", "SUM(Sheet1:Sheet3!A1)", "A1+Sheet1!A1"};
+    const auto build = [&](plover_document_t* doc) {
+        plover_workbook_t* wb = doc_get_workbook(doc);
+        plover_worksheet_t* s1 = wb_add_worksheet(wb, "Sheet1");
+        plover_worksheet_t* s2 = wb_add_worksheet(wb, "Sheet2");
+        wb_add_worksheet(wb, "Sheet3");
+        ws_set_num(s1, 1, 1, 1);
+        for (int col = 2; col <= 4; ++col) ws_set_formula(s2, 1, col, formulas[col - 2]);
+    };
+    for (const auto& r : rows)
+        for (const bool first : {true, false}) {
+            SCOPED_TRACE(std::string(r.what) + (first ? ", made first" : ", made last"));
+            plover_document_t* other = first ? doc_create() : nullptr;
+            if (other) build(other);
+            plover_document_t* doc = doc_create();
+            build(doc);
+            if (!other) build(other = doc_create());
+            plover_worksheet_t* s2 = sheet(doc, 1);
+            for (int col = 2; col <= 4; ++col) ws_set_formula_num(s2, 1, col, 5);
+            r.edit(other);
+            ws_set_num(sheet(doc, 0), 1, 1, 3);
+            std::string got;
+            for (int col = 2; col <= 4; ++col) got += ws_cell_type(s2, 1, col) == CELLTYPE_NUMBER ? 'k' : 'd';
+            EXPECT_EQ(got, "ddd");
+            doc_release(doc);
+        }
+}

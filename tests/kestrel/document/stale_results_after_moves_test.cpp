@@ -112,6 +112,12 @@ TEST(stale_results_after_moves, edits_that_move_or_resize_what_a_formula_reads_d
         {"INDEX(T[x],1)", [](auto* ws) { ws_insert_row(ws, 1, 1); }, "H6", "J8", "kd"},
         {"COLUMNS(T)", [](auto* ws) { td_insert_col(ws_get_tabledef_by_name(ws, "T"), 0, "w"); }, "H5", "J8", "dd"},
         {"ROWS(T[#All])", [](auto* ws) { td_set_display_total(ws_get_tabledef_by_name(ws, "T"), 1); }, "H5", "J8", "dd"},
+        // A running total stays filed as it read when the edit moves nothing
+        // it reads, and is filed anew when the edit stretches it.
+        {"SUM($A$1:A3)", [](auto* ws) { ws_insert_row(ws, 6, 1); }, "H5", "A2", "kd"},
+        {"SUM($A$1:A3)", [](auto* ws) { ws_insert_col(ws, 9, 1); }, "H5", "A3", "kd"},
+        {"SUM($A$1:A3)", [](auto* ws) { ws_shift_range_down(ws, 6, 6, 1, 1); }, "H5", "A1", "kd"},
+        {"SUM($A$1:A3)", [](auto* ws) { ws_shift_range_down(ws, 1, 1, 2, 1); }, "H5", "A4", "dd"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.formula);
