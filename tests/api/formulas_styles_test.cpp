@@ -73,6 +73,7 @@ TEST_F(formulas, cached_results_read_back_through_the_getters) {
     EXPECT_EQ(ws_cell_type(ws, 3, 1), 3);
     ASSERT_EQ(ws_set_formula_datetime(ws, 4, 1, 45000.5), 1);
     EXPECT_EQ(ws_get_datetime(ws, 4, 1), 45000.5);
+    EXPECT_EQ(ws_get_num(ws, 4, 1), 45000.5);
     ASSERT_EQ(ws_set_formula_error(ws, 5, 1, 2), 1);
     EXPECT_EQ(ws_get_error(ws, 5, 1), 2);
     EXPECT_EQ(ws_cell_type(ws, 5, 1), 5);

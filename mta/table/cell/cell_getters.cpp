@@ -70,6 +70,9 @@ double get_num(const Table& table, int row, int col) {
         const cell_t cell = table.get_cell(row, col);
         if (const auto n = cell.get_num()) return *n;
         if (const auto* r = result_of(cell); r && std::holds_alternative<double>(*r)) return std::get<double>(*r);
+        // A date result is a number too, as a date value is.
+        if (const auto* r = result_of(cell); r && std::holds_alternative<vex::datetime_t>(*r))
+            return ticks_to_serial(std::get<vex::datetime_t>(*r));
         return refused("The cell does not contain a numerical value or is a formula cell that has not been "
                        "calculated yet.",
                        0.0);
@@ -108,6 +111,13 @@ double get_datetime(const Table& table, int row, int col) {
         cell_t cell = table.get_cell(row, col);
         if (const auto* r = result_of(cell); r && std::holds_alternative<vex::datetime_t>(*r))
             return ticks_to_serial(std::get<vex::datetime_t>(*r));
+        // A number result under a date format: the cell says it is a date.
+        if (const auto* r = result_of(cell);
+            r && std::holds_alternative<double>(*r) && cell.get_cell_type() == cell_type_values::datetime) {
+            const double serial = std::get<double>(*r);
+            if (!serial_fits_ticks(serial)) return refused("Invalid numeric value.", 0.0);
+            return ticks_to_serial(serial_to_ticks(serial));
+        }
         if (cell.kind() != cell_value_kind::formula) {
             // A date-formatted number past the date range would read back clamped.
             if (const auto n = cell.get_num(); n && !serial_fits_ticks(*n) && cell.get_datetime())

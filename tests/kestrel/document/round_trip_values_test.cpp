@@ -192,6 +192,17 @@ std::vector<value_case_t> value_cases() {
                      return std::string(a ? a : "<null>");
                  },
                  "https://example.com/x"});
+    // A host copying cells by their type reads a date result as a date.
+    v.push_back({"a formula's date result reads as its type says",
+                 reader_test::with_styles(
+                     reader_test::sheet_package(cell("<c r=\"A1\" s=\"1\"><f>DATE(2024,2,29)</f><v>45351</v></c>")),
+                     "<cellXfs count=\"2\"><xf numFmtId=\"0\"/><xf numFmtId=\"14\" applyNumberFormat=\"1\"/></cellXfs>"),
+                 [](plover_document_t* d) {
+                     plover_worksheet_t* ws = first_sheet(d);
+                     return std::to_string(ws_cell_type(ws, 1, 1) == CELLTYPE_DATETIME) +
+                            std::to_string(ws_get_datetime(ws, 1, 1) == 45351) + std::to_string(ws_get_num(ws, 1, 1) == 45351);
+                 },
+                 "111"});
     const std::string sst_readings = "<si><t>東京</t><rPh sb=\"0\" eb=\"2\"><t>トウキョウ</t></rPh><phoneticPr fontId=\"1\"/></si>";
     v.push_back({"a text with readings gives the text alone",
                  reader_test::sheet_package(cell("<c r=\"A1\" t=\"s\"><v>0</v></c>"), &sst_readings), a1, "東京"});
