@@ -104,6 +104,39 @@ TEST(renamed_references, a_sheet_is_named_in_any_case_beyond_ascii) {
     doc_release(doc);
 }
 
+// A renamed sheet is written quoted unless its name holds nothing but letters
+// of any script, digits, "_" and ".", as other readers take it.
+TEST(renamed_references, sheet_names_other_readers_take_bare_are_the_only_ones_unquoted) {
+    const struct {
+        const char* formula;
+        const char* name;  // for S3
+        const char* written;
+    } rows[] = {
+        {"S3!B1", "a\xC2\xA0" "b", "'a\xC2\xA0" "b'!B1"},
+        {"S3!B1", "a\xE2\x80\x93" "b", "'a\xE2\x80\x93" "b'!B1"},
+        {"S3!B1", "a\xE2\x82\xAC" "b", "'a\xE2\x82\xAC" "b'!B1"},
+        {"S3!B1", "a\xE2\x80\x99" "b", "'a\xE2\x80\x99" "b'!B1"},
+        {"S3!B1", "a\xEF\xBC\x81" "b", "'a\xEF\xBC\x81" "b'!B1"},
+        {"S3!B1", "a\xE3\x80\x80" "b", "'a\xE3\x80\x80" "b'!B1"},
+        {"S3!B1", "\xC3\x84rger", "\xC3\x84rger!B1"},
+        {"S3!B1", "\xE6\x9D\xB1\xE4\xBA\xAC_1.x", "\xE6\x9D\xB1\xE4\xBA\xAC_1.x!B1"},
+    };
+    for (const auto& row : rows) {
+        plover_document_t* doc = doc_create();
+        plover_workbook_t* wb = doc_get_workbook(doc);
+        for (const char* name : {"S1", "S2", "S3"}) wb_add_worksheet(wb, name);
+        plover_worksheet_t* out = wb_add_worksheet(wb, "Out");
+        ASSERT_EQ(ws_set_formula(out, 1, 1, row.formula), 1) << row.formula << ": " << run_msg();
+        wb_rename_sheet(wb, 2, row.name);
+        const char* written = ws_get_formula_expr(out, 1, 1);
+        ASSERT_NE(written, nullptr) << row.name;
+        EXPECT_EQ(std::string(written), row.written);
+        // What is written is what a host may set.
+        EXPECT_EQ(ws_set_formula(out, 2, 1, written), 1) << written << ": " << run_msg();
+        doc_release(doc);
+    }
+}
+
 // A formula holding a table's name alone follows its display name, also
 // where folding the name lengthens it.
 TEST(renamed_references, a_table_named_alone_follows_its_display_name) {
