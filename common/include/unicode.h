@@ -43,6 +43,10 @@ std::string utf8_fold_case(std::string_view text);
 // cheap test before a formula is parsed for a name it may spell.
 bool utf8_holds_folded(std::string_view text, std::string_view folded);
 
+// Whether every character of the text is a letter of any script (Unicode
+// categories L*), an ASCII digit, "_" or "."; false for text that is not UTF-8.
+bool utf8_is_word(std::string_view text) noexcept;
+
 // The text, checked with from_ansi_string; throws std::runtime_error
 // "Failed to convert from ANSI string".
 std::string checked_host_text(const char* text);

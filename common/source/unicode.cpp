@@ -19,6 +19,15 @@ namespace {
 
 const char* invalid_internal = "Invalid UTF-8 sequence in internal string";
 
+// The run of a sorted table whose first code point is the last at or before c;
+// null before the first run.
+template <class Run, size_t N>
+const Run* run_from(const Run (&runs)[N], char32_t c) noexcept {
+    const auto after =
+        std::upper_bound(std::begin(runs), std::end(runs), c, [](char32_t v, const Run& r) { return v < r.first; });
+    return after == std::begin(runs) ? nullptr : &*(after - 1);
+}
+
 struct fold_run_t {
     char32_t first;
     char32_t last;
@@ -31,12 +40,23 @@ constexpr fold_run_t fold_runs[] = {
 };
 
 char32_t fold_case(char32_t c) noexcept {
-    const auto after = std::upper_bound(std::begin(fold_runs), std::end(fold_runs), c,
-                                        [](char32_t v, const fold_run_t& r) { return v < r.first; });
-    if (after == std::begin(fold_runs)) return c;
-    const fold_run_t& run = *(after - 1);
-    if (c > run.last || (c - run.first) % run.stride != 0) return c;
-    return static_cast<char32_t>(static_cast<int32_t>(c) + run.delta);
+    const fold_run_t* run = run_from(fold_runs, c);
+    if (!run || c > run->last || (c - run->first) % run->stride != 0) return c;
+    return static_cast<char32_t>(static_cast<int32_t>(c) + run->delta);
+}
+
+struct letter_run_t {
+    char32_t first;
+    char32_t last;
+};
+
+constexpr letter_run_t letter_runs[] = {
+#include "letter_table.inc"
+};
+
+bool is_letter(char32_t c) noexcept {
+    const letter_run_t* run = run_from(letter_runs, c);
+    return run && c <= run->last;
 }
 
 bool is_utf8_codeset(std::string_view name) {
@@ -195,6 +215,16 @@ bool utf8_iequals(std::string_view a, std::string_view b) noexcept {
     while (i != a.end() && j != b.end())
         if (fold_case(utf8::unchecked::next(i)) != fold_case(utf8::unchecked::next(j))) return false;
     return i == a.end() && j == b.end();
+}
+
+bool utf8_is_word(std::string_view text) noexcept {
+    if (!utf8::is_valid(text.begin(), text.end())) return false;
+    for (auto i = text.begin(); i != text.end();) {
+        const char32_t c = utf8::unchecked::next(i);
+        if (c == '_' || c == '.' || (c >= '0' && c <= '9')) continue;
+        if (!is_letter(c)) return false;
+    }
+    return true;
 }
 
 std::string utf8_fold_case(std::string_view text) {

@@ -173,13 +173,14 @@ TEST(refused_arguments, ws_family) {
         {"set_col_style NULL", void_call([](sample_t& s) { ws_set_col_style(s.ws, 1, 2, nullptr); }), "Style pointer cannot be empty."},
     });
     // A span of sheets is quoted as one ('S1:My S3'!A1) or written before
-    // its corners (Data:Back!A1:B2), and a sheet's name comes with a reference,
-    // once; S1 also reads as a cell.
+    // its corners (Data:Back!A1:B2), whole lines too, and a sheet's name comes
+    // with a reference, once; S1 also reads as a cell.
     std::vector<refusal_t> formulas;
     for (const char* bad : {"SUM(S1:'My S3'!A1)", "SUM('S1':'My S3'!A1)", "SUM('S1':S2!A1)", "SUM(Alpha:'My S3'!A1)",
                             "S1!", "SUM(!A1)", "SUM(S1:!A1)", "SUM(A1:'S1'!)", "SUM(S1:S2:S3!A1)",
                             "SUM(Data!A1:Back!B2)", "SUM(S1!A1:S2!B2)", "S1!!A1", "S1!A1!", "SUM(S1!A1!)", "''!A1",
-                            "'S1:S2:S3'!A1"})
+                            "'S1:S2:S3'!A1", "SUM(Data!A:Back!B)", "SUM(Sheet1!1:Sheet2!2)", "SUM(S3!A1:S1:S2!B2)",
+                            "SUM(Data:Back!A1:Data!B2)"})
         formulas.push_back({std::string("set_formula ") + bad, [bad](sample_t& s) { return !ws_set_formula(s.ws, 5, 6, bad); },
                             std::string("Error in parsing formula: ") + bad});
     expect_refusals(formulas);
@@ -193,6 +194,7 @@ TEST(refused_arguments, ws_family) {
     EXPECT_EQ(ws_set_tabledef_name(s.ws, 0, "SALES"), 1) << run_msg();
     EXPECT_EQ(ws_set_formula(s.ws, 6, 4, "SUM(Data!A1:Data!B2)"), 1) << run_msg();
     EXPECT_EQ(ws_set_formula(s.ws, 6, 5, "SUM('s1'!A1:S1!B2)"), 1) << run_msg();
+    EXPECT_EQ(ws_set_formula(s.ws, 6, 6, "SUM(Data!A:data!$B)"), 1) << run_msg();
 }
 
 TEST(refused_arguments, td_family) {

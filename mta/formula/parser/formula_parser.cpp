@@ -58,6 +58,13 @@ std::string_view qualifier_sheet(std::string_view word) noexcept {
     return sheet;
 }
 
+// One end of a span of sheets: "S1" or "'My S3'", no other workbook's.
+bool span_sheet(std::string_view text) noexcept {
+    if (text.empty() || text.find_first_of("![") != std::string_view::npos) return false;
+    if (text.front() != '\'') return text.find('\'') == std::string_view::npos;
+    return text.size() > 2 && text.back() == '\'' && word_is_closed(text);
+}
+
 } // namespace
 
 class formula_parser::impl {
@@ -84,6 +91,8 @@ private:
     std::optional<token_t> span_lines__(size_t& i);
     bool span_apart__(size_t i) const noexcept;
     bool corners_apart__(size_t i, const vex::coord_t& corner) const noexcept;
+    bool chain_apart__() const;
+    std::optional<token_t> span_word__(size_t& i);
     std::optional<token_t> span_in_parts__(size_t& i);
     // The token of the lexeme at i, built where the caller keeps it; i moves on
     // past the lexemes it takes with it.
@@ -271,8 +280,10 @@ bool formula_parser::impl::span_apart__(size_t i) const noexcept {
     if (bang == std::string_view::npos || qualifier_end(first) != std::string_view::npos ||
         first.find('[') != std::string_view::npos)
         return false;
-    const bool third = i >= 2 && lexemes_[i - 2].kind == lexeme_name && next_is__(i - 2, lexeme_operator, ':') &&
-                       qualifier_end(lexemes_[i - 2].text(text_)) == std::string_view::npos;
+    const bool after = i >= 2 && lexemes_[i - 2].kind == lexeme_name && next_is__(i - 2, lexeme_operator, ':');
+    const bool third = after && qualifier_end(lexemes_[i - 2].text(text_)) == std::string_view::npos;
+    // "S2!A1:B2:'S2'!Foo": corners of one range on its sheet, no span.
+    if (after && !third) return false;
     return third || first.find('\'') != std::string_view::npos ||
            last.substr(0, bang).find('\'') != std::string_view::npos;
 }
@@ -287,6 +298,71 @@ bool formula_parser::impl::corners_apart__(size_t i, const vex::coord_t& corner)
     if (grid != corner.grid_id) return true;
     // Sheets the workbook lacks share one grid: their spellings tell them apart.
     return grid == unknown_sheet_grid && !utf8_iequals(qualifier_sheet(lexemes_[pending_at_].text(text_)), second);
+}
+
+// "S3!A1:S1:S2!B2", "S1:S2!A1:S1!B2", "S1!A:S2!B", "S1!1:S2!2", "A1:B2:S1!C3":
+// a run of operands joined by ":" whose qualifiers name other sheets than its
+// first, follow a span or come after its second operand unqualified. Told by the text alone, so that a text is refused whatever sheets
+// the workbook has when it is set.
+bool formula_parser::impl::chain_apart__() const {
+    const auto operand = [&](size_t i) {
+        return i < lexemes_.size() && (lexemes_[i].kind == lexeme_name || lexemes_[i].kind == lexeme_number);
+    };
+    std::string_view first;  // the run's first qualifier, its quotes dropped
+    bool span = false;
+    for (size_t i = 0; i < lexemes_.size(); ++i) {
+        if (!operand(i)) continue;
+        for (size_t at = 0;; ++at) {
+            const std::string_view word = lexemes_[i].text(text_);
+            const size_t bang = lexemes_[i].kind == lexeme_name ? qualifier_end(word) : std::string_view::npos;
+            // Error literals and other workbooks' references qualify no sheet here.
+            const bool qualified = bang != std::string_view::npos && bang > 0 && word[0] != '#' &&
+                                   word.find('[') > bang;
+            const std::string_view sheet = qualified ? qualifier_sheet(word) : std::string_view();
+            const bool spans = sheet.find(':') != std::string_view::npos;
+            if (at == 0) {
+                first = sheet;
+                span = spans;
+            } else if (!qualified && word[0] == '\'') {
+                // "S1!A1:'S2':S3!B2": a quoted sheet name starts a span inside the range.
+                return true;
+            } else if (qualified) {
+                // "S1:S2!A1": the run's first word is the span's first sheet.
+                if (at == 1 && first.empty() && !spans) span = true;
+                else if (span || spans || first.empty() || !utf8_iequals(first, sheet)) return true;
+            }
+            if (!next_is__(i, lexeme_operator, ':') || !operand(i + 2)) break;
+            i += 2;
+        }
+    }
+    return false;
+}
+
+// "S1:S3!Foo" or "Later:S3!A1": a span that reads no cells of the workbook
+// (over a name, or from a sheet it lacks), read leniently as one word over its
+// three lexemes, so that a rename writes its qualifier quoted as one. "A1:S3!B2"
+// is a range from a cell.
+std::optional<token_t> formula_parser::impl::span_word__(size_t& i) {
+    // Inside a range ("S2!A1:B2:S2!Foo") it is no span's first sheet.
+    if (!lenient_ || i + 2 >= lexemes_.size() || !next_is__(i, lexeme_operator, ':') ||
+        lexemes_[i + 2].kind != lexeme_name || (i >= 2 && next_is__(i - 2, lexeme_operator, ':')))
+        return std::nullopt;
+    const std::string_view first = lexemes_[i].text(text_);
+    const std::string_view last = lexemes_[i + 2].text(text_);
+    const size_t bang = qualifier_end(last);
+    if (bang == std::string_view::npos || bang == 0 || bang + 1 == last.size() || first[0] == '#' || last[0] == '#' ||
+        !span_sheet(first) || !span_sheet(last.substr(0, bang)) || malformed_qualifier(last))
+        return std::nullopt;
+    const auto cell = [](const std::optional<token_t>& t) {
+        return t && (t->opcode == op_cell_ref || t->opcode == op_range_ref);
+    };
+    std::optional<token_t> word = resolver_->resolve(lexemes_[i + 2]);
+    if (cell(word) && cell(resolver_->resolve(lexemes_[i]))) return std::nullopt;
+    i += 2;
+    // What it reads is not known here.
+    approximated_ = true;
+    if (!word || word->opcode == op_error) return token_t(0.0);
+    return word;
 }
 
 // Refused as written; read leniently as one reference over all its lexemes,
@@ -326,6 +402,7 @@ std::optional<token_t> formula_parser::impl::token_at__(size_t& i) {
         if (auto lines = lines__(i)) return lines;
         if (auto span = span__(i)) return span;
         if (auto span = span_lines__(i)) return span;
+        if (auto word = span_word__(i)) return word;
         return resolver_->resolve(lexeme);
     default:
         return std::nullopt;
@@ -396,6 +473,13 @@ bool formula_parser::impl::parse() {
     if (text_.empty()) return true;
     formula_lexer lexer(text_);
     lexemes_ = std::move(lexer.run());
+    if (chain_apart__()) {
+        fault_ = true;
+        if (!lenient_) {
+            if (!quiet_) set_run_message("Error in parsing formula: " + std::string(text_));
+            return false;
+        }
+    }
     tokens_.reserve(lexemes_.size());
     if (spans_) spans_->reserve(lexemes_.size());
     // A string lexeme starts after its quote; its span starts at the quote.
@@ -424,6 +508,8 @@ bool formula_parser::impl::parse() {
             if (!quiet_) set_run_message("Error in parsing formula: " + std::string(text_.substr(begin, end - begin)));
             return false;
         }
+        // "S3!A1:S1:S2!B2": no range joins a cell to a span of sheets.
+        if (pending_ && is_span(*current)) fault_ = true;
         bool folded = false;
         if (current->opcode == op_cell_ref && pending_ && corners_apart__(i, std::get<vex::coord_t>(current->operand))) {
             fault_ = true;

@@ -348,13 +348,11 @@ std::vector<uint32_t> span_grids(model_context& context, const vex::coord_t& ori
 
 namespace {
 
-// Letters, digits, "_" and "." (and any byte of a multi-byte character), not
-// starting with a digit: what a qualifier may write without quotes.
+// Letters of any script, digits, "_" and ".", not starting with a digit: what
+// a qualifier may write without quotes. Other readers refuse a bare no-break
+// space, dash or currency sign, though this parser reads them.
 bool plain_sheet_word(std::string_view name) {
-    if (name.empty() || ascii_is_digit(name.front())) return false;
-    return std::all_of(name.begin(), name.end(), [](char c) {
-        return ascii_is_alpha(c) || ascii_is_digit(c) || c == '_' || c == '.' || static_cast<unsigned char>(c) >= 0x80;
-    });
+    return !name.empty() && !ascii_is_digit(name.front()) && utf8_is_word(name);
 }
 
 // A new sheet name is quoted unless it reads as nothing but a sheet name.

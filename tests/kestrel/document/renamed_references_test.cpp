@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,42 @@ TEST(renamed_references, a_sheet_is_named_in_any_case_beyond_ascii) {
     ws_set_num(data, 1, 1, 5);
     EXPECT_NE(ws_cell_type(out, 1, 1), CELLTYPE_NUMBER);
     doc_release(doc);
+}
+
+// A renamed sheet is written quoted unless its name holds nothing but letters
+// of any script, digits, "_" and ".", as other readers take it; a span is
+// quoted as one where either end needs it, whatever its reference reads.
+TEST(renamed_references, sheet_names_other_readers_take_bare_are_the_only_ones_unquoted) {
+    const struct {
+        const char* formula;
+        const char* name;  // for S3
+        const char* written;
+    } rows[] = {
+        {"S3!B1", "a\xC2\xA0" "b", "'a\xC2\xA0" "b'!B1"},
+        {"S3!B1", "a\xE2\x80\x93" "b", "'a\xE2\x80\x93" "b'!B1"},
+        {"S3!B1", "a\xE2\x82\xAC" "b", "'a\xE2\x82\xAC" "b'!B1"},
+        {"S3!B1", "a\xE2\x80\x99" "b", "'a\xE2\x80\x99" "b'!B1"},
+        {"S3!B1", "a\xEF\xBC\x81" "b", "'a\xEF\xBC\x81" "b'!B1"},
+        {"S3!B1", "a\xE3\x80\x80" "b", "'a\xE3\x80\x80" "b'!B1"},
+        {"S3!B1", "\xC3\x84rger", "\xC3\x84rger!B1"},
+        {"S3!B1", "\xE6\x9D\xB1\xE4\xBA\xAC_1.x", "\xE6\x9D\xB1\xE4\xBA\xAC_1.x!B1"},
+        {"SUM(S1:S3!Foo)", "x y", "SUM('S1:x y'!Foo)"},
+        {"SUM(Later:S3!B1)", "x y", "SUM('Later:x y'!B1)"},
+    };
+    for (const auto& row : rows) {
+        plover_document_t* doc = doc_create();
+        plover_workbook_t* wb = doc_get_workbook(doc);
+        for (const char* name : {"S1", "S2", "S3"}) wb_add_worksheet(wb, name);
+        plover_worksheet_t* out = wb_add_worksheet(wb, "Out");
+        ASSERT_EQ(ws_set_formula(out, 1, 1, row.formula), 1) << row.formula << ": " << run_msg();
+        wb_rename_sheet(wb, 2, row.name);
+        const char* written = ws_get_formula_expr(out, 1, 1);
+        ASSERT_NE(written, nullptr) << row.name;
+        EXPECT_EQ(std::string(written), row.written);
+        // What is written is what a host may set.
+        EXPECT_EQ(ws_set_formula(out, 2, 1, written), 1) << written << ": " << run_msg();
+        doc_release(doc);
+    }
 }
 
 // A formula holding a table's name alone follows its display name, also
@@ -516,4 +553,60 @@ TEST(renamed_references, item_words_in_any_case_follow_their_table) {
             << r.what;
         doc_release(doc);
     }
+}
+
+// Random qualifier texts a host may set, then sheets renamed, inserted,
+// deleted and moved: every text the library writes is one it takes again.
+TEST(renamed_references, every_text_written_after_sheet_edits_is_taken_again) {
+    const char* const names[] = {"S1",   "S2",  "x y", "a\xE2\x82\xAC" "b", "\xC3\x84rger", "It's", "A1",  "TRUE",
+                                 "1a",   "a.b", "_x",  "Foo",             "XFD1",         "q'q",  "a-b", "R1C1"};
+    const char* const bodies[] = {"A1", "$B$2", "A1:B2", "A:B", "1:2", "Foo", "#REF!", "B2"};
+    std::mt19937 rng;
+    const auto pick = [&](size_t n) { return size_t(rng() % n); };
+    const auto sheet = [&] {
+        const std::string name = names[pick(std::size(names))];
+        std::string quoted;
+        for (const char c : name) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+        return pick(3) == 0 ? "'" + quoted + "'" : name;
+    };
+    const auto reference = [&] {
+        std::string prefix;
+        switch (pick(4)) {
+        case 0: prefix = sheet() + "!"; break;
+        case 1: prefix = sheet() + ":" + sheet() + "!"; break;
+        case 2: break;
+        default: prefix = sheet() + "!";
+        }
+        return prefix + bodies[pick(std::size(bodies))];
+    };
+    std::vector<std::string> refused;
+    for (unsigned seed = 0; seed < 300; ++seed) {
+        rng.seed(seed);
+        plover_document_t* doc = doc_create();
+        plover_workbook_t* wb = doc_get_workbook(doc);
+        for (int i = 0; i < 4; ++i) wb_add_worksheet(wb, names[pick(std::size(names))]);
+        plover_worksheet_t* out = wb_add_worksheet(wb, "Out");
+        plover_worksheet_t* check = wb_add_worksheet(wb, "Check");
+        for (int r = 1; r <= 6; ++r) {
+            std::string text = reference();
+            if (pick(3) == 0) text += ":" + reference();
+            ws_set_formula(out, r, 1, ("SUM(" + text + "," + reference() + ")").c_str());
+        }
+        for (int step = 0; step < 4; ++step) {
+            const int n = int(wb_sheet_count(wb)) - 2;
+            const int i = int(pick(size_t(n)));
+            switch (pick(4)) {
+            case 0: wb_rename_sheet(wb, unsigned(i), names[pick(std::size(names))]); break;
+            case 1: if (n > 1) wb_delete_sheet(wb, i); break;
+            case 2: wb_insert_worksheet(wb, i, names[pick(std::size(names))]); break;
+            default: wb_shift_sheet(wb, i, int(pick(size_t(n))));
+            }
+            for (int r = 1; r <= 6; ++r) {
+                const char* text = ws_get_formula_expr(out, r, 1);
+                if (text && ws_set_formula(check, 1, 1, text) != 1) refused.push_back(text);
+            }
+        }
+        doc_release(doc);
+    }
+    EXPECT_EQ(refused, std::vector<std::string>());
 }

@@ -525,6 +525,16 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
              EXPECT_STREQ(ws_get_formula_expr(sheet(doc, 2), 1, 1), "SUM(A!B1:B!B1)");
          },
          2, {"A1", "D1"}, "dk"},
+        {"whole columns whose ends name two sheets", named_book("", formula("A1", "SUM(A!B:B!B)", 3) + followed),
+         [](auto* doc, auto*) {
+             ws_set_num(sheet(doc, 1), 9, 9, 5);
+             EXPECT_STREQ(ws_get_formula_expr(sheet(doc, 2), 1, 1), "SUM(A!B:B!B)");
+         },
+         2, {"A1", "D1"}, "dk"},
+        {"whole rows whose ends name two sheets", named_book("", formula("A1", "SUM(A!1:B!1)", 3) + followed),
+         [](auto* doc, auto*) { ws_set_num(sheet(doc, 1), 9, 9, 5); }, 2, {"A1", "D1"}, "dk"},
+        {"a range joining a cell to a span", named_book("", formula("A1", "SUM(S!B1:A:B!B1)", 3) + followed),
+         [](auto* doc, auto*) { ws_set_num(sheet(doc, 1), 9, 9, 5); }, 2, {"A1", "D1"}, "dk"},
         {"a group over a sheet whose name holds a quote, the sheet added",
          named_book("", "<c r=\"A1\"><f t=\"shared\" ref=\"A1:B1\" si=\"0\">'It''s'!A1*2</f><v>42</v></c>"
                         "<c r=\"B1\"><f t=\"shared\" si=\"0\"/><v>42</v></c>"),
