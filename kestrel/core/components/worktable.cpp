@@ -460,6 +460,8 @@ bool worktable_t::delete_tabledef(std::string_view name) {
         // Clearing a whole table lets it go, and its part with it.
         clear_contents(at);
         clear_styles(at);
+        // Gone with its part: no walk over the sheet's parts for it again.
+        if (!tabledefs().find(name)) return true;
     }
     if (xml_part_t* part = table_part_named__(name)) get_part()->remove_part(part);
     tabledefs().remove(name);

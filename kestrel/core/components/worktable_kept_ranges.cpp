@@ -315,6 +315,8 @@ std::optional<std::string> rewritten_chart_part(
 // one kept under a parent the kinds do not give it.
 void collect_charts(const xml_part_t& part, std::vector<xml_part_t*>& out) {
     for (const auto& child : part.get_child_parts()) {
+        // A sheet may hold thousands of tables, which hold no charts.
+        if (child->kind() == part_kind_enum::table_definition_part) continue;
         if (is_chart_part(*child)) out.push_back(child.get());
         collect_charts(*child, out);
     }
@@ -344,8 +346,21 @@ void worktable_t::follow_sparklines__(const mta::band_shift_t* shift, const text
 void worktable_t::follow_book_parts__(const text_rewrite_t& text_of) {
     const xml_part_t* book = get_part();
     while (book && book->get_parent()) book = book->get_parent();
-    std::vector<xml_part_t*> charts;
-    if (book) collect_charts(*book, charts);
+    // Kept while the package's part tree stays as it was: a host's renames one
+    // by one walk every part of the package once, not each time.
+    thread_local struct {
+        const xml_part_t* book = nullptr;
+        uint64_t version = 0;
+        std::vector<xml_part_t*> charts;
+    } found;
+    const uint64_t version = part_container::tree_version();
+    if (found.book != book || found.version != version) {
+        found.book = book;
+        found.version = version;
+        found.charts.clear();
+        if (book) collect_charts(*book, found.charts);
+    }
+    const std::vector<xml_part_t*> charts = found.charts;
     if (charts.empty()) return;
     mta::formula::model_context& context = get_formula_model()->context();
     // The references name their sheets: read anywhere, they read the same cells.

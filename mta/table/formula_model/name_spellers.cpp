@@ -21,10 +21,13 @@ void add_folded(std::vector<std::string>& names, std::string_view name) {
 } // namespace
 
 void name_spellers_t::file(formula_cell* cell, const std::vector<token_t>& tokens) {
-    std::vector<std::string> names;
-    for (const token_t& t : tokens)
+    std::vector<std::string> names, tables;
+    for (const token_t& t : tokens) {
         if (t.opcode == op_name) add_folded(names, std::get<named_expression_t>(t.operand).name);
+        else if (t.opcode == op_table_ref) add_folded(tables, std::get<structured_reference_t>(t.operand).table);
+    }
     file__(cell, std::move(names));
+    file_tables__(cell, std::move(tables));
 }
 
 std::vector<std::string> text_spellings(std::string_view text, bool cells) {
@@ -51,6 +54,24 @@ std::vector<std::string> text_spellings(std::string_view text, bool cells) {
 
 void name_spellers_t::file(formula_cell* cell, std::string_view text) {
     file__(cell, text_spellings(text));
+    file_tables__(cell, {});
+}
+
+void name_spellers_t::file_tables__(formula_cell* cell, std::vector<std::string> tables) {
+    const auto it = tables_read_.find(cell);
+    if (it != tables_read_.end()) {
+        if (it->second == tables) return;
+        for (const std::string& table : it->second) {
+            const auto found = table_readers_.find(table);
+            if (found == table_readers_.end()) continue;
+            found->second.erase(cell);
+            if (found->second.empty()) table_readers_.erase(found);
+        }
+        tables_read_.erase(it);
+    }
+    if (tables.empty()) return;
+    for (const std::string& table : tables) table_readers_[table].insert(cell);
+    tables_read_.emplace(cell, std::move(tables));
 }
 
 void name_spellers_t::file__(formula_cell* cell, std::vector<std::string> names) {
@@ -67,6 +88,7 @@ void name_spellers_t::file__(formula_cell* cell, std::vector<std::string> names)
 }
 
 void name_spellers_t::forget(formula_cell* cell) {
+    file_tables__(cell, {});
     const auto it = spelled_.find(cell);
     if (it == spelled_.end()) return;
     for (const std::string& name : it->second) {
@@ -92,6 +114,12 @@ void name_spellers_t::report_to(spelling_sheets_t* index, Table* sheet) {
 std::vector<formula_cell*> name_spellers_t::spelling(std::string_view name) const {
     const auto it = cells_.find(utf8_fold_case(name));
     return it == cells_.end() ? std::vector<formula_cell*>() : std::vector<formula_cell*>(it->second.begin(), it->second.end());
+}
+
+std::vector<formula_cell*> name_spellers_t::reading_table(const std::string& folded) const {
+    const auto it = table_readers_.find(folded);
+    return it == table_readers_.end() ? std::vector<formula_cell*>()
+                                      : std::vector<formula_cell*>(it->second.begin(), it->second.end());
 }
 
 } // namespace vex::mta::formula

@@ -39,15 +39,23 @@ public:
     bool empty() const noexcept { return spelled_.empty(); }
     // The cells filed under the name in any case, in no set order.
     std::vector<formula_cell*> spelling(std::string_view name) const;
+    // The cells whose tokens read the table of that folded display name
+    // through a structured reference (a bare "[Qty]" reads the one around
+    // it), in no set order. A rename of the table or its columns rewrites
+    // these and the ones spelling it, not every formula.
+    std::vector<formula_cell*> reading_table(const std::string& folded) const;
     // The workbook's index hears which names the sheet's cells spell from now
     // on; null leaves it.
     void report_to(spelling_sheets_t* index, Table* sheet);
 
 private:
     void file__(formula_cell* cell, std::vector<std::string> names);
+    void file_tables__(formula_cell* cell, std::vector<std::string> tables);
 
     std::unordered_map<std::string, std::unordered_set<formula_cell*>> cells_;  // by folded name
     std::unordered_map<formula_cell*, std::vector<std::string>> spelled_;
+    std::unordered_map<std::string, std::unordered_set<formula_cell*>> table_readers_;  // by folded table
+    std::unordered_map<formula_cell*, std::vector<std::string>> tables_read_;
     spelling_sheets_t* index_ = nullptr;
     Table* sheet_ = nullptr;
 };

@@ -148,13 +148,25 @@ struct table_formula_model::impl {
             return;
         }
         cell->unread_text = 0;
-        if (reads_unknown_sheet(cell->tokens) || reads_missing_table(*cell)) spellers.file(cell, text_of(*cell).view());
-        else spellers.file(cell, cell->tokens);
+        respell(cell);
         try {
             register__(cell, batch);
         } catch (const std::exception&) {
             // A range the tracker cannot hold: the formula stays, untracked.
             cell->parsed = 0;
+        }
+    }
+
+    // A cell kept unparsed, or reading a sheet or table the workbook lacks, by
+    // its text; any other by its tokens.
+    void respell(formula_cell* cell) {
+        if (!cell->parsed) {
+            const formula_text_t text = text_of(*cell);
+            if (!text.view().empty()) spellers.file(cell, text.view());
+        } else if (reads_unknown_sheet(cell->tokens) || reads_missing_table(*cell)) {
+            spellers.file(cell, text_of(*cell).view());
+        } else {
+            spellers.file(cell, cell->tokens);
         }
     }
 
@@ -481,6 +493,14 @@ bool table_formula_model::spells_names() const noexcept {
 
 std::vector<formula_cell*> table_formula_model::spelling(std::string_view name) const {
     return impl_->spellers.spelling(name);
+}
+
+std::vector<formula_cell*> table_formula_model::reading_table(const std::string& folded) const {
+    return impl_->spellers.reading_table(folded);
+}
+
+void table_formula_model::respell(formula_cell* cell) {
+    impl_->respell(cell);
 }
 
 void table_formula_model::report_spellings_to(spelling_sheets_t* index) {

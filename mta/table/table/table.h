@@ -581,9 +581,17 @@ private:
     // passes, rewritten; the formulas and names changed. `refile` files the
     // changed formulas with the tracker again, for references that now read
     // other cells.
+    // `named`, when given, narrows the rewrite to the formulas and names filed
+    // as spelling or reading any of its folded names (or "[" inside `around`).
+    struct rewrite_reach_t {
+        std::vector<std::string> folded;
+        vex::range_t around;
+    };
     std::pair<stale_formulas_t, std::vector<formula::named_expression_t>>
     rewrite_workbook_formulas__(const std::function<bool(std::string_view)>& may_name, const text_rewrite_t& text_of,
-                                const tokens_rewrite_t& tokens_of, bool refile);
+                                const tokens_rewrite_t& tokens_of, bool refile, const rewrite_reach_t* named = nullptr);
+    // The sheet's formula cells filed under the reach, each once, column by column.
+    std::vector<formula::formula_cell*> cells_in_reach__(const rewrite_reach_t& reach) const;
 public:
     // The sheet is about to leave its workbook: the formulas of the other
     // sheets and the names that reference it get #REF! in its place, as

@@ -336,13 +336,9 @@ std::vector<Table*> Table::sheets_spelling__(std::string_view name) const {
 }
 
 bool Table::names_table__(std::string_view name, const tabledef_t* except) const {
-    for (const Table* sheet : workbook_sheets__()) {
-        for (const auto& [other, table] : sheet->tabledefs().all())
-            if (table != except && (utf8_iequals(other, name) || utf8_iequals(table->display_name(), name)))
-                return true;
-        for (const std::string& kept : sheet->tabledefs().unloaded_names())
-            if (utf8_iequals(kept, name)) return true;
-    }
+    const std::string folded = utf8_fold_case(name);
+    for (const Table* sheet : workbook_sheets__())
+        if (sheet->tabledefs().names_table(folded, except)) return true;
     return false;
 }
 

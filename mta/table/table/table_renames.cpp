@@ -10,10 +10,12 @@
 #include "mta/table/formula_model/reference_rewrite.h"
 #include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/utils/defined_names/defined_name_store.h"
+#include "text_utils.h"
 #include "unicode.h"
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <utility>
@@ -23,7 +25,7 @@ namespace vex::mta {
 
 std::pair<Table::stale_formulas_t, std::vector<formula::named_expression_t>>
 Table::rewrite_workbook_formulas__(const std::function<bool(std::string_view)>& may_name, const text_rewrite_t& text_of,
-                                   const tokens_rewrite_t& tokens_of, bool refile) {
+                                   const tokens_rewrite_t& tokens_of, bool refile, const rewrite_reach_t* reach) {
     formula::cell_tracker_t& tracker = formula::get_cell_tracker();
     stale_formulas_t changed;
     const text_rewrite_t named = [&](formula::model_context& context, const vex::coord_t& at, std::string_view text) {
@@ -36,7 +38,7 @@ Table::rewrite_workbook_formulas__(const std::function<bool(std::string_view)>& 
         formula::model_context& context = model.context();
         std::unordered_set<uint32_t> groups;  // shared groups whose master changed
         std::unordered_set<const formula::formula_cell*> seen;
-        sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
+        const auto rewrite = [&](formula::formula_cell* cell) {
             // A shared group's follower has its master's text and tokens of its own.
             const std::string_view expression = cell->expression();
             if (!expression.empty() && !may_name(expression)) return;
@@ -55,6 +57,7 @@ Table::rewrite_workbook_formulas__(const std::function<bool(std::string_view)>& 
                 model.follow_shared_master(a.shared_index, cell->expression(), cell->position());
                 groups.insert(a.shared_index);
             }
+            model.respell(cell);
             if (!refile || !tracked) return;
             if (!cell->parsed) {
                 model.track_unparsed(cell);
@@ -65,7 +68,11 @@ Table::rewrite_workbook_formulas__(const std::function<bool(std::string_view)>& 
             } catch (const std::exception&) {
                 cell->parsed = 0;  // a range the tracker cannot hold stays untracked
             }
-        });
+        };
+        if (reach)
+            for (formula::formula_cell* cell : sheet->cells_in_reach__(*reach)) rewrite(cell);
+        else
+            sheet->for_each_formula_cell(rewrite);
         // Followers read their master's new text, whatever their tokens held.
         if (groups.empty()) continue;
         sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
@@ -82,18 +89,37 @@ Table::rewrite_workbook_formulas__(const std::function<bool(std::string_view)>& 
             [&](const std::string& text) {
                 return may_name(text) ? text_of(context, origin, text) : std::optional<std::string>();
             },
-            tokens_of);
+            tokens_of, reach ? &reach->folded : nullptr);
     }
     return {std::move(changed), std::move(names)};
+}
+
+std::vector<formula::formula_cell*> Table::cells_in_reach__(const rewrite_reach_t& reach) const {
+    const formula::table_formula_model& model = *formula_model_;
+    std::vector<formula::formula_cell*> cells;
+    for (const std::string& folded : reach.folded) {
+        if (folded == formula::name_spellers_t::table_around) continue;  // only inside `around`
+        for (const auto& found : {model.spelling(folded), model.reading_table(folded)})
+            cells.insert(cells.end(), found.begin(), found.end());
+    }
+    if (int32_t(sheet_id_) == reach.around.first.grid_id)
+        for (formula::formula_cell* cell : model.spelling(formula::name_spellers_t::table_around))
+            if (reach.around.holds(cell->position())) cells.push_back(cell);
+    std::sort(cells.begin(), cells.end(), [](const auto* a, const auto* b) {
+        return std::pair(a->col(), a->row()) < std::pair(b->col(), b->row());
+    });
+    cells.erase(std::unique(cells.begin(), cells.end()), cells.end());
+    return cells;
 }
 
 void Table::follow_kept_texts__(const band_shift_t* shift, const text_rewrite_t& text_of) {
     formula::model_context& context = formula_model_->context();
     // An application copies a column's formula into the rows the table gains:
     // it reads as the column's cells do.
-    for (const auto& entry : tabledefs_.all())
-        entry.second->rewrite_formulas(
-            [&](const vex::coord_t& origin, std::string_view text) { return text_of(context, origin, text); });
+    if (tabledefs_.holds_formulas())
+        for (const auto& entry : tabledefs_.all())
+            entry.second->rewrite_formulas(
+                [&](const vex::coord_t& origin, std::string_view text) { return text_of(context, origin, text); });
     follow_kept_formulas__(shift, text_of);
 }
 
@@ -111,6 +137,15 @@ void Table::rename_references_to_sheet(std::string_view new_name) {
 
 void Table::rewrite_table_references(const formula::table_rename_t& change) {
     const std::string folded = utf8_fold_case(change.table);
+    // What names the table is filed under its name, or is a bare "[Column]"
+    // inside it: a rename reads those, not every formula. A loaded table named
+    // like a cell is no word the names' texts are filed under.
+    std::optional<rewrite_reach_t> reach;
+    const tabledef_t* table = tabledefs_.find_display(change.table);
+    if (table && !reads_as_cell_reference(change.table)) {
+        reach = rewrite_reach_t{{folded, std::string(formula::name_spellers_t::table_around)}, table->range()};
+        reach->around.order();
+    }
     auto [changed, names] = rewrite_workbook_formulas__(
         // A bare "[Column]" inside the table names it too.
         [&](std::string_view text) { return text.find('[') != text.npos || utf8_holds_folded(text, folded); },
@@ -118,7 +153,7 @@ void Table::rewrite_table_references(const formula::table_rename_t& change) {
             return formula::rewrite_table_references(context, origin, text, change);
         },
         [&](std::vector<formula::token_t>& tokens) { return formula::rewrite_table_tokens(tokens, change); },
-        change.gone || change.loses_columns());
+        change.gone || change.loses_columns(), reach ? &*reach : nullptr);
     // A renamed table's cells are the ones it read before.
     if (change.gone || change.loses_columns()) drop_stale_results__(std::move(changed), names);
 }

@@ -439,6 +439,22 @@ std::string column_formulas(const entries_t& copy) {
 // Every spelling of a column follows its rename, in cells and in the table
 // part's own formulas, and so does the table's; a deleted column leaves #REF!
 // where a reference named it alone, and a span of columns narrows.
+// A name reads a bare column at its sheet's first cell: there it names the
+// table standing over that cell, and follows the column's rename.
+TEST(renamed_references, a_bare_column_in_a_name_follows_the_table_at_the_first_cell) {
+    plover_document_t* doc = doc_create();
+    plover_workbook_t* wb = doc_get_workbook(doc);
+    plover_worksheet_t* ws = wb_add_worksheet(wb, "Sheet1");
+    ws_set_text(ws, 1, 1, "Val");
+    for (int r = 2; r <= 4; ++r) ws_set_num(ws, r, 1, r);
+    plover_tabledef_t* td = ws_add_tabledef(ws, "Tbl", 1, 1, 4, 1);
+    ASSERT_NE(td, nullptr) << run_msg();
+    ASSERT_EQ(wb_set_defined_name(wb, "Vals", "SUM([Val])", nullptr), 1) << run_msg();
+    ASSERT_EQ(td_set_col_name(td, 0, "Units"), 1) << run_msg();
+    EXPECT_EQ(std::string(wb_get_defined_name_expr(wb, 0)), "SUM([Units])");
+    doc_release(doc);
+}
+
 TEST(renamed_references, every_spelling_of_a_column_follows_it) {
     scratch_dir dir;
     write_zip(dir / "in.xlsx", spelled_table());

@@ -689,6 +689,8 @@ TEST(stale_results, formulas_written_before_what_they_spell_exists_drop_their_re
              ASSERT_EQ(td_insert_col(ws_get_tabledef_by_name(ws, "Tb"), 1, "Ins"), 1) << run_msg();
              ws_set_num(ws, 2, 2, 5);
          }},
+        {"a column inserted under the name, nothing set in it", old_set, "A6", "SUM(Tb[Ins])",
+         [](auto*, auto* ws) { ASSERT_EQ(td_insert_col(ws_get_tabledef_by_name(ws, "Tb"), 1, "Ins"), 1) << run_msg(); }},
     };
     for (const auto& r : rows) {
         plover_document_t* doc = doc_create();

@@ -196,16 +196,20 @@ std::vector<formula::named_expression_t> defined_name_store_t::tokenless_names(s
 std::vector<formula::named_expression_t> defined_name_store_t::names_spelling(
     std::string_view folded, const std::function<bool(std::string_view)>& may_spell) {
     std::unique_lock lock(mutex_);
-    for (node_t* node : respell_due_) {
-        node->respell_due = false;
-        respell__(*node);
-    }
-    respell_due_.clear();
+    respell_due__();
     std::vector<formula::named_expression_t> out;
     if (const auto it = spellings_.find(std::string(folded)); it != spellings_.end())
         for (const auto& [order, node] : it->second)
             if (may_spell(node->entry.expression)) out.push_back({node->name, node->local_sheet_id});
     return out;
+}
+
+void defined_name_store_t::respell_due__() {
+    for (node_t* node : respell_due_) {
+        node->respell_due = false;
+        respell__(*node);
+    }
+    respell_due_.clear();
 }
 
 std::vector<formula::named_expression_t> defined_name_store_t::token_readers(std::string_view folded) const {
@@ -380,27 +384,40 @@ std::vector<formula::named_expression_t> defined_name_store_t::on_sheet_going(co
 
 std::vector<formula::named_expression_t> defined_name_store_t::rewrite(formula::model_context& context,
                                                                        const text_rewrite_t& text_of,
-                                                                       const tokens_rewrite_t& tokens_of) {
-    std::vector<formula::named_expression_t> changed = rewrite__(text_of, tokens_of);
+                                                                       const tokens_rewrite_t& tokens_of,
+                                                                       const std::vector<std::string>* spellings) {
+    std::vector<formula::named_expression_t> changed = rewrite__(text_of, tokens_of, spellings);
     add_readers(context, changed);
     return changed;
 }
 
 std::vector<formula::named_expression_t> defined_name_store_t::rewrite__(const text_rewrite_t& text_of,
-                                                                         const tokens_rewrite_t& tokens_of) {
+                                                                         const tokens_rewrite_t& tokens_of,
+                                                                         const std::vector<std::string>* spellings) {
     // Parsing looks names up in this store: the texts are rewritten unlocked.
+    std::vector<node_t*> nodes;
     std::vector<std::string> texts;
     {
-        std::shared_lock lock(mutex_);
-        for (const auto& node : names_) texts.push_back(node->entry.expression);
+        std::unique_lock lock(mutex_);
+        if (spellings) {
+            respell_due__();
+            std::map<uint64_t, node_t*> picked;  // in the order the names came
+            for (const std::string& folded : *spellings)
+                if (const auto it = spellings_.find(folded); it != spellings_.end())
+                    for (const auto& [order, node] : it->second) picked.emplace(order, const_cast<node_t*>(node));
+            for (const auto& [order, node] : picked) nodes.push_back(node);
+        } else {
+            for (const auto& node : names_) nodes.push_back(node.get());
+        }
+        for (const node_t* node : nodes) texts.push_back(node->entry.expression);
     }
     std::vector<std::optional<std::string>> rewritten;
     for (const auto& text : texts) rewritten.push_back(text_of(text));
     std::vector<formula::named_expression_t> changed;
     std::vector<node_t*> refiled;
     std::unique_lock lock(mutex_);
-    for (size_t i = 0; i < names_.size(); ++i) {
-        node_t& node = *names_[i];
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        node_t& node = *nodes[i];
         defined_name_entry_t& entry = node.entry;
         bool now = tokens_of(entry.tokens);
         if (i < rewritten.size() && rewritten[i] && entry.expression == texts[i]) {

@@ -167,9 +167,12 @@ public:
     using text_rewrite_t = std::function<std::optional<std::string>(const std::string&)>;
     using tokens_rewrite_t = std::function<bool(std::vector<formula::token_t>&)>;
     // Every name's text and tokens rewritten, for a sheet or table renamed or
-    // gone. Returns the names that changed, with the names reading them.
+    // gone, or only the names whose text spells one of `spellings` (folded, as
+    // names_spelling takes them). Returns the names that changed, with the
+    // names reading them.
     std::vector<formula::named_expression_t> rewrite(formula::model_context& context, const text_rewrite_t& text_of,
-                                                     const tokens_rewrite_t& tokens_of);
+                                                     const tokens_rewrite_t& tokens_of,
+                                                     const std::vector<std::string>* spellings = nullptr);
     // The names, followed by every other name that reads one of them, directly
     // or through others; a name kept without tokens by its text as read in
     // `context`, whichever scope it finds.
@@ -190,7 +193,9 @@ private:
     };
 
     // Every name's text and tokens, rewritten; the names whose text or tokens changed.
-    std::vector<formula::named_expression_t> rewrite__(const text_rewrite_t& text_of, const tokens_rewrite_t& tokens_of);
+    std::vector<formula::named_expression_t> rewrite__(const text_rewrite_t& text_of, const tokens_rewrite_t& tokens_of,
+                                                       const std::vector<std::string>* spellings = nullptr);
+    void respell_due__();
     void rebuild_index__();
     // A name is filed under each name its tokens read or, kept without them,
     // under each word of its text (name_words).

@@ -116,7 +116,9 @@ std::string tabledef_t::next_column_name() const {
 }
 
 void tabledef_t::set_display_name(std::string_view name) {
-    if (!name.empty()) display_name_ = name;
+    if (name.empty() || name == display_name_) return;
+    std::string before = std::exchange(display_name_, std::string(name));
+    if (owner_) owner_->tabledefs().on_display_renamed(*this, before);
 }
 
 void tabledef_t::set_comment(std::string_view text) {
@@ -188,6 +190,11 @@ void tabledef_t::set_columns(std::deque<tabledef_column_t>& columns) {
         throw mta_error("The number of columns added does not match the number of columns in table.");
     columns_.swap(columns);
     rebuild_column_index();
+    if (holds_formulas_) return;
+    holds_formulas_ = std::any_of(columns_.begin(), columns_.end(), [](const tabledef_column_t& c) {
+        return !c.calculated_formula.text.empty() || !c.totals_formula.text.empty();
+    });
+    if (holds_formulas_ && owner_) owner_->tabledefs().on_formulas_held();
 }
 
 void tabledef_t::set_autofilter(std::unique_ptr<tabledef_autofilter_t> record) {
@@ -231,6 +238,7 @@ void tabledef_t::follow_shift(const band_shift_t& s) {
 }
 
 void tabledef_t::rewrite_formulas(const formula_rewrite_t& rewrite) {
+    if (!holds_formulas_) return;
     // Inside the table, where a bare "[Qty]" names it.
     const int data_row = std::min(range_.first.row + (has_header() ? 1 : 0), range_.last.row);
     for (size_t i = 0; i < columns_.size(); ++i) {

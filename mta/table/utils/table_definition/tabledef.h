@@ -186,6 +186,8 @@ public:
     // a cell of its column, take the rewritten text where one is returned.
     using formula_rewrite_t = std::function<std::optional<std::string>(const vex::coord_t&, std::string_view)>;
     void rewrite_formulas(const formula_rewrite_t& rewrite);
+    // Whether a column was given such a formula (only read tables have them).
+    bool holds_formulas() const noexcept { return holds_formulas_; }
 
     // ---- changing the sheet --------------------------------------------------------------
     // A refusal leaves its reason in the last message and returns false. A
@@ -236,6 +238,7 @@ private:
     std::string totals_row_cell_style_;
     std::unique_ptr<tabledef_autofilter_t> autofilter_;
     std::unique_ptr<tabledef_sort_state_t> sort_state_;
+    bool holds_formulas_ = false;
 };
 
 } // namespace vex::mta

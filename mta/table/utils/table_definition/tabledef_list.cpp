@@ -56,15 +56,28 @@ const tabledef_list_t::index_t& tabledef_list_t::index__() const {
         // Refilled in place, not packed and moved in: a tree mdds 2.0 moves keeps
         // parent pointers into its old root, and the next insert crashes.
         index_.clear();
-        for (const auto& e : entries_) index_.insert(extent_of(e.table->range()), e.table.get());
+        for (const auto& e : entries_)
+            if (e.table) index_.insert(extent_of(e.table->range()), e.table.get());
         index_valid_ = true;
     }
     return index_;
 }
 
+void tabledef_list_t::unindex__(const tabledef_t& table) {
+    // Taken out alone: rebuilding the tree for each table a host deletes costs
+    // every table each time.
+    auto hits = index_.search(extent_of(table.range()), index_t::search_type::overlap);
+    for (auto it = hits.begin(); it != hits.end(); ++it)
+        if (*it == &table) {
+            index_.erase(it);
+            return;
+        }
+    invalidate_index();
+}
+
 size_t tabledef_list_t::position_of__(std::string_view name) const {
     for (size_t i = 0; i < entries_.size(); ++i)
-        if (entries_[i].name == name) return i;
+        if (entries_[i].table && entries_[i].name == name) return i;
     return entries_.size();
 }
 
@@ -94,8 +107,12 @@ tabledef_t* tabledef_list_t::add(int32_t type, const char* name, const vex::rang
     }
     auto table = std::make_unique<tabledef_t>(owner_, std::string(key), next_table_id(), range);
     tabledef_t* added = table.get();
-    entries_.push_back({std::string(key), std::move(table)});
+    const uint64_t order = added_++;
+    entries_.push_back({std::string(key), std::move(table), order});
     by_name_.emplace(std::string(key), added);
+    order_of_.emplace(added, order);
+    file__(by_folded_name_, key, order, added);
+    file__(by_display_, added->display_name(), order, added);
     // Kept current while it is: a sheet filled with tables never rebuilds it.
     if (index_valid_) index_.insert(extent_of(range), added);
     owner_->merged_cells().remove_within(range);
@@ -108,11 +125,44 @@ tabledef_t* tabledef_list_t::find(std::string_view name) const {
     return it == by_name_.end() ? nullptr : it->second;
 }
 
+void tabledef_list_t::file__(folded_index_t& index, std::string_view name, uint64_t order, tabledef_t* table) {
+    auto& tables = index[utf8_fold_case(name)];
+    const auto at = std::lower_bound(tables.begin(), tables.end(), order,
+                                     [](const auto& entry, uint64_t o) { return entry.first < o; });
+    tables.insert(at, {order, table});
+}
+
+void tabledef_list_t::unfile__(folded_index_t& index, std::string_view name, const tabledef_t* table) {
+    const auto it = index.find(utf8_fold_case(name));
+    if (it == index.end()) return;
+    std::erase_if(it->second, [&](const auto& entry) { return entry.second == table; });
+    if (it->second.empty()) index.erase(it);
+}
+
 tabledef_t* tabledef_list_t::find_display(std::string_view display_name) const {
     if (display_name.empty()) return nullptr;
-    for (const auto& e : entries_)
-        if (utf8_iequals(e.table->display_name(), display_name)) return e.table.get();
-    return nullptr;
+    const auto it = by_display_.find(utf8_fold_case(display_name));
+    return it == by_display_.end() ? nullptr : it->second.front().second;
+}
+
+bool tabledef_list_t::names_table(const std::string& folded, const tabledef_t* except) const {
+    for (const folded_index_t* index : {&by_folded_name_, &by_display_})
+        if (const auto it = index->find(folded); it != index->end())
+            for (const auto& entry : it->second)
+                if (entry.second != except) return true;
+    return unloaded_folded_.contains(folded);
+}
+
+void tabledef_list_t::on_display_renamed(const tabledef_t& table, std::string_view before) {
+    const auto order = order_of_.find(&table);
+    if (order == order_of_.end()) return;
+    unfile__(by_display_, before, &table);
+    file__(by_display_, table.display_name(), order->second, const_cast<tabledef_t*>(&table));
+}
+
+void tabledef_list_t::keep_unloaded_name(std::string_view name) {
+    unloaded_names_.emplace_back(name);
+    unloaded_folded_.insert(utf8_fold_case(name));
 }
 
 std::string_view tabledef_list_t::find_name(std::string_view name) const {
@@ -122,6 +172,7 @@ std::string_view tabledef_list_t::find_name(std::string_view name) const {
 }
 
 std::string_view tabledef_list_t::name_at(size_t i) const {
+    pack__();
     if (i >= entries_.size()) {
         set_run_message("Table definition index out of range.");
         return {};
@@ -129,29 +180,48 @@ std::string_view tabledef_list_t::name_at(size_t i) const {
     return entries_[i].name;
 }
 
-template <class Pred>
-void tabledef_list_t::erase_if__(Pred pred) {
-    const auto first = std::stable_partition(entries_.begin(), entries_.end(),
-                                             [&](const entry_t& e) { return !pred(*e.table); });
-    if (first == entries_.end()) return;
-    std::vector<std::string> gone;
-    for (auto it = first; it != entries_.end(); ++it) {
-        by_name_.erase(it->name);
-        gone.push_back(it->name);
+void tabledef_list_t::erase_doomed__(const std::vector<const tabledef_t*>& doomed) {
+    std::vector<entry_t*> found;
+    for (const tabledef_t* t : doomed) {
+        const auto order = order_of_.find(t);
+        if (order == order_of_.end()) continue;
+        const auto it = std::lower_bound(entries_.begin(), entries_.end(), order->second,
+                                         [](const entry_t& e, uint64_t o) { return e.order < o; });
+        if (it != entries_.end() && it->table.get() == t) found.push_back(&*it);
     }
-    entries_.erase(first, entries_.end());
-    invalidate_index();
+    if (found.empty()) return;
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    // Left as holes: a host deleting tables one by one moves no other table.
+    std::vector<std::unique_ptr<tabledef_t>> going;
+    std::vector<std::string> gone;
+    for (entry_t* e : found) {
+        tabledef_t* table = e->table.get();
+        by_name_.erase(e->name);
+        unfile__(by_folded_name_, e->name, table);
+        unfile__(by_display_, table->display_name(), table);
+        order_of_.erase(table);
+        if (table->holds_formulas()) --holding_formulas_;
+        if (index_valid_) unindex__(*table);
+        going.push_back(std::move(e->table));
+        gone.push_back(std::move(e->name));
+        e->name.clear();
+        ++holes_;
+    }
+    if (holes_ > entries_.size() / 2) pack__();
+    going.clear();
     for (const std::string& name : gone) owner_->on_table_removed__(name);
 }
 
-void tabledef_list_t::erase_doomed__(const std::vector<const tabledef_t*>& doomed) {
-    if (!doomed.empty())
-        erase_if__([&](const tabledef_t& t) { return std::find(doomed.begin(), doomed.end(), &t) != doomed.end(); });
+void tabledef_list_t::pack__() const {
+    if (holes_ == 0) return;
+    std::erase_if(entries_, [](const entry_t& e) { return !e.table; });
+    holes_ = 0;
 }
 
 void tabledef_list_t::remove(std::string_view name) {
     const tabledef_t* table = find(name);
-    if (table) erase_if__([&](const tabledef_t& t) { return &t == table; });
+    if (table) erase_doomed__({table});
 }
 
 tabledef_t* tabledef_list_t::rename(std::string_view old_name, std::string_view new_name) {
@@ -162,21 +232,25 @@ tabledef_t* tabledef_list_t::rename(std::string_view old_name, std::string_view 
     }
     const size_t i = position_of__(old_name);
     if (i == entries_.size()) return nullptr;
+    tabledef_t* table = entries_[i].table.get();
     by_name_.erase(entries_[i].name);
+    unfile__(by_folded_name_, entries_[i].name, table);
     entries_[i].name = new_name;
-    by_name_.emplace(std::string(new_name), entries_[i].table.get());
-    return entries_[i].table.get();
+    by_name_.emplace(std::string(new_name), table);
+    file__(by_folded_name_, new_name, order_of_.at(table), table);
+    return table;
 }
 
 std::vector<std::pair<std::string_view, tabledef_t*>> tabledef_list_t::all() const {
     std::vector<std::pair<std::string_view, tabledef_t*>> out;
-    out.reserve(entries_.size());
-    for (const auto& e : entries_) out.emplace_back(e.name, e.table.get());
+    out.reserve(size());
+    for (const auto& e : entries_)
+        if (e.table) out.emplace_back(e.name, e.table.get());
     return out;
 }
 
 bool tabledef_list_t::intersects(const vex::range_t& given) const {
-    if (entries_.empty()) return false;
+    if (size() == 0) return false;
     vex::range_t r = given;
     r.order();
     const auto hits = index__().search(extent_of(r), index_t::search_type::overlap);
@@ -184,7 +258,7 @@ bool tabledef_list_t::intersects(const vex::range_t& given) const {
 }
 
 const tabledef_t* tabledef_list_t::header_at(int row, int col) const {
-    if (entries_.empty()) return nullptr;
+    if (size() == 0) return nullptr;
     const auto hits = index__().search(index_t::point_type{row, col}, index_t::search_type::overlap);
     for (auto it = hits.begin(); it != hits.end(); ++it) {
         const tabledef_t* t = *it;
@@ -194,7 +268,7 @@ const tabledef_t* tabledef_list_t::header_at(int row, int col) const {
 }
 
 void tabledef_list_t::on_clear_contents(const vex::range_t& cleared) {
-    if (entries_.empty()) return;
+    if (size() == 0) return;
     std::vector<tabledef_t*> met;
     const auto hits = index__().search(extent_of(cleared), index_t::search_type::overlap);
     for (auto it = hits.begin(); it != hits.end(); ++it) met.push_back(*it);
@@ -211,14 +285,16 @@ void tabledef_list_t::on_clear_contents(const vex::range_t& cleared) {
         for (int c = c1; c <= c2; ++c)
             owner_->set_text(row, c, t->column_name(c - t->range().first.col), true);
     }
-    if (std::any_of(met.begin(), met.end(), [&](const tabledef_t* t) { return inside(*t); }))
-        erase_if__(inside);
+    std::vector<const tabledef_t*> doomed;
+    for (const tabledef_t* t : met)
+        if (inside(*t)) doomed.push_back(t);
+    erase_doomed__(doomed);
 }
 
 std::vector<tabledef_t*> tabledef_list_t::in_area__(int r1, int c1, int r2, int c2) const {
     std::vector<tabledef_t*> out;
     for (const auto& e : entries_)
-        if (overlap(e.table->range(), r1, c1, r2, c2)) out.push_back(e.table.get());
+        if (e.table && overlap(e.table->range(), r1, c1, r2, c2)) out.push_back(e.table.get());
     return out;
 }
 

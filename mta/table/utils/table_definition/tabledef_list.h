@@ -2,7 +2,8 @@
 // The table definitions of one sheet, by name and in the order they were added
 // (the index a host sees stays put). Tables never overlap each other, nor cut a
 // merged range. An R-tree over the table ranges, rebuilt after a table moved,
-// answers the per-cell header guard without walking every table.
+// answers the per-cell header guard without walking every table; the names and
+// display names, folded, find a table without comparing every other's.
 
 #include "mta/table/utils/merged_cells.h"
 #include "mta/table/utils/rtree_key.h"
@@ -16,6 +17,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -46,16 +48,25 @@ public:
     // The table formulas name so: by its display name, case ignored as
     // applications compare table names; null when none.
     tabledef_t* find_display(std::string_view display_name) const;
+    // Whether a table other than `except` has the folded name as its name or
+    // display name, or a table the loader did not take had it.
+    bool names_table(const std::string& folded, const tabledef_t* except) const;
+    // The table's display name was `before`: it is found by its new one.
+    void on_display_renamed(const tabledef_t& table, std::string_view before);
+    // A table of the list was given calculated or totals formulas.
+    void on_formulas_held() noexcept { ++holding_formulas_; }
+    // Whether any table holds such formulas: most lists have none to rewrite.
+    bool holds_formulas() const noexcept { return holding_formulas_ != 0; }
     // "Table definition index out of range." and an empty view past the end.
     std::string_view name_at(size_t i) const;
-    size_t size() const noexcept { return entries_.size(); }
+    size_t size() const noexcept { return entries_.size() - holes_; }
     void remove(std::string_view name);
     // The table keeps its place, display name and columns; null when refused.
     tabledef_t* rename(std::string_view old_name, std::string_view new_name);
     std::vector<std::pair<std::string_view, tabledef_t*>> all() const;
     // Names of the sheet's tables the loader did not take: their parts go back
     // as read, so no other table may take such a name.
-    void keep_unloaded_name(std::string_view name) { unloaded_names_.emplace_back(name); }
+    void keep_unloaded_name(std::string_view name);
     const std::vector<std::string>& unloaded_names() const noexcept { return unloaded_names_; }
 
     bool intersects(const vex::range_t& range) const;
@@ -96,27 +107,39 @@ public:
 private:
     struct entry_t {
         std::string name;
-        std::unique_ptr<tabledef_t> table;
+        std::unique_ptr<tabledef_t> table;  // null: a hole a table left
+        uint64_t order = 0;                  // of adding, rising along the list
     };
+    // Tables by a folded name, in list order.
+    using folded_index_t = std::unordered_map<std::string, std::vector<std::pair<uint64_t, tabledef_t*>>>;
+    static void file__(folded_index_t& index, std::string_view name, uint64_t order, tabledef_t* table);
+    static void unfile__(folded_index_t& index, std::string_view name, const tabledef_t* table);
     using index_t = mdds::rtree<rtree_key_t, tabledef_t*, small_node_rtree_trait>;
 
     const index_t& index__() const;
+    void unindex__(const tabledef_t& table);
     size_t position_of__(std::string_view name) const;
-    // Destroys the tables the predicate picks.
-    template <class Pred>
-    void erase_if__(Pred pred);
+    // Destroys the tables; each leaves a hole in the list until it is packed.
     void erase_doomed__(const std::vector<const tabledef_t*>& doomed);
+    void pack__() const;
     // The tables meeting rows [r1, r2] x columns [c1, c2], in list order.
     std::vector<tabledef_t*> in_area__(int r1, int c1, int r2, int c2) const;
     // The tables a shift moves or takes.
     std::vector<tabledef_t*> in_shift__(const band_shift_t& s) const;
 
     Table* owner_;
-    std::vector<entry_t> entries_;
+    mutable std::vector<entry_t> entries_;
+    mutable size_t holes_ = 0;
     std::unordered_map<std::string, tabledef_t*> by_name_;
+    folded_index_t by_folded_name_;
+    folded_index_t by_display_;
+    std::unordered_map<const tabledef_t*, uint64_t> order_of_;  // of adding, which is the list order
+    uint64_t added_ = 0;
+    size_t holding_formulas_ = 0;
     mutable index_t index_;
     mutable bool index_valid_ = true;
     std::vector<std::string> unloaded_names_;
+    std::unordered_set<std::string> unloaded_folded_;
 };
 
 } // namespace vex::mta
