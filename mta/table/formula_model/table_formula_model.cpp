@@ -148,7 +148,8 @@ struct table_formula_model::impl {
             return;
         }
         cell->unread_text = 0;
-        if (reads_unknown_sheet(cell->tokens) || reads_missing_table(*cell)) spellers.file(cell, text_of(*cell).view());
+        if (reads_unknown_sheet(cell->tokens) || reads_missing_table(*cell))
+            spellers.file(cell, text_of(*cell).view(), cell->tokens);
         else spellers.file(cell, cell->tokens);
         try {
             register__(cell, batch);
@@ -189,10 +190,16 @@ struct table_formula_model::impl {
         if (cell->state() == formula_cell_state::registered) return;
         const formula_text_t text = text_of(*cell);
         if (text.view().empty()) return;
-        spellers.file(cell, text.view());
+        bool read = false;
         try {
             read_leniently(*cell, text);
-            register__(cell, batch);
+            read = true;
+        } catch (const std::exception&) {
+            // Nothing to track: the formula stays as it was kept.
+        }
+        spellers.file(cell, text.view(), cell->tokens, true);
+        try {
+            if (read) register__(cell, batch);
         } catch (const std::exception&) {
             // Nothing to track: the formula stays as it was kept.
         }
