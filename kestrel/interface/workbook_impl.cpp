@@ -139,6 +139,7 @@ iWorksheet_impl* iWorkbook_impl::insert_sheet__(uint64_t index, const char* name
         if (worktable_t* table = sheet->worktable()) {
             if (index < workbook_->sheet_count() - 1) table->follow_sheet_order([] {}, true);
             table->follow_new_sheet_name();
+            table->follow_sheet_list();
         }
         return raw;
     } catch (...) {

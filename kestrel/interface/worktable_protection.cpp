@@ -100,14 +100,14 @@ bool iWorktable_impl::delete_editable_range(int index) {
 void iWorktable_impl::group_rows(int first, int last, bool collapsed) {
     if (!admit_rows(first, last)) return;
     guarded_void([&] {
-        sheet_->change_row_visibility([&] { sheet_->row_outline().group_outline(first, last, collapsed); });
+        sheet_->change_row_visibility(first, last, [&] { sheet_->row_outline().group_outline(first, last, collapsed); });
     });
 }
 
 void iWorktable_impl::ungroup_rows(int first, int last) {
     if (!admit_rows(first, last)) return;
     guarded_void([&] {
-        sheet_->change_row_visibility([&] { sheet_->row_outline().ungroup_outline(first, last); });
+        sheet_->change_row_visibility(first, last, [&] { sheet_->row_outline().ungroup_outline(first, last); });
     });
 }
 
@@ -139,7 +139,8 @@ int iWorktable_impl::max_col_outline_level() {
 
 void iWorktable_impl::delete_row_outline() {
     guarded_void([&] {
-        sheet_->change_row_visibility([&] { sheet_->row_outline().reset(); });
+        const mta::outline_store_t& outline = sheet_->row_outline();
+        sheet_->change_row_visibility(outline.first(), outline.last(), [&] { sheet_->row_outline().reset(); });
     });
 }
 

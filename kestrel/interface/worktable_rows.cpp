@@ -174,7 +174,7 @@ void iWorktable_impl::set_row_hidden(int first, int last, bool hidden) {
     if (!admit(rows_ok(first, last), row_span_message)) return;
     if (first > last) std::swap(first, last);
     guarded_void([&] {
-        sheet_->change_row_visibility([&] {
+        sheet_->change_row_visibility(first, last, [&] {
             for (int r = first; r <= last; ++r) sheet_->set_row_hidden(r, hidden);
         });
     });

@@ -39,7 +39,8 @@ constexpr uint32_t now_function_id = 321;
 bool is_volatile_function(uint32_t id) noexcept {
     static const uint32_t ids[] = {now_function_id, lookup_function_id("TODAY"), lookup_function_id("RAND"),
                                    lookup_function_id("RANDBETWEEN"), lookup_function_id("INDIRECT"),
-                                   lookup_function_id("OFFSET")};
+                                   lookup_function_id("OFFSET"), lookup_function_id("CELL"),
+                                   lookup_function_id("INFO"), lookup_function_id("RANDARRAY")};
     return std::find(std::begin(ids), std::end(ids), id) != std::end(ids);
 }
 const uint32_t true_function_id = lookup_function_id("TRUE");

@@ -220,7 +220,10 @@ bool workbook_t::delete_worksheet(std::string_view name) {
                                  [&](const sheet_entry_t& s) { return s.component && s.name == name; });
     if (it == sheets.end()) return false;
     xml_part_t* part = it->component->get_part();
-    if (worktable_t* table = it->component->worktable()) table->drop_references_to_sheet();
+    if (worktable_t* table = it->component->worktable()) {
+        table->drop_references_to_sheet();
+        table->follow_sheet_list();
+    }
     lookup_.current = false;
     sheets.erase(it);
     if (get_part() && part) get_part()->remove_part(part);
@@ -264,6 +267,7 @@ void workbook_t::reorder__(const std::function<void()>& reorder) {
     for (const sheet_entry_t& s : record_.sheets)
         if (worktable_t* table = s.component ? s.component->worktable() : nullptr) {
             table->follow_sheet_order(reorder);
+            table->follow_sheet_list();
             return;
         }
     reorder();
@@ -286,6 +290,7 @@ bool workbook_t::rename_sheet(uint64_t index, std::string_view name) {
     if (entry.component) entry.component->set_sheet_name(name);
     // Formulas written while no sheet had the name read it from now on.
     if (table && new_name) table->follow_new_sheet_name();
+    if (table) table->follow_sheet_list();
     return true;
 }
 

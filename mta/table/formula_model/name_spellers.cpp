@@ -1,5 +1,6 @@
 #include "mta/table/formula_model/name_spellers.h"
 
+#include "mta/formula/function_table.h"
 #include "mta/formula/parser/formula_lexer.h"
 #include "mta/table/formula_model/reference_rewrite.h"
 #include "mta/table/formula_model/spelling_sheets.h"
@@ -18,6 +19,25 @@ void add_folded(std::vector<std::string>& names, std::string_view name) {
     if (std::find(names.begin(), names.end(), folded) == names.end()) names.push_back(std::move(folded));
 }
 
+// The marks of the calls the tokens make.
+void add_calls(std::vector<std::string>& names, const std::vector<token_t>& tokens, bool unparsed) {
+    static const uint32_t skipping[] = {lookup_function_id("SUBTOTAL"), lookup_function_id("AGGREGATE")};
+    static const uint32_t listing[] = {lookup_function_id("SHEET"), lookup_function_id("SHEETS")};
+    static const uint32_t texts = lookup_function_id("FORMULATEXT");
+    bool skips = unparsed, lists = false, reads_texts = false;
+    for (const token_t& t : tokens) {
+        if (t.opcode == op_name) skips = true;
+        if (t.opcode != op_function) continue;
+        const uint32_t id = std::get<uint32_t>(t.operand);
+        skips = skips || std::find(std::begin(skipping), std::end(skipping), id) != std::end(skipping);
+        lists = lists || std::find(std::begin(listing), std::end(listing), id) != std::end(listing);
+        reads_texts = reads_texts || id == texts;
+    }
+    if (skips) names.emplace_back(name_spellers_t::skips_hidden_rows);
+    if (lists) names.emplace_back(name_spellers_t::reads_sheet_list);
+    if (reads_texts) names.emplace_back(name_spellers_t::reads_formula_texts);
+}
+
 } // namespace
 
 void name_spellers_t::file(formula_cell* cell, const std::vector<token_t>& tokens) {
@@ -26,6 +46,7 @@ void name_spellers_t::file(formula_cell* cell, const std::vector<token_t>& token
         if (t.opcode == op_name) add_folded(names, std::get<named_expression_t>(t.operand).name);
         else if (t.opcode == op_table_ref) add_folded(tables, std::get<structured_reference_t>(t.operand).table);
     }
+    add_calls(names, tokens, false);
     file__(cell, std::move(names));
     file_tables__(cell, std::move(tables));
 }
@@ -52,10 +73,12 @@ std::vector<std::string> text_spellings(std::string_view text, bool cells) {
     return names;
 }
 
-void name_spellers_t::file(formula_cell* cell, std::string_view text) {
-    file__(cell, text_spellings(text));
+void name_spellers_t::file(formula_cell* cell, std::string_view text, const std::vector<token_t>& read,
+                           bool unparsed) {
+    std::vector<std::string> names = text_spellings(text);
+    add_calls(names, read, unparsed);
+    file__(cell, std::move(names));
     file_tables__(cell, {});
-}
 
 void name_spellers_t::file_tables__(formula_cell* cell, std::vector<std::string> tables) {
     const auto it = tables_read_.find(cell);

@@ -27,6 +27,14 @@ class name_spellers_t {
 public:
     // What a bare "[Qty]" is filed under: it names whatever table holds its cell.
     static constexpr std::string_view table_around = "[";
+    // What the calls a cell makes are filed under, spellings no name, sheet
+    // or table can have: the formulas that may leave hidden rows out
+    // (SUBTOTAL, AGGREGATE, a name's reader, a text kept unparsed), those
+    // reading the workbook's list of sheets (SHEET, SHEETS) and those reading
+    // formula texts (FORMULATEXT).
+    static constexpr std::string_view skips_hidden_rows = "[?hidden";
+    static constexpr std::string_view reads_sheet_list = "[?sheets";
+    static constexpr std::string_view reads_formula_texts = "[?formulatext";
 
     // The cell spells the names of these tokens, and no others.
     void file(formula_cell* cell, const std::vector<token_t>& tokens);
@@ -34,7 +42,10 @@ public:
     // lacks: every word of its text may be a name, and the sheets its
     // qualifiers name and the tables its structured references name are
     // filed too, so that a sheet or table that comes later finds it.
-    void file(formula_cell* cell, std::string_view text);
+    // `read` gives the calls of a text read leniently; `unparsed` files it
+    // as leaving hidden rows out, whatever it calls.
+    void file(formula_cell* cell, std::string_view text, const std::vector<token_t>& read = {},
+              bool unparsed = false);
     void forget(formula_cell* cell);
     bool empty() const noexcept { return spelled_.empty(); }
     // The cells filed under the name in any case, in no set order.

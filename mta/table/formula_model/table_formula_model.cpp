@@ -162,9 +162,9 @@ struct table_formula_model::impl {
     void respell(formula_cell* cell) {
         if (!cell->parsed) {
             const formula_text_t text = text_of(*cell);
-            if (!text.view().empty()) spellers.file(cell, text.view());
+            if (!text.view().empty()) spellers.file(cell, text.view(), cell->tokens, true);
         } else if (reads_unknown_sheet(cell->tokens) || reads_missing_table(*cell)) {
-            spellers.file(cell, text_of(*cell).view());
+            spellers.file(cell, text_of(*cell).view(), cell->tokens);
         } else {
             spellers.file(cell, cell->tokens);
         }
@@ -201,10 +201,16 @@ struct table_formula_model::impl {
         if (cell->state() == formula_cell_state::registered) return;
         const formula_text_t text = text_of(*cell);
         if (text.view().empty()) return;
-        spellers.file(cell, text.view());
+        bool read = false;
         try {
             read_leniently(*cell, text);
-            register__(cell, batch);
+            read = true;
+        } catch (const std::exception&) {
+            // Nothing to track: the formula stays as it was kept.
+        }
+        spellers.file(cell, text.view(), cell->tokens, true);
+        try {
+            if (read) register__(cell, batch);
         } catch (const std::exception&) {
             // Nothing to track: the formula stays as it was kept.
         }

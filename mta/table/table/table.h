@@ -468,10 +468,12 @@ public:
     int64_t col_outline_level(int col) const noexcept { return col_outline_.outline_level(col); }
     // Levels 0 to 8 only, else "Illegal outline level." and nothing changes.
     bool set_row_outline_level(int r1, int r2, int level);
-    // Rows hidden or shown by `edit` (their hidden flags, outline groups
-    // collapsed or expanded): the formulas reading them that leave hidden
-    // rows out (SUBTOTAL, AGGREGATE) lose their results.
-    void change_row_visibility(const std::function<void()>& edit);
+    // Rows of [first, last] hidden or shown by `edit` (their hidden flags,
+    // outline groups collapsed or expanded): the formulas reading them that
+    // leave hidden rows out (SUBTOTAL, AGGREGATE) lose their results.
+    void change_row_visibility(int first, int last, const std::function<void()>& edit);
+    // Whether a row of [first, last] shows hidden, by its flag or a collapsed group.
+    bool rows_hidden_in(int first, int last) const;
     // Any value, collapsed signs included, as a file gives them.
     void set_col_outline_level(int c1, int c2, int level) { col_outline_.set_level(c1, c2, level); }
     bool group_summary_below() const noexcept { return summary_below_; }
@@ -605,6 +607,10 @@ public:
     // The defined name is going: the formulas reading it, directly or through
     // other names, lose their results.
     void drop_results_reading_name(const formula::named_expression_t& name);
+    // The workbook's list of sheets changed (a sheet added, inserted,
+    // renamed, moved or deleted): the formulas reading it (SHEET, SHEETS)
+    // lose their results.
+    void follow_sheet_list();
     // A setting any formula may read changed (the date system): every
     // formula of the workbook loses its result.
     void drop_workbook_results();
@@ -651,6 +657,15 @@ private:
     static stale_formulas_t refile__(const stale_formulas_t& readers);
     // The formulas of the workbook the tracker files as reading any of the cells.
     stale_formulas_t readers_of__(const vex::range_t& cells) const;
+    // The formulas of the workbook that may leave hidden rows out and read
+    // any cell of the areas, found among those alone.
+    stale_formulas_t hidden_row_readers__(const std::vector<vex::range_t>& areas) const;
+    // The formulas of the workbook reading formula texts (FORMULATEXT).
+    stale_formulas_t text_readers__() const;
+    // The formulas of the workbook the sheets' spellers file under `mark`
+    // that `keep` passes, sheet by sheet, each in column order.
+    stale_formulas_t filed_under__(std::string_view mark,
+                                   const std::function<bool(const formula::formula_cell&)>& keep) const;
     // The formulas and names of the workbook whose texts pass `may_spell`,
     // and the readers of those names, read again; those now reading other
     // cells lose their results. Only the formulas the sheets' spellers file

@@ -5,6 +5,7 @@
 #include "mta/formula/expression_syntax.h"
 #include "mta/formula/formula_cell.h"
 #include "mta/formula/function_table.h"
+#include "mta/table/formula_model/name_spellers.h"
 #include "mta/table/formula_model/reference_rewrite.h"
 #include "mta/table/formula_model/spelling_sheets.h"
 #include "mta/table/formula_model/table_formula_model.h"
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <array>
+#include <initializer_list>
 #include <iterator>
 #include <limits>
 #include <string>
@@ -34,20 +36,48 @@ void in_sheet_order(std::vector<Table*>& sheets) {
 
 using spans_t = std::vector<std::pair<int32_t, int32_t>>;
 
-// The spans of the runs whose values pass `pred`, in order.
+// The spans within [a, b] of the runs whose values pass `pred`, in order.
 template <class Store, class Pred>
-spans_t spans_where(const Store& store, Pred pred) {
-    spans_t out;
+void add_spans_where(spans_t& out, const Store& store, int32_t a, int32_t b, Pred pred) {
     const auto& runs = store.runs();
-    for (size_t i = 0; i < runs.size(); ++i)
-        if (pred(runs[i].value)) out.emplace_back(int32_t(runs[i].start), store.run_end(i));
+    const auto from = store.run_index_of(a);
+    if (!from) return;
+    for (size_t i = *from; i < runs.size() && int64_t(runs[i].start) <= b; ++i)
+        if (pred(runs[i].value)) out.emplace_back(std::max(int32_t(runs[i].start), a), std::min(store.run_end(i), b));
+}
+
+// Which rows of spans `x` or `y` (each ordered) lie in one of them alone, or,
+// with `both` set, in either; merged and in order.
+spans_t merge_spans(const spans_t& x, const spans_t& y, bool both) {
+    std::vector<std::pair<int64_t, int>> edges;
+    for (const spans_t* list : {&x, &y})
+        for (const auto& [first, last] : *list) edges.emplace_back(first, 1), edges.emplace_back(int64_t(last) + 1, -1);
+    std::sort(edges.begin(), edges.end());
+    spans_t out;
+    int depth = 0;
+    int64_t open = 0;
+    for (size_t i = 0; i < edges.size();) {
+        const int64_t at = edges[i].first;
+        const bool was = both ? depth > 0 : depth == 1;
+        for (; i < edges.size() && edges[i].first == at; ++i) depth += edges[i].second;
+        const bool is = both ? depth > 0 : depth == 1;
+        if (!was && is) open = at;
+        if (was && !is) {
+            if (!out.empty() && out.back().second + 1 == open) out.back().second = int32_t(at - 1);
+            else out.emplace_back(int32_t(open), int32_t(at - 1));
+        }
+    }
     return out;
 }
 
-// A row shows hidden by its flag or inside a collapsed group (saved hidden).
-std::array<spans_t, 2> hidden_rows(const Table& table) {
-    return {spans_where(table.row_records(), [](const rc_record_t& r) { return (r.flags & rc_record_t::hidden) != 0; }),
-            spans_where(table.row_outline().runs(), [](int32_t level) { return level < 0; })};
+// The rows of [a, b] that show hidden: by their flag or inside a collapsed
+// group (saved hidden).
+spans_t hidden_rows(const Table& table, int32_t a, int32_t b) {
+    spans_t flagged, collapsed;
+    add_spans_where(flagged, table.row_records(), a, b,
+                    [](const rc_record_t& r) { return (r.flags & rc_record_t::hidden) != 0; });
+    add_spans_where(collapsed, table.row_outline().runs(), a, b, [](int32_t level) { return level < 0; });
+    return collapsed.empty() ? flagged : merge_spans(flagged, collapsed, true);
 }
 
 // Calls SUBTOTAL or AGGREGATE, or may through a name or a text not read.
@@ -61,26 +91,82 @@ bool may_skip_hidden_rows(const formula::formula_cell& cell) {
     });
 }
 
+// Whether the cell calls one of the functions; a text kept unparsed was
+// filed by its lenient reading's calls.
+bool calls(const formula::formula_cell& cell, std::initializer_list<std::string_view> names) {
+    if (!cell.parsed) return true;
+    return std::any_of(cell.tokens.begin(), cell.tokens.end(), [&](const formula::token_t& t) {
+        return t.opcode == formula::op_function &&
+               std::any_of(names.begin(), names.end(), [&](std::string_view name) {
+                   return formula::lookup_function_id(name) == std::get<uint32_t>(t.operand);
+               });
+    });
+}
+
+// Whether what the cell was filed as reading meets one of the areas.
+bool reads_any(const formula::formula_cell& cell, const std::vector<vex::range_t>& areas) {
+    for (const formula::token_t& t : cell.reference_tokens) {
+        const auto* read = std::get_if<vex::range_t>(&t.operand);
+        if (!read) continue;
+        vex::range_t r = *read;
+        r.order();
+        for (const vex::range_t& a : areas)
+            if (r.first.grid_id == a.first.grid_id && r.first.row <= a.last.row && a.first.row <= r.last.row &&
+                r.first.col <= a.last.col && a.first.col <= r.last.col)
+                return true;
+    }
+    return false;
+}
+
 } // namespace
 
-void Table::change_row_visibility(const std::function<void()>& edit) {
-    const std::array<spans_t, 2> before = hidden_rows(*this);
+void Table::change_row_visibility(int first, int last, const std::function<void()>& edit) {
+    if (first > last) std::swap(first, last);
+    const spans_t before = hidden_rows(*this, first, last);
     edit();
     if (!registered_) return;
-    const std::array<spans_t, 2> after = hidden_rows(*this);
-    int32_t lo = std::numeric_limits<int32_t>::max(), hi = 0;
-    for (size_t k = 0; k < before.size(); ++k) {
-        spans_t changed;
-        std::set_symmetric_difference(before[k].begin(), before[k].end(), after[k].begin(), after[k].end(),
-                                      std::back_inserter(changed));
-        for (const auto& [first, last] : changed) lo = std::min(lo, first), hi = std::max(hi, last);
-    }
-    if (lo > hi) return;
+    const spans_t changed = merge_spans(before, hidden_rows(*this, first, last), false);
+    if (changed.empty()) return;
     const int32_t grid = int32_t(sheet_id_);
-    const vex::range_t rows{{grid, lo, 1, 1, 0, 0}, {grid, hi, last_col_of(*this), 1, 0, 0}};
-    stale_formulas_t stale = readers_of__(rows);
-    std::erase_if(stale, [](const auto& reader) { return !may_skip_hidden_rows(*reader.second); });
-    drop_stale_results__(std::move(stale), {}, true);
+    std::vector<vex::range_t> rows;
+    for (const auto& [lo, hi] : changed) rows.push_back({{grid, lo, 1, 1, 0, 0}, {grid, hi, last_col_of(*this), 1, 0, 0}});
+    drop_stale_results__(hidden_row_readers__(rows), {}, true);
+}
+
+Table::stale_formulas_t Table::filed_under__(std::string_view mark,
+                                            const std::function<bool(const formula::formula_cell&)>& keep) const {
+    stale_formulas_t found;
+    for (Table* sheet : sheets_spelling__(mark)) {
+        std::vector<formula::formula_cell*> cells = sheet->get_formula_model()->spelling(mark);
+        std::sort(cells.begin(), cells.end(), [](const auto* a, const auto* b) {
+            return std::pair(a->col(), a->row()) < std::pair(b->col(), b->row());
+        });
+        for (formula::formula_cell* cell : cells)
+            if (keep(*cell)) found.emplace_back(sheet, cell);
+    }
+    return found;
+}
+
+Table::stale_formulas_t Table::hidden_row_readers__(const std::vector<vex::range_t>& areas) const {
+    return filed_under__(formula::name_spellers_t::skips_hidden_rows, [&](const formula::formula_cell& cell) {
+        return may_skip_hidden_rows(cell) && reads_any(cell, areas);
+    });
+}
+
+Table::stale_formulas_t Table::text_readers__() const {
+    return filed_under__(formula::name_spellers_t::reads_formula_texts,
+                         [](const formula::formula_cell& cell) { return calls(cell, {"FORMULATEXT"}); });
+}
+
+void Table::follow_sheet_list() {
+    if (!registered_) return;
+    drop_stale_results__(filed_under__(formula::name_spellers_t::reads_sheet_list,
+                                       [](const formula::formula_cell& cell) { return calls(cell, {"SHEET", "SHEETS"}); }),
+                         {});
+}
+
+bool Table::rows_hidden_in(int first, int last) const {
+    return !hidden_rows(*this, first, last).empty();
 }
 
 bool Table::set_row_outline_level(int r1, int r2, int level) {

@@ -126,13 +126,15 @@ void Table::follow_kept_texts__(const band_shift_t* shift, const text_rewrite_t&
 void Table::rename_references_to_sheet(std::string_view new_name) {
     if (!registered_) return;
     const std::string old_name = name_;
-    // The tokens hold the sheet's grid, which keeps its cells: only texts change.
-    rewrite_workbook_formulas__(
+    // The tokens hold the sheet's grid, which keeps its cells: only texts
+    // change, and what reads them.
+    const auto changed = rewrite_workbook_formulas__(
         [](std::string_view text) { return text.find('!') != std::string_view::npos; },
         [&](formula::model_context& context, const vex::coord_t& origin, std::string_view text) {
             return formula::rename_sheet_references(context, origin, text, old_name, new_name);
         },
         [](std::vector<formula::token_t>&) { return false; }, false);
+    if (!changed.first.empty()) drop_stale_results__(text_readers__(), {});
 }
 
 void Table::rewrite_table_references(const formula::table_rename_t& change) {
@@ -154,8 +156,14 @@ void Table::rewrite_table_references(const formula::table_rename_t& change) {
         },
         [&](std::vector<formula::token_t>& tokens) { return formula::rewrite_table_tokens(tokens, change); },
         change.gone || change.loses_columns(), reach ? &*reach : nullptr);
-    // A renamed table's cells are the ones it read before.
-    if (change.gone || change.loses_columns()) drop_stale_results__(std::move(changed), names);
+    // A renamed table's cells are the ones it read before; the texts changed.
+    const stale_formulas_t texts = changed.empty() ? stale_formulas_t{} : text_readers__();
+    if (change.gone || change.loses_columns()) {
+        changed.insert(changed.end(), texts.begin(), texts.end());
+        drop_stale_results__(std::move(changed), names);
+    } else if (!texts.empty()) {
+        drop_stale_results__(texts, {});
+    }
 }
 
 void Table::drop_references_to_lost_columns__(const band_shift_t& s) {

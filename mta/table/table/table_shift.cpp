@@ -209,6 +209,10 @@ void Table::drop_references_to_sheet() {
             model.track_unparsed(cell);
         });
     }
+    if (!stale.empty()) {
+        const stale_formulas_t texts = text_readers__();
+        stale.insert(stale.end(), texts.begin(), texts.end());
+    }
     auto* names = get_defined_names();
     // What a formula reads by a text it builds may lie on the sheet going.
     drop_stale_results__(stale, names ? names->on_sheet_going(*this) : std::vector<formula::named_expression_t>(),
@@ -427,6 +431,17 @@ bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b
         }
     }
     merged_cells_.shift(s);
+    // Cells of part of the rows move into or out of hidden rows, which stay:
+    // what leaves hidden rows out reads other values.
+    if (rows && !whole && registered_ && rows_hidden_in(s.first, edge)) {
+        const int32_t grid = int32_t(sheet_id_);
+        const stale_formulas_t skipping = hidden_row_readers__({{{grid, s.first, lo, 1, 0, 0}, {grid, edge, hi, 1, 0, 0}}});
+        stale.insert(stale.end(), skipping.begin(), skipping.end());
+    }
+    if (!rewritten.empty()) {
+        const stale_formulas_t texts = text_readers__();
+        stale.insert(stale.end(), texts.begin(), texts.end());
+    }
     drop_stale_results__(std::move(stale), {});
     if (whole) {
         outline_store_t& outline = rows ? row_outline_ : col_outline_;

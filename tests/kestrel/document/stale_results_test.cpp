@@ -449,6 +449,41 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
         column += "</row>";
     }
     const entries_t subtotals = reader_test::sheet_package("<sheetData>" + column + "</sheetData>");
+    // A1:A5 1..5, row 3 hidden: B1 leaves it out, E1 does not.
+    std::string past_hidden;
+    for (int r = 1; r <= 5; ++r) {
+        const std::string n = std::to_string(r);
+        past_hidden += "<row r=\"" + n + (r == 3 ? "\" hidden=\"1\">" : "\">") + "<c r=\"A" + n + "\"><v>" + n + "</v></c>";
+        if (r == 1) past_hidden += formula("B1", "SUBTOTAL(109,A1:A5)", 12) + formula("E1", "SUM(A1:A5)", 15);
+        past_hidden += "</row>";
+    }
+    const entries_t hidden_band = reader_test::sheet_package("<sheetData>" + past_hidden + "</sheetData>");
+    // The table T over A1:A6 (x; 1..5), row 4 hidden, read by C1.
+    round_trip_test::crafted_t in_table;
+    std::string table_rows = "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>x</t></is></c>" +
+                             formula("C1", "SUBTOTAL(109,T[x])", 12) + "</row>";
+    for (int r = 2; r <= 6; ++r)
+        table_rows += "<row r=\"" + std::to_string(r) + (r == 4 ? "\" hidden=\"1\">" : "\">") + "<c r=\"A" +
+                      std::to_string(r) + "\"><v>" + std::to_string(r - 1) + "</v></c></row>";
+    in_table.sheets = {{"<sheetData>" + table_rows + "</sheetData><tableParts count=\"1\"><tablePart r:id=\"rId1\"/>"
+                        "</tableParts>",
+                        rel("rId1", std::string(od) + "table", "../tables/table1.xml")}};
+    const entries_t hidden_table = with_table_part(
+        in_table, "<table xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" id=\"1\" name=\"T\" "
+                  "displayName=\"T\" ref=\"A1:A6\"><tableColumns count=\"1\"><tableColumn id=\"1\" name=\"x\"/>"
+                  "</tableColumns></table>");
+    // S reads the list of sheets (A, B, S) and B!B1.
+    const entries_t listing = named_book("", formula("A1", "SHEETS()", 3) + formula("B1", "SHEET(B!B1)", 2) +
+                                                 formula("C1", "B!B1*2", 4));
+    // A1 shows the text of D1.
+    const entries_t texts = named_book("", "<c r=\"A1\" t=\"str\"><f>FORMULATEXT(D1)</f><v>=A!B1+1</v></c>" +
+                                               formula("D1", "A!B1+1", 2) + formula("E1", "B!B1+1", 3));
+    // Read by a name that leaves hidden rows out.
+    const entries_t subtotal_name = named_book("<definedName name=\"SubT\">SUBTOTAL(109,A!$B$1:$B$5)</definedName>",
+                                               formula("A1", "SubT*2", 2) + followed);
+    const auto give_back = [](plover_worksheet_t* ws) {
+        for (const auto& [col, result] : {std::pair{2, 360}, {3, 8}, {4, 360}}) ws_set_formula_num(ws, 1, col, result);
+    };
     // Volatile: what they read shows when they are evaluated.
     const entries_t built = named_book(
         "", formula("A1", "INDIRECT(\"A!B1\")+1", 2) + formula("D1", "IFERROR(INDIRECT(\"Extra!B1\"),-1)", -1));
@@ -560,10 +595,78 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
          {"B1", "C1", "D1", "E1"}, "dddk"},
         {"rows collapsed in a group", subtotals, [](auto*, auto* ws) { ws_group_rows(ws, 2, 3, 1); }, 0,
          {"B1", "C1", "D1", "E1"}, "dddk"},
+        {"one row hidden", subtotals, [](auto*, auto* ws) { ws_set_row_hidden(ws, 2, 2, 1); }, 0,
+         {"B1", "C1", "D1", "E1"}, "dddk"},
+        {"a row hidden beside hidden ones", subtotals,
+         [&](auto*, auto* ws) {
+             ws_set_row_hidden(ws, 2, 3, 1);
+             give_back(ws);
+             ws_set_row_hidden(ws, 4, 4, 1);
+         },
+         0, {"B1", "C1", "D1", "E1"}, "dddk"},
+        {"rows hidden again", subtotals,
+         [&](auto*, auto* ws) {
+             ws_set_row_hidden(ws, 2, 3, 1);
+             give_back(ws);
+             ws_set_row_hidden(ws, 2, 3, 1);
+         },
+         0, {"B1", "C1", "D1", "E1"}, "kkkk"},
+        {"a collapsed group ungrouped", subtotals,
+         [&](auto*, auto* ws) {
+             ws_group_rows(ws, 2, 3, 1);
+             give_back(ws);
+             ws_ungroup_rows(ws, 2, 3);
+         },
+         0, {"B1", "C1", "D1", "E1"}, "dddk"},
+        {"the outline of a collapsed group deleted", subtotals,
+         [&](auto*, auto* ws) {
+             ws_group_rows(ws, 2, 3, 1);
+             give_back(ws);
+             ws_delete_row_outline(ws);
+         },
+         0, {"B1", "C1", "D1", "E1"}, "dddk"},
+        {"a row hidden under a name leaving hidden rows out", subtotal_name,
+         [](auto* doc, auto*) { ws_set_row_hidden(sheet(doc, 0), 1, 1, 1); }, 2, {"A1", "D1"}, "dk"},
+        {"a row hidden under a span leaving hidden rows out",
+         three_sheets_book(formula("A1", "SUBTOTAL(109,S1:S2!A1:A5)", 30)),
+         [](auto* doc, auto*) { ws_set_row_hidden(sheet(doc, 0), 1, 1, 1); }, 3, {"A1"}, "d"},
+        {"cells shifted down past a hidden row", hidden_band,
+         [](auto*, auto* ws) { ASSERT_EQ(ws_shift_range_down(ws, 1, 1, 1, 1), 1) << run_msg(); }, 0, {"B1", "E1"},
+         "dk"},
+        {"a table shifted down past a hidden row", hidden_table,
+         [](auto*, auto* ws) { ASSERT_EQ(ws_shift_range_down(ws, 1, 1, 1, 1), 1) << run_msg(); }, 0, {"C1"}, "d"},
+        {"a sheet inserted before what reads the list of sheets", listing,
+         [](auto* doc, auto*) { ASSERT_NE(wb_insert_worksheet(doc_get_workbook(doc), 1, "New"), nullptr); }, 3,
+         {"A1", "B1", "C1"}, "ddk"},
+        {"a sheet added beside what reads the list of sheets", listing,
+         [](auto* doc, auto*) { ASSERT_NE(wb_add_worksheet(doc_get_workbook(doc), "New"), nullptr); }, 2,
+         {"A1", "B1", "C1"}, "ddk"},
+        {"a sheet renamed beside what reads the list of sheets", listing,
+         [](auto* doc, auto*) { wb_rename_sheet(doc_get_workbook(doc), 0, "New"); }, 2, {"A1", "B1", "C1"}, "ddk"},
+        {"sheets moved beside what reads the list of sheets", listing,
+         [](auto* doc, auto*) { wb_shift_sheet(doc_get_workbook(doc), 0, 1); }, 2, {"A1", "B1", "C1"}, "ddk"},
+        {"a sheet deleted beside what reads the list of sheets", listing,
+         [](auto* doc, auto*) { wb_delete_sheet(doc_get_workbook(doc), 0); }, 1, {"A1", "B1", "C1"}, "ddk"},
+        {"a formula text rewritten by a row inserted", texts,
+         [](auto* doc, auto*) { ws_insert_row(sheet(doc, 2), 1, 1); }, 2, {"A2", "D2", "E2"}, "dkk"},
+        {"a formula text rewritten by a sheet renamed", texts,
+         [](auto* doc, auto*) { wb_rename_sheet(doc_get_workbook(doc), 0, "Z"); }, 2, {"A1", "D1", "E1"}, "dkk"},
+        {"functions reading the workbook's state, a value set elsewhere",
+         named_book("", formula("A1", "RANDARRAY()", 0) + formula("C1", "CELL(\"row\",B!B1)", 1) + followed +
+                            formula("E1", "INFO(\"numfile\")", 3)),
+         [](auto* doc, auto*) { ws_set_num(sheet(doc, 1), 9, 9, 5); }, 2, {"A1", "C1", "E1", "D1"}, "dddk"},
         {"the date system changed", dates, [](auto* doc, auto*) { wb_set_date1904(doc_get_workbook(doc), 1); }, 2,
          {"A1", "D1"}, "dd"},
         {"the date system set as it was", dates, [](auto* doc, auto*) { wb_set_date1904(doc_get_workbook(doc), 0); },
          2, {"A1", "D1"}, "kk"},
+        {"the date system switched back", dates,
+         [](auto* doc, auto*) {
+             wb_set_date1904(doc_get_workbook(doc), 1);
+             ws_set_formula_num(sheet(doc, 2), 1, 1, 45292);
+             ws_set_formula_num(sheet(doc, 2), 1, 4, 2024);
+             wb_set_date1904(doc_get_workbook(doc), 0);
+         },
+         2, {"A1", "D1"}, "dd"},
         {"a sheet a volatile formula builds renamed", built,
          [](auto* doc, auto*) { wb_rename_sheet(doc_get_workbook(doc), 0, "New Name"); }, 2, {"A1", "D1"}, "dd"},
         {"a sheet a volatile formula builds deleted", built,
@@ -586,7 +689,8 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
         for (const std::string& ref : r.refs) {
             int row = 0, col = 0;
             a1_to_row_col(ref.c_str(), &row, &col);
-            const bool held = ws_cell_type(sheet(doc, r.at), row, col) == CELLTYPE_NUMBER;
+            const int type = ws_cell_type(sheet(doc, r.at), row, col);
+            const bool held = type == CELLTYPE_NUMBER || type == CELLTYPE_TEXT;
             const bool written = element(xml, "<c r=\"" + ref + "\"", "</c>").find("<v>") != std::string::npos;
             kept += held && written ? 'k' : !held && !written ? 'd' : '?';
         }
