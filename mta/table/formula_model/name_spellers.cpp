@@ -79,6 +79,7 @@ void name_spellers_t::file(formula_cell* cell, std::string_view text, const std:
     add_calls(names, read, unparsed);
     file__(cell, std::move(names));
     file_tables__(cell, {});
+}
 
 void name_spellers_t::file_tables__(formula_cell* cell, std::vector<std::string> tables) {
     const auto it = tables_read_.find(cell);
