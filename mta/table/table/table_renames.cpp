@@ -55,6 +55,7 @@ Table::rewrite_workbook_formulas__(const std::function<bool(std::string_view)>& 
                 model.follow_shared_master(a.shared_index, cell->expression(), cell->position());
                 groups.insert(a.shared_index);
             }
+            if (text && !refile && tracked) model.respell(cell);
             if (!refile || !tracked) return;
             if (!cell->parsed) {
                 model.track_unparsed(cell);

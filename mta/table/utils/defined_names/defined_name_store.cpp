@@ -371,9 +371,27 @@ std::vector<formula::named_expression_t> defined_name_store_t::on_sheet_going(co
     const int32_t grid = int32_t(table.sheet_id());
     formula::model_context& context = table.get_formula_model()->context();
     const vex::coord_t origin{grid, 1, 1, 0, 0, 0};
+    // A name reads the sheet only through a text naming it (its tokens come
+    // from that text) or through a span, which may hold it between its ends.
+    std::map<uint64_t, node_t*> reading;
+    {
+        std::unique_lock lock(mutex_);
+        for (node_t* node : respell_due_) {
+            node->respell_due = false;
+            respell__(*node);
+        }
+        respell_due_.clear();
+        for (const std::string& spelling :
+             {utf8_fold_case(table.name()), std::string(formula::name_spellers_t::span)})
+            if (const auto it = spellings_.find(spelling); it != spellings_.end())
+                for (const auto& [order, node] : it->second) reading.emplace(order, const_cast<node_t*>(node));
+    }
+    std::vector<node_t*> nodes;
+    nodes.reserve(reading.size());
+    for (const auto& [order, node] : reading) nodes.push_back(node);
     std::vector<formula::named_expression_t> changed = rewrite__(
         [&](const std::string& text) { return formula::drop_grid_references(context, origin, text, grid); },
-        [&](std::vector<formula::token_t>& tokens) { return formula::drop_grid_tokens(tokens, grid); });
+        [&](std::vector<formula::token_t>& tokens) { return formula::drop_grid_tokens(tokens, grid); }, &nodes);
     add_readers(context, changed);
     return changed;
 }
@@ -387,20 +405,25 @@ std::vector<formula::named_expression_t> defined_name_store_t::rewrite(formula::
 }
 
 std::vector<formula::named_expression_t> defined_name_store_t::rewrite__(const text_rewrite_t& text_of,
-                                                                         const tokens_rewrite_t& tokens_of) {
+                                                                         const tokens_rewrite_t& tokens_of,
+                                                                         const std::vector<node_t*>* only) {
     // Parsing looks names up in this store: the texts are rewritten unlocked.
+    std::vector<node_t*> nodes;
     std::vector<std::string> texts;
     {
         std::shared_lock lock(mutex_);
-        for (const auto& node : names_) texts.push_back(node->entry.expression);
+        if (only) nodes = *only;
+        else
+            for (const auto& node : names_) nodes.push_back(node.get());
+        for (const node_t* node : nodes) texts.push_back(node->entry.expression);
     }
     std::vector<std::optional<std::string>> rewritten;
     for (const auto& text : texts) rewritten.push_back(text_of(text));
     std::vector<formula::named_expression_t> changed;
     std::vector<node_t*> refiled;
     std::unique_lock lock(mutex_);
-    for (size_t i = 0; i < names_.size(); ++i) {
-        node_t& node = *names_[i];
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        node_t& node = *nodes[i];
         defined_name_entry_t& entry = node.entry;
         bool now = tokens_of(entry.tokens);
         if (i < rewritten.size() && rewritten[i] && entry.expression == texts[i]) {
