@@ -633,6 +633,11 @@ TEST(stale_results, formulas_written_before_what_they_spell_exists_drop_their_re
          },
          "D1", "SUM(Alpha:Gamma!A1)",
          [](auto* wb, auto*) { ws_set_num(wb_insert_worksheet(wb, 2, "Beta"), 1, 1, 7); }},
+        {"a sheet renamed to complete a span", [](auto* wb, auto*) { ws_set_num(wb_add_worksheet(wb, "M3"), 2, 2, 32); },
+         "D1", "IFERROR(SUM(Later:M3!B2),-1)", [](auto* wb, auto*) { wb_rename_sheet(wb, 1, "Later"); }},
+        {"a sheet renamed to complete a span, in another case",
+         [](auto* wb, auto*) { ws_set_num(wb_add_worksheet(wb, "M3"), 2, 2, 32); }, "D1",
+         "IFERROR(SUM(Later:M3!B2),-1)", [](auto* wb, auto*) { wb_rename_sheet(wb, 1, "later"); }},
         {"a sheet deleted while the name is missing, then added",
          // The sheet going holds a formula naming it too.
          [](auto* wb, auto*) { ws_set_formula(wb_add_worksheet(wb, "Other"), 1, 1, "Sheet9!A1*2"); }, "D1",
