@@ -15,12 +15,18 @@ using xml::sxml::status_t;
 namespace {
 
 std::atomic<uint64_t> tree_versions{0};
+std::atomic<uint64_t> tree_growths{0};
 
 } // namespace
 
 uint64_t part_container::tree_version() noexcept { return tree_versions.load(std::memory_order_acquire); }
 
-void part_container::tree_changed() noexcept { tree_versions.fetch_add(1, std::memory_order_acq_rel); }
+uint64_t part_container::growth_version() noexcept { return tree_growths.load(std::memory_order_acquire); }
+
+void part_container::tree_changed() noexcept {
+    tree_growths.fetch_add(1, std::memory_order_acq_rel);
+    tree_versions.fetch_add(1, std::memory_order_acq_rel);
+}
 
 part_container::part_container() = default;
 
@@ -112,7 +118,8 @@ void part_container::take_out(children_t::iterator it) {
     if (it == children_.end()) return;
     std::unique_ptr<xml_part_t> gone = std::move(*it);
     children_.erase(it);
-    tree_changed();
+    // A part taken out adds nothing to the tree.
+    tree_versions.fetch_add(1, std::memory_order_acq_rel);
 }
 
 } // namespace vex

@@ -68,6 +68,9 @@ public:
     // with every kind set: what is derived from a part tree holds while it stays.
     static uint64_t tree_version() noexcept;
     static void tree_changed() noexcept;
+    // Changes with every change but a child taken out: what a tree lacked
+    // while it stays, it still lacks.
+    static uint64_t growth_version() noexcept;
 
     // The child-part factory: makes the child of kind relationship_type under
     // parent (null for the package root), or finds the one a parent may hold

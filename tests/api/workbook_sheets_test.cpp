@@ -104,6 +104,60 @@ TEST(workbook_sheets, insert_shift_and_delete_keep_names_and_handles_in_step) {
     EXPECT_EQ(wb_get_active_sheet(b.wb), 2);
 }
 
+// Each row edits Sheet1..Sheet4, then the book is asked what its sheet lookup
+// knows: each handle's name and place, the next default name, and a name
+// taken in another case.
+TEST(workbook_sheets, the_sheet_lookup_follows_every_edit_of_the_list) {
+    using edit_t = std::function<void(plover_workbook_t*)>;
+    const struct {
+        const char* what;
+        edit_t edit;
+        const char* names;
+        const char* next;   // the next default name
+        const char* taken;  // refused as a duplicate in another case
+    } rows[] = {
+        {"inserted in the middle", [](auto* wb) { wb_insert_worksheet(wb, 1, "Mid"); },
+         "Sheet1,Mid,Sheet2,Sheet3,Sheet4,", "Sheet5", "MID"},
+        {"the first deleted", [](auto* wb) { wb_delete_sheet(wb, 0); }, "Sheet2,Sheet3,Sheet4,", "Sheet5", "SHEET2"},
+        {"the last deleted", [](auto* wb) { wb_delete_sheet(wb, 3); }, "Sheet1,Sheet2,Sheet3,", "Sheet4", "sheet3"},
+        {"moved to the front", [](auto* wb) { wb_shift_sheet(wb, 3, 0); }, "Sheet4,Sheet1,Sheet2,Sheet3,", "Sheet5",
+         "SHEET4"},
+        {"renamed to a higher number", [](auto* wb) { wb_rename_sheet(wb, 1, "Sheet9"); },
+         "Sheet1,Sheet9,Sheet3,Sheet4,", "Sheet10", "sheet9"},
+        {"renamed in another case, then moved and deleted",
+         [](auto* wb) {
+             wb_rename_sheet(wb, 3, "SHEET4");
+             wb_shift_sheet(wb, 0, 2);
+             wb_delete_sheet(wb, 1);
+         },
+         "Sheet2,Sheet1,SHEET4,", "Sheet3", "sheet4"},
+    };
+    for (const auto& r : rows) {
+        book_t b;
+        for (int i = 0; i < 4; ++i) wb_add_worksheet(b.wb, nullptr);
+        r.edit(b.wb);
+        EXPECT_EQ(names(b.wb), r.names) << r.what;
+        for (unsigned i = 0; i < wb_sheet_count(b.wb); ++i)
+            EXPECT_STREQ(ws_name(wb_get_sheet(b.wb, int(i))), wb_sheet_name(b.wb, int(i))) << r.what;
+        EXPECT_EQ(wb_add_worksheet(b.wb, r.taken), nullptr) << r.what;
+        plover_worksheet_t* added = wb_add_worksheet(b.wb, nullptr);
+        ASSERT_NE(added, nullptr) << r.what;
+        EXPECT_STREQ(ws_name(added), r.next) << r.what;
+    }
+}
+
+// A text kept unparsed follows a rename, and then the sheet's delete.
+TEST(workbook_sheets, a_text_naming_a_renamed_sheet_loses_it_with_the_sheet) {
+    book_t b;
+    plover_worksheet_t* out = wb_add_worksheet(b.wb, "Out");
+    wb_add_worksheet(b.wb, "Sheet2");
+    ASSERT_EQ(ws_set_formula(out, 1, 1, "Sheet2!A1&\"x\""), 1) << run_msg();
+    wb_rename_sheet(b.wb, 1, "Data");
+    EXPECT_STREQ(ws_get_formula_expr(out, 1, 1), "Data!A1&\"x\"");
+    wb_delete_sheet(b.wb, 1);
+    EXPECT_STREQ(ws_get_formula_expr(out, 1, 1), "#REF!&\"x\"");
+}
+
 // A sheet's name pointer outlives whatever happens to the other sheets.
 TEST(workbook_sheets, name_pointers_survive_changes_to_other_sheets) {
     book_t b;

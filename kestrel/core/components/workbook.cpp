@@ -167,13 +167,95 @@ const workbook_t::sheet_lookup_t& workbook_t::lookup__() const {
     return lookup_;
 }
 
-void workbook_t::count_appended__(uint32_t position) {
+void workbook_t::count_inserted__(uint32_t position) {
     if (!lookup_.current) return;
     // Made again on the next question should this throw half way.
     lookup_.current = false;
+    // The records behind it moved back one place.
+    if (position + 1 < record_.sheets.size()) {
+        for (auto& [sheet, at] : lookup_.positions)
+            if (at >= position) ++at;
+        for (auto& [name, named] : lookup_.folded_names)
+            if (named.first >= position) ++named.first;
+    }
     const sheet_entry_t& s = record_.sheets[position];
     if (s.component) lookup_.positions.try_emplace(s.component, position);
     count_record(lookup_.ids, lookup_.default_numbers, lookup_.folded_names, lookup_.free_id, s, position);
+    auto& first = lookup_.folded_names[utf8_fold_case(s.name)].first;
+    first = std::min(first, position);
+    lookup_.current = true;
+}
+
+void workbook_t::uncount_name__(uint32_t position) {
+    const std::string& name = record_.sheets[position].name;
+    int64_t n = 0;
+    if (default_name_number(name, n))
+        if (const auto it = lookup_.default_numbers.find(n); it != lookup_.default_numbers.end() && --it->second == 0)
+            lookup_.default_numbers.erase(it);
+    const auto it = lookup_.folded_names.find(utf8_fold_case(name));
+    if (it == lookup_.folded_names.end()) return;
+    if (--it->second.count == 0) {
+        lookup_.folded_names.erase(it);
+    } else if (it->second.first == position) {
+        // A loaded file may repeat a name but for case: the next record carrying it comes first.
+        for (uint32_t i = position + 1; i < record_.sheets.size(); ++i)
+            if (utf8_iequals(record_.sheets[i].name, name)) {
+                it->second.first = i;
+                break;
+            }
+    }
+}
+
+void workbook_t::count_erasing__(uint32_t position) {
+    if (!lookup_.current) return;
+    lookup_.current = false;
+    const sheet_entry_t& s = record_.sheets[position];
+    if (const auto it = lookup_.positions.find(s.component); s.component && it != lookup_.positions.end() &&
+                                                              it->second == position)
+        lookup_.positions.erase(it);
+    if (const auto it = lookup_.ids.find(s.sheet_id); it != lookup_.ids.end() && --it->second == 0) {
+        lookup_.ids.erase(it);
+        if (s.sheet_id != 0) lookup_.free_id = std::min(lookup_.free_id, s.sheet_id);
+    }
+    uncount_name__(position);
+    // The records behind it move up one place.
+    if (position + 1 < record_.sheets.size()) {
+        for (auto& [sheet, at] : lookup_.positions)
+            if (at > position) --at;
+        for (auto& [name, named] : lookup_.folded_names)
+            if (named.first > position) --named.first;
+    }
+    lookup_.current = true;
+}
+
+void workbook_t::count_moved__(uint32_t lo, uint32_t hi) {
+    if (!lookup_.current) return;
+    lookup_.current = false;
+    for (uint32_t i = lo; i <= hi; ++i) {
+        const sheet_entry_t& s = record_.sheets[i];
+        if (const auto it = lookup_.positions.find(s.component); s.component && it != lookup_.positions.end())
+            it->second = i;
+        // Names repeated but for case (a loaded file) are made again.
+        const auto named = lookup_.folded_names.find(utf8_fold_case(s.name));
+        if (named == lookup_.folded_names.end() || named->second.count != 1) return;
+        named->second.first = i;
+    }
+    lookup_.current = true;
+}
+
+void workbook_t::count_renamed__(uint32_t position, std::string_view name) {
+    if (!lookup_.current) {
+        record_.sheets[position].name = std::string(name);
+        return;
+    }
+    lookup_.current = false;
+    uncount_name__(position);
+    sheet_entry_t& s = record_.sheets[position];
+    s.name = std::string(name);
+    int64_t n = 0;
+    if (default_name_number(s.name, n)) ++lookup_.default_numbers[n];
+    auto& named = lookup_.folded_names[utf8_fold_case(s.name)];
+    named.first = named.count++ == 0 ? position : std::min(named.first, position);
     lookup_.current = true;
 }
 
@@ -195,14 +277,12 @@ worksheet_t* workbook_t::insert_worksheet(std::string_view name, uint64_t index)
     part->set_part_id(entry.sheet_id);
     auto& sheets = record_.sheets;
     if (index < sheets.size()) {
-        // The records behind it move.
-        lookup_.current = false;
         sheets.insert(sheets.begin() + static_cast<ptrdiff_t>(index), std::move(entry));
     } else {
         sheets.push_back(std::move(entry));
         index = sheets.size() - 1;
-        count_appended__(static_cast<uint32_t>(index));
     }
+    count_inserted__(static_cast<uint32_t>(index));
     if (record_.views.empty()) {
         record_.views.emplace_back();
         record_.views.front().active_tab = static_cast<uint32_t>(index);
@@ -216,15 +296,17 @@ bool workbook_t::delete_worksheet(std::string_view name) {
     if (name.empty()) return false;
     auto& sheets = record_.sheets;
     // A record without a component (a chart sheet) is not deleted through here.
-    const auto it = std::find_if(sheets.begin(), sheets.end(),
-                                 [&](const sheet_entry_t& s) { return s.component && s.name == name; });
+    const auto deletable = [&](const sheet_entry_t& s) { return s.component && s.name == name; };
+    const uint32_t found = sheet_index_by_name(name);
+    const auto it = found < sheets.size() && deletable(sheets[found]) ? sheets.begin() + ptrdiff_t(found)
+                                                                      : std::find_if(sheets.begin(), sheets.end(), deletable);
     if (it == sheets.end()) return false;
     xml_part_t* part = it->component->get_part();
     if (worktable_t* table = it->component->worktable()) {
         table->drop_references_to_sheet();
         table->follow_sheet_list();
     }
-    lookup_.current = false;
+    count_erasing__(static_cast<uint32_t>(it - sheets.begin()));
     sheets.erase(it);
     if (get_part() && part) get_part()->remove_part(part);
     repair_active_tab__();
@@ -252,13 +334,13 @@ void workbook_t::repair_active_tab__() {
 void workbook_t::shift_sheet(uint64_t from, uint64_t to) {
     auto& sheets = record_.sheets;
     if (from == to || from >= sheets.size() || to >= sheets.size()) return;
-    lookup_.current = false;
     reorder__([&] {
         const auto first = sheets.begin();
         if (from < to)
             std::rotate(first + ptrdiff_t(from), first + ptrdiff_t(from) + 1, first + ptrdiff_t(to) + 1);
         else
             std::rotate(first + ptrdiff_t(to), first + ptrdiff_t(from), first + ptrdiff_t(from) + 1);
+        count_moved__(uint32_t(std::min(from, to)), uint32_t(std::max(from, to)));
     });
     show_visible_tab__();
 }
@@ -283,8 +365,7 @@ bool workbook_t::rename_sheet(uint64_t index, std::string_view name) {
     worktable_t* table = entry.component ? entry.component->worktable() : nullptr;
     if (table) table->rename_references_to_sheet(name);
     const bool new_name = !utf8_iequals(entry.name, name);
-    lookup_.current = false;
-    entry.name = std::string(name);
+    count_renamed__(static_cast<uint32_t>(index), name);
     entry.name_as_stored = false;
     // The table keeps the sheet's name so that formulas and local names find it.
     if (entry.component) entry.component->set_sheet_name(name);

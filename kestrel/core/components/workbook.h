@@ -215,6 +215,11 @@ public:
     // The worktable of the first sheet in tab order that has one.
     worktable_t* first_worktable() const;
 
+    // The part tree's growth_version at which the book was seen to hold no
+    // chart: a sheet going need not look for charts again until it grows.
+    uint64_t chartless_at() const noexcept { return chartless_at_; }
+    void set_chartless_at(uint64_t growth) const noexcept { chartless_at_ = growth; }
+
     table_index_t& tables() noexcept { return *tables_; }
     table_definition_t* find_table(std::string_view name) const noexcept { return tables_->find(name); }
 
@@ -256,8 +261,14 @@ private:
     };
 
     const sheet_lookup_t& lookup__() const;
-    // The record at position, appended last, into a current lookup.
-    void count_appended__(uint32_t position);
+    // A current lookup follows the record inserted at, erasing at or renamed
+    // at position, without walking every record.
+    void count_inserted__(uint32_t position);
+    void count_erasing__(uint32_t position);
+    void count_renamed__(uint32_t position, std::string_view name);
+    // The records from lo to hi changed places among themselves.
+    void count_moved__(uint32_t lo, uint32_t hi);
+    void uncount_name__(uint32_t position);
     void assign_sheet_types__();
     bool check_new_name__(std::string_view name, const sheet_entry_t* self, std::string_view duplicate_text) const;
     uint32_t position_of_rid__(const char* rid) const noexcept;
@@ -276,6 +287,7 @@ private:
     std::unique_ptr<assign_for_workbook_t> reader_;
     std::unordered_map<std::string_view, uint32_t> rid_positions_;
     mutable sheet_lookup_t lookup_;
+    mutable uint64_t chartless_at_ = UINT64_MAX;
 };
 
 } // namespace vex

@@ -440,6 +440,7 @@ mta::tabledef_t* worktable_t::add_tabledef(std::string_view name, const range_t&
     const std::string key(name);
     mta::tabledef_t* table = tabledefs().add(0, key.c_str(), range);
     if (!table) return nullptr;
+    note_kept_texts();
     if (style) table->set_style_name(style);
     xml_part_t* part = get_part()->create_part(std::string(uri::table_relationship).c_str(), nullptr);
     if (table_definition_t* d = part ? definition_of(*part) : nullptr) d->set_name(name);

@@ -322,6 +322,11 @@ bool follow_extensions(kept_element_t& kept, const std::function<record_edit_t()
 
 } // namespace
 
+bool worktable_t::keeps_texts__() const {
+    const data_validations_t* list = periphery_.data_validations.get();
+    return mta::Table::keeps_texts__() || (list && !list->items.empty()) || !periphery_.kept_sections.empty();
+}
+
 void worktable_t::follow_kept_formulas__(const mta::band_shift_t* shift, const text_rewrite_t& text_of) {
     mta::formula::model_context& context = get_formula_model()->context();
     const int32_t grid = int32_t(sheet_id());

@@ -8,6 +8,7 @@
 #include "kestrel/core/components/worktable.h"
 
 #include "errors.h"
+#include "kestrel/core/components/workbook.h"
 #include "kestrel/core/components/worksheet.h"
 #include "kestrel/parts/part.h"
 #include "kestrel/parts/simple_part.h"
@@ -345,7 +346,14 @@ void worktable_t::follow_sparklines__(const mta::band_shift_t* shift, const text
 
 void worktable_t::follow_book_parts__(const text_rewrite_t& text_of) {
     const xml_part_t* book = get_part();
-    while (book && book->get_parent()) book = book->get_parent();
+    const workbook_t* model = nullptr;
+    for (const xml_part_t* part = book; part; part = part->get_parent()) {
+        if (!model) model = dynamic_cast<const workbook_t*>(part->get_component());
+        book = part;
+    }
+    // Deleting sheets one by one walks the parts once, not once for each.
+    const uint64_t growth = part_container::growth_version();
+    if (model && model->chartless_at() == growth) return;
     // Kept while the package's part tree stays as it was: a host's renames one
     // by one walk every part of the package once, not each time.
     thread_local struct {
@@ -361,6 +369,7 @@ void worktable_t::follow_book_parts__(const text_rewrite_t& text_of) {
         if (book) collect_charts(*book, found.charts);
     }
     const std::vector<xml_part_t*> charts = found.charts;
+    if (charts.empty() && model) model->set_chartless_at(growth);
     if (charts.empty()) return;
     mta::formula::model_context& context = get_formula_model()->context();
     // The references name their sheets: read anywhere, they read the same cells.

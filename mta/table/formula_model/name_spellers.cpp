@@ -1,6 +1,7 @@
 #include "mta/table/formula_model/name_spellers.h"
 
 #include "mta/formula/function_table.h"
+#include "mta/formula/formula_cell.h"
 #include "mta/formula/parser/formula_lexer.h"
 #include "mta/table/formula_model/reference_rewrite.h"
 #include "mta/table/formula_model/spelling_sheets.h"
@@ -40,11 +41,29 @@ void add_calls(std::vector<std::string>& names, const std::vector<token_t>& toke
 
 } // namespace
 
+std::string name_spellers_t::grid(int32_t grid_id) {
+    return std::string(span) + std::to_string(grid_id);
+}
+
 void name_spellers_t::file(formula_cell* cell, const std::vector<token_t>& tokens) {
     std::vector<std::string> names, tables;
+    const int32_t own = cell->position().grid_id;
+    const auto add_grid = [&](int32_t grid_id) {
+        if (grid_id == own) return;
+        std::string key = grid(grid_id);
+        if (std::find(names.begin(), names.end(), key) == names.end()) names.push_back(std::move(key));
+    };
     for (const token_t& t : tokens) {
         if (t.opcode == op_name) add_folded(names, std::get<named_expression_t>(t.operand).name);
         else if (t.opcode == op_table_ref) add_folded(tables, std::get<structured_reference_t>(t.operand).table);
+        else if (t.names[0]) continue;  // a cell of another workbook
+        else if (t.opcode == op_cell_ref) add_grid(std::get<vex::coord_t>(t.operand).grid_id);
+        else if (t.opcode == op_range_ref) {
+            const auto& r = std::get<vex::range_t>(t.operand);
+            add_grid(r.first.grid_id);
+            add_grid(r.last.grid_id);
+            if (spans_sheets(r)) add_folded(names, span);
+        }
     }
     add_calls(names, tokens, false);
     file__(cell, std::move(names));
@@ -60,8 +79,13 @@ std::vector<std::string> text_spellings(std::string_view text, bool cells) {
         if (lexeme.kind != lexeme_name) continue;
         std::string_view word = lexeme.text(text);
         if (const size_t bang = qualifier_end(word); bang != std::string_view::npos) {
-            if (const auto qualifier = qualifier_names(word.substr(0, bang + 1)))
+            if (const auto qualifier = qualifier_names(word.substr(0, bang + 1))) {
                 for (const std::string& sheet : qualifier->sheets) add_folded(names, sheet);
+                // "S1:S3!A1" may reach the lexer as "S1", ":" and "S3!A1".
+                const size_t at = size_t(word.data() - text.data());
+                if (qualifier->sheets.size() > 1 || (at > 0 && text[at - 1] == ':'))
+                    add_folded(names, name_spellers_t::span);
+            }
             word.remove_prefix(bang + 1);
         }
         // "Sales[Qty]" spells the table, a bare "[Qty]" the one around its cell.
@@ -127,8 +151,10 @@ void name_spellers_t::forget(formula_cell* cell) {
 }
 
 void name_spellers_t::report_to(spelling_sheets_t* index, Table* sheet) {
-    if (index_)
+    if (index_) {
         for (const auto& [name, cells] : cells_) index_->remove(name, sheet_);
+        index_->leave(sheet_);
+    }
     index_ = index;
     sheet_ = sheet;
     if (index_)

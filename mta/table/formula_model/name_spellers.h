@@ -35,8 +35,15 @@ public:
     static constexpr std::string_view skips_hidden_rows = "[?hidden";
     static constexpr std::string_view reads_sheet_list = "[?sheets";
     static constexpr std::string_view reads_formula_texts = "[?formulatext";
+    // What a span of sheets is filed under: it reads the sheets between its
+    // ends, which it does not spell. No name or word holds a ":".
+    static constexpr std::string_view span = ":";
+    // What a parsed reference to another sheet is filed under: by its grid, as
+    // the tokens hold no sheet name.
+    static std::string grid(int32_t grid_id);
 
-    // The cell spells the names of these tokens, and no others.
+    // The cell spells the names of these tokens, and no others; its references
+    // to other sheets file it by their grids.
     void file(formula_cell* cell, const std::vector<token_t>& tokens);
     // The cell is kept unparsed, or reads a sheet or table the workbook
     // lacks: every word of its text may be a name, and the sheets its
@@ -73,7 +80,8 @@ private:
 
 // The names, sheets and tables a text may spell, each once, folded as
 // utf8_fold_case folds them: every word, the sheets its qualifiers name, the
-// tables its structured references name (table_around for a bare "[Qty]").
+// tables its structured references name (table_around for a bare "[Qty]"),
+// and `span` when a qualifier names a span of sheets.
 // Without `cells`, words that read as a cell are left out: a shift moving the
 // text's references leaves what it spells as it was.
 std::vector<std::string> text_spellings(std::string_view text, bool cells = true);

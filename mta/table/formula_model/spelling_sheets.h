@@ -23,9 +23,16 @@ public:
     void remove(const std::string& folded, Table* sheet);
     // In no set order; empty for a spelling no formula holds.
     std::vector<Table*> sheets(const std::string& folded) const;
+    // The sheets that may hold texts kept beside their cells, in the order
+    // they said so: a sheet going looks at them, not at every sheet.
+    void keep(Table* sheet);
+    const std::vector<Table*>& keepers() const noexcept { return keepers_; }
+    // The sheet is going: it spells nothing and keeps nothing.
+    void leave(Table* sheet);
 
 private:
     std::unordered_map<std::string, std::vector<Table*>> sheets_;
+    std::vector<Table*> keepers_;
 };
 
 } // namespace vex::mta::formula

@@ -157,17 +157,18 @@ struct table_formula_model::impl {
         }
     }
 
-    // A cell kept unparsed, or reading a sheet or table the workbook lacks, by
-    // its text; any other by its tokens.
+    // Filed by what the cell spells as it now reads.
     void respell(formula_cell* cell) {
         if (!cell->parsed) {
             const formula_text_t text = text_of(*cell);
             if (!text.view().empty()) spellers.file(cell, text.view(), cell->tokens, true);
-        } else if (reads_unknown_sheet(cell->tokens) || reads_missing_table(*cell)) {
-            spellers.file(cell, text_of(*cell).view(), cell->tokens);
-        } else {
-            spellers.file(cell, cell->tokens);
+            return;
         }
+        // "Sheet1!#REF!" names its sheet in its text alone.
+        if (reads_unknown_sheet(cell->tokens) || reads_missing_table(*cell) ||
+            cell->expression().find("!#REF!") != std::string_view::npos)
+            spellers.file(cell, text_of(*cell).view(), cell->tokens);
+        else spellers.file(cell, cell->tokens);
     }
 
     // A structured reference to a table or column the workbook lacks reads
@@ -321,6 +322,10 @@ void table_formula_model::untrack(formula_cell* cell) {
     if (cell->state() != formula_cell_state::registered) return;
     get_cell_tracker().unregister_formula(cell);
     cell->set_state(formula_cell_state::created);
+}
+
+void table_formula_model::respell(formula_cell* cell) {
+    impl_->respell(cell);
 }
 
 void table_formula_model::refile(formula_cell* cell, cell_tracker_t::batch_t* batch) {

@@ -96,6 +96,8 @@ public:
     // name evaluates to an error).
     // A batch, when given, files it with the others it holds.
     void refile(formula_cell* cell, cell_tracker_t::batch_t* batch = nullptr);
+    // A cell whose text was rewritten in place is filed by what it now spells.
+    void respell(formula_cell* cell);
     // Refile's reading alone, the tracker left as it is: whether the cell
     // holds parsed tokens.
     bool reread(formula_cell* cell);

@@ -3,6 +3,7 @@
 #include "errors.h"
 #include "mta/formula/cell_tracker.h"
 #include "mta/table/cell/string_pool.h"
+#include "mta/table/formula_model/spelling_sheets.h"
 #include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/style/manager/style_manager.h"
 #include "mta/table/utils/defined_names/defined_name_store.h"
@@ -10,6 +11,8 @@
 #include "mta/table/utils/drawing/image/table_image.h"
 #include "mta/types/document_model_access.h"
 #include "sheet_limits.h"
+
+#include <utility>
 
 namespace vex::mta {
 
@@ -48,6 +51,11 @@ Table::~Table() {
     }
 }
 
+void Table::note_kept_texts() {
+    if (std::exchange(kept_texts_noted_, true)) return;
+    if (shared_spellings_) shared_spellings_->keep(this);
+}
+
 bool Table::register_grid(unsigned sheet_id, unsigned workbook) {
     return get_table_registry().register_table(*this, sheet_id, workbook);
 }
@@ -66,6 +74,7 @@ void Table::use_shared__(table_registry_t& registry, uint32_t grid_id, uint32_t 
     shared_string_pool_ = shared.strings.get();
     shared_spellings_ = shared.spellings.get();
     formula_model_->report_spellings_to(shared_spellings_);
+    if (kept_texts_noted_) shared_spellings_->keep(this);
     registered_ = true;
 }
 

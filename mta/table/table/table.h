@@ -346,6 +346,9 @@ public:
     // sheet keeps beside its cells: its ranges follow `shift`, given when its
     // own cells moved, and each text is rewritten as one at its first cell.
     virtual void follow_kept_formulas__(const band_shift_t* /*shift*/, const text_rewrite_t& /*text_of*/) {}
+    // Whether follow_kept_texts__ has any text to follow: a sheet without
+    // needs no visit when another sheet goes.
+    virtual bool keeps_texts__() const { return tabledefs_.size() != 0; }
     // Every text the sheet keeps beside its cells through one edit: its table
     // parts' column formulas, then the derived sheet's.
     void follow_kept_texts__(const band_shift_t* shift, const text_rewrite_t& text_of);
@@ -599,6 +602,10 @@ public:
     // sheets and the names that reference it get #REF! in its place, as
     // spreadsheet applications do. Volatile formulas lose their results.
     void drop_references_to_sheet();
+    // The sheet may hold texts kept beside its cells (validations, formats,
+    // tables): a sheet going elsewhere looks at those it names. Loaded sheets
+    // and sheets given a table say so.
+    void note_kept_texts();
     // A span of sheets reads what the workbook's order puts between its ends:
     // `reorder` moves sheets (or this sheet has just `arrived` among them),
     // then the formulas reading spans are filed again, and those whose spans
@@ -718,6 +725,7 @@ private:
     std::unique_ptr<string_pool_t> own_string_pool_;
     string_pool_t* shared_string_pool_ = nullptr;
     formula::spelling_sheets_t* shared_spellings_ = nullptr;
+    bool kept_texts_noted_ = false;
     unsigned reference_mode_ = 1;
     std::unique_ptr<formula::formula_model_context> formula_context_;
     std::unique_ptr<formula::table_formula_model> formula_model_;

@@ -126,6 +126,21 @@ void Table::follow_kept_texts__(const band_shift_t* shift, const text_rewrite_t&
 void Table::rename_references_to_sheet(std::string_view new_name) {
     if (!registered_) return;
     const std::string old_name = name_;
+    // A span naming the new name lacked that end: it reads other cells now,
+    // though it may be filed as before (the sheet it held was this one).
+    stale_formulas_t completed;
+    if (!utf8_iequals(old_name, new_name)) {
+        const std::string folded = utf8_fold_case(new_name);
+        for (Table* sheet : sheets_spelling__(folded)) {
+            const formula::table_formula_model& model = *sheet->get_formula_model();
+            for (formula::formula_cell* cell : model.spelling(folded)) {
+                const formula::formula_text_t text = model.text_of(*cell);
+                if (!cell->parsed && text.view().find('!') != std::string_view::npos &&
+                    text.view().find(':') != std::string_view::npos)
+                    completed.emplace_back(sheet, cell);
+            }
+        }
+    }
     // The tokens hold the sheet's grid, which keeps its cells: only texts
     // change, and what reads them.
     const auto changed = rewrite_workbook_formulas__(
@@ -135,6 +150,7 @@ void Table::rename_references_to_sheet(std::string_view new_name) {
         },
         [](std::vector<formula::token_t>&) { return false; }, false);
     if (!changed.first.empty()) drop_stale_results__(text_readers__(), {});
+    if (!completed.empty()) drop_stale_results__(std::move(completed), {});
 }
 
 void Table::rewrite_table_references(const formula::table_rename_t& change) {

@@ -3,13 +3,16 @@
 #include "mta/formula/cell_tracker.h"
 #include "mta/formula/formula_cell.h"
 #include "mta/table/formula_model/edit_reach.h"
+#include "mta/table/formula_model/name_spellers.h"
 #include "mta/table/formula_model/reference_rewrite.h"
+#include "mta/table/formula_model/spelling_sheets.h"
 #include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/table/table_registry.h"
 #include "mta/table/utils/band_shift.h"
 #include "mta/table/utils/defined_names/defined_name_store.h"
 #include "mta/table/utils/range_check.h"
 #include "run_message.h"
+#include "unicode.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -51,6 +54,16 @@ std::vector<formula::named_expression_t> names_reading_tables(const Table& sheet
     std::vector<formula::named_expression_t> out = store.table_readers();
     if (!out.empty()) store.add_readers(sheet.get_formula_model()->context(), out);
     return out;
+}
+
+// The cells a spelling index gave, each once, column by column as a sheet
+// walks them.
+void in_cell_order(std::vector<formula::formula_cell*>& cells) {
+    std::sort(cells.begin(), cells.end(), [](const formula::formula_cell* a, const formula::formula_cell* b) {
+        const vex::coord_t &p = a->position(), &q = b->position();
+        return std::pair(p.col, p.row) < std::pair(q.col, q.row);
+    });
+    cells.erase(std::unique(cells.begin(), cells.end()), cells.end());
 }
 
 } // namespace
@@ -153,6 +166,9 @@ void Table::follow_formula_range__(formula::table_formula_model& model, formula:
     else formula::table_formula_model::stand_alone(cell, std::string(cell.expression()));
 }
 
+// Only the sheets whose formulas name this one, read it by its grid or span
+// sheets are read, and only those formulas: deleting sheets one by one costs
+// what reads each, not the workbook.
 void Table::drop_references_to_sheet() {
     if (!registered_) return;
     const int32_t grid = int32_t(sheet_id_);
@@ -162,24 +178,45 @@ void Table::drop_references_to_sheet() {
         return formula::drop_grid_references(context, at, text, grid);
     };
     follow_book_parts__(dropped);
-    for (Table* sheet : get_table_registry().tables_of(workbook_)) {
+    const auto follow_kept = [&](const std::vector<Table*>& sheets) {
+        for (Table* sheet : sheets)
+            if (sheet != this && sheet->keeps_texts__()) sheet->follow_kept_texts__(nullptr, dropped);
+    };
+    if (shared_spellings_) follow_kept(shared_spellings_->keepers());
+    else follow_kept(workbook_sheets__());
+    const std::string spellings[] = {utf8_fold_case(name_), formula::name_spellers_t::grid(grid),
+                                     std::string(formula::name_spellers_t::span)};
+    std::vector<Table*> sheets;
+    for (const std::string& spelling : spellings) {
+        const std::vector<Table*> found = sheets_spelling__(spelling);
+        sheets.insert(sheets.end(), found.begin(), found.end());
+    }
+    std::sort(sheets.begin(), sheets.end(), [](const Table* a, const Table* b) { return a->sheet_id() < b->sheet_id(); });
+    sheets.erase(std::unique(sheets.begin(), sheets.end()), sheets.end());
+    for (Table* sheet : sheets) {
         if (sheet == this) continue;
-        sheet->follow_kept_texts__(nullptr, dropped);
         formula::table_formula_model& model = *sheet->get_formula_model();
         formula::model_context& context = model.context();
+        std::vector<formula::formula_cell*> cells;
+        for (const std::string& spelling : spellings) {
+            const std::vector<formula::formula_cell*> found = model.spelling(spelling);
+            cells.insert(cells.end(), found.begin(), found.end());
+        }
+        in_cell_order(cells);
         std::unordered_set<uint32_t> groups;  // shared groups whose first cell's text changed
         std::unordered_set<const formula::formula_cell*> seen;
         const auto untrack = formula::table_formula_model::untrack;
-        sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
+        for (formula::formula_cell* cell : cells) {
             // "Sheet1!#REF!" names the sheet in its text alone; a follower's
             // group hears of it through its first cell.
-            if (!may_reference(model, *cell, grid) && cell->expression().find("!#REF!") == std::string_view::npos) return;
+            if (!may_reference(model, *cell, grid) && cell->expression().find("!#REF!") == std::string_view::npos)
+                continue;
             std::optional<std::string> text;
             if (!cell->expression().empty())
                 text = formula::drop_grid_references(context, cell->position(), cell->expression(), grid);
             const bool tokens = std::any_of(cell->tokens.begin(), cell->tokens.end(),
                                             [&](const auto& t) { return formula::token_on_grid(t, grid); });
-            if (!text && !tokens) return;
+            if (!text && !tokens) continue;
             stale.emplace_back(sheet, cell);
             seen.insert(cell);
             untrack(cell);
@@ -191,13 +228,16 @@ void Table::drop_references_to_sheet() {
                 if (text) groups.insert(a.shared_index);
             }
             // Kept unparsed, it is tracked again as its new text reads.
-            if (!cell->parsed) return model.track_unparsed(cell);
+            if (!cell->parsed) {
+                model.track_unparsed(cell);
+                continue;
+            }
             try {
                 tracker.register_formula(cell);
             } catch (const std::exception&) {
                 cell->parsed = 0;  // a range the tracker cannot hold stays untracked
             }
-        });
+        }
         if (groups.empty()) continue;
         // Followers without a text of their own read their group's new one.
         sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
@@ -249,24 +289,34 @@ void Table::follow_sheet_order(const std::function<void()>& reorder, bool arrive
             return std::vector<uint32_t>();
         return formula::span_grids(model.context(), cell->position(), text);
     };
+    // Spans are filed by what they spell: only their readers are read.
+    const std::string_view span = formula::name_spellers_t::span;
     std::vector<reader_t> readers;
-    for (Table* sheet : workbook_sheets__())
-        sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
+    for (Table* sheet : sheets_spelling__(span)) {
+        std::vector<formula::formula_cell*> cells = sheet->get_formula_model()->spelling(span);
+        in_cell_order(cells);
+        for (formula::formula_cell* cell : cells) {
             auto grids = spans_read(sheet, cell);
-            if (grids.empty()) return;
+            if (grids.empty()) continue;
             if (arrived) std::erase(grids, sheet_id_);
             readers.push_back({sheet, cell, std::move(grids)});
-        });
+        }
+    }
     // A name over a span keeps no tokens: its readers were filed from its
     // text, by the sheets the span held then.
     using name_span_t = std::pair<formula::named_expression_t, std::vector<uint32_t>>;
+    defined_name_store_t* const store = get_defined_names();
+    const std::vector<formula::named_expression_t> spanning =
+        store ? store->names_spelling(span, [](std::string_view) { return true; })
+              : std::vector<formula::named_expression_t>();
     const auto name_spans = [&] {
         std::vector<name_span_t> out;
-        const defined_name_store_t* store = get_defined_names();
-        for (size_t i = 0; store && i < store->size(); ++i) {
-            const std::string_view text = store->expression_at(i);
-            const defined_name_key_t key{store->name_at(i), store->local_sheet_id_at(i)};
-            const auto* tokens = store->tokens_of(key);
+        for (const formula::named_expression_t& name : spanning) {
+            const defined_name_key_t key{name.name, name.scope};
+            const defined_name_entry_t* entry = store->find(key);
+            if (!entry) continue;
+            const std::string_view text = entry->expression;
+            const auto* tokens = &entry->tokens;
             if ((tokens && !tokens->empty()) || text.find('!') == std::string_view::npos ||
                 text.find(':') == std::string_view::npos)
                 continue;

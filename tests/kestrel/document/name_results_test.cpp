@@ -266,6 +266,22 @@ TEST(name_results, a_relative_name_read_through_another_follows_each_readers_cel
     doc_release(doc);
 }
 
+// A name read on a sheet other than the first follows the cell its text names,
+// not the same cell of the first sheet.
+TEST(name_results, a_name_read_on_a_later_sheet_follows_its_own_cell) {
+    plover_document_t* doc = doc_create();
+    plover_workbook_t* wb = doc_get_workbook(doc);
+    plover_worksheet_t* first = wb_add_worksheet(wb, "S1");
+    plover_worksheet_t* later = wb_add_worksheet(wb, "S2");
+    ASSERT_EQ(wb_set_defined_name(wb, "Nx", "S2!$A$1", nullptr), 1) << run_msg();
+    ASSERT_EQ(ws_set_formula(later, 1, 2, "Nx*2") + ws_set_formula_num(later, 1, 2, 4), 2) << run_msg();
+    ws_set_num(first, 1, 1, 5);
+    EXPECT_EQ(ws_cell_type(later, 1, 2), CELLTYPE_NUMBER);
+    ws_set_num(later, 1, 1, 5);
+    EXPECT_NE(ws_cell_type(later, 1, 2), CELLTYPE_NUMBER);
+    doc_release(doc);
+}
+
 // Sales over A2:B4 (Qty 1, 2), TotQ = SUM(Sales[Qty]), TotQ2 = TotQ*1; Out!A1
 // TotQ*2 and Out!A2 TotQ2*2 (6). Each edit moves the column Qty, whose first
 // cell is then set where it stands: the readers of both names lose their

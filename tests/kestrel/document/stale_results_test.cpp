@@ -554,6 +554,8 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
              ws_set_num(sheet(doc, 1), 1, 1, 5);
          },
          3, {"A1"}, "d"},
+        {"a span quoted as one, a cell inside it set", three_sheets_book(formula("A1", "SUM('S1:S2'!A1)", 30)),
+         [](auto* doc, auto*) { ws_set_num(sheet(doc, 1), 1, 1, 5); }, 3, {"A1"}, "d"},
         {"a range whose corners name two sheets", named_book("", formula("A1", "SUM(A!B1:B!B1)", 3) + followed),
          [](auto* doc, auto*) {
              ws_set_num(sheet(doc, 1), 1, 2, 5);
@@ -771,6 +773,21 @@ TEST(stale_results, formulas_written_before_what_they_spell_exists_drop_their_re
          },
          "D1", "SUM(Alpha:Gamma!A1)",
          [](auto* wb, auto*) { ws_set_num(wb_insert_worksheet(wb, 2, "Beta"), 1, 1, 7); }},
+        {"a sheet renamed to complete a span", [](auto* wb, auto*) { ws_set_num(wb_add_worksheet(wb, "M3"), 2, 2, 32); },
+         "D1", "IFERROR(SUM(Later:M3!B2),-1)", [](auto* wb, auto*) { wb_rename_sheet(wb, 1, "Later"); }},
+        {"a sheet renamed to complete a span, in another case",
+         [](auto* wb, auto*) { ws_set_num(wb_add_worksheet(wb, "M3"), 2, 2, 32); }, "D1",
+         "IFERROR(SUM(Later:M3!B2),-1)", [](auto* wb, auto*) { wb_rename_sheet(wb, 1, "later"); }},
+        {"a sheet deleted while the name is missing, then added",
+         // The sheet going holds a formula naming it too.
+         [](auto* wb, auto*) { ws_set_formula(wb_add_worksheet(wb, "Other"), 1, 1, "Sheet9!A1*2"); }, "D1",
+         "Sheet9!A1+A1",
+         [](auto* wb, auto* ws) {
+             wb_delete_sheet(wb, 1);
+             plover_worksheet_t* added = wb_add_worksheet(wb, "Sheet9");
+             ASSERT_EQ(ws_set_formula_num(ws, 1, 4, 42), 1) << run_msg();
+             ws_set_num(added, 1, 1, 7);
+         }},
         // Read in part before, filed by the table after: the column's cell reaches it either way.
         {"a bare column in a table made around it", {}, "B2", "[Qty]+1",
          [&](auto*, auto* ws) {

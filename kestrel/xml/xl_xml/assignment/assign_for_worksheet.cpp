@@ -185,6 +185,8 @@ status_t assign_for_worksheet_t::keep_section(const xml_node_t& node, const xml_
 void assign_for_worksheet_t::keep_root_namespaces(const xml_node_t& root) {
     worktable_t* table = sheet_.worktable();
     if (!table) return;
+    // What a loaded sheet keeps beside its cells follows other sheets' edits.
+    table->note_kept_texts();
     auto& kept = table->periphery().root_namespaces;
     kept.clear();
     for (const auto* a = root.attributes; a; a = a->next) {
