@@ -510,10 +510,6 @@ std::vector<formula_cell*> table_formula_model::reading_table(const std::string&
     return impl_->spellers.reading_table(folded);
 }
 
-void table_formula_model::respell(formula_cell* cell) {
-    impl_->respell(cell);
-}
-
 void table_formula_model::report_spellings_to(spelling_sheets_t* index) {
     impl_->spellers.report_to(index, index ? &impl_->table() : nullptr);
 }

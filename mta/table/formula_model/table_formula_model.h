@@ -141,8 +141,6 @@ public:
     std::vector<formula_cell*> spelling(std::string_view name) const;
     // The cells whose tokens read the table of that folded display name.
     std::vector<formula_cell*> reading_table(const std::string& folded) const;
-    // The cell's text or tokens were rewritten: it is filed under what they spell now.
-    void respell(formula_cell* cell);
     // The workbook's index of the sheets spelling each name hears of this
     // sheet's from now on; null leaves it.
     void report_spellings_to(spelling_sheets_t* index);
