@@ -269,3 +269,40 @@ TEST_F(rows_columns, whole_columns_inserted_and_deleted) {
     EXPECT_EQ(ws_insert_col(ws, 1, 1), 0);
     EXPECT_EQ(last_message(), "Cannot insert column because it would push non-empty cells off the end of the table.");
 }
+
+// Row shifts pass over the records that read only their own record; a formula
+// set above a later shift between two of them still follows what it reads.
+TEST_F(rows_columns, formulas_set_between_shifts_over_records_follow_them) {
+    const struct {
+        const char* what;
+        int row, col;
+        const char* text;
+        bool insert;  // at row 5, else row 12, below the table, is deleted
+        const char* after;
+    } cases[] = {
+        {"a record's formula replaced", 2, 3, "A7*2", true, "A8*2"},
+        {"a record's formula replaced, a row deleted", 2, 3, "A14*2", false, "A13*2"},
+        {"a formula beside the table", 2, 5, "SUM(A6:A7)", true, "SUM(A7:A8)"},
+        {"a formula above the table", 1, 6, "$B$9", true, "$B$10"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string id = std::to_string(++n);
+        plover_worksheet_t* sheet = wb_add_worksheet(doc_get_workbook(doc), ("S" + id).c_str());
+        plover_tabledef_t* td = ws_add_tabledef(sheet, ("Records_" + id).c_str(), 1, 1, 10, 3);
+        ASSERT_NE(td, nullptr) << last_message();
+        const char* names[] = {"Qty", "Price", "Amount"};
+        for (int i = 0; i < 3; ++i) td_set_col_name(td, i, names[i]);
+        for (int r = 2; r <= 10; ++r) {
+            ws_set_num(sheet, r, 1, r);
+            ws_set_num(sheet, r, 2, 2);
+            ASSERT_EQ(ws_set_formula(sheet, r, 3, "[@Qty]*[@Price]"), 1) << last_message();
+        }
+        ASSERT_EQ(ws_insert_row(sheet, 10, 1), 1) << last_message();
+        ASSERT_EQ(ws_set_formula(sheet, c.row, c.col, c.text), 1) << last_message();
+        ASSERT_EQ(c.insert ? ws_insert_row(sheet, 5, 1) : ws_delete_row(sheet, 12, 12), 1) << last_message();
+        EXPECT_EQ(std::string(ws_get_formula_expr(sheet, c.row, c.col)), c.after);
+        EXPECT_EQ(std::string(ws_get_formula_expr(sheet, 3, 3)), "[@Qty]*[@Price]");
+    }
+}

@@ -29,6 +29,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -566,10 +567,24 @@ private:
     // to be tracked again once the cells have moved, each sheet's shared
     // groups are left in `shared` to be settled then, and those that will
     // read other cells are added to `stale`.
+    // With `only`, only those cells of this sheet are looked at. Where those of
+    // this sheet that stay now stand goes to `seen`, but for the ones above
+    // the shift reading only their own record.
     std::vector<formula::formula_cell*> rewrite_formulas__(const formula::edit_reach_t& reach,
                                                           const std::vector<formula::named_expression_t>& names,
                                                           std::vector<formula::shared_shift_t>& shared,
-                                                          stale_formulas_t& stale);
+                                                          stale_formulas_t& stale,
+                                                          const std::vector<formula::formula_cell*>* only = nullptr,
+                                                          std::vector<vex::coord_t>* seen = nullptr);
+    // The formulas a row shift must look at, column by column, top down: those
+    // at or below its first row and the others listed; none unless the list holds.
+    std::optional<std::vector<formula::formula_cell*>> row_shift_formulas__(const band_shift_t& s) const;
+    // Lists the formulas not reading only their own record after a row shift,
+    // from those it could not pass over (`seen`, where they now stand).
+    void note_record_readers__(const std::vector<vex::coord_t>& seen);
+    // As wide_arrays(), among the given cells alone.
+    static std::vector<vex::range_t> wide_arrays_among__(const std::vector<formula::formula_cell*>& cells,
+                                                         int last_row, int last_col);
     // The formulas an edit left reading other cells than their results came
     // from, and those of the workbook reading the names, lose their results,
     // and so do the formulas reading them.
@@ -743,6 +758,23 @@ private:
     // shift: a look at these cells answers for one cell without a walk over
     // every formula. Empty on most sheets, which then need no look at all.
     std::vector<vex::coord_t> wide_array_firsts_;
+    // The formulas of the sheet a row shift must look at beside those it
+    // moves, by position: all but those reading only their own record. Noted
+    // by a row shift, and holding while no formula was stored, filed or
+    // forgotten, and the tables stand as they did.
+    struct record_readers_t {
+        uint64_t generation = 0;
+        uint64_t stored = 0;
+        unsigned grid = 0;
+        std::vector<std::tuple<std::string, vex::range_t, bool, int32_t>> tables;
+        bool operator==(const record_readers_t& o) const {
+            return generation == o.generation && stored == o.stored && grid == o.grid && tables == o.tables;
+        }
+    };
+    std::optional<record_readers_t> record_readers_;
+    std::vector<vex::coord_t> record_others_;
+    record_readers_t record_readers_key__() const;
+    uint64_t formulas_stored_ = 0;
     static constexpr std::string_view msg_array_part =
         "This operation will change part of an array formula of several cells.";
     bool values_watched_ = false;

@@ -108,6 +108,7 @@ bool Table::set_formula(int row, int col, std::string_view text) {
 }
 
 void Table::store_formula_cell(formula::formula_cell* cell) {
+    ++formulas_stored_;
     if (is_wide_array(cell->attributes()))
         wide_array_firsts_.push_back(vex::range_t(cell->attributes().ref).order().first);
     create_column_if_not_exists(cell->col()).set_value(cell->row(), cell);
@@ -137,6 +138,18 @@ std::vector<vex::range_t> Table::wide_arrays(int last_row, int last_col) const {
                 out.push_back(ref.order());
             }
         }
+    }
+    return out;
+}
+
+std::vector<vex::range_t> Table::wide_arrays_among__(const std::vector<formula::formula_cell*>& cells, int last_row,
+                                                     int last_col) {
+    std::vector<vex::range_t> out;
+    for (const formula::formula_cell* cell : cells) {
+        const formula::formula_attributes_t& a = cell->attributes();
+        if (cell->row() > last_row || cell->col() > last_col || !is_wide_array(a)) continue;
+        vex::range_t ref = a.ref;
+        out.push_back(ref.order());
     }
     return out;
 }

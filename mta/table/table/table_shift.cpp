@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <unordered_set>
@@ -76,7 +77,9 @@ void in_cell_order(std::vector<formula::formula_cell*>& cells) {
 std::vector<formula::formula_cell*> Table::rewrite_formulas__(const formula::edit_reach_t& reach,
                                                              const std::vector<formula::named_expression_t>& names,
                                                              std::vector<formula::shared_shift_t>& shared,
-                                                             stale_formulas_t& stale) {
+                                                             stale_formulas_t& stale,
+                                                             const std::vector<formula::formula_cell*>* only,
+                                                             std::vector<vex::coord_t>* seen) {
     const band_shift_t& s = reach.shift;
     std::vector<formula::formula_cell*> rewritten;
     const int32_t grid = int32_t(sheet_id_);
@@ -90,7 +93,7 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const formula::edi
         formula::table_formula_model& model = *sheet->get_formula_model();
         formula::model_context& context = model.context();
         formula::shared_shift_t& groups = shared.emplace_back(model, grid, s, own);
-        sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
+        const auto visit = [&](formula::formula_cell* cell) {
             const vex::coord_t from = cell->position();
             vex::coord_t to = from;
             if (own && s.in_band(from) && s.along(from) >= s.first) {
@@ -99,8 +102,11 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const formula::edi
             }
             // Most of a table's records lie outside the shift: told apart cheaply.
             if (own && to == from && cell->parsed && !cell->drops_on_any_change() && cell->attributes().type == 0 &&
-                reach.keeps_own_record(context, from, cell->tokens))
+                reach.keeps_own_record(context, from, cell->tokens)) {
+                if (seen && s.along(from) >= s.first) seen->push_back(to);
                 return;
+            }
+            if (own && seen) seen->push_back(to);
             const bool follower = groups.follows(*cell);
             const bool table_reader = tables_here && reads_table(model, *cell);
             const std::vector<formula::token_t>* tokens = cell->parsed ? &cell->tokens : nullptr;
@@ -145,7 +151,9 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const formula::edi
                 cell->parsed && formula::shift_formula_tokens(cell->tokens, from, to, grid, s, false);
             if (follower) groups.keep(*cell, from, moved || changed || text);
             if (cell->parsed || tracked) rewritten.push_back(cell);
-        });
+        };
+        if (own && only) std::for_each(only->begin(), only->end(), visit);
+        else sheet->for_each_formula_cell(visit);
     }
     return rewritten;
 }
@@ -164,6 +172,56 @@ void Table::follow_formula_range__(formula::table_formula_model& model, formula:
     if (a.type != 1) return;
     if (a.ref.holds(to)) model.follow_shared_master(a.shared_index, cell.expression(), to);
     else formula::table_formula_model::stand_alone(cell, std::string(cell.expression()));
+}
+
+Table::record_readers_t Table::record_readers_key__() const {
+    record_readers_t key{formula::cell_tracker_t::generation(), formulas_stored_, sheet_id_, {}};
+    for (const auto& [name, table] : tabledefs_.all())
+        key.tables.emplace_back(std::string(table->display_name()), table->range(), table->has_header(),
+                                table->totals_row_shown());
+    return key;
+}
+
+std::optional<std::vector<formula::formula_cell*>> Table::row_shift_formulas__(const band_shift_t& s) const {
+    if (!s.rows || !record_readers_ || !(*record_readers_ == record_readers_key__())) return std::nullopt;
+    std::vector<formula::formula_cell*> out;
+    for (const vex::coord_t& at : record_others_)
+        if (at.row < s.first)
+            if (formula::formula_cell* cell = get_formula_cell(at.row, at.col)) out.push_back(cell);
+    for (int c = 1; c <= columns_.count(); ++c) {
+        const Column& column = *columns_.at(c);
+        if (size_t(s.first) > column.size()) continue;
+        auto [block, offset] = column.position_of(s.first);
+        for (; block != column.cells().end(); ++block, offset = 0)
+            if (block->type == element_type_formula)
+                for (size_t i = offset; i < block->size; ++i) out.push_back(formula_block::at(*block->data, i));
+    }
+    // In the order a walk over every formula meets them.
+    std::sort(out.begin(), out.end(), [](const formula::formula_cell* a, const formula::formula_cell* b) {
+        return std::pair(a->col(), a->row()) < std::pair(b->col(), b->row());
+    });
+    return out;
+}
+
+void Table::note_record_readers__(const std::vector<vex::coord_t>& seen) {
+    // No row lies at or below this one's first: a formula reading only its
+    // own record keeps it under any row shift below it.
+    const band_shift_t below{true, true, 1, 1, std::numeric_limits<int>::max(), 0, 0};
+    const formula::edit_reach_t probe{int32_t(sheet_id_), below, {}, {}, {}, {}};
+    formula::model_context& context = formula_model_->context();
+    std::vector<vex::coord_t> others;
+    for (const vex::coord_t& at : seen) {
+        const formula::formula_cell* cell = get_formula_cell(at.row, at.col);
+        if (!cell || (cell->parsed && !cell->drops_on_any_change() && cell->attributes().type == 0 &&
+                      probe.keeps_own_record(context, cell->position(), cell->tokens)))
+            continue;
+        others.push_back(cell->position());
+    }
+    std::sort(others.begin(), others.end(), [](const vex::coord_t& a, const vex::coord_t& b) {
+        return std::pair(a.col, a.row) < std::pair(b.col, b.row);
+    });
+    record_others_ = std::move(others);
+    record_readers_ = record_readers_key__();
 }
 
 // Only the sheets whose formulas name this one, read it by its grid or span
@@ -405,7 +463,11 @@ bool Table::can_shift__(bool rows, bool insert, int lo, int hi, int a, int b) co
     // Spreadsheet applications refuse it too: an array formula moves or goes whole.
     const band_shift_t s = insert ? band_shift_t::inserting(rows, lo, hi, a, b, edge)
                                   : band_shift_t::deleting(rows, lo, hi, a, b, edge);
-    for (const vex::range_t& r : wide_arrays(rows ? edge : hi, rows ? hi : edge))
+    // An array is never read as an own record: those a row shift looks at hold them all.
+    const auto looked_at = row_shift_formulas__(s);
+    const std::vector<vex::range_t> arrays = looked_at ? wide_arrays_among__(*looked_at, rows ? edge : hi, rows ? hi : edge)
+                                                       : wide_arrays(rows ? edge : hi, rows ? hi : edge);
+    for (const vex::range_t& r : arrays)
         if (s.cuts(r)) return refuse(msg_array_part);
     if (!rows && pushes_off())
         return refuse("Cannot insert column because it would push non-empty cells off the end of the table.");
@@ -441,7 +503,7 @@ bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b
         }
     }
     // The moved formulas come back to the ranges that others left.
-    const formula::cell_tracker_t::compaction_hold_t hold(formula::get_cell_tracker());
+    std::optional<formula::cell_tracker_t::compaction_hold_t> hold(std::in_place, formula::get_cell_tracker());
     // Names follow first: their readers file them again where they now point.
     std::vector<formula::named_expression_t> moved_names;
     auto* names = get_defined_names();
@@ -458,7 +520,12 @@ bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b
         if (listed.insert(name)) moved_names.push_back(name);
     std::vector<formula::shared_shift_t> shared;
     stale_formulas_t stale;
-    const std::vector<formula::formula_cell*> rewritten = rewrite_formulas__(reach, moved_names, shared, stale);
+    // Most formulas of a table's records lie above a row shift and read only
+    // their own record: once listed, the others are looked at alone.
+    const std::optional<std::vector<formula::formula_cell*>> only = row_shift_formulas__(s);
+    std::vector<vex::coord_t> seen;
+    const std::vector<formula::formula_cell*> rewritten =
+        rewrite_formulas__(reach, moved_names, shared, stale, only ? &*only : nullptr, rows ? &seen : nullptr);
     if (rows)
         insert ? columns_.insert_rows(lo, hi, s.first, s.count) : columns_.delete_rows(lo, hi, s.first, s.count);
     else
@@ -509,6 +576,9 @@ bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b
     };
     for (Table* sheet : workbook_sheets__()) sheet->follow_kept_texts__(sheet == this ? &s : nullptr, shifted);
     follow_book_parts__(shifted);
+    hold.reset();
+    if (rows) note_record_readers__(seen);
+    else record_readers_.reset();
     return true;
 }
 
