@@ -42,7 +42,7 @@ struct edit_reach_t {
     bool keeps_own_record(model_context& context, const vex::coord_t& from, const std::vector<token_t>& tokens) const;
 
     // The data rows of the table a reference last spelled, looked up once for a run of such formulas.
-    mutable std::string last_table_;
+    mutable std::string last_table_{};
     mutable vex::range_t last_data_{};
 };
 
