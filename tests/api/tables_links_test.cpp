@@ -337,3 +337,22 @@ TEST(sheet_tables, tables_spread_over_the_sheet_are_all_indexed) {
     for (int k = 0; k < 24; ++k)
         EXPECT_EQ(ws_add_tabledef(ws, "Overlap", top_row(k) + 2, 3 * k + 2, top_row(k) + 3, 3 * k + 3), nullptr) << k;
 }
+
+// Deleting tables one by one from the top of a long list: each left standing
+// still refuses a table laid over it.
+TEST(sheet_tables, tables_left_by_deletes_are_all_indexed) {
+    book_t b;
+    plover_worksheet_t* ws = wb_add_worksheet(b.wb, "Data");
+    const int n = 1600, deleted = 325;
+    for (int k = 0; k < n; ++k)
+        ASSERT_NE(ws_add_tabledef(ws, ("Tb_" + std::to_string(k)).c_str(), 4 * k + 1, 1, 4 * k + 3, 2), nullptr) << k;
+    for (int k = 0; k < deleted; ++k) ASSERT_EQ(ws_delete_tabledef(ws, ("Tb_" + std::to_string(k)).c_str()), 1) << k;
+    EXPECT_EQ(ws_tabledef_count(ws), n - deleted);
+    int taken = 0;
+    for (int k = deleted; k < n; ++k)
+        if (ws_add_tabledef(ws, "Over", 4 * k + 2, 2, 4 * k + 2, 3)) {
+            ++taken;
+            ws_delete_tabledef(ws, "Over");
+        }
+    EXPECT_EQ(taken, 0);
+}
