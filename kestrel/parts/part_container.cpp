@@ -15,12 +15,27 @@ using xml::sxml::status_t;
 namespace {
 
 std::atomic<uint64_t> tree_versions{0};
+std::atomic<uint64_t> versions_outside_tables{0};
 
 } // namespace
 
 uint64_t part_container::tree_version() noexcept { return tree_versions.load(std::memory_order_acquire); }
 
-void part_container::tree_changed() noexcept { tree_versions.fetch_add(1, std::memory_order_acq_rel); }
+void part_container::tree_changed() noexcept {
+    tree_versions.fetch_add(1, std::memory_order_acq_rel);
+    versions_outside_tables.fetch_add(1, std::memory_order_acq_rel);
+}
+
+uint64_t part_container::tree_version_outside_tables() noexcept {
+    return versions_outside_tables.load(std::memory_order_acquire);
+}
+
+void part_container::child_changed(const xml_part_t& child) noexcept {
+    if (child.kind() == part_kind_enum::table_definition_part)
+        tree_versions.fetch_add(1, std::memory_order_acq_rel);
+    else
+        tree_changed();
+}
 
 part_container::part_container() = default;
 
@@ -33,7 +48,7 @@ part_container::~part_container() {
 void part_container::add(xml_part_t* part, bool at_front) {
     if (!part) return;
     std::unique_ptr<xml_part_t> owned(part);
-    tree_changed();
+    child_changed(*part);
     if (at_front)
         children_.insert(children_.begin(), std::move(owned));
     else
@@ -112,7 +127,7 @@ void part_container::take_out(children_t::iterator it) {
     if (it == children_.end()) return;
     std::unique_ptr<xml_part_t> gone = std::move(*it);
     children_.erase(it);
-    tree_changed();
+    child_changed(*gone);
 }
 
 } // namespace vex

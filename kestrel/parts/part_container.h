@@ -68,6 +68,9 @@ public:
     // with every kind set: what is derived from a part tree holds while it stays.
     static uint64_t tree_version() noexcept;
     static void tree_changed() noexcept;
+    // As tree_version, but kept when a table definition part comes or goes:
+    // searches that never look below such a part hold through a run of deletes.
+    static uint64_t tree_version_outside_tables() noexcept;
 
     // The child-part factory: makes the child of kind relationship_type under
     // parent (null for the package root), or finds the one a parent may hold
@@ -84,6 +87,7 @@ public:
 private:
     xml_part_t* make_child(xml_part_t* parent, part_kind_enum kind, bool several, const char* id, bool complete);
     void take_out(children_t::iterator it);
+    static void child_changed(const xml_part_t& child) noexcept;
 
     children_t children_;
     std::vector<relationship_t> relationships_;
