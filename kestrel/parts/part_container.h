@@ -8,6 +8,7 @@
 #include "xml/sxml_node.h"
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,7 +28,9 @@ struct relationship_t {
 
 class part_container {
 public:
-    using children_t = std::vector<std::unique_ptr<xml_part_t>>;
+    // A deque: a sheet may hold thousands of table parts, and a host deleting
+    // them from the first or the last moves no other.
+    using children_t = std::deque<std::unique_ptr<xml_part_t>>;
 
     part_container();
     // Drops the records, then destroys the children in order.
