@@ -30,9 +30,11 @@ uint64_t part_container::tree_version_outside_tables() noexcept {
     return versions_outside_tables.load(std::memory_order_acquire);
 }
 
+void part_container::table_part_changed() noexcept { tree_versions.fetch_add(1, std::memory_order_acq_rel); }
+
 void part_container::child_changed(const xml_part_t& child) noexcept {
     if (child.kind() == part_kind_enum::table_definition_part)
-        tree_versions.fetch_add(1, std::memory_order_acq_rel);
+        table_part_changed();
     else
         tree_changed();
 }

@@ -74,6 +74,8 @@ public:
     // As tree_version, but kept when a table definition part comes or goes:
     // searches that never look below such a part hold through a run of deletes.
     static uint64_t tree_version_outside_tables() noexcept;
+    // A table definition part came, went or took another name.
+    static void table_part_changed() noexcept;
 
     // The child-part factory: makes the child of kind relationship_type under
     // parent (null for the package root), or finds the one a parent may hold
