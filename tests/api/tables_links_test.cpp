@@ -91,6 +91,12 @@ TEST(sheet_tables, added_listed_renamed_and_found_by_index_and_name) {
     EXPECT_EQ(ws_delete_tabledef(ws, "Costs"), 1);
     ASSERT_EQ(ws_tabledef_count(ws), 2);
     EXPECT_STREQ(ws_get_tabledef_name(ws, 1), "Assets");
+
+    // Renamed after a delete, a table goes by its new name.
+    ASSERT_EQ(ws_set_tabledef_name(ws, 1, "Holdings"), 1) << run_msg();
+    EXPECT_EQ(ws_delete_tabledef(ws, "Holdings"), 1);
+    ASSERT_EQ(ws_tabledef_count(ws), 1);
+    EXPECT_STREQ(ws_get_tabledef_name(ws, 0), "Revenue");
 }
 
 TEST(sheet_tables, names_are_refused_that_others_would_repair_or_another_sheet_holds) {
