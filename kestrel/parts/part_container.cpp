@@ -16,6 +16,7 @@ namespace {
 
 std::atomic<uint64_t> tree_versions{0};
 std::atomic<uint64_t> tree_growths{0};
+std::atomic<uint64_t> versions_outside_tables{0};
 
 } // namespace
 
@@ -26,6 +27,21 @@ uint64_t part_container::growth_version() noexcept { return tree_growths.load(st
 void part_container::tree_changed() noexcept {
     tree_growths.fetch_add(1, std::memory_order_acq_rel);
     tree_versions.fetch_add(1, std::memory_order_acq_rel);
+    versions_outside_tables.fetch_add(1, std::memory_order_acq_rel);
+}
+
+uint64_t part_container::tree_version_outside_tables() noexcept {
+    return versions_outside_tables.load(std::memory_order_acquire);
+}
+
+// A table part holds no chart: what a chart search found still holds.
+void part_container::table_part_changed() noexcept { tree_versions.fetch_add(1, std::memory_order_acq_rel); }
+
+void part_container::child_changed(const xml_part_t& child) noexcept {
+    if (child.kind() == part_kind_enum::table_definition_part)
+        table_part_changed();
+    else
+        tree_changed();
 }
 
 part_container::part_container() = default;
@@ -39,7 +55,7 @@ part_container::~part_container() {
 void part_container::add(xml_part_t* part, bool at_front) {
     if (!part) return;
     std::unique_ptr<xml_part_t> owned(part);
-    tree_changed();
+    child_changed(*part);
     if (at_front)
         children_.insert(children_.begin(), std::move(owned));
     else
@@ -120,6 +136,8 @@ void part_container::take_out(children_t::iterator it) {
     children_.erase(it);
     // A part taken out adds nothing to the tree.
     tree_versions.fetch_add(1, std::memory_order_acq_rel);
+    if (gone->kind() != part_kind_enum::table_definition_part)
+        versions_outside_tables.fetch_add(1, std::memory_order_acq_rel);
 }
 
 } // namespace vex

@@ -8,6 +8,7 @@
 #include "xml/sxml_node.h"
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,7 +28,9 @@ struct relationship_t {
 
 class part_container {
 public:
-    using children_t = std::vector<std::unique_ptr<xml_part_t>>;
+    // A deque: a sheet may hold thousands of table parts, and a host deleting
+    // them from the first or the last moves no other.
+    using children_t = std::deque<std::unique_ptr<xml_part_t>>;
 
     part_container();
     // Drops the records, then destroys the children in order.
@@ -71,6 +74,11 @@ public:
     // Changes with every change but a child taken out: what a tree lacked
     // while it stays, it still lacks.
     static uint64_t growth_version() noexcept;
+    // As tree_version, but kept when a table definition part comes or goes:
+    // searches that never look below such a part hold through a run of deletes.
+    static uint64_t tree_version_outside_tables() noexcept;
+    // A table definition part came, went or took another name.
+    static void table_part_changed() noexcept;
 
     // The child-part factory: makes the child of kind relationship_type under
     // parent (null for the package root), or finds the one a parent may hold
@@ -87,6 +95,7 @@ public:
 private:
     xml_part_t* make_child(xml_part_t* parent, part_kind_enum kind, bool several, const char* id, bool complete);
     void take_out(children_t::iterator it);
+    static void child_changed(const xml_part_t& child) noexcept;
 
     children_t children_;
     std::vector<relationship_t> relationships_;

@@ -109,7 +109,10 @@ void worktable_part_t::remove_part(unsigned part_id) {
 
 void worktable_part_t::remove_part(xml_part_t* part) {
     auto& extras = get_worktable()->sheet_extras();
-    std::erase(extras.table_parts, part);
+    // Listed once, when added: found and taken out without comparing the rest.
+    if (const auto it = std::find(extras.table_parts.begin(), extras.table_parts.end(), part);
+        it != extras.table_parts.end())
+        extras.table_parts.erase(it);
     for (auto& o : extras.embedded_objects) {
         if (o.part == part) o.part = nullptr;
         if (o.properties && o.properties->part == part) o.properties->part = nullptr;

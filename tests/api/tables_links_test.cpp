@@ -91,6 +91,12 @@ TEST(sheet_tables, added_listed_renamed_and_found_by_index_and_name) {
     EXPECT_EQ(ws_delete_tabledef(ws, "Costs"), 1);
     ASSERT_EQ(ws_tabledef_count(ws), 2);
     EXPECT_STREQ(ws_get_tabledef_name(ws, 1), "Assets");
+
+    // Renamed after a delete, a table goes by its new name.
+    ASSERT_EQ(ws_set_tabledef_name(ws, 1, "Holdings"), 1) << run_msg();
+    EXPECT_EQ(ws_delete_tabledef(ws, "Holdings"), 1);
+    ASSERT_EQ(ws_tabledef_count(ws), 1);
+    EXPECT_STREQ(ws_get_tabledef_name(ws, 0), "Revenue");
 }
 
 TEST(sheet_tables, names_are_refused_that_others_would_repair_or_another_sheet_holds) {
@@ -336,4 +342,23 @@ TEST(sheet_tables, tables_spread_over_the_sheet_are_all_indexed) {
     EXPECT_EQ(ws_tabledef_count(ws), 24);
     for (int k = 0; k < 24; ++k)
         EXPECT_EQ(ws_add_tabledef(ws, "Overlap", top_row(k) + 2, 3 * k + 2, top_row(k) + 3, 3 * k + 3), nullptr) << k;
+}
+
+// Deleting tables one by one from the top of a long list: each left standing
+// still refuses a table laid over it.
+TEST(sheet_tables, tables_left_by_deletes_are_all_indexed) {
+    book_t b;
+    plover_worksheet_t* ws = wb_add_worksheet(b.wb, "Data");
+    const int n = 1600, deleted = 325;
+    for (int k = 0; k < n; ++k)
+        ASSERT_NE(ws_add_tabledef(ws, ("Tb_" + std::to_string(k)).c_str(), 4 * k + 1, 1, 4 * k + 3, 2), nullptr) << k;
+    for (int k = 0; k < deleted; ++k) ASSERT_EQ(ws_delete_tabledef(ws, ("Tb_" + std::to_string(k)).c_str()), 1) << k;
+    EXPECT_EQ(ws_tabledef_count(ws), n - deleted);
+    int taken = 0;
+    for (int k = deleted; k < n; ++k)
+        if (ws_add_tabledef(ws, "Over", 4 * k + 2, 2, 4 * k + 2, 3)) {
+            ++taken;
+            ws_delete_tabledef(ws, "Over");
+        }
+    EXPECT_EQ(taken, 0);
 }

@@ -12,6 +12,11 @@ table_definition_t::table_definition_t(xml_part_t* part) : component_base_t(part
 
 table_definition_t::~table_definition_t() = default;
 
+void table_definition_t::set_name(std::string_view name) {
+    name_ = name;
+    part_container::table_part_changed();
+}
+
 status_t table_definition_t::assign(const xml::sxml::xml_node_t* node) {
     if (!reader_) {
         const xml_part_t* parent = get_part() ? get_part()->get_parent() : nullptr;

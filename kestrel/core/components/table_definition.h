@@ -25,7 +25,8 @@ public:
     bool keeps_every_node() const noexcept override { return true; }
 
     std::string_view get_name() const noexcept { return name_; }
-    void set_name(std::string_view name) { name_ = name; }
+    // What finds parts by their names is built again.
+    void set_name(std::string_view name);
 
     // Structured references are not resolved on the table side: always empty.
     std::unordered_set<range_t> resolve_reference(const coord_t& position, std::string_view first, uint32_t items,

@@ -388,11 +388,36 @@ int32_t worktable_t::set_bg_picture_from_memory(const void* bytes, size_t n) {
 // ---- tables ----
 
 xml_part_t* worktable_t::table_part_named__(std::string_view name) const {
-    for (const auto& c : get_part()->get_child_parts()) {
-        const table_definition_t* d = definition_of(*c);
-        if (d && d->get_name() == name) return c.get();
+    table_part_index_t& index = table_parts_;
+    const xml_part_t* sheet = get_part();
+    const uint64_t version = part_container::tree_version();
+    if (!index.built || index.sheet != sheet || index.version != version) {
+        index.by_name.clear();
+        for (const auto& c : sheet->get_child_parts())
+            if (const table_definition_t* d = definition_of(*c))
+                index.by_name[std::string(d->get_name())].push_back(c.get());
+        index.sheet = sheet;
+        index.version = version;
+        index.built = true;
     }
-    return nullptr;
+    const auto found = index.by_name.find(std::string(name));
+    return found == index.by_name.end() ? nullptr : found->second.front();
+}
+
+void worktable_t::remove_table_part__(xml_part_t* part) {
+    table_part_index_t& index = table_parts_;
+    const uint64_t before = part_container::tree_version();
+    const bool current = index.built && index.sheet == get_part() && index.version == before;
+    const table_definition_t* d = definition_of(*part);
+    const std::string name(d ? d->get_name() : std::string_view());
+    get_part()->remove_part(part);
+    // Kept when the removal was the only change to the tree since it was built.
+    if (!current || part_container::tree_version() != before + 1) return;
+    if (const auto found = index.by_name.find(name); found != index.by_name.end()) {
+        std::erase(found->second, part);
+        if (found->second.empty()) index.by_name.erase(found);
+    }
+    index.version = before + 1;
 }
 
 void worktable_t::name_columns__(mta::tabledef_t& table) {
@@ -464,13 +489,13 @@ bool worktable_t::delete_tabledef(std::string_view name) {
         // Gone with its part: no walk over the sheet's parts for it again.
         if (!tabledefs().find(name)) return true;
     }
-    if (xml_part_t* part = table_part_named__(name)) get_part()->remove_part(part);
+    if (xml_part_t* part = table_part_named__(name)) remove_table_part__(part);
     tabledefs().remove(name);
     return true;
 }
 
 void worktable_t::on_table_removed__(std::string_view name) {
-    if (xml_part_t* part = get_part() ? table_part_named__(name) : nullptr) get_part()->remove_part(part);
+    if (xml_part_t* part = get_part() ? table_part_named__(name) : nullptr) remove_table_part__(part);
 }
 
 mta::tabledef_t* worktable_t::rename_tabledef(std::string_view old_name, std::string_view new_name) {

@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace vex {
@@ -171,6 +172,8 @@ public:
 
 private:
     xml_part_t* table_part_named__(std::string_view name) const;
+    // Takes the table part out of the sheet's, keeping the index below current.
+    void remove_table_part__(xml_part_t* part);
     // Editable ranges, ignored-error ranges and page breaks follow a shift.
     void follow_kept_ranges__(const mta::band_shift_t& shift);
     // Sparklines read their data again after an edit, as the kept formulas do.
@@ -188,6 +191,16 @@ private:
     sheet_periphery_t periphery_;
     std::unique_ptr<assign_for_worktable> reader_;
     uint64_t hyperlinks_ = 0;
+    // The sheet's table parts by name, each name's in child order, as they
+    // stood at a version of the part tree: a host deleting thousands of tables
+    // finds each part without comparing the others.
+    struct table_part_index_t {
+        const xml_part_t* sheet = nullptr;
+        uint64_t version = 0;
+        bool built = false;
+        std::unordered_map<std::string, std::vector<xml_part_t*>> by_name;
+    };
+    mutable table_part_index_t table_parts_;
 };
 
 } // namespace vex

@@ -354,14 +354,15 @@ void worktable_t::follow_book_parts__(const text_rewrite_t& text_of) {
     // Deleting sheets one by one walks the parts once, not once for each.
     const uint64_t growth = part_container::growth_version();
     if (model && model->chartless_at() == growth) return;
-    // Kept while the package's part tree stays as it was: a host's renames one
-    // by one walk every part of the package once, not each time.
+    // Kept while the package's part tree stays as it was, tables aside (the
+    // search skips them): a host's renames or table deletes one by one walk
+    // every part of the package once, not each time.
     thread_local struct {
         const xml_part_t* book = nullptr;
         uint64_t version = 0;
         std::vector<xml_part_t*> charts;
     } found;
-    const uint64_t version = part_container::tree_version();
+    const uint64_t version = part_container::tree_version_outside_tables();
     if (found.book != book || found.version != version) {
         found.book = book;
         found.version = version;

@@ -59,17 +59,21 @@ const tabledef_list_t::index_t& tabledef_list_t::index__() const {
         for (const auto& e : entries_)
             if (e.table) index_.insert(extent_of(e.table->range()), e.table.get());
         index_valid_ = true;
+        index_dead_ = 0;
     }
     return index_;
 }
 
 void tabledef_list_t::unindex__(const tabledef_t& table) {
-    // Taken out alone: rebuilding the tree for each table a host deletes costs
+    // Left in the tree as a null entry, not erased: mdds 2.0's rtree::erase can
+    // drop other entries with the one it takes out. Rebuilt once the dead
+    // outnumber the live, so a host deleting tables one by one never pays for
     // every table each time.
     auto hits = index_.search(extent_of(table.range()), index_t::search_type::overlap);
     for (auto it = hits.begin(); it != hits.end(); ++it)
         if (*it == &table) {
-            index_.erase(it);
+            *it = nullptr;
+            if (++index_dead_ > size() && index_dead_ >= 64) invalidate_index();
             return;
         }
     invalidate_index();
@@ -254,7 +258,7 @@ bool tabledef_list_t::intersects(const vex::range_t& given) const {
     vex::range_t r = given;
     r.order();
     const auto hits = index__().search(extent_of(r), index_t::search_type::overlap);
-    return hits.begin() != hits.end();
+    return std::any_of(hits.begin(), hits.end(), [](const tabledef_t* t) { return t != nullptr; });
 }
 
 const tabledef_t* tabledef_list_t::header_at(int row, int col) const {
@@ -262,7 +266,7 @@ const tabledef_t* tabledef_list_t::header_at(int row, int col) const {
     const auto hits = index__().search(index_t::point_type{row, col}, index_t::search_type::overlap);
     for (auto it = hits.begin(); it != hits.end(); ++it) {
         const tabledef_t* t = *it;
-        if (t->has_header() && t->range().first.row == row) return t;
+        if (t && t->has_header() && t->range().first.row == row) return t;
     }
     return nullptr;
 }
@@ -271,7 +275,8 @@ void tabledef_list_t::on_clear_contents(const vex::range_t& cleared) {
     if (size() == 0) return;
     std::vector<tabledef_t*> met;
     const auto hits = index__().search(extent_of(cleared), index_t::search_type::overlap);
-    for (auto it = hits.begin(); it != hits.end(); ++it) met.push_back(*it);
+    for (auto it = hits.begin(); it != hits.end(); ++it)
+        if (*it) met.push_back(*it);
     const auto inside = [&](const tabledef_t& t) {
         const auto& r = t.range();
         return r.first.row >= cleared.first.row && r.last.row <= cleared.last.row &&

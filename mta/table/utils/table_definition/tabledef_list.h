@@ -138,6 +138,7 @@ private:
     size_t holding_formulas_ = 0;
     mutable index_t index_;
     mutable bool index_valid_ = true;
+    mutable size_t index_dead_ = 0;  // null entries left by deleted tables
     std::vector<std::string> unloaded_names_;
     std::unordered_set<std::string> unloaded_folded_;
 };
