@@ -806,7 +806,10 @@ bool cell_tracker_t::files_as_read(formula_cell* cell) {
 }
 
 bool cell_tracker_t::file_gains(formula_cell* cell) {
-    pending_t p = read__(*cell);
+    // The ranges alone, as files_as_read() compares them: no tokens handed over.
+    pending_t p{source_of(*cell), cell->reference_ranges(), false};
+    p.is_volatile = cell->drops_on_any_change();
+    if (!on_one_grid(p.source)) return false;
     std::lock_guard lock(mutex_);
     formula_entry_t* e = state_->entry_at(p.source);
     if (!e || e->is_volatile != p.is_volatile) return false;
