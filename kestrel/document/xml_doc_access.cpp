@@ -157,15 +157,24 @@ unsigned xml_doc_access::get_sheet_grid_id(std::string_view sheet_name) const {
 }
 
 std::vector<uint32_t> xml_doc_access::get_sheet_span(uint32_t first, uint32_t last) const {
+    // Read up to the span's end only: a span near the front of a long book
+    // costs its own width.
     std::vector<uint32_t> grids;
+    bool both = false;
     if (const workbook_t* book = workbook()) {
-        for (const sheet_entry_t& s : book->sheets())
-            if (const worktable_t* table = worktable_of(s)) grids.push_back(table->sheet_id());
+        for (const sheet_entry_t& s : book->sheets()) {
+            const worktable_t* table = worktable_of(s);
+            if (!table) continue;
+            const uint32_t id = table->sheet_id();
+            if (!grids.empty() || id == first || id == last) grids.push_back(id);
+            if ((id == first || id == last) && (grids.size() > 1 || first == last)) {
+                both = true;
+                break;
+            }
+        }
     }
-    const auto a = std::find(grids.begin(), grids.end(), first);
-    const auto b = std::find(grids.begin(), grids.end(), last);
-    if (a == grids.end() || b == grids.end()) return {first, last};
-    return a <= b ? std::vector<uint32_t>(a, b + 1) : std::vector<uint32_t>(b, a + 1);
+    if (!both) return {first, last};
+    return grids;
 }
 
 unsigned xml_doc_access::get_grid_id(std::string_view first, std::string_view second, std::string_view third) const {

@@ -805,6 +805,47 @@ bool cell_tracker_t::files_as_read(formula_cell* cell) {
     return e && !e->parked && e->references == refs && e->is_volatile == cell->drops_on_any_change();
 }
 
+bool cell_tracker_t::file_gains(formula_cell* cell) {
+    // The ranges alone, as files_as_read() compares them: no tokens handed over.
+    pending_t p{source_of(*cell), cell->reference_ranges(), false};
+    p.is_volatile = cell->drops_on_any_change();
+    if (!on_one_grid(p.source)) return false;
+    std::lock_guard lock(mutex_);
+    formula_entry_t* e = state_->entry_at(p.source);
+    if (!e || e->is_volatile != p.is_volatile) return false;
+    // Those filed must come in the same order among those read now: a list
+    // filed is compared with a reading as it stands. One filed for a sheet
+    // gone since may be left out.
+    std::vector<vex::range_t> gained, dropped;
+    const std::vector<vex::range_t>& filed = e->references;
+    size_t at = 0;
+    for (const auto& ref : p.references) {
+        if (at < filed.size() && filed[at] == ref) {
+            ++at;
+        } else if (at + 1 < filed.size() && filed[at + 1] == ref) {
+            dropped.push_back(filed[at]);
+            at += 2;
+        } else {
+            gained.push_back(ref);
+        }
+    }
+    dropped.insert(dropped.end(), filed.begin() + ptrdiff_t(at), filed.end());
+    // Costs what it gains; a range both dropped and read elsewhere keeps its edge.
+    if (dropped.size() > gained.size()) return false;
+    for (const auto& ref : dropped)
+        if (std::find(p.references.begin(), p.references.end(), ref) != p.references.end()) return false;
+    if (gained.empty() && dropped.empty()) return true;
+    changed__();
+    e->references = std::move(p.references);
+    // A parked entry files its edges when it wakes.
+    if (!e->parked) {
+        for (const auto& ref : dropped) state_->remove(ref, p.source);
+        for (const auto& ref : gained) state_->add(p.source, ref);
+    }
+    state_->revive_read_by(gained);
+    return true;
+}
+
 void cell_tracker_t::unregister_formulas(std::span<formula_cell* const> cells) {
     if (cells.empty()) return;
     std::vector<vex::range_t> sources;

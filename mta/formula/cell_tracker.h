@@ -57,6 +57,12 @@ public:
     // Whether the cell is filed, unparked, with the references its tokens read
     // now; throws as register_formula does for a range it cannot hold.
     bool files_as_read(formula_cell* cell);
+    // Files the references the cell reads now beyond those it was filed with,
+    // when it still reads those in their order, but for fewer left out than
+    // gained (a sheet came into a span it reads): a span costs the grids it
+    // gained, not its width. False, changing nothing, when it reads otherwise
+    // or is not filed.
+    bool file_gains(formula_cell* cell);
     void add(const vex::range_t& formula_range, const vex::range_t& referenced);
     void remove(const vex::range_t& referenced, const vex::range_t& formula_range);
     void add_volatile(const vex::range_t& formula_range);

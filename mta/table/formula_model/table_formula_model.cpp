@@ -360,6 +360,21 @@ void table_formula_model::track_unparsed(formula_cell* cell) {
     impl_->track_unparsed(cell);
 }
 
+bool table_formula_model::track_unparsed_gains(formula_cell* cell) {
+    if (cell->parsed || cell->state() != formula_cell_state::registered) return false;
+    const formula_text_t text = impl_->text_of(*cell);
+    if (text.view().empty()) return false;
+    bool gained = false;
+    try {
+        impl_->read_leniently(*cell, text);
+        gained = get_cell_tracker().file_gains(cell);
+    } catch (const std::exception&) {
+        // Read as nothing: filed anew.
+    }
+    cell->tokens.clear();
+    return gained;
+}
+
 void table_formula_model::import_formula(formula_cell* cell) {
     cell->set_owner(impl_->context);
     impl_->context->store_formula_cell(cell);

@@ -108,6 +108,10 @@ public:
     // A cell kept unparsed is tracked from a lenient reading of its text, so
     // that a change to what it reads drops its result; it stays unparsed.
     void track_unparsed(formula_cell* cell);
+    // A tracked cell kept unparsed whose text now reads more (a sheet came
+    // into a span it reads) files just what it gained; false when it reads
+    // otherwise, to be untracked and tracked again.
+    bool track_unparsed_gains(formula_cell* cell);
     // The sheet reader's cell, filed as read: parse_imported() parses it once
     // the whole workbook is loaded and every sheet has its grid.
     void import_formula(formula_cell* cell);

@@ -390,8 +390,11 @@ void Table::follow_sheet_order(const std::function<void()>& reorder, bool arrive
     stale_formulas_t stale;
     for (const reader_t& r : readers) {
         if (spans_read(r.sheet, r.cell) == r.grids) continue;
-        formula::table_formula_model::untrack(r.cell);
-        r.sheet->get_formula_model()->track_unparsed(r.cell);
+        formula::table_formula_model& model = *r.sheet->get_formula_model();
+        if (!model.track_unparsed_gains(r.cell)) {
+            formula::table_formula_model::untrack(r.cell);
+            model.track_unparsed(r.cell);
+        }
         stale.emplace_back(r.sheet, r.cell);
     }
     std::vector<formula::named_expression_t> moved;

@@ -773,6 +773,20 @@ TEST(stale_results, formulas_written_before_what_they_spell_exists_drop_their_re
          },
          "D1", "SUM(Alpha:Gamma!A1)",
          [](auto* wb, auto*) { ws_set_num(wb_insert_worksheet(wb, 2, "Beta"), 1, 1, 7); }},
+        // The span keeps what it read and gains the sheet alone: a value set
+        // there still reaches it, its result set again in between.
+        {"a sheet inserted inside a span after one deleted from it",
+         [](auto* wb, auto*) {
+             for (const char* name : {"Alpha", "Beta", "Gamma"}) wb_add_worksheet(wb, name);
+         },
+         "D1", "SUM(Alpha:Gamma!A1)",
+         [](auto* wb, auto* ws) {
+             wb_delete_sheet(wb, 2);
+             ws_set_formula_num(ws, 1, 4, 42);
+             plover_worksheet_t* inside = wb_insert_worksheet(wb, 2, "Delta");
+             ws_set_formula_num(ws, 1, 4, 42);
+             ws_set_num(inside, 1, 1, 7);
+         }},
         {"a sheet renamed to complete a span", [](auto* wb, auto*) { ws_set_num(wb_add_worksheet(wb, "M3"), 2, 2, 32); },
          "D1", "IFERROR(SUM(Later:M3!B2),-1)", [](auto* wb, auto*) { wb_rename_sheet(wb, 1, "Later"); }},
         {"a sheet renamed to complete a span, in another case",
