@@ -583,6 +583,8 @@ private:
     // from those it could not pass over (`seen`, where they now stand).
     void note_record_readers__(const std::vector<vex::coord_t>& seen);
     // As wide_arrays(), among the given cells alone.
+    // The cells in the sheet's own order, column by column, each once.
+    static void in_cell_order__(std::vector<formula::formula_cell*>& cells);
     static std::vector<vex::range_t> wide_arrays_among__(const std::vector<formula::formula_cell*>& cells,
                                                          int last_row, int last_col);
     // The formulas an edit left reading other cells than their results came

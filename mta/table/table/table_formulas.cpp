@@ -142,6 +142,13 @@ std::vector<vex::range_t> Table::wide_arrays(int last_row, int last_col) const {
     return out;
 }
 
+void Table::in_cell_order__(std::vector<formula::formula_cell*>& cells) {
+    std::sort(cells.begin(), cells.end(), [](const formula::formula_cell* a, const formula::formula_cell* b) {
+        return std::pair(a->col(), a->row()) < std::pair(b->col(), b->row());
+    });
+    cells.erase(std::unique(cells.begin(), cells.end()), cells.end());
+}
+
 std::vector<vex::range_t> Table::wide_arrays_among__(const std::vector<formula::formula_cell*>& cells, int last_row,
                                                      int last_col) {
     std::vector<vex::range_t> out;

@@ -93,13 +93,11 @@ bool may_skip_hidden_rows(const formula::formula_cell& cell) {
 
 // Whether the cell calls one of the functions; a text kept unparsed was
 // filed by its lenient reading's calls.
-bool calls(const formula::formula_cell& cell, std::initializer_list<std::string_view> names) {
+bool calls(const formula::formula_cell& cell, std::initializer_list<uint32_t> ids) {
     if (!cell.parsed) return true;
     return std::any_of(cell.tokens.begin(), cell.tokens.end(), [&](const formula::token_t& t) {
         return t.opcode == formula::op_function &&
-               std::any_of(names.begin(), names.end(), [&](std::string_view name) {
-                   return formula::lookup_function_id(name) == std::get<uint32_t>(t.operand);
-               });
+               std::find(ids.begin(), ids.end(), std::get<uint32_t>(t.operand)) != ids.end();
     });
 }
 
@@ -138,9 +136,7 @@ Table::stale_formulas_t Table::filed_under__(std::string_view mark,
     stale_formulas_t found;
     for (Table* sheet : sheets_spelling__(mark)) {
         std::vector<formula::formula_cell*> cells = sheet->get_formula_model()->spelling(mark);
-        std::sort(cells.begin(), cells.end(), [](const auto* a, const auto* b) {
-            return std::pair(a->col(), a->row()) < std::pair(b->col(), b->row());
-        });
+        in_cell_order__(cells);
         for (formula::formula_cell* cell : cells)
             if (keep(*cell)) found.emplace_back(sheet, cell);
     }
@@ -155,13 +151,20 @@ Table::stale_formulas_t Table::hidden_row_readers__(const std::vector<vex::range
 
 Table::stale_formulas_t Table::text_readers__() const {
     return filed_under__(formula::name_spellers_t::reads_formula_texts,
-                         [](const formula::formula_cell& cell) { return calls(cell, {"FORMULATEXT"}); });
+                         [](const formula::formula_cell& cell) {
+        static const uint32_t formulatext = formula::lookup_function_id("FORMULATEXT");
+        return calls(cell, {formulatext});
+    });
 }
 
 void Table::follow_sheet_list() {
     if (!registered_) return;
     drop_stale_results__(filed_under__(formula::name_spellers_t::reads_sheet_list,
-                                       [](const formula::formula_cell& cell) { return calls(cell, {"SHEET", "SHEETS"}); }),
+                                       [](const formula::formula_cell& cell) {
+                                           static const uint32_t sheet = formula::lookup_function_id("SHEET"),
+                                                                 sheets = formula::lookup_function_id("SHEETS");
+                                           return calls(cell, {sheet, sheets});
+                                       }),
                          {});
 }
 
@@ -396,11 +399,7 @@ Table::stale_formulas_t Table::formulas_reading__(const std::vector<formula::nam
             const std::vector<formula::formula_cell*> found = model.spelling(spelling);
             cells.insert(cells.end(), found.begin(), found.end());
         }
-        // In the sheet's own order, column by column, each cell once.
-        std::sort(cells.begin(), cells.end(), [](const auto* a, const auto* b) {
-            return std::pair(a->col(), a->row()) < std::pair(b->col(), b->row());
-        });
-        cells.erase(std::unique(cells.begin(), cells.end()), cells.end());
+        in_cell_order__(cells);
         for (formula::formula_cell* cell : cells)
             if (formula::reads_names(model.context(), cell->position(), cell->parsed ? &cell->tokens : nullptr,
                                      model.text_of(*cell), named))

@@ -105,10 +105,7 @@ std::vector<formula::formula_cell*> Table::cells_in_reach__(const rewrite_reach_
     if (int32_t(sheet_id_) == reach.around.first.grid_id)
         for (formula::formula_cell* cell : model.spelling(formula::name_spellers_t::table_around))
             if (reach.around.holds(cell->position())) cells.push_back(cell);
-    std::sort(cells.begin(), cells.end(), [](const auto* a, const auto* b) {
-        return std::pair(a->col(), a->row()) < std::pair(b->col(), b->row());
-    });
-    cells.erase(std::unique(cells.begin(), cells.end()), cells.end());
+    in_cell_order__(cells);
     return cells;
 }
 

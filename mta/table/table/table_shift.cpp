@@ -57,16 +57,6 @@ std::vector<formula::named_expression_t> names_reading_tables(const Table& sheet
     return out;
 }
 
-// The cells a spelling index gave, each once, column by column as a sheet
-// walks them.
-void in_cell_order(std::vector<formula::formula_cell*>& cells) {
-    std::sort(cells.begin(), cells.end(), [](const formula::formula_cell* a, const formula::formula_cell* b) {
-        const vex::coord_t &p = a->position(), &q = b->position();
-        return std::pair(p.col, p.row) < std::pair(q.col, q.row);
-    });
-    cells.erase(std::unique(cells.begin(), cells.end()), cells.end());
-}
-
 } // namespace
 
 // Deleted formula cells are released by their column before they go; the others
@@ -197,9 +187,7 @@ std::optional<std::vector<formula::formula_cell*>> Table::row_shift_formulas__(c
                 for (size_t i = offset; i < block->size; ++i) out.push_back(formula_block::at(*block->data, i));
     }
     // In the order a walk over every formula meets them.
-    std::sort(out.begin(), out.end(), [](const formula::formula_cell* a, const formula::formula_cell* b) {
-        return std::pair(a->col(), a->row()) < std::pair(b->col(), b->row());
-    });
+    in_cell_order__(out);
     return out;
 }
 
@@ -260,7 +248,7 @@ void Table::drop_references_to_sheet() {
             const std::vector<formula::formula_cell*> found = model.spelling(spelling);
             cells.insert(cells.end(), found.begin(), found.end());
         }
-        in_cell_order(cells);
+        in_cell_order__(cells);
         std::unordered_set<uint32_t> groups;  // shared groups whose first cell's text changed
         std::unordered_set<const formula::formula_cell*> seen;
         const auto untrack = formula::table_formula_model::untrack;
@@ -352,7 +340,7 @@ void Table::follow_sheet_order(const std::function<void()>& reorder, bool arrive
     std::vector<reader_t> readers;
     for (Table* sheet : sheets_spelling__(span)) {
         std::vector<formula::formula_cell*> cells = sheet->get_formula_model()->spelling(span);
-        in_cell_order(cells);
+        in_cell_order__(cells);
         for (formula::formula_cell* cell : cells) {
             auto grids = spans_read(sheet, cell);
             if (grids.empty()) continue;
