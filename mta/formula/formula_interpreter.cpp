@@ -35,14 +35,6 @@ void drop_repeats(std::vector<token_t>& references) {
 }
 
 constexpr uint32_t now_function_id = 321;
-// Functions whose result may change with any cell of the workbook, or with none.
-bool is_volatile_function(uint32_t id) noexcept {
-    static const uint32_t ids[] = {now_function_id, lookup_function_id("TODAY"), lookup_function_id("RAND"),
-                                   lookup_function_id("RANDBETWEEN"), lookup_function_id("INDIRECT"),
-                                   lookup_function_id("OFFSET"), lookup_function_id("CELL"),
-                                   lookup_function_id("INFO"), lookup_function_id("RANDARRAY")};
-    return std::find(std::begin(ids), std::end(ids), id) != std::end(ids);
-}
 const uint32_t true_function_id = lookup_function_id("TRUE");
 const uint32_t false_function_id = lookup_function_id("FALSE");
 // Deeper nesting, of parentheses, minus signs or names, gives an error value: no
@@ -94,6 +86,15 @@ token_t make_token_from_value(operand_t&& value) {
 }
 
 } // namespace
+
+// Functions whose result may change with any cell of the workbook, or with none.
+bool is_volatile_function(uint32_t id) noexcept {
+    static const uint32_t ids[] = {now_function_id, lookup_function_id("TODAY"), lookup_function_id("RAND"),
+                                   lookup_function_id("RANDBETWEEN"), lookup_function_id("INDIRECT"),
+                                   lookup_function_id("OFFSET"), lookup_function_id("CELL"),
+                                   lookup_function_id("INFO"), lookup_function_id("RANDARRAY")};
+    return std::find(std::begin(ids), std::end(ids), id) != std::end(ids);
+}
 
 struct formula_interpreter::impl {
     model_context* context;

@@ -10,6 +10,9 @@ namespace vex::mta::formula {
 
 class formula_cell;
 
+// Functions whose result may change with any cell of the workbook, or with none.
+bool is_volatile_function(uint32_t id) noexcept;
+
 class formula_interpreter {
 public:
     // The cell must have an owner: the interpreter reads the sheet through it.

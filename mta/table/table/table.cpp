@@ -74,6 +74,8 @@ void Table::use_shared__(table_registry_t& registry, uint32_t grid_id, uint32_t 
     shared_string_pool_ = shared.strings.get();
     shared_spellings_ = shared.spellings.get();
     formula_model_->report_spellings_to(shared_spellings_);
+    // Nothing stored yet: the list of formulas a row shift must look at starts empty.
+    if (formulas_stored_ == 0) note_record_readers__({});
     if (kept_texts_noted_) shared_spellings_->keep(this);
     registered_ = true;
 }

@@ -585,6 +585,7 @@ private:
     // As wide_arrays(), among the given cells alone.
     // The cells in the sheet's own order, column by column, each once.
     static void in_cell_order__(std::vector<formula::formula_cell*>& cells);
+    static void in_cell_order__(std::vector<vex::coord_t>& positions);
     static std::vector<vex::range_t> wide_arrays_among__(const std::vector<formula::formula_cell*>& cells,
                                                          int last_row, int last_col);
     // The formulas an edit left reading other cells than their results came
@@ -761,21 +762,21 @@ private:
     // every formula. Empty on most sheets, which then need no look at all.
     std::vector<vex::coord_t> wide_array_firsts_;
     // The formulas of the sheet a row shift must look at beside those it
-    // moves, by position: all but those reading only their own record. Noted
-    // by a row shift, and holding while no formula was stored, filed or
-    // forgotten, and the tables stand as they did.
+    // moves, by position (some perhaps twice, or since gone): all but those
+    // reading only their own record. Noted by a row shift or on a sheet
+    // without formulas, kept up by each store, and holding while the tables
+    // stand as they did or were only added to.
     struct record_readers_t {
-        uint64_t generation = 0;
-        uint64_t stored = 0;
         unsigned grid = 0;
-        std::vector<std::tuple<std::string, vex::range_t, bool, int32_t>> tables;
-        bool operator==(const record_readers_t& o) const {
-            return generation == o.generation && stored == o.stored && grid == o.grid && tables == o.tables;
-        }
+        std::vector<std::pair<std::string, vex::range_t>> tables;  // display names and records
     };
     std::optional<record_readers_t> record_readers_;
     std::vector<vex::coord_t> record_others_;
+    size_t record_others_compacted_ = 0;
     record_readers_t record_readers_key__() const;
+    // Whether a row shift that leaves the formula's row must look at it.
+    bool reads_beyond_record__(const formula::formula_cell& cell, const formula::edit_reach_t* probe = nullptr) const;
+    formula::edit_reach_t record_probe__() const;
     uint64_t formulas_stored_ = 0;
     static constexpr std::string_view msg_array_part =
         "This operation will change part of an array formula of several cells.";

@@ -112,6 +112,14 @@ void Table::store_formula_cell(formula::formula_cell* cell) {
     if (is_wide_array(cell->attributes()))
         wide_array_firsts_.push_back(vex::range_t(cell->attributes().ref).order().first);
     create_column_if_not_exists(cell->col()).set_value(cell->row(), cell);
+    if (!record_readers_ || !reads_beyond_record__(*cell)) return;
+    record_others_.push_back(cell->position());
+    // A cell set again and again is listed once more each time: the list
+    // keeps to about what the sheet holds.
+    if (record_others_.size() < 2 * record_others_compacted_ + 1024) return;
+    in_cell_order__(record_others_);
+    std::erase_if(record_others_, [&](const vex::coord_t& at) { return !get_formula_cell(at.row, at.col); });
+    record_others_compacted_ = record_others_.size();
 }
 
 formula::formula_cell* Table::get_formula_cell(int row, int col) const {
@@ -147,6 +155,17 @@ void Table::in_cell_order__(std::vector<formula::formula_cell*>& cells) {
         return std::pair(a->col(), a->row()) < std::pair(b->col(), b->row());
     });
     cells.erase(std::unique(cells.begin(), cells.end()), cells.end());
+}
+
+void Table::in_cell_order__(std::vector<vex::coord_t>& positions) {
+    std::sort(positions.begin(), positions.end(), [](const vex::coord_t& a, const vex::coord_t& b) {
+        return std::pair(a.col, a.row) < std::pair(b.col, b.row);
+    });
+    positions.erase(std::unique(positions.begin(), positions.end(),
+                                [](const vex::coord_t& a, const vex::coord_t& b) {
+                                    return a.col == b.col && a.row == b.row;
+                                }),
+                    positions.end());
 }
 
 std::vector<vex::range_t> Table::wide_arrays_among__(const std::vector<formula::formula_cell*>& cells, int last_row,

@@ -2,6 +2,7 @@
 
 #include "mta/formula/cell_tracker.h"
 #include "mta/formula/formula_cell.h"
+#include "mta/formula/formula_interpreter.h"
 #include "mta/table/formula_model/edit_reach.h"
 #include "mta/table/formula_model/name_spellers.h"
 #include "mta/table/formula_model/reference_rewrite.h"
@@ -165,15 +166,44 @@ void Table::follow_formula_range__(formula::table_formula_model& model, formula:
 }
 
 Table::record_readers_t Table::record_readers_key__() const {
-    record_readers_t key{formula::cell_tracker_t::generation(), formulas_stored_, sheet_id_, {}};
-    for (const auto& [name, table] : tabledefs_.all())
-        key.tables.emplace_back(std::string(table->display_name()), table->range(), table->has_header(),
-                                table->totals_row_shown());
+    record_readers_t key{sheet_id_, {}};
+    for (const auto& [name, table] : tabledefs_.all()) {
+        vex::range_t records = table->range();
+        if (table->has_header()) ++records.first.row;
+        records.last.row -= std::max(table->totals_row_shown(), 0);
+        key.tables.emplace_back(std::string(table->display_name()), records);
+    }
     return key;
 }
 
+// A row shift that leaves the formula's row leaves what it reads, when it
+// reads its own record alone, whatever the shift.
+bool Table::reads_beyond_record__(const formula::formula_cell& cell, const formula::edit_reach_t* probe) const {
+    if (!cell.parsed || cell.drops_on_any_change() || cell.attributes().type != 0) return true;
+    // Its volatility is heard of once it is read, after it is stored.
+    if (std::any_of(cell.tokens.begin(), cell.tokens.end(), [](const formula::token_t& t) {
+            return t.opcode == formula::op_function && formula::is_volatile_function(std::get<uint32_t>(t.operand));
+        }))
+        return true;
+    if (probe) return !probe->keeps_own_record(formula_model_->context(), cell.position(), cell.tokens);
+    return !record_probe__().keeps_own_record(formula_model_->context(), cell.position(), cell.tokens);
+}
+
+// A shift below every row: no formula's record moves. It keeps the last
+// table it met, for the next formula of the same table.
+formula::edit_reach_t Table::record_probe__() const {
+    const band_shift_t below{true, true, 1, 1, std::numeric_limits<int>::max(), 0, 0};
+    return {int32_t(sheet_id_), below, {}, {}, {}, {}};
+}
+
 std::optional<std::vector<formula::formula_cell*>> Table::row_shift_formulas__(const band_shift_t& s) const {
-    if (!s.rows || !record_readers_ || !(*record_readers_ == record_readers_key__())) return std::nullopt;
+    if (!s.rows || !record_readers_) return std::nullopt;
+    // Tables added since take no record from a listed formula.
+    const record_readers_t now = record_readers_key__();
+    const auto& was = record_readers_->tables;
+    if (now.grid != record_readers_->grid || now.tables.size() < was.size() ||
+        !std::equal(was.begin(), was.end(), now.tables.begin()))
+        return std::nullopt;
     std::vector<formula::formula_cell*> out;
     for (const vex::coord_t& at : record_others_)
         if (at.row < s.first)
@@ -186,29 +216,21 @@ std::optional<std::vector<formula::formula_cell*>> Table::row_shift_formulas__(c
             if (block->type == element_type_formula)
                 for (size_t i = offset; i < block->size; ++i) out.push_back(formula_block::at(*block->data, i));
     }
-    // In the order a walk over every formula meets them.
+    // In the order a walk over every formula meets them, each once.
     in_cell_order__(out);
     return out;
 }
 
 void Table::note_record_readers__(const std::vector<vex::coord_t>& seen) {
-    // No row lies at or below this one's first: a formula reading only its
-    // own record keeps it under any row shift below it.
-    const band_shift_t below{true, true, 1, 1, std::numeric_limits<int>::max(), 0, 0};
-    const formula::edit_reach_t probe{int32_t(sheet_id_), below, {}, {}, {}, {}};
-    formula::model_context& context = formula_model_->context();
+    const formula::edit_reach_t probe = record_probe__();
     std::vector<vex::coord_t> others;
-    for (const vex::coord_t& at : seen) {
-        const formula::formula_cell* cell = get_formula_cell(at.row, at.col);
-        if (!cell || (cell->parsed && !cell->drops_on_any_change() && cell->attributes().type == 0 &&
-                      probe.keeps_own_record(context, cell->position(), cell->tokens)))
-            continue;
-        others.push_back(cell->position());
-    }
-    std::sort(others.begin(), others.end(), [](const vex::coord_t& a, const vex::coord_t& b) {
-        return std::pair(a.col, a.row) < std::pair(b.col, b.row);
-    });
+    for (const vex::coord_t& at : seen)
+        if (const formula::formula_cell* cell = get_formula_cell(at.row, at.col);
+            cell && reads_beyond_record__(*cell, &probe))
+            others.push_back(cell->position());
+    in_cell_order__(others);
     record_others_ = std::move(others);
+    record_others_compacted_ = record_others_.size();
     record_readers_ = record_readers_key__();
 }
 
