@@ -114,8 +114,7 @@ void part_container::remove(unsigned part_id) {
 }
 
 void part_container::remove(const xml_part_t* part) {
-    const auto it = std::find_if(children_.begin(), children_.end(), [&](const auto& c) { return c.get() == part; });
-    take_out(it);
+    take_out(find_from_ends(children_.begin(), children_.end(), [&](const auto& c) { return c.get() == part; }));
 }
 
 void part_container::move_to_back(part_kind_enum kind) {

@@ -18,6 +18,18 @@ namespace vex {
 
 class xml_part_t;
 
+// The first element, from either end, that satisfies pred: a host taking out
+// the first or the last of thousands of entries compares none of the others.
+template <class It, class Pred>
+It find_from_ends(It first, It last, Pred pred) {
+    for (It lo = first, hi = last; lo != hi;) {
+        if (pred(*lo)) return lo;
+        if (++lo == hi) break;
+        if (pred(*--hi)) return hi;
+    }
+    return last;
+}
+
 struct relationship_t {
     bool internal = true;  // false for TargetMode="External"
     std::string type;

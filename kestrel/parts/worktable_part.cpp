@@ -110,7 +110,8 @@ void worktable_part_t::remove_part(unsigned part_id) {
 void worktable_part_t::remove_part(xml_part_t* part) {
     auto& extras = get_worktable()->sheet_extras();
     // Listed once, when added: found and taken out without comparing the rest.
-    if (const auto it = std::find(extras.table_parts.begin(), extras.table_parts.end(), part);
+    if (const auto it = find_from_ends(extras.table_parts.begin(), extras.table_parts.end(),
+                                       [&](const xml_part_t* p) { return p == part; });
         it != extras.table_parts.end())
         extras.table_parts.erase(it);
     for (auto& o : extras.embedded_objects) {

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
@@ -53,7 +54,7 @@ public:
     struct sheet_extras_t {
         std::vector<pending_hyperlink_t> pending_hyperlinks;  // empty outside a load
         std::vector<embedded_object_t> embedded_objects;
-        std::vector<xml_part_t*> table_parts;  // in the order they were added
+        std::deque<xml_part_t*> table_parts;  // in the order they were added; the first leaves moving none
         // The sheet's own autoFilter and sortState elements.
         std::unique_ptr<autofilter_t> autofilter;
         std::unique_ptr<sort_state_t> sort_state;
