@@ -2,6 +2,7 @@
 
 #include "mta/formula/formula_cell.h"
 #include "mta/formula/model_context.h"
+#include "mta/table/table/table_registry.h"
 #include "mta/table/utils/merged_cells.h"
 #include "mta/table/utils/rtree_key.h"
 
@@ -843,6 +844,43 @@ bool cell_tracker_t::file_gains(formula_cell* cell) {
         for (const auto& ref : gained) state_->add(p.source, ref);
     }
     state_->revive_read_by(gained);
+    return true;
+}
+
+bool cell_tracker_t::file_span_gain(const formula_cell& cell, const span_gain_t& gain) {
+    const vex::range_t src = source_of(cell);
+    if (!on_one_grid(src) || gain.at == 0 || gain.first >= gain.at) return false;
+    std::lock_guard lock(mutex_);
+    formula_entry_t* e = state_->entry_at(src);
+    if (!e || gain.at >= e->references.size()) return false;
+    std::vector<vex::range_t>& refs = e->references;
+    // The same cells on the span's first sheet and on the sheets either side.
+    const auto on = [&](size_t i, uint32_t grid) {
+        vex::range_t r = refs[gain.at - 1];
+        r.first.grid_id = r.last.grid_id = int32_t(grid);
+        return refs[i] == r;
+    };
+    if (!gain.first_grid || !gain.before || !gain.after || !on(gain.first, gain.first_grid) ||
+        !on(gain.at - 1, gain.before))
+        return false;
+    // A sheet gone from between the two may have left its range: the new one
+    // takes its place, as file_gains() would leave it.
+    const int32_t between = refs[gain.at].first.grid_id;
+    const bool left = gain.at + 1 < refs.size() && on(gain.at + 1, gain.after) && on(gain.at, uint32_t(between)) &&
+                      !find_table_by_grid_id(between);
+    if (!left && !on(gain.at, gain.after)) return false;
+    vex::range_t gained = refs[gain.at - 1];
+    gained.first.grid_id = gained.last.grid_id = int32_t(gain.grid);
+    changed__();
+    const vex::range_t gone = refs[gain.at];
+    if (left) refs[gain.at] = gained;
+    else refs.insert(refs.begin() + ptrdiff_t(gain.at), gained);
+    // A parked entry files its edges when it wakes.
+    if (!e->parked) {
+        if (left) state_->remove(gone, src);
+        state_->add(src, gained);
+    }
+    state_->revive_read_by({gained});
     return true;
 }
 
