@@ -393,6 +393,15 @@ void add_unique(std::vector<vex::range_t>& list, const vex::range_t& r) {
     if (std::find(list.begin(), list.end(), r) == list.end()) list.push_back(r);
 }
 
+// A span's list keeps room for sheets to come: one inserted inside it files
+// its range without copying the list.
+std::vector<vex::range_t> with_room(std::vector<vex::range_t> refs) {
+    constexpr size_t wide = 64;
+    if (const size_t room = refs.size() + refs.size() / 8; refs.size() >= wide && refs.capacity() < room)
+        refs.reserve(room);
+    return refs;
+}
+
 } // namespace
 
 // ---- ordering graph --------------------------------------------------------------------------
@@ -487,12 +496,12 @@ struct cell_tracker_t::state {
             if (!is_dead(entry)) {
                 merge(entry, p);
             } else {
-                entry = {p.source, p.references, p.is_volatile};
+                entry = {p.source, with_room(p.references), p.is_volatile};
                 counted.revived();
             }
             return true;
         });
-        if (!filed) counted.insert(p.source, formula_entry_t{p.source, p.references, p.is_volatile});
+        if (!filed) counted.insert(p.source, formula_entry_t{p.source, with_room(p.references), p.is_volatile});
     }
 
     // Two cells filed at one range: both sets of edges stay until it is forgotten.
@@ -567,7 +576,7 @@ struct cell_tracker_t::state {
             size_t count = 0;
             bulk.for_each_extent([&](const bulk_t::item_t* i, const bulk_t::item_t* end) {
                 pending_t& p = pending[i->index];
-                formula_entry_t entry{p.source, std::move(p.references), p.is_volatile};
+                formula_entry_t entry{p.source, with_room(std::move(p.references)), p.is_volatile};
                 for (const auto* e = i + 1; e != end; ++e) merge(entry, pending[e->index]);
                 loader.insert(key_of<tree_type>(p.source, true), counted.slot_for(p.source, std::move(entry)));
                 ++count;
@@ -837,7 +846,7 @@ bool cell_tracker_t::file_gains(formula_cell* cell) {
         if (std::find(p.references.begin(), p.references.end(), ref) != p.references.end()) return false;
     if (gained.empty() && dropped.empty()) return true;
     changed__();
-    e->references = std::move(p.references);
+    e->references = with_room(std::move(p.references));
     // A parked entry files its edges when it wakes.
     if (!e->parked) {
         for (const auto& ref : dropped) state_->remove(ref, p.source);

@@ -710,6 +710,9 @@ TEST(stale_results, formulas_written_before_what_they_spell_exists_drop_their_re
         ws_set_num(wb_add_worksheet(wb, "Sheet9"), 1, 1, 7);
     };
     const auto qty_set = [](plover_worksheet_t* ws) { ws_set_num(ws, 2, 1, 5); };
+    const auto alpha_beta_gamma = [](plover_workbook_t* wb, plover_worksheet_t*) {
+        for (const char* name : {"Alpha", "Beta", "Gamma"}) wb_add_worksheet(wb, name);
+    };
     // Tb over A1:B3, its columns Qty and Old.
     const auto old_set = [](plover_workbook_t*, plover_worksheet_t* ws) {
         ws_set_text(ws, 1, 2, "Old");
@@ -783,6 +786,38 @@ TEST(stale_results, formulas_written_before_what_they_spell_exists_drop_their_re
          [](auto* wb, auto* ws) {
              wb_delete_sheet(wb, 2);
              ws_set_formula_num(ws, 1, 4, 42);
+             plover_worksheet_t* inside = wb_insert_worksheet(wb, 2, "Delta");
+             ws_set_formula_num(ws, 1, 4, 42);
+             ws_set_num(inside, 1, 1, 7);
+         }},
+        {"a sheet inserted inside a span read after other references", alpha_beta_gamma, "D1",
+         "A1+Alpha!A1+SUM(Alpha:Gamma!A1)",
+         [](auto* wb, auto* ws) {
+             plover_worksheet_t* inside = wb_insert_worksheet(wb, 3, "Delta");
+             ws_set_formula_num(ws, 1, 4, 42);
+             ws_set_num(inside, 1, 1, 7);
+         }},
+        {"a sheet inserted inside two spans of one formula", alpha_beta_gamma, "D1",
+         "SUM(Alpha:Gamma!A1)+SUM(Beta:Gamma!B2)",
+         [](auto* wb, auto* ws) {
+             plover_worksheet_t* inside = wb_insert_worksheet(wb, 3, "Delta");
+             ws_set_formula_num(ws, 1, 4, 42);
+             ws_set_num(inside, 2, 2, 7);
+         }},
+        {"two sheets inserted inside a span, one after the other",
+         [](auto* wb, auto*) {
+             for (const char* name : {"Alpha", "Gamma"}) wb_add_worksheet(wb, name);
+         },
+         "D1", "SUM(Alpha:Gamma!A1:B2)",
+         [](auto* wb, auto* ws) {
+             wb_insert_worksheet(wb, 2, "Beta");
+             plover_worksheet_t* inside = wb_insert_worksheet(wb, 2, "Delta");
+             ws_set_formula_num(ws, 1, 4, 42);
+             ws_set_num(inside, 2, 2, 7);
+         }},
+        {"a sheet inserted inside a span written from its last sheet", alpha_beta_gamma, "D1",
+         "SUM(Gamma:Alpha!A1)",
+         [](auto* wb, auto* ws) {
              plover_worksheet_t* inside = wb_insert_worksheet(wb, 2, "Delta");
              ws_set_formula_num(ws, 1, 4, 42);
              ws_set_num(inside, 1, 1, 7);
