@@ -20,6 +20,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -90,42 +91,60 @@ struct arrival_t {
     bool changes() const noexcept { return holding || at_end; }
 };
 
-arrival_t arrival_in(const document_model_access& book, const std::vector<formula::token_t>& tokens, uint32_t grid,
-                     uint32_t at) {
-    arrival_t out;
-    size_t listed = 0;
-    bool counted = true;
-    for (const formula::token_t& t : tokens) {
-        const bool range = t.opcode == formula::op_range_ref;
-        if (t.opcode == formula::op_cell_ref || (range && !formula::spans_sheets(std::get<vex::range_t>(t.operand)))) {
-            ++listed;
-            continue;
+class sheet_arrival_t {
+public:
+    sheet_arrival_t(const document_model_access& book, uint32_t grid, uint32_t at)
+        : book_(book), grid_(grid), at_(at), before_(at ? book.get_grid_at(at - 1) : 0),
+          after_(book.get_grid_at(at + 1)) {}
+
+    arrival_t in(const std::vector<formula::token_t>& tokens) {
+        arrival_t out;
+        size_t listed = 0;
+        bool counted = true;
+        for (const formula::token_t& t : tokens) {
+            const bool range = t.opcode == formula::op_range_ref;
+            if (t.opcode == formula::op_cell_ref ||
+                (range && !formula::spans_sheets(std::get<vex::range_t>(t.operand)))) {
+                ++listed;
+                continue;
+            }
+            if (t.opcode == formula::op_name || t.opcode == formula::op_table_ref) counted = false;
+            if (!range) continue;
+            const bool placed = counted;
+            counted = false;
+            if (t.names[0]) continue;  // another workbook's sheets
+            const auto& r = std::get<vex::range_t>(t.operand);
+            const uint32_t a = uint32_t(r.first.grid_id), b = uint32_t(r.last.grid_id);
+            if (a == grid_ || b == grid_) {
+                out.at_end = true;
+                continue;
+            }
+            const uint32_t pa = place__(a), pb = place__(b);
+            if (pa == UINT32_MAX || pb == UINT32_MAX) continue;  // read as its two ends alone
+            const uint32_t lo = std::min(pa, pb), hi = std::max(pa, pb);
+            if (at_ <= lo || at_ >= hi) continue;
+            if (++out.holding == 1 && placed)
+                out.gain = formula::cell_tracker_t::span_gain_t{
+                    listed, uint32_t(pa == lo ? a : b), listed + (at_ - lo), before_, after_, grid_};
         }
-        if (t.opcode == formula::op_name || t.opcode == formula::op_table_ref) counted = false;
-        if (!range) continue;
-        const bool placed = counted;
-        counted = false;
-        if (t.names[0]) continue;  // another workbook's sheets
-        const auto& r = std::get<vex::range_t>(t.operand);
-        const uint32_t a = uint32_t(r.first.grid_id), b = uint32_t(r.last.grid_id);
-        if (a == grid || b == grid) {
-            out.at_end = true;
-            continue;
-        }
-        const uint32_t pa = book.get_sheet_position(a), pb = book.get_sheet_position(b);
-        if (pa == UINT32_MAX || pb == UINT32_MAX) continue;  // read as its two ends alone
-        const uint32_t lo = std::min(pa, pb), hi = std::max(pa, pb);
-        if (at <= lo || at >= hi) continue;
-        if (++out.holding == 1 && placed)
-            out.gain = formula::cell_tracker_t::span_gain_t{listed,
-                                                            book.get_grid_at(lo),
-                                                            listed + (at - lo),
-                                                            book.get_grid_at(at - 1),
-                                                            book.get_grid_at(at + 1),
-                                                            grid};
+        return out;
     }
-    return out;
-}
+
+private:
+    // Many spans start or end on the same sheets: each is placed once.
+    uint32_t place__(uint32_t grid) {
+        const auto [it, added] = places_.try_emplace(grid, UINT32_MAX);
+        if (added) it->second = book_.get_sheet_position(grid);
+        return it->second;
+    }
+
+    const document_model_access& book_;
+    const uint32_t grid_;
+    const uint32_t at_;
+    const uint32_t before_;
+    const uint32_t after_;
+    std::unordered_map<uint32_t, uint32_t> places_;
+};
 
 } // namespace
 
@@ -456,6 +475,7 @@ bool Table::follow_arrival__(const std::function<void()>& reorder) {
     const uint32_t at = book ? book->get_sheet_position(sheet_id_) : UINT32_MAX;
     if (at == UINT32_MAX) return false;
     reorder();
+    sheet_arrival_t arrival(*book, sheet_id_, at);
     const std::string_view span = formula::name_spellers_t::span;
     formula::cell_tracker_t& tracker = formula::get_cell_tracker();
     stale_formulas_t stale;
@@ -466,8 +486,7 @@ bool Table::follow_arrival__(const std::function<void()>& reorder) {
         for (formula::formula_cell* cell : cells) {
             const formula::formula_text_t text = model.text_of(*cell);
             if (!may_read_span(*cell, text.view())) continue;
-            const arrival_t a =
-                arrival_in(*book, formula::read_leniently(model.context(), cell->position(), text), sheet_id_, at);
+            const arrival_t a = arrival.in(formula::read_leniently(model.context(), cell->position(), text));
             if (!a.changes()) continue;
             // One span gaining the sheet files its one range; others are read again.
             const bool filed = !a.at_end && a.holding == 1 && a.gain &&
@@ -482,10 +501,9 @@ bool Table::follow_arrival__(const std::function<void()>& reorder) {
         for (const formula::named_expression_t& name :
              store->names_spelling(span, [](std::string_view) { return true; }))
             if (const defined_name_entry_t* entry = span_name(*store, name);
-                entry && arrival_in(*book, formula::read_leniently(formula_model_->context(), name_origin__(),
-                                                                   entry->expression),
-                                    sheet_id_, at)
-                             .changes())
+                entry &&
+                arrival.in(formula::read_leniently(formula_model_->context(), name_origin__(), entry->expression))
+                    .changes())
                 moved.push_back(name);
     drop_span_results__(std::move(stale), std::move(moved));
     return true;
