@@ -91,6 +91,8 @@ struct arrival_t {
     bool changes() const noexcept { return holding || at_end; }
 };
 
+// The sheet just placed, asked about the texts of one formula or name after
+// another.
 class sheet_arrival_t {
 public:
     sheet_arrival_t(const document_model_access& book, uint32_t grid, uint32_t at)
