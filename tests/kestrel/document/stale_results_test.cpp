@@ -434,6 +434,8 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
                    "SUM(A:B!$B$1)*RateB</definedName>",
                    formula("A1", "Mid", 4) + formula("B1", "Scaled", 15) + "<c r=\"D1\"><v>5</v></c>");
     const std::string span_to_c = "<definedName name=\"Sp\">SUM(A:C!$B$1)</definedName>";
+    const entries_t spans_beside =
+        three_sheets_book(formula("A1", "SUM(S1:S2!A1)", 30) + formula("B1", "SUM('S2:My S3'!A1)", 50));
     const entries_t part = named_book("<definedName name=\"Part\">S!$B$2*S!Missing</definedName>",
                                       formula("A1", "Part+1", 2) + followed);
     const entries_t dates = named_book("", formula("A1", "DATE(2024,1,1)", 45292) + "<c r=\"C1\"><v>45292</v></c>" +
@@ -556,6 +558,12 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
          3, {"A1"}, "d"},
         {"a span quoted as one, a cell inside it set", three_sheets_book(formula("A1", "SUM('S1:S2'!A1)", 30)),
          [](auto* doc, auto*) { ws_set_num(sheet(doc, 1), 1, 1, 5); }, 3, {"A1"}, "d"},
+        {"a sheet inserted inside one of two spans", spans_beside,
+         [](auto* doc, auto*) { ASSERT_NE(wb_insert_worksheet(doc_get_workbook(doc), 1, "New"), nullptr); }, 4,
+         {"A1", "B1"}, "dk"},
+        {"a sheet inserted before two spans", spans_beside,
+         [](auto* doc, auto*) { ASSERT_NE(wb_insert_worksheet(doc_get_workbook(doc), 0, "New"), nullptr); }, 4,
+         {"A1", "B1"}, "kk"},
         {"a range whose corners name two sheets", named_book("", formula("A1", "SUM(A!B1:B!B1)", 3) + followed),
          [](auto* doc, auto*) {
              ws_set_num(sheet(doc, 1), 1, 2, 5);
