@@ -5,6 +5,7 @@
 #include "kestrel/core/components/worktable.h"
 #include "kestrel/document/external_document.h"
 #include "kestrel/document/xml_document.h"
+#include "mta/table/table/table_registry.h"
 #include "mta/table/utils/rtree_key.h"
 #include "text_utils.h"
 #include "unicode.h"
@@ -175,6 +176,22 @@ std::vector<uint32_t> xml_doc_access::get_sheet_span(uint32_t first, uint32_t la
     }
     if (!both) return {first, last};
     return grids;
+}
+
+uint32_t xml_doc_access::get_sheet_position(uint32_t grid) const {
+    const workbook_t* book = workbook();
+    const mta::Table* table = book && grid ? mta::find_table_by_grid_id(int32_t(grid)) : nullptr;
+    if (!table) return UINT32_MAX;
+    // Found by the sheet's name, which its table keeps: the workbook's lookup.
+    const uint32_t index = book->sheet_index_by_name(table->name());
+    return get_grid_at(index) == grid ? index : UINT32_MAX;
+}
+
+uint32_t xml_doc_access::get_grid_at(uint32_t position) const {
+    const workbook_t* book = workbook();
+    if (!book || position >= book->sheets().size()) return 0;
+    const worktable_t* table = worktable_of(book->sheets()[position]);
+    return table ? table->sheet_id() : 0;
 }
 
 unsigned xml_doc_access::get_grid_id(std::string_view first, std::string_view second, std::string_view third) const {

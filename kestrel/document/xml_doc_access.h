@@ -44,6 +44,8 @@ public:
                                                         std::string_view third) const override;
     unsigned get_sheet_grid_id(std::string_view sheet_name) const override;
     std::vector<uint32_t> get_sheet_span(uint32_t first, uint32_t last) const override;
+    uint32_t get_sheet_position(uint32_t grid) const override;
+    uint32_t get_grid_at(uint32_t position) const override;
     unsigned get_grid_id(std::string_view first, std::string_view second, std::string_view third) const override;
 
     // Opens each workbook whose path a reference's third name holds, as given,

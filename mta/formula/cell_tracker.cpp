@@ -2,6 +2,7 @@
 
 #include "mta/formula/formula_cell.h"
 #include "mta/formula/model_context.h"
+#include "mta/table/table/table_registry.h"
 #include "mta/table/utils/merged_cells.h"
 #include "mta/table/utils/rtree_key.h"
 
@@ -392,6 +393,15 @@ void add_unique(std::vector<vex::range_t>& list, const vex::range_t& r) {
     if (std::find(list.begin(), list.end(), r) == list.end()) list.push_back(r);
 }
 
+// A span's list keeps room for sheets to come: one inserted inside it files
+// its range without copying the list.
+std::vector<vex::range_t> with_room(std::vector<vex::range_t> refs) {
+    constexpr size_t wide = 64;
+    if (const size_t room = refs.size() + refs.size() / 8; refs.size() >= wide && refs.capacity() < room)
+        refs.reserve(room);
+    return refs;
+}
+
 } // namespace
 
 // ---- ordering graph --------------------------------------------------------------------------
@@ -486,12 +496,12 @@ struct cell_tracker_t::state {
             if (!is_dead(entry)) {
                 merge(entry, p);
             } else {
-                entry = {p.source, p.references, p.is_volatile};
+                entry = {p.source, with_room(p.references), p.is_volatile};
                 counted.revived();
             }
             return true;
         });
-        if (!filed) counted.insert(p.source, formula_entry_t{p.source, p.references, p.is_volatile});
+        if (!filed) counted.insert(p.source, formula_entry_t{p.source, with_room(p.references), p.is_volatile});
     }
 
     // Two cells filed at one range: both sets of edges stay until it is forgotten.
@@ -566,7 +576,7 @@ struct cell_tracker_t::state {
             size_t count = 0;
             bulk.for_each_extent([&](const bulk_t::item_t* i, const bulk_t::item_t* end) {
                 pending_t& p = pending[i->index];
-                formula_entry_t entry{p.source, std::move(p.references), p.is_volatile};
+                formula_entry_t entry{p.source, with_room(std::move(p.references)), p.is_volatile};
                 for (const auto* e = i + 1; e != end; ++e) merge(entry, pending[e->index]);
                 loader.insert(key_of<tree_type>(p.source, true), counted.slot_for(p.source, std::move(entry)));
                 ++count;
@@ -836,13 +846,50 @@ bool cell_tracker_t::file_gains(formula_cell* cell) {
         if (std::find(p.references.begin(), p.references.end(), ref) != p.references.end()) return false;
     if (gained.empty() && dropped.empty()) return true;
     changed__();
-    e->references = std::move(p.references);
+    e->references = with_room(std::move(p.references));
     // A parked entry files its edges when it wakes.
     if (!e->parked) {
         for (const auto& ref : dropped) state_->remove(ref, p.source);
         for (const auto& ref : gained) state_->add(p.source, ref);
     }
     state_->revive_read_by(gained);
+    return true;
+}
+
+bool cell_tracker_t::file_span_gain(const formula_cell& cell, const span_gain_t& gain) {
+    const vex::range_t src = source_of(cell);
+    if (!on_one_grid(src) || gain.at == 0 || gain.first >= gain.at) return false;
+    std::lock_guard lock(mutex_);
+    formula_entry_t* e = state_->entry_at(src);
+    if (!e || gain.at >= e->references.size()) return false;
+    std::vector<vex::range_t>& refs = e->references;
+    // The same cells on the span's first sheet and on the sheets either side.
+    const auto on = [&](size_t i, uint32_t grid) {
+        vex::range_t r = refs[gain.at - 1];
+        r.first.grid_id = r.last.grid_id = int32_t(grid);
+        return refs[i] == r;
+    };
+    if (!gain.first_grid || !gain.before || !gain.after || !on(gain.first, gain.first_grid) ||
+        !on(gain.at - 1, gain.before))
+        return false;
+    // A sheet gone from between the two may have left its range: the new one
+    // takes its place, as file_gains() would leave it.
+    const int32_t between = refs[gain.at].first.grid_id;
+    const bool left = gain.at + 1 < refs.size() && on(gain.at + 1, gain.after) && on(gain.at, uint32_t(between)) &&
+                      !find_table_by_grid_id(between);
+    if (!left && !on(gain.at, gain.after)) return false;
+    vex::range_t gained = refs[gain.at - 1];
+    gained.first.grid_id = gained.last.grid_id = int32_t(gain.grid);
+    changed__();
+    const vex::range_t gone = refs[gain.at];
+    if (left) refs[gain.at] = gained;
+    else refs.insert(refs.begin() + ptrdiff_t(gain.at), gained);
+    // A parked entry files its edges when it wakes.
+    if (!e->parked) {
+        if (left) state_->remove(gone, src);
+        state_->add(src, gained);
+    }
+    state_->revive_read_by({gained});
     return true;
 }
 

@@ -63,6 +63,21 @@ public:
     // gained, not its width. False, changing nothing, when it reads otherwise
     // or is not filed.
     bool file_gains(formula_cell* cell);
+    // A sheet came inside a span the cell reads, whose ranges are filed one
+    // per sheet in the workbook's order from `first` (the range of the sheet
+    // `first_grid`) on: files the range on `grid` at `at`, between those of the
+    // sheets `before` and `after`, costing the one range, not the span's
+    // width. False, changing nothing, when the filing holds other ranges there
+    // or the cell is not filed.
+    struct span_gain_t {
+        size_t first = 0;
+        uint32_t first_grid = 0;
+        size_t at = 0;
+        uint32_t before = 0;
+        uint32_t after = 0;
+        uint32_t grid = 0;
+    };
+    bool file_span_gain(const formula_cell& cell, const span_gain_t& gain);
     void add(const vex::range_t& formula_range, const vex::range_t& referenced);
     void remove(const vex::range_t& referenced, const vex::range_t& formula_range);
     void add_volatile(const vex::range_t& formula_range);

@@ -29,6 +29,10 @@ public:
     // The grid ids of this workbook's sheets from the one of `first` to the one
     // of `last`, in its order; the two alone when it lacks either.
     virtual std::vector<uint32_t> get_sheet_span(uint32_t first, uint32_t last) const { return {first, last}; }
+    // The place in this workbook's order of the sheet of that grid id, all ones
+    // when it has none; and the grid id of the sheet at a place, 0 when none is.
+    virtual uint32_t get_sheet_position(uint32_t) const { return UINT32_MAX; }
+    virtual uint32_t get_grid_at(uint32_t) const { return 0; }
     // The grid id of a reference named by three names, handed out on first use.
     virtual unsigned get_grid_id(std::string_view first, std::string_view second, std::string_view third) const = 0;
 };

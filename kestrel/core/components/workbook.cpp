@@ -171,12 +171,16 @@ void workbook_t::count_inserted__(uint32_t position) {
     if (!lookup_.current) return;
     // Made again on the next question should this throw half way.
     lookup_.current = false;
-    // The records behind it moved back one place.
-    if (position + 1 < record_.sheets.size()) {
-        for (auto& [sheet, at] : lookup_.positions)
-            if (at >= position) ++at;
-        for (auto& [name, named] : lookup_.folded_names)
-            if (named.first >= position) ++named.first;
+    // The records behind it moved back one place: those alone are looked at,
+    // from the last, so that a name's first record is the one moved.
+    for (auto i = uint32_t(record_.sheets.size() - 1); i > position; --i) {
+        const sheet_entry_t& s = record_.sheets[i];
+        if (const auto it = lookup_.positions.find(s.component); s.component && it != lookup_.positions.end() &&
+                                                                  it->second == i - 1)
+            it->second = i;
+        if (const auto it = lookup_.folded_names.find(utf8_fold_case(s.name));
+            it != lookup_.folded_names.end() && it->second.first == i - 1)
+            it->second.first = i;
     }
     const sheet_entry_t& s = record_.sheets[position];
     if (s.component) lookup_.positions.try_emplace(s.component, position);

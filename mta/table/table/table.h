@@ -595,6 +595,14 @@ private:
     // follow) lose their results even when nothing else does.
     void drop_stale_results__(stale_formulas_t stale, const std::vector<formula::named_expression_t>& names,
                               bool volatiles = false);
+    // This sheet just placed among others: the formulas and names reading
+    // spans that now hold it are filed again and lose their results, each
+    // span told from the places of its ends, not the sheets between. False,
+    // changing nothing, when the workbook cannot place the sheet.
+    bool follow_arrival__(const std::function<void()>& reorder);
+    // The formulas reading spans that read other sheets now, and those reading
+    // the names over such spans, lose their results.
+    void drop_span_results__(stale_formulas_t stale, std::vector<formula::named_expression_t> moved);
     // The range of an array or shared master whose cell goes to `to`, moved by
     // the shift when it is of the cell's own sheet (`s` not null).
     static void follow_formula_range__(formula::table_formula_model& model, formula::formula_cell& cell,

@@ -12,6 +12,7 @@
 #include "mta/table/utils/band_shift.h"
 #include "mta/table/utils/defined_names/defined_name_store.h"
 #include "mta/table/utils/range_check.h"
+#include "mta/types/document_model_access.h"
 #include "run_message.h"
 #include "unicode.h"
 
@@ -20,6 +21,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -57,6 +59,95 @@ std::vector<formula::named_expression_t> names_reading_tables(const Table& sheet
     if (!out.empty()) store.add_readers(sheet.get_formula_model()->context(), out);
     return out;
 }
+
+// A span is never parsed, and its text holds a ":" and a "!".
+bool may_read_span(const formula::formula_cell& cell, std::string_view text) {
+    return !cell.parsed && text.find('!') != std::string_view::npos && text.find(':') != std::string_view::npos;
+}
+
+// A name over a span keeps no tokens, only its text.
+const defined_name_entry_t* span_name(const defined_name_store_t& store, const formula::named_expression_t& name) {
+    const defined_name_entry_t* entry = store.find({name.name, name.scope});
+    if (!entry || !entry->tokens.empty()) return nullptr;
+    const std::string_view text = entry->expression;
+    return text.find('!') != std::string_view::npos && text.find(':') != std::string_view::npos ? entry : nullptr;
+}
+
+// A formula reading spans filed anew, by the ranges it gained where it can.
+void refile_span_reader(formula::table_formula_model& model, formula::formula_cell* cell) {
+    if (model.track_unparsed_gains(cell)) return;
+    formula::table_formula_model::untrack(cell);
+    model.track_unparsed(cell);
+}
+
+// How a sheet just placed at `at` stands to the spans a text reads, told from
+// the places of their ends alone.
+struct arrival_t {
+    size_t holding = 0;  // spans holding it between their ends
+    bool at_end = false;  // a span ending on it, or naming it beside a sheet the workbook lacks
+    // Where the one span holding it files its ranges, known when only
+    // references of one range each come before it.
+    std::optional<formula::cell_tracker_t::span_gain_t> gain;
+
+    bool changes() const noexcept { return holding || at_end; }
+};
+
+// The sheet just placed, asked about the texts of one formula or name after
+// another.
+class sheet_arrival_t {
+public:
+    sheet_arrival_t(const document_model_access& book, uint32_t grid, uint32_t at)
+        : book_(book), grid_(grid), at_(at), before_(at ? book.get_grid_at(at - 1) : 0),
+          after_(book.get_grid_at(at + 1)) {}
+
+    arrival_t in(const std::vector<formula::token_t>& tokens) {
+        arrival_t out;
+        size_t listed = 0;
+        bool counted = true;
+        for (const formula::token_t& t : tokens) {
+            const bool range = t.opcode == formula::op_range_ref;
+            if (t.opcode == formula::op_cell_ref ||
+                (range && !formula::spans_sheets(std::get<vex::range_t>(t.operand)))) {
+                ++listed;
+                continue;
+            }
+            if (t.opcode == formula::op_name || t.opcode == formula::op_table_ref) counted = false;
+            if (!range) continue;
+            const bool placed = counted;
+            counted = false;
+            if (t.names[0]) continue;  // another workbook's sheets
+            const auto& r = std::get<vex::range_t>(t.operand);
+            const uint32_t a = uint32_t(r.first.grid_id), b = uint32_t(r.last.grid_id);
+            if (a == grid_ || b == grid_) {
+                out.at_end = true;
+                continue;
+            }
+            const uint32_t pa = place__(a), pb = place__(b);
+            if (pa == UINT32_MAX || pb == UINT32_MAX) continue;  // read as its two ends alone
+            const uint32_t lo = std::min(pa, pb), hi = std::max(pa, pb);
+            if (at_ <= lo || at_ >= hi) continue;
+            if (++out.holding == 1 && placed)
+                out.gain = formula::cell_tracker_t::span_gain_t{
+                    listed, uint32_t(pa == lo ? a : b), listed + (at_ - lo), before_, after_, grid_};
+        }
+        return out;
+    }
+
+private:
+    // Many spans start or end on the same sheets: each is placed once.
+    uint32_t place__(uint32_t grid) {
+        const auto [it, added] = places_.try_emplace(grid, UINT32_MAX);
+        if (added) it->second = book_.get_sheet_position(grid);
+        return it->second;
+    }
+
+    const document_model_access& book_;
+    const uint32_t grid_;
+    const uint32_t at_;
+    const uint32_t before_;
+    const uint32_t after_;
+    std::unordered_map<uint32_t, uint32_t> places_;
+};
 
 } // namespace
 
@@ -343,18 +434,17 @@ void Table::drop_workbook_results() {
 }
 
 void Table::follow_sheet_order(const std::function<void()>& reorder, bool arrived) {
+    if (arrived && follow_arrival__(reorder)) return;
     struct reader_t {
         Table* sheet;
         formula::formula_cell* cell;
         std::vector<uint32_t> grids;
     };
-    // A span is never parsed, and its text holds a ":" and a "!".
     const auto spans_read = [](Table* sheet, formula::formula_cell* cell) {
         if (cell->parsed) return std::vector<uint32_t>();
         const formula::table_formula_model& model = *sheet->get_formula_model();
         const formula::formula_text_t text = model.text_of(*cell);
-        if (text.view().find('!') == std::string_view::npos || text.view().find(':') == std::string_view::npos)
-            return std::vector<uint32_t>();
+        if (!may_read_span(*cell, text.view())) return std::vector<uint32_t>();
         return formula::span_grids(model.context(), cell->position(), text);
     };
     // Spans are filed by what they spell: only their readers are read.
@@ -380,16 +470,10 @@ void Table::follow_sheet_order(const std::function<void()>& reorder, bool arrive
     const auto name_spans = [&] {
         std::vector<name_span_t> out;
         for (const formula::named_expression_t& name : spanning) {
-            const defined_name_key_t key{name.name, name.scope};
-            const defined_name_entry_t* entry = store->find(key);
+            const defined_name_entry_t* entry = span_name(*store, name);
             if (!entry) continue;
-            const std::string_view text = entry->expression;
-            const auto* tokens = &entry->tokens;
-            if ((tokens && !tokens->empty()) || text.find('!') == std::string_view::npos ||
-                text.find(':') == std::string_view::npos)
-                continue;
-            auto grids = formula::span_grids(formula_model_->context(), name_origin__(), text);
-            if (!grids.empty()) out.push_back({{std::string(key.name), key.local_sheet_id}, std::move(grids)});
+            auto grids = formula::span_grids(formula_model_->context(), name_origin__(), entry->expression);
+            if (!grids.empty()) out.push_back({name, std::move(grids)});
         }
         return out;
     };
@@ -400,17 +484,56 @@ void Table::follow_sheet_order(const std::function<void()>& reorder, bool arrive
     stale_formulas_t stale;
     for (const reader_t& r : readers) {
         if (spans_read(r.sheet, r.cell) == r.grids) continue;
-        formula::table_formula_model& model = *r.sheet->get_formula_model();
-        if (!model.track_unparsed_gains(r.cell)) {
-            formula::table_formula_model::untrack(r.cell);
-            model.track_unparsed(r.cell);
-        }
+        refile_span_reader(*r.sheet->get_formula_model(), r.cell);
         stale.emplace_back(r.sheet, r.cell);
     }
     std::vector<formula::named_expression_t> moved;
     const std::vector<name_span_t> now = name_spans();
     for (const auto& span : spans)
         if (std::find(now.begin(), now.end(), span) == now.end()) moved.push_back(span.first);
+    drop_span_results__(std::move(stale), std::move(moved));
+}
+
+bool Table::follow_arrival__(const std::function<void()>& reorder) {
+    const document_model_access* book = get_document_access();
+    const uint32_t at = book ? book->get_sheet_position(sheet_id_) : UINT32_MAX;
+    if (at == UINT32_MAX) return false;
+    reorder();
+    sheet_arrival_t arrival(*book, sheet_id_, at);
+    const std::string_view span = formula::name_spellers_t::span;
+    formula::cell_tracker_t& tracker = formula::get_cell_tracker();
+    stale_formulas_t stale;
+    for (Table* sheet : sheets_spelling__(span)) {
+        formula::table_formula_model& model = *sheet->get_formula_model();
+        std::vector<formula::formula_cell*> cells = model.spelling(span);
+        in_cell_order__(cells);
+        for (formula::formula_cell* cell : cells) {
+            const formula::formula_text_t text = model.text_of(*cell);
+            if (!may_read_span(*cell, text.view())) continue;
+            const arrival_t a = arrival.in(formula::read_leniently(model.context(), cell->position(), text));
+            if (!a.changes()) continue;
+            // One span gaining the sheet files its one range; others are read again.
+            const bool filed = !a.at_end && a.holding == 1 && a.gain &&
+                               cell->state() == formula::formula_cell_state::registered &&
+                               tracker.file_span_gain(*cell, *a.gain);
+            if (!filed) refile_span_reader(model, cell);
+            stale.emplace_back(sheet, cell);
+        }
+    }
+    std::vector<formula::named_expression_t> moved;
+    if (defined_name_store_t* store = get_defined_names())
+        for (const formula::named_expression_t& name :
+             store->names_spelling(span, [](std::string_view) { return true; }))
+            if (const defined_name_entry_t* entry = span_name(*store, name);
+                entry &&
+                arrival.in(formula::read_leniently(formula_model_->context(), name_origin__(), entry->expression))
+                    .changes())
+                moved.push_back(name);
+    drop_span_results__(std::move(stale), std::move(moved));
+    return true;
+}
+
+void Table::drop_span_results__(stale_formulas_t stale, std::vector<formula::named_expression_t> moved) {
     if (!moved.empty()) {
         get_defined_names()->add_readers(formula_model_->context(), moved);
         const stale_formulas_t readers = formulas_reading__(moved);

@@ -434,6 +434,8 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
                    "SUM(A:B!$B$1)*RateB</definedName>",
                    formula("A1", "Mid", 4) + formula("B1", "Scaled", 15) + "<c r=\"D1\"><v>5</v></c>");
     const std::string span_to_c = "<definedName name=\"Sp\">SUM(A:C!$B$1)</definedName>";
+    const entries_t spans_beside =
+        three_sheets_book(formula("A1", "SUM(S1:S2!A1)", 30) + formula("B1", "SUM('S2:My S3'!A1)", 50));
     const entries_t part = named_book("<definedName name=\"Part\">S!$B$2*S!Missing</definedName>",
                                       formula("A1", "Part+1", 2) + followed);
     const entries_t dates = named_book("", formula("A1", "DATE(2024,1,1)", 45292) + "<c r=\"C1\"><v>45292</v></c>" +
@@ -556,6 +558,12 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
          3, {"A1"}, "d"},
         {"a span quoted as one, a cell inside it set", three_sheets_book(formula("A1", "SUM('S1:S2'!A1)", 30)),
          [](auto* doc, auto*) { ws_set_num(sheet(doc, 1), 1, 1, 5); }, 3, {"A1"}, "d"},
+        {"a sheet inserted inside one of two spans", spans_beside,
+         [](auto* doc, auto*) { ASSERT_NE(wb_insert_worksheet(doc_get_workbook(doc), 1, "New"), nullptr); }, 4,
+         {"A1", "B1"}, "dk"},
+        {"a sheet inserted before two spans", spans_beside,
+         [](auto* doc, auto*) { ASSERT_NE(wb_insert_worksheet(doc_get_workbook(doc), 0, "New"), nullptr); }, 4,
+         {"A1", "B1"}, "kk"},
         {"a range whose corners name two sheets", named_book("", formula("A1", "SUM(A!B1:B!B1)", 3) + followed),
          [](auto* doc, auto*) {
              ws_set_num(sheet(doc, 1), 1, 2, 5);
@@ -710,6 +718,9 @@ TEST(stale_results, formulas_written_before_what_they_spell_exists_drop_their_re
         ws_set_num(wb_add_worksheet(wb, "Sheet9"), 1, 1, 7);
     };
     const auto qty_set = [](plover_worksheet_t* ws) { ws_set_num(ws, 2, 1, 5); };
+    const auto alpha_beta_gamma = [](plover_workbook_t* wb, plover_worksheet_t*) {
+        for (const char* name : {"Alpha", "Beta", "Gamma"}) wb_add_worksheet(wb, name);
+    };
     // Tb over A1:B3, its columns Qty and Old.
     const auto old_set = [](plover_workbook_t*, plover_worksheet_t* ws) {
         ws_set_text(ws, 1, 2, "Old");
@@ -783,6 +794,38 @@ TEST(stale_results, formulas_written_before_what_they_spell_exists_drop_their_re
          [](auto* wb, auto* ws) {
              wb_delete_sheet(wb, 2);
              ws_set_formula_num(ws, 1, 4, 42);
+             plover_worksheet_t* inside = wb_insert_worksheet(wb, 2, "Delta");
+             ws_set_formula_num(ws, 1, 4, 42);
+             ws_set_num(inside, 1, 1, 7);
+         }},
+        {"a sheet inserted inside a span read after other references", alpha_beta_gamma, "D1",
+         "A1+Alpha!A1+SUM(Alpha:Gamma!A1)",
+         [](auto* wb, auto* ws) {
+             plover_worksheet_t* inside = wb_insert_worksheet(wb, 3, "Delta");
+             ws_set_formula_num(ws, 1, 4, 42);
+             ws_set_num(inside, 1, 1, 7);
+         }},
+        {"a sheet inserted inside two spans of one formula", alpha_beta_gamma, "D1",
+         "SUM(Alpha:Gamma!A1)+SUM(Beta:Gamma!B2)",
+         [](auto* wb, auto* ws) {
+             plover_worksheet_t* inside = wb_insert_worksheet(wb, 3, "Delta");
+             ws_set_formula_num(ws, 1, 4, 42);
+             ws_set_num(inside, 2, 2, 7);
+         }},
+        {"two sheets inserted inside a span, one after the other",
+         [](auto* wb, auto*) {
+             for (const char* name : {"Alpha", "Gamma"}) wb_add_worksheet(wb, name);
+         },
+         "D1", "SUM(Alpha:Gamma!A1:B2)",
+         [](auto* wb, auto* ws) {
+             wb_insert_worksheet(wb, 2, "Beta");
+             plover_worksheet_t* inside = wb_insert_worksheet(wb, 2, "Delta");
+             ws_set_formula_num(ws, 1, 4, 42);
+             ws_set_num(inside, 2, 2, 7);
+         }},
+        {"a sheet inserted inside a span written from its last sheet", alpha_beta_gamma, "D1",
+         "SUM(Gamma:Alpha!A1)",
+         [](auto* wb, auto* ws) {
              plover_worksheet_t* inside = wb_insert_worksheet(wb, 2, "Delta");
              ws_set_formula_num(ws, 1, 4, 42);
              ws_set_num(inside, 1, 1, 7);
