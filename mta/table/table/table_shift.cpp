@@ -283,7 +283,8 @@ bool Table::reads_beyond_record__(const formula::formula_cell& cell, const formu
 // A shift below every row: no formula's record moves. It keeps the last
 // table it met, for the next formula of the same table.
 formula::edit_reach_t Table::record_probe__() const {
-    const band_shift_t below{true, true, 1, 1, std::numeric_limits<int>::max(), 0, 0};
+    // The probe holds the band by reference.
+    static const band_shift_t below{true, true, 1, 1, std::numeric_limits<int>::max(), 0, 0};
     return {int32_t(sheet_id_), below, {}, {}, {}, {}};
 }
 
