@@ -279,11 +279,13 @@ TEST_F(rows_columns, formulas_set_between_shifts_over_records_follow_them) {
         const char* text;
         bool insert;  // at row 5, else row 12, below the table, is deleted
         const char* after;
+        int after_sets = 0;  // times a formula is set beside it afterwards
     } cases[] = {
         {"a record's formula replaced", 2, 3, "A7*2", true, "A8*2"},
         {"a record's formula replaced, a row deleted", 2, 3, "A14*2", false, "A13*2"},
         {"a formula beside the table", 2, 5, "SUM(A6:A7)", true, "SUM(A7:A8)"},
         {"a formula above the table", 1, 6, "$B$9", true, "$B$10"},
+        {"a formula before many set beside it", 1, 6, "$B$9", true, "$B$10", 3000},
     };
     int n = 0;
     for (const auto& c : cases) {
@@ -301,6 +303,7 @@ TEST_F(rows_columns, formulas_set_between_shifts_over_records_follow_them) {
         }
         ASSERT_EQ(ws_insert_row(sheet, 10, 1), 1) << last_message();
         ASSERT_EQ(ws_set_formula(sheet, c.row, c.col, c.text), 1) << last_message();
+        for (int k = 0; k < c.after_sets; ++k) ASSERT_EQ(ws_set_formula(sheet, c.row, c.col + 1, "A1"), 1);
         ASSERT_EQ(c.insert ? ws_insert_row(sheet, 5, 1) : ws_delete_row(sheet, 12, 12), 1) << last_message();
         EXPECT_EQ(std::string(ws_get_formula_expr(sheet, c.row, c.col)), c.after);
         EXPECT_EQ(std::string(ws_get_formula_expr(sheet, 3, 3)), "[@Qty]*[@Price]");
