@@ -783,7 +783,7 @@ private:
     size_t record_others_compacted_ = 0;
     record_readers_t record_readers_key__() const;
     // Whether a row shift that leaves the formula's row must look at it.
-    bool reads_beyond_record__(const formula::formula_cell& cell, const formula::edit_reach_t* probe = nullptr) const;
+    bool reads_beyond_record__(const formula::formula_cell& cell, const formula::edit_reach_t& probe) const;
     formula::edit_reach_t record_probe__() const;
     uint64_t formulas_stored_ = 0;
     static constexpr std::string_view msg_array_part =

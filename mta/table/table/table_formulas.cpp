@@ -1,5 +1,6 @@
 #include "errors.h"
 #include "mta/table/cell/string_pool.h"
+#include "mta/table/formula_model/edit_reach.h"
 #include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/table/table.h"
 #include "mta/types/imported_row_cells.h"
@@ -112,7 +113,15 @@ void Table::store_formula_cell(formula::formula_cell* cell) {
     if (is_wide_array(cell->attributes()))
         wide_array_firsts_.push_back(vex::range_t(cell->attributes().ref).order().first);
     create_column_if_not_exists(cell->col()).set_value(cell->row(), cell);
-    if (!record_readers_ || !reads_beyond_record__(*cell)) return;
+    if (!record_readers_) return;
+    // Without tables every formula reads beyond its record: a row shift walks
+    // them all, and lists them again only once one is there.
+    if (tabledefs_.size() == 0) {
+        record_readers_.reset();
+        record_others_.clear();
+        return;
+    }
+    if (!reads_beyond_record__(*cell, record_probe__())) return;
     record_others_.push_back(cell->position());
     // A cell set again and again is listed once more each time: the list
     // keeps to about what the sheet holds.

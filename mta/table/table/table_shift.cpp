@@ -60,17 +60,20 @@ std::vector<formula::named_expression_t> names_reading_tables(const Table& sheet
     return out;
 }
 
-// A span is never parsed, and its text holds a ":" and a "!".
+// A text naming a span holds a ":" and a "!".
+bool may_spell_span(std::string_view text) {
+    return text.find('!') != std::string_view::npos && text.find(':') != std::string_view::npos;
+}
+
+// A span is never parsed.
 bool may_read_span(const formula::formula_cell& cell, std::string_view text) {
-    return !cell.parsed && text.find('!') != std::string_view::npos && text.find(':') != std::string_view::npos;
+    return !cell.parsed && may_spell_span(text);
 }
 
 // A name over a span keeps no tokens, only its text.
 const defined_name_entry_t* span_name(const defined_name_store_t& store, const formula::named_expression_t& name) {
     const defined_name_entry_t* entry = store.find({name.name, name.scope});
-    if (!entry || !entry->tokens.empty()) return nullptr;
-    const std::string_view text = entry->expression;
-    return text.find('!') != std::string_view::npos && text.find(':') != std::string_view::npos ? entry : nullptr;
+    return entry && entry->tokens.empty() && may_spell_span(entry->expression) ? entry : nullptr;
 }
 
 // A formula reading spans filed anew, by the ranges it gained where it can.
@@ -269,15 +272,14 @@ Table::record_readers_t Table::record_readers_key__() const {
 
 // A row shift that leaves the formula's row leaves what it reads, when it
 // reads its own record alone, whatever the shift.
-bool Table::reads_beyond_record__(const formula::formula_cell& cell, const formula::edit_reach_t* probe) const {
+bool Table::reads_beyond_record__(const formula::formula_cell& cell, const formula::edit_reach_t& probe) const {
     if (!cell.parsed || cell.drops_on_any_change() || cell.attributes().type != 0) return true;
     // Its volatility is heard of once it is read, after it is stored.
     if (std::any_of(cell.tokens.begin(), cell.tokens.end(), [](const formula::token_t& t) {
             return t.opcode == formula::op_function && formula::is_volatile_function(std::get<uint32_t>(t.operand));
         }))
         return true;
-    if (probe) return !probe->keeps_own_record(formula_model_->context(), cell.position(), cell.tokens);
-    return !record_probe__().keeps_own_record(formula_model_->context(), cell.position(), cell.tokens);
+    return !probe.keeps_own_record(formula_model_->context(), cell.position(), cell.tokens);
 }
 
 // A shift below every row: no formula's record moves. It keeps the last
@@ -318,7 +320,7 @@ void Table::note_record_readers__(const std::vector<vex::coord_t>& seen) {
     std::vector<vex::coord_t> others;
     for (const vex::coord_t& at : seen)
         if (const formula::formula_cell* cell = get_formula_cell(at.row, at.col);
-            cell && reads_beyond_record__(*cell, &probe))
+            cell && reads_beyond_record__(*cell, probe))
             others.push_back(cell->position());
     in_cell_order__(others);
     record_others_ = std::move(others);
