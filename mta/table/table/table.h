@@ -557,7 +557,9 @@ private:
     // One shift along rows or columns: insertions give the point and count in a
     // and b, deletions the span. Every store's guard runs before anything moves.
     bool shift__(bool rows, bool insert, int band_a, int band_b, int a, int b);
-    bool can_shift__(bool rows, bool insert, int lo, int hi, int a, int b) const;
+    using row_shift_list_t = std::optional<std::vector<formula::formula_cell*>>;
+    // With `looked_at`, hands over the formulas a row shift looks at (row_shift_formulas__).
+    bool can_shift__(bool rows, bool insert, int lo, int hi, int a, int b, row_shift_list_t* looked_at = nullptr) const;
     // The last index along the axis that the insertion would move: cells, merged
     // ranges, tables, links and comments; 0 when none.
     int last_pushed__(const band_shift_t& s) const;
@@ -578,7 +580,7 @@ private:
                                                           std::vector<vex::coord_t>* seen = nullptr);
     // The formulas a row shift must look at, column by column, top down: those
     // at or below its first row and the others listed; none unless the list holds.
-    std::optional<std::vector<formula::formula_cell*>> row_shift_formulas__(const band_shift_t& s) const;
+    row_shift_list_t row_shift_formulas__(const band_shift_t& s) const;
     // Lists the formulas not reading only their own record after a row shift,
     // from those it could not pass over (`seen`, where they now stand).
     void note_record_readers__(const std::vector<vex::coord_t>& seen);
@@ -696,9 +698,9 @@ private:
     // The formulas of the workbook reading formula texts (FORMULATEXT).
     stale_formulas_t text_readers__() const;
     // The formulas of the workbook the sheets' spellers file under `mark`
-    // that `keep` passes, sheet by sheet, each in column order.
+    // that `keep` passes (all without one), sheet by sheet, each in column order.
     stale_formulas_t filed_under__(std::string_view mark,
-                                   const std::function<bool(const formula::formula_cell&)>& keep) const;
+                                   const std::function<bool(const formula::formula_cell&)>& keep = {}) const;
     // The formulas and names of the workbook whose texts pass `may_spell`,
     // and the readers of those names, read again; those now reading other
     // cells lose their results. Only the formulas the sheets' spellers file

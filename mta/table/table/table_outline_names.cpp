@@ -138,7 +138,7 @@ Table::stale_formulas_t Table::filed_under__(std::string_view mark,
         std::vector<formula::formula_cell*> cells = sheet->get_formula_model()->spelling(mark);
         in_cell_order__(cells);
         for (formula::formula_cell* cell : cells)
-            if (keep(*cell)) found.emplace_back(sheet, cell);
+            if (!keep || keep(*cell)) found.emplace_back(sheet, cell);
     }
     return found;
 }

@@ -290,7 +290,7 @@ formula::edit_reach_t Table::record_probe__() const {
     return {int32_t(sheet_id_), below, {}, {}, {}, {}};
 }
 
-std::optional<std::vector<formula::formula_cell*>> Table::row_shift_formulas__(const band_shift_t& s) const {
+Table::row_shift_list_t Table::row_shift_formulas__(const band_shift_t& s) const {
     if (!s.rows || !record_readers_) return std::nullopt;
     // Tables added since take no record from a listed formula.
     const record_readers_t now = record_readers_key__();
@@ -453,15 +453,11 @@ void Table::follow_sheet_order(const std::function<void()>& reorder, bool arrive
     // Spans are filed by what they spell: only their readers are read.
     const std::string_view span = formula::name_spellers_t::span;
     std::vector<reader_t> readers;
-    for (Table* sheet : sheets_spelling__(span)) {
-        std::vector<formula::formula_cell*> cells = sheet->get_formula_model()->spelling(span);
-        in_cell_order__(cells);
-        for (formula::formula_cell* cell : cells) {
-            auto grids = spans_read(sheet, cell);
-            if (grids.empty()) continue;
-            if (arrived) std::erase(grids, sheet_id_);
-            readers.push_back({sheet, cell, std::move(grids)});
-        }
+    for (const auto& [sheet, cell] : filed_under__(span)) {
+        auto grids = spans_read(sheet, cell);
+        if (grids.empty()) continue;
+        if (arrived) std::erase(grids, sheet_id_);
+        readers.push_back({sheet, cell, std::move(grids)});
     }
     // A name over a span keeps no tokens: its readers were filed from its
     // text, by the sheets the span held then.
@@ -506,22 +502,18 @@ bool Table::follow_arrival__(const std::function<void()>& reorder) {
     const std::string_view span = formula::name_spellers_t::span;
     formula::cell_tracker_t& tracker = formula::get_cell_tracker();
     stale_formulas_t stale;
-    for (Table* sheet : sheets_spelling__(span)) {
+    for (const auto& [sheet, cell] : filed_under__(span)) {
         formula::table_formula_model& model = *sheet->get_formula_model();
-        std::vector<formula::formula_cell*> cells = model.spelling(span);
-        in_cell_order__(cells);
-        for (formula::formula_cell* cell : cells) {
-            const formula::formula_text_t text = model.text_of(*cell);
-            if (!may_read_span(*cell, text.view())) continue;
-            const arrival_t a = arrival.in(formula::read_leniently(model.context(), cell->position(), text));
-            if (!a.changes()) continue;
-            // One span gaining the sheet files its one range; others are read again.
-            const bool filed = !a.at_end && a.holding == 1 && a.gain &&
-                               cell->state() == formula::formula_cell_state::registered &&
-                               tracker.file_span_gain(*cell, *a.gain);
-            if (!filed) refile_span_reader(model, cell);
-            stale.emplace_back(sheet, cell);
-        }
+        const formula::formula_text_t text = model.text_of(*cell);
+        if (!may_read_span(*cell, text.view())) continue;
+        const arrival_t a = arrival.in(formula::read_leniently(model.context(), cell->position(), text));
+        if (!a.changes()) continue;
+        // One span gaining the sheet files its one range; others are read again.
+        const bool filed = !a.at_end && a.holding == 1 && a.gain &&
+                           cell->state() == formula::formula_cell_state::registered &&
+                           tracker.file_span_gain(*cell, *a.gain);
+        if (!filed) refile_span_reader(model, cell);
+        stale.emplace_back(sheet, cell);
     }
     std::vector<formula::named_expression_t> moved;
     if (defined_name_store_t* store = get_defined_names())
@@ -579,7 +571,7 @@ int Table::last_pushed__(const band_shift_t& s) const {
     return best;
 }
 
-bool Table::can_shift__(bool rows, bool insert, int lo, int hi, int a, int b) const {
+bool Table::can_shift__(bool rows, bool insert, int lo, int hi, int a, int b, row_shift_list_t* looked_at) const {
     const auto valid_along = [&](int i) { return rows ? is_valid_row(i) : is_valid_col(i); };
     const auto valid_across = [&](int i) { return rows ? is_valid_col(i) : is_valid_row(i); };
     if (insert && !valid_along(a)) return refuse(rows ? "Starting row out of range." : "Starting column out of range.");
@@ -603,9 +595,10 @@ bool Table::can_shift__(bool rows, bool insert, int lo, int hi, int a, int b) co
     const band_shift_t s = insert ? band_shift_t::inserting(rows, lo, hi, a, b, edge)
                                   : band_shift_t::deleting(rows, lo, hi, a, b, edge);
     // An array is never read as an own record: those a row shift looks at hold them all.
-    const auto looked_at = row_shift_formulas__(s);
-    const std::vector<vex::range_t> arrays = looked_at ? wide_arrays_among__(*looked_at, rows ? edge : hi, rows ? hi : edge)
-                                                       : wide_arrays(rows ? edge : hi, rows ? hi : edge);
+    row_shift_list_t only = row_shift_formulas__(s);
+    const std::vector<vex::range_t> arrays = only ? wide_arrays_among__(*only, rows ? edge : hi, rows ? hi : edge)
+                                                  : wide_arrays(rows ? edge : hi, rows ? hi : edge);
+    if (looked_at) *looked_at = std::move(only);
     for (const vex::range_t& r : arrays)
         if (s.cuts(r)) return refuse(msg_array_part);
     if (!rows && pushes_off())
@@ -617,7 +610,10 @@ bool Table::can_shift__(bool rows, bool insert, int lo, int hi, int a, int b) co
 bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b) {
     const int lo = std::min(band_a, band_b), hi = std::max(band_a, band_b);
     if (!insert && a > b) std::swap(a, b);
-    if (!can_shift__(rows, insert, lo, hi, a, b)) return false;
+    // The formulas a row shift looks at, listed by the check: nothing it does
+    // before the rewrite stores a formula or moves a table.
+    row_shift_list_t only;
+    if (!can_shift__(rows, insert, lo, hi, a, b, &only)) return false;
     const int edge = rows ? last_row_of(*this) : last_col_of(*this);
     const band_shift_t s = insert ? band_shift_t::inserting(rows, lo, hi, a, b, edge)
                                   : band_shift_t::deleting(rows, lo, hi, a, b, edge);
@@ -661,7 +657,6 @@ bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b
     stale_formulas_t stale;
     // Most formulas of a table's records lie above a row shift and read only
     // their own record: once listed, the others are looked at alone.
-    const std::optional<std::vector<formula::formula_cell*>> only = row_shift_formulas__(s);
     std::vector<vex::coord_t> seen;
     const std::vector<formula::formula_cell*> rewritten =
         rewrite_formulas__(reach, moved_names, shared, stale, only ? &*only : nullptr, rows ? &seen : nullptr);
