@@ -180,11 +180,12 @@ std::vector<uint32_t> xml_doc_access::get_sheet_span(uint32_t first, uint32_t la
 
 uint32_t xml_doc_access::get_sheet_position(uint32_t grid) const {
     const workbook_t* book = workbook();
-    const mta::Table* table = book && grid ? mta::find_table_by_grid_id(int32_t(grid)) : nullptr;
-    if (!table) return UINT32_MAX;
-    // Found by the sheet's name, which its table keeps: the workbook's lookup.
-    const uint32_t index = book->sheet_index_by_name(table->name());
-    return get_grid_at(index) == grid ? index : UINT32_MAX;
+    if (!book || !grid) return UINT32_MAX;
+    const auto* table = dynamic_cast<const worktable_t*>(mta::find_table_by_grid_id(int32_t(grid)));
+    const worksheet_t* sheet = table ? table->get_worksheet() : nullptr;
+    // The workbook's lookup by sheet: a sheet of another workbook has no place here.
+    const uint32_t index = sheet ? book->sheet_index(sheet) : UINT32_MAX;
+    return index < book->sheets().size() ? index : UINT32_MAX;
 }
 
 uint32_t xml_doc_access::get_grid_at(uint32_t position) const {

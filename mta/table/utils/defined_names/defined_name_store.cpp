@@ -377,27 +377,10 @@ std::vector<formula::named_expression_t> defined_name_store_t::on_sheet_going(co
     const vex::coord_t origin{grid, 1, 1, 0, 0, 0};
     // A name reads the sheet only through a text naming it (its tokens come
     // from that text) or through a span, which may hold it between its ends.
-    std::map<uint64_t, node_t*> reading;
-    {
-        std::unique_lock lock(mutex_);
-        for (node_t* node : respell_due_) {
-            node->respell_due = false;
-            respell__(*node);
-        }
-        respell_due_.clear();
-        for (const std::string& spelling :
-             {utf8_fold_case(table.name()), std::string(formula::name_spellers_t::span)})
-            if (const auto it = spellings_.find(spelling); it != spellings_.end())
-                for (const auto& [order, node] : it->second) reading.emplace(order, const_cast<node_t*>(node));
-    }
-    std::vector<node_t*> nodes;
-    nodes.reserve(reading.size());
-    for (const auto& [order, node] : reading) nodes.push_back(node);
-    std::vector<formula::named_expression_t> changed = rewrite__(
-        [&](const std::string& text) { return formula::drop_grid_references(context, origin, text, grid); },
-        [&](std::vector<formula::token_t>& tokens) { return formula::drop_grid_tokens(tokens, grid); }, nullptr, &nodes);
-    add_readers(context, changed);
-    return changed;
+    const std::vector<std::string> spellings{utf8_fold_case(table.name()), std::string(formula::name_spellers_t::span)};
+    return rewrite(
+        context, [&](const std::string& text) { return formula::drop_grid_references(context, origin, text, grid); },
+        [&](std::vector<formula::token_t>& tokens) { return formula::drop_grid_tokens(tokens, grid); }, &spellings);
 }
 
 std::vector<formula::named_expression_t> defined_name_store_t::rewrite(formula::model_context& context,
@@ -411,16 +394,13 @@ std::vector<formula::named_expression_t> defined_name_store_t::rewrite(formula::
 
 std::vector<formula::named_expression_t> defined_name_store_t::rewrite__(const text_rewrite_t& text_of,
                                                                          const tokens_rewrite_t& tokens_of,
-                                                                         const std::vector<std::string>* spellings,
-                                                                         const std::vector<node_t*>* only) {
+                                                                         const std::vector<std::string>* spellings) {
     // Parsing looks names up in this store: the texts are rewritten unlocked.
     std::vector<node_t*> nodes;
     std::vector<std::string> texts;
     {
         std::unique_lock lock(mutex_);
-        if (only) {
-            nodes = *only;
-        } else if (spellings) {
+        if (spellings) {
             respell_due__();
             std::map<uint64_t, node_t*> picked;  // in the order the names came
             for (const std::string& folded : *spellings)

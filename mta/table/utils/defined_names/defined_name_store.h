@@ -192,12 +192,11 @@ private:
         defined_name_key_t folded_key() const noexcept { return {folded, local_sheet_id}; }
     };
 
-    // Every name's text and tokens (or those of `only`, or of the names
-    // filed under `spellings`, in the order names came), rewritten; the
-    // names whose text or tokens changed.
+    // Every name's text and tokens (or those of the names filed under
+    // `spellings`, in the order names came), rewritten; the names whose text
+    // or tokens changed.
     std::vector<formula::named_expression_t> rewrite__(const text_rewrite_t& text_of, const tokens_rewrite_t& tokens_of,
-                                                       const std::vector<std::string>* spellings = nullptr,
-                                                       const std::vector<node_t*>* only = nullptr);
+                                                       const std::vector<std::string>* spellings = nullptr);
     void respell_due__();
     void rebuild_index__();
     // A name is filed under each name its tokens read or, kept without them,

@@ -358,15 +358,15 @@ bool tabledef_t::set_display_total(bool on) {
         const vex::range_t before = range_;
         vex::range_t r = range_;
         r.last.row = row;
-        set_range(r);
+        // Counted first: the filter fits the records the new range holds.
         attributes_.totalsRowCount = 1;
+        set_range(r);
         std::string label = "Total";
         if (!columns_.empty()) {
             if (columns_.front().totalsRowLabel.empty()) columns_.front().totalsRowLabel = label;
             label = columns_.front().totalsRowLabel;
         }
         owner_->set_text(row, c1, label, true);
-        fit_filter__();
         reshaped__(before);
     } else if (!on && attributes_.totalsRowCount == 1 && range_.last.row > range_.first.row) {
         const int row = range_.last.row;
@@ -374,9 +374,8 @@ bool tabledef_t::set_display_total(bool on) {
         const vex::range_t before = range_;
         vex::range_t r = range_;
         --r.last.row;
-        set_range(r);
         attributes_.totalsRowCount = 0;
-        fit_filter__();
+        set_range(r);
         reshaped__(before);
     }
     return true;
