@@ -160,8 +160,17 @@ struct table_formula_model::impl {
     // Filed by what the cell spells as it now reads.
     void respell(formula_cell* cell) {
         if (!cell->parsed) {
+            // Its tokens are not kept: the calls it makes are read from its text.
             const formula_text_t text = text_of(*cell);
-            if (!text.view().empty()) spellers.file(cell, text.view(), cell->tokens, true);
+            if (text.view().empty()) return;
+            std::vector<token_t> read;
+            try {
+                const message_keeper keep;
+                read = formula::read_leniently(*context, cell->position(), text.view());
+            } catch (const std::exception&) {
+                // Filed by its words alone.
+            }
+            spellers.file(cell, text.view(), read, true);
             return;
         }
         // "Sheet1!#REF!" names its sheet in its text alone.

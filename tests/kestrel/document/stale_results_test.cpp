@@ -655,6 +655,14 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
          [](auto* doc, auto*) { wb_rename_sheet(doc_get_workbook(doc), 0, "New"); }, 2, {"A1", "B1", "C1"}, "ddk"},
         {"sheets moved beside what reads the list of sheets", listing,
          [](auto* doc, auto*) { wb_shift_sheet(doc_get_workbook(doc), 0, 1); }, 2, {"A1", "B1", "C1"}, "ddk"},
+        {"a sheet added after a rename beside a text read in part reading the list of sheets",
+         named_book("", formula("A1", "SHEETS()&amp;A!B1", 31)),
+         [](auto* doc, auto*) {
+             wb_rename_sheet(doc_get_workbook(doc), 0, "C");
+             ws_set_formula_num(sheet(doc, 2), 1, 1, 31);
+             ASSERT_NE(wb_add_worksheet(doc_get_workbook(doc), "New"), nullptr);
+         },
+         2, {"A1"}, "d"},
         {"a sheet deleted beside what reads the list of sheets", listing,
          [](auto* doc, auto*) { wb_delete_sheet(doc_get_workbook(doc), 0); }, 1, {"A1", "B1", "C1"}, "ddk"},
         {"a formula text rewritten by a row inserted", texts,
