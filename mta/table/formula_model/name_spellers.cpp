@@ -125,7 +125,7 @@ void name_spellers_t::file_tables__(formula_cell* cell, std::vector<std::string>
 void name_spellers_t::file__(formula_cell* cell, std::vector<std::string> names) {
     const auto it = spelled_.find(cell);
     if (it != spelled_.end() && it->second == names) return;
-    forget(cell);
+    forget_names__(cell);
     if (names.empty()) return;
     for (const std::string& name : names) {
         auto& cells = cells_[name];
@@ -137,6 +137,10 @@ void name_spellers_t::file__(formula_cell* cell, std::vector<std::string> names)
 
 void name_spellers_t::forget(formula_cell* cell) {
     file_tables__(cell, {});
+    forget_names__(cell);
+}
+
+void name_spellers_t::forget_names__(formula_cell* cell) {
     const auto it = spelled_.find(cell);
     if (it == spelled_.end()) return;
     for (const std::string& name : it->second) {

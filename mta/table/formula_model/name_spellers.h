@@ -69,6 +69,8 @@ public:
 private:
     void file__(formula_cell* cell, std::vector<std::string> names);
     void file_tables__(formula_cell* cell, std::vector<std::string> tables);
+    // The names alone: the tables it reads are filed apart.
+    void forget_names__(formula_cell* cell);
 
     std::unordered_map<std::string, std::unordered_set<formula_cell*>> cells_;  // by folded name
     std::unordered_map<formula_cell*, std::vector<std::string>> spelled_;
