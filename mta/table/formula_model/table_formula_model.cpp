@@ -229,17 +229,24 @@ struct table_formula_model::impl {
 
     // Whether a cell kept unparsed is filed as its text now reads leniently.
     bool unparsed_files_as_read(formula_cell* cell) {
+        return ask_as_read(cell, [](formula_cell* c) { return get_cell_tracker().files_as_read(c); });
+    }
+
+    // What the tracker answers of a cell kept unparsed, its text read
+    // leniently for the question; false when it reads as nothing.
+    template <class Ask>
+    bool ask_as_read(formula_cell* cell, Ask ask) {
         const formula_text_t text = text_of(*cell);
         if (text.view().empty()) return false;
-        bool same = false;
+        bool answer = false;
         try {
             read_leniently(*cell, text);
-            same = get_cell_tracker().files_as_read(cell);
+            answer = ask(cell);
         } catch (const std::exception&) {
             // Read as nothing: filed anew.
         }
         cell->tokens.clear();
-        return same;
+        return answer;
     }
 
     // The tokens of the lenient reading, held while the cell is filed or
@@ -371,17 +378,7 @@ void table_formula_model::track_unparsed(formula_cell* cell) {
 
 bool table_formula_model::track_unparsed_gains(formula_cell* cell) {
     if (cell->parsed || cell->state() != formula_cell_state::registered) return false;
-    const formula_text_t text = impl_->text_of(*cell);
-    if (text.view().empty()) return false;
-    bool gained = false;
-    try {
-        impl_->read_leniently(*cell, text);
-        gained = get_cell_tracker().file_gains(cell);
-    } catch (const std::exception&) {
-        // Read as nothing: filed anew.
-    }
-    cell->tokens.clear();
-    return gained;
+    return impl_->ask_as_read(cell, [](formula_cell* c) { return get_cell_tracker().file_gains(c); });
 }
 
 void table_formula_model::import_formula(formula_cell* cell) {
