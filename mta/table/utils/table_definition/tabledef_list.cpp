@@ -80,9 +80,17 @@ void tabledef_list_t::unindex__(const tabledef_t& table) {
 }
 
 size_t tabledef_list_t::position_of__(std::string_view name) const {
-    for (size_t i = 0; i < entries_.size(); ++i)
-        if (entries_[i].table && entries_[i].name == name) return i;
-    return entries_.size();
+    const tabledef_t* table = find(name);
+    return table ? position_of__(table) : entries_.size();
+}
+
+// Entries stay in the order tables came, holes and all: found by that order.
+size_t tabledef_list_t::position_of__(const tabledef_t* table) const {
+    const auto order = order_of_.find(table);
+    if (order == order_of_.end()) return entries_.size();
+    const auto it = std::lower_bound(entries_.begin(), entries_.end(), order->second,
+                                     [](const entry_t& e, uint64_t o) { return e.order < o; });
+    return it != entries_.end() && it->table.get() == table ? size_t(it - entries_.begin()) : entries_.size();
 }
 
 tabledef_t* tabledef_list_t::add(int32_t type, const char* name, const vex::range_t& given) {
@@ -186,13 +194,8 @@ std::string_view tabledef_list_t::name_at(size_t i) const {
 
 void tabledef_list_t::erase_doomed__(const std::vector<const tabledef_t*>& doomed) {
     std::vector<entry_t*> found;
-    for (const tabledef_t* t : doomed) {
-        const auto order = order_of_.find(t);
-        if (order == order_of_.end()) continue;
-        const auto it = std::lower_bound(entries_.begin(), entries_.end(), order->second,
-                                         [](const entry_t& e, uint64_t o) { return e.order < o; });
-        if (it != entries_.end() && it->table.get() == t) found.push_back(&*it);
-    }
+    for (const tabledef_t* t : doomed)
+        if (const size_t i = position_of__(t); i < entries_.size()) found.push_back(&entries_[i]);
     if (found.empty()) return;
     std::sort(found.begin(), found.end());
     found.erase(std::unique(found.begin(), found.end()), found.end());

@@ -119,6 +119,7 @@ private:
     const index_t& index__() const;
     void unindex__(const tabledef_t& table);
     size_t position_of__(std::string_view name) const;
+    size_t position_of__(const tabledef_t* table) const;
     // Destroys the tables; each leaves a hole in the list until it is packed.
     void erase_doomed__(const std::vector<const tabledef_t*>& doomed);
     void pack__() const;
