@@ -149,8 +149,9 @@ void count_record(std::unordered_map<uint32_t, uint32_t>& ids, std::map<int64_t,
     while (ids.contains(free_id)) ++free_id;
     int64_t n = 0;
     if (default_name_number(s.name, n)) ++default_numbers[n];
+    // The first record of a name, whatever order the records are counted in.
     named_t& named = folded_names[utf8_fold_case(s.name)];
-    if (named.count++ == 0) named.first = position;
+    named.first = named.count++ == 0 ? position : std::min(named.first, position);
 }
 
 } // namespace
@@ -185,8 +186,6 @@ void workbook_t::count_inserted__(uint32_t position) {
     const sheet_entry_t& s = record_.sheets[position];
     if (s.component) lookup_.positions.try_emplace(s.component, position);
     count_record(lookup_.ids, lookup_.default_numbers, lookup_.folded_names, lookup_.free_id, s, position);
-    auto& first = lookup_.folded_names[utf8_fold_case(s.name)].first;
-    first = std::min(first, position);
     lookup_.current = true;
 }
 
