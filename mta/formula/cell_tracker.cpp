@@ -597,24 +597,14 @@ struct cell_tracker_t::state {
             const auto found = dependencies.find(g);
             if (found == dependencies.end()) return;
             auto& counted = found->second;
-            if (sources.size() == 1) {
-                // The common case, one formula edited: nothing to gather.
-                counted.find(ref, [&](member_set_t& set) {
-                    if (!set.remove(sources.front())) return false;
-                    if (set.empty()) counted.died();
-                    return true;
-                });
-            } else {
-                std::vector<const vex::range_t*> left;
-                for (const auto& src : sources) left.push_back(&src);
-                counted.find(ref, [&](member_set_t& set) {
-                    const bool had = !set.empty();
-                    std::erase_if(left, [&](const vex::range_t* src) { return set.remove(*src, false); });
-                    set.compact_if_sparse();
-                    if (had && set.empty()) counted.died();
-                    return left.empty();
-                });
-            }
+            // One slot a range: its set holds every source filed there.
+            counted.find(ref, [&](member_set_t& set) {
+                const bool had = !set.empty();
+                for (const auto& src : sources) set.remove(src, false);
+                set.compact_if_sparse();
+                if (had && set.empty()) counted.died();
+                return true;
+            });
             counted.compact_if_mostly_dead(holds != 0);
         });
     }
