@@ -78,30 +78,30 @@ void cell_t::get_cell__() {
     const Column* column = table_->find_column(col_);
     if (!column) return;
 
-    const auto [block, offset] = column->position_of(row_);
-    switch (block->type) {
+    const auto at = column->cell_at(row_);
+    switch (at.type) {
     case mdds::mtv::element_type_boolean:
-        value_ = boolean_at(*block->data, offset);
+        value_ = boolean_at(*at.data, at.offset);
         kind_ = cell_value_kind::boolean;
         type_ = cell_type_values::boolean;
         break;
     case mdds::mtv::element_type_int32:
-        value_ = element_at<mdds::mtv::int32_element_block>(*block->data, offset);
+        value_ = element_at<mdds::mtv::int32_element_block>(*at.data, at.offset);
         kind_ = cell_value_kind::int32;
         type_ = cell_type_values::number;
         break;
     case mdds::mtv::element_type_int64:
-        value_ = element_at<mdds::mtv::int64_element_block>(*block->data, offset);
+        value_ = element_at<mdds::mtv::int64_element_block>(*at.data, at.offset);
         kind_ = cell_value_kind::int64;
         type_ = cell_type_values::number;
         break;
     case mdds::mtv::element_type_double:
-        value_ = element_at<mdds::mtv::double_element_block>(*block->data, offset);
+        value_ = element_at<mdds::mtv::double_element_block>(*at.data, at.offset);
         kind_ = cell_value_kind::number;
         type_ = cell_type_values::number;
         break;
     case element_type_string_index: {
-        string_index_ = element_at<string_index_block>(*block->data, offset).index;
+        string_index_ = element_at<string_index_block>(*at.data, at.offset).index;
         const auto& pool = table_->get_string_pool();
         value_ = pool.string_at(string_index_);
         kind_ = pool.is_rich_text(string_index_) ? cell_value_kind::rich_text : cell_value_kind::text;
@@ -109,14 +109,14 @@ void cell_t::get_cell__() {
         break;
     }
     case element_type_formula: {
-        formula::formula_cell* cell = element_at<formula_block>(*block->data, offset);
+        formula::formula_cell* cell = element_at<formula_block>(*at.data, at.offset);
         value_ = cell;
         kind_ = cell_value_kind::formula;
         type_ = static_cast<cell_type_values>(cell->result_type());
         break;
     }
     case element_type_error: {
-        const int32_t code = element_at<error_block>(*block->data, offset).code;
+        const int32_t code = element_at<error_block>(*at.data, at.offset).code;
         if (code < 0 || code >= error_value_count)
             throw std::runtime_error("Enumeration subscript out of bounds: " + std::to_string(code));
         value_ = static_cast<error_value_enum>(code);

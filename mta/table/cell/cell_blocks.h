@@ -72,8 +72,8 @@ MDDS_MTV_DEFINE_ELEMENT_CALLBACKS(mtv_string_type, element_type_string_index, mt
 MDDS_MTV_DEFINE_ELEMENT_CALLBACKS(mtv_error_type, element_type_error, mtv_error_type{}, error_block)
 
 using cell_block_func = mdds::mtv::custom_block_func3<string_index_block, formula_block, error_block>;
-// The values of one column: position r - 1 holds the cell of row r.
-using column_store_t = mdds::multi_type_vector<cell_block_func>;
+// The values of a run of rows of one column; column_store_t keeps a column as runs of these.
+using cell_run_store_t = mdds::multi_type_vector<cell_block_func>;
 
 } // namespace vex::mta
 

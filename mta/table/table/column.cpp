@@ -26,8 +26,7 @@ bool clamp_rows(int r1, int r2, size_t size, size_t& p1, size_t& p2) {
 Column::Column(Table& table, uint32_t rows)
     : table_(&table),
       cells_(rows),
-      xf_runs_(0, static_cast<int32_t>(rows) - 1, get_sheet_limits().default_style),
-      hint_(cells_.begin()) {}
+      xf_runs_(0, static_cast<int32_t>(rows) - 1, get_sheet_limits().default_style) {}
 
 void Column::set_xf(std::vector<xf_runs_t::span_t> spans) {
     for (auto& s : spans) {
@@ -45,7 +44,7 @@ void Column::erase_values(int r1, int r2) {
     size_t p1, p2;
     if (!clamp_rows(r1, r2, cells_.size(), p1, p2)) return;
     release_formulas__(p1, p2);
-    hint_ = cells_.set_empty(p1, p2);
+    cells_.set_empty(p1, p2);
 }
 
 formula::formula_cell* Column::take_formula(int row) {
@@ -86,13 +85,7 @@ int Column::first_used_row() const {
 }
 
 int Column::last_used_row() const {
-    int value_row = 0;
-    for (auto it = cells_.rbegin(); it != cells_.rend(); ++it) {
-        if (it->type != mdds::mtv::element_type_empty) {
-            value_row = static_cast<int>(it->position + it->size);
-            break;
-        }
-    }
+    const int value_row = static_cast<int>(cells_.valued_end());
     int style_row = 0;
     const auto& runs = xf_runs_.runs();
     for (size_t i = runs.size(); i-- > 0;) {
@@ -105,7 +98,7 @@ int Column::last_used_row() const {
 }
 
 bool Column::is_blank() const noexcept {
-    return xf_runs_all_default() && cells_.block_size() == 1 && cells_.begin()->type == mdds::mtv::element_type_empty;
+    return xf_runs_all_default() && cells_.all_empty();
 }
 
 void Column::insert_rows(int at, int n) {
@@ -116,7 +109,6 @@ void Column::insert_rows(int at, int n) {
     erase_values(static_cast<int>(size - count) + 1, static_cast<int>(size));
     cells_.insert_empty(at - 1, count);
     cells_.resize(size);
-    hint_ = cells_.begin();
     xf_runs_.insert(int64_t(at) - 1, static_cast<int64_t>(count));
 }
 
@@ -128,7 +120,6 @@ void Column::delete_rows(int r1, int r2) {
     release_formulas__(p1, p2);
     cells_.erase(p1, p2);
     cells_.resize(size);
-    hint_ = cells_.begin();
     xf_runs_.erase(int64_t(p1), int64_t(p2));
 }
 
@@ -146,8 +137,6 @@ void Column::move_rows_to(int r1, int r2, Column& dest, int dest_col) {
     xf_runs_.assign(int64_t(p1), int64_t(p2), get_sheet_limits().default_style);
     // transfer hands formula cells over without deleting them.
     cells_.transfer(p1, p2, dest.cells_, p1);
-    hint_ = cells_.begin();
-    dest.hint_ = dest.cells_.begin();
     if (may_hold_formulas_) {
         dest.may_hold_formulas_ = true;
         dest.renumber_formulas(static_cast<int>(p1) + 1, static_cast<int>(p2) + 1, dest_col);

@@ -9,6 +9,7 @@
 #include "mta/formula/cell_tracker.h"
 #include "mta/table/cell/cell.h"
 #include "mta/table/cell/cell_blocks.h"
+#include "mta/table/cell/column_store.h"
 #include "mta/table/cell/richtext.h"
 #include "mta/table/style/manager/style_settings.h"
 #include "mta/table/style/rc/rc_hw.h"
@@ -98,22 +99,18 @@ public:
 
     // Stores one value of a block type (double, int32_t, int64_t, bool,
     // mtv_string_type, mtv_error_type, formula_cell*); a row outside the column
-    // throws mdds's out-of-range error. A formula cell passes to the column.
+    // throws std::out_of_range. A formula cell passes to the column.
     template <class T>
     void set_value(int row, const T& value) {
         const auto pos = static_cast<size_t>(row) - 1;
         if (pos >= cells_.size()) {
-            cells_.set(pos, value);  // mdds's out-of-range error
+            cells_.set(pos, value);  // the store's out-of-range error
             return;
         }
         if constexpr (std::is_same_v<T, formula::formula_cell*>) may_hold_formulas_ = true;
-        if (may_hold_formulas_ && cells_.position(hint_, pos).first->type == element_type_formula)
+        if (may_hold_formulas_ && cells_.type_near_last_store(pos) == element_type_formula)
             release_formulas__(pos, pos);
-        // The new hint is built in place: assigned from a returned temporary it
-        // is copied wider than it was written, which stalls every store.
-        static_assert(std::is_trivially_destructible_v<column_store_t::iterator>);
-        const column_store_t::iterator hint = hint_;
-        new (&hint_) column_store_t::iterator(cells_.set(hint, pos, value));
+        cells_.set(pos, value);
     }
 
     uint16_t get_xf(int row) const noexcept { return xf_runs_.value_at(int64_t(row) - 1); }
@@ -129,6 +126,7 @@ public:
     formula::formula_cell* take_formula(int row);
 
     column_store_t::const_position_type position_of(int row) const { return cells_.position(size_t(row) - 1); }
+    column_store_t::cell_ref_t cell_at(int row) const { return cells_.cell_at(size_t(row) - 1); }
 
     bool has_content_in(int r1, int r2) const;
     // 0 when no cell holds a value or a non-default style index.
@@ -156,9 +154,6 @@ private:
     Table* table_;
     column_store_t cells_;
     xf_runs_t xf_runs_;
-    // Where the last change was: a column filled row after row finds its next
-    // position without a search from the top.
-    column_store_t::iterator hint_;
     bool may_hold_formulas_ = false;  // until then no store has formulas to release
 };
 

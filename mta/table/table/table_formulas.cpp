@@ -135,8 +135,8 @@ formula::formula_cell* Table::get_formula_cell(int row, int col) const {
     if (!is_valid_cell(row, col)) return nullptr;
     const Column* column = find_column(col);
     if (!column || size_t(row) > column->size()) return nullptr;
-    const auto [block, offset] = column->position_of(row);
-    return block->type == element_type_formula ? formula_block::at(*block->data, offset) : nullptr;
+    const auto at = column->cell_at(row);
+    return at.type == element_type_formula ? formula_block::at(*at.data, at.offset) : nullptr;
 }
 
 std::vector<vex::range_t> Table::wide_arrays(int last_row, int last_col) const {
