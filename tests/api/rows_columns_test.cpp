@@ -309,3 +309,32 @@ TEST_F(rows_columns, formulas_set_between_shifts_over_records_follow_them) {
         EXPECT_EQ(std::string(ws_get_formula_expr(sheet, 3, 3)), "[@Qty]*[@Price]");
     }
 }
+
+// A column of numbers and formulas by turns holds a block a cell, more than
+// one store of its cells keeps: rows inserted and deleted across it, and part
+// of it moved to the next column, leave every cell and formula where a short
+// column would.
+TEST_F(rows_columns, a_column_of_many_blocks_moves_like_a_short_one) {
+    constexpr int rows = 1500;
+    for (int r = 1; r <= rows; ++r) {
+        if (r % 2) ASSERT_EQ(ws_set_num(ws, r, 2, r), 1);
+        else ASSERT_EQ(ws_set_formula(ws, r, 2, ("A" + std::to_string(r) + "*2").c_str()), 1);
+    }
+    ASSERT_EQ(ws_insert_row(ws, 700, 3), 1) << last_message();
+    ASSERT_EQ(ws_delete_row(ws, 100, 140), 1) << last_message();
+    ASSERT_EQ(ws_shift_range_right(ws, 200, 1200, 2, 1), 1) << last_message();
+    for (int r = 1; r <= rows; ++r) {
+        int at = r >= 700 ? r + 3 : r;
+        if (at >= 100 && at <= 140) continue;
+        if (at > 140) at -= 41;
+        const int col = at >= 200 && at <= 1200 ? 3 : 2;
+        SCOPED_TRACE("row " + std::to_string(r) + " now at " + std::to_string(at));
+        EXPECT_EQ(ws_cell_type(ws, at, 5 - col), 0);
+        if (r % 2) {
+            EXPECT_EQ(num(at, col), r);
+        } else {
+            const char* text = ws_get_formula_expr(ws, at, col);
+            EXPECT_EQ(std::string(text ? text : ""), "A" + std::to_string(at) + "*2");
+        }
+    }
+}
