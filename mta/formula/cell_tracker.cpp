@@ -395,11 +395,22 @@ void add_unique(std::vector<vex::range_t>& list, const vex::range_t& r) {
 
 // A span's list keeps room for sheets to come: one inserted inside it files
 // its range without copying the list.
-std::vector<vex::range_t> with_room(std::vector<vex::range_t> refs) {
+size_t room_for(size_t n) {
     constexpr size_t wide = 64;
-    if (const size_t room = refs.size() + refs.size() / 8; refs.size() >= wide && refs.capacity() < room)
-        refs.reserve(room);
-    return refs;
+    return n >= wide ? n + n / 8 : n;
+}
+
+std::vector<vex::range_t> with_room(std::vector<vex::range_t>&& refs) {
+    if (const size_t room = room_for(refs.size()); refs.capacity() < room) refs.reserve(room);
+    return std::move(refs);
+}
+
+// Copied at its final size, not copied and then grown.
+std::vector<vex::range_t> with_room(const std::vector<vex::range_t>& refs) {
+    std::vector<vex::range_t> out;
+    out.reserve(room_for(refs.size()));
+    out.assign(refs.begin(), refs.end());
+    return out;
 }
 
 } // namespace
