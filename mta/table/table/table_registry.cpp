@@ -9,6 +9,7 @@
 
 #include "run_message.h"
 
+#include <algorithm>
 #include <mutex>
 
 namespace vex::mta {
@@ -112,16 +113,21 @@ style_manager_t* table_registry_t::workbook_styles(uint32_t workbook) const {
 
 Table* table_registry_t::find_by_name(uint32_t workbook, std::string_view name) const {
     std::shared_lock lock(mutex_);
+    const table_record_t* first = nullptr;
     for (const auto& [id, record] : tables_)
-        if (record.workbook == workbook && record.name == name) return record.table;
-    return nullptr;
+        if (record.workbook == workbook && record.name == name && (!first || id < first->grid_id)) first = &record;
+    return first ? first->table : nullptr;
 }
 
 std::vector<Table*> table_registry_t::tables_of(uint32_t workbook) const {
     std::shared_lock lock(mutex_);
-    std::vector<Table*> out;
+    std::vector<std::pair<uint32_t, Table*>> found;
     for (const auto& [id, record] : tables_)
-        if (record.workbook == workbook) out.push_back(record.table);
+        if (record.workbook == workbook) found.emplace_back(id, record.table);
+    std::sort(found.begin(), found.end());
+    std::vector<Table*> out;
+    out.reserve(found.size());
+    for (const auto& [id, table] : found) out.push_back(table);
     return out;
 }
 

@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <shared_mutex>
 #include <string>
@@ -93,7 +92,8 @@ private:
 
     mutable std::shared_mutex mutex_;
     std::atomic<uint32_t> next_grid_id_{1};
-    std::map<uint32_t, table_record_t> tables_;  // grid ids rise: the order of registering
+    // By grid id; ids rise, so their order is the order of registering.
+    std::unordered_map<uint32_t, table_record_t> tables_;
     std::unordered_map<uint32_t, std::unique_ptr<workbook_shared_t>> workbooks_;
 };
 
