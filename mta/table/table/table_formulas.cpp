@@ -18,6 +18,14 @@ namespace vex::mta {
 
 namespace {
 
+// Sorted by (column, row) as `key` gives them, each place once.
+template <class T, class Key>
+void in_column_order(std::vector<T>& items, Key key) {
+    std::sort(items.begin(), items.end(), [&](const T& a, const T& b) { return key(a) < key(b); });
+    items.erase(std::unique(items.begin(), items.end(), [&](const T& a, const T& b) { return key(a) == key(b); }),
+                items.end());
+}
+
 std::string_view trim_blanks(std::string_view s) {
     while (!s.empty() && ascii_is_space(s.front())) s.remove_prefix(1);
     while (!s.empty() && ascii_is_space(s.back())) s.remove_suffix(1);
@@ -160,21 +168,11 @@ std::vector<vex::range_t> Table::wide_arrays(int last_row, int last_col) const {
 }
 
 void Table::in_cell_order__(std::vector<formula::formula_cell*>& cells) {
-    std::sort(cells.begin(), cells.end(), [](const formula::formula_cell* a, const formula::formula_cell* b) {
-        return std::pair(a->col(), a->row()) < std::pair(b->col(), b->row());
-    });
-    cells.erase(std::unique(cells.begin(), cells.end()), cells.end());
+    in_column_order(cells, [](const formula::formula_cell* c) { return std::pair(c->col(), c->row()); });
 }
 
 void Table::in_cell_order__(std::vector<vex::coord_t>& positions) {
-    std::sort(positions.begin(), positions.end(), [](const vex::coord_t& a, const vex::coord_t& b) {
-        return std::pair(a.col, a.row) < std::pair(b.col, b.row);
-    });
-    positions.erase(std::unique(positions.begin(), positions.end(),
-                                [](const vex::coord_t& a, const vex::coord_t& b) {
-                                    return a.col == b.col && a.row == b.row;
-                                }),
-                    positions.end());
+    in_column_order(positions, [](const vex::coord_t& at) { return std::pair(at.col, at.row); });
 }
 
 std::vector<vex::range_t> Table::wide_arrays_among__(const std::vector<formula::formula_cell*>& cells, int last_row,

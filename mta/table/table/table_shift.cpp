@@ -464,7 +464,7 @@ void Table::follow_sheet_order(const std::function<void()>& reorder, bool arrive
     using name_span_t = std::pair<formula::named_expression_t, std::vector<uint32_t>>;
     defined_name_store_t* const store = get_defined_names();
     const std::vector<formula::named_expression_t> spanning =
-        store ? store->names_spelling(span, [](std::string_view) { return true; })
+        store ? store->names_spelling(span, may_spell_span)
               : std::vector<formula::named_expression_t>();
     const auto name_spans = [&] {
         std::vector<name_span_t> out;
@@ -518,7 +518,7 @@ bool Table::follow_arrival__(const std::function<void()>& reorder) {
     std::vector<formula::named_expression_t> moved;
     if (defined_name_store_t* store = get_defined_names())
         for (const formula::named_expression_t& name :
-             store->names_spelling(span, [](std::string_view) { return true; }))
+             store->names_spelling(span, may_spell_span))
             if (const defined_name_entry_t* entry = span_name(*store, name);
                 entry &&
                 arrival.in(formula::read_leniently(formula_model_->context(), name_origin__(), entry->expression))
