@@ -3,10 +3,11 @@
 // moves or removes, not what the workbook holds: 4,000 should take at most six
 // times what 1,000 take.
 // - sheets_deleted_from_the_last: n empty sheets after a first one, beside ten
-//   names over the first, deleted one by one from the last.
+//   names over the first, deleted one by one from the last; and
+//   sheets_deleted_from_the_first, the same from the second sheet on.
 // - sheet_inserted_among_spans: n sheets, every tenth holding
 //   SUM(Sheet1:SheetK!B1), K its own place; one sheet inserted in the middle
-//   (and deleted again, untimed).
+//   (and deleted again, untimed); sheet_deleted_among_spans times the delete.
 // Each case checks once, untimed, what the edits left.
 
 #include "plover.h"
@@ -17,7 +18,7 @@
 
 namespace {
 
-void sheets_deleted_from_the_last(benchmark::State& state) {
+void sheets_deleted(benchmark::State& state, bool from_last) {
     const int n = int(state.range(0));
     bool checked = false;
     for (auto _ : state) {
@@ -31,7 +32,7 @@ void sheets_deleted_from_the_last(benchmark::State& state) {
         }
         for (int i = 0; i < n; ++i) wb_add_worksheet(wb, nullptr);
         state.ResumeTiming();
-        for (int i = n; i >= 1; --i) wb_delete_sheet(wb, i);
+        for (int i = n; i >= 1; --i) wb_delete_sheet(wb, from_last ? i : 1);
         state.PauseTiming();
         if (!checked && (wb_sheet_count(wb) != 1 || wb_defined_name_num(wb) != 10))
             state.SkipWithError("the sheets or names are not as expected");
@@ -41,7 +42,10 @@ void sheets_deleted_from_the_last(benchmark::State& state) {
     }
 }
 
-void sheet_inserted_among_spans(benchmark::State& state) {
+void sheets_deleted_from_the_last(benchmark::State& state) { sheets_deleted(state, true); }
+void sheets_deleted_from_the_first(benchmark::State& state) { sheets_deleted(state, false); }
+
+void sheet_among_spans(benchmark::State& state, bool time_delete) {
     const int n = int(state.range(0));
     plover_document_t* doc = doc_create();
     plover_workbook_t* wb = doc_get_workbook(doc);
@@ -56,20 +60,29 @@ void sheet_inserted_among_spans(benchmark::State& state) {
     const int middle = n / 2;
     bool checked = false;
     for (auto _ : state) {
+        if (time_delete) state.PauseTiming();
         if (!wb_insert_worksheet(wb, middle, "Inserted")) state.SkipWithError("insert refused");
-        state.PauseTiming();
+        if (!time_delete) state.PauseTiming();
         // The span of the last sheet holds the new one: its result went.
         plover_worksheet_t* last = wb_get_sheet(wb, n);
         if (!checked && ws_cell_type(last, 1, 1) == CELLTYPE_NUMBER) state.SkipWithError("a span kept its result");
-        checked = true;
+        ws_set_formula_num(last, 1, 1, n);
+        if (time_delete) state.ResumeTiming();
         wb_delete_sheet(wb, middle);
-        state.ResumeTiming();
+        if (!checked && ws_cell_type(last, 1, 1) == CELLTYPE_NUMBER) state.SkipWithError("a span kept its result");
+        checked = true;
+        if (!time_delete) state.ResumeTiming();
     }
     doc_release(doc);
 }
 
+void sheet_inserted_among_spans(benchmark::State& state) { sheet_among_spans(state, false); }
+void sheet_deleted_among_spans(benchmark::State& state) { sheet_among_spans(state, true); }
+
 // Each case builds a large book: a few iterations, medians of three runs.
 BENCHMARK(sheets_deleted_from_the_last)->Arg(1000)->Arg(4000)->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(sheets_deleted_from_the_first)->Arg(1000)->Arg(4000)->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(sheet_inserted_among_spans)->Arg(1000)->Arg(4000)->Iterations(3)->Repetitions(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(sheet_deleted_among_spans)->Arg(1000)->Arg(4000)->Iterations(3)->Repetitions(3)->Unit(benchmark::kMillisecond);
 
 } // namespace

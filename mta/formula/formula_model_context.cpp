@@ -87,6 +87,17 @@ std::vector<uint32_t> formula_model_context::get_span_grids(uint32_t first, uint
     return access ? access->get_sheet_span(first, last) : std::vector<uint32_t>{first, last};
 }
 
+bool formula_model_context::span_holds(uint32_t first, uint32_t last, uint32_t grid) const {
+    if (grid == first || grid == last) return true;
+    const auto* access = table_->get_document_access();
+    if (!access) return false;
+    const uint32_t a = access->get_sheet_position(first), b = access->get_sheet_position(last);
+    // A span lacking an end reads its two ends alone.
+    if (a == UINT32_MAX || b == UINT32_MAX) return false;
+    const uint32_t at = access->get_sheet_position(grid);
+    return at != UINT32_MAX && at >= std::min(a, b) && at <= std::max(a, b);
+}
+
 bool formula_model_context::has_named_expression(const defined_name_key_t& key) const {
     const auto* names = table_->get_defined_names();
     return names && names->contains(key);

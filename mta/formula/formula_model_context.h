@@ -29,6 +29,8 @@ public:
     // 0 for a table without document access.
     uint32_t get_sheet_grid_id(std::string_view sheet_name) const override;
     std::vector<uint32_t> get_span_grids(uint32_t first, uint32_t last) const override;
+    // Told from the three sheets' places: a span costs nothing of its width.
+    bool span_holds(uint32_t first, uint32_t last, uint32_t grid) const override;
     bool has_named_expression(const defined_name_key_t& key) const override;
     defined_name_store_t* get_name_store() const override;
     const defined_name_entry_t* get_named_expression(const defined_name_key_t& key) const override;

@@ -7,6 +7,7 @@
 #include "mta/formula/token.h"
 #include "mta/table/cell/cell.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -48,6 +49,11 @@ public:
     // The grids of the workbook's sheets from the one of `first` to the one of
     // `last`, in the workbook's order; the two alone when it lacks either.
     virtual std::vector<uint32_t> get_span_grids(uint32_t first, uint32_t last) const { return {first, last}; }
+    // Whether `grid` is among get_span_grids(first, last), without listing them.
+    virtual bool span_holds(uint32_t first, uint32_t last, uint32_t grid) const {
+        const std::vector<uint32_t> grids = get_span_grids(first, last);
+        return std::find(grids.begin(), grids.end(), grid) != grids.end();
+    }
     virtual bool has_named_expression(const defined_name_key_t& key) const = 0;
     virtual defined_name_store_t* get_name_store() const = 0;
     virtual const defined_name_entry_t* get_named_expression(const defined_name_key_t& key) const = 0;

@@ -131,6 +131,15 @@ TEST(workbook_sheets, the_sheet_lookup_follows_every_edit_of_the_list) {
              wb_delete_sheet(wb, 1);
          },
          "Sheet2,Sheet1,SHEET4,", "Sheet3", "sheet4"},
+        {"one deleted, one inserted in its stead, then moved and deleted by turns",
+         [](auto* wb) {
+             wb_delete_sheet(wb, 1);
+             wb_insert_worksheet(wb, 0, "First");
+             wb_shift_sheet(wb, 3, 1);
+             wb_delete_sheet(wb, 0);
+             wb_insert_worksheet(wb, 3, "Last");
+         },
+         "Sheet4,Sheet1,Sheet3,Last,", "Sheet5", "LAST"},
     };
     for (const auto& r : rows) {
         book_t b;

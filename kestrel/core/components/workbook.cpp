@@ -140,10 +140,29 @@ uint32_t workbook_t::next_sheet_id() const { return lookup__().free_id; }
 
 namespace {
 
-template <class named_t>
-void count_record(std::unordered_map<uint32_t, uint32_t>& ids, std::map<int64_t, uint32_t>& default_numbers,
-                  std::unordered_map<std::string, named_t>& folded_names, uint32_t& free_id, const sheet_entry_t& s,
-                  uint32_t position) {
+// Moves the element at `from` to `to`, those between closing up.
+template <class T>
+void move_one(std::vector<T>& v, uint64_t from, uint64_t to) {
+    const auto first = v.begin();
+    if (from < to) std::rotate(first + ptrdiff_t(from), first + ptrdiff_t(from) + 1, first + ptrdiff_t(to) + 1);
+    else std::rotate(first + ptrdiff_t(to), first + ptrdiff_t(from), first + ptrdiff_t(from) + 1);
+}
+
+} // namespace
+
+void workbook_t::sheet_lookup_t::count_record(const sheet_entry_t& s, uint32_t position) {
+    uint32_t slot = uint32_t(place_of.size());
+    if (free_slots.empty()) {
+        place_of.push_back(position);
+    } else {
+        slot = free_slots.back();
+        place_of[slot] = position;
+        free_slots.pop_back();
+    }
+    slot_at.insert(slot_at.begin() + ptrdiff_t(position), slot);
+    if (s.component)
+        if (const auto [it, added] = sheet_slots.try_emplace(s.component, slot); !added && position < place(it->second))
+            it->second = slot;
     // A loaded file may repeat an id; a repeat must not pass for a gap.
     ++ids[s.sheet_id];
     while (ids.contains(free_id)) ++free_id;
@@ -151,19 +170,14 @@ void count_record(std::unordered_map<uint32_t, uint32_t>& ids, std::map<int64_t,
     if (default_name_number(s.name, n)) ++default_numbers[n];
     // The first record of a name, whatever order the records are counted in.
     named_t& named = folded_names[utf8_fold_case(s.name)];
-    named.first = named.count++ == 0 ? position : std::min(named.first, position);
+    if (named.count++ == 0 || position < place(named.first)) named.first = slot;
 }
-
-} // namespace
 
 const workbook_t::sheet_lookup_t& workbook_t::lookup__() const {
     if (lookup_.current) return lookup_;
     lookup_ = {};
     const auto& sheets = record_.sheets;
-    for (uint32_t i = 0; i < sheets.size(); ++i) {
-        if (sheets[i].component) lookup_.positions.try_emplace(sheets[i].component, i);
-        count_record(lookup_.ids, lookup_.default_numbers, lookup_.folded_names, lookup_.free_id, sheets[i], i);
-    }
+    for (uint32_t i = 0; i < sheets.size(); ++i) lookup_.count_record(sheets[i], i);
     lookup_.current = true;
     return lookup_;
 }
@@ -172,20 +186,11 @@ void workbook_t::count_inserted__(uint32_t position) {
     if (!lookup_.current) return;
     // Made again on the next question should this throw half way.
     lookup_.current = false;
-    // The records behind it moved back one place: those alone are looked at,
-    // from the last, so that a name's first record is the one moved.
-    for (auto i = uint32_t(record_.sheets.size() - 1); i > position; --i) {
-        const sheet_entry_t& s = record_.sheets[i];
-        if (const auto it = lookup_.positions.find(s.component); s.component && it != lookup_.positions.end() &&
-                                                                  it->second == i - 1)
-            it->second = i;
-        if (const auto it = lookup_.folded_names.find(utf8_fold_case(s.name));
-            it != lookup_.folded_names.end() && it->second.first == i - 1)
-            it->second.first = i;
-    }
-    const sheet_entry_t& s = record_.sheets[position];
-    if (s.component) lookup_.positions.try_emplace(s.component, position);
-    count_record(lookup_.ids, lookup_.default_numbers, lookup_.folded_names, lookup_.free_id, s, position);
+    // Those behind it move back one place; a sheet added at the end moves none.
+    if (position + 1 < record_.sheets.size())
+        for (uint32_t& at : lookup_.place_of)
+            if (at != sheet_lookup_t::no_place && at >= position) ++at;
+    lookup_.count_record(record_.sheets[position], position);
     lookup_.current = true;
 }
 
@@ -199,11 +204,11 @@ void workbook_t::uncount_name__(uint32_t position) {
     if (it == lookup_.folded_names.end()) return;
     if (--it->second.count == 0) {
         lookup_.folded_names.erase(it);
-    } else if (it->second.first == position) {
+    } else if (it->second.first == lookup_.slot_at[position]) {
         // A loaded file may repeat a name but for case: the next record carrying it comes first.
         for (uint32_t i = position + 1; i < record_.sheets.size(); ++i)
             if (utf8_iequals(record_.sheets[i].name, name)) {
-                it->second.first = i;
+                it->second.first = lookup_.slot_at[i];
                 break;
             }
     }
@@ -213,35 +218,39 @@ void workbook_t::count_erasing__(uint32_t position) {
     if (!lookup_.current) return;
     lookup_.current = false;
     const sheet_entry_t& s = record_.sheets[position];
-    if (const auto it = lookup_.positions.find(s.component); s.component && it != lookup_.positions.end() &&
-                                                              it->second == position)
-        lookup_.positions.erase(it);
+    const uint32_t slot = lookup_.slot_at[position];
+    if (const auto it = lookup_.sheet_slots.find(s.component); s.component && it != lookup_.sheet_slots.end() &&
+                                                                it->second == slot)
+        lookup_.sheet_slots.erase(it);
     if (const auto it = lookup_.ids.find(s.sheet_id); it != lookup_.ids.end() && --it->second == 0) {
         lookup_.ids.erase(it);
         if (s.sheet_id != 0) lookup_.free_id = std::min(lookup_.free_id, s.sheet_id);
     }
     uncount_name__(position);
-    // The records behind it move up one place.
-    if (position + 1 < record_.sheets.size()) {
-        for (auto& [sheet, at] : lookup_.positions)
-            if (at > position) --at;
-        for (auto& [name, named] : lookup_.folded_names)
-            if (named.first > position) --named.first;
+    // Sheets deleted from the last give back the last slots: no list of free ones grows.
+    if (slot + 1 == lookup_.place_of.size()) {
+        lookup_.place_of.pop_back();
+    } else {
+        lookup_.free_slots.push_back(slot);
+        lookup_.place_of[slot] = sheet_lookup_t::no_place;
     }
+    lookup_.slot_at.erase(lookup_.slot_at.begin() + ptrdiff_t(position));
+    // The records behind it move up one place.
+    if (position < lookup_.slot_at.size())
+        for (uint32_t& at : lookup_.place_of)
+            if (at != sheet_lookup_t::no_place && at > position) --at;
     lookup_.current = true;
 }
 
-void workbook_t::count_moved__(uint32_t lo, uint32_t hi) {
+void workbook_t::count_moved__(uint32_t from, uint32_t to) {
     if (!lookup_.current) return;
     lookup_.current = false;
-    for (uint32_t i = lo; i <= hi; ++i) {
-        const sheet_entry_t& s = record_.sheets[i];
-        if (const auto it = lookup_.positions.find(s.component); s.component && it != lookup_.positions.end())
-            it->second = i;
+    move_one(lookup_.slot_at, from, to);
+    for (uint32_t i = std::min(from, to); i <= std::max(from, to); ++i) {
+        lookup_.place_of[lookup_.slot_at[i]] = i;
         // Names repeated but for case (a loaded file) are made again.
-        const auto named = lookup_.folded_names.find(utf8_fold_case(s.name));
+        const auto named = lookup_.folded_names.find(utf8_fold_case(record_.sheets[i].name));
         if (named == lookup_.folded_names.end() || named->second.count != 1) return;
-        named->second.first = i;
     }
     lookup_.current = true;
 }
@@ -258,7 +267,7 @@ void workbook_t::count_renamed__(uint32_t position, std::string_view name) {
     int64_t n = 0;
     if (default_name_number(s.name, n)) ++lookup_.default_numbers[n];
     auto& named = lookup_.folded_names[utf8_fold_case(s.name)];
-    named.first = named.count++ == 0 ? position : std::min(named.first, position);
+    if (named.count++ == 0 || position < lookup_.place(named.first)) named.first = lookup_.slot_at[position];
     lookup_.current = true;
 }
 
@@ -338,12 +347,8 @@ void workbook_t::shift_sheet(uint64_t from, uint64_t to) {
     auto& sheets = record_.sheets;
     if (from == to || from >= sheets.size() || to >= sheets.size()) return;
     reorder__([&] {
-        const auto first = sheets.begin();
-        if (from < to)
-            std::rotate(first + ptrdiff_t(from), first + ptrdiff_t(from) + 1, first + ptrdiff_t(to) + 1);
-        else
-            std::rotate(first + ptrdiff_t(to), first + ptrdiff_t(from), first + ptrdiff_t(from) + 1);
-        count_moved__(uint32_t(std::min(from, to)), uint32_t(std::max(from, to)));
+        move_one(sheets, from, to);
+        count_moved__(uint32_t(from), uint32_t(to));
     });
     show_visible_tab__();
 }
@@ -391,10 +396,11 @@ std::string_view workbook_t::sheet_name(uint64_t index) const noexcept {
 uint32_t workbook_t::sheet_index(const worksheet_t* sheet) const noexcept {
     if (!sheet) return not_found;
     try {
-        const auto& positions = lookup__().positions;
-        const auto it = positions.find(sheet);
-        if (it == positions.end()) return not_found;
-        if (it->second < record_.sheets.size() && record_.sheets[it->second].component == sheet) return it->second;
+        const sheet_lookup_t& lookup = lookup__();
+        const auto it = lookup.sheet_slots.find(sheet);
+        if (it == lookup.sheet_slots.end()) return not_found;
+        const uint32_t at = lookup.place(it->second);
+        if (at < record_.sheets.size() && record_.sheets[at].component == sheet) return at;
     } catch (...) {
         // Without memory for the lookup the records are walked.
     }
@@ -404,10 +410,10 @@ uint32_t workbook_t::sheet_index(const worksheet_t* sheet) const noexcept {
 
 uint32_t workbook_t::sheet_index_by_name(std::string_view name) const noexcept {
     try {
-        const auto& names = lookup__().folded_names;
-        const auto it = names.find(utf8_fold_case(name));
-        if (it == names.end()) return not_found;
-        const uint32_t first = it->second.first;
+        const sheet_lookup_t& lookup = lookup__();
+        const auto it = lookup.folded_names.find(utf8_fold_case(name));
+        if (it == lookup.folded_names.end()) return not_found;
+        const uint32_t first = lookup.place(it->second.first);
         if (first < record_.sheets.size() && utf8_iequals(record_.sheets[first].name, name)) return first;
     } catch (...) {
         // Without memory for the lookup the records are walked.
@@ -505,9 +511,9 @@ uint32_t workbook_t::attach_worksheet(worksheet_t* sheet, const char* rid) noexc
         if (i == not_found) return count;
         // Taken in as it is only while neither the record nor the sheet had
         // another: else the first record of each may have changed.
-        if (lookup_.current && !sheets[i].component && !lookup_.positions.contains(sheet)) {
+        if (lookup_.current && !sheets[i].component && !lookup_.sheet_slots.contains(sheet)) {
             try {
-                lookup_.positions.emplace(sheet, i);
+                lookup_.sheet_slots.emplace(sheet, lookup_.slot_at[i]);
             } catch (...) {
                 lookup_.current = false;
             }

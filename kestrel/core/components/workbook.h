@@ -248,16 +248,26 @@ private:
     // while the records change only here: adding sheets one by one must not
     // walk every record for each.
     struct sheet_lookup_t {
+        static constexpr uint32_t no_place = UINT32_MAX;
         bool current = false;
-        std::unordered_map<const worksheet_t*, uint32_t> positions;  // the first record holding each
+        // The maps name records by slot, which a record keeps while others
+        // come and go before it: only this flat list of places is renumbered.
+        std::vector<uint32_t> slot_at;   // the slot of each record, by its place
+        std::vector<uint32_t> place_of;  // the place of each slot's record; no_place once free
+        std::vector<uint32_t> free_slots;
+        std::unordered_map<const worksheet_t*, uint32_t> sheet_slots;  // the slot of the first record holding each
         std::map<int64_t, uint32_t> default_numbers;  // the n of the names "Sheet<n>", each with how many
         std::unordered_map<uint32_t, uint32_t> ids;    // each with how many records carry it
         struct named_t {
             uint32_t count = 0;  // records carrying the name in any case
-            uint32_t first = 0;  // the position of the first
+            uint32_t first = 0;  // the slot of the first
         };
         std::unordered_map<std::string, named_t> folded_names;
         uint32_t free_id = 1;                          // the smallest id above 0 no record carries
+
+        uint32_t place(uint32_t slot) const noexcept { return slot < place_of.size() ? place_of[slot] : no_place; }
+        // The record just put at `position`, the places behind it already moved.
+        void count_record(const sheet_entry_t& s, uint32_t position);
     };
 
     const sheet_lookup_t& lookup__() const;
@@ -266,8 +276,8 @@ private:
     void count_inserted__(uint32_t position);
     void count_erasing__(uint32_t position);
     void count_renamed__(uint32_t position, std::string_view name);
-    // The records from lo to hi changed places among themselves.
-    void count_moved__(uint32_t lo, uint32_t hi);
+    // The record at `from` just moved to `to`.
+    void count_moved__(uint32_t from, uint32_t to);
     void uncount_name__(uint32_t position);
     void assign_sheet_types__();
     bool check_new_name__(std::string_view name, const sheet_entry_t* self, std::string_view duplicate_text) const;

@@ -157,8 +157,7 @@ std::optional<std::string> rewrite_spans(
 // A span reads every sheet from its first to its last in the workbook's order.
 bool reads_grid(model_context& context, const vex::range_t& r, int32_t grid) {
     if (!spans_sheets(r)) return r.first.grid_id == grid;
-    const auto grids = context.get_span_grids(uint32_t(r.first.grid_id), uint32_t(r.last.grid_id));
-    return std::find(grids.begin(), grids.end(), uint32_t(grid)) != grids.end();
+    return context.span_holds(uint32_t(r.first.grid_id), uint32_t(r.last.grid_id), uint32_t(grid));
 }
 
 // A span is written for all its sheets and moves with none of them: any cell

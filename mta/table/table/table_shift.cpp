@@ -365,7 +365,9 @@ void Table::drop_references_to_sheet() {
             cells.insert(cells.end(), found.begin(), found.end());
         }
         in_cell_order__(cells);
-        std::unordered_set<uint32_t> groups;  // shared groups whose first cell's text changed
+        // Shared groups whose first cell's text changed, each with whether its
+        // followers are filed anew.
+        std::unordered_map<uint32_t, bool> groups;
         std::unordered_set<const formula::formula_cell*> seen;
         const auto untrack = formula::table_formula_model::untrack;
         for (formula::formula_cell* cell : cells) {
@@ -381,13 +383,22 @@ void Table::drop_references_to_sheet() {
             if (!text && !tokens) continue;
             stale.emplace_back(sheet, cell);
             seen.insert(cell);
+            const formula::formula_attributes_t& a = cell->attributes();
+            const bool group = a.type == 1 && a.ref.first.row != 0;
+            // A span holding the sheet between its ends keeps its text, and the
+            // sheet still stands: filed anew, it would be filed as it is, at
+            // the span's width. Its range on the sheet goes with the sheet.
+            if (!tokens && !cell->parsed && *text == cell->expression() &&
+                cell->state() == formula::formula_cell_state::registered) {
+                if (group) groups.try_emplace(a.shared_index, false);
+                continue;
+            }
             untrack(cell);
             if (text) cell->set_expression(std::move(*text));
             formula::drop_grid_tokens(cell->tokens, grid);
-            const formula::formula_attributes_t& a = cell->attributes();
-            if (a.type == 1 && a.ref.first.row != 0) {
+            if (group) {
                 model.follow_shared_master(a.shared_index, cell->expression(), cell->position());
-                if (text) groups.insert(a.shared_index);
+                if (text) groups[a.shared_index] = true;
             }
             // Kept unparsed, it is tracked again as its new text reads.
             if (!cell->parsed) {
@@ -404,9 +415,11 @@ void Table::drop_references_to_sheet() {
         // Followers without a text of their own read their group's new one.
         sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
             const formula::formula_attributes_t& a = cell->attributes();
-            if (a.type != 1 || !cell->expression().empty() || !groups.contains(a.shared_index)) return;
+            if (a.type != 1 || !cell->expression().empty()) return;
+            const auto group = groups.find(a.shared_index);
+            if (group == groups.end()) return;
             if (!seen.contains(cell)) stale.emplace_back(sheet, cell);
-            if (cell->parsed) return;
+            if (cell->parsed || !group->second) return;
             untrack(cell);
             model.track_unparsed(cell);
         });

@@ -580,6 +580,11 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
          [](auto* doc, auto*) { ws_set_num(sheet(doc, 1), 9, 9, 5); }, 2, {"A1", "D1"}, "dk"},
         {"a range joining a cell to a span", named_book("", formula("A1", "SUM(S!B1:A:B!B1)", 3) + followed),
          [](auto* doc, auto*) { ws_set_num(sheet(doc, 1), 9, 9, 5); }, 2, {"A1", "D1"}, "dk"},
+        // The group's text stays: its follower hears of the sheet through its first cell.
+        {"a sheet deleted from inside a span a group reads",
+         three_sheets_book("<c r=\"A1\"><f t=\"shared\" ref=\"A1:B1\" si=\"0\">SUM(S1:'My S3'!A1)</f><v>60</v></c>"
+                           "<c r=\"B1\"><f t=\"shared\" si=\"0\"/><v>0</v></c><c r=\"C1\"><v>1</v></c>"),
+         [](auto* doc, auto*) { wb_delete_sheet(doc_get_workbook(doc), 1); }, 2, {"A1", "B1", "C1"}, "ddk"},
         {"a group over a sheet whose name holds a quote, the sheet added",
          named_book("", "<c r=\"A1\"><f t=\"shared\" ref=\"A1:B1\" si=\"0\">'It''s'!A1*2</f><v>42</v></c>"
                         "<c r=\"B1\"><f t=\"shared\" si=\"0\"/><v>42</v></c>"),
@@ -805,6 +810,14 @@ TEST(stale_results, formulas_written_before_what_they_spell_exists_drop_their_re
              plover_worksheet_t* inside = wb_insert_worksheet(wb, 2, "Delta");
              ws_set_formula_num(ws, 1, 4, 42);
              ws_set_num(inside, 1, 1, 7);
+         }},
+        // Its filing kept, the span still hears of the sheets left in it.
+        {"a sheet deleted from inside a span, a sheet left in it set", alpha_beta_gamma, "D1",
+         "SUM(Alpha:Gamma!A1)",
+         [](auto* wb, auto* ws) {
+             wb_delete_sheet(wb, 2);
+             ws_set_formula_num(ws, 1, 4, 42);
+             ws_set_num(wb_get_sheet(wb, 2), 1, 1, 7);
          }},
         {"a sheet inserted inside a span read after other references", alpha_beta_gamma, "D1",
          "A1+Alpha!A1+SUM(Alpha:Gamma!A1)",
