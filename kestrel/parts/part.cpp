@@ -4,6 +4,7 @@
 #include "kestrel/core/components/workbook.h"
 #include "kestrel/document/xml_document.h"
 #include "kestrel/parts/entry_path.h"
+#include "kestrel/parts/simple_part.h"
 #include "kestrel/parts/usual_prefixes.h"
 #include "kestrel/xml/xl_xml/writers/stand_in_writer.h"
 #include "xml/sxml_parser.h"
@@ -54,6 +55,11 @@ xml_part_t::xml_part_t(xml_part_t* parent, const char* namespace_uri, const char
       static_extension_(extension),
       namespace_uri_(namespace_uri),
       parent_(parent) {}
+
+void xml_part_t::set_content_type(std::string_view ct) {
+    content_type_ = ct;
+    if (is_chart_part(*this)) part_container::chart_may_have_come();
+}
 
 xml_part_t::~xml_part_t() {
     component_.reset();

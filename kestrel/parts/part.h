@@ -51,6 +51,7 @@ public:
     void set_kind(part_kind_enum kind) noexcept {
         kind_ = kind;
         part_container::tree_changed();
+        if (kind == part_kind_enum::chart_part) part_container::chart_may_have_come();
     }
     bool is_numbered() const noexcept { return numbered_; }
     void set_numbered(bool numbered) noexcept { numbered_ = numbered; }
@@ -79,7 +80,8 @@ public:
     void set_entry_name(std::string_view name) { entry_name_ = name; }
     // The part's actual content type and extension (without the dot).
     std::string_view content_type() const noexcept { return content_type_; }
-    void set_content_type(std::string_view ct) { content_type_ = ct; }
+    // A part may become a chart by its type alone.
+    void set_content_type(std::string_view ct);
     std::string_view extension() const noexcept { return extension_; }
     void set_extension(std::string_view ext) { extension_ = ext; }
 

@@ -2,6 +2,7 @@
 
 #include "kestrel/parts/package_uris.h"
 #include "kestrel/parts/part.h"
+#include "kestrel/parts/simple_part.h"
 
 #include <algorithm>
 #include <atomic>
@@ -15,17 +16,18 @@ using xml::sxml::status_t;
 namespace {
 
 std::atomic<uint64_t> tree_versions{0};
-std::atomic<uint64_t> tree_growths{0};
+std::atomic<uint64_t> chart_growths{0};
 std::atomic<uint64_t> versions_outside_tables{0};
 
 } // namespace
 
 uint64_t part_container::tree_version() noexcept { return tree_versions.load(std::memory_order_acquire); }
 
-uint64_t part_container::growth_version() noexcept { return tree_growths.load(std::memory_order_acquire); }
+uint64_t part_container::chart_growth_version() noexcept { return chart_growths.load(std::memory_order_acquire); }
+
+void part_container::chart_may_have_come() noexcept { chart_growths.fetch_add(1, std::memory_order_acq_rel); }
 
 void part_container::tree_changed() noexcept {
-    tree_growths.fetch_add(1, std::memory_order_acq_rel);
     tree_versions.fetch_add(1, std::memory_order_acq_rel);
     versions_outside_tables.fetch_add(1, std::memory_order_acq_rel);
 }
@@ -56,6 +58,7 @@ void part_container::add(xml_part_t* part, bool at_front) {
     if (!part) return;
     std::unique_ptr<xml_part_t> owned(part);
     child_changed(*part);
+    if (!part->get_child_parts().empty() || is_chart_part(*part)) chart_may_have_come();
     if (at_front)
         children_.insert(children_.begin(), std::move(owned));
     else

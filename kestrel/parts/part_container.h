@@ -83,9 +83,11 @@ public:
     // with every kind set: what is derived from a part tree holds while it stays.
     static uint64_t tree_version() noexcept;
     static void tree_changed() noexcept;
-    // Changes with every change but a child taken out: what a tree lacked
-    // while it stays, it still lacks.
-    static uint64_t growth_version() noexcept;
+    // Changes whenever a chart may have come into a tree: a part added that is
+    // one or holds children, or a part made one. What a tree lacked of charts
+    // while it stays, it still lacks; sheets come and go without changing it.
+    static uint64_t chart_growth_version() noexcept;
+    static void chart_may_have_come() noexcept;
     // As tree_version, but kept when a table definition part comes or goes:
     // searches that never look below such a part hold through a run of deletes.
     static uint64_t tree_version_outside_tables() noexcept;

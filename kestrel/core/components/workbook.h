@@ -215,8 +215,8 @@ public:
     // The worktable of the first sheet in tab order that has one.
     worktable_t* first_worktable() const;
 
-    // The part tree's growth_version at which the book was seen to hold no
-    // chart: a sheet going need not look for charts again until it grows.
+    // The parts' chart_growth_version at which the book was seen to hold no
+    // chart: a sheet going need not look for charts again until one may have come.
     uint64_t chartless_at() const noexcept { return chartless_at_; }
     void set_chartless_at(uint64_t growth) const noexcept { chartless_at_ = growth; }
 

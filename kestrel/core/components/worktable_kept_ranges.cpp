@@ -352,7 +352,7 @@ void worktable_t::follow_book_parts__(const text_rewrite_t& text_of) {
         book = part;
     }
     // Deleting sheets one by one walks the parts once, not once for each.
-    const uint64_t growth = part_container::growth_version();
+    const uint64_t growth = part_container::chart_growth_version();
     if (model && model->chartless_at() == growth) return;
     // Kept while the package's part tree stays as it was, tables aside (the
     // search skips them): a host's renames or table deletes one by one walk
