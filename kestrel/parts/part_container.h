@@ -52,10 +52,10 @@ public:
 
     // Takes ownership; null does nothing.
     void add(xml_part_t* part, bool at_front);
-    children_t::const_iterator begin() const noexcept { return children_.begin(); }
-    children_t::const_iterator end() const noexcept { return children_.end(); }
-    const children_t& children() const noexcept { return children_; }
-    size_t size() const noexcept { return children_.size(); }
+    children_t::const_iterator begin() const noexcept { return children().begin(); }
+    children_t::const_iterator end() const noexcept { return children().end(); }
+    const children_t& children() const noexcept { return children_ ? *children_ : no_children(); }
+    size_t size() const noexcept { return children_ ? children_->size() : 0; }
 
     // Node handler of a relationship part.
     xml::sxml::status_t on_relationship_node(const xml::sxml::xml_node_t* node);
@@ -111,7 +111,10 @@ private:
     void take_out(children_t::iterator it);
     static void child_changed(const xml_part_t& child) noexcept;
 
-    children_t children_;
+    static const children_t& no_children() noexcept;
+    // Made with the first child: most parts hold none, and an empty deque
+    // takes half a kilobyte.
+    std::unique_ptr<children_t> children_;
     std::vector<relationship_t> relationships_;
 };
 

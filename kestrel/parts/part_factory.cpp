@@ -137,7 +137,7 @@ xml_part_t* part_container::create_child(xml_part_t* parent, std::string_view re
         several = placement.several;
     }
     if (!several) {
-        for (const auto& c : children_)
+        for (const auto& c : children())
             if (c->kind() == kind) return c.get();
     }
     return make_child(parent, kind, several, id, complete);
