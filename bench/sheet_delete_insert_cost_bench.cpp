@@ -7,7 +7,8 @@
 //   sheets_deleted_from_the_first, the same from the second sheet on.
 // - sheet_inserted_among_spans: n sheets, every tenth holding
 //   SUM(Sheet1:SheetK!B1), K its own place; one sheet inserted in the middle
-//   (and deleted again, untimed); sheet_deleted_among_spans times the delete.
+//   (and deleted again, untimed); sheet_deleted_among_spans times the delete,
+//   sheet_moved_among_spans one sheet of the middle moved a place.
 // Each case checks once, untimed, what the edits left.
 
 #include "plover.h"
@@ -45,10 +46,7 @@ void sheets_deleted(benchmark::State& state, bool from_last) {
 void sheets_deleted_from_the_last(benchmark::State& state) { sheets_deleted(state, true); }
 void sheets_deleted_from_the_first(benchmark::State& state) { sheets_deleted(state, false); }
 
-void sheet_among_spans(benchmark::State& state, bool time_delete) {
-    const int n = int(state.range(0));
-    plover_document_t* doc = doc_create();
-    plover_workbook_t* wb = doc_get_workbook(doc);
+void span_book(plover_workbook_t* wb, int n) {
     for (int k = 1; k <= n; ++k) {
         plover_worksheet_t* ws = wb_add_worksheet(wb, nullptr);
         ws_set_num(ws, 1, 2, 1);
@@ -57,6 +55,13 @@ void sheet_among_spans(benchmark::State& state, bool time_delete) {
             ws_set_formula_num(ws, 1, 1, k);
         }
     }
+}
+
+void sheet_among_spans(benchmark::State& state, bool time_delete) {
+    const int n = int(state.range(0));
+    plover_document_t* doc = doc_create();
+    plover_workbook_t* wb = doc_get_workbook(doc);
+    span_book(wb, n);
     const int middle = n / 2;
     bool checked = false;
     for (auto _ : state) {
@@ -79,10 +84,25 @@ void sheet_among_spans(benchmark::State& state, bool time_delete) {
 void sheet_inserted_among_spans(benchmark::State& state) { sheet_among_spans(state, false); }
 void sheet_deleted_among_spans(benchmark::State& state) { sheet_among_spans(state, true); }
 
+void sheet_moved_among_spans(benchmark::State& state) {
+    const int n = int(state.range(0));
+    plover_document_t* doc = doc_create();
+    plover_workbook_t* wb = doc_get_workbook(doc);
+    span_book(wb, n);
+    const int middle = n / 2;
+    bool forth = true;
+    for (auto _ : state) {
+        wb_shift_sheet(wb, forth ? middle : middle + 1, forth ? middle + 1 : middle);
+        forth = !forth;
+    }
+    doc_release(doc);
+}
+
 // Each case builds a large book: a few iterations, medians of three runs.
 BENCHMARK(sheets_deleted_from_the_last)->Arg(1000)->Arg(4000)->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(sheets_deleted_from_the_first)->Arg(1000)->Arg(4000)->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(sheet_inserted_among_spans)->Arg(1000)->Arg(4000)->Iterations(3)->Repetitions(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(sheet_deleted_among_spans)->Arg(1000)->Arg(4000)->Iterations(3)->Repetitions(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(sheet_moved_among_spans)->Arg(1000)->Arg(4000)->Iterations(4)->Repetitions(3)->Unit(benchmark::kMillisecond);
 
 } // namespace

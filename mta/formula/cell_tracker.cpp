@@ -816,6 +816,25 @@ bool cell_tracker_t::files_as_read(formula_cell* cell) {
     return e && !e->parked && e->references == refs && e->is_volatile == cell->drops_on_any_change();
 }
 
+namespace {
+
+// A span changes by a sheet or two: more than this many ranges changed is
+// a reading filed anew.
+constexpr size_t max_few_changes = 16;
+
+// Takes out of `ranges` those `among` holds, looked up by hash when both are long.
+void drop_those_in(std::vector<vex::range_t>& ranges, const std::vector<vex::range_t>& among) {
+    if (ranges.empty()) return;
+    if (ranges.size() <= 4 || among.size() <= 64) {
+        std::erase_if(ranges, [&](const vex::range_t& r) { return std::find(among.begin(), among.end(), r) != among.end(); });
+        return;
+    }
+    const std::unordered_set<vex::range_t> held(among.begin(), among.end());
+    std::erase_if(ranges, [&](const vex::range_t& r) { return held.contains(r); });
+}
+
+} // namespace
+
 bool cell_tracker_t::file_gains(formula_cell* cell) {
     // The ranges alone, as files_as_read() compares them: no tokens handed over.
     pending_t p{source_of(*cell), cell->reference_ranges(), false};
@@ -841,11 +860,15 @@ bool cell_tracker_t::file_gains(formula_cell* cell) {
         }
     }
     dropped.insert(dropped.end(), filed.begin() + ptrdiff_t(at), filed.end());
-    // Costs what it gains; a range both dropped and read elsewhere keeps its edge.
-    if (dropped.size() > gained.size()) return false;
-    for (const auto& ref : dropped)
-        if (std::find(p.references.begin(), p.references.end(), ref) != p.references.end()) return false;
+    // Costs what changed: a reading unlike the filing but for its gains, or
+    // for a few ranges, is filed anew.
+    if (dropped.size() > gained.size() && dropped.size() + gained.size() > max_few_changes) return false;
     if (gained.empty() && dropped.empty()) return true;
+    // An edge is one a range, however often the list names it: a range
+    // dropped here but read elsewhere keeps its edge, and one gained here but
+    // filed elsewhere (a sheet moved inside a span) has it already.
+    drop_those_in(dropped, p.references);
+    drop_those_in(gained, filed);
     changed__();
     e->references = with_room(std::move(p.references));
     // A parked entry files its edges when it wakes.

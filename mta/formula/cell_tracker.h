@@ -57,11 +57,11 @@ public:
     // Whether the cell is filed, unparked, with the references its tokens read
     // now; throws as register_formula does for a range it cannot hold.
     bool files_as_read(formula_cell* cell);
-    // Files the references the cell reads now beyond those it was filed with,
-    // when it still reads those in their order, but for fewer left out than
-    // gained (a sheet came into a span it reads): a span costs the grids it
-    // gained, not its width. False, changing nothing, when it reads otherwise
-    // or is not filed.
+    // Files what the cell reads now against what it was filed with, when it
+    // still reads those in their order but for fewer left out than gained (a
+    // sheet came into a span it reads) or for a few ranges (a sheet left a
+    // span or moved inside it): a span costs the grids that changed, not its
+    // width. False, changing nothing, when it reads otherwise or is not filed.
     bool file_gains(formula_cell* cell);
     // A sheet came inside a span the cell reads, whose ranges are filed one
     // per sheet in the workbook's order from `first` (the range of the sheet

@@ -912,6 +912,38 @@ TEST(stale_results, formulas_written_before_what_they_spell_exists_drop_their_re
     }
 }
 
+// A span is filed by what changed in it: a sheet moved out of it is read no
+// more, one moved inside it still is, and the span's result goes with each move.
+TEST(stale_results, a_span_follows_sheets_moved_out_of_and_inside_it) {
+    plover_document_t* doc = doc_create();
+    plover_workbook_t* wb = doc_get_workbook(doc);
+    plover_worksheet_t* ws = wb_add_worksheet(wb, "Sheet1");
+    for (const char* name : {"Alpha", "Beta", "Inner", "Gamma"}) wb_add_worksheet(wb, name);
+    ASSERT_EQ(ws_set_formula(ws, 1, 4, "SUM(Alpha:Gamma!A1)"), 1) << run_msg();
+    const auto held = [&] { return ws_cell_type(ws, 1, 4) == CELLTYPE_NUMBER; };
+    const auto set_on = [&](const char* name) {
+        ASSERT_EQ(ws_set_formula_num(ws, 1, 4, 42), 1) << run_msg();
+        for (int i = 0; i < int(wb_sheet_count(wb)); ++i)
+            if (std::string(wb_sheet_name(wb, i)) == name) ws_set_num(wb_get_sheet(wb, i), 1, 1, 7);
+    };
+    set_on("Beta");
+    EXPECT_FALSE(held());
+    ASSERT_EQ(ws_set_formula_num(ws, 1, 4, 42), 1) << run_msg();
+    wb_shift_sheet(wb, 3, 2);  // Inner moved before Beta
+    EXPECT_FALSE(held());
+    for (const char* name : {"Beta", "Inner"}) {
+        set_on(name);
+        EXPECT_FALSE(held()) << name << ", moved inside the span";
+    }
+    wb_shift_sheet(wb, 3, 4);  // Beta moved after Gamma
+    EXPECT_FALSE(held());
+    set_on("Beta");
+    EXPECT_TRUE(held()) << "a sheet moved out of the span";
+    set_on("Gamma");
+    EXPECT_FALSE(held()) << "the span's last sheet";
+    doc_release(doc);
+}
+
 TEST(real_clients_stale_results, libreoffice_recomputes_the_results_a_change_made_stale) {
     scratch_dir dir;
     plover_document_t* doc = chain_book();
