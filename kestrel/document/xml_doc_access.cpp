@@ -163,10 +163,9 @@ std::vector<uint32_t> xml_doc_access::get_sheet_span(uint32_t first, uint32_t la
     std::vector<uint32_t> grids;
     bool both = false;
     if (const workbook_t* book = workbook()) {
-        for (const sheet_entry_t& s : book->sheets()) {
-            const worktable_t* table = worktable_of(s);
-            if (!table) continue;
-            const uint32_t id = table->sheet_id();
+        for (uint64_t i = 0; i < book->sheets().size(); ++i) {
+            const uint32_t id = book->sheet_grid(i);
+            if (!id) continue;
             if (!grids.empty() || id == first || id == last) grids.push_back(id);
             if ((id == first || id == last) && (grids.size() > 1 || first == last)) {
                 both = true;
@@ -191,8 +190,7 @@ uint32_t xml_doc_access::get_sheet_position(uint32_t grid) const {
 uint32_t xml_doc_access::get_grid_at(uint32_t position) const {
     const workbook_t* book = workbook();
     if (!book || position >= book->sheets().size()) return 0;
-    const worktable_t* table = worktable_of(book->sheets()[position]);
-    return table ? table->sheet_id() : 0;
+    return book->sheet_grid(position);
 }
 
 unsigned xml_doc_access::get_grid_id(std::string_view first, std::string_view second, std::string_view third) const {

@@ -141,6 +141,8 @@ uint32_t workbook_t::next_sheet_id() const { return lookup__().free_id; }
 namespace {
 
 // Moves the element at `from` to `to`, those between closing up.
+constexpr uint32_t unknown_grid = UINT32_MAX;
+
 template <class T>
 void move_one(std::vector<T>& v, uint64_t from, uint64_t to) {
     const auto first = v.begin();
@@ -160,6 +162,7 @@ void workbook_t::sheet_lookup_t::count_record(const sheet_entry_t& s, uint32_t p
         free_slots.pop_back();
     }
     slot_at.insert(slot_at.begin() + ptrdiff_t(position), slot);
+    grid_at.insert(grid_at.begin() + ptrdiff_t(position), unknown_grid);
     if (s.component)
         if (const auto [it, added] = sheet_slots.try_emplace(s.component, slot); !added && position < place(it->second))
             it->second = slot;
@@ -235,6 +238,7 @@ void workbook_t::count_erasing__(uint32_t position) {
         lookup_.place_of[slot] = sheet_lookup_t::no_place;
     }
     lookup_.slot_at.erase(lookup_.slot_at.begin() + ptrdiff_t(position));
+    lookup_.grid_at.erase(lookup_.grid_at.begin() + ptrdiff_t(position));
     // The records behind it move up one place.
     if (position < lookup_.slot_at.size())
         for (uint32_t& at : lookup_.place_of)
@@ -246,6 +250,7 @@ void workbook_t::count_moved__(uint32_t from, uint32_t to) {
     if (!lookup_.current) return;
     lookup_.current = false;
     move_one(lookup_.slot_at, from, to);
+    move_one(lookup_.grid_at, from, to);
     for (uint32_t i = std::min(from, to); i <= std::max(from, to); ++i) {
         lookup_.place_of[lookup_.slot_at[i]] = i;
         // Names repeated but for case (a loaded file) are made again.
@@ -406,6 +411,19 @@ uint32_t workbook_t::sheet_index(const worksheet_t* sheet) const noexcept {
     }
     lookup_.current = false;
     return position_if(record_.sheets, [&](const sheet_entry_t& s) { return s.component == sheet; });
+}
+
+uint32_t workbook_t::sheet_grid(uint64_t index) const {
+    if (index >= record_.sheets.size()) return 0;
+    lookup__();
+    uint32_t& known = lookup_.grid_at[index];
+    if (known != unknown_grid) return known;
+    const worksheet_t* sheet = record_.sheets[index].component;
+    const worktable_t* table = sheet ? sheet->worktable() : nullptr;
+    // None yet may mean its cells are still to come: asked again next time.
+    if (!table) return 0;
+    known = table->sheet_id();
+    return known;
 }
 
 uint32_t workbook_t::sheet_index_by_name(std::string_view name) const noexcept {

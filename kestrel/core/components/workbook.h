@@ -150,6 +150,10 @@ public:
     uint32_t sheet_index(const worksheet_t* sheet) const noexcept;
     // The first record whose name is the name in any case; all ones when none is.
     uint32_t sheet_index_by_name(std::string_view name) const noexcept;
+    // The grid of the sheet at `index`; 0 for none (a chart sheet, or a
+    // sheet without its cells yet). Kept by place: a span read over
+    // thousands of sheets reads one list, not each sheet.
+    uint32_t sheet_grid(uint64_t index) const;
     uint32_t sheet_type(uint64_t index) const noexcept;
     uint32_t sheet_state(uint64_t index) const;
     // Refuses to hide the last visible sheet; a hidden active sheet passes
@@ -253,6 +257,9 @@ private:
         // The maps name records by slot, which a record keeps while others
         // come and go before it: only this flat list of places is renumbered.
         std::vector<uint32_t> slot_at;   // the slot of each record, by its place
+        // The grid of each record's sheet, by its place, once asked; unknown
+        // until then: a sheet's cells may come after its record.
+        std::vector<uint32_t> grid_at;
         std::vector<uint32_t> place_of;  // the place of each slot's record; no_place once free
         std::vector<uint32_t> free_slots;
         std::unordered_map<const worksheet_t*, uint32_t> sheet_slots;  // the slot of the first record holding each
