@@ -140,9 +140,10 @@ uint32_t workbook_t::next_sheet_id() const { return lookup__().free_id; }
 
 namespace {
 
-// Moves the element at `from` to `to`, those between closing up.
+// A place whose sheet's grid was not asked yet.
 constexpr uint32_t unknown_grid = UINT32_MAX;
 
+// Moves the element at `from` to `to`, those between closing up.
 template <class T>
 void move_one(std::vector<T>& v, uint64_t from, uint64_t to) {
     const auto first = v.begin();
