@@ -163,8 +163,7 @@ std::vector<uint32_t> xml_doc_access::get_sheet_span(uint32_t first, uint32_t la
     std::vector<uint32_t> grids;
     bool both = false;
     if (const workbook_t* book = workbook()) {
-        for (uint64_t i = 0; i < book->sheets().size(); ++i) {
-            const uint32_t id = book->sheet_grid(i);
+        for (const uint32_t id : book->sheet_grids()) {
             if (!id) continue;
             if (!grids.empty() || id == first || id == last) grids.push_back(id);
             if ((id == first || id == last) && (grids.size() > 1 || first == last)) {

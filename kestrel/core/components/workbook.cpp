@@ -140,9 +140,6 @@ uint32_t workbook_t::next_sheet_id() const { return lookup__().free_id; }
 
 namespace {
 
-// A place whose sheet's grid was not asked yet.
-constexpr uint32_t unknown_grid = UINT32_MAX;
-
 // Moves the element at `from` to `to`, those between closing up.
 template <class T>
 void move_one(std::vector<T>& v, uint64_t from, uint64_t to) {
@@ -163,7 +160,7 @@ void workbook_t::sheet_lookup_t::count_record(const sheet_entry_t& s, uint32_t p
         free_slots.pop_back();
     }
     slot_at.insert(slot_at.begin() + ptrdiff_t(position), slot);
-    grid_at.insert(grid_at.begin() + ptrdiff_t(position), unknown_grid);
+    grid_at.insert(grid_at.begin() + ptrdiff_t(position), 0);
     if (s.component)
         if (const auto [it, added] = sheet_slots.try_emplace(s.component, slot); !added && position < place(it->second))
             it->second = slot;
@@ -418,13 +415,18 @@ uint32_t workbook_t::sheet_grid(uint64_t index) const {
     if (index >= record_.sheets.size()) return 0;
     lookup__();
     uint32_t& known = lookup_.grid_at[index];
-    if (known != unknown_grid) return known;
-    const worksheet_t* sheet = record_.sheets[index].component;
-    const worktable_t* table = sheet ? sheet->worktable() : nullptr;
     // None yet may mean its cells are still to come: asked again next time.
-    if (!table) return 0;
-    known = table->sheet_id();
+    if (!known)
+        if (const worksheet_t* sheet = record_.sheets[index].component; sheet && sheet->worktable())
+            known = sheet->worktable()->sheet_id();
     return known;
+}
+
+const std::vector<uint32_t>& workbook_t::sheet_grids() const {
+    lookup__();
+    for (size_t i = 0; i < lookup_.grid_at.size(); ++i)
+        if (!lookup_.grid_at[i]) sheet_grid(i);
+    return lookup_.grid_at;
 }
 
 uint32_t workbook_t::sheet_index_by_name(std::string_view name) const noexcept {

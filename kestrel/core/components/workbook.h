@@ -154,6 +154,7 @@ public:
     // sheet without its cells yet). Kept by place: a span read over
     // thousands of sheets reads one list, not each sheet.
     uint32_t sheet_grid(uint64_t index) const;
+    const std::vector<uint32_t>& sheet_grids() const;
     uint32_t sheet_type(uint64_t index) const noexcept;
     uint32_t sheet_state(uint64_t index) const;
     // Refuses to hide the last visible sheet; a hidden active sheet passes
@@ -257,8 +258,8 @@ private:
         // The maps name records by slot, which a record keeps while others
         // come and go before it: only this flat list of places is renumbered.
         std::vector<uint32_t> slot_at;   // the slot of each record, by its place
-        // The grid of each record's sheet, by its place, once asked; unknown
-        // until then: a sheet's cells may come after its record.
+        // The grid of each record's sheet, by its place, once asked; 0 until
+        // then: a sheet's cells may come after its record.
         std::vector<uint32_t> grid_at;
         std::vector<uint32_t> place_of;  // the place of each slot's record; no_place once free
         std::vector<uint32_t> free_slots;
