@@ -152,9 +152,7 @@ unsigned xml_doc_access::get_sheet_grid_id(std::string_view sheet_name) const {
     if (!book) return 0;
     // In any case, folded as the workbook folds the names it refuses as alike.
     const uint32_t index = book->sheet_index_by_name(sheet_name);
-    if (index >= book->sheets().size()) return 0;
-    const worktable_t* table = worktable_of(book->sheets()[index]);
-    return table ? table->sheet_id() : 0;
+    return index < book->sheets().size() ? book->sheet_grid(index) : 0;
 }
 
 std::vector<uint32_t> xml_doc_access::get_sheet_span(uint32_t first, uint32_t last) const {
@@ -179,11 +177,14 @@ std::vector<uint32_t> xml_doc_access::get_sheet_span(uint32_t first, uint32_t la
 uint32_t xml_doc_access::get_sheet_position(uint32_t grid) const {
     const workbook_t* book = workbook();
     if (!book || !grid) return UINT32_MAX;
+    if (const uint32_t known = book->sheet_index_by_grid(grid); known != UINT32_MAX) return known;
     const auto* table = dynamic_cast<const worktable_t*>(mta::find_table_by_grid_id(int32_t(grid)));
     const worksheet_t* sheet = table ? table->get_worksheet() : nullptr;
     // The workbook's lookup by sheet: a sheet of another workbook has no place here.
     const uint32_t index = sheet ? book->sheet_index(sheet) : UINT32_MAX;
-    return index < book->sheets().size() ? index : UINT32_MAX;
+    if (index >= book->sheets().size()) return UINT32_MAX;
+    book->sheet_grid(index);  // found by its grid from now on
+    return index;
 }
 
 uint32_t xml_doc_access::get_grid_at(uint32_t position) const {

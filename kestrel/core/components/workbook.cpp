@@ -235,6 +235,7 @@ void workbook_t::count_erasing__(uint32_t position) {
         lookup_.free_slots.push_back(slot);
         lookup_.place_of[slot] = sheet_lookup_t::no_place;
     }
+    if (const uint32_t grid = lookup_.grid_at[position]) lookup_.grid_slots.erase(grid);
     lookup_.slot_at.erase(lookup_.slot_at.begin() + ptrdiff_t(position));
     lookup_.grid_at.erase(lookup_.grid_at.begin() + ptrdiff_t(position));
     // The records behind it move up one place.
@@ -417,9 +418,20 @@ uint32_t workbook_t::sheet_grid(uint64_t index) const {
     uint32_t& known = lookup_.grid_at[index];
     // None yet may mean its cells are still to come: asked again next time.
     if (!known)
-        if (const worksheet_t* sheet = record_.sheets[index].component; sheet && sheet->worktable())
-            known = sheet->worktable()->sheet_id();
+        if (const worksheet_t* sheet = record_.sheets[index].component; sheet && sheet->worktable()) {
+            const uint32_t grid = sheet->worktable()->sheet_id();
+            lookup_.grid_slots.emplace(grid, lookup_.slot_at[index]);
+            known = grid;
+        }
     return known;
+}
+
+uint32_t workbook_t::sheet_index_by_grid(uint32_t grid) const noexcept {
+    if (!lookup_.current || !grid) return not_found;
+    const auto it = lookup_.grid_slots.find(grid);
+    if (it == lookup_.grid_slots.end()) return not_found;
+    const uint32_t at = lookup_.place(it->second);
+    return at < lookup_.grid_at.size() && lookup_.grid_at[at] == grid ? at : not_found;
 }
 
 const std::vector<uint32_t>& workbook_t::sheet_grids() const {

@@ -155,6 +155,9 @@ public:
     // thousands of sheets reads one list, not each sheet.
     uint32_t sheet_grid(uint64_t index) const;
     const std::vector<uint32_t>& sheet_grids() const;
+    // The place of the sheet of that grid, when sheet_grid() told it;
+    // all ones when it did not.
+    uint32_t sheet_index_by_grid(uint32_t grid) const noexcept;
     uint32_t sheet_type(uint64_t index) const noexcept;
     uint32_t sheet_state(uint64_t index) const;
     // Refuses to hide the last visible sheet; a hidden active sheet passes
@@ -261,6 +264,7 @@ private:
         // The grid of each record's sheet, by its place, once asked; 0 until
         // then: a sheet's cells may come after its record.
         std::vector<uint32_t> grid_at;
+        std::unordered_map<uint32_t, uint32_t> grid_slots;  // the slot of each grid known in grid_at
         std::vector<uint32_t> place_of;  // the place of each slot's record; no_place once free
         std::vector<uint32_t> free_slots;
         std::unordered_map<const worksheet_t*, uint32_t> sheet_slots;  // the slot of the first record holding each
