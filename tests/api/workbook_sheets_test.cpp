@@ -152,6 +152,16 @@ TEST(workbook_sheets, the_sheet_lookup_follows_every_edit_of_the_list) {
         plover_worksheet_t* added = wb_add_worksheet(b.wb, nullptr);
         ASSERT_NE(added, nullptr) << r.what;
         EXPECT_STREQ(ws_name(added), r.next) << r.what;
+        // A span over the list finds its ends by name and the sheets between by place.
+        const int count = int(wb_sheet_count(b.wb));
+        const std::string span = std::string("SUM(") + wb_sheet_name(b.wb, 0) + ":" + wb_sheet_name(b.wb, count - 1) + "!A1)";
+        plover_worksheet_t* out = wb_add_worksheet(b.wb, "Out");
+        ASSERT_EQ(ws_set_formula(out, 1, 1, span.c_str()), 1) << r.what << ": " << run_msg();
+        ASSERT_EQ(ws_set_formula_num(out, 1, 1, 42), 1) << r.what;
+        ws_set_num(out, 1, 2, 1);
+        EXPECT_EQ(ws_cell_type(out, 1, 1), CELLTYPE_NUMBER) << r.what << ": a cell outside the span";
+        ws_set_num(wb_get_sheet(b.wb, 1), 1, 1, 7);
+        EXPECT_NE(ws_cell_type(out, 1, 1), CELLTYPE_NUMBER) << r.what << ": a sheet inside the span";
     }
 }
 
