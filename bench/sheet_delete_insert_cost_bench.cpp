@@ -46,22 +46,27 @@ void sheets_deleted(benchmark::State& state, bool from_last) {
 void sheets_deleted_from_the_last(benchmark::State& state) { sheets_deleted(state, true); }
 void sheets_deleted_from_the_first(benchmark::State& state) { sheets_deleted(state, false); }
 
-void span_book(plover_workbook_t* wb, int n) {
-    for (int k = 1; k <= n; ++k) {
-        plover_worksheet_t* ws = wb_add_worksheet(wb, nullptr);
-        ws_set_num(ws, 1, 2, 1);
-        if (k % 10 == 0) {
-            ws_set_formula(ws, 1, 1, ("SUM(Sheet1:Sheet" + std::to_string(k) + "!B1)").c_str());
-            ws_set_formula_num(ws, 1, 1, k);
+// The book of spans: n sheets, every tenth K holding SUM(Sheet1:SheetK!B1).
+struct span_book_t {
+    plover_document_t* doc = doc_create();
+    plover_workbook_t* wb = doc_get_workbook(doc);
+    explicit span_book_t(int n) {
+        for (int k = 1; k <= n; ++k) {
+            plover_worksheet_t* ws = wb_add_worksheet(wb, nullptr);
+            ws_set_num(ws, 1, 2, 1);
+            if (k % 10 == 0) {
+                ws_set_formula(ws, 1, 1, ("SUM(Sheet1:Sheet" + std::to_string(k) + "!B1)").c_str());
+                ws_set_formula_num(ws, 1, 1, k);
+            }
         }
     }
-}
+    ~span_book_t() { doc_release(doc); }
+};
 
 void sheet_among_spans(benchmark::State& state, bool time_delete) {
     const int n = int(state.range(0));
-    plover_document_t* doc = doc_create();
-    plover_workbook_t* wb = doc_get_workbook(doc);
-    span_book(wb, n);
+    const span_book_t book(n);
+    plover_workbook_t* wb = book.wb;
     const int middle = n / 2;
     bool checked = false;
     for (auto _ : state) {
@@ -78,24 +83,19 @@ void sheet_among_spans(benchmark::State& state, bool time_delete) {
         checked = true;
         if (!time_delete) state.ResumeTiming();
     }
-    doc_release(doc);
 }
 
 void sheet_inserted_among_spans(benchmark::State& state) { sheet_among_spans(state, false); }
 void sheet_deleted_among_spans(benchmark::State& state) { sheet_among_spans(state, true); }
 
 void sheet_moved_among_spans(benchmark::State& state) {
-    const int n = int(state.range(0));
-    plover_document_t* doc = doc_create();
-    plover_workbook_t* wb = doc_get_workbook(doc);
-    span_book(wb, n);
-    const int middle = n / 2;
+    const int middle = int(state.range(0)) / 2;
+    const span_book_t book(int(state.range(0)));
     bool forth = true;
     for (auto _ : state) {
-        wb_shift_sheet(wb, forth ? middle : middle + 1, forth ? middle + 1 : middle);
+        wb_shift_sheet(book.wb, forth ? middle : middle + 1, forth ? middle + 1 : middle);
         forth = !forth;
     }
-    doc_release(doc);
 }
 
 // Each case builds a large book: a few iterations, medians of three runs.

@@ -177,14 +177,8 @@ std::vector<uint32_t> xml_doc_access::get_sheet_span(uint32_t first, uint32_t la
 uint32_t xml_doc_access::get_sheet_position(uint32_t grid) const {
     const workbook_t* book = workbook();
     if (!book || !grid) return UINT32_MAX;
-    if (const uint32_t known = book->sheet_index_by_grid(grid); known != UINT32_MAX) return known;
-    const auto* table = dynamic_cast<const worktable_t*>(mta::find_table_by_grid_id(int32_t(grid)));
-    const worksheet_t* sheet = table ? table->get_worksheet() : nullptr;
-    // The workbook's lookup by sheet: a sheet of another workbook has no place here.
-    const uint32_t index = sheet ? book->sheet_index(sheet) : UINT32_MAX;
-    if (index >= book->sheets().size()) return UINT32_MAX;
-    book->sheet_grid(index);  // found by its grid from now on
-    return index;
+    const uint32_t index = book->sheet_index_by_grid(grid);
+    return index < book->sheets().size() ? index : UINT32_MAX;
 }
 
 uint32_t xml_doc_access::get_grid_at(uint32_t position) const {

@@ -416,22 +416,30 @@ uint32_t workbook_t::sheet_grid(uint64_t index) const {
     if (index >= record_.sheets.size()) return 0;
     lookup__();
     uint32_t& known = lookup_.grid_at[index];
+    if (known) return known;
     // None yet may mean its cells are still to come: asked again next time.
-    if (!known)
-        if (const worksheet_t* sheet = record_.sheets[index].component; sheet && sheet->worktable()) {
-            const uint32_t grid = sheet->worktable()->sheet_id();
-            lookup_.grid_slots.emplace(grid, lookup_.slot_at[index]);
-            known = grid;
-        }
+    const worksheet_t* sheet = record_.sheets[index].component;
+    const worktable_t* table = sheet ? sheet->worktable() : nullptr;
+    if (!table) return 0;
+    lookup_.grid_slots.emplace(table->sheet_id(), lookup_.slot_at[index]);
+    known = table->sheet_id();
     return known;
 }
 
-uint32_t workbook_t::sheet_index_by_grid(uint32_t grid) const noexcept {
-    if (!lookup_.current || !grid) return not_found;
-    const auto it = lookup_.grid_slots.find(grid);
-    if (it == lookup_.grid_slots.end()) return not_found;
-    const uint32_t at = lookup_.place(it->second);
-    return at < lookup_.grid_at.size() && lookup_.grid_at[at] == grid ? at : not_found;
+uint32_t workbook_t::sheet_index_by_grid(uint32_t grid) const {
+    if (!grid) return not_found;
+    const sheet_lookup_t& lookup = lookup__();
+    if (const auto it = lookup.grid_slots.find(grid); it != lookup.grid_slots.end())
+        if (const uint32_t at = lookup.place(it->second); at < lookup.grid_at.size() && lookup.grid_at[at] == grid)
+            return at;
+    // Not asked yet: found through the sheet, and by its grid from then on.
+    const auto* table = dynamic_cast<const worktable_t*>(mta::find_table_by_grid_id(int32_t(grid)));
+    const worksheet_t* sheet = table ? table->get_worksheet() : nullptr;
+    // A sheet of another workbook has no place here.
+    const uint32_t at = sheet ? sheet_index(sheet) : not_found;
+    if (at == not_found) return not_found;
+    sheet_grid(at);
+    return at;
 }
 
 const std::vector<uint32_t>& workbook_t::sheet_grids() const {

@@ -155,9 +155,8 @@ public:
     // thousands of sheets reads one list, not each sheet.
     uint32_t sheet_grid(uint64_t index) const;
     const std::vector<uint32_t>& sheet_grids() const;
-    // The place of the sheet of that grid, when sheet_grid() told it;
-    // all ones when it did not.
-    uint32_t sheet_index_by_grid(uint32_t grid) const noexcept;
+    // The place of the sheet of that grid; all ones when the workbook has none.
+    uint32_t sheet_index_by_grid(uint32_t grid) const;
     uint32_t sheet_type(uint64_t index) const noexcept;
     uint32_t sheet_state(uint64_t index) const;
     // Refuses to hide the last visible sheet; a hidden active sheet passes
