@@ -84,7 +84,13 @@ table_definition_t* table_index_t::find(std::string_view name) const noexcept {
 
 // ---- lifetime and reading ----
 
-workbook_t::workbook_t(xml_part_t* part) : component_base_t(part), tables_(std::make_unique<table_index_t>()) {}
+workbook_t::workbook_t(xml_part_t* part) : component_base_t(part), tables_(std::make_unique<table_index_t>()) {
+    // A book made empty holds no chart: its first sheet delete need not walk
+    // the parts to learn so. The version is read first, so a chart added
+    // meanwhile still counts.
+    const uint64_t growth = part_container::chart_growth_version();
+    if (!part || part->get_child_parts().empty()) chartless_at_ = growth;
+}
 
 workbook_t::~workbook_t() {
     reader_.reset();

@@ -12,7 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
+#include <list>
 #include <map>
 #include <memory>
 #include <string>
@@ -54,7 +54,9 @@ public:
     struct sheet_extras_t {
         std::vector<pending_hyperlink_t> pending_hyperlinks;  // empty outside a load
         std::vector<embedded_object_t> embedded_objects;
-        std::deque<xml_part_t*> table_parts;  // in the order they were added; the first leaves moving none
+        // In the order they were added. A list: either end leaves moving none,
+        // and a sheet without tables holds no block for it.
+        std::list<xml_part_t*> table_parts;
         // The sheet's own autoFilter and sortState elements.
         std::unique_ptr<autofilter_t> autofilter;
         std::unique_ptr<sort_state_t> sort_state;

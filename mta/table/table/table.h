@@ -23,7 +23,6 @@
 #include "mta/types/rc_record.h"
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -189,7 +188,7 @@ private:
     void renumber_from__(int col);
 
     Table* table_;
-    std::deque<std::unique_ptr<Column>> columns_;
+    std::vector<std::unique_ptr<Column>> columns_;
 };
 
 class Table {

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace vex::mta {
 
@@ -53,22 +54,29 @@ std::string extent_text(const box_t& e) {
 
 merged_cells_t::merged_cells_t(Table* table) : table_(table) {}
 
+merged_cells_t::tree_t& merged_cells_t::tree__() {
+    if (!tree_) tree_ = std::make_unique<tree_t>();
+    return *tree_;
+}
+
 std::vector<box_t> merged_cells_t::found__(const box_t& area) const {
     std::vector<box_t> out;
-    const auto hits = tree_.search(area, tree_t::search_type::overlap);
+    if (!tree_) return out;
+    const auto hits = std::as_const(*tree_).search(area, tree_t::search_type::overlap);
     for (auto it = hits.begin(); it != hits.end(); ++it)
         if (*it) out.push_back(it.extent());
     return out;
 }
 
 void merged_cells_t::insert__(const box_t& extent) {
-    tree_.insert(extent, true);
+    tree__().insert(extent, true);
     ++live_;
     list_.clear();
 }
 
 void merged_cells_t::erase__(const box_t& extent) {
-    auto hits = tree_.search(extent, tree_t::search_type::match);
+    if (!tree_) return;
+    auto hits = tree_->search(extent, tree_t::search_type::match);
     auto it = hits.begin();
     while (it != hits.end() && !*it) ++it;
     if (it == hits.end()) return;
@@ -82,15 +90,15 @@ void merged_cells_t::erase__(const box_t& extent) {
 // Refilled in place: a tree mdds 2.0 moves (its bulk loader's result
 // included) keeps parent pointers into the old root, and later inserts crash.
 void merged_cells_t::pack__() {
-    const std::vector<box_t> live = found__(tree_.extent());
-    tree_.clear();
-    for (const auto& e : live) tree_.insert(e, true);
+    const std::vector<box_t> live = found__(tree_->extent());
+    tree_->clear();
+    for (const auto& e : live) tree_->insert(e, true);
     dead_ = 0;
     list_.clear();
 }
 
 const std::vector<box_t>& merged_cells_t::listed__() const {
-    if (list_.empty() && live_ > 0) list_ = found__(tree_.extent());
+    if (list_.empty() && live_ > 0) list_ = found__(tree_->extent());
     return list_;
 }
 
@@ -238,7 +246,8 @@ int merged_cells_t::unmerge(int row, int col) {
 }
 
 bool merged_cells_t::is_covered(int row, int col) const {
-    const auto hits = tree_.search(tree_t::point_type{row, col}, tree_t::search_type::overlap);
+    if (!tree_) return false;
+    const auto hits = std::as_const(*tree_).search(tree_t::point_type{row, col}, tree_t::search_type::overlap);
     for (auto it = hits.begin(); it != hits.end(); ++it)
         if (*it && it.extent().start != tree_t::point_type{row, col}) return true;
     return false;
@@ -247,7 +256,8 @@ bool merged_cells_t::is_covered(int row, int col) const {
 bool merged_cells_t::overlaps(const vex::range_t& given) const {
     vex::range_t range = given;
     range.order();
-    const auto hits = tree_.search(extent_of(range), tree_t::search_type::overlap);
+    if (!tree_) return false;
+    const auto hits = std::as_const(*tree_).search(extent_of(range), tree_t::search_type::overlap);
     return std::any_of(hits.begin(), hits.end(), [](bool live) { return live; });
 }
 
@@ -318,10 +328,10 @@ void merged_cells_t::shift(const band_shift_t& s) {
         // Most ranges move: one refill, in place, costs less than a search and
         // an insertion per range.
         std::vector<box_t> kept;
-        for (box_t e : found__(tree_.extent()))
+        for (box_t e : found__(tree_->extent()))
             if (!e.intersects(area) || follow(e)) kept.push_back(e);
-        tree_.clear();
-        for (const auto& e : kept) tree_.insert(e, true);
+        tree_->clear();
+        for (const auto& e : kept) tree_->insert(e, true);
         live_ = kept.size();
         dead_ = 0;
         list_.clear();

@@ -13,6 +13,8 @@
 
 #include <mdds/rtree.hpp>
 
+#include <memory>
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -83,6 +85,7 @@ private:
     using box_t = tree_t::extent_type;
 
     bool add__(const vex::range_t& range);
+    tree_t& tree__();
     void insert__(const box_t& extent);
     // Every range meeting the area lies inside it, else the unmerge refusal.
     bool area_allows__(const box_t& area) const;
@@ -97,7 +100,9 @@ private:
     // that value came from, none when nothing moved.
     std::optional<std::pair<int, int>> gather_first_value__(const vex::range_t& range);
 
-    tree_t tree_;
+    // Made by the first merge: most sheets have none, and an empty tree
+    // already takes two allocations.
+    std::unique_ptr<tree_t> tree_;
     size_t live_ = 0;
     size_t dead_ = 0;
     // The live ranges in search order, empty after a change.

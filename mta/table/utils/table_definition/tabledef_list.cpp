@@ -52,16 +52,17 @@ tabledef_list_t::tabledef_list_t(Table* owner) : owner_(owner) {}
 tabledef_list_t::~tabledef_list_t() = default;
 
 const tabledef_list_t::index_t& tabledef_list_t::index__() const {
+    if (!index_) index_ = std::make_unique<index_t>();
     if (!index_valid_) {
         // Refilled in place, not packed and moved in: a tree mdds 2.0 moves keeps
         // parent pointers into its old root, and the next insert crashes.
-        index_.clear();
+        index_->clear();
         for (const auto& e : entries_)
-            if (e.table) index_.insert(extent_of(e.table->range()), e.table.get());
+            if (e.table) index_->insert(extent_of(e.table->range()), e.table.get());
         index_valid_ = true;
         index_dead_ = 0;
     }
-    return index_;
+    return *index_;
 }
 
 void tabledef_list_t::unindex__(const tabledef_t& table) {
@@ -69,7 +70,8 @@ void tabledef_list_t::unindex__(const tabledef_t& table) {
     // drop other entries with the one it takes out. Rebuilt once the dead
     // outnumber the live four times, so a host deleting tables one by one
     // pays for a quarter of an insert a table, not for every table each time.
-    auto hits = index_.search(extent_of(table.range()), index_t::search_type::overlap);
+    if (!index_) return invalidate_index();
+    auto hits = index_->search(extent_of(table.range()), index_t::search_type::overlap);
     for (auto it = hits.begin(); it != hits.end(); ++it)
         if (*it == &table) {
             *it = nullptr;
@@ -126,7 +128,10 @@ tabledef_t* tabledef_list_t::add(int32_t type, const char* name, const vex::rang
     file__(by_folded_name_, key, order, added);
     file__(by_display_, added->display_name(), order, added);
     // Kept current while it is: a sheet filled with tables never rebuilds it.
-    if (index_valid_) index_.insert(extent_of(range), added);
+    if (index_valid_) {
+        index__();
+        index_->insert(extent_of(range), added);
+    }
     owner_->merged_cells().remove_within(range);
     return added;
 }

@@ -137,7 +137,8 @@ private:
     std::unordered_map<const tabledef_t*, uint64_t> order_of_;  // of adding, which is the list order
     uint64_t added_ = 0;
     size_t holding_formulas_ = 0;
-    mutable index_t index_;
+    // Made with the first table: a sheet without tables keeps no tree.
+    mutable std::unique_ptr<index_t> index_;
     mutable bool index_valid_ = true;
     mutable size_t index_dead_ = 0;  // null entries left by deleted tables
     std::vector<std::string> unloaded_names_;
