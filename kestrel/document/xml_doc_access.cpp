@@ -156,21 +156,13 @@ unsigned xml_doc_access::get_sheet_grid_id(std::string_view sheet_name) const {
 }
 
 std::vector<uint32_t> xml_doc_access::get_sheet_span(uint32_t first, uint32_t last) const {
-    // Read up to the span's end only: a span near the front of a long book
-    // costs its own width.
+    // Read between the span's ends only: a span costs its own width, not the book's.
+    const uint32_t a = get_sheet_position(first), b = get_sheet_position(last);
+    if (a == UINT32_MAX || b == UINT32_MAX) return {first, last};
+    const workbook_t* book = workbook();
     std::vector<uint32_t> grids;
-    bool both = false;
-    if (const workbook_t* book = workbook()) {
-        for (const uint32_t id : book->sheet_grids()) {
-            if (!id) continue;
-            if (!grids.empty() || id == first || id == last) grids.push_back(id);
-            if ((id == first || id == last) && (grids.size() > 1 || first == last)) {
-                both = true;
-                break;
-            }
-        }
-    }
-    if (!both) return {first, last};
+    for (uint32_t i = std::min(a, b); i <= std::max(a, b); ++i)
+        if (const uint32_t id = book->sheet_grid(i)) grids.push_back(id);
     return grids;
 }
 

@@ -448,13 +448,6 @@ uint32_t workbook_t::sheet_index_by_grid(uint32_t grid) const {
     return at;
 }
 
-const std::vector<uint32_t>& workbook_t::sheet_grids() const {
-    lookup__();
-    for (size_t i = 0; i < lookup_.grid_at.size(); ++i)
-        if (!lookup_.grid_at[i]) sheet_grid(i);
-    return lookup_.grid_at;
-}
-
 uint32_t workbook_t::sheet_index_by_name(std::string_view name) const noexcept {
     try {
         const sheet_lookup_t& lookup = lookup__();

@@ -154,7 +154,6 @@ public:
     // sheet without its cells yet). Kept by place: a span read over
     // thousands of sheets reads one list, not each sheet.
     uint32_t sheet_grid(uint64_t index) const;
-    const std::vector<uint32_t>& sheet_grids() const;
     // The place of the sheet of that grid; all ones when the workbook has none.
     uint32_t sheet_index_by_grid(uint32_t grid) const;
     uint32_t sheet_type(uint64_t index) const noexcept;
