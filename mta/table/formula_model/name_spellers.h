@@ -54,7 +54,8 @@ public:
     void file(formula_cell* cell, std::string_view text, const std::vector<token_t>& read = {},
               bool unparsed = false);
     void forget(formula_cell* cell);
-    bool empty() const noexcept { return spelled_.empty(); }
+    // No cell filed: a cell reading a table spells no name, yet must be forgotten.
+    bool empty() const noexcept { return spelled_.empty() && tables_read_.empty(); }
     // The cells filed under the name in any case, in no set order.
     std::vector<formula_cell*> spelling(std::string_view name) const;
     // The cells whose tokens read the table of that folded display name

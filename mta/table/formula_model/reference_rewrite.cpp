@@ -199,6 +199,25 @@ bool reads_own_row(model_context& context, const vex::coord_t& origin, const str
     return !context.resolve_table_reference(origin, ref.table, ref.items, ref.first_column, ref.second_column).empty();
 }
 
+namespace {
+
+// A record read from outside its table is the one on the formula's row: a row
+// shift moving the formula's cell without that row of the table, or that row
+// without the cell, makes it read another record.
+bool parts_from_its_record(model_context& context, const vex::coord_t& origin, const structured_reference_t& ref,
+                           int32_t grid, const band_shift_t& shift) {
+    if (ref.items != 2 || !shift.rows) return false;
+    const range_set_t data = context.resolve_table_reference(origin, ref.table, 4, {}, {});
+    if (data.size() != 1) return false;
+    const vex::coord_t record{data.begin()->first.grid_id, origin.row, data.begin()->first.col, 0, 0, 0};
+    const auto moves = [&](const vex::coord_t& c) {
+        return c.grid_id == grid && shift.in_band(c) && shift.along(c) >= shift.first;
+    };
+    return moves(origin) != moves(record);
+}
+
+} // namespace
+
 bool shift_changes_reading(model_context& context, const vex::coord_t& origin, const std::vector<token_t>* tokens,
                            std::string_view text, int32_t grid, const band_shift_t& shift, bool absolute_only) {
     std::vector<token_t> lenient;
@@ -214,6 +233,7 @@ bool shift_changes_reading(model_context& context, const vex::coord_t& origin, c
             const auto& ref = std::get<structured_reference_t>(t.operand);
             // Its own record's cells move with the formula, or go with it.
             if (reads_own_row(context, origin, ref)) return false;
+            if (parts_from_its_record(context, origin, ref, grid, shift)) return true;
             const range_set_t tables = context.resolve_table_reference(origin, ref.table, table_items_all, {}, {});
             return std::any_of(tables.begin(), tables.end(), [&](const vex::range_t& r) {
                 return r.first.grid_id == grid && shift.reshapes(r);

@@ -139,6 +139,7 @@ public:
     std::optional<std::string> orphaned_follower_text(const formula_cell& cell) const;
     // The cell is going: it spells no name any more.
     void forget_names(formula_cell* cell);
+    // Some cell is filed by a name it spells or a table it reads.
     bool spells_names() const noexcept;
     // The cells whose text may spell the name, in any case; the caller checks
     // which of them read it. In no set order.

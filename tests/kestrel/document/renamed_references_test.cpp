@@ -162,6 +162,36 @@ TEST(renamed_references, a_table_named_alone_follows_its_display_name) {
     }
 }
 
+// The only formula of a sheet reads a table and goes: its table renamed or
+// deleted afterwards rewrites the formulas left, not the one gone (the
+// sanitizer pass reads freed memory otherwise).
+TEST(renamed_references, a_formula_gone_is_no_reader_of_its_table) {
+    const struct {
+        const char* what;
+        std::function<void(plover_worksheet_t*)> edit;
+    } edits[] = {
+        {"overwritten", [](auto* ws) { ASSERT_EQ(ws_set_num(ws, 3, 4, 7), 1); }},
+        {"its column deleted", [](auto* ws) { ASSERT_EQ(ws_delete_col(ws, 4, 4), 1); }},
+        {"its row deleted", [](auto* ws) { ASSERT_EQ(ws_delete_row(ws, 3, 3), 1) << run_msg(); }},
+    };
+    for (const auto& e : edits) {
+        plover_document_t* doc = doc_create();
+        plover_worksheet_t* ws = wb_add_worksheet(doc_get_workbook(doc), "Sheet1");
+        ws_set_num(ws, 3, 1, 4);
+        plover_tabledef_t* td = ws_add_tabledef(ws, "Sales", 1, 1, 3, 2);
+        ASSERT_NE(td, nullptr) << run_msg();
+        ASSERT_EQ(ws_set_formula(ws, 3, 4, "Sales[@Column1]*2"), 1) << run_msg();
+        e.edit(ws);
+        ASSERT_EQ(ws_set_formula(ws, 3, 5, "SUM(Sales[Column1])"), 1) << run_msg();
+        td_set_display_name(td, "Orders");
+        EXPECT_EQ(std::string(ws_get_formula_expr(ws, 3, 5)), "SUM(Orders[Column1])") << e.what;
+        EXPECT_EQ(ws_contains_formula(ws, 3, 4), 0) << e.what;
+        EXPECT_EQ(ws_delete_tabledef(ws, "Sales"), 1) << e.what;
+        EXPECT_EQ(std::string(ws_get_formula_expr(ws, 3, 5)), "SUM(#REF!)") << e.what;
+        doc_release(doc);
+    }
+}
+
 // Sheet1 A1:B4 the table Tbl (Val 2, 3, 4; Qty 1, 1, 1); Sheet2 formulas
 // reading it (F2 reads F1) and the name Vals. Each edit gives the texts after
 // it and which results stay (k) or go (d), the saved name and calcPr; a table

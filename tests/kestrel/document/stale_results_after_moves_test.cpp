@@ -112,6 +112,10 @@ TEST(stale_results_after_moves, edits_that_move_or_resize_what_a_formula_reads_d
         {"INDEX(T[x],1)", [](auto* ws) { ws_insert_row(ws, 1, 1); }, "H6", "J8", "kd"},
         {"COLUMNS(T)", [](auto* ws) { td_insert_col(ws_get_tabledef_by_name(ws, "T"), 0, "w"); }, "H5", "J8", "dd"},
         {"ROWS(T[#All])", [](auto* ws) { td_set_display_total(ws_get_tabledef_by_name(ws, "T"), 1); }, "H5", "J8", "dd"},
+        // A record read from beside its table is the one on the formula's
+        // row: the formula moved without the table, or the table without it.
+        {"T[@y]*2", [](auto* ws) { ws_shift_range_down(ws, 8, 8, 1, 3); }, "H8", "K8", "dd"},
+        {"T[@y]*2", [](auto* ws) { ASSERT_EQ(ws_shift_range_up(ws, 10, 11, 3, 2), 1) << run_msg(); }, "H5", "K5", "dd"},
         // A running total stays filed as it read when the edit moves nothing
         // it reads, and is filed anew when the edit stretches it.
         {"SUM($A$1:A3)", [](auto* ws) { ws_insert_row(ws, 6, 1); }, "H5", "A2", "kd"},
