@@ -105,6 +105,20 @@ bool outline_store_t::collapse_group_before(int64_t index) {
     return true;
 }
 
+std::optional<bool> outline_store_t::group_before_collapsed(int64_t index) const {
+    const auto at = runs_.run_index_of(index);
+    if (!at || index <= first()) return std::nullopt;
+    const int64_t own = magnitude(runs_.runs()[*at].value);
+    std::optional<bool> collapsed;
+    for (size_t i = *runs_.run_index_of(index - 1) + 1; i-- > 0;) {
+        const int32_t v = runs_.runs()[i].value;
+        if (magnitude(v) <= own) break;
+        if (v > 0) return false;
+        collapsed = true;
+    }
+    return collapsed;
+}
+
 std::optional<int32_t> outline_store_t::first_non_default() const noexcept {
     for (const auto& r : runs_.runs())
         if (r.value != runs_.default_value()) return int32_t(r.start);

@@ -42,6 +42,9 @@ public:
     // The group that a summary at index closes, the indexes just before it
     // lying deeper, marked collapsed; false when there is none.
     bool collapse_group_before(int64_t index);
+    // Whether that group is collapsed, all its deeper runs; none when there is
+    // no such group.
+    std::optional<bool> group_before_collapsed(int64_t index) const;
 
     std::optional<int32_t> first_non_default() const noexcept;
     std::optional<int32_t> last_non_default() const noexcept;

@@ -196,6 +196,22 @@ TEST(foreign_files, rows_without_cells_keep_their_attributes) {
                                             [](plover_document_t* d) { ws_group_rows(sheet0(d), 11, 12, 1); });
     EXPECT_NE(sheet_xml(grouped).find("<row r=\"11\" hidden=\"1\" outlineLevel=\"1\" collapsed=\"1\">"), std::string::npos)
         << sheet_xml(grouped);
+    // A summary's flag goes back only while its group is collapsed: shown
+    // again by the host, the group is not read back collapsed.
+    const saved_t shown = save_and_reload(package, hidden, [](plover_document_t* d) {
+        ws_ungroup_rows(sheet0(d), 2, 2);
+        ws_group_rows(sheet0(d), 2, 2, 0);
+    });
+    EXPECT_EQ(sheet_xml(shown).find("collapsed"), std::string::npos) << sheet_xml(shown);
+    const entries_t cols = reader_test::sheet_package("<cols><col min=\"2\" max=\"2\" width=\"9\" hidden=\"1\" "
+                                                      "outlineLevel=\"1\"/><col min=\"3\" max=\"3\" width=\"9\" "
+                                                      "collapsed=\"1\"/></cols><sheetData/>");
+    const saved_t cols_shown = save_and_reload(cols, [](plover_document_t*) { return std::string(); },
+                                               [](plover_document_t* d) {
+                                                   ws_ungroup_cols(sheet0(d), 2, 2);
+                                                   ws_group_cols(sheet0(d), 2, 2, 0);
+                                               });
+    EXPECT_EQ(sheet_xml(cols_shown).find("collapsed"), std::string::npos) << sheet_xml(cols_shown);
 }
 
 // A pageSetup without paperSize is on Letter, the format's default.

@@ -175,6 +175,17 @@ bool summary_marked(const mta::outline_store_t& outline, int64_t index, Marked m
     return false;
 }
 
+// A collapsed mark read from the file goes back while reading it again leaves
+// the outline as it stands, which the host may have shown or regrouped since:
+// read, it collapses the group its row or column closes (a column its own
+// level too), else its own level.
+bool kept_mark_holds(const mta::outline_store_t& outline, bool summary_after, int64_t index, bool own_too) {
+    const std::optional<bool> before = summary_after ? outline.group_before_collapsed(index) : std::nullopt;
+    if (before && (!*before || !own_too)) return *before;
+    bool collapsed = false;
+    return outline.outline_level(index, collapsed) <= 0 || collapsed;
+}
+
 } // namespace
 
 // One column's place in a row-major walk: its current value block and style run.
@@ -424,6 +435,8 @@ void worktable_part_xml::write_cols() {
             const rc_record_t r = records.value_at(c);
             const uint16_t form = forms.col(c);
             layout_t here{form ? form : r.xf, uint8_t(r.flags & rc_record_t::col_flags), 0, 0.0, false};
+            if ((here.flags & rc_record_t::collapsed) && !kept_col_collapsed_holds(c))
+                here.flags &= uint8_t(~rc_record_t::collapsed);
             bool collapsed = false;
             const int64_t level = table_->col_outline().outline_level(c, collapsed);
             here.level = level > 0 ? level : 0;
@@ -449,9 +462,7 @@ void worktable_part_xml::write_cols() {
 }
 
 bool worktable_part_xml::summary_col_collapsed(int32_t col) const {
-    return summary_marked(table_->col_outline(), col, [&](int32_t c) {
-        return (table_->col_records().value_at(c).flags & rc_record_t::collapsed) != 0;
-    });
+    return summary_marked(table_->col_outline(), col, [&](int32_t c) { return kept_col_collapsed_holds(c); });
 }
 
 // ---- rows and cells ---------------------------------------------------------------
@@ -564,15 +575,24 @@ void worktable_part_xml::write_row_start(int32_t row, const rc_record_t& record)
 // that the group reads back collapsed, unless their group's summary row took
 // it from the file.
 bool worktable_part_xml::row_collapsed(int32_t row, int64_t level, bool collapsed) {
-    if (table_->row_records().value_at(row).flags & rc_record_t::collapsed_row) return true;
+    if (kept_collapsed_holds(row)) return true;
     if (level <= 0 || !collapsed) return false;
     const mta::outline_store_t& outline = table_->row_outline();
     // Rows of one group share its summary: found once, not per row.
     if (row <= summary_.from || row >= summary_.row || level != summary_.level)
-        summary_ = {row, outline.next_shallower(row), level, summary_marked(outline, row, [&](int32_t r) {
-                        return (table_->row_records().value_at(r).flags & rc_record_t::collapsed_row) != 0;
-                    })};
+        summary_ = {row, outline.next_shallower(row), level,
+                    summary_marked(outline, row, [&](int32_t r) { return kept_collapsed_holds(r); })};
     return !summary_.marked;
+}
+
+bool worktable_part_xml::kept_collapsed_holds(int32_t row) const {
+    return (table_->row_records().value_at(row).flags & rc_record_t::collapsed_row) &&
+           kept_mark_holds(table_->row_outline(), table_->group_summary_below(), row, false);
+}
+
+bool worktable_part_xml::kept_col_collapsed_holds(int32_t col) const {
+    return (table_->col_records().value_at(col).flags & rc_record_t::collapsed) &&
+           kept_mark_holds(table_->col_outline(), table_->group_summary_right(), col, true);
 }
 
 void worktable_part_xml::start_cell(std::string_view ref, std::string_view type, uint16_t xf) {

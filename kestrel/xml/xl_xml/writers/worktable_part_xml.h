@@ -64,6 +64,9 @@ private:
     void write_cell_range(int32_t r1, int32_t r2, cell_walk& walk);
     void write_row_start(int32_t row, const mta::rc_record_t& record);
     bool row_collapsed(int32_t row, int64_t level, bool collapsed);
+    // The collapsed mark a row or column was read with, while it still holds.
+    bool kept_collapsed_holds(int32_t row) const;
+    bool kept_col_collapsed_holds(int32_t col) const;
     bool summary_col_collapsed(int32_t col) const;
     // Writes the `c` element at the cursor's position with style xf (0: none).
     void write_cell(int32_t row, int32_t col, column_cursor& c, uint16_t xf);
