@@ -212,6 +212,21 @@ TEST(foreign_files, rows_without_cells_keep_their_attributes) {
                                                    ws_group_cols(sheet0(d), 2, 2, 0);
                                                });
     EXPECT_EQ(sheet_xml(cols_shown).find("collapsed"), std::string::npos) << sheet_xml(cols_shown);
+    // A collapsed group's first row closing an expanded deeper group carries
+    // no mark, which would read back collapsing that group.
+    const saved_t nested = save_and_reload(
+        cols,
+        [](plover_document_t* d) {
+            int collapsed = 0;
+            ws_row_outline_level(sheet0(d), 6, &collapsed);
+            return std::to_string(collapsed);
+        },
+        [](plover_document_t* d) {
+            ws_group_rows(sheet0(d), 8, 9, 1);
+            ws_group_rows(sheet0(d), 6, 7, 0);
+            ws_group_rows(sheet0(d), 6, 7, 0);
+        });
+    EXPECT_EQ(nested.reloaded, "0") << sheet_xml(nested);
 }
 
 // A pageSetup without paperSize is on Letter, the format's default.

@@ -175,8 +175,8 @@ bool summary_marked(const mta::outline_store_t& outline, int64_t index, Marked m
     return false;
 }
 
-// A collapsed mark read from the file goes back while reading it again leaves
-// the outline as it stands, which the host may have shown or regrouped since:
+// Whether a collapsed mark on the row or column reads back as the outline
+// stands, which the host may have shown or regrouped since the file was read:
 // read, it collapses the group its row or column closes (a column its own
 // level too), else its own level.
 bool kept_mark_holds(const mta::outline_store_t& outline, bool summary_after, int64_t index, bool own_too) {
@@ -445,7 +445,8 @@ void worktable_part_xml::write_cols() {
             // summary column took the mark from the file.
             if (level > 0 && collapsed) {
                 here.flags |= rc_record_t::hidden;
-                here.collapsed = !summary_col_collapsed(c);
+                here.collapsed = !summary_col_collapsed(c) &&
+                                 kept_mark_holds(table_->col_outline(), table_->group_summary_right(), c, true);
             }
             if (here.flags & rc_record_t::custom_size) here.width = table_->get_custom_col_width(c, c, 0).value_or(default_width);
             if (c == a) {
@@ -573,10 +574,11 @@ void worktable_part_xml::write_row_start(int32_t row, const rc_record_t& record)
 
 // A row read with the flag keeps it. Rows of a collapsed group carry it, so
 // that the group reads back collapsed, unless their group's summary row took
-// it from the file.
+// it from the file, or the row closes a deeper group the flag would collapse.
 bool worktable_part_xml::row_collapsed(int32_t row, int64_t level, bool collapsed) {
     if (kept_collapsed_holds(row)) return true;
     if (level <= 0 || !collapsed) return false;
+    if (!kept_mark_holds(table_->row_outline(), table_->group_summary_below(), row, false)) return false;
     const mta::outline_store_t& outline = table_->row_outline();
     // Rows of one group share its summary: found once, not per row.
     if (row <= summary_.from || row >= summary_.row || level != summary_.level)
