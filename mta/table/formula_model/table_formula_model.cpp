@@ -555,6 +555,19 @@ const formula_cell* table_formula_model::shared_master(uint32_t shared_index) co
     return is_shared_master(a) && a.shared_index == shared_index && a.ref.holds(master->position()) ? master : nullptr;
 }
 
+std::vector<uint32_t> table_formula_model::rewrite_orphaned_groups(
+    const std::function<std::optional<std::string>(const vex::coord_t&, std::string_view)>& rewrite) {
+    std::vector<uint32_t> changed;
+    for (auto& [index, entry] : impl_->shared) {
+        if (entry.text.empty() || shared_master(index)) continue;
+        if (std::optional<std::string> text = rewrite(entry.master, entry.text)) {
+            entry.text = std::move(*text);
+            changed.push_back(index);
+        }
+    }
+    return changed;
+}
+
 void table_formula_model::stand_alone(formula_cell& cell, std::string text) {
     formula_attributes_t a = cell.attributes();
     const formula_attributes_t normal;

@@ -11,6 +11,7 @@
 #include "mta/formula/token.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -137,6 +138,11 @@ public:
     // its row deleted) cannot be written as one of the group: its own text, to
     // stand alone. Nothing for any other cell.
     std::optional<std::string> orphaned_follower_text(const formula_cell& cell) const;
+    // Such a group's followers still read its kept text: a rename or a sheet
+    // going rewrites that text, as read at the first cell's place. The groups
+    // whose text changed.
+    std::vector<uint32_t> rewrite_orphaned_groups(
+        const std::function<std::optional<std::string>(const vex::coord_t&, std::string_view)>& rewrite);
     // The cell is going: it spells no name any more.
     void forget_names(formula_cell* cell);
     // Some cell is filed by a name it spells or a table it reads.

@@ -73,6 +73,9 @@ Table::rewrite_workbook_formulas__(const std::function<bool(std::string_view)>& 
             for (formula::formula_cell* cell : sheet->cells_in_reach__(*reach)) rewrite(cell);
         else
             sheet->for_each_formula_cell(rewrite);
+        for (const uint32_t index : model.rewrite_orphaned_groups(
+                 [&](const vex::coord_t& at, std::string_view text) { return named(context, at, text); }))
+            groups.insert(index);
         // Followers read their master's new text, whatever their tokens held.
         if (groups.empty()) continue;
         sheet->for_each_formula_cell([&](formula::formula_cell* cell) {

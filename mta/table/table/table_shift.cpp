@@ -411,6 +411,10 @@ void Table::drop_references_to_sheet() {
                 cell->parsed = 0;  // a range the tracker cannot hold stays untracked
             }
         }
+        for (const uint32_t index : model.rewrite_orphaned_groups([&](const vex::coord_t& at, std::string_view text) {
+                 return formula::drop_grid_references(context, at, text, grid);
+             }))
+            groups[index] = true;
         if (groups.empty()) continue;
         // Followers without a text of their own read their group's new one.
         sheet->for_each_formula_cell([&](formula::formula_cell* cell) {

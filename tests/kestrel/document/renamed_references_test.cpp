@@ -88,6 +88,23 @@ TEST(renamed_references, a_renamed_sheet_is_named_so_by_every_formula_and_name) 
     doc_release(doc);
 }
 
+// A shared group whose first cell went still gives its followers its text:
+// they follow the rename of the sheet they read, and its deletion.
+TEST(renamed_references, followers_of_a_group_without_its_first_cell_follow_the_sheet) {
+    scratch_dir dir;
+    write_zip(dir / "in.xlsx", loaded_book());
+    plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+    ASSERT_NE(doc, nullptr) << run_msg();
+    plover_worksheet_t* out = sheet(doc, 1);
+    ASSERT_EQ(ws_set_num(out, 1, 1, 5), 1) << run_msg();
+    wb_rename_sheet(doc_get_workbook(doc), 0, "Data");
+    EXPECT_EQ(std::string(ws_get_formula_expr(out, 2, 1)), "Data!A2*10");
+    EXPECT_NE(cell_of(saved(doc, dir), 2, "A3").find("<f>Data!A3*10</f>"), std::string::npos);
+    wb_delete_sheet(doc_get_workbook(doc), 0);
+    EXPECT_EQ(std::string(ws_get_formula_expr(out, 2, 1)), "#REF!*10");
+    doc_release(doc);
+}
+
 // Sheet names are alike in any case, beyond ASCII too, as the workbook
 // refuses them: a formula spelling one so reads the sheet and follows its rename.
 TEST(renamed_references, a_sheet_is_named_in_any_case_beyond_ascii) {
