@@ -219,6 +219,8 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const formula::edi
             // Filed again only when what it reads moves: a shift beside a column
             // of running totals leaves their tracking as it is.
             const auto reads_moved = [&] {
+                // A follower kept unparsed reads its group's text, which the shift may move.
+                if (group_text) return formula::shift_formula_text(context, from, *group_text, grid, s, false).has_value();
                 if (!names_grid()) return false;
                 if (!cell->parsed) return true;
                 std::vector<formula::token_t> shifted = cell->tokens;

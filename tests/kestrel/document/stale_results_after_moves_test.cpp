@@ -198,5 +198,15 @@ TEST(stale_results_after_moves, followers_of_a_group_over_a_span_of_sheets_are_f
     for (const char* ref : {"A1", "A2", "A3"})
         got += element(out, std::string("<c r=\"") + ref + "\"", "</c>").find("<v>") != std::string::npos ? 'v' : '-';
     EXPECT_EQ(got, "v-v");
+    // Narrowed to one sheet by a deletion, the span follows the rows opened
+    // there: each follower is filed at its row's new place.
+    wb_delete_sheet(doc_get_workbook(doc), 0);
+    ASSERT_EQ(ws_insert_row(sheet(doc, 0), 1, 1), 1) << run_msg();
+    plover_worksheet_t* outs = sheet(doc, 1);
+    EXPECT_EQ(std::string(ws_get_formula_expr(outs, 2, 1)), "SUM(S2!A3)");
+    for (int r = 1; r <= 3; ++r) ws_set_formula_num(outs, r, 1, 1);
+    ws_set_num(sheet(doc, 0), 3, 1, 20);
+    EXPECT_EQ(ws_cell_type(outs, 1, 1), CELLTYPE_NUMBER);
+    EXPECT_NE(ws_cell_type(outs, 2, 1), CELLTYPE_NUMBER);
     doc_release(doc);
 }
