@@ -36,6 +36,14 @@ bool reads_computed_reference(const token_t& t) {
 
 } // namespace
 
+bool reads_its_place(const std::vector<token_t>* tokens) {
+    if (!tokens) return true;
+    return std::any_of(tokens->begin(), tokens->end(), [](const token_t& t) {
+        return reads_position(t) || reads_computed_reference(t) ||
+               (t.opcode == op_table_ref && std::get<structured_reference_t>(t.operand).items == 2);
+    });
+}
+
 bool edit_reach_t::drops(model_context& context, const vex::coord_t& from, const vex::coord_t& to,
                          const std::vector<token_t>* tokens, std::string_view text) const {
     std::vector<token_t> lenient;

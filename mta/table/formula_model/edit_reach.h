@@ -23,6 +23,11 @@ namespace vex::mta::formula {
 
 class model_context;
 
+// Whether a formula moved whole, its text unchanged, may read otherwise: it
+// calls ROW(), COLUMN() and the like, names cells by a computed reference or
+// reads its own row of a table; without tokens, unsure.
+bool reads_its_place(const std::vector<token_t>* tokens);
+
 struct edit_reach_t {
     int32_t grid;                           // the sheet edited
     const band_shift_t& shift;

@@ -1,5 +1,6 @@
 #include "mta/table/utils/merged_cells.h"
 
+#include "mta/table/formula_model/edit_reach.h"
 #include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/table/table.h"
 #include "mta/table/utils/band_shift.h"
@@ -229,6 +230,8 @@ std::optional<std::pair<int, int>> merged_cells_t::gather_first_value__(const ve
             }
             copy(cell);
             model->track_moved(cell);
+            // Its result goes where what it reads is where it stands (ROW(), its own row's record).
+            if (formula::reads_its_place(cell->parsed ? &cell->tokens : nullptr)) table_->drop_formula_result(*cell);
         }
         break;
     default:

@@ -147,6 +147,11 @@ TEST(stale_results, a_merge_gathering_a_value_drops_the_results_reading_its_firs
     ASSERT_EQ(ws_merge(ws, 1, 1, 2, 1), 1) << run_msg();
     EXPECT_EQ(ws_get_num(ws, 1, 1), 5);
     EXPECT_NE(ws_cell_type(ws, 1, 2), CELLTYPE_NUMBER);
+    // A formula gathered reads from its new place: ROW() there is another row.
+    ws_set_formula(ws, 2, 3, "ROW()*10");
+    ws_set_formula_num(ws, 2, 3, 20);
+    ASSERT_EQ(ws_merge(ws, 1, 3, 2, 3), 1) << run_msg();
+    EXPECT_NE(ws_cell_type(ws, 1, 3), CELLTYPE_NUMBER);
     doc_release(doc);
 }
 
