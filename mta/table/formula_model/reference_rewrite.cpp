@@ -18,7 +18,9 @@ namespace vex::mta::formula {
 
 namespace {
 
-constexpr uint32_t table_items_all = 16;  // T[#All]
+constexpr uint32_t table_items_this_row = 2;  // T[@Col]
+constexpr uint32_t table_items_data = 4;      // T[#Data]
+constexpr uint32_t table_items_all = 16;      // T[#All]
 
 bool is_reference(const token_t& t) noexcept {
     // A cell of another workbook carries its names; no sheet of this one moves it.
@@ -192,8 +194,8 @@ std::vector<text_reference_t> find_references(model_context& context, const vex:
 }
 
 bool reads_own_row(model_context& context, const vex::coord_t& origin, const structured_reference_t& ref) {
-    if (ref.items != 2) return false;
-    const range_set_t data = context.resolve_table_reference(origin, ref.table, 4, {}, {});
+    if (ref.items != table_items_this_row) return false;
+    const range_set_t data = context.resolve_table_reference(origin, ref.table, table_items_data, {}, {});
     if (data.size() != 1 || data.begin()->first.grid_id != origin.grid_id || !data.begin()->holds(origin)) return false;
     // A column the table lacks reads nothing, and may come with a column made.
     return !context.resolve_table_reference(origin, ref.table, ref.items, ref.first_column, ref.second_column).empty();
@@ -206,8 +208,8 @@ namespace {
 // without the cell, makes it read another record.
 bool parts_from_its_record(model_context& context, const vex::coord_t& origin, const structured_reference_t& ref,
                            int32_t grid, const band_shift_t& shift) {
-    if (ref.items != 2 || !shift.rows) return false;
-    const range_set_t data = context.resolve_table_reference(origin, ref.table, 4, {}, {});
+    if (ref.items != table_items_this_row || !shift.rows) return false;
+    const range_set_t data = context.resolve_table_reference(origin, ref.table, table_items_data, {}, {});
     if (data.size() != 1) return false;
     const vex::coord_t record{data.begin()->first.grid_id, origin.row, data.begin()->first.col, 0, 0, 0};
     const auto moves = [&](const vex::coord_t& c) {

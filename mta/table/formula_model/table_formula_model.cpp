@@ -88,6 +88,9 @@ struct table_formula_model::impl {
     formula_model_context* context;
     std::unordered_map<uint32_t, shared_formula_entry_t> shared;
     std::unordered_map<uint64_t, std::string> follower_texts;  // by row and column
+    // Groups whose first cell went or stands alone: the only ones a rename
+    // looks at for followers reading a kept text.
+    std::unordered_set<uint32_t> masterless;
     name_spellers_t spellers;
 
     Table& table() const { return context->table(); }
@@ -270,7 +273,7 @@ struct table_formula_model::impl {
 };
 
 table_formula_model::table_formula_model(formula_model_context& context)
-    : impl_(std::make_unique<impl>(impl{&context, {}, {}, {}})) {}
+    : impl_(std::make_unique<impl>(impl{&context, {}, {}, {}, {}})) {}
 
 table_formula_model::~table_formula_model() = default;
 
@@ -555,13 +558,25 @@ const formula_cell* table_formula_model::shared_master(uint32_t shared_index) co
     return is_shared_master(a) && a.shared_index == shared_index && a.ref.holds(master->position()) ? master : nullptr;
 }
 
+void table_formula_model::master_leaving(const formula_cell& cell) {
+    if (is_shared_master(cell.attributes())) impl_->masterless.insert(cell.attributes().shared_index);
+}
+
 std::vector<uint32_t> table_formula_model::rewrite_orphaned_groups(
     const std::function<std::optional<std::string>(const vex::coord_t&, std::string_view)>& rewrite) {
     std::vector<uint32_t> changed;
-    for (auto& [index, entry] : impl_->shared) {
-        if (entry.text.empty() || shared_master(index)) continue;
-        if (std::optional<std::string> text = rewrite(entry.master, entry.text)) {
-            entry.text = std::move(*text);
+    for (auto it = impl_->masterless.begin(); it != impl_->masterless.end();) {
+        const uint32_t index = *it;
+        const auto entry = impl_->shared.find(index);
+        // A group gone, or led by a first cell again, is heard of anew when that cell goes.
+        if (entry == impl_->shared.end() || shared_master(index)) {
+            it = impl_->masterless.erase(it);
+            continue;
+        }
+        ++it;
+        if (entry->second.text.empty()) continue;
+        if (std::optional<std::string> text = rewrite(entry->second.master, entry->second.text)) {
+            entry->second.text = std::move(*text);
             changed.push_back(index);
         }
     }

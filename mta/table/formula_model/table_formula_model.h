@@ -138,6 +138,9 @@ public:
     // its row deleted) cannot be written as one of the group: its own text, to
     // stand alone. Nothing for any other cell.
     std::optional<std::string> orphaned_follower_text(const formula_cell& cell) const;
+    // The cell goes, or stands alone: when it leads a shared group, the group
+    // is left to its followers.
+    void master_leaving(const formula_cell& cell);
     // Such a group's followers still read its kept text: a rename or a sheet
     // going rewrites that text, as read at the first cell's place. The groups
     // whose text changed.

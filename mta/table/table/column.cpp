@@ -174,9 +174,13 @@ void Column::release_formulas__(size_t p1, size_t p2) {
             model->remove_formulas(vex::range_t{{id, r1, col, 1, 0, 0}, {id, r2, col, 1, 0, 0}});
             removed = true;
         }
-        if (!model->spells_names()) return;
+        const bool spelled = model->spells_names();
         const size_t first = std::max(p1, it->position), last = std::min(p2, it->position + it->size - 1);
-        for (size_t p = first; p <= last; ++p) model->forget_names(formula_block::at(*it->data, p - it->position));
+        for (size_t p = first; p <= last; ++p) {
+            formula::formula_cell* cell = formula_block::at(*it->data, p - it->position);
+            model->master_leaving(*cell);
+            if (spelled) model->forget_names(cell);
+        }
     }
 }
 

@@ -257,8 +257,12 @@ void Table::follow_formula_range__(formula::table_formula_model& model, formula:
         cell.set_attributes(a);
     }
     if (a.type != 1) return;
-    if (a.ref.holds(to)) model.follow_shared_master(a.shared_index, cell.expression(), to);
-    else formula::table_formula_model::stand_alone(cell, std::string(cell.expression()));
+    if (a.ref.holds(to)) {
+        model.follow_shared_master(a.shared_index, cell.expression(), to);
+        return;
+    }
+    model.master_leaving(cell);
+    formula::table_formula_model::stand_alone(cell, std::string(cell.expression()));
 }
 
 Table::record_readers_t Table::record_readers_key__() const {

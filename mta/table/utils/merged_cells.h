@@ -13,10 +13,9 @@
 
 #include <mdds/rtree.hpp>
 
-#include <memory>
-
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
