@@ -9,6 +9,9 @@
 //   SUM(Sheet1:SheetK!B1), K its own place; one sheet inserted in the middle
 //   (and deleted again, untimed); sheet_deleted_among_spans times the delete,
 //   sheet_moved_among_spans one sheet of the middle moved a place.
+// - sheets_renamed: n empty sheets beside one sheet of formulas reading the
+//   first, each renamed once; sheet_moved_first_to_last, the first sheet moved
+//   behind the last n times.
 // Each case checks once, untimed, what the edits left.
 
 #include "plover.h"
@@ -98,11 +101,65 @@ void sheet_moved_among_spans(benchmark::State& state) {
     }
 }
 
+// The book a host renames or reorders: n empty sheets after one whose 1,000
+// formulas read the first.
+struct renamed_book_t {
+    plover_document_t* doc = doc_create();
+    plover_workbook_t* wb = doc_get_workbook(doc);
+    explicit renamed_book_t(int n) {
+        plover_worksheet_t* first = wb_add_worksheet(wb, "Sheet1");
+        for (int i = 0; i < n; ++i) wb_add_worksheet(wb, nullptr);
+        plover_worksheet_t* reader = wb_add_worksheet(wb, "Reader");
+        ws_set_num(first, 1, 1, 2);
+        for (int r = 1; r <= 1000; ++r) ws_set_formula(reader, r, 1, "Sheet1!A1*2");
+    }
+    ~renamed_book_t() { doc_release(doc); }
+};
+
+void sheets_renamed(benchmark::State& state) {
+    const int n = int(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        renamed_book_t book(n);
+        state.ResumeTiming();
+        for (int i = 0; i <= n; ++i) wb_rename_sheet(book.wb, unsigned(i), ("Renamed" + std::to_string(i)).c_str());
+        state.PauseTiming();
+        const char* text = ws_get_formula_expr(wb_get_sheet(book.wb, n + 1), 1000, 1);
+        const bool missed = !text || std::string(text) != "Renamed0!A1*2";
+        state.ResumeTiming();
+        if (missed) {
+            state.SkipWithError("a formula missed the rename");
+            break;
+        }
+    }
+}
+
+void sheet_moved_first_to_last(benchmark::State& state) {
+    const int n = int(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        renamed_book_t book(n);
+        state.ResumeTiming();
+        for (int i = 0; i < n; ++i) wb_shift_sheet(book.wb, 0, n + 1);
+        state.PauseTiming();
+        const char* text = ws_get_formula_expr(wb_get_sheet(book.wb, 1), 1000, 1);
+        const bool moved_otherwise = std::string(wb_sheet_name(book.wb, 2)) != "Sheet1" || !text ||
+                                     std::string(text) != "Sheet1!A1*2";
+        state.ResumeTiming();
+        if (moved_otherwise) {
+            state.SkipWithError("the sheets moved otherwise");
+            break;
+        }
+    }
+}
+
 // Each case builds a large book: a few iterations, medians of three runs.
 BENCHMARK(sheets_deleted_from_the_last)->Arg(1000)->Arg(4000)->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(sheets_deleted_from_the_first)->Arg(1000)->Arg(4000)->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(sheet_inserted_among_spans)->Arg(1000)->Arg(4000)->Iterations(3)->Repetitions(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(sheet_deleted_among_spans)->Arg(1000)->Arg(4000)->Iterations(3)->Repetitions(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(sheets_renamed)->Arg(1000)->Arg(4000)->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(sheet_moved_first_to_last)->Arg(1000)->Arg(4000)->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(sheet_moved_among_spans)->Arg(1000)->Arg(4000)->Iterations(4)->Repetitions(3)->Unit(benchmark::kMillisecond);
 
 } // namespace

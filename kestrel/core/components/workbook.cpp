@@ -149,9 +149,12 @@ namespace {
 // Moves the element at `from` to `to`, those between closing up.
 template <class T>
 void move_one(std::vector<T>& v, uint64_t from, uint64_t to) {
+    // Each element between moves once; a rotation would swap them.
     const auto first = v.begin();
-    if (from < to) std::rotate(first + ptrdiff_t(from), first + ptrdiff_t(from) + 1, first + ptrdiff_t(to) + 1);
-    else std::rotate(first + ptrdiff_t(to), first + ptrdiff_t(from), first + ptrdiff_t(from) + 1);
+    T moving = std::move(v[from]);
+    if (from < to) std::move(first + ptrdiff_t(from) + 1, first + ptrdiff_t(to) + 1, first + ptrdiff_t(from));
+    else std::move_backward(first + ptrdiff_t(to), first + ptrdiff_t(from), first + ptrdiff_t(from) + 1);
+    v[to] = std::move(moving);
 }
 
 } // namespace
@@ -177,6 +180,7 @@ void workbook_t::sheet_lookup_t::count_record(const sheet_entry_t& s, uint32_t p
     if (default_name_number(s.name, n)) ++default_numbers[n];
     // The first record of a name, whatever order the records are counted in.
     named_t& named = folded_names[utf8_fold_case(s.name)];
+    if (named.count == 1) ++repeated;
     if (named.count++ == 0 || position < place(named.first)) named.first = slot;
 }
 
@@ -209,6 +213,7 @@ void workbook_t::uncount_name__(uint32_t position) {
             lookup_.default_numbers.erase(it);
     const auto it = lookup_.folded_names.find(utf8_fold_case(name));
     if (it == lookup_.folded_names.end()) return;
+    if (it->second.count == 2) --lookup_.repeated;
     if (--it->second.count == 0) {
         lookup_.folded_names.erase(it);
     } else if (it->second.first == lookup_.slot_at[position]) {
@@ -256,12 +261,9 @@ void workbook_t::count_moved__(uint32_t from, uint32_t to) {
     lookup_.current = false;
     move_one(lookup_.slot_at, from, to);
     move_one(lookup_.grid_at, from, to);
-    for (uint32_t i = std::min(from, to); i <= std::max(from, to); ++i) {
-        lookup_.place_of[lookup_.slot_at[i]] = i;
-        // Names repeated but for case (a loaded file) are made again.
-        const auto named = lookup_.folded_names.find(utf8_fold_case(record_.sheets[i].name));
-        if (named == lookup_.folded_names.end() || named->second.count != 1) return;
-    }
+    // Names repeated but for case (a loaded file) are made again.
+    if (lookup_.repeated != 0) return;
+    for (uint32_t i = std::min(from, to); i <= std::max(from, to); ++i) lookup_.place_of[lookup_.slot_at[i]] = i;
     lookup_.current = true;
 }
 
@@ -277,6 +279,7 @@ void workbook_t::count_renamed__(uint32_t position, std::string_view name) {
     int64_t n = 0;
     if (default_name_number(s.name, n)) ++lookup_.default_numbers[n];
     auto& named = lookup_.folded_names[utf8_fold_case(s.name)];
+    if (named.count == 1) ++lookup_.repeated;
     if (named.count++ == 0 || position < lookup_.place(named.first)) named.first = lookup_.slot_at[position];
     lookup_.current = true;
 }

@@ -273,6 +273,7 @@ private:
             uint32_t first = 0;  // the slot of the first
         };
         std::unordered_map<std::string, named_t> folded_names;
+        uint32_t repeated = 0;  // folded names more than one record carries (a loaded file)
         uint32_t free_id = 1;                          // the smallest id above 0 no record carries
 
         uint32_t place(uint32_t slot) const noexcept { return slot < place_of.size() ? place_of[slot] : no_place; }

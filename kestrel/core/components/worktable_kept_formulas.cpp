@@ -328,6 +328,9 @@ bool worktable_t::keeps_texts__() const {
 }
 
 void worktable_t::follow_kept_formulas__(const mta::band_shift_t* shift, const text_rewrite_t& text_of) {
+    // A workbook-wide rewrite passes every sheet: most keep nothing.
+    const data_validations_t* validations = periphery_.data_validations.get();
+    if ((!validations || validations->items.empty()) && periphery_.kept_sections.empty()) return;
     mta::formula::model_context& context = get_formula_model()->context();
     const int32_t grid = int32_t(sheet_id());
     const auto make_edit = [&] { return record_edit_t(context, grid, shift, text_of); };

@@ -354,7 +354,12 @@ void table_formula_model::refile(formula_cell* cell, cell_tracker_t::batch_t* ba
 }
 
 bool table_formula_model::files_as_read(formula_cell* cell) {
-    return reread(cell) ? get_cell_tracker().files_as_read(cell) : impl_->unparsed_files_as_read(cell);
+    const bool was_parsed = cell->parsed;
+    const bool parsed = reread(cell);
+    // Filed by its tokens once they are read, by the words of its text while
+    // it is kept unparsed: a filing kept from the other reading misses edits.
+    if (parsed || parsed != was_parsed) impl_->respell(cell);
+    return parsed ? get_cell_tracker().files_as_read(cell) : impl_->unparsed_files_as_read(cell);
 }
 
 bool table_formula_model::reread(formula_cell* cell) {

@@ -609,10 +609,15 @@ private:
     // changed formulas with the tracker again, for references that now read
     // other cells.
     // `named`, when given, narrows the rewrite to the formulas and names filed
-    // as spelling or reading any of its folded names (or "[" inside `around`).
+    // as spelling or reading any of its folded names (or "[" inside `around`),
+    // and every formula of the sheet `whole_sheet` (a grid id; 0 for none).
+    // `indexed`: every formula in reach spells one of `folded` (none is found
+    // only as a table's reader), so only the sheets spelling them are read.
     struct rewrite_reach_t {
         std::vector<std::string> folded;
         vex::range_t around;
+        int32_t whole_sheet = 0;
+        bool indexed = false;
     };
     std::pair<stale_formulas_t, std::vector<formula::named_expression_t>>
     rewrite_workbook_formulas__(const std::function<bool(std::string_view)>& may_name, const text_rewrite_t& text_of,

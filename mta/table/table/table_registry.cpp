@@ -58,6 +58,7 @@ bool table_registry_t::register_table(Table& table, uint32_t sheet_id, uint32_t 
     if (!shared) shared = std::make_unique<workbook_shared_t>();
     const uint32_t grid_id = next_grid_id_.fetch_add(1);
     tables_.emplace(grid_id, table_record_t{grid_id, &table, sheet_id, workbook, table.name()});
+    shared->sheets.emplace(grid_id, &table);
     ++shared->tables;
     table.use_shared__(*this, grid_id, workbook, *shared);
     return true;
@@ -72,6 +73,7 @@ void table_registry_t::unregister_table(uint32_t grid_id) {
         workbook_shared_t& shared = *it->second;
         shared.names->remove_local_names(grid_id);
         shared.images->remove_grid_images(grid_id);
+        shared.sheets.erase(grid_id);
         if (--shared.tables == 0 && shared.released) {
             freed = std::move(it->second);
             workbooks_.erase(it);
@@ -113,21 +115,20 @@ style_manager_t* table_registry_t::workbook_styles(uint32_t workbook) const {
 
 Table* table_registry_t::find_by_name(uint32_t workbook, std::string_view name) const {
     std::shared_lock lock(mutex_);
-    const table_record_t* first = nullptr;
-    for (const auto& [id, record] : tables_)
-        if (record.workbook == workbook && record.name == name && (!first || id < first->grid_id)) first = &record;
-    return first ? first->table : nullptr;
+    const auto it = workbooks_.find(workbook);
+    if (it == workbooks_.end()) return nullptr;
+    for (const auto& [id, table] : it->second->sheets)
+        if (const auto record = tables_.find(id); record != tables_.end() && record->second.name == name) return table;
+    return nullptr;
 }
 
 std::vector<Table*> table_registry_t::tables_of(uint32_t workbook) const {
     std::shared_lock lock(mutex_);
-    std::vector<std::pair<uint32_t, Table*>> found;
-    for (const auto& [id, record] : tables_)
-        if (record.workbook == workbook) found.emplace_back(id, record.table);
-    std::sort(found.begin(), found.end());
     std::vector<Table*> out;
-    out.reserve(found.size());
-    for (const auto& [id, table] : found) out.push_back(table);
+    const auto it = workbooks_.find(workbook);
+    if (it == workbooks_.end()) return out;
+    out.reserve(it->second->sheets.size());
+    for (const auto& [id, table] : it->second->sheets) out.push_back(table);
     return out;
 }
 

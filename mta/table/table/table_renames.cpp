@@ -8,6 +8,7 @@
 #include "mta/formula/formula_cell.h"
 #include "mta/table/formula_model/name_spellers.h"
 #include "mta/table/formula_model/reference_rewrite.h"
+#include "mta/table/formula_model/spelling_sheets.h"
 #include "mta/table/formula_model/table_formula_model.h"
 #include "mta/table/utils/defined_names/defined_name_store.h"
 #include "text_utils.h"
@@ -32,8 +33,25 @@ Table::rewrite_workbook_formulas__(const std::function<bool(std::string_view)>& 
         return may_name(text) ? text_of(context, at, text) : std::optional<std::string>();
     };
     follow_book_parts__(named);
-    for (Table* sheet : workbook_sheets__()) {
-        sheet->follow_kept_texts__(nullptr, named);
+    // A reach the workbook's index knows costs the sheets that spell it, and
+    // those keeping texts beside their cells; any other passes every sheet.
+    std::vector<Table*> sheets;
+    const bool indexed = reach && reach->indexed && shared_spellings_;
+    if (indexed) {
+        for (Table* sheet : shared_spellings_->keepers())
+            if (sheet->keeps_texts__()) sheet->follow_kept_texts__(nullptr, named);
+        for (const std::string& folded : reach->folded) {
+            const std::vector<Table*> found = shared_spellings_->sheets(folded);
+            sheets.insert(sheets.end(), found.begin(), found.end());
+        }
+        if (reach->whole_sheet == int32_t(sheet_id_)) sheets.push_back(this);
+        std::sort(sheets.begin(), sheets.end(), [](const Table* a, const Table* b) { return a->sheet_id() < b->sheet_id(); });
+        sheets.erase(std::unique(sheets.begin(), sheets.end()), sheets.end());
+    } else {
+        sheets = workbook_sheets__();
+    }
+    for (Table* sheet : sheets) {
+        if (!indexed) sheet->follow_kept_texts__(nullptr, named);
         formula::table_formula_model& model = *sheet->get_formula_model();
         formula::model_context& context = model.context();
         std::unordered_set<uint32_t> groups;  // shared groups whose master changed
@@ -69,7 +87,7 @@ Table::rewrite_workbook_formulas__(const std::function<bool(std::string_view)>& 
                 cell->parsed = 0;  // a range the tracker cannot hold stays untracked
             }
         };
-        if (reach)
+        if (reach && reach->whole_sheet != int32_t(sheet->sheet_id_))
             for (formula::formula_cell* cell : sheet->cells_in_reach__(*reach)) rewrite(cell);
         else
             sheet->for_each_formula_cell(rewrite);
@@ -80,7 +98,10 @@ Table::rewrite_workbook_formulas__(const std::function<bool(std::string_view)>& 
         if (groups.empty()) continue;
         sheet->for_each_formula_cell([&](formula::formula_cell* cell) {
             const formula::formula_attributes_t& a = cell->attributes();
-            if (a.type == 1 && groups.contains(a.shared_index) && !seen.contains(cell)) changed.emplace_back(sheet, cell);
+            if (a.type != 1 || !groups.contains(a.shared_index) || seen.contains(cell)) return;
+            changed.emplace_back(sheet, cell);
+            // Kept unparsed, it is filed by the words of its group's text.
+            if (!cell->parsed) model.respell(cell);
         });
     }
     std::vector<formula::named_expression_t> names;
@@ -142,13 +163,17 @@ void Table::rename_references_to_sheet(std::string_view new_name) {
         }
     }
     // The tokens hold the sheet's grid, which keeps its cells: only texts
-    // change, and what reads them.
+    // change, and what reads them. Other sheets' formulas naming this one are
+    // filed by its grid, or kept unparsed by the words of their texts; its own
+    // formulas may name it too, and are all read.
+    rewrite_reach_t reach{{formula::name_spellers_t::grid(int32_t(sheet_id_)), utf8_fold_case(old_name)}, {},
+                          int32_t(sheet_id_), true};
     const auto changed = rewrite_workbook_formulas__(
         [](std::string_view text) { return text.find('!') != std::string_view::npos; },
         [&](formula::model_context& context, const vex::coord_t& origin, std::string_view text) {
             return formula::rename_sheet_references(context, origin, text, old_name, new_name);
         },
-        [](std::vector<formula::token_t>&) { return false; }, false);
+        [](std::vector<formula::token_t>&) { return false; }, false, &reach);
     if (!changed.first.empty()) drop_stale_results__(text_readers__(), {});
     if (!completed.empty()) drop_stale_results__(std::move(completed), {});
 }

@@ -105,6 +105,46 @@ TEST(renamed_references, followers_of_a_group_without_its_first_cell_follow_the_
     doc_release(doc);
 }
 
+// A loaded span of sheets shared down a column is kept unparsed, its
+// followers filed by the words of their group's text; a sheet deleted at its
+// end leaves it one sheet, which parses once a name comes. Either way its
+// followers, standing alone once their first cell moves out, still follow
+// each rename of that sheet.
+TEST(renamed_references, a_group_read_anew_follows_each_rename_of_its_sheet) {
+    round_trip_test::crafted_t c;
+    c.sheets = {{"<sheetData><row r=\"1\"><c r=\"A1\"><f t=\"shared\" ref=\"A1:A3\" si=\"0\">SUM(A:B!B1)</f>"
+                 "<v>0</v></c></row><row r=\"2\"><c r=\"A2\"><f t=\"shared\" si=\"0\"/><v>0</v></c></row>"
+                 "<row r=\"3\"><c r=\"A3\"><f t=\"shared\" si=\"0\"/><v>0</v></c></row></sheetData>",
+                 ""},
+                {"<sheetData/>", ""},
+                {"<sheetData/>", ""}};
+    c.book_body = "<sheets><sheet name=\"Out\" sheetId=\"1\" r:id=\"rId1\"/><sheet name=\"A\" sheetId=\"2\" "
+                  "r:id=\"rId2\"/><sheet name=\"B\" sheetId=\"3\" r:id=\"rId3\"/></sheets>";
+    scratch_dir dir;
+    write_zip(dir / "in.xlsx", round_trip_test::package_of(c));
+    for (const bool parsed : {false, true}) {
+        plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+        ASSERT_NE(doc, nullptr) << run_msg();
+        plover_workbook_t* wb = doc_get_workbook(doc);
+        plover_worksheet_t* out = sheet(doc, 0);
+        const std::string span = parsed ? "" : "A:";
+        if (parsed) wb_delete_sheet(wb, 1);
+        const int b = parsed ? 1 : 2;
+        wb_rename_sheet(wb, b, "Data");
+        if (parsed) {
+            ASSERT_EQ(wb_set_defined_name(wb, "Rate", "Out!$C$1", nullptr), 1) << run_msg();
+        }
+        wb_rename_sheet(wb, b, "Info");
+        ASSERT_EQ(ws_shift_range_right(out, 1, 1, 1, 1), 1) << run_msg();
+        wb_rename_sheet(wb, b, "Last");
+        EXPECT_EQ(std::string(ws_get_formula_expr(out, 1, 2)), "SUM(" + span + "Last!B1)") << parsed;
+        for (int row = 2; row <= 3; ++row)
+            EXPECT_EQ(std::string(ws_get_formula_expr(out, row, 1)), "SUM(" + span + "Last!B" + std::to_string(row) + ")")
+                << parsed << row;
+        doc_release(doc);
+    }
+}
+
 // Sheet names are alike in any case, beyond ASCII too, as the workbook
 // refuses them: a formula spelling one so reads the sheet and follows its rename.
 TEST(renamed_references, a_sheet_is_named_in_any_case_beyond_ascii) {
