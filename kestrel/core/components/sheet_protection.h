@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <string>
@@ -119,7 +120,7 @@ public:
     // Each range through an edit of the sheet's cells: `follow` moves it, and
     // one it answers false for goes, name and all.
     void follow_editable_ranges(const std::function<bool(editable_range_t&)>& follow);
-    const std::vector<named_range>& editable_ranges() const noexcept { return ranges_; }
+    const std::deque<named_range>& editable_ranges() const noexcept { return ranges_; }
     // For the reader: false, adding nothing, for a name held already.
     bool add_editable_range(std::string name, editable_range_t range);
     // For the reader: the range added last, null when none is.
@@ -135,7 +136,8 @@ private:
     void count_name__(const std::string& name, int delta);
 
     sheet_protection_record_t record_;
-    std::vector<named_range> ranges_;
+    // A host deleting the first range again and again moves none of the others.
+    std::deque<named_range> ranges_;
     // The names of ranges_, and of those "Range n" how many carry each n: a
     // name is found and the next one made without a walk over the ranges.
     std::unordered_set<std::string> names_;

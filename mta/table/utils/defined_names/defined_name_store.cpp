@@ -60,8 +60,7 @@ defined_name_entry_t* defined_name_store_t::add__(const defined_name_key_t& key,
     node->order = added_++;
     node_t* raw = node.get();
     names_.push_back(std::move(node));
-    index_.emplace(raw->key(), raw);
-    folded_index_.emplace(raw->folded_key(), raw);
+    index__(*raw);
     file__(*raw);
     respell__(*raw);
     return &raw->entry;
@@ -110,11 +109,21 @@ uint32_t defined_name_store_t::local_sheet_id_at(size_t n) const noexcept {
 
 bool defined_name_store_t::contains_name(std::string_view name) const noexcept {
     std::shared_lock lock(mutex_);
+    try {
+        return name_counts_.contains(std::string(name));
+    } catch (...) {
+        // Without memory for the key the names are walked.
+    }
     return std::any_of(names_.begin(), names_.end(), [&](const auto& node) { return node->name == name; });
 }
 
 bool defined_name_store_t::contains_name_in_any_case(std::string_view name) const noexcept {
     std::shared_lock lock(mutex_);
+    try {
+        return folded_counts_.contains(utf8_fold_case(name));
+    } catch (...) {
+        // Without memory for the key the names are walked.
+    }
     return std::any_of(names_.begin(), names_.end(), [&](const auto& node) { return utf8_iequals(node->name, name); });
 }
 
@@ -239,18 +248,27 @@ bool defined_name_store_t::erase(const defined_name_key_t& key) {
     if (node->respell_due) std::erase(respell_due_, node);
     // The keys view the node's texts: they go first.
     index_.erase(it);
+    unindex_counts__(*node);
     const auto first = folded_index_.find(node->folded_key());
     const bool first_of_spelling = first != folded_index_.end() && first->second == node;
     if (first_of_spelling) folded_index_.erase(first);
+    else if (case_repeats_ > 0) --case_repeats_;
     const std::string folded = node->folded;
     forget_readings__();
-    std::erase_if(names_, [&](const auto& n) { return n.get() == node; });
-    if (first_of_spelling) {
+    // The names keep the order they came in: the node is found by its number.
+    const auto at = std::lower_bound(names_.begin(), names_.end(), node->order,
+                                     [](const auto& n, uint64_t order) { return n->order < order; });
+    if (at != names_.end() && at->get() == node) names_.erase(at);
+    else std::erase_if(names_, [&](const auto& n) { return n.get() == node; });
+    if (first_of_spelling && case_repeats_ > 0) {
         // Another name of the spelling, in another case, now answers for it.
         const auto next = std::find_if(names_.begin(), names_.end(), [&](const auto& n) {
             return n->local_sheet_id == key.local_sheet_id && n->folded == folded;
         });
-        if (next != names_.end()) folded_index_.emplace((*next)->folded_key(), next->get());
+        if (next != names_.end()) {
+            folded_index_.emplace((*next)->folded_key(), next->get());
+            --case_repeats_;
+        }
     }
     return true;
 }
@@ -274,10 +292,25 @@ void defined_name_store_t::remove_local_names(uint32_t sheet_id) {
 void defined_name_store_t::rebuild_index__() {
     index_.clear();
     folded_index_.clear();
-    for (const auto& n : names_) {
-        index_.emplace(n->key(), n.get());
-        folded_index_.emplace(n->folded_key(), n.get());
-    }
+    case_repeats_ = 0;
+    name_counts_.clear();
+    folded_counts_.clear();
+    for (const auto& n : names_) index__(*n);
+}
+
+void defined_name_store_t::index__(node_t& node) {
+    index_.emplace(node.key(), &node);
+    if (!folded_index_.emplace(node.folded_key(), &node).second) ++case_repeats_;
+    ++name_counts_[node.name];
+    ++folded_counts_[node.folded];
+}
+
+void defined_name_store_t::unindex_counts__(const node_t& node) {
+    const auto drop = [](std::unordered_map<std::string, uint32_t>& counts, const std::string& key) {
+        if (const auto it = counts.find(key); it != counts.end() && --it->second == 0) counts.erase(it);
+    };
+    drop(name_counts_, node.name);
+    drop(folded_counts_, node.folded);
 }
 
 void defined_name_store_t::file__(node_t& node) {

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -199,6 +200,9 @@ private:
                                                        const std::vector<std::string>* spellings = nullptr);
     void respell_due__();
     void rebuild_index__();
+    // A node joins or leaves the indexes by name.
+    void index__(node_t& node);
+    void unindex_counts__(const node_t& node);
     // A name is filed under each name its tokens read or, kept without them,
     // under each word of its text (name_words).
     void file__(node_t& node);
@@ -213,10 +217,18 @@ private:
 
     // The store a workbook's sheets share is reached from each of them.
     mutable std::shared_mutex mutex_;
-    std::vector<std::unique_ptr<node_t>> names_;  // in the order they were added
+    // In the order they were added; a host deleting the first name again and
+    // again moves none of the others.
+    std::deque<std::unique_ptr<node_t>> names_;
     std::unordered_map<defined_name_key_t, node_t*, defined_name_key_hash> index_;
     // By folded name: the first name added of each spelling but for case.
     std::unordered_map<defined_name_key_t, node_t*, defined_name_key_hash> folded_index_;
+    // The names folded_index_ does not give (another of their spelling came
+    // first): a deleted name's successor is looked for only while there are some.
+    size_t case_repeats_ = 0;
+    // How many names, of every scope, have each spelling and each folded spelling.
+    std::unordered_map<std::string, uint32_t> name_counts_;
+    std::unordered_map<std::string, uint32_t> folded_counts_;
     // The names that read each name: by the folded spelling read. A link
     // `spelled` is a name kept without tokens whose text may spell it in any
     // scope; the others read it in `scope`.

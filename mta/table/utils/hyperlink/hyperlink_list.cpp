@@ -140,6 +140,7 @@ bool hyperlink_list_t::add_record(const vex::range_t& range, std::string_view ad
     link.external = external ? "yes" : "";
     link.address = address;
     links_.push_back(std::move(link));
+    appended__();
     return true;
 }
 
@@ -154,6 +155,7 @@ bool hyperlink_list_t::add_loaded(const vex::range_t& range, std::string rel_id,
     link.location = std::move(location);
     link.tooltip = std::move(tooltip);
     links_.push_back(std::move(link));
+    appended__();
     return true;
 }
 
@@ -165,6 +167,7 @@ void hyperlink_list_t::remove(size_t index) {
     if (index >= links_.size()) return;
     const vex::range_t range = links_[index].range;
     links_.erase(links_.begin() + static_cast<std::ptrdiff_t>(index));
+    indexed_ = false;
     restyle__(range, false);
 }
 
@@ -183,13 +186,54 @@ std::string_view hyperlink_list_t::address_at(size_t index) const noexcept {
     return index < links_.size() ? std::string_view(links_[index].address) : std::string_view();
 }
 
-int hyperlink_list_t::index_of(int row, int col) const noexcept {
-    for (size_t i = 0; i < links_.size(); ++i) {
-        vex::range_t a = links_[i].range;
-        a.order();
-        if (row >= a.first.row && row <= a.last.row && col >= a.first.col && col <= a.last.col)
-            return static_cast<int>(i);
+namespace {
+
+uint64_t cell_key(int row, int col) noexcept { return uint64_t(uint32_t(row)) << 32 | uint32_t(col); }
+
+bool holds(vex::range_t a, int row, int col) noexcept {
+    a.order();
+    return row >= a.first.row && row <= a.last.row && col >= a.first.col && col <= a.last.col;
+}
+
+} // namespace
+
+void hyperlink_list_t::appended__() {
+    if (!indexed_) return;
+    const int i = static_cast<int>(links_.size() - 1);
+    const vex::range_t& r = links_.back().range;
+    try {
+        if (r.first.row == r.last.row && r.first.col == r.last.col) by_cell_.try_emplace(cell_key(r.first.row, r.first.col), i);
+        else wide_.push_back(i);
+    } catch (...) {
+        indexed_ = false;  // made again when next asked
     }
+}
+
+int hyperlink_list_t::index_of(int row, int col) const noexcept {
+    try {
+        if (!indexed_) {
+            by_cell_.clear();
+            wide_.clear();
+            for (size_t i = 0; i < links_.size(); ++i) {
+                const vex::range_t& r = links_[i].range;
+                if (r.first.row == r.last.row && r.first.col == r.last.col)
+                    by_cell_.try_emplace(cell_key(r.first.row, r.first.col), static_cast<int>(i));
+                else wide_.push_back(static_cast<int>(i));
+            }
+            indexed_ = true;
+        }
+        const auto one = by_cell_.find(cell_key(row, col));
+        const int found = one == by_cell_.end() ? -1 : one->second;
+        for (const int i : wide_) {
+            if (found >= 0 && i > found) break;
+            if (holds(links_[size_t(i)].range, row, col)) return i;
+        }
+        return found;
+    } catch (...) {
+        indexed_ = false;
+    }
+    for (size_t i = 0; i < links_.size(); ++i)
+        if (holds(links_[i].range, row, col)) return static_cast<int>(i);
     return -1;
 }
 
@@ -219,6 +263,7 @@ void hyperlink_list_t::restyle__(const vex::range_t& range, bool linked) {
 
 void hyperlink_list_t::shift(const band_shift_t& s) {
     std::erase_if(links_, [&](hyperlink_t& link) { return !s.follow(link.range); });
+    indexed_ = false;
 }
 
 } // namespace vex::mta

@@ -7,9 +7,11 @@
 #include "coord.h"
 
 #include <cstddef>
+#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace vex::mta {
@@ -68,11 +70,20 @@ public:
 
 private:
     bool internal_address__(std::string_view address) const;
+    // The link just appended joins a current index; any other change drops it.
+    void appended__();
     // Gives the cells of the range the hyperlink font, or takes it away.
     void restyle__(const vex::range_t& range, bool linked);
 
     Table* table_;
-    std::vector<hyperlink_t> links_;
+    // A host deleting the first link again and again moves none of the others.
+    std::deque<hyperlink_t> links_;
+    // index_of's, made when first asked: a host asking cell by cell pays for
+    // the links once. One-cell links by their cell, the first of each; wider
+    // ones in order.
+    mutable bool indexed_ = false;
+    mutable std::unordered_map<uint64_t, int> by_cell_;
+    mutable std::vector<int> wide_;
 };
 
 inline size_t hyperlink_count(const hyperlink_list_t& list) noexcept {

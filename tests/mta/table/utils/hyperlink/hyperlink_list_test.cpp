@@ -171,3 +171,24 @@ TEST(hyperlink_list, links_follow_moved_rows_and_columns) {
     links.shift(band_shift_t::inserting(false, 1, 1048576, 1, 2, 16384));  // pushed off it
     EXPECT_EQ(links.size(), 0u);
 }
+
+// A cell's link is the first one holding it, asked between adds, removals and
+// shifts alike.
+TEST(hyperlink_list, the_first_link_holding_a_cell_through_edits) {
+    Table t({}, all_rows, all_cols);
+    auto& links = t.hyperlinks();
+    ASSERT_TRUE(links.add_record(area(4, 4, 4, 4), "https://example.com/one", false, true));
+    ASSERT_TRUE(links.add_record(area(3, 3, 6, 6), "https://example.com/wide", false, true));
+    EXPECT_EQ(links.index_of(4, 4), 0);
+    EXPECT_EQ(links.index_of(5, 5), 1);
+    ASSERT_TRUE(links.add_record(area(5, 5, 5, 5), "https://example.com/late", false, true));
+    ASSERT_TRUE(links.add_record(area(8, 8, 8, 8), "https://example.com/alone", false, true));
+    EXPECT_EQ(links.index_of(5, 5), 1);
+    EXPECT_EQ(links.index_of(8, 8), 3);
+    links.remove(1);
+    EXPECT_EQ(links.index_of(5, 5), 1);
+    EXPECT_EQ(links.index_of(3, 3), -1);
+    links.shift(band_shift_t::inserting(true, 1, 16384, 1, 2, 1048576));
+    EXPECT_EQ(links.index_of(8, 8), -1);
+    EXPECT_EQ(links.index_of(10, 8), 2);
+}
