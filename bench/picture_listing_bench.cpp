@@ -2,7 +2,9 @@
 // and then ws_get_image_id for each index, over 2,000 and 8,000 pictures. Each
 // call should cost about the same whatever the number of pictures, so 8,000
 // should take about four times 2,000 ("per_picture" flat). Each case checks
-// once, untimed, that the listing gives the ids in the order of adding.
+// once, untimed, that the listing gives the ids in the order of adding. Last,
+// the pictures removed cell by cell with ws_remove_image: each call finds its
+// cell's pictures, not every picture of the sheet.
 
 #include "bench/scratch_dir.h"
 #include "plover.h"
@@ -52,5 +54,27 @@ void pictures_listed_by_index(benchmark::State& state) {
 }
 
 BENCHMARK(pictures_listed_by_index)->Arg(2000)->Arg(8000)->Unit(benchmark::kMicrosecond);
+
+void pictures_removed_by_cell(benchmark::State& state) {
+    const int n = int(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        plover_document_t* doc = doc_create();
+        plover_worksheet_t* ws = wb_add_worksheet(doc_get_workbook(doc), "Pictures");
+        for (int i = 0; i < n; ++i) ws_add_image_with_one_cell(ws, picture_file().c_str(), i + 1, 2, 0, 0, 1.0, 0, 0);
+        state.ResumeTiming();
+        for (int i = 0; i < n; ++i) ws_remove_image(ws, i + 1, 2);
+        state.PauseTiming();
+        const bool kept = ws_image_num(ws) != 0;
+        doc_release(doc);
+        state.ResumeTiming();
+        if (kept) {
+            state.SkipWithError("a picture was kept");
+            break;
+        }
+    }
+}
+
+BENCHMARK(pictures_removed_by_cell)->Arg(2000)->Arg(8000)->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -209,15 +209,36 @@ int32_t table_image_manager::add_record__(image_anchor_t record) {
     if (!shared) same_digest.push_back(record.image);
     const int32_t id = last_id_ + 2;
     const auto it = records_.emplace(id, std::move(record)).first;
+    std::vector<int32_t>* sheet_ids = nullptr;
     try {
-        // Ids rise, so appending keeps the sheet's list in the order of adding.
-        by_grid_[it->second.grid_id].push_back(id);
+        // Ids rise, so appending keeps the lists in the order of adding.
+        sheet_ids = &by_grid_[it->second.grid_id];
+        sheet_ids->push_back(id);
+        if (const auto key = anchor_key__(it->second)) by_anchor_[*key].push_back(id);
     } catch (...) {
+        if (sheet_ids && !sheet_ids->empty() && sheet_ids->back() == id) sheet_ids->pop_back();
         records_.erase(it);
         throw;
     }
     last_id_ = id;
     return id;
+}
+
+std::optional<table_image_manager::anchor_key_t> table_image_manager::anchor_key__(const image_anchor_t& r) noexcept {
+    if (r.background) return std::nullopt;
+    if (r.type == image_anchor_type_enum::one_cell) return anchor_key_t{r.grid_id, r.one_cell.row, r.one_cell.col};
+    if (r.type == image_anchor_type_enum::two_cell)
+        return anchor_key_t{r.grid_id, r.two_cell.from_row, r.two_cell.from_col};
+    return std::nullopt;
+}
+
+void table_image_manager::unanchor__(int32_t id, const image_anchor_t& r) {
+    const auto key = anchor_key__(r);
+    if (!key) return;
+    const auto cell = by_anchor_.find(*key);
+    if (cell == by_anchor_.end()) return;
+    std::erase(cell->second, id);
+    if (cell->second.empty()) by_anchor_.erase(cell);
 }
 
 void table_image_manager::erase__(records_t::iterator it) {
@@ -228,6 +249,7 @@ void table_image_manager::erase__(records_t::iterator it) {
         if (at != ids.end() && *at == it->first) ids.erase(at);
         if (ids.empty()) by_grid_.erase(grid);
     }
+    unanchor__(it->first, it->second);
     records_.erase(it);
 }
 
@@ -239,6 +261,7 @@ void table_image_manager::erase_in_grid__(uint32_t grid_id, Pred pred) {
     std::erase_if(grid->second, [&](int32_t id) {
         const auto it = records_.find(id);
         if (!pred(it->second)) return false;
+        unanchor__(id, it->second);
         records_.erase(it);
         return true;
     });
@@ -271,13 +294,11 @@ void table_image_manager::remove_absolute_image(uint32_t grid_id, int32_t x, int
 
 void table_image_manager::remove_image(uint32_t grid_id, int32_t row, int32_t col) {
     std::lock_guard lock(mutex_);
-    erase_in_grid__(grid_id, [&](const image_anchor_t& r) {
-        if (r.background) return false;
-        if (r.type == image_anchor_type_enum::one_cell) return r.one_cell.row == row && r.one_cell.col == col;
-        if (r.type == image_anchor_type_enum::two_cell)
-            return r.two_cell.from_row == row && r.two_cell.from_col == col;
-        return false;
-    });
+    const auto cell = by_anchor_.find({grid_id, row, col});
+    if (cell == by_anchor_.end()) return;
+    const std::vector<int32_t> ids = cell->second;
+    for (const int32_t id : ids)
+        if (const auto it = records_.find(id); it != records_.end()) erase__(it);
 }
 
 void table_image_manager::remove_grid_images(uint32_t grid_id) {

@@ -17,9 +17,11 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -153,6 +155,11 @@ private:
     const image_anchor_t& at__(int32_t id) const;
     // Under the lock: the sheet's ids in the order of adding.
     const std::vector<int32_t>& ids_in__(uint32_t grid_id) const;
+    // The sheet and the cell a picture that remove_image finds is anchored to;
+    // none for a background or an absolute anchor.
+    using anchor_key_t = std::tuple<uint32_t, int32_t, int32_t>;
+    static std::optional<anchor_key_t> anchor_key__(const image_anchor_t& r) noexcept;
+    void unanchor__(int32_t id, const image_anchor_t& r);
 
     mutable std::mutex mutex_;
     // By digest, kept until the manager ends.
@@ -161,6 +168,8 @@ private:
     // Each sheet's ids, rising: the manager holds every sheet's pictures, and
     // one sheet's are counted and found by index without a walk over them.
     std::map<uint32_t, std::vector<int32_t>> by_grid_;
+    // By anchor cell, rising: removing the pictures of one cell costs them, not the sheet's.
+    std::map<anchor_key_t, std::vector<int32_t>> by_anchor_;
     int32_t last_id_ = 1;
 };
 

@@ -221,6 +221,13 @@ TEST(table_image_manager, removals_touch_one_sheet) {
     EXPECT_EQ(m.image_num(1), 0);
     EXPECT_EQ(m.image_num(2), 2);
     EXPECT_FALSE(m.holds(1, elsewhere));
+    // A cell's pictures are found as they come and go.
+    const int32_t again = add_one_cell(m, 1, {3, 4});
+    m.delete_image(again);
+    const int32_t last = add_one_cell(m, 1, {3, 4});
+    m.remove_image(1, 3, 4);
+    EXPECT_FALSE(m.holds(1, last));
+    EXPECT_EQ(m.image_num(2), 2);
 }
 
 TEST(table_image_manager, sheets_add_from_their_own_threads) {
