@@ -262,6 +262,7 @@ void tabledef_t::rebuild_column_index() {
     column_index_.clear();
     column_index_.reserve(columns_.size());
     for (size_t i = 0; i < columns_.size(); ++i) column_index_[utf8_fold_case(columns_[i].name)] = static_cast<int>(i);
+    repeated_names_ = column_index_.size() != columns_.size();
 }
 
 bool tabledef_t::column_name_taken__(std::string_view name, int except) const {
@@ -315,9 +316,19 @@ bool tabledef_t::set_column_name(int i, std::string_view name) {
     // own name may change its case, not stay as it is.
     if (columns_[size_t(i)].name == name || column_name_taken__(name, i))
         return refuse("The setting column name already exists.");
-    columns_[size_t(i)].name = name;
-    // Rebuilt, not patched: a name read twice from a file keeps its other column.
-    rebuild_column_index();
+    // A name read twice from a file keeps its other column: the index is
+    // rebuilt then, and patched otherwise, so renaming every column of a wide
+    // table costs each rename one column.
+    if (repeated_names_) {
+        columns_[size_t(i)].name = name;
+        rebuild_column_index();
+    } else {
+        const std::string old = utf8_fold_case(columns_[size_t(i)].name);
+        std::string folded = utf8_fold_case(name);
+        columns_[size_t(i)].name = name;
+        column_index_.erase(old);
+        column_index_[std::move(folded)] = i;
+    }
     write_header__(i);
     return true;
 }

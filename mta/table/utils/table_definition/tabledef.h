@@ -224,6 +224,7 @@ private:
     vex::range_t range_;
     tabledef_attributes_t attributes_;
     std::unordered_map<std::string, int> column_index_;   // by the name's case fold
+    bool repeated_names_ = false;                          // two columns share a fold (a loaded file)
     std::deque<tabledef_column_t> columns_;
     std::string display_name_;
     std::string comment_;

@@ -108,6 +108,12 @@ TEST(tabledef, column_names) {
     EXPECT_FALSE(d->set_column_name(3, "y"));
     EXPECT_EQ(last_message(), "The column index is out of range.");
     EXPECT_EQ(names(*d), (std::vector<std::string>{"Column1", "x", "Column3"}));
+    // A name given up is free for another column; the new one is taken, in any case.
+    EXPECT_TRUE(d->set_column_name(1, "X"));
+    EXPECT_TRUE(d->set_column_name(0, "Column3x"));
+    EXPECT_TRUE(d->set_column_name(2, "column1"));
+    EXPECT_FALSE(d->set_column_name(0, "x"));
+    EXPECT_EQ(names(*d), (std::vector<std::string>{"Column3x", "X", "column1"}));
 
     std::deque<vex::mta::tabledef_column_t> two(2);
     EXPECT_EQ(what_of([&] { d->set_columns(two); }),
@@ -127,6 +133,9 @@ TEST(tabledef, columns_read_alike_but_for_case) {
     d->set_columns(columns);
     EXPECT_FALSE(d->set_column_name(1, "H2"));
     EXPECT_EQ(last_message(), "The setting column name already exists.");
+    // Renamed, the later one leaves the earlier one its name.
+    EXPECT_TRUE(d->set_column_name(1, "Other"));
+    EXPECT_FALSE(d->set_column_name(1, "h2"));
 }
 
 TEST(tabledef, header_cells_are_guarded) {
