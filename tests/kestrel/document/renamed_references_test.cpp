@@ -109,7 +109,7 @@ TEST(renamed_references, followers_of_a_group_without_its_first_cell_follow_the_
 // followers filed by the words of their group's text; a sheet deleted at its
 // end leaves it one sheet, which parses once a name comes. Either way its
 // followers, standing alone once their first cell moves out, still follow
-// each rename of that sheet.
+// each rename of that sheet, and its deletion.
 TEST(renamed_references, a_group_read_anew_follows_each_rename_of_its_sheet) {
     round_trip_test::crafted_t c;
     c.sheets = {{"<sheetData><row r=\"1\"><c r=\"A1\"><f t=\"shared\" ref=\"A1:A3\" si=\"0\">SUM(A:B!B1)</f>"
@@ -141,6 +141,10 @@ TEST(renamed_references, a_group_read_anew_follows_each_rename_of_its_sheet) {
         for (int row = 2; row <= 3; ++row)
             EXPECT_EQ(std::string(ws_get_formula_expr(out, row, 1)), "SUM(" + span + "Last!B" + std::to_string(row) + ")")
                 << parsed << row;
+        // Nor does the sheet's deletion leave its name behind.
+        wb_delete_sheet(wb, b);
+        for (int row = 2; row <= 3; ++row)
+            EXPECT_EQ(std::string(ws_get_formula_expr(out, row, 1)).find("Last"), std::string::npos) << parsed << row;
         doc_release(doc);
     }
 }
