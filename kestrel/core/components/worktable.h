@@ -114,6 +114,8 @@ public:
     // follow as formulas at their first cells do.
     void follow_kept_formulas__(const mta::band_shift_t* shift, const text_rewrite_t& text_of) override;
     bool keeps_texts__() const override;
+    // Validations or kept sections whose formulas follow edits.
+    bool keeps_formulas__() const;
     // The workbook's charts, on its sheets and chart sheets, read their data
     // again; a chart whose texts stay keeps its bytes.
     void follow_book_parts__(const text_rewrite_t& text_of) override;

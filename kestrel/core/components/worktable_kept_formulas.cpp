@@ -322,15 +322,18 @@ bool follow_extensions(kept_element_t& kept, const std::function<record_edit_t()
 
 } // namespace
 
-bool worktable_t::keeps_texts__() const {
+bool worktable_t::keeps_formulas__() const {
     const data_validations_t* list = periphery_.data_validations.get();
-    return mta::Table::keeps_texts__() || (list && !list->items.empty()) || !periphery_.kept_sections.empty();
+    return (list && !list->items.empty()) || !periphery_.kept_sections.empty();
+}
+
+bool worktable_t::keeps_texts__() const {
+    return mta::Table::keeps_texts__() || keeps_formulas__();
 }
 
 void worktable_t::follow_kept_formulas__(const mta::band_shift_t* shift, const text_rewrite_t& text_of) {
     // A workbook-wide rewrite passes every sheet: most keep nothing.
-    const data_validations_t* validations = periphery_.data_validations.get();
-    if ((!validations || validations->items.empty()) && periphery_.kept_sections.empty()) return;
+    if (!keeps_formulas__()) return;
     mta::formula::model_context& context = get_formula_model()->context();
     const int32_t grid = int32_t(sheet_id());
     const auto make_edit = [&] { return record_edit_t(context, grid, shift, text_of); };

@@ -358,7 +358,7 @@ bool table_formula_model::files_as_read(formula_cell* cell) {
     const bool parsed = reread(cell);
     // Filed by its tokens once they are read, by the words of its text while
     // it is kept unparsed: a filing kept from the other reading misses edits.
-    if (parsed || parsed != was_parsed) impl_->respell(cell);
+    if (parsed || was_parsed) impl_->respell(cell);
     return parsed ? get_cell_tracker().files_as_read(cell) : impl_->unparsed_files_as_read(cell);
 }
 

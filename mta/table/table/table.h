@@ -347,6 +347,9 @@ public:
     // Every text the sheet keeps beside its cells through one edit: its table
     // parts' column formulas, then the derived sheet's.
     void follow_kept_texts__(const band_shift_t* shift, const text_rewrite_t& text_of);
+    // Every sheet but `except` keeping texts beside its cells follows a
+    // rewrite no shift comes with; the sheets that said so alone, not every one.
+    void follow_keepers__(const text_rewrite_t& text_of, const Table* except);
     // Once an edit, on the sheet edited, renamed or going: for parts the
     // workbook keeps whole whose texts read its sheets (charts).
     virtual void follow_book_parts__(const text_rewrite_t& /*text_of*/) {}
@@ -513,6 +516,8 @@ private:
     // The sheets whose formulas may spell the name, in any case, in the order
     // of workbook_sheets__.
     std::vector<Table*> sheets_spelling__(std::string_view name) const;
+    // The same for any of the names, each sheet once.
+    std::vector<Table*> sheets_spelling__(const std::vector<std::string>& names) const;
     bool names_table__(std::string_view name, const tabledef_t* except) const;
 
     // False, with the reason in the last message, for a cell that may not take a

@@ -420,6 +420,26 @@ std::vector<Table*> Table::sheets_spelling__(std::string_view name) const {
     return sheets;
 }
 
+std::vector<Table*> Table::sheets_spelling__(const std::vector<std::string>& names) const {
+    if (!registered_ || !shared_spellings_) return {const_cast<Table*>(this)};
+    std::vector<Table*> sheets;
+    for (const std::string& name : names) {
+        const std::vector<Table*> found = shared_spellings_->sheets(utf8_fold_case(name));
+        sheets.insert(sheets.end(), found.begin(), found.end());
+    }
+    in_sheet_order(sheets);
+    return sheets;
+}
+
+void Table::follow_keepers__(const text_rewrite_t& text_of, const Table* except) {
+    const auto follow = [&](const std::vector<Table*>& sheets) {
+        for (Table* sheet : sheets)
+            if (sheet != except && sheet->keeps_texts__()) sheet->follow_kept_texts__(nullptr, text_of);
+    };
+    if (registered_ && shared_spellings_) follow(shared_spellings_->keepers());
+    else follow(workbook_sheets__());
+}
+
 bool Table::names_table__(std::string_view name, const tabledef_t* except) const {
     const std::string folded = utf8_fold_case(name);
     for (const Table* sheet : workbook_sheets__())

@@ -59,7 +59,6 @@ bool table_registry_t::register_table(Table& table, uint32_t sheet_id, uint32_t 
     const uint32_t grid_id = next_grid_id_.fetch_add(1);
     tables_.emplace(grid_id, table_record_t{grid_id, &table, sheet_id, workbook, table.name()});
     shared->sheets.emplace(grid_id, &table);
-    ++shared->tables;
     table.use_shared__(*this, grid_id, workbook, *shared);
     return true;
 }
@@ -74,7 +73,7 @@ void table_registry_t::unregister_table(uint32_t grid_id) {
         shared.names->remove_local_names(grid_id);
         shared.images->remove_grid_images(grid_id);
         shared.sheets.erase(grid_id);
-        if (--shared.tables == 0 && shared.released) {
+        if (shared.sheets.empty() && shared.released) {
             freed = std::move(it->second);
             workbooks_.erase(it);
         }
@@ -87,7 +86,7 @@ void table_registry_t::release_workbook(uint32_t workbook) {
     std::unique_lock lock(mutex_);
     const auto it = workbooks_.find(workbook);
     if (it == workbooks_.end()) return;
-    if (it->second->tables != 0) {
+    if (!it->second->sheets.empty()) {
         it->second->released = true;
         return;
     }

@@ -45,9 +45,8 @@ struct workbook_shared_t {
     std::unique_ptr<image::table_image_manager> images;
     std::unique_ptr<string_pool_t> strings;
     std::unique_ptr<formula::spelling_sheets_t> spellings;
-    uint32_t tables = 0;    // registered sheets
-    // By grid id, the order of registering: a workbook's sheets are listed
-    // without walking every other document's.
+    // The registered sheets by grid id, the order of registering: a
+    // workbook's sheets are listed without walking every other document's.
     std::map<uint32_t, Table*> sheets;
     bool released = false;  // freed as soon as its last sheet goes
 };

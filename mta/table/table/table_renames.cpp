@@ -35,20 +35,15 @@ Table::rewrite_workbook_formulas__(const std::function<bool(std::string_view)>& 
     follow_book_parts__(named);
     // A reach the workbook's index knows costs the sheets that spell it, and
     // those keeping texts beside their cells; any other passes every sheet.
-    std::vector<Table*> sheets;
-    const bool indexed = reach && reach->indexed && shared_spellings_;
+    const bool indexed = reach && reach->indexed;
+    std::vector<Table*> sheets = indexed ? sheets_spelling__(reach->folded) : workbook_sheets__();
     if (indexed) {
-        for (Table* sheet : shared_spellings_->keepers())
-            if (sheet->keeps_texts__()) sheet->follow_kept_texts__(nullptr, named);
-        for (const std::string& folded : reach->folded) {
-            const std::vector<Table*> found = shared_spellings_->sheets(folded);
-            sheets.insert(sheets.end(), found.begin(), found.end());
-        }
-        if (reach->whole_sheet == int32_t(sheet_id_)) sheets.push_back(this);
-        std::sort(sheets.begin(), sheets.end(), [](const Table* a, const Table* b) { return a->sheet_id() < b->sheet_id(); });
-        sheets.erase(std::unique(sheets.begin(), sheets.end()), sheets.end());
-    } else {
-        sheets = workbook_sheets__();
+        follow_keepers__(named, nullptr);
+        // Its own formulas are read whatever they spell.
+        if (reach->whole_sheet == int32_t(sheet_id_) && std::find(sheets.begin(), sheets.end(), this) == sheets.end())
+            sheets.insert(std::upper_bound(sheets.begin(), sheets.end(), this,
+                                           [](const Table* a, const Table* b) { return a->sheet_id() < b->sheet_id(); }),
+                          this);
     }
     for (Table* sheet : sheets) {
         if (!indexed) sheet->follow_kept_texts__(nullptr, named);

@@ -346,22 +346,10 @@ void Table::drop_references_to_sheet() {
         return formula::drop_grid_references(context, at, text, grid);
     };
     follow_book_parts__(dropped);
-    const auto follow_kept = [&](const std::vector<Table*>& sheets) {
-        for (Table* sheet : sheets)
-            if (sheet != this && sheet->keeps_texts__()) sheet->follow_kept_texts__(nullptr, dropped);
-    };
-    if (shared_spellings_) follow_kept(shared_spellings_->keepers());
-    else follow_kept(workbook_sheets__());
-    const std::string spellings[] = {utf8_fold_case(name_), formula::name_spellers_t::grid(grid),
-                                     std::string(formula::name_spellers_t::span)};
-    std::vector<Table*> sheets;
-    for (const std::string& spelling : spellings) {
-        const std::vector<Table*> found = sheets_spelling__(spelling);
-        sheets.insert(sheets.end(), found.begin(), found.end());
-    }
-    std::sort(sheets.begin(), sheets.end(), [](const Table* a, const Table* b) { return a->sheet_id() < b->sheet_id(); });
-    sheets.erase(std::unique(sheets.begin(), sheets.end()), sheets.end());
-    for (Table* sheet : sheets) {
+    follow_keepers__(dropped, this);
+    const std::vector<std::string> spellings{utf8_fold_case(name_), formula::name_spellers_t::grid(grid),
+                                             std::string(formula::name_spellers_t::span)};
+    for (Table* sheet : sheets_spelling__(spellings)) {
         if (sheet == this) continue;
         formula::table_formula_model& model = *sheet->get_formula_model();
         formula::model_context& context = model.context();

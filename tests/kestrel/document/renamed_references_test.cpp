@@ -22,6 +22,12 @@ std::string cell_of(const entries_t& copy, int n, const std::string& ref) {
     return element(find(copy, "xl/worksheets/sheet" + std::to_string(n) + ".xml"), "<c r=\"" + ref + "\"", "</c>");
 }
 
+// The package written to the scratch folder and loaded; null when refused.
+plover_document_t* loaded(const scratch_dir& dir, const entries_t& package) {
+    write_zip(dir / "in.xlsx", package);
+    return doc_load((dir / "in.xlsx").c_str());
+}
+
 std::string defined_names(const entries_t& copy) {
     return element(find(copy, "xl/workbook.xml"), "<definedNames>", "</definedNames>");
 }
@@ -54,8 +60,7 @@ entries_t loaded_book() {
 
 TEST(renamed_references, a_renamed_sheet_is_named_so_by_every_formula_and_name) {
     scratch_dir dir;
-    write_zip(dir / "in.xlsx", loaded_book());
-    plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+    plover_document_t* doc = loaded(dir, loaded_book());
     ASSERT_NE(doc, nullptr) << run_msg();
     plover_workbook_t* wb = doc_get_workbook(doc);
     plover_worksheet_t* out = sheet(doc, 1);
@@ -92,8 +97,7 @@ TEST(renamed_references, a_renamed_sheet_is_named_so_by_every_formula_and_name) 
 // they follow the rename of the sheet they read, and its deletion.
 TEST(renamed_references, followers_of_a_group_without_its_first_cell_follow_the_sheet) {
     scratch_dir dir;
-    write_zip(dir / "in.xlsx", loaded_book());
-    plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+    plover_document_t* doc = loaded(dir, loaded_book());
     ASSERT_NE(doc, nullptr) << run_msg();
     plover_worksheet_t* out = sheet(doc, 1);
     ASSERT_EQ(ws_set_num(out, 1, 1, 5), 1) << run_msg();
@@ -433,8 +437,7 @@ entries_t loaded_table() {
 // filed again by its own tokens when moved, and gone with it.
 TEST(renamed_references, a_loaded_group_follows_its_table) {
     scratch_dir dir;
-    write_zip(dir / "in.xlsx", loaded_table());
-    plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+    plover_document_t* doc = loaded(dir, loaded_table());
     ASSERT_NE(doc, nullptr) << run_msg();
     plover_worksheet_t* ws = sheet(doc, 0);
     td_set_display_name(ws_get_tabledef_by_name(ws, "Table1"), "Totals");
@@ -470,8 +473,7 @@ TEST(renamed_references, a_display_name_another_table_has_is_refused) {
 // keeps its text.
 TEST(renamed_references, a_bare_column_follows_the_table_it_stands_in) {
     scratch_dir dir;
-    write_zip(dir / "in.xlsx", totals_table_book("<c r=\"F1\"><f>[Qty]*2</f></c>"));
-    plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+    plover_document_t* doc = loaded(dir, totals_table_book("<c r=\"F1\"><f>[Qty]*2</f></c>"));
     ASSERT_NE(doc, nullptr) << run_msg();
     plover_worksheet_t* ws = sheet(doc, 0);
     // Its text does not spell the table's name.
@@ -548,8 +550,7 @@ TEST(renamed_references, a_bare_column_in_a_name_follows_the_table_at_the_first_
 
 TEST(renamed_references, every_spelling_of_a_column_follows_it) {
     scratch_dir dir;
-    write_zip(dir / "in.xlsx", spelled_table());
-    plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+    plover_document_t* doc = loaded(dir, spelled_table());
     ASSERT_NE(doc, nullptr) << run_msg();
     plover_worksheet_t* ws = sheet(doc, 0);
     plover_tabledef_t* td = ws_get_tabledef_by_name(ws, "Sales");
@@ -606,8 +607,7 @@ entries_t calculated_table() {
 // table gains: they follow every edit the column's cells follow.
 TEST(renamed_references, a_tables_own_formulas_follow_its_cells) {
     scratch_dir dir;
-    write_zip(dir / "in.xlsx", calculated_table());
-    plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+    plover_document_t* doc = loaded(dir, calculated_table());
     ASSERT_NE(doc, nullptr) << run_msg();
     plover_worksheet_t* ws = sheet(doc, 0);
     const auto part_reads_as_cells = [&](int row, int col, const std::string& calculated, const std::string& totals) {
@@ -642,8 +642,7 @@ TEST(renamed_references, item_words_in_any_case_follow_their_table) {
     };
     for (const auto& r : rows) {
         scratch_dir dir;
-        write_zip(dir / "in.xlsx", spelled_table("#this row", "#all"));
-        plover_document_t* doc = doc_load((dir / "in.xlsx").c_str());
+        plover_document_t* doc = loaded(dir, spelled_table("#this row", "#all"));
         ASSERT_NE(doc, nullptr) << run_msg();
         plover_worksheet_t* ws = sheet(doc, 0);
         r.edit(ws_get_tabledef_by_name(ws, "Sales"));

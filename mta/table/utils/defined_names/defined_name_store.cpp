@@ -256,10 +256,8 @@ bool defined_name_store_t::erase(const defined_name_key_t& key) {
     const std::string folded = node->folded;
     forget_readings__();
     // The names keep the order they came in: the node is found by its number.
-    const auto at = std::lower_bound(names_.begin(), names_.end(), node->order,
-                                     [](const auto& n, uint64_t order) { return n->order < order; });
-    if (at != names_.end() && at->get() == node) names_.erase(at);
-    else std::erase_if(names_, [&](const auto& n) { return n.get() == node; });
+    names_.erase(std::lower_bound(names_.begin(), names_.end(), node->order,
+                                  [](const auto& n, uint64_t order) { return n->order < order; }));
     if (first_of_spelling && case_repeats_ > 0) {
         // Another name of the spelling, in another case, now answers for it.
         const auto next = std::find_if(names_.begin(), names_.end(), [&](const auto& n) {
