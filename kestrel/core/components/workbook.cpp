@@ -359,17 +359,17 @@ void workbook_t::repair_active_tab__() {
 void workbook_t::shift_sheet(uint64_t from, uint64_t to) {
     auto& sheets = record_.sheets;
     if (from == to || from >= sheets.size() || to >= sheets.size()) return;
-    reorder__([&] {
+    reorder__(sheet_grid(from), [&] {
         move_one(sheets, from, to);
         count_moved__(uint32_t(from), uint32_t(to));
     });
     show_visible_tab__();
 }
 
-void workbook_t::reorder__(const std::function<void()>& reorder) {
+void workbook_t::reorder__(uint32_t moved, const std::function<void()>& reorder) {
     for (const sheet_entry_t& s : record_.sheets)
         if (worktable_t* table = s.component ? s.component->worktable() : nullptr) {
-            table->follow_sheet_order(reorder);
+            table->follow_sheet_order(reorder, false, moved);
             table->follow_sheet_list();
             return;
         }

@@ -248,8 +248,9 @@ public:
     void set_document_format(uint32_t code) noexcept { document_format_ = code; }
 
 private:
-    // Inserts or moves sheets; formulas reading spans of sheets follow the order.
-    void reorder__(const std::function<void()>& reorder);
+    // Moves a sheet (its grid `moved`, 0 when it has none yet); formulas
+    // reading spans of sheets follow the order.
+    void reorder__(uint32_t moved, const std::function<void()>& reorder);
     // What finding a sheet and naming and numbering a new one look at, kept
     // while the records change only here: adding sheets one by one must not
     // walk every record for each.

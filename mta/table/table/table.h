@@ -639,10 +639,11 @@ public:
     // and sheets given a table say so.
     void note_kept_texts();
     // A span of sheets reads what the workbook's order puts between its ends:
-    // `reorder` moves sheets (or this sheet has just `arrived` among them),
-    // then the formulas reading spans are filed again, and those whose spans
-    // read other sheets lose their results, as volatile formulas do.
-    void follow_sheet_order(const std::function<void()>& reorder, bool arrived = false);
+    // `reorder` moves sheets (the one whose grid is `moved`, when known), or
+    // this sheet has just `arrived` among them; then the formulas reading spans
+    // are filed again, and those whose spans read other sheets lose their
+    // results, as volatile formulas do.
+    void follow_sheet_order(const std::function<void()>& reorder, bool arrived = false, uint32_t moved = 0);
     // The defined name is going: the formulas reading it, directly or through
     // other names, lose their results.
     void drop_results_reading_name(const formula::named_expression_t& name);

@@ -95,12 +95,29 @@ struct arrival_t {
     bool changes() const noexcept { return holding || at_end; }
 };
 
+// Many spans start or end on the same sheets: each is placed once.
+class sheet_places_t {
+public:
+    explicit sheet_places_t(const document_model_access& book) : book_(book) {}
+
+    uint32_t of(uint32_t grid) {
+        const auto [it, added] = places_.try_emplace(grid, UINT32_MAX);
+        if (added) it->second = book_.get_sheet_position(grid);
+        return it->second;
+    }
+    void forget() { places_.clear(); }
+
+private:
+    const document_model_access& book_;
+    std::unordered_map<uint32_t, uint32_t> places_;
+};
+
 // The sheet just placed, asked about the texts of one formula or name after
 // another.
 class sheet_arrival_t {
 public:
     sheet_arrival_t(const document_model_access& book, uint32_t grid, uint32_t at)
-        : book_(book), grid_(grid), at_(at), before_(at ? book.get_grid_at(at - 1) : 0),
+        : places_(book), grid_(grid), at_(at), before_(at ? book.get_grid_at(at - 1) : 0),
           after_(book.get_grid_at(at + 1)) {}
 
     arrival_t in(const std::vector<formula::token_t>& tokens) {
@@ -125,7 +142,7 @@ public:
                 out.at_end = true;
                 continue;
             }
-            const uint32_t pa = place__(a), pb = place__(b);
+            const uint32_t pa = places_.of(a), pb = places_.of(b);
             if (pa == UINT32_MAX || pb == UINT32_MAX) continue;  // read as its two ends alone
             const uint32_t lo = std::min(pa, pb), hi = std::max(pa, pb);
             if (at_ <= lo || at_ >= hi) continue;
@@ -137,19 +154,44 @@ public:
     }
 
 private:
-    // Many spans start or end on the same sheets: each is placed once.
-    uint32_t place__(uint32_t grid) {
-        const auto [it, added] = places_.try_emplace(grid, UINT32_MAX);
-        if (added) it->second = book_.get_sheet_position(grid);
-        return it->second;
-    }
-
-    const document_model_access& book_;
+    sheet_places_t places_;
     const uint32_t grid_;
     const uint32_t at_;
     const uint32_t before_;
     const uint32_t after_;
-    std::unordered_map<uint32_t, uint32_t> places_;
+};
+
+// How a sheet moving to another place stands to the spans a text reads, told
+// from the places of their ends alone: asked once before the move and once
+// after it.
+class sheet_move_t {
+public:
+    sheet_move_t(const document_model_access& book, uint32_t grid) : places_(book), grid_(grid) {}
+
+    // The sheet has moved: places are read anew.
+    void moved() { places_.forget(); }
+
+    // For each span, whether it holds the sheet between its ends; none when
+    // an end is the sheet itself or a sheet the workbook lacks, whose reading
+    // the ends do not tell.
+    std::optional<std::vector<bool>> holding(const std::vector<formula::token_t>& tokens) {
+        std::vector<bool> out;
+        for (const formula::token_t& t : tokens) {
+            if (t.opcode != formula::op_range_ref || t.names[0]) continue;
+            const auto& r = std::get<vex::range_t>(t.operand);
+            if (!formula::spans_sheets(r)) continue;
+            const uint32_t a = uint32_t(r.first.grid_id), b = uint32_t(r.last.grid_id);
+            if (a == grid_ || b == grid_) return std::nullopt;
+            const uint32_t pa = places_.of(a), pb = places_.of(b), at = places_.of(grid_);
+            if (pa == UINT32_MAX || pb == UINT32_MAX || at == UINT32_MAX) return std::nullopt;
+            out.push_back(at > std::min(pa, pb) && at < std::max(pa, pb));
+        }
+        return out;
+    }
+
+private:
+    sheet_places_t places_;
+    const uint32_t grid_;
 };
 
 } // namespace
@@ -447,32 +489,61 @@ void Table::drop_workbook_results() {
     drop_stale_results__(std::move(stale), {}, true);
 }
 
-void Table::follow_sheet_order(const std::function<void()>& reorder, bool arrived) {
+void Table::follow_sheet_order(const std::function<void()>& reorder, bool arrived, uint32_t moved) {
     if (arrived && follow_arrival__(reorder)) return;
+    const document_model_access* book = get_document_access();
+    std::optional<sheet_move_t> move;
+    if (moved && book && !arrived) move.emplace(*book, moved);
+    // What a text's spans read: which hold the moved sheet where their ends
+    // tell, so a span costs its ends, not its width; else the grids they list.
+    struct reading_t {
+        std::optional<std::vector<bool>> holding;
+        std::vector<uint32_t> grids;
+
+        bool operator==(const reading_t&) const = default;
+    };
+    const auto read_spans = [&](formula::model_context& context, const vex::coord_t& origin, std::string_view text) {
+        reading_t out;
+        if (move) out.holding = move->holding(formula::read_leniently(context, origin, text));
+        if (!out.holding) out.grids = formula::span_grids(context, origin, text);
+        return out;
+    };
+    // Before a sheet arrived, its spans read it not.
+    const auto as_before = [&](reading_t r) {
+        if (arrived) std::erase(r.grids, sheet_id_);
+        return r;
+    };
+    // A sheet moving inside a span leaves what it reads but not their order.
+    enum class change_t { none, order, reading };
+    const auto change = [](const reading_t& before, const reading_t& after) {
+        if (before != after) return change_t::reading;
+        if (!before.holding) return change_t::none;
+        const auto& holds = *before.holding;
+        return std::find(holds.begin(), holds.end(), true) != holds.end() ? change_t::order : change_t::none;
+    };
+    const auto empty = [](const reading_t& r) { return r.holding ? r.holding->empty() : r.grids.empty(); };
     struct reader_t {
         Table* sheet;
         formula::formula_cell* cell;
-        std::vector<uint32_t> grids;
+        reading_t reading;
     };
-    const auto spans_read = [](Table* sheet, formula::formula_cell* cell) {
-        if (cell->parsed) return std::vector<uint32_t>();
-        const formula::table_formula_model& model = *sheet->get_formula_model();
+    const auto spans_read = [&](Table* sheet, formula::formula_cell* cell) {
+        if (cell->parsed) return reading_t{};
+        formula::table_formula_model& model = *sheet->get_formula_model();
         const formula::formula_text_t text = model.text_of(*cell);
-        if (!may_read_span(*cell, text.view())) return std::vector<uint32_t>();
-        return formula::span_grids(model.context(), cell->position(), text);
+        if (!may_read_span(*cell, text.view())) return reading_t{};
+        return read_spans(model.context(), cell->position(), text.view());
     };
     // Spans are filed by what they spell: only their readers are read.
     const std::string_view span = formula::name_spellers_t::span;
     std::vector<reader_t> readers;
     for (const auto& [sheet, cell] : filed_under__(span)) {
-        auto grids = spans_read(sheet, cell);
-        if (grids.empty()) continue;
-        if (arrived) std::erase(grids, sheet_id_);
-        readers.push_back({sheet, cell, std::move(grids)});
+        reading_t reading = spans_read(sheet, cell);
+        if (!empty(reading)) readers.push_back({sheet, cell, as_before(std::move(reading))});
     }
     // A name over a span keeps no tokens: its readers were filed from its
     // text, by the sheets the span held then.
-    using name_span_t = std::pair<formula::named_expression_t, std::vector<uint32_t>>;
+    using name_span_t = std::pair<formula::named_expression_t, reading_t>;
     defined_name_store_t* const store = get_defined_names();
     const std::vector<formula::named_expression_t> spanning =
         store ? store->names_spelling(span, may_spell_span)
@@ -482,26 +553,30 @@ void Table::follow_sheet_order(const std::function<void()>& reorder, bool arrive
         for (const formula::named_expression_t& name : spanning) {
             const defined_name_entry_t* entry = span_name(*store, name);
             if (!entry) continue;
-            auto grids = formula::span_grids(formula_model_->context(), name_origin__(), entry->expression);
-            if (!grids.empty()) out.push_back({name, std::move(grids)});
+            reading_t reading = read_spans(formula_model_->context(), name_origin__(), entry->expression);
+            if (!empty(reading)) out.push_back({name, std::move(reading)});
         }
         return out;
     };
     std::vector<name_span_t> spans = name_spans();
-    if (arrived)
-        for (auto& [name, grids] : spans) std::erase(grids, sheet_id_);
+    for (auto& [name, reading] : spans) reading = as_before(std::move(reading));
     reorder();
+    if (move) move->moved();
     stale_formulas_t stale;
     for (const reader_t& r : readers) {
-        if (spans_read(r.sheet, r.cell) == r.grids) continue;
-        refile_span_reader(*r.sheet->get_formula_model(), r.cell);
+        const change_t c = change(r.reading, spans_read(r.sheet, r.cell));
+        if (c == change_t::none) continue;
+        // The same sheets in another order: the filing still holds them all.
+        if (c == change_t::reading) refile_span_reader(*r.sheet->get_formula_model(), r.cell);
         stale.emplace_back(r.sheet, r.cell);
     }
-    std::vector<formula::named_expression_t> moved;
+    std::vector<formula::named_expression_t> names_moved;
     const std::vector<name_span_t> now = name_spans();
-    for (const auto& span : spans)
-        if (std::find(now.begin(), now.end(), span) == now.end()) moved.push_back(span.first);
-    drop_span_results__(std::move(stale), std::move(moved));
+    for (const auto& [name, reading] : spans) {
+        const auto after = std::find_if(now.begin(), now.end(), [&](const name_span_t& n) { return n.first == name; });
+        if (after == now.end() || change(reading, after->second) != change_t::none) names_moved.push_back(name);
+    }
+    drop_span_results__(std::move(stale), std::move(names_moved));
 }
 
 bool Table::follow_arrival__(const std::function<void()>& reorder) {

@@ -946,6 +946,22 @@ TEST(stale_results, a_span_follows_sheets_moved_out_of_and_inside_it) {
     EXPECT_TRUE(held()) << "a sheet moved out of the span";
     set_on("Gamma");
     EXPECT_FALSE(held()) << "the span's last sheet";
+    // Sheets moved inside the span and sheets joining it are read, whatever
+    // came between.
+    ASSERT_NE(wb_insert_worksheet(wb, 3, "Joined"), nullptr) << run_msg();
+    ASSERT_EQ(ws_set_formula_num(ws, 1, 4, 42), 1) << run_msg();
+    wb_shift_sheet(wb, 2, 3);  // Alpha, Joined, Inner, Gamma
+    EXPECT_FALSE(held());
+    ASSERT_NE(wb_insert_worksheet(wb, 3, "Late"), nullptr) << run_msg();  // Alpha, Joined, Late, Inner, Gamma
+    for (const char* name : {"Alpha", "Joined", "Late", "Inner", "Gamma"}) {
+        set_on(name);
+        EXPECT_FALSE(held()) << name << ", in the span after moves inside it";
+    }
+    ASSERT_EQ(ws_set_formula_num(ws, 1, 4, 42), 1) << run_msg();
+    wb_shift_sheet(wb, 2, 6);  // Joined moved to the end
+    EXPECT_FALSE(held());
+    set_on("Joined");
+    EXPECT_TRUE(held()) << "a sheet moved out after moves inside the span";
     doc_release(doc);
 }
 
