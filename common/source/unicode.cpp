@@ -54,6 +54,10 @@ constexpr letter_run_t letter_runs[] = {
 #include "letter_table.inc"
 };
 
+bool all_ascii(std::string_view text) noexcept {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 bool is_letter(char32_t c) noexcept {
     const letter_run_t* run = run_from(letter_runs, c);
     return run && c <= run->last;
@@ -209,7 +213,9 @@ std::string utf8_to_codepage(std::string_view text, unsigned code_page) {
 }
 
 bool utf8_iequals(std::string_view a, std::string_view b) noexcept {
-    if (!utf8::is_valid(a.begin(), a.end()) || !utf8::is_valid(b.begin(), b.end())) return ascii_iequals(a, b);
+    // Two ASCII texts fold as they lower; only other characters fold to ASCII ones.
+    if ((all_ascii(a) && all_ascii(b)) || !utf8::is_valid(a.begin(), a.end()) || !utf8::is_valid(b.begin(), b.end()))
+        return ascii_iequals(a, b);
     auto i = a.begin();
     auto j = b.begin();
     while (i != a.end() && j != b.end())
@@ -229,8 +235,7 @@ bool utf8_is_word(std::string_view text) noexcept {
 
 std::string utf8_fold_case(std::string_view text) {
     // Most names are ASCII, which folds as it lowers.
-    const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (ascii || !utf8::is_valid(text.begin(), text.end())) return ascii_lower(text);
+    if (all_ascii(text) || !utf8::is_valid(text.begin(), text.end())) return ascii_lower(text);
     std::string out;
     out.reserve(text.size());
     for (auto i = text.begin(); i != text.end();)
