@@ -521,6 +521,17 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
              ws_set_num(inside, 1, 2, 100);
          },
          3, {"A1"}, "d"},
+        {"a name over a span of sheets, the sheet beside it moved before it", span,
+         [](auto* doc, auto*) { wb_shift_sheet(doc_get_workbook(doc), 2, 0); }, 0, {"A1"}, "k"},
+        {"a name over a span of sheets, a sheet moved inside it", span,
+         [](auto* doc, auto*) {
+             plover_workbook_t* wb = doc_get_workbook(doc);
+             wb_insert_worksheet(wb, 1, "C");
+             wb_insert_worksheet(wb, 1, "D");  // A, D, C, B, S
+             ws_set_formula_num(sheet(doc, 4), 1, 1, 3);
+             wb_shift_sheet(wb, 1, 2);
+         },
+         4, {"A1"}, "d"},
         {"a name over a span of sheets, a row inserted above its cell", span,
          [](auto*, auto* ws) { ws_insert_row(ws, 1, 1); }, 2, {"A1"}, "d"},
         {"a name over a span of sheets, a column deleted before its cell", span,
