@@ -7,6 +7,7 @@
 #include "mta/table/utils/defined_names/defined_name_store.h"
 #include "mta/table/utils/hyperlink/hyperlink_list.h"
 #include "mta/table/utils/table_definition/tabledef_list.h"
+#include "mta/types/document_model_access.h"
 #include "unicode.h"
 
 #include <algorithm>
@@ -62,8 +63,12 @@ bool iWorktable_impl::set_defined_name(const char* name, const char* expression,
     return guarded(false, [&] {
         uint32_t scope = mta::workbook_scope;
         if (local_sheet && *local_sheet) {
-            const mta::Table* local = mta::find_table_by_name(sheet_->workbook_number(), checked_host_text(local_sheet));
-            if (!local) {
+            // Found through the workbook's lookup of names, in its exact spelling.
+            const std::string wanted = checked_host_text(local_sheet);
+            const mta::document_model_access* book = sheet_->get_document_access();
+            const uint32_t grid = book ? book->get_sheet_grid_id(wanted) : 0;
+            const mta::Table* local = grid ? mta::find_table_by_grid_id(int32_t(grid)) : nullptr;
+            if (!local || local->name() != wanted) {
                 detail::report("No such local name.");
                 return false;
             }

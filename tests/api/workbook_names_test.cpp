@@ -110,6 +110,28 @@ TEST(workbook_names, one_name_in_two_scopes) {
     EXPECT_STREQ(wb_get_local_name(b.wb, 0), "A");
 }
 
+// A table's name or display name, on whatever sheet it stands, is no name to
+// define, in any scope; once the table goes with its rows, it is.
+TEST(workbook_names, table_names_of_any_sheet_are_refused_while_the_table_stands) {
+    book_t b;
+    wb_add_worksheet(b.wb, "A");
+    plover_worksheet_t* ws = wb_add_worksheet(b.wb, "B");
+    plover_tabledef_t* td = ws_add_tabledef(ws, "Sales", 1, 1, 3, 2);
+    ASSERT_NE(td, nullptr) << run_msg();
+    td_set_display_name(td, "Shown");
+    for (const char* scope : {static_cast<const char*>(nullptr), "A"})
+        for (const char* name : {"sales", "SHOWN"}) {
+            EXPECT_EQ(wb_set_defined_name(b.wb, name, "A!$A$1", scope), 0) << name;
+            EXPECT_STREQ(run_msg(), "Invalid defined name.") << name;
+        }
+    // A local name's sheet is named in its own spelling.
+    EXPECT_EQ(wb_set_defined_name(b.wb, "x", "A!$A$1", "b"), 0);
+    EXPECT_STREQ(run_msg(), "No such local name.");
+    ASSERT_EQ(ws_delete_row(ws, 1, 3), 1) << run_msg();
+    EXPECT_EQ(wb_set_defined_name(b.wb, "sales", "A!$A$1", "B"), 1) << run_msg();
+    EXPECT_EQ(wb_set_defined_name(b.wb, "Shown", "A!$A$1", nullptr), 1) << run_msg();
+}
+
 // A reference must name its sheet, wherever it stands in the expression; a
 // refused name leaves the list as it was.
 TEST(workbook_names, references_need_their_sheet_name) {

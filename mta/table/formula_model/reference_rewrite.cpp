@@ -258,8 +258,10 @@ std::string name_key(const named_expression_t& name) {
 
 } // namespace
 
-name_set_t::name_set_t(const std::vector<named_expression_t>& names) {
-    for (const named_expression_t& name : names) insert(name);
+name_set_t::name_set_t(const std::vector<named_expression_t>& names, bool every_scope) {
+    for (const named_expression_t& name : names)
+        if (every_scope) spellings_.insert(utf8_fold_case(name.name));
+        else insert(name);
 }
 
 bool name_set_t::insert(const named_expression_t& name) {
@@ -267,7 +269,8 @@ bool name_set_t::insert(const named_expression_t& name) {
 }
 
 bool name_set_t::contains(const named_expression_t& name) const {
-    return keys_.contains(name_key(name));
+    return (!spellings_.empty() && spellings_.contains(utf8_fold_case(name.name))) ||
+           (!keys_.empty() && keys_.contains(name_key(name)));
 }
 
 bool names_any_of(const std::vector<token_t>& tokens, const name_set_t& names) {

@@ -84,14 +84,17 @@ vex::range_t reference_range(const token_t& token, const vex::coord_t& origin);
 class name_set_t {
 public:
     name_set_t() = default;
-    explicit name_set_t(const std::vector<named_expression_t>& names);
+    // With `every_scope`, each name is held in every scope a formula may find
+    // it in, the workbook's and each sheet's.
+    explicit name_set_t(const std::vector<named_expression_t>& names, bool every_scope = false);
     // False when it held the name already.
     bool insert(const named_expression_t& name);
     bool contains(const named_expression_t& name) const;
-    bool empty() const noexcept { return keys_.empty(); }
+    bool empty() const noexcept { return keys_.empty() && spellings_.empty(); }
 
 private:
     std::unordered_set<std::string> keys_;
+    std::unordered_set<std::string> spellings_;  // folded, held in every scope
 };
 
 // Whether the tokens name one of the defined names.

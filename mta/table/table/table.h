@@ -331,6 +331,9 @@ public:
     // Told after the table list let a table go (removed, cleared or deleted
     // with its rows or columns); the worktable drops the table's part.
     virtual void on_table_removed__(std::string_view name);
+    // Told when the table list comes to hold a table or a name kept from a
+    // file, or to hold none: a name is checked against the sheets holding any.
+    void on_tables_held__(bool held);
     // After the cells of a band moved, for what a derived store keeps by cell.
     virtual void on_shift__(const band_shift_t&) {}
     // A text written at a cell, rewritten as an edit of the workbook requires;
@@ -689,9 +692,11 @@ private:
     // The names parsed again, each at its own sheet; a text that gives no
     // tokens keeps those it had.
     void reread_names__(const std::vector<formula::named_expression_t>& names);
-    // The formulas of the workbook reading one of the names, found by their
-    // spelling: the cost grows with the readers, not with every formula.
-    stale_formulas_t formulas_reading__(const std::vector<formula::named_expression_t>& names) const;
+    // The formulas of the workbook reading one of the names (in any scope,
+    // with `every_scope`), found by their spelling: the cost grows with the
+    // readers, not with every formula.
+    stale_formulas_t formulas_reading__(const std::vector<formula::named_expression_t>& names,
+                                        bool every_scope = false) const;
     // Readers of a name that changed read their texts again; those now
     // filed otherwise are returned.
     static stale_formulas_t refile__(const stale_formulas_t& readers);

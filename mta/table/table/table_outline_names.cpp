@@ -252,12 +252,7 @@ void Table::delete_defined_name(const defined_name_key_t& key) {
     // another scope's name of its spelling now shows through to them: only
     // then are they read again, a cost per reader that hosts deleting names
     // in a loop would pay over and over.
-    const std::vector<Table*> sheets = workbook_sheets__();
-    const auto spelled_in = [&](uint32_t scope) {
-        return scope != key.local_sheet_id && store->contains({key.name, scope});
-    };
-    const bool uncovers = spelled_in(workbook_scope) ||
-                          std::any_of(sheets.begin(), sheets.end(), [&](const Table* t) { return spelled_in(t->sheet_id()); });
+    const bool uncovers = store->contains_name_beside(key.name, key.local_sheet_id);
     const stale_formulas_t readers = uncovers ? name_readers__(key) : stale_formulas_t{};
     drop_results_reading_name({std::string(key.name), key.local_sheet_id});
     store->erase(key);
@@ -370,16 +365,13 @@ void Table::reread_names__(const std::vector<formula::named_expression_t>& names
 Table::stale_formulas_t Table::name_readers__(const defined_name_key_t& key) const {
     std::vector<formula::named_expression_t> read{{std::string(key.name), key.local_sheet_id}};
     if (const defined_name_store_t* store = get_defined_names()) store->add_readers(formula_model_->context(), read);
-    const std::vector<Table*> sheets = workbook_sheets__();
-    std::vector<formula::named_expression_t> names;
-    for (const auto& name : read) {
-        names.push_back({name.name, workbook_scope});
-        for (const Table* sheet : sheets) names.push_back({name.name, sheet->sheet_id()});
-    }
-    return formulas_reading__(names);
+    // Held in every scope: a sheet's formulas find the spelling in the scope
+    // they see, which the key may now hide or uncover.
+    return formulas_reading__(read, true);
 }
 
-Table::stale_formulas_t Table::formulas_reading__(const std::vector<formula::named_expression_t>& names) const {
+Table::stale_formulas_t Table::formulas_reading__(const std::vector<formula::named_expression_t>& names,
+                                                  bool every_scope) const {
     std::vector<std::string_view> spellings;
     std::vector<Table*> sheets;
     for (const auto& name : names) {
@@ -389,7 +381,7 @@ Table::stale_formulas_t Table::formulas_reading__(const std::vector<formula::nam
         sheets.insert(sheets.end(), spelling.begin(), spelling.end());
     }
     in_sheet_order(sheets);
-    const formula::name_set_t named(names);
+    const formula::name_set_t named(names, every_scope);
     stale_formulas_t readers;
     for (Table* sheet : sheets) {
         const formula::table_formula_model& model = *sheet->get_formula_model();
@@ -442,9 +434,15 @@ void Table::follow_keepers__(const text_rewrite_t& text_of, const Table* except)
 
 bool Table::names_table__(std::string_view name, const tabledef_t* except) const {
     const std::string folded = utf8_fold_case(name);
-    for (const Table* sheet : workbook_sheets__())
+    const std::vector<Table*> holders =
+        registered_ ? get_table_registry().table_holders_of(workbook_) : std::vector<Table*>{const_cast<Table*>(this)};
+    for (const Table* sheet : holders)
         if (sheet->tabledefs().names_table(folded, except)) return true;
     return false;
+}
+
+void Table::on_tables_held__(bool held) {
+    if (registered_) get_table_registry().hold_tables(workbook_, sheet_id_, held);
 }
 
 bool Table::table_name_taken(std::string_view name, const tabledef_t* except) const {

@@ -59,6 +59,8 @@ bool table_registry_t::register_table(Table& table, uint32_t sheet_id, uint32_t 
     const uint32_t grid_id = next_grid_id_.fetch_add(1);
     tables_.emplace(grid_id, table_record_t{grid_id, &table, sheet_id, workbook, table.name()});
     shared->sheets.emplace(grid_id, &table);
+    if (table.tabledefs().size() != 0 || !table.tabledefs().unloaded_names().empty())
+        shared->table_holders.emplace(grid_id, &table);
     table.use_shared__(*this, grid_id, workbook, *shared);
     return true;
 }
@@ -73,6 +75,7 @@ void table_registry_t::unregister_table(uint32_t grid_id) {
         shared.names->remove_local_names(grid_id);
         shared.images->remove_grid_images(grid_id);
         shared.sheets.erase(grid_id);
+        shared.table_holders.erase(grid_id);
         if (shared.sheets.empty() && shared.released) {
             freed = std::move(it->second);
             workbooks_.erase(it);
@@ -121,14 +124,32 @@ Table* table_registry_t::find_by_name(uint32_t workbook, std::string_view name) 
     return nullptr;
 }
 
-std::vector<Table*> table_registry_t::tables_of(uint32_t workbook) const {
+std::vector<Table*> table_registry_t::listed__(uint32_t workbook, sheet_list_t workbook_shared_t::*list) const {
     std::shared_lock lock(mutex_);
     std::vector<Table*> out;
     const auto it = workbooks_.find(workbook);
     if (it == workbooks_.end()) return out;
-    out.reserve(it->second->sheets.size());
-    for (const auto& [id, table] : it->second->sheets) out.push_back(table);
+    const sheet_list_t& tables = (*it->second).*list;
+    out.reserve(tables.size());
+    for (const auto& [id, table] : tables) out.push_back(table);
     return out;
+}
+
+std::vector<Table*> table_registry_t::tables_of(uint32_t workbook) const {
+    return listed__(workbook, &workbook_shared_t::sheets);
+}
+
+std::vector<Table*> table_registry_t::table_holders_of(uint32_t workbook) const {
+    return listed__(workbook, &workbook_shared_t::table_holders);
+}
+
+void table_registry_t::hold_tables(uint32_t workbook, uint32_t grid_id, bool held) {
+    std::unique_lock lock(mutex_);
+    const auto it = workbooks_.find(workbook);
+    const auto record = tables_.find(grid_id);
+    if (it == workbooks_.end() || record == tables_.end()) return;
+    if (held) it->second->table_holders.emplace(grid_id, record->second.table);
+    else it->second->table_holders.erase(grid_id);
 }
 
 void table_registry_t::rename(uint32_t grid_id, std::string_view name) {

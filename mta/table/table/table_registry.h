@@ -47,7 +47,10 @@ struct workbook_shared_t {
     std::unique_ptr<formula::spelling_sheets_t> spellings;
     // The registered sheets by grid id, the order of registering: a
     // workbook's sheets are listed without walking every other document's.
-    std::map<uint32_t, Table*> sheets;
+    using sheet_list_t = std::map<uint32_t, Table*>;
+    sheet_list_t sheets;
+    // Those of them whose table lists hold a table or a name kept from a file.
+    sheet_list_t table_holders;
     bool released = false;  // freed as soon as its last sheet goes
 };
 
@@ -84,6 +87,10 @@ public:
     Table* find_by_name(uint32_t workbook, std::string_view name) const;
     // The workbook's registered tables in the order they were registered.
     std::vector<Table*> tables_of(uint32_t workbook) const;
+    // Those of them whose table lists hold a table or a kept name, as the
+    // tables told with hold_tables().
+    std::vector<Table*> table_holders_of(uint32_t workbook) const;
+    void hold_tables(uint32_t workbook, uint32_t grid_id, bool held);
     // A registered table's new name; unknown ids do nothing.
     void rename(uint32_t grid_id, std::string_view name);
 
@@ -91,7 +98,9 @@ public:
     size_t workbook_count() const;
 
 private:
+    using sheet_list_t = workbook_shared_t::sheet_list_t;
     static bool holds_own_content__(const Table& table);
+    std::vector<Table*> listed__(uint32_t workbook, sheet_list_t workbook_shared_t::*list) const;
 
     mutable std::shared_mutex mutex_;
     std::atomic<uint32_t> next_grid_id_{1};

@@ -127,6 +127,17 @@ bool defined_name_store_t::contains_name_in_any_case(std::string_view name) cons
     return std::any_of(names_.begin(), names_.end(), [&](const auto& node) { return utf8_iequals(node->name, name); });
 }
 
+bool defined_name_store_t::contains_name_beside(std::string_view name, uint32_t scope) const {
+    std::shared_lock lock(mutex_);
+    const std::string folded = utf8_fold_case(name);
+    const auto counted = folded_counts_.find(folded);
+    if (counted == folded_counts_.end()) return false;
+    // One name a scope and spelling, unless a file repeated one in another case.
+    if (case_repeats_ == 0) return counted->second > (folded_index_.contains({folded, scope}) ? 1u : 0u);
+    return std::any_of(names_.begin(), names_.end(),
+                       [&](const auto& node) { return node->local_sheet_id != scope && node->folded == folded; });
+}
+
 const defined_name_entry_t* defined_name_store_t::find(const defined_name_key_t& key) const {
     std::shared_lock lock(mutex_);
     const node_t* node = lookup__(key);

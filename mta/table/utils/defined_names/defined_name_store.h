@@ -111,6 +111,8 @@ public:
     bool contains_name(std::string_view name) const noexcept;
     // Under any scope, in any case (as applications match names).
     bool contains_name_in_any_case(std::string_view name) const noexcept;
+    // In any case, under a scope other than `scope`.
+    bool contains_name_beside(std::string_view name, uint32_t scope) const;
     const defined_name_entry_t* find(const defined_name_key_t& key) const;
     // Tokens are set through set_tokens, which forgets the readings kept.
     defined_name_entry_t* find(const defined_name_key_t& key);

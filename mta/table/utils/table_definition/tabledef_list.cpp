@@ -133,7 +133,15 @@ tabledef_t* tabledef_list_t::add(int32_t type, const char* name, const vex::rang
         index_->insert(extent_of(range), added);
     }
     owner_->merged_cells().remove_within(range);
+    tell_held__();
     return added;
+}
+
+void tabledef_list_t::tell_held__() {
+    const bool held = size() != 0 || !unloaded_names_.empty();
+    if (held == told_held_) return;
+    told_held_ = held;
+    owner_->on_tables_held__(held);
 }
 
 tabledef_t* tabledef_list_t::find(std::string_view name) const {
@@ -180,6 +188,7 @@ void tabledef_list_t::on_display_renamed(const tabledef_t& table, std::string_vi
 void tabledef_list_t::keep_unloaded_name(std::string_view name) {
     unloaded_names_.emplace_back(name);
     unloaded_folded_.insert(utf8_fold_case(name));
+    tell_held__();
 }
 
 std::string_view tabledef_list_t::find_name(std::string_view name) const {
@@ -221,6 +230,7 @@ void tabledef_list_t::erase_doomed__(const std::vector<const tabledef_t*>& doome
         ++holes_;
     }
     if (holes_ > entries_.size() / 2) pack__();
+    tell_held__();
     going.clear();
     for (const std::string& name : gone) owner_->on_table_removed__(name);
 }

@@ -122,6 +122,8 @@ private:
     size_t position_of__(const tabledef_t* table) const;
     // Destroys the tables; each leaves a hole in the list until it is packed.
     void erase_doomed__(const std::vector<const tabledef_t*>& doomed);
+    // Tells the owner when the list comes to hold a table or a kept name, or none.
+    void tell_held__();
     void pack__() const;
     // The tables meeting rows [r1, r2] x columns [c1, c2], in list order.
     std::vector<tabledef_t*> in_area__(int r1, int c1, int r2, int c2) const;
@@ -143,6 +145,7 @@ private:
     mutable size_t index_dead_ = 0;  // null entries left by deleted tables
     std::vector<std::string> unloaded_names_;
     std::unordered_set<std::string> unloaded_folded_;
+    bool told_held_ = false;
 };
 
 } // namespace vex::mta
