@@ -516,6 +516,9 @@ private:
     void use_shared__(table_registry_t& registry, uint32_t grid_id, uint32_t workbook, workbook_shared_t& shared);
     // The sheets of this table's workbook, this one alone while unregistered.
     std::vector<Table*> workbook_sheets__() const;
+    // The sheet of this table's workbook with the grid, found by its id; null
+    // when there is none.
+    Table* workbook_sheet__(uint32_t grid) const;
     // The sheets whose formulas may spell the name, in any case, in the order
     // of workbook_sheets__.
     std::vector<Table*> sheets_spelling__(std::string_view name) const;

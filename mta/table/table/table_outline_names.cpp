@@ -289,15 +289,13 @@ Table::stale_formulas_t Table::refile__(const stale_formulas_t& readers) {
 }
 
 Table::stale_formulas_t Table::readers_of__(const vex::range_t& cells) const {
-    const std::vector<Table*> sheets = workbook_sheets__();
     stale_formulas_t readers;
     for (vex::range_t f : formula::get_cell_tracker().dependents_of(cells)) {
         f.order();
-        const auto sheet = std::find_if(sheets.begin(), sheets.end(),
-                                        [&](const Table* t) { return int32_t(t->sheet_id()) == f.first.grid_id; });
-        if (sheet == sheets.end()) continue;
-        if (formula::formula_cell* cell = (*sheet)->get_formula_cell(f.first.row, f.first.col))
-            readers.emplace_back(*sheet, cell);
+        Table* sheet = f.first.grid_id > 0 ? workbook_sheet__(uint32_t(f.first.grid_id)) : nullptr;
+        if (!sheet) continue;
+        if (formula::formula_cell* cell = sheet->get_formula_cell(f.first.row, f.first.col))
+            readers.emplace_back(sheet, cell);
     }
     return readers;
 }
@@ -338,14 +336,12 @@ void Table::reread_tokenless_names__(std::string_view folded) {
 void Table::reread_names__(const std::vector<formula::named_expression_t>& names) {
     defined_name_store_t* store = get_defined_names();
     if (!store || names.empty()) return;
-    const std::vector<Table*> sheets = workbook_sheets__();
     const std::string before = get_run_message().str();
     for (const auto& name : names) {
         const defined_name_entry_t* entry = store->find({name.name, name.scope});
         if (!entry) continue;
-        const auto own =
-            std::find_if(sheets.begin(), sheets.end(), [&](const Table* t) { return t->sheet_id() == name.scope; });
-        const Table& at = own == sheets.end() ? *this : **own;
+        const Table* own = name.scope != workbook_scope ? workbook_sheet__(name.scope) : nullptr;
+        const Table& at = own ? *own : *this;
         std::vector<formula::token_t> tokens;
         try {
             at.formula_model_->parse_formula(tokens, at.name_origin__(), entry->expression);
@@ -403,6 +399,11 @@ Table::stale_formulas_t Table::formulas_reading__(const std::vector<formula::nam
 std::vector<Table*> Table::workbook_sheets__() const {
     if (registered_) return get_table_registry().tables_of(workbook_);
     return {const_cast<Table*>(this)};
+}
+
+Table* Table::workbook_sheet__(uint32_t grid) const {
+    if (registered_) return get_table_registry().find_in_workbook(grid, workbook_);
+    return grid == sheet_id_ ? const_cast<Table*>(this) : nullptr;
 }
 
 std::vector<Table*> Table::sheets_spelling__(std::string_view name) const {
