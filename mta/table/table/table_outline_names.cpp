@@ -368,15 +368,10 @@ Table::stale_formulas_t Table::name_readers__(const defined_name_key_t& key) con
 
 Table::stale_formulas_t Table::formulas_reading__(const std::vector<formula::named_expression_t>& names,
                                                   bool every_scope) const {
-    std::vector<std::string_view> spellings;
-    std::vector<Table*> sheets;
-    for (const auto& name : names) {
-        if (std::find(spellings.begin(), spellings.end(), name.name) != spellings.end()) continue;
-        spellings.push_back(name.name);
-        const std::vector<Table*> spelling = sheets_spelling__(name.name);
-        sheets.insert(sheets.end(), spelling.begin(), spelling.end());
-    }
-    in_sheet_order(sheets);
+    std::vector<std::string> spellings;
+    for (const auto& name : names)
+        if (std::find(spellings.begin(), spellings.end(), name.name) == spellings.end()) spellings.push_back(name.name);
+    const std::vector<Table*> sheets = sheets_spelling__(spellings);
     const formula::name_set_t named(names, every_scope);
     stale_formulas_t readers;
     for (Table* sheet : sheets) {
@@ -407,10 +402,7 @@ Table* Table::workbook_sheet__(uint32_t grid) const {
 }
 
 std::vector<Table*> Table::sheets_spelling__(std::string_view name) const {
-    if (!registered_ || !shared_spellings_) return {const_cast<Table*>(this)};
-    std::vector<Table*> sheets = shared_spellings_->sheets(utf8_fold_case(name));
-    in_sheet_order(sheets);
-    return sheets;
+    return sheets_spelling__(std::vector<std::string>{std::string(name)});
 }
 
 std::vector<Table*> Table::sheets_spelling__(const std::vector<std::string>& names) const {
