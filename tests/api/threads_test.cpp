@@ -140,6 +140,26 @@ TEST(threads, formula_using_a_name_being_deleted) {
     EXPECT_STREQ(ws_get_formula_expr(s2, 1, 1), "nm*2+nm");
 }
 
+// Tables come and go in one document while names are defined beside a table
+// of another: each workbook's sheets holding tables are kept by one registry.
+TEST(threads, tables_in_one_document_names_in_another) {
+    book_t a, b;
+    plover_worksheet_t* passing = wb_add_worksheet(a.wb, "A1");
+    wb_add_worksheet(b.wb, "B1");
+    ASSERT_NE(ws_add_tabledef(wb_add_worksheet(b.wb, "B2"), "Held", 1, 1, 3, 2), nullptr) << run_msg();
+    race(rounds(4000),
+         [&](int) {
+             EXPECT_EQ(wb_set_defined_name(b.wb, "held", "B1!$A$1", "B1"), 0);
+             EXPECT_EQ(wb_set_defined_name(b.wb, "Free", "B1!$A$1", "B1"), 1);
+             wb_delete_defined_name(b.wb, 0);
+         },
+         [&](int) {
+             ws_add_tabledef(passing, "Passing", 1, 1, 3, 2);
+             ws_delete_tabledef(passing, "Passing");
+         });
+    EXPECT_EQ(wb_defined_name_num(b.wb), 0);
+}
+
 // Clean before the document lock, kept so: one document per thread shares only
 // the process-wide tables.
 TEST(threads, one_document_per_thread) {
