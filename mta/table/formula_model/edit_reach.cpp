@@ -1,5 +1,6 @@
 #include "mta/table/formula_model/edit_reach.h"
 
+#include "mta/formula/formula_interpreter.h"
 #include "mta/formula/function_table.h"
 #include "mta/formula/model_context.h"
 #include "mta/table/formula_model/reference_rewrite.h"
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <iterator>
+#include <limits>
 #include <variant>
 
 namespace vex::mta::formula {
@@ -42,6 +44,41 @@ bool reads_its_place(const std::vector<token_t>* tokens) {
         return reads_position(t) || reads_computed_reference(t) ||
                (t.opcode == op_table_ref && std::get<structured_reference_t>(t.operand).items == 2);
     });
+}
+
+int last_row_read(model_context& context, const vex::coord_t& from, const std::vector<token_t>& tokens) {
+    constexpr int unsure = std::numeric_limits<int>::max();
+    int last = 0;
+    for (const token_t& t : tokens) {
+        switch (t.opcode) {
+        case op_cell_ref:
+        case op_range_ref: {
+            if (t.names[0] || t.names[1] || t.names[2]) return unsure;
+            const vex::range_t r = reference_range(t, from);
+            if (spans_sheets(r)) return unsure;
+            if (r.first.grid_id == from.grid_id) last = std::max({last, r.first.row, r.last.row});
+            continue;
+        }
+        case op_range_set:
+        case op_name:
+        case op_matrix:
+            return unsure;
+        case op_function:
+            if (reads_computed_reference(t) || is_volatile_function(std::get<uint32_t>(t.operand))) return unsure;
+            continue;
+        case op_table_ref: {
+            // The whole table, whatever part is named: a part may grow into the rest.
+            const auto& ref = std::get<structured_reference_t>(t.operand);
+            const range_set_t all = context.resolve_table_reference(from, ref.table, 16 /* #All */, {}, {});
+            if (all.size() != 1 || all.begin()->first.grid_id != from.grid_id) return unsure;
+            last = std::max({last, all.begin()->first.row, all.begin()->last.row});
+            continue;
+        }
+        default:
+            continue;
+        }
+    }
+    return last;
 }
 
 bool edit_reach_t::drops(model_context& context, const vex::coord_t& from, const vex::coord_t& to,

@@ -28,6 +28,12 @@ class model_context;
 // reads its own row of a table; without tokens, unsure.
 bool reads_its_place(const std::vector<token_t>* tokens);
 
+// The last row of its own sheet that a formula at `from` may read by its
+// tokens, tables resolved as they stand now; INT_MAX when that cannot be told
+// (a name, a span of sheets, a computed reference, another sheet's table or
+// book). A row shift below that row leaves its reading as it is.
+int last_row_read(model_context& context, const vex::coord_t& from, const std::vector<token_t>& tokens);
+
 struct edit_reach_t {
     int32_t grid;                           // the sheet edited
     const band_shift_t& shift;

@@ -24,6 +24,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -562,7 +563,14 @@ private:
     // One shift along rows or columns: insertions give the point and count in a
     // and b, deletions the span. Every store's guard runs before anything moves.
     bool shift__(bool rows, bool insert, int band_a, int band_b, int a, int b);
-    using row_shift_list_t = std::optional<std::vector<formula::formula_cell*>>;
+    struct record_other_t;
+    // The formulas a row shift looks at, and the listed ones above it that it
+    // passes over (they read no row it reaches).
+    struct row_shift_formulas_t {
+        std::vector<formula::formula_cell*> cells;
+        std::vector<record_other_t> passed;
+    };
+    using row_shift_list_t = std::optional<row_shift_formulas_t>;
     // With `looked_at`, hands over the formulas a row shift looks at (row_shift_formulas__).
     bool can_shift__(bool rows, bool insert, int lo, int hi, int a, int b, row_shift_list_t* looked_at = nullptr) const;
     // The last index along the axis that the insertion would move: cells, merged
@@ -588,7 +596,8 @@ private:
     row_shift_list_t row_shift_formulas__(const band_shift_t& s) const;
     // Lists the formulas not reading only their own record after a row shift,
     // from those it could not pass over (`seen`, where they now stand).
-    void note_record_readers__(const std::vector<vex::coord_t>& seen);
+    // The listed formulas it passed over stay listed.
+    void note_record_readers__(const std::vector<vex::coord_t>& seen, std::vector<record_other_t> passed = {});
     // As wide_arrays(), among the given cells alone.
     // The cells in the sheet's own order, column by column, each once.
     static void in_cell_order__(std::vector<formula::formula_cell*>& cells);
@@ -791,14 +800,31 @@ private:
     // stand as they did or were only added to.
     struct record_readers_t {
         unsigned grid = 0;
-        std::vector<std::pair<std::string, vex::range_t>> tables;  // display names and records
+        uint64_t tables = 0;  // the list's count of reshapes
+
+        friend bool operator==(const record_readers_t&, const record_readers_t&) = default;
     };
     std::optional<record_readers_t> record_readers_;
-    std::vector<vex::coord_t> record_others_;
+    // With the last row of the sheet the formula may read: a row shift below
+    // it passes it over.
+    struct record_other_t {
+        vex::coord_t at;
+        int reach = std::numeric_limits<int>::max();
+
+        // Column by column, top down.
+        static bool before(const record_other_t& a, const record_other_t& b) noexcept {
+            return std::pair(a.at.col, a.at.row) < std::pair(b.at.col, b.at.row);
+        }
+        // Of entries in order, each position once with the farthest reach.
+        static void keep_farthest(std::vector<record_other_t>& others);
+    };
+    std::vector<record_other_t> record_others_;
     size_t record_others_compacted_ = 0;
     record_readers_t record_readers_key__() const;
     // Whether a row shift that leaves the formula's row must look at it.
     bool reads_beyond_record__(const formula::formula_cell& cell, const formula::edit_reach_t& probe) const;
+    record_other_t record_other__(const formula::formula_cell& cell) const;
+    static void in_cell_order__(std::vector<record_other_t>& others);
     formula::edit_reach_t record_probe__() const;
     uint64_t formulas_stored_ = 0;
     static constexpr std::string_view msg_array_part =

@@ -130,12 +130,12 @@ void Table::store_formula_cell(formula::formula_cell* cell) {
         return;
     }
     if (!reads_beyond_record__(*cell, record_probe__())) return;
-    record_others_.push_back(cell->position());
+    record_others_.push_back(record_other__(*cell));
     // A cell set again and again is listed once more each time: the list
     // keeps to about what the sheet holds.
     if (record_others_.size() < 2 * record_others_compacted_ + 1024) return;
     in_cell_order__(record_others_);
-    std::erase_if(record_others_, [&](const vex::coord_t& at) { return !get_formula_cell(at.row, at.col); });
+    std::erase_if(record_others_, [&](const record_other_t& o) { return !get_formula_cell(o.at.row, o.at.col); });
     record_others_compacted_ = record_others_.size();
 }
 
@@ -173,6 +173,22 @@ void Table::in_cell_order__(std::vector<formula::formula_cell*>& cells) {
 
 void Table::in_cell_order__(std::vector<vex::coord_t>& positions) {
     in_column_order(positions, [](const vex::coord_t& at) { return std::pair(at.col, at.row); });
+}
+
+void Table::in_cell_order__(std::vector<record_other_t>& others) {
+    std::sort(others.begin(), others.end(), record_other_t::before);
+    record_other_t::keep_farthest(others);
+}
+
+void Table::record_other_t::keep_farthest(std::vector<record_other_t>& others) {
+    size_t kept = 0;
+    for (size_t i = 0; i < others.size(); ++i) {
+        if (kept && others[kept - 1].at.col == others[i].at.col && others[kept - 1].at.row == others[i].at.row)
+            others[kept - 1].reach = std::max(others[kept - 1].reach, others[i].reach);
+        else
+            others[kept++] = others[i];
+    }
+    others.resize(kept);
 }
 
 std::vector<vex::range_t> Table::wide_arrays_among__(const std::vector<formula::formula_cell*>& cells, int last_row,

@@ -308,14 +308,7 @@ void Table::follow_formula_range__(formula::table_formula_model& model, formula:
 }
 
 Table::record_readers_t Table::record_readers_key__() const {
-    record_readers_t key{sheet_id_, {}};
-    for (const auto& [name, table] : tabledefs_.all()) {
-        vex::range_t records = table->range();
-        if (table->has_header()) ++records.first.row;
-        records.last.row -= std::max(table->totals_row_shown(), 0);
-        key.tables.emplace_back(std::string(table->display_name()), records);
-    }
-    return key;
+    return {sheet_id_, tabledefs_.reshapes()};
 }
 
 // A row shift that leaves the formula's row leaves what it reads, when it
@@ -330,6 +323,11 @@ bool Table::reads_beyond_record__(const formula::formula_cell& cell, const formu
     return !probe.keeps_own_record(formula_model_->context(), cell.position(), cell.tokens);
 }
 
+Table::record_other_t Table::record_other__(const formula::formula_cell& cell) const {
+    if (!cell.parsed || cell.drops_on_any_change() || cell.attributes().type != 0) return {cell.position()};
+    return {cell.position(), formula::last_row_read(formula_model_->context(), cell.position(), cell.tokens)};
+}
+
 // A shift below every row: no formula's record moves. It keeps the last
 // table it met, for the next formula of the same table.
 formula::edit_reach_t Table::record_probe__() const {
@@ -340,40 +338,53 @@ formula::edit_reach_t Table::record_probe__() const {
 
 Table::row_shift_list_t Table::row_shift_formulas__(const band_shift_t& s) const {
     if (!s.rows || !record_readers_) return std::nullopt;
-    // Tables added since take no record from a listed formula.
-    const record_readers_t now = record_readers_key__();
-    const auto& was = record_readers_->tables;
-    if (now.grid != record_readers_->grid || now.tables.size() < was.size() ||
-        !std::equal(was.begin(), was.end(), now.tables.begin()))
-        return std::nullopt;
-    std::vector<formula::formula_cell*> out;
-    for (const vex::coord_t& at : record_others_)
-        if (at.row < s.first)
-            if (formula::formula_cell* cell = get_formula_cell(at.row, at.col)) out.push_back(cell);
+    // Tables added since take no record from a listed formula, and one that
+    // reads such a table was noted by the rows it spanned once there.
+    if (*record_readers_ != record_readers_key__()) return std::nullopt;
+    row_shift_formulas_t out;
+    for (const record_other_t& other : record_others_) {
+        if (other.at.row >= s.first) continue;
+        if (other.reach < s.first) out.passed.push_back(other);
+        else if (formula::formula_cell* cell = get_formula_cell(other.at.row, other.at.col)) out.cells.push_back(cell);
+    }
     for (int c = 1; c <= columns_.count(); ++c) {
         const Column& column = *columns_.at(c);
         if (size_t(s.first) > column.size()) continue;
         auto [block, offset] = column.position_of(s.first);
         for (; block != column.cells().end(); ++block, offset = 0)
             if (block->type == element_type_formula)
-                for (size_t i = offset; i < block->size; ++i) out.push_back(formula_block::at(*block->data, i));
+                for (size_t i = offset; i < block->size; ++i) out.cells.push_back(formula_block::at(*block->data, i));
     }
     // In the order a walk over every formula meets them, each once.
-    in_cell_order__(out);
+    in_cell_order__(out.cells);
     return out;
 }
 
-void Table::note_record_readers__(const std::vector<vex::coord_t>& seen) {
+void Table::note_record_readers__(const std::vector<vex::coord_t>& seen, std::vector<record_other_t> passed) {
+    record_readers_ = record_readers_key__();
     const formula::edit_reach_t probe = record_probe__();
-    std::vector<vex::coord_t> others;
+    std::vector<record_other_t> others;
     for (const vex::coord_t& at : seen)
         if (const formula::formula_cell* cell = get_formula_cell(at.row, at.col);
             cell && reads_beyond_record__(*cell, probe))
-            others.push_back(cell->position());
-    in_cell_order__(others);
+            others.push_back(record_other__(*cell));
+    // The list was in order when noted, and stores since appended to it:
+    // what a shift passed over is merged in without sorting it again.
+    if (others.empty()) {
+        others = std::move(passed);
+        if (!std::is_sorted(others.begin(), others.end(), record_other_t::before)) in_cell_order__(others);
+    } else if (std::is_sorted(passed.begin(), passed.end(), record_other_t::before)) {
+        in_cell_order__(others);
+        const auto fresh = std::ptrdiff_t(others.size());
+        others.insert(others.end(), passed.begin(), passed.end());
+        std::inplace_merge(others.begin(), others.begin() + fresh, others.end(), record_other_t::before);
+        record_other_t::keep_farthest(others);
+    } else {
+        others.insert(others.end(), passed.begin(), passed.end());
+        in_cell_order__(others);
+    }
     record_others_ = std::move(others);
     record_others_compacted_ = record_others_.size();
-    record_readers_ = record_readers_key__();
 }
 
 // Only the sheets whose formulas name this one, read it by its grid or span
@@ -682,7 +693,7 @@ bool Table::can_shift__(bool rows, bool insert, int lo, int hi, int a, int b, ro
                                   : band_shift_t::deleting(rows, lo, hi, a, b, edge);
     // An array is never read as an own record: those a row shift looks at hold them all.
     row_shift_list_t only = row_shift_formulas__(s);
-    const std::vector<vex::range_t> arrays = only ? wide_arrays_among__(*only, rows ? edge : hi, rows ? hi : edge)
+    const std::vector<vex::range_t> arrays = only ? wide_arrays_among__(only->cells, rows ? edge : hi, rows ? hi : edge)
                                                   : wide_arrays(rows ? edge : hi, rows ? hi : edge);
     if (looked_at) *looked_at = std::move(only);
     for (const vex::range_t& r : arrays)
@@ -745,7 +756,7 @@ bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b
     // their own record: once listed, the others are looked at alone.
     std::vector<vex::coord_t> seen;
     const std::vector<formula::formula_cell*> rewritten =
-        rewrite_formulas__(reach, moved_names, shared, stale, only ? &*only : nullptr, rows ? &seen : nullptr);
+        rewrite_formulas__(reach, moved_names, shared, stale, only ? &only->cells : nullptr, rows ? &seen : nullptr);
     if (rows)
         insert ? columns_.insert_rows(lo, hi, s.first, s.count) : columns_.delete_rows(lo, hi, s.first, s.count);
     else
@@ -797,7 +808,7 @@ bool Table::shift__(bool rows, bool insert, int band_a, int band_b, int a, int b
     for (Table* sheet : workbook_sheets__()) sheet->follow_kept_texts__(sheet == this ? &s : nullptr, shifted);
     follow_book_parts__(shifted);
     hold.reset();
-    if (rows) note_record_readers__(seen);
+    if (rows) note_record_readers__(seen, only ? std::move(only->passed) : std::vector<record_other_t>{});
     else record_readers_.reset();
     return true;
 }

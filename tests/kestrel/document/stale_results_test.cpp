@@ -506,6 +506,26 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
          [](auto*, auto* ws) { ws_set_num(ws, 2, 2, 10); }, 0, {"B4", "D1"}, "dd"},
         {"a row inserted at the totals row", totals_table_book(formula("E1", "ROWS(T)", 2)),
          [](auto*, auto* ws) { ASSERT_EQ(ws_insert_row(ws, 4, 1), 1) << run_msg(); }, 0, {"E1"}, "d"},
+        {"a row inserted at a totals row shown since the last row shift", totals_table_book(formula("E1", "ROWS(T[#All])", 4)),
+         [](auto*, auto* ws) {
+             plover_tabledef_t* td = ws_get_tabledef(ws, 0);
+             td_set_display_total(td, 0);
+             ASSERT_EQ(ws_insert_row(ws, 10, 1), 1) << run_msg();
+             td_set_display_total(td, 1);
+             ws_set_formula_num(ws, 1, 5, 4);
+             ASSERT_EQ(ws_insert_row(ws, 4, 1), 1) << run_msg();
+         },
+         0, {"E1"}, "d"},
+        {"a row inserted at the totals row of a table added since the last row shift", subtotals,
+         [](auto*, auto* ws) {
+             ASSERT_EQ(ws_insert_row(ws, 20, 1), 1) << run_msg();
+             plover_tabledef_t* td = ws_add_tabledef(ws, "Tn", 1, 7, 3, 7);
+             ws_set_formula(ws, 1, 9, "ROWS(Tn[#All])");
+             td_set_display_total(td, 1);
+             ws_set_formula_num(ws, 1, 9, 4);
+             ASSERT_EQ(ws_insert_row(ws, 4, 1), 1) << run_msg();
+         },
+         0, {"I1"}, "d"},
         {"a value set in a record beside a calculated column", records_table_book(),
          [](auto*, auto* ws) { ws_set_num(ws, 2, 1, 5); }, 0, {"C2", "C3", "C4", "E1", "E2"}, "dkddd"},
         {"a record appended at the totals row beside a calculated column", records_table_book(),

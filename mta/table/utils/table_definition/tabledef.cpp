@@ -169,12 +169,14 @@ void tabledef_t::drop_style_info() noexcept {
 void tabledef_t::set_attributes(const tabledef_attributes_t& attributes) {
     reserve_table_id(attributes.id);
     attributes_ = attributes;
+    if (owner_) owner_->tabledefs().note_reshaped();
     // The list's index holds ranges alone (a header row is asked of the table
     // itself), so it stays as it is: a load sets these on every table it adds.
 }
 
 void tabledef_t::set_totals_row_shown_flag(int32_t v) {
     if (v == 0 || v == 1) attributes_.totalsRowCount = v;
+    if (owner_) owner_->tabledefs().note_reshaped();
 }
 
 void tabledef_t::set_totals_row_func(int i, int32_t code) {
@@ -208,7 +210,10 @@ void tabledef_t::set_sort_state(std::unique_ptr<tabledef_sort_state_t> record) {
 void tabledef_t::set_range(const vex::range_t& range) {
     const bool moved = range != range_;
     range_ = range;
-    if (owner_) owner_->tabledefs().invalidate_index();
+    if (owner_) {
+        owner_->tabledefs().invalidate_index();
+        owner_->tabledefs().note_reshaped();
+    }
     if (moved) fit_filter__();
 }
 

@@ -179,6 +179,7 @@ bool tabledef_list_t::names_table(const std::string& folded, const tabledef_t* e
 }
 
 void tabledef_list_t::on_display_renamed(const tabledef_t& table, std::string_view before) {
+    note_reshaped();
     const auto order = order_of_.find(&table);
     if (order == order_of_.end()) return;
     unfile__(by_display_, before, &table);
@@ -211,6 +212,7 @@ void tabledef_list_t::erase_doomed__(const std::vector<const tabledef_t*>& doome
     for (const tabledef_t* t : doomed)
         if (const size_t i = position_of__(t); i < entries_.size()) found.push_back(&entries_[i]);
     if (found.empty()) return;
+    note_reshaped();
     std::sort(found.begin(), found.end());
     found.erase(std::unique(found.begin(), found.end()), found.end());
     // Left as holes: a host deleting tables one by one moves no other table.
@@ -255,6 +257,7 @@ tabledef_t* tabledef_list_t::rename(std::string_view old_name, std::string_view 
     const size_t i = position_of__(old_name);
     if (i == entries_.size()) return nullptr;
     tabledef_t* table = entries_[i].table.get();
+    note_reshaped();
     by_name_.erase(entries_[i].name);
     unfile__(by_folded_name_, entries_[i].name, table);
     entries_[i].name = new_name;

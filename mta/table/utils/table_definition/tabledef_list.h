@@ -103,6 +103,11 @@ public:
 
     // A table's range changed.
     void invalidate_index() noexcept { index_valid_ = false; }
+    // Counts each change of a table's range, display name, header or totals
+    // row, and each table gone: what formulas read of the tables stays while
+    // the count does, tables added aside.
+    uint64_t reshapes() const noexcept { return reshapes_; }
+    void note_reshaped() noexcept { ++reshapes_; }
 
 private:
     struct entry_t {
@@ -146,6 +151,7 @@ private:
     std::vector<std::string> unloaded_names_;
     std::unordered_set<std::string> unloaded_folded_;
     bool told_held_ = false;
+    uint64_t reshapes_ = 0;
 };
 
 } // namespace vex::mta
