@@ -4,6 +4,8 @@
 
 #include "mta/table/formula_model/reference_rewrite.h"
 
+#include "mta/table/formula_model/edit_reach.h"
+
 #include "mta/formula/token.h"
 #include "mta/table/sample_styles.h"
 #include "mta/table/utils/defined_names/defined_name_store.h"
@@ -11,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 
 using formula_model_test::book_t;
@@ -54,6 +57,34 @@ TEST(formula_rewrite, cells_follow_inserted_rows) {
     ASSERT_TRUE(t.set_formula(12, 1, text_at(t, 12, 1)));
     ASSERT_EQ(tokens.size(), t.get_formula_cell(12, 1)->tokens.size());
     for (size_t i = 0; i < tokens.size(); ++i) EXPECT_EQ(tokens[i].operand, t.get_formula_cell(12, 1)->tokens[i].operand) << i;
+}
+
+// A row shift passes over a formula above it when it reads no row from the
+// shift down: the last row read on its own sheet, or none to tell.
+TEST(formula_rewrite, the_last_row_a_formula_reads_on_its_sheet) {
+    constexpr int unsure = std::numeric_limits<int>::max();
+    book_t book;
+    Table& t = book.add("Sheet1");
+    book.add("Sheet2");
+    ASSERT_TRUE(t.add_defined_name("Rate", "Sheet1!$B$2", {}, workbook_scope));
+    const struct {
+        const char* text;
+        int last;
+    } rows[] = {
+        {"A1+A7+SUM(A4:A8)", 8},      {"SUM(B$3:$B2)", 3},        {"Sheet2!A900+A2", 2},
+        {"SUM(A:A)", 1048576},         {"4:6", 6},                 {"SUM(Sheet1:Sheet2!A5)", unsure},
+        {"Rate*2", unsure},            {"OFFSET(A1,2,0)", unsure}, {"NOW()+A2", unsure},
+        {"SUM(T[Qty])", unsure},       {"[1]Sheet1!A1+A2", unsure},
+    };
+    for (const auto& r : rows) {
+        ASSERT_TRUE(t.set_formula(1, 5, r.text)) << r.text;
+        const auto* cell = t.get_formula_cell(1, 5);
+        ASSERT_NE(cell, nullptr) << r.text;
+        const int last = cell->parsed ? vex::mta::formula::last_row_read(t.get_formula_model()->context(),
+                                                                          cell->position(), cell->tokens)
+                                      : unsure;
+        EXPECT_EQ(last, r.last) << r.text;
+    }
 }
 
 TEST(formula_rewrite, deleted_references_become_ref_errors) {
