@@ -1038,6 +1038,12 @@ std::vector<vex::range_t> cell_tracker_t::dependents_of(const vex::range_t& rang
     return out;
 }
 
+bool cell_tracker_t::holds_volatile_on(uint32_t grid) const {
+    std::lock_guard lock(mutex_);
+    const auto on = state_->volatiles_on.find(grid);
+    return on != state_->volatiles_on.end() && on->second != 0;
+}
+
 std::vector<vex::range_t> cell_tracker_t::get_dirty_ranges(const std::unordered_set<vex::range_t>& changed,
                                                            const std::unordered_set<vex::range_t>* extra) const {
     std::lock_guard lock(mutex_);

@@ -90,6 +90,8 @@ public:
 
     // Formula ranges overlapping the range, which must lie on one grid.
     std::vector<vex::range_t> query(const vex::range_t& range) const;
+    // Whether a formula of the grid is filed as losing its result on any change.
+    bool holds_volatile_on(uint32_t grid) const;
     // Formula ranges that reference anything overlapping the range.
     std::vector<vex::range_t> dependents_of(const vex::range_t& range) const;
     // Every formula to recompute after `changed` (and the volatile ones and

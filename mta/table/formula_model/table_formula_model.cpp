@@ -553,6 +553,11 @@ std::optional<std::string> table_formula_model::shared_text(const formula_cell& 
     return impl_->follower_text(cell);
 }
 
+bool table_formula_model::has_orphaned_groups() const {
+    return std::any_of(impl_->shared.begin(), impl_->shared.end(),
+                       [&](const auto& group) { return !shared_master(group.first); });
+}
+
 const formula_cell* table_formula_model::shared_master(uint32_t shared_index) const {
     const auto it = impl_->shared.find(shared_index);
     if (it == impl_->shared.end()) return nullptr;

@@ -169,6 +169,8 @@ public:
     // The group's first cell while it is one: a shared master of that index
     // standing inside its own range. Null otherwise.
     const formula_cell* shared_master(uint32_t shared_index) const;
+    // Whether a shared group has lost its first cell: a shift settles its followers.
+    bool has_orphaned_groups() const;
     // The cell leaves its shared group and holds the text as a normal formula;
     // its tokens, already those of its cell, stay.
     static void stand_alone(formula_cell& cell, std::string text);

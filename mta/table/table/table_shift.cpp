@@ -214,10 +214,28 @@ std::vector<formula::formula_cell*> Table::rewrite_formulas__(const formula::edi
     // Readers of this sheet's tables file the tables' new ranges once they moved.
     const bool tables_here = tabledefs_.size() != 0;
     const formula::name_set_t named(names);
+    // Another sheet is read only when its formulas may name this one, a span
+    // or a moved name, leave hidden rows out or hold unparsed texts, lose
+    // their results on any change, or follow a lost shared master: the others
+    // hold nothing the shift moves or reads otherwise. A table here may be
+    // read from anywhere by its name alone.
+    const bool every_sheet = tables_here || !registered_ || !shared_spellings_;
+    std::unordered_set<const Table*> spelling;
+    if (!every_sheet) {
+        std::vector<std::string> spellings{formula::name_spellers_t::grid(grid), utf8_fold_case(name_),
+                                           std::string(formula::name_spellers_t::span),
+                                           std::string(formula::name_spellers_t::skips_hidden_rows)};
+        for (const formula::named_expression_t& name : names) spellings.push_back(utf8_fold_case(name.name));
+        for (Table* sheet : sheets_spelling__(spellings)) spelling.insert(sheet);
+    }
+    const formula::cell_tracker_t& tracker = formula::get_cell_tracker();
     shared.reserve(sheets.size());
     for (Table* sheet : sheets) {
         const bool own = sheet == this;
         formula::table_formula_model& model = *sheet->get_formula_model();
+        if (!own && !every_sheet && !spelling.contains(sheet) && !tracker.holds_volatile_on(sheet->sheet_id()) &&
+            !model.has_orphaned_groups())
+            continue;
         formula::model_context& context = model.context();
         formula::shared_shift_t& groups = shared.emplace_back(model, grid, s, own);
         const auto visit = [&](formula::formula_cell* cell) {

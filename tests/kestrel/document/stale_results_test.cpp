@@ -732,6 +732,8 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
          [](auto* doc, auto*) { wb_delete_sheet(doc_get_workbook(doc), 0); }, 1, {"A1", "D1"}, "dd"},
         {"a sheet a volatile formula builds added", built,
          [](auto* doc, auto*) { wb_add_worksheet(doc_get_workbook(doc), "Extra"); }, 2, {"A1", "D1"}, "dd"},
+        {"a row inserted on a sheet a volatile formula builds", built,
+         [](auto* doc, auto*) { ASSERT_EQ(ws_insert_row(sheet(doc, 0), 1, 1), 1) << run_msg(); }, 2, {"A1", "D1"}, "dd"},
         {"sheets moved beside volatile formulas", built,
          [](auto* doc, auto*) { wb_shift_sheet(doc_get_workbook(doc), 0, 1); }, 2, {"A1", "D1"}, "dd"},
         {"a reference into another workbook", named_book("", formula("A1", "[1]Sheet1!A1+1", 2) + followed),
