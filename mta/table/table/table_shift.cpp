@@ -387,20 +387,14 @@ void Table::note_record_readers__(const std::vector<vex::coord_t>& seen, std::ve
             cell && reads_beyond_record__(*cell, probe))
             others.push_back(record_other__(*cell));
     // The list was in order when noted, and stores since appended to it:
-    // what a shift passed over is merged in without sorting it again.
-    if (others.empty()) {
-        others = std::move(passed);
-        if (!std::is_sorted(others.begin(), others.end(), record_other_t::before)) in_cell_order__(others);
-    } else if (std::is_sorted(passed.begin(), passed.end(), record_other_t::before)) {
-        in_cell_order__(others);
-        const auto fresh = std::ptrdiff_t(others.size());
-        others.insert(others.end(), passed.begin(), passed.end());
-        std::inplace_merge(others.begin(), others.begin() + fresh, others.end(), record_other_t::before);
-        record_other_t::keep_farthest(others);
-    } else {
-        others.insert(others.end(), passed.begin(), passed.end());
-        in_cell_order__(others);
-    }
+    // what a shift passed over is sorted only when such stores came.
+    in_cell_order__(others);
+    const auto fresh = std::ptrdiff_t(others.size());
+    others.insert(others.end(), passed.begin(), passed.end());
+    if (!std::is_sorted(others.begin() + fresh, others.end(), record_other_t::before))
+        std::sort(others.begin() + fresh, others.end(), record_other_t::before);
+    if (fresh != 0) std::inplace_merge(others.begin(), others.begin() + fresh, others.end(), record_other_t::before);
+    record_other_t::keep_farthest(others);
     record_others_ = std::move(others);
     record_others_compacted_ = record_others_.size();
 }
