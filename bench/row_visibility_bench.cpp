@@ -4,6 +4,9 @@
 //   rows): 8,000 should take at most six times what 2,000 take;
 // - grouping n pairs of rows of an empty sheet (8,000 and 32,000): at most
 //   six times;
+// - showing again, from the first, every other row of 2n hidden one by one
+//   beside those formulas, and taking apart, from the first, n grouped pairs
+//   of rows (2,000 and 8,000): at most six times;
 // - one row hidden and shown again on a sheet holding a table of n records
 //   with a column [@Qty]*[@Price] and its results (5,000 and 80,000): the
 //   larger at most three times the smaller.
@@ -14,6 +17,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -43,9 +47,13 @@ void on_new_sheet(benchmark::State& state, const char* per, Fill fill, Edit edit
         state.ResumeTiming();
         edit(ws, n);
         state.PauseTiming();
-        if (!checked && !took(ws, n)) state.SkipWithError("the edit or the results are not as expected");
+        const bool failed = !checked && !took(ws, n);
         checked = true;
         doc_release(doc);
+        if (failed) {
+            state.SkipWithError("the edit or the results are not as expected");
+            break;
+        }
         state.ResumeTiming();
     }
     state.counters[per] =
@@ -72,6 +80,37 @@ void row_pairs_grouped(benchmark::State& state) {
         [](plover_worksheet_t* ws, int n) {
             return ws_row_outline_level(ws, 3 * n - 1, nullptr) == 1 && ws_row_outline_level(ws, 3 * n, nullptr) == 0;
         });
+}
+
+// Each edit near the last one, as a loop from the first row makes them.
+void every_other_row_shown_again(benchmark::State& state) {
+    const int n = int(state.range(0));
+    on_new_sheet(
+        state, "per_row",
+        [n](plover_worksheet_t* ws) {
+            doubled_column(ws);
+            for (int i = 1; i <= n; ++i) ws_set_row_hidden(ws, 2 * i, 2 * i, 1);
+        },
+        [](plover_worksheet_t* ws, int n) {
+            for (int i = 1; i <= n; ++i) ws_set_row_hidden(ws, 2 * i, 2 * i, 0);
+        },
+        [](plover_worksheet_t* ws, int n) {
+            const int last = 2 * std::min(n, formula_rows / 2);
+            return !ws_row_hidden(ws, 2 * n) && ws_cell_type(ws, last, 1) == CELLTYPE_NUMBER;
+        });
+}
+
+void row_pairs_ungrouped(benchmark::State& state) {
+    const int n = int(state.range(0));
+    on_new_sheet(
+        state, "per_pair",
+        [n](plover_worksheet_t* ws) {
+            for (int i = 0; i < n; ++i) ws_group_rows(ws, 3 * i + 1, 3 * i + 2, 0);
+        },
+        [](plover_worksheet_t* ws, int n) {
+            for (int i = 0; i < n; ++i) ws_ungroup_rows(ws, 3 * i + 1, 3 * i + 2);
+        },
+        [](plover_worksheet_t* ws, int n) { return ws_row_outline_level(ws, 3 * n - 1, nullptr) == 0; });
 }
 
 void row_hidden_beside_a_table(benchmark::State& state) {
@@ -101,6 +140,8 @@ void row_hidden_beside_a_table(benchmark::State& state) {
 
 BENCHMARK(rows_hidden_one_by_one)->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
 BENCHMARK(row_pairs_grouped)->Arg(8000)->Arg(32000)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(every_other_row_shown_again)->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(row_pairs_ungrouped)->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
 BENCHMARK(row_hidden_beside_a_table)->Arg(5000)->Arg(80000)->Unit(benchmark::kMicrosecond)->Repetitions(3)->ReportAggregatesOnly(true);
 
 } // namespace

@@ -12,6 +12,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "gap_vector.h"
+
 namespace vex::mta {
 
 template <class V>
@@ -22,8 +24,8 @@ bool equal_values(const V& a, const V& b) {
 // Runs are sorted by start; a run covers its start up to the next run's start minus
 // one, the last one up to last(). No two neighbouring runs hold equal values.
 // With KeyOf (a function object giving a value's uint16_t key), the store also
-// knows where the runs of each key start, so that a change of one key over the
-// whole store costs that key's runs, not them all.
+// lists where the runs of each key start, so that a change over the whole store
+// asks for each key's new value once.
 template <class V, bool (*Eq)(const V&, const V&) = equal_values<V>, class KeyOf = void>
 class run_store_t {
 public:
@@ -44,7 +46,7 @@ public:
     int32_t first() const noexcept { return first_; }
     int32_t last() const noexcept { return last_; }
     const V& default_value() const noexcept { return default_; }
-    const std::vector<run_t>& runs() const noexcept { return runs_; }
+    const gap_vector<run_t>& runs() const noexcept { return runs_; }
 
     // The last index the run at i covers.
     int32_t run_end(size_t i) const noexcept {
@@ -53,15 +55,20 @@ public:
 
     std::optional<size_t> run_index_of(int64_t index) const noexcept {
         if (index < first_ || index > last_) return std::nullopt;
-        auto it = std::upper_bound(runs_.begin(), runs_.end(), index,
-                                   [](int64_t i, const run_t& r) { return i < static_cast<int64_t>(r.start); });
-        return static_cast<size_t>(it - runs_.begin()) - 1;
+        size_t lo = 0, hi = runs_.size();  // the first run starting past index
+        while (lo < hi) {
+            const size_t mid = lo + (hi - lo) / 2;
+            if (index < static_cast<int64_t>(runs_[mid].start)) hi = mid;
+            else lo = mid + 1;
+        }
+        return lo - 1;
     }
 
     // Calls f(key, starts) for each key the runs hold, starts in order; with
     // KeyOf only.
     template <class F>
-    void for_each_key(F&& f) const requires indexed {
+    void for_each_key(F&& f) requires indexed {
+        if (index_stale_) reindex__();
         for (const auto& [key, starts] : starts_by_key_) f(key, starts);
     }
 
@@ -94,15 +101,11 @@ public:
         if (b < last_ && (ib + 1 == runs_.size() || runs_[ib + 1].start != b + 1))
             tail = run_t{static_cast<uint32_t>(b + 1), runs_[ib].value};
         const size_t erase_from = runs_[ia].start == a ? ia : ia + 1;
-        for (size_t j = erase_from; j <= ib; ++j) unindex__(runs_[j]);
-        runs_.erase(runs_.begin() + erase_from, runs_.begin() + ib + 1);
+        runs_.erase(erase_from, ib + 1);
         size_t at = erase_from;
-        runs_.insert(runs_.begin() + at, run_t{static_cast<uint32_t>(a), value});
-        index__(runs_[at]);
-        if (tail) {
-            runs_.insert(runs_.begin() + at + 1, *tail);
-            index__(*tail);
-        }
+        runs_.insert(at, run_t{static_cast<uint32_t>(a), value});
+        if (tail) runs_.insert(at + 1, *tail);
+        stale__();
         merge_around__(at, at + (tail ? 2 : 1));
     }
 
@@ -138,8 +141,8 @@ public:
             next = b + 1;
         }
         if (next <= last_) keep(next, last_);
-        runs_ = std::move(out);
-        reindex__();
+        runs_.assign(std::move(out));
+        stale__();
     }
 
     // Removes [a, b]; later indexes move down by its length and the freed tail
@@ -162,10 +165,10 @@ public:
                 push_merged__(out, run_t{static_cast<uint32_t>(a), runs_[i].value});  // its part after b
             }
         }
-        runs_ = std::move(out);
+        runs_.assign(std::move(out));
         const int64_t tail = last_ - static_cast<int64_t>(len) + 1;
         if (runs_.empty()) runs_.push_back({static_cast<uint32_t>(first_), default_});
-        reindex__();
+        stale__();
         if (tail <= last_) assign(tail, last_, default_);
     }
 
@@ -182,8 +185,8 @@ public:
             }
             runs_[j].start = static_cast<uint32_t>(moved);
         }
-        runs_.resize(keep);
-        reindex__();
+        runs_.truncate(keep);
+        stale__();
         assign(at, std::min<int64_t>(at + n - 1, last_), default_);
     }
 
@@ -198,45 +201,32 @@ private:
         size_t lo = from > 0 ? from - 1 : 0;
         size_t hi = std::min(to, runs_.size() - 1);
         for (size_t j = hi; j > lo; --j)
-            if (Eq(runs_[j - 1].value, runs_[j].value)) {
-                unindex__(runs_[j]);
-                runs_.erase(runs_.begin() + j);
-            }
+            if (Eq(runs_[j - 1].value, runs_[j].value)) runs_.erase(j, j + 1);
     }
 
-    void index__(const run_t& r) {
-        if constexpr (indexed) {
-            auto& starts = starts_by_key_[KeyOf{}(r.value)];
-            starts.insert(std::lower_bound(starts.begin(), starts.end(), r.start), r.start);
-        }
+    // The index is read only by a change over the whole store, which costs
+    // every run anyway: edits leave it to be rebuilt then, so that a loop of
+    // edits near the first run does not shift every key's starts each time.
+    void stale__() noexcept {
+        if constexpr (indexed) index_stale_ = true;
     }
 
-    void unindex__(const run_t& r) {
-        if constexpr (indexed) {
-            const auto it = starts_by_key_.find(KeyOf{}(r.value));
-            if (it == starts_by_key_.end()) return;
-            auto& starts = it->second;
-            const auto at = std::lower_bound(starts.begin(), starts.end(), r.start);
-            if (at != starts.end() && *at == r.start) starts.erase(at);
-            if (starts.empty()) starts_by_key_.erase(it);
-        }
-    }
-
-    // After the runs were rebuilt whole, which costs their number anyway.
     void reindex__() {
         if constexpr (indexed) {
             starts_by_key_.clear();
             for (const auto& r : runs_) starts_by_key_[KeyOf{}(r.value)].push_back(r.start);
+            index_stale_ = false;
         }
     }
 
     int32_t first_;
     int32_t last_;
     V default_;
-    std::vector<run_t> runs_;
+    gap_vector<run_t> runs_;
     struct no_index_t {};
     using index_t = std::conditional_t<indexed, std::map<uint16_t, std::vector<uint32_t>>, no_index_t>;
     [[no_unique_address]] index_t starts_by_key_;  // a column's style runs keep none
+    bool index_stale_ = false;
 };
 
 } // namespace vex::mta

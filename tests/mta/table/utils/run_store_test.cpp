@@ -53,7 +53,7 @@ TEST(run_store, random_edits_match_a_plain_model) {
         for (int step = 0; step < 150; ++step) {
             int a = pick(first, last), b = pick(first, last);
             if (a > b) std::swap(a, b);
-            switch (rng() % 4) {
+            switch (rng() % 5) {
             case 0: {  // reversed, and now and then past either end
                 const int lo = a - (rng() % 4 == 0 ? 5 : 0), hi = b + (rng() % 4 == 0 ? 5 : 0), v = pick(0, 2);
                 s.assign(hi, lo, v);
@@ -70,6 +70,16 @@ TEST(run_store, random_edits_match_a_plain_model) {
                 s.insert(a, n);
                 model.insert(model.begin() + (a - first), n, 0);
                 model.resize(last - first + 1);
+                break;
+            }
+            case 3: {  // every other index, one by one, forth or back, as a host's loop
+                const int v = pick(0, 2);
+                const bool back = rng() % 2;
+                for (int i = 0; i <= b - a; i += 2) {
+                    const int at = back ? b - i : a + i;
+                    s.assign(at, at, v);
+                    fill(at, at, v);
+                }
                 break;
             }
             default: {
