@@ -46,7 +46,8 @@ bool reads_its_place(const std::vector<token_t>* tokens) {
     });
 }
 
-int last_row_read(model_context& context, const vex::coord_t& from, const std::vector<token_t>& tokens) {
+int last_row_read(model_context& context, const vex::coord_t& from, const std::vector<token_t>& tokens,
+                  bool* by_table) {
     constexpr int unsure = std::numeric_limits<int>::max();
     int last = 0;
     for (const token_t& t : tokens) {
@@ -72,6 +73,7 @@ int last_row_read(model_context& context, const vex::coord_t& from, const std::v
             const range_set_t all = context.resolve_table_reference(from, ref.table, 16 /* #All */, {}, {});
             if (all.size() != 1 || all.begin()->first.grid_id != from.grid_id) return unsure;
             last = std::max({last, all.begin()->first.row, all.begin()->last.row});
+            if (by_table) *by_table = true;
             continue;
         }
         default:

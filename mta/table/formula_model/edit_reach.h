@@ -31,8 +31,11 @@ bool reads_its_place(const std::vector<token_t>* tokens);
 // The last row of its own sheet that a formula at `from` may read by its
 // tokens, tables resolved as they stand now; INT_MAX when that cannot be told
 // (a name, a span of sheets, a computed reference, another sheet's table or
-// book). A row shift below that row leaves its reading as it is.
-int last_row_read(model_context& context, const vex::coord_t& from, const std::vector<token_t>& tokens);
+// book). A row shift below that row leaves its reading as it is. With
+// `by_table`, told whether a table's extent set that row: it moves when the
+// table is reshaped.
+int last_row_read(model_context& context, const vex::coord_t& from, const std::vector<token_t>& tokens,
+                  bool* by_table = nullptr);
 
 struct edit_reach_t {
     int32_t grid;                           // the sheet edited

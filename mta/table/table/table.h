@@ -810,6 +810,7 @@ private:
     struct record_other_t {
         vex::coord_t at;
         int reach = std::numeric_limits<int>::max();
+        bool by_table = false;  // a table's extent set the reach
 
         // Column by column, top down.
         static bool before(const record_other_t& a, const record_other_t& b) noexcept {

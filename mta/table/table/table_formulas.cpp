@@ -183,10 +183,12 @@ void Table::in_cell_order__(std::vector<record_other_t>& others) {
 void Table::record_other_t::keep_farthest(std::vector<record_other_t>& others) {
     size_t kept = 0;
     for (size_t i = 0; i < others.size(); ++i) {
-        if (kept && others[kept - 1].at.col == others[i].at.col && others[kept - 1].at.row == others[i].at.row)
+        if (kept && others[kept - 1].at.col == others[i].at.col && others[kept - 1].at.row == others[i].at.row) {
             others[kept - 1].reach = std::max(others[kept - 1].reach, others[i].reach);
-        else
+            others[kept - 1].by_table = others[kept - 1].by_table || others[i].by_table;
+        } else {
             others[kept++] = others[i];
+        }
     }
     others.resize(kept);
 }

@@ -343,7 +343,9 @@ bool Table::reads_beyond_record__(const formula::formula_cell& cell, const formu
 
 Table::record_other_t Table::record_other__(const formula::formula_cell& cell) const {
     if (!cell.parsed || cell.drops_on_any_change() || cell.attributes().type != 0) return {cell.position()};
-    return {cell.position(), formula::last_row_read(formula_model_->context(), cell.position(), cell.tokens)};
+    record_other_t out{cell.position()};
+    out.reach = formula::last_row_read(formula_model_->context(), cell.position(), cell.tokens, &out.by_table);
+    return out;
 }
 
 // A shift below every row: no formula's record moves. It keeps the last
@@ -355,14 +357,14 @@ formula::edit_reach_t Table::record_probe__() const {
 }
 
 Table::row_shift_list_t Table::row_shift_formulas__(const band_shift_t& s) const {
-    if (!s.rows || !record_readers_) return std::nullopt;
-    // Tables added since take no record from a listed formula, and one that
-    // reads such a table was noted by the rows it spanned once there.
-    if (*record_readers_ != record_readers_key__()) return std::nullopt;
+    if (!s.rows || !record_readers_ || record_readers_->grid != sheet_id_) return std::nullopt;
+    // A formula reading only its own record keeps doing so whatever the tables
+    // become, but a reach a table's extent set may have grown with it since.
+    const bool reshaped = record_readers_->tables != tabledefs_.reshapes();
     row_shift_formulas_t out;
     for (const record_other_t& other : record_others_) {
         if (other.at.row >= s.first) continue;
-        if (other.reach < s.first) out.passed.push_back(other);
+        if (other.reach < s.first && !(reshaped && other.by_table)) out.passed.push_back(other);
         else if (formula::formula_cell* cell = get_formula_cell(other.at.row, other.at.col)) out.cells.push_back(cell);
     }
     for (int c = 1; c <= columns_.count(); ++c) {

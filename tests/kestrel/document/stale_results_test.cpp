@@ -516,6 +516,16 @@ TEST(stale_results, formulas_read_through_tables_names_and_unread_texts_drop_the
              ASSERT_EQ(ws_insert_row(ws, 4, 1), 1) << run_msg();
          },
          0, {"E1"}, "d"},
+        {"a record appended at a totals row shown since the last row shift, below a count of them",
+         totals_table_book(formula("E1", "ROWS(T)", 2)),
+         [](auto*, auto* ws) {
+             plover_tabledef_t* td = ws_get_tabledef(ws, 0);
+             td_set_display_total(td, 0);
+             ASSERT_EQ(ws_insert_row(ws, 10, 1), 1) << run_msg();
+             td_set_display_total(td, 1);
+             ASSERT_EQ(ws_insert_row(ws, 4, 1), 1) << run_msg();
+         },
+         0, {"E1"}, "d"},
         {"a row inserted at the totals row of a table added since the last row shift", subtotals,
          [](auto*, auto* ws) {
              ASSERT_EQ(ws_insert_row(ws, 20, 1), 1) << run_msg();
