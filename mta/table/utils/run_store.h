@@ -24,7 +24,7 @@ bool equal_values(const V& a, const V& b) {
 // Runs are sorted by start; a run covers its start up to the next run's start minus
 // one, the last one up to last(). No two neighbouring runs hold equal values.
 // With KeyOf (a function object giving a value's uint16_t key), the store also
-// lists where the runs of each key start, so that a change over the whole store
+// tells where the runs of each key start, so that a change over the whole store
 // asks for each key's new value once.
 template <class V, bool (*Eq)(const V&, const V&) = equal_values<V>, class KeyOf = void>
 class run_store_t {
@@ -40,7 +40,6 @@ public:
         : first_(first), last_(last), default_(std::move(default_value)) {
         if (first < 0 || last < first) throw std::invalid_argument("run store bounds out of order");
         runs_.push_back({static_cast<uint32_t>(first), default_});
-        reindex__();
     }
 
     int32_t first() const noexcept { return first_; }
@@ -55,21 +54,18 @@ public:
 
     std::optional<size_t> run_index_of(int64_t index) const noexcept {
         if (index < first_ || index > last_) return std::nullopt;
-        size_t lo = 0, hi = runs_.size();  // the first run starting past index
-        while (lo < hi) {
-            const size_t mid = lo + (hi - lo) / 2;
-            if (index < static_cast<int64_t>(runs_[mid].start)) hi = mid;
-            else lo = mid + 1;
-        }
-        return lo - 1;
+        auto it = std::upper_bound(runs_.begin(), runs_.end(), index,
+                                   [](int64_t i, const run_t& r) { return i < static_cast<int64_t>(r.start); });
+        return static_cast<size_t>(it - runs_.begin()) - 1;
     }
 
-    // Calls f(key, starts) for each key the runs hold, starts in order; with
-    // KeyOf only.
-    template <class F>
-    void for_each_key(F&& f) requires indexed {
-        if (index_stale_) reindex__();
-        for (const auto& [key, starts] : starts_by_key_) f(key, starts);
+    // The starts of each key's runs, in order; with KeyOf only. Read from the
+    // runs when asked: only a change over the whole store asks, and it costs
+    // every run anyway.
+    std::map<uint16_t, std::vector<uint32_t>> starts_by_key() const requires indexed {
+        std::map<uint16_t, std::vector<uint32_t>> out;
+        for (const auto& r : runs_) out[KeyOf{}(r.value)].push_back(r.start);
+        return out;
     }
 
     // The default outside [first, last].
@@ -105,7 +101,6 @@ public:
         size_t at = erase_from;
         runs_.insert(at, run_t{static_cast<uint32_t>(a), value});
         if (tail) runs_.insert(at + 1, *tail);
-        stale__();
         merge_around__(at, at + (tail ? 2 : 1));
     }
 
@@ -142,7 +137,6 @@ public:
         }
         if (next <= last_) keep(next, last_);
         runs_.assign(std::move(out));
-        stale__();
     }
 
     // Removes [a, b]; later indexes move down by its length and the freed tail
@@ -168,7 +162,6 @@ public:
         runs_.assign(std::move(out));
         const int64_t tail = last_ - static_cast<int64_t>(len) + 1;
         if (runs_.empty()) runs_.push_back({static_cast<uint32_t>(first_), default_});
-        stale__();
         if (tail <= last_) assign(tail, last_, default_);
     }
 
@@ -186,7 +179,6 @@ public:
             runs_[j].start = static_cast<uint32_t>(moved);
         }
         runs_.truncate(keep);
-        stale__();
         assign(at, std::min<int64_t>(at + n - 1, last_), default_);
     }
 
@@ -204,29 +196,10 @@ private:
             if (Eq(runs_[j - 1].value, runs_[j].value)) runs_.erase(j, j + 1);
     }
 
-    // The index is read only by a change over the whole store, which costs
-    // every run anyway: edits leave it to be rebuilt then, so that a loop of
-    // edits near the first run does not shift every key's starts each time.
-    void stale__() noexcept {
-        if constexpr (indexed) index_stale_ = true;
-    }
-
-    void reindex__() {
-        if constexpr (indexed) {
-            starts_by_key_.clear();
-            for (const auto& r : runs_) starts_by_key_[KeyOf{}(r.value)].push_back(r.start);
-            index_stale_ = false;
-        }
-    }
-
     int32_t first_;
     int32_t last_;
     V default_;
     gap_vector<run_t> runs_;
-    struct no_index_t {};
-    using index_t = std::conditional_t<indexed, std::map<uint16_t, std::vector<uint32_t>>, no_index_t>;
-    [[no_unique_address]] index_t starts_by_key_;  // a column's style runs keep none
-    bool index_stale_ = false;
 };
 
 } // namespace vex::mta

@@ -114,7 +114,8 @@ void restyle_every_record(Store& store, F&& next) {
         const std::vector<uint32_t>* starts;
     };
     std::vector<key_runs_t> keys;
-    store.for_each_key([&](uint16_t xf, const std::vector<uint32_t>& starts) { keys.push_back({starts.front(), xf, &starts}); });
+    const auto by_key = store.starts_by_key();
+    for (const auto& [xf, starts] : by_key) keys.push_back({starts.front(), xf, &starts});
     std::sort(keys.begin(), keys.end(), [](const key_runs_t& x, const key_runs_t& y) { return x.first < y.first; });
     std::vector<typename Store::span_t> spans;
     for (const key_runs_t& k : keys) {

@@ -104,7 +104,7 @@ TEST(run_store, random_edits_match_a_plain_model) {
             for (int i = first; i <= last; ++i) ASSERT_EQ(s.value_at(i), model[i - first]) << "index " << i;
             std::map<uint16_t, std::vector<uint32_t>> by_value, indexed;
             for (const auto& run : r) by_value[key_of{}(run.value)].push_back(run.start);
-            s.for_each_key([&](uint16_t key, const std::vector<uint32_t>& starts) { indexed[key] = starts; });
+            indexed = s.starts_by_key();
             ASSERT_EQ(indexed, by_value) << "step " << step;
         }
     }
