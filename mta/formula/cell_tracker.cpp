@@ -9,7 +9,6 @@
 #include <mdds/rtree.hpp>
 
 #include <algorithm>
-#include <deque>
 #include <memory>
 #include <optional>
 #include <span>
@@ -189,18 +188,23 @@ struct extent_hash {
 template <class Value>
 struct counted_tree_t {
     using tree_type = mdds::rtree<rtree_key_t, uint32_t, small_node_rtree_trait>;
+    // Up to a leaf's worth of slots is scanned, with neither tree nor hash:
+    // a grid of a few formulas, as a book of many sheets holds, costs no
+    // tree nodes to build and free, and a scan of so few costs what a leaf does.
+    static constexpr size_t scanned_up_to = small_node_rtree_trait::max_node_size;
 
-    // Made when first filled: a grid of one formula, as a book of many sheets
-    // holds, costs one tree, not two empty ones.
+    // Made once past a scan's worth; both hold every slot then.
     std::unique_ptr<tree_type> loaded;  // one bulk load, keyed spread
     std::unique_ptr<tree_type> tree;    // one insertion at a time, keyed plain
-    std::deque<std::pair<vex::range_t, Value>> slots;  // the extent, plainly, and its value
+    // A vector, not a deque: an empty deque already holds a block.
+    std::vector<std::pair<vex::range_t, Value>> slots;  // the extent, plainly, and its value
     std::unordered_map<vex::range_t, uint32_t, extent_hash> slot_of;
     size_t live = 0;
     size_t dead = 0;
     size_t parked = 0;  // formula entries only
 
     bool empty() const { return slots.empty(); }
+    bool scanned() const { return slots.size() <= scanned_up_to; }
 
     static vex::range_t extent_of(const vex::range_t& r) {
         return {{0, r.first.row, r.first.col, 0, 0, 0}, {0, r.last.row, r.last.col, 0, 0, 0}};
@@ -210,12 +214,24 @@ struct counted_tree_t {
     // false when nothing is filed there.
     template <class F>
     bool find(const vex::range_t& r, F f) {
-        const auto it = slot_of.find(extent_of(r));
+        const vex::range_t extent = extent_of(r);
+        if (scanned()) {
+            for (auto& [at, value] : slots)
+                if (at == extent) return f(value);
+            return false;
+        }
+        const auto it = slot_of.find(extent);
         return it != slot_of.end() && f(slots[it->second].second);
     }
     // Calls f on each value filed at a range overlapping the range.
     template <class F>
     void overlapping(const vex::range_t& r, F f) const {
+        if (scanned()) {
+            const auto look = key_of<tree_type>(r, false);
+            for (const auto& [at, value] : slots)
+                if (key_of<tree_type>(at, false).intersects(look)) f(value);
+            return;
+        }
         if (loaded && !loaded->empty())
             for (const uint32_t slot : loaded->search(look_of<tree_type>(r, true), tree_type::search_type::overlap))
                 f(slots[slot].second);
@@ -223,17 +239,24 @@ struct counted_tree_t {
             for (const uint32_t slot : tree->search(key_of<tree_type>(r, false), tree_type::search_type::overlap))
                 f(slots[slot].second);
     }
-    // A slot for a range filed nowhere yet.
+    // A slot for a range filed nowhere yet; the slots are indexed once past a scan's worth.
     uint32_t slot_for(const vex::range_t& r, Value&& value) {
         const auto slot = uint32_t(slots.size());
         slots.emplace_back(extent_of(r), std::move(value));
-        slot_of.emplace(slots.back().first, slot);
+        if (slots.size() == scanned_up_to + 1)
+            for (uint32_t i = 0; i < slots.size(); ++i) slot_of.emplace(slots[i].first, i);
+        else if (!scanned())
+            slot_of.emplace(slots.back().first, slot);
         return slot;
     }
     void insert(const vex::range_t& r, Value&& value) {
-        if (!tree) tree = std::make_unique<tree_type>();
-        tree->insert(key_of<tree_type>(r, false), slot_for(r, std::move(value)));
+        const uint32_t slot = slot_for(r, std::move(value));
         ++live;
+        if (scanned()) return;
+        if (!tree) tree = std::make_unique<tree_type>();
+        // Past a scan's worth: the tree takes the scanned slots first.
+        for (uint32_t i = slot == scanned_up_to ? 0 : slot; i <= slot; ++i)
+            tree->insert(key_of<tree_type>(slots[i].first, false), i);
     }
     // Calls f on each value filed, in the order filed.
     template <class F>
@@ -243,14 +266,18 @@ struct counted_tree_t {
     // The cells around every range filed, dead ones included; false when none is.
     bool box(int32_t grid_id, vex::range_t& out) const {
         std::optional<typename tree_type::extent_type> all;
-        for (const auto& e : {!loaded || loaded->empty() ? std::nullopt : std::optional(unspread(loaded->extent())),
-                              !tree || tree->empty() ? std::nullopt : std::optional(tree->extent())}) {
-            if (!e) continue;
-            if (!all) all = *e;
+        const auto add = [&](const typename tree_type::extent_type& e) {
+            if (!all) all = e;
             for (size_t d = 0; d < 2; ++d) {
-                all->start.d[d] = std::min(all->start.d[d], e->start.d[d]);
-                all->end.d[d] = std::max(all->end.d[d], e->end.d[d]);
+                all->start.d[d] = std::min(all->start.d[d], e.start.d[d]);
+                all->end.d[d] = std::max(all->end.d[d], e.end.d[d]);
             }
+        };
+        if (scanned()) {
+            for (const auto& [at, value] : slots) add(key_of<tree_type>(at, false));
+        } else {
+            if (loaded && !loaded->empty()) add(unspread(loaded->extent()));
+            if (tree && !tree->empty()) add(tree->extent());
         }
         if (!all) return false;
         out = {{grid_id, int32_t(all->start.d[0]), int32_t(all->start.d[1]), 1, 0, 0},
@@ -270,7 +297,8 @@ struct counted_tree_t {
     // through keep first, in the order filed; false when none is left.
     template <class Keep>
     bool rebuild(Keep keep) {
-        std::deque<std::pair<vex::range_t, Value>> kept;
+        std::vector<std::pair<vex::range_t, Value>> kept;
+        kept.reserve(live);
         for (auto& [extent, value] : slots) {
             keep(value);
             if (!is_dead(value)) kept.emplace_back(extent, std::move(value));
@@ -280,10 +308,12 @@ struct counted_tree_t {
         tree.reset();
         slot_of.clear();
         slots = std::move(kept);
-        for (uint32_t slot = 0; slot < slots.size(); ++slot) {
-            slot_of.emplace(slots[slot].first, slot);
-            if (!tree) tree = std::make_unique<tree_type>();
-            tree->insert(key_of<tree_type>(slots[slot].first, false), slot);
+        if (!scanned()) {
+            tree = std::make_unique<tree_type>();
+            for (uint32_t slot = 0; slot < slots.size(); ++slot) {
+                slot_of.emplace(slots[slot].first, slot);
+                tree->insert(key_of<tree_type>(slots[slot].first, false), slot);
+            }
         }
         live = slots.size();
         dead = 0;
@@ -327,11 +357,12 @@ struct bulk_t {
 template <class Value>
 void refill(counted_tree_t<Value>& counted, typename counted_tree_t<Value>::tree_type::bulk_loader& loader,
             size_t count) {
+    counted.live = count;
+    counted.dead = 0;
+    if (counted.scanned()) return;
     auto packed = loader.pack();
     counted.loaded = std::make_unique<typename counted_tree_t<Value>::tree_type>();
     counted.loaded->swap(packed);
-    counted.live = count;
-    counted.dead = 0;
 }
 
 std::string corners(const vex::range_t& r) {
@@ -568,7 +599,7 @@ struct cell_tracker_t::state {
             auto& counted = dependencies[g];
             using tree_type = counted_tree_t<member_set_t>::tree_type;
             tree_type::bulk_loader loader;
-            counted.slot_of.reserve(bulk.items.size());
+            if (bulk.items.size() > counted.scanned_up_to) counted.slot_of.reserve(bulk.items.size());
             size_t count = 0;
             bulk.for_each_extent([&](const bulk_t::item_t* i, const bulk_t::item_t* end) {
                 member_set_t set;
@@ -583,7 +614,7 @@ struct cell_tracker_t::state {
             auto& counted = formulas[g];
             using tree_type = counted_tree_t<formula_entry_t>::tree_type;
             tree_type::bulk_loader loader;
-            counted.slot_of.reserve(bulk.items.size());
+            if (bulk.items.size() > counted.scanned_up_to) counted.slot_of.reserve(bulk.items.size());
             size_t count = 0;
             bulk.for_each_extent([&](const bulk_t::item_t* i, const bulk_t::item_t* end) {
                 pending_t& p = pending[i->index];
