@@ -144,8 +144,7 @@ mta::style_settings_t shown_look(const mta::Table& sheet, int row, int col) {
 
 iStyle* iWorktable_impl::cell_style(int row, int col) {
     return guarded(static_cast<iStyle*>(nullptr), [&]() -> iStyle* {
-        static_cast<iStyle_impl*>(style_.get())->assign(shown_look(*sheet_, row, col));
-        return style_.get();
+        return load_shared_style__(shown_look(*sheet_, row, col));
     });
 }
 

@@ -33,7 +33,6 @@ document_lock_t& lock_of(iWorksheet_impl* owner) {
 iWorktable_impl::iWorktable_impl(iWorksheet_impl* owner, worktable_t* sheet)
     : mutex_(lock_of(owner)), owner_(owner), sheet_(sheet) {
     if (!sheet_) throw std::logic_error("Internal logic error: a worktable handle without its worktable.");
-    style_ = std::make_unique<iStyle_impl>(owner_ ? owner_->owner() : nullptr);
     tabledefs_.adopt_all();
 }
 

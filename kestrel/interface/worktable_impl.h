@@ -308,7 +308,7 @@ public:
     void guarded_void(Work&& work) noexcept;
 
 private:
-    // The shared style handle, loaded with the settings.
+    // The shared style handle, made when first asked for, loaded with the settings.
     iStyle* load_shared_style__(const mta::style_settings_t& settings);
     // Two-cell corners checked and ordered per axis; -1 with the reason otherwise.
     int add_two_cell_picture__(const char* file, int first_row, int first_col, int last_row, int last_col,
@@ -317,7 +317,7 @@ private:
     document_lock_t& mutex_;  // the document's, see document_lock.h
     iWorksheet_impl* owner_;
     worktable_t* sheet_;  // the sheet's component, owned by the part tree
-    // Filled by the style slots.
+    // Filled by the style slots; most sheets are never asked for one.
     std::unique_ptr<iStyle> style_;
     tabledef_handles_t tabledefs_{*this};
 };

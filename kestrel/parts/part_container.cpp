@@ -48,17 +48,11 @@ void part_container::child_changed(const xml_part_t& child) noexcept {
 
 part_container::part_container() = default;
 
-const part_container::children_t& part_container::no_children() noexcept {
-    // Never destroyed: parts may outlive the statics.
-    static const children_t* const none = new children_t();
-    return *none;
-}
-
 part_container::~part_container() {
     relationships_.clear();
     // Front to back, each child with its whole subtree.
-    if (children_)
-        for (auto& child : *children_) child.reset();
+    if (!children_.empty())
+        for (auto& child : children_.made()) child.reset();
 }
 
 void part_container::add(xml_part_t* part, bool at_front) {
@@ -66,11 +60,11 @@ void part_container::add(xml_part_t* part, bool at_front) {
     std::unique_ptr<xml_part_t> owned(part);
     child_changed(*part);
     if (!part->get_child_parts().empty() || is_chart_part(*part)) chart_may_have_come();
-    if (!children_) children_ = std::make_unique<children_t>();
+    children_t& children = children_.made();
     if (at_front)
-        children_->insert(children_->begin(), std::move(owned));
+        children.insert(children.begin(), std::move(owned));
     else
-        children_->push_back(std::move(owned));
+        children.push_back(std::move(owned));
 }
 
 void part_container::add_relationship(relationship_t r, bool at_front) {
@@ -114,26 +108,28 @@ bool part_container::has_office_document() const noexcept {
 
 size_t part_container::reset_relationship_ids() {
     size_t n = 0;
-    if (children_)
-        for (auto& child : *children_) child->set_relationship_id("rId" + std::to_string(++n));
+    if (!children_.empty())
+        for (auto& child : children_.made()) child->set_relationship_id("rId" + std::to_string(++n));
     return n;
 }
 
 void part_container::remove(unsigned part_id) {
-    if (!children_) return;
-    const auto it = std::find_if(children_->begin(), children_->end(),
+    if (children_.empty()) return;
+    children_t& children = children_.made();
+    const auto it = std::find_if(children.begin(), children.end(),
                                  [&](const auto& c) { return c->get_part_id() == part_id; });
     take_out(it);
 }
 
 void part_container::remove(const xml_part_t* part) {
-    if (!children_) return;
-    take_out(find_from_ends(children_->begin(), children_->end(), [&](const auto& c) { return c.get() == part; }));
+    if (children_.empty()) return;
+    children_t& children = children_.made();
+    take_out(find_from_ends(children.begin(), children.end(), [&](const auto& c) { return c.get() == part; }));
 }
 
 void part_container::move_to_back(part_kind_enum kind) {
-    if (children_)
-        std::stable_partition(children_->begin(), children_->end(),
+    if (!children_.empty())
+        std::stable_partition(children_.made().begin(), children_.made().end(),
                               [&](const auto& c) { return c->kind() != kind; });
     tree_changed();
 }
@@ -146,9 +142,9 @@ void part_container::move_relationships_to_front(std::string_view type) {
 // The child leaves the vector before it is destroyed, so that its destructor
 // never meets a container in the middle of a change.
 void part_container::take_out(children_t::iterator it) {
-    if (!children_ || it == children_->end()) return;
+    if (children_.empty() || it == children_.made().end()) return;
     std::unique_ptr<xml_part_t> gone = std::move(*it);
-    children_->erase(it);
+    children_.made().erase(it);
     // A part taken out adds nothing to the tree.
     tree_versions.fetch_add(1, std::memory_order_acq_rel);
     if (gone->kind() != part_kind_enum::table_definition_part)

@@ -5,6 +5,7 @@
 // read, External ones included; the save decides what is written back.
 
 #include "kestrel/parts/part_kind.h"
+#include "mta/table/utils/lazy_deque.h"
 #include "xml/sxml_node.h"
 
 #include <cstdint>
@@ -42,6 +43,7 @@ class part_container {
 public:
     // A deque: a sheet may hold thousands of table parts, and a host deleting
     // them from the first or the last moves no other.
+    // Made with the first child: most parts hold none.
     using children_t = std::deque<std::unique_ptr<xml_part_t>>;
 
     part_container();
@@ -54,8 +56,8 @@ public:
     void add(xml_part_t* part, bool at_front);
     children_t::const_iterator begin() const noexcept { return children().begin(); }
     children_t::const_iterator end() const noexcept { return children().end(); }
-    const children_t& children() const noexcept { return children_ ? *children_ : no_children(); }
-    size_t size() const noexcept { return children_ ? children_->size() : 0; }
+    const children_t& children() const noexcept { return children_.get(); }
+    size_t size() const noexcept { return children_.size(); }
 
     // Node handler of a relationship part.
     xml::sxml::status_t on_relationship_node(const xml::sxml::xml_node_t* node);
@@ -111,10 +113,7 @@ private:
     void take_out(children_t::iterator it);
     static void child_changed(const xml_part_t& child) noexcept;
 
-    static const children_t& no_children() noexcept;
-    // Made with the first child: most parts hold none, and an empty deque
-    // takes half a kilobyte.
-    std::unique_ptr<children_t> children_;
+    mta::lazy_deque<std::unique_ptr<xml_part_t>> children_;
     std::vector<relationship_t> relationships_;
 };
 

@@ -79,7 +79,7 @@ bool sheet_protection_t::set_editable_range(const mta::Table* table, const range
     r.range = range;
     std::string name = next_range_name__();
     count_name__(name, 1);
-    ranges_.emplace_back(std::move(name), std::move(r));
+    ranges_.made().emplace_back(std::move(name), std::move(r));
     // A protected sheet keeps its password and options: were they reset,
     // anyone could unprotect it.
     return is_protected() || protect(range_protection_options, {});
@@ -91,7 +91,7 @@ const char* sheet_protection_t::get_editable_range(int32_t index, int32_t* first
         set_run_message(bad_index_text);
         return nullptr;
     }
-    const auto& [name, r] = ranges_[size_t(index)];
+    const auto& [name, r] = ranges_.get()[size_t(index)];
     if (first_row) *first_row = r.range.first.row;
     if (first_col) *first_col = r.range.first.col;
     if (last_row) *last_row = r.range.last.row;
@@ -101,13 +101,15 @@ const char* sheet_protection_t::get_editable_range(int32_t index, int32_t* first
 
 bool sheet_protection_t::delete_editable_range(int32_t index) {
     if (!valid_index(index, ranges_.size())) return refuse(bad_index_text);
-    count_name__(ranges_[size_t(index)].first, -1);
-    ranges_.erase(ranges_.begin() + index);
+    std::deque<named_range>& ranges = ranges_.made();
+    count_name__(ranges[size_t(index)].first, -1);
+    ranges.erase(ranges.begin() + index);
     return true;
 }
 
 void sheet_protection_t::follow_editable_ranges(const std::function<bool(editable_range_t&)>& follow) {
-    std::erase_if(ranges_, [&](named_range& r) {
+    if (ranges_.empty()) return;
+    std::erase_if(ranges_.made(), [&](named_range& r) {
         if (follow(r.second)) return false;
         count_name__(r.first, -1);
         return true;
@@ -117,7 +119,7 @@ void sheet_protection_t::follow_editable_ranges(const std::function<bool(editabl
 bool sheet_protection_t::add_editable_range(std::string name, editable_range_t range) {
     if (names_.contains(name)) return false;
     count_name__(name, 1);
-    ranges_.emplace_back(std::move(name), std::move(range));
+    ranges_.made().emplace_back(std::move(name), std::move(range));
     return true;
 }
 

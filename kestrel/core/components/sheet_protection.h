@@ -4,6 +4,7 @@
 // locking and unlocking cells goes through the sheet's cell store styles.
 
 #include "coord.h"
+#include "mta/table/utils/lazy_deque.h"
 
 #include <array>
 #include <cstdint>
@@ -120,11 +121,11 @@ public:
     // Each range through an edit of the sheet's cells: `follow` moves it, and
     // one it answers false for goes, name and all.
     void follow_editable_ranges(const std::function<bool(editable_range_t&)>& follow);
-    const std::deque<named_range>& editable_ranges() const noexcept { return ranges_; }
+    const std::deque<named_range>& editable_ranges() const noexcept { return ranges_.get(); }
     // For the reader: false, adding nothing, for a name held already.
     bool add_editable_range(std::string name, editable_range_t range);
     // For the reader: the range added last, null when none is.
-    editable_range_t* last_editable_range() noexcept { return ranges_.empty() ? nullptr : &ranges_.back().second; }
+    editable_range_t* last_editable_range() noexcept { return ranges_.empty() ? nullptr : &ranges_.made().back().second; }
 
     // The format's legacy 16-bit verifier as four upper-case hex digits.
     static std::string hash_password__(std::string_view password);
@@ -137,7 +138,7 @@ private:
 
     sheet_protection_record_t record_;
     // A host deleting the first range again and again moves none of the others.
-    std::deque<named_range> ranges_;
+    mta::lazy_deque<named_range> ranges_;
     // The names of ranges_, and of those "Range n" how many carry each n: a
     // name is found and the next one made without a walk over the ranges.
     std::unordered_set<std::string> names_;

@@ -139,7 +139,7 @@ bool hyperlink_list_t::add_record(const vex::range_t& range, std::string_view ad
     link.range = range;
     link.external = external ? "yes" : "";
     link.address = address;
-    links_.push_back(std::move(link));
+    links_.made().push_back(std::move(link));
     appended__();
     return true;
 }
@@ -154,36 +154,37 @@ bool hyperlink_list_t::add_loaded(const vex::range_t& range, std::string rel_id,
     link.display = std::move(display);
     link.location = std::move(location);
     link.tooltip = std::move(tooltip);
-    links_.push_back(std::move(link));
+    links_.made().push_back(std::move(link));
     appended__();
     return true;
 }
 
 void hyperlink_list_t::set_address(size_t index, std::string_view address) {
-    if (index < links_.size()) links_[index].address = address;
+    if (index < links_.size()) links_.made()[index].address = address;
 }
 
 void hyperlink_list_t::remove(size_t index) {
     if (index >= links_.size()) return;
-    const vex::range_t range = links_[index].range;
-    links_.erase(links_.begin() + static_cast<std::ptrdiff_t>(index));
+    std::deque<hyperlink_t>& links = links_.made();
+    const vex::range_t range = links[index].range;
+    links.erase(links.begin() + static_cast<std::ptrdiff_t>(index));
     indexed_ = false;
     restyle__(range, false);
 }
 
 vex::range_t hyperlink_list_t::range_at(size_t index) const noexcept {
-    if (index < links_.size()) return links_[index].range;
+    if (index < links_.size()) return links_.get()[index].range;
     vex::range_t empty;
     empty.first.flag0 = empty.last.flag0 = 1;
     return empty;
 }
 
 bool hyperlink_list_t::is_external(size_t index) const noexcept {
-    return index < links_.size() && !links_[index].external.empty();
+    return index < links_.size() && !links_.get()[index].external.empty();
 }
 
 std::string_view hyperlink_list_t::address_at(size_t index) const noexcept {
-    return index < links_.size() ? std::string_view(links_[index].address) : std::string_view();
+    return index < links_.size() ? std::string_view(links_.get()[index].address) : std::string_view();
 }
 
 namespace {
@@ -200,7 +201,7 @@ bool holds(vex::range_t a, int row, int col) noexcept {
 void hyperlink_list_t::appended__() {
     if (!indexed_) return;
     const int i = static_cast<int>(links_.size() - 1);
-    const vex::range_t& r = links_.back().range;
+    const vex::range_t& r = links_.get().back().range;
     try {
         if (r.first.row == r.last.row && r.first.col == r.last.col) by_cell_.try_emplace(cell_key(r.first.row, r.first.col), i);
         else wide_.push_back(i);
@@ -215,7 +216,7 @@ int hyperlink_list_t::index_of(int row, int col) const noexcept {
             by_cell_.clear();
             wide_.clear();
             for (size_t i = 0; i < links_.size(); ++i) {
-                const vex::range_t& r = links_[i].range;
+                const vex::range_t& r = links_.get()[i].range;
                 if (r.first.row == r.last.row && r.first.col == r.last.col)
                     by_cell_.try_emplace(cell_key(r.first.row, r.first.col), static_cast<int>(i));
                 else wide_.push_back(static_cast<int>(i));
@@ -226,14 +227,14 @@ int hyperlink_list_t::index_of(int row, int col) const noexcept {
         const int found = one == by_cell_.end() ? -1 : one->second;
         for (const int i : wide_) {
             if (found >= 0 && i > found) break;
-            if (holds(links_[size_t(i)].range, row, col)) return i;
+            if (holds(links_.get()[size_t(i)].range, row, col)) return i;
         }
         return found;
     } catch (...) {
         indexed_ = false;
     }
     for (size_t i = 0; i < links_.size(); ++i)
-        if (holds(links_[i].range, row, col)) return static_cast<int>(i);
+        if (holds(links_.get()[i].range, row, col)) return static_cast<int>(i);
     return -1;
 }
 
@@ -262,7 +263,7 @@ void hyperlink_list_t::restyle__(const vex::range_t& range, bool linked) {
 }
 
 void hyperlink_list_t::shift(const band_shift_t& s) {
-    std::erase_if(links_, [&](hyperlink_t& link) { return !s.follow(link.range); });
+    if (!links_.empty()) std::erase_if(links_.made(), [&](hyperlink_t& link) { return !s.follow(link.range); });
     indexed_ = false;
 }
 

@@ -5,9 +5,9 @@
 // their cells the hyperlink look; links read from a file leave the fonts alone.
 
 #include "coord.h"
+#include "mta/table/utils/lazy_deque.h"
 
 #include <cstddef>
-#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -55,7 +55,7 @@ public:
     void remove(size_t index);
 
     size_t size() const noexcept { return links_.size(); }
-    const hyperlink_t* at(size_t index) const noexcept { return index < links_.size() ? &links_[index] : nullptr; }
+    const hyperlink_t* at(size_t index) const noexcept { return index < links_.size() ? &links_.get()[index] : nullptr; }
     // The empty range for a bad index.
     vex::range_t range_at(size_t index) const noexcept;
     bool is_external(size_t index) const noexcept;
@@ -77,7 +77,7 @@ private:
 
     Table* table_;
     // A host deleting the first link again and again moves none of the others.
-    std::deque<hyperlink_t> links_;
+    lazy_deque<hyperlink_t> links_;
     // index_of's, made when first asked: a host asking cell by cell pays for
     // the links once. One-cell links by their cell, the first of each; wider
     // ones in order.
