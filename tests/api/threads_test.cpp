@@ -31,18 +31,28 @@ constexpr int slowdown = 1;
 constexpr int rounds(int plain) { return plain / slowdown > 0 ? plain / slowdown : 1; }
 
 // `main_work` runs `count` rounds on this thread while `side_work` repeats on
-// another, from before the first round until after the last.
+// another, from before the first round until after the last. After each of
+// its rounds the side waits a moment for a round of the main thread: taking
+// the document's lock again the instant it let it go, a slow side round
+// (sanitized builds) kept the main thread waiting for minutes.
 void race(int count, const std::function<void(int)>& main_work, const std::function<void(int)>& side_work) {
     std::atomic<bool> started{false};
     std::atomic<bool> done{false};
+    std::atomic<int> main_rounds{0};
     std::thread side([&] {
         for (int i = 0; !done.load(std::memory_order_relaxed); ++i) {
+            const int seen = main_rounds.load();
             side_work(i);
             started = true;
+            for (int spin = 0; spin < 2000 && main_rounds.load() == seen && !done.load(); ++spin)
+                std::this_thread::yield();
         }
     });
     while (!started) std::this_thread::yield();
-    for (int i = 0; i < count; ++i) main_work(i);
+    for (int i = 0; i < count; ++i) {
+        main_work(i);
+        ++main_rounds;
+    }
     done = true;
     side.join();
 }
