@@ -124,7 +124,7 @@ worktable_t::worktable_t(xml_part_t* part)
                   static_cast<unsigned>(get_sheet_limits().col_count()), mta::extent_t{}) {}
 
 worktable_t::worktable_t(xml_part_t* part, unsigned rows, unsigned cols, const mta::extent_t& extent)
-    : component_base_t(part), mta::Table(extent, rows, cols) {
+    : component_base_t(part), mta::Table(extent, rows, cols, workbook_part_above(part) != nullptr) {
     // The grid comes before the access: formulas ask it for this sheet's id.
     xml_part_t* book = workbook_part_above(part);
     if (book) {

@@ -25,22 +25,27 @@ uint32_t checked_count(unsigned n, int32_t limit) {
 
 } // namespace
 
-Table::Table(const extent_t& extent, unsigned rows, unsigned cols)
+Table::Table(const extent_t& extent, unsigned rows, unsigned cols, bool joining)
     : row_count_(checked_count(rows, get_sheet_limits().row_count())),
       col_count_(checked_count(cols, get_sheet_limits().col_count())),
       row_records_(get_sheet_limits().first_row, get_sheet_limits().first_row + int32_t(row_count_) - 1, {}),
       col_records_(get_sheet_limits().first_col, get_sheet_limits().first_col + int32_t(col_count_) - 1, {}),
       extent_(extent),
       current_cell_{0, get_sheet_limits().first_row, get_sheet_limits().first_col, 0, 1, 1},
-      own_style_manager_(std::make_unique<style_manager_t>()),
-      own_defined_names_(std::make_unique<defined_name_store_t>()),
-      own_image_manager_(std::make_unique<image::table_image_manager>()),
-      own_string_pool_(std::make_unique<string_pool_t>()),
       formula_context_(std::make_unique<formula::formula_model_context>(this)),
       formula_model_(std::make_unique<formula::table_formula_model>(*formula_context_)),
       columns_(*this),
       row_heights_(get_sheet_limits().first_row, get_sheet_limits().first_row + int32_t(row_count_) - 1),
-      col_widths_(get_sheet_limits().first_col, get_sheet_limits().first_col + int32_t(col_count_) - 1) {}
+      col_widths_(get_sheet_limits().first_col, get_sheet_limits().first_col + int32_t(col_count_) - 1) {
+    if (!joining) make_own__();
+}
+
+void Table::make_own__() {
+    own_style_manager_ = std::make_unique<style_manager_t>();
+    own_defined_names_ = std::make_unique<defined_name_store_t>();
+    own_image_manager_ = std::make_unique<image::table_image_manager>();
+    own_string_pool_ = std::make_unique<string_pool_t>();
+}
 
 Table::~Table() {
     // The tracker forgets the grid at once, not cell by cell as the columns go.
@@ -57,7 +62,10 @@ void Table::note_kept_texts() {
 }
 
 bool Table::register_grid(unsigned sheet_id, unsigned workbook) {
-    return get_table_registry().register_table(*this, sheet_id, workbook);
+    if (get_table_registry().register_table(*this, sheet_id, workbook)) return true;
+    // Refused: a table made to join stands alone, with objects of its own.
+    if (!registered_ && !own_style_manager_) make_own__();
+    return false;
 }
 
 void Table::use_shared__(table_registry_t& registry, uint32_t grid_id, uint32_t workbook, workbook_shared_t& shared) {

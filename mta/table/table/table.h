@@ -194,8 +194,10 @@ private:
 
 class Table {
 public:
-    // rows and cols are the extent from the sheet's first row and column.
-    Table(const extent_t& extent, unsigned rows, unsigned cols);
+    // rows and cols are the extent from the sheet's first row and column. A
+    // table made to join a workbook at once (register_grid next) makes no
+    // styles, names, pictures or strings of its own, which it would drop there.
+    Table(const extent_t& extent, unsigned rows, unsigned cols, bool joining = false);
     virtual ~Table();
     Table(const Table&) = delete;
     Table& operator=(const Table&) = delete;
@@ -766,6 +768,8 @@ private:
     bool registered_ = false;
     unsigned workbook_ = 0;
     table_registry_t* registry_ = nullptr;
+    // Its own styles, names, pictures and strings, while it stands alone.
+    void make_own__();
     std::unique_ptr<style_manager_t> own_style_manager_;
     style_manager_t* shared_style_manager_ = nullptr;
     std::unique_ptr<defined_name_store_t> own_defined_names_;

@@ -28,10 +28,17 @@ namespace vex::mta {
 
 namespace {
 
-// Each sheet once, in the order the workbook registered them.
+// Each sheet once, in the order the workbook registered them. Each table is
+// read once for its id, not at every comparison: among thousands of sheets
+// most of them lie outside the cache.
 void in_sheet_order(std::vector<Table*>& sheets) {
-    std::sort(sheets.begin(), sheets.end(), [](const Table* a, const Table* b) { return a->sheet_id() < b->sheet_id(); });
-    sheets.erase(std::unique(sheets.begin(), sheets.end()), sheets.end());
+    std::vector<std::pair<unsigned, Table*>> keyed;
+    keyed.reserve(sheets.size());
+    for (Table* t : sheets) keyed.emplace_back(t->sheet_id(), t);
+    std::sort(keyed.begin(), keyed.end());
+    keyed.erase(std::unique(keyed.begin(), keyed.end()), keyed.end());
+    sheets.clear();
+    for (const auto& [id, t] : keyed) sheets.push_back(t);
 }
 
 using spans_t = std::vector<std::pair<int32_t, int32_t>>;

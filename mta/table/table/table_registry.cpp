@@ -33,6 +33,7 @@ bool holds_styles(const style_manager_t& m) {
 } // namespace
 
 bool table_registry_t::holds_own_content__(const Table& table) {
+    if (!table.own_image_manager_) return table.first_used_row() != 0;  // made to join: nothing of its own
     const auto& images = *table.own_image_manager_;
     return table.first_used_row() != 0 || table.own_string_pool_->size() != 0 || table.own_defined_names_->size() != 0 ||
            images.begin() != images.end() || holds_styles(*table.own_style_manager_);
