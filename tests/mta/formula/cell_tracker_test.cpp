@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <climits>
 #include <memory>
+#include <utility>
 #include <vector>
 
 using namespace vex::mta::formula;
@@ -34,8 +35,8 @@ struct cell_tracker_test : ::testing::Test {
     range_t at(int32_t row, int32_t col) { return box(row, col, row, col, grid); }
     token_t ref(int32_t row, int32_t col) { return token_t(coord_t{grid, row, col, 1, 1, 1}); }
 
-    // A formula at (row, col) adding one to each referenced cell.
-    formula_cell* formula(int32_t row, int32_t col, std::vector<std::pair<int32_t, int32_t>> refs) {
+    // A formula at (row, col) adding one to each referenced cell, filed nowhere.
+    formula_cell* unfiled(int32_t row, int32_t col, std::vector<std::pair<int32_t, int32_t>> refs) {
         cells.push_back(std::make_unique<formula_cell>(&context, coord_t{grid, row, col, 1, 0, 0}, "f"));
         formula_cell* cell = cells.back().get();
         cell->tokens.push_back(token_t(1.0));
@@ -43,6 +44,11 @@ struct cell_tracker_test : ::testing::Test {
             cell->tokens.push_back(token_t(int32_t(op_add)));
             cell->tokens.push_back(ref(r, c));
         }
+        return cell;
+    }
+    // The same, registered with the tracker.
+    formula_cell* formula(int32_t row, int32_t col, std::vector<std::pair<int32_t, int32_t>> refs) {
+        formula_cell* cell = unfiled(row, col, std::move(refs));
         tracker.register_formula(cell);
         return cell;
     }
@@ -200,4 +206,47 @@ TEST_F(cell_tracker_test, a_long_dependent_list_takes_a_member_back_once) {
     std::vector<range_t> back = tracker.dependents_of(at(3, 3));
     std::sort(back.begin(), back.end(), [](const range_t& a, const range_t& b) { return a.first.row < b.first.row; });
     EXPECT_EQ(back, all);
+}
+
+// A grid of a few entries is scanned and a larger one searched through trees:
+// every entry stays found as a grid grows past a few, filed one by one or in
+// one batch, shrinks back to a few and grows again.
+TEST_F(cell_tracker_test, a_grid_finds_its_entries_as_it_grows_shrinks_and_grows_again) {
+    const auto sorted = [](std::vector<range_t> v) {
+        std::sort(v.begin(), v.end(), [](const range_t& a, const range_t& b) { return a.first.row < b.first.row; });
+        return v;
+    };
+    const auto expect_found = [&](const cell_tracker_t& t, const std::vector<int32_t>& rows) {
+        std::vector<range_t> want;
+        for (const int32_t row : rows) {
+            want.push_back(at(row, 2));
+            EXPECT_EQ(t.dependents_of(at(row, 1)), std::vector{at(row, 2)}) << "row " << row;
+        }
+        EXPECT_EQ(sorted(t.query(box(1, 2, 30, 2, grid))), want);
+        EXPECT_EQ(sorted(t.dependents_of(box(1, 1, 30, 1, grid))), want);
+    };
+    std::vector<int32_t> rows;
+    for (int32_t row = 1; row <= 12; ++row) {
+        formula(row, 2, {{row, 1}});
+        rows.push_back(row);
+        expect_found(tracker, rows);
+    }
+    for (int32_t row = 1; row <= 9; ++row) tracker.unregister_formula(cells[size_t(row - 1)].get());
+    expect_found(tracker, {10, 11, 12});
+    EXPECT_TRUE(tracker.dependents_of(at(4, 1)).empty());
+    for (int32_t row = 1; row <= 9; ++row) formula(row, 2, {{row, 1}});
+    expect_found(tracker, rows);
+
+    for (const int32_t count : {5, 12}) {
+        cell_tracker_t batched;
+        std::vector<int32_t> filed;
+        {
+            cell_tracker_t::batch_t batch(batched);
+            for (int32_t row = 1; row <= count; ++row) {
+                batch.add(unfiled(row, 2, {{row, 1}}));
+                filed.push_back(row);
+            }
+        }
+        expect_found(batched, filed);
+    }
 }
