@@ -43,7 +43,6 @@ class part_container {
 public:
     // A deque: a sheet may hold thousands of table parts, and a host deleting
     // them from the first or the last moves no other.
-    // Made with the first child: most parts hold none.
     using children_t = std::deque<std::unique_ptr<xml_part_t>>;
 
     part_container();
@@ -113,7 +112,7 @@ private:
     void take_out(children_t::iterator it);
     static void child_changed(const xml_part_t& child) noexcept;
 
-    mta::lazy_deque<std::unique_ptr<xml_part_t>> children_;
+    mta::lazy_deque<std::unique_ptr<xml_part_t>> children_;  // made with the first child: most parts hold none
     std::vector<relationship_t> relationships_;
 };
 
