@@ -193,7 +193,7 @@ struct counted_tree_t {
     // tree nodes to build and free, and a scan of so few costs what a leaf does.
     static constexpr size_t scanned_up_to = small_node_rtree_trait::max_node_size;
 
-    // Made once past a scan's worth; both hold every slot then.
+    // Made once past a scan's worth; between them they then hold every slot.
     std::unique_ptr<tree_type> loaded;  // one bulk load, keyed spread
     std::unique_ptr<tree_type> tree;    // one insertion at a time, keyed plain
     // A vector, not a deque: an empty deque already holds a block.
@@ -239,24 +239,25 @@ struct counted_tree_t {
             for (const uint32_t slot : tree->search(key_of<tree_type>(r, false), tree_type::search_type::overlap))
                 f(slots[slot].second);
     }
-    // A slot for a range filed nowhere yet; the slots are indexed once past a scan's worth.
+    // A slot for a range filed nowhere yet, indexed by whoever fills the slots.
     uint32_t slot_for(const vex::range_t& r, Value&& value) {
-        const auto slot = uint32_t(slots.size());
         slots.emplace_back(extent_of(r), std::move(value));
-        if (slots.size() == scanned_up_to + 1)
-            for (uint32_t i = 0; i < slots.size(); ++i) slot_of.emplace(slots[i].first, i);
-        else if (!scanned())
-            slot_of.emplace(slots.back().first, slot);
-        return slot;
+        return uint32_t(slots.size() - 1);
+    }
+    // The slots from `from` on, found by hash and, with `planted`, in the
+    // tree taking one insertion at a time.
+    void index(uint32_t from, bool planted) {
+        if (planted && !tree) tree = std::make_unique<tree_type>();
+        for (uint32_t slot = from; slot < slots.size(); ++slot) {
+            slot_of.emplace(slots[slot].first, slot);
+            if (planted) tree->insert(key_of<tree_type>(slots[slot].first, false), slot);
+        }
     }
     void insert(const vex::range_t& r, Value&& value) {
         const uint32_t slot = slot_for(r, std::move(value));
         ++live;
-        if (scanned()) return;
-        if (!tree) tree = std::make_unique<tree_type>();
-        // Past a scan's worth: the tree takes the scanned slots first.
-        for (uint32_t i = slot == scanned_up_to ? 0 : slot; i <= slot; ++i)
-            tree->insert(key_of<tree_type>(slots[i].first, false), i);
+        // Past a scan's worth the scanned slots are indexed first.
+        if (!scanned()) index(slot == scanned_up_to ? 0 : slot, true);
     }
     // Calls f on each value filed, in the order filed.
     template <class F>
@@ -308,13 +309,7 @@ struct counted_tree_t {
         tree.reset();
         slot_of.clear();
         slots = std::move(kept);
-        if (!scanned()) {
-            tree = std::make_unique<tree_type>();
-            for (uint32_t slot = 0; slot < slots.size(); ++slot) {
-                slot_of.emplace(slots[slot].first, slot);
-                tree->insert(key_of<tree_type>(slots[slot].first, false), slot);
-            }
-        }
+        if (!scanned()) index(0, true);
         live = slots.size();
         dead = 0;
         return live > 0;
@@ -360,6 +355,8 @@ void refill(counted_tree_t<Value>& counted, typename counted_tree_t<Value>::tree
     counted.live = count;
     counted.dead = 0;
     if (counted.scanned()) return;
+    counted.slot_of.reserve(counted.slots.size());
+    counted.index(0, false);
     auto packed = loader.pack();
     counted.loaded = std::make_unique<typename counted_tree_t<Value>::tree_type>();
     counted.loaded->swap(packed);
@@ -599,7 +596,6 @@ struct cell_tracker_t::state {
             auto& counted = dependencies[g];
             using tree_type = counted_tree_t<member_set_t>::tree_type;
             tree_type::bulk_loader loader;
-            if (bulk.items.size() > counted.scanned_up_to) counted.slot_of.reserve(bulk.items.size());
             size_t count = 0;
             bulk.for_each_extent([&](const bulk_t::item_t* i, const bulk_t::item_t* end) {
                 member_set_t set;
@@ -614,7 +610,6 @@ struct cell_tracker_t::state {
             auto& counted = formulas[g];
             using tree_type = counted_tree_t<formula_entry_t>::tree_type;
             tree_type::bulk_loader loader;
-            if (bulk.items.size() > counted.scanned_up_to) counted.slot_of.reserve(bulk.items.size());
             size_t count = 0;
             bulk.for_each_extent([&](const bulk_t::item_t* i, const bulk_t::item_t* end) {
                 pending_t& p = pending[i->index];

@@ -108,8 +108,7 @@ bool sheet_protection_t::delete_editable_range(int32_t index) {
 }
 
 void sheet_protection_t::follow_editable_ranges(const std::function<bool(editable_range_t&)>& follow) {
-    if (ranges_.empty()) return;
-    std::erase_if(ranges_.made(), [&](named_range& r) {
+    ranges_.erase_if([&](named_range& r) {
         if (follow(r.second)) return false;
         count_name__(r.first, -1);
         return true;

@@ -21,6 +21,11 @@ public:
         if (!d_) d_.emplace();
         return *d_;
     }
+    // Erases the elements p holds true for; making nothing when there are none.
+    template <class P>
+    void erase_if(P p) {
+        if (d_) std::erase_if(*d_, p);
+    }
     size_t size() const noexcept { return d_ ? d_->size() : 0; }
     bool empty() const noexcept { return size() == 0; }
 

@@ -263,7 +263,7 @@ void hyperlink_list_t::restyle__(const vex::range_t& range, bool linked) {
 }
 
 void hyperlink_list_t::shift(const band_shift_t& s) {
-    if (!links_.empty()) std::erase_if(links_.made(), [&](hyperlink_t& link) { return !s.follow(link.range); });
+    links_.erase_if([&](hyperlink_t& link) { return !s.follow(link.range); });
     indexed_ = false;
 }
 
